@@ -1,0 +1,47 @@
+# Helpers shared by every folder of the project.
+
+set(ORB_WARNINGS -Wall -Wextra -Werror)
+
+# orb_library(<name> SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
+# One static library per folder; include paths start at the repository root.
+function(orb_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_options(${name} PRIVATE ${ORB_WARNINGS})
+    if(ARG_DEPS)
+        target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    endif()
+    if(ARG_PRIVATE_DEPS)
+        target_link_libraries(${name} PRIVATE ${ARG_PRIVATE_DEPS})
+    endif()
+endfunction()
+
+# orb_test(<name> SOURCES ... [DEPS ...] [THREADED])
+# One GoogleTest executable; each case becomes a ctest test. THREADED marks
+# the tests that `scripts/test --tsan` runs under ThreadSanitizer.
+function(orb_test name)
+    cmake_parse_arguments(ARG "THREADED" "" "SOURCES;DEPS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_compile_options(${name} PRIVATE ${ORB_WARNINGS})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    target_compile_definitions(${name} PRIVATE ORB_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    set(labels unit)
+    if(ARG_THREADED)
+        list(APPEND labels threads)
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES LABELS "${labels}" TIMEOUT 300
+        ENVIRONMENT "ORB_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# orb_executable(<name> SOURCES ... [DEPS ...])
+function(orb_executable name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_compile_options(${name} PRIVATE ${ORB_WARNINGS})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+endfunction()
