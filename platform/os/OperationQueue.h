@@ -1,0 +1,92 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace platform {
+
+class OperationQueue;
+
+// A unit of work run by an OperationQueue. A plain operation runs main() on a
+// worker thread and is finished when main() returns. A concurrent operation
+// (isConcurrent() true) has start() called on a worker thread, returns at
+// once, and calls markFinished() itself later, from any thread.
+class Operation : public std::enable_shared_from_this<Operation> {
+public:
+    enum QueuePriority : int { VeryLow = -8, Low = -4, Normal = 0, High = 4, VeryHigh = 8 };
+
+    virtual ~Operation();
+
+    virtual void start();
+    virtual void main() { }
+    virtual bool isConcurrent() const { return false; }
+    // Marks the operation cancelled. One that has not started is still
+    // started later and finishes at once.
+    virtual void cancel();
+
+    bool isCancelled() const;
+    bool isExecuting() const;
+    bool isFinished() const;
+    // Ready when every dependency has finished.
+    bool isReady() const;
+
+    void addDependency(const std::shared_ptr<Operation>& op);
+    void removeDependency(const std::shared_ptr<Operation>& op);
+    std::vector<std::shared_ptr<Operation>> dependencies() const;
+
+    int queuePriority() const;
+    void setQueuePriority(int priority);
+
+    // Runs on the thread that finishes the operation, after it is marked finished.
+    void setCompletionBlock(std::function<void()> block);
+
+protected:
+    void markExecuting();
+    void markFinished();
+
+private:
+    friend class OperationQueue;
+    struct State;
+    std::shared_ptr<State> state_ = makeState();
+    static std::shared_ptr<State> makeState();
+};
+
+// Runs operations by priority, then insertion order, at most
+// maxConcurrentOperationCount at a time (changeable while running), honouring
+// dependencies and suspension. The queue keeps each operation alive until it
+// has finished. In place of observing "isFinished", an owner can install a
+// finished handler, called on the finishing thread.
+class OperationQueue {
+public:
+    static constexpr int kDefaultMaxConcurrentOperationCount = -1; // one per worker thread
+
+    OperationQueue();
+    virtual ~OperationQueue();
+    OperationQueue(const OperationQueue&) = delete;
+    OperationQueue& operator=(const OperationQueue&) = delete;
+
+    // Subclasses may refuse an object by not calling the base.
+    virtual void addOperation(const std::shared_ptr<Operation>& op);
+
+    void setMaxConcurrentOperationCount(int count);
+    int maxConcurrentOperationCount() const;
+    void setSuspended(bool suspended);
+    bool isSuspended() const;
+    void cancelAllOperations();
+    std::vector<std::shared_ptr<Operation>> operations() const;
+    std::size_t operationCount() const;
+    // Blocks the caller (never the thread finishing the operations).
+    void waitUntilAllOperationsAreFinished();
+
+    void setOperationFinishedHandler(std::function<void(const std::shared_ptr<Operation>&)> handler);
+
+private:
+    struct Impl;
+    std::shared_ptr<Impl> impl_;
+};
+
+} // namespace platform
