@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/TextEncoding.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,11 +10,16 @@ namespace platform {
 
 // An absolute or relative URL reference, parsed by RFC 3986. Parsing refuses
 // texts with characters that are not allowed in a URL (spaces, non-ASCII,
-// control characters, unbalanced brackets, a bad percent escape).
+// control characters, quotes, "<>\\^`{|}"), a bad percent escape, brackets
+// anywhere but around an IPv6 host (which must be a valid address), a second
+// "#" or "@", a port that is not a number up to 65535, and a relative
+// reference whose first segment holds a colon.
 class Url final {
 public:
     static std::optional<Url> parse(std::string_view text);
-    // Resolves a reference against a base (RFC 3986 section 5.2); the result is absolute.
+    // Resolves a reference against a base (RFC 3986 section 5.2, strict: a
+    // reference with a scheme stands alone); the result is absolute. nullopt
+    // when the reference does not parse or the base is not absolute.
     static std::optional<Url> parse(std::string_view text, const Url& base);
     // A "file://" URL for a local path (escaping what needs it).
     static Url fileUrl(std::string_view path);
@@ -29,6 +36,8 @@ public:
     std::optional<int> port() const { return port_; }
     std::string user() const;
     std::string password() const;
+    // Whether the user info holds a ":" (a password, possibly empty).
+    bool hasPassword() const;
     std::string path() const;
     const std::string& rawPath() const { return path_; }
     std::optional<std::string> query() const { return query_; }
@@ -36,8 +45,10 @@ public:
     bool hasAuthority() const { return hasAuthority_; }
     // Path plus "?query" as sent in a request line ("/" when the path is empty).
     std::string requestTarget() const;
-    // scheme://host[:port] (the port only when given).
+    // scheme://host[:port] (the port only when given; IPv6 hosts in brackets).
     std::string origin() const;
+    // The authority as written: [user[:password]@]host[:port].
+    const std::string& authority() const { return authority_; }
 
     bool operator==(const Url& other) const { return text_ == other.text_; }
 
@@ -45,6 +56,7 @@ private:
     std::string text_;
     std::string scheme_;
     bool hasAuthority_ = false;
+    std::string authority_;
     std::string userInfo_;
     std::string host_;
     std::optional<int> port_;
@@ -57,7 +69,18 @@ private:
 // non-ASCII bytes, '"', '<', '>', '\\', '^', '`', '{', '|', '}') as %XX with
 // upper-case hex, keeping reserved characters such as "&", "=", "?", "/", "+"
 // and existing '%'. Characters in alsoEscape are escaped too.
+// A '%' that does not start a valid escape is escaped as "%25", so the
+// result always parses.
 std::string escapeUrlIllegalCharacters(std::string_view text, std::string_view alsoEscape = {});
+// The same for text sent in another encoding: each character that is escaped
+// becomes the %XX of every byte of its form in that encoding (UTF-16 forms
+// without a byte order mark, big-endian). nullopt when the text is not valid
+// UTF-8 or holds a character the encoding cannot represent.
+std::optional<std::string> escapeUrlIllegalCharacters(
+    std::string_view text, std::string_view alsoEscape, StringEncoding encoding);
+// The characters a URL-encoded form forces to be escaped besides the illegal
+// ones: with them only letters, digits, "-", "_" and "." stay as they are.
+inline constexpr std::string_view kFormForcedEscapes = ":/?#[]@!$ &'()*+,;=\"<>%{}|\\^~`";
 // Escapes everything except the RFC 3986 unreserved characters, for one
 // query name or value (space → "%20", "+" → "%2B", "&" → "%26", "=" → "%3D").
 std::string encodeQueryComponent(std::string_view text);
