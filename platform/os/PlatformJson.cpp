@@ -1,0 +1,331 @@
+#include "platform/os/PlatformJson.h"
+
+#include "platform/os/PropertyList.h"
+
+#include <cmath>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace platform {
+
+namespace {
+
+    // Deeper than any real reply or body; keeps hostile input off the stack limit
+    // (values are destroyed recursively).
+    constexpr std::size_t kMaxDepth = 512;
+
+    Error readError(std::string message)
+    {
+        return Error::withDescription(
+            kCocoaErrorDomain, kPropertyListReadCorruptError, "JSON text cannot be read: " + message);
+    }
+
+    Error writeError(std::string message)
+    {
+        return Error::withDescription(
+            kCocoaErrorDomain, kPropertyListWriteInvalidError, "Value cannot be written as JSON: " + message);
+    }
+
+    // RFC 8259 number grammar, for decimals written as they are.
+    bool isJsonNumber(std::string_view s)
+    {
+        std::size_t i = 0;
+        auto digit = [&](std::size_t k) { return k < s.size() && s[k] >= '0' && s[k] <= '9'; };
+        if (i < s.size() && s[i] == '-')
+            ++i;
+        if (!digit(i))
+            return false;
+        if (s[i] == '0')
+            ++i;
+        else
+            while (digit(i))
+                ++i;
+        if (i < s.size() && s[i] == '.') {
+            ++i;
+            if (!digit(i))
+                return false;
+            while (digit(i))
+                ++i;
+        }
+        if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+            ++i;
+            if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+                ++i;
+            if (!digit(i))
+                return false;
+            while (digit(i))
+                ++i;
+        }
+        return i == s.size();
+    }
+
+    class Writer {
+    public:
+        explicit Writer(bool pretty)
+            : pretty_(pretty)
+        {
+        }
+
+        bool value(const Value& v, std::size_t depth)
+        {
+            if (depth > kMaxDepth)
+                return fail("nesting too deep");
+            switch (v.kind()) {
+            case Value::Kind::Null:
+                out += "null";
+                return true;
+            case Value::Kind::Bool:
+                out += *v.asBool() ? "true" : "false";
+                return true;
+            case Value::Kind::Int:
+            case Value::Kind::UInt:
+                out += v.description();
+                return true;
+            case Value::Kind::Double: {
+                double d = v.doubleValue();
+                if (std::isnan(d))
+                    return fail("NaN is not a JSON number");
+                if (std::isinf(d))
+                    return fail("infinity is not a JSON number");
+                out += nlohmann::json(d).dump();
+                return true;
+            }
+            case Value::Kind::Decimal: {
+                std::string text = v.description();
+                if (!isJsonNumber(text))
+                    return fail("decimal \"" + text + "\" is not a JSON number");
+                out += text;
+                return true;
+            }
+            case Value::Kind::String:
+                return string(*v.asString());
+            case Value::Kind::Data:
+                return fail("data has no JSON form");
+            case Value::Kind::Date:
+                return fail("a date has no JSON form");
+            case Value::Kind::Object:
+                return fail("a record of class " + v.asObject()->className() + " has no JSON form");
+            case Value::Kind::Array: {
+                const Array& a = *v.asArray();
+                if (a.empty()) {
+                    out += "[]";
+                    return true;
+                }
+                out += '[';
+                for (std::size_t i = 0; i < a.size(); ++i) {
+                    if (i)
+                        out += ',';
+                    newline(depth);
+                    if (!value(a[i], depth + 1))
+                        return false;
+                }
+                newline(depth - 1);
+                out += ']';
+                return true;
+            }
+            case Value::Kind::Dictionary: {
+                const Dictionary& d = *v.asDictionary();
+                if (d.empty()) {
+                    out += "{}";
+                    return true;
+                }
+                out += '{';
+                bool first = true;
+                for (const auto& [key, item] : d) {
+                    if (!first)
+                        out += ',';
+                    first = false;
+                    newline(depth);
+                    if (!string(key))
+                        return false;
+                    out += pretty_ ? " : " : ":";
+                    if (!value(item, depth + 1))
+                        return false;
+                }
+                newline(depth - 1);
+                out += '}';
+                return true;
+            }
+            }
+            return fail("unknown value kind");
+        }
+
+        std::string out;
+        Error error;
+
+    private:
+        void newline(std::size_t depth)
+        {
+            if (!pretty_)
+                return;
+            out += '\n';
+            out.append(depth * 2, ' ');
+        }
+
+        bool string(const std::string& s)
+        {
+            try {
+                // Strict: invalid UTF-8 is refused rather than replaced.
+                out += nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
+                return true;
+            } catch (const std::exception&) {
+                return fail("text is not valid UTF-8");
+            }
+        }
+
+        bool fail(std::string message)
+        {
+            error = writeError(std::move(message));
+            return false;
+        }
+
+        bool pretty_;
+    };
+
+    // Builds Values straight from the parser's events: keys stay in text order and
+    // integers, unsigned integers and doubles stay apart.
+    class Builder {
+    public:
+        using number_integer_t = nlohmann::json::number_integer_t;
+        using number_unsigned_t = nlohmann::json::number_unsigned_t;
+        using number_float_t = nlohmann::json::number_float_t;
+        using string_t = nlohmann::json::string_t;
+        using binary_t = nlohmann::json::binary_t;
+
+        bool null() { return add(Value()); }
+        bool boolean(bool b) { return add(Value(b)); }
+        bool number_integer(number_integer_t i) { return add(Value(static_cast<std::int64_t>(i))); }
+        bool number_unsigned(number_unsigned_t u)
+        {
+            if (u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+                return add(Value(static_cast<std::int64_t>(u)));
+            return add(Value(static_cast<std::uint64_t>(u)));
+        }
+        bool number_float(number_float_t d, const string_t& text)
+        {
+            // An integer beyond 64 bits keeps its exact text instead of turning
+            // into a rounded double. (Numbers beyond the double range never get
+            // here: the parser refuses them.)
+            if (text.find_first_of(".eE") == std::string::npos)
+                return add(Value::decimal(text));
+            return add(Value(static_cast<double>(d)));
+        }
+        bool string(string_t& s) { return add(Value(std::move(s))); }
+        bool binary(binary_t&) { return fail("binary values are not JSON"); }
+        bool start_object(std::size_t) { return open(Value(Dictionary {})); }
+        bool key(string_t& k)
+        {
+            frames_.back().key = std::move(k);
+            return true;
+        }
+        bool end_object() { return close(); }
+        bool start_array(std::size_t) { return open(Value(Array {})); }
+        bool end_array() { return close(); }
+        bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& ex)
+        {
+            std::string message = ex.what();
+            // nlohmann's texts start with "[json.exception.parse_error.101] "; the rest is the reason.
+            if (auto bracket = message.find("] "); bracket != std::string::npos)
+                message = message.substr(bracket + 2);
+            return fail(message + " (byte " + std::to_string(position) + ")");
+        }
+
+        std::optional<Value> result;
+        Error error;
+
+    private:
+        struct Frame {
+            Value container;
+            std::string key;
+        };
+
+        bool fail(std::string message)
+        {
+            if (error.domain().empty())
+                error = readError(std::move(message));
+            return false;
+        }
+
+        bool add(Value v)
+        {
+            if (frames_.empty()) {
+                result = std::move(v);
+                return true;
+            }
+            Frame& top = frames_.back();
+            if (auto a = top.container.asArray())
+                a->push_back(std::move(v));
+            else
+                top.container.asDictionary()->set(std::move(top.key), std::move(v));
+            return true;
+        }
+
+        bool open(Value container)
+        {
+            if (frames_.size() >= kMaxDepth)
+                return fail("nesting deeper than " + std::to_string(kMaxDepth));
+            frames_.push_back(Frame { std::move(container), {} });
+            return true;
+        }
+
+        bool close()
+        {
+            Value done = std::move(frames_.back().container);
+            frames_.pop_back();
+            return add(std::move(done));
+        }
+
+        std::vector<Frame> frames_;
+    };
+
+} // namespace
+
+std::optional<std::string> PlatformJson::write(const Value& value, Style style, Error* error)
+{
+    Writer writer(style == Style::Pretty);
+    try {
+        if (writer.value(value, 1))
+            return std::move(writer.out);
+    } catch (const std::exception& e) {
+        writer.error = writeError(e.what());
+    }
+    setError(error, writer.error);
+    return std::nullopt;
+}
+
+std::optional<Bytes> PlatformJson::writeData(const Value& value, Style style, Error* error)
+{
+    auto text = write(value, style, error);
+    if (!text)
+        return std::nullopt;
+    return Bytes(text->begin(), text->end());
+}
+
+std::optional<Value> PlatformJson::read(std::string_view text, Error* error)
+{
+    Builder builder;
+    bool ok = false;
+    try {
+        ok = nlohmann::json::sax_parse(text.data(), text.data() + text.size(), &builder);
+    } catch (const std::exception& e) {
+        builder.error = readError(e.what());
+        ok = false;
+    }
+    if (!ok || !builder.result) {
+        if (builder.error.domain().empty())
+            builder.error = readError("no value");
+        setError(error, builder.error);
+        return std::nullopt;
+    }
+    return std::move(builder.result);
+}
+
+std::optional<Value> PlatformJson::read(const Bytes& data, Error* error)
+{
+    return read(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), error);
+}
+
+bool PlatformJson::isValidJsonValue(const Value& value) { return write(value).has_value(); }
+
+} // namespace platform
