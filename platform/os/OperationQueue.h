@@ -25,7 +25,8 @@ public:
     virtual void main() { }
     virtual bool isConcurrent() const { return false; }
     // Marks the operation cancelled. One that has not started is still
-    // started later and finishes at once.
+    // started later (as soon as a slot is free, whatever its dependencies) and
+    // finishes at once. Operations that depend on it still wait for it to finish.
     virtual void cancel();
 
     bool isCancelled() const;
@@ -45,6 +46,7 @@ public:
     void setCompletionBlock(std::function<void()> block);
 
 protected:
+    // Both are safe from any thread; a second markFinished() is ignored.
     void markExecuting();
     void markFinished();
 
@@ -59,7 +61,9 @@ private:
 // maxConcurrentOperationCount at a time (changeable while running), honouring
 // dependencies and suspension. The queue keeps each operation alive until it
 // has finished. In place of observing "isFinished", an owner can install a
-// finished handler, called on the finishing thread.
+// finished handler, called on the finishing thread. Operations run on the
+// queue's own worker threads, started as they are needed. Destroying the queue
+// drops operations that have not started and waits for running main()s to return.
 class OperationQueue {
 public:
     static constexpr int kDefaultMaxConcurrentOperationCount = -1; // one per worker thread
@@ -69,7 +73,8 @@ public:
     OperationQueue(const OperationQueue&) = delete;
     OperationQueue& operator=(const OperationQueue&) = delete;
 
-    // Subclasses may refuse an object by not calling the base.
+    // Subclasses may refuse an object by not calling the base. An operation
+    // already in a queue, executing or finished is refused (and logged).
     virtual void addOperation(const std::shared_ptr<Operation>& op);
 
     void setMaxConcurrentOperationCount(int count);
@@ -79,12 +84,17 @@ public:
     void cancelAllOperations();
     std::vector<std::shared_ptr<Operation>> operations() const;
     std::size_t operationCount() const;
-    // Blocks the caller (never the thread finishing the operations).
+    // Blocks the caller until nothing is queued or running and every finished
+    // handler has returned. Called from one of this queue's own operations it
+    // returns at once, since it would wait for itself.
     void waitUntilAllOperationsAreFinished();
+    // The same, giving up after timeoutSeconds; true when everything finished.
+    bool waitUntilAllOperationsAreFinished(double timeoutSeconds);
 
     void setOperationFinishedHandler(std::function<void(const std::shared_ptr<Operation>&)> handler);
 
 private:
+    friend class Operation;
     struct Impl;
     std::shared_ptr<Impl> impl_;
 };

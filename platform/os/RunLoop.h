@@ -42,8 +42,9 @@ private:
 
 // One event loop per thread: a FIFO queue of posted tasks, a timer heap,
 // file-descriptor sources, modes and nested runs. epoll with an eventfd
-// wake-up underneath. Posting is safe from any thread; everything else is
-// called on the loop's own thread.
+// wake-up underneath. post() and stop() are safe from any thread; everything
+// else is called on the loop's own thread. A loop destroyed with work still
+// queued drops that work unrun.
 class RunLoop final {
 public:
     using TimerId = std::uint64_t;
@@ -54,6 +55,8 @@ public:
     static constexpr std::uint32_t kError = 0x008;
     static constexpr std::uint32_t kHangup = 0x010;
 
+    // Finished is only answered when runMode is called from a thread that does
+    // not own the loop: an empty mode still waits, because other threads may post.
     enum class RunResult { Finished, Stopped, TimedOut, HandledSource };
 
     ~RunLoop();
@@ -62,9 +65,11 @@ public:
 
     // The calling thread's loop, made on first use.
     static RunLoop& current();
-    // The application's loop. The first thread to call main() (or
-    // setMainThread()) becomes the main thread.
+    // The application's loop. Its thread is the one that started the process,
+    // unless another thread called setMainThread() before anything asked for
+    // the main loop; a worker that happens to ask first never becomes main.
     static RunLoop& main();
+    // Claims the calling thread as the main thread if none is chosen yet.
     static void setMainThread();
     static bool isMainThread();
     bool isCurrent() const;
@@ -74,12 +79,16 @@ public:
     void post(Task task, std::string mode = kDefaultRunLoopMode);
 
     // Timers read this loop's clock. The callback runs on this loop. A
-    // repeating timer re-arms from its previous fire date. Thread: owner only.
+    // repeating timer re-arms from its previous fire date (fires missed while
+    // the loop was busy are skipped). Returns 0 for an empty task. Thread: owner only.
     TimerId addTimer(double delaySeconds, double repeatSeconds, Task task, std::string mode = kDefaultRunLoopMode);
     void cancelTimer(TimerId id);
     bool hasTimer(TimerId id) const;
 
-    // File-descriptor sources. The callback gets the event bits that fired.
+    // File-descriptor sources, level-triggered. The callback gets the event bits
+    // that fired. Several sources may watch one descriptor. A descriptor epoll
+    // cannot watch (a regular file) is always ready, as poll() reports it.
+    // Returns 0 when the descriptor is invalid. Remove the source before closing.
     SourceId addSource(int fd, std::uint32_t events, std::function<void(std::uint32_t)> callback,
         std::string mode = kCommonRunLoopModes);
     void updateSource(SourceId id, std::uint32_t events);
@@ -89,8 +98,12 @@ public:
     void run();
     // Runs one mode (nested runs allowed) for at most `seconds` of this loop's
     // clock, or until stop(), or after handling one source/task/timer when asked.
+    // With a manual clock the limit is also taken in real time, since that
+    // clock never moves by itself while the loop waits.
     RunResult runMode(std::string_view mode, double seconds, bool returnAfterSourceHandled = false);
-    // Makes the innermost run return.
+    // Makes the innermost run return (runUntil, runUntilIdle and advance too).
+    // A stop requested while no run is active ends the next one at once.
+    // Safe from any thread.
     void stop();
 
     // For tests and harnesses on the loop's thread: runs the default mode until
@@ -100,12 +113,17 @@ public:
     bool runUntil(const std::function<bool()>& predicate, double realTimeoutSeconds);
     // Runs every task already due without waiting.
     void runUntilIdle();
+    // Drops every posted task and timer unrun (harnesses between test cases,
+    // since the main loop outlives them all). Sources stay.
+    void discardPendingWork();
 
     void setClock(std::shared_ptr<Clock> clock);
     const std::shared_ptr<Clock>& clock() const;
     double now() const;
     // With a manual clock: moves time forward in steps, firing each due timer
     // at its own time, in time order, then runs what was posted meanwhile.
+    // Timers scheduled by those callbacks inside the span fire too. With a real
+    // clock it runs the default mode for that long.
     void advance(double seconds);
 
 private:
@@ -119,7 +137,9 @@ void performOnMain(Task fn);
 // Posts fn to the main loop even from the main thread (runs after the current task).
 void postToMain(Task fn);
 
-// A delayed call on the main loop's clock; cancel() keeps it from ever running.
+// A delayed call on the main loop's clock, in the default mode; cancel() keeps
+// it from ever running. Asked from another thread, the delay counts from when
+// the main loop takes the request.
 class DelayedCall final {
 public:
     DelayedCall() = default;
@@ -136,6 +156,7 @@ DelayedCall dispatchAfter(double seconds, Task fn);
 // The global background queues: a small fixed pool of worker threads.
 void dispatchAsync(Task fn);
 // Blocks until every task handed to dispatchAsync so far has run (tests).
+// Called on a worker it returns at once, since it cannot wait for itself.
 void dispatchDrain();
 
 } // namespace platform

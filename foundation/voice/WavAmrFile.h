@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace foundation {
+
+// File routines behind VoiceFileConverter: 8000 Hz PCM WAV files and AMR-NB
+// files in the single-channel storage format ("#!AMR\n" then frames). Both
+// conversions stream one 20 ms frame at a time.
+
+inline constexpr int kPcmFrameSamples = 160; // 20 ms at 8000 Hz
+inline constexpr int kAmrMaxFrameBytes = 32; // a 12.2 kbit/s frame with its header byte
+inline constexpr int kWavHeaderBytes = 48;
+inline constexpr char kAmrMagic[] = "#!AMR\n";
+inline constexpr std::size_t kAmrMagicBytes = 6;
+
+// Total size of a stored AMR frame, header byte included, from the frame type
+// in bits 3 to 6 of its header byte; 0 for the types a file cannot hold.
+int amrFrameSize(unsigned char header);
+
+// Positions the file at its first sample: checks the RIFF/WAVE header, then
+// walks the chunks by their declared sizes (and pad bytes) until "data".
+// False when the file ends first. dataSize receives the data chunk's size.
+bool wavReadHeader(std::FILE* file, std::uint32_t* dataSize = nullptr);
+
+// Reads one frame of 160 mono samples from interleaved samples of the given
+// channel count (1 or 2) and width (8 or 16 bits). The result is the number of
+// items read (bytes for 8 bits, samples for 16), or 0 when a whole frame was
+// not there or the format is not supported. When remaining is given, reading
+// stays inside that many bytes and counts them down.
+int wavReadFrame(
+    std::int16_t frame[kPcmFrameSamples], std::FILE* file, int channels, int bits, std::uint32_t* remaining = nullptr);
+
+// Converts a WAV file into a 12.2 kbit/s AMR file; the number of frames written.
+std::size_t wavToAmrFile(const char* wavPath, const char* amrPath, int channels, int bits);
+
+// Writes the 48-byte header of a mono 16-bit 8000 Hz file of that many frames.
+bool wavWriteHeader(std::FILE* file, std::uint32_t frames);
+
+// Read one whole AMR frame (header byte first) into frame; non-zero when a
+// whole frame of a valid type was read. Each frame carries its own type, so
+// files that change mode, or hold comfort-noise and no-data frames, read right.
+int amrReadFirstFrame(std::FILE* file, unsigned char frame[kAmrMaxFrameBytes], int* frameSize, unsigned char* header);
+int amrReadFrame(std::FILE* file, unsigned char frame[kAmrMaxFrameBytes], int* frameSize, unsigned char* header);
+
+// Converts an AMR file into a mono 16-bit WAV file; the number of frames
+// written, 0 on failure.
+std::size_t amrToWavFile(const char* amrPath, const char* wavPath);
+
+} // namespace foundation
