@@ -64,14 +64,15 @@ public:
     bool erase(std::string_view key);
     void clear();
 
-    std::size_t size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
+    // Defined after Value, which must be complete for the entry vector.
+    std::size_t size() const;
+    bool empty() const;
     std::vector<std::string> keys() const;
 
-    const_iterator begin() const { return entries_.begin(); }
-    const_iterator end() const { return entries_.end(); }
-    iterator begin() { return entries_.begin(); }
-    iterator end() { return entries_.end(); }
+    const_iterator begin() const;
+    const_iterator end() const;
+    iterator begin();
+    iterator end();
 
     // Equal when both hold the same keys with equal values, in any order.
     bool operator==(const Dictionary& other) const;
@@ -235,6 +236,13 @@ private:
         platform::Date, platform::Array, platform::Dictionary, std::shared_ptr<platform::Object>>
         v_;
 };
+
+inline std::size_t Dictionary::size() const { return entries_.size(); }
+inline bool Dictionary::empty() const { return entries_.empty(); }
+inline Dictionary::const_iterator Dictionary::begin() const { return entries_.begin(); }
+inline Dictionary::const_iterator Dictionary::end() const { return entries_.end(); }
+inline Dictionary::iterator Dictionary::begin() { return entries_.begin(); }
+inline Dictionary::iterator Dictionary::end() { return entries_.end(); }
 
 // Parses a leading integer like the phone's text readers: skips white space,
 // reads an optional sign and decimal digits, saturates on overflow.
