@@ -33,12 +33,12 @@ function(orb_test name)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
     target_compile_definitions(${name} PRIVATE ORB_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    # One label per executable: a list would be split into separate arguments
+    # of the generated property call.
     set(labels unit)
     if(ARG_THREADED)
-        list(APPEND labels threads)
+        set(labels threads)
     endif()
-    # A list would be split into separate arguments of the generated property call.
-    string(REPLACE ";" "\\;" labels "${labels}")
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
         PROPERTIES LABELS "${labels}" TIMEOUT 300
