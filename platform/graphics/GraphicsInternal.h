@@ -1,0 +1,56 @@
+#pragma once
+
+// Shared between the .cpp files of this library only; not part of its
+// interface. The drawing backend is named through forward declarations so that
+// its headers stay inside the .cpp files.
+
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
+
+#include <vector>
+
+struct _cairo;
+struct _cairo_surface;
+
+namespace platform {
+
+struct Context::Impl {
+    struct State {
+        Color fill = Color::blackColor();
+        Color stroke = Color::blackColor();
+        double alpha = 1.0;
+        double lineWidth = 1.0;
+        Interpolation interpolation = Interpolation::Default;
+        BlendMode blend = BlendMode::Normal;
+    };
+
+    _cairo_surface* surface = nullptr;
+    _cairo* cr = nullptr;
+    Size size;
+    double scale = 1.0;
+    int pixelWidth = 0;
+    int pixelHeight = 0;
+    State state;
+    std::vector<State> saved;
+
+    ~Impl();
+};
+
+namespace graphics_internal {
+
+    // A new premultiplied ARGB32 surface holding the image's pixels (nullptr for a
+    // null image or when the backend refuses). The caller destroys it.
+    _cairo_surface* surfaceFromImage(const Image& image);
+    // The surface's pixels as a straight-alpha image with the given scale.
+    Image imageFromSurface(_cairo_surface* surface, double scale);
+    // A new transparent ARGB32 surface; nullptr when the size is refused.
+    _cairo_surface* createSurface(int pixelWidth, int pixelHeight);
+    void destroySurface(_cairo_surface* surface);
+
+    // Draws `image` with its top-left at (0, 0) stretched to width × height in the
+    // current user space of `cr`, honouring the sampling quality and an alpha.
+    void paintImage(_cairo* cr, const Image& image, double width, double height, Interpolation quality, double alpha);
+
+} // namespace graphics_internal
+
+} // namespace platform

@@ -1,0 +1,244 @@
+// PNG and JPEG through libpng and libjpeg-turbo, from and to memory.
+//
+// libjpeg reports fatal errors through error_exit, which by default ends the
+// process; ours longjmps back to the call instead. The functions that call
+// setjmp create every C++ object they own before setjmp, so a longjmp never
+// skips a destructor.
+
+#include "platform/graphics/Image.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace platform::graphics_internal {
+
+namespace {
+
+    bool acceptable(unsigned long w, unsigned long h)
+    {
+        return w > 0 && h > 0 && w <= static_cast<unsigned long>(Image::kMaxDimension)
+            && h <= static_cast<unsigned long>(Image::kMaxDimension) && w * h <= Image::kMaxPixels;
+    }
+
+    struct JpegError {
+        jpeg_error_mgr base;
+        std::jmp_buf jump;
+        bool truncated;
+    };
+
+    void jpegErrorExit(j_common_ptr info)
+    {
+        auto* err = reinterpret_cast<JpegError*>(info->err);
+        std::longjmp(err->jump, 1);
+    }
+
+    void jpegEmitMessage(j_common_ptr info, int level)
+    {
+        auto* err = reinterpret_cast<JpegError*>(info->err);
+        // Premature end of data is only a warning to the library (it pads with a
+        // fake end marker and shows grey); we refuse such images instead.
+        if (level < 0 && err->base.msg_code == JWRN_JPEG_EOF)
+            err->truncated = true;
+    }
+
+    void jpegOutputMessage(j_common_ptr) { }
+
+    // The decoder stops once it has the pixels, so a file cut inside or just before
+    // its end chunk would still decode. A complete file is a chain of chunks that
+    // fits the bytes exactly up to an intact IEND (whose CRC is a constant).
+    bool pngIsComplete(const std::uint8_t* data, std::size_t size)
+    {
+        static const std::uint8_t iend[12] = { 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82 };
+        std::size_t pos = 8;
+        while (pos + 12 <= size) {
+            std::size_t length = (std::size_t(data[pos]) << 24) | (std::size_t(data[pos + 1]) << 16)
+                | (std::size_t(data[pos + 2]) << 8) | std::size_t(data[pos + 3]);
+            if (length > size - pos - 12)
+                return false;
+            if (std::memcmp(data + pos + 4, "IEND", 4) == 0)
+                return std::memcmp(data + pos, iend, 12) == 0;
+            pos += 12 + length;
+        }
+        return false;
+    }
+
+} // namespace
+
+std::optional<Image> decodePNG(const std::uint8_t* data, std::size_t size, double scale)
+{
+    if (!pngIsComplete(data, size))
+        return std::nullopt;
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, data, size))
+        return std::nullopt;
+    if (!acceptable(image.width, image.height)) {
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    Image out(static_cast<int>(image.width), static_cast<int>(image.height), scale);
+    if (out.isNull()) {
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    if (!png_image_finish_read(&image, nullptr, out.mutablePixels().data(), 0, nullptr)) {
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> encodePNG(const Image& source)
+{
+    bool opaque = source.isOpaque();
+    std::vector<std::uint8_t> rgb;
+    const void* pixels = source.pixels().data();
+    if (opaque) {
+        // Opaque pictures are written without the alpha channel: a quarter smaller.
+        rgb.resize(static_cast<std::size_t>(source.pixelWidth()) * source.pixelHeight() * 3);
+        const auto& px = source.pixels();
+        for (std::size_t i = 0, j = 0; i < px.size(); i += 4, j += 3)
+            std::memcpy(&rgb[j], &px[i], 3);
+        pixels = rgb.data();
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(source.pixelWidth());
+    image.height = static_cast<png_uint_32>(source.pixelHeight());
+    image.format = opaque ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_get_memory_size(image, size, 0, pixels, 0, nullptr))
+        return std::nullopt;
+    std::vector<std::uint8_t> out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, pixels, 0, nullptr))
+        return std::nullopt;
+    out.resize(size);
+    return out;
+}
+
+std::optional<Image> decodeJPEG(const std::uint8_t* data, std::size_t size, double scale)
+{
+    jpeg_decompress_struct info;
+    JpegError err;
+    std::vector<std::uint8_t> row;
+    Image out;
+    std::memset(&info, 0, sizeof info);
+    info.err = jpeg_std_error(&err.base);
+    err.base.error_exit = jpegErrorExit;
+    err.base.emit_message = jpegEmitMessage;
+    err.base.output_message = jpegOutputMessage;
+    err.truncated = false;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !acceptable(info.image_width, info.image_height)) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+    jpeg_start_decompress(&info);
+    out = Image(static_cast<int>(info.output_width), static_cast<int>(info.output_height), scale);
+    if (out.isNull() || info.output_components != 4) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    row.resize(static_cast<std::size_t>(info.output_width) * 4);
+    auto& px = out.mutablePixels();
+    // Adobe writes CMYK inverted (0 = full ink); other writers are rare enough
+    // to treat the same way.
+    bool inverted = info.saw_Adobe_marker;
+    while (info.output_scanline < info.output_height) {
+        std::size_t y = info.output_scanline;
+        JSAMPROW rows[1] = { row.data() };
+        if (jpeg_read_scanlines(&info, rows, 1) != 1)
+            break;
+        std::uint8_t* dst = &px[y * info.output_width * 4];
+        if (!cmyk) {
+            std::memcpy(dst, row.data(), row.size());
+            continue;
+        }
+        for (std::size_t x = 0; x < info.output_width; ++x) {
+            unsigned c = row[x * 4], m = row[x * 4 + 1], yy = row[x * 4 + 2], k = row[x * 4 + 3];
+            if (!inverted) {
+                c = 255 - c;
+                m = 255 - m;
+                yy = 255 - yy;
+                k = 255 - k;
+            }
+            dst[x * 4] = static_cast<std::uint8_t>((c * k + 127) / 255);
+            dst[x * 4 + 1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+            dst[x * 4 + 2] = static_cast<std::uint8_t>((yy * k + 127) / 255);
+            dst[x * 4 + 3] = 255;
+        }
+    }
+    bool complete = info.output_scanline == info.output_height;
+    if (complete)
+        jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    if (!complete || err.truncated)
+        return std::nullopt;
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> encodeJPEG(const Image& source, int quality)
+{
+    jpeg_compress_struct info;
+    JpegError err;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(source.pixelWidth()) * 3);
+    std::vector<std::uint8_t> result;
+    unsigned char* buffer = nullptr;
+    unsigned long bufferSize = 0;
+    std::memset(&info, 0, sizeof info);
+    info.err = jpeg_std_error(&err.base);
+    err.base.error_exit = jpegErrorExit;
+    err.base.emit_message = jpegEmitMessage;
+    err.base.output_message = jpegOutputMessage;
+    err.truncated = false;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&info);
+        std::free(buffer);
+        return std::nullopt;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &buffer, &bufferSize);
+    info.image_width = static_cast<JDIMENSION>(source.pixelWidth());
+    info.image_height = static_cast<JDIMENSION>(source.pixelHeight());
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    const auto& px = source.pixels();
+    while (info.next_scanline < info.image_height) {
+        const std::uint8_t* src = &px[static_cast<std::size_t>(info.next_scanline) * source.pixelWidth() * 4];
+        for (int x = 0; x < source.pixelWidth(); ++x) {
+            unsigned a = src[x * 4 + 3];
+            // Composed over black, as a premultiplied bitmap without alpha shows.
+            for (int c = 0; c < 3; ++c)
+                row[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>((src[x * 4 + c] * a + 127) / 255);
+        }
+        JSAMPROW rows[1] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    result.assign(buffer, buffer + bufferSize);
+    std::free(buffer);
+    return result;
+}
+
+} // namespace platform::graphics_internal
