@@ -1,6 +1,6 @@
 #include "core/session/MyAccountInfo.h"
 
-#include "core/util/ORBEndpoints.h"
+#include "core/session/ORBEndpoints.h"
 #include "platform/os/Log.h"
 
 namespace core {

@@ -1,5 +1,5 @@
 #include "core/session/MyAccountInfo.h"
-#include "core/util/ORBEndpoints.h"
+#include "core/session/ORBEndpoints.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/util/ORBEndpoints.h"
+#include "core/session/ORBEndpoints.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -10,24 +10,24 @@
 namespace core {
 
 namespace {
-std::mutex& baseMutex()
-{
-    static std::mutex m;
-    return m;
-}
+    std::mutex& baseMutex()
+    {
+        static std::mutex m;
+        return m;
+    }
 
-std::string& baseStorage()
-{
-    static std::string base = [] {
-        std::string b = ORB_SERVER_BASE_DEFAULT;
-        if (const char* env = std::getenv("ORB_SERVER_BASE"); env && *env)
-            b = env;
-        if (b.empty() || b.back() != '/')
-            b += '/';
-        return b;
-    }();
-    return base;
-}
+    std::string& baseStorage()
+    {
+        static std::string base = [] {
+            std::string b = ORB_SERVER_BASE_DEFAULT;
+            if (const char* env = std::getenv("ORB_SERVER_BASE"); env && *env)
+                b = env;
+            if (b.empty() || b.back() != '/')
+                b += '/';
+            return b;
+        }();
+        return base;
+    }
 } // namespace
 
 std::string ORBEndpoints::serverBase()
@@ -59,8 +59,8 @@ const std::vector<std::string>& ORBEndpoints::commandCodes()
             c.push_back(std::to_string(i));
         for (int i = 20101; i <= 20107; ++i)
             c.push_back(std::to_string(i));
-        for (const char* s : { "30101", "30102", "30104", "30105", "30106", "30107", "40001", "40101", "40102",
-                 "40201", "40202", "40301", "40302", "40401", "50001", "50002", "50003" })
+        for (const char* s : { "30101", "30102", "30104", "30105", "30106", "30107", "40001", "40101", "40102", "40201",
+                 "40202", "40301", "40302", "40401", "50001", "50002", "50003" })
             c.emplace_back(s);
         for (int i = 60001; i <= 60008; ++i)
             c.push_back(std::to_string(i));

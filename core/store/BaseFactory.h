@@ -1,0 +1,117 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace core {
+
+// The name of the local database file in the Documents folder, shared by
+// every store.
+inline constexpr const char* kDatabaseFileName = "_cache.db";
+
+// One prepared statement of a store's connection, finalized when it goes
+// away. A store closes its connection only after its statements are gone.
+class StoreStatement final {
+public:
+    StoreStatement() = default;
+    StoreStatement(sqlite3* database, sqlite3_stmt* statement);
+    ~StoreStatement();
+    StoreStatement(StoreStatement&& other) noexcept;
+    StoreStatement& operator=(StoreStatement&& other) noexcept;
+    StoreStatement(const StoreStatement&) = delete;
+    StoreStatement& operator=(const StoreStatement&) = delete;
+
+    explicit operator bool() const { return statement_ != nullptr; }
+    sqlite3_stmt* handle() const { return statement_; }
+
+    // Parameters are numbered from 1. Integers are bound as 32-bit values;
+    // texts are copied, and no text binds NULL.
+    bool bindInt(int index, int value);
+    bool bindText(int index, const std::optional<std::string>& value);
+    bool bindNull(int index);
+    // SQLite's result of one step (SQLITE_ROW, SQLITE_DONE or an error code).
+    int step();
+    // One step that must complete the statement, or deliver a row.
+    bool run();
+    bool next();
+    bool reset();
+    void finalize();
+
+    int columnInt(int column) const;
+    // Nothing for NULL.
+    std::optional<std::string> columnText(int column) const;
+
+private:
+    sqlite3* database_ = nullptr;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+// The base of the stores over the local database file: names the file,
+// opens and closes the connection, keeps the key/value table of schema
+// versions (`tb_info`) and rewrites the file with "VACUUM" when a store is
+// made. Every public operation of a derived store opens the connection at its
+// start and closes it at its end.
+//
+// Failures of SQL statements are logged as "line %i,%i#%s\n": the number of
+// the failing step, SQLite's error code and its message.
+class BaseFactory {
+public:
+    // Runs "VACUUM" over the file.
+    BaseFactory();
+    virtual ~BaseFactory();
+    BaseFactory(const BaseFactory&) = delete;
+    BaseFactory& operator=(const BaseFactory&) = delete;
+
+    // Documents/_cache.db of the current application home.
+    static std::string dataFilePath();
+
+    // True when a connection is open on return. Also makes sure `tb_info` exists.
+    bool open();
+    // True when no connection remains; false (keeping the connection) while
+    // statements are still unfinalized.
+    bool close();
+    bool isOpened() const { return database_ != nullptr; }
+    bool vacuum();
+
+    // Both expect an open connection.
+    std::optional<std::string> getInfo(const std::string& key);
+    void setInfo(const std::string& key, const std::string& value);
+
+    // A busy file is waited for this long before a statement gives up, so a
+    // connection on another thread never makes a store fail at once or hang.
+    static constexpr int kBusyTimeoutMilliseconds = 5000;
+
+protected:
+    sqlite3* database() const { return database_; }
+
+    // Logs "line %i,%i#%s\n" with the connection's last error.
+    void printError(int line) const;
+    // Runs statements without results; logs and answers false on failure.
+    bool exec(const std::string& sql, int line);
+    // A prepared statement of the open connection; empty (and logged) on failure.
+    StoreStatement prepare(const std::string& sql, int line);
+
+    // The schema check of a derived store, run once from its constructor:
+    // when the version stored under the key differs from `version`, the drop
+    // statements and then the create statements run, and the key is written
+    // only when all of them succeeded, so a failure is retried next time.
+    // True when the tables are at the version on return.
+    bool checkVersion(const std::string& key, const std::string& version, const std::vector<std::string>& drops,
+        const std::vector<std::string>& creates);
+
+    // A batch of writes as one transaction, all or nothing: opens, begins,
+    // runs the work, and commits only when the work answered true. Any failure
+    // (begin, a step of the work, commit) rolls everything back and answers
+    // false. Statements the work prepares must be gone when it returns.
+    bool writeInTransaction(const std::function<bool()>& work);
+
+private:
+    sqlite3* database_ = nullptr;
+};
+
+} // namespace core

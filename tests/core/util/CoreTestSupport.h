@@ -1,0 +1,136 @@
+#pragma once
+
+// Shared helpers of the core tests: a fresh application home per case, a
+// signed-in account, the device's time zone, and the real command-line tools.
+
+#include "core/session/MyAccountInfo.h"
+#include "platform/os/AppPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace coretest {
+
+// A temporary folder that becomes the application home for the life of the object.
+class TempHome {
+public:
+    TempHome()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "orb-core-XXXXXX").string();
+        if (::mkdtemp(pattern.data()))
+            path_ = pattern;
+        platform::AppPaths::setHome(path_);
+    }
+    ~TempHome()
+    {
+        platform::AppPaths::resetHome();
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    TempHome(const TempHome&) = delete;
+    TempHome& operator=(const TempHome&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string documents() const { return path_ + "/Documents"; }
+
+private:
+    std::string path_;
+};
+
+// Sets the device's time zone (TZ) for the life of the object.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone)
+    {
+        if (const char* old = std::getenv("TZ"))
+            previous_ = old;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~ScopedTimeZone()
+    {
+        if (previous_)
+            ::setenv("TZ", previous_->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    std::optional<std::string> previous_;
+};
+
+// Installs a session whose current account has this uid and type; the other
+// accounts of the same login are listed beside it.
+inline void signIn(int uid, int type = 1, const std::vector<int>& otherUids = {})
+{
+    auto session = std::make_shared<core::MyAccountInfo>();
+    std::vector<std::shared_ptr<core::AccountInfo>> accounts;
+    auto current = std::make_shared<core::AccountInfo>();
+    current->uid = uid;
+    current->type = type;
+    accounts.push_back(current);
+    for (int other : otherUids) {
+        auto account = std::make_shared<core::AccountInfo>();
+        account->uid = other;
+        account->type = type;
+        accounts.push_back(account);
+    }
+    session->setAccounts(accounts);
+    session->setCurrent(current);
+    core::MyAccountInfo::setInstance(session);
+}
+
+inline void signOut() { core::MyAccountInfo::setInstance(nullptr); }
+
+inline std::string shellQuoted(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+// Runs a shell command and answers what it wrote to standard output.
+inline std::string runCommand(const std::string& command)
+{
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return "<popen failed>";
+    std::string out;
+    std::array<char, 4096> buffer;
+    std::size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        out.append(buffer.data(), n);
+    ::pclose(pipe);
+    return out;
+}
+
+// The sqlite3 tool on a database file (list mode, "|" between columns).
+inline std::string sqliteTool(const std::string& dbPath, const std::string& sql)
+{
+    return runCommand("sqlite3 -batch " + shellQuoted(dbPath) + " " + shellQuoted(sql) + " 2>&1");
+}
+
+inline int toolInt(const std::string& dbPath, const std::string& sql)
+{
+    return std::atoi(sqliteTool(dbPath, sql).c_str());
+}
+
+} // namespace coretest
