@@ -1,0 +1,130 @@
+#include "foundation/http/CodecFile.h"
+
+#include "foundation/http/HTTPRequestError.h"
+#include "platform/os/Log.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace http_detail {
+
+namespace {
+
+    constexpr std::size_t kPieceSize = 262144;
+
+    bool writeAll(int fd, const platform::Bytes& bytes)
+    {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+} // namespace
+
+bool runCodecFromFileToFile(const std::string& sourcePath, const std::string& destinationPath,
+    const CodecFileSteps& steps, platform::Error* error)
+{
+    struct stat st { };
+    if (::stat(sourcePath.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        platform::setError(error,
+            makeHTTPRequestError(CompressionError,
+                platform::format("%s of %s failed the file does not exist", steps.verb, sourcePath.c_str())));
+        return false;
+    }
+
+    // The result is built beside the destination and renamed over it only when
+    // complete, so a reader never finds a half-written file there.
+    std::string temporaryPath = destinationPath + ".partXXXXXX";
+    int out = ::mkstemp(temporaryPath.data());
+    if (out < 0) {
+        platform::Error cause = posixError(errno);
+        platform::setError(error,
+            makeHTTPRequestError(CompressionError,
+                platform::format("%s of %s failed because we were to create a file at %s", steps.verb,
+                    sourcePath.c_str(), destinationPath.c_str()),
+                &cause));
+        return false;
+    }
+    ::fchmod(out, 0644);
+
+    auto fail = [&](platform::Error err) {
+        ::close(out);
+        ::unlink(temporaryPath.c_str());
+        platform::setError(error, std::move(err));
+        return false;
+    };
+    auto writeFailure = [&](int errnoValue) {
+        platform::Error cause = posixError(errnoValue);
+        return makeHTTPRequestError(CompressionError,
+            platform::format("%s of %s failed because we were unable to write to the destination data file at %s",
+                steps.verb, sourcePath.c_str(), destinationPath.c_str()),
+            &cause);
+    };
+
+    int in = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        platform::Error cause = posixError(errno);
+        return fail(makeHTTPRequestError(CompressionError,
+            platform::format("%s of %s failed because we were unable to read from the source data file", steps.verb,
+                sourcePath.c_str()),
+            &cause));
+    }
+
+    platform::Bytes buffer(kPieceSize);
+    platform::Bytes produced;
+    for (;;) {
+        ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            platform::Error cause = posixError(errno);
+            ::close(in);
+            return fail(makeHTTPRequestError(CompressionError,
+                platform::format("%s of %s failed because we were unable to read from the source data file", steps.verb,
+                    sourcePath.c_str()),
+                &cause));
+        }
+        bool isLast = n == 0;
+        platform::Bytes piece(buffer.begin(), buffer.begin() + n);
+        produced.clear();
+        platform::Error codecError;
+        if (!steps.piece(piece, isLast, produced, &codecError)) {
+            ::close(in);
+            return fail(std::move(codecError));
+        }
+        if (!writeAll(out, produced)) {
+            int saved = errno;
+            ::close(in);
+            return fail(writeFailure(saved));
+        }
+        if (isLast)
+            break;
+    }
+    ::close(in);
+    if (::close(out) != 0) {
+        int saved = errno;
+        ::unlink(temporaryPath.c_str());
+        platform::setError(error, writeFailure(saved));
+        return false;
+    }
+    if (::rename(temporaryPath.c_str(), destinationPath.c_str()) != 0) {
+        int saved = errno;
+        ::unlink(temporaryPath.c_str());
+        platform::setError(error, writeFailure(saved));
+        return false;
+    }
+    return true;
+}
+
+} // namespace http_detail

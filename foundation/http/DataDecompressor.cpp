@@ -1,0 +1,172 @@
+#include "foundation/http/DataDecompressor.h"
+
+#include "foundation/http/CodecFile.h"
+#include "foundation/http/HTTPRequestError.h"
+#include "platform/os/Log.h"
+
+#include <algorithm>
+#include <zlib.h>
+
+namespace {
+
+// A 32 KB window; zlib and gzip headers are both recognised.
+constexpr int kAutoDetectWindowBits = 47;
+constexpr std::size_t kMinimumGrowth = 16384;
+
+} // namespace
+
+struct DataDecompressor::ZStream {
+    z_stream z {};
+};
+
+DataDecompressor::DataDecompressor()
+    : zStream_(std::make_unique<ZStream>())
+{
+}
+
+DataDecompressor::~DataDecompressor()
+{
+    if (streamReady_)
+        closeStream();
+}
+
+std::unique_ptr<DataDecompressor> DataDecompressor::decompressor(platform::Error* error)
+{
+    auto result = std::make_unique<DataDecompressor>();
+    if (auto err = result->setupStream()) {
+        platform::setError(error, *err);
+        return nullptr;
+    }
+    return result;
+}
+
+std::optional<platform::Error> DataDecompressor::setupStream()
+{
+    if (streamReady_)
+        return std::nullopt;
+    zStream_->z = z_stream {};
+    int status = inflateInit2(&zStream_->z, kAutoDetectWindowBits);
+    if (status != Z_OK)
+        return inflateErrorWithCode(status);
+    streamReady_ = true;
+    streamEnded_ = false;
+    return std::nullopt;
+}
+
+std::optional<platform::Error> DataDecompressor::closeStream()
+{
+    streamReady_ = false;
+    int status = inflateEnd(&zStream_->z);
+    if (status != Z_OK)
+        return inflateErrorWithCode(status);
+    return std::nullopt;
+}
+
+std::optional<platform::Bytes> DataDecompressor::uncompressBytes(
+    const std::uint8_t* bytes, std::size_t length, platform::Error* error)
+{
+    if (length == 0)
+        return std::nullopt;
+    if (!streamReady_) {
+        platform::setError(error, inflateErrorWithCode(Z_STREAM_ERROR));
+        return std::nullopt;
+    }
+    platform::Bytes output;
+    // Bytes after the end of the gzip member are not part of the body.
+    if (streamEnded_)
+        return output;
+
+    z_stream& z = zStream_->z;
+    z.next_in = const_cast<Bytef*>(bytes);
+    z.avail_in = static_cast<uInt>(length);
+    std::size_t growth = std::max(length / 2, kMinimumGrowth);
+    output.resize(std::max(length + length / 2, kMinimumGrowth));
+    std::size_t produced = 0;
+    // Go on while input remains and also while the last call filled the
+    // buffer: zlib may still hold output for input it has already taken.
+    for (;;) {
+        if (produced == output.size())
+            output.resize(output.size() + growth);
+        z.next_out = output.data() + produced;
+        z.avail_out = static_cast<uInt>(output.size() - produced);
+        int status = inflate(&z, Z_NO_FLUSH);
+        produced = output.size() - z.avail_out;
+        if (status == Z_STREAM_END) {
+            streamEnded_ = true;
+            break;
+        }
+        if (status == Z_BUF_ERROR) {
+            // No progress was possible: everything given has been used.
+            if (z.avail_in == 0)
+                break;
+            continue;
+        }
+        if (status != Z_OK) {
+            platform::setError(error, inflateErrorWithCode(status));
+            return std::nullopt;
+        }
+        if (z.avail_in == 0 && z.avail_out != 0)
+            break;
+    }
+    output.resize(produced);
+    return output;
+}
+
+std::optional<platform::Bytes> DataDecompressor::uncompressData(const platform::Bytes& data, platform::Error* error)
+{
+    if (data.empty())
+        return std::nullopt;
+    auto decompressor = DataDecompressor::decompressor(error);
+    if (!decompressor)
+        return std::nullopt;
+    auto result = decompressor->uncompressBytes(data.data(), data.size(), error);
+    if (result && !decompressor->streamEnded()) {
+        platform::setError(error, truncatedStreamError());
+        return std::nullopt;
+    }
+    decompressor->closeStream();
+    return result;
+}
+
+bool DataDecompressor::uncompressDataFromFile(
+    const std::string& sourcePath, const std::string& destinationPath, platform::Error* error)
+{
+    auto decompressor = std::make_unique<DataDecompressor>();
+    http_detail::CodecFileSteps steps;
+    steps.verb = "Decompression";
+    steps.piece = [&](const platform::Bytes& piece, bool isLast, platform::Bytes& out, platform::Error* err) {
+        if (!decompressor->streamReady() && !decompressor->streamEnded()) {
+            if (auto setupError = decompressor->setupStream()) {
+                platform::setError(err, *setupError);
+                return false;
+            }
+        }
+        if (isLast) {
+            // A file that stops before the gzip trailer is a broken download.
+            if (!decompressor->streamEnded()) {
+                platform::setError(err, truncatedStreamError());
+                return false;
+            }
+            if (decompressor->streamReady()) {
+                if (auto closeError = decompressor->closeStream()) {
+                    platform::setError(err, *closeError);
+                    return false;
+                }
+            }
+            return true;
+        }
+        auto result = decompressor->uncompressBytes(piece.data(), piece.size(), err);
+        if (!result)
+            return false;
+        out = std::move(*result);
+        return true;
+    };
+    return http_detail::runCodecFromFileToFile(sourcePath, destinationPath, steps, error);
+}
+
+platform::Error DataDecompressor::inflateErrorWithCode(int code)
+{
+    return makeHTTPRequestError(CompressionError, platform::format("Decompression of data failed with code %i", code));
+}
+
+platform::Error DataDecompressor::truncatedStreamError() { return inflateErrorWithCode(Z_BUF_ERROR); }

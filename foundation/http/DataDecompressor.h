@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/os/Error.h"
+#include "platform/os/Value.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+// Inflates gzip (or zlib) bodies: whole, piece by piece as they arrive, or
+// from file to file. The header kind is detected from the data.
+class DataDecompressor final {
+public:
+    static std::unique_ptr<DataDecompressor> decompressor(platform::Error* error = nullptr);
+
+    DataDecompressor();
+    ~DataDecompressor();
+    DataDecompressor(const DataDecompressor&) = delete;
+    DataDecompressor& operator=(const DataDecompressor&) = delete;
+
+    std::optional<platform::Error> setupStream();
+    std::optional<platform::Error> closeStream();
+    bool streamReady() const { return streamReady_; }
+    // True once the compressed stream's own end (with its checksum) was read.
+    bool streamEnded() const { return streamEnded_; }
+
+    // Inflates the next piece of one stream; every byte zlib can produce from
+    // it is returned. An empty piece answers nothing, without an error.
+    std::optional<platform::Bytes> uncompressBytes(
+        const std::uint8_t* bytes, std::size_t length, platform::Error* error);
+
+    // The whole body inflated. A stream that stops before its end is an error.
+    static std::optional<platform::Bytes> uncompressData(const platform::Bytes& data, platform::Error* error);
+    // As uncompressData, file to file; the destination is replaced only by a
+    // complete result and is left as it was on failure.
+    static bool uncompressDataFromFile(
+        const std::string& sourcePath, const std::string& destinationPath, platform::Error* error);
+    static platform::Error inflateErrorWithCode(int code);
+    // The error for a stream that ended before its trailer.
+    static platform::Error truncatedStreamError();
+
+private:
+    struct ZStream;
+    std::unique_ptr<ZStream> zStream_;
+    bool streamReady_ = false;
+    bool streamEnded_ = false;
+};

@@ -1,0 +1,549 @@
+#pragma once
+
+#include "foundation/http/CacheDelegate.h"
+#include "foundation/http/HTTPRequestDelegate.h"
+#include "foundation/http/HTTPRequestError.h"
+#include "platform/net/HttpCookie.h"
+#include "platform/net/HttpMessage.h"
+#include "platform/net/HttpStream.h"
+#include "platform/os/Error.h"
+#include "platform/os/OperationQueue.h"
+#include "platform/os/RunLoop.h"
+#include "platform/os/TextEncoding.h"
+#include "platform/os/Timer.h"
+#include "platform/os/Url.h"
+#include "platform/os/Value.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+class DataDecompressor;
+class RequestInputStream;
+
+// The run-loop mode a synchronous request runs its nested loop in.
+inline constexpr const char* HTTPRequestRunLoopMode = "HTTPRequestRunLoopMode";
+
+// One HTTP exchange: URL, method, headers, cookies and body going out; status,
+// headers, cookies and body coming back; progress, time-outs, redirects and
+// the callbacks through which it reports. An operation: startAsynchronous
+// puts it on the shared queue, and all its network work then runs on the
+// engine's one network thread. Every callback to the owner runs on the main
+// loop: delegate first, then block, then queue.
+//
+// Always made through requestWithURL (it lives in a shared_ptr). Accessors
+// may be called from any thread; they take the request's lock.
+class HTTPRequest : public platform::Operation {
+public:
+    using Block = std::function<void()>;
+    using HeadersBlock = std::function<void(const platform::Dictionary& headers)>;
+    using DataBlock = std::function<void(const platform::Bytes& data)>;
+    using ProgressBlock = std::function<void(unsigned long long size, unsigned long long total)>;
+    using SizeBlock = std::function<void(long long size)>;
+
+    // A client certificate for https: a PEM file (certificate, chain, key or a
+    // separate key file) or a PKCS#12 file with its password.
+    struct ClientCertificateIdentity {
+        std::string identityFile;
+        platform::TlsSettings::IdentityFormat format = platform::TlsSettings::IdentityFormat::Pem;
+        std::string keyFile;
+        std::string password;
+    };
+
+    static std::shared_ptr<HTTPRequest> requestWithURL(const platform::Url& url);
+    ~HTTPRequest() override;
+
+    // A new request for the same URL carrying the owner's settings, body and
+    // headers, with fresh state and no blocks.
+    virtual std::shared_ptr<HTTPRequest> copyWithZone() const;
+
+    // Running.
+    void startAsynchronous();
+    void startSynchronous();
+    void start() override;
+    bool isConcurrent() const override { return true; }
+    void cancel() override;
+    // For owners that go away: nothing of theirs is called afterwards.
+    void clearDelegatesAndCancel();
+
+    // Request description.
+    platform::Url url() const;
+    void setURL(const platform::Url& url);
+    std::optional<platform::Url> originalURL() const;
+    std::optional<platform::Url> redirectURL() const;
+    std::string requestMethod() const;
+    void setRequestMethod(const std::string& method);
+    platform::Dictionary requestHeaders() const;
+    void setRequestHeaders(platform::Dictionary headers);
+    void addRequestHeader(const std::string& header, const std::string& value);
+    std::vector<platform::HttpCookie> requestCookies() const;
+    void setRequestCookies(std::vector<platform::HttpCookie> cookies);
+    bool useCookiePersistence() const;
+    void setUseCookiePersistence(bool use);
+    bool useHTTPVersionOne() const;
+    void setUseHTTPVersionOne(bool use);
+    std::optional<std::string> userAgent() const;
+    void setUserAgent(std::optional<std::string> userAgent);
+    bool allowCompressedResponse() const;
+    void setAllowCompressedResponse(bool allow);
+    bool shouldWaitToInflateCompressedResponses() const;
+    void setShouldWaitToInflateCompressedResponses(bool wait);
+    bool shouldCompressRequestBody() const;
+    void setShouldCompressRequestBody(bool compress);
+    bool validatesSecureCertificate() const;
+    void setValidatesSecureCertificate(bool validates);
+    std::optional<ClientCertificateIdentity> clientCertificateIdentity() const;
+    void setClientCertificateIdentity(std::optional<ClientCertificateIdentity> identity);
+    double timeOutSeconds() const;
+    void setTimeOutSeconds(double seconds);
+    int numberOfTimesToRetryOnTimeout() const;
+    void setNumberOfTimesToRetryOnTimeout(int times);
+    int retryCount() const;
+    bool shouldRedirect() const;
+    void setShouldRedirect(bool redirect);
+    bool shouldUseRFC2616RedirectBehaviour() const;
+    void setShouldUseRFC2616RedirectBehaviour(bool use);
+    bool needsRedirect() const;
+    int redirectCount() const;
+    bool shouldAttemptPersistentConnection() const;
+    void setShouldAttemptPersistentConnection(bool attempt);
+    double persistentConnectionTimeoutSeconds() const;
+    void setPersistentConnectionTimeoutSeconds(double seconds);
+    bool connectionCanBeReused() const;
+    // The "id" of the connection record this request used; 0 when none.
+    std::int64_t connectionID() const;
+    unsigned requestID() const;
+    std::string runLoopMode() const;
+    bool isSynchronous() const;
+    platform::Dictionary userInfo() const;
+    void setUserInfo(platform::Dictionary userInfo);
+    int tag() const;
+    void setTag(int tag);
+
+    // Credentials sent before any challenge (Basic only for now).
+    std::optional<std::string> username() const;
+    void setUsername(std::optional<std::string> username);
+    std::optional<std::string> password() const;
+    void setPassword(std::optional<std::string> password);
+    std::optional<std::string> authenticationScheme() const;
+    void setAuthenticationScheme(std::optional<std::string> scheme);
+    bool shouldPresentCredentialsBeforeChallenge() const;
+    void setShouldPresentCredentialsBeforeChallenge(bool present);
+    void addBasicAuthenticationHeaderWithUsername(const std::string& username, const std::string& andPassword);
+
+    // Request body.
+    platform::Bytes postBody() const;
+    void setPostBody(platform::Bytes body);
+    void appendPostData(const platform::Bytes& data);
+    void appendPostDataFromFile(const std::string& file);
+    void setupPostBody();
+    bool shouldStreamPostDataFromDisk() const;
+    void setShouldStreamPostDataFromDisk(bool stream);
+    std::optional<std::string> postBodyFilePath() const;
+    void setPostBodyFilePath(std::optional<std::string> path);
+    std::optional<std::string> compressedPostBodyFilePath() const;
+    bool didCreateTemporaryPostDataFile() const;
+    unsigned long long postLength() const;
+    bool haveBuiltPostBody() const;
+    bool haveBuiltRequestHeaders() const;
+    unsigned long long uploadBufferSize() const;
+
+    // Response.
+    // Header fields by name, repeated fields joined with ", ".
+    platform::Dictionary responseHeaders() const;
+    // A response header looked up without regard to case.
+    std::optional<std::string> responseHeader(const std::string& name) const;
+    std::vector<platform::HttpCookie> responseCookies() const;
+    int responseStatusCode() const;
+    std::string responseStatusMessage() const;
+    platform::Bytes rawResponseData() const;
+    unsigned long long contentLength() const;
+    unsigned long long partialDownloadSize() const;
+    unsigned long long totalBytesRead() const;
+    unsigned long long totalBytesSent() const;
+    platform::StringEncoding defaultResponseEncoding() const;
+    void setDefaultResponseEncoding(platform::StringEncoding encoding);
+    platform::StringEncoding responseEncoding() const;
+    std::optional<std::string> downloadDestinationPath() const;
+    void setDownloadDestinationPath(std::optional<std::string> path);
+    std::optional<std::string> temporaryFileDownloadPath() const;
+    void setTemporaryFileDownloadPath(std::optional<std::string> path);
+    std::optional<std::string> temporaryUncompressedDataDownloadPath() const;
+    bool allowResumeForFileDownloads() const;
+    void setAllowResumeForFileDownloads(bool allow);
+    bool downloadComplete() const;
+    // The body: inflated when it came compressed and inflation was deferred.
+    // Empty when the body was handed to a data callback.
+    std::optional<platform::Bytes> responseData() const;
+    // The body as text in the response's encoding; nullopt when it is not valid there.
+    std::optional<std::string> responseString() const;
+    bool isResponseCompressed() const;
+
+    // Progress.
+    std::weak_ptr<ProgressDelegate> uploadProgressDelegate() const;
+    void setUploadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate);
+    std::weak_ptr<ProgressDelegate> downloadProgressDelegate() const;
+    void setDownloadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate);
+    bool showAccurateProgress() const;
+    void setShowAccurateProgress(bool accurate);
+    bool shouldResetUploadProgress() const;
+    void setShouldResetUploadProgress(bool reset);
+    bool shouldResetDownloadProgress() const;
+    void setShouldResetDownloadProgress(bool reset);
+
+    // Callbacks.
+    std::weak_ptr<HTTPRequestDelegate> delegate() const;
+    void setDelegate(std::weak_ptr<HTTPRequestDelegate> delegate);
+    // The owning queue: kept alive by the request; also a progress delegate
+    // when it derives from ProgressDelegate.
+    std::shared_ptr<HTTPRequestDelegate> queue() const;
+    void setQueue(std::shared_ptr<HTTPRequestDelegate> queue);
+    void setDidStartSelector(RequestSelector selector);
+    void setDidReceiveResponseHeadersSelector(HeadersSelector selector);
+    void setWillRedirectSelector(RedirectSelector selector);
+    void setDidFinishSelector(RequestSelector selector);
+    void setDidFailSelector(RequestSelector selector);
+    void setDidReceiveDataSelector(DataSelector selector);
+    void setStartedBlock(Block block);
+    void setHeadersReceivedBlock(HeadersBlock block);
+    void setCompletionBlock(Block block);
+    void setFailedBlock(Block block);
+    void setBytesReceivedBlock(ProgressBlock block);
+    void setBytesSentBlock(ProgressBlock block);
+    void setDownloadSizeIncrementedBlock(SizeBlock block);
+    void setUploadSizeIncrementedBlock(SizeBlock block);
+    void setDataReceivedBlock(DataBlock block);
+    void setRequestRedirectedBlock(Block block);
+    // The answer to requestWillRedirectToURL: go on to this URL.
+    void redirectToURL(const platform::Url& newURL);
+
+    // State.
+    bool inProgress() const;
+    bool complete() const;
+    bool isCancelled() const;
+    std::optional<platform::Error> error() const;
+    bool willRetryRequest() const;
+
+    // Queues and HEAD requests (NetworkQueue.cpp). A HEAD request made for
+    // another request measures it: its size goes to that request, it reports
+    // nothing of its own, and its failure is that request's failure.
+    std::shared_ptr<HTTPRequest> HEADRequest() const;
+    std::shared_ptr<HTTPRequest> mainRequest() const;
+
+    // Download cache (HTTPRequestCache.cpp). Only GET requests use it.
+    std::shared_ptr<CacheDelegate> downloadCache() const;
+    void setDownloadCache(std::shared_ptr<CacheDelegate> cache);
+    int cachePolicy() const;
+    void setCachePolicy(int policy);
+    int cacheStoragePolicy() const;
+    void setCacheStoragePolicy(int policy);
+    double secondsToCache() const;
+    void setSecondsToCache(double seconds);
+    bool didUseCachedResponse() const;
+    static std::shared_ptr<CacheDelegate> defaultCache();
+    static void setDefaultCache(std::shared_ptr<CacheDelegate> cache);
+    // When a response stops being current: maxAge seconds from now when not
+    // 0, else the response's max-age, else its Expires date; nullopt for none.
+    static std::optional<platform::Date> expiryDateForRequest(const HTTPRequest& request, double maxAge);
+
+    // Bandwidth meter and throttle (HTTPRequestThrottle.cpp). The meter counts
+    // body bytes read and sent in one-second windows; with a maximum set,
+    // streams are paused until the overuse of a window has been paid back.
+    void performThrottling();
+    static bool isBandwidthThrottled();
+    static unsigned long maxBandwidthPerSecond();
+    static void setMaxBandwidthPerSecond(unsigned long bytes);
+    static void recordBandwidthUsage();
+    static void measureBandwidthUsage();
+    static unsigned long maxUploadReadLength();
+    // Until when throttled streams stay paused, on the meter's clock.
+    static std::optional<double> throttleWakeUpTime();
+    // Throttling only while the internet route is a mobile one.
+    static void setShouldThrottleBandwidthForWWAN(bool throttle);
+    static void throttleBandwidthForWWANUsingLimit(unsigned long limit);
+    static bool isNetworkReachableViaWWAN();
+    static void reachabilityChanged();
+    // The meter's clock (the steady clock unless a test gives another); also
+    // starts the meter afresh.
+    static void setBandwidthClock(std::shared_ptr<platform::Clock> clock);
+
+    // Network activity indicator. There is no status bar here: the state is
+    // kept and handed to an observer on the main thread.
+    static bool shouldUpdateNetworkActivityIndicator();
+    static void setShouldUpdateNetworkActivityIndicator(bool update);
+    static bool isNetworkActivityIndicatorVisible();
+    static void setNetworkActivityIndicatorObserver(std::function<void(bool visible)> observer);
+    static void showNetworkActivityIndicator();
+    static void hideNetworkActivityIndicator();
+    static void hideNetworkActivityIndicatorAfterDelay();
+    static void hideNetworkActivityIndicatorIfNeeeded();
+
+    // Engine-wide settings and helpers.
+    static platform::OperationQueue& sharedQueue();
+    // The loop of the network thread every asynchronous request runs on.
+    static platform::RunLoop& threadForRequest(const HTTPRequest& request);
+    static double defaultTimeOutSeconds();
+    static void setDefaultTimeOutSeconds(double seconds);
+    static std::optional<std::string> defaultUserAgentString();
+    static void setDefaultUserAgentString(std::optional<std::string> userAgent);
+    static std::vector<platform::HttpCookie> sessionCookies();
+    static void setSessionCookies(std::vector<platform::HttpCookie> cookies);
+    static void addSessionCookie(const platform::HttpCookie& cookie);
+    static void clearSession();
+    static void expirePersistentConnections();
+    // Connection records in the pool (busy and idle).
+    static std::size_t persistentConnectionCount();
+    static bool isNetworkInUse();
+    static void incrementBandwidthUsedInLastSecond(unsigned long bytes);
+    static unsigned long averageBandwidthUsedPerSecond();
+    // Certificate authorities trusted for https instead of the system's (a
+    // PEM file); empty restores the system roots. For private deployments and
+    // test rigs.
+    static void setTrustedRootCertificatesFile(std::string path);
+
+    static std::optional<std::string> mimeTypeForFileAtPath(const std::string& path);
+    // Splits a Content-Type value into its MIME type and, when its charset
+    // names a known encoding, that encoding.
+    static void parseMimeType(std::string* mimeType, platform::StringEncoding* andResponseEncoding,
+        const std::optional<std::string>& fromContentType);
+    static std::optional<platform::Date> dateFromRFC1123String(const std::string& string);
+    static std::string base64forData(const platform::Bytes& data);
+    static bool removeFileAtPath(const std::string& path, platform::Error* error);
+
+    // Tests only: stops and joins the network thread; no request may run afterwards.
+    static void shutdownNetworkThreadForTesting();
+
+protected:
+    explicit HTTPRequest(platform::Url url);
+
+    // Fixes the body, its length, the method and "Content-Length". Runs once.
+    virtual void buildPostBody();
+    // Copies the base request's settings onto a fresh copy (used by subclasses).
+    void copySettingsTo(HTTPRequest& copy) const;
+    // Fails the request through the one failure path (reports at most once).
+    void failWithError(const std::optional<platform::Error>& error);
+    // A failure found before the request runs (a missing upload file): kept
+    // and reported through the failure callbacks once the request starts.
+    void recordDeferredError(platform::Error error);
+    bool hasDeferredError() const;
+    // Forgets a body built from form fields, so that it is written anew.
+    void discardBuiltBody();
+
+    // The request's own lock; recursive.
+    std::recursive_mutex& cancelledLock() const { return cancelledLock_; }
+
+private:
+    struct ConnectionRecord;
+    friend class RequestInputStream;
+    friend struct HTTPRequestEngineAccess;
+    friend class NetworkQueue;
+
+    // The read size under throttling: what is left of this second's allowance.
+    static std::size_t throttledReadLength(std::size_t readSize);
+    // Completes the request from its download cache; false (and nothing
+    // changed) when the cache cannot answer after all.
+    bool useDataFromCache();
+    // Before the network: answers from the cache when it may (true: done),
+    // else adds the stored validators for a conditional request.
+    bool consultDownloadCache();
+
+    std::shared_ptr<HTTPRequest> self() { return std::static_pointer_cast<HTTPRequest>(shared_from_this()); }
+
+    // Preparation and start (network thread, under the lock).
+    void main() override;
+    void buildRequestHeaders();
+    void applyCookieHeader();
+    void applyAuthorizationHeader();
+    void updatePartialDownloadSize();
+    void startRequest();
+    void attachToPersistentConnection();
+
+    // Status, cancellation and failure.
+    void updateStatus();
+    void checkRequestStatus();
+    bool shouldTimeOut();
+    void cancelOnRequestThread();
+    void cancelLoad();
+    void markAsFinished();
+
+    // Stream events.
+    void handleNetworkEvent(platform::HttpStream::Event event);
+    void handleBytesAvailable();
+    void handleStreamComplete();
+    void handleStreamError();
+    void readResponseHeaders();
+    void parseStringEncodingFromHeaders();
+    bool willRedirect();
+    bool willAskDelegateToConfirmRedirect();
+    void performRedirect();
+    bool retryUsingNewConnection();
+    void writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated);
+    std::optional<platform::Error> moveDownloadIntoPlace();
+    void scheduleReadStream();
+    void unscheduleReadStream();
+    void destroyReadStream();
+    void releaseConnectionRecord();
+    void removeTemporaryDownloadFile();
+    void removeTemporaryUncompressedDownloadFile();
+    void removeTemporaryUploadFile();
+    void removeTemporaryCompressedUploadFile();
+    platform::RunLoop& requestLoop() const;
+
+    // Main-thread reporting.
+    void requestStarted();
+    void requestReceivedResponseHeaders(platform::Dictionary headers);
+    void requestWillRedirectToURL(platform::Url url);
+    void requestRedirected();
+    void requestFinished();
+    void reportFinished();
+    void reportFailure();
+    void passOnReceivedData(platform::Bytes data);
+
+    // Progress.
+    void updateProgressIndicators();
+    void updateUploadProgress();
+    void updateDownloadProgress();
+    void incrementUploadSizeBy(long long length);
+    void incrementDownloadSizeBy(long long length);
+    void removeUploadProgressSoFar();
+    void sendUploadProgress(long long amount, unsigned long long progress, unsigned long long total);
+    void sendDownloadProgress(long long amount, unsigned long long progress, unsigned long long total);
+    void releaseBlocksOnMainThread();
+
+    mutable std::recursive_mutex cancelledLock_;
+
+    // Request description.
+    platform::Url url_;
+    std::optional<platform::Url> originalURL_;
+    std::optional<platform::Url> redirectURL_;
+    std::string requestMethod_ = "GET";
+    platform::Dictionary requestHeaders_;
+    bool haveBuiltRequestHeaders_ = false;
+    std::vector<platform::HttpCookie> requestCookies_;
+    bool useCookiePersistence_ = true;
+    bool useHTTPVersionOne_ = false;
+    std::optional<std::string> userAgent_;
+    bool allowCompressedResponse_ = true;
+    bool shouldWaitToInflateCompressedResponses_ = true;
+    bool shouldCompressRequestBody_ = false;
+    bool validatesSecureCertificate_ = true;
+    std::optional<ClientCertificateIdentity> clientCertificateIdentity_;
+    double timeOutSeconds_;
+    int numberOfTimesToRetryOnTimeout_ = 0;
+    int retryCount_ = 0;
+    bool shouldRedirect_ = true;
+    bool shouldUseRFC2616RedirectBehaviour_ = false;
+    bool needsRedirect_ = false;
+    int redirectCount_ = 0;
+    bool shouldAttemptPersistentConnection_ = true;
+    double persistentConnectionTimeoutSeconds_ = 60.0;
+    bool connectionCanBeReused_ = false;
+    std::shared_ptr<ConnectionRecord> connectionInfo_;
+    std::int64_t lastConnectionID_ = 0;
+    unsigned requestID_ = 0;
+    std::string runLoopMode_ = platform::kDefaultRunLoopMode;
+    bool isSynchronous_ = false;
+    platform::RunLoop* synchronousLoop_ = nullptr;
+    platform::Dictionary userInfo_;
+    int tag_ = 0;
+
+    std::optional<std::string> username_;
+    std::optional<std::string> password_;
+    std::optional<std::string> authenticationScheme_;
+    bool shouldPresentCredentialsBeforeChallenge_ = true;
+
+    // Request body.
+    platform::Bytes postBody_;
+    bool hasPostBody_ = false;
+    platform::Bytes compressedPostBody_;
+    bool shouldStreamPostDataFromDisk_ = false;
+    std::optional<std::string> postBodyFilePath_;
+    std::optional<std::string> compressedPostBodyFilePath_;
+    bool didCreateTemporaryPostDataFile_ = false;
+    int postBodyWriteFd_ = -1;
+    std::shared_ptr<RequestInputStream> postBodyReadStream_;
+    unsigned long long postLength_ = 0;
+    bool haveBuiltPostBody_ = false;
+    unsigned long long uploadBufferSize_ = 0;
+
+    // Connection and response.
+    std::optional<platform::HttpMessage> request_;
+    std::shared_ptr<platform::HttpStream> readStream_;
+    bool readStreamIsScheduled_ = false;
+    bool readStreamWasReused_ = false;
+    std::optional<platform::HttpHeaders> responseHeaders_;
+    std::string responseVersion_;
+    std::vector<platform::HttpCookie> responseCookies_;
+    int responseStatusCode_ = 0;
+    std::string responseStatusMessage_;
+    platform::Bytes rawResponseData_;
+    unsigned long long contentLength_ = 0;
+    unsigned long long partialDownloadSize_ = 0;
+    unsigned long long totalBytesRead_ = 0;
+    unsigned long long lastBytesRead_ = 0;
+    platform::StringEncoding defaultResponseEncoding_ = platform::kISOLatin1StringEncoding;
+    platform::StringEncoding responseEncoding_ = platform::kISOLatin1StringEncoding;
+    std::optional<std::string> downloadDestinationPath_;
+    std::optional<std::string> temporaryFileDownloadPath_;
+    std::optional<std::string> temporaryUncompressedDataDownloadPath_;
+    int fileDownloadFd_ = -1;
+    int inflatedFileDownloadFd_ = -1;
+    bool allowResumeForFileDownloads_ = false;
+    std::unique_ptr<DataDecompressor> dataDecompressor_;
+    std::unique_ptr<std::uint8_t[]> readBuffer_;
+    bool downloadComplete_ = false;
+
+    // Progress.
+    std::weak_ptr<ProgressDelegate> uploadProgressDelegate_;
+    std::weak_ptr<ProgressDelegate> downloadProgressDelegate_;
+    bool showAccurateProgress_ = true;
+    bool updatedProgress_ = false;
+    bool shouldResetUploadProgress_ = true;
+    bool shouldResetDownloadProgress_ = true;
+    unsigned long long totalBytesSent_ = 0;
+    unsigned long long lastBytesSent_ = 0;
+    double lastActivityTime_ = -1;
+    std::shared_ptr<platform::Timer> statusTimer_;
+
+    // Callbacks.
+    std::weak_ptr<HTTPRequestDelegate> delegate_;
+    std::shared_ptr<HTTPRequestDelegate> queue_;
+    RequestSelector didStartSelector_ { &HTTPRequestDelegate::requestStarted };
+    HeadersSelector didReceiveResponseHeadersSelector_ { &HTTPRequestDelegate::requestDidReceiveResponseHeaders };
+    RedirectSelector willRedirectSelector_ { &HTTPRequestDelegate::requestWillRedirectToURL };
+    RequestSelector didFinishSelector_ { &HTTPRequestDelegate::requestFinished };
+    RequestSelector didFailSelector_ { &HTTPRequestDelegate::requestFailed };
+    DataSelector didReceiveDataSelector_ { &HTTPRequestDelegate::requestDidReceiveData };
+    Block startedBlock_;
+    Block completionBlock_;
+    Block failureBlock_;
+    Block requestRedirectedBlock_;
+    HeadersBlock headersReceivedBlock_;
+    DataBlock dataReceivedBlock_;
+    ProgressBlock bytesReceivedBlock_;
+    ProgressBlock bytesSentBlock_;
+    SizeBlock downloadSizeIncrementedBlock_;
+    SizeBlock uploadSizeIncrementedBlock_;
+
+    // State.
+    bool inProgress_ = false;
+    bool complete_ = false;
+    bool finished_ = false;
+    bool cancelled_ = false;
+    std::optional<platform::Error> error_;
+    std::optional<platform::Error> deferredError_;
+    bool willRetryRequest_ = false;
+
+    // Queue, cache.
+    std::shared_ptr<HTTPRequest> mainRequest_;
+    std::shared_ptr<CacheDelegate> downloadCache_;
+    int cachePolicy_ = CacheUseDefaultPolicy;
+    int cacheStoragePolicy_ = CacheStorageForSession;
+    double secondsToCache_ = 0;
+    bool didUseCachedResponse_ = false;
+};

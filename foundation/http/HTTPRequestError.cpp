@@ -1,0 +1,18 @@
+#include "foundation/http/HTTPRequestError.h"
+
+#include <cstring>
+#include <memory>
+
+platform::Error makeHTTPRequestError(int code, std::string description, const platform::Error* underlying)
+{
+    platform::Dictionary info;
+    info.set(platform::kLocalizedDescriptionKey, platform::Value(std::move(description)));
+    if (underlying)
+        info.set(platform::kUnderlyingErrorKey, platform::Value(std::make_shared<platform::Error>(*underlying)));
+    return platform::Error(HTTPRequestErrorDomain, code, std::move(info));
+}
+
+platform::Error posixError(int errnoValue)
+{
+    return platform::Error::withDescription(platform::kPosixErrorDomain, errnoValue, std::strerror(errnoValue));
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/os/Error.h"
+
+#include <string>
+
+// Every failure of the HTTP engine carries this domain.
+inline constexpr const char* HTTPRequestErrorDomain = "HTTPRequestErrorDomain";
+
+enum HTTPRequestErrorType : int {
+    ConnectionFailureErrorType = 1,
+    RequestTimedOutErrorType = 2,
+    AuthenticationErrorType = 3,
+    RequestCancelledErrorType = 4,
+    UnableToCreateRequestErrorType = 5,
+    InternalErrorWhileBuildingRequestType = 6,
+    InternalErrorWhileApplyingCredentialsType = 7,
+    FileManagementError = 8,
+    TooMuchRedirectionErrorType = 9,
+    UnhandledExceptionError = 10,
+    CompressionError = 11,
+};
+
+// An engine error with its description and, when given, the error beneath it.
+platform::Error makeHTTPRequestError(int code, std::string description, const platform::Error* underlying = nullptr);
+
+// A POSIX error for errno, used as the underlying error of file failures.
+platform::Error posixError(int errnoValue);

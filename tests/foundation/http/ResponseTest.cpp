@@ -1,0 +1,267 @@
+#include "foundation/http/DataCompressor.h"
+#include "foundation/http/HTTPRequest.h"
+#include "tests/foundation/http/HttpTestHarness.h"
+#include "tests/foundation/http/TestUtil.h"
+#include "tests/support/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+using namespace http_test;
+using testsupport::TestConnection;
+using testsupport::TestHttpServer;
+using testsupport::TestRequest;
+using testsupport::TestResponse;
+
+namespace {
+
+class ResponseTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.start()); }
+    std::shared_ptr<HTTPRequest> request(const std::string& path)
+    {
+        return HTTPRequest::requestWithURL(*platform::Url::parse(server.url(path)));
+    }
+    static TestResponse response(
+        std::string body, TestResponse::Framing framing, std::vector<std::pair<std::string, std::string>> headers = {})
+    {
+        TestResponse r;
+        r.body = std::move(body);
+        r.framing = framing;
+        r.headers = std::move(headers);
+        r.chunkSizes = { 1, 7, 4096 };
+        return r;
+    }
+    TestHttpServer server;
+};
+
+std::string gzipped(const std::string& text)
+{
+    auto data = DataCompressor::compressData(toBytes(text), nullptr);
+    return data ? toString(*data) : std::string();
+}
+
+} // namespace
+
+TEST_F(ResponseTest, EveryFramingDeliversTheWholeBody)
+{
+    std::string body = toString(sampleBytes(300000, 4));
+    server.on("/length", TestHttpServer::reply(response(body, TestResponse::Framing::ContentLength)));
+    server.on("/chunked", TestHttpServer::reply(response(body, TestResponse::Framing::Chunked)));
+    server.on("/close", TestHttpServer::reply(response(body, TestResponse::Framing::ReadToClose)));
+    for (const char* path : { "/length", "/chunked", "/close" }) {
+        auto get = request(path);
+        auto recorder = std::make_shared<RecordingDelegate>();
+        get->setDelegate(recorder);
+        ASSERT_TRUE(runRequest(get)) << path;
+        ASSERT_FALSE(get->error()) << path << ": " << get->error()->description();
+        EXPECT_EQ(get->responseStatusCode(), 200);
+        EXPECT_TRUE(bodyText(get) == body) << path;
+        // Without a length the expected size is what was read.
+        EXPECT_EQ(get->contentLength(), body.size()) << path;
+        EXPECT_EQ(recorder->events, (std::vector<std::string> { "started", "headers", "finished" })) << path;
+        EXPECT_FALSE(recorder->offMainThread);
+    }
+}
+
+TEST_F(ResponseTest, BodilessAnswers)
+{
+    TestResponse noContent;
+    noContent.status = 204;
+    noContent.framing = TestResponse::Framing::None;
+    server.on("/204", TestHttpServer::reply(noContent));
+    TestResponse notModified;
+    notModified.status = 304;
+    notModified.framing = TestResponse::Framing::None;
+    notModified.headers = { { "ETag", "\"v1\"" } };
+    server.on("/304", TestHttpServer::reply(notModified));
+    server.on("/head", [](const TestRequest&, TestConnection& c) {
+        c.sendHead(200, { { "Content-Length", "12345" }, { "Content-Type", "text/plain" } });
+    });
+
+    for (auto [path, status] : { std::pair { "/204", 204 }, std::pair { "/304", 304 } }) {
+        auto get = request(path);
+        ASSERT_TRUE(runRequest(get, 5));
+        ASSERT_FALSE(get->error()) << path;
+        EXPECT_EQ(get->responseStatusCode(), status);
+        EXPECT_TRUE(get->responseData()->empty());
+    }
+    auto head = request("/head");
+    head->setRequestMethod("HEAD");
+    ASSERT_TRUE(runRequest(head, 5));
+    ASSERT_FALSE(head->error()) << head->error()->description();
+    EXPECT_EQ(head->contentLength(), 12345u);
+    EXPECT_TRUE(head->responseData()->empty());
+}
+
+TEST_F(ResponseTest, StatusHeadersCookiesAndCharset)
+{
+    server.on("/gbk",
+        TestHttpServer::reply(response("\xc4\xe3\xba\xc3", TestResponse::Framing::ContentLength,
+            { { "Content-Type", "text/html; charset=\"GBK\" " }, { "Set-Cookie", "a=1; Path=/" },
+                { "Set-Cookie", "b=2; Path=/" }, { "X-Multi", "one" }, { "X-Multi", "two" } })));
+    auto get = request("/gbk");
+    ASSERT_TRUE(runRequest(get));
+    EXPECT_EQ(get->responseStatusMessage(), "HTTP/1.1 200 OK");
+    // A quoted, padded charset is still recognised.
+    EXPECT_EQ(get->responseEncoding(), platform::kGBKStringEncoding);
+    EXPECT_EQ(get->responseString().value_or(""), "你好");
+    EXPECT_EQ(get->responseHeader("x-multi").value_or(""), "one, two");
+    ASSERT_EQ(get->responseCookies().size(), 2u);
+    EXPECT_EQ(get->responseCookies()[1].name, "b");
+
+    server.on("/missing", TestHttpServer::text(404, "caf\xe9"));
+    auto latin = request("/missing");
+    ASSERT_TRUE(runRequest(latin));
+    ASSERT_FALSE(latin->error());
+    EXPECT_EQ(latin->responseStatusCode(), 404);
+    EXPECT_EQ(latin->responseEncoding(), platform::kISOLatin1StringEncoding);
+    EXPECT_EQ(latin->responseString().value_or(""), "café");
+
+    // The cookies come back on the next request to the same server.
+    server.on("/echo", TestHttpServer::echo());
+    ASSERT_TRUE(runRequest(request("/echo")));
+    EXPECT_EQ(server.lastRequest()->header("Cookie").value_or(""), "a=1; b=2");
+}
+
+TEST_F(ResponseTest, GzipBodiesInflateWholeOrAsTheyArrive)
+{
+    std::string plain = toString(sampleBytes(400000, 8));
+    std::string gz = gzipped(plain);
+    server.on(
+        "/gz", TestHttpServer::reply(response(gz, TestResponse::Framing::Chunked, { { "Content-Encoding", "gzip" } })));
+    for (bool wait : { true, false }) {
+        auto get = request("/gz");
+        get->setShouldWaitToInflateCompressedResponses(wait);
+        ASSERT_TRUE(runRequest(get));
+        ASSERT_FALSE(get->error()) << get->error()->description();
+        EXPECT_TRUE(get->isResponseCompressed());
+        EXPECT_TRUE(bodyText(get) == plain) << "wait " << wait;
+        EXPECT_EQ(get->totalBytesRead(), gz.size());
+    }
+
+    TempDir dir;
+    for (bool wait : { true, false }) {
+        auto download = request("/gz");
+        download->setShouldWaitToInflateCompressedResponses(wait);
+        download->setDownloadDestinationPath(dir.file("contacts.json"));
+        ASSERT_TRUE(runRequest(download));
+        ASSERT_FALSE(download->error()) << download->error()->description();
+        EXPECT_TRUE(toString(readFile(dir.file("contacts.json"))) == plain);
+        EXPECT_EQ(runCommand("ls '" + dir.path() + "'"), "contacts.json\n");
+    }
+}
+
+TEST_F(ResponseTest, BrokenGzipFailsTheRequestAndKeepsTheOldFile)
+{
+    std::string gz = gzipped(toString(sampleBytes(200000, 2)));
+    std::string truncated = gz.substr(0, gz.size() - 9);
+    std::string corrupt = gz;
+    for (std::size_t i = 30; i < 90; ++i)
+        corrupt[i] = static_cast<char>(corrupt[i] ^ 0x33);
+    server.on("/truncated",
+        TestHttpServer::reply(
+            response(truncated, TestResponse::Framing::ContentLength, { { "Content-Encoding", "gzip" } })));
+    server.on("/corrupt",
+        TestHttpServer::reply(
+            response(corrupt, TestResponse::Framing::ContentLength, { { "Content-Encoding", "gzip" } })));
+    TempDir dir;
+    for (const char* path : { "/truncated", "/corrupt" }) {
+        for (bool wait : { true, false }) {
+            for (bool toFile : { false, true }) {
+                writeFile(dir.file("voice.amr"), toBytes("good old file"));
+                auto get = request(path);
+                get->setShouldWaitToInflateCompressedResponses(wait);
+                if (toFile)
+                    get->setDownloadDestinationPath(dir.file("voice.amr"));
+                auto recorder = std::make_shared<RecordingDelegate>();
+                get->setDelegate(recorder);
+                ASSERT_TRUE(runRequest(get));
+                ASSERT_TRUE(get->error()) << path << " wait " << wait << " file " << toFile;
+                EXPECT_EQ(get->error()->code(), CompressionError);
+                EXPECT_EQ(recorder->events.back(), "failed");
+                EXPECT_EQ(toString(readFile(dir.file("voice.amr"))), "good old file");
+            }
+        }
+    }
+    EXPECT_EQ(runCommand("ls '" + dir.path() + "'"), "voice.amr\n");
+}
+
+TEST_F(ResponseTest, DownloadToFileReplacesTheDestination)
+{
+    std::string body = toString(sampleBytes(150000, 6));
+    server.on("/file", TestHttpServer::reply(response(body, TestResponse::Framing::ContentLength)));
+    TempDir dir;
+    writeFile(dir.file("package.zip"), toBytes("older"));
+    auto download = request("/file");
+    download->setDownloadDestinationPath(dir.file("package.zip"));
+    long long announced = 0;
+    unsigned long long received = 0;
+    download->setDownloadSizeIncrementedBlock([&](long long size) { announced += size; });
+    download->setBytesReceivedBlock([&](unsigned long long size, unsigned long long) { received += size; });
+    ASSERT_TRUE(runRequest(download));
+    ASSERT_FALSE(download->error()) << download->error()->description();
+    EXPECT_TRUE(toString(readFile(dir.file("package.zip"))) == body);
+    EXPECT_TRUE(download->rawResponseData().empty());
+    pumpMainLoop(0.1);
+    EXPECT_EQ(announced, static_cast<long long>(body.size()));
+    EXPECT_EQ(received, body.size());
+}
+
+TEST_F(ResponseTest, KeptConnectionsAreReusedAndExpire)
+{
+    server.on("/keep", TestHttpServer::text(200, "kept"));
+    server.on("/close",
+        TestHttpServer::reply(response("bye", TestResponse::Framing::ContentLength, { { "Connection", "close" } })));
+    server.on("/few",
+        TestHttpServer::reply(
+            response("few", TestResponse::Framing::ContentLength, { { "Keep-Alive", "timeout=15, max=5" } })));
+    server.on("/http10", [](const TestRequest&, TestConnection& c) {
+        TestResponse r;
+        r.version = "HTTP/1.0";
+        r.body = "old";
+        c.respond(r);
+    });
+
+    auto connectionOf = [&](const std::string& path, double keepSeconds = 60) {
+        auto get = request(path);
+        get->setPersistentConnectionTimeoutSeconds(keepSeconds);
+        EXPECT_TRUE(runRequest(get));
+        EXPECT_FALSE(get->error()) << path;
+        return std::pair { server.lastRequest()->connectionId, get->connectionID() };
+    };
+
+    auto first = connectionOf("/keep");
+    auto second = connectionOf("/keep");
+    EXPECT_EQ(second.first, first.first);
+    EXPECT_EQ(second.second, first.second);
+
+    // "Connection: close", a Keep-Alive allowing five or fewer requests, and
+    // an HTTP/1.0 answer without keep-alive each end the connection's reuse.
+    for (const char* path : { "/close", "/few", "/http10" }) {
+        auto before = connectionOf(path);
+        auto after = connectionOf("/keep");
+        EXPECT_NE(after.first, before.first) << path;
+    }
+
+    // An idle connection past its life is dropped: the next request opens a new one.
+    auto shortLived = connectionOf("/keep", 0.2);
+    pumpMainLoop(0.5);
+    auto fresh = connectionOf("/keep");
+    EXPECT_NE(fresh.first, shortLived.first);
+    EXPECT_NE(fresh.second, shortLived.second);
+}
+
+TEST_F(ResponseTest, DataCallbacksTakeTheBodyInOrder)
+{
+    std::string body = toString(sampleBytes(100000, 12));
+    server.on("/data", TestHttpServer::reply(response(body, TestResponse::Framing::Chunked)));
+    auto get = request("/data");
+    auto recorder = std::make_shared<RecordingDelegate>();
+    recorder->requestDidReceiveData = [&](const HTTPRequestPtr&, const platform::Bytes& data) {
+        recorder->receivedData.insert(recorder->receivedData.end(), data.begin(), data.end());
+    };
+    get->setDelegate(recorder);
+    ASSERT_TRUE(runRequest(get));
+    EXPECT_TRUE(toString(recorder->receivedData) == body);
+    EXPECT_TRUE(get->rawResponseData().empty());
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// Small process and socket helpers shared by the fixtures that run real
+// servers (nginx, tinyproxy) for the tests.
+namespace testsupport {
+
+// A fresh folder "/tmp/<prefix>-XXXXXX"; empty on failure.
+std::string makeTempDir(const char* prefix);
+// Starts a program (found on PATH) with stdout and stderr appended to
+// logPath and stdin from /dev/null; the pid, or -1.
+pid_t spawnProcess(const std::vector<std::string>& args, const std::string& logPath);
+// Waits at most timeoutSeconds for the child to end; its exit status, or -1
+// after killing it.
+int waitForProcess(pid_t pid, double timeoutSeconds);
+// Runs a program to its end (at most 30 s); false with its output in *error.
+bool runProcess(const std::vector<std::string>& args, const std::string& logPath, std::string* error);
+// Asks the child to end (SIGTERM) and waits for it, killing it after 5 s.
+void stopProcess(pid_t pid);
+
+// A loopback port that was free a moment ago.
+int freeLoopbackPort();
+// Whether something accepts connections on 127.0.0.1:port.
+bool canConnectToLoopback(int port);
+// Waits until 127.0.0.1:port accepts connections, the child exits, or
+// timeoutSeconds pass. True when it accepts.
+bool waitUntilListening(int port, pid_t pid, double timeoutSeconds);
+
+std::string readTextFile(const std::string& path);
+bool writeTextFile(const std::string& path, const std::string& text);
+
+} // namespace testsupport
