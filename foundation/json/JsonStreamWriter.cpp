@@ -174,7 +174,7 @@ bool JsonStreamWriter::writeScalarFrame()
     return true;
 }
 
-bool JsonStreamWriter::writeObjectOpen()
+bool JsonStreamWriter::openContainer(const JsonStreamWriterState& inner, char bracket)
 {
     if (state_->isInvalidState(*this) || state_->expectingKey(*this))
         return false;
@@ -182,11 +182,16 @@ bool JsonStreamWriter::writeObjectOpen()
     if (humanReadable_ && !stateStack_.empty())
         state_->appendWhitespace(*this);
     stateStack_.push_back(state_);
-    state_ = &JsonStreamWriterStateObjectStart::sharedInstance();
+    state_ = &inner;
     if (maxDepth_ != 0 && stateStack_.size() > maxDepth_)
         return fail("Nested too deep");
-    appendBytes("{", 1);
+    appendBytes(&bracket, 1);
     return true;
+}
+
+bool JsonStreamWriter::writeObjectOpen()
+{
+    return openContainer(JsonStreamWriterStateObjectStart::sharedInstance(), '{');
 }
 
 bool JsonStreamWriter::writeObjectClose()
@@ -212,17 +217,7 @@ bool JsonStreamWriter::writeObjectClose()
 
 bool JsonStreamWriter::writeArrayOpen()
 {
-    if (state_->isInvalidState(*this) || state_->expectingKey(*this))
-        return false;
-    state_->appendSeparator(*this);
-    if (humanReadable_ && !stateStack_.empty())
-        state_->appendWhitespace(*this);
-    stateStack_.push_back(state_);
-    state_ = &JsonStreamWriterStateArrayStart::sharedInstance();
-    if (maxDepth_ != 0 && stateStack_.size() > maxDepth_)
-        return fail("Nested too deep");
-    appendBytes("[", 1);
-    return true;
+    return openContainer(JsonStreamWriterStateArrayStart::sharedInstance(), '[');
 }
 
 bool JsonStreamWriter::writeArrayClose()

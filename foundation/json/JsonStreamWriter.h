@@ -80,6 +80,8 @@ private:
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view> {}(s); }
     };
     bool writeScalarFrame();
+    // Opens an object or array: separator, whitespace, depth check, bracket.
+    bool openContainer(const JsonStreamWriterState& inner, char bracket);
     bool fail(std::string message);
 
     std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> cache_;
