@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/os/Value.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace core {
+
+// Reads the platform server's reply to a dispatched request: repairs raw
+// control characters inside texts, parses the JSON, checks the envelope
+// ("resultState" 1 is success, "resultMsg" is the user's message) and hands
+// the success block what the request type's screen expects (the reply, its
+// message, one field or a list of models). The magazine replies also bring
+// the local magazine store and the per-account magazine settings up to date,
+// and the whole address book arrives compressed and is inflated here.
+//
+// Runs on the main thread. Every reply, whatever its shape, ends in at most
+// one call of one block; nothing the server sends can end the program.
+class ORBReplyParser final {
+public:
+    ORBReplyParser() = delete;
+
+    using SuccessBlock = std::function<void(const platform::Value& result)>;
+    using FailBlock = std::function<void(const std::string& message)>;
+
+    static constexpr const char* kReplyNotAnObjectText = "数据解析错误";
+    static constexpr const char* kAddressBookInflateFailedText = "通讯录解压失败";
+    static constexpr const char* kAddressBookParseFailedText = "通讯录数据解析失败";
+    // A refused command whose reply gave the user no message of its own.
+    static constexpr const char* kNoServerMessageText = "操作失败，请稍后重试";
+
+    // The completion of one request. sentBody is the JSON body that was
+    // posted (nothing for a query); responseText the body as text in its
+    // charset (nothing when it is not valid text there); responseData the
+    // body's bytes.
+    static void requestCompleted(int type, const std::optional<platform::Bytes>& sentBody,
+        const std::optional<std::string>& responseText, const platform::Bytes& responseData,
+        const SuccessBlock& success, const FailBlock& fail);
+
+    // The text with raw line feeds, backspaces, form feeds, carriage returns
+    // and tabs (and any other raw control character) written as JSON escapes,
+    // but only inside string literals: line breaks between tokens of a
+    // pretty-printed reply are left alone. Nothing for nothing.
+    static std::optional<std::string> JSONString(const std::optional<std::string>& string);
+
+    // Inflates a zlib or gzip stream (the header is recognised). Empty input
+    // comes back empty; a stream that is corrupt or ends early gives nothing.
+    static std::optional<platform::Bytes> uncompressZippedData(const platform::Bytes& data);
+
+    // What the success block receives for a reply whose "resultState" is 1.
+    // Updates the magazine store for the magazine list and the issue contents.
+    static platform::Value resultForType(
+        int type, const platform::Value& reply, const std::optional<platform::Bytes>& sentBody);
+
+private:
+    static platform::Value updateMagazines(const platform::Value& reply);
+    static void updateIssue(const platform::Value& reply, const std::optional<platform::Bytes>& sentBody);
+};
+
+} // namespace core
