@@ -1,0 +1,89 @@
+#include "platform/uikit/ModalStack.h"
+
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIWindow.h"
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+    struct Entry {
+        std::shared_ptr<UIView> view;
+        std::shared_ptr<UIWindow> window;
+    };
+
+    std::vector<Entry>& entries()
+    {
+        static std::vector<Entry> list;
+        return list;
+    }
+
+} // namespace
+
+void ModalStack::push(const std::shared_ptr<UIView>& view)
+{
+    if (!view || contains(view.get()))
+        return;
+    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
+    window->setWindowLevel(UIWindowLevelAlert);
+    view->setFrame(window->bounds());
+    view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    window->addSubview(view);
+    window->setVisible(true);
+    entries().push_back({ view, window });
+}
+
+void ModalStack::remove(const UIView* view)
+{
+    auto& list = entries();
+    auto it = std::find_if(list.begin(), list.end(), [&](const Entry& e) { return e.view.get() == view; });
+    if (it == list.end())
+        return;
+    Entry entry = *it;
+    list.erase(it);
+    entry.window->setVisible(false);
+    entry.view->removeFromSuperview();
+}
+
+bool ModalStack::contains(const UIView* view)
+{
+    auto& list = entries();
+    return std::any_of(list.begin(), list.end(), [&](const Entry& e) { return e.view.get() == view; });
+}
+
+std::vector<std::shared_ptr<UIView>> ModalStack::views()
+{
+    std::vector<std::shared_ptr<UIView>> result;
+    for (auto& entry : entries())
+        result.push_back(entry.view);
+    return result;
+}
+
+std::shared_ptr<UIView> ModalStack::top()
+{
+    auto& list = entries();
+    return list.empty() ? nullptr : list.back().view;
+}
+
+std::shared_ptr<UIWindow> ModalStack::windowOf(const UIView* view)
+{
+    for (auto& entry : entries()) {
+        if (entry.view.get() == view)
+            return entry.window;
+    }
+    return nullptr;
+}
+
+void ModalStack::clear()
+{
+    auto list = std::move(entries());
+    entries().clear();
+    for (auto& entry : list) {
+        entry.window->setVisible(false);
+        entry.view->removeFromSuperview();
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/os/Value.h"
+#include "platform/uikit/UIControl.h"
+
+#include <optional>
+
+enum UIDatePickerMode {
+    UIDatePickerModeTime = 0,
+    UIDatePickerModeDate = 1,
+    UIDatePickerModeDateAndTime = 2,
+    UIDatePickerModeCountDownTimer = 3,
+};
+
+// A date wheel. The date stays within the minimum and maximum when they are
+// set. Setting the date from code sends nothing; a user's spin (spinToDate,
+// what the harness calls) sends ValueChanged.
+class UIDatePicker : public UIControl {
+public:
+    UIDatePicker();
+    explicit UIDatePicker(const platform::Rect& frame);
+    std::string className() const override { return "UIDatePicker"; }
+
+    UIDatePickerMode datePickerMode() const { return mode_; }
+    void setDatePickerMode(UIDatePickerMode mode) { mode_ = mode; }
+    platform::Date date() const { return date_; }
+    void setDate(platform::Date date, bool animated = false);
+    std::optional<platform::Date> minimumDate() const { return minimum_; }
+    void setMinimumDate(std::optional<platform::Date> date);
+    std::optional<platform::Date> maximumDate() const { return maximum_; }
+    void setMaximumDate(std::optional<platform::Date> date);
+    int minuteInterval() const { return minuteInterval_; }
+    void setMinuteInterval(int minutes)
+    {
+        minuteInterval_ = minutes >= 1 && minutes <= 30 && 60 % minutes == 0 ? minutes : 1;
+    }
+
+    void spinToDate(platform::Date date);
+
+private:
+    platform::Date clamp(platform::Date date) const;
+
+    UIDatePickerMode mode_ = UIDatePickerModeDateAndTime;
+    platform::Date date_;
+    std::optional<platform::Date> minimum_;
+    std::optional<platform::Date> maximum_;
+    int minuteInterval_ = 1;
+};

@@ -1,0 +1,136 @@
+#include "platform/uikit/UIImage.h"
+
+#include "platform/os/AppPaths.h"
+#include "platform/os/FileUtil.h"
+#include "platform/uikit/UIScreen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+std::map<std::string, std::shared_ptr<UIImage>>& namedCache()
+{
+    static std::map<std::string, std::shared_ptr<UIImage>> cache;
+    return cache;
+}
+
+// "name.png" → ("name", ".png"); "name" → ("name", "").
+std::pair<std::string, std::string> splitExtension(std::string_view name)
+{
+    auto slash = name.rfind('/');
+    auto dot = name.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash) || dot == 0)
+        return { std::string(name), {} };
+    return { std::string(name.substr(0, dot)), std::string(name.substr(dot)) };
+}
+
+} // namespace
+
+UIImage::UIImage(platform::Image image)
+    : image_(std::move(image))
+{
+}
+
+std::shared_ptr<UIImage> UIImage::imageNamed(std::string_view name)
+{
+    if (name.empty() || name.find("..") != std::string_view::npos)
+        return nullptr;
+    auto folder = platform::FileUtil::joinPath(platform::AppPaths::resourcesDirectory(), "images");
+    auto [base, extension] = splitExtension(name);
+    std::vector<std::string> candidates;
+    bool already2x = base.size() >= 3 && base.compare(base.size() - 3, 3, "@2x") == 0;
+    if (extension.empty()) {
+        if (!already2x && UIScreen::mainScreen()->scale() >= 2)
+            candidates.push_back(base + "@2x.png");
+        candidates.push_back(base + ".png");
+    } else {
+        if (!already2x && UIScreen::mainScreen()->scale() >= 2)
+            candidates.push_back(base + "@2x" + extension);
+        candidates.push_back(base + extension);
+    }
+    for (auto& candidate : candidates) {
+        auto path = platform::FileUtil::joinPath(folder, candidate);
+        auto& cache = namedCache();
+        if (auto it = cache.find(path); it != cache.end())
+            return it->second;
+        if (!platform::FileUtil::isRegularFile(path))
+            continue;
+        auto decoded = platform::Image::fromFile(path);
+        if (!decoded)
+            continue;
+        auto image = std::make_shared<UIImage>(std::move(*decoded));
+        image->name_ = std::string(name);
+        cache[path] = image;
+        return image;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& path)
+{
+    auto decoded = platform::Image::fromFile(path);
+    if (!decoded || decoded->isNull())
+        return nullptr;
+    return std::make_shared<UIImage>(std::move(*decoded));
+}
+
+std::shared_ptr<UIImage> UIImage::imageWithData(const platform::Bytes& data, double scale)
+{
+    auto decoded = platform::Image::decode(data, scale);
+    if (!decoded || decoded->isNull())
+        return nullptr;
+    return std::make_shared<UIImage>(std::move(*decoded));
+}
+
+std::shared_ptr<UIImage> UIImage::imageWithCGImage(
+    const platform::Image& image, double scale, platform::ImageOrientation orientation)
+{
+    if (image.isNull())
+        return nullptr;
+    return std::make_shared<UIImage>(image.applyingOrientation(orientation).withScale(scale));
+}
+
+void UIImage::clearNamedImageCache() { namedCache().clear(); }
+
+std::shared_ptr<UIImage> UIImage::resizableImageWithCapInsets(
+    const platform::EdgeInsets& capInsets, UIImageResizingMode mode) const
+{
+    auto copy = std::make_shared<UIImage>(image_);
+    copy->name_ = name_;
+    auto clampInset = [](double v) { return std::isfinite(v) && v > 0 ? v : 0.0; };
+    copy->capInsets_ = platform::EdgeInsets(clampInset(capInsets.top), clampInset(capInsets.left),
+        clampInset(capInsets.bottom), clampInset(capInsets.right));
+    copy->hasCaps_ = true;
+    copy->resizingMode_ = mode;
+    return copy;
+}
+
+std::shared_ptr<UIImage> UIImage::stretchableImageWithLeftCapWidth(int leftCapWidth, int topCapHeight) const
+{
+    auto s = size();
+    double left = std::max(leftCapWidth, 0);
+    double top = std::max(topCapHeight, 0);
+    // The stretching column and row are one point wide; a zero cap stretches the whole axis.
+    double right = left > 0 ? std::max(s.width - left - 1, 0.0) : 0;
+    double bottom = top > 0 ? std::max(s.height - top - 1, 0.0) : 0;
+    auto copy = resizableImageWithCapInsets(platform::EdgeInsets(top, left, bottom, right));
+    copy->leftCapWidth_ = std::max(leftCapWidth, 0);
+    copy->topCapHeight_ = std::max(topCapHeight, 0);
+    return copy;
+}
+
+std::optional<platform::Bytes> UIImageJPEGRepresentation(const std::shared_ptr<UIImage>& image, double quality)
+{
+    if (!image)
+        return std::nullopt;
+    return image->CGImage().encodeJPEG(quality);
+}
+
+std::optional<platform::Bytes> UIImagePNGRepresentation(const std::shared_ptr<UIImage>& image)
+{
+    if (!image)
+        return std::nullopt;
+    return image->CGImage().encodePNG();
+}

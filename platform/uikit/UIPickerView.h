@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/uikit/UIView.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class UIPickerView;
+
+class UIPickerViewDataSource {
+public:
+    virtual ~UIPickerViewDataSource() = default;
+    virtual long numberOfComponentsInPickerView(UIPickerView* pickerView) = 0;
+    virtual long numberOfRowsInComponent(UIPickerView* pickerView, long component) = 0;
+};
+
+// Optional: the defaults are what the picker does without a delegate.
+class UIPickerViewDelegate {
+public:
+    virtual ~UIPickerViewDelegate() = default;
+    virtual std::string titleForRow(UIPickerView*, long /*row*/, long /*component*/) { return {}; }
+    virtual void didSelectRow(UIPickerView*, long /*row*/, long /*component*/) { }
+    virtual double rowHeightForComponent(UIPickerView*, long /*component*/) { return 44; }
+};
+
+// Spinning wheels of rows. Programmatic selection (selectRow) does not tell
+// the delegate; a user's spin (spinToRow, what the harness calls) does.
+// Rows and components are counted from the data source each time, and
+// selections are kept within the rows there are (-1 for an empty component).
+class UIPickerView : public UIView {
+public:
+    UIPickerView();
+    explicit UIPickerView(const platform::Rect& frame);
+    std::string className() const override { return "UIPickerView"; }
+
+    std::shared_ptr<UIPickerViewDataSource> dataSource() const { return dataSource_.lock(); }
+    void setDataSource(std::weak_ptr<UIPickerViewDataSource> dataSource);
+    std::shared_ptr<UIPickerViewDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(std::weak_ptr<UIPickerViewDelegate> delegate);
+    bool showsSelectionIndicator() const { return showsSelectionIndicator_; }
+    void setShowsSelectionIndicator(bool shows) { showsSelectionIndicator_ = shows; }
+
+    long numberOfComponents() const;
+    long numberOfRowsInComponent(long component) const;
+    // Out-of-range rows or components are ignored.
+    void selectRow(long row, long component, bool animated = false);
+    // -1 when the component has no rows or does not exist.
+    long selectedRowInComponent(long component) const;
+    std::string titleForRow(long row, long component) const;
+    void reloadAllComponents();
+    void reloadComponent(long component);
+
+    // The user turns a wheel to a row: selects it and tells the delegate.
+    bool spinToRow(long row, long component);
+
+    void drawRect(platform::Context& context, const platform::Rect& rect) override;
+
+private:
+    void clampSelections();
+
+    std::weak_ptr<UIPickerViewDataSource> dataSource_;
+    std::weak_ptr<UIPickerViewDelegate> delegate_;
+    std::vector<long> selected_;
+    bool showsSelectionIndicator_ = false;
+};

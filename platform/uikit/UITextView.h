@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/uikit/NSRange.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UIView.h"
+
+#include <memory>
+#include <string>
+
+class UITextView;
+
+inline constexpr const char* UITextViewTextDidBeginEditingNotification = "UITextViewTextDidBeginEditingNotification";
+inline constexpr const char* UITextViewTextDidEndEditingNotification = "UITextViewTextDidEndEditingNotification";
+inline constexpr const char* UITextViewTextDidChangeNotification = "UITextViewTextDidChangeNotification";
+
+// Optional questions and news of a text view; the defaults are what happens without a delegate.
+class UITextViewDelegate {
+public:
+    virtual ~UITextViewDelegate() = default;
+    virtual bool textViewShouldBeginEditing(UITextView*) { return true; }
+    virtual void textViewDidBeginEditing(UITextView*) { }
+    virtual bool textViewShouldEndEditing(UITextView*) { return true; }
+    virtual void textViewDidEndEditing(UITextView*) { }
+    virtual bool textViewShouldChangeText(UITextView*, NSRange, const std::string&) { return true; }
+    virtual void textViewDidChange(UITextView*) { }
+};
+
+// Several lines of text, editable unless told otherwise. The content size is
+// the measured text (word wrap within the width less the 5-point line padding
+// on each side) plus the 8-point top and bottom insets. (It scrolls on the
+// phone; scrolling comes with the scroll view.)
+class UITextView : public UIView {
+public:
+    UITextView();
+    explicit UITextView(const platform::Rect& frame);
+    // An editing text view that goes away takes the keyboard with it (on the next turn).
+    ~UITextView() override;
+    std::string className() const override { return "UITextView"; }
+
+    static constexpr double kVerticalInset = 8;
+    static constexpr double kLinePadding = 5;
+
+    const std::string& text() const { return text_; }
+    void setText(std::string text);
+    const UIFont& font() const { return font_; }
+    void setFont(const UIFont& font);
+    UIColor textColor() const { return textColor_; }
+    void setTextColor(const UIColor& color);
+    NSTextAlignment textAlignment() const { return alignment_; }
+    void setTextAlignment(NSTextAlignment alignment);
+    bool isEditable() const { return editable_; }
+    void setEditable(bool editable);
+    bool isSelectable() const { return selectable_; }
+    void setSelectable(bool selectable) { selectable_ = selectable; }
+    std::shared_ptr<UIView> inputAccessoryView() const { return inputAccessoryView_; }
+    void setInputAccessoryView(std::shared_ptr<UIView> view) { inputAccessoryView_ = std::move(view); }
+    std::shared_ptr<UITextViewDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(std::weak_ptr<UITextViewDelegate> delegate) { delegate_ = std::move(delegate); }
+    bool isEditing() const { return editing_; }
+
+    platform::Size contentSize() const;
+    platform::Point contentOffset() const { return contentOffset_; }
+    void setContentOffset(platform::Point offset);
+
+    // Editing as the keyboard does it; false when not editing or refused.
+    bool insertText(const std::string& text);
+    bool deleteBackward();
+    bool replaceCharacters(NSRange range, const std::string& replacement);
+    // The return key types a line break.
+    bool pressReturnKey() { return insertText("\n"); }
+
+    bool canBecomeFirstResponder() const override { return editable_; }
+    bool becomeFirstResponder() override;
+    bool canResignFirstResponder() override;
+    bool wantsKeyboard() const override { return true; }
+    double keyboardHeight() const override;
+
+    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
+    void drawRect(platform::Context& context, const platform::Rect& rect) override;
+
+protected:
+    void didBecomeFirstResponder() override;
+    void didResignFirstResponder() override;
+
+private:
+    bool applyChange(NSRange range, const std::string& replacement);
+
+    std::string text_;
+    UIFont font_ = UIFont::systemFont(12);
+    UIColor textColor_ = UIColor::blackColor();
+    NSTextAlignment alignment_ = NSTextAlignmentLeft;
+    bool editable_ = true;
+    bool selectable_ = true;
+    bool editing_ = false;
+    platform::Point contentOffset_;
+    std::shared_ptr<UIView> inputAccessoryView_;
+    std::weak_ptr<UITextViewDelegate> delegate_;
+};

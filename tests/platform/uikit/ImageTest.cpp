@@ -1,0 +1,187 @@
+#include "UIKitTestSupport.h"
+
+#include "platform/graphics/Context.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/ViewRenderer.h"
+
+using platform::Color;
+using platform::Image;
+using platform::Rect;
+using platform::Size;
+
+class Images : public UIKitTest {
+protected:
+    void SetUp() override
+    {
+        UIKitTest::SetUp();
+        resources = tempDir();
+        images = platform::FileUtil::joinPath(resources, "images");
+        ASSERT_TRUE(platform::FileUtil::createDirectory(images));
+        platform::AppPaths::setResourcesDirectory(resources);
+    }
+    void TearDown() override
+    {
+        platform::AppPaths::resetResourcesDirectory();
+        UIKitTest::TearDown();
+    }
+    void writeImage(const std::string& name, int w, int h, Color color)
+    {
+        ASSERT_TRUE(Image(w, h, 1, color).writePNG(platform::FileUtil::joinPath(images, name)));
+    }
+    std::string resources;
+    std::string images;
+};
+
+TEST_F(Images, NamedImagesPreferTheDoubleScaleFileAndAreCached)
+{
+    writeImage("tab_icon.png", 30, 30, Color::redColor());
+    writeImage("tab_icon@2x.png", 60, 60, Color::blueColor());
+    writeImage("plain.png", 40, 20, Color::greenColor());
+
+    auto icon = UIImage::imageNamed("tab_icon");
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->scale(), 2);
+    EXPECT_EQ(icon->size(), Size(30, 30)); // points
+    EXPECT_EQ(icon->CGImage().colorAt(0, 0), Color::blueColor());
+    EXPECT_EQ(icon->name(), "tab_icon");
+    // With the extension, the @2x file is still preferred; the cache answers the same image.
+    EXPECT_EQ(UIImage::imageNamed("tab_icon.png"), icon);
+
+    auto plain = UIImage::imageNamed("plain.png");
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->scale(), 1);
+    EXPECT_EQ(plain->size(), Size(40, 20));
+
+    EXPECT_EQ(UIImage::imageNamed("missing"), nullptr);
+    EXPECT_EQ(UIImage::imageNamed(""), nullptr);
+    EXPECT_EQ(UIImage::imageNamed("../images/plain.png"), nullptr);
+}
+
+TEST_F(Images, BadBytesGiveNoImage)
+{
+    ASSERT_TRUE(platform::FileUtil::write(
+        platform::FileUtil::joinPath(images, "broken.png"), std::string("\x89PNG\r\n\x1a\nnot really")));
+    EXPECT_EQ(UIImage::imageNamed("broken"), nullptr);
+    EXPECT_EQ(UIImage::imageWithData(platform::Bytes { 0xFF, 0xD8, 0xFF, 0x00, 0x12 }), nullptr);
+    EXPECT_EQ(UIImage::imageWithData({}), nullptr);
+    EXPECT_EQ(UIImage::imageWithContentsOfFile(platform::FileUtil::joinPath(images, "none.png")), nullptr);
+    EXPECT_EQ(UIImagePNGRepresentation(nullptr), std::nullopt);
+}
+
+TEST_F(Images, RepresentationsRoundTripAndJpegQualityChangesTheSize)
+{
+    // A picture with detail, so that the quality matters.
+    Image picture(64, 64, 1, Color::whiteColor());
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            picture.setPixel(x, y, { std::uint8_t(x * 4), std::uint8_t(y * 4), std::uint8_t((x ^ y) * 4), 255 });
+    auto image = std::make_shared<UIImage>(picture);
+    auto png = UIImagePNGRepresentation(image);
+    ASSERT_TRUE(png);
+    auto back = UIImage::imageWithData(*png);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->CGImage().pixels(), picture.pixels());
+
+    auto low = UIImageJPEGRepresentation(image, 0.0);
+    auto high = UIImageJPEGRepresentation(image, 1.0);
+    ASSERT_TRUE(low && high);
+    EXPECT_LT(low->size(), high->size());
+    auto decoded = UIImage::imageWithData(*high, 2);
+    ASSERT_NE(decoded, nullptr);
+    EXPECT_EQ(decoded->size(), Size(32, 32));
+
+    auto path = platform::FileUtil::joinPath(images, "photo@2x.png");
+    ASSERT_TRUE(platform::FileUtil::write(path, *png));
+    auto fromFile = UIImage::imageWithContentsOfFile(path);
+    ASSERT_NE(fromFile, nullptr);
+    EXPECT_EQ(fromFile->scale(), 2);
+}
+
+TEST_F(Images, StretchableImagesKeepTheirCapsWhenDrawn)
+{
+    // 5 × 5: a red frame one pixel wide around a green middle.
+    Image source(5, 5, 1, Color::greenColor());
+    for (int i = 0; i < 5; ++i) {
+        for (int j : { 0, 4 }) {
+            source.setPixel(i, j, { 255, 0, 0, 255 });
+            source.setPixel(j, i, { 255, 0, 0, 255 });
+        }
+    }
+    auto image = std::make_shared<UIImage>(source)->stretchableImageWithLeftCapWidth(2, 2);
+    EXPECT_EQ(image->leftCapWidth(), 2);
+    EXPECT_EQ(image->capInsets(), platform::EdgeInsets(2, 2, 2, 2));
+    auto context = platform::Context::createBitmap(Size(50, 50), 1);
+    ASSERT_TRUE(context);
+    platform::drawUIImage(*context, *image, Rect(0, 0, 50, 50));
+    auto drawn = context->makeImage();
+    // The frame stays one pixel wide at every edge; the middle is green.
+    EXPECT_EQ(drawn.colorAt(0, 25), Color::redColor());
+    EXPECT_EQ(drawn.colorAt(49, 25), Color::redColor());
+    EXPECT_EQ(drawn.colorAt(25, 0), Color::redColor());
+    EXPECT_EQ(drawn.colorAt(25, 49), Color::redColor());
+    EXPECT_EQ(drawn.colorAt(3, 25), Color::greenColor());
+    EXPECT_EQ(drawn.colorAt(25, 25), Color::greenColor());
+
+    // Stretched without caps, the red frame would grow tenfold.
+    auto context2 = platform::Context::createBitmap(Size(50, 50), 1);
+    platform::drawUIImage(*context2, UIImage(source), Rect(0, 0, 50, 50));
+    EXPECT_TRUE(context2->makeImage().colorAt(5, 25).isClose(Color::redColor(), 0.1));
+}
+
+TEST_F(UIKitTest, ContentModesPlaceTheImage)
+{
+    Size image(40, 20);
+    Rect box(0, 0, 100, 100);
+    EXPECT_EQ(rectForContentMode(UIViewContentModeScaleToFill, image, box), box);
+    EXPECT_EQ(rectForContentMode(UIViewContentModeScaleAspectFit, image, box), Rect(0, 25, 100, 50));
+    EXPECT_EQ(rectForContentMode(UIViewContentModeScaleAspectFill, image, box), Rect(-50, 0, 200, 100));
+    EXPECT_EQ(rectForContentMode(UIViewContentModeCenter, image, box), Rect(30, 40, 40, 20));
+    EXPECT_EQ(rectForContentMode(UIViewContentModeTop, image, box), Rect(30, 0, 40, 20));
+    EXPECT_EQ(rectForContentMode(UIViewContentModeBottomRight, image, box), Rect(60, 80, 40, 20));
+    EXPECT_EQ(rectForContentMode(UIViewContentModeLeft, image, box), Rect(0, 40, 40, 20));
+    EXPECT_EQ(rectForContentMode(UIViewContentModeScaleAspectFit, Size(0, 0), box), box);
+    EXPECT_EQ(rectForContentMode(UIViewContentModeCenter, Size(NAN, 3), box), Rect(0, 0, 0, 0));
+}
+
+TEST_F(UIKitTest, ImageViewsDrawByContentModeAndClipOnlyWhenAsked)
+{
+    auto image = std::make_shared<UIImage>(Image(40, 20, 1, Color::redColor()));
+    auto view = std::make_shared<UIImageView>(image);
+    EXPECT_EQ(view->frame(), Rect(0, 0, 40, 20));
+    EXPECT_FALSE(view->isUserInteractionEnabled());
+    auto container = std::make_shared<UIView>(Rect(0, 0, 200, 100));
+    container->setBackgroundColor(Color::whiteColor());
+    container->addSubview(view);
+    view->setFrame(Rect(50, 25, 100, 50));
+    view->setContentMode(UIViewContentModeScaleAspectFill); // 100 × 50 fills exactly: no spill
+    view->setContentMode(UIViewContentModeScaleAspectFit);
+    view->setFrame(Rect(50, 0, 100, 100)); // fits as 100 × 50 in the middle
+    auto rendered = container->renderToImage(1);
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(rendered->colorAt(100, 10), Color::whiteColor());
+    EXPECT_EQ(rendered->colorAt(100, 50), Color::redColor());
+
+    view->setContentMode(UIViewContentModeScaleAspectFill); // 200 × 100: spills sideways
+    rendered = container->renderToImage(1);
+    EXPECT_EQ(rendered->colorAt(10, 50), Color::redColor());
+    view->setClipsToBounds(true);
+    rendered = container->renderToImage(1);
+    EXPECT_EQ(rendered->colorAt(10, 50), Color::whiteColor());
+    EXPECT_EQ(rendered->colorAt(60, 50), Color::redColor());
+
+    auto pressed = std::make_shared<UIImage>(Image(40, 20, 1, Color::blueColor()));
+    view->setHighlightedImage(pressed);
+    view->setHighlighted(true);
+    EXPECT_EQ(view->displayedImage(), pressed);
+    EXPECT_EQ(container->renderToImage(1)->colorAt(60, 50), Color::blueColor());
+    view->setHighlighted(false);
+
+    view->startAnimating();
+    EXPECT_FALSE(view->isAnimating()); // no frames to play
+    view->setAnimationImages({ image, image });
+    view->setAnimationDuration(0.5);
+    view->startAnimating();
+    EXPECT_TRUE(view->isAnimating());
+}
