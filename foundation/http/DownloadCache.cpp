@@ -456,7 +456,8 @@ std::vector<std::pair<std::string, std::string>> DownloadCache::cacheControlDire
         std::size_t start = i;
         while (i < value.size() && value[i] != ',' && value[i] != '=')
             ++i;
-        std::string name = platform::asciiToLower(platform::trimWhitespaceAndNewlines(std::string(value.substr(start, i - start))));
+        std::string name
+            = platform::asciiToLower(platform::trimWhitespaceAndNewlines(std::string(value.substr(start, i - start))));
         std::string argument;
         if (i < value.size() && value[i] == '=') {
             ++i;
@@ -477,7 +478,8 @@ std::vector<std::pair<std::string, std::string>> DownloadCache::cacheControlDire
                 std::size_t argumentStart = i;
                 while (i < value.size() && value[i] != ',')
                     ++i;
-                argument = platform::trimWhitespaceAndNewlines(std::string(value.substr(argumentStart, i - argumentStart)));
+                argument
+                    = platform::trimWhitespaceAndNewlines(std::string(value.substr(argumentStart, i - argumentStart)));
             }
         }
         if (!name.empty())

@@ -310,6 +310,7 @@ void HTTPRequest::copySettingsTo(HTTPRequest& copy) const
     copy.validatesSecureCertificate_ = validatesSecureCertificate_;
     copy.clientCertificateIdentity_ = clientCertificateIdentity_;
     copy.shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
+    copyAuthenticationAndProxySettingsTo(copy);
     copy.numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
     copy.shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
     copy.shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
@@ -1123,7 +1124,8 @@ void HTTPRequest::main()
             }
         }
 
-        // Seam: proxy configuration (and fetching a proxy script) goes here.
+        if (!configureProxies())
+            return;
         startRequest();
     } catch (const std::exception& exception) {
         platform::Dictionary info;
@@ -1301,8 +1303,7 @@ void HTTPRequest::applyAuthorizationHeader()
         && platform::equalsIgnoringAsciiCase(*authenticationScheme_, "Basic")) {
         addBasicAuthenticationHeaderWithUsername(*username_, *password_);
     }
-    // Seam: credentials remembered for the session (server and proxy) are
-    // applied here once authentication joins the engine.
+    applySessionCredentialsBeforeChallenge();
 }
 
 void HTTPRequest::addBasicAuthenticationHeaderWithUsername(const std::string& username, const std::string& andPassword)
@@ -1398,6 +1399,7 @@ void HTTPRequest::startRequest()
         }
         stream->setTlsSettings(std::move(tls));
     }
+    applyProxyToStream(*stream);
 
     std::shared_ptr<platform::HttpStream> previousStream;
     attachToPersistentConnection();
@@ -1630,7 +1632,7 @@ void HTTPRequest::releaseBlocksOnMainThread()
 
 void HTTPRequest::cancelLoad()
 {
-    // Seam: a proxy script fetch in flight is stopped here.
+    stopPACFetch();
     destroyReadStream();
     if (postBodyReadStream_) {
         postBodyReadStream_->close();
@@ -1701,6 +1703,9 @@ void HTTPRequest::failWithError(const std::optional<platform::Error>& failure)
 void HTTPRequest::markAsFinished()
 {
     request_.reset();
+    // A finished HEAD request lets go of the request it measured, which
+    // holds it as a dependency: neither keeps the other alive.
+    mainRequest_.reset();
     bool wasFinished = finished_;
     inProgress_ = false;
     finished_ = true;
@@ -1775,6 +1780,7 @@ void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
 {
     auto keepAlive = self();
     bool redirect = false;
+    bool challenged = false;
     {
         HTTP_LOCKED;
         if (complete_ || cancelled_)
@@ -1793,9 +1799,12 @@ void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
             break;
         }
         redirect = downloadComplete_ && needsRedirect_ && !error_;
+        challenged = downloadComplete_ && !needsRedirect_ && authenticationNeeded_ && !error_;
     }
     if (redirect && !willAskDelegateToConfirmRedirect())
         performRedirect();
+    else if (challenged)
+        attemptToApplyCredentialsAndResume();
 }
 
 void HTTPRequest::handleBytesAvailable()
@@ -2005,7 +2014,7 @@ void HTTPRequest::handleStreamComplete()
             result = DataDecompressor::truncatedStreamError();
         dataDecompressor_.reset();
 
-        if (didCreateTemporaryPostDataFile_) {
+        if (didCreateTemporaryPostDataFile_ && !authenticationNeeded_) {
             removeTemporaryUploadFile();
             removeTemporaryCompressedUploadFile();
             didCreateTemporaryPostDataFile_ = false;
@@ -2017,8 +2026,8 @@ void HTTPRequest::handleStreamComplete()
             if (inflatedFileDownloadFd_ >= 0)
                 ::close(inflatedFileDownloadFd_);
             fileDownloadFd_ = inflatedFileDownloadFd_ = -1;
-            if (needsRedirect_) {
-                // Nothing of a redirect response goes to the destination.
+            if (needsRedirect_ || authenticationNeeded_) {
+                // Nothing of a redirect or challenge response goes to the destination.
                 if (!allowResumeForFileDownloads_)
                     removeTemporaryDownloadFile();
                 removeTemporaryUncompressedDownloadFile();
@@ -2037,7 +2046,7 @@ void HTTPRequest::handleStreamComplete()
                     *downloadDestinationPath_, platform::Bytes(), platform::FileUtil::WriteMode::Atomic, &cause))
                 result = cause;
         }
-        if (downloadCache_ && !didUseCachedResponse_ && !result && !needsRedirect_)
+        if (downloadCache_ && !didUseCachedResponse_ && !result && !authenticationNeeded_)
             downloadCache_->storeResponseForRequest(*this, secondsToCache_);
     }
 
@@ -2054,7 +2063,8 @@ void HTTPRequest::handleStreamComplete()
     }
     destroyReadStream();
 
-    if (!needsRedirect_) {
+    // A challenge holds the request open: the credentials step follows.
+    if (!needsRedirect_ && !authenticationNeeded_) {
         if (!result)
             requestFinished();
         else
@@ -2117,20 +2127,22 @@ void HTTPRequest::readResponseHeaders()
 
     // The cache answers a response that confirms what it holds (a 304 to a
     // conditional request); nothing of this response goes further.
-    if (downloadCache_ && downloadCache_->canUseCachedDataForRequest(*this)) {
+    // When the cache has nothing it could hand over after all, the response
+    // from the network stands.
+    if (downloadCache_ && downloadCache_->canUseCachedDataForRequest(*this)
+        && downloadCache_->cachedResponseHeadersForURL(url_) && downloadCache_->pathToCachedResponseDataForURL(url_)) {
         downloadCache_->updateExpiryForRequest(*this, secondsToCache_);
         connectionCanBeReused_ = false;
         destroyReadStream();
         releaseConnectionRecord();
         if (useDataFromCache())
             return;
-        // The entry went bad since it was judged usable: the answer is a
-        // failure, not an empty success.
+        // The entry went bad in the moment between: a failure, not an empty success.
         failWithError(makeHTTPRequestError(ConnectionFailureErrorType, "A connection failure occurred"));
         return;
     }
 
-    // Seam: 401/407 challenges are taken up once authentication joins the engine.
+    noteAuthenticationChallenge();
 
     parseStringEncodingFromHeaders();
 
@@ -2831,7 +2843,7 @@ void HTTPRequest::addSessionCookie(const platform::HttpCookie& cookie)
 
 void HTTPRequest::clearSession()
 {
-    // Seam: the session credential store is emptied here too.
+    clearSessionCredentials();
     setSessionCookies({});
     if (auto cache = defaultCache())
         cache->clearCachedResponsesForStoragePolicy(CacheStorageForSession);

@@ -25,6 +25,10 @@
 
 class DataDecompressor;
 class RequestInputStream;
+namespace platform {
+class HttpAuthentication;
+struct URLCredential;
+}
 
 // The run-loop mode a synchronous request runs its nested loop in.
 inline constexpr const char* HTTPRequestRunLoopMode = "HTTPRequestRunLoopMode";
@@ -135,6 +139,78 @@ public:
     bool shouldPresentCredentialsBeforeChallenge() const;
     void setShouldPresentCredentialsBeforeChallenge(bool present);
     void addBasicAuthenticationHeaderWithUsername(const std::string& username, const std::string& andPassword);
+
+    // Authentication after a challenge (HTTPRequestAuth.cpp). A credentials
+    // dictionary is shared, never changed: session entries are matched by
+    // the identity of their dictionary.
+    using Credentials = std::shared_ptr<const platform::Dictionary>;
+    struct SessionCredentials {
+        std::shared_ptr<platform::HttpAuthentication> authentication;
+        Credentials credentials;
+        std::optional<platform::Url> url; // server entries
+        std::string host; // proxy entries
+        int port = 0; // proxy entries
+        std::optional<std::string> authenticationScheme;
+        std::optional<std::string> authenticationRealm;
+    };
+    std::optional<std::string> domain() const;
+    void setDomain(std::optional<std::string> domain);
+    std::optional<std::string> proxyUsername() const;
+    void setProxyUsername(std::optional<std::string> username);
+    std::optional<std::string> proxyPassword() const;
+    void setProxyPassword(std::optional<std::string> password);
+    std::optional<std::string> proxyDomain() const;
+    void setProxyDomain(std::optional<std::string> domain);
+    std::optional<std::string> authenticationRealm() const;
+    std::optional<std::string> proxyAuthenticationRealm() const;
+    std::optional<std::string> proxyAuthenticationScheme() const;
+    Credentials requestCredentials() const;
+    Credentials proxyCredentials() const;
+    int authenticationRetryCount() const;
+    int proxyAuthenticationRetryCount() const;
+    // 0 none, 1 the server asked, 2 the proxy asked.
+    int authenticationNeeded() const;
+    bool useKeychainPersistence() const;
+    void setUseKeychainPersistence(bool use);
+    bool useSessionPersistence() const;
+    void setUseSessionPersistence(bool use);
+    bool shouldPresentAuthenticationDialog() const;
+    void setShouldPresentAuthenticationDialog(bool present);
+    bool shouldPresentProxyAuthenticationDialog() const;
+    void setShouldPresentProxyAuthenticationDialog(bool present);
+    void setAuthenticationNeededBlock(Block block);
+    void setProxyAuthenticationNeededBlock(Block block);
+    // The answers of whoever was asked for credentials (any thread).
+    void retryUsingSuppliedCredentials();
+    void cancelAuthentication();
+    static std::vector<SessionCredentials> sessionCredentialsStore();
+    static std::vector<SessionCredentials> sessionProxyCredentialsStore();
+    static void storeAuthenticationCredentialsInSessionStore(SessionCredentials entry);
+    static void storeProxyAuthenticationCredentialsInSessionStore(SessionCredentials entry);
+    static void removeAuthenticationCredentialsFromSessionStore(const Credentials& credentials);
+    static void removeProxyAuthenticationCredentialsFromSessionStore(const Credentials& credentials);
+    static void saveCredentials(const platform::URLCredential& credentials, const std::string& forHost, int port,
+        const std::string& protocol, const std::optional<std::string>& realm);
+    static void saveCredentialsForProxy(const platform::URLCredential& credentials, const std::string& forProxy,
+        int port, const std::optional<std::string>& realm);
+    static std::optional<platform::URLCredential> savedCredentialsForHost(
+        const std::string& host, int port, const std::string& protocol, const std::optional<std::string>& realm);
+    static std::optional<platform::URLCredential> savedCredentialsForProxy(
+        const std::string& proxy, int port, const std::string& protocol, const std::optional<std::string>& realm);
+    static void removeCredentialsForHost(
+        const std::string& host, int port, const std::string& protocol, const std::optional<std::string>& realm);
+    static void removeCredentialsForProxy(const std::string& proxy, int port, const std::optional<std::string>& realm);
+
+    // Proxies (HTTPRequestProxy.cpp).
+    std::optional<std::string> proxyHost() const;
+    void setProxyHost(std::optional<std::string> host);
+    int proxyPort() const;
+    void setProxyPort(int port);
+    std::optional<std::string> proxyType() const;
+    void setProxyType(std::optional<std::string> type);
+    std::optional<platform::Url> PACurl() const;
+    void setPACurl(std::optional<platform::Url> url);
+    bool isPACFileRequest() const;
 
     // Request body.
     platform::Bytes postBody() const;
@@ -359,6 +435,39 @@ private:
     void buildRequestHeaders();
     void applyCookieHeader();
     void applyAuthorizationHeader();
+
+    // Authentication (HTTPRequestAuth.cpp).
+    void applySessionCredentialsBeforeChallenge();
+    static void clearSessionCredentials();
+    void noteAuthenticationChallenge();
+    void attemptToApplyCredentialsAndResume();
+    void attemptToApplyProxyCredentialsAndResume();
+    bool applyCredentials(const Credentials& credentials);
+    bool applyProxyCredentials(const Credentials& credentials);
+    Credentials findCredentials();
+    Credentials findProxyCredentials();
+    std::optional<SessionCredentials> findSessionAuthenticationCredentials();
+    std::optional<SessionCredentials> findSessionProxyAuthenticationCredentials();
+    void saveCredentialsToKeychain(const Credentials& credentials);
+    void saveProxyCredentialsToKeychain(const Credentials& credentials);
+    bool willAskDelegateForCredentials();
+    bool willAskDelegateForProxyCredentials();
+    void askDelegateForCredentials();
+    void askDelegateForProxyCredentials();
+    bool showAuthenticationDialog();
+    bool showProxyAuthenticationDialog();
+    void failAuthentication();
+    void copyAuthenticationAndProxySettingsTo(HTTPRequest& copy) const;
+
+    // Proxies (HTTPRequestProxy.cpp).
+    bool configureProxies();
+    void fetchPACFile();
+    void runPACScript(const std::optional<std::string>& script);
+    void readPACFileChunk();
+    void finishPACFileRead(bool success);
+    void finishedDownloadingPACFile(const std::shared_ptr<HTTPRequest>& fetch);
+    void stopPACFetch();
+    void applyProxyToStream(platform::HttpStream& stream);
     void updatePartialDownloadSize();
     void startRequest();
     void attachToPersistentConnection();
@@ -456,6 +565,39 @@ private:
     std::optional<std::string> password_;
     std::optional<std::string> authenticationScheme_;
     bool shouldPresentCredentialsBeforeChallenge_ = true;
+    std::optional<std::string> domain_;
+    std::optional<std::string> proxyUsername_;
+    std::optional<std::string> proxyPassword_;
+    std::optional<std::string> proxyDomain_;
+    std::shared_ptr<platform::HttpAuthentication> requestAuthentication_;
+    std::shared_ptr<platform::HttpAuthentication> proxyAuthentication_;
+    Credentials requestCredentials_;
+    Credentials proxyCredentials_;
+    std::optional<std::string> proxyAuthenticationScheme_;
+    std::optional<std::string> authenticationRealm_;
+    std::optional<std::string> proxyAuthenticationRealm_;
+    int authenticationRetryCount_ = 0;
+    int proxyAuthenticationRetryCount_ = 0;
+    int authenticationNeeded_ = 0;
+    bool useKeychainPersistence_ = false;
+    bool useSessionPersistence_ = true;
+    bool shouldPresentAuthenticationDialog_ = false;
+    bool shouldPresentProxyAuthenticationDialog_ = true;
+    Block authenticationNeededBlock_;
+    Block proxyAuthenticationNeededBlock_;
+
+    std::optional<std::string> proxyHost_;
+    int proxyPort_ = 0;
+    std::optional<std::string> proxyType_;
+    std::optional<platform::Url> PACurl_;
+    bool isPACFileRequest_ = false;
+    std::shared_ptr<HTTPRequest> PACFileRequest_;
+    std::shared_ptr<HTTPRequestDelegate> PACFileDelegate_;
+    bool PACFetchWidenedQueue_ = false;
+    int PACFileReadFd_ = -1;
+    platform::Bytes PACFileData_;
+    std::shared_ptr<platform::Timer> PACReadTimer_;
+    std::shared_ptr<platform::Timer> PACTimeoutTimer_;
 
     // Request body.
     platform::Bytes postBody_;

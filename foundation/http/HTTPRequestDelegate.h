@@ -25,6 +25,11 @@ public:
     std::function<void(const HTTPRequestPtr& request)> requestFailed;
     std::function<void(const HTTPRequestPtr& request, const platform::Bytes& data)> requestDidReceiveData;
     std::function<void(const HTTPRequestPtr& request)> requestRedirected;
+    // Asked for credentials: fill in the request's user name and password
+    // (or the proxy pair) and call retryUsingSuppliedCredentials, or call
+    // cancelAuthentication.
+    std::function<void(const HTTPRequestPtr& request)> authenticationNeededForRequest;
+    std::function<void(const HTTPRequestPtr& request)> proxyAuthenticationNeededForRequest;
 };
 
 // Receives upload or download progress. Amounts are signed: a negative one

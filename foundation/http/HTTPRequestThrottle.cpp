@@ -137,8 +137,7 @@ void HTTPRequest::measureBandwidthUsage()
         // Overuse is paid back after the window: streams stay paused for
         // as long as the excess takes at the permitted rate.
         if (remaining < 0 && b.maxPerSecond > 0)
-            b.wakeUpTime
-                = *b.measurementDate + static_cast<double>(-remaining) / static_cast<double>(b.maxPerSecond);
+            b.wakeUpTime = *b.measurementDate + static_cast<double>(-remaining) / static_cast<double>(b.maxPerSecond);
     }
 }
 
@@ -188,8 +187,7 @@ std::size_t HTTPRequest::throttledReadLength(std::size_t readSize)
         Bandwidth& b = bandwidth();
         std::lock_guard<std::mutex> lock(b.lock);
         if (b.maxPerSecond > 0) {
-            long long allowance
-                = static_cast<long long>(b.maxPerSecond) - static_cast<long long>(b.usedInLastSecond);
+            long long allowance = static_cast<long long>(b.maxPerSecond) - static_cast<long long>(b.usedInLastSecond);
             if (allowance < 0)
                 readSize = 1;
             else if (static_cast<std::size_t>(allowance / 4) < readSize)
@@ -258,9 +256,9 @@ void HTTPRequest::throttleBandwidthForWWANUsingLimit(unsigned long limit)
         b.reachability = NetworkReachability::reachabilityForInternetConnection();
         if (b.reachability)
             b.reachability->startNotifier();
-        b.reachabilityObserver = platform::NotificationCenter::defaultCenter().addObserver(
-            kNetworkReachabilityChangedNotification, platform::Value(),
-            [](const platform::Notification&) { reachabilityChanged(); });
+        b.reachabilityObserver
+            = platform::NotificationCenter::defaultCenter().addObserver(kNetworkReachabilityChangedNotification,
+                platform::Value(), [](const platform::Notification&) { reachabilityChanged(); });
     }
     reachabilityChanged();
 }
@@ -334,7 +332,8 @@ void HTTPRequest::hideNetworkActivityIndicatorAfterDelay()
 {
     // A stream scheduled again within the delay keeps the indicator on, so
     // back-to-back requests do not make it flicker.
-    platform::performOnMain([] { platform::dispatchAfter(kIndicatorHideDelay, [] { hideNetworkActivityIndicatorIfNeeeded(); }); });
+    platform::performOnMain(
+        [] { platform::dispatchAfter(kIndicatorHideDelay, [] { hideNetworkActivityIndicatorIfNeeeded(); }); });
 }
 
 void HTTPRequest::hideNetworkActivityIndicatorIfNeeeded()

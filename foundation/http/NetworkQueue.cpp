@@ -28,8 +28,9 @@ NetworkQueue::NetworkQueue()
     // The request asks these members whether its queue listens. Redirect
     // confirmation stays unanswered until a delegate is there to confirm.
     requestStarted = [this](const HTTPRequestPtr& request) { relayStarted(request); };
-    requestDidReceiveResponseHeaders
-        = [this](const HTTPRequestPtr& request, const platform::Dictionary& headers) { relayHeaders(request, headers); };
+    requestDidReceiveResponseHeaders = [this](const HTTPRequestPtr& request, const platform::Dictionary& headers) {
+        relayHeaders(request, headers);
+    };
     requestFinished = [this](const HTTPRequestPtr& request) { relayFinished(request); };
     requestFailed = [this](const HTTPRequestPtr& request) { relayFailed(request); };
     requestDidReceiveBytes = [this](const HTTPRequestPtr&, long long bytes) {
@@ -338,8 +339,9 @@ unsigned long long NetworkQueue::addClamped(std::atomic<unsigned long long>& tot
         if (amount >= 0)
             next = current + static_cast<unsigned long long>(amount);
         else
-            next = static_cast<unsigned long long>(-amount) > current ? 0
-                                                                      : current - static_cast<unsigned long long>(-amount);
+            next = static_cast<unsigned long long>(-amount) > current
+                ? 0
+                : current - static_cast<unsigned long long>(-amount);
     } while (!total.compare_exchange_weak(current, next));
     return next;
 }

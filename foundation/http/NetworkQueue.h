@@ -92,8 +92,8 @@ private:
     // Adds a signed amount to a total, never going below zero: a request that
     // takes back bytes after the totals were cleared must not wrap them.
     static unsigned long long addClamped(std::atomic<unsigned long long>& total, long long amount);
-    static void showProgress(const std::weak_ptr<ProgressDelegate>& delegate, unsigned long long done,
-        unsigned long long total);
+    static void showProgress(
+        const std::weak_ptr<ProgressDelegate>& delegate, unsigned long long done, unsigned long long total);
     static void resetProgress(const std::weak_ptr<ProgressDelegate>& delegate);
 
     mutable std::mutex mutex_;
