@@ -53,7 +53,8 @@ std::string WebPageLoader::declaredCharset(const std::string& head)
             while (start < tag.size() && (tag[start] == '"' || tag[start] == '\'' || tag[start] == ' '))
                 ++start;
             auto stop = start;
-            while (stop < tag.size() && (std::isalnum(static_cast<unsigned char>(tag[stop])) || tag[stop] == '-' || tag[stop] == '_'))
+            while (stop < tag.size()
+                && (std::isalnum(static_cast<unsigned char>(tag[stop])) || tag[stop] == '-' || tag[stop] == '_'))
                 ++stop;
             if (stop > start)
                 return tag.substr(start, stop - start);
@@ -69,7 +70,8 @@ std::shared_ptr<platform::WebPageLoad> WebPageLoader::loadPage(const NSURLReques
     request->setRequestMethod(page.HTTPMethod.empty() ? "GET" : page.HTTPMethod);
     if (!page.HTTPBody.empty())
         request->setPostBody(platform::Bytes(page.HTTPBody.begin(), page.HTTPBody.end()));
-    request->setTimeOutSeconds(page.timeoutInterval > 0 ? std::min(page.timeoutInterval, timeOutSeconds_) : timeOutSeconds_);
+    request->setTimeOutSeconds(
+        page.timeoutInterval > 0 ? std::min(page.timeoutInterval, timeOutSeconds_) : timeOutSeconds_);
     request->setShouldRedirect(false);
     request->setUseCookiePersistence(true);
 
@@ -109,8 +111,8 @@ std::shared_ptr<platform::WebPageLoad> WebPageLoader::loadPage(const NSURLReques
         if (auto text = platform::decodeText(body, encoding)) {
             response.text = std::move(*text);
         } else {
-            response.error = platform::Error::withDescription("NSURLErrorDomain", -1016,
-                "The page's text is not valid in its character set.");
+            response.error = platform::Error::withDescription(
+                "NSURLErrorDomain", -1016, "The page's text is not valid in its character set.");
         }
         auto done = std::exchange(*shared, nullptr);
         done(std::move(response));

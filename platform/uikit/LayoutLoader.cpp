@@ -142,9 +142,13 @@ public:
 
     void awakeAll()
     {
+        // Views hear it through their own awakeFromNib; a class that is both
+        // a view and bindable overrides one function for both, so it hears it once.
         for (const auto& object : created_) {
             if (auto* bindable = dynamic_cast<LayoutBindable*>(object.get()))
                 bindable->awakeFromNib();
+            else if (auto* view = dynamic_cast<UIView*>(object.get()))
+                view->awakeFromNib();
         }
     }
 

@@ -5,6 +5,8 @@
 #include "platform/uikit/UITouch.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 UITableView::UITableView()
     : UITableView(platform::Rect(0, 0, 320, 480))
@@ -480,12 +482,24 @@ void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, 
     applyRowChange(RowChange::Kind::Reload, paths, animation);
 }
 
+void UITableView::touchesBegan(const UITouchSet& touches, UIEvent* event)
+{
+    // Where the finger came down, in window coordinates: only a touch that
+    // lifts near there is a tap on a row; one that travelled was a pan or a swipe.
+    touchStart_ = touches.empty() ? std::nullopt : std::optional<platform::Point>(touches.front()->windowLocation());
+    UIScrollView::touchesBegan(touches, event);
+}
+
 void UITableView::touchesEnded(const UITouchSet& touches, UIEvent* event)
 {
+    auto start = std::exchange(touchStart_, std::nullopt);
     if (touches.empty() || isDragging()) {
         UIScrollView::touchesEnded(touches, event);
         return;
     }
+    auto end = touches.front()->windowLocation();
+    if (start && std::hypot(end.x - start->x, end.y - start->y) > kTapSlop)
+        return;
     auto point = touches.front()->locationInView(this);
     if (auto path = indexPathForRowAtPoint(point))
         userSelectRowAtIndexPath(*path);

@@ -180,7 +180,10 @@ public:
     const std::vector<RowChange>& rowChanges() const { return rowChanges_; }
 
     void layoutSubviews() override;
+    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
     void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
+    // How far a touch may travel and still count as a tap on a row.
+    static constexpr double kTapSlop = 10;
 
 protected:
     void contentOffsetDidChange() override;
@@ -222,4 +225,5 @@ private:
     bool editing_ = false;
     int updateDepth_ = 0;
     std::vector<RowChange> rowChanges_;
+    std::optional<platform::Point> touchStart_;
 };

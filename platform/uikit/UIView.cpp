@@ -279,7 +279,7 @@ UIView::~UIView()
     // Subviews outlive us only if someone else holds them; they must not keep
     // pointing at a superview that is gone.
     for (auto& subview : subviews_)
-        subview->superview_.reset();
+        subview->superview_ = nullptr;
 }
 
 // ---- Geometry
@@ -538,9 +538,8 @@ void UIView::insertSubviewAtPosition(std::shared_ptr<UIView> view, std::size_t p
 {
     if (!view || view.get() == this || isDescendantOfView(view.get()))
         return;
-    auto self = std::static_pointer_cast<UIView>(weak_from_this().lock());
-    auto oldSuperview = view->superview();
-    if (oldSuperview.get() == this) {
+    UIView* oldSuperview = view->superview_;
+    if (oldSuperview == this) {
         // Only the order changes: no move notifications.
         auto it = std::find(subviews_.begin(), subviews_.end(), view);
         std::size_t from = std::size_t(it - subviews_.begin());
@@ -563,7 +562,7 @@ void UIView::insertSubviewAtPosition(std::shared_ptr<UIView> view, std::size_t p
     }
     position = std::min(position, subviews_.size());
     subviews_.insert(subviews_.begin() + long(position), view);
-    view->superview_ = self;
+    view->superview_ = this;
     view->didMoveToSuperview();
     if (oldWindow != newWindow)
         notifyDidMoveToWindow(view.get());
@@ -629,9 +628,10 @@ void UIView::exchangeSubviewAtIndex(long index1, long index2)
 
 void UIView::removeFromSuperview()
 {
-    auto superview = superview_.lock();
+    UIView* superview = superview_;
     if (!superview)
         return;
+    auto keepSuperview = superview->weak_from_this().lock(); // null only while it is being built
     auto self = std::static_pointer_cast<UIView>(weak_from_this().lock()); // alive until we return
     auto oldWindow = window();
     // A first responder leaving the screen gives the keyboard up.
@@ -650,7 +650,7 @@ void UIView::removeFromSuperview()
         superview->subviews_.begin(), superview->subviews_.end(), [this](auto& view) { return view.get() == this; });
     if (it != superview->subviews_.end())
         superview->subviews_.erase(it);
-    superview_.reset();
+    superview_ = nullptr;
     superview->setNeedsLayout();
     didMoveToSuperview();
     if (oldWindow)

@@ -150,7 +150,10 @@ public:
     const std::shared_ptr<CALayer>& layer() const;
 
     // ---- Hierarchy -------------------------------------------------------
-    std::shared_ptr<UIView> superview() const { return superview_.lock(); }
+    std::shared_ptr<UIView> superview() const
+    {
+        return superview_ ? std::static_pointer_cast<UIView>(superview_->weak_from_this().lock()) : nullptr;
+    }
     const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }
     // The window at the root of this view's tree, or nullptr.
     virtual std::shared_ptr<UIWindow> window() const;
@@ -310,7 +313,11 @@ private:
     UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;
     std::optional<platform::Color> tintColor_;
     std::string outletName_;
-    std::weak_ptr<UIView> superview_;
+    // A plain pointer, not a weak one: views often build their subviews in
+    // their constructors, before any shared pointer owns them, and those
+    // subviews must still find their superview once it is owned. The pointer
+    // stays valid because a superview clears it when it lets the view go.
+    UIView* superview_ = nullptr;
     std::vector<std::shared_ptr<UIView>> subviews_;
     std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
     std::weak_ptr<UIResponder> viewController_;

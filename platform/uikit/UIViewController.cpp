@@ -12,17 +12,19 @@
 
 namespace {
 
-struct WindowRoot {
-    const UIWindow* key = nullptr;
-    std::weak_ptr<UIWindow> window;
-    std::shared_ptr<UIViewController> controller;
-};
-
-std::vector<WindowRoot>& windowRoots()
+// Windows whose root slot this layer filled, so that tests can empty them all.
+std::vector<std::weak_ptr<UIWindow>>& windowsWithRoots()
 {
-    static std::vector<WindowRoot> roots;
-    std::erase_if(roots, [](const WindowRoot& root) { return root.window.expired(); });
-    return roots;
+    static std::vector<std::weak_ptr<UIWindow>> windows;
+    std::erase_if(windows, [](const std::weak_ptr<UIWindow>& window) { return window.expired(); });
+    return windows;
+}
+
+// Set while the roots are emptied without telling their controllers.
+bool& silentRootChange()
+{
+    static bool silent = false;
+    return silent;
 }
 
 const char* transitionName(UIModalTransitionStyle style)
@@ -59,12 +61,15 @@ void markFinished(std::uint64_t id)
 
 } // namespace
 
-UIViewController::UIViewController() = default;
+// Every controller made puts the window's root slot in the controller layer's
+// hands, so that window->setRootViewController(controller) shows it.
+UIViewController::UIViewController() { installWindowRootHook(); }
 
 UIViewController::UIViewController(std::string nibName)
     : nibName_(std::move(nibName))
     , explicitNib_(true)
 {
+    installWindowRootHook();
 }
 
 UIViewController::~UIViewController()
@@ -410,48 +415,65 @@ void UIViewController::dismissViewControllerAnimated(bool animated, std::functio
     base->setPendingTransition(std::move(call), std::move(finish));
 }
 
+void UIViewController::installWindowRootHook()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    UIWindow::setRootViewControllerHook([](UIWindow& window, const std::shared_ptr<UIResponder>& oldRoot,
+                                            const std::shared_ptr<UIResponder>& newRoot) {
+        if (silentRootChange())
+            return;
+        auto shared = std::static_pointer_cast<UIWindow>(window.sharedView());
+        if (shared) {
+            auto& windows = windowsWithRoots();
+            if (std::none_of(windows.begin(), windows.end(), [&](auto& w) { return w.lock() == shared; }))
+                windows.push_back(shared);
+        }
+        if (auto old = std::dynamic_pointer_cast<UIViewController>(oldRoot)) {
+            // What the old root presented goes down with it, without animation.
+            if (old->presented_)
+                old->dismissViewControllerAnimated(false);
+            old->finishPendingTransition();
+            old->beginAppearanceTransition(false, false);
+            if (old->isViewLoaded())
+                old->view()->removeFromSuperview();
+            old->endAppearanceTransition();
+        }
+        auto controller = std::dynamic_pointer_cast<UIViewController>(newRoot);
+        if (!controller || !shared)
+            return;
+        installFullScreen(controller->view(), shared);
+        controller->beginAppearanceTransition(true, false);
+        controller->endAppearanceTransition();
+    });
+}
+
 void UIViewController::setRootViewControllerOf(
     const std::shared_ptr<UIWindow>& window, std::shared_ptr<UIViewController> controller)
 {
     if (!window)
         return;
-    auto& roots = windowRoots();
-    auto found = std::find_if(roots.begin(), roots.end(), [&](const WindowRoot& r) { return r.key == window.get(); });
-    std::shared_ptr<UIViewController> old;
-    if (found != roots.end())
-        old = found->controller;
-    if (old == controller)
-        return;
-    if (old) {
-        // What the old root presented goes down with it, without animation.
-        if (old->presented_)
-            old->dismissViewControllerAnimated(false);
-        old->finishPendingTransition();
-        old->beginAppearanceTransition(false, false);
-        if (old->isViewLoaded())
-            old->view()->removeFromSuperview();
-        old->endAppearanceTransition();
-    }
-    if (found != roots.end())
-        roots.erase(found);
-    if (!controller)
-        return;
-    roots.push_back({ window.get(), window, controller });
-    installFullScreen(controller->view(), window);
-    controller->beginAppearanceTransition(true, false);
-    controller->endAppearanceTransition();
+    installWindowRootHook();
+    window->setRootViewController(std::move(controller));
 }
 
 std::shared_ptr<UIViewController> UIViewController::rootViewControllerOf(const UIWindow* window)
 {
-    for (auto& root : windowRoots()) {
-        if (root.key == window)
-            return root.controller;
-    }
-    return nullptr;
+    return window ? std::dynamic_pointer_cast<UIViewController>(window->rootViewController()) : nullptr;
 }
 
-void UIViewController::resetWindowRoots() { windowRoots().clear(); }
+void UIViewController::resetWindowRoots()
+{
+    silentRootChange() = true;
+    for (auto& weak : windowsWithRoots()) {
+        if (auto window = weak.lock())
+            window->setRootViewController(nullptr);
+    }
+    windowsWithRoots().clear();
+    silentRootChange() = false;
+}
 
 std::shared_ptr<UIResponder> UIViewController::nextResponder() const
 {

@@ -160,6 +160,9 @@ public:
     // ---- Windows ---------------------------------------------------------
     // The window's root controller: its view fills the window; the old root
     // disappears (and what it presented is taken down) and the new one appears.
+    // The same as window->setRootViewController(controller), which works once
+    // any controller exists (the first one installs the window's hook).
+    static void installWindowRootHook();
     static void setRootViewControllerOf(const std::shared_ptr<UIWindow>& window,
         std::shared_ptr<UIViewController> controller);
     static std::shared_ptr<UIViewController> rootViewControllerOf(const UIWindow* window);

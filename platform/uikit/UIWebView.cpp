@@ -16,11 +16,11 @@ using platform::Url;
 namespace platform {
 
 namespace {
-std::shared_ptr<WebPageLoader>& sharedLoader()
-{
-    static std::shared_ptr<WebPageLoader> loader;
-    return loader;
-}
+    std::shared_ptr<WebPageLoader>& sharedLoader()
+    {
+        static std::shared_ptr<WebPageLoader> loader;
+        return loader;
+    }
 } // namespace
 
 std::shared_ptr<WebPageLoader> WebPageLoader::shared() { return sharedLoader(); }
@@ -217,12 +217,14 @@ void UIWebView::stopLoading()
 void UIWebView::reload()
 {
     if (historyIndex_ >= 0) {
-        startNavigation(Navigation { history_[std::size_t(historyIndex_)], UIWebViewNavigationTypeReload, historyIndex_ });
+        startNavigation(
+            Navigation { history_[std::size_t(historyIndex_)], UIWebViewNavigationTypeReload, historyIndex_ });
         return;
     }
     // A page that never loaded (it failed) is tried again.
     if (request_)
-        startNavigation(Navigation { HistoryEntry { *request_, std::nullopt, std::nullopt }, UIWebViewNavigationTypeReload, -1 });
+        startNavigation(
+            Navigation { HistoryEntry { *request_, std::nullopt, std::nullopt }, UIWebViewNavigationTypeReload, -1 });
 }
 
 void UIWebView::goBack()
@@ -337,7 +339,8 @@ void UIWebView::fetch(std::uint64_t current, Navigation navigation)
     }
 
     platform::WebPageResponse response;
-    response.error = loadError(UIWebViewErrorDomain, UIWebViewErrorUnsupportedURL, "unsupported URL", url.absoluteString());
+    response.error
+        = loadError(UIWebViewErrorDomain, UIWebViewErrorUnsupportedURL, "unsupported URL", url.absoluteString());
     platform::postToMain([deliver, response = std::move(response)]() mutable { deliver(std::move(response)); });
 }
 
@@ -372,8 +375,8 @@ void UIWebView::fetchFinished(std::uint64_t generation, Navigation navigation, p
                 return;
             if (!allowed) {
                 failLoad(generation,
-                    loadError(UIWebViewFrameLoadErrorDomain, UIWebViewErrorFrameLoadInterrupted, "Frame load interrupted",
-                        redirected.URL.absoluteString()));
+                    loadError(UIWebViewFrameLoadErrorDomain, UIWebViewErrorFrameLoadInterrupted,
+                        "Frame load interrupted", redirected.URL.absoluteString()));
                 return;
             }
         }
@@ -500,7 +503,8 @@ std::string UIWebView::stringByEvaluatingJavaScriptFromString(const std::string&
     // The scripts by which pages change their own address.
     static const std::regex assignment(
         R"(^(?:window\.|self\.|top\.)?(?:document\.)?location(?:\.href)?\s*=\s*(['"])(.*)\1$)");
-    static const std::regex call(R"(^(?:window\.|self\.|top\.)?(?:document\.)?location\.(?:assign|replace)\(\s*(['"])(.*)\1\s*\)$)");
+    static const std::regex call(
+        R"(^(?:window\.|self\.|top\.)?(?:document\.)?location\.(?:assign|replace)\(\s*(['"])(.*)\1\s*\)$)");
     std::smatch match;
     if (std::regex_match(text, match, assignment) || std::regex_match(text, match, call))
         navigateToReference(match[2].str(), UIWebViewNavigationTypeOther);
@@ -528,9 +532,9 @@ std::string UIWebView::decodeEntities(const std::string& text)
         if (name.size() > 1 && name[0] == '#') {
             bool hex = name[1] == 'x' || name[1] == 'X';
             std::string digits = name.substr(hex ? 2 : 1);
-            bool valid = !digits.empty()
-                && std::all_of(digits.begin(), digits.end(),
-                    [hex](unsigned char c) { return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0; });
+            bool valid = !digits.empty() && std::all_of(digits.begin(), digits.end(), [hex](unsigned char c) {
+                return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+            });
             if (valid && digits.size() <= 8)
                 code = std::stoul(digits, nullptr, hex ? 16 : 10);
         } else if (name == "amp") {
@@ -564,7 +568,8 @@ std::string UIWebView::titleOfHTML(const std::string& html)
     auto title = findElement(lower, "title");
     if (!title)
         return "";
-    return collapseWhiteSpace(decodeEntities(html.substr(title->contentStart, title->contentEnd - title->contentStart)));
+    return collapseWhiteSpace(
+        decodeEntities(html.substr(title->contentStart, title->contentEnd - title->contentStart)));
 }
 
 std::string UIWebView::documentTitle() const { return titleOfHTML(html_); }
@@ -582,7 +587,8 @@ std::string UIWebView::documentText() const
     source = withoutElements(std::move(source), "title");
 
     // Tags go; the ones that end a block of text end a line.
-    static const char* breaking[] = { "br", "/p", "p", "/div", "/li", "/h1", "/h2", "/h3", "/h4", "/tr", "/table", "hr" };
+    static const char* breaking[]
+        = { "br", "/p", "p", "/div", "/li", "/h1", "/h2", "/h3", "/h4", "/tr", "/table", "hr" };
     std::string text;
     for (std::size_t i = 0; i < source.size(); ++i) {
         if (source[i] != '<') {
@@ -594,7 +600,8 @@ std::string UIWebView::documentText() const
             break;
         std::string tag = lowered(source.substr(i + 1, close - i - 1));
         std::size_t nameEnd = 0;
-        while (nameEnd < tag.size() && !isSpace(tag[nameEnd]) && tag[nameEnd] != '>' && !(nameEnd > 0 && tag[nameEnd] == '/'))
+        while (nameEnd < tag.size() && !isSpace(tag[nameEnd]) && tag[nameEnd] != '>'
+            && !(nameEnd > 0 && tag[nameEnd] == '/'))
             ++nameEnd;
         std::string name = tag.substr(0, nameEnd);
         if (std::find(std::begin(breaking), std::end(breaking), name) != std::end(breaking))

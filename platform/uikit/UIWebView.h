@@ -111,7 +111,8 @@ public:
     // when href does not resolve, in which case nothing happens.
     bool simulateLinkClick(const std::string& href);
     // A form sent with GET: the fields become the action's query.
-    bool simulateFormSubmission(const std::string& action, const std::vector<std::pair<std::string, std::string>>& fields);
+    bool simulateFormSubmission(
+        const std::string& action, const std::vector<std::pair<std::string, std::string>>& fields);
 
     void drawRect(platform::Context& context, const platform::Rect& rect) override;
 

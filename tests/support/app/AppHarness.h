@@ -1,0 +1,155 @@
+#pragma once
+
+#include "platform/net/Reachability.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/os/RunLoop.h"
+#include "platform/os/Value.h"
+#include "platform/uikit/AnimationLog.h"
+#include "platform/uikit/UIScreen.h"
+#include "server/RequestLog.h"
+#include "tests/support/uikit/UIKitDriver.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class UIAlertView;
+class UIApplicationDelegate;
+class UINavigationController;
+class UIScrollView;
+class UITableView;
+class UITextField;
+class UIView;
+class UIViewController;
+class UIWindow;
+
+namespace platform {
+class UserDefaults;
+}
+namespace server {
+class StandinServer;
+}
+
+namespace testsupport {
+
+// Every notification posted on the default centre while the recorder lives.
+class NotificationRecorder final {
+public:
+    NotificationRecorder();
+    const std::vector<platform::Notification>& posted() const { return posted_; }
+    std::vector<std::string> names() const;
+    std::size_t count(const std::string& name) const;
+    void clear() { posted_.clear(); }
+
+private:
+    std::vector<platform::Notification> posted_;
+    platform::ObserverToken token_;
+};
+
+struct AppHarnessOptions {
+    UIScreen::Kind screen = UIScreen::Kind::FourInch;
+    // What reachability answers for every target; nullopt: "cannot tell".
+    std::optional<platform::ReachabilityFlags> reachability
+        = platform::kReachabilityFlagReachable | platform::kReachabilityFlagIsDirect;
+    // An in-process stand-in server on an ephemeral port, made the client's server base.
+    bool startServer = true;
+    // Empty: the repository's resources/ folder.
+    std::string resourcesDirectory;
+    // Where render() writes; empty: "renders" under the working directory
+    // (the test executable's build folder).
+    std::string renderDirectory;
+};
+
+// Runs an application in-process the way the phone would, for screen tests:
+// a fresh temporary home, the resources folder, the main loop on a manual
+// clock, the chosen screen, injected reachability, a stand-in server and the
+// web page loader. One harness at a time (the view layer is process-wide);
+// the destructor puts every process-wide piece back.
+class AppHarness final {
+public:
+    explicit AppHarness(AppHarnessOptions options = {});
+    ~AppHarness();
+    AppHarness(const AppHarness&) = delete;
+    AppHarness& operator=(const AppHarness&) = delete;
+
+    // Sets the environment up, hands the delegate to the application and
+    // launches it, then runs what the launch posted. Returns the delegate's
+    // answer; false also when the environment could not be set up.
+    bool start(std::shared_ptr<UIApplicationDelegate> delegate, const platform::Dictionary& launchOptions = {});
+    // Terminates the application and tears the environment down (the destructor does it too).
+    void stop();
+    bool isRunning() const { return running_; }
+
+    // ---- Environment --------------------------------------------------------
+    const std::string& home() const { return home_; }
+    server::StandinServer* server() const { return server_.get(); }
+    std::string serverBase() const;
+    platform::RunLoop& loop() const { return platform::RunLoop::main(); }
+    void setReachability(std::optional<platform::ReachabilityFlags> flags);
+
+    // ---- Drivers -----------------------------------------------------------------
+    bool tap(const std::shared_ptr<UIView>& view);
+    // The first visible button with that title, in the key window or a modal window.
+    bool tapButton(const std::string& title);
+    bool type(const std::shared_ptr<UITextField>& field, const std::string& text);
+    bool returnKey(const std::shared_ptr<UITextField>& field);
+    bool tapAlertButton(const std::string& title);
+    bool tapAlertButton(long index);
+    // Brings the row into view and taps it through the window, as a finger would.
+    bool selectRow(const std::shared_ptr<UITableView>& table, long section, long row);
+    bool swipe(const std::shared_ptr<UIView>& view, SwipeDirection direction);
+    bool swipeRight(const std::shared_ptr<UIView>& view) { return swipe(view, SwipeDirection::Right); }
+    bool longPress(const std::shared_ptr<UIView>& view, double seconds = 0.6);
+    // A finger dragging the content by dy (positive pulls down), in steps, then lifting.
+    void drag(const std::shared_ptr<UIScrollView>& scrollView, double dy, int steps = 4, bool decelerate = false);
+    // Moves the manual clock, firing what falls due, then runs what was posted.
+    void advance(double seconds);
+    // Pumps the loop (network completions arrive in real time) until the
+    // predicate holds; bounded by realTimeoutSeconds.
+    bool runUntil(const std::function<bool()>& predicate, double realTimeoutSeconds = 5);
+
+    // ---- Queries -------------------------------------------------------------------
+    std::shared_ptr<UIWindow> window() const;
+    std::shared_ptr<UIViewController> rootViewController() const;
+    // The controller shown modally on top, or nullptr.
+    std::shared_ptr<UIViewController> presentedScreen() const;
+    // The navigation controller the person sees: inside what is presented
+    // on top, else under the root, following the children shown on screen.
+    std::shared_ptr<UINavigationController> visibleNavigationController() const;
+    std::vector<std::shared_ptr<UIViewController>> navigationStack() const;
+    // The innermost controller the person sees.
+    std::shared_ptr<UIViewController> topScreen() const;
+    std::shared_ptr<UIAlertView> currentAlert() const;
+    // Searches the visible windows, topmost first.
+    std::vector<std::shared_ptr<UIView>> viewsByClass(const std::string& className) const;
+    std::shared_ptr<UIView> viewByOutlet(const std::string& outlet) const;
+    std::shared_ptr<UIView> viewByTag(int tag) const;
+    std::shared_ptr<UIView> viewByText(const std::string& text) const;
+    std::shared_ptr<platform::UserDefaults> userDefaults() const;
+    const NotificationRecorder& notifications() const { return *notifications_; }
+    const std::vector<platform::AnimationRecord>& animations() const;
+    std::vector<std::string> openedURLs() const;
+    std::vector<server::LoggedRequest> serverRequests() const;
+
+    // Draws the screen (every visible window) into <render directory>/name;
+    // returns the file's path, "" when nothing could be written.
+    std::string render(const std::string& name) const;
+
+private:
+    void tearDown();
+
+    AppHarnessOptions options_;
+    bool running_ = false;
+    bool environmentUp_ = false;
+    std::string home_;
+    std::shared_ptr<platform::ManualClock> clock_;
+    std::unique_ptr<server::StandinServer> server_;
+    std::string previousServerBase_;
+    std::shared_ptr<platform::ReachabilityProvider> previousReachability_;
+    std::shared_ptr<platform::FixedReachabilityProvider> reachability_;
+    std::unique_ptr<NotificationRecorder> notifications_;
+};
+
+} // namespace testsupport
