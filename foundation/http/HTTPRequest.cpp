@@ -51,6 +51,8 @@ using platform::Error;
 constexpr std::size_t kPostBodyReadPiece = 262144;
 constexpr double kStatusInterval = 0.25;
 constexpr std::size_t kLargestRead = 262144;
+// Request bodies up to this size are handed to the stream whole.
+constexpr std::size_t kBodyWithMessageLimit = 65536;
 
 double steadyNow()
 {
@@ -1369,9 +1371,18 @@ void HTTPRequest::startRequest()
             stream = platform::HttpStream::createForStreamedHTTPRequest(*request_, postBodyReadStream_);
     } else if (!postBody_.empty()) {
         bool compressed = shouldCompressRequestBody_ && !compressedPostBody_.empty();
-        postBodyReadStream_
-            = RequestInputStream::inputStreamWithData(compressed ? compressedPostBody_ : postBody_, request);
-        stream = platform::HttpStream::createForStreamedHTTPRequest(*request_, postBodyReadStream_);
+        const Bytes& body = compressed ? compressedPostBody_ : postBody_;
+        if (body.size() <= kBodyWithMessageLimit && !isBandwidthThrottled()) {
+            // A small body nobody needs to meter piece by piece travels inside
+            // the message, so that it goes out in the same write as the head.
+            platform::HttpMessage message = *request_;
+            message.setBody(body);
+            incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(body.size()));
+            stream = platform::HttpStream::createForHTTPRequest(message);
+        } else {
+            postBodyReadStream_ = RequestInputStream::inputStreamWithData(body, request);
+            stream = platform::HttpStream::createForStreamedHTTPRequest(*request_, postBodyReadStream_);
+        }
     } else {
         stream = platform::HttpStream::createForHTTPRequest(*request_);
     }
@@ -2373,35 +2384,48 @@ std::optional<std::string> HTTPRequest::responseString() const
 
 // MARK: - Main-thread reporting
 
+template <class Selector, class BlockType, class QueueHandler, class... Args>
+void HTTPRequest::notifyListeners(Selector HTTPRequest::*selector, BlockType HTTPRequest::*block,
+    QueueHandler HTTPRequestDelegate::*queueHandler, const Args&... args)
+{
+    auto request = self();
+    std::shared_ptr<HTTPRequestDelegate> delegate;
+    Selector chosen;
+    {
+        HTTP_LOCKED;
+        delegate = delegate_.lock();
+        chosen = this->*selector;
+    }
+    if (delegate)
+        chosen.perform(*delegate, request, args...);
+    if (block) {
+        BlockType call;
+        {
+            HTTP_LOCKED;
+            call = this->*block;
+        }
+        if (call)
+            call(args...);
+    }
+    if (queueHandler) {
+        std::shared_ptr<HTTPRequestDelegate> queue;
+        {
+            HTTP_LOCKED;
+            queue = queue_;
+        }
+        if (queue && (*queue).*queueHandler)
+            ((*queue).*queueHandler)(request, args...);
+    }
+}
+
 void HTTPRequest::requestStarted()
 {
     if (error_ || mainRequest_ || (delegate_.expired() && !startedBlock_ && !queue_))
         return;
     auto request = self();
     platform::performOnMain([request] {
-        std::shared_ptr<HTTPRequestDelegate> delegate;
-        RequestSelector selector;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            delegate = request->delegate_.lock();
-            selector = request->didStartSelector_;
-        }
-        if (delegate)
-            selector.perform(*delegate, request);
-        Block block;
-        std::shared_ptr<HTTPRequestDelegate> queue;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            block = request->startedBlock_;
-        }
-        if (block)
-            block();
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            queue = request->queue_;
-        }
-        if (queue && queue->requestStarted)
-            queue->requestStarted(request);
+        request->notifyListeners(
+            &HTTPRequest::didStartSelector_, &HTTPRequest::startedBlock_, &HTTPRequestDelegate::requestStarted);
     });
 }
 
@@ -2411,29 +2435,8 @@ void HTTPRequest::requestReceivedResponseHeaders(platform::Dictionary headers)
         return;
     auto request = self();
     platform::performOnMain([request, headers = std::move(headers)] {
-        std::shared_ptr<HTTPRequestDelegate> delegate;
-        HeadersSelector selector;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            delegate = request->delegate_.lock();
-            selector = request->didReceiveResponseHeadersSelector_;
-        }
-        if (delegate)
-            selector.perform(*delegate, request, headers);
-        HeadersBlock block;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            block = request->headersReceivedBlock_;
-        }
-        if (block)
-            block(headers);
-        std::shared_ptr<HTTPRequestDelegate> queue;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            queue = request->queue_;
-        }
-        if (queue && queue->requestDidReceiveResponseHeaders)
-            queue->requestDidReceiveResponseHeaders(request, headers);
+        request->notifyListeners(&HTTPRequest::didReceiveResponseHeadersSelector_, &HTTPRequest::headersReceivedBlock_,
+            &HTTPRequestDelegate::requestDidReceiveResponseHeaders, headers);
     });
 }
 
@@ -2495,80 +2498,23 @@ void HTTPRequest::requestFinished()
 
 void HTTPRequest::reportFinished()
 {
-    auto request = self();
-    std::shared_ptr<HTTPRequestDelegate> delegate;
-    RequestSelector selector;
-    {
-        HTTP_LOCKED;
-        delegate = delegate_.lock();
-        selector = didFinishSelector_;
-    }
-    if (delegate)
-        selector.perform(*delegate, request);
-    Block block;
-    {
-        HTTP_LOCKED;
-        block = completionBlock_;
-    }
-    if (block)
-        block();
-    std::shared_ptr<HTTPRequestDelegate> queue;
-    {
-        HTTP_LOCKED;
-        queue = queue_;
-    }
-    if (queue && queue->requestFinished)
-        queue->requestFinished(request);
+    notifyListeners(
+        &HTTPRequest::didFinishSelector_, &HTTPRequest::completionBlock_, &HTTPRequestDelegate::requestFinished);
 }
 
 void HTTPRequest::reportFailure()
 {
-    auto request = self();
-    std::shared_ptr<HTTPRequestDelegate> delegate;
-    RequestSelector selector;
-    {
-        HTTP_LOCKED;
-        delegate = delegate_.lock();
-        selector = didFailSelector_;
-    }
-    if (delegate)
-        selector.perform(*delegate, request);
-    Block block;
-    {
-        HTTP_LOCKED;
-        block = failureBlock_;
-    }
-    if (block)
-        block();
-    std::shared_ptr<HTTPRequestDelegate> queue;
-    {
-        HTTP_LOCKED;
-        queue = queue_;
-    }
-    if (queue && queue->requestFailed)
-        queue->requestFailed(request);
+    notifyListeners(&HTTPRequest::didFailSelector_, &HTTPRequest::failureBlock_, &HTTPRequestDelegate::requestFailed);
 }
 
 void HTTPRequest::passOnReceivedData(platform::Bytes data)
 {
     auto request = self();
     platform::performOnMain([request, data = std::move(data)] {
-        std::shared_ptr<HTTPRequestDelegate> delegate;
-        DataSelector selector;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            delegate = request->delegate_.lock();
-            selector = request->didReceiveDataSelector_;
-        }
-        if (delegate)
-            selector.perform(*delegate, request, data);
-        DataBlock block;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            block = request->dataReceivedBlock_;
-        }
-        if (block)
-            block(data);
+        // The queue has no say in received data.
+        decltype(&HTTPRequestDelegate::requestDidReceiveData) noQueueHandler = nullptr;
+        request->notifyListeners(
+            &HTTPRequest::didReceiveDataSelector_, &HTTPRequest::dataReceivedBlock_, noQueueHandler, data);
     });
 }
 

@@ -512,6 +512,12 @@ private:
     void reportFinished();
     void reportFailure();
     void passOnReceivedData(platform::Bytes data);
+    // On the main thread: the delegate through the selector, then the block,
+    // then the queue through its handler member (either member may be null).
+    // Each is read under the lock when its turn comes and called without it.
+    template <class Selector, class BlockType, class QueueHandler, class... Args>
+    void notifyListeners(Selector HTTPRequest::*selector, BlockType HTTPRequest::*block,
+        QueueHandler HTTPRequestDelegate::*queueHandler, const Args&... args);
 
     // Progress.
     void updateProgressIndicators();

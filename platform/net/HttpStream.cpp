@@ -19,6 +19,8 @@ namespace platform {
 namespace {
 
     constexpr std::size_t kDefaultReceiveBufferLimit = 256 * 1024;
+    // Bodies up to this size are given to curl in memory, to go out with the head.
+    constexpr std::size_t kBodyWithHeadLimit = 64 * 1024;
 
     void ensureCurlInitialised()
     {
@@ -164,6 +166,8 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
     };
     std::unordered_map<curl_socket_t, SocketWatch> sockets;
     int timerFd = -1;
+    bool timerArmed = false;
+    bool timeoutActionPosted = false;
     RunLoop::SourceId timerSource = 0;
 
     // curl.
@@ -428,17 +432,42 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
 
     void armTimer(long timeoutMs)
     {
-        if (timerFd < 0)
+        if (timeoutMs == 0) {
+            // "Now" happens on every transfer start: a posted task does it
+            // without programming a kernel timer, which costs far more (a
+            // trip out of the virtual machine on many hosts). A timer still
+            // armed from before may fire once more for nothing, which curl
+            // ignores.
+            postTimeoutAction();
+            return;
+        }
+        if (timerFd < 0 || (timeoutMs < 0 && !timerArmed))
             return;
         itimerspec spec {};
-        if (timeoutMs >= 0) {
-            // A zero it_value would disarm the timer: "now" is one nanosecond.
+        if (timeoutMs > 0) {
             spec.it_value.tv_sec = timeoutMs / 1000;
             spec.it_value.tv_nsec = (timeoutMs % 1000) * 1000000L;
-            if (timeoutMs == 0)
-                spec.it_value.tv_nsec = 1;
         }
+        timerArmed = timeoutMs > 0;
         timerfd_settime(timerFd, 0, &spec, nullptr);
+    }
+
+    void postTimeoutAction()
+    {
+        if (!loop || timeoutActionPosted)
+            return;
+        timeoutActionPosted = true;
+        std::weak_ptr<Impl> weak = weak_from_this();
+        std::uint64_t gen = generation;
+        loop->post(
+            [weak, gen] {
+                auto self = weak.lock();
+                if (!self || gen != self->generation)
+                    return; // unscheduled since: scheduling again posts afresh
+                self->timeoutActionPosted = false;
+                self->runTimeoutAction();
+            },
+            mode);
     }
 
     void onSocketReady(curl_socket_t fd, std::uint32_t fired)
@@ -461,6 +490,12 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
     {
         std::uint64_t expirations = 0;
         while (::read(timerFd, &expirations, sizeof expirations) > 0) { }
+        timerArmed = false;
+        runTimeoutAction();
+    }
+
+    void runTimeoutAction()
+    {
         if (!multi || !loop)
             return;
         int running = 0;
@@ -779,8 +814,16 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
 
         // Method and body.
         const std::string& method = request.requestMethod();
-        if (!body && !request.body().empty())
-            body = std::make_shared<DataInputStream>(request.body());
+        // The message's own body, when it is small, goes to curl whole: curl
+        // then sends it in the same write as the head, instead of a second
+        // write (and a second wake-up of the server) once the head is out.
+        bool bodyInHead = false;
+        if (!body && !request.body().empty()) {
+            if (request.body().size() <= kBodyWithHeadLimit)
+                bodyInHead = true;
+            else
+                body = std::make_shared<DataInputStream>(request.body());
+        }
         auto lengths = request.headers().values("Content-Length");
         if (!lengths.empty()) {
             bodyExpected = strictContentLength(lengths);
@@ -789,9 +832,22 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
         } else if (!request.body().empty()) {
             bodyExpected = request.body().size();
         }
+        if (bodyInHead && bodyExpected != request.body().size()) {
+            // A Content-Length of our own that disagrees with the body: read
+            // it as a stream, which fails the request rather than framing it wrongly.
+            bodyInHead = false;
+            body = std::make_shared<DataInputStream>(request.body());
+        }
         if (method == "HEAD") {
             set(CURLOPT_NOBODY, 1L);
             body.reset();
+        } else if (bodyInHead) {
+            set(CURLOPT_POST, 1L);
+            set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body().size()));
+            set(CURLOPT_POSTFIELDS, request.body().data()); // the message lives as long as the easy handle
+            bodySent = request.body().size(); // handed over whole; curl's upload count says how much went out
+            if (method != "POST")
+                set(CURLOPT_CUSTOMREQUEST, method.c_str());
         } else if (body) {
             set(CURLOPT_POST, 1L);
             set(CURLOPT_READFUNCTION, &Impl::readCallback);
@@ -839,13 +895,15 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
         if (timerSource)
             loop->removeSource(timerSource);
         timerSource = 0;
-        if (timerFd >= 0) {
+        if (timerFd >= 0 && timerArmed) {
             itimerspec off {};
             timerfd_settime(timerFd, 0, &off, nullptr);
+            timerArmed = false;
         }
         loop = nullptr;
         ++generation;
         deliveryPosted = false;
+        timeoutActionPosted = false;
     }
 
     void schedule(RunLoop& target, std::string targetMode)
@@ -899,6 +957,7 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
         if (timerFd >= 0)
             ::close(timerFd);
         timerFd = -1;
+        timerArmed = false;
         sockets.clear();
     }
 

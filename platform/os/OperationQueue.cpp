@@ -204,6 +204,7 @@ struct OperationQueue::Impl : std::enable_shared_from_this<OperationQueue::Impl>
     {
         std::shared_ptr<Operation> keep;
         std::function<void(const std::shared_ptr<Operation>&)> handler;
+        bool wake = false;
         {
             std::lock_guard lock(mutex);
             auto match = [&](const Entry& e) { return e.op == op; };
@@ -222,8 +223,12 @@ struct OperationQueue::Impl : std::enable_shared_from_this<OperationQueue::Impl>
             handler = finishedHandler;
             ++finishing;
             spawnIfNeededLocked();
+            // Only waiting operations need a worker woken; waking one for
+            // nothing costs every request a thread switch.
+            wake = !pending.empty();
         }
-        workAvailable.notify_all();
+        if (wake)
+            workAvailable.notify_all();
         if (handler) {
             try {
                 handler(keep);
@@ -452,7 +457,9 @@ void OperationQueue::addOperation(const std::shared_ptr<Operation>& op)
         impl_->pending.push_back({ op, impl_->nextOrder++ });
         impl_->spawnIfNeededLocked();
     }
-    impl_->workAvailable.notify_all();
+    // One new operation needs one worker; a worker that takes it wakes no
+    // other, and the rest would only find nothing to do.
+    impl_->workAvailable.notify_one();
 }
 
 void OperationQueue::setMaxConcurrentOperationCount(int count)
