@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <future>
+#include <limits>
 #include <span>
 #include <thread>
 #include <typeinfo>
@@ -51,6 +52,13 @@ using platform::Error;
 constexpr std::size_t kPostBodyReadPiece = 262144;
 constexpr double kStatusInterval = 0.25;
 constexpr std::size_t kLargestRead = 262144;
+// Reads into the response data take whatever the stream holds.
+constexpr std::size_t kLargestDirectRead = std::numeric_limits<std::size_t>::max();
+// The announced length is reserved up front up to this much; a server that
+// claims more than it sends costs no more memory than this.
+constexpr unsigned long long kLargestReserve = 64ULL * 1024 * 1024;
+// The most the stream buffers for a large body before holding the transfer back.
+constexpr unsigned long long kLargestReceiveBuffer = 4ULL * 1024 * 1024;
 // Request bodies up to this size are handed to the stream whole.
 constexpr std::size_t kBodyWithMessageLimit = 65536;
 
@@ -1835,18 +1843,34 @@ void HTTPRequest::handleBytesAvailable()
         // Under throttling a read takes what is left of this second's
         // allowance. Bytes already here when the stream ended are taken whole.
         bool throttled = !downloadComplete_ && isBandwidthThrottled();
-        if (throttled)
+        if (throttled) {
             readSize = throttledReadLength(readSize);
-        if (!readBuffer_)
-            readBuffer_ = std::make_unique<std::uint8_t[]>(kLargestRead);
-        long count = readStream_->read(readBuffer_.get(), readSize);
+            // A throttle that began after the head takes back the larger buffer.
+            readStream_->setReceiveBufferLimit(kLargestRead);
+        }
+        bool compressed = responseHeaders_ && responseHeaders_->get("Content-Encoding")
+            && responseHeaders_->get("Content-Encoding")->find("gzip") != std::string::npos;
+        auto delegate = delegate_.lock();
+        bool toDelegate = (delegate && didReceiveDataSelector_.respondsTo(*delegate)) || dataReceivedBlock_;
+        // A body kept as it comes goes from the stream straight into the
+        // response data, without the stop in the read buffer.
+        bool direct = !needsRedirect_ && !compressed && !toDelegate && !downloadDestinationPath_;
+        long count = 0;
+        if (direct) {
+            if (rawResponseData_.empty() && contentLength_ > rawResponseData_.capacity())
+                rawResponseData_.reserve(static_cast<std::size_t>(std::min(contentLength_, kLargestReserve)));
+            count = readStream_->readAppending(rawResponseData_, throttled ? readSize : kLargestDirectRead);
+        } else {
+            if (!readBuffer_)
+                readBuffer_ = std::make_unique<std::uint8_t[]>(kLargestRead);
+            count = readStream_->read(readBuffer_.get(), readSize);
+        }
         if (count < 0) {
             handleStreamError();
             return;
         }
         if (count == 0)
             return;
-        std::span<const std::uint8_t> buffer(readBuffer_.get(), static_cast<std::size_t>(count));
 
         totalBytesRead_ += static_cast<unsigned long long>(count);
         lastActivityTime_ = steadyNow();
@@ -1857,11 +1881,10 @@ void HTTPRequest::handleBytesAvailable()
             performThrottling();
 
         // The body of a response being redirected is not the owner's data.
-        if (needsRedirect_)
+        if (needsRedirect_ || direct)
             continue;
 
-        bool compressed = responseHeaders_ && responseHeaders_->get("Content-Encoding")
-            && responseHeaders_->get("Content-Encoding")->find("gzip") != std::string::npos;
+        std::span<const std::uint8_t> buffer(readBuffer_.get(), static_cast<std::size_t>(count));
         std::optional<platform::Bytes> inflated;
         if (compressed) {
             if (!dataDecompressor_) {
@@ -1885,8 +1908,6 @@ void HTTPRequest::handleBytesAvailable()
                 inflated.reset();
         }
 
-        auto delegate = delegate_.lock();
-        bool toDelegate = (delegate && didReceiveDataSelector_.respondsTo(*delegate)) || dataReceivedBlock_;
         if (toDelegate) {
             passOnReceivedData(inflated ? std::move(*inflated) : platform::Bytes(buffer.begin(), buffer.end()));
         } else if (downloadDestinationPath_) {
@@ -2164,7 +2185,8 @@ void HTTPRequest::readResponseHeaders()
             addSessionCookie(cookie);
     }
 
-    if (!willRedirect()) {
+    bool redirecting = willRedirect();
+    if (!redirecting) {
         auto lengthText = responseHeaders_->get("Content-Length");
         auto length = lengthText ? http_rules::parseContentLength(*lengthText) : std::nullopt;
         bool announce = showAccurateProgress_ && shouldResetDownloadProgress_;
@@ -2191,6 +2213,13 @@ void HTTPRequest::readResponseHeaders()
             incrementDownloadSizeBy(1);
         }
     }
+
+    // A large body is taken in bigger pieces: fewer stops of the transfer
+    // while the stream waits for its buffer to be read. Throttled requests
+    // keep the small buffer, so that the stream does not run far ahead of
+    // the allowance.
+    if (!redirecting && !mainRequest_ && readStream_ && contentLength_ > kLargestRead && !isBandwidthThrottled())
+        readStream_->setReceiveBufferLimit(static_cast<std::size_t>(std::min(contentLength_, kLargestReceiveBuffer)));
 
     if (shouldAttemptPersistentConnection_) {
         auto lifetime = http_rules::keepAliveLifetime(responseVersion_, responseHeaders_->get("Connection"),

@@ -13,6 +13,7 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
 
@@ -82,6 +83,59 @@ namespace {
         registry[id] = created;
         return created;
     }
+
+    // Timer descriptors outlive the streams that used them. Every request
+    // needs one only while it runs, and creating and closing one each time
+    // cost two system calls a request; a few idle ones are kept instead.
+    class TimerDescriptors {
+    public:
+        static int take()
+        {
+            {
+                std::lock_guard lock(mutex());
+                if (!idle().empty()) {
+                    int fd = idle().back();
+                    idle().pop_back();
+                    return fd;
+                }
+            }
+            return timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        }
+
+        // The descriptor must be watched by no loop. Disarming also clears
+        // any expiration not read yet, so the next stream starts clean.
+        static void giveBack(int fd, bool armed)
+        {
+            if (armed) {
+                itimerspec off {};
+                if (timerfd_settime(fd, 0, &off, nullptr) != 0) {
+                    ::close(fd);
+                    return;
+                }
+            }
+            {
+                std::lock_guard lock(mutex());
+                if (idle().size() < kKept) {
+                    idle().push_back(fd);
+                    return;
+                }
+            }
+            ::close(fd);
+        }
+
+    private:
+        static constexpr std::size_t kKept = 16;
+        static std::mutex& mutex()
+        {
+            static auto* lock = new std::mutex;
+            return *lock;
+        }
+        static std::vector<int>& idle()
+        {
+            static auto* descriptors = new std::vector<int>;
+            return *descriptors;
+        }
+    };
 
     bool isAllDigits(std::string_view text)
     {
@@ -911,7 +965,7 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
         loop = &target;
         mode = std::move(targetMode);
         if (timerFd < 0)
-            timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+            timerFd = TimerDescriptors::take();
         if (timerFd >= 0) {
             std::weak_ptr<Impl> weak = weak_from_this();
             timerSource = loop->addSource(
@@ -954,11 +1008,50 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
             curl_slist_free_all(proxyHeaderList);
         proxyHeaderList = nullptr;
         share.reset(); // after the easy handle that used it
-        if (timerFd >= 0)
+        // A descriptor a loop still watches (a failed open() while scheduled)
+        // is closed, which also takes it out of that loop's epoll set.
+        if (timerFd >= 0 && !timerSource)
+            TimerDescriptors::giveBack(timerFd, timerArmed);
+        else if (timerFd >= 0)
             ::close(timerFd);
         timerFd = -1;
         timerArmed = false;
         sockets.clear();
+    }
+
+    // Hands up to maxLength buffered bytes to take(source, offset, count),
+    // then does what every read does: status, unpausing, the end event.
+    template<typename Take> long readWith(std::size_t maxLength, Take take)
+    {
+        bool unpause = false;
+        long result = 0;
+        {
+            std::lock_guard lock(mutex);
+            std::size_t count = std::min(maxLength, buffered());
+            if (count > 0) {
+                take(buffer, readOffset, count);
+                readOffset += count;
+                if (readOffset >= buffer.size()) {
+                    buffer.clear();
+                    readOffset = 0;
+                }
+                clientReadSinceSignal = true;
+                result = static_cast<long>(count);
+            } else if (transferDone && error) {
+                result = -1;
+            }
+            if (recvPaused && buffered() <= bufferLimit / 2) {
+                recvPaused = false;
+                unpause = true;
+            }
+            updateStatusLocked();
+        }
+        // Outside the lock: unpausing hands curl's held-back piece to the write callback at once.
+        if (unpause && easy)
+            curl_easy_pause(easy, CURLPAUSE_CONT);
+        if (!deliveryPosted && transferDone)
+            scheduleDelivery();
+        return result;
     }
 
     void closeNow()
@@ -1102,36 +1195,23 @@ bool HttpStream::hasBytesAvailable() const
 
 long HttpStream::read(std::uint8_t* buffer, std::size_t maxLength)
 {
-    Impl& impl = *impl_;
-    bool unpause = false;
-    long result = 0;
-    {
-        std::lock_guard lock(impl.mutex);
-        std::size_t count = std::min(maxLength, impl.buffered());
-        if (count > 0) {
-            std::memcpy(buffer, impl.buffer.data() + impl.readOffset, count);
-            impl.readOffset += count;
-            if (impl.readOffset == impl.buffer.size()) {
-                impl.buffer.clear();
-                impl.readOffset = 0;
-            }
-            impl.clientReadSinceSignal = true;
-            result = static_cast<long>(count);
-        } else if (impl.transferDone && impl.error) {
-            result = -1;
+    return impl_->readWith(maxLength, [buffer](const Bytes& source, std::size_t offset, std::size_t count) {
+        std::memcpy(buffer, source.data() + offset, count);
+    });
+}
+
+long HttpStream::readAppending(Bytes& destination, std::size_t maxLength)
+{
+    return impl_->readWith(maxLength, [&destination](Bytes& source, std::size_t offset, std::size_t count) {
+        if (destination.empty() && destination.capacity() < count && offset == 0 && count == source.size()) {
+            // Nothing reserved on the other side: hand the whole buffer over
+            // and let the write callback grow a new one.
+            destination.swap(source);
+            return;
         }
-        if (impl.recvPaused && impl.buffered() <= impl.bufferLimit / 2) {
-            impl.recvPaused = false;
-            unpause = true;
-        }
-        impl.updateStatusLocked();
-    }
-    // Outside the lock: unpausing hands curl's held-back piece to the write callback at once.
-    if (unpause && impl.easy)
-        curl_easy_pause(impl.easy, CURLPAUSE_CONT);
-    if (!impl.deliveryPosted && impl.transferDone)
-        impl.scheduleDelivery();
-    return result;
+        destination.insert(destination.end(), source.begin() + static_cast<long>(offset),
+            source.begin() + static_cast<long>(offset + count));
+    });
 }
 
 std::optional<HttpMessage> HttpStream::responseHeader() const

@@ -174,6 +174,10 @@ public:
     // buffered (at the end, or nothing arrived yet: status() and the events
     // tell which); < 0 once the stream has failed and its buffer is empty.
     long read(std::uint8_t* buffer, std::size_t maxLength);
+    // As read(), but appends to destination. Saves the caller's own buffer
+    // and its copy; when destination is empty and everything buffered is
+    // wanted, the bytes change hands without being copied at all.
+    long readAppending(Bytes& destination, std::size_t maxLength);
 
     // The response head: nullopt before the status line arrived; afterwards
     // the head so far, isHeaderComplete() once every field is in.

@@ -5,8 +5,10 @@
 #include "platform/os/StringUtil.h"
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -29,6 +31,33 @@ namespace {
         if (value && trimWhitespaceAndNewlines(*value).empty())
             return std::nullopt;
         return value;
+    }
+
+    // The settings file as last read. Every request asks for the proxy
+    // settings; looking at the file at most once a second, and reading it
+    // again only when it changed, keeps that off the disk. An edit shows
+    // within a second.
+    struct SettingsFileCache {
+        std::mutex lock;
+        std::string path;
+        bool valid = false;
+        std::chrono::steady_clock::time_point checkedAt;
+        bool exists = false;
+        struct stat identity {};
+        SettingsFileContents contents;
+    };
+
+    SettingsFileCache& settingsFileCache()
+    {
+        static auto* cache = new SettingsFileCache;
+        return *cache;
+    }
+
+    bool sameFile(const struct stat& a, const struct stat& b)
+    {
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
+            && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec
+            && a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
     }
 
     std::optional<std::uint32_t> ipv4(const std::string& text)
@@ -58,6 +87,42 @@ const char* proxyTypeName(ProxyEntry::Type type)
     return kProxyTypeNone;
 }
 
+SettingsFileContents cachedSettingsFile(const std::string& path)
+{
+    constexpr auto kRecheckInterval = std::chrono::seconds(1);
+    SettingsFileCache& cache = settingsFileCache();
+    std::lock_guard<std::mutex> lock(cache.lock);
+    auto now = std::chrono::steady_clock::now();
+    if (cache.valid && cache.path == path && now - cache.checkedAt < kRecheckInterval)
+        return cache.contents;
+    struct stat identity {};
+    bool exists = ::stat(path.c_str(), &identity) == 0;
+    bool unchanged = cache.valid && cache.path == path && cache.exists == exists
+        && (!exists || sameFile(cache.identity, identity));
+    cache.checkedAt = now;
+    if (unchanged)
+        return cache.contents;
+    SettingsFileContents contents;
+    if (exists) {
+        contents.text = FileUtil::readText(path);
+        contents.readable = contents.text.has_value();
+    }
+    // A file that could not be read is tried again at the next look, not kept as unreadable.
+    cache.valid = contents.readable;
+    cache.path = path;
+    cache.exists = exists;
+    cache.identity = identity;
+    cache.contents = contents;
+    return contents;
+}
+
+void forgetCachedSettingsFile()
+{
+    SettingsFileCache& cache = settingsFileCache();
+    std::lock_guard<std::mutex> lock(cache.lock);
+    cache.valid = false;
+}
+
 std::optional<SystemProxySettings> SystemProxySettings::copy()
 {
     {
@@ -69,14 +134,16 @@ std::optional<SystemProxySettings> SystemProxySettings::copy()
     if (const char* named = std::getenv("ORB_PROXY_SETTINGS"))
         file = named;
     else
-        file = FileUtil::joinPath(AppPaths::preferencesDirectory(), "ProxySettings.conf");
-    return fromSources(
-        [](const char* name) -> std::optional<std::string> {
-            if (const char* value = std::getenv(name))
-                return std::string(value);
-            return std::nullopt;
-        },
-        file);
+        file = FileUtil::joinPath(AppPaths::home(), "Library/Preferences/ProxySettings.conf");
+    Environment environment = [](const char* name) -> std::optional<std::string> {
+        if (const char* value = std::getenv(name))
+            return std::string(value);
+        return std::nullopt;
+    };
+    auto contents = cachedSettingsFile(file);
+    if (!contents.readable)
+        return std::nullopt;
+    return fromEnvironmentAndText(environment, contents.text);
 }
 
 void SystemProxySettings::setSourceForTesting(std::function<std::optional<SystemProxySettings>()> source)
@@ -88,6 +155,17 @@ void SystemProxySettings::setSourceForTesting(std::function<std::optional<System
 std::optional<SystemProxySettings> SystemProxySettings::fromSources(
     const Environment& environment, const std::string& filePath)
 {
+    if (filePath.empty() || !FileUtil::exists(filePath))
+        return fromEnvironmentAndText(environment, std::nullopt);
+    auto text = FileUtil::readText(filePath);
+    if (!text)
+        return std::nullopt;
+    return fromEnvironmentAndText(environment, text);
+}
+
+std::optional<SystemProxySettings> SystemProxySettings::fromEnvironmentAndText(
+    const Environment& environment, const std::optional<std::string>& fileText)
+{
     SystemProxySettings settings;
     auto variable = [&environment](const char* lower, const char* upper) {
         auto value = nonEmpty(environment(lower));
@@ -98,12 +176,9 @@ std::optional<SystemProxySettings> SystemProxySettings::fromSources(
     settings.allProxy = variable("all_proxy", "ALL_PROXY");
     settings.noProxy = variable("no_proxy", "NO_PROXY");
 
-    if (filePath.empty() || !FileUtil::exists(filePath))
+    if (!fileText)
         return settings;
-    auto text = FileUtil::readText(filePath);
-    if (!text)
-        return std::nullopt;
-    for (auto& rawLine : split(*text, "\n")) {
+    for (auto& rawLine : split(*fileText, "\n")) {
         std::string line = trimWhitespaceAndNewlines(rawLine);
         if (line.empty() || line[0] == '#')
             continue;

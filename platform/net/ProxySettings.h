@@ -35,7 +35,9 @@ const char* proxyTypeName(ProxyEntry::Type type);
 // first, then upper case), overridden by an optional settings file with lines
 // "key=value" for the same keys plus pac_url. The file is
 // Library/Preferences/ProxySettings.conf of the app home, or the file named by
-// ORB_PROXY_SETTINGS. Automatic discovery (WPAD) is not done.
+// ORB_PROXY_SETTINGS. Automatic discovery (WPAD) is not done. copy() looks
+// at the file at most once a second and reads it again only when it changed,
+// so an edit takes effect within a second.
 struct SystemProxySettings {
     std::optional<std::string> httpProxy;
     std::optional<std::string> httpsProxy;
@@ -49,6 +51,9 @@ struct SystemProxySettings {
     // that exists but cannot be read or holds a line that is not key=value).
     static std::optional<SystemProxySettings> copy();
     static std::optional<SystemProxySettings> fromSources(const Environment& environment, const std::string& filePath);
+    // The same from the file's text already read (nullopt: there is no file).
+    static std::optional<SystemProxySettings> fromEnvironmentAndText(
+        const Environment& environment, const std::optional<std::string>& fileText);
     // Tests replace the source of copy(); an empty function restores it.
     static void setSourceForTesting(std::function<std::optional<SystemProxySettings>()> source);
 
@@ -56,6 +61,17 @@ struct SystemProxySettings {
     // applies cannot be understood.
     std::optional<std::vector<ProxyEntry>> proxiesForURL(const Url& url) const;
 };
+
+// The settings file as copy() sees it: text is nullopt when there is no
+// file; readable is false when one exists but could not be read.
+struct SettingsFileContents {
+    std::optional<std::string> text;
+    bool readable = true;
+};
+SettingsFileContents cachedSettingsFile(const std::string& path);
+// Makes the next cachedSettingsFile() look at the disk again (for tests that
+// rewrite the file within the same second).
+void forgetCachedSettingsFile();
 
 // Whether the host is exempt from proxying under a no_proxy value: "*",
 // names matched as domain suffixes (a leading dot optional), IP addresses,

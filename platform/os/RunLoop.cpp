@@ -564,11 +564,16 @@ RunLoop::SourceId RunLoop::addSource(
         return 0;
     auto [it, inserted] = impl_->fds.try_emplace(fd);
     if (inserted) {
-        // Probe once whether epoll can watch this descriptor at all.
+        // Probe once whether epoll can watch this descriptor at all. The
+        // probe stays as the registration: a source is nearly always added
+        // in the mode that is running, and the next sync then has nothing to
+        // do (in another mode it takes the descriptor out as for any other).
         epoll_event ev {};
+        ev.events = events & (EPOLLIN | EPOLLOUT | EPOLLPRI | EPOLLRDHUP);
         ev.data.fd = fd;
         if (epoll_ctl(impl_->epfd, EPOLL_CTL_ADD, fd, &ev) == 0) {
-            epoll_ctl(impl_->epfd, EPOLL_CTL_DEL, fd, nullptr);
+            it->second.inEpoll = true;
+            it->second.registered = ev.events;
         } else if (errno == EEXIST) {
             // A stale registration of a closed descriptor whose number came back.
         } else if (errno == EPERM) {

@@ -298,6 +298,43 @@ TEST_F(HttpStreamTest, TinyPullReadsThroughASmallBufferKeepEveryByte)
     EXPECT_GE(reader.events.size(), body.size() / 3);
 }
 
+TEST_F(HttpStreamTest, ReadsAppendingToTheCallersBytesKeepEveryByte)
+{
+    const std::string body = patternBody(300000);
+    TestResponse response;
+    response.body = body;
+    response.framing = TestResponse::Framing::Chunked;
+    response.chunkSizes = { 70000, 1, 99999 };
+    server.on("/big", TestHttpServer::reply(response));
+    for (std::size_t pieceSize : { std::size_t(7), std::size_t(1) << 30 }) {
+        auto stream = HttpStream::createForHTTPRequest(request("GET", server.url("/big")));
+        stream->setReceiveBufferLimit(4096); // pauses and resumes along the way
+        Bytes received;
+        bool ended = false;
+        bool failed = false;
+        stream->setClient(
+            HttpStream::kEventHasBytesAvailable | HttpStream::kEventErrorOccurred | HttpStream::kEventEndEncountered,
+            [&](HttpStream& which, HttpStream::Event event) {
+                if (event == HttpStream::kEventHasBytesAvailable) {
+                    std::size_t before = received.size();
+                    long n = which.readAppending(received, pieceSize);
+                    EXPECT_GT(n, 0);
+                    EXPECT_EQ(received.size(), before + static_cast<std::size_t>(std::max(n, 0L)));
+                } else {
+                    ended = event == HttpStream::kEventEndEncountered;
+                    failed = !ended;
+                }
+            });
+        ASSERT_TRUE(stream->scheduleInRunLoop(RunLoop::current()));
+        ASSERT_TRUE(stream->open());
+        ASSERT_TRUE(RunLoop::current().runUntil([&] { return ended || failed; }, 10));
+        EXPECT_TRUE(ended) << "piece size " << pieceSize;
+        EXPECT_TRUE(std::string(received.begin(), received.end()) == body) << "piece size " << pieceSize;
+        EXPECT_EQ(stream->status(), HttpStream::Status::AtEnd);
+        stream->setClient(0, nullptr);
+    }
+}
+
 TEST_F(HttpStreamTest, BodyPulledFromAnInputStreamIsCountedAsWritten)
 {
     server.on("/upload", [](const TestRequest& request, TestConnection& connection) {

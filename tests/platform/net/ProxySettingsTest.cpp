@@ -202,3 +202,46 @@ TEST(PacScript, StandardHelpers)
             + std::to_string((utc.tm_hour + 2) % 24) + ", " + std::to_string((utc.tm_hour + 3) % 24) + ", 'GMT')"),
         "true,true,false");
 }
+
+TEST(SystemProxySettings, SettingsFileIsReadAgainOnlyWhenItChanged)
+{
+    char directory[] = "/tmp/orb-proxy-file-XXXXXX";
+    ASSERT_NE(::mkdtemp(directory), nullptr);
+    std::string path = std::string(directory) + "/ProxySettings.conf";
+
+    forgetCachedSettingsFile();
+    auto missing = cachedSettingsFile(path);
+    EXPECT_TRUE(missing.readable);
+    EXPECT_FALSE(missing.text);
+
+    std::ofstream(path) << "http_proxy=127.0.0.1:3128\n";
+    forgetCachedSettingsFile();
+    auto first = cachedSettingsFile(path);
+    ASSERT_TRUE(first.text);
+    EXPECT_EQ(*first.text, "http_proxy=127.0.0.1:3128\n");
+    // Looked at again at once: the same text, without another read.
+    auto again = cachedSettingsFile(path);
+    ASSERT_TRUE(again.text);
+    EXPECT_EQ(*again.text, *first.text);
+
+    // A rewrite (another size, so it tells even on coarse timestamps) is seen
+    // once the cache looks at the file again.
+    std::ofstream(path) << "https_proxy=127.0.0.1:3129\nno_proxy=localhost\n";
+    forgetCachedSettingsFile();
+    auto rewritten = cachedSettingsFile(path);
+    ASSERT_TRUE(rewritten.text);
+    EXPECT_EQ(*rewritten.text, "https_proxy=127.0.0.1:3129\nno_proxy=localhost\n");
+    auto settings = SystemProxySettings::fromEnvironmentAndText(environment({}), rewritten.text);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->httpsProxy, "127.0.0.1:3129");
+    EXPECT_FALSE(settings->httpProxy);
+
+    // A different path is never answered from the cache of another.
+    auto other = cachedSettingsFile(std::string(directory) + "/Other.conf");
+    EXPECT_FALSE(other.text);
+
+    ::unlink(path.c_str());
+    forgetCachedSettingsFile();
+    EXPECT_FALSE(cachedSettingsFile(path).text);
+    ::rmdir(directory);
+}
