@@ -497,13 +497,13 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
         }
         if (timerFd < 0 || (timeoutMs < 0 && !timerArmed))
             return;
-        itimerspec spec {};
+        itimerspec when {};
         if (timeoutMs > 0) {
-            spec.it_value.tv_sec = timeoutMs / 1000;
-            spec.it_value.tv_nsec = (timeoutMs % 1000) * 1000000L;
+            when.it_value.tv_sec = timeoutMs / 1000;
+            when.it_value.tv_nsec = (timeoutMs % 1000) * 1000000L;
         }
         timerArmed = timeoutMs > 0;
-        timerfd_settime(timerFd, 0, &spec, nullptr);
+        timerfd_settime(timerFd, 0, &when, nullptr);
     }
 
     void postTimeoutAction()

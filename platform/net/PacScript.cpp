@@ -77,7 +77,7 @@ function dateRange() {
     var gmt = __gmt(arguments), a = __args(arguments), now = new Date();
     var current = { d: gmt ? now.getUTCDate() : now.getDate(), m: gmt ? now.getUTCMonth() : now.getMonth(),
                     y: gmt ? now.getUTCFullYear() : now.getFullYear() };
-    function spec(values) {
+    function octets(values) {
         var s = {};
         for (var i = 0; i < values.length; i++) {
             var v = values[i], month = months.indexOf(String(v).toUpperCase());
@@ -96,11 +96,11 @@ function dateRange() {
         return k;
     }
     if (a.length === 1) {
-        var one = spec(a);
+        var one = octets(a);
         return one !== null && key(one, one) === key(one, current);
     }
     if (a.length !== 2 && a.length !== 4 && a.length !== 6) return false;
-    var half = a.length / 2, from = spec(a.slice(0, half)), to = spec(a.slice(half));
+    var half = a.length / 2, from = octets(a.slice(0, half)), to = octets(a.slice(half));
     if (from === null || to === null) return false;
     return __inRange(key(from, current), key(from, from), key(from, to));
 }

@@ -26,10 +26,10 @@ namespace {
     // "key:k" — k is a for a list, s text, n number, d object; the key must have that kind.
     void expectShape(const Value& reply, const std::vector<std::string>& shape, const std::string& context)
     {
-        for (const auto& spec : shape) {
-            auto colon = spec.find(':');
-            std::string key = spec.substr(0, colon);
-            char kind = spec[colon + 1];
+        for (const auto& field : shape) {
+            auto colon = field.find(':');
+            std::string key = field.substr(0, colon);
+            char kind = field[colon + 1];
             const Value& value = reply[key];
             bool ok = (kind == 'a' && value.isArray()) || (kind == 's' && value.isString())
                 || (kind == 'n' && value.isNumber() && !value.isBool()) || (kind == 'd' && value.isDictionary());
