@@ -352,11 +352,7 @@ void HTTPRequest::copySettingsTo(HTTPRequest& copy) const
 
 #define HTTP_LOCKED std::lock_guard<std::recursive_mutex> lock(cancelledLock_)
 
-platform::Url HTTPRequest::url() const
-{
-    HTTP_LOCKED;
-    return url_;
-}
+platform::Url HTTPRequest::url() const { return locked(url_); }
 void HTTPRequest::setURL(const platform::Url& url)
 {
     HTTP_LOCKED;
@@ -366,21 +362,9 @@ void HTTPRequest::setURL(const platform::Url& url)
     request_.reset();
     redirectURL_.reset();
 }
-std::optional<platform::Url> HTTPRequest::originalURL() const
-{
-    HTTP_LOCKED;
-    return originalURL_;
-}
-std::optional<platform::Url> HTTPRequest::redirectURL() const
-{
-    HTTP_LOCKED;
-    return redirectURL_;
-}
-std::string HTTPRequest::requestMethod() const
-{
-    HTTP_LOCKED;
-    return requestMethod_;
-}
+std::optional<platform::Url> HTTPRequest::originalURL() const { return locked(originalURL_); }
+std::optional<platform::Url> HTTPRequest::redirectURL() const { return locked(redirectURL_); }
+std::string HTTPRequest::requestMethod() const { return locked(requestMethod_); }
 void HTTPRequest::setRequestMethod(const std::string& method)
 {
     HTTP_LOCKED;
@@ -392,333 +376,85 @@ void HTTPRequest::setRequestMethod(const std::string& method)
     if (method == "POST" || method == "PUT" || !postBody_.empty() || postBodyFilePath_)
         shouldAttemptPersistentConnection_ = false;
 }
-platform::Dictionary HTTPRequest::requestHeaders() const
-{
-    HTTP_LOCKED;
-    return requestHeaders_;
-}
-void HTTPRequest::setRequestHeaders(platform::Dictionary headers)
-{
-    HTTP_LOCKED;
-    requestHeaders_ = std::move(headers);
-}
+platform::Dictionary HTTPRequest::requestHeaders() const { return locked(requestHeaders_); }
+void HTTPRequest::setRequestHeaders(platform::Dictionary headers) { setLocked(requestHeaders_, std::move(headers)); }
 void HTTPRequest::addRequestHeader(const std::string& header, const std::string& value)
 {
     HTTP_LOCKED;
     requestHeaders_.set(header, platform::Value(value));
 }
-std::vector<platform::HttpCookie> HTTPRequest::requestCookies() const
-{
-    HTTP_LOCKED;
-    return requestCookies_;
-}
-void HTTPRequest::setRequestCookies(std::vector<platform::HttpCookie> cookies)
-{
-    HTTP_LOCKED;
-    requestCookies_ = std::move(cookies);
-}
-bool HTTPRequest::useCookiePersistence() const
-{
-    HTTP_LOCKED;
-    return useCookiePersistence_;
-}
-void HTTPRequest::setUseCookiePersistence(bool use)
-{
-    HTTP_LOCKED;
-    useCookiePersistence_ = use;
-}
-bool HTTPRequest::useHTTPVersionOne() const
-{
-    HTTP_LOCKED;
-    return useHTTPVersionOne_;
-}
-void HTTPRequest::setUseHTTPVersionOne(bool use)
-{
-    HTTP_LOCKED;
-    useHTTPVersionOne_ = use;
-}
-std::optional<std::string> HTTPRequest::userAgent() const
-{
-    HTTP_LOCKED;
-    return userAgent_;
-}
-void HTTPRequest::setUserAgent(std::optional<std::string> userAgent)
-{
-    HTTP_LOCKED;
-    userAgent_ = std::move(userAgent);
-}
-bool HTTPRequest::allowCompressedResponse() const
-{
-    HTTP_LOCKED;
-    return allowCompressedResponse_;
-}
-void HTTPRequest::setAllowCompressedResponse(bool allow)
-{
-    HTTP_LOCKED;
-    allowCompressedResponse_ = allow;
-}
-bool HTTPRequest::shouldWaitToInflateCompressedResponses() const
-{
-    HTTP_LOCKED;
-    return shouldWaitToInflateCompressedResponses_;
-}
-void HTTPRequest::setShouldWaitToInflateCompressedResponses(bool wait)
-{
-    HTTP_LOCKED;
-    shouldWaitToInflateCompressedResponses_ = wait;
-}
-bool HTTPRequest::shouldCompressRequestBody() const
-{
-    HTTP_LOCKED;
-    return shouldCompressRequestBody_;
-}
-void HTTPRequest::setShouldCompressRequestBody(bool compress)
-{
-    HTTP_LOCKED;
-    shouldCompressRequestBody_ = compress;
-}
-bool HTTPRequest::validatesSecureCertificate() const
-{
-    HTTP_LOCKED;
-    return validatesSecureCertificate_;
-}
-void HTTPRequest::setValidatesSecureCertificate(bool validates)
-{
-    HTTP_LOCKED;
-    validatesSecureCertificate_ = validates;
-}
-std::optional<HTTPRequest::ClientCertificateIdentity> HTTPRequest::clientCertificateIdentity() const
-{
-    HTTP_LOCKED;
-    return clientCertificateIdentity_;
-}
-void HTTPRequest::setClientCertificateIdentity(std::optional<ClientCertificateIdentity> identity)
-{
-    HTTP_LOCKED;
-    clientCertificateIdentity_ = std::move(identity);
-}
-double HTTPRequest::timeOutSeconds() const
-{
-    HTTP_LOCKED;
-    return timeOutSeconds_;
-}
-void HTTPRequest::setTimeOutSeconds(double seconds)
-{
-    HTTP_LOCKED;
-    timeOutSeconds_ = seconds;
-}
-int HTTPRequest::numberOfTimesToRetryOnTimeout() const
-{
-    HTTP_LOCKED;
-    return numberOfTimesToRetryOnTimeout_;
-}
-void HTTPRequest::setNumberOfTimesToRetryOnTimeout(int times)
-{
-    HTTP_LOCKED;
-    numberOfTimesToRetryOnTimeout_ = times;
-}
-int HTTPRequest::retryCount() const
-{
-    HTTP_LOCKED;
-    return retryCount_;
-}
-bool HTTPRequest::shouldRedirect() const
-{
-    HTTP_LOCKED;
-    return shouldRedirect_;
-}
-void HTTPRequest::setShouldRedirect(bool redirect)
-{
-    HTTP_LOCKED;
-    shouldRedirect_ = redirect;
-}
-bool HTTPRequest::shouldUseRFC2616RedirectBehaviour() const
-{
-    HTTP_LOCKED;
-    return shouldUseRFC2616RedirectBehaviour_;
-}
-void HTTPRequest::setShouldUseRFC2616RedirectBehaviour(bool use)
-{
-    HTTP_LOCKED;
-    shouldUseRFC2616RedirectBehaviour_ = use;
-}
-bool HTTPRequest::needsRedirect() const
-{
-    HTTP_LOCKED;
-    return needsRedirect_;
-}
-int HTTPRequest::redirectCount() const
-{
-    HTTP_LOCKED;
-    return redirectCount_;
-}
-bool HTTPRequest::shouldAttemptPersistentConnection() const
-{
-    HTTP_LOCKED;
-    return shouldAttemptPersistentConnection_;
-}
-void HTTPRequest::setShouldAttemptPersistentConnection(bool attempt)
-{
-    HTTP_LOCKED;
-    shouldAttemptPersistentConnection_ = attempt;
-}
-double HTTPRequest::persistentConnectionTimeoutSeconds() const
-{
-    HTTP_LOCKED;
-    return persistentConnectionTimeoutSeconds_;
-}
-void HTTPRequest::setPersistentConnectionTimeoutSeconds(double seconds)
-{
-    HTTP_LOCKED;
-    persistentConnectionTimeoutSeconds_ = seconds;
-}
-bool HTTPRequest::connectionCanBeReused() const
-{
-    HTTP_LOCKED;
-    return connectionCanBeReused_;
-}
+std::vector<platform::HttpCookie> HTTPRequest::requestCookies() const { return locked(requestCookies_); }
+void HTTPRequest::setRequestCookies(std::vector<platform::HttpCookie> cookies) { setLocked(requestCookies_, std::move(cookies)); }
+bool HTTPRequest::useCookiePersistence() const { return locked(useCookiePersistence_); }
+void HTTPRequest::setUseCookiePersistence(bool use) { setLocked(useCookiePersistence_, use); }
+bool HTTPRequest::useHTTPVersionOne() const { return locked(useHTTPVersionOne_); }
+void HTTPRequest::setUseHTTPVersionOne(bool use) { setLocked(useHTTPVersionOne_, use); }
+std::optional<std::string> HTTPRequest::userAgent() const { return locked(userAgent_); }
+void HTTPRequest::setUserAgent(std::optional<std::string> userAgent) { setLocked(userAgent_, std::move(userAgent)); }
+bool HTTPRequest::allowCompressedResponse() const { return locked(allowCompressedResponse_); }
+void HTTPRequest::setAllowCompressedResponse(bool allow) { setLocked(allowCompressedResponse_, allow); }
+bool HTTPRequest::shouldWaitToInflateCompressedResponses() const { return locked(shouldWaitToInflateCompressedResponses_); }
+void HTTPRequest::setShouldWaitToInflateCompressedResponses(bool wait) { setLocked(shouldWaitToInflateCompressedResponses_, wait); }
+bool HTTPRequest::shouldCompressRequestBody() const { return locked(shouldCompressRequestBody_); }
+void HTTPRequest::setShouldCompressRequestBody(bool compress) { setLocked(shouldCompressRequestBody_, compress); }
+bool HTTPRequest::validatesSecureCertificate() const { return locked(validatesSecureCertificate_); }
+void HTTPRequest::setValidatesSecureCertificate(bool validates) { setLocked(validatesSecureCertificate_, validates); }
+std::optional<HTTPRequest::ClientCertificateIdentity> HTTPRequest::clientCertificateIdentity() const { return locked(clientCertificateIdentity_); }
+void HTTPRequest::setClientCertificateIdentity(std::optional<ClientCertificateIdentity> identity) { setLocked(clientCertificateIdentity_, std::move(identity)); }
+double HTTPRequest::timeOutSeconds() const { return locked(timeOutSeconds_); }
+void HTTPRequest::setTimeOutSeconds(double seconds) { setLocked(timeOutSeconds_, seconds); }
+int HTTPRequest::numberOfTimesToRetryOnTimeout() const { return locked(numberOfTimesToRetryOnTimeout_); }
+void HTTPRequest::setNumberOfTimesToRetryOnTimeout(int times) { setLocked(numberOfTimesToRetryOnTimeout_, times); }
+int HTTPRequest::retryCount() const { return locked(retryCount_); }
+bool HTTPRequest::shouldRedirect() const { return locked(shouldRedirect_); }
+void HTTPRequest::setShouldRedirect(bool redirect) { setLocked(shouldRedirect_, redirect); }
+bool HTTPRequest::shouldUseRFC2616RedirectBehaviour() const { return locked(shouldUseRFC2616RedirectBehaviour_); }
+void HTTPRequest::setShouldUseRFC2616RedirectBehaviour(bool use) { setLocked(shouldUseRFC2616RedirectBehaviour_, use); }
+bool HTTPRequest::needsRedirect() const { return locked(needsRedirect_); }
+int HTTPRequest::redirectCount() const { return locked(redirectCount_); }
+bool HTTPRequest::shouldAttemptPersistentConnection() const { return locked(shouldAttemptPersistentConnection_); }
+void HTTPRequest::setShouldAttemptPersistentConnection(bool attempt) { setLocked(shouldAttemptPersistentConnection_, attempt); }
+double HTTPRequest::persistentConnectionTimeoutSeconds() const { return locked(persistentConnectionTimeoutSeconds_); }
+void HTTPRequest::setPersistentConnectionTimeoutSeconds(double seconds) { setLocked(persistentConnectionTimeoutSeconds_, seconds); }
+bool HTTPRequest::connectionCanBeReused() const { return locked(connectionCanBeReused_); }
 std::int64_t HTTPRequest::connectionID() const
 {
     HTTP_LOCKED;
     std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
     return connectionInfo_ ? connectionInfo_->id : lastConnectionID_;
 }
-unsigned HTTPRequest::requestID() const
-{
-    HTTP_LOCKED;
-    return requestID_;
-}
-std::string HTTPRequest::runLoopMode() const
-{
-    HTTP_LOCKED;
-    return runLoopMode_;
-}
-bool HTTPRequest::isSynchronous() const
-{
-    HTTP_LOCKED;
-    return isSynchronous_;
-}
-platform::Dictionary HTTPRequest::userInfo() const
-{
-    HTTP_LOCKED;
-    return userInfo_;
-}
-void HTTPRequest::setUserInfo(platform::Dictionary userInfo)
-{
-    HTTP_LOCKED;
-    userInfo_ = std::move(userInfo);
-}
-int HTTPRequest::tag() const
-{
-    HTTP_LOCKED;
-    return tag_;
-}
-void HTTPRequest::setTag(int tag)
-{
-    HTTP_LOCKED;
-    tag_ = tag;
-}
-std::optional<std::string> HTTPRequest::username() const
-{
-    HTTP_LOCKED;
-    return username_;
-}
-void HTTPRequest::setUsername(std::optional<std::string> username)
-{
-    HTTP_LOCKED;
-    username_ = std::move(username);
-}
-std::optional<std::string> HTTPRequest::password() const
-{
-    HTTP_LOCKED;
-    return password_;
-}
-void HTTPRequest::setPassword(std::optional<std::string> password)
-{
-    HTTP_LOCKED;
-    password_ = std::move(password);
-}
-std::optional<std::string> HTTPRequest::authenticationScheme() const
-{
-    HTTP_LOCKED;
-    return authenticationScheme_;
-}
-void HTTPRequest::setAuthenticationScheme(std::optional<std::string> scheme)
-{
-    HTTP_LOCKED;
-    authenticationScheme_ = std::move(scheme);
-}
-bool HTTPRequest::shouldPresentCredentialsBeforeChallenge() const
-{
-    HTTP_LOCKED;
-    return shouldPresentCredentialsBeforeChallenge_;
-}
-void HTTPRequest::setShouldPresentCredentialsBeforeChallenge(bool present)
-{
-    HTTP_LOCKED;
-    shouldPresentCredentialsBeforeChallenge_ = present;
-}
-platform::Bytes HTTPRequest::postBody() const
-{
-    HTTP_LOCKED;
-    return postBody_;
-}
+unsigned HTTPRequest::requestID() const { return locked(requestID_); }
+std::string HTTPRequest::runLoopMode() const { return locked(runLoopMode_); }
+bool HTTPRequest::isSynchronous() const { return locked(isSynchronous_); }
+platform::Dictionary HTTPRequest::userInfo() const { return locked(userInfo_); }
+void HTTPRequest::setUserInfo(platform::Dictionary userInfo) { setLocked(userInfo_, std::move(userInfo)); }
+int HTTPRequest::tag() const { return locked(tag_); }
+void HTTPRequest::setTag(int tag) { setLocked(tag_, tag); }
+std::optional<std::string> HTTPRequest::username() const { return locked(username_); }
+void HTTPRequest::setUsername(std::optional<std::string> username) { setLocked(username_, std::move(username)); }
+std::optional<std::string> HTTPRequest::password() const { return locked(password_); }
+void HTTPRequest::setPassword(std::optional<std::string> password) { setLocked(password_, std::move(password)); }
+std::optional<std::string> HTTPRequest::authenticationScheme() const { return locked(authenticationScheme_); }
+void HTTPRequest::setAuthenticationScheme(std::optional<std::string> scheme) { setLocked(authenticationScheme_, std::move(scheme)); }
+bool HTTPRequest::shouldPresentCredentialsBeforeChallenge() const { return locked(shouldPresentCredentialsBeforeChallenge_); }
+void HTTPRequest::setShouldPresentCredentialsBeforeChallenge(bool present) { setLocked(shouldPresentCredentialsBeforeChallenge_, present); }
+platform::Bytes HTTPRequest::postBody() const { return locked(postBody_); }
 void HTTPRequest::setPostBody(platform::Bytes body)
 {
     HTTP_LOCKED;
     postBody_ = std::move(body);
     hasPostBody_ = true;
 }
-bool HTTPRequest::shouldStreamPostDataFromDisk() const
-{
-    HTTP_LOCKED;
-    return shouldStreamPostDataFromDisk_;
-}
-void HTTPRequest::setShouldStreamPostDataFromDisk(bool stream)
-{
-    HTTP_LOCKED;
-    shouldStreamPostDataFromDisk_ = stream;
-}
-std::optional<std::string> HTTPRequest::postBodyFilePath() const
-{
-    HTTP_LOCKED;
-    return postBodyFilePath_;
-}
-void HTTPRequest::setPostBodyFilePath(std::optional<std::string> path)
-{
-    HTTP_LOCKED;
-    postBodyFilePath_ = std::move(path);
-}
-std::optional<std::string> HTTPRequest::compressedPostBodyFilePath() const
-{
-    HTTP_LOCKED;
-    return compressedPostBodyFilePath_;
-}
-bool HTTPRequest::didCreateTemporaryPostDataFile() const
-{
-    HTTP_LOCKED;
-    return didCreateTemporaryPostDataFile_;
-}
-unsigned long long HTTPRequest::postLength() const
-{
-    HTTP_LOCKED;
-    return postLength_;
-}
-bool HTTPRequest::haveBuiltPostBody() const
-{
-    HTTP_LOCKED;
-    return haveBuiltPostBody_;
-}
-bool HTTPRequest::haveBuiltRequestHeaders() const
-{
-    HTTP_LOCKED;
-    return haveBuiltRequestHeaders_;
-}
-unsigned long long HTTPRequest::uploadBufferSize() const
-{
-    HTTP_LOCKED;
-    return uploadBufferSize_;
-}
+bool HTTPRequest::shouldStreamPostDataFromDisk() const { return locked(shouldStreamPostDataFromDisk_); }
+void HTTPRequest::setShouldStreamPostDataFromDisk(bool stream) { setLocked(shouldStreamPostDataFromDisk_, stream); }
+std::optional<std::string> HTTPRequest::postBodyFilePath() const { return locked(postBodyFilePath_); }
+void HTTPRequest::setPostBodyFilePath(std::optional<std::string> path) { setLocked(postBodyFilePath_, std::move(path)); }
+std::optional<std::string> HTTPRequest::compressedPostBodyFilePath() const { return locked(compressedPostBodyFilePath_); }
+bool HTTPRequest::didCreateTemporaryPostDataFile() const { return locked(didCreateTemporaryPostDataFile_); }
+unsigned long long HTTPRequest::postLength() const { return locked(postLength_); }
+bool HTTPRequest::haveBuiltPostBody() const { return locked(haveBuiltPostBody_); }
+bool HTTPRequest::haveBuiltRequestHeaders() const { return locked(haveBuiltRequestHeaders_); }
+unsigned long long HTTPRequest::uploadBufferSize() const { return locked(uploadBufferSize_); }
 platform::Dictionary HTTPRequest::responseHeaders() const
 {
     HTTP_LOCKED;
@@ -735,276 +471,60 @@ std::optional<std::string> HTTPRequest::responseHeader(const std::string& name) 
         return std::nullopt;
     return responseHeaders_->get(name);
 }
-std::vector<platform::HttpCookie> HTTPRequest::responseCookies() const
-{
-    HTTP_LOCKED;
-    return responseCookies_;
-}
-int HTTPRequest::responseStatusCode() const
-{
-    HTTP_LOCKED;
-    return responseStatusCode_;
-}
-std::string HTTPRequest::responseStatusMessage() const
-{
-    HTTP_LOCKED;
-    return responseStatusMessage_;
-}
-platform::Bytes HTTPRequest::rawResponseData() const
-{
-    HTTP_LOCKED;
-    return rawResponseData_;
-}
-unsigned long long HTTPRequest::contentLength() const
-{
-    HTTP_LOCKED;
-    return contentLength_;
-}
-unsigned long long HTTPRequest::partialDownloadSize() const
-{
-    HTTP_LOCKED;
-    return partialDownloadSize_;
-}
-unsigned long long HTTPRequest::totalBytesRead() const
-{
-    HTTP_LOCKED;
-    return totalBytesRead_;
-}
-unsigned long long HTTPRequest::totalBytesSent() const
-{
-    HTTP_LOCKED;
-    return totalBytesSent_;
-}
-platform::StringEncoding HTTPRequest::defaultResponseEncoding() const
-{
-    HTTP_LOCKED;
-    return defaultResponseEncoding_;
-}
-void HTTPRequest::setDefaultResponseEncoding(platform::StringEncoding encoding)
-{
-    HTTP_LOCKED;
-    defaultResponseEncoding_ = encoding;
-}
-platform::StringEncoding HTTPRequest::responseEncoding() const
-{
-    HTTP_LOCKED;
-    return responseEncoding_;
-}
-std::optional<std::string> HTTPRequest::downloadDestinationPath() const
-{
-    HTTP_LOCKED;
-    return downloadDestinationPath_;
-}
-void HTTPRequest::setDownloadDestinationPath(std::optional<std::string> path)
-{
-    HTTP_LOCKED;
-    downloadDestinationPath_ = std::move(path);
-}
-std::optional<std::string> HTTPRequest::temporaryFileDownloadPath() const
-{
-    HTTP_LOCKED;
-    return temporaryFileDownloadPath_;
-}
-void HTTPRequest::setTemporaryFileDownloadPath(std::optional<std::string> path)
-{
-    HTTP_LOCKED;
-    temporaryFileDownloadPath_ = std::move(path);
-}
-std::optional<std::string> HTTPRequest::temporaryUncompressedDataDownloadPath() const
-{
-    HTTP_LOCKED;
-    return temporaryUncompressedDataDownloadPath_;
-}
-bool HTTPRequest::allowResumeForFileDownloads() const
-{
-    HTTP_LOCKED;
-    return allowResumeForFileDownloads_;
-}
-void HTTPRequest::setAllowResumeForFileDownloads(bool allow)
-{
-    HTTP_LOCKED;
-    allowResumeForFileDownloads_ = allow;
-}
-bool HTTPRequest::downloadComplete() const
-{
-    HTTP_LOCKED;
-    return downloadComplete_;
-}
-std::weak_ptr<ProgressDelegate> HTTPRequest::uploadProgressDelegate() const
-{
-    HTTP_LOCKED;
-    return uploadProgressDelegate_;
-}
-void HTTPRequest::setUploadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate)
-{
-    HTTP_LOCKED;
-    uploadProgressDelegate_ = std::move(delegate);
-}
-std::weak_ptr<ProgressDelegate> HTTPRequest::downloadProgressDelegate() const
-{
-    HTTP_LOCKED;
-    return downloadProgressDelegate_;
-}
-void HTTPRequest::setDownloadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate)
-{
-    HTTP_LOCKED;
-    downloadProgressDelegate_ = std::move(delegate);
-}
-bool HTTPRequest::showAccurateProgress() const
-{
-    HTTP_LOCKED;
-    return showAccurateProgress_;
-}
-void HTTPRequest::setShowAccurateProgress(bool accurate)
-{
-    HTTP_LOCKED;
-    showAccurateProgress_ = accurate;
-}
-bool HTTPRequest::shouldResetUploadProgress() const
-{
-    HTTP_LOCKED;
-    return shouldResetUploadProgress_;
-}
-void HTTPRequest::setShouldResetUploadProgress(bool reset)
-{
-    HTTP_LOCKED;
-    shouldResetUploadProgress_ = reset;
-}
-bool HTTPRequest::shouldResetDownloadProgress() const
-{
-    HTTP_LOCKED;
-    return shouldResetDownloadProgress_;
-}
-void HTTPRequest::setShouldResetDownloadProgress(bool reset)
-{
-    HTTP_LOCKED;
-    shouldResetDownloadProgress_ = reset;
-}
-std::weak_ptr<HTTPRequestDelegate> HTTPRequest::delegate() const
-{
-    HTTP_LOCKED;
-    return delegate_;
-}
-void HTTPRequest::setDelegate(std::weak_ptr<HTTPRequestDelegate> delegate)
-{
-    HTTP_LOCKED;
-    delegate_ = std::move(delegate);
-}
-std::shared_ptr<HTTPRequestDelegate> HTTPRequest::queue() const
-{
-    HTTP_LOCKED;
-    return queue_;
-}
-void HTTPRequest::setQueue(std::shared_ptr<HTTPRequestDelegate> queue)
-{
-    HTTP_LOCKED;
-    queue_ = std::move(queue);
-}
-void HTTPRequest::setDidStartSelector(RequestSelector selector)
-{
-    HTTP_LOCKED;
-    didStartSelector_ = std::move(selector);
-}
-void HTTPRequest::setDidReceiveResponseHeadersSelector(HeadersSelector selector)
-{
-    HTTP_LOCKED;
-    didReceiveResponseHeadersSelector_ = std::move(selector);
-}
-void HTTPRequest::setWillRedirectSelector(RedirectSelector selector)
-{
-    HTTP_LOCKED;
-    willRedirectSelector_ = std::move(selector);
-}
-void HTTPRequest::setDidFinishSelector(RequestSelector selector)
-{
-    HTTP_LOCKED;
-    didFinishSelector_ = std::move(selector);
-}
-void HTTPRequest::setDidFailSelector(RequestSelector selector)
-{
-    HTTP_LOCKED;
-    didFailSelector_ = std::move(selector);
-}
-void HTTPRequest::setDidReceiveDataSelector(DataSelector selector)
-{
-    HTTP_LOCKED;
-    didReceiveDataSelector_ = std::move(selector);
-}
-void HTTPRequest::setStartedBlock(Block block)
-{
-    HTTP_LOCKED;
-    startedBlock_ = std::move(block);
-}
-void HTTPRequest::setHeadersReceivedBlock(HeadersBlock block)
-{
-    HTTP_LOCKED;
-    headersReceivedBlock_ = std::move(block);
-}
-void HTTPRequest::setCompletionBlock(Block block)
-{
-    HTTP_LOCKED;
-    completionBlock_ = std::move(block);
-}
-void HTTPRequest::setFailedBlock(Block block)
-{
-    HTTP_LOCKED;
-    failureBlock_ = std::move(block);
-}
-void HTTPRequest::setBytesReceivedBlock(ProgressBlock block)
-{
-    HTTP_LOCKED;
-    bytesReceivedBlock_ = std::move(block);
-}
-void HTTPRequest::setBytesSentBlock(ProgressBlock block)
-{
-    HTTP_LOCKED;
-    bytesSentBlock_ = std::move(block);
-}
-void HTTPRequest::setDownloadSizeIncrementedBlock(SizeBlock block)
-{
-    HTTP_LOCKED;
-    downloadSizeIncrementedBlock_ = std::move(block);
-}
-void HTTPRequest::setUploadSizeIncrementedBlock(SizeBlock block)
-{
-    HTTP_LOCKED;
-    uploadSizeIncrementedBlock_ = std::move(block);
-}
-void HTTPRequest::setDataReceivedBlock(DataBlock block)
-{
-    HTTP_LOCKED;
-    dataReceivedBlock_ = std::move(block);
-}
-void HTTPRequest::setRequestRedirectedBlock(Block block)
-{
-    HTTP_LOCKED;
-    requestRedirectedBlock_ = std::move(block);
-}
-bool HTTPRequest::inProgress() const
-{
-    HTTP_LOCKED;
-    return inProgress_;
-}
-bool HTTPRequest::complete() const
-{
-    HTTP_LOCKED;
-    return complete_;
-}
-bool HTTPRequest::isCancelled() const
-{
-    HTTP_LOCKED;
-    return cancelled_;
-}
-std::optional<platform::Error> HTTPRequest::error() const
-{
-    HTTP_LOCKED;
-    return error_;
-}
-bool HTTPRequest::willRetryRequest() const
-{
-    HTTP_LOCKED;
-    return willRetryRequest_;
-}
+std::vector<platform::HttpCookie> HTTPRequest::responseCookies() const { return locked(responseCookies_); }
+int HTTPRequest::responseStatusCode() const { return locked(responseStatusCode_); }
+std::string HTTPRequest::responseStatusMessage() const { return locked(responseStatusMessage_); }
+platform::Bytes HTTPRequest::rawResponseData() const { return locked(rawResponseData_); }
+unsigned long long HTTPRequest::contentLength() const { return locked(contentLength_); }
+unsigned long long HTTPRequest::partialDownloadSize() const { return locked(partialDownloadSize_); }
+unsigned long long HTTPRequest::totalBytesRead() const { return locked(totalBytesRead_); }
+unsigned long long HTTPRequest::totalBytesSent() const { return locked(totalBytesSent_); }
+platform::StringEncoding HTTPRequest::defaultResponseEncoding() const { return locked(defaultResponseEncoding_); }
+void HTTPRequest::setDefaultResponseEncoding(platform::StringEncoding encoding) { setLocked(defaultResponseEncoding_, encoding); }
+platform::StringEncoding HTTPRequest::responseEncoding() const { return locked(responseEncoding_); }
+std::optional<std::string> HTTPRequest::downloadDestinationPath() const { return locked(downloadDestinationPath_); }
+void HTTPRequest::setDownloadDestinationPath(std::optional<std::string> path) { setLocked(downloadDestinationPath_, std::move(path)); }
+std::optional<std::string> HTTPRequest::temporaryFileDownloadPath() const { return locked(temporaryFileDownloadPath_); }
+void HTTPRequest::setTemporaryFileDownloadPath(std::optional<std::string> path) { setLocked(temporaryFileDownloadPath_, std::move(path)); }
+std::optional<std::string> HTTPRequest::temporaryUncompressedDataDownloadPath() const { return locked(temporaryUncompressedDataDownloadPath_); }
+bool HTTPRequest::allowResumeForFileDownloads() const { return locked(allowResumeForFileDownloads_); }
+void HTTPRequest::setAllowResumeForFileDownloads(bool allow) { setLocked(allowResumeForFileDownloads_, allow); }
+bool HTTPRequest::downloadComplete() const { return locked(downloadComplete_); }
+std::weak_ptr<ProgressDelegate> HTTPRequest::uploadProgressDelegate() const { return locked(uploadProgressDelegate_); }
+void HTTPRequest::setUploadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate) { setLocked(uploadProgressDelegate_, std::move(delegate)); }
+std::weak_ptr<ProgressDelegate> HTTPRequest::downloadProgressDelegate() const { return locked(downloadProgressDelegate_); }
+void HTTPRequest::setDownloadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate) { setLocked(downloadProgressDelegate_, std::move(delegate)); }
+bool HTTPRequest::showAccurateProgress() const { return locked(showAccurateProgress_); }
+void HTTPRequest::setShowAccurateProgress(bool accurate) { setLocked(showAccurateProgress_, accurate); }
+bool HTTPRequest::shouldResetUploadProgress() const { return locked(shouldResetUploadProgress_); }
+void HTTPRequest::setShouldResetUploadProgress(bool reset) { setLocked(shouldResetUploadProgress_, reset); }
+bool HTTPRequest::shouldResetDownloadProgress() const { return locked(shouldResetDownloadProgress_); }
+void HTTPRequest::setShouldResetDownloadProgress(bool reset) { setLocked(shouldResetDownloadProgress_, reset); }
+std::weak_ptr<HTTPRequestDelegate> HTTPRequest::delegate() const { return locked(delegate_); }
+void HTTPRequest::setDelegate(std::weak_ptr<HTTPRequestDelegate> delegate) { setLocked(delegate_, std::move(delegate)); }
+std::shared_ptr<HTTPRequestDelegate> HTTPRequest::queue() const { return locked(queue_); }
+void HTTPRequest::setQueue(std::shared_ptr<HTTPRequestDelegate> queue) { setLocked(queue_, std::move(queue)); }
+void HTTPRequest::setDidStartSelector(RequestSelector selector) { setLocked(didStartSelector_, std::move(selector)); }
+void HTTPRequest::setDidReceiveResponseHeadersSelector(HeadersSelector selector) { setLocked(didReceiveResponseHeadersSelector_, std::move(selector)); }
+void HTTPRequest::setWillRedirectSelector(RedirectSelector selector) { setLocked(willRedirectSelector_, std::move(selector)); }
+void HTTPRequest::setDidFinishSelector(RequestSelector selector) { setLocked(didFinishSelector_, std::move(selector)); }
+void HTTPRequest::setDidFailSelector(RequestSelector selector) { setLocked(didFailSelector_, std::move(selector)); }
+void HTTPRequest::setDidReceiveDataSelector(DataSelector selector) { setLocked(didReceiveDataSelector_, std::move(selector)); }
+void HTTPRequest::setStartedBlock(Block block) { setLocked(startedBlock_, std::move(block)); }
+void HTTPRequest::setHeadersReceivedBlock(HeadersBlock block) { setLocked(headersReceivedBlock_, std::move(block)); }
+void HTTPRequest::setCompletionBlock(Block block) { setLocked(completionBlock_, std::move(block)); }
+void HTTPRequest::setFailedBlock(Block block) { setLocked(failureBlock_, std::move(block)); }
+void HTTPRequest::setBytesReceivedBlock(ProgressBlock block) { setLocked(bytesReceivedBlock_, std::move(block)); }
+void HTTPRequest::setBytesSentBlock(ProgressBlock block) { setLocked(bytesSentBlock_, std::move(block)); }
+void HTTPRequest::setDownloadSizeIncrementedBlock(SizeBlock block) { setLocked(downloadSizeIncrementedBlock_, std::move(block)); }
+void HTTPRequest::setUploadSizeIncrementedBlock(SizeBlock block) { setLocked(uploadSizeIncrementedBlock_, std::move(block)); }
+void HTTPRequest::setDataReceivedBlock(DataBlock block) { setLocked(dataReceivedBlock_, std::move(block)); }
+void HTTPRequest::setRequestRedirectedBlock(Block block) { setLocked(requestRedirectedBlock_, std::move(block)); }
+bool HTTPRequest::inProgress() const { return locked(inProgress_); }
+bool HTTPRequest::complete() const { return locked(complete_); }
+bool HTTPRequest::isCancelled() const { return locked(cancelled_); }
+std::optional<platform::Error> HTTPRequest::error() const { return locked(error_); }
+bool HTTPRequest::willRetryRequest() const { return locked(willRetryRequest_); }
 
 void HTTPRequest::recordDeferredError(platform::Error error)
 {

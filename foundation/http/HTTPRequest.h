@@ -414,6 +414,18 @@ protected:
     std::recursive_mutex& cancelledLock() const { return cancelledLock_; }
 
 private:
+    // Plain fields that the network thread also reads are read and written
+    // under the request's own lock.
+    template <class T> T locked(const T& field) const
+    {
+        std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+        return field;
+    }
+    template <class T, class U> void setLocked(T& field, U&& value)
+    {
+        std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+        field = std::forward<U>(value);
+    }
     struct ConnectionRecord;
     friend class RequestInputStream;
     friend struct HTTPRequestEngineAccess;
@@ -437,6 +449,7 @@ private:
     void applyAuthorizationHeader();
 
     // Authentication (HTTPRequestAuth.cpp).
+    struct AuthenticationChallenge;
     void applySessionCredentialsBeforeChallenge();
     static void clearSessionCredentials();
     void noteAuthenticationChallenge();

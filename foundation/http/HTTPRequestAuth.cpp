@@ -70,6 +70,22 @@ std::optional<std::pair<std::string, std::string>> splitDomainUser(const std::st
 
 Error authenticationError() { return makeHTTPRequestError(AuthenticationErrorType, "Authentication needed"); }
 
+void eraseFromStore(std::vector<SessionCredentials>& store, const Credentials& credentials)
+{
+    for (auto it = store.begin(); it != store.end(); ++it)
+        if (it->credentials == credentials) {
+            store.erase(it);
+            return;
+        }
+}
+
+void removeDefaultCredential(const platform::URLProtectionSpace& space)
+{
+    auto& storage = platform::URLCredentialStorage::shared();
+    if (auto credential = storage.defaultCredentialForProtectionSpace(space))
+        storage.removeCredential(*credential, space);
+}
+
 } // namespace
 
 // MARK: - Accessors
@@ -195,23 +211,13 @@ void HTTPRequest::storeProxyAuthenticationCredentialsInSessionStore(SessionCrede
 void HTTPRequest::removeAuthenticationCredentialsFromSessionStore(const Credentials& credentials)
 {
     std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    auto& store = state().serverStore;
-    for (auto it = store.begin(); it != store.end(); ++it)
-        if (it->credentials == credentials) {
-            store.erase(it);
-            return;
-        }
+    eraseFromStore(state().serverStore, credentials);
 }
 
 void HTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(const Credentials& credentials)
 {
     std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    auto& store = state().proxyStore;
-    for (auto it = store.begin(); it != store.end(); ++it)
-        if (it->credentials == credentials) {
-            store.erase(it);
-            return;
-        }
+    eraseFromStore(state().proxyStore, credentials);
 }
 
 void HTTPRequest::clearSessionCredentials()
@@ -291,18 +297,12 @@ std::optional<platform::URLCredential> HTTPRequest::savedCredentialsForProxy(
 void HTTPRequest::removeCredentialsForHost(
     const std::string& host, int port, const std::string& protocol, const std::optional<std::string>& realm)
 {
-    auto space = platform::URLProtectionSpace::server(host, port, protocol, realm);
-    auto& storage = platform::URLCredentialStorage::shared();
-    if (auto credential = storage.defaultCredentialForProtectionSpace(space))
-        storage.removeCredential(*credential, space);
+    removeDefaultCredential(platform::URLProtectionSpace::server(host, port, protocol, realm));
 }
 
 void HTTPRequest::removeCredentialsForProxy(const std::string& proxy, int port, const std::optional<std::string>& realm)
 {
-    auto space = platform::URLProtectionSpace::proxy(proxy, port, realm);
-    auto& storage = platform::URLCredentialStorage::shared();
-    if (auto credential = storage.defaultCredentialForProtectionSpace(space))
-        storage.removeCredential(*credential, space);
+    removeDefaultCredential(platform::URLProtectionSpace::proxy(proxy, port, realm));
 }
 
 void HTTPRequest::saveCredentialsToKeychain(const Credentials& credentials)
@@ -375,59 +375,121 @@ void HTTPRequest::noteAuthenticationChallenge()
     }
 }
 
+// MARK: - Server or proxy
+
+// A 401 from the server and a 407 from the proxy are answered the same way: only the request's members, session
+// store, delegate callback and dialog flag differ. This picks them for one side so the flow is written once.
+struct HTTPRequest::AuthenticationChallenge {
+    AuthenticationChallenge(HTTPRequest& request, bool forProxy)
+        : request(request)
+        , forProxy(forProxy)
+        , authentication(forProxy ? request.proxyAuthentication_ : request.requestAuthentication_)
+        , credentials(forProxy ? request.proxyCredentials_ : request.requestCredentials_)
+        , scheme(forProxy ? request.proxyAuthenticationScheme_ : request.authenticationScheme_)
+        , realm(forProxy ? request.proxyAuthenticationRealm_ : request.authenticationRealm_)
+        , retryCount(forProxy ? request.proxyAuthenticationRetryCount_ : request.authenticationRetryCount_)
+        , neededBlock(forProxy ? request.proxyAuthenticationNeededBlock_ : request.authenticationNeededBlock_)
+        , delegateCallback(forProxy ? &HTTPRequestDelegate::proxyAuthenticationNeededForRequest
+                                    : &HTTPRequestDelegate::authenticationNeededForRequest)
+    {
+    }
+
+    void removeFromSessionStore(const Credentials& removed) const
+    {
+        if (forProxy)
+            removeProxyAuthenticationCredentialsFromSessionStore(removed);
+        else
+            removeAuthenticationCredentialsFromSessionStore(removed);
+    }
+
+    std::optional<SessionCredentials> findSessionCredentials() const
+    {
+        return forProxy ? request.findSessionProxyAuthenticationCredentials()
+                        : request.findSessionAuthenticationCredentials();
+    }
+
+    Credentials findCredentials() const
+    {
+        return forProxy ? request.findProxyCredentials() : request.findCredentials();
+    }
+
+    const char* applyFailureText() const
+    {
+        return forProxy ? "Failed to apply proxy credentials to request" : "Failed to apply credentials to request";
+    }
+
+    bool apply(const Credentials&) const;
+    void storeInSession(const Credentials&) const;
+    bool willAskDelegate() const;
+    void askDelegate() const;
+    bool showDialog() const;
+    void attemptToApplyCredentialsAndResume() const;
+
+    HTTPRequest& request;
+    const bool forProxy;
+    std::shared_ptr<platform::HttpAuthentication>& authentication;
+    Credentials& credentials;
+    std::optional<std::string>& scheme;
+    std::optional<std::string>& realm;
+    int& retryCount;
+    Block& neededBlock;
+    decltype(&HTTPRequestDelegate::authenticationNeededForRequest) delegateCallback;
+};
+
 // MARK: - Applying
 
-bool HTTPRequest::applyCredentials(const Credentials& credentials)
+bool HTTPRequest::AuthenticationChallenge::apply(const Credentials& applied) const
 {
-    ++authenticationRetryCount_;
-    if (!credentials || !requestAuthentication_ || !request_)
+    ++retryCount;
+    if (!applied || !authentication || !request.request_)
         return false;
-    if (!requestAuthentication_->applyCredentialDictionary(*request_, *credentials)) {
-        removeAuthenticationCredentialsFromSessionStore(credentials);
+    if (!authentication->applyCredentialDictionary(*request.request_, *applied)) {
+        removeFromSessionStore(applied);
         return false;
     }
     // NTLM's handshake must stay on one connection, whatever the method.
-    if (requestAuthentication_->requiresConnectionPinning())
-        shouldAttemptPersistentConnection_ = true;
-    if (useKeychainPersistence_)
-        saveCredentialsToKeychain(credentials);
-    if (useSessionPersistence_) {
-        SessionCredentials entry;
-        entry.authentication = requestAuthentication_;
-        entry.credentials = credentials;
-        entry.url = url_;
-        entry.authenticationScheme = authenticationScheme_;
-        entry.authenticationRealm = authenticationRealm_;
+    if (authentication->requiresConnectionPinning())
+        request.shouldAttemptPersistentConnection_ = true;
+    if (request.useKeychainPersistence_) {
+        if (forProxy)
+            request.saveProxyCredentialsToKeychain(applied);
+        else
+            request.saveCredentialsToKeychain(applied);
+    }
+    if (request.useSessionPersistence_)
+        storeInSession(applied);
+    credentials = applied;
+    return true;
+}
+
+void HTTPRequest::AuthenticationChallenge::storeInSession(const Credentials& applied) const
+{
+    // Server entries are found again by URL and realm, proxy entries by the proxy's host and port.
+    if (forProxy && !request.proxyHost_)
+        return;
+    SessionCredentials entry;
+    entry.authentication = authentication;
+    entry.credentials = applied;
+    entry.authenticationScheme = scheme;
+    if (forProxy) {
+        entry.host = *request.proxyHost_;
+        entry.port = request.proxyPort_;
+        storeProxyAuthenticationCredentialsInSessionStore(std::move(entry));
+    } else {
+        entry.url = request.url_;
+        entry.authenticationRealm = realm;
         storeAuthenticationCredentialsInSessionStore(std::move(entry));
     }
-    requestCredentials_ = credentials;
-    return true;
+}
+
+bool HTTPRequest::applyCredentials(const Credentials& credentials)
+{
+    return AuthenticationChallenge(*this, false).apply(credentials);
 }
 
 bool HTTPRequest::applyProxyCredentials(const Credentials& credentials)
 {
-    ++proxyAuthenticationRetryCount_;
-    if (!credentials || !proxyAuthentication_ || !request_)
-        return false;
-    if (!proxyAuthentication_->applyCredentialDictionary(*request_, *credentials)) {
-        removeProxyAuthenticationCredentialsFromSessionStore(credentials);
-        return false;
-    }
-    if (proxyAuthentication_->requiresConnectionPinning())
-        shouldAttemptPersistentConnection_ = true;
-    if (useKeychainPersistence_)
-        saveProxyCredentialsToKeychain(credentials);
-    if (useSessionPersistence_ && proxyHost_) {
-        SessionCredentials entry;
-        entry.authentication = proxyAuthentication_;
-        entry.credentials = credentials;
-        entry.host = *proxyHost_;
-        entry.port = proxyPort_;
-        entry.authenticationScheme = proxyAuthenticationScheme_;
-        storeProxyAuthenticationCredentialsInSessionStore(std::move(entry));
-    }
-    proxyCredentials_ = credentials;
-    return true;
+    return AuthenticationChallenge(*this, true).apply(credentials);
 }
 
 // MARK: - Finding
@@ -509,86 +571,66 @@ Credentials HTTPRequest::findProxyCredentials()
 
 // MARK: - Asking
 
-bool HTTPRequest::willAskDelegateForCredentials()
+bool HTTPRequest::AuthenticationChallenge::willAskDelegate() const
 {
-    if (isSynchronous_)
+    if (request.isSynchronous_)
         return false;
-    std::shared_ptr<HTTPRequestDelegate> receiver = delegate_.lock();
+    std::shared_ptr<HTTPRequestDelegate> receiver = request.delegate_.lock();
     if (!receiver)
-        receiver = queue_;
-    if (!(receiver && receiver->authenticationNeededForRequest) && !authenticationNeededBlock_)
+        receiver = request.queue_;
+    if (!(receiver && (*receiver).*delegateCallback) && !neededBlock)
         return false;
-    auto request = self();
-    platform::postToMain([request] { request->askDelegateForCredentials(); });
+    auto asked = request.self();
+    if (forProxy)
+        platform::postToMain([asked] { asked->askDelegateForProxyCredentials(); });
+    else
+        platform::postToMain([asked] { asked->askDelegateForCredentials(); });
     return true;
 }
+
+void HTTPRequest::AuthenticationChallenge::askDelegate() const
+{
+    std::shared_ptr<HTTPRequestDelegate> receiver;
+    Block block;
+    {
+        std::lock_guard<std::recursive_mutex> lock(request.cancelledLock_);
+        receiver = request.delegate_.lock();
+        if (!receiver)
+            receiver = request.queue_;
+        block = neededBlock;
+    }
+    // The delegate is preferred; the block answers only when it cannot.
+    if (receiver && (*receiver).*delegateCallback)
+        ((*receiver).*delegateCallback)(request.self());
+    else if (block)
+        block();
+}
+
+bool HTTPRequest::AuthenticationChallenge::showDialog() const
+{
+    bool present
+        = forProxy ? request.shouldPresentProxyAuthenticationDialog_ : request.shouldPresentAuthenticationDialog_;
+    if (request.isSynchronous_ || !present)
+        return false;
+    auto shown = request.self();
+    platform::performOnMain([shown] { AuthenticationDialog::presentAuthenticationDialogForRequest(shown); });
+    return true;
+}
+
+bool HTTPRequest::willAskDelegateForCredentials() { return AuthenticationChallenge(*this, false).willAskDelegate(); }
 
 bool HTTPRequest::willAskDelegateForProxyCredentials()
 {
-    if (isSynchronous_)
-        return false;
-    std::shared_ptr<HTTPRequestDelegate> receiver = delegate_.lock();
-    if (!receiver)
-        receiver = queue_;
-    if (!(receiver && receiver->proxyAuthenticationNeededForRequest) && !proxyAuthenticationNeededBlock_)
-        return false;
-    auto request = self();
-    platform::postToMain([request] { request->askDelegateForProxyCredentials(); });
-    return true;
+    return AuthenticationChallenge(*this, true).willAskDelegate();
 }
 
-void HTTPRequest::askDelegateForCredentials()
-{
-    std::shared_ptr<HTTPRequestDelegate> receiver;
-    Block block;
-    {
-        HTTP_LOCKED;
-        receiver = delegate_.lock();
-        if (!receiver)
-            receiver = queue_;
-        block = authenticationNeededBlock_;
-    }
-    // The delegate is preferred; the block answers only when it cannot.
-    if (receiver && receiver->authenticationNeededForRequest)
-        receiver->authenticationNeededForRequest(self());
-    else if (block)
-        block();
-}
+void HTTPRequest::askDelegateForCredentials() { AuthenticationChallenge(*this, false).askDelegate(); }
 
-void HTTPRequest::askDelegateForProxyCredentials()
-{
-    std::shared_ptr<HTTPRequestDelegate> receiver;
-    Block block;
-    {
-        HTTP_LOCKED;
-        receiver = delegate_.lock();
-        if (!receiver)
-            receiver = queue_;
-        block = proxyAuthenticationNeededBlock_;
-    }
-    if (receiver && receiver->proxyAuthenticationNeededForRequest)
-        receiver->proxyAuthenticationNeededForRequest(self());
-    else if (block)
-        block();
-}
+void HTTPRequest::askDelegateForProxyCredentials() { AuthenticationChallenge(*this, true).askDelegate(); }
 
-bool HTTPRequest::showAuthenticationDialog()
-{
-    if (isSynchronous_ || !shouldPresentAuthenticationDialog_)
-        return false;
-    auto request = self();
-    platform::performOnMain([request] { AuthenticationDialog::presentAuthenticationDialogForRequest(request); });
-    return true;
-}
+bool HTTPRequest::showAuthenticationDialog() { return AuthenticationChallenge(*this, false).showDialog(); }
 
-bool HTTPRequest::showProxyAuthenticationDialog()
-{
-    if (isSynchronous_ || !shouldPresentProxyAuthenticationDialog_)
-        return false;
-    auto request = self();
-    platform::performOnMain([request] { AuthenticationDialog::presentAuthenticationDialogForRequest(request); });
-    return true;
-}
+bool HTTPRequest::showProxyAuthenticationDialog() { return AuthenticationChallenge(*this, true).showDialog(); }
 
 void HTTPRequest::retryUsingSuppliedCredentials()
 {
@@ -635,121 +677,7 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
         attemptToApplyProxyCredentialsAndResume();
         return;
     }
-    auto fail = [this](int code, const char* text) {
-        cancelLoad();
-        failWithError(code == AuthenticationErrorType ? authenticationError() : makeHTTPRequestError(code, text));
-    };
-    int status = responseStatusCode_;
-    platform::HttpHeaders headers = responseHeaders_.value_or(platform::HttpHeaders());
-
-    if (!requestAuthentication_) {
-        requestAuthentication_ = platform::HttpAuthentication::createFromResponse(status, headers);
-        if (!requestAuthentication_) {
-            fail(
-                InternalErrorWhileApplyingCredentialsType, "Failed to get authentication object from response headers");
-            return;
-        }
-        authenticationScheme_ = requestAuthentication_->method();
-    } else if (requestCredentials_) {
-        // The answer to credentials we sent: the object judges it.
-        requestAuthentication_->updateFromResponse(status, headers);
-    }
-    authenticationRealm_.reset();
-    if (!requestAuthentication_->requiresAccountDomain())
-        authenticationRealm_ = requestAuthentication_->realm();
-
-    Error reason;
-    if (!requestAuthentication_->isValid(&reason)) {
-        requestAuthentication_.reset();
-        if (reason.domain() != platform::kStreamErrorDomainHTTP
-            || (reason.code() != platform::kStreamErrorHTTPAuthenticationBadUserName
-                && reason.code() != platform::kStreamErrorHTTPAuthenticationBadPassword)) {
-            fail(AuthenticationErrorType, nullptr);
-            return;
-        }
-        std::lock_guard<std::recursive_mutex> asking(state().delegateAuthenticationLock);
-        removeAuthenticationCredentialsFromSessionStore(requestCredentials_);
-        requestCredentials_.reset();
-        if (error_ || cancelled_)
-            return;
-        cancelLoad();
-        if (authenticationRetryCount_ >= kMaximumCredentialAttempts) {
-            failWithError(authenticationError());
-            return;
-        }
-        // Anything applied from here on answers the challenge with a fresh object.
-        requestAuthentication_ = platform::HttpAuthentication::createFromResponse(status, headers);
-        if (requestAuthentication_) {
-            if (useSessionPersistence_) {
-                auto entry = findSessionAuthenticationCredentials();
-                if (entry && applyCredentials(entry->credentials)) {
-                    startRequest();
-                    return;
-                }
-            }
-            lastActivityTime_ = -1;
-            // Whoever is asked answers with retryUsingSuppliedCredentials,
-            // which makes a new object from the same challenge.
-            requestAuthentication_.reset();
-            if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
-                // Waiting for an answer, not complete: a cancel must still reach it.
-                complete_ = false;
-                return;
-            }
-        }
-        failWithError(authenticationError());
-        return;
-    }
-
-    cancelLoad();
-
-    if (!requestCredentials_) {
-        if (!requestAuthentication_->requiresUserNameAndPassword()) {
-            // Nothing we could send would change the answer: fail rather than hang.
-            failWithError(authenticationError());
-            return;
-        }
-        std::lock_guard<std::recursive_mutex> asking(state().delegateAuthenticationLock);
-        if (error_ || cancelled_)
-            return;
-        if (useSessionPersistence_) {
-            auto entry = findSessionAuthenticationCredentials();
-            if (entry && applyCredentials(entry->credentials)) {
-                startRequest();
-                return;
-            }
-        }
-        Credentials credentials = findCredentials();
-        if (!credentials) {
-            lastActivityTime_ = -1;
-            if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
-                // The answer makes a new object from the challenge.
-                requestAuthentication_.reset();
-                complete_ = false;
-                return;
-            }
-            failWithError(authenticationError());
-            return;
-        }
-        if (applyCredentials(credentials))
-            startRequest();
-        else
-            failWithError(makeHTTPRequestError(
-                InternalErrorWhileApplyingCredentialsType, "Failed to apply credentials to request"));
-        return;
-    }
-
-    // Challenged again and still valid: NTLM's second round, or a stale Digest nonce.
-    bool ntlmDone = isNTLM(authenticationScheme_) && authenticationRetryCount_ >= 2;
-    if (!ntlmDone && authenticationRetryCount_ < kMaximumCredentialAttempts && applyCredentials(requestCredentials_)) {
-        startRequest();
-        return;
-    }
-    if (ntlmDone || authenticationRetryCount_ >= kMaximumCredentialAttempts)
-        failWithError(authenticationError());
-    else
-        failWithError(
-            makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType, "Failed to apply credentials to request"));
+    AuthenticationChallenge(*this, false).attemptToApplyCredentialsAndResume();
 }
 
 void HTTPRequest::attemptToApplyProxyCredentialsAndResume()
@@ -757,113 +685,121 @@ void HTTPRequest::attemptToApplyProxyCredentialsAndResume()
     HTTP_LOCKED;
     if (error_ || cancelled_)
         return;
-    auto fail = [this](int code, const char* text) {
-        cancelLoad();
-        failWithError(code == AuthenticationErrorType ? authenticationError() : makeHTTPRequestError(code, text));
-    };
-    int status = responseStatusCode_;
-    platform::HttpHeaders headers = responseHeaders_.value_or(platform::HttpHeaders());
+    AuthenticationChallenge(*this, true).attemptToApplyCredentialsAndResume();
+}
 
-    if (!proxyAuthentication_) {
-        proxyAuthentication_ = platform::HttpAuthentication::createFromResponse(status, headers);
-        if (!proxyAuthentication_) {
-            fail(
-                InternalErrorWhileApplyingCredentialsType, "Failed to get authentication object from response headers");
+// Called with the request's lock held, neither failed nor cancelled.
+void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() const
+{
+    int status = request.responseStatusCode_;
+    platform::HttpHeaders headers = request.responseHeaders_.value_or(platform::HttpHeaders());
+
+    if (!authentication) {
+        authentication = platform::HttpAuthentication::createFromResponse(status, headers);
+        if (!authentication) {
+            request.cancelLoad();
+            request.failWithError(makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType,
+                "Failed to get authentication object from response headers"));
             return;
         }
-        proxyAuthenticationScheme_ = proxyAuthentication_->method();
-    } else if (proxyCredentials_) {
-        proxyAuthentication_->updateFromResponse(status, headers);
+        scheme = authentication->method();
+    } else if (credentials) {
+        // The answer to credentials we sent: the object judges it.
+        authentication->updateFromResponse(status, headers);
     }
-    proxyAuthenticationRealm_.reset();
-    if (!proxyAuthentication_->requiresAccountDomain())
-        proxyAuthenticationRealm_ = proxyAuthentication_->realm();
+    realm.reset();
+    if (!authentication->requiresAccountDomain())
+        realm = authentication->realm();
 
     Error reason;
-    if (!proxyAuthentication_->isValid(&reason)) {
-        proxyAuthentication_.reset();
+    if (!authentication->isValid(&reason)) {
+        authentication.reset();
         if (reason.domain() != platform::kStreamErrorDomainHTTP
             || (reason.code() != platform::kStreamErrorHTTPAuthenticationBadUserName
                 && reason.code() != platform::kStreamErrorHTTPAuthenticationBadPassword)) {
-            fail(AuthenticationErrorType, nullptr);
+            request.cancelLoad();
+            request.failWithError(authenticationError());
             return;
         }
         std::lock_guard<std::recursive_mutex> asking(state().delegateAuthenticationLock);
-        removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials_);
-        proxyCredentials_.reset();
-        if (error_ || cancelled_)
+        removeFromSessionStore(credentials);
+        credentials.reset();
+        if (request.error_ || request.cancelled_)
             return;
-        cancelLoad();
-        if (proxyAuthenticationRetryCount_ >= kMaximumCredentialAttempts) {
-            failWithError(authenticationError());
+        request.cancelLoad();
+        if (retryCount >= kMaximumCredentialAttempts) {
+            request.failWithError(authenticationError());
             return;
         }
-        proxyAuthentication_ = platform::HttpAuthentication::createFromResponse(status, headers);
-        if (proxyAuthentication_) {
-            if (useSessionPersistence_) {
-                auto entry = findSessionProxyAuthenticationCredentials();
-                if (entry && applyProxyCredentials(entry->credentials)) {
-                    startRequest();
+        // Anything applied from here on answers the challenge with a fresh object.
+        authentication = platform::HttpAuthentication::createFromResponse(status, headers);
+        if (authentication) {
+            if (request.useSessionPersistence_) {
+                auto entry = findSessionCredentials();
+                if (entry && apply(entry->credentials)) {
+                    request.startRequest();
                     return;
                 }
             }
-            lastActivityTime_ = -1;
-            proxyAuthentication_.reset();
-            // Asked once, and then the request waits for the answer.
-            if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
-                complete_ = false;
+            request.lastActivityTime_ = -1;
+            // Whoever is asked answers with retryUsingSuppliedCredentials,
+            // which makes a new object from the same challenge.
+            authentication.reset();
+            if (willAskDelegate() || showDialog()) {
+                // Waiting for an answer, not complete: a cancel must still reach it.
+                request.complete_ = false;
                 return;
             }
         }
-        failWithError(authenticationError());
+        request.failWithError(authenticationError());
         return;
     }
 
-    cancelLoad();
+    request.cancelLoad();
 
-    if (!proxyCredentials_) {
-        if (!proxyAuthentication_->requiresUserNameAndPassword()) {
-            failWithError(authenticationError());
+    if (!credentials) {
+        if (!authentication->requiresUserNameAndPassword()) {
+            // Nothing we could send would change the answer: fail rather than hang.
+            request.failWithError(authenticationError());
             return;
         }
         std::lock_guard<std::recursive_mutex> asking(state().delegateAuthenticationLock);
-        if (error_ || cancelled_)
+        if (request.error_ || request.cancelled_)
             return;
-        if (useSessionPersistence_) {
-            auto entry = findSessionProxyAuthenticationCredentials();
-            if (entry && applyProxyCredentials(entry->credentials)) {
-                startRequest();
+        if (request.useSessionPersistence_) {
+            auto entry = findSessionCredentials();
+            if (entry && apply(entry->credentials)) {
+                request.startRequest();
                 return;
             }
         }
-        Credentials credentials = findProxyCredentials();
-        if (!credentials) {
-            lastActivityTime_ = -1;
-            if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
-                proxyAuthentication_.reset();
-                complete_ = false;
+        Credentials found = findCredentials();
+        if (!found) {
+            request.lastActivityTime_ = -1;
+            if (willAskDelegate() || showDialog()) {
+                // The answer makes a new object from the challenge.
+                authentication.reset();
+                request.complete_ = false;
                 return;
             }
-            failWithError(authenticationError());
+            request.failWithError(authenticationError());
             return;
         }
-        if (applyProxyCredentials(credentials))
-            startRequest();
+        if (apply(found))
+            request.startRequest();
         else
-            failWithError(makeHTTPRequestError(
-                InternalErrorWhileApplyingCredentialsType, "Failed to apply proxy credentials to request"));
+            request.failWithError(makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType, applyFailureText()));
         return;
     }
 
-    bool ntlmDone = isNTLM(proxyAuthenticationScheme_) && proxyAuthenticationRetryCount_ >= 2;
-    if (!ntlmDone && proxyAuthenticationRetryCount_ < kMaximumCredentialAttempts
-        && applyProxyCredentials(proxyCredentials_)) {
-        startRequest();
+    // Challenged again and still valid: NTLM's second round, or a stale Digest nonce.
+    bool ntlmDone = isNTLM(scheme) && retryCount >= 2;
+    if (!ntlmDone && retryCount < kMaximumCredentialAttempts && apply(credentials)) {
+        request.startRequest();
         return;
     }
-    if (ntlmDone || proxyAuthenticationRetryCount_ >= kMaximumCredentialAttempts)
-        failWithError(authenticationError());
+    if (ntlmDone || retryCount >= kMaximumCredentialAttempts)
+        request.failWithError(authenticationError());
     else
-        failWithError(makeHTTPRequestError(
-            InternalErrorWhileApplyingCredentialsType, "Failed to apply proxy credentials to request"));
+        request.failWithError(makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType, applyFailureText()));
 }
