@@ -1,9 +1,9 @@
 #include "platform/uikit/UITextField.h"
 
 #include "platform/graphics/Context.h"
-#include "platform/os/NotificationCenter.h"
 #include "platform/os/StringUtil.h"
 #include "platform/uikit/Keyboard.h"
+#include "platform/uikit/TextInputSupport.h"
 #include "platform/uikit/UITouch.h"
 
 #include <algorithm>
@@ -152,28 +152,19 @@ std::string UITextField::displayedText() const
 
 double UITextField::keyboardHeight() const
 {
-    double height = inputView_ ? inputView_->frame().height() : platform::Keyboard::kHeight;
-    if (inputAccessoryView_)
-        height += inputAccessoryView_->frame().height();
-    return height;
+    return platform::textinput::keyboardHeight(inputView_.get(), inputAccessoryView_.get());
 }
 
 bool UITextField::becomeFirstResponder()
 {
-    if (isFirstResponder())
-        return true;
-    if (!isEnabled() || !window())
-        return false;
-    if (auto d = delegate(); d && !d->textFieldShouldBeginEditing(this))
-        return false;
-    return UIResponder::becomeFirstResponder();
+    return platform::textinput::becomeFirstResponder(*this, isEnabled(), [this] {
+        return platform::textinput::delegateAgrees(delegate(), &UITextFieldDelegate::textFieldShouldBeginEditing, this);
+    });
 }
 
 bool UITextField::canResignFirstResponder()
 {
-    if (auto d = delegate(); d && !d->textFieldShouldEndEditing(this))
-        return false;
-    return true;
+    return platform::textinput::delegateAgrees(delegate(), &UITextFieldDelegate::textFieldShouldEndEditing, this);
 }
 
 void UITextField::didBecomeFirstResponder()
@@ -183,11 +174,9 @@ void UITextField::didBecomeFirstResponder()
     if (clearsOnBeginEditing_)
         text_.clear();
     setNeedsLayout();
-    if (auto d = delegate())
-        d->textFieldDidBeginEditing(this);
+    platform::textinput::tellDelegate(delegate(), &UITextFieldDelegate::textFieldDidBeginEditing, this);
     sendActionsForControlEvents(UIControlEventEditingDidBegin);
-    platform::NotificationCenter::defaultCenter().post(
-        UITextFieldTextDidBeginEditingNotification, platform::Value(self));
+    platform::textinput::postNotification(UITextFieldTextDidBeginEditingNotification, self);
 }
 
 void UITextField::didResignFirstResponder()
@@ -195,48 +184,32 @@ void UITextField::didResignFirstResponder()
     auto self = sharedView();
     editing_ = false;
     setNeedsLayout();
-    if (auto d = delegate())
-        d->textFieldDidEndEditing(this);
+    platform::textinput::tellDelegate(delegate(), &UITextFieldDelegate::textFieldDidEndEditing, this);
     sendActionsForControlEvents(UIControlEventEditingDidEnd);
-    platform::NotificationCenter::defaultCenter().post(UITextFieldTextDidEndEditingNotification, platform::Value(self));
+    platform::textinput::postNotification(UITextFieldTextDidEndEditingNotification, self);
 }
 
 bool UITextField::applyChange(NSRange range, const std::string& replacement)
 {
-    if (!editing_)
-        return false;
-    std::size_t length = platform::utf16Length(text_);
-    if (range.location > length || range.length > length - range.location)
-        return false;
-    auto self = sharedView();
-    if (auto d = delegate(); d && !d->textFieldShouldChangeCharacters(this, range, replacement))
-        return false;
-    // The delegate may have changed the text itself: take the range against what is there now.
-    length = platform::utf16Length(text_);
-    std::size_t location = std::min(range.location, length);
-    std::size_t count = std::min(range.length, length - location);
-    text_ = platform::utf16Substring(text_, 0, location) + replacement
-        + platform::utf16Substring(text_, location + count, length - location - count);
-    setNeedsDisplay();
-    sendActionsForControlEvents(UIControlEventEditingChanged);
-    platform::NotificationCenter::defaultCenter().post(UITextFieldTextDidChangeNotification, platform::Value(self));
-    return true;
+    return platform::textinput::applyChange(
+        *this, editing_, text_, range, replacement,
+        [&] {
+            return platform::textinput::delegateAgrees(
+                delegate(), &UITextFieldDelegate::textFieldShouldChangeCharacters, this, range, replacement);
+        },
+        [this] { sendActionsForControlEvents(UIControlEventEditingChanged); }, UITextFieldTextDidChangeNotification);
 }
 
 bool UITextField::insertText(const std::string& text)
 {
-    if (text.empty())
-        return false;
-    return applyChange(NSRange { platform::utf16Length(text_), 0 }, text);
+    auto range = platform::textinput::insertionRange(text_, text);
+    return range && applyChange(*range, text);
 }
 
 bool UITextField::deleteBackward()
 {
-    auto characters = platform::composedCharacters(text_);
-    if (characters.empty())
-        return false;
-    auto& last = characters.back();
-    return applyChange(NSRange { last.utf16Offset, last.utf16Length }, "");
+    auto range = platform::textinput::lastCharacterRange(text_);
+    return range && applyChange(*range, "");
 }
 
 bool UITextField::replaceCharacters(NSRange range, const std::string& replacement)
@@ -246,7 +219,7 @@ bool UITextField::replaceCharacters(NSRange range, const std::string& replacemen
 
 bool UITextField::clearText()
 {
-    if (auto d = delegate(); d && !d->textFieldShouldClear(this))
+    if (!platform::textinput::delegateAgrees(delegate(), &UITextFieldDelegate::textFieldShouldClear, this))
         return false;
     if (text_.empty())
         return true;
@@ -254,7 +227,7 @@ bool UITextField::clearText()
     text_.clear();
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventEditingChanged);
-    platform::NotificationCenter::defaultCenter().post(UITextFieldTextDidChangeNotification, platform::Value(self));
+    platform::textinput::postNotification(UITextFieldTextDidChangeNotification, self);
     return true;
 }
 
@@ -263,7 +236,7 @@ bool UITextField::pressReturnKey()
     if (!editing_)
         return false;
     auto self = sharedView();
-    if (auto d = delegate(); d && !d->textFieldShouldReturn(this))
+    if (!platform::textinput::delegateAgrees(delegate(), &UITextFieldDelegate::textFieldShouldReturn, this))
         return false;
     bool listened = numberOfActions(UIControlEventEditingDidEndOnExit) > 0;
     sendActionsForControlEvents(UIControlEventEditingDidEndOnExit);

@@ -1,9 +1,8 @@
 #include "platform/uikit/UITextView.h"
 
 #include "platform/graphics/Context.h"
-#include "platform/os/NotificationCenter.h"
-#include "platform/os/StringUtil.h"
 #include "platform/uikit/Keyboard.h"
+#include "platform/uikit/TextInputSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,84 +73,59 @@ void UITextView::setContentOffset(platform::Point offset)
 
 double UITextView::keyboardHeight() const
 {
-    double height = platform::Keyboard::kHeight;
-    if (inputAccessoryView_)
-        height += inputAccessoryView_->frame().height();
-    return height;
+    return platform::textinput::keyboardHeight(nullptr, inputAccessoryView_.get());
 }
 
 bool UITextView::becomeFirstResponder()
 {
-    if (isFirstResponder())
-        return true;
-    if (!editable_ || !window())
-        return false;
-    if (auto d = delegate(); d && !d->textViewShouldBeginEditing(this))
-        return false;
-    return UIResponder::becomeFirstResponder();
+    return platform::textinput::becomeFirstResponder(*this, editable_, [this] {
+        return platform::textinput::delegateAgrees(delegate(), &UITextViewDelegate::textViewShouldBeginEditing, this);
+    });
 }
 
 bool UITextView::canResignFirstResponder()
 {
-    if (auto d = delegate(); d && !d->textViewShouldEndEditing(this))
-        return false;
-    return true;
+    return platform::textinput::delegateAgrees(delegate(), &UITextViewDelegate::textViewShouldEndEditing, this);
 }
 
 void UITextView::didBecomeFirstResponder()
 {
     auto self = sharedView();
     editing_ = true;
-    if (auto d = delegate())
-        d->textViewDidBeginEditing(this);
-    platform::NotificationCenter::defaultCenter().post(
-        UITextViewTextDidBeginEditingNotification, platform::Value(self));
+    platform::textinput::tellDelegate(delegate(), &UITextViewDelegate::textViewDidBeginEditing, this);
+    platform::textinput::postNotification(UITextViewTextDidBeginEditingNotification, self);
 }
 
 void UITextView::didResignFirstResponder()
 {
     auto self = sharedView();
     editing_ = false;
-    if (auto d = delegate())
-        d->textViewDidEndEditing(this);
-    platform::NotificationCenter::defaultCenter().post(UITextViewTextDidEndEditingNotification, platform::Value(self));
+    platform::textinput::tellDelegate(delegate(), &UITextViewDelegate::textViewDidEndEditing, this);
+    platform::textinput::postNotification(UITextViewTextDidEndEditingNotification, self);
 }
 
 bool UITextView::applyChange(NSRange range, const std::string& replacement)
 {
-    if (!editing_)
-        return false;
-    std::size_t length = platform::utf16Length(text_);
-    if (range.location > length || range.length > length - range.location)
-        return false;
-    auto self = sharedView();
-    if (auto d = delegate(); d && !d->textViewShouldChangeText(this, range, replacement))
-        return false;
-    length = platform::utf16Length(text_);
-    std::size_t location = std::min(range.location, length);
-    std::size_t count = std::min(range.length, length - location);
-    text_ = platform::utf16Substring(text_, 0, location) + replacement
-        + platform::utf16Substring(text_, location + count, length - location - count);
-    setNeedsDisplay();
-    if (auto d = delegate())
-        d->textViewDidChange(this);
-    platform::NotificationCenter::defaultCenter().post(UITextViewTextDidChangeNotification, platform::Value(self));
-    return true;
+    return platform::textinput::applyChange(
+        *this, editing_, text_, range, replacement,
+        [&] {
+            return platform::textinput::delegateAgrees(
+                delegate(), &UITextViewDelegate::textViewShouldChangeText, this, range, replacement);
+        },
+        [this] { platform::textinput::tellDelegate(delegate(), &UITextViewDelegate::textViewDidChange, this); },
+        UITextViewTextDidChangeNotification);
 }
 
 bool UITextView::insertText(const std::string& text)
 {
-    if (text.empty())
-        return false;
-    return applyChange(NSRange { platform::utf16Length(text_), 0 }, text);
+    auto range = platform::textinput::insertionRange(text_, text);
+    return range && applyChange(*range, text);
 }
 
 bool UITextView::deleteBackward()
 {
-    auto characters = platform::composedCharacters(text_);
-    if (characters.empty())
-        return false;
-    return applyChange(NSRange { characters.back().utf16Offset, characters.back().utf16Length }, "");
+    auto range = platform::textinput::lastCharacterRange(text_);
+    return range && applyChange(*range, "");
 }
 
 bool UITextView::replaceCharacters(NSRange range, const std::string& replacement)
