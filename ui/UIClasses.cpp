@@ -4,7 +4,9 @@ namespace ui {
 
 void registerUIClasses()
 {
-    // Toolkit views (overlay, tables, cells, grid, pickers, buttons, small views).
+    // Overlay, buttons, stars, small views.
+
+    // Refresh tables, cells, grid, picker field.
 
     // Remote images and the photo browser.
 }
