@@ -1,5 +1,7 @@
 #include "core/store/BaseFactory.h"
 
+#include "core/session/MyAccountInfo.h"
+#include "core/util/ORBHelper.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/Log.h"
 
@@ -177,6 +179,23 @@ bool BaseFactory::vacuum()
     close();
     return ok;
 }
+
+int BaseFactory::currentAccountUid()
+{
+    auto account = MyAccountInfo::currentAccount();
+    return account ? account->uid : 0;
+}
+
+std::string BaseFactory::timeText(platform::Date date) { return ORBHelper::stringFromDate(date, 0); }
+
+std::optional<platform::Date> BaseFactory::timeFromText(const std::optional<std::string>& text)
+{
+    if (!text)
+        return std::nullopt;
+    return ORBHelper::dateFromString(*text, 0);
+}
+
+int BaseFactory::changes() const { return database_ ? sqlite3_changes(database_) : 0; }
 
 void BaseFactory::printError(int line) const
 {

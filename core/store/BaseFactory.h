@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/os/Value.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -86,8 +88,18 @@ public:
     // connection on another thread never makes a store fail at once or hang.
     static constexpr int kBusyTimeoutMilliseconds = 5000;
 
+    // The uid of the signed-in account, looked up afresh by each operation of
+    // the account-scoped stores; 0 when nobody is signed in.
+    static int currentAccountUid();
+    // Times are kept as "yyyy-MM-dd HH:mm:ss" in the device's zone, so that
+    // the order of the texts is the order of the times.
+    static std::string timeText(platform::Date date);
+    static std::optional<platform::Date> timeFromText(const std::optional<std::string>& text);
+
 protected:
     sqlite3* database() const { return database_; }
+    // Rows changed by the last statement of the open connection.
+    int changes() const;
 
     // Logs "line %i,%i#%s\n" with the connection's last error.
     void printError(int line) const;

@@ -1,0 +1,400 @@
+#include "core/store/ContactsFactory.h"
+
+#include <sqlite3.h>
+
+#include <set>
+#include <utility>
+
+namespace core {
+
+namespace {
+
+    // Numbers that tell which step failed in "line %i,%i#%s\n".
+    enum StepLine : int {
+        kLineDrop = 301,
+        kLineCreate = 302,
+        kLineDeleteContacts = 303,
+        kLineDeleteGroups = 304,
+        kLineDeleteGroupContacts = 305,
+        kLineContactPrepare = 306,
+        kLineContactStep = 307,
+        kLineRecount = 308,
+        kLineOrphans = 309,
+        kLineGroupPrepare = 310,
+        kLineGroupStep = 311,
+        kLineGroupsSelect = 312,
+        kLineContactsSelect = 313,
+        kLineSearch = 314,
+        kLineContactSelect = 315,
+    };
+
+    constexpr const char* kDropContacts = "DROP TABLE IF EXISTS `tb_contact`;";
+    constexpr const char* kDropGroups = "DROP TABLE IF EXISTS `tb_contact_group`;";
+
+    constexpr const char* kCreateContacts
+        = "CREATE TABLE IF NOT EXISTS `tb_contact` (    `uid` integer NOT NULL,    `group_uid` text(10,0) NOT NULL,    "
+          "`account_uid` integer NOT NULL,    `name` text(10,0) NOT NULL,    `first_c` text(1,0) NOT NULL,    "
+          "`pinyin` text(32,0) NOT NULL,    `remarks` text(20,0),    `thumb_avatar` text(128,0) NOT NULL,    "
+          "`avatar` text(128,0) NOT NULL,    `phone` text(20,0),    `type` integer NOT NULL,    `is_customer` "
+          "integer DEFAULT 0 NOT NULL,    `ctd_url` text(128,0) DEFAULT NULL,    "
+          "PRIMARY KEY(`uid`,`group_uid`,`account_uid`)    );";
+
+    constexpr const char* kCreateGroups
+        = "CREATE TABLE IF NOT EXISTS `tb_contact_group` (    `uid` text(10,0) NOT NULL,    `account_uid` integer NOT "
+          "NULL,    `name` text(10,0) NOT NULL,    `type` integer NOT NULL,    `total_count` integer NOT NULL DEFAULT "
+          "0,    PRIMARY KEY(`uid`,`account_uid`)    );";
+
+    // Every group's count is what is stored under it, whichever of the two
+    // writes of a download came first.
+    constexpr const char* kRecountGroups
+        = "UPDATE `tb_contact_group` SET `total_count`=(SELECT COUNT(*) FROM `tb_contact` AS c "
+          "WHERE c.`group_uid`=`tb_contact_group`.`uid` AND c.`account_uid`=`tb_contact_group`.`account_uid`) "
+          "WHERE `account_uid`=?;";
+
+    // The group is joined on the account too: two accounts of one phone may
+    // well be given the same group id.
+    constexpr const char* kContactColumns
+        = "SELECT c.`uid`,c.`group_uid`,g.`name` AS `group_name`,c.`name`,c.`first_c`,c.`pinyin`,c.`remarks`,"
+          "c.`thumb_avatar`,c.`avatar`,c.`phone`,c.`ctd_url`,c.`type`,c.`is_customer`     "
+          "FROM `tb_contact` AS c INNER JOIN `tb_contact_group` AS g "
+          "ON c.`group_uid`=g.`uid` AND c.`account_uid`=g.`account_uid` ";
+
+    std::optional<std::string> textOrNull(const std::string& text)
+    {
+        if (text.empty())
+            return std::nullopt;
+        return text;
+    }
+
+    std::shared_ptr<ContactInfo> contactFromRow(const StoreStatement& row)
+    {
+        auto contact = std::make_shared<ContactInfo>();
+        contact->uid = row.columnInt(0);
+        contact->groupUid = row.columnText(1).value_or(std::string());
+        contact->groupName = row.columnText(2).value_or(std::string());
+        contact->name = row.columnText(3).value_or(std::string());
+        contact->firstC = row.columnText(4).value_or(std::string());
+        contact->pinyin = row.columnText(5).value_or(std::string());
+        contact->remarks = row.columnText(6).value_or(std::string());
+        contact->thumbAvatar = row.columnText(7).value_or(std::string());
+        contact->avatar = row.columnText(8).value_or(std::string());
+        contact->phone = row.columnText(9).value_or(std::string());
+        contact->ctdUrl = row.columnText(10).value_or(std::string());
+        contact->type = row.columnInt(11);
+        contact->isCustomer = row.columnInt(12) == 1;
+        return contact;
+    }
+
+    void replaceAll(std::string& text, std::string_view from, std::string_view to)
+    {
+        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+    }
+
+} // namespace
+
+ContactsFactory::ContactsFactory()
+{
+    checkVersion(kVersionKey, kVersion, { kDropContacts, kDropGroups }, { kCreateContacts, kCreateGroups });
+}
+
+bool ContactsFactory::initContactsDB()
+{
+    if (!open())
+        return false;
+    bool ok = true;
+    for (const char* sql : { kDropContacts, kDropGroups })
+        ok = exec(sql, kLineDrop) && ok;
+    for (const char* sql : { kCreateContacts, kCreateGroups })
+        ok = exec(sql, kLineCreate) && ok;
+    if (ok)
+        setInfo(kVersionKey, kVersion);
+    ok = ok && getInfo(kVersionKey) == kVersion;
+    close();
+    return ok;
+}
+
+bool ContactsFactory::deleteCurrentAccountContacts()
+{
+    const int account = currentAccountUid();
+    return writeInTransaction([&] {
+        StoreStatement contacts = prepare("DELETE FROM `tb_contact` WHERE `account_uid`=?;", kLineDeleteContacts);
+        if (!contacts || !contacts.bindInt(1, account) || !contacts.run()) {
+            printError(kLineDeleteContacts);
+            return false;
+        }
+        StoreStatement groups = prepare("DELETE FROM `tb_contact_group` WHERE `account_uid`=?;", kLineDeleteGroups);
+        if (!groups || !groups.bindInt(1, account) || !groups.run()) {
+            printError(kLineDeleteGroups);
+            return false;
+        }
+        return true;
+    });
+}
+
+bool ContactsFactory::setContacts(const ContactList& contacts, const std::string& groupUid)
+{
+    const int account = currentAccountUid();
+    return writeInTransaction([&] {
+        StoreStatement clear
+            = prepare("DELETE FROM `tb_contact` WHERE `group_uid`=? AND `account_uid`=?;", kLineDeleteGroupContacts);
+        if (!clear || !clear.bindText(1, groupUid) || !clear.bindInt(2, account) || !clear.run()) {
+            printError(kLineDeleteGroupContacts);
+            return false;
+        }
+        StoreStatement insert = prepare(
+            "REPLACE INTO `tb_contact`(`uid`,`group_uid`,`account_uid`,`name`,`first_c`,`pinyin`,`remarks`,"
+            "`thumb_avatar`,`avatar`,`phone`,`type`,`is_customer`,`ctd_url`) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?);",
+            kLineContactPrepare);
+        if (!insert)
+            return false;
+        for (const auto& contact : contacts) {
+            if (!contact)
+                continue;
+            ContactInfo spelled;
+            spelled.name = contact->name;
+            if (contact->pinyin.empty() || contact->firstC.empty())
+                spelled.updatePinyin();
+            insert.bindInt(1, contact->uid);
+            insert.bindText(2, contact->groupUid.empty() ? groupUid : contact->groupUid);
+            insert.bindInt(3, account);
+            insert.bindText(4, contact->name);
+            insert.bindText(5, contact->firstC.empty() ? spelled.firstC : contact->firstC);
+            insert.bindText(6, contact->pinyin.empty() ? spelled.pinyin : contact->pinyin);
+            insert.bindText(7, textOrNull(contact->remarks));
+            insert.bindText(8, contact->thumbAvatar);
+            insert.bindText(9, contact->avatar);
+            insert.bindText(10, textOrNull(contact->phone));
+            insert.bindInt(11, contact->type);
+            insert.bindInt(12, contact->isCustomer ? 1 : 0);
+            insert.bindText(13, textOrNull(contact->ctdUrl));
+            if (!insert.run()) {
+                printError(kLineContactStep);
+                return false;
+            }
+            insert.reset();
+        }
+        StoreStatement recount = prepare(kRecountGroups, kLineRecount);
+        if (!recount || !recount.bindInt(1, account) || !recount.run()) {
+            printError(kLineRecount);
+            return false;
+        }
+        return true;
+    });
+}
+
+bool ContactsFactory::setGroups(const GroupList& groups)
+{
+    const int account = currentAccountUid();
+    std::vector<std::string> kept;
+    for (const auto& group : groups) {
+        if (group)
+            kept.push_back(group->uid);
+    }
+    return writeInTransaction([&] {
+        StoreStatement clear = prepare("DELETE FROM `tb_contact_group` WHERE `account_uid`=?;", kLineDeleteGroups);
+        if (!clear || !clear.bindInt(1, account) || !clear.run()) {
+            printError(kLineDeleteGroups);
+            return false;
+        }
+        std::string orphans = "DELETE FROM `tb_contact` WHERE `account_uid`=?";
+        if (!kept.empty()) {
+            orphans += " AND `group_uid` NOT IN (";
+            for (std::size_t i = 0; i < kept.size(); ++i)
+                orphans += i == 0 ? "?" : ",?";
+            orphans += ")";
+        }
+        orphans += ";";
+        StoreStatement removeOrphans = prepare(orphans, kLineOrphans);
+        if (!removeOrphans || !removeOrphans.bindInt(1, account))
+            return false;
+        for (std::size_t i = 0; i < kept.size(); ++i)
+            removeOrphans.bindText(static_cast<int>(i) + 2, kept[i]);
+        if (!removeOrphans.run()) {
+            printError(kLineOrphans);
+            return false;
+        }
+        // A group listed twice is stored once, with the later entry.
+        StoreStatement insert
+            = prepare("INSERT OR REPLACE INTO `tb_contact_group`(`uid`,`account_uid`,`name`,`type`) VALUES(?,?,?,?);",
+                kLineGroupPrepare);
+        if (!insert)
+            return false;
+        for (const auto& group : groups) {
+            if (!group)
+                continue;
+            insert.bindText(1, group->uid);
+            insert.bindInt(2, account);
+            insert.bindText(3, group->name);
+            insert.bindInt(4, group->type);
+            if (!insert.run()) {
+                printError(kLineGroupStep);
+                return false;
+            }
+            insert.reset();
+        }
+        StoreStatement recount = prepare(kRecountGroups, kLineRecount);
+        if (!recount || !recount.bindInt(1, account) || !recount.run()) {
+            printError(kLineRecount);
+            return false;
+        }
+        return true;
+    });
+}
+
+std::optional<GroupList> ContactsFactory::getGroups() { return readGroups(std::nullopt); }
+
+std::optional<GroupList> ContactsFactory::getGroups(int type) { return readGroups(type); }
+
+std::optional<GroupList> ContactsFactory::readGroups(const std::optional<int>& type)
+{
+    const int account = currentAccountUid();
+    if (!open())
+        return std::nullopt;
+    std::optional<GroupList> list;
+    {
+        std::string sql = "SELECT `uid`,`name`,`type`,`total_count` FROM `tb_contact_group` WHERE `account_uid`=?";
+        sql += type ? " AND `type`=?;" : ";";
+        StoreStatement select = prepare(sql, kLineGroupsSelect);
+        if (select && select.bindInt(1, account) && (!type || select.bindInt(2, *type))) {
+            list.emplace();
+            int rc;
+            while ((rc = select.step()) == SQLITE_ROW) {
+                auto group = std::make_shared<GroupInfo>();
+                group->uid = select.columnText(0).value_or(std::string());
+                group->name = select.columnText(1).value_or(std::string());
+                group->type = select.columnInt(2);
+                group->totalCount = select.columnInt(3);
+                list->push_back(std::move(group));
+            }
+            if (rc != SQLITE_DONE) {
+                printError(kLineGroupsSelect);
+                list.reset();
+            }
+        }
+    }
+    close();
+    return list;
+}
+
+std::optional<ContactList> ContactsFactory::getContactsWithGroup(const std::string& groupUid)
+{
+    return readContactsWithGroup(groupUid, std::nullopt);
+}
+
+std::optional<ContactList> ContactsFactory::getContactsWithGroup(const std::string& groupUid, int type)
+{
+    return readContactsWithGroup(groupUid, type);
+}
+
+std::optional<ContactList> ContactsFactory::readContactsWithGroup(
+    const std::string& groupUid, const std::optional<int>& type)
+{
+    const int account = currentAccountUid();
+    if (!open())
+        return std::nullopt;
+    std::optional<ContactList> list;
+    {
+        std::string sql = kContactColumns;
+        sql += "WHERE c.`account_uid`=? AND c.`group_uid`=?";
+        sql += type ? " AND c.`type`=?" : "";
+        sql += " GROUP BY c.`uid`;";
+        StoreStatement select = prepare(sql, kLineContactsSelect);
+        if (select && select.bindInt(1, account) && select.bindText(2, groupUid)
+            && (!type || select.bindInt(3, *type))) {
+            list.emplace();
+            int rc;
+            while ((rc = select.step()) == SQLITE_ROW)
+                list->push_back(contactFromRow(select));
+            if (rc != SQLITE_DONE) {
+                printError(kLineContactsSelect);
+                list.reset();
+            }
+        }
+    }
+    close();
+    return list;
+}
+
+std::string ContactsFactory::keywordPattern(const std::string& keyword)
+{
+    std::string text;
+    for (char c : keyword) {
+        if (c == '%' || c == '_' || c == '\\')
+            text += '\\';
+        text += c;
+    }
+    replaceAll(text, "\xE2\x80\x86", "%"); // U+2006, the six-per-em space
+    replaceAll(text, " ", "%");
+    return "%" + text + "%";
+}
+
+std::optional<ContactList> ContactsFactory::getContactsWithKeyword(const std::string& keyword)
+{
+    return readContactsWithKeyword(keyword, std::nullopt);
+}
+
+std::optional<ContactList> ContactsFactory::getContactsWithKeyword(const std::string& keyword, int type)
+{
+    return readContactsWithKeyword(keyword, type);
+}
+
+std::optional<ContactList> ContactsFactory::readContactsWithKeyword(
+    const std::string& keyword, const std::optional<int>& type)
+{
+    const int account = currentAccountUid();
+    if (!open())
+        return std::nullopt;
+    std::optional<ContactList> list;
+    {
+        std::string sql = kContactColumns;
+        sql += "WHERE (c.`name` LIKE ?1 ESCAPE '\\' OR c.`remarks` LIKE ?1 ESCAPE '\\' OR c.`pinyin` LIKE ?1 ESCAPE "
+               "'\\' OR c.`phone` LIKE ?1 ESCAPE '\\') AND c.`account_uid`=?2";
+        sql += type ? " AND c.`type`=?3" : "";
+        sql += " ORDER BY c.`pinyin`;";
+        StoreStatement select = prepare(sql, kLineSearch);
+        if (select && select.bindText(1, keywordPattern(keyword)) && select.bindInt(2, account)
+            && (!type || select.bindInt(3, *type))) {
+            list.emplace();
+            // A person sits in as many groups as the school put them in, and
+            // is listed once.
+            std::set<std::pair<int, int>> seen;
+            int rc;
+            while ((rc = select.step()) == SQLITE_ROW) {
+                auto contact = contactFromRow(select);
+                if (seen.emplace(contact->uid, contact->type).second)
+                    list->push_back(std::move(contact));
+            }
+            if (rc != SQLITE_DONE) {
+                printError(kLineSearch);
+                list.reset();
+            }
+        }
+    }
+    close();
+    return list;
+}
+
+void ContactsFactory::getContact(ContactInfo& contact)
+{
+    const int account = currentAccountUid();
+    if (!open())
+        return;
+    {
+        StoreStatement select = prepare("SELECT `group_uid`,`remarks`,`phone`,`ctd_url`,`type`,`is_customer`     "
+                                        "FROM `tb_contact` WHERE `account_uid`=? AND `uid`=? AND `type`=?;",
+            kLineContactSelect);
+        if (select && select.bindInt(1, account) && select.bindInt(2, contact.uid) && select.bindInt(3, contact.type)
+            && select.next()) {
+            contact.groupUid = select.columnText(0).value_or(std::string());
+            contact.remarks = select.columnText(1).value_or(std::string());
+            contact.phone = select.columnText(2).value_or(std::string());
+            contact.ctdUrl = select.columnText(3).value_or(std::string());
+            contact.type = select.columnInt(4);
+            contact.isCustomer = select.columnInt(5) == 1;
+        }
+    }
+    close();
+}
+
+} // namespace core

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/model/ContactInfo.h"
+#include "core/model/GroupInfo.h"
+#include "core/store/BaseFactory.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace core {
+
+using ContactList = std::vector<std::shared_ptr<ContactInfo>>;
+using GroupList = std::vector<std::shared_ptr<GroupInfo>>;
+
+// The signed-in account's school address book in the local database file:
+// its groups and one row per person and group. Every row belongs to the
+// account signed in at the time of the call. Writes are all or nothing.
+class ContactsFactory final : public BaseFactory {
+public:
+    static constexpr const char* kVersionKey = "contacts_version";
+    static constexpr const char* kVersion = "1.2.0";
+
+    // Rewrites the file and brings the contact tables to the current version.
+    ContactsFactory();
+
+    // Drops and re-creates both tables; the version key is written only when
+    // all four statements succeeded.
+    bool initContactsDB();
+
+    // Every contact and group of the account.
+    bool deleteCurrentAccountContacts();
+    // Replaces the account's contacts of one group and stores the group's new
+    // count. A contact without a group of its own is stored under this one,
+    // and one without pinyin gets it from its name.
+    bool setContacts(const ContactList& contacts, const std::string& groupUid);
+    // Replaces the account's groups, deletes its contacts that belong to none
+    // of them, and counts each group's stored contacts, so the order of the
+    // two writes of a download does not matter.
+    bool setGroups(const GroupList& groups);
+
+    // Nothing when the file cannot be opened or the query fails.
+    std::optional<GroupList> getGroups();
+    std::optional<GroupList> getGroups(int type);
+    std::optional<ContactList> getContactsWithGroup(const std::string& groupUid);
+    std::optional<ContactList> getContactsWithGroup(const std::string& groupUid, int type);
+    // Contacts whose name, remarks, pinyin or phone hold the text; a blank in
+    // the text stands for anything, so "zhang san" finds ZHANGXIAOSAN. Each
+    // person is listed once, in pinyin order; no match is an empty list.
+    std::optional<ContactList> getContactsWithKeyword(const std::string& keyword);
+    std::optional<ContactList> getContactsWithKeyword(const std::string& keyword, int type);
+    // Fills the contact from its stored row (matched on uid and type); leaves
+    // it as it is when there is none.
+    void getContact(ContactInfo& contact);
+
+    // The LIKE pattern of a search text ("\" escapes the wildcards typed).
+    static std::string keywordPattern(const std::string& keyword);
+
+private:
+    std::optional<GroupList> readGroups(const std::optional<int>& type);
+    std::optional<ContactList> readContactsWithGroup(const std::string& groupUid, const std::optional<int>& type);
+    std::optional<ContactList> readContactsWithKeyword(const std::string& keyword, const std::optional<int>& type);
+};
+
+} // namespace core
