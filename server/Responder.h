@@ -37,7 +37,8 @@ struct Reply {
 };
 
 // Answers the client's commands, queries, uploads and file fetches from the
-// demo school. Every answer is built under the data lock; nothing here
+// demo school, through one route table (Responder.cpp) and handlers grouped
+// one file per module. Every answer is built under the data lock; nothing here
 // throws or aborts on a bad request, which gets an error envelope instead.
 class Responder final {
 public:
@@ -51,8 +52,6 @@ public:
     static const std::vector<std::string>& queryRoutes();
 
 private:
-    class Context;
-
     SchoolData& data_;
     std::string uploadDirectory_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,21 @@ std::string amrSilence(int seconds);
 // A minimal MP4 file header for the video addresses (the client's player
 // models playback; it does not decode).
 std::string mp4Placeholder();
+
+// A file of the demo photo folder ("mobile2/pull/static/photos/<name>"), which the image
+// loaders and the photo browser are tried against:
+//   "photo-<W>x<H>.jpg" / ".png"      a landscape picture of that pixel size
+//   "progressive-<W>x<H>.jpg"         the same, written as a progressive JPEG
+//   "large-progressive.jpg"           a 2400 x 1800 progressive JPEG
+//   "not-an-image.jpg"                an HTML page answered with 200
+//   "missing.jpg"                     404
+// A name may carry "@2x" before its extension ("photo-64x64@2x.png"). Sizes
+// run from 1 to 4000 pixels a side. Pictures are drawn once per name and kept.
+struct MediaFile {
+    int status = 200;
+    std::string contentType;
+    std::string body;
+};
+std::optional<MediaFile> photoMedia(std::string_view name);
 
 } // namespace server

@@ -2,6 +2,7 @@
 
 #include "core/network/ORBReplyParser.h"
 #include "core/network/ORBRequestBuilder.h"
+#include "core/network/ORBRequestTable.h"
 #include "core/session/MyAccountInfo.h"
 #include "foundation/http/FormDataRequest.h"
 #include "platform/os/Log.h"
@@ -45,6 +46,11 @@ void ORBNetworkHelper::postNetworkRequestWithType(
     if (!url) {
         platform::log("error msg:bad server address %s\n", command.address.c_str());
         failLater(std::move(failBlock), kConnectionFailedText);
+        return;
+    }
+    if (ORBRequestBuilder::hasUnsendablePassword(command.body)) {
+        platform::log("error msg:a password field is not valid UTF-8\n");
+        failLater(std::move(failBlock), kUnsendablePasswordText);
         return;
     }
     platform::Error error;
@@ -96,7 +102,8 @@ void ORBNetworkHelper::networkRequestWithType(int type, const platform::Url& req
     request->setRequestMethod(requestMethod);
     request->setTimeOutSeconds(timeOutSeconds());
     request->setDefaultResponseEncoding(platform::kUTF8StringEncoding);
-    if (type == 54)
+    const ORBRequestRow* row = ORBRequestTable::rowForType(type);
+    if (row && row->compressedReply)
         request->setAllowCompressedResponse(true);
 
     // The blocks live inside the request, so they hold it weakly; the engine

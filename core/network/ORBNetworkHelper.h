@@ -32,6 +32,9 @@ public:
     // Parameters that cannot be written as JSON, or a type the operation
     // cannot send.
     static constexpr const char* kBadRequestText = "数据错误";
+    // A password whose bytes are not valid UTF-8 cannot be written as JSON
+    // text; the user must hear that it is the password, not "数据错误".
+    static constexpr const char* kUnsendablePasswordText = "密码中含有无法发送的字符，请重新输入";
 
     static ORBNetworkHelper& sharedORBNetworkHelper();
 

@@ -11,14 +11,18 @@
 #include "core/model/SuggestCommentInfo.h"
 #include "core/model/WeiboData.h"
 #include "core/model/WeiboReplyData.h"
+#include "core/network/ORBRequestTable.h"
 #include "core/store/MagazineAd.h"
 #include "core/store/ORBDBHelper.h"
 #include "core/util/ORBHelper.h"
 #include "foundation/http/DataDecompressor.h"
 #include "platform/os/Log.h"
 #include "platform/os/PlatformJson.h"
+#include "platform/os/StringUtil.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <set>
 
 namespace core {
@@ -46,6 +50,42 @@ namespace {
     }
 
     Value textOrNull(const Value& value) { return value.isString() ? value : Value(); }
+
+    // On the phone true and false are the numbers 1 and 0, and the screens
+    // and models read them so ("resultState": true is a success, an id given
+    // as true is 1). The reply is brought to that model once, right after
+    // parsing, so every reader below sees numbers.
+    void booleansAsNumbers(Value& value)
+    {
+        if (const bool* flag = value.asBool()) {
+            value = Value(*flag ? 1 : 0);
+        } else if (Array* list = value.asArray()) {
+            for (Value& element : *list)
+                booleansAsNumbers(element);
+        } else if (Dictionary* dictionary = value.asDictionary()) {
+            for (auto& entry : *dictionary)
+                booleansAsNumbers(entry.second);
+        }
+    }
+
+    // The value a "sort" key stands for: numbers compare as numbers (1.2
+    // before 1.7) and so do texts that hold one number; anything else counts
+    // as 0, so a stray value never makes the order undefined.
+    double sortValueOf(const Value& value)
+    {
+        if (value.isNumber())
+            return value.doubleValue();
+        if (const std::string* text = value.asString()) {
+            std::string trimmed = platform::trimWhitespaceAndNewlines(*text);
+            if (trimmed.empty())
+                return 0;
+            char* end = nullptr;
+            double number = std::strtod(trimmed.c_str(), &end);
+            bool whole = end && *end == '\0';
+            return whole && std::isfinite(number) ? number : 0;
+        }
+        return 0;
+    }
 
 } // namespace
 
@@ -140,10 +180,13 @@ void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sent
         parsed = platform::PlatformJson::read(std::string_view(*repaired));
     else
         parsed = platform::PlatformJson::read(responseData);
+    if (parsed)
+        booleansAsNumbers(*parsed);
     platform::log("response data:%s\n", describe(parsed).c_str());
 
+    const ORBRequestRow* row = ORBRequestTable::rowForType(type);
     if (!parsed || !parsed->isDictionary()) {
-        if (type != 54) {
+        if (!row || !row->compressedReply) {
             failWith(kReplyNotAnObjectText);
             return;
         }
@@ -159,6 +202,7 @@ void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sent
             failWith(kAddressBookParseFailedText);
             return;
         }
+        booleansAsNumbers(*book);
         if (success)
             success(*book);
         return;
@@ -167,7 +211,7 @@ void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sent
     const Value& reply = *parsed;
     if (integerOf(reply["resultState"]) != 1) {
         // The call screen reads the refusal from the reply itself.
-        if ((type == 47 || type == 48) && success) {
+        if (row && row->refusalIsResult && success) {
             success(reply);
             return;
         }
@@ -184,85 +228,63 @@ void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sent
 
 Value ORBReplyParser::resultForType(int type, const Value& reply, const std::optional<Bytes>& sentBody)
 {
+    const ORBRequestRow* row = ORBRequestTable::rowForType(type);
+    if (!row)
+        return Value();
     const Value& items = reply["items"];
-    switch (type) {
-    case 0:
-    case 1:
-    case 4:
-    case 6:
-    case 10:
-    case 35:
-    case 36:
-    case 37:
-    case 38:
-    case 39:
-    case 40:
-    case 41:
-    case 42:
-    case 43:
-    case 45:
-    case 46:
-    case 47:
-    case 48:
-    case 53:
+    switch (row->reply) {
+    case ORBReplyShape::Nothing:
+        return Value();
+    case ORBReplyShape::WholeReply:
         return reply;
-    case 5:
-    case 15:
-    case 16:
-    case 18:
-    case 19:
-    case 20:
-    case 28:
-    case 32:
+    case ORBReplyShape::Message:
         return textOrNull(reply["resultMsg"]);
-    case 11:
+    case ORBReplyShape::DownUrl:
         return textOrNull(reply["downUrl"]);
-    case 17:
+    case ORBReplyShape::Subjects:
         return reply::modelsOf(items, SubjectInfo::subjectWithObj);
-    case 24:
+    case ORBReplyShape::ActiveTypes:
         return reply::modelsOf(items, ClassInfo::activeTypeWithObj);
-    case 25:
+    case ORBReplyShape::Classes:
         return reply::modelsOf(items, ClassInfo::classWithObj);
-    case 26: {
-        // Sorted by the integer value of "sort", whatever kind the server
+    case ORBReplyShape::SuggestedComments: {
+        // Sorted by the numeric value of "sort", whatever kind the server
         // wrote it in; rows of equal value keep the server's order.
-        std::vector<std::pair<int, Value>> rows;
-        reply::forEachObject(items, [&](const Value& row) { rows.emplace_back(integerOf(row["sort"]), row); });
+        std::vector<std::pair<double, Value>> rows;
+        reply::forEachObject(items, [&](const Value& item) { rows.emplace_back(sortValueOf(item["sort"]), item); });
         std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         Array models;
-        for (const auto& row : rows) {
-            if (auto model = SuggestCommentInfo::suggestCommentWithObj(row.second))
+        for (const auto& sorted : rows) {
+            if (auto model = SuggestCommentInfo::suggestCommentWithObj(sorted.second))
                 models.emplace_back(model);
         }
         return models;
     }
-    case 27: {
+    case ORBReplyShape::CommentHistory: {
         Dictionary result;
         result.set("total", integerOf(reply["total"]));
         result.set("historyInfos", reply::modelsOf(items, CommentHistoryInfo::commentHistoryWithObj));
         return result;
     }
-    case 29:
-    case 30:
+    case ORBReplyShape::Students:
         return reply::modelsOf(items, StudentInfo::studentWithObj);
-    case 31:
+    case ORBReplyShape::Albums:
         return reply::modelsOf(items, AlbumInfo::albumWithObj);
-    case 34:
+    case ORBReplyShape::Schedule:
         return reply::modelsOf(items, ScheduleInfo::scheduleWithObj);
-    case 49:
+    case ORBReplyShape::HotActivities:
         return reply::modelsOf(items, HotActivityInfo::hotActivityWithObj);
-    case 50:
+    case ORBReplyShape::WeiboFeed:
         return reply::modelsOf(items, WeiboData::initWithDictionary);
-    case 52:
+    case ORBReplyShape::WeiboComments:
         return reply::modelsOf(items, WeiboReplyData::initWithDictionary);
-    case 21:
+    case ORBReplyShape::Magazines:
         return updateMagazines(reply);
-    case 22:
+    case ORBReplyShape::MagazineIssue:
         updateIssue(reply, sentBody);
         return Value();
-    default:
-        return Value();
     }
+    return Value();
 }
 
 Value ORBReplyParser::updateMagazines(const Value& reply)
@@ -270,9 +292,7 @@ Value ORBReplyParser::updateMagazines(const Value& reply)
     auto store = ORBDBHelper::sharedORBDBHelper();
     const auto snapshot = storedMagazines();
 
-    bool anyItem = false;
     reply::forEachObject(reply["items"], [&](const Value& item) {
-        anyItem = true;
         auto magazine = std::make_shared<MagazineInfo>();
         readText(item["name"], magazine->name);
         readInteger(item["postId"], magazine->postId);
@@ -307,10 +327,11 @@ Value ORBReplyParser::updateMagazines(const Value& reply)
             magazine->status = keepsNewMark ? 2 : 1;
         store->insertOrUpdateWithType(ORBDBHelper::kMagazines, ORBDBHelper::kInsert, magazine);
     });
-    if (anyItem) {
-        if (auto updateTime = reply::textOf(reply["updateTime"]))
-            ORBHelper::userDefaultSettingForKey(ORBHelper::kMagazineUpdateTime, *updateTime);
-    }
+    // After a non-empty list the list screen sends this time back with its
+    // next request, so it is kept as the server gave it (text or number) and
+    // cleared when the reply has none: a stale time would hide new issues.
+    if (reply["items"].isArray() && reply["items"].count() > 0)
+        ORBHelper::userDefaultSettingForKey(ORBHelper::kMagazineUpdateTime, reply["updateTime"]);
 
     // Read counts go to the rows as they stand now, so a count never lands
     // on a copy the items above have just replaced.

@@ -14,7 +14,10 @@ namespace core {
 // the success block what the request type's screen expects (the reply, its
 // message, one field or a list of models). The magazine replies also bring
 // the local magazine store and the per-account magazine settings up to date,
-// and the whole address book arrives compressed and is inflated here.
+// and the whole address book arrives compressed and is inflated here. What
+// each request type's success block receives is a column of the request
+// table (ORBRequestTable). The reply's true and false are read as the
+// numbers 1 and 0, as the phone's value model has them.
 //
 // Runs on the main thread. Every reply, whatever its shape, ends in at most
 // one call of one block; nothing the server sends can end the program.

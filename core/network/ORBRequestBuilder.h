@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/network/ORBRequestTable.h"
 #include "core/session/AccountInfo.h"
 #include "platform/os/Value.h"
 
@@ -11,9 +12,10 @@
 namespace core {
 
 // Turns a request type and a screen's parameters into what the platform
-// server expects: for a command, the module address and the JSON body with
-// the client and account fields, "cmd" and the type's own keys; for a query,
-// the "webapp/" address with its parameters in the server's order.
+// server expects, from the request table (ORBRequestTable): for a command,
+// the module address and the JSON body with the client and account fields,
+// "cmd" and the type's own keys; for a query, the "webapp/" address with its
+// parameters in the server's order.
 class ORBRequestBuilder final {
 public:
     ORBRequestBuilder() = delete;
@@ -31,8 +33,11 @@ public:
     static std::optional<std::string> queryPathForType(int type);
     // The query parameters of a query type, in the order the server reads
     // them, as texts not yet encoded.
-    static std::vector<std::pair<std::string, std::string>> queryParametersForType(
-        int type, const platform::Value& params, const AccountInfo& account);
+    static ORBQueryPairs queryParametersForType(int type, const platform::Value& params, const AccountInfo& account);
+    // name=value pairs joined by "&", each name and value percent-encoded as
+    // a query component (only RFC 3986 unreserved characters stay as they
+    // are), so "&", "=", "+", "#" or spaces in a value never change the query.
+    static std::string joinQuery(const ORBQueryPairs& pairs);
     // base + "mobile2/pull/" + path + "?" + name=value pairs joined by "&".
     // Each name and value is percent-encoded on its own, so a value holding
     // "&", "=", "+", "#" or spaces reaches the server as it was written.
@@ -40,8 +45,13 @@ public:
     static std::optional<std::string> queryAddressForType(
         int type, const platform::Value& params, const AccountInfo& account);
 
-    // A copy of a body fit for the console: password fields are masked.
+    // A copy of a body fit for the console: password fields ("psw", "oldPsw",
+    // "newPsw") are masked.
     static platform::Dictionary maskedForLog(const platform::Dictionary& body);
+    // Whether a password field holds bytes that are not valid UTF-8, which no
+    // JSON text can carry.
+    static bool hasUnsendablePassword(const platform::Dictionary& body);
+    static const std::vector<std::string>& passwordKeys();
 };
 
 } // namespace core

@@ -44,37 +44,6 @@ void ORBEndpoints::setServerBase(std::string base)
     baseStorage() = std::move(base);
 }
 
-const std::vector<std::string>& ORBEndpoints::paths()
-{
-    static const std::vector<std::string> list { kSys, kRivu, kAddress, kUpload, kUploadAudio, kVersion, kHtml5,
-        kMagazine, kJxsp, kCtd };
-    return list;
-}
-
-const std::vector<std::string>& ORBEndpoints::commandCodes()
-{
-    static const std::vector<std::string> codes = [] {
-        std::vector<std::string> c;
-        for (int i = 10001; i <= 10011; ++i)
-            c.push_back(std::to_string(i));
-        for (int i = 20101; i <= 20107; ++i)
-            c.push_back(std::to_string(i));
-        for (const char* s : { "30101", "30102", "30104", "30105", "30106", "30107", "40001", "40101", "40102", "40201",
-                 "40202", "40301", "40302", "40401", "50001", "50002", "50003" })
-            c.emplace_back(s);
-        for (int i = 60001; i <= 60008; ++i)
-            c.push_back(std::to_string(i));
-        c.emplace_back("40401");
-        c.emplace_back("40501");
-        for (int i = 70001; i <= 70004; ++i)
-            c.push_back(std::to_string(i));
-        c.emplace_back("10022");
-        c.emplace_back("40103");
-        return c;
-    }();
-    return codes;
-}
-
 std::string ORBEndpoints::pullAddress(const std::string& path) { return serverBase() + kPullPrefix + path; }
 
 } // namespace core

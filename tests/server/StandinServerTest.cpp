@@ -516,6 +516,20 @@ namespace {
             EXPECT_TRUE(asked.contains(route)) << route;
     }
 
+    TEST_F(QueryTest, QueriesThatActForAnAccountRefuseAnUnknownOne)
+    {
+        // Every route of the table that acts for an account refuses one the
+        // school does not know; the others answer from their own keys.
+        const std::set<std::string> forAnAccount { "webapp/base/tea/active_type", "webapp/base/tea/class_list",
+            "webapp/jxq/sendComment", "webapp/photoAlbum/list", "webapp/servicemsg/new", "webapp/notice/add",
+            "webapp/jxq/weibo", "webapp/jxq/praise", "webapp/messagehis/list", "web/ctd/butCtd", "web/ctd/dial" };
+        for (const auto& route : server::Responder::queryRoutes()) {
+            auto reply = get(route + "?userId=999&teacherId=999&familyId=999&classId=101&weiboId=1").reply();
+            bool refused = reply["resultMsg"] == Value("用户信息出错，请重新登录");
+            EXPECT_EQ(refused, forAnAccount.contains(route)) << route << ": " << reply.description();
+        }
+    }
+
     TEST_F(QueryTest, QueryAnswersFollowTheData)
     {
         auto classes = get("webapp/base/tea/class_list?schoolId=1001&teacherId=2001").reply();

@@ -3,6 +3,7 @@
 // send commands and queries as the screens would, and print what their
 // success blocks would receive, or the failure text.
 #include "core/network/ORBNetworkHelper.h"
+#include "core/network/builders/ORBUploadControl.h"
 #include "core/session/MyAccountInfo.h"
 #include "core/util/ORBEndpoints.h"
 #include "platform/os/AppPaths.h"
@@ -30,6 +31,8 @@ const char* const kUsage
       "  use N                                 switches to account N\n"
       "  send TYPE 'JSON'                      sends a command of that request type with these parameters\n"
       "  get TYPE 'JSON'                       sends a query of the account in use\n"
+      "  upload photo|voice FILE               uploads a message photo or a voice clip (AMR) of the account\n"
+      "                                        in use; prints the addresses the server gave it\n"
       "  print TEXT                            prints a line (headings between steps)\n"
       "\n"
       "Each step prints what the screen's success block would receive, as JSON, or the failure text.\n"
@@ -136,6 +139,57 @@ bool send(bool query, const std::string& typeText, const std::string& json)
     return true;
 }
 
+// The upload's delegate: hears whether the request finished or failed.
+class UploadDelegate final : public HTTPRequestDelegate {
+public:
+    void finished(const HTTPRequestPtr&) { done = ok = true; }
+    void failed(const HTTPRequestPtr& request)
+    {
+        done = true;
+        auto error = request->error();
+        failure = error ? error->localizedDescription() : core::ORBNetworkHelper::kConnectionFailedText;
+    }
+    bool done = false;
+    bool ok = false;
+    std::string failure;
+};
+
+bool upload(const std::string& kind, const std::string& path)
+{
+    if (kind != "photo" && kind != "voice") {
+        std::fprintf(stderr, "orbcore: upload photo or voice, not %s\n", kind.c_str());
+        return false;
+    }
+    auto delegate = std::make_shared<UploadDelegate>();
+    auto success = RequestSelector::method(&UploadDelegate::finished);
+    auto fail = RequestSelector::method(&UploadDelegate::failed);
+    core::PhotoInfo photo;
+    core::SoundInfo sound;
+    photo.path = path;
+    sound.amrPath = path;
+    auto request = kind == "photo" ? core::ORBUploadControl::uploadPhotoType(0, photo, {}, delegate, success, fail)
+                                   : core::ORBUploadControl::uploadSound(sound, {}, delegate, success, fail);
+    request->startAsynchronous();
+    double wait = core::ORBNetworkHelper::sharedORBNetworkHelper().timeOutSeconds() + 10;
+    platform::RunLoop::main().runUntil([delegate] { return delegate->done; }, wait);
+    if (!delegate->ok) {
+        std::printf("%s\n", delegate->done ? delegate->failure.c_str() : core::ORBNetworkHelper::kConnectionFailedText);
+        return false;
+    }
+    platform::Dictionary addresses;
+    if (kind == "photo" && core::ORBUploadControl::storePhotoReply(*request, photo)) {
+        addresses.set("original", photo.url);
+        addresses.set("thumb", photo.thumbUrl);
+    } else if (kind == "voice" && core::ORBUploadControl::storeSoundReply(*request, sound)) {
+        addresses.set("audio", sound.url);
+    } else {
+        std::printf("上传失败\n");
+        return false;
+    }
+    std::printf("%s\n", orbcore::printableJson(platform::Value(std::move(addresses))).c_str());
+    return true;
+}
+
 int run(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -188,7 +242,7 @@ int run(int argc, char** argv)
     while (i < args.size()) {
         Step step { args[i++], {} };
         std::size_t operands = 0;
-        if (step.name == "login" || step.name == "send" || step.name == "get")
+        if (step.name == "login" || step.name == "send" || step.name == "get" || step.name == "upload")
             operands = 2;
         else if (step.name == "use" || step.name == "print")
             operands = 1;
@@ -221,6 +275,8 @@ int run(int argc, char** argv)
             ok = useAccount(std::atoi(step.operands[0].c_str()));
         else if (step.name == "print")
             std::printf("%s\n", step.operands[0].c_str());
+        else if (step.name == "upload")
+            ok = upload(step.operands[0], step.operands[1]);
         else
             ok = send(step.name == "get", step.operands[0], step.operands[1]);
         std::fflush(stdout);

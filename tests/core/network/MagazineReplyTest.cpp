@@ -125,10 +125,32 @@ TEST_F(MagazineReplies, StatusesReplaceWithdrawAndAddIssues)
     EXPECT_EQ(storedIssues(), "7|1|99\n8|1|0\n9|3|5");
     EXPECT_EQ(ORBHelper::userDefaultForKey(ORBHelper::kMagazineUpdateTime), Value("T3"));
 
-    // Items and lists of the wrong shape are skipped.
+    // Items and lists of the wrong shape are skipped; the list was not
+    // empty, so the reply's time is kept as it came.
     list(listReply({ "junk", Value(), Array { 1 } }, Value(5), Value("none"), Value(Dictionary { { "adName", "x" } })));
     EXPECT_EQ(storedIssues(), "7|1|99\n8|1|0\n9|3|5");
-    EXPECT_EQ(ORBHelper::userDefaultForKey(ORBHelper::kMagazineUpdateTime), Value("T3"));
+    EXPECT_EQ(ORBHelper::userDefaultForKey(ORBHelper::kMagazineUpdateTime), Value(5));
+}
+
+TEST_F(MagazineReplies, TheUpdateTimeIsKeptWhateverItsKindAndClearedWhenAbsent)
+{
+    signIn();
+    struct Row {
+        Value updateTime; // null: the reply has no "updateTime"
+        Value stored; // what the setting reads afterwards
+    };
+    for (const Row& row : std::vector<Row> { { Value("2024-05-06 10:00:00"), Value("2024-05-06 10:00:00") },
+             { Value(1733212800), Value(1733212800) }, { Value(), Value("") },
+             { Value("2024-05-07 08:00:00"), Value("2024-05-07 08:00:00") } }) {
+        SCOPED_TRACE(row.updateTime.description());
+        list(listReply({ issue(7, 1, "第七期") }, row.updateTime));
+        EXPECT_EQ(ORBHelper::userDefaultForKey(ORBHelper::kMagazineUpdateTime), row.stored);
+    }
+    // A reply whose time is the number true counts as the number 1.
+    standin().script().forCommand("50001",
+        ScriptedReply::custom(200, R"({"resultState":true,"items":[{"postId":7,"status":1}],"updateTime":true})"));
+    ASSERT_TRUE(post(21, Dictionary { { "updateTime", "" } }).success);
+    EXPECT_EQ(ORBHelper::userDefaultForKey(ORBHelper::kMagazineUpdateTime), Value(1));
 }
 
 TEST_F(MagazineReplies, AdvertsAreStoredAndClearedPerAccount)

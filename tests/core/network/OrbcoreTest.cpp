@@ -1,5 +1,6 @@
 // orbcore end to end against the orb-standin program, each in its own process.
 #include "platform/os/PlatformJson.h"
+#include "server/StaticMedia.h"
 
 #include <gtest/gtest.h>
 
@@ -144,6 +145,32 @@ TEST_F(Orbcore, SignsInAndSendsInOneProcess)
     ToolRun again = orbcore({ "login", "13800000001", "teacher123", "send", "21", R"({"updateTime":""})" });
     EXPECT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(sqlite("SELECT COUNT(*) - COUNT(DISTINCT n_post_id) FROM tb_magazines;"), "0");
+}
+
+TEST_F(Orbcore, UploadsAPhotoAndAVoiceClipAndPrintsTheirAddresses)
+{
+    std::string amr = server::amrSilence(1);
+    std::string clip = dir_ + "/clip.amr";
+    {
+        std::ofstream out(clip, std::ios::binary);
+        out << amr;
+    }
+    std::string png = server::pngImage("orbcore-upload", 32);
+    std::string picture = dir_ + "/picture.png";
+    {
+        std::ofstream out(picture, std::ios::binary);
+        out << png;
+    }
+    ToolRun run
+        = orbcore({ "login", "13800000001", "teacher123", "upload", "photo", picture, "upload", "voice", clip });
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("\"original\" : \"" + base_), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("\"thumb\" : \"" + base_), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("\"audio\" : \"" + base_), std::string::npos) << run.output;
+
+    ToolRun missing = orbcore({ "login", "13800000001", "teacher123", "upload", "photo", dir_ + "/none.jpg" });
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("No file exists"), std::string::npos) << missing.output;
 }
 
 TEST_F(Orbcore, ChoosesAmongSeveralAccounts)

@@ -331,6 +331,59 @@ TEST_F(DispatcherTest, SuggestedCommentsAreSortedByIntegerValue)
     EXPECT_EQ(comments[1]->sort, 1);
 }
 
+TEST_F(DispatcherTest, SuggestedCommentsCompareFractionsAndNumericTexts)
+{
+    signIn();
+    Value reply = Dictionary { { "resultState", 1 },
+        { "items",
+            Array { Dictionary { { "sort", 1.7 }, { "content", "1.7" } },
+                Dictionary { { "sort", "1.5" }, { "content", "1.5" } },
+                Dictionary { { "sort", 1.2 }, { "content", "1.2" } },
+                Dictionary { { "sort", " 10 " }, { "content", "10" } },
+                Dictionary { { "sort", "9" }, { "content", "9" } },
+                Dictionary { { "sort", "1.5x" }, { "content", "junk" } },
+                Dictionary { { "sort", -0.5 }, { "content", "-0.5" } } } } };
+    standin().script().forRoute("webapp/stucomment/comment_list", ScriptedReply::custom(200, jsonText(reply)));
+    std::vector<std::string> order;
+    for (const auto& c : modelsIn<core::SuggestCommentInfo>(get(26, Dictionary { { "classId", 101 } })))
+        order.push_back(c->content);
+    EXPECT_EQ(order, (std::vector<std::string> { "-0.5", "junk", "1.2", "1.5", "1.7", "9", "10" }));
+}
+
+TEST_F(DispatcherTest, TrueAndFalseAreTheNumbersOneAndZero)
+{
+    signIn();
+    struct Row {
+        const char* body;
+        bool succeeds;
+        int classId; // of the first model on success
+    };
+    for (const Row& row : std::vector<Row> {
+             { R"({"resultState":true,"items":[{"classId":true,"className":"甲"}]})", true, 1 },
+             { R"({"resultState":1,"items":[{"classId":false,"className":"乙"}]})", true, 0 },
+             { R"({"resultState":"1","items":[{"classId":7,"className":"丙"}]})", true, 7 },
+             { R"({"resultState":false,"resultMsg":"拒绝"})", false, 0 },
+         }) {
+        SCOPED_TRACE(row.body);
+        standin().script().forRoute("webapp/base/tea/class_list", ScriptedReply::custom(200, row.body));
+        Outcome outcome = get(25);
+        ASSERT_EQ(outcome.successes, row.succeeds ? 1 : 0) << outcome.failure.value_or("");
+        if (!row.succeeds) {
+            EXPECT_EQ(outcome.failure, "拒绝");
+            continue;
+        }
+        auto classes = modelsIn<core::ClassInfo>(outcome);
+        ASSERT_EQ(classes.size(), 1u);
+        EXPECT_EQ(classes[0]->classId, row.classId);
+    }
+    // The whole reply a screen receives carries numbers too.
+    standin().script().forCommand("60002", ScriptedReply::custom(200, R"({"resultState":true,"flag":false})"));
+    Outcome whole = post(36);
+    ASSERT_TRUE(whole.success) << whole.failure.value_or("");
+    EXPECT_EQ((*whole.success)["resultState"], Value(1));
+    EXPECT_EQ((*whole.success)["flag"], Value(0));
+}
+
 TEST_F(DispatcherTest, RowsOfTheWrongShapeNeverBecomeModels)
 {
     signIn();

@@ -280,6 +280,30 @@ TEST_F(DispatcherTest, PasswordsNeverReachTheLog)
     EXPECT_EQ(lastRequest().bodyValue("oldPsw"), Value("secret-two"));
 }
 
+TEST_F(DispatcherTest, APasswordThatIsNotUtf8IsNamedAndNotSent)
+{
+    const std::string broken = "pass\xff\xfeword";
+    struct Row {
+        int type;
+        Dictionary params;
+    };
+    std::vector<Row> rows { { 0, { { "account", kTeacherLogin }, { "psw", broken } } },
+        { 3, { { "account", kTeacherLogin }, { "psw", broken }, { "verCode", "1" } } },
+        { 7, { { "account", kTeacherLogin }, { "oldPwd", kTeacherPassword }, { "newPwd", broken } } } };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.type);
+        standin().requests().clear();
+        Outcome outcome = post(row.type, row.params);
+        EXPECT_EQ(outcome.failures, 1);
+        EXPECT_EQ(outcome.starts, 0);
+        EXPECT_EQ(outcome.failure, core::ORBNetworkHelper::kUnsendablePasswordText);
+        EXPECT_TRUE(requests().empty());
+    }
+    // Any other text that cannot be sent is still the generic data error.
+    Outcome other = post(5, Dictionary { { "account", broken } });
+    EXPECT_EQ(other.failure, core::ORBNetworkHelper::kBadRequestText);
+}
+
 TEST_F(DispatcherTest, ParametersThatAreNotJsonFailWithATextAndSendNothing)
 {
     signIn();
