@@ -1,5 +1,6 @@
 #include "foundation/http/CodecFile.h"
 
+#include "foundation/http/FileDescriptor.h"
 #include "foundation/http/HTTPRequestError.h"
 #include "platform/os/Log.h"
 
@@ -14,21 +15,6 @@ namespace http_detail {
 namespace {
 
     constexpr std::size_t kPieceSize = 262144;
-
-    bool writeAll(int fd, const platform::Bytes& bytes)
-    {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
 
 } // namespace
 
@@ -46,8 +32,8 @@ bool runCodecFromFileToFile(const std::string& sourcePath, const std::string& de
     // The result is built beside the destination and renamed over it only when
     // complete, so a reader never finds a half-written file there.
     std::string temporaryPath = destinationPath + ".partXXXXXX";
-    int out = ::mkstemp(temporaryPath.data());
-    if (out < 0) {
+    FileDescriptor out(::mkostemp(temporaryPath.data(), O_CLOEXEC));
+    if (!out) {
         platform::Error cause = posixError(errno);
         platform::setError(error,
             makeHTTPRequestError(CompressionError,
@@ -56,10 +42,10 @@ bool runCodecFromFileToFile(const std::string& sourcePath, const std::string& de
                 &cause));
         return false;
     }
-    ::fchmod(out, 0644);
+    ::fchmod(out.get(), 0644);
 
     auto fail = [&](platform::Error err) {
-        ::close(out);
+        out.close();
         ::unlink(temporaryPath.c_str());
         platform::setError(error, std::move(err));
         return false;
@@ -72,8 +58,8 @@ bool runCodecFromFileToFile(const std::string& sourcePath, const std::string& de
             &cause);
     };
 
-    int in = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
+    FileDescriptor in = FileDescriptor::open(sourcePath, O_RDONLY);
+    if (!in) {
         platform::Error cause = posixError(errno);
         return fail(makeHTTPRequestError(CompressionError,
             platform::format("%s of %s failed because we were unable to read from the source data file", steps.verb,
@@ -84,12 +70,9 @@ bool runCodecFromFileToFile(const std::string& sourcePath, const std::string& de
     platform::Bytes buffer(kPieceSize);
     platform::Bytes produced;
     for (;;) {
-        ssize_t n = ::read(in, buffer.data(), buffer.size());
+        ssize_t n = in.read(buffer.data(), buffer.size());
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
             platform::Error cause = posixError(errno);
-            ::close(in);
             return fail(makeHTTPRequestError(CompressionError,
                 platform::format("%s of %s failed because we were unable to read from the source data file", steps.verb,
                     sourcePath.c_str()),
@@ -99,20 +82,15 @@ bool runCodecFromFileToFile(const std::string& sourcePath, const std::string& de
         platform::Bytes piece(buffer.begin(), buffer.begin() + n);
         produced.clear();
         platform::Error codecError;
-        if (!steps.piece(piece, isLast, produced, &codecError)) {
-            ::close(in);
+        if (!steps.piece(piece, isLast, produced, &codecError))
             return fail(std::move(codecError));
-        }
-        if (!writeAll(out, produced)) {
-            int saved = errno;
-            ::close(in);
-            return fail(writeFailure(saved));
-        }
+        if (!out.writeAll(produced.data(), produced.size()))
+            return fail(writeFailure(errno));
         if (isLast)
             break;
     }
-    ::close(in);
-    if (::close(out) != 0) {
+    in.close();
+    if (!out.close()) {
         int saved = errno;
         ::unlink(temporaryPath.c_str());
         platform::setError(error, writeFailure(saved));

@@ -1,7 +1,9 @@
 #include "foundation/http/HTTPRequest.h"
 
+#include "foundation/http/ConnectionPool.h"
 #include "foundation/http/DataCompressor.h"
 #include "foundation/http/DataDecompressor.h"
+#include "foundation/http/HTTPRequestLock.h"
 #include "foundation/http/HTTPResponseRules.h"
 #include "foundation/http/RequestInputStream.h"
 #include "platform/net/HttpCookieStorage.h"
@@ -28,21 +30,11 @@
 #include <typeinfo>
 #include <unistd.h>
 
-// Lock order: a request's own lock, then the progress lock, then the
-// connections lock; a request's lock before its download cache's lock; a HEAD
-// request's lock before the lock of the request it measures. The bandwidth,
+// Lock order: a request's own lock, then the progress lock; a request's lock
+// before its download cache's lock; a HEAD request's lock before the lock of
+// the request it measures. The connection pool's, bandwidth meter's,
 // activity-indicator, session-cookie and settings locks are leaves: nothing
 // else is taken while one is held.
-
-struct HTTPRequest::ConnectionRecord {
-    std::int64_t id = 0;
-    std::string host;
-    int port = 0;
-    std::string scheme;
-    std::optional<unsigned> request;
-    std::shared_ptr<platform::HttpStream> stream;
-    std::optional<double> expires;
-};
 
 namespace {
 
@@ -73,12 +65,6 @@ struct Engine {
     std::thread thread;
     std::atomic<platform::RunLoop*> loop { nullptr };
     std::atomic<bool> shuttingDown { false };
-
-    // Connections.
-    std::recursive_mutex connectionsLock;
-    std::int64_t nextConnectionNumber = 0;
-    unsigned nextRequestNumber = 0;
-    int scheduledStreams = 0;
 
     std::recursive_mutex progressLock;
 
@@ -123,21 +109,6 @@ platform::RunLoop& networkLoop()
 std::string temporaryPath()
 {
     return platform::FileUtil::joinPath(platform::AppPaths::temporaryDirectory(), platform::globallyUniqueString());
-}
-
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // Puts a finished file at the destination in one step: readers find the old
@@ -209,17 +180,8 @@ std::optional<std::string> dictionaryString(const platform::Dictionary& dictiona
 
 } // namespace
 
-struct HTTPRequestEngineAccess {
-    static std::vector<std::shared_ptr<HTTPRequest::ConnectionRecord>>& pool()
-    {
-        // Guarded by the connections lock; never destroyed, like the engine.
-        static auto* pool = new std::vector<std::shared_ptr<HTTPRequest::ConnectionRecord>>;
-        return *pool;
-    }
-};
-
 namespace {
-auto& connectionPool() { return HTTPRequestEngineAccess::pool(); }
+ConnectionPool& connectionPool() { return ConnectionPool::shared(); }
 } // namespace
 
 // MARK: - Creation
@@ -236,6 +198,15 @@ std::shared_ptr<HTTPRequest> HTTPRequest::requestWithURL(const platform::Url& ur
     return std::shared_ptr<HTTPRequest>(new HTTPRequest(url));
 }
 
+std::shared_ptr<HTTPRequest> HTTPRequest::requestWithURL(
+    const platform::Url& url, std::shared_ptr<CacheDelegate> usingCache, int andCachePolicy)
+{
+    auto request = requestWithURL(url);
+    request->setDownloadCache(std::move(usingCache));
+    request->setCachePolicy(andCachePolicy);
+    return request;
+}
+
 HTTPRequest::~HTTPRequest()
 {
     // Streams and the timer live on the loop they were scheduled on; their
@@ -248,12 +219,6 @@ HTTPRequest::~HTTPRequest()
         auto stream = std::move(readStream_);
         requestLoop().post([stream] { stream->close(); }, platform::kCommonRunLoopModes);
     }
-    if (postBodyWriteFd_ >= 0)
-        ::close(postBodyWriteFd_);
-    if (fileDownloadFd_ >= 0)
-        ::close(fileDownloadFd_);
-    if (inflatedFileDownloadFd_ >= 0)
-        ::close(inflatedFileDownloadFd_);
     if (!complete_) {
         if (temporaryFileDownloadPath_ && !allowResumeForFileDownloads_)
             ::unlink(temporaryFileDownloadPath_->c_str());
@@ -350,8 +315,6 @@ void HTTPRequest::copySettingsTo(HTTPRequest& copy) const
 
 // MARK: - Accessors
 
-#define HTTP_LOCKED std::lock_guard<std::recursive_mutex> lock(cancelledLock_)
-
 platform::Url HTTPRequest::url() const { return locked(url_); }
 void HTTPRequest::setURL(const platform::Url& url)
 {
@@ -360,6 +323,10 @@ void HTTPRequest::setURL(const platform::Url& url)
         return;
     url_ = url;
     request_.reset();
+    // Authentication objects answer the challenge of the server they came
+    // from; a new address starts without them.
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
     redirectURL_.reset();
 }
 std::optional<platform::Url> HTTPRequest::originalURL() const { return locked(originalURL_); }
@@ -384,7 +351,10 @@ void HTTPRequest::addRequestHeader(const std::string& header, const std::string&
     requestHeaders_.set(header, platform::Value(value));
 }
 std::vector<platform::HttpCookie> HTTPRequest::requestCookies() const { return locked(requestCookies_); }
-void HTTPRequest::setRequestCookies(std::vector<platform::HttpCookie> cookies) { setLocked(requestCookies_, std::move(cookies)); }
+void HTTPRequest::setRequestCookies(std::vector<platform::HttpCookie> cookies)
+{
+    setLocked(requestCookies_, std::move(cookies));
+}
 bool HTTPRequest::useCookiePersistence() const { return locked(useCookiePersistence_); }
 void HTTPRequest::setUseCookiePersistence(bool use) { setLocked(useCookiePersistence_, use); }
 bool HTTPRequest::useHTTPVersionOne() const { return locked(useHTTPVersionOne_); }
@@ -393,14 +363,26 @@ std::optional<std::string> HTTPRequest::userAgent() const { return locked(userAg
 void HTTPRequest::setUserAgent(std::optional<std::string> userAgent) { setLocked(userAgent_, std::move(userAgent)); }
 bool HTTPRequest::allowCompressedResponse() const { return locked(allowCompressedResponse_); }
 void HTTPRequest::setAllowCompressedResponse(bool allow) { setLocked(allowCompressedResponse_, allow); }
-bool HTTPRequest::shouldWaitToInflateCompressedResponses() const { return locked(shouldWaitToInflateCompressedResponses_); }
-void HTTPRequest::setShouldWaitToInflateCompressedResponses(bool wait) { setLocked(shouldWaitToInflateCompressedResponses_, wait); }
+bool HTTPRequest::shouldWaitToInflateCompressedResponses() const
+{
+    return locked(shouldWaitToInflateCompressedResponses_);
+}
+void HTTPRequest::setShouldWaitToInflateCompressedResponses(bool wait)
+{
+    setLocked(shouldWaitToInflateCompressedResponses_, wait);
+}
 bool HTTPRequest::shouldCompressRequestBody() const { return locked(shouldCompressRequestBody_); }
 void HTTPRequest::setShouldCompressRequestBody(bool compress) { setLocked(shouldCompressRequestBody_, compress); }
 bool HTTPRequest::validatesSecureCertificate() const { return locked(validatesSecureCertificate_); }
 void HTTPRequest::setValidatesSecureCertificate(bool validates) { setLocked(validatesSecureCertificate_, validates); }
-std::optional<HTTPRequest::ClientCertificateIdentity> HTTPRequest::clientCertificateIdentity() const { return locked(clientCertificateIdentity_); }
-void HTTPRequest::setClientCertificateIdentity(std::optional<ClientCertificateIdentity> identity) { setLocked(clientCertificateIdentity_, std::move(identity)); }
+std::optional<HTTPRequest::ClientCertificateIdentity> HTTPRequest::clientCertificateIdentity() const
+{
+    return locked(clientCertificateIdentity_);
+}
+void HTTPRequest::setClientCertificateIdentity(std::optional<ClientCertificateIdentity> identity)
+{
+    setLocked(clientCertificateIdentity_, std::move(identity));
+}
 double HTTPRequest::timeOutSeconds() const { return locked(timeOutSeconds_); }
 void HTTPRequest::setTimeOutSeconds(double seconds) { setLocked(timeOutSeconds_, seconds); }
 int HTTPRequest::numberOfTimesToRetryOnTimeout() const { return locked(numberOfTimesToRetryOnTimeout_); }
@@ -413,14 +395,19 @@ void HTTPRequest::setShouldUseRFC2616RedirectBehaviour(bool use) { setLocked(sho
 bool HTTPRequest::needsRedirect() const { return locked(needsRedirect_); }
 int HTTPRequest::redirectCount() const { return locked(redirectCount_); }
 bool HTTPRequest::shouldAttemptPersistentConnection() const { return locked(shouldAttemptPersistentConnection_); }
-void HTTPRequest::setShouldAttemptPersistentConnection(bool attempt) { setLocked(shouldAttemptPersistentConnection_, attempt); }
+void HTTPRequest::setShouldAttemptPersistentConnection(bool attempt)
+{
+    setLocked(shouldAttemptPersistentConnection_, attempt);
+}
 double HTTPRequest::persistentConnectionTimeoutSeconds() const { return locked(persistentConnectionTimeoutSeconds_); }
-void HTTPRequest::setPersistentConnectionTimeoutSeconds(double seconds) { setLocked(persistentConnectionTimeoutSeconds_, seconds); }
+void HTTPRequest::setPersistentConnectionTimeoutSeconds(double seconds)
+{
+    setLocked(persistentConnectionTimeoutSeconds_, seconds);
+}
 bool HTTPRequest::connectionCanBeReused() const { return locked(connectionCanBeReused_); }
 std::int64_t HTTPRequest::connectionID() const
 {
     HTTP_LOCKED;
-    std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
     return connectionInfo_ ? connectionInfo_->id : lastConnectionID_;
 }
 unsigned HTTPRequest::requestID() const { return locked(requestID_); }
@@ -435,9 +422,18 @@ void HTTPRequest::setUsername(std::optional<std::string> username) { setLocked(u
 std::optional<std::string> HTTPRequest::password() const { return locked(password_); }
 void HTTPRequest::setPassword(std::optional<std::string> password) { setLocked(password_, std::move(password)); }
 std::optional<std::string> HTTPRequest::authenticationScheme() const { return locked(authenticationScheme_); }
-void HTTPRequest::setAuthenticationScheme(std::optional<std::string> scheme) { setLocked(authenticationScheme_, std::move(scheme)); }
-bool HTTPRequest::shouldPresentCredentialsBeforeChallenge() const { return locked(shouldPresentCredentialsBeforeChallenge_); }
-void HTTPRequest::setShouldPresentCredentialsBeforeChallenge(bool present) { setLocked(shouldPresentCredentialsBeforeChallenge_, present); }
+void HTTPRequest::setAuthenticationScheme(std::optional<std::string> scheme)
+{
+    setLocked(authenticationScheme_, std::move(scheme));
+}
+bool HTTPRequest::shouldPresentCredentialsBeforeChallenge() const
+{
+    return locked(shouldPresentCredentialsBeforeChallenge_);
+}
+void HTTPRequest::setShouldPresentCredentialsBeforeChallenge(bool present)
+{
+    setLocked(shouldPresentCredentialsBeforeChallenge_, present);
+}
 platform::Bytes HTTPRequest::postBody() const { return locked(postBody_); }
 void HTTPRequest::setPostBody(platform::Bytes body)
 {
@@ -448,8 +444,14 @@ void HTTPRequest::setPostBody(platform::Bytes body)
 bool HTTPRequest::shouldStreamPostDataFromDisk() const { return locked(shouldStreamPostDataFromDisk_); }
 void HTTPRequest::setShouldStreamPostDataFromDisk(bool stream) { setLocked(shouldStreamPostDataFromDisk_, stream); }
 std::optional<std::string> HTTPRequest::postBodyFilePath() const { return locked(postBodyFilePath_); }
-void HTTPRequest::setPostBodyFilePath(std::optional<std::string> path) { setLocked(postBodyFilePath_, std::move(path)); }
-std::optional<std::string> HTTPRequest::compressedPostBodyFilePath() const { return locked(compressedPostBodyFilePath_); }
+void HTTPRequest::setPostBodyFilePath(std::optional<std::string> path)
+{
+    setLocked(postBodyFilePath_, std::move(path));
+}
+std::optional<std::string> HTTPRequest::compressedPostBodyFilePath() const
+{
+    return locked(compressedPostBodyFilePath_);
+}
 bool HTTPRequest::didCreateTemporaryPostDataFile() const { return locked(didCreateTemporaryPostDataFile_); }
 unsigned long long HTTPRequest::postLength() const { return locked(postLength_); }
 bool HTTPRequest::haveBuiltPostBody() const { return locked(haveBuiltPostBody_); }
@@ -480,20 +482,41 @@ unsigned long long HTTPRequest::partialDownloadSize() const { return locked(part
 unsigned long long HTTPRequest::totalBytesRead() const { return locked(totalBytesRead_); }
 unsigned long long HTTPRequest::totalBytesSent() const { return locked(totalBytesSent_); }
 platform::StringEncoding HTTPRequest::defaultResponseEncoding() const { return locked(defaultResponseEncoding_); }
-void HTTPRequest::setDefaultResponseEncoding(platform::StringEncoding encoding) { setLocked(defaultResponseEncoding_, encoding); }
+void HTTPRequest::setDefaultResponseEncoding(platform::StringEncoding encoding)
+{
+    setLocked(defaultResponseEncoding_, encoding);
+}
 platform::StringEncoding HTTPRequest::responseEncoding() const { return locked(responseEncoding_); }
 std::optional<std::string> HTTPRequest::downloadDestinationPath() const { return locked(downloadDestinationPath_); }
-void HTTPRequest::setDownloadDestinationPath(std::optional<std::string> path) { setLocked(downloadDestinationPath_, std::move(path)); }
+void HTTPRequest::setDownloadDestinationPath(std::optional<std::string> path)
+{
+    setLocked(downloadDestinationPath_, std::move(path));
+}
 std::optional<std::string> HTTPRequest::temporaryFileDownloadPath() const { return locked(temporaryFileDownloadPath_); }
-void HTTPRequest::setTemporaryFileDownloadPath(std::optional<std::string> path) { setLocked(temporaryFileDownloadPath_, std::move(path)); }
-std::optional<std::string> HTTPRequest::temporaryUncompressedDataDownloadPath() const { return locked(temporaryUncompressedDataDownloadPath_); }
+void HTTPRequest::setTemporaryFileDownloadPath(std::optional<std::string> path)
+{
+    setLocked(temporaryFileDownloadPath_, std::move(path));
+}
+std::optional<std::string> HTTPRequest::temporaryUncompressedDataDownloadPath() const
+{
+    return locked(temporaryUncompressedDataDownloadPath_);
+}
 bool HTTPRequest::allowResumeForFileDownloads() const { return locked(allowResumeForFileDownloads_); }
 void HTTPRequest::setAllowResumeForFileDownloads(bool allow) { setLocked(allowResumeForFileDownloads_, allow); }
 bool HTTPRequest::downloadComplete() const { return locked(downloadComplete_); }
 std::weak_ptr<ProgressDelegate> HTTPRequest::uploadProgressDelegate() const { return locked(uploadProgressDelegate_); }
-void HTTPRequest::setUploadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate) { setLocked(uploadProgressDelegate_, std::move(delegate)); }
-std::weak_ptr<ProgressDelegate> HTTPRequest::downloadProgressDelegate() const { return locked(downloadProgressDelegate_); }
-void HTTPRequest::setDownloadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate) { setLocked(downloadProgressDelegate_, std::move(delegate)); }
+void HTTPRequest::setUploadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate)
+{
+    setLocked(uploadProgressDelegate_, std::move(delegate));
+}
+std::weak_ptr<ProgressDelegate> HTTPRequest::downloadProgressDelegate() const
+{
+    return locked(downloadProgressDelegate_);
+}
+void HTTPRequest::setDownloadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate)
+{
+    setLocked(downloadProgressDelegate_, std::move(delegate));
+}
 bool HTTPRequest::showAccurateProgress() const { return locked(showAccurateProgress_); }
 void HTTPRequest::setShowAccurateProgress(bool accurate) { setLocked(showAccurateProgress_, accurate); }
 bool HTTPRequest::shouldResetUploadProgress() const { return locked(shouldResetUploadProgress_); }
@@ -501,23 +524,41 @@ void HTTPRequest::setShouldResetUploadProgress(bool reset) { setLocked(shouldRes
 bool HTTPRequest::shouldResetDownloadProgress() const { return locked(shouldResetDownloadProgress_); }
 void HTTPRequest::setShouldResetDownloadProgress(bool reset) { setLocked(shouldResetDownloadProgress_, reset); }
 std::weak_ptr<HTTPRequestDelegate> HTTPRequest::delegate() const { return locked(delegate_); }
-void HTTPRequest::setDelegate(std::weak_ptr<HTTPRequestDelegate> delegate) { setLocked(delegate_, std::move(delegate)); }
+void HTTPRequest::setDelegate(std::weak_ptr<HTTPRequestDelegate> delegate)
+{
+    setLocked(delegate_, std::move(delegate));
+}
 std::shared_ptr<HTTPRequestDelegate> HTTPRequest::queue() const { return locked(queue_); }
 void HTTPRequest::setQueue(std::shared_ptr<HTTPRequestDelegate> queue) { setLocked(queue_, std::move(queue)); }
 void HTTPRequest::setDidStartSelector(RequestSelector selector) { setLocked(didStartSelector_, std::move(selector)); }
-void HTTPRequest::setDidReceiveResponseHeadersSelector(HeadersSelector selector) { setLocked(didReceiveResponseHeadersSelector_, std::move(selector)); }
-void HTTPRequest::setWillRedirectSelector(RedirectSelector selector) { setLocked(willRedirectSelector_, std::move(selector)); }
+void HTTPRequest::setDidReceiveResponseHeadersSelector(HeadersSelector selector)
+{
+    setLocked(didReceiveResponseHeadersSelector_, std::move(selector));
+}
+void HTTPRequest::setWillRedirectSelector(RedirectSelector selector)
+{
+    setLocked(willRedirectSelector_, std::move(selector));
+}
 void HTTPRequest::setDidFinishSelector(RequestSelector selector) { setLocked(didFinishSelector_, std::move(selector)); }
 void HTTPRequest::setDidFailSelector(RequestSelector selector) { setLocked(didFailSelector_, std::move(selector)); }
-void HTTPRequest::setDidReceiveDataSelector(DataSelector selector) { setLocked(didReceiveDataSelector_, std::move(selector)); }
+void HTTPRequest::setDidReceiveDataSelector(DataSelector selector)
+{
+    setLocked(didReceiveDataSelector_, std::move(selector));
+}
 void HTTPRequest::setStartedBlock(Block block) { setLocked(startedBlock_, std::move(block)); }
 void HTTPRequest::setHeadersReceivedBlock(HeadersBlock block) { setLocked(headersReceivedBlock_, std::move(block)); }
 void HTTPRequest::setCompletionBlock(Block block) { setLocked(completionBlock_, std::move(block)); }
 void HTTPRequest::setFailedBlock(Block block) { setLocked(failureBlock_, std::move(block)); }
 void HTTPRequest::setBytesReceivedBlock(ProgressBlock block) { setLocked(bytesReceivedBlock_, std::move(block)); }
 void HTTPRequest::setBytesSentBlock(ProgressBlock block) { setLocked(bytesSentBlock_, std::move(block)); }
-void HTTPRequest::setDownloadSizeIncrementedBlock(SizeBlock block) { setLocked(downloadSizeIncrementedBlock_, std::move(block)); }
-void HTTPRequest::setUploadSizeIncrementedBlock(SizeBlock block) { setLocked(uploadSizeIncrementedBlock_, std::move(block)); }
+void HTTPRequest::setDownloadSizeIncrementedBlock(SizeBlock block)
+{
+    setLocked(downloadSizeIncrementedBlock_, std::move(block));
+}
+void HTTPRequest::setUploadSizeIncrementedBlock(SizeBlock block)
+{
+    setLocked(uploadSizeIncrementedBlock_, std::move(block));
+}
 void HTTPRequest::setDataReceivedBlock(DataBlock block) { setLocked(dataReceivedBlock_, std::move(block)); }
 void HTTPRequest::setRequestRedirectedBlock(Block block) { setLocked(requestRedirectedBlock_, std::move(block)); }
 bool HTTPRequest::inProgress() const { return locked(inProgress_); }
@@ -677,9 +718,9 @@ void HTTPRequest::setupPostBody()
             postBodyFilePath_ = temporaryPath();
             didCreateTemporaryPostDataFile_ = true;
         }
-        if (postBodyWriteFd_ < 0) {
-            postBodyWriteFd_ = ::open(postBodyFilePath_->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-            if (postBodyWriteFd_ < 0) {
+        if (!postBodyWriteFd_) {
+            postBodyWriteFd_ = FileDescriptor::open(*postBodyFilePath_, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (!postBodyWriteFd_) {
                 Error cause = platform::FileUtil::posixError(errno, "open", *postBodyFilePath_);
                 recordDeferredError(makeHTTPRequestError(FileManagementError,
                     platform::format("Failed to write to file at path '%s'", postBodyFilePath_->c_str()), &cause));
@@ -697,7 +738,7 @@ void HTTPRequest::appendPostData(const platform::Bytes& data)
     if (data.empty())
         return;
     if (shouldStreamPostDataFromDisk_) {
-        if (postBodyWriteFd_ >= 0 && !writeAll(postBodyWriteFd_, data.data(), data.size())) {
+        if (postBodyWriteFd_ && !postBodyWriteFd_.writeAll(data.data(), data.size())) {
             Error cause = platform::FileUtil::posixError(errno, "write", *postBodyFilePath_);
             recordDeferredError(makeHTTPRequestError(FileManagementError,
                 platform::format("Failed to write to file at path '%s'", postBodyFilePath_->c_str()), &cause));
@@ -711,14 +752,12 @@ void HTTPRequest::appendPostDataFromFile(const std::string& file)
 {
     HTTP_LOCKED;
     setupPostBody();
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    FileDescriptor in = FileDescriptor::open(file, O_RDONLY);
+    if (!in)
         return;
     platform::Bytes piece(kPostBodyReadPiece);
     for (;;) {
-        ssize_t n = ::read(fd, piece.data(), piece.size());
-        if (n < 0 && errno == EINTR)
-            continue;
+        ssize_t n = in.read(piece.data(), piece.size());
         if (n < 0) {
             // A file that cannot be read to its end is not sent shortened.
             Error cause = platform::FileUtil::posixError(errno, "read", file);
@@ -730,7 +769,6 @@ void HTTPRequest::appendPostDataFromFile(const std::string& file)
             break;
         appendPostData(platform::Bytes(piece.begin(), piece.begin() + n));
     }
-    ::close(fd);
 }
 
 void HTTPRequest::buildPostBody()
@@ -739,10 +777,8 @@ void HTTPRequest::buildPostBody()
     if (haveBuiltPostBody_)
         return;
     if (postBodyFilePath_) {
-        if (postBodyWriteFd_ >= 0) {
-            ::close(postBodyWriteFd_);
-            postBodyWriteFd_ = -1;
-        }
+        // The body file is complete once its writer is closed.
+        postBodyWriteFd_.close();
         std::string measured = *postBodyFilePath_;
         if (shouldCompressRequestBody_) {
             if (!compressedPostBodyFilePath_) {
@@ -777,8 +813,10 @@ void HTTPRequest::buildPostBody()
         postLength_ = postBody_.size();
     }
     if (postLength_ > 0) {
+        // Through the setter: its rule keeps a request that now carries a
+        // body off kept-alive connections, like any other POST.
         if (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD")
-            requestMethod_ = "POST";
+            setRequestMethod("POST");
         requestHeaders_.set("Content-Length", platform::Value(platform::format("%llu", postLength_)));
     }
     haveBuiltPostBody_ = true;
@@ -791,6 +829,24 @@ void HTTPRequest::buildRequestHeaders()
     if (haveBuiltRequestHeaders_)
         return;
     haveBuiltRequestHeaders_ = true;
+    if (mainRequest_) {
+        // A HEAD request measures what its main request will fetch, so it
+        // sends that request's headers as built: the same cookies, agent and
+        // resume range. (Lock order: this request's lock, then the main's.)
+        platform::Dictionary built;
+        {
+            HTTPRequest& owner = *mainRequest_;
+            std::lock_guard<std::recursive_mutex> ownerLock(owner.cancelledLock_);
+            owner.buildRequestHeaders();
+            built = owner.requestHeaders_;
+        }
+        for (auto& [name, value] : built)
+            requestHeaders_.set(name, value);
+        // It carries no body, so nothing that describes one.
+        requestHeaders_.erase("Content-Length");
+        requestHeaders_.erase("Content-Encoding");
+        return;
+    }
     applyCookieHeader();
     if (!requestHeaders_.contains("User-Agent")) {
         std::optional<std::string> agent = userAgent_ ? userAgent_ : defaultUserAgentString();
@@ -942,15 +998,13 @@ void HTTPRequest::startRequest()
 
     std::shared_ptr<platform::HttpStream> previousStream;
     attachToPersistentConnection();
-    {
-        std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
-        if (connectionInfo_) {
-            previousStream = connectionInfo_->stream;
-            connectionInfo_->stream = stream;
-        }
-    }
+    if (connectionInfo_)
+        previousStream = connectionPool().replaceStream(connectionInfo_, stream);
 
-    scheduleReadStream();
+    // During a throttle pause the new stream waits unscheduled; the status
+    // tick schedules it once the pause is over.
+    if (!isThrottlePaused())
+        scheduleReadStream();
     std::weak_ptr<HTTPRequest> weak = request;
     bool opened = stream->setClient(platform::HttpStream::kEventHasBytesAvailable
             | platform::HttpStream::kEventErrorOccurred | platform::HttpStream::kEventEndEncountered,
@@ -994,52 +1048,16 @@ void HTTPRequest::startRequest()
 void HTTPRequest::attachToPersistentConnection()
 {
     expirePersistentConnections();
-    Engine& e = engine();
-    std::lock_guard<std::recursive_mutex> connections(e.connectionsLock);
-    auto& pool = connectionPool();
-
     if (url_.host().empty() || url_.scheme().empty()) {
         connectionInfo_.reset();
         shouldAttemptPersistentConnection_ = false;
     }
     if (!shouldAttemptPersistentConnection_)
         return;
-
-    std::string host = url_.host();
-    std::string scheme = url_.scheme();
-    int port = url_.port().value_or(0);
-    double now = steadyNow();
-    auto matches = [&](const ConnectionRecord& record) {
-        return record.host == host && record.scheme == scheme && record.port == port;
-    };
-
-    if (connectionInfo_) {
-        bool expired = connectionInfo_->expires && *connectionInfo_->expires <= now;
-        if (!matches(*connectionInfo_) || expired || connectionInfo_->request) {
-            if (expired)
-                std::erase(pool, connectionInfo_);
-            connectionInfo_.reset();
-        }
-    }
-    if (!connectionInfo_) {
-        // The last idle match in the pool wins.
-        for (auto& record : pool)
-            if (!record->request && matches(*record))
-                connectionInfo_ = record;
-    }
-    if (!connectionInfo_) {
-        auto record = std::make_shared<ConnectionRecord>();
-        record->id = ++e.nextConnectionNumber;
-        record->host = host;
-        record->port = port;
-        record->scheme = scheme;
-        pool.push_back(record);
-        connectionInfo_ = record;
-    }
     if (requestID_ == 0)
-        requestID_ = ++e.nextRequestNumber;
-    connectionInfo_->request = requestID_;
-    connectionInfo_->expires.reset();
+        requestID_ = connectionPool().nextRequestNumber();
+    connectionInfo_ = connectionPool().attach(
+        connectionInfo_, url_.host(), url_.scheme(), url_.port().value_or(0), requestID_, steadyNow());
     lastConnectionID_ = connectionInfo_->id;
     readStream_->setAttemptPersistentConnection(true);
     readStream_->setConnectionId(connectionInfo_->id);
@@ -1181,11 +1199,8 @@ void HTTPRequest::cancelLoad()
         if (!complete_)
             rawResponseData_.clear();
     } else {
-        if (fileDownloadFd_ >= 0)
-            ::close(fileDownloadFd_);
-        if (inflatedFileDownloadFd_ >= 0)
-            ::close(inflatedFileDownloadFd_);
-        fileDownloadFd_ = inflatedFileDownloadFd_ = -1;
+        fileDownloadFd_.close();
+        inflatedFileDownloadFd_.close();
         if (!complete_) {
             if (!allowResumeForFileDownloads_)
                 removeTemporaryDownloadFile();
@@ -1204,22 +1219,15 @@ void HTTPRequest::failWithError(const std::optional<platform::Error>& failure)
     HTTP_LOCKED;
     complete_ = true;
     if (failure && failure->code() != AuthenticationErrorType && failure->code() != TooMuchRedirectionErrorType) {
-        {
-            std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
-            if (connectionInfo_) {
-                connectionInfo_->request.reset();
-                std::erase(connectionPool(), connectionInfo_);
-            }
-        }
+        if (connectionInfo_)
+            connectionPool().release(connectionInfo_, std::nullopt);
         // A connection that ended in failure is not handed to anyone else.
         connectionCanBeReused_ = false;
         destroyReadStream();
         connectionInfo_.reset();
     }
-    if (connectionCanBeReused_ && connectionInfo_) {
-        std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
-        connectionInfo_->expires = steadyNow() + persistentConnectionTimeoutSeconds_;
-    }
+    if (connectionCanBeReused_ && connectionInfo_)
+        connectionPool().keepUntil(connectionInfo_, steadyNow() + persistentConnectionTimeoutSeconds_);
     if (cancelled_ || error_)
         return;
     // A request its owner cancelled stays cancelled, whatever the cache holds.
@@ -1242,6 +1250,10 @@ void HTTPRequest::failWithError(const std::optional<platform::Error>& failure)
 void HTTPRequest::markAsFinished()
 {
     request_.reset();
+    // A finished request answers no further challenge; the session store
+    // keeps its own reference to what it needs.
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
     // A finished HEAD request lets go of the request it measured, which
     // holds it as a dependency: neither keeps the other alive.
     mainRequest_.reset();
@@ -1268,12 +1280,9 @@ void HTTPRequest::scheduleReadStream()
 {
     if (!readStream_ || readStreamIsScheduled_)
         return;
-    {
-        std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
-        ++engine().scheduledStreams;
-        if (shouldUpdateNetworkActivityIndicator())
-            showNetworkActivityIndicator();
-    }
+    connectionPool().streamScheduled();
+    if (shouldUpdateNetworkActivityIndicator())
+        showNetworkActivityIndicator();
     lastActivityTime_ = steadyNow();
     readStream_->scheduleInRunLoop(requestLoop(), runLoopMode_);
     readStreamIsScheduled_ = true;
@@ -1283,11 +1292,8 @@ void HTTPRequest::unscheduleReadStream()
 {
     if (!readStream_ || !readStreamIsScheduled_)
         return;
-    {
-        std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
-        if (--engine().scheduledStreams == 0 && shouldUpdateNetworkActivityIndicator())
-            hideNetworkActivityIndicatorAfterDelay();
-    }
+    if (connectionPool().streamUnscheduled() == 0 && shouldUpdateNetworkActivityIndicator())
+        hideNetworkActivityIndicatorAfterDelay();
     readStream_->unscheduleFromRunLoop(requestLoop(), runLoopMode_);
     readStreamIsScheduled_ = false;
 }
@@ -1307,12 +1313,9 @@ void HTTPRequest::destroyReadStream()
 
 void HTTPRequest::releaseConnectionRecord()
 {
-    std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
-    if (connectionInfo_) {
-        connectionInfo_->request.reset();
-        std::erase(connectionPool(), connectionInfo_);
-        connectionInfo_.reset();
-    }
+    if (connectionInfo_)
+        connectionPool().release(connectionInfo_, std::nullopt);
+    connectionInfo_.reset();
 }
 
 void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
@@ -1443,7 +1446,7 @@ void HTTPRequest::handleBytesAvailable()
 void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated)
 {
     bool append = false;
-    if (fileDownloadFd_ < 0) {
+    if (!fileDownloadFd_) {
         if (!temporaryFileDownloadPath_) {
             temporaryFileDownloadPath_ = temporaryPath();
         } else if (allowResumeForFileDownloads_ && requestHeaders_.contains("Range")) {
@@ -1459,29 +1462,29 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
                 partialDownloadSize_ = 0;
             }
         }
-        fileDownloadFd_ = ::open(
-            temporaryFileDownloadPath_->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0644);
-        if (fileDownloadFd_ < 0) {
+        fileDownloadFd_
+            = FileDescriptor::open(*temporaryFileDownloadPath_, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
+        if (!fileDownloadFd_) {
             Error cause = platform::FileUtil::posixError(errno, "open", *temporaryFileDownloadPath_);
             failWithError(makeHTTPRequestError(FileManagementError,
                 platform::format("Failed to write to file at path '%s'", temporaryFileDownloadPath_->c_str()), &cause));
             return;
         }
     }
-    if (!writeAll(fileDownloadFd_, raw.data(), raw.size())) {
+    if (!fileDownloadFd_.writeAll(raw.data(), raw.size())) {
         Error cause = platform::FileUtil::posixError(errno, "write", *temporaryFileDownloadPath_);
         failWithError(makeHTTPRequestError(FileManagementError,
             platform::format("Failed to write to file at path '%s'", temporaryFileDownloadPath_->c_str()), &cause));
         return;
     }
     if (inflated) {
-        if (inflatedFileDownloadFd_ < 0) {
+        if (!inflatedFileDownloadFd_) {
             if (!temporaryUncompressedDataDownloadPath_)
                 temporaryUncompressedDataDownloadPath_ = temporaryPath();
-            inflatedFileDownloadFd_ = ::open(temporaryUncompressedDataDownloadPath_->c_str(),
-                O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0644);
+            inflatedFileDownloadFd_ = FileDescriptor::open(
+                *temporaryUncompressedDataDownloadPath_, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
         }
-        if (inflatedFileDownloadFd_ < 0 || !writeAll(inflatedFileDownloadFd_, inflated->data(), inflated->size())) {
+        if (!inflatedFileDownloadFd_ || !inflatedFileDownloadFd_.writeAll(inflated->data(), inflated->size())) {
             Error cause = platform::FileUtil::posixError(errno, "write", *temporaryUncompressedDataDownloadPath_);
             failWithError(makeHTTPRequestError(FileManagementError,
                 platform::format(
@@ -1573,11 +1576,8 @@ void HTTPRequest::handleStreamComplete()
         }
 
         if (temporaryFileDownloadPath_) {
-            if (fileDownloadFd_ >= 0)
-                ::close(fileDownloadFd_);
-            if (inflatedFileDownloadFd_ >= 0)
-                ::close(inflatedFileDownloadFd_);
-            fileDownloadFd_ = inflatedFileDownloadFd_ = -1;
+            fileDownloadFd_.close();
+            inflatedFileDownloadFd_.close();
             if (needsRedirect_ || authenticationNeeded_) {
                 // Nothing of a redirect or challenge response goes to the destination.
                 if (!allowResumeForFileDownloads_)
@@ -1602,17 +1602,12 @@ void HTTPRequest::handleStreamComplete()
             downloadCache_->storeResponseForRequest(*this, secondsToCache_);
     }
 
-    {
-        std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
-        if (!connectionCanBeReused_)
-            unscheduleReadStream();
-        if (connectionInfo_) {
-            connectionInfo_->request.reset();
-            connectionInfo_->expires = steadyNow() + persistentConnectionTimeoutSeconds_;
-            if (!connectionCanBeReused_)
-                std::erase(connectionPool(), connectionInfo_);
-        }
-    }
+    if (!connectionCanBeReused_)
+        unscheduleReadStream();
+    if (connectionInfo_)
+        connectionPool().release(connectionInfo_,
+            connectionCanBeReused_ ? std::optional<double>(steadyNow() + persistentConnectionTimeoutSeconds_)
+                                   : std::nullopt);
     destroyReadStream();
 
     // A challenge holds the request open: the credentials step follows.
@@ -1717,7 +1712,8 @@ void HTTPRequest::readResponseHeaders()
             if (length && !(allowCompressedResponse_ && *length == 20 && announce)) {
                 owner.contentLength_ = *length;
                 if (announce)
-                    owner.incrementDownloadSizeBy(static_cast<long long>(owner.contentLength_ + owner.partialDownloadSize_));
+                    owner.incrementDownloadSizeBy(
+                        static_cast<long long>(owner.contentLength_ + owner.partialDownloadSize_));
             } else if (announce) {
                 // No length, or the 20 bytes of an empty gzip body: the
                 // compressed size says nothing about the download to come.
@@ -2073,10 +2069,10 @@ void HTTPRequest::updateProgressIndicators()
 {
     if (mainRequest_)
         return;
-    if (showAccurateProgress_) {
-        updateUploadProgress();
-        updateDownloadProgress();
-    } else if (complete_ && !updatedProgress_) {
+    // Without accurate progress each direction reports its one unit once the
+    // request is complete; each keeps its own note of having done so, so that
+    // the upload's unit does not stand in for the download's.
+    if (showAccurateProgress_ || complete_) {
         updateUploadProgress();
         updateDownloadProgress();
     }
@@ -2097,8 +2093,10 @@ void HTTPRequest::updateUploadProgress()
         if (totalBytesSent_ == postLength_ || lastBytesSent_ > 0)
             amount = static_cast<long long>(totalBytesSent_) - static_cast<long long>(lastBytesSent_);
     } else {
+        if (updatedUploadProgress_)
+            return;
         amount = 1;
-        updatedProgress_ = true;
+        updatedUploadProgress_ = true;
     }
     if (amount == 0)
         return;
@@ -2117,10 +2115,10 @@ void HTTPRequest::updateDownloadProgress()
     if (showAccurateProgress_ && contentLength_ > 0) {
         amount = static_cast<long long>(soFar) - static_cast<long long>(lastBytesRead_);
     } else {
-        if (updatedProgress_ && !showAccurateProgress_)
+        if (updatedDownloadProgress_)
             return;
         amount = 1;
-        updatedProgress_ = true;
+        updatedDownloadProgress_ = true;
     }
     if (amount == 0)
         return;
@@ -2346,23 +2344,7 @@ void HTTPRequest::clearSession()
 
 void HTTPRequest::expirePersistentConnections()
 {
-    Engine& e = engine();
-    std::vector<std::shared_ptr<platform::HttpStream>> closing;
-    {
-        std::lock_guard<std::recursive_mutex> connections(e.connectionsLock);
-        auto& pool = connectionPool();
-        double now = steadyNow();
-        for (auto it = pool.begin(); it != pool.end();) {
-            auto& record = **it;
-            if (!record.request && (!record.expires || *record.expires <= now)) {
-                if (record.stream)
-                    closing.push_back(record.stream);
-                it = pool.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
+    auto closing = connectionPool().expireIdle(steadyNow());
     if (closing.empty())
         return;
     // Idle streams are closed on the network thread, where they were used.
@@ -2377,17 +2359,9 @@ void HTTPRequest::expirePersistentConnections()
         loop.post(close, platform::kCommonRunLoopModes);
 }
 
-std::size_t HTTPRequest::persistentConnectionCount()
-{
-    std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
-    return connectionPool().size();
-}
+std::size_t HTTPRequest::persistentConnectionCount() { return connectionPool().count(); }
 
-bool HTTPRequest::isNetworkInUse()
-{
-    std::lock_guard<std::recursive_mutex> connections(engine().connectionsLock);
-    return engine().scheduledStreams > 0;
-}
+bool HTTPRequest::isNetworkInUse() { return connectionPool().hasScheduledStreams(); }
 
 void HTTPRequest::setTrustedRootCertificatesFile(std::string path)
 {
@@ -2402,14 +2376,7 @@ void HTTPRequest::shutdownNetworkThreadForTesting()
     platform::RunLoop* loop = e.loop.load();
     if (!loop || e.shuttingDown.exchange(true))
         return;
-    std::vector<std::shared_ptr<platform::HttpStream>> closing;
-    {
-        std::lock_guard<std::recursive_mutex> connections(e.connectionsLock);
-        for (auto& record : connectionPool())
-            if (record->stream)
-                closing.push_back(record->stream);
-        connectionPool().clear();
-    }
+    auto closing = connectionPool().removeAll();
     loop->post(
         [loop, closing]() mutable {
             for (auto& stream : closing)

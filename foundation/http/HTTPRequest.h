@@ -1,8 +1,10 @@
 #pragma once
 
 #include "foundation/http/CacheDelegate.h"
+#include "foundation/http/FileDescriptor.h"
 #include "foundation/http/HTTPRequestDelegate.h"
 #include "foundation/http/HTTPRequestError.h"
+#include "foundation/http/SessionCredentialsStore.h"
 #include "platform/net/HttpCookie.h"
 #include "platform/net/HttpMessage.h"
 #include "platform/net/HttpStream.h"
@@ -23,6 +25,7 @@
 #include <string>
 #include <vector>
 
+struct ConnectionRecord;
 class DataDecompressor;
 class RequestInputStream;
 namespace platform {
@@ -60,6 +63,10 @@ public:
     };
 
     static std::shared_ptr<HTTPRequest> requestWithURL(const platform::Url& url);
+    // A request answered from (and stored in) the given cache; policy 0 takes
+    // the cache's default policy when the request starts.
+    static std::shared_ptr<HTTPRequest> requestWithURL(const platform::Url& url,
+        std::shared_ptr<CacheDelegate> usingCache, int andCachePolicy = CacheUseDefaultPolicy);
     ~HTTPRequest() override;
 
     // A new request for the same URL carrying the owner's settings, body and
@@ -140,19 +147,10 @@ public:
     void setShouldPresentCredentialsBeforeChallenge(bool present);
     void addBasicAuthenticationHeaderWithUsername(const std::string& username, const std::string& andPassword);
 
-    // Authentication after a challenge (HTTPRequestAuth.cpp). A credentials
-    // dictionary is shared, never changed: session entries are matched by
-    // the identity of their dictionary.
-    using Credentials = std::shared_ptr<const platform::Dictionary>;
-    struct SessionCredentials {
-        std::shared_ptr<platform::HttpAuthentication> authentication;
-        Credentials credentials;
-        std::optional<platform::Url> url; // server entries
-        std::string host; // proxy entries
-        int port = 0; // proxy entries
-        std::optional<std::string> authenticationScheme;
-        std::optional<std::string> authenticationRealm;
-    };
+    // Authentication after a challenge (HTTPRequestAuth.cpp); the session
+    // entries live in SessionCredentialsStore.
+    using Credentials = HTTPCredentials;
+    using SessionCredentials = ::SessionCredentials;
     std::optional<std::string> domain() const;
     void setDomain(std::optional<std::string> domain);
     std::optional<std::string> proxyUsername() const;
@@ -164,6 +162,10 @@ public:
     std::optional<std::string> authenticationRealm() const;
     std::optional<std::string> proxyAuthenticationRealm() const;
     std::optional<std::string> proxyAuthenticationScheme() const;
+    // The objects answering the server's and the proxy's challenges; held
+    // while the request runs and let go when it finishes or changes address.
+    std::shared_ptr<platform::HttpAuthentication> requestAuthentication() const;
+    std::shared_ptr<platform::HttpAuthentication> proxyAuthentication() const;
     Credentials requestCredentials() const;
     Credentials proxyCredentials() const;
     int authenticationRetryCount() const;
@@ -327,9 +329,10 @@ public:
     // 0, else the response's max-age, else its Expires date; nullopt for none.
     static std::optional<platform::Date> expiryDateForRequest(const HTTPRequest& request, double maxAge);
 
-    // Bandwidth meter and throttle (HTTPRequestThrottle.cpp). The meter counts
-    // body bytes read and sent in one-second windows; with a maximum set,
-    // streams are paused until the overuse of a window has been paid back.
+    // Bandwidth meter and throttle (HTTPRequestThrottle.cpp, over the shared
+    // BandwidthMeter). The meter counts body bytes read and sent in one-second
+    // windows; with a maximum set, streams are paused until the overuse of a
+    // window has been paid back.
     void performThrottling();
     static bool isBandwidthThrottled();
     static unsigned long maxBandwidthPerSecond();
@@ -372,7 +375,7 @@ public:
     static void addSessionCookie(const platform::HttpCookie& cookie);
     static void clearSession();
     static void expirePersistentConnections();
-    // Connection records in the pool (busy and idle).
+    // Connection records in the shared ConnectionPool (busy and idle).
     static std::size_t persistentConnectionCount();
     static bool isNetworkInUse();
     static void incrementBandwidthUsedInLastSecond(unsigned long bytes);
@@ -426,11 +429,11 @@ private:
         std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
         field = std::forward<U>(value);
     }
-    struct ConnectionRecord;
     friend class RequestInputStream;
-    friend struct HTTPRequestEngineAccess;
     friend class NetworkQueue;
 
+    // Throttled streams are paused now: the wake-up time lies ahead.
+    static bool isThrottlePaused();
     // The read size under throttling: what is left of this second's allowance.
     static std::size_t throttledReadLength(std::size_t readSize);
     // Completes the request from its download cache; false (and nothing
@@ -613,7 +616,7 @@ private:
     std::shared_ptr<HTTPRequest> PACFileRequest_;
     std::shared_ptr<HTTPRequestDelegate> PACFileDelegate_;
     bool PACFetchWidenedQueue_ = false;
-    int PACFileReadFd_ = -1;
+    FileDescriptor PACFileReadFd_;
     platform::Bytes PACFileData_;
     std::shared_ptr<platform::Timer> PACReadTimer_;
     std::shared_ptr<platform::Timer> PACTimeoutTimer_;
@@ -626,7 +629,7 @@ private:
     std::optional<std::string> postBodyFilePath_;
     std::optional<std::string> compressedPostBodyFilePath_;
     bool didCreateTemporaryPostDataFile_ = false;
-    int postBodyWriteFd_ = -1;
+    FileDescriptor postBodyWriteFd_;
     std::shared_ptr<RequestInputStream> postBodyReadStream_;
     unsigned long long postLength_ = 0;
     bool haveBuiltPostBody_ = false;
@@ -652,8 +655,8 @@ private:
     std::optional<std::string> downloadDestinationPath_;
     std::optional<std::string> temporaryFileDownloadPath_;
     std::optional<std::string> temporaryUncompressedDataDownloadPath_;
-    int fileDownloadFd_ = -1;
-    int inflatedFileDownloadFd_ = -1;
+    FileDescriptor fileDownloadFd_;
+    FileDescriptor inflatedFileDownloadFd_;
     bool allowResumeForFileDownloads_ = false;
     std::unique_ptr<DataDecompressor> dataDecompressor_;
     std::unique_ptr<std::uint8_t[]> readBuffer_;
@@ -663,7 +666,9 @@ private:
     std::weak_ptr<ProgressDelegate> uploadProgressDelegate_;
     std::weak_ptr<ProgressDelegate> downloadProgressDelegate_;
     bool showAccurateProgress_ = true;
-    bool updatedProgress_ = false;
+    // The one-unit report of each direction was made (without accurate progress).
+    bool updatedUploadProgress_ = false;
+    bool updatedDownloadProgress_ = false;
     bool shouldResetUploadProgress_ = true;
     bool shouldResetDownloadProgress_ = true;
     unsigned long long totalBytesSent_ = 0;

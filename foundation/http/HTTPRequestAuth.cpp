@@ -1,14 +1,13 @@
 #include "foundation/http/HTTPRequest.h"
 
 #include "foundation/http/AuthenticationDialog.h"
+#include "foundation/http/HTTPRequestLock.h"
 #include "platform/net/CredentialStorage.h"
 #include "platform/net/HttpAuthentication.h"
 #include "platform/os/StringUtil.h"
 
-// Lock order: a request's own lock, then the delegate authentication lock,
-// then the session credentials lock.
-
-#define HTTP_LOCKED std::lock_guard<std::recursive_mutex> lock(cancelledLock_)
+// Lock order: a request's own lock, then the session store's asking lock,
+// then the store's own lock.
 
 namespace {
 
@@ -20,19 +19,6 @@ using SessionCredentials = HTTPRequest::SessionCredentials;
 // many attempts: a server that keeps challenging cannot hold it forever.
 constexpr int kMaximumCredentialAttempts = 8;
 
-struct AuthState {
-    std::recursive_mutex sessionLock;
-    std::recursive_mutex delegateAuthenticationLock;
-    std::vector<SessionCredentials> serverStore;
-    std::vector<SessionCredentials> proxyStore;
-};
-
-AuthState& state()
-{
-    static AuthState* instance = new AuthState;
-    return *instance;
-}
-
 Credentials makeCredentials(
     const std::string& user, const std::string& password, const std::optional<std::string>& domain)
 {
@@ -42,16 +28,6 @@ Credentials makeCredentials(
     if (domain)
         dictionary->set(platform::kHTTPAuthenticationAccountDomain, platform::Value(*domain));
     return dictionary;
-}
-
-std::optional<std::string> credentialField(const Credentials& credentials, const char* key)
-{
-    if (!credentials)
-        return std::nullopt;
-    if (auto value = credentials->find(key))
-        if (auto text = value->asString())
-            return *text;
-    return std::nullopt;
 }
 
 bool isNTLM(const std::optional<std::string>& scheme)
@@ -70,15 +46,6 @@ std::optional<std::pair<std::string, std::string>> splitDomainUser(const std::st
 
 Error authenticationError() { return makeHTTPRequestError(AuthenticationErrorType, "Authentication needed"); }
 
-void eraseFromStore(std::vector<SessionCredentials>& store, const Credentials& credentials)
-{
-    for (auto it = store.begin(); it != store.end(); ++it)
-        if (it->credentials == credentials) {
-            store.erase(it);
-            return;
-        }
-}
-
 void removeDefaultCredential(const platform::URLProtectionSpace& space)
 {
     auto& storage = platform::URLCredentialStorage::shared();
@@ -90,78 +57,52 @@ void removeDefaultCredential(const platform::URLProtectionSpace& space)
 
 // MARK: - Accessors
 
-#define AUTH_ACCESSOR(Type, getter, setter, field)                                                                     \
-    Type HTTPRequest::getter() const                                                                                   \
-    {                                                                                                                  \
-        HTTP_LOCKED;                                                                                                   \
-        return field;                                                                                                  \
-    }                                                                                                                  \
-    void HTTPRequest::setter(Type value)                                                                               \
-    {                                                                                                                  \
-        HTTP_LOCKED;                                                                                                   \
-        field = std::move(value);                                                                                      \
-    }
+std::optional<std::string> HTTPRequest::domain() const { return locked(domain_); }
+void HTTPRequest::setDomain(std::optional<std::string> value) { setLocked(domain_, std::move(value)); }
+std::optional<std::string> HTTPRequest::proxyUsername() const { return locked(proxyUsername_); }
+void HTTPRequest::setProxyUsername(std::optional<std::string> value) { setLocked(proxyUsername_, std::move(value)); }
+std::optional<std::string> HTTPRequest::proxyPassword() const { return locked(proxyPassword_); }
+void HTTPRequest::setProxyPassword(std::optional<std::string> value) { setLocked(proxyPassword_, std::move(value)); }
+std::optional<std::string> HTTPRequest::proxyDomain() const { return locked(proxyDomain_); }
+void HTTPRequest::setProxyDomain(std::optional<std::string> value) { setLocked(proxyDomain_, std::move(value)); }
+bool HTTPRequest::useKeychainPersistence() const { return locked(useKeychainPersistence_); }
+void HTTPRequest::setUseKeychainPersistence(bool value) { setLocked(useKeychainPersistence_, value); }
+bool HTTPRequest::useSessionPersistence() const { return locked(useSessionPersistence_); }
+void HTTPRequest::setUseSessionPersistence(bool value) { setLocked(useSessionPersistence_, value); }
+bool HTTPRequest::shouldPresentAuthenticationDialog() const { return locked(shouldPresentAuthenticationDialog_); }
+void HTTPRequest::setShouldPresentAuthenticationDialog(bool value)
+{
+    setLocked(shouldPresentAuthenticationDialog_, value);
+}
+bool HTTPRequest::shouldPresentProxyAuthenticationDialog() const
+{
+    return locked(shouldPresentProxyAuthenticationDialog_);
+}
+void HTTPRequest::setShouldPresentProxyAuthenticationDialog(bool value)
+{
+    setLocked(shouldPresentProxyAuthenticationDialog_, value);
+}
 
-AUTH_ACCESSOR(std::optional<std::string>, domain, setDomain, domain_)
-AUTH_ACCESSOR(std::optional<std::string>, proxyUsername, setProxyUsername, proxyUsername_)
-AUTH_ACCESSOR(std::optional<std::string>, proxyPassword, setProxyPassword, proxyPassword_)
-AUTH_ACCESSOR(std::optional<std::string>, proxyDomain, setProxyDomain, proxyDomain_)
-AUTH_ACCESSOR(bool, useKeychainPersistence, setUseKeychainPersistence, useKeychainPersistence_)
-AUTH_ACCESSOR(bool, useSessionPersistence, setUseSessionPersistence, useSessionPersistence_)
-AUTH_ACCESSOR(
-    bool, shouldPresentAuthenticationDialog, setShouldPresentAuthenticationDialog, shouldPresentAuthenticationDialog_)
-AUTH_ACCESSOR(bool, shouldPresentProxyAuthenticationDialog, setShouldPresentProxyAuthenticationDialog,
-    shouldPresentProxyAuthenticationDialog_)
-
-std::optional<std::string> HTTPRequest::authenticationRealm() const
+std::optional<std::string> HTTPRequest::authenticationRealm() const { return locked(authenticationRealm_); }
+std::optional<std::string> HTTPRequest::proxyAuthenticationRealm() const { return locked(proxyAuthenticationRealm_); }
+std::optional<std::string> HTTPRequest::proxyAuthenticationScheme() const { return locked(proxyAuthenticationScheme_); }
+std::shared_ptr<platform::HttpAuthentication> HTTPRequest::requestAuthentication() const
 {
-    HTTP_LOCKED;
-    return authenticationRealm_;
+    return locked(requestAuthentication_);
 }
-std::optional<std::string> HTTPRequest::proxyAuthenticationRealm() const
+std::shared_ptr<platform::HttpAuthentication> HTTPRequest::proxyAuthentication() const
 {
-    HTTP_LOCKED;
-    return proxyAuthenticationRealm_;
+    return locked(proxyAuthentication_);
 }
-std::optional<std::string> HTTPRequest::proxyAuthenticationScheme() const
-{
-    HTTP_LOCKED;
-    return proxyAuthenticationScheme_;
-}
-Credentials HTTPRequest::requestCredentials() const
-{
-    HTTP_LOCKED;
-    return requestCredentials_;
-}
-Credentials HTTPRequest::proxyCredentials() const
-{
-    HTTP_LOCKED;
-    return proxyCredentials_;
-}
-int HTTPRequest::authenticationRetryCount() const
-{
-    HTTP_LOCKED;
-    return authenticationRetryCount_;
-}
-int HTTPRequest::proxyAuthenticationRetryCount() const
-{
-    HTTP_LOCKED;
-    return proxyAuthenticationRetryCount_;
-}
-int HTTPRequest::authenticationNeeded() const
-{
-    HTTP_LOCKED;
-    return authenticationNeeded_;
-}
-void HTTPRequest::setAuthenticationNeededBlock(Block block)
-{
-    HTTP_LOCKED;
-    authenticationNeededBlock_ = std::move(block);
-}
+Credentials HTTPRequest::requestCredentials() const { return locked(requestCredentials_); }
+Credentials HTTPRequest::proxyCredentials() const { return locked(proxyCredentials_); }
+int HTTPRequest::authenticationRetryCount() const { return locked(authenticationRetryCount_); }
+int HTTPRequest::proxyAuthenticationRetryCount() const { return locked(proxyAuthenticationRetryCount_); }
+int HTTPRequest::authenticationNeeded() const { return locked(authenticationNeeded_); }
+void HTTPRequest::setAuthenticationNeededBlock(Block block) { setLocked(authenticationNeededBlock_, std::move(block)); }
 void HTTPRequest::setProxyAuthenticationNeededBlock(Block block)
 {
-    HTTP_LOCKED;
-    proxyAuthenticationNeededBlock_ = std::move(block);
+    setLocked(proxyAuthenticationNeededBlock_, std::move(block));
 }
 
 void HTTPRequest::copyAuthenticationAndProxySettingsTo(HTTPRequest& copy) const
@@ -182,86 +123,40 @@ void HTTPRequest::copyAuthenticationAndProxySettingsTo(HTTPRequest& copy) const
 
 // MARK: - Session store
 
-std::vector<SessionCredentials> HTTPRequest::sessionCredentialsStore()
-{
-    std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    return state().serverStore;
-}
+namespace {
+SessionCredentialsStore& sessionStore() { return SessionCredentialsStore::shared(); }
+} // namespace
 
-std::vector<SessionCredentials> HTTPRequest::sessionProxyCredentialsStore()
-{
-    std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    return state().proxyStore;
-}
-
+std::vector<SessionCredentials> HTTPRequest::sessionCredentialsStore() { return sessionStore().serverEntries(); }
+std::vector<SessionCredentials> HTTPRequest::sessionProxyCredentialsStore() { return sessionStore().proxyEntries(); }
 void HTTPRequest::storeAuthenticationCredentialsInSessionStore(SessionCredentials entry)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    removeAuthenticationCredentialsFromSessionStore(entry.credentials);
-    state().serverStore.push_back(std::move(entry));
+    sessionStore().storeServerEntry(std::move(entry));
 }
-
 void HTTPRequest::storeProxyAuthenticationCredentialsInSessionStore(SessionCredentials entry)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    removeProxyAuthenticationCredentialsFromSessionStore(entry.credentials);
-    state().proxyStore.push_back(std::move(entry));
+    sessionStore().storeProxyEntry(std::move(entry));
 }
-
 void HTTPRequest::removeAuthenticationCredentialsFromSessionStore(const Credentials& credentials)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    eraseFromStore(state().serverStore, credentials);
+    sessionStore().removeServerEntry(credentials);
 }
-
 void HTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(const Credentials& credentials)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    eraseFromStore(state().proxyStore, credentials);
+    sessionStore().removeProxyEntry(credentials);
 }
-
-void HTTPRequest::clearSessionCredentials()
-{
-    std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    state().serverStore.clear();
-}
+void HTTPRequest::clearSessionCredentials() { sessionStore().clearServerEntries(); }
 
 std::optional<SessionCredentials> HTTPRequest::findSessionAuthenticationCredentials()
 {
-    std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    std::optional<SessionCredentials> candidate;
-    for (auto& entry : state().serverStore) {
-        if (!entry.url)
-            continue;
-        bool exact = *entry.url == url_;
-        if (!exact) {
-            if (candidate)
-                continue;
-            bool samePort = entry.url->port() == url_.port();
-            if (!platform::equalsIgnoringAsciiCase(entry.url->host(), url_.host()) || !samePort
-                || !platform::equalsIgnoringAsciiCase(entry.url->scheme(), url_.scheme()))
-                continue;
-        }
-        if (authenticationRealm_ && entry.authenticationRealm && *authenticationRealm_ != *entry.authenticationRealm)
-            continue;
-        if (username_ && password_
-            && (credentialField(entry.credentials, platform::kHTTPAuthenticationUsername) != username_
-                || credentialField(entry.credentials, platform::kHTTPAuthenticationPassword) != password_))
-            continue;
-        if (exact)
-            return entry;
-        candidate = entry;
-    }
-    return candidate;
+    return sessionStore().findServerEntry(url_, authenticationRealm_, username_, password_);
 }
 
 std::optional<SessionCredentials> HTTPRequest::findSessionProxyAuthenticationCredentials()
 {
-    std::lock_guard<std::recursive_mutex> lock(state().sessionLock);
-    for (auto& entry : state().proxyStore)
-        if (proxyHost_ && entry.host == *proxyHost_ && entry.port == proxyPort_)
-            return entry;
-    return std::nullopt;
+    if (!proxyHost_)
+        return std::nullopt;
+    return sessionStore().findProxyEntry(*proxyHost_, proxyPort_);
 }
 
 // MARK: - Credential storage
@@ -307,8 +202,8 @@ void HTTPRequest::removeCredentialsForProxy(const std::string& proxy, int port, 
 
 void HTTPRequest::saveCredentialsToKeychain(const Credentials& credentials)
 {
-    auto user = credentialField(credentials, platform::kHTTPAuthenticationUsername);
-    auto password = credentialField(credentials, platform::kHTTPAuthenticationPassword);
+    auto user = credentialsField(credentials, platform::kHTTPAuthenticationUsername);
+    auto password = credentialsField(credentials, platform::kHTTPAuthenticationPassword);
     if (!user || !password)
         return;
     saveCredentials(
@@ -318,8 +213,8 @@ void HTTPRequest::saveCredentialsToKeychain(const Credentials& credentials)
 
 void HTTPRequest::saveProxyCredentialsToKeychain(const Credentials& credentials)
 {
-    auto user = credentialField(credentials, platform::kHTTPAuthenticationUsername);
-    auto password = credentialField(credentials, platform::kHTTPAuthenticationPassword);
+    auto user = credentialsField(credentials, platform::kHTTPAuthenticationUsername);
+    auto password = credentialsField(credentials, platform::kHTTPAuthenticationPassword);
     if (!user || !password || !proxyHost_)
         return;
     saveCredentialsForProxy(
@@ -342,8 +237,8 @@ void HTTPRequest::applySessionCredentialsBeforeChallenge()
                 else
                     removeAuthenticationCredentialsFromSessionStore(entry->credentials);
             } else {
-                auto user = credentialField(entry->credentials, platform::kHTTPAuthenticationUsername);
-                auto password = credentialField(entry->credentials, platform::kHTTPAuthenticationPassword);
+                auto user = credentialsField(entry->credentials, platform::kHTTPAuthenticationUsername);
+                auto password = credentialsField(entry->credentials, platform::kHTTPAuthenticationPassword);
                 if (user && password)
                     addBasicAuthenticationHeaderWithUsername(*user, *password);
             }
@@ -389,8 +284,6 @@ struct HTTPRequest::AuthenticationChallenge {
         , realm(forProxy ? request.proxyAuthenticationRealm_ : request.authenticationRealm_)
         , retryCount(forProxy ? request.proxyAuthenticationRetryCount_ : request.authenticationRetryCount_)
         , neededBlock(forProxy ? request.proxyAuthenticationNeededBlock_ : request.authenticationNeededBlock_)
-        , delegateCallback(forProxy ? &HTTPRequestDelegate::proxyAuthenticationNeededForRequest
-                                    : &HTTPRequestDelegate::authenticationNeededForRequest)
     {
     }
 
@@ -433,7 +326,6 @@ struct HTTPRequest::AuthenticationChallenge {
     std::optional<std::string>& realm;
     int& retryCount;
     Block& neededBlock;
-    decltype(&HTTPRequestDelegate::authenticationNeededForRequest) delegateCallback;
 };
 
 // MARK: - Applying
@@ -578,7 +470,7 @@ bool HTTPRequest::AuthenticationChallenge::willAskDelegate() const
     std::shared_ptr<HTTPRequestDelegate> receiver = request.delegate_.lock();
     if (!receiver)
         receiver = request.queue_;
-    if (!(receiver && (*receiver).*delegateCallback) && !neededBlock)
+    if (!(receiver && receiver->credentialsHandler(forProxy)) && !neededBlock)
         return false;
     auto asked = request.self();
     if (forProxy)
@@ -600,8 +492,8 @@ void HTTPRequest::AuthenticationChallenge::askDelegate() const
         block = neededBlock;
     }
     // The delegate is preferred; the block answers only when it cannot.
-    if (receiver && (*receiver).*delegateCallback)
-        ((*receiver).*delegateCallback)(request.self());
+    if (auto handler = receiver ? receiver->credentialsHandler(forProxy) : nullptr)
+        handler(request.self());
     else if (block)
         block();
 }
@@ -721,7 +613,7 @@ void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() 
             request.failWithError(authenticationError());
             return;
         }
-        std::lock_guard<std::recursive_mutex> asking(state().delegateAuthenticationLock);
+        std::lock_guard<std::recursive_mutex> asking(sessionStore().askingLock());
         removeFromSessionStore(credentials);
         credentials.reset();
         if (request.error_ || request.cancelled_)
@@ -763,7 +655,7 @@ void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() 
             request.failWithError(authenticationError());
             return;
         }
-        std::lock_guard<std::recursive_mutex> asking(state().delegateAuthenticationLock);
+        std::lock_guard<std::recursive_mutex> asking(sessionStore().askingLock());
         if (request.error_ || request.cancelled_)
             return;
         if (request.useSessionPersistence_) {

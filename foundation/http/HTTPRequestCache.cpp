@@ -3,6 +3,7 @@
 
 #include "foundation/http/DownloadCache.h"
 #include "foundation/http/HTTPRequest.h"
+#include "foundation/http/HTTPRequestLock.h"
 #include "foundation/http/HTTPResponseRules.h"
 #include "platform/net/HttpCookie.h"
 #include "platform/os/StringUtil.h"
@@ -34,53 +35,18 @@ std::optional<std::string> headerText(const platform::Dictionary& headers, std::
 
 } // namespace
 
-#define HTTP_LOCKED std::lock_guard<std::recursive_mutex> lock(cancelledLock_)
-
-std::shared_ptr<CacheDelegate> HTTPRequest::downloadCache() const
-{
-    HTTP_LOCKED;
-    return downloadCache_;
-}
+std::shared_ptr<CacheDelegate> HTTPRequest::downloadCache() const { return locked(downloadCache_); }
 void HTTPRequest::setDownloadCache(std::shared_ptr<CacheDelegate> cache)
 {
-    HTTP_LOCKED;
-    downloadCache_ = std::move(cache);
+    setLocked(downloadCache_, std::move(cache));
 }
-int HTTPRequest::cachePolicy() const
-{
-    HTTP_LOCKED;
-    return cachePolicy_;
-}
-void HTTPRequest::setCachePolicy(int policy)
-{
-    HTTP_LOCKED;
-    cachePolicy_ = policy;
-}
-int HTTPRequest::cacheStoragePolicy() const
-{
-    HTTP_LOCKED;
-    return cacheStoragePolicy_;
-}
-void HTTPRequest::setCacheStoragePolicy(int policy)
-{
-    HTTP_LOCKED;
-    cacheStoragePolicy_ = policy;
-}
-double HTTPRequest::secondsToCache() const
-{
-    HTTP_LOCKED;
-    return secondsToCache_;
-}
-void HTTPRequest::setSecondsToCache(double seconds)
-{
-    HTTP_LOCKED;
-    secondsToCache_ = seconds;
-}
-bool HTTPRequest::didUseCachedResponse() const
-{
-    HTTP_LOCKED;
-    return didUseCachedResponse_;
-}
+int HTTPRequest::cachePolicy() const { return locked(cachePolicy_); }
+void HTTPRequest::setCachePolicy(int policy) { setLocked(cachePolicy_, policy); }
+int HTTPRequest::cacheStoragePolicy() const { return locked(cacheStoragePolicy_); }
+void HTTPRequest::setCacheStoragePolicy(int policy) { setLocked(cacheStoragePolicy_, policy); }
+double HTTPRequest::secondsToCache() const { return locked(secondsToCache_); }
+void HTTPRequest::setSecondsToCache(double seconds) { setLocked(secondsToCache_, seconds); }
+bool HTTPRequest::didUseCachedResponse() const { return locked(didUseCachedResponse_); }
 
 std::shared_ptr<CacheDelegate> HTTPRequest::defaultCache()
 {

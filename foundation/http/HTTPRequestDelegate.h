@@ -30,6 +30,14 @@ public:
     // cancelAuthentication.
     std::function<void(const HTTPRequestPtr& request)> authenticationNeededForRequest;
     std::function<void(const HTTPRequestPtr& request)> proxyAuthenticationNeededForRequest;
+
+    // Who answers a request for server (or proxy) credentials: one of the two
+    // members above, or empty when nobody here can. A delegate that relays to
+    // another (a network queue to its own delegate) answers with that one's.
+    virtual std::function<void(const HTTPRequestPtr& request)> credentialsHandler(bool forProxy)
+    {
+        return forProxy ? proxyAuthenticationNeededForRequest : authenticationNeededForRequest;
+    }
 };
 
 // Receives upload or download progress. Amounts are signed: a negative one

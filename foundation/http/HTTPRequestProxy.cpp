@@ -1,5 +1,6 @@
 #include "foundation/http/HTTPRequest.h"
 
+#include "foundation/http/HTTPRequestLock.h"
 #include "platform/net/PacScript.h"
 #include "platform/net/ProxySettings.h"
 #include "platform/os/StringUtil.h"
@@ -8,8 +9,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
-
-#define HTTP_LOCKED std::lock_guard<std::recursive_mutex> lock(cancelledLock_)
 
 namespace {
 
@@ -34,51 +33,15 @@ void changeSharedQueueWidth(int by)
 
 // MARK: - Accessors
 
-std::optional<std::string> HTTPRequest::proxyHost() const
-{
-    HTTP_LOCKED;
-    return proxyHost_;
-}
-void HTTPRequest::setProxyHost(std::optional<std::string> host)
-{
-    HTTP_LOCKED;
-    proxyHost_ = std::move(host);
-}
-int HTTPRequest::proxyPort() const
-{
-    HTTP_LOCKED;
-    return proxyPort_;
-}
-void HTTPRequest::setProxyPort(int port)
-{
-    HTTP_LOCKED;
-    proxyPort_ = port;
-}
-std::optional<std::string> HTTPRequest::proxyType() const
-{
-    HTTP_LOCKED;
-    return proxyType_;
-}
-void HTTPRequest::setProxyType(std::optional<std::string> type)
-{
-    HTTP_LOCKED;
-    proxyType_ = std::move(type);
-}
-std::optional<platform::Url> HTTPRequest::PACurl() const
-{
-    HTTP_LOCKED;
-    return PACurl_;
-}
-void HTTPRequest::setPACurl(std::optional<platform::Url> url)
-{
-    HTTP_LOCKED;
-    PACurl_ = std::move(url);
-}
-bool HTTPRequest::isPACFileRequest() const
-{
-    HTTP_LOCKED;
-    return isPACFileRequest_;
-}
+std::optional<std::string> HTTPRequest::proxyHost() const { return locked(proxyHost_); }
+void HTTPRequest::setProxyHost(std::optional<std::string> host) { setLocked(proxyHost_, std::move(host)); }
+int HTTPRequest::proxyPort() const { return locked(proxyPort_); }
+void HTTPRequest::setProxyPort(int port) { setLocked(proxyPort_, port); }
+std::optional<std::string> HTTPRequest::proxyType() const { return locked(proxyType_); }
+void HTTPRequest::setProxyType(std::optional<std::string> type) { setLocked(proxyType_, std::move(type)); }
+std::optional<platform::Url> HTTPRequest::PACurl() const { return locked(PACurl_); }
+void HTTPRequest::setPACurl(std::optional<platform::Url> url) { setLocked(PACurl_, std::move(url)); }
+bool HTTPRequest::isPACFileRequest() const { return locked(isPACFileRequest_); }
 
 // MARK: - Choosing the proxy
 
@@ -137,8 +100,8 @@ void HTTPRequest::fetchPACFile()
 {
     platform::Url pac = *PACurl_;
     if (pac.isFileUrl()) {
-        PACFileReadFd_ = ::open(pac.path().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (PACFileReadFd_ < 0) {
+        PACFileReadFd_ = FileDescriptor::open(pac.path(), O_RDONLY | O_NONBLOCK);
+        if (!PACFileReadFd_) {
             startRequest();
             return;
         }
@@ -158,7 +121,7 @@ void HTTPRequest::fetchPACFile()
             [weak](platform::Timer&) {
                 if (auto request = weak.lock()) {
                     std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-                    if (request->PACFileReadFd_ >= 0)
+                    if (request->PACFileReadFd_)
                         request->finishPACFileRead(false);
                 }
             },
@@ -205,17 +168,15 @@ void HTTPRequest::fetchPACFile()
 void HTTPRequest::readPACFileChunk()
 {
     HTTP_LOCKED;
-    if (PACFileReadFd_ < 0)
+    if (!PACFileReadFd_)
         return;
     std::uint8_t buffer[kPACReadPiece];
     for (int piece = 0; piece < 64; ++piece) {
-        ssize_t n = ::read(PACFileReadFd_, buffer, sizeof buffer);
+        ssize_t n = PACFileReadFd_.read(buffer, sizeof buffer);
         if (n > 0) {
             PACFileData_.insert(PACFileData_.end(), buffer, buffer + n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
         if (n < 0 && errno == EAGAIN)
             return;
         finishPACFileRead(n == 0);
@@ -231,9 +192,7 @@ void HTTPRequest::finishPACFileRead(bool success)
         PACTimeoutTimer_->invalidate();
     PACReadTimer_.reset();
     PACTimeoutTimer_.reset();
-    if (PACFileReadFd_ >= 0)
-        ::close(PACFileReadFd_);
-    PACFileReadFd_ = -1;
+    PACFileReadFd_.close();
     if (success) {
         auto text = platform::decodeText(PACFileData_, platform::kUTF8StringEncoding);
         if (!text)
@@ -276,15 +235,14 @@ void HTTPRequest::stopPACFetch()
         PACFetchWidenedQueue_ = false;
         changeSharedQueueWidth(-1);
     }
-    if (PACFileReadFd_ >= 0) {
+    if (PACFileReadFd_) {
         if (PACReadTimer_)
             PACReadTimer_->invalidate();
         if (PACTimeoutTimer_)
             PACTimeoutTimer_->invalidate();
         PACReadTimer_.reset();
         PACTimeoutTimer_.reset();
-        ::close(PACFileReadFd_);
-        PACFileReadFd_ = -1;
+        PACFileReadFd_.close();
         PACFileData_.clear();
     }
 }

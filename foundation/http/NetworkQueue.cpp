@@ -84,6 +84,7 @@ void NetworkQueue::go() { setSuspended(false); }
 void NetworkQueue::addOperation(const std::shared_ptr<platform::Operation>& op)
 {
     auto request = std::dynamic_pointer_cast<HTTPRequest>(op);
+    // Logged and dropped instead of raised: nothing throws across libraries.
     if (!request) {
         platform::log("AttemptToAddInvalidRequest: Attempted to add an object that was not an HTTPRequest to a "
                       "NetworkQueue\n");
@@ -299,6 +300,16 @@ void NetworkQueue::relayRedirect(const HTTPRequestPtr& request, const platform::
         request->redirectToURL(newURL);
 }
 
+std::function<void(const HTTPRequestPtr& request)> NetworkQueue::credentialsHandler(bool forProxy)
+{
+    auto delegate = this->delegate().lock();
+    auto handler = delegate ? delegate->credentialsHandler(forProxy) : nullptr;
+    if (!handler)
+        return nullptr;
+    // The delegate lives at least until it has been asked.
+    return [delegate, handler](const HTTPRequestPtr& request) { handler(request); };
+}
+
 void NetworkQueue::relayFinished(const HTTPRequestPtr& request) { requestDone(request, false); }
 
 void NetworkQueue::relayFailed(const HTTPRequestPtr& request) { requestDone(request, true); }
@@ -410,16 +421,29 @@ std::shared_ptr<HTTPRequest> HTTPRequest::HEADRequest() const
     auto head = requestWithURL(url());
     auto me = std::const_pointer_cast<HTTPRequest>(std::static_pointer_cast<const HTTPRequest>(shared_from_this()));
     std::scoped_lock lock(cancelledLock_, head->cancelledLock_);
+    // The headers as they stand now; the main request's built headers are
+    // added when the HEAD request starts (buildRequestHeaders).
     head->requestHeaders_ = requestHeaders_;
-    // It carries no body, so nothing that describes one.
     head->requestHeaders_.erase("Content-Length");
     head->requestHeaders_.erase("Content-Encoding");
     head->requestCookies_ = requestCookies_;
     head->useCookiePersistence_ = useCookiePersistence_;
+    head->useKeychainPersistence_ = useKeychainPersistence_;
+    head->useSessionPersistence_ = useSessionPersistence_;
     head->allowCompressedResponse_ = allowCompressedResponse_;
     head->username_ = username_;
     head->password_ = password_;
+    head->domain_ = domain_;
     head->authenticationScheme_ = authenticationScheme_;
+    head->proxyUsername_ = proxyUsername_;
+    head->proxyPassword_ = proxyPassword_;
+    head->proxyDomain_ = proxyDomain_;
+    head->proxyHost_ = proxyHost_;
+    head->proxyPort_ = proxyPort_;
+    head->proxyType_ = proxyType_;
+    head->PACurl_ = PACurl_;
+    head->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
+    head->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
     head->timeOutSeconds_ = timeOutSeconds_;
     head->useHTTPVersionOne_ = useHTTPVersionOne_;
     head->validatesSecureCertificate_ = validatesSecureCertificate_;

@@ -37,7 +37,10 @@ public:
 
     // Lets the requests start.
     void go();
-    // Takes HTTP requests only; anything else is refused and logged.
+    // Takes HTTP requests only. Anything else is logged
+    // ("AttemptToAddInvalidRequest") and dropped rather than raised: nothing
+    // throws across libraries, and a stray operation must not bring down the
+    // owner's queue.
     void addOperation(const std::shared_ptr<platform::Operation>& op) override;
     // Zeroes the progress totals, then cancels every queued and running request.
     void cancelAllOperations();
@@ -77,6 +80,10 @@ public:
     void setShowAccurateProgress(bool accurate) { showAccurateProgress_.store(accurate); }
     platform::Dictionary userInfo() const;
     void setUserInfo(platform::Dictionary userInfo);
+
+    // A request of this queue that meets a challenge asks the queue's
+    // delegate, when that delegate answers such questions.
+    std::function<void(const HTTPRequestPtr& request)> credentialsHandler(bool forProxy) override;
 
 protected:
     NetworkQueue();

@@ -4,20 +4,19 @@
 #include "platform/os/FileUtil.h"
 
 #include <cerrno>
-#include <mutex>
 #include <fcntl.h>
-#include <unistd.h>
+#include <mutex>
 
 std::shared_ptr<RequestInputStream> RequestInputStream::inputStreamWithFileAtPath(
     const std::string& path, const std::shared_ptr<HTTPRequest>& request, platform::Error* error)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    FileDescriptor fd = FileDescriptor::open(path, O_RDONLY);
+    if (!fd) {
         platform::setError(error, platform::FileUtil::posixError(errno, "open", path));
         return nullptr;
     }
     std::shared_ptr<RequestInputStream> stream(new RequestInputStream);
-    stream->fd_ = fd;
+    stream->fd_ = std::move(fd);
     stream->path_ = path;
     stream->request_ = request;
     return stream;
@@ -40,12 +39,7 @@ std::mutex& RequestInputStream::throttleLock()
     return *lock;
 }
 
-void RequestInputStream::close()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
+void RequestInputStream::close() { fd_.close(); }
 
 long RequestInputStream::read(std::uint8_t* buffer, std::size_t maxLength)
 {
@@ -79,16 +73,11 @@ long RequestInputStream::read(std::uint8_t* buffer, std::size_t maxLength)
     long count = 0;
     if (data_) {
         count = data_->read(buffer, maxLength);
-    } else if (fd_ >= 0) {
-        for (;;) {
-            ssize_t n = ::read(fd_, buffer, maxLength);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                streamError_ = platform::FileUtil::posixError(errno, "read", path_);
-            count = static_cast<long>(n);
-            break;
-        }
+    } else if (fd_) {
+        ssize_t n = fd_.read(buffer, maxLength);
+        if (n < 0)
+            streamError_ = platform::FileUtil::posixError(errno, "read", path_);
+        count = static_cast<long>(n);
     } else {
         streamError_ = platform::FileUtil::posixError(EBADF, "read", path_);
         count = -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/http/FileDescriptor.h"
 #include "platform/net/InputStream.h"
 #include "platform/os/Error.h"
 #include "platform/os/Value.h"
@@ -37,7 +38,7 @@ private:
     static std::mutex& throttleLock();
 
     std::weak_ptr<HTTPRequest> request_;
-    int fd_ = -1;
+    FileDescriptor fd_;
     std::string path_;
     std::unique_ptr<platform::DataInputStream> data_;
     std::optional<platform::Error> streamError_;

@@ -171,6 +171,58 @@ TEST_F(AuthenticationTest, RefusedPasswordFailsWithCode3AndLeavesTheSessionStore
     EXPECT_EQ(negotiate->error()->localizedDescription(), "Failed to get authentication object from response headers");
 }
 
+TEST_F(AuthenticationTest, AuthenticationObjectsGoWithANewAddressAndWhenTheRequestEnds)
+{
+    // Behind the guard, the answer moves on to another page.
+    server.on("/guarded", [](const TestRequest& request, TestConnection& connection) {
+        if (request.header("Authorization").value_or("") == basic("parent", "pw")) {
+            connection.respond(TestResponse::make(302, "", { { "Location", "/open" } }));
+            return;
+        }
+        connection.respond(TestResponse::make(401, "no", { { "WWW-Authenticate", "Basic realm=\"Guard\"" } }));
+    });
+    server.on("/open", TestHttpServer::text(200, "open"));
+
+    // While the owner confirms the redirect the request waits, holding the
+    // object that answered the challenge.
+    bool heldWhileWaiting = false, keptForTheSameAddress = false, droppedForANewAddress = false;
+    auto confirming = std::make_shared<RecordingDelegate>();
+    std::string elsewhere = server.url("/elsewhere");
+    confirming->requestWillRedirectToURL = [&](const HTTPRequestPtr& waiting, const platform::Url& target) {
+        heldWhileWaiting = waiting->requestAuthentication() != nullptr;
+        waiting->setURL(waiting->url());
+        keptForTheSameAddress = waiting->requestAuthentication() != nullptr;
+        waiting->setURL(*platform::Url::parse(elsewhere));
+        droppedForANewAddress = !waiting->requestAuthentication() && !waiting->proxyAuthentication();
+        waiting->redirectToURL(target);
+    };
+    auto guarded = request("/guarded");
+    guarded->setUsername("parent");
+    guarded->setPassword("pw");
+    guarded->setDelegate(confirming);
+    ASSERT_TRUE(runRequest(guarded));
+    ASSERT_FALSE(guarded->error()) << guarded->error()->description();
+    EXPECT_EQ(bodyText(guarded), "open");
+    EXPECT_TRUE(heldWhileWaiting);
+    EXPECT_TRUE(keptForTheSameAddress);
+    EXPECT_TRUE(droppedForANewAddress);
+    // Finished: nothing of the challenge is held any longer.
+    EXPECT_FALSE(guarded->requestAuthentication());
+    EXPECT_FALSE(guarded->proxyAuthentication());
+    EXPECT_EQ(guarded->authenticationScheme().value_or(""), "Basic");
+
+    // A request that ends right after its challenge lets go as well.
+    HTTPRequest::clearSession();
+    server.on("/school", basicProtected("School", "teacher", "chalk"));
+    auto plain = request("/school");
+    plain->setUsername("teacher");
+    plain->setPassword("chalk");
+    ASSERT_TRUE(runRequest(plain));
+    ASSERT_FALSE(plain->error()) << plain->error()->description();
+    EXPECT_EQ(plain->authenticationRetryCount(), 1);
+    EXPECT_FALSE(plain->requestAuthentication());
+}
+
 TEST_F(AuthenticationTest, DigestResponseVerifiedByTheServer)
 {
     const std::string realm = "digest@school", nonce = "dcd98b7102dd2f0e8b11d0f600bfb0c093";

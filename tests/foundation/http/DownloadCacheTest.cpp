@@ -46,10 +46,12 @@ protected:
     }
     std::shared_ptr<HTTPRequest> get(const std::string& path, int policy = CacheUseDefaultPolicy)
     {
-        auto request = HTTPRequest::requestWithURL(*platform::Url::parse(server.url(path)));
+        auto url = *platform::Url::parse(server.url(path));
+        // Made the way owners of cached requests make them: with the cache,
+        // and with a policy when they want another than the cache's own.
+        auto request = policy == CacheUseDefaultPolicy ? HTTPRequest::requestWithURL(url, cache)
+                                                       : HTTPRequest::requestWithURL(url, cache, policy);
         request->setTimeOutSeconds(3);
-        request->setDownloadCache(cache);
-        request->setCachePolicy(policy);
         return request;
     }
     std::shared_ptr<HTTPRequest> fetch(const std::string& path, int policy = CacheUseDefaultPolicy)

@@ -218,23 +218,192 @@ TEST_F(NetworkQueueTest, AccurateProgressMeasuresDownloadsWithHeadRequestsFirst)
 
 TEST_F(NetworkQueueTest, OneUnitPerRequestWithoutAccurateProgress)
 {
-    auto download = std::make_shared<Indicator>();
-    queue->setDownloadProgressDelegate(download);
-    queue->addOperation(request("/blob1"));
-    queue->addOperation(request("/blob2"));
-    EXPECT_EQ(queue->totalBytesToDownload(), 2u);
+    server.on("/send", [](const TestRequest& request, TestConnection& connection) {
+        connection.respond(TestResponse::make(200, "got " + std::to_string(request.body.size())));
+    });
+    // Downloads alone, and sends with a body (the chat queue's kind): every
+    // request reports one unit each way it goes, and both indicators end full.
+    struct Row {
+        const char* name;
+        std::vector<std::string> paths;
+        std::vector<std::string> bodies;
+        unsigned long long uploadUnits;
+    };
+    const Row rows[] = {
+        { "downloads", { "/blob1", "/blob2" }, { "", "" }, 0 },
+        { "posts", { "/send", "/send" }, { "first message", "second" }, 2 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        server.clearLog();
+        auto rowOwner = std::make_shared<QueueOwner>();
+        auto rowQueue = NetworkQueue::queue();
+        rowQueue->setDelegate(rowOwner);
+        rowOwner->watch(*rowQueue);
+        auto upload = std::make_shared<Indicator>();
+        auto download = std::make_shared<Indicator>();
+        rowQueue->setUploadProgressDelegate(upload);
+        rowQueue->setDownloadProgressDelegate(download);
+        for (std::size_t i = 0; i < row.paths.size(); ++i) {
+            auto r = request(row.paths[i]);
+            if (!row.bodies[i].empty())
+                r->setPostBody(toBytes(row.bodies[i]));
+            rowQueue->addOperation(r);
+        }
+        EXPECT_EQ(rowQueue->totalBytesToDownload(), 2u);
+        rowQueue->go();
+        ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return rowOwner->queueFinishedCount > 0; }, 10));
+        pumpMainLoop(0.1);
+        EXPECT_EQ(rowOwner->finished.size(), 2u);
+        EXPECT_EQ(rowQueue->bytesDownloadedSoFar(), 2u);
+        EXPECT_EQ(rowQueue->bytesUploadedSoFar(), row.uploadUnits);
+        std::vector<float> units;
+        for (float v : download->values)
+            if (v > 0)
+                units.push_back(v);
+        ASSERT_EQ(units.size(), 2u);
+        EXPECT_FLOAT_EQ(units[0], 0.5f);
+        EXPECT_FLOAT_EQ(units[1], 1.0f);
+        if (row.uploadUnits > 0) {
+            ASSERT_FALSE(upload->values.empty());
+            EXPECT_FLOAT_EQ(upload->values.back(), 1.0f);
+        }
+        EXPECT_EQ(server.requests().size(), 2u) << "no HEAD requests without accurate progress";
+    }
+}
+
+TEST_F(NetworkQueueTest, HeadRequestCarriesTheMainRequestsSettingsAndBuiltHeaders)
+{
+    auto measured = request("/blob1");
+    measured->setUseKeychainPersistence(true);
+    measured->setUseSessionPersistence(false);
+    measured->setUseCookiePersistence(false);
+    measured->setUsername(std::string("parent"));
+    measured->setPassword(std::string("pw"));
+    measured->setDomain(std::string("SCHOOL"));
+    measured->setProxyUsername(std::string("proxy-user"));
+    measured->setProxyPassword(std::string("proxy-pw"));
+    measured->setProxyDomain(std::string("PROXY"));
+    measured->setProxyHost(std::string("proxy.example"));
+    measured->setProxyPort(3128);
+    measured->setProxyType(std::string("SOCKS"));
+    measured->setShouldPresentAuthenticationDialog(true);
+    measured->setShouldPresentProxyAuthenticationDialog(false);
+    measured->setPACurl(platform::Url::parse("http://127.0.0.1:1/proxy.pac"));
+    measured->setTimeOutSeconds(7);
+    measured->setNumberOfTimesToRetryOnTimeout(2);
+    auto head = measured->HEADRequest();
+    EXPECT_EQ(head->requestMethod(), "HEAD");
+    EXPECT_EQ(head->mainRequest(), measured);
+    EXPECT_TRUE(head->useKeychainPersistence());
+    EXPECT_FALSE(head->useSessionPersistence());
+    EXPECT_FALSE(head->useCookiePersistence());
+    EXPECT_EQ(head->username(), measured->username());
+    EXPECT_EQ(head->password(), measured->password());
+    EXPECT_EQ(head->domain(), measured->domain());
+    EXPECT_EQ(head->proxyUsername(), measured->proxyUsername());
+    EXPECT_EQ(head->proxyPassword(), measured->proxyPassword());
+    EXPECT_EQ(head->proxyDomain(), measured->proxyDomain());
+    EXPECT_EQ(head->proxyHost(), measured->proxyHost());
+    EXPECT_EQ(head->proxyPort(), 3128);
+    EXPECT_EQ(head->proxyType(), measured->proxyType());
+    EXPECT_TRUE(head->shouldPresentAuthenticationDialog());
+    EXPECT_FALSE(head->shouldPresentProxyAuthenticationDialog());
+    EXPECT_EQ(head->PACurl(), measured->PACurl());
+    EXPECT_EQ(head->timeOutSeconds(), 7);
+    EXPECT_EQ(head->numberOfTimesToRetryOnTimeout(), 2);
+
+    // A resumed download measured by the queue: the HEAD request asks for
+    // what the download will ask for, from the same byte on, with the same cookies.
+    TempDir dir;
+    const std::string body = toString(sampleBytes(10000, 4));
+    writeFile(dir.file("partial"), toBytes(body.substr(0, 4000)));
+    server.on("/resume", [body](const TestRequest& request, TestConnection& connection) {
+        std::size_t from = 0;
+        if (auto range = request.header("Range"); range && range->rfind("bytes=", 0) == 0)
+            from = std::stoul(range->substr(6));
+        TestResponse response = TestResponse::make(from ? 206 : 200, request.method == "HEAD" ? "" : body.substr(from));
+        response.headers = { { "Content-Length", std::to_string(body.size() - from) } };
+        if (from)
+            response.headers.push_back(
+                { "Content-Range", "bytes " + std::to_string(from) + "-9999/" + std::to_string(body.size()) });
+        if (request.method == "HEAD")
+            response.framing = TestResponse::Framing::None;
+        connection.respond(response);
+    });
+    platform::HttpCookie cookie;
+    cookie.name = "sid";
+    cookie.value = "resume";
+    cookie.domain = "127.0.0.1";
+    auto resumed = request("/resume");
+    resumed->setRequestCookies({ cookie });
+    resumed->setDownloadDestinationPath(dir.file("done"));
+    resumed->setTemporaryFileDownloadPath(dir.file("partial"));
+    resumed->setAllowResumeForFileDownloads(true);
+    resumed->addRequestHeader("X-Owner", "kept");
+    queue->setShowAccurateProgress(true);
+    queue->addOperation(resumed);
     queue->go();
     ASSERT_TRUE(waitForQueue());
-    pumpMainLoop(0.1);
-    EXPECT_EQ(queue->bytesDownloadedSoFar(), 2u);
-    std::vector<float> units;
-    for (float v : download->values)
-        if (v > 0)
-            units.push_back(v);
-    ASSERT_EQ(units.size(), 2u);
-    EXPECT_FLOAT_EQ(units[0], 0.5f);
-    EXPECT_FLOAT_EQ(units[1], 1.0f);
-    EXPECT_EQ(server.requests().size(), 2u) << "no HEAD requests without accurate progress";
+    ASSERT_FALSE(resumed->error()) << resumed->error()->description();
+    EXPECT_TRUE(toString(readFile(dir.file("done"))) == body);
+
+    auto seen = server.requests();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].method, "HEAD");
+    EXPECT_EQ(seen[1].method, "GET");
+    EXPECT_EQ(seen[0].header("Range").value_or("none"), "bytes=4000-");
+    for (const char* name : { "Range", "Cookie", "User-Agent", "Accept-Encoding", "X-Owner" })
+        EXPECT_EQ(seen[0].header(name).value_or("none"), seen[1].header(name).value_or("other")) << name;
+    EXPECT_EQ(queue->totalBytesToDownload(), body.size());
+}
+
+TEST_F(NetworkQueueTest, ChallengesAreAnsweredByTheQueuesDelegate)
+{
+    server.on("/private", [](const TestRequest& request, TestConnection& connection) {
+        if (request.header("Authorization")
+            == std::optional<std::string>("Basic " + HTTPRequest::base64forData(toBytes("parent:answer")))) {
+            connection.respond(TestResponse::make(200, "private"));
+            return;
+        }
+        connection.respond(TestResponse::make(401, "no", { { "WWW-Authenticate", "Basic realm=\"Class\"" } }));
+    });
+    // The queue speaks for its delegate: it answers for credentials only when
+    // the delegate does, and then the delegate's answer is used.
+    for (bool answers : { true, false }) {
+        SCOPED_TRACE(answers ? "delegate answers" : "delegate cannot answer");
+        HTTPRequest::clearSession();
+        int asked = 0;
+        auto rowOwner = std::make_shared<QueueOwner>();
+        if (answers)
+            rowOwner->authenticationNeededForRequest = [&asked](const HTTPRequestPtr& challenged) {
+                ++asked;
+                EXPECT_TRUE(platform::RunLoop::isMainThread());
+                challenged->setUsername(std::string("parent"));
+                challenged->setPassword(std::string("answer"));
+                challenged->retryUsingSuppliedCredentials();
+            };
+        auto rowQueue = NetworkQueue::queue();
+        rowQueue->setDelegate(rowOwner);
+        rowOwner->watch(*rowQueue);
+        EXPECT_EQ(static_cast<bool>(rowQueue->credentialsHandler(false)), answers);
+        EXPECT_FALSE(rowQueue->credentialsHandler(true)) << "nobody answers for the proxy";
+        auto guarded = request("/private");
+        rowQueue->addOperation(guarded);
+        rowQueue->go();
+        ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return rowOwner->queueFinishedCount > 0; }, 10));
+        if (answers) {
+            EXPECT_EQ(asked, 1);
+            ASSERT_FALSE(guarded->error()) << guarded->error()->description();
+            EXPECT_EQ(bodyText(guarded), "private");
+            EXPECT_EQ(rowOwner->finished.size(), 1u);
+        } else {
+            ASSERT_TRUE(guarded->error());
+            EXPECT_EQ(guarded->error()->code(), AuthenticationErrorType);
+            EXPECT_EQ(rowOwner->failed.size(), 1u);
+        }
+    }
+    HTTPRequest::clearSession();
 }
 
 TEST_F(NetworkQueueTest, ProgressNeverGoesBelowZero)

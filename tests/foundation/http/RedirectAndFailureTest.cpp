@@ -242,6 +242,9 @@ TEST_F(RedirectAndFailureTest, KeptConnectionThatDiesIsRetriedOnceForGetOnly)
     // A POST on a kept connection that dies the same way is not sent again.
     auto post = request("/flaky");
     post->setPostBody(toBytes("{\"cmd\":\"30001\"}"));
+    // An owner that insists on the kept connection for its POST: the method
+    // is set first, since setting it turns reuse off.
+    post->setRequestMethod("POST");
     post->setShouldAttemptPersistentConnection(true);
     ASSERT_TRUE(runRequest(post));
     ASSERT_TRUE(post->error());
@@ -256,6 +259,7 @@ TEST_F(RedirectAndFailureTest, ResetAfterAPostBodyIsNotSentAgain)
     server.on("/command", [](const TestRequest&, TestConnection& c) { c.reset(); });
     auto post = request("/command");
     post->setPostBody(toBytes("{\"cmd\":\"20001\"}"));
+    post->setRequestMethod("POST");
     post->setShouldAttemptPersistentConnection(true);
     ASSERT_TRUE(runRequest(post));
     ASSERT_TRUE(post->error());

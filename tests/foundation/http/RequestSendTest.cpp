@@ -85,6 +85,32 @@ TEST_F(RequestSendTest, BodiesSetTheMethodAndLength)
     EXPECT_FALSE(server.lastRequest()->header("Content-Length"));
 }
 
+TEST_F(RequestSendTest, RequestsThatBuildABodyOpenTheirOwnConnection)
+{
+    // A body turns GET, DELETE and HEAD into POST when it is built; such a
+    // request is never sent on a kept connection, where a dead connection
+    // could make its body go out twice.
+    for (const char* method : { "GET", "DELETE", "HEAD" }) {
+        SCOPED_TRACE(method);
+        auto warm = request("/keep");
+        ASSERT_TRUE(runRequest(warm));
+        ASSERT_FALSE(warm->error()) << warm->error()->description();
+        std::uint64_t kept = server.lastRequest()->connectionId;
+
+        auto send = request("/send");
+        send->setRequestMethod(method);
+        send->setPostBody(toBytes("{\"cmd\":\"20001\"}"));
+        EXPECT_TRUE(send->shouldAttemptPersistentConnection()) << "nothing is decided before the body is built";
+        ASSERT_TRUE(runRequest(send));
+        ASSERT_FALSE(send->error()) << send->error()->description();
+        auto seen = server.lastRequest();
+        EXPECT_EQ(seen->method, "POST");
+        EXPECT_EQ(send->requestMethod(), "POST");
+        EXPECT_NE(seen->connectionId, kept);
+        EXPECT_FALSE(send->shouldAttemptPersistentConnection());
+    }
+}
+
 TEST_F(RequestSendTest, BodyFromFileIsSentAndItsTemporaryFileRemoved)
 {
     TempDir dir;

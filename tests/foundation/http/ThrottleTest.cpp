@@ -191,6 +191,37 @@ TEST_F(ThrottledTransferTest, UploadKeepsToTheLimit)
     EXPECT_LT(pace, 13000) << elapsed << " s";
 }
 
+TEST_F(ThrottledTransferTest, RequestsStartedDuringAPauseWaitForItsEnd)
+{
+    server.on("/small", TestHttpServer::text(200, "small"));
+    auto clock = std::make_shared<platform::ManualClock>(100);
+    HTTPRequest::setBandwidthClock(clock);
+    HTTPRequest::setMaxBandwidthPerSecond(10000);
+    HTTPRequest::measureBandwidthUsage();
+    HTTPRequest::incrementBandwidthUsedInLastSecond(25000);
+    clock->set(100.5);
+    HTTPRequest::measureBandwidthUsage();
+    ASSERT_EQ(HTTPRequest::throttleWakeUpTime(), std::optional<double>(102.5));
+
+    auto paused = request("/small");
+    bool started = false;
+    paused->setStartedBlock([&started] { started = true; });
+    paused->startAsynchronous();
+    ASSERT_TRUE(platform::RunLoop::main().runUntil([&started] { return started; }, 5));
+    // Several status ticks pass while the meter's clock stands inside the pause.
+    pumpMainLoop(0.8);
+    EXPECT_EQ(server.requests().size(), 0u) << "the stream went out during the pause";
+    EXPECT_FALSE(paused->complete());
+    EXPECT_FALSE(HTTPRequest::isNetworkInUse());
+
+    clock->set(103);
+    ASSERT_TRUE(platform::RunLoop::main().runUntil([&paused] { return paused->complete(); }, 5));
+    pumpMainLoop(0.1);
+    ASSERT_FALSE(paused->error()) << paused->error()->description();
+    EXPECT_EQ(bodyText(paused), "small");
+    EXPECT_EQ(server.requests().size(), 1u);
+}
+
 TEST_F(ThrottledTransferTest, ByteByByteReadsFinish)
 {
     // A small limit makes most reads one byte long: a compressed body inflated
