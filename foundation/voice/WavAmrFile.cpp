@@ -13,6 +13,9 @@ namespace {
     // Stored frame sizes by frame type, header byte included (RFC 4867 section 5.3,
     // 3GPP TS 26.101): types 0 to 7 are the speech modes, 8 the comfort-noise
     // frame, 15 "no data". Types 9 to 14 cannot appear in an AMR-NB file.
+    constexpr int kWaveFormatPcm = 1;
+    constexpr int kWaveFormatExtensible = 0xFFFE;
+
     constexpr int kFrameSizes[16] = { 13, 14, 16, 18, 20, 21, 27, 32, 6, 0, 0, 0, 0, 0, 0, 1 };
 
     // The largest frame count whose sample bytes still fit the header's 32-bit sizes.
@@ -67,8 +70,10 @@ namespace {
 
 int amrFrameSize(unsigned char header) { return kFrameSizes[(header >> 3) & 0x0F]; }
 
-bool wavReadHeader(std::FILE* file, std::uint32_t* dataSize)
+bool wavReadHeader(std::FILE* file, std::uint32_t* dataSize, WavFormat* format)
 {
+    if (format)
+        *format = WavFormat {};
     if (!file)
         return false;
     unsigned char riff[12];
@@ -90,10 +95,34 @@ bool wavReadHeader(std::FILE* file, std::uint32_t* dataSize)
                 *dataSize = size;
             return true;
         }
-        const long skip = static_cast<long>(size) + (size & 1); // chunks are padded to even sizes
+        std::uint32_t read = 0;
+        if (format && !std::memcmp(chunk, "fmt ", 4) && size >= 16) {
+            // The common 16 bytes, and the extensible form's sub-format tag.
+            unsigned char body[26];
+            read = size >= 26 ? 26 : 16;
+            if (std::fread(body, 1, read, file) != read)
+                return false;
+            *format = WavFormat {};
+            format->formatTag = body[0] | (body[1] << 8);
+            format->channels = body[2] | (body[3] << 8);
+            format->sampleRate = readLe32(body + 4);
+            format->blockAlign = body[12] | (body[13] << 8);
+            format->bits = body[14] | (body[15] << 8);
+            if (format->formatTag == kWaveFormatExtensible)
+                format->formatTag = read == 26 ? body[24] | (body[25] << 8) : 0;
+        }
+        // chunks are padded to even sizes
+        const long skip = static_cast<long>(size) + (size & 1) - static_cast<long>(read);
         if (std::fseek(file, skip, SEEK_CUR))
             return false;
     }
+}
+
+bool wavFormatIsReadable(const WavFormat& format, int channels, int bits)
+{
+    return format.formatTag == kWaveFormatPcm && format.sampleRate == 8000 && format.channels == channels
+        && format.bits == bits && (channels == 1 || channels == 2) && (bits == 8 || bits == 16)
+        && format.blockAlign == channels * bits / 8;
 }
 
 int wavReadFrame(
@@ -144,8 +173,16 @@ std::size_t wavToAmrFile(const char* wavPath, const char* amrPath, int channels,
     if (std::fwrite(kAmrMagic, 1, kAmrMagicBytes, amr.get()) != kAmrMagicBytes)
         return 0;
     std::uint32_t remaining = 0;
-    if (!wavReadHeader(wav.get(), &remaining))
+    WavFormat format;
+    if (!wavReadHeader(wav.get(), &remaining, &format))
         return 0; // no samples: the AMR file holds only its magic
+    if (!wavFormatIsReadable(format, channels, bits)) {
+        platform::log("VoiceFileConverter: %s is not 8000 Hz PCM of %d channel(s) and %d bits "
+                      "(format %d, %u Hz, %d channel(s), %d bits); not converted\n",
+            wavPath, channels, bits, format.formatTag, static_cast<unsigned>(format.sampleRate), format.channels,
+            format.bits);
+        return 0;
+    }
 
     void* encoder = Encoder_Interface_init(0);
     if (!encoder)

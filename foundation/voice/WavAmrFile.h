@@ -20,10 +20,27 @@ inline constexpr std::size_t kAmrMagicBytes = 6;
 // in bits 3 to 6 of its header byte; 0 for the types a file cannot hold.
 int amrFrameSize(unsigned char header);
 
+// What a WAV file's format chunk says (all zero when it has none).
+struct WavFormat {
+    int formatTag = 0; // 1 for PCM; WAVE_FORMAT_EXTENSIBLE reads as its sub-format's tag
+    int channels = 0;
+    std::uint32_t sampleRate = 0;
+    int blockAlign = 0;
+    int bits = 0;
+};
+
 // Positions the file at its first sample: checks the RIFF/WAVE header, then
 // walks the chunks by their declared sizes (and pad bytes) until "data".
-// False when the file ends first. dataSize receives the data chunk's size.
-bool wavReadHeader(std::FILE* file, std::uint32_t* dataSize = nullptr);
+// False when the file ends first. dataSize receives the data chunk's size,
+// format what the last format chunk before it says.
+bool wavReadHeader(std::FILE* file, std::uint32_t* dataSize = nullptr, WavFormat* format = nullptr);
+
+// Whether the samples are what the converter reads as asked: PCM at 8000 Hz,
+// with the channel count (1, or 2 for the recorder's own stereo files) and the
+// sample width (16, or 8 bits) the caller gives. A 44.1 kHz, a float or a
+// 24-bit file, or one whose channels or width differ from the call's, would
+// otherwise convert "successfully" into AMR of the wrong length or noise.
+bool wavFormatIsReadable(const WavFormat& format, int channels, int bits);
 
 // Reads one frame of 160 mono samples from interleaved samples of the given
 // channel count (1 or 2) and width (8 or 16 bits). The result is the number of
@@ -33,7 +50,8 @@ bool wavReadHeader(std::FILE* file, std::uint32_t* dataSize = nullptr);
 int wavReadFrame(
     std::int16_t frame[kPcmFrameSamples], std::FILE* file, int channels, int bits, std::uint32_t* remaining = nullptr);
 
-// Converts a WAV file into a 12.2 kbit/s AMR file; the number of frames written.
+// Converts a WAV file into a 12.2 kbit/s AMR file; the number of frames
+// written, 0 when the file's format is not readable as asked (see above).
 std::size_t wavToAmrFile(const char* wavPath, const char* amrPath, int channels, int bits);
 
 // Writes the 48-byte header of a mono 16-bit 8000 Hz file of that many frames.

@@ -444,7 +444,12 @@ bool ZipArchiver::UnzipFileTo(const std::string& path, bool overWrite)
         const fs::path fullPath = fs::path(path) / name;
         const fs::path folder = isFolder ? fullPath : fullPath.parent_path();
 
-        bool refused = !isSafeRelativeName(name);
+        // The folder is checked before anything is made: weakly_canonical
+        // follows the links among the folders that exist already (a link to
+        // an outside folder among them included), and the rest of the name
+        // holds no ".." step. Made first, the folders would appear outside
+        // even though the entry is then refused.
+        bool refused = !isSafeRelativeName(name) || !isInside(folder, root);
         if (!refused) {
             fs::create_directories(folder, ec);
             refused = !isInside(folder, root);

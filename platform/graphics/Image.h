@@ -55,6 +55,17 @@ public:
     // that a hostile header cannot make us allocate gigabytes.
     static constexpr std::size_t kMaxPixels = std::size_t { 64 } * 1024 * 1024;
     static constexpr int kMaxDimension = 32768;
+    // Decoding is held to less, and refused before anything is allocated: no
+    // more than kMaxDecodePixels (a 48-megapixel camera picture fits; the
+    // screens show far fewer), and no more pixels than the input's bytes can
+    // hold. A JPEG codes each 8×8 block of a channel in at least a bit, so
+    // even a flat grey picture has under 512 pixels a byte; a PNG's deflate
+    // stream expands at most 1032 times. Pictures of up to kSmallDecodePixels
+    // are let through whatever their size in bytes (an arithmetic-coded JPEG
+    // may be smaller than a bit a block).
+    static constexpr std::size_t kMaxDecodePixels = std::size_t { 48 } * 1024 * 1024;
+    static constexpr std::size_t kSmallDecodePixels = std::size_t { 1024 } * 1024;
+    static constexpr std::size_t kMaxJpegPixelsPerByte = 1024;
 
     Image() = default;
     // A new image filled with one colour. Null when a dimension is not in
@@ -90,7 +101,9 @@ public:
 
     // PNG (any colour type and bit depth, with transparency) or JPEG (greyscale,
     // RGB, CMYK), from memory. A JPEG's EXIF orientation is applied, so the
-    // result stands upright. Corrupt, truncated or unknown bytes give nullopt.
+    // result stands upright. Corrupt (a JPEG the decoder has any warning
+    // about), truncated or unknown bytes give nullopt, and so do sizes beyond
+    // the decoding limits above, before any pixel is allocated.
     static std::optional<Image> decode(const std::uint8_t* data, std::size_t size, double scale = 1.0);
     static std::optional<Image> decode(const std::vector<std::uint8_t>& data, double scale = 1.0);
     // Reads and decodes a file; its scale comes from the name (scaleForFileName).

@@ -27,10 +27,21 @@ namespace {
             && h <= static_cast<unsigned long>(Image::kMaxDimension) && w * h <= Image::kMaxPixels;
     }
 
+    // The decoding limits of Image.h: the pixel budget, and no more pixels
+    // than inputBytes can hold at pixelsPerByte (a bound of the format).
+    bool decodable(unsigned long w, unsigned long h, std::size_t inputBytes, double pixelsPerByte)
+    {
+        if (!acceptable(w, h))
+            return false;
+        const std::size_t pixels = static_cast<std::size_t>(w) * h;
+        if (pixels > Image::kMaxDecodePixels)
+            return false;
+        return pixels <= Image::kSmallDecodePixels || static_cast<double>(pixels) <= inputBytes * pixelsPerByte;
+    }
+
     struct JpegError {
         jpeg_error_mgr base;
         std::jmp_buf jump;
-        bool truncated;
     };
 
     void jpegErrorExit(j_common_ptr info)
@@ -39,16 +50,56 @@ namespace {
         std::longjmp(err->jump, 1);
     }
 
+    // Warnings the decoder may give about a sound file: a JFIF or Adobe
+    // version it does not know. Every other warning is about corrupt data
+    // (premature end of data or of a segment, a bad Huffman or arithmetic
+    // code, a missing restart marker, an inconsistent progression, extraneous
+    // bytes, a bad ICC marker): the library goes on and pads with grey, we
+    // refuse the image at once.
+    bool harmlessWarning(int code) { return code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM; }
+
     void jpegEmitMessage(j_common_ptr info, int level)
     {
         auto* err = reinterpret_cast<JpegError*>(info->err);
-        // Premature end of data is only a warning to the library (it pads with a
-        // fake end marker and shows grey); we refuse such images instead.
-        if (level < 0 && err->base.msg_code == JWRN_JPEG_EOF)
-            err->truncated = true;
+        if (level < 0 && !harmlessWarning(err->base.msg_code))
+            std::longjmp(err->jump, 1);
+    }
+
+    // The most pixels a PNG of size bytes can hold, a byte of its file at a
+    // time: each pixel takes bits (from the header's bit depth and colour
+    // type) of the image data, and the deflate stream that carries that data
+    // expands at most 1032 times. 0 for a header it cannot read.
+    double pngPixelsPerByte(const std::uint8_t* data, std::size_t size)
+    {
+        // The signature, then IHDR: length, type, width, height, bit depth, colour type.
+        if (size < 33 || std::memcmp(data + 12, "IHDR", 4) != 0)
+            return 0;
+        const int depth = data[24];
+        int channels = 0;
+        switch (data[25]) {
+        case 0: // grey
+        case 3: // palette
+            channels = 1;
+            break;
+        case 2:
+            channels = 3;
+            break;
+        case 4:
+            channels = 2;
+            break;
+        case 6:
+            channels = 4;
+            break;
+        default:
+            return 0;
+        }
+        if (depth < 1 || depth > 16)
+            return 0;
+        return 1032.0 * 8 / (depth * channels);
     }
 
     void jpegOutputMessage(j_common_ptr) { }
+    void jpegIgnoreMessage(j_common_ptr, int) { }
 
     // The decoder stops once it has the pixels, so a file cut inside or just before
     // its end chunk would still decode. A complete file is a chain of chunks that
@@ -80,7 +131,7 @@ std::optional<Image> decodePNG(const std::uint8_t* data, std::size_t size, doubl
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, data, size))
         return std::nullopt;
-    if (!acceptable(image.width, image.height)) {
+    if (!decodable(image.width, image.height, size, pngPixelsPerByte(data, size))) {
         png_image_free(&image);
         return std::nullopt;
     }
@@ -137,14 +188,16 @@ std::optional<Image> decodeJPEG(const std::uint8_t* data, std::size_t size, doub
     err.base.error_exit = jpegErrorExit;
     err.base.emit_message = jpegEmitMessage;
     err.base.output_message = jpegOutputMessage;
-    err.truncated = false;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&info);
         return std::nullopt;
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
-    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !acceptable(info.image_width, info.image_height)) {
+    // Checked before jpeg_start_decompress, which for a progressive file
+    // allocates the coefficients of the whole picture.
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK
+        || !decodable(info.image_width, info.image_height, size, Image::kMaxJpegPixelsPerByte)) {
         jpeg_destroy_decompress(&info);
         return std::nullopt;
     }
@@ -189,7 +242,7 @@ std::optional<Image> decodeJPEG(const std::uint8_t* data, std::size_t size, doub
     if (complete)
         jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    if (!complete || err.truncated)
+    if (!complete)
         return std::nullopt;
     return out;
 }
@@ -205,9 +258,8 @@ std::optional<std::vector<std::uint8_t>> encodeJPEG(const Image& source, int qua
     std::memset(&info, 0, sizeof info);
     info.err = jpeg_std_error(&err.base);
     err.base.error_exit = jpegErrorExit;
-    err.base.emit_message = jpegEmitMessage;
+    err.base.emit_message = jpegIgnoreMessage;
     err.base.output_message = jpegOutputMessage;
-    err.truncated = false;
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&info);
         std::free(buffer);

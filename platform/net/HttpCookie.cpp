@@ -177,6 +177,13 @@ std::optional<Date> HttpCookie::parseCookieDate(std::string_view text)
     return Date::fromSeconds(static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second));
 }
 
+std::string_view HttpCookie::domainWithoutDot(std::string_view domain)
+{
+    if (!domain.empty() && domain.front() == '.')
+        domain.remove_prefix(1);
+    return domain;
+}
+
 bool HttpCookie::domainMatches(std::string_view host, std::string_view domain)
 {
     if (host.empty() || domain.empty())
@@ -213,10 +220,10 @@ bool HttpCookie::matchesUrl(const Url& url, Date now) const
     if (isExpired(now) || domain.empty())
         return false;
     std::string host = lower(url.host());
-    if (isHostOnly()) {
+    if (hostOnly) {
         if (host != domain)
             return false;
-    } else if (!domainMatches(host, std::string_view(domain).substr(1))) {
+    } else if (!domainMatches(host, domainWithoutDot(domain))) {
         return false;
     }
     std::string requestPath = url.rawPath().empty() ? "/" : url.rawPath();
@@ -230,7 +237,9 @@ bool HttpCookie::matchesUrl(const Url& url, Date now) const
 std::optional<HttpCookie> HttpCookie::parseSetCookie(std::string_view setCookieValue, const Url& url, Date now)
 {
     std::string host = lower(url.host());
-    if (host.empty())
+    // A host with a leading dot is no host (Url refuses it); a cookie from it
+    // would read as one for a whole domain.
+    if (host.empty() || host.front() == '.')
         return std::nullopt;
     auto semicolon = setCookieValue.find(';');
     std::string_view pair = setCookieValue.substr(0, semicolon);
@@ -302,8 +311,10 @@ std::optional<HttpCookie> HttpCookie::parseSetCookie(std::string_view setCookieV
         if (!domainMatches(host, *domainAttribute) || (bareLabel && host != *domainAttribute))
             return std::nullopt;
         cookie.domain = "." + *domainAttribute;
+        cookie.hostOnly = false;
     } else {
         cookie.domain = host;
+        cookie.hostOnly = true;
     }
     cookie.path = pathAttribute ? *pathAttribute : defaultPath(url);
     return cookie;

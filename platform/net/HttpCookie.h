@@ -14,9 +14,11 @@ namespace platform {
 // One cookie (an RFC 6265 subset). Identity is {domain, path, name}.
 //
 // domain is lower case. A cookie set with a Domain attribute keeps it with a
-// leading dot (".example.com") and goes to that domain and its subdomains; a
-// cookie without one holds the request host ("www.example.com") and goes to
-// that host only.
+// leading dot (".example.com"), is not host-only and goes to that domain and
+// its subdomains; a cookie without one holds the request host
+// ("www.example.com"), is host-only and goes to that host only. Host-only is
+// a flag of its own, not read from the dot: a host-only cookie goes to the host
+// its domain names exactly, and no host starts with a dot (Url refuses one).
 class HttpCookie final {
 public:
     std::string name;
@@ -27,9 +29,12 @@ public:
     std::optional<Date> expiresDate;
     bool secure = false;
     bool httpOnly = false;
+    // A cookie made by hand is host-only unless this is cleared; its domain's
+    // leading dot, if any, is then ignored when matching.
+    bool hostOnly = true;
 
     bool isSessionOnly() const { return !expiresDate.has_value(); }
-    bool isHostOnly() const { return !domain.empty() && domain.front() != '.'; }
+    bool isHostOnly() const { return hostOnly; }
     bool isExpired(Date now) const { return expiresDate && *expiresDate <= now; }
     bool hasSameIdentity(const HttpCookie& other) const
     {
@@ -56,6 +61,8 @@ public:
 
     // RFC 6265 section 5.1.3 domain matching (host and domain in lower case).
     static bool domainMatches(std::string_view host, std::string_view domain);
+    // A domain cookie's domain without its leading dot.
+    static std::string_view domainWithoutDot(std::string_view domain);
     // RFC 6265 section 5.1.4 path matching.
     static bool pathMatches(std::string_view requestPath, std::string_view cookiePath);
     // RFC 6265 section 5.1.4 default path of a request URL.

@@ -12,7 +12,14 @@ namespace platform {
 
 namespace {
 
+    // One cookie a line: name, value, domain, path, expiry, secure, httpOnly,
+    // hostOnly, tab-separated. Lines written before the hostOnly column have
+    // seven fields; such a cookie is host-only when its domain has no leading
+    // dot, which is how it was told then.
     constexpr const char* kFileHeader = "# cookies v1";
+
+    // A host-only cookie names a host, and no host starts with a dot.
+    bool namesNoHost(const HttpCookie& cookie) { return cookie.hostOnly && cookie.domain.front() == '.'; }
 
     std::string lower(std::string_view text)
     {
@@ -171,7 +178,7 @@ void HttpCookieStorage::setCookie(const HttpCookie& cookie)
     bool changed = false;
     HttpCookie normalised = cookie;
     normalised.domain = lower(normalised.domain);
-    if (normalised.name.empty() || normalised.domain.empty() || normalised.domain == ".")
+    if (normalised.name.empty() || normalised.domain.empty() || normalised.domain == "." || namesNoHost(normalised))
         return;
     if (normalised.path.empty() || normalised.path.front() != '/')
         normalised.path = "/";
@@ -185,7 +192,7 @@ void HttpCookieStorage::setCookies(
     const std::vector<HttpCookie>& cookies, const Url& url, const std::optional<Url>& mainDocumentUrl)
 {
     std::string host = lower(url.host());
-    if (host.empty())
+    if (host.empty() || host.front() == '.')
         return;
     if (mainDocumentUrl) {
         std::string mainHost = lower(mainDocumentUrl->host());
@@ -199,11 +206,11 @@ void HttpCookieStorage::setCookies(
     for (const auto& cookie : cookies) {
         HttpCookie normalised = cookie;
         normalised.domain = lower(normalised.domain);
-        if (normalised.name.empty() || normalised.domain.empty() || normalised.domain == ".")
+        if (normalised.name.empty() || normalised.domain.empty() || normalised.domain == "."
+            || namesNoHost(normalised))
             continue;
-        bool allowed = normalised.isHostOnly()
-            ? normalised.domain == host
-            : HttpCookie::domainMatches(host, std::string_view(normalised.domain).substr(1));
+        bool allowed = normalised.hostOnly ? normalised.domain == host
+                                           : HttpCookie::domainMatches(host, HttpCookie::domainWithoutDot(normalised.domain));
         if (!allowed)
             continue;
         if (normalised.path.empty() || normalised.path.front() != '/')
@@ -260,7 +267,7 @@ void HttpCookieStorage::load()
             continue;
         }
         auto parts = splitTabs(line);
-        if (parts.size() != 7)
+        if (parts.size() != 7 && parts.size() != 8)
             continue;
         auto name = unescapeField(parts[0]);
         auto value = unescapeField(parts[1]);
@@ -281,7 +288,8 @@ void HttpCookieStorage::load()
         cookie.expiresDate = Date::fromSeconds(expires);
         cookie.secure = parts[5] == "1";
         cookie.httpOnly = parts[6] == "1";
-        if (cookie.isExpired(current))
+        cookie.hostOnly = parts.size() == 8 ? parts[7] == "1" : cookie.domain.front() != '.';
+        if (cookie.isExpired(current) || namesNoHost(cookie))
             continue;
         bool unused = false;
         setCookieLocked(cookie, current, unused);
@@ -301,7 +309,7 @@ void HttpCookieStorage::saveLocked() const
         std::snprintf(expires, sizeof expires, "%.3f", c.expiresDate->seconds);
         text += escapeField(c.name) + "\t" + escapeField(c.value) + "\t" + escapeField(c.domain) + "\t"
             + escapeField(c.path) + "\t" + expires + "\t" + (c.secure ? "1" : "0") + "\t" + (c.httpOnly ? "1" : "0")
-            + "\n";
+            + "\t" + (c.hostOnly ? "1" : "0") + "\n";
     }
     auto slash = filePath_.rfind('/');
     if (slash != std::string::npos && slash > 0)

@@ -305,6 +305,13 @@ std::optional<Bytes> PlatformJson::writeData(const Value& value, Style style, Er
 std::optional<Value> PlatformJson::read(std::string_view text, Error* error)
 {
     Builder builder;
+    // The parser takes a NUL byte for the end of the text, so "1\0garbage"
+    // would read as 1. JSON holds no raw NUL anywhere (inside a string it must
+    // be escaped), so one is an error wherever it stands.
+    if (auto nul = text.find('\0'); nul != std::string_view::npos) {
+        setError(error, readError("a NUL byte is not JSON (byte " + std::to_string(nul) + ")"));
+        return std::nullopt;
+    }
     bool ok = false;
     try {
         ok = nlohmann::json::sax_parse(text.data(), text.data() + text.size(), &builder);

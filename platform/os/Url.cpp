@@ -234,6 +234,10 @@ std::optional<Url> Url::parse(std::string_view text)
             std::string_view host = hostPort.substr(0, colon);
             if (!consistsOf(host, [](char c) { return isUnreserved(c) || isSubDelim(c); }))
                 return std::nullopt;
+            // A name never starts with a dot nor holds an empty label: ".example.com"
+            // would pass for a domain (a cookie's leading dot) where it is a host.
+            if (host.starts_with(".") || host.find("..") != std::string_view::npos)
+                return std::nullopt;
             url.host_ = std::string(host);
             if (colon != std::string_view::npos) {
                 hasPortColon = true;

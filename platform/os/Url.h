@@ -11,7 +11,8 @@ namespace platform {
 // An absolute or relative URL reference, parsed by RFC 3986. Parsing refuses
 // texts with characters that are not allowed in a URL (spaces, non-ASCII,
 // control characters, quotes, "<>\\^`{|}"), a bad percent escape, brackets
-// anywhere but around an IPv6 host (which must be a valid address), a second
+// anywhere but around an IPv6 host (which must be a valid address), a host
+// that starts with a dot or holds an empty label ("a..b"), a second
 // "#" or "@", a port that is not a number up to 65535, and a relative
 // reference whose first segment holds a colon.
 class Url final {

@@ -187,6 +187,13 @@ TEST_F(VoiceFileConverterTest, StatusCodesForMissingAndMalformedFiles)
     // Sample formats the converter does not read.
     EXPECT_EQ(VoiceFileConverter::wavToAmr(path("t.wav"), path("t24.amr"), 1, 24), 1);
     EXPECT_EQ(VoiceFileConverter::wavToAmr(path("t.wav"), path("t6.amr"), 6, 16), 1);
+
+    // A file whose header says another rate, channel count or sample type.
+    ASSERT_EQ(run("sox -n -r 44100 -b 16 -c 1 " + quoted(path("cd.wav")) + " synth 0.1 sine 440"), 0);
+    EXPECT_EQ(VoiceFileConverter::wavToAmr(path("cd.wav"), path("cd.amr"), 1, 16), 1);
+    EXPECT_EQ(VoiceFileConverter::wavToAmr(path("t.wav"), path("t2.amr"), 2, 16), 1);
+    ASSERT_EQ(run("sox -n -r 8000 -e floating-point -b 32 -c 1 " + quoted(path("f.wav")) + " synth 0.1 sine 440"), 0);
+    EXPECT_EQ(VoiceFileConverter::wavToAmr(path("f.wav"), path("f.amr"), 1, 16), 1);
 }
 
 } // namespace

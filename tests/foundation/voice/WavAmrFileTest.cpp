@@ -83,6 +83,78 @@ TEST_F(WavAmrFileTest, WavWithoutDataChunkGivesNoFrames)
     EXPECT_EQ(wavToAmrFile(path("text.wav").c_str(), path("text.amr").c_str(), 1, 16), 0u);
 }
 
+// A format chunk body as written, whatever it says.
+Bytes formatChunk(int tag, int channels, std::uint32_t rate, int bits, int subTag = 0)
+{
+    Bytes body;
+    voicetest::append16(body, static_cast<std::uint16_t>(tag));
+    voicetest::append16(body, static_cast<std::uint16_t>(channels));
+    voicetest::append32(body, rate);
+    voicetest::append32(body, rate * static_cast<std::uint32_t>(channels * bits / 8));
+    voicetest::append16(body, static_cast<std::uint16_t>(channels * bits / 8));
+    voicetest::append16(body, static_cast<std::uint16_t>(bits));
+    if (tag == 0xFFFE) {
+        voicetest::append16(body, 22);
+        voicetest::append16(body, static_cast<std::uint16_t>(bits));
+        voicetest::append32(body, channels == 1 ? 4 : 3); // speaker mask
+        voicetest::append16(body, static_cast<std::uint16_t>(subTag));
+        const unsigned char guidTail[14] = { 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71 };
+        body.insert(body.end(), guidTail, guidTail + 14);
+    }
+    Bytes chunks;
+    voicetest::appendChunk(chunks, "fmt ", body);
+    return chunks;
+}
+
+TEST_F(WavAmrFileTest, AWavNotInTheFormatAskedForIsRefused)
+{
+    // A second of samples, enough for 50 mono 16-bit frames at 8000 Hz.
+    const Bytes samples = voicetest::sineSamples(440, 8000, 8000);
+    struct Case {
+        const char* what;
+        Bytes format;
+        int channels;
+        int bits;
+    };
+    const std::vector<Case> refused = {
+        { "44.1 kHz", formatChunk(1, 1, 44100, 16), 1, 16 },
+        { "16 kHz", formatChunk(1, 1, 16000, 16), 1, 16 },
+        { "stereo read as mono", formatChunk(1, 2, 8000, 16), 1, 16 },
+        { "mono read as stereo", formatChunk(1, 1, 8000, 16), 2, 16 },
+        { "32-bit float", formatChunk(3, 1, 8000, 32), 1, 16 },
+        { "float said to be 16-bit", formatChunk(3, 1, 8000, 16), 1, 16 },
+        { "8-bit read as 16-bit", formatChunk(1, 1, 8000, 8), 1, 16 },
+        { "16-bit read as 8-bit", formatChunk(1, 1, 8000, 16), 1, 8 },
+        { "24-bit", formatChunk(1, 1, 8000, 24), 1, 16 },
+        { "A-law", formatChunk(6, 1, 8000, 8), 1, 8 },
+        { "extensible float", formatChunk(0xFFFE, 1, 8000, 32, 3), 1, 16 },
+        { "no format chunk", Bytes {}, 1, 16 },
+    };
+    for (const auto& c : refused) {
+        Bytes chunks = c.format;
+        voicetest::appendChunk(chunks, "data", samples);
+        writeFile(path("odd.wav"), voicetest::riffWave(chunks));
+        EXPECT_EQ(wavToAmrFile(path("odd.wav").c_str(), path("odd.amr").c_str(), c.channels, c.bits), 0u) << c.what;
+        EXPECT_EQ(readFile(path("odd.amr")).size(), 6u) << c.what;
+    }
+
+    // What the reader does handle still converts, the extensible form of it too.
+    const std::vector<Case> accepted = {
+        { "mono 16-bit", formatChunk(1, 1, 8000, 16), 1, 16 },
+        { "extensible mono 16-bit", formatChunk(0xFFFE, 1, 8000, 16, 1), 1, 16 },
+        { "stereo 16-bit", formatChunk(1, 2, 8000, 16), 2, 16 },
+        { "mono 8-bit", formatChunk(1, 1, 8000, 8), 1, 8 },
+    };
+    for (const auto& c : accepted) {
+        Bytes chunks = c.format;
+        voicetest::appendChunk(chunks, "data", samples);
+        writeFile(path("ok.wav"), voicetest::riffWave(chunks));
+        const std::size_t expected = 16000u / static_cast<std::size_t>(c.channels * c.bits / 8) / 160u;
+        EXPECT_EQ(wavToAmrFile(path("ok.wav").c_str(), path("ok.amr").c_str(), c.channels, c.bits), expected)
+            << c.what;
+    }
+}
+
 TEST_F(WavAmrFileTest, TruncatedWavKeepsOnlyWholeFrames)
 {
     Bytes chunks;

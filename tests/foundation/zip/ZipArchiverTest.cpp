@@ -189,6 +189,32 @@ TEST_F(ZipExtractTest, SymbolicLinkInsideTheFolderCannotCarryAnEntryOut)
     EXPECT_EQ(ziptest::readFile(out / "fine.txt"), "y");
 }
 
+TEST_F(ZipExtractTest, AnEntryRefusedThroughALinkMakesNoFolderOutside)
+{
+    // The containment check comes before any folder is made: refused entries
+    // through a link to an outside folder leave that folder as it was, not
+    // even an empty subfolder in it.
+    const fs::path out = path("out");
+    fs::create_directories(out);
+    fs::create_directories(path("elsewhere"));
+    fs::create_directory_symlink(path("elsewhere"), out / "link");
+    ASSERT_EQ(python(folder_, R"PY(
+import zipfile, sys
+with zipfile.ZipFile(sys.argv[1], 'w') as z:
+    z.writestr('link/made/deeper/escaped.txt', 'x')
+    z.writestr('link/folder/', '')
+    z.writestr('inside/kept.txt', 'y')
+)PY",
+                  "linkdirs.zip"),
+        0);
+    EXPECT_FALSE(extract(path("linkdirs.zip"), out));
+    std::vector<std::string> outside;
+    for (const auto& entry : fs::recursive_directory_iterator(path("elsewhere")))
+        outside.push_back(entry.path().string());
+    EXPECT_TRUE(outside.empty()) << outside.front();
+    EXPECT_EQ(ziptest::readFile(out / "inside/kept.txt"), "y");
+}
+
 TEST_F(ZipExtractTest, CorruptArchivesReportFailure)
 {
     ZipArchiver archiver;

@@ -5,8 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+
+#include <jpeglib.h>
 
 using graphics_test::runTool;
 using graphics_test::TempDir;
@@ -428,7 +434,7 @@ TEST(ImageTest, JpegExifOrientationIsApplied)
     Image image = quadrants(8, 4);
     auto jpeg = *image.encodeJPEG(1.0);
     // An APP1 "Exif" block (big-endian TIFF) with orientation 6, after SOI.
-    std::vector<std::uint8_t> exif = { 0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0,
+    std::vector<std::uint8_t> exif = { 0xFF, 0xE1, 0x00, 0x24, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0,
         1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0 };
     jpeg.insert(jpeg.begin() + 2, exif.begin(), exif.end());
     EXPECT_EQ(Image::jpegOrientation(jpeg.data(), jpeg.size()), ImageOrientation::Right);
@@ -444,4 +450,115 @@ TEST(ImageTest, JpegExifOrientationIsApplied)
     auto broken = jpeg;
     broken[2 + 17] = 0xF0; // the IFD offset now points far outside the block
     EXPECT_EQ(Image::jpegOrientation(broken.data(), broken.size()), ImageOrientation::Up);
+}
+
+namespace {
+
+// A flat grey JPEG made straight with libjpeg, a row at a time (no Image of
+// that size is needed): Huffman-coded baseline or arithmetic-coded.
+std::vector<std::uint8_t> flatGreyJpeg(int width, int height, bool arithmetic)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr err;
+    std::memset(&info, 0, sizeof info);
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    info.arith_code = arithmetic ? TRUE : FALSE;
+    jpeg_start_compress(&info, TRUE);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width), 128);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<std::uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+// The same JPEG with the size in its baseline frame header changed.
+std::vector<std::uint8_t> withFrameSize(std::vector<std::uint8_t> jpeg, int width, int height)
+{
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = static_cast<std::uint8_t>(height >> 8);
+            jpeg[i + 6] = static_cast<std::uint8_t>(height);
+            jpeg[i + 7] = static_cast<std::uint8_t>(width >> 8);
+            jpeg[i + 8] = static_cast<std::uint8_t>(width);
+            return jpeg;
+        }
+    }
+    ADD_FAILURE() << "no baseline frame header";
+    return jpeg;
+}
+
+} // namespace
+
+TEST(ImageTest, JpegDataTheDecoderCallsCorruptIsRefused)
+{
+    // The library warns and pads with grey where its data breaks off or makes
+    // no sense; every such warning refuses the picture, not only a premature
+    // end of the file.
+    auto jpeg = *patternImage(48, 32, false).encodeJPEG(0.8);
+    ASSERT_TRUE(Image::decode(jpeg).has_value());
+    // A frame larger than its data: the scan runs into the end marker
+    // ("premature end of data segment"), the file itself is whole.
+    EXPECT_FALSE(Image::decode(withFrameSize(jpeg, 96, 64)).has_value());
+    EXPECT_FALSE(Image::decode(withFrameSize(jpeg, 48, 512)).has_value());
+    // Bytes before a marker that belong to nothing ("extraneous bytes").
+    auto extraneous = jpeg;
+    extraneous.insert(extraneous.end() - 2, { 0x00, 0x11, 0x22 });
+    EXPECT_FALSE(Image::decode(extraneous).has_value());
+    // A restart marker where none belongs inside the entropy-coded data.
+    auto badMarker = jpeg;
+    badMarker.insert(badMarker.end() - 40, { 0xFF, 0xD3 });
+    EXPECT_FALSE(Image::decode(badMarker).has_value());
+}
+
+TEST(ImageTest, APictureOutOfProportionToItsBytesIsRefusedBeforeDecoding)
+{
+    // The few hundred bytes of a small JPEG, with a frame header claiming
+    // 2064 × 19204: refused at the header, before the 160 MB the pixels (and
+    // for a progressive file as much again for its coefficients) would take.
+    auto jpeg = *patternImage(48, 32, false).encodeJPEG(0.5);
+    auto huge = withFrameSize(jpeg, 2064, 19204);
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Image::decode(huge).has_value());
+    EXPECT_FALSE(Image::decode(withFrameSize(jpeg, 8192, 8192)).has_value());
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 1.0);
+
+    // A sound arithmetic-coded picture can be smaller than any Huffman-coded
+    // one: a flat 2048 × 2048 grey in a few hundred bytes is refused as well,
+    // while the same picture Huffman-coded (a bit a block at the least) is read.
+    auto arithmetic = flatGreyJpeg(2048, 2048, true);
+    ASSERT_LT(arithmetic.size() * Image::kMaxJpegPixelsPerByte, 2048u * 2048u);
+    EXPECT_FALSE(Image::decode(arithmetic).has_value());
+    auto huffman = flatGreyJpeg(2048, 2048, false);
+    auto read = Image::decode(huffman);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->pixelWidth(), 2048);
+    // Small pictures are read whatever their coding.
+    auto small = Image::decode(flatGreyJpeg(256, 256, true));
+    ASSERT_TRUE(small.has_value());
+    EXPECT_EQ(small->pixelAt(100, 100)[0], 128);
+}
+
+TEST(ImageTest, APictureBeyondTheDecodingBudgetIsRefused)
+{
+    // 8000 × 7000 is under the limit of a made image but over the decoding
+    // budget; its bytes would hold it (about 85 pixels a byte).
+    auto big = flatGreyJpeg(8000, 7000, false);
+    ASSERT_GT(big.size() * Image::kMaxJpegPixelsPerByte, 8000u * 7000u);
+    ASSERT_GT(8000u * 7000u, Image::kMaxDecodePixels);
+    ASSERT_LE(8000u * 7000u, Image::kMaxPixels);
+    EXPECT_FALSE(Image::decode(big).has_value());
 }

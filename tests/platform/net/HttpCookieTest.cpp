@@ -294,6 +294,90 @@ TEST(HttpCookieTest, PersistentCookiesSurviveInTheFileAndSessionOnesDoNot)
     EXPECT_EQ(HttpCookieStorage(file).cookies().size(), 1u);
 }
 
+TEST(HttpCookieTest, AHostWithALeadingDotSetsNoCookieForTheWholeDomain)
+{
+    // ".example.com" is no host: the URL parser refuses it, and were one to
+    // reach the cookie code its host-only cookie would have read as a domain
+    // cookie (the leading dot) and gone to every subdomain.
+    EXPECT_FALSE(Url::parse("http://.example.com/"));
+    Url dotted;
+    if (auto u = Url::parse("http://.example.com/"))
+        dotted = *u;
+    EXPECT_FALSE(HttpCookie::parseSetCookie("sid=1", dotted).has_value());
+    HttpCookieStorage storage("");
+    HttpCookie forged;
+    forged.name = "sid";
+    forged.value = "1";
+    forged.domain = ".example.com"; // host-only (the default) for a host that cannot exist
+    storage.setCookie(forged);
+    EXPECT_TRUE(storage.cookiesForURL(url("http://www.example.com/")).empty());
+    EXPECT_TRUE(storage.cookies().empty());
+
+    // Host-only is a flag of its own: a host-only cookie goes to its host
+    // only, whatever its domain's first character; a domain cookie made by
+    // hand without the dot still reaches the subdomains.
+    Date now = Date::now();
+    HttpCookie hostOnly = parsed("a=1", "http://example.com/");
+    EXPECT_TRUE(hostOnly.hostOnly);
+    EXPECT_FALSE(parsed("a=1; Domain=example.com", "http://example.com/").hostOnly);
+    forged.hostOnly = true;
+    EXPECT_FALSE(forged.matchesUrl(url("http://www.example.com/"), now));
+    HttpCookie wide;
+    wide.name = "w";
+    wide.domain = "example.com";
+    wide.hostOnly = false;
+    EXPECT_TRUE(wide.matchesUrl(url("http://www.example.com/"), now));
+    EXPECT_TRUE(wide.matchesUrl(url("http://example.com/"), now));
+    HttpCookie narrow = wide;
+    narrow.hostOnly = true;
+    EXPECT_FALSE(narrow.matchesUrl(url("http://www.example.com/"), now));
+    EXPECT_TRUE(narrow.matchesUrl(url("http://example.com/"), now));
+}
+
+TEST(HttpCookieTest, TheFileKeepsTheHostOnlyFlagAndReadsFilesWrittenBeforeIt)
+{
+    TempDir dir;
+    const std::string file = dir.file("Cookies.txt");
+    // As written before the flag had a column of its own: seven fields, the
+    // leading dot telling a domain cookie.
+    {
+        std::ofstream out(file);
+        out << "# cookies v1\n"
+            << "host\tv\twww.example.com\t/\t4102444800.000\t0\t1\n"
+            << "wide\tv\t.example.com\t/\t4102444800.000\t1\t0\n";
+    }
+    {
+        HttpCookieStorage old(file);
+        auto cookies = old.cookies();
+        ASSERT_EQ(cookies.size(), 2u);
+        EXPECT_TRUE(cookies[0].hostOnly);
+        EXPECT_TRUE(cookies[0].httpOnly);
+        EXPECT_FALSE(cookies[1].hostOnly);
+        EXPECT_TRUE(cookies[1].secure);
+        EXPECT_EQ(old.cookiesForURL(url("https://m.example.com/")).size(), 1u);
+        EXPECT_EQ(old.cookiesForURL(url("https://www.example.com/")).size(), 2u);
+        // A change writes the file again, the flag now in a column of its own.
+        HttpCookie wideByHand;
+        wideByHand.name = "hand";
+        wideByHand.domain = "example.com";
+        wideByHand.hostOnly = false;
+        wideByHand.expiresDate = Date::fromSeconds(4102444800.0);
+        old.setCookie(wideByHand);
+    }
+    std::ifstream in(file);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("www.example.com\t/\t4102444800.000\t0\t1\t1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\texample.com\t/\t4102444800.000\t0\t0\t0\n"), std::string::npos) << text;
+    HttpCookieStorage reopened(file);
+    auto cookies = reopened.cookies();
+    ASSERT_EQ(cookies.size(), 3u);
+    EXPECT_TRUE(cookies[0].hostOnly);
+    EXPECT_FALSE(cookies[1].hostOnly);
+    EXPECT_EQ(cookies[2].name, "hand");
+    EXPECT_FALSE(cookies[2].hostOnly);
+    EXPECT_EQ(reopened.cookiesForURL(url("http://m.example.com/")).size(), 1u);
+}
+
 TEST(HttpCookieTest, DamagedFilesAreIgnoredLineByLine)
 {
     TempDir dir;

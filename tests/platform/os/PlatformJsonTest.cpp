@@ -175,6 +175,27 @@ TEST(PlatformJson, InvalidInputGivesNothingAndAnError)
     EXPECT_TRUE(deep->isArray());
 }
 
+TEST(PlatformJson, ANulByteDoesNotEndTheText)
+{
+    // The parser underneath stops at a NUL as at the end of the text: what
+    // follows it must not be dropped unseen.
+    using namespace std::string_literals;
+    const std::string envelope = R"({"code":"0","message":"ok","data":{"id":1}})";
+    std::vector<std::string> inputs = { "1\0garbage"s, "1\0"s, "\0"s, "\0 1"s, "[1]\0"s, "\"a\0b\""s,
+        envelope + "\0<html><body>502 Bad Gateway</body></html>"s, "{\"a\":1 \0}"s };
+    for (const auto& input : inputs) {
+        Error error;
+        EXPECT_FALSE(PlatformJson::read(input, &error)) << testing::PrintToString(input);
+        EXPECT_EQ(error.code(), platform::kPropertyListReadCorruptError);
+        EXPECT_NE(error.localizedDescription().find("NUL"), std::string::npos) << error.localizedDescription();
+        EXPECT_FALSE(PlatformJson::read(platform::Bytes(input.begin(), input.end())));
+    }
+    // An escaped NUL inside a string is text like any other.
+    auto escaped = PlatformJson::read(R"("a\u0000b")");
+    ASSERT_TRUE(escaped);
+    EXPECT_EQ(*escaped, Value("a\0b"s));
+}
+
 TEST(PlatformJson, KeepsKeyOrderAndTheLastRepeatedKey)
 {
     std::string text = R"({"zebra":1,"apple":{"y":true,"b":null},"mango":[3,2,1]})";

@@ -1,0 +1,111 @@
+// Shared by the libFuzzer targets of this folder: a scratch folder of the
+// process's own, files written into it, and the program's log kept quiet
+// (every input would otherwise print a line or more).
+#pragma once
+
+#include "platform/os/Log.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <unistd.h>
+
+namespace fuzzsupport {
+
+// A folder under $TMPDIR (or /tmp) for this process, removed at exit.
+inline const std::string& scratch()
+{
+    static const std::string path = [] {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/orb-fuzz-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            std::abort();
+        static const std::string removeAtExit = pattern;
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(removeAtExit, ignored);
+        });
+        return pattern;
+    }();
+    return path;
+}
+
+inline std::string scratchFile(std::string_view name) { return scratch() + "/" + std::string(name); }
+
+inline void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        std::abort();
+    if (size && std::fwrite(data, 1, size, file) != size)
+        std::abort();
+    std::fclose(file);
+}
+
+// Empties a folder (and makes it when missing).
+inline void emptyFolder(const std::string& path)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+    std::filesystem::create_directories(path, ignored);
+}
+
+// Drops every log line; ORB_FUZZ_LOG=1 in the environment keeps them.
+inline void quietLog()
+{
+    static const bool done = [] {
+        const char* keep = std::getenv("ORB_FUZZ_LOG");
+        if (!keep || std::string_view(keep) != "1")
+            platform::setLogSink([](std::string_view) { });
+        return true;
+    }();
+    (void)done;
+}
+
+// Reads the input as pieces: takeByte and takeText consume from the front.
+class Input {
+public:
+    Input(const std::uint8_t* data, std::size_t size)
+        : data_(data)
+        , size_(size)
+    {
+    }
+    std::uint8_t takeByte()
+    {
+        if (!size_)
+            return 0;
+        --size_;
+        return *data_++;
+    }
+    // Up to the next NUL byte (dropped) or the end.
+    std::string takeText()
+    {
+        std::size_t n = 0;
+        while (n < size_ && data_[n] != 0)
+            ++n;
+        std::string text(reinterpret_cast<const char*>(data_), n);
+        std::size_t used = n < size_ ? n + 1 : n;
+        data_ += used;
+        size_ -= used;
+        return text;
+    }
+    std::string rest()
+    {
+        std::string text(reinterpret_cast<const char*>(data_), size_);
+        data_ += size_;
+        size_ = 0;
+        return text;
+    }
+    std::size_t size() const { return size_; }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+};
+
+} // namespace fuzzsupport
