@@ -15,7 +15,7 @@ namespace core {
 // limited text fields, colours from hexadecimal text and the splitting of a
 // post text into text runs and bracketed emoji names. Class members only;
 // called on the main thread.
-class ORBHelper final {
+class ORBHelper {
 public:
     ORBHelper() = delete;
 

@@ -54,8 +54,8 @@ void AnimationLog::clear()
     state().records.clear();
 }
 
-void AnimationLog::noteChange(
-    std::weak_ptr<Object> weak, const std::string& targetClass, int targetTag, const char* property)
+void AnimationLog::noteChange(std::weak_ptr<Object> weak, const std::string& targetClass, int targetTag,
+    const char* property, std::vector<double> from)
 {
     auto& s = state();
     if (s.open.empty())
@@ -69,7 +69,7 @@ void AnimationLog::noteChange(
             && !change.target.owner_before(weak) && !weak.owner_before(change.target))
             return;
     }
-    record.changes.push_back({ weak, targetClass, targetTag, property });
+    record.changes.push_back({ weak, targetClass, targetTag, property, std::move(from) });
 }
 
 bool AnimationLog::isRecordingChanges() { return !state().open.empty(); }

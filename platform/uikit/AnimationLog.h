@@ -19,6 +19,11 @@ struct AnimationChange {
     std::string targetClass;
     int targetTag = 0; // the view's tag (layers: their view's, 0 without one)
     std::string property; // "frame", "alpha", "transform", "layer.opacity", ...
+    // Where the animation starts from: the value before the block's first
+    // change of the property, for the views' alpha ({alpha}) and transform
+    // ({a, b, c, d, tx, ty}); empty for the other properties. Headless, the
+    // final value is all the view keeps, so this is what shows a zoom's start.
+    std::vector<double> from = {};
 };
 
 struct AnimationRecord {
@@ -62,8 +67,8 @@ public:
 
     // While an animation block runs, the animatable setters of views and layers
     // report here what they changed. Outside a block this does nothing.
-    static void noteChange(
-        std::weak_ptr<Object> target, const std::string& targetClass, int targetTag, const char* property);
+    static void noteChange(std::weak_ptr<Object> target, const std::string& targetClass, int targetTag,
+        const char* property, std::vector<double> from = {});
     static bool isRecordingChanges();
 
     // For the animation machinery itself.

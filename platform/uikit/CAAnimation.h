@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/os/Value.h"
 
 #include <functional>
@@ -12,7 +13,7 @@
 // the animation log.
 class CAAnimation : public platform::Object {
 public:
-    std::string className() const override { return "CAAnimation"; }
+    ORB_CLASS_NAME(CAAnimation)
 
     double duration() const { return duration_; }
     void setDuration(double duration) { duration_ = duration; }
@@ -67,7 +68,7 @@ public:
         : keyPath_(std::move(keyPath))
     {
     }
-    std::string className() const override { return "CABasicAnimation"; }
+    ORB_CLASS_NAME(CABasicAnimation)
     std::string kindName() const override { return "basic"; }
 
     const std::string& keyPath() const { return keyPath_; }

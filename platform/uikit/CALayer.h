@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/os/RunLoop.h"
@@ -44,7 +45,7 @@ public:
     CALayer(const CALayer&) = delete;
     CALayer& operator=(const CALayer&) = delete;
 
-    std::string className() const override { return "CALayer"; }
+    ORB_CLASS_NAME(CALayer)
 
     // The view this layer draws, or nullptr for a free-standing layer.
     std::shared_ptr<UIView> view() const { return view_.lock(); }

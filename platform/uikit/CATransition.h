@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/CAAnimation.h"
 
 inline constexpr const char* kCATransitionFade = "fade";
@@ -15,7 +16,7 @@ inline constexpr const char* kCATransitionFromBottom = "fromBottom";
 // type and subtype are kept as given, for the log.
 class CATransition final : public CAAnimation {
 public:
-    std::string className() const override { return "CATransition"; }
+    ORB_CLASS_NAME(CATransition)
     std::string kindName() const override { return "transition"; }
 
     const std::string& type() const { return type_; }

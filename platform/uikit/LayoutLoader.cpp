@@ -11,13 +11,16 @@
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UITableViewCell.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "platform/uikit/UIView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <mutex>
 #include <sstream>
 #include <unordered_map>
@@ -104,6 +107,11 @@ public:
             log("Layout %s: unknown class \"%s\"; the object was skipped\n", name_.c_str(), className->c_str());
             return nullptr;
         }
+        // Classes register under the name they declare; one that answers
+        // another name was registered by hand under a name it does not carry.
+        if (object->className() != *className)
+            log("Layout %s: class \"%s\" made an object that calls itself \"%s\"\n", name_.c_str(),
+                className->c_str(), object->className().c_str());
         created_.push_back(object);
 
         // The frame first: other properties (fonts sizing labels, images) may depend on it.
@@ -503,6 +511,22 @@ template <class T> void number(const char* name, std::function<void(T&, double)>
     });
 }
 
+// An integer property: a number that is whole and within [lowest, highest]
+// (the range of the setter's type, or narrower); anything else is a bad value
+// rather than a cast out of range, which is undefined behaviour.
+template <class T, class I> void integer(const char* name, I lowest, I highest, std::function<void(T&, I)> setter)
+{
+    LayoutLoader::registerProperty<T>(name, [lowest, highest, setter = std::move(setter)](T& object, const Value& v) {
+        if (!v.isNumber())
+            return false;
+        double d = v.doubleValue();
+        if (!(d >= static_cast<double>(lowest) && d <= static_cast<double>(highest)) || d != std::trunc(d))
+            return false;
+        setter(object, static_cast<I>(d));
+        return true;
+    });
+}
+
 template <class T> void text(const char* name, std::function<void(T&, const std::string&)> setter)
 {
     LayoutLoader::registerProperty<T>(name, [setter = std::move(setter)](T& object, const Value& v) {
@@ -574,7 +598,10 @@ void registerLayoutProperties()
     flag<UIView>("opaque", &UIView::setOpaque);
     flag<UIView>("clipsToBounds", &UIView::setClipsToBounds);
     flag<UIView>("userInteractionEnabled", &UIView::setUserInteractionEnabled);
-    number<UIView>("autoresizingMask", [](UIView& view, double m) { view.setAutoresizingMask(static_cast<unsigned>(m)); });
+    integer<UIView, unsigned>("autoresizingMask", 0, UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleWidth
+            | UIViewAutoresizingFlexibleRightMargin | UIViewAutoresizingFlexibleTopMargin
+            | UIViewAutoresizingFlexibleHeight | UIViewAutoresizingFlexibleBottomMargin,
+        [](UIView& view, unsigned m) { view.setAutoresizingMask(m); });
     LayoutLoader::registerProperty<UIView>("contentMode", [](UIView& view, const Value& v) {
         auto mode = contentModeFromValue(v);
         if (!mode)
@@ -590,7 +617,8 @@ void registerLayoutProperties()
     font<UILabel>("font", [](UILabel& label, const Font& f) { label.setFont(f); });
     color<UILabel>("textColor", [](UILabel& label, const Color& c) { label.setTextColor(c); });
     alignment<UILabel>("textAlignment");
-    number<UILabel>("numberOfLines", [](UILabel& label, double n) { label.setNumberOfLines(static_cast<int>(n)); });
+    integer<UILabel, int>("numberOfLines", std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
+        [](UILabel& label, int n) { label.setNumberOfLines(n); });
 
     flag<UIControl>("enabled", &UIControl::setEnabled);
     flag<UIControl>("selected", &UIControl::setSelected);
@@ -645,6 +673,10 @@ void registerLayoutProperties()
     text<UIImageView>("image", [](UIImageView& view, const std::string& s) { view.setImage(UIImage::imageNamed(s)); });
     text<UIImageView>(
         "highlightedImage", [](UIImageView& view, const std::string& s) { view.setHighlightedImage(UIImage::imageNamed(s)); });
+
+    // List screens dequeue cells by the identifier their layout file gives.
+    text<UITableViewCell>(
+        "reuseIdentifier", [](UITableViewCell& cell, const std::string& s) { cell.setReuseIdentifier(s); });
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/graphics/Color.h"
+#include "platform/os/ClassRegistry.h"
 #include "platform/os/Value.h"
 
 #include <functional>
@@ -153,6 +154,13 @@ public:
 
     static std::shared_ptr<Object> firstTopLevelObject(std::string_view name, const std::shared_ptr<Object>& owner);
     static std::shared_ptr<Object> lastTopLevelObject(std::string_view name, const std::shared_ptr<Object>& owner);
+    // The layout named after a class (cells, headers and screens that load
+    // "their" layout), read from the name the class declares.
+    template <NamedClass T>
+    static std::vector<std::shared_ptr<Object>> loadNamedFor(const std::shared_ptr<Object>& owner)
+    {
+        return loadNamed(T::kClassName, owner);
+    }
 
     // Folders searched before resources/layouts (tests ship their own layouts).
     static void addOverrideDirectory(std::string directory);

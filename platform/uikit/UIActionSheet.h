@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIView.h"
 
 #include <memory>
@@ -40,7 +41,7 @@ public:
     UIActionSheet(std::string title, std::weak_ptr<UIActionSheetDelegate> delegate,
         std::optional<std::string> cancelButtonTitle, std::optional<std::string> destructiveButtonTitle,
         std::vector<std::string> otherButtonTitles = {});
-    std::string className() const override { return "UIActionSheet"; }
+    ORB_CLASS_NAME(UIActionSheet)
 
     const std::string& title() const { return title_; }
     void setTitle(std::string title) { title_ = std::move(title); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIView.h"
 
 enum UIActivityIndicatorViewStyle {
@@ -13,7 +14,7 @@ enum UIActivityIndicatorViewStyle {
 class UIActivityIndicatorView : public UIView {
 public:
     explicit UIActivityIndicatorView(UIActivityIndicatorViewStyle style = UIActivityIndicatorViewStyleWhite);
-    std::string className() const override { return "UIActivityIndicatorView"; }
+    ORB_CLASS_NAME(UIActivityIndicatorView)
 
     static double sideForStyle(UIActivityIndicatorViewStyle style);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIView.h"
 
 #include <memory>
@@ -41,7 +42,7 @@ public:
     UIAlertView();
     UIAlertView(std::string title, std::string message, std::weak_ptr<UIAlertViewDelegate> delegate,
         std::optional<std::string> cancelButtonTitle, std::vector<std::string> otherButtonTitles = {});
-    std::string className() const override { return "UIAlertView"; }
+    ORB_CLASS_NAME(UIAlertView)
 
     const std::string& title() const { return title_; }
     void setTitle(std::string title);

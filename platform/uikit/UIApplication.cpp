@@ -29,6 +29,7 @@ void UIApplication::reset()
     statusBarHidden_ = false;
     statusBarStyle_ = UIStatusBarStyleDefault;
     networkIndicator_ = false;
+    statusBarOrientation_ = 1;
 }
 
 std::shared_ptr<UIWindow> UIApplication::keyWindow() const { return UIWindow::keyWindow(); }

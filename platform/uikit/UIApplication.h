@@ -108,6 +108,11 @@ public:
     void setStatusBarHidden(bool hidden, bool animated = false);
     UIStatusBarStyle statusBarStyle() const { return statusBarStyle_; }
     void setStatusBarStyle(UIStatusBarStyle style, bool animated = false);
+    // The interface orientation the status bar shows (a UIInterfaceOrientation
+    // value: 1 portrait, 2 upside down, 3 landscape right, 4 landscape left).
+    // The program runs in portrait; tests turn it for views that follow it.
+    long statusBarOrientation() const { return statusBarOrientation_; }
+    void setStatusBarOrientation(long orientation) { statusBarOrientation_ = orientation; }
     bool isNetworkActivityIndicatorVisible() const { return networkIndicator_; }
     void setNetworkActivityIndicatorVisible(bool visible) { networkIndicator_ = visible; }
     // Background tasks have nothing to keep alive here; ids only.
@@ -133,5 +138,6 @@ private:
     bool statusBarHidden_ = false;
     UIStatusBarStyle statusBarStyle_ = UIStatusBarStyleDefault;
     bool networkIndicator_ = false;
+    long statusBarOrientation_ = 1;
     unsigned long nextBackgroundTask_ = 1;
 };

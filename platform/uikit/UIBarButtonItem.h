@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/os/Value.h"
 #include "platform/uikit/TargetAction.h"
 #include "platform/uikit/UIImage.h"
@@ -43,7 +44,7 @@ enum UIBarButtonSystemItem {
 class UIBarButtonItem final : public platform::Object, public std::enable_shared_from_this<UIBarButtonItem> {
 public:
     UIBarButtonItem() = default;
-    std::string className() const override { return "UIBarButtonItem"; }
+    ORB_CLASS_NAME(UIBarButtonItem)
 
     static std::shared_ptr<UIBarButtonItem> itemWithTitle(
         std::string title, UIBarButtonItemStyle style = UIBarButtonItemStylePlain);

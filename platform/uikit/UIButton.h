@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
@@ -34,7 +35,7 @@ public:
     {
     }
     static std::shared_ptr<UIButton> buttonWithType(UIButtonType type);
-    std::string className() const override { return "UIButton"; }
+    ORB_CLASS_NAME(UIButton)
 
     UIButtonType buttonType() const { return type_; }
 

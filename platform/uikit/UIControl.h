@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/TargetAction.h"
 #include "platform/uikit/UIView.h"
 
@@ -59,7 +60,7 @@ enum UIControlContentVerticalAlignment {
 class UIControl : public UIView {
 public:
     using UIView::UIView;
-    std::string className() const override { return "UIControl"; }
+    ORB_CLASS_NAME(UIControl)
 
     template <class Owner, class T>
     void addTarget(

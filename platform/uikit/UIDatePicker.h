@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/os/Value.h"
 #include "platform/uikit/UIControl.h"
 
@@ -19,7 +20,7 @@ class UIDatePicker : public UIControl {
 public:
     UIDatePicker();
     explicit UIDatePicker(const platform::Rect& frame);
-    std::string className() const override { return "UIDatePicker"; }
+    ORB_CLASS_NAME(UIDatePicker)
 
     UIDatePickerMode datePickerMode() const { return mode_; }
     void setDatePickerMode(UIDatePickerMode mode) { mode_ = mode; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/os/Value.h"
 #include "platform/uikit/TargetAction.h"
@@ -44,7 +45,7 @@ class UIGestureRecognizer : public platform::Object, public std::enable_shared_f
 public:
     UIGestureRecognizer() = default;
     ~UIGestureRecognizer() override;
-    std::string className() const override { return "UIGestureRecognizer"; }
+    ORB_CLASS_NAME(UIGestureRecognizer)
 
     // Targets are held weakly; the action receives the recogniser.
     template <class Owner, class T> void addTarget(const std::shared_ptr<Owner>& target, void (T::*action)())

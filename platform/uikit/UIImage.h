@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
 #include "platform/os/Value.h"
@@ -27,7 +28,7 @@ class UIImage final : public platform::Object {
 public:
     explicit UIImage(platform::Image image);
 
-    std::string className() const override { return "UIImage"; }
+    ORB_CLASS_NAME(UIImage)
 
     static std::shared_ptr<UIImage> imageNamed(std::string_view name);
     static std::shared_ptr<UIImage> imageWithContentsOfFile(const std::string& path);

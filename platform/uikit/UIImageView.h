@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIView.h"
 
@@ -15,7 +16,7 @@ public:
     explicit UIImageView(const platform::Rect& frame);
     // Sized to the image (zero size without one).
     explicit UIImageView(std::shared_ptr<UIImage> image, std::shared_ptr<UIImage> highlightedImage = nullptr);
-    std::string className() const override { return "UIImageView"; }
+    ORB_CLASS_NAME(UIImageView)
 
     const std::shared_ptr<UIImage>& image() const { return image_; }
     void setImage(std::shared_ptr<UIImage> image);

@@ -29,31 +29,31 @@ namespace platform {
 void registerUIKitClasses()
 {
     auto& registry = ClassRegistry::shared();
-    registry.registerClass<UIView>("UIView");
-    registry.registerClass<UIWindow>("UIWindow");
-    registry.registerClass<UIControl>("UIControl");
-    registry.registerClass<UIButton>("UIButton");
-    registry.registerClass<UILabel>("UILabel");
-    registry.registerClass<UIImageView>("UIImageView");
-    registry.registerClass<UITextField>("UITextField");
-    registry.registerClass<UITextView>("UITextView");
-    registry.registerClass<UIActivityIndicatorView>("UIActivityIndicatorView");
-    registry.registerClass<UIPageControl>("UIPageControl");
-    registry.registerClass<UIPickerView>("UIPickerView");
-    registry.registerClass<UIDatePicker>("UIDatePicker");
-    registry.registerClass<UIToolbar>("UIToolbar");
-    registry.registerClass<UIAlertView>("UIAlertView");
-    registry.registerClass<UIActionSheet>("UIActionSheet");
-    registry.registerClass<UIBarButtonItem>("UIBarButtonItem");
-    registry.registerClass<UITapGestureRecognizer>("UITapGestureRecognizer");
-    registry.registerClass<UISwipeGestureRecognizer>("UISwipeGestureRecognizer");
-    registry.registerClass<UILongPressGestureRecognizer>("UILongPressGestureRecognizer");
-    registry.registerClass<UIViewController>("UIViewController");
-    registry.registerClass<UINavigationController>("UINavigationController");
-    registry.registerClass<UIScrollView>("UIScrollView");
-    registry.registerClass<UITableView>("UITableView");
-    registry.registerClass<UITableViewCell>("UITableViewCell");
-    registry.registerClass<UIWebView>("UIWebView");
+    registry.registerClass<UIView>();
+    registry.registerClass<UIWindow>();
+    registry.registerClass<UIControl>();
+    registry.registerClass<UIButton>();
+    registry.registerClass<UILabel>();
+    registry.registerClass<UIImageView>();
+    registry.registerClass<UITextField>();
+    registry.registerClass<UITextView>();
+    registry.registerClass<UIActivityIndicatorView>();
+    registry.registerClass<UIPageControl>();
+    registry.registerClass<UIPickerView>();
+    registry.registerClass<UIDatePicker>();
+    registry.registerClass<UIToolbar>();
+    registry.registerClass<UIAlertView>();
+    registry.registerClass<UIActionSheet>();
+    registry.registerClass<UIBarButtonItem>();
+    registry.registerClass<UITapGestureRecognizer>();
+    registry.registerClass<UISwipeGestureRecognizer>();
+    registry.registerClass<UILongPressGestureRecognizer>();
+    registry.registerClass<UIViewController>();
+    registry.registerClass<UINavigationController>();
+    registry.registerClass<UIScrollView>();
+    registry.registerClass<UITableView>();
+    registry.registerClass<UITableViewCell>();
+    registry.registerClass<UIWebView>();
     registerLayoutProperties();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Text.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIFont.h"
@@ -32,7 +33,7 @@ class UILabel : public UIView {
 public:
     UILabel();
     explicit UILabel(const platform::Rect& frame);
-    std::string className() const override { return "UILabel"; }
+    ORB_CLASS_NAME(UILabel)
 
     const std::string& text() const { return text_; }
     void setText(std::string text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/os/RunLoop.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 
@@ -10,7 +11,7 @@
 class UILongPressGestureRecognizer : public UIGestureRecognizer {
 public:
     ~UILongPressGestureRecognizer() override;
-    std::string className() const override { return "UILongPressGestureRecognizer"; }
+    ORB_CLASS_NAME(UILongPressGestureRecognizer)
 
     double minimumPressDuration() const { return minimumPressDuration_; }
     void setMinimumPressDuration(double seconds);

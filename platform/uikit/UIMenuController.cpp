@@ -4,6 +4,8 @@
 #include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UIView.h"
 
+#include <algorithm>
+
 namespace {
 
 std::shared_ptr<UIResponder> performerFor(const std::string& action)
@@ -53,11 +55,14 @@ std::vector<std::string> UIMenuController::visibleItemTitles() const
         if (performerFor(item.action))
             titles.push_back(item.title);
     }
-    // The standard edit actions come without items.
+    // The standard edit actions come without items, unless the screen gave
+    // one of them an item of its own (its own title for "copy:"): one entry per action.
     static const std::pair<const char*, const char*> standard[] = { { "copy:", "Copy" }, { "paste:", "Paste" },
         { "cut:", "Cut" }, { "select:", "Select" }, { "selectAll:", "Select All" } };
     for (auto& [action, title] : standard) {
-        if (performerFor(action))
+        bool covered
+            = std::any_of(items_.begin(), items_.end(), [&](const UIMenuItem& item) { return item.action == action; });
+        if (!covered && performerFor(action))
             titles.push_back(title);
     }
     return titles;

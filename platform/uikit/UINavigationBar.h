@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Text.h"
 #include "platform/uikit/UIView.h"
@@ -42,7 +43,7 @@ public:
     UINavigationBar();
     explicit UINavigationBar(const platform::Rect& frame);
     ~UINavigationBar() override;
-    std::string className() const override { return "UINavigationBar"; }
+    ORB_CLASS_NAME(UINavigationBar)
 
     static constexpr double kHeight = 44;
 

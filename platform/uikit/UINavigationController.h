@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/uikit/UIViewController.h"
 
@@ -27,7 +28,7 @@ public:
     UINavigationController();
     explicit UINavigationController(std::shared_ptr<UIViewController> rootViewController);
     ~UINavigationController() override;
-    std::string className() const override { return "UINavigationController"; }
+    ORB_CLASS_NAME(UINavigationController)
 
     static constexpr double kTransitionDuration = 0.35;
     static constexpr double kHideShowBarDuration = 0.2;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/os/Value.h"
 
 #include <functional>
@@ -20,7 +21,7 @@ public:
         : title_(std::move(title))
     {
     }
-    std::string className() const override { return "UINavigationItem"; }
+    ORB_CLASS_NAME(UINavigationItem)
 
     const std::string& title() const { return title_; }
     void setTitle(std::string title);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIControl.h"
 
 // A row of dots. A tap on the right half of the control moves to the next page,
@@ -8,7 +9,7 @@
 class UIPageControl : public UIControl {
 public:
     using UIControl::UIControl;
-    std::string className() const override { return "UIPageControl"; }
+    ORB_CLASS_NAME(UIPageControl)
 
     long numberOfPages() const { return numberOfPages_; }
     void setNumberOfPages(long pages);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIView.h"
 
 #include <memory>
@@ -32,7 +33,7 @@ class UIPickerView : public UIView {
 public:
     UIPickerView();
     explicit UIPickerView(const platform::Rect& frame);
-    std::string className() const override { return "UIPickerView"; }
+    ORB_CLASS_NAME(UIPickerView)
 
     std::shared_ptr<UIPickerViewDataSource> dataSource() const { return dataSource_.lock(); }
     void setDataSource(std::weak_ptr<UIPickerViewDataSource> dataSource);

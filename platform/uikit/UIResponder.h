@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/os/Value.h"
 
 #include <memory>
@@ -25,7 +26,7 @@ public:
     UIResponder(const UIResponder&) = delete;
     UIResponder& operator=(const UIResponder&) = delete;
 
-    std::string className() const override { return "UIResponder"; }
+    ORB_CLASS_NAME(UIResponder)
 
     // The next responder up the chain, or nullptr at its end.
     virtual std::shared_ptr<UIResponder> nextResponder() const { return nullptr; }

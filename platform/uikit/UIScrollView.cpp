@@ -33,14 +33,38 @@ platform::Point UIScrollView::clamped(platform::Point offset) const
     return platform::Point(std::clamp(offset.x, low.x, high.x), std::clamp(offset.y, low.y, high.y));
 }
 
+UIScrollView::ObserverId UIScrollView::addObserver(std::vector<ObserverEntry>& list, Observer observer)
+{
+    if (!observer)
+        return 0;
+    list.push_back({ ++lastObserverId_, std::move(observer) });
+    return lastObserverId_;
+}
+
+void UIScrollView::removeObserver(ObserverId id)
+{
+    for (auto* list : { &offsetObservers_, &sizeObservers_, &frameObservers_, &dragEndObservers_ })
+        std::erase_if(*list, [id](const ObserverEntry& entry) { return entry.id == id; });
+}
+
+void UIScrollView::notifyObservers(const std::vector<ObserverEntry>& list)
+{
+    // A copy: observers may add or remove observers. Each is looked up again
+    // before its call so that one removed meanwhile is not called.
+    auto observers = list;
+    for (auto& entry : observers) {
+        auto sameId = [&](const ObserverEntry& e) { return e.id == entry.id; };
+        if (std::any_of(list.begin(), list.end(), sameId))
+            entry.observer(this);
+    }
+}
+
 void UIScrollView::notifyScroll()
 {
     contentOffsetDidChange();
     if (auto d = delegate())
         d->scrollViewDidScroll(this);
-    auto observers = offsetObservers_;
-    for (auto& observer : observers)
-        observer(this);
+    notifyObservers(offsetObservers_);
 }
 
 void UIScrollView::setBounds(const platform::Rect& newBounds)
@@ -55,11 +79,8 @@ void UIScrollView::setFrame(const platform::Rect& frame)
 {
     auto old = this->frame();
     UIView::setFrame(frame);
-    if (this->frame() != old) {
-        auto observers = frameObservers_;
-        for (auto& observer : observers)
-            observer(this);
-    }
+    if (this->frame() != old)
+        notifyObservers(frameObservers_);
 }
 
 void UIScrollView::setContentOffset(platform::Point offset)
@@ -98,9 +119,7 @@ void UIScrollView::setContentSize(platform::Size size)
     if (size == contentSize_)
         return;
     contentSize_ = size;
-    auto observers = sizeObservers_;
-    for (auto& observer : observers)
-        observer(this);
+    notifyObservers(sizeObservers_);
 }
 
 void UIScrollView::setContentInset(const platform::EdgeInsets& inset)
@@ -154,6 +173,8 @@ void UIScrollView::endDrag(bool decelerate)
     auto offset = contentOffset();
     bool outOfRange = clamped(offset) != offset;
     bool willDecelerate = decelerate || pagingEnabled_ || outOfRange;
+    dragDidEnd(willDecelerate);
+    notifyObservers(dragEndObservers_);
     if (auto d = delegate())
         d->scrollViewDidEndDragging(this, willDecelerate);
     if (!willDecelerate)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIView.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,7 +34,7 @@ class UIScrollView : public UIView {
 public:
     UIScrollView();
     explicit UIScrollView(const platform::Rect& frame);
-    std::string className() const override { return "UIScrollView"; }
+    ORB_CLASS_NAME(UIScrollView)
 
     static constexpr double kAnimationDuration = 0.3;
     static constexpr double kDecelerationDuration = 0.5;
@@ -96,10 +98,23 @@ public:
     std::shared_ptr<UIScrollViewDelegate> delegate() const { return delegate_.lock(); }
 
     // ---- Observers -------------------------------------------------------------
+    // Each returns an id for removeObserver (views that stop observing when
+    // they are hidden or leave the scroll view); an observer removed while the
+    // observers are being told is not called after its removal.
     using Observer = std::function<void(UIScrollView*)>;
-    void addContentOffsetObserver(Observer observer) { offsetObservers_.push_back(std::move(observer)); }
-    void addContentSizeObserver(Observer observer) { sizeObservers_.push_back(std::move(observer)); }
-    void addFrameObserver(Observer observer) { frameObservers_.push_back(std::move(observer)); }
+    using ObserverId = std::uint64_t;
+    ObserverId addContentOffsetObserver(Observer observer)
+    {
+        return addObserver(offsetObservers_, std::move(observer));
+    }
+    ObserverId addContentSizeObserver(Observer observer) { return addObserver(sizeObservers_, std::move(observer)); }
+    ObserverId addFrameObserver(Observer observer) { return addObserver(frameObservers_, std::move(observer)); }
+    // The finger lifted (isDragging is false already), before any settling
+    // motion: on the phone the first step of the bounce tells the offset
+    // observers at once; here the settling comes later on the clock, so views
+    // that follow a pull act on the release through this.
+    ObserverId addDragEndObserver(Observer observer) { return addObserver(dragEndObservers_, std::move(observer)); }
+    void removeObserver(ObserverId id);
 
     void setFrame(const platform::Rect& frame) override;
     void setBounds(const platform::Rect& bounds) override;
@@ -111,8 +126,18 @@ public:
 protected:
     // Subclasses react to scrolling (the table loads the rows coming into view).
     virtual void contentOffsetDidChange() { }
+    // The finger has just lifted (isDragging answers false already), before
+    // the delegate hears of it: subclasses that drive views of their own from
+    // the end of a drag need no delegate of the screen's.
+    virtual void dragDidEnd(bool /*willDecelerate*/) { }
 
 private:
+    struct ObserverEntry {
+        ObserverId id = 0;
+        Observer observer;
+    };
+    ObserverId addObserver(std::vector<ObserverEntry>& list, Observer observer);
+    void notifyObservers(const std::vector<ObserverEntry>& list);
     void notifyScroll();
     platform::Point clamped(platform::Point offset) const;
     void settlePaging();
@@ -133,7 +158,9 @@ private:
     double minimumZoomScale_ = 1;
     double maximumZoomScale_ = 1;
     std::weak_ptr<UIScrollViewDelegate> delegate_;
-    std::vector<Observer> offsetObservers_;
-    std::vector<Observer> sizeObservers_;
-    std::vector<Observer> frameObservers_;
+    std::vector<ObserverEntry> offsetObservers_;
+    std::vector<ObserverEntry> sizeObservers_;
+    std::vector<ObserverEntry> frameObservers_;
+    std::vector<ObserverEntry> dragEndObservers_;
+    ObserverId lastObserverId_ = 0;
 };

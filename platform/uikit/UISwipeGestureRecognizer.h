@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 
 enum UISwipeGestureRecognizerDirection : unsigned {
@@ -15,7 +16,7 @@ class UISwipeGestureRecognizer : public UIGestureRecognizer {
 public:
     static constexpr double kMinimumDistance = 30;
 
-    std::string className() const override { return "UISwipeGestureRecognizer"; }
+    ORB_CLASS_NAME(UISwipeGestureRecognizer)
 
     unsigned direction() const { return direction_; }
     void setDirection(unsigned direction)

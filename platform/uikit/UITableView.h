@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/NSIndexPath.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITableViewCell.h"
@@ -92,7 +93,7 @@ class UITableView : public UIScrollView {
 public:
     UITableView();
     explicit UITableView(const platform::Rect& frame, UITableViewStyle style = UITableViewStylePlain);
-    std::string className() const override { return "UITableView"; }
+    ORB_CLASS_NAME(UITableView)
 
     UITableViewStyle style() const { return style_; }
     void setStyle(UITableViewStyle style) { style_ = style; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/LayoutLoader.h"
 #include "platform/uikit/UIView.h"
 
@@ -43,7 +44,7 @@ class UITableViewCell : public UIView, public platform::LayoutBindable {
 public:
     UITableViewCell();
     UITableViewCell(UITableViewCellStyle style, std::string reuseIdentifier);
-    std::string className() const override { return "UITableViewCell"; }
+    ORB_CLASS_NAME(UITableViewCell)
 
     UITableViewCellStyle style() const { return style_; }
     // Layout files set the style before anything shows.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 
 // Recognises when a touch lifts with the required tap count (the window counts
@@ -12,7 +13,7 @@ class UITapGestureRecognizer : public UIGestureRecognizer {
 public:
     static constexpr double kAllowableMovement = 10;
 
-    std::string className() const override { return "UITapGestureRecognizer"; }
+    ORB_CLASS_NAME(UITapGestureRecognizer)
 
     int numberOfTapsRequired() const { return tapsRequired_; }
     void setNumberOfTapsRequired(int taps) { tapsRequired_ = taps < 1 ? 1 : taps; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Text.h"
 #include "platform/uikit/NSRange.h"
 #include "platform/uikit/UIControl.h"
@@ -82,7 +83,7 @@ public:
     explicit UITextField(const platform::Rect& frame);
     // An editing field that goes away takes the keyboard with it (on the next turn).
     ~UITextField() override;
-    std::string className() const override { return "UITextField"; }
+    ORB_CLASS_NAME(UITextField)
 
     const std::string& text() const { return text_; }
     void setText(std::string text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/NSRange.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIView.h"
@@ -35,7 +36,7 @@ public:
     explicit UITextView(const platform::Rect& frame);
     // An editing text view that goes away takes the keyboard with it (on the next turn).
     ~UITextView() override;
-    std::string className() const override { return "UITextView"; }
+    ORB_CLASS_NAME(UITextView)
 
     static constexpr double kVerticalInset = 8;
     static constexpr double kLinePadding = 5;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIView.h"
 
@@ -19,7 +20,7 @@ class UIToolbar : public UIView {
 public:
     UIToolbar();
     explicit UIToolbar(const platform::Rect& frame);
-    std::string className() const override { return "UIToolbar"; }
+    ORB_CLASS_NAME(UIToolbar)
 
     const std::vector<std::shared_ptr<UIBarButtonItem>>& items() const { return items_; }
     void setItems(std::vector<std::shared_ptr<UIBarButtonItem>> items, bool animated = false);

@@ -349,7 +349,10 @@ void UIView::setTransform(const AffineTransform& transform)
     if (!std::isfinite(transform.a) || !std::isfinite(transform.b) || !std::isfinite(transform.c)
         || !std::isfinite(transform.d) || !std::isfinite(transform.tx) || !std::isfinite(transform.ty))
         return;
-    noteAnimatableChange("transform");
+    if (platform::AnimationLog::isRecordingChanges()) {
+        auto t = this->transform();
+        noteAnimatableChange("transform", { t.a, t.b, t.c, t.d, t.tx, t.ty });
+    }
     layer_->transform_ = CATransform3D::makeAffine(transform);
 }
 
@@ -415,7 +418,7 @@ void UIView::setAlpha(double alpha)
 {
     if (std::isnan(alpha))
         return;
-    noteAnimatableChange("alpha");
+    noteAnimatableChange("alpha", { layer_->opacity_ });
     layer_->opacity_ = std::clamp(alpha, 0.0, 1.0);
 }
 
@@ -473,12 +476,12 @@ const std::shared_ptr<CALayer>& UIView::layer() const
     return layer_;
 }
 
-void UIView::noteAnimatableChange(const char* property)
+void UIView::noteAnimatableChange(const char* property, std::vector<double> from)
 {
     if (!platform::AnimationLog::isRecordingChanges())
         return;
     std::weak_ptr<platform::Object> weak = std::static_pointer_cast<platform::Object>(weak_from_this().lock());
-    platform::AnimationLog::noteChange(weak, className(), tag_, property);
+    platform::AnimationLog::noteChange(weak, className(), tag_, property, std::move(from));
 }
 
 // ---- Hierarchy

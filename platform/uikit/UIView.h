@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
@@ -98,7 +99,7 @@ public:
     explicit UIView(const platform::Rect& frame);
     ~UIView() override;
 
-    std::string className() const override { return "UIView"; }
+    ORB_CLASS_NAME(UIView)
     // This view as a shared pointer; nullptr for a view not owned by one
     // (views are made with std::make_shared; nothing throws for one that is not).
     std::shared_ptr<UIView> sharedView() { return std::static_pointer_cast<UIView>(weak_from_this().lock()); }
@@ -280,7 +281,7 @@ public:
 
 protected:
     // Reports an animatable change to the animation log (inside a block).
-    void noteAnimatableChange(const char* property);
+    void noteAnimatableChange(const char* property, std::vector<double> from = {});
     // The bounds size changed: resize subviews, lay out again.
     virtual void boundsSizeDidChange(platform::Size oldSize);
     // Lets layoutIfNeeded run whatever subclasses do before their subviews are laid out.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/os/RunLoop.h"
 #include "platform/uikit/LayoutLoader.h"
 #include "platform/uikit/UIResponder.h"
@@ -41,7 +42,7 @@ enum UIRectEdge : unsigned {
 // What a tab shows for a controller; the program's own tab controller reads it.
 class UITabBarItem final : public platform::Object {
 public:
-    std::string className() const override { return "UITabBarItem"; }
+    ORB_CLASS_NAME(UITabBarItem)
     std::string title;
     std::shared_ptr<UIImage> image;
     std::shared_ptr<UIImage> selectedImage;
@@ -73,7 +74,7 @@ public:
     explicit UIViewController(std::string nibName);
     ~UIViewController() override;
 
-    std::string className() const override { return "UIViewController"; }
+    ORB_CLASS_NAME(UIViewController)
     std::shared_ptr<UIViewController> sharedController()
     {
         return std::static_pointer_cast<UIViewController>(shared_from_this());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/os/Error.h"
 #include "platform/uikit/NSURLRequest.h"
 #include "platform/uikit/UIView.h"
@@ -66,7 +67,7 @@ public:
     explicit UIWebView(const platform::Rect& frame);
     ~UIWebView() override;
 
-    std::string className() const override { return "UIWebView"; }
+    ORB_CLASS_NAME(UIWebView)
 
     std::shared_ptr<UIWebViewDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<UIWebViewDelegate> delegate) { delegate_ = std::move(delegate); }

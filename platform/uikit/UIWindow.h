@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIView.h"
 
 #include <functional>
@@ -27,7 +28,7 @@ public:
     explicit UIWindow(const platform::Rect& frame);
     ~UIWindow() override;
 
-    std::string className() const override { return "UIWindow"; }
+    ORB_CLASS_NAME(UIWindow)
     std::shared_ptr<UIWindow> window() const override;
 
     static std::shared_ptr<UIWindow> keyWindow();

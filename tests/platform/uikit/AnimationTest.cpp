@@ -218,3 +218,34 @@ TEST_F(UIKitTest, TheLogKeepsTheLatestRecordsOnlyAndLateCompletionsStillRun)
     loop->advance(0.1);
     EXPECT_EQ(completions, int(AnimationLog::kCapacity + 10)); // dropped records do not drop completions
 }
+
+// Headless, a view keeps only the final value; where an animation started is
+// kept in the log (a zoom that grows from 1.5 times, a fade from 0), and only
+// the value before the block's first change of the property counts.
+TEST_F(UIKitTest, TheLogKeepsWhereAlphaAndTransformStartedFrom)
+{
+    auto view = std::make_shared<UIView>(Rect(0, 0, 10, 10));
+    window->addSubview(view);
+    view->setAlpha(0.25);
+    view->setTransform(platform::AffineTransform::makeScale(1.5, 1.5));
+    UIView::animateWithDuration(0.3, [&] {
+        view->setAlpha(0.6);
+        view->setAlpha(1.0);
+        view->setTransform(platform::AffineTransform::identity());
+        view->setFrame(Rect(1, 1, 10, 10));
+    });
+    ASSERT_TRUE(AnimationLog::last());
+    std::vector<double> alphaFrom, transformFrom, frameFrom { -1 };
+    for (const auto& change : AnimationLog::last()->changes) {
+        if (change.property == "alpha")
+            alphaFrom = change.from;
+        else if (change.property == "transform")
+            transformFrom = change.from;
+        else if (change.property == "frame")
+            frameFrom = change.from;
+    }
+    EXPECT_EQ(alphaFrom, std::vector<double> { 0.25 });
+    EXPECT_EQ(transformFrom, (std::vector<double> { 1.5, 0, 0, 1.5, 0, 0 }));
+    EXPECT_TRUE(frameFrom.empty());
+    EXPECT_DOUBLE_EQ(view->alpha(), 1.0);
+}

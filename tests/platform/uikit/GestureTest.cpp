@@ -129,10 +129,16 @@ TEST_F(UIKitTest, LongPressNeedsItsDurationAndReportsEachStateChange)
     auto& menu = UIMenuController::sharedMenuController();
     EXPECT_TRUE(menu.isMenuVisible());
     EXPECT_EQ(menu.targetRect(), label->frame());
-    EXPECT_EQ(menu.visibleItemTitles().front(), "复制");
+    // The screen's own item for "copy:" stands in for the standard one: one entry per action.
+    EXPECT_EQ(menu.visibleItemTitles(), std::vector<std::string> { "复制" });
     EXPECT_TRUE(testsupport::tapMenuItem("复制"));
     EXPECT_EQ(UIPasteboard::generalPasteboard().string(), std::optional<std::string>("家校通知"));
     EXPECT_FALSE(menu.isMenuVisible());
+    // Without an item of its own the standard entry offers the action.
+    auto items = menu.menuItems();
+    menu.setMenuItems({});
+    EXPECT_EQ(menu.visibleItemTitles(), std::vector<std::string> { "Copy" });
+    menu.setMenuItems(items);
 
     // Moving away before the time is up fails it.
     states.clear();

@@ -196,6 +196,33 @@ TEST_F(LayoutTest, BadInputLoadsWhatItCanAndSaysWhatItSkipped)
     EXPECT_TRUE(capture.contains("action touchUpInside on UILabel was skipped"));
 }
 
+TEST_F(LayoutTest, AnIntegerPropertyOutOfItsRangeIsABadValueNotACast)
+{
+    // Casting -1 or 1e10 to the property's integer type is undefined
+    // behaviour (the sanitizer build checks float-cast-overflow): such a
+    // value is refused and named, and the property keeps what it had.
+    platform::LogCapture capture;
+    auto objects = platform::LayoutLoader::loadFromText(R"([
+        { "class": "UILabel", "autoresizingMask": -1, "numberOfLines": 1e10 },
+        { "class": "UILabel", "autoresizingMask": 4294967296, "numberOfLines": -3000000000 },
+        { "class": "UILabel", "autoresizingMask": 1.5, "numberOfLines": 2.5 },
+        { "class": "UILabel", "autoresizingMask": 18, "numberOfLines": 3 }
+    ])", nullptr);
+    ASSERT_EQ(objects.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        auto label = std::dynamic_pointer_cast<UILabel>(objects[i]);
+        ASSERT_TRUE(label);
+        EXPECT_EQ(label->autoresizingMask(), 0u) << i;
+        EXPECT_EQ(label->numberOfLines(), 1) << i;
+    }
+    auto good = std::dynamic_pointer_cast<UILabel>(objects[3]);
+    ASSERT_TRUE(good);
+    EXPECT_EQ(good->autoresizingMask(), 18u);
+    EXPECT_EQ(good->numberOfLines(), 3);
+    EXPECT_TRUE(capture.contains("bad value for UILabel.autoresizingMask"));
+    EXPECT_TRUE(capture.contains("bad value for UILabel.numberOfLines"));
+}
+
 TEST_F(LayoutTest, AnOutletOfTheWrongClassIsNotBound)
 {
     writeFile(tempDir() + "/LoginScreen.json", R"([{ "class": "UIView", "outlet": "view",

@@ -138,6 +138,42 @@ TEST_F(ScrollViewTest, AnimatedInsetIsRecordedAndOffsetAnimationEndsOnTheClock)
     EXPECT_EQ(d->ended, 1);
 }
 
+TEST_F(ScrollViewTest, ObserversHearTheReleaseAtOnceAndStopWhenRemoved)
+{
+    auto scroll = std::make_shared<UIScrollView>(platform::Rect(0, 0, 320, 400));
+    scroll->setContentSize(platform::Size(320, 1000));
+    std::vector<std::string> heard;
+    auto offsetId = scroll->addContentOffsetObserver([&](UIScrollView* s) {
+        heard.push_back("offset " + std::to_string(static_cast<int>(s->contentOffset().y)));
+    });
+    std::vector<bool> draggingAtRelease;
+    auto releaseId = scroll->addDragEndObserver([&](UIScrollView* s) {
+        heard.push_back("release");
+        draggingAtRelease.push_back(s->isDragging());
+    });
+    // One observer removing another while both are being told: the removed one is not called.
+    UIScrollView::ObserverId second = 0;
+    scroll->addContentSizeObserver([&](UIScrollView* s) { s->removeObserver(second); });
+    int secondCalls = 0;
+    second = scroll->addContentSizeObserver([&](UIScrollView*) { ++secondCalls; });
+
+    scroll->drag(0, 80);
+    // The release comes before the settling motion, which waits for the clock.
+    EXPECT_EQ(heard, (std::vector<std::string> { "offset -80", "release" }));
+    EXPECT_EQ(draggingAtRelease, (std::vector<bool> { false }));
+    advance(1);
+    EXPECT_EQ(heard.back(), "offset 0");
+
+    scroll->setContentSize(platform::Size(320, 1200));
+    EXPECT_EQ(secondCalls, 0);
+
+    heard.clear();
+    scroll->removeObserver(offsetId);
+    scroll->removeObserver(releaseId);
+    scroll->drag(0, -50);
+    EXPECT_TRUE(heard.empty());
+}
+
 // ---- Tables ------------------------------------------------------------------
 
 class Contacts : public UITableViewDataSource, public UITableViewDelegate {

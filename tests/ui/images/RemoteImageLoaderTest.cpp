@@ -1,0 +1,219 @@
+#include "ui/images/RemoteImageLoader.h"
+
+#include "platform/os/AppPaths.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/CATransition.h"
+#include "tests/ui/images/ImageTestSupport.h"
+#include "ui/images/RemoteImageView.h"
+
+#include <gtest/gtest.h>
+
+using ui::RemoteImageLoader;
+
+namespace {
+
+// A requester that notes what reached it and through which selector.
+class Requester final : public platform::Object {
+public:
+    explicit Requester(std::string name)
+        : name(std::move(name))
+    {
+    }
+    std::string name;
+    std::vector<std::shared_ptr<UIImage>> images;
+    std::vector<platform::Error> errors;
+};
+
+ui::RemoteImageSuccess noteImage(std::vector<std::string>* order = nullptr)
+{
+    return { "noteImage:", [order](platform::Object& target, const std::shared_ptr<UIImage>& image,
+                               const std::optional<platform::Url>&) {
+                auto& requester = static_cast<Requester&>(target);
+                requester.images.push_back(image);
+                if (order)
+                    order->push_back(requester.name);
+            } };
+}
+
+ui::RemoteImageFailure noteError()
+{
+    return { "noteError:",
+        [](platform::Object& target, const platform::Error& error, const std::optional<platform::Url>&) {
+            static_cast<Requester&>(target).errors.push_back(error);
+        } };
+}
+
+class RemoteImageLoaderTest : public imagetest::ImageToolkitTest {
+protected:
+    std::shared_ptr<RemoteImageLoader> loader() { return RemoteImageLoader::sharedLoader(); }
+};
+
+} // namespace
+
+TEST_F(RemoteImageLoaderTest, OneCompletionAnswersEveryRequestForTheAddressLatestFirst)
+{
+    auto url = photoURL("photo-60x40.png");
+    auto a = std::make_shared<Requester>("a");
+    auto b = std::make_shared<Requester>("b");
+    std::vector<std::string> order;
+    loader()->loadImageWithURL(url, a, noteImage(&order));
+    loader()->loadImageWithURL(url, b, noteImage(&order));
+    EXPECT_EQ(loader()->connections().size(), 2u);
+    ASSERT_TRUE(waitFor([&] { return !a->images.empty() && !b->images.empty(); }));
+    EXPECT_EQ(order, (std::vector<std::string> { "b", "a" }));
+    EXPECT_EQ(a->images[0], b->images[0]);
+    EXPECT_EQ(a->images[0]->size(), platform::Size(60, 40));
+    EXPECT_TRUE(loader()->connections().empty());
+    settle();
+    EXPECT_EQ(harness_.notifications().count(ui::RemoteImageLoadDidFinish), 1u);
+    EXPECT_EQ(a->images.size(), 1u);
+    EXPECT_EQ(b->images.size(), 1u);
+
+    // From the cache: later on the main thread, with no transfer and no notification.
+    auto c = std::make_shared<Requester>("c");
+    auto transfers = transfersOf("photo-60x40.png");
+    loader()->loadImageWithURL(url, c, noteImage());
+    EXPECT_TRUE(c->images.empty());
+    harness_.loop().runUntilIdle();
+    ASSERT_EQ(c->images.size(), 1u);
+    EXPECT_EQ(transfersOf("photo-60x40.png"), transfers);
+    EXPECT_EQ(harness_.notifications().count(ui::RemoteImageLoadDidFinish), 1u);
+}
+
+TEST_F(RemoteImageLoaderTest, AReusedViewDropsItsOlderRequestAndEndsWithTheNewPicture)
+{
+    auto view = std::make_shared<UIImageView>();
+    ui::setImageURL(view, photoURL("photo-900x700.png"));
+    ui::setImageURL(view, photoURL("photo-30x20.png"));
+    EXPECT_EQ(ui::imageURL(*view), photoURL("photo-30x20.png")); // the newest
+    ASSERT_TRUE(waitFor([&] { return loader()->connections().empty(); }));
+    settle();
+    ASSERT_TRUE(view->image());
+    EXPECT_EQ(view->image()->size(), platform::Size(30, 20));
+    EXPECT_FALSE(ui::imageURL(*view));
+}
+
+TEST_F(RemoteImageLoaderTest, ACacheHitRemovesTheTargetsSupersededRequests)
+{
+    auto cached = photoURL("photo-16x16.png");
+    loader()->loadImageWithURL(cached);
+    ASSERT_TRUE(waitFor([&] { return RemoteImageLoader::defaultCache()->objectForKey(cached) != nullptr; }));
+
+    auto view = std::make_shared<UIImageView>();
+    std::weak_ptr<UIImageView> weak = view;
+    ui::setImageURL(view, photoURL("photo-800x600.png")); // starts a transfer
+    ASSERT_EQ(loader()->connections().size(), 1u);
+    ui::setImageURL(view, cached); // answered from memory
+    // The superseded request is gone: it cannot answer later, keep the view
+    // alive, or be what the view reports as its address.
+    EXPECT_TRUE(loader()->connections().empty());
+    EXPECT_FALSE(ui::imageURL(*view));
+    harness_.loop().runUntilIdle();
+    ASSERT_TRUE(view->image());
+    EXPECT_EQ(view->image()->size(), platform::Size(16, 16));
+    settle(1.0);
+    EXPECT_EQ(view->image()->size(), platform::Size(16, 16));
+    view.reset();
+    EXPECT_TRUE(weak.expired());
+}
+
+TEST_F(RemoteImageLoaderTest, BytesThatAreNotAPictureFailWithInvalidImageData)
+{
+    auto target = std::make_shared<Requester>("t");
+    loader()->loadImageWithURL(photoURL("not-an-image.jpg"), target, noteImage(), noteError());
+    ASSERT_TRUE(waitFor([&] { return !target->errors.empty(); }));
+    EXPECT_TRUE(target->images.empty());
+    auto& error = target->errors[0];
+    EXPECT_EQ(error.domain(), "RemoteImageLoader");
+    EXPECT_EQ(error.code(), 0);
+    EXPECT_EQ(error.localizedDescription(), "Invalid image data");
+    EXPECT_EQ(harness_.notifications().count(ui::RemoteImageLoadDidFail), 1u);
+    EXPECT_TRUE(loader()->connections().empty());
+    EXPECT_EQ(RemoteImageLoader::defaultCache()->count(), 0u);
+
+    // A spinner view without a failure selector keeps turning.
+    auto view = std::make_shared<ui::RemoteImageView>(platform::Rect(0, 0, 100, 100));
+    view->setImageURL(photoURL("not-an-image.jpg"));
+    ASSERT_TRUE(view->activityView());
+    ASSERT_TRUE(waitFor([&] { return loader()->connections().empty(); }));
+    EXPECT_TRUE(view->activityView()->isAnimating());
+    EXPECT_EQ(view->activityView()->center(), platform::Point(50, 50));
+}
+
+TEST_F(RemoteImageLoaderTest, ARequestWithoutAddressFinishesAtOnce)
+{
+    auto target = std::make_shared<Requester>("t");
+    loader()->loadImageWithURL(std::nullopt, target, noteImage());
+    ASSERT_EQ(target->images.size(), 1u); // before returning
+    EXPECT_EQ(target->images[0], nullptr);
+    EXPECT_TRUE(loader()->connections().empty());
+
+    auto picture = UIImage::imageWithCGImage(platform::Image(4, 4, 1.0, platform::Color::redColor()));
+    auto plain = std::make_shared<UIImageView>(picture);
+    ui::setImageURL(plain, std::nullopt);
+    EXPECT_EQ(plain->image(), nullptr); // a plain view loses its picture
+
+    auto remote = std::make_shared<ui::RemoteImageView>(platform::Rect(0, 0, 20, 20));
+    remote->setImage(picture);
+    remote->setImageURL(std::nullopt);
+    EXPECT_EQ(remote->image(), picture); // it keeps its own
+    EXPECT_FALSE(remote->activityView()); // and shows no spinner
+}
+
+TEST_F(RemoteImageLoaderTest, TheSpinnerViewFadesItsPictureInAndStops)
+{
+    auto view = std::make_shared<ui::RemoteImageView>(platform::Rect(0, 0, 80, 60));
+    EXPECT_TRUE(view->showActivityIndicator());
+    view->setImageURL(photoURL("photo-80x60.jpg"));
+    ASSERT_TRUE(view->activityView());
+    EXPECT_TRUE(view->activityView()->isAnimating());
+    EXPECT_EQ(view->activityView()->activityIndicatorViewStyle(), UIActivityIndicatorViewStyleGray);
+    ASSERT_TRUE(waitFor([&] { return view->image() != nullptr; }));
+    EXPECT_FALSE(view->activityView()->isAnimating());
+    auto keys = view->layer()->animationKeys();
+    ASSERT_EQ(keys.size(), 1u);
+    auto fade = std::dynamic_pointer_cast<CATransition>(view->layer()->animationForKey(keys[0]));
+    ASSERT_TRUE(fade);
+    EXPECT_EQ(fade->type(), "kCATransitionFade");
+    EXPECT_DOUBLE_EQ(fade->duration(), 0.4);
+
+    view->setActivityIndicatorStyle(UIActivityIndicatorViewStyleWhite);
+    EXPECT_FALSE(view->activityView()); // a new one, of the new style, next time
+}
+
+TEST_F(RemoteImageLoaderTest, PicturesInsideTheResourcesAreServedByNameAndNotCached)
+{
+    auto path = platform::AppPaths::resourcesDirectory() + "/images/PhotoBrowser.bundle/images/Checkmark.png";
+    auto url = platform::Url::fileUrl(path);
+    auto target = std::make_shared<Requester>("t");
+    loader()->loadImageWithURL(url, target, noteImage());
+    ASSERT_TRUE(waitFor([&] { return !target->images.empty(); }));
+    ASSERT_TRUE(target->images[0]);
+    EXPECT_EQ(target->images[0]->size(), platform::Size(37, 37));
+    EXPECT_EQ(RemoteImageLoader::defaultCache()->count(), 0u);
+}
+
+TEST_F(RemoteImageLoaderTest, ATargetThatGoesAwayTakesItsRequestsAlong)
+{
+    auto target = std::make_shared<Requester>("t");
+    auto bystander = std::make_shared<Requester>("b");
+    int others = 0;
+    ui::RemoteImageSuccess other { "noteOther:",
+        [&others](platform::Object&, const std::shared_ptr<UIImage>&, const std::optional<platform::Url>&) {
+            ++others;
+        } };
+    loader()->loadImageWithURL(photoURL("photo-500x400.png"), target, noteImage());
+    loader()->loadImageWithURL(photoURL("photo-22x22.png"), target, other);
+    loader()->loadImageWithURL(photoURL("photo-23x23.png"), bystander, noteImage());
+    // Looked up by target and selector, or by target alone (the newest).
+    EXPECT_EQ(loader()->URLForTarget(target.get(), "noteImage:"), photoURL("photo-500x400.png"));
+    EXPECT_EQ(loader()->URLForTarget(target.get()), photoURL("photo-22x22.png"));
+    platform::NotificationCenter::defaultCenter().post(
+        ui::RemoteImageTargetReleased, platform::Value(std::static_pointer_cast<platform::Object>(target)));
+    ASSERT_EQ(loader()->connections().size(), 1u);
+    EXPECT_EQ(loader()->connections()[0]->target(), bystander);
+    ASSERT_TRUE(waitFor([&] { return !bystander->images.empty(); }));
+    settle();
+    EXPECT_TRUE(target->images.empty());
+    EXPECT_EQ(others, 0);
+}

@@ -1,0 +1,267 @@
+#include "ui/ORBHelper.h"
+
+#include "platform/os/Log.h"
+#include "platform/os/StringUtil.h"
+#include "platform/uikit/UIActivityIndicatorView.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UITableView.h"
+#include "platform/uikit/UITableViewCell.h"
+#include "platform/uikit/UIWindow.h"
+#include "ui/overlay/ProgressOverlay.h"
+
+#include <algorithm>
+#include <vector>
+
+using platform::Rect;
+using platform::Size;
+
+namespace {
+
+constexpr double kSpinnerSide = 24;
+constexpr double kLoadingTextHeight = 24;
+constexpr double kLoadingTextBesideX = 40;
+constexpr double kLoadingSpinnerBesideX = 10;
+constexpr double kErrorTextGap = 3;
+constexpr char kErrorLogo[] = "orb_gray_logo.png";
+// The post text's layout.
+constexpr double kTextTop = 4;
+constexpr double kCharacterMeasureHeight = 40;
+constexpr double kContainerX = 15;
+constexpr double kContainerY = 1;
+constexpr char kRowBreak[] = "\u25c6"; // "◆"
+
+std::shared_ptr<UILabel> greyLabel(const Rect& frame, const std::string& text, double fontSize)
+{
+    auto label = std::make_shared<UILabel>(frame);
+    label->setText(text);
+    label->setTextAlignment(NSTextAlignmentCenter);
+    label->setTextColor(UIColor::grayColor());
+    label->setFont(UIFont::systemFont(fontSize));
+    label->setBackgroundColor(UIColor::clearColor());
+    return label;
+}
+
+std::shared_ptr<UIWindow> applicationWindow()
+{
+    auto delegate = UIApplication::sharedApplication().delegate();
+    return delegate ? delegate->window() : nullptr;
+}
+
+// The running state of one post text's layout.
+class MessageAssembler {
+public:
+    MessageAssembler(const UIColor& color, double width, int lineLimit)
+        : color_(color)
+        , width_(width)
+        , lineLimit_(lineLimit)
+        , container_(std::make_shared<UIView>())
+    {
+    }
+
+    void addParts(const std::vector<std::string>& parts)
+    {
+        for (const auto& part : parts) {
+            if (ended_)
+                break;
+            if (part.size() >= 2 && part.front() == '[' && part.back() == ']') {
+                std::string name = part.substr(1, part.size() - 2) + ".png";
+                if (auto image = UIImage::imageNamed(name)) {
+                    addImage(image);
+                    continue;
+                }
+                // No such picture: the name stays text, brackets and all.
+                addText(part, false);
+                continue;
+            }
+            addText(part, true);
+        }
+    }
+
+    std::shared_ptr<UIView> finish()
+    {
+        container_->setFrame(Rect(kContainerX, kContainerY, contentWidth_, rowTop_ + ORBHelper::kEmojiSide));
+        return container_;
+    }
+
+private:
+    // Moves to the next row; false when the row limit ends the layout.
+    bool wrap(bool forcedByBreak)
+    {
+        y_ += ORBHelper::kEmojiSide;
+        if (rows_ >= lineLimit_) {
+            contentWidth_ = width_;
+            if (forcedByBreak)
+                rowTop_ = y_;
+            ended_ = true;
+            return false;
+        }
+        ++rows_;
+        x_ = 0;
+        rowTop_ = y_;
+        contentWidth_ = width_;
+        return true;
+    }
+
+    void advance(double by)
+    {
+        x_ += by;
+        if (contentWidth_ < width_)
+            contentWidth_ = x_;
+    }
+
+    void addText(const std::string& text, bool breaksRows)
+    {
+        // Character by character (by code point: half of a surrogate pair
+        // cannot be drawn on its own).
+        for (char32_t c : platform::codePoints(text)) {
+            std::string character = platform::utf8FromCodePoint(c);
+            if (breaksRows && character == kRowBreak) {
+                if (!wrap(true))
+                    return;
+                continue;
+            }
+            if (x_ + ORBHelper::kEmojiSide >= width_ && !wrap(false))
+                return;
+            UIFont font = UIFont::systemFont(ORBHelper::kEmojiFontSize);
+            Size size = platform::measureText(
+                character, font, { width_, kCharacterMeasureHeight }, platform::LineBreakMode::CharWrap);
+            auto label = std::make_shared<UILabel>(Rect(x_, y_ + kTextTop, size.width, size.height));
+            label->setFont(font);
+            label->setNumberOfLines(0);
+            label->setLineBreakMode(NSLineBreakByCharWrapping);
+            label->setBackgroundColor(UIColor::clearColor());
+            label->setTextColor(color_);
+            label->setText(character);
+            container_->addSubview(label);
+            advance(size.width);
+        }
+    }
+
+    void addImage(const std::shared_ptr<UIImage>& image)
+    {
+        double w = std::min(image->size().width, ORBHelper::kEmojiSide);
+        double h = std::min(image->size().height, ORBHelper::kEmojiSide);
+        if (x_ + ORBHelper::kEmojiSide >= width_ && !wrap(false))
+            return;
+        auto view = std::make_shared<UIImageView>(Rect(x_, y_ + (ORBHelper::kEmojiSide - h) / 2, w, h));
+        view->setImage(image);
+        container_->addSubview(view);
+        advance(w);
+    }
+
+    UIColor color_;
+    double width_;
+    int lineLimit_;
+    std::shared_ptr<UIView> container_;
+    double x_ = 0;
+    double y_ = 0;
+    double rowTop_ = 0;
+    double contentWidth_ = 0;
+    int rows_ = 0;
+    bool ended_ = false;
+};
+
+} // namespace
+
+std::shared_ptr<UIView> ORBHelper::loadingView(const Rect& frame, const std::string& withText, bool textShowInBottom)
+{
+    double w = frame.size.width;
+    double h = frame.size.height;
+    auto view = std::make_shared<UIView>(frame);
+    view->setBackgroundColor(UIColor::clearColor());
+    auto spinner = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleGray);
+    spinner->startAnimating();
+    std::shared_ptr<UILabel> label;
+    if (textShowInBottom) {
+        spinner->setFrame(Rect((w - kSpinnerSide) / 2, (h - kSpinnerSide) / 2, kSpinnerSide, kSpinnerSide));
+        label = greyLabel(Rect(0, (h - kSpinnerSide) / 2 + kSpinnerSide, w, kLoadingTextHeight), withText, 14);
+    } else {
+        spinner->setFrame(Rect(kLoadingSpinnerBesideX, (h - kSpinnerSide) / 2, kSpinnerSide, kSpinnerSide));
+        label = greyLabel(Rect(kLoadingTextBesideX, 0, w - kLoadingTextBesideX, h), withText, 14);
+    }
+    view->addSubview(spinner);
+    view->addSubview(label);
+    return view;
+}
+
+std::shared_ptr<UIView> ORBHelper::errorView(const Rect& frame, const std::string& withErrorText)
+{
+    double w = frame.size.width;
+    double h = frame.size.height;
+    auto view = std::make_shared<UIView>(frame);
+    view->setBackgroundColor(UIColor::clearColor());
+    auto image = UIImage::imageNamed(kErrorLogo);
+    auto logo = std::make_shared<UIImageView>(image);
+    Size logoSize = image ? image->size() : Size();
+    logo->setFrame(Rect((w - logoSize.width) / 2, h / 2 - logoSize.height, logoSize.width, logoSize.height));
+    view->addSubview(logo);
+    view->addSubview(greyLabel(Rect(0, h / 2 + kErrorTextGap, w, kLoadingTextHeight), withErrorText, 15));
+    return view;
+}
+
+void ORBHelper::showProgressHud(const std::string& text, bool showLoading, bool canHide)
+{
+    hideProgressHud();
+    auto window = applicationWindow();
+    if (!window) {
+        platform::log("ORBHelper: no application window for \"%s\"\n", text.c_str());
+        return;
+    }
+    auto overlay = ProgressOverlay::showHUDAddedTo(window, true);
+    overlay->setAnimationType(ProgressOverlayAnimationZoom);
+    overlay->setMode(showLoading ? ProgressOverlayModeSpinner : ProgressOverlayModeText);
+    overlay->setLabelText(text);
+    if (canHide)
+        overlay->hide(true, kProgressHudHideDelay);
+}
+
+void ORBHelper::hideProgressHud()
+{
+    if (auto window = applicationWindow())
+        ProgressOverlay::hideHUDForView(window, false);
+}
+
+std::shared_ptr<UILabel> ORBHelper::labelWithFrame(
+    const Rect& frame, const std::string& text, double fontSize, const UIColor& textColor, bool isMultiLine)
+{
+    auto label = std::make_shared<UILabel>(frame);
+    label->setLineBreakMode(NSLineBreakByTruncatingTail);
+    UIFont font = UIFont::systemFont(fontSize);
+    if (isMultiLine) {
+        label->setNumberOfLines(0);
+        label->setLineBreakMode(NSLineBreakByCharWrapping);
+        Size size = platform::measureText(
+            text, font, { frame.size.width, platform::kUnlimitedTextExtent }, platform::LineBreakMode::CharWrap);
+        label->setFrame(Rect(frame.origin.x, frame.origin.y, size.width, size.height));
+    }
+    label->setText(text);
+    label->setFont(font);
+    label->setTextColor(textColor);
+    label->setBackgroundColor(UIColor::clearColor());
+    return label;
+}
+
+std::shared_ptr<UITableViewCell> ORBHelper::getCellFromTableView(
+    const std::shared_ptr<UITableView>& tableView, const std::shared_ptr<UIView>& sender)
+{
+    if (!tableView || !sender)
+        return nullptr;
+    auto point = sender->convertPointToView(sender->bounds().origin, tableView.get());
+    auto indexPath = tableView->indexPathForRowAtPoint(point);
+    if (!indexPath)
+        return nullptr;
+    return tableView->cellForRowAtIndexPath(*indexPath);
+}
+
+std::shared_ptr<UIView> ORBHelper::assembleMessage(
+    std::string_view message, const UIColor& messageColor, double width, int line)
+{
+    std::vector<std::string> parts;
+    getImageRange(message, parts);
+    MessageAssembler assembler(messageColor, width, line);
+    assembler.addParts(parts);
+    return assembler.finish();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/util/ORBHelper.h"
+#include "platform/graphics/Geometry.h"
+#include "platform/uikit/UIColor.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class UILabel;
+class UITableView;
+class UITableViewCell;
+class UIView;
+
+// The app-wide utility as the screens call it. Its settings, dates, text and
+// colour rules live in the core (which the reply parser uses below the view
+// layer); this class adds the views: the window's one progress overlay, the
+// loading and error views, the label factory and the post text laid out with
+// emoji pictures. Deriving keeps one name for both halves: a screen writes
+// ORBHelper::showProgressHud(...) and ORBHelper::userDefaultForKey(...) alike.
+class ORBHelper final : public core::ORBHelper {
+public:
+    ORBHelper() = delete;
+
+    // How long a short confirmation stays on the window.
+    static constexpr double kProgressHudHideDelay = 1.5;
+
+    // An empty list's "loading" view: a small grey spinner with the text below
+    // it (textShowInBottom) or beside it.
+    static std::shared_ptr<UIView> loadingView(
+        const platform::Rect& frame, const std::string& withText, bool textShowInBottom);
+    // An empty list's error view: the grey logo standing on the middle line, the text under it.
+    static std::shared_ptr<UIView> errorView(const platform::Rect& frame, const std::string& withErrorText);
+
+    // Replaces the window's overlay with a new one showing the text (with a
+    // spinner when showLoading), zooming in; canHide hides it after 1.5 s.
+    static void showProgressHud(const std::string& text, bool showLoading, bool canHide);
+    // Hides the window's overlay at once.
+    static void hideProgressHud();
+
+    // A label of the frame; a multi-line one wraps by character and takes the
+    // size its text measures at the frame's width.
+    static std::shared_ptr<UILabel> labelWithFrame(const platform::Rect& frame, const std::string& text,
+        double fontSize, const UIColor& textColor, bool isMultiLine);
+
+    // The cell of the table that holds the sender, or nullptr.
+    static std::shared_ptr<UITableViewCell> getCellFromTableView(
+        const std::shared_ptr<UITableView>& tableView, const std::shared_ptr<UIView>& sender);
+
+    // A post text laid out in rows 25 points high within the width: one label
+    // per character, "[name]" shown as the picture "name.png" when there is
+    // one, "◆" starting a new row; at most line + 1 rows.
+    static constexpr double kEmojiSide = 25;
+    static constexpr double kEmojiFontSize = 15;
+    static std::shared_ptr<UIView> assembleMessage(
+        std::string_view message, const UIColor& messageColor, double width, int line);
+};

@@ -1,0 +1,18 @@
+#include "ui/controls/RotateButton.h"
+
+void RotateButton::awakeFromNib()
+{
+    AnimatedButton::awakeFromNib();
+    registerTouchEvents();
+    createAnimatedLayer();
+}
+
+void RotateButton::setImage(std::shared_ptr<UIImage> image, unsigned) { showImageInLayer(image); }
+
+void RotateButton::animateToState(int state)
+{
+    if (state == kPressed)
+        animateLayerTransform(CATransform3D::makeRotation(kPressedAngle, 0, 0, 1), kDuration);
+    else
+        animateLayerTransform(CATransform3D::identity(), kDuration);
+}

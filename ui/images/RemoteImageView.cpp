@@ -1,0 +1,105 @@
+#include "ui/images/RemoteImageView.h"
+
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/CATransition.h"
+
+namespace ui {
+
+RemoteImageSuccess setImageSelector()
+{
+    return { "setImage:", [](platform::Object& target, const std::shared_ptr<UIImage>& image,
+                              const std::optional<platform::Url>&) {
+                if (auto* view = dynamic_cast<UIImageView*>(&target))
+                    setImageOfView(*view, image);
+            } };
+}
+
+void setImageOfView(UIImageView& view, const std::shared_ptr<UIImage>& image)
+{
+    if (auto* remote = dynamic_cast<RemoteImageView*>(&view))
+        remote->setImage(image);
+    else
+        view.setImage(image);
+}
+
+void setImageURL(const std::shared_ptr<UIImageView>& view, const std::optional<platform::Url>& url)
+{
+    if (!view)
+        return;
+    RemoteImageLoader::sharedLoader()->loadImageWithURL(url, view, setImageSelector());
+}
+
+std::optional<platform::Url> imageURL(const UIImageView& view)
+{
+    return RemoteImageLoader::sharedLoader()->URLForTarget(&view, "setImage:");
+}
+
+RemoteImageView::RemoteImageView()
+{
+    setUp();
+}
+
+RemoteImageView::RemoteImageView(const platform::Rect& frame)
+    : UIImageView(frame)
+{
+    setUp();
+}
+
+RemoteImageView::~RemoteImageView()
+{
+    // The queue holds its targets, so a view being destroyed has nothing queued
+    // as a rule; a request queued by a raw owner is still taken away.
+    auto& loader = *RemoteImageLoader::sharedLoader();
+    if (auto url = loader.URLForTarget(this, "setImage:"))
+        loader.cancelLoadingURL(url, this);
+}
+
+void RemoteImageView::setUp()
+{
+    showActivityIndicator_ = image() == nullptr;
+    crossfadeImages_ = true;
+    activityIndicatorStyle_ = UIActivityIndicatorViewStyleGray;
+    crossfadeDuration_ = 0.4;
+}
+
+void RemoteImageView::setImageURL(const std::optional<platform::Url>& url)
+{
+    ui::setImageURL(std::static_pointer_cast<UIImageView>(sharedView()), url);
+    if (!showActivityIndicator_ || image() || !url)
+        return;
+    if (!activityView_) {
+        activityView_ = std::make_shared<UIActivityIndicatorView>(activityIndicatorStyle_);
+        activityView_->setHidesWhenStopped(true);
+        auto b = bounds();
+        activityView_->setCenter(platform::Point(b.midX(), b.midY()));
+        activityView_->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin
+            | UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin);
+        addSubview(activityView_);
+    }
+    activityView_->startAnimating();
+}
+
+void RemoteImageView::setImage(const std::shared_ptr<UIImage>& image)
+{
+    if (!image)
+        return;
+    if (crossfadeImages_) {
+        auto transition = std::make_shared<CATransition>();
+        // The type text is kept exactly as the screens have always set it.
+        transition->setType("kCATransitionFade");
+        transition->setDuration(crossfadeDuration_);
+        layer()->addAnimation(transition, {});
+    }
+    UIImageView::setImage(image);
+    if (activityView_)
+        activityView_->stopAnimating();
+}
+
+void RemoteImageView::setActivityIndicatorStyle(UIActivityIndicatorViewStyle style)
+{
+    activityIndicatorStyle_ = style;
+    if (auto spinner = std::exchange(activityView_, nullptr))
+        spinner->removeFromSuperview();
+}
+
+} // namespace ui
