@@ -1,6 +1,8 @@
 // Messaging's pictures: the level meter of the voice-recording overlay, a
 // microphone with four levels of sound waves beside it (drawn white, for the
-// overlay's dark panel).
+// overlay's dark panel); the chat's bubbles (light on the left for what others
+// send, the app's teal on the right for one's own) and the loudspeakers of the
+// voice bubbles, still and in the two frames of their playing animation.
 #include "tools/imagegen/ImageCatalog.h"
 
 #include <numbers>
@@ -68,6 +70,78 @@ imagegen::ImageEntry meter(int level)
     return { name, kMeterSize, [level](Context& c, Size s) { drawLevel(c, s, level); } };
 }
 
-const imagegen::ImageGroup kMessagingImages({ meter(0), meter(1), meter(2), meter(3) });
+// ---- Chat bubbles -----------------------------------------------------------------
+// A rounded body with a small tail beside the avatar, near the top. The cells
+// stretch one column left of the body's right corners and one row under the
+// tail, so the tail and the corners keep their shape at any size.
+const Size kBubbleSize(44, 40);
+constexpr double kTail = 7;
+constexpr double kBubbleRadius = 9;
+const Color kLeftFill = Color::whiteColor();
+const Color kLeftEdge = Color::fromRGB255(214, 219, 225);
+const Color kRightFill = Color::fromRGB255(34, 168, 152);
+const Color kRightEdge = Color::fromRGB255(27, 146, 132);
+
+void drawBubble(Context& c, Size s, bool right)
+{
+    // Drawn as a left bubble; the right one is its mirror image.
+    if (right) {
+        c.translate(s.width, 0);
+        c.scaleBy(-1, 1);
+    }
+    Rect body(kTail + 0.5, 0.5, s.width - kTail - 1, s.height - 1);
+    c.beginPath();
+    c.addRoundedRect(body, kBubbleRadius);
+    c.moveTo(Point(kTail + 1, 11));
+    c.lineTo(Point(0.8, 16));
+    c.lineTo(Point(kTail + 1, 21));
+    c.closePath();
+    c.setFillColor(right ? kRightFill : kLeftFill);
+    c.setStrokeColor(right ? kRightEdge : kLeftEdge);
+    c.setLineWidth(1);
+    c.fillAndStrokePath();
+    // The seam between body and tail.
+    c.setFillColor(right ? kRightFill : kLeftFill);
+    c.fillRect(Rect(kTail - 0.2, 11.6, 2.4, 8.8));
+}
+
+// ---- Loudspeakers -------------------------------------------------------------------
+// A speaker dot and up to three arcs opening away from the avatar: grey for
+// the light bubble, white for the coloured one.
+void drawSpeaker(Context& c, Size s, bool right, int arcs)
+{
+    if (right) {
+        c.translate(s.width, 0);
+        c.scaleBy(-1, 1);
+    }
+    const Color ink = right ? Color::whiteColor() : Color::fromRGB255(92, 102, 114);
+    Point centre(4, s.height / 2);
+    c.setFillColor(ink);
+    c.fillEllipseInRect(Rect(centre.x - 1.5, centre.y - 2.5, 5, 5));
+    c.setStrokeColor(ink);
+    c.setLineWidth(2);
+    c.setLineCap(platform::LineCap::Round);
+    for (int arc = 0; arc < arcs; ++arc) {
+        c.beginPath();
+        c.addArc(centre, 6.5 + arc * 5, -kPi * 0.3, kPi * 0.3, false);
+        c.strokePath();
+    }
+}
+
+const Size kSpeakerSize(20, 20);
+
+imagegen::ImageEntry speaker(bool right, int frame)
+{
+    std::string name = std::string("message_sound_cell_") + (right ? "right" : "left") + "_icon";
+    if (frame > 0)
+        name += "_0" + std::to_string(frame);
+    int arcs = frame == 0 ? 3 : frame;
+    return { name, kSpeakerSize, [right, arcs](Context& c, Size s) { drawSpeaker(c, s, right, arcs); } };
+}
+
+const imagegen::ImageGroup kMessagingImages({ meter(0), meter(1), meter(2), meter(3),
+    { "message_bubble_left", kBubbleSize, [](Context& c, Size s) { drawBubble(c, s, false); } },
+    { "message_bubble_right", kBubbleSize, [](Context& c, Size s) { drawBubble(c, s, true); } }, speaker(false, 0),
+    speaker(false, 1), speaker(false, 2), speaker(true, 0), speaker(true, 1), speaker(true, 2) });
 
 } // namespace

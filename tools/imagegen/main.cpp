@@ -59,6 +59,8 @@ int main(int argc, char** argv)
             }
             entry.draw(*context, entry.size);
             const auto file = out / (entry.name + (scale == 2 ? "@2x.png" : ".png"));
+            // Names may hold folders ("PhotoBrowser.bundle/images/...").
+            std::filesystem::create_directories(file.parent_path(), ec);
             if (!context->writePNG(file.string())) {
                 std::fprintf(stderr, "cannot write %s\n", file.c_str());
                 return 1;

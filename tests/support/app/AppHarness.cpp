@@ -1,11 +1,13 @@
 #include "tests/support/app/AppHarness.h"
 
+#include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
 #include "foundation/http/WebPageLoader.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 #include "platform/os/UserDefaults.h"
+#include "platform/services/RemoteNotifications.h"
 #include "platform/services/UrlOpener.h"
 #include "platform/uikit/LayoutLoader.h"
 #include "platform/uikit/UIAlertView.h"
@@ -15,6 +17,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITableView.h"
+#include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
@@ -57,6 +60,10 @@ namespace {
         UIApplication::sharedApplication().reset();
         platform::LayoutLoader::clearOverrideDirectories();
         platform::UrlOpener::shared().resetForTesting();
+        platform::RemoteNotifications::shared().resetForTesting();
+        // The session lives in memory: a new process starts signed out.
+        core::MyAccountInfo::setInstance(nullptr);
+        core::MyAccountInfo::setDeviceToken(std::nullopt);
     }
 
     std::string repositoryResources()
@@ -106,13 +113,17 @@ bool AppHarness::start(std::shared_ptr<UIApplicationDelegate> delegate, const pl
     resetViewLayer();
     environmentUp_ = true;
 
-    std::string pattern = "/tmp/orb-app-XXXXXX";
-    if (!mkdtemp(pattern.data())) {
-        platform::log("AppHarness: no temporary home");
-        tearDown();
-        return false;
+    if (!options_.home.empty()) {
+        home_ = options_.home;
+    } else {
+        std::string pattern = "/tmp/orb-app-XXXXXX";
+        if (!mkdtemp(pattern.data())) {
+            platform::log("AppHarness: no temporary home");
+            tearDown();
+            return false;
+        }
+        home_ = pattern;
     }
-    home_ = pattern;
     platform::AppPaths::setHome(home_);
     platform::AppPaths::createAll();
     platform::AppPaths::setResourcesDirectory(
@@ -141,6 +152,10 @@ bool AppHarness::start(std::shared_ptr<UIApplicationDelegate> delegate, const pl
     platform::WebPageLoader::setShared(std::make_shared<::WebPageLoader>(5));
     platform::registerUIKitClasses();
     notifications_ = std::make_unique<NotificationRecorder>();
+    auto& push = platform::RemoteNotifications::shared();
+    if (options_.pushToken)
+        push.answerWithToken(*options_.pushToken);
+    push.setHoldAnswers(options_.holdPushRegistration);
 
     auto& application = UIApplication::sharedApplication();
     application.setDelegate(std::move(delegate));
@@ -181,7 +196,7 @@ void AppHarness::tearDown()
     platform::UserDefaults::standard()->synchronize();
     platform::AppPaths::resetHome();
     platform::AppPaths::resetResourcesDirectory();
-    if (!home_.empty())
+    if (!home_.empty() && options_.home.empty())
         platform::FileUtil::remove(home_);
     home_.clear();
     mainLoop.discardPendingWork();
@@ -197,7 +212,44 @@ void AppHarness::setReachability(std::optional<platform::ReachabilityFlags> flag
         reachability_->setFlags(flags);
 }
 
+bool AppHarness::answerPushRegistration()
+{
+    bool answered = platform::RemoteNotifications::shared().deliverPendingAnswer();
+    loop().runUntilIdle();
+    return answered;
+}
+
+bool AppHarness::deliverPush(const platform::Dictionary& payload)
+{
+    bool delivered = platform::RemoteNotifications::shared().deliverRemoteNotification(payload);
+    loop().runUntilIdle();
+    return delivered;
+}
+
 // ---- Drivers ---------------------------------------------------------------------
+
+bool AppHarness::signIn(const std::string& account, const std::string& password, double realTimeoutSeconds)
+{
+    auto accountField = std::dynamic_pointer_cast<UITextField>(viewByOutlet("txtAccount"));
+    auto passwordField = std::dynamic_pointer_cast<UITextField>(viewByOutlet("txtPassword"));
+    auto loginButton = viewByOutlet("btnLogin");
+    auto loginScreen = topScreen();
+    if (!accountField || !passwordField || !loginButton || !loginScreen)
+        return false;
+    accountField->setText("");
+    passwordField->setText("");
+    if (!type(accountField, account) || !type(passwordField, password) || !tap(loginButton))
+        return false;
+    // Done when the login screen is no longer what the person sees, or it
+    // says something (an overlay text other than the waiting one, an alert).
+    return runUntil(
+        [&] {
+            std::string text = overlayText();
+            return topScreen() != loginScreen || core::MyAccountInfo::currentAccount() || currentAlert()
+                || (!text.empty() && text != "登录中");
+        },
+        realTimeoutSeconds);
+}
 
 bool AppHarness::tap(const std::shared_ptr<UIView>& view)
 {
@@ -437,6 +489,24 @@ std::vector<std::string> AppHarness::openedURLs() const
 std::vector<server::LoggedRequest> AppHarness::serverRequests() const
 {
     return server_ ? server_->requests().all() : std::vector<server::LoggedRequest> {};
+}
+
+std::string AppHarness::overlayText() const
+{
+    // Overlays are found by class name, so the harness needs no link to the
+    // toolkit; an overlay's first label is its main line. Windows come
+    // topmost first, and within one the later subview is on top.
+    auto windows = UIWindow::visibleWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        auto overlays = testsupport::findViewsByClass(*it, "ProgressOverlay");
+        for (auto overlay = overlays.rbegin(); overlay != overlays.rend(); ++overlay) {
+            if (!testsupport::isShownOnScreen(*overlay))
+                continue;
+            auto labels = testsupport::findViewsByClass(*overlay, "UILabel");
+            return labels.empty() ? std::string() : testsupport::textOf(labels.front());
+        }
+    }
+    return {};
 }
 
 std::string AppHarness::render(const std::string& name) const

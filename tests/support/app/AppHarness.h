@@ -60,6 +60,16 @@ struct AppHarnessOptions {
     // Where render() writes; empty: "renders" under the working directory
     // (the test executable's build folder).
     std::string renderDirectory;
+    // An existing home folder, kept when the harness stops (a second start
+    // on it is the program's next run); empty: a fresh temporary home,
+    // removed at the end.
+    std::string home;
+    // How push registration answers: with this device token, or (nullopt)
+    // with the error of a machine without a push service.
+    std::optional<platform::Bytes> pushToken;
+    // Registrations wait for answerPushRegistration() instead of being
+    // answered on the next turn of the loop.
+    bool holdPushRegistration = false;
 };
 
 // Runs an application in-process the way the phone would, for screen tests:
@@ -88,6 +98,11 @@ public:
     std::string serverBase() const;
     platform::RunLoop& loop() const { return platform::RunLoop::main(); }
     void setReachability(std::optional<platform::ReachabilityFlags> flags);
+    // Answers the oldest held push registration (see holdPushRegistration);
+    // false when none waits.
+    bool answerPushRegistration();
+    // A push arriving while the application runs.
+    bool deliverPush(const platform::Dictionary& payload);
 
     // ---- Drivers -----------------------------------------------------------------
     bool tap(const std::shared_ptr<UIView>& view);
@@ -102,6 +117,12 @@ public:
     bool swipe(const std::shared_ptr<UIView>& view, SwipeDirection direction);
     bool swipeRight(const std::shared_ptr<UIView>& view) { return swipe(view, SwipeDirection::Right); }
     bool longPress(const std::shared_ptr<UIView>& view, double seconds = 0.6);
+    // Signs in through the login screen on top as a person would: types into
+    // the fields with the outlets "txtAccount" and "txtPassword", taps the
+    // button "btnLogin" and waits for the reply to be handled (the login
+    // screen gone, an account chooser, an alert or an overlay message).
+    // False when there is no login screen or nothing came of it.
+    bool signIn(const std::string& account, const std::string& password, double realTimeoutSeconds = 10);
     // A finger dragging the content by dy (positive pulls down), in steps, then lifting.
     void drag(const std::shared_ptr<UIScrollView>& scrollView, double dy, int steps = 4, bool decelerate = false);
     // Moves the manual clock, firing what falls due, then runs what was posted.
@@ -127,6 +148,9 @@ public:
     std::shared_ptr<UIView> viewByOutlet(const std::string& outlet) const;
     std::shared_ptr<UIView> viewByTag(int tag) const;
     std::shared_ptr<UIView> viewByText(const std::string& text) const;
+    // The main line of the topmost progress overlay the person sees (the
+    // window's utility overlay or a screen's own), "" when none shows.
+    std::string overlayText() const;
     std::shared_ptr<platform::UserDefaults> userDefaults() const;
     const NotificationRecorder& notifications() const { return *notifications_; }
     const std::vector<platform::AnimationRecord>& animations() const;

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/graphics/Geometry.h"
+#include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UIViewController.h"
+
+#include <memory>
+#include <string>
+
+class UIControl;
+class UIPageControl;
+
+// The feature introduction: full-screen pictures by role in a paged row,
+// closed by "立即体验" on the last page or by dragging past it.
+class IntrodutionViewController final : public UIViewController, public UIScrollViewDelegate {
+public:
+    ORB_CLASS_NAME(IntrodutionViewController)
+
+    static constexpr int kTeacherPageCount = 3;
+    static constexpr int kOtherPageCount = 2;
+    // How far past the last page a drag closes the introduction.
+    static constexpr double kCloseOverscroll = 60;
+    static constexpr double kShortScreenCut = 88;
+
+    IntrodutionViewController();
+    explicit IntrodutionViewController(std::string nibName);
+
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
+    void viewDidLoad() override;
+    void btnCloseTouchUpInside(UIControl* sender);
+    void scrollViewDidScroll(UIScrollView* scrollView) override;
+
+    // "introduction_teacher_%02i" or "introduction_parent_%02i" by the
+    // signed-in role (parent when nobody is signed in).
+    static std::string pictureFormat();
+    static int pageCount();
+
+    std::shared_ptr<UIScrollView> scrollView() const { return scrollView_; }
+    std::shared_ptr<UIPageControl> pageControl() const { return pageControl_; }
+    double maxX() const { return maxX_; }
+
+private:
+    [[maybe_unused]] double maxWidth_ = 0;
+    double maxX_ = 0;
+    std::shared_ptr<UIPageControl> pageControl_;
+    platform::Rect viewRect_;
+    std::shared_ptr<UIScrollView> scrollView_;
+    bool closing_ = false;
+};

@@ -1,0 +1,237 @@
+#include "app/base/BaseViewController.h"
+
+#include "foundation/http/HTTPRequest.h"
+#include "libModule/TabViewController/TabViewController.h"
+#include "platform/graphics/Text.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UINavigationItem.h"
+#include "platform/uikit/UISwipeGestureRecognizer.h"
+#include "platform/uikit/UITapGestureRecognizer.h"
+
+#include <limits>
+
+namespace {
+
+const platform::Color kListColor = platform::Color::fromRGB255(120, 200, 28);
+const platform::Color kListLineColor = platform::Color::fromRGB255(117, 179, 26);
+constexpr double kArrowWidth = 10;
+constexpr double kArrowHeight = 7;
+constexpr double kArrowY = 9;
+constexpr double kArrowGap = 2;
+constexpr double kListCornerRadius = 4;
+constexpr double kListTop = -2;
+constexpr double kListLineInset = 5;
+
+std::vector<std::shared_ptr<UIBarButtonItem>> itemsWithSpacer(const std::shared_ptr<UIView>& view)
+{
+    auto spacer = UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemFixedSpace);
+    spacer->setWidth(BaseViewController::kFixedSpaceWidth);
+    return { spacer, UIBarButtonItem::itemWithCustomView(view) };
+}
+
+} // namespace
+
+BaseViewController::BaseViewController()
+    : BaseViewController(std::string())
+{
+}
+
+BaseViewController::BaseViewController(std::string nibName)
+    : UIViewController(std::move(nibName))
+{
+    customTitleView_ = std::make_shared<UIView>(platform::Rect(0, 0, kTitleWidth, kTitleHeight));
+    customTitleView_->setBackgroundColor(platform::Color::clearColor());
+    lblTitle_ = std::make_shared<UILabel>(platform::Rect(0, 0, kTitleWidth, kTitleHeight));
+    lblTitle_->setBackgroundColor(platform::Color::clearColor());
+    lblTitle_->setTextAlignment(NSTextAlignmentCenter);
+    lblTitle_->setFont(UIFont::boldSystemFont(kTitleFontSize));
+    lblTitle_->setTextColor(platform::Color::whiteColor());
+    lblTitle_->setOutletName("lblTitle");
+    customTitleView_->addSubview(lblTitle_);
+}
+
+BaseViewController::~BaseViewController() { cancelAllRequests(); }
+
+void BaseViewController::setTitle(std::string title)
+{
+    UIViewController::setTitle(title);
+    lblTitle_->setText(std::move(title));
+}
+
+void BaseViewController::setTitleView(std::shared_ptr<UIView> view)
+{
+    titleView_ = std::move(view);
+    navigationItem()->setTitleView(titleView_);
+}
+
+void BaseViewController::setLeftItem(std::shared_ptr<UIView> view)
+{
+    leftItem_ = std::move(view);
+    navigationItem()->setLeftBarButtonItems(leftItem_ ? itemsWithSpacer(leftItem_) : std::vector<std::shared_ptr<UIBarButtonItem>> {});
+}
+
+void BaseViewController::setRightItem(std::shared_ptr<UIView> view)
+{
+    rightItem_ = std::move(view);
+    navigationItem()->setRightBarButtonItems(rightItem_ ? itemsWithSpacer(rightItem_) : std::vector<std::shared_ptr<UIBarButtonItem>> {});
+}
+
+void BaseViewController::popViewController()
+{
+    if (auto navigation = navigationController(); navigation && !navigation->viewControllers().empty())
+        navigation->popViewControllerAnimated(true);
+}
+
+void BaseViewController::viewDidLoad()
+{
+    UIViewController::viewDidLoad();
+    setUpTitle();
+    setEdgesForExtendedLayout(UIRectEdgeNone);
+    auto swipe = std::make_shared<UISwipeGestureRecognizer>();
+    swipe->setDirection(UISwipeGestureRecognizerDirectionRight);
+    swipe->addTarget(std::static_pointer_cast<BaseViewController>(shared_from_this()),
+        &BaseViewController::popViewController);
+    view()->addGestureRecognizer(swipe);
+}
+
+void BaseViewController::setUpTitle()
+{
+    if (titleView_)
+        return;
+    lblTitle_->setText(title());
+    if (hasOpenList_) {
+        if (openListImageView_)
+            openListImageView_->removeFromSuperview();
+        double textWidth = platform::measureText(title(), lblTitle_->font(),
+            platform::Size(std::numeric_limits<double>::max(), 30.0))
+                               .width;
+        openListImageView_ = std::make_shared<UIImageView>(UIImage::imageNamed("message_down_icon.png"));
+        openListImageView_->setFrame(
+            platform::Rect((kTitleWidth + textWidth) * 0.5 + kArrowGap, kArrowY, kArrowWidth, kArrowHeight));
+        customTitleView_->addSubview(openListImageView_);
+        if (listView_)
+            listView_->setAlpha(1.0);
+        auto tap = std::make_shared<UITapGestureRecognizer>();
+        tap->addTarget(std::static_pointer_cast<BaseViewController>(shared_from_this()),
+            &BaseViewController::showOrHideListView);
+        customTitleView_->addGestureRecognizer(tap);
+    } else {
+        if (openListImageView_)
+            openListImageView_->setAlpha(0);
+        if (listView_)
+            listView_->setAlpha(0);
+    }
+    navigationItem()->setTitleView(customTitleView_);
+}
+
+void BaseViewController::viewWillAppear(bool)
+{
+    // The first screen of a tab shows the tab bar; anything pushed above it hides it.
+    if (auto navigation = navigationController())
+        TabViewController::setSharedTabbarHidden(navigation->viewControllers().size() > 1, true);
+}
+
+void BaseViewController::clearList()
+{
+    if (!listView_)
+        return;
+    for (const auto& subview : std::vector<std::shared_ptr<UIView>>(listView_->subviews()))
+        subview->removeFromSuperview();
+}
+
+void BaseViewController::showOrHideListView()
+{
+    hideOtherListView();
+    if (!listView_) {
+        double width = view()->bounds().width();
+        listView_ = std::make_shared<UIView>(platform::Rect((width - kListWidth) * 0.5, kListTop, kListWidth, 0));
+        listView_->setBackgroundColor(kListColor);
+        listView_->layer()->setCornerRadius(kListCornerRadius);
+        listView_->setClipsToBounds(true);
+        listView_->setOutletName("listView");
+        view()->addSubview(listView_);
+    }
+    if (baseListData_.empty())
+        return;
+    auto self = std::static_pointer_cast<BaseViewController>(shared_from_this());
+    double listWidth = listView_->frame().width();
+    for (std::size_t i = 0; i < baseListData_.size(); ++i) {
+        auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+        button->setTag(kListButtonTagBase + int(i));
+        button->setFrame(platform::Rect(0, kListRowHeight * double(i), listWidth, kListRowHeight));
+        button->addTarget(self, &BaseViewController::linkTo, UIControlEventTouchUpInside);
+        const platform::Dictionary* entry = baseListData_[i].asDictionary();
+        const std::string* title = entry ? entry->get("title").asString() : nullptr;
+        button->setTitle(title ? *title : std::string(), UIControlStateNormal);
+        button->titleLabel()->setFont(UIFont::boldSystemFont(17.0));
+        button->setTitleColor(platform::Color::whiteColor(), UIControlStateNormal);
+        listView_->addSubview(button);
+        if (i + 1 < baseListData_.size()) {
+            auto line = std::make_shared<UIView>(
+                platform::Rect(kListLineInset, kListRowHeight * double(i) + kListRowHeight, listWidth - 2 * kListLineInset, 1.0));
+            line->setBackgroundColor(kListLineColor);
+            listView_->addSubview(line);
+        }
+    }
+    // The list shows above the screen's own views.
+    view()->bringSubviewToFront(listView_);
+    auto list = listView_;
+    bool opening = !isShowingList_;
+    double height = kListRowHeight * double(baseListData_.size());
+    UIView::animateWithDuration(kListAnimationDuration, [this, list, opening, height] {
+        auto frame = list->frame();
+        if (opening) {
+            frame.size.height = height;
+            list->setFrame(frame);
+        } else {
+            clearList();
+            frame.size.height = 0;
+            list->setFrame(frame);
+        }
+    });
+    isShowingList_ = opening;
+}
+
+void BaseViewController::hideListView()
+{
+    if (!isShowingList_ || !listView_)
+        return;
+    auto list = listView_;
+    UIView::animateWithDuration(kListAnimationDuration, [this, list] {
+        clearList();
+        auto frame = list->frame();
+        frame.size.height = 0;
+        list->setFrame(frame);
+    });
+    isShowingList_ = false;
+}
+
+void BaseViewController::linkTo(UIControl* button)
+{
+    if (!button)
+        return;
+    long index = long(button->tag()) - kListButtonTagBase;
+    if (index >= 0 && index < long(baseListData_.size()))
+        openListIndex(baseListData_[std::size_t(index)]);
+    showOrHideListView();
+}
+
+void BaseViewController::addRequest(const std::shared_ptr<HTTPRequest>& request)
+{
+    if (request)
+        requests_.push_back(request);
+}
+
+void BaseViewController::cancelAllRequests()
+{
+    auto requests = std::move(requests_);
+    requests_.clear();
+    for (const auto& request : requests)
+        request->clearDelegatesAndCancel();
+}

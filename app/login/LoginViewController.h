@@ -1,0 +1,111 @@
+#pragma once
+
+#include "app/base/BaseViewController.h"
+#include "app/login/VersionUpdateRule.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/os/Timer.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UITextField.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class UIButton;
+class UIControl;
+class UIView;
+
+// The sign-in screen: account and password (or a time password sent on
+// request), remembered when asked, signing in by itself once push
+// registration has answered, the version-update rule on the reply, then the
+// session and either the signed-in announcement or the account chooser.
+class LoginViewController final : public BaseViewController,
+                                  public UITextFieldDelegate,
+                                  public UIAlertViewDelegate {
+public:
+    ORB_CLASS_NAME(LoginViewController)
+
+    // Seconds before another time password may be asked for.
+    static constexpr int kTimeLimit = 10;
+    // How far above the keyboard the panel's bottom may stay hidden.
+    static constexpr double kKeyboardOverlap = 150;
+    static constexpr double kDefaultKeyboardDuration = 0.1;
+    static constexpr const char* kAccountKey = "account";
+    static constexpr const char* kPwdKey = "pwd";
+    static constexpr const char* kAutoLoginKey = "auto_login";
+    static constexpr const char* kCheckboxImage = "login_checkbox_fg.png";
+    static constexpr const char* kPartnerUrl = "tarnApp:";
+
+    LoginViewController();
+    explicit LoginViewController(std::string nibName);
+    ~LoginViewController() override;
+
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+
+    // "ApplicationRegistRemoteFinishedNotification".
+    void login();
+    void btnLoginTouchUpInside(UIControl* sender);
+    void handleLogin();
+    void btnTimePwdTouchUpInside(UIControl* sender);
+    void setTimer(std::shared_ptr<platform::Timer> timer);
+    void handleTimer();
+    void btnRememberPwdTouchUpInside(UIControl* sender);
+    void btnAutoLoginTouchUpInside(UIControl* sender);
+    void btnForgetPwdTouchUpInside(UIControl* sender);
+    void btnForgetPwsTouchUpInside(UIControl* sender) { btnForgetPwdTouchUpInside(sender); }
+    void registerAccount(UIControl* sender);
+    void backToPartnerApp(UIControl* sender);
+    void keyboardChanged(const platform::Notification& notification);
+
+    void textFieldDidBeginEditing(UITextField* field) override;
+    bool textFieldShouldReturn(UITextField* field) override;
+    void alertViewClickedButton(UIAlertView* alert, long buttonIndex) override;
+
+    bool autoLoad() const { return autoLoad_; }
+    bool finishResignRemote() const { return finishResignRemote_; }
+    int timeLimit() const { return timeLimit_; }
+    std::shared_ptr<UIView> contentView() const { return contentView_; }
+    std::shared_ptr<UITextField> txtAccount() const { return txtAccount_; }
+    std::shared_ptr<UITextField> txtPassword() const { return txtPassword_; }
+    std::shared_ptr<UIButton> btnRememberPwd() const { return btnRememberPwd_; }
+    std::shared_ptr<UIButton> btnAutoLogin() const { return btnAutoLogin_; }
+    std::shared_ptr<UIButton> btnTimePwd() const { return btnTimePwd_; }
+    std::shared_ptr<UIButton> btnForgetPwd() const { return btnForgetPwd_; }
+    const platform::Value& loginData() const { return loginData_; }
+    const std::string& versionCode() const { return versionCode_; }
+    const std::string& versionUrl() const { return versionUrl_; }
+
+private:
+    void startLogin();
+    void setTicked(const std::shared_ptr<UIButton>& box, bool ticked);
+    static bool isTicked(const std::shared_ptr<UIButton>& box);
+    void loginReplied(const platform::Value& reply);
+    // Runs the version rule; false when a prompt now waits for the user.
+    bool applyVersionRule(const platform::Value& reply);
+    void resignCurrent();
+
+    double orgY_ = 0;
+    std::weak_ptr<UITextField> curTxt_;
+    bool autoLoad_ = false;
+    bool finishResignRemote_ = false;
+    int timeLimit_ = 0;
+    std::shared_ptr<UIView> contentView_;
+    std::shared_ptr<UITextField> txtAccount_;
+    std::shared_ptr<UITextField> txtPassword_;
+    std::shared_ptr<UIButton> btnRememberPwd_;
+    std::shared_ptr<UIButton> btnAutoLogin_;
+    std::shared_ptr<UIButton> btnTimePwd_;
+    std::shared_ptr<platform::Timer> timer_;
+    std::shared_ptr<UIButton> btnForgetPwd_;
+    std::shared_ptr<UIButton> backToPartnerBtn_;
+    platform::Value loginData_;
+    std::shared_ptr<UIButton> btnRegisterAccount_;
+    std::shared_ptr<UIButton> btnLogin_;
+    std::string versionCode_;
+    std::string versionUrl_;
+    platform::ObserverToken registrationObserver_;
+    platform::ObserverToken keyboardShowObserver_;
+    platform::ObserverToken keyboardHideObserver_;
+};

@@ -1,0 +1,184 @@
+// orb-client: the phone client as a program. It starts the application the
+// way the phone would (the delegate, the window, the main loop) and, until an
+// interactive window hosts it, runs headless: with --tour it signs in through
+// the login screen, walks the five tabs and writes a picture of each screen.
+#include "app/AppClasses.h"
+#include "app/about/IntrodutionViewController.h"
+#include "app/login/LoginViewController.h"
+#include "app/main/ORBViewController.h"
+#include "app/startup/ORBAppDelegate.h"
+#include "core/session/MyAccountInfo.h"
+#include "core/session/ORBEndpoints.h"
+#include "platform/os/AppPaths.h"
+#include "platform/os/FileUtil.h"
+#include "platform/os/Log.h"
+#include "platform/os/RunLoop.h"
+#include "platform/os/UserDefaults.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UITextField.h"
+#include "platform/uikit/UIWindow.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* kUsage = "usage: orb-client [--tour DIR] [--account ACCOUNT --password PASSWORD] [--verbose]\n"
+                     "\n"
+                     "Starts the client headless (home from ORB_HOME, server from ORB_SERVER_BASE).\n"
+                     "--tour DIR signs in through the login screen (the demo teacher unless --account and\n"
+                     "--password are given), visits every tab and writes a PNG of each screen into DIR.\n"
+                     "Without --tour the client runs until interrupted.\n";
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onSignal(int) { interrupted = 1; }
+
+std::shared_ptr<UIViewController> topOf(const std::shared_ptr<UIViewController>& root)
+{
+    auto top = root;
+    while (top && top->presentedViewController())
+        top = top->presentedViewController();
+    if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(top))
+        return navigation->topViewController();
+    return top;
+}
+
+// Pumps the main loop on its own clock until the condition holds.
+bool waitFor(const std::function<bool()>& condition, double seconds)
+{
+    return platform::RunLoop::main().runUntil(condition, seconds);
+}
+
+bool render(const std::string& directory, const std::string& name, std::vector<std::string>& written)
+{
+    // Let pending animations and transitions finish before the picture.
+    platform::RunLoop::main().runUntil([] { return false; }, 0.6);
+    if (auto window = UIWindow::keyWindow())
+        window->layoutIfNeeded();
+    std::string path = platform::FileUtil::joinPath(directory, name);
+    if (!UIWindow::renderScreenToPNG(path))
+        return false;
+    written.push_back(path);
+    return true;
+}
+
+int tour(const std::string& directory, const std::string& account, const std::string& password)
+{
+    auto delegate = std::dynamic_pointer_cast<ORBAppDelegate>(UIApplication::sharedApplication().delegate());
+    auto root = delegate ? delegate->viewController() : nullptr;
+    if (!root)
+        return 1;
+    if (!platform::FileUtil::createDirectory(directory) && !platform::FileUtil::isDirectory(directory)) {
+        std::fprintf(stderr, "orb-client: cannot write into %s\n", directory.c_str());
+        return 1;
+    }
+    std::vector<std::string> written;
+    // The first start shows the introduction; it is closed as a person would.
+    if (waitFor([&] { return std::dynamic_pointer_cast<IntrodutionViewController>(topOf(root)) != nullptr; }, 3)) {
+        render(directory, "01-introduction.png", written);
+        if (auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(topOf(root)))
+            intro->btnCloseTouchUpInside(nullptr);
+    }
+    if (!waitFor([&] { return std::dynamic_pointer_cast<LoginViewController>(topOf(root)) != nullptr; }, 5)) {
+        std::fprintf(stderr, "orb-client: the login screen did not come up\n");
+        return 1;
+    }
+    auto login = std::dynamic_pointer_cast<LoginViewController>(topOf(root));
+    if (!login->txtAccount() || !login->txtPassword()) {
+        std::fprintf(stderr, "orb-client: the login screen has no layout (resources in %s?)\n",
+            platform::AppPaths::resourcesDirectory().c_str());
+        return 1;
+    }
+    login->txtAccount()->setText(account);
+    login->txtPassword()->setText(password);
+    render(directory, "02-login.png", written);
+    login->btnLoginTouchUpInside(nullptr);
+    login.reset();
+    if (!waitFor([&] { return core::MyAccountInfo::currentAccount() && !root->presentedViewController(); }, 15)) {
+        std::fprintf(stderr, "orb-client: signing in as %s did not succeed\n", account.c_str());
+        return 1;
+    }
+    render(directory, "03-warm-prompt.png", written);
+    root->closePromptWithNotNext(false);
+    const char* names[] = { "04-tab-messages.png", "05-tab-circle.png", "06-tab-grid.png", "07-tab-contacts.png",
+        "08-tab-settings.png" };
+    for (long tab = 0; tab < 5; ++tab) {
+        root->switchToView(tab);
+        render(directory, names[tab], written);
+    }
+    root->switchToView(ORBViewController::kGridTab);
+    std::printf("signed in as %s (%s); %zu screens written to %s:\n", account.c_str(),
+        core::MyAccountInfo::currentAccount()->name.c_str(), written.size(), directory.c_str());
+    for (const auto& path : written)
+        std::printf("  %s\n", path.c_str());
+    return 0;
+}
+
+int run(int argc, char** argv)
+{
+    std::string tourDirectory;
+    std::string account = "13800000001";
+    std::string password = "teacher123";
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (option == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (option == "--tour" && hasValue) {
+            tourDirectory = argv[++i];
+        } else if (option == "--account" && hasValue) {
+            account = argv[++i];
+        } else if (option == "--password" && hasValue) {
+            password = argv[++i];
+        } else if (option == "--verbose") {
+            verbose = true;
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+    if (!verbose)
+        platform::setLogSink([](std::string_view) {});
+    platform::RunLoop::setMainThread();
+    platform::AppPaths::createAll();
+#ifdef ORB_DEFAULT_RESOURCES
+    // Run from the build tree: the resources are the repository's.
+    if (!platform::FileUtil::isDirectory(platform::FileUtil::joinPath(platform::AppPaths::resourcesDirectory(), "layouts")))
+        platform::AppPaths::setResourcesDirectory(ORB_DEFAULT_RESOURCES);
+#endif
+    app::registerAppClasses();
+
+    auto& application = UIApplication::sharedApplication();
+    application.setDelegate(std::make_shared<ORBAppDelegate>());
+    if (!application.launch({}))
+        return 1;
+    int status = 0;
+    if (!tourDirectory.empty()) {
+        status = tour(tourDirectory, account, password);
+    } else {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        std::printf("orb-client running headless against %s; interrupt to stop\n", core::ORBEndpoints::serverBase().c_str());
+        std::fflush(stdout);
+        while (!interrupted)
+            platform::RunLoop::main().runUntil([] { return interrupted != 0; }, 0.5);
+    }
+    application.terminate();
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int status = run(argc, argv);
+    platform::UserDefaults::standard()->synchronize();
+    return status;
+}

@@ -1,0 +1,111 @@
+// The warm prompt after sign-in: ticked or not, and what the next run shows.
+#include "app/main/ORBViewController.h"
+#include "app/main/WarmPrompt.h"
+#include "platform/os/FileUtil.h"
+#include "platform/os/UserDefaults.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
+#include "tests/support/app/ClientApp.h"
+#include "ui/overlay/ProgressOverlay.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+std::shared_ptr<ProgressOverlay> promptOverlay()
+{
+    auto main = mainScreen();
+    return main ? ProgressOverlay::HUDForView(main->view()) : nullptr;
+}
+
+std::shared_ptr<WarmPrompt> shownPrompt()
+{
+    auto overlay = promptOverlay();
+    return overlay ? std::dynamic_pointer_cast<WarmPrompt>(overlay->customView()) : nullptr;
+}
+
+// One run of the program on the home: sign in and see whether the prompt
+// greets; then close it after `ticks` taps on its box.
+bool runAndClose(const std::string& home, int ticks, bool* storedNotNext = nullptr)
+{
+    AppHarnessOptions options;
+    options.home = home;
+    AppHarness harness(options);
+    if (!startClient(harness))
+        return false;
+    if (!loginScreen(harness) && !passIntroduction(harness))
+        return false;
+    if (!harness.signIn(kDemoTeacher, kDemoTeacherPassword))
+        return false;
+    settle(harness);
+    auto prompt = shownPrompt();
+    if (!prompt)
+        return false;
+    auto overlay = promptOverlay();
+    EXPECT_EQ(overlay->mode(), ProgressOverlayModeCustomView);
+    EXPECT_TRUE(overlay->dimBackground());
+    EXPECT_EQ(overlay->opacity(), 0.0);
+    for (int i = 0; i < ticks; ++i)
+        EXPECT_TRUE(harness.tap(prompt->promptBtn()));
+    if (ticks % 2 == 1) {
+        EXPECT_FALSE(harness.render("app-warm-prompt-ticked.png").empty());
+    }
+    EXPECT_TRUE(harness.tapButton("我知道了"));
+    settle(harness);
+    EXPECT_FALSE(shownPrompt());
+    EXPECT_TRUE(mainScreen()->isLogined());
+    if (storedNotNext)
+        *storedNotNext = platform::UserDefaults::standard()->boolForKey(kNotWarmPromptKey);
+    // Closed once, it does not come back while the main screen lives.
+    auto grid = mainScreen()->viewControllers()[ORBViewController::kGridTab];
+    harness.tap(harness.viewByText("考勤查询")->superview());
+    settle(harness);
+    grid->popViewControllerAnimated(false);
+    settle(harness);
+    EXPECT_FALSE(shownPrompt());
+    return true;
+}
+
+} // namespace
+
+TEST(WarmPrompt, UntickedComesBackTickedStaysAwayAcrossRuns)
+{
+    std::string pattern = "/tmp/orb-warm-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern.data()));
+    const std::string home = pattern;
+
+    bool notNext = true;
+    ASSERT_TRUE(runAndClose(home, 2, &notNext)) << "first run: the prompt greets";
+    EXPECT_FALSE(notNext) << "ticked twice is not ticked";
+    ASSERT_TRUE(runAndClose(home, 1, &notNext)) << "not ticked: it greets the next run too";
+    EXPECT_TRUE(notNext);
+
+    {
+        AppHarnessOptions options;
+        options.home = home;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        ASSERT_TRUE(loginScreen(harness));
+        ASSERT_TRUE(harness.signIn(kDemoTeacher, kDemoTeacherPassword));
+        settle(harness);
+        EXPECT_FALSE(shownPrompt()) << "ticked: never again";
+    }
+    platform::FileUtil::remove(home);
+}
+
+TEST(WarmPrompt, ADelegateThatIsGoneLeavesThePromptAlone)
+{
+    AppHarness harness;
+    ASSERT_TRUE(startClient(harness));
+    auto prompt = WarmPrompt::make();
+    ASSERT_TRUE(prompt->promptBtn());
+    EXPECT_FALSE(prompt->promptBtn()->isSelected());
+    prompt->notShowNextTime(prompt->promptBtn().get());
+    EXPECT_TRUE(prompt->promptBtn()->isSelected());
+    // No delegate: closing does nothing and nothing breaks.
+    prompt->closePromptAction(nullptr);
+    prompt->addHeight(20);
+    EXPECT_EQ(prompt->lblCheck()->text(), WarmPrompt::kCheckCaption);
+}

@@ -1,0 +1,78 @@
+#include "tests/support/app/ClientApp.h"
+
+#include "app/AppClasses.h"
+#include "app/about/IntrodutionViewController.h"
+#include "app/login/AccountsViewController.h"
+#include "app/login/LoginViewController.h"
+#include "app/main/ORBViewController.h"
+#include "app/startup/ORBAppDelegate.h"
+#include "core/session/MyAccountInfo.h"
+#include "platform/os/Log.h"
+#include "platform/uikit/UIApplication.h"
+#include "ui/overlay/ProgressOverlay.h"
+
+namespace testsupport {
+
+bool startClient(AppHarness& harness, const platform::Dictionary& launchOptions)
+{
+    app::registerAppClasses();
+    return harness.start(std::make_shared<ORBAppDelegate>(), launchOptions);
+}
+
+std::shared_ptr<ORBAppDelegate> clientDelegate()
+{
+    return std::dynamic_pointer_cast<ORBAppDelegate>(UIApplication::sharedApplication().delegate());
+}
+
+std::shared_ptr<ORBViewController> mainScreen()
+{
+    auto delegate = clientDelegate();
+    return delegate ? delegate->viewController() : nullptr;
+}
+
+std::shared_ptr<LoginViewController> loginScreen(const AppHarness& harness)
+{
+    return std::dynamic_pointer_cast<LoginViewController>(harness.topScreen());
+}
+
+void settle(AppHarness& harness, double seconds) { harness.advance(seconds); }
+
+bool passIntroduction(AppHarness& harness)
+{
+    settle(harness);
+    if (auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(harness.presentedScreen())) {
+        // The button is on the last page: page there first, as a person would.
+        intro->scrollView()->setContentOffset(platform::Point(intro->maxX(), 0));
+        harness.loop().runUntilIdle();
+        if (!harness.tapButton("立即体验")) {
+            platform::log("passIntroduction: no button; offset %g maxX %g\n", intro->scrollView()->contentOffset().x, intro->maxX());
+            return false;
+        }
+        settle(harness);
+    }
+    return loginScreen(harness) != nullptr;
+}
+
+bool signInThroughScreens(AppHarness& harness, const std::string& account, const std::string& password, long chooserRow)
+{
+    if (!loginScreen(harness) && !passIntroduction(harness))
+        return false;
+    if (!harness.signIn(account, password))
+        return false;
+    settle(harness);
+    if (auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen())) {
+        if (!harness.selectRow(chooser->tableView(), 0, chooserRow))
+            return false;
+        settle(harness);
+    }
+    if (!core::MyAccountInfo::currentAccount())
+        return false;
+    // The warm prompt greets every sign-in until it is ticked away.
+    auto main = mainScreen();
+    if (main && ProgressOverlay::HUDForView(main->view()))
+        harness.tapButton("我知道了");
+    settle(harness);
+    return true;
+}
+
+} // namespace testsupport
