@@ -1,9 +1,11 @@
 #include "platform/media/AVAudioPlayer.h"
 
 #include "platform/media/MediaErrors.h"
+#include "platform/media/SoundOutput.h"
 #include "platform/os/Url.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace platform {
 
@@ -47,7 +49,30 @@ std::shared_ptr<AVAudioPlayer> AVAudioPlayer::create(const std::string& url, Err
     return player;
 }
 
-AVAudioPlayer::~AVAudioPlayer() { cancelTimer(); }
+AVAudioPlayer::~AVAudioPlayer()
+{
+    cancelTimer();
+    // A player that goes away while playing stops; one that finished leaves the device its tail.
+    if (playing_)
+        stopSound();
+}
+
+void AVAudioPlayer::startSound()
+{
+    // The device plays alongside the timed model, which still decides when the
+    // clip ends. It starts where the model's segment starts (not at the few
+    // microseconds the clock has moved since).
+    if (auto output = SoundOutput::current()) {
+        auto frame = static_cast<std::uint64_t>(std::llround(position_ * info_.format.sampleRate));
+        output->play(this, path_, info_.format, frame, volume_);
+    }
+}
+
+void AVAudioPlayer::stopSound()
+{
+    if (auto output = SoundOutput::current())
+        output->stop(this);
+}
 
 std::vector<std::shared_ptr<AVAudioPlayer>> AVAudioPlayer::playingPlayers()
 {
@@ -82,6 +107,7 @@ bool AVAudioPlayer::play()
     interrupted_ = false;
     segmentStart_ = RunLoop::main().now();
     schedule();
+    startSound();
     return true;
 }
 
@@ -92,6 +118,7 @@ void AVAudioPlayer::pause()
     position_ = currentTime();
     playing_ = false;
     cancelTimer();
+    stopSound();
 }
 
 void AVAudioPlayer::stop()
@@ -106,10 +133,17 @@ void AVAudioPlayer::setCurrentTime(double seconds)
     if (playing_) {
         segmentStart_ = RunLoop::main().now();
         schedule();
+        startSound();
     }
 }
 
-void AVAudioPlayer::setVolume(float volume) { volume_ = std::clamp(volume, 0.0f, 1.0f); }
+void AVAudioPlayer::setVolume(float volume)
+{
+    volume_ = std::clamp(volume, 0.0f, 1.0f);
+    if (playing_)
+        if (auto output = SoundOutput::current())
+            output->setVolume(this, volume_);
+}
 
 void AVAudioPlayer::schedule()
 {
@@ -134,6 +168,8 @@ void AVAudioPlayer::cancelTimer()
 void AVAudioPlayer::reachedPassEnd()
 {
     auto self = shared_from_this();
+    // The device plays out what it was given (it may run a little behind the
+    // clock): the end of the timed pass does not cut the sound's tail.
     if (info_.truncated()) {
         position_ = passEnd();
         playing_ = false;
@@ -150,6 +186,7 @@ void AVAudioPlayer::reachedPassEnd()
         // An empty clip has nothing to repeat; looping it would never yield.
         if (passEnd() > 0) {
             schedule();
+            startSound();
             return;
         }
     }

@@ -23,11 +23,12 @@ public:
     virtual void audioPlayerEndInterruption(AVAudioPlayer&, unsigned /*options*/) { }
 };
 
-// Plays a PCM WAV file as a timed model: nothing sounds, but playback runs on
-// the main loop's clock, so a clip of 2.5 s finishes after 2.5 s of (manual)
-// time. A file whose data chunk breaks off before its declared end plays up
-// to the break and then reports a decode error. Main thread only; a player
-// that goes away stops.
+// Plays a PCM WAV file as a timed model: playback runs on the main loop's
+// clock, so a clip of 2.5 s finishes after 2.5 s of (manual) time. The sound
+// is heard only when a SoundOutput (a sound device) is installed, which plays
+// it alongside the model. A file whose data chunk breaks off before its
+// declared end plays up to the break and then reports a decode error. Main
+// thread only; a player that goes away stops.
 class AVAudioPlayer final : public Object, public std::enable_shared_from_this<AVAudioPlayer> {
 public:
     // url: a path or a "file://" URL. nullptr with the error for a missing
@@ -74,6 +75,9 @@ private:
     void schedule();
     void cancelTimer();
     void reachedPassEnd();
+    // The sound device, when one is installed, plays what the model times.
+    void startSound();
+    void stopSound();
     void interruption(const Notification& note);
 
     std::string path_;

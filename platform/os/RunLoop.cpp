@@ -128,6 +128,9 @@ struct RunLoop::Impl {
     SourceId nextSource = 1;
     std::string epollMode;
     bool epollDirty = true;
+    std::map<ObserverId, std::shared_ptr<Task>> beforeWaiting;
+    ObserverId nextObserver = 1;
+    std::uint64_t callouts = 0;
 
     Impl()
     {
@@ -304,6 +307,7 @@ struct RunLoop::Impl {
         }
         Task task;
         while (impl.takePosted(mode, limit, task)) {
+            ++impl.callouts;
             callSafely("a posted task", task);
             task = nullptr;
             handled = true;
@@ -345,12 +349,23 @@ struct RunLoop::Impl {
             } else {
                 impl.timers.erase(chosen);
             }
+            ++impl.callouts;
             callSafely("a timer", *fn);
             handled = true;
             if (impl.consumeStop())
                 return Impl::PassOutcome::Stopped;
             if (stopAfterOne)
                 return Impl::PassOutcome::Handled;
+        }
+
+        if (!impl.beforeWaiting.empty()) {
+            std::vector<std::shared_ptr<Task>> observers;
+            for (const auto& [id, observer] : impl.beforeWaiting)
+                observers.push_back(observer);
+            for (const auto& observer : observers)
+                callSafely("a before-waiting observer", *observer);
+            if (impl.consumeStop())
+                return Impl::PassOutcome::Stopped;
         }
 
         // How long may we sleep?
@@ -404,6 +419,7 @@ struct RunLoop::Impl {
                 if (!fired)
                     continue;
                 auto cb = sit->second.callback;
+                ++impl.callouts;
                 callSafely("a descriptor source", [&] { (*cb)(fired); });
                 handled = true;
                 if (impl.consumeStop())
@@ -704,6 +720,19 @@ void RunLoop::runUntilIdle()
     }
     log("RunLoop: runUntilIdle gave up, work keeps arriving\n");
 }
+
+RunLoop::ObserverId RunLoop::addBeforeWaitingObserver(Task observer)
+{
+    if (!observer)
+        return 0;
+    ObserverId id = impl_->nextObserver++;
+    impl_->beforeWaiting.emplace(id, std::make_shared<Task>(std::move(observer)));
+    return id;
+}
+
+void RunLoop::removeBeforeWaitingObserver(ObserverId id) { impl_->beforeWaiting.erase(id); }
+
+std::uint64_t RunLoop::calloutCount() const { return impl_->callouts; }
 
 void RunLoop::setClock(std::shared_ptr<Clock> clock)
 {

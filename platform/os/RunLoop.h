@@ -117,6 +117,16 @@ public:
     // since the main loop outlives them all). Sources stay.
     void discardPendingWork();
 
+    // Observers run on the loop's thread each time it is about to wait, in
+    // every mode, after the turn's tasks and timers (the window host draws the
+    // screen there, once per burst of work rather than once per change).
+    // calloutCount() tells an observer whether anything ran since it last
+    // looked: it counts the tasks, timers and source callbacks run so far.
+    using ObserverId = std::uint64_t;
+    ObserverId addBeforeWaitingObserver(Task observer);
+    void removeBeforeWaitingObserver(ObserverId id);
+    std::uint64_t calloutCount() const;
+
     void setClock(std::shared_ptr<Clock> clock);
     const std::shared_ptr<Clock>& clock() const;
     double now() const;

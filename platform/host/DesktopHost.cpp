@@ -1,0 +1,519 @@
+#include "platform/host/DesktopHost.h"
+
+#include "platform/host/X11Connection.h"
+#include "platform/os/Bundle.h"
+#include "platform/os/FileUtil.h"
+#include "platform/os/Log.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIResponder.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIWindow.h"
+
+#include <SDL.h>
+
+#include <cmath>
+#include <ctime>
+#include <unistd.h>
+
+namespace platform::host {
+
+namespace {
+
+    Size screenPixels(double scale)
+    {
+        auto size = UIScreen::mainScreen()->bounds().size;
+        return Size(std::ceil(size.width * scale), std::ceil(size.height * scale));
+    }
+
+} // namespace
+
+DesktopHost::DesktopHost(HostOptions options)
+    : options_(std::move(options))
+    , renderer_(options_.scale)
+{
+}
+
+DesktopHost::~DesktopHost() { close(); }
+
+std::string DesktopHost::title() const
+{
+    if (!options_.title.empty())
+        return options_.title;
+    auto bundle = Bundle::main();
+    if (bundle && bundle->displayName() && !bundle->displayName()->empty())
+        return *bundle->displayName();
+    if (bundle && bundle->name() && !bundle->name()->empty())
+        return *bundle->name();
+    return "Orb";
+}
+
+bool DesktopHost::open(std::string* reason)
+{
+    if (window_)
+        return true;
+    RunLoop::setMainThread();
+    auto& loop = RunLoop::main();
+    if (!loop.isCurrent()) {
+        if (reason)
+            *reason = "the window can only be opened on the main thread";
+        return false;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (reason)
+            *reason = std::string("no display: ") + SDL_GetError();
+        return false;
+    }
+    videoUp_ = true;
+    // A click on a window that is not focused still counts: a tap is a tap.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    // The input method draws its own candidate list: the phone's keyboard is only a panel here.
+    SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
+
+    auto pixels = screenPixels(renderer_.scale());
+    SDL_Rect usable {};
+    // Room for the window's title bar below the usable height.
+    double displayHeight = SDL_GetDisplayUsableBounds(0, &usable) == 0 ? usable.h - 40 : 0;
+    auto size = initialWindowSize(pixels.width, pixels.height, displayHeight, options_.actualSize);
+    window_ = SDL_CreateWindow(title().c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, int(size.width),
+        int(size.height), SDL_WINDOW_RESIZABLE);
+    if (!window_) {
+        if (reason)
+            *reason = std::string("no window: ") + SDL_GetError();
+        close();
+        return false;
+    }
+    sdlRenderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!sdlRenderer_)
+        sdlRenderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!sdlRenderer_) {
+        if (reason)
+            *reason = std::string("no renderer: ") + SDL_GetError();
+        close();
+        return false;
+    }
+
+    // The window is driven by a person: time is real time.
+    loop.setClock(nullptr);
+    alive_ = std::make_shared<Alive>();
+    alive_->host = this;
+    alive_->self = alive_;
+    SDL_AddEventWatch(&DesktopHost::eventWatch, alive_.get());
+    int fd = x11ConnectionFd(window_);
+    if (fd >= 0) {
+        // Input is taken in the default mode only, as the phone delivers
+        // touches: a nested run (a synchronous request) is not re-entered by a tap.
+        source_ = loop.addSource(
+            fd, RunLoop::kReadable,
+            [this](std::uint32_t) {
+                ++ownCallouts_;
+                pumpEvents();
+            },
+            kDefaultRunLoopMode);
+    }
+    if (!source_) {
+        // Another video driver gives no descriptor to sleep on: look at its
+        // events a hundred times a second instead.
+        log("DesktopHost: the video driver %s gives no event descriptor; polling it\n", SDL_GetCurrentVideoDriver());
+        fallbackTimer_ = loop.addTimer(
+            0.01, 0.01,
+            [this] {
+                ++ownCallouts_;
+                pumpEvents();
+            },
+            kDefaultRunLoopMode);
+    }
+    observer_ = loop.addBeforeWaitingObserver([this] { beforeWaiting(); });
+    seenForeignCallouts_ = loop.calloutCount() - ownCallouts_;
+    if (options_.sound) {
+        std::string why;
+        if (!audio_.start(&why))
+            log("DesktopHost: %s; sound stays silent and timed\n", why.c_str());
+    }
+    SDL_StartTextInput();
+    closeRequested_ = false;
+    dirty_ = true;
+    return true;
+}
+
+void DesktopHost::close()
+{
+    touches_.cancel();
+    auto& loop = RunLoop::main();
+    if (loop.isCurrent()) {
+        if (observer_)
+            loop.removeBeforeWaitingObserver(observer_);
+        if (source_)
+            loop.removeSource(source_);
+        if (fallbackTimer_)
+            loop.cancelTimer(fallbackTimer_);
+    }
+    observer_ = 0;
+    source_ = 0;
+    fallbackTimer_ = 0;
+    if (alive_) {
+        SDL_DelEventWatch(&DesktopHost::eventWatch, alive_.get());
+        alive_.reset();
+    }
+    audio_.stop();
+    if (texture_)
+        SDL_DestroyTexture(texture_);
+    texture_ = nullptr;
+    textureWidth_ = textureHeight_ = 0;
+    if (sdlRenderer_)
+        SDL_DestroyRenderer(sdlRenderer_);
+    sdlRenderer_ = nullptr;
+    if (window_) {
+        SDL_StopTextInput();
+        SDL_DestroyWindow(window_);
+    }
+    window_ = nullptr;
+    if (videoUp_) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        videoUp_ = false;
+    }
+}
+
+int DesktopHost::eventWatch(void* userdata, SDL_Event*)
+{
+    // Events pushed from another thread (SDL's own, or anyone's) wake the
+    // main loop; on the main thread the loop is taking them already.
+    if (RunLoop::isMainThread())
+        return 0;
+    auto* alive = static_cast<Alive*>(userdata);
+    if (alive->pumpPosted.exchange(true))
+        return 0;
+    postPump(alive->self);
+    return 0;
+}
+
+void DesktopHost::postPump(const std::weak_ptr<Alive>& weak)
+{
+    RunLoop::main().post([weak] {
+        if (auto state = weak.lock()) {
+            state->pumpPosted = false;
+            ++state->host->ownCallouts_;
+            state->host->pumpEvents();
+        }
+    });
+}
+
+void DesktopHost::run()
+{
+    // Bounded by the person: each turn ends only when the loop is stopped.
+    while (window_ && !closeRequested_)
+        RunLoop::main().run();
+}
+
+void DesktopHost::requestClose()
+{
+    closeRequested_ = true;
+    touches_.cancel();
+    RunLoop::main().stop();
+}
+
+void DesktopHost::pumpEvents()
+{
+    if (!window_)
+        return;
+    SDL_Event event;
+    // Bounded: a burst of events is taken whole, and new ones wake the loop again.
+    for (int i = 0; i < 10000 && window_ && SDL_PollEvent(&event); ++i)
+        handleEvent(event);
+}
+
+void DesktopHost::beforeWaiting()
+{
+    if (!window_)
+        return;
+    auto& loop = RunLoop::main();
+    std::uint64_t foreign = loop.calloutCount() - ownCallouts_;
+    if (foreign != seenForeignCallouts_) {
+        seenForeignCallouts_ = foreign;
+        dirty_ = true;
+    }
+    redrawIfNeeded();
+    placeInputMethod();
+    // The application's work and the drawing both talk to the X server, and
+    // Xlib may have read events meanwhile that the descriptor will not
+    // announce again: take them on the next turn.
+    if (window_ && alive_) {
+        SDL_PumpEvents();
+        if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0
+            && !alive_->pumpPosted.exchange(true))
+            postPump(alive_);
+    }
+}
+
+void DesktopHost::placeInputMethod()
+{
+    // An input method (Chinese, say) shows its candidates beside the field being typed in.
+    auto view = std::dynamic_pointer_cast<UIView>(UIResponder::currentFirstResponder());
+    if (!view || !view->window()) {
+        inputRect_ = {};
+        return;
+    }
+    auto window = view->window();
+    auto b = view->bounds();
+    auto topLeft = view->convertPointToView(Point(b.origin.x, b.origin.y), nullptr);
+    auto f = window->frame();
+    auto screen = UIScreen::mainScreen()->bounds().size;
+    auto v = viewport();
+    if (screen.width <= 0 || screen.height <= 0)
+        return;
+    double sx = v.width / screen.width;
+    double sy = v.height / screen.height;
+    Viewport rect { v.x + (topLeft.x + f.origin.x) * sx, v.y + (topLeft.y + f.origin.y) * sy, b.size.width * sx,
+        b.size.height * sy };
+    if (rect == inputRect_)
+        return;
+    inputRect_ = rect;
+    SDL_Rect area { int(std::lround(rect.x)), int(std::lround(rect.y)), int(std::lround(rect.width)),
+        int(std::lround(rect.height)) };
+    SDL_SetTextInputRect(&area);
+}
+
+bool DesktopHost::redrawIfNeeded(bool force)
+{
+    if (!window_)
+        return false;
+    if (!dirty_ && !force) {
+        if (presentNeeded_)
+            present();
+        return false;
+    }
+    dirty_ = false;
+    bool changed = renderer_.redraw();
+    if (changed || presentNeeded_ || presented_ == 0) {
+        uploadFrame();
+        present();
+    }
+    return changed;
+}
+
+bool DesktopHost::uploadFrame()
+{
+    const auto& frame = renderer_.frame();
+    if (!sdlRenderer_ || frame.isNull())
+        return false;
+    if (!texture_ || textureWidth_ != frame.pixelWidth() || textureHeight_ != frame.pixelHeight()) {
+        if (texture_)
+            SDL_DestroyTexture(texture_);
+        texture_ = SDL_CreateTexture(
+            sdlRenderer_, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STREAMING, frame.pixelWidth(), frame.pixelHeight());
+        if (!texture_) {
+            log("DesktopHost: no texture: %s\n", SDL_GetError());
+            textureWidth_ = textureHeight_ = 0;
+            return false;
+        }
+        SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+        textureWidth_ = frame.pixelWidth();
+        textureHeight_ = frame.pixelHeight();
+    }
+    return SDL_UpdateTexture(texture_, nullptr, frame.pixels().data(), frame.pixelWidth() * 4) == 0;
+}
+
+void DesktopHost::present()
+{
+    presentNeeded_ = false;
+    if (!sdlRenderer_)
+        return;
+    int width = 0;
+    int height = 0;
+    SDL_GetRendererOutputSize(sdlRenderer_, &width, &height);
+    SDL_SetRenderDrawColor(sdlRenderer_, 0, 0, 0, 255);
+    SDL_RenderClear(sdlRenderer_);
+    if (texture_) {
+        auto v = fitViewport(textureWidth_, textureHeight_, width, height);
+        SDL_Rect target { int(std::lround(v.x)), int(std::lround(v.y)), int(std::lround(v.width)),
+            int(std::lround(v.height)) };
+        SDL_RenderCopy(sdlRenderer_, texture_, nullptr, &target);
+    }
+    SDL_RenderPresent(sdlRenderer_);
+    ++presented_;
+}
+
+Viewport DesktopHost::viewport() const
+{
+    if (!window_)
+        return {};
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(window_, &width, &height);
+    auto pixels = screenPixels(renderer_.scale());
+    return fitViewport(pixels.width, pixels.height, width, height);
+}
+
+std::optional<Point> DesktopHost::screenPoint(double x, double y, bool clamp) const
+{
+    return windowToScreen(viewport(), UIScreen::mainScreen()->bounds().size, Point(x, y), clamp);
+}
+
+unsigned long DesktopHost::nativeWindowId() const { return x11WindowId(window_); }
+
+std::string DesktopHost::writeScreenshot()
+{
+    std::string directory = options_.screenshotDirectory;
+    if (directory.empty()) {
+        char cwd[4096];
+        directory = getcwd(cwd, sizeof cwd) ? cwd : ".";
+    }
+    auto image = renderer_.renderScreen();
+    if (!image)
+        return "";
+    char stamp[32];
+    std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    auto path = FileUtil::joinPath(
+        directory, "screen-" + std::string(stamp) + "-" + std::to_string(++screenshotCounter_) + ".png");
+    if (!image->writePNG(path)) {
+        log("DesktopHost: cannot write %s\n", path.c_str());
+        return "";
+    }
+    log("DesktopHost: screen written to %s\n", path.c_str());
+    return path;
+}
+
+void DesktopHost::handleEvent(const SDL_Event& event)
+{
+    switch (event.type) {
+    case SDL_QUIT:
+        requestClose();
+        break;
+    case SDL_WINDOWEVENT:
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            requestClose();
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESIZED:
+        case SDL_WINDOWEVENT_SHOWN:
+            presentNeeded_ = true;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            if (touches_.isPressed()) {
+                touches_.cancel();
+                dirty_ = true;
+            }
+            break;
+        default:
+            break;
+        }
+        break;
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+        // The texture's pixels are gone: upload the frame again.
+        if (texture_ && event.type == SDL_RENDER_DEVICE_RESET) {
+            SDL_DestroyTexture(texture_);
+            texture_ = nullptr;
+        }
+        textureWidth_ = textureHeight_ = 0;
+        uploadFrame();
+        presentNeeded_ = true;
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        if (event.button.button == SDL_BUTTON_LEFT) {
+            if (auto p = screenPoint(event.button.x, event.button.y, false)) {
+                touches_.press(*p);
+                dirty_ = true;
+            }
+        }
+        break;
+    case SDL_MOUSEMOTION:
+        if (touches_.isPressed() && (event.motion.state & SDL_BUTTON_LMASK)) {
+            if (auto p = screenPoint(event.motion.x, event.motion.y, true)) {
+                touches_.move(*p);
+                dirty_ = true;
+            }
+        }
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (event.button.button == SDL_BUTTON_LEFT && touches_.isPressed()) {
+            if (auto p = screenPoint(event.button.x, event.button.y, true))
+                touches_.release(*p);
+            else
+                touches_.cancel();
+            dirty_ = true;
+        }
+        break;
+    case SDL_MOUSEWHEEL: {
+        double dx = event.wheel.preciseX;
+        double dy = event.wheel.preciseY;
+        if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) {
+            dx = -dx;
+            dy = -dy;
+        }
+        if (auto p = screenPoint(event.wheel.mouseX, event.wheel.mouseY, false))
+            dirty_ = touches_.wheel(*p, -dx, dy) || dirty_;
+        break;
+    }
+    case SDL_TEXTINPUT:
+        dirty_ = keyboard_.typeText(event.text.text) || dirty_;
+        break;
+    case SDL_KEYDOWN:
+        switch (event.key.keysym.sym) {
+        case SDLK_BACKSPACE:
+            keyboard_.backspace();
+            break;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            keyboard_.returnKey();
+            break;
+        case SDLK_LEFT:
+            keyboard_.arrow(KeyboardInput::Arrow::Left);
+            break;
+        case SDLK_RIGHT:
+            keyboard_.arrow(KeyboardInput::Arrow::Right);
+            break;
+        case SDLK_UP:
+            keyboard_.arrow(KeyboardInput::Arrow::Up);
+            break;
+        case SDLK_DOWN:
+            keyboard_.arrow(KeyboardInput::Arrow::Down);
+            break;
+        case SDLK_HOME:
+            keyboard_.arrow(KeyboardInput::Arrow::Home);
+            break;
+        case SDLK_END:
+            keyboard_.arrow(KeyboardInput::Arrow::End);
+            break;
+        case SDLK_ESCAPE:
+            if (!event.key.repeat)
+                performBackSwipe();
+            break;
+        case SDLK_F12:
+            if (!event.key.repeat)
+                writeScreenshot();
+            break;
+        default:
+            return;
+        }
+        dirty_ = true;
+        break;
+    default:
+        break;
+    }
+}
+
+int runApplication(std::shared_ptr<UIApplicationDelegate> delegate, const HostOptions& options)
+{
+    DesktopHost host(options);
+    std::string reason;
+    if (!host.open(&reason)) {
+        log("The window cannot open (%s)\n", reason.c_str());
+        return 2;
+    }
+    auto& application = UIApplication::sharedApplication();
+    application.setDelegate(std::move(delegate));
+    application.launch();
+    host.run();
+    // Closing the window ends the application the way the phone ends it.
+    application.terminate();
+    host.close();
+    return 0;
+}
+
+} // namespace platform::host

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/graphics/Color.h"
+#include "platform/graphics/Image.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace platform {
+class Context;
+}
+
+namespace platform::host {
+
+// The keyboard area's colour: a plain panel where the phone's keys would be.
+inline constexpr Color kKeyboardPanelColor = Color::fromRGB255(206, 210, 217);
+inline constexpr Color kKeyboardEdgeColor = Color::fromRGB255(160, 164, 171);
+
+// Draws what the phone's glass shows: every visible window, lowest first, and
+// the keyboard as a plain panel while it is up, at the screen's size and the
+// given scale. Keeps the last frame so that a redraw that changed no pixel
+// shows nothing new.
+class FrameRenderer final {
+public:
+    explicit FrameRenderer(double scale = 2);
+    ~FrameRenderer();
+    FrameRenderer(const FrameRenderer&) = delete;
+    FrameRenderer& operator=(const FrameRenderer&) = delete;
+
+    // A fresh drawing of the screen; nullopt when it cannot be drawn.
+    std::optional<Image> renderScreen() const;
+    // Draws the screen and keeps it; true when its pixels differ from the
+    // frame kept before (the first frame always differs).
+    bool redraw();
+    const Image& frame() const { return frame_; }
+    double scale() const { return scale_; }
+    // Redraws that changed the picture, and all redraws.
+    std::uint64_t changedFrames() const { return changed_; }
+    std::uint64_t redraws() const { return redraws_; }
+
+private:
+    double scale_;
+    mutable std::unique_ptr<Context> context_;
+    Image frame_;
+    std::uint64_t changed_ = 0;
+    std::uint64_t redraws_ = 0;
+};
+
+} // namespace platform::host
