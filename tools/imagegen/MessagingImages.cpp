@@ -82,27 +82,33 @@ const Color kLeftEdge = Color::fromRGB255(214, 219, 225);
 const Color kRightFill = Color::fromRGB255(34, 168, 152);
 const Color kRightEdge = Color::fromRGB255(27, 146, 132);
 
-void drawBubble(Context& c, Size s, bool right)
+void drawBubble(Context& c, Size s, bool mirrored)
 {
     // Drawn as a left bubble; the right one is its mirror image.
-    if (right) {
+    if (mirrored) {
         c.translate(s.width, 0);
         c.scaleBy(-1, 1);
     }
-    Rect body(kTail + 0.5, 0.5, s.width - kTail - 1, s.height - 1);
+    // One outline, body and tail together, so no seam shows between them.
+    const double left = kTail + 0.5;
+    const double top = 0.5;
+    const double right = s.width - 0.5;
+    const double bottom = s.height - 0.5;
+    const double r = kBubbleRadius;
     c.beginPath();
-    c.addRoundedRect(body, kBubbleRadius);
-    c.moveTo(Point(kTail + 1, 11));
+    c.moveTo(Point(left + r, top));
+    c.addArcToPoint(Point(right, top), Point(right, top + r), r);
+    c.addArcToPoint(Point(right, bottom), Point(right - r, bottom), r);
+    c.addArcToPoint(Point(left, bottom), Point(left, bottom - r), r);
+    c.lineTo(Point(left, 21));
     c.lineTo(Point(0.8, 16));
-    c.lineTo(Point(kTail + 1, 21));
+    c.lineTo(Point(left, 11));
+    c.addArcToPoint(Point(left, top), Point(left + r, top), r);
     c.closePath();
-    c.setFillColor(right ? kRightFill : kLeftFill);
-    c.setStrokeColor(right ? kRightEdge : kLeftEdge);
+    c.setFillColor(mirrored ? kRightFill : kLeftFill);
+    c.setStrokeColor(mirrored ? kRightEdge : kLeftEdge);
     c.setLineWidth(1);
     c.fillAndStrokePath();
-    // The seam between body and tail.
-    c.setFillColor(right ? kRightFill : kLeftFill);
-    c.fillRect(Rect(kTail - 0.2, 11.6, 2.4, 8.8));
 }
 
 // ---- Loudspeakers -------------------------------------------------------------------
@@ -115,7 +121,7 @@ void drawSpeaker(Context& c, Size s, bool right, int arcs)
         c.scaleBy(-1, 1);
     }
     const Color ink = right ? Color::whiteColor() : Color::fromRGB255(92, 102, 114);
-    Point centre(4, s.height / 2);
+    Point centre(5, s.height / 2);
     c.setFillColor(ink);
     c.fillEllipseInRect(Rect(centre.x - 1.5, centre.y - 2.5, 5, 5));
     c.setStrokeColor(ink);
@@ -123,7 +129,7 @@ void drawSpeaker(Context& c, Size s, bool right, int arcs)
     c.setLineCap(platform::LineCap::Round);
     for (int arc = 0; arc < arcs; ++arc) {
         c.beginPath();
-        c.addArc(centre, 6.5 + arc * 5, -kPi * 0.3, kPi * 0.3, false);
+        c.addArc(centre, 4.5 + arc * 3.8, -kPi * 0.25, kPi * 0.25, true);
         c.strokePath();
     }
 }

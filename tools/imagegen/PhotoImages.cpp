@@ -1,5 +1,6 @@
-// The photo browser's bar pictures: the previous and next arrows of its
-// toolbar and the check mark its overlay shows after an action.
+// The photo browser's bar pictures: the previous and next arrows and the
+// action (share) glyph of its toolbar, and the check mark its overlay shows
+// after an action.
 #include "tools/imagegen/ImageCatalog.h"
 
 namespace imagegen {
@@ -21,11 +22,38 @@ namespace {
         c.fillPath();
     }
 
+    void action(platform::Context& c, platform::Size size)
+    {
+        // An open box with an arrow rising out of it: "do something with this".
+        double w = size.width, h = size.height;
+        c.setStrokeColor(platform::Color::whiteColor());
+        c.setLineWidth(1.6);
+        c.setLineCap(platform::LineCap::Round);
+        c.setLineJoin(platform::LineJoin::Round);
+        c.beginPath();
+        c.moveTo(platform::Point(w * 0.34, h * 0.40));
+        c.lineTo(platform::Point(w * 0.12, h * 0.40));
+        c.lineTo(platform::Point(w * 0.12, h * 0.94));
+        c.lineTo(platform::Point(w * 0.88, h * 0.94));
+        c.lineTo(platform::Point(w * 0.88, h * 0.40));
+        c.lineTo(platform::Point(w * 0.66, h * 0.40));
+        c.strokePath();
+        c.beginPath();
+        c.moveTo(platform::Point(w * 0.5, h * 0.66));
+        c.lineTo(platform::Point(w * 0.5, h * 0.06));
+        c.moveTo(platform::Point(w * 0.30, h * 0.24));
+        c.lineTo(platform::Point(w * 0.5, h * 0.06));
+        c.lineTo(platform::Point(w * 0.70, h * 0.24));
+        c.strokePath();
+    }
+
     ImageGroup photoBrowserImages({
         { "PhotoBrowser.bundle/images/UIBarButtonItemArrowLeft", platform::Size(15, 17),
             [](platform::Context& c, platform::Size size) { arrow(c, size, true); } },
         { "PhotoBrowser.bundle/images/UIBarButtonItemArrowRight", platform::Size(15, 17),
             [](platform::Context& c, platform::Size size) { arrow(c, size, false); } },
+        { "PhotoBrowser.bundle/images/UIBarButtonItemAction", platform::Size(20, 24),
+            [](platform::Context& c, platform::Size size) { action(c, size); } },
         { "PhotoBrowser.bundle/images/Checkmark", platform::Size(37, 37),
             [](platform::Context& c, platform::Size size) {
                 double w = size.width, h = size.height;

@@ -18,6 +18,7 @@ namespace {
 
     constexpr const char* kArrowLeft = "PhotoBrowser.bundle/images/UIBarButtonItemArrowLeft.png";
     constexpr const char* kArrowRight = "PhotoBrowser.bundle/images/UIBarButtonItemArrowRight.png";
+    constexpr const char* kActionGlyph = "PhotoBrowser.bundle/images/UIBarButtonItemAction.png";
 
     // The browser's root view: the controller lays its pages out whenever the
     // view lays out (the phone calls viewWillLayoutSubviews there).
@@ -226,6 +227,8 @@ void PhotoBrowser::viewDidLoad()
     nextButton_ = UIBarButtonItem::itemWithImage(UIImage::imageNamed(kArrowRight));
     nextButton_->setTarget(self, &PhotoBrowser::gotoNextPage, "gotoNextPage");
     actionButton_ = UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemAction);
+    // Our bars draw no pictogram for system items; the glyph makes it a button one can see and touch.
+    actionButton_->setImage(UIImage::imageNamed(kActionGlyph));
     actionButton_->setTarget(self, &PhotoBrowser::actionButtonPressed, "actionButtonPressed:");
     reloadData();
 }

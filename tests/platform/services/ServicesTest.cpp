@@ -6,6 +6,7 @@
 #include "platform/os/UserDefaults.h"
 #include "platform/services/MailComposer.h"
 #include "platform/services/RemoteNotifications.h"
+#include "platform/services/SavedPhotosAlbum.h"
 #include "platform/services/SmsComposer.h"
 #include "platform/services/UIDevice.h"
 #include "platform/services/UrlOpener.h"
@@ -247,6 +248,81 @@ TEST_F(Services, MailComposerNeedsAnAccountAndKeepsAttachments)
     loop->runUntilIdle();
     EXPECT_EQ(delegate->results.back(), MailComposeResult::Sent);
     EXPECT_EQ(delegate->errors.back(), "") << "no error with a success";
+}
+
+namespace {
+
+struct SaveResult {
+    std::string path;
+    std::optional<Error> error;
+};
+
+SavedPhotosAlbum::Completion recorder(std::vector<SaveResult>& results)
+{
+    auto* into = &results;
+    return [into](const std::string& path, const Error* error) {
+        into->push_back({ path, error ? std::optional<Error>(*error) : std::nullopt });
+    };
+}
+
+} // namespace
+
+TEST_F(Services, SavedPhotosAreNumberedFilesThatDecodeAndAreReportedOnTheNextTurn)
+{
+    std::vector<SaveResult> results;
+    SavedPhotosAlbum::writeImage(Image(48, 36, 1.0, Color::orangeColor()), recorder(results));
+    EXPECT_TRUE(results.empty()) << "reported on the main loop, not during the call";
+    loop->runUntilIdle();
+    ASSERT_EQ(results.size(), 1u);
+    ASSERT_FALSE(results[0].error);
+    EXPECT_EQ(results[0].path, FileUtil::joinPath(home, "Documents/SavedPhotos/IMG_0001.JPG"));
+    auto photo = Image::fromFile(results[0].path);
+    ASSERT_TRUE(photo);
+    EXPECT_EQ(photo->pixelWidth(), 48);
+    EXPECT_EQ(photo->pixelHeight(), 36);
+    auto middle = photo->colorAt(24, 18);
+    EXPECT_NEAR(middle.red, Color::orangeColor().red, 0.05);
+
+    // Transparency is kept: such an image goes in as PNG.
+    SavedPhotosAlbum::writeImage(Image(10, 12, 1.0, Color::clearColor()), recorder(results));
+    // Numbers go on from the highest in the folder, whatever else it holds.
+    loop->runUntilIdle();
+    ASSERT_TRUE(FileUtil::write(FileUtil::joinPath(SavedPhotosAlbum::directory(), "IMG_0007.JPG"),
+        Bytes(*Image(2, 2, 1.0, Color::blueColor()).encodeJPEG(0.5))));
+    ASSERT_TRUE(FileUtil::write(FileUtil::joinPath(SavedPhotosAlbum::directory(), "notes.txt"), std::string("x")));
+    SavedPhotosAlbum::writeImage(Image(3, 3, 1.0, Color::blueColor()), recorder(results));
+    loop->runUntilIdle();
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_TRUE(results[1].path.ends_with("IMG_0002.PNG"));
+    auto clear = Image::fromFile(results[1].path);
+    ASSERT_TRUE(clear);
+    EXPECT_EQ(clear->pixelHeight(), 12);
+    EXPECT_LT(clear->colorAt(5, 5).alpha, 0.01);
+    EXPECT_TRUE(results[2].path.ends_with("IMG_0008.JPG"));
+    auto album = SavedPhotosAlbum::photos();
+    ASSERT_EQ(album.size(), 4u);
+    EXPECT_EQ(album.front(), results[0].path);
+    EXPECT_EQ(album.back(), results[2].path);
+}
+
+TEST_F(Services, SavingReportsAnErrorAndWritesNothingWhenTheAlbumCannotTakeThePhoto)
+{
+    std::vector<SaveResult> results;
+    // A file where the album's folder should be (a mode change alone would not
+    // stop the superuser the tests may run as).
+    ASSERT_TRUE(FileUtil::write(SavedPhotosAlbum::directory(), std::string("in the way")));
+    SavedPhotosAlbum::writeImage(Image(8, 8, 1.0, Color::redColor()), recorder(results));
+    // Nothing to save is an error too, not an empty file.
+    SavedPhotosAlbum::writeImage(Image(), recorder(results));
+    loop->runUntilIdle();
+    ASSERT_EQ(results.size(), 2u);
+    for (auto& result : results) {
+        EXPECT_TRUE(result.path.empty());
+        ASSERT_TRUE(result.error);
+        EXPECT_FALSE(result.error->localizedDescription().empty());
+    }
+    EXPECT_TRUE(SavedPhotosAlbum::photos().empty());
+    EXPECT_TRUE(FileUtil::isRegularFile(SavedPhotosAlbum::directory()));
 }
 
 TEST_F(Services, DeviceFactsComeFromTheMachineAndThePinnedPlatformVersion)

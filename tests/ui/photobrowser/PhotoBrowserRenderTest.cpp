@@ -1,24 +1,19 @@
 // The browser as a person sees it, written to PNG under the test's build
-// folder: a photo with its bars and caption, and a page zoomed in.
+// folder: a photo with its bars and caption, a page zoomed in, and the action
+// sheet open over a photo.
 #include "ui/photobrowser/PhotoBrowser.h"
 
+#include "platform/services/MailComposer.h"
+#include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIToolbar.h"
 #include "tests/support/uikit/UIKitDriver.h"
-#include "tests/ui/images/ImageTestSupport.h"
+#include "tests/ui/photobrowser/PhotoBrowserTestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class PhotoSource final : public ui::PhotoBrowserDelegate {
-public:
-    unsigned numberOfPhotosInPhotoBrowser(ui::PhotoBrowser*) override { return unsigned(photos.size()); }
-    std::shared_ptr<ui::BrowserPhotoProtocol> photoBrowserPhotoAtIndex(ui::PhotoBrowser*, unsigned index) override
-    {
-        return photos.at(index);
-    }
-    std::vector<std::shared_ptr<ui::BrowserPhoto>> photos;
-};
+using photobrowsertest::PhotoSource;
 
 class PhotoBrowserRenderTest : public imagetest::ImageToolkitTest { };
 
@@ -58,4 +53,55 @@ TEST_F(PhotoBrowserRenderTest, BrowserWithBarsAndCaptionThenZoomedIn)
     auto zoomed = harness_.render("photobrowser-zoomed.png");
     ASSERT_FALSE(zoomed.empty());
     EXPECT_TRUE(platform::Image::fromFile(zoomed));
+}
+
+TEST_F(PhotoBrowserRenderTest, ActionSheetOverAPhoto)
+{
+    platform::MailComposer::setCanSendMail(true);
+    auto source = std::make_shared<PhotoSource>();
+    source->photos.push_back(ui::BrowserPhoto::photoWithURL(photoURL("photo-640x480.jpg")));
+    auto browser = ui::PhotoBrowser::initWithDelegate(source);
+    browser->setDisplayActionButton(true);
+    auto navigation = std::make_shared<UINavigationController>(browser);
+    app_->home()->presentViewController(navigation, false);
+    harness_.loop().runUntilIdle();
+    ASSERT_TRUE(waitFor([&] { return source->photos[0]->underlyingImage() != nullptr; }));
+    harness_.loop().runUntilIdle();
+    auto bar = harness_.render("photobrowser-action-button.png");
+    auto barShot = platform::Image::fromFile(bar);
+    ASSERT_TRUE(barShot);
+    // The action glyph is drawn at the toolbar's right end.
+    auto item = browser->actionButton()->itemView();
+    auto centre = item->convertPointToView(platform::Point(item->bounds().midX(), item->bounds().midY()), nullptr);
+    bool glyph = false;
+    for (int dx = -8; dx <= 8 && !glyph; ++dx) {
+        auto c = barShot->colorAt(int(2 * centre.x) + dx, int(2 * centre.y));
+        glyph = c.red + c.green + c.blue > 2.4;
+    }
+    EXPECT_TRUE(glyph);
+    EXPECT_GT(centre.x, 280);
+
+    ASSERT_TRUE(browser->actionButton()->sendAction());
+    ASSERT_TRUE(testsupport::currentSheet());
+    harness_.advance(0.5);
+
+    auto path = harness_.render("photobrowser-action-sheet.png");
+    platform::MailComposer::setCanSendMail(false);
+    ASSERT_FALSE(path.empty());
+    auto shot = platform::Image::fromFile(path);
+    ASSERT_TRUE(shot);
+    // Scale 2: the sheet's light buttons fill the bottom, the dimmed photo shows above.
+    auto cancel = shot->colorAt(320, 2 * (568 - 30));
+    EXPECT_GT(cancel.red + cancel.green + cancel.blue, 2.4);
+    auto photo = shot->colorAt(320, 2 * 200);
+    EXPECT_LT(photo.red + photo.green + photo.blue, 2.4);
+
+    // Saved: the overlay's dark box with the check mark in the middle of the screen.
+    ASSERT_TRUE(testsupport::tapButton(testsupport::currentSheet(), "Save"));
+    harness_.loop().runUntilIdle();
+    harness_.advance(0.5);
+    auto saved = platform::Image::fromFile(harness_.render("photobrowser-saved.png"));
+    ASSERT_TRUE(saved);
+    auto box = saved->colorAt(2 * 160 - 2 * 50, 2 * 284);
+    EXPECT_LT(box.red + box.green + box.blue, 1.0);
 }

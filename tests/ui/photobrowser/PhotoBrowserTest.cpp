@@ -281,3 +281,75 @@ TEST_F(PhotoBrowserTest, CaptionsKeepAtLeastOneLineAndStopAtThree)
     auto longCaption = std::make_shared<ui::CaptionView>(photo);
     EXPECT_NEAR(longCaption->sizeThatFits(platform::Size(320, 0)).height, std::ceil(line * 3) + 20, 1e-9);
 }
+
+namespace {
+
+// The toolbar's items by kind: "fixed32", "flex", "previous", "next", "action".
+std::vector<std::string> itemKinds(const std::shared_ptr<PhotoBrowser>& browser)
+{
+    std::vector<std::string> kinds;
+    for (auto& item : browser->toolbar()->items()) {
+        if (item == browser->previousButton())
+            kinds.push_back("previous");
+        else if (item == browser->nextButton())
+            kinds.push_back("next");
+        else if (item == browser->actionButton())
+            kinds.push_back("action");
+        else if (item->isFlexibleSpace())
+            kinds.push_back("flex");
+        else if (item->systemItem() == UIBarButtonSystemItemFixedSpace)
+            kinds.push_back("fixed" + std::to_string(int(item->width())));
+        else
+            kinds.push_back("other");
+    }
+    return kinds;
+}
+
+} // namespace
+
+TEST_F(PhotoBrowserTest, TheActionButtonBringsTheToolbarAndSitsRightOfTheArrows)
+{
+    using Kinds = std::vector<std::string>;
+    struct Row {
+        int photos;
+        bool action;
+        bool toolbar;
+        Kinds kinds;
+    };
+    const Row rows[] = {
+        { 1, false, false, { "flex", "flex", "flex" } },
+        { 1, true, true, { "fixed32", "flex", "flex", "flex", "action" } },
+        { 5, false, true, { "flex", "previous", "flex", "next", "flex" } },
+        { 5, true, true, { "fixed32", "flex", "previous", "flex", "next", "flex", "action" } },
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.photos) + (row.action ? " with action" : ""));
+        source_ = std::make_shared<photobrowsertest::PhotoSource>();
+        makeImagePhotos(row.photos);
+        auto browser = presentBrowser(0, row.action);
+        EXPECT_EQ(browser->displayActionButton(), row.action);
+        EXPECT_EQ(browser->toolbar()->superview() != nullptr, row.toolbar);
+        EXPECT_EQ(itemKinds(browser), row.kinds);
+        if (row.action) {
+            // A person's tap on the item opens the sheet.
+            ASSERT_TRUE(testsupport::tap(browser->actionButton()->itemView()));
+            ASSERT_TRUE(testsupport::currentSheet());
+            EXPECT_EQ(testsupport::currentSheet(), browser->actionsSheet());
+            testsupport::tapSheetButton("Cancel");
+        }
+        app_->home()->dismissViewControllerAnimated(false);
+        harness_.loop().runUntilIdle();
+    }
+
+    // Turned on once showing, the bars are laid out again; off again, they go.
+    source_ = std::make_shared<photobrowsertest::PhotoSource>();
+    makeImagePhotos(1);
+    auto browser = presentBrowser(0);
+    EXPECT_FALSE(PhotoBrowser::initWithPhotos({})->displayActionButton()); // off unless asked for
+    browser->setDisplayActionButton(true);
+    EXPECT_TRUE(browser->toolbar()->superview());
+    EXPECT_EQ(itemKinds(browser).back(), "action");
+    EXPECT_EQ(browser->visiblePages().size(), 1u);
+    browser->setDisplayActionButton(false);
+    EXPECT_FALSE(browser->toolbar()->superview());
+}
