@@ -1,0 +1,160 @@
+#include "messaging/chat/MessageBaseCell.h"
+
+#include "core/session/MyAccountInfo.h"
+#include "platform/os/DateFormat.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIControl.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "ui/images/RemoteImageLoader.h"
+#include "ui/images/RemoteImageView.h"
+
+#include "messaging/chat/MessageGroupCenterCell.h"
+#include "messaging/chat/MessageRightCell.h"
+#include "messaging/chat/MessagePhotoRightCell.h"
+#include "messaging/chat/MessageSendingCell.h"
+#include "messaging/chat/MessageSoundRightCell.h"
+
+namespace {
+
+constexpr const char* kDefaultAvatar = "account_default_avatar";
+
+std::shared_ptr<UIView> findIn(const std::shared_ptr<UIView>& root, const std::string& name)
+{
+    for (const auto& subview : root->subviews()) {
+        if (subview->outletName() == name)
+            return subview;
+        if (auto found = findIn(subview, name))
+            return found;
+    }
+    return nullptr;
+}
+
+// Days since 1970-01-01 of a calendar date (proleptic Gregorian).
+long dayNumber(int year, int month, int day)
+{
+    year -= month <= 2;
+    const long era = (year >= 0 ? year : year - 399) / 400;
+    const long yoe = year - era * 400;
+    const long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+long localDayNumber(platform::Date date)
+{
+    auto c = platform::dateComponents(date, platform::TimeZone::local());
+    return dayNumber(c.year, c.month, c.day);
+}
+
+} // namespace
+
+void MessageBaseCell::awakeFromNib()
+{
+    UIView::awakeFromNib();
+    // The bubble picture keeps its tail and corners at any size.
+    if (auto bubble = outlet<UIImageView>("imgBubble"); bubble && bubble->image())
+        bubble->setImage(bubble->image()->resizableImageWithCapInsets(kBubbleCapInsets));
+    wrapperView_ = outlet<UIControl>("wrapperView");
+    imgAvatar_ = outlet<UIImageView>("imgAvatar");
+    lblTime_ = outlet<UILabel>("lblTime");
+    if (wrapperView_) {
+        std::weak_ptr<MessageBaseCell> weakSelf = std::static_pointer_cast<MessageBaseCell>(sharedView());
+        wrapperView_->addAction(
+            [weakSelf](UIControl*) {
+                if (auto self = weakSelf.lock())
+                    self->wrapperViewTouchUpInside();
+            },
+            UIControlEventTouchUpInside);
+    }
+    if (imgAvatar_) {
+        imgAvatar_->layer()->setCornerRadius(kCornerRadius);
+        imgAvatar_->setClipsToBounds(true);
+    }
+    if (lblTime_) {
+        lblTime_->layer()->setCornerRadius(kCornerRadius);
+        lblTime_->setClipsToBounds(true);
+    }
+}
+
+std::shared_ptr<UIView> MessageBaseCell::findOutlet(const std::string& name)
+{
+    auto self = sharedView();
+    return self ? findIn(self, name) : nullptr;
+}
+
+void MessageBaseCell::setWrapperWidth(double width, double x)
+{
+    if (!wrapperView_)
+        return;
+    auto frame = wrapperView_->frame();
+    frame.origin.x = x;
+    frame.size.width = width;
+    wrapperView_->setFrame(frame);
+}
+
+void MessageBaseCell::wrapperViewTouchUpInside()
+{
+    if (auto delegate = delegate_.lock())
+        delegate->messageBaseCellDidClick(*this);
+}
+
+void MessageBaseCell::setMessage(std::shared_ptr<core::MessageInfo> message)
+{
+    if (!message)
+        return;
+    message_ = std::move(message);
+
+    if (imgAvatar_) {
+        std::string address;
+        if (message_->to) {
+            if (auto account = core::MyAccountInfo::currentAccount())
+                address = account->thumbAvatar;
+        } else if (message_->contact) {
+            address = message_->contact->thumbAvatar;
+        }
+        // A reused row must not show, or later receive, the previous sender's face.
+        ui::RemoteImageLoader::sharedLoader()->cancelLoadingImagesForTarget(imgAvatar_.get(), "setImage:");
+        ui::setImageOfView(*imgAvatar_, UIImage::imageNamed(kDefaultAvatar));
+        if (auto url = address.empty() ? std::nullopt : platform::Url::parse(address))
+            ui::setImageURL(imgAvatar_, url);
+    }
+    if (lblTime_)
+        lblTime_->setText(message_->time ? timeText(*message_->time, platform::Date::now()) : std::string());
+}
+
+std::string MessageBaseCell::timeText(platform::Date time, platform::Date now)
+{
+    // Calendar days, not 86400-second periods: around a daylight-saving change
+    // the periods of a fixed local reference are an hour off the real days.
+    const long days = localDayNumber(now) - localDayNumber(time);
+    std::string_view pattern;
+    switch (days) {
+    case 0:
+        pattern = "'今天' HH:mm:ss";
+        break;
+    case 1:
+        pattern = "'昨天' HH:mm:ss";
+        break;
+    case 2:
+        pattern = "'前天' HH:mm:ss";
+        break;
+    default:
+        pattern = "yy-MM-dd HH:mm:ss";
+        break;
+    }
+    return platform::DateFormatter(pattern).stringFromDate(time);
+}
+
+std::string_view MessageBaseCell::cellClassNameForMessage(const core::MessageInfo& message)
+{
+    if (message.isSending)
+        return MessageSendingCell::kClassName;
+    if (message.group)
+        return MessageGroupCenterCell::kClassName;
+    if (!message.soundsInfo.empty())
+        return message.to ? MessageSoundRightCell::kClassName : MessageSoundLeftCell::kClassName;
+    if (!message.photosInfo.empty())
+        return message.to ? MessagePhotoRightCell::kClassName : MessagePhotoLeftCell::kClassName;
+    return message.to ? MessageRightCell::kClassName : MessageLeftCell::kClassName;
+}

@@ -1,0 +1,219 @@
+#include "messaging/send/MessageLoader.h"
+
+#include "core/network/builders/MessageLoader.h"
+#include "core/store/BaseFactory.h"
+#include "foundation/http/HTTPRequest.h"
+#include "foundation/http/NetworkQueue.h"
+#include "platform/os/Log.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/os/PlatformJson.h"
+
+#include <algorithm>
+
+const char* const MessageLoaderDidSendSucceededNotification = "MessageLoaderDidSendSucceededNotification";
+const char* const MessageLoaderDidSendFailedNotification = "MessageLoaderDidSendFailedNotification";
+
+using core::MessageInfo;
+using Builders = core::MessageLoader;
+
+namespace {
+
+void logReply(const HTTPRequest& request)
+{
+    auto text = request.responseString();
+    auto headers = platform::PlatformJson::write(platform::Value(request.responseHeaders()));
+    platform::log("%s\n%s\n", text ? text->c_str() : "(no reply)", headers ? headers->c_str() : "{}");
+}
+
+void logError(const HTTPRequest& request)
+{
+    auto error = request.error();
+    platform::log("%s\n", error ? error->localizedDescription().c_str() : "request failed");
+}
+
+} // namespace
+
+std::shared_ptr<MessageLoader> MessageLoader::shareLoader()
+{
+    // Kept for the whole process, past the end of main: messages still
+    // travelling then are simply abandoned, never cancelled into a torn-down engine.
+    static auto* instance = new std::shared_ptr<MessageLoader>(create());
+    return *instance;
+}
+
+void MessageLoader::send(const std::shared_ptr<MessageInfo>& message) { shareLoader()->sendMessage(message); }
+
+std::shared_ptr<MessageLoader> MessageLoader::create() { return std::shared_ptr<MessageLoader>(new MessageLoader()); }
+
+MessageLoader::MessageLoader()
+    : chatQueue_(NetworkQueue::queue())
+{
+    // Messages are unrelated: one that fails must not cancel the others in
+    // flight, which would then vanish from their conversations as failures.
+    chatQueue_->setShouldCancelAllRequestsOnFailure(false);
+}
+
+MessageLoader::~MessageLoader()
+{
+    pending_.clear();
+    chatQueue_->cancelAllOperations();
+}
+
+core::MessageFactory& MessageLoader::messageFactory()
+{
+    std::string path = core::BaseFactory::dataFilePath();
+    if (!messageFactory_ || path != messageFactoryPath_) {
+        messageFactory_ = std::make_unique<core::MessageFactory>();
+        messageFactoryPath_ = path;
+    }
+    return *messageFactory_;
+}
+
+void MessageLoader::sendMessage(const std::shared_ptr<MessageInfo>& message)
+{
+    if (!message || !message->to)
+        return;
+    bool onItsWay
+        = std::any_of(pending_.begin(), pending_.end(), [&](const Pending& entry) { return entry.message == message; });
+    if (onItsWay)
+        return;
+    // One attachment at most travels with a message: the first photo, or
+    // else the first clip. The others would go out without addresses and be
+    // stored as attachments nobody can fetch.
+    if (!message->photosInfo.empty() && message->photosInfo.front()) {
+        message->photosInfo.resize(1);
+        message->soundsInfo.clear();
+    } else if (!message->soundsInfo.empty() && message->soundsInfo.front()) {
+        message->soundsInfo.resize(1);
+        message->photosInfo.clear();
+    }
+    pending_.push_back(Pending { message, core::BaseFactory::currentAccountUid() });
+    std::weak_ptr<HTTPRequestDelegate> self = shared_from_this();
+    HTTPRequestPtr request;
+    switch (Builders::firstStep(*message)) {
+    case Builders::Step::UploadPhoto:
+        request = Builders::photoUploadRequest(message, self,
+            RequestSelector::method(&MessageLoader::requestUploadPhotoSucceeded),
+            RequestSelector::method(&MessageLoader::requestUploadPhotoFailed));
+        break;
+    case Builders::Step::UploadSound:
+        request = Builders::soundUploadRequest(message, self,
+            RequestSelector::method(&MessageLoader::requestUploadSoundSucceeded),
+            RequestSelector::method(&MessageLoader::requestUploadSoundFailed));
+        break;
+    case Builders::Step::Send:
+        request
+            = Builders::sendRequest(message, self, RequestSelector::method(&MessageLoader::requestSendMessageSucceeded),
+                RequestSelector::method(&MessageLoader::requestSendMessageFailed));
+        break;
+    }
+    enqueue(request);
+}
+
+void MessageLoader::enqueue(const HTTPRequestPtr& request)
+{
+    chatQueue_->addOperation(request);
+    chatQueue_->go();
+}
+
+std::vector<MessageLoader::Pending>::iterator MessageLoader::find(const HTTPRequestPtr& request)
+{
+    auto message = request ? Builders::messageOf(*request) : nullptr;
+    if (!message)
+        return pending_.end();
+    return std::find_if(
+        pending_.begin(), pending_.end(), [&](const Pending& entry) { return entry.message == message; });
+}
+
+void MessageLoader::requestUploadPhotoSucceeded(const HTTPRequestPtr& request) { uploadSucceeded(request); }
+void MessageLoader::requestUploadPhotoFailed(const HTTPRequestPtr& request) { uploadFailed(request); }
+void MessageLoader::requestUploadSoundSucceeded(const HTTPRequestPtr& request) { uploadSucceeded(request); }
+void MessageLoader::requestUploadSoundFailed(const HTTPRequestPtr& request) { uploadFailed(request); }
+
+void MessageLoader::uploadSucceeded(const HTTPRequestPtr& request)
+{
+    auto entry = find(request);
+    if (entry == pending_.end())
+        return;
+    logReply(*request);
+    auto message = entry->message;
+    if (!Builders::takeUploadReply(*request, *message)) {
+        // Without the file's address the message cannot be sent; the chat
+        // must hear it, or its bubble would say "sending" for ever.
+        platform::log("upload gave no address; message not sent\n");
+        finish(entry, false);
+        return;
+    }
+    if (core::BaseFactory::currentAccountUid() != entry->accountUid) {
+        // The send would go out under the account signed in now.
+        platform::log("account changed during the upload; message not sent\n");
+        finish(entry, false);
+        return;
+    }
+    enqueue(Builders::sendRequest(message, weak_from_this(),
+        RequestSelector::method(&MessageLoader::requestSendMessageSucceeded),
+        RequestSelector::method(&MessageLoader::requestSendMessageFailed)));
+}
+
+void MessageLoader::uploadFailed(const HTTPRequestPtr& request)
+{
+    auto entry = find(request);
+    if (entry == pending_.end())
+        return;
+    logError(*request);
+    finish(entry, false);
+}
+
+void MessageLoader::requestSendMessageSucceeded(const HTTPRequestPtr& request)
+{
+    auto entry = find(request);
+    if (entry == pending_.end())
+        return;
+    logReply(*request);
+    auto text = request->responseString();
+    auto reply = text ? platform::PlatformJson::read(std::string_view(*text)) : std::nullopt;
+    // The id decides, not "resultState": an accepted message always has one.
+    // An empty id could not be stored apart from other messages.
+    const std::string* msgId = reply && reply->isDictionary() ? (*reply)["msgId"].asString() : nullptr;
+    if (!msgId || msgId->empty()) {
+        finish(entry, false);
+        return;
+    }
+    if (core::BaseFactory::currentAccountUid() != entry->accountUid) {
+        // Sent, but for an account no longer signed in: its record must not
+        // land in the list of the account that is.
+        platform::log("message %s sent for another account; not stored\n", msgId->c_str());
+        finish(entry, false);
+        return;
+    }
+    auto message = entry->message;
+    message->uid = *msgId;
+    message->updatePhotos();
+    message->updateSounds();
+    message->isSending = false;
+    if (!messageFactory().setMessage({ message })) {
+        platform::log("message %s sent but could not be stored\n", msgId->c_str());
+    }
+    finish(entry, true);
+}
+
+void MessageLoader::requestSendMessageFailed(const HTTPRequestPtr& request)
+{
+    auto entry = find(request);
+    if (entry == pending_.end())
+        return;
+    logError(*request);
+    finish(entry, false);
+}
+
+void MessageLoader::finish(std::vector<Pending>::iterator entry, bool sent)
+{
+    if (entry == pending_.end())
+        return;
+    auto message = entry->message;
+    // Off the list first: an observer may send the message again at once.
+    pending_.erase(entry);
+    platform::NotificationCenter::defaultCenter().post(
+        sent ? MessageLoaderDidSendSucceededNotification : MessageLoaderDidSendFailedNotification, {},
+        platform::Dictionary { { "message", platform::Value(message) } });
+}

@@ -1,0 +1,111 @@
+#include "messaging/send/MessageSendSound.h"
+
+#include "core/network/builders/ORBUploadControl.h"
+#include "foundation/http/HTTPRequest.h"
+#include "platform/os/Log.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+
+std::shared_ptr<MessageSendSound> MessageSendSound::soundWithDelegate(std::weak_ptr<MessageSendSoundDelegate> delegate)
+{
+    auto tile = std::make_shared<MessageSendSound>();
+    tile->loadLayout(kClassName);
+    tile->setDelegate(std::move(delegate));
+    return tile;
+}
+
+void MessageSendSound::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    MessageSendTile::declareLayoutBindings(bindings);
+    bindings.outlet("imgIcon", imgIcon_);
+}
+
+void MessageSendSound::awakeFromNib()
+{
+    MessageSendTile::awakeFromNib();
+    if (auto icon = imgIcon()) {
+        std::vector<std::shared_ptr<UIImage>> frames;
+        for (const char* name : { "message_send_sound_icon_01.png", "message_send_sound_icon_02.png" }) {
+            if (auto image = UIImage::imageNamed(name))
+                frames.push_back(image);
+        }
+        icon->setAnimationImages(std::move(frames));
+        icon->setAnimationDuration(kIconCycleSeconds);
+        icon->setAnimationRepeatCount(kIconRepeatCount);
+    }
+    // The player's calls reach the icon only while the tile lives.
+    std::weak_ptr<MessageSendSound> weak = std::static_pointer_cast<MessageSendSound>(sharedView());
+    messageAudioPlayerPlayingSound = [weak](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) {
+        auto tile = weak.lock();
+        if (auto icon = tile ? tile->imgIcon() : nullptr)
+            icon->startAnimating();
+    };
+    messageAudioPlayerPlaySoundFinished = [weak](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) {
+        auto tile = weak.lock();
+        if (auto icon = tile ? tile->imgIcon() : nullptr)
+            icon->stopAnimating();
+    };
+}
+
+std::string MessageSendSound::lengthText(int seconds)
+{
+    if (seconds >= 60)
+        return std::to_string(seconds / 60) + "'" + std::to_string(seconds % 60) + "\"";
+    return std::to_string(seconds) + "\"";
+}
+
+void MessageSendSound::setInfo(std::shared_ptr<core::SoundInfo> info)
+{
+    info_ = std::move(info);
+    if (info_)
+        setTitle(lengthText(info_->seconds));
+}
+
+void MessageSendSound::tell(const MessageSendSoundDelegate::Callback MessageSendSoundDelegate::*method)
+{
+    auto delegate = delegate_.lock();
+    if (!delegate)
+        return;
+    auto callback = (*delegate).*method;
+    if (callback)
+        callback(*this);
+}
+
+void MessageSendSound::upload()
+{
+    if (info_ && !info_->url.empty()) {
+        tell(&MessageSendSoundDelegate::messageSendSoundDidUpload);
+        return;
+    }
+    // A tile without a clip has no file: the request reports the failure.
+    core::SoundInfo none;
+    auto self = std::static_pointer_cast<MessageSendSound>(sharedView());
+    startUpload(core::ORBUploadControl::uploadSound(info_ ? *info_ : none, std::weak_ptr<ProgressDelegate>(self),
+        std::weak_ptr<HTTPRequestDelegate>(self), RequestSelector::method(&MessageSendSound::requestUploadSucceeded),
+        RequestSelector::method(&MessageSendSound::requestUploadFailed)));
+}
+
+void MessageSendSound::requestUploadSucceeded(const HTTPRequestPtr& request)
+{
+    auto text = request->responseString();
+    platform::log("%s\n", text ? text->c_str() : "(no reply)");
+    bool stored = info_ && core::ORBUploadControl::storeSoundReply(*request, *info_);
+    setTitle(stored ? kUploadedTitle : kUploadFailedTitle);
+    tell(&MessageSendSoundDelegate::messageSendSoundDidUpload);
+}
+
+void MessageSendSound::requestUploadFailed(const HTTPRequestPtr& request)
+{
+    auto error = request->error();
+    platform::log("%s\n", error ? error->localizedDescription().c_str() : "upload failed");
+    setTitle(kUploadFailedTitle);
+    tell(&MessageSendSoundDelegate::messageSendSoundDidUpload);
+}
+
+void MessageSendSound::actionSheetClickedButton(UIActionSheet*, long buttonIndex)
+{
+    if (buttonIndex == 0)
+        tell(&MessageSendSoundDelegate::messageSendSoundDidRemove);
+    else if (buttonIndex == 1)
+        tell(&MessageSendSoundDelegate::messageSendSoundDidPlay);
+}
