@@ -215,6 +215,27 @@ bool BaseFactory::exec(const std::string& sql, int line)
     return true;
 }
 
+bool BaseFactory::selectRows(const std::string& sql, int line, const std::function<bool(StoreStatement&)>& bind,
+    const std::function<void(const StoreStatement&)>& row)
+{
+    if (!open())
+        return false;
+    bool ok = false;
+    {
+        StoreStatement select = prepare(sql, line);
+        if (select && bind(select)) {
+            int rc;
+            while ((rc = select.step()) == SQLITE_ROW)
+                row(select);
+            ok = rc == SQLITE_DONE;
+            if (!ok)
+                printError(line);
+        }
+    }
+    close();
+    return ok;
+}
+
 StoreStatement BaseFactory::prepare(const std::string& sql, int line)
 {
     if (!database_)

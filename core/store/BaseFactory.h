@@ -122,6 +122,23 @@ protected:
     // false. Statements the work prepares must be gone when it returns.
     bool writeInTransaction(const std::function<bool()>& work);
 
+    // A read of its own: opens, prepares the select, lets `bind` bind its
+    // parameters, hands every row to `row` and closes. False when the file
+    // cannot be opened, the statement is not prepared or bound, or a step
+    // fails (logged with `line`).
+    bool selectRows(const std::string& sql, int line, const std::function<bool(StoreStatement&)>& bind,
+        const std::function<void(const StoreStatement&)>& row);
+    // The same, gathering the rows into a list through `take`; nothing on failure.
+    template <class List, class Take>
+    std::optional<List> readList(
+        const std::string& sql, int line, const std::function<bool(StoreStatement&)>& bind, Take take)
+    {
+        List list;
+        if (!selectRows(sql, line, bind, [&](const StoreStatement& row) { take(list, row); }))
+            return std::nullopt;
+        return list;
+    }
+
 private:
     sqlite3* database_ = nullptr;
 };

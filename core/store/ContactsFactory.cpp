@@ -30,6 +30,8 @@ namespace {
 
     constexpr const char* kDropContacts = "DROP TABLE IF EXISTS `tb_contact`;";
     constexpr const char* kDropGroups = "DROP TABLE IF EXISTS `tb_contact_group`;";
+    constexpr const char* kDeleteContacts = "DELETE FROM `tb_contact` WHERE `account_uid`=?;";
+    constexpr const char* kDeleteGroups = "DELETE FROM `tb_contact_group` WHERE `account_uid`=?;";
 
     constexpr const char* kCreateContacts
         = "CREATE TABLE IF NOT EXISTS `tb_contact` (    `uid` integer NOT NULL,    `group_uid` text(10,0) NOT NULL,    "
@@ -98,6 +100,16 @@ ContactsFactory::ContactsFactory()
     checkVersion(kVersionKey, kVersion, { kDropContacts, kDropGroups }, { kCreateContacts, kCreateGroups });
 }
 
+bool ContactsFactory::runForAccount(const char* sql, int line, int account)
+{
+    StoreStatement statement = prepare(sql, line);
+    if (!statement || !statement.bindInt(1, account) || !statement.run()) {
+        printError(line);
+        return false;
+    }
+    return true;
+}
+
 bool ContactsFactory::initContactsDB()
 {
     if (!open())
@@ -118,17 +130,8 @@ bool ContactsFactory::deleteCurrentAccountContacts()
 {
     const int account = currentAccountUid();
     return writeInTransaction([&] {
-        StoreStatement contacts = prepare("DELETE FROM `tb_contact` WHERE `account_uid`=?;", kLineDeleteContacts);
-        if (!contacts || !contacts.bindInt(1, account) || !contacts.run()) {
-            printError(kLineDeleteContacts);
-            return false;
-        }
-        StoreStatement groups = prepare("DELETE FROM `tb_contact_group` WHERE `account_uid`=?;", kLineDeleteGroups);
-        if (!groups || !groups.bindInt(1, account) || !groups.run()) {
-            printError(kLineDeleteGroups);
-            return false;
-        }
-        return true;
+        return runForAccount(kDeleteContacts, kLineDeleteContacts, account)
+            && runForAccount(kDeleteGroups, kLineDeleteGroups, account);
     });
 }
 
@@ -174,12 +177,7 @@ bool ContactsFactory::setContacts(const ContactList& contacts, const std::string
             }
             insert.reset();
         }
-        StoreStatement recount = prepare(kRecountGroups, kLineRecount);
-        if (!recount || !recount.bindInt(1, account) || !recount.run()) {
-            printError(kLineRecount);
-            return false;
-        }
-        return true;
+        return runForAccount(kRecountGroups, kLineRecount, account);
     });
 }
 
@@ -192,11 +190,8 @@ bool ContactsFactory::setGroups(const GroupList& groups)
             kept.push_back(group->uid);
     }
     return writeInTransaction([&] {
-        StoreStatement clear = prepare("DELETE FROM `tb_contact_group` WHERE `account_uid`=?;", kLineDeleteGroups);
-        if (!clear || !clear.bindInt(1, account) || !clear.run()) {
-            printError(kLineDeleteGroups);
+        if (!runForAccount(kDeleteGroups, kLineDeleteGroups, account))
             return false;
-        }
         std::string orphans = "DELETE FROM `tb_contact` WHERE `account_uid`=?";
         if (!kept.empty()) {
             orphans += " AND `group_uid` NOT IN (";
@@ -233,12 +228,7 @@ bool ContactsFactory::setGroups(const GroupList& groups)
             }
             insert.reset();
         }
-        StoreStatement recount = prepare(kRecountGroups, kLineRecount);
-        if (!recount || !recount.bindInt(1, account) || !recount.run()) {
-            printError(kLineRecount);
-            return false;
-        }
-        return true;
+        return runForAccount(kRecountGroups, kLineRecount, account);
     });
 }
 
@@ -249,32 +239,19 @@ std::optional<GroupList> ContactsFactory::getGroups(int type) { return readGroup
 std::optional<GroupList> ContactsFactory::readGroups(const std::optional<int>& type)
 {
     const int account = currentAccountUid();
-    if (!open())
-        return std::nullopt;
-    std::optional<GroupList> list;
-    {
-        std::string sql = "SELECT `uid`,`name`,`type`,`total_count` FROM `tb_contact_group` WHERE `account_uid`=?";
-        sql += type ? " AND `type`=?;" : ";";
-        StoreStatement select = prepare(sql, kLineGroupsSelect);
-        if (select && select.bindInt(1, account) && (!type || select.bindInt(2, *type))) {
-            list.emplace();
-            int rc;
-            while ((rc = select.step()) == SQLITE_ROW) {
-                auto group = std::make_shared<GroupInfo>();
-                group->uid = select.columnText(0).value_or(std::string());
-                group->name = select.columnText(1).value_or(std::string());
-                group->type = select.columnInt(2);
-                group->totalCount = select.columnInt(3);
-                list->push_back(std::move(group));
-            }
-            if (rc != SQLITE_DONE) {
-                printError(kLineGroupsSelect);
-                list.reset();
-            }
-        }
-    }
-    close();
-    return list;
+    std::string sql = "SELECT `uid`,`name`,`type`,`total_count` FROM `tb_contact_group` WHERE `account_uid`=?";
+    sql += type ? " AND `type`=?;" : ";";
+    return readList<GroupList>(
+        sql, kLineGroupsSelect,
+        [&](StoreStatement& select) { return select.bindInt(1, account) && (!type || select.bindInt(2, *type)); },
+        [](GroupList& list, const StoreStatement& row) {
+            auto group = std::make_shared<GroupInfo>();
+            group->uid = row.columnText(0).value_or(std::string());
+            group->name = row.columnText(1).value_or(std::string());
+            group->type = row.columnInt(2);
+            group->totalCount = row.columnInt(3);
+            list.push_back(std::move(group));
+        });
 }
 
 std::optional<ContactList> ContactsFactory::getContactsWithGroup(const std::string& groupUid)
@@ -291,29 +268,16 @@ std::optional<ContactList> ContactsFactory::readContactsWithGroup(
     const std::string& groupUid, const std::optional<int>& type)
 {
     const int account = currentAccountUid();
-    if (!open())
-        return std::nullopt;
-    std::optional<ContactList> list;
-    {
-        std::string sql = kContactColumns;
-        sql += "WHERE c.`account_uid`=? AND c.`group_uid`=?";
-        sql += type ? " AND c.`type`=?" : "";
-        sql += " GROUP BY c.`uid`;";
-        StoreStatement select = prepare(sql, kLineContactsSelect);
-        if (select && select.bindInt(1, account) && select.bindText(2, groupUid)
-            && (!type || select.bindInt(3, *type))) {
-            list.emplace();
-            int rc;
-            while ((rc = select.step()) == SQLITE_ROW)
-                list->push_back(contactFromRow(select));
-            if (rc != SQLITE_DONE) {
-                printError(kLineContactsSelect);
-                list.reset();
-            }
-        }
-    }
-    close();
-    return list;
+    std::string sql = kContactColumns;
+    sql += "WHERE c.`account_uid`=? AND c.`group_uid`=?";
+    sql += type ? " AND c.`type`=?" : "";
+    sql += " GROUP BY c.`uid`;";
+    return readList<ContactList>(
+        sql, kLineContactsSelect,
+        [&](StoreStatement& select) {
+            return select.bindInt(1, account) && select.bindText(2, groupUid) && (!type || select.bindInt(3, *type));
+        },
+        [](ContactList& list, const StoreStatement& row) { list.push_back(contactFromRow(row)); });
 }
 
 std::string ContactsFactory::keywordPattern(const std::string& keyword)
@@ -343,36 +307,25 @@ std::optional<ContactList> ContactsFactory::readContactsWithKeyword(
     const std::string& keyword, const std::optional<int>& type)
 {
     const int account = currentAccountUid();
-    if (!open())
-        return std::nullopt;
-    std::optional<ContactList> list;
-    {
-        std::string sql = kContactColumns;
-        sql += "WHERE (c.`name` LIKE ?1 ESCAPE '\\' OR c.`remarks` LIKE ?1 ESCAPE '\\' OR c.`pinyin` LIKE ?1 ESCAPE "
-               "'\\' OR c.`phone` LIKE ?1 ESCAPE '\\') AND c.`account_uid`=?2";
-        sql += type ? " AND c.`type`=?3" : "";
-        sql += " ORDER BY c.`pinyin`;";
-        StoreStatement select = prepare(sql, kLineSearch);
-        if (select && select.bindText(1, keywordPattern(keyword)) && select.bindInt(2, account)
-            && (!type || select.bindInt(3, *type))) {
-            list.emplace();
-            // A person sits in as many groups as the school put them in, and
-            // is listed once.
-            std::set<std::pair<int, int>> seen;
-            int rc;
-            while ((rc = select.step()) == SQLITE_ROW) {
-                auto contact = contactFromRow(select);
-                if (seen.emplace(contact->uid, contact->type).second)
-                    list->push_back(std::move(contact));
-            }
-            if (rc != SQLITE_DONE) {
-                printError(kLineSearch);
-                list.reset();
-            }
-        }
-    }
-    close();
-    return list;
+    std::string sql = kContactColumns;
+    sql += "WHERE (c.`name` LIKE ?1 ESCAPE '\\' OR c.`remarks` LIKE ?1 ESCAPE '\\' OR c.`pinyin` LIKE ?1 ESCAPE "
+           "'\\' OR c.`phone` LIKE ?1 ESCAPE '\\') AND c.`account_uid`=?2";
+    sql += type ? " AND c.`type`=?3" : "";
+    sql += " ORDER BY c.`pinyin`;";
+    // A person sits in as many groups as the school put them in, and is
+    // listed once.
+    std::set<std::pair<int, int>> seen;
+    return readList<ContactList>(
+        sql, kLineSearch,
+        [&](StoreStatement& select) {
+            return select.bindText(1, keywordPattern(keyword)) && select.bindInt(2, account)
+                && (!type || select.bindInt(3, *type));
+        },
+        [&](ContactList& list, const StoreStatement& row) {
+            auto contact = contactFromRow(row);
+            if (seen.emplace(contact->uid, contact->type).second)
+                list.push_back(std::move(contact));
+        });
 }
 
 void ContactsFactory::getContact(ContactInfo& contact)

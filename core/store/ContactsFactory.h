@@ -58,6 +58,10 @@ public:
     static std::string keywordPattern(const std::string& keyword);
 
 private:
+    // Inside a write: runs a statement whose one parameter is the account;
+    // logs with `line` and answers false on failure.
+    bool runForAccount(const char* sql, int line, int account);
+
     std::optional<GroupList> readGroups(const std::optional<int>& type);
     std::optional<ContactList> readContactsWithGroup(const std::string& groupUid, const std::optional<int>& type);
     std::optional<ContactList> readContactsWithKeyword(const std::string& keyword, const std::optional<int>& type);

@@ -95,8 +95,8 @@ namespace {
           "FROM `tb_message` WHERE `group`=1 AND `to`=1 AND `account_uid`=? ORDER BY `time` DESC;";
 
     constexpr const char* kSelectHistory
-        = "SELECT `uid`,`group`,`content`,`photos`,`sounds`,`to`,`msg_unread_count`,`msg_read_count`,"
-          "`sms_unsuccess_count`,`sms_success_count`,`state`,`remote_state`,`time`,`create_time`         "
+        = "SELECT `uid`,`group`,`content`,`photos`,`sounds`,`to`,`state`,`remote_state`,`msg_unread_count`,"
+          "`msg_read_count`,`sms_unsuccess_count`,`sms_success_count`,`time`,`create_time`         "
           "FROM `tb_message` WHERE `account_uid`=? AND `target_uid`=? ORDER BY `time`;";
 
     std::optional<std::string> textOrNull(const std::string& text)
@@ -117,6 +117,22 @@ namespace {
         message->photos = row.columnText(3).value_or(std::string());
         message->sounds = row.columnText(4).value_or(std::string());
         message->to = row.columnInt(5) == 1;
+        return message;
+    }
+
+    // uid, group, content, photos, sounds, to, state, remote_state, msg_unread_count,
+    // msg_read_count, sms_unsuccess_count, sms_success_count, time, create_time.
+    std::shared_ptr<MessageInfo> fullMessage(const StoreStatement& row)
+    {
+        auto message = messageFromHead(row);
+        message->state = row.columnInt(6);
+        message->remoteState = row.columnInt(7);
+        message->msgUnReadCount = row.columnInt(8);
+        message->msgReadCount = row.columnInt(9);
+        message->smsUnSuccessCount = row.columnInt(10);
+        message->smsSuccessCount = row.columnInt(11);
+        message->time = BaseFactory::timeFromText(row.columnText(12));
+        message->createTime = BaseFactory::timeFromText(row.columnText(13));
         return message;
     }
 
@@ -283,15 +299,7 @@ std::optional<MessageList> MessageFactory::getMessageLast()
         StoreStatement groups = prepare(kSelectGroupRecords, kLineLastGroups);
         if (groups && groups.bindInt(1, account)) {
             while (groups.next()) {
-                auto message = messageFromHead(groups);
-                message->state = groups.columnInt(6);
-                message->remoteState = groups.columnInt(7);
-                message->msgUnReadCount = groups.columnInt(8);
-                message->msgReadCount = groups.columnInt(9);
-                message->smsUnSuccessCount = groups.columnInt(10);
-                message->smsSuccessCount = groups.columnInt(11);
-                message->time = timeFromText(groups.columnText(12));
-                message->createTime = timeFromText(groups.columnText(13));
+                auto message = fullMessage(groups);
                 fillAttachments(*message);
                 list.push_back(std::move(message));
             }
@@ -316,15 +324,7 @@ std::optional<MessageList> MessageFactory::getMessageWithContact(const ContactIn
             auto partner = std::make_shared<ContactInfo>(contact);
             int rc;
             while ((rc = history.step()) == SQLITE_ROW) {
-                auto message = messageFromHead(history);
-                message->msgUnReadCount = history.columnInt(6);
-                message->msgReadCount = history.columnInt(7);
-                message->smsUnSuccessCount = history.columnInt(8);
-                message->smsSuccessCount = history.columnInt(9);
-                message->state = history.columnInt(10);
-                message->remoteState = history.columnInt(11);
-                message->time = timeFromText(history.columnText(12));
-                message->createTime = timeFromText(history.columnText(13));
+                auto message = fullMessage(history);
                 message->contact = partner;
                 fillAttachments(*message);
                 list->push_back(std::move(message));
@@ -366,31 +366,17 @@ std::optional<MessageList> MessageFactory::getMessageWithContact(const ContactIn
 std::optional<MessageList> MessageFactory::getMessageStateChanged()
 {
     const int account = currentAccountUid();
-    if (!open())
-        return std::nullopt;
-    std::optional<MessageList> list;
-    {
-        StoreStatement changed = prepare("SELECT `uid`,`state`,`remote_state`     FROM `tb_message` WHERE "
-                                         "`state`!=`remote_state` AND `to`=0 AND `account_uid`=?;",
-            kLineChangedSelect);
-        if (changed && changed.bindInt(1, account)) {
-            list.emplace();
-            int rc;
-            while ((rc = changed.step()) == SQLITE_ROW) {
-                auto message = std::make_shared<MessageInfo>();
-                message->uid = changed.columnText(0).value_or(std::string());
-                message->state = changed.columnInt(1);
-                message->remoteState = changed.columnInt(2);
-                list->push_back(std::move(message));
-            }
-            if (rc != SQLITE_DONE) {
-                printError(kLineChangedSelect);
-                list.reset();
-            }
-        }
-    }
-    close();
-    return list;
+    return readList<MessageList>(
+        "SELECT `uid`,`state`,`remote_state`     FROM `tb_message` WHERE `state`!=`remote_state` AND `to`=0 AND "
+        "`account_uid`=?;",
+        kLineChangedSelect, [&](StoreStatement& select) { return select.bindInt(1, account); },
+        [](MessageList& list, const StoreStatement& row) {
+            auto message = std::make_shared<MessageInfo>();
+            message->uid = row.columnText(0).value_or(std::string());
+            message->state = row.columnInt(1);
+            message->remoteState = row.columnInt(2);
+            list.push_back(std::move(message));
+        });
 }
 
 bool MessageFactory::setMessageStateChanged(const MessageList& messages)

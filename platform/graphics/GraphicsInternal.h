@@ -51,6 +51,14 @@ namespace graphics_internal {
     // current user space of `cr`, honouring the sampling quality and an alpha.
     void paintImage(_cairo* cr, const Image& image, double width, double height, Interpolation quality, double alpha);
 
+    // A decoded size within Image's limits: both sides positive and at most
+    // kMaxDimension, and at most kMaxPixels pixels.
+    inline bool acceptablePixelSize(unsigned long w, unsigned long h)
+    {
+        return w > 0 && h > 0 && w <= static_cast<unsigned long>(Image::kMaxDimension)
+            && h <= static_cast<unsigned long>(Image::kMaxDimension) && w * h <= Image::kMaxPixels;
+    }
+
 } // namespace graphics_internal
 
 } // namespace platform

@@ -1,10 +1,7 @@
-// PNG and JPEG through libpng and libjpeg-turbo, from and to memory.
-//
-// libjpeg reports fatal errors through error_exit, which by default ends the
-// process; ours longjmps back to the call instead. The functions that call
-// setjmp create every C++ object they own before setjmp, so a longjmp never
-// skips a destructor.
+// PNG and JPEG through libpng and libjpeg-turbo, from and to memory. How
+// libjpeg's errors come back here is told in JpegInternal.h.
 
+#include "platform/graphics/GraphicsInternal.h"
 #include "platform/graphics/Image.h"
 
 #include <png.h>
@@ -17,32 +14,23 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "platform/graphics/JpegInternal.h"
+
 namespace platform::graphics_internal {
 
 namespace {
-
-    bool acceptable(unsigned long w, unsigned long h)
-    {
-        return w > 0 && h > 0 && w <= static_cast<unsigned long>(Image::kMaxDimension)
-            && h <= static_cast<unsigned long>(Image::kMaxDimension) && w * h <= Image::kMaxPixels;
-    }
 
     // The decoding limits of Image.h: the pixel budget, and no more pixels
     // than inputBytes can hold at pixelsPerByte (a bound of the format).
     bool decodable(unsigned long w, unsigned long h, std::size_t inputBytes, double pixelsPerByte)
     {
-        if (!acceptable(w, h))
+        if (!acceptablePixelSize(w, h))
             return false;
         const std::size_t pixels = static_cast<std::size_t>(w) * h;
         if (pixels > Image::kMaxDecodePixels)
             return false;
         return pixels <= Image::kSmallDecodePixels || static_cast<double>(pixels) <= inputBytes * pixelsPerByte;
     }
-
-    struct JpegError {
-        jpeg_error_mgr base;
-        std::jmp_buf jump;
-    };
 
     void jpegErrorExit(j_common_ptr info)
     {
@@ -54,16 +42,29 @@ namespace {
     // version it does not know. Every other warning is about corrupt data
     // (premature end of data or of a segment, a bad Huffman or arithmetic
     // code, a missing restart marker, an inconsistent progression, extraneous
-    // bytes, a bad ICC marker): the library goes on and pads with grey, we
-    // refuse the image at once.
+    // bytes, a bad ICC marker): the library goes on and pads with grey; under
+    // RefuseCorrupt we refuse the image at once.
     bool harmlessWarning(int code) { return code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM; }
 
     void jpegEmitMessage(j_common_ptr info, int level)
     {
         auto* err = reinterpret_cast<JpegError*>(info->err);
-        if (level < 0 && !harmlessWarning(err->base.msg_code))
-            std::longjmp(err->jump, 1);
+        if (level >= 0)
+            return;
+        switch (err->warnings) {
+        case JpegWarnings::Ignore:
+            break;
+        case JpegWarnings::RefuseCorrupt:
+            if (!harmlessWarning(err->base.msg_code))
+                std::longjmp(err->jump, 1);
+            break;
+        case JpegWarnings::NoteCorrupt:
+            err->corrupt = true;
+            break;
+        }
     }
+
+    void jpegOutputMessage(j_common_ptr) { }
 
     // The most pixels a PNG of size bytes can hold, a byte of its file at a
     // time: each pixel takes bits (from the header's bit depth and colour
@@ -97,9 +98,6 @@ namespace {
             return 0;
         return 1032.0 * 8 / (depth * channels);
     }
-
-    void jpegOutputMessage(j_common_ptr) { }
-    void jpegIgnoreMessage(j_common_ptr, int) { }
 
     // The decoder stops once it has the pixels, so a file cut inside or just before
     // its end chunk would still decode. A complete file is a chain of chunks that
@@ -184,10 +182,7 @@ std::optional<Image> decodeJPEG(const std::uint8_t* data, std::size_t size, doub
     std::vector<std::uint8_t> row;
     Image out;
     std::memset(&info, 0, sizeof info);
-    info.err = jpeg_std_error(&err.base);
-    err.base.error_exit = jpegErrorExit;
-    err.base.emit_message = jpegEmitMessage;
-    err.base.output_message = jpegOutputMessage;
+    info.err = prepareJpegErrors(err, JpegWarnings::RefuseCorrupt);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&info);
         return std::nullopt;
@@ -247,7 +242,23 @@ std::optional<Image> decodeJPEG(const std::uint8_t* data, std::size_t size, doub
     return out;
 }
 
+jpeg_error_mgr* prepareJpegErrors(JpegError& err, JpegWarnings warnings)
+{
+    jpeg_error_mgr* mgr = jpeg_std_error(&err.base);
+    err.base.error_exit = jpegErrorExit;
+    err.base.emit_message = jpegEmitMessage;
+    err.base.output_message = jpegOutputMessage;
+    err.warnings = warnings;
+    err.corrupt = false;
+    return mgr;
+}
+
 std::optional<std::vector<std::uint8_t>> encodeJPEG(const Image& source, int quality)
+{
+    return encodeJpegRgb(source, quality, false);
+}
+
+std::optional<std::vector<std::uint8_t>> encodeJpegRgb(const Image& source, int quality, bool progressive)
 {
     jpeg_compress_struct info;
     JpegError err;
@@ -256,10 +267,7 @@ std::optional<std::vector<std::uint8_t>> encodeJPEG(const Image& source, int qua
     unsigned char* buffer = nullptr;
     unsigned long bufferSize = 0;
     std::memset(&info, 0, sizeof info);
-    info.err = jpeg_std_error(&err.base);
-    err.base.error_exit = jpegErrorExit;
-    err.base.emit_message = jpegIgnoreMessage;
-    err.base.output_message = jpegOutputMessage;
+    info.err = prepareJpegErrors(err, JpegWarnings::Ignore);
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&info);
         std::free(buffer);
@@ -273,6 +281,8 @@ std::optional<std::vector<std::uint8_t>> encodeJPEG(const Image& source, int qua
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     const auto& px = source.pixels();
     while (info.next_scanline < info.image_height) {

@@ -3,10 +3,12 @@
 // instead of being fed a fake end marker. In buffered-image mode a progressive
 // file shows its last whole scan over the full picture.
 //
-// As in ImageCodecs.cpp, fatal codec errors longjmp back here; every C++ object
-// a function owns is created before its setjmp.
+// Fatal codec errors longjmp back here as JpegInternal.h tells; every C++
+// object a function owns is created before its setjmp.
 
 #include "platform/graphics/ProgressiveJpeg.h"
+
+#include "platform/graphics/GraphicsInternal.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -16,34 +18,15 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "platform/graphics/JpegInternal.h"
+
 namespace platform {
 
 namespace {
 
-    bool acceptableSize(unsigned long w, unsigned long h)
-    {
-        return w > 0 && h > 0 && w <= static_cast<unsigned long>(Image::kMaxDimension)
-            && h <= static_cast<unsigned long>(Image::kMaxDimension) && w * h <= Image::kMaxPixels;
-    }
-
-    struct PartialJpegError {
-        jpeg_error_mgr base;
-        std::jmp_buf jump;
-        bool corrupt;
-    };
-
-    void partialErrorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<PartialJpegError*>(info->err)->jump, 1); }
-
-    void partialEmitMessage(j_common_ptr info, int level)
-    {
-        // Level -1 is a warning: every warning the decoder gives on data it has
-        // (extraneous bytes, bad Huffman codes, ...) means the bytes are corrupt.
-        // Running out of data never warns here: the source suspends instead.
-        if (level < 0)
-            reinterpret_cast<PartialJpegError*>(info->err)->corrupt = true;
-    }
-
-    void partialOutputMessage(j_common_ptr) { }
+    using graphics_internal::acceptablePixelSize;
+    using graphics_internal::JpegError;
+    using graphics_internal::JpegWarnings;
 
     // A source holding what has arrived; asking for more suspends the decoder.
     void sourceInit(j_decompress_ptr) { }
@@ -76,13 +59,22 @@ namespace {
         info.src = &source;
     }
 
-    void prepareErrors(jpeg_decompress_struct& info, PartialJpegError& err)
+    // Zeroes the decoder and its source and installs the error handling: every
+    // warning the decoder gives on data it has (extraneous bytes, bad Huffman
+    // codes, ...) means the bytes are corrupt and is noted in err.corrupt.
+    // Running out of data never warns here: the source suspends instead.
+    void prepareDecoder(jpeg_decompress_struct& info, jpeg_source_mgr& source, JpegError& err)
     {
-        info.err = jpeg_std_error(&err.base);
-        err.base.error_exit = partialErrorExit;
-        err.base.emit_message = partialEmitMessage;
-        err.base.output_message = partialOutputMessage;
-        err.corrupt = false;
+        std::memset(&info, 0, sizeof info);
+        std::memset(&source, 0, sizeof source);
+        info.err = graphics_internal::prepareJpegErrors(err, JpegWarnings::NoteCorrupt);
+    }
+
+    // After the setjmp: creates the decoder reading what has arrived.
+    void openDecoder(jpeg_decompress_struct& info, jpeg_source_mgr& source, const std::uint8_t* data, std::size_t size)
+    {
+        jpeg_create_decompress(&info);
+        installSource(info, source, data, size);
     }
 
     std::uint32_t bigEndian32(const std::uint8_t* p)
@@ -94,18 +86,15 @@ namespace {
     {
         jpeg_decompress_struct info;
         jpeg_source_mgr source;
-        PartialJpegError err;
-        std::memset(&info, 0, sizeof info);
-        std::memset(&source, 0, sizeof source);
-        prepareErrors(info, err);
+        JpegError err;
+        prepareDecoder(info, source, err);
         if (setjmp(err.jump)) {
             jpeg_destroy_decompress(&info);
             return std::nullopt;
         }
-        jpeg_create_decompress(&info);
-        installSource(info, source, data, size);
+        openDecoder(info, source, data, size);
         int rc = jpeg_read_header(&info, TRUE);
-        bool ok = rc == JPEG_HEADER_OK && !err.corrupt && acceptableSize(info.image_width, info.image_height);
+        bool ok = rc == JPEG_HEADER_OK && !err.corrupt && acceptablePixelSize(info.image_width, info.image_height);
         int w = static_cast<int>(info.image_width), h = static_cast<int>(info.image_height);
         jpeg_destroy_decompress(&info);
         if (!ok)
@@ -125,7 +114,7 @@ std::optional<std::pair<int, int>> imagePixelSizeFromPrefix(const std::uint8_t* 
         if (size < 24 || std::memcmp(data + 12, "IHDR", 4) != 0)
             return std::nullopt;
         std::uint32_t w = bigEndian32(data + 16), h = bigEndian32(data + 20);
-        if (!acceptableSize(w, h))
+        if (!acceptablePixelSize(w, h))
             return std::nullopt;
         return std::make_pair(static_cast<int>(w), static_cast<int>(h));
     }
@@ -142,20 +131,17 @@ std::optional<PartialImage> decodePartialJPEG(const std::uint8_t* data, std::siz
         return std::nullopt;
     jpeg_decompress_struct info;
     jpeg_source_mgr source;
-    PartialJpegError err;
+    JpegError err;
     std::vector<std::uint8_t> row;
     PartialImage result;
-    std::memset(&info, 0, sizeof info);
-    std::memset(&source, 0, sizeof source);
-    prepareErrors(info, err);
+    prepareDecoder(info, source, err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&info);
         return std::nullopt;
     }
-    jpeg_create_decompress(&info);
-    installSource(info, source, data, size);
+    openDecoder(info, source, data, size);
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || err.corrupt
-        || !acceptableSize(info.image_width, info.image_height) || info.jpeg_color_space == JCS_CMYK
+        || !acceptablePixelSize(info.image_width, info.image_height) || info.jpeg_color_space == JCS_CMYK
         || info.jpeg_color_space == JCS_YCCK) {
         jpeg_destroy_decompress(&info);
         return std::nullopt;
@@ -217,49 +203,7 @@ std::optional<std::vector<std::uint8_t>> encodeProgressiveJPEG(const Image& sour
     if (codecQuality < 1)
         codecQuality = 1;
 
-    jpeg_compress_struct info;
-    PartialJpegError err;
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(source.pixelWidth()) * 3);
-    std::vector<std::uint8_t> result;
-    unsigned char* buffer = nullptr;
-    unsigned long bufferSize = 0;
-    std::memset(&info, 0, sizeof info);
-    info.err = jpeg_std_error(&err.base);
-    err.base.error_exit = partialErrorExit;
-    err.base.emit_message = partialEmitMessage;
-    err.base.output_message = partialOutputMessage;
-    err.corrupt = false;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&info);
-        std::free(buffer);
-        return std::nullopt;
-    }
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &buffer, &bufferSize);
-    info.image_width = static_cast<JDIMENSION>(source.pixelWidth());
-    info.image_height = static_cast<JDIMENSION>(source.pixelHeight());
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, codecQuality, TRUE);
-    jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    const auto& px = source.pixels();
-    while (info.next_scanline < info.image_height) {
-        const std::uint8_t* src = &px[static_cast<std::size_t>(info.next_scanline) * source.pixelWidth() * 4];
-        for (int x = 0; x < source.pixelWidth(); ++x) {
-            unsigned a = src[x * 4 + 3];
-            for (int c = 0; c < 3; ++c)
-                row[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>((src[x * 4 + c] * a + 127) / 255);
-        }
-        JSAMPROW rows[1] = { row.data() };
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    result.assign(buffer, buffer + bufferSize);
-    std::free(buffer);
-    return result;
+    return graphics_internal::encodeJpegRgb(source, codecQuality, true);
 }
 
 } // namespace platform

@@ -71,3 +71,12 @@ void AnimatedButton::animateLayerTransform(const CATransform3D& transform, doubl
     anilayer_->addAnimation(animation, "transform");
     anilayer_->setTransform(transform);
 }
+
+void LayerAnimatedButton::awakeFromNib()
+{
+    AnimatedButton::awakeFromNib();
+    registerTouchEvents();
+    createAnimatedLayer();
+}
+
+void LayerAnimatedButton::setImage(std::shared_ptr<UIImage> image, unsigned) { showImageInLayer(image); }

@@ -50,3 +50,27 @@ private:
     int state_ = kReleased;
     bool eventsRegistered_ = false;
 };
+
+// The animated buttons whose picture turns in a layer of its own
+// (RotateButton, ScaleRotateButton). They are placed by layout files and set
+// themselves up when their layout is complete: the picture moves into the
+// layer, and every later picture goes there too. An arrow slides under them.
+class LayerAnimatedButton : public AnimatedButton {
+public:
+    using AnimatedButton::AnimatedButton;
+
+    const std::shared_ptr<UIView>& arrow() const { return arrow_; }
+    void setArrow(std::shared_ptr<UIView> arrow) { arrow_ = std::move(arrow); }
+
+    // Whatever the state, the picture goes to the turning layer; the button's
+    // own images stay empty.
+    void setImage(std::shared_ptr<UIImage> image, unsigned state);
+
+    void awakeFromNib() override;
+
+protected:
+    std::shared_ptr<UIView> indicatorView() const override { return arrow_; }
+
+private:
+    std::shared_ptr<UIView> arrow_;
+};

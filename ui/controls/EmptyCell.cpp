@@ -2,26 +2,11 @@
 
 #include <cmath>
 
-namespace {
-
-std::shared_ptr<UIView> subviewWithOutlet(const std::shared_ptr<UIView>& root, const std::string& name)
-{
-    for (const auto& subview : root->subviews()) {
-        if (subview->outletName() == name)
-            return subview;
-        if (auto found = subviewWithOutlet(subview, name))
-            return found;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 void EmptyCell::awakeFromNib()
 {
     UIView::awakeFromNib();
     if (auto self = sharedView())
-        wrapperView_ = subviewWithOutlet(self, "wrapperView");
+        wrapperView_ = subviewWithOutletNamed(self, "wrapperView");
 }
 
 void EmptyCell::layoutSubviews()

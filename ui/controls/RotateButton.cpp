@@ -1,14 +1,5 @@
 #include "ui/controls/RotateButton.h"
 
-void RotateButton::awakeFromNib()
-{
-    AnimatedButton::awakeFromNib();
-    registerTouchEvents();
-    createAnimatedLayer();
-}
-
-void RotateButton::setImage(std::shared_ptr<UIImage> image, unsigned) { showImageInLayer(image); }
-
 void RotateButton::animateToState(int state)
 {
     if (state == kPressed)

@@ -2,15 +2,6 @@
 
 #include <numbers>
 
-void ScaleRotateButton::awakeFromNib()
-{
-    AnimatedButton::awakeFromNib();
-    registerTouchEvents();
-    createAnimatedLayer();
-}
-
-void ScaleRotateButton::setImage(std::shared_ptr<UIImage> image, unsigned) { showImageInLayer(image); }
-
 void ScaleRotateButton::animateToState(int state)
 {
     if (state == kPressed) {

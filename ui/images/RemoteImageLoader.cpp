@@ -234,16 +234,19 @@ void RemoteImageConnection::cancel()
 
 // ---- RemoteImageLoader
 
+// The shared loader and cache live as long as the process, never destroyed
+// at exit: views held by other statics (a cell class's cached prototype) are
+// destroyed later and still ask the loader to drop their requests.
 std::shared_ptr<RemoteImageLoader> RemoteImageLoader::sharedLoader()
 {
-    static std::shared_ptr<RemoteImageLoader> loader = create();
-    return loader;
+    static const auto* loader = new std::shared_ptr<RemoteImageLoader>(create());
+    return *loader;
 }
 
 std::shared_ptr<RemoteImageCache> RemoteImageLoader::defaultCache()
 {
-    static auto cache = std::make_shared<RemoteImageCache>();
-    return cache;
+    static const auto* cache = new std::shared_ptr<RemoteImageCache>(std::make_shared<RemoteImageCache>());
+    return *cache;
 }
 
 std::shared_ptr<RemoteImageLoader> RemoteImageLoader::create()

@@ -2,6 +2,34 @@
 
 namespace ui {
 
+namespace {
+
+    // Both tap-detecting views: hand the first touch to the view's handler for its
+    // tap count (1, 2 or 3), then pass the touch end on up the responder chain.
+    template <class View> void dispatchTapsAndForward(View& view, const UITouchSet& touches, UIEvent* event)
+    {
+        if (!touches.empty() && touches.front()) {
+            auto* touch = touches.front().get();
+            switch (touch->tapCount()) {
+            case 1:
+                view.handleSingleTap(touch);
+                break;
+            case 2:
+                view.handleDoubleTap(touch);
+                break;
+            case 3:
+                view.handleTripleTap(touch);
+                break;
+            default:
+                break;
+            }
+        }
+        if (auto next = view.nextResponder())
+            next->touchesEnded(touches, event);
+    }
+
+} // namespace
+
 // ---- TapDetectingImageView
 
 TapDetectingImageView::TapDetectingImageView() { setUserInteractionEnabled(true); }
@@ -20,24 +48,7 @@ TapDetectingImageView::TapDetectingImageView(std::shared_ptr<UIImage> image, std
 
 void TapDetectingImageView::touchesEnded(const UITouchSet& touches, UIEvent* event)
 {
-    if (!touches.empty() && touches.front()) {
-        auto* touch = touches.front().get();
-        switch (touch->tapCount()) {
-        case 1:
-            handleSingleTap(touch);
-            break;
-        case 2:
-            handleDoubleTap(touch);
-            break;
-        case 3:
-            handleTripleTap(touch);
-            break;
-        default:
-            break;
-        }
-    }
-    if (auto next = nextResponder())
-        next->touchesEnded(touches, event);
+    dispatchTapsAndForward(*this, touches, event);
 }
 
 void TapDetectingImageView::handleSingleTap(UITouch* touch)
@@ -70,24 +81,7 @@ TapDetectingView::TapDetectingView(const platform::Rect& frame)
 
 void TapDetectingView::touchesEnded(const UITouchSet& touches, UIEvent* event)
 {
-    if (!touches.empty() && touches.front()) {
-        auto* touch = touches.front().get();
-        switch (touch->tapCount()) {
-        case 1:
-            handleSingleTap(touch);
-            break;
-        case 2:
-            handleDoubleTap(touch);
-            break;
-        case 3:
-            handleTripleTap(touch);
-            break;
-        default:
-            break;
-        }
-    }
-    if (auto next = nextResponder())
-        next->touchesEnded(touches, event);
+    dispatchTapsAndForward(*this, touches, event);
 }
 
 void TapDetectingView::handleSingleTap(UITouch* touch)

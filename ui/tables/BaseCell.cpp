@@ -67,3 +67,14 @@ void BaseCell::resetCachesForTesting()
     caches().demos.clear();
     caches().identifiers.clear();
 }
+
+std::shared_ptr<UIView> BaseCell::subviewWithOutletNamed(const std::shared_ptr<UIView>& root, const std::string& name)
+{
+    for (const auto& subview : root->subviews()) {
+        if (subview->outletName() == name)
+            return subview;
+        if (auto found = subviewWithOutletNamed(subview, name))
+            return found;
+    }
+    return nullptr;
+}

@@ -83,4 +83,16 @@ public:
 
     // Empties the three caches (tests that ship layouts of their own between cases).
     static void resetCachesForTesting();
+
+    // ---- Outlets of a loaded layout ----------------------------------------------------
+    // For any view its layout file built (cells, headers): the first subview
+    // at any depth below root, depth first in subview order, whose layout
+    // outlet name is `name`; nullptr when there is none.
+    static std::shared_ptr<UIView> subviewWithOutletNamed(const std::shared_ptr<UIView>& root, const std::string& name);
+    // The same as a T; nullptr when there is none or it is of another class.
+    template <class T>
+    static std::shared_ptr<T> outletNamed(const std::shared_ptr<UIView>& root, const std::string& name)
+    {
+        return std::dynamic_pointer_cast<T>(subviewWithOutletNamed(root, name));
+    }
 };

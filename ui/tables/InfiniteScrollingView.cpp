@@ -9,7 +9,7 @@ InfiniteScrollingView::InfiniteScrollingView()
 }
 
 InfiniteScrollingView::InfiniteScrollingView(const platform::Rect& frame)
-    : UIView(frame)
+    : ScrollViewFollowingView(frame)
 {
     setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     viewForState_ = { nullptr, nullptr, nullptr };
@@ -104,15 +104,6 @@ void InfiniteScrollingView::startObserving()
     isObserving_ = true;
 }
 
-void InfiniteScrollingView::stopObserving()
-{
-    if (auto scroll = scrollView())
-        for (auto id : observers_)
-            scroll->removeObserver(id);
-    observers_.clear();
-    isObserving_ = false;
-}
-
 void InfiniteScrollingView::scrollViewDidScroll(platform::Point contentOffset)
 {
     auto scroll = scrollView();
@@ -127,16 +118,6 @@ void InfiniteScrollingView::scrollViewDidScroll(platform::Point contentOffset)
         setState(Triggered);
     else if (y < threshold && state_ != Stopped)
         setState(Stopped);
-}
-
-void InfiniteScrollingView::setScrollViewContentInset(const platform::EdgeInsets& insets)
-{
-    auto scroll = scrollView();
-    if (!scroll)
-        return;
-    UIView::animateWithDuration(kInsetAnimationDuration, 0,
-        UIViewAnimationOptionAllowUserInteraction | UIViewAnimationOptionBeginFromCurrentState,
-        [&] { scroll->setContentInset(insets); });
 }
 
 void InfiniteScrollingView::setScrollViewContentInsetForInfiniteScrolling()
@@ -157,22 +138,11 @@ void InfiniteScrollingView::resetScrollViewContentInset()
     }
 }
 
-void InfiniteScrollingView::willMoveToSuperview(UIView* newSuperview)
-{
-    UIView::willMoveToSuperview(newSuperview);
-    if (!newSuperview && isObserving_)
-        stopObserving();
-}
-
 // ---- The scroll view's side ----------------------------------------------------------
 
 std::shared_ptr<InfiniteScrollingView> infiniteScrollingView(const UIScrollView& scrollView)
 {
-    for (const auto& subview : scrollView.subviews())
-        if (auto footer = std::dynamic_pointer_cast<InfiniteScrollingView>(subview))
-            if (footer->scrollView().get() == &scrollView)
-                return footer;
-    return nullptr;
+    return followingViewOf<InfiniteScrollingView>(scrollView);
 }
 
 void addInfiniteScrollingWithActionHandler(UIScrollView& scrollView, std::function<void()> actionHandler)

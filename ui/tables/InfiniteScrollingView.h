@@ -3,6 +3,7 @@
 #include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UIScrollView.h"
+#include "ui/tables/ScrollViewFollowingView.h"
 
 #include <functional>
 #include <memory>
@@ -13,14 +14,13 @@
 // which loads the next page; the screen calls stopAnimating when the page has
 // arrived, and hides the footer (setShowsInfiniteScrolling false) after the
 // last page. Added through addInfiniteScrollingWithActionHandler.
-class InfiniteScrollingView : public UIView {
+class InfiniteScrollingView : public ScrollViewFollowingView {
 public:
     ORB_CLASS_NAME(InfiniteScrollingView)
 
     enum State : unsigned { Stopped = 0, Triggered = 1, Loading = 2 };
     static constexpr unsigned kAllStates = 10;
     static constexpr double kHeight = 60;
-    static constexpr double kInsetAnimationDuration = 0.3;
 
     InfiniteScrollingView();
     explicit InfiniteScrollingView(const platform::Rect& frame);
@@ -34,8 +34,6 @@ public:
 
     unsigned state() const { return state_; }
     void setState(unsigned state);
-    std::shared_ptr<UIScrollView> scrollView() const { return scrollView_.lock(); }
-    void setScrollView(std::weak_ptr<UIScrollView> scrollView) { scrollView_ = std::move(scrollView); }
     const std::function<void()>& infiniteScrollingHandler() const { return handler_; }
     void setInfiniteScrollingHandler(std::function<void()> handler) { handler_ = std::move(handler); }
     // When off, scrolling never triggers and the action never runs.
@@ -43,7 +41,6 @@ public:
     void setEnabled(bool enabled) { enabled_ = enabled; }
     bool wasTriggeredByUser() const { return wasTriggeredByUser_; }
     void setWasTriggeredByUser(bool triggered) { wasTriggeredByUser_ = triggered; }
-    bool isObserving() const { return isObserving_; }
     double originalBottomInset() const { return originalBottomInset_; }
     void setOriginalBottomInset(double inset) { originalBottomInset_ = inset; }
 
@@ -57,27 +54,20 @@ public:
 
     // ---- Following the scroll view -------------------------------------------------------
     void startObserving();
-    void stopObserving();
     void scrollViewDidScroll(platform::Point contentOffset);
     void setScrollViewContentInsetForInfiniteScrolling();
     void resetScrollViewContentInset();
 
     void layoutSubviews() override;
-    void willMoveToSuperview(UIView* newSuperview) override;
 
 private:
-    void setScrollViewContentInset(const platform::EdgeInsets& insets);
-
     bool enabled_ = true;
     bool wasTriggeredByUser_ = false;
-    bool isObserving_ = false;
     std::function<void()> handler_;
     unsigned state_ = Stopped;
-    std::weak_ptr<UIScrollView> scrollView_;
     std::shared_ptr<UIActivityIndicatorView> activityIndicatorView_;
     std::vector<std::shared_ptr<UIView>> viewForState_;
     double originalBottomInset_ = 0;
-    std::vector<UIScrollView::ObserverId> observers_;
 };
 
 // ---- The scroll view's infinite scrolling ----------------------------------------------

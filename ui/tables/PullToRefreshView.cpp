@@ -68,7 +68,7 @@ PullToRefreshView::PullToRefreshView()
 }
 
 PullToRefreshView::PullToRefreshView(const platform::Rect& frame)
-    : UIView(frame)
+    : ScrollViewFollowingView(frame)
 {
     setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     titles_ = { "Pull to refresh...", "Release to refresh...", "Loading..." };
@@ -223,15 +223,6 @@ void PullToRefreshView::startObserving()
     isObserving_ = true;
 }
 
-void PullToRefreshView::stopObserving()
-{
-    if (auto scroll = scrollView())
-        for (auto id : observers_)
-            scroll->removeObserver(id);
-    observers_.clear();
-    isObserving_ = false;
-}
-
 void PullToRefreshView::observedContentSize()
 {
     layoutSubviews();
@@ -283,16 +274,6 @@ void PullToRefreshView::scrollViewDidScroll(platform::Point contentOffset)
             scroll->setContentInset(inset);
         }
     }
-}
-
-void PullToRefreshView::setScrollViewContentInset(const platform::EdgeInsets& insets)
-{
-    auto scroll = scrollView();
-    if (!scroll)
-        return;
-    UIView::animateWithDuration(kInsetAnimationDuration, 0,
-        UIViewAnimationOptionAllowUserInteraction | UIViewAnimationOptionBeginFromCurrentState,
-        [&] { scroll->setContentInset(insets); });
 }
 
 void PullToRefreshView::setScrollViewContentInsetForLoading()
@@ -380,13 +361,6 @@ void PullToRefreshView::triggerRefresh()
         triggerPullToRefresh(*scroll);
 }
 
-void PullToRefreshView::willMoveToSuperview(UIView* newSuperview)
-{
-    UIView::willMoveToSuperview(newSuperview);
-    if (!newSuperview && isObserving_)
-        stopObserving();
-}
-
 // ---- Layout --------------------------------------------------------------------------
 
 void PullToRefreshView::rotateArrow(double radians, bool hide)
@@ -471,11 +445,7 @@ void PullToRefreshView::layoutSubviews()
 
 std::shared_ptr<PullToRefreshView> pullToRefreshView(const UIScrollView& scrollView)
 {
-    for (const auto& subview : scrollView.subviews())
-        if (auto header = std::dynamic_pointer_cast<PullToRefreshView>(subview))
-            if (header->scrollView().get() == &scrollView)
-                return header;
-    return nullptr;
+    return followingViewOf<PullToRefreshView>(scrollView);
 }
 
 void addPullToRefreshWithActionHandler(UIScrollView& scrollView, std::function<void()> actionHandler, unsigned position)

@@ -5,6 +5,7 @@
 #include "platform/os/Value.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UIScrollView.h"
+#include "ui/tables/ScrollViewFollowingView.h"
 
 #include <functional>
 #include <memory>
@@ -41,7 +42,7 @@ private:
 // refresh...", and after the release "Loading..." with a spinner, kept in view
 // by widening the content inset, while the screen's action loads. The screen
 // ends it with stopAnimating. Added through addPullToRefreshWithActionHandler.
-class PullToRefreshView : public UIView {
+class PullToRefreshView : public ScrollViewFollowingView {
 public:
     ORB_CLASS_NAME(PullToRefreshView)
 
@@ -51,7 +52,6 @@ public:
     enum Position : unsigned { Top = 0, Bottom = 1 };
 
     static constexpr double kHeight = 60;
-    static constexpr double kInsetAnimationDuration = 0.3;
     static constexpr double kArrowAnimationDuration = 0.2;
 
     PullToRefreshView();
@@ -70,8 +70,6 @@ public:
     void setState(unsigned state);
     unsigned position() const { return position_; }
     void setPosition(unsigned position) { position_ = position; }
-    std::shared_ptr<UIScrollView> scrollView() const { return scrollView_.lock(); }
-    void setScrollView(std::weak_ptr<UIScrollView> scrollView) { scrollView_ = std::move(scrollView); }
     const std::function<void()>& pullToRefreshActionHandler() const { return actionHandler_; }
     void setPullToRefreshActionHandler(std::function<void()> handler) { actionHandler_ = std::move(handler); }
 
@@ -112,7 +110,6 @@ public:
     bool wasTriggeredByUser() const { return wasTriggeredByUser_; }
     bool showsPullToRefresh() const { return showsPullToRefresh_; }
     void setShowsPullToRefresh(bool shows) { showsPullToRefresh_ = shows; }
-    bool isObserving() const { return isObserving_; }
 
     const std::shared_ptr<PullToRefreshArrow>& arrow() const { return arrow_; }
     const std::shared_ptr<UIActivityIndicatorView>& activityIndicatorView() const { return activityIndicatorView_; }
@@ -121,7 +118,6 @@ public:
 
     // ---- Following the scroll view ---------------------------------------------------------
     void startObserving();
-    void stopObserving();
     void scrollViewDidScroll(platform::Point contentOffset);
     void resetScrollViewContentInset();
     // Where the header moves when the content's size changes: below the
@@ -129,11 +125,9 @@ public:
     double restingY() const;
 
     void layoutSubviews() override;
-    void willMoveToSuperview(UIView* newSuperview) override;
 
 private:
     void setScrollViewContentInsetForLoading();
-    void setScrollViewContentInset(const platform::EdgeInsets& insets);
     void rotateArrow(double radians, bool hide);
     void observedContentSize();
     void showDateText();
@@ -142,13 +136,11 @@ private:
     bool showsPullToRefresh_ = false;
     bool wasTriggeredByUser_ = true;
     bool showsDateLabel_ = false;
-    bool isObserving_ = false;
     std::function<void()> actionHandler_;
     platform::Color textColor_ = platform::Color::darkGrayColor();
     std::optional<platform::Date> lastUpdatedDate_;
     std::shared_ptr<platform::DateFormatter> dateFormatter_;
     unsigned state_ = Stopped;
-    std::weak_ptr<UIScrollView> scrollView_;
     std::shared_ptr<PullToRefreshArrow> arrow_;
     std::shared_ptr<UIActivityIndicatorView> activityIndicatorView_;
     std::shared_ptr<UILabel> titleLabel_;
@@ -159,7 +151,6 @@ private:
     std::vector<std::shared_ptr<UIView>> viewForState_;
     double originalTopInset_ = 0;
     double originalBottomInset_ = 0;
-    std::vector<UIScrollView::ObserverId> observers_;
 };
 
 // ---- The scroll view's pull-to-refresh ------------------------------------------------------

@@ -5,13 +5,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIScrollView.h"
 #include "ui/tables/RefreshTableHeaderView.h"
-
-namespace {
-
-constexpr double kInsetAnimationDuration = 0.2;
-constexpr double kFinishAnimationDuration = 0.3;
-
-} // namespace
+#include "ui/tables/RefreshTableStatus.h"
 
 RefreshTableFooterView::RefreshTableFooterView()
     : RefreshTableFooterView(platform::Rect())
@@ -39,14 +33,7 @@ void RefreshTableFooterView::setUp(const platform::Color& textColor)
     setAutoresizingMask(UIViewAutoresizingNone);
     setBackgroundColor(platform::Color::clearColor());
 
-    statusLabel_ = std::make_shared<UILabel>(platform::Rect(0, 15, w, 20));
-    statusLabel_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-    statusLabel_->setFont(UIFont::boldSystemFont(13));
-    statusLabel_->setTextColor(textColor);
-    statusLabel_->setShadowColor(platform::Color::fromWhite(0.9, 1.0));
-    statusLabel_->setShadowOffset(platform::Size(0, 1));
-    statusLabel_->setBackgroundColor(platform::Color::clearColor());
-    statusLabel_->setTextAlignment(NSTextAlignmentCenter);
+    statusLabel_ = refresh_table::makeStatusLabel(platform::Rect(0, 15, w, 20), UIFont::boldSystemFont(13), textColor);
     addSubview(statusLabel_);
 
     activityView_ = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleGray);
@@ -141,16 +128,13 @@ void RefreshTableFooterView::refreshScrollViewDidEndDragging(UIScrollView* scrol
     // answers at once (from what it has) ends the load inside the call, and
     // must find the footer loading so that it can end it.
     setState(Loading);
-    UIView::animateWithDuration(
-        kInsetAnimationDuration, [&] { scrollView->setContentInset(platform::EdgeInsets(0, 0, kTriggerDistance, 0)); });
+    refresh_table::openLoadingBand(scrollView, platform::EdgeInsets(0, 0, kTriggerDistance, 0));
     if (auto d = delegate())
         d->refreshTableFooterDidTriggerRefresh(this);
 }
 
 void RefreshTableFooterView::refreshScrollViewDataSourceDidFinishedLoading(UIScrollView* scrollView)
 {
-    if (scrollView)
-        UIView::animateWithDuration(
-            kFinishAnimationDuration, [&] { scrollView->setContentInset(platform::EdgeInsets()); });
+    refresh_table::closeLoadingBand(scrollView);
     setState(Normal);
 }

@@ -9,6 +9,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
+#include "ui/tables/RefreshTableStatus.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,21 +18,7 @@
 namespace {
 
 constexpr double kArrowTurnDuration = 0.18;
-constexpr double kInsetAnimationDuration = 0.2;
-constexpr double kFinishAnimationDuration = 0.3;
-
-std::shared_ptr<UILabel> makeStatusLabel(const platform::Rect& frame, const UIFont& font, const platform::Color& color)
-{
-    auto label = std::make_shared<UILabel>(frame);
-    label->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-    label->setFont(font);
-    label->setTextColor(color);
-    label->setShadowColor(platform::Color::fromWhite(0.9, 1.0));
-    label->setShadowOffset(platform::Size(0, 1));
-    label->setBackgroundColor(platform::Color::clearColor());
-    label->setTextAlignment(NSTextAlignmentCenter);
-    return label;
-}
+using refresh_table::makeStatusLabel;
 
 } // namespace
 
@@ -181,16 +168,13 @@ void RefreshTableHeaderView::refreshScrollViewDidEndDragging(UIScrollView* scrol
     if (scrollView->contentOffset().y > -kTriggerOffset || loading || state_ == Loading)
         return;
     setState(Loading);
-    UIView::animateWithDuration(
-        kInsetAnimationDuration, [&] { scrollView->setContentInset(platform::EdgeInsets(kLoadingInset, 0, 0, 0)); });
+    refresh_table::openLoadingBand(scrollView, platform::EdgeInsets(kLoadingInset, 0, 0, 0));
     if (auto d = delegate())
         d->refreshTableHeaderDidTriggerRefresh(this);
 }
 
 void RefreshTableHeaderView::refreshScrollViewDataSourceDidFinishedLoading(UIScrollView* scrollView)
 {
-    if (scrollView)
-        UIView::animateWithDuration(
-            kFinishAnimationDuration, [&] { scrollView->setContentInset(platform::EdgeInsets()); });
+    refresh_table::closeLoadingBand(scrollView);
     setState(Normal);
 }
