@@ -1,7 +1,9 @@
 // orb-client: the phone client as a program. It starts the application the
-// way the phone would (the delegate, the window, the main loop) and, until an
-// interactive window hosts it, runs headless: with --tour it signs in through
-// the login screen, walks the five tabs and writes a picture of each screen.
+// way the phone would (the delegate, the window, the main loop). On a desktop
+// it shows the phone's screen in a window (platform/host): the mouse is the
+// finger, the keyboard the phone's keyboard, and closing the window ends the
+// application as the phone ends it. Headless, --tour signs in through the
+// login screen, walks the five tabs and writes a picture of each screen.
 #include "app/AppClasses.h"
 #include "app/about/IntrodutionViewController.h"
 #include "app/login/LoginViewController.h"
@@ -9,6 +11,7 @@
 #include "app/startup/ORBAppDelegate.h"
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
+#include "platform/host/DesktopHost.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
@@ -19,24 +22,42 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-const char* kUsage = "usage: orb-client [--tour DIR] [--account ACCOUNT --password PASSWORD] [--verbose]\n"
+const char* kUsage = "usage: orb-client [--actual-size] [--screenshots DIR] [--silent] [--verbose]\n"
+                     "       orb-client --tour DIR [--account ACCOUNT --password PASSWORD] [--verbose]\n"
                      "\n"
-                     "Starts the client headless (home from ORB_HOME, server from ORB_SERVER_BASE).\n"
-                     "--tour DIR signs in through the login screen (the demo teacher unless --account and\n"
-                     "--password are given), visits every tab and writes a PNG of each screen into DIR.\n"
-                     "Without --tour the client runs until interrupted.\n";
+                     "Starts the client (home from ORB_HOME, server from ORB_SERVER_BASE) in a window at\n"
+                     "phone size, fitted to the display's height (--actual-size: one screen pixel per\n"
+                     "window pixel). F12 writes a PNG of the screen into the --screenshots folder (default:\n"
+                     "the working directory); --silent leaves the sound device alone. Closing the window\n"
+                     "ends the client. Without a display it says so and exits with status 2.\n"
+                     "--tour DIR runs headless instead: signs in through the login screen (the demo teacher\n"
+                     "unless --account and --password are given), visits every tab and writes a PNG of each\n"
+                     "screen into DIR.\n";
 
-volatile std::sig_atomic_t interrupted = 0;
+// An interrupt or a termination request closes the window, so the
+// application ends the way closing it by hand ends it. The handler only
+// writes into a pipe the main loop watches: nothing else is safe there.
+int signalPipe[2] = { -1, -1 };
 
-void onSignal(int) { interrupted = 1; }
+void onSignal(int)
+{
+    int saved = errno;
+    char byte = 1;
+    [[maybe_unused]] auto written = write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
 
 std::shared_ptr<UIViewController> topOf(const std::shared_ptr<UIViewController>& root)
 {
@@ -119,12 +140,72 @@ int tour(const std::string& directory, const std::string& account, const std::st
     return 0;
 }
 
+int runInWindow(const platform::host::HostOptions& options)
+{
+    // Left to choose, SDL falls back to an invisible offscreen window when no
+    // desktop answers: a window nobody sees is no window. Only the desktop's
+    // drivers are tried (the one the environment names first), unless
+    // SDL_VIDEODRIVER names one.
+    if (const char* chosen = std::getenv("SDL_VIDEODRIVER"); !chosen || !*chosen) {
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        const char* x11 = std::getenv("DISPLAY");
+        bool onWayland = wayland && *wayland;
+        bool onX11 = x11 && *x11;
+        setenv("SDL_VIDEODRIVER", onWayland ? "wayland,x11" : onX11 ? "x11" : "x11,wayland", 1);
+    }
+    platform::host::DesktopHost host(options);
+    std::string reason;
+    if (!host.open(&reason)) {
+        std::fprintf(stderr,
+            "orb-client: cannot open the window: %s\n"
+            "orb-client: run it on a desktop (DISPLAY or WAYLAND_DISPLAY), or headless with --tour DIR\n",
+            reason.c_str());
+        return 2;
+    }
+    platform::RunLoop::SourceId signalSource = 0;
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        signalSource
+            = platform::RunLoop::main().addSource(signalPipe[0], platform::RunLoop::kReadable, [&host](std::uint32_t) {
+                  char bytes[16];
+                  while (read(signalPipe[0], bytes, sizeof bytes) > 0) { }
+                  host.requestClose();
+              });
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+    auto& application = UIApplication::sharedApplication();
+    application.setDelegate(std::make_shared<ORBAppDelegate>());
+    int status = 0;
+    if (application.launch({})) {
+        std::printf("orb-client: the window \"%s\" shows the client against %s; close it to end\n",
+            host.title().c_str(), core::ORBEndpoints::serverBase().c_str());
+        std::fflush(stdout);
+        host.run();
+    } else {
+        status = 1;
+    }
+    // Closing the window ends the application as the phone ends it: what it
+    // saves on termination is saved before the window goes.
+    application.terminate();
+    host.close();
+    if (signalSource) {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        platform::RunLoop::main().removeSource(signalSource);
+        close(signalPipe[0]);
+        close(signalPipe[1]);
+        signalPipe[0] = signalPipe[1] = -1;
+    }
+    return status;
+}
+
 int run(int argc, char** argv)
 {
     std::string tourDirectory;
     std::string account = "13800000001";
     std::string password = "teacher123";
     bool verbose = false;
+    platform::host::HostOptions window;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         bool hasValue = i + 1 < argc;
@@ -137,11 +218,17 @@ int run(int argc, char** argv)
             account = argv[++i];
         } else if (option == "--password" && hasValue) {
             password = argv[++i];
+        } else if (option == "--actual-size") {
+            window.actualSize = true;
+        } else if (option == "--screenshots" && hasValue) {
+            window.screenshotDirectory = argv[++i];
+        } else if (option == "--silent") {
+            window.sound = false;
         } else if (option == "--verbose") {
             verbose = true;
         } else {
             std::fputs(kUsage, stderr);
-            return 2;
+            return 64;
         }
     }
     if (!verbose)
@@ -150,26 +237,20 @@ int run(int argc, char** argv)
     platform::AppPaths::createAll();
 #ifdef ORB_DEFAULT_RESOURCES
     // Run from the build tree: the resources are the repository's.
-    if (!platform::FileUtil::isDirectory(platform::FileUtil::joinPath(platform::AppPaths::resourcesDirectory(), "layouts")))
+    if (!platform::FileUtil::isDirectory(
+            platform::FileUtil::joinPath(platform::AppPaths::resourcesDirectory(), "layouts")))
         platform::AppPaths::setResourcesDirectory(ORB_DEFAULT_RESOURCES);
 #endif
     app::registerAppClasses();
+
+    if (tourDirectory.empty())
+        return runInWindow(window);
 
     auto& application = UIApplication::sharedApplication();
     application.setDelegate(std::make_shared<ORBAppDelegate>());
     if (!application.launch({}))
         return 1;
-    int status = 0;
-    if (!tourDirectory.empty()) {
-        status = tour(tourDirectory, account, password);
-    } else {
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-        std::printf("orb-client running headless against %s; interrupt to stop\n", core::ORBEndpoints::serverBase().c_str());
-        std::fflush(stdout);
-        while (!interrupted)
-            platform::RunLoop::main().runUntil([] { return interrupted != 0; }, 0.5);
-    }
+    int status = tour(tourDirectory, account, password);
     application.terminate();
     return status;
 }

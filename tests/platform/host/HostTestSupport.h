@@ -2,6 +2,7 @@
 
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UIViewController.h"
+#include "tests/support/XvfbDisplay.h"
 
 #include <memory>
 #include <string>
@@ -43,28 +44,9 @@ struct ScreenPoint {
 };
 ScreenPoint centreOnScreen(const std::shared_ptr<UIView>& view);
 
-// An X server of our own on a free display, for the tests that need a window.
-// DISPLAY points at it while it runs.
-class XvfbDisplay final {
-public:
-    XvfbDisplay() = default;
-    ~XvfbDisplay();
-    // False with the reason when Xvfb is missing or does not come up.
-    bool start(std::string* reason);
-    void stop();
-    const std::string& name() const { return name_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string name_;
-    std::string previousDisplay_;
-    bool hadDisplay_ = false;
-    std::string directory_;
-};
-
-// Runs a tool (xdotool, import) to its end while the main loop keeps
-// running, since the window must keep answering the X server meanwhile.
-// Its exit status, or -1 when it could not start or took more than 20 s.
-int runWhileLooping(const std::vector<std::string>& args, std::string* output = nullptr);
+// The X server and the tools beside the loop are shared with the
+// application's window test (tests/support).
+using testsupport::runWhileLooping;
+using testsupport::XvfbDisplay;
 
 } // namespace hosttest

@@ -1,0 +1,456 @@
+// The client program itself in a window on an X server the test starts
+// (Xvfb), against a stand-in server the test starts, driven from outside by
+// synthetic X input (xdotool) and looked at as a person sees it (ImageMagick's
+// import). Where to click and what each screen looks like come from the same
+// client run in-process in the harness, so the test follows the layouts
+// instead of copying their numbers. Without Xvfb, xdotool or import the test
+// reports itself skipped with the reason.
+#include "app/about/IntrodutionViewController.h"
+#include "app/login/LoginViewController.h"
+#include "app/main/ORBViewController.h"
+#include "core/session/ORBEndpoints.h"
+#include "platform/graphics/Image.h"
+#include "platform/os/FileUtil.h"
+#include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UITextField.h"
+#include "platform/uikit/UIWindow.h"
+#include "server/StandinServer.h"
+#include "tests/support/ProcessUtil.h"
+#include "tests/support/XvfbDisplay.h"
+#include "tests/support/app/ClientApp.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <optional>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+struct Spot {
+    double x = 0;
+    double y = 0;
+};
+
+Spot centreOf(const std::shared_ptr<UIView>& view)
+{
+    if (!view || !view->window())
+        return {};
+    auto window = view->window();
+    window->layoutIfNeeded();
+    auto b = view->bounds();
+    auto p = view->convertPointToView(platform::Point(b.midX(), b.midY()), nullptr);
+    auto f = window->frame();
+    return { p.x + f.origin.x, p.y + f.origin.y };
+}
+
+// A point in the view's own box, in screen points.
+Spot pointIn(const std::shared_ptr<UIView>& view, double x, double y)
+{
+    auto window = view->window();
+    auto p = view->convertPointToView(platform::Point(x, y), nullptr);
+    auto f = window->frame();
+    return { p.x + f.origin.x, p.y + f.origin.y };
+}
+
+std::string px(double points) { return std::to_string(long(std::lround(points * 2))); }
+
+using Rgb = std::array<int, 3>;
+
+Rgb colourAt(const platform::Image& image, Spot spot)
+{
+    auto p = image.pixelAt(int(std::lround(spot.x * 2)), int(std::lround(spot.y * 2)));
+    return { int(p[0]), int(p[1]), int(p[2]) };
+}
+
+bool near(Rgb a, Rgb b, int tolerance = 3)
+{
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::abs(a[i] - b[i]) > tolerance)
+            return false;
+    return true;
+}
+
+std::string describe(Rgb c) { return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]); }
+
+// The share of a grid of points over the whole screen where two pictures agree.
+double likeness(const platform::Image& seen, const platform::Image& expected)
+{
+    int same = 0;
+    int total = 0;
+    for (int row = 0; row < 14; ++row) {
+        for (int column = 0; column < 8; ++column) {
+            Spot spot { 10 + column * 40.0, 8 + row * 40.0 };
+            same += near(colourAt(seen, spot), colourAt(expected, spot), 6);
+            ++total;
+        }
+    }
+    return double(same) / total;
+}
+
+// What the in-process client shows at each step, and where its controls are.
+struct Stages {
+    platform::Image introduction { 1, 1 };
+    Spot introductionCentre;
+    double pageWidth = 0;
+    int pages = 0;
+    std::vector<platform::Image> introductionPages; // the second page on
+    platform::Image lastIntroductionPage { 1, 1 };
+    Spot startButton;
+    platform::Image login { 1, 1 };
+    Spot accountField;
+    Spot passwordField;
+    Spot loginButton;
+    platform::Image warmPrompt { 1, 1 };
+    Spot promptButton;
+    platform::Image mainScreen { 1, 1 };
+    long shownTab = 0;
+    Spot topBarSpot; // in the title bar, away from its text
+    Spot tabBarSpot; // in the tab bar, away from the buttons' titles and icons
+    long otherTab = 0;
+    Spot otherTabButton;
+    platform::Image otherTabScreen { 1, 1 };
+};
+
+class ClientWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string reason;
+        if (!xvfb_.start(&reason))
+            GTEST_SKIP() << "skipped, no X server for the window: " << reason;
+        for (const char* tool : { "xdotool", "import" })
+            if (!toolInstalled(tool))
+                GTEST_SKIP() << "skipped, " << tool << " is not installed (scripts/setup installs it)";
+        scratch_ = makeTempDir("orb-client-window");
+        ASSERT_FALSE(scratch_.empty());
+    }
+
+    void TearDown() override
+    {
+        if (client_ > 0) {
+            kill(client_, SIGKILL);
+            waitpid(client_, nullptr, 0);
+        }
+        if (server_)
+            server_->stop();
+        xvfb_.stop();
+        if (!scratch_.empty())
+            platform::FileUtil::remove(scratch_);
+    }
+
+    std::optional<platform::Image> load(const std::string& path)
+    {
+        if (path.empty())
+            return std::nullopt;
+        return platform::Image::fromFile(path);
+    }
+
+    // Runs the client in the harness through the same steps the window test takes.
+    bool learnStages(Stages& stages)
+    {
+        AppHarnessOptions options;
+        options.renderDirectory = scratch_ + "/renders";
+        AppHarness harness(options);
+        if (!startClient(harness))
+            return false;
+        settle(harness);
+        auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(harness.presentedScreen());
+        if (!intro || !intro->scrollView())
+            return false;
+        auto shot = load(harness.render("introduction.png"));
+        if (!shot)
+            return false;
+        stages.introduction = *shot;
+        auto scroll = intro->scrollView();
+        stages.introductionCentre = centreOf(scroll);
+        stages.pageWidth = scroll->bounds().size.width;
+        stages.pages = int(std::lround(intro->maxX() / stages.pageWidth)) + 1;
+        for (int page = 1; page < stages.pages; ++page) {
+            scroll->setContentOffset(platform::Point(std::min(page * stages.pageWidth, intro->maxX()), 0));
+            harness.loop().runUntilIdle();
+            shot = load(harness.render("introduction-" + std::to_string(page) + ".png"));
+            if (!shot)
+                return false;
+            stages.introductionPages.push_back(*shot);
+        }
+        auto start = harness.viewByText("立即体验");
+        if (!start || stages.introductionPages.empty())
+            return false;
+        stages.lastIntroductionPage = stages.introductionPages.back();
+        stages.startButton = centreOf(start);
+        if (!passIntroduction(harness))
+            return false;
+        auto login = loginScreen(harness);
+        shot = load(harness.render("login.png"));
+        if (!login || !shot || !login->txtAccount() || !harness.viewByOutlet("btnLogin"))
+            return false;
+        stages.login = *shot;
+        stages.accountField = centreOf(login->txtAccount());
+        stages.passwordField = centreOf(login->txtPassword());
+        stages.loginButton = centreOf(harness.viewByOutlet("btnLogin"));
+        if (!harness.signIn(kDemoTeacher, kDemoTeacherPassword))
+            return false;
+        settle(harness);
+        auto prompt = harness.viewByText("我知道了");
+        shot = load(harness.render("warm-prompt.png"));
+        if (!prompt || !shot)
+            return false;
+        stages.promptButton = centreOf(prompt);
+        stages.warmPrompt = *shot;
+        if (!harness.tapButton("我知道了"))
+            return false;
+        settle(harness);
+        auto main = mainScreen();
+        shot = load(harness.render("main.png"));
+        if (!main || !shot || !main->topBarView() || !main->tabBarView() || main->tabBtns().size() != 5)
+            return false;
+        stages.mainScreen = *shot;
+        stages.shownTab = main->curIndex();
+        auto top = main->topBarView();
+        stages.topBarSpot = pointIn(top, 6, top->bounds().size.height / 2);
+        auto bar = main->tabBarView();
+        stages.tabBarSpot = pointIn(bar, bar->bounds().size.width / 2, 1.5);
+        stages.otherTab = stages.shownTab == ORBViewController::kSettingsTab ? ORBViewController::kMessageTab
+                                                                             : ORBViewController::kSettingsTab;
+        stages.otherTabButton = centreOf(main->tabBtns()[std::size_t(stages.otherTab)]);
+        if (!harness.tap(main->tabBtns()[std::size_t(stages.otherTab)]))
+            return false;
+        settle(harness);
+        if (main->curIndex() != stages.otherTab)
+            return false;
+        shot = load(harness.render("other-tab.png"));
+        if (!shot)
+            return false;
+        stages.otherTabScreen = *shot;
+        return true;
+    }
+
+    int xdo(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "xdotool");
+        return runWhileLooping(args);
+    }
+    int clickAt(Spot spot) { return xdo({ "mousemove", "--window", wid_, px(spot.x), px(spot.y), "click", "1" }); }
+
+    std::optional<platform::Image> screenshot()
+    {
+        auto path = platform::FileUtil::joinPath(scratch_, "window-" + std::to_string(++shots_) + ".png");
+        if (runWhileLooping({ "import", "-window", wid_, path }) != 0)
+            return std::nullopt;
+        auto image = platform::Image::fromFile(path);
+        platform::FileUtil::remove(path);
+        return image;
+    }
+
+    // Looks at the window until it shows what the harness drew (allowing for
+    // a blinking caret and the like); the last look, or nullopt.
+    std::optional<platform::Image> waitForScreen(const platform::Image& expected, double seconds = 60)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        std::optional<platform::Image> last;
+        while (std::chrono::steady_clock::now() < deadline) {
+            last = screenshot();
+            if (last && last->pixelWidth() == expected.pixelWidth() && likeness(*last, expected) >= 0.9)
+                return last;
+            if (clientExited())
+                return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        return std::nullopt;
+    }
+
+    bool clientExited()
+    {
+        int status = 0;
+        if (client_ > 0 && waitpid(client_, &status, WNOHANG) == client_) {
+            client_ = -1;
+            clientStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return true;
+        }
+        return client_ <= 0;
+    }
+
+    XvfbDisplay xvfb_;
+    std::string scratch_;
+    std::unique_ptr<server::StandinServer> server_;
+    pid_t client_ = -1;
+    int clientStatus_ = -1;
+    std::string wid_;
+    int shots_ = 0;
+};
+
+} // namespace
+
+TEST_F(ClientWindow, SignsInAsTheDemoTeacherAndSwitchesTabsThroughTheWindow)
+{
+    Stages stages;
+    ASSERT_TRUE(learnStages(stages)) << "the client did not walk the same steps in the harness";
+    ASSERT_GE(stages.pages, 2);
+    // Each step's picture tells it from the next, so waiting for one cannot
+    // be satisfied by another.
+    EXPECT_LT(likeness(stages.login, stages.introduction), 0.9);
+    EXPECT_LT(likeness(stages.login, stages.lastIntroductionPage), 0.9);
+    EXPECT_LT(likeness(stages.introductionPages.front(), stages.introduction), 0.9);
+    EXPECT_LT(likeness(stages.warmPrompt, stages.login), 0.9);
+    EXPECT_LT(likeness(stages.mainScreen, stages.warmPrompt), 0.9);
+    EXPECT_LT(likeness(stages.mainScreen, stages.login), 0.9);
+    EXPECT_LT(likeness(stages.otherTabScreen, stages.mainScreen), 0.9);
+
+    // The stand-in server for the program, in this process.
+    server::ServerOptions serverOptions;
+    serverOptions.dataDirectory = scratch_ + "/server";
+    server_ = std::make_unique<server::StandinServer>(serverOptions);
+    platform::Error error;
+    ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
+
+    // The program, as a person starts it: its own home, the server's address.
+    std::string home = scratch_ + "/home";
+    ASSERT_TRUE(platform::FileUtil::createDirectory(home));
+    setenv("ORB_HOME", home.c_str(), 1);
+    setenv("ORB_SERVER_BASE", server_->baseUrl().c_str(), 1);
+    setenv("ORB_RESOURCES", (std::string(ORB_SOURCE_DIR) + "/resources").c_str(), 1);
+    // SDL's software drawing: the same pixels as the harness's, and no GL
+    // driver loaded and unloaded under the leak checker.
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+    std::string log = scratch_ + "/client.log";
+    client_ = spawnProcess({ ORB_CLIENT, "--actual-size", "--silent", "--screenshots", scratch_ }, log);
+    for (const char* name :
+        { "ORB_HOME", "ORB_SERVER_BASE", "ORB_RESOURCES", "SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION" })
+        unsetenv(name);
+    ASSERT_GT(client_, 0);
+
+    // Its window, found by the process that owns it.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (wid_.empty() && std::chrono::steady_clock::now() < deadline && !clientExited()) {
+        std::string found;
+        if (runWhileLooping({ "xdotool", "search", "--onlyvisible", "--pid", std::to_string(client_) }, &found) == 0
+            && !found.empty())
+            wid_ = found.substr(0, found.find('\n'));
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ASSERT_FALSE(wid_.empty()) << readTextFile(log);
+    std::string title;
+    ASSERT_EQ(runWhileLooping({ "xdotool", "getwindowname", wid_ }, &title), 0);
+    EXPECT_NE(title, "\n");
+
+    // The introduction: paged through with the mouse, then its button.
+    ASSERT_TRUE(waitForScreen(stages.introduction)) << readTextFile(log);
+    for (int page = 1; page < stages.pages; ++page) {
+        auto c = stages.introductionCentre;
+        double step = stages.pageWidth * 0.6 / 4;
+        std::vector<std::string> stroke { "mousemove", "--window", wid_, px(c.x + 100), px(c.y), "mousedown", "1" };
+        for (int i = 1; i <= 4; ++i)
+            for (auto arg :
+                { std::string("mousemove"), std::string("--window"), wid_, px(c.x + 100 - step * i), px(c.y) })
+                stroke.push_back(arg);
+        stroke.push_back("mouseup");
+        stroke.push_back("1");
+        ASSERT_EQ(xdo(stroke), 0);
+        ASSERT_TRUE(waitForScreen(stages.introductionPages[std::size_t(page - 1)]))
+            << "the introduction did not page to page " << page + 1;
+    }
+    ASSERT_EQ(clickAt(stages.startButton), 0);
+
+    // The login screen: the demo teacher typed in, then the button.
+    ASSERT_TRUE(waitForScreen(stages.login)) << "no login screen";
+    // Return moves on to the password, and from there puts the keyboard
+    // away, which uncovers the button.
+    ASSERT_EQ(clickAt(stages.accountField), 0);
+    ASSERT_EQ(xdo({ "type", "--delay", "40", kDemoTeacher }), 0);
+    ASSERT_EQ(xdo({ "key", "Return" }), 0);
+    ASSERT_EQ(xdo({ "type", "--delay", "40", kDemoTeacherPassword }), 0);
+    ASSERT_EQ(xdo({ "key", "Return" }), 0);
+    ASSERT_TRUE(waitForScreen(stages.login)) << "the keyboard did not go away";
+    ASSERT_EQ(clickAt(stages.loginButton), 0);
+
+    // The server saw the login command with what was typed.
+    std::optional<server::LoggedRequest> loginRequest;
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!loginRequest && std::chrono::steady_clock::now() < deadline && !clientExited()) {
+        auto logins = server_->requests().withCommand(core::ORBEndpoints::Cmd::kLogin);
+        if (!logins.empty() && logins.back().answered)
+            loginRequest = logins.back();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(loginRequest) << "no login command reached the server";
+    EXPECT_EQ(loginRequest->bodyValue("account").stringValue(), kDemoTeacher) << loginRequest->body;
+    EXPECT_EQ(loginRequest->status, 200);
+
+    // Signed in: the warm prompt, closed with its button, then the main screen.
+    ASSERT_TRUE(waitForScreen(stages.warmPrompt)) << "no warm prompt after signing in";
+    ASSERT_EQ(clickAt(stages.promptButton), 0);
+    auto main = waitForScreen(stages.mainScreen);
+    ASSERT_TRUE(main) << "no main screen";
+    // The title bar and the tab bar, away from text, are the main screen's
+    // own colours, which the login screen does not have there.
+    for (auto spot : { stages.topBarSpot, stages.tabBarSpot }) {
+        auto seen = colourAt(*main, spot);
+        EXPECT_TRUE(near(seen, colourAt(stages.mainScreen, spot)))
+            << "at " << spot.x << "," << spot.y << ": saw " << describe(seen) << " drawn "
+            << describe(colourAt(stages.mainScreen, spot));
+        EXPECT_FALSE(near(seen, colourAt(stages.login, spot), 0)) << "at " << spot.x << "," << spot.y;
+    }
+
+    // A click on another tab changes what the content area shows. The main
+    // screen takes touches only after its first second; the click is
+    // repeated until the screen changes.
+    std::optional<platform::Image> switched;
+    for (int attempt = 0; attempt < 10 && !switched; ++attempt) {
+        ASSERT_EQ(clickAt(stages.otherTabButton), 0);
+        switched = waitForScreen(stages.otherTabScreen, 6);
+    }
+    ASSERT_TRUE(switched) << "the tab did not switch";
+    EXPECT_GE(likeness(*switched, stages.otherTabScreen), 0.9);
+    EXPECT_LT(likeness(*switched, stages.mainScreen), 0.9);
+    // And the window's own pictures, before and after the click, differ.
+    EXPECT_LT(likeness(*switched, *main), 0.9) << "the window looks as it did before the click";
+
+    // A termination request ends the client as closing the window does: the
+    // application terminates and what it keeps is saved before it exits.
+    ASSERT_EQ(kill(client_, SIGTERM), 0);
+    int status = waitForProcess(client_, 60);
+    client_ = -1;
+    EXPECT_EQ(status, 0) << readTextFile(log);
+    std::string saved;
+    for (const auto& name :
+        platform::FileUtil::list(home + "/Library/Preferences").value_or(std::vector<std::string> {}))
+        saved += readTextFile(home + "/Library/Preferences/" + name);
+    EXPECT_NE(saved.find(kDemoTeacher), std::string::npos) << "the signed-in account was not saved";
+}
+
+TEST(ClientWithoutDisplay, SaysSoAndExitsWithTwo)
+{
+    auto dir = makeTempDir("orb-client-nodisplay");
+    const char* previous = std::getenv("DISPLAY");
+    std::string saved = previous ? previous : "";
+    const char* previousWayland = std::getenv("WAYLAND_DISPLAY");
+    std::string savedWayland = previousWayland ? previousWayland : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("ORB_HOME", dir.c_str(), 1);
+    pid_t client = spawnProcess({ ORB_CLIENT, "--silent" }, dir + "/client.log");
+    unsetenv("ORB_HOME");
+    if (previous)
+        setenv("DISPLAY", saved.c_str(), 1);
+    if (previousWayland)
+        setenv("WAYLAND_DISPLAY", savedWayland.c_str(), 1);
+    ASSERT_GT(client, 0);
+    EXPECT_EQ(waitForProcess(client, 60), 2);
+    auto output = readTextFile(dir + "/client.log");
+    EXPECT_NE(output.find("cannot open the window"), std::string::npos) << output;
+    EXPECT_NE(output.find("--tour"), std::string::npos) << output;
+    platform::FileUtil::remove(dir);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// An X server of the test's own, for the tests that open real windows and
+// drive them from outside (xdotool, ImageMagick's import).
+namespace testsupport {
+
+// An X server (Xvfb, 800 × 1200 at 24 bits) on a display number nobody
+// holds. DISPLAY points at it while it runs (children started meanwhile
+// inherit it) and is put back when it stops.
+class XvfbDisplay final {
+public:
+    XvfbDisplay() = default;
+    ~XvfbDisplay();
+    XvfbDisplay(const XvfbDisplay&) = delete;
+    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+    // False with the reason when Xvfb is missing or does not come up.
+    bool start(std::string* reason);
+    void stop();
+    const std::string& name() const { return name_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+    std::string previousDisplay_;
+    bool hadDisplay_ = false;
+    std::string directory_;
+};
+
+// Whether a program is installed in one of the system's bin folders.
+bool toolInstalled(const std::string& tool);
+
+// Runs a tool (xdotool, import) to its end while the main loop keeps
+// running, since a window of the test's own must keep answering the X
+// server meanwhile. Its exit status, or -1 when it could not start or took
+// more than 20 s.
+int runWhileLooping(const std::vector<std::string>& args, std::string* output = nullptr);
+
+} // namespace testsupport
