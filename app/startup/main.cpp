@@ -11,6 +11,7 @@
 #include "app/startup/ORBAppDelegate.h"
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
+#include "messaging/MessagingClasses.h"
 #include "platform/host/DesktopHost.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
@@ -242,6 +243,7 @@ int run(int argc, char** argv)
         platform::AppPaths::setResourcesDirectory(ORB_DEFAULT_RESOURCES);
 #endif
     app::registerAppClasses();
+    messaging::registerMessagingClasses();
 
     if (tourDirectory.empty())
         return runInWindow(window);

@@ -61,9 +61,8 @@ std::string Exchange::header(const std::string& name) const
 
 void StandinTest::SetUp()
 {
-    char pattern[] = "/tmp/standin-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dataDir = pattern;
+    dataDir = testsupport::makeTempDir("standin-test");
+    ASSERT_FALSE(dataDir.empty());
     startServer();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/os/Value.h"
 #include "server/StandinServer.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>

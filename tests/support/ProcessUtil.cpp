@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
@@ -26,6 +28,51 @@ std::string makeTempDir(const char* prefix)
     if (!::mkdtemp(buffer.data()))
         return {};
     return std::string(buffer.data());
+}
+
+TempDir::TempDir(const char* prefix)
+    : path_(makeTempDir(prefix))
+{
+}
+
+TempDir::~TempDir()
+{
+    if (path_.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+CommandResult runCommand(const std::string& shellCommand)
+{
+    CommandResult result;
+    FILE* pipe = ::popen(shellCommand.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
+    const int rc = ::pclose(pipe);
+    result.status = rc != -1 && WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return result;
+}
+
+bool haveTool(const std::string& name)
+{
+    return runCommand("command -v " + shellQuoted(name) + " >/dev/null 2>&1").status == 0;
+}
+
+std::string shellQuoted(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
 }
 
 pid_t spawnProcess(const std::vector<std::string>& args, const std::string& logPath)

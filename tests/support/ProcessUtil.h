@@ -4,12 +4,41 @@
 #include <sys/types.h>
 #include <vector>
 
-// Small process and socket helpers shared by the fixtures that run real
-// servers (nginx, tinyproxy) for the tests.
+// Small file, process and socket helpers shared by the tests and by the
+// fixtures that run real servers (nginx, tinyproxy) for them.
 namespace testsupport {
 
 // A fresh folder "/tmp/<prefix>-XXXXXX"; empty on failure.
 std::string makeTempDir(const char* prefix);
+
+// A fresh folder "/tmp/<prefix>-XXXXXX" for the life of the object, removed
+// with everything in it; path() is empty when it could not be made.
+class TempDir {
+public:
+    explicit TempDir(const char* prefix = "orb-test");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string operator/(const std::string& name) const { return file(name); }
+
+private:
+    std::string path_;
+};
+
+// A shell command run to its end: what it wrote to standard output, and its
+// exit status (-1 when it could not run or a signal ended it).
+struct CommandResult {
+    int status = -1;
+    std::string output;
+};
+CommandResult runCommand(const std::string& shellCommand);
+// Whether a program of this name is on PATH.
+bool haveTool(const std::string& name);
+// The text in single quotes for the shell, its own single quotes escaped.
+std::string shellQuoted(const std::string& text);
 // Starts a program (found on PATH) with stdout and stderr appended to
 // logPath and stdin from /dev/null; the pid, or -1.
 pid_t spawnProcess(const std::vector<std::string>& args, const std::string& logPath);

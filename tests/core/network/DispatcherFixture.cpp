@@ -5,6 +5,7 @@
 #include "platform/os/AppPaths.h"
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,21 +17,13 @@ namespace dispatchertest {
 
 namespace {
 
-    std::string makeTemporaryFolder(const char* prefix)
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
-        if (!mkdtemp(pattern.data()))
-            return {};
-        return pattern;
-    }
-
     // One server for the whole test program: seeding the demo school takes
     // longer than most tests.
     class StandinEnvironment final : public ::testing::Environment {
     public:
         void SetUp() override
         {
-            dataDir_ = makeTemporaryFolder("orb-dispatcher-server");
+            dataDir_ = testsupport::makeTempDir("orb-dispatcher-server");
             server::ServerOptions options;
             options.dataDirectory = dataDir_;
             server_ = std::make_unique<server::StandinServer>(options);
@@ -81,7 +74,7 @@ void DispatcherTest::SetUp()
     // The client logs every request and reply; a failing test shows what matters.
     platform::setLogSink([](std::string_view) {});
     ASSERT_NE(StandinEnvironment::server(), nullptr);
-    home = makeTemporaryFolder("orb-dispatcher-home");
+    home = testsupport::makeTempDir("orb-dispatcher-home");
     ASSERT_FALSE(home.empty());
     platform::AppPaths::setHome(home);
     core::ORBEndpoints::setServerBase(standin().baseUrl());
@@ -168,19 +161,10 @@ std::string DispatcherTest::databasePath() const { return home + "/Documents/_ca
 std::string DispatcherTest::sqlite(const std::string& sql) const
 {
     std::string script = home + "/query.sql";
-    {
-        std::ofstream out(script);
-        out << sql << '\n';
-    }
-    std::string command = "sqlite3 -batch '" + databasePath() + "' < '" + script + "' 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        pclose(pipe);
-    }
+    testsupport::writeTextFile(script, sql + '\n');
+    std::string output = testsupport::runCommand("sqlite3 -batch " + testsupport::shellQuoted(databasePath()) + " < "
+        + testsupport::shellQuoted(script) + " 2>&1")
+                             .output;
     if (!output.empty() && output.back() == '\n')
         output.pop_back();
     return output;

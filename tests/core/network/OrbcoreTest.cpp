@@ -1,66 +1,32 @@
 // orbcore end to end against the orb-standin program, each in its own process.
 #include "platform/os/PlatformJson.h"
 #include "server/StaticMedia.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
-
-#if defined(ORBCORE_PATH) && defined(ORB_STANDIN_PATH)
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string shellQuoted(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-struct ToolRun {
-    int status = -1;
-    std::string output;
-};
+using testsupport::shellQuoted;
 
 class Orbcore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orbcore-test-XXXXXX").string();
-        ASSERT_TRUE(mkdtemp(pattern.data()));
-        dir_ = pattern;
-        std::string serverLog = dir_ + "/server.out";
-        server_ = fork();
-        ASSERT_GE(server_, 0);
-        if (server_ == 0) {
-            std::freopen(serverLog.c_str(), "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
-            execl(ORB_STANDIN_PATH, "orb-standin", "--port", "0", "--data", (dir_ + "/data").c_str(), nullptr);
-            _exit(127);
-        }
+        ASSERT_FALSE(dir_.path().empty());
+        std::string serverLog = dir_ / "server.out";
+        server_ = testsupport::spawnProcess(
+            { ORB_STANDIN_PATH, "--port", "0", "--data", dir_ / "data" }, serverLog);
+        ASSERT_GT(server_, 0);
         // The server names its port once it listens.
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (std::chrono::steady_clock::now() < deadline) {
-            std::string text = readFile(serverLog);
+            std::string text = testsupport::readTextFile(serverLog);
             auto at = text.find("http://127.0.0.1:");
             if (at != std::string::npos && text.find('\n', at) != std::string::npos) {
                 base_ = text.substr(at, text.find('/', at + 7) - at) + "/";
@@ -73,64 +39,37 @@ protected:
 
     void TearDown() override
     {
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            int status = 0;
-            for (int i = 0; i < 500 && waitpid(server_, &status, WNOHANG) == 0; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (waitpid(server_, &status, WNOHANG) == 0) {
-                kill(server_, SIGKILL);
-                waitpid(server_, &status, 0);
-            }
-        }
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        if (server_ > 0)
+            testsupport::stopProcess(server_);
     }
 
-    ToolRun orbcore(const std::vector<std::string>& args, std::string base = {})
+    testsupport::CommandResult orbcore(const std::vector<std::string>& args, std::string base = {})
     {
         std::string command = std::string("timeout 60 ") + ORBCORE_PATH + " --base "
-            + shellQuoted(base.empty() ? base_ : base) + " --home " + shellQuoted(dir_ + "/home");
+            + shellQuoted(base.empty() ? base_ : base) + " --home " + shellQuoted(dir_ / "home");
         for (const auto& arg : args)
             command += " " + shellQuoted(arg);
-        command += " 2>&1";
-        ToolRun run;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char buffer[4096];
-            std::size_t n;
-            while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-                run.output.append(buffer, n);
-            int status = pclose(pipe);
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        return run;
+        return testsupport::runCommand(command + " 2>&1");
     }
 
     std::string sqlite(const std::string& sql)
     {
-        std::string command
-            = "sqlite3 -batch " + shellQuoted(dir_ + "/home/Documents/_cache.db") + " " + shellQuoted(sql);
-        std::string output;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char buffer[1024];
-            std::size_t n;
-            while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-                output.append(buffer, n);
-            pclose(pipe);
-        }
+        std::string output = testsupport::runCommand(
+            "sqlite3 -batch " + shellQuoted(dir_ / "home/Documents/_cache.db") + " " + shellQuoted(sql))
+                                 .output;
         while (!output.empty() && output.back() == '\n')
             output.pop_back();
         return output;
     }
 
-    std::string dir_;
+    testsupport::TempDir dir_ { "orbcore-test" };
     std::string base_;
     pid_t server_ = -1;
 };
 
 TEST_F(Orbcore, SignsInAndSendsInOneProcess)
 {
-    ToolRun run = orbcore({ "login", "13800000001", "teacher123", "send", "21", R"({"updateTime":""})", "get", "25",
+    auto run = orbcore({ "login", "13800000001", "teacher123", "send", "21", R"({"updateTime":""})", "get", "25",
         "{}", "send", "36", "{}" });
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("\"name\" : \"李建国\""), std::string::npos) << run.output;
@@ -142,7 +81,7 @@ TEST_F(Orbcore, SignsInAndSendsInOneProcess)
     EXPECT_EQ(sqlite("SELECT COUNT(*) - COUNT(DISTINCT n_post_id), COUNT(*) > 0 FROM tb_magazines;"), "0|1");
 
     // A second process starts signed out; signing in again lists the same issues once.
-    ToolRun again = orbcore({ "login", "13800000001", "teacher123", "send", "21", R"({"updateTime":""})" });
+    auto again = orbcore({ "login", "13800000001", "teacher123", "send", "21", R"({"updateTime":""})" });
     EXPECT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(sqlite("SELECT COUNT(*) - COUNT(DISTINCT n_post_id) FROM tb_magazines;"), "0");
 }
@@ -150,32 +89,26 @@ TEST_F(Orbcore, SignsInAndSendsInOneProcess)
 TEST_F(Orbcore, UploadsAPhotoAndAVoiceClipAndPrintsTheirAddresses)
 {
     std::string amr = server::amrSilence(1);
-    std::string clip = dir_ + "/clip.amr";
-    {
-        std::ofstream out(clip, std::ios::binary);
-        out << amr;
-    }
+    std::string clip = dir_ / "clip.amr";
+    ASSERT_TRUE(testsupport::writeTextFile(clip, amr));
     std::string png = server::pngImage("orbcore-upload", 32);
-    std::string picture = dir_ + "/picture.png";
-    {
-        std::ofstream out(picture, std::ios::binary);
-        out << png;
-    }
-    ToolRun run
+    std::string picture = dir_ / "picture.png";
+    ASSERT_TRUE(testsupport::writeTextFile(picture, png));
+    auto run
         = orbcore({ "login", "13800000001", "teacher123", "upload", "photo", picture, "upload", "voice", clip });
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("\"original\" : \"" + base_), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("\"thumb\" : \"" + base_), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("\"audio\" : \"" + base_), std::string::npos) << run.output;
 
-    ToolRun missing = orbcore({ "login", "13800000001", "teacher123", "upload", "photo", dir_ + "/none.jpg" });
+    auto missing = orbcore({ "login", "13800000001", "teacher123", "upload", "photo", dir_ / "none.jpg" });
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.output.find("No file exists"), std::string::npos) << missing.output;
 }
 
 TEST_F(Orbcore, ChoosesAmongSeveralAccounts)
 {
-    ToolRun run
+    auto run
         = orbcore({ "login", "13800000003", "parent123", "--account", "2", "accounts", "use", "1", "accounts" });
     EXPECT_EQ(run.status, 0) << run.output;
     auto printed = [&](std::size_t from) {
@@ -194,16 +127,16 @@ TEST_F(Orbcore, ChoosesAmongSeveralAccounts)
 
 TEST_F(Orbcore, FailuresPrintTheirTextAndExitWithOne)
 {
-    ToolRun wrong = orbcore({ "login", "13800000001", "not-the-password", "send", "36", "{}" });
+    auto wrong = orbcore({ "login", "13800000001", "not-the-password", "send", "36", "{}" });
     EXPECT_EQ(wrong.status, 1);
     EXPECT_NE(wrong.output.find("用户名或密码错误"), std::string::npos) << wrong.output;
     EXPECT_EQ(wrong.output.find("gradeName"), std::string::npos) << "later steps do not run";
 
-    ToolRun signedOut = orbcore({ "get", "25", "{}" });
+    auto signedOut = orbcore({ "get", "25", "{}" });
     EXPECT_EQ(signedOut.status, 1);
     EXPECT_NE(signedOut.output.find("用户信息出错，请重新登录"), std::string::npos) << signedOut.output;
 
-    ToolRun nobody = orbcore({ "--timeout", "1", "login", "13800000001", "teacher123" }, "http://127.0.0.1:1/");
+    auto nobody = orbcore({ "--timeout", "1", "login", "13800000001", "teacher123" }, "http://127.0.0.1:1/");
     EXPECT_EQ(nobody.status, 1);
     EXPECT_NE(nobody.output.find("服务连接出错，请重试"), std::string::npos) << nobody.output;
 
@@ -214,5 +147,3 @@ TEST_F(Orbcore, FailuresPrintTheirTextAndExitWithOne)
 }
 
 } // namespace
-
-#endif

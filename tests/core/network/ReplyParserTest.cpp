@@ -124,13 +124,13 @@ TEST_F(DispatcherTest, TimeOutAndResetGiveTheConnectionText)
 {
     signIn();
     core::ORBNetworkHelper::sharedORBNetworkHelper().setTimeOutSeconds(0.8);
-    standin().script().forCommand("60002", ScriptedReply::normal().delayed(4));
+    standin().script().forCommand("60002", ScriptedReply::normal().delayed(30));
     auto started = std::chrono::steady_clock::now();
-    Outcome late = post(36, {}, 6);
+    Outcome late = post(36, {}, 25);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_EQ(late.failure, kConnectionFailed);
     EXPECT_EQ(late.successes, 0);
-    EXPECT_LT(seconds, 3.5) << "the time-out, not the server, ended the request";
+    EXPECT_LT(seconds, 20.0) << "the time-out, not the server, ended the request";
 
     core::ORBNetworkHelper::sharedORBNetworkHelper().setTimeOutSeconds(5);
     standin().script().forCommand("60002", ScriptedReply::connectionReset());

@@ -5,6 +5,7 @@
 
 #include "core/session/MyAccountInfo.h"
 #include "platform/os/AppPaths.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -23,28 +24,16 @@ namespace coretest {
 // A temporary folder that becomes the application home for the life of the object.
 class TempHome {
 public:
-    TempHome()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orb-core-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            path_ = pattern;
-        platform::AppPaths::setHome(path_);
-    }
-    ~TempHome()
-    {
-        platform::AppPaths::resetHome();
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
+    TempHome() { platform::AppPaths::setHome(dir_.path()); }
+    ~TempHome() { platform::AppPaths::resetHome(); }
     TempHome(const TempHome&) = delete;
     TempHome& operator=(const TempHome&) = delete;
 
-    const std::string& path() const { return path_; }
-    std::string documents() const { return path_ + "/Documents"; }
+    const std::string& path() const { return dir_.path(); }
+    std::string documents() const { return dir_.path() + "/Documents"; }
 
 private:
-    std::string path_;
+    testsupport::TempDir dir_ { "orb-core" };
 };
 
 // Sets the device's time zone (TZ) for the life of the object.
@@ -95,32 +84,10 @@ inline void signIn(int uid, int type = 1, const std::vector<int>& otherUids = {}
 
 inline void signOut() { core::MyAccountInfo::setInstance(nullptr); }
 
-inline std::string shellQuoted(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
+using testsupport::shellQuoted;
 
 // Runs a shell command and answers what it wrote to standard output.
-inline std::string runCommand(const std::string& command)
-{
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return "<popen failed>";
-    std::string out;
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    ::pclose(pipe);
-    return out;
-}
+inline std::string runCommand(const std::string& command) { return testsupport::runCommand(command).output; }
 
 // The sqlite3 tool on a database file (list mode, "|" between columns).
 inline std::string sqliteTool(const std::string& dbPath, const std::string& sql)

@@ -1,6 +1,7 @@
 #include "foundation/codec/PinyinConverter.h"
 
 #include "foundation/codec/PinyinTable.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -187,27 +188,20 @@ TEST(PinyinTable, CacheAgreesWithTheTableForEveryCharacter)
     }
 }
 
-std::string fileText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST(PinyinTable, CheckedInTableIsWhatTheGeneratorMakes)
 {
     if (!std::filesystem::exists("/usr/share/unicode/Unihan_Readings.txt.bz2")
         && !std::filesystem::exists("/usr/share/unicode/Unihan.zip"))
         GTEST_SKIP() << "the Unihan data of unicode-data is not installed";
     const std::filesystem::path source(ORB_SOURCE_DIR);
-    const std::filesystem::path output
-        = std::filesystem::temp_directory_path() / ("orb-pinyin-" + std::to_string(::getpid()) + ".cpp");
-    const std::string command = "python3 '" + (source / "tools/pinyin/generate_table.py").string() + "' --output '"
-        + output.string() + "' 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::string generated = fileText(output);
-    std::filesystem::remove(output);
+    testsupport::TempDir dir("orb-pinyin");
+    const std::string output = dir / "PinyinTable.cpp";
+    const std::string command = "python3 " + testsupport::shellQuoted((source / "tools/pinyin/generate_table.py").string())
+        + " --output " + testsupport::shellQuoted(output) + " 2>/dev/null";
+    ASSERT_EQ(testsupport::runCommand(command).status, 0);
+    const std::string generated = testsupport::readTextFile(output);
     EXPECT_FALSE(generated.empty());
-    EXPECT_TRUE(generated == fileText(source / "foundation/codec/PinyinTable.cpp"))
+    EXPECT_TRUE(generated == testsupport::readTextFile((source / "foundation/codec/PinyinTable.cpp").string()))
         << "run tools/pinyin/generate_table.py and check the table in";
 }
 

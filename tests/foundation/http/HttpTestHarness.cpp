@@ -3,8 +3,10 @@
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/Bundle.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <cstdlib>
+#include <optional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -58,9 +60,8 @@ namespace {
         void SetUp() override
         {
             platform::RunLoop::setMainThread();
-            char name[] = "/tmp/orb-http-home-XXXXXX";
-            home_ = ::mkdtemp(name) ? name : "/tmp";
-            platform::AppPaths::setHome(home_);
+            home_.emplace("orb-http-home");
+            platform::AppPaths::setHome(home_->path());
             platform::Bundle::Info info;
             info.displayName = "家校通";
             info.name = "OrbClient";
@@ -72,11 +73,11 @@ namespace {
         void TearDown() override
         {
             HTTPRequest::shutdownNetworkThreadForTesting();
-            std::system(("rm -rf '" + home_ + "'").c_str());
+            home_.reset();
         }
 
     private:
-        std::string home_;
+        std::optional<testsupport::TempDir> home_;
     };
 
     [[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new HttpEnvironment);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/os/Value.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,23 +13,7 @@
 
 namespace http_test {
 
-// A fresh folder under the system temporary folder, removed with its contents.
-class TempDir {
-public:
-    TempDir()
-    {
-        char name[] = "/tmp/orb-http-test-XXXXXX";
-        path_ = ::mkdtemp(name) ? name : "/tmp";
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using testsupport::TempDir;
 
 inline void writeFile(const std::string& path, const platform::Bytes& bytes)
 {
@@ -47,21 +32,10 @@ inline bool fileExists(const std::string& path) { return ::access(path.c_str(), 
 // Runs a shell command and answers its standard output and exit status.
 inline std::string runCommand(const std::string& command, int* status = nullptr)
 {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        if (status)
-            *status = -1;
-        return output;
-    }
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    int rc = ::pclose(pipe);
+    auto result = testsupport::runCommand(command);
     if (status)
-        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return output;
+        *status = result.status;
+    return result.output;
 }
 
 // Text-like bytes that compress moderately, from a fixed seed.

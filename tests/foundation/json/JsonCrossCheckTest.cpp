@@ -5,6 +5,7 @@
 
 #include "foundation/json/JsonParser.h"
 #include "foundation/json/JsonWriter.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -138,44 +139,17 @@ std::string mutate(Random& rng, std::string s)
     return s;
 }
 
+// Runs a shell command: what it printed, after "<exit N>" when it failed.
 std::string run(const std::string& command)
 {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return out;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    int status = ::pclose(pipe);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        out = "<exit " + std::to_string(status) + ">" + out;
-    return out;
+    auto result = testsupport::runCommand(command);
+    if (result.status != 0)
+        return "<exit " + std::to_string(result.status) + ">" + result.output;
+    return result.output;
 }
 
-bool haveTool(const char* name)
-{
-    return run(std::string("command -v ") + name + " >/dev/null 2>&1 && echo yes") == "yes\n";
-}
-
-class TempDir {
-public:
-    TempDir()
-    {
-        char pattern[] = "/tmp/orb-json-XXXXXX";
-        path_ = ::mkdtemp(pattern) ? pattern : "";
-    }
-    ~TempDir()
-    {
-        if (!path_.empty())
-            run("rm -rf '" + path_ + "'");
-    }
-    std::string file(const char* name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using testsupport::haveTool;
+using testsupport::TempDir;
 
 void writeRecords(const std::string& path, const std::vector<std::string>& docs)
 {

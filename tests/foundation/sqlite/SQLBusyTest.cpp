@@ -69,7 +69,7 @@ TEST_F(SQLBusyTest, LockedDatabaseFailsWithinTheBoundAndWorksAfterRelease)
     EXPECT_FALSE(db->update("insert into t values (?)", &error, { 3 }));
     double elapsed = secondsSince(start);
     EXPECT_GE(elapsed, 0.25);
-    EXPECT_LT(elapsed, 5.0);
+    EXPECT_LT(elapsed, 20.0);
     EXPECT_EQ(error.code(), SQLITE_BUSY);
     EXPECT_EQ(error.localizedDescription(), "database is locked");
     const std::string update = "-[SQLDatabase executeUpdate:error:withArgumentsInArray:orDictionary:orVAList:]";
@@ -103,7 +103,7 @@ TEST_F(SQLBusyTest, RetryCountEndsTheWaitBeforeTheTimeBound)
     platform::LogCapture log;
     auto start = Clock::now();
     EXPECT_FALSE(db->executeUpdate("insert into t values (3)"));
-    EXPECT_LT(secondsSince(start), 10.0);
+    EXPECT_LT(secondsSince(start), 30.0) << "well before the 60 s bound";
     EXPECT_TRUE(log.contains("Database busy"));
 }
 
@@ -117,7 +117,7 @@ TEST_F(SQLBusyTest, DefaultSettingsStillGiveUp)
     EXPECT_FALSE(db->executeUpdate("insert into t values (3)"));
     double elapsed = secondsSince(start);
     EXPECT_GE(elapsed, SQLDatabase::kDefaultMaxBusyRetryTimeInterval * 0.9);
-    EXPECT_LT(elapsed, SQLDatabase::kDefaultMaxBusyRetryTimeInterval + 8.0);
+    EXPECT_LT(elapsed, SQLDatabase::kDefaultMaxBusyRetryTimeInterval + 18.0);
 }
 
 TEST_F(SQLBusyTest, LockHeldByTheSqliteToolInAnotherProcess)

@@ -46,7 +46,7 @@ TEST_F(SQLDatabaseQueueTest, ClosedQueueReopensOnNextUse)
     // If the file vanishes behind the queue's back and cannot be made again,
     // the block gets nothing.
     queue->close();
-    std::filesystem::remove_all(dir_);
+    std::filesystem::remove_all(dir_.path());
     platform::LogCapture log;
     bool called = false;
     queue->inDatabase([&](const DB& db) {

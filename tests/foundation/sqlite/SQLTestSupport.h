@@ -2,6 +2,7 @@
 
 #include "foundation/sqlite/SQLDatabase.h"
 #include "foundation/sqlite/SQLResultSet.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -18,19 +19,9 @@ namespace sqltest {
 // Each test gets its own folder of database files, removed afterwards.
 class SQLiteTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orb-sqlite-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
+    void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
 
-    std::string path(const std::string& name = "test.db") const { return (dir_ / name).string(); }
+    std::string path(const std::string& name = "test.db") const { return dir_.file(name); }
 
     std::shared_ptr<SQLDatabase> openDatabase(const std::string& name = "test.db") const
     {
@@ -39,36 +30,18 @@ protected:
         return db;
     }
 
-    std::filesystem::path dir_;
+    testsupport::TempDir dir_ { "orb-sqlite" };
 };
 
-inline std::string shellQuoted(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
+using testsupport::shellQuoted;
 
 // Runs the sqlite3 command-line tool on a database file and returns what it
 // printed (list mode, '|' between columns, one line per row).
 inline std::string sqliteTool(const std::string& dbPath, const std::string& sql, const std::string& options = "")
 {
-    std::string command = "sqlite3 -batch " + options + " " + shellQuoted(dbPath) + " " + shellQuoted(sql) + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return "<popen failed>";
-    std::string out;
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    pclose(pipe);
-    return out;
+    return testsupport::runCommand(
+        "sqlite3 -batch " + options + " " + shellQuoted(dbPath) + " " + shellQuoted(sql) + " 2>&1")
+        .output;
 }
 
 inline std::string hexOf(const void* data, std::size_t size)

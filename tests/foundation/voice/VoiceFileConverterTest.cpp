@@ -13,18 +13,11 @@ using voicetest::run;
 
 class VoiceFileConverterTest : public voicetest::TempFolderTest { };
 
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
+std::string quoted(const std::string& path) { return testsupport::shellQuoted(path); }
 
 std::string soxiField(const std::string& flag, const std::string& file)
 {
-    std::string out;
-    FILE* pipe = popen(("soxi " + flag + " " + quoted(file) + " 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return out;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe))
-        out += buffer;
-    pclose(pipe);
+    std::string out = testsupport::runCommand("soxi " + flag + " " + quoted(file) + " 2>/dev/null").output;
     while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
         out.pop_back();
     return out;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/ProcessUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -155,20 +157,11 @@ inline int run(const std::string& command) { return std::system((command + " 2>/
 // A fresh folder per test, removed afterwards.
 class TempFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/orb-voice-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
     std::string path(const std::string& name) const { return (folder_ / name).string(); }
 
-    std::filesystem::path folder_;
+    testsupport::TempDir dir_ { "orb-voice" };
+    const std::filesystem::path folder_ { dir_.path() };
 };
 
 } // namespace voicetest

@@ -52,14 +52,9 @@ TEST_F(ZipBuildTest, BuiltArchivePassesUnzipAndUnpacksEqual)
     ASSERT_EQ(run("unzip -q " + quoted(path("built.zip")) + " -d " + quoted(path("by-unzip"))), 0);
     EXPECT_TRUE(ziptest::sameFiles(tree(path("by-unzip")), contents()));
     // unzip -p gives each entry's bytes by name.
-    FILE* pipe = popen(("unzip -p " + quoted(path("built.zip")) + " dir/sub/repeat.txt").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string piped;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        piped.append(buffer, n);
-    pclose(pipe);
+    auto unzipped = testsupport::runCommand("unzip -p " + quoted(path("built.zip")) + " dir/sub/repeat.txt");
+    ASSERT_EQ(unzipped.status, 0);
+    std::string piped = unzipped.output;
     EXPECT_EQ(piped, contents().at("dir/sub/repeat.txt"));
 
     ZipArchiver reader;

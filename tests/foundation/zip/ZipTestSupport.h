@@ -2,6 +2,8 @@
 
 #include "foundation/zip/ZipArchiver.h"
 
+#include "tests/support/ProcessUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -107,20 +109,11 @@ public:
 
 class TempFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/orb-zip-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
+    void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
     fs::path path(const std::string& name) const { return folder_ / name; }
 
-    fs::path folder_;
+    testsupport::TempDir dir_ { "orb-zip" };
+    const fs::path folder_ { dir_.path() };
 };
 
 } // namespace ziptest

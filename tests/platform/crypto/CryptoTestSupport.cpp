@@ -9,47 +9,15 @@
 
 namespace cryptotest {
 
-TempDir::TempDir()
+void writeFile(const std::string& path, const platform::Bytes& bytes)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orb-crypto-XXXXXX").string();
-    if (char* made = mkdtemp(pattern.data()))
-        path_ = made;
+    testsupport::writeTextFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
-TempDir::~TempDir()
+platform::Bytes readFile(const std::string& path)
 {
-    std::error_code ignored;
-    if (!path_.empty())
-        std::filesystem::remove_all(path_, ignored);
-}
-
-std::string run(const std::string& command, int* status)
-{
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        *status = -1;
-        return out;
-    }
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0)
-        out.append(buf, n);
-    int rc = pclose(pipe);
-    *status = rc == -1 ? -1 : (WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
-    return out;
-}
-
-void writeFile(const std::filesystem::path& path, const platform::Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-platform::Bytes readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return platform::Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string text = testsupport::readTextFile(path);
+    return platform::Bytes(text.begin(), text.end());
 }
 
 std::string hexOf(const platform::Bytes& bytes)
@@ -62,8 +30,6 @@ std::string hexOf(const platform::Bytes& bytes)
     }
     return out;
 }
-
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 platform::Bytes randomBytes(std::size_t size, unsigned seed)
 {

@@ -17,10 +17,9 @@ std::string md5sumOf(const TempDir& dir, const Bytes& bytes)
 {
     auto path = dir.file("input");
     writeFile(path, bytes);
-    int status = 0;
-    std::string out = run("md5sum " + quoted(path), &status);
-    EXPECT_EQ(status, 0) << "md5sum failed";
-    return out.substr(0, 32);
+    auto md5sum = testsupport::runCommand("md5sum " + testsupport::shellQuoted(path));
+    EXPECT_EQ(md5sum.status, 0) << "md5sum failed";
+    return md5sum.output.substr(0, 32);
 }
 
 std::string upper(std::string s)

@@ -18,10 +18,8 @@ Bytes opensslEnc(const TempDir& dir, const Bytes& input, const Bytes& key, bool 
     auto out = dir.file("out");
     writeFile(in, input);
     std::string command = "openssl enc -des-ede3 -nosalt" + std::string(decrypt ? " -d" : "")
-        + std::string(noPad ? " -nopad" : "") + " -K " + hexOf(key) + " -in " + quoted(in) + " -out " + quoted(out);
-    int status = 0;
-    run(command, &status);
-    EXPECT_EQ(status, 0) << command;
+        + std::string(noPad ? " -nopad" : "") + " -K " + hexOf(key) + " -in " + testsupport::shellQuoted(in) + " -out " + testsupport::shellQuoted(out);
+    EXPECT_EQ(testsupport::runCommand(command).status, 0) << command;
     return readFile(out);
 }
 

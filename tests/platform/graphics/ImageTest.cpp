@@ -14,7 +14,7 @@
 
 #include <jpeglib.h>
 
-using graphics_test::runTool;
+using graphics_test::runCommand;
 using graphics_test::TempDir;
 using platform::Color;
 using platform::FileUtil;
@@ -165,7 +165,7 @@ png(out + "/grey16.png", 2, 1, 0, 16, [struct.pack(">HH", 0, 65535)])
 # a header claiming 100000 x 100000 pixels
 png(out + "/huge.png", 100000, 100000, 0, 8, [b"\x00"])
 )PY")));
-    ASSERT_EQ(runTool("python3 " + script + " " + dir.path()).status, 0);
+    ASSERT_EQ(runCommand("python3 " + script + " " + dir.path()).status, 0);
 
     auto rgba = Image::fromFile(dir / "rgba.png");
     ASSERT_TRUE(rgba.has_value());
@@ -198,9 +198,9 @@ TEST(ImageTest, EncodedFilesAreReadableByOtherTools)
     ASSERT_TRUE(image.writePNG(dir / "out.png"));
     ASSERT_TRUE(image.writeJPEG(dir / "out.jpg", 0.8));
     if (graphics_test::haveTool("file")) {
-        EXPECT_NE(runTool("file -b " + dir / "out.png").output.find("PNG image data, 30 x 20, 8-bit/color RGBA"),
+        EXPECT_NE(runCommand("file -b " + dir / "out.png").output.find("PNG image data, 30 x 20, 8-bit/color RGBA"),
             std::string::npos);
-        EXPECT_NE(runTool("file -b " + dir / "out.jpg").output.find("JPEG image data"), std::string::npos);
+        EXPECT_NE(runCommand("file -b " + dir / "out.jpg").output.find("JPEG image data"), std::string::npos);
     }
     // Independent readers: python's zlib for the PNG, a marker walk for the JPEG.
     std::string script = dir / "reader.py";
@@ -229,7 +229,7 @@ while i < len(j):
         hh, ww = struct.unpack(">HH", j[i+5:i+9]); print(ww, hh); break
     i += 2 + length
 )PY")));
-    auto result = runTool("python3 " + script + " " + dir.path());
+    auto result = runCommand("python3 " + script + " " + dir.path());
     ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(result.output, "30 20 6 1 2 3 4\n30 20\n");
 }

@@ -6,6 +6,7 @@
 #include "platform/media/WavFile.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/RunLoop.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,17 +30,13 @@ protected:
         platform::AVAudioSession::sharedInstance().resetForTesting();
         platform::ProximitySensor::shared().resetForTesting();
         platform::AudioInput::setSource(nullptr);
-        std::string pattern = "/tmp/orb-media-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        ASSERT_FALSE(dir.empty());
     }
     void TearDown() override
     {
         loop->discardPendingWork();
         loop->setClock(nullptr);
         platform::AudioInput::setSource(nullptr);
-        if (!dir.empty())
-            platform::FileUtil::remove(dir);
     }
 
     std::string path(const std::string& name) const { return platform::FileUtil::joinPath(dir, name); }
@@ -61,25 +58,13 @@ protected:
 
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(50);
     platform::RunLoop* loop = nullptr;
-    std::string dir;
+    testsupport::TempDir temp { "orb-media" };
+    const std::string dir = temp.path();
 };
 
 // Runs a shell command and answers what it printed on standard output and
-// standard error; the exit status goes to *status.
-inline std::string runCommand(const std::string& command, int* status = nullptr)
-{
-    std::string output;
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[512];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        output.append(buffer, n);
-    int result = ::pclose(pipe);
-    if (status)
-        *status = result;
-    return output;
-}
+// standard error.
+inline std::string runCommand(const std::string& command) { return testsupport::runCommand(command + " 2>&1").output; }
 
 // A number on the line of `sox -n stat` output that starts with the label.
 inline double soxStat(const std::string& statOutput, const std::string& label)

@@ -1,5 +1,6 @@
 #include "platform/net/HttpAuthentication.h"
 #include "platform/net/CredentialStorage.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -287,9 +288,9 @@ TEST(HttpAuthenticationNtlm, HandshakeMessagesAndThirdChallengeRefused)
 
 TEST(URLCredentialStorage, DefaultCredentialPerSpacePersistsWithMode0600)
 {
-    char folder[] = "/tmp/orb-credentials-XXXXXX";
-    ASSERT_TRUE(::mkdtemp(folder));
-    std::string file = std::string(folder) + "/Preferences/Credentials.txt";
+    testsupport::TempDir folder("orb-credentials");
+    ASSERT_FALSE(folder.path().empty());
+    std::string file = folder / "Preferences/Credentials.txt";
     auto space = URLProtectionSpace::server("127.0.0.1", 8080, "http", std::string("School"));
     auto otherRealm = URLProtectionSpace::server("127.0.0.1", 8080, "http", std::string("Office"));
     auto proxy = URLProtectionSpace::proxy("127.0.0.1", 8080, std::nullopt);
@@ -321,5 +322,4 @@ TEST(URLCredentialStorage, DefaultCredentialPerSpacePersistsWithMode0600)
 
     reread.removeCredential(*found, space);
     EXPECT_FALSE(URLCredentialStorage(file).defaultCredentialForProtectionSpace(space));
-    std::system(("rm -rf '" + std::string(folder) + "'").c_str());
 }

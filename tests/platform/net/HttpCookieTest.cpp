@@ -1,5 +1,6 @@
 #include "platform/net/HttpCookie.h"
 #include "platform/net/HttpCookieStorage.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -46,23 +47,7 @@ HttpCookie parsed(const char* header, const char* requestUrl, Date now = Date::n
     return cookie.value_or(HttpCookie());
 }
 
-class TempDir {
-public:
-    TempDir()
-    {
-        char pattern[] = "/tmp/orb-cookies-XXXXXX";
-        path_ = ::mkdtemp(pattern);
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string file(const char* name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using testsupport::TempDir;
 
 TEST(HttpCookieTest, DefaultsFollowTheRequest)
 {

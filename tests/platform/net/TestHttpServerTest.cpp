@@ -165,7 +165,7 @@ TEST(TestHttpServerTest, ResetIsSeenAsResetAndStopIsBounded)
     ASSERT_TRUE(server.waitForRequests(2, 2));
     auto start = std::chrono::steady_clock::now();
     server.stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "the handler would hold it 60 s";
     ::close(stuck);
 }
 

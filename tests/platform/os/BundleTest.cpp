@@ -86,8 +86,8 @@ TEST(SystemInfo, FactsMatchUname)
 {
     auto name = osfiles_test::runCommand("uname -s");
     auto release = osfiles_test::runCommand("uname -r");
-    ASSERT_EQ(name.exitCode, 0);
-    ASSERT_EQ(release.exitCode, 0);
+    ASSERT_EQ(name.status, 0);
+    ASSERT_EQ(release.status, 0);
     EXPECT_EQ(SystemInfo::systemName(), trimmed(name.output));
     EXPECT_EQ(SystemInfo::systemVersion(), trimmed(release.output));
     EXPECT_EQ(SystemInfo::model(), "pc");

@@ -275,8 +275,8 @@ TEST(FileUtil, ModificationDatesAgreeWithStat)
     Error error;
     ASSERT_TRUE(FileUtil::setModificationDate(path, platform::Date { when }, &error)) << error.description();
     EXPECT_NEAR(FileUtil::modificationDate(path)->seconds, when, 1e-6);
-    auto stat = osfiles_test::runCommand("stat -c %Y " + osfiles_test::shellQuote(path));
-    ASSERT_EQ(stat.exitCode, 0);
+    auto stat = osfiles_test::runCommand("stat -c %Y " + osfiles_test::shellQuoted(path));
+    ASSERT_EQ(stat.status, 0);
     EXPECT_EQ(std::stoll(stat.output), 981173106);
 
     // Dates before 1970 keep their fraction the right way round.

@@ -7,6 +7,8 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/Value.h"
 
+#include "tests/support/ProcessUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -27,29 +29,7 @@ extern char** environ;
 
 namespace osfiles_test {
 
-// A folder under /tmp removed with everything in it at the end of the case.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = "/tmp/orb-osfiles-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            path_ = pattern;
-    }
-    ~TempDir()
-    {
-        if (!path_.empty())
-            platform::FileUtil::remove(path_);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return platform::FileUtil::joinPath(path_, name); }
-
-private:
-    std::string path_;
-};
+using testsupport::TempDir;
 
 // Sets or unsets an environment variable for the life of the object.
 class ScopedEnv {
@@ -90,47 +70,14 @@ protected:
     }
     void TearDown() override { platform::AppPaths::resetHome(); }
 
-    TempDir temp;
+    TempDir temp { "orb-osfiles" };
     std::string home;
 };
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs a shell command and collects its standard output.
-inline CommandResult runCommand(const std::string& command)
-{
-    CommandResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        result.output.append(buffer.data(), n);
-    int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-inline bool hasTool(const std::string& name)
-{
-    return runCommand("command -v " + name + " >/dev/null 2>&1").exitCode == 0;
-}
-
-inline std::string shellQuote(const std::string& s)
-{
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
+using testsupport::CommandResult;
+using testsupport::haveTool;
+using testsupport::runCommand;
+using testsupport::shellQuoted;
 
 // Runs this test executable again with extra environment variables and waits
 // (at most `timeout`) for its exit code; -1 when it did not exit normally.

@@ -212,7 +212,7 @@ TEST(PlatformJson, KeepsKeyOrderAndTheLastRepeatedKey)
 
 TEST(PlatformJson, AgreesWithPythonOnKindsAndValues)
 {
-    if (!osfiles_test::hasTool("python3"))
+    if (!osfiles_test::haveTool("python3"))
         GTEST_SKIP() << "python3 missing";
     osfiles_test::TempDir temp;
     // Python writes a varied document; we read it and write it back in both
@@ -245,7 +245,7 @@ else:
     sys.exit(0 if all(same(docs[0], d) for d in docs[1:]) else 1)
 )PY")));
     std::string source = temp / "source.json";
-    ASSERT_EQ(osfiles_test::runCommand("python3 " + script + " make " + source).exitCode, 0);
+    ASSERT_EQ(osfiles_test::runCommand("python3 " + script + " make " + source).status, 0);
     auto text = platform::FileUtil::readText(source);
     ASSERT_TRUE(text);
     Error error;
@@ -258,12 +258,12 @@ else:
     ASSERT_TRUE(platform::FileUtil::write(temp / "pretty.json", *pretty));
     EXPECT_EQ(osfiles_test::runCommand("python3 " + script + " compare " + source + " " + (temp / "compact.json") + " "
                   + (temp / "pretty.json"))
-                  .exitCode,
+                  .status,
         0);
-    if (osfiles_test::hasTool("jq")) {
+    if (osfiles_test::haveTool("jq")) {
         // A second, independent parser accepts both forms as well.
         EXPECT_EQ(
-            osfiles_test::runCommand("jq empty " + (temp / "pretty.json") + " " + (temp / "compact.json")).exitCode, 0);
+            osfiles_test::runCommand("jq empty " + (temp / "pretty.json") + " " + (temp / "compact.json")).status, 0);
     }
 }
 

@@ -10,7 +10,7 @@
 
 using osfiles_test::runCommand;
 using osfiles_test::sameKinds;
-using osfiles_test::shellQuote;
+using osfiles_test::shellQuoted;
 using osfiles_test::TempDir;
 using platform::Array;
 using platform::Bytes;
@@ -104,15 +104,15 @@ TEST(PropertyList, RoundTripsEveryKindThroughAFile)
 
 TEST(PropertyList, OutputPassesXmllintAndTheStructure)
 {
-    if (!osfiles_test::hasTool("xmllint"))
+    if (!osfiles_test::haveTool("xmllint"))
         GTEST_SKIP() << "xmllint missing";
     TempDir temp;
     ASSERT_TRUE(FileUtil::write(temp / "plist.dtd", std::string_view(kPlistDtd)));
     ASSERT_TRUE(PropertyList::writeFile(temp / "all.plist", everyPlistKind()));
-    std::string file = shellQuote(temp / "all.plist");
-    EXPECT_EQ(runCommand("xmllint --noout " + file + " 2>&1").exitCode, 0);
-    auto valid = runCommand("xmllint --noout --dtdvalid " + shellQuote(temp / "plist.dtd") + " " + file + " 2>&1");
-    EXPECT_EQ(valid.exitCode, 0) << valid.output;
+    std::string file = shellQuoted(temp / "all.plist");
+    EXPECT_EQ(runCommand("xmllint --noout " + file + " 2>&1").status, 0);
+    auto valid = runCommand("xmllint --noout --dtdvalid " + shellQuoted(temp / "plist.dtd") + " " + file + " 2>&1");
+    EXPECT_EQ(valid.status, 0) << valid.output;
     // xmllint reads the same texts back out of the file.
     auto key = runCommand("xmllint --xpath 'string(/plist/dict/key[1]/following-sibling::*[1])' " + file);
     EXPECT_EQ(key.output, everyPlistKind()["text"].stringValue() + "\n");
@@ -123,7 +123,7 @@ TEST(PropertyList, OutputPassesXmllintAndTheStructure)
 
 TEST(PropertyList, InteroperatesWithPythonPlistlib)
 {
-    if (!osfiles_test::hasTool("python3"))
+    if (!osfiles_test::haveTool("python3"))
         GTEST_SKIP() << "python3 missing";
     TempDir temp;
     // Python's writer turns a carriage return into a line feed, as XML readers
@@ -135,9 +135,9 @@ TEST(PropertyList, InteroperatesWithPythonPlistlib)
                          "d = plistlib.load(open(sys.argv[1], 'rb'))\n"
                          "open(sys.argv[2], 'wb').write(plistlib.dumps(d, sort_keys=False))\n";
     ASSERT_TRUE(FileUtil::write(temp / "copy.py", std::string_view(script)));
-    auto result = runCommand("python3 " + shellQuote(temp / "copy.py") + " " + shellQuote(temp / "ours.plist") + " "
-        + shellQuote(temp / "theirs.plist") + " 2>&1");
-    ASSERT_EQ(result.exitCode, 0) << result.output;
+    auto result = runCommand("python3 " + shellQuoted(temp / "copy.py") + " " + shellQuoted(temp / "ours.plist") + " "
+        + shellQuoted(temp / "theirs.plist") + " 2>&1");
+    ASSERT_EQ(result.status, 0) << result.output;
     Error error;
     auto theirs = PropertyList::readFile(temp / "theirs.plist", &error);
     ASSERT_TRUE(theirs) << error.description();

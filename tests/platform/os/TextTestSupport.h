@@ -3,6 +3,8 @@
 // Helpers shared by the text tests: running the system's own tools on the
 // same input, scratch files, and a time zone switch that is undone.
 
+#include "tests/support/ProcessUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,18 +23,10 @@ namespace textsupport {
 // Runs a shell command; its standard output, or nullopt when it fails.
 inline std::optional<std::string> runCommand(const std::string& command)
 {
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
+    auto result = testsupport::runCommand(command);
+    if (result.status != 0)
         return std::nullopt;
-    std::string out;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    int status = pclose(pipe);
-    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return out;
+    return result.output;
 }
 
 inline std::string withoutTrailingNewline(std::string text)
@@ -43,34 +37,17 @@ inline std::string withoutTrailingNewline(std::string text)
 }
 
 // A private folder under the system temporary folder, removed with the object.
-class ScratchFolder final {
+class ScratchFolder final : public testsupport::TempDir {
 public:
     ScratchFolder()
+        : TempDir("orb-text")
     {
-        static std::atomic<int> counter { 0 };
-        path_ = std::filesystem::temp_directory_path()
-            / ("orb-text-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(path_);
     }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
     std::string write(const std::string& name, const std::string& bytes) const
     {
-        std::filesystem::path file = path_ / name;
-        std::ofstream out(file, std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return file.string();
+        testsupport::writeTextFile(file(name), bytes);
+        return file(name);
     }
-    std::string path() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
 };
 
 // Sets TZ for the life of the object and restores the previous value.

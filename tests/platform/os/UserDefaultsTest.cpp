@@ -129,8 +129,8 @@ TEST_F(UserDefaultsTest, PersistsAsAPrivateXmlPropertyList)
     auto asRead = platform::PropertyList::readFile(path());
     ASSERT_TRUE(asRead);
     EXPECT_EQ(asRead->asDictionary()->get("account"), Value("13800000000"));
-    if (osfiles_test::hasTool("xmllint")) {
-        EXPECT_EQ(osfiles_test::runCommand("xmllint --noout " + path() + " 2>&1").exitCode, 0);
+    if (osfiles_test::haveTool("xmllint")) {
+        EXPECT_EQ(osfiles_test::runCommand("xmllint --noout " + path() + " 2>&1").status, 0);
     }
     // Nothing but the file and its last good copy.
     EXPECT_EQ(FileUtil::list(home), (std::vector<std::string> { "defaults.plist", "defaults.plist.bak" }));

@@ -1,6 +1,7 @@
 #include "platform/media/ProximitySensor.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
+#include "tests/support/ProcessUtil.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/UserDefaults.h"
@@ -48,10 +49,10 @@ protected:
     }
     std::string makeHome()
     {
-        std::string pattern = "/tmp/orb-services-XXXXXX";
-        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-        homes.push_back(pattern);
-        return pattern;
+        std::string folder = testsupport::makeTempDir("orb-services");
+        EXPECT_FALSE(folder.empty());
+        homes.push_back(folder);
+        return folder;
     }
 
     RunLoop* loop = nullptr;
@@ -61,13 +62,7 @@ protected:
 
 std::string commandOutput(const char* command)
 {
-    std::string output;
-    if (std::FILE* pipe = ::popen(command, "r")) {
-        char buffer[256];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
-        ::pclose(pipe);
-    }
+    std::string output = testsupport::runCommand(command).output;
     while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))
         output.pop_back();
     return output;

@@ -5,12 +5,14 @@
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
 #include "platform/uikit/UIWindow.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,19 +38,15 @@ protected:
         window.reset();
         loop->discardPendingWork();
         loop->setClock(nullptr);
-        if (!temporaryFolder.empty())
-            platform::FileUtil::remove(temporaryFolder);
+        temporaryFolder.reset();
     }
 
     // A folder of this test's own, removed afterwards.
     std::string tempDir()
     {
-        if (temporaryFolder.empty()) {
-            std::string pattern = "/tmp/orb-uikit-XXXXXX";
-            if (char* made = mkdtemp(pattern.data()))
-                temporaryFolder = made;
-        }
-        return temporaryFolder;
+        if (!temporaryFolder)
+            temporaryFolder.emplace("orb-uikit");
+        return temporaryFolder->path();
     }
 
     // Records the names of the notifications posted on the default centre.
@@ -72,5 +70,5 @@ protected:
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(0);
     platform::RunLoop* loop = nullptr;
     std::shared_ptr<UIWindow> window;
-    std::string temporaryFolder;
+    std::optional<testsupport::TempDir> temporaryFolder;
 };

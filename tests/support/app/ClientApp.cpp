@@ -7,6 +7,7 @@
 #include "app/main/ORBViewController.h"
 #include "app/startup/ORBAppDelegate.h"
 #include "core/session/MyAccountInfo.h"
+#include "messaging/MessagingClasses.h"
 #include "platform/os/Log.h"
 #include "platform/uikit/UIApplication.h"
 #include "ui/overlay/ProgressOverlay.h"
@@ -16,6 +17,7 @@ namespace testsupport {
 bool startClient(AppHarness& harness, const platform::Dictionary& launchOptions)
 {
     app::registerAppClasses();
+    messaging::registerMessagingClasses();
     return harness.start(std::make_shared<ORBAppDelegate>(), launchOptions);
 }
 

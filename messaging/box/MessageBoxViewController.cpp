@@ -1,0 +1,557 @@
+#include "messaging/box/MessageBoxViewController.h"
+
+#include "app/main/ORBViewController.h"
+#include "core/network/builders/ORBRivuContrl.h"
+#include "core/session/MyAccountInfo.h"
+#include "foundation/http/FormDataRequest.h"
+#include "foundation/json/JsonParser.h"
+#include "messaging/box/MessageBoxTargets.h"
+#include "messaging/box/MessageEmptyCell.h"
+#include "messaging/box/MessageGroupCell.h"
+#include "messaging/box/MessageSingleCell.h"
+#include "platform/os/Log.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/os/UserDefaults.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScreen.h"
+
+namespace {
+
+constexpr const char* kTitle = "家校互动";
+constexpr const char* kComposeScreen = "MessageSendViewController";
+constexpr const char* kChatScreen = "MessageViewController";
+constexpr const char* kGroupScreen = "GroupMessageViewController";
+
+bool isGroupRecordMessage(const core::MessageInfo& message) { return message.group && message.to; }
+
+platform::Value parseReply(const HTTPRequestPtr& request)
+{
+    auto text = request->responseString();
+    if (!text)
+        return {};
+    foundation::JsonParser parser;
+    return parser.objectWithString(std::string_view(*text));
+}
+
+// An item the store can keep and a chat can show: it has an id, a sender
+// and a time. Anything less would fail the store's batch (losing the good
+// messages with it) or be announced to nobody.
+bool isCompleteIncoming(const core::MessageInfo& message)
+{
+    return !message.uid.empty() && message.contact && message.contact->uid != 0 && message.time;
+}
+
+void pushScreen(UIViewController& from, const std::shared_ptr<UIViewController>& screen)
+{
+    if (auto navigation = from.navigationController(); navigation && screen)
+        navigation->pushViewController(screen, true);
+}
+
+} // namespace
+
+std::shared_ptr<MessageBoxViewController> MessageBoxViewController::create()
+{
+    auto box = std::make_shared<MessageBoxViewController>();
+    std::weak_ptr<MessageBoxViewController> weak = box;
+    // The timer holds the box weakly: a box the tab bar drops goes, and its
+    // destructor stops the tick.
+    box->setTimer(platform::Timer::scheduled(kTickSeconds, true, [weak](platform::Timer&) {
+        if (auto self = weak.lock())
+            self->handleTimer();
+    }));
+    return box;
+}
+
+MessageBoxViewController::MessageBoxViewController()
+    : BaseViewController(std::string(kClassName))
+    , messageFactory_(std::make_unique<core::MessageFactory>())
+{
+    setTitle(kTitle);
+    if (auto account = core::MyAccountInfo::currentAccount()) {
+        accountUid_ = account->uid;
+        accountType_ = account->type;
+    }
+    setListData(messageFactory_->getMessageLast().value_or(core::MessageList {}));
+}
+
+MessageBoxViewController::~MessageBoxViewController()
+{
+    setTimer(nullptr);
+    setNavTimer(nullptr);
+    for (auto* request : { &msgRequest_, &navMsgRequest_, &stateRequest_ }) {
+        if (*request)
+            (*request)->clearDelegatesAndCancel();
+        request->reset();
+    }
+}
+
+void MessageBoxViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("tableView", tableView_);
+}
+
+void MessageBoxViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    auto self = std::static_pointer_cast<MessageBoxViewController>(shared_from_this());
+    btnSend_ = UIButton::buttonWithType(UIButtonTypeCustom);
+    btnSend_->setFrame(platform::Rect(0, 0, 44, 44));
+    btnSend_->setImage(UIImage::imageNamed("message_box_compose_btn.png"), UIControlStateNormal);
+    btnSend_->setOutletName("btnSend");
+    btnSend_->addTarget(self, &MessageBoxViewController::btnSendTouchUpInside, UIControlEventTouchUpInside);
+    // Only teachers write group messages.
+    auto account = core::MyAccountInfo::currentAccount();
+    setRightItem(account && account->type == 1 ? btnSend_ : nullptr);
+    if (!tableView_)
+        return;
+    tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
+    tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
+    tableView_->setRefreshDelegate(std::weak_ptr<RefreshTableViewDelegate>(self));
+    tableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
+    if (auto mode = UIScreen::mainScreen()->currentMode(); mode && mode->size != platform::Size(640, 1136)) {
+        auto frame = tableView_->frame();
+        frame.size.height -= kShortScreenCut;
+        tableView_->setFrame(frame);
+    }
+    updateTableBackground();
+    tableView_->reloadData();
+}
+
+void MessageBoxViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    if (auto navigation = navigationController())
+        navigation->setNavigationBarHidden(false, true);
+    // Back from a chat: its messages are read now, a hidden conversation gone.
+    if (belongsToCurrentAccount())
+        reloadList();
+}
+
+std::weak_ptr<HTTPRequestDelegate> MessageBoxViewController::weakDelegate()
+{
+    return std::static_pointer_cast<MessageBoxViewController>(shared_from_this());
+}
+
+bool MessageBoxViewController::belongsToCurrentAccount() const
+{
+    auto account = core::MyAccountInfo::currentAccount();
+    return account && account->uid == accountUid_ && account->type == accountType_;
+}
+
+void MessageBoxViewController::stopPolling()
+{
+    setTimer(nullptr);
+    setNavTimer(nullptr);
+    for (auto* request : { &msgRequest_, &navMsgRequest_, &stateRequest_ }) {
+        if (*request)
+            (*request)->clearDelegatesAndCancel();
+        request->reset();
+    }
+    if (tableView_)
+        tableView_->doneLoadingTableViewData();
+}
+
+void MessageBoxViewController::reloadList()
+{
+    setListData(messageFactory_->getMessageLast().value_or(core::MessageList {}));
+    if (tableView_)
+        tableView_->reloadData();
+}
+
+// ---- The tick and the poll ----------------------------------------------------------
+
+void MessageBoxViewController::setTimer(std::shared_ptr<platform::Timer> timer)
+{
+    if (timer_ && timer_->isValid())
+        timer_->invalidate();
+    timer_ = std::move(timer);
+    ticks_ = 0;
+}
+
+void MessageBoxViewController::setNavTimer(std::shared_ptr<platform::Timer> timer)
+{
+    if (navTimer_ && navTimer_->isValid())
+        navTimer_->invalidate();
+    navTimer_ = std::move(timer);
+    navTicks_ = 0;
+}
+
+void MessageBoxViewController::handleTimer()
+{
+    if (!belongsToCurrentAccount()) {
+        stopPolling();
+        return;
+    }
+    if (ticks_ == 0) {
+        // A poll still out holds the count at 0: the next one goes on the
+        // first tick after it ends.
+        if (msgRequest_)
+            return;
+        loadMessage();
+        ticks_ = 1;
+    } else {
+        ticks_ = (ticks_ + 1) % kPollTicks;
+    }
+}
+
+void MessageBoxViewController::navHandleTimer()
+{
+    if (!belongsToCurrentAccount()) {
+        stopPolling();
+        return;
+    }
+    if (navTicks_ == 0) {
+        if (navMsgRequest_)
+            return;
+        platform::log("i am running\n");
+        loadNavigationMessage();
+        navTicks_ = 1;
+    } else {
+        navTicks_ = (navTicks_ + 1) % kNavPollTicks;
+    }
+}
+
+void MessageBoxViewController::loadMessage()
+{
+    msgRequest_ = core::ORBRivuContrl::messageNewWithDelegate(weakDelegate(),
+        RequestSelector::method(&MessageBoxViewController::requestMessageSucceeded),
+        RequestSelector::method(&MessageBoxViewController::requestMessageFailed));
+    if (msgRequest_)
+        msgRequest_->startAsynchronous();
+}
+
+void MessageBoxViewController::requestMessageSucceeded(const HTTPRequestPtr& request)
+{
+    if (!request || request.get() != msgRequest_.get())
+        return;
+    if (belongsToCurrentAccount())
+        applyPollReply(request);
+    msgRequest_.reset();
+    if (tableView_)
+        tableView_->doneLoadingTableViewData();
+    setState();
+}
+
+void MessageBoxViewController::requestMessageFailed(const HTTPRequestPtr& request)
+{
+    if (!request || request.get() != msgRequest_.get())
+        return;
+    msgRequest_.reset();
+    if (tableView_)
+        tableView_->doneLoadingTableViewData();
+    setState();
+}
+
+void MessageBoxViewController::applyPollReply(const HTTPRequestPtr& request)
+{
+    platform::log("message:%s\n", request->responseString().value_or("").c_str());
+    platform::Value reply = parseReply(request);
+    if (!reply.isDictionary())
+        return;
+
+    core::MessageList arrived;
+    if (const platform::Value& items = reply["items"]; items.isArray()) {
+        const platform::Date now = platform::Date::now();
+        for (const auto& item : *items.asArray()) {
+            auto message = core::MessageInfo::messageWithObj(item);
+            if (!message)
+                continue;
+            if (!isCompleteIncoming(*message)) {
+                platform::log("a polled message without id, sender or time is skipped\n");
+                continue;
+            }
+            message->to = false;
+            message->createTime = now;
+            arrived.push_back(std::move(message));
+        }
+    }
+    bool changed = false;
+    if (!arrived.empty()) {
+        // Stored first: whoever hears of a message finds it in the store.
+        if (messageFactory_->setMessage(arrived)) {
+            changed = true;
+            for (const auto& message : arrived) {
+                message->updatePhotosInfo();
+                message->updateSoundsInfo();
+                platform::Dictionary info;
+                info.set("message", platform::Value(std::static_pointer_cast<platform::Object>(message)));
+                platform::NotificationCenter::defaultCenter().post(
+                    "new_message_" + std::to_string(message->contact->uid), platform::Value(), std::move(info));
+            }
+        } else {
+            platform::log("the polled messages could not be stored\n");
+        }
+    }
+    if (const platform::Value& stats = reply["groupsendstat"]; stats.isArray()) {
+        core::MessageList records;
+        for (const auto& item : *stats.asArray()) {
+            auto record = core::MessageInfo::messageWithObj(item);
+            if (!record || record->uid.empty())
+                continue;
+            record->group = true;
+            record->to = true;
+            records.push_back(std::move(record));
+        }
+        if (!records.empty() && messageFactory_->setMessageStateChanged(records))
+            changed = true;
+    }
+    // The total goes out after the announcements: a chat open on the sender
+    // has read its messages by now, so they no longer count as unread.
+    if (changed)
+        reloadList();
+}
+
+// ---- The state report -------------------------------------------------------------
+
+void MessageBoxViewController::setState()
+{
+    // One report at a time: a report still out would otherwise be replaced
+    // uncancelled and could answer into a box that has gone.
+    if (stateRequest_ || !belongsToCurrentAccount())
+        return;
+    auto changed = messageFactory_->getMessageStateChanged();
+    if (!changed || changed->empty())
+        return;
+    stateMessages_ = std::move(*changed);
+    stateRequest_ = core::ORBRivuContrl::setMessageState(stateMessages_, weakDelegate(),
+        RequestSelector::method(&MessageBoxViewController::requestSetStateSucceeded),
+        RequestSelector::method(&MessageBoxViewController::requestSetStateFailed));
+    if (stateRequest_)
+        stateRequest_->startAsynchronous();
+}
+
+void MessageBoxViewController::requestSetStateSucceeded(const HTTPRequestPtr& request)
+{
+    if (!request || request.get() != stateRequest_.get())
+        return;
+    platform::log("%s\n", request->responseString().value_or("").c_str());
+    platform::Value reply = parseReply(request);
+    const platform::Value& result = reply["resultState"];
+    if (reply.isDictionary() && result.isNumber() && result.intValue() == 1 && belongsToCurrentAccount())
+        messageFactory_->setMessageStateChanged(stateMessages_);
+    stateMessages_.clear();
+    stateRequest_.reset();
+}
+
+void MessageBoxViewController::requestSetStateFailed(const HTTPRequestPtr& request)
+{
+    if (!request || request.get() != stateRequest_.get())
+        return;
+    if (auto error = request->error())
+        platform::log("%s\n", error->description().c_str());
+    // Reported again after the next poll.
+    stateMessages_.clear();
+    stateRequest_.reset();
+}
+
+// ---- Navigation messages ------------------------------------------------------------
+
+void MessageBoxViewController::loadNavigationMessage()
+{
+    platform::Dictionary params;
+    if (auto updateTime = platform::UserDefaults::standard()->stringForKey("updateTime"))
+        params.set("updateTime", *updateTime);
+    navMsgRequest_ = core::ORBRivuContrl::navigationMessageWithDelegate(weakDelegate(),
+        RequestSelector::method(&MessageBoxViewController::requestNavigationMessageSuccessed),
+        RequestSelector::method(&MessageBoxViewController::requestNavigationMessageFailed), platform::Value(params));
+    if (navMsgRequest_)
+        navMsgRequest_->startAsynchronous();
+}
+
+void MessageBoxViewController::requestNavigationMessageSuccessed(const HTTPRequestPtr& request)
+{
+    if (!request || request.get() != navMsgRequest_.get())
+        return;
+    platform::log("navigation message:%s\n", request->responseString().value_or("").c_str());
+    platform::Value reply = parseReply(request);
+    if (const auto* items = reply.asArray(); items && belongsToCurrentAccount()) {
+        for (const auto& item : *items) {
+            if (auto info = core::NavMessageInfo::navMessageWithObj(item))
+                listNavData_.push_back(std::move(info));
+        }
+        if (tableView_)
+            tableView_->reloadData();
+    }
+    navMsgRequest_.reset();
+    if (tableView_)
+        tableView_->doneLoadingTableViewData();
+}
+
+void MessageBoxViewController::requestNavigationMessageFailed(const HTTPRequestPtr& request)
+{
+    if (!request || request.get() != navMsgRequest_.get())
+        return;
+    navMsgRequest_.reset();
+    if (tableView_)
+        tableView_->doneLoadingTableViewData();
+}
+
+// ---- The list -------------------------------------------------------------------------
+
+void MessageBoxViewController::setListData(core::MessageList list)
+{
+    listData_ = std::move(list);
+    updateTableBackground();
+    int total = 0;
+    for (const auto& message : listData_) {
+        if (message && !isGroupRecordMessage(*message) && message->contact)
+            total += message->contact->badge;
+    }
+    unreadTotal_ = total;
+    // Only the signed-in account's box speaks for the badge.
+    if (!belongsToCurrentAccount())
+        return;
+    if (auto main = ORBViewController::shared())
+        main->setBadgeNum(total);
+    if (auto account = core::MyAccountInfo::currentAccount())
+        account->unReadCount = total;
+}
+
+void MessageBoxViewController::updateTableBackground()
+{
+    if (!tableView_)
+        return;
+    tableView_->setBackgroundColor(
+        listData_.empty() ? platform::Color::fromWhite(kEmptyWhite, 1.0) : platform::Color::clearColor());
+}
+
+bool MessageBoxViewController::isGroupRecord(long row) const
+{
+    return row >= 0 && row < long(listData_.size()) && isGroupRecordMessage(*listData_[std::size_t(row)]);
+}
+
+void MessageBoxViewController::btnSendTouchUpInside(UIControl*)
+{
+    pushScreen(*this, platform::ClassRegistry::shared().createAs<UIViewController>(kComposeScreen));
+}
+
+void MessageBoxViewController::didSelectedMessageNavigation(const std::shared_ptr<UIViewController>& screen)
+{
+    pushScreen(*this, screen);
+}
+
+long MessageBoxViewController::numberOfRowsInSection(UITableView*, long section)
+{
+    if (section == kNavigationSection)
+        return long(listNavData_.size());
+    return std::max<long>(1, long(listData_.size()));
+}
+
+std::shared_ptr<UITableViewCell> MessageBoxViewController::cellForRowAtIndexPath(
+    UITableView* table, const NSIndexPath& path)
+{
+    auto emptyCell = [table] {
+        auto cell = table->dequeueReusableCellWithIdentifier(BaseCell::identifier<MessageEmptyCell>());
+        if (!cell)
+            cell = BaseCell::cell<MessageEmptyCell>();
+        return cell ? cell : std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "MessageEmptyCell");
+    };
+    if (path.section == kNavigationSection) {
+        if (path.row < 0 || path.row >= long(listNavData_.size()))
+            return emptyCell();
+        auto cell = std::dynamic_pointer_cast<MessageNavigationCell>(
+            table->dequeueReusableCellWithIdentifier(BaseCell::identifier<MessageNavigationCell>()));
+        if (!cell) {
+            cell = BaseCell::cell<MessageNavigationCell>();
+            if (!cell)
+                return emptyCell();
+            cell->setDelegate(std::static_pointer_cast<MessageBoxViewController>(shared_from_this()));
+        }
+        cell->setNavInfo(listNavData_[std::size_t(path.row)]);
+        return cell;
+    }
+    if (path.row < 0 || path.row >= long(listData_.size()))
+        return emptyCell();
+    const auto& message = listData_[std::size_t(path.row)];
+    if (isGroupRecordMessage(*message)) {
+        auto cell = std::dynamic_pointer_cast<MessageGroupCell>(
+            table->dequeueReusableCellWithIdentifier(BaseCell::identifier<MessageGroupCell>()));
+        if (!cell)
+            cell = BaseCell::cell<MessageGroupCell>();
+        if (!cell)
+            return emptyCell();
+        cell->setMessage(message);
+        return cell;
+    }
+    auto cell = std::dynamic_pointer_cast<MessageSingleCell>(
+        table->dequeueReusableCellWithIdentifier(BaseCell::identifier<MessageSingleCell>()));
+    if (!cell)
+        cell = BaseCell::cell<MessageSingleCell>();
+    if (!cell)
+        return emptyCell();
+    cell->setMessage(message);
+    return cell;
+}
+
+std::optional<double> MessageBoxViewController::heightForRowAtIndexPath(UITableView*, const NSIndexPath& path)
+{
+    if (path.section == kNavigationSection)
+        return path.row < long(listNavData_.size()) ? BaseCell::height<MessageNavigationCell>()
+                                                    : BaseCell::height<MessageEmptyCell>();
+    if (path.row < 0 || path.row >= long(listData_.size()))
+        return BaseCell::height<MessageEmptyCell>();
+    return isGroupRecord(path.row) ? BaseCell::height<MessageGroupCell>() : BaseCell::height<MessageSingleCell>();
+}
+
+void MessageBoxViewController::didSelectRowAtIndexPath(UITableView* table, const NSIndexPath& path)
+{
+    table->deselectRowAtIndexPath(path, true);
+    if (path.section != kListSection || path.row < 0 || path.row >= long(listData_.size()))
+        return;
+    const auto& message = listData_[std::size_t(path.row)];
+    auto& registry = platform::ClassRegistry::shared();
+    if (isGroupRecordMessage(*message)) {
+        auto screen = registry.createAs<UIViewController>(kGroupScreen);
+        if (auto target = std::dynamic_pointer_cast<MessageRecordTarget>(screen))
+            target->setMessage(message);
+        pushScreen(*this, screen);
+        return;
+    }
+    auto screen = registry.createAs<UIViewController>(kChatScreen);
+    if (auto target = std::dynamic_pointer_cast<MessageContactTarget>(screen))
+        target->setContact(message->contact);
+    pushScreen(*this, screen);
+}
+
+bool MessageBoxViewController::canEditRowAtIndexPath(UITableView*, const NSIndexPath& path)
+{
+    return path.section == kListSection && path.row >= 0 && path.row < long(listData_.size());
+}
+
+void MessageBoxViewController::commitEditingStyle(
+    UITableView* table, UITableViewCellEditingStyle style, const NSIndexPath& path)
+{
+    if (style != UITableViewCellEditingStyleDelete || !canEditRowAtIndexPath(table, path))
+        return;
+    auto message = listData_[std::size_t(path.row)];
+    if (!messageFactory_->removeMessageLast({ message }))
+        return;
+    auto rest = listData_;
+    rest.erase(rest.begin() + path.row);
+    // The total is published again: a hidden conversation's unread messages
+    // no longer count on the tab.
+    setListData(std::move(rest));
+    if (!listData_.empty())
+        table->deleteRowsAtIndexPaths({ path }, UITableViewRowAnimationFade);
+    else
+        table->reloadData();
+}
+
+bool MessageBoxViewController::refreshTableViewHeaderDidTriggerRefresh(RefreshTableView*)
+{
+    // The next tick polls, unless a poll is out: its end closes the header.
+    ticks_ = 0;
+    navTicks_ = 0;
+    return true;
+}
+
+bool MessageBoxViewController::refreshTableViewFooterDidTriggerLoadMore(RefreshTableView* table)
+{
+    // One page only.
+    if (table)
+        table->doneLoadingTableViewData();
+    return true;
+}

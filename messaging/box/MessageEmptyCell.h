@@ -1,0 +1,19 @@
+#pragma once
+
+#include "ui/controls/EmptyCell.h"
+
+#include <memory>
+
+class UILabel;
+
+// The one row of an empty message box; its text comes from its layout.
+class MessageEmptyCell final : public EmptyCell {
+public:
+    ORB_CLASS_NAME(MessageEmptyCell)
+
+    void awakeFromNib() override;
+    std::shared_ptr<UILabel> lblMessage() const { return lblMessage_.lock(); }
+
+private:
+    std::weak_ptr<UILabel> lblMessage_;
+};

@@ -1,0 +1,60 @@
+#include "messaging/box/MessageGroupCell.h"
+
+#include "messaging/box/MessageSingleCell.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+
+#include <string>
+
+namespace {
+
+std::string pair(int first, int second) { return std::to_string(first) + "/" + std::to_string(second); }
+
+} // namespace
+
+void MessageGroupCell::awakeFromNib()
+{
+    UIView::awakeFromNib();
+    auto self = sharedView();
+    if (!self)
+        return;
+    iconImage_ = outletNamed<UIImageView>(self, "iconImage");
+    iconSound_ = outletNamed<UIImageView>(self, "iconSound");
+    lblTime_ = outletNamed<UILabel>(self, "lblTime");
+    lblContent_ = outletNamed<UILabel>(self, "lblContent");
+    lblSmsSend_ = outletNamed<UILabel>(self, "lblSmsSend");
+    lblMsgSend_ = outletNamed<UILabel>(self, "lblMsgSend");
+    if (auto sound = iconSound_.lock())
+        iconSoundFrame_ = sound->frame();
+    setBackgroundColor(platform::Color::whiteColor());
+    setBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("message_group_cell_bg.png")));
+    setSelectedBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("public_cel_selected_bg.png")));
+}
+
+void MessageGroupCell::setMessage(std::shared_ptr<core::MessageInfo> message)
+{
+    message_ = std::move(message);
+    if (!message_)
+        return;
+    const bool hasPhotos = !message_->photosInfo.empty();
+    const bool hasSounds = !message_->soundsInfo.empty();
+    auto image = iconImage_.lock();
+    if (image)
+        image->setHidden(!hasPhotos);
+    if (auto sound = iconSound_.lock()) {
+        sound->setHidden(!hasSounds);
+        // Alone, the voice icon takes the first place.
+        if (hasSounds)
+            sound->setFrame(!hasPhotos && image ? image->frame() : iconSoundFrame_);
+    }
+    if (auto content = lblContent_.lock())
+        content->setText(message_->content);
+    if (auto sms = lblSmsSend_.lock())
+        sms->setText(pair(message_->smsUnSuccessCount, message_->smsSuccessCount));
+    if (auto msg = lblMsgSend_.lock())
+        msg->setText(pair(message_->msgUnReadCount, message_->msgReadCount));
+    if (auto time = lblTime_.lock())
+        time->setText(
+            message_->time ? MessageSingleCell::timeText(*message_->time, platform::Date::now()) : std::string());
+}

@@ -1,0 +1,89 @@
+#include "messaging/box/MessageNavigationCell.h"
+
+#include "messaging/box/MessageSingleCell.h"
+#include "platform/graphics/Context.h"
+#include "platform/os/DateFormat.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UITapGestureRecognizer.h"
+#include "platform/uikit/UIViewController.h"
+
+namespace {
+
+// The feature's background at its own size with its icon drawn inset.
+std::shared_ptr<UIImage> compositeAvatar(const NavigationInfo& info)
+{
+    auto background = UIImage::imageNamed(info.logoBgImageName().value_or(""));
+    if (!background)
+        return nullptr;
+    const platform::Size size = background->size();
+    auto context = platform::Context::createBitmap(size, background->scale());
+    if (!context)
+        return background;
+    context->drawImage(background->CGImage(), platform::Rect(0, 0, size.width, size.height));
+    const double inset = MessageNavigationCell::kIconInset;
+    if (auto icon = UIImage::imageNamed(info.logoImageName().value_or(""));
+        icon && size.width > 2 * inset && size.height > 2 * inset)
+        context->drawImage(
+            icon->CGImage(), platform::Rect(inset, inset, size.width - 2 * inset, size.height - 2 * inset));
+    return std::make_shared<UIImage>(context->makeImage());
+}
+
+} // namespace
+
+void MessageNavigationCell::awakeFromNib()
+{
+    UIView::awakeFromNib();
+    auto self = sharedView();
+    if (!self)
+        return;
+    lblName_ = outletNamed<UILabel>(self, "lblName");
+    lblContent_ = outletNamed<UILabel>(self, "lblContent");
+    lblTime_ = outletNamed<UILabel>(self, "lblTime");
+    imgAvatar_ = outletNamed<UIImageView>(self, "imgAvatar");
+    setBackgroundColor(platform::Color::clearColor());
+    setBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("message_single_cell_bg.png")));
+    setSelectedBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("public_cel_selected_bg.png")));
+    if (auto avatar = imgAvatar_.lock()) {
+        avatar->layer()->setCornerRadius(kAvatarCornerRadius);
+        avatar->setClipsToBounds(true);
+    }
+}
+
+void MessageNavigationCell::setNavInfo(std::shared_ptr<core::NavMessageInfo> navInfo)
+{
+    navInfo_ = std::move(navInfo);
+    if (!navInfo_)
+        return;
+    currentNavInfo_ = std::make_shared<NavigationInfo>(navInfo_->eventType);
+    if (auto name = lblName_.lock())
+        name->setText(currentNavInfo_->title().value_or(""));
+    if (auto avatar = imgAvatar_.lock())
+        avatar->setImage(compositeAvatar(*currentNavInfo_));
+    if (auto content = lblContent_.lock(); content && !navInfo_->content.empty())
+        content->setText(navInfo_->content);
+    if (auto time = lblTime_.lock()) {
+        auto date = platform::DateFormatter("yyyy-MM-dd HH:mm:ss").dateFromString(navInfo_->dateTimeStr);
+        time->setText(date ? MessageSingleCell::timeText(*date, platform::Date::now()) : std::string());
+    }
+    // One recogniser for the life of the cell, however often it is reused.
+    if (!tapAdded_) {
+        if (auto self = std::static_pointer_cast<MessageNavigationCell>(sharedView())) {
+            auto tap = std::make_shared<UITapGestureRecognizer>();
+            tap->addTarget(self, &MessageNavigationCell::didSelectedCell);
+            addGestureRecognizer(tap);
+            tapAdded_ = true;
+        }
+    }
+}
+
+void MessageNavigationCell::didSelectedCell()
+{
+    auto delegate = delegate_.lock();
+    if (!delegate || !currentNavInfo_ || !currentNavInfo_->viewController())
+        return;
+    if (auto screen = platform::ClassRegistry::shared().createAs<UIViewController>(*currentNavInfo_->viewController()))
+        delegate->didSelectedMessageNavigation(screen);
+}

@@ -1,0 +1,147 @@
+#include "messaging/box/MessageSingleCell.h"
+
+#include "platform/graphics/Text.h"
+#include "platform/os/DateFormat.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "ui/images/RemoteImageLoader.h"
+#include "ui/images/RemoteImageView.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char* kDefaultAvatar = "account_default_avatar";
+
+// Days since 1970-01-01 of a calendar date (proleptic Gregorian).
+long dayNumber(int year, int month, int day)
+{
+    year -= month <= 2;
+    const long era = (year >= 0 ? year : year - 399) / 400;
+    const long yoe = year - era * 400;
+    const long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+long localDayNumber(platform::Date date)
+{
+    auto c = platform::dateComponents(date, platform::TimeZone::local());
+    return dayNumber(c.year, c.month, c.day);
+}
+
+} // namespace
+
+void MessageSingleCell::awakeFromNib()
+{
+    UIView::awakeFromNib();
+    auto self = sharedView();
+    if (!self)
+        return;
+    lblName_ = outletNamed<UILabel>(self, "lblName");
+    lblContent_ = outletNamed<UILabel>(self, "lblContent");
+    lblTime_ = outletNamed<UILabel>(self, "lblTime");
+    lblBadge_ = outletNamed<UILabel>(self, "lblBadge");
+    imgAvatar_ = outletNamed<UIImageView>(self, "imgAvatar");
+    badgeView_ = outletNamed<UIView>(self, "badgeView");
+    if (auto badge = badgeView_.lock()) {
+        badgeMinWidth_ = badge->frame().width();
+        badgeRight_ = badge->frame().maxX();
+        if (auto label = lblBadge_.lock())
+            badgeMargin_ = badgeMinWidth_ - label->frame().width();
+    }
+    setBackgroundColor(platform::Color::clearColor());
+    setBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("message_single_cell_bg.png")));
+    setSelectedBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("public_cel_selected_bg.png")));
+    if (auto avatar = imgAvatar_.lock()) {
+        avatar->layer()->setCornerRadius(kAvatarCornerRadius);
+        avatar->setClipsToBounds(true);
+    }
+}
+
+void MessageSingleCell::setMessage(std::shared_ptr<core::MessageInfo> message)
+{
+    message_ = std::move(message);
+    if (!message_)
+        return;
+    const auto& contact = message_->contact;
+    if (auto name = lblName_.lock())
+        name->setText(contact ? contact->name : std::string());
+    if (auto content = lblContent_.lock())
+        content->setText(contentText(*message_));
+    if (auto avatar = imgAvatar_.lock()) {
+        // A reused row must not show, or later receive, the previous party's face.
+        ui::RemoteImageLoader::sharedLoader()->cancelLoadingImagesForTarget(avatar.get(), "setImage:");
+        ui::setImageOfView(*avatar, UIImage::imageNamed(kDefaultAvatar));
+        const std::string address = contact ? contact->thumbAvatar : std::string();
+        if (auto url = address.empty() ? std::nullopt : platform::Url::parse(address))
+            ui::setImageURL(avatar, url);
+    }
+    if (auto time = lblTime_.lock())
+        time->setText(message_->time ? timeText(*message_->time, platform::Date::now()) : std::string());
+    setBadge(contact ? contact->badge : 0);
+}
+
+void MessageSingleCell::setBadge(int badge)
+{
+    auto view = badgeView_.lock();
+    auto label = lblBadge_.lock();
+    if (!view || !label)
+        return;
+    if (badge < 1) {
+        view->setHidden(true);
+        return;
+    }
+    view->setHidden(false);
+    label->setText(badgeText(badge));
+    double textWidth = platform::measureText(label->text(), label->font()).width;
+    double width = std::max(badgeMinWidth_, textWidth + badgeMargin_);
+    auto frame = view->frame();
+    view->setFrame(platform::Rect(badgeRight_ - width, frame.minY(), width, frame.height()));
+    auto labelFrame = label->frame();
+    label->setFrame(platform::Rect((width - textWidth) / 2, labelFrame.minY(), textWidth, labelFrame.height()));
+}
+
+std::string MessageSingleCell::badgeText(int badge)
+{
+    if (badge < 1)
+        return {};
+    return badge > kMaxBadgeShown ? std::string("99+") : std::to_string(badge);
+}
+
+std::string MessageSingleCell::contentText(const core::MessageInfo& message)
+{
+    if (!message.content.empty())
+        return message.content;
+    std::string text;
+    if (!message.photosInfo.empty())
+        text += "[图片]";
+    if (!message.soundsInfo.empty())
+        text += "[声音]";
+    return text;
+}
+
+std::string MessageSingleCell::timeText(platform::Date time, platform::Date now)
+{
+    // Calendar days, not 86400-second periods from a fixed local reference:
+    // around a daylight-saving change those periods are an hour off the days.
+    const long days = localDayNumber(now) - localDayNumber(time);
+    std::string_view pattern;
+    switch (days) {
+    case 0:
+        pattern = "'今天' HH:mm";
+        break;
+    case 1:
+        pattern = "'昨天' HH:mm";
+        break;
+    case 2:
+        pattern = "'前天' HH:mm";
+        break;
+    default:
+        pattern = "MM-dd HH:mm";
+        break;
+    }
+    return platform::DateFormatter(pattern).stringFromDate(time);
+}

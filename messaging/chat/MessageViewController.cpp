@@ -1,0 +1,617 @@
+#include "messaging/chat/MessageViewController.h"
+
+#include "messaging/chat/MessageGroupCenterCell.h"
+#include "messaging/chat/MessagePhotoRightCell.h"
+#include "messaging/chat/MessageRightCell.h"
+#include "messaging/chat/MessageSendingCell.h"
+#include "messaging/chat/MessageSoundRightCell.h"
+#include "messaging/send/MessageLoader.h"
+#include "messaging/voice/MessageAudioPlayer.h"
+#include "platform/os/ClassRegistry.h"
+#include "platform/os/Log.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UISwipeGestureRecognizer.h"
+#include "platform/uikit/UIWindow.h"
+#include "ui/overlay/ProgressOverlay.h"
+#include "ui/photobrowser/BrowserPhoto.h"
+
+#include <algorithm>
+
+namespace {
+
+const platform::Color kChatBackground = platform::Color::fromRGB255(235, 237, 240);
+
+std::string withoutSixPerEmSpaces(std::string text)
+{
+    const std::string space = MessageViewController::kSixPerEmSpace;
+    for (auto at = text.find(space); at != std::string::npos; at = text.find(space, at))
+        text.erase(at, space.size());
+    return text;
+}
+
+bool isFourInchMode()
+{
+    auto mode = UIScreen::mainScreen()->currentMode();
+    return mode && mode->size.width == 640 && mode->size.height == 1136;
+}
+
+// The window whose root presents the pickers and the browser: the
+// application's, or the key one when the application shows none.
+std::shared_ptr<UIViewController> presentingRoot()
+{
+    auto window = UIWindow::keyWindow();
+    return window ? std::dynamic_pointer_cast<UIViewController>(window->rootViewController()) : nullptr;
+}
+
+} // namespace
+
+MessageViewController::MessageViewController()
+    : MessageViewController(std::string(kClassName))
+{
+}
+
+MessageViewController::MessageViewController(std::string nibName)
+    : BaseViewController(std::move(nibName))
+    , messageFactory_(std::make_unique<core::MessageFactory>())
+{
+}
+
+MessageViewController::~MessageViewController()
+{
+    // Nothing of this screen may sound, record or be told anything once it is gone.
+    MessageAudioPlayer::cancelAll();
+    if (recordView_) {
+        recordView_->setDelegate({});
+        recordView_->cancelRecord();
+        recordView_->removeFromSuperview();
+    }
+}
+
+std::shared_ptr<MessageViewController> MessageViewController::self()
+{
+    return std::static_pointer_cast<MessageViewController>(shared_from_this());
+}
+
+void MessageViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("txtMessage", txtMessage_);
+    bindings.outlet("contentView", contentView_);
+    bindings.outlet("btnRecord", btnRecord_);
+    bindings.outlet("tableView", tableView_);
+    bindings.outlet("txtBg", txtBg_);
+    bindings.outlet("btnVoice", btnVoice_);
+    bindings.outlet("bottomView", bottomView_);
+    bindings.action("btnSendTouchUpInside:", &MessageViewController::btnSendTouchUpInside);
+    bindings.action("btnSoundTouchUpInside:", &MessageViewController::btnSoundTouchUpInside);
+    bindings.action("btnPhotoTouchUpInside:", &MessageViewController::btnPhotoTouchUpInside);
+    bindings.action("btnRecordTouchDown:", &MessageViewController::btnRecordTouchDown);
+    bindings.action("btnRecordTouchUp:", &MessageViewController::btnRecordTouchUp);
+    bindings.action("btnContactsTouchUpInside:", &MessageViewController::btnContactsTouchUpInside);
+    bindings.action("btnBackTouchUpInisde:", &MessageViewController::btnBackTouchUpInisde);
+}
+
+void MessageViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    auto me = self();
+    view()->setBackgroundColor(kChatBackground);
+
+    hud_ = std::make_shared<ProgressOverlay>(view()->bounds());
+    hud_->setMode(ProgressOverlayModeText);
+    hud_->setAnimationType(ProgressOverlayAnimationZoom);
+    view()->addSubview(hud_);
+
+    std::weak_ptr<MessageViewController> weak = me;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    auto onKeyboard = [weak](const platform::Notification& n) {
+        if (auto strong = weak.lock())
+            strong->keyboadChanged(n);
+    };
+    keyboardShowObserver_ = center.addObserver(UIKeyboardWillShowNotification, platform::Value(), onKeyboard);
+    keyboardHideObserver_ = center.addObserver(UIKeyboardWillHideNotification, platform::Value(), onKeyboard);
+
+    recordView_ = MessageRecordView::viewWithDelegate(std::weak_ptr<MessageRecordViewDelegate>(me));
+    recordView_->setHidden(true);
+    if (auto window = UIWindow::keyWindow()) {
+        recordView_->setFrame(window->frame());
+        window->addSubview(recordView_);
+    }
+
+    if (tableView_) {
+        tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(me));
+        tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(me));
+        tableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
+        tableView_->setBackgroundColor(kChatBackground);
+        tableView_->reloadData();
+        tableViewRect_ = tableView_->frame();
+    }
+    if (txtMessage_) {
+        txtMessage_->setDelegate(std::weak_ptr<UITextFieldDelegate>(me));
+        txtMessage_->setReturnKeyType(UIReturnKeySend);
+        auto down = std::make_shared<UISwipeGestureRecognizer>();
+        down->setDirection(UISwipeGestureRecognizerDirectionDown);
+        down->addTarget(me, &MessageViewController::closeKeyboard);
+        txtMessage_->addGestureRecognizer(down);
+        auto up = std::make_shared<UISwipeGestureRecognizer>();
+        up->setDirection(UISwipeGestureRecognizerDirectionUp);
+        up->addTarget(me, &MessageViewController::openKeyboard);
+        txtMessage_->addGestureRecognizer(up);
+    }
+    if (btnRecord_)
+        btnRecord_->setTitle(std::string(kRecordTitle), UIControlStateNormal);
+    if (bottomView_)
+        bottomViewRect_ = bottomView_->frame();
+    // The layout is the 4-inch screen's: the shorter screen loses the
+    // difference from the table, and the input bar moves up by as much.
+    if (!isFourInchMode()) {
+        tableViewRect_.size.height -= kShortScreenCut;
+        bottomViewRect_.origin.y -= kShortScreenCut;
+        if (tableView_)
+            tableView_->setFrame(tableViewRect_);
+        if (bottomView_)
+            bottomView_->setFrame(bottomViewRect_);
+    }
+
+    auto contacts = UIButton::buttonWithType(UIButtonTypeCustom);
+    contacts->setFrame(platform::Rect(0, 0, 44, 44));
+    contacts->setImage(UIImage::imageNamed("message_btn_contacts.png"), UIControlStateNormal);
+    contacts->setOutletName("btnContacts");
+    contacts->addTarget(me, &MessageViewController::btnContactsTouchUpInside, UIControlEventTouchUpInside);
+    setRightItem(contacts);
+}
+
+void MessageViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    // The title and the contact button live in the bar, whichever tab
+    // (some hide their bar on their first screen) pushed the conversation.
+    if (auto navigation = navigationController())
+        navigation->setNavigationBarHidden(false, animated);
+    if (isFirstTime_) {
+        scrollTableViewToBottom(false);
+        isFirstTime_ = false;
+    }
+}
+
+void MessageViewController::viewWillDisappear(bool animated)
+{
+    BaseViewController::viewWillDisappear(animated);
+    closeKeyboard();
+}
+
+void MessageViewController::didReceiveMemoryWarning() { platform::log("memory warning\n"); }
+
+void MessageViewController::setContact(std::shared_ptr<core::ContactInfo> contact)
+{
+    contact_ = std::move(contact);
+    newMessageObserver_.reset();
+    sentObserver_.reset();
+    failedObserver_.reset();
+    if (!contact_)
+        return;
+    setTitle(contact_->name);
+    // Reading the conversation marks the contact's messages read and clears its badge.
+    setListData(messageFactory_->getMessageWithContact(*contact_).value_or(core::MessageList {}));
+    if (tableView_)
+        tableView_->reloadData();
+
+    std::weak_ptr<MessageViewController> weak = self();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    auto onNew = [weak](const platform::Notification& n) {
+        if (auto strong = weak.lock())
+            strong->getNewMessage(n);
+    };
+    newMessageObserver_ = center.addObserver("new_message_" + std::to_string(contact_->uid), platform::Value(), onNew);
+    sentObserver_ = center.addObserver(MessageLoaderDidSendSucceededNotification, platform::Value(), onNew);
+    failedObserver_ = center.addObserver(MessageLoaderDidSendFailedNotification, platform::Value(),
+        [weak](const platform::Notification& n) {
+            if (auto strong = weak.lock())
+                strong->deleteMessage(n);
+        });
+}
+
+bool MessageViewController::holds(const std::shared_ptr<core::MessageInfo>& message) const
+{
+    return std::find(listData_.begin(), listData_.end(), message) != listData_.end();
+}
+
+void MessageViewController::getNewMessage(const platform::Notification& notification)
+{
+    auto message = notification.userInfo.get("message").objectAs<core::MessageInfo>();
+    if (!message || !contact_)
+        return;
+    if (message->to) {
+        // The pipeline reports every chat screen's sends: only the very
+        // object this screen appended is its own (another screen's message
+        // would be a duplicate here, or land in the wrong conversation).
+        if (!holds(message))
+            return;
+        message->isSending = false;
+    } else {
+        if (!message->contact || message->contact->uid != contact_->uid)
+            return;
+        // Seen at once: stored read, so the next state report says so.
+        message->state = core::MessageInfo::kStateRead;
+        messageFactory_->setMessage({ message });
+        // The poll may announce a message again; it is shown once.
+        bool shown = std::any_of(listData_.begin(), listData_.end(), [&](const auto& m) {
+            return m == message || (!message->uid.empty() && !m->to && m->uid == message->uid);
+        });
+        if (!shown)
+            listData_.push_back(message);
+    }
+    reloadAndScroll();
+}
+
+void MessageViewController::deleteMessage(const platform::Notification& notification)
+{
+    auto message = notification.userInfo.get("message").objectAs<core::MessageInfo>();
+    auto at = std::find(listData_.begin(), listData_.end(), message);
+    if (!message || at == listData_.end())
+        return;
+    listData_.erase(at);
+    reloadAndScroll();
+}
+
+void MessageViewController::reloadAndScroll()
+{
+    if (tableView_)
+        tableView_->reloadData();
+    scrollTableViewToBottom();
+}
+
+bool MessageViewController::isRecording() const { return recordView_ && !recordView_->isHidden(); }
+
+std::shared_ptr<core::MessageInfo> MessageViewController::newOwnMessage() const
+{
+    auto message = std::make_shared<core::MessageInfo>();
+    message->contact = contact_;
+    message->to = true;
+    message->time = platform::Date::now();
+    message->createTime = message->time;
+    message->isSending = true;
+    return message;
+}
+
+void MessageViewController::send(const std::shared_ptr<core::MessageInfo>& message)
+{
+    listData_.push_back(message);
+    reloadAndScroll();
+    MessageLoader::send(message);
+}
+
+void MessageViewController::btnSendTouchUpInside(UIControl*)
+{
+    if (!txtMessage_ || !contact_)
+        return;
+    // Stripped first: a text of nothing but those spaces is no message.
+    std::string content = withoutSixPerEmSpaces(txtMessage_->text());
+    if (content.empty())
+        return;
+    auto message = newOwnMessage();
+    message->content = std::move(content);
+    txtMessage_->setText("");
+    send(message);
+}
+
+bool MessageViewController::textFieldShouldReturn(UITextField*)
+{
+    btnSendTouchUpInside(nullptr);
+    return true;
+}
+
+void MessageViewController::btnSoundTouchUpInside(UIControl*)
+{
+    if (isRecording() || !btnVoice_)
+        return;
+    bool toVoice = btnVoice_->tag() == kModeText;
+    if (toVoice)
+        closeKeyboard();
+    if (txtMessage_) {
+        txtMessage_->setHidden(toVoice);
+        txtMessage_->setEnabled(!toVoice);
+    }
+    if (txtBg_)
+        txtBg_->setHidden(toVoice);
+    if (btnRecord_) {
+        btnRecord_->setHidden(!toVoice);
+        btnRecord_->setEnabled(toVoice);
+    }
+    btnVoice_->setImage(UIImage::imageNamed(toVoice ? kTextModeImage : kVoiceModeImage), UIControlStateNormal);
+    btnVoice_->setTag(toVoice ? kModeVoice : kModeText);
+}
+
+void MessageViewController::btnRecordTouchDown(UIControl*)
+{
+    // A clip playing owns the sound: no recording over it.
+    if (MessageAudioPlayer::isPlaying() || !recordView_)
+        return;
+    recordView_->startRecord();
+    if (btnRecord_)
+        btnRecord_->setTitle(std::string(kReleaseTitle), UIControlStateNormal);
+}
+
+void MessageViewController::btnRecordTouchUp(UIControl*)
+{
+    if (recordView_)
+        recordView_->stopRecord();
+    if (btnRecord_)
+        btnRecord_->setTitle(std::string(kRecordTitle), UIControlStateNormal);
+}
+
+void MessageViewController::messageRecordViewRecordFinished(
+    MessageRecordView&, const std::shared_ptr<core::SoundInfo>& sound)
+{
+    if (!sound || !contact_)
+        return;
+    auto message = newOwnMessage();
+    message->soundsInfo.push_back(sound);
+    send(message);
+}
+
+void MessageViewController::messageRecordViewRecordFailed(MessageRecordView&, const platform::Error& error)
+{
+    // Only a recording released too soon is the person's to hear about; a
+    // clip that could not be converted is logged by the record view.
+    if (error.code() != MessageRecordView::kErrorTooShort || !hud_)
+        return;
+    hud_->setLabelText("录音时间过短");
+    view()->bringSubviewToFront(hud_);
+    hud_->show(true);
+    hud_->hide(true, kTooShortHideDelay);
+}
+
+void MessageViewController::btnPhotoTouchUpInside(UIControl*)
+{
+    if (isRecording())
+        return;
+    auto me = self();
+    std::shared_ptr<UIActionSheet> sheet;
+    if (UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera)) {
+        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
+            std::string("取消"), std::nullopt, std::vector<std::string> { "立即拍照", "从相册中选取" });
+        sheet->setTag(kSheetWithCamera);
+    } else {
+        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
+            std::string("取消"), std::nullopt, std::vector<std::string> { "从相册中选取" });
+        sheet->setTag(kSheetAlbumOnly);
+    }
+    sheet->showInView(UIWindow::keyWindow());
+}
+
+void MessageViewController::actionSheetClickedButton(UIActionSheet* sheet, long buttonIndex)
+{
+    if (!sheet)
+        return;
+    if (sheet->tag() == kSheetWithCamera && buttonIndex == 0)
+        openPicker(UIImagePickerControllerSourceTypeCamera);
+    else if ((sheet->tag() == kSheetWithCamera && buttonIndex == 1) || (sheet->tag() == kSheetAlbumOnly && buttonIndex == 0))
+        openPicker(UIImagePickerControllerSourceTypeSavedPhotosAlbum);
+}
+
+void MessageViewController::openPicker(UIImagePickerControllerSourceType source)
+{
+    auto root = presentingRoot();
+    if (!root)
+        return;
+    auto picker = std::make_shared<UIImagePickerController>();
+    picker->setSourceType(source);
+    picker->setAllowsEditing(false);
+    picker->setDelegate(std::weak_ptr<UIImagePickerControllerDelegate>(self()));
+    root->presentViewController(picker, true);
+}
+
+void MessageViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
+    UIImagePickerController* picker, const platform::Dictionary& info)
+{
+    auto image = info.get(UIImagePickerControllerOriginalImage).objectAs<UIImage>();
+    platform::log("picked media: %s\n", image ? "an image" : "no image");
+    auto photo = std::make_shared<core::PhotoInfo>();
+    // A picture that cannot be stored never becomes a message: its upload
+    // would have no file.
+    if (image && contact_ && photo->setImage(image->CGImage())) {
+        auto message = newOwnMessage();
+        message->photosInfo.push_back(photo);
+        send(message);
+    }
+    if (picker)
+        picker->dismissViewControllerAnimated(true);
+}
+
+void MessageViewController::imagePickerControllerDidCancel(UIImagePickerController* picker)
+{
+    if (picker)
+        picker->dismissViewControllerAnimated(true);
+}
+
+void MessageViewController::btnContactsTouchUpInside(UIControl*)
+{
+    auto detail = platform::ClassRegistry::shared().createAs<UIViewController>(kContactsDetailClass);
+    auto withContact = std::dynamic_pointer_cast<ContactsDetailScreen>(detail);
+    auto navigation = navigationController();
+    // A detail screen that cannot be told whom to show is not opened.
+    if (!withContact || !navigation || !contact_) {
+        platform::log("MessageViewController: no %s to open\n", kContactsDetailClass);
+        return;
+    }
+    withContact->setContact(contact_);
+    navigation->pushViewController(detail, true);
+}
+
+void MessageViewController::btnBackTouchUpInisde(UIControl*)
+{
+    if (auto navigation = navigationController())
+        navigation->popViewControllerAnimated(true);
+}
+
+void MessageViewController::keyboadChanged(const platform::Notification& notification)
+{
+    auto tableFrame = tableViewRect_;
+    auto bottomFrame = bottomViewRect_;
+    if (notification.name == UIKeyboardWillShowNotification) {
+        auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
+        double height = end ? end->height() : platform::Keyboard::kHeight;
+        bottomFrame.origin.y -= height;
+        tableFrame.size.height -= height;
+    }
+    // The layout is drawn for this screen's own area under the bars, so the
+    // keyboard's height is the whole move; nothing more for the bars.
+    const auto& durationValue = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
+    double duration = durationValue.isNull() ? platform::Keyboard::kAnimationDuration : durationValue.doubleValue();
+    std::weak_ptr<MessageViewController> weak = self();
+    UIView::animateWithDuration(
+        duration,
+        [weak, tableFrame, bottomFrame] {
+            auto strong = weak.lock();
+            if (!strong)
+                return;
+            if (strong->tableView_)
+                strong->tableView_->setFrame(tableFrame);
+            if (strong->bottomView_)
+                strong->bottomView_->setFrame(bottomFrame);
+        },
+        [weak](bool) {
+            if (auto strong = weak.lock())
+                strong->scrollTableViewToBottom();
+        });
+}
+
+void MessageViewController::closeKeyboard()
+{
+    if (txtMessage_)
+        txtMessage_->resignFirstResponder();
+}
+
+void MessageViewController::openKeyboard()
+{
+    if (txtMessage_ && !txtMessage_->isHidden())
+        txtMessage_->becomeFirstResponder();
+}
+
+void MessageViewController::scrollViewWillBeginDragging(UIScrollView*) { closeKeyboard(); }
+
+void MessageViewController::scrollTableViewToBottom(bool animated)
+{
+    if (!tableView_)
+        return;
+    tableView_->layoutIfNeeded();
+    auto frame = tableView_->frame();
+    double contentHeight = tableView_->contentSize().height;
+    tableView_->scrollRectToVisible(
+        platform::Rect(frame.minX(), contentHeight - frame.height(), frame.width(), frame.height()), animated);
+}
+
+void MessageViewController::scrollTableView()
+{
+    if (!tableView_)
+        return;
+    auto frame = tableView_->frame();
+    tableView_->scrollRectToVisible(platform::Rect(frame.minX(), offsetY_, frame.width(), frame.height()), true);
+}
+
+double MessageViewController::rowHeightForMessage(const core::MessageInfo& message)
+{
+    auto name = MessageBaseCell::cellClassNameForMessage(message);
+    if (name == MessageLeftCell::kClassName)
+        return MessageLeftCell::computeSize(message).height;
+    if (name == MessageRightCell::kClassName)
+        return MessageRightCell::computeSize(message).height;
+    if (name == MessageGroupCenterCell::kClassName)
+        return MessageGroupCenterCell::computeSize(message).height;
+    if (name == MessagePhotoLeftCell::kClassName)
+        return MessagePhotoLeftCell::computeHeight(message);
+    if (name == MessagePhotoRightCell::kClassName)
+        return MessagePhotoRightCell::computeHeight(message);
+    // The sending bubble and both voice bubbles have one height each.
+    return BaseCell::heightNamed(name);
+}
+
+std::shared_ptr<UITableViewCell> MessageViewController::cellForRowAtIndexPath(
+    UITableView* tableView, const NSIndexPath& indexPath)
+{
+    const auto& message = listData_.at(static_cast<std::size_t>(indexPath.row));
+    auto name = MessageBaseCell::cellClassNameForMessage(*message);
+    auto cell = std::dynamic_pointer_cast<MessageBaseCell>(
+        tableView->dequeueReusableCellWithIdentifier(BaseCell::identifierNamed(name)));
+    if (!cell) {
+        cell = std::dynamic_pointer_cast<MessageBaseCell>(BaseCell::cellNamed(name));
+        if (!cell)
+            return std::make_shared<UITableViewCell>();
+        cell->setDelegate(std::weak_ptr<MessageBaseCellDelegate>(self()));
+    }
+    cell->setMessage(message);
+    cell->setBackgroundColor(platform::Color::clearColor());
+    return cell;
+}
+
+std::optional<double> MessageViewController::heightForRowAtIndexPath(UITableView*, const NSIndexPath& indexPath)
+{
+    return rowHeightForMessage(*listData_.at(static_cast<std::size_t>(indexPath.row)));
+}
+
+void MessageViewController::messageBaseCellDidClick(MessageBaseCell& cell)
+{
+    const auto& message = cell.message();
+    if (isRecording() || !message || message->group)
+        return;
+    if (!message->photosInfo.empty()) {
+        MessageAudioPlayer::reset();
+        openPhotoBrowser(*message, 0);
+    } else if (!message->soundsInfo.empty()) {
+        if (auto voice = dynamic_cast<MessageSoundLeftCell*>(&cell))
+            voice->playSound();
+    }
+}
+
+void MessageViewController::messageBaseCellDidShowPhoto(MessageBaseCell& cell, int photoIndex)
+{
+    const auto& message = cell.message();
+    if (isRecording() || !message || message->photosInfo.empty() || photoIndex < 0)
+        return;
+    openPhotoBrowser(*message, static_cast<unsigned>(photoIndex));
+}
+
+void MessageViewController::messageBaseCellUpdateSize(MessageBaseCell& cell)
+{
+    if (!tableView_)
+        return;
+    auto path = tableView_->indexPathForCell(&cell);
+    if (!path)
+        return;
+    tableView_->beginUpdates();
+    tableView_->reloadRowsAtIndexPaths({ *path }, UITableViewRowAnimationNone);
+    tableView_->endUpdates();
+}
+
+void MessageViewController::openPhotoBrowser(const core::MessageInfo& message, unsigned index)
+{
+    auto root = presentingRoot();
+    if (!root)
+        return;
+    photos_.clear();
+    for (const auto& photo : message.photosInfo) {
+        if (!photo)
+            continue;
+        // A photo of one's own not uploaded yet is shown from its file.
+        if (auto url = photo->url.empty() ? std::nullopt : platform::Url::parse(photo->url))
+            photos_.push_back(ui::BrowserPhoto::photoWithURL(*url));
+        else if (!photo->path.empty())
+            photos_.push_back(ui::BrowserPhoto::photoWithFilePath(photo->path));
+    }
+    if (photos_.empty())
+        return;
+    auto browser = ui::PhotoBrowser::initWithDelegate(self());
+    browser->setInitialPageIndex(std::min<unsigned>(index, static_cast<unsigned>(photos_.size() - 1)));
+    root->presentViewController(std::make_shared<UINavigationController>(browser), true);
+}
+
+std::shared_ptr<ui::BrowserPhotoProtocol> MessageViewController::photoBrowserPhotoAtIndex(ui::PhotoBrowser*, unsigned index)
+{
+    return index < photos_.size() ? photos_[index] : nullptr;
+}

@@ -1,0 +1,453 @@
+// The message box as a signed-in person meets it, against the stand-in
+// server on the manual clock: the list from the store, the tick and the poll
+// every 20 ticks, what a poll stores and announces, the state report, the tab
+// badge and unReadCount, pull-down, delete, the empty state, and a box whose
+// account is no longer signed in.
+#include "messaging/box/MessageBoxViewController.h"
+
+#include "app/login/AccountsViewController.h"
+#include "app/main/ORBViewController.h"
+#include "core/session/MyAccountInfo.h"
+#include "core/store/MessageFactory.h"
+#include "messaging/box/MessageEmptyCell.h"
+#include "messaging/box/MessageGroupCell.h"
+#include "messaging/box/MessageSingleCell.h"
+#include "platform/os/DateFormat.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "server/StandinServer.h"
+#include "tests/support/app/ClientApp.h"
+
+#include <gtest/gtest.h>
+
+using core::MessageInfo;
+using server::ScriptedReply;
+using namespace testsupport;
+
+namespace {
+
+class MessageBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(startClient(harness)); }
+    void TearDown() override { core::MyAccountInfo::setInstance(nullptr); }
+
+    void signIn(const char* account = kDemoTeacher, const char* password = kDemoTeacherPassword, long row = 0)
+    {
+        ASSERT_TRUE(signInThroughScreens(harness, account, password, row));
+        ASSERT_TRUE(box());
+        waitIdle();
+    }
+
+    static std::shared_ptr<MessageBoxViewController> box()
+    {
+        auto main = mainScreen();
+        if (!main || main->viewControllers().empty())
+            return nullptr;
+        const auto& stack = main->viewControllers().front()->viewControllers();
+        return stack.empty() ? nullptr : std::dynamic_pointer_cast<MessageBoxViewController>(stack.front());
+    }
+
+    // Lets the replies of what the box has sent arrive.
+    void waitIdle()
+    {
+        ASSERT_TRUE(harness.runUntil([] { return !box() || (!box()->isPolling() && !box()->isReportingState()); }, 20));
+    }
+
+    std::size_t count(const char* command) const { return harness.server()->requests().withCommand(command).size(); }
+
+    // Advances to the tick that sends the next poll (not past it).
+    void advanceToNextPoll()
+    {
+        harness.advance(MessageBoxViewController::kPollTicks - box()->ticks());
+        ASSERT_EQ(box()->ticks(), 0);
+    }
+
+    // Leaves the tab and comes back: the box reads its list again.
+    void revisit()
+    {
+        mainScreen()->switchToView(ORBViewController::kCircleTab);
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        harness.loop().runUntilIdle();
+    }
+
+    std::shared_ptr<UITableViewCell> row(long index, long section = MessageBoxViewController::kListSection)
+    {
+        auto table = box()->tableView();
+        table->layoutIfNeeded();
+        return table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(index, section));
+    }
+
+    std::shared_ptr<MessageSingleCell> conversationOf(int contactUid)
+    {
+        const auto& list = box()->listData();
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (list[i]->contact && list[i]->contact->uid == contactUid && !list[i]->group)
+                return std::dynamic_pointer_cast<MessageSingleCell>(row(long(i)));
+        }
+        return nullptr;
+    }
+
+    int tabBadge() const
+    {
+        auto button = mainScreen()->badgeBtn();
+        return button ? button->badgeNum() : -1;
+    }
+
+    AppHarness harness;
+};
+
+std::string item(const std::string& id, int from, const std::string& text, double agoSeconds)
+{
+    return R"({"msgId":")" + id + R"(","content":")" + text + R"(","isGroupSend":0,"dateTime":")"
+        + platform::DateFormatter("yyyy-MM-dd HH:mm:ss").stringFromDate(platform::Date::now().addingSeconds(-agoSeconds))
+        + R"(","linkManId":)" + std::to_string(from) + R"(,"linkManName":"王芳","thumbAvatar":"","orgUserPic":"",)"
+        + R"("linkManType":2})";
+}
+
+std::shared_ptr<MessageInfo> groupRecord(const std::string& uid, double agoSeconds)
+{
+    auto record = std::make_shared<MessageInfo>();
+    record->uid = uid;
+    record->group = true;
+    record->to = true;
+    record->content = "明天上午九点春游，请准备好水和午餐。";
+    record->photos = R"([{"original":"http://127.0.0.1/a.jpg","thumb":"http://127.0.0.1/a_t.jpg"}])";
+    record->sounds = R"([{"url":"http://127.0.0.1/a.amr","seconds":4}])";
+    record->msgUnReadCount = 12;
+    record->msgReadCount = 30;
+    record->smsUnSuccessCount = 1;
+    record->smsSuccessCount = 41;
+    record->state = MessageInfo::kStateRead;
+    record->time = platform::Date::now().addingSeconds(-agoSeconds);
+    return record;
+}
+
+// `count` unread messages from one contact, the newest `agoSeconds` ago.
+core::MessageList unreadFrom(int uid, const std::string& name, int count, double agoSeconds, const std::string& text)
+{
+    auto contact = std::make_shared<core::ContactInfo>();
+    contact->uid = uid;
+    contact->name = name;
+    contact->type = 2;
+    core::MessageList list;
+    for (int i = 0; i < count; ++i) {
+        auto message = std::make_shared<MessageInfo>();
+        message->uid = "U" + std::to_string(uid) + "-" + std::to_string(i);
+        message->contact = contact;
+        message->content = text;
+        message->state = MessageInfo::kStateUnread;
+        message->time = platform::Date::now().addingSeconds(-agoSeconds - (count - i));
+        list.push_back(std::move(message));
+    }
+    return list;
+}
+
+TEST_F(MessageBoxTest, PollsEveryTwentyTicksAndAHeldReplyHoldsTheNext)
+{
+    signIn();
+    // The sign-in's first poll brought the demo teacher's two waiting messages.
+    EXPECT_EQ(count("20101"), 1u);
+    ASSERT_EQ(box()->listData().size(), 2u);
+    EXPECT_EQ(tabBadge(), 2);
+
+    advanceToNextPoll();
+    EXPECT_EQ(count("20101"), 1u) << "not before the 20th tick";
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count("20101"), 2u);
+    harness.advance(MessageBoxViewController::kPollTicks - 1);
+    EXPECT_EQ(count("20101"), 2u);
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count("20101"), 3u);
+
+    // A reply held past the 20 ticks: no second poll while it is out, and the
+    // first tick after it lands polls.
+    harness.server()->script().forCommand("20101", ScriptedReply::normal().delayed(1.5));
+    advanceToNextPoll();
+    harness.advance(1);
+    ASSERT_TRUE(box()->isPolling());
+    harness.advance(25);
+    EXPECT_EQ(box()->ticks(), 0);
+    waitIdle();
+    EXPECT_EQ(count("20101"), 4u);
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count("20101"), 5u);
+
+    // Pull-down: the next tick polls; during a poll it starts none and the
+    // header closes when the poll ends.
+    harness.advance(3);
+    harness.drag(box()->tableView(), 90);
+    EXPECT_TRUE(box()->tableView()->isReloading());
+    harness.server()->script().forCommand("20101", ScriptedReply::normal().delayed(1.0));
+    harness.advance(1);
+    EXPECT_EQ(box()->ticks(), 1);
+    harness.drag(box()->tableView(), 90);
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count("20101"), 6u);
+    EXPECT_FALSE(box()->tableView()->isReloading());
+}
+
+TEST_F(MessageBoxTest, NewMessagesAreStoredThenAnnouncedThenReportedOnce)
+{
+    signIn();
+    core::MessageFactory store;
+    ASSERT_TRUE(store.setMessage({ groupRecord("G9", 3600) }));
+    const std::size_t reportsBefore = count("20105");
+
+    // What each announcement finds in the store when it is posted.
+    std::vector<std::size_t> storedAtPost;
+    std::vector<std::string> announced;
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        "new_message_7", platform::Value(), [&](const platform::Notification& n) {
+            EXPECT_TRUE(n.object.isNull());
+            auto message = n.userInfo.get("message").objectAs<MessageInfo>();
+            ASSERT_TRUE(message);
+            announced.push_back(message->uid);
+            storedAtPost.push_back(core::MessageFactory().getMessageStateChanged().value_or(core::MessageList {}).size());
+        });
+    // The second item has no time, the fourth no sender: neither is stored
+    // nor stops the others.
+    std::string body = R"({"resultState":1,"items":[)" + item("a1", 7, "第一条", 30) + ","
+        + R"({"msgId":"bad","content":"x","linkManId":7,"linkManName":"王芳","thumbAvatar":"","orgUserPic":"","linkManType":2},)"
+        + item("a2", 7, "第二条", 20) + R"(,{"msgId":"nobody","content":"y","dateTime":"2026-01-01 08:00:00"},)"
+        + item("a3", 7, "第三条", 10)
+        + R"(],"groupsendstat":[{"msgId":"G9","msgReadCount":2,"msgUnReadCount":3,"smsSuccessCount":4,"smsUnSuccessCount":1}]})";
+    harness.server()->script().forCommand("20101", ScriptedReply::custom(200, body));
+    harness.server()->script().forCommand("20105", ScriptedReply::errorEnvelope("忙"));
+    advanceToNextPoll();
+    harness.advance(1);
+    waitIdle();
+
+    EXPECT_EQ(announced, (std::vector<std::string> { "a1", "a2", "a3" }));
+    EXPECT_EQ(storedAtPost, (std::vector<std::size_t> { 3, 3, 3 })) << "all three stored before the first announcement";
+    auto cell = conversationOf(7);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->lblBadge()->text(), "3");
+    EXPECT_EQ(cell->lblContent()->text(), "第三条");
+    EXPECT_EQ(tabBadge(), 5) << "3 new and the 2 demo messages, the group record counts nothing";
+    EXPECT_EQ(core::MyAccountInfo::currentAccount()->unReadCount, 5);
+    auto record = std::find_if(box()->listData().begin(), box()->listData().end(), [](auto& m) { return m->group; });
+    ASSERT_NE(record, box()->listData().end());
+    EXPECT_EQ((*record)->msgReadCount, 2);
+    EXPECT_EQ((*record)->smsUnSuccessCount, 1);
+
+    // The report the server refused is sent again after the next poll, then no more.
+    auto reports = harness.server()->requests().withCommand("20105");
+    ASSERT_EQ(reports.size(), reportsBefore + 1);
+    const platform::Value& hasSend = reports.back().bodyValue("hasSend");
+    ASSERT_EQ(hasSend.count(), 3u);
+    EXPECT_EQ(hasSend[0].stringValue(), "a1");
+    EXPECT_EQ(reports.back().bodyValue("hasRead").count(), 0u);
+    advanceToNextPoll();
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count("20105"), reportsBefore + 2);
+    EXPECT_EQ(harness.server()->requests().withCommand("20105").back().bodyValue("hasSend").count(), 3u);
+    advanceToNextPoll();
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count("20105"), reportsBefore + 2) << "nothing left to report";
+}
+
+TEST_F(MessageBoxTest, NoSecondStateReportWhileOneIsOut)
+{
+    signIn();
+    const std::size_t before = count("20105");
+    harness.server()->script().forCommand(
+        "20101", ScriptedReply::custom(200, R"({"resultState":1,"items":[)" + item("b1", 8, "你好", 5) + "]}"));
+    harness.server()->script().forCommand("20105", ScriptedReply::normal().delayed(1.5));
+    advanceToNextPoll();
+    harness.advance(1);
+    ASSERT_TRUE(harness.runUntil([&] { return count("20105") == before + 1; }, 5));
+    ASSERT_TRUE(box()->isReportingState());
+
+    // The next poll ends while the report is still out: it starts none.
+    advanceToNextPoll();
+    harness.advance(1);
+    ASSERT_TRUE(harness.runUntil([&] { return !box()->isPolling(); }, 5));
+    EXPECT_EQ(count("20105"), before + 1);
+    waitIdle();
+    advanceToNextPoll();
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count("20105"), before + 1) << "the held report was accepted";
+}
+
+TEST_F(MessageBoxTest, BadgesDeleteAndTheEmptyList)
+{
+    // Nothing waits on the server for this run.
+    harness.server()->script().forCommand("20101", ScriptedReply::custom(200, R"({"resultState":1,"items":[]})"), 3);
+    signIn();
+    ASSERT_TRUE(box()->listData().empty());
+    EXPECT_TRUE(std::dynamic_pointer_cast<MessageEmptyCell>(row(0)));
+    EXPECT_EQ(box()->tableView()->numberOfRowsInSection(MessageBoxViewController::kListSection), 1);
+    EXPECT_EQ(box()->tableView()->backgroundColor(), platform::Color::fromWhite(220.0 / 255.0, 1.0));
+    EXPECT_EQ(tabBadge(), 0);
+    mainScreen()->switchToView(ORBViewController::kMessageTab);
+    harness.advance(0.5);
+    EXPECT_FALSE(harness.render("message-box-empty.png").empty());
+
+    core::MessageFactory store;
+    ASSERT_TRUE(store.setMessage(unreadFrom(11, "李明家长", 100, 60, "好的，谢谢老师")));
+    ASSERT_TRUE(store.setMessage(unreadFrom(12, "陈静家长", 7, 120, "明天孩子请假一天")));
+    ASSERT_TRUE(store.setMessage({ groupRecord("G9", 300) }));
+    revisit();
+    ASSERT_EQ(box()->listData().size(), 3u);
+    EXPECT_EQ(tabBadge(), 107);
+
+    struct Row {
+        int contact;
+        const char* text;
+    };
+    for (const Row& expected : { Row { 11, "99+" }, Row { 12, "7" } }) {
+        SCOPED_TRACE(expected.text);
+        auto cell = conversationOf(expected.contact);
+        ASSERT_TRUE(cell);
+        auto badge = cell->badgeView();
+        EXPECT_FALSE(badge->isHidden());
+        EXPECT_EQ(cell->lblBadge()->text(), expected.text);
+        EXPECT_GE(badge->frame().width(), cell->badgeMinWidth());
+        EXPECT_DOUBLE_EQ(badge->frame().maxX(), 70) << "grows to the left";
+    }
+    auto group = std::dynamic_pointer_cast<MessageGroupCell>(row(2));
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->lblSmsSend()->text(), "1/41");
+    EXPECT_EQ(group->lblMsgSend()->text(), "12/30");
+    EXPECT_FALSE(group->iconImage()->isHidden());
+    EXPECT_FALSE(group->iconSound()->isHidden());
+
+    // Hiding a conversation takes its unread messages off the tab at once.
+    ASSERT_TRUE(box()->tableView()->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)));
+    EXPECT_EQ(box()->listData().size(), 2u);
+    EXPECT_EQ(tabBadge(), 7);
+    // The group record is deleted for good, then the last row leaves the empty cell.
+    ASSERT_TRUE(box()->tableView()->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)));
+    ASSERT_TRUE(box()->tableView()->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)));
+    EXPECT_TRUE(box()->listData().empty());
+    EXPECT_EQ(tabBadge(), 0);
+    EXPECT_TRUE(std::dynamic_pointer_cast<MessageEmptyCell>(row(0)));
+    EXPECT_EQ(store.getMessageLast().value_or(core::MessageList {}).size(), 0u);
+    // A hidden conversation keeps its history (opening it shows it again).
+    auto contact = std::make_shared<core::ContactInfo>();
+    contact->uid = 11;
+    EXPECT_EQ(store.getMessageWithContact(*contact).value_or(core::MessageList {}).size(), 100u);
+    EXPECT_FALSE(box()->tableView()->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)))
+        << "the empty row is no message";
+}
+
+TEST_F(MessageBoxTest, RowsOpenTheirScreensByName)
+{
+    signIn();
+    core::MessageFactory store;
+    ASSERT_TRUE(store.setMessage({ groupRecord("G9", 30) }));
+    revisit();
+    EXPECT_TRUE(box()->rightItem()) << "a teacher composes";
+    ASSERT_EQ(box()->listData().size(), 3u);
+    ASSERT_TRUE(box()->listData().front()->group);
+    auto navigation = box()->navigationController();
+    ASSERT_TRUE(harness.selectRow(box()->tableView(), 1, 0));
+    harness.advance(0.5);
+    EXPECT_EQ(navigation->topViewController()->className(), "GroupMessageViewController");
+    navigation->popViewControllerAnimated(false);
+    ASSERT_TRUE(harness.selectRow(box()->tableView(), 1, 1));
+    harness.advance(0.5);
+    EXPECT_EQ(navigation->topViewController()->className(), "MessageViewController");
+}
+
+TEST_F(MessageBoxTest, AnAccountSwitchStopsTheOldBox)
+{
+    signIn(kDemoParentOfTwo, kDemoParentPassword, 0);
+    EXPECT_FALSE(box()->rightItem()) << "only teachers compose";
+    std::weak_ptr<MessageBoxViewController> first = box();
+    const int firstUid = core::MyAccountInfo::currentAccount()->uid;
+    // Kept alive past the switch, as a leak would: it must still stop.
+    auto kept = box();
+    // Its next poll is held; what it would bring must not reach the next account.
+    harness.server()->script().forCommand("20101",
+        ScriptedReply::custom(200, R"({"resultState":1,"items":[)" + item("leak1", 9, "给第一个孩子", 5) + "]}")
+            .delayed(1.0));
+    const std::size_t pollsBefore = count("20101");
+    advanceToNextPoll();
+    harness.advance(1);
+    ASSERT_TRUE(kept->isPolling());
+    ASSERT_TRUE(harness.runUntil([&] { return count("20101") > pollsBefore; }, 5));
+
+    mainScreen()->roleToggle();
+    harness.advance(1);
+    auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen());
+    ASSERT_TRUE(chooser);
+    ASSERT_TRUE(harness.selectRow(chooser->tableView(), 0, 1));
+    harness.advance(0.2);
+    const int secondUid = core::MyAccountInfo::currentAccount()->uid;
+    ASSERT_NE(secondUid, firstUid);
+    ASSERT_NE(box(), kept);
+    harness.advance(1);
+    EXPECT_FALSE(kept->isPolling()) << "its poll dropped";
+
+    const std::size_t pollsAtSwitch = count("20101");
+    harness.advance(2 * MessageBoxViewController::kPollTicks + 1);
+    waitIdle();
+    // Only the new box polls, as the new account.
+    auto polls = harness.server()->requests().withCommand("20101");
+    ASSERT_GT(polls.size(), pollsAtSwitch);
+    for (std::size_t i = pollsAtSwitch; i < polls.size(); ++i)
+        EXPECT_EQ(polls[i].bodyValue("userId").intValue(), secondUid);
+    EXPECT_FALSE(kept->timer()) << "the old box's tick is stopped";
+    for (const auto& message : core::MessageFactory().getMessageLast().value_or(core::MessageList {}))
+        EXPECT_NE(message->uid, "leak1");
+    kept.reset();
+    EXPECT_TRUE(first.expired()) << "the tab bar let it go";
+}
+
+TEST(MessageBoxTimeText, CalendarDaysDecideTheLabel)
+{
+    platform::DateFormatter parse("yyyy-MM-dd HH:mm:ss");
+    const platform::Date now = *parse.dateFromString("2026-03-10 00:30:00");
+    struct Case {
+        const char* time;
+        const char* label;
+    };
+    for (const Case& c : { Case { "2026-03-10 00:05:00", "今天 00:05" }, Case { "2026-03-09 23:59:00", "昨天 23:59" },
+             Case { "2026-03-08 08:00:00", "前天 08:00" }, Case { "2026-03-07 23:59:00", "03-07 23:59" },
+             Case { "2026-03-11 09:00:00", "03-11 09:00" }, Case { "2025-03-10 09:00:00", "03-10 09:00" } }) {
+        EXPECT_EQ(MessageSingleCell::timeText(*parse.dateFromString(c.time), now), c.label) << c.time;
+    }
+}
+
+TEST(MessageBoxContentText, WhatAMessageWithoutTextShows)
+{
+    struct Case {
+        std::string text;
+        int photos;
+        int sounds;
+        const char* shown;
+    };
+    for (const Case& c : { Case { "在吗", 1, 1, "在吗" }, Case { "", 1, 0, "[图片]" }, Case { "", 0, 1, "[声音]" },
+             Case { "", 2, 1, "[图片][声音]" }, Case { "", 0, 0, "" } }) {
+        MessageInfo message;
+        message.content = c.text;
+        message.photosInfo.resize(std::size_t(c.photos), std::make_shared<core::PhotoInfo>());
+        message.soundsInfo.resize(std::size_t(c.sounds), std::make_shared<core::SoundInfo>());
+        EXPECT_EQ(MessageSingleCell::contentText(message), c.shown);
+    }
+}
+
+TEST_F(MessageBoxTest, RendersConversationsAGroupSendAndBadges)
+{
+    signIn();
+    core::MessageFactory store;
+    ASSERT_TRUE(store.setMessage(unreadFrom(11, "李明家长", 120, 600, "好的，谢谢老师，我们会按时参加家长会。")));
+    auto voice = unreadFrom(12, "陈静家长", 1, 86400 + 3600, "");
+    voice.front()->sounds = R"([{"url":"http://127.0.0.1/v.amr","seconds":6}])";
+    ASSERT_TRUE(store.setMessage(voice));
+    ASSERT_TRUE(store.setMessage({ groupRecord("G9", 2 * 86400) }));
+    revisit();
+    harness.advance(0.5);
+    EXPECT_FALSE(harness.render("message-box-conversations.png").empty());
+}
+
+} // namespace

@@ -1,0 +1,97 @@
+// The chat screen drawn to renders/: a conversation of every bubble kind with
+// a message still sending, and the input bar in voice mode.
+#include "messaging/chat/MessageViewController.h"
+
+#include "app/main/ORBViewController.h"
+#include "core/store/MessageFactory.h"
+#include "messaging/MessagingClasses.h"
+#include "messaging/voice/MessageAudioPlayer.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
+#include "server/StandinServer.h"
+#include "tests/support/app/ClientApp.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+TEST(ChatScreenRender, AConversationOfEveryKindWhileOneSends)
+{
+    AppHarness harness;
+    ASSERT_TRUE(startClient(harness));
+    messaging::registerMessagingClasses();
+    ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+    const std::string media = harness.serverBase() + "mobile2/pull/static/";
+
+    auto contact = std::make_shared<core::ContactInfo>();
+    contact->uid = 3002;
+    contact->type = 2;
+    contact->name = "王芳";
+    contact->thumbAvatar = media + "avatar/5002.png";
+    int n = 0;
+    auto message = [&](bool to, const std::string& text) {
+        auto m = std::make_shared<core::MessageInfo>();
+        m->uid = "r" + std::to_string(++n);
+        m->to = to;
+        m->contact = contact;
+        m->content = text;
+        m->state = to ? 0 : core::MessageInfo::kStateUnread;
+        m->time = platform::Date::now().addingSeconds(-600 + 60 * n);
+        return m;
+    };
+    auto photo = [&](bool to, const std::string& file) {
+        auto m = message(to, "");
+        auto p = std::make_shared<core::PhotoInfo>();
+        p->url = media + "photos/" + file;
+        p->thumbUrl = p->url;
+        m->photosInfo = { p };
+        m->updatePhotos();
+        return m;
+    };
+    auto voice = [&](bool to, int seconds) {
+        auto m = message(to, "");
+        auto s = std::make_shared<core::SoundInfo>();
+        s->url = media + "audio/render-" + std::to_string(n) + ".amr";
+        s->seconds = seconds;
+        m->soundsInfo = { s };
+        m->updateSounds();
+        return m;
+    };
+    ASSERT_TRUE(core::MessageFactory().setMessage({
+        message(false, "王老师您好，子涵今天的作业本忘在学校了，明天补交可以吗？"),
+        message(true, "可以的，明天早读前交给课代表就好。"),
+        photo(false, "photo-400x300.jpg"),
+        voice(false, 6),
+        photo(true, "photo-200x300.jpg"),
+        voice(true, 15),
+    }));
+
+    auto chat = std::make_shared<MessageViewController>();
+    chat->setContact(contact);
+    mainScreen()->switchToView(ORBViewController::kMessageTab);
+    harness.visibleNavigationController()->pushViewController(chat, true);
+    settle(harness);
+    // The next send waits at the server, so its bubble is still sending when drawn.
+    harness.server()->script().forCommand("30104", server::ScriptedReply::normal().delayed(3));
+    ASSERT_TRUE(harness.type(chat->txtMessage(), "好的，谢谢王老师！"));
+    ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+    // Photos and avatars arrive and the rows settle.
+    harness.runUntil([] { return false; }, 1.5);
+    harness.advance(1.0);
+    EXPECT_EQ(chat->listData().back()->isSending, true);
+    chat->closeKeyboard();
+    harness.advance(0.5);
+    EXPECT_FALSE(harness.render("messaging-chat-screen.png").empty());
+
+    ASSERT_TRUE(harness.tap(chat->btnVoice()));
+    harness.advance(0.5);
+    EXPECT_FALSE(harness.render("messaging-chat-voice-mode.png").empty());
+    ASSERT_TRUE(harness.runUntil([&] { return !chat->listData().back()->isSending; }, 6));
+
+    // Back to text, typing: the bar rides the keyboard.
+    ASSERT_TRUE(harness.tap(chat->btnVoice()));
+    ASSERT_TRUE(harness.type(chat->txtMessage(), "明天见"));
+    harness.advance(0.5);
+    EXPECT_FALSE(harness.render("messaging-chat-keyboard.png").empty());
+    MessageAudioPlayer::cancelAll();
+}

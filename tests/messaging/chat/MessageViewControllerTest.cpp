@@ -1,0 +1,401 @@
+// The chat screen on the signed-in demo teacher's client, writing to the
+// parent 王芳 (3002) against the in-process stand-in server.
+#include "messaging/chat/MessageViewController.h"
+
+#include "app/main/ORBViewController.h"
+#include "core/store/MessageFactory.h"
+#include "messaging/MessagingClasses.h"
+#include "messaging/send/MessageLoader.h"
+#include "messaging/voice/MessageAudioPlayer.h"
+#include "platform/graphics/Image.h"
+#include "platform/media/AVAudioSession.h"
+#include "platform/media/ProximitySensor.h"
+#include "platform/media/SampleSource.h"
+#include "platform/os/AppPaths.h"
+#include "platform/os/FileUtil.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIWindow.h"
+#include "server/StandinServer.h"
+#include "tests/support/app/ClientApp.h"
+#include "ui/overlay/ProgressOverlay.h"
+#include "ui/photobrowser/PhotoBrowser.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int kParentUid = 3002;
+
+class ChatScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::AVAudioSession::sharedInstance().resetForTesting();
+        platform::ProximitySensor::shared().resetForTesting();
+        harness_ = std::make_unique<AppHarness>();
+        ASSERT_TRUE(startClient(*harness_));
+        messaging::registerMessagingClasses();
+        ASSERT_TRUE(signInThroughScreens(*harness_, kDemoTeacher, kDemoTeacherPassword));
+    }
+    void TearDown() override
+    {
+        MessageAudioPlayer::cancelAll();
+        UIImagePickerController::setCameraAvailable(false);
+        harness_.reset();
+        platform::AudioInput::setSource(nullptr);
+        platform::AVAudioSession::sharedInstance().resetForTesting();
+        platform::ProximitySensor::shared().resetForTesting();
+    }
+
+    AppHarness& harness() { return *harness_; }
+    std::string staticFile(const std::string& path) const { return harness_->serverBase() + "mobile2/pull/static/" + path; }
+
+    static std::shared_ptr<core::ContactInfo> parent(int uid = kParentUid)
+    {
+        auto contact = std::make_shared<core::ContactInfo>();
+        contact->uid = uid;
+        contact->type = 2;
+        contact->name = uid == kParentUid ? "王芳" : "张伟";
+        return contact;
+    }
+    static std::shared_ptr<core::MessageInfo> stored(const std::string& uid, bool to, double minutesAgo)
+    {
+        auto message = std::make_shared<core::MessageInfo>();
+        message->uid = uid;
+        message->to = to;
+        message->contact = parent();
+        message->content = "消息 " + uid;
+        message->state = to ? core::MessageInfo::kStateNew : core::MessageInfo::kStateUnread;
+        message->time = platform::Date::now().addingSeconds(-60 * minutesAgo);
+        message->createTime = message->time;
+        return message;
+    }
+    static int storedBadge(int uid)
+    {
+        for (const auto& row : core::MessageFactory().getMessageLast().value_or(core::MessageList {}))
+            if (!row->group && row->contact && row->contact->uid == uid)
+                return row->contact->badge;
+        return -1;
+    }
+
+    std::shared_ptr<MessageViewController> openChat(int uid = kParentUid)
+    {
+        auto chat = std::make_shared<MessageViewController>();
+        chat->setContact(parent(uid));
+        // Where the message box opens conversations.
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        harness_->visibleNavigationController()->pushViewController(chat, true);
+        settle(*harness_);
+        return chat;
+    }
+    std::shared_ptr<MessageBaseCell> visibleCell(const MessageViewController& chat, long row) const
+    {
+        auto table = chat.tableView();
+        auto path = NSIndexPath::indexPathForRow(row, 0);
+        table->scrollRectToVisible(table->rectForRowAtIndexPath(path), false);
+        table->layoutIfNeeded();
+        return std::dynamic_pointer_cast<MessageBaseCell>(table->cellForRowAtIndexPath(path));
+    }
+    std::vector<std::string> rowClasses(const MessageViewController& chat) const
+    {
+        std::vector<std::string> names;
+        for (long row = 0; row < chat.tableView()->numberOfRowsInSection(0); ++row) {
+            auto cell = visibleCell(chat, row);
+            names.push_back(cell ? cell->className() : "");
+        }
+        return names;
+    }
+    std::vector<server::LoggedRequest> sends() const { return harness_->server()->requests().withCommand("30104"); }
+    bool waitForLastRow(const MessageViewController& chat, const std::string& className)
+    {
+        return harness_->runUntil([&] {
+            auto names = rowClasses(chat);
+            return !names.empty() && names.back() == className;
+        });
+    }
+    std::string writePicture(int width, int height)
+    {
+        std::string path = platform::FileUtil::joinPath(platform::AppPaths::temporaryDirectory(), "picked.png");
+        EXPECT_TRUE(platform::Image(width, height, 1.0, platform::Color::fromRGB255(40, 120, 200)).writePNG(path));
+        return path;
+    }
+
+private:
+    std::unique_ptr<AppHarness> harness_;
+};
+
+} // namespace
+
+// Three unread messages and one of one's own: opened, they show oldest first
+// on their sides, the contact's badge is cleared and the store holds them read
+// for the next state report.
+TEST_F(ChatScreenTest, OpeningShowsTheHistoryAndMarksItRead)
+{
+    ASSERT_TRUE(core::MessageFactory().setMessage(
+        { stored("h1", false, 30), stored("h2", false, 20), stored("h3", true, 15), stored("h4", false, 10) }));
+    ASSERT_EQ(storedBadge(kParentUid), 3);
+
+    auto chat = openChat();
+    EXPECT_EQ(chat->title(), "王芳");
+    std::vector<std::string> uids;
+    for (const auto& message : chat->listData())
+        uids.push_back(message->uid);
+    EXPECT_EQ(uids, (std::vector<std::string> { "h1", "h2", "h3", "h4" }));
+    EXPECT_EQ(rowClasses(*chat),
+        (std::vector<std::string> { "MessageLeftCell", "MessageLeftCell", "MessageRightCell", "MessageLeftCell" }));
+    EXPECT_EQ(storedBadge(kParentUid), 0);
+    std::vector<std::string> read;
+    for (const auto& message : core::MessageFactory().getMessageStateChanged().value_or(core::MessageList {}))
+        if (message->state == core::MessageInfo::kStateRead)
+            read.push_back(message->uid);
+    std::sort(read.begin(), read.end());
+    EXPECT_EQ(read, (std::vector<std::string> { "h1", "h2", "h4" }));
+}
+
+// The field's text, stripped of the pinyin keyboard's six-per-em spaces, is
+// sent; what is empty once stripped is not. The bubble sends, the server gets
+// the text, the stored message takes the final bubble; a refused send takes
+// the bubble away and stores nothing.
+TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
+{
+    auto chat = openChat();
+    auto field = chat->txtMessage();
+    auto send = harness().viewByOutlet("btnSend");
+    ASSERT_NE(send, nullptr);
+    for (const char* nothing : { "", "\u2006\u2006" }) {
+        field->setText(nothing);
+        ASSERT_TRUE(harness().tap(send));
+        EXPECT_TRUE(chat->listData().empty()) << "\"" << nothing << "\"";
+    }
+
+    ASSERT_TRUE(harness().type(field, "a\u2006b"));
+    ASSERT_TRUE(harness().tap(send));
+    EXPECT_EQ(field->text(), "");
+    ASSERT_EQ(rowClasses(*chat), std::vector<std::string> { "MessageSendingCell" });
+    ASSERT_TRUE(waitForLastRow(*chat, "MessageRightCell"));
+    ASSERT_EQ(sends().size(), 1u);
+    EXPECT_EQ(sends()[0].bodyValue("content").stringValue(), "ab");
+    EXPECT_EQ(sends()[0].bodyValue("linkManId").intValue(), kParentUid);
+    auto history = core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {});
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0]->content, "ab");
+    EXPECT_FALSE(history[0]->uid.empty());
+
+    harness().server()->script().forCommand("30104", server::ScriptedReply::errorEnvelope("发送失败"));
+    ASSERT_TRUE(harness().type(field, "这条发不出去"));
+    ASSERT_TRUE(harness().returnKey(field));
+    EXPECT_EQ(chat->listData().size(), 2u);
+    ASSERT_TRUE(harness().runUntil([&] { return chat->listData().size() == 1; }));
+    EXPECT_EQ(rowClasses(*chat), std::vector<std::string> { "MessageRightCell" });
+    EXPECT_EQ(core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {}).size(), 1u);
+}
+
+// Without a camera the sheet offers the album only; the picked picture is
+// uploaded, then sent with its addresses, and shows as one's own photo. With
+// a camera the first button opens it; cancelling sends nothing.
+TEST_F(ChatScreenTest, SendsAPickedPhoto)
+{
+    auto chat = openChat();
+    auto photoButton = harness().viewByOutlet("btnPhoto");
+    ASSERT_TRUE(harness().tap(photoButton));
+    auto sheet = UIActionSheet::currentSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->title(), "选择一张图片");
+    ASSERT_EQ(sheet->numberOfButtons(), 2);
+    EXPECT_EQ(sheet->buttonTitleAtIndex(0), "从相册中选取");
+    EXPECT_EQ(sheet->buttonTitleAtIndex(1), "取消");
+    ASSERT_TRUE(harness().tapButton("从相册中选取"));
+    settle(harness());
+    auto picker = std::dynamic_pointer_cast<UIImagePickerController>(harness().presentedScreen());
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(picker->sourceType(), UIImagePickerControllerSourceTypeSavedPhotosAlbum);
+    EXPECT_FALSE(picker->allowsEditing());
+    ASSERT_TRUE(picker->pickImageAtPath(writePicture(1000, 500)));
+    settle(harness());
+    EXPECT_EQ(harness().presentedScreen(), nullptr);
+    ASSERT_TRUE(waitForLastRow(*chat, "MessagePhotoRightCell"));
+    auto log = harness().serverRequests();
+    auto upload = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/msgpic"); });
+    auto sent = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.command == "30104"; });
+    ASSERT_NE(upload, log.end());
+    ASSERT_NE(sent, log.end());
+    EXPECT_LT(upload->sequence, sent->sequence);
+    ASSERT_NE(upload->part("file"), nullptr);
+    EXPECT_EQ(sent->bodyValue("images")[0]["original"].stringValue(), chat->listData().back()->photosInfo[0]->url);
+
+    UIImagePickerController::setCameraAvailable(true);
+    ASSERT_TRUE(harness().tap(photoButton));
+    ASSERT_EQ(UIActionSheet::currentSheet()->numberOfButtons(), 3);
+    ASSERT_TRUE(harness().tapButton("立即拍照"));
+    settle(harness());
+    picker = std::dynamic_pointer_cast<UIImagePickerController>(harness().presentedScreen());
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(picker->sourceType(), UIImagePickerControllerSourceTypeCamera);
+    picker->cancel();
+    settle(harness());
+    EXPECT_EQ(harness().presentedScreen(), nullptr);
+    EXPECT_EQ(chat->listData().size(), 1u);
+}
+
+// In voice mode a held record button records a tone; released after 3.4 s
+// the clip is uploaded and sent with its 3 seconds. While the overlay shows,
+// the photo button and the mode switch do nothing. A press released at once
+// says "录音时间过短" for 0.8 s and sends nothing.
+TEST_F(ChatScreenTest, SendsAVoiceRecording)
+{
+    platform::AudioInput::setSource(std::make_shared<platform::ToneSampleSource>(440, -12));
+    auto chat = openChat();
+    ASSERT_TRUE(harness().tap(chat->btnVoice()));
+    EXPECT_EQ(chat->btnVoice()->tag(), MessageViewController::kModeVoice);
+    EXPECT_TRUE(chat->txtMessage()->isHidden());
+    ASSERT_FALSE(chat->btnRecord()->isHidden());
+
+    chat->btnRecord()->sendActionsForControlEvents(UIControlEventTouchDown);
+    EXPECT_EQ(chat->btnRecord()->titleForState(UIControlStateNormal).value_or(""), "释放发送");
+    ASSERT_FALSE(chat->recordView()->isHidden());
+    chat->btnPhotoTouchUpInside(nullptr);
+    chat->btnSoundTouchUpInside(nullptr);
+    EXPECT_EQ(UIActionSheet::currentSheet(), nullptr);
+    EXPECT_EQ(chat->btnVoice()->tag(), MessageViewController::kModeVoice);
+    harness().advance(3.4);
+    chat->btnRecord()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_EQ(chat->btnRecord()->titleForState(UIControlStateNormal).value_or(""), "按住录音");
+    ASSERT_TRUE(waitForLastRow(*chat, "MessageSoundRightCell"));
+    auto log = harness().serverRequests();
+    auto upload = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/audio"); });
+    ASSERT_NE(upload, log.end());
+    ASSERT_EQ(sends().size(), 1u);
+    EXPECT_EQ(sends()[0].bodyValue("audios")[0]["seconds"].intValue(), 3);
+
+    harness().advance(3.1); // the record view's lock
+    ASSERT_TRUE(harness().longPress(chat->btnRecord(), 0.2));
+    EXPECT_EQ(harness().overlayText(), "录音时间过短");
+    harness().advance(1.5);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(chat->listData().size(), 1u);
+    EXPECT_EQ(sends().size(), 1u);
+}
+
+// The contact's new message is stored read and appended once; another
+// contact's, and another screen's send, are not this conversation's.
+TEST_F(ChatScreenTest, TakesOnlyItsContactsNewMessages)
+{
+    auto chat = openChat();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    auto incoming = stored("n1", false, 0);
+    auto other = stored("n2", false, 0);
+    other->contact = parent(3001);
+    auto elsewhere = stored("", true, 0);
+    elsewhere->isSending = true;
+    center.post("new_message_3002", {}, platform::Dictionary { { "message", platform::Value(incoming) } });
+    center.post("new_message_3002", {}, platform::Dictionary { { "message", platform::Value(incoming) } });
+    center.post("new_message_3001", {}, platform::Dictionary { { "message", platform::Value(other) } });
+    center.post(MessageLoaderDidSendSucceededNotification, {}, platform::Dictionary { { "message", platform::Value(elsewhere) } });
+    center.post(MessageLoaderDidSendFailedNotification, {}, platform::Dictionary { { "message", platform::Value(elsewhere) } });
+    ASSERT_EQ(chat->listData().size(), 1u);
+    EXPECT_EQ(chat->listData()[0], incoming);
+    auto history = core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {});
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0]->state, core::MessageInfo::kStateRead);
+}
+
+// A voice bubble plays its clip, a photo bubble stops it and opens the
+// browser on the photo; leaving the screen stops the clip, takes the record
+// overlay off the window, and nothing reaches the screen afterwards.
+TEST_F(ChatScreenTest, PlaysVoiceOpensPhotosAndLetsGoWhenLeft)
+{
+    auto voice = stored("v1", false, 5);
+    auto sound = std::make_shared<core::SoundInfo>();
+    sound->url = staticFile("audio/chat-v1.amr");
+    sound->seconds = 2;
+    voice->soundsInfo = { sound };
+    voice->updateSounds();
+    auto photo = stored("p1", false, 4);
+    auto picture = std::make_shared<core::PhotoInfo>();
+    picture->url = staticFile("photos/photo-400x300.jpg");
+    picture->thumbUrl = picture->url;
+    photo->photosInfo = { picture };
+    photo->updatePhotos();
+    ASSERT_TRUE(core::MessageFactory().setMessage({ voice, photo }));
+
+    std::weak_ptr<MessageViewController> weak;
+    std::weak_ptr<MessageRecordView> overlay;
+    {
+        auto chat = openChat();
+        weak = chat;
+        overlay = chat->recordView();
+        ASSERT_EQ(rowClasses(*chat), (std::vector<std::string> { "MessageSoundLeftCell", "MessagePhotoLeftCell" }));
+        ASSERT_TRUE(harness().tap(visibleCell(*chat, 0)->wrapperView()));
+        ASSERT_TRUE(harness().runUntil([] { return MessageAudioPlayer::isPlaying(); }));
+        EXPECT_EQ(MessageAudioPlayer::shareInstance()->sound()->url, sound->url);
+
+        ASSERT_TRUE(harness().tap(visibleCell(*chat, 1)->wrapperView()));
+        settle(harness());
+        EXPECT_FALSE(MessageAudioPlayer::isPlaying());
+        auto navigation = std::dynamic_pointer_cast<UINavigationController>(harness().presentedScreen());
+        ASSERT_NE(navigation, nullptr);
+        ASSERT_NE(std::dynamic_pointer_cast<ui::PhotoBrowser>(navigation->viewControllers().front()), nullptr);
+        ASSERT_EQ(chat->photos().size(), 1u);
+        navigation->dismissViewControllerAnimated(false);
+        settle(harness());
+
+        ASSERT_TRUE(harness().tap(visibleCell(*chat, 0)->wrapperView()));
+        ASSERT_TRUE(harness().runUntil([] { return MessageAudioPlayer::isPlaying(); }));
+        chat->btnBackTouchUpInisde(nullptr);
+        settle(harness());
+    }
+    EXPECT_TRUE(weak.expired());
+    EXPECT_TRUE(overlay.expired() || !overlay.lock()->superview());
+    EXPECT_FALSE(MessageAudioPlayer::isPlaying());
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.post("new_message_3002", {}, platform::Dictionary { { "message", platform::Value(stored("n9", false, 0)) } });
+    center.post(UIKeyboardWillShowNotification);
+    harness().advance(1.0);
+}
+
+// The keyboard lifts the input bar to sit on it and shortens the table by
+// its height; closing it puts both back.
+TEST_F(ChatScreenTest, InputBarRidesTheKeyboard)
+{
+    auto chat = openChat();
+    auto bar = chat->bottomView();
+    auto restBar = bar->frame();
+    auto restTable = chat->tableView()->frame();
+    ASSERT_TRUE(harness().tap(chat->txtMessage()));
+    settle(harness());
+    ASSERT_TRUE(platform::Keyboard::isVisible());
+    auto window = UIWindow::keyWindow();
+    auto barInWindow = bar->superview()->convertRectToView(bar->frame(), window.get());
+    EXPECT_DOUBLE_EQ(barInWindow.maxY(), platform::Keyboard::frame().minY());
+    EXPECT_DOUBLE_EQ(chat->tableView()->frame().height(), restTable.height() - platform::Keyboard::kHeight);
+
+    ASSERT_TRUE(harness().swipe(chat->txtMessage(), SwipeDirection::Down));
+    settle(harness());
+    EXPECT_FALSE(platform::Keyboard::isVisible());
+    EXPECT_EQ(bar->frame(), restBar);
+    EXPECT_EQ(chat->tableView()->frame(), restTable);
+}
+
+// On the 3.5-inch screen the table is 88 points shorter and the input bar
+// still sits on the screen's bottom edge.
+TEST(ChatScreenShortScreen, InputBarStaysAtTheBottom)
+{
+    AppHarnessOptions options;
+    options.screen = UIScreen::Kind::ThreePointFiveInch;
+    AppHarness harness(options);
+    ASSERT_TRUE(startClient(harness));
+    messaging::registerMessagingClasses();
+    ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+    auto chat = std::make_shared<MessageViewController>();
+    mainScreen()->switchToView(ORBViewController::kMessageTab);
+    harness.visibleNavigationController()->pushViewController(chat, true);
+    settle(harness);
+    auto window = UIWindow::keyWindow();
+    auto bar = chat->bottomView();
+    EXPECT_DOUBLE_EQ(bar->superview()->convertRectToView(bar->frame(), window.get()).maxY(), window->frame().height());
+    EXPECT_DOUBLE_EQ(chat->tableView()->frame().maxY(), bar->frame().minY());
+}

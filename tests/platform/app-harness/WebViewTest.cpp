@@ -1,0 +1,382 @@
+#include "foundation/http/WebPageLoader.h"
+#include "platform/os/FileUtil.h"
+#include "platform/os/RunLoop.h"
+#include "platform/uikit/UIWebView.h"
+#include "platform/uikit/UIWindow.h"
+#include "tests/support/ProcessUtil.h"
+#include "tests/support/TestHttpServer.h"
+#include "tests/support/uikit/UIKitDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Journal = std::vector<std::string>;
+
+// Writes every delegate call into a journal; refuses the addresses it is told to.
+class RecordingWebDelegate : public UIWebViewDelegate {
+public:
+    bool webViewShouldStartLoadWithRequest(
+        UIWebView*, const NSURLRequest& request, UIWebViewNavigationType type) override
+    {
+        journal.push_back("should " + std::to_string(int(type)) + " " + request.URL.path());
+        asked.push_back(request);
+        for (const auto& path : refusedPaths)
+            if (request.URL.path() == path)
+                return false;
+        return true;
+    }
+    void webViewDidStartLoad(UIWebView* webView) override
+    {
+        journal.push_back("start");
+        loadingAtStart = webView->isLoading();
+    }
+    void webViewDidFinishLoad(UIWebView*) override { journal.push_back("finish"); }
+    void webViewDidFailLoadWithError(UIWebView*, const platform::Error& error) override
+    {
+        journal.push_back("fail " + std::to_string(error.code()));
+        lastError = error;
+    }
+
+    bool ended() const
+    {
+        return !journal.empty() && (journal.back() == "finish" || journal.back().rfind("fail", 0) == 0);
+    }
+
+    Journal journal;
+    std::vector<NSURLRequest> asked;
+    std::vector<std::string> refusedPaths;
+    bool loadingAtStart = false;
+    platform::Error lastError;
+};
+
+class WebViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::RunLoop::setMainThread();
+        loop = &platform::RunLoop::main();
+        loop->discardPendingWork();
+        loop->setClock(clock);
+        testsupport::resetUIKitState();
+        platform::WebPageLoader::setShared(std::make_shared<WebPageLoader>(2));
+        std::string error;
+        ASSERT_TRUE(server.start(&error)) << error;
+        webView = std::make_shared<UIWebView>(platform::Rect(0, 0, 320, 400));
+        webView->setDelegate(delegate);
+    }
+
+    void TearDown() override
+    {
+        webView.reset();
+        platform::WebPageLoader::setShared(nullptr);
+        server.stop();
+        testsupport::resetUIKitState();
+        loop->discardPendingWork();
+        loop->setClock(nullptr);
+    }
+
+    bool waitForEnd(double seconds = 5)
+    {
+        return loop->runUntil([this] { return delegate->ended(); }, seconds);
+    }
+
+    static std::string page(const std::string& title, const std::string& body)
+    {
+        return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
+    }
+
+    std::size_t requestsFor(const std::string& path) const
+    {
+        std::size_t count = 0;
+        for (const auto& request : server.requests())
+            count += request.path == path;
+        return count;
+    }
+
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(0);
+    platform::RunLoop* loop = nullptr;
+    testsupport::TestHttpServer server;
+    std::shared_ptr<RecordingWebDelegate> delegate = std::make_shared<RecordingWebDelegate>();
+    std::shared_ptr<UIWebView> webView;
+};
+
+TEST_F(WebViewTest, URLLoadAsksStartsAndFinishesOnLaterTurnsAndAnswersTheTitle)
+{
+    server.on("/news",
+        testsupport::TestHttpServer::text(
+            200, page("  Tom &amp; Jerry\n &#x4E2D;&#25991; ", "<p>Hello</p>"), "text/html; charset=utf-8"));
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/news")));
+    EXPECT_TRUE(delegate->journal.empty()) << "nothing is reported inside loadRequest";
+    EXPECT_FALSE(webView->isLoading());
+
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /news", "start", "finish" }));
+    EXPECT_TRUE(delegate->loadingAtStart);
+    EXPECT_FALSE(webView->isLoading());
+    EXPECT_EQ(delegate->asked.front().mainDocumentURL.absoluteString(), server.url("/news"));
+    EXPECT_EQ(webView->stringByEvaluatingJavaScriptFromString("document.title"), "Tom & Jerry 中文");
+    EXPECT_EQ(webView->documentText(), "Hello");
+    EXPECT_EQ(webView->lastStatusCode(), 200);
+    ASSERT_TRUE(webView->request());
+    EXPECT_EQ(webView->request()->URL.absoluteString(), server.url("/news"));
+    EXPECT_EQ(requestsFor("/news"), 1u);
+}
+
+TEST_F(WebViewTest, HTMLStringWithABaseResolvesLinksAndTheDelegateCanRefuseThem)
+{
+    // The local tool pages call native code by navigating to pseudo-paths.
+    auto base = platform::Url::parse("file:///bundle/homework/");
+    webView->loadHTMLString(page("作业", "<a href='/Main/return'>back</a>"), base);
+    loop->runUntilIdle();
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /bundle/homework/", "start", "finish" }));
+    EXPECT_EQ(webView->documentTitle(), "作业");
+    ASSERT_TRUE(webView->baseURL());
+    EXPECT_EQ(webView->baseURL()->absoluteString(), "file:///bundle/homework/");
+
+    delegate->journal.clear();
+    delegate->refusedPaths = { "/Main/return" };
+    EXPECT_TRUE(webView->simulateLinkClick("/Main/return"));
+    loop->runUntilIdle();
+    EXPECT_EQ(delegate->journal, (Journal { "should 0 /Main/return" }));
+    EXPECT_EQ(delegate->asked.back().URL.absoluteString(), "file:///Main/return");
+    EXPECT_FALSE(webView->isLoading());
+    EXPECT_EQ(webView->documentTitle(), "作业") << "the refused navigation left the page alone";
+    EXPECT_FALSE(webView->canGoBack());
+}
+
+TEST_F(WebViewTest, ARefusedNavigationNeverReachesTheServer)
+{
+    server.on("/secret", testsupport::TestHttpServer::text(200, page("Secret", ""), "text/html"));
+    server.on("/open", testsupport::TestHttpServer::text(200, page("Open", ""), "text/html"));
+    delegate->refusedPaths = { "/secret" };
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/secret")));
+    loop->runUntilIdle();
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /secret" }));
+    EXPECT_FALSE(webView->isLoading());
+    EXPECT_FALSE(webView->request());
+
+    // A later allowed load proves the server was there to be asked.
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/open")));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(webView->documentTitle(), "Open");
+    EXPECT_EQ(requestsFor("/secret"), 0u);
+    EXPECT_EQ(requestsFor("/open"), 1u);
+}
+
+TEST_F(WebViewTest, RedirectsAskTheDelegateAndARefusedOneInterruptsTheLoad)
+{
+    server.on("/old",
+        testsupport::TestHttpServer::reply(testsupport::TestResponse::make(302, "", { { "Location", "/new" } })));
+    server.on("/new", testsupport::TestHttpServer::text(200, page("New home", ""), "text/html"));
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/old")));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /old", "start", "should 5 /new", "finish" }));
+    EXPECT_EQ(webView->request()->URL.absoluteString(), server.url("/new"));
+    EXPECT_EQ(webView->documentTitle(), "New home");
+
+    delegate->journal.clear();
+    server.clearLog();
+    delegate->refusedPaths = { "/new" };
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/old")));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /old", "start", "should 5 /new", "fail 102" }));
+    EXPECT_EQ(delegate->lastError.domain(), UIWebViewFrameLoadErrorDomain);
+    EXPECT_EQ(requestsFor("/new"), 0u);
+    EXPECT_EQ(webView->documentTitle(), "New home") << "the page shown before stays";
+}
+
+TEST_F(WebViewTest, ScriptsAreRecordedAndAddressAssignmentsNavigate)
+{
+    server.on("/next", testsupport::TestHttpServer::text(200, page("Next", "<p>two</p>"), "text/html"));
+    webView->loadHTMLString(page("First", "<p>one</p><script>var a = '<b>';</script>"),
+        platform::Url::parse(server.url("/start/index.html")));
+    loop->runUntilIdle();
+    EXPECT_EQ(webView->documentText(), "one");
+
+    EXPECT_EQ(webView->stringByEvaluatingJavaScriptFromString("goBackToFirstView()"), "");
+    EXPECT_EQ(webView->stringByEvaluatingJavaScriptFromString(" document.title ; "), "First");
+    EXPECT_EQ(webView->stringByEvaluatingJavaScriptFromString("document.body.innerHTML='';"), "");
+    EXPECT_EQ(webView->documentText(), "");
+    EXPECT_EQ(webView->documentTitle(), "First") << "blanking the body keeps the head";
+
+    delegate->journal.clear();
+    EXPECT_EQ(webView->stringByEvaluatingJavaScriptFromString("window.location.href='../next';"), "");
+    EXPECT_TRUE(delegate->journal.empty()) << "the navigation starts on a later turn";
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /next", "start", "finish" }));
+    EXPECT_EQ(webView->documentText(), "two");
+    EXPECT_EQ(webView->evaluatedScripts(),
+        (std::vector<std::string> { "goBackToFirstView()", " document.title ; ", "document.body.innerHTML='';",
+            "window.location.href='../next';" }));
+
+    // Other spellings of the same thing, all refused here so nothing loads.
+    delegate->journal.clear();
+    delegate->refusedPaths = { "/a", "/b", "/c" };
+    webView->stringByEvaluatingJavaScriptFromString("location.href = \"/a\"");
+    webView->stringByEvaluatingJavaScriptFromString("document.location='/b'");
+    webView->stringByEvaluatingJavaScriptFromString("window.location.replace('/c')");
+    webView->stringByEvaluatingJavaScriptFromString("alert('location.href=/d')");
+    loop->runUntilIdle();
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /a", "should 5 /b", "should 5 /c" }));
+}
+
+TEST_F(WebViewTest, StopLoadingSilencesAPendingLoad)
+{
+    // Asked for and stopped before the delegate was even asked.
+    webView->loadHTMLString(page("Never", ""), std::nullopt);
+    webView->stopLoading();
+    loop->runUntilIdle();
+    EXPECT_TRUE(delegate->journal.empty());
+    EXPECT_EQ(webView->documentTitle(), "");
+
+    // Stopped while the server is still answering.
+    server.on(
+        "/slow", [](const testsupport::TestRequest&, testsupport::TestConnection& connection) { connection.stall(5); });
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/slow")));
+    loop->runUntilIdle();
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /slow", "start" }));
+    ASSERT_TRUE(server.waitForRequests(1, 5));
+    webView->stopLoading();
+    EXPECT_FALSE(webView->isLoading());
+    // The cancelled request closes its connection; whatever it reports is dropped.
+    EXPECT_TRUE(server.waitForClosedConnections(1, 5));
+    loop->runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /slow", "start" }));
+}
+
+TEST_F(WebViewTest, BackForwardAndReloadWalkTheHistoryWithTheirNavigationTypes)
+{
+    server.on("/b", testsupport::TestHttpServer::text(200, page("B", ""), "text/html"));
+    webView->loadHTMLString(page("A", ""), platform::Url::parse(server.url("/a/")));
+    loop->runUntilIdle();
+    EXPECT_FALSE(webView->canGoBack());
+    delegate->journal.clear();
+    webView->simulateLinkClick("/b");
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal, (Journal { "should 0 /b", "start", "finish" }));
+    EXPECT_EQ(webView->documentTitle(), "B");
+    EXPECT_TRUE(webView->canGoBack());
+    EXPECT_FALSE(webView->canGoForward());
+
+    delegate->journal.clear();
+    webView->goBack();
+    loop->runUntilIdle();
+    EXPECT_EQ(delegate->journal, (Journal { "should 2 /a/", "start", "finish" }));
+    EXPECT_EQ(webView->documentTitle(), "A");
+    EXPECT_FALSE(webView->canGoBack());
+    EXPECT_TRUE(webView->canGoForward());
+
+    delegate->journal.clear();
+    webView->goForward();
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal, (Journal { "should 2 /b", "start", "finish" }));
+    EXPECT_EQ(requestsFor("/b"), 2u);
+
+    delegate->journal.clear();
+    webView->reload();
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal, (Journal { "should 3 /b", "start", "finish" }));
+    EXPECT_EQ(requestsFor("/b"), 3u);
+    EXPECT_TRUE(webView->canGoBack()) << "a reload does not add to the history";
+    webView->goBack();
+    loop->runUntilIdle();
+    EXPECT_FALSE(webView->canGoBack());
+
+    // A new navigation from the middle drops the forward entries.
+    delegate->journal.clear();
+    webView->simulateFormSubmission("/b?old=1", { { "name", "王 小" }, { "q", "a&b" } });
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal, (Journal { "should 1 /b", "start", "finish" }));
+    ASSERT_TRUE(server.lastRequest());
+    EXPECT_EQ(server.lastRequest()->target, "/b?name=%E7%8E%8B+%E5%B0%8F&q=a%26b");
+    EXPECT_EQ(delegate->asked.back().URL.query().value_or(""), "name=%E7%8E%8B+%E5%B0%8F&q=a%26b");
+    EXPECT_FALSE(webView->canGoForward());
+}
+
+TEST_F(WebViewTest, FailuresReportTheirErrors)
+{
+    // A server that has gone away.
+    testsupport::TestHttpServer gone;
+    ASSERT_TRUE(gone.start());
+    auto address = gone.url("/x");
+    gone.stop();
+    webView->loadRequest(*NSURLRequest::requestWithURL(address));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal.size(), 3u);
+    EXPECT_EQ(delegate->journal.back().rfind("fail", 0), 0u);
+    EXPECT_FALSE(webView->isLoading());
+
+    // Schemes nothing here can load, and files that are not there.
+    delegate->journal.clear();
+    webView->loadRequest(*NSURLRequest::requestWithURL("tel:10086"));
+    loop->runUntilIdle();
+    EXPECT_EQ(delegate->journal.back(), "fail " + std::to_string(UIWebViewErrorUnsupportedURL));
+    webView->loadRequest(*NSURLRequest::requestWithURL("file:///nonexistent/orb/page.html"));
+    loop->runUntilIdle();
+    EXPECT_EQ(delegate->journal.back(), "fail " + std::to_string(UIWebViewErrorFileDoesNotExist));
+
+    // With no loader installed an http load fails instead of hanging.
+    platform::WebPageLoader::setShared(nullptr);
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/any")));
+    loop->runUntilIdle();
+    EXPECT_EQ(delegate->journal.back(), "fail " + std::to_string(UIWebViewErrorCannotConnectToHost));
+}
+
+TEST_F(WebViewTest, FilePagesLoadAndAGoneDelegateIsNeverCalled)
+{
+    testsupport::TempDir folder("orb-web");
+    ASSERT_FALSE(folder.path().empty());
+    auto path = folder / "index.html";
+    ASSERT_TRUE(platform::FileUtil::write(path, page("Local &lt;page&gt;", "<p>a&nbsp;b</p>")));
+    webView->loadRequest(NSURLRequest(platform::Url::fileUrl(path)));
+    loop->runUntilIdle();
+    EXPECT_EQ(webView->documentTitle(), "Local <page>");
+    EXPECT_EQ(webView->documentText(), "a\u00a0b");
+
+    // The delegate goes away mid-load: the load goes on and tells no one.
+    server.on("/later", testsupport::TestHttpServer::text(200, page("Later", ""), "text/html"));
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/later")));
+    loop->runUntilIdle();
+    ASSERT_TRUE(webView->isLoading());
+    delegate.reset();
+    ASSERT_TRUE(loop->runUntil([this] { return !webView->isLoading(); }, 5));
+    EXPECT_EQ(webView->documentTitle(), "Later");
+}
+
+TEST_F(WebViewTest, TheLoaderDecodesWithTheCharsetThePageNames)
+{
+    // "中文" in GBK, named by the header, then by the page itself.
+    std::string gbk = "\xD6\xD0\xCE\xC4";
+    server.on("/header", testsupport::TestHttpServer::text(200, page(gbk, ""), "text/html; charset=gbk"));
+    server.on("/meta",
+        testsupport::TestHttpServer::text(200,
+            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=GBK\"><title>" + gbk
+                + "</title></head></html>",
+            "text/html"));
+    server.on("/latin", testsupport::TestHttpServer::text(200, page("caf\xE9", ""), "text/html"));
+    for (const char* path : { "/header", "/meta" }) {
+        delegate->journal.clear();
+        webView->loadRequest(*NSURLRequest::requestWithURL(server.url(path)));
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_EQ(webView->documentTitle(), "中文") << path;
+    }
+    delegate->journal.clear();
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/latin")));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(webView->documentTitle(), "café") << "bytes that are not UTF-8 read as Latin-1";
+
+    // An error status is still a page.
+    delegate->journal.clear();
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/missing")));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal.back(), "finish");
+    EXPECT_EQ(webView->lastStatusCode(), 404);
+}
+
+} // namespace

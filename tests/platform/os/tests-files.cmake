@@ -1,9 +1,0 @@
-list(APPEND ORB_OS_TEST_SOURCES
-    AppPathsTest.cpp
-    BundleTest.cpp
-    ClassRegistryTest.cpp
-    FileUtilTest.cpp
-    PlatformJsonTest.cpp
-    PropertyListTest.cpp
-    UserDefaultsTest.cpp
-)
