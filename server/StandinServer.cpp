@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <iterator>
 #include <thread>
 
 namespace server {
@@ -253,6 +254,8 @@ struct StandinServer::Impl {
     std::mutex stopMutex;
     std::condition_variable stopSignal;
     bool stopping = false;
+    std::thread deliveryTimer;
+    std::atomic<int> timedDeliveries { 0 };
 };
 
 double StandinServer::Impl::pause(double seconds)
@@ -441,6 +444,29 @@ bool StandinServer::start(platform::Error* error)
         return false;
     }
     d.running = true;
+    if (d.options.deliverEverySeconds > 0) {
+        d.deliveryTimer = std::thread([this, &d] {
+            static const char* const lines[] = {
+                "李老师您好，孩子今天的作业已经完成了。",
+                "李老师，明天的家长会几点开始？",
+                "谢谢老师的关心，孩子最近进步很大。",
+                "老师好，孩子今天有点感冒，麻烦多照看一下。",
+            };
+            for (int n = 0;; ++n) {
+                d.pause(d.options.deliverEverySeconds);
+                {
+                    std::lock_guard guard(d.stopMutex);
+                    if (d.stopping)
+                        return;
+                }
+                platform::Error failure;
+                if (deliverMessage(kDemoTeacherId, kDemoParentId, lines[n % std::size(lines)], &failure).empty())
+                    platform::log("standin: timed delivery failed: %s\n", failure.localizedDescription().c_str());
+                else
+                    ++d.timedDeliveries;
+            }
+        });
+    }
     return true;
 }
 
@@ -452,6 +478,8 @@ void StandinServer::stop()
         d.stopping = true;
     }
     d.stopSignal.notify_all();
+    if (d.deliveryTimer.joinable())
+        d.deliveryTimer.join();
     if (d.thread.joinable()) {
         // start() waited for the accept loop to run, so this stop is not lost.
         d.http.stop();
@@ -484,5 +512,40 @@ RequestLog& StandinServer::requests() { return impl_->log; }
 ReplyScript& StandinServer::script() { return impl_->script; }
 
 void StandinServer::setAddressBookCompression(Compression compression) { impl_->compression = compression; }
+
+std::string StandinServer::deliverMessage(
+    long long toUserId, long long fromUserId, const std::string& text, platform::Error* error)
+{
+    Impl& d = *impl_;
+    auto fail = [&](int code, const std::string& why) {
+        platform::setError(error, platform::Error::withDescription("StandinServerErrorDomain", code, why));
+        return std::string();
+    };
+    if (!d.data)
+        return fail(7, "the server has not opened its data");
+    SchoolData& data = *d.data;
+    auto held = data.lock();
+    if (data.scalar("SELECT COUNT(*) FROM account WHERE user_id = ?", { toUserId }).intValue() == 0)
+        return fail(8, "no account " + std::to_string(toUserId) + " to deliver to");
+    // The poll joins each message with its sender's person row.
+    if (data.scalar("SELECT COUNT(*) FROM person WHERE person_id = ?", { fromUserId }).intValue() == 0)
+        return fail(9, "no sender " + std::to_string(fromUserId));
+    std::string msgId;
+    bool stored = data.transaction([&] {
+        // The same counter the handlers draw message ids from.
+        auto next = data.scalar("SELECT value FROM meta WHERE key = 'next_M'");
+        long long n = next.isNull() ? 2001 : platform::leadingIntegerOf(next.stringValue());
+        if (!data.exec("INSERT OR REPLACE INTO meta VALUES ('next_M', ?)", { std::to_string(n + 1) }))
+            return false;
+        msgId = "M" + std::to_string(n);
+        return data.exec("INSERT INTO message VALUES (?, ?, ?, ?, '[]', '[]', ?, 0, NULL, 0, 0, 0)",
+            { msgId, fromUserId, toUserId, text, SchoolData::timeText() });
+    });
+    if (!stored)
+        return fail(10, "the message could not be stored");
+    return msgId;
+}
+
+int StandinServer::timedDeliveries() const { return impl_->timedDeliveries.load(); }
 
 } // namespace server

@@ -21,6 +21,9 @@ struct ServerOptions {
     // How long an idle kept-alive connection is held; it also bounds stop().
     int keepAliveSeconds = 1;
     int workerThreads = 16;
+    // Above zero: while the server runs, the demo parent sends the demo
+    // teacher a short message this often (seconds), for the teacher's polls.
+    double deliverEverySeconds = 0;
 };
 
 // The stand-in platform server: answers the client's commands
@@ -53,6 +56,18 @@ public:
     RequestLog& requests();
     ReplyScript& script();
     void setAddressBookCompression(Compression compression);
+
+    // Puts a message from fromUserId into what toUserId's next poll returns
+    // (and no one else's). Answers the new message id, or nothing when the
+    // server has not opened its data, the recipient has no account or the
+    // sender is nobody of the school.
+    std::string deliverMessage(long long toUserId, long long fromUserId, const std::string& text,
+        platform::Error* error = nullptr);
+    // How many messages the deliverEverySeconds timer has put in so far.
+    int timedDeliveries() const;
+
+    static constexpr long long kDemoTeacherId = 2001; // 13800000001
+    static constexpr long long kDemoParentId = 3001; // 13800000002
 
     // Creates and seeds the data file in the folder without serving. True
     // when the folder holds a usable data file afterwards.

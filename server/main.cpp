@@ -12,11 +12,14 @@
 namespace {
 
 const char* const kUsage = "usage: orb-standin [--port N] [--data DIR] [--log FILE] [--seed-only]\n"
+                           "                   [--deliver-every SECONDS]\n"
                            "\n"
                            "Serves the demo school on http://127.0.0.1:N/ (default 8090; 0 picks a free port)\n"
                            "until SIGINT or SIGTERM. DIR (default ./standin-data) holds standin.db, created and\n"
                            "seeded on first start, and the uploaded files. --log appends each request as a JSON\n"
-                           "line (passwords masked). --seed-only creates the data and exits.\n"
+                           "line (passwords masked). --seed-only creates the data and exits. --deliver-every\n"
+                           "makes the demo parent 张伟 send the demo teacher 李建国 a short message every SECONDS\n"
+                           "(a decimal number above zero), which the teacher's client receives on its next poll.\n"
                            "\n"
                            "Demo sign-ins (account / password):\n"
                            "  13800000001 / teacher123   李建国, teacher of 三年级(1)班 and (2)班, click-to-dial on\n"
@@ -32,6 +35,16 @@ bool parsePort(const char* text, int& port)
     if (!text[0] || *end || value < 0 || value > 65535)
         return false;
     port = static_cast<int>(value);
+    return true;
+}
+
+bool parseSeconds(const char* text, double& seconds)
+{
+    char* end = nullptr;
+    double value = std::strtod(text, &end);
+    if (!text[0] || *end || !(value > 0) || value > 86400.0)
+        return false;
+    seconds = value;
     return true;
 }
 
@@ -58,6 +71,11 @@ int main(int argc, char** argv)
             options.dataDirectory = argv[++i];
         } else if (arg == "--log" && hasValue) {
             options.logFile = argv[++i];
+        } else if (arg == "--deliver-every" && hasValue) {
+            if (!parseSeconds(argv[++i], options.deliverEverySeconds)) {
+                std::fprintf(stderr, "orb-standin: bad interval %s\n", argv[i]);
+                return 2;
+            }
         } else if (arg == "--seed-only") {
             seedOnly = true;
         } else {

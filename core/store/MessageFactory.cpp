@@ -162,6 +162,16 @@ MessageFactory::MessageFactory()
     checkVersion(kVersionKey, kVersion,
         { "DROP TABLE IF EXISTS `tb_message_contact`;", "DROP TABLE IF EXISTS `tb_message`;" },
         { kCreateContactTable, kCreateMessageTable });
+    // The conversation list asks for the newest message of every partner; the
+    // table's key does not start with the partner, so without this each of
+    // those questions would read the whole table. Made for files of earlier
+    // runs too, so it is not tied to the version key.
+    if (open()) {
+        exec("CREATE INDEX IF NOT EXISTS `idx_message_partner_time` ON `tb_message` "
+             "(`account_uid`, `target_uid`, `time`);",
+            __LINE__);
+        close();
+    }
 }
 
 bool MessageFactory::setMessage(const MessageList& messages)
