@@ -54,6 +54,14 @@ std::optional<platform::Date> DateHelper::dateNow()
     return reference().date;
 }
 
+long long DateHelper::calendarDaysBetween(platform::Date earlier, platform::Date later)
+{
+    auto zone = platform::TimeZone::local();
+    auto from = platform::dateComponents(earlier, zone);
+    auto to = platform::dateComponents(later, zone);
+    return daysFromCivil(to.year, to.month, to.day) - daysFromCivil(from.year, from.month, from.day);
+}
+
 std::string DateHelper::stringWithDate(std::optional<platform::Date> date)
 {
     if (!date)
@@ -69,11 +77,9 @@ std::string DateHelper::stringWithDate(std::optional<platform::Date> date)
 
     // Calendar days as the user sees them: 07:00 and 12:00 of one local day
     // are the same day even where they fall on two UTC days.
+    long long days = calendarDaysBetween(*date, now);
     auto zone = platform::TimeZone::local();
-    auto nowParts = platform::dateComponents(now, zone);
-    auto dateParts = platform::dateComponents(*date, zone);
-    long long days = daysFromCivil(nowParts.year, nowParts.month, nowParts.day)
-        - daysFromCivil(dateParts.year, dateParts.month, dateParts.day);
+    const bool sameYear = platform::dateComponents(now, zone).year == platform::dateComponents(*date, zone).year;
     const char* pattern = nullptr;
     if (days == 0)
         pattern = "'今天' HH:mm";
@@ -81,7 +87,7 @@ std::string DateHelper::stringWithDate(std::optional<platform::Date> date)
         pattern = "'昨天' HH:mm";
     else if (days == 2)
         pattern = "'前天' HH:mm";
-    else if (nowParts.year - dateParts.year < 1)
+    else if (sameYear)
         pattern = "MM-dd HH:mm";
     else
         pattern = "yy-MM-dd HH:mm";

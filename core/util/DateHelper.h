@@ -25,6 +25,11 @@ public:
     // "'前天' HH:mm", then "MM-dd HH:mm" within the same year and
     // "yy-MM-dd HH:mm" before it.
     static std::string stringWithDate(std::optional<platform::Date> date);
+
+    // Whole calendar days in the device's zone from `earlier` to `later`
+    // (0 on the same local day, 1 for yesterday), not 86400-second periods:
+    // around a daylight-saving change those are an hour off the days.
+    static long long calendarDaysBetween(platform::Date earlier, platform::Date later);
 };
 
 } // namespace core

@@ -1,5 +1,6 @@
 #include "messaging/box/MessageSingleCell.h"
 
+#include "core/util/DateHelper.h"
 #include "platform/graphics/Text.h"
 #include "platform/os/DateFormat.h"
 #include "platform/uikit/CALayer.h"
@@ -14,23 +15,6 @@
 namespace {
 
 constexpr const char* kDefaultAvatar = "account_default_avatar";
-
-// Days since 1970-01-01 of a calendar date (proleptic Gregorian).
-long dayNumber(int year, int month, int day)
-{
-    year -= month <= 2;
-    const long era = (year >= 0 ? year : year - 399) / 400;
-    const long yoe = year - era * 400;
-    const long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-long localDayNumber(platform::Date date)
-{
-    auto c = platform::dateComponents(date, platform::TimeZone::local());
-    return dayNumber(c.year, c.month, c.day);
-}
 
 } // namespace
 
@@ -125,9 +109,7 @@ std::string MessageSingleCell::contentText(const core::MessageInfo& message)
 
 std::string MessageSingleCell::timeText(platform::Date time, platform::Date now)
 {
-    // Calendar days, not 86400-second periods from a fixed local reference:
-    // around a daylight-saving change those periods are an hour off the days.
-    const long days = localDayNumber(now) - localDayNumber(time);
+    const long long days = core::DateHelper::calendarDaysBetween(time, now);
     std::string_view pattern;
     switch (days) {
     case 0:

@@ -1,6 +1,7 @@
 #include "messaging/chat/MessageBaseCell.h"
 
 #include "core/session/MyAccountInfo.h"
+#include "core/util/DateHelper.h"
 #include "platform/os/DateFormat.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIControl.h"
@@ -28,23 +29,6 @@ std::shared_ptr<UIView> findIn(const std::shared_ptr<UIView>& root, const std::s
             return found;
     }
     return nullptr;
-}
-
-// Days since 1970-01-01 of a calendar date (proleptic Gregorian).
-long dayNumber(int year, int month, int day)
-{
-    year -= month <= 2;
-    const long era = (year >= 0 ? year : year - 399) / 400;
-    const long yoe = year - era * 400;
-    const long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-long localDayNumber(platform::Date date)
-{
-    auto c = platform::dateComponents(date, platform::TimeZone::local());
-    return dayNumber(c.year, c.month, c.day);
 }
 
 } // namespace
@@ -125,9 +109,7 @@ void MessageBaseCell::setMessage(std::shared_ptr<core::MessageInfo> message)
 
 std::string MessageBaseCell::timeText(platform::Date time, platform::Date now)
 {
-    // Calendar days, not 86400-second periods: around a daylight-saving change
-    // the periods of a fixed local reference are an hour off the real days.
-    const long days = localDayNumber(now) - localDayNumber(time);
+    const long long days = core::DateHelper::calendarDaysBetween(time, now);
     std::string_view pattern;
     switch (days) {
     case 0:

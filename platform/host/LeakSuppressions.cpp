@@ -1,8 +1,10 @@
 // The window's libraries keep allocations for the life of the process
 // (fontconfig's caches, the D-Bus and Xlib connection state SDL opens):
-// not leaks of the client's, so a sanitizer build's leak check at exit names
-// them instead of failing the run. This replaces the weak default of
-// platform/graphics, whose fontconfig entry is kept.
+// not leaks of ours, so a sanitizer build's leak check at exit names them
+// instead of failing the run. This replaces the weak default of
+// platform/graphics, whose fontconfig entry is kept. Linked as an object into
+// every program that opens the window (a static library would drop it, since
+// nothing calls it by name).
 #include <dlfcn.h>
 
 extern "C" const char* __lsan_default_suppressions()
