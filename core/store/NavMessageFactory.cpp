@@ -4,6 +4,9 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/PropertyList.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace core {
 
 namespace {
@@ -17,6 +20,15 @@ namespace {
         if (!list || list->empty())
             return std::nullopt;
         return *list;
+    }
+
+    // Both counts come from outside (the server, the file): their sum stays at
+    // the end of the int range instead of wrapping round to a negative count.
+    int addedCounts(int stored, int added)
+    {
+        long long sum = static_cast<long long>(stored) + added;
+        return static_cast<int>(
+            std::clamp<long long>(sum, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     }
 
 } // namespace
@@ -54,7 +66,7 @@ bool NavMessageFactory::updateNavMessageState(const NavMessageInfo& message, int
             else if (operateType == kClearCount)
                 entry->set("count", 0);
             else if (operateType == kAddCount)
-                entry->set("count", entry->get("count").intValue() + message.count);
+                entry->set("count", addedCounts(entry->get("count").intValue(), message.count));
             break;
         }
     }

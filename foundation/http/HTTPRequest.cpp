@@ -18,12 +18,15 @@
 #include "platform/os/SystemInfo.h"
 #include "platform/os/Uuid.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <future>
+#include <iterator>
 #include <limits>
 #include <span>
 #include <thread>
@@ -1924,7 +1927,15 @@ std::optional<std::string> HTTPRequest::responseString() const
     auto data = responseData();
     if (!data)
         return std::nullopt;
-    return platform::decodeText(*data, responseEncoding());
+    auto encoding = responseEncoding();
+    // A UTF-8 byte-order mark marks the encoding, it is not text: a reply that
+    // starts with one reads as the same reply without it, whichever reader
+    // gets the text next.
+    static constexpr std::uint8_t kUtf8Mark[] = { 0xEF, 0xBB, 0xBF };
+    if (encoding == platform::kUTF8StringEncoding && data->size() >= sizeof kUtf8Mark
+        && std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark), data->begin()))
+        data->erase(data->begin(), data->begin() + sizeof kUtf8Mark);
+    return platform::decodeText(*data, encoding);
 }
 
 // MARK: - Main-thread reporting

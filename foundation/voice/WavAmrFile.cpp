@@ -2,9 +2,15 @@
 
 #include "platform/os/Log.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <string>
+
+#include <fcntl.h>
 #include <opencore-amrnb/interf_dec.h>
 #include <opencore-amrnb/interf_enc.h>
+#include <unistd.h>
 
 namespace foundation {
 
@@ -64,6 +70,66 @@ namespace {
 
     private:
         std::FILE* file_;
+    };
+
+    // A file written beside its destination under a name of its own and
+    // renamed over the destination only once it is whole: a conversion that
+    // fails, or never starts, leaves what was at the destination as it was.
+    class OutputFile final {
+    public:
+        explicit OutputFile(const char* path)
+        {
+            if (!path || !*path)
+                return;
+            static std::atomic<unsigned> serial { 0 };
+            for (int attempt = 0; attempt < 8 && fd_ < 0; ++attempt) {
+                temporary_ = std::string(path) + ".part-" + std::to_string(::getpid()) + "-"
+                    + std::to_string(serial.fetch_add(1));
+                // O_EXCL: never through a link or over another writer's file.
+                fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                if (fd_ < 0 && errno != EEXIST)
+                    break;
+            }
+            if (fd_ < 0)
+                return;
+            file_ = ::fdopen(fd_, "wb");
+            if (file_)
+                fd_ = -1;
+            destination_ = path;
+        }
+        ~OutputFile()
+        {
+            if (file_)
+                std::fclose(file_);
+            if (fd_ >= 0)
+                ::close(fd_);
+            if (!destination_.empty())
+                ::unlink(temporary_.c_str());
+        }
+        OutputFile(const OutputFile&) = delete;
+        OutputFile& operator=(const OutputFile&) = delete;
+
+        std::FILE* get() const { return file_; }
+        explicit operator bool() const { return file_ != nullptr; }
+
+        // Closes the file and puts it in the destination's place.
+        bool commit()
+        {
+            std::FILE* file = file_;
+            file_ = nullptr;
+            if (!file || std::fclose(file) != 0)
+                return false;
+            if (std::rename(temporary_.c_str(), destination_.c_str()) != 0)
+                return false;
+            destination_.clear();
+            return true;
+        }
+
+    private:
+        std::string temporary_;
+        std::string destination_; // empty once renamed (or when nothing was created)
+        std::FILE* file_ = nullptr;
+        int fd_ = -1;
     };
 
 } // namespace
@@ -167,15 +233,12 @@ std::size_t wavToAmrFile(const char* wavPath, const char* amrPath, int channels,
     File wav(wavPath, "rb");
     if (!wav)
         return 0;
-    File amr(amrPath, "wb");
-    if (!amr)
-        return 0;
-    if (std::fwrite(kAmrMagic, 1, kAmrMagicBytes, amr.get()) != kAmrMagicBytes)
-        return 0;
+    // The input is checked before anything is written: the destination is
+    // only replaced by a conversion that succeeds.
     std::uint32_t remaining = 0;
     WavFormat format;
     if (!wavReadHeader(wav.get(), &remaining, &format))
-        return 0; // no samples: the AMR file holds only its magic
+        return 0; // no samples
     if (!wavFormatIsReadable(format, channels, bits)) {
         platform::log("VoiceFileConverter: %s is not 8000 Hz PCM of %d channel(s) and %d bits "
                       "(format %d, %u Hz, %d channel(s), %d bits); not converted\n",
@@ -183,6 +246,9 @@ std::size_t wavToAmrFile(const char* wavPath, const char* amrPath, int channels,
             format.bits);
         return 0;
     }
+    OutputFile amr(amrPath);
+    if (!amr || std::fwrite(kAmrMagic, 1, kAmrMagicBytes, amr.get()) != kAmrMagicBytes)
+        return 0;
 
     void* encoder = Encoder_Interface_init(0);
     if (!encoder)
@@ -204,7 +270,7 @@ std::size_t wavToAmrFile(const char* wavPath, const char* amrPath, int channels,
         ++frames;
     }
     Encoder_Interface_exit(encoder);
-    if (!amr.close() || failed)
+    if (failed || !frames || !amr.commit())
         return 0;
     return frames;
 }
@@ -268,7 +334,7 @@ std::size_t amrToWavFile(const char* amrPath, const char* wavPath)
     char magic[kAmrMagicBytes];
     if (std::fread(magic, 1, sizeof magic, amr.get()) != sizeof magic || std::memcmp(magic, kAmrMagic, sizeof magic))
         return 0;
-    File wav(wavPath, "wb");
+    OutputFile wav(wavPath);
     if (!wav || !wavWriteHeader(wav.get(), 0))
         return 0;
 
@@ -296,11 +362,11 @@ std::size_t amrToWavFile(const char* amrPath, const char* wavPath)
     platform::log("frame = %d", static_cast<int>(frames));
     Decoder_Interface_exit(decoder);
     amr.close();
-    if (!wav.close() || failed || !frames)
+    if (failed || !frames)
         return 0;
-
-    File update(wavPath, "r+b");
-    if (!update || !wavWriteHeader(update.get(), static_cast<std::uint32_t>(frames)) || !update.close())
+    // The header again, now with the length.
+    if (std::fseek(wav.get(), 0, SEEK_SET) != 0 || !wavWriteHeader(wav.get(), static_cast<std::uint32_t>(frames))
+        || !wav.commit())
         return 0;
     return frames;
 }

@@ -52,6 +52,8 @@ int wavReadFrame(
 
 // Converts a WAV file into a 12.2 kbit/s AMR file; the number of frames
 // written, 0 when the file's format is not readable as asked (see above).
+// The destination is replaced only by a conversion that gives frames; on 0 a
+// file already there is left as it was.
 std::size_t wavToAmrFile(const char* wavPath, const char* amrPath, int channels, int bits);
 
 // Writes the 48-byte header of a mono 16-bit 8000 Hz file of that many frames.
@@ -64,7 +66,7 @@ int amrReadFirstFrame(std::FILE* file, unsigned char frame[kAmrMaxFrameBytes], i
 int amrReadFrame(std::FILE* file, unsigned char frame[kAmrMaxFrameBytes], int* frameSize, unsigned char* header);
 
 // Converts an AMR file into a mono 16-bit WAV file; the number of frames
-// written, 0 on failure.
+// written, 0 on failure (which leaves a file already at the destination as it was).
 std::size_t amrToWavFile(const char* amrPath, const char* wavPath);
 
 } // namespace foundation

@@ -7,6 +7,7 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Image.h"
 
+#include <cstddef>
 #include <vector>
 
 struct _cairo;
@@ -57,6 +58,19 @@ namespace graphics_internal {
     {
         return w > 0 && h > 0 && w <= static_cast<unsigned long>(Image::kMaxDimension)
             && h <= static_cast<unsigned long>(Image::kMaxDimension) && w * h <= Image::kMaxPixels;
+    }
+
+    // The decoding limits of Image.h, for whole files and for the bytes of a
+    // picture received so far alike: the pixel budget, and no more pixels than
+    // inputBytes can hold at pixelsPerByte (a bound of the format).
+    inline bool decodable(unsigned long w, unsigned long h, std::size_t inputBytes, double pixelsPerByte)
+    {
+        if (!acceptablePixelSize(w, h))
+            return false;
+        const std::size_t pixels = static_cast<std::size_t>(w) * h;
+        if (pixels > Image::kMaxDecodePixels)
+            return false;
+        return pixels <= Image::kSmallDecodePixels || static_cast<double>(pixels) <= inputBytes * pixelsPerByte;
     }
 
 } // namespace graphics_internal

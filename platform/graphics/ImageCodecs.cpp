@@ -20,18 +20,6 @@ namespace platform::graphics_internal {
 
 namespace {
 
-    // The decoding limits of Image.h: the pixel budget, and no more pixels
-    // than inputBytes can hold at pixelsPerByte (a bound of the format).
-    bool decodable(unsigned long w, unsigned long h, std::size_t inputBytes, double pixelsPerByte)
-    {
-        if (!acceptablePixelSize(w, h))
-            return false;
-        const std::size_t pixels = static_cast<std::size_t>(w) * h;
-        if (pixels > Image::kMaxDecodePixels)
-            return false;
-        return pixels <= Image::kSmallDecodePixels || static_cast<double>(pixels) <= inputBytes * pixelsPerByte;
-    }
-
     void jpegErrorExit(j_common_ptr info)
     {
         auto* err = reinterpret_cast<JpegError*>(info->err);

@@ -25,6 +25,7 @@ namespace platform {
 namespace {
 
     using graphics_internal::acceptablePixelSize;
+    using graphics_internal::decodable;
     using graphics_internal::JpegError;
     using graphics_internal::JpegWarnings;
 
@@ -140,9 +141,14 @@ std::optional<PartialImage> decodePartialJPEG(const std::uint8_t* data, std::siz
         return std::nullopt;
     }
     openDecoder(info, source, data, size);
+    // The whole-file decoder's limits, held to the bytes received so far and
+    // checked before jpeg_start_decompress: a progressive file's coefficients
+    // for the whole picture are allocated there, and the picture right after.
+    // A sound file has at least twice the bytes the limit asks of its size,
+    // so a real download passes after a small share of it has come.
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || err.corrupt
-        || !acceptablePixelSize(info.image_width, info.image_height) || info.jpeg_color_space == JCS_CMYK
-        || info.jpeg_color_space == JCS_YCCK) {
+        || !decodable(info.image_width, info.image_height, size, Image::kMaxJpegPixelsPerByte)
+        || info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
         jpeg_destroy_decompress(&info);
         return std::nullopt;
     }

@@ -45,12 +45,15 @@ std::string trimmed(const std::string& text)
 }
 
 // The XDG_PICTURES_DIR line of a user-dirs.dirs file, expanded; empty when
-// the file has none usable (only "$HOME/..." and absolute paths are).
+// the file has none usable (only "$HOME/..." and absolute paths are, and no
+// line with a NUL: the folder opened would be the name cut at it).
 std::string configuredPicturesDirectory(const std::string& file, const std::string& home)
 {
     std::ifstream in(file);
     std::string found;
     for (std::string line; std::getline(in, line);) {
+        if (line.find('\0') != std::string::npos)
+            continue;
         line = trimmed(line);
         static const std::string key = "XDG_PICTURES_DIR=";
         if (line.empty() || line[0] == '#' || line.compare(0, key.size(), key) != 0)

@@ -60,8 +60,11 @@ std::vector<std::string> UIMenuController::visibleItemTitles() const
     static const std::pair<const char*, const char*> standard[] = { { "copy:", "Copy" }, { "paste:", "Paste" },
         { "cut:", "Cut" }, { "select:", "Select" }, { "selectAll:", "Select All" } };
     for (auto& [action, title] : standard) {
+        // Captured through a plain name: lambdas may capture structured bindings only from C++20 on,
+        // and older clang refuses it.
+        const char* wanted = action;
         bool covered
-            = std::any_of(items_.begin(), items_.end(), [&](const UIMenuItem& item) { return item.action == action; });
+            = std::any_of(items_.begin(), items_.end(), [&](const UIMenuItem& item) { return item.action == wanted; });
         if (!covered && performerFor(action))
             titles.push_back(title);
     }

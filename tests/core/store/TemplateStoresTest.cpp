@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 
 using namespace core;
 using coretest::sqliteTool;
@@ -257,6 +258,36 @@ TEST_F(NavMessages, OperationsOnTheFileAreReadBackAfterARestart)
     ASSERT_TRUE(reread);
     EXPECT_EQ((*reread)[1].asString() ? *(*reread)[1].asString() : "", "stray") << "entries it cannot read are kept";
     EXPECT_EQ((*reread)[2]["viewController"], platform::Value("HomeWorkViewController"));
+}
+
+TEST_F(NavMessages, AddedCountsStopAtTheEndsOfTheirRange)
+{
+    // Both the stored count and the one added come from outside: a sum past
+    // the int range stays at its end, it does not wrap round to a negative
+    // count (or a huge one).
+    constexpr int kMax = std::numeric_limits<int>::max();
+    constexpr int kMin = std::numeric_limits<int>::min();
+    ASSERT_EQ(NavMessageFactory::navMessageFile(), file());
+    writeEntries({ navEntry(3, kMax - 1, "通知"), navEntry(9, kMin + 1, "作业"), navEntry(12, 40, "相册") });
+    struct Step {
+        int eventType;
+        int added;
+        const char* after;
+    };
+    for (const Step& step : std::initializer_list<Step> {
+             { 3, 1, "3:2147483647:通知 9:-2147483647:作业 12:40:相册 " },
+             { 3, kMax, "3:2147483647:通知 9:-2147483647:作业 12:40:相册 " },
+             { 9, -2, "3:2147483647:通知 9:-2147483648:作业 12:40:相册 " },
+             { 9, kMin, "3:2147483647:通知 9:-2147483648:作业 12:40:相册 " },
+             { 12, kMax - 39, "3:2147483647:通知 9:-2147483648:作业 12:2147483647:相册 " },
+             { 3, -7, "3:2147483640:通知 9:-2147483648:作业 12:2147483647:相册 " },
+         }) {
+        NavMessageInfo message;
+        message.eventType = step.eventType;
+        message.count = step.added;
+        EXPECT_TRUE(NavMessageFactory::updateNavMessageState(message, NavMessageFactory::kAddCount));
+        EXPECT_EQ(summary(), step.after) << step.eventType << " + " << step.added;
+    }
 }
 
 TEST_F(TemplateStore, SettingsChangeOnlyWhatIsStored)

@@ -123,6 +123,28 @@ TEST_F(ResponseTest, StatusHeadersCookiesAndCharset)
     EXPECT_EQ(server.lastRequest()->header("Cookie").value_or(""), "a=1; b=2");
 }
 
+TEST_F(ResponseTest, AUtf8ByteOrderMarkIsNotPartOfTheText)
+{
+    // The mark says how the body is encoded; whichever reader gets the text
+    // next sees the reply without it. The bytes themselves keep it, and a
+    // mark in the middle of the text is a character like any other.
+    const std::string body = "\xEF\xBB\xBF{\"a\":\"\xEF\xBB\xBF\xE4\xBD\xA0\"}";
+    server.on("/bom",
+        TestHttpServer::reply(
+            response(body, TestResponse::Framing::Chunked, { { "Content-Type", "application/json; charset=UTF-8" } })));
+    auto get = request("/bom");
+    ASSERT_TRUE(runRequest(get));
+    EXPECT_EQ(get->responseString().value_or("?"), body.substr(3));
+    EXPECT_EQ(toString(get->responseData().value_or(platform::Bytes {})), body);
+
+    server.on("/only",
+        TestHttpServer::reply(response("\xEF\xBB\xBF", TestResponse::Framing::ContentLength,
+            { { "Content-Type", "text/plain; charset=utf-8" } })));
+    auto only = request("/only");
+    ASSERT_TRUE(runRequest(only));
+    EXPECT_EQ(only->responseString().value_or("?"), "");
+}
+
 TEST_F(ResponseTest, GzipBodiesInflateWholeOrAsTheyArrive)
 {
     std::string plain = toString(sampleBytes(400000, 8));

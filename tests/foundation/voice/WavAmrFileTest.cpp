@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 using namespace foundation;
 
@@ -68,7 +70,7 @@ TEST_F(WavAmrFileTest, WavWithoutDataChunkGivesNoFrames)
     voicetest::appendChunk(chunks, "LIST", Bytes(64, 'x'));
     writeFile(path("nodata.wav"), voicetest::riffWave(chunks));
     EXPECT_EQ(wavToAmrFile(path("nodata.wav").c_str(), path("nodata.amr").c_str(), 1, 16), 0u);
-    EXPECT_EQ(readFile(path("nodata.amr")), (Bytes { '#', '!', 'A', 'M', 'R', '\n' }));
+    EXPECT_FALSE(std::filesystem::exists(path("nodata.amr"))) << "nothing converted, nothing written";
 
     // A chunk whose size points far past the end of the file ends the walk too.
     Bytes huge;
@@ -130,12 +132,14 @@ TEST_F(WavAmrFileTest, AWavNotInTheFormatAskedForIsRefused)
         { "extensible float", formatChunk(0xFFFE, 1, 8000, 32, 3), 1, 16 },
         { "no format chunk", Bytes {}, 1, 16 },
     };
+    const Bytes earlier { '#', '!', 'A', 'M', 'R', '\n', 0x3C, 1, 2, 3 };
+    writeFile(path("odd.amr"), earlier);
     for (const auto& c : refused) {
         Bytes chunks = c.format;
         voicetest::appendChunk(chunks, "data", samples);
         writeFile(path("odd.wav"), voicetest::riffWave(chunks));
         EXPECT_EQ(wavToAmrFile(path("odd.wav").c_str(), path("odd.amr").c_str(), c.channels, c.bits), 0u) << c.what;
-        EXPECT_EQ(readFile(path("odd.amr")).size(), 6u) << c.what;
+        EXPECT_EQ(readFile(path("odd.amr")), earlier) << c.what << ": the file already there is left alone";
     }
 
     // What the reader does handle still converts, the extensible form of it too.
@@ -299,6 +303,65 @@ TEST_F(WavAmrFileTest, InvalidFrameTypeOrTruncatedFrameEndsTheFile)
         ++more;
     EXPECT_EQ(more, 9);
     std::fclose(file);
+}
+
+// A conversion replaces its destination only when it succeeds: a refused
+// input, one without samples or a failed one leaves an existing file as it
+// was, and no half-written file of its own behind.
+TEST_F(WavAmrFileTest, AConversionThatFailsLeavesTheDestinationAsItWas)
+{
+    const Bytes keptAmr { '#', '!', 'A', 'M', 'R', '\n', 0x3C, 9, 8, 7 };
+    const Bytes keptWav { 'R', 'I', 'F', 'F', 1, 2, 3, 4 };
+    auto filesThere = [this] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+
+    // A WAV of another rate, a WAV without a data chunk, one whose data holds
+    // less than a frame, and a text file: the clip already there stays.
+    Bytes cd = formatChunk(1, 1, 44100, 16);
+    voicetest::appendChunk(cd, "data", voicetest::sineSamples(440, 8000, 8000));
+    Bytes noData = formatChunk(1, 1, 8000, 16);
+    Bytes short_ = formatChunk(1, 1, 8000, 16);
+    voicetest::appendChunk(short_, "data", voicetest::sineSamples(440, 8000, 100));
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, Bytes>> { { "cd.wav", voicetest::riffWave(cd) },
+             { "nodata.wav", voicetest::riffWave(noData) }, { "short.wav", voicetest::riffWave(short_) },
+             { "text.wav", Bytes(300, 'a') } }) {
+        writeFile(path("clip.amr"), keptAmr);
+        writeFile(path(name), bytes);
+        EXPECT_EQ(wavToAmrFile(path(name).c_str(), path("clip.amr").c_str(), 1, 16), 0u) << name;
+        EXPECT_EQ(readFile(path("clip.amr")), keptAmr) << name;
+    }
+
+    // A sound one replaces it.
+    Bytes good = formatChunk(1, 1, 8000, 16);
+    voicetest::appendChunk(good, "data", voicetest::sineSamples(440, 8000, 160 * 4));
+    writeFile(path("good.wav"), voicetest::riffWave(good));
+    ASSERT_EQ(wavToAmrFile(path("good.wav").c_str(), path("clip.amr").c_str(), 1, 16), 4u);
+    EXPECT_EQ(readFile(path("clip.amr")).size(), 6u + 4u * 32u);
+
+    // The same the other way: an AMR file with its magic and no whole frame
+    // leaves the WAV already there; a sound one replaces it.
+    writeFile(path("clip.wav"), keptWav);
+    writeFile(path("magic.amr"), { '#', '!', 'A', 'M', 'R', '\n', 0x3C, 1 });
+    EXPECT_EQ(amrToWavFile(path("magic.amr").c_str(), path("clip.wav").c_str()), 0u);
+    EXPECT_EQ(readFile(path("clip.wav")), keptWav);
+    ASSERT_EQ(amrToWavFile(path("clip.amr").c_str(), path("clip.wav").c_str()), 4u);
+    Bytes decoded = readFile(path("clip.wav"));
+    ASSERT_EQ(decoded.size(), 48u + 4u * 320u);
+    std::FILE* file = std::fopen(path("clip.wav").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::uint32_t dataSize = 0;
+    EXPECT_TRUE(wavReadHeader(file, &dataSize));
+    std::fclose(file);
+    EXPECT_EQ(dataSize, 4u * 320u) << "the header tells the length written";
+
+    EXPECT_EQ(filesThere(),
+        (std::vector<std::string> {
+            "cd.wav", "clip.amr", "clip.wav", "good.wav", "magic.amr", "nodata.wav", "short.wav", "text.wav" }));
 }
 
 } // namespace

@@ -253,6 +253,34 @@ TEST_F(MessageBoxTest, NewMessagesAreStoredThenAnnouncedThenReportedOnce)
     EXPECT_EQ(count("20105"), reportsBefore + 2) << "nothing left to report";
 }
 
+TEST_F(MessageBoxTest, APollReplyStartingWithAByteOrderMarkStillDeliversItsMessages)
+{
+    // Every reply is read past a leading UTF-8 byte-order mark, the poll's as
+    // well: its messages are stored, shown and reported like any others.
+    signIn();
+    const std::size_t reportsBefore = count("20105");
+    std::vector<std::string> announced;
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        "new_message_7", platform::Value(), [&](const platform::Notification& n) {
+            if (auto message = n.userInfo.get("message").objectAs<MessageInfo>())
+                announced.push_back(message->uid);
+        });
+    const std::string body = R"({"resultState":1,"items":[)" + item("bom1", 7, "带标记的回复", 5) + "]}";
+    harness.server()->script().forCommand("20101", ScriptedReply::custom(200, "\xEF\xBB\xBF" + body));
+    advanceToNextPoll();
+    harness.advance(1);
+    waitIdle();
+
+    EXPECT_EQ(announced, (std::vector<std::string> { "bom1" }));
+    auto cell = conversationOf(7);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->lblContent()->text(), "带标记的回复");
+    auto reports = harness.server()->requests().withCommand("20105");
+    ASSERT_EQ(reports.size(), reportsBefore + 1);
+    ASSERT_EQ(reports.back().bodyValue("hasSend").count(), 1u);
+    EXPECT_EQ(reports.back().bodyValue("hasSend")[0].stringValue(), "bom1");
+}
+
 TEST_F(MessageBoxTest, NoSecondStateReportWhileOneIsOut)
 {
     signIn();

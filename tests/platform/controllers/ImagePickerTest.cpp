@@ -198,3 +198,31 @@ TEST_F(ImagePickerAlbum, FallsBackToPicturesInTheHomeFolder)
     EXPECT_EQ(picker->albumImagePaths()[0], (home / "Pictures" / "only.png").string());
     EXPECT_TRUE(UIImagePickerController::listPictures((home / "missing").string()).empty());
 }
+
+// A NUL inside the pictures line would cut the folder's name short when the
+// folder is opened (here "$HOME/照片\0/secret" would open ~/照片): the line is
+// refused as if it were not there, and an earlier sound line, or else
+// ~/Pictures, is the album.
+TEST_F(ImagePickerAlbum, APicturesLineWithANulIsRefused)
+{
+    using namespace std::string_literals;
+    std::filesystem::path home = tempDir();
+    HomeOverride override(home.string());
+    std::filesystem::create_directories(home / ".config");
+    writePicture(home / "照片" / "wrong.png", 10, 10, false);
+    writePicture(home / "Pictures" / "right.png", 10, 10, false);
+    const std::string dirs = (home / ".config").string() + "/user-dirs.dirs";
+
+    ASSERT_TRUE(testsupport::writeTextFile(dirs, "XDG_PICTURES_DIR=\"$HOME/照片\0/secret\"\n"s));
+    EXPECT_EQ(UIImagePickerController::picturesDirectory(), (home / "Pictures").string());
+    auto picker = std::make_shared<UIImagePickerController>();
+    EXPECT_EQ(picker->albumImagePaths(), std::vector<std::string> { (home / "Pictures" / "right.png").string() });
+
+    ASSERT_TRUE(testsupport::writeTextFile(dirs, "XDG_PICTURES_DIR=\"/tmp\0\"\n"s));
+    EXPECT_EQ(UIImagePickerController::picturesDirectory(), (home / "Pictures").string());
+
+    ASSERT_TRUE(testsupport::writeTextFile(dirs,
+        "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n"
+        "XDG_PICTURES_DIR=\"$HOME/照片\0\"\n"s));
+    EXPECT_EQ(UIImagePickerController::picturesDirectory(), (home / "Pictures").string());
+}

@@ -130,3 +130,66 @@ TEST(ProgressiveJpegTest, RefusesWhatIsNotAPartialPicture)
     const std::uint8_t html[] = "<html><body>no</body></html>";
     EXPECT_FALSE(platform::imagePixelSizeFromPrefix(html, sizeof html));
 }
+
+namespace {
+
+// The JPEG with the size in its frame header (baseline or progressive) changed,
+// and the offset just past its first scan header: the bytes a download has
+// when the header has come and the picture data not yet.
+std::pair<std::vector<std::uint8_t>, std::size_t> withFrameSize(std::vector<std::uint8_t> jpeg, int width, int height)
+{
+    std::size_t scanData = 0;
+    bool sized = false;
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] != 0xFF)
+            continue;
+        if (!sized && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = static_cast<std::uint8_t>(height >> 8);
+            jpeg[i + 6] = static_cast<std::uint8_t>(height);
+            jpeg[i + 7] = static_cast<std::uint8_t>(width >> 8);
+            jpeg[i + 8] = static_cast<std::uint8_t>(width);
+            sized = true;
+        } else if (sized && jpeg[i + 1] == 0xDA) {
+            scanData = i + 2 + ((std::size_t { jpeg[i + 2] } << 8) | jpeg[i + 3]);
+            break;
+        }
+    }
+    EXPECT_TRUE(sized && scanData > 0) << "no frame or scan header";
+    return { jpeg, scanData };
+}
+
+} // namespace
+
+TEST(ProgressiveJpegTest, HeadersOutOfProportionToTheirBytesAreRefusedBeforeDecoding)
+{
+    // A few hundred bytes claiming 8192 × 8192 (beyond the decoding budget) or
+    // 2064 × 19204 (within it, but far more pixels than the bytes can code):
+    // refused at the header, like the whole-file decoder does, and not after
+    // allocating the picture and, for a progressive file, its coefficients.
+    auto baseline = *twoBands(48, 32).encodeJPEG(0.5);
+    auto progressive = *platform::encodeProgressiveJPEG(twoBands(48, 32), 0.5);
+    for (const auto* jpeg : { &baseline, &progressive }) {
+        for (auto [w, h] : { std::pair { 8192, 8192 }, std::pair { 2064, 19204 } }) {
+            SCOPED_TRACE(testing::Message() << (jpeg == &baseline ? "baseline " : "progressive ") << w << "x" << h);
+            auto [huge, scanData] = withFrameSize(*jpeg, w, h);
+            ASSERT_LT(scanData, huge.size());
+            ASSERT_LT(huge.size(), 2048u);
+            // The size alone is still answered: nothing is allocated for it.
+            auto size = platform::imagePixelSizeFromPrefix(huge.data(), scanData);
+            ASSERT_TRUE(size);
+            EXPECT_EQ(*size, std::make_pair(w, h));
+            EXPECT_FALSE(platform::decodePartialJPEG(huge.data(), scanData));
+            EXPECT_FALSE(platform::decodePartialJPEG(huge.data(), huge.size()));
+        }
+    }
+
+    // A megapixel and a little more is shown from a prefix that holds a bit
+    // a block, the least a sound file has: the limit refuses only the absurd.
+    auto large = *twoBands(1280, 832).encodeJPEG(0.3);
+    std::size_t atLeast = (1280u * 832 + 1023) / 1024;
+    ASSERT_GT(large.size(), atLeast);
+    auto partial = platform::decodePartialJPEG(large.data(), atLeast + 1024);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->image.pixelWidth(), 1280);
+    EXPECT_FALSE(platform::decodePartialJPEG(large.data(), atLeast - 1));
+}
