@@ -111,8 +111,8 @@ void IntrodutionViewController::viewDidLoad()
     pageControl_->setNumberOfPages(n);
     pageControl_->setCurrentPage(0);
     pageControl_->setOutletName("pageControl");
-    // The dots only show where the person is; on the last page they would sit
-    // on the close button, so they step aside there and never take its touches.
+    // The dots only show where the person is; they overlap the close button
+    // on the last page, so they never take its touches.
     pageControl_->setUserInteractionEnabled(false);
     view()->addSubview(pageControl_);
 }
@@ -134,8 +134,6 @@ void IntrodutionViewController::scrollViewDidScroll(UIScrollView* scrollView)
         setModalTransitionStyle(UIModalTransitionStyleCrossDissolve);
         dismissViewControllerAnimated(true);
     }
-    if (pageControl_ && viewRect_.width() > 0) {
+    if (pageControl_ && viewRect_.width() > 0)
         pageControl_->setCurrentPage(long(std::floor(x / viewRect_.width())));
-        pageControl_->setHidden(pageControl_->currentPage() >= pageControl_->numberOfPages() - 1);
-    }
 }

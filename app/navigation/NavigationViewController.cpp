@@ -31,10 +31,6 @@ void NavigationViewController::loadView()
     gridView_->setOutletName("gridView");
     gridView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     gridView_->setGridDelegate(std::static_pointer_cast<NavigationViewController>(shared_from_this()));
-    // The screen runs under the status bar (it has no navigation bar): the
-    // first row starts below it.
-    gridView_->setContentInset(platform::EdgeInsets(kStatusBarHeight, 0, 0, 0));
-    gridView_->setContentOffset(platform::Point(0, -kStatusBarHeight));
     root->addSubview(gridView_);
 
     auto image = UIImage::imageNamed("nav_background.png");

@@ -134,18 +134,26 @@ void ORBAppDelegate::handleNotication(bool appeared)
         std::vector<std::string> { "立即更新" });
     alert->show();
     url_ = *notice->url;
+    // Each alert opens its own address: a second notice must not change
+    // where the first one's button leads.
+    alertURLs_[alert.get()] = url_;
 }
 
-void ORBAppDelegate::alertViewClickedButton(UIAlertView*, long buttonIndex)
+void ORBAppDelegate::alertViewClickedButton(UIAlertView* alertView, long buttonIndex)
 {
+    auto entry = alertURLs_.find(alertView);
+    if (entry == alertURLs_.end())
+        return;
+    const std::string url = std::move(entry->second);
+    alertURLs_.erase(entry);
     if (buttonIndex != 1)
         return;
     // Only web addresses: a push must not be able to dial, text or launch
     // another application.
-    if (isWebAddress(url_))
-        UIApplication::sharedApplication().openURL(url_);
+    if (isWebAddress(url))
+        UIApplication::sharedApplication().openURL(url);
     else
-        platform::log("ORBAppDelegate: not opening \"%s\"\n", url_.c_str());
+        platform::log("ORBAppDelegate: not opening \"%s\"\n", url.c_str());
 }
 
 void ORBAppDelegate::applicationWillEnterForeground(UIApplication* application) { resetBadge(*application); }

@@ -4,6 +4,7 @@
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -61,4 +62,6 @@ private:
     std::shared_ptr<ORBViewController> viewController_;
     std::shared_ptr<NotificationInfo> notification_;
     std::string url_;
+    // The address each version alert on screen offers, by alert.
+    std::map<const UIAlertView*, std::string> alertURLs_;
 };

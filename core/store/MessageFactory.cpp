@@ -244,7 +244,11 @@ bool MessageFactory::setMessage(const MessageList& messages)
                 insert.reset();
             }
 
-            if (!m.group && m.contact) {
+            // Whoever sends this account a message becomes a visible
+            // conversation, by a group send too: a teacher's note to the whole
+            // class must reach a parent's message box. Only this account's own
+            // group sends stay out, kept as group records.
+            if (m.contact && (!m.group || !m.to)) {
                 const ContactInfo& c = *m.contact;
                 conversation.bindInt(1, c.uid);
                 conversation.bindInt(2, account);

@@ -2,6 +2,7 @@
 // sign-in, switching and re-tapping, the badges, bar hiding, role switch and
 // logout against the stand-in server.
 #include "app/about/IntrodutionViewController.h"
+#include "platform/uikit/UIWindow.h"
 #include "app/base/BaseViewController.h"
 #include "app/login/AccountCell.h"
 #include "app/login/AccountsViewController.h"
@@ -95,7 +96,12 @@ TEST(MainScreen, FirstRunShowsTheIntroductionThenTheLogin)
     scroll->setContentOffset(platform::Point(intro->maxX() + 60, 0));
     harness.loop().runUntilIdle();
     EXPECT_EQ(intro->pageControl()->currentPage(), 1);
-    EXPECT_TRUE(intro->pageControl()->isHidden()) << "the dots step aside on the last page";
+    // The dots stay on the last page but never take a touch meant for what
+    // lies beneath them.
+    EXPECT_FALSE(intro->pageControl()->isHidden());
+    auto dots = intro->pageControl();
+    auto middle = dots->convertPointToView(platform::Point(dots->bounds().width() / 2, 5), nullptr);
+    EXPECT_NE(harness.window()->hitTest(middle, nullptr), std::static_pointer_cast<UIView>(dots));
     settle(harness);
     EXPECT_EQ(harness.presentedScreen(), intro) << "60 points past the last page keeps it";
     scroll->setContentOffset(platform::Point(intro->maxX() + 61, 0));

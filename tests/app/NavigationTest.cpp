@@ -129,6 +129,9 @@ TEST(FunctionGrid, EntriesOpenTheirScreensAndUnknownOnesNothing)
     auto grid = std::dynamic_pointer_cast<NavigationViewController>(navigation->viewControllers().front());
     ASSERT_TRUE(grid);
     EXPECT_DOUBLE_EQ(grid->gridView()->contentSize().height, grid->gridView()->totalHeight() + GridView::kBottomMargin);
+    // The tiles start where the grid puts them, with no inset of the screen's own.
+    EXPECT_DOUBLE_EQ(grid->gridView()->contentInset().top, 0);
+    EXPECT_DOUBLE_EQ(grid->gridView()->contentOffset().y, 0);
 
     const std::pair<const char*, const char*> entries[] = {
         { "班级公告", "ClassNoticeListViewController" },

@@ -149,6 +149,20 @@ TEST(Startup, PushWhileRunningOpensOnlyWebAddresses)
     }
 }
 
+TEST(Startup, TwoVersionAlertsEachOpenTheirOwnAddress)
+{
+    AppHarness harness;
+    ASSERT_TRUE(startClient(harness));
+    ASSERT_TRUE(harness.deliverPush(newVersionPush("https://example.org/old.ipa")));
+    ASSERT_TRUE(harness.deliverPush(newVersionPush("https://example.org/new.ipa")));
+    // The newer alert is on top; the older one waits beneath it.
+    ASSERT_TRUE(harness.tapAlertButton("立即更新"));
+    ASSERT_TRUE(harness.currentAlert());
+    ASSERT_TRUE(harness.tapAlertButton("立即更新"));
+    EXPECT_EQ(harness.openedURLs(),
+        (std::vector<std::string> { "https://example.org/new.ipa", "https://example.org/old.ipa" }));
+}
+
 TEST(Startup, ReturningToTheForegroundClearsTheBadge)
 {
     AppHarness harness;

@@ -118,8 +118,21 @@ void SStarView::setFrame(const Rect& frame)
 {
     UIControl::setFrame(frame);
     if (awaitingFrame_ && frame.size.height > 0) {
+        // Made without a frame, the control had no size to derive its star
+        // count and line width from: take them from the first frame unless the
+        // screen set them meanwhile. The count and minimum it was given stay.
         awaitingFrame_ = false;
+        const unsigned count = starCount_;
+        const unsigned minimum = minStar_;
+        const unsigned maxStar = maxStar_;
+        const double lineWidth = lineWidth_;
         secondPart();
+        if (maxStar != 0)
+            maxStar_ = maxStar;
+        if (lineWidth != 0)
+            lineWidth_ = lineWidth;
+        minStar_ = minimum;
+        starCount_ = count;
     }
     dropPictures();
     refresh();

@@ -114,8 +114,8 @@ void ORBPickerView::applyList()
 void ORBPickerView::setListDatas(std::vector<std::shared_ptr<platform::Object>> list)
 {
     listDatas_ = std::move(list);
-    if (defaultValue_ && indexOf(defaultValue_) < 0)
-        defaultValue_.reset();
+    // A default the new list lacks is kept: screens set entries such as
+    // "all classes" that are shown by their own name without being a row.
     if (currentPickerView_)
         currentPickerView_->reloadAllComponents();
     applyList();
@@ -155,7 +155,11 @@ std::optional<std::string> ORBPickerView::pickerViewTitle(long row) const
 {
     if (row < 0 || row >= static_cast<long>(listDatas_.size()))
         return std::nullopt;
-    const auto& entry = listDatas_[static_cast<std::size_t>(row)];
+    return titleOf(listDatas_[static_cast<std::size_t>(row)]);
+}
+
+std::optional<std::string> ORBPickerView::titleOf(const std::shared_ptr<platform::Object>& entry) const
+{
     if (pickerType_ == ClassPicker) {
         if (auto info = std::dynamic_pointer_cast<core::ClassInfo>(entry))
             return info->className;
@@ -175,7 +179,7 @@ void ORBPickerView::defaultValueSetting()
     }
     if (pickerType_ != ClassPicker && pickerType_ != AlbumPicker)
         return;
-    if (auto title = pickerViewTitle(indexOf(defaultValue_)))
+    if (auto title = titleOf(defaultValue_))
         setText(*title);
 }
 

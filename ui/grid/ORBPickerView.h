@@ -106,6 +106,8 @@ private:
     void applyList();
     void applyLook();
     long indexOf(const std::shared_ptr<platform::Object>& value) const;
+    // The name of any entry of the picker's kind, listed or not.
+    std::optional<std::string> titleOf(const std::shared_ptr<platform::Object>& entry) const;
 
     std::shared_ptr<UIPickerView> currentPickerView_;
     long currentRow_ = -1;

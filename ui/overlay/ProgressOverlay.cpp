@@ -286,10 +286,11 @@ void ProgressOverlay::showWhileExecuting(std::function<void()> task, bool animat
 void ProgressOverlay::cleanUp()
 {
     taskInProgress_ = false;
-    if (indicator_) {
-        indicator_->removeFromSuperview();
-        indicator_.reset();
-    }
+    // The overlay lets its indicator go but leaves it in the box, so the box
+    // fades out as it was shown; it leaves the view when another takes its
+    // place.
+    retiredIndicator_ = indicator_;
+    indicator_.reset();
     hide(useAnimation_);
 }
 
@@ -317,6 +318,9 @@ void ProgressOverlay::setupLabels()
 void ProgressOverlay::updateIndicators()
 {
     auto replaceIndicator = [this](std::shared_ptr<UIView> view) {
+        if (auto retired = retiredIndicator_.lock(); retired && retired != view)
+            retired->removeFromSuperview();
+        retiredIndicator_.reset();
         if (indicator_)
             indicator_->removeFromSuperview();
         indicator_ = std::move(view);

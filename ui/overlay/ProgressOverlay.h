@@ -185,6 +185,8 @@ private:
     UIFont labelFont_ = UIFont::boldSystemFont(16);
     UIFont detailsLabelFont_ = UIFont::boldSystemFont(12);
     std::shared_ptr<UIView> indicator_;
+    // The indicator a finished task let go of, still in the box while it fades.
+    std::weak_ptr<UIView> retiredIndicator_;
     double xOffset_ = 0;
     double yOffset_ = 0;
     double margin_ = 20.0;

@@ -109,7 +109,9 @@ void addCommon(Dictionary& body, const char* cmd, std::initializer_list<Common> 
             body.set("accountType", accountType());
             break;
         case Common::AreaAbb:
-            if (signedIn())
+            // An account without an area abbreviation has none to send: the
+            // key is left out rather than sent empty.
+            if (signedIn() && !areaAbb().empty())
                 body.set("areaAbb", areaAbb());
             break;
         case Common::AppVersion:

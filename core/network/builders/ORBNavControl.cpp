@@ -60,7 +60,8 @@ ORBBuilderRequest ORBNavControl::sendWeibo(const WeiboInfo& post, const Array& f
     builder::addCommon(body, Cmd::kPostWeibo, { Common::Cmd, Common::UserId, Common::AccountType, Common::SchoolId });
     body.set("pubType", post.classId);
     builder::addCommon(body, nullptr, { Common::AreaAbb });
-    body.set("content", post.content);
+    if (!post.content.empty())
+        body.set("content", post.content);
     body.set("userName", builder::userName());
     builder::addCommon(body, nullptr, { Common::Platform });
     Array images = builder::photoObjects(files, true);
@@ -132,7 +133,8 @@ ORBBuilderRequest ORBNavControl::sendHomeWork(HomeWorkInfo& homework, const Arra
     body.set("className", homework.className);
     body.set("subject", homework.subject);
     body.set("subjectId", homework.subjectId);
-    body.set("content", homework.content);
+    if (!homework.content.empty())
+        body.set("content", homework.content);
     body.set("dateTime", homework.dateTime);
     if (!homework.original.empty())
         body.set("original", homework.original);

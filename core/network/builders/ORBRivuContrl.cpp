@@ -48,7 +48,8 @@ ORBBuilderRequest ORBRivuContrl::sendMessage(const MessageInfo& message, const A
     }
     body.set("groupIdsItem", std::move(groups));
     body.set("sendeeIdsItem", std::move(contacts));
-    body.set("content", message.content);
+    if (!message.content.empty())
+        body.set("content", message.content);
     body.set("templateId", message.templateId);
     // Only what has been uploaded can be sent: photos with both addresses,
     // clips with one.

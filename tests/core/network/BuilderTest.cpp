@@ -24,6 +24,8 @@
 #include "platform/os/UserDefaults.h"
 #include "tests/core/network/BuilderSupport.h"
 
+#include <algorithm>
+
 using namespace dispatchertest;
 using namespace core;
 using platform::Array;
@@ -341,6 +343,37 @@ TEST_F(Builders, WithNobodySignedInTheSessionKeysAreZeroAndTheAreaIsLeftOut)
     EXPECT_EQ(request.bodyValue("userId"), Value(0));
     EXPECT_EQ(request.bodyValue("schoolId"), Value(0));
     EXPECT_EQ(request.bodyValue("accountType"), Value(0));
+}
+
+TEST_F(Builders, AbsentValuesAreLeftOutRatherThanSentEmpty)
+{
+    auto session = signIn();
+    ASSERT_TRUE(session);
+    // An account without an area abbreviation, and messages without text.
+    MyAccountInfo::currentAccount()->region.clear();
+    MessageInfo voiceOnly;
+    auto post = std::make_shared<WeiboInfo>();
+    post->classId = 101;
+    auto homework = std::make_shared<HomeWorkInfo>();
+    homework->classId = 102;
+    Array clip { sound("http://a/1.amr", 4) };
+
+    const std::vector<std::function<ORBBuilderRequest(BuilderDelegate&)>> builds {
+        [&](auto& d) { return ORBRivuContrl::sendMessage(voiceOnly, clip, {}, d.self(), d.success(), d.fail()); },
+        [&](auto& d) { return ORBNavControl::sendWeibo(*post, {}, d.self(), d.success(), d.fail()); },
+        [&](auto& d) { return ORBNavControl::sendHomeWork(*homework, {}, d.self(), d.success(), d.fail()); },
+        [](auto& d) { return ORBRivuContrl::messageNewWithDelegate(d.self(), d.success(), d.fail()); },
+    };
+    for (const auto& build : builds) {
+        run(build);
+        auto request = lastRequest();
+        ASSERT_TRUE(request.json) << request.path;
+        const auto keys = keysInOrder(*request.json);
+        const std::string cmd = request.bodyValue("cmd").stringValue();
+        EXPECT_EQ(std::count(keys.begin(), keys.end(), "areaAbb"), 0) << cmd;
+        EXPECT_EQ(std::count(keys.begin(), keys.end(), "content"), 0) << cmd;
+        EXPECT_EQ(std::count(keys.begin(), keys.end(), "userId"), 1) << cmd;
+    }
 }
 
 TEST_F(Builders, SignInSendsNoAccountKeysAndThePushTokenOnlyWhenKnown)

@@ -220,4 +220,37 @@ TEST_F(ContactsStore, AFailedBatchLeavesTheGroupAsItWas)
     EXPECT_EQ(names(*store.getContactsWithGroup("g1")), (std::vector<std::string> { "张三", "李四" }));
 }
 
+TEST_F(ContactsStore, TheSectionLetterIsTheWholeFirstCharacterOfThePinyin)
+{
+    // Names as the importer gets them: a Chinese name, accented Latin names,
+    // a name that starts with an emoji, an empty one and one whose bytes are
+    // not text at all.
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        { "张三", "Z" },
+        { "\xC3\x89mile", "\xC3\x89" }, // "Émile"
+        { "\xC3\x96l\xC3\xA7" "er", "\xC3\x96" }, // "Ölçer"
+        { "\xF0\x9F\x98\x80x", "X" }, // the converter keeps no emoji
+        { "", "#" },
+        { "\xC3", "#" },
+    };
+    ContactList contacts;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto c = person(static_cast<int>(i + 1), rows[i].first);
+        c->updatePinyin();
+        contacts.push_back(c);
+    }
+    ContactsFactory store;
+    ASSERT_TRUE(store.setGroups({ group("g1", "一班") }));
+    ASSERT_TRUE(store.setContacts(contacts, "g1"));
+
+    // Read back by the sqlite3 tool: every stored letter is whole text.
+    EXPECT_EQ(tool("SELECT uid, hex(first_c) FROM tb_contact ORDER BY uid;"),
+        "1|5A\n2|C389\n3|C396\n4|58\n5|23\n6|23\n");
+    auto members = store.getContactsWithGroup("g1");
+    ASSERT_TRUE(members);
+    ASSERT_EQ(members->size(), rows.size());
+    for (const auto& c : *members)
+        EXPECT_EQ(c->firstC, rows[static_cast<std::size_t>(c->uid - 1)].second) << c->name;
+}
+
 } // namespace

@@ -239,6 +239,24 @@ TEST_F(MessageStore, AGroupSendRecordKeepsItsCountsAndInterleavesByTime)
     EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message;"), 2);
 }
 
+TEST_F(MessageStore, AGroupMessageReceivedMakesItsSenderAConversation)
+{
+    // A parent with no earlier conversation receives the teacher's note to
+    // the whole class.
+    MessageFactory store;
+    auto note = message("n1", partner(9, "李老师"), 3, "明天春游");
+    note->group = true;
+    ASSERT_TRUE(store.setMessage({ note, groupRecord("g1", 5, 1, 0, 0, 0) }));
+    EXPECT_EQ(tool("SELECT uid, name, badge FROM tb_message_contact;"), "9|李老师|1\n");
+    auto list = store.getMessageLast();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(uids(*list), (std::vector<std::string> { "g1", "n1" }));
+    EXPECT_EQ(store.getBadgeSum(), 1);
+    auto history = store.getMessageWithContact(*partner(9));
+    ASSERT_TRUE(history);
+    EXPECT_EQ(uids(*history), (std::vector<std::string> { "n1" }));
+}
+
 TEST_F(MessageStore, AFailedBatchLeavesTheStoreAsItWas)
 {
     MessageFactory store;

@@ -150,6 +150,33 @@ TEST_F(ControlsTest, StarColoursAndAZeroHeightRow)
     EXPECT_EQ(*changes, 0);
 }
 
+TEST_F(ControlsTest, AStarRowMadeWithoutAFrameKeepsWhatItWasGivenWhenItGetsOne)
+{
+    auto stars = std::make_shared<SStarView>();
+    auto changes = countValueChanges(*stars);
+    stars->setMinStar(1);
+    stars->setStarCount(3);
+    EXPECT_EQ(*changes, 1);
+    stars->setFrame(Rect(0, 0, 100, 20));
+    host->addSubview(stars);
+    // The first frame gives the row its cells and line width; the count and
+    // minimum the screen set stay, and nothing changed the value.
+    EXPECT_EQ(stars->maxStar(), 5u);
+    EXPECT_DOUBLE_EQ(stars->lineWidth(), 1.0);
+    EXPECT_EQ(stars->starCount(), 3u);
+    EXPECT_EQ(stars->minStar(), 1u);
+    EXPECT_EQ(*changes, 1);
+    // A later frame only redraws.
+    stars->setFrame(Rect(0, 0, 60, 20));
+    EXPECT_EQ(stars->maxStar(), 5u);
+    EXPECT_EQ(stars->starCount(), 3u);
+    // A screen that chose its own cell count before the frame keeps it.
+    auto three = std::make_shared<SStarView>();
+    three->setMaxStar(3);
+    three->setFrame(Rect(0, 40, 100, 20));
+    EXPECT_EQ(three->maxStar(), 3u);
+}
+
 std::shared_ptr<UIView> loadButton(const std::string& className)
 {
     std::string json

@@ -170,4 +170,28 @@ TEST_F(ORBPickerViewTest, AlbumsShowTheirNamesAndTheArrowFollowsTheStyle)
     EXPECT_TRUE(field->isFirstResponder());
 }
 
+TEST_F(ORBPickerViewTest, ADefaultThatIsNoRowIsShownByItsOwnName)
+{
+    // Screens offer "all classes" as the default without listing it.
+    auto all = std::make_shared<core::ClassInfo>();
+    all->classId = 0;
+    all->className = "全部班级";
+    field->setDefaultValue(all);
+    listArrives(3);
+    EXPECT_EQ(field->text(), "全部班级");
+    EXPECT_EQ(field->doneRow(), 0);
+    // A fresh list without it keeps it as the default.
+    field->setListDatas(classes(2));
+    field->setNeedsDisplay();
+    EXPECT_EQ(field->defaultValue(), all);
+    EXPECT_EQ(field->text(), "全部班级");
+    // Cancel after spinning goes back to the confirmed row's entry.
+    open();
+    testsupport::spinPicker(field->currentPickerView(), 1);
+    EXPECT_EQ(field->text(), "三年级2班");
+    pressBarButton(UIBarButtonSystemItemDone);
+    EXPECT_EQ(field->text(), "三年级2班");
+    EXPECT_EQ(screen->rows, (std::vector<long> { 1 }));
+}
+
 } // namespace

@@ -354,6 +354,29 @@ TEST_F(ProgressOverlayTest, ATaskRunsOnItsOwnThreadAndTheOverlayHidesAfterIt)
     EXPECT_FALSE(visible(overlay));
 }
 
+TEST_F(ProgressOverlayTest, AFinishedTaskLetsItsSpinnerGoButTheBoxFadesWithIt)
+{
+    auto overlay = overlayOnHost();
+    auto spinners = [&] {
+        int count = 0;
+        for (const auto& view : overlay->subviews())
+            count += std::dynamic_pointer_cast<UIActivityIndicatorView>(view) != nullptr;
+        return count;
+    };
+    overlay->showWhileExecuting([] {}, true);
+    ASSERT_EQ(spinners(), 1);
+    ASSERT_TRUE(harness->runUntil([&] { return !overlay->taskInProgress(); }, 10));
+    // Let go of, but still drawn in the fading box.
+    EXPECT_FALSE(overlay->indicator());
+    EXPECT_EQ(spinners(), 1);
+    // A new indicator takes its place: the old one leaves the box.
+    overlay->setMode(ProgressOverlayModeText);
+    EXPECT_EQ(spinners(), 0);
+    overlay->setMode(ProgressOverlayModeSpinner);
+    EXPECT_EQ(spinners(), 1);
+    EXPECT_TRUE(overlay->indicator());
+}
+
 TEST_F(ProgressOverlayTest, OnAWindowTheOverlayTurnsWithTheInterface)
 {
     UIApplication::sharedApplication().setStatusBarOrientation(4); // landscape left
