@@ -182,6 +182,7 @@ void UIWebView::startLoad(std::uint64_t stopMark, std::function<void()> load)
             self->failNow(*self->engineError_);
             return;
         }
+        self->engine_->syncCookies();
         load();
     });
 }

@@ -5,6 +5,7 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
+#include "platform/net/HttpCookieStorage.h"
 #include "platform/uikit/GLibMainContext.h"
 
 #include <gdk/gdkx.h>
@@ -12,6 +13,8 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <set>
+#include <tuple>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -216,12 +219,109 @@ namespace {
         std::string failure;
         WebKitWebContext* context = nullptr;
         double scale = 1;
+        // The cookies the engine held when last compared with the application's.
+        std::set<std::tuple<std::string, std::string, std::string>> engineCookies;
+        bool pullPosted = false;
+        // What the engine was last given, to give it nothing twice.
+        std::optional<std::string> pushedSignature;
     };
 
     Engine& engine()
     {
         static Engine instance;
         return instance;
+    }
+
+
+    // ---- Cookies: the application's jar and the engine's kept the same -------
+
+    using CookieIdentity = std::tuple<std::string, std::string, std::string>;
+
+    HttpCookie fromSoup(SoupCookie* cookie)
+    {
+        HttpCookie out;
+        out.name = soup_cookie_get_name(cookie);
+        out.value = soup_cookie_get_value(cookie);
+        out.domain = soup_cookie_get_domain(cookie);
+        out.path = soup_cookie_get_path(cookie);
+        out.hostOnly = out.domain.empty() || out.domain[0] != '.';
+        out.secure = soup_cookie_get_secure(cookie);
+        out.httpOnly = soup_cookie_get_http_only(cookie);
+        if (GDateTime* expires = soup_cookie_get_expires(cookie))
+            out.expiresDate = Date::fromSeconds(double(g_date_time_to_unix(expires)));
+        return out;
+    }
+
+    SoupCookie* toSoup(const HttpCookie& cookie)
+    {
+        std::string domain = cookie.domain;
+        if (!cookie.hostOnly && !domain.empty() && domain[0] != '.')
+            domain = "." + domain;
+        SoupCookie* out = soup_cookie_new(cookie.name.c_str(), cookie.value.c_str(), domain.c_str(),
+            cookie.path.c_str(), -1);
+        if (cookie.expiresDate) {
+            GDateTime* expires = g_date_time_new_from_unix_utc(gint64(cookie.expiresDate->seconds));
+            soup_cookie_set_expires(out, expires);
+            g_date_time_unref(expires);
+        }
+        soup_cookie_set_secure(out, cookie.secure);
+        soup_cookie_set_http_only(out, cookie.httpOnly);
+        return out;
+    }
+
+    CookieIdentity identity(const HttpCookie& cookie) { return { cookie.domain, cookie.path, cookie.name }; }
+
+    // Cookies the pages set or removed reach the application's jar.
+    void pullCookies()
+    {
+        auto& e = engine();
+        e.pullPosted = false;
+        auto* manager = webkit_website_data_manager_get_cookie_manager(webkit_web_context_get_website_data_manager(e.context));
+        struct Outcome {
+            bool done = false;
+            GList* cookies = nullptr;
+        };
+        auto outcome = std::make_shared<Outcome>();
+        auto* holder = new std::shared_ptr<Outcome>(outcome);
+        webkit_cookie_manager_get_all_cookies(
+            manager, nullptr,
+            [](GObject* object, GAsyncResult* result, gpointer data) {
+                std::unique_ptr<std::shared_ptr<Outcome>> owned(static_cast<std::shared_ptr<Outcome>*>(data));
+                (*owned)->cookies = webkit_cookie_manager_get_all_cookies_finish(WEBKIT_COOKIE_MANAGER(object), result, nullptr);
+                (*owned)->done = true;
+            },
+            holder);
+        if (!glib::iterateUntil([&] { return outcome->done; }, 2))
+            return;
+        auto& jar = HttpCookieStorage::shared();
+        std::set<CookieIdentity> now;
+        for (GList* item = outcome->cookies; item; item = item->next) {
+            auto cookie = fromSoup(static_cast<SoupCookie*>(item->data));
+            now.insert(identity(cookie));
+            jar.setCookie(cookie);
+        }
+        g_list_free_full(outcome->cookies, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
+        for (const auto& gone : e.engineCookies) {
+            if (now.count(gone))
+                continue;
+            HttpCookie cookie;
+            std::tie(cookie.domain, cookie.path, cookie.name) = gone;
+            jar.deleteCookie(cookie);
+        }
+        e.engineCookies = std::move(now);
+        e.pushedSignature.reset();
+    }
+
+    void cookiesChanged(WebKitCookieManager*, gpointer)
+    {
+        auto& e = engine();
+        if (e.pullPosted)
+            return;
+        e.pullPosted = true;
+        postToMain([] {
+            if (engine().pullPosted)
+                pullCookies();
+        });
     }
 
     bool startEngine(double scale, std::string* reason)
@@ -274,6 +374,9 @@ namespace {
         auto* security = webkit_web_context_get_security_manager(e.context);
         webkit_security_manager_register_uri_scheme_as_secure(security, kWebResourceScheme);
         webkit_security_manager_register_uri_scheme_as_cors_enabled(security, kWebResourceScheme);
+        auto* cookies = webkit_website_data_manager_get_cookie_manager(webkit_web_context_get_website_data_manager(e.context));
+        webkit_cookie_manager_set_accept_policy(cookies, WEBKIT_COOKIE_POLICY_ACCEPT_NO_THIRD_PARTY);
+        g_signal_connect(cookies, "changed", G_CALLBACK(cookiesChanged), nullptr);
         return true;
     }
 
@@ -286,6 +389,62 @@ namespace {
 } // namespace
 
 void setWebEngineDisplay(const std::string& name) { configuredDisplay() = name; }
+
+void WebEngineView::syncCookies()
+{
+    auto& e = engine();
+    // Cookies a page set and the jar has not heard of yet go there first;
+    // then the engine takes the application's jar as it is.
+    if (e.pullPosted)
+        pullCookies();
+    auto* manager
+        = webkit_website_data_manager_get_cookie_manager(webkit_web_context_get_website_data_manager(e.context));
+    auto jar = HttpCookieStorage::shared().cookies();
+    std::string signature;
+    for (const auto& cookie : jar)
+        signature += cookie.domain + '\t' + cookie.path + '\t' + cookie.name + '\t' + cookie.value + '\t'
+            + (cookie.expiresDate ? std::to_string(cookie.expiresDate->seconds) : "-") + (cookie.secure ? "s" : "")
+            + (cookie.httpOnly ? "h" : "") + (cookie.hostOnly ? "o" : "") + '\n';
+    if (e.pushedSignature && *e.pushedSignature == signature)
+        return; // the engine holds these already
+    e.pushedSignature = signature;
+    std::set<CookieIdentity> pushed;
+    for (const auto& cookie : jar)
+        pushed.insert(identity(cookie));
+    if (jar.empty()) {
+        // An empty list is never answered: the engine's cookies are cleared instead.
+        auto cleared = std::make_shared<bool>(false);
+        webkit_website_data_manager_clear(webkit_web_context_get_website_data_manager(e.context),
+            WEBKIT_WEBSITE_DATA_COOKIES, 0, nullptr,
+            [](GObject* object, GAsyncResult* result, gpointer data) {
+                std::unique_ptr<std::shared_ptr<bool>> owned(static_cast<std::shared_ptr<bool>*>(data));
+                webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(object), result, nullptr);
+                **owned = true;
+            },
+            new std::shared_ptr<bool>(cleared));
+        if (!glib::iterateUntil([&] { return *cleared; }, 5))
+            log("WebEngine: the engine did not clear its cookies in time\n");
+        e.engineCookies.clear();
+        return;
+    }
+    GList* list = nullptr;
+    for (const auto& cookie : jar)
+        list = g_list_prepend(list, toSoup(cookie));
+    list = g_list_reverse(list);
+    auto done = std::make_shared<bool>(false);
+    webkit_cookie_manager_replace_cookies(
+        manager, list, nullptr,
+        [](GObject* object, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<std::shared_ptr<bool>> owned(static_cast<std::shared_ptr<bool>*>(data));
+            webkit_cookie_manager_replace_cookies_finish(WEBKIT_COOKIE_MANAGER(object), result, nullptr);
+            **owned = true;
+        },
+        new std::shared_ptr<bool>(done));
+    g_list_free_full(list, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
+    if (!glib::iterateUntil([&] { return *done; }, 5))
+        log("WebEngine: the engine did not take the cookies in time\n");
+    e.engineCookies = std::move(pushed);
+}
 
 std::optional<Url> webEngineAddress(const Url& applicationURL)
 {

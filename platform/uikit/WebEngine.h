@@ -70,6 +70,10 @@ public:
     // nullopt when the script threw or the time (real seconds) ran out.
     std::optional<std::string> evaluate(const std::string& script, double timeoutSeconds = 5);
 
+    // Makes the engine's cookies the application's (the shared cookie jar),
+    // after taking in those the pages set. Loads call it before they start.
+    void syncCookies();
+
     // What the page looks like now; null before anything was drawn.
     const Image& pixels() const;
     // Asks the engine for a fresh picture of the page and waits for it (tests,

@@ -1,3 +1,4 @@
+#include "platform/net/HttpCookieStorage.h"
 #include "platform/os/Bundle.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/RunLoop.h"
@@ -6,6 +7,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/WebEngine.h"
 #include "tests/support/ProcessUtil.h"
+#include "tests/support/TestHttpServer.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/uikit/UIKitDriver.h"
 
@@ -223,6 +225,50 @@ TEST_F(WebPageTest, AStyledPageIsDrawnIntoTheViewWithItsImageAndChineseText)
         for (int x = 0; x < 400; ++x)
             white += image->pixelAt(x, y)[1] > 200;
     EXPECT_GT(white, 200) << "the Chinese heading is drawn";
+}
+
+TEST_F(WebPageTest, PagesFetchWithTheApplicationsCookiesAndTheCookiesTheySetReachIt)
+{
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.start());
+    server.on("/classes", [](const testsupport::TestRequest& request, testsupport::TestConnection& connection) {
+        bool signedIn = request.header("Cookie").value_or("").find("JSESSIONID=s3cr3t") != std::string::npos;
+        connection.respond(signedIn ? testsupport::TestResponse::make(200, R"(["一班","二班"])",
+                                          { { "Content-Type", "application/json; charset=utf-8" } })
+                                    : testsupport::TestResponse::make(401, "", {}));
+    });
+    server.on("/page", testsupport::TestHttpServer::text(200,
+        "<html><head><meta charset='utf-8'></head><body><ul id='list'></ul><script>"
+        "document.cookie = 'seen=yes; path=/';"
+        "fetch('/classes', { credentials: 'include' }).then(function (r) { return r.ok ? r.json() : ['refused']; })"
+        ".then(function (names) { names.forEach(function (n) { var li = document.createElement('li');"
+        "li.textContent = n; document.getElementById('list').appendChild(li); }); document.title = 'listed'; });"
+        "</script></body></html>",
+        "text/html; charset=utf-8"));
+
+    auto& jar = platform::HttpCookieStorage::shared();
+    auto host = platform::Url::parse(server.url("/"))->host();
+    platform::HttpCookie session;
+    session.name = "JSESSIONID";
+    session.value = "s3cr3t";
+    session.domain = host;
+    jar.setCookie(session);
+
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/page")));
+    ASSERT_TRUE(loop->runUntil([this] { return !delegate->journal.empty() && delegate->journal.back() == "finish"; }, 10));
+    ASSERT_TRUE(loop->runUntil([this] { return webView->documentTitle() == "listed"; }, 10));
+    EXPECT_EQ(webView->documentText(), "一班\n二班");
+
+    // The page's own cookie arrives in the application's jar.
+    auto seen = [&] {
+        for (const auto& cookie : jar.cookiesForURL(*platform::Url::parse(server.url("/"))))
+            if (cookie.name == "seen" && cookie.value == "yes")
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(loop->runUntil(seen, 10));
+    for (const auto& cookie : jar.cookies())
+        jar.deleteCookie(cookie);
 }
 
 } // namespace
