@@ -4,9 +4,10 @@
 #include "platform/os/Error.h"
 #include "platform/uikit/NSURLRequest.h"
 #include "platform/uikit/UIView.h"
-#include "platform/uikit/WebPageLoader.h"
+#include "platform/uikit/WebEngine.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,19 +50,20 @@ inline constexpr long UIWebViewErrorHTTPTooManyRedirects = -1007;
 inline constexpr const char* UIWebViewFrameLoadErrorDomain = "WebKitErrorDomain";
 inline constexpr long UIWebViewErrorFrameLoadInterrupted = 102;
 
-// A web page shown without a browser engine. Pages come from HTML strings,
-// from files, or over http through the installed platform::WebPageLoader.
-// There is no script engine: the view answers "document.title" from the
-// page's <title>, understands the few scripts that change the page's address
-// or blank its body, and records every script it is asked to evaluate.
+// A web page on the browser engine (see WebEngine.h): one engine view per web
+// view, made on the first load, drawn into this view's layer. Pages come
+// from HTML strings (file:// bases inside the application's resources are
+// served from there), from http and https, and from the resources folder;
+// anything else fails without asking the delegate.
 //
-// Every navigation (initial loads, link clicks, form submissions, addresses
-// set by scripts, history moves, reloads, refused-or-not redirects) first asks
-// the delegate. Everything a load reports reaches the delegate from the main
-// loop, never from inside the call that started it: should-start, then
-// did-start, then did-finish or did-fail. A newer navigation or stopLoading
-// silences the one before it.
-class UIWebView : public UIView {
+// Every top-level navigation (initial loads, link clicks, form submissions,
+// addresses set by scripts, history moves, reloads, redirects) first asks the
+// delegate, with the main document's address, so a navigation inside a frame
+// is told apart by an address that differs from the main document's. What a
+// load reports reaches the delegate from the main loop, never from inside the
+// call that started it: should-start, then did-start, then did-finish or
+// did-fail. A newer navigation or stopLoading silences the one before it.
+class UIWebView : public UIView, private platform::WebEngineClient {
 public:
     UIWebView();
     explicit UIWebView(const platform::Rect& frame);
@@ -74,13 +76,13 @@ public:
 
     // ---- Loading -----------------------------------------------------------
     void loadRequest(const NSURLRequest& request);
-    // The base resolves the page's relative links; without one they stay
-    // unresolvable ("about:blank" is the page's address).
+    // The base resolves the page's relative references; without one the
+    // page's address is "about:blank".
     void loadHTMLString(const std::string& html, const std::optional<platform::Url>& baseURL);
     void stopLoading();
     void reload();
-    bool canGoBack() const { return historyIndex_ > 0; }
-    bool canGoForward() const { return historyIndex_ >= 0 && historyIndex_ + 1 < long(history_.size()); }
+    bool canGoBack() const;
+    bool canGoForward() const;
     void goBack();
     void goForward();
     // The request of the page shown (or being loaded); nullopt before the first load.
@@ -91,72 +93,72 @@ public:
     const std::shared_ptr<UIScrollView>& scrollView() const { return scrollView_; }
 
     // ---- Scripts -------------------------------------------------------------
-    // "document.title" answers the page's title; "document.body.innerHTML='';"
-    // blanks the body; an assignment of the page's address navigates (asking the
-    // delegate as usual). Everything else answers "".
+    // Runs the script in the page and answers its result as text (strings,
+    // numbers, booleans); "" for other results, for a script that throws, and
+    // before any page is loaded. Waits for the engine, at most a few seconds.
     std::string stringByEvaluatingJavaScriptFromString(const std::string& script);
     const std::vector<std::string>& evaluatedScripts() const { return scripts_; }
 
-    // ---- What the page holds (tests and the renderer) ----------------------
-    const std::string& html() const { return html_; }
+    // ---- What the page holds -------------------------------------------------
     const std::optional<platform::Url>& baseURL() const { return baseURL_; }
-    // The page's title with entities decoded and white space collapsed.
     std::string documentTitle() const;
-    // The text of the body as a reader would see it (tags and scripts dropped).
+    // The text of the body as a reader sees it.
     std::string documentText() const;
     // The status of the last page fetched over http; 0 for other pages.
     int lastStatusCode() const { return statusCode_; }
+    // Why the engine could not start, when it could not.
+    const std::optional<platform::Error>& engineError() const { return engineError_; }
 
     // ---- What a person does on the page ------------------------------------
     // A click on a link to href (resolved against the page's address); false
-    // when href does not resolve, in which case nothing happens.
+    // when href does not resolve or no page is shown, and nothing happens.
     bool simulateLinkClick(const std::string& href);
     // A form sent with GET: the fields become the action's query.
     bool simulateFormSubmission(
         const std::string& action, const std::vector<std::pair<std::string, std::string>>& fields);
+    // A tap on the page at a point of this view.
+    void tapPage(const platform::Point& point);
+    // Text from the keyboard or an input method, into the page's focused field.
+    void insertText(const std::string& text);
+    void deleteBackward();
+
+    // Waits for the engine to paint the page as it is now (tests, screenshots);
+    // false when no picture came in time.
+    bool updateDrawing(double timeoutSeconds = 5);
 
     void drawRect(platform::Context& context, const platform::Rect& rect) override;
 
-    // Helpers exposed for the loader and tests: the title of a page's markup,
-    // and markup with the five named entities and numeric references decoded.
-    static std::string titleOfHTML(const std::string& html);
-    static std::string decodeEntities(const std::string& text);
-
 private:
-    struct HistoryEntry {
-        NSURLRequest request;
-        std::optional<std::string> html; // pages given as strings
-        std::optional<platform::Url> baseURL;
-    };
-    struct Navigation {
-        HistoryEntry entry;
-        UIWebViewNavigationType type = UIWebViewNavigationTypeOther;
-        long historyTarget = -1; // back, forward and reload move to this entry
-        int redirects = 0;
-    };
-    static constexpr int kMaximumRedirects = 16;
     void setUp();
-    void startNavigation(Navigation navigation);
-    void askAndLoad(std::uint64_t stopMark, Navigation navigation);
-    void fetch(std::uint64_t generation, Navigation navigation);
-    void fetchFinished(std::uint64_t generation, Navigation navigation, platform::WebPageResponse response);
-    void finishLoad(const Navigation& navigation, std::string text);
-    void failLoad(std::uint64_t generation, platform::Error error);
+    bool ensureEngine();
+    void startLoad(std::uint64_t stopMark, std::function<void()> load);
+    void failNow(const platform::Error& error);
     std::optional<platform::Url> documentURL() const;
-    bool navigateToReference(const std::string& reference, UIWebViewNavigationType type);
+    std::optional<platform::Url> resolve(const std::string& reference) const;
+    std::string evaluate(const std::string& script) const;
+    void pageDidLayOut();
+    void scrollPageTo(const platform::Point& offset);
 
+    void engineDecideNavigation(const platform::WebNavigation& navigation, std::function<void(bool)> decide) override;
+    void engineDidStart() override;
+    void engineDidFinish() override;
+    void engineDidFail(const platform::Error& error) override;
+    void engineDidDraw() override;
+
+    friend class UIWebViewScrollView;
     std::weak_ptr<UIWebViewDelegate> delegate_;
     std::shared_ptr<UIScrollView> scrollView_;
+    std::unique_ptr<platform::WebEngineView> engine_;
+    std::optional<platform::Error> engineError_;
     std::optional<NSURLRequest> request_;
-    std::string html_;
+    std::optional<NSURLRequest> allowedRequest_;
     std::optional<platform::Url> baseURL_;
+    std::optional<platform::Url> pendingBaseURL_;
     int statusCode_ = 0;
     bool loading_ = false;
+    bool awaitingStart_ = false;
     bool scalesPageToFit_ = false;
-    std::uint64_t generation_ = 0; // the load that may still report
+    bool syncingScroll_ = false;
     std::uint64_t stopCount_ = 0; // navigations asked for before a stop never start
-    std::shared_ptr<platform::WebPageLoad> pendingLoad_;
-    std::vector<HistoryEntry> history_;
-    long historyIndex_ = -1;
     std::vector<std::string> scripts_;
 };

@@ -10,6 +10,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWebView.h"
+#include "platform/uikit/WebPageLoader.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/sample/SampleApp.h"

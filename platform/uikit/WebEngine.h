@@ -1,0 +1,109 @@
+#pragma once
+
+#include "platform/graphics/Geometry.h"
+#include "platform/graphics/Image.h"
+#include "platform/os/Error.h"
+#include "platform/os/Url.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// A navigation the engine is about to make, in the application's terms:
+// pages of the resources folder carry their file:// address.
+struct WebNavigation {
+    Url url;
+    Url mainDocumentURL;
+    std::string method;
+    // The web view's navigation types: link 0, form 1, back/forward 2,
+    // reload 3, form resubmitted 4, other 5.
+    int type = 5;
+    bool mainFrame = true;
+    bool redirect = false;
+};
+
+// What an engine view tells its owner. Every call comes from a task of the
+// main run loop, never from inside a call into the engine.
+class WebEngineClient {
+public:
+    virtual ~WebEngineClient() = default;
+    // Answer with decide(true) to let the navigation go on, now or later.
+    virtual void engineDecideNavigation(const WebNavigation& navigation, std::function<void(bool)> decide) = 0;
+    virtual void engineDidStart() = 0;
+    virtual void engineDidFinish() = 0;
+    virtual void engineDidFail(const Error& error) = 0;
+    // The page's pixels changed.
+    virtual void engineDidDraw() = 0;
+};
+
+// One page of the browser engine, in an offscreen window of its own, at a
+// size in points and a scale. Lives on the main thread.
+class WebEngineView {
+public:
+    // nullptr, with the reason, when no engine can run on this machine (no
+    // display and no virtual display to start).
+    static std::unique_ptr<WebEngineView> create(WebEngineClient& client, Size points, double scale, Error* error);
+    ~WebEngineView();
+    WebEngineView(const WebEngineView&) = delete;
+    WebEngineView& operator=(const WebEngineView&) = delete;
+
+    // Addresses are the application's: file:// inside the resources folder
+    // is served from there. Callers refuse other schemes themselves.
+    void loadURL(const Url& url, const std::string& method, const std::string& body);
+    void loadHTML(const std::string& html, const std::optional<Url>& baseURL);
+    void stop();
+    void reload();
+    void goBack();
+    void goForward();
+    bool canGoBack() const;
+    bool canGoForward() const;
+    // The main document's address, in the application's terms.
+    std::optional<Url> currentURL() const;
+    // The HTTP status of the main document; 0 for pages that did not come over http.
+    int statusCode() const;
+
+    // Runs the script in the page and answers its result as text: strings,
+    // numbers and booleans as a script would print them, anything else "".
+    // nullopt when the script threw or the time (real seconds) ran out.
+    std::optional<std::string> evaluate(const std::string& script, double timeoutSeconds = 5);
+
+    // Makes the engine's cookies the application's (the shared cookie jar),
+    // after taking in those the pages set. Loads call it before they start.
+    void syncCookies();
+
+    // What the page looks like now; null before anything was drawn.
+    const Image& pixels() const;
+    // Asks the engine for a fresh picture of the page and waits for it (tests,
+    // the renderer before a screenshot). False when none came in time.
+    bool redraw(double timeoutSeconds = 5);
+    void resize(Size points, double scale);
+
+    // A person on the page, positions in points of the visible area.
+    void tap(Point point);
+    void wheel(Point point, double dy);
+    // Text from the keyboard or an input method, into the focused field.
+    void insertText(const std::string& text);
+    // Backspace, Return, Tab and the arrows by their names ("BackSpace", "Return", ...).
+    void pressKey(const std::string& keyName);
+
+    struct Impl;
+
+private:
+    explicit WebEngineView(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// The display engines open their windows on. Empty (the default): a private
+// virtual X display started on first use. A window host passes its own.
+void setWebEngineDisplay(const std::string& name);
+
+// The scheme the resources folder is served under inside the engine, and
+// the translation of addresses between the application's file:// and it.
+inline constexpr const char* kWebResourceScheme = "orb-res";
+std::optional<Url> webEngineAddress(const Url& applicationURL);
+Url webApplicationAddress(const Url& engineURL);
+
+} // namespace platform

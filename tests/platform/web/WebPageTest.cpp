@@ -1,0 +1,274 @@
+#include "platform/net/HttpCookieStorage.h"
+#include "platform/os/Bundle.h"
+#include "platform/os/FileUtil.h"
+#include "platform/os/RunLoop.h"
+#include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UIWebView.h"
+#include "platform/uikit/UIWindow.h"
+#include "platform/uikit/WebEngine.h"
+#include "tests/support/ProcessUtil.h"
+#include "tests/support/TestHttpServer.h"
+#include "tests/support/XvfbDisplay.h"
+#include "tests/support/uikit/UIKitDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// One X server for the whole program: the engine keeps its display open
+// until the process ends.
+class EngineDisplay : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        std::string reason;
+        if (display.start(&reason))
+            platform::setWebEngineDisplay(display.name());
+        else
+            ADD_FAILURE() << reason;
+    }
+    testsupport::XvfbDisplay display;
+};
+[[maybe_unused]] auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new EngineDisplay);
+
+class PageDelegate : public UIWebViewDelegate {
+public:
+    bool webViewShouldStartLoadWithRequest(UIWebView*, const NSURLRequest& request, UIWebViewNavigationType type) override
+    {
+        asked.push_back(request);
+        types.push_back(type);
+        return request.URL.path().rfind("/Main/", 0) != 0;
+    }
+    void webViewDidStartLoad(UIWebView*) override { journal.push_back("start"); }
+    void webViewDidFinishLoad(UIWebView*) override { journal.push_back("finish"); }
+    void webViewDidFailLoadWithError(UIWebView*, const platform::Error& error) override
+    {
+        journal.push_back("fail " + std::to_string(error.code()));
+    }
+    std::vector<NSURLRequest> asked;
+    std::vector<UIWebViewNavigationType> types;
+    std::vector<std::string> journal;
+};
+
+class WebPageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::RunLoop::setMainThread();
+        loop = &platform::RunLoop::main();
+        loop->discardPendingWork();
+        testsupport::resetUIKitState();
+        ASSERT_FALSE(resources.path().empty());
+        previousBundle = platform::Bundle::main();
+        platform::Bundle::setMain(std::make_shared<platform::Bundle>(platform::Bundle::defaultInfo(), resources.path()));
+        window = std::make_shared<UIWindow>();
+        window->makeKeyAndVisible();
+        webView = std::make_shared<UIWebView>(platform::Rect(0, 0, 320, 480));
+        window->addSubview(webView);
+        webView->setDelegate(delegate);
+    }
+    void TearDown() override
+    {
+        webView.reset();
+        window.reset();
+        platform::Bundle::setMain(previousBundle);
+        testsupport::resetUIKitState();
+        loop->discardPendingWork();
+    }
+
+    bool loadResource(const std::string& name, const std::string& html)
+    {
+        auto path = resources / name;
+        platform::FileUtil::createDirectory(path.substr(0, path.rfind('/')));
+        if (!platform::FileUtil::write(path, html))
+            return false;
+        delegate->journal.clear();
+        webView->loadHTMLString(html, platform::Url::fileUrl(path));
+        return loop->runUntil([this] { return !delegate->journal.empty() && delegate->journal.back() != "start"; }, 10)
+            && delegate->journal.back() == "finish";
+    }
+
+    std::string script(const std::string& text) { return webView->stringByEvaluatingJavaScriptFromString(text); }
+
+    platform::RunLoop* loop = nullptr;
+    testsupport::TempDir resources { "orb-web-resources" };
+    std::shared_ptr<const platform::Bundle> previousBundle;
+    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UIWebView> webView;
+    std::shared_ptr<PageDelegate> delegate = std::make_shared<PageDelegate>();
+};
+
+TEST_F(WebPageTest, APageOfTheResourcesCallsNativeCodeThroughPseudoPathsAndFramesAreToldApart)
+{
+    ASSERT_TRUE(platform::FileUtil::createDirectory(resources / "tools"));
+    ASSERT_TRUE(platform::FileUtil::write(resources / "tools/account.js", "var global = { name: '李老师', id: 42 };"));
+    ASSERT_TRUE(platform::FileUtil::write(resources / "tools/frame.html",
+        "<html><body><a id='go' href='second.html'>next</a></body></html>"));
+    ASSERT_TRUE(platform::FileUtil::write(resources / "tools/second.html", "<html><body>second</body></html>"));
+    ASSERT_TRUE(loadResource("tools/index.html",
+        "<html><head><meta charset='utf-8'><title>工具</title><script src='account.js'></script></head><body>"
+        "<p id='who'></p><iframe name='inner' src='frame.html'></iframe>"
+        "<script>document.getElementById('who').textContent = global.name;"
+        "function back() { document.location = '/Main/return?id=' + global.id; }</script></body></html>"));
+    EXPECT_EQ(webView->documentText(), "李老师") << "the relative script came from the resources";
+    auto page = platform::Url::fileUrl(resources / "tools/index.html");
+    auto frame = platform::Url::fileUrl(resources / "tools/frame.html");
+    ASSERT_EQ(delegate->asked.size(), 2u);
+    EXPECT_EQ(delegate->asked[0].URL.absoluteString(), page.absoluteString());
+    EXPECT_EQ(delegate->asked[0].mainDocumentURL.absoluteString(), page.absoluteString());
+    // The frame's own page is asked for as part of the page.
+    EXPECT_EQ(delegate->asked[1].URL.absoluteString(), frame.absoluteString());
+    EXPECT_EQ(delegate->asked[1].mainDocumentURL.absoluteString(), page.absoluteString());
+
+    // The page's script navigates to a pseudo-path: the delegate sees the file
+    // address it expects, as the main document's, and refuses; the page stays.
+    delegate->asked.clear();
+    delegate->journal.clear();
+    script("back()");
+    ASSERT_TRUE(loop->runUntil([this] { return !delegate->asked.empty(); }, 10));
+    loop->runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(delegate->asked.front().URL.absoluteString(), "file:///Main/return?id=42");
+    EXPECT_EQ(delegate->asked.front().mainDocumentURL.absoluteString(), "file:///Main/return?id=42");
+    EXPECT_TRUE(delegate->journal.empty());
+    EXPECT_EQ(webView->documentTitle(), "工具");
+
+    // A link followed inside the frame is a frame navigation: its main
+    // document stays the page.
+    delegate->asked.clear();
+    script("frames[0].document.getElementById('go').click()");
+    ASSERT_TRUE(loop->runUntil([this] { return !delegate->asked.empty(); }, 10));
+    EXPECT_EQ(delegate->asked.front().URL.absoluteString(),
+        platform::Url::fileUrl(resources / "tools/second.html").absoluteString());
+    EXPECT_EQ(delegate->asked.front().mainDocumentURL.absoluteString(), page.absoluteString());
+    EXPECT_EQ(delegate->types.back(), UIWebViewNavigationTypeLinkClicked);
+    EXPECT_EQ(webView->documentTitle(), "工具");
+}
+
+TEST_F(WebPageTest, ScriptsAnswerTheirValuesAsText)
+{
+    ASSERT_TRUE(loadResource("values.html",
+        "<html><head><title>Values</title></head><body><script>function twice(x) { return x * 2; }"
+        "var items = [1, 2, 3];</script></body></html>"));
+    EXPECT_EQ(script("document.title"), "Values");
+    EXPECT_EQ(script("6 * 7"), "42");
+    EXPECT_EQ(script("twice(21) + 0.5"), "42.5");
+    EXPECT_EQ(script("items.length > 2"), "true");
+    EXPECT_EQ(script("items"), "") << "objects answer nothing";
+    EXPECT_EQ(script("noSuchFunction()"), "") << "a script that throws answers nothing";
+    EXPECT_EQ(script("'still ' + 'alive'"), "still alive");
+}
+
+TEST_F(WebPageTest, TapsReachLinksAndTypedTextReachesFields)
+{
+    ASSERT_TRUE(platform::FileUtil::write(resources / "next.html", "<html><head><title>Next</title></head></html>"));
+    ASSERT_TRUE(loadResource("input.html",
+        "<html><head><meta charset='utf-8'><style>body{margin:0} a,input{display:block;height:60px;width:300px}"
+        "</style></head><body><input id='name'><a href='next.html'>next</a></body></html>"));
+    // A tap in the field focuses it; typed Latin and Chinese text arrive.
+    webView->tapPage(platform::Point(100, 30));
+    EXPECT_EQ(script("document.activeElement ? document.activeElement.id : 'none'"), "name");
+    webView->insertText("Li ");
+    webView->insertText("李明");
+    EXPECT_EQ(script("document.getElementById('name').value"), "Li 李明");
+    webView->deleteBackward();
+    EXPECT_EQ(script("document.getElementById('name').value"), "Li 李");
+
+    // A tap where the link is drawn follows it, as a link click.
+    delegate->asked.clear();
+    delegate->journal.clear();
+    ASSERT_TRUE(testsupport::tapAtPoint(platform::Point(100, 90)));
+    ASSERT_TRUE(loop->runUntil([this] { return !delegate->journal.empty() && delegate->journal.back() == "finish"; }, 10));
+    ASSERT_FALSE(delegate->asked.empty());
+    EXPECT_EQ(delegate->asked.front().URL.absoluteString(), platform::Url::fileUrl(resources / "next.html").absoluteString());
+    EXPECT_EQ(webView->documentTitle(), "Next");
+}
+
+TEST_F(WebPageTest, TheScrollViewScrollsALongPage)
+{
+    ASSERT_TRUE(loadResource("long.html", "<html><body style='margin:0'><div style='height:3000px'></div></body></html>"));
+    EXPECT_GE(webView->scrollView()->contentSize().height, 3000);
+    webView->scrollView()->setContentOffset(platform::Point(0, 1200));
+    EXPECT_EQ(script("window.scrollY"), "1200");
+}
+
+TEST_F(WebPageTest, AStyledPageIsDrawnIntoTheViewWithItsImageAndChineseText)
+{
+    // A 4 × 4 red PNG beside the page.
+    auto red = platform::Image(4, 4, 1, platform::Color(1, 0, 0, 1)).encodePNG();
+    ASSERT_TRUE(red);
+    ASSERT_TRUE(platform::FileUtil::write(resources / "red.png", std::string(red->begin(), red->end())));
+    ASSERT_TRUE(loadResource("styled.html",
+        "<html><head><meta charset='utf-8'><style>body{margin:0;background:#2060c0;font:24px sans-serif;color:#fff}"
+        "h1{margin:0;height:80px;font-size:32px} img{display:block;width:100px;height:100px}</style></head>"
+        "<body><h1>班级相册</h1><img src='red.png'><p>家校互动 — a styled page</p></body></html>"));
+    ASSERT_TRUE(webView->updateDrawing());
+    auto image = webView->renderToImage(2);
+    ASSERT_TRUE(image);
+    image->encodePNG();
+    auto png = image->encodePNG();
+    ASSERT_TRUE(png);
+    std::string out = "web-styled-page.png"; // beside the test program, to be looked at
+    platform::FileUtil::write(out, std::string(png->begin(), png->end()));
+    // The background colour, the image's red, and the heading's white text.
+    auto background = image->pixelAt(600, 900);
+    EXPECT_NEAR(background[0], 0x20, 8);
+    EXPECT_NEAR(background[2], 0xc0, 8);
+    auto picture = image->pixelAt(100, 260);
+    EXPECT_GT(picture[0], 200);
+    EXPECT_LT(picture[1], 40);
+    int white = 0;
+    for (int y = 0; y < 160; ++y)
+        for (int x = 0; x < 400; ++x)
+            white += image->pixelAt(x, y)[1] > 200;
+    EXPECT_GT(white, 200) << "the Chinese heading is drawn";
+}
+
+TEST_F(WebPageTest, PagesFetchWithTheApplicationsCookiesAndTheCookiesTheySetReachIt)
+{
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.start());
+    server.on("/classes", [](const testsupport::TestRequest& request, testsupport::TestConnection& connection) {
+        bool signedIn = request.header("Cookie").value_or("").find("JSESSIONID=s3cr3t") != std::string::npos;
+        connection.respond(signedIn ? testsupport::TestResponse::make(200, R"(["一班","二班"])",
+                                          { { "Content-Type", "application/json; charset=utf-8" } })
+                                    : testsupport::TestResponse::make(401, "", {}));
+    });
+    server.on("/page", testsupport::TestHttpServer::text(200,
+        "<html><head><meta charset='utf-8'></head><body><ul id='list'></ul><script>"
+        "document.cookie = 'seen=yes; path=/';"
+        "fetch('/classes', { credentials: 'include' }).then(function (r) { return r.ok ? r.json() : ['refused']; })"
+        ".then(function (names) { names.forEach(function (n) { var li = document.createElement('li');"
+        "li.textContent = n; document.getElementById('list').appendChild(li); }); document.title = 'listed'; });"
+        "</script></body></html>",
+        "text/html; charset=utf-8"));
+
+    auto& jar = platform::HttpCookieStorage::shared();
+    auto host = platform::Url::parse(server.url("/"))->host();
+    platform::HttpCookie session;
+    session.name = "JSESSIONID";
+    session.value = "s3cr3t";
+    session.domain = host;
+    jar.setCookie(session);
+
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/page")));
+    ASSERT_TRUE(loop->runUntil([this] { return !delegate->journal.empty() && delegate->journal.back() == "finish"; }, 10));
+    ASSERT_TRUE(loop->runUntil([this] { return webView->documentTitle() == "listed"; }, 10));
+    EXPECT_EQ(webView->documentText(), "一班\n二班");
+
+    // The page's own cookie arrives in the application's jar.
+    auto seen = [&] {
+        for (const auto& cookie : jar.cookiesForURL(*platform::Url::parse(server.url("/"))))
+            if (cookie.name == "seen" && cookie.value == "yes")
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(loop->runUntil(seen, 10));
+    for (const auto& cookie : jar.cookies())
+        jar.deleteCookie(cookie);
+}
+
+} // namespace
