@@ -480,6 +480,19 @@ void drawTextLayout(Context& context, const TextLayout& layout, Point origin, co
         pango_layout_get_extents(pango, nullptr, &logical);
         double realWidth = static_cast<double>(logical.width) / PANGO_SCALE;
         double realX = static_cast<double>(logical.x) / PANGO_SCALE;
+        pango_layout_set_attributes(pango, nullptr);
+        std::size_t characters = composedCharacters(line.text).size();
+        if (layout.spreadToWidth && realWidth < line.width - 0.5 && characters > 1) {
+            // Pango adds the spacing after every character but the last.
+            double spacing = (line.width - realWidth) / static_cast<double>(characters - 1);
+            PangoAttrList* attributes = pango_attr_list_new();
+            pango_attr_list_insert(attributes, pango_attr_letter_spacing_new(static_cast<int>(spacing * PANGO_SCALE)));
+            pango_layout_set_attributes(pango, attributes);
+            pango_attr_list_unref(attributes);
+            pango_layout_get_extents(pango, nullptr, &logical);
+            realWidth = static_cast<double>(logical.width) / PANGO_SCALE;
+            realX = static_cast<double>(logical.x) / PANGO_SCALE;
+        }
         double baseline = static_cast<double>(pango_layout_get_baseline(pango)) / PANGO_SCALE;
         cairo_translate(cr, left, top + layout.font.ascender());
         double shift = 0;

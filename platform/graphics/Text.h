@@ -153,6 +153,10 @@ struct TextLayout {
     TextAlignment alignment = TextAlignment::Left;
     // Some of the text is not shown (dropped lines, clipped or truncated).
     bool truncated = false;
+    // Drawing: a line whose glyphs are narrower than measured is spread to its
+    // measured width by letter spacing, so that every character sits near its
+    // model position (editable text, whose caret is placed by the model).
+    bool spreadToWidth = false;
 };
 
 TextLayout layoutText(std::string_view text, const Font& font,

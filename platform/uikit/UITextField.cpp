@@ -381,6 +381,7 @@ void UITextField::drawRect(platform::Context& context, const Rect&)
             // The whole line, moved left so that the caret's part shows.
             auto layout = platform::layoutText(shown, font_,
                 Size(platform::kUnlimitedTextExtent, platform::kUnlimitedTextExtent), platform::LineBreakMode::Clip, 1);
+            layout.spreadToWidth = true;
             double y = area.minY() + (area.height() - layout.size.height) / 2;
             context.save();
             context.clipToRect(area);
@@ -389,6 +390,8 @@ void UITextField::drawRect(platform::Context& context, const Rect&)
         } else {
             auto layout = platform::layoutText(shown, font_, Size(area.width(), area.height()),
                 platform::LineBreakMode::Clip, 1, toTextAlignment(alignment_));
+            // The caret is placed by the model: the glyphs keep to it.
+            layout.spreadToWidth = !showPlaceholder;
             double y = area.minY() + (area.height() - layout.size.height) / 2;
             platform::drawTextLayout(context, layout, platform::Point(area.minX(), y),
                 showPlaceholder ? UIColor::fromWhite(0.7) : textColor_);

@@ -237,6 +237,8 @@ void UITextView::drawRect(platform::Context& context, const Rect&)
         std::max(b.width() - 2 * kLinePadding, 0.0), platform::kUnlimitedTextExtent);
     auto layout = platform::layoutText(text_, font_, Size(area.width(), platform::kUnlimitedTextExtent),
         platform::LineBreakMode::WordWrap, 0, toTextAlignment(alignment_));
+    // The caret is placed by the model: the glyphs keep to it.
+    layout.spreadToWidth = true;
     context.save();
     context.clipToRect(b);
     platform::drawTextLayout(context, layout, area.origin, textColor_);
