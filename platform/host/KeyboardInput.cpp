@@ -236,15 +236,30 @@ namespace {
         return false;
     }
 
+    // The topmost controller presented under `controller` (by it or by one of
+    // the children on screen: a pushed screen presents from its container).
+    std::shared_ptr<UIViewController> presentedUnder(const std::shared_ptr<UIViewController>& controller, int depth)
+    {
+        if (!controller || depth > 32)
+            return nullptr;
+        if (auto presented = controller->presentedViewController()) {
+            auto above = presentedUnder(presented, depth + 1);
+            return above ? above : presented;
+        }
+        for (const auto& child : controller->childViewControllers()) {
+            if (!child->isViewLoaded() || !shownOnScreen(child->view()))
+                continue;
+            if (auto found = presentedUnder(child, depth + 1))
+                return found;
+        }
+        return nullptr;
+    }
+
     // The topmost controller presented in the key window, or nullptr.
     std::shared_ptr<UIViewController> topPresentedController()
     {
         auto window = UIWindow::keyWindow();
-        auto controller = window ? UIViewController::rootViewControllerOf(window.get()) : nullptr;
-        std::shared_ptr<UIViewController> presented;
-        for (int depth = 0; controller && controller->presentedViewController() && depth < 32; ++depth)
-            presented = controller = controller->presentedViewController();
-        return presented;
+        return presentedUnder(window ? UIViewController::rootViewControllerOf(window.get()) : nullptr, 0);
     }
 
     bool closesScreen(const std::shared_ptr<UIBarButtonItem>& item)
@@ -285,10 +300,15 @@ bool performBackSwipe()
     // stroke reaches the screen beneath it.
     if (auto modal = platform::ModalStack::top())
         return cancelModal(modal);
+    // A presented screen covers the ones it was presented over: back goes
+    // within it, or it closes through its Done; never beneath it.
+    if (auto presented = topPresentedController()) {
+        auto own = std::dynamic_pointer_cast<UINavigationController>(presented);
+        if (own && own->viewControllers().size() > 1)
+            return own->popViewControllerAnimated(true) != nullptr;
+        return closePresented(presented);
+    }
     auto navigation = visibleNavigationController();
-    if (auto presented = topPresentedController();
-        presented && (!navigation || navigation->viewControllers().size() <= 1) && closePresented(presented))
-        return true;
     auto topBefore = navigation ? navigation->topViewController() : nullptr;
     auto depthBefore = navigation ? navigation->viewControllers().size() : 0;
 
