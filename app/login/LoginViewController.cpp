@@ -428,8 +428,14 @@ void LoginViewController::keyboardChanged(const platform::Notification& notifica
     auto frame = contentView_->frame();
     double y = orgY_;
     if (notification.name == UIKeyboardWillShowNotification) {
-        double viewHeight = view()->frame().height();
-        y = std::min(viewHeight - keyboard.height() - frame.height() + kKeyboardOverlap, orgY_);
+        // The panel rises just enough for the login button to clear the
+        // keyboard, whatever the screen's height; what lies below the button
+        // may go under it.
+        double keyboardTop = view()->convertRectFromView(keyboard, nullptr).minY();
+        double foot = frame.height();
+        if (btnLogin_ && btnLogin_->superview())
+            foot = btnLogin_->superview()->convertRectToView(btnLogin_->frame(), contentView_.get()).maxY();
+        y = std::min(keyboardTop - kKeyboardMargin - foot, orgY_);
     }
     auto content = contentView_;
     UIView::animateWithDuration(duration, [content, y] {

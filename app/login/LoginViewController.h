@@ -27,8 +27,8 @@ public:
 
     // Seconds before another time password may be asked for.
     static constexpr int kTimeLimit = 10;
-    // How far above the keyboard the panel's bottom may stay hidden.
-    static constexpr double kKeyboardOverlap = 150;
+    // The room kept between the login button and the keyboard's top.
+    static constexpr double kKeyboardMargin = 8;
     static constexpr double kDefaultKeyboardDuration = 0.1;
     static constexpr const char* kAccountKey = "account";
     static constexpr const char* kPwdKey = "pwd";
@@ -67,6 +67,7 @@ public:
     bool finishResignRemote() const { return finishResignRemote_; }
     int timeLimit() const { return timeLimit_; }
     std::shared_ptr<UIView> contentView() const { return contentView_; }
+    std::shared_ptr<UIButton> btnLogin() const { return btnLogin_; }
     std::shared_ptr<UITextField> txtAccount() const { return txtAccount_; }
     std::shared_ptr<UITextField> txtPassword() const { return txtPassword_; }
     std::shared_ptr<UIButton> btnRememberPwd() const { return btnRememberPwd_; }

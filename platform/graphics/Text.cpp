@@ -81,6 +81,35 @@ namespace {
         return 0.6 * widen;
     }
 
+    // Characters a reader never expects at the start of a line: closing
+    // brackets and quotes, sentence and clause punctuation, the ellipsis,
+    // iteration marks and small kana.
+    bool mayNotStartLine(char32_t cp)
+    {
+        static constexpr std::u32string_view closing = U"!),.:;?]}%"
+                                                       U"\u00BB\u2019\u201D\u203A\u2026\u2025\u2030"
+                                                       U"\u3001\u3002\u3005\u3009\u300B\u300D\u300F\u3011\u3015"
+                                                       U"\u3017\u3019\u301B\u301E\u301F\u303B\u30FC\u30FB\u309D\u309E\u30FD\u30FE"
+                                                       U"\u3041\u3043\u3045\u3047\u3049\u3063\u3083\u3085\u3087\u308E"
+                                                       U"\u30A1\u30A3\u30A5\u30A7\u30A9\u30C3\u30E3\u30E5\u30E7\u30EE\u30F5\u30F6"
+                                                       U"\uFE50\uFE51\uFE52\uFE54\uFE55\uFE56\uFE57\uFE5A\uFE5C\uFE5E"
+                                                       U"\uFF01\uFF05\uFF09\uFF0C\uFF0E\uFF1A\uFF1B\uFF1F\uFF3D\uFF5D\uFF60"
+                                                       U"\uFF61\uFF63\uFF64\uFF65\uFFE0";
+        return closing.find(cp) != std::u32string_view::npos;
+    }
+
+    // Characters a reader never expects at the end of a line: opening
+    // brackets and quotes.
+    bool mayNotEndLine(char32_t cp)
+    {
+        static constexpr std::u32string_view opening = U"([{"
+                                                       U"\u00AB\u2018\u201C\u2039"
+                                                       U"\u3008\u300A\u300C\u300E\u3010\u3014\u3016\u3018\u301A\u301D"
+                                                       U"\uFE59\uFE5B\uFE5D"
+                                                       U"\uFF08\uFF3B\uFF5B\uFF5F\uFF62\uFFE1\uFFE5";
+        return opening.find(cp) != std::u32string_view::npos;
+    }
+
     double saneSize(double size) { return (std::isfinite(size) && size > 0) ? size : 0.0; }
 
     double saneLimit(double v)
@@ -95,6 +124,8 @@ namespace {
         std::size_t end = 0;
         double width = 0;
         Kind kind = Kind::Other;
+        bool noStart = false; // closing punctuation
+        bool noEnd = false; // opening punctuation
     };
 
     std::vector<Cluster> clustersOf(std::string_view text, const Font& font)
@@ -126,6 +157,8 @@ namespace {
                 c.kind = Kind::Zero;
             else
                 c.kind = Kind::Other;
+            c.noStart = mayNotStartLine(base);
+            c.noEnd = mayNotEndLine(base);
             out.push_back(c);
         }
         return out;
@@ -137,7 +170,25 @@ namespace {
         std::size_t paragraphEnd = 0; // cluster index where the paragraph ends
     };
 
+    // Whether a line may end before cluster i (which follows cluster i - 1 of
+    // the same paragraph). Spaces never start a line (they hang at the end of
+    // the one before); punctuation keeps to its neighbour.
+    bool mayBreakBefore(const std::vector<Cluster>& cs, std::size_t i, bool charWrap)
+    {
+        const Cluster& c = cs[i];
+        const Cluster& before = cs[i - 1];
+        if (c.kind == Kind::Space || c.noStart)
+            return false;
+        if (before.kind == Kind::Space)
+            return true;
+        if (c.kind == Kind::Zero || before.noEnd)
+            return false;
+        return charWrap || c.kind == Kind::Full || before.kind == Kind::Full;
+    }
+
     // Greedy wrapping of clusters [b, e) into lines no wider than maxWidth.
+    // Every cluster lands on exactly one line: a line ends before the cluster
+    // that starts the next one.
     void wrapParagraph(const std::vector<Cluster>& cs, std::size_t b, std::size_t e, double maxWidth, bool charWrap,
         std::vector<Span>& lines)
     {
@@ -153,24 +204,23 @@ namespace {
             std::size_t end = e;
             while (i < e) {
                 const Cluster& c = cs[i];
-                if (c.kind == Kind::Space) {
-                    width += c.width;
-                    ++i;
+                if (i > start && mayBreakBefore(cs, i, charWrap))
                     lastBreak = i;
-                    continue;
-                }
-                if (i > start && c.kind != Kind::Zero
-                    && (charWrap || c.kind == Kind::Full || cs[i - 1].kind == Kind::Full))
-                    lastBreak = std::max(lastBreak, i);
-                if (i > start && c.width > 0 && width + c.width > maxWidth + kEps) {
-                    end = lastBreak > start ? lastBreak : i;
+                if (c.kind != Kind::Space && i > start && c.width > 0 && width + c.width > maxWidth + kEps) {
+                    end = lastBreak;
+                    if (end == start) {
+                        // No place the rules allow (a word wider than the line):
+                        // break by character, keeping closing punctuation with
+                        // the character before it when the line has room to give.
+                        end = i;
+                        while (end > start + 1 && cs[end].noStart)
+                            --end;
+                    }
                     break;
                 }
                 width += c.width;
                 ++i;
             }
-            if (i >= e)
-                end = e;
             lines.push_back({ start, end, e });
             start = end;
         }
@@ -430,6 +480,19 @@ void drawTextLayout(Context& context, const TextLayout& layout, Point origin, co
         pango_layout_get_extents(pango, nullptr, &logical);
         double realWidth = static_cast<double>(logical.width) / PANGO_SCALE;
         double realX = static_cast<double>(logical.x) / PANGO_SCALE;
+        pango_layout_set_attributes(pango, nullptr);
+        std::size_t characters = composedCharacters(line.text).size();
+        if (layout.spreadToWidth && realWidth < line.width - 0.5 && characters > 1) {
+            // Pango adds the spacing after every character but the last.
+            double spacing = (line.width - realWidth) / static_cast<double>(characters - 1);
+            PangoAttrList* attributes = pango_attr_list_new();
+            pango_attr_list_insert(attributes, pango_attr_letter_spacing_new(static_cast<int>(spacing * PANGO_SCALE)));
+            pango_layout_set_attributes(pango, attributes);
+            pango_attr_list_unref(attributes);
+            pango_layout_get_extents(pango, nullptr, &logical);
+            realWidth = static_cast<double>(logical.width) / PANGO_SCALE;
+            realX = static_cast<double>(logical.x) / PANGO_SCALE;
+        }
         double baseline = static_cast<double>(pango_layout_get_baseline(pango)) / PANGO_SCALE;
         cairo_translate(cr, left, top + layout.font.ascender());
         double shift = 0;
@@ -442,7 +505,9 @@ void drawTextLayout(Context& context, const TextLayout& layout, Point origin, co
         }
         cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha * impl.state.alpha);
         cairo_move_to(cr, shift - realX, -baseline);
-        pango_cairo_update_layout(cr, pango);
+        // The layout stays as measured above: updated to the squeezed matrix,
+        // Pango would lay the glyphs out again at their full width in user
+        // space and the clip would cut off the line's last characters.
         pango_cairo_show_layout(cr, pango);
         cairo_restore(cr);
     }

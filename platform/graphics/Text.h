@@ -54,6 +54,14 @@ class Context;
 //   characters and Latin only between words). Spaces at the end of a line hang:
 //   they are not counted in its width. A word wider than the whole line is
 //   broken by character. Every line holds at least one character.
+// - Punctuation keeps to its neighbour: no line starts with closing
+//   punctuation (。，、？！：；）」』】》” . , ! ? ) and the like, small kana
+//   and the ellipsis) and no line ends with opening punctuation (（「『【《“ (
+//   and the like); the break moves back to the place before. Only a word wider
+//   than the line may still be cut before one, and then only when the line
+//   would otherwise hold a single character.
+// - Every character of the text is on exactly one line, in order; the only
+//   characters not shown are the spaces a line breaks at and hard breaks.
 // - Character wrap: a line may break before any character (spaces still hang).
 // - Clip and the three truncation modes wrap by word like word wrap; they only
 //   differ on the last line allowed when text remains (see below).
@@ -145,6 +153,10 @@ struct TextLayout {
     TextAlignment alignment = TextAlignment::Left;
     // Some of the text is not shown (dropped lines, clipped or truncated).
     bool truncated = false;
+    // Drawing: a line whose glyphs are narrower than measured is spread to its
+    // measured width by letter spacing, so that every character sits near its
+    // model position (editable text, whose caret is placed by the model).
+    bool spreadToWidth = false;
 };
 
 TextLayout layoutText(std::string_view text, const Font& font,
@@ -156,11 +168,12 @@ Size measureText(std::string_view text, const Font& font, Size maxSize = { kUnli
     LineBreakMode mode = LineBreakMode::WordWrap, int numberOfLines = 0);
 
 // Draws the layout's lines with their top-left box corner at `origin` (user
-// space). Each line is drawn by Pango at its model origin with its baseline at
-// the model's ascender, clipped to its box (line width × line height); when the
-// real glyphs are wider than the model's width they are squeezed horizontally
-// to fit, when narrower they are placed by the layout's alignment. So glyphs
-// never leave the measured boxes, whatever fonts are installed.
+// space). Each measured line is drawn on its own (Pango never wraps it again)
+// at its model origin with its baseline at the model's ascender, clipped to its
+// box (line width × line height); when the real glyphs are wider than the
+// model's width the whole line is squeezed horizontally to fit, when narrower
+// it is placed by the layout's alignment. So glyphs never leave the measured
+// boxes and no character is cut, whatever fonts are installed.
 void drawTextLayout(Context& context, const TextLayout& layout, Point origin, const Color& color);
 
 // Lays the text out in the rectangle's size and draws it at the rectangle's

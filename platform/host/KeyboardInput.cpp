@@ -2,7 +2,12 @@
 
 #include "platform/os/RunLoop.h"
 #include "platform/os/StringUtil.h"
+#include "platform/uikit/ModalStack.h"
+#include "platform/uikit/UIActionSheet.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "platform/uikit/UIViewController.h"
@@ -21,6 +26,24 @@ namespace {
         if (auto textView = std::dynamic_pointer_cast<UITextView>(responder))
             return &textView->text();
         return nullptr;
+    }
+
+    // The insertion point the focused text shows.
+    std::size_t caretOf(const std::shared_ptr<UIResponder>& responder, std::size_t fallback)
+    {
+        if (auto field = std::dynamic_pointer_cast<UITextField>(responder))
+            return field->caretLocation();
+        if (auto textView = std::dynamic_pointer_cast<UITextView>(responder))
+            return textView->caretLocation();
+        return fallback;
+    }
+
+    void showCaret(const std::shared_ptr<UIResponder>& responder, std::size_t location)
+    {
+        if (auto field = std::dynamic_pointer_cast<UITextField>(responder))
+            field->setCaretLocation(location);
+        else if (auto textView = std::dynamic_pointer_cast<UITextView>(responder))
+            textView->setCaretLocation(location);
     }
 
     bool shownOnScreen(const std::shared_ptr<UIView>& view)
@@ -46,7 +69,7 @@ bool KeyboardInput::sync(std::string& text)
     if (owner_.lock() != responder || *current != knownText_) {
         owner_ = responder;
         knownText_ = *current;
-        caret_ = utf16Length(knownText_);
+        caret_ = caretOf(responder, utf16Length(knownText_));
     }
     caret_ = std::min(caret_, utf16Length(knownText_));
     text = knownText_;
@@ -146,10 +169,12 @@ bool KeyboardInput::arrow(Arrow arrow)
     case Arrow::Up:
     case Arrow::Home:
         caret_ = 0;
+        showCaret(owner_.lock(), caret_);
         return true;
     case Arrow::Down:
     case Arrow::End:
         caret_ = end;
+        showCaret(owner_.lock(), caret_);
         return true;
     case Arrow::Left:
     case Arrow::Right:
@@ -160,6 +185,7 @@ bool KeyboardInput::arrow(Arrow arrow)
         for (auto it = characters.rbegin(); it != characters.rend(); ++it) {
             if (it->utf16Offset < caret_) {
                 caret_ = it->utf16Offset;
+                showCaret(owner_.lock(), caret_);
                 return true;
             }
         }
@@ -168,6 +194,7 @@ bool KeyboardInput::arrow(Arrow arrow)
     for (const auto& character : characters) {
         if (character.utf16Offset >= caret_) {
             caret_ = character.utf16Offset + character.utf16Length;
+            showCaret(owner_.lock(), caret_);
             return true;
         }
     }
@@ -196,11 +223,91 @@ std::shared_ptr<UINavigationController> visibleNavigationController()
     return nullptr;
 }
 
+namespace {
+
+    // A modal's cancel choice, as its cancel button gives it. One without a
+    // cancel choice stays: its choices are the person's to make.
+    bool cancelModal(const std::shared_ptr<UIView>& modal)
+    {
+        if (auto sheet = std::dynamic_pointer_cast<UIActionSheet>(modal))
+            return sheet->cancelButtonIndex() >= 0 && sheet->clickButtonAtIndex(sheet->cancelButtonIndex());
+        if (auto alert = std::dynamic_pointer_cast<UIAlertView>(modal))
+            return alert->cancelButtonIndex() >= 0 && alert->clickButtonAtIndex(alert->cancelButtonIndex());
+        return false;
+    }
+
+    // The topmost controller presented under `controller` (by it or by one of
+    // the children on screen: a pushed screen presents from its container).
+    std::shared_ptr<UIViewController> presentedUnder(const std::shared_ptr<UIViewController>& controller, int depth)
+    {
+        if (!controller || depth > 32)
+            return nullptr;
+        if (auto presented = controller->presentedViewController()) {
+            auto above = presentedUnder(presented, depth + 1);
+            return above ? above : presented;
+        }
+        for (const auto& child : controller->childViewControllers()) {
+            if (!child->isViewLoaded() || !shownOnScreen(child->view()))
+                continue;
+            if (auto found = presentedUnder(child, depth + 1))
+                return found;
+        }
+        return nullptr;
+    }
+
+    // The topmost controller presented in the key window, or nullptr.
+    std::shared_ptr<UIViewController> topPresentedController()
+    {
+        auto window = UIWindow::keyWindow();
+        return presentedUnder(window ? UIViewController::rootViewControllerOf(window.get()) : nullptr, 0);
+    }
+
+    bool closesScreen(const std::shared_ptr<UIBarButtonItem>& item)
+    {
+        if (!item || !item->isEnabled() || !item->hasAction())
+            return false;
+        if (auto system = item->systemItem())
+            return *system == UIBarButtonSystemItemDone || *system == UIBarButtonSystemItemCancel;
+        const auto& title = item->title();
+        return title == "Done" || title == "Cancel" || title == "完成" || title == "取消" || title == "关闭";
+    }
+
+    // A presented screen at the root of its own stack closes through its
+    // Done or Cancel item (the photo browser's Done), the way a person would.
+    bool closePresented(const std::shared_ptr<UIViewController>& presented)
+    {
+        auto shown = presented;
+        if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(presented))
+            shown = navigation->topViewController();
+        if (!shown)
+            return false;
+        auto item = shown->navigationItem();
+        for (const auto& candidate : { item->rightBarButtonItem(), item->leftBarButtonItem() }) {
+            if (closesScreen(candidate))
+                return candidate->sendAction();
+        }
+        return false;
+    }
+
+} // namespace
+
 bool performBackSwipe()
 {
     auto window = UIWindow::keyWindow();
     if (!window || window->isHidden())
         return false;
+    // What is on top goes first: a sheet or an alert covers the screen, and no
+    // stroke reaches the screen beneath it.
+    if (auto modal = platform::ModalStack::top())
+        return cancelModal(modal);
+    // A presented screen covers the ones it was presented over: back goes
+    // within it, or it closes through its Done; never beneath it.
+    if (auto presented = topPresentedController()) {
+        auto own = std::dynamic_pointer_cast<UINavigationController>(presented);
+        if (own && own->viewControllers().size() > 1)
+            return own->popViewControllerAnimated(true) != nullptr;
+        return closePresented(presented);
+    }
     auto navigation = visibleNavigationController();
     auto topBefore = navigation ? navigation->topViewController() : nullptr;
     auto depthBefore = navigation ? navigation->viewControllers().size() : 0;

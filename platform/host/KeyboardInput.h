@@ -12,8 +12,8 @@ namespace platform::host {
 // The desktop keyboard standing in for the phone's: typed text goes to the
 // first responder (a text field or text view) one composed character at a
 // time, through the same edits the on-screen keyboard makes, so delegates are
-// asked character by character. The keyboard keeps a caret of its own, in
-// UTF-16 units, that the arrows move (left and right by a character, up and
+// asked character by character. The keyboard keeps a caret, in
+// UTF-16 units, that the arrows move and the focused text shows (left and right by a character, up and
 // home to the start, down and end to the end); it goes back to the end when
 // the first responder changes or its text changes under it. With nothing
 // focused, keys are ignored.
@@ -42,11 +42,15 @@ private:
     std::size_t caret_ = 0;
 };
 
-// The back swipe: a stroke to the right from the left edge of the key window,
-// through the window's touches (a screen's own swipe recogniser takes it);
-// when that left the screen as it was, the navigation controller the person
-// sees pops its top screen, as the phone's edge swipe does. Returns whether
-// the screen changed.
+// Back, as the Escape key gives it. The topmost modal goes first: a sheet or
+// an alert is closed by its cancel button (one without a cancel button stays)
+// and nothing beneath it moves; a presented screen at the root of its stack
+// closes through its Done or Cancel item (the photo browser's Done).
+// Otherwise the back swipe: a stroke to the right from the left edge of the
+// key window, through the window's touches (a screen's own swipe recogniser
+// takes it); when that left the screen as it was, the navigation controller
+// the person sees pops its top screen, as the phone's edge swipe does.
+// Returns whether the screen changed.
 bool performBackSwipe();
 
 // The navigation controller the person sees in the key window: inside what

@@ -1,5 +1,6 @@
 #include "platform/uikit/ModalStack.h"
 
+#include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -26,6 +27,12 @@ void ModalStack::push(const std::shared_ptr<UIView>& view)
 {
     if (!view || contains(view.get()))
         return;
+    // The keyboard goes away first, as on the phone: a modal under its panel
+    // would leave a dimmed screen with no choices to press.
+    if (auto responder = UIResponder::currentFirstResponder(); responder && responder->wantsKeyboard()) {
+        if (!responder->resignFirstResponder())
+            UIResponder::forceResignCurrentFirstResponder();
+    }
     auto window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
     window->setWindowLevel(UIWindowLevelAlert);
     view->setFrame(window->bounds());

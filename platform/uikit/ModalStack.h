@@ -16,7 +16,9 @@ class ModalStack final {
 public:
     ModalStack() = delete;
 
-    // Shows the view in a new alert-level window covering the screen.
+    // Shows the view in a new alert-level window covering the screen. The
+    // keyboard goes away first (its first responder resigns, overruled if it
+    // refuses), so nothing is drawn over the modal.
     static void push(const std::shared_ptr<UIView>& view);
     static void remove(const UIView* view);
     static bool contains(const UIView* view);

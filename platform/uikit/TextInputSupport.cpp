@@ -1,6 +1,7 @@
 #include "platform/uikit/TextInputSupport.h"
 
 #include "platform/os/NotificationCenter.h"
+#include "platform/os/RunLoop.h"
 #include "platform/os/StringUtil.h"
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIView.h"
@@ -70,6 +71,75 @@ bool applyChange(UIView& view, bool editing, std::string& text, NSRange range, c
     didChange();
     postNotification(notification, self);
     return true;
+}
+
+std::size_t caretBoundary(const std::string& text, std::size_t utf16Location)
+{
+    std::size_t at = 0;
+    for (const auto& character : composedCharacters(text)) {
+        if (character.utf16Offset + character.utf16Length > utf16Location)
+            break;
+        at = character.utf16Offset + character.utf16Length;
+    }
+    return at;
+}
+
+std::size_t byteOffsetOf(const std::string& text, std::size_t utf16Location)
+{
+    std::size_t bytes = 0;
+    for (const auto& character : composedCharacters(text)) {
+        if (character.utf16Offset >= utf16Location)
+            return character.byteOffset;
+        bytes = character.byteOffset + character.byteLength;
+    }
+    return bytes;
+}
+
+CaretBlink::~CaretBlink() { stop(); }
+
+void CaretBlink::start(UIView& view, std::function<Rect()> caretRect)
+{
+    view_ = view.sharedView();
+    caretRect_ = std::move(caretRect);
+    restart();
+}
+
+void CaretBlink::restart()
+{
+    auto view = view_.lock();
+    if (!view)
+        return;
+    shown_ = true;
+    arm();
+    view->setNeedsDisplayInRect(caretRect_());
+}
+
+void CaretBlink::arm()
+{
+    auto& loop = RunLoop::main();
+    if (timer_)
+        loop.cancelTimer(timer_);
+    std::weak_ptr<UIView> weak = view_;
+    // The blink belongs to the view: while the view lives, so does this.
+    timer_ = loop.addTimer(kInterval, kInterval, [this, weak] {
+        auto view = weak.lock();
+        if (!view)
+            return;
+        shown_ = !shown_;
+        view->setNeedsDisplayInRect(caretRect_());
+    });
+}
+
+void CaretBlink::stop()
+{
+    if (timer_)
+        RunLoop::main().cancelTimer(timer_);
+    timer_ = 0;
+    if (auto view = view_.lock(); view && shown_)
+        view->setNeedsDisplayInRect(caretRect_());
+    shown_ = false;
+    view_.reset();
+    caretRect_ = nullptr;
 }
 
 } // namespace platform::textinput

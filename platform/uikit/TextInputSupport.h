@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/graphics/Color.h"
+#include "platform/graphics/Geometry.h"
 #include "platform/uikit/NSRange.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,5 +55,45 @@ std::optional<NSRange> lastCharacterRange(const std::string& text);
 // posted. The view is kept alive throughout, since the delegate may drop it.
 bool applyChange(UIView&, bool editing, std::string& text, NSRange range, const std::string& replacement,
     const std::function<bool()>& shouldChange, const std::function<void()>& didChange, const char* notification);
+
+// The UTF-16 location moved back to the start of the composed character it
+// falls in, and to the text's length at most.
+std::size_t caretBoundary(const std::string& text, std::size_t utf16Location);
+// The byte offset of a UTF-16 location (a boundary of caretBoundary).
+std::size_t byteOffsetOf(const std::string& text, std::size_t utf16Location);
+
+// The insertion point's look: 2 points wide, in the tint blue.
+inline constexpr double kCaretWidth = 2;
+inline constexpr Color kCaretColor { 0.0, 0.478, 1.0, 1.0 };
+
+// The blinking insertion point of a text input. It runs while the input is
+// first responder: shown for half a second, hidden for half a second, on the
+// main loop's clock, and shown again from the start after every edit or move.
+// Each blink redraws only the caret's rectangle (asked of `caretRect` then),
+// so an unchanged screen with the keyboard up redraws nothing else.
+class CaretBlink final {
+public:
+    static constexpr double kInterval = 0.5;
+
+    CaretBlink() = default;
+    CaretBlink(const CaretBlink&) = delete;
+    CaretBlink& operator=(const CaretBlink&) = delete;
+    ~CaretBlink();
+
+    void start(UIView& view, std::function<Rect()> caretRect);
+    // Shown again, the half second counted from now.
+    void restart();
+    void stop();
+    bool isRunning() const { return timer_ != 0; }
+    bool isShown() const { return timer_ != 0 && shown_; }
+
+private:
+    void arm();
+
+    std::uint64_t timer_ = 0;
+    bool shown_ = false;
+    std::weak_ptr<UIView> view_;
+    std::function<Rect()> caretRect_;
+};
 
 } // namespace platform::textinput

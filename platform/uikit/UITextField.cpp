@@ -27,7 +27,66 @@ UITextField::~UITextField()
 void UITextField::setText(std::string text)
 {
     text_ = std::move(text);
+    caret_ = platform::utf16Length(text_);
+    scrollToCaret();
+    if (blink_.isRunning())
+        blink_.restart();
     setNeedsDisplay();
+}
+
+void UITextField::setCaretLocation(std::size_t utf16Location)
+{
+    caret_ = platform::textinput::caretBoundary(text_, utf16Location);
+    scrollToCaret();
+    if (blink_.isRunning())
+        blink_.restart();
+    setNeedsDisplay();
+}
+
+double UITextField::caretOffset() const
+{
+    std::string before = text_.substr(0, platform::textinput::byteOffsetOf(text_, caret_));
+    if (secure_) {
+        std::string bullets;
+        for (std::size_t i = 0, n = platform::composedCharacters(before).size(); i < n; ++i)
+            bullets += "\u2022";
+        before = bullets;
+    }
+    return font_.widthOf(before);
+}
+
+void UITextField::scrollToCaret()
+{
+    Rect area = editingRectForBounds(bounds());
+    double total = font_.widthOf(displayedText());
+    if (!editing_ || total + platform::textinput::kCaretWidth <= area.width()) {
+        scrollX_ = 0;
+        return;
+    }
+    double visible = std::max(area.width() - platform::textinput::kCaretWidth, 0.0);
+    double at = caretOffset();
+    if (at - scrollX_ > visible)
+        scrollX_ = at - visible;
+    if (at < scrollX_)
+        scrollX_ = at;
+    scrollX_ = std::clamp(scrollX_, 0.0, std::max(total - visible, 0.0));
+}
+
+Rect UITextField::caretRect() const
+{
+    Rect area = editingRectForBounds(bounds());
+    double total = font_.widthOf(displayedText());
+    double start = -scrollX_;
+    if (total + platform::textinput::kCaretWidth <= area.width()) {
+        if (alignment_ == NSTextAlignmentCenter)
+            start = (area.width() - total) / 2;
+        else if (alignment_ == NSTextAlignmentRight)
+            start = area.width() - total;
+    }
+    double x = area.minX() + start + caretOffset();
+    x = std::clamp(x, area.minX(), std::max(area.maxX() - platform::textinput::kCaretWidth, area.minX()));
+    double height = std::min(font_.lineHeight(), area.height());
+    return Rect(x, area.minY() + (area.height() - height) / 2, platform::textinput::kCaretWidth, height);
 }
 
 void UITextField::setPlaceholder(std::string placeholder)
@@ -173,6 +232,10 @@ void UITextField::didBecomeFirstResponder()
     editing_ = true;
     if (clearsOnBeginEditing_)
         text_.clear();
+    caret_ = platform::utf16Length(text_);
+    scrollToCaret();
+    blink_.start(*this, [this] { return caretRect(); });
+    setNeedsDisplay();
     setNeedsLayout();
     platform::textinput::tellDelegate(delegate(), &UITextFieldDelegate::textFieldDidBeginEditing, this);
     sendActionsForControlEvents(UIControlEventEditingDidBegin);
@@ -183,6 +246,10 @@ void UITextField::didResignFirstResponder()
 {
     auto self = sharedView();
     editing_ = false;
+    blink_.stop();
+    // Away from the keyboard a field shows the beginning of its text.
+    scrollX_ = 0;
+    setNeedsDisplay();
     setNeedsLayout();
     platform::textinput::tellDelegate(delegate(), &UITextFieldDelegate::textFieldDidEndEditing, this);
     sendActionsForControlEvents(UIControlEventEditingDidEnd);
@@ -197,7 +264,14 @@ bool UITextField::applyChange(NSRange range, const std::string& replacement)
             return platform::textinput::delegateAgrees(
                 delegate(), &UITextFieldDelegate::textFieldShouldChangeCharacters, this, range, replacement);
         },
-        [this] { sendActionsForControlEvents(UIControlEventEditingChanged); }, UITextFieldTextDidChangeNotification);
+        [&] {
+            caret_ = platform::textinput::caretBoundary(
+                text_, range.location + platform::utf16Length(replacement));
+            scrollToCaret();
+            blink_.restart();
+            sendActionsForControlEvents(UIControlEventEditingChanged);
+        },
+        UITextFieldTextDidChangeNotification);
 }
 
 bool UITextField::insertText(const std::string& text)
@@ -225,6 +299,10 @@ bool UITextField::clearText()
         return true;
     auto self = sharedView();
     text_.clear();
+    caret_ = 0;
+    scrollToCaret();
+    if (blink_.isRunning())
+        blink_.restart();
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventEditingChanged);
     platform::textinput::postNotification(UITextFieldTextDidChangeNotification, self);
@@ -294,13 +372,33 @@ void UITextField::drawRect(platform::Context& context, const Rect&)
     }
     bool showPlaceholder = text_.empty();
     std::string shown = showPlaceholder ? placeholder_ : displayedText();
-    if (shown.empty())
-        return;
-    Rect area
-        = showPlaceholder ? placeholderRectForBounds(b) : (editing_ ? editingRectForBounds(b) : textRectForBounds(b));
-    auto layout = platform::layoutText(
-        shown, font_, Size(area.width(), area.height()), platform::LineBreakMode::Clip, 1, toTextAlignment(alignment_));
-    double y = area.minY() + (area.height() - layout.size.height) / 2;
-    platform::drawTextLayout(
-        context, layout, platform::Point(area.minX(), y), showPlaceholder ? UIColor::fromWhite(0.7) : textColor_);
+    if (!shown.empty()) {
+        Rect area = showPlaceholder ? placeholderRectForBounds(b)
+                                    : (editing_ ? editingRectForBounds(b) : textRectForBounds(b));
+        bool scrolled = editing_ && !showPlaceholder
+            && font_.widthOf(shown) + platform::textinput::kCaretWidth > area.width();
+        if (scrolled) {
+            // The whole line, moved left so that the caret's part shows.
+            auto layout = platform::layoutText(shown, font_,
+                Size(platform::kUnlimitedTextExtent, platform::kUnlimitedTextExtent), platform::LineBreakMode::Clip, 1);
+            layout.spreadToWidth = true;
+            double y = area.minY() + (area.height() - layout.size.height) / 2;
+            context.save();
+            context.clipToRect(area);
+            platform::drawTextLayout(context, layout, platform::Point(area.minX() - scrollX_, y), textColor_);
+            context.restore();
+        } else {
+            auto layout = platform::layoutText(shown, font_, Size(area.width(), area.height()),
+                platform::LineBreakMode::Clip, 1, toTextAlignment(alignment_));
+            // The caret is placed by the model: the glyphs keep to it.
+            layout.spreadToWidth = !showPlaceholder;
+            double y = area.minY() + (area.height() - layout.size.height) / 2;
+            platform::drawTextLayout(context, layout, platform::Point(area.minX(), y),
+                showPlaceholder ? UIColor::fromWhite(0.7) : textColor_);
+        }
+    }
+    if (editing_ && blink_.isShown()) {
+        context.setFillColor(platform::textinput::kCaretColor);
+        context.fillRect(caretRect());
+    }
 }

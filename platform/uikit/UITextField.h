@@ -3,6 +3,7 @@
 #include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Text.h"
 #include "platform/uikit/NSRange.h"
+#include "platform/uikit/TextInputSupport.h"
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UILabel.h"
 
@@ -136,6 +137,19 @@ public:
     // EditingDidEndOnExit, and resigns when someone listens for that event.
     bool pressReturnKey();
 
+    // The insertion point, in UTF-16 units of the text: where the person
+    // types next. Edits leave it after what they put in; setting the text
+    // puts it at the end; it always falls between composed characters.
+    std::size_t caretLocation() const { return caret_; }
+    void setCaretLocation(std::size_t utf16Location);
+    // Where the caret is drawn while editing (bounds' coordinates). A text
+    // wider than the field scrolls so that this stays inside the editing rect.
+    platform::Rect caretRect() const;
+    // Whether the blinking caret is on at this moment.
+    bool isCaretShown() const { return blink_.isShown(); }
+    // How far a text wider than the field is scrolled to the left while editing.
+    double textScrollOffset() const { return scrollX_; }
+
     virtual platform::Rect textRectForBounds(const platform::Rect& bounds) const;
     virtual platform::Rect editingRectForBounds(const platform::Rect& bounds) const;
     virtual platform::Rect placeholderRectForBounds(const platform::Rect& bounds) const;
@@ -159,6 +173,10 @@ protected:
 private:
     bool applyChange(NSRange range, const std::string& replacement);
     bool showsView(UITextFieldViewMode mode) const;
+    // The displayed text's width up to the caret and in all.
+    double caretOffset() const;
+    // Keeps the caret inside the editing rect, scrolling the text.
+    void scrollToCaret();
     double horizontalPadding() const;
 
     std::string text_;
@@ -180,4 +198,7 @@ private:
     std::shared_ptr<UIView> inputAccessoryView_;
     std::weak_ptr<UITextFieldDelegate> delegate_;
     bool editing_ = false;
+    std::size_t caret_ = 0;
+    double scrollX_ = 0;
+    platform::textinput::CaretBlink blink_;
 };

@@ -1,6 +1,7 @@
 #include "platform/uikit/UITextView.h"
 
 #include "platform/graphics/Context.h"
+#include "platform/os/StringUtil.h"
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/TextInputSupport.h"
 
@@ -27,7 +28,71 @@ UITextView::~UITextView()
 void UITextView::setText(std::string text)
 {
     text_ = std::move(text);
+    caret_ = platform::utf16Length(text_);
+    if (editing_)
+        scrollToCaret();
+    if (blink_.isRunning())
+        blink_.restart();
     setNeedsDisplay();
+}
+
+void UITextView::setCaretLocation(std::size_t utf16Location)
+{
+    caret_ = platform::textinput::caretBoundary(text_, utf16Location);
+    if (editing_)
+        scrollToCaret();
+    if (blink_.isRunning())
+        blink_.restart();
+    setNeedsDisplay();
+}
+
+platform::TextLayout UITextView::textLayout() const
+{
+    double width = std::max(bounds().width() - 2 * kLinePadding, 0.0);
+    return platform::layoutText(text_, font_, Size(width, platform::kUnlimitedTextExtent),
+        platform::LineBreakMode::WordWrap, 0, toTextAlignment(alignment_));
+}
+
+platform::Point UITextView::caretPoint() const
+{
+    auto layout = textLayout();
+    std::size_t at = platform::textinput::byteOffsetOf(text_, caret_);
+    // The last line starting at or before the caret: a caret where a line
+    // wraps belongs to the line it starts.
+    const platform::TextLine* line = nullptr;
+    for (const auto& candidate : layout.lines) {
+        if (candidate.sourceBegin <= at)
+            line = &candidate;
+    }
+    if (!line)
+        return platform::Point(0, 0);
+    std::size_t from = std::min(line->sourceBegin, at);
+    double x = line->origin.x + font_.widthOf(std::string_view(text_).substr(from, at - from));
+    return platform::Point(std::min(x, layout.boxWidth), line->origin.y);
+}
+
+Rect UITextView::caretRect() const
+{
+    auto point = caretPoint();
+    double width = std::max(bounds().width() - 2 * kLinePadding, 0.0);
+    double x = std::min(point.x, std::max(width - platform::textinput::kCaretWidth, 0.0));
+    auto b = bounds();
+    return Rect(b.minX() + kLinePadding + x, b.minY() + kVerticalInset + point.y - contentOffset_.y,
+        platform::textinput::kCaretWidth, font_.lineHeight());
+}
+
+void UITextView::scrollToCaret()
+{
+    double top = caretPoint().y;
+    double bottom = top + font_.lineHeight() + 2 * kVerticalInset;
+    double height = bounds().height();
+    double y = contentOffset_.y;
+    if (bottom - y > height)
+        y = bottom - height;
+    if (top < y)
+        y = top;
+    double most = std::max(contentSize().height - height, 0.0);
+    setContentOffset(platform::Point(contentOffset_.x, std::clamp(y, 0.0, std::max(most, top))));
 }
 
 void UITextView::setFont(const UIFont& font)
@@ -67,8 +132,10 @@ Size UITextView::contentSize() const
 
 void UITextView::setContentOffset(platform::Point offset)
 {
-    if (std::isfinite(offset.x) && std::isfinite(offset.y))
-        contentOffset_ = offset;
+    if (!std::isfinite(offset.x) || !std::isfinite(offset.y) || offset == contentOffset_)
+        return;
+    contentOffset_ = offset;
+    setNeedsDisplay();
 }
 
 double UITextView::keyboardHeight() const
@@ -92,6 +159,10 @@ void UITextView::didBecomeFirstResponder()
 {
     auto self = sharedView();
     editing_ = true;
+    caret_ = platform::utf16Length(text_);
+    scrollToCaret();
+    blink_.start(*this, [this] { return caretRect(); });
+    setNeedsDisplay();
     platform::textinput::tellDelegate(delegate(), &UITextViewDelegate::textViewDidBeginEditing, this);
     platform::textinput::postNotification(UITextViewTextDidBeginEditingNotification, self);
 }
@@ -100,6 +171,8 @@ void UITextView::didResignFirstResponder()
 {
     auto self = sharedView();
     editing_ = false;
+    blink_.stop();
+    setNeedsDisplay();
     platform::textinput::tellDelegate(delegate(), &UITextViewDelegate::textViewDidEndEditing, this);
     platform::textinput::postNotification(UITextViewTextDidEndEditingNotification, self);
 }
@@ -112,7 +185,13 @@ bool UITextView::applyChange(NSRange range, const std::string& replacement)
             return platform::textinput::delegateAgrees(
                 delegate(), &UITextViewDelegate::textViewShouldChangeText, this, range, replacement);
         },
-        [this] { platform::textinput::tellDelegate(delegate(), &UITextViewDelegate::textViewDidChange, this); },
+        [&] {
+            caret_ = platform::textinput::caretBoundary(
+                text_, range.location + platform::utf16Length(replacement));
+            scrollToCaret();
+            blink_.restart();
+            platform::textinput::tellDelegate(delegate(), &UITextViewDelegate::textViewDidChange, this);
+        },
         UITextViewTextDidChangeNotification);
 }
 
@@ -144,6 +223,13 @@ void UITextView::touchesEnded(const UITouchSet& touches, UIEvent* event)
 
 void UITextView::drawRect(platform::Context& context, const Rect&)
 {
+    if (editing_ && blink_.isShown()) {
+        auto caret = caretRect().intersection(bounds());
+        if (!caret.isNull()) {
+            context.setFillColor(platform::textinput::kCaretColor);
+            context.fillRect(caret);
+        }
+    }
     if (text_.empty())
         return;
     auto b = bounds();
@@ -151,6 +237,8 @@ void UITextView::drawRect(platform::Context& context, const Rect&)
         std::max(b.width() - 2 * kLinePadding, 0.0), platform::kUnlimitedTextExtent);
     auto layout = platform::layoutText(text_, font_, Size(area.width(), platform::kUnlimitedTextExtent),
         platform::LineBreakMode::WordWrap, 0, toTextAlignment(alignment_));
+    // The caret is placed by the model: the glyphs keep to it.
+    layout.spreadToWidth = true;
     context.save();
     context.clipToRect(b);
     platform::drawTextLayout(context, layout, area.origin, textColor_);

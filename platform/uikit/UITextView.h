@@ -2,6 +2,7 @@
 
 #include "platform/os/ClassRegistry.h"
 #include "platform/uikit/NSRange.h"
+#include "platform/uikit/TextInputSupport.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIView.h"
 
@@ -28,8 +29,8 @@ public:
 
 // Several lines of text, editable unless told otherwise. The content size is
 // the measured text (word wrap within the width less the 5-point line padding
-// on each side) plus the 8-point top and bottom insets. (It scrolls on the
-// phone; scrolling comes with the scroll view.)
+// on each side) plus the 8-point top and bottom insets. While editing it
+// scrolls vertically (the content offset) so that the caret stays inside.
 class UITextView : public UIView {
 public:
     UITextView();
@@ -63,6 +64,14 @@ public:
     platform::Point contentOffset() const { return contentOffset_; }
     void setContentOffset(platform::Point offset);
 
+    // The insertion point in UTF-16 units, between composed characters: edits
+    // leave it after what they put in, setting the text puts it at the end.
+    std::size_t caretLocation() const { return caret_; }
+    void setCaretLocation(std::size_t utf16Location);
+    // Where the caret is drawn while editing (bounds' coordinates, scrolled).
+    platform::Rect caretRect() const;
+    bool isCaretShown() const { return blink_.isShown(); }
+
     // Editing as the keyboard does it; false when not editing or refused.
     bool insertText(const std::string& text);
     bool deleteBackward();
@@ -85,6 +94,10 @@ protected:
 
 private:
     bool applyChange(NSRange range, const std::string& replacement);
+    platform::TextLayout textLayout() const;
+    // The caret's place in the unscrolled text: x, and the top of its line.
+    platform::Point caretPoint() const;
+    void scrollToCaret();
 
     std::string text_;
     UIFont font_ = UIFont::systemFont(12);
@@ -94,6 +107,8 @@ private:
     bool selectable_ = true;
     bool editing_ = false;
     platform::Point contentOffset_;
+    std::size_t caret_ = 0;
+    platform::textinput::CaretBlink blink_;
     std::shared_ptr<UIView> inputAccessoryView_;
     std::weak_ptr<UITextViewDelegate> delegate_;
 };

@@ -682,6 +682,24 @@ void UIView::willRemoveSubview(UIView*) { }
 
 void UIView::layoutSubviews() { }
 
+void UIView::setNeedsDisplayInRect(const platform::Rect& rect)
+{
+    auto r = rect.standardized();
+    if (r.isNull() || r.isEmpty())
+        return;
+    needsDisplay_ = true;
+    dirtyRect_ = dirtyRect_.isNull() ? r : dirtyRect_.unionWith(r);
+}
+
+platform::Rect UIView::needsDisplayRect() const
+{
+    if (!needsDisplay_)
+        return platform::Rect::null();
+    if (wholeNeedsDisplay_)
+        return bounds();
+    return dirtyRect_;
+}
+
 void UIView::setNeedsLayout()
 {
     needsLayout_ = true;

@@ -197,9 +197,25 @@ public:
     // Sets the size to sizeThatFits(current size), keeping the frame's origin.
     void sizeToFit();
 
-    void setNeedsDisplay() { needsDisplay_ = true; }
+    void setNeedsDisplay()
+    {
+        needsDisplay_ = true;
+        wholeNeedsDisplay_ = true;
+    }
+    // Only part of the view changed (a blinking caret): the rectangle, in the
+    // bounds' coordinates, is added to what needs drawing.
+    void setNeedsDisplayInRect(const platform::Rect& rect);
     bool needsDisplay() const { return needsDisplay_; }
-    void clearNeedsDisplay() { needsDisplay_ = false; }
+    // What needs drawing, in the bounds' coordinates: the whole bounds after
+    // setNeedsDisplay, the union of the rectangles given otherwise, and the
+    // null rectangle when nothing does.
+    platform::Rect needsDisplayRect() const;
+    void clearNeedsDisplay()
+    {
+        needsDisplay_ = false;
+        wholeNeedsDisplay_ = false;
+        dirtyRect_ = platform::Rect::null();
+    }
     // The view's own drawing, in its bounds' coordinates. The default draws nothing.
     virtual void drawRect(platform::Context& context, const platform::Rect& rect);
 
@@ -309,6 +325,8 @@ private:
     bool autoresizesSubviews_ = true;
     bool needsLayout_ = true;
     bool needsDisplay_ = true;
+    bool wholeNeedsDisplay_ = true;
+    platform::Rect dirtyRect_ = platform::Rect::null();
     int tag_ = 0;
     unsigned autoresizingMask_ = UIViewAutoresizingNone;
     UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;

@@ -11,7 +11,10 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/ReplyScript.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
@@ -393,9 +396,13 @@ TEST(Login, KeyboardLiftsThePanelButNeverBelowItsPlace)
     auto login = loginScreen(harness);
     auto panel = login->contentView();
     double orgY = panel->frame().minY();
-    double viewHeight = login->view()->frame().height();
-    // The keyboard is 216 high: the panel's foot may hide 150 points under it.
-    double lifted = std::min(viewHeight - 216 - panel->frame().height() + LoginViewController::kKeyboardOverlap, orgY);
+    // The panel rises until the login button sits just above the keyboard.
+    auto button = login->btnLogin();
+    ASSERT_NE(button, nullptr);
+    double buttonFoot = button->superview()->convertRectToView(button->frame(), panel.get()).maxY();
+    double keyboardTop = login->view()->convertRectFromView(
+        platform::Rect(0, UIScreen::mainScreen()->bounds().height() - 216, 320, 216), nullptr).minY();
+    double lifted = std::min(keyboardTop - LoginViewController::kKeyboardMargin - buttonFoot, orgY);
     ASSERT_LT(lifted, orgY);
 
     ASSERT_TRUE(harness.type(login->txtPassword(), "x"));
@@ -409,4 +416,42 @@ TEST(Login, KeyboardLiftsThePanelButNeverBelowItsPlace)
     ASSERT_TRUE(harness.type(login->txtAccount(), "1"));
     ASSERT_TRUE(harness.returnKey(login->txtAccount()));
     EXPECT_TRUE(login->txtPassword()->isFirstResponder());
+}
+
+// With either field focused, on the 4-inch and the 3.5-inch screen, "登录"
+// stays whole above the keyboard and both fields stay on screen.
+TEST(Login, TheLoginButtonStaysAboveTheKeyboardOnBothScreens)
+{
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        AppHarnessOptions options;
+        options.screen = kind;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        ASSERT_TRUE(passIntroduction(harness));
+        auto login = loginScreen(harness);
+        auto window = UIWindow::keyWindow();
+        double height = UIScreen::mainScreen()->bounds().height();
+        for (const auto& field : { login->txtAccount(), login->txtPassword() }) {
+            SCOPED_TRACE(std::to_string(int(height)) + (field == login->txtAccount() ? " account" : " password"));
+            ASSERT_TRUE(harness.tap(field));
+            settle(harness, 0.5);
+            ASSERT_TRUE(platform::Keyboard::isVisible());
+            auto keyboard = platform::Keyboard::frame();
+            EXPECT_DOUBLE_EQ(keyboard.maxY(), height);
+            auto button = login->btnLogin();
+            auto buttonOnScreen = button->superview()->convertRectToView(button->frame(), window.get());
+            EXPECT_LE(buttonOnScreen.maxY(), keyboard.minY()) << "登录 under the keyboard";
+            EXPECT_GE(buttonOnScreen.minY(), 0);
+            for (const auto& each : { login->txtAccount(), login->txtPassword() }) {
+                auto onScreen = each->superview()->convertRectToView(each->frame(), window.get());
+                EXPECT_GE(onScreen.minY(), 0);
+                EXPECT_LE(onScreen.maxY(), keyboard.minY());
+            }
+            // The button still answers a tap there.
+            EXPECT_EQ(window->hitTest(platform::Point(buttonOnScreen.midX(), buttonOnScreen.midY()), nullptr).get(),
+                button.get());
+        }
+        EXPECT_FALSE(harness.render(std::string("app-login-keyboard-") + std::to_string(int(height)) + ".png").empty());
+        ASSERT_TRUE(harness.returnKey(login->txtPassword()));
+    }
 }

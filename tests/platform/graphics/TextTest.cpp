@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/os/StringUtil.h"
+
 #include <limits>
+#include <string_view>
 
 using platform::Color;
 using platform::Context;
@@ -121,6 +124,97 @@ TEST(TextTest, WrapsCjkByCharacterAndMixedTextAtTheBoundaries)
     // Character wrap breaks anywhere.
     EXPECT_EQ(lineTexts(platform::layoutText(kSentence, f, Size(40, 1000), LineBreakMode::CharWrap)),
         (Lines { "hello wo", "rld foo" }));
+}
+
+TEST(TextTest, PunctuationKeepsToItsNeighbourAcrossLineBreaks)
+{
+    Font f = Font::systemFont(10); // a full-width character is 10 points
+    struct Case {
+        const char* text;
+        double width;
+        Lines lines;
+    };
+    for (const Case& c : {
+             Case { "你好，世界。", 20, { "你", "好，", "世", "界。" } },
+             Case { "明天来吗？", 40, { "明天来", "吗？" } },
+             Case { "他说「好」吗", 30, { "他说", "「好」", "吗" } },
+             Case { "（注意）请看", 30, { "（注", "意）请", "看" } },
+             Case { "好的！！", 30, { "好", "的！！" } },
+             Case { "请看“通知”", 32, { "请看", "“通知”" } },
+             Case { "Hello 世界！ OK", 50, { "Hello 世", "界！ OK" } },
+             Case { "中文abc def", 45, { "中文abc", "def" } },
+             Case { "到“家校互动”。请保持", 60, { "到“家校互", "动”。请保持" } },
+             Case { "一二三四五", 20, { "一二", "三四", "五" } },
+         }) {
+        EXPECT_EQ(lineTexts(platform::layoutText(c.text, f, Size(c.width, 1000))), c.lines)
+            << c.text << " in " << c.width;
+        bool latin = std::string_view(c.text).find_first_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ")
+            != std::string_view::npos;
+        if (!latin) {
+            EXPECT_EQ(lineTexts(platform::layoutText(c.text, f, Size(c.width, 1000), LineBreakMode::CharWrap)),
+                c.lines)
+                << c.text << " in " << c.width << " by character";
+        }
+    }
+    // A character that cannot fit with its neighbour anyway still goes on:
+    // one character a line, nothing lost.
+    EXPECT_EQ(lineTexts(platform::layoutText("好。", f, Size(10, 1000))), (Lines { "好", "。" }));
+    // A word broken because it is wider than the line leaves its closing
+    // punctuation with a letter.
+    EXPECT_EQ(lineTexts(platform::layoutText("thanks!", f, Size(34, 1000))), (Lines { "thank", "s!" }));
+}
+
+TEST(TextTest, WrappingLosesNoCharacterAndBreaksWhereAReaderExpects)
+{
+    Font f = Font::systemFont(14);
+    const std::string closing = "。，、？！）」』】》；：”.,!?)";
+    const std::string opening = "（「『【《“(";
+    auto startsWithAny = [](const std::string& text, const std::string& set) {
+        for (const auto& c : platform::composedCharacters(set))
+            if (text.rfind(set.substr(c.byteOffset, c.byteLength), 0) == 0)
+                return true;
+        return false;
+    };
+    auto endsWithAny = [](const std::string& text, const std::string& set) {
+        for (const auto& c : platform::composedCharacters(set)) {
+            std::string piece = set.substr(c.byteOffset, c.byteLength);
+            if (text.size() >= piece.size() && text.compare(text.size() - piece.size(), piece.size(), piece) == 0)
+                return true;
+        }
+        return false;
+    };
+    for (const std::string& text : {
+             std::string("欢迎使用东岭瑞鸥！班级公告、考勤查询、班级课表等功能都在“功能导航”里；学校和老师的消息会及时"
+                         "推送到“家校互动”。请保持网络畅通，使用中遇到问题可在“设置”中提交意见反馈。"),
+             std::string("老师（语文）说：「明天交作业！」好吗？可以。Please bring the book (page 12), thanks!"),
+             std::string("《家长须知》【重要】请家长们注意：周五放学时间提前到下午3:30，谢谢配合！！"),
+         }) {
+        for (double width = 42; width <= 230; width += 3.5) {
+            TextLayout layout = platform::layoutText(text, f, Size(width, 10000));
+            ASSERT_FALSE(layout.lines.empty());
+            std::size_t at = 0;
+            for (std::size_t n = 0; n < layout.lines.size(); ++n) {
+                const auto& line = layout.lines[n];
+                SCOPED_TRACE(std::to_string(width) + ": line " + std::to_string(n) + " [" + line.text + "]");
+                ASSERT_EQ(line.sourceBegin, at) << "every character is on a line, in order";
+                std::string source = text.substr(line.sourceBegin, line.sourceEnd - line.sourceBegin);
+                std::string shown = source;
+                while (!shown.empty() && shown.back() == ' ')
+                    shown.pop_back();
+                EXPECT_EQ(line.text, shown) << "only the spaces the line breaks at are left out";
+                EXPECT_LE(f.widthOf(line.text), width + 1e-9);
+                EXPECT_DOUBLE_EQ(line.width, f.widthOf(line.text));
+                if (n > 0) {
+                    EXPECT_FALSE(startsWithAny(line.text, closing)) << "closing punctuation starts a line";
+                }
+                if (n + 1 < layout.lines.size()) {
+                    EXPECT_FALSE(endsWithAny(line.text, opening)) << "opening punctuation ends a line";
+                }
+                at = line.sourceEnd;
+            }
+            EXPECT_EQ(at, text.size());
+        }
+    }
 }
 
 TEST(TextTest, LineLimitsByCountAndHeight)
@@ -262,6 +356,41 @@ TEST(TextTest, GlyphsAreDrawnInsideTheMeasuredBoxesOnly)
             single.lines = { line };
             EXPECT_GT(inkAround(image, single, rect.origin).inside, 10) << c.text << " / " << line.text;
         }
+    }
+}
+
+TEST(TextTest, LinesWiderInTheFontThanMeasuredAreSqueezedWholeNotClipped)
+{
+    // The quotes are narrow in the model and full width in the Chinese font,
+    // so these lines are drawn wider than measured unless squeezed; a clipped
+    // line loses its last characters (the final "。" is cut at the edge).
+    Font f = Font::systemFont(14);
+    const double scale = 4;
+    for (const char* text : { "在“设置”中提交意见反馈。", "到“家校互动”。", "可在“设置”中。" }) {
+        TextLayout layout = platform::layoutText(text, f, Size(208, 100));
+        ASSERT_EQ(layout.lines.size(), 1u) << text;
+        const auto& line = layout.lines.front();
+        ASSERT_GT(f.widthOf("“”") + 12 * 14, line.width) << "the model is narrower than the font here";
+        auto ctx = Context::createBitmap(Size(240, 40), scale);
+        ASSERT_TRUE(ctx);
+        ctx->setFillColor(Color::whiteColor());
+        ctx->fillRect(Rect(0, 0, 240, 40));
+        platform::Point origin(10, 10);
+        platform::drawTextLayout(*ctx, layout, origin, Color::blackColor());
+        platform::Image image = ctx->makeImage();
+        auto inkBetween = [&](double left, double right) {
+            int count = 0;
+            for (int y = int(origin.y * scale); y < int((origin.y + layout.lineHeight) * scale); ++y)
+                for (int x = int(left * scale); x < int(right * scale); ++x)
+                    count += image.pixelAt(x, y)[0] < 200 ? 1 : 0;
+            return count;
+        };
+        double right = origin.x + line.width;
+        // "。" sits in the left part of its em: whole, it leaves the last
+        // fifth of its box blank; cut at the edge, its ink runs up to it.
+        EXPECT_EQ(inkBetween(right - 0.2 * 14, right + 4), 0) << text;
+        EXPECT_GT(inkBetween(right - 14, right - 0.2 * 14), 20) << text << ": the full stop is drawn";
+        EXPECT_GT(inkBetween(origin.x, origin.x + 14), 40) << text << ": the first character is drawn";
     }
 }
 
