@@ -35,7 +35,6 @@ void registerAppClasses()
     // Screens of the other parts of the program, by the names the tabs, the
     // function grid, the navigation table and the login screen open them by.
     MissingScreenViewController::registerMissing({
-        { "MessageBoxViewController", "家校互动" },
         { "HomeSchoolCircleViewController", "家校圈" },
         { "ContactsViewController", "通讯录" },
         { "SettingViewController", "设置" },

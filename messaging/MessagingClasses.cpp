@@ -12,6 +12,8 @@
 #include "messaging/chat/MessageSendingCell.h"
 #include "messaging/chat/MessageSoundRightCell.h"
 #include "messaging/chat/MessageViewController.h"
+#include "messaging/send/MessageSendPhoto.h"
+#include "messaging/send/MessageSendSound.h"
 #include "messaging/voice/MessageRecordView.h"
 #include "platform/os/ClassRegistry.h"
 
@@ -21,6 +23,8 @@ void registerMessagingClasses()
 {
     auto& registry = platform::ClassRegistry::shared();
     registry.registerClass<MessageRecordView>();
+    registry.registerClass<MessageSendPhoto>();
+    registry.registerClass<MessageSendSound>();
     // The first tab's screen comes with its list loaded and its tick running.
     registry.registerClass(std::string(MessageBoxViewController::kClassName),
         [] { return std::static_pointer_cast<platform::Object>(MessageBoxViewController::create()); });

@@ -74,6 +74,13 @@ ScriptedReply ScriptedReply::compressedAs(Compression format) const
     return copy;
 }
 
+ScriptedReply ScriptedReply::heldBy(std::shared_ptr<ReplyGate> held) const
+{
+    ScriptedReply copy = *this;
+    copy.gate = std::move(held);
+    return copy;
+}
+
 std::string ScriptedReply::description() const
 {
     static const char* const names[] = { "normal", "errorEnvelope", "resultStateAsText", "listInsteadOfObject",
@@ -84,6 +91,8 @@ std::string ScriptedReply::description() const
         text += *compression == Compression::Gzip ? " gzip" : " zlib";
     if (delaySeconds > 0)
         text += " after " + platform::formatDouble(delaySeconds) + "s";
+    if (gate)
+        text += " held";
     return text;
 }
 

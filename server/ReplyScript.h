@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/os/Value.h"
+#include "server/ReplyGate.h"
 
 #include <cstddef>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -44,6 +46,7 @@ struct ScriptedReply {
     std::vector<std::pair<std::string, std::string>> headers;
     double delaySeconds = 0;
     std::optional<Compression> compression; // for the address book and the compressed kinds
+    std::shared_ptr<ReplyGate> gate; // held until the gate opens (after any delay)
 
     static ScriptedReply normal();
     static ScriptedReply errorEnvelope(std::string message);
@@ -65,6 +68,8 @@ struct ScriptedReply {
     // Waits this long before answering (or resetting). A stopping server cuts the wait short.
     ScriptedReply delayed(double seconds) const;
     ScriptedReply compressedAs(Compression compression) const;
+    // Answers only once the gate is open. A stopping server lets it through.
+    ScriptedReply heldBy(std::shared_ptr<ReplyGate> gate) const;
 
     // A short text for the request log ("errorEnvelope", "delay 2.5s", ...).
     std::string description() const;

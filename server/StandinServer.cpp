@@ -12,6 +12,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <iterator>
 #include <thread>
+#include <vector>
 
 namespace server {
 
@@ -254,6 +256,10 @@ struct StandinServer::Impl {
     std::mutex stopMutex;
     std::condition_variable stopSignal;
     bool stopping = false;
+    // The gates of replies being held, woken when the server stops.
+    std::atomic<bool> releaseGates { false };
+    std::mutex gatesMutex;
+    std::vector<std::shared_ptr<ReplyGate>> heldGates;
     std::thread deliveryTimer;
     std::atomic<int> timedDeliveries { 0 };
 };
@@ -330,6 +336,15 @@ void StandinServer::Impl::handle(const httplib::Request& req, httplib::Response&
     FinalReply final = shape(std::move(reply), scripted, compression.load(), "http://" + host + kPullPrefix);
 
     double delay = scripted && scripted->delaySeconds > 0 ? pause(scripted->delaySeconds) : 0;
+    if (scripted && scripted->gate) {
+        {
+            std::lock_guard guard(gatesMutex);
+            heldGates.push_back(scripted->gate);
+        }
+        scripted->gate->pass(releaseGates);
+        std::lock_guard guard(gatesMutex);
+        heldGates.erase(std::find(heldGates.begin(), heldGates.end(), scripted->gate));
+    }
 
     // Recorded before the reply leaves (or the connection drops), so a test
     // that has seen the outcome also sees it in the log.
@@ -478,6 +493,12 @@ void StandinServer::stop()
         d.stopping = true;
     }
     d.stopSignal.notify_all();
+    d.releaseGates = true;
+    {
+        std::lock_guard guard(d.gatesMutex);
+        for (const auto& gate : d.heldGates)
+            gate->wake();
+    }
     if (d.deliveryTimer.joinable())
         d.deliveryTimer.join();
     if (d.thread.joinable()) {

@@ -25,7 +25,8 @@ void AboutViewController::declareLayoutBindings(platform::LayoutBindings& bindin
     bindings.outlet("lblVersion", lblVersion_);
     bindings.outlet("lblRight", lblRight_);
     bindings.outlet("imgViewIcon", imgViewIcon_);
-    bindings.action("btnBackTouchUpInside:", &AboutViewController::btnBackTouchUpInside);
+    // A back button of the page itself; this layout has none (the bar goes back).
+    bindings.optionalAction("btnBackTouchUpInside:", &AboutViewController::btnBackTouchUpInside);
 }
 
 void AboutViewController::viewDidLoad()
@@ -44,8 +45,7 @@ void AboutViewController::viewDidLoad()
     double growth = needed - frame.height();
     frame.size.height = needed;
     frame.origin.y -= growth;
-    auto mode = UIScreen::mainScreen()->currentMode();
-    if (!(mode && mode->size.width == 640 && mode->size.height == 1136))
+    if (!isFourInchScreen())
         frame.origin.y -= kShortScreenCut;
     lblRight_->setFrame(frame);
 }

@@ -14,7 +14,6 @@ public:
     ORB_CLASS_NAME(AboutViewController)
 
     static constexpr const char* kApplicationTitle = "东岭瑞鸥iPhone客户端";
-    static constexpr double kShortScreenCut = 88;
 
     AboutViewController();
     explicit AboutViewController(std::string nibName);

@@ -104,8 +104,7 @@ void IntrodutionViewController::viewDidLoad()
         &IntrodutionViewController::btnCloseTouchUpInside, UIControlEventTouchUpInside);
     scrollView_->addSubview(close);
 
-    auto mode = UIScreen::mainScreen()->currentMode();
-    bool fourInchMode = mode && mode->size.width == 640 && mode->size.height == 1136;
+    bool fourInchMode = BaseViewController::isFourInchScreen();
     double y = viewRect_.height() - (fourInchMode ? 50 : 40);
     pageControl_ = std::make_shared<UIPageControl>(platform::Rect(0, y, viewRect_.width(), kPageControlHeight));
     pageControl_->setNumberOfPages(n);

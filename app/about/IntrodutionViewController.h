@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/base/BaseViewController.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIViewController.h"
@@ -20,7 +21,7 @@ public:
     static constexpr int kOtherPageCount = 2;
     // How far past the last page a drag closes the introduction.
     static constexpr double kCloseOverscroll = 60;
-    static constexpr double kShortScreenCut = 88;
+    static constexpr double kShortScreenCut = BaseViewController::kShortScreenCut;
 
     IntrodutionViewController();
     explicit IntrodutionViewController(std::string nibName);

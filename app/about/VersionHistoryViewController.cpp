@@ -25,7 +25,8 @@ void VersionHistoryViewController::declareLayoutBindings(platform::LayoutBinding
 {
     BaseViewController::declareLayoutBindings(bindings);
     bindings.outlet("webView", webView_);
-    bindings.action("btnBackTouchUpInside:", &VersionHistoryViewController::btnBackTouchUpInside);
+    // A back button of the page itself; this layout has none (the bar goes back).
+    bindings.optionalAction("btnBackTouchUpInside:", &VersionHistoryViewController::btnBackTouchUpInside);
 }
 
 std::string VersionHistoryViewController::historyAddress(const std::string& serverBase, const std::string& version)
@@ -45,7 +46,7 @@ void VersionHistoryViewController::viewDidLoad()
         return;
     UIWebViewHelper::setBackgroundTransparent(*webView_);
     UIWebViewHelper::setShadowHidden(*webView_, true);
-    webView_->setDelegate(std::static_pointer_cast<VersionHistoryViewController>(shared_from_this()));
+    webView_->setDelegate(self<VersionHistoryViewController>());
     hud_->setMode(ProgressOverlayModeSpinner);
     hud_->setLabelText("载入中");
     hud_->show(true);

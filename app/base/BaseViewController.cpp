@@ -11,9 +11,11 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UISwipeGestureRecognizer.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -95,7 +97,7 @@ void BaseViewController::viewDidLoad()
     setEdgesForExtendedLayout(UIRectEdgeNone);
     auto swipe = std::make_shared<UISwipeGestureRecognizer>();
     swipe->setDirection(UISwipeGestureRecognizerDirectionRight);
-    swipe->addTarget(std::static_pointer_cast<BaseViewController>(shared_from_this()),
+    swipe->addTarget(self<BaseViewController>(),
         &BaseViewController::popViewController);
     view()->addGestureRecognizer(swipe);
 }
@@ -118,7 +120,7 @@ void BaseViewController::setUpTitle()
         if (listView_)
             listView_->setAlpha(1.0);
         auto tap = std::make_shared<UITapGestureRecognizer>();
-        tap->addTarget(std::static_pointer_cast<BaseViewController>(shared_from_this()),
+        tap->addTarget(self<BaseViewController>(),
             &BaseViewController::showOrHideListView);
         customTitleView_->addGestureRecognizer(tap);
     } else {
@@ -159,7 +161,7 @@ void BaseViewController::showOrHideListView()
     }
     if (baseListData_.empty())
         return;
-    auto self = std::static_pointer_cast<BaseViewController>(shared_from_this());
+    auto self = BaseViewController::self<BaseViewController>();
     double listWidth = listView_->frame().width();
     for (std::size_t i = 0; i < baseListData_.size(); ++i) {
         auto button = UIButton::buttonWithType(UIButtonTypeCustom);
@@ -226,6 +228,40 @@ void BaseViewController::addRequest(const std::shared_ptr<HTTPRequest>& request)
 {
     if (request)
         requests_.push_back(request);
+}
+
+bool BaseViewController::isFourInchScreen()
+{
+    auto mode = UIScreen::mainScreen()->currentMode();
+    return mode && mode->size == platform::Size(640, 1136);
+}
+
+std::shared_ptr<UIButton> BaseViewController::makeImageBarButton(const std::string& image, const std::string& outlet)
+{
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setFrame(platform::Rect(0, 0, kBarButtonSize, kBarButtonSize));
+    button->setImage(UIImage::imageNamed(image), UIControlStateNormal);
+    button->setOutletName(outlet);
+    return button;
+}
+
+void BaseViewController::startRequest(const std::shared_ptr<HTTPRequest>& request)
+{
+    if (!request)
+        return;
+    addRequest(request);
+    request->startAsynchronous();
+}
+
+bool BaseViewController::isCurrentRequest(const HTTPRequest* request) const
+{
+    return request
+        && std::any_of(requests_.begin(), requests_.end(), [&](const auto& owned) { return owned.get() == request; });
+}
+
+void BaseViewController::finishRequest(const HTTPRequest* request)
+{
+    std::erase_if(requests_, [&](const auto& owned) { return owned.get() == request; });
 }
 
 void BaseViewController::cancelAllRequests()

@@ -1,13 +1,17 @@
 #pragma once
 
 #include "platform/os/Value.h"
+#include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIViewController.h"
+#include "ui/Lifetime.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
 class HTTPRequest;
+class UIButton;
+class UIControl;
 class UIImageView;
 class UILabel;
 class UIView;
@@ -29,6 +33,12 @@ public:
     static constexpr double kListAnimationDuration = 0.1;
     static constexpr int kListButtonTagBase = 200;
     static constexpr double kFixedSpaceWidth = -12;
+    // The layouts are drawn for the 4-inch screen; the 3.5-inch one is this much shorter.
+    static constexpr double kShortScreenCut = 88;
+    static constexpr double kBarButtonSize = 44;
+
+    // Whether the screen is the 4-inch one the layouts are drawn for.
+    static bool isFourInchScreen();
 
     BaseViewController();
     explicit BaseViewController(std::string nibName);
@@ -69,6 +79,8 @@ public:
     // Clears each request's delegates, then cancels it: nothing reaches the screen afterwards.
     void cancelAllRequests();
     std::size_t requestCount() const { return requests_.size(); }
+    std::size_t timerCount() const { return lifetime_.timerCount(); }
+    std::size_t observationCount() const { return lifetime_.observationCount(); }
 
     std::shared_ptr<UILabel> lblTitle() const { return lblTitle_; }
     std::shared_ptr<UIView> customTitleView() const { return customTitleView_; }
@@ -76,19 +88,65 @@ public:
     std::shared_ptr<UIImageView> openListImageView() const { return openListImageView_; }
 
 protected:
-    // A weak reference to this screen for blocks handed to the dispatcher or
-    // timers: a screen that has gone is never called back.
-    template <class T> std::weak_ptr<T> weakSelf()
+    // ---- What the screen starts ends with it ------------------------------------
+    // The rule: nothing the screen hands out holds it strongly. Members are
+    // reached through these, never through a captured `this` or a hand-made
+    // weak pointer.
+
+    // The screen as its own class.
+    template <class T> std::shared_ptr<T> self() { return std::static_pointer_cast<T>(shared_from_this()); }
+    template <class T> std::weak_ptr<T> weakSelf() { return self<T>(); }
+    // A block for the dispatcher, an animation or a delegate of a view: it
+    // runs fn(screen, args...) while the screen lives, and nothing after.
+    template <class T, class F> auto weakCallback(F fn) { return ui::weakCall(weakSelf<T>(), std::move(fn)); }
+
+    // Calls the member function for each notification of that name, for as
+    // long as the screen lives (or until stopObserving).
+    template <class T> void observe(const std::string& name, void (T::*method)(const platform::Notification&))
     {
-        return std::static_pointer_cast<T>(shared_from_this());
+        lifetime_.observe(weakSelf<T>(), name, method);
+    }
+    void stopObserving(const std::string& name) { lifetime_.stopObserving(name); }
+    // Timers calling a member function, holding the screen weakly and
+    // stopped when it goes; cancelTimer stops one earlier.
+    template <class T> std::shared_ptr<platform::Timer> repeatEvery(double seconds, void (T::*method)())
+    {
+        return lifetime_.every(seconds, weakSelf<T>(), method);
+    }
+    template <class T> std::shared_ptr<platform::Timer> runAfter(double seconds, void (T::*method)())
+    {
+        return lifetime_.after(seconds, weakSelf<T>(), method);
+    }
+    void cancelTimer(const std::shared_ptr<platform::Timer>& timer) { lifetime_.cancel(timer); }
+
+    // A bar button showing an image, named by `outlet` (tests find it so),
+    // calling the member function on a tap.
+    template <class T>
+    std::shared_ptr<UIButton> imageBarButton(const std::string& image, const std::string& outlet, void (T::*action)(UIControl*))
+    {
+        auto button = makeImageBarButton(image, outlet);
+        button->addTarget(self<T>(), action, UIControlEventTouchUpInside);
+        return button;
     }
 
+    // Registers the request as the screen's (cancelled when the screen goes)
+    // and starts it. Nothing happens for nullptr.
+    void startRequest(const std::shared_ptr<HTTPRequest>& request);
+    // For a request's callback: true when the request is one this screen
+    // started and has not finished or cancelled, so a late answer of an
+    // earlier request is told from the current one. The request stays.
+    bool isCurrentRequest(const HTTPRequest* request) const;
+    // The request has answered: the screen forgets it.
+    void finishRequest(const HTTPRequest* request);
+
 private:
+    static std::shared_ptr<UIButton> makeImageBarButton(const std::string& image, const std::string& outlet);
     void setUpTitle();
     void clearList();
 
     std::shared_ptr<UILabel> lblTitle_;
     std::vector<std::shared_ptr<HTTPRequest>> requests_;
+    ui::Lifetime lifetime_;
     std::shared_ptr<UIView> customTitleView_;
     std::shared_ptr<UIView> listView_;
     bool isShowingList_ = false;

@@ -9,26 +9,6 @@
 
 #include <algorithm>
 
-namespace {
-
-std::shared_ptr<UIView> subviewWithOutlet(const std::shared_ptr<UIView>& root, const std::string& name)
-{
-    for (const auto& subview : root->subviews()) {
-        if (subview->outletName() == name)
-            return subview;
-        if (auto found = subviewWithOutlet(subview, name))
-            return found;
-    }
-    return nullptr;
-}
-
-template <class T> std::weak_ptr<T> outlet(const std::shared_ptr<UIView>& root, const std::string& name)
-{
-    return std::dynamic_pointer_cast<T>(subviewWithOutlet(root, name));
-}
-
-} // namespace
-
 std::string AccountCell::roleText(int accountType)
 {
     switch (accountType) {
@@ -41,18 +21,22 @@ std::string AccountCell::roleText(int accountType)
     }
 }
 
+void AccountCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    bindings.outlet("imgAvatar", imgAvatar_);
+    bindings.outlet("lblName", lblName_);
+    bindings.outlet("lblType", lblType_);
+    bindings.outlet("lblSchool", lblSchool_);
+    bindings.outlet("subLabelView", subLabelView_);
+    bindings.outlet("imgChecked", imgChecked_);
+}
+
 void AccountCell::awakeFromNib()
 {
     UIView::awakeFromNib();
     auto self = sharedView();
     if (!self)
         return;
-    imgAvatar_ = outlet<UIImageView>(self, "imgAvatar");
-    lblName_ = outlet<UILabel>(self, "lblName");
-    lblType_ = outlet<UILabel>(self, "lblType");
-    lblSchool_ = outlet<UILabel>(self, "lblSchool");
-    subLabelView_ = outlet<UIView>(self, "subLabelView");
-    imgChecked_ = outlet<UIImageView>(self, "imgChecked");
     if (auto avatar = imgAvatar_.lock()) {
         avatar->layer()->setCornerRadius(kAvatarCornerRadius);
         avatar->setClipsToBounds(true);

@@ -20,6 +20,7 @@ public:
 
     AccountCell() = default;
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     const std::shared_ptr<core::AccountInfo>& account() const { return account_; }
     void setAccount(std::shared_ptr<core::AccountInfo> account);

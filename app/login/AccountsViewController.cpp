@@ -44,11 +44,11 @@ void AccountsViewController::viewDidLoad()
     back->setFrame(platform::Rect(0, 0, 44, 44));
     back->setImage(UIImage::imageNamed("public_back_btn.png"), UIControlStateNormal);
     back->setOutletName("btnBack");
-    back->addTarget(std::static_pointer_cast<AccountsViewController>(shared_from_this()),
+    back->addTarget(self<AccountsViewController>(),
         &AccountsViewController::btnBackTouchUpInside, UIControlEventTouchUpInside);
     setLeftItem(back);
     if (tableView_) {
-        auto self = std::static_pointer_cast<AccountsViewController>(shared_from_this());
+        auto self = BaseViewController::self<AccountsViewController>();
         tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
         tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
         tableView_->reloadData();

@@ -55,11 +55,7 @@ LoginViewController::LoginViewController(std::string nibName)
         [this](const platform::Notification&) { login(); });
 }
 
-LoginViewController::~LoginViewController()
-{
-    if (timer_)
-        timer_->invalidate();
-}
+LoginViewController::~LoginViewController() = default;
 
 void LoginViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
 {
@@ -79,7 +75,8 @@ void LoginViewController::declareLayoutBindings(platform::LayoutBindings& bindin
     bindings.action("btnRememberPwdTouchUpInside:", &LoginViewController::btnRememberPwdTouchUpInside);
     bindings.action("btnAutoLoginTouchUpInside:", &LoginViewController::btnAutoLoginTouchUpInside);
     bindings.action("btnForgetPwdTouchUpInside:", &LoginViewController::btnForgetPwdTouchUpInside);
-    bindings.action("btnForgetPwsTouchUpInside:", &LoginViewController::btnForgetPwsTouchUpInside);
+    // The older spelling of the selector, still answered for files that use it.
+    bindings.optionalAction("btnForgetPwsTouchUpInside:", &LoginViewController::btnForgetPwsTouchUpInside);
     bindings.action("registerAccount:", &LoginViewController::registerAccount);
     bindings.action("backToPartnerApp:", &LoginViewController::backToPartnerApp);
 }
@@ -92,7 +89,7 @@ void LoginViewController::viewDidLoad()
         btnForgetPwd_->setHidden(false);
         btnForgetPwd_->setEnabled(true);
     }
-    auto self = std::static_pointer_cast<LoginViewController>(shared_from_this());
+    auto self = BaseViewController::self<LoginViewController>();
     for (const auto& field : { txtAccount_, txtPassword_ }) {
         if (field)
             field->setDelegate(std::weak_ptr<UITextFieldDelegate>(self));
@@ -182,21 +179,13 @@ void LoginViewController::startLogin()
     platform::Dictionary params;
     params.set("account", account);
     params.set("psw", password);
-    auto weak = weakSelf<LoginViewController>();
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         int(core::ORBRequestType::Login), platform::Value(params),
-        [weak] {
-            if (weak.lock())
-                ORBHelper::showProgressHud("登录中", true, false);
-        },
-        [weak](const platform::Value& reply) {
-            if (auto self = weak.lock())
-                self->loginReplied(reply);
-        },
-        [weak](const std::string& message) {
-            if (weak.lock())
-                ORBHelper::showProgressHud(message, false, true);
-        });
+        weakCallback<LoginViewController>([](LoginViewController&) { ORBHelper::showProgressHud("登录中", true, false); }),
+        weakCallback<LoginViewController>(&LoginViewController::loginReplied),
+        weakCallback<LoginViewController>([](LoginViewController&, const std::string& message) {
+            ORBHelper::showProgressHud(message, false, true);
+        }));
 }
 
 void LoginViewController::loginReplied(const platform::Value& reply)
@@ -227,7 +216,7 @@ bool LoginViewController::applyVersionRule(const platform::Value& reply)
     versionCode_ = announcement->versionCode;
     versionUrl_ = announcement->versionUrl;
     auto alert = std::make_shared<UIAlertView>(VersionUpdateRule::kTitle, announcement->versionDesc,
-        std::weak_ptr<UIAlertViewDelegate>(std::static_pointer_cast<LoginViewController>(shared_from_this())),
+        std::weak_ptr<UIAlertViewDelegate>(weakSelf<LoginViewController>()),
         std::nullopt, *buttons);
     ORBHelper::hideProgressHud();
     alert->show();
@@ -295,38 +284,25 @@ void LoginViewController::btnTimePwdTouchUpInside(UIControl*)
     }
     platform::Dictionary params;
     params.set("account", account);
-    auto weak = weakSelf<LoginViewController>();
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         int(core::ORBRequestType::TimePassword), platform::Value(params),
-        [weak] {
-            if (weak.lock())
-                ORBHelper::showProgressHud("请求动态密码中", true, false);
-        },
-        [weak](const platform::Value&) {
-            auto self = weak.lock();
-            if (!self)
-                return;
+        weakCallback<LoginViewController>(
+            [](LoginViewController&) { ORBHelper::showProgressHud("请求动态密码中", true, false); }),
+        weakCallback<LoginViewController>([](LoginViewController& self, const platform::Value&) {
             platform::log("request time password success\n");
             ORBHelper::showProgressHud("请求动态密码成功", false, true);
-            std::weak_ptr<LoginViewController> timerOwner = self;
-            self->setTimer(platform::Timer::scheduled(1.0, true, [timerOwner](platform::Timer&) {
-                if (auto owner = timerOwner.lock())
-                    owner->handleTimer();
-            }));
-        },
-        [weak](const std::string& message) {
-            if (!weak.lock())
-                return;
+            self.setCountingDown(true);
+        }),
+        weakCallback<LoginViewController>([](LoginViewController&, const std::string& message) {
             platform::log("request time password fail\n");
             ORBHelper::showProgressHud(message, false, true);
-        });
+        }));
 }
 
-void LoginViewController::setTimer(std::shared_ptr<platform::Timer> timer)
+void LoginViewController::setCountingDown(bool counting)
 {
-    if (timer_ && timer_->isValid())
-        timer_->invalidate();
-    timer_ = std::move(timer);
+    cancelTimer(timer_);
+    timer_ = counting ? repeatEvery(1.0, &LoginViewController::handleTimer) : nullptr;
     if (timer_) {
         timeLimit_ = kTimeLimit;
         if (btnTimePwd_)
@@ -342,7 +318,7 @@ void LoginViewController::handleTimer()
 {
     --timeLimit_;
     if (timeLimit_ < 1)
-        setTimer(nullptr);
+        setCountingDown(false);
     else if (btnTimePwd_)
         btnTimePwd_->setTitle(countdownTitle(timeLimit_), UIControlStateNormal);
 }

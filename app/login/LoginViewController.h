@@ -49,7 +49,8 @@ public:
     void btnLoginTouchUpInside(UIControl* sender);
     void handleLogin();
     void btnTimePwdTouchUpInside(UIControl* sender);
-    void setTimer(std::shared_ptr<platform::Timer> timer);
+    // Starts the one-second countdown from kTimeLimit, or stops it.
+    void setCountingDown(bool counting);
     void handleTimer();
     void btnRememberPwdTouchUpInside(UIControl* sender);
     void btnAutoLoginTouchUpInside(UIControl* sender);

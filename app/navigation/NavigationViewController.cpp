@@ -30,7 +30,7 @@ void NavigationViewController::loadView()
     gridView_ = std::make_shared<GridView>(platform::Rect(0, 0, bounds.width(), bounds.height() - margin));
     gridView_->setOutletName("gridView");
     gridView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
-    gridView_->setGridDelegate(std::static_pointer_cast<NavigationViewController>(shared_from_this()));
+    gridView_->setGridDelegate(self<NavigationViewController>());
     root->addSubview(gridView_);
 
     auto image = UIImage::imageNamed("nav_background.png");

@@ -69,7 +69,8 @@ void TabViewController::declareLayoutBindings(platform::LayoutBindings& bindings
 {
     UIViewController::declareLayoutBindings(bindings);
     bindings.outlet("contentView", contentView_);
-    bindings.outlet("cursorView", cursorView_);
+    // Layouts without the sliding marker show none.
+    bindings.optionalOutlet("cursorView", cursorView_);
     bindings.outlet("tabBarView", tabBarView_);
     bindings.outlet("topBarView", topBarView_);
 }

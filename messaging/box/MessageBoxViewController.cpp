@@ -53,18 +53,13 @@ void pushScreen(UIViewController& from, const std::shared_ptr<UIViewController>&
 
 std::shared_ptr<MessageBoxViewController> MessageBoxViewController::create()
 {
-    auto box = std::make_shared<MessageBoxViewController>();
-    std::weak_ptr<MessageBoxViewController> weak = box;
-    // The timer holds the box weakly: a box the tab bar drops goes, and its
-    // destructor stops the tick.
-    box->setTimer(platform::Timer::scheduled(kTickSeconds, true, [weak](platform::Timer&) {
-        if (auto self = weak.lock())
-            self->handleTimer();
-    }));
+    auto box = std::make_shared<MessageBoxViewController>(Made {});
+    // Held weakly: a box the tab bar drops goes, and its tick with it.
+    box->timer_ = box->repeatEvery(kTickSeconds, &MessageBoxViewController::handleTimer);
     return box;
 }
 
-MessageBoxViewController::MessageBoxViewController()
+MessageBoxViewController::MessageBoxViewController(Made)
     : BaseViewController(std::string(kClassName))
     , messageFactory_(std::make_unique<core::MessageFactory>())
 {
@@ -76,16 +71,7 @@ MessageBoxViewController::MessageBoxViewController()
     setListData(messageFactory_->getMessageLast().value_or(core::MessageList {}));
 }
 
-MessageBoxViewController::~MessageBoxViewController()
-{
-    setTimer(nullptr);
-    setNavTimer(nullptr);
-    for (auto* request : { &msgRequest_, &navMsgRequest_, &stateRequest_ }) {
-        if (*request)
-            (*request)->clearDelegatesAndCancel();
-        request->reset();
-    }
-}
+MessageBoxViewController::~MessageBoxViewController() = default;
 
 void MessageBoxViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
 {
@@ -96,12 +82,8 @@ void MessageBoxViewController::declareLayoutBindings(platform::LayoutBindings& b
 void MessageBoxViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
-    auto self = std::static_pointer_cast<MessageBoxViewController>(shared_from_this());
-    btnSend_ = UIButton::buttonWithType(UIButtonTypeCustom);
-    btnSend_->setFrame(platform::Rect(0, 0, 44, 44));
-    btnSend_->setImage(UIImage::imageNamed("message_box_compose_btn.png"), UIControlStateNormal);
-    btnSend_->setOutletName("btnSend");
-    btnSend_->addTarget(self, &MessageBoxViewController::btnSendTouchUpInside, UIControlEventTouchUpInside);
+    auto self = BaseViewController::self<MessageBoxViewController>();
+    btnSend_ = imageBarButton("message_box_compose_btn.png", "btnSend", &MessageBoxViewController::btnSendTouchUpInside);
     // Only teachers write group messages.
     auto account = core::MyAccountInfo::currentAccount();
     setRightItem(account && account->type == 1 ? btnSend_ : nullptr);
@@ -111,7 +93,7 @@ void MessageBoxViewController::viewDidLoad()
     tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
     tableView_->setRefreshDelegate(std::weak_ptr<RefreshTableViewDelegate>(self));
     tableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
-    if (auto mode = UIScreen::mainScreen()->currentMode(); mode && mode->size != platform::Size(640, 1136)) {
+    if (!isFourInchScreen()) {
         auto frame = tableView_->frame();
         frame.size.height -= kShortScreenCut;
         tableView_->setFrame(frame);
@@ -130,11 +112,6 @@ void MessageBoxViewController::viewWillAppear(bool animated)
         reloadList();
 }
 
-std::weak_ptr<HTTPRequestDelegate> MessageBoxViewController::weakDelegate()
-{
-    return std::static_pointer_cast<MessageBoxViewController>(shared_from_this());
-}
-
 bool MessageBoxViewController::belongsToCurrentAccount() const
 {
     auto account = core::MyAccountInfo::currentAccount();
@@ -143,13 +120,14 @@ bool MessageBoxViewController::belongsToCurrentAccount() const
 
 void MessageBoxViewController::stopPolling()
 {
-    setTimer(nullptr);
-    setNavTimer(nullptr);
-    for (auto* request : { &msgRequest_, &navMsgRequest_, &stateRequest_ }) {
-        if (*request)
-            (*request)->clearDelegatesAndCancel();
-        request->reset();
-    }
+    cancelTimer(timer_);
+    timer_.reset();
+    ticks_ = 0;
+    navTicks_ = 0;
+    cancelAllRequests();
+    msgRequest_.reset();
+    navMsgRequest_.reset();
+    stateRequest_.reset();
     if (tableView_)
         tableView_->doneLoadingTableViewData();
 }
@@ -162,22 +140,6 @@ void MessageBoxViewController::reloadList()
 }
 
 // ---- The tick and the poll ----------------------------------------------------------
-
-void MessageBoxViewController::setTimer(std::shared_ptr<platform::Timer> timer)
-{
-    if (timer_ && timer_->isValid())
-        timer_->invalidate();
-    timer_ = std::move(timer);
-    ticks_ = 0;
-}
-
-void MessageBoxViewController::setNavTimer(std::shared_ptr<platform::Timer> timer)
-{
-    if (navTimer_ && navTimer_->isValid())
-        navTimer_->invalidate();
-    navTimer_ = std::move(timer);
-    navTicks_ = 0;
-}
 
 void MessageBoxViewController::handleTimer()
 {
@@ -216,17 +178,17 @@ void MessageBoxViewController::navHandleTimer()
 
 void MessageBoxViewController::loadMessage()
 {
-    msgRequest_ = core::ORBRivuContrl::messageNewWithDelegate(weakDelegate(),
+    msgRequest_ = core::ORBRivuContrl::messageNewWithDelegate(weakSelf<MessageBoxViewController>(),
         RequestSelector::method(&MessageBoxViewController::requestMessageSucceeded),
         RequestSelector::method(&MessageBoxViewController::requestMessageFailed));
-    if (msgRequest_)
-        msgRequest_->startAsynchronous();
+    startRequest(msgRequest_);
 }
 
 void MessageBoxViewController::requestMessageSucceeded(const HTTPRequestPtr& request)
 {
-    if (!request || request.get() != msgRequest_.get())
+    if (!isCurrentRequest(request.get()) || request != msgRequest_)
         return;
+    finishRequest(request.get());
     if (belongsToCurrentAccount())
         applyPollReply(request);
     msgRequest_.reset();
@@ -237,8 +199,9 @@ void MessageBoxViewController::requestMessageSucceeded(const HTTPRequestPtr& req
 
 void MessageBoxViewController::requestMessageFailed(const HTTPRequestPtr& request)
 {
-    if (!request || request.get() != msgRequest_.get())
+    if (!isCurrentRequest(request.get()) || request != msgRequest_)
         return;
+    finishRequest(request.get());
     msgRequest_.reset();
     if (tableView_)
         tableView_->doneLoadingTableViewData();
@@ -316,17 +279,17 @@ void MessageBoxViewController::setState()
     if (!changed || changed->empty())
         return;
     stateMessages_ = std::move(*changed);
-    stateRequest_ = core::ORBRivuContrl::setMessageState(stateMessages_, weakDelegate(),
+    stateRequest_ = core::ORBRivuContrl::setMessageState(stateMessages_, weakSelf<MessageBoxViewController>(),
         RequestSelector::method(&MessageBoxViewController::requestSetStateSucceeded),
         RequestSelector::method(&MessageBoxViewController::requestSetStateFailed));
-    if (stateRequest_)
-        stateRequest_->startAsynchronous();
+    startRequest(stateRequest_);
 }
 
 void MessageBoxViewController::requestSetStateSucceeded(const HTTPRequestPtr& request)
 {
-    if (!request || request.get() != stateRequest_.get())
+    if (!isCurrentRequest(request.get()) || request != stateRequest_)
         return;
+    finishRequest(request.get());
     platform::log("%s\n", request->responseString().value_or("").c_str());
     platform::Value reply = parseReply(request);
     const platform::Value& result = reply["resultState"];
@@ -338,8 +301,9 @@ void MessageBoxViewController::requestSetStateSucceeded(const HTTPRequestPtr& re
 
 void MessageBoxViewController::requestSetStateFailed(const HTTPRequestPtr& request)
 {
-    if (!request || request.get() != stateRequest_.get())
+    if (!isCurrentRequest(request.get()) || request != stateRequest_)
         return;
+    finishRequest(request.get());
     if (auto error = request->error())
         platform::log("%s\n", error->description().c_str());
     // Reported again after the next poll.
@@ -354,17 +318,17 @@ void MessageBoxViewController::loadNavigationMessage()
     platform::Dictionary params;
     if (auto updateTime = platform::UserDefaults::standard()->stringForKey("updateTime"))
         params.set("updateTime", *updateTime);
-    navMsgRequest_ = core::ORBRivuContrl::navigationMessageWithDelegate(weakDelegate(),
+    navMsgRequest_ = core::ORBRivuContrl::navigationMessageWithDelegate(weakSelf<MessageBoxViewController>(),
         RequestSelector::method(&MessageBoxViewController::requestNavigationMessageSuccessed),
         RequestSelector::method(&MessageBoxViewController::requestNavigationMessageFailed), platform::Value(params));
-    if (navMsgRequest_)
-        navMsgRequest_->startAsynchronous();
+    startRequest(navMsgRequest_);
 }
 
 void MessageBoxViewController::requestNavigationMessageSuccessed(const HTTPRequestPtr& request)
 {
-    if (!request || request.get() != navMsgRequest_.get())
+    if (!isCurrentRequest(request.get()) || request != navMsgRequest_)
         return;
+    finishRequest(request.get());
     platform::log("navigation message:%s\n", request->responseString().value_or("").c_str());
     platform::Value reply = parseReply(request);
     if (const auto* items = reply.asArray(); items && belongsToCurrentAccount()) {
@@ -382,8 +346,9 @@ void MessageBoxViewController::requestNavigationMessageSuccessed(const HTTPReque
 
 void MessageBoxViewController::requestNavigationMessageFailed(const HTTPRequestPtr& request)
 {
-    if (!request || request.get() != navMsgRequest_.get())
+    if (!isCurrentRequest(request.get()) || request != navMsgRequest_)
         return;
+    finishRequest(request.get());
     navMsgRequest_.reset();
     if (tableView_)
         tableView_->doneLoadingTableViewData();
@@ -443,23 +408,18 @@ long MessageBoxViewController::numberOfRowsInSection(UITableView*, long section)
 std::shared_ptr<UITableViewCell> MessageBoxViewController::cellForRowAtIndexPath(
     UITableView* table, const NSIndexPath& path)
 {
-    auto emptyCell = [table] {
-        auto cell = table->dequeueReusableCellWithIdentifier(BaseCell::identifier<MessageEmptyCell>());
-        if (!cell)
-            cell = BaseCell::cell<MessageEmptyCell>();
-        return cell ? cell : std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "MessageEmptyCell");
+    auto emptyCell = [table]() -> std::shared_ptr<UITableViewCell> {
+        if (auto cell = BaseCell::dequeue<MessageEmptyCell>(*table))
+            return cell;
+        return std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "MessageEmptyCell");
     };
     if (path.section == kNavigationSection) {
         if (path.row < 0 || path.row >= long(listNavData_.size()))
             return emptyCell();
-        auto cell = std::dynamic_pointer_cast<MessageNavigationCell>(
-            table->dequeueReusableCellWithIdentifier(BaseCell::identifier<MessageNavigationCell>()));
-        if (!cell) {
-            cell = BaseCell::cell<MessageNavigationCell>();
-            if (!cell)
-                return emptyCell();
-            cell->setDelegate(std::static_pointer_cast<MessageBoxViewController>(shared_from_this()));
-        }
+        auto cell = BaseCell::dequeue<MessageNavigationCell>(*table);
+        if (!cell)
+            return emptyCell();
+        cell->setDelegate(weakSelf<MessageBoxViewController>());
         cell->setNavInfo(listNavData_[std::size_t(path.row)]);
         return cell;
     }
@@ -467,19 +427,13 @@ std::shared_ptr<UITableViewCell> MessageBoxViewController::cellForRowAtIndexPath
         return emptyCell();
     const auto& message = listData_[std::size_t(path.row)];
     if (isGroupRecordMessage(*message)) {
-        auto cell = std::dynamic_pointer_cast<MessageGroupCell>(
-            table->dequeueReusableCellWithIdentifier(BaseCell::identifier<MessageGroupCell>()));
-        if (!cell)
-            cell = BaseCell::cell<MessageGroupCell>();
+        auto cell = BaseCell::dequeue<MessageGroupCell>(*table);
         if (!cell)
             return emptyCell();
         cell->setMessage(message);
         return cell;
     }
-    auto cell = std::dynamic_pointer_cast<MessageSingleCell>(
-        table->dequeueReusableCellWithIdentifier(BaseCell::identifier<MessageSingleCell>()));
-    if (!cell)
-        cell = BaseCell::cell<MessageSingleCell>();
+    auto cell = BaseCell::dequeue<MessageSingleCell>(*table);
     if (!cell)
         return emptyCell();
     cell->setMessage(message);

@@ -33,6 +33,11 @@ class MessageBoxViewController final : public BaseViewController,
                                        public RefreshTableViewDelegate,
                                        public HTTPRequestDelegate,
                                        public MessageNavigationCellDelegate {
+    // Only create() makes a box: one without its tick would never poll.
+    struct Made {
+        explicit Made() = default;
+    };
+
 public:
     ORB_CLASS_NAME(MessageBoxViewController)
 
@@ -40,8 +45,6 @@ public:
     // Ticks from one poll to the next.
     static constexpr int kPollTicks = 20;
     static constexpr int kNavPollTicks = 60;
-    // The 3.5-inch screen is 88 points shorter than the layout.
-    static constexpr double kShortScreenCut = 88;
     // The background behind an empty list.
     static constexpr double kEmptyWhite = 220.0 / 255.0;
     static constexpr long kNavigationSection = 0;
@@ -51,7 +54,7 @@ public:
     // running (the registry's factory for the class name).
     static std::shared_ptr<MessageBoxViewController> create();
 
-    MessageBoxViewController();
+    explicit MessageBoxViewController(Made);
     ~MessageBoxViewController() override;
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
@@ -59,9 +62,6 @@ public:
     void viewWillAppear(bool animated) override;
 
     // ---- The tick and the poll ------------------------------------------------------
-    // Replaces the tick (nullptr stops it) and starts counting from 0.
-    void setTimer(std::shared_ptr<platform::Timer> timer);
-    void setNavTimer(std::shared_ptr<platform::Timer> timer);
     void handleTimer();
     void navHandleTimer();
     void loadMessage();
@@ -114,7 +114,6 @@ public:
     int unreadTotal() const { return unreadTotal_; }
 
 private:
-    std::weak_ptr<HTTPRequestDelegate> weakDelegate();
     // Whether the account the box was made for is still the signed-in one.
     bool belongsToCurrentAccount() const;
     // Stops the ticks and drops the requests: the box of an account no longer signed in.
@@ -133,7 +132,6 @@ private:
     std::shared_ptr<UIButton> btnSend_;
     std::shared_ptr<RefreshTableView> tableView_;
     std::shared_ptr<platform::Timer> timer_;
-    std::shared_ptr<platform::Timer> navTimer_;
     std::shared_ptr<FormDataRequest> navMsgRequest_;
     std::shared_ptr<FormDataRequest> msgRequest_;
     std::shared_ptr<FormDataRequest> stateRequest_;

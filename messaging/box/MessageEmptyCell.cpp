@@ -2,10 +2,14 @@
 
 #include "platform/uikit/UILabel.h"
 
+void MessageEmptyCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    EmptyCell::declareLayoutBindings(bindings);
+    bindings.outlet("lblMessage", lblMessage_);
+}
+
 void MessageEmptyCell::awakeFromNib()
 {
     EmptyCell::awakeFromNib();
-    if (auto self = sharedView())
-        lblMessage_ = outletNamed<UILabel>(self, "lblMessage");
     setSelectionStyle(UITableViewCellSelectionStyleNone);
 }

@@ -11,6 +11,7 @@ class MessageEmptyCell final : public EmptyCell {
 public:
     ORB_CLASS_NAME(MessageEmptyCell)
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     std::shared_ptr<UILabel> lblMessage() const { return lblMessage_.lock(); }
 

@@ -13,18 +13,22 @@ std::string pair(int first, int second) { return std::to_string(first) + "/" + s
 
 } // namespace
 
+void MessageGroupCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    bindings.outlet("iconImage", iconImage_);
+    bindings.outlet("iconSound", iconSound_);
+    bindings.outlet("lblTime", lblTime_);
+    bindings.outlet("lblContent", lblContent_);
+    bindings.outlet("lblSmsSend", lblSmsSend_);
+    bindings.outlet("lblMsgSend", lblMsgSend_);
+}
+
 void MessageGroupCell::awakeFromNib()
 {
     UIView::awakeFromNib();
     auto self = sharedView();
     if (!self)
         return;
-    iconImage_ = outletNamed<UIImageView>(self, "iconImage");
-    iconSound_ = outletNamed<UIImageView>(self, "iconSound");
-    lblTime_ = outletNamed<UILabel>(self, "lblTime");
-    lblContent_ = outletNamed<UILabel>(self, "lblContent");
-    lblSmsSend_ = outletNamed<UILabel>(self, "lblSmsSend");
-    lblMsgSend_ = outletNamed<UILabel>(self, "lblMsgSend");
     if (auto sound = iconSound_.lock())
         iconSoundFrame_ = sound->frame();
     setBackgroundColor(platform::Color::whiteColor());

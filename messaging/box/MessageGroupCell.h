@@ -18,6 +18,7 @@ public:
 
     MessageGroupCell() = default;
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setMessage(std::shared_ptr<core::MessageInfo> message);
     const std::shared_ptr<core::MessageInfo>& message() const { return message_; }

@@ -33,16 +33,20 @@ std::shared_ptr<UIImage> compositeAvatar(const NavigationInfo& info)
 
 } // namespace
 
+void MessageNavigationCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    bindings.outlet("lblName", lblName_);
+    bindings.outlet("lblContent", lblContent_);
+    bindings.outlet("lblTime", lblTime_);
+    bindings.outlet("imgAvatar", imgAvatar_);
+}
+
 void MessageNavigationCell::awakeFromNib()
 {
     UIView::awakeFromNib();
     auto self = sharedView();
     if (!self)
         return;
-    lblName_ = outletNamed<UILabel>(self, "lblName");
-    lblContent_ = outletNamed<UILabel>(self, "lblContent");
-    lblTime_ = outletNamed<UILabel>(self, "lblTime");
-    imgAvatar_ = outletNamed<UIImageView>(self, "imgAvatar");
     setBackgroundColor(platform::Color::clearColor());
     setBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("message_single_cell_bg.png")));
     setSelectedBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("public_cel_selected_bg.png")));

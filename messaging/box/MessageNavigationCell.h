@@ -30,6 +30,7 @@ public:
 
     MessageNavigationCell() = default;
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setNavInfo(std::shared_ptr<core::NavMessageInfo> navInfo);
     const std::shared_ptr<core::NavMessageInfo>& navInfo() const { return navInfo_; }

@@ -18,18 +18,22 @@ constexpr const char* kDefaultAvatar = "account_default_avatar";
 
 } // namespace
 
+void MessageSingleCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    bindings.outlet("lblName", lblName_);
+    bindings.outlet("lblContent", lblContent_);
+    bindings.outlet("lblTime", lblTime_);
+    bindings.outlet("lblBadge", lblBadge_);
+    bindings.outlet("imgAvatar", imgAvatar_);
+    bindings.outlet("badgeView", badgeView_);
+}
+
 void MessageSingleCell::awakeFromNib()
 {
     UIView::awakeFromNib();
     auto self = sharedView();
     if (!self)
         return;
-    lblName_ = outletNamed<UILabel>(self, "lblName");
-    lblContent_ = outletNamed<UILabel>(self, "lblContent");
-    lblTime_ = outletNamed<UILabel>(self, "lblTime");
-    lblBadge_ = outletNamed<UILabel>(self, "lblBadge");
-    imgAvatar_ = outletNamed<UIImageView>(self, "imgAvatar");
-    badgeView_ = outletNamed<UIView>(self, "badgeView");
     if (auto badge = badgeView_.lock()) {
         badgeMinWidth_ = badge->frame().width();
         badgeRight_ = badge->frame().maxX();

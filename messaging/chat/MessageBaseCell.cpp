@@ -10,38 +10,27 @@
 #include "ui/images/RemoteImageLoader.h"
 #include "ui/images/RemoteImageView.h"
 
-#include "messaging/chat/MessageGroupCenterCell.h"
-#include "messaging/chat/MessageRightCell.h"
-#include "messaging/chat/MessagePhotoRightCell.h"
-#include "messaging/chat/MessageSendingCell.h"
-#include "messaging/chat/MessageSoundRightCell.h"
-
 namespace {
 
 constexpr const char* kDefaultAvatar = "account_default_avatar";
 
-std::shared_ptr<UIView> findIn(const std::shared_ptr<UIView>& root, const std::string& name)
-{
-    for (const auto& subview : root->subviews()) {
-        if (subview->outletName() == name)
-            return subview;
-        if (auto found = findIn(subview, name))
-            return found;
-    }
-    return nullptr;
-}
-
 } // namespace
+
+void MessageBaseCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    bindings.outlet("wrapperView", wrapperView_);
+    bindings.outlet("lblTime", lblTime_);
+    // The group send's centred record has neither picture.
+    bindings.optionalOutlet("imgBubble", imgBubble_);
+    bindings.optionalOutlet("imgAvatar", imgAvatar_);
+}
 
 void MessageBaseCell::awakeFromNib()
 {
     UIView::awakeFromNib();
     // The bubble picture keeps its tail and corners at any size.
-    if (auto bubble = outlet<UIImageView>("imgBubble"); bubble && bubble->image())
-        bubble->setImage(bubble->image()->resizableImageWithCapInsets(kBubbleCapInsets));
-    wrapperView_ = outlet<UIControl>("wrapperView");
-    imgAvatar_ = outlet<UIImageView>("imgAvatar");
-    lblTime_ = outlet<UILabel>("lblTime");
+    if (imgBubble_ && imgBubble_->image())
+        imgBubble_->setImage(imgBubble_->image()->resizableImageWithCapInsets(kBubbleCapInsets));
     if (wrapperView_) {
         std::weak_ptr<MessageBaseCell> weakSelf = std::static_pointer_cast<MessageBaseCell>(sharedView());
         wrapperView_->addAction(
@@ -59,12 +48,6 @@ void MessageBaseCell::awakeFromNib()
         lblTime_->layer()->setCornerRadius(kCornerRadius);
         lblTime_->setClipsToBounds(true);
     }
-}
-
-std::shared_ptr<UIView> MessageBaseCell::findOutlet(const std::string& name)
-{
-    auto self = sharedView();
-    return self ? findIn(self, name) : nullptr;
 }
 
 void MessageBaseCell::setWrapperWidth(double width, double x)
@@ -126,17 +109,4 @@ std::string MessageBaseCell::timeText(platform::Date time, platform::Date now)
         break;
     }
     return platform::DateFormatter(pattern).stringFromDate(time);
-}
-
-std::string_view MessageBaseCell::cellClassNameForMessage(const core::MessageInfo& message)
-{
-    if (message.isSending)
-        return MessageSendingCell::kClassName;
-    if (message.group)
-        return MessageGroupCenterCell::kClassName;
-    if (!message.soundsInfo.empty())
-        return message.to ? MessageSoundRightCell::kClassName : MessageSoundLeftCell::kClassName;
-    if (!message.photosInfo.empty())
-        return message.to ? MessagePhotoRightCell::kClassName : MessagePhotoLeftCell::kClassName;
-    return message.to ? MessageRightCell::kClassName : MessageLeftCell::kClassName;
 }

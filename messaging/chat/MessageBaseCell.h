@@ -43,6 +43,7 @@ public:
 
     MessageBaseCell() = default;
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     // Shows a message: the avatar and the time here, the bubble in the
     // subclasses. A null message leaves the cell as it is.
@@ -64,16 +65,8 @@ public:
     // before (calendar days in the device's zone), the short date and time
     // otherwise, a future day included.
     static std::string timeText(platform::Date time, platform::Date now);
-    // The bubble class the chat shows a message with.
-    static std::string_view cellClassNameForMessage(const core::MessageInfo& message);
 
 protected:
-    // The first view of the layout carrying that outlet name, as type T.
-    template <class T> std::shared_ptr<T> outlet(const std::string& name)
-    {
-        return std::dynamic_pointer_cast<T>(findOutlet(name));
-    }
-    std::shared_ptr<UIView> findOutlet(const std::string& name);
     // Sets the bubble's width, keeping its y and height; x as the subclass says.
     void setWrapperWidth(double width, double x);
 
@@ -83,4 +76,5 @@ private:
     std::weak_ptr<MessageBaseCellDelegate> delegate_;
     std::shared_ptr<UIImageView> imgAvatar_;
     std::shared_ptr<UILabel> lblTime_;
+    std::shared_ptr<UIImageView> imgBubble_;
 };

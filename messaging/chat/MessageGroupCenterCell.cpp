@@ -56,21 +56,26 @@ MessageGroupCenterCell::~MessageGroupCenterCell()
         MessageAudioPlayer::cancelAll();
 }
 
+void MessageGroupCenterCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    MessageBaseCell::declareLayoutBindings(bindings);
+    bindings.outlet("textView", textView_);
+    bindings.outlet("photoView", photoView_);
+    bindings.outlet("soundView", soundView_);
+    bindings.outlet("lblContent", lblContent_);
+    bindings.outlet("lineView", lineView_);
+    bindings.outlet("imgIcon", imgIcon_);
+    bindings.outlet("lblSeconds", lblSeconds_);
+}
+
 void MessageGroupCenterCell::awakeFromNib()
 {
     MessageBaseCell::awakeFromNib();
-    auto text = outlet<UIView>("textView");
-    auto photos = outlet<UIView>("photoView");
-    auto sounds = outlet<UIView>("soundView");
-    auto label = outlet<UILabel>("lblContent");
-    textView_ = text;
-    photoView_ = photos;
-    soundView_ = sounds;
-    lblContent_ = label;
-    lineView_ = outlet<UIView>("lineView");
-    auto icon = outlet<UIImageView>("imgIcon");
-    imgIcon_ = icon;
-    lblSeconds_ = outlet<UILabel>("lblSeconds");
+    auto text = textView_.lock();
+    auto photos = photoView_.lock();
+    auto sounds = soundView_.lock();
+    auto label = lblContent_.lock();
+    auto icon = imgIcon_.lock();
     if (label) {
         label->setNumberOfLines(0);
         label->setLineBreakMode(NSLineBreakByWordWrapping);

@@ -18,6 +18,7 @@ public:
     MessageGroupCenterCell();
     ~MessageGroupCenterCell() override;
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setMessage(std::shared_ptr<core::MessageInfo> message) override;
 

@@ -7,11 +7,16 @@
 #include <algorithm>
 #include <cmath>
 
+void MessageLeftCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    MessageBaseCell::declareLayoutBindings(bindings);
+    bindings.outlet("lblContent", lblContent_);
+}
+
 void MessageLeftCell::awakeFromNib()
 {
     MessageBaseCell::awakeFromNib();
-    auto label = outlet<UILabel>("lblContent");
-    lblContent_ = label;
+    auto label = lblContent_.lock();
     auto wrapper = wrapperView();
     if (!label || !wrapper)
         return;

@@ -14,6 +14,7 @@ public:
 
     MessageLeftCell() = default;
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setMessage(std::shared_ptr<core::MessageInfo> message) override;
 

@@ -5,11 +5,16 @@
 #include "platform/uikit/UIImageView.h"
 #include "ui/images/WebCacheViews.h"
 
+void MessagePhotoLeftCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    MessageBaseCell::declareLayoutBindings(bindings);
+    bindings.outlet("photoView", photoView_);
+}
+
 void MessagePhotoLeftCell::awakeFromNib()
 {
     MessageBaseCell::awakeFromNib();
-    auto view = outlet<UIImageView>("photoView");
-    photoView_ = view;
+    auto view = photoView_.lock();
     auto wrapper = wrapperView();
     if (!view || !wrapper)
         return;

@@ -13,6 +13,7 @@ public:
 
     MessagePhotoLeftCell() = default;
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setMessage(std::shared_ptr<core::MessageInfo> message) override;
     // The thumbnail has arrived: keep it and, the first time, the size it is shown at.

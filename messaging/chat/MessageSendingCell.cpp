@@ -2,47 +2,26 @@
 
 #include "platform/uikit/CALayer.h"
 
-namespace {
-
-// The dots in layout order: every view named "points", depth first.
-void collectPoints(const std::shared_ptr<UIView>& root, std::vector<std::shared_ptr<UIView>>& into)
+void MessageSendingCell::declareLayoutBindings(platform::LayoutBindings& bindings)
 {
-    for (const auto& subview : root->subviews()) {
-        if (subview->outletName() == "points")
-            into.push_back(subview);
-        collectPoints(subview, into);
-    }
-}
-
-} // namespace
-
-MessageSendingCell::~MessageSendingCell()
-{
-    if (timer_)
-        timer_->invalidate();
+    MessageBaseCell::declareLayoutBindings(bindings);
+    // The dots in the file's order.
+    points_.clear();
+    bindings.outletCollection("points", points_);
 }
 
 void MessageSendingCell::awakeFromNib()
 {
     MessageBaseCell::awakeFromNib();
-    points_.clear();
-    if (auto self = sharedView())
-        collectPoints(self, points_);
     for (const auto& point : points_) {
         point->layer()->setCornerRadius(point->frame().width() / 2);
         point->setAlpha(0);
     }
     i_ = 0;
-    if (timer_)
-        timer_->invalidate();
-    // The timer holds the cell weakly: a row the table lets go stops ticking.
-    std::weak_ptr<MessageSendingCell> weakSelf = std::static_pointer_cast<MessageSendingCell>(sharedView());
-    timer_ = platform::Timer::scheduled(kTickSeconds, true, [weakSelf](platform::Timer& timer) {
-        if (auto self = weakSelf.lock())
-            self->handleTimer();
-        else
-            timer.invalidate();
-    });
+    lifetime_.cancel(timer_);
+    // Held weakly: a row the table lets go stops ticking.
+    timer_ = lifetime_.every(
+        kTickSeconds, std::static_pointer_cast<MessageSendingCell>(sharedView()), &MessageSendingCell::handleTimer);
 }
 
 void MessageSendingCell::handleTimer()

@@ -2,6 +2,7 @@
 
 #include "messaging/chat/MessageBaseCell.h"
 #include "platform/os/Timer.h"
+#include "ui/Lifetime.h"
 
 #include <memory>
 #include <vector>
@@ -15,8 +16,8 @@ public:
     static constexpr double kTickSeconds = 0.25;
 
     MessageSendingCell() = default;
-    ~MessageSendingCell() override;
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     // One step of the animation.
     void handleTimer();
@@ -26,6 +27,7 @@ public:
     const std::vector<std::shared_ptr<UIView>>& points() const { return points_; }
 
 private:
+    ui::Lifetime lifetime_;
     std::shared_ptr<platform::Timer> timer_;
     int i_ = 0;
     std::vector<std::shared_ptr<UIView>> points_;

@@ -17,12 +17,17 @@ MessageSoundLeftCell::MessageSoundLeftCell()
         = [this](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>& sound) { soundEvent(sound, false); };
 }
 
+void MessageSoundLeftCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    MessageBaseCell::declareLayoutBindings(bindings);
+    bindings.outlet("imgIcon", imgIcon_);
+    bindings.outlet("lblSeconds", lblSeconds_);
+}
+
 void MessageSoundLeftCell::awakeFromNib()
 {
     MessageBaseCell::awakeFromNib();
-    auto icon = outlet<UIImageView>("imgIcon");
-    imgIcon_ = icon;
-    lblSeconds_ = outlet<UILabel>("lblSeconds");
+    auto icon = imgIcon_.lock();
     if (icon) {
         const std::string prefix = iconImagePrefix();
         std::vector<std::shared_ptr<UIImage>> frames;

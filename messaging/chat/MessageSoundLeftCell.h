@@ -21,6 +21,7 @@ public:
 
     MessageSoundLeftCell();
 
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setMessage(std::shared_ptr<core::MessageInfo> message) override;
     // Plays (or, a second time, stops) the message's clip through the shared

@@ -5,7 +5,7 @@
 void MessageSoundRightCell::awakeFromNib()
 {
     // Before the shared part, which lays the bubble out with it.
-    if (auto wrapper = outlet<UIControl>("wrapperView"))
+    if (auto wrapper = wrapperView())
         wrapperX_ = static_cast<float>(wrapper->frame().maxX());
     MessageSoundLeftCell::awakeFromNib();
 }

@@ -1,5 +1,6 @@
 #include "messaging/chat/MessageViewController.h"
 
+#include "messaging/chat/ChatRows.h"
 #include "messaging/chat/MessageGroupCenterCell.h"
 #include "messaging/chat/MessagePhotoRightCell.h"
 #include "messaging/chat/MessageRightCell.h"
@@ -34,12 +35,6 @@ std::string withoutSixPerEmSpaces(std::string text)
     return text;
 }
 
-bool isFourInchMode()
-{
-    auto mode = UIScreen::mainScreen()->currentMode();
-    return mode && mode->size.width == 640 && mode->size.height == 1136;
-}
-
 // The window whose root presents the pickers and the browser: the
 // application's, or the key one when the application shows none.
 std::shared_ptr<UIViewController> presentingRoot()
@@ -63,8 +58,9 @@ MessageViewController::MessageViewController(std::string nibName)
 
 MessageViewController::~MessageViewController()
 {
-    // Nothing of this screen may sound, record or be told anything once it is gone.
-    MessageAudioPlayer::cancelAll();
+    // Nothing of this screen may sound, record or be told anything once it is
+    // gone; a clip another screen started plays on.
+    stopOwnClip();
     if (recordView_) {
         recordView_->setDelegate({});
         recordView_->cancelRecord();
@@ -74,7 +70,7 @@ MessageViewController::~MessageViewController()
 
 std::shared_ptr<MessageViewController> MessageViewController::self()
 {
-    return std::static_pointer_cast<MessageViewController>(shared_from_this());
+    return BaseViewController::self<MessageViewController>();
 }
 
 void MessageViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
@@ -87,13 +83,16 @@ void MessageViewController::declareLayoutBindings(platform::LayoutBindings& bind
     bindings.outlet("txtBg", txtBg_);
     bindings.outlet("btnVoice", btnVoice_);
     bindings.outlet("bottomView", bottomView_);
+    bindings.outlet("btnPhoto", btnPhoto_);
+    bindings.outlet("btnSend", btnSend_);
     bindings.action("btnSendTouchUpInside:", &MessageViewController::btnSendTouchUpInside);
     bindings.action("btnSoundTouchUpInside:", &MessageViewController::btnSoundTouchUpInside);
     bindings.action("btnPhotoTouchUpInside:", &MessageViewController::btnPhotoTouchUpInside);
     bindings.action("btnRecordTouchDown:", &MessageViewController::btnRecordTouchDown);
     bindings.action("btnRecordTouchUp:", &MessageViewController::btnRecordTouchUp);
-    bindings.action("btnContactsTouchUpInside:", &MessageViewController::btnContactsTouchUpInside);
-    bindings.action("btnBackTouchUpInisde:", &MessageViewController::btnBackTouchUpInisde);
+    // The contacts button is the bar's, made in code; the bar goes back.
+    bindings.optionalAction("btnContactsTouchUpInside:", &MessageViewController::btnContactsTouchUpInside);
+    bindings.optionalAction("btnBackTouchUpInisde:", &MessageViewController::btnBackTouchUpInisde);
 }
 
 void MessageViewController::viewDidLoad()
@@ -107,21 +106,11 @@ void MessageViewController::viewDidLoad()
     hud_->setAnimationType(ProgressOverlayAnimationZoom);
     view()->addSubview(hud_);
 
-    std::weak_ptr<MessageViewController> weak = me;
-    auto& center = platform::NotificationCenter::defaultCenter();
-    auto onKeyboard = [weak](const platform::Notification& n) {
-        if (auto strong = weak.lock())
-            strong->keyboadChanged(n);
-    };
-    keyboardShowObserver_ = center.addObserver(UIKeyboardWillShowNotification, platform::Value(), onKeyboard);
-    keyboardHideObserver_ = center.addObserver(UIKeyboardWillHideNotification, platform::Value(), onKeyboard);
+    observe(UIKeyboardWillShowNotification, &MessageViewController::keyboadChanged);
+    observe(UIKeyboardWillHideNotification, &MessageViewController::keyboadChanged);
 
     recordView_ = MessageRecordView::viewWithDelegate(std::weak_ptr<MessageRecordViewDelegate>(me));
     recordView_->setHidden(true);
-    if (auto window = UIWindow::keyWindow()) {
-        recordView_->setFrame(window->frame());
-        window->addSubview(recordView_);
-    }
 
     if (tableView_) {
         tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(me));
@@ -149,7 +138,7 @@ void MessageViewController::viewDidLoad()
         bottomViewRect_ = bottomView_->frame();
     // The layout is the 4-inch screen's: the shorter screen loses the
     // difference from the table, and the input bar moves up by as much.
-    if (!isFourInchMode()) {
+    if (!isFourInchScreen()) {
         tableViewRect_.size.height -= kShortScreenCut;
         bottomViewRect_.origin.y -= kShortScreenCut;
         if (tableView_)
@@ -158,12 +147,7 @@ void MessageViewController::viewDidLoad()
             bottomView_->setFrame(bottomViewRect_);
     }
 
-    auto contacts = UIButton::buttonWithType(UIButtonTypeCustom);
-    contacts->setFrame(platform::Rect(0, 0, 44, 44));
-    contacts->setImage(UIImage::imageNamed("message_btn_contacts.png"), UIControlStateNormal);
-    contacts->setOutletName("btnContacts");
-    contacts->addTarget(me, &MessageViewController::btnContactsTouchUpInside, UIControlEventTouchUpInside);
-    setRightItem(contacts);
+    setRightItem(imageBarButton("message_btn_contacts.png", "btnContacts", &MessageViewController::btnContactsTouchUpInside));
 }
 
 void MessageViewController::viewWillAppear(bool animated)
@@ -182,6 +166,11 @@ void MessageViewController::viewWillAppear(bool animated)
 void MessageViewController::viewWillDisappear(bool animated)
 {
     BaseViewController::viewWillDisappear(animated);
+    // The overlay lies on the window only while this screen records.
+    if (recordView_ && recordView_->superview()) {
+        recordView_->cancelRecord();
+        recordView_->removeFromSuperview();
+    }
     closeKeyboard();
 }
 
@@ -189,10 +178,11 @@ void MessageViewController::didReceiveMemoryWarning() { platform::log("memory wa
 
 void MessageViewController::setContact(std::shared_ptr<core::ContactInfo> contact)
 {
+    if (contact_)
+        stopObserving("new_message_" + std::to_string(contact_->uid));
+    stopObserving(MessageLoaderDidSendSucceededNotification);
+    stopObserving(MessageLoaderDidSendFailedNotification);
     contact_ = std::move(contact);
-    newMessageObserver_.reset();
-    sentObserver_.reset();
-    failedObserver_.reset();
     if (!contact_)
         return;
     setTitle(contact_->name);
@@ -201,19 +191,9 @@ void MessageViewController::setContact(std::shared_ptr<core::ContactInfo> contac
     if (tableView_)
         tableView_->reloadData();
 
-    std::weak_ptr<MessageViewController> weak = self();
-    auto& center = platform::NotificationCenter::defaultCenter();
-    auto onNew = [weak](const platform::Notification& n) {
-        if (auto strong = weak.lock())
-            strong->getNewMessage(n);
-    };
-    newMessageObserver_ = center.addObserver("new_message_" + std::to_string(contact_->uid), platform::Value(), onNew);
-    sentObserver_ = center.addObserver(MessageLoaderDidSendSucceededNotification, platform::Value(), onNew);
-    failedObserver_ = center.addObserver(MessageLoaderDidSendFailedNotification, platform::Value(),
-        [weak](const platform::Notification& n) {
-            if (auto strong = weak.lock())
-                strong->deleteMessage(n);
-        });
+    observe("new_message_" + std::to_string(contact_->uid), &MessageViewController::getNewMessage);
+    observe(MessageLoaderDidSendSucceededNotification, &MessageViewController::getNewMessage);
+    observe(MessageLoaderDidSendFailedNotification, &MessageViewController::deleteMessage);
 }
 
 bool MessageViewController::holds(const std::shared_ptr<core::MessageInfo>& message) const
@@ -264,6 +244,19 @@ void MessageViewController::reloadAndScroll()
     if (tableView_)
         tableView_->reloadData();
     scrollTableViewToBottom();
+}
+
+void MessageViewController::stopOwnClip()
+{
+    const auto& playing = MessageAudioPlayer::shareInstance()->sound();
+    if (!playing)
+        return;
+    for (const auto& message : listData_) {
+        if (message && std::find(message->soundsInfo.begin(), message->soundsInfo.end(), playing) != message->soundsInfo.end()) {
+            MessageAudioPlayer::cancelAll();
+            return;
+        }
+    }
 }
 
 bool MessageViewController::isRecording() const { return recordView_ && !recordView_->isHidden(); }
@@ -332,6 +325,10 @@ void MessageViewController::btnRecordTouchDown(UIControl*)
     // A clip playing owns the sound: no recording over it.
     if (MessageAudioPlayer::isPlaying() || !recordView_)
         return;
+    if (auto window = UIWindow::keyWindow(); window && !recordView_->superview()) {
+        recordView_->setFrame(window->frame());
+        window->addSubview(recordView_);
+    }
     recordView_->startRecord();
     if (btnRecord_)
         btnRecord_->setTitle(std::string(kReleaseTitle), UIControlStateNormal);
@@ -464,22 +461,15 @@ void MessageViewController::keyboadChanged(const platform::Notification& notific
     // keyboard's height is the whole move; nothing more for the bars.
     const auto& durationValue = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
     double duration = durationValue.isNull() ? platform::Keyboard::kAnimationDuration : durationValue.doubleValue();
-    std::weak_ptr<MessageViewController> weak = self();
     UIView::animateWithDuration(
         duration,
-        [weak, tableFrame, bottomFrame] {
-            auto strong = weak.lock();
-            if (!strong)
-                return;
-            if (strong->tableView_)
-                strong->tableView_->setFrame(tableFrame);
-            if (strong->bottomView_)
-                strong->bottomView_->setFrame(bottomFrame);
-        },
-        [weak](bool) {
-            if (auto strong = weak.lock())
-                strong->scrollTableViewToBottom();
-        });
+        weakCallback<MessageViewController>([tableFrame, bottomFrame](MessageViewController& chat) {
+            if (chat.tableView_)
+                chat.tableView_->setFrame(tableFrame);
+            if (chat.bottomView_)
+                chat.bottomView_->setFrame(bottomFrame);
+        }),
+        weakCallback<MessageViewController>([](MessageViewController& chat, bool) { chat.scrollTableViewToBottom(); }));
 }
 
 void MessageViewController::closeKeyboard()
@@ -515,44 +505,18 @@ void MessageViewController::scrollTableView()
     tableView_->scrollRectToVisible(platform::Rect(frame.minX(), offsetY_, frame.width(), frame.height()), true);
 }
 
-double MessageViewController::rowHeightForMessage(const core::MessageInfo& message)
-{
-    auto name = MessageBaseCell::cellClassNameForMessage(message);
-    if (name == MessageLeftCell::kClassName)
-        return MessageLeftCell::computeSize(message).height;
-    if (name == MessageRightCell::kClassName)
-        return MessageRightCell::computeSize(message).height;
-    if (name == MessageGroupCenterCell::kClassName)
-        return MessageGroupCenterCell::computeSize(message).height;
-    if (name == MessagePhotoLeftCell::kClassName)
-        return MessagePhotoLeftCell::computeHeight(message);
-    if (name == MessagePhotoRightCell::kClassName)
-        return MessagePhotoRightCell::computeHeight(message);
-    // The sending bubble and both voice bubbles have one height each.
-    return BaseCell::heightNamed(name);
-}
-
 std::shared_ptr<UITableViewCell> MessageViewController::cellForRowAtIndexPath(
     UITableView* tableView, const NSIndexPath& indexPath)
 {
-    const auto& message = listData_.at(static_cast<std::size_t>(indexPath.row));
-    auto name = MessageBaseCell::cellClassNameForMessage(*message);
-    auto cell = std::dynamic_pointer_cast<MessageBaseCell>(
-        tableView->dequeueReusableCellWithIdentifier(BaseCell::identifierNamed(name)));
-    if (!cell) {
-        cell = std::dynamic_pointer_cast<MessageBaseCell>(BaseCell::cellNamed(name));
-        if (!cell)
-            return std::make_shared<UITableViewCell>();
-        cell->setDelegate(std::weak_ptr<MessageBaseCellDelegate>(self()));
-    }
-    cell->setMessage(message);
+    auto cell = ChatRows::cell(
+        *tableView, listData_.at(static_cast<std::size_t>(indexPath.row)), weakSelf<MessageViewController>());
     cell->setBackgroundColor(platform::Color::clearColor());
     return cell;
 }
 
 std::optional<double> MessageViewController::heightForRowAtIndexPath(UITableView*, const NSIndexPath& indexPath)
 {
-    return rowHeightForMessage(*listData_.at(static_cast<std::size_t>(indexPath.row)));
+    return ChatRows::height(*listData_.at(static_cast<std::size_t>(indexPath.row)));
 }
 
 void MessageViewController::messageBaseCellDidClick(MessageBaseCell& cell)

@@ -52,7 +52,6 @@ public:
     ORB_CLASS_NAME(MessageViewController)
 
     // The 3.5-inch screen is this much shorter than the 4-inch one the layout is made for.
-    static constexpr double kShortScreenCut = 88;
     // How long "录音时间过短" stays up.
     static constexpr double kTooShortHideDelay = 0.8;
     // The action sheet with the camera, and the one without.
@@ -107,7 +106,6 @@ public:
     void scrollTableView();
 
     // The row height of a message, by the bubble class that shows it.
-    static double rowHeightForMessage(const core::MessageInfo& message);
 
     // Text field.
     bool textFieldShouldReturn(UITextField* field) override;
@@ -149,6 +147,8 @@ public:
 private:
     std::shared_ptr<MessageViewController> self();
     bool isRecording() const;
+    // Stops the shared player when it plays (or loads) a clip of this conversation.
+    void stopOwnClip();
     // A message of one's own to the contact, written now and on its way.
     std::shared_ptr<core::MessageInfo> newOwnMessage() const;
     // Shows the message at the bottom and hands it to the send pipeline.
@@ -173,11 +173,8 @@ private:
     std::shared_ptr<UITableView> tableView_;
     std::shared_ptr<UIImageView> txtBg_;
     std::shared_ptr<UIButton> btnVoice_;
+    std::shared_ptr<UIButton> btnPhoto_;
+    std::shared_ptr<UIButton> btnSend_;
     std::vector<std::shared_ptr<ui::BrowserPhotoProtocol>> photos_;
     std::shared_ptr<UIView> bottomView_;
-    platform::ObserverToken newMessageObserver_;
-    platform::ObserverToken sentObserver_;
-    platform::ObserverToken failedObserver_;
-    platform::ObserverToken keyboardShowObserver_;
-    platform::ObserverToken keyboardHideObserver_;
 };

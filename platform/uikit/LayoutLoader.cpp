@@ -31,17 +31,60 @@ bool LayoutBindings::bindOutlet(std::string_view name, const std::shared_ptr<Obj
 {
     // The latest declaration wins, so a subclass can take over an outlet of its base.
     for (auto it = outlets_.rbegin(); it != outlets_.rend(); ++it) {
-        if (it->name == name)
-            return it->setter(object);
+        if (it->name == name) {
+            bool bound = it->setter(object);
+            it->bound = it->bound || bound;
+            return bound;
+        }
     }
     return false;
+}
+
+namespace {
+
+    // Per name, the latest declaration decides (a subclass takes over its base's).
+    template <class Entry, class Key, class Done>
+    std::vector<std::string> missing(const std::vector<Entry>& entries, Key key, Done done)
+    {
+        std::vector<std::string> names;
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            const std::string& name = key(*it);
+            if (std::find(names.begin(), names.end(), name) != names.end())
+                continue;
+            bool seen = std::any_of(entries.rbegin(), it, [&](const Entry& later) { return key(later) == name; });
+            if (!seen && !it->optional && !done(*it))
+                names.push_back(name);
+        }
+        std::reverse(names.begin(), names.end());
+        return names;
+    }
+
+} // namespace
+
+std::vector<std::string> LayoutBindings::missingOutlets() const
+{
+    return missing(outlets_, [](const Outlet& o) -> const std::string& { return o.name; },
+        [&](const Outlet& o) {
+            return std::any_of(outlets_.begin(), outlets_.end(), [&](const Outlet& x) { return x.name == o.name && x.bound; });
+        });
+}
+
+std::vector<std::string> LayoutBindings::missingActions() const
+{
+    return missing(actions_, [](const Action& a) -> const std::string& { return a.selector; },
+        [&](const Action& a) {
+            return std::any_of(
+                actions_.begin(), actions_.end(), [&](const Action& x) { return x.selector == a.selector && x.wired; });
+        });
 }
 
 std::function<void(UIControl*)> LayoutBindings::makeAction(std::string_view selector) const
 {
     for (auto it = actions_.rbegin(); it != actions_.rend(); ++it) {
-        if (it->selector == selector)
+        if (it->selector == selector) {
+            it->wired = true;
             return it->make();
+        }
     }
     return {};
 }
@@ -58,6 +101,7 @@ struct LoaderState {
     std::mutex mutex;
     std::unordered_map<std::string, std::vector<PropertyEntry>> properties;
     std::vector<std::string> overrideDirectories;
+    std::vector<std::string> reports;
 };
 
 LoaderState& state()
@@ -73,6 +117,14 @@ bool isStructuralKey(std::string_view key)
         || key == "comment";
 }
 
+void report(const std::string& layout, const std::string& what)
+{
+    log("Layout %s: %s\n", layout.c_str(), what.c_str());
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    s.reports.push_back(layout + ": " + what);
+}
+
 struct PendingObject {
     std::shared_ptr<Object> object;
 };
@@ -82,6 +134,7 @@ public:
     Builder(const std::shared_ptr<Object>& owner, std::string_view name)
         : owner_(owner)
         , name_(name)
+        , ownerGiven_(owner != nullptr)
     {
         if (auto* bindable = dynamic_cast<LayoutBindable*>(owner.get())) {
             bindings_.emplace(std::weak_ptr<Object>(owner));
@@ -113,6 +166,15 @@ public:
             log("Layout %s: class \"%s\" made an object that calls itself \"%s\"\n", name_.c_str(),
                 className->c_str(), object->className().c_str());
         created_.push_back(object);
+        // Loaded without an owner, a file whose first object binds (a cell,
+        // a view with a layout of its own) connects its outlets to that object.
+        if (!ownerGiven_ && !parent && !bindings_) {
+            if (auto* bindable = dynamic_cast<LayoutBindable*>(object.get())) {
+                owner_ = object;
+                bindings_.emplace(std::weak_ptr<Object>(object));
+                bindable->declareLayoutBindings(*bindings_);
+            }
+        }
 
         // The frame first: other properties (fonts sizing labels, images) may depend on it.
         if (const Value* frame = dictionary->find("frame"))
@@ -131,7 +193,7 @@ public:
             if (view)
                 view->setOutletName(*outlet);
             if (!bindings_ || !bindings_->bindOutlet(*outlet, object))
-                log("Layout %s: outlet \"%s\" is not connected\n", name_.c_str(), outlet->c_str());
+                report(name_, "outlet \"" + *outlet + "\" is not connected");
         }
 
         if (const Dictionary* actions = dictionary->get("actions").asDictionary())
@@ -146,6 +208,17 @@ public:
             }
         }
         return object;
+    }
+
+    // The owner's required outlets and actions the file did not connect.
+    void reportMissing()
+    {
+        if (!bindings_)
+            return;
+        for (const auto& outlet : bindings_->missingOutlets())
+            report(name_, "required outlet \"" + outlet + "\" is not in the file");
+        for (const auto& action : bindings_->missingActions())
+            report(name_, "action \"" + action + "\" is not wired in the file");
     }
 
     void awakeAll()
@@ -195,7 +268,7 @@ private:
             if (bindings_)
                 action = bindings_->makeAction(*selector);
             if (!action) {
-                log("Layout %s: the owner has no action \"%s\"\n", name_.c_str(), selector->c_str());
+                report(name_, "the owner has no action \"" + *selector + "\"");
                 continue;
             }
             auto owner = owner_.lock();
@@ -206,6 +279,7 @@ private:
     std::weak_ptr<Object> owner_;
     std::string name_;
     std::optional<LayoutBindings> bindings_;
+    bool ownerGiven_ = false;
     std::vector<std::shared_ptr<Object>> created_;
 };
 
@@ -327,8 +401,18 @@ std::vector<std::shared_ptr<Object>> LayoutLoader::loadFromText(
         if (auto object = builder.build(entry, nullptr))
             topLevel.push_back(std::move(object));
     }
+    builder.reportMissing();
     builder.awakeAll();
     return topLevel;
+}
+
+std::vector<std::string> LayoutLoader::takeReports()
+{
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    auto taken = std::move(s.reports);
+    s.reports.clear();
+    return taken;
 }
 
 std::shared_ptr<Object> LayoutLoader::firstTopLevelObject(std::string_view name, const std::shared_ptr<Object>& owner)

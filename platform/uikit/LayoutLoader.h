@@ -20,6 +20,8 @@ namespace platform {
 // What a layout file may connect on an object: outlets (name → member) and
 // actions (selector name → member function). C++ has no reflection, so each
 // class that owns layout objects lists its own in declareLayoutBindings.
+// An outlet or action is required: a file that lacks it is reported (see
+// LayoutLoader::takeReports), unless it was declared optional.
 class LayoutBindings final {
 public:
     using OutletSetter = std::function<bool(const std::shared_ptr<Object>&)>;
@@ -42,6 +44,12 @@ public:
                                 return true;
                             } });
     }
+    // An outlet some of the class's files leave out.
+    template <class Member> void optionalOutlet(std::string name, Member& member)
+    {
+        outlet(std::move(name), member);
+        outlets_.back().optional = true;
+    }
     // A weak outlet (views the owner does not keep alive itself).
     template <class T> void outlet(std::string name, std::weak_ptr<T>& member)
     {
@@ -54,6 +62,18 @@ public:
                             } });
     }
     void outlet(std::string name, OutletSetter setter) { outlets_.push_back({ std::move(name), std::move(setter) }); }
+    // Views the file holds several of under one name (the sending row's dots):
+    // each is handed to the member in the file's order.
+    template <class T> void outletCollection(std::string name, std::vector<std::shared_ptr<T>>& members)
+    {
+        outlets_.push_back({ std::move(name), [&members](const std::shared_ptr<Object>& object) {
+                                auto typed = std::dynamic_pointer_cast<T>(object);
+                                if (!typed)
+                                    return false;
+                                members.push_back(std::move(typed));
+                                return true;
+                            } });
+    }
 
     // An action on the owner. The owner is held weakly by the control; the
     // sender may be declared as any control class (nullptr when it is not one).
@@ -78,20 +98,34 @@ public:
                             } });
     }
 
+    // An action some of the class's files leave out (the code wires it there).
+    template <class Method> void optionalAction(std::string selector, Method method)
+    {
+        action(std::move(selector), method);
+        actions_.back().optional = true;
+    }
+
     // False when the owner declares no such outlet or the object's class does not fit.
     bool bindOutlet(std::string_view name, const std::shared_ptr<Object>& object) const;
     // An empty function when the owner declares no such action.
     std::function<void(UIControl*)> makeAction(std::string_view selector) const;
     const std::weak_ptr<Object>& owner() const { return owner_; }
+    // The required outlets and actions nothing in the file connected.
+    std::vector<std::string> missingOutlets() const;
+    std::vector<std::string> missingActions() const;
 
 private:
     struct Outlet {
         std::string name;
         OutletSetter setter;
+        bool optional = false;
+        mutable bool bound = false;
     };
     struct Action {
         std::string selector;
         ActionMaker make;
+        bool optional = false;
+        mutable bool wired = false;
     };
     std::weak_ptr<Object> owner_;
     std::vector<Outlet> outlets_;
@@ -161,6 +195,11 @@ public:
     {
         return loadNamed(T::kClassName, owner);
     }
+
+    // What the loads so far found wrong with their files against their owners
+    // (an outlet or action the file lacks, one the owner lacks), one line
+    // each, "<layout>: <what>"; taken, the list starts again. Logged too.
+    static std::vector<std::string> takeReports();
 
     // Folders searched before resources/layouts (tests ship their own layouts).
     static void addOverrideDirectory(std::string directory);

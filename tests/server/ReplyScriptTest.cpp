@@ -4,6 +4,7 @@
 #include "platform/os/StringUtil.h"
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace servertest {
@@ -132,6 +133,44 @@ namespace {
         EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count(), 0.3);
         EXPECT_EQ(slow.reply()["resultMsg"], Value("慢"));
         EXPECT_GE(standin->requests().last()->delaySeconds, 0.3);
+    }
+
+    // A held reply: the request is logged on arrival but not answered until
+    // the gate opens; a stopping server lets a still-held reply go.
+    TEST_F(ReplyScriptTest, HeldReplyLeavesWhenItsGateOpensOrTheServerStops)
+    {
+        auto arrivedAt = [](const server::ReplyGate& gate, std::size_t count) {
+            auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (gate.arrived() < count && std::chrono::steady_clock::now() < limit)
+                std::this_thread::yield();
+            return gate.arrived() >= count;
+        };
+        auto gate = std::make_shared<server::ReplyGate>();
+        script().forCommand("40302", ScriptedReply::errorEnvelope("放行").heldBy(gate));
+        auto pending = std::async(std::launch::async, [&] { return subjects(30); });
+        ASSERT_TRUE(arrivedAt(*gate, 1));
+        auto waiting = standin->requests().last();
+        ASSERT_TRUE(waiting);
+        EXPECT_FALSE(waiting->answered);
+        EXPECT_FALSE(gate->isOpen());
+        gate->open();
+        auto released = pending.get();
+        EXPECT_EQ(released.reply()["resultMsg"], Value("放行"));
+        ASSERT_TRUE(standin->requests().waitForCount(1, std::chrono::milliseconds(20000), true));
+        EXPECT_EQ(standin->requests().last()->scripted, "errorEnvelope held");
+        // An open gate holds nothing more.
+        script().forCommand("40302", ScriptedReply::normal().heldBy(gate));
+        EXPECT_EQ(subjects().reply()["resultState"], Value(1));
+        EXPECT_EQ(gate->arrived(), 2u);
+
+        auto never = std::make_shared<server::ReplyGate>();
+        script().forCommand("40302", ScriptedReply::normal().heldBy(never));
+        auto stranded = std::async(std::launch::async, [&] { return subjects(30); });
+        ASSERT_TRUE(arrivedAt(*never, 1));
+        standin->stop();
+        stranded.get();
+        EXPECT_FALSE(never->isOpen());
+        EXPECT_TRUE(standin->requests().last()->answered);
     }
 
     TEST_F(ReplyScriptTest, ConnectionResetGivesNoReplyAndTheServerGoesOn)

@@ -10,7 +10,7 @@
 
 // A list section's header: a thin band with a title, laid out by the layout
 // file named after the class.
-class DefaultHeader : public UIView {
+class DefaultHeader : public UIView, public platform::LayoutBindable {
 public:
     static constexpr double kHeight = 18.0;
 
@@ -32,6 +32,7 @@ public:
     std::shared_ptr<UILabel> lblTitle() const { return lblTitle_.lock(); }
 
     // The title label is the subview the layout names "lblTitle".
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
 
 private:

@@ -2,11 +2,14 @@
 
 #include <cmath>
 
+void EmptyCell::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    bindings.outlet("wrapperView", wrapperView_);
+}
+
 void EmptyCell::awakeFromNib()
 {
     UIView::awakeFromNib();
-    if (auto self = sharedView())
-        wrapperView_ = subviewWithOutletNamed(self, "wrapperView");
 }
 
 void EmptyCell::layoutSubviews()

@@ -16,6 +16,7 @@ public:
     void setWrapperView(const std::shared_ptr<UIView>& view) { wrapperView_ = view; }
 
     // The wrapper is the subview the layout names "wrapperView".
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void layoutSubviews() override;
 

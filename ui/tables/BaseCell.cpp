@@ -1,6 +1,7 @@
 #include "ui/tables/BaseCell.h"
 
 #include "platform/uikit/LayoutLoader.h"
+#include "platform/uikit/UITableView.h"
 
 #include <map>
 
@@ -61,6 +62,13 @@ std::string BaseCell::identifierNamed(std::string_view className)
     return identifier;
 }
 
+std::shared_ptr<UITableViewCell> BaseCell::dequeueNamed(UITableView& table, std::string_view className)
+{
+    if (auto reused = table.dequeueReusableCellWithIdentifier(identifierNamed(className)))
+        return reused;
+    return cellNamed(className);
+}
+
 void BaseCell::resetCachesForTesting()
 {
     caches().heights.clear();
@@ -68,13 +76,3 @@ void BaseCell::resetCachesForTesting()
     caches().identifiers.clear();
 }
 
-std::shared_ptr<UIView> BaseCell::subviewWithOutletNamed(const std::shared_ptr<UIView>& root, const std::string& name)
-{
-    for (const auto& subview : root->subviews()) {
-        if (subview->outletName() == name)
-            return subview;
-        if (auto found = subviewWithOutletNamed(subview, name))
-            return found;
-    }
-    return nullptr;
-}

@@ -4,6 +4,8 @@
 #include "platform/uikit/UITableViewCell.h"
 
 #include <memory>
+
+class UITableView;
 #include <string>
 #include <string_view>
 #include <utility>
@@ -74,25 +76,20 @@ public:
     }
     // The layout cell's reuse identifier; cached.
     template <class T> static std::string identifier() { return identifierNamed(T::kClassName); }
+    // A T for a row of the table: one the table has for reuse under T's
+    // identifier, else a fresh one from T's layout; nullptr when neither is a T.
+    template <class T> static std::shared_ptr<T> dequeue(UITableView& table)
+    {
+        return std::dynamic_pointer_cast<T>(dequeueNamed(table, T::kClassName));
+    }
 
     // The same by class name: the layout of that name and the cache entry under it.
     static std::shared_ptr<UITableViewCell> cellNamed(std::string_view className);
     static double heightNamed(std::string_view className);
     static std::shared_ptr<UITableViewCell> demoNamed(std::string_view className);
     static std::string identifierNamed(std::string_view className);
+    static std::shared_ptr<UITableViewCell> dequeueNamed(UITableView& table, std::string_view className);
 
     // Empties the three caches (tests that ship layouts of their own between cases).
     static void resetCachesForTesting();
-
-    // ---- Outlets of a loaded layout ----------------------------------------------------
-    // For any view its layout file built (cells, headers): the first subview
-    // at any depth below root, depth first in subview order, whose layout
-    // outlet name is `name`; nullptr when there is none.
-    static std::shared_ptr<UIView> subviewWithOutletNamed(const std::shared_ptr<UIView>& root, const std::string& name);
-    // The same as a T; nullptr when there is none or it is of another class.
-    template <class T>
-    static std::shared_ptr<T> outletNamed(const std::shared_ptr<UIView>& root, const std::string& name)
-    {
-        return std::dynamic_pointer_cast<T>(subviewWithOutletNamed(root, name));
-    }
 };

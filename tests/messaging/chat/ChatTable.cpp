@@ -1,6 +1,7 @@
 #include "tests/messaging/chat/ChatTable.h"
 
 #include "core/session/MyAccountInfo.h"
+#include "messaging/chat/ChatRows.h"
 #include "messaging/chat/MessageGroupCenterCell.h"
 #include "messaging/chat/MessagePhotoRightCell.h"
 #include "messaging/chat/MessageRightCell.h"
@@ -46,34 +47,10 @@ double ChatTable::heightAt(long row) const { return table->rectForRowAtIndexPath
 
 std::shared_ptr<UITableViewCell> ChatTable::cellForRowAtIndexPath(UITableView* tableView, const NSIndexPath& indexPath)
 {
-    const auto& message = messages.at(static_cast<std::size_t>(indexPath.row));
-    auto name = MessageBaseCell::cellClassNameForMessage(*message);
-    auto cell = std::dynamic_pointer_cast<MessageBaseCell>(
-        tableView->dequeueReusableCellWithIdentifier(BaseCell::identifierNamed(name)));
-    if (!cell)
-        cell = std::dynamic_pointer_cast<MessageBaseCell>(BaseCell::cellNamed(name));
-    if (!cell)
-        return std::make_shared<UITableViewCell>();
-    cell->setDelegate(weak_from_this());
-    cell->setMessage(message);
-    return cell;
+    return ChatRows::cell(*tableView, messages.at(static_cast<std::size_t>(indexPath.row)), weak_from_this());
 }
 
-double ChatTable::rowHeight(const core::MessageInfo& message)
-{
-    auto name = MessageBaseCell::cellClassNameForMessage(message);
-    if (name == MessageLeftCell::kClassName)
-        return MessageLeftCell::computeSize(message).height;
-    if (name == MessageRightCell::kClassName)
-        return MessageRightCell::computeSize(message).height;
-    if (name == MessageGroupCenterCell::kClassName)
-        return MessageGroupCenterCell::computeSize(message).height;
-    if (name == MessagePhotoLeftCell::kClassName)
-        return MessagePhotoLeftCell::computeHeight(message);
-    if (name == MessagePhotoRightCell::kClassName)
-        return MessagePhotoRightCell::computeHeight(message);
-    return BaseCell::heightNamed(name);
-}
+double ChatTable::rowHeight(const core::MessageInfo& message) { return ChatRows::height(message); }
 
 std::optional<double> ChatTable::heightForRowAtIndexPath(UITableView*, const NSIndexPath& indexPath)
 {

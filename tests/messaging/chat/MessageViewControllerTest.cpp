@@ -3,8 +3,10 @@
 #include "messaging/chat/MessageViewController.h"
 
 #include "app/main/ORBViewController.h"
+#include "core/session/ORBEndpoints.h"
 #include "core/store/MessageFactory.h"
 #include "messaging/MessagingClasses.h"
+#include "messaging/chat/MessageSoundLeftCell.h"
 #include "messaging/send/MessageLoader.h"
 #include "messaging/voice/MessageAudioPlayer.h"
 #include "platform/graphics/Image.h"
@@ -18,7 +20,8 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
-#include "tests/support/app/ClientApp.h"
+#include "tests/messaging/voice/VoiceHarness.h"
+#include "tests/support/app/SignedInScreen.h"
 #include "ui/overlay/ProgressOverlay.h"
 #include "ui/photobrowser/PhotoBrowser.h"
 
@@ -29,30 +32,28 @@ using namespace testsupport;
 namespace {
 
 constexpr int kParentUid = 3002;
+constexpr const char* kSendToOne = core::ORBEndpoints::Cmd::kSendToOne;
 
-class ChatScreenTest : public ::testing::Test {
+class ChatScreenTest : public SignedInScreenTest {
 protected:
     void SetUp() override
     {
         platform::AVAudioSession::sharedInstance().resetForTesting();
         platform::ProximitySensor::shared().resetForTesting();
-        harness_ = std::make_unique<AppHarness>();
-        ASSERT_TRUE(startClient(*harness_));
-        messaging::registerMessagingClasses();
-        ASSERT_TRUE(signInThroughScreens(*harness_, kDemoTeacher, kDemoTeacherPassword));
+        SignedInScreenTest::SetUp();
+        signIn();
     }
     void TearDown() override
     {
         MessageAudioPlayer::cancelAll();
         UIImagePickerController::setCameraAvailable(false);
-        harness_.reset();
+        SignedInScreenTest::TearDown();
         platform::AudioInput::setSource(nullptr);
         platform::AVAudioSession::sharedInstance().resetForTesting();
         platform::ProximitySensor::shared().resetForTesting();
     }
 
-    AppHarness& harness() { return *harness_; }
-    std::string staticFile(const std::string& path) const { return harness_->serverBase() + "mobile2/pull/static/" + path; }
+    std::string staticFile(const std::string& path) const { return harness().serverBase() + "mobile2/pull/static/" + path; }
 
     static std::shared_ptr<core::ContactInfo> parent(int uid = kParentUid)
     {
@@ -87,18 +88,11 @@ protected:
         auto chat = std::make_shared<MessageViewController>();
         chat->setContact(parent(uid));
         // Where the message box opens conversations.
-        mainScreen()->switchToView(ORBViewController::kMessageTab);
-        harness_->visibleNavigationController()->pushViewController(chat, true);
-        settle(*harness_);
-        return chat;
+        return open(chat, ORBViewController::kMessageTab);
     }
     std::shared_ptr<MessageBaseCell> visibleCell(const MessageViewController& chat, long row) const
     {
-        auto table = chat.tableView();
-        auto path = NSIndexPath::indexPathForRow(row, 0);
-        table->scrollRectToVisible(table->rectForRowAtIndexPath(path), false);
-        table->layoutIfNeeded();
-        return std::dynamic_pointer_cast<MessageBaseCell>(table->cellForRowAtIndexPath(path));
+        return SignedInScreenTest::visibleCell<MessageBaseCell>(*chat.tableView(), row);
     }
     std::vector<std::string> rowClasses(const MessageViewController& chat) const
     {
@@ -109,10 +103,10 @@ protected:
         }
         return names;
     }
-    std::vector<server::LoggedRequest> sends() const { return harness_->server()->requests().withCommand("30104"); }
+    std::vector<server::LoggedRequest> sends() const { return requests(kSendToOne); }
     bool waitForLastRow(const MessageViewController& chat, const std::string& className)
     {
-        return harness_->runUntil([&] {
+        return harness().runUntil([&] {
             auto names = rowClasses(chat);
             return !names.empty() && names.back() == className;
         });
@@ -123,9 +117,6 @@ protected:
         EXPECT_TRUE(platform::Image(width, height, 1.0, platform::Color::fromRGB255(40, 120, 200)).writePNG(path));
         return path;
     }
-
-private:
-    std::unique_ptr<AppHarness> harness_;
 };
 
 } // namespace
@@ -172,10 +163,15 @@ TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
         EXPECT_TRUE(chat->listData().empty()) << "\"" << nothing << "\"";
     }
 
+    // The reply is held until the sending row has been seen.
+    auto held = holdNext(kSendToOne);
     ASSERT_TRUE(harness().type(field, "a\u2006b"));
     ASSERT_TRUE(harness().tap(send));
     EXPECT_EQ(field->text(), "");
     ASSERT_EQ(rowClasses(*chat), std::vector<std::string> { "MessageSendingCell" });
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1; }));
+    EXPECT_EQ(rowClasses(*chat), std::vector<std::string> { "MessageSendingCell" });
+    held->open();
     ASSERT_TRUE(waitForLastRow(*chat, "MessageRightCell"));
     ASSERT_EQ(sends().size(), 1u);
     EXPECT_EQ(sends()[0].bodyValue("content").stringValue(), "ab");
@@ -185,10 +181,13 @@ TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
     EXPECT_EQ(history[0]->content, "ab");
     EXPECT_FALSE(history[0]->uid.empty());
 
-    harness().server()->script().forCommand("30104", server::ScriptedReply::errorEnvelope("发送失败"));
+    auto refused = holdNext(kSendToOne, server::ScriptedReply::errorEnvelope("发送失败"));
     ASSERT_TRUE(harness().type(field, "这条发不出去"));
     ASSERT_TRUE(harness().returnKey(field));
     EXPECT_EQ(chat->listData().size(), 2u);
+    ASSERT_TRUE(harness().runUntil([&] { return refused->arrived() == 1; }));
+    EXPECT_EQ(chat->listData().size(), 2u);
+    refused->open();
     ASSERT_TRUE(harness().runUntil([&] { return chat->listData().size() == 1; }));
     EXPECT_EQ(rowClasses(*chat), std::vector<std::string> { "MessageRightCell" });
     EXPECT_EQ(core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {}).size(), 1u);
@@ -220,7 +219,7 @@ TEST_F(ChatScreenTest, SendsAPickedPhoto)
     ASSERT_TRUE(waitForLastRow(*chat, "MessagePhotoRightCell"));
     auto log = harness().serverRequests();
     auto upload = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/msgpic"); });
-    auto sent = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.command == "30104"; });
+    auto sent = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.command == kSendToOne; });
     ASSERT_NE(upload, log.end());
     ASSERT_NE(sent, log.end());
     EXPECT_LT(upload->sequence, sent->sequence);
@@ -398,4 +397,90 @@ TEST(ChatScreenShortScreen, InputBarStaysAtTheBottom)
     auto bar = chat->bottomView();
     EXPECT_DOUBLE_EQ(bar->superview()->convertRectToView(bar->frame(), window.get()).maxY(), window->frame().height());
     EXPECT_DOUBLE_EQ(chat->tableView()->frame().maxY(), bar->frame().minY());
+}
+
+// A voice bubble's loudspeaker walks through its two frames while its clip
+// plays, a quarter second each, and shows its still picture again once the
+// clip ends: for a received clip and for one's own.
+TEST_F(ChatScreenTest, SpeakerIconAnimatesWhileItsClipPlays)
+{
+    auto received = stored("v1", false, 6);
+    auto own = stored("v2", true, 5);
+    for (const auto& message : { received, own }) {
+        auto sound = std::make_shared<core::SoundInfo>();
+        sound->url = staticFile("audio/chat-" + message->uid + ".amr");
+        sound->seconds = 2;
+        message->soundsInfo = { sound };
+        message->updateSounds();
+    }
+    ASSERT_TRUE(core::MessageFactory().setMessage({ received, own }));
+    auto chat = openChat();
+    ASSERT_EQ(rowClasses(*chat), (std::vector<std::string> { "MessageSoundLeftCell", "MessageSoundRightCell" }));
+    for (long row : { 0L, 1L }) {
+        SCOPED_TRACE(row);
+        auto cell = std::dynamic_pointer_cast<MessageSoundLeftCell>(visibleCell(*chat, row));
+        ASSERT_NE(cell, nullptr);
+        auto icon = cell->imgIcon();
+        auto shown = [&] {
+            auto image = icon->displayedImage();
+            return image ? image->name() : std::string();
+        };
+        const std::string still = shown();
+        const std::string prefix = row == 0 ? "message_sound_cell_left_icon" : "message_sound_cell_right_icon";
+        EXPECT_TRUE(still.starts_with(prefix)) << still;
+        ASSERT_TRUE(harness().tap(cell->wrapperView()));
+        ASSERT_TRUE(harness().runUntil([] { return MessageAudioPlayer::isPlaying(); }));
+        std::vector<std::string> frames { shown() };
+        for (int step = 0; step < 3; ++step) {
+            harness().advance(0.25);
+            frames.push_back(shown());
+        }
+        EXPECT_EQ(frames,
+            (std::vector<std::string> { prefix + "_01.png", prefix + "_02.png", prefix + "_01.png", prefix + "_02.png" }));
+        harness().advance(2);
+        EXPECT_FALSE(MessageAudioPlayer::isPlaying());
+        EXPECT_EQ(shown(), still);
+    }
+}
+
+// The record overlay lies on the window only from the first press until the
+// chat leaves the screen; a clip another screen started plays on when a chat
+// goes, while the chat's own clip stops with it.
+TEST_F(ChatScreenTest, OverlayAndClipsBelongToWhoStartedThem)
+{
+    platform::AudioInput::setSource(std::make_shared<platform::ToneSampleSource>(440, -12));
+    std::weak_ptr<MessageViewController> gone;
+    std::shared_ptr<MessageRecordView> overlay;
+    {
+        auto chat = openChat();
+        gone = chat;
+        overlay = chat->recordView();
+        EXPECT_EQ(overlay->superview(), nullptr);
+        ASSERT_TRUE(harness().tap(chat->btnVoice()));
+        chat->btnRecord()->sendActionsForControlEvents(UIControlEventTouchDown);
+        EXPECT_EQ(overlay->superview(), harness().window());
+        harness().advance(1.5);
+        chat->btnRecord()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+        ASSERT_TRUE(waitForLastRow(*chat, "MessageSoundRightCell"));
+        harness().visibleNavigationController()->popViewControllerAnimated(false);
+        settle(harness());
+        EXPECT_EQ(overlay->superview(), nullptr);
+    }
+    EXPECT_TRUE(gone.expired());
+
+    auto elsewhere = std::make_shared<voicetest::BubbleRecorder>();
+    auto sound = std::make_shared<core::SoundInfo>();
+    sound->url = staticFile("audio/elsewhere.amr");
+    sound->seconds = 2;
+    MessageAudioPlayer::play(sound, elsewhere);
+    ASSERT_TRUE(harness().runUntil([] { return MessageAudioPlayer::isPlaying(); }));
+    {
+        auto chat = openChat();
+        gone = chat;
+        harness().visibleNavigationController()->popViewControllerAnimated(false);
+        settle(harness(), 0.5);
+    }
+    EXPECT_TRUE(gone.expired());
+    EXPECT_TRUE(MessageAudioPlayer::isPlaying());
+    EXPECT_EQ(MessageAudioPlayer::shareInstance()->sound(), sound);
 }

@@ -185,3 +185,47 @@ TEST_F(UIKitTest, ImageViewsDrawByContentModeAndClipOnlyWhenAsked)
     view->startAnimating();
     EXPECT_TRUE(view->isAnimating());
 }
+
+// Started, the view shows its frames in turn on the loop's clock, each for
+// the duration over the frame count, the repeat count times over, then its
+// still picture again; with no repeat count it plays until stopped. Drawn,
+// the frame shown is what the screen gets.
+TEST_F(Images, AnimationShowsItsFramesInTurnThenTheStillImage)
+{
+    auto still = std::make_shared<UIImage>(Image(20, 20, 1, Color::whiteColor()));
+    auto red = std::make_shared<UIImage>(Image(20, 20, 1, Color::redColor()));
+    auto blue = std::make_shared<UIImage>(Image(20, 20, 1, Color::blueColor()));
+    auto view = std::make_shared<UIImageView>(still);
+    window->addSubview(view);
+    view->setAnimationImages({ red, blue });
+    view->setAnimationDuration(0.5);
+    view->setAnimationRepeatCount(2);
+    view->startAnimating();
+    std::vector<std::shared_ptr<UIImage>> shown { view->displayedImage() };
+    for (int step = 0; step < 4; ++step) {
+        loop->advance(0.25);
+        shown.push_back(view->displayedImage());
+    }
+    EXPECT_EQ(shown, (std::vector<std::shared_ptr<UIImage>> { red, blue, red, blue, still }));
+    EXPECT_FALSE(view->isAnimating());
+
+    view->setAnimationRepeatCount(0);
+    view->startAnimating();
+    loop->advance(0.25);
+    EXPECT_EQ(view->renderToImage(1)->colorAt(10, 10), Color::blueColor());
+    loop->advance(10);
+    EXPECT_TRUE(view->isAnimating());
+    EXPECT_EQ(view->animationFrame(), 1u);
+    view->stopAnimating();
+    EXPECT_EQ(view->displayedImage(), still);
+    loop->advance(0.25);
+    EXPECT_EQ(view->displayedImage(), still);
+
+    // A view that goes while it animates leaves nothing ticking behind.
+    std::weak_ptr<UIImageView> gone = view;
+    view->startAnimating();
+    view->removeFromSuperview();
+    view.reset();
+    EXPECT_TRUE(gone.expired());
+    loop->advance(1);
+}

@@ -22,6 +22,7 @@
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
+#include "tests/support/app/TestWatchdog.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -93,6 +94,7 @@ namespace {
 AppHarness::AppHarness(AppHarnessOptions options)
     : options_(std::move(options))
 {
+    installTestWatchdog();
 }
 
 AppHarness::~AppHarness() { stop(); }
@@ -335,6 +337,21 @@ void AppHarness::advance(double seconds) { loop().advance(seconds); }
 bool AppHarness::runUntil(const std::function<bool()>& predicate, double realTimeoutSeconds)
 {
     return loop().runUntil(predicate, realTimeoutSeconds);
+}
+
+bool AppHarness::runUntilAnswered(const std::string& command, std::size_t count, double realTimeoutSeconds)
+{
+    if (!server_)
+        return false;
+    return runUntil([&] { return answeredCount(command) >= count; }, realTimeoutSeconds);
+}
+
+std::size_t AppHarness::answeredCount(const std::string& command) const
+{
+    if (!server_)
+        return 0;
+    auto requests = server_->requests().withCommand(command);
+    return std::size_t(std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.answered; }));
 }
 
 // ---- Queries -------------------------------------------------------------------------

@@ -122,14 +122,24 @@ public:
     // button "btnLogin" and waits for the reply to be handled (the login
     // screen gone, an account chooser, an alert or an overlay message).
     // False when there is no login screen or nothing came of it.
-    bool signIn(const std::string& account, const std::string& password, double realTimeoutSeconds = 10);
+    bool signIn(const std::string& account, const std::string& password, double realTimeoutSeconds = kDefaultWait);
     // A finger dragging the content by dy (positive pulls down), in steps, then lifting.
     void drag(const std::shared_ptr<UIScrollView>& scrollView, double dy, int steps = 4, bool decelerate = false);
     // Moves the manual clock, firing what falls due, then runs what was posted.
     void advance(double seconds);
     // Pumps the loop (network completions arrive in real time) until the
     // predicate holds; bounded by realTimeoutSeconds.
-    bool runUntil(const std::function<bool()>& predicate, double realTimeoutSeconds = 5);
+    bool runUntil(const std::function<bool()>& predicate, double realTimeoutSeconds = kDefaultWait);
+    // Pumps the loop until the stand-in server has answered `count` requests
+    // with this command in all (the reply has left the server; what the
+    // client does with it is the test's next wait).
+    bool runUntilAnswered(const std::string& command, std::size_t count = 1, double realTimeoutSeconds = kDefaultWait);
+    // How many requests with this command the server has answered so far.
+    std::size_t answeredCount(const std::string& command) const;
+
+    // Waits cost time only when a test fails, so they are long enough for a
+    // loaded machine.
+    static constexpr double kDefaultWait = 30;
 
     // ---- Queries -------------------------------------------------------------------
     std::shared_ptr<UIWindow> window() const;

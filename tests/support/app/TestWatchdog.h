@@ -1,0 +1,12 @@
+#pragma once
+
+namespace testsupport {
+
+// Fails a test that runs longer than a limit (60 s, or the whole seconds in
+// ORB_TEST_WATCHDOG_SECONDS): says which test it was, prints the main
+// thread's stack and ends the program, rather than leaving ctest to kill a
+// silent process minutes later. Installed once per program (the application
+// harness does it); later calls do nothing.
+void installTestWatchdog();
+
+} // namespace testsupport
