@@ -33,6 +33,51 @@ double residentMegabytes(pid_t pid)
     return 0;
 }
 
+// Where the resident memory is, in megabytes, from /proc/PID/smaps: the
+// heap, other anonymous memory, the GL stack's libraries (LLVM and the DRI
+// driver), and the rest of what is mapped from files (code, fonts, shared memory).
+struct ResidentParts {
+    double heap = 0;
+    double anonymous = 0;
+    double glStack = 0;
+    double files = 0;
+};
+
+ResidentParts residentParts(pid_t pid)
+{
+    ResidentParts parts;
+    std::ifstream smaps("/proc/" + std::to_string(pid) + "/smaps");
+    std::string line;
+    std::string name;
+    while (std::getline(smaps, line)) {
+        std::istringstream fields(line);
+        std::string first;
+        fields >> first;
+        if (first == "Rss:") {
+            double mb = 0;
+            fields >> mb;
+            mb /= 1024;
+            if (name == "[heap]")
+                parts.heap += mb;
+            else if (name.empty() || name[0] == '[')
+                parts.anonymous += mb;
+            else if (name.find("libLLVM") != std::string::npos || name.find("_dri.so") != std::string::npos
+                || name.find("libGL") != std::string::npos)
+                parts.glStack += mb;
+            else
+                parts.files += mb;
+        } else if (first.find('-') != std::string::npos && first.back() != ':') {
+            // A mapping's first line: address range, perms, offset, device, inode, then the name.
+            std::string perms, offset, device, inode;
+            fields >> perms >> offset >> device >> inode;
+            name.clear();
+            std::getline(fields, name);
+            name.erase(0, name.find_first_not_of(' '));
+        }
+    }
+    return parts;
+}
+
 // User and system time of the process so far, in seconds.
 double cpuSeconds(pid_t pid)
 {
@@ -89,6 +134,7 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
     }
     double resident = 0;
     double idleShare = 0;
+    ResidentParts parts;
     for (auto _ : state) {
         testsupport::ClientWindowProcess client;
         setenv("ORB_RESOURCES", ORB_RESOURCES, 1);
@@ -110,6 +156,7 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
         // Everything settles: the keyboard's animation, the first polls.
         std::this_thread::sleep_for(std::chrono::seconds(3));
         resident = residentMegabytes(client.pid());
+        parts = residentParts(client.pid());
         double before = cpuSeconds(client.pid());
         auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(10));
@@ -119,6 +166,10 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
     }
     state.counters["resident_MB"] = resident;
     state.counters["idle_cpu_percent"] = idleShare;
+    state.counters["heap_MB"] = parts.heap;
+    state.counters["other_anon_MB"] = parts.anonymous;
+    state.counters["gl_stack_MB"] = parts.glStack;
+    state.counters["files_MB"] = parts.files;
     state.SetLabel(gl ? "GL renderer (--gl)" : "window pixels (default)");
     platform::FileUtil::remove(scratch);
 }
