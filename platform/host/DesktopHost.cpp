@@ -100,10 +100,18 @@ bool DesktopHost::open(std::string* reason)
             return false;
         }
     } else if (!SDL_GetWindowSurface(window_)) {
-        if (reason)
-            *reason = std::string("no window pixels: ") + SDL_GetError();
-        close();
-        return false;
+        // A video driver without window pixels of its own (Wayland's) can
+        // only show frames through its renderer.
+        log("DesktopHost: the video driver %s gives no window pixels (%s); using its renderer\n",
+            SDL_GetCurrentVideoDriver(), SDL_GetError());
+        SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "1", SDL_HINT_OVERRIDE);
+        sdlRenderer_ = SDL_CreateRenderer(window_, -1, 0);
+        if (!sdlRenderer_) {
+            if (reason)
+                *reason = std::string("no window pixels and no renderer: ") + SDL_GetError();
+            close();
+            return false;
+        }
     }
 
     // The window is driven by a person: time is real time.
