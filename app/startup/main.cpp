@@ -5,12 +5,14 @@
 // application as the phone ends it. Headless, --tour signs in through the
 // login screen, walks the five tabs and writes a picture of each screen.
 #include "app/AppClasses.h"
+#include "app/about/AboutViewController.h"
 #include "app/about/IntrodutionViewController.h"
 #include "app/login/LoginViewController.h"
 #include "app/main/ORBViewController.h"
 #include "app/startup/ORBAppDelegate.h"
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
+#include "foundation/http/HTTPRequest.h"
 #include "messaging/MessagingClasses.h"
 #include "platform/host/DesktopHost.h"
 #include "platform/os/AppPaths.h"
@@ -18,8 +20,11 @@
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/UserDefaults.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/ModalStack.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -35,14 +40,15 @@
 
 namespace {
 
-const char* kUsage = "usage: orb-client [--actual-size] [--screenshots DIR] [--silent] [--verbose]\n"
+const char* kUsage = "usage: orb-client [--actual-size] [--screenshots DIR] [--silent] [--gl] [--verbose]\n"
                      "       orb-client --tour DIR [--account ACCOUNT --password PASSWORD] [--verbose]\n"
                      "\n"
                      "Starts the client (home from ORB_HOME, server from ORB_SERVER_BASE) in a window at\n"
                      "phone size, fitted to the display's height (--actual-size: one screen pixel per\n"
                      "window pixel). F12 writes a PNG of the screen into the --screenshots folder (default:\n"
-                     "the working directory); --silent leaves the sound device alone. Closing the window\n"
-                     "ends the client. Without a display it says so and exits with status 2.\n"
+                     "the working directory); --silent leaves the sound device alone; --gl shows the frames\n"
+                     "through the desktop's GL renderer. Closing the window (or an interrupt or termination\n"
+                     "signal) ends the client. Without a display it says so and exits with status 2.\n"
                      "--tour DIR runs headless instead: signs in through the login screen (the demo teacher\n"
                      "unless --account and --password are given), visits every tab and writes a PNG of each\n"
                      "screen into DIR.\n";
@@ -141,8 +147,31 @@ int tour(const std::string& directory, const std::string& account, const std::st
     return 0;
 }
 
-int runInWindow(const platform::host::HostOptions& options)
+// The screens go on the main thread while everything they reach still
+// exists. Left to the exit handlers, an open chat would be destroyed after
+// the process's shared objects it stops on the way out (the voice player,
+// the audio session).
+void closeScreens()
 {
+    UIViewController::resetWindowRoots();
+    platform::ModalStack::clear();
+    // The keyboard first, so that the field losing its focus announces nothing.
+    platform::Keyboard::reset();
+    UIResponder::forceResignCurrentFirstResponder();
+    platform::Keyboard::reset();
+    UIWindow::resetAllWindows();
+    UIApplication::sharedApplication().reset();
+    platform::RunLoop::main().discardPendingWork();
+    // The requests those screens cancelled are finished on the network
+    // thread; it ends here, before the exit handlers destroy what it uses.
+    HTTPRequest::shutdownNetworkThreadForTesting();
+}
+
+int runInWindow(platform::host::HostOptions options)
+{
+    // The window carries the application's name as its screens show it.
+    if (options.title.empty())
+        options.title = AboutViewController::kApplicationTitle;
     // Left to choose, SDL falls back to an invisible offscreen window when no
     // desktop answers: a window nobody sees is no window. Only the desktop's
     // drivers are tried (the one the environment names first), unless
@@ -188,8 +217,9 @@ int runInWindow(const platform::host::HostOptions& options)
     // Closing the window ends the application as the phone ends it: what it
     // saves on termination is saved before the window goes.
     application.terminate();
-    host.close();
+    platform::UserDefaults::standard()->synchronize();
     if (signalSource) {
+        // A second interrupt while the client winds down ends it at once.
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
         platform::RunLoop::main().removeSource(signalSource);
@@ -197,6 +227,8 @@ int runInWindow(const platform::host::HostOptions& options)
         close(signalPipe[1]);
         signalPipe[0] = signalPipe[1] = -1;
     }
+    closeScreens();
+    host.close();
     return status;
 }
 
@@ -225,6 +257,8 @@ int run(int argc, char** argv)
             window.screenshotDirectory = argv[++i];
         } else if (option == "--silent") {
             window.sound = false;
+        } else if (option == "--gl") {
+            window.accelerated = true;
         } else if (option == "--verbose") {
             verbose = true;
         } else {
@@ -254,6 +288,8 @@ int run(int argc, char** argv)
         return 1;
     int status = tour(tourDirectory, account, password);
     application.terminate();
+    platform::UserDefaults::standard()->synchronize();
+    closeScreens();
     return status;
 }
 

@@ -31,9 +31,17 @@ void setCategory(const char* category)
 
 } // namespace
 
+// Never destroyed: a screen may stop the sound while the process ends, after
+// any other shared object has gone, and must find the player (or none) intact.
+std::shared_ptr<MessageAudioPlayer>& MessageAudioPlayer::slot()
+{
+    static auto* instance = new std::shared_ptr<MessageAudioPlayer>();
+    return *instance;
+}
+
 std::shared_ptr<MessageAudioPlayer> MessageAudioPlayer::shareInstance()
 {
-    static std::shared_ptr<MessageAudioPlayer> instance;
+    auto& instance = slot();
     if (!instance) {
         instance.reset(new MessageAudioPlayer());
         instance->setUp();
@@ -47,16 +55,30 @@ void MessageAudioPlayer::play(
     shareInstance()->playSound(sound, std::move(delegate));
 }
 
+// Stopping and asking need no player: none has ever sounded then, and a
+// screen closing late (on the way out) must not bring one up.
 void MessageAudioPlayer::cancelAll()
 {
-    auto player = shareInstance();
+    auto player = slot();
+    if (!player)
+        return;
     player->cancelAllSounds();
     player->setDelegate({});
 }
 
-void MessageAudioPlayer::reset() { shareInstance()->cancelAllSounds(); }
+void MessageAudioPlayer::reset()
+{
+    if (auto player = slot())
+        player->cancelAllSounds();
+}
 
-bool MessageAudioPlayer::isPlaying() { return shareInstance()->playing(); }
+bool MessageAudioPlayer::isPlaying()
+{
+    auto player = slot();
+    return player && player->playing();
+}
+
+bool MessageAudioPlayer::exists() { return slot() != nullptr; }
 
 void MessageAudioPlayer::setUp()
 {

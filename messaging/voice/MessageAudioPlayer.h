@@ -46,6 +46,8 @@ public:
     static void cancelAll();
     static void reset();
     static bool isPlaying();
+    // Whether the player has been made (stopping or asking does not make it).
+    static bool exists();
 
     ~MessageAudioPlayer() override;
 
@@ -76,6 +78,7 @@ public:
     void audioPlayerDecodeErrorDidOccur(platform::AVAudioPlayer& player, const platform::Error& error) override;
 
 private:
+    static std::shared_ptr<MessageAudioPlayer>& slot();
     MessageAudioPlayer() = default;
     void setUp();
     void requestDownloadSucceeded(const std::shared_ptr<HTTPRequest>& request, const std::string& amrPath);

@@ -64,6 +64,12 @@ bool DesktopHost::open(std::string* reason)
         return false;
     }
     videoUp_ = true;
+    // Every frame is drawn by the CPU: the window's own pixels take it as it
+    // is. Left to itself SDL would put them through a GL texture, and the
+    // software GL stack that comes with it (LLVM and a DRI driver) costs more
+    // memory than the whole client. The accelerated path stays on request.
+    SDL_SetHintWithPriority(
+        SDL_HINT_FRAMEBUFFER_ACCELERATION, options_.accelerated ? "1" : "0", SDL_HINT_OVERRIDE);
     // A click on a window that is not focused still counts: a tap is a tap.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
@@ -83,14 +89,29 @@ bool DesktopHost::open(std::string* reason)
         close();
         return false;
     }
-    sdlRenderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (!sdlRenderer_)
-        sdlRenderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    if (!sdlRenderer_) {
-        if (reason)
-            *reason = std::string("no renderer: ") + SDL_GetError();
-        close();
-        return false;
+    if (options_.accelerated) {
+        sdlRenderer_ = SDL_CreateRenderer(window_, -1, 0);
+        if (!sdlRenderer_)
+            sdlRenderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (!sdlRenderer_) {
+            if (reason)
+                *reason = std::string("no renderer: ") + SDL_GetError();
+            close();
+            return false;
+        }
+    } else if (!SDL_GetWindowSurface(window_)) {
+        // A video driver without window pixels of its own (Wayland's) can
+        // only show frames through its renderer.
+        log("DesktopHost: the video driver %s gives no window pixels (%s); using its renderer\n",
+            SDL_GetCurrentVideoDriver(), SDL_GetError());
+        SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "1", SDL_HINT_OVERRIDE);
+        sdlRenderer_ = SDL_CreateRenderer(window_, -1, 0);
+        if (!sdlRenderer_) {
+            if (reason)
+                *reason = std::string("no window pixels and no renderer: ") + SDL_GetError();
+            close();
+            return false;
+        }
     }
 
     // The window is driven by a person: time is real time.
@@ -284,18 +305,31 @@ bool DesktopHost::redrawIfNeeded(bool force)
     }
     dirty_ = false;
     bool changed = renderer_.redraw();
-    if (changed || presentNeeded_ || presented_ == 0) {
+    if (presentNeeded_ || presented_ == 0) {
         uploadFrame();
         present();
+    } else if (changed) {
+        auto rect = renderer_.changedRect();
+        uploadFrame(&rect);
+        present(&rect);
     }
     return changed;
 }
 
-bool DesktopHost::uploadFrame()
+bool DesktopHost::uploadFrame(const PixelRect* changed)
 {
     const auto& frame = renderer_.frame();
     if (!sdlRenderer_ || frame.isNull())
         return false;
+    bool sameTexture = texture_ && textureWidth_ == frame.pixelWidth() && textureHeight_ == frame.pixelHeight();
+    if (sameTexture && changed) {
+        if (changed->isEmpty())
+            return true;
+        SDL_Rect area { changed->x, changed->y, changed->width, changed->height };
+        const auto* first = frame.pixels().data()
+            + (std::size_t(changed->y) * std::size_t(frame.pixelWidth()) + std::size_t(changed->x)) * 4;
+        return SDL_UpdateTexture(texture_, &area, first, frame.pixelWidth() * 4) == 0;
+    }
     if (!texture_ || textureWidth_ != frame.pixelWidth() || textureHeight_ != frame.pixelHeight()) {
         if (texture_)
             SDL_DestroyTexture(texture_);
@@ -313,11 +347,83 @@ bool DesktopHost::uploadFrame()
     return SDL_UpdateTexture(texture_, nullptr, frame.pixels().data(), frame.pixelWidth() * 4) == 0;
 }
 
-void DesktopHost::present()
+void DesktopHost::present(const PixelRect* changed)
 {
     presentNeeded_ = false;
-    if (!sdlRenderer_)
+    if (!window_)
         return;
+    if (sdlRenderer_)
+        presentWithRenderer(changed);
+    else
+        presentToSurface(changed);
+}
+
+void DesktopHost::presentToSurface(const PixelRect* changed)
+{
+    // The surface is the window's: SDL makes a new one when the window's size changes.
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (!surface) {
+        log("DesktopHost: no window pixels: %s\n", SDL_GetError());
+        return;
+    }
+    const auto& frame = renderer_.frame();
+    const auto& words = renderer_.frameWords();
+    int frameWidth = frame.pixelWidth();
+    int frameHeight = frame.pixelHeight();
+    bool hasFrame = !frame.isNull() && words.size() == std::size_t(frameWidth) * std::size_t(frameHeight);
+    if (changed && (changed->isEmpty() || !hasFrame))
+        return;
+    auto v = fitViewport(frameWidth, frameHeight, surface->w, surface->h);
+    PixelRect target { int(std::lround(v.x)), int(std::lround(v.y)), int(std::lround(v.width)),
+        int(std::lround(v.height)) };
+    const SDL_PixelFormat* format = surface->format;
+    bool wordPixels = format->BytesPerPixel == 4;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
+        return;
+    PixelRect shown;
+    if (!changed) {
+        // The whole window: the letterbox is the phone's black surround.
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(format, 0, 0, 0));
+        shown = { 0, 0, surface->w, surface->h };
+    }
+    if (hasFrame && wordPixels) {
+        PixelLayout layout;
+        layout.redShift = format->Rshift;
+        layout.greenShift = format->Gshift;
+        layout.blueShift = format->Bshift;
+        layout.opaqueBits = format->Amask;
+        PixelRect whole { 0, 0, frameWidth, frameHeight };
+        auto written = scaler_.put(words.data(), frameWidth, frameHeight, changed ? *changed : whole,
+            static_cast<std::uint8_t*>(surface->pixels), surface->pitch, surface->w, surface->h, target, layout);
+        if (changed)
+            shown = written;
+    }
+    if (SDL_MUSTLOCK(surface))
+        SDL_UnlockSurface(surface);
+    if (hasFrame && !wordPixels) {
+        // A window of another depth: SDL converts (and scales) the whole frame.
+        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint8_t*>(frame.pixels().data()),
+            frameWidth, frameHeight, 32, frameWidth * 4, SDL_PIXELFORMAT_RGBA32);
+        if (source) {
+            SDL_Rect area { target.x, target.y, target.width, target.height };
+            SDL_BlitScaled(source, nullptr, surface, &area);
+            SDL_FreeSurface(source);
+        }
+        shown = { 0, 0, surface->w, surface->h };
+    }
+    if (shown.isEmpty())
+        return;
+    SDL_Rect area { shown.x, shown.y, shown.width, shown.height };
+    if (SDL_UpdateWindowSurfaceRects(window_, &area, 1) != 0) {
+        log("DesktopHost: the window did not take the frame: %s\n", SDL_GetError());
+        return;
+    }
+    lastShown_ = shown;
+    ++presented_;
+}
+
+void DesktopHost::presentWithRenderer(const PixelRect*)
+{
     int width = 0;
     int height = 0;
     SDL_GetRendererOutputSize(sdlRenderer_, &width, &height);
@@ -330,6 +436,7 @@ void DesktopHost::present()
         SDL_RenderCopy(sdlRenderer_, texture_, nullptr, &target);
     }
     SDL_RenderPresent(sdlRenderer_);
+    lastShown_ = { 0, 0, width, height };
     ++presented_;
 }
 

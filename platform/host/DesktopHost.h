@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/host/FrameRenderer.h"
+#include "platform/host/FrameScaler.h"
 #include "platform/host/HostAudio.h"
 #include "platform/host/KeyboardInput.h"
 #include "platform/host/ScreenFit.h"
@@ -31,6 +32,10 @@ struct HostOptions {
     std::string screenshotDirectory;
     // Plays and records through the sound device when there is one.
     bool sound = true;
+    // Shows frames through the desktop's accelerated (GL) renderer instead of
+    // the window's own pixels. The frames are drawn by the CPU either way; the
+    // GL stack only costs memory (tens of megabytes) where it is software.
+    bool accelerated = false;
 };
 
 // The phone's screen in a desktop window (SDL2): the view layer's windows are
@@ -48,8 +53,9 @@ struct HostOptions {
 // stream is one of the loop's descriptor sources (taken in the default mode,
 // so a nested run is never re-entered by input), so the loop sleeps until an
 // event, a timer or a posted task. Just before the loop sleeps, after a turn
-// in which anything ran, the screen is drawn again (in every mode) and shown
-// when its pixels changed. Main thread only.
+// in which anything ran, the screen is drawn again (in every mode) and, when
+// its pixels changed, only the rectangle that changed is put into the window.
+// Main thread only.
 class DesktopHost final {
 public:
     explicit DesktopHost(HostOptions options = {});
@@ -91,6 +97,10 @@ public:
     Viewport viewport() const;
     // Frames shown so far.
     std::uint64_t presentedFrames() const { return presented_; }
+    // The window pixels the last frame shown put into the window.
+    const PixelRect& lastShownRect() const { return lastShown_; }
+    // Whether frames go through the accelerated renderer (else the window's pixels).
+    bool usesRenderer() const { return sdlRenderer_ != nullptr; }
 
     // Handles one event as if it came from the window (tests feed their own).
     void handleEvent(const SDL_Event& event);
@@ -108,8 +118,11 @@ private:
     static void postPump(const std::weak_ptr<Alive>& weak);
     void beforeWaiting();
     void placeInputMethod();
-    void present();
-    bool uploadFrame();
+    // Shows the frame: whole, or only what changed in `changed` (frame pixels).
+    void present(const PixelRect* changed = nullptr);
+    void presentToSurface(const PixelRect* changed);
+    void presentWithRenderer(const PixelRect* changed);
+    bool uploadFrame(const PixelRect* changed = nullptr);
     std::optional<Point> screenPoint(double x, double y, bool clamp) const;
 
     HostOptions options_;
@@ -130,6 +143,8 @@ private:
     std::uint64_t seenForeignCallouts_ = 0;
     std::uint64_t presented_ = 0;
     int screenshotCounter_ = 0;
+    FrameScaler scaler_;
+    PixelRect lastShown_;
     Viewport inputRect_;
     RunLoop::SourceId source_ = 0;
     RunLoop::ObserverId observer_ = 0;

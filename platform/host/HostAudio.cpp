@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <dlfcn.h>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -75,6 +78,40 @@ namespace {
         if (device == 0 && reason)
             *reason = SDL_GetError();
         return device;
+    }
+
+    // The sound library SDL talks to reports every card and plugin it fails
+    // to find straight to stderr: a dozen lines on a machine without sound,
+    // for an absence that is no failure here. Its reports go to our log
+    // instead, beside the reason the host logs for staying silent.
+    void alsaReport(const char* file, int line, const char* function, int err, const char* format, ...)
+    {
+        char text[512];
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        if (err)
+            log("ALSA: %s (error %d; %s:%d %s)\n", text, err, file ? file : "", line, function ? function : "");
+        else
+            log("ALSA: %s (%s:%d %s)\n", text, file ? file : "", line, function ? function : "");
+    }
+
+    void routeAlsaReports()
+    {
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        static bool routed = false;
+        if (routed)
+            return;
+        routed = true;
+        // The library SDL loads by name when it opens ALSA: the same copy, kept
+        // loaded for good so that the handler stays installed.
+        void* library = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            return;
+        auto setHandler = reinterpret_cast<int (*)(Handler)>(dlsym(library, "snd_lib_error_set_handler"));
+        if (setHandler)
+            setHandler(&alsaReport);
     }
 
 } // namespace
@@ -298,6 +335,7 @@ bool HostAudio::start(std::string* reason)
 {
     if (audioUp_)
         return output_ || input_;
+    routeAlsaReports();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         if (reason)
             *reason = std::string("no sound: ") + SDL_GetError();

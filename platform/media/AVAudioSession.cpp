@@ -48,8 +48,10 @@ const char* audioOutputRouteName(AudioOutputRoute route)
 
 AVAudioSession& AVAudioSession::sharedInstance()
 {
-    static AVAudioSession session;
-    return session;
+    // Never destroyed: players and screens stop their sound on the way out of
+    // the process, whatever was torn down before them.
+    static auto* session = new AVAudioSession();
+    return *session;
 }
 
 AVAudioSession::AVAudioSession() { resetForTesting(); }

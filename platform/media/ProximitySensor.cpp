@@ -6,8 +6,9 @@ namespace platform {
 
 ProximitySensor& ProximitySensor::shared()
 {
-    static ProximitySensor sensor;
-    return sensor;
+    // Never destroyed, like the audio session: the voice player turns it off last.
+    static auto* sensor = new ProximitySensor();
+    return *sensor;
 }
 
 void ProximitySensor::announceIfChanged(bool before)

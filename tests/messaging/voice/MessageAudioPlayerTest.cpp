@@ -13,7 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using core::SoundInfo;
 using platform::AVAudioSession;
@@ -291,3 +295,49 @@ TEST_F(MessageAudioPlayerTest, ABrokenCachedWavEndsTheClipAndIsFetchedAgain)
 }
 
 } // namespace
+
+namespace {
+
+// Stops the sound from an exit handler that runs after the process's other
+// shared objects are gone, as a screen torn down on the way out does.
+struct LateSoundStop {
+    ~LateSoundStop()
+    {
+        MessageAudioPlayer::cancelAll();
+        MessageAudioPlayer::reset();
+        bool playing = MessageAudioPlayer::isPlaying();
+        platform::Error error;
+        bool categorySet = AVAudioSession::sharedInstance().setCategory(platform::AVAudioSessionCategoryPlayback, &error);
+        ProximitySensor::shared().setMonitoringEnabled(false);
+        // The verdict goes out through the exit status: gtest has finished by now.
+        if (playing || !categorySet || MessageAudioPlayer::exists())
+            _exit(3);
+    }
+};
+
+} // namespace
+
+// A clip's owner that stops the sound after the audio session was destroyed
+// finds the session still whole and brings no player up.
+TEST(MessageAudioPlayerAtExit, StoppingLateTouchesNothingDestroyed)
+{
+    if (std::getenv("ORB_LATE_SOUND_STOP")) {
+        // Made first, so it is destroyed after everything made below.
+        static LateSoundStop stop;
+        AVAudioSession::sharedInstance().setCategory(platform::AVAudioSessionCategoryPlayAndRecord);
+        ProximitySensor::shared().setMonitoringEnabled(true);
+        EXPECT_FALSE(MessageAudioPlayer::exists());
+        return;
+    }
+    auto log = std::filesystem::temp_directory_path() / ("orb-late-sound-" + std::to_string(::getpid()) + ".log");
+    std::string command = "ORB_LATE_SOUND_STOP=1 '" + std::filesystem::read_symlink("/proc/self/exe").string()
+        + "' --gtest_filter=MessageAudioPlayerAtExit.StoppingLateTouchesNothingDestroyed > '" + log.string()
+        + "' 2>&1";
+    int status = std::system(command.c_str());
+    std::ifstream in(log);
+    std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
+    EXPECT_NE(output.find("1 test"), std::string::npos) << output;
+    std::filesystem::remove(log);
+}

@@ -8,14 +8,18 @@
 #include "platform/media/SoundOutput.h"
 #include "platform/media/WavFile.h"
 #include "platform/os/FileUtil.h"
+#include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -165,4 +169,47 @@ TEST(HostAudioWithoutDevice, TheTimedModelsStay)
     // The recorders' input is still the generated tone.
     EXPECT_TRUE(std::dynamic_pointer_cast<platform::ToneSampleSource>(platform::AudioInput::source()));
     unsetenv("SDL_AUDIODRIVER");
+}
+
+// Without a sound card the sound library lists every card and plugin it could
+// not find. None of that reaches the terminal; our log keeps it, with the
+// host's own reason.
+TEST(HostAudioWithoutDevice, TheSoundLibrarysComplaintsGoToTheLogNotTheTerminal)
+{
+    platform::RunLoop::setMainThread();
+    auto dir = testsupport::makeTempDir("orb-host-alsa");
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    // Points the library at a card that no machine has, so it complains here too.
+    setenv("ALSA_CARD", "OrbNoSuchCard", 1);
+    std::string errPath = dir + "/stderr.txt";
+    std::fflush(stderr);
+    int saved = dup(2);
+    int file = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(saved, 0);
+    ASSERT_GE(file, 0);
+    dup2(file, 2);
+    bool started = false;
+    std::string reason;
+    std::vector<std::string> logged;
+    {
+        platform::LogCapture capture;
+        platform::host::HostAudio audio;
+        started = audio.start(&reason);
+        audio.stop();
+        logged = capture.lines();
+    }
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    close(file);
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("ALSA_CARD");
+    auto terminal = testsupport::readTextFile(errPath);
+    EXPECT_EQ(terminal.find("ALSA"), std::string::npos) << terminal;
+    if (!started) {
+        EXPECT_FALSE(reason.empty());
+        bool reported = std::any_of(logged.begin(), logged.end(), [](auto& l) { return l.find("ALSA") != l.npos; });
+        EXPECT_TRUE(reported) << "the library's complaints were lost, not logged";
+    }
+    platform::FileUtil::remove(dir);
 }

@@ -10,6 +10,7 @@
 #include "platform/uikit/UIKitRegistration.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITextField.h"
+#include "platform/uikit/UIView.h"
 #include "platform/uikit/UIWindow.h"
 #include "tests/platform/host/HostTestSupport.h"
 #include "tests/support/ProcessUtil.h"
@@ -60,10 +61,8 @@ class HostWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // SDL's software renderer: the same pixels on every machine, and no
-        // GL driver loaded and unloaded under the leak checker.
-        setenv("SDL_RENDER_DRIVER", "software", 1);
-        setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+        // The window's own choice of how frames reach it is under test: none
+        // is forced from the environment.
         std::string reason;
         if (!xvfb_.start(&reason))
             GTEST_SKIP() << "skipped, no X server for the window: " << reason;
@@ -323,6 +322,60 @@ TEST_F(HostWindow, ClosingTheWindowWhileWorkIsPendingEndsTheRunCleanly)
     loop().runUntilIdle();
     EXPECT_FALSE(host_->redrawIfNeeded(true));
     pending.cancel();
+}
+
+namespace {
+
+// The libraries of a GL stack mapped into this process, by name.
+std::vector<std::string> glLibrariesLoaded()
+{
+    std::vector<std::string> found;
+    auto maps = testsupport::readTextFile("/proc/self/maps");
+    for (const char* name : { "libLLVM", "_dri.so", "libGLX", "libGL.so", "libEGL" })
+        if (maps.find(name) != std::string::npos)
+            found.emplace_back(name);
+    return found;
+}
+
+} // namespace
+
+TEST_F(HostWindow, FramesReachTheWindowWithoutGLAndOnlyWhereTheyChanged)
+{
+    openWindow();
+    EXPECT_FALSE(host_->usesRenderer());
+    auto loaded = glLibrariesLoaded();
+    EXPECT_TRUE(loaded.empty()) << "a GL stack was loaded for the window: " << loaded.front();
+    loop().runUntil([] { return false; }, 0.3);
+
+    // A small square appears: only its pixels go to the window.
+    auto square = std::make_shared<UIView>(platform::Rect(100, 150, 10, 12));
+    square->setBackgroundColor(platform::Color::fromRGB255(250, 120, 0));
+    auto presented = host_->presentedFrames();
+    UIWindow::keyWindow()->addSubview(square);
+    ASSERT_TRUE(loop().runUntil([&] { return host_->presentedFrames() > presented; }, 5));
+    EXPECT_EQ(host_->lastShownRect(), (platform::host::PixelRect { 200, 300, 20, 24 }));
+    auto seen = screenshot();
+    ASSERT_TRUE(seen);
+    EXPECT_TRUE(sameColour(colourAt(*seen, 105, 156), platform::Color::fromRGB255(250, 120, 0)));
+    // Beside it the window still shows the rest of the frame.
+    EXPECT_TRUE(sameColour(colourAt(*seen, 95, 156), [&] {
+        auto p = colourAt(host_->renderer().frame(), 95, 156);
+        return platform::Color::fromRGB255(p[0], p[1], p[2]);
+    }()));
+
+    // A window of another size is painted whole, the surround included.
+    presented = host_->presentedFrames();
+    ASSERT_EQ(xdo({ "windowsize", "--sync", wid_, "700", "1136" }), 0);
+    ASSERT_TRUE(loop().runUntil(
+        [&] { return host_->presentedFrames() > presented && host_->lastShownRect().width == 700; }, 5));
+    EXPECT_EQ(host_->lastShownRect(), (platform::host::PixelRect { 0, 0, 700, 1136 }));
+    seen = screenshot();
+    ASSERT_TRUE(seen);
+    ASSERT_EQ(seen->pixelWidth(), 700);
+    // The phone sits in the middle at its own size, black on either side.
+    EXPECT_TRUE(sameColour(seen->pixelAt(10, 500), platform::Color::blackColor()));
+    EXPECT_TRUE(sameColour(seen->pixelAt(30 + 210, 312), platform::Color::fromRGB255(250, 120, 0)));
+    square->removeFromSuperview();
 }
 
 TEST(HostWithoutDisplay, OpeningFailsWithAReasonAndTheDemoExitsCleanly)

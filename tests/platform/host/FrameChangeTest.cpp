@@ -1,0 +1,196 @@
+// What the window is given when the screen changes: the rectangle of pixels
+// that changed, and the window's pixels brought up to date from it alone.
+#include "platform/host/FrameRenderer.h"
+#include "platform/host/FrameScaler.h"
+#include "platform/os/RunLoop.h"
+#include "platform/uikit/UIKitRegistration.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIView.h"
+#include "platform/uikit/UIWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+using platform::host::FrameRenderer;
+using platform::host::FrameScaler;
+using platform::host::PixelLayout;
+using platform::host::PixelRect;
+
+namespace {
+
+class ScreenWithABox : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::RunLoop::setMainThread();
+        platform::registerUIKitClasses();
+        window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
+        window_->setBackgroundColor(platform::Color::whiteColor());
+        box_ = std::make_shared<UIView>(platform::Rect(10, 20, 30, 40));
+        box_->setBackgroundColor(platform::Color::fromRGB255(200, 30, 30));
+        window_->addSubview(box_);
+        window_->makeKeyAndVisible();
+    }
+    void TearDown() override { UIWindow::resetAllWindows(); }
+
+    std::shared_ptr<UIWindow> window_;
+    std::shared_ptr<UIView> box_;
+};
+
+} // namespace
+
+TEST_F(ScreenWithABox, ARedrawTellsWhichPixelsChangedAndKeepsTheFrameWhole)
+{
+    FrameRenderer renderer(2);
+    ASSERT_TRUE(renderer.redraw());
+    const auto& frame = renderer.frame();
+    ASSERT_EQ(frame.pixelWidth(), 640);
+    ASSERT_EQ(frame.pixelHeight(), 1136);
+    EXPECT_EQ(renderer.changedRect(), (PixelRect { 0, 0, 640, 1136 })) << "the first frame is new everywhere";
+    EXPECT_FALSE(renderer.redraw()) << "nothing moved";
+    EXPECT_EQ(renderer.changedFrames(), 1u);
+    EXPECT_EQ(renderer.redraws(), 2u);
+
+    box_->setBackgroundColor(platform::Color::fromRGB255(20, 180, 60));
+    ASSERT_TRUE(renderer.redraw());
+    // The box at (10, 20) of 30 × 40 points, at two pixels a point.
+    EXPECT_EQ(renderer.changedRect(), (PixelRect { 20, 40, 60, 80 }));
+    // The frame kept is the screen as a fresh picture shows it, in both forms.
+    auto fresh = renderer.renderScreen();
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->pixels(), renderer.frame().pixels());
+    auto inside = renderer.frame().pixelAt(30, 50);
+    EXPECT_EQ(inside[0], 20);
+    EXPECT_EQ(inside[1], 180);
+    EXPECT_EQ(inside[2], 60);
+    const auto& words = renderer.frameWords();
+    ASSERT_EQ(words.size(), std::size_t(640 * 1136));
+    EXPECT_EQ(words[50 * 640 + 30] & 0xFFFFFFu, 0x14B43Cu);
+    EXPECT_EQ(words[10 * 640 + 300] & 0xFFFFFFu, 0xFFFFFFu);
+
+    // Two changes far apart: one rectangle holding both.
+    box_->setBackgroundColor(platform::Color::blackColor());
+    auto corner = std::make_shared<UIView>(platform::Rect(300, 550, 10, 10));
+    corner->setBackgroundColor(platform::Color::blackColor());
+    window_->addSubview(corner);
+    ASSERT_TRUE(renderer.redraw());
+    EXPECT_EQ(renderer.changedRect(), (PixelRect { 20, 40, 600, 1080 }));
+    fresh = renderer.renderScreen();
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->pixels(), renderer.frame().pixels());
+}
+
+namespace {
+
+std::vector<std::uint32_t> pattern(int width, int height, std::uint32_t seed)
+{
+    std::vector<std::uint32_t> words(std::size_t(width) * std::size_t(height));
+    for (auto& w : words) {
+        seed = seed * 1664525u + 1013904223u;
+        w = 0xFF000000u | (seed >> 8);
+    }
+    return words;
+}
+
+struct WindowPixels {
+    int width;
+    int height;
+    std::vector<std::uint8_t> bytes;
+    WindowPixels(int w, int h)
+        : width(w)
+        , height(h)
+        , bytes(std::size_t(w) * std::size_t(h) * 4, 0xAB)
+    {
+    }
+    std::uint32_t at(int x, int y) const
+    {
+        return *reinterpret_cast<const std::uint32_t*>(&bytes[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4]);
+    }
+};
+
+} // namespace
+
+TEST(FrameScaling, OneToOneCopiesExactlyTheChangedRectangle)
+{
+    const int fw = 40;
+    const int fh = 30;
+    auto frame = pattern(fw, fh, 7);
+    WindowPixels window(60, 50);
+    FrameScaler scaler;
+    PixelRect target { 10, 5, fw, fh };
+    PixelRect changed { 3, 4, 5, 6 };
+    auto written = scaler.put(frame.data(), fw, fh, changed, window.bytes.data(), window.width * 4, window.width,
+        window.height, target);
+    EXPECT_EQ(written, (PixelRect { 13, 9, 5, 6 }));
+    for (int y = 0; y < window.height; ++y) {
+        for (int x = 0; x < window.width; ++x) {
+            bool inside = x >= 13 && x < 18 && y >= 9 && y < 15;
+            if (inside)
+                EXPECT_EQ(window.at(x, y), frame[std::size_t(y - 5) * fw + std::size_t(x - 10)] & 0xFFFFFFu)
+                    << x << "," << y;
+            else
+                ASSERT_EQ(window.at(x, y), 0xABABABABu) << "touched outside the change at " << x << "," << y;
+        }
+    }
+}
+
+TEST(FrameScaling, AWindowKeptUpByRectanglesMatchesAWholeCopyAtAnySize)
+{
+    const int fw = 64;
+    const int fh = 100;
+    // Smaller (as a window fitted to the display) and larger than the frame,
+    // and a window wider than the phone's aspect (letterboxed).
+    for (PixelRect target : { PixelRect { 0, 0, 45, 70 }, PixelRect { 0, 0, 150, 234 }, PixelRect { 17, 0, 50, 78 } }) {
+        SCOPED_TRACE("target " + std::to_string(target.width) + "x" + std::to_string(target.height));
+        int ww = target.x * 2 + target.width;
+        int wh = target.height;
+        auto before = pattern(fw, fh, 11);
+        FrameScaler scaler;
+        WindowPixels kept(ww, wh);
+        PixelRect whole { 0, 0, fw, fh };
+        scaler.put(before.data(), fw, fh, whole, kept.bytes.data(), ww * 4, ww, wh, target);
+
+        // A few changes, each given as its rectangle alone.
+        auto after = before;
+        for (PixelRect change : { PixelRect { 10, 20, 7, 3 }, PixelRect { 0, 0, 1, 1 }, PixelRect { 63, 99, 1, 1 },
+                 PixelRect { 30, 50, 20, 40 } }) {
+            auto fresh = pattern(change.width, change.height, std::uint32_t(change.x * 131 + change.y));
+            for (int y = 0; y < change.height; ++y)
+                for (int x = 0; x < change.width; ++x)
+                    after[std::size_t(change.y + y) * fw + std::size_t(change.x + x)]
+                        = fresh[std::size_t(y) * std::size_t(change.width) + std::size_t(x)];
+            auto written = scaler.put(after.data(), fw, fh, change, kept.bytes.data(), ww * 4, ww, wh, target);
+            EXPECT_FALSE(written.isEmpty());
+            EXPECT_LT(std::int64_t(written.width) * written.height, std::int64_t(ww) * wh) << "the whole window was written";
+        }
+        FrameScaler other;
+        WindowPixels copied(ww, wh);
+        other.put(after.data(), fw, fh, whole, copied.bytes.data(), ww * 4, ww, wh, target);
+        int differing = 0;
+        for (int y = 0; y < wh; ++y)
+            for (int x = target.x; x < target.x + target.width; ++x)
+                differing += kept.at(x, y) != copied.at(x, y);
+        EXPECT_EQ(differing, 0) << "the window kept up by rectangles shows seams";
+        // A flat frame scales to the same flat colour: the weights add up.
+        std::vector<std::uint32_t> flat(std::size_t(fw) * fh, 0xFF336699u);
+        other.put(flat.data(), fw, fh, whole, copied.bytes.data(), ww * 4, ww, wh, target);
+        EXPECT_EQ(copied.at(target.x + target.width / 2, wh / 2), 0x336699u);
+        EXPECT_EQ(copied.at(target.x, 0), 0x336699u);
+        EXPECT_EQ(copied.at(target.x + target.width - 1, wh - 1), 0x336699u);
+    }
+}
+
+TEST(FrameScaling, WindowsOfAnotherByteOrderGetTheirOwnLayout)
+{
+    std::vector<std::uint32_t> frame { 0xFF112233u, 0xFF445566u };
+    WindowPixels window(2, 1);
+    FrameScaler scaler;
+    PixelLayout blueFirst { 0, 8, 16, 0xFF000000u };
+    scaler.put(frame.data(), 2, 1, { 0, 0, 2, 1 }, window.bytes.data(), 8, 2, 1, { 0, 0, 2, 1 }, blueFirst);
+    EXPECT_EQ(window.at(0, 0), 0xFF332211u);
+    EXPECT_EQ(window.at(1, 0), 0xFF665544u);
+    // Nothing to show outside the window: nothing written.
+    EXPECT_TRUE(scaler.put(frame.data(), 2, 1, { 0, 0, 2, 1 }, window.bytes.data(), 8, 2, 1, { 5, 0, 2, 1 }).isEmpty());
+}

@@ -1,0 +1,290 @@
+#include "tests/support/app/ClientWindow.h"
+
+#include "app/login/LoginViewController.h"
+#include "app/main/ORBViewController.h"
+#include "messaging/box/MessageBoxViewController.h"
+#include "messaging/chat/MessageViewController.h"
+#include "platform/os/FileUtil.h"
+#include "platform/os/UserDefaults.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UITableView.h"
+#include "platform/uikit/UITableViewCell.h"
+#include "platform/uikit/UITextField.h"
+#include "platform/uikit/UIWindow.h"
+#include "server/StandinServer.h"
+#include "tests/support/ProcessUtil.h"
+#include "tests/support/XvfbDisplay.h"
+#include "tests/support/app/ClientApp.h"
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace testsupport {
+
+namespace {
+
+    ScreenSpot centreOf(const std::shared_ptr<UIView>& view)
+    {
+        if (!view || !view->window())
+            return {};
+        auto window = view->window();
+        window->layoutIfNeeded();
+        auto b = view->bounds();
+        auto p = view->convertPointToView(platform::Point(b.midX(), b.midY()), nullptr);
+        auto f = window->frame();
+        return { p.x + f.origin.x, p.y + f.origin.y };
+    }
+
+    std::string px(double points) { return std::to_string(long(std::lround(points * 2))); }
+
+    bool near(std::array<std::uint8_t, 4> a, std::array<std::uint8_t, 4> b, int tolerance)
+    {
+        for (std::size_t i = 0; i < 3; ++i)
+            if (std::abs(int(a[i]) - int(b[i])) > tolerance)
+                return false;
+        return true;
+    }
+
+    std::optional<platform::Image> rendered(AppHarness& harness, const std::string& name)
+    {
+        auto path = harness.render(name);
+        if (path.empty())
+            return std::nullopt;
+        return platform::Image::fromFile(path);
+    }
+
+    std::shared_ptr<MessageBoxViewController> messageBox()
+    {
+        auto main = mainScreen();
+        if (!main || main->viewControllers().size() <= std::size_t(ORBViewController::kMessageTab))
+            return nullptr;
+        auto navigation = main->viewControllers()[std::size_t(ORBViewController::kMessageTab)];
+        return navigation ? std::dynamic_pointer_cast<MessageBoxViewController>(navigation->viewControllers().front())
+                          : nullptr;
+    }
+
+} // namespace
+
+double screenLikeness(const platform::Image& seen, const platform::Image& expected)
+{
+    int same = 0;
+    int total = 0;
+    for (int row = 0; row < 14; ++row) {
+        for (int column = 0; column < 8; ++column) {
+            int x = int(std::lround((10 + column * 40.0) * 2));
+            int y = int(std::lround((8 + row * 40.0) * 2));
+            same += near(seen.pixelAt(x, y), expected.pixelAt(x, y), 6);
+            ++total;
+        }
+    }
+    return double(same) / total;
+}
+
+double bandLikeness(const platform::Image& seen, const platform::Image& expected, double top, double bottom)
+{
+    int same = 0;
+    int total = 0;
+    for (double y = top + 2; y < bottom; y += 6) {
+        for (double x = 6; x < 320; x += 12) {
+            int px = int(std::lround(x * 2));
+            int py = int(std::lround(y * 2));
+            same += near(seen.pixelAt(px, py), expected.pixelAt(px, py), 6);
+            ++total;
+        }
+    }
+    return total ? double(same) / total : 0;
+}
+
+bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens)
+{
+    AppHarnessOptions options;
+    options.renderDirectory = scratch + "/learnt";
+    AppHarness harness(options);
+    if (!startClient(harness) || !harness.server())
+        return false;
+    // A message from the demo parent waits for the teacher's first poll.
+    if (harness.server()->deliverMessage(2001, 3001, "明天带水彩笔").empty())
+        return false;
+    if (!signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword))
+        return false;
+    settle(harness);
+    auto main = mainScreen();
+    if (!main || main->tabBtns().size() != 5)
+        return false;
+    screens.firstTab = main->curIndex();
+    screens.tabScreens.assign(5, platform::Image(1, 1));
+    for (long tab = 0; tab < 5; ++tab) {
+        screens.tabButtons[std::size_t(tab)] = centreOf(main->tabBtns()[std::size_t(tab)]);
+        if (!harness.tap(main->tabBtns()[std::size_t(tab)]))
+            return false;
+        settle(harness);
+        auto shot = rendered(harness, "tab-" + std::to_string(tab) + ".png");
+        if (main->curIndex() != tab || !shot)
+            return false;
+        screens.tabScreens[std::size_t(tab)] = *shot;
+    }
+    if (!harness.tap(main->tabBtns()[std::size_t(ORBViewController::kMessageTab)]))
+        return false;
+    settle(harness);
+    auto box = messageBox();
+    // The box polls on its own tick.
+    for (int i = 0; i < 30 && box && box->listData().empty(); ++i)
+        settle(harness);
+    if (!box || box->listData().empty())
+        return false;
+    auto table = box->tableView();
+    auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, MessageBoxViewController::kListSection));
+    if (!cell)
+        return false;
+    screens.firstConversation = centreOf(cell);
+    auto shot = rendered(harness, "message-tab.png");
+    if (!shot)
+        return false;
+    screens.messageTabWithConversation = *shot;
+    if (!harness.selectRow(table, MessageBoxViewController::kListSection, 0))
+        return false;
+    settle(harness);
+    auto chat = std::dynamic_pointer_cast<MessageViewController>(box->navigationController()->topViewController());
+    if (!chat || !chat->txtMessage())
+        return false;
+    screens.chatField = centreOf(chat->txtMessage());
+    shot = rendered(harness, "chat.png");
+    if (!shot)
+        return false;
+    screens.chat = *shot;
+    return true;
+}
+
+bool prepareSignedInHome(const std::string& home)
+{
+    AppHarnessOptions options;
+    options.home = home;
+    options.startServer = false;
+    AppHarness harness(options);
+    if (!startClient(harness))
+        return false;
+    auto defaults = platform::UserDefaults::standard();
+    defaults->setString(kDemoTeacher, LoginViewController::kAccountKey);
+    defaults->setString(kDemoTeacherPassword, LoginViewController::kPwdKey);
+    defaults->setBool(true, LoginViewController::kAutoLoginKey);
+    defaults->setBool(true, kNotFirstTimeKey);
+    defaults->setBool(true, kNotWarmPromptKey);
+    // The harness writes the settings out when it stops.
+    return true;
+}
+
+ClientWindowProcess::~ClientWindowProcess()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool ClientWindowProcess::start(const std::string& program, const std::string& home, const std::string& serverBase,
+    const std::string& scratch, std::string* why, const std::vector<std::string>& extraArguments)
+{
+    scratch_ = scratch;
+    logPath_ = scratch + "/client-" + std::to_string(::getpid()) + "-" + std::to_string(++shots_) + ".log";
+    setenv("ORB_HOME", home.c_str(), 1);
+    setenv("ORB_SERVER_BASE", serverBase.c_str(), 1);
+    std::vector<std::string> args { program, "--actual-size", "--silent", "--screenshots", scratch };
+    args.insert(args.end(), extraArguments.begin(), extraArguments.end());
+    pid_ = spawnProcess(args, logPath_);
+    unsetenv("ORB_HOME");
+    unsetenv("ORB_SERVER_BASE");
+    if (pid_ <= 0) {
+        if (why)
+            *why = "the program did not start";
+        return false;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (windowId_.empty() && std::chrono::steady_clock::now() < deadline && !exited()) {
+        std::string found;
+        if (runWhileLooping({ "xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid_) }, &found) == 0
+            && !found.empty())
+            windowId_ = found.substr(0, found.find('\n'));
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    if (windowId_.empty() && why)
+        *why = "no window: " + log();
+    return !windowId_.empty();
+}
+
+std::string ClientWindowProcess::log() const { return readTextFile(logPath_); }
+
+bool ClientWindowProcess::clickAt(ScreenSpot spot)
+{
+    return runWhileLooping({ "xdotool", "mousemove", "--window", windowId_, px(spot.x), px(spot.y), "click", "1" })
+        == 0;
+}
+
+std::optional<platform::Image> ClientWindowProcess::screenshot()
+{
+    auto path = platform::FileUtil::joinPath(scratch_, "window-" + std::to_string(++shots_) + ".png");
+    if (runWhileLooping({ "import", "-window", windowId_, path }) != 0)
+        return std::nullopt;
+    auto image = platform::Image::fromFile(path);
+    platform::FileUtil::remove(path);
+    return image;
+}
+
+std::optional<platform::Image> ClientWindowProcess::waitForScreen(const platform::Image& expected, double seconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        auto last = screenshot();
+        if (last && last->pixelWidth() == expected.pixelWidth() && screenLikeness(*last, expected) >= 0.9)
+            return last;
+        if (exited())
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return std::nullopt;
+}
+
+std::optional<platform::Image> ClientWindowProcess::waitForBand(
+    const platform::Image& expected, double top, double bottom, double seconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        auto last = screenshot();
+        if (last && last->pixelWidth() == expected.pixelWidth() && bandLikeness(*last, expected, top, bottom) >= 0.95)
+            return last;
+        if (exited())
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return std::nullopt;
+}
+
+bool ClientWindowProcess::exited()
+{
+    int status = 0;
+    if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
+    }
+    return pid_ <= 0;
+}
+
+int ClientWindowProcess::signalAndWait(int signal, double seconds)
+{
+    if (pid_ <= 0)
+        return status_;
+    if (kill(pid_, signal) != 0)
+        return -1;
+    int status = waitForProcess(pid_, seconds);
+    pid_ = -1;
+    status_ = status;
+    return status;
+}
+
+} // namespace testsupport
