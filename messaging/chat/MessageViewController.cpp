@@ -34,6 +34,33 @@ std::string withoutSixPerEmSpaces(std::string text)
     return text;
 }
 
+// Nothing but spaces of any width, tabs and line breaks (invalid bytes count
+// as something).
+bool isBlank(const std::string& text)
+{
+    static const char32_t blanks[] = { U' ', U'\t', U'\n', U'\r', U'\v', U'\f', 0x00A0, 0x1680, 0x2000, 0x2001, 0x2002,
+        0x2003, 0x2004, 0x2005, 0x2006, 0x2007, 0x2008, 0x2009, 0x200A, 0x200B, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000,
+        0xFEFF };
+    std::size_t at = 0;
+    while (at < text.size()) {
+        auto c = static_cast<unsigned char>(text[at]);
+        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || at + length > text.size())
+            return false;
+        char32_t code = length == 1 ? c : length == 2 ? (c & 0x1F) : length == 3 ? (c & 0x0F) : (c & 0x07);
+        for (std::size_t k = 1; k < length; ++k) {
+            auto next = static_cast<unsigned char>(text[at + k]);
+            if ((next >> 6) != 0x2)
+                return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (std::find(std::begin(blanks), std::end(blanks), code) == std::end(blanks))
+            return false;
+        at += length;
+    }
+    return true;
+}
+
 bool isFourInchMode()
 {
     auto mode = UIScreen::mainScreen()->currentMode();
@@ -290,9 +317,10 @@ void MessageViewController::btnSendTouchUpInside(UIControl*)
 {
     if (!txtMessage_ || !contact_)
         return;
-    // Stripped first: a text of nothing but those spaces is no message.
+    // Stripped first: a text of nothing but those spaces is no message, and
+    // nor is one of nothing but blanks (it would arrive as an empty bubble).
     std::string content = withoutSixPerEmSpaces(txtMessage_->text());
-    if (content.empty())
+    if (isBlank(content))
         return;
     auto message = newOwnMessage();
     message->content = std::move(content);

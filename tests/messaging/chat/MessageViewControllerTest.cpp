@@ -157,7 +157,7 @@ TEST_F(ChatScreenTest, OpeningShowsTheHistoryAndMarksItRead)
 }
 
 // The field's text, stripped of the pinyin keyboard's six-per-em spaces, is
-// sent; what is empty once stripped is not. The bubble sends, the server gets
+// sent; what is empty once stripped, or nothing but blanks, is not. The bubble sends, the server gets
 // the text, the stored message takes the final bubble; a refused send takes
 // the bubble away and stores nothing.
 TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
@@ -166,11 +166,14 @@ TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
     auto field = chat->txtMessage();
     auto send = harness().viewByOutlet("btnSend");
     ASSERT_NE(send, nullptr);
-    for (const char* nothing : { "", "\u2006\u2006" }) {
+    for (const char* nothing : { "", "\u2006\u2006", " ", "   ", " \u3000\t\u2006\n" }) {
         field->setText(nothing);
         ASSERT_TRUE(harness().tap(send));
         EXPECT_TRUE(chat->listData().empty()) << "\"" << nothing << "\"";
+        EXPECT_EQ(field->text(), nothing) << "the field is left as it was";
     }
+    EXPECT_TRUE(sends().empty());
+    field->setText("");
 
     ASSERT_TRUE(harness().type(field, "a\u2006b"));
     ASSERT_TRUE(harness().tap(send));
