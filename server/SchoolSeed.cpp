@@ -76,14 +76,6 @@ namespace {
 
     std::string json(const Value& value) { return platform::PlatformJson::write(value).value_or("[]"); }
 
-    Value image(const std::string& name)
-    {
-        return Value(platform::Dictionary {
-            { "original", std::string(SchoolData::kBaseMarker) + "static/img/" + name + ".png" },
-            { "thumb", std::string(SchoolData::kBaseMarker) + "static/img/" + name + "-thumb.png" },
-        });
-    }
-
     Value audio(const std::string& name, int seconds)
     {
         return Value(platform::Dictionary {
@@ -188,7 +180,8 @@ bool SchoolData::seed()
     // and the message box's line says the same.
     message("M1001", 3001, 2001, "李老师您好，小明今天发烧了，想请假一天。", {}, {}, 2 * kHour, 0, nullptr, 0, 0);
     message("M1002", 2002, 2001, "", {}, { audio("meeting", 5) }, kHour, 0, nullptr, 0, 0);
-    message("M1003", 2001, 3001, "", { image("homework-12") }, {}, 0.5 * kHour, 0, nullptr, 0, 0);
+    message("M1003", 2001, 3001, "小明家长您好，今天的数学作业是练习册第12页，请督促完成。", {}, {}, 0.5 * kHour, 0,
+        nullptr, 0, 0);
     message("M1004", 2001, 3002, "", {}, { audio("praise", 2) }, 0.4 * kHour, 0, nullptr, 0, 0);
     message("M1005", 2003, 3003, "子轩的英语听写需要加强练习。", {}, {}, 0.3 * kHour, 0, nullptr, 0, 0);
 
