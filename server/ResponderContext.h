@@ -31,6 +31,23 @@ inline const std::set<std::string> kPhotoKinds = { "msgpic", "userpic", "weibopi
 // Reply column expressions shared by several answers.
 inline const std::string kAvatar = "COALESCE(p.avatar, '{base}static/avatar/' || p.person_id || '.png')";
 inline const std::string kThumb = "COALESCE(p.avatar, '{base}static/avatar/' || p.person_id || '-thumb.png')";
+// Pixel sizes of the served avatars: the thumbnail and the large picture.
+inline constexpr int kAvatarThumbPixels = 160;
+inline constexpr int kAvatarPixels = 320;
+// A signed-in account as the platform names and pictures it, over
+// "account a JOIN person p" with "LEFT JOIN person child ON child.person_id =
+// a.student_id": a parent's account is the account of one child, so its name
+// carries the child's name and, unless the parent chose a picture, its picture
+// is the child's; a parent of two tells the accounts apart by them.
+inline const std::string kAccountName
+    = "CASE WHEN p.person_type = 2 AND child.name IS NOT NULL THEN p.name || '（' || child.name || '）' "
+      "ELSE p.name END";
+inline const std::string kAccountPictureOwner
+    = "CASE WHEN p.person_type = 2 AND child.person_id IS NOT NULL THEN child.person_id ELSE p.person_id END";
+inline const std::string kAccountAvatar
+    = "COALESCE(p.avatar, '{base}static/avatar/' || " + kAccountPictureOwner + " || '.png')";
+inline const std::string kAccountThumb
+    = "COALESCE(p.avatar, '{base}static/avatar/' || " + kAccountPictureOwner + " || '-thumb.png')";
 inline const std::string kContactColumns = "p.person_id AS linkManId, p.name AS linkManName, c.remarks AS remarks, "
                                            "p.phone AS phone, "
     + kThumb + " AS thumbAvatar, " + kAvatar

@@ -76,14 +76,6 @@ namespace {
 
     std::string json(const Value& value) { return platform::PlatformJson::write(value).value_or("[]"); }
 
-    Value image(const std::string& name)
-    {
-        return Value(platform::Dictionary {
-            { "original", std::string(SchoolData::kBaseMarker) + "static/img/" + name + ".png" },
-            { "thumb", std::string(SchoolData::kBaseMarker) + "static/img/" + name + "-thumb.png" },
-        });
-    }
-
     Value audio(const std::string& name, int seconds)
     {
         return Value(platform::Dictionary {
@@ -182,15 +174,15 @@ bool SchoolData::seed()
             { id, from, to, text, json(Value(images)), json(Value(audios)), timeText(-ago), templateId,
                 groupId ? Value(groupId) : Value(), delivered, delivered, read });
     };
-    // The teacher's next poll brings a photographed sick note and a voice clip.
-    message("M1001", 3001, 2001, "李老师您好，小明今天发烧了，想请假一天。", { image("sick-note") }, {}, 2 * kHour, 0,
+    // The teacher's next poll brings a parent's note and a colleague's voice
+    // clip. A one-to-one message carries one thing, a text, a photo or a voice
+    // clip, as the phone's chat sends them: the conversation shows just that
+    // and the message box's line says the same.
+    message("M1001", 3001, 2001, "李老师您好，小明今天发烧了，想请假一天。", {}, {}, 2 * kHour, 0, nullptr, 0, 0);
+    message("M1002", 2002, 2001, "", {}, { audio("meeting", 5) }, kHour, 0, nullptr, 0, 0);
+    message("M1003", 2001, 3001, "小明家长您好，今天的数学作业是练习册第12页，请督促完成。", {}, {}, 0.5 * kHour, 0,
         nullptr, 0, 0);
-    message("M1002", 2002, 2001, "下午三点在三楼会议室开教研会，请准时参加。", {}, { audio("meeting", 5) }, kHour, 0,
-        nullptr, 0, 0);
-    message("M1003", 2001, 3001, "小明家长您好，今天的数学作业是练习册第12页，请督促完成。", { image("homework-12") },
-        {}, 0.5 * kHour, 0, nullptr, 0, 0);
-    message("M1004", 2001, 3002, "子涵这周表现很好，课堂上积极发言。", {}, { audio("praise", 2) }, 0.4 * kHour, 0,
-        nullptr, 0, 0);
+    message("M1004", 2001, 3002, "", {}, { audio("praise", 2) }, 0.4 * kHour, 0, nullptr, 0, 0);
     message("M1005", 2003, 3003, "子轩的英语听写需要加强练习。", {}, {}, 0.3 * kHour, 0, nullptr, 0, 0);
 
     // A group send from yesterday to the parents of class 101.

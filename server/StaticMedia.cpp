@@ -2,6 +2,7 @@
 
 #include "platform/graphics/Context.h"
 #include "platform/graphics/ProgressiveJpeg.h"
+#include "platform/graphics/Text.h"
 
 #include <charconv>
 #include <cmath>
@@ -232,6 +233,50 @@ namespace {
     }
 
 } // namespace
+
+std::string avatarMark(std::string_view name)
+{
+    // Back from the end over UTF-8 continuation bytes to the last character's start.
+    std::size_t start = name.size();
+    while (start > 0) {
+        --start;
+        if ((static_cast<unsigned char>(name[start]) & 0xC0) != 0x80)
+            break;
+    }
+    return std::string(name.substr(start));
+}
+
+std::string avatarImage(std::string_view key, std::string_view mark, int size)
+{
+    static std::mutex mutex;
+    static std::map<std::string, std::string, std::less<>> made;
+    std::lock_guard lock(mutex);
+    std::string id = std::string(key) + "|" + std::string(mark) + "|" + std::to_string(size);
+    if (auto found = made.find(id); found != made.end())
+        return found->second;
+
+    std::string png;
+    auto context = platform::Context::createBitmap(platform::Size(size, size), 1.0);
+    if (context) {
+        auto& c = *context;
+        double side = size;
+        double hue = (nameHash(key) % 360) / 360.0;
+        c.drawLinearGradient({ { 0, fromHSB(hue, 0.45, 0.85) }, { 1, fromHSB(hue, 0.55, 0.65) } },
+            platform::Point(0, 0), platform::Point(0, side));
+        if (!mark.empty()) {
+            platform::Font font = platform::Font::boldSystemFont(side * 0.5);
+            double lineHeight = font.lineHeight();
+            platform::drawText(c, mark, font, platform::Rect(0, (side - lineHeight) / 2, side, lineHeight),
+                platform::Color::whiteColor(), platform::LineBreakMode::Clip, platform::TextAlignment::Center, 1);
+        }
+        if (auto bytes = c.makeImage().encodePNG())
+            png.assign(bytes->begin(), bytes->end());
+    }
+    if (png.empty())
+        png = pngImage(key, size);
+    made.emplace(std::move(id), png);
+    return png;
+}
 
 std::optional<MediaFile> photoMedia(std::string_view name)
 {

@@ -13,6 +13,14 @@ namespace server {
 // photo looks different and the same name always gives the same bytes.
 std::string pngImage(std::string_view name, int size);
 
+// A person's picture as a square PNG of `size` pixels: a colour that follows
+// from `key`, with `mark` (one character of the name, so faces differ at a
+// glance) drawn large in its middle. Drawn once per key, mark and size.
+std::string avatarImage(std::string_view key, std::string_view mark, int size);
+
+// The character a picture of the named person shows: the last of the name.
+std::string avatarMark(std::string_view name);
+
 // An AMR-NB storage file ("#!AMR\n") of silent frames lasting the given seconds.
 std::string amrSilence(int seconds);
 

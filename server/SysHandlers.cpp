@@ -9,13 +9,15 @@ Reply RequestContext::login()
     std::string password = bodyText("psw");
     if (login.empty() || password.empty())
         return failure("请输入用户名和密码");
-    auto accounts = data_.rows("SELECT a.user_id AS userId, p.name AS userName, 0 AS newMsgNum, "
-                               "'{base}html/ext/' || a.user_id || '.html' AS extendPageURL, "
-            + kThumb + " AS thumbAvatar, " + kAvatar
+    auto accounts = data_.rows("SELECT a.user_id AS userId, " + kAccountName
+            + " AS userName, 0 AS newMsgNum, "
+              "'{base}html/ext/' || a.user_id || '.html' AS extendPageURL, "
+            + kAccountThumb + " AS thumbAvatar, " + kAccountAvatar
             + " AS orgUserPic, s.name AS schoolName, a.school_id AS schoolId, a.stu_sequence AS stuSequence, "
               "p.person_type AS accountType, s.area_abb AS areaAbb, a.ctd_enable AS ctdEnable, "
               "a.password AS password "
               "FROM account a JOIN person p ON p.person_id = a.user_id JOIN school s ON s.school_id = a.school_id "
+              "LEFT JOIN person child ON child.person_id = a.student_id "
               "WHERE a.login = ? ORDER BY a.seq, a.user_id",
         { login });
     if (accounts.empty() || accounts.front()["password"].stringValue() != password)
@@ -95,12 +97,25 @@ Reply RequestContext::updateProfile()
 {
     std::string name = bodyText("userName");
     std::string file = bodyText("file");
+    // The account's name carries the child's after the person's own; a name
+    // sent back as shown is the person's name with that part, kept once.
+    auto child = data_.scalar("SELECT child.name FROM account a JOIN person p ON p.person_id = a.user_id "
+                              "JOIN person child ON child.person_id = a.student_id "
+                              "WHERE a.user_id = ? AND p.person_type = 2",
+        { userId() });
+    if (child.isString()) {
+        std::string shown = "（" + child.stringValue() + "）";
+        if (name.size() > shown.size() && platform::hasSuffix(name, shown))
+            name.resize(name.size() - shown.size());
+    }
     if (!name.empty())
         data_.exec("UPDATE person SET name = ? WHERE person_id = ?", { name, userId() });
     if (!file.empty())
         data_.exec("UPDATE person SET avatar = ? WHERE person_id = ?", { file, userId() });
-    auto row = data_.row("SELECT p.name AS userName, " + kAvatar + " AS orgUserPic, " + kThumb
-            + " AS thumbAvatar FROM person p WHERE p.person_id = ?",
+    auto row = data_.row("SELECT " + kAccountName + " AS userName, " + kAccountAvatar + " AS orgUserPic, "
+            + kAccountThumb
+            + " AS thumbAvatar FROM account a JOIN person p ON p.person_id = a.user_id "
+              "LEFT JOIN person child ON child.person_id = a.student_id WHERE a.user_id = ?",
         { userId() });
     Dictionary reply = envelope(1, "修改成功");
     if (row) {

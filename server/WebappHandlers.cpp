@@ -218,7 +218,16 @@ Reply RequestContext::staticMedia(const std::vector<std::string>& segments)
         && platform::hasSuffix(name, ".png")) {
         bool thumb = platform::hasSuffix(name, "-thumb.png");
         std::string base = name.substr(0, name.size() - (thumb ? 10 : 4));
-        return page("image/png", pngImage(segments[1] + "/" + base, thumb ? 48 : 160));
+        // Thumbnails fill a 50-point box at scale 2, the large picture a
+        // phone-wide browser: drawn smaller they look blurred.
+        int size = thumb ? kAvatarThumbPixels : kAvatarPixels;
+        if (segments[1] == "avatar") {
+            long long personId = platform::leadingIntegerOf(base);
+            auto person = data_.scalar("SELECT name FROM person WHERE person_id = ?", { personId });
+            if (person.isString() && std::to_string(personId) == base)
+                return page("image/png", avatarImage("avatar/" + base, avatarMark(person.stringValue()), size));
+        }
+        return page("image/png", pngImage(segments[1] + "/" + base, size));
     }
     if (segments.size() == 3 && segments[1] == "audio" && platform::hasSuffix(name, ".amr"))
         return page("audio/amr", amrSilence(2));

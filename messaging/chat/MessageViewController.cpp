@@ -10,6 +10,7 @@
 #include "messaging/voice/MessageAudioPlayer.h"
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/Log.h"
+#include "platform/os/StringUtil.h"
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
@@ -33,6 +34,19 @@ std::string withoutSixPerEmSpaces(std::string text)
     for (auto at = text.find(space); at != std::string::npos; at = text.find(space, at))
         text.erase(at, space.size());
     return text;
+}
+
+// Nothing but spaces of any width, line breaks and zero-width spaces
+// (invalid bytes count as something).
+bool isBlank(const std::string& text)
+{
+    if (!platform::isValidUtf8(text))
+        return false;
+    for (char32_t c : platform::codePoints(text)) {
+        if (!platform::isWhitespaceOrNewline(c) && c != 0x200B && c != 0xFEFF)
+            return false;
+    }
+    return true;
 }
 
 // The window whose root presents the pickers and the browser: the
@@ -283,9 +297,10 @@ void MessageViewController::btnSendTouchUpInside(UIControl*)
 {
     if (!txtMessage_ || !contact_)
         return;
-    // Stripped first: a text of nothing but those spaces is no message.
+    // Stripped first: a text of nothing but those spaces is no message, and
+    // nor is one of nothing but blanks (it would arrive as an empty bubble).
     std::string content = withoutSixPerEmSpaces(txtMessage_->text());
-    if (content.empty())
+    if (isBlank(content))
         return;
     auto message = newOwnMessage();
     message->content = std::move(content);

@@ -1,5 +1,7 @@
 #include "platform/uikit/UIImagePickerController.h"
 
+#include "platform/graphics/Context.h"
+
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
@@ -131,21 +133,33 @@ public:
     void forget() { thumbnails_.clear(); }
 
 private:
-    // Decoded once per file and kept small; nullptr for a file that no longer decodes.
+    // Decoded once per file and kept small. Every row's thumbnail is the same
+    // square (the picture covering it, centred and cut to it; a plain tile for
+    // a file that no longer decodes), so the file names beside them line up
+    // whatever the pictures' shapes.
     std::shared_ptr<UIImage> thumbnail(const std::string& path)
     {
         auto known = thumbnails_.find(path);
         if (known != thumbnails_.end())
             return known->second;
+        const double scale = UIScreen::mainScreen()->scale();
         std::shared_ptr<UIImage> small;
-        if (auto image = platform::Image::fromFile(path); image && !image->isNull()) {
-            platform::Size side(kThumbnailSide, kThumbnailSide);
-            platform::Size fitted = platform::Image::fitSize(image->size(), side);
-            platform::Image scaled = fitted.width > 0 && fitted.height > 0
-                ? image->scaledToSize(fitted, UIScreen::mainScreen()->scale())
-                : platform::Image();
-            if (!scaled.isNull())
-                small = UIImage::imageWithCGImage(scaled, scaled.scale());
+        auto context = platform::Context::createBitmap(platform::Size(kThumbnailSide, kThumbnailSide), scale);
+        if (context) {
+            context->setFillColor(platform::Color::fromRGB255(58, 58, 62));
+            context->fillRect(platform::Rect(0, 0, kThumbnailSide, kThumbnailSide));
+            auto image = platform::Image::fromFile(path);
+            if (image && !image->isNull() && image->size().width > 0 && image->size().height > 0) {
+                auto size = image->size();
+                double factor = std::max(kThumbnailSide / size.width, kThumbnailSide / size.height);
+                platform::Size covered(size.width * factor, size.height * factor);
+                context->drawImage(*image,
+                    platform::Rect((kThumbnailSide - covered.width) / 2, (kThumbnailSide - covered.height) / 2,
+                        covered.width, covered.height));
+            }
+            platform::Image square = context->makeImage();
+            if (!square.isNull())
+                small = UIImage::imageWithCGImage(square, square.scale());
         }
         thumbnails_[path] = small;
         return small;

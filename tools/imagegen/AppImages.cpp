@@ -4,6 +4,8 @@
 // and the introduction pages.
 #include "tools/imagegen/ImageCatalog.h"
 
+#include "platform/graphics/Text.h"
+
 #include <cmath>
 #include <functional>
 #include <numbers>
@@ -593,30 +595,40 @@ imagegen::ImageEntry gridIcon(const char* name, void (*draw)(Context&, Size))
 
 // ---- Introduction pages -------------------------------------------------------------
 
-// One page: a coloured backdrop and a large illustration on a white disc.
-void introPage(Context& c, Size s, Color top, Color bottom, const std::function<void(Context&, const Rect&)>& art)
+// One page: a coloured backdrop, a large illustration on a white disc and,
+// under it, the feature's name and a line on what it does. The short (480
+// point) pages keep the disc smaller and higher, so the words stay clear of
+// the close button the last page carries 80 points above its bottom.
+void introPage(Context& c, Size s, Color top, Color bottom, const std::function<void(Context&, const Rect&)>& art,
+    const char* title, const char* line)
 {
     vertical(c, Rect(0, 0, s.width, s.height), top, bottom);
     c.setFillColor(rgb(255, 255, 255, 0.06));
     c.fillEllipseInRect(Rect(-80, -40, 260, 260));
     c.fillEllipseInRect(Rect(180, s.height * 0.55, 240, 240));
-    double side = 200;
-    Rect disc((s.width - side) / 2, s.height * 0.26, side, side);
+    const bool tall = s.height >= 568;
+    const double side = 200;
+    const double scale = tall ? 1.0 : 0.85;
+    Rect disc((s.width - side * scale) / 2, s.height * (tall ? 0.2 : 0.17), side * scale, side * scale);
     c.setFillColor(rgb(255, 255, 255, 0.16));
-    c.fillEllipseInRect(disc.insetBy(-16, -16));
+    c.fillEllipseInRect(disc.insetBy(-16 * scale, -16 * scale));
     c.setFillColor(kWhite);
     c.fillEllipseInRect(disc);
-    art(c, disc);
-    // Page-like bars under the disc: where the words of the feature would go.
-    c.setFillColor(rgb(255, 255, 255, 0.85));
-    double y = disc.maxY() + 40;
-    roundRect(c, Rect(s.width / 2 - 80, y, 160, 10), 5);
-    c.fillPath();
-    c.setFillColor(rgb(255, 255, 255, 0.5));
-    roundRect(c, Rect(s.width / 2 - 110, y + 22, 220, 7), 3.5);
-    c.fillPath();
-    roundRect(c, Rect(s.width / 2 - 90, y + 36, 180, 7), 3.5);
-    c.fillPath();
+    // The art is drawn for a 200-point disc.
+    c.save();
+    c.translate(disc.minX(), disc.minY());
+    c.scaleBy(scale, scale);
+    art(c, Rect(0, 0, side, side));
+    c.restore();
+
+    const platform::Font titleFont = platform::Font::boldSystemFont(24);
+    const platform::Font lineFont = platform::Font::systemFont(15);
+    double y = disc.maxY() + (tall ? 44 : 30);
+    platform::drawText(c, title, titleFont, Rect(20, y, s.width - 40, titleFont.lineHeight()), kWhite,
+        platform::LineBreakMode::Clip, platform::TextAlignment::Center, 1);
+    y += titleFont.lineHeight() + 12;
+    platform::drawText(c, line, lineFont, Rect(20, y, s.width - 40, lineFont.lineHeight() * 2),
+        rgb(255, 255, 255, 0.88), platform::LineBreakMode::WordWrap, platform::TextAlignment::Center, 2);
 }
 
 void artChat(Context& c, const Rect& d, Color accent)
@@ -682,11 +694,12 @@ void artGrid(Context& c, const Rect& d, Color accent)
     }
 }
 
-imagegen::ImageEntry introEntry(const char* name, double height, Color top, Color bottom,
-    void (*art)(Context&, const Rect&, Color), Color accent)
+imagegen::ImageEntry introEntry(const std::string& name, double height, Color top, Color bottom,
+    void (*art)(Context&, const Rect&, Color), Color accent, const char* title, const char* line)
 {
-    return { name, { 320, height }, [top, bottom, art, accent](Context& c, Size s) {
-                introPage(c, s, top, bottom, [art, accent](Context& cc, const Rect& d) { art(cc, d, accent); });
+    return { name, { 320, height }, [top, bottom, art, accent, title, line](Context& c, Size s) {
+                introPage(
+                    c, s, top, bottom, [art, accent](Context& cc, const Rect& d) { art(cc, d, accent); }, title, line);
             } };
 }
 
@@ -708,19 +721,27 @@ std::vector<imagegen::ImageEntry> introductionPages()
         Color bottom;
         void (*art)(Context&, const Rect&, Color);
         Color accent;
+        const char* title;
+        const char* line;
     };
     const Page pages[] = {
-        { "introduction_teacher_00", rgb(30, 170, 154), rgb(18, 118, 108), artChat, kTeal },
-        { "introduction_teacher_01", rgb(242, 150, 80), rgb(214, 108, 50), artCalendar, rgb(242, 144, 71) },
-        { "introduction_teacher_02", rgb(60, 140, 210), rgb(36, 98, 170), artGrid, rgb(165, 74, 209) },
-        { "introduction_parent_00", rgb(30, 170, 154), rgb(18, 118, 108), artChat, kTeal },
-        { "introduction_parent_01", rgb(110, 96, 200), rgb(76, 62, 160), artPhotos, rgb(0, 153, 204) },
+        { "introduction_teacher_00", rgb(30, 170, 154), rgb(18, 118, 108), artChat, kTeal, "家校互动",
+            "文字、照片、语音，随时与家长沟通" },
+        { "introduction_teacher_01", rgb(242, 150, 80), rgb(214, 108, 50), artCalendar, rgb(242, 144, 71), "班级通知",
+            "一次发给全班家长，谁已读一目了然" },
+        { "introduction_teacher_02", rgb(60, 140, 210), rgb(36, 98, 170), artGrid, rgb(165, 74, 209), "教学工具",
+            "点评、相册、课程表，一触即达" },
+        { "introduction_parent_00", rgb(30, 170, 154), rgb(18, 118, 108), artChat, kTeal, "家校互动",
+            "老师的消息及时收到，随时回复" },
+        { "introduction_parent_01", rgb(110, 96, 200), rgb(76, 62, 160), artPhotos, rgb(0, 153, 204), "班级圈",
+            "孩子在校的点滴，照片里都看得到" },
     };
     std::vector<imagegen::ImageEntry> entries;
     for (const auto& page : pages) {
-        entries.push_back(introEntry(page.base, 480, page.top, page.bottom, page.art, page.accent));
         entries.push_back(
-            introEntry((std::string(page.base) + "-568h").c_str(), 568, page.top, page.bottom, page.art, page.accent));
+            introEntry(page.base, 480, page.top, page.bottom, page.art, page.accent, page.title, page.line));
+        entries.push_back(introEntry(std::string(page.base) + "-568h", 568, page.top, page.bottom, page.art,
+            page.accent, page.title, page.line));
     }
     return entries;
 }

@@ -296,6 +296,16 @@ void RemoteImageLoader::loadImageWithURL(const std::optional<platform::Url>& url
             return;
         }
     }
+    // A new request replaces the target's older ones for the same selector,
+    // as a cache hit does: an older picture arriving first would otherwise
+    // show in a reused cell (another person's face in the row) until the new
+    // one came, and for good when the new one failed.
+    if (target) {
+        const auto* key = target.get();
+        removeWhere([key, &success](const RemoteImageConnection& c) {
+            return c.target().get() == key && c.success().name == success.name;
+        });
+    }
     auto connection = std::make_shared<RemoteImageConnection>(url, cache_, std::move(target), std::move(success), std::move(failure));
     auto waiting = std::find_if(connections_.begin(), connections_.end(), [](const auto& c) { return !c->isLoading(); });
     connections_.insert(waiting, connection);

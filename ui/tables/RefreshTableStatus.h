@@ -5,6 +5,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIScrollView.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace refresh_table {
@@ -37,11 +38,27 @@ inline void openLoadingBand(UIScrollView* scrollView, const platform::EdgeInsets
 }
 
 // Closes the loading band (the list's content inset back to none), animated.
+// A list left resting inside the band (scrolled into the header, or past the
+// end into the footer) comes back to its edge with it: a narrower inset alone
+// moves nothing, and the header would stay in view with the rows pushed down
+// until the next touch. A list the finger holds is left where it is.
 inline void closeLoadingBand(UIScrollView* scrollView)
 {
-    if (scrollView)
-        UIView::animateWithDuration(
-            kFinishAnimationDuration, [&] { scrollView->setContentInset(platform::EdgeInsets()); });
+    if (!scrollView)
+        return;
+    UIView::animateWithDuration(kFinishAnimationDuration, [&] {
+        if (!scrollView->isTracking()) {
+            // The range the list rests in once the band is gone. The offset
+            // moves first: the views that follow the scroll may still set
+            // the band of their loading state while they hear of it.
+            auto offset = scrollView->contentOffset();
+            double lowest = std::max(scrollView->contentSize().height - scrollView->bounds().height(), 0.0);
+            platform::Point rest(offset.x, std::clamp(offset.y, 0.0, lowest));
+            if (rest != offset)
+                scrollView->setContentOffset(rest);
+        }
+        scrollView->setContentInset(platform::EdgeInsets());
+    });
 }
 
 } // namespace refresh_table

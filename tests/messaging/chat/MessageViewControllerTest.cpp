@@ -148,7 +148,7 @@ TEST_F(ChatScreenTest, OpeningShowsTheHistoryAndMarksItRead)
 }
 
 // The field's text, stripped of the pinyin keyboard's six-per-em spaces, is
-// sent; what is empty once stripped is not. The bubble sends, the server gets
+// sent; what is empty once stripped, or nothing but blanks, is not. The bubble sends, the server gets
 // the text, the stored message takes the final bubble; a refused send takes
 // the bubble away and stores nothing.
 TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
@@ -157,11 +157,14 @@ TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
     auto field = chat->txtMessage();
     auto send = harness().viewByOutlet("btnSend");
     ASSERT_NE(send, nullptr);
-    for (const char* nothing : { "", "\u2006\u2006" }) {
+    for (const char* nothing : { "", "\u2006\u2006", " ", "   ", " \u3000\t\u2006\n" }) {
         field->setText(nothing);
         ASSERT_TRUE(harness().tap(send));
         EXPECT_TRUE(chat->listData().empty()) << "\"" << nothing << "\"";
+        EXPECT_EQ(field->text(), nothing) << "the field is left as it was";
     }
+    EXPECT_TRUE(sends().empty());
+    field->setText("");
 
     // The reply is held until the sending row has been seen.
     auto held = holdNext(kSendToOne);

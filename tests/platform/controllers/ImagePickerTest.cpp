@@ -226,3 +226,48 @@ TEST_F(ImagePickerAlbum, APicturesLineWithANulIsRefused)
         "XDG_PICTURES_DIR=\"$HOME/照片\0\"\n"s));
     EXPECT_EQ(UIImagePickerController::picturesDirectory(), (home / "Pictures").string());
 }
+
+// Pictures of every shape, and one that starts like a PNG but does not
+// decode, get thumbnails of one size: the names beside them start at one
+// edge and the thumbnails sit in one column.
+TEST_F(ImagePickerAlbum, NamesLineUpWhateverThePicturesShapes)
+{
+    std::filesystem::path home = tempDir();
+    HomeOverride override(home.string());
+    std::filesystem::path pictures = home / "Pictures";
+    writePicture(pictures / "a-wide.png", 400, 100, false);
+    writePicture(pictures / "b-tall.jpg", 60, 240, true);
+    writePicture(pictures / "c-tiny.png", 8, 8, false);
+    testsupport::writeTextFile((pictures / "d-broken.png").string(), std::string("\x89PNG\r\n\x1a\n", 8) + "garbage");
+
+    auto picker = std::make_shared<UIImagePickerController>();
+    ASSERT_EQ(picker->albumImagePaths().size(), 4u);
+    auto root = std::make_shared<UIViewController>();
+    window->setRootViewController(root);
+    root->presentViewController(picker, false);
+    advance(1.0);
+    auto table = picker->albumTableView();
+    ASSERT_NE(table, nullptr);
+    window->layoutIfNeeded();
+
+    std::vector<platform::Rect> labels;
+    std::vector<platform::Rect> thumbnails;
+    for (long row = 0; row < 4; ++row) {
+        auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(row, 0));
+        ASSERT_NE(cell, nullptr) << row;
+        cell->layoutIfNeeded();
+        labels.push_back(cell->textLabel()->frame());
+        ASSERT_NE(cell->imageView()->image(), nullptr) << row;
+        thumbnails.push_back(cell->imageView()->frame());
+    }
+    for (std::size_t row = 1; row < labels.size(); ++row) {
+        EXPECT_EQ(labels[row].minX(), labels[0].minX()) << "row " << row;
+        EXPECT_EQ(labels[row].width(), labels[0].width()) << "row " << row;
+        EXPECT_EQ(thumbnails[row], thumbnails[0]) << "row " << row;
+    }
+    EXPECT_EQ(thumbnails[0].width(), thumbnails[0].height());
+    EXPECT_GT(thumbnails[0].width(), 0);
+    EXPECT_GT(labels[0].minX(), thumbnails[0].maxX());
+    std::filesystem::create_directories("renders");
+    EXPECT_TRUE(UIWindow::renderScreenToPNG("renders/image-picker-album.png", 2));
+}

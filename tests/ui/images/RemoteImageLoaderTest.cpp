@@ -3,6 +3,8 @@
 #include "platform/os/AppPaths.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/CATransition.h"
+#include "server/ReplyScript.h"
+#include "server/StandinServer.h"
 #include "tests/ui/images/ImageTestSupport.h"
 #include "ui/images/RemoteImageView.h"
 
@@ -91,6 +93,29 @@ TEST_F(RemoteImageLoaderTest, AReusedViewDropsItsOlderRequestAndEndsWithTheNewPi
     ASSERT_TRUE(view->image());
     EXPECT_EQ(view->image()->size(), platform::Size(30, 20));
     EXPECT_FALSE(ui::imageURL(*view));
+}
+
+// The older picture answers first: it must not reach the target, which asked
+// for another since (a reused row would show the previous person's face).
+TEST_F(RemoteImageLoaderTest, AnOlderPictureArrivingFirstNeverReachesTheTarget)
+{
+    harness_.server()->script().forRoute(
+        "static/photos/photo-50x50.png", server::ScriptedReply::normal().delayed(1.0));
+    auto requester = std::make_shared<Requester>("row");
+    loader()->loadImageWithURL(photoURL("photo-20x10.png"), requester, noteImage());
+    loader()->loadImageWithURL(photoURL("photo-50x50.png"), requester, noteImage());
+    EXPECT_EQ(loader()->connections().size(), 1u) << "the older request is gone";
+    ASSERT_TRUE(waitFor([&] { return !requester->images.empty() && loader()->connections().empty(); }));
+    settle();
+    ASSERT_EQ(requester->images.size(), 1u);
+    ASSERT_TRUE(requester->images[0]);
+    EXPECT_EQ(requester->images[0]->size(), platform::Size(50, 50));
+
+    // Another target asking for the older picture still gets it.
+    auto other = std::make_shared<Requester>("other");
+    loader()->loadImageWithURL(photoURL("photo-20x10.png"), other, noteImage());
+    ASSERT_TRUE(waitFor([&] { return !other->images.empty(); }));
+    EXPECT_EQ(other->images[0]->size(), platform::Size(20, 10));
 }
 
 TEST_F(RemoteImageLoaderTest, ACacheHitRemovesTheTargetsSupersededRequests)

@@ -145,6 +145,59 @@ TEST_F(RefreshTableViewTest, APullDownRefreshesFrom65PointsOn)
     }
 }
 
+// When the load has ended the band closes and the list is back at rest:
+// offset 0, the header above the visible rows, whether the list had settled
+// inside the band or was still there. A list the finger holds stays under
+// the finger and settles when let go. A load-more that brought no rows puts
+// the list back at its end.
+TEST_F(RefreshTableViewTest, AFinishedLoadPutsTheListBackAtRest)
+{
+    table->drag(0, 90);
+    ASSERT_TRUE(table->isReloading());
+    harness->advance(1);
+    ASSERT_EQ(table->contentOffset().y, -60);
+    table->doneLoadingTableViewData();
+    harness->advance(1);
+    EXPECT_EQ(status(), "Pull down to refresh");
+    EXPECT_EQ(table->contentInset().top, 0);
+    EXPECT_EQ(table->contentOffset().y, 0);
+    EXPECT_LE(table->headerView()->frame().maxY(), table->bounds().minY());
+    harness->advance(10);
+    EXPECT_EQ(table->contentOffset().y, 0);
+
+    // Ended at once, before the list settled back from the pull.
+    table->drag(0, 90);
+    ASSERT_TRUE(table->isReloading());
+    table->doneLoadingTableViewData();
+    EXPECT_EQ(table->contentOffset().y, 0);
+    harness->advance(1);
+    EXPECT_EQ(table->contentOffset().y, 0);
+    EXPECT_EQ(table->contentInset().top, 0);
+
+    // The finger holds the list when the load ends.
+    table->drag(0, 90);
+    harness->advance(1);
+    table->beginDrag();
+    table->moveDrag(0, 2);
+    table->doneLoadingTableViewData();
+    EXPECT_EQ(table->contentOffset().y, -62) << "under the finger";
+    table->endDrag(false);
+    harness->advance(1);
+    EXPECT_EQ(table->contentOffset().y, 0);
+
+    // A load-more with nothing more to show.
+    firstPageLoaded(3);
+    table->setContentOffset(platform::Point(0, 0));
+    table->drag(0, -543);
+    ASSERT_EQ(screen->loadMores, 1);
+    harness->advance(1);
+    ASSERT_EQ(table->contentOffset().y, 542);
+    table->doneLoadingTableViewData();
+    harness->advance(1);
+    EXPECT_EQ(table->contentInset().bottom, 0);
+    EXPECT_EQ(table->contentOffset().y, 480) << "the last rows at the bottom edge";
+}
+
 TEST_F(RefreshTableViewTest, DraggingBackAboveTheLineBeforeReleasingDoesNotRefresh)
 {
     table->beginDrag();

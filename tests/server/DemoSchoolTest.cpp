@@ -1,0 +1,124 @@
+// What the demo school shows a person in the first minutes: one-to-one
+// messages the phone can show whole, accounts a parent of two can tell
+// apart, and pictures of people sharp on a scale-2 screen.
+#include "tests/server/ServerTestSupport.h"
+
+#include "platform/graphics/Image.h"
+#include "platform/os/StringUtil.h"
+
+#include <set>
+
+namespace servertest {
+namespace {
+
+    using platform::Dictionary;
+    using platform::Value;
+
+    class DemoSchoolTest : public StandinTest {
+    protected:
+        Value signIn(const std::string& login, const std::string& password)
+        {
+            return command("sys", "10001", { { "account", login }, { "psw", password } }, 0).reply();
+        }
+
+        // The picture at an address the server gave, decoded.
+        std::optional<platform::Image> picture(const std::string& address)
+        {
+            const std::string prefix = standin->baseUrl() + "mobile2/pull/";
+            EXPECT_TRUE(platform::hasPrefix(address, prefix)) << address;
+            if (!platform::hasPrefix(address, prefix))
+                return std::nullopt;
+            auto answer = get(address.substr(prefix.size()));
+            EXPECT_EQ(answer.status, 200) << address;
+            return platform::Image::decode(std::vector<std::uint8_t>(answer.body.begin(), answer.body.end()));
+        }
+    };
+
+    // The chat shows a message by one thing: its voice clip, else its photo,
+    // else its text. Every seeded one-to-one message holds exactly one of
+    // them, so nothing it says is hidden from the conversation.
+    TEST_F(DemoSchoolTest, EveryWaitingOneToOneMessageHoldsOneThing)
+    {
+        std::size_t seen = 0;
+        for (long long user : { 2001, 2002, 3001, 3002, 3003, 5001 }) {
+            auto items = command("rivu", "20101", {}, user).reply()["items"];
+            ASSERT_TRUE(items.isArray());
+            for (const auto& item : *items.asArray()) {
+                if (item["isGroupSend"] == Value(1))
+                    continue;
+                ++seen;
+                int things = (item["content"].isString() && !item["content"].stringValue().empty() ? 1 : 0)
+                    + (item["images"].count() > 0 ? 1 : 0) + (item["audios"].count() > 0 ? 1 : 0);
+                EXPECT_EQ(things, 1) << item["msgId"].stringValue() << " for " << user;
+            }
+        }
+        EXPECT_EQ(seen, 5u);
+    }
+
+    // Both accounts of the parent of two are parent accounts of one school;
+    // each is named with its child and pictured by it.
+    TEST_F(DemoSchoolTest, TheParentOfTwoTellsHerAccountsApart)
+    {
+        auto reply = signIn("13800000003", "parent123");
+        ASSERT_EQ(reply["items"].count(), 2u);
+        const Value& first = reply["items"][0];
+        const Value& second = reply["items"][1];
+        EXPECT_EQ(first["userName"], Value("王芳（王子涵）"));
+        EXPECT_EQ(second["userName"], Value("王芳（王子轩）"));
+        EXPECT_NE(first["thumbAvatar"], second["thumbAvatar"]);
+        auto one = picture(first["thumbAvatar"].stringValue());
+        auto other = picture(second["thumbAvatar"].stringValue());
+        ASSERT_TRUE(one && other);
+        EXPECT_NE(one->pixels(), other->pixels()) << "two faces, not one";
+
+        // A teacher and a student keep their own names.
+        EXPECT_EQ(signIn("13800000001", "teacher123")["items"][0]["userName"], Value("李建国"));
+        EXPECT_EQ(signIn("13800000006", "student123")["items"][0]["userName"], Value("张小明"));
+        EXPECT_EQ(signIn("13800000002", "parent123")["items"][0]["userName"], Value("张伟（张小明）"));
+    }
+
+    // A name edited from the one shown stays the person's name: the child's
+    // part is not stored twice, and the answer names the account as sign-in does.
+    TEST_F(DemoSchoolTest, AProfileSavedWithTheShownNameKeepsTheChildOnce)
+    {
+        auto saved = command("sys", "10006", { { "userName", "王芳（王子涵）" } }, 3002).reply();
+        EXPECT_EQ(saved["resultState"], Value(1));
+        EXPECT_EQ(saved["userName"], Value("王芳（王子涵）"));
+        auto renamed = command("sys", "10006", { { "userName", "王小芳" } }, 3002).reply();
+        EXPECT_EQ(renamed["userName"], Value("王小芳（王子涵）"));
+        EXPECT_EQ(signIn("13800000003", "parent123")["items"][0]["userName"], Value("王小芳（王子涵）"));
+    }
+
+    // Avatars fill a 50-point box at scale 2 (100 pixels) without being
+    // stretched; the large picture is drawn for a phone-wide view.
+    TEST_F(DemoSchoolTest, AvatarsAreSharpAtScaleTwoAndShowWhoTheyAre)
+    {
+        auto reply = signIn("13800000001", "teacher123");
+        const Value& account = reply["items"][0];
+        auto thumb = picture(account["thumbAvatar"].stringValue());
+        auto large = picture(account["orgUserPic"].stringValue());
+        ASSERT_TRUE(thumb && large);
+        EXPECT_GE(thumb->pixelWidth(), 160);
+        EXPECT_EQ(thumb->pixelWidth(), thumb->pixelHeight());
+        EXPECT_GE(large->pixelWidth(), 320);
+
+        // A character drawn on a coloured ground.
+        auto corner = thumb->pixelAt(2, 2);
+        std::set<std::array<std::uint8_t, 4>> colours;
+        for (int y = 0; y < thumb->pixelHeight(); y += 4)
+            for (int x = 0; x < thumb->pixelWidth(); x += 4)
+                colours.insert(thumb->pixelAt(x, y));
+        EXPECT_NE(corner, (std::array<std::uint8_t, 4> { 255, 255, 255, 255 }));
+        EXPECT_GT(colours.size(), 8u) << "a drawn mark, not a flat square";
+
+        // Two people, two pictures; an address of nobody still answers a picture.
+        auto colleague = picture(standin->baseUrl() + "mobile2/pull/static/avatar/2002-thumb.png");
+        ASSERT_TRUE(colleague);
+        EXPECT_NE(colleague->pixels(), thumb->pixels());
+        auto nobody = picture(standin->baseUrl() + "mobile2/pull/static/avatar/999999-thumb.png");
+        ASSERT_TRUE(nobody);
+        EXPECT_EQ(nobody->pixelWidth(), 160);
+    }
+
+} // namespace
+} // namespace servertest
