@@ -37,22 +37,7 @@ using namespace testsupport;
 
 namespace {
 
-struct Spot {
-    double x = 0;
-    double y = 0;
-};
-
-Spot centreOf(const std::shared_ptr<UIView>& view)
-{
-    if (!view || !view->window())
-        return {};
-    auto window = view->window();
-    window->layoutIfNeeded();
-    auto b = view->bounds();
-    auto p = view->convertPointToView(platform::Point(b.midX(), b.midY()), nullptr);
-    auto f = window->frame();
-    return { p.x + f.origin.x, p.y + f.origin.y };
-}
+using Spot = testsupport::ScreenSpot;
 
 // A point in the view's own box, in screen points.
 Spot pointIn(const std::shared_ptr<UIView>& view, double x, double y)
@@ -173,7 +158,7 @@ protected:
             return false;
         stages.introduction = *shot;
         auto scroll = intro->scrollView();
-        stages.introductionCentre = centreOf(scroll);
+        stages.introductionCentre = testsupport::screenCentreOf(scroll);
         stages.pageWidth = scroll->bounds().size.width;
         stages.pages = int(std::lround(intro->maxX() / stages.pageWidth)) + 1;
         for (int page = 1; page < stages.pages; ++page) {
@@ -188,7 +173,7 @@ protected:
         if (!start || stages.introductionPages.empty())
             return false;
         stages.lastIntroductionPage = stages.introductionPages.back();
-        stages.startButton = centreOf(start);
+        stages.startButton = testsupport::screenCentreOf(start);
         if (!passIntroduction(harness))
             return false;
         auto login = loginScreen(harness);
@@ -196,9 +181,9 @@ protected:
         if (!login || !shot || !login->txtAccount() || !harness.viewByOutlet("btnLogin"))
             return false;
         stages.login = *shot;
-        stages.accountField = centreOf(login->txtAccount());
-        stages.passwordField = centreOf(login->txtPassword());
-        stages.loginButton = centreOf(harness.viewByOutlet("btnLogin"));
+        stages.accountField = testsupport::screenCentreOf(login->txtAccount());
+        stages.passwordField = testsupport::screenCentreOf(login->txtPassword());
+        stages.loginButton = testsupport::screenCentreOf(harness.viewByOutlet("btnLogin"));
         if (!harness.signIn(kDemoTeacher, kDemoTeacherPassword))
             return false;
         settle(harness);
@@ -206,7 +191,7 @@ protected:
         shot = load(harness.render("warm-prompt.png"));
         if (!prompt || !shot)
             return false;
-        stages.promptButton = centreOf(prompt);
+        stages.promptButton = testsupport::screenCentreOf(prompt);
         stages.warmPrompt = *shot;
         if (!harness.tapButton("我知道了"))
             return false;
@@ -223,7 +208,7 @@ protected:
         stages.tabBarSpot = pointIn(bar, bar->bounds().size.width / 2, 1.5);
         stages.otherTab = stages.shownTab == ORBViewController::kSettingsTab ? ORBViewController::kMessageTab
                                                                              : ORBViewController::kSettingsTab;
-        stages.otherTabButton = centreOf(main->tabBtns()[std::size_t(stages.otherTab)]);
+        stages.otherTabButton = testsupport::screenCentreOf(main->tabBtns()[std::size_t(stages.otherTab)]);
         if (!harness.tap(main->tabBtns()[std::size_t(stages.otherTab)]))
             return false;
         settle(harness);

@@ -4,6 +4,7 @@
 #include "app/main/ORBViewController.h"
 #include "core/session/MyAccountInfo.h"
 #include "messaging/box/MessageBoxViewController.h"
+#include "tests/messaging/box/BoxTestSupport.h"
 #include "messaging/box/MessageSingleCell.h"
 #include "messaging/chat/MessageGroupCenterCell.h"
 #include "messaging/chat/MessageLeftCell.h"
@@ -38,18 +39,11 @@ protected:
         harness.loop().runUntilIdle();
     }
 
-    static std::shared_ptr<MessageBoxViewController> box()
-    {
-        auto main = mainScreen();
-        if (!main || main->viewControllers().empty())
-            return nullptr;
-        const auto& stack = main->viewControllers().front()->viewControllers();
-        return stack.empty() ? nullptr : std::dynamic_pointer_cast<MessageBoxViewController>(stack.front());
-    }
+    static std::shared_ptr<MessageBoxViewController> box() { return boxtest::box(); }
 
     void waitIdle()
     {
-        ASSERT_TRUE(harness.runUntil([] { return !box() || (!box()->isPolling() && !box()->isReportingState()); }, 20));
+        ASSERT_TRUE(harness.runUntil(boxtest::boxIdle, 20));
     }
 
     // What the chat shows as its last bubble, in the box's words: a text

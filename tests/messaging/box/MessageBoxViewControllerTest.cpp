@@ -4,6 +4,7 @@
 // badge and unReadCount, pull-down, delete, the empty state, and a box whose
 // account is no longer signed in.
 #include "messaging/box/MessageBoxViewController.h"
+#include "tests/messaging/box/BoxTestSupport.h"
 
 #include "app/login/AccountsViewController.h"
 #include "app/main/ORBViewController.h"
@@ -36,19 +37,12 @@ protected:
         waitIdle();
     }
 
-    static std::shared_ptr<MessageBoxViewController> box()
-    {
-        auto main = mainScreen();
-        if (!main || main->viewControllers().empty())
-            return nullptr;
-        const auto& stack = main->viewControllers().front()->viewControllers();
-        return stack.empty() ? nullptr : std::dynamic_pointer_cast<MessageBoxViewController>(stack.front());
-    }
+    static std::shared_ptr<MessageBoxViewController> box() { return boxtest::box(); }
 
     // Lets the replies of what the box has sent arrive.
     void waitIdle()
     {
-        ASSERT_TRUE(harness.runUntil([] { return !box() || (!box()->isPolling() && !box()->isReportingState()); }, 20));
+        ASSERT_TRUE(harness.runUntil(boxtest::boxIdle, 20));
     }
 
     std::size_t count(const char* command) const { return harness.server()->requests().withCommand(command).size(); }

@@ -42,16 +42,5 @@ void LongListController::scrollViewDidEndDragging(UIScrollView*, bool decelerate
     events.push_back(decelerate ? "didEndDragging(decelerate)" : "didEndDragging");
 }
 
-ScreenPoint centreOnScreen(const std::shared_ptr<UIView>& view)
-{
-    if (!view || !view->window())
-        return {};
-    auto window = view->window();
-    window->layoutIfNeeded();
-    auto b = view->bounds();
-    auto p = view->convertPointToView(platform::Point(b.midX(), b.midY()), nullptr);
-    auto f = window->frame();
-    return { p.x + f.origin.x, p.y + f.origin.y };
-}
 
 } // namespace hosttest

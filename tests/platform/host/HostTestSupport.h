@@ -3,6 +3,7 @@
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UIViewController.h"
 #include "tests/support/XvfbDisplay.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <memory>
 #include <string>
@@ -38,11 +39,8 @@ private:
 };
 
 // The view's centre in screen points.
-struct ScreenPoint {
-    double x = 0;
-    double y = 0;
-};
-ScreenPoint centreOnScreen(const std::shared_ptr<UIView>& view);
+using ScreenPoint = testsupport::ScreenSpot;
+using testsupport::screenCentreOf;
 
 // The X server and the tools beside the loop are shared with the
 // application's window test (tests/support).

@@ -140,7 +140,7 @@ TEST_F(HostWindow, TapsPushScreensAndTheScreenshotShowsThem)
 
     auto navigation = app_->root()->lessonsNavigation();
     auto list = std::dynamic_pointer_cast<sample::LessonListController>(navigation->viewControllers().front());
-    auto row = hosttest::centreOnScreen(list->tableView()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(1, 0)));
+    auto row = hosttest::screenCentreOf(list->tableView()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(1, 0)));
     ASSERT_EQ(clickAt(row.x, row.y), 0);
     ASSERT_TRUE(loop().runUntil([&] { return navigation->viewControllers().size() == 2; }, 5));
     auto lesson = std::dynamic_pointer_cast<sample::LessonController>(navigation->topViewController());
@@ -185,7 +185,7 @@ TEST_F(HostWindow, DragsScrollATableAndClicksSelectItsRows)
     auto table = list->tableView();
     ASSERT_TRUE(loop().runUntil([&] { return table->window() != nullptr; }, 5));
     table->layoutIfNeeded();
-    auto start = hosttest::centreOnScreen(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(6, 0)));
+    auto start = hosttest::screenCentreOf(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(6, 0)));
 
     // A quick stroke up by 160 points: the content follows it and coasts.
     std::vector<std::string> stroke { "mousemove", "--window", wid_, px(start.x), px(start.y), "mousedown", "1" };
@@ -204,7 +204,7 @@ TEST_F(HostWindow, DragsScrollATableAndClicksSelectItsRows)
     // A click selects the row under it, wherever the content now is.
     ASSERT_TRUE(loop().runUntil([&] { return !table->isDecelerating(); }, 5));
     table->layoutIfNeeded();
-    auto rowNine = hosttest::centreOnScreen(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(9, 0)));
+    auto rowNine = hosttest::screenCentreOf(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(9, 0)));
     ASSERT_EQ(clickAt(rowNine.x, rowNine.y), 0);
     ASSERT_TRUE(loop().runUntil([&] { return !list->selectedRows.empty(); }, 5));
     EXPECT_EQ(list->selectedRows, (std::vector<long> { 9 }));
@@ -220,7 +220,7 @@ TEST_F(HostWindow, TypedTextReachesTheFocusedFieldAboveTheKeyboardPanel)
 {
     openWindow();
     auto settings = app_->root()->tabs()[1];
-    auto tab = hosttest::centreOnScreen(app_->root()->tabButton(1));
+    auto tab = hosttest::screenCentreOf(app_->root()->tabButton(1));
     ASSERT_EQ(clickAt(tab.x, tab.y), 0);
     ASSERT_TRUE(loop().runUntil([&] { return app_->root()->selectedIndex() == 1; }, 5));
     auto field = std::make_shared<UITextField>(platform::Rect(20, 200, 280, 36));
@@ -232,7 +232,7 @@ TEST_F(HostWindow, TypedTextReachesTheFocusedFieldAboveTheKeyboardPanel)
     loop().runUntil([] { return false; }, 0.3);
     EXPECT_EQ(field->text(), "");
 
-    auto centre = hosttest::centreOnScreen(field);
+    auto centre = hosttest::screenCentreOf(field);
     ASSERT_EQ(clickAt(centre.x, centre.y), 0);
     ASSERT_TRUE(loop().runUntil([&] { return field->isFirstResponder(); }, 5));
     EXPECT_TRUE(platform::Keyboard::isVisible());
@@ -259,7 +259,7 @@ TEST_F(HostWindow, AResizedWindowKeepsThePhoneInProportionAndTouchable)
     EXPECT_NEAR(v.width, 320, 0.5);
     EXPECT_NEAR(v.x, 80, 0.5);
     // The settings tab's button, at half scale and 80 pixels in.
-    auto tab = hosttest::centreOnScreen(app_->root()->tabButton(1));
+    auto tab = hosttest::screenCentreOf(app_->root()->tabButton(1));
     ASSERT_EQ(xdo({ "mousemove", "--window", wid_, std::to_string(long(80 + tab.x)), std::to_string(long(tab.y)),
                   "click", "1" }),
         0);
@@ -326,12 +326,16 @@ TEST_F(HostWindow, ClosingTheWindowWhileWorkIsPendingEndsTheRunCleanly)
 
 namespace {
 
-// The libraries of a GL stack mapped into this process, by name.
+// The libraries of a GL implementation mapped into this process, by name:
+// the vendor libraries, the DRI driver and the LLVM it compiles shaders with,
+// which only a GL context brings in. The small dispatch libraries (libGL,
+// libGLX, libEGL) are link-time dependencies of the web engine's library and
+// are loaded with the program whether or not anything draws with GL.
 std::vector<std::string> glLibrariesLoaded()
 {
     std::vector<std::string> found;
     auto maps = testsupport::readTextFile("/proc/self/maps");
-    for (const char* name : { "libLLVM", "_dri.so", "libGLX", "libGL.so", "libEGL" })
+    for (const char* name : { "libLLVM", "_dri.so", "libGLX_mesa", "libEGL_mesa", "libgallium" })
         if (maps.find(name) != std::string::npos)
             found.emplace_back(name);
     return found;

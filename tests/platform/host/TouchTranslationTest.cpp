@@ -58,7 +58,7 @@ struct Session {
     {
         table->layoutIfNeeded();
         auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(row, 0));
-        auto c = hosttest::centreOnScreen(cell);
+        auto c = hosttest::screenCentreOf(cell);
         return Point(c.x, c.y);
     }
 
@@ -127,10 +127,10 @@ TEST(TouchTranslation, TapsOnRowsAndTabsMatchTheHeadlessTaps)
         Session s;
         s.click(s.rowCentre(s.lessonTable(), 2));
         pointer.push_back(s.topScreenName());
-        auto tab = hosttest::centreOnScreen(s.app->root()->tabButton(1));
+        auto tab = hosttest::screenCentreOf(s.app->root()->tabButton(1));
         s.click(Point(tab.x, tab.y));
         pointer.push_back(std::to_string(s.app->root()->selectedIndex()));
-        tab = hosttest::centreOnScreen(s.app->root()->tabButton(0));
+        tab = hosttest::screenCentreOf(s.app->root()->tabButton(0));
         s.click(Point(tab.x, tab.y));
         pointer.push_back(std::to_string(s.app->root()->selectedIndex()));
     }
@@ -158,7 +158,7 @@ TEST(TouchTranslation, DoubleTapsLongPressesAndSwipesMatchTheDrivers)
         Session s;
         s.click(s.rowCentre(s.lessonTable(), 0));
         auto pad = addTarget(s, pointerCounts[0], pointerCounts[1], pointerCounts[2]);
-        auto c = hosttest::centreOnScreen(pad);
+        auto c = hosttest::screenCentreOf(pad);
         Point centre(c.x, c.y);
         s.click(centre);
         s.click(centre);
@@ -266,7 +266,7 @@ TEST(TouchTranslation, WheelScrollsTheScrollViewUnderThePointerWithinItsContent)
     EXPECT_DOUBLE_EQ(table->contentOffset().y, table->maximumContentOffset().y);
     s.harness.advance(1);
     // Over the tab bar there is no scroll view to take it.
-    auto tab = hosttest::centreOnScreen(s.app->root()->tabButton(1));
+    auto tab = hosttest::screenCentreOf(s.app->root()->tabButton(1));
     EXPECT_FALSE(s.pointer.wheel(Point(tab.x, tab.y), 0, -1));
 }
 

@@ -28,18 +28,6 @@ namespace testsupport {
 
 namespace {
 
-    ScreenSpot centreOf(const std::shared_ptr<UIView>& view)
-    {
-        if (!view || !view->window())
-            return {};
-        auto window = view->window();
-        window->layoutIfNeeded();
-        auto b = view->bounds();
-        auto p = view->convertPointToView(platform::Point(b.midX(), b.midY()), nullptr);
-        auto f = window->frame();
-        return { p.x + f.origin.x, p.y + f.origin.y };
-    }
-
     std::string px(double points) { return std::to_string(long(std::lround(points * 2))); }
 
     bool near(std::array<std::uint8_t, 4> a, std::array<std::uint8_t, 4> b, int tolerance)
@@ -119,7 +107,7 @@ bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens)
     screens.firstTab = main->curIndex();
     screens.tabScreens.assign(5, platform::Image(1, 1));
     for (long tab = 0; tab < 5; ++tab) {
-        screens.tabButtons[std::size_t(tab)] = centreOf(main->tabBtns()[std::size_t(tab)]);
+        screens.tabButtons[std::size_t(tab)] = screenCentreOf(main->tabBtns()[std::size_t(tab)]);
         if (!harness.tap(main->tabBtns()[std::size_t(tab)]))
             return false;
         settle(harness);
@@ -141,7 +129,7 @@ bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens)
     auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, MessageBoxViewController::kListSection));
     if (!cell)
         return false;
-    screens.firstConversation = centreOf(cell);
+    screens.firstConversation = screenCentreOf(cell);
     auto shot = rendered(harness, "message-tab.png");
     if (!shot)
         return false;
@@ -152,7 +140,7 @@ bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens)
     auto chat = std::dynamic_pointer_cast<MessageViewController>(box->navigationController()->topViewController());
     if (!chat || !chat->txtMessage())
         return false;
-    screens.chatField = centreOf(chat->txtMessage());
+    screens.chatField = screenCentreOf(chat->txtMessage());
     shot = rendered(harness, "chat.png");
     if (!shot)
         return false;

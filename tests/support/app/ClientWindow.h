@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/graphics/Image.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <array>
 #include <optional>
@@ -15,12 +16,6 @@
 // come from the same client run in the harness, so the callers follow the
 // layouts instead of copying their numbers.
 namespace testsupport {
-
-// A point on the phone's screen, in points.
-struct ScreenSpot {
-    double x = 0;
-    double y = 0;
-};
 
 // The signed-in demo teacher's main screen, as the harness draws it.
 struct SignedInScreens {

@@ -24,6 +24,18 @@ using platform::Point;
 
 namespace testsupport {
 
+ScreenSpot screenCentreOf(const std::shared_ptr<UIView>& view)
+{
+    if (!view || !view->window())
+        return {};
+    auto window = view->window();
+    window->layoutIfNeeded();
+    auto b = view->bounds();
+    auto p = view->convertPointToView(platform::Point(b.midX(), b.midY()), nullptr);
+    auto f = window->frame();
+    return { p.x + f.origin.x, p.y + f.origin.y };
+}
+
 namespace {
 
     // Where the view's centre is on screen, if the view is in a window.

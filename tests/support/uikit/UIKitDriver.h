@@ -18,6 +18,15 @@ class UIView;
 // runs on the main thread; time moves only through the main loop's clock.
 namespace testsupport {
 
+// A point on the phone's screen, in points.
+struct ScreenSpot {
+    double x = 0;
+    double y = 0;
+};
+// The view's centre in screen points (its window's frame included); the
+// origin when the view is on no window.
+ScreenSpot screenCentreOf(const std::shared_ptr<UIView>& view);
+
 // ---- Input -------------------------------------------------------------------
 
 // A tap at the view's centre, delivered as the screen would: to the topmost
