@@ -8,6 +8,7 @@
 #include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
+#include "platform/uikit/WebEngine.h"
 
 #include <SDL.h>
 
@@ -113,6 +114,11 @@ bool DesktopHost::open(std::string* reason)
             return false;
         }
     }
+
+    // Web pages are drawn on the window's own display: no second X server
+    // beside the window.
+    if (auto display = x11DisplayName(window_); !display.empty())
+        setWebEngineDisplay(display);
 
     // The window is driven by a person: time is real time.
     loop.setClock(nullptr);

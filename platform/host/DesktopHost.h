@@ -64,7 +64,8 @@ public:
     DesktopHost& operator=(const DesktopHost&) = delete;
 
     // Opens the window (and the sound device when asked and present) and puts
-    // the main loop on the real clock. False with the reason when there is no
+    // the main loop on the real clock. Web pages opened afterwards are drawn
+    // on the window's own X display. False with the reason when there is no
     // display; the sound's absence is not a failure.
     bool open(std::string* reason = nullptr);
     // Closes the window and the sound; the view layer is left as it is.

@@ -11,6 +11,7 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "platform/uikit/UIViewController.h"
+#include "platform/uikit/UIKeyInputTarget.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
@@ -44,6 +45,13 @@ namespace {
             field->setCaretLocation(location);
         else if (auto textView = std::dynamic_pointer_cast<UITextView>(responder))
             textView->setCaretLocation(location);
+    }
+
+    // A web view is first responder while a field of its page has the focus;
+    // the page keeps its own caret, so keys go to it as they come.
+    std::shared_ptr<UIKeyInputTarget> focusedWebView()
+    {
+        return std::dynamic_pointer_cast<UIKeyInputTarget>(UIResponder::currentFirstResponder());
     }
 
     bool shownOnScreen(const std::shared_ptr<UIView>& view)
@@ -102,6 +110,13 @@ bool KeyboardInput::replace(std::size_t location, std::size_t length, const std:
 
 bool KeyboardInput::typeText(const std::string& utf8)
 {
+    if (auto web = focusedWebView()) {
+        owner_.reset();
+        if (utf8.empty())
+            return false;
+        web->insertText(utf8);
+        return true;
+    }
     std::string text;
     if (utf8.empty() || !sync(text))
         return false;
@@ -121,6 +136,11 @@ bool KeyboardInput::typeText(const std::string& utf8)
 
 bool KeyboardInput::backspace()
 {
+    if (auto web = focusedWebView()) {
+        owner_.reset();
+        web->deleteBackward();
+        return true;
+    }
     std::string text;
     if (!sync(text) || caret_ == 0)
         return false;
@@ -151,6 +171,11 @@ bool KeyboardInput::backspace()
 
 bool KeyboardInput::returnKey()
 {
+    if (auto web = focusedWebView()) {
+        owner_.reset();
+        web->pressReturnKey();
+        return true;
+    }
     std::string text;
     if (!sync(text))
         return false;

@@ -15,8 +15,10 @@ namespace platform::host {
 // asked character by character. The keyboard keeps a caret, in
 // UTF-16 units, that the arrows move and the focused text shows (left and right by a character, up and
 // home to the start, down and end to the end); it goes back to the end when
-// the first responder changes or its text changes under it. With nothing
-// focused, keys are ignored.
+// the first responder changes or its text changes under it. A web view is
+// first responder while a field of its page has the focus: text, Backspace
+// and Return go to the page as they come (the page keeps its own caret; the
+// arrows do not move it). With nothing focused, keys are ignored.
 class KeyboardInput final {
 public:
     enum class Arrow { Left, Right, Up, Down, Home, End };

@@ -41,4 +41,18 @@ unsigned long x11WindowId(SDL_Window* window)
     return 0;
 }
 
+std::string x11DisplayName(SDL_Window* window)
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    if (windowInfo(window, info) && info.subsystem == SDL_SYSWM_X11 && info.info.x11.display) {
+        const char* name = DisplayString(info.info.x11.display);
+        return name ? name : "";
+    }
+#else
+    (void)window;
+#endif
+    return "";
+}
+
 } // namespace platform::host

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 struct SDL_Window;
 
 namespace platform::host {
@@ -9,5 +11,7 @@ namespace platform::host {
 // is not on X (another video driver).
 int x11ConnectionFd(SDL_Window* window);
 unsigned long x11WindowId(SDL_Window* window);
+// The name of the X display the window is on (":1"); empty when not on X.
+std::string x11DisplayName(SDL_Window* window);
 
 } // namespace platform::host

@@ -418,8 +418,27 @@ void UIWebView::tapPage(const platform::Point& point)
     // The engine's offscreen window never holds the display's focus, so a
     // field does not take the focus from a click by itself: the field under
     // the finger is focused as the phone's would be.
-    evaluate("(function(){var e=document.elementFromPoint(" + std::to_string(point.x) + "," + std::to_string(point.y)
-        + ");if(e&&(/^(INPUT|TEXTAREA|SELECT)$/.test(e.tagName)||e.isContentEditable))e.focus();})()");
+    auto focused = evaluate("(function(){var e=document.elementFromPoint(" + std::to_string(point.x) + ","
+        + std::to_string(point.y)
+        + ");if(e&&(/^(INPUT|TEXTAREA|SELECT)$/.test(e.tagName)||e.isContentEditable)){e.focus();"
+          "return document.activeElement===e;}return false;})()");
+    if (focused == "true") {
+        pageFieldFocused_ = true;
+        if (!isFirstResponder() && !becomeFirstResponder())
+            pageFieldFocused_ = false;
+    } else if (isFirstResponder()) {
+        resignFirstResponder();
+    }
+}
+
+void UIWebView::didResignFirstResponder()
+{
+    UIView::didResignFirstResponder();
+    if (!pageFieldFocused_)
+        return;
+    pageFieldFocused_ = false;
+    // The keyboard went elsewhere: the page's field loses its focus with it.
+    evaluate("(function(){var e=document.activeElement;if(e&&e!==document.body)e.blur();})()");
 }
 
 void UIWebView::insertText(const std::string& text)
@@ -432,6 +451,12 @@ void UIWebView::deleteBackward()
 {
     if (engine_)
         engine_->pressKey("BackSpace");
+}
+
+void UIWebView::pressReturnKey()
+{
+    if (engine_)
+        engine_->pressKey("Return");
 }
 
 // ---- Drawing and scrolling --------------------------------------------------------------

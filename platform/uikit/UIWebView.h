@@ -3,6 +3,7 @@
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/Error.h"
 #include "platform/uikit/NSURLRequest.h"
+#include "platform/uikit/UIKeyInputTarget.h"
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/WebEngine.h"
 
@@ -63,7 +64,7 @@ inline constexpr long UIWebViewErrorFrameLoadInterrupted = 102;
 // load reports reaches the delegate from the main loop, never from inside the
 // call that started it: should-start, then did-start, then did-finish or
 // did-fail. A newer navigation or stopLoading silences the one before it.
-class UIWebView : public UIView, private platform::WebEngineClient {
+class UIWebView : public UIView, public UIKeyInputTarget, private platform::WebEngineClient {
 public:
     UIWebView();
     explicit UIWebView(const platform::Rect& frame);
@@ -116,11 +117,17 @@ public:
     // A form sent with GET: the fields become the action's query.
     bool simulateFormSubmission(
         const std::string& action, const std::vector<std::pair<std::string, std::string>>& fields);
-    // A tap on the page at a point of this view.
+    // A tap on the page at a point of this view. A tap on a field of the
+    // page makes the web view first responder (the keyboard's text goes to
+    // that field); a tap elsewhere on the page gives the focus up.
     void tapPage(const platform::Point& point);
     // Text from the keyboard or an input method, into the page's focused field.
-    void insertText(const std::string& text);
-    void deleteBackward();
+    void insertText(const std::string& text) override;
+    void deleteBackward() override;
+    // The Return key, as the page's field receives it (a form is sent by it).
+    void pressReturnKey() override;
+
+    bool canBecomeFirstResponder() const override { return pageFieldFocused_; }
 
     // Waits for the engine to paint the page as it is now (tests, screenshots);
     // false when no picture came in time.
@@ -144,6 +151,7 @@ private:
     void engineDidFinish() override;
     void engineDidFail(const platform::Error& error) override;
     void engineDidDraw() override;
+    void didResignFirstResponder() override;
 
     friend class UIWebViewScrollView;
     std::weak_ptr<UIWebViewDelegate> delegate_;
@@ -159,6 +167,7 @@ private:
     bool awaitingStart_ = false;
     bool scalesPageToFit_ = false;
     bool syncingScroll_ = false;
+    bool pageFieldFocused_ = false; // a tap focused a field of the page
     std::uint64_t stopCount_ = 0; // navigations asked for before a stop never start
     std::vector<std::string> scripts_;
 };

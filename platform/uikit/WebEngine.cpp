@@ -48,7 +48,7 @@ namespace {
         return Error(domain, code, std::move(info));
     }
 
-    std::string& configuredDisplay()
+    std::string& displayInUse()
     {
         static std::string name;
         return name;
@@ -332,7 +332,7 @@ namespace {
             return e.context != nullptr;
         }
         e.tried = true;
-        std::string display = configuredDisplay();
+        std::string display = webEngineDisplaySetting();
         if (display.empty()) {
             auto started = startPrivateDisplay(&e.failure);
             if (!started) {
@@ -356,6 +356,7 @@ namespace {
             *reason = e.failure = "the web engine cannot open the display " + display;
             return false;
         }
+        displayInUse() = display;
         glib::attachToMainLoop();
         if (auto* gdkDisplay = gdk_display_get_default(); gdkDisplay && GDK_IS_X11_DISPLAY(gdkDisplay))
             gdk_x11_display_set_window_scale(gdkDisplay, std::max(1, int(scale + 0.5)));
@@ -388,7 +389,7 @@ namespace {
 
 } // namespace
 
-void setWebEngineDisplay(const std::string& name) { configuredDisplay() = name; }
+std::string webEngineDisplayInUse() { return displayInUse(); }
 
 void WebEngineView::syncCookies()
 {

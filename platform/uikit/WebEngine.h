@@ -99,6 +99,10 @@ private:
 // The display engines open their windows on. Empty (the default): a private
 // virtual X display started on first use. A window host passes its own.
 void setWebEngineDisplay(const std::string& name);
+const std::string& webEngineDisplaySetting();
+// The display the engine's windows are on; empty before the engine started
+// (and when it could not).
+std::string webEngineDisplayInUse();
 
 // The scheme the resources folder is served under inside the engine, and
 // the translation of addresses between the application's file:// and it.
