@@ -119,7 +119,7 @@ TEST(HostWebView, TheKeyboardTypesIntoThePageOnTheWindowsOwnDisplay)
     EXPECT_FALSE(web->isFirstResponder());
 
     // A click on the field (120, 55 on the page) focuses it.
-    auto centre = hosttest::centreOnScreen(web);
+    auto centre = hosttest::screenCentreOf(web);
     double x = centre.x - 160 + 120;
     double y = centre.y - 100 + 55;
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "mousemove", "--window", wid, px(x), px(y), "click", "1" }), 0);
