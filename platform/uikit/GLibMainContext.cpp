@@ -136,14 +136,14 @@ namespace {
             }
             if (timerfd_ < 0)
                 return;
-            itimerspec spec {};
+            itimerspec due {};
             if (timeout >= 0) {
                 // A zero value would disarm the timer: one nanosecond fires at once.
                 long long ns = timeout == 0 ? 1 : (long long)timeout * 1000000;
-                spec.it_value.tv_sec = time_t(ns / 1000000000);
-                spec.it_value.tv_nsec = long(ns % 1000000000);
+                due.it_value.tv_sec = time_t(ns / 1000000000);
+                due.it_value.tv_nsec = long(ns % 1000000000);
             }
-            timerfd_settime(timerfd_, 0, &spec, nullptr);
+            timerfd_settime(timerfd_, 0, &due, nullptr);
         }
 
         GMainContext* context_ = nullptr;
