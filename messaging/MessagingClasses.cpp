@@ -1,6 +1,5 @@
 #include "messaging/MessagingClasses.h"
 
-#include "app/base/MissingScreenViewController.h"
 #include "messaging/box/MessageBoxViewController.h"
 #include "messaging/box/MessageEmptyCell.h"
 #include "messaging/box/MessageGroupCell.h"
@@ -12,6 +11,20 @@
 #include "messaging/chat/MessageSendingCell.h"
 #include "messaging/chat/MessageSoundRightCell.h"
 #include "messaging/chat/MessageViewController.h"
+#include "messaging/group/GroupMessageViewController.h"
+#include "messaging/group/GroupStateBottomCell.h"
+#include "messaging/group/GroupStateButtonCell.h"
+#include "messaging/group/GroupStateCell.h"
+#include "messaging/group/GroupStateTopCell.h"
+#include "messaging/group/GroupStateViewController.h"
+#include "messaging/history/SMSHistoryCell.h"
+#include "messaging/history/SMSHistoryViewController.h"
+#include "messaging/photo/MessagePhotoViewController.h"
+#include "messaging/compose/ContactSelectViewController.h"
+#include "messaging/compose/ContactsGroupCell.h"
+#include "messaging/compose/ContactsSingleCell.h"
+#include "messaging/compose/MessageSendViewController.h"
+#include "messaging/compose/MessageTemplateViewController.h"
 #include "messaging/send/MessageSendPhoto.h"
 #include "messaging/send/MessageSendSound.h"
 #include "messaging/voice/MessageRecordView.h"
@@ -42,11 +55,24 @@ void registerMessagingClasses()
     BaseCell::registerCellClass<MessageSoundLeftCell>();
     BaseCell::registerCellClass<MessageSoundRightCell>();
     BaseCell::registerCellClass<MessageGroupCenterCell>();
-    // Screens the message box opens by name that are not built yet: a
-    // stand-in until their class registers (a real class replaces it).
-    MissingScreenViewController::registerMissing({
-        { "GroupMessageViewController", "查看群发消息" },
-    });
+    registry.registerClass<GroupMessageViewController>();
+    registry.registerClass<GroupStateViewController>();
+    BaseCell::registerCellClass<GroupStateTopCell>();
+    BaseCell::registerCellClass<GroupStateCell>();
+    BaseCell::registerCellClass<GroupStateButtonCell>();
+    BaseCell::registerCellClass<GroupStateBottomCell>();
+    // Nothing in the application opens the SMS history yet; it is made by
+    // name when something does.
+    registry.registerClass<SMSHistoryViewController>();
+    BaseCell::registerCellClass<SMSHistoryCell>();
+    // Nothing opens the message photo viewer either (photos open in the photo browser).
+    registry.registerClass<MessagePhotoViewController>();
+    registry.registerClass<ContactSelectViewController>();
+    BaseCell::registerCellClass<ContactsGroupCell>();
+    registry.registerClass<ContactsCountLabel>();
+    BaseCell::registerCellClass<ContactsSingleCell>();
+    registry.registerClass<MessageSendViewController>();
+    registry.registerClass<MessageTemplateViewController>();
 }
 
 } // namespace messaging

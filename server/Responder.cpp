@@ -1,5 +1,6 @@
 #include "server/Responder.h"
 
+#include "server/LessonService.h"
 #include "server/ResponderContext.h"
 
 namespace server {
@@ -107,10 +108,14 @@ namespace {
 Reply RequestContext::answer()
 {
     auto guard = data_.lock();
+    if (auto lesson = answerLessonService(request_))
+        return std::move(*lesson);
     const std::string& route = request_.route;
     if (!request_.underPull) {
         if (route == "mobile/userregister.do")
             return html("用户注册", "<p>请联系学校管理员开通账号。</p>");
+        if (route == "carrier" || platform::hasPrefix(route, "carrier/"))
+            return carrierPage();
         return notFound();
     }
     if (request_.method == "POST" && platform::hasPrefix(route, "combine/"))

@@ -24,6 +24,7 @@ struct IncomingRequest {
     bool bodyUnreadable = false; // a body came that is not JSON
     std::string command; // the body's "cmd"
     std::vector<MultipartPart> parts;
+    NameValuePairs headers; // as sent, names as written
 };
 
 // The reply the data gives, before any scripting bends it.

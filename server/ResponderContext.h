@@ -356,6 +356,8 @@ public:
     Reply addressBookFile(const std::string& name);
     Reply chapterPage(long long postId, long long chapterId);
     Reply htmlPage(const std::vector<std::string>& segments);
+    // The carrier's web pages, stood in for (CarrierPages.cpp).
+    Reply carrierPage();
 
 private:
     Reply command();

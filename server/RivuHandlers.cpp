@@ -119,34 +119,6 @@ bool RequestContext::ownsGroupSend(const std::string& msgId) const
         > 0;
 }
 
-Reply RequestContext::groupSendState()
-{
-    std::string msgId = bodyText("msgId");
-    if (!ownsGroupSend(msgId))
-        return failure("消息不存在");
-    std::string column = bodyInt("type") == 2 ? "sms_ok" : "read";
-    auto names = [&](int flag) {
-        Array out;
-        for (auto& row : data_.rows("SELECT p.name AS name FROM group_send_recipient r JOIN person p "
-                                    "ON p.person_id = r.person_id WHERE r.msg_id = ? AND r."
-                     + column + " = ? ORDER BY p.person_id",
-                 { msgId, flag }))
-            out.push_back(row["name"]);
-        return out;
-    };
-    Dictionary reply = envelope(1, "");
-    reply.set("readItems", Value(names(1)));
-    reply.set("unReadItems", Value(names(0)));
-    return jsonReply(Value(std::move(reply)));
-}
-
-Reply RequestContext::groupResend()
-{
-    if (!ownsGroupSend(bodyText("msgId")))
-        return failure("消息不存在");
-    return success("操作成功");
-}
-
 Reply RequestContext::reportStates()
 {
     auto mark = [&](std::string_view key, const char* column) {

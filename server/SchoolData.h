@@ -57,6 +57,8 @@ private:
     SchoolData(std::string path, std::shared_ptr<SQLDatabase> db);
     bool createSchema();
     bool seed();
+    // The click-to-dial history beyond the first page (ContactsSeed.cpp).
+    bool seedCallHistory();
 
     std::string path_;
     std::shared_ptr<SQLDatabase> db_;

@@ -1,6 +1,7 @@
 // The demo school: who is in it and what they have said and shown. Every
 // name is Chinese, as the client's pinyin index and layouts expect.
 #include "server/SchoolData.h"
+#include "server/MessagingSeed.h"
 
 #include "foundation/sqlite/SQLDatabase.h"
 
@@ -200,8 +201,8 @@ bool SchoolData::seed()
 
     // Message templates and their categories.
     run("INSERT INTO template_type VALUES (1, '节日祝福', 1, '2024-04-01 08:00:00')", {});
-    run("INSERT INTO template_type VALUES (2, '日常通知', 1, '2024-04-02 08:00:00')", {});
-    run("INSERT INTO template_type VALUES (3, '学习提醒', 2, '2024-04-03 08:00:00')", {});
+    run("INSERT INTO template_type VALUES (2, '日常通知', 2, '2024-04-02 08:00:00')", {});
+    run("INSERT INTO template_type VALUES (3, '学习提醒', 3, '2024-04-03 08:00:00')", {});
     const char* const templates[][2] = {
         { "1", "祝您和家人节日快乐，身体健康，万事如意！" },
         { "1", "新年快乐！感谢您一年来对学校工作的支持。" },
@@ -445,7 +446,9 @@ bool SchoolData::seed()
                 timeText(-(i + 1) * 6 * kDay) });
     }
 
+    ok = ok && seedGroupSends(*this) && seedSmsHistory(*this);
     run("INSERT INTO meta VALUES ('seeded', ?)", { timeText() });
+    ok = ok && seedCallHistory();
     return ok;
 }
 

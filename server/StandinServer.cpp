@@ -315,6 +315,7 @@ void StandinServer::Impl::handle(const httplib::Request& req, httplib::Response&
     }
     incoming.command = logged.command;
     incoming.parts = logged.parts;
+    incoming.headers = logged.headers;
 
     std::uint64_t sequence = log.append(logged);
     auto scripted = script.take(logged.command, incoming.route);

@@ -121,6 +121,11 @@ Reply RequestContext::updateProfile()
     if (row) {
         for (auto& [key, value] : *row)
             reply.set(key, value);
+        // A new avatar's addresses, as the upload answered them.
+        if (!file.empty()) {
+            reply.set("original", row->get("orgUserPic"));
+            reply.set("thumb", row->get("thumbAvatar"));
+        }
     }
     return jsonReply(Value(std::move(reply)));
 }

@@ -38,7 +38,7 @@ Reply RequestContext::commentHistory()
     long long pageNumber = std::max<long long>(1, paramInt("page"));
     auto total = data_.scalar("SELECT COUNT(*) FROM comment_history WHERE student_id = ?", { student });
     auto items = data_.rows("SELECT content, substr(date_time, 1, 10) AS dateTime, "
-                            "'{base}static/img/rank-' || rank || '.png' AS rankIco, "
+                            "CAST(rank AS TEXT) AS rankIco, "
                             "substr(date_time, 12, 5) AS time FROM comment_history WHERE student_id = ? "
                             "ORDER BY date_time DESC, id DESC LIMIT ? OFFSET ?",
         { student, pageSize, std::min<long long>(pageNumber - 1, 100000) * pageSize });
@@ -109,12 +109,21 @@ Reply RequestContext::classNotice()
 
 Reply RequestContext::timetable()
 {
+    // Parents and students ask without a class: theirs is the child's, or their own.
+    long long classId = paramInt("classId");
+    if (classId == 0) {
+        long long user = paramInt("userId");
+        classId = data_.scalar("SELECT class_id FROM student WHERE student_id = ? OR parent_id = ? "
+                               "ORDER BY student_id LIMIT 1",
+                           { user, user })
+                      .intValue();
+    }
     return withItems(data_.rows("SELECT t.sort AS sort, t.period AS period, t.course AS course, "
                                 "p.name AS teacherName, "
             + kAvatar
             + " AS teacherPic FROM timetable t LEFT JOIN person p ON p.person_id = t.teacher_id "
               "WHERE t.class_id = ? AND t.week_day = ? ORDER BY t.sort",
-        { paramInt("classId"), paramInt("weekDay") }));
+        { classId, paramInt("weekDay") }));
 }
 
 Reply RequestContext::weiboFeed()

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-namespace ui {
-
 void Lifetime::addObservation(const std::string& name, platform::NotificationCenter::Handler handler)
 {
     observations_.emplace_back(
@@ -45,5 +43,3 @@ std::size_t Lifetime::timerCount() const
 {
     return std::size_t(std::count_if(timers_.begin(), timers_.end(), [](const auto& timer) { return timer->isValid(); }));
 }
-
-} // namespace ui

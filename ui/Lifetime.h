@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-namespace ui {
-
 // A callable that runs fn(target, args...) (fn may be a member function)
 // while the target lives and does
 // nothing afterwards: the one way a block handed to a timer, the dispatcher,
@@ -80,5 +78,3 @@ private:
     std::vector<std::pair<std::string, platform::ObserverToken>> observations_;
     std::vector<std::shared_ptr<platform::Timer>> timers_;
 };
-
-} // namespace ui

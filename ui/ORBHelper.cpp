@@ -112,6 +112,21 @@ private:
             contentWidth_ = x_;
     }
 
+    static bool isBlank(char32_t c) { return c == U' ' || c == U'\u00a0' || c == U'\u3000' || c == U'\t'; }
+
+    // A blank measured alone has no width (the layout drops a line's trailing
+    // blanks): measured between two letters, it keeps the room it takes in a
+    // sentence, so "Good job" does not read "Goodjob".
+    double blankWidth(const std::string& blank, const UIFont& font) const
+    {
+        auto widthOf = [&](const std::string& text) {
+            return platform::measureText(
+                text, font, { width_ * 4, kCharacterMeasureHeight }, platform::LineBreakMode::CharWrap)
+                .width;
+        };
+        return std::max(0.0, widthOf("a" + blank + "a") - widthOf("aa"));
+    }
+
     void addText(const std::string& text, bool breaksRows)
     {
         // Character by character (by code point: half of a surrogate pair
@@ -128,6 +143,8 @@ private:
             UIFont font = UIFont::systemFont(ORBHelper::kEmojiFontSize);
             Size size = platform::measureText(
                 character, font, { width_, kCharacterMeasureHeight }, platform::LineBreakMode::CharWrap);
+            if (size.width <= 0 && isBlank(c))
+                size.width = blankWidth(character, font);
             auto label = std::make_shared<UILabel>(Rect(x_, y_ + kTextTop, size.width, size.height));
             label->setFont(font);
             label->setNumberOfLines(0);

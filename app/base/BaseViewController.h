@@ -98,7 +98,7 @@ protected:
     template <class T> std::weak_ptr<T> weakSelf() { return self<T>(); }
     // A block for the dispatcher, an animation or a delegate of a view: it
     // runs fn(screen, args...) while the screen lives, and nothing after.
-    template <class T, class F> auto weakCallback(F fn) { return ui::weakCall(weakSelf<T>(), std::move(fn)); }
+    template <class T, class F> auto weakCallback(F fn) { return weakCall(weakSelf<T>(), std::move(fn)); }
 
     // Calls the member function for each notification of that name, for as
     // long as the screen lives (or until stopObserving).
@@ -146,7 +146,7 @@ private:
 
     std::shared_ptr<UILabel> lblTitle_;
     std::vector<std::shared_ptr<HTTPRequest>> requests_;
-    ui::Lifetime lifetime_;
+    Lifetime lifetime_;
     std::shared_ptr<UIView> customTitleView_;
     std::shared_ptr<UIView> listView_;
     bool isShowingList_ = false;

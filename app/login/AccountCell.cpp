@@ -34,13 +34,8 @@ void AccountCell::declareLayoutBindings(platform::LayoutBindings& bindings)
 void AccountCell::awakeFromNib()
 {
     UIView::awakeFromNib();
-    auto self = sharedView();
-    if (!self)
-        return;
-    if (auto avatar = imgAvatar_.lock()) {
-        avatar->layer()->setCornerRadius(kAvatarCornerRadius);
-        avatar->setClipsToBounds(true);
-    }
+    imgAvatar_->layer()->setCornerRadius(kAvatarCornerRadius);
+    imgAvatar_->setClipsToBounds(true);
 }
 
 void AccountCell::setAccount(std::shared_ptr<core::AccountInfo> account)
@@ -48,33 +43,24 @@ void AccountCell::setAccount(std::shared_ptr<core::AccountInfo> account)
     account_ = std::move(account);
     if (!account_)
         return;
-    auto name = lblName_.lock();
-    auto type = lblType_.lock();
-    if (name)
-        name->setText(account_->name);
-    if (type)
-        type->setText(roleText(account_->type));
-    if (auto school = lblSchool_.lock())
-        school->setText(account_->schoolName);
-    if (auto avatar = imgAvatar_.lock()) {
-        auto url = account_->thumbAvatar.empty() ? std::nullopt : platform::Url::parse(account_->thumbAvatar);
-        ui::setImageURL(avatar, url);
-    }
-    if (auto box = subLabelView_.lock(); box && name && type) {
-        double nameWidth = platform::measureText(account_->name, name->font()).width;
-        auto frame = box->frame();
-        frame.size.width = std::min(type->frame().width() + nameWidth, kMaxNameBoxWidth);
-        box->setFrame(frame);
-        // The name takes what the role leaves; the role follows it.
-        auto nameFrame = name->frame();
-        nameFrame.size.width = std::max(0.0, frame.width() - type->frame().width());
-        name->setFrame(nameFrame);
-        auto typeFrame = type->frame();
-        typeFrame.origin.x = nameFrame.maxX();
-        type->setFrame(typeFrame);
-    }
-    if (auto checked = imgChecked_.lock()) {
-        auto current = core::MyAccountInfo::currentAccount();
-        checked->setHidden(!(current && current->uid == account_->uid && current->type == account_->type));
-    }
+    lblName_->setText(account_->name);
+    lblType_->setText(roleText(account_->type));
+    lblSchool_->setText(account_->schoolName);
+    auto url = account_->thumbAvatar.empty() ? std::nullopt : platform::Url::parse(account_->thumbAvatar);
+    setImageURL(imgAvatar_, url);
+
+    double nameWidth = platform::measureText(account_->name, lblName_->font()).width;
+    auto frame = subLabelView_->frame();
+    frame.size.width = std::min(lblType_->frame().width() + nameWidth, kMaxNameBoxWidth);
+    subLabelView_->setFrame(frame);
+    // The name takes what the role leaves; the role follows it.
+    auto nameFrame = lblName_->frame();
+    nameFrame.size.width = std::max(0.0, frame.width() - lblType_->frame().width());
+    lblName_->setFrame(nameFrame);
+    auto typeFrame = lblType_->frame();
+    typeFrame.origin.x = nameFrame.maxX();
+    lblType_->setFrame(typeFrame);
+
+    auto current = core::MyAccountInfo::currentAccount();
+    imgChecked_->setHidden(!(current && current->uid == account_->uid && current->type == account_->type));
 }

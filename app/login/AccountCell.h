@@ -28,19 +28,19 @@ public:
     // "教师", "家长", or "学生" for any other type.
     static std::string roleText(int accountType);
 
-    std::shared_ptr<UIImageView> imgAvatar() const { return imgAvatar_.lock(); }
-    std::shared_ptr<UILabel> lblName() const { return lblName_.lock(); }
-    std::shared_ptr<UILabel> lblType() const { return lblType_.lock(); }
-    std::shared_ptr<UILabel> lblSchool() const { return lblSchool_.lock(); }
-    std::shared_ptr<UIView> subLabelView() const { return subLabelView_.lock(); }
-    std::shared_ptr<UIImageView> imgChecked() const { return imgChecked_.lock(); }
+    const std::shared_ptr<UIImageView>& imgAvatar() const { return imgAvatar_; }
+    const std::shared_ptr<UILabel>& lblName() const { return lblName_; }
+    const std::shared_ptr<UILabel>& lblType() const { return lblType_; }
+    const std::shared_ptr<UILabel>& lblSchool() const { return lblSchool_; }
+    const std::shared_ptr<UIView>& subLabelView() const { return subLabelView_; }
+    const std::shared_ptr<UIImageView>& imgChecked() const { return imgChecked_; }
 
 private:
     std::shared_ptr<core::AccountInfo> account_;
-    std::weak_ptr<UIImageView> imgAvatar_;
-    std::weak_ptr<UILabel> lblName_;
-    std::weak_ptr<UILabel> lblType_;
-    std::weak_ptr<UILabel> lblSchool_;
-    std::weak_ptr<UIView> subLabelView_;
-    std::weak_ptr<UIImageView> imgChecked_;
+    std::shared_ptr<UIImageView> imgAvatar_;
+    std::shared_ptr<UILabel> lblName_;
+    std::shared_ptr<UILabel> lblType_;
+    std::shared_ptr<UILabel> lblSchool_;
+    std::shared_ptr<UIView> subLabelView_;
+    std::shared_ptr<UIImageView> imgChecked_;
 };

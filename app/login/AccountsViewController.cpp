@@ -47,12 +47,10 @@ void AccountsViewController::viewDidLoad()
     back->addTarget(self<AccountsViewController>(),
         &AccountsViewController::btnBackTouchUpInside, UIControlEventTouchUpInside);
     setLeftItem(back);
-    if (tableView_) {
-        auto self = BaseViewController::self<AccountsViewController>();
-        tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
-        tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
-        tableView_->reloadData();
-    }
+    auto self = BaseViewController::self<AccountsViewController>();
+    tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
+    tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
+    tableView_->reloadData();
 }
 
 void AccountsViewController::viewWillAppear(bool animated)
@@ -60,8 +58,7 @@ void AccountsViewController::viewWillAppear(bool animated)
     BaseViewController::viewWillAppear(animated);
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(false, true);
-    if (tableView_)
-        tableView_->reloadData();
+    tableView_->reloadData();
 }
 
 void AccountsViewController::btnBackTouchUpInside(UIControl*)

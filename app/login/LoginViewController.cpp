@@ -4,6 +4,7 @@
 #include "app/main/ORBViewController.h"
 #include "app/startup/ORBAppDelegate.h"
 #include "app/startup/SafeUrl.h"
+#include "app/web/ORBWebViewController.h"
 #include "core/network/ORBNetworkHelper.h"
 #include "core/network/ORBRequestTable.h"
 #include "core/session/MyAccountInfo.h"
@@ -46,16 +47,8 @@ LoginViewController::LoginViewController()
 
 LoginViewController::LoginViewController(std::string nibName)
     : BaseViewController(std::move(nibName))
-    // Registration may have answered before this screen existed; without
-    // this the remembered automatic sign-in would never start.
-    , finishResignRemote_(ORBAppDelegate::remoteRegistrationFinished())
 {
-    registrationObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
-        kApplicationRegistRemoteFinishedNotification, platform::Value(),
-        [this](const platform::Notification&) { login(); });
 }
-
-LoginViewController::~LoginViewController() = default;
 
 void LoginViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
 {
@@ -85,32 +78,26 @@ void LoginViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
     view()->setBackgroundColor(platform::Color::fromRGB255(221, 243, 176));
-    if (btnForgetPwd_) {
-        btnForgetPwd_->setHidden(false);
-        btnForgetPwd_->setEnabled(true);
-    }
+    // Registration may have answered before this screen existed (or before
+    // its view); without this the remembered automatic sign-in would never start.
+    finishResignRemote_ = finishResignRemote_ || ORBAppDelegate::remoteRegistrationFinished();
+    observe(kApplicationRegistRemoteFinishedNotification, &LoginViewController::registrationFinished);
+    btnForgetPwd_->setHidden(false);
+    btnForgetPwd_->setEnabled(true);
     auto self = BaseViewController::self<LoginViewController>();
-    for (const auto& field : { txtAccount_, txtPassword_ }) {
-        if (field)
-            field->setDelegate(std::weak_ptr<UITextFieldDelegate>(self));
-    }
+    for (const auto& field : { txtAccount_, txtPassword_ })
+        field->setDelegate(std::weak_ptr<UITextFieldDelegate>(self));
     auto defaults = platform::UserDefaults::standard();
     std::string account = defaults->stringForKey(kAccountKey).value_or("");
     std::string pwd = defaults->stringForKey(kPwdKey).value_or("");
     autoLoad_ = defaults->boolForKey(kAutoLoginKey);
-    if (txtAccount_)
-        txtAccount_->setText(account);
-    if (txtPassword_)
-        txtPassword_->setText(pwd);
+    txtAccount_->setText(account);
+    txtPassword_->setText(pwd);
     if (characterCount(account) >= kRememberedMinimumLength && characterCount(pwd) >= kRememberedMinimumLength)
         setTicked(btnRememberPwd_, true);
-    if (contentView_)
-        orgY_ = contentView_->frame().minY();
-    auto& center = platform::NotificationCenter::defaultCenter();
-    keyboardShowObserver_ = center.addObserver(UIKeyboardWillShowNotification, platform::Value(),
-        [this](const platform::Notification& n) { keyboardChanged(n); });
-    keyboardHideObserver_ = center.addObserver(UIKeyboardWillHideNotification, platform::Value(),
-        [this](const platform::Notification& n) { keyboardChanged(n); });
+    orgY_ = contentView_->frame().minY();
+    observe(UIKeyboardWillShowNotification, &LoginViewController::keyboardChanged);
+    observe(UIKeyboardWillHideNotification, &LoginViewController::keyboardChanged);
     if (autoLoad_) {
         // Ticking automatic sign-in ticks remembering too.
         setTicked(btnAutoLogin_, true);
@@ -127,6 +114,8 @@ void LoginViewController::viewWillAppear(bool animated)
         navigation->setNavigationBarHidden(true, true);
 }
 
+void LoginViewController::registrationFinished(const platform::Notification&) { login(); }
+
 void LoginViewController::login()
 {
     bool alreadyFinished = finishResignRemote_;
@@ -139,13 +128,11 @@ void LoginViewController::login()
 
 void LoginViewController::setTicked(const std::shared_ptr<UIButton>& box, bool ticked)
 {
-    if (!box)
-        return;
     box->setTag(ticked ? 1 : 0);
     box->setImage(ticked ? UIImage::imageNamed(kCheckboxImage) : nullptr, UIControlStateNormal);
 }
 
-bool LoginViewController::isTicked(const std::shared_ptr<UIButton>& box) { return box && box->tag() == 1; }
+bool LoginViewController::isTicked(const std::shared_ptr<UIButton>& box) { return box->tag() == 1; }
 
 void LoginViewController::resignCurrent()
 {
@@ -158,8 +145,8 @@ void LoginViewController::btnLoginTouchUpInside(UIControl*) { startLogin(); }
 void LoginViewController::startLogin()
 {
     resignCurrent();
-    std::string account = txtAccount_ ? txtAccount_->text() : std::string();
-    std::string password = txtPassword_ ? txtPassword_->text() : std::string();
+    std::string account = txtAccount_->text();
+    std::string password = txtPassword_->text();
     if (account.empty() || password.empty()) {
         ORBHelper::showProgressHud("账号或密码不能为空", false, true);
         return;
@@ -277,7 +264,7 @@ void LoginViewController::btnTimePwdTouchUpInside(UIControl*)
     if (timeLimit_ >= 1)
         return;
     resignCurrent();
-    std::string account = txtAccount_ ? txtAccount_->text() : std::string();
+    std::string account = txtAccount_->text();
     if (account.empty()) {
         ORBHelper::showProgressHud("请先输入账号", false, true);
         return;
@@ -305,12 +292,10 @@ void LoginViewController::setCountingDown(bool counting)
     timer_ = counting ? repeatEvery(1.0, &LoginViewController::handleTimer) : nullptr;
     if (timer_) {
         timeLimit_ = kTimeLimit;
-        if (btnTimePwd_)
-            btnTimePwd_->setTitle(countdownTitle(kTimeLimit), UIControlStateNormal);
+        btnTimePwd_->setTitle(countdownTitle(kTimeLimit), UIControlStateNormal);
     } else {
         timeLimit_ = 0;
-        if (btnTimePwd_)
-            btnTimePwd_->setTitle(std::string("获取动态密码"), UIControlStateNormal);
+        btnTimePwd_->setTitle(std::string("获取动态密码"), UIControlStateNormal);
     }
 }
 
@@ -319,7 +304,7 @@ void LoginViewController::handleTimer()
     --timeLimit_;
     if (timeLimit_ < 1)
         setCountingDown(false);
-    else if (btnTimePwd_)
+    else
         btnTimePwd_->setTitle(countdownTitle(timeLimit_), UIControlStateNormal);
 }
 
@@ -350,15 +335,10 @@ void LoginViewController::btnForgetPwdTouchUpInside(UIControl*)
 
 void LoginViewController::registerAccount(UIControl*)
 {
-    auto screen = platform::ClassRegistry::shared().createAs<UIViewController>("ORBWebViewController");
-    if (!screen)
-        return;
+    auto screen = std::make_shared<ORBWebViewController>();
     std::string address = core::ORBEndpoints::serverBase() + "mobile/userregister.do?action=index";
-    // The web page screen belongs to another part of the program; until it
-    // is built in, its stand-in opens with the title only, so the address is
-    // logged here. When it lands, it is handed the address before the push.
     screen->setTitle("账号注册");
-    platform::log("register page: %s\n", address.c_str());
+    screen->setLoadUrl(platform::Url::parse(address));
     if (auto navigation = navigationController())
         navigation->pushViewController(screen, true);
 }
@@ -385,7 +365,7 @@ void LoginViewController::textFieldDidBeginEditing(UITextField* field)
 
 bool LoginViewController::textFieldShouldReturn(UITextField* field)
 {
-    if (field == txtAccount_.get() && txtPassword_)
+    if (field == txtAccount_.get())
         txtPassword_->becomeFirstResponder();
     else if (field)
         field->resignFirstResponder();
@@ -394,8 +374,6 @@ bool LoginViewController::textFieldShouldReturn(UITextField* field)
 
 void LoginViewController::keyboardChanged(const platform::Notification& notification)
 {
-    if (!contentView_ || !isViewLoaded())
-        return;
     auto keyboard = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey))
                         .value_or(platform::Rect());
     double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
@@ -409,7 +387,7 @@ void LoginViewController::keyboardChanged(const platform::Notification& notifica
         // may go under it.
         double keyboardTop = view()->convertRectFromView(keyboard, nullptr).minY();
         double foot = frame.height();
-        if (btnLogin_ && btnLogin_->superview())
+        if (btnLogin_->superview())
             foot = btnLogin_->superview()->convertRectToView(btnLogin_->frame(), contentView_.get()).maxY();
         y = std::min(keyboardTop - kKeyboardMargin - foot, orgY_);
     }

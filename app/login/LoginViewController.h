@@ -38,7 +38,6 @@ public:
 
     LoginViewController();
     explicit LoginViewController(std::string nibName);
-    ~LoginViewController() override;
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void viewDidLoad() override;
@@ -64,22 +63,12 @@ public:
     bool textFieldShouldReturn(UITextField* field) override;
     void alertViewClickedButton(UIAlertView* alert, long buttonIndex) override;
 
-    bool autoLoad() const { return autoLoad_; }
-    bool finishResignRemote() const { return finishResignRemote_; }
-    int timeLimit() const { return timeLimit_; }
-    std::shared_ptr<UIView> contentView() const { return contentView_; }
-    std::shared_ptr<UIButton> btnLogin() const { return btnLogin_; }
+    // The fields the headless tour fills in.
     std::shared_ptr<UITextField> txtAccount() const { return txtAccount_; }
     std::shared_ptr<UITextField> txtPassword() const { return txtPassword_; }
-    std::shared_ptr<UIButton> btnRememberPwd() const { return btnRememberPwd_; }
-    std::shared_ptr<UIButton> btnAutoLogin() const { return btnAutoLogin_; }
-    std::shared_ptr<UIButton> btnTimePwd() const { return btnTimePwd_; }
-    std::shared_ptr<UIButton> btnForgetPwd() const { return btnForgetPwd_; }
-    const platform::Value& loginData() const { return loginData_; }
-    const std::string& versionCode() const { return versionCode_; }
-    const std::string& versionUrl() const { return versionUrl_; }
 
 private:
+    void registrationFinished(const platform::Notification&);
     void startLogin();
     void setTicked(const std::shared_ptr<UIButton>& box, bool ticked);
     static bool isTicked(const std::shared_ptr<UIButton>& box);
@@ -107,7 +96,4 @@ private:
     std::shared_ptr<UIButton> btnLogin_;
     std::string versionCode_;
     std::string versionUrl_;
-    platform::ObserverToken registrationObserver_;
-    platform::ObserverToken keyboardShowObserver_;
-    platform::ObserverToken keyboardHideObserver_;
 };

@@ -4,6 +4,7 @@
 #include "app/startup/SafeUrl.h"
 #include "core/session/MyAccountInfo.h"
 #include "core/util/GlobalColor.h"
+#include "foundation/http/AlertAuthenticationPresenter.h"
 #include "platform/media/AVAudioSession.h"
 #include "platform/os/Log.h"
 #include "platform/os/NotificationCenter.h"
@@ -54,6 +55,8 @@ bool ORBAppDelegate::didFinishLaunchingWithOptions(UIApplication* application, c
         didReceiveRemoteNotification(application, *launchPayload);
 
     core::GlobalColor::setPlist("colors");
+    // A server or proxy that asks for credentials asks the person, on screen.
+    AuthenticationDialog::setPresenter(std::make_shared<AlertAuthenticationPresenter>());
 
     window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
     viewController_ = std::make_shared<ORBViewController>(std::string(ORBViewController::kClassName));

@@ -5,21 +5,26 @@
 // application as the phone ends it. Headless, --tour signs in through the
 // login screen, walks the five tabs and writes a picture of each screen.
 #include "app/AppClasses.h"
+#include "app/account/ProfileClasses.h"
 #include "app/about/AboutViewController.h"
 #include "app/about/IntrodutionViewController.h"
 #include "app/login/LoginViewController.h"
 #include "app/main/ORBViewController.h"
 #include "app/startup/ORBAppDelegate.h"
+#include "content/ContentClasses.h"
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
 #include "foundation/http/HTTPRequest.h"
+#include "contacts/ContactsClasses.h"
 #include "messaging/MessagingClasses.h"
+#include "circle/CircleClasses.h"
 #include "platform/host/DesktopHost.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/UserDefaults.h"
+#include "platform/services/UrlOpener.h"
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/ModalStack.h"
 #include "platform/uikit/UIApplication.h"
@@ -27,6 +32,7 @@
 #include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
+#include "teaching/TeachingClasses.h"
 
 #include <cerrno>
 #include <csignal>
@@ -183,6 +189,9 @@ int runInWindow(platform::host::HostOptions options)
         bool onX11 = x11 && *x11;
         setenv("SDL_VIDEODRIVER", onWayland ? "wayland,x11" : onX11 ? "x11" : "x11,wayland", 1);
     }
+    // Calls and texts go to the desktop's own application for them, or the
+    // screens say they cannot be placed here.
+    platform::UrlOpener::shared().useDesktopHandlers();
     platform::host::DesktopHost host(options);
     std::string reason;
     if (!host.open(&reason)) {
@@ -278,6 +287,11 @@ int run(int argc, char** argv)
 #endif
     app::registerAppClasses();
     messaging::registerMessagingClasses();
+    content::registerContentClasses();
+    app::registerProfileClasses();
+    contacts::registerContactsClasses();
+    teaching::registerTeachingClasses();
+    circle::registerCircleClasses();
 
     if (tourDirectory.empty())
         return runInWindow(window);

@@ -195,7 +195,7 @@ void BM_OpenChat(benchmark::State& state)
         state.PauseTiming();
         if (frame)
             lastFrame = std::move(frame);
-        rows = chat->tableView()->numberOfRowsInSection(0);
+        rows = static_cast<long>(chat->listData().size());
         resident = residentMegabytes();
         popBack(harness, navigation);
         state.ResumeTiming();

@@ -136,24 +136,34 @@ void BM_WarmPage(benchmark::State& state)
 }
 BENCHMARK(BM_WarmPage)->Unit(benchmark::kMillisecond);
 
-// A script changes the page; the new pixels reach the view's layer.
+// A script changes the page; the new pixels reach the view's layer: timed
+// from the script to the moment the view is told which part of it changed
+// (its pixels already taken from the engine). Each change is then checked in
+// a picture of the view, untimed.
 void BM_RedrawAfterScript(benchmark::State& state)
 {
     auto& f = fixture();
     f.load();
     const char* colours[] = { "#c03030", "#3030c0" };
     int turn = 0;
+    auto& loop = platform::RunLoop::main();
     for (auto _ : state) {
         const char* colour = colours[turn++ % 2];
+        int wanted = turn % 2 ? 0xc0 : 0x30;
+        auto boxDrawn = [&] {
+            auto image = f.webView->renderToImage(1);
+            // The box sits under the heading and the image.
+            return image && std::abs(int(image->pixelAt(100, 150)[0]) - wanted) < 16;
+        };
+        f.webView->clearNeedsDisplay();
         f.webView->stringByEvaluatingJavaScriptFromString(std::string("paint('") + colour + "')");
-        auto wanted = turn % 2 ? 0xc0 : 0x30;
-        bool drawn = platform::RunLoop::main().runUntil(
-            [&] {
-                auto image = f.webView->renderToImage(1);
-                // The box sits under the heading and the image.
-                return image && std::abs(int(image->pixelAt(100, 150)[0]) - wanted) < 16;
-            },
-            5);
+        bool told = loop.runUntil([&] { return f.webView->needsDisplay(); }, 5);
+        state.PauseTiming();
+        bool drawn = told && boxDrawn();
+        state.ResumeTiming();
+        // A first repaint that was not yet the box: the rest follows.
+        if (told && !drawn)
+            drawn = loop.runUntil(boxDrawn, 5);
         if (!drawn)
             state.SkipWithError("the change was not drawn");
     }

@@ -190,6 +190,13 @@ void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sent
             failWith(kReplyNotAnObjectText);
             return;
         }
+        // A body the transfer already inflated (sent with a content
+        // encoding) is the address book itself.
+        if (parsed && parsed->isArray()) {
+            if (success)
+                success(*parsed);
+            return;
+        }
         // The whole address book comes as compressed bytes without an envelope.
         auto inflated = uncompressZippedData(responseData);
         if (!inflated) {

@@ -2,6 +2,7 @@
 
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/Log.h"
+#include "platform/os/StringUtil.h"
 
 namespace core {
 
@@ -16,57 +17,6 @@ std::optional<std::string>& tokenSlot()
 {
     static std::optional<std::string> slot;
     return slot;
-}
-
-// Values go into single-quoted script strings inside a <script> element: a
-// name with a quote, a backslash, a line break or "</script>" must not end
-// the string or the element early.
-std::string scriptString(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\'':
-            out += "\\'";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '<':
-            out += "\\x3C";
-            break;
-        case '>':
-            out += "\\x3E";
-            break;
-        case '&':
-            out += "\\x26";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            if (c < 0x20)
-                out += platform::format("\\x%02X", c);
-            else
-                out += static_cast<char>(c);
-        }
-    }
-    // U+2028 and U+2029 end a line inside script source.
-    for (const char* sep : { "\xE2\x80\xA8", "\xE2\x80\xA9" }) {
-        std::size_t pos = 0;
-        while ((pos = out.find(sep, pos)) != std::string::npos) {
-            out.replace(pos, 3, sep[2] == '\xA8' ? "\\u2028" : "\\u2029");
-            pos += 6;
-        }
-    }
-    return out;
 }
 } // namespace
 
@@ -114,12 +64,15 @@ std::string ORBHtml5Helper::getUserInfo()
     auto account = MyAccountInfo::currentAccount();
     AccountInfo empty;
     const AccountInfo& a = account ? *account : empty;
-    std::string ctx = scriptString(ORBEndpoints::serverBase() + "mobile2/");
+    // The values sit inside a <script> element: a name with a quote, a line
+    // break or "</script>" must not end the string or the element early.
+    using platform::scriptStringLiteral;
+    std::string ctx = scriptStringLiteral(ORBEndpoints::serverBase() + "mobile2/");
     return platform::format("<script type='text/javascript'> var global = "
-                            "{ctx:'%s',schoolId:%i,userId:%i,areaAbb:'%s',userType:%i,accountType:%i,userName:'%s',"
+                            "{ctx:%s,schoolId:%i,userId:%i,areaAbb:%s,userType:%i,accountType:%i,userName:%s,"
                             "device:'%s'};</script>",
-        ctx.c_str(), a.schoolUid, a.uid, scriptString(a.region).c_str(), a.type, a.type,
-        scriptString(a.name).c_str(), "ios");
+        ctx.c_str(), a.schoolUid, a.uid, scriptStringLiteral(a.region).c_str(), a.type, a.type,
+        scriptStringLiteral(a.name).c_str(), "ios");
 }
 
 } // namespace core

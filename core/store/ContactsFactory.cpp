@@ -138,7 +138,12 @@ bool ContactsFactory::deleteCurrentAccountContacts()
 bool ContactsFactory::setContacts(const ContactList& contacts, const std::string& groupUid)
 {
     const int account = currentAccountUid();
-    return writeInTransaction([&] {
+    return writeInTransaction([&] { return writeContacts(contacts, groupUid, account); });
+}
+
+bool ContactsFactory::writeContacts(const ContactList& contacts, const std::string& groupUid, int account)
+{
+    {
         StoreStatement clear
             = prepare("DELETE FROM `tb_contact` WHERE `group_uid`=? AND `account_uid`=?;", kLineDeleteGroupContacts);
         if (!clear || !clear.bindText(1, groupUid) || !clear.bindInt(2, account) || !clear.run()) {
@@ -178,18 +183,37 @@ bool ContactsFactory::setContacts(const ContactList& contacts, const std::string
             insert.reset();
         }
         return runForAccount(kRecountGroups, kLineRecount, account);
-    });
+    }
 }
 
 bool ContactsFactory::setGroups(const GroupList& groups)
 {
     const int account = currentAccountUid();
+    return writeInTransaction([&] { return writeGroups(groups, account); });
+}
+
+bool ContactsFactory::setAddressBook(const GroupList& groups, const std::vector<ContactList>& contactsPerGroup)
+{
+    if (groups.size() != contactsPerGroup.size())
+        return false;
+    const int account = currentAccountUid();
+    return writeInTransaction([&] {
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            if (groups[i] && !writeContacts(contactsPerGroup[i], groups[i]->uid, account))
+                return false;
+        }
+        return writeGroups(groups, account);
+    });
+}
+
+bool ContactsFactory::writeGroups(const GroupList& groups, int account)
+{
     std::vector<std::string> kept;
     for (const auto& group : groups) {
         if (group)
             kept.push_back(group->uid);
     }
-    return writeInTransaction([&] {
+    {
         if (!runForAccount(kDeleteGroups, kLineDeleteGroups, account))
             return false;
         std::string orphans = "DELETE FROM `tb_contact` WHERE `account_uid`=?";
@@ -229,7 +253,7 @@ bool ContactsFactory::setGroups(const GroupList& groups)
             insert.reset();
         }
         return runForAccount(kRecountGroups, kLineRecount, account);
-    });
+    }
 }
 
 std::optional<GroupList> ContactsFactory::getGroups() { return readGroups(std::nullopt); }

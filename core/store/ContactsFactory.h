@@ -39,6 +39,10 @@ public:
     // of them, and counts each group's stored contacts, so the order of the
     // two writes of a download does not matter.
     bool setGroups(const GroupList& groups);
+    // A whole download in one transaction: each group's contacts (parallel
+    // to `groups`), then the groups. Nothing changes unless every write
+    // succeeded, so a failure part-way leaves the previous book whole.
+    bool setAddressBook(const GroupList& groups, const std::vector<ContactList>& contactsPerGroup);
 
     // Nothing when the file cannot be opened or the query fails.
     std::optional<GroupList> getGroups();
@@ -58,6 +62,10 @@ public:
     static std::string keywordPattern(const std::string& keyword);
 
 private:
+    // The statements of the two writes, run inside a transaction already open.
+    bool writeContacts(const ContactList& contacts, const std::string& groupUid, int account);
+    bool writeGroups(const GroupList& groups, int account);
+
     // Inside a write: runs a statement whose one parameter is the account;
     // logs with `line` and answers false on failure.
     bool runForAccount(const char* sql, int line, int account);

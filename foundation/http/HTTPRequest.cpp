@@ -138,6 +138,34 @@ std::optional<Error> replaceFile(const std::string& from, const std::string& to)
     return std::nullopt;
 }
 
+// One piece of file work on the file queue.
+class FileWork final : public platform::Operation {
+public:
+    explicit FileWork(std::function<void()> work)
+        : work_(std::move(work))
+    {
+    }
+    void main() override { work_(); }
+
+private:
+    std::function<void()> work_;
+};
+
+void runOnFileQueue(std::function<void()> work)
+{
+    HTTPRequest::fileQueue().addOperation(std::make_shared<FileWork>(std::move(work)));
+}
+
+platform::Error unhandledExceptionError(const std::exception& exception)
+{
+    platform::Dictionary info;
+    info.set(platform::kLocalizedDescriptionKey, platform::Value(std::string(typeid(exception).name())));
+    info.set(platform::kLocalizedFailureReasonKey, platform::Value(std::string(exception.what())));
+    info.set(platform::kUnderlyingErrorKey,
+        platform::Value(std::make_shared<platform::Error>(HTTPRequestErrorDomain, UnhandledExceptionError)));
+    return platform::Error(HTTPRequestErrorDomain, UnhandledExceptionError, std::move(info));
+}
+
 bool isIdempotentMethod(const std::string& method)
 {
     return method == "GET" || method == "HEAD" || method == "PUT" || method == "DELETE" || method == "OPTIONS"
@@ -152,24 +180,28 @@ bool sameOrigin(const platform::Url& a, const platform::Url& b)
 
 const Error& sharedError(int code)
 {
-    static const Error timedOut = makeHTTPRequestError(RequestTimedOutErrorType, "The request timed out");
-    static const Error authentication = makeHTTPRequestError(AuthenticationErrorType, "Authentication needed");
-    static const Error cancelled = makeHTTPRequestError(RequestCancelledErrorType, "The request was cancelled");
-    static const Error badRequest
-        = makeHTTPRequestError(UnableToCreateRequestErrorType, "Unable to create request (bad url?)");
-    static const Error redirects
-        = makeHTTPRequestError(TooMuchRedirectionErrorType, "The request failed because it redirected too many times");
+    // Made once and never destroyed: the network thread may still fail a
+    // request while the process exits and runs static destructors.
+    struct Errors {
+        Error timedOut = makeHTTPRequestError(RequestTimedOutErrorType, "The request timed out");
+        Error authentication = makeHTTPRequestError(AuthenticationErrorType, "Authentication needed");
+        Error cancelled = makeHTTPRequestError(RequestCancelledErrorType, "The request was cancelled");
+        Error badRequest = makeHTTPRequestError(UnableToCreateRequestErrorType, "Unable to create request (bad url?)");
+        Error redirects
+            = makeHTTPRequestError(TooMuchRedirectionErrorType, "The request failed because it redirected too many times");
+    };
+    static const Errors* const errors = new Errors;
     switch (code) {
     case RequestTimedOutErrorType:
-        return timedOut;
+        return errors->timedOut;
     case AuthenticationErrorType:
-        return authentication;
+        return errors->authentication;
     case RequestCancelledErrorType:
-        return cancelled;
+        return errors->cancelled;
     case TooMuchRedirectionErrorType:
-        return redirects;
+        return errors->redirects;
     default:
-        return badRequest;
+        return errors->badRequest;
     }
 }
 
@@ -611,6 +643,16 @@ platform::OperationQueue& HTTPRequest::sharedQueue()
     return *queue;
 }
 
+platform::OperationQueue& HTTPRequest::fileQueue()
+{
+    static platform::OperationQueue* queue = [] {
+        auto* q = new platform::OperationQueue;
+        q->setMaxConcurrentOperationCount(2);
+        return q;
+    }();
+    return *queue;
+}
+
 void HTTPRequest::startAsynchronous() { sharedQueue().addOperation(self()); }
 
 void HTTPRequest::start()
@@ -666,6 +708,19 @@ void HTTPRequest::main()
         didUseCachedResponse_ = false;
         if (!mainRequest_)
             buildPostBody();
+        // A body file being compressed: finishBodyCompression() goes on.
+        if (awaitingFileWork_)
+            return;
+        continueMain();
+    } catch (const std::exception& exception) {
+        failWithError(unhandledExceptionError(exception));
+    }
+}
+
+void HTTPRequest::continueMain()
+{
+    HTTP_LOCKED;
+    try {
         if (deferredError_ && !error_)
             failWithError(deferredError_);
         if (error_)
@@ -702,13 +757,30 @@ void HTTPRequest::main()
             return;
         startRequest();
     } catch (const std::exception& exception) {
-        platform::Dictionary info;
-        info.set(platform::kLocalizedDescriptionKey, platform::Value(std::string(typeid(exception).name())));
-        info.set(platform::kLocalizedFailureReasonKey, platform::Value(std::string(exception.what())));
-        info.set(platform::kUnderlyingErrorKey,
-            platform::Value(std::make_shared<Error>(HTTPRequestErrorDomain, UnhandledExceptionError)));
-        failWithError(Error(HTTPRequestErrorDomain, UnhandledExceptionError, std::move(info)));
+        failWithError(unhandledExceptionError(exception));
     }
+}
+
+void HTTPRequest::finishBodyCompression(const std::string& path, const std::optional<platform::Error>& failure)
+{
+    HTTP_LOCKED;
+    awaitingFileWork_ = false;
+    // Cancelled or failed while the file was being compressed: nothing goes on.
+    if (complete_ || cancelled_ || error_) {
+        removeFileAtPath(path, nullptr);
+        return;
+    }
+    if (failure) {
+        removeFileAtPath(path, nullptr);
+        failWithError(failure);
+        return;
+    }
+    compressedPostBodyFilePath_ = path;
+    // The base's step on purpose: a form's own step would build its body again.
+    HTTPRequest::buildPostBody();
+    if (error_)
+        return;
+    continueMain();
 }
 
 // MARK: - Body
@@ -786,6 +858,22 @@ void HTTPRequest::buildPostBody()
         if (shouldCompressRequestBody_) {
             if (!compressedPostBodyFilePath_) {
                 std::string path = temporaryPath();
+                if (!isSynchronous_) {
+                    // Compressing a large file takes long: the network
+                    // thread serves other requests meanwhile.
+                    awaitingFileWork_ = true;
+                    auto request = self();
+                    platform::RunLoop* loop = &requestLoop();
+                    runOnFileQueue([request, loop, source = *postBodyFilePath_, path] {
+                        Error error;
+                        std::optional<Error> failure;
+                        if (!DataCompressor::compressDataFromFile(source, path, &error))
+                            failure = error;
+                        loop->post([request, path, failure] { request->finishBodyCompression(path, failure); },
+                            platform::kCommonRunLoopModes);
+                    });
+                    return;
+                }
                 Error error;
                 if (!DataCompressor::compressDataFromFile(*postBodyFilePath_, path, &error)) {
                     failWithError(error);
@@ -1497,43 +1585,70 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
     }
 }
 
-std::optional<platform::Error> HTTPRequest::moveDownloadIntoPlace()
+struct HTTPRequest::DownloadFinish {
+    enum class Step { Move, Inflate, WriteEmpty };
+    Step step = Step::Move;
+    // The finished file: moved (Move) or inflated (Inflate) to the destination.
+    std::string from;
+    std::string destination;
+    // A file of the download removed once the step is done, whatever its outcome.
+    std::string discard;
+
+    // Plain file work on paths of its own: runs on any thread.
+    std::optional<platform::Error> run() const
+    {
+        std::optional<Error> result;
+        switch (step) {
+        case Step::Move:
+            if (auto cause = replaceFile(from, destination)) {
+                ::unlink(from.c_str());
+                result = makeHTTPRequestError(FileManagementError,
+                    platform::format("Failed to move file from '%s' to '%s'", from.c_str(), destination.c_str()),
+                    &*cause);
+            }
+            break;
+        case Step::Inflate: {
+            Error error;
+            if (!DataDecompressor::uncompressDataFromFile(from, destination, &error))
+                result = error;
+            break;
+        }
+        case Step::WriteEmpty: {
+            // A compressed response without a single body byte inflates to an empty file.
+            Error cause;
+            if (!platform::FileUtil::write(
+                    destination, platform::Bytes(), platform::FileUtil::WriteMode::Atomic, &cause))
+                result = cause;
+            break;
+        }
+        }
+        if (!discard.empty())
+            removeFileAtPath(discard, nullptr);
+        return result;
+    }
+};
+
+HTTPRequest::DownloadFinish HTTPRequest::takeDownloadFinish()
 {
-    const std::string destination = *downloadDestinationPath_;
-    bool compressed = isResponseCompressed();
-    if (!compressed) {
-        std::string temporary = *temporaryFileDownloadPath_;
+    DownloadFinish finish;
+    finish.destination = *downloadDestinationPath_;
+    if (!isResponseCompressed()) {
+        finish.from = *temporaryFileDownloadPath_;
         temporaryFileDownloadPath_.reset();
-        if (auto cause = replaceFile(temporary, destination)) {
-            ::unlink(temporary.c_str());
-            return makeHTTPRequestError(FileManagementError,
-                platform::format("Failed to move file from '%s' to '%s'", temporary.c_str(), destination.c_str()),
-                &*cause);
-        }
-        return std::nullopt;
+        return finish;
     }
-    std::optional<Error> result;
+    finish.discard = *temporaryFileDownloadPath_;
+    temporaryFileDownloadPath_.reset();
     if (shouldWaitToInflateCompressedResponses_) {
-        Error error;
-        if (!DataDecompressor::uncompressDataFromFile(*temporaryFileDownloadPath_, destination, &error))
-            result = error;
+        finish.step = DownloadFinish::Step::Inflate;
+        finish.from = finish.discard;
     } else if (temporaryUncompressedDataDownloadPath_) {
-        std::string temporary = *temporaryUncompressedDataDownloadPath_;
+        finish.from = *temporaryUncompressedDataDownloadPath_;
         temporaryUncompressedDataDownloadPath_.reset();
-        if (auto cause = replaceFile(temporary, destination)) {
-            ::unlink(temporary.c_str());
-            result = makeHTTPRequestError(FileManagementError,
-                platform::format("Failed to move file from '%s' to '%s'", temporary.c_str(), destination.c_str()),
-                &*cause);
-        }
     } else {
-        // A compressed response without a single body byte inflates to an empty file.
-        Error cause;
-        if (!platform::FileUtil::write(destination, platform::Bytes(), platform::FileUtil::WriteMode::Atomic, &cause))
-            result = cause;
+        finish.step = DownloadFinish::Step::WriteEmpty;
     }
-    removeTemporaryDownloadFile();
-    return result;
+    return finish;
 }
 
 void HTTPRequest::handleStreamComplete()
@@ -1552,6 +1667,7 @@ void HTTPRequest::handleStreamComplete()
         return;
 
     std::optional<Error> result;
+    std::optional<DownloadFinish> finish;
     {
         std::lock_guard<std::recursive_mutex> progress(engine().progressLock);
         if (readStream_) {
@@ -1591,7 +1707,7 @@ void HTTPRequest::handleStreamComplete()
                     removeTemporaryDownloadFile();
                 removeTemporaryUncompressedDownloadFile();
             } else {
-                result = moveDownloadIntoPlace();
+                finish = takeDownloadFinish();
             }
         } else if (downloadDestinationPath_ && !needsRedirect_ && !result && totalBytesRead_ == 0
             && !dataReceivedBlock_) {
@@ -1601,8 +1717,6 @@ void HTTPRequest::handleStreamComplete()
                     *downloadDestinationPath_, platform::Bytes(), platform::FileUtil::WriteMode::Atomic, &cause))
                 result = cause;
         }
-        if (downloadCache_ && !didUseCachedResponse_ && !result && !authenticationNeeded_)
-            downloadCache_->storeResponseForRequest(*this, secondsToCache_);
     }
 
     if (!connectionCanBeReused_)
@@ -1613,6 +1727,27 @@ void HTTPRequest::handleStreamComplete()
                                    : std::nullopt);
     destroyReadStream();
 
+    if (finish && !isSynchronous_) {
+        // Copying across file systems or inflating a large file takes long:
+        // the network thread serves other requests meanwhile.
+        auto request = self();
+        platform::RunLoop* loop = &requestLoop();
+        runOnFileQueue([request, loop, finish = *finish] {
+            auto outcome = finish.run();
+            loop->post([request, outcome] { request->finishResponse(outcome); }, platform::kCommonRunLoopModes);
+        });
+        return;
+    }
+    if (finish)
+        result = finish->run();
+    finishResponse(result);
+}
+
+void HTTPRequest::finishResponse(const std::optional<platform::Error>& result)
+{
+    HTTP_LOCKED;
+    if (downloadCache_ && !didUseCachedResponse_ && !result && !authenticationNeeded_)
+        downloadCache_->storeResponseForRequest(*this, secondsToCache_);
     // A challenge holds the request open: the credentials step follows.
     if (!needsRedirect_ && !authenticationNeeded_) {
         if (!result)

@@ -366,6 +366,11 @@ public:
     static platform::OperationQueue& sharedQueue();
     // The loop of the network thread every asynchronous request runs on.
     static platform::RunLoop& threadForRequest(const HTTPRequest& request);
+    // Where body files are compressed and finished downloads are moved,
+    // copied or inflated into place: file work that would otherwise hold up
+    // every request on the network thread. Asynchronous requests only; a
+    // synchronous one does its file work on its caller's thread.
+    static platform::OperationQueue& fileQueue();
     static double defaultTimeOutSeconds();
     static void setDefaultTimeOutSeconds(double seconds);
     static std::optional<std::string> defaultUserAgentString();
@@ -447,6 +452,11 @@ private:
 
     // Preparation and start (network thread, under the lock).
     void main() override;
+    // What main() does once the body is built: the cache, the message, its
+    // headers, the proxy and the start.
+    void continueMain();
+    // Back on the request's loop once a body file has been compressed.
+    void finishBodyCompression(const std::string& path, const std::optional<platform::Error>& failure);
     void buildRequestHeaders();
     void applyCookieHeader();
     void applyAuthorizationHeader();
@@ -508,7 +518,12 @@ private:
     void performRedirect();
     bool retryUsingNewConnection();
     void writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated);
-    std::optional<platform::Error> moveDownloadIntoPlace();
+    // Putting a finished download at its destination, taken from the request
+    // so that it can run away from the network thread.
+    struct DownloadFinish;
+    DownloadFinish takeDownloadFinish();
+    // The end of a response once its file, if any, is in place.
+    void finishResponse(const std::optional<platform::Error>& result);
     void scheduleReadStream();
     void unscheduleReadStream();
     void destroyReadStream();
@@ -579,6 +594,8 @@ private:
     unsigned requestID_ = 0;
     std::string runLoopMode_ = platform::kDefaultRunLoopMode;
     bool isSynchronous_ = false;
+    // A body file is being compressed on the file queue.
+    bool awaitingFileWork_ = false;
     platform::RunLoop* synchronousLoop_ = nullptr;
     platform::Dictionary userInfo_;
     int tag_ = 0;

@@ -54,6 +54,9 @@ void pushScreen(UIViewController& from, const std::shared_ptr<UIViewController>&
 std::shared_ptr<MessageBoxViewController> MessageBoxViewController::create()
 {
     auto box = std::make_shared<MessageBoxViewController>(Made {});
+    // Its view now, list and all: a poll answer or a tick may come before the
+    // tab is first shown, and finds the table there.
+    box->view();
     // Held weakly: a box the tab bar drops goes, and its tick with it.
     box->timer_ = box->repeatEvery(kTickSeconds, &MessageBoxViewController::handleTimer);
     return box;
@@ -68,7 +71,6 @@ MessageBoxViewController::MessageBoxViewController(Made)
         accountUid_ = account->uid;
         accountType_ = account->type;
     }
-    setListData(messageFactory_->getMessageLast().value_or(core::MessageList {}));
 }
 
 MessageBoxViewController::~MessageBoxViewController() = default;
@@ -87,8 +89,6 @@ void MessageBoxViewController::viewDidLoad()
     // Only teachers write group messages.
     auto account = core::MyAccountInfo::currentAccount();
     setRightItem(account && account->type == 1 ? btnSend_ : nullptr);
-    if (!tableView_)
-        return;
     tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
     tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
     tableView_->setRefreshDelegate(std::weak_ptr<RefreshTableViewDelegate>(self));
@@ -98,8 +98,7 @@ void MessageBoxViewController::viewDidLoad()
         frame.size.height -= kShortScreenCut;
         tableView_->setFrame(frame);
     }
-    updateTableBackground();
-    tableView_->reloadData();
+    reloadList();
 }
 
 void MessageBoxViewController::viewWillAppear(bool animated)
@@ -128,15 +127,13 @@ void MessageBoxViewController::stopPolling()
     msgRequest_.reset();
     navMsgRequest_.reset();
     stateRequest_.reset();
-    if (tableView_)
-        tableView_->doneLoadingTableViewData();
+    tableView_->doneLoadingTableViewData();
 }
 
 void MessageBoxViewController::reloadList()
 {
     setListData(messageFactory_->getMessageLast().value_or(core::MessageList {}));
-    if (tableView_)
-        tableView_->reloadData();
+    tableView_->reloadData();
 }
 
 // ---- The tick and the poll ----------------------------------------------------------
@@ -189,11 +186,14 @@ void MessageBoxViewController::requestMessageSucceeded(const HTTPRequestPtr& req
     if (!isCurrentRequest(request.get()) || request != msgRequest_)
         return;
     finishRequest(request.get());
-    if (belongsToCurrentAccount())
+    if (belongsToCurrentAccount()) {
         applyPollReply(request);
+        // Every answer republishes the total, "no news" too: messages read
+        // in a chat since the last poll stop counting on the tab.
+        reloadList();
+    }
     msgRequest_.reset();
-    if (tableView_)
-        tableView_->doneLoadingTableViewData();
+    tableView_->doneLoadingTableViewData();
     setState();
 }
 
@@ -203,8 +203,7 @@ void MessageBoxViewController::requestMessageFailed(const HTTPRequestPtr& reques
         return;
     finishRequest(request.get());
     msgRequest_.reset();
-    if (tableView_)
-        tableView_->doneLoadingTableViewData();
+    tableView_->doneLoadingTableViewData();
     setState();
 }
 
@@ -231,11 +230,9 @@ void MessageBoxViewController::applyPollReply(const HTTPRequestPtr& request)
             arrived.push_back(std::move(message));
         }
     }
-    bool changed = false;
     if (!arrived.empty()) {
         // Stored first: whoever hears of a message finds it in the store.
         if (messageFactory_->setMessage(arrived)) {
-            changed = true;
             for (const auto& message : arrived) {
                 message->updatePhotosInfo();
                 message->updateSoundsInfo();
@@ -258,13 +255,11 @@ void MessageBoxViewController::applyPollReply(const HTTPRequestPtr& request)
             record->to = true;
             records.push_back(std::move(record));
         }
-        if (!records.empty() && messageFactory_->setMessageStateChanged(records))
-            changed = true;
+        if (!records.empty())
+            messageFactory_->setMessageStateChanged(records);
     }
-    // The total goes out after the announcements: a chat open on the sender
-    // has read its messages by now, so they no longer count as unread.
-    if (changed)
-        reloadList();
+    // The caller republishes the list after the announcements: a chat open
+    // on the sender has read its messages by then, so they no longer count.
 }
 
 // ---- The state report -------------------------------------------------------------
@@ -336,12 +331,10 @@ void MessageBoxViewController::requestNavigationMessageSuccessed(const HTTPReque
             if (auto info = core::NavMessageInfo::navMessageWithObj(item))
                 listNavData_.push_back(std::move(info));
         }
-        if (tableView_)
-            tableView_->reloadData();
+        tableView_->reloadData();
     }
     navMsgRequest_.reset();
-    if (tableView_)
-        tableView_->doneLoadingTableViewData();
+    tableView_->doneLoadingTableViewData();
 }
 
 void MessageBoxViewController::requestNavigationMessageFailed(const HTTPRequestPtr& request)
@@ -350,8 +343,7 @@ void MessageBoxViewController::requestNavigationMessageFailed(const HTTPRequestP
         return;
     finishRequest(request.get());
     navMsgRequest_.reset();
-    if (tableView_)
-        tableView_->doneLoadingTableViewData();
+    tableView_->doneLoadingTableViewData();
 }
 
 // ---- The list -------------------------------------------------------------------------
@@ -365,7 +357,6 @@ void MessageBoxViewController::setListData(core::MessageList list)
         if (message && !isGroupRecordMessage(*message) && message->contact)
             total += message->contact->badge;
     }
-    unreadTotal_ = total;
     // Only the signed-in account's box speaks for the badge.
     if (!belongsToCurrentAccount())
         return;
@@ -377,8 +368,6 @@ void MessageBoxViewController::setListData(core::MessageList list)
 
 void MessageBoxViewController::updateTableBackground()
 {
-    if (!tableView_)
-        return;
     tableView_->setBackgroundColor(
         listData_.empty() ? platform::Color::fromWhite(kEmptyWhite, 1.0) : platform::Color::clearColor());
 }

@@ -101,17 +101,12 @@ public:
     bool refreshTableViewFooterDidTriggerLoadMore(RefreshTableView*) override;
 
     // ---- State ------------------------------------------------------------------------
+    // Where the tick stands and what is out, for whoever waits on the box.
     int ticks() const { return ticks_; }
-    int navTicks() const { return navTicks_; }
     const core::MessageList& listData() const { return listData_; }
-    const std::vector<std::shared_ptr<core::NavMessageInfo>>& listNavData() const { return listNavData_; }
-    std::shared_ptr<UIButton> btnSend() const { return btnSend_; }
-    std::shared_ptr<RefreshTableView> tableView() const { return tableView_; }
     const std::shared_ptr<platform::Timer>& timer() const { return timer_; }
     bool isPolling() const { return msgRequest_ != nullptr; }
     bool isReportingState() const { return stateRequest_ != nullptr; }
-    // The unread total last published.
-    int unreadTotal() const { return unreadTotal_; }
 
 private:
     // Whether the account the box was made for is still the signed-in one.
@@ -139,5 +134,4 @@ private:
     core::MessageList stateMessages_;
     int accountUid_ = 0;
     int accountType_ = 0;
-    int unreadTotal_ = 0;
 };

@@ -13,8 +13,7 @@ public:
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
-    std::shared_ptr<UILabel> lblMessage() const { return lblMessage_.lock(); }
 
 private:
-    std::weak_ptr<UILabel> lblMessage_;
+    std::shared_ptr<UILabel> lblMessage_;
 };

@@ -26,11 +26,7 @@ void MessageGroupCell::declareLayoutBindings(platform::LayoutBindings& bindings)
 void MessageGroupCell::awakeFromNib()
 {
     UIView::awakeFromNib();
-    auto self = sharedView();
-    if (!self)
-        return;
-    if (auto sound = iconSound_.lock())
-        iconSoundFrame_ = sound->frame();
+    iconSoundFrame_ = iconSound_->frame();
     setBackgroundColor(platform::Color::whiteColor());
     setBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("message_group_cell_bg.png")));
     setSelectedBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("public_cel_selected_bg.png")));
@@ -43,22 +39,14 @@ void MessageGroupCell::setMessage(std::shared_ptr<core::MessageInfo> message)
         return;
     const bool hasPhotos = !message_->photosInfo.empty();
     const bool hasSounds = !message_->soundsInfo.empty();
-    auto image = iconImage_.lock();
-    if (image)
-        image->setHidden(!hasPhotos);
-    if (auto sound = iconSound_.lock()) {
-        sound->setHidden(!hasSounds);
-        // Alone, the voice icon takes the first place.
-        if (hasSounds)
-            sound->setFrame(!hasPhotos && image ? image->frame() : iconSoundFrame_);
-    }
-    if (auto content = lblContent_.lock())
-        content->setText(message_->content);
-    if (auto sms = lblSmsSend_.lock())
-        sms->setText(pair(message_->smsUnSuccessCount, message_->smsSuccessCount));
-    if (auto msg = lblMsgSend_.lock())
-        msg->setText(pair(message_->msgUnReadCount, message_->msgReadCount));
-    if (auto time = lblTime_.lock())
-        time->setText(
-            message_->time ? MessageSingleCell::timeText(*message_->time, platform::Date::now()) : std::string());
+    iconImage_->setHidden(!hasPhotos);
+    iconSound_->setHidden(!hasSounds);
+    // Alone, the voice icon takes the first place.
+    if (hasSounds)
+        iconSound_->setFrame(hasPhotos ? iconSoundFrame_ : iconImage_->frame());
+    lblContent_->setText(message_->content);
+    lblSmsSend_->setText(pair(message_->smsUnSuccessCount, message_->smsSuccessCount));
+    lblMsgSend_->setText(pair(message_->msgUnReadCount, message_->msgReadCount));
+    lblTime_->setText(
+        message_->time ? MessageSingleCell::timeText(*message_->time, platform::Date::now()) : std::string());
 }

@@ -44,16 +44,11 @@ void MessageNavigationCell::declareLayoutBindings(platform::LayoutBindings& bind
 void MessageNavigationCell::awakeFromNib()
 {
     UIView::awakeFromNib();
-    auto self = sharedView();
-    if (!self)
-        return;
     setBackgroundColor(platform::Color::clearColor());
     setBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("message_single_cell_bg.png")));
     setSelectedBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("public_cel_selected_bg.png")));
-    if (auto avatar = imgAvatar_.lock()) {
-        avatar->layer()->setCornerRadius(kAvatarCornerRadius);
-        avatar->setClipsToBounds(true);
-    }
+    imgAvatar_->layer()->setCornerRadius(kAvatarCornerRadius);
+    imgAvatar_->setClipsToBounds(true);
 }
 
 void MessageNavigationCell::setNavInfo(std::shared_ptr<core::NavMessageInfo> navInfo)
@@ -62,16 +57,12 @@ void MessageNavigationCell::setNavInfo(std::shared_ptr<core::NavMessageInfo> nav
     if (!navInfo_)
         return;
     currentNavInfo_ = std::make_shared<NavigationInfo>(navInfo_->eventType);
-    if (auto name = lblName_.lock())
-        name->setText(currentNavInfo_->title().value_or(""));
-    if (auto avatar = imgAvatar_.lock())
-        avatar->setImage(compositeAvatar(*currentNavInfo_));
-    if (auto content = lblContent_.lock(); content && !navInfo_->content.empty())
-        content->setText(navInfo_->content);
-    if (auto time = lblTime_.lock()) {
-        auto date = platform::DateFormatter("yyyy-MM-dd HH:mm:ss").dateFromString(navInfo_->dateTimeStr);
-        time->setText(date ? MessageSingleCell::timeText(*date, platform::Date::now()) : std::string());
-    }
+    lblName_->setText(currentNavInfo_->title().value_or(""));
+    imgAvatar_->setImage(compositeAvatar(*currentNavInfo_));
+    if (!navInfo_->content.empty())
+        lblContent_->setText(navInfo_->content);
+    auto date = platform::DateFormatter("yyyy-MM-dd HH:mm:ss").dateFromString(navInfo_->dateTimeStr);
+    lblTime_->setText(date ? MessageSingleCell::timeText(*date, platform::Date::now()) : std::string());
     // One recogniser for the life of the cell, however often it is reused.
     if (!tapAdded_) {
         if (auto self = std::static_pointer_cast<MessageNavigationCell>(sharedView())) {

@@ -33,26 +33,18 @@ public:
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setNavInfo(std::shared_ptr<core::NavMessageInfo> navInfo);
-    const std::shared_ptr<core::NavMessageInfo>& navInfo() const { return navInfo_; }
-    const std::shared_ptr<NavigationInfo>& currentNavInfo() const { return currentNavInfo_; }
     // Makes the feature's screen and hands it to the delegate.
     void didSelectedCell();
 
-    std::shared_ptr<MessageNavigationCellDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<MessageNavigationCellDelegate> delegate) { delegate_ = std::move(delegate); }
-
-    std::shared_ptr<UILabel> lblName() const { return lblName_.lock(); }
-    std::shared_ptr<UILabel> lblContent() const { return lblContent_.lock(); }
-    std::shared_ptr<UILabel> lblTime() const { return lblTime_.lock(); }
-    std::shared_ptr<UIImageView> imgAvatar() const { return imgAvatar_.lock(); }
 
 private:
     std::shared_ptr<NavigationInfo> currentNavInfo_;
     std::weak_ptr<MessageNavigationCellDelegate> delegate_;
     std::shared_ptr<core::NavMessageInfo> navInfo_;
     bool tapAdded_ = false;
-    std::weak_ptr<UILabel> lblName_;
-    std::weak_ptr<UILabel> lblContent_;
-    std::weak_ptr<UILabel> lblTime_;
-    std::weak_ptr<UIImageView> imgAvatar_;
+    std::shared_ptr<UILabel> lblName_;
+    std::shared_ptr<UILabel> lblContent_;
+    std::shared_ptr<UILabel> lblTime_;
+    std::shared_ptr<UIImageView> imgAvatar_;
 };

@@ -31,22 +31,14 @@ void MessageSingleCell::declareLayoutBindings(platform::LayoutBindings& bindings
 void MessageSingleCell::awakeFromNib()
 {
     UIView::awakeFromNib();
-    auto self = sharedView();
-    if (!self)
-        return;
-    if (auto badge = badgeView_.lock()) {
-        badgeMinWidth_ = badge->frame().width();
-        badgeRight_ = badge->frame().maxX();
-        if (auto label = lblBadge_.lock())
-            badgeMargin_ = badgeMinWidth_ - label->frame().width();
-    }
+    badgeMinWidth_ = badgeView_->frame().width();
+    badgeRight_ = badgeView_->frame().maxX();
+    badgeMargin_ = badgeMinWidth_ - lblBadge_->frame().width();
     setBackgroundColor(platform::Color::clearColor());
     setBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("message_single_cell_bg.png")));
     setSelectedBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("public_cel_selected_bg.png")));
-    if (auto avatar = imgAvatar_.lock()) {
-        avatar->layer()->setCornerRadius(kAvatarCornerRadius);
-        avatar->setClipsToBounds(true);
-    }
+    imgAvatar_->layer()->setCornerRadius(kAvatarCornerRadius);
+    imgAvatar_->setClipsToBounds(true);
 }
 
 void MessageSingleCell::setMessage(std::shared_ptr<core::MessageInfo> message)
@@ -55,41 +47,32 @@ void MessageSingleCell::setMessage(std::shared_ptr<core::MessageInfo> message)
     if (!message_)
         return;
     const auto& contact = message_->contact;
-    if (auto name = lblName_.lock())
-        name->setText(contact ? contact->name : std::string());
-    if (auto content = lblContent_.lock())
-        content->setText(contentText(*message_));
-    if (auto avatar = imgAvatar_.lock()) {
-        // A reused row must not show, or later receive, the previous party's face.
-        ui::RemoteImageLoader::sharedLoader()->cancelLoadingImagesForTarget(avatar.get(), "setImage:");
-        ui::setImageOfView(*avatar, UIImage::imageNamed(kDefaultAvatar));
-        const std::string address = contact ? contact->thumbAvatar : std::string();
-        if (auto url = address.empty() ? std::nullopt : platform::Url::parse(address))
-            ui::setImageURL(avatar, url);
-    }
-    if (auto time = lblTime_.lock())
-        time->setText(message_->time ? timeText(*message_->time, platform::Date::now()) : std::string());
+    lblName_->setText(contact ? contact->name : std::string());
+    lblContent_->setText(contentText(*message_));
+    // A reused row must not show, or later receive, the previous party's face.
+    RemoteImageLoader::sharedLoader()->cancelLoadingImagesForTarget(imgAvatar_.get(), "setImage:");
+    setImageOfView(*imgAvatar_, UIImage::imageNamed(kDefaultAvatar));
+    const std::string address = contact ? contact->thumbAvatar : std::string();
+    if (auto url = address.empty() ? std::nullopt : platform::Url::parse(address))
+        setImageURL(imgAvatar_, url);
+    lblTime_->setText(message_->time ? timeText(*message_->time, platform::Date::now()) : std::string());
     setBadge(contact ? contact->badge : 0);
 }
 
 void MessageSingleCell::setBadge(int badge)
 {
-    auto view = badgeView_.lock();
-    auto label = lblBadge_.lock();
-    if (!view || !label)
-        return;
     if (badge < 1) {
-        view->setHidden(true);
+        badgeView_->setHidden(true);
         return;
     }
-    view->setHidden(false);
-    label->setText(badgeText(badge));
-    double textWidth = platform::measureText(label->text(), label->font()).width;
+    badgeView_->setHidden(false);
+    lblBadge_->setText(badgeText(badge));
+    double textWidth = platform::measureText(lblBadge_->text(), lblBadge_->font()).width;
     double width = std::max(badgeMinWidth_, textWidth + badgeMargin_);
-    auto frame = view->frame();
-    view->setFrame(platform::Rect(badgeRight_ - width, frame.minY(), width, frame.height()));
-    auto labelFrame = label->frame();
-    label->setFrame(platform::Rect((width - textWidth) / 2, labelFrame.minY(), textWidth, labelFrame.height()));
+    auto frame = badgeView_->frame();
+    badgeView_->setFrame(platform::Rect(badgeRight_ - width, frame.minY(), width, frame.height()));
+    auto labelFrame = lblBadge_->frame();
+    lblBadge_->setFrame(platform::Rect((width - textWidth) / 2, labelFrame.minY(), textWidth, labelFrame.height()));
 }
 
 std::string MessageSingleCell::badgeText(int badge)

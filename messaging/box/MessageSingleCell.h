@@ -25,7 +25,6 @@ public:
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setMessage(std::shared_ptr<core::MessageInfo> message);
-    const std::shared_ptr<core::MessageInfo>& message() const { return message_; }
 
     // The time label of every message-box row, for a message at `time` seen
     // at `now`: "今天", "昨天", "前天" with the time of day for the calendar
@@ -37,14 +36,6 @@ public:
     // "" below 1 (no badge), "99+" above 99, else the number.
     static std::string badgeText(int badge);
 
-    double badgeMinWidth() const { return badgeMinWidth_; }
-    double badgeMargin() const { return badgeMargin_; }
-    std::shared_ptr<UILabel> lblName() const { return lblName_.lock(); }
-    std::shared_ptr<UILabel> lblContent() const { return lblContent_.lock(); }
-    std::shared_ptr<UILabel> lblTime() const { return lblTime_.lock(); }
-    std::shared_ptr<UILabel> lblBadge() const { return lblBadge_.lock(); }
-    std::shared_ptr<UIImageView> imgAvatar() const { return imgAvatar_.lock(); }
-    std::shared_ptr<UIView> badgeView() const { return badgeView_.lock(); }
 
 private:
     void setBadge(int badge);
@@ -54,10 +45,10 @@ private:
     // The badge's right edge in the layout: it grows to the left of it.
     double badgeRight_ = 0;
     std::shared_ptr<core::MessageInfo> message_;
-    std::weak_ptr<UILabel> lblName_;
-    std::weak_ptr<UILabel> lblContent_;
-    std::weak_ptr<UILabel> lblTime_;
-    std::weak_ptr<UILabel> lblBadge_;
-    std::weak_ptr<UIImageView> imgAvatar_;
-    std::weak_ptr<UIView> badgeView_;
+    std::shared_ptr<UILabel> lblName_;
+    std::shared_ptr<UILabel> lblContent_;
+    std::shared_ptr<UILabel> lblTime_;
+    std::shared_ptr<UILabel> lblBadge_;
+    std::shared_ptr<UIImageView> imgAvatar_;
+    std::shared_ptr<UIView> badgeView_;
 };

@@ -9,6 +9,7 @@
 #include "platform/uikit/UILabel.h"
 #include "ui/images/RemoteImageLoader.h"
 #include "ui/images/RemoteImageView.h"
+#include "ui/Lifetime.h"
 
 namespace {
 
@@ -31,29 +32,20 @@ void MessageBaseCell::awakeFromNib()
     // The bubble picture keeps its tail and corners at any size.
     if (imgBubble_ && imgBubble_->image())
         imgBubble_->setImage(imgBubble_->image()->resizableImageWithCapInsets(kBubbleCapInsets));
-    if (wrapperView_) {
-        std::weak_ptr<MessageBaseCell> weakSelf = std::static_pointer_cast<MessageBaseCell>(sharedView());
-        wrapperView_->addAction(
-            [weakSelf](UIControl*) {
-                if (auto self = weakSelf.lock())
-                    self->wrapperViewTouchUpInside();
-            },
-            UIControlEventTouchUpInside);
-    }
+    wrapperView_->addAction(
+        weakCall(std::weak_ptr<MessageBaseCell>(std::static_pointer_cast<MessageBaseCell>(sharedView())),
+            [](MessageBaseCell& cell, UIControl*) { cell.wrapperViewTouchUpInside(); }),
+        UIControlEventTouchUpInside);
     if (imgAvatar_) {
         imgAvatar_->layer()->setCornerRadius(kCornerRadius);
         imgAvatar_->setClipsToBounds(true);
     }
-    if (lblTime_) {
-        lblTime_->layer()->setCornerRadius(kCornerRadius);
-        lblTime_->setClipsToBounds(true);
-    }
+    lblTime_->layer()->setCornerRadius(kCornerRadius);
+    lblTime_->setClipsToBounds(true);
 }
 
 void MessageBaseCell::setWrapperWidth(double width, double x)
 {
-    if (!wrapperView_)
-        return;
     auto frame = wrapperView_->frame();
     frame.origin.x = x;
     frame.size.width = width;
@@ -81,13 +73,12 @@ void MessageBaseCell::setMessage(std::shared_ptr<core::MessageInfo> message)
             address = message_->contact->thumbAvatar;
         }
         // A reused row must not show, or later receive, the previous sender's face.
-        ui::RemoteImageLoader::sharedLoader()->cancelLoadingImagesForTarget(imgAvatar_.get(), "setImage:");
-        ui::setImageOfView(*imgAvatar_, UIImage::imageNamed(kDefaultAvatar));
+        RemoteImageLoader::sharedLoader()->cancelLoadingImagesForTarget(imgAvatar_.get(), "setImage:");
+        setImageOfView(*imgAvatar_, UIImage::imageNamed(kDefaultAvatar));
         if (auto url = address.empty() ? std::nullopt : platform::Url::parse(address))
-            ui::setImageURL(imgAvatar_, url);
+            setImageURL(imgAvatar_, url);
     }
-    if (lblTime_)
-        lblTime_->setText(message_->time ? timeText(*message_->time, platform::Date::now()) : std::string());
+    lblTime_->setText(message_->time ? timeText(*message_->time, platform::Date::now()) : std::string());
 }
 
 std::string MessageBaseCell::timeText(platform::Date time, platform::Date now)

@@ -6,6 +6,7 @@
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
+#include "ui/Lifetime.h"
 #include "ui/images/WebCacheViews.h"
 
 #include <algorithm>
@@ -35,16 +36,15 @@ std::shared_ptr<UIButton> buttonIn(const std::shared_ptr<UIView>& root)
 
 MessageGroupCenterCell::MessageGroupCenterCell()
 {
+    // The icon is there once the layout is loaded; the player calls only a
+    // bubble that started a clip, which its layout made.
     messageAudioPlayerPlayingSound = [this](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>& sound) {
-        auto icon = imgIcon_.lock();
         auto shown = message() && !message()->soundsInfo.empty() ? message()->soundsInfo.front() : nullptr;
-        if (icon && sound && sound == shown)
-            icon->startAnimating();
+        if (sound && sound == shown)
+            imgIcon_->startAnimating();
     };
-    messageAudioPlayerPlaySoundFinished = [this](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) {
-        if (auto icon = imgIcon_.lock())
-            icon->stopAnimating();
-    };
+    messageAudioPlayerPlaySoundFinished
+        = [this](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) { imgIcon_->stopAnimating(); };
 }
 
 MessageGroupCenterCell::~MessageGroupCenterCell()
@@ -71,79 +71,48 @@ void MessageGroupCenterCell::declareLayoutBindings(platform::LayoutBindings& bin
 void MessageGroupCenterCell::awakeFromNib()
 {
     MessageBaseCell::awakeFromNib();
-    auto text = textView_.lock();
-    auto photos = photoView_.lock();
-    auto sounds = soundView_.lock();
-    auto label = lblContent_.lock();
-    auto icon = imgIcon_.lock();
-    if (label) {
-        label->setNumberOfLines(0);
-        label->setLineBreakMode(NSLineBreakByWordWrapping);
+    lblContent_->setNumberOfLines(0);
+    lblContent_->setLineBreakMode(NSLineBreakByWordWrapping);
+    // One's own sends: the loudspeaker of the right-hand bubbles.
+    std::vector<std::shared_ptr<UIImage>> frames;
+    for (const char* name : { "message_sound_cell_right_icon_01.png", "message_sound_cell_right_icon_02.png" }) {
+        if (auto image = UIImage::imageNamed(name))
+            frames.push_back(image);
     }
-    if (icon) {
-        // One's own sends: the loudspeaker of the right-hand bubbles.
-        std::vector<std::shared_ptr<UIImage>> frames;
-        for (const char* name : { "message_sound_cell_right_icon_01.png", "message_sound_cell_right_icon_02.png" }) {
-            if (auto image = UIImage::imageNamed(name))
-                frames.push_back(image);
-        }
-        icon->setAnimationImages(std::move(frames));
-        icon->setAnimationRepeatCount(MessageSoundLeftCell::kAnimationRepeatCount);
-        icon->setAnimationDuration(MessageSoundLeftCell::kAnimationDuration);
-    }
-    if (text && photos && sounds)
-        yMargin_ = static_cast<float>(
-            bounds().height() - text->frame().height() - photos->frame().height() - sounds->frame().height());
-    if (text) {
-        contentMinHeight_ = static_cast<float>(text->frame().height());
-        if (label)
-            contentMargin_ = static_cast<float>(text->frame().height() - label->frame().height());
-    }
-    if (sounds) {
-        soundViewMaxWidth_ = static_cast<float>(sounds->frame().width());
-        soundViewMinWidth_ = soundViewMaxWidth_ - static_cast<float>(MessageSoundLeftCell::kWidthRange);
-        if (auto button = buttonIn(sounds)) {
-            std::weak_ptr<MessageGroupCenterCell> weakSelf
-                = std::static_pointer_cast<MessageGroupCenterCell>(sharedView());
-            button->addAction(
-                [weakSelf](UIControl*) {
-                    if (auto self = weakSelf.lock())
-                        self->btnSoundTouchUpInside();
-                },
-                UIControlEventTouchUpInside);
-        }
-    }
-    if (photos) {
-        std::weak_ptr<MessageGroupCenterCell> weakSelf = std::static_pointer_cast<MessageGroupCenterCell>(sharedView());
-        for (const auto& slot : photos->subviews()) {
-            if (auto button = buttonIn(slot))
-                button->addAction(
-                    [weakSelf](UIControl* sender) {
-                        if (auto self = weakSelf.lock())
-                            self->btnPhotoTouchUpInside(sender);
-                    },
-                    UIControlEventTouchUpInside);
-        }
+    imgIcon_->setAnimationImages(std::move(frames));
+    imgIcon_->setAnimationRepeatCount(MessageSoundLeftCell::kAnimationRepeatCount);
+    imgIcon_->setAnimationDuration(MessageSoundLeftCell::kAnimationDuration);
+    yMargin_ = static_cast<float>(
+        bounds().height() - textView_->frame().height() - photoView_->frame().height() - soundView_->frame().height());
+    contentMinHeight_ = static_cast<float>(textView_->frame().height());
+    contentMargin_ = static_cast<float>(textView_->frame().height() - lblContent_->frame().height());
+    soundViewMaxWidth_ = static_cast<float>(soundView_->frame().width());
+    soundViewMinWidth_ = soundViewMaxWidth_ - static_cast<float>(MessageSoundLeftCell::kWidthRange);
+    std::weak_ptr<MessageGroupCenterCell> self = std::static_pointer_cast<MessageGroupCenterCell>(sharedView());
+    // The buttons are inside the layout's views, named by no outlet.
+    if (auto button = buttonIn(soundView_))
+        button->addAction(weakCall(self, [](MessageGroupCenterCell& cell, UIControl*) { cell.btnSoundTouchUpInside(); }),
+            UIControlEventTouchUpInside);
+    for (const auto& slot : photoView_->subviews()) {
+        if (auto button = buttonIn(slot))
+            button->addAction(weakCall(self, &MessageGroupCenterCell::btnPhotoTouchUpInside), UIControlEventTouchUpInside);
     }
 }
 
 double MessageGroupCenterCell::textHeight(const core::MessageInfo& message) const
 {
-    auto label = lblContent_.lock();
-    if (!label)
-        return contentMinHeight_;
-    auto measured = platform::measureText(message.content, label->font(),
-        { label->frame().width(), platform::kUnlimitedTextExtent }, toLineBreakMode(label->lineBreakMode()));
+    auto measured = platform::measureText(message.content, lblContent_->font(),
+        { lblContent_->frame().width(), platform::kUnlimitedTextExtent }, toLineBreakMode(lblContent_->lineBreakMode()));
     return std::max<double>(measured.height + contentMargin_, contentMinHeight_);
 }
 
 platform::Size MessageGroupCenterCell::sizeForMessage(const core::MessageInfo& message) const
 {
     double height = textHeight(message) + yMargin_;
-    if (auto sounds = soundView_.lock(); sounds && !message.soundsInfo.empty())
-        height += sounds->frame().height();
-    if (auto photos = photoView_.lock(); photos && !message.photosInfo.empty())
-        height += photos->frame().height();
+    if (!message.soundsInfo.empty())
+        height += soundView_->frame().height();
+    if (!message.photosInfo.empty())
+        height += photoView_->frame().height();
     return { bounds().width(), height };
 }
 
@@ -163,59 +132,49 @@ void MessageGroupCenterCell::setMessage(std::shared_ptr<core::MessageInfo> messa
     if (!message)
         return;
     MessageBaseCell::setMessage(message);
-    if (auto icon = imgIcon_.lock())
-        icon->stopAnimating();
+    imgIcon_->stopAnimating();
 
-    auto text = textView_.lock();
-    if (auto label = lblContent_.lock())
-        label->setText(message->content);
+    lblContent_->setText(message->content);
     const double height = textHeight(*message);
-    double y = 0;
-    if (text) {
-        auto frame = text->frame();
-        frame.size.height = height;
-        text->setFrame(frame);
-        y = frame.minY() + height;
-    }
+    auto textFrame = textView_->frame();
+    textFrame.size.height = height;
+    textView_->setFrame(textFrame);
+    double y = textFrame.minY() + height;
 
     const bool hasPhotos = !message->photosInfo.empty();
-    if (auto photos = photoView_.lock()) {
-        photos->setHidden(!hasPhotos);
+    {
+        photoView_->setHidden(!hasPhotos);
         if (hasPhotos)
-            setY(photos, y);
+            setY(photoView_, y);
         std::size_t k = 0;
-        for (const auto& slot : photos->subviews()) {
+        for (const auto& slot : photoView_->subviews()) {
             auto image = slotImageView(slot);
             const bool shown = hasPhotos && k < message->photosInfo.size() && message->photosInfo[k];
             slot->setHidden(!shown);
             if (image) {
                 // A reused row never shows, nor later receives, another message's photo.
-                ui::cancelCurrentImageLoad(image);
+                cancelCurrentImageLoad(image);
                 image->setImage(nullptr);
                 if (shown && !message->photosInfo[k]->thumbUrl.empty())
-                    ui::setImageWithURL(image, platform::Url::parse(message->photosInfo[k]->thumbUrl));
+                    setImageWithURL(image, platform::Url::parse(message->photosInfo[k]->thumbUrl));
             }
             ++k;
         }
         if (hasPhotos)
-            y += photos->frame().height();
+            y += photoView_->frame().height();
     }
 
     auto sound = message->soundsInfo.empty() ? nullptr : message->soundsInfo.front();
-    if (auto sounds = soundView_.lock()) {
-        sounds->setHidden(!sound);
-        if (sound) {
-            setY(sounds, y);
-            auto frame = sounds->frame();
-            frame.size.width = MessageSoundLeftCell::bubbleWidth(sound->seconds, soundViewMinWidth_, soundViewMaxWidth_);
-            sounds->setFrame(frame);
-        }
+    soundView_->setHidden(!sound);
+    if (sound) {
+        setY(soundView_, y);
+        auto frame = soundView_->frame();
+        frame.size.width = MessageSoundLeftCell::bubbleWidth(sound->seconds, soundViewMinWidth_, soundViewMaxWidth_);
+        soundView_->setFrame(frame);
     }
-    if (auto label = lblSeconds_.lock())
-        label->setText(sound ? MessageSoundLeftCell::secondsText(sound->seconds) : std::string());
+    lblSeconds_->setText(sound ? MessageSoundLeftCell::secondsText(sound->seconds) : std::string());
 
-    if (auto line = lineView_.lock())
-        line->setHidden(!hasPhotos && !sound);
+    lineView_->setHidden(!hasPhotos && !sound);
 }
 
 void MessageGroupCenterCell::btnPhotoTouchUpInside(UIControl* sender)

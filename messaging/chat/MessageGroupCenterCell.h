@@ -37,13 +37,13 @@ public:
     float yMargin() const { return yMargin_; }
     float contentMargin() const { return contentMargin_; }
     float contentMinHeight() const { return contentMinHeight_; }
-    std::shared_ptr<UIView> textView() const { return textView_.lock(); }
-    std::shared_ptr<UIView> photoView() const { return photoView_.lock(); }
-    std::shared_ptr<UIView> soundView() const { return soundView_.lock(); }
-    std::shared_ptr<UILabel> lblContent() const { return lblContent_.lock(); }
-    std::shared_ptr<UIView> lineView() const { return lineView_.lock(); }
-    std::shared_ptr<UIImageView> imgIcon() const { return imgIcon_.lock(); }
-    std::shared_ptr<UILabel> lblSeconds() const { return lblSeconds_.lock(); }
+    const std::shared_ptr<UIView>& textView() const { return textView_; }
+    const std::shared_ptr<UIView>& photoView() const { return photoView_; }
+    const std::shared_ptr<UIView>& soundView() const { return soundView_; }
+    const std::shared_ptr<UILabel>& lblContent() const { return lblContent_; }
+    const std::shared_ptr<UIView>& lineView() const { return lineView_; }
+    const std::shared_ptr<UIImageView>& imgIcon() const { return imgIcon_; }
+    const std::shared_ptr<UILabel>& lblSeconds() const { return lblSeconds_; }
 
 private:
     double textHeight(const core::MessageInfo& message) const;
@@ -54,13 +54,13 @@ private:
     float yMargin_ = 0;
     float contentMargin_ = 0;
     float contentMinHeight_ = 0;
-    std::weak_ptr<UIView> textView_;
-    std::weak_ptr<UIView> photoView_;
-    std::weak_ptr<UIView> soundView_;
-    std::weak_ptr<UILabel> lblContent_;
-    std::weak_ptr<UIView> lineView_;
-    std::weak_ptr<UIImageView> imgIcon_;
-    std::weak_ptr<UILabel> lblSeconds_;
+    std::shared_ptr<UIView> textView_;
+    std::shared_ptr<UIView> photoView_;
+    std::shared_ptr<UIView> soundView_;
+    std::shared_ptr<UILabel> lblContent_;
+    std::shared_ptr<UIView> lineView_;
+    std::shared_ptr<UIImageView> imgIcon_;
+    std::shared_ptr<UILabel> lblSeconds_;
     // The clip this bubble last started, so that destroying the bubble stops
     // that clip and no other bubble's.
     std::weak_ptr<core::SoundInfo> startedSound_;

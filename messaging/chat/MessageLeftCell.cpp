@@ -16,25 +16,18 @@ void MessageLeftCell::declareLayoutBindings(platform::LayoutBindings& bindings)
 void MessageLeftCell::awakeFromNib()
 {
     MessageBaseCell::awakeFromNib();
-    auto label = lblContent_.lock();
-    auto wrapper = wrapperView();
-    if (!label || !wrapper)
-        return;
     // The text wraps inside the bubble as it was measured.
-    label->setNumberOfLines(0);
-    label->setLineBreakMode(NSLineBreakByWordWrapping);
-    xMargin_ = static_cast<float>(wrapper->frame().width() - label->frame().width());
-    yMargin_ = static_cast<float>(bounds().height() - label->frame().height());
-    minWidth_ = static_cast<float>(label->frame().width()) + xMargin_;
-    minHeight_ = static_cast<float>(label->frame().height()) + yMargin_;
+    lblContent_->setNumberOfLines(0);
+    lblContent_->setLineBreakMode(NSLineBreakByWordWrapping);
+    xMargin_ = static_cast<float>(wrapperView()->frame().width() - lblContent_->frame().width());
+    yMargin_ = static_cast<float>(bounds().height() - lblContent_->frame().height());
+    minWidth_ = static_cast<float>(lblContent_->frame().width()) + xMargin_;
+    minHeight_ = static_cast<float>(lblContent_->frame().height()) + yMargin_;
 }
 
 platform::Size MessageLeftCell::sizeForMessage(const core::MessageInfo& message) const
 {
-    auto label = lblContent_.lock();
-    if (!label)
-        return { minWidth_, minHeight_ };
-    auto measured = platform::measureText(message.content, label->font(),
+    auto measured = platform::measureText(message.content, lblContent_->font(),
         { kMaxTextWidth, platform::kUnlimitedTextExtent }, platform::LineBreakMode::WordWrap);
     return { std::max<double>(std::ceil(measured.width) + xMargin_, minWidth_),
         std::max<double>(std::ceil(measured.height) + yMargin_, minHeight_) };
@@ -46,20 +39,14 @@ platform::Size MessageLeftCell::computeSize(const core::MessageInfo& message)
     return prototype ? prototype->sizeForMessage(message) : platform::Size {};
 }
 
-double MessageLeftCell::bubbleX(double) const
-{
-    auto wrapper = wrapperView();
-    return wrapper ? wrapper->frame().minX() : 0;
-}
+double MessageLeftCell::bubbleX(double) const { return wrapperView()->frame().minX(); }
 
 void MessageLeftCell::setMessage(std::shared_ptr<core::MessageInfo> message)
 {
     if (!message)
         return;
     MessageBaseCell::setMessage(message);
-    auto label = lblContent_.lock();
-    if (label)
-        label->setText(message->content);
+    lblContent_->setText(message->content);
     double width = sizeForMessage(*message).width;
     setWrapperWidth(width, bubbleX(width));
 }

@@ -28,7 +28,7 @@ public:
     float yMargin() const { return yMargin_; }
     float minWidth() const { return minWidth_; }
     float minHeight() const { return minHeight_; }
-    std::shared_ptr<UILabel> lblContent() const { return lblContent_.lock(); }
+    const std::shared_ptr<UILabel>& lblContent() const { return lblContent_; }
 
 protected:
     // Where the bubble of that width goes: the left one keeps its x.
@@ -39,5 +39,5 @@ private:
     float yMargin_ = 0;
     float minWidth_ = 0;
     float minHeight_ = 0;
-    std::weak_ptr<UILabel> lblContent_;
+    std::shared_ptr<UILabel> lblContent_;
 };

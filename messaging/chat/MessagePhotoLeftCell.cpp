@@ -3,6 +3,7 @@
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UIImageView.h"
+#include "ui/Lifetime.h"
 #include "ui/images/WebCacheViews.h"
 
 void MessagePhotoLeftCell::declareLayoutBindings(platform::LayoutBindings& bindings)
@@ -14,43 +15,31 @@ void MessagePhotoLeftCell::declareLayoutBindings(platform::LayoutBindings& bindi
 void MessagePhotoLeftCell::awakeFromNib()
 {
     MessageBaseCell::awakeFromNib();
-    auto view = photoView_.lock();
-    auto wrapper = wrapperView();
-    if (!view || !wrapper)
-        return;
-    maxSize_ = view->frame().size;
+    maxSize_ = photoView_->frame().size;
     maxRatio_ = maxSize_.width > 0 ? static_cast<float>(maxSize_.height / maxSize_.width) : 0;
-    xMargin_ = static_cast<float>(wrapper->frame().width() - view->frame().width());
-    yMargin_ = static_cast<float>(bounds().height() - view->frame().height());
+    xMargin_ = static_cast<float>(wrapperView()->frame().width() - photoView_->frame().width());
+    yMargin_ = static_cast<float>(bounds().height() - photoView_->frame().height());
 }
 
-double MessagePhotoLeftCell::bubbleX(double) const
-{
-    auto wrapper = wrapperView();
-    return wrapper ? wrapper->frame().minX() : 0;
-}
+double MessagePhotoLeftCell::bubbleX(double) const { return wrapperView()->frame().minX(); }
 
 void MessagePhotoLeftCell::setMessage(std::shared_ptr<core::MessageInfo> message)
 {
     if (!message)
         return;
     MessageBaseCell::setMessage(message);
-    auto view = photoView_.lock();
     // A reused row drops the previous message's picture and its load first, so
     // neither the old photo nor its late answer reaches this message.
-    if (view)
-        ui::cancelCurrentImageLoad(view);
+    cancelCurrentImageLoad(photoView_);
     photo_ = message->photosInfo.empty() ? nullptr : message->photosInfo.front();
     if (!photo_) {
-        if (view)
-            view->setImage(nullptr);
+        photoView_->setImage(nullptr);
         return;
     }
     std::shared_ptr<UIImage> thumb;
     if (!photo_->thumbImage.isNull())
         thumb = UIImage::imageWithCGImage(photo_->thumbImage, photo_->thumbImage.scale());
-    if (view)
-        view->setImage(thumb);
+    photoView_->setImage(thumb);
 
     if (photo_->width > 0)
         setWrapperWidth(photo_->width + xMargin_, bubbleX(photo_->width + xMargin_));
@@ -59,23 +48,21 @@ void MessagePhotoLeftCell::setMessage(std::shared_ptr<core::MessageInfo> message
 
     // Without a size (or with a size but no picture kept) the thumbnail is
     // fetched; the answer is applied only while this row still shows that photo.
-    if ((photo_->width <= 0 || !thumb) && view && !photo_->thumbUrl.empty()) {
-        std::weak_ptr<MessagePhotoLeftCell> weakSelf = std::static_pointer_cast<MessagePhotoLeftCell>(sharedView());
+    if ((photo_->width <= 0 || !thumb) && !photo_->thumbUrl.empty()) {
         std::weak_ptr<core::PhotoInfo> requested = photo_;
-        ui::setImageWithURL(view, platform::Url::parse(photo_->thumbUrl), thumb, 0,
-            [weakSelf, requested](const std::shared_ptr<UIImage>&) {
-                auto self = weakSelf.lock();
-                if (self && self->photo_ && self->photo_ == requested.lock())
-                    self->updatePhotoSize();
-            },
+        setImageWithURL(photoView_, platform::Url::parse(photo_->thumbUrl), thumb, 0,
+            weakCall(std::weak_ptr<MessagePhotoLeftCell>(std::static_pointer_cast<MessagePhotoLeftCell>(sharedView())),
+                [requested](MessagePhotoLeftCell& cell, const std::shared_ptr<UIImage>&) {
+                    if (cell.photo_ && cell.photo_ == requested.lock())
+                        cell.updatePhotoSize();
+                }),
             {});
     }
 }
 
 void MessagePhotoLeftCell::updatePhotoSize()
 {
-    auto view = photoView_.lock();
-    auto image = view ? view->image() : nullptr;
+    auto image = photoView_->image();
     if (!image || !photo_)
         return;
     photo_->thumbImage = image->CGImage();

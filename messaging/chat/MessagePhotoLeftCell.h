@@ -27,7 +27,7 @@ public:
     float yMargin() const { return yMargin_; }
     platform::Size maxSize() const { return maxSize_; }
     float maxRatio() const { return maxRatio_; }
-    std::shared_ptr<UIImageView> photoView() const { return photoView_.lock(); }
+    const std::shared_ptr<UIImageView>& photoView() const { return photoView_; }
     // The photo shown: the message's first.
     const std::shared_ptr<core::PhotoInfo>& photo() const { return photo_; }
 
@@ -40,7 +40,7 @@ private:
     float yMargin_ = 0;
     platform::Size maxSize_;
     float maxRatio_ = 0;
-    std::weak_ptr<UIImageView> photoView_;
+    std::shared_ptr<UIImageView> photoView_;
     std::shared_ptr<core::PhotoInfo> photo_;
 };
 

@@ -27,7 +27,7 @@ public:
     const std::vector<std::shared_ptr<UIView>>& points() const { return points_; }
 
 private:
-    ui::Lifetime lifetime_;
+    Lifetime lifetime_;
     std::shared_ptr<platform::Timer> timer_;
     int i_ = 0;
     std::vector<std::shared_ptr<UIView>> points_;

@@ -27,29 +27,20 @@ void MessageSoundLeftCell::declareLayoutBindings(platform::LayoutBindings& bindi
 void MessageSoundLeftCell::awakeFromNib()
 {
     MessageBaseCell::awakeFromNib();
-    auto icon = imgIcon_.lock();
-    if (icon) {
-        const std::string prefix = iconImagePrefix();
-        std::vector<std::shared_ptr<UIImage>> frames;
-        for (const char* suffix : { "_01.png", "_02.png" }) {
-            if (auto image = UIImage::imageNamed(prefix + suffix))
-                frames.push_back(image);
-        }
-        icon->setAnimationImages(std::move(frames));
-        icon->setAnimationRepeatCount(kAnimationRepeatCount);
-        icon->setAnimationDuration(kAnimationDuration);
+    const std::string prefix = iconImagePrefix();
+    std::vector<std::shared_ptr<UIImage>> frames;
+    for (const char* suffix : { "_01.png", "_02.png" }) {
+        if (auto image = UIImage::imageNamed(prefix + suffix))
+            frames.push_back(image);
     }
-    if (auto wrapper = wrapperView()) {
-        wrapperMaxWidth_ = static_cast<float>(wrapper->frame().width());
-        wrapperMinWidth_ = wrapperMaxWidth_ - static_cast<float>(kWidthRange);
-    }
+    imgIcon_->setAnimationImages(std::move(frames));
+    imgIcon_->setAnimationRepeatCount(kAnimationRepeatCount);
+    imgIcon_->setAnimationDuration(kAnimationDuration);
+    wrapperMaxWidth_ = static_cast<float>(wrapperView()->frame().width());
+    wrapperMinWidth_ = wrapperMaxWidth_ - static_cast<float>(kWidthRange);
 }
 
-double MessageSoundLeftCell::bubbleX(double) const
-{
-    auto wrapper = wrapperView();
-    return wrapper ? wrapper->frame().minX() : 0;
-}
+double MessageSoundLeftCell::bubbleX(double) const { return wrapperView()->frame().minX(); }
 
 std::string MessageSoundLeftCell::secondsText(int seconds)
 {
@@ -77,12 +68,10 @@ void MessageSoundLeftCell::setMessage(std::shared_ptr<core::MessageInfo> message
         return;
     MessageBaseCell::setMessage(message);
     // Whatever the row showed before, it is not playing this message's clip.
-    if (auto icon = imgIcon_.lock())
-        icon->stopAnimating();
+    imgIcon_->stopAnimating();
     sound_ = message->soundsInfo.empty() ? nullptr : message->soundsInfo.front();
     const int seconds = sound_ ? sound_->seconds : 0;
-    if (auto label = lblSeconds_.lock())
-        label->setText(sound_ ? secondsText(seconds) : std::string());
+    lblSeconds_->setText(sound_ ? secondsText(seconds) : std::string());
     const double width = bubbleWidth(seconds, wrapperMinWidth_, wrapperMaxWidth_);
     setWrapperWidth(width, bubbleX(width));
 }
@@ -97,15 +86,12 @@ void MessageSoundLeftCell::playSound()
 
 void MessageSoundLeftCell::soundEvent(const std::shared_ptr<core::SoundInfo>& sound, bool playing)
 {
-    auto icon = imgIcon_.lock();
-    if (!icon)
-        return;
     if (!playing) {
-        icon->stopAnimating();
+        imgIcon_->stopAnimating();
         return;
     }
     // A row reused for another message while its old clip still loads must
     // not animate for a clip it no longer shows.
     if (sound && sound == sound_)
-        icon->startAnimating();
+        imgIcon_->startAnimating();
 }

@@ -37,8 +37,8 @@ public:
 
     float wrapperMaxWidth() const { return wrapperMaxWidth_; }
     float wrapperMinWidth() const { return wrapperMinWidth_; }
-    std::shared_ptr<UILabel> lblSeconds() const { return lblSeconds_.lock(); }
-    std::shared_ptr<UIImageView> imgIcon() const { return imgIcon_.lock(); }
+    const std::shared_ptr<UILabel>& lblSeconds() const { return lblSeconds_; }
+    const std::shared_ptr<UIImageView>& imgIcon() const { return imgIcon_; }
     // The clip shown: the message's first.
     const std::shared_ptr<core::SoundInfo>& sound() const { return sound_; }
 
@@ -51,7 +51,7 @@ private:
 
     float wrapperMaxWidth_ = 0;
     float wrapperMinWidth_ = 0;
-    std::weak_ptr<UILabel> lblSeconds_;
-    std::weak_ptr<UIImageView> imgIcon_;
+    std::shared_ptr<UILabel> lblSeconds_;
+    std::shared_ptr<UIImageView> imgIcon_;
     std::shared_ptr<core::SoundInfo> sound_;
 };

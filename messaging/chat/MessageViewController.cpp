@@ -126,39 +126,33 @@ void MessageViewController::viewDidLoad()
     recordView_ = MessageRecordView::viewWithDelegate(std::weak_ptr<MessageRecordViewDelegate>(me));
     recordView_->setHidden(true);
 
-    if (tableView_) {
-        tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(me));
-        tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(me));
-        tableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
-        tableView_->setBackgroundColor(kChatBackground);
-        tableView_->reloadData();
-        tableViewRect_ = tableView_->frame();
-    }
-    if (txtMessage_) {
-        txtMessage_->setDelegate(std::weak_ptr<UITextFieldDelegate>(me));
-        txtMessage_->setReturnKeyType(UIReturnKeySend);
-        auto down = std::make_shared<UISwipeGestureRecognizer>();
-        down->setDirection(UISwipeGestureRecognizerDirectionDown);
-        down->addTarget(me, &MessageViewController::closeKeyboard);
-        txtMessage_->addGestureRecognizer(down);
-        auto up = std::make_shared<UISwipeGestureRecognizer>();
-        up->setDirection(UISwipeGestureRecognizerDirectionUp);
-        up->addTarget(me, &MessageViewController::openKeyboard);
-        txtMessage_->addGestureRecognizer(up);
-    }
-    if (btnRecord_)
-        btnRecord_->setTitle(std::string(kRecordTitle), UIControlStateNormal);
-    if (bottomView_)
-        bottomViewRect_ = bottomView_->frame();
+    tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(me));
+    tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(me));
+    tableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
+    tableView_->setBackgroundColor(kChatBackground);
+    tableView_->reloadData();
+    tableViewRect_ = tableView_->frame();
+
+    txtMessage_->setDelegate(std::weak_ptr<UITextFieldDelegate>(me));
+    txtMessage_->setReturnKeyType(UIReturnKeySend);
+    auto down = std::make_shared<UISwipeGestureRecognizer>();
+    down->setDirection(UISwipeGestureRecognizerDirectionDown);
+    down->addTarget(me, &MessageViewController::closeKeyboard);
+    txtMessage_->addGestureRecognizer(down);
+    auto up = std::make_shared<UISwipeGestureRecognizer>();
+    up->setDirection(UISwipeGestureRecognizerDirectionUp);
+    up->addTarget(me, &MessageViewController::openKeyboard);
+    txtMessage_->addGestureRecognizer(up);
+
+    btnRecord_->setTitle(std::string(kRecordTitle), UIControlStateNormal);
+    bottomViewRect_ = bottomView_->frame();
     // The layout is the 4-inch screen's: the shorter screen loses the
     // difference from the table, and the input bar moves up by as much.
     if (!isFourInchScreen()) {
         tableViewRect_.size.height -= kShortScreenCut;
         bottomViewRect_.origin.y -= kShortScreenCut;
-        if (tableView_)
-            tableView_->setFrame(tableViewRect_);
-        if (bottomView_)
-            bottomView_->setFrame(bottomViewRect_);
+        tableView_->setFrame(tableViewRect_);
+        bottomView_->setFrame(bottomViewRect_);
     }
 
     setRightItem(imageBarButton("message_btn_contacts.png", "btnContacts", &MessageViewController::btnContactsTouchUpInside));
@@ -181,7 +175,7 @@ void MessageViewController::viewWillDisappear(bool animated)
 {
     BaseViewController::viewWillDisappear(animated);
     // The overlay lies on the window only while this screen records.
-    if (recordView_ && recordView_->superview()) {
+    if (recordView_->superview()) {
         recordView_->cancelRecord();
         recordView_->removeFromSuperview();
     }
@@ -202,7 +196,8 @@ void MessageViewController::setContact(std::shared_ptr<core::ContactInfo> contac
     setTitle(contact_->name);
     // Reading the conversation marks the contact's messages read and clears its badge.
     setListData(messageFactory_->getMessageWithContact(*contact_).value_or(core::MessageList {}));
-    if (tableView_)
+    // The contact is usually given before the view (and its table) is loaded.
+    if (isViewLoaded())
         tableView_->reloadData();
 
     observe("new_message_" + std::to_string(contact_->uid), &MessageViewController::getNewMessage);
@@ -255,8 +250,10 @@ void MessageViewController::deleteMessage(const platform::Notification& notifica
 
 void MessageViewController::reloadAndScroll()
 {
-    if (tableView_)
-        tableView_->reloadData();
+    // News may come before the view is loaded: the table shows the list when it is.
+    if (!isViewLoaded())
+        return;
+    tableView_->reloadData();
     scrollTableViewToBottom();
 }
 
@@ -273,7 +270,7 @@ void MessageViewController::stopOwnClip()
     }
 }
 
-bool MessageViewController::isRecording() const { return recordView_ && !recordView_->isHidden(); }
+bool MessageViewController::isRecording() const { return !recordView_->isHidden(); }
 
 std::shared_ptr<core::MessageInfo> MessageViewController::newOwnMessage() const
 {
@@ -295,7 +292,7 @@ void MessageViewController::send(const std::shared_ptr<core::MessageInfo>& messa
 
 void MessageViewController::btnSendTouchUpInside(UIControl*)
 {
-    if (!txtMessage_ || !contact_)
+    if (!contact_)
         return;
     // Stripped first: a text of nothing but those spaces is no message, and
     // nor is one of nothing but blanks (it would arrive as an empty bubble).
@@ -316,21 +313,16 @@ bool MessageViewController::textFieldShouldReturn(UITextField*)
 
 void MessageViewController::btnSoundTouchUpInside(UIControl*)
 {
-    if (isRecording() || !btnVoice_)
+    if (isRecording())
         return;
     bool toVoice = btnVoice_->tag() == kModeText;
     if (toVoice)
         closeKeyboard();
-    if (txtMessage_) {
-        txtMessage_->setHidden(toVoice);
-        txtMessage_->setEnabled(!toVoice);
-    }
-    if (txtBg_)
-        txtBg_->setHidden(toVoice);
-    if (btnRecord_) {
-        btnRecord_->setHidden(!toVoice);
-        btnRecord_->setEnabled(toVoice);
-    }
+    txtMessage_->setHidden(toVoice);
+    txtMessage_->setEnabled(!toVoice);
+    txtBg_->setHidden(toVoice);
+    btnRecord_->setHidden(!toVoice);
+    btnRecord_->setEnabled(toVoice);
     btnVoice_->setImage(UIImage::imageNamed(toVoice ? kTextModeImage : kVoiceModeImage), UIControlStateNormal);
     btnVoice_->setTag(toVoice ? kModeVoice : kModeText);
 }
@@ -338,23 +330,20 @@ void MessageViewController::btnSoundTouchUpInside(UIControl*)
 void MessageViewController::btnRecordTouchDown(UIControl*)
 {
     // A clip playing owns the sound: no recording over it.
-    if (MessageAudioPlayer::isPlaying() || !recordView_)
+    if (MessageAudioPlayer::isPlaying())
         return;
     if (auto window = UIWindow::keyWindow(); window && !recordView_->superview()) {
         recordView_->setFrame(window->frame());
         window->addSubview(recordView_);
     }
     recordView_->startRecord();
-    if (btnRecord_)
-        btnRecord_->setTitle(std::string(kReleaseTitle), UIControlStateNormal);
+    btnRecord_->setTitle(std::string(kReleaseTitle), UIControlStateNormal);
 }
 
 void MessageViewController::btnRecordTouchUp(UIControl*)
 {
-    if (recordView_)
-        recordView_->stopRecord();
-    if (btnRecord_)
-        btnRecord_->setTitle(std::string(kRecordTitle), UIControlStateNormal);
+    recordView_->stopRecord();
+    btnRecord_->setTitle(std::string(kRecordTitle), UIControlStateNormal);
 }
 
 void MessageViewController::messageRecordViewRecordFinished(
@@ -369,11 +358,14 @@ void MessageViewController::messageRecordViewRecordFinished(
 
 void MessageViewController::messageRecordViewRecordFailed(MessageRecordView&, const platform::Error& error)
 {
-    // Only a recording released too soon is the person's to hear about; a
-    // clip that could not be converted is logged by the record view.
-    if (error.code() != MessageRecordView::kErrorTooShort || !hud_)
+    // Both end without a message; a clip that could not be converted is
+    // said briefly too, or the person would wait for a bubble that never comes.
+    if (error.code() == MessageRecordView::kErrorTooShort)
+        hud_->setLabelText("录音时间过短");
+    else if (error.code() == MessageRecordView::kErrorConversionFailed)
+        hud_->setLabelText(kRecordFailedText);
+    else
         return;
-    hud_->setLabelText("录音时间过短");
     view()->bringSubviewToFront(hud_);
     hud_->show(true);
     hud_->hide(true, kTooShortHideDelay);
@@ -479,23 +471,17 @@ void MessageViewController::keyboadChanged(const platform::Notification& notific
     UIView::animateWithDuration(
         duration,
         weakCallback<MessageViewController>([tableFrame, bottomFrame](MessageViewController& chat) {
-            if (chat.tableView_)
-                chat.tableView_->setFrame(tableFrame);
-            if (chat.bottomView_)
-                chat.bottomView_->setFrame(bottomFrame);
+            chat.tableView_->setFrame(tableFrame);
+            chat.bottomView_->setFrame(bottomFrame);
         }),
         weakCallback<MessageViewController>([](MessageViewController& chat, bool) { chat.scrollTableViewToBottom(); }));
 }
 
-void MessageViewController::closeKeyboard()
-{
-    if (txtMessage_)
-        txtMessage_->resignFirstResponder();
-}
+void MessageViewController::closeKeyboard() { txtMessage_->resignFirstResponder(); }
 
 void MessageViewController::openKeyboard()
 {
-    if (txtMessage_ && !txtMessage_->isHidden())
+    if (!txtMessage_->isHidden())
         txtMessage_->becomeFirstResponder();
 }
 
@@ -503,8 +489,6 @@ void MessageViewController::scrollViewWillBeginDragging(UIScrollView*) { closeKe
 
 void MessageViewController::scrollTableViewToBottom(bool animated)
 {
-    if (!tableView_)
-        return;
     tableView_->layoutIfNeeded();
     auto frame = tableView_->frame();
     double contentHeight = tableView_->contentSize().height;
@@ -514,8 +498,6 @@ void MessageViewController::scrollTableViewToBottom(bool animated)
 
 void MessageViewController::scrollTableView()
 {
-    if (!tableView_)
-        return;
     auto frame = tableView_->frame();
     tableView_->scrollRectToVisible(platform::Rect(frame.minX(), offsetY_, frame.width(), frame.height()), true);
 }
@@ -558,8 +540,6 @@ void MessageViewController::messageBaseCellDidShowPhoto(MessageBaseCell& cell, i
 
 void MessageViewController::messageBaseCellUpdateSize(MessageBaseCell& cell)
 {
-    if (!tableView_)
-        return;
     auto path = tableView_->indexPathForCell(&cell);
     if (!path)
         return;
@@ -579,18 +559,18 @@ void MessageViewController::openPhotoBrowser(const core::MessageInfo& message, u
             continue;
         // A photo of one's own not uploaded yet is shown from its file.
         if (auto url = photo->url.empty() ? std::nullopt : platform::Url::parse(photo->url))
-            photos_.push_back(ui::BrowserPhoto::photoWithURL(*url));
+            photos_.push_back(BrowserPhoto::photoWithURL(*url));
         else if (!photo->path.empty())
-            photos_.push_back(ui::BrowserPhoto::photoWithFilePath(photo->path));
+            photos_.push_back(BrowserPhoto::photoWithFilePath(photo->path));
     }
     if (photos_.empty())
         return;
-    auto browser = ui::PhotoBrowser::initWithDelegate(self());
+    auto browser = PhotoBrowser::initWithDelegate(self());
     browser->setInitialPageIndex(std::min<unsigned>(index, static_cast<unsigned>(photos_.size() - 1)));
     root->presentViewController(std::make_shared<UINavigationController>(browser), true);
 }
 
-std::shared_ptr<ui::BrowserPhotoProtocol> MessageViewController::photoBrowserPhotoAtIndex(ui::PhotoBrowser*, unsigned index)
+std::shared_ptr<BrowserPhotoProtocol> MessageViewController::photoBrowserPhotoAtIndex(PhotoBrowser*, unsigned index)
 {
     return index < photos_.size() ? photos_[index] : nullptr;
 }

@@ -46,14 +46,15 @@ class MessageViewController final : public BaseViewController,
                                     public MessageRecordViewDelegate,
                                     public UIActionSheetDelegate,
                                     public UIImagePickerControllerDelegate,
-                                    public ui::PhotoBrowserDelegate,
+                                    public PhotoBrowserDelegate,
                                     public MessageContactTarget {
 public:
     ORB_CLASS_NAME(MessageViewController)
 
-    // The 3.5-inch screen is this much shorter than the 4-inch one the layout is made for.
-    // How long "录音时间过短" stays up.
+    // How long "录音时间过短" (and the failure text) stays up.
     static constexpr double kTooShortHideDelay = 0.8;
+    // Said when a recording could not be made into a clip.
+    static constexpr const char* kRecordFailedText = "录音失败";
     // The action sheet with the camera, and the one without.
     static constexpr int kSheetWithCamera = 1;
     static constexpr int kSheetAlbumOnly = 2;
@@ -81,7 +82,7 @@ public:
     // The other party: the title, the history (read from now on) and the
     // notifications of its new messages and of this screen's sends.
     void setContact(std::shared_ptr<core::ContactInfo> contact) override;
-    const std::shared_ptr<core::ContactInfo>& contact() const { return contact_; }
+    using BaseViewController::setListData;
     void setListData(std::vector<std::shared_ptr<core::MessageInfo>> listData) { listData_ = std::move(listData); }
     const std::vector<std::shared_ptr<core::MessageInfo>>& listData() const { return listData_; }
 
@@ -105,8 +106,6 @@ public:
     void scrollTableViewToBottom(bool animated = true);
     void scrollTableView();
 
-    // The row height of a message, by the bubble class that shows it.
-
     // Text field.
     bool textFieldShouldReturn(UITextField* field) override;
     // Table.
@@ -126,23 +125,8 @@ public:
     void imagePickerControllerDidFinishPickingMediaWithInfo(UIImagePickerController* picker, const platform::Dictionary& info) override;
     void imagePickerControllerDidCancel(UIImagePickerController* picker) override;
     // Photo browser.
-    unsigned numberOfPhotosInPhotoBrowser(ui::PhotoBrowser*) override { return static_cast<unsigned>(photos_.size()); }
-    std::shared_ptr<ui::BrowserPhotoProtocol> photoBrowserPhotoAtIndex(ui::PhotoBrowser*, unsigned index) override;
-
-    float offsetY() const { return offsetY_; }
-    bool isFirstTime() const { return isFirstTime_; }
-    const std::shared_ptr<ProgressOverlay>& hud() const { return hud_; }
-    platform::Rect tableViewRect() const { return tableViewRect_; }
-    platform::Rect bottomViewRect() const { return bottomViewRect_; }
-    const std::shared_ptr<MessageRecordView>& recordView() const { return recordView_; }
-    const std::shared_ptr<UITextField>& txtMessage() const { return txtMessage_; }
-    const std::shared_ptr<UIView>& contentView() const { return contentView_; }
-    const std::shared_ptr<UIButton>& btnRecord() const { return btnRecord_; }
-    const std::shared_ptr<UITableView>& tableView() const { return tableView_; }
-    const std::shared_ptr<UIImageView>& txtBg() const { return txtBg_; }
-    const std::shared_ptr<UIButton>& btnVoice() const { return btnVoice_; }
-    const std::shared_ptr<UIView>& bottomView() const { return bottomView_; }
-    const std::vector<std::shared_ptr<ui::BrowserPhotoProtocol>>& photos() const { return photos_; }
+    unsigned numberOfPhotosInPhotoBrowser(PhotoBrowser*) override { return static_cast<unsigned>(photos_.size()); }
+    std::shared_ptr<BrowserPhotoProtocol> photoBrowserPhotoAtIndex(PhotoBrowser*, unsigned index) override;
 
 private:
     std::shared_ptr<MessageViewController> self();
@@ -175,6 +159,6 @@ private:
     std::shared_ptr<UIButton> btnVoice_;
     std::shared_ptr<UIButton> btnPhoto_;
     std::shared_ptr<UIButton> btnSend_;
-    std::vector<std::shared_ptr<ui::BrowserPhotoProtocol>> photos_;
+    std::vector<std::shared_ptr<BrowserPhotoProtocol>> photos_;
     std::shared_ptr<UIView> bottomView_;
 };

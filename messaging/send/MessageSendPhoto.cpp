@@ -26,8 +26,7 @@ void MessageSendPhoto::awakeFromNib()
 {
     MessageSendTile::awakeFromNib();
     info_ = std::make_shared<core::PhotoInfo>();
-    if (auto view = imgView())
-        view->layer()->setMinificationFilter(kCAFilterTrilinear);
+    imgView_->layer()->setMinificationFilter(kCAFilterTrilinear);
 }
 
 void MessageSendPhoto::setInfo(std::shared_ptr<core::PhotoInfo> info)
@@ -39,8 +38,7 @@ bool MessageSendPhoto::setImage(const platform::Image& image)
 {
     if (!info_->setImage(image))
         return false;
-    if (auto view = imgView())
-        view->setImage(std::make_shared<UIImage>(info_->thumbImage));
+    imgView_->setImage(std::make_shared<UIImage>(info_->thumbImage));
     setTitle(std::to_string(info_->size / 1024) + "K");
     return true;
 }

@@ -36,7 +36,7 @@ public:
     void setDelegate(std::weak_ptr<MessageSendPhotoDelegate> delegate) { delegate_ = std::move(delegate); }
     const std::shared_ptr<core::PhotoInfo>& info() const { return info_; }
     void setInfo(std::shared_ptr<core::PhotoInfo> info);
-    std::shared_ptr<UIImageView> imgView() const { return imgView_.lock(); }
+    const std::shared_ptr<UIImageView>& imgView() const { return imgView_; }
 
     // Attaches a picked picture (scaled, written as JPEG) and shows its size
     // in whole kilobytes; false when it could not be stored.
@@ -63,5 +63,5 @@ private:
 
     std::weak_ptr<MessageSendPhotoDelegate> delegate_;
     std::shared_ptr<core::PhotoInfo> info_ = std::make_shared<core::PhotoInfo>();
-    std::weak_ptr<UIImageView> imgView_;
+    std::shared_ptr<UIImageView> imgView_;
 };

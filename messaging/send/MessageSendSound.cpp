@@ -5,6 +5,7 @@
 #include "platform/os/Log.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
+#include "ui/Lifetime.h"
 
 std::shared_ptr<MessageSendSound> MessageSendSound::soundWithDelegate(std::weak_ptr<MessageSendSoundDelegate> delegate)
 {
@@ -23,28 +24,20 @@ void MessageSendSound::declareLayoutBindings(platform::LayoutBindings& bindings)
 void MessageSendSound::awakeFromNib()
 {
     MessageSendTile::awakeFromNib();
-    if (auto icon = imgIcon()) {
-        std::vector<std::shared_ptr<UIImage>> frames;
-        for (const char* name : { "message_send_sound_icon_01.png", "message_send_sound_icon_02.png" }) {
-            if (auto image = UIImage::imageNamed(name))
-                frames.push_back(image);
-        }
-        icon->setAnimationImages(std::move(frames));
-        icon->setAnimationDuration(kIconCycleSeconds);
-        icon->setAnimationRepeatCount(kIconRepeatCount);
+    std::vector<std::shared_ptr<UIImage>> frames;
+    for (const char* name : { "message_send_sound_icon_01.png", "message_send_sound_icon_02.png" }) {
+        if (auto image = UIImage::imageNamed(name))
+            frames.push_back(image);
     }
+    imgIcon_->setAnimationImages(std::move(frames));
+    imgIcon_->setAnimationDuration(kIconCycleSeconds);
+    imgIcon_->setAnimationRepeatCount(kIconRepeatCount);
     // The player's calls reach the icon only while the tile lives.
     std::weak_ptr<MessageSendSound> weak = std::static_pointer_cast<MessageSendSound>(sharedView());
-    messageAudioPlayerPlayingSound = [weak](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) {
-        auto tile = weak.lock();
-        if (auto icon = tile ? tile->imgIcon() : nullptr)
-            icon->startAnimating();
-    };
-    messageAudioPlayerPlaySoundFinished = [weak](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) {
-        auto tile = weak.lock();
-        if (auto icon = tile ? tile->imgIcon() : nullptr)
-            icon->stopAnimating();
-    };
+    messageAudioPlayerPlayingSound = weakCall(
+        weak, [](MessageSendSound& tile, MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) { tile.imgIcon_->startAnimating(); });
+    messageAudioPlayerPlaySoundFinished = weakCall(
+        weak, [](MessageSendSound& tile, MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) { tile.imgIcon_->stopAnimating(); });
 }
 
 std::string MessageSendSound::lengthText(int seconds)

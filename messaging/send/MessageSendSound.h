@@ -41,7 +41,7 @@ public:
     const std::shared_ptr<core::SoundInfo>& info() const { return info_; }
     // Keeps the clip and shows its length: 75 s as 1'15", 59 s as 59".
     void setInfo(std::shared_ptr<core::SoundInfo> info);
-    std::shared_ptr<UIImageView> imgIcon() const { return imgIcon_.lock(); }
+    const std::shared_ptr<UIImageView>& imgIcon() const { return imgIcon_; }
 
     // Uploads the clip, or reports at once when it has its address already.
     // Exactly one upload report per call.
@@ -68,5 +68,5 @@ private:
 
     std::shared_ptr<core::SoundInfo> info_;
     std::weak_ptr<MessageSendSoundDelegate> delegate_;
-    std::weak_ptr<UIImageView> imgIcon_;
+    std::shared_ptr<UIImageView> imgIcon_;
 };

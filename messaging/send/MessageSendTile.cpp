@@ -5,6 +5,7 @@
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIWindow.h"
+#include "ui/Lifetime.h"
 
 #include <cstdio>
 
@@ -36,11 +37,7 @@ void MessageSendTile::showProgress(float progress)
     setTitle(text);
 }
 
-void MessageSendTile::setTitle(const std::string& text)
-{
-    if (auto label = lblTitle())
-        label->setText(text);
-}
+void MessageSendTile::setTitle(const std::string& text) { lblTitle_->setText(text); }
 
 void MessageSendTile::loadLayout(std::string_view name)
 {
@@ -69,20 +66,12 @@ void MessageSendTile::awakeFromNib()
     awoken_ = true;
     auto self = std::static_pointer_cast<MessageSendTile>(sharedView());
     addTarget(self, &MessageSendTile::touchUpInside, UIControlEventTouchUpInside);
-    if (auto background = bgView()) {
-        background->layer()->setCornerRadius(kCornerRadius);
-        if (auto colour = core::GlobalColor::getColor("main_light"))
-            background->setBackgroundColor(*colour);
-    }
-    if (auto label = lblTitle()) {
-        if (auto colour = core::GlobalColor::getColor("main"))
-            label->setTextColor(*colour);
-    }
-    std::weak_ptr<MessageSendTile> weak = self;
-    setProgress = [weak](float progress) {
-        if (auto tile = weak.lock())
-            tile->showProgress(progress);
-    };
+    bgView_->layer()->setCornerRadius(kCornerRadius);
+    if (auto colour = core::GlobalColor::getColor("main_light"))
+        bgView_->setBackgroundColor(*colour);
+    if (auto colour = core::GlobalColor::getColor("main"))
+        lblTitle_->setTextColor(*colour);
+    setProgress = weakCall(std::weak_ptr<MessageSendTile>(self), &MessageSendTile::showProgress);
 }
 
 void MessageSendTile::touchUpInside()

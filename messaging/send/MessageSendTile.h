@@ -29,8 +29,8 @@ public:
 
     ~MessageSendTile() override;
 
-    std::shared_ptr<UILabel> lblTitle() const { return lblTitle_.lock(); }
-    std::shared_ptr<UIView> bgView() const { return bgView_.lock(); }
+    const std::shared_ptr<UILabel>& lblTitle() const { return lblTitle_; }
+    const std::shared_ptr<UIView>& bgView() const { return bgView_; }
     const std::shared_ptr<HTTPRequest>& request() const { return request_; }
     // Cancels the running upload, which then reports nothing, and keeps this one.
     void setRequest(std::shared_ptr<HTTPRequest> request);
@@ -54,8 +54,9 @@ protected:
     void startUpload(std::shared_ptr<HTTPRequest> request);
 
 private:
-    std::weak_ptr<UIView> bgView_;
-    std::weak_ptr<UILabel> lblTitle_;
+    // Subviews of the tile itself: held strongly, no cycle.
+    std::shared_ptr<UIView> bgView_;
+    std::shared_ptr<UILabel> lblTitle_;
     std::shared_ptr<HTTPRequest> request_;
     bool awoken_ = false;
 };

@@ -88,10 +88,6 @@ std::shared_ptr<MessageRecordView> MessageRecordView::viewWithDelegate(
 MessageRecordView::~MessageRecordView()
 {
     delegate_.reset();
-    if (timer_)
-        timer_->invalidate();
-    if (unlockTimer_)
-        unlockTimer_->invalidate();
     if (recorder_) {
         recorder_->setDelegate({});
         recorder_->stop();
@@ -112,26 +108,21 @@ void MessageRecordView::awakeFromNib()
     awoken_ = true;
     lock_ = false;
     level_ = 0;
-    if (auto panel = rectView_.lock())
-        panel->layer()->setCornerRadius(kPanelCornerRadius);
+    rectView_->layer()->setCornerRadius(kPanelCornerRadius);
     // Leaving the application (a call, the home button) abandons the clip.
-    std::weak_ptr<MessageRecordView> weak = std::static_pointer_cast<MessageRecordView>(sharedView());
-    auto cancel = [weak](const platform::Notification&) {
-        if (auto self = weak.lock())
-            self->cancelRecord();
-    };
-    auto& center = platform::NotificationCenter::defaultCenter();
-    backgroundObserver_ = center.addObserver(UIApplicationDidEnterBackgroundNotification, {}, cancel);
-    resignObserver_ = center.addObserver(UIApplicationWillResignActiveNotification, {}, cancel);
+    auto self = std::static_pointer_cast<MessageRecordView>(sharedView());
+    lifetime_.observe(self, UIApplicationDidEnterBackgroundNotification, &MessageRecordView::applicationLeft);
+    lifetime_.observe(self, UIApplicationWillResignActiveNotification, &MessageRecordView::applicationLeft);
 }
+
+void MessageRecordView::applicationLeft(const platform::Notification&) { cancelRecord(); }
 
 void MessageRecordView::centrePanel(bool rounded)
 {
-    auto panel = rectView_.lock();
     auto parent = superview();
-    if (!panel || !parent)
+    if (!parent)
         return;
-    platform::Rect frame = panel->frame();
+    platform::Rect frame = rectView_->frame();
     double x = (parent->bounds().size.width - frame.size.width) / 2;
     double y = (parent->bounds().size.height - frame.size.height) / 2;
     if (rounded) {
@@ -141,7 +132,7 @@ void MessageRecordView::centrePanel(bool rounded)
         x = std::fabs(x);
         y = std::fabs(y);
     }
-    panel->setFrame(platform::Rect(x, y, frame.size.width, frame.size.height));
+    rectView_->setFrame(platform::Rect(x, y, frame.size.width, frame.size.height));
 }
 
 void MessageRecordView::didMoveToSuperview()
@@ -186,13 +177,9 @@ void MessageRecordView::startRecord()
     if (endRecording())
         reportFailure(kErrorTooShort);
     lock_ = true;
-    std::weak_ptr<MessageRecordView> weak = std::static_pointer_cast<MessageRecordView>(sharedView());
-    if (unlockTimer_)
-        unlockTimer_->invalidate();
-    unlockTimer_ = platform::Timer::scheduled(kLockSeconds, false, [weak](platform::Timer&) {
-        if (auto self = weak.lock())
-            self->unlock();
-    });
+    auto self = std::static_pointer_cast<MessageRecordView>(sharedView());
+    lifetime_.cancel(unlockTimer_);
+    unlockTimer_ = lifetime_.after(kLockSeconds, self, &MessageRecordView::unlock);
 
     // Every recording gets a file of its own: the previous clip may still be
     // uploading or shown in a bubble.
@@ -204,7 +191,7 @@ void MessageRecordView::startRecord()
         platform::log("can't prepare to record\n");
         return;
     }
-    recorder_->setDelegate(std::static_pointer_cast<MessageRecordView>(sharedView()));
+    recorder_->setDelegate(self);
     recorder_->setMeteringEnabled(true);
 
     platform::log("start record\n");
@@ -220,18 +207,15 @@ void MessageRecordView::startRecord()
     time_ = 0;
     setLevel(0);
     refreshView();
-    setTimer(platform::Timer::scheduled(kTickSeconds, true, [weak](platform::Timer&) {
-        if (auto self = weak.lock())
-            self->handleTimer();
-    }));
+    setTimer(lifetime_.every(kTickSeconds, self, &MessageRecordView::handleTimer));
 }
 
 void MessageRecordView::unlock() { lock_ = false; }
 
 void MessageRecordView::setTimer(std::shared_ptr<platform::Timer> timer)
 {
-    if (timer_ && timer_->isValid())
-        timer_->invalidate();
+    if (timer_ != timer)
+        lifetime_.cancel(timer_);
     timer_ = std::move(timer);
 }
 
@@ -255,14 +239,12 @@ void MessageRecordView::setLevel(int level)
         return;
     level_ = level < 0 ? 0 : level;
     ++levelImageChanges_;
-    if (auto icon = imgIcon_.lock())
-        icon->setImage(UIImage::imageNamed(platform::format("message_sound_level_%02i.png", level_)));
+    imgIcon_->setImage(UIImage::imageNamed(platform::format("message_sound_level_%02i.png", level_)));
 }
 
 void MessageRecordView::refreshView()
 {
-    if (auto title = lblTitle_.lock())
-        title->setText(platform::format("已录制 %i 秒", time_));
+    lblTitle_->setText(platform::format("已录制 %i 秒", time_));
 }
 
 bool MessageRecordView::endRecording()

@@ -7,6 +7,7 @@
 #include "platform/os/Timer.h"
 #include "platform/uikit/LayoutLoader.h"
 #include "platform/uikit/UIView.h"
+#include "ui/Lifetime.h"
 
 #include <memory>
 #include <string>
@@ -58,7 +59,6 @@ public:
     void refreshView();
     void handleTimer();
     void unlock();
-    void setTimer(std::shared_ptr<platform::Timer> timer);
 
     std::shared_ptr<MessageRecordViewDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<MessageRecordViewDelegate> delegate) { delegate_ = std::move(delegate); }
@@ -68,9 +68,9 @@ public:
     int level() const { return level_; }
     const std::string& wavPath() const { return wavPath_; }
     const std::string& amrPath() const { return amrPath_; }
-    std::shared_ptr<UIImageView> imgIcon() const { return imgIcon_.lock(); }
-    std::shared_ptr<UILabel> lblTitle() const { return lblTitle_.lock(); }
-    std::shared_ptr<UIView> rectView() const { return rectView_.lock(); }
+    const std::shared_ptr<UIImageView>& imgIcon() const { return imgIcon_; }
+    const std::shared_ptr<UILabel>& lblTitle() const { return lblTitle_; }
+    const std::shared_ptr<UIView>& rectView() const { return rectView_; }
     // The level image was set this many times (it changes only with the level).
     int levelImageChanges() const { return levelImageChanges_; }
 
@@ -92,6 +92,10 @@ private:
     bool endRecording();
     void centrePanel(bool rounded);
     void reportFailure(long code);
+    // Stops the seconds' tick (nullptr: none runs) and keeps this one.
+    void setTimer(std::shared_ptr<platform::Timer> timer);
+    // The application left the foreground: the clip is abandoned.
+    void applicationLeft(const platform::Notification&);
 
     std::shared_ptr<platform::AVAudioRecorder> recorder_;
     int time_ = 0;
@@ -101,15 +105,16 @@ private:
     bool active_ = false;
     bool awoken_ = false;
     std::weak_ptr<MessageRecordViewDelegate> delegate_;
-    std::weak_ptr<UIImageView> imgIcon_;
-    std::weak_ptr<UILabel> lblTitle_;
-    std::weak_ptr<UIView> rectView_;
+    // Subviews of the overlay itself: held strongly, no cycle.
+    std::shared_ptr<UIImageView> imgIcon_;
+    std::shared_ptr<UILabel> lblTitle_;
+    std::shared_ptr<UIView> rectView_;
     int level_ = 0;
     int levelImageChanges_ = 0;
     std::shared_ptr<platform::Timer> timer_;
     std::shared_ptr<platform::Timer> unlockTimer_;
     std::string wavPath_;
     std::string amrPath_;
-    platform::ObserverToken backgroundObserver_;
-    platform::ObserverToken resignObserver_;
+    // The timers and observations above end with the view.
+    Lifetime lifetime_;
 };

@@ -573,6 +573,37 @@ void Context::drawImage(const Image& image, const Rect& rect)
     cairo_restore(cr);
 }
 
+void Context::drawOpaquePixels(
+    const std::uint8_t* pixels, int pixelWidth, int pixelHeight, std::size_t stride, const Rect& rect)
+{
+    if (!pixels || pixelWidth <= 0 || pixelHeight <= 0 || rect.isEmpty() || stride % 4 != 0
+        || stride < static_cast<std::size_t>(pixelWidth) * 4 || stride > static_cast<std::size_t>(INT32_MAX))
+        return;
+    // Cairo's RGB24 is one 32-bit word a pixel, blue in the lowest byte, the
+    // top byte ignored: the frame's own layout, so the buffer is wrapped as it is.
+    cairo_surface_t* source = cairo_image_surface_create_for_data(const_cast<unsigned char*>(pixels),
+        CAIRO_FORMAT_RGB24, pixelWidth, pixelHeight, static_cast<int>(stride));
+    if (cairo_surface_status(source) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(source);
+        return;
+    }
+    cairo_t* cr = impl_->cr;
+    PathKeeper keep(cr);
+    cairo_save(cr);
+    cairo_new_path(cr);
+    cairo_translate(cr, rect.minX(), rect.minY());
+    cairo_scale(cr, rect.width() / pixelWidth, rect.height() / pixelHeight);
+    cairo_set_operator(cr, operatorFor(impl_->state.blend));
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_rectangle(cr, 0, 0, pixelWidth, pixelHeight);
+    cairo_clip(cr);
+    cairo_paint_with_alpha(cr, impl_->state.alpha);
+    cairo_restore(cr);
+    cairo_surface_destroy(source);
+}
+
 Image Context::makeImage() const { return graphics_internal::imageFromSurface(impl_->surface, impl_->scale); }
 
 bool Context::writePNG(const std::string& path) const { return makeImage().writePNG(path); }

@@ -4,6 +4,8 @@
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -178,6 +180,11 @@ public:
 
     // Draws the image upright, stretched into the rectangle (user space).
     void drawImage(const Image& image, const Rect& rect);
+    // Draws opaque 32-bit pixels held by the caller (blue, green, red, then a
+    // byte ignored; rows `stride` bytes apart, a multiple of 4) stretched into
+    // the rectangle, without copying them: a movie frame straight from its buffer.
+    void drawOpaquePixels(const std::uint8_t* pixels, int pixelWidth, int pixelHeight, std::size_t stride,
+        const Rect& rect);
 
     // A copy of the bitmap so far, with the context's scale.
     Image makeImage() const;

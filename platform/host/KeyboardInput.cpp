@@ -186,6 +186,32 @@ bool KeyboardInput::returnKey()
 
 bool KeyboardInput::arrow(Arrow arrow)
 {
+    if (auto web = focusedWebView()) {
+        // The page's field keeps its own caret.
+        const char* name = "Left";
+        switch (arrow) {
+        case Arrow::Left:
+            break;
+        case Arrow::Right:
+            name = "Right";
+            break;
+        case Arrow::Up:
+            name = "Up";
+            break;
+        case Arrow::Down:
+            name = "Down";
+            break;
+        case Arrow::Home:
+            name = "Home";
+            break;
+        case Arrow::End:
+            name = "End";
+            break;
+        }
+        owner_.reset();
+        web->pressCaretKey(name);
+        return true;
+    }
     std::string text;
     if (!sync(text))
         return false;

@@ -66,9 +66,15 @@ namespace {
 
     std::shared_ptr<ConnectionShare> shareForConnectionId(std::int64_t id)
     {
-        static std::mutex mutex;
-        static std::unordered_map<std::int64_t, std::weak_ptr<ConnectionShare>> registry;
-        std::lock_guard lock(mutex);
+        // Made once and never destroyed: the engine's network thread may still
+        // open a stream while the process exits and runs static destructors.
+        struct Registry {
+            std::mutex mutex;
+            std::unordered_map<std::int64_t, std::weak_ptr<ConnectionShare>> shares;
+        };
+        static Registry* const instance = new Registry;
+        auto& registry = instance->shares;
+        std::lock_guard lock(instance->mutex);
         for (auto it = registry.begin(); it != registry.end();) {
             if (it->second.expired())
                 it = registry.erase(it);

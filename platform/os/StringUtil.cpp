@@ -448,4 +448,51 @@ std::vector<ComposedCharacter> composedCharacters(std::string_view text)
     return out;
 }
 
+std::string scriptStringLiteral(std::string_view text)
+{
+    static const char* hex = "0123456789ABCDEF";
+    std::string out = "'";
+    out.reserve(text.size() + 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            continue;
+        case '\'':
+            out += "\\'";
+            continue;
+        case '"':
+            out += "\\\"";
+            continue;
+        case '\n':
+            out += "\\n";
+            continue;
+        case '\r':
+            out += "\\r";
+            continue;
+        case '<':
+        case '>':
+        case '&':
+            break;
+        default:
+            // U+2028 and U+2029 end a line inside script source.
+            if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80
+                && (static_cast<unsigned char>(text[i + 2]) == 0xA8 || static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
+                out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
+                i += 2;
+                continue;
+            }
+            if (c >= 0x20 && c != 0x7F) {
+                out += static_cast<char>(c);
+                continue;
+            }
+        }
+        out += "\\x";
+        out += hex[c >> 4];
+        out += hex[c & 15];
+    }
+    return out + "'";
+}
+
 } // namespace platform

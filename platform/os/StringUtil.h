@@ -74,4 +74,11 @@ struct ComposedCharacter {
 };
 std::vector<ComposedCharacter> composedCharacters(std::string_view text);
 
+// The text as a single-quoted script string literal, safe inside a page's
+// <script> element as well as in a script run on its own: quotes,
+// backslashes, control characters and the line terminators U+2028 and U+2029
+// are escaped, and so are '<', '>' and '&', so that neither "</script>" nor
+// "<!--" can end or change the element around it.
+std::string scriptStringLiteral(std::string_view text);
+
 } // namespace platform

@@ -32,6 +32,16 @@ public:
     void clearHistory();
     void resetForTesting();
 
+    // The desktop's default application for addresses of the scheme, as
+    // GLib's gio tool names it ("dialer.desktop"); empty when there is none
+    // or no gio.
+    static std::string desktopHandlerFor(const std::string& scheme);
+    // On a desktop: "tel:" and "sms:" addresses can be opened only when the
+    // desktop has an application for them, and are handed to it ("gio open",
+    // run without a shell); without one they cannot be opened, so the
+    // screens say the device cannot place the call.
+    void useDesktopHandlers();
+
 private:
     UrlOpener();
     bool answer(std::string_view url) const;

@@ -11,4 +11,7 @@ public:
     virtual void insertText(const std::string& text) = 0;
     virtual void deleteBackward() = 0;
     virtual void pressReturnKey() = 0;
+    // The keys that move the caret, by their names: "Left", "Right", "Up",
+    // "Down", "Home" and "End".
+    virtual void pressCaretKey(const std::string& keyName) = 0;
 };

@@ -233,14 +233,16 @@ void UITextView::drawRect(platform::Context& context, const Rect&)
     if (text_.empty())
         return;
     auto b = bounds();
-    Rect area(b.minX() + kLinePadding, b.minY() + kVerticalInset - contentOffset_.y,
-        std::max(b.width() - 2 * kLinePadding, 0.0), platform::kUnlimitedTextExtent);
-    auto layout = platform::layoutText(text_, font_, Size(area.width(), platform::kUnlimitedTextExtent),
+    // The origin on its own: a rectangle of unlimited height is no rectangle
+    // (its origin reads as infinite), and nothing would be drawn.
+    platform::Point origin(b.minX() + kLinePadding, b.minY() + kVerticalInset - contentOffset_.y);
+    double width = std::max(b.width() - 2 * kLinePadding, 0.0);
+    auto layout = platform::layoutText(text_, font_, Size(width, platform::kUnlimitedTextExtent),
         platform::LineBreakMode::WordWrap, 0, toTextAlignment(alignment_));
     // The caret is placed by the model: the glyphs keep to it.
     layout.spreadToWidth = true;
     context.save();
     context.clipToRect(b);
-    platform::drawTextLayout(context, layout, area.origin, textColor_);
+    platform::drawTextLayout(context, layout, origin, textColor_);
     context.restore();
 }

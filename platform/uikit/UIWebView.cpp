@@ -5,6 +5,7 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
+#include "platform/os/StringUtil.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITouch.h"
@@ -31,43 +32,6 @@ platform::Error loadError(const char* domain, long code, const std::string& desc
     if (!url.empty())
         info.set("NSErrorFailingURLStringKey", platform::Value(url));
     return platform::Error(domain, code, std::move(info));
-}
-
-// A script's string literal for any text.
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            if (c < 0x20) {
-                static const char* hex = "0123456789abcdef";
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 15];
-            } else {
-                out += char(c);
-            }
-        }
-    }
-    // U+2028 and U+2029 end a line inside a script literal.
-    for (const char* separator : { "\xE2\x80\xA8", "\xE2\x80\xA9" }) {
-        for (auto at = out.find(separator); at != std::string::npos; at = out.find(separator, at))
-            out.replace(at, 3, separator[2] == '\xA8' ? "\\u2028" : "\\u2029");
-    }
-    return out + "\"";
 }
 
 std::string trimmedEnd(std::string text)
@@ -338,7 +302,7 @@ void UIWebView::engineDidFail(const platform::Error& error)
     failNow(error);
 }
 
-void UIWebView::engineDidDraw() { setNeedsDisplay(); }
+void UIWebView::engineDidDraw(const platform::Rect& changed) { setNeedsDisplayInRect(changed); }
 
 // ---- Scripts, the page's text and a person's input ---------------------------------
 
@@ -389,7 +353,7 @@ bool UIWebView::simulateLinkClick(const std::string& href)
     auto target = resolve(href);
     if (!target || !engine_)
         return false;
-    evaluate("(function(){var a=document.createElement('a');a.href=" + quoted(target->absoluteString())
+    evaluate("(function(){var a=document.createElement('a');a.href=" + platform::scriptStringLiteral(target->absoluteString())
         + ";(document.body||document.documentElement).appendChild(a);a.click();a.remove();})()");
     return true;
 }
@@ -401,10 +365,10 @@ bool UIWebView::simulateFormSubmission(
     if (!target || !engine_)
         return false;
     std::string script = "(function(){var f=document.createElement('form');f.method='get';f.acceptCharset='UTF-8';f.action="
-        + quoted(target->absoluteString()) + ";";
+        + platform::scriptStringLiteral(target->absoluteString()) + ";";
     for (const auto& [name, value] : fields)
-        script += "var i=document.createElement('input');i.type='hidden';i.name=" + quoted(name)
-            + ";i.value=" + quoted(value) + ";f.appendChild(i);";
+        script += "var i=document.createElement('input');i.type='hidden';i.name=" + platform::scriptStringLiteral(name)
+            + ";i.value=" + platform::scriptStringLiteral(value) + ";f.appendChild(i);";
     script += "(document.body||document.documentElement).appendChild(f);f.submit();})()";
     evaluate(script);
     return true;
@@ -457,6 +421,12 @@ void UIWebView::pressReturnKey()
 {
     if (engine_)
         engine_->pressKey("Return");
+}
+
+void UIWebView::pressCaretKey(const std::string& keyName)
+{
+    if (engine_)
+        engine_->pressKey(keyName);
 }
 
 // ---- Drawing and scrolling --------------------------------------------------------------

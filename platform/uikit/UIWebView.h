@@ -126,6 +126,8 @@ public:
     void deleteBackward() override;
     // The Return key, as the page's field receives it (a form is sent by it).
     void pressReturnKey() override;
+    // The arrows, Home and End move the caret in the page's field.
+    void pressCaretKey(const std::string& keyName) override;
 
     bool canBecomeFirstResponder() const override { return pageFieldFocused_; }
 
@@ -150,7 +152,7 @@ private:
     void engineDidStart() override;
     void engineDidFinish() override;
     void engineDidFail(const platform::Error& error) override;
-    void engineDidDraw() override;
+    void engineDidDraw(const platform::Rect& changed) override;
     void didResignFirstResponder() override;
 
     friend class UIWebViewScrollView;

@@ -1,4 +1,4 @@
-#include "platform/uikit/WebEngine.h"
+#include "platform/uikit/WebEngineModule.h"
 
 #include "platform/os/AppPaths.h"
 #include "platform/os/Bundle.h"
@@ -13,6 +13,7 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <tuple>
 #include <cerrno>
@@ -54,57 +55,46 @@ namespace {
         return name;
     }
 
-    // A private X server for the engine's windows, started once. Its parent
-    // dying takes it down too, so a crashed test leaves nothing behind.
-    std::optional<std::string> startPrivateDisplay(std::string* reason)
+    // Whether bubblewrap can make the namespaces the engine's sandbox needs
+    // here (it cannot in some containers): tried once, at most five seconds.
+    bool sandboxAvailable(std::string* reason)
     {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            *reason = std::string("pipe: ") + std::strerror(errno);
-            return std::nullopt;
-        }
         pid_t pid = fork();
         if (pid < 0) {
             *reason = std::string("fork: ") + std::strerror(errno);
-            close(fds[0]);
-            close(fds[1]);
-            return std::nullopt;
+            return false;
         }
         if (pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            int keep = dup(fds[1]); // without O_CLOEXEC, for Xvfb to write to
-            std::string fdText = std::to_string(keep);
             int null = open("/dev/null", O_RDWR);
             if (null >= 0) {
                 dup2(null, 0);
                 dup2(null, 1);
                 dup2(null, 2);
             }
-            const char* argv[] = { "Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-                "tcp", "-noreset", nullptr };
-            execvp("Xvfb", const_cast<char* const*>(argv));
+            const char* argv[] = { "bwrap", "--unshare-all", "--die-with-parent", "--ro-bind", "/", "/", "--proc",
+                "/proc", "--dev", "/dev", "true", nullptr };
+            execvp("bwrap", const_cast<char* const*>(argv));
             _exit(127);
         }
-        close(fds[1]);
-        std::string number;
-        pollfd p { fds[0], POLLIN, 0 };
-        for (int waited = 0; waited < 100; ++waited) {
-            if (poll(&p, 1, 100) <= 0)
-                continue;
-            char c;
-            auto n = read(fds[0], &c, 1);
-            if (n <= 0 || c == '\n')
+        int status = 0;
+        for (int waited = 0; waited < 500; ++waited) {
+            pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid) {
+                if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                    return true;
+                *reason = WIFEXITED(status) && WEXITSTATUS(status) == 127
+                    ? "bubblewrap (bwrap) is not installed"
+                    : "bubblewrap cannot make its namespaces on this machine";
+                return false;
+            }
+            if (done < 0)
                 break;
-            number += c;
+            usleep(10000);
         }
-        close(fds[0]);
-        if (number.empty()) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            *reason = "the virtual display (Xvfb) did not start";
-            return std::nullopt;
-        }
-        return ":" + number;
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        *reason = "bubblewrap did not answer";
+        return false;
     }
 
     std::string resourcesRoot()
@@ -191,8 +181,14 @@ namespace {
     try { window.webkit.messageHandlers.orbFrameNavigation.postMessage(String(address)); } catch (e) {}
   }
   if (window === window.top) {
+    // Each frame's address once: a report left over would make a later
+    // top-level navigation to the same address look like the frame's.
+    var told = new WeakMap();
     var seen = function (node) {
-      if (node && node.tagName === 'IFRAME' && node.src) report(node.src);
+      if (node && node.tagName === 'IFRAME' && node.src && told.get(node) !== node.src) {
+        told.set(node, node.src);
+        report(node.src);
+      }
     };
     new MutationObserver(function (records) {
       records.forEach(function (record) {
@@ -332,14 +328,12 @@ namespace {
             return e.context != nullptr;
         }
         e.tried = true;
+        // The window host's display, or the private one the view layer
+        // started while this module was being opened.
         std::string display = webEngineDisplaySetting();
         if (display.empty()) {
-            auto started = startPrivateDisplay(&e.failure);
-            if (!started) {
-                *reason = e.failure = "no display for the web engine: " + e.failure;
-                return false;
-            }
-            display = *started;
+            *reason = e.failure = "no display for the web engine";
+            return false;
         }
         // The engine's web processes find the display where GTK programs do.
         setenv("DISPLAY", display.c_str(), 1);
@@ -371,6 +365,13 @@ namespace {
         e.context = webkit_web_context_new_with_website_data_manager(manager);
         g_object_unref(manager);
         webkit_web_context_set_cache_model(e.context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+        // The web process runs in the engine's sandbox (its own namespaces,
+        // through bubblewrap) wherever the machine lets it make them.
+        std::string noSandbox;
+        if (sandboxAvailable(&noSandbox))
+            webkit_web_context_set_sandbox_enabled(e.context, TRUE);
+        else
+            log("WebEngine: pages run without the engine's sandbox: %s\n", noSandbox.c_str());
         webkit_web_context_register_uri_scheme(e.context, kWebResourceScheme, serveResource, nullptr, nullptr);
         auto* security = webkit_web_context_get_security_manager(e.context);
         webkit_security_manager_register_uri_scheme_as_secure(security, kWebResourceScheme);
@@ -389,9 +390,430 @@ namespace {
 
 } // namespace
 
-std::string webEngineDisplayInUse() { return displayInUse(); }
+// ---- One engine view ------------------------------------------------------------
 
-void WebEngineView::syncCookies()
+namespace {
+
+struct EngineImpl {
+    WebEngineClient* client = nullptr;
+    GtkWidget* window = nullptr;
+    WebKitWebView* view = nullptr;
+    WebKitUserContentManager* content = nullptr;
+    Size points;
+    double scale = 1;
+    Image pixels;
+    bool failed = false;
+    bool drawPosted = false;
+    bool expectBlank = false; // a page given without a base is on its way
+    // A posted load goes as a page of our own that submits a form: that page
+    // is not the delegate's to decide, and its form's submission is the load
+    // the delegate asked for (engine addresses).
+    std::optional<std::string> postCarrier;
+    std::optional<std::string> postSubmission;
+    std::vector<std::string> frameTargets;
+    // Tasks posted to the main loop hold this weakly: once the view is gone they do nothing.
+    std::shared_ptr<EngineImpl*> alive = std::make_shared<EngineImpl*>(this);
+
+    void post(std::function<void(EngineImpl&)> task)
+    {
+        std::weak_ptr<EngineImpl*> weak = alive;
+        postToMain([weak, task = std::move(task)] {
+            if (auto strong = weak.lock())
+                task(**strong);
+        });
+    }
+
+    bool isFrameTarget(const std::string& uri)
+    {
+        auto stem = [](const std::string& text) { return text.substr(0, text.find_first_of("?#")); };
+        for (auto it = frameTargets.begin(); it != frameTargets.end(); ++it) {
+            if (*it == uri || stem(*it) == stem(uri)) {
+                frameTargets.erase(it);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+        gpointer data)
+    {
+        auto& self = *static_cast<EngineImpl*>(data);
+        if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
+        if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
+            return FALSE;
+        auto* action
+            = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        auto* request = webkit_navigation_action_get_request(action);
+        std::string uri = webkit_uri_request_get_uri(request);
+        auto url = Url::parse(uri);
+        std::string scheme = url ? lower(url->scheme()) : "";
+        if (!url && uri.rfind("about:", 0) == 0)
+            url = Url::parse("about:blank");
+        bool blank = uri == "about:blank" || uri == "about:srcdoc";
+        if (blank && !self.expectBlank) {
+            // Empty frames are part of their page.
+            webkit_policy_decision_use(decision);
+            return TRUE;
+        }
+        if (blank) {
+            self.expectBlank = false;
+            scheme = kWebResourceScheme; // the page given without a base: allowed
+        }
+        if (!url || (scheme != "http" && scheme != "https" && scheme != kWebResourceScheme)) {
+            webkit_policy_decision_ignore(decision);
+            self.post([uri](EngineImpl& impl) {
+                if (!impl.isFrameTarget(uri))
+                    impl.client->engineDidFail(makeError(kURLErrorDomain, kErrorUnsupportedURL, "unsupported URL", uri));
+            });
+            return TRUE;
+        }
+        auto actionType = webkit_navigation_action_get_navigation_type(action);
+        const char* requestMethod = webkit_uri_request_get_http_method(request);
+        bool posting = requestMethod && std::strcmp(requestMethod, "POST") == 0;
+        if (self.postCarrier && *self.postCarrier == uri && !posting) {
+            self.postCarrier.reset();
+            self.postSubmission = uri;
+            webkit_policy_decision_use(decision);
+            return TRUE;
+        }
+        bool postedLoad = self.postSubmission && *self.postSubmission == uri && posting
+            && actionType == WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED;
+        self.postSubmission.reset();
+        WebNavigation navigation;
+        navigation.url = webApplicationAddress(*url);
+        navigation.mainDocumentURL = navigation.url;
+        const char* current = webkit_web_view_get_uri(self.view);
+        auto main = current ? Url::parse(current) : std::nullopt;
+        const char* method = webkit_uri_request_get_http_method(request);
+        navigation.method = method ? method : "GET";
+        navigation.redirect = webkit_navigation_action_is_redirect(action);
+        switch (postedLoad ? WEBKIT_NAVIGATION_TYPE_OTHER : actionType) {
+        case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED:
+            navigation.type = 0;
+            break;
+        case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED:
+            navigation.type = 1;
+            break;
+        case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD:
+            navigation.type = 2;
+            break;
+        case WEBKIT_NAVIGATION_TYPE_RELOAD:
+            navigation.type = 3;
+            break;
+        case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED:
+            navigation.type = 4;
+            break;
+        default:
+            navigation.type = 5;
+            break;
+        }
+        // Answered later, from the main loop; a decision nobody answers is refused.
+        struct Pending {
+            explicit Pending(WebKitPolicyDecision* held)
+                : decision(held)
+            {
+            }
+            Pending(const Pending&) = delete;
+            Pending& operator=(const Pending&) = delete;
+            WebKitPolicyDecision* decision;
+            bool answered = false;
+            ~Pending()
+            {
+                if (!answered)
+                    webkit_policy_decision_ignore(decision);
+                g_object_unref(decision);
+            }
+        };
+        auto pending = std::make_shared<Pending>(WEBKIT_POLICY_DECISION(g_object_ref(decision)));
+        self.post([navigation, pending, uri, main](EngineImpl& impl) mutable {
+            // A frame's script reports its navigations as they begin; the
+            // report may trail the decision by a turn of the engine's context.
+            bool frame = impl.isFrameTarget(uri);
+            if (!frame && !navigation.redirect && main && main->absoluteString() != uri)
+                frame = glib::iterateUntil([&] { return impl.isFrameTarget(uri); }, 0.02);
+            if (frame) {
+                navigation.mainFrame = false;
+                navigation.mainDocumentURL = webApplicationAddress(*main);
+            }
+            impl.client->engineDecideNavigation(navigation, [pending](bool allowed) {
+                if (pending->answered)
+                    return;
+                pending->answered = true;
+                if (allowed)
+                    webkit_policy_decision_use(pending->decision);
+                else
+                    webkit_policy_decision_ignore(pending->decision);
+            });
+        });
+        return TRUE;
+    }
+
+    static void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data)
+    {
+        auto& self = *static_cast<EngineImpl*>(data);
+        if (event == WEBKIT_LOAD_STARTED) {
+            self.failed = false;
+            self.post([](EngineImpl& impl) { impl.client->engineDidStart(); });
+        } else if (event == WEBKIT_LOAD_FINISHED && !self.failed) {
+            self.post([](EngineImpl& impl) { impl.client->engineDidFinish(); });
+        }
+    }
+
+    static gboolean loadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data)
+    {
+        auto& self = *static_cast<EngineImpl*>(data);
+        self.failed = true;
+        std::string address = uri ? webApplicationAddress(Url::parse(uri).value_or(Url::fileUrl("/"))).absoluteString()
+                                  : "";
+        Error mapped;
+        if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
+            mapped = makeError(kFrameLoadErrorDomain, 102, "Frame load interrupted", address);
+        else if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST)
+            || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND))
+            mapped = makeError(kURLErrorDomain, kErrorFileDoesNotExist, "The requested URL was not found on this server.",
+                address);
+        else if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL))
+            mapped = makeError(kURLErrorDomain, kErrorUnsupportedURL, "unsupported URL", address);
+        else if (error->domain == G_IO_ERROR || error->domain == G_RESOLVER_ERROR)
+            mapped = makeError(kURLErrorDomain, kErrorCannotConnectToHost, "Could not connect to the server.", address);
+        else if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
+            mapped = makeError(kURLErrorDomain, -999, "cancelled", address);
+        else
+            mapped = makeError(kURLErrorDomain, kErrorUnknown, error->message, address);
+        self.post([mapped](EngineImpl& impl) { impl.client->engineDidFail(mapped); });
+        return TRUE; // no error page of the engine's own
+    }
+
+    static gboolean damaged(GtkWidget*, GdkEvent* event, gpointer data)
+    {
+        auto& self = *static_cast<EngineImpl*>(data);
+        if (event && event->type == GDK_DAMAGE)
+            self.addDamage(event->expose.area);
+        else
+            self.wholeDirty = true;
+        if (!self.drawPosted) {
+            self.drawPosted = true;
+            self.post([](EngineImpl& impl) {
+                impl.drawPosted = false;
+                auto changed = impl.grab();
+                if (changed)
+                    impl.client->engineDidDraw(*changed);
+            });
+        }
+        return FALSE;
+    }
+
+    static gboolean scriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) { return TRUE; }
+
+    static void frameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data)
+    {
+        auto& self = *static_cast<EngineImpl*>(data);
+        auto* value = webkit_javascript_result_get_js_value(result);
+        gchar* text = jsc_value_to_string(value);
+        if (text) {
+            self.frameTargets.push_back(text);
+            if (self.frameTargets.size() > 32)
+                self.frameTargets.erase(self.frameTargets.begin());
+            g_free(text);
+        }
+    }
+
+    // Copies a rectangle of the window's surface (pixels) into the same
+    // place of the image, from premultiplied native-endian ARGB to straight RGBA.
+    static void copyFromSurface(cairo_surface_t* source, Image& image, int x0, int y0, int width, int height)
+    {
+        cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        // Pixel for pixel: the target takes the window's device scale.
+        double sx = 1, sy = 1;
+        cairo_surface_get_device_scale(source, &sx, &sy);
+        cairo_surface_set_device_scale(target, sx, sy);
+        cairo_t* cr = cairo_create(target);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+        cairo_set_source_surface(cr, source, -x0 / sx, -y0 / sy);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(target);
+        auto& out = image.mutablePixels();
+        const auto* data = cairo_image_surface_get_data(target);
+        int stride = cairo_image_surface_get_stride(target);
+        int imageWidth = image.pixelWidth();
+        for (int y = 0; y < height && !out.empty(); ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
+            auto* o = out.data() + (std::size_t(y0 + y) * std::size_t(imageWidth) + std::size_t(x0)) * 4;
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t p = row[x];
+                std::uint8_t a = std::uint8_t(p >> 24);
+                std::uint8_t r = std::uint8_t(p >> 16), g = std::uint8_t(p >> 8), b = std::uint8_t(p);
+                if (a && a != 255) {
+                    r = std::uint8_t(std::min(255, r * 255 / a));
+                    g = std::uint8_t(std::min(255, g * 255 / a));
+                    b = std::uint8_t(std::min(255, b * 255 / a));
+                }
+                o[x * 4] = r;
+                o[x * 4 + 1] = g;
+                o[x * 4 + 2] = b;
+                o[x * 4 + 3] = a;
+            }
+        }
+        cairo_surface_destroy(target);
+    }
+
+    int pixelWidth() const { return std::max(1, int(points.width * scale + 0.5)); }
+    int pixelHeight() const { return std::max(1, int(points.height * scale + 0.5)); }
+
+    // What the engine repainted since the pixels were last taken, in points.
+    std::optional<cairo_rectangle_int_t> damage;
+    bool wholeDirty = true;
+
+    void addDamage(const GdkRectangle& area)
+    {
+        cairo_rectangle_int_t rect { area.x, area.y, area.width, area.height };
+        if (rect.width <= 0 || rect.height <= 0)
+            return;
+        if (!damage) {
+            damage = rect;
+            return;
+        }
+        int x1 = std::min(damage->x, rect.x), y1 = std::min(damage->y, rect.y);
+        int x2 = std::max(damage->x + damage->width, rect.x + rect.width);
+        int y2 = std::max(damage->y + damage->height, rect.y + rect.height);
+        damage = cairo_rectangle_int_t { x1, y1, x2 - x1, y2 - y1 };
+    }
+
+    // Brings the pixels up to date with the window: only what was damaged,
+    // unless the size changed or the whole is asked for. The rectangle that
+    // changed, in points; nothing when nothing did.
+    std::optional<Rect> grab()
+    {
+        cairo_surface_t* surface = gtk_offscreen_window_get_surface(GTK_OFFSCREEN_WINDOW(window));
+        if (!surface)
+            return std::nullopt;
+        int width = pixelWidth(), height = pixelHeight();
+        if (pixels.isNull() || pixels.pixelWidth() != width || pixels.pixelHeight() != height)
+            wholeDirty = true;
+        if (wholeDirty) {
+            wholeDirty = false;
+            damage.reset();
+            pixels = Image(width, height, scale);
+            copyFromSurface(surface, pixels, 0, 0, width, height);
+            return Rect(0, 0, points.width, points.height);
+        }
+        if (!damage)
+            return std::nullopt;
+        auto area = *damage;
+        damage.reset();
+        int x0 = std::clamp(int(std::floor(area.x * scale)), 0, width);
+        int y0 = std::clamp(int(std::floor(area.y * scale)), 0, height);
+        int x1 = std::clamp(int(std::ceil((area.x + area.width) * scale)), 0, width);
+        int y1 = std::clamp(int(std::ceil((area.y + area.height) * scale)), 0, height);
+        if (x1 <= x0 || y1 <= y0)
+            return std::nullopt;
+        copyFromSurface(surface, pixels, x0, y0, x1 - x0, y1 - y0);
+        return Rect(x0 / scale, y0 / scale, (x1 - x0) / scale, (y1 - y0) / scale);
+    }
+
+    GdkEvent* pointerEvent(GdkEventType type, Point point)
+    {
+        GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(view));
+        if (!gdkWindow)
+            return nullptr;
+        GdkEvent* event = gdk_event_new(type);
+        auto* seat = gdk_display_get_default_seat(gdk_window_get_display(gdkWindow));
+        gdk_event_set_device(event, gdk_seat_get_pointer(seat));
+        if (type == GDK_SCROLL) {
+            event->scroll.window = GDK_WINDOW(g_object_ref(gdkWindow));
+            event->scroll.send_event = TRUE;
+            event->scroll.time = GDK_CURRENT_TIME;
+            event->scroll.x = event->scroll.x_root = point.x;
+            event->scroll.y = event->scroll.y_root = point.y;
+        } else if (type == GDK_MOTION_NOTIFY) {
+            event->motion.window = GDK_WINDOW(g_object_ref(gdkWindow));
+            event->motion.send_event = TRUE;
+            event->motion.time = GDK_CURRENT_TIME;
+            event->motion.x = event->motion.x_root = point.x;
+            event->motion.y = event->motion.y_root = point.y;
+        } else {
+            event->button.window = GDK_WINDOW(g_object_ref(gdkWindow));
+            event->button.send_event = TRUE;
+            event->button.time = GDK_CURRENT_TIME;
+            event->button.x = event->button.x_root = point.x;
+            event->button.y = event->button.y_root = point.y;
+            event->button.button = 1;
+            event->button.state = type == GDK_BUTTON_RELEASE ? GDK_BUTTON1_MASK : 0;
+        }
+        return event;
+    }
+
+    void focus()
+    {
+        gtk_widget_grab_focus(GTK_WIDGET(view));
+        GdkWindow* gdkWindow = gtk_widget_get_window(window);
+        if (!gdkWindow)
+            return;
+        GdkEvent* event = gdk_event_new(GDK_FOCUS_CHANGE);
+        event->focus_change.window = GDK_WINDOW(g_object_ref(gdkWindow));
+        event->focus_change.send_event = TRUE;
+        event->focus_change.in = TRUE;
+        gtk_main_do_event(event);
+        gdk_event_free(event);
+    }
+
+    ~EngineImpl()
+    {
+        if (content)
+            g_signal_handlers_disconnect_by_data(content, this);
+        if (view) {
+            g_signal_handlers_disconnect_by_data(view, this);
+            webkit_web_view_stop_loading(view);
+        }
+        if (window) {
+            g_signal_handlers_disconnect_by_data(window, this);
+            gtk_widget_destroy(window);
+        }
+        if (content)
+            g_object_unref(content);
+    }
+};
+
+// The engine's side of a web view.
+class GtkEngineView final : public WebEngineView {
+public:
+    explicit GtkEngineView(std::unique_ptr<EngineImpl> impl)
+        : impl_(std::move(impl))
+    {
+    }
+    void loadURL(const Url& url, const std::string& method, const std::string& body) override;
+    void loadHTML(const std::string& html, const std::optional<Url>& baseURL) override;
+    void stop() override;
+    void reload() override;
+    void goBack() override;
+    void goForward() override;
+    bool canGoBack() const override;
+    bool canGoForward() const override;
+    std::optional<Url> currentURL() const override;
+    int statusCode() const override;
+    std::optional<std::string> evaluate(const std::string& script, double timeoutSeconds) override;
+    void syncCookies() override;
+    const Image& pixels() const override;
+    bool redraw(double timeoutSeconds) override;
+    void resize(Size points, double scale) override;
+    void tap(Point point) override;
+    void wheel(Point point, double dy) override;
+    void insertText(const std::string& text) override;
+    void pressKey(const std::string& keyName) override;
+
+private:
+    std::unique_ptr<EngineImpl> impl_;
+};
+
+} // namespace
+
+void GtkEngineView::syncCookies()
 {
     auto& e = engine();
     // Cookies a page set and the jar has not heard of yet go there first;
@@ -447,354 +869,8 @@ void WebEngineView::syncCookies()
     e.engineCookies = std::move(pushed);
 }
 
-std::optional<Url> webEngineAddress(const Url& applicationURL)
-{
-    if (lower(applicationURL.scheme()) != "file")
-        return applicationURL;
-    auto text = applicationURL.absoluteString();
-    // file:///a/b → orb-res:///a/b
-    return Url::parse(std::string(kWebResourceScheme) + text.substr(4));
-}
 
-Url webApplicationAddress(const Url& engineURL)
-{
-    if (lower(engineURL.scheme()) != kWebResourceScheme)
-        return engineURL;
-    auto text = engineURL.absoluteString();
-    return Url::parse("file" + text.substr(std::strlen(kWebResourceScheme))).value_or(engineURL);
-}
-
-// ---- One engine view ------------------------------------------------------------
-
-struct WebEngineView::Impl {
-    WebEngineClient* client = nullptr;
-    GtkWidget* window = nullptr;
-    WebKitWebView* view = nullptr;
-    WebKitUserContentManager* content = nullptr;
-    Size points;
-    double scale = 1;
-    Image pixels;
-    bool failed = false;
-    bool drawPosted = false;
-    bool expectBlank = false; // a page given without a base is on its way
-    std::vector<std::string> frameTargets;
-    // Tasks posted to the main loop hold this weakly: once the view is gone they do nothing.
-    std::shared_ptr<Impl*> alive = std::make_shared<Impl*>(this);
-
-    void post(std::function<void(Impl&)> task)
-    {
-        std::weak_ptr<Impl*> weak = alive;
-        postToMain([weak, task = std::move(task)] {
-            if (auto strong = weak.lock())
-                task(**strong);
-        });
-    }
-
-    bool isFrameTarget(const std::string& uri)
-    {
-        auto stem = [](const std::string& text) { return text.substr(0, text.find_first_of("?#")); };
-        for (auto it = frameTargets.begin(); it != frameTargets.end(); ++it) {
-            if (*it == uri || stem(*it) == stem(uri)) {
-                frameTargets.erase(it);
-                return true;
-            }
-        }
-        return false;
-    }
-
-    static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-        gpointer data)
-    {
-        auto& self = *static_cast<Impl*>(data);
-        if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
-            webkit_policy_decision_ignore(decision);
-            return TRUE;
-        }
-        if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
-            return FALSE;
-        auto* action
-            = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-        auto* request = webkit_navigation_action_get_request(action);
-        std::string uri = webkit_uri_request_get_uri(request);
-        auto url = Url::parse(uri);
-        std::string scheme = url ? lower(url->scheme()) : "";
-        if (!url && uri.rfind("about:", 0) == 0)
-            url = Url::parse("about:blank");
-        bool blank = uri == "about:blank" || uri == "about:srcdoc";
-        if (blank && !self.expectBlank) {
-            // Empty frames are part of their page.
-            webkit_policy_decision_use(decision);
-            return TRUE;
-        }
-        if (blank) {
-            self.expectBlank = false;
-            scheme = kWebResourceScheme; // the page given without a base: allowed
-        }
-        if (!url || (scheme != "http" && scheme != "https" && scheme != kWebResourceScheme)) {
-            webkit_policy_decision_ignore(decision);
-            self.post([uri](Impl& impl) {
-                if (!impl.isFrameTarget(uri))
-                    impl.client->engineDidFail(makeError(kURLErrorDomain, kErrorUnsupportedURL, "unsupported URL", uri));
-            });
-            return TRUE;
-        }
-        WebNavigation navigation;
-        navigation.url = webApplicationAddress(*url);
-        navigation.mainDocumentURL = navigation.url;
-        const char* current = webkit_web_view_get_uri(self.view);
-        auto main = current ? Url::parse(current) : std::nullopt;
-        const char* method = webkit_uri_request_get_http_method(request);
-        navigation.method = method ? method : "GET";
-        navigation.redirect = webkit_navigation_action_is_redirect(action);
-        switch (webkit_navigation_action_get_navigation_type(action)) {
-        case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED:
-            navigation.type = 0;
-            break;
-        case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED:
-            navigation.type = 1;
-            break;
-        case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD:
-            navigation.type = 2;
-            break;
-        case WEBKIT_NAVIGATION_TYPE_RELOAD:
-            navigation.type = 3;
-            break;
-        case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED:
-            navigation.type = 4;
-            break;
-        default:
-            navigation.type = 5;
-            break;
-        }
-        // Answered later, from the main loop; a decision nobody answers is refused.
-        struct Pending {
-            explicit Pending(WebKitPolicyDecision* held)
-                : decision(held)
-            {
-            }
-            Pending(const Pending&) = delete;
-            Pending& operator=(const Pending&) = delete;
-            WebKitPolicyDecision* decision;
-            bool answered = false;
-            ~Pending()
-            {
-                if (!answered)
-                    webkit_policy_decision_ignore(decision);
-                g_object_unref(decision);
-            }
-        };
-        auto pending = std::make_shared<Pending>(WEBKIT_POLICY_DECISION(g_object_ref(decision)));
-        self.post([navigation, pending, uri, main](Impl& impl) mutable {
-            // A frame's script reports its navigations as they begin; the
-            // report may trail the decision by a turn of the engine's context.
-            bool frame = impl.isFrameTarget(uri);
-            if (!frame && !navigation.redirect && main && main->absoluteString() != uri)
-                frame = glib::iterateUntil([&] { return impl.isFrameTarget(uri); }, 0.02);
-            if (frame) {
-                navigation.mainFrame = false;
-                navigation.mainDocumentURL = webApplicationAddress(*main);
-            }
-            impl.client->engineDecideNavigation(navigation, [pending](bool allowed) {
-                if (pending->answered)
-                    return;
-                pending->answered = true;
-                if (allowed)
-                    webkit_policy_decision_use(pending->decision);
-                else
-                    webkit_policy_decision_ignore(pending->decision);
-            });
-        });
-        return TRUE;
-    }
-
-    static void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data)
-    {
-        auto& self = *static_cast<Impl*>(data);
-        if (event == WEBKIT_LOAD_STARTED) {
-            self.failed = false;
-            self.post([](Impl& impl) { impl.client->engineDidStart(); });
-        } else if (event == WEBKIT_LOAD_FINISHED && !self.failed) {
-            self.post([](Impl& impl) { impl.client->engineDidFinish(); });
-        }
-    }
-
-    static gboolean loadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data)
-    {
-        auto& self = *static_cast<Impl*>(data);
-        self.failed = true;
-        std::string address = uri ? webApplicationAddress(Url::parse(uri).value_or(Url::fileUrl("/"))).absoluteString()
-                                  : "";
-        Error mapped;
-        if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
-            mapped = makeError(kFrameLoadErrorDomain, 102, "Frame load interrupted", address);
-        else if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST)
-            || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND))
-            mapped = makeError(kURLErrorDomain, kErrorFileDoesNotExist, "The requested URL was not found on this server.",
-                address);
-        else if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL))
-            mapped = makeError(kURLErrorDomain, kErrorUnsupportedURL, "unsupported URL", address);
-        else if (error->domain == G_IO_ERROR || error->domain == G_RESOLVER_ERROR)
-            mapped = makeError(kURLErrorDomain, kErrorCannotConnectToHost, "Could not connect to the server.", address);
-        else if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
-            mapped = makeError(kURLErrorDomain, -999, "cancelled", address);
-        else
-            mapped = makeError(kURLErrorDomain, kErrorUnknown, error->message, address);
-        self.post([mapped](Impl& impl) { impl.client->engineDidFail(mapped); });
-        return TRUE; // no error page of the engine's own
-    }
-
-    static gboolean damaged(GtkWidget*, GdkEvent*, gpointer data)
-    {
-        auto& self = *static_cast<Impl*>(data);
-        if (!self.drawPosted) {
-            self.drawPosted = true;
-            self.post([](Impl& impl) {
-                impl.drawPosted = false;
-                impl.grab();
-                impl.client->engineDidDraw();
-            });
-        }
-        return FALSE;
-    }
-
-    static gboolean scriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) { return TRUE; }
-
-    static void frameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data)
-    {
-        auto& self = *static_cast<Impl*>(data);
-        auto* value = webkit_javascript_result_get_js_value(result);
-        gchar* text = jsc_value_to_string(value);
-        if (text) {
-            self.frameTargets.push_back(text);
-            if (self.frameTargets.size() > 32)
-                self.frameTargets.erase(self.frameTargets.begin());
-            g_free(text);
-        }
-    }
-
-    // Copies a Cairo image (premultiplied, native-endian ARGB) into straight RGBA.
-    static Image imageFromSurface(cairo_surface_t* source, int width, int height, double scale)
-    {
-        cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-        // Pixel for pixel: the target takes the window's device scale.
-        double sx = 1, sy = 1;
-        cairo_surface_get_device_scale(source, &sx, &sy);
-        cairo_surface_set_device_scale(target, sx, sy);
-        cairo_t* cr = cairo_create(target);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_paint(cr);
-        cairo_set_source_surface(cr, source, 0, 0);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(target);
-        Image image(width, height, scale);
-        auto& out = image.mutablePixels();
-        const auto* data = cairo_image_surface_get_data(target);
-        int stride = cairo_image_surface_get_stride(target);
-        for (int y = 0; y < height && !out.empty(); ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
-            auto* o = out.data() + std::size_t(y) * std::size_t(width) * 4;
-            for (int x = 0; x < width; ++x) {
-                std::uint32_t p = row[x];
-                std::uint8_t a = std::uint8_t(p >> 24);
-                std::uint8_t r = std::uint8_t(p >> 16), g = std::uint8_t(p >> 8), b = std::uint8_t(p);
-                if (a && a != 255) {
-                    r = std::uint8_t(std::min(255, r * 255 / a));
-                    g = std::uint8_t(std::min(255, g * 255 / a));
-                    b = std::uint8_t(std::min(255, b * 255 / a));
-                }
-                o[x * 4] = r;
-                o[x * 4 + 1] = g;
-                o[x * 4 + 2] = b;
-                o[x * 4 + 3] = a;
-            }
-        }
-        cairo_surface_destroy(target);
-        return image;
-    }
-
-    int pixelWidth() const { return std::max(1, int(points.width * scale + 0.5)); }
-    int pixelHeight() const { return std::max(1, int(points.height * scale + 0.5)); }
-
-    void grab()
-    {
-        cairo_surface_t* surface = gtk_offscreen_window_get_surface(GTK_OFFSCREEN_WINDOW(window));
-        if (!surface)
-            return;
-        pixels = imageFromSurface(surface, pixelWidth(), pixelHeight(), scale);
-    }
-
-    GdkEvent* pointerEvent(GdkEventType type, Point point)
-    {
-        GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(view));
-        if (!gdkWindow)
-            return nullptr;
-        GdkEvent* event = gdk_event_new(type);
-        auto* seat = gdk_display_get_default_seat(gdk_window_get_display(gdkWindow));
-        gdk_event_set_device(event, gdk_seat_get_pointer(seat));
-        if (type == GDK_SCROLL) {
-            event->scroll.window = GDK_WINDOW(g_object_ref(gdkWindow));
-            event->scroll.send_event = TRUE;
-            event->scroll.time = GDK_CURRENT_TIME;
-            event->scroll.x = event->scroll.x_root = point.x;
-            event->scroll.y = event->scroll.y_root = point.y;
-        } else if (type == GDK_MOTION_NOTIFY) {
-            event->motion.window = GDK_WINDOW(g_object_ref(gdkWindow));
-            event->motion.send_event = TRUE;
-            event->motion.time = GDK_CURRENT_TIME;
-            event->motion.x = event->motion.x_root = point.x;
-            event->motion.y = event->motion.y_root = point.y;
-        } else {
-            event->button.window = GDK_WINDOW(g_object_ref(gdkWindow));
-            event->button.send_event = TRUE;
-            event->button.time = GDK_CURRENT_TIME;
-            event->button.x = event->button.x_root = point.x;
-            event->button.y = event->button.y_root = point.y;
-            event->button.button = 1;
-            event->button.state = type == GDK_BUTTON_RELEASE ? GDK_BUTTON1_MASK : 0;
-        }
-        return event;
-    }
-
-    void focus()
-    {
-        gtk_widget_grab_focus(GTK_WIDGET(view));
-        GdkWindow* gdkWindow = gtk_widget_get_window(window);
-        if (!gdkWindow)
-            return;
-        GdkEvent* event = gdk_event_new(GDK_FOCUS_CHANGE);
-        event->focus_change.window = GDK_WINDOW(g_object_ref(gdkWindow));
-        event->focus_change.send_event = TRUE;
-        event->focus_change.in = TRUE;
-        gtk_main_do_event(event);
-        gdk_event_free(event);
-    }
-
-    ~Impl()
-    {
-        if (content)
-            g_signal_handlers_disconnect_by_data(content, this);
-        if (view) {
-            g_signal_handlers_disconnect_by_data(view, this);
-            webkit_web_view_stop_loading(view);
-        }
-        if (window) {
-            g_signal_handlers_disconnect_by_data(window, this);
-            gtk_widget_destroy(window);
-        }
-        if (content)
-            g_object_unref(content);
-    }
-};
-
-WebEngineView::WebEngineView(std::unique_ptr<Impl> impl)
-    : impl_(std::move(impl))
-{
-}
-
-WebEngineView::~WebEngineView() = default;
-
-std::unique_ptr<WebEngineView> WebEngineView::create(WebEngineClient& client, Size points, double scale, Error* error)
+static std::unique_ptr<WebEngineView> createEngineView(WebEngineClient& client, Size points, double scale, Error* error)
 {
     std::string reason;
     if (!startEngine(scale, &reason)) {
@@ -802,14 +878,14 @@ std::unique_ptr<WebEngineView> WebEngineView::create(WebEngineClient& client, Si
             *error = makeError(kURLErrorDomain, kErrorUnknown, reason, "");
         return nullptr;
     }
-    auto impl = std::make_unique<Impl>();
+    auto impl = std::make_unique<EngineImpl>();
     impl->client = &client;
     impl->points = Size(std::max(1.0, points.width), std::max(1.0, points.height));
     impl->scale = engine().scale;
 
     impl->content = webkit_user_content_manager_new();
     webkit_user_content_manager_register_script_message_handler(impl->content, "orbFrameNavigation");
-    g_signal_connect(impl->content, "script-message-received::orbFrameNavigation", G_CALLBACK(Impl::frameMessage),
+    g_signal_connect(impl->content, "script-message-received::orbFrameNavigation", G_CALLBACK(EngineImpl::frameMessage),
         impl.get());
     auto* script = webkit_user_script_new(kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
@@ -831,17 +907,19 @@ std::unique_ptr<WebEngineView> WebEngineView::create(WebEngineClient& client, Si
     gtk_container_add(GTK_CONTAINER(impl->window), GTK_WIDGET(impl->view));
     gtk_widget_show_all(impl->window);
 
-    g_signal_connect(impl->view, "decide-policy", G_CALLBACK(Impl::decidePolicy), impl.get());
-    g_signal_connect(impl->view, "load-changed", G_CALLBACK(Impl::loadChanged), impl.get());
-    g_signal_connect(impl->view, "load-failed", G_CALLBACK(Impl::loadFailed), impl.get());
-    g_signal_connect(impl->view, "script-dialog", G_CALLBACK(Impl::scriptDialog), impl.get());
-    g_signal_connect(impl->window, "damage-event", G_CALLBACK(Impl::damaged), impl.get());
-    return std::unique_ptr<WebEngineView>(new WebEngineView(std::move(impl)));
+    g_signal_connect(impl->view, "decide-policy", G_CALLBACK(EngineImpl::decidePolicy), impl.get());
+    g_signal_connect(impl->view, "load-changed", G_CALLBACK(EngineImpl::loadChanged), impl.get());
+    g_signal_connect(impl->view, "load-failed", G_CALLBACK(EngineImpl::loadFailed), impl.get());
+    g_signal_connect(impl->view, "script-dialog", G_CALLBACK(EngineImpl::scriptDialog), impl.get());
+    g_signal_connect(impl->window, "damage-event", G_CALLBACK(EngineImpl::damaged), impl.get());
+    return std::make_unique<GtkEngineView>(std::move(impl));
 }
 
-void WebEngineView::loadURL(const Url& url, const std::string& method, const std::string& body)
+void GtkEngineView::loadURL(const Url& url, const std::string& method, const std::string& body)
 {
     auto address = webEngineAddress(url).value_or(url).absoluteString();
+    impl_->postCarrier.reset();
+    impl_->postSubmission.reset();
     if (method.empty() || method == "GET") {
         webkit_web_view_load_uri(impl_->view, address.c_str());
         return;
@@ -876,26 +954,34 @@ void WebEngineView::loadURL(const Url& url, const std::string& method, const std
         start = end + 1;
     }
     html += "</form><script>document.getElementById('f').submit();</script></body></html>";
+    impl_->postCarrier = address;
     webkit_web_view_load_html(impl_->view, html.c_str(), address.c_str());
 }
 
-void WebEngineView::loadHTML(const std::string& html, const std::optional<Url>& baseURL)
+void GtkEngineView::loadHTML(const std::string& html, const std::optional<Url>& baseURL)
 {
     std::string base;
     if (baseURL)
         base = webEngineAddress(*baseURL).value_or(*baseURL).absoluteString();
     impl_->expectBlank = base.empty();
+    impl_->postCarrier.reset();
+    impl_->postSubmission.reset();
     webkit_web_view_load_html(impl_->view, html.c_str(), base.empty() ? nullptr : base.c_str());
 }
 
-void WebEngineView::stop() { webkit_web_view_stop_loading(impl_->view); }
-void WebEngineView::reload() { webkit_web_view_reload(impl_->view); }
-void WebEngineView::goBack() { webkit_web_view_go_back(impl_->view); }
-void WebEngineView::goForward() { webkit_web_view_go_forward(impl_->view); }
-bool WebEngineView::canGoBack() const { return webkit_web_view_can_go_back(impl_->view); }
-bool WebEngineView::canGoForward() const { return webkit_web_view_can_go_forward(impl_->view); }
+void GtkEngineView::stop()
+{
+    impl_->postCarrier.reset();
+    impl_->postSubmission.reset();
+    webkit_web_view_stop_loading(impl_->view);
+}
+void GtkEngineView::reload() { webkit_web_view_reload(impl_->view); }
+void GtkEngineView::goBack() { webkit_web_view_go_back(impl_->view); }
+void GtkEngineView::goForward() { webkit_web_view_go_forward(impl_->view); }
+bool GtkEngineView::canGoBack() const { return webkit_web_view_can_go_back(impl_->view); }
+bool GtkEngineView::canGoForward() const { return webkit_web_view_can_go_forward(impl_->view); }
 
-std::optional<Url> WebEngineView::currentURL() const
+std::optional<Url> GtkEngineView::currentURL() const
 {
     const char* uri = webkit_web_view_get_uri(impl_->view);
     if (!uri)
@@ -906,7 +992,7 @@ std::optional<Url> WebEngineView::currentURL() const
     return webApplicationAddress(*url);
 }
 
-int WebEngineView::statusCode() const
+int GtkEngineView::statusCode() const
 {
     auto* resource = webkit_web_view_get_main_resource(impl_->view);
     if (!resource)
@@ -918,7 +1004,7 @@ int WebEngineView::statusCode() const
     return int(webkit_uri_response_get_status_code(response));
 }
 
-std::optional<std::string> WebEngineView::evaluate(const std::string& script, double timeoutSeconds)
+std::optional<std::string> GtkEngineView::evaluate(const std::string& script, double timeoutSeconds)
 {
     struct Outcome {
         bool done = false;
@@ -954,13 +1040,13 @@ std::optional<std::string> WebEngineView::evaluate(const std::string& script, do
     return outcome->text;
 }
 
-const Image& WebEngineView::pixels() const
+const Image& GtkEngineView::pixels() const
 {
     impl_->grab();
     return impl_->pixels;
 }
 
-bool WebEngineView::redraw(double timeoutSeconds)
+bool GtkEngineView::redraw(double timeoutSeconds)
 {
     struct Outcome {
         bool done = false;
@@ -983,11 +1069,12 @@ bool WebEngineView::redraw(double timeoutSeconds)
     // has the same pixels at the screen's scale.
     cairo_surface_destroy(outcome->surface);
     glib::iterateUntil([] { return false; }, 0.02);
+    impl_->wholeDirty = true;
     impl_->grab();
     return ok;
 }
 
-void WebEngineView::resize(Size points, double)
+void GtkEngineView::resize(Size points, double)
 {
     impl_->points = Size(std::max(1.0, points.width), std::max(1.0, points.height));
     gtk_widget_set_size_request(GTK_WIDGET(impl_->view), int(impl_->points.width), int(impl_->points.height));
@@ -1021,7 +1108,7 @@ namespace {
     };
 } // namespace
 
-void WebEngineView::tap(Point point)
+void GtkEngineView::tap(Point point)
 {
     XErrorTrap trap;
     impl_->focus();
@@ -1033,7 +1120,7 @@ void WebEngineView::tap(Point point)
     }
 }
 
-void WebEngineView::wheel(Point point, double dy)
+void GtkEngineView::wheel(Point point, double dy)
 {
     XErrorTrap trap;
     if (GdkEvent* event = impl_->pointerEvent(GDK_SCROLL, point)) {
@@ -1045,14 +1132,14 @@ void WebEngineView::wheel(Point point, double dy)
     }
 }
 
-void WebEngineView::insertText(const std::string& text)
+void GtkEngineView::insertText(const std::string& text)
 {
     XErrorTrap trap;
     impl_->focus();
     webkit_web_view_execute_editing_command_with_argument(impl_->view, "InsertText", text.c_str());
 }
 
-void WebEngineView::pressKey(const std::string& keyName)
+void GtkEngineView::pressKey(const std::string& keyName)
 {
     XErrorTrap trap;
     impl_->focus();
@@ -1082,17 +1169,12 @@ void WebEngineView::pressKey(const std::string& keyName)
 
 } // namespace platform
 
-// The engine's libraries keep allocations for the life of the process, and
-// JavaScriptCore releases its shared pointers through our sanitized copy of
-// the standard library's code, whose type check cannot see the engine's
-// uninstrumented types. Not faults of ours: the sanitizers read these lists
-// (the leak list in place of the graphics library's weak default, which it
-// repeats).
-extern "C" __attribute__((used)) const char* __lsan_default_options()
+namespace {
+const platform::WebEngineModuleTable kTable { platform::kWebEngineModuleVersion, platform::createEngineView,
+    [] { return platform::displayInUse(); } };
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) const platform::WebEngineModuleTable* orbWebEngineModule()
 {
-    return "suppressions=" ORB_WEB_SANITIZER_LISTS "/WebEngineLeaks.txt";
-}
-extern "C" __attribute__((used)) const char* __ubsan_default_options()
-{
-    return "suppressions=" ORB_WEB_SANITIZER_LISTS "/WebEngineUndefined.txt";
+    return &kTable;
 }

@@ -35,65 +35,66 @@ public:
     virtual void engineDidStart() = 0;
     virtual void engineDidFinish() = 0;
     virtual void engineDidFail(const Error& error) = 0;
-    // The page's pixels changed.
-    virtual void engineDidDraw() = 0;
+    // The page's pixels changed in this rectangle (points of the view).
+    virtual void engineDidDraw(const Rect& changed) = 0;
 };
 
 // One page of the browser engine, in an offscreen window of its own, at a
-// size in points and a scale. Lives on the main thread.
+// size in points and a scale. Lives on the main thread. The engine is a
+// module of its own (orb_webengine.so), opened when the first page is made,
+// so programs that never show a page never map its libraries.
 class WebEngineView {
 public:
-    // nullptr, with the reason, when no engine can run on this machine (no
-    // display and no virtual display to start).
+    // nullptr, with the reason, when no engine can run on this machine (the
+    // module or its libraries missing, no display and no virtual display to
+    // start).
     static std::unique_ptr<WebEngineView> create(WebEngineClient& client, Size points, double scale, Error* error);
-    ~WebEngineView();
+    virtual ~WebEngineView();
     WebEngineView(const WebEngineView&) = delete;
     WebEngineView& operator=(const WebEngineView&) = delete;
 
     // Addresses are the application's: file:// inside the resources folder
     // is served from there. Callers refuse other schemes themselves.
-    void loadURL(const Url& url, const std::string& method, const std::string& body);
-    void loadHTML(const std::string& html, const std::optional<Url>& baseURL);
-    void stop();
-    void reload();
-    void goBack();
-    void goForward();
-    bool canGoBack() const;
-    bool canGoForward() const;
+    virtual void loadURL(const Url& url, const std::string& method, const std::string& body) = 0;
+    virtual void loadHTML(const std::string& html, const std::optional<Url>& baseURL) = 0;
+    virtual void stop() = 0;
+    virtual void reload() = 0;
+    virtual void goBack() = 0;
+    virtual void goForward() = 0;
+    virtual bool canGoBack() const = 0;
+    virtual bool canGoForward() const = 0;
     // The main document's address, in the application's terms.
-    std::optional<Url> currentURL() const;
+    virtual std::optional<Url> currentURL() const = 0;
     // The HTTP status of the main document; 0 for pages that did not come over http.
-    int statusCode() const;
+    virtual int statusCode() const = 0;
 
     // Runs the script in the page and answers its result as text: strings,
     // numbers and booleans as a script would print them, anything else "".
     // nullopt when the script threw or the time (real seconds) ran out.
-    std::optional<std::string> evaluate(const std::string& script, double timeoutSeconds = 5);
+    virtual std::optional<std::string> evaluate(const std::string& script, double timeoutSeconds = 5) = 0;
 
     // Makes the engine's cookies the application's (the shared cookie jar),
     // after taking in those the pages set. Loads call it before they start.
-    void syncCookies();
+    virtual void syncCookies() = 0;
 
     // What the page looks like now; null before anything was drawn.
-    const Image& pixels() const;
+    virtual const Image& pixels() const = 0;
     // Asks the engine for a fresh picture of the page and waits for it (tests,
     // the renderer before a screenshot). False when none came in time.
-    bool redraw(double timeoutSeconds = 5);
-    void resize(Size points, double scale);
+    virtual bool redraw(double timeoutSeconds = 5) = 0;
+    virtual void resize(Size points, double scale) = 0;
 
     // A person on the page, positions in points of the visible area.
-    void tap(Point point);
-    void wheel(Point point, double dy);
+    virtual void tap(Point point) = 0;
+    virtual void wheel(Point point, double dy) = 0;
     // Text from the keyboard or an input method, into the focused field.
-    void insertText(const std::string& text);
-    // Backspace, Return, Tab and the arrows by their names ("BackSpace", "Return", ...).
-    void pressKey(const std::string& keyName);
+    virtual void insertText(const std::string& text) = 0;
+    // Backspace, Return, Tab, the arrows, Home and End by their names
+    // ("BackSpace", "Return", "Left", "Home", ...).
+    virtual void pressKey(const std::string& keyName) = 0;
 
-    struct Impl;
-
-private:
-    explicit WebEngineView(std::unique_ptr<Impl> impl);
-    std::unique_ptr<Impl> impl_;
+protected:
+    WebEngineView() = default;
 };
 
 // The display engines open their windows on. Empty (the default): a private

@@ -44,6 +44,12 @@ TEST(About, VersionLineAndFooterAboveTheBottom)
 
 TEST(VersionHistory, LoadsTheInstalledVersionsPage)
 {
+#if defined(__SANITIZE_THREAD__)
+    // The page is a real browser engine (WebKitGTK from Debian, built without
+    // the thread checker); its GLib locks end the checker itself with an
+    // internal error on its first page. The page loads in the ordinary run.
+    GTEST_SKIP() << "the browser engine cannot run under the thread checker";
+#endif
     EXPECT_EQ(VersionHistoryViewController::historyAddress("http://h/", "1.2.3"), "http://h/mobile2/pull/f/version/1_2_3");
     EXPECT_EQ(VersionHistoryViewController::historyAddress("http://h/", "2"), "http://h/mobile2/pull/f/version/2");
 

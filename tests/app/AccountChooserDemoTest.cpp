@@ -9,6 +9,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITableView.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ TEST(AccountChooserDemo, TheParentOfTwoTellsTheRowsApart)
     settle(harness);
     auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen());
     ASSERT_TRUE(chooser);
-    auto table = chooser->tableView();
+    auto table = std::dynamic_pointer_cast<UITableView>(findViewByOutlet(chooser->view(), "tableView"));
     ASSERT_EQ(table->numberOfRowsInSection(0), 2);
     table->layoutIfNeeded();
 

@@ -35,7 +35,7 @@ void AvatarBrowser::showImage(
     background->setAlpha(0);
 
     startRect() = avatarImageView->convertRectToView(avatarImageView->bounds(), window.get());
-    auto imageView = std::make_shared<ui::RemoteImageView>(startRect());
+    auto imageView = std::make_shared<RemoteImageView>(startRect());
     imageView->setTag(kImageTag);
     imageView->setShowActivityIndicator(true);
     imageView->setContentMode(UIViewContentModeScaleAspectFit);

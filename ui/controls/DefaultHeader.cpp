@@ -3,8 +3,9 @@
 void DefaultHeader::setTitle(std::string title)
 {
     title_ = std::move(title);
-    if (auto label = lblTitle_.lock())
-        label->setText(title_);
+    // A header made in code gets its label from the layout later (awakeFromNib).
+    if (lblTitle_)
+        lblTitle_->setText(title_);
 }
 
 void DefaultHeader::declareLayoutBindings(platform::LayoutBindings& bindings)
@@ -16,6 +17,6 @@ void DefaultHeader::awakeFromNib()
 {
     UIView::awakeFromNib();
     // A title the layout gave came before the label was known.
-    if (auto label = lblTitle_.lock(); label && !title_.empty())
-        label->setText(title_);
+    if (!title_.empty())
+        lblTitle_->setText(title_);
 }

@@ -29,7 +29,7 @@ public:
 
     const std::string& title() const { return title_; }
     void setTitle(std::string title);
-    std::shared_ptr<UILabel> lblTitle() const { return lblTitle_.lock(); }
+    const std::shared_ptr<UILabel>& lblTitle() const { return lblTitle_; }
 
     // The title label is the subview the layout names "lblTitle".
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
@@ -37,5 +37,5 @@ public:
 
 private:
     std::string title_;
-    std::weak_ptr<UILabel> lblTitle_;
+    std::shared_ptr<UILabel> lblTitle_;
 };

@@ -15,10 +15,7 @@ void EmptyCell::awakeFromNib()
 void EmptyCell::layoutSubviews()
 {
     BaseCell::layoutSubviews();
-    auto wrapper = wrapperView_.lock();
-    if (!wrapper)
-        return;
-    platform::Rect f = wrapper->frame();
+    platform::Rect f = wrapperView_->frame();
     f.origin.y = std::floor((frame().size.height - f.size.height) / 2);
-    wrapper->setFrame(f);
+    wrapperView_->setFrame(f);
 }

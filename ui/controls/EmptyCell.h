@@ -12,7 +12,7 @@ class EmptyCell : public BaseCell {
 public:
     ORB_CLASS_NAME(EmptyCell)
 
-    std::shared_ptr<UIView> wrapperView() const { return wrapperView_.lock(); }
+    const std::shared_ptr<UIView>& wrapperView() const { return wrapperView_; }
     void setWrapperView(const std::shared_ptr<UIView>& view) { wrapperView_ = view; }
 
     // The wrapper is the subview the layout names "wrapperView".
@@ -21,5 +21,5 @@ public:
     void layoutSubviews() override;
 
 private:
-    std::weak_ptr<UIView> wrapperView_;
+    std::shared_ptr<UIView> wrapperView_;
 };

@@ -19,10 +19,10 @@ public:
     // A tile with its layout loaded (what init gives).
     static std::shared_ptr<GridItemView> make();
 
-    std::shared_ptr<UIImageView> imageView() const { return imageView_.lock(); }
-    std::shared_ptr<UILabel> label() const { return label_.lock(); }
-    std::shared_ptr<UIButton> button() const { return button_.lock(); }
-    std::shared_ptr<UIImageView> backgroudImage() const { return backgroudImage_.lock(); }
+    const std::shared_ptr<UIImageView>& imageView() const { return imageView_; }
+    const std::shared_ptr<UILabel>& label() const { return label_; }
+    const std::shared_ptr<UIButton>& button() const { return button_; }
+    const std::shared_ptr<UIImageView>& backgroudImage() const { return backgroudImage_; }
     int flag() const { return flag_; }
     void setFlag(int flag) { flag_ = flag; }
 
@@ -38,9 +38,9 @@ public:
 
 private:
     // The layout's views are the tile's subviews; these only point at them.
-    std::weak_ptr<UIImageView> imageView_;
-    std::weak_ptr<UILabel> label_;
-    std::weak_ptr<UIButton> button_;
-    std::weak_ptr<UIImageView> backgroudImage_;
+    std::shared_ptr<UIImageView> imageView_;
+    std::shared_ptr<UILabel> label_;
+    std::shared_ptr<UIButton> button_;
+    std::shared_ptr<UIImageView> backgroudImage_;
     int flag_ = 0;
 };

@@ -19,22 +19,17 @@ void GridView::initItemViews()
         auto tile = GridItemView::make();
         auto entry = delegate->gridViewItemForIndex(this, i);
         tile->setFrame(platform::Rect(platform::Point(0, 0), itemSize_));
-        if (auto label = tile->label())
-            label->setText(entry.title);
-        if (auto icon = tile->imageView())
-            icon->setImage(UIImage::imageNamed(entry.logoImageName));
-        if (auto button = tile->button()) {
-            button->setTag(static_cast<int>(i));
-            if (self)
-                button->addTarget(self, &GridView::itemPressed, UIControlEventTouchUpInside, "itemPressed:");
-        }
-        if (auto background = tile->backgroudImage()) {
-            background->setImage(nullptr);
-            // A colour text that is no colour leaves the tile without a background.
-            auto color = UIColorHelper::colorWithString(entry.color);
-            background->setBackgroundColor(color ? color->withAlpha(kTileAlpha) : platform::Color::clearColor());
-            background->layer()->setCornerRadius(kTileCornerRadius);
-        }
+        tile->label()->setText(entry.title);
+        tile->imageView()->setImage(UIImage::imageNamed(entry.logoImageName));
+        tile->button()->setTag(static_cast<int>(i));
+        if (self)
+            tile->button()->addTarget(self, &GridView::itemPressed, UIControlEventTouchUpInside, "itemPressed:");
+        auto background = tile->backgroudImage();
+        background->setImage(nullptr);
+        // A colour text that is no colour leaves the tile without a background.
+        auto color = UIColorHelper::colorWithString(entry.color);
+        background->setBackgroundColor(color ? color->withAlpha(kTileAlpha) : platform::Color::clearColor());
+        background->layer()->setCornerRadius(kTileCornerRadius);
         itemViews_.push_back(tile);
         addSubview(tile);
     }

@@ -58,12 +58,7 @@ void ORBPickerView::setUp()
     arrowButton_->addTarget(self, &ORBPickerView::showDownList, UIControlEventTouchUpInside, "showDownList");
     addSubview(arrowButton_);
 
-    std::weak_ptr<ORBPickerView> weakSelf = self;
-    keyboardObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
-        UIKeyboardWillShowNotification, platform::Value(), [weakSelf](const platform::Notification&) {
-            if (auto strong = weakSelf.lock())
-                strong->keyboadChanged();
-        });
+    lifetime_.observe(self, UIKeyboardWillShowNotification, &ORBPickerView::keyboardWillShow);
 
     applyLook();
     applyList();

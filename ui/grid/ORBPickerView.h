@@ -6,6 +6,7 @@
 #include "platform/os/Value.h"
 #include "platform/uikit/UIPickerView.h"
 #include "platform/uikit/UITextField.h"
+#include "ui/Lifetime.h"
 
 #include <memory>
 #include <optional>
@@ -101,6 +102,7 @@ public:
 private:
     void setUp();
     void keyboadChanged();
+    void keyboardWillShow(const platform::Notification&) { keyboadChanged(); }
     // What the field shows for its list: the entry's name, or the loading
     // text with the field disabled while there is no list.
     void applyList();
@@ -119,6 +121,7 @@ private:
     std::shared_ptr<platform::Object> defaultValue_;
     std::weak_ptr<ORBPickerViewDelegate> cDelegate_;
     std::shared_ptr<UIButton> arrowButton_;
-    platform::ObserverToken keyboardObserver_;
+    // The keyboard observation, ended with the view.
+    Lifetime lifetime_;
     platform::DelayedCall pendingSelect_;
 };

@@ -7,8 +7,6 @@
 
 #include <algorithm>
 
-namespace ui {
-
 namespace {
 
     // One image decodes at a time across every connection.
@@ -464,5 +462,3 @@ std::optional<platform::Url> RemoteImageLoader::URLForTarget(const platform::Obj
     }
     return std::nullopt;
 }
-
-} // namespace ui

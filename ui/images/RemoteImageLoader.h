@@ -17,8 +17,6 @@
 
 class HTTPRequest;
 
-namespace ui {
-
 inline constexpr const char* RemoteImageLoadDidFinish = "RemoteImageLoadDidFinish";
 inline constexpr const char* RemoteImageLoadDidFail = "RemoteImageLoadDidFail";
 inline constexpr const char* RemoteImageTargetReleased = "RemoteImageTargetReleased";
@@ -147,5 +145,3 @@ private:
     double loadingTimeout_ = 60.0;
     std::vector<platform::ObserverToken> observers_;
 };
-
-} // namespace ui

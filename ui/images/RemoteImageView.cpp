@@ -3,8 +3,6 @@
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/CATransition.h"
 
-namespace ui {
-
 RemoteImageSuccess setImageSelector()
 {
     return { "setImage:", [](platform::Object& target, const std::shared_ptr<UIImage>& image,
@@ -64,7 +62,7 @@ void RemoteImageView::setUp()
 
 void RemoteImageView::setImageURL(const std::optional<platform::Url>& url)
 {
-    ui::setImageURL(std::static_pointer_cast<UIImageView>(sharedView()), url);
+    ::setImageURL(std::static_pointer_cast<UIImageView>(sharedView()), url);
     if (!showActivityIndicator_ || image() || !url)
         return;
     if (!activityView_) {
@@ -101,5 +99,3 @@ void RemoteImageView::setActivityIndicatorStyle(UIActivityIndicatorViewStyle sty
     if (auto spinner = std::exchange(activityView_, nullptr))
         spinner->removeFromSuperview();
 }
-
-} // namespace ui

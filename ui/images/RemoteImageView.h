@@ -9,8 +9,6 @@
 #include <memory>
 #include <optional>
 
-namespace ui {
-
 // ---- Any image view -------------------------------------------------------------------
 // What was a category on the phone's image view: platform/uikit sits below
 // this library, so these are free functions over the view. The request goes
@@ -55,5 +53,3 @@ private:
     std::shared_ptr<UIActivityIndicatorView> activityView_;
     double crossfadeDuration_ = 0.4;
 };
-
-} // namespace ui

@@ -5,8 +5,6 @@
 
 #include <map>
 
-namespace ui {
-
 namespace {
 
     class ImageViewWebCache final : public WebImageManagerDelegate {
@@ -190,5 +188,3 @@ std::shared_ptr<WebImageManagerDelegate> webCacheDelegateForView(const UIView* v
         return nullptr;
     return it->second;
 }
-
-} // namespace ui

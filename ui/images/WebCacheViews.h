@@ -14,7 +14,6 @@
 // Each view gets one small delegate object of its own (kept in a table while
 // the view lives, holding the view weakly) so that a new request cancels the
 // view's previous one and an answer never reaches a view that is gone.
-namespace ui {
 
 // ---- Image views ----------------------------------------------------------------
 // Cancels the view's earlier request, shows the placeholder (none when not
@@ -39,5 +38,3 @@ void cancelCurrentImageLoad(const std::shared_ptr<UIButton>& button);
 // The delegate object the manager knows a view by (tests compare it); nullptr
 // before the view's first request.
 std::shared_ptr<WebImageManagerDelegate> webCacheDelegateForView(const UIView* view);
-
-} // namespace ui

@@ -12,8 +12,6 @@
 #include <fstream>
 #include <sstream>
 
-namespace ui {
-
 namespace {
 
     std::mutex& sharedMutex()
@@ -421,5 +419,3 @@ std::shared_ptr<UIImage> imageWithScaleForKey(const std::shared_ptr<UIImage>& im
     double scale = platform::Image::scaleForCacheKey(key);
     return UIImage::imageWithCGImage(image->CGImage().withScale(scale), scale);
 }
-
-} // namespace ui

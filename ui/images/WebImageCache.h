@@ -13,8 +13,6 @@
 #include <optional>
 #include <string>
 
-namespace ui {
-
 class WebImageCache;
 
 // Both optional: the defaults do nothing.
@@ -125,5 +123,3 @@ std::shared_ptr<UIImage> decodedImageWithImage(const std::shared_ptr<UIImage>& i
 
 // The "@2x." rule on a key or address, applied to an image made from bytes.
 std::shared_ptr<UIImage> imageWithScaleForKey(const std::shared_ptr<UIImage>& image, std::string_view key);
-
-} // namespace ui

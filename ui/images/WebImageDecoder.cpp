@@ -3,8 +3,6 @@
 #include "platform/os/RunLoop.h"
 #include "ui/images/WebImageCache.h"
 
-namespace ui {
-
 namespace {
 
     class DecodeOperation final : public platform::Operation {
@@ -56,5 +54,3 @@ void WebImageDecoder::decodeImage(
 }
 
 void WebImageDecoder::waitUntilIdle() { imageDecodingQueue_.waitUntilAllOperationsAreFinished(); }
-
-} // namespace ui

@@ -6,8 +6,6 @@
 
 #include <memory>
 
-namespace ui {
-
 class WebImageDecoder;
 
 class WebImageDecoderDelegate {
@@ -36,5 +34,3 @@ private:
     WebImageDecoder();
     platform::OperationQueue imageDecodingQueue_;
 };
-
-} // namespace ui

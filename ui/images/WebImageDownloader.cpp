@@ -7,8 +7,6 @@
 
 #include <charconv>
 
-namespace ui {
-
 namespace {
 
     void postStop() { platform::NotificationCenter::defaultCenter().post(WebImageDownloadStopNotification); }
@@ -184,5 +182,3 @@ void WebImageDownloader::imageDecoderDidFinishDecodingImage(
     else
         d->imageDownloaderDidFinishWithImage(this, image);
 }
-
-} // namespace ui

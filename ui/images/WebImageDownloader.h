@@ -12,8 +12,6 @@
 
 class HTTPRequest;
 
-namespace ui {
-
 inline constexpr const char* WebImageDownloadStartNotification = "WebImageDownloadStartNotification";
 inline constexpr const char* WebImageDownloadStopNotification = "WebImageDownloadStopNotification";
 
@@ -94,5 +92,3 @@ private:
     unsigned long height_ = 0;
     std::size_t decodedUpTo_ = 0; // bytes the last partial picture was made from
 };
-
-} // namespace ui

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-namespace ui {
-
 std::shared_ptr<WebImageManager> WebImageManager::sharedManager()
 {
     static std::shared_ptr<WebImageManager> manager(new WebImageManager());
@@ -266,5 +264,3 @@ void WebImageManager::cancelForDelegate(const WebImageManagerDelegate* delegate)
         forgetDownloader(downloader.get());
     }
 }
-
-} // namespace ui

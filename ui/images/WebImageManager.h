@@ -16,8 +16,6 @@
 #include <string>
 #include <vector>
 
-namespace ui {
-
 // The option bits of a request.
 enum WebImageOptions : int {
     // Ask again for an address that gave no picture before, and do not
@@ -161,5 +159,3 @@ private:
     CacheKeyFilter cacheKeyFilter_;
     std::uint64_t nextEntryId_ = 1;
 };
-
-} // namespace ui

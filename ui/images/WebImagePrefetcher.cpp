@@ -3,8 +3,6 @@
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 
-namespace ui {
-
 std::shared_ptr<WebImagePrefetcher> WebImagePrefetcher::sharedImagePrefetcher()
 {
     static auto prefetcher = std::make_shared<WebImagePrefetcher>();
@@ -71,5 +69,3 @@ void WebImagePrefetcher::cancelPrefetching()
     finishedCount_ = 0;
     WebImageManager::sharedManager()->cancelForDelegate(this);
 }
-
-} // namespace ui

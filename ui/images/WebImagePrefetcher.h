@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-namespace ui {
-
 // Warms the cache for a list of addresses, a few at a time, at low priority.
 class WebImagePrefetcher final : public WebImageManagerDelegate,
                                  public std::enable_shared_from_this<WebImagePrefetcher> {
@@ -46,5 +44,3 @@ private:
     unsigned maxConcurrentDownloads_ = 3;
     int options_ = WebImageLowPriority;
 };
-
-} // namespace ui

@@ -4,8 +4,6 @@
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
 
-namespace ui {
-
 std::shared_ptr<BrowserPhoto> BrowserPhoto::photoWithImage(std::shared_ptr<UIImage> image)
 {
     auto photo = std::make_shared<BrowserPhoto>();
@@ -104,5 +102,3 @@ void BrowserPhoto::unloadUnderlyingImage()
     if (photoPath_ || photoURL_)
         underlyingImage_ = nullptr;
 }
-
-} // namespace ui

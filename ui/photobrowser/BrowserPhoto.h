@@ -11,8 +11,6 @@
 #include <optional>
 #include <string>
 
-namespace ui {
-
 inline constexpr const char* PHOTO_LOADING_DID_END_NOTIFICATION = "PHOTO_LOADING_DID_END_NOTIFICATION";
 
 // What the photo browser asks of a photo (the BrowserPhoto protocol; C++ has
@@ -72,5 +70,3 @@ private:
     // unloaded meanwhile) is dropped, so it cannot bring the image back.
     std::uint64_t load_ = 0;
 };
-
-} // namespace ui

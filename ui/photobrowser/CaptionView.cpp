@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ui {
-
 CaptionView::CaptionView(std::shared_ptr<BrowserPhotoProtocol> photo)
     : UIView(platform::Rect(0, 0, 320, 44))
     , photo_(std::move(photo))
@@ -49,5 +47,3 @@ platform::Size CaptionView::sizeThatFits(platform::Size size) const
         platform::Size(size.width - kLabelPadding * 2, maxHeight), platform::LineBreakMode::WordWrap, lines);
     return platform::Size(size.width, measured.height + 20);
 }
-
-} // namespace ui

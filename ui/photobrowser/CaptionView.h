@@ -7,8 +7,6 @@
 
 #include <memory>
 
-namespace ui {
-
 // The translucent strip the browser puts under a photo that has a caption:
 // up to three centred white lines on black at 60 %.
 class CaptionView : public UIView {
@@ -30,5 +28,3 @@ private:
     std::shared_ptr<BrowserPhotoProtocol> photo_;
     std::shared_ptr<UILabel> label_;
 };
-
-} // namespace ui

@@ -5,8 +5,6 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIScreen.h"
 
-namespace ui {
-
 MailComposeViewController::MailComposeViewController(std::shared_ptr<platform::MailComposer> composer)
     : composer_(std::move(composer))
 {
@@ -46,5 +44,3 @@ void MailComposeViewController::viewWillAppear(bool animated)
     attachmentsLabel_->setText(names);
     preview_->setImage(image);
 }
-
-} // namespace ui

@@ -9,8 +9,6 @@
 class UIImageView;
 class UILabel;
 
-namespace ui {
-
 // The screen presented for writing a mail: it shows what the composer holds
 // (subject, the first image attached and the attachments' names) on a white
 // sheet. The composer itself is the platform's; the harness ends it and the
@@ -31,5 +29,3 @@ private:
     std::shared_ptr<UILabel> attachmentsLabel_;
     std::shared_ptr<UIImageView> preview_;
 };
-
-} // namespace ui

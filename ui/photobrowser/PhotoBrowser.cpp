@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ui {
-
 namespace {
 
     constexpr const char* kArrowLeft = "PhotoBrowser.bundle/images/UIBarButtonItemArrowLeft.png";
@@ -665,5 +663,3 @@ void PhotoBrowser::viewWillDisappear(bool animated)
     setControlsHidden(false, false, true);
     UIApplication::sharedApplication().setStatusBarStyle(static_cast<UIStatusBarStyle>(previousStatusBarStyle_), animated);
 }
-
-} // namespace ui

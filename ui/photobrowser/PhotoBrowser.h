@@ -22,8 +22,6 @@
 class ProgressOverlay;
 class UIToolbar;
 
-namespace ui {
-
 class PhotoBrowser;
 
 class PhotoBrowserDelegate {
@@ -210,5 +208,3 @@ private:
     platform::ObserverToken memoryObserver_;
     std::vector<platform::DelayedCall> pendingCalls_;
 };
-
-} // namespace ui

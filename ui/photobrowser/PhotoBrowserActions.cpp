@@ -17,8 +17,6 @@
 #include "ui/photobrowser/MailComposeViewController.h"
 #include "ui/photobrowser/PhotoBrowser.h"
 
-namespace ui {
-
 namespace {
 
     constexpr const char* kCheckmark = "PhotoBrowser.bundle/images/Checkmark.png";
@@ -221,5 +219,3 @@ void PhotoBrowser::showProgressHUDCompleteMessage(const std::string& message)
         overlay->hide(true);
     setNavigationBarInteractionEnabled(true);
 }
-
-} // namespace ui

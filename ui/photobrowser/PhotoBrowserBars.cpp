@@ -7,8 +7,6 @@
 #include "platform/uikit/UINavigationItem.h"
 #include "ui/photobrowser/PhotoBrowser.h"
 
-namespace ui {
-
 void PhotoBrowser::placeNavigationItems()
 {
     auto nav = navigationController();
@@ -128,5 +126,3 @@ void PhotoBrowser::stopNavigationBarAnimations()
     if (auto nav = navigationController())
         UIView::cancelAnimationsOf(nav->navigationBar().get());
 }
-
-} // namespace ui

@@ -1,7 +1,5 @@
 #include "ui/photobrowser/TapDetectingView.h"
 
-namespace ui {
-
 namespace {
 
     // Both tap-detecting views: hand the first touch to the view's handler for its
@@ -101,5 +99,3 @@ void TapDetectingView::handleTripleTap(UITouch* touch)
     if (auto d = tapDelegate())
         d->viewTripleTapDetected(this, touch);
 }
-
-} // namespace ui

@@ -7,8 +7,6 @@
 
 #include <memory>
 
-namespace ui {
-
 class TapDetectingImageView;
 class TapDetectingView;
 
@@ -67,5 +65,3 @@ public:
 private:
     std::weak_ptr<TapDetectingViewDelegate> tapDelegate_;
 };
-
-} // namespace ui

@@ -5,8 +5,6 @@
 
 #include <cmath>
 
-namespace ui {
-
 namespace {
 
     // Moves a view whose transform may scale it, keeping its size: setting the
@@ -208,5 +206,3 @@ void ZoomingScrollView::handleDoubleTap(platform::Point point)
     if (browser)
         browser->hideControlsAfterDelay();
 }
-
-} // namespace ui

@@ -9,8 +9,6 @@
 
 #include <memory>
 
-namespace ui {
-
 class PhotoBrowser;
 
 // One page of the photo browser: the photo fitted to the page, zoomed by pinch
@@ -74,5 +72,3 @@ private:
     // zooming, and must not stop the browser's bars from hiding.
     bool resettingZoom_ = false;
 };
-
-} // namespace ui

@@ -116,7 +116,9 @@ TEST_F(Uploads, EachPhotoTypeHasItsFolderAndTheAccountNamesThePath)
     photo.path = writeFile("p.jpg", jpegBytes());
     const std::vector<std::pair<int, std::string>> rows { { 0, "upload/msgpic/1234/2" }, { 1, "upload/userpic/1234/2" },
         { 2, "upload/weibopic/1234/2" }, { 3, "upload/homeworkpic/1234/2" }, { 4, "upload/weibopic/1234/2" } };
-    for (const auto& [type, route] : rows) {
+    for (const auto& row : rows) {
+        const int type = row.first;
+        const std::string& route = row.second;
         SCOPED_TRACE(type);
         EXPECT_EQ(run([&](auto& d) {
             return ORBUploadControl::uploadPhotoType(type, photo, {}, d.self(), d.success(), d.fail());

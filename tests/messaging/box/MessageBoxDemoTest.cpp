@@ -16,6 +16,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
 #include "ui/tables/RefreshTableView.h"
 
 #include <gtest/gtest.h>
@@ -50,7 +51,7 @@ protected:
     // bubble's text, "[声音]" for a voice clip, "[图片]" for a photo.
     static std::string lastBubbleInBoxWords(MessageViewController& chat)
     {
-        auto table = chat.tableView();
+        auto table = std::dynamic_pointer_cast<UITableView>(findViewByOutlet(chat.view(), "tableView"));
         long rows = table->numberOfRowsInSection(0);
         if (rows == 0)
             return "(no bubble)";
@@ -79,12 +80,12 @@ protected:
             auto message = box()->listData()[i];
             if (message->group)
                 continue;
-            auto table = box()->tableView();
+            auto table = boxtest::table(box());
             table->layoutIfNeeded();
             auto cell = std::dynamic_pointer_cast<MessageSingleCell>(table->cellForRowAtIndexPath(
                 NSIndexPath::indexPathForRow(long(i), MessageBoxViewController::kListSection)));
             ASSERT_NE(cell, nullptr);
-            const std::string preview = cell->lblContent()->text();
+            const std::string preview = boxtest::text(cell, "lblContent");
             const std::string name = message->contact->name;
 
             ASSERT_TRUE(harness.selectRow(table, MessageBoxViewController::kListSection, long(i))) << name << " row " << i;
@@ -129,7 +130,7 @@ TEST_F(MessageBoxDemoTest, EachLineOfTheParentOfTwoToo)
 TEST_F(MessageBoxDemoTest, APullDownThatEndsLeavesTheListAtRest)
 {
     signIn(kDemoTeacher, kDemoTeacherPassword);
-    auto table = box()->tableView();
+    auto table = boxtest::table(box());
     auto header = table->headerView();
     ASSERT_EQ(table->contentOffset().y, 0);
     const std::size_t pollsBefore = harness.server()->requests().withCommand("20101").size();

@@ -9,6 +9,7 @@
 #include "app/login/AccountsViewController.h"
 #include "app/main/ORBViewController.h"
 #include "core/session/MyAccountInfo.h"
+#include "core/session/ORBEndpoints.h"
 #include "core/store/MessageFactory.h"
 #include "messaging/box/MessageEmptyCell.h"
 #include "messaging/box/MessageGroupCell.h"
@@ -64,7 +65,7 @@ protected:
 
     std::shared_ptr<UITableViewCell> row(long index, long section = MessageBoxViewController::kListSection)
     {
-        auto table = box()->tableView();
+        auto table = boxtest::table(box());
         table->layoutIfNeeded();
         return table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(index, section));
     }
@@ -170,16 +171,16 @@ TEST_F(MessageBoxTest, PollsEveryTwentyTicksAndAHeldReplyHoldsTheNext)
     // Pull-down: the next tick polls; during a poll it starts none and the
     // header closes when the poll ends.
     harness.advance(3);
-    harness.drag(box()->tableView(), 90);
-    EXPECT_TRUE(box()->tableView()->isReloading());
+    harness.drag(boxtest::table(box()), 90);
+    EXPECT_TRUE(boxtest::table(box())->isReloading());
     harness.server()->script().forCommand("20101", ScriptedReply::normal().delayed(1.0));
     harness.advance(1);
     EXPECT_EQ(box()->ticks(), 1);
-    harness.drag(box()->tableView(), 90);
+    harness.drag(boxtest::table(box()), 90);
     harness.advance(1);
     waitIdle();
     EXPECT_EQ(count("20101"), 6u);
-    EXPECT_FALSE(box()->tableView()->isReloading());
+    EXPECT_FALSE(boxtest::table(box())->isReloading());
 }
 
 TEST_F(MessageBoxTest, NewMessagesAreStoredThenAnnouncedThenReportedOnce)
@@ -217,8 +218,8 @@ TEST_F(MessageBoxTest, NewMessagesAreStoredThenAnnouncedThenReportedOnce)
     EXPECT_EQ(storedAtPost, (std::vector<std::size_t> { 3, 3, 3 })) << "all three stored before the first announcement";
     auto cell = conversationOf(7);
     ASSERT_TRUE(cell);
-    EXPECT_EQ(cell->lblBadge()->text(), "3");
-    EXPECT_EQ(cell->lblContent()->text(), "第三条");
+    EXPECT_EQ(boxtest::text(cell, "lblBadge"), "3");
+    EXPECT_EQ(boxtest::text(cell, "lblContent"), "第三条");
     EXPECT_EQ(tabBadge(), 5) << "3 new and the 2 demo messages, the group record counts nothing";
     EXPECT_EQ(core::MyAccountInfo::currentAccount()->unReadCount, 5);
     auto record = std::find_if(box()->listData().begin(), box()->listData().end(), [](auto& m) { return m->group; });
@@ -265,7 +266,7 @@ TEST_F(MessageBoxTest, APollReplyStartingWithAByteOrderMarkStillDeliversItsMessa
     EXPECT_EQ(announced, (std::vector<std::string> { "bom1" }));
     auto cell = conversationOf(7);
     ASSERT_TRUE(cell);
-    EXPECT_EQ(cell->lblContent()->text(), "带标记的回复");
+    EXPECT_EQ(boxtest::text(cell, "lblContent"), "带标记的回复");
     auto reports = harness.server()->requests().withCommand("20105");
     ASSERT_EQ(reports.size(), reportsBefore + 1);
     ASSERT_EQ(reports.back().bodyValue("hasSend").count(), 1u);
@@ -296,6 +297,26 @@ TEST_F(MessageBoxTest, NoSecondStateReportWhileOneIsOut)
     EXPECT_EQ(count("20105"), before + 1) << "the held report was accepted";
 }
 
+TEST_F(MessageBoxTest, EveryPollReplyRepublishesTheUnreadTotalNoNewsIncluded)
+{
+    signIn();
+    ASSERT_EQ(tabBadge(), 2) << "the demo teacher's two waiting messages";
+    // Read elsewhere (as a chat reads them) while the box stays on screen.
+    core::MessageFactory store;
+    for (const auto& message : box()->listData()) {
+        if (message->contact && !message->group) {
+            ASSERT_TRUE(store.getMessageWithContact(*message->contact));
+        }
+    }
+    harness.server()->script().forCommand("20101", ScriptedReply::custom(200, R"({"resultState":1,"items":[]})"));
+    advanceToNextPoll();
+    harness.advance(1);
+    ASSERT_TRUE(waitForAnswer(core::ORBEndpoints::Cmd::kNewMessages, 2));
+    waitIdle();
+    EXPECT_EQ(tabBadge(), 0) << "a reply with no news still republishes the total";
+    EXPECT_EQ(core::MyAccountInfo::currentAccount()->unReadCount, 0);
+}
+
 TEST_F(MessageBoxTest, BadgesDeleteAndTheEmptyList)
 {
     // Nothing waits on the server for this run.
@@ -303,8 +324,8 @@ TEST_F(MessageBoxTest, BadgesDeleteAndTheEmptyList)
     signIn();
     ASSERT_TRUE(box()->listData().empty());
     EXPECT_TRUE(std::dynamic_pointer_cast<MessageEmptyCell>(row(0)));
-    EXPECT_EQ(box()->tableView()->numberOfRowsInSection(MessageBoxViewController::kListSection), 1);
-    EXPECT_EQ(box()->tableView()->backgroundColor(), platform::Color::fromWhite(220.0 / 255.0, 1.0));
+    EXPECT_EQ(boxtest::table(box())->numberOfRowsInSection(MessageBoxViewController::kListSection), 1);
+    EXPECT_EQ(boxtest::table(box())->backgroundColor(), platform::Color::fromWhite(220.0 / 255.0, 1.0));
     EXPECT_EQ(tabBadge(), 0);
     mainScreen()->switchToView(ORBViewController::kMessageTab);
     harness.advance(0.5);
@@ -322,30 +343,33 @@ TEST_F(MessageBoxTest, BadgesDeleteAndTheEmptyList)
         int contact;
         const char* text;
     };
+    const double layoutBadgeWidth
+        = boxtest::outlet(BaseCell::cell<MessageSingleCell>(), "badgeView")->frame().width();
     for (const Row& expected : { Row { 11, "99+" }, Row { 12, "7" } }) {
         SCOPED_TRACE(expected.text);
         auto cell = conversationOf(expected.contact);
         ASSERT_TRUE(cell);
-        auto badge = cell->badgeView();
+        auto badge = boxtest::outlet(cell, "badgeView");
+        ASSERT_TRUE(badge);
         EXPECT_FALSE(badge->isHidden());
-        EXPECT_EQ(cell->lblBadge()->text(), expected.text);
-        EXPECT_GE(badge->frame().width(), cell->badgeMinWidth());
+        EXPECT_EQ(boxtest::text(cell, "lblBadge"), expected.text);
+        EXPECT_GE(badge->frame().width(), layoutBadgeWidth) << "no narrower than the layout's badge";
         EXPECT_DOUBLE_EQ(badge->frame().maxX(), 70) << "grows to the left";
     }
     auto group = std::dynamic_pointer_cast<MessageGroupCell>(row(2));
     ASSERT_TRUE(group);
-    EXPECT_EQ(group->lblSmsSend()->text(), "1/41");
-    EXPECT_EQ(group->lblMsgSend()->text(), "12/30");
-    EXPECT_FALSE(group->iconImage()->isHidden());
-    EXPECT_FALSE(group->iconSound()->isHidden());
+    EXPECT_EQ(boxtest::text(group, "lblSmsSend"), "1/41");
+    EXPECT_EQ(boxtest::text(group, "lblMsgSend"), "12/30");
+    EXPECT_FALSE(boxtest::outlet(group, "iconImage")->isHidden());
+    EXPECT_FALSE(boxtest::outlet(group, "iconSound")->isHidden());
 
     // Hiding a conversation takes its unread messages off the tab at once.
-    ASSERT_TRUE(box()->tableView()->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)));
+    ASSERT_TRUE(boxtest::table(box())->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)));
     EXPECT_EQ(box()->listData().size(), 2u);
     EXPECT_EQ(tabBadge(), 7);
     // The group record is deleted for good, then the last row leaves the empty cell.
-    ASSERT_TRUE(box()->tableView()->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)));
-    ASSERT_TRUE(box()->tableView()->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)));
+    ASSERT_TRUE(boxtest::table(box())->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)));
+    ASSERT_TRUE(boxtest::table(box())->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)));
     EXPECT_TRUE(box()->listData().empty());
     EXPECT_EQ(tabBadge(), 0);
     EXPECT_TRUE(std::dynamic_pointer_cast<MessageEmptyCell>(row(0)));
@@ -354,7 +378,7 @@ TEST_F(MessageBoxTest, BadgesDeleteAndTheEmptyList)
     auto contact = std::make_shared<core::ContactInfo>();
     contact->uid = 11;
     EXPECT_EQ(store.getMessageWithContact(*contact).value_or(core::MessageList {}).size(), 100u);
-    EXPECT_FALSE(box()->tableView()->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)))
+    EXPECT_FALSE(boxtest::table(box())->commitDeleteForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)))
         << "the empty row is no message";
 }
 
@@ -368,11 +392,11 @@ TEST_F(MessageBoxTest, RowsOpenTheirScreensByName)
     ASSERT_EQ(box()->listData().size(), 3u);
     ASSERT_TRUE(box()->listData().front()->group);
     auto navigation = box()->navigationController();
-    ASSERT_TRUE(harness.selectRow(box()->tableView(), 1, 0));
+    ASSERT_TRUE(harness.selectRow(boxtest::table(box()), 1, 0));
     harness.advance(0.5);
     EXPECT_EQ(navigation->topViewController()->className(), "GroupMessageViewController");
     navigation->popViewControllerAnimated(false);
-    ASSERT_TRUE(harness.selectRow(box()->tableView(), 1, 1));
+    ASSERT_TRUE(harness.selectRow(boxtest::table(box()), 1, 1));
     harness.advance(0.5);
     EXPECT_EQ(navigation->topViewController()->className(), "MessageViewController");
 }
@@ -423,6 +447,42 @@ TEST_F(MessageBoxTest, AnAccountSwitchStopsTheOldBox)
         EXPECT_NE(message->uid, "leak1");
     kept.reset();
     EXPECT_TRUE(first.expired()) << "the tab bar let it go";
+}
+
+TEST(MessageBoxScreenSizes, TheListEndsAtTheTabBarOnBothScreens)
+{
+    struct Row {
+        UIScreen::Kind screen;
+        const char* render;
+    };
+    for (const Row& row : { Row { UIScreen::Kind::FourInch, "message-box-4inch.png" },
+             Row { UIScreen::Kind::ThreePointFiveInch, "message-box-3.5inch.png" } }) {
+        SCOPED_TRACE(row.render);
+        AppHarnessOptions options;
+        options.screen = row.screen;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        core::MessageFactory store;
+        ASSERT_TRUE(store.setMessage(unreadFrom(11, "李明家长", 2, 600, "好的，谢谢老师")));
+        for (int uid = 20; uid < 28; ++uid)
+            ASSERT_TRUE(store.setMessage(unreadFrom(uid, "家长" + std::to_string(uid), 1, 900 + uid, "收到")));
+        auto main = mainScreen();
+        main->switchToView(ORBViewController::kCircleTab);
+        main->switchToView(ORBViewController::kMessageTab);
+        settle(harness);
+        auto table = boxtest::table(boxtest::box());
+        ASSERT_TRUE(table);
+        const double listBottom = table->convertRectToView(table->bounds(), nullptr).maxY();
+        auto tabBar = main->tabBarView();
+        const double tabBarTop = tabBar->convertRectToView(tabBar->bounds(), nullptr).minY();
+        EXPECT_DOUBLE_EQ(listBottom, tabBarTop);
+        // Scrolled to its end, the last conversation shows whole above the tab bar.
+        table->setContentOffset({ 0, std::max(0.0, table->contentSize().height - table->bounds().height()) });
+        table->layoutIfNeeded();
+        EXPECT_FALSE(harness.render(row.render).empty());
+        core::MyAccountInfo::setInstance(nullptr);
+    }
 }
 
 TEST(MessageBoxTimeText, CalendarDaysDecideTheLabel)

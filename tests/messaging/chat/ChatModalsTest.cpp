@@ -15,6 +15,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
 #include "ui/photobrowser/PhotoBrowser.h"
 
 #include <gtest/gtest.h>
@@ -64,12 +65,17 @@ protected:
     }
 
     // Types into the message field, so the keyboard is up.
-    void raiseKeyboard(const MessageViewController& chat)
+    // The chat's message field, by its outlet name.
+    static std::shared_ptr<UITextField> messageField(MessageViewController& chat)
     {
-        ASSERT_TRUE(harness_->tap(chat.txtMessage()));
+        return std::dynamic_pointer_cast<UITextField>(findViewByOutlet(chat.view(), "txtMessage"));
+    }
+    void raiseKeyboard(MessageViewController& chat)
+    {
+        ASSERT_TRUE(harness_->tap(messageField(chat)));
         settle(*harness_);
         ASSERT_TRUE(platform::Keyboard::isVisible());
-        ASSERT_TRUE(harness_->type(chat.txtMessage(), "一条很长很长的消息"));
+        ASSERT_TRUE(harness_->type(messageField(chat), "一条很长很长的消息"));
     }
 
 private:
@@ -92,8 +98,8 @@ TEST_F(ChatModalsTest, ThePhotoSheetOverTheKeyboardShowsAboveItAndItsChoiceWorks
     auto sheet = UIActionSheet::currentSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_FALSE(platform::Keyboard::isVisible()) << "the keyboard goes away before the sheet shows";
-    EXPECT_FALSE(chat->txtMessage()->isFirstResponder());
-    EXPECT_EQ(chat->txtMessage()->text(), "一条很长很长的消息") << "what was typed stays";
+    EXPECT_FALSE(messageField(*chat)->isFirstResponder());
+    EXPECT_EQ(messageField(*chat)->text(), "一条很长很长的消息") << "what was typed stays";
     auto windows = UIWindow::visibleWindows();
     ASSERT_FALSE(windows.empty());
     EXPECT_EQ(windows.back(), platform::ModalStack::windowOf(sheet.get())) << "the sheet is the topmost window";
@@ -147,7 +153,7 @@ TEST_F(ChatModalsTest, EscapeClosesTheTopmostModalAndLeavesTheChatInPlace)
     ASSERT_TRUE(notice->clickButtonAtIndex(0));
 
     // The photo browser, presented over the chat: its Done.
-    auto browser = ui::PhotoBrowser::initWithPhotos({ ui::BrowserPhoto::photoWithURL(*platform::Url::parse("http://127.0.0.1:9/p.jpg")) });
+    auto browser = PhotoBrowser::initWithPhotos({ BrowserPhoto::photoWithURL(*platform::Url::parse("http://127.0.0.1:9/p.jpg")) });
     ASSERT_NE(browser, nullptr);
     auto navigation = std::make_shared<UINavigationController>(browser);
     chat->presentViewController(navigation, false);

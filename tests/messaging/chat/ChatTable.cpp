@@ -95,8 +95,8 @@ void ChatBubbleTest::TearDown()
     // The prototype cells were loaded from this case's resources, and no
     // picture of this case's server may still be on its way into the next.
     BaseCell::resetCachesForTesting();
-    ui::RemoteImageLoader::sharedLoader()->reset();
-    ui::WebImageManager::sharedManager()->reset();
+    RemoteImageLoader::sharedLoader()->reset();
+    WebImageManager::sharedManager()->reset();
     VoiceTest::TearDown();
     if (hadZone_)
         setenv("TZ", previousZone_.c_str(), 1);

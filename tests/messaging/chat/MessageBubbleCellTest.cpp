@@ -281,7 +281,8 @@ TEST_F(ChatBubbleTest, PhotoBubblesLearnTheirSizeAndReportTaps)
     chat->messages = { missing };
     int updates = chat->sizeUpdates;
     chat->reload();
-    harness().runUntil([] { return false; }, 0.5);
+    ASSERT_TRUE(harness().runUntil([&] { return !harness().server()->requests().withRoute("static/photos/missing.jpg").empty(); }));
+    ASSERT_TRUE(harness().waitForServerQuiet());
     EXPECT_EQ(chat->sizeUpdates, updates);
     EXPECT_EQ(missing->photosInfo[0]->width, 0);
     EXPECT_EQ(chat->heightAt(0), 164);
@@ -355,7 +356,7 @@ TEST_F(ChatBubbleTest, AReusedCellNeverShowsTheOldMessage)
     photo->setMessage(known);
     EXPECT_EQ(photo->photoView()->image()->size(), platform::Size(30, 120));
     EXPECT_EQ(wrapperFrame(photo).width(), 48);
-    harness().runUntil([] { return false; }, 0.8);
+    ASSERT_TRUE(harness().waitForServerQuiet());
     EXPECT_EQ(loading->photosInfo[0]->width, 0);
     EXPECT_TRUE(loading->photosInfo[0]->thumbImage.isNull());
     EXPECT_EQ(known->photosInfo[0]->width, 30);

@@ -48,7 +48,7 @@ TEST_F(ChatBubbleTest, RendersAConversationOfEveryBubbleKind)
     chat->reload();
     // The photos arrive, are measured and their rows laid out again; the avatars fade in.
     ASSERT_TRUE(harness().runUntil([&] { return chat->sizeUpdates >= 2; }));
-    harness().runUntil([] { return false; }, 1.0);
+    ASSERT_TRUE(harness().waitForServerQuiet());
     harness().advance(1.0);
     chat->reload();
     harness().advance(0.5);

@@ -3,13 +3,16 @@
 #include "messaging/chat/MessageViewController.h"
 
 #include "app/main/ORBViewController.h"
+#include "core/session/ORBEndpoints.h"
 #include "core/store/MessageFactory.h"
 #include "messaging/MessagingClasses.h"
 #include "messaging/voice/MessageAudioPlayer.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UINavigationController.h"
+#include "server/ReplyGate.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -71,26 +74,38 @@ TEST(ChatScreenRender, AConversationOfEveryKindWhileOneSends)
     mainScreen()->switchToView(ORBViewController::kMessageTab);
     harness.visibleNavigationController()->pushViewController(chat, true);
     settle(harness);
-    // The next send waits at the server, so its bubble is still sending when drawn.
-    harness.server()->script().forCommand("30104", server::ScriptedReply::normal().delayed(3));
-    ASSERT_TRUE(harness.type(chat->txtMessage(), "好的，谢谢王老师！"));
+    auto field = std::dynamic_pointer_cast<UITextField>(findViewByOutlet(chat->view(), "txtMessage"));
+    auto modeButton = findViewByOutlet(chat->view(), "btnVoice");
+    // The next send waits at the server's gate, so its bubble is still sending when drawn.
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness.server()->script().forCommand(core::ORBEndpoints::Cmd::kSendToOne, server::ScriptedReply::normal().heldBy(gate));
+    ASSERT_TRUE(harness.type(field, "好的，谢谢王老师！"));
     ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
     // Photos and avatars arrive and the rows settle.
-    harness.runUntil([] { return false; }, 1.5);
+    ASSERT_TRUE(harness.runUntil([&] {
+        return std::all_of(chat->listData().begin(), chat->listData().end(), [](const auto& m) {
+            return m->photosInfo.empty() || m->to || m->photosInfo[0]->width > 0;
+        });
+    }));
+    ASSERT_TRUE(harness.runUntil([&] {
+        return !harness.server()->requests().withRoute("static/avatar/5002.png").empty() && gate->arrived() == 1;
+    }));
+    ASSERT_TRUE(harness.roundTrip());
     harness.advance(1.0);
     EXPECT_EQ(chat->listData().back()->isSending, true);
     chat->closeKeyboard();
     harness.advance(0.5);
     EXPECT_FALSE(harness.render("messaging-chat-screen.png").empty());
 
-    ASSERT_TRUE(harness.tap(chat->btnVoice()));
+    ASSERT_TRUE(harness.tap(modeButton));
     harness.advance(0.5);
     EXPECT_FALSE(harness.render("messaging-chat-voice-mode.png").empty());
-    ASSERT_TRUE(harness.runUntil([&] { return !chat->listData().back()->isSending; }, 6));
+    gate->open();
+    ASSERT_TRUE(harness.runUntil([&] { return !chat->listData().back()->isSending; }));
 
     // Back to text, typing: the bar rides the keyboard.
-    ASSERT_TRUE(harness.tap(chat->btnVoice()));
-    ASSERT_TRUE(harness.type(chat->txtMessage(), "明天见"));
+    ASSERT_TRUE(harness.tap(modeButton));
+    ASSERT_TRUE(harness.type(field, "明天见"));
     harness.advance(0.5);
     EXPECT_FALSE(harness.render("messaging-chat-keyboard.png").empty());
     MessageAudioPlayer::cancelAll();

@@ -22,6 +22,7 @@
 #include "server/StandinServer.h"
 #include "tests/messaging/voice/VoiceHarness.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/uikit/UIKitDriver.h"
 #include "ui/overlay/ProgressOverlay.h"
 #include "ui/photobrowser/PhotoBrowser.h"
 
@@ -33,6 +34,22 @@ namespace {
 
 constexpr int kParentUid = 3002;
 constexpr const char* kSendToOne = core::ORBEndpoints::Cmd::kSendToOne;
+
+// A view of the chat by the outlet name its layout gives it.
+template <class View = UIView> std::shared_ptr<View> outlet(MessageViewController& chat, const char* name)
+{
+    return std::dynamic_pointer_cast<View>(findViewByOutlet(chat.view(), name));
+}
+std::shared_ptr<UITableView> table(MessageViewController& chat) { return outlet<UITableView>(chat, "tableView"); }
+std::shared_ptr<UITextField> field(MessageViewController& chat) { return outlet<UITextField>(chat, "txtMessage"); }
+std::shared_ptr<UIButton> modeButton(MessageViewController& chat) { return outlet<UIButton>(chat, "btnVoice"); }
+std::shared_ptr<UIButton> recordButton(MessageViewController& chat) { return outlet<UIButton>(chat, "btnRecord"); }
+// The record overlay on the window, once a press has put it there.
+std::shared_ptr<MessageRecordView> recordOverlay()
+{
+    auto found = findViewsByClass(UIWindow::keyWindow(), std::string(MessageRecordView::kClassName));
+    return found.empty() ? nullptr : std::dynamic_pointer_cast<MessageRecordView>(found.front());
+}
 
 class ChatScreenTest : public SignedInScreenTest {
 protected:
@@ -90,21 +107,21 @@ protected:
         // Where the message box opens conversations.
         return open(chat, ORBViewController::kMessageTab);
     }
-    std::shared_ptr<MessageBaseCell> visibleCell(const MessageViewController& chat, long row) const
+    std::shared_ptr<MessageBaseCell> visibleCell(MessageViewController& chat, long row) const
     {
-        return SignedInScreenTest::visibleCell<MessageBaseCell>(*chat.tableView(), row);
+        return SignedInScreenTest::visibleCell<MessageBaseCell>(*table(chat), row);
     }
-    std::vector<std::string> rowClasses(const MessageViewController& chat) const
+    std::vector<std::string> rowClasses(MessageViewController& chat) const
     {
         std::vector<std::string> names;
-        for (long row = 0; row < chat.tableView()->numberOfRowsInSection(0); ++row) {
+        for (long row = 0; row < table(chat)->numberOfRowsInSection(0); ++row) {
             auto cell = visibleCell(chat, row);
             names.push_back(cell ? cell->className() : "");
         }
         return names;
     }
     std::vector<server::LoggedRequest> sends() const { return requests(kSendToOne); }
-    bool waitForLastRow(const MessageViewController& chat, const std::string& className)
+    bool waitForLastRow(MessageViewController& chat, const std::string& className)
     {
         return harness().runUntil([&] {
             auto names = rowClasses(chat);
@@ -129,6 +146,9 @@ TEST_F(ChatScreenTest, OpeningShowsTheHistoryAndMarksItRead)
     ASSERT_TRUE(core::MessageFactory().setMessage(
         { stored("h1", false, 30), stored("h2", false, 20), stored("h3", true, 15), stored("h4", false, 10) }));
     ASSERT_EQ(storedBadge(kParentUid), 3);
+    // The message box reports read states on its tick; held at the gate, its
+    // report leaves the store's changes in place to be looked at.
+    auto report = holdNext(core::ORBEndpoints::Cmd::kReportStates);
 
     auto chat = openChat();
     EXPECT_EQ(chat->title(), "王芳");
@@ -154,7 +174,7 @@ TEST_F(ChatScreenTest, OpeningShowsTheHistoryAndMarksItRead)
 TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
 {
     auto chat = openChat();
-    auto field = chat->txtMessage();
+    auto field = ::field(*chat);
     auto send = harness().viewByOutlet("btnSend");
     ASSERT_NE(send, nullptr);
     for (const char* nothing : { "", "\u2006\u2006", " ", "   ", " \u3000\t\u2006\n" }) {
@@ -251,21 +271,23 @@ TEST_F(ChatScreenTest, SendsAVoiceRecording)
 {
     platform::AudioInput::setSource(std::make_shared<platform::ToneSampleSource>(440, -12));
     auto chat = openChat();
-    ASSERT_TRUE(harness().tap(chat->btnVoice()));
-    EXPECT_EQ(chat->btnVoice()->tag(), MessageViewController::kModeVoice);
-    EXPECT_TRUE(chat->txtMessage()->isHidden());
-    ASSERT_FALSE(chat->btnRecord()->isHidden());
+    auto record = recordButton(*chat);
+    ASSERT_TRUE(harness().tap(modeButton(*chat)));
+    EXPECT_EQ(modeButton(*chat)->tag(), MessageViewController::kModeVoice);
+    EXPECT_TRUE(field(*chat)->isHidden());
+    ASSERT_FALSE(record->isHidden());
 
-    chat->btnRecord()->sendActionsForControlEvents(UIControlEventTouchDown);
-    EXPECT_EQ(chat->btnRecord()->titleForState(UIControlStateNormal).value_or(""), "释放发送");
-    ASSERT_FALSE(chat->recordView()->isHidden());
+    record->sendActionsForControlEvents(UIControlEventTouchDown);
+    EXPECT_EQ(record->titleForState(UIControlStateNormal).value_or(""), "释放发送");
+    ASSERT_NE(recordOverlay(), nullptr);
+    ASSERT_FALSE(recordOverlay()->isHidden());
     chat->btnPhotoTouchUpInside(nullptr);
     chat->btnSoundTouchUpInside(nullptr);
     EXPECT_EQ(UIActionSheet::currentSheet(), nullptr);
-    EXPECT_EQ(chat->btnVoice()->tag(), MessageViewController::kModeVoice);
+    EXPECT_EQ(modeButton(*chat)->tag(), MessageViewController::kModeVoice);
     harness().advance(3.4);
-    chat->btnRecord()->sendActionsForControlEvents(UIControlEventTouchUpInside);
-    EXPECT_EQ(chat->btnRecord()->titleForState(UIControlStateNormal).value_or(""), "按住录音");
+    record->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_EQ(record->titleForState(UIControlStateNormal).value_or(""), "按住录音");
     ASSERT_TRUE(waitForLastRow(*chat, "MessageSoundRightCell"));
     auto log = harness().serverRequests();
     auto upload = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/audio"); });
@@ -274,12 +296,40 @@ TEST_F(ChatScreenTest, SendsAVoiceRecording)
     EXPECT_EQ(sends()[0].bodyValue("audios")[0]["seconds"].intValue(), 3);
 
     harness().advance(3.1); // the record view's lock
-    ASSERT_TRUE(harness().longPress(chat->btnRecord(), 0.2));
+    ASSERT_TRUE(harness().longPress(record, 0.2));
     EXPECT_EQ(harness().overlayText(), "录音时间过短");
     harness().advance(1.5);
     EXPECT_EQ(harness().overlayText(), "");
     EXPECT_EQ(chat->listData().size(), 1u);
     EXPECT_EQ(sends().size(), 1u);
+}
+
+// A recording that cannot be made into a clip says so as briefly as a short
+// one, and sends nothing.
+TEST_F(ChatScreenTest, AFailedConversionSaysSoAndSendsNothing)
+{
+    platform::AudioInput::setSource(std::make_shared<platform::ToneSampleSource>(440, -12));
+    auto chat = openChat();
+    auto record = recordButton(*chat);
+    ASSERT_TRUE(harness().tap(modeButton(*chat)));
+    record->sendActionsForControlEvents(UIControlEventTouchDown);
+    auto overlay = recordOverlay();
+    ASSERT_NE(overlay, nullptr);
+    harness().advance(2.4);
+    // Something already holds the clip's AMR name and cannot be written over.
+    std::string wav = overlay->wavPath();
+    std::string amr = wav.substr(0, wav.size() - 4) + ".amr";
+    ASSERT_TRUE(platform::FileUtil::createDirectory(amr));
+    ASSERT_TRUE(platform::FileUtil::write(platform::FileUtil::joinPath(amr, "keep"), std::string_view("x")));
+    record->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_EQ(harness().overlayText(), MessageViewController::kRecordFailedText);
+    EXPECT_TRUE(chat->listData().empty());
+    harness().advance(1.5);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_TRUE(chat->listData().empty());
+    EXPECT_TRUE(sends().empty());
+    auto log = harness().serverRequests();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/audio"); }), 0);
 }
 
 // The contact's new message is stored read and appended once; another
@@ -325,11 +375,9 @@ TEST_F(ChatScreenTest, PlaysVoiceOpensPhotosAndLetsGoWhenLeft)
     ASSERT_TRUE(core::MessageFactory().setMessage({ voice, photo }));
 
     std::weak_ptr<MessageViewController> weak;
-    std::weak_ptr<MessageRecordView> overlay;
     {
         auto chat = openChat();
         weak = chat;
-        overlay = chat->recordView();
         ASSERT_EQ(rowClasses(*chat), (std::vector<std::string> { "MessageSoundLeftCell", "MessagePhotoLeftCell" }));
         ASSERT_TRUE(harness().tap(visibleCell(*chat, 0)->wrapperView()));
         ASSERT_TRUE(harness().runUntil([] { return MessageAudioPlayer::isPlaying(); }));
@@ -340,8 +388,8 @@ TEST_F(ChatScreenTest, PlaysVoiceOpensPhotosAndLetsGoWhenLeft)
         EXPECT_FALSE(MessageAudioPlayer::isPlaying());
         auto navigation = std::dynamic_pointer_cast<UINavigationController>(harness().presentedScreen());
         ASSERT_NE(navigation, nullptr);
-        ASSERT_NE(std::dynamic_pointer_cast<ui::PhotoBrowser>(navigation->viewControllers().front()), nullptr);
-        ASSERT_EQ(chat->photos().size(), 1u);
+        ASSERT_NE(std::dynamic_pointer_cast<PhotoBrowser>(navigation->viewControllers().front()), nullptr);
+        ASSERT_EQ(std::dynamic_pointer_cast<PhotoBrowser>(navigation->viewControllers().front())->numberOfPhotos(), 1u);
         navigation->dismissViewControllerAnimated(false);
         settle(harness());
 
@@ -351,7 +399,7 @@ TEST_F(ChatScreenTest, PlaysVoiceOpensPhotosAndLetsGoWhenLeft)
         settle(harness());
     }
     EXPECT_TRUE(weak.expired());
-    EXPECT_TRUE(overlay.expired() || !overlay.lock()->superview());
+    EXPECT_EQ(recordOverlay(), nullptr);
     EXPECT_FALSE(MessageAudioPlayer::isPlaying());
     auto& center = platform::NotificationCenter::defaultCenter();
     center.post("new_message_3002", {}, platform::Dictionary { { "message", platform::Value(stored("n9", false, 0)) } });
@@ -364,22 +412,22 @@ TEST_F(ChatScreenTest, PlaysVoiceOpensPhotosAndLetsGoWhenLeft)
 TEST_F(ChatScreenTest, InputBarRidesTheKeyboard)
 {
     auto chat = openChat();
-    auto bar = chat->bottomView();
+    auto bar = outlet(*chat, "bottomView");
     auto restBar = bar->frame();
-    auto restTable = chat->tableView()->frame();
-    ASSERT_TRUE(harness().tap(chat->txtMessage()));
+    auto restTable = table(*chat)->frame();
+    ASSERT_TRUE(harness().tap(field(*chat)));
     settle(harness());
     ASSERT_TRUE(platform::Keyboard::isVisible());
     auto window = UIWindow::keyWindow();
     auto barInWindow = bar->superview()->convertRectToView(bar->frame(), window.get());
     EXPECT_DOUBLE_EQ(barInWindow.maxY(), platform::Keyboard::frame().minY());
-    EXPECT_DOUBLE_EQ(chat->tableView()->frame().height(), restTable.height() - platform::Keyboard::kHeight);
+    EXPECT_DOUBLE_EQ(table(*chat)->frame().height(), restTable.height() - platform::Keyboard::kHeight);
 
-    ASSERT_TRUE(harness().swipe(chat->txtMessage(), SwipeDirection::Down));
+    ASSERT_TRUE(harness().swipe(field(*chat), SwipeDirection::Down));
     settle(harness());
     EXPECT_FALSE(platform::Keyboard::isVisible());
     EXPECT_EQ(bar->frame(), restBar);
-    EXPECT_EQ(chat->tableView()->frame(), restTable);
+    EXPECT_EQ(table(*chat)->frame(), restTable);
 }
 
 // On the 3.5-inch screen the table is 88 points shorter and the input bar
@@ -397,9 +445,9 @@ TEST(ChatScreenShortScreen, InputBarStaysAtTheBottom)
     harness.visibleNavigationController()->pushViewController(chat, true);
     settle(harness);
     auto window = UIWindow::keyWindow();
-    auto bar = chat->bottomView();
+    auto bar = outlet(*chat, "bottomView");
     EXPECT_DOUBLE_EQ(bar->superview()->convertRectToView(bar->frame(), window.get()).maxY(), window->frame().height());
-    EXPECT_DOUBLE_EQ(chat->tableView()->frame().maxY(), bar->frame().minY());
+    EXPECT_DOUBLE_EQ(table(*chat)->frame().maxY(), bar->frame().minY());
 }
 
 // A voice bubble's loudspeaker walks through its two frames while its clip
@@ -457,13 +505,14 @@ TEST_F(ChatScreenTest, OverlayAndClipsBelongToWhoStartedThem)
     {
         auto chat = openChat();
         gone = chat;
-        overlay = chat->recordView();
-        EXPECT_EQ(overlay->superview(), nullptr);
-        ASSERT_TRUE(harness().tap(chat->btnVoice()));
-        chat->btnRecord()->sendActionsForControlEvents(UIControlEventTouchDown);
+        EXPECT_EQ(recordOverlay(), nullptr);
+        ASSERT_TRUE(harness().tap(modeButton(*chat)));
+        recordButton(*chat)->sendActionsForControlEvents(UIControlEventTouchDown);
+        overlay = recordOverlay();
+        ASSERT_NE(overlay, nullptr);
         EXPECT_EQ(overlay->superview(), harness().window());
         harness().advance(1.5);
-        chat->btnRecord()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+        recordButton(*chat)->sendActionsForControlEvents(UIControlEventTouchUpInside);
         ASSERT_TRUE(waitForLastRow(*chat, "MessageSoundRightCell"));
         harness().visibleNavigationController()->popViewControllerAnimated(false);
         settle(harness());

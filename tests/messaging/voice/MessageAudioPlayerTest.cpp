@@ -47,7 +47,7 @@ protected:
         auto& log = harness().server()->requests();
         log.waitForCount(log.all().size(), std::chrono::seconds(5), true);
         harness().runUntil([] { return MessageAudioPlayer::shareInstance()->requestCount() == 0; });
-        harness().runUntil([] { return false; }, 0.2);
+        EXPECT_TRUE(harness().waitForServerQuiet());
     }
     // Records a clip through the overlay, as the writing screens do.
     std::shared_ptr<SoundInfo> record(double seconds)

@@ -10,7 +10,6 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWebView.h"
-#include "platform/uikit/WebPageLoader.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/sample/SampleApp.h"
@@ -134,7 +133,6 @@ TEST_F(AppHarnessTest, TheEnvironmentIsFreshAndPutBackAfterwards)
     }
     EXPECT_FALSE(platform::FileUtil::exists(home)) << "the temporary home goes with the harness";
     EXPECT_EQ(core::ORBEndpoints::serverBase(), baseBefore);
-    EXPECT_FALSE(platform::WebPageLoader::shared());
     EXPECT_FALSE(UIWindow::keyWindow());
 
     // A second start is a new phone: nothing carried over.

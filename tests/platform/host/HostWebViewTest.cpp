@@ -138,10 +138,22 @@ TEST(HostWebView, TheKeyboardTypesIntoThePageOnTheWindowsOwnDisplay)
 
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "key", "BackSpace" }), 0);
     ASSERT_TRUE(loop.runUntil([&] { return value() == "hello你"; }, 5)) << value();
+
+    // The arrows, Home and End move the page's caret: what is typed next lands there.
+    ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "key", "Left", "Left" }), 0);
+    ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "type", "X" }), 0);
+    ASSERT_TRUE(loop.runUntil([&] { return value() == "hellXo你"; }, 5)) << value();
+    ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "key", "Home" }), 0);
+    ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "type", "S" }), 0);
+    ASSERT_TRUE(loop.runUntil([&] { return value() == "ShellXo你"; }, 5)) << value();
+    ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "key", "Right", "End" }), 0);
+    ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "type", "E" }), 0);
+    ASSERT_TRUE(loop.runUntil([&] { return value() == "ShellXo你E"; }, 5)) << value();
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.querySelector('input').selectionStart"), "9");
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "key", "Return" }), 0);
     ASSERT_TRUE(loop.runUntil(
         [&] { return web->stringByEvaluatingJavaScriptFromString("String(window.returns)") == "1"; }, 5));
-    EXPECT_EQ(value(), "hello你");
+    EXPECT_EQ(value(), "ShellXo你E");
 
     // A click on the page outside the field gives the keyboard up.
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "mousemove", "--window", wid, px(x), px(y + 100), "click", "1" }),
@@ -149,7 +161,7 @@ TEST(HostWebView, TheKeyboardTypesIntoThePageOnTheWindowsOwnDisplay)
     ASSERT_TRUE(loop.runUntil([&] { return !web->isFirstResponder(); }, 5));
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "type", "--delay", "30", "z" }), 0);
     loop.runUntil([] { return false; }, 0.3);
-    EXPECT_EQ(value(), "hello你");
+    EXPECT_EQ(value(), "ShellXo你E");
 
     web->removeFromSuperview();
     host.close();

@@ -232,4 +232,21 @@ TEST(StringUtil, ComposedCharactersKeepClustersTogether)
     EXPECT_EQ(std::string("ab" + kFamily).substr(clusters[2].byteOffset, clusters[2].byteLength), kFamily);
 }
 
+TEST(ScriptStringLiteral, EscapesWhatWouldEndTheStringTheLineOrTheScriptElement)
+{
+    EXPECT_EQ(scriptStringLiteral(""), "''");
+    EXPECT_EQ(scriptStringLiteral("李老师 ok"), "'李老师 ok'");
+    EXPECT_EQ(scriptStringLiteral("a'b\"c\\d"), R"('a\'b\"c\\d')");
+    EXPECT_EQ(scriptStringLiteral("one\ntwo\rthree\tfour"), R"('one\ntwo\rthree\x09four')");
+    EXPECT_EQ(scriptStringLiteral(std::string("nul\0end", 7)), R"('nul\x00end')");
+    EXPECT_EQ(scriptStringLiteral("</script><!-- & -->"), R"('\x3C/script\x3E\x3C!-- \x26 --\x3E')");
+    // The line and paragraph separators, also at the very end, and the
+    // characters beside them left alone.
+    EXPECT_EQ(scriptStringLiteral("a\xE2\x80\xA8" "b\xE2\x80\xA9"), R"('a\u2028b\u2029')");
+    EXPECT_EQ(scriptStringLiteral("\xE2\x80\xA7\xE2\x80\xAA"), "'\xE2\x80\xA7\xE2\x80\xAA'");
+    // A separator cut short by the end of the text is copied as it is.
+    EXPECT_EQ(scriptStringLiteral("x\xE2\x80"), "'x\xE2\x80'");
+    EXPECT_EQ(scriptStringLiteral("\x7F"), R"('\x7F')");
+}
+
 } // namespace

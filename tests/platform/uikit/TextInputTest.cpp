@@ -262,3 +262,21 @@ TEST_F(TextInput, AnEditingFieldThatIsDestroyedTakesTheKeyboardAlong)
     EXPECT_EQ(recorder->names(),
         (std::vector<std::string> { UIKeyboardWillHideNotification, UIKeyboardDidHideNotification }));
 }
+
+// A text view draws its text: dark pixels in its first line, on its white.
+TEST(TextViewDrawing, DrawsItsText)
+{
+    auto view = std::make_shared<UITextView>(platform::Rect(0, 0, 200, 60));
+    view->setText("写字 Text");
+    auto image = view->renderToImage(1.0);
+    ASSERT_TRUE(image);
+    int dark = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 120; ++x)
+            dark += image->pixelAt(x, y)[0] < 128 ? 1 : 0;
+    EXPECT_GT(dark, 20);
+    view->setText("");
+    image = view->renderToImage(1.0);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelAt(20, 15)[0], 255);
+}

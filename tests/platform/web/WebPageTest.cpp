@@ -2,6 +2,7 @@
 #include "platform/os/Bundle.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/RunLoop.h"
+#include "platform/os/StringUtil.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
@@ -12,6 +13,12 @@
 #include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -146,6 +153,77 @@ TEST_F(WebPageTest, APageOfTheResourcesCallsNativeCodeThroughPseudoPathsAndFrame
     EXPECT_EQ(delegate->asked.front().mainDocumentURL.absoluteString(), page.absoluteString());
     EXPECT_EQ(delegate->types.back(), UIWebViewNavigationTypeLinkClicked);
     EXPECT_EQ(webView->documentTitle(), "工具");
+
+    // The page itself going to the frame's address is a top-level navigation.
+    loop->runUntil([] { return false; }, 0.3);
+    delegate->asked.clear();
+    script("location.href = 'frame.html?top'");
+    ASSERT_TRUE(loop->runUntil([this] { return !delegate->asked.empty(); }, 10));
+    EXPECT_EQ(delegate->asked.front().URL.absoluteString(), frame.absoluteString() + "?top");
+    EXPECT_EQ(delegate->asked.front().mainDocumentURL.absoluteString(), frame.absoluteString() + "?top");
+}
+
+// The engine's processes under this one (through bubblewrap when sandboxed).
+std::vector<pid_t> webProcesses()
+{
+    std::map<pid_t, pid_t> parents;
+    std::map<pid_t, std::string> names;
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return {};
+    while (auto* entry = readdir(proc)) {
+        pid_t pid = std::atoi(entry->d_name);
+        if (pid <= 0)
+            continue;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        auto open = text.find('(');
+        auto close = text.rfind(')');
+        if (open == std::string::npos || close == std::string::npos)
+            continue;
+        std::istringstream rest(text.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        parents[pid] = parent;
+        names[pid] = text.substr(open + 1, close - open - 1);
+    }
+    closedir(proc);
+    std::vector<pid_t> out;
+    for (const auto& [pid, name] : names) {
+        if (name != "WebKitWebProces") // the kernel keeps 15 characters of the name
+            continue;
+        pid_t up = pid;
+        for (int depth = 0; depth < 8 && up > 1; ++depth) {
+            up = parents.count(up) ? parents[up] : 0;
+            if (up == getpid()) {
+                out.push_back(pid);
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+std::string pidNamespace(pid_t pid)
+{
+    char target[256] = {};
+    auto n = readlink(("/proc/" + std::to_string(pid) + "/ns/pid").c_str(), target, sizeof target - 1);
+    return n > 0 ? std::string(target, std::size_t(n)) : "";
+}
+
+TEST_F(WebPageTest, PagesRunInTheEnginesSandboxWhereTheMachineAllowsIt)
+{
+    if (testsupport::runCommand("bwrap --unshare-all --ro-bind / / --proc /proc --dev /dev true 2>/dev/null").status != 0)
+        GTEST_SKIP() << "skipped, bubblewrap cannot make namespaces here (pages then run without the sandbox)";
+    ASSERT_TRUE(loadResource("sandboxed.html", "<html><body>inside</body></html>"));
+    auto processes = webProcesses();
+    ASSERT_FALSE(processes.empty()) << "no web process of ours";
+    for (pid_t pid : processes) {
+        auto theirs = pidNamespace(pid);
+        ASSERT_FALSE(theirs.empty());
+        EXPECT_NE(theirs, pidNamespace(getpid())) << "the web process shares our process namespace";
+    }
 }
 
 TEST_F(WebPageTest, ScriptsAnswerTheirValuesAsText)
@@ -160,6 +238,25 @@ TEST_F(WebPageTest, ScriptsAnswerTheirValuesAsText)
     EXPECT_EQ(script("items"), "") << "objects answer nothing";
     EXPECT_EQ(script("noSuchFunction()"), "") << "a script that throws answers nothing";
     EXPECT_EQ(script("'still ' + 'alive'"), "still alive");
+}
+
+TEST_F(WebPageTest, AnyTextSurvivesAsAScriptStringLiteralInAScriptAndInAPage)
+{
+    const std::vector<std::string> texts = { "plain", "it's \"quoted\" \\ back\\slash", "line\nbreak\r\n\ttab",
+        "</script><script>document.title='broken'</script>", "<!-- <script>", "sep\xE2\x80\xA8" "ara\xE2\x80\xA9tors",
+        "control\x01character", "李老师 & 学生 \xF0\x9F\x98\x80" };
+    std::string page = "<html><head><title>kept</title></head><body><script>var texts = [";
+    for (const auto& text : texts)
+        page += platform::scriptStringLiteral(text) + ",";
+    page += "];</script></body></html>";
+    ASSERT_TRUE(loadResource("literals.html", page));
+    EXPECT_EQ(script("document.title"), "kept") << "no text ended the script element";
+    EXPECT_EQ(script("texts.length"), std::to_string(texts.size()));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        // Through the page's own element and through a script run directly.
+        EXPECT_EQ(script("texts[" + std::to_string(i) + "]"), texts[i]) << i;
+        EXPECT_EQ(script(platform::scriptStringLiteral(texts[i])), texts[i]) << i;
+    }
 }
 
 TEST_F(WebPageTest, TapsReachLinksAndTypedTextReachesFields)
@@ -179,11 +276,13 @@ TEST_F(WebPageTest, TapsReachLinksAndTypedTextReachesFields)
 
     // A tap where the link is drawn follows it, as a link click.
     delegate->asked.clear();
+    delegate->types.clear();
     delegate->journal.clear();
     ASSERT_TRUE(testsupport::tapAtPoint(platform::Point(100, 90)));
     ASSERT_TRUE(loop->runUntil([this] { return !delegate->journal.empty() && delegate->journal.back() == "finish"; }, 10));
     ASSERT_FALSE(delegate->asked.empty());
     EXPECT_EQ(delegate->asked.front().URL.absoluteString(), platform::Url::fileUrl(resources / "next.html").absoluteString());
+    EXPECT_EQ(delegate->types.front(), UIWebViewNavigationTypeLinkClicked);
     EXPECT_EQ(webView->documentTitle(), "Next");
 }
 
@@ -225,6 +324,32 @@ TEST_F(WebPageTest, AStyledPageIsDrawnIntoTheViewWithItsImageAndChineseText)
         for (int x = 0; x < 400; ++x)
             white += image->pixelAt(x, y)[1] > 200;
     EXPECT_GT(white, 200) << "the Chinese heading is drawn";
+}
+
+TEST_F(WebPageTest, AScriptsChangeReachesTheViewAsTheRegionItRepainted)
+{
+    ASSERT_TRUE(loadResource("box.html",
+        "<html><body style='margin:0;background:#fff'><div id='box' style='position:absolute;left:100px;top:200px;"
+        "width:50px;height:40px;background:#30a030'></div></body></html>"));
+    ASSERT_TRUE(webView->updateDrawing());
+    ASSERT_TRUE(webView->renderToImage(1));
+    webView->clearNeedsDisplay();
+    script("document.getElementById('box').style.background = '#c03030'");
+    // No request to draw: the engine's repaint alone brings the change.
+    ASSERT_TRUE(loop->runUntil([this] { return webView->needsDisplay(); }, 5));
+    auto changed = webView->needsDisplayRect();
+    EXPECT_LE(changed.origin.x, 100);
+    EXPECT_LE(changed.origin.y, 200);
+    EXPECT_GE(changed.origin.x + changed.size.width, 150);
+    EXPECT_GE(changed.origin.y + changed.size.height, 240);
+    EXPECT_LT(changed.size.width * changed.size.height, 320.0 * 480 / 4) << "only the repainted part, not the page";
+    auto image = webView->renderToImage(1);
+    ASSERT_TRUE(image);
+    auto inside = image->pixelAt(125, 220);
+    EXPECT_NEAR(inside[0], 0xc0, 12);
+    EXPECT_NEAR(inside[1], 0x30, 12);
+    auto outside = image->pixelAt(20, 20);
+    EXPECT_GT(outside[1], 240) << "the rest of the page is still drawn";
 }
 
 TEST_F(WebPageTest, PagesFetchWithTheApplicationsCookiesAndTheCookiesTheySetReachIt)

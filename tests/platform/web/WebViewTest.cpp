@@ -244,6 +244,34 @@ TEST_F(WebViewTest, ScriptsAreRecordedAndAddressAssignmentsNavigate)
     EXPECT_EQ(delegate->journal, (Journal { "should 5 /a", "should 5 /b", "should 5 /c" }));
 }
 
+TEST_F(WebViewTest, APostedLoadAsksTheDelegateOnceAndSendsItsBody)
+{
+    server.on("/submit", testsupport::TestHttpServer::text(200, page("Posted", "<p>ok</p>"), "text/html"));
+    auto request = *NSURLRequest::requestWithURL(server.url("/submit"));
+    request.HTTPMethod = "POST";
+    request.HTTPBody = "name=%E6%9D%8E+Ming&grade=3";
+    webView->loadRequest(request);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /submit", "start", "finish" }));
+    ASSERT_EQ(delegate->asked.size(), 1u);
+    EXPECT_EQ(delegate->asked.front().HTTPMethod, "POST");
+    EXPECT_EQ(webView->documentTitle(), "Posted");
+    ASSERT_EQ(requestsFor("/submit"), 1u);
+    for (const auto& sent : server.requests())
+        if (sent.path == "/submit") {
+            EXPECT_EQ(sent.method, "POST");
+            EXPECT_EQ(sent.body, "name=%E6%9D%8E+Ming&grade=3");
+        }
+
+    // Refused, nothing is sent and nothing starts.
+    delegate->journal.clear();
+    delegate->refusedPaths = { "/submit" };
+    webView->loadRequest(request);
+    ASSERT_TRUE(waitForJournal(1));
+    EXPECT_EQ(delegate->journal, (Journal { "should 5 /submit" }));
+    EXPECT_EQ(requestsFor("/submit"), 1u);
+}
+
 TEST_F(WebViewTest, StopLoadingSilencesAPendingLoad)
 {
     // Asked for and stopped before the delegate was even asked.

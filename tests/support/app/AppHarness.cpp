@@ -2,7 +2,7 @@
 
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
-#include "foundation/http/WebPageLoader.h"
+#include "foundation/http/HTTPRequest.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
@@ -150,8 +150,6 @@ bool AppHarness::start(std::shared_ptr<UIApplicationDelegate> delegate, const pl
         }
         core::ORBEndpoints::setServerBase(server_->baseUrl());
     }
-    // Short: tests never wait a minute for a page.
-    platform::WebPageLoader::setShared(std::make_shared<::WebPageLoader>(5));
     platform::registerUIKitClasses();
     notifications_ = std::make_unique<NotificationRecorder>();
     auto& push = platform::RemoteNotifications::shared();
@@ -182,7 +180,6 @@ void AppHarness::tearDown()
         return;
     environmentUp_ = false;
     auto& mainLoop = platform::RunLoop::main();
-    platform::WebPageLoader::setShared(nullptr);
     resetViewLayer();
     mainLoop.discardPendingWork();
     notifications_.reset();
@@ -539,6 +536,33 @@ std::string AppHarness::render(const std::string& name) const
     if (auto w = window())
         w->layoutIfNeeded();
     return UIWindow::renderScreenToPNG(path) ? path : "";
+}
+
+bool AppHarness::roundTrip(double realTimeoutSeconds)
+{
+    auto url = platform::Url::parse(serverBase() + "mobile2/pull/round-trip");
+    if (!url)
+        return false;
+    auto request = HTTPRequest::requestWithURL(*url);
+    auto back = std::make_shared<bool>(false);
+    request->setCompletionBlock([back] { *back = true; });
+    request->setFailedBlock([back] { *back = true; });
+    request->startAsynchronous();
+    return runUntil([back] { return *back; }, realTimeoutSeconds);
+}
+
+bool AppHarness::waitForServerQuiet(double realTimeoutSeconds)
+{
+    if (!server_ || !roundTrip(realTimeoutSeconds))
+        return false;
+    const auto& log = server_->requests();
+    bool answered = runUntil(
+        [&] {
+            auto all = log.all();
+            return std::all_of(all.begin(), all.end(), [](const server::LoggedRequest& r) { return r.answered; });
+        },
+        realTimeoutSeconds);
+    return answered && roundTrip(realTimeoutSeconds);
 }
 
 } // namespace testsupport

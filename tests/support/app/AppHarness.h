@@ -134,6 +134,16 @@ public:
     // with this command in all (the reply has left the server; what the
     // client does with it is the test's next wait).
     bool runUntilAnswered(const std::string& command, std::size_t count = 1, double realTimeoutSeconds = kDefaultWait);
+    // Sends one request of its own to the stand-in server and pumps the loop
+    // until its answer has reached the main thread: what the client sent
+    // before, and answers the server gave before, have had their turn. The
+    // ground for a check that something did not happen. The request shows in
+    // the server's log under the route "round-trip".
+    bool roundTrip(double realTimeoutSeconds = kDefaultWait);
+    // Waits until the stand-in server has answered every request it has
+    // taken (none may be held behind a gate), between two round trips: the
+    // answers have reached the client and had their turn.
+    bool waitForServerQuiet(double realTimeoutSeconds = kDefaultWait);
     // How many requests with this command the server has answered so far.
     std::size_t answeredCount(const std::string& command) const;
 

@@ -15,6 +15,7 @@
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <chrono>
 #include <cmath>
@@ -125,7 +126,9 @@ bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens)
         settle(harness);
     if (!box || box->listData().empty())
         return false;
-    auto table = box->tableView();
+    auto table = std::dynamic_pointer_cast<UITableView>(findViewByOutlet(box->view(), "tableView"));
+    if (!table)
+        return false;
     auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, MessageBoxViewController::kListSection));
     if (!cell)
         return false;
@@ -138,9 +141,10 @@ bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens)
         return false;
     settle(harness);
     auto chat = std::dynamic_pointer_cast<MessageViewController>(box->navigationController()->topViewController());
-    if (!chat || !chat->txtMessage())
+    auto field = chat ? findViewByOutlet(chat->view(), "txtMessage") : nullptr;
+    if (!field)
         return false;
-    screens.chatField = screenCentreOf(chat->txtMessage());
+    screens.chatField = screenCentreOf(field);
     shot = rendered(harness, "chat.png");
     if (!shot)
         return false;

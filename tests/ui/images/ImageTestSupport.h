@@ -60,16 +60,16 @@ protected:
     {
         resetToolkit();
         harness_.stop();
-        ui::WebImageCache::setFreeMemoryProvider({});
+        WebImageCache::setFreeMemoryProvider({});
     }
 
     static void resetToolkit()
     {
-        ui::WebImageManager::sharedManager()->reset();
-        ui::RemoteImageLoader::sharedLoader()->reset();
-        ui::RemoteImageLoader::defaultCache()->removeAllObjects();
-        ui::WebImageDecoder::sharedImageDecoder().waitUntilIdle();
-        ui::WebImageCache::resetSharedImageCache();
+        WebImageManager::sharedManager()->reset();
+        RemoteImageLoader::sharedLoader()->reset();
+        RemoteImageLoader::defaultCache()->removeAllObjects();
+        WebImageDecoder::sharedImageDecoder().waitUntilIdle();
+        WebImageCache::resetSharedImageCache();
         platform::RunLoop::main().runUntilIdle();
     }
 
@@ -92,11 +92,12 @@ protected:
         return harness_.runUntil(predicate, seconds);
     }
 
-    // Lets whatever is in flight arrive (for checks that something did NOT happen).
-    void settle(double seconds = 0.5)
+    // Lets whatever is in flight arrive (for checks that something did NOT
+    // happen): every request answered and the answers delivered, then decoded.
+    void settle()
     {
-        harness_.runUntil([] { return false; }, seconds);
-        ui::WebImageDecoder::sharedImageDecoder().waitUntilIdle();
+        EXPECT_TRUE(harness_.waitForServerQuiet());
+        WebImageDecoder::sharedImageDecoder().waitUntilIdle();
         platform::RunLoop::main().runUntilIdle();
     }
 

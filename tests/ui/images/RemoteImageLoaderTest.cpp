@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-using ui::RemoteImageLoader;
-
 namespace {
 
 // A requester that notes what reached it and through which selector.
@@ -26,7 +24,7 @@ public:
     std::vector<platform::Error> errors;
 };
 
-ui::RemoteImageSuccess noteImage(std::vector<std::string>* order = nullptr)
+RemoteImageSuccess noteImage(std::vector<std::string>* order = nullptr)
 {
     return { "noteImage:", [order](platform::Object& target, const std::shared_ptr<UIImage>& image,
                                const std::optional<platform::Url>&) {
@@ -37,7 +35,7 @@ ui::RemoteImageSuccess noteImage(std::vector<std::string>* order = nullptr)
             } };
 }
 
-ui::RemoteImageFailure noteError()
+RemoteImageFailure noteError()
 {
     return { "noteError:",
         [](platform::Object& target, const platform::Error& error, const std::optional<platform::Url>&) {
@@ -67,7 +65,7 @@ TEST_F(RemoteImageLoaderTest, OneCompletionAnswersEveryRequestForTheAddressLates
     EXPECT_EQ(a->images[0]->size(), platform::Size(60, 40));
     EXPECT_TRUE(loader()->connections().empty());
     settle();
-    EXPECT_EQ(harness_.notifications().count(ui::RemoteImageLoadDidFinish), 1u);
+    EXPECT_EQ(harness_.notifications().count(RemoteImageLoadDidFinish), 1u);
     EXPECT_EQ(a->images.size(), 1u);
     EXPECT_EQ(b->images.size(), 1u);
 
@@ -79,20 +77,20 @@ TEST_F(RemoteImageLoaderTest, OneCompletionAnswersEveryRequestForTheAddressLates
     harness_.loop().runUntilIdle();
     ASSERT_EQ(c->images.size(), 1u);
     EXPECT_EQ(transfersOf("photo-60x40.png"), transfers);
-    EXPECT_EQ(harness_.notifications().count(ui::RemoteImageLoadDidFinish), 1u);
+    EXPECT_EQ(harness_.notifications().count(RemoteImageLoadDidFinish), 1u);
 }
 
 TEST_F(RemoteImageLoaderTest, AReusedViewDropsItsOlderRequestAndEndsWithTheNewPicture)
 {
     auto view = std::make_shared<UIImageView>();
-    ui::setImageURL(view, photoURL("photo-900x700.png"));
-    ui::setImageURL(view, photoURL("photo-30x20.png"));
-    EXPECT_EQ(ui::imageURL(*view), photoURL("photo-30x20.png")); // the newest
+    setImageURL(view, photoURL("photo-900x700.png"));
+    setImageURL(view, photoURL("photo-30x20.png"));
+    EXPECT_EQ(imageURL(*view), photoURL("photo-30x20.png")); // the newest
     ASSERT_TRUE(waitFor([&] { return loader()->connections().empty(); }));
     settle();
     ASSERT_TRUE(view->image());
     EXPECT_EQ(view->image()->size(), platform::Size(30, 20));
-    EXPECT_FALSE(ui::imageURL(*view));
+    EXPECT_FALSE(imageURL(*view));
 }
 
 // The older picture answers first: it must not reach the target, which asked
@@ -126,17 +124,17 @@ TEST_F(RemoteImageLoaderTest, ACacheHitRemovesTheTargetsSupersededRequests)
 
     auto view = std::make_shared<UIImageView>();
     std::weak_ptr<UIImageView> weak = view;
-    ui::setImageURL(view, photoURL("photo-800x600.png")); // starts a transfer
+    setImageURL(view, photoURL("photo-800x600.png")); // starts a transfer
     ASSERT_EQ(loader()->connections().size(), 1u);
-    ui::setImageURL(view, cached); // answered from memory
+    setImageURL(view, cached); // answered from memory
     // The superseded request is gone: it cannot answer later, keep the view
     // alive, or be what the view reports as its address.
     EXPECT_TRUE(loader()->connections().empty());
-    EXPECT_FALSE(ui::imageURL(*view));
+    EXPECT_FALSE(imageURL(*view));
     harness_.loop().runUntilIdle();
     ASSERT_TRUE(view->image());
     EXPECT_EQ(view->image()->size(), platform::Size(16, 16));
-    settle(1.0);
+    settle();
     EXPECT_EQ(view->image()->size(), platform::Size(16, 16));
     view.reset();
     EXPECT_TRUE(weak.expired());
@@ -152,12 +150,12 @@ TEST_F(RemoteImageLoaderTest, BytesThatAreNotAPictureFailWithInvalidImageData)
     EXPECT_EQ(error.domain(), "RemoteImageLoader");
     EXPECT_EQ(error.code(), 0);
     EXPECT_EQ(error.localizedDescription(), "Invalid image data");
-    EXPECT_EQ(harness_.notifications().count(ui::RemoteImageLoadDidFail), 1u);
+    EXPECT_EQ(harness_.notifications().count(RemoteImageLoadDidFail), 1u);
     EXPECT_TRUE(loader()->connections().empty());
     EXPECT_EQ(RemoteImageLoader::defaultCache()->count(), 0u);
 
     // A spinner view without a failure selector keeps turning.
-    auto view = std::make_shared<ui::RemoteImageView>(platform::Rect(0, 0, 100, 100));
+    auto view = std::make_shared<RemoteImageView>(platform::Rect(0, 0, 100, 100));
     view->setImageURL(photoURL("not-an-image.jpg"));
     ASSERT_TRUE(view->activityView());
     ASSERT_TRUE(waitFor([&] { return loader()->connections().empty(); }));
@@ -175,10 +173,10 @@ TEST_F(RemoteImageLoaderTest, ARequestWithoutAddressFinishesAtOnce)
 
     auto picture = UIImage::imageWithCGImage(platform::Image(4, 4, 1.0, platform::Color::redColor()));
     auto plain = std::make_shared<UIImageView>(picture);
-    ui::setImageURL(plain, std::nullopt);
+    setImageURL(plain, std::nullopt);
     EXPECT_EQ(plain->image(), nullptr); // a plain view loses its picture
 
-    auto remote = std::make_shared<ui::RemoteImageView>(platform::Rect(0, 0, 20, 20));
+    auto remote = std::make_shared<RemoteImageView>(platform::Rect(0, 0, 20, 20));
     remote->setImage(picture);
     remote->setImageURL(std::nullopt);
     EXPECT_EQ(remote->image(), picture); // it keeps its own
@@ -187,7 +185,7 @@ TEST_F(RemoteImageLoaderTest, ARequestWithoutAddressFinishesAtOnce)
 
 TEST_F(RemoteImageLoaderTest, TheSpinnerViewFadesItsPictureInAndStops)
 {
-    auto view = std::make_shared<ui::RemoteImageView>(platform::Rect(0, 0, 80, 60));
+    auto view = std::make_shared<RemoteImageView>(platform::Rect(0, 0, 80, 60));
     EXPECT_TRUE(view->showActivityIndicator());
     view->setImageURL(photoURL("photo-80x60.jpg"));
     ASSERT_TRUE(view->activityView());
@@ -223,7 +221,7 @@ TEST_F(RemoteImageLoaderTest, ATargetThatGoesAwayTakesItsRequestsAlong)
     auto target = std::make_shared<Requester>("t");
     auto bystander = std::make_shared<Requester>("b");
     int others = 0;
-    ui::RemoteImageSuccess other { "noteOther:",
+    RemoteImageSuccess other { "noteOther:",
         [&others](platform::Object&, const std::shared_ptr<UIImage>&, const std::optional<platform::Url>&) {
             ++others;
         } };
@@ -234,7 +232,7 @@ TEST_F(RemoteImageLoaderTest, ATargetThatGoesAwayTakesItsRequestsAlong)
     EXPECT_EQ(loader()->URLForTarget(target.get(), "noteImage:"), photoURL("photo-500x400.png"));
     EXPECT_EQ(loader()->URLForTarget(target.get()), photoURL("photo-22x22.png"));
     platform::NotificationCenter::defaultCenter().post(
-        ui::RemoteImageTargetReleased, platform::Value(std::static_pointer_cast<platform::Object>(target)));
+        RemoteImageTargetReleased, platform::Value(std::static_pointer_cast<platform::Object>(target)));
     ASSERT_EQ(loader()->connections().size(), 1u);
     EXPECT_EQ(loader()->connections()[0]->target(), bystander);
     ASSERT_TRUE(waitFor([&] { return !bystander->images.empty(); }));

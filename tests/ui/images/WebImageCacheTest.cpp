@@ -12,8 +12,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-using ui::WebImageCache;
-
 namespace {
 
 std::string shell(const std::string& command)
@@ -47,7 +45,7 @@ platform::Bytes pngBytes(int width, int height)
     return platform::Bytes(png->begin(), png->end());
 }
 
-class RecordingCacheDelegate final : public ui::WebImageCacheDelegate {
+class RecordingCacheDelegate final : public WebImageCacheDelegate {
 public:
     void imageCacheDidFindImage(
         WebImageCache*, const std::shared_ptr<UIImage>& image, const std::string& key, const platform::Value& info) override

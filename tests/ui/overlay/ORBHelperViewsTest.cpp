@@ -206,6 +206,15 @@ TEST_F(ORBHelperViewsTest, APostTextIsLaidOutCharacterByCharacterWithEmojiPictur
         EXPECT_EQ(view->subviews().size(), row.labels);
         EXPECT_EQ(view->frame(), row.frame);
     }
+    // A blank keeps its room between words (measured alone it has no width).
+    for (const char* blank : { " ", "\u3000" }) {
+        SCOPED_TRACE(blank);
+        auto words = ORBHelper::assembleMessage(std::string("ab") + blank + "cd", UIColor::darkGrayColor(), 240, 6);
+        ASSERT_EQ(words->subviews().size(), 5u);
+        const Rect b = words->subviews()[1]->frame();
+        const Rect c = words->subviews()[3]->frame();
+        EXPECT_GE(c.origin.x - (b.origin.x + b.size.width), 2.0);
+    }
     auto wrapped = ORBHelper::assembleMessage(std::string(30, 'a'), UIColor::darkGrayColor(), 240, 6);
     EXPECT_EQ(wrapped->subviews()[23]->frame().origin, platform::Point(207, 4));
     EXPECT_EQ(wrapped->subviews()[24]->frame().origin, platform::Point(0, 29));

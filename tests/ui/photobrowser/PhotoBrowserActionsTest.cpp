@@ -17,7 +17,6 @@
 using platform::MailComposer;
 using platform::MailComposeResult;
 using platform::SavedPhotosAlbum;
-using ui::PhotoBrowser;
 
 namespace {
 
@@ -33,7 +32,7 @@ protected:
     std::shared_ptr<PhotoBrowser> presentWithPhoto()
     {
         auto image = UIImage::imageWithCGImage(platform::Image(128, 96, 2.0, platform::Color::greenColor()), 2.0);
-        source_->photos.push_back(ui::BrowserPhoto::photoWithImage(image));
+        source_->photos.push_back(BrowserPhoto::photoWithImage(image));
         auto browser = presentBrowser(0, true);
         browser_ = browser;
         return browser;
@@ -64,9 +63,9 @@ protected:
         ASSERT_TRUE(testsupport::tapButton(sheet, title)) << title;
     }
 
-    std::shared_ptr<ui::MailComposeViewController> presentedComposer() const
+    std::shared_ptr<MailComposeViewController> presentedComposer() const
     {
-        return std::dynamic_pointer_cast<ui::MailComposeViewController>(
+        return std::dynamic_pointer_cast<MailComposeViewController>(
             browser_.lock()->navigationController()->presentedViewController());
     }
 
@@ -114,7 +113,7 @@ TEST_F(PhotoBrowserActionsTest, TheSheetOffersEmailOnlyWithAMailAccountAndKeepsT
 
 TEST_F(PhotoBrowserActionsTest, NoSheetWithoutAPhotoImage)
 {
-    source_->photos.push_back(ui::BrowserPhoto::photoWithFilePath(harness_.home() + "/missing.png"));
+    source_->photos.push_back(BrowserPhoto::photoWithFilePath(harness_.home() + "/missing.png"));
     auto browser = presentBrowser(0, true);
     settle();
     ASSERT_FALSE(source_->photos[0]->underlyingImage());

@@ -23,9 +23,9 @@ TEST_F(PhotoBrowserRenderTest, BrowserWithBarsAndCaptionThenZoomedIn)
 {
     auto source = std::make_shared<PhotoSource>();
     for (auto name : { "photo-640x480.jpg", "photo-800x1200.jpg", "photo-1000x200.png" })
-        source->photos.push_back(ui::BrowserPhoto::photoWithURL(photoURL(name)));
+        source->photos.push_back(BrowserPhoto::photoWithURL(photoURL(name)));
     source->photos[1]->setCaption("Sports day: the relay team after the last lap");
-    auto browser = ui::PhotoBrowser::initWithDelegate(source);
+    auto browser = PhotoBrowser::initWithDelegate(source);
     browser->setInitialPageIndex(1);
     auto navigation = std::make_shared<UINavigationController>(browser);
     app_->home()->presentViewController(navigation, false);
@@ -59,8 +59,8 @@ TEST_F(PhotoBrowserRenderTest, ActionSheetOverAPhoto)
 {
     platform::MailComposer::setCanSendMail(true);
     auto source = std::make_shared<PhotoSource>();
-    source->photos.push_back(ui::BrowserPhoto::photoWithURL(photoURL("photo-640x480.jpg")));
-    auto browser = ui::PhotoBrowser::initWithDelegate(source);
+    source->photos.push_back(BrowserPhoto::photoWithURL(photoURL("photo-640x480.jpg")));
+    auto browser = PhotoBrowser::initWithDelegate(source);
     browser->setDisplayActionButton(true);
     auto navigation = std::make_shared<UINavigationController>(browser);
     app_->home()->presentViewController(navigation, false);

@@ -13,8 +13,6 @@
 #include <set>
 
 using photobrowsertest::picture;
-using ui::BrowserPhoto;
-using ui::PhotoBrowser;
 
 namespace {
 
@@ -120,7 +118,7 @@ TEST_F(PhotoBrowserTest, PagesAreReusedWithoutTraceAndAtMostTwoAreKept)
     auto pager = browser->pagingScrollView();
     double w = pager->bounds().size.width;
     ASSERT_EQ(w, 340);
-    std::set<ui::ZoomingScrollView*> seen;
+    std::set<ZoomingScrollView*> seen;
     for (double position : { 0.5, 2.5, 4.5, 1.5, 3.5, 5.0, 0.0 }) {
         pager->setContentOffset(platform::Point(w * position, 0));
         EXPECT_LE(browser->recycledPageCount(), 2u);
@@ -185,7 +183,7 @@ TEST_F(PhotoBrowserTest, ZoomLimitsFitLargePhotosAndNeverEnlargeSmallOnes)
     auto browser = PhotoBrowser::initWithPhotos({});
     for (auto& row : rows) {
         SCOPED_TRACE(row.width);
-        auto page = ui::ZoomingScrollView::create(browser);
+        auto page = ZoomingScrollView::create(browser);
         page->setFrame(platform::Rect(0, 0, 320, 480));
         page->setPhoto(BrowserPhoto::photoWithImage(picture(row.width, row.height)));
         page->layoutIfNeeded();
@@ -199,7 +197,7 @@ TEST_F(PhotoBrowserTest, ZoomLimitsFitLargePhotosAndNeverEnlargeSmallOnes)
     }
 
     // Double taps go to the largest zoom at the point and back.
-    auto page = ui::ZoomingScrollView::create(browser);
+    auto page = ZoomingScrollView::create(browser);
     page->setFrame(platform::Rect(0, 0, 320, 480));
     page->setPhoto(BrowserPhoto::photoWithImage(picture(640, 960)));
     page->handleDoubleTap(platform::Point(320, 480));
@@ -210,7 +208,7 @@ TEST_F(PhotoBrowserTest, ZoomLimitsFitLargePhotosAndNeverEnlargeSmallOnes)
     EXPECT_EQ(page->zoomScale(), 0.5);
 
     // A recycled page shows nothing of its photo or caption.
-    auto caption = std::make_shared<ui::CaptionView>(nullptr);
+    auto caption = std::make_shared<CaptionView>(nullptr);
     page->addSubview(caption);
     page->setCaptionView(caption);
     page->prepareForReuse();
@@ -224,7 +222,7 @@ TEST_F(PhotoBrowserTest, PhotosLoadAndAnnounceEveryEndAndIgnoreLoadsTheyNoLonger
 {
     std::vector<std::shared_ptr<platform::Object>> ended;
     auto token = platform::NotificationCenter::defaultCenter().addObserver(
-        ui::PHOTO_LOADING_DID_END_NOTIFICATION, {}, [&](const platform::Notification& n) {
+        PHOTO_LOADING_DID_END_NOTIFICATION, {}, [&](const platform::Notification& n) {
             ended.push_back(n.object.asObject());
         });
 
@@ -260,7 +258,7 @@ TEST_F(PhotoBrowserTest, PhotosLoadAndAnnounceEveryEndAndIgnoreLoadsTheyNoLonger
     late->loadUnderlyingImageAndNotify();
     late->unloadUnderlyingImage();
     settle();
-    ui::WebImageDecoder::sharedImageDecoder().waitUntilIdle();
+    WebImageDecoder::sharedImageDecoder().waitUntilIdle();
     settle();
     EXPECT_FALSE(late->underlyingImage());
     EXPECT_EQ(ended.size(), 4u);
@@ -270,7 +268,7 @@ TEST_F(PhotoBrowserTest, PhotosLoadAndAnnounceEveryEndAndIgnoreLoadsTheyNoLonger
 TEST_F(PhotoBrowserTest, CaptionsKeepAtLeastOneLineAndStopAtThree)
 {
     auto line = UIFont::systemFont(17).leading();
-    auto none = std::make_shared<ui::CaptionView>(BrowserPhoto::photoWithImage(picture(2, 2)));
+    auto none = std::make_shared<CaptionView>(BrowserPhoto::photoWithImage(picture(2, 2)));
     EXPECT_EQ(none->label()->text(), " ");
     EXPECT_NEAR(none->sizeThatFits(platform::Size(320, 0)).height, std::ceil(line) + 20, 1e-9);
     EXPECT_EQ(none->frame(), platform::Rect(0, 0, 320, 44));
@@ -278,7 +276,7 @@ TEST_F(PhotoBrowserTest, CaptionsKeepAtLeastOneLineAndStopAtThree)
 
     auto photo = BrowserPhoto::photoWithImage(picture(2, 2));
     photo->setCaption(std::string(400, 'w') + " end");
-    auto longCaption = std::make_shared<ui::CaptionView>(photo);
+    auto longCaption = std::make_shared<CaptionView>(photo);
     EXPECT_NEAR(longCaption->sizeThatFits(platform::Size(320, 0)).height, std::ceil(line * 3) + 20, 1e-9);
 }
 

@@ -15,15 +15,15 @@
 
 namespace photobrowsertest {
 
-class PhotoSource final : public ui::PhotoBrowserDelegate {
+class PhotoSource final : public PhotoBrowserDelegate {
 public:
-    unsigned numberOfPhotosInPhotoBrowser(ui::PhotoBrowser*) override { return static_cast<unsigned>(photos.size()); }
-    std::shared_ptr<ui::BrowserPhotoProtocol> photoBrowserPhotoAtIndex(ui::PhotoBrowser*, unsigned index) override
+    unsigned numberOfPhotosInPhotoBrowser(PhotoBrowser*) override { return static_cast<unsigned>(photos.size()); }
+    std::shared_ptr<BrowserPhotoProtocol> photoBrowserPhotoAtIndex(PhotoBrowser*, unsigned index) override
     {
         ++asked;
         return index < photos.size() ? photos[index] : nullptr;
     }
-    std::vector<std::shared_ptr<ui::BrowserPhoto>> photos;
+    std::vector<std::shared_ptr<BrowserPhoto>> photos;
     int asked = 0;
 };
 
@@ -41,20 +41,20 @@ protected:
             auto path = platform::FileUtil::joinPath(harness_.home(), "photo" + std::to_string(i) + ".png");
             auto png = platform::Image(30 + i, 20, 1.0, platform::Color::blueColor()).encodePNG();
             ASSERT_TRUE(platform::FileUtil::write(path, platform::Bytes(png->begin(), png->end())));
-            source_->photos.push_back(ui::BrowserPhoto::photoWithFilePath(path));
+            source_->photos.push_back(BrowserPhoto::photoWithFilePath(path));
         }
     }
 
     void makeImagePhotos(int count)
     {
         for (int i = 0; i < count; ++i)
-            source_->photos.push_back(ui::BrowserPhoto::photoWithImage(picture(40 + i, 30)));
+            source_->photos.push_back(BrowserPhoto::photoWithImage(picture(40 + i, 30)));
     }
 
-    std::shared_ptr<ui::PhotoBrowser> presentBrowser(
+    std::shared_ptr<PhotoBrowser> presentBrowser(
         std::optional<unsigned> initialIndex = std::nullopt, bool actionButton = false)
     {
-        auto browser = ui::PhotoBrowser::initWithDelegate(source_);
+        auto browser = PhotoBrowser::initWithDelegate(source_);
         browser->setDisplayActionButton(actionButton);
         if (initialIndex)
             browser->setInitialPageIndex(*initialIndex);

@@ -1,0 +1,80 @@
+#include "app/feedback/FeedbackViewController.h"
+
+#include "app/account/AccountScreenKit.h"
+#include "core/network/ORBNetworkHelper.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UITextField.h"
+#include "ui/ORBHelper.h"
+
+FeedbackViewController::FeedbackViewController()
+    : FeedbackViewController(std::string(kClassName))
+{
+}
+
+FeedbackViewController::FeedbackViewController(std::string nibName)
+    : BaseViewController(std::move(nibName))
+{
+    setTitle("意见反馈");
+}
+
+void FeedbackViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("TFLinkman", TFLinkman_);
+    bindings.outlet("advice", advice_);
+    bindings.outlet("linkman", linkman_);
+    bindings.outlet("placeHolder", placeHolder_);
+    bindings.action("btnCommitTouchUpInside:", &FeedbackViewController::btnCommitTouchUpInside);
+    // A back button of the page itself; this layout has none (the bar's goes back).
+    bindings.optionalAction("btnGoBackAction:", &FeedbackViewController::btnGoBackAction);
+}
+
+void FeedbackViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    auto frame = TFLinkman_.lock();
+    frame->layer()->setBorderWidth(0.6);
+    frame->layer()->setBorderColor(platform::Color::fromRGB255(181, 181, 181, 0.8));
+    frame->layer()->setCornerRadius(7);
+    advice_.lock()->setDelegate(std::weak_ptr<UITextViewDelegate>(weakSelf<FeedbackViewController>()));
+    setLeftItem(imageBarButton<FeedbackViewController>(
+        "public_back_btn.png", "btnBack", &FeedbackViewController::btnGoBackAction));
+}
+
+// The placeholder goes with the first change and does not come back.
+void FeedbackViewController::textViewDidChange(UITextView*)
+{
+    if (auto label = placeHolder_.lock())
+        label->removeFromSuperview();
+}
+
+void FeedbackViewController::btnCommitTouchUpInside(UIControl*)
+{
+    std::string content = advice_.lock()->text();
+    if (content.empty()) {
+        ORBHelper::showProgressHud("反馈内容不能为空", false, true);
+        return;
+    }
+    platform::Dictionary params;
+    params.set("content", content);
+    // The platform reads these as the whole number -1; our JSON writer would
+    // write a floating-point -1 as "-1.0", so they go as integers.
+    params.set("parentId", -1);
+    params.set("serviceId", -1);
+    core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(kFeedbackRequest,
+        platform::Value(std::move(params)),
+        weakCallback<FeedbackViewController>(
+            [](FeedbackViewController&) { ORBHelper::showProgressHud("感谢您的反馈，正在上传中", false, false); }),
+        weakCallback<FeedbackViewController>([](FeedbackViewController& screen, const platform::Value&) {
+            ORBHelper::showProgressHud("反馈成功", false, true);
+            screen.runAfter(account::kLeaveDelay, &FeedbackViewController::leave);
+        }),
+        weakCallback<FeedbackViewController>(
+            [](FeedbackViewController&, const std::string& message) { ORBHelper::showProgressHud(message, false, true); }));
+}
+
+void FeedbackViewController::leave() { account::popScreen(*this); }
+
+void FeedbackViewController::btnGoBackAction(UIControl*) { account::popScreen(*this); }

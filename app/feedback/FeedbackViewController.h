@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/base/BaseViewController.h"
+#include "platform/uikit/UITextView.h"
+
+#include <memory>
+
+class UIControl;
+class UILabel;
+class UITextField;
+
+// "意见反馈": the user's comments on the application, sent to the platform.
+class FeedbackViewController final : public BaseViewController, public UITextViewDelegate {
+public:
+    ORB_CLASS_NAME(FeedbackViewController)
+
+    static constexpr int kFeedbackRequest = 44;
+
+    FeedbackViewController();
+    explicit FeedbackViewController(std::string nibName);
+
+    void declareLayoutBindings(platform::LayoutBindings& bindings) override;
+    void viewDidLoad() override;
+
+    void textViewDidChange(UITextView* textView) override;
+    void btnCommitTouchUpInside(UIControl* sender);
+    void btnGoBackAction(UIControl* sender);
+
+private:
+    void leave();
+
+    std::weak_ptr<UIView> TFLinkman_;
+    std::weak_ptr<UITextView> advice_;
+    // A contact field of the layout; what it holds is not sent.
+    std::weak_ptr<UITextField> linkman_;
+    std::weak_ptr<UILabel> placeHolder_;
+};

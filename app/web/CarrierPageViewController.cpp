@@ -1,0 +1,87 @@
+#include "app/web/CarrierPageViewController.h"
+
+#include "app/account/AccountScreenKit.h"
+#include "app/web/CarrierAddresses.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
+
+CarrierPageViewController::CarrierPageViewController(std::string nibName, std::string title, std::string url)
+    : BaseViewController(std::move(nibName))
+    , pageTitle_(std::move(title))
+    , url_(std::move(url))
+{
+    setTitle(pageTitle_);
+}
+
+void CarrierPageViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("webView", webView_);
+    // A back button of the page itself; these layouts have none (the bar's goes back).
+    bindings.optionalAction("btnGoBackAction:", &CarrierPageViewController::btnGoBackAction);
+}
+
+void CarrierPageViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    setTitle(pageTitle_);
+    setLeftItem(imageBarButton<CarrierPageViewController>(
+        "public_back_btn.png", "btnBack", &CarrierPageViewController::btnGoBackAction));
+    if (auto request = NSURLRequest::requestWithURL(url_))
+        webView_->loadRequest(*request);
+    if (!isFourInchScreen()) {
+        auto frame = webView_->frame();
+        frame.size.height -= kShortScreenCut;
+        webView_->setFrame(frame);
+    }
+}
+
+void CarrierPageViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    if (auto navigation = navigationController())
+        navigation->setNavigationBarHidden(false, false);
+    webView_->setDelegate(std::weak_ptr<UIWebViewDelegate>(weakSelf<CarrierPageViewController>()));
+}
+
+void CarrierPageViewController::viewDidDisappear(bool animated)
+{
+    BaseViewController::viewDidDisappear(animated);
+    webView_->stopLoading();
+    webView_->setDelegate({});
+    UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+}
+
+void CarrierPageViewController::webViewDidStartLoad(UIWebView*)
+{
+    UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(true);
+}
+
+void CarrierPageViewController::webViewDidFinishLoad(UIWebView*)
+{
+    UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+}
+
+void CarrierPageViewController::webViewDidFailLoadWithError(UIWebView*, const platform::Error&)
+{
+    UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+    setTitle(kFailedTitle);
+}
+
+void CarrierPageViewController::btnGoBackAction(UIControl*) { account::popScreen(*this); }
+
+PigeonViewController::PigeonViewController()
+    : CarrierPageViewController(std::string(kClassName), "鸽笺", CarrierAddresses::pigeon())
+{
+}
+
+ParleyViewController::ParleyViewController()
+    : CarrierPageViewController(std::string(kClassName), "畅谈", CarrierAddresses::parley())
+{
+}
+
+EmailNimbusViewController::EmailNimbusViewController()
+    : CarrierPageViewController(std::string(kClassName), "Nimbus邮箱", CarrierAddresses::nimbus())
+{
+}

@@ -1,0 +1,162 @@
+#include "app/web/ORBWebViewController.h"
+
+#include "app/account/AccountScreenKit.h"
+#include "core/network/builders/ORBNavControl.h"
+#include "foundation/http/HTTPRequest.h"
+#include "platform/os/Log.h"
+#include "platform/os/PlatformJson.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
+#include "ui/ORBHelper.h"
+
+namespace {
+
+// What an answer of the opening request says, when it is a JSON object.
+std::optional<platform::Value> replyObject(const HTTPRequest& request)
+{
+    auto text = request.responseString();
+    if (!text)
+        return std::nullopt;
+    auto parsed = platform::PlatformJson::read(*text);
+    if (!parsed || !parsed->isDictionary())
+        return std::nullopt;
+    return parsed;
+}
+
+} // namespace
+
+ORBWebViewController::ORBWebViewController()
+    : ORBWebViewController(std::string(kClassName))
+{
+}
+
+ORBWebViewController::ORBWebViewController(std::string nibName)
+    : BaseViewController(std::move(nibName))
+{
+}
+
+void ORBWebViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("webView", webView_);
+    // A back button of the page itself; this layout has none (the bar's goes back).
+    bindings.optionalAction("backAction:", &ORBWebViewController::backAction);
+}
+
+void ORBWebViewController::viewDidLoad()
+{
+    platform::log("URL:%s\n", loadUrl_ ? loadUrl_->absoluteString().c_str() : "(none)");
+    setLeftItem(imageBarButton<ORBWebViewController>("public_back_btn.png", "btnBack", &ORBWebViewController::backAction));
+    if (loadUrl_) {
+        request_ = NSURLRequest(*loadUrl_);
+        webView_->loadRequest(*request_);
+    }
+    viewRect_ = view()->frame();
+    if (!isFourInchScreen()) {
+        viewRect_.size.height -= kShortScreenCut;
+        if (navType_ == kNavTypeAskLeave)
+            webView_->setFrame(viewRect_);
+        view()->setFrame(viewRect_);
+    }
+    BaseViewController::viewDidLoad();
+}
+
+void ORBWebViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    webView_->setDelegate(std::weak_ptr<UIWebViewDelegate>(weakSelf<ORBWebViewController>()));
+    if (navType_ != kNavTypeAskLeave) {
+        if (auto navigation = navigationController())
+            navigation->setNavigationBarHidden(false, true);
+    }
+}
+
+bool ORBWebViewController::webViewShouldStartLoadWithRequest(UIWebView*, const NSURLRequest& request, UIWebViewNavigationType)
+{
+    const std::string path = request.mainDocumentURL.path();
+    if (navType_ == kNavTypeAskLeave) {
+        if (path == kAskLeaveBackPath)
+            account::popScreen(*this);
+        return true;
+    }
+    if (navType_ == kNavTypeCtd && path == kCtdOpenPath) {
+        platform::log("open ctd\n");
+        auto opening = core::ORBNavControl::openCTDWithDelegate(weakSelf<ORBWebViewController>(),
+            RequestSelector::method(&ORBWebViewController::openCTDSuccess),
+            RequestSelector::method(&ORBWebViewController::requestFail));
+        startRequest(opening);
+        ORBHelper::showProgressHud("正在开通CTD业务", false, false);
+        return false;
+    }
+    return true;
+}
+
+void ORBWebViewController::removePanels()
+{
+    if (loadingView_)
+        loadingView_->removeFromSuperview();
+    if (errorView_)
+        errorView_->removeFromSuperview();
+    loadingView_.reset();
+    errorView_.reset();
+}
+
+void ORBWebViewController::webViewDidStartLoad(UIWebView*)
+{
+    setTitle("加载中...");
+    // Each load shows one loading view, whatever the last load left.
+    removePanels();
+    loadingView_ = ORBHelper::loadingView(
+        platform::Rect(0, 0, view()->bounds().width(), kPanelHeight), "正在努力加载中...", true);
+    view()->addSubview(loadingView_);
+}
+
+void ORBWebViewController::webViewDidFinishLoad(UIWebView* webView)
+{
+    std::string title = webView->stringByEvaluatingJavaScriptFromString("document.title");
+    setTitle(title.empty() ? "网页展示" : title);
+    removePanels();
+}
+
+void ORBWebViewController::webViewDidFailLoadWithError(UIWebView*, const platform::Error&)
+{
+    setTitle("加载失败");
+    removePanels();
+    errorView_ = ORBHelper::errorView(platform::Rect(0, 0, view()->bounds().width(), kPanelHeight), "加载出错，请重新再试");
+    view()->addSubview(errorView_);
+}
+
+void ORBWebViewController::openCTDSuccess(const HTTPRequestPtr& request)
+{
+    if (!isCurrentRequest(request.get()))
+        return;
+    finishRequest(request.get());
+    auto reply = replyObject(*request);
+    // The opening overlay stays until told otherwise: every answer ends it.
+    if (!reply) {
+        ORBHelper::showProgressHud("数据错误", false, true);
+        return;
+    }
+    if ((*reply)["resultState"].intValue() == 1) {
+        ORBHelper::showProgressHud("业务开通成功", false, true);
+        webView_->reload();
+    } else {
+        ORBHelper::showProgressHud((*reply)["resultMsg"].stringValue(), false, true);
+    }
+}
+
+void ORBWebViewController::requestFail(const HTTPRequestPtr& request)
+{
+    if (!isCurrentRequest(request.get()))
+        return;
+    finishRequest(request.get());
+    auto reply = replyObject(*request);
+    ORBHelper::showProgressHud(reply ? (*reply)["resultMsg"].stringValue() : "服务连接出错，请重试", false, true);
+}
+
+void ORBWebViewController::backAction(UIControl*)
+{
+    webView_->setDelegate({});
+    webView_->stringByEvaluatingJavaScriptFromString("document.body.innerHTML='';");
+    account::popScreen(*this);
+}

@@ -1,0 +1,34 @@
+#include "circle/CircleClasses.h"
+
+#include "app/base/MissingScreenViewController.h"
+#include "circle/detail/WeiboDetailsCommentCell.h"
+#include "circle/detail/WeiboDetailsCommentTableCell.h"
+#include "circle/detail/WeiboDetailsContentCell.h"
+#include "circle/detail/WeiboDetailsViewController.h"
+#include "circle/feed/HomeSchoolCircleViewController.h"
+#include "circle/feed/WeiboCell.h"
+#include "circle/write/WeiboCommentViewController.h"
+#include "platform/os/ClassRegistry.h"
+
+namespace circle {
+
+void registerCircleClasses()
+{
+    auto& registry = platform::ClassRegistry::shared();
+    registry.registerClass<HomeSchoolCircleViewController>();
+    BaseCell::registerCellClass<WeiboCell>();
+    registry.registerClass<WeiboDetailsViewController>();
+    BaseCell::registerCellClass<WeiboDetailsContentCell>();
+    BaseCell::registerCellClass<WeiboDetailsCommentTableCell>();
+    BaseCell::registerCellClass<WeiboDetailsCommentCell>();
+    registry.registerClass<WeiboCommentViewController>();
+    // Screens the feed opens by name that are not built yet: a stand-in
+    // until their class registers.
+    MissingScreenViewController::registerMissing({
+        { "WriteWeiboViewController", "写动态" },
+        { "SendClassNoticeViewController", "发班级公告" },
+        { "UploadAlbumViewController", "上传照片" },
+    });
+}
+
+} // namespace circle

@@ -1,0 +1,165 @@
+#include "circle/write/WeiboCommentViewController.h"
+
+#include "core/network/ORBNetworkHelper.h"
+#include "core/util/ORBHelper.h"
+#include "libModule/TabViewController/TabViewController.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "ui/ORBHelper.h"
+
+namespace circle {
+
+WeiboCommentViewController::WeiboCommentViewController()
+    : BaseViewController(std::string(kClassName))
+{
+    setTitle("发评论");
+}
+
+void WeiboCommentViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("textView", textView_);
+    bindings.outlet("holdTextLbl", holdTextLbl_);
+    bindings.outlet("fontCountView", fontCountView_);
+    bindings.outlet("labRemainNum", labRemainNum_);
+    bindings.outlet("btnSend", btnSend_);
+    bindings.outlet("btnCancel", btnCancel_);
+    bindings.action("sendAction:", &WeiboCommentViewController::sendAction);
+    bindings.action("cancelAction:", &WeiboCommentViewController::cancelAction);
+}
+
+void WeiboCommentViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    setTitle("发评论");
+    btnSend_->setTitle(std::string("发送"), UIControlStateNormal);
+    btnSend_->setImage(nullptr, UIControlStateNormal);
+    // Both sit on the bar: cancel where back would be, send on the right.
+    setLeftItem(btnCancel_);
+    setRightItem(btnSend_);
+    textView_->setFont(UIFont::systemFont(15));
+    textView_->setTextColor(platform::Color::fromRGB255(46, 53, 64));
+    textView_->setDelegate(std::weak_ptr<UITextViewDelegate>(self<WeiboCommentViewController>()));
+    if (!isFourInchScreen()) {
+        auto text = textView_->frame();
+        text.size.height -= kShortScreenCut;
+        textView_->setFrame(text);
+        auto count = fontCountView_->frame();
+        count.origin.y -= kShortScreenCut;
+        fontCountView_->setFrame(count);
+    }
+    textViewRect_ = textView_->frame();
+    fontCountViewRect_ = fontCountView_->frame();
+    textViewDidChange(textView_.get());
+    observe(UIKeyboardWillShowNotification, &WeiboCommentViewController::keyboardWillShow);
+    observe(UIKeyboardWillHideNotification, &WeiboCommentViewController::keyboardWillHide);
+    runAfter(kKeyboardDelay, &WeiboCommentViewController::showKeyboard);
+}
+
+void WeiboCommentViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    TabViewController::setSharedTabbarHidden(true, true);
+}
+
+void WeiboCommentViewController::showKeyboard() { textView_->becomeFirstResponder(); }
+
+int WeiboCommentViewController::remaining() const
+{
+    return kMaxLength - core::ORBHelper::unicodeLengthOfString(textView_->text());
+}
+
+void WeiboCommentViewController::textViewDidChange(UITextView*)
+{
+    holdTextLbl_->setHidden(!textView_->text().empty());
+    int left = remaining();
+    labRemainNum_->setText(std::to_string(left));
+    labRemainNum_->setTextColor(left < 0 ? platform::Color::redColor() : platform::Color::grayColor());
+}
+
+void WeiboCommentViewController::keyboardWillShow(const platform::Notification& notification)
+{
+    auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
+    double height = end ? end->height() : 0;
+    auto text = textView_;
+    auto count = fontCountView_;
+    auto textRect = textViewRect_;
+    auto countRect = fontCountViewRect_;
+    UIView::animateWithDuration(kKeyboardAnimation, [=] {
+        auto t = textRect;
+        t.size.height -= height;
+        text->setFrame(t);
+        auto c = countRect;
+        c.origin.y -= height;
+        count->setFrame(c);
+    });
+}
+
+void WeiboCommentViewController::keyboardWillHide(const platform::Notification&)
+{
+    auto text = textView_;
+    auto count = fontCountView_;
+    auto textRect = textViewRect_;
+    auto countRect = fontCountViewRect_;
+    UIView::animateWithDuration(kKeyboardAnimation, [=] {
+        text->setFrame(textRect);
+        count->setFrame(countRect);
+    });
+}
+
+void WeiboCommentViewController::sendAction(UIControl*)
+{
+    if (isSending_)
+        return;
+    if (remaining() < 0) {
+        std::make_shared<UIAlertView>("温馨提示", "最多输入" + std::to_string(kMaxLength) + "个文字",
+            std::weak_ptr<UIAlertViewDelegate>(), std::string("确定"))
+            ->show();
+        return;
+    }
+    const std::string comment = textView_->text();
+    if (comment.empty()) {
+        std::make_shared<UIAlertView>("警告", "评论内容不能为空", std::weak_ptr<UIAlertViewDelegate>(), std::string("确定"))
+            ->show();
+        return;
+    }
+    textView_->resignFirstResponder();
+    isSending_ = true;
+    long long weiboId = weiboId_;
+    platform::Dictionary params;
+    params.set("weiboId", weiboId);
+    params.set("comment", comment);
+    core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
+        kCommentRequest, platform::Value(std::move(params)),
+        weakCallback<WeiboCommentViewController>([](WeiboCommentViewController& screen) {
+            ORBHelper::showProgressHud("正在发送评论", true, false);
+            screen.textView_->resignFirstResponder();
+        }),
+        weakCallback<WeiboCommentViewController>(
+            [weiboId, comment](WeiboCommentViewController& screen, const platform::Value& result) {
+                const std::string* message = result.asString();
+                ORBHelper::showProgressHud(message ? *message : std::string(), false, true);
+                screen.runAfter(kCloseDelay, &WeiboCommentViewController::close);
+                platform::Dictionary info;
+                info.set("weiboId", weiboId);
+                info.set("comment", comment);
+                platform::NotificationCenter::defaultCenter().post(kSendWeiboCommentSuccess, {}, std::move(info));
+            }),
+        weakCallback<WeiboCommentViewController>([](WeiboCommentViewController& screen, const std::string&) {
+            screen.isSending_ = false;
+            ORBHelper::showProgressHud("评论失败", false, true);
+        }));
+}
+
+void WeiboCommentViewController::cancelAction(UIControl*)
+{
+    textView_->resignFirstResponder();
+    if (auto navigation = navigationController())
+        navigation->popViewControllerAnimated(true);
+}
+
+} // namespace circle

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/store/ContactsFactory.h"
+#include "platform/os/Value.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace contacts {
+
+// A downloaded address book, read whole before anything is stored: the
+// groups in delivery order and, parallel to them, each group's contacts.
+struct AddressBook {
+    core::GroupList groups;
+    std::vector<core::ContactList> contacts;
+};
+
+// Reads the inflated reply: an array of group objects, each with a text
+// "groupId" of at least three characters and an "items" array. Anything else
+// makes the whole reply unusable (nothing), so a bad group further down never
+// leaves the book half replaced. Contacts that give no record are skipped;
+// each kept one carries its group's id, its pinyin and its section letter
+// ("#" for a name that spells to nothing).
+std::optional<AddressBook> importAddressBook(const platform::Value& reply);
+
+// The per-account record in the user defaults, under the account uid as
+// decimal text: "has_load" once a download was stored, and the time of the
+// last completed download. The time is the account's own, so one account's
+// download never makes another account's old copy look fresh.
+class AddressBookRecord final {
+public:
+    static constexpr const char* kHasLoadKey = "has_load";
+    static constexpr const char* kRefreshTimeKey = "refresh_time";
+    // Seven days, both bounds strict.
+    static constexpr double kFreshSeconds = 604800.0;
+
+    explicit AddressBookRecord(int accountUid);
+
+    bool hasLoad() const;
+    // Fresh when the last download is less than seven days old and not in
+    // the future. A stale time is removed (and the defaults written).
+    bool isRefreshContact(double now);
+    // After a download was stored: "has_load" and the time, written out.
+    void markLoaded(double now);
+
+    static bool isTimeValid(double refreshTime, double now);
+
+private:
+    platform::Dictionary read() const;
+    void write(const platform::Dictionary& record);
+
+    std::string key_;
+};
+
+} // namespace contacts

@@ -1,0 +1,636 @@
+#include "contacts/book/ContactsViewController.h"
+
+#include "contacts/ContactsClock.h"
+#include "contacts/ContactsScreens.h"
+#include "contacts/book/AddressBookImport.h"
+#include "contacts/book/ContactsHeader.h"
+#include "contacts/book/ContactsOneCell.h"
+#include "contacts/book/ContactsTabButton.h"
+#include "contacts/book/ContactsTwoCell.h"
+#include "contacts/detail/ContactsDetailViewController.h"
+#include "contacts/warn/WarnPrompt.h"
+#include "core/network/ORBNetworkHelper.h"
+#include "core/network/ORBRequestTable.h"
+#include "core/session/MyAccountInfo.h"
+#include "messaging/chat/MessageViewController.h"
+#include "platform/os/ClassRegistry.h"
+#include "platform/os/Log.h"
+#include "platform/services/UrlOpener.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScrollView.h"
+#include "ui/ORBHelper.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char* kTitle = "我的通讯录";
+constexpr const char* kLoadingText = "正在加载联系人信息...";
+constexpr const char* kUpdatedText = "联系人更新完毕";
+constexpr const char* kNoBookText = "加载通讯录失败，请重试...";
+// A reply the client could read but that is no address book.
+constexpr const char* kUnusableBookText = "通讯录数据解析失败";
+constexpr const char* kStoreFailedText = "通讯录保存失败，请重试";
+constexpr const char* kTeacherPlaceholder = "请输入姓名或手机";
+constexpr const char* kOtherPlaceholder = "请输入姓名";
+constexpr const char* kLocalCallFormat = "是否拨打%s,使用本机电话拨打,收取正常电话通讯费";
+constexpr const char* kCallScreen = "CallNumberViewController";
+constexpr const char* kDetailScreen = "ContactsDetailViewController";
+constexpr const char* kSearchCellIdentifier = "cell";
+
+const platform::Color kSearchSeparator(0.8, 0.8, 0.8, 1);
+
+std::string prefixOf(const std::string& uid)
+{
+    // The first three characters, whole characters in UTF-8.
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < uid.size()) {
+        if ((static_cast<unsigned char>(uid[i]) & 0xC0) != 0x80) {
+            if (count == 3)
+                break;
+            ++count;
+        }
+        ++i;
+    }
+    return uid.substr(0, i);
+}
+
+std::string formatted(const char* format, const std::string& value)
+{
+    std::string text(format);
+    auto at = text.find("%s");
+    if (at != std::string::npos)
+        text.replace(at, 2, value);
+    return text;
+}
+
+void pushScreen(UIViewController& from, const std::shared_ptr<UIViewController>& screen)
+{
+    if (auto navigation = from.navigationController(); navigation && screen)
+        navigation->pushViewController(screen, true);
+}
+
+} // namespace
+
+std::shared_ptr<ContactsViewController> ContactsViewController::create()
+{
+    auto screen = std::make_shared<ContactsViewController>(Made {});
+    screen->observe(kStartRefreshContacts, &ContactsViewController::refreshContacts);
+    if (!screen->my_ || !contacts::AddressBookRecord(screen->my_->uid).hasLoad())
+        screen->loadData();
+    return screen;
+}
+
+ContactsViewController::ContactsViewController(Made)
+    : BaseViewController(std::string(kClassName))
+    , my_(core::MyAccountInfo::currentAccount())
+    , contactsFactory_(std::make_unique<core::ContactsFactory>())
+{
+    setTitle(kTitle);
+    isTeacher_ = my_ && my_->type == 1;
+    setListGroup(contactsFactory_->getGroups().value_or(core::GroupList {}));
+    for (const auto& group : listGroup_) {
+        if (auto contacts = contactsFactory_->getContactsWithGroup(group->uid))
+            listDataAll_[group->uid] = std::move(*contacts);
+    }
+}
+
+ContactsViewController::~ContactsViewController() = default;
+
+void ContactsViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("tabView", tabView_);
+    bindings.outlet("tableView", tableView_);
+    bindings.outlet("txtSearch", txtSearch_);
+    bindings.outlet("searchBar", searchBar_);
+    bindings.outlet("lblEmpty", lblEmpty_);
+    bindings.outlet("refreshBtn", refreshBtn_);
+    bindings.action("txtSearchEditingChanged:", &ContactsViewController::txtSearchEditingChanged);
+    bindings.optionalAction("btnCancelTouchUpInside:", &ContactsViewController::btnCancelTouchUpInside);
+    bindings.action("btnRefreshTouchUpInside:", &ContactsViewController::btnRefreshTouchUpInside);
+}
+
+void ContactsViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    if (!isRefreshContact())
+        platform::NotificationCenter::defaultCenter().post(kStartRefreshContacts);
+    observe(UIKeyboardDidShowNotification, &ContactsViewController::keyboardChanged);
+    auto self = BaseViewController::self<ContactsViewController>();
+    tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
+    tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
+    txtSearch_->setDelegate(std::weak_ptr<UITextFieldDelegate>(self));
+    txtSearch_->setPlaceholder(isTeacher_ ? kTeacherPlaceholder : kOtherPlaceholder);
+    orgSearchBarWidth_ = searchBar_->frame().width();
+    if (!isFourInchScreen()) {
+        for (const auto& view : { view(), std::static_pointer_cast<UIView>(tableView_) }) {
+            auto frame = view->frame();
+            frame.size.height -= kShortScreenCut;
+            view->setFrame(frame);
+        }
+    }
+    refreshTabBtn();
+    refreshTableView();
+}
+
+void ContactsViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    isVisible_ = true;
+    refreshBtn_->setTitle("", UIControlStateNormal);
+}
+
+void ContactsViewController::viewDidDisappear(bool animated)
+{
+    BaseViewController::viewDidDisappear(animated);
+    isVisible_ = false;
+}
+
+// ---- Loading ----------------------------------------------------------------------
+
+bool ContactsViewController::isRefreshContact()
+{
+    if (!my_)
+        return false;
+    contacts::AddressBookRecord record(my_->uid);
+    return record.isRefreshContact(contacts::wallClockNow());
+}
+
+void ContactsViewController::loadData()
+{
+    // Set as the request goes out, not when the transfer starts: a refresh
+    // asked for in between would otherwise start a second download.
+    isRefresh_ = true;
+    core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
+        static_cast<int>(core::ORBRequestType::AddressBook), platform::Value(),
+        weakCallback<ContactsViewController>([](ContactsViewController& screen) {
+            if (screen.isVisible_)
+                ORBHelper::showProgressHud(kLoadingText, true, false);
+            screen.isRefresh_ = true;
+        }),
+        weakCallback<ContactsViewController>([](ContactsViewController& screen, const platform::Value& result) {
+            screen.downloadSucceeded(result);
+        }),
+        weakCallback<ContactsViewController>(
+            [](ContactsViewController& screen, const std::string& message) { screen.downloadFailed(message); }));
+}
+
+void ContactsViewController::refreshContacts(const platform::Notification&)
+{
+    if (isRefresh_)
+        return;
+    loadData();
+}
+
+void ContactsViewController::btnRefreshTouchUpInside(UIControl*)
+{
+    if (isRefresh_)
+        return;
+    loadData();
+}
+
+void ContactsViewController::downloadSucceeded(const platform::Value& result)
+{
+    if (result.isNull()) {
+        downloadFailed(kNoBookText);
+        return;
+    }
+    auto book = contacts::importAddressBook(result);
+    if (!book) {
+        downloadFailed(kUnusableBookText);
+        return;
+    }
+    // The account may have changed while the book was on its way: it belongs
+    // to the account this screen was made for, which is no longer the one
+    // the store would write under.
+    auto current = core::MyAccountInfo::currentAccount();
+    if (!my_ || !current || current->uid != my_->uid) {
+        isRefresh_ = false;
+        return;
+    }
+    if (!contactsFactory_->setAddressBook(book->groups, book->contacts)) {
+        downloadFailed(kStoreFailedText);
+        return;
+    }
+    listDataAll_.clear();
+    for (std::size_t i = 0; i < book->groups.size(); ++i) {
+        // A group listed twice keeps the later list, as the store does.
+        listDataAll_[book->groups[i]->uid] = book->contacts[i];
+    }
+    groupCount_ = book->groups.size();
+    setListGroup(book->groups);
+    refreshTableView();
+    contacts::AddressBookRecord(my_->uid).markLoaded(contacts::wallClockNow());
+    if (lblEmpty_)
+        lblEmpty_->setText(kEmptyGroupText);
+    platform::log("post notification completed\n");
+    ORBHelper::showProgressHud(kUpdatedText, false, true);
+    isRefresh_ = false;
+    platform::NotificationCenter::defaultCenter().post(kCompletedRefreshContacts);
+}
+
+void ContactsViewController::downloadFailed(const std::string& message)
+{
+    isRefresh_ = false;
+    ORBHelper::showProgressHud(message, false, true);
+    // The call-back list waits for one of the two answers.
+    platform::NotificationCenter::defaultCenter().post(kFailedRefreshContacts, platform::Value(message));
+}
+
+// ---- Tabs and sections --------------------------------------------------------------
+
+bool ContactsViewController::groupComesBefore(const core::GroupInfo& a, const core::GroupInfo& b)
+{
+    std::string pa = prefixOf(a.uid);
+    std::string pb = prefixOf(b.uid);
+    if (pa == pb)
+        return a.name < b.name;
+    if (pa == "COM" || pb == "COM")
+        return pa == "COM";
+    return pa < pb;
+}
+
+void ContactsViewController::setListGroup(core::GroupList groups)
+{
+    groups.erase(std::remove(groups.begin(), groups.end(), nullptr), groups.end());
+    std::stable_sort(groups.begin(), groups.end(),
+        [](const auto& a, const auto& b) { return groupComesBefore(*a, *b); });
+    listGroup_ = std::move(groups);
+    refreshTabBtn();
+}
+
+void ContactsViewController::refreshTabBtn()
+{
+    if (!isViewLoaded())
+        return;
+    const auto old = tabView_->subviews();
+    for (const auto& subview : old)
+        subview->removeFromSuperview();
+    currentTabBtn_.reset();
+    double x = 0;
+    for (const auto& group : listGroup_) {
+        auto button = ContactsTabButton::make();
+        if (!button)
+            continue;
+        button->setGroup(group);
+        button->addTarget(self<ContactsViewController>(), &ContactsViewController::btnTabTouchUpInside,
+            UIControlEventTouchUpInside);
+        auto frame = button->frame();
+        button->setFrame(platform::Rect(x, frame.minY(), frame.width(), frame.height()));
+        x += frame.width();
+        if (!currentTabBtn_) {
+            currentTabBtn_ = button;
+            button->setSelect(true);
+        }
+        tabView_->addSubview(button);
+    }
+    tabView_->setContentSize(platform::Size(x, tabView_->contentSize().height));
+}
+
+void ContactsViewController::setCurrentTabBtn(const std::shared_ptr<ContactsTabButton>& button)
+{
+    if (!button || button == currentTabBtn_)
+        return;
+    if (currentTabBtn_)
+        currentTabBtn_->setSelect(false);
+    button->setSelect(true);
+    currentTabBtn_ = button;
+    refreshTableView();
+}
+
+void ContactsViewController::btnTabTouchUpInside(UIControl* sender)
+{
+    for (const auto& subview : tabView_->subviews()) {
+        if (subview.get() == sender)
+            setCurrentTabBtn(std::dynamic_pointer_cast<ContactsTabButton>(subview));
+    }
+}
+
+void ContactsViewController::refreshTableView()
+{
+    listPinyin_.clear();
+    listData_.clear();
+    core::ContactList contacts;
+    if (currentTabBtn_ && currentTabBtn_->group()) {
+        if (auto found = listDataAll_.find(currentTabBtn_->group()->uid); found != listDataAll_.end())
+            contacts = found->second;
+    }
+    std::stable_sort(
+        contacts.begin(), contacts.end(), [](const auto& a, const auto& b) { return a->firstC < b->firstC; });
+    for (const auto& contact : contacts) {
+        if (listPinyin_.empty() || listPinyin_.back() != contact->firstC) {
+            listPinyin_.push_back(contact->firstC);
+            listData_.emplace_back();
+        }
+        listData_.back().push_back(contact);
+    }
+    if (!isViewLoaded())
+        return;
+    lblEmpty_->setHidden(!listPinyin_.empty());
+    tableView_->reloadData();
+}
+
+// ---- Search --------------------------------------------------------------------------
+
+std::string ContactsViewController::searchSubtitle(const core::ContactInfo& contact, bool isTeacher)
+{
+    std::string subtitle;
+    if (isTeacher && !contact.phone.empty() && contact.isCustomer)
+        subtitle = contact.phone + " - ";
+    subtitle += contact.groupName;
+    if (!contact.remarks.empty())
+        subtitle += " " + contact.remarks;
+    return subtitle;
+}
+
+void ContactsViewController::createSearchTableView()
+{
+    if (searchTableView_)
+        return;
+    searchTableView_ = std::make_shared<UITableView>(view()->bounds(), UITableViewStylePlain);
+    searchTableView_->setAlpha(0);
+    searchTableView_->setBackgroundColor(platform::Color::whiteColor());
+    searchTableView_->setSeparatorColor(kSearchSeparator);
+    auto self = BaseViewController::self<ContactsViewController>();
+    searchTableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
+    searchTableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
+    view()->addSubview(searchTableView_);
+    listSearchData_ = contactsFactory_->getContactsWithKeyword(txtSearch_->text()).value_or(core::ContactList {});
+    searchTableView_->reloadData();
+}
+
+void ContactsViewController::txtSearchEditingChanged(UIControl*)
+{
+    createSearchTableView();
+    listSearchData_ = contactsFactory_->getContactsWithKeyword(txtSearch_->text()).value_or(core::ContactList {});
+    searchTableView_->reloadData();
+}
+
+void ContactsViewController::btnCancelTouchUpInside(UIControl*) { txtSearch_->resignFirstResponder(); }
+
+bool ContactsViewController::textFieldShouldReturn(UITextField* field)
+{
+    if (field)
+        field->resignFirstResponder();
+    return true;
+}
+
+void ContactsViewController::textFieldDidBeginEditing(UITextField*)
+{
+    if (auto navigation = navigationController())
+        navigation->setNavigationBarHidden(true, true);
+    createSearchTableView();
+    UIView::animateWithDuration(kSearchAnimationDuration,
+        weakCallback<ContactsViewController>([](ContactsViewController& screen) {
+            auto bounds = screen.view()->bounds();
+            auto bar = screen.searchBar_->frame();
+            screen.searchBar_->setFrame(platform::Rect(bar.minX(), bar.minY(), bounds.width(), bar.height()));
+            screen.searchTableView_->setFrame(
+                platform::Rect(0, bar.maxY(), bounds.width(), bounds.height() - bar.maxY()));
+            screen.searchTableView_->setAlpha(1);
+        }));
+}
+
+void ContactsViewController::textFieldDidEndEditing(UITextField*)
+{
+    if (auto navigation = navigationController())
+        navigation->setNavigationBarHidden(false, true);
+    UIView::animateWithDuration(kSearchAnimationDuration,
+        weakCallback<ContactsViewController>([](ContactsViewController& screen) {
+            if (screen.searchTableView_)
+                screen.searchTableView_->setAlpha(0);
+            auto bar = screen.searchBar_->frame();
+            screen.searchBar_->setFrame(platform::Rect(bar.minX(), bar.minY(), screen.orgSearchBarWidth_, bar.height()));
+        }));
+}
+
+void ContactsViewController::keyboardChanged(const platform::Notification& notification)
+{
+    if (!searchTableView_)
+        return;
+    auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
+    double keyboard = end ? end->height() : platform::Keyboard::kHeight;
+    const auto& durationValue = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
+    double duration = durationValue.isNull() ? platform::Keyboard::kAnimationDuration : durationValue.doubleValue();
+    UIView::animateWithDuration(duration,
+        weakCallback<ContactsViewController>([keyboard](ContactsViewController& screen) {
+            auto frame = screen.searchTableView_->frame();
+            frame.size.height = std::max(0.0, screen.view()->bounds().height() - keyboard - frame.minY());
+            screen.searchTableView_->setFrame(frame);
+        }));
+}
+
+// ---- Row actions ----------------------------------------------------------------------
+
+void ContactsViewController::openDetail(const std::shared_ptr<core::ContactInfo>& contact)
+{
+    auto detail = platform::ClassRegistry::shared().createAs<ContactsDetailViewController>(kDetailScreen);
+    if (!detail)
+        return;
+    detail->setContact(contact);
+    detail->setCallType(kDetailCallType);
+    pushScreen(*this, detail);
+}
+
+void ContactsViewController::contactsCellDidClickAvatar(const std::shared_ptr<core::ContactInfo>& contact)
+{
+    openDetail(contact);
+}
+
+void ContactsViewController::contactsCellDidClickAvatar(const std::shared_ptr<core::ContactInfo>& contact, int callType)
+{
+    info_ = contact;
+    if (callType == kCallTypeMessage) {
+        auto chat = platform::ClassRegistry::shared().createAs<MessageViewController>(MessageViewController::kClassName);
+        if (chat)
+            chat->setContact(contact);
+        pushScreen(*this, chat);
+        return;
+    }
+    if (callType != kCallTypeCall || !contact)
+        return;
+    if (isTeacher_) {
+        handleCallPhone();
+        return;
+    }
+    if (contacts::warnSilenced(kShortcutDialKey))
+        openTel(contact->phone);
+    else
+        showWarnView(formatted(kLocalCallFormat, contact->phone), WarnView::kConfirmVariant);
+}
+
+void ContactsViewController::openTel(const std::string& phone)
+{
+    if (!platform::UrlOpener::shared().openURL("tel:" + phone)) {
+        auto alert = std::make_shared<UIAlertView>("提示", "无法拨打电话号码", std::weak_ptr<UIAlertViewDelegate>(), "确定");
+        alert->show();
+    }
+}
+
+void ContactsViewController::handleCallPhone()
+{
+    core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
+        static_cast<int>(core::ORBRequestType::CtdCheck), platform::Value(), nullptr,
+        weakCallback<ContactsViewController>([](ContactsViewController& screen, const platform::Value& reply) {
+            screen.strWarn_ = reply["resultMsg"].stringValue();
+            if (reply["status"].intValue() != 0) {
+                if (contacts::warnSilenced(kShortcutDialKey))
+                    screen.callPhoneView();
+                else
+                    screen.showWarnView(screen.strWarn_, WarnView::kConfirmVariant);
+            } else {
+                screen.showWarnView(reply["dealResult"].stringValue(), WarnView::kNoticeVariant);
+            }
+        }),
+        weakCallback<ContactsViewController>([](ContactsViewController&, const std::string& message) {
+            // A failure is no work in progress: the text alone.
+            ORBHelper::showProgressHud(message, false, true);
+        }));
+}
+
+void ContactsViewController::callPhoneView()
+{
+    auto screen = platform::ClassRegistry::shared().createAs<UIViewController>(kCallScreen);
+    if (auto call = std::dynamic_pointer_cast<CallNumberTarget>(screen); call && info_) {
+        call->setContact(info_);
+        call->setCallType(info_->type == 2 ? 0 : info_->type == 1 ? 2 : 3);
+        call->setStrWarn(strWarn_);
+    }
+    pushScreen(*this, screen);
+}
+
+void ContactsViewController::showWarnView(const std::string& text, int state)
+{
+    warnState_ = state;
+    contacts::showWarnView(view(), text, state, weakSelf<ContactsViewController>(), kWarnShortScreenOffset);
+}
+
+void ContactsViewController::closeWarningViewWithNotNext(bool notNext, long buttonIndex)
+{
+    contacts::hideWarnView(view());
+    // The service's refusal is a notice: closing it runs nothing and
+    // silences nothing.
+    if (buttonIndex != WarnView::kConfirmTag || warnState_ != WarnView::kConfirmVariant)
+        return;
+    if (isTeacher_)
+        callPhoneView();
+    else if (info_)
+        openTel(info_->phone);
+    contacts::storeWarnTick(kShortcutDialKey, notNext);
+}
+
+// ---- Tables ---------------------------------------------------------------------------
+
+bool ContactsViewController::usesOneCell(const core::ContactInfo& contact, bool isTeacher)
+{
+    if (isTeacher)
+        return contact.isCustomer && !(contact.type == 1 && contact.phone.empty());
+    return contact.isCustomer && contact.type == 1;
+}
+
+const std::shared_ptr<core::ContactInfo>& ContactsViewController::contactAt(
+    UITableView* table, const NSIndexPath& path) const
+{
+    static const std::shared_ptr<core::ContactInfo> none;
+    if (table == searchTableView_.get()) {
+        return path.row >= 0 && static_cast<std::size_t>(path.row) < listSearchData_.size()
+            ? listSearchData_[static_cast<std::size_t>(path.row)]
+            : none;
+    }
+    if (path.section < 0 || static_cast<std::size_t>(path.section) >= listData_.size())
+        return none;
+    const auto& rows = listData_[static_cast<std::size_t>(path.section)];
+    return path.row >= 0 && static_cast<std::size_t>(path.row) < rows.size() ? rows[static_cast<std::size_t>(path.row)]
+                                                                             : none;
+}
+
+long ContactsViewController::numberOfSectionsInTableView(UITableView* table)
+{
+    return table == searchTableView_.get() ? 1 : static_cast<long>(listData_.size());
+}
+
+long ContactsViewController::numberOfRowsInSection(UITableView* table, long section)
+{
+    if (table == searchTableView_.get())
+        return static_cast<long>(listSearchData_.size());
+    return section >= 0 && static_cast<std::size_t>(section) < listData_.size()
+        ? static_cast<long>(listData_[static_cast<std::size_t>(section)].size())
+        : 0;
+}
+
+std::shared_ptr<UITableViewCell> ContactsViewController::cellForRowAtIndexPath(
+    UITableView* table, const NSIndexPath& path)
+{
+    const auto& contact = contactAt(table, path);
+    if (table == searchTableView_.get()) {
+        auto cell = table->dequeueReusableCellWithIdentifier(kSearchCellIdentifier);
+        if (!cell) {
+            cell = std::make_shared<UITableViewCell>(UITableViewCellStyleSubtitle, kSearchCellIdentifier);
+            cell->setSelectedBackgroundView(
+                std::make_shared<UIImageView>(UIImage::imageNamed("public_cel_selected_bg.png")));
+            cell->setBackgroundColor(platform::Color::clearColor());
+        }
+        cell->textLabel()->setText(contact ? contact->name : std::string());
+        cell->detailTextLabel()->setText(contact ? searchSubtitle(*contact, isTeacher_) : std::string());
+        return cell;
+    }
+    const bool lastInSection = static_cast<std::size_t>(path.row) + 1
+        == listData_[static_cast<std::size_t>(path.section)].size();
+    auto self = weakSelf<ContactsViewController>();
+    if (contact && usesOneCell(*contact, isTeacher_)) {
+        auto cell = BaseCell::dequeue<ContactsOneCell>(*table);
+        cell->setDelegate(self);
+        cell->setIsTeacher(isTeacher_);
+        cell->setContact(contact);
+        cell->lineView()->setHidden(lastInSection);
+        return cell;
+    }
+    auto cell = BaseCell::dequeue<ContactsTwoCell>(*table);
+    cell->setDelegate(self);
+    cell->setContact(contact);
+    cell->lineView()->setHidden(lastInSection);
+    return cell;
+}
+
+std::optional<double> ContactsViewController::heightForRowAtIndexPath(UITableView* table, const NSIndexPath& path)
+{
+    if (table == searchTableView_.get())
+        return kSearchRowHeight;
+    // The height of the cell the row shows, whatever the reason it was chosen.
+    const auto& contact = contactAt(table, path);
+    return contact && usesOneCell(*contact, isTeacher_) ? BaseCell::height<ContactsOneCell>()
+                                                        : BaseCell::height<ContactsTwoCell>();
+}
+
+std::optional<double> ContactsViewController::heightForHeaderInSection(UITableView* table, long)
+{
+    return table == searchTableView_.get() ? 0.0 : ContactsHeader::kHeight;
+}
+
+std::shared_ptr<UIView> ContactsViewController::viewForHeaderInSection(UITableView* table, long section)
+{
+    if (table == searchTableView_.get() || section < 0 || static_cast<std::size_t>(section) >= listPinyin_.size())
+        return nullptr;
+    return ContactsHeader::make(listPinyin_[static_cast<std::size_t>(section)]);
+}
+
+std::vector<std::string> ContactsViewController::sectionIndexTitlesForTableView(UITableView* table)
+{
+    return table == searchTableView_.get() ? std::vector<std::string> {} : listPinyin_;
+}
+
+void ContactsViewController::didSelectRowAtIndexPath(UITableView* table, const NSIndexPath& path)
+{
+    table->deselectRowAtIndexPath(path, true);
+    if (const auto& contact = contactAt(table, path))
+        openDetail(contact);
+}

@@ -1,0 +1,623 @@
+#include "messaging/compose/MessageSendViewController.h"
+
+#include "core/network/builders/ORBRivuContrl.h"
+#include "core/store/ContactsFactory.h"
+#include "core/util/GlobalColor.h"
+#include "foundation/http/FormDataRequest.h"
+#include "foundation/json/JsonParser.h"
+#include "libModule/TabViewController/TabViewController.h"
+#include "messaging/compose/ContactSelectViewController.h"
+#include "messaging/voice/MessageAudioPlayer.h"
+#include "platform/os/ClassRegistry.h"
+#include "platform/os/Log.h"
+#include "platform/os/StringUtil.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UIWindow.h"
+#include "ui/ORBHelper.h"
+#include "ui/photobrowser/BrowserPhoto.h"
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+const platform::Color kReceiverColor = platform::Color::fromRGB255(77, 77, 77);
+const platform::Color kNoReceiverColor = platform::Color::fromRGB255(190, 190, 190);
+const platform::Color kCountColor = platform::Color::fromRGB255(150, 150, 150);
+const platform::Color kThemedLabelColor = platform::Color::fromRGB255(242, 246, 218);
+const platform::Color kThemedButtonColor = platform::Color::fromRGB255(142, 192, 27);
+const char* const kThemeNames[] = { "main_light", "main_dark", "main_light", "main_dark", "main_dark" };
+
+std::shared_ptr<UIViewController> presentingRoot()
+{
+    auto window = UIWindow::keyWindow();
+    return window ? std::dynamic_pointer_cast<UIViewController>(window->rootViewController()) : nullptr;
+}
+
+} // namespace
+
+MessageSendViewController::MessageSendViewController()
+    : MessageSendViewController(std::string(kClassName))
+{
+}
+
+MessageSendViewController::MessageSendViewController(std::string nibName)
+    : BaseViewController(std::move(nibName))
+    , messageFactory_(std::make_unique<core::MessageFactory>())
+{
+    setTitle(kTitle);
+    loadAddressBook();
+}
+
+MessageSendViewController::~MessageSendViewController()
+{
+    // A clip of this screen stops with it; the overlay on the window goes.
+    MessageAudioPlayer::cancelAll();
+    if (recordView_) {
+        recordView_->setDelegate({});
+        recordView_->cancelRecord();
+        recordView_->removeFromSuperview();
+    }
+}
+
+void MessageSendViewController::loadAddressBook()
+{
+    core::ContactsFactory store;
+    contactsGroup_ = store.getGroups().value_or(core::GroupList {});
+    for (const auto& group : contactsGroup_) {
+        auto contacts = store.getContactsWithGroup(group->uid);
+        group->totalCount = contacts ? int(contacts->size()) : 0;
+        if (contacts)
+            contactsDataAll_[group->uid] = std::move(*contacts);
+    }
+}
+
+void MessageSendViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("fileContainer", fileContainer_);
+    bindings.outlet("fileScroll", fileScroll_);
+    bindings.outlet("lblFileEmpty", lblFileEmpty_);
+    bindings.outlet("btnSound", btnSound_);
+    bindings.outletCollection("colorView", colorView_);
+    bindings.outlet("txtContent", txtContent_);
+    bindings.outlet("lblReceiver", lblReceiver_);
+    bindings.outlet("bottomView", bottomView_);
+    bindings.outlet("contentView", contentView_);
+    bindings.outlet("lblContentEmpty", lblContentEmpty_);
+    bindings.outlet("btnClose", btnClose_);
+    bindings.outlet("charCountView", charCountView_);
+    bindings.outlet("charCountLabel", charCountLabel_);
+    bindings.outlet("btnUseMsgTemplate", btnUseMsgTemplate_);
+    bindings.outlet("btnContacts", btnContacts_);
+    bindings.outlet("btnPhoto", btnPhoto_);
+    bindings.outlet("btnSend", btnSend_);
+    bindings.action("btnSendTouchUpInside:", &MessageSendViewController::btnSendTouchUpInside);
+    bindings.action("btnContactsTouchUpInside:", &MessageSendViewController::btnContactsTouchUpInside);
+    bindings.action("btnUseMsgTemplate:", &MessageSendViewController::btnUseMsgTemplate);
+    bindings.action("btnPhotoTouchUpInside:", &MessageSendViewController::btnPhotoTouchUpInside);
+    bindings.action("btnSoundTouchDown:", &MessageSendViewController::btnSoundTouchDown);
+    bindings.action("btnSoundTouchUp:", &MessageSendViewController::btnSoundTouchUp);
+    bindings.action("btnCloseTouchUpInside:", &MessageSendViewController::btnCloseTouchUpInside);
+}
+
+void MessageSendViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    auto me = self<MessageSendViewController>();
+    setLeftItem(imageBarButton("public_back_btn.png", "btnBack", &MessageSendViewController::btnBackTouchUpInside));
+
+    for (std::size_t i = 0; i < colorView_.size() && i < std::size(kThemeNames); ++i) {
+        const auto& view = colorView_[i];
+        if (auto label = std::dynamic_pointer_cast<UILabel>(view))
+            label->setTextColor(kThemedLabelColor);
+        else if (auto button = std::dynamic_pointer_cast<UIButton>(view))
+            button->setTitleColor(kThemedButtonColor, UIControlStateNormal);
+        else if (auto colour = core::GlobalColor::getColor(kThemeNames[i]))
+            view->setBackgroundColor(*colour);
+    }
+
+    recordView_ = MessageRecordView::viewWithDelegate(std::weak_ptr<MessageRecordViewDelegate>(me));
+    recordView_->setHidden(true);
+    if (auto window = UIWindow::keyWindow()) {
+        recordView_->setFrame(window->frame());
+        window->addSubview(recordView_);
+    }
+
+    messageSendPhotoDidRemove = weakCallback<MessageSendViewController>([](MessageSendViewController& screen, MessageSendPhoto& tile) {
+        screen.removeTile(tile);
+    });
+    messageSendPhotoDidShow = weakCallback<MessageSendViewController>([](MessageSendViewController& screen, MessageSendPhoto& tile) {
+        MessageAudioPlayer::reset();
+        auto root = presentingRoot();
+        if (!root || screen.photos_.empty())
+            return;
+        auto browser = PhotoBrowser::initWithDelegate(screen.self<MessageSendViewController>());
+        browser->setInitialPageIndex(unsigned(std::max(0, tile.tag())));
+        root->presentViewController(std::make_shared<UINavigationController>(browser), true);
+    });
+    messageSendPhotoDidUpload = weakCallback<MessageSendViewController>([](MessageSendViewController& screen, MessageSendPhoto&) {
+        screen.uploadDidReport();
+    });
+    messageSendSoundDidRemove = weakCallback<MessageSendViewController>([](MessageSendViewController& screen, MessageSendSound& tile) {
+        screen.removeTile(tile);
+    });
+    messageSendSoundDidPlay = [](MessageSendSound& tile) {
+        auto view = std::static_pointer_cast<MessageSendSound>(tile.sharedView());
+        MessageAudioPlayer::play(tile.info(), std::weak_ptr<MessageAudioPlayerDelegate>(view));
+    };
+    messageSendSoundDidUpload = weakCallback<MessageSendViewController>([](MessageSendViewController& screen, MessageSendSound&) {
+        screen.uploadDidReport();
+    });
+
+    observe(UIKeyboardWillShowNotification, &MessageSendViewController::keyboadChanged);
+    observe(UIKeyboardWillHideNotification, &MessageSendViewController::keyboadChanged);
+    observe(kTemplateNotification, &MessageSendViewController::addMessageTemplate);
+
+    txtContent_->setDelegate(std::weak_ptr<UITextViewDelegate>(me));
+    btnClose_->setAlpha(0);
+    charCountLabel_->setText(std::to_string(kTextLimit));
+    charCountLabel_->setTextColor(kCountColor);
+    if (!isFourInchScreen()) {
+        auto content = contentView_->frame();
+        content.size.height -= kShortScreenCut;
+        contentView_->setFrame(content);
+        auto bottom = bottomView_->frame();
+        bottom.origin.y -= kShortScreenCut;
+        bottomView_->setFrame(bottom);
+    }
+    contentFrame_ = contentView_->frame();
+    charCountViewFrame_ = charCountView_->frame();
+    refreshFileContainer();
+}
+
+void MessageSendViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    if (auto navigation = navigationController())
+        navigation->setNavigationBarHidden(false, true);
+    refreshReceiverView();
+}
+
+void MessageSendViewController::viewWillDisappear(bool animated)
+{
+    BaseViewController::viewWillDisappear(animated);
+    txtContent_->resignFirstResponder();
+}
+
+// ---- Receivers ------------------------------------------------------------------------
+
+void MessageSendViewController::refreshReceiverView()
+{
+    std::vector<platform::Value> receivers;
+    std::string summary;
+    // Whole groups first: anyone in one of them is reached through it.
+    std::set<std::pair<int, int>> reached;
+    for (const auto& group : contactsGroup_) {
+        if (group->totalCount > 0 && group->selectCount >= group->totalCount) {
+            for (const auto& contact : contactsDataAll_[group->uid])
+                reached.insert({ contact->uid, contact->type });
+        }
+    }
+    for (const auto& group : contactsGroup_) {
+        if (group->totalCount == 0)
+            continue;
+        if (group->selectCount < group->totalCount) {
+            for (const auto& contact : contactsDataAll_[group->uid]) {
+                // Someone chosen in two groups is sent once.
+                if (contact->selected && reached.insert({ contact->uid, contact->type }).second) {
+                    receivers.emplace_back(contact);
+                    summary += contact->name + ";";
+                }
+            }
+        } else {
+            receivers.emplace_back(group);
+            summary += group->name + ";";
+        }
+    }
+    if (summary.empty()) {
+        lblReceiver_->setText("接收人");
+        lblReceiver_->setTextColor(kNoReceiverColor);
+    } else {
+        lblReceiver_->setText("接收人: " + summary);
+        lblReceiver_->setTextColor(kReceiverColor);
+    }
+    receiverList_ = std::move(receivers);
+}
+
+void MessageSendViewController::btnContactsTouchUpInside(UIControl*)
+{
+    auto picker = std::make_shared<ContactSelectViewController>();
+    picker->setListGroup(contactsGroup_);
+    picker->setListDataAll(contactsDataAll_);
+    if (auto navigation = navigationController())
+        navigation->pushViewController(picker, true);
+}
+
+// ---- Text and templates ----------------------------------------------------------------
+
+void MessageSendViewController::textViewDidChange(UITextView*)
+{
+    const std::string& text = txtContent_->text();
+    lblContentEmpty_->setHidden(!text.empty());
+    int remaining = kTextLimit - int(platform::utf16Length(text));
+    charCountLabel_->setText(std::to_string(remaining));
+    charCountLabel_->setTextColor(remaining < 0 ? platform::Color::redColor() : kCountColor);
+}
+
+void MessageSendViewController::btnUseMsgTemplate(UIControl*)
+{
+    auto screen = platform::ClassRegistry::shared().createAs<UIViewController>(kTemplateScreen);
+    if (auto navigation = navigationController(); navigation && screen)
+        navigation->pushViewController(screen, true);
+}
+
+void MessageSendViewController::addMessageTemplate(const platform::Notification& notification)
+{
+    const platform::Value& info = notification.object;
+    if (!info.isDictionary() || !info["msgInfo"].isString())
+        return;
+    msgTemplateId_ = info["msgId"].intValue();
+    txtContent_->setText(info["msgInfo"].stringValue());
+    textViewDidChange(txtContent_.get());
+}
+
+// ---- Attachments -----------------------------------------------------------------------
+
+void MessageSendViewController::btnPhotoTouchUpInside(UIControl*)
+{
+    if (photoCount_ >= kPhotoLimit) {
+        ORBHelper::showProgressHud("最多只能添加" + std::to_string(kPhotoLimit) + "张图片", false, true);
+        return;
+    }
+    auto me = self<MessageSendViewController>();
+    std::shared_ptr<UIActionSheet> sheet;
+    if (UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera)) {
+        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
+            std::string("取消"), std::nullopt, std::vector<std::string> { "立即拍照", "从相册中选取" });
+        sheet->setTag(kSheetWithCamera);
+    } else {
+        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
+            std::string("取消"), std::nullopt, std::vector<std::string> { "从相册中选取" });
+        sheet->setTag(kSheetLibraryOnly);
+    }
+    sheet->showInView(UIWindow::keyWindow());
+}
+
+void MessageSendViewController::actionSheetClickedButton(UIActionSheet* sheet, long buttonIndex)
+{
+    if (!sheet)
+        return;
+    if (sheet->tag() == kSheetWithCamera && buttonIndex == 0)
+        openPicker(UIImagePickerControllerSourceTypeCamera);
+    else if ((sheet->tag() == kSheetWithCamera && buttonIndex == 1) || (sheet->tag() == kSheetLibraryOnly && buttonIndex == 0))
+        openPicker(UIImagePickerControllerSourceTypePhotoLibrary);
+}
+
+void MessageSendViewController::openPicker(UIImagePickerControllerSourceType source)
+{
+    auto root = presentingRoot();
+    if (!root)
+        return;
+    auto picker = std::make_shared<UIImagePickerController>();
+    picker->setSourceType(source);
+    picker->setAllowsEditing(false);
+    picker->setDelegate(std::weak_ptr<UIImagePickerControllerDelegate>(self<MessageSendViewController>()));
+    root->presentViewController(picker, true);
+}
+
+void MessageSendViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
+    UIImagePickerController* picker, const platform::Dictionary& info)
+{
+    auto image = info.get(UIImagePickerControllerOriginalImage).objectAs<UIImage>();
+    // A picture that cannot be stored is not attached: its upload would have no file.
+    if (image && photoCount_ < kPhotoLimit) {
+        auto tile = MessageSendPhoto::photoWithDelegate(std::weak_ptr<MessageSendPhotoDelegate>(self<MessageSendViewController>()));
+        if (tile->setImage(image->CGImage())) {
+            fileContainer_->addSubview(tile);
+            refreshFileContainer();
+        } else {
+            platform::log("MessageSendViewController: the picked picture could not be stored\n");
+        }
+    }
+    if (picker)
+        picker->dismissViewControllerAnimated(true);
+}
+
+void MessageSendViewController::imagePickerControllerDidCancel(UIImagePickerController* picker)
+{
+    if (picker)
+        picker->dismissViewControllerAnimated(true);
+}
+
+void MessageSendViewController::btnSoundTouchDown(UIControl*)
+{
+    if (soundCount_ >= kSoundLimit) {
+        ORBHelper::showProgressHud("最多只能添加" + std::to_string(kSoundLimit) + "个声音", false, true);
+        return;
+    }
+    // A clip playing owns the sound: no recording over it.
+    if (MessageAudioPlayer::isPlaying())
+        return;
+    recordView_->startRecord();
+}
+
+void MessageSendViewController::btnSoundTouchUp(UIControl*) { recordView_->stopRecord(); }
+
+void MessageSendViewController::messageRecordViewRecordFinished(
+    MessageRecordView&, const std::shared_ptr<core::SoundInfo>& sound)
+{
+    if (!sound)
+        return;
+    std::shared_ptr<MessageSendSound> tile;
+    for (const auto& view : fileContainer_->subviews()) {
+        if (auto existing = std::dynamic_pointer_cast<MessageSendSound>(view))
+            tile = existing;
+    }
+    if (!tile) {
+        tile = MessageSendSound::soundWithDelegate(std::weak_ptr<MessageSendSoundDelegate>(self<MessageSendViewController>()));
+        fileContainer_->addSubview(tile);
+    }
+    tile->setInfo(sound);
+    refreshFileContainer();
+}
+
+void MessageSendViewController::messageRecordViewRecordFailed(MessageRecordView&, const platform::Error& error)
+{
+    // Only a recording released too soon is the person's to hear about; a
+    // clip that could not be converted is logged by the record view.
+    if (error.code() == MessageRecordView::kErrorTooShort)
+        ORBHelper::showProgressHud("录音时间过短", false, true);
+}
+
+void MessageSendViewController::removeTile(UIView& tile)
+{
+    removedTile_ = tile.sharedView();
+    tile.removeFromSuperview();
+    refreshFileContainer();
+}
+
+void MessageSendViewController::refreshFileContainer()
+{
+    photos_.clear();
+    photoCount_ = 0;
+    soundCount_ = 0;
+    const auto subviews = fileContainer_->subviews();
+    double right = 0;
+    for (std::size_t i = 0; i < subviews.size(); ++i) {
+        const auto& view = subviews[i];
+        auto frame = view->frame();
+        frame.origin = platform::Point(double(i) * frame.width(), 0);
+        view->setFrame(frame);
+        right = frame.maxX();
+        if (auto photo = std::dynamic_pointer_cast<MessageSendPhoto>(view)) {
+            photo->setTag(photoCount_++);
+            photos_.push_back(BrowserPhoto::photoWithImage(std::make_shared<UIImage>(photo->info()->image)));
+        } else {
+            ++soundCount_;
+        }
+    }
+    lblFileEmpty_->setHidden(!subviews.empty());
+    auto frame = fileContainer_->frame();
+    frame.size.width = std::max(right, fileScroll_->frame().width());
+    fileContainer_->setFrame(frame);
+    fileScroll_->setContentSize(platform::Size(frame.width(), fileScroll_->frame().height()));
+}
+
+std::shared_ptr<BrowserPhotoProtocol> MessageSendViewController::photoBrowserPhotoAtIndex(PhotoBrowser*, unsigned index)
+{
+    return index < photos_.size() ? photos_[index] : nullptr;
+}
+
+// ---- Send -------------------------------------------------------------------------------
+
+void MessageSendViewController::alert(const std::string& title, const std::string& message, int tag, std::vector<std::string> others)
+{
+    const bool asks = !others.empty();
+    auto view = std::make_shared<UIAlertView>(title, message,
+        asks ? std::weak_ptr<UIAlertViewDelegate>(self<MessageSendViewController>()) : std::weak_ptr<UIAlertViewDelegate>(),
+        std::string(asks ? "取消" : "确定"), std::move(others));
+    view->setTag(tag);
+    view->show();
+}
+
+void MessageSendViewController::btnSendTouchUpInside(UIControl*)
+{
+    if (isLoading_)
+        return;
+    if (txtContent_->text().empty() && fileContainer_->subviews().empty()) {
+        alert("提示", "内容不能为空", 0, {});
+        return;
+    }
+    if (receiverList_.empty()) {
+        alert("提示", "请选择接收者", kAlertNoReceiver, { "选择" });
+        return;
+    }
+    if (kTextLimit - int(platform::utf16Length(txtContent_->text())) < 0) {
+        alert("温馨提示", "最多输入" + std::to_string(kTextLimit) + "个文字", 0, {});
+        return;
+    }
+    txtContent_->resignFirstResponder();
+    isLoading_ = true;
+    const auto tiles = fileContainer_->subviews();
+    if (tiles.empty()) {
+        ORBHelper::showProgressHud("提交请求中", true, false);
+        post();
+        return;
+    }
+    ORBHelper::showProgressHud("上传附件中", true, false);
+    successCount_ = 0;
+    for (const auto& view : tiles) {
+        if (auto photo = std::dynamic_pointer_cast<MessageSendPhoto>(view))
+            photo->upload(kMessagePhotoType);
+        else if (auto sound = std::dynamic_pointer_cast<MessageSendSound>(view))
+            sound->upload();
+    }
+}
+
+void MessageSendViewController::uploadDidReport()
+{
+    if (!isLoading_)
+        return;
+    ++successCount_;
+    if (successCount_ == int(fileContainer_->subviews().size()))
+        post();
+}
+
+void MessageSendViewController::post()
+{
+    platform::Array files;
+    std::vector<std::shared_ptr<core::PhotoInfo>> photosInfo;
+    std::vector<std::shared_ptr<core::SoundInfo>> soundsInfo;
+    int failed = 0;
+    for (const auto& view : fileContainer_->subviews()) {
+        if (auto photo = std::dynamic_pointer_cast<MessageSendPhoto>(view)) {
+            files.emplace_back(photo->info());
+            photosInfo.push_back(photo->info());
+            failed += photo->info()->url.empty() ? 1 : 0;
+        } else if (auto sound = std::dynamic_pointer_cast<MessageSendSound>(view)) {
+            files.emplace_back(sound->info());
+            soundsInfo.push_back(sound->info());
+            failed += !sound->info() || sound->info()->url.empty() ? 1 : 0;
+        }
+    }
+    if (failed > 0) {
+        ORBHelper::hideProgressHud();
+        isLoading_ = false;
+        alert("提示", std::to_string(failed) + "个附件上传失败", kAlertUploadFailed, { "重新提交" });
+        return;
+    }
+    ORBHelper::showProgressHud("提交请求中", true, false);
+    auto message = std::make_shared<core::MessageInfo>();
+    message->to = true;
+    message->group = true;
+    message->content = txtContent_->text();
+    message->templateId = msgTemplateId_;
+    message->photosInfo = std::move(photosInfo);
+    message->soundsInfo = std::move(soundsInfo);
+    platform::Array receivers(receiverList_.begin(), receiverList_.end());
+    auto request = core::ORBRivuContrl::sendMessage(*message, files, receivers,
+        weakSelf<MessageSendViewController>(), RequestSelector::method(&MessageSendViewController::requestSendSucceeded),
+        RequestSelector::method(&MessageSendViewController::requestSendFailed));
+    request->setUserInfo(platform::Dictionary { { "message", platform::Value(message) } });
+    startRequest(request);
+}
+
+void MessageSendViewController::requestSendSucceeded(const HTTPRequestPtr& request)
+{
+    if (!isCurrentRequest(request.get()))
+        return;
+    finishRequest(request.get());
+    auto text = request->responseString();
+    platform::log("%s\n", text ? text->c_str() : "(no reply)");
+    foundation::JsonParser parser;
+    platform::Value reply = text ? parser.objectWithString(std::string_view(*text)) : platform::Value();
+    auto message = request->userInfo().get("message").objectAs<core::MessageInfo>();
+    if (!message || !reply.isDictionary() || !reply["msgId"].isString()) {
+        const platform::Value& resultMsg = reply["resultMsg"];
+        ORBHelper::showProgressHud(resultMsg.isString() ? resultMsg.stringValue() : "提交失败", false, true);
+        isLoading_ = false;
+        return;
+    }
+    message->uid = reply["msgId"].stringValue();
+    message->time = platform::Date::now();
+    message->createTime = message->time;
+    auto count = [&](const char* key, int& field) {
+        if (reply[key].isNumber())
+            field = reply[key].intValue();
+    };
+    count("msgReadCount", message->msgReadCount);
+    count("msgUnReadCount", message->msgUnReadCount);
+    count("smsSuccessCount", message->smsSuccessCount);
+    count("smsUnSuccessCount", message->smsUnSuccessCount);
+    message->updatePhotos();
+    message->updateSounds();
+    if (!messageFactory_->setMessage({ message }))
+        platform::log("MessageSendViewController: the sent message %s could not be stored\n", message->uid.c_str());
+    ORBHelper::showProgressHud("发送成功", false, true);
+    runAfter(kSuccessPause, &MessageSendViewController::hudWasHidden);
+}
+
+void MessageSendViewController::requestSendFailed(const HTTPRequestPtr& request)
+{
+    if (!isCurrentRequest(request.get()))
+        return;
+    finishRequest(request.get());
+    isLoading_ = false;
+    ORBHelper::showProgressHud("提交失败", false, true);
+}
+
+void MessageSendViewController::hudWasHidden()
+{
+    // Left already (the back question answered): nothing more to close.
+    auto navigation = navigationController();
+    if (!navigation || navigation->topViewController().get() != this)
+        return;
+    navigation->popViewControllerAnimated(true);
+    if (auto tabs = TabViewController::shareInstance())
+        tabs->switchToView(0);
+}
+
+// ---- Leaving ----------------------------------------------------------------------------
+
+bool MessageSendViewController::hasContent() const
+{
+    return !receiverList_.empty() || !txtContent_->text().empty() || !fileContainer_->subviews().empty();
+}
+
+void MessageSendViewController::btnBackTouchUpInside(UIControl*)
+{
+    if (isLoading_)
+        alert("提示", "信息发送中,退出将中断所有操作,是否确定退出?", kAlertLeave, { "确定" });
+    else if (hasContent())
+        alert("提示", "信息已被编写,退出将不保存现有数据,是否确定退出?", kAlertLeave, { "确定" });
+    else
+        popViewController();
+}
+
+void MessageSendViewController::alertViewClickedButton(UIAlertView* alert, long buttonIndex)
+{
+    if (!alert || buttonIndex != 1)
+        return;
+    if (alert->tag() == kAlertLeave)
+        popViewController();
+    else if (alert->tag() == kAlertNoReceiver)
+        btnContactsTouchUpInside(nullptr);
+    else if (alert->tag() == kAlertUploadFailed)
+        btnSendTouchUpInside(nullptr);
+}
+
+// ---- Keyboard ---------------------------------------------------------------------------
+
+void MessageSendViewController::btnCloseTouchUpInside(UIControl*) { txtContent_->resignFirstResponder(); }
+
+void MessageSendViewController::keyboadChanged(const platform::Notification& notification)
+{
+    const auto& durationValue = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
+    double duration = durationValue.isNull() ? 0 : durationValue.doubleValue();
+    if (!(duration > 0))
+        duration = kKeyboardFallbackDuration;
+    auto content = contentFrame_;
+    auto count = charCountViewFrame_;
+    double alpha = 0;
+    if (notification.name == UIKeyboardWillShowNotification) {
+        auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
+        double keyboard = end ? end->height() : platform::Keyboard::kHeight;
+        double lift = keyboard - bottomView_->frame().height();
+        content.size.height -= lift;
+        count.origin.x -= kCountShift;
+        count.origin.y -= lift;
+        alpha = 1;
+    }
+    UIView::animateWithDuration(duration,
+        weakCallback<MessageSendViewController>([content, count, alpha](MessageSendViewController& screen) {
+            screen.btnClose_->setAlpha(alpha);
+            screen.contentView_->setFrame(content);
+            screen.charCountView_->setFrame(count);
+        }));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "server/Responder.h"
+
+#include <optional>
+#include <string>
+
+namespace server {
+
+// The video-lesson service beside the platform server: signed JSON POSTs to
+// "/m/<api>.json", its pictures and movies below "lessons/" of the pull path
+// (movies served with byte ranges), and the portal's small web site at the
+// server's root. Nothing when the request is none of these.
+std::optional<Reply> answerLessonService(const IncomingRequest& request);
+
+// Where the lesson movies are read from: ORB_LESSON_MEDIA_DIR when set,
+// otherwise the folder the build made them in.
+std::string lessonMediaDirectory();
+
+// The service's keys and its one portal account, as the client has them.
+struct LessonServiceKeys {
+    static constexpr const char* kAppKey = "orb3_dy_5e0c71a2d94b38f6e07a9c2d1b4f8e63";
+    static constexpr const char* kAppSecret = "orb3_dy_a7f2c90e6b13d485f2e0b6c9a41d7e58";
+    static constexpr const char* kPortalAccount = "15820473916";
+    static constexpr int kPortalSid = 77;
+    static constexpr const char* kPortalAccessToken = "5c1f0e2d9a7b4386";
+};
+
+} // namespace server

@@ -1,0 +1,117 @@
+// Feedback: nothing sent without a text, the placeholder gone with the first
+// change, the request's keys (the contact field never among them) and the
+// screen leaving after the thanks.
+#include "app/feedback/FeedbackViewController.h"
+#include "app/main/ORBViewController.h"
+#include "app/settings/SettingViewController.h"
+#include "core/session/ORBEndpoints.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UITextField.h"
+#include "platform/uikit/UITextView.h"
+#include "server/StandinServer.h"
+#include "tests/support/app/SignedInScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace testsupport;
+using Cmd = core::ORBEndpoints::Cmd;
+
+namespace {
+
+class Feedback : public SignedInScreenTest {
+protected:
+    bool typeInto(const std::shared_ptr<UITextView>& view, const std::string& text)
+    {
+        bool typed = testsupport::type(view, text);
+        harness().loop().runUntilIdle();
+        return typed;
+    }
+    std::shared_ptr<FeedbackViewController> openFeedback()
+    {
+        mainScreen()->switchToView(ORBViewController::kSettingsTab);
+        settle(harness());
+        auto settings = std::dynamic_pointer_cast<UITableView>(harness().viewByOutlet("tableview"));
+        if (!settings || !harness().selectRow(settings, 0, 3))
+            return nullptr;
+        settle(harness());
+        return std::dynamic_pointer_cast<FeedbackViewController>(harness().topScreen());
+    }
+};
+
+} // namespace
+
+TEST_F(Feedback, SendsTheTextWithItsFixedKeysAndLeavesAfterTheThanks)
+{
+    signIn();
+    auto feedback = openFeedback();
+    ASSERT_NE(feedback, nullptr);
+    EXPECT_EQ(feedback->title(), "意见反馈");
+    auto advice = std::dynamic_pointer_cast<UITextView>(harness().viewByOutlet("advice"));
+    auto linkman = std::dynamic_pointer_cast<UITextField>(harness().viewByOutlet("linkman"));
+    auto frame = harness().viewByOutlet("TFLinkman");
+    ASSERT_NE(advice, nullptr);
+    ASSERT_NE(linkman, nullptr);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_DOUBLE_EQ(frame->layer()->borderWidth(), 0.6);
+    EXPECT_DOUBLE_EQ(frame->layer()->cornerRadius(), 7);
+    EXPECT_NE(harness().viewByOutlet("placeHolder"), nullptr);
+    EXPECT_FALSE(harness().render("app-feedback.png").empty());
+
+    // Nothing is sent without a text.
+    ASSERT_TRUE(harness().tapButton("提 交"));
+    EXPECT_EQ(harness().overlayText(), "反馈内容不能为空");
+    harness().advance(2.5);
+    EXPECT_TRUE(requests(Cmd::kFeedback).empty());
+
+    // One character takes the placeholder away for good.
+    ASSERT_TRUE(typeInto(advice, "a"));
+    EXPECT_EQ(harness().viewByOutlet("placeHolder"), nullptr);
+    advice->deleteBackward();
+    harness().loop().runUntilIdle();
+    EXPECT_EQ(advice->text(), "");
+    EXPECT_EQ(harness().viewByOutlet("placeHolder"), nullptr);
+
+    // Spaces are a text; the contact field stays on the phone.
+    ASSERT_TRUE(harness().type(linkman, "13900001111"));
+    ASSERT_TRUE(typeInto(advice, "   "));
+    auto held = holdNext(Cmd::kFeedback);
+    ASSERT_TRUE(harness().tapButton("提 交"));
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1; }));
+    EXPECT_EQ(harness().overlayText(), "感谢您的反馈，正在上传中");
+    held->open();
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "反馈成功"; }));
+    auto sent = requests(Cmd::kFeedback);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].bodyValue("content").stringValue(), "   ");
+    EXPECT_EQ(sent[0].bodyValue("parentId").doubleValue(), -1);
+    EXPECT_EQ(sent[0].bodyValue("serviceId").doubleValue(), -1);
+    // Written as whole numbers, as the platform reads them.
+    for (const char* key : { "parentId", "serviceId" }) {
+        std::regex whole(std::string("\"") + key + "\"\\s*:\\s*-1\\s*[,}]");
+        EXPECT_TRUE(std::regex_search(sent[0].body, whole)) << key << " in " << sent[0].body;
+    }
+    EXPECT_EQ(sent[0].body.find("13900001111"), std::string::npos) << sent[0].body;
+
+    harness().advance(1.0);
+    EXPECT_EQ(harness().topScreen(), feedback);
+    harness().advance(0.6);
+    settle(harness());
+    EXPECT_NE(std::dynamic_pointer_cast<SettingViewController>(harness().topScreen()), nullptr);
+}
+
+TEST_F(Feedback, AFailedSendShowsTheReasonAndStays)
+{
+    signIn();
+    auto feedback = openFeedback();
+    ASSERT_NE(feedback, nullptr);
+    harness().server()->script().forCommand(Cmd::kFeedback, server::ScriptedReply::errorEnvelope("反馈提交太频繁"));
+    ASSERT_TRUE(typeInto(std::dynamic_pointer_cast<UITextView>(harness().viewByOutlet("advice")), "很好用"));
+    ASSERT_TRUE(harness().tapButton("提 交"));
+    ASSERT_TRUE(waitForAnswer(Cmd::kFeedback));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "反馈提交太频繁"; }));
+    harness().advance(3);
+    EXPECT_EQ(harness().topScreen(), feedback);
+}

@@ -1,0 +1,264 @@
+// The profile: the avatar shown without holding the screen, a teacher's
+// nickname fixed, a new avatar picked (the newest pick wins), uploaded and
+// saved, and every way a save can fail leaving the account as it was.
+#include "app/account/ChangePasswordViewController.h"
+#include "app/account/UserInfoViewController.h"
+#include "app/main/ORBViewController.h"
+#include "app/settings/SettingViewController.h"
+#include "core/session/AccountInfo.h"
+#include "core/session/MyAccountInfo.h"
+#include "core/session/ORBEndpoints.h"
+#include "messaging/send/MessageSendPhoto.h"
+#include "platform/graphics/Image.h"
+#include "platform/os/AppPaths.h"
+#include "platform/os/FileUtil.h"
+#include "platform/uikit/UIActionSheet.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImagePickerController.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UITextField.h"
+#include "server/StandinServer.h"
+#include "tests/support/app/SignedInScreen.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+using Cmd = core::ORBEndpoints::Cmd;
+
+namespace {
+
+constexpr const char* kDemoParent = "13800000002";
+
+class Profile : public SignedInScreenTest {
+protected:
+    // The profile as the settings tab opens it, from its row.
+    std::shared_ptr<UserInfoViewController> openProfile()
+    {
+        mainScreen()->switchToView(ORBViewController::kSettingsTab);
+        settle(harness());
+        auto settings = std::dynamic_pointer_cast<UITableView>(harness().viewByOutlet("tableview"));
+        if (!settings || !harness().selectRow(settings, 1, 0))
+            return nullptr;
+        settle(harness());
+        return std::dynamic_pointer_cast<UserInfoViewController>(harness().topScreen());
+    }
+    std::shared_ptr<UITableView> table()
+    {
+        return std::dynamic_pointer_cast<UITableView>(harness().viewByOutlet("userTableView"));
+    }
+    std::shared_ptr<UITextField> nickname()
+    {
+        return std::dynamic_pointer_cast<UITextField>(harness().viewByTag(UserInfoViewController::kAvatarTag + 1));
+    }
+    std::shared_ptr<UIImageView> avatar()
+    {
+        return std::dynamic_pointer_cast<UIImageView>(harness().viewByTag(UserInfoViewController::kAvatarTag));
+    }
+    std::vector<std::shared_ptr<MessageSendPhoto>> photosInAvatar()
+    {
+        std::vector<std::shared_ptr<MessageSendPhoto>> photos;
+        for (const auto& view : avatar()->subviews())
+            if (auto photo = std::dynamic_pointer_cast<MessageSendPhoto>(view))
+                photos.push_back(photo);
+        return photos;
+    }
+    std::string writePicture(const std::string& name, int width, int height)
+    {
+        std::string path = platform::FileUtil::joinPath(platform::AppPaths::temporaryDirectory(), name);
+        EXPECT_TRUE(platform::Image(width, height, 1.0, platform::Color::fromRGB255(200, 120, 40)).writePNG(path));
+        return path;
+    }
+    // Taps the avatar row and picks the picture from the album.
+    bool pickAvatar(const std::string& path)
+    {
+        if (!harness().selectRow(table(), 0, 0))
+            return false;
+        auto sheet = UIActionSheet::currentSheet();
+        if (!sheet || sheet->title() != "选择一张图片" || !harness().tapButton("从相册中选取"))
+            return false;
+        settle(harness());
+        auto picker = std::dynamic_pointer_cast<UIImagePickerController>(harness().presentedScreen());
+        if (!picker || !picker->allowsEditing() || !picker->pickImageAtPath(path))
+            return false;
+        settle(harness());
+        return harness().presentedScreen() == nullptr;
+    }
+    bool tapSave()
+    {
+        bool tapped = harness().tap(harness().viewByOutlet("btnSave"));
+        harness().loop().runUntilIdle();
+        return tapped;
+    }
+    std::vector<server::LoggedRequest> avatarUploads()
+    {
+        std::vector<server::LoggedRequest> uploads;
+        for (const auto& request : harness().serverRequests())
+            if (request.route.starts_with("upload/userpic/"))
+                uploads.push_back(request);
+        return uploads;
+    }
+};
+
+} // namespace
+
+TEST_F(Profile, TeachersNicknameIsFixedAndASaveWithoutAvatarSendsTheNameAndLeaves)
+{
+    signIn();
+    auto profile = openProfile();
+    ASSERT_NE(profile, nullptr);
+    EXPECT_EQ(profile->title(), "我的资料");
+    auto account = core::MyAccountInfo::currentAccount();
+    ASSERT_NE(account, nullptr);
+    ASSERT_EQ(account->type, 1);
+    EXPECT_EQ(nickname()->text(), account->name);
+    EXPECT_FALSE(nickname()->isEnabled());
+    EXPECT_EQ(table()->numberOfSections(), 2);
+    EXPECT_DOUBLE_EQ(table()->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0)).height(), 80);
+    EXPECT_DOUBLE_EQ(table()->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(1, 1)).height(), 44);
+    EXPECT_NE(harness().viewByText("设置头像"), nullptr);
+    EXPECT_NE(harness().viewByText("昵称"), nullptr);
+    ASSERT_TRUE(harness().runUntil([&] { return avatar()->image() && avatar()->image()->name().find("default") == std::string::npos; }));
+    EXPECT_FALSE(harness().render("app-profile.png").empty());
+
+    // The change-password row leads one screen further.
+    ASSERT_TRUE(harness().selectRow(table(), 1, 1));
+    settle(harness());
+    EXPECT_NE(std::dynamic_pointer_cast<ChangePasswordViewController>(harness().topScreen()), nullptr);
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
+    settle(harness());
+    ASSERT_EQ(harness().topScreen(), profile);
+
+    ASSERT_TRUE(tapSave());
+    ASSERT_TRUE(waitForAnswer(Cmd::kUpdateProfile));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "个人资料修改成功"; }));
+    auto sent = requests(Cmd::kUpdateProfile);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].bodyValue("userName").stringValue(), account->name);
+    EXPECT_EQ(sent[0].bodyValue("file").stringValue(), "");
+    EXPECT_TRUE(avatarUploads().empty());
+    // It leaves 1.5 s after the confirmation, and only itself.
+    harness().advance(1.0);
+    EXPECT_EQ(harness().topScreen(), profile);
+    harness().advance(0.6);
+    settle(harness());
+    EXPECT_NE(std::dynamic_pointer_cast<SettingViewController>(harness().topScreen()), nullptr);
+    EXPECT_EQ(harness().navigationStack().size(), 1u);
+}
+
+TEST_F(Profile, AvatarLoadsWithoutHoldingTheScreen)
+{
+    signIn();
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute("static/avatar", server::ScriptedReply::normal().heldBy(gate), 4);
+    auto profile = openProfile();
+    ASSERT_NE(profile, nullptr);
+    // The screen is up and answers while the picture is still on its way.
+    ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() >= 1; }));
+    ASSERT_NE(avatar(), nullptr);
+    ASSERT_NE(avatar()->image(), nullptr);
+    EXPECT_NE(avatar()->image()->name().find("account_default_avatar"), std::string::npos);
+    ASSERT_TRUE(harness().selectRow(table(), 1, 1));
+    settle(harness());
+    EXPECT_NE(std::dynamic_pointer_cast<ChangePasswordViewController>(harness().topScreen()), nullptr);
+    harness().tap(harness().viewByOutlet("btnBack"));
+    settle(harness());
+    gate->open();
+    ASSERT_TRUE(harness().runUntil([&] { return avatar()->image()->name().find("account_default_avatar") == std::string::npos; }));
+}
+
+TEST_F(Profile, NewAvatarIsUploadedAndSavedAndEveryFailureLeavesTheAccountAsItWas)
+{
+    signIn(kDemoParent, kDemoParentPassword);
+    auto profile = openProfile();
+    ASSERT_NE(profile, nullptr);
+    auto account = core::MyAccountInfo::currentAccount();
+    ASSERT_EQ(account->type, 2);
+    const std::string oldName = account->name;
+    const std::string oldThumb = account->thumbAvatar;
+    EXPECT_TRUE(nickname()->isEnabled());
+
+    // An empty nickname is not sent.
+    nickname()->setText("");
+    ASSERT_TRUE(tapSave());
+    EXPECT_EQ(harness().overlayText(), "昵称不能为空");
+    harness().advance(2.5);
+    EXPECT_TRUE(requests(Cmd::kUpdateProfile).empty());
+
+    // A refused save: the name the server did not take is not the account's.
+    ASSERT_TRUE(harness().type(nickname(), "张伟伟"));
+    auto refused = holdNext(Cmd::kUpdateProfile, server::ScriptedReply::errorEnvelope("保存失败"));
+    ASSERT_TRUE(tapSave());
+    ASSERT_TRUE(harness().runUntil([&] { return refused->arrived() == 1; }));
+    EXPECT_EQ(harness().overlayText(), "正在保存用户信息...");
+    refused->open();
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "修改个人资料失败"; }));
+    EXPECT_EQ(account->name, oldName);
+    harness().advance(2.5);
+    EXPECT_EQ(harness().topScreen(), profile);
+
+    // Two picks: the newest one alone is shown, uploaded and sent.
+    ASSERT_TRUE(pickAvatar(writePicture("wide.png", 400, 200)));
+    ASSERT_EQ(photosInAvatar().size(), 1u);
+    ASSERT_TRUE(pickAvatar(writePicture("tall.png", 200, 400)));
+    auto photos = photosInAvatar();
+    ASSERT_EQ(photos.size(), 1u);
+    ASSERT_NE(photos[0]->imgView(), nullptr);
+    ASSERT_NE(photos[0]->imgView()->image(), nullptr);
+    EXPECT_LT(photos[0]->imgView()->image()->size().width, photos[0]->imgView()->image()->size().height);
+    EXPECT_FALSE(harness().render("app-profile-new-avatar.png").empty());
+
+    // The upload fails: reported as a failure, and nothing is saved as if it had worked.
+    harness().server()->script().forRoute("upload/userpic", server::ScriptedReply::http500Json());
+    ASSERT_TRUE(tapSave());
+    EXPECT_EQ(harness().overlayText(), "正在上传头像...");
+    ASSERT_TRUE(harness().runUntil([&] { return avatarUploads().size() == 1 && harness().overlayText() == "修改个人资料失败"; }));
+    harness().advance(2.5);
+    EXPECT_EQ(requests(Cmd::kUpdateProfile).size(), 1u);
+    EXPECT_EQ(account->name, oldName);
+    EXPECT_EQ(account->thumbAvatar, oldThumb);
+    EXPECT_EQ(harness().topScreen(), profile);
+
+    // Saved again: uploaded, then the profile with the upload's address.
+    auto uploadGate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute("upload/userpic", server::ScriptedReply::normal().heldBy(uploadGate));
+    ASSERT_TRUE(tapSave());
+    ASSERT_TRUE(harness().runUntil([&] { return uploadGate->arrived() == 1; }));
+    EXPECT_EQ(harness().overlayText(), "正在上传头像...");
+    EXPECT_EQ(requests(Cmd::kUpdateProfile).size(), 1u);
+    uploadGate->open();
+    ASSERT_TRUE(waitForAnswer(Cmd::kUpdateProfile, 2));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "个人资料修改成功"; }));
+    auto uploads = avatarUploads();
+    ASSERT_EQ(uploads.size(), 2u);
+    ASSERT_NE(uploads[1].part("file"), nullptr);
+    const std::string& bytes = uploads[1].part("file")->content;
+    auto uploaded = platform::Image::decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    ASSERT_TRUE(uploaded.has_value());
+    EXPECT_LT(uploaded->pixelWidth(), uploaded->pixelHeight()) << "the newest pick was uploaded";
+    auto saved = requests(Cmd::kUpdateProfile).back();
+    EXPECT_EQ(saved.bodyValue("userName").stringValue(), "张伟伟");
+    std::string file = saved.bodyValue("file").stringValue();
+    EXPECT_NE(file.find("/files/userpic/"), std::string::npos) << file;
+    EXPECT_EQ(account->name, "张伟伟");
+    EXPECT_EQ(account->avatar, file);
+    EXPECT_NE(account->thumbAvatar, oldThumb);
+    harness().advance(1.6);
+    settle(harness());
+    EXPECT_NE(std::dynamic_pointer_cast<SettingViewController>(harness().topScreen()), nullptr);
+}
+
+TEST_F(Profile, AReplyWithoutBothAddressesKeepsTheAvatar)
+{
+    signIn(kDemoParent, kDemoParentPassword);
+    auto profile = openProfile();
+    ASSERT_NE(profile, nullptr);
+    auto account = core::MyAccountInfo::currentAccount();
+    const std::string oldThumb = account->thumbAvatar;
+    const std::string oldAvatar = account->avatar;
+    harness().server()->script().forCommand(Cmd::kUpdateProfile,
+        server::ScriptedReply::custom(200, R"({"resultState":1,"resultMsg":"修改成功","original":"http://127.0.0.1/x.jpg"})"));
+    ASSERT_TRUE(tapSave());
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "个人资料修改成功"; }));
+    EXPECT_EQ(account->thumbAvatar, oldThumb);
+    EXPECT_EQ(account->avatar, oldAvatar);
+}

@@ -1,0 +1,286 @@
+// The web page screens on the browser engine, under an X server of the
+// test's own: the general screen's loading, title and error views and the
+// click-to-dial page it answers itself; the carrier's three pages with the
+// network activity indicator, and their height on the small screen.
+#include "app/about/VersionHistoryViewController.h"
+#include "app/main/ORBViewController.h"
+#include "app/web/CarrierAddresses.h"
+#include "app/web/CarrierPageViewController.h"
+#include "app/web/ORBWebViewController.h"
+#include "core/session/ORBEndpoints.h"
+#include "platform/os/ClassRegistry.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIWebView.h"
+#include "platform/uikit/WebEngine.h"
+#include "server/StandinServer.h"
+#include "tests/support/TestHttpServer.h"
+#include "tests/support/XvfbDisplay.h"
+#include "tests/support/app/SignedInScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace testsupport;
+
+namespace {
+
+// One X server for the whole program: the engine keeps its display open
+// until the process ends.
+class EngineDisplay : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        std::string reason;
+        if (display.start(&reason))
+            platform::setWebEngineDisplay(display.name());
+        else
+            ADD_FAILURE() << reason;
+    }
+    XvfbDisplay display;
+};
+[[maybe_unused]] auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new EngineDisplay);
+
+// An address of a server that has gone away: a load there fails.
+std::string goneServer()
+{
+    TestHttpServer gone;
+    if (!gone.start())
+        return "http://127.0.0.1:9/";
+    auto address = gone.url("/");
+    gone.stop();
+    return address;
+}
+
+class WebScreens : public SignedInScreenTest {
+protected:
+    void SetUp() override
+    {
+        SignedInScreenTest::SetUp();
+        CarrierAddresses::setBase(harness().serverBase() + "carrier/");
+    }
+    void TearDown() override
+    {
+        CarrierAddresses::setBase(std::nullopt);
+        SignedInScreenTest::TearDown();
+    }
+    std::shared_ptr<ORBWebViewController> openPage(const std::string& address, int navType = 0)
+    {
+        auto screen = std::make_shared<ORBWebViewController>();
+        screen->setLoadUrl(platform::Url::parse(address));
+        screen->setNavType(navType);
+        return open(screen, ORBViewController::kSettingsTab);
+    }
+    std::shared_ptr<UIWebView> webView() { return std::dynamic_pointer_cast<UIWebView>(harness().viewByOutlet("webView")); }
+    bool waitForTitle(const std::shared_ptr<UIViewController>& screen, const std::string& title)
+    {
+        return harness().runUntil([&] { return screen->title() == title; });
+    }
+    // How often the stand-in has served the page.
+    std::size_t pageFetches(const std::string& path)
+    {
+        std::size_t count = 0;
+        for (const auto& request : harness().serverRequests())
+            count += request.path == path;
+        return count;
+    }
+    std::vector<server::LoggedRequest> ctdOpenings()
+    {
+        std::vector<server::LoggedRequest> found;
+        for (const auto& request : harness().serverRequests())
+            if (request.route == "web/ctd/butCtd")
+                found.push_back(request);
+        return found;
+    }
+};
+
+} // namespace
+
+TEST_F(WebScreens, PageShowsLoadingThenItsOwnTitle)
+{
+    signIn();
+    auto screen = openPage(harness().serverBase() + "carrier/pigeon/");
+    ASSERT_TRUE(harness().runUntil([&] { return screen->title() == "加载中..." || screen->title() == "鸽笺"; }));
+    if (screen->title() == "加载中...") {
+        EXPECT_NE(harness().viewByText("正在努力加载中..."), nullptr);
+    }
+    ASSERT_TRUE(waitForTitle(screen, "鸽笺"));
+    EXPECT_EQ(harness().viewByText("正在努力加载中..."), nullptr);
+    EXPECT_EQ(webView()->documentTitle(), "鸽笺");
+    EXPECT_FALSE(harness().render("app-web-page.png").empty());
+
+    // A link to a page without a title: its own loading view again, then the screen's own title.
+    ASSERT_TRUE(webView()->simulateLinkClick(harness().serverBase() + "carrier/untitled"));
+    ASSERT_TRUE(waitForTitle(screen, "网页展示"));
+    EXPECT_EQ(harness().viewsByClass("UIActivityIndicatorView").size(), 0u);
+
+    // Back empties the page and leaves.
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
+    settle(harness());
+    EXPECT_NE(harness().topScreen(), screen);
+    EXPECT_EQ(harness().navigationStack().size(), 1u);
+}
+
+TEST_F(WebScreens, AFailedLoadShowsTheErrorViewAndANewLoadClearsIt)
+{
+    signIn();
+    auto screen = openPage(goneServer());
+    ASSERT_TRUE(waitForTitle(screen, "加载失败")) << screen->title() << " " << webView()->isLoading();
+    EXPECT_NE(harness().viewByText("加载出错，请重新再试"), nullptr);
+    EXPECT_EQ(harness().viewByText("正在努力加载中..."), nullptr);
+    EXPECT_FALSE(harness().render("app-web-page-failed.png").empty());
+
+    webView()->loadRequest(*NSURLRequest::requestWithURL(harness().serverBase() + "carrier/nimbus/"));
+    ASSERT_TRUE(waitForTitle(screen, "Nimbus邮箱"));
+    EXPECT_EQ(harness().viewByText("加载出错，请重新再试"), nullptr);
+}
+
+TEST_F(WebScreens, ClickToDialPageOpensTheServiceAndEveryAnswerEndsTheOverlay)
+{
+    signIn();
+    // Without its navigation type the page's link is an ordinary page.
+    auto plain = openPage(harness().serverBase() + "carrier/ctd");
+    ASSERT_TRUE(waitForTitle(plain, "开通点击拨号"));
+    ASSERT_TRUE(webView()->simulateLinkClick("/ctd/ctdOpen"));
+    // The stand-in has no such page: its answer has no title.
+    ASSERT_TRUE(waitForTitle(plain, "网页展示"));
+    EXPECT_TRUE(ctdOpenings().empty());
+    harness().visibleNavigationController()->popViewControllerAnimated(false);
+    settle(harness());
+
+    auto screen = openPage(harness().serverBase() + "carrier/ctd", ORBWebViewController::kNavTypeCtd);
+    ASSERT_TRUE(waitForTitle(screen, "开通点击拨号"));
+    ASSERT_TRUE(webView()->simulateLinkClick("/ctd/ctdOpen"));
+    ASSERT_TRUE(harness().runUntil([&] { return !ctdOpenings().empty(); }));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "业务开通成功"; }));
+    auto opening = ctdOpenings()[0];
+    EXPECT_EQ(opening.queryValue("areaAbb").value_or(""), "gz");
+    EXPECT_EQ(opening.queryValue("accountType").value_or(""), "1");
+    EXPECT_EQ(opening.queryValue("userId").value_or(""), "2001");
+    // The page itself was never left: it loads again after the opening.
+    ASSERT_TRUE(harness().runUntil([&] {
+        return pageFetches("/carrier/ctd") == 3 && !webView()->isLoading() && screen->title() == "开通点击拨号";
+    })) << screen->title();
+    harness().advance(2);
+    EXPECT_EQ(harness().overlayText(), "");
+
+    // An answer that is no object, and no answer at all: the overlay still ends.
+    struct Case {
+        server::ScriptedReply reply;
+        const char* shown;
+    };
+    for (const Case& c : { Case { server::ScriptedReply::custom(200, "<html>busy</html>", "text/html"), "数据错误" },
+             Case { server::ScriptedReply::connectionReset(), "服务连接出错，请重试" } }) {
+        SCOPED_TRACE(c.shown);
+        std::size_t before = ctdOpenings().size();
+        harness().server()->script().forRoute("web/ctd/butCtd", c.reply);
+        ASSERT_TRUE(harness().runUntil([&] { return !webView()->isLoading() && screen->title() == "开通点击拨号"; }))
+            << screen->title();
+        ASSERT_TRUE(webView()->simulateLinkClick("/ctd/ctdOpen"));
+        ASSERT_TRUE(harness().runUntil([&] { return ctdOpenings().size() == before + 1; }));
+        ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == c.shown; }));
+        harness().advance(2);
+        EXPECT_EQ(harness().overlayText(), "");
+    }
+}
+
+TEST_F(WebScreens, AskLeavePageGoesBackByItsOwnAddress)
+{
+    signIn();
+    auto screen = openPage(harness().serverBase() + "carrier/pigeon/", ORBWebViewController::kNavTypeAskLeave);
+    ASSERT_TRUE(waitForTitle(screen, "鸽笺"));
+    ASSERT_EQ(harness().topScreen(), screen);
+    ASSERT_TRUE(webView()->simulateLinkClick("/mobile/askleave/back"));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().topScreen() != screen; }));
+    settle(harness());
+    EXPECT_EQ(harness().navigationStack().size(), 1u);
+}
+
+TEST_F(WebScreens, CarrierPagesLoadTheirAddressesWithTheActivityIndicator)
+{
+    signIn();
+    auto& application = UIApplication::sharedApplication();
+    struct Page {
+        const char* className;
+        const char* title;
+        std::string address;
+    };
+    for (const Page& page : { Page { "PigeonViewController", "鸽笺", CarrierAddresses::pigeon() },
+             Page { "ParleyViewController", "畅谈", CarrierAddresses::parley() },
+             Page { "EmailNimbusViewController", "Nimbus邮箱", CarrierAddresses::nimbus() } }) {
+        SCOPED_TRACE(page.className);
+        EXPECT_EQ(page.address.rfind(harness().serverBase() + "carrier/", 0), 0u);
+        // As the function grid makes them.
+        auto screen = platform::ClassRegistry::shared().createAs<UIViewController>(page.className);
+        ASSERT_NE(screen, nullptr);
+        open(screen, ORBViewController::kGridTab);
+        EXPECT_EQ(screen->title(), page.title);
+        ASSERT_TRUE(harness().runUntil([&] { return !webView()->isLoading() && !webView()->documentTitle().empty(); }));
+        EXPECT_EQ(webView()->documentTitle(), page.title);
+        EXPECT_EQ(webView()->request()->URL.absoluteString(), page.address);
+        EXPECT_FALSE(application.isNetworkActivityIndicatorVisible());
+        EXPECT_EQ(screen->title(), page.title);
+        harness().visibleNavigationController()->popViewControllerAnimated(false);
+        settle(harness());
+    }
+    // The group chat lies under the instant messaging host.
+    EXPECT_EQ(CarrierAddresses::parley().rfind(CarrierAddresses::pigeon(), 0), 0u);
+
+    // Leaving while the page loads stops it and puts the indicator away.
+    auto mail = platform::ClassRegistry::shared().createAs<UIViewController>("EmailNimbusViewController");
+    open(mail, ORBViewController::kGridTab);
+    auto view = webView();
+    ASSERT_TRUE(harness().runUntil([&] { return application.isNetworkActivityIndicatorVisible() || !view->isLoading(); }));
+    harness().visibleNavigationController()->popViewControllerAnimated(false);
+    settle(harness());
+    EXPECT_FALSE(view->isLoading());
+    EXPECT_FALSE(application.isNetworkActivityIndicatorVisible());
+    EXPECT_EQ(view->delegate(), nullptr);
+
+    // A page that cannot be reached says so in the title.
+    CarrierAddresses::setBase(goneServer());
+    auto pigeon = platform::ClassRegistry::shared().createAs<UIViewController>("PigeonViewController");
+    open(pigeon, ORBViewController::kGridTab);
+    ASSERT_TRUE(waitForTitle(pigeon, "载入失败"));
+    EXPECT_FALSE(application.isNetworkActivityIndicatorVisible());
+}
+
+// The installed version's history page, drawn by the engine.
+TEST_F(WebScreens, VersionHistoryShowsThePageOfTheInstalledVersion)
+{
+    signIn();
+    auto history = open(std::make_shared<VersionHistoryViewController>(), ORBViewController::kSettingsTab);
+    EXPECT_EQ(history->title(), "更新历史");
+    ASSERT_TRUE(harness().runUntil([&] { return !webView()->isLoading() && !webView()->documentText().empty(); }));
+    settle(harness());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_FALSE(harness().render("app-version-history.png").empty());
+}
+
+// The layouts are drawn for the 4-inch screen: the carrier pages' web view is
+// 88 points shorter on the 3.5-inch one.
+TEST(CarrierPageLayout, WebViewIsShorterOnTheSmallScreen)
+{
+    std::map<UIScreen::Kind, double> heights;
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        AppHarnessOptions options;
+        options.screen = kind;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        CarrierAddresses::setBase(harness.serverBase() + "carrier/");
+        mainScreen()->switchToView(ORBViewController::kGridTab);
+        settle(harness);
+        auto screen = std::make_shared<PigeonViewController>();
+        harness.visibleNavigationController()->pushViewController(screen, true);
+        settle(harness);
+        auto web = harness.viewByOutlet("webView");
+        ASSERT_NE(web, nullptr);
+        heights[kind] = web->frame().height();
+        EXPECT_LE(web->frame().maxY(), screen->view()->bounds().height() + 0.5);
+        CarrierAddresses::setBase(std::nullopt);
+    }
+    EXPECT_DOUBLE_EQ(heights[UIScreen::Kind::ThreePointFiveInch],
+        heights[UIScreen::Kind::FourInch] - BaseViewController::kShortScreenCut);
+}

@@ -1,0 +1,158 @@
+// A post's detail screen: its comments, a new comment of this post (and
+// only this post) at the top, praise, and deletion by its author alone.
+#include "circle/detail/WeiboDetailsCommentCell.h"
+#include "circle/detail/WeiboDetailsCommentTableCell.h"
+#include "circle/detail/WeiboDetailsContentCell.h"
+#include "circle/detail/WeiboDetailsViewController.h"
+#include "circle/feed/CircleTargets.h"
+#include "circle/feed/WeiboCell.h"
+#include "core/session/ORBEndpoints.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UILabel.h"
+#include "tests/circle/CircleTestSupport.h"
+#include "app/main/ORBViewController.h"
+#include "tests/support/app/ClientApp.h"
+
+#include <gtest/gtest.h>
+
+using namespace circletest;
+using circle::WeiboDetailsViewController;
+using Cmd = core::ORBEndpoints::Cmd;
+
+namespace {
+
+class DetailTest : public CircleScreenTest {
+protected:
+    // Taps the feed's row of the post and waits for its comments.
+    std::shared_ptr<WeiboDetailsViewController> openFromFeed(long long weiboId)
+    {
+        auto feed = openFeed();
+        if (!feed)
+            return nullptr;
+        auto table = feed->tableView();
+        for (long row = 0; row < table->numberOfRowsInSection(0); ++row) {
+            auto cell = visibleCell<circle::WeiboCell>(*table, row);
+            if (cell && cell->data()->weiboId == weiboId) {
+                std::size_t before = routeCount("webapp/jxq/comment");
+                // Selected as a touch on the row's text would (its middle may be a picture).
+                table->userSelectRowAtIndexPath(NSIndexPath::indexPathForRow(row, 0));
+                testsupport::settle(harness());
+                auto detail = std::dynamic_pointer_cast<WeiboDetailsViewController>(harness().topScreen());
+                if (!detail || !waitForRoute("webapp/jxq/comment", before + 1))
+                    return nullptr;
+                if (!until([&] { return harness().overlayText().empty(); }))
+                    return nullptr;
+                return detail;
+            }
+        }
+        return nullptr;
+    }
+
+    std::shared_ptr<circle::WeiboDetailsCommentTableCell> comments(const WeiboDetailsViewController& detail)
+    {
+        return visibleCell<circle::WeiboDetailsCommentTableCell>(*detail.tableView(), 1);
+    }
+
+    void postComment(long long weiboId, const std::string& text)
+    {
+        platform::Dictionary info;
+        info.set("weiboId", weiboId);
+        info.set("comment", text);
+        platform::NotificationCenter::defaultCenter().post(circle::kSendWeiboCommentSuccess, {}, std::move(info));
+    }
+};
+
+TEST_F(DetailTest, CommentsOfThisPostOnlyJoinItsListAtTheTop)
+{
+    signIn();
+    auto detail = openFromFeed(2); // the demo teacher's spring outing, two comments
+    ASSERT_TRUE(detail);
+    EXPECT_EQ(detail->title(), "话题正文");
+    ASSERT_TRUE(until([&] { return detail->listData().size() == 2; }));
+    auto table = comments(*detail);
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->lblEmptyTips()->isHidden());
+    EXPECT_EQ(table->tableView()->numberOfRowsInSection(0), 2);
+    double expected = 0;
+    for (const auto& c : detail->listData())
+        expected += circle::WeiboDetailsCommentCell::heightForWeiboCommentData(*c);
+    EXPECT_EQ(detail->tableView()->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(1, 0)).height(), expected);
+
+    postComment(3, "别的帖子的评论");
+    EXPECT_EQ(detail->listData().size(), 2u);
+    int before = detail->weiboData()->commentNum;
+    postComment(2, "孩子们都晒黑了");
+    ASSERT_EQ(detail->listData().size(), 3u);
+    EXPECT_EQ(detail->listData()[0]->content, "孩子们都晒黑了");
+    EXPECT_EQ(detail->listData()[0]->dataTime, "刚刚");
+    EXPECT_EQ(detail->listData()[0]->senderName, "李建国");
+    EXPECT_EQ(detail->listData()[0]->senderType, 1);
+    // The feed beneath raised the shared post's count.
+    EXPECT_EQ(detail->weiboData()->commentNum, before + 1);
+    auto first = visibleCell<circle::WeiboDetailsCommentCell>(*comments(*detail)->tableView(), 0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->lblContent()->text(), "孩子们都晒黑了");
+    EXPECT_EQ(first->lblTime()->text(), "刚刚");
+    testsupport::settle(harness(), 1);
+    harness().render("circle-detail-comments.png");
+}
+
+TEST_F(DetailTest, OnlyTheAuthorWithTheSameRoleCanDeleteAndTheFeedLosesTheRow)
+{
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    long rowsBefore = feed->tableView()->numberOfRowsInSection(0);
+    // Post 4 is the demo parent's: the teacher gets no delete button.
+    auto other = openFromFeed(4);
+    ASSERT_TRUE(other);
+    EXPECT_FALSE(other->rightItem());
+    other->btnDoGoBack();
+    testsupport::settle(harness());
+
+    auto detail = openFromFeed(2);
+    ASSERT_TRUE(detail);
+    ASSERT_TRUE(detail->rightItem());
+    ASSERT_TRUE(harness().tap(detail->rightItem()));
+    testsupport::settle(harness());
+    ASSERT_TRUE(harness().tapButton("删除当前微博"));
+    testsupport::settle(harness());
+    auto alert = harness().currentAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title(), "警告");
+    EXPECT_EQ(alert->message(), "这是一步不可逆的操作，\n你确定要删除当前微博吗？");
+    ASSERT_TRUE(harness().tapAlertButton("确定"));
+    ASSERT_TRUE(waitForAnswer(Cmd::kDeleteWeibo));
+    ASSERT_TRUE(until([&] { return harness().overlayText() == "删除成功"; }));
+    EXPECT_EQ(requests(Cmd::kDeleteWeibo).front().bodyValue("weiboId"), platform::Value(2));
+    EXPECT_EQ(harness().notifications().count(circle::kDeleteWeiboSuccess), 1u);
+    EXPECT_EQ(feed->tableView()->numberOfRowsInSection(0), rowsBefore - 1);
+    harness().advance(WeiboDetailsViewController::kCloseDelay);
+    testsupport::settle(harness());
+    EXPECT_EQ(harness().topScreen(), feed);
+}
+
+TEST_F(DetailTest, AnotherRoleWithTheAuthorsNumberGetsNoDeleteButton)
+{
+    signIn("13800000002", testsupport::kDemoParentPassword);
+    auto post = std::make_shared<core::WeiboData>();
+    post->weiboId = 4;
+    post->senderId = 3001; // the demo parent's number, written by a teacher
+    post->senderType = 1;
+    post->senderName = "同号老师";
+    post->content = "同一个号码的另一个角色";
+    auto detail = std::make_shared<WeiboDetailsViewController>();
+    detail->setWeiboData(post);
+    open(detail, ORBViewController::kCircleTab);
+    EXPECT_FALSE(detail->rightItem());
+
+    auto own = std::make_shared<core::WeiboData>(*post);
+    own->senderType = 2;
+    auto mine = std::make_shared<WeiboDetailsViewController>();
+    mine->setWeiboData(own);
+    open(mine, ORBViewController::kCircleTab);
+    EXPECT_TRUE(mine->rightItem());
+}
+
+} // namespace

@@ -1,0 +1,223 @@
+// The class-circle feed as a signed-in person meets it against the stand-in
+// server: kinds and pages, a late page dropped, praise and the counts kept
+// in step through the notifications, the compose menu by role.
+#include "circle/feed/CircleTargets.h"
+#include "circle/feed/HomeSchoolCircleViewController.h"
+#include "circle/feed/WeiboCell.h"
+#include "app/main/ORBViewController.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/uikit/UIButton.h"
+#include "server/StandinServer.h"
+#include "tests/circle/CircleTestSupport.h"
+#include "tests/support/app/ClientApp.h"
+#include "ui/tables/InfiniteScrollingView.h"
+#include "ui/tables/PullToRefreshView.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace circletest;
+using circle::HomeSchoolCircleViewController;
+using circle::WeiboCell;
+
+namespace {
+
+class FeedTest : public CircleScreenTest {
+protected:
+    long rows(const HomeSchoolCircleViewController& feed) const { return feed.tableView()->numberOfRowsInSection(0); }
+
+    std::shared_ptr<core::WeiboData> post(const HomeSchoolCircleViewController& feed, long row)
+    {
+        auto cell = visibleCell<WeiboCell>(*feed.tableView(), row);
+        return cell ? cell->data() : nullptr;
+    }
+
+    // Adds posts until the school has `total`; answers the newest id.
+    long long fillTo(int added)
+    {
+        long long last = 0;
+        for (int i = 0; i < added; ++i)
+            last = addPost({ 2001, 101, "第" + std::to_string(i + 1) + "条新动态", 0, 0 });
+        return last;
+    }
+
+    // Feed requests sent for that kind and page.
+    std::size_t sent(int kind, int page) const
+    {
+        std::size_t n = 0;
+        for (const auto& r : harness().server()->requests().withRoute(kFeedRoute))
+            n += r.queryValue("weiboType") == std::to_string(kind) && r.queryValue("page") == std::to_string(page);
+        return n;
+    }
+    bool answeredAll() const
+    {
+        for (const auto& r : harness().server()->requests().withRoute(kFeedRoute)) {
+            if (!r.answered)
+                return false;
+        }
+        return true;
+    }
+
+    void post(const char* name, long long weiboId)
+    {
+        platform::Dictionary info;
+        info.set("weiboId", weiboId);
+        platform::NotificationCenter::defaultCenter().post(name, {}, std::move(info));
+    }
+};
+
+TEST_F(FeedTest, PagesOfTenAppendUntilAnEmptyPageTurnsLoadMoreOff)
+{
+    long long newest = fillTo(15); // 6 demo posts + 15 = 21
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    EXPECT_EQ(feed->title(), "全部动态");
+    EXPECT_EQ(rows(*feed), 10);
+    EXPECT_EQ(post(*feed, 0)->weiboId, newest);
+    EXPECT_EQ(routeQuery(kFeedRoute, 0, "weiboType"), "1");
+    EXPECT_EQ(routeQuery(kFeedRoute, 0, "page"), "1");
+    EXPECT_EQ(routeQuery(kFeedRoute, 0, "pageSize"), "10");
+    EXPECT_EQ(testsupport::mainScreen()->badgeBtnHomeSchool()->badgeNum(), 0);
+
+    triggerInfiniteScrolling(*feed->tableView());
+    ASSERT_TRUE(until([&] { return rows(*feed) == 20; }));
+    EXPECT_EQ(routeQuery(kFeedRoute, 1, "page"), "2");
+    triggerInfiniteScrolling(*feed->tableView());
+    ASSERT_TRUE(until([&] { return rows(*feed) == 21; }));
+    EXPECT_TRUE(showsInfiniteScrolling(*feed->tableView()));
+    triggerInfiniteScrolling(*feed->tableView());
+    ASSERT_TRUE(until([&] { return harness().overlayText() == "没有更多数据了"; }));
+    EXPECT_EQ(routeQuery(kFeedRoute, 3, "page"), "4");
+    EXPECT_EQ(rows(*feed), 21);
+    EXPECT_FALSE(showsInfiniteScrolling(*feed->tableView()));
+    std::set<long long> ids;
+    for (long r = 0; r < rows(*feed); ++r)
+        ids.insert(post(*feed, r)->weiboId);
+    EXPECT_EQ(ids.size(), 21u);
+
+    // Pulled down: page 1 again, the later pages dropped.
+    triggerPullToRefresh(*feed->tableView());
+    ASSERT_TRUE(until([&] { return rows(*feed) == 10; }));
+    EXPECT_EQ(routeQuery(kFeedRoute, 4, "page"), "1");
+    EXPECT_TRUE(showsInfiniteScrolling(*feed->tableView()));
+}
+
+TEST_F(FeedTest, ALatePageOfAnEarlierRefreshOrKindIsDropped)
+{
+    long long newest = fillTo(15);
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+
+    // Page 2 is held at the server while the list is pulled down and reloaded.
+    auto gate = holdRoute(kFeedRoute);
+    triggerInfiniteScrolling(*feed->tableView());
+    ASSERT_TRUE(until([&] { return gate->arrived() == 1; }));
+    triggerPullToRefresh(*feed->tableView());
+    ASSERT_TRUE(waitForRoute(kFeedRoute, 2)); // the first page and the reload
+    // The reload handled: its header stops.
+    ASSERT_TRUE(until([&] { return pullToRefreshView(*feed->tableView())->state() == PullToRefreshView::Stopped; }));
+    gate->open();
+    ASSERT_TRUE(waitForRoute(kFeedRoute, 3));
+    // The late page neither replaced the reloaded first page nor joined it:
+    // the next page asked for is 2, and the list reads newest first.
+    triggerInfiniteScrolling(*feed->tableView());
+    ASSERT_TRUE(until([&] { return rows(*feed) == 20; }));
+    EXPECT_EQ(routeQuery(kFeedRoute, 3, "page"), "2");
+    EXPECT_EQ(post(*feed, 0)->weiboId, newest);
+    std::set<long long> ids;
+    for (long r = 0; r < rows(*feed); ++r)
+        ids.insert(post(*feed, r)->weiboId);
+    EXPECT_EQ(ids.size(), 20u);
+
+    // The teachers' kind chosen while the first page of all posts is held:
+    // that page, arriving last, does not land under the new title.
+    addPost({ 3001, 101, "家长的新动态", 0, 0 });
+    auto held = holdRoute(kFeedRoute);
+    triggerPullToRefresh(*feed->tableView());
+    ASSERT_TRUE(until([&] { return held->arrived() == 1; }));
+    platform::Dictionary entry;
+    entry.set("title", "教师动态");
+    entry.set("index", 2);
+    feed->openListIndex(platform::Value(entry));
+    EXPECT_EQ(feed->title(), "教师动态");
+    ASSERT_TRUE(until([&] { return rows(*feed) == 10 && post(*feed, 0)->senderType == 1; }));
+    held->open();
+    ASSERT_TRUE(until([&] { return answeredAll(); }));
+    triggerInfiniteScrolling(*feed->tableView());
+    ASSERT_TRUE(until([&] { return rows(*feed) > 10; }));
+    EXPECT_EQ(sent(2, 2), 1u);
+    for (long r = 0; r < rows(*feed); ++r)
+        EXPECT_EQ(post(*feed, r)->senderType, 1) << "row " << r;
+}
+
+TEST_F(FeedTest, PraiseAndTheNotificationsKeepTheRowsInStep)
+{
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    ASSERT_EQ(rows(*feed), 6);
+    auto first = post(*feed, 0);
+    int praise = first->praise;
+    auto cell = visibleCell<WeiboCell>(*feed->tableView(), 0);
+    ASSERT_TRUE(harness().tap(cell->btnPraise()));
+    ASSERT_TRUE(waitForRoute(kPraiseRoute, 1));
+    EXPECT_EQ(routeQuery(kPraiseRoute, 0, "weiboId"), std::to_string(first->weiboId));
+    ASSERT_TRUE(until([&] { return first->praise == praise + 1; }));
+    EXPECT_EQ(harness().notifications().count(circle::kPraiseWeiboSuccess), 1u);
+
+    int comments = first->commentNum;
+    post(circle::kSendWeiboCommentSuccess, first->weiboId);
+    EXPECT_EQ(first->commentNum, comments + 1);
+    EXPECT_EQ(visibleCell<WeiboCell>(*feed->tableView(), 0)->btnComment()->currentTitle(),
+        std::to_string(comments + 1));
+
+    // A post not in the list changes nothing.
+    post(circle::kSendWeiboCommentSuccess, 9999);
+    post(circle::kDeleteWeiboSuccess, 9999);
+    EXPECT_EQ(rows(*feed), 6);
+
+    auto second = post(*feed, 1);
+    post(circle::kDeleteWeiboSuccess, first->weiboId);
+    EXPECT_EQ(rows(*feed), 5);
+    EXPECT_EQ(post(*feed, 0)->weiboId, second->weiboId);
+
+    // A new post written elsewhere: the feed reloads from page 1.
+    std::size_t before = routeCount(kFeedRoute);
+    addPost({ 2001, 101, "刚写的动态", 0, 0 });
+    platform::NotificationCenter::defaultCenter().post(circle::kSendWeiboSuccess);
+    ASSERT_TRUE(waitForRoute(kFeedRoute, before + 1));
+    ASSERT_TRUE(until([&] { return rows(*feed) == 7; }));
+    EXPECT_EQ(post(*feed, 0)->content, "刚写的动态");
+}
+
+TEST_F(FeedTest, ATeachersComposeButtonTogglesTheMenuAParentsOpensTheWriter)
+{
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    auto write = std::dynamic_pointer_cast<UIButton>(harness().viewByOutlet("btnWrite"));
+    ASSERT_TRUE(write);
+    ASSERT_TRUE(harness().tap(write));
+    testsupport::settle(harness());
+    auto menu = feed->dropDownView();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->alpha(), 1.0);
+    EXPECT_EQ(menu->frame(), platform::Rect(feed->view()->bounds().width() - 96, 0, 100, 102));
+    harness().render("circle-feed-compose-menu.png");
+    // The title's list closes the menu.
+    feed->showOrHideListView();
+    EXPECT_EQ(menu->alpha(), 0.0);
+    feed->hideListView();
+    ASSERT_TRUE(harness().tap(write));
+    testsupport::settle(harness());
+    ASSERT_TRUE(harness().tapButton("发个人动态"));
+    testsupport::settle(harness());
+    EXPECT_EQ(harness().topScreen()->className(), "WriteWeiboViewController");
+    EXPECT_EQ(harness().navigationStack().size(), 2u);
+    EXPECT_EQ(menu->alpha(), 0.0);
+}
+
+} // namespace

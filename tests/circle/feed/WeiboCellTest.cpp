@@ -1,0 +1,159 @@
+// A feed row laid out: the height rule, the grid positions, the browser
+// opened at the tapped picture, the comment button's width, and renders of
+// rows with 0, 1, 3 and 6 pictures.
+#include "circle/feed/HomeSchoolCircleViewController.h"
+#include "circle/feed/WeiboCell.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UINavigationController.h"
+#include "tests/circle/CircleTestSupport.h"
+#include "ui/images/RemoteImageView.h"
+#include "ui/photobrowser/PhotoBrowser.h"
+
+#include <gtest/gtest.h>
+
+using namespace circletest;
+using circle::WeiboCell;
+using circle::WeiboContentCell;
+
+namespace {
+
+std::shared_ptr<core::WeiboData> postWith(std::size_t images, std::string content = "春游")
+{
+    auto data = std::make_shared<core::WeiboData>();
+    data->weiboId = 7;
+    data->content = std::move(content);
+    for (std::size_t i = 0; i < images; ++i) {
+        auto image = std::make_shared<core::WeiboImage>();
+        image->original = "http://127.0.0.1:1/o" + std::to_string(i) + ".png";
+        image->thumb = "http://127.0.0.1:1/t" + std::to_string(i) + ".png";
+        data->images.push_back(image);
+    }
+    return data;
+}
+
+class WeiboCellTest : public CircleScreenTest {
+protected:
+    // Waits until the rows' pictures have arrived, then lets them fade in.
+    void waitForPictures(UITableView& table, std::initializer_list<long> rows)
+    {
+        std::vector<std::shared_ptr<UIImageView>> views;
+        for (long row : rows) {
+            auto cell = visibleCell<WeiboCell>(table, row);
+            ASSERT_TRUE(cell);
+            views.push_back(cell->imvBigContentImage());
+            for (const auto& slot : cell->imvSmallContentImages())
+                views.push_back(slot);
+        }
+        EXPECT_TRUE(until([&] {
+            for (const auto& view : views) {
+                if (imageURL(*view))
+                    return false;
+            }
+            return true;
+        }));
+        testsupport::settle(harness(), 1);
+    }
+};
+
+TEST_F(WeiboCellTest, RowHeightIsTheTextPlusThePartForItsPictures)
+{
+    auto text = [](const core::WeiboData& d, int lines) {
+        return WeiboContentCell::textView(d.content, lines)->frame().height();
+    };
+    const std::pair<std::size_t, double> rule[] = { { 0, 91 }, { 1, 236 }, { 2, 170 }, { 3, 170 }, { 4, 236 }, { 6, 236 },
+        { 8, 236 } };
+    for (auto [images, extra] : rule) {
+        auto data = postWith(images);
+        EXPECT_EQ(WeiboCell::heifhtForWeiboData(*data), text(*data, 6) + extra) << images << " pictures";
+    }
+    // Six lines at most in the feed; the text is long enough for more.
+    std::string longText(600, 'a');
+    auto data = postWith(0, longText);
+    EXPECT_LT(WeiboCell::heifhtForWeiboData(*data), text(*data, WeiboContentCell::kAllLines) + 91);
+    EXPECT_GT(text(*data, 6), 0);
+}
+
+TEST_F(WeiboCellTest, PicturesFillTheGridAndATapOpensTheBrowserAtThatPicture)
+{
+    signIn();
+    auto cell = BaseCell::cell<WeiboCell>();
+    ASSERT_TRUE(cell);
+    ASSERT_EQ(cell->imvSmallContentImages().size(), 6u);
+
+    cell->configWithWeiboData(postWith(3));
+    EXPECT_TRUE(cell->imvBigContentImage()->isHidden());
+    EXPECT_FALSE(cell->smallContentImageContainer()->isHidden());
+    for (int slot = 0; slot < 6; ++slot)
+        EXPECT_EQ(cell->imvSmallContentImages()[std::size_t(slot)]->isHidden(), slot < 3) << "slot " << slot;
+
+    cell->configWithWeiboData(postWith(2));
+    for (int slot = 0; slot < 6; ++slot)
+        EXPECT_EQ(cell->imvSmallContentImages()[std::size_t(slot)]->isHidden(), slot != 3 && slot != 4) << slot;
+
+    cell->configWithWeiboData(postWith(8));
+    for (int slot = 0; slot < 6; ++slot)
+        EXPECT_FALSE(cell->imvSmallContentImages()[std::size_t(slot)]->isHidden()) << slot;
+    EXPECT_EQ(cell->numberOfPhotosInPhotoBrowser(nullptr), 8u);
+
+    cell->configWithWeiboData(postWith(1));
+    EXPECT_FALSE(cell->imvBigContentImage()->isHidden());
+    EXPECT_TRUE(cell->smallContentImageContainer()->isHidden());
+
+    // Three pictures sit in positions 3 to 5: the first of them is picture 0.
+    cell->configWithWeiboData(postWith(3));
+    auto slot = cell->imvSmallContentImages()[3];
+    ASSERT_EQ(slot->gestureRecognizers().size(), 1u);
+    cell->onTapImage(slot->gestureRecognizers().front().get());
+    testsupport::settle(harness());
+    auto navigation = std::dynamic_pointer_cast<UINavigationController>(harness().presentedScreen());
+    ASSERT_TRUE(navigation);
+    auto browser = std::dynamic_pointer_cast<PhotoBrowser>(navigation->viewControllers().front());
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(browser->currentPageIndex(), 0u);
+    EXPECT_EQ(browser->numberOfPhotos(), 3u);
+
+    // An empty address shows the grey placeholder.
+    auto data = postWith(2);
+    data->images[1]->original.clear();
+    cell->configWithWeiboData(data);
+    EXPECT_TRUE(cell->photoBrowserPhotoAtIndex(nullptr, 1));
+}
+
+TEST_F(WeiboCellTest, TheCommentButtonWidensToTheLeftOfItsRightEdge)
+{
+    signIn();
+    auto cell = BaseCell::cell<WeiboCell>();
+    ASSERT_TRUE(cell);
+    auto data = postWith(0);
+    data->commentNum = 3;
+    cell->configWithWeiboData(data);
+    EXPECT_EQ(cell->btnComment()->frame().width(), 54);
+    EXPECT_EQ(cell->btnComment()->frame().maxX(), 308);
+    data->commentNum = 123456789;
+    cell->configWithWeiboData(data);
+    EXPECT_GT(cell->btnComment()->frame().width(), 54);
+    EXPECT_EQ(cell->btnComment()->frame().maxX(), 308);
+}
+
+TEST_F(WeiboCellTest, RendersTheFeedWithNoneOneThreeAndSixPictures)
+{
+    addPost({ 2001, 101, "班级图书角新到了一批绘本，欢迎同学们借阅。", 6, 3 });
+    addPost({ 2002, 102, "今天的数学课上同学们分组完成了测量活动。", 3, 2 });
+    addPost({ 3001, 101, "周末和孩子一起去了科技馆。", 1, 1 });
+    addPost({ 2004, 0, "下周一升旗仪式请同学们穿好校服。", 0, 0 });
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    auto table = feed->tableView();
+    EXPECT_EQ(visibleCell<WeiboCell>(*table, 0)->data()->images.size(), 0u);
+    EXPECT_EQ(visibleCell<WeiboCell>(*table, 1)->data()->images.size(), 1u);
+    waitForPictures(*table, { 0, 1 });
+    EXPECT_FALSE(harness().render("circle-feed-0-1-photos.png").empty());
+    EXPECT_EQ(visibleCell<WeiboCell>(*table, 3)->data()->images.size(), 6u);
+    EXPECT_EQ(visibleCell<WeiboCell>(*table, 2)->data()->images.size(), 3u);
+    waitForPictures(*table, { 2, 3 });
+    EXPECT_FALSE(harness().render("circle-feed-3-6-photos.png").empty());
+}
+
+} // namespace

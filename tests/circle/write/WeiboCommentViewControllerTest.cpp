@@ -1,0 +1,118 @@
+// Writing a comment from a feed row: the length rule and the checks, the
+// text reaching the server exactly as typed, one send per comment, the
+// announcement raising the row's count, and the close.
+#include "circle/feed/CircleTargets.h"
+#include "circle/feed/WeiboCell.h"
+#include "circle/write/WeiboCommentViewController.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UILabel.h"
+#include "server/StandinServer.h"
+#include "tests/circle/CircleTestSupport.h"
+#include "tests/support/app/ClientApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
+
+#include <gtest/gtest.h>
+
+using namespace circletest;
+using circle::WeiboCommentViewController;
+
+namespace {
+
+constexpr const char* kCommentRoute = "webapp/jxq/sendComment";
+
+class CommentTest : public CircleScreenTest {
+protected:
+    // The feed's first row's comment button tapped: the writer for that post.
+    std::shared_ptr<WeiboCommentViewController> openWriter(std::shared_ptr<core::WeiboData>& post)
+    {
+        auto feed = openFeed();
+        if (!feed)
+            return nullptr;
+        auto cell = visibleCell<circle::WeiboCell>(*feed->tableView(), 0);
+        post = cell->data();
+        harness().tap(cell->btnComment());
+        testsupport::settle(harness());
+        return std::dynamic_pointer_cast<WeiboCommentViewController>(harness().topScreen());
+    }
+
+    void write(WeiboCommentViewController& screen, const std::string& text)
+    {
+        screen.textView()->setText(text);
+        screen.textViewDidChange(screen.textView().get());
+    }
+
+    std::shared_ptr<UIButton> send() { return std::dynamic_pointer_cast<UIButton>(harness().viewByOutlet("btnSend")); }
+};
+
+TEST_F(CommentTest, TheLengthRuleAndTheEmptyTextAreRefusedWithTheirAlerts)
+{
+    signIn();
+    std::shared_ptr<core::WeiboData> post;
+    auto screen = openWriter(post);
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->title(), "发评论");
+    EXPECT_EQ(screen->weiboId(), post->weiboId);
+    EXPECT_EQ(send()->currentTitle(), "发送");
+    // Typed as the person would: through the keyboard, the counter following.
+    ASSERT_TRUE(testsupport::type(screen->textView(), "照片拍得真好，下次活动我们也参加！"));
+    EXPECT_EQ(screen->labRemainNum()->text(), "123");
+    testsupport::settle(harness(), 1);
+    harness().render("circle-comment-writing.png");
+
+    write(*screen, std::string(280, 'a'));
+    EXPECT_EQ(screen->labRemainNum()->text(), "0");
+    std::string chinese;
+    for (int i = 0; i < 141; ++i)
+        chinese += "好";
+    write(*screen, chinese);
+    EXPECT_EQ(screen->labRemainNum()->text(), "-1");
+    EXPECT_EQ(screen->labRemainNum()->textColor(), platform::Color::redColor());
+    ASSERT_TRUE(harness().tap(send()));
+    ASSERT_TRUE(harness().currentAlert());
+    EXPECT_EQ(harness().currentAlert()->title(), "温馨提示");
+    EXPECT_EQ(harness().currentAlert()->message(), "最多输入140个文字");
+    harness().tapAlertButton("确定");
+
+    write(*screen, "");
+    ASSERT_TRUE(harness().tap(send()));
+    ASSERT_TRUE(harness().currentAlert());
+    EXPECT_EQ(harness().currentAlert()->title(), "警告");
+    EXPECT_EQ(harness().currentAlert()->message(), "评论内容不能为空");
+    harness().tapAlertButton("确定");
+    EXPECT_EQ(routeCount(kCommentRoute), 0u);
+}
+
+TEST_F(CommentTest, TheCommentArrivesIntactOnceAndTheRowCountsIt)
+{
+    signIn();
+    std::shared_ptr<core::WeiboData> post;
+    auto screen = openWriter(post);
+    ASSERT_TRUE(screen);
+    int before = post->commentNum;
+    const std::string tricky = "a&b=c#d+e 100% 好&weiboId=1";
+    write(*screen, tricky);
+    auto gate = holdRoute(kCommentRoute);
+    // Two taps in one turn of the loop, before the overlay covers the button:
+    // the second sends nothing.
+    screen->sendAction(send().get());
+    screen->sendAction(send().get());
+    ASSERT_TRUE(until([&] { return gate->arrived() == 1; }));
+    harness().tap(send());
+    testsupport::settle(harness());
+    gate->open();
+    ASSERT_TRUE(waitForRoute(kCommentRoute, 1));
+    ASSERT_TRUE(until([&] { return harness().notifications().count(circle::kSendWeiboCommentSuccess) == 1; }));
+    EXPECT_EQ(routeCount(kCommentRoute), 1u);
+    auto sent = harness().server()->requests().withRoute(kCommentRoute).front();
+    EXPECT_EQ(sent.queryValue("comment"), tricky);
+    EXPECT_EQ(sent.queryValue("weiboId"), std::to_string(post->weiboId));
+    EXPECT_EQ(harness().overlayText(), "评论成功");
+    EXPECT_EQ(post->commentNum, before + 1);
+    harness().advance(WeiboCommentViewController::kCloseDelay);
+    testsupport::settle(harness());
+    EXPECT_NE(harness().topScreen(), screen);
+    EXPECT_EQ(harness().navigationStack().size(), 1u);
+}
+
+} // namespace

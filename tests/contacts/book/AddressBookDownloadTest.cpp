@@ -1,0 +1,247 @@
+// The address book's download as a signed-in person meets it, against the
+// stand-in server on the manual clock, with the book read back from the
+// client's SQLite file: one download at sign-in, the copy kept across a
+// restart, the week after which it is fetched again (each account its own),
+// and replies that change nothing and say so.
+#include "contacts/ContactsClock.h"
+#include "contacts/book/AddressBookImport.h"
+#include "core/session/MyAccountInfo.h"
+#include "core/session/ORBEndpoints.h"
+#include "core/store/ContactsFactory.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/os/UserDefaults.h"
+#include "server/StandinServer.h"
+#include "tests/contacts/ContactsTestSupport.h"
+#include "tests/support/ProcessUtil.h"
+#include "tests/support/app/ClientApp.h"
+#include "tests/support/app/SignedInScreen.h"
+
+#include "app/main/ORBViewController.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using core::ORBEndpoints;
+using server::ScriptedReply;
+using namespace testsupport;
+using namespace contactstest;
+
+namespace {
+
+constexpr const char* kBook = ORBEndpoints::Cmd::kAddressBook;
+constexpr double kWeek = contacts::AddressBookRecord::kFreshSeconds;
+constexpr int kTeacherUid = 2001;
+constexpr const char* kDemoParent = "13800000002";
+
+class AddressBookDownload : public SignedInScreenTest {
+protected:
+    void waitForBook() { ASSERT_TRUE(harness().runUntil(bookIdle)); }
+
+    std::vector<std::string> storedGroups()
+    {
+        std::vector<std::string> ids;
+        core::ContactsFactory store;
+        for (const auto& group : store.getGroups().value_or(core::GroupList {}))
+            ids.push_back(group->uid + ":" + std::to_string(group->totalCount));
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+
+    void openTab()
+    {
+        mainScreen()->switchToView(ORBViewController::kContactsTab);
+        settle(harness());
+    }
+};
+
+// Signs the account in on a harness of its own (a run of the program on that home).
+bool signInOn(AppHarness& harness, const char* account, const char* password)
+{
+    return startClient(harness) && signInThroughScreens(harness, account, password);
+}
+
+} // namespace
+
+TEST_F(AddressBookDownload, SignInDownloadsOnceStoresEveryGroupAndAnnouncesIt)
+{
+    signIn();
+    waitForBook();
+    EXPECT_EQ(requests(kBook).size(), 1u);
+    // The teacher's colleagues and the parents of two classes, each counted.
+    EXPECT_EQ(storedGroups(), (std::vector<std::string> { "CLS101:8", "CLS102:8", "COM001:4" }));
+    EXPECT_EQ(harness().notifications().count(ContactsViewController::kCompletedRefreshContacts), 1u);
+    auto record = bookRecord(harness(), kTeacherUid);
+    EXPECT_TRUE(record.get("has_load").boolValue());
+    EXPECT_FALSE(record.get("refresh_time").isNull());
+
+    // Opening the tab finds the copy fresh and asks for nothing more.
+    openTab();
+    harness().runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(requests(kBook).size(), 1u);
+
+    // Two requests for a refresh in one turn of the loop start one download:
+    // the screen counts as busy from the moment it sends, not when the
+    // transfer gets going.
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.post(ContactsViewController::kStartRefreshContacts);
+    center.post(ContactsViewController::kStartRefreshContacts);
+    waitForBook();
+    ASSERT_TRUE(waitForAnswer(kBook, 2));
+    harness().runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(requests(kBook).size(), 2u);
+    EXPECT_EQ(harness().notifications().count(ContactsViewController::kCompletedRefreshContacts), 2u);
+}
+
+TEST_F(AddressBookDownload, TheCopyIsFreshForAWeekToTheSecond)
+{
+    signIn();
+    waitForBook();
+    ASSERT_EQ(requests(kBook).size(), 1u);
+    const double stored = std::stod(bookRecord(harness(), kTeacherUid).get("refresh_time").stringValue());
+    // A second short of a week: still fresh.
+    jumpClock(kWeek - 1 - (contacts::wallClockNow() - stored));
+    EXPECT_TRUE(book()->isRefreshContact());
+    EXPECT_FALSE(bookRecord(harness(), kTeacherUid).get("refresh_time").isNull());
+    // A week: stale, and the time is forgotten, so it stays stale.
+    jumpClock(1.01);
+    EXPECT_FALSE(book()->isRefreshContact());
+    EXPECT_TRUE(bookRecord(harness(), kTeacherUid).get("refresh_time").isNull());
+    EXPECT_TRUE(bookRecord(harness(), kTeacherUid).get("has_load").boolValue());
+    // Asking for a refresh fetches it and starts a new week.
+    book()->btnRefreshTouchUpInside(nullptr);
+    waitForBook();
+    ASSERT_TRUE(waitForAnswer(kBook, 2));
+    EXPECT_TRUE(book()->isRefreshContact());
+}
+
+TEST(AddressBookFreshness, AgeBoundsAreStrict)
+{
+    using Record = contacts::AddressBookRecord;
+    const double now = 1.8e9;
+    struct Row {
+        double age;
+        bool fresh;
+    };
+    for (const auto& row : { Row { 1, true }, Row { kWeek - 0.001, true }, Row { kWeek, false },
+             Row { kWeek + 1, false }, Row { 0, false }, Row { -60, false } }) {
+        SCOPED_TRACE(row.age);
+        EXPECT_EQ(Record::isTimeValid(now - row.age, now), row.fresh);
+    }
+}
+
+TEST(AddressBookRestart, TheStoredCopyIsReadBackAndEachAccountKeepsItsOwnWeek)
+{
+    TempDir home("contacts-home");
+    ASSERT_FALSE(home.path().empty());
+    // The parent downloads the book.
+    {
+        AppHarnessOptions options;
+        options.home = home.path();
+        AppHarness harness(options);
+        ASSERT_TRUE(signInOn(harness, kDemoParent, kDemoParentPassword));
+        ASSERT_TRUE(harness.runUntil(bookIdle));
+        EXPECT_EQ(harness.server()->requests().withCommand(kBook).size(), 1u);
+    }
+    // Started again a minute later: the parent's book comes from the file.
+    {
+        AppHarnessOptions options;
+        options.home = home.path();
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        jumpClock(60);
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoParent, kDemoParentPassword));
+        mainScreen()->switchToView(ORBViewController::kContactsTab);
+        settle(harness);
+        harness.runUntil([] { return false; }, 0.3);
+        EXPECT_EQ(harness.server()->requests().withCommand(kBook).size(), 0u);
+        ASSERT_FALSE(book()->listGroup().empty());
+        EXPECT_EQ(book()->listGroup().front()->name, "三年级(1)班老师");
+        EXPECT_FALSE(book()->listPinyin().empty());
+    }
+    // Eight days later the teacher downloads on this phone...
+    {
+        AppHarnessOptions options;
+        options.home = home.path();
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        jumpClock(8 * 86400.0);
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        ASSERT_TRUE(harness.runUntil(bookIdle));
+        EXPECT_EQ(harness.server()->requests().withCommand(kBook).size(), 1u);
+    }
+    // ...which does not make the parent's week-old copy fresh.
+    {
+        AppHarnessOptions options;
+        options.home = home.path();
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        jumpClock(8 * 86400.0);
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoParent, kDemoParentPassword));
+        mainScreen()->switchToView(ORBViewController::kContactsTab);
+        settle(harness);
+        ASSERT_TRUE(harness.runUntil(bookIdle));
+        ASSERT_TRUE(harness.runUntilAnswered(kBook, 1));
+        EXPECT_EQ(harness.server()->requests().withCommand(kBook).size(), 1u);
+    }
+}
+
+TEST_F(AddressBookDownload, FailuresChangeNothingAndSaySo)
+{
+    signIn();
+    waitForBook();
+    const auto before = storedGroups();
+    const auto recordBefore = bookRecord(harness(), kTeacherUid);
+    // A later group without its list makes the whole reply unusable: the
+    // first, well-formed group must not replace the stored one either.
+    const std::string badLaterGroup = R"([{"groupId":"COM001","groupName":"新同事","groupType":1,"items":[)"
+                                      R"({"linkManId":1,"linkManName":"甲","thumbAvatar":"","orgUserPic":"","linkManType":1}]},)"
+                                      R"({"groupId":"CLS101","groupName":"坏组","groupType":2,"items":"x"}])";
+    struct Row {
+        ScriptedReply reply;
+        std::string text;
+    };
+    const Row rows[] = {
+        { compressedBook(badLaterGroup), "通讯录数据解析失败" },
+        { compressedBook(R"([{"groupId":"AB","groupName":"短","items":[]}])"), "通讯录数据解析失败" },
+        { compressedBook(R"({"a":1})"), "通讯录数据解析失败" },
+        { compressedBook("not json"), "通讯录数据解析失败" },
+        { ScriptedReply::corruptCompressed(), "通讯录解压失败" },
+        { ScriptedReply::errorEnvelope("无权限"), "无权限" },
+        { ScriptedReply::custom(200, R"({"resultState":1})"), "加载通讯录失败，请重试..." },
+        { ScriptedReply::connectionReset(), "" },
+    };
+    std::size_t sent = 1;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        harness().server()->script().forCommand(kBook, row.reply);
+        const std::size_t failures = harness().notifications().count(ContactsViewController::kFailedRefreshContacts);
+        book()->btnRefreshTouchUpInside(nullptr);
+        ++sent;
+        ASSERT_TRUE(harness().runUntil([&] {
+            return harness().notifications().count(ContactsViewController::kFailedRefreshContacts) == failures + 1;
+        }));
+        EXPECT_FALSE(book()->isRefresh());
+        if (!row.text.empty()) {
+            EXPECT_EQ(harness().overlayText(), row.text);
+        }
+        // The failure notice carries the text shown (other screens may post after it).
+        const auto& posted = harness().notifications().posted();
+        auto failure = std::find_if(posted.rbegin(), posted.rend(),
+            [](const auto& n) { return n.name == ContactsViewController::kFailedRefreshContacts; });
+        ASSERT_NE(failure, posted.rend());
+        EXPECT_EQ(failure->object.stringValue(), harness().overlayText());
+        EXPECT_EQ(storedGroups(), before);
+        EXPECT_EQ(bookRecord(harness(), kTeacherUid).get("refresh_time").stringValue(),
+            recordBefore.get("refresh_time").stringValue());
+        EXPECT_EQ(harness().notifications().count(ContactsViewController::kCompletedRefreshContacts), 1u);
+    }
+    EXPECT_EQ(requests(kBook).size(), sent);
+    // A body the transfer had already inflated is the book itself.
+    harness().server()->script().forCommand(kBook, ScriptedReply::contentEncoded());
+    book()->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(harness().runUntil([&] {
+        return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2;
+    }));
+    EXPECT_EQ(storedGroups(), before);
+}

@@ -1,0 +1,356 @@
+// The address book tab as teachers and parents see it: the group tabs in
+// their order and measured, sections by first letter with the index, the
+// cell kind (and its own height) per role and subscription, the search by
+// name, pinyin and phone, and what a row's taps open, with each warning
+// prompt key silencing its prompt and the service's refusal silencing none.
+#include "contacts/book/ContactsHeader.h"
+#include "contacts/book/ContactsOneCell.h"
+#include "contacts/book/ContactsTabButton.h"
+#include "contacts/book/ContactsTwoCell.h"
+#include "contacts/warn/WarnView.h"
+#include "core/session/ORBEndpoints.h"
+#include "messaging/chat/MessageViewController.h"
+#include "platform/graphics/Text.h"
+#include "platform/os/UserDefaults.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UITextField.h"
+#include "server/StandinServer.h"
+#include "tests/contacts/ContactsTestSupport.h"
+#include "tests/support/app/ClientApp.h"
+#include "tests/support/app/SignedInScreen.h"
+
+#include "app/main/ORBViewController.h"
+
+#include <gtest/gtest.h>
+
+using core::ORBEndpoints;
+using server::ScriptedReply;
+using namespace testsupport;
+using namespace contactstest;
+
+namespace {
+
+constexpr const char* kDemoParent = "13800000002";
+constexpr const char* kCtdCheck = ORBEndpoints::Cmd::kCtdCheck;
+
+class ContactsScreen : public SignedInScreenTest {
+protected:
+    std::shared_ptr<ContactsViewController> openBook(const char* account = kDemoTeacher,
+        const char* password = kDemoTeacherPassword)
+    {
+        signIn(account, password);
+        EXPECT_TRUE(harness().runUntil(bookIdle));
+        mainScreen()->switchToView(ORBViewController::kContactsTab);
+        settle(harness(), 2.0);
+        return book();
+    }
+
+    std::vector<std::shared_ptr<ContactsTabButton>> tabs(ContactsViewController& screen)
+    {
+        std::vector<std::shared_ptr<ContactsTabButton>> found;
+        auto strip = std::dynamic_pointer_cast<UIScrollView>(harness().viewByOutlet("tabView"));
+        for (const auto& view : strip->subviews()) {
+            if (auto tab = std::dynamic_pointer_cast<ContactsTabButton>(view))
+                found.push_back(tab);
+        }
+        (void)screen;
+        return found;
+    }
+
+    std::shared_ptr<UITableView> table() { return std::dynamic_pointer_cast<UITableView>(harness().viewByOutlet("tableView")); }
+
+    // The row of the named contact in the grouped list.
+    std::optional<NSIndexPath> rowOf(const std::string& name)
+    {
+        auto list = table();
+        auto source = list->dataSource();
+        for (long s = 0; s < source->numberOfSectionsInTableView(list.get()); ++s) {
+            for (long r = 0; r < source->numberOfRowsInSection(list.get(), s); ++r) {
+                auto cell = list->dataSource()->cellForRowAtIndexPath(list.get(), NSIndexPath::indexPathForRow(r, s));
+                auto one = std::dynamic_pointer_cast<ContactsOneCell>(cell);
+                auto two = std::dynamic_pointer_cast<ContactsTwoCell>(cell);
+                if ((one && one->lblName()->text() == name) || (two && two->lblName()->text() == name))
+                    return NSIndexPath::indexPathForRow(r, s);
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::shared_ptr<UITableViewCell> cellOf(const std::string& name)
+    {
+        auto path = rowOf(name);
+        return path ? visibleCell<UITableViewCell>(*table(), path->row, path->section) : nullptr;
+    }
+
+    double heightOf(const std::string& name)
+    {
+        auto path = rowOf(name);
+        return path ? table()->rectForRowAtIndexPath(*path).height() : -1;
+    }
+
+    std::shared_ptr<WarnView> shownWarning()
+    {
+        auto views = harness().viewsByClass("WarnView");
+        return views.empty() ? nullptr : std::dynamic_pointer_cast<WarnView>(views.back());
+    }
+
+    std::string topClass() { return harness().topScreen() ? harness().topScreen()->className() : std::string(); }
+
+    void back()
+    {
+        harness().visibleNavigationController()->popViewControllerAnimated(false);
+        settle(harness());
+    }
+};
+
+} // namespace
+
+TEST_F(ContactsScreen, TabsAreOrderedMeasuredAndSelectTheirGroup)
+{
+    auto screen = openBook();
+    ASSERT_TRUE(screen);
+    auto strip = tabs(*screen);
+    ASSERT_EQ(strip.size(), 3u);
+    const char* names[] = { "学校同事", "三年级(1)班家长", "三年级(2)班家长" };
+    double x = 0;
+    for (std::size_t i = 0; i < strip.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(strip[i]->lblName()->text(), names[i]);
+        double measured = platform::measureText(names[i], strip[i]->lblName()->font()).width;
+        EXPECT_NEAR(strip[i]->frame().width(), std::ceil(measured) + strip[i]->padding(), 0.001);
+        EXPECT_DOUBLE_EQ(strip[i]->frame().minX(), x);
+        x += strip[i]->frame().width();
+        EXPECT_EQ(strip[i]->select(), i == 0);
+        EXPECT_EQ(strip[i]->lblName()->textColor(),
+            i == 0 ? platform::Color::blackColor() : platform::Color(0.5824, 0.5686, 0.5686, 1));
+    }
+    EXPECT_DOUBLE_EQ(std::dynamic_pointer_cast<UIScrollView>(harness().viewByOutlet("tabView"))->contentSize().width, x);
+    // Colleagues by first letter: 陈 C, 赵 Z, 周 Z, 孙 S.
+    EXPECT_EQ(screen->listPinyin(), (std::vector<std::string> { "C", "S", "Z" }));
+    EXPECT_EQ(table()->sectionIndexTitles(), screen->listPinyin());
+    EXPECT_FALSE(harness().render("contacts-book-teacher.png").empty());
+
+    ASSERT_TRUE(harness().tap(strip[1]));
+    EXPECT_TRUE(strip[1]->select());
+    EXPECT_FALSE(strip[0]->select());
+    EXPECT_EQ(screen->listPinyin(), (std::vector<std::string> { "C", "H", "L", "W", "Y", "Z" }));
+    auto header = std::dynamic_pointer_cast<ContactsHeader>(screen->viewForHeaderInSection(table().get(), 1));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->lblName()->text(), "H");
+    EXPECT_EQ(table()->rectForHeaderInSection(1).height(), ContactsHeader::kHeight);
+
+    // Groups whose ids begin CLS, COM and ABC show as COM, ABC, CLS; equal
+    // prefixes by name.
+    auto group = [](const char* uid, const char* name) {
+        auto made = std::make_shared<core::GroupInfo>();
+        made->uid = uid;
+        made->name = name;
+        return made;
+    };
+    screen->setListGroup({ group("CLS9", "乙"), group("ABC1", "丙"), group("COM2", "丁"), group("CLS8", "甲") });
+    std::vector<std::string> order;
+    for (const auto& g : screen->listGroup())
+        order.push_back(g->uid);
+    EXPECT_EQ(order, (std::vector<std::string> { "COM2", "ABC1", "CLS9", "CLS8" }));
+    EXPECT_EQ(tabs(*screen).size(), 4u);
+    EXPECT_TRUE(tabs(*screen)[0]->select());
+}
+
+TEST_F(ContactsScreen, ANameWithoutLettersSortsFirstUnderTheHashAndAnEmptyGroupSaysSo)
+{
+    auto screen = openBook();
+    const std::string book = R"([{"groupId":"COM001","groupName":"同事","groupType":1,"items":[)"
+                             R"({"linkManId":11,"linkManName":"张三","thumbAvatar":"","orgUserPic":"","linkManType":1,"phone":"1"},)"
+                             R"({"linkManId":12,"linkManName":"","thumbAvatar":"","orgUserPic":"","linkManType":1,"phone":"2"},)"
+                             R"({"linkManId":13,"linkManName":"☺☺","thumbAvatar":"","orgUserPic":"","linkManType":1,"phone":"3"},)"
+                             R"({"linkManId":14,"linkManName":"安明","thumbAvatar":"","orgUserPic":"","linkManType":1,"phone":"4"}]},)"
+                             R"({"groupId":"CLS9","groupName":"空班","groupType":2,"items":[]}])";
+    harness().server()->script().forCommand(ORBEndpoints::Cmd::kAddressBook, compressedBook(book));
+    screen->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(harness().runUntil([&] {
+        return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2;
+    }));
+    settle(harness(), 2.0);
+    // The empty name and the one that spells to nothing both sit under "#".
+    EXPECT_EQ(screen->listPinyin(), (std::vector<std::string> { "#", "A", "Z" }));
+    EXPECT_EQ(screen->numberOfRowsInSection(table().get(), 0), 2);
+    auto empty = std::dynamic_pointer_cast<UILabel>(harness().viewByOutlet("lblEmpty"));
+    EXPECT_TRUE(empty->isHidden());
+    ASSERT_TRUE(harness().tap(tabs(*screen)[1]));
+    EXPECT_TRUE(screen->listPinyin().empty());
+    EXPECT_FALSE(empty->isHidden());
+    EXPECT_EQ(empty->text(), "该分组为空");
+}
+
+TEST_F(ContactsScreen, EachRoleSeesTheCellItsContactCallsForAtThatCellsHeight)
+{
+    auto screen = openBook();
+    const double one = BaseCell::height<ContactsOneCell>();
+    const double two = BaseCell::height<ContactsTwoCell>();
+    ASSERT_NE(one, two);
+    // A colleague with a number: call and message buttons.
+    auto chen = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("陈静"));
+    ASSERT_TRUE(chen);
+    EXPECT_FALSE(chen->btnCall()->isHidden());
+    EXPECT_EQ(heightOf("陈静"), one);
+    // A colleague without one: not reachable, at the smaller cell's height.
+    auto sun = std::dynamic_pointer_cast<ContactsTwoCell>(cellOf("孙丽"));
+    ASSERT_TRUE(sun);
+    EXPECT_EQ(sun->lblNotCustomer()->text(), "未认证手机号码");
+    EXPECT_FALSE(sun->lblNotCustomer()->isHidden());
+    EXPECT_EQ(heightOf("孙丽"), two);
+    // A parent who turned the service off.
+    harness().tap(tabs(*screen)[1]);
+    auto zhou = std::dynamic_pointer_cast<ContactsTwoCell>(cellOf("周涛"));
+    ASSERT_TRUE(zhou);
+    EXPECT_EQ(zhou->lblNotCustomer()->text(), "该用户没有订购业务");
+    EXPECT_EQ(heightOf("周涛"), two);
+    auto zhang = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("张伟"));
+    ASSERT_TRUE(zhang);
+    EXPECT_EQ(heightOf("张伟"), one);
+}
+
+TEST_F(ContactsScreen, AParentSeesTeachersAsReachableCellsWithButtonsOnlyForANumber)
+{
+    auto screen = openBook(kDemoParent, kDemoParentPassword);
+    ASSERT_TRUE(screen);
+    const double one = BaseCell::height<ContactsOneCell>();
+    auto li = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("李建国"));
+    ASSERT_TRUE(li);
+    EXPECT_FALSE(li->btnCall()->isHidden());
+    EXPECT_EQ(heightOf("李建国"), one);
+    auto sun = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("孙丽"));
+    ASSERT_TRUE(sun);
+    EXPECT_TRUE(sun->btnCall()->isHidden());
+    EXPECT_TRUE(sun->btnSms()->isHidden());
+    EXPECT_EQ(heightOf("孙丽"), one) << "the row is as tall as the cell it shows";
+    EXPECT_EQ(std::dynamic_pointer_cast<UITextField>(harness().viewByOutlet("txtSearch"))->placeholder(), "请输入姓名");
+    EXPECT_FALSE(harness().render("contacts-book-parent.png").empty());
+}
+
+TEST_F(ContactsScreen, SearchFindsByPinyinAndPhoneAcrossGroups)
+{
+    auto screen = openBook();
+    auto field = std::dynamic_pointer_cast<UITextField>(harness().viewByOutlet("txtSearch"));
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->placeholder(), "请输入姓名或手机");
+    ASSERT_TRUE(harness().tap(field));
+    settle(harness(), 0.5);
+    EXPECT_TRUE(harness().visibleNavigationController()->isNavigationBarHidden());
+    auto results = screen->searchTableView();
+    ASSERT_TRUE(results);
+    EXPECT_EQ(results->alpha(), 1.0);
+    ASSERT_TRUE(harness().type(field, "zh w"));
+    auto source = results->dataSource();
+    ASSERT_EQ(source->numberOfRowsInSection(results.get(), 0), 1);
+    auto row = source->cellForRowAtIndexPath(results.get(), NSIndexPath::indexPathForRow(0, 0));
+    EXPECT_EQ(row->textLabel()->text(), "张伟");
+    EXPECT_EQ(row->detailTextLabel()->text(), "13800000002 - 三年级(1)班家长 张小明家长");
+    EXPECT_EQ(screen->heightForRowAtIndexPath(results.get(), NSIndexPath::indexPathForRow(0, 0)),
+        ContactsViewController::kSearchRowHeight);
+    EXPECT_FALSE(harness().render("contacts-search.png").empty());
+
+    // The mother of a child in each class is two accounts with two numbers:
+    // both are listed.
+    field->setText("");
+    ASSERT_TRUE(harness().type(field, "wangfang"));
+    EXPECT_EQ(source->numberOfRowsInSection(results.get(), 0), 2);
+    field->setText("");
+    ASSERT_TRUE(harness().type(field, "13900000002"));
+    ASSERT_EQ(source->numberOfRowsInSection(results.get(), 0), 1);
+    EXPECT_EQ(source->cellForRowAtIndexPath(results.get(), NSIndexPath::indexPathForRow(0, 0))->textLabel()->text(),
+        "陈静");
+    ASSERT_TRUE(harness().returnKey(field));
+    settle(harness(), 0.5);
+    EXPECT_FALSE(harness().visibleNavigationController()->isNavigationBarHidden());
+    EXPECT_EQ(results->alpha(), 0.0);
+}
+
+TEST_F(ContactsScreen, RowTapsOpenTheDetailAndTheChat)
+{
+    openBook();
+    auto chen = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("陈静"));
+    ASSERT_TRUE(chen);
+    ASSERT_TRUE(harness().tap(chen->btnSms()));
+    settle(harness());
+    auto chat = std::dynamic_pointer_cast<MessageViewController>(harness().topScreen());
+    ASSERT_TRUE(chat);
+    back();
+    ASSERT_TRUE(harness().tap(chen->btnAvatar()));
+    settle(harness());
+    EXPECT_EQ(topClass(), "ContactsDetailViewController");
+}
+
+TEST_F(ContactsScreen, ATeachersCallAsksOnceTickedAndTheRefusalSilencesNothing)
+{
+    openBook();
+    auto defaults = platform::UserDefaults::standard();
+    // The service refuses: its notice, and closing it opens nothing.
+    harness().server()->script().forCommand(kCtdCheck,
+        ScriptedReply::custom(200, R"({"resultState":1,"resultMsg":"提示","status":0,"dealResult":"您尚未开通"})"));
+    auto chen = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("陈静"));
+    ASSERT_TRUE(harness().tap(chen->btnCall()));
+    ASSERT_TRUE(waitForAnswer(kCtdCheck, 1));
+    ASSERT_TRUE(harness().runUntil([&] { return shownWarning() != nullptr; }));
+    EXPECT_EQ(shownWarning()->variant(), WarnView::kNoticeVariant);
+    EXPECT_EQ(shownWarning()->prompContent()->text(), "您尚未开通");
+    ASSERT_TRUE(harness().tapButton("我知道了"));
+    settle(harness());
+    EXPECT_EQ(topClass(), "ContactsViewController");
+    EXPECT_TRUE(defaults->objectForKey(ContactsViewController::kShortcutDialKey).isNull());
+
+    // Allowed: the notice with the tick; cancelling opens nothing.
+    ASSERT_TRUE(harness().tap(chen->btnCall()));
+    ASSERT_TRUE(waitForAnswer(kCtdCheck, 2));
+    ASSERT_TRUE(harness().runUntil([&] { return shownWarning() != nullptr; }));
+    EXPECT_EQ(shownWarning()->variant(), WarnView::kConfirmVariant);
+    EXPECT_EQ(shownWarning()->prompContent()->text(), "点击拨号将由平台回拨您的手机，接通后再呼叫对方，通话免费。");
+    EXPECT_FALSE(harness().render("contacts-warning.png").empty());
+    ASSERT_TRUE(harness().tapButton("取消"));
+    settle(harness());
+    EXPECT_EQ(topClass(), "ContactsViewController");
+    EXPECT_TRUE(defaults->objectForKey(ContactsViewController::kShortcutDialKey).isNull());
+
+    // Confirmed with the tick: the call screen, and next time at once.
+    ASSERT_TRUE(harness().tap(chen->btnCall()));
+    ASSERT_TRUE(waitForAnswer(kCtdCheck, 3));
+    ASSERT_TRUE(harness().runUntil([&] { return shownWarning() != nullptr; }));
+    ASSERT_TRUE(harness().tap(shownWarning()->promptBtn()));
+    ASSERT_TRUE(harness().tapButton("确定"));
+    settle(harness());
+    EXPECT_EQ(topClass(), "CallNumberViewController");
+    EXPECT_TRUE(defaults->boolForKey(ContactsViewController::kShortcutDialKey));
+    ASSERT_TRUE(waitForAnswer(ORBEndpoints::Cmd::kCtdDial, 1));
+    back();
+    ASSERT_TRUE(harness().tap(chen->btnCall()));
+    ASSERT_TRUE(waitForAnswer(kCtdCheck, 4));
+    ASSERT_TRUE(harness().runUntil([&] { return topClass() == "CallNumberViewController"; }));
+    EXPECT_FALSE(shownWarning());
+}
+
+TEST_F(ContactsScreen, AParentsCallDialsAfterThePromptAndThenAtOnce)
+{
+    openBook(kDemoParent, kDemoParentPassword);
+    auto li = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("李建国"));
+    ASSERT_TRUE(li);
+    ASSERT_TRUE(harness().tap(li->btnCall()));
+    auto warning = shownWarning();
+    ASSERT_TRUE(warning);
+    EXPECT_EQ(warning->prompContent()->text(), "是否拨打13900000001,使用本机电话拨打,收取正常电话通讯费");
+    EXPECT_TRUE(requests(kCtdCheck).empty()) << "only teachers use click-to-dial";
+    // Confirmed without the tick: dialled, and asked again next time.
+    ASSERT_TRUE(harness().tapButton("确定"));
+    settle(harness());
+    EXPECT_EQ(harness().openedURLs(), (std::vector<std::string> { "tel:13900000001" }));
+    EXPECT_FALSE(platform::UserDefaults::standard()->boolForKey(ContactsViewController::kShortcutDialKey));
+    ASSERT_TRUE(harness().tap(li->btnCall()));
+    ASSERT_TRUE(shownWarning());
+    ASSERT_TRUE(harness().tap(shownWarning()->promptBtn()));
+    ASSERT_TRUE(harness().tapButton("确定"));
+    settle(harness());
+    ASSERT_TRUE(harness().tap(li->btnCall()));
+    EXPECT_FALSE(shownWarning());
+    EXPECT_EQ(harness().openedURLs().size(), 3u);
+}

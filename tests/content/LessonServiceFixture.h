@@ -1,0 +1,43 @@
+#pragma once
+
+#include "content/lessons/APIRequest.h"
+#include "server/StandinServer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lessontest {
+
+// What one lesson-service request reported to its delegate.
+struct ServiceOutcome {
+    int started = 0;
+    int finished = 0;
+    int failed = 0;
+    std::optional<content::GCResultInfo> result;
+    std::optional<platform::Error> error;
+};
+
+// Every test runs against the stand-in (one per test program, on an ephemeral
+// port) with a fresh application home and no stored portal user.
+class LessonServiceTest : public ::testing::Test {
+public:
+    static server::StandinServer& standin();
+
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the request with a delegate as the screens make it and runs the
+    // main loop until it has finished or failed.
+    ServiceOutcome run(const std::shared_ptr<content::APIRequest>& request, double waitSeconds = 15);
+    // The bodies the service received, oldest first.
+    std::vector<platform::Dictionary> bodiesTo(const std::string& api) const;
+
+    std::string home;
+};
+
+} // namespace lessontest

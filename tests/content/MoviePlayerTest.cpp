@@ -1,0 +1,173 @@
+#include "platform/media/MoviePlayer.h"
+#include "platform/os/RunLoop.h"
+#include "server/LessonService.h"
+#include "tests/content/LessonServiceFixture.h"
+#include "tests/support/ProcessUtil.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace lessontest {
+namespace {
+
+    using platform::MoviePlayer;
+
+    std::string mp4Address() { return LessonServiceTest::standin().baseUrl() + "mobile2/pull/lessons/media/clip.mp4"; }
+    std::string hlsAddress()
+    {
+        return LessonServiceTest::standin().baseUrl() + "mobile2/pull/lessons/media/hls/index.m3u8";
+    }
+
+    bool waitFor(const std::function<bool()>& condition, double seconds = 20)
+    {
+        return platform::RunLoop::main().runUntil(condition, seconds);
+    }
+
+    // The frame of the clip at a time as ffmpeg decodes it on its own, at 640 × 360.
+    platform::Image referenceFrame(const testsupport::TempDir& dir, double seconds)
+    {
+        char command[512];
+        std::string out = dir / ("ref-" + std::to_string(static_cast<int>(seconds * 1000)) + ".png");
+        std::snprintf(command, sizeof command, "ffmpeg -v error -y -ss %.3f -i '%s/clip.mp4' -frames:v 1 '%s'", seconds,
+            server::lessonMediaDirectory().c_str(), out.c_str());
+        auto result = testsupport::runCommand(command);
+        EXPECT_EQ(result.status, 0) << command;
+        return platform::Image::fromFile(out).value_or(platform::Image {});
+    }
+
+    // Mean difference per channel over the frame counter's box in the middle of the picture.
+    double counterDifference(const platform::Image& a, const platform::Image& b)
+    {
+        if (a.pixelWidth() != b.pixelWidth() || a.pixelHeight() != b.pixelHeight() || a.isNull())
+            return 255;
+        double sum = 0;
+        int count = 0;
+        for (int y = 110; y < 220; ++y) {
+            for (int x = 200; x < 440; ++x) {
+                auto p = a.pixelAt(x, y);
+                auto q = b.pixelAt(x, y);
+                for (int c = 0; c < 3; ++c)
+                    sum += std::abs(int(p[c]) - int(q[c]));
+                count += 3;
+            }
+        }
+        return sum / count;
+    }
+
+    std::string renderPath(const char* name)
+    {
+        std::string dir = std::string(ORB_RENDER_DIR);
+        std::filesystem::create_directories(dir);
+        return dir + "/" + name;
+    }
+
+    class MoviePlayback : public LessonServiceTest {
+    protected:
+        std::shared_ptr<MoviePlayer> makePlayer()
+        {
+            platform::Error error;
+            auto player = MoviePlayer::create({ "null" }, &error);
+            EXPECT_TRUE(player) << error.localizedDescription();
+            return player;
+        }
+
+        // Plays the address for a second, pauses, seeks to 10 s, then lets it run to its end.
+        void playsDrawsSeeksAndEnds(const std::string& address, const char* renderName)
+        {
+            testsupport::TempDir dir("orb-movie");
+            auto player = makePlayer();
+            ASSERT_TRUE(player);
+            int frameReports = 0;
+            player->onFrame = [&] { ++frameReports; };
+            player->load(address);
+            EXPECT_EQ(player->state(), MoviePlayer::State::Loading);
+            ASSERT_TRUE(waitFor([&] { return player->position() >= 1.0 && player->framesDrawn() > 0; }))
+                << "position " << player->position();
+            player->pause();
+            ASSERT_TRUE(waitFor([&] { return player->isPaused() && player->state() == MoviePlayer::State::Paused; }));
+            EXPECT_NEAR(player->duration(), 15.0, 0.1);
+            EXPECT_GT(frameReports, 0);
+
+            // Paused, the picture and the position hold.
+            platform::RunLoop::main().runUntil([] { return false; }, 0.3);
+            double held = player->position();
+            std::uint64_t drawn = player->framesDrawn();
+            platform::RunLoop::main().runUntil([] { return false; }, 0.5);
+            EXPECT_EQ(player->position(), held);
+            EXPECT_EQ(player->framesDrawn(), drawn);
+            platform::Image first = player->frameImage();
+            ASSERT_EQ(first.pixelWidth(), 640);
+            ASSERT_EQ(first.pixelHeight(), 360);
+            EXPECT_TRUE(first.isOpaque());
+            // A stream's timeline may start a fraction of a frame off the
+            // file's: the frame shown is one of the two around the position.
+            double best = 255;
+            for (int n : { int(std::floor(held * 30)), int(std::ceil(held * 30)) })
+                best = std::min(best, counterDifference(first, referenceFrame(dir, n / 30.0)));
+            EXPECT_LT(best, 6.0) << "at " << held;
+
+            // An exact seek while paused draws the frame at 10 s (frame 300).
+            player->seek(10.0);
+            ASSERT_TRUE(waitFor([&] {
+                return std::abs(player->position() - 10.0) < 0.02 && player->framesDrawn() > drawn;
+            })) << "position "
+                << player->position();
+            platform::RunLoop::main().runUntil([] { return false; }, 0.2);
+            platform::Image atTen = player->frameImage();
+            EXPECT_LT(counterDifference(atTen, referenceFrame(dir, 10.0)), 6.0);
+            EXPECT_GT(counterDifference(atTen, referenceFrame(dir, 10.5)), 12.0);
+            EXPECT_TRUE(atTen.writePNG(renderPath(renderName)));
+
+            // To the end.
+            player->seek(14.0);
+            player->play();
+            ASSERT_TRUE(waitFor([&] { return player->state() == MoviePlayer::State::Ended; }))
+                << "state " << int(player->state()) << " position " << player->position();
+            EXPECT_FALSE(player->error());
+        }
+    };
+
+    TEST_F(MoviePlayback, AServedMp4PlaysDrawsSeeksExactlyAndEnds)
+    {
+        playsDrawsSeeksAndEnds(mp4Address(), "movie-mp4-10s.png");
+    }
+
+    TEST_F(MoviePlayback, AnHlsRenditionPlaysDrawsSeeksExactlyAndEnds)
+    {
+        playsDrawsSeeksAndEnds(hlsAddress(), "movie-hls-10s.png");
+    }
+
+    TEST_F(MoviePlayback, FramesComeAtTheSizeAsked)
+    {
+        auto player = makePlayer();
+        ASSERT_TRUE(player);
+        player->setFrameSize(320, 180);
+        player->load(mp4Address());
+        ASSERT_TRUE(waitFor([&] { return player->framesDrawn() > 2; }));
+        EXPECT_EQ(player->frameStride() % 64, 0u);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(player->frameData()) % 64, 0u);
+        platform::Image small = player->frameImage();
+        EXPECT_EQ(small.pixelWidth(), 320);
+        EXPECT_EQ(small.pixelHeight(), 180);
+        EXPECT_TRUE(small.isOpaque());
+    }
+
+    TEST_F(MoviePlayback, AMissingMovieAndABodyThatIsNoMovieEndInAnError)
+    {
+        for (const char* name : { "missing.mp4", "not-a-video.mp4" }) {
+            auto player = makePlayer();
+            ASSERT_TRUE(player);
+            player->load(standin().baseUrl() + "mobile2/pull/lessons/media/" + name);
+            ASSERT_TRUE(waitFor([&] {
+                return player->state() == MoviePlayer::State::Failed || player->state() == MoviePlayer::State::Ended;
+            })) << name;
+            EXPECT_EQ(player->state(), MoviePlayer::State::Failed) << name;
+            EXPECT_TRUE(player->error()) << name;
+            EXPECT_EQ(player->framesDrawn(), 0u) << name;
+        }
+    }
+
+} // namespace
+} // namespace lessontest
