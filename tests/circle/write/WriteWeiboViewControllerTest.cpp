@@ -7,6 +7,7 @@
 #include "circle/feed/CircleTargets.h"
 #include "circle/feed/WeiboCell.h"
 #include "circle/write/WriteWeiboViewController.h"
+#include "app/main/ORBViewController.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/graphics/Image.h"
 #include "platform/os/AppPaths.h"
@@ -18,6 +19,7 @@
 #include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
 #include "server/StandinServer.h"
 #include "tests/circle/CircleTestSupport.h"
@@ -27,6 +29,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 using namespace circletest;
@@ -163,6 +166,28 @@ TEST_F(WriteTest, TheCounterAndEveryCheckInItsOrder)
     ASSERT_TRUE(testsupport::type(screen->edText(), "春游"));
     EXPECT_EQ(screen->labRemainNum()->text(), "138");
     EXPECT_TRUE(outlet("holdTextLbl")->isHidden());
+
+    // The keyboard lifts the bar with the close button onto it, the text
+    // panel ends above the bar and the photo strip under the keyboard goes.
+    auto bar = outlet("bottomView");
+    auto edit = outlet("editView");
+    ASSERT_TRUE(platform::Keyboard::isVisible());
+    EXPECT_EQ(outlet("btnClose")->alpha(), 1.0);
+    EXPECT_EQ(outlet("photoView")->alpha(), 0.0);
+    const auto liftedBar = bar->frame();
+    const auto shortEdit = edit->frame();
+    EXPECT_LE(shortEdit.maxY(), liftedBar.minY());
+    EXPECT_LE(outlet("remainView")->frame().maxY(), shortEdit.height());
+    harness().render("circle-write-keyboard.png");
+    ASSERT_TRUE(harness().tap(outlet("btnClose")));
+    EXPECT_FALSE(platform::Keyboard::isVisible());
+    EXPECT_EQ(outlet("btnClose")->alpha(), 0.0);
+    EXPECT_EQ(outlet("photoView")->alpha(), 1.0);
+    EXPECT_DOUBLE_EQ(bar->frame().minY(), liftedBar.minY() + platform::Keyboard::kHeight);
+    EXPECT_DOUBLE_EQ(bar->frame().maxY(), screen->view()->bounds().height());
+    EXPECT_GT(edit->frame().height(), shortEdit.height());
+    ASSERT_TRUE(harness().tap(screen->edText()));
+    ASSERT_TRUE(platform::Keyboard::isVisible());
 
     struct Case {
         std::string text;
@@ -482,6 +507,50 @@ TEST_F(WriteTest, ALateReplyReachesTheFeedButNotTheScreenThatLeft)
     EXPECT_TRUE(until([&] { return harness().overlayText().empty(); })) << harness().overlayText();
     EXPECT_EQ(harness().navigationStack().size(), 1u);
     EXPECT_EQ(harness().topScreen(), feed_);
+}
+
+} // namespace
+
+namespace {
+
+// On the 3.5-inch screen the text panel is 88 points shorter and the strip
+// and bar move up as much, so the bar ends at the screen's bottom; with the
+// keyboard up the text panel still ends above the lifted bar.
+TEST(WriteWeiboScreen, FitsTheSmallScreenWithAndWithoutTheKeyboard)
+{
+    std::map<UIScreen::Kind, double> panels;
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        SCOPED_TRACE(kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch");
+        testsupport::AppHarnessOptions options;
+        options.screen = kind;
+        testsupport::AppHarness harness(options);
+        ASSERT_TRUE(testsupport::startClient(harness));
+        ASSERT_TRUE(testsupport::signInThroughScreens(harness, testsupport::kDemoTeacher, testsupport::kDemoTeacherPassword));
+        auto main = testsupport::mainScreen();
+        main->switchToView(ORBViewController::kCircleTab);
+        testsupport::settle(harness);
+        auto screen = std::make_shared<WriteWeiboViewController>();
+        main->viewControllers().at(ORBViewController::kCircleTab)->pushViewController(screen, false);
+        // Short of the half second after which the keyboard comes up.
+        testsupport::settle(harness, 0.2);
+        ASSERT_EQ(harness.topScreen(), screen);
+        auto bar = harness.viewByOutlet("bottomView");
+        auto edit = harness.viewByOutlet("editView");
+        ASSERT_FALSE(platform::Keyboard::isVisible());
+        EXPECT_DOUBLE_EQ(bar->frame().maxY(), screen->view()->bounds().height());
+        EXPECT_LE(harness.viewByOutlet("photoView")->frame().maxY(), bar->frame().minY());
+        panels[kind] = edit->frame().height();
+        harness.advance(WriteWeiboViewController::kKeyboardDelay);
+        testsupport::settle(harness, 0.3);
+        ASSERT_TRUE(platform::Keyboard::isVisible());
+        EXPECT_LE(edit->frame().maxY(), bar->frame().minY());
+        EXPECT_GT(edit->frame().height(), 60);
+        EXPECT_LE(harness.viewByOutlet("remainView")->frame().maxY(), edit->frame().height());
+        if (kind == UIScreen::Kind::ThreePointFiveInch)
+            harness.render("circle-write-3.5inch-keyboard.png");
+    }
+    EXPECT_DOUBLE_EQ(panels[UIScreen::Kind::ThreePointFiveInch],
+        panels[UIScreen::Kind::FourInch] - BaseViewController::kShortScreenCut);
 }
 
 } // namespace
