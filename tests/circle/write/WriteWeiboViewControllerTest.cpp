@@ -470,6 +470,35 @@ TEST_F(WriteTest, ARefusedPostKeepsEverythingAndSixPhotosAtMost)
     EXPECT_EQ(harness().topScreen(), feed_);
 }
 
+// A parent's compose button opens the writer at once; the scopes are asked
+// for with the parent's own ids, and a text of spaces is text: it is sent
+// as it is, to the first scope the field shows.
+TEST_F(WriteTest, AParentWritesStraightFromTheComposeButton)
+{
+    signIn("13800000002", testsupport::kDemoParentPassword);
+    feed_ = openFeed();
+    ASSERT_TRUE(feed_);
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnWrite")));
+    testsupport::settle(harness());
+    EXPECT_EQ(feed_->dropDownView(), nullptr) << "no menu for a parent";
+    auto screen = std::dynamic_pointer_cast<WriteWeiboViewController>(harness().topScreen());
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(waitForRoute(kScopesRoute, 1));
+    EXPECT_EQ(routeQuery(kScopesRoute, 0, "teacherId"), "3001");
+    ASSERT_TRUE(until([&] { return !screen->classList().empty(); }));
+    EXPECT_EQ(screen->edBrowseScope()->text(), screen->classList().front()->className);
+
+    write(*screen, "   ");
+    tapSend();
+    ASSERT_TRUE(waitForAnswer(kPostWeibo));
+    ASSERT_TRUE(until([&] { return harness().overlayText() == "发送成功"; }));
+    const auto sent = requests(kPostWeibo).front();
+    EXPECT_EQ(sent.bodyValue("content").stringValue(), "   ");
+    EXPECT_EQ(sent.bodyValue("pubType").intValue(), screen->classList().front()->classId);
+    EXPECT_EQ(sent.bodyValue("userId").intValue(), 3001);
+    EXPECT_EQ(announced(), 1u);
+}
+
 // The person leaves while the post is out: the screen goes at once and is
 // never called back, yet the post, once accepted, is announced (the feed
 // reloads) and the window's overlay is taken down.
