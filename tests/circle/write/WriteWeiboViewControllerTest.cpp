@@ -42,11 +42,11 @@ constexpr const char* kPostWeibo = core::ORBEndpoints::Cmd::kPostWeibo;
 constexpr const char* kScopesRoute = "webapp/base/tea/active_type";
 constexpr const char* kUploadRoute = "upload/weibopic";
 
-std::string repeat(const std::string& piece, int times)
+std::string repeat(const std::string& unit, int times)
 {
     std::string text;
     for (int i = 0; i < times; ++i)
-        text += piece;
+        text += unit;
     return text;
 }
 
