@@ -8,6 +8,7 @@
 #include "circle/feed/HomeSchoolCircleViewController.h"
 #include "circle/feed/WeiboCell.h"
 #include "circle/write/WeiboCommentViewController.h"
+#include "circle/write/WriteWeiboViewController.h"
 #include "platform/os/ClassRegistry.h"
 
 namespace circle {
@@ -22,10 +23,10 @@ void registerCircleClasses()
     BaseCell::registerCellClass<WeiboDetailsCommentTableCell>();
     BaseCell::registerCellClass<WeiboDetailsCommentCell>();
     registry.registerClass<WeiboCommentViewController>();
+    registry.registerClass<WriteWeiboViewController>();
     // Screens the feed opens by name that are not built yet: a stand-in
     // until their class registers.
     MissingScreenViewController::registerMissing({
-        { "WriteWeiboViewController", "写动态" },
         { "SendClassNoticeViewController", "发班级公告" },
         { "UploadAlbumViewController", "上传照片" },
     });
