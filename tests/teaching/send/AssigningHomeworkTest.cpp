@@ -10,7 +10,9 @@
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/uikit/UIDatePicker.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIImagePickerController.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/ReplyGate.h"
 #include "server/TeachingSends.h"
 #include "tests/teaching/send/SendScreenTest.h"
@@ -119,6 +121,7 @@ TEST_F(AssigningHomeworkTest, ListsChecksAndTheCompletionDay)
     harness().advance(120);
     pickDay(*screen, localTime(7, 12, 0));
     EXPECT_EQ(harness().overlayText(), AssigningHomeworkViewController::kDayRefused);
+    letOverlayGo();
     pickDay(*screen, localTime(8, 0, 0));
     EXPECT_EQ(field("edFinishDate")->text(), "2026-12-08");
     letOverlayGo();
@@ -168,9 +171,12 @@ TEST_F(AssigningHomeworkTest, APhotoOnlyHomeworkIsUploadedAgainOnlyWhenItsUpload
     harness().render("teaching-homework-photo.png");
 
     // The upload fails: the alert counts it and nothing is sent.
-    harness().server()->script().forRoute(kUploadRoute, ScriptedReply::http500Json());
+    auto uploadGate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kUploadRoute, ScriptedReply::http500Json().heldBy(uploadGate));
     ASSERT_TRUE(harness().tapButton("发布"));
+    ASSERT_TRUE(harness().runUntil([&] { return uploadGate->arrived() == 1; }));
     EXPECT_EQ(harness().overlayText(), AssigningHomeworkViewController::kUploading);
+    uploadGate->open();
     ASSERT_TRUE(harness().runUntil([&] { return harness().currentAlert() != nullptr; }));
     EXPECT_EQ(alertText(), "提示|1个附件上传失败|取消|重新提交");
     EXPECT_EQ(harness().overlayText(), "");
@@ -195,8 +201,10 @@ TEST_F(AssigningHomeworkTest, APhotoOnlyHomeworkIsUploadedAgainOnlyWhenItsUpload
     auto gate = holdNext(kHomework);
     ASSERT_TRUE(harness().tapButton("发布"));
     ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1; }));
-    EXPECT_EQ(harness().overlayText(), AssigningHomeworkViewController::kStartedText);
-    ASSERT_TRUE(harness().tapButton("发布"));
+    EXPECT_TRUE(harness().runUntil([&] { return harness().overlayText() == AssigningHomeworkViewController::kStartedText; }));
+    EXPECT_TRUE(screen->isLoading());
+    EXPECT_FALSE(harness().tapButton("发布"));
+    screen->btnSendAction(nullptr);
     ASSERT_TRUE(harness().roundTrip());
     EXPECT_EQ(requests(kHomework).size(), 2u);
     EXPECT_EQ(routed(kUploadRoute, false).size(), 2u);
@@ -254,11 +262,24 @@ TEST_F(AssigningHomeworkTest, ARemovedPhotoFreesItsPlaceAndTextAloneIsSent)
     tapOn(field("edKeCheng"));
     ASSERT_TRUE(spinPicker(screen->subjectPicker(), 1));
     harness().render("teaching-homework-picker.png");
+    // The wheel is drawn where the keyboard is, under the bar with Done: the
+    // bar dark, the wheel's middle band light grey.
+    auto shot = UIWindow::renderScreen(1);
+    ASSERT_TRUE(shot);
+    const auto keyboard = platform::Keyboard::frame();
+    EXPECT_EQ(keyboard.height(), AssigningHomeworkViewController::kPickerHeight + 44);
+    EXPECT_LT(shot->colorAt(4, int(keyboard.minY() + 22)).red, 0.5);
+    EXPECT_NEAR(shot->colorAt(4, int(keyboard.minY() + 44 + 108)).red, 0.9, 0.006);
     screen->selectedReceiver();
     ASSERT_TRUE(testsupport::type(textArea("tvContent"), "口算 20 道 & 听写=10 个"));
     screen->selectedReceiver();
+    auto gate = holdNext(kHomework);
     ASSERT_TRUE(harness().tapButton("发布"));
-    EXPECT_EQ(harness().overlayText(), AssigningHomeworkViewController::kSubmitting);
+    ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1; }));
+    // Nothing to upload: the request goes out at once.
+    const auto shown = harness().overlayText();
+    EXPECT_TRUE(shown == AssigningHomeworkViewController::kSubmitting || shown == AssigningHomeworkViewController::kStartedText);
+    gate->open();
     ASSERT_TRUE(waitForAnswer(kHomework, 1));
     auto sent = requests(kHomework).front();
     EXPECT_EQ(sent.bodyValue("content").stringValue(), "口算 20 道 & 听写=10 个");
