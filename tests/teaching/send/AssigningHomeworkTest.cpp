@@ -114,6 +114,14 @@ TEST_F(AssigningHomeworkTest, ListsChecksAndTheCompletionDay)
     letOverlayGo();
     pickDay(*screen, localTime(10, 8, 0));
     EXPECT_EQ(field("edFinishDate")->text(), "2026-12-10");
+    // The day wheels show where the keyboard is, the chosen day in their middle band.
+    tapOn(field("edFinishDate"));
+    ASSERT_TRUE(field("edFinishDate")->isFirstResponder());
+    auto shot = UIWindow::renderScreen(1);
+    ASSERT_TRUE(shot);
+    EXPECT_NEAR(shot->colorAt(4, int(platform::Keyboard::frame().minY() + 44 + 108)).red, 0.9, 0.006);
+    harness().render("teaching-homework-date.png");
+    screen->selectedReceiver();
     pickDay(*screen, localTime(7, 0, 0));
     EXPECT_EQ(harness().overlayText(), "");
     EXPECT_EQ(field("edFinishDate")->text(), "2026-12-07");

@@ -4,7 +4,10 @@
 // the two notifications 1.5 s apart and the notice stored for the pages.
 #include "teaching/send/SendClassNoticeViewController.h"
 
+#include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UIDatePicker.h"
+#include "teaching/send/AssigningHomeworkViewController.h"
+#include "teaching/send/SendOnlineServiceViewController.h"
 #include "platform/uikit/UILabel.h"
 #include "server/ReplyGate.h"
 #include "server/TeachingSends.h"
@@ -192,6 +195,16 @@ TEST_F(SendClassNoticeTest, ARefusedSendShowsTheServersWordsAndMaySendAgain)
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == SendClassNoticeViewController::kSentText; }));
     EXPECT_EQ(routed(kNoticeRoute).size(), 2u);
     EXPECT_EQ(routed(kNoticeRoute).back().queryValue("classId"), "101");
+}
+
+// The list pages and the class circle's compose menu open the three screens
+// by name: the real ones answer, not stand-ins.
+TEST_F(SendClassNoticeTest, TheScreensAreMadeByTheirNames)
+{
+    auto& registry = platform::ClassRegistry::shared();
+    EXPECT_NE(std::dynamic_pointer_cast<SendClassNoticeViewController>(registry.create("SendClassNoticeViewController")), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<AssigningHomeworkViewController>(registry.create("AssigningHomeworkViewController")), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<SendOnlineServiceViewController>(registry.create("SendOnlineServiceViewController")), nullptr);
 }
 
 } // namespace
