@@ -266,7 +266,9 @@ void SendClassNoticeViewController::keyboardWillHide(const platform::Notificatio
 
 void SendClassNoticeViewController::moveForKeyboard(const platform::Notification& notification, bool showing)
 {
-    if (!isEditTextView_)
+    // Only the text view lifts the content; whatever hides the keyboard puts
+    // it back (the text view has ended editing by then).
+    if (showing && !isEditTextView_)
         return;
     double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
     auto content = contentViewRect_;

@@ -279,8 +279,17 @@ TEST_F(AssigningHomeworkTest, ARemovedPhotoFreesItsPlaceAndTextAloneIsSent)
     EXPECT_LT(shot->colorAt(4, int(keyboard.minY() + 22)).red, 0.5);
     EXPECT_NEAR(shot->colorAt(4, int(keyboard.minY() + 44 + 108)).red, 0.9, 0.006);
     screen->selectedReceiver();
+    auto contentView = testsupport::findViewByOutlet(screen->view(), "contentView");
+    ASSERT_NE(contentView, nullptr);
+    const auto restingContent = contentView->frame();
+    const auto restingText = textArea("tvContent")->frame();
     ASSERT_TRUE(testsupport::type(textArea("tvContent"), "口算 20 道 & 听写=10 个"));
+    EXPECT_EQ(contentView->frame().origin.y, AssigningHomeworkViewController::kRaisedContentY);
+    EXPECT_EQ(textArea("tvContent")->frame().height(), screen->view()->frame().height()
+            - platform::Keyboard::frame().height() - AssigningHomeworkViewController::kTextViewKeyboardGap);
     screen->selectedReceiver();
+    EXPECT_EQ(contentView->frame(), restingContent);
+    EXPECT_EQ(textArea("tvContent")->frame(), restingText);
     auto gate = holdNext(kHomework);
     ASSERT_TRUE(harness().tapButton("发布"));
     ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1; }));

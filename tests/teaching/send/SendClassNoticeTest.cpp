@@ -5,6 +5,7 @@
 #include "teaching/send/SendClassNoticeViewController.h"
 
 #include "platform/os/ClassRegistry.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIDatePicker.h"
 #include "teaching/send/AssigningHomeworkViewController.h"
 #include "teaching/send/SendOnlineServiceViewController.h"
@@ -88,9 +89,20 @@ TEST_F(SendClassNoticeTest, ANoticeGoesThroughEveryCheckAndArrivesAsTyped)
     EXPECT_TRUE(routed(kNoticeRoute, false).empty());
 
     const std::string content = "请带好文具 & 准考证?\n考场=3楼#301, 1+1=2, 100%完成";
+    auto contentView = testsupport::findViewByOutlet(screen->view(), "contentView");
+    ASSERT_NE(contentView, nullptr);
+    const auto restingContent = contentView->frame();
+    const auto restingText = textArea("tvContent")->frame();
     ASSERT_TRUE(testsupport::type(textArea("tvContent"), content));
     EXPECT_TRUE(harness().viewByOutlet("holdTextLbl")->isHidden());
+    // Writing the text, the content area goes up under the bar and the text
+    // view ends above the keyboard and its bar.
+    EXPECT_EQ(contentView->frame().origin.y, SendClassNoticeViewController::kRaisedContentY);
+    EXPECT_EQ(textArea("tvContent")->frame().height(),
+        screen->view()->frame().height() - platform::Keyboard::frame().height() - SendClassNoticeViewController::kTextViewKeyboardGap);
     screen->selectedReceiver();
+    EXPECT_EQ(contentView->frame(), restingContent);
+    EXPECT_EQ(textArea("tvContent")->frame(), restingText);
 
     // The answer is held: the overlay says it is sending, and a second press sends nothing.
     auto sendGate = std::make_shared<server::ReplyGate>();
