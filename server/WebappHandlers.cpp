@@ -91,22 +91,6 @@ Value RequestContext::queryAsValue() const
     return Value(std::move(values));
 }
 
-Reply RequestContext::serviceMessage()
-{
-    if (platform::trimWhitespaceAndNewlines(paramText("content")).empty())
-        return failure("内容不能为空");
-    keep("servicemsg", userId(), queryAsValue());
-    return success("发送成功");
-}
-
-Reply RequestContext::classNotice()
-{
-    if (paramText("title").empty())
-        return failure("标题不能为空");
-    keep("notice", userId(), queryAsValue());
-    return success("通知发送成功");
-}
-
 Reply RequestContext::timetable()
 {
     // Parents and students ask without a class: theirs is the child's, or their own.
