@@ -104,9 +104,9 @@ std::optional<std::string> cover(const std::string& name, int number, const std:
         Rect(0, 111 * k, s.width, 22 * k), p.deep, LineBreakMode::Clip, TextAlignment::Center, 1);
     if (!thumb) {
         platform::drawText(c, name, Font::boldSystemFont(20), Rect(20, s.height - 64, s.width - 40, 28),
-            Color::whiteColor(), LineBreakMode::TailTruncation, TextAlignment::Left, 1);
+            Color::whiteColor(), LineBreakMode::TruncateTail, TextAlignment::Left, 1);
         platform::drawText(c, "家庭教育 · 亲子阅读 · 成长故事", Font::systemFont(13), Rect(20, s.height - 34, s.width - 40, 20),
-            Color(1, 1, 1, 0.9), LineBreakMode::TailTruncation, TextAlignment::Left, 1);
+            Color(1, 1, 1, 0.9), LineBreakMode::TruncateTail, TextAlignment::Left, 1);
     }
     return encode(c);
 }

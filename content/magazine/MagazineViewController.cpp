@@ -377,7 +377,7 @@ void MagazineViewController::fillDirectoryScrollView()
         directoryScrollView_->addSubview(separator(kMargin, end));
         y = end;
     }
-    directoryScrollView_->setContentSize(platform::Size(kListWidth, y));
+    directoryScrollView_->setContentSize(platform::Size(kDirectoryWidth, y));
 }
 
 void MagazineViewController::loadContentView(int chapterId)

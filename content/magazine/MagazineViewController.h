@@ -63,7 +63,7 @@ public:
     static constexpr double kChapterStep = 43;
     static constexpr double kSingleChapterExtra = 30;
     static constexpr double kLineWidth = 290;
-    static constexpr double kListWidth = 320;
+    static constexpr double kDirectoryWidth = 320;
 
     static constexpr const char* kTipsImage = "show_use_tips.png";
     static constexpr const char* kCurlImage = "magazine_curl_page.png";

@@ -91,29 +91,43 @@ void drawTips(Context& c, Size s)
 
 void drawCurl(Context& c, Size s)
 {
-    // The folded corner: the page behind it in shade, the fold's back over it.
-    c.setFillColor(Color(0, 0, 0, 0.22));
+    // A dog-ear: the corner folded back along a diagonal, showing the dark
+    // underside where it was and the paper's back turned up over the page.
+    double w = s.width, h = s.height, k = 0.18;
+    c.setFillColor(Color(0, 0, 0, 0.45));
     c.beginPath();
-    c.moveTo(Point(s.width, 2));
-    c.lineTo(Point(s.width, s.height));
-    c.lineTo(Point(2, s.height));
+    c.moveTo(Point(w * k, h));
+    c.lineTo(Point(w, h * k));
+    c.lineTo(Point(w, h));
     c.closePath();
     c.fillPath();
-    c.setFillColor(Color::fromRGB255(246, 240, 224));
+    // The flap's shadow, a little down and right of it.
+    c.setFillColor(Color(0, 0, 0, 0.18));
     c.beginPath();
-    c.moveTo(Point(s.width - 2, 6));
-    c.lineTo(Point(6, s.height - 2));
-    c.quadCurveTo(Point(s.width * 0.55, s.height * 0.55), Point(s.width - 2, 6));
+    c.moveTo(Point(w * k + 2, h));
+    c.lineTo(Point(w, h * k + 2));
+    c.lineTo(Point(w * k + 3, h * k + 3));
     c.closePath();
     c.fillPath();
-    c.setStrokeColor(Color::fromRGB255(210, 196, 160));
+    c.save();
+    c.beginPath();
+    c.moveTo(Point(w * k, h));
+    c.lineTo(Point(w, h * k));
+    c.lineTo(Point(w * k, h * k));
+    c.closePath();
+    c.clip();
+    c.drawLinearGradient({ { 0, Color::fromRGB255(255, 252, 240) }, { 1, Color::fromRGB255(226, 214, 186) } },
+        Point(w * k, h * k), Point(w * 0.6, h * 0.6));
+    c.restore();
+    c.setStrokeColor(Color::fromRGB255(200, 184, 146));
     c.setLineWidth(1);
     c.beginPath();
-    c.moveTo(Point(s.width - 2, 6));
-    c.lineTo(Point(6, s.height - 2));
+    c.moveTo(Point(w * k, h));
+    c.lineTo(Point(w * k, h * k));
+    c.lineTo(Point(w, h * k));
     c.strokePath();
     c.setFillColor(kOrange);
-    c.fillEllipseInRect(Rect(s.width - 16, s.height - 16, 8, 8));
+    c.fillEllipseInRect(Rect(w * 0.32, h * 0.32, 7, 7));
 }
 
 void drawNew(Context& c, Size s)

@@ -14,8 +14,8 @@
 
 namespace magazinetest {
 
-// The demo teacher's shelf as the stand-in serves it: issues 1 to 4 (issue 1
-// read before), two advertisements; issue 1 has three directories with the
+// The demo teacher's shelf as the stand-in serves it: issues 1 to 4, none
+// opened yet, two advertisements; issue 1 has three directories with the
 // chapters 101 | 103 104 | 105 106, the first of each a head chapter.
 class MagazineScreenTest : public testsupport::SignedInScreenTest {
 protected:
