@@ -178,6 +178,13 @@ void MagazineContentView::reloadAfterError()
     if (errorView_)
         errorView_->removeFromSuperview();
     errorView_.reset();
+    // After a load that failed the engine has no page of the chapter to
+    // reload (reloading shows the blank page it had before), so the chapter
+    // is asked for again.
+    if (currentIndex_ > 0) {
+        loadChapter(currentIndex_);
+        return;
+    }
     webView_->reload();
     webView2_->reload();
 }
