@@ -82,7 +82,8 @@ void drawScene(Context& c, Size s, const Palette& p)
 
 std::optional<std::string> cover(const std::string& name, int number, const std::string& date, long long postId, bool thumb)
 {
-    Size s = thumb ? Size(80, 110) : Size(320, 460);
+    // The reader shows the cover over the whole screen, the shelf in a tile.
+    Size s = thumb ? Size(80, 110) : Size(320, 548);
     auto context = Context::createBitmap(s, kPictureScale);
     if (!context)
         return std::nullopt;

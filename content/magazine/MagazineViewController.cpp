@@ -117,6 +117,8 @@ void MagazineViewController::viewDidLoad()
     if (ORBHelper::userDefaultForKey(ORBHelper::kMagazineShowsGuide).boolValue()) {
         useGuideImageView_ = std::make_shared<UIImageView>(UIImage::imageNamed(kTipsImage));
         useGuideImageView_->setFrame(view()->bounds());
+        // The screen may grow to its final height after loading: the tips keep covering it.
+        useGuideImageView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
         useGuideImageView_->setContentMode(UIViewContentModeScaleToFill);
         useGuideImageView_->setUserInteractionEnabled(true);
         auto tipsTap = std::make_shared<UITapGestureRecognizer>();
