@@ -67,12 +67,18 @@ void MagazineListViewController::viewDidLoad()
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         kSyncRequest, platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud("正在更新杂志列表", true, false); },
-        weakCallback<MagazineListViewController>([](MagazineListViewController& screen, const platform::Value& result) {
-            screen.fillScrollView(magazinesOf(result));
+        // The overlay covers the whole window: it goes whatever became of the shelf.
+        [weak = weakSelf<MagazineListViewController>()](const platform::Value& result) {
+            if (auto screen = weak.lock())
+                screen->fillScrollView(magazinesOf(result));
             ORBHelper::hideProgressHud();
-        }),
-        weakCallback<MagazineListViewController>(
-            [](MagazineListViewController& screen, const std::string&) { screen.showStoredOrFail(); }));
+        },
+        [weak = weakSelf<MagazineListViewController>()](const std::string&) {
+            if (auto screen = weak.lock())
+                screen->showStoredOrFail();
+            else
+                ORBHelper::hideProgressHud();
+        });
 
     if (!isFourInchScreen()) {
         auto frame = scrollView_->frame();

@@ -293,3 +293,24 @@ TEST_F(MagazineScreenTest, TheLayoutsConnectEveryOutletAndAction)
         reports += "\n  " + line;
     EXPECT_TRUE(reports.empty()) << reports;
 }
+
+TEST_F(MagazineScreenTest, TheUpdateOverlayGoesWhenTheShelfHasGoneBeforeTheAnswer)
+{
+    signIn();
+    auto gate = holdNext("50001");
+    auto shelf = std::dynamic_pointer_cast<content::MagazineListViewController>(
+        platform::ClassRegistry::shared().create("MagazineListViewController"));
+    ASSERT_TRUE(shelf);
+    open(shelf, ORBViewController::kMessageTab);
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "正在更新杂志列表"; }));
+    std::weak_ptr<content::MagazineListViewController> weak = shelf;
+    shelf.reset();
+    goBack();
+    gate->open();
+    ASSERT_TRUE(waitForAnswer("50001"));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(harness().overlayText(), "");
+    // The answer was stored all the same.
+    EXPECT_EQ(countRows("SELECT COUNT(*) FROM tb_magazines"), 4);
+}
