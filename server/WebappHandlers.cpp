@@ -220,6 +220,10 @@ Reply RequestContext::staticMedia(const std::vector<std::string>& segments)
             if (person.isString() && std::to_string(personId) == base)
                 return page("image/png", avatarImage("avatar/" + base, avatarMark(person.stringValue()), size));
         }
+        if (segments[1] == "img") {
+            if (auto drawn = magazinePicture(base, thumb))
+                return std::move(*drawn);
+        }
         return page("image/png", pngImage(segments[1] + "/" + base, size));
     }
     if (segments.size() == 3 && segments[1] == "audio" && platform::hasSuffix(name, ".amr"))
@@ -258,8 +262,7 @@ Reply RequestContext::chapterPage(long long postId, long long chapterId)
     if (!chapter)
         return html("页面不存在", "<p>没有找到这篇文章。</p>", 404);
     return page("text/html; charset=UTF-8",
-        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + htmlEscape(chapter->get("title").stringValue())
-            + "</title></head><body>" + chapter->get("body").stringValue() + "</body></html>");
+        magazineChapterDocument(chapterId, chapter->get("title").stringValue(), chapter->get("body").stringValue()));
 }
 
 Reply RequestContext::htmlPage(const std::vector<std::string>& segments)
