@@ -246,7 +246,8 @@ TEST_F(MagazineScreenTest, WithoutTheServerTheStoredIssuesShowOrTheFailureIsSaid
     EXPECT_EQ(harness().overlayText(), "更新失败，请重试");
     EXPECT_TRUE(tiles(*shelf).empty());
     EXPECT_FALSE(harness().viewByText(content::MagazineListViewController::kEmptyText));
-    harness().advance(1.6);
+    // 1.5 s, then the overlay's fade.
+    harness().advance(2.0);
     EXPECT_EQ(harness().overlayText(), "");
 
     // Stored before: shown without a word.

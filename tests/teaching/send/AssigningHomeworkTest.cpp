@@ -31,7 +31,12 @@ protected:
     std::shared_ptr<AssigningHomeworkViewController> openHomework()
     {
         auto screen = open(std::make_shared<AssigningHomeworkViewController>(clock()), 0);
-        EXPECT_TRUE(harness().runUntil([&] { return field("edKeCheng")->isEnabled() && field("edClass")->isEnabled(); }));
+        // Both lists arrived: the fields may be enabled before their requests start.
+        EXPECT_TRUE(harness().runUntil([&] {
+            return screen->numberOfRowsInComponent(screen->subjectPicker().get(), 0) > 0
+                && screen->numberOfRowsInComponent(screen->classPicker().get(), 0) > 0
+                && field("edKeCheng")->isEnabled() && field("edClass")->isEnabled();
+        }));
         return screen;
     }
     std::shared_ptr<UIView> fileContainer() const { return harness().viewByOutlet("fileContainer"); }
