@@ -49,19 +49,16 @@ void registerAppClasses()
     // Screens of the other parts of the program, by the names the tabs, the
     // function grid, the navigation table and the login screen open them by.
     MissingScreenViewController::registerMissing({
-        { "SchoolNoticeViewController", "学校公告" },
-        { "CommentStudentViewController", "点评学生" },
-        { "HomeWorkListViewController", "作业" },
-        { "AttendanceQueryViewController", "考勤查询" },
-        { "OnlineServiceViewController", "在线客服" },
-        { "ClassNoticeListViewController", "班级公告" },
         { "AlbumListViewController", "班级相册" },
-        { "QuestionnaireSurveyViewController", "问卷调查" },
         { "MagazineListViewController", "成长期刊" },
         { "EVViewController", "教学视频" },
         { "GrowthAssistantViewController", "成长帮手" },
         { "HotActivityViewController", "热门活动" },
         { "UserInfoViewController", "我的资料" },
+        // The teaching tools' senders, opened from the tool pages.
+        { "SendClassNoticeViewController", "发布公告" },
+        { "AssigningHomeworkViewController", "布置作业" },
+        { "SendOnlineServiceViewController", "在线客服" },
     });
 }
 
