@@ -162,6 +162,20 @@ namespace {
         return { 1, in, out, "" };
     }
 
+    // Today's record knows only what has happened yet: no leaving time before it comes.
+    DayRecord asOfNow(DayRecord record, const std::tm& day)
+    {
+        std::time_t now = std::time(nullptr);
+        std::tm local {};
+        localtime_r(&now, &local);
+        char clock[8];
+        std::snprintf(clock, sizeof clock, "%02d:%02d", local.tm_hour, local.tm_min);
+        bool today = local.tm_year == day.tm_year && local.tm_yday == day.tm_yday;
+        if (today && !record.outTime.empty() && record.outTime > clock)
+            record.outTime.clear();
+        return record;
+    }
+
     Dictionary recordValue(const DayRecord& record)
     {
         Dictionary value { { "state", record.state }, { "stateName", kStateNames[record.state] } };
@@ -406,7 +420,7 @@ Reply RequestContext::pageAttendanceOfClass()
     bool schoolDay = isSchoolDay(*day);
     if (schoolDay) {
         for (auto& student : students("s.class_id = ?", classId)) {
-            Dictionary row = recordValue(recordOf(student["studentId"].longLongValue(), *day));
+            Dictionary row = recordValue(asOfNow(recordOf(student["studentId"].longLongValue(), *day), *day));
             row.set("studentId", student["studentId"]);
             row.set("name", student["name"]);
             row.set("pic", student["pic"]);
@@ -458,7 +472,7 @@ Reply RequestContext::pageAttendanceOfStudent()
         localtime_r(&t, &normal);
         if (normal.tm_mon != first->tm_mon || dayText(normal) > todayText || !isSchoolDay(normal))
             continue;
-        Dictionary row = recordValue(recordOf(studentId, normal));
+        Dictionary row = recordValue(asOfNow(recordOf(studentId, normal), normal));
         row.set("date", dayText(normal));
         items.push_back(Value(std::move(row)));
     }

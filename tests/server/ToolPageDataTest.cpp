@@ -8,6 +8,7 @@
 #include "platform/os/PlatformJson.h"
 
 #include <algorithm>
+#include <ctime>
 #include <set>
 
 namespace servertest {
@@ -170,6 +171,20 @@ namespace {
         ASSERT_EQ(dates.size(), 21u);
         EXPECT_EQ(dates.front(), "2026-11-30");
         EXPECT_EQ(dates.back(), "2026-11-02");
+        // Today's records have no leaving time that lies ahead.
+        std::time_t now = std::time(nullptr);
+        std::tm local {};
+        localtime_r(&now, &local);
+        char today[16];
+        char clock[8];
+        std::strftime(today, sizeof today, "%Y-%m-%d", &local);
+        std::strftime(clock, sizeof clock, "%H:%M", &local);
+        auto current = page("attendance/student", 2001, std::string("studentId=5010&month=") + std::string(today).substr(0, 7));
+        for (const auto& record : *current["items"].asArray()) {
+            if (record["date"].stringValue() == today && record["outTime"].isString()) {
+                EXPECT_LE(record["outTime"].stringValue(), std::string(clock));
+            }
+        }
         // A parent asking for another child gets the own child.
         auto own = page("attendance/student", 3001, "studentId=5010&month=2026-11");
         EXPECT_EQ(own["studentId"], Value(5001));
