@@ -246,6 +246,10 @@ TEST_F(LocalPages, PathsReachTheScreenDecodedAndOthersLoad)
     ASSERT_TRUE(screen->webView()->simulateLinkClick("/studentComment/%E5%BC%A0%E5%B0%8F%E6%98%8E%7Cpic%7C7%7C1"));
     ASSERT_TRUE(harness().runUntil([&] { return screen->students.size() == 1; }));
     EXPECT_EQ(screen->students[0], "张小明|pic|7|1");
+    // The page's own "|", unescaped, arrives the same.
+    script(*screen, "location.href = '/studentComment/' + encodeURIComponent('王子涵') + '|pic|8|1'");
+    ASSERT_TRUE(harness().runUntil([&] { return screen->students.size() == 2; }));
+    EXPECT_EQ(screen->students[1], "王子涵|pic|8|1");
     // The answered paths were cancelled: the page is the same document.
     EXPECT_EQ(script(*screen, "String(window.sharedScriptLoaded)"), "true");
 
