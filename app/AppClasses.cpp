@@ -49,14 +49,7 @@ void registerAppClasses()
     // Screens of the other parts of the program, by the names the tabs, the
     // function grid, the navigation table and the login screen open them by.
     MissingScreenViewController::registerMissing({
-        { "SchoolNoticeViewController", "学校公告" },
-        { "CommentStudentViewController", "点评学生" },
-        { "HomeWorkListViewController", "作业" },
-        { "AttendanceQueryViewController", "考勤查询" },
-        { "OnlineServiceViewController", "在线客服" },
-        { "ClassNoticeListViewController", "班级公告" },
         { "AlbumListViewController", "班级相册" },
-        { "QuestionnaireSurveyViewController", "问卷调查" },
         { "EVViewController", "教学视频" },
         { "GrowthAssistantViewController", "成长帮手" },
         { "HotActivityViewController", "热门活动" },

@@ -90,6 +90,15 @@ namespace {
             { "webapp/messagehis/list", nullptr, &C::smsHistory, true },
             { "web/ctd/butCtd", nullptr, &C::openCtd, true },
             { "web/ctd/dial", nullptr, &C::callBack, true },
+            { "webapp/page/schoolnotice/list", nullptr, &C::pageSchoolNotices, true },
+            { "webapp/page/schoolnotice/detail", nullptr, &C::pageSchoolNotice, true },
+            { "webapp/page/classnotice/list", nullptr, &C::pageClassNotices, true },
+            { "webapp/page/classnotice/detail", nullptr, &C::pageClassNotice, true },
+            { "webapp/page/homework/list", nullptr, &C::pageHomework, true },
+            { "webapp/page/attendance/class", nullptr, &C::pageAttendanceOfClass, true },
+            { "webapp/page/attendance/student", nullptr, &C::pageAttendanceOfStudent, true },
+            { "webapp/page/service/list", nullptr, &C::pageServiceMessages, true },
+            { "webapp/page/comment/students", nullptr, &C::pageCommentStudents, true },
         };
         return table;
     }

@@ -362,6 +362,24 @@ public:
     // The carrier's web pages, stood in for (CarrierPages.cpp).
     Reply carrierPage();
 
+    // ----- what the client's local tool pages fetch (PageHandlers.cpp) -----
+
+    Reply pageAnswer(Reply reply) const;
+    void preparePages();
+    void importSubmissions();
+    Array pageClasses() const;
+    long long pageClass(const Array& classes) const;
+    static std::string pageClassList(const Array& classes);
+    Reply pageSchoolNotices();
+    Reply pageSchoolNotice();
+    Reply pageClassNotices();
+    Reply pageClassNotice();
+    Reply pageHomework();
+    Reply pageAttendanceOfClass();
+    Reply pageAttendanceOfStudent();
+    Reply pageServiceMessages();
+    Reply pageCommentStudents();
+
 private:
     Reply command();
     Reply query();

@@ -5,6 +5,13 @@
 #include "teaching/comment/CommentHistoryViewController.h"
 #include "teaching/comment/CommentViewController.h"
 #include "teaching/comment/SuggestCommentCell.h"
+#include "teaching/pages/AttendanceQueryViewController.h"
+#include "teaching/pages/ClassNoticeListViewController.h"
+#include "teaching/pages/CommentStudentViewController.h"
+#include "teaching/pages/HomeWorkListViewController.h"
+#include "teaching/pages/OnlineServiceViewController.h"
+#include "teaching/pages/QuestionnaireSurveyViewController.h"
+#include "teaching/pages/SchoolNoticeViewController.h"
 #include "teaching/schedule/ScheduleCell.h"
 #include "teaching/schedule/ScheduleViewController.h"
 #include "teaching/send/AssigningHomeworkViewController.h"
@@ -29,6 +36,14 @@ void registerTeachingClasses()
     registry.registerClass<SendClassNoticeViewController>();
     registry.registerClass<AssigningHomeworkViewController>();
     registry.registerClass<SendOnlineServiceViewController>();
+    // The local tool pages, opened by the grid and the message rows by name.
+    registry.registerClass<CommentStudentViewController>();
+    registry.registerClass<SchoolNoticeViewController>();
+    registry.registerClass<HomeWorkListViewController>();
+    registry.registerClass<AttendanceQueryViewController>();
+    registry.registerClass<OnlineServiceViewController>();
+    registry.registerClass<ClassNoticeListViewController>();
+    registry.registerClass<QuestionnaireSurveyViewController>();
 }
 
 } // namespace teaching

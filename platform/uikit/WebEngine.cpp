@@ -97,6 +97,17 @@ namespace {
         return false;
     }
 
+    // The engine keeps characters such as "|" as a page wrote them; our
+    // addresses take them escaped, as a phone's web view hands them over.
+    std::optional<Url> engineAddress(const char* uri)
+    {
+        if (!uri)
+            return std::nullopt;
+        if (auto url = Url::parse(uri))
+            return url;
+        return Url::parse(escapeUrlIllegalCharacters(uri));
+    }
+
     std::string resourcesRoot()
     {
         auto bundle = Bundle::main();
@@ -449,7 +460,7 @@ struct EngineImpl {
             = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
         auto* request = webkit_navigation_action_get_request(action);
         std::string uri = webkit_uri_request_get_uri(request);
-        auto url = Url::parse(uri);
+        auto url = engineAddress(uri.c_str());
         std::string scheme = url ? lower(url->scheme()) : "";
         if (!url && uri.rfind("about:", 0) == 0)
             url = Url::parse("about:blank");
@@ -487,7 +498,7 @@ struct EngineImpl {
         navigation.url = webApplicationAddress(*url);
         navigation.mainDocumentURL = navigation.url;
         const char* current = webkit_web_view_get_uri(self.view);
-        auto main = current ? Url::parse(current) : std::nullopt;
+        auto main = engineAddress(current);
         const char* method = webkit_uri_request_get_http_method(request);
         navigation.method = method ? method : "GET";
         navigation.redirect = webkit_navigation_action_is_redirect(action);
@@ -986,7 +997,7 @@ std::optional<Url> GtkEngineView::currentURL() const
     const char* uri = webkit_web_view_get_uri(impl_->view);
     if (!uri)
         return std::nullopt;
-    auto url = Url::parse(uri);
+    auto url = engineAddress(uri);
     if (!url)
         return std::nullopt;
     return webApplicationAddress(*url);

@@ -30,6 +30,7 @@ public:
     CommentHistoryViewController();
 
     void setStudentInfo(std::shared_ptr<core::StudentInfo> studentInfo) { studentInfo_ = std::move(studentInfo); }
+    const std::shared_ptr<core::StudentInfo>& studentInfo() const { return studentInfo_; }
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void viewDidLoad() override;

@@ -497,6 +497,24 @@ namespace {
             { "web/ctd/butCtd", { { "areaAbb", "gz" }, { "accountType", "2" }, { "userId", "3001" } },
                 { "resultMsg:s" } },
             { "web/ctd/dial", { { "userId", "2001" }, { "linkManId", "3001" } }, { "resultMsg:s" } },
+            // What the local tool pages fetch.
+            { "webapp/page/schoolnotice/list", { { "userId", "2001" }, { "schoolId", "1001" } }, { "items:a" } },
+            { "webapp/page/schoolnotice/detail", { { "userId", "2001" }, { "schoolId", "1001" }, { "noticeId", "1" } },
+                { "title:s", "content:s", "publisher:s", "dateTime:s" } },
+            { "webapp/page/classnotice/list", { { "userId", "2001" }, { "schoolId", "1001" } },
+                { "items:a", "classes:a" } },
+            { "webapp/page/classnotice/detail", { { "userId", "2001" }, { "schoolId", "1001" }, { "noticeId", "1" } },
+                { "title:s", "content:s" } },
+            { "webapp/page/homework/list", { { "userId", "3001" }, { "schoolId", "1001" } }, { "items:a", "classes:a" } },
+            { "webapp/page/attendance/class",
+                { { "userId", "2001" }, { "schoolId", "1001" }, { "classId", "101" }, { "date", "2026-12-02" } },
+                { "items:a", "classes:a", "classId:n", "date:s" } },
+            { "webapp/page/attendance/student",
+                { { "userId", "2001" }, { "schoolId", "1001" }, { "studentId", "5001" }, { "month", "2026-11" } },
+                { "items:a", "studentName:s", "className:s", "month:s" } },
+            { "webapp/page/service/list", { { "userId", "2001" }, { "schoolId", "1001" } }, { "items:a" } },
+            { "webapp/page/comment/students", { { "userId", "2001" }, { "schoolId", "1001" }, { "classId", "102" } },
+                { "items:a", "classes:a", "classId:n" } },
         };
         for (const auto& c : cases) {
             auto answer = get(std::string(c.route) + "?" + encodeQuery(c.query));
@@ -523,7 +541,10 @@ namespace {
         // school does not know; the others answer from their own keys.
         const std::set<std::string> forAnAccount { "webapp/base/tea/active_type", "webapp/base/tea/class_list",
             "webapp/jxq/sendComment", "webapp/photoAlbum/list", "webapp/servicemsg/new", "webapp/notice/add",
-            "webapp/jxq/weibo", "webapp/jxq/praise", "webapp/messagehis/list", "web/ctd/butCtd", "web/ctd/dial" };
+            "webapp/jxq/weibo", "webapp/jxq/praise", "webapp/messagehis/list", "web/ctd/butCtd", "web/ctd/dial",
+            "webapp/page/schoolnotice/list", "webapp/page/schoolnotice/detail", "webapp/page/classnotice/list",
+            "webapp/page/classnotice/detail", "webapp/page/homework/list", "webapp/page/attendance/class",
+            "webapp/page/attendance/student", "webapp/page/service/list", "webapp/page/comment/students" };
         for (const auto& route : server::Responder::queryRoutes()) {
             auto reply = get(route + "?userId=999&teacherId=999&familyId=999&classId=101&weiboId=1").reply();
             bool refused = reply["resultMsg"] == Value("用户信息出错，请重新登录");

@@ -41,6 +41,9 @@ public:
     static std::shared_ptr<BrowserPhoto> photoWithURL(platform::Url url);
     ~BrowserPhoto() override;
 
+    // The address the image is loaded from, for a photo made with one.
+    const std::optional<platform::Url>& photoURL() const { return photoURL_; }
+
     std::shared_ptr<UIImage> underlyingImage() const override { return underlyingImage_; }
     void loadUnderlyingImageAndNotify() override;
     // Stops waiting for a load in progress (its result, when it comes, is
