@@ -58,9 +58,6 @@ void registerAppClasses()
         { "AlbumListViewController", "班级相册" },
         { "QuestionnaireSurveyViewController", "问卷调查" },
         { "MagazineListViewController", "成长期刊" },
-        { "EVViewController", "教学视频" },
-        { "GrowthAssistantViewController", "成长帮手" },
-        { "HotActivityViewController", "热门活动" },
         { "UserInfoViewController", "我的资料" },
     });
 }

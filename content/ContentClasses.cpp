@@ -1,6 +1,14 @@
 #include "content/ContentClasses.h"
 
 #include "content/lessons/APIRequest.h"
+#include "content/library/EVCommentAdd.h"
+#include "content/library/EVCommentCells.h"
+#include "content/library/EVHomeCells.h"
+#include "content/library/EVVideoDetailViewController.h"
+#include "content/library/EVVideoListViewController.h"
+#include "content/library/EVViewController.h"
+#include "content/pages/GrowthAssistantViewController.h"
+#include "content/pages/HotActivityViewController.h"
 #include "content/player/MoviePlayerView.h"
 #include "content/portal/DetailViews.h"
 #include "content/portal/GCLessonCell.h"
@@ -34,6 +42,20 @@ void registerContentClasses()
     BaseCell::registerCellClass<DetailCell>();
     BaseCell::registerCellClass<GCVideoCell>();
     BaseCell::registerCellClass<GCLiveVideoItemCell>();
+    // The video library, the growth assistant and the hot activities.
+    registry.registerClass<EVViewController>();
+    registry.registerClass<EVVideoListViewController>();
+    registry.registerClass<EVVideoDetailViewController>();
+    registry.registerClass<EVCommentListViewController>();
+    registry.registerClass<EVCommentAdd>();
+    registry.registerClass<GrowthAssistantViewController>();
+    registry.registerClass<HotActivityViewController>();
+    BaseCell::registerCellClass<EVHeaderCell>();
+    BaseCell::registerCellClass<EVCell>();
+    BaseCell::registerCellClass<EVVideoCell>();
+    BaseCell::registerCellClass<EVCommentCell>();
+    BaseCell::registerCellClass<EVCommentEmptyCell>();
+    BaseCell::registerCellClass<EVCommentMoreCell>();
     APIRequest::loadUser();
 }
 
