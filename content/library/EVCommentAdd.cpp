@@ -74,7 +74,9 @@ void EVCommentAdd::panelTouchUpInside(UIControl*) { resign(); }
 void EVCommentAdd::btnSubmitTouchUpInside(UIControl*)
 {
     if (txtContent_->text().empty()) {
-        std::make_shared<UIAlertView>("提示", "评论内容不能为空", std::weak_ptr<UIAlertViewDelegate>(), "确定")->show();
+        refusing_ = true;
+        auto me = std::static_pointer_cast<EVCommentAdd>(shared_from_this());
+        std::make_shared<UIAlertView>("提示", "评论内容不能为空", std::weak_ptr<UIAlertViewDelegate>(me), "确定")->show();
         return;
     }
     resign();
@@ -113,9 +115,16 @@ void EVCommentAdd::keyboardWillShow(const platform::Notification& notification)
     });
 }
 
+void EVCommentAdd::alertViewClickedButton(UIAlertView*, long)
+{
+    refusing_ = false;
+    if (superview())
+        txtContent_->becomeFirstResponder();
+}
+
 void EVCommentAdd::keyboardWillHide(const platform::Notification& notification)
 {
-    if (!superview())
+    if (!superview() || refusing_)
         return;
     double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
     if (!(duration > 0))

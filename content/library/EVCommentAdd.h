@@ -2,6 +2,7 @@
 
 #include "content/library/EVModels.h"
 #include "platform/uikit/LayoutLoader.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIControl.h"
 #include "ui/Lifetime.h"
 
@@ -25,7 +26,7 @@ public:
 // rides on the keyboard, holding the text and a rating of one to five stars
 // (three at first). A tap on the dimmed part or "取消" puts the keyboard away
 // and the panel goes with it; the text and rating stay for the next time.
-class EVCommentAdd final : public UIControl, public platform::LayoutBindable {
+class EVCommentAdd final : public UIControl, public platform::LayoutBindable, public UIAlertViewDelegate {
 public:
     ORB_CLASS_NAME(EVCommentAdd)
 
@@ -48,6 +49,8 @@ public:
     void panelTouchUpInside(UIControl* sender);
     void keyboardWillShow(const platform::Notification& notification);
     void keyboardWillHide(const platform::Notification& notification);
+    // The refusal of an empty text was read: typing goes on.
+    void alertViewClickedButton(UIAlertView*, long buttonIndex) override;
 
     const std::shared_ptr<UIView>& boardView() const { return boardView_; }
     const std::shared_ptr<UITextView>& txtContent() const { return txtContent_; }
@@ -57,6 +60,8 @@ private:
     void resign();
 
     std::weak_ptr<EVCommentAddDelegate> delegate_;
+    // While the refusal shows, the keyboard steps aside but the panel stays.
+    bool refusing_ = false;
     std::shared_ptr<UIView> boardView_;
     std::shared_ptr<UITextView> txtContent_;
     std::shared_ptr<SStarView> starView_;

@@ -68,7 +68,8 @@ TEST_F(PagesTest, TheGrowthAssistantShowsThePageThePlatformNames)
     // The sale model's id goes out as the 64-bit number, not cut and not as text.
     auto asked = requests(Cmd::kGrowthAssistant);
     ASSERT_EQ(asked.size(), 1u);
-    const auto& id = asked[0].json->get("saleModalId");
+    ASSERT_TRUE(asked[0].json);
+    const auto& id = (*asked[0].json)["saleModalId"];
     EXPECT_TRUE(id.isInteger());
     EXPECT_EQ(id.longLongValue(), 3622090001LL);
 
@@ -159,11 +160,11 @@ TEST_F(PagesTest, ActivityRowsGrowWithTheirTextAndAFailureIsShown)
     const std::string longText(60, 'x');
     harness().server()->script().forCommand(Cmd::kHotActivities,
         server::ScriptedReply::custom(200,
-            R"({"resultState":1,"resultMsg":"","items":[
+            R"J({"resultState":1,"resultMsg":"","items":[
                 {"id":1,"title":"无内容","content":"","createTime":"2024-01-01","htmlUrl":"javascript:alert(1)"},
                 {"id":2,"title":"一行","content":"短","createTime":"2024-01-02","htmlUrl":"http://127.0.0.1:9/a"},
-                {"id":3,"title":"多行","content":")"
-                + longText + longText + R"(","createTime":"2024-01-03","htmlUrl":"http://127.0.0.1:9/b"}]})"));
+                {"id":3,"title":"多行","content":")J"
+                + longText + longText + R"J(","createTime":"2024-01-03","htmlUrl":"http://127.0.0.1:9/b"}]})J"));
     auto screen = open(std::make_shared<HotActivityViewController>(), kTab);
     ASSERT_TRUE(harness().runUntil([&] { return screen->hotActivities().size() == 3; }));
     settle(harness());
