@@ -188,6 +188,7 @@ TEST_F(LibraryTest, GradesThenTheHomeOfTheGradeTheServerNames)
     ASSERT_TRUE(title);
     EXPECT_EQ(title->text(), "三年级语文同步课 第3课");
     EXPECT_TRUE(harness().viewByText("播放" + std::to_string(single->videos()[0]->readCount) + "次"));
+    table->setContentOffset({ 0, 0 });
     waitForPictures();
     harness().render("content-library-home.png");
 }
@@ -229,7 +230,13 @@ TEST_F(LibraryTest, TheGradeMenuOpensClosesAndReloadsForTheChosenGrade)
     ASSERT_TRUE(harness().tap(firstOf<UIButton>(menu, 5)));
     EXPECT_FALSE(home->isOpen());
     ASSERT_TRUE(waitForAnswer(Cmd::kVideoHome, 2));
-    ASSERT_TRUE(harness().runUntil([&] { return home->grade() && home->grade()->gradeBank == 5; }));
+    // The choice shows at once; the reply's subjects follow.
+    EXPECT_EQ(home->grade()->gradeBank, 5);
+    ASSERT_TRUE(harness().runUntil([&] {
+        const auto& subjects = home->subjects();
+        return !subjects.empty() && !subjects[0]->videoItems.empty()
+            && subjects[0]->videoItems[0]->title == "五年级语文同步课 第1课";
+    }));
     testsupport::settle(harness());
     EXPECT_EQ(requests(Cmd::kVideoGrades).size(), 2u);
     EXPECT_EQ(body(Cmd::kVideoHome, 1).get("gradeBank"), Value(5));
@@ -412,11 +419,11 @@ TEST_F(LibraryTest, TheDetailShowsTheVideoAndItsCommentsAndPlaysIt)
     // The header grows with the description.
     auto desc = std::dynamic_pointer_cast<UILabel>(harness().viewByOutlet("lblDesc"));
     EXPECT_EQ(desc->text(), "三年级数学同步课 第1课：重点难点讲解与练习。");
+    table->setContentOffset({ 0, 0 });
     waitForPictures();
     harness().render("content-library-video-detail.png");
 
     // Play hands the video's address to the movie player, which plays it.
-    table->setContentOffset({ 0, 0 });
     auto play = firstOf<UIButton>(harness().viewByOutlet("wrapperView"));
     ASSERT_TRUE(play);
     ASSERT_TRUE(harness().tap(play));

@@ -61,7 +61,10 @@ TEST_F(PagesTest, TheGrowthAssistantShowsThePageThePlatformNames)
 {
     signIn();
     auto gate = holdNext(Cmd::kGrowthAssistant);
-    auto screen = open(std::make_shared<GrowthAssistantViewController>(), kTab);
+    auto screen = std::make_shared<GrowthAssistantViewController>();
+    // The grid's title; the screen sets none of its own.
+    screen->setTitle("成长帮手");
+    open(screen, kTab);
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "请求数据中"; }));
     gate->open();
     ASSERT_TRUE(waitForAnswer(Cmd::kGrowthAssistant));
