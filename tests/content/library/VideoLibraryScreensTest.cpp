@@ -244,6 +244,14 @@ TEST_F(LibraryTest, TheGradeMenuOpensClosesAndReloadsForTheChosenGrade)
     auto section = visibleCell<EVCell>(*homeTable(), 1, 1);
     ASSERT_TRUE(section);
     EXPECT_EQ(section->videos()[0]->title, "五年级语文同步课 第1课");
+
+    // The grade already shown, chosen again, still reloads.
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnGrade")));
+    testsupport::settle(harness());
+    ASSERT_TRUE(harness().tap(firstOf<UIButton>(menu, 5)));
+    ASSERT_TRUE(waitForAnswer(Cmd::kVideoHome, 3));
+    EXPECT_EQ(requests(Cmd::kVideoGrades).size(), 3u);
+    EXPECT_EQ(body(Cmd::kVideoHome, 2).get("gradeBank"), Value(5));
 }
 
 TEST_F(LibraryTest, RowsFollowTheVideosOfEachSubjectAndEmptySubjectsGo)

@@ -90,6 +90,24 @@ TEST_F(PagesTest, TheGrowthAssistantShowsThePageThePlatformNames)
     EXPECT_FALSE(UIApplication::sharedApplication().isNetworkActivityIndicatorVisible());
 }
 
+TEST_F(PagesTest, LeavingTheGrowthAssistantWhileItsPageLoadsStopsIt)
+{
+    signIn();
+    auto page = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute("html/growth.html", server::ScriptedReply::normal().heldBy(page));
+    auto screen = open(std::make_shared<GrowthAssistantViewController>(), kTab);
+    ASSERT_TRUE(harness().runUntil([&] { return page->arrived() == 1; }));
+    auto web = webView();
+    ASSERT_TRUE(web);
+    EXPECT_TRUE(web->isLoading());
+    EXPECT_TRUE(UIApplication::sharedApplication().isNetworkActivityIndicatorVisible());
+    screen->popViewController();
+    settle(harness());
+    EXPECT_FALSE(web->isLoading());
+    EXPECT_FALSE(UIApplication::sharedApplication().isNetworkActivityIndicatorVisible());
+    page->open();
+}
+
 TEST_F(PagesTest, TheGrowthAssistantLoadsOnlyWebAddresses)
 {
     signIn();
