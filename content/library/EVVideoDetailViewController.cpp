@@ -66,7 +66,7 @@ void EVVideoDetailViewController::viewDidLoad()
     library::frameBox(*commentHeader_);
     descMarginY_ = headerView_->frame().height() - lblDesc_->frame().height();
     refreshView();
-    library::fitShortScreen(*tableView_);
+    library::fitShortScreen(*view(), *tableView_);
     commentAdd_ = EVCommentAdd::viewWithDelegate(std::weak_ptr<EVCommentAddDelegate>(me));
     roundCorners(*btnComment_, kCommentButtonRadius);
     tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(me));
@@ -260,7 +260,7 @@ void EVCommentListViewController::viewDidLoad()
     BaseViewController::viewDidLoad();
     auto me = self<EVCommentListViewController>();
     setLeftItem(imageBarButton("public_back_btn.png", "btnBack", &EVCommentListViewController::btnBackTouchUpInside));
-    library::fitShortScreen(*tableView_);
+    library::fitShortScreen(*view(), *tableView_);
     library::frameBox(*header_);
     tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(me));
     tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(me));

@@ -79,8 +79,7 @@ void EVVideoListViewController::viewDidLoad()
     BaseViewController::viewDidLoad();
     auto me = self<EVVideoListViewController>();
     setLeftItem(imageBarButton("public_back_btn.png", "btnBack", &EVVideoListViewController::btnBackTouchUpInside));
-    library::fitShortScreen(*view());
-    library::fitShortScreen(*tableView_);
+    library::fitShortScreen(*view(), *tableView_);
     tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(me));
     tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(me));
     tableView_->setRefreshDelegate(std::weak_ptr<RefreshTableViewDelegate>(me));

@@ -41,8 +41,7 @@ void EVViewController::viewDidLoad()
     setRightItem(nibRightItem_);
     // No grade until a reply names one.
     setGrade(nullptr);
-    library::fitShortScreen(*view());
-    library::fitShortScreen(*tableView_);
+    library::fitShortScreen(*view(), *tableView_);
     gradeScrollView_->setAlpha(0);
     gradeScrollView_->layer()->setBorderWidth(1);
     gradeScrollView_->layer()->setBorderColor(library::kLibraryGreen);

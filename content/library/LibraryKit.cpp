@@ -24,6 +24,16 @@ void fitShortScreen(UIView& view)
     view.setFrame(frame);
 }
 
+void fitShortScreen(UIView& view, UIView& list)
+{
+    if (BaseViewController::isFourInchScreen())
+        return;
+    double before = list.frame().height();
+    fitShortScreen(view);
+    if (list.frame().height() > before - BaseViewController::kShortScreenCut + 0.5)
+        fitShortScreen(list);
+}
+
 std::shared_ptr<UIView> emptyFooter()
 {
     auto footer = std::make_shared<UIView>(platform::Rect(0, 0, 320, kSectionFooterHeight));

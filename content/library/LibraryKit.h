@@ -26,6 +26,9 @@ inline const UIColor kLibraryGreen = UIColor::fromRGB255(81, 156, 14);
 // The layouts are drawn for the 4-inch screen; on the 3.5-inch one the view
 // loses the difference at its foot.
 void fitShortScreen(UIView& view);
+// The screen's view and its list both lose it: the list follows the view
+// when it stretches with it, and is cut on its own only when it does not.
+void fitShortScreen(UIView& view, UIView& list);
 
 // An empty view for a section's foot.
 inline constexpr double kSectionFooterHeight = 8;

@@ -14,8 +14,10 @@
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITextView.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/ReplyGate.h"
 #include "server/StandinServer.h"
@@ -591,6 +593,47 @@ TEST_F(LibraryTest, ScreensThatLeaveHearNothingMore)
     ASSERT_TRUE(waitForAnswer(Cmd::kVideoDetail, 2));
     testsupport::settle(harness());
     EXPECT_TRUE(gone.expired());
+}
+
+} // namespace
+
+namespace {
+
+// On the 3.5-inch screen the home's list and a video's comments end where the
+// screen ends, as on the 4-inch one.
+TEST(LibraryScreenFit, ListsEndAtTheFootOfEitherScreen)
+{
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        testsupport::AppHarnessOptions options;
+        options.screen = kind;
+        testsupport::AppHarness harness(options);
+        ASSERT_TRUE(testsupport::startClient(harness));
+        ASSERT_TRUE(testsupport::signInThroughScreens(harness, testsupport::kDemoTeacher, testsupport::kDemoTeacherPassword));
+        testsupport::settle(harness);
+        auto home = std::make_shared<EVViewController>();
+        harness.visibleNavigationController()->pushViewController(home, true);
+        ASSERT_TRUE(harness.runUntilAnswered(Cmd::kVideoHome));
+        testsupport::settle(harness);
+        auto table = harness.viewByOutlet("tableView");
+        ASSERT_TRUE(table);
+        double screenHeight = UIScreen::mainScreen()->bounds().height();
+        double foot = table->superview()->convertPointToView(platform::Point(0, table->frame().maxY()), nullptr).y;
+        EXPECT_NEAR(foot, screenHeight, 0.5) << (kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch");
+
+        // A subject's list, a video's detail and its comments likewise.
+        auto video = home->subjects().at(0)->videoItems.at(0);
+        std::vector<std::shared_ptr<UIViewController>> screens { EVVideoListViewController::initWithSubject(
+                                                                     home->subjects().at(0), home->grade()),
+            EVVideoDetailViewController::initWithVideo(video), std::make_shared<EVCommentListViewController>() };
+        for (const auto& screen : screens) {
+            harness.visibleNavigationController()->pushViewController(screen, true);
+            testsupport::settle(harness, 2);
+            auto shown = harness.viewByOutlet("tableView");
+            ASSERT_TRUE(shown);
+            double end = shown->superview()->convertPointToView(platform::Point(0, shown->frame().maxY()), nullptr).y;
+            EXPECT_NEAR(end, screenHeight, 0.5) << screen->className();
+        }
+    }
 }
 
 } // namespace
