@@ -1,5 +1,6 @@
 #include "content/pages/GrowthAssistantViewController.h"
 
+#include "content/library/LibraryKit.h"
 #include "content/portal/PortalStyle.h"
 #include "core/network/ORBNetworkHelper.h"
 #include "platform/uikit/UIApplication.h"
@@ -24,11 +25,8 @@ void GrowthAssistantViewController::viewDidLoad()
     BaseViewController::viewDidLoad();
     setLeftItem(
         imageBarButton("public_back_btn.png", "btnBack", &GrowthAssistantViewController::btnGoBackAction));
-    if (!isFourInchScreen()) {
-        auto frame = webView_->frame();
-        frame.size.height -= kShortScreenCut;
-        webView_->setFrame(frame);
-    }
+    // The page loses the 3.5-inch screen's difference once, with its view.
+    library::fitShortScreen(*view(), *webView_);
     ORBHelper::showProgressHud("请求数据中", true, false);
     platform::Dictionary params;
     params.set("saleModalId", kSaleModalId);

@@ -7,6 +7,8 @@
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/WebEngine.h"
 #include "server/ReplyGate.h"
@@ -218,6 +220,29 @@ TEST_F(PagesTest, ActivityRowsGrowWithTheirTextAndAFailureIsShown)
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "活动维护中"; }));
     settle(harness());
     EXPECT_EQ(screen->hotActivities().size(), 3u);
+}
+
+} // namespace
+
+namespace {
+
+// The growth assistant's page ends at the foot of either screen.
+TEST(GrowthAssistantFit, ThePageEndsAtTheFootOfEitherScreen)
+{
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        testsupport::AppHarnessOptions options;
+        options.screen = kind;
+        testsupport::AppHarness harness(options);
+        ASSERT_TRUE(testsupport::startClient(harness));
+        ASSERT_TRUE(testsupport::signInThroughScreens(harness, testsupport::kDemoTeacher, testsupport::kDemoTeacherPassword));
+        settle(harness);
+        harness.visibleNavigationController()->pushViewController(std::make_shared<GrowthAssistantViewController>(), true);
+        settle(harness, 2);
+        auto web = harness.viewByOutlet("webView");
+        ASSERT_TRUE(web);
+        double end = web->superview()->convertPointToView(platform::Point(0, web->frame().maxY()), nullptr).y;
+        EXPECT_NEAR(end, UIScreen::mainScreen()->bounds().height(), 0.5);
+    }
 }
 
 } // namespace
