@@ -302,6 +302,40 @@ TEST_F(LibraryTest, RowsFollowTheVideosOfEachSubjectAndEmptySubjectsGo)
     EXPECT_DOUBLE_EQ(table->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0)).height(), table->frame().height());
 }
 
+TEST_F(LibraryTest, AVideoOfTheHomeOpensItsDetailAndThePicksStayWhenAReplyHasNone)
+{
+    auto home = openHome();
+    auto table = homeTable();
+    // The second video of 语文's first row.
+    auto row = visibleCell<EVCell>(*table, 1, 1);
+    ASSERT_TRUE(row);
+    auto video = row->videos().at(1);
+    ASSERT_TRUE(harness().tap(firstOf<UIButton>(row->itemView(1), 1)));
+    testsupport::settle(harness());
+    auto detail = std::dynamic_pointer_cast<EVVideoDetailViewController>(harness().topScreen());
+    ASSERT_TRUE(detail);
+    ASSERT_TRUE(waitForAnswer(Cmd::kVideoDetail));
+    EXPECT_EQ(body(Cmd::kVideoDetail, 0).get("videoId"), Value(video->videoId));
+    harness().runUntil([&] { return harness().overlayText().empty(); });
+    detail->popViewController();
+    testsupport::settle(harness());
+
+    // A reply whose picks have no videos leaves the picks shown before.
+    auto picks = home->teaSubject();
+    ASSERT_TRUE(picks);
+    harness().server()->script().forCommand(Cmd::kVideoHome,
+        server::ScriptedReply::custom(200,
+            R"({"resultState":1,"resultMsg":"","subItems":[],"teaItem":{"subjectId":-1,"videoItems":[]},
+                "grade":{"gradeBank":3,"gradeName":"三年级"}})"));
+    table->loadTopData();
+    ASSERT_TRUE(waitForAnswer(Cmd::kVideoHome, 2));
+    ASSERT_TRUE(harness().runUntil([&] { return home->subjects().empty(); }));
+    testsupport::settle(harness());
+    EXPECT_EQ(home->teaSubject(), picks);
+    ASSERT_EQ(table->numberOfSections(), 1);
+    EXPECT_EQ(table->numberOfRowsInSection(0), 3);
+}
+
 TEST_F(LibraryTest, AFailedRequestSaysSoAndKeepsWhatIsShown)
 {
     auto home = openHome();
