@@ -50,10 +50,6 @@ void registerAppClasses()
     // function grid, the navigation table and the login screen open them by.
     MissingScreenViewController::registerMissing({
         { "AlbumListViewController", "班级相册" },
-        { "EVViewController", "教学视频" },
-        { "GrowthAssistantViewController", "成长帮手" },
-        { "HotActivityViewController", "热门活动" },
-        { "UserInfoViewController", "我的资料" },
     });
 }
 

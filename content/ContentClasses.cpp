@@ -5,6 +5,14 @@
 #include "content/magazine/MagazineItemView.h"
 #include "content/magazine/MagazineListViewController.h"
 #include "content/magazine/MagazineViewController.h"
+#include "content/library/EVCommentAdd.h"
+#include "content/library/EVCommentCells.h"
+#include "content/library/EVHomeCells.h"
+#include "content/library/EVVideoDetailViewController.h"
+#include "content/library/EVVideoListViewController.h"
+#include "content/library/EVViewController.h"
+#include "content/pages/GrowthAssistantViewController.h"
+#include "content/pages/HotActivityViewController.h"
 #include "content/player/MoviePlayerView.h"
 #include "content/portal/DetailViews.h"
 #include "content/portal/GCLessonCell.h"
@@ -44,6 +52,20 @@ void registerContentClasses()
     registry.registerClass<MagazineItemView>();
     registry.registerClass<MagazineContentView>();
     registry.registerClass<MagazineDirHeadView>();
+    // The video library, the growth assistant and the hot activities.
+    registry.registerClass<EVViewController>();
+    registry.registerClass<EVVideoListViewController>();
+    registry.registerClass<EVVideoDetailViewController>();
+    registry.registerClass<EVCommentListViewController>();
+    registry.registerClass<EVCommentAdd>();
+    registry.registerClass<GrowthAssistantViewController>();
+    registry.registerClass<HotActivityViewController>();
+    BaseCell::registerCellClass<EVHeaderCell>();
+    BaseCell::registerCellClass<EVCell>();
+    BaseCell::registerCellClass<EVVideoCell>();
+    BaseCell::registerCellClass<EVCommentCell>();
+    BaseCell::registerCellClass<EVCommentEmptyCell>();
+    BaseCell::registerCellClass<EVCommentMoreCell>();
     APIRequest::loadUser();
 }
 

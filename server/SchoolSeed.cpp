@@ -1,6 +1,7 @@
 // The demo school: who is in it and what they have said and shown. Every
 // name is Chinese, as the client's pinyin index and layouts expect.
 #include "server/SchoolData.h"
+#include "server/LibrarySeed.h"
 #include "server/MessagingSeed.h"
 
 #include "foundation/sqlite/SQLDatabase.h"
@@ -447,6 +448,7 @@ bool SchoolData::seed()
     }
 
     ok = ok && seedGroupSends(*this) && seedSmsHistory(*this);
+    ok = ok && seedVideoLibrary(*this);
     run("INSERT INTO meta VALUES ('seeded', ?)", { timeText() });
     ok = ok && seedCallHistory();
     return ok;

@@ -1,5 +1,6 @@
 // Queries under "webapp/" and "web/", and the pages and media the replies point at.
 #include "server/ResponderContext.h"
+#include "server/LibrarySeed.h"
 
 namespace server {
 
@@ -229,7 +230,7 @@ Reply RequestContext::staticMedia(const std::vector<std::string>& segments)
     if (segments.size() == 3 && segments[1] == "audio" && platform::hasSuffix(name, ".amr"))
         return page("audio/amr", amrSilence(2));
     if (segments.size() == 3 && segments[1] == "video" && platform::hasSuffix(name, ".mp4"))
-        return page("video/mp4", mp4Placeholder());
+        return libraryVideo(request_, segments).value_or(page("video/mp4", mp4Placeholder()));
     if (segments.size() == 3 && segments[1] == "photos") {
         if (auto photo = photoMedia(name))
             return page(photo->contentType, std::move(photo->body), photo->status);

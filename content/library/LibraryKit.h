@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/uikit/UIColor.h"
+
+#include <memory>
+
+class UIView;
+
+namespace content::library {
+
+// The overlay while a library request runs, and its one failure text.
+inline constexpr const char* kLoadingText = "请求数据中";
+inline constexpr const char* kFailedText = "请求数据失败，请重试";
+void showLoading();
+void showFailed();
+void hideOverlay();
+
+// The boxes of the library's screens: rounded, with a light grey line.
+inline constexpr double kBoxRadius = 4;
+inline const UIColor kBoxBorder = UIColor::fromWhite(220.0 / 255.0);
+void frameBox(UIView& view, double radius = kBoxRadius);
+
+// The library's green (the grade menu's border, a chosen grade's title).
+inline const UIColor kLibraryGreen = UIColor::fromRGB255(81, 156, 14);
+
+// The layouts are drawn for the 4-inch screen; on the 3.5-inch one the view
+// loses the difference at its foot.
+void fitShortScreen(UIView& view);
+// The screen's view and its list both lose it: the list follows the view
+// when it stretches with it, and is cut on its own only when it does not.
+void fitShortScreen(UIView& view, UIView& list);
+
+// An empty view for a section's foot.
+inline constexpr double kSectionFooterHeight = 8;
+std::shared_ptr<UIView> emptyFooter();
+
+} // namespace content::library
