@@ -896,7 +896,7 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
 
     // Hands up to maxLength buffered bytes to take(source, offset, count),
     // then does what every read does: status, unpausing, the end event.
-    template<typename Take> long readWith(std::size_t maxLength, Take take)
+    template <typename Take> long readWith(std::size_t maxLength, Take take)
     {
         bool unpause = false;
         long result = 0;
@@ -965,7 +965,8 @@ LoopDriver::LoopDriver(RunLoop& loop, std::string mode)
     timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (timerFd_ >= 0) {
         // The driver outlives none of its sources: the destructor removes them.
-        timerSource_ = loop_.addSource(timerFd_, RunLoop::kReadable, [this](std::uint32_t) { onTimer(); }, mode_);
+        timerSource_ = loop_.addSource(
+            timerFd_, RunLoop::kReadable, [this](std::uint32_t) { onTimer(); }, mode_);
     }
 }
 
