@@ -3,7 +3,6 @@
 #include "foundation/http/ConnectionPool.h"
 #include "foundation/http/DataCompressor.h"
 #include "foundation/http/DataDecompressor.h"
-#include "foundation/http/HTTPRequestLock.h"
 #include "foundation/http/HTTPResponseRules.h"
 #include "foundation/http/RequestInputStream.h"
 #include "platform/net/HttpCookieStorage.h"
@@ -187,8 +186,8 @@ const Error& sharedError(int code)
         Error authentication = makeHTTPRequestError(AuthenticationErrorType, "Authentication needed");
         Error cancelled = makeHTTPRequestError(RequestCancelledErrorType, "The request was cancelled");
         Error badRequest = makeHTTPRequestError(UnableToCreateRequestErrorType, "Unable to create request (bad url?)");
-        Error redirects
-            = makeHTTPRequestError(TooMuchRedirectionErrorType, "The request failed because it redirected too many times");
+        Error redirects = makeHTTPRequestError(
+            TooMuchRedirectionErrorType, "The request failed because it redirected too many times");
     };
     static const Errors* const errors = new Errors;
     switch (code) {
@@ -223,9 +222,9 @@ ConnectionPool& connectionPool() { return ConnectionPool::shared(); }
 
 HTTPRequest::HTTPRequest(platform::Url url)
     : url_(std::move(url))
-    , timeOutSeconds_(engine().defaultTimeOutSeconds.load())
     , downloadCache_(defaultCache())
 {
+    settings_.options.timeOutSeconds = engine().defaultTimeOutSeconds.load();
 }
 
 std::shared_ptr<HTTPRequest> HTTPRequest::requestWithURL(const platform::Url& url)
@@ -246,22 +245,22 @@ HTTPRequest::~HTTPRequest()
 {
     // Streams and the timer live on the loop they were scheduled on; their
     // clean-up is handed there. Blocks go to the main loop to die.
-    if (statusTimer_) {
-        auto timer = std::move(statusTimer_);
+    if (transfer_.statusTimer) {
+        auto timer = std::move(transfer_.statusTimer);
         requestLoop().post([timer] { timer->invalidate(); }, platform::kCommonRunLoopModes);
     }
-    if (readStream_ && !connectionCanBeReused_) {
-        auto stream = std::move(readStream_);
+    if (transfer_.readStream && !connectionCanBeReused_) {
+        auto stream = std::move(transfer_.readStream);
         requestLoop().post([stream] { stream->close(); }, platform::kCommonRunLoopModes);
     }
     if (!complete_) {
-        if (temporaryFileDownloadPath_ && !allowResumeForFileDownloads_)
-            ::unlink(temporaryFileDownloadPath_->c_str());
+        if (settings_.temporaryFileDownloadPath && !settings_.options.allowResumeForFileDownloads)
+            ::unlink(settings_.temporaryFileDownloadPath->c_str());
         if (temporaryUncompressedDataDownloadPath_)
             ::unlink(temporaryUncompressedDataDownloadPath_->c_str());
     }
-    if (didCreateTemporaryPostDataFile_ && postBodyFilePath_)
-        ::unlink(postBodyFilePath_->c_str());
+    if (didCreateTemporaryPostDataFile_ && settings_.postBodyFilePath)
+        ::unlink(settings_.postBodyFilePath->c_str());
     if (compressedPostBodyFilePath_)
         ::unlink(compressedPostBodyFilePath_->c_str());
     releaseBlocksOnMainThread();
@@ -277,73 +276,32 @@ std::shared_ptr<HTTPRequest> HTTPRequest::copyWithZone() const
 void HTTPRequest::copySettingsTo(HTTPRequest& copy) const
 {
     std::scoped_lock lock(cancelledLock_, copy.cancelledLock_);
-    copy.delegate_ = delegate_;
-    copy.requestMethod_ = requestMethod_;
-    copy.postBody_ = postBody_;
-    copy.hasPostBody_ = hasPostBody_;
-    copy.shouldStreamPostDataFromDisk_ = shouldStreamPostDataFromDisk_;
-    copy.shouldCompressRequestBody_ = shouldCompressRequestBody_;
-    copy.requestHeaders_ = requestHeaders_;
+    copy.settings_ = settings_;
+    copy.deferredError_ = deferredError_;
     // The copy builds its own body and headers: what this request derived
     // from its body (length, cookies of the moment, resume range) is not
     // carried over, so a copy never sends a length or encoding that does not
     // match what it sends.
     if (haveBuiltPostBody_)
-        copy.requestHeaders_.erase("Content-Length");
+        copy.settings_.requestHeaders.erase("Content-Length");
     if (haveBuiltRequestHeaders_) {
-        copy.requestHeaders_.erase("Cookie");
-        copy.requestHeaders_.erase("Range");
+        copy.settings_.requestHeaders.erase("Cookie");
+        copy.settings_.requestHeaders.erase("Range");
     }
-    copy.requestCookies_ = requestCookies_;
-    copy.useCookiePersistence_ = useCookiePersistence_;
-    copy.allowCompressedResponse_ = allowCompressedResponse_;
-    copy.shouldWaitToInflateCompressedResponses_ = shouldWaitToInflateCompressedResponses_;
-    copy.downloadDestinationPath_ = downloadDestinationPath_;
-    copy.temporaryFileDownloadPath_ = temporaryFileDownloadPath_;
-    copy.username_ = username_;
-    copy.password_ = password_;
-    copy.uploadProgressDelegate_ = uploadProgressDelegate_;
-    copy.downloadProgressDelegate_ = downloadProgressDelegate_;
-    copy.didStartSelector_ = didStartSelector_;
-    copy.didFinishSelector_ = didFinishSelector_;
-    copy.didFailSelector_ = didFailSelector_;
-    copy.timeOutSeconds_ = timeOutSeconds_;
-    copy.shouldResetDownloadProgress_ = shouldResetDownloadProgress_;
-    copy.shouldResetUploadProgress_ = shouldResetUploadProgress_;
-    copy.showAccurateProgress_ = showAccurateProgress_;
-    copy.defaultResponseEncoding_ = defaultResponseEncoding_;
-    copy.allowResumeForFileDownloads_ = allowResumeForFileDownloads_;
-    copy.userInfo_ = userInfo_;
-    copy.tag_ = tag_;
-    copy.useHTTPVersionOne_ = useHTTPVersionOne_;
-    copy.shouldRedirect_ = shouldRedirect_;
-    copy.validatesSecureCertificate_ = validatesSecureCertificate_;
-    copy.clientCertificateIdentity_ = clientCertificateIdentity_;
-    copy.shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
-    copyAuthenticationAndProxySettingsTo(copy);
-    copy.numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
-    copy.shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
-    copy.shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
-    copy.persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
-    copy.authenticationScheme_ = authenticationScheme_;
-    copy.userAgent_ = userAgent_;
-    copy.deferredError_ = deferredError_;
-    if (postBodyFilePath_) {
-        if (didCreateTemporaryPostDataFile_) {
-            // This request deletes its own body file when it is done; the
-            // copy gets a file of its own.
-            std::string path = temporaryPath();
-            Error error;
-            if (platform::FileUtil::copy(*postBodyFilePath_, path, &error)) {
-                copy.postBodyFilePath_ = path;
-                copy.didCreateTemporaryPostDataFile_ = true;
-            } else {
-                copy.deferredError_ = makeHTTPRequestError(FileManagementError,
-                    platform::format("Failed to move file from '%s' to '%s'", postBodyFilePath_->c_str(), path.c_str()),
-                    &error);
-            }
+    if (settings_.postBodyFilePath && didCreateTemporaryPostDataFile_) {
+        // This request deletes its own body file when it is done; the copy
+        // gets a file of its own.
+        copy.settings_.postBodyFilePath.reset();
+        std::string path = temporaryPath();
+        Error error;
+        if (platform::FileUtil::copy(*settings_.postBodyFilePath, path, &error)) {
+            copy.settings_.postBodyFilePath = path;
+            copy.didCreateTemporaryPostDataFile_ = true;
         } else {
-            copy.postBodyFilePath_ = postBodyFilePath_;
+            copy.deferredError_ = makeHTTPRequestError(FileManagementError,
+                platform::format(
+                    "Failed to move file from '%s' to '%s'", settings_.postBodyFilePath->c_str(), path.c_str()),
+                &error);
         }
     }
 }
@@ -353,11 +311,11 @@ void HTTPRequest::copySettingsTo(HTTPRequest& copy) const
 platform::Url HTTPRequest::url() const { return locked(url_); }
 void HTTPRequest::setURL(const platform::Url& url)
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (url == url_)
         return;
     url_ = url;
-    request_.reset();
+    transfer_.message.reset();
     // Authentication objects answer the challenge of the server they came
     // from; a new address starts without them.
     requestAuthentication_.reset();
@@ -366,122 +324,164 @@ void HTTPRequest::setURL(const platform::Url& url)
 }
 std::optional<platform::Url> HTTPRequest::originalURL() const { return locked(originalURL_); }
 std::optional<platform::Url> HTTPRequest::redirectURL() const { return locked(redirectURL_); }
-std::string HTTPRequest::requestMethod() const { return locked(requestMethod_); }
+std::string HTTPRequest::requestMethod() const { return locked(settings_.requestMethod); }
 void HTTPRequest::setRequestMethod(const std::string& method)
 {
-    HTTP_LOCKED;
-    if (method == requestMethod_)
+    Guard lock(cancelledLock_);
+    if (method == settings_.requestMethod)
         return;
-    requestMethod_ = method;
+    settings_.requestMethod = method;
     // Requests that carry a body never go out on a kept connection: a body
     // must not be sent twice if that connection turns out dead.
-    if (method == "POST" || method == "PUT" || !postBody_.empty() || postBodyFilePath_)
-        shouldAttemptPersistentConnection_ = false;
+    if (method == "POST" || method == "PUT" || !settings_.postBody.empty() || settings_.postBodyFilePath)
+        settings_.shouldAttemptPersistentConnection = false;
 }
-platform::Dictionary HTTPRequest::requestHeaders() const { return locked(requestHeaders_); }
-void HTTPRequest::setRequestHeaders(platform::Dictionary headers) { setLocked(requestHeaders_, std::move(headers)); }
+platform::Dictionary HTTPRequest::requestHeaders() const { return locked(settings_.requestHeaders); }
+void HTTPRequest::setRequestHeaders(platform::Dictionary headers)
+{
+    setLocked(settings_.requestHeaders, std::move(headers));
+}
 void HTTPRequest::addRequestHeader(const std::string& header, const std::string& value)
 {
-    HTTP_LOCKED;
-    requestHeaders_.set(header, platform::Value(value));
+    Guard lock(cancelledLock_);
+    settings_.requestHeaders.set(header, platform::Value(value));
 }
-std::vector<platform::HttpCookie> HTTPRequest::requestCookies() const { return locked(requestCookies_); }
+std::vector<platform::HttpCookie> HTTPRequest::requestCookies() const { return locked(settings_.requestCookies); }
 void HTTPRequest::setRequestCookies(std::vector<platform::HttpCookie> cookies)
 {
-    setLocked(requestCookies_, std::move(cookies));
+    setLocked(settings_.requestCookies, std::move(cookies));
 }
-bool HTTPRequest::useCookiePersistence() const { return locked(useCookiePersistence_); }
-void HTTPRequest::setUseCookiePersistence(bool use) { setLocked(useCookiePersistence_, use); }
-bool HTTPRequest::useHTTPVersionOne() const { return locked(useHTTPVersionOne_); }
-void HTTPRequest::setUseHTTPVersionOne(bool use) { setLocked(useHTTPVersionOne_, use); }
-std::optional<std::string> HTTPRequest::userAgent() const { return locked(userAgent_); }
-void HTTPRequest::setUserAgent(std::optional<std::string> userAgent) { setLocked(userAgent_, std::move(userAgent)); }
-bool HTTPRequest::allowCompressedResponse() const { return locked(allowCompressedResponse_); }
-void HTTPRequest::setAllowCompressedResponse(bool allow) { setLocked(allowCompressedResponse_, allow); }
+bool HTTPRequest::useCookiePersistence() const { return locked(settings_.options.useCookiePersistence); }
+void HTTPRequest::setUseCookiePersistence(bool use) { setLocked(settings_.options.useCookiePersistence, use); }
+bool HTTPRequest::useHTTPVersionOne() const { return locked(settings_.options.useHTTPVersionOne); }
+void HTTPRequest::setUseHTTPVersionOne(bool use) { setLocked(settings_.options.useHTTPVersionOne, use); }
+std::optional<std::string> HTTPRequest::userAgent() const { return locked(settings_.options.userAgent); }
+void HTTPRequest::setUserAgent(std::optional<std::string> userAgent)
+{
+    setLocked(settings_.options.userAgent, std::move(userAgent));
+}
+bool HTTPRequest::allowCompressedResponse() const { return locked(settings_.options.allowCompressedResponse); }
+void HTTPRequest::setAllowCompressedResponse(bool allow)
+{
+    setLocked(settings_.options.allowCompressedResponse, allow);
+}
 bool HTTPRequest::shouldWaitToInflateCompressedResponses() const
 {
-    return locked(shouldWaitToInflateCompressedResponses_);
+    return locked(settings_.options.shouldWaitToInflateCompressedResponses);
 }
 void HTTPRequest::setShouldWaitToInflateCompressedResponses(bool wait)
 {
-    setLocked(shouldWaitToInflateCompressedResponses_, wait);
+    setLocked(settings_.options.shouldWaitToInflateCompressedResponses, wait);
 }
-bool HTTPRequest::shouldCompressRequestBody() const { return locked(shouldCompressRequestBody_); }
-void HTTPRequest::setShouldCompressRequestBody(bool compress) { setLocked(shouldCompressRequestBody_, compress); }
-bool HTTPRequest::validatesSecureCertificate() const { return locked(validatesSecureCertificate_); }
-void HTTPRequest::setValidatesSecureCertificate(bool validates) { setLocked(validatesSecureCertificate_, validates); }
+bool HTTPRequest::shouldCompressRequestBody() const { return locked(settings_.shouldCompressRequestBody); }
+void HTTPRequest::setShouldCompressRequestBody(bool compress)
+{
+    setLocked(settings_.shouldCompressRequestBody, compress);
+}
+bool HTTPRequest::validatesSecureCertificate() const { return locked(settings_.options.validatesSecureCertificate); }
+void HTTPRequest::setValidatesSecureCertificate(bool validates)
+{
+    setLocked(settings_.options.validatesSecureCertificate, validates);
+}
 std::optional<HTTPRequest::ClientCertificateIdentity> HTTPRequest::clientCertificateIdentity() const
 {
-    return locked(clientCertificateIdentity_);
+    return locked(settings_.options.clientCertificateIdentity);
 }
 void HTTPRequest::setClientCertificateIdentity(std::optional<ClientCertificateIdentity> identity)
 {
-    setLocked(clientCertificateIdentity_, std::move(identity));
+    setLocked(settings_.options.clientCertificateIdentity, std::move(identity));
 }
-double HTTPRequest::timeOutSeconds() const { return locked(timeOutSeconds_); }
-void HTTPRequest::setTimeOutSeconds(double seconds) { setLocked(timeOutSeconds_, seconds); }
-int HTTPRequest::numberOfTimesToRetryOnTimeout() const { return locked(numberOfTimesToRetryOnTimeout_); }
-void HTTPRequest::setNumberOfTimesToRetryOnTimeout(int times) { setLocked(numberOfTimesToRetryOnTimeout_, times); }
+double HTTPRequest::timeOutSeconds() const { return locked(settings_.options.timeOutSeconds); }
+void HTTPRequest::setTimeOutSeconds(double seconds) { setLocked(settings_.options.timeOutSeconds, seconds); }
+int HTTPRequest::numberOfTimesToRetryOnTimeout() const
+{
+    return locked(settings_.options.numberOfTimesToRetryOnTimeout);
+}
+void HTTPRequest::setNumberOfTimesToRetryOnTimeout(int times)
+{
+    setLocked(settings_.options.numberOfTimesToRetryOnTimeout, times);
+}
 int HTTPRequest::retryCount() const { return locked(retryCount_); }
-bool HTTPRequest::shouldRedirect() const { return locked(shouldRedirect_); }
-void HTTPRequest::setShouldRedirect(bool redirect) { setLocked(shouldRedirect_, redirect); }
-bool HTTPRequest::shouldUseRFC2616RedirectBehaviour() const { return locked(shouldUseRFC2616RedirectBehaviour_); }
-void HTTPRequest::setShouldUseRFC2616RedirectBehaviour(bool use) { setLocked(shouldUseRFC2616RedirectBehaviour_, use); }
+bool HTTPRequest::shouldRedirect() const { return locked(settings_.options.shouldRedirect); }
+void HTTPRequest::setShouldRedirect(bool redirect) { setLocked(settings_.options.shouldRedirect, redirect); }
+bool HTTPRequest::shouldUseRFC2616RedirectBehaviour() const
+{
+    return locked(settings_.options.shouldUseRFC2616RedirectBehaviour);
+}
+void HTTPRequest::setShouldUseRFC2616RedirectBehaviour(bool use)
+{
+    setLocked(settings_.options.shouldUseRFC2616RedirectBehaviour, use);
+}
 bool HTTPRequest::needsRedirect() const { return locked(needsRedirect_); }
 int HTTPRequest::redirectCount() const { return locked(redirectCount_); }
-bool HTTPRequest::shouldAttemptPersistentConnection() const { return locked(shouldAttemptPersistentConnection_); }
+bool HTTPRequest::shouldAttemptPersistentConnection() const
+{
+    return locked(settings_.shouldAttemptPersistentConnection);
+}
 void HTTPRequest::setShouldAttemptPersistentConnection(bool attempt)
 {
-    setLocked(shouldAttemptPersistentConnection_, attempt);
+    setLocked(settings_.shouldAttemptPersistentConnection, attempt);
 }
-double HTTPRequest::persistentConnectionTimeoutSeconds() const { return locked(persistentConnectionTimeoutSeconds_); }
+double HTTPRequest::persistentConnectionTimeoutSeconds() const
+{
+    return locked(settings_.persistentConnectionTimeoutSeconds);
+}
 void HTTPRequest::setPersistentConnectionTimeoutSeconds(double seconds)
 {
-    setLocked(persistentConnectionTimeoutSeconds_, seconds);
+    setLocked(settings_.persistentConnectionTimeoutSeconds, seconds);
 }
 bool HTTPRequest::connectionCanBeReused() const { return locked(connectionCanBeReused_); }
 std::int64_t HTTPRequest::connectionID() const
 {
-    HTTP_LOCKED;
-    return connectionInfo_ ? connectionInfo_->id : lastConnectionID_;
+    Guard lock(cancelledLock_);
+    return transfer_.connectionInfo ? transfer_.connectionInfo->id : lastConnectionID_;
 }
 unsigned HTTPRequest::requestID() const { return locked(requestID_); }
 std::string HTTPRequest::runLoopMode() const { return locked(runLoopMode_); }
 bool HTTPRequest::isSynchronous() const { return locked(isSynchronous_); }
-platform::Dictionary HTTPRequest::userInfo() const { return locked(userInfo_); }
-void HTTPRequest::setUserInfo(platform::Dictionary userInfo) { setLocked(userInfo_, std::move(userInfo)); }
-int HTTPRequest::tag() const { return locked(tag_); }
-void HTTPRequest::setTag(int tag) { setLocked(tag_, tag); }
-std::optional<std::string> HTTPRequest::username() const { return locked(username_); }
-void HTTPRequest::setUsername(std::optional<std::string> username) { setLocked(username_, std::move(username)); }
-std::optional<std::string> HTTPRequest::password() const { return locked(password_); }
-void HTTPRequest::setPassword(std::optional<std::string> password) { setLocked(password_, std::move(password)); }
-std::optional<std::string> HTTPRequest::authenticationScheme() const { return locked(authenticationScheme_); }
+platform::Dictionary HTTPRequest::userInfo() const { return locked(settings_.userInfo); }
+void HTTPRequest::setUserInfo(platform::Dictionary userInfo) { setLocked(settings_.userInfo, std::move(userInfo)); }
+int HTTPRequest::tag() const { return locked(settings_.tag); }
+void HTTPRequest::setTag(int tag) { setLocked(settings_.tag, tag); }
+std::optional<std::string> HTTPRequest::username() const { return locked(settings_.username); }
+void HTTPRequest::setUsername(std::optional<std::string> username)
+{
+    setLocked(settings_.username, std::move(username));
+}
+std::optional<std::string> HTTPRequest::password() const { return locked(settings_.password); }
+void HTTPRequest::setPassword(std::optional<std::string> password)
+{
+    setLocked(settings_.password, std::move(password));
+}
+std::optional<std::string> HTTPRequest::authenticationScheme() const { return locked(settings_.authenticationScheme); }
 void HTTPRequest::setAuthenticationScheme(std::optional<std::string> scheme)
 {
-    setLocked(authenticationScheme_, std::move(scheme));
+    setLocked(settings_.authenticationScheme, std::move(scheme));
 }
 bool HTTPRequest::shouldPresentCredentialsBeforeChallenge() const
 {
-    return locked(shouldPresentCredentialsBeforeChallenge_);
+    return locked(settings_.shouldPresentCredentialsBeforeChallenge);
 }
 void HTTPRequest::setShouldPresentCredentialsBeforeChallenge(bool present)
 {
-    setLocked(shouldPresentCredentialsBeforeChallenge_, present);
+    setLocked(settings_.shouldPresentCredentialsBeforeChallenge, present);
 }
-platform::Bytes HTTPRequest::postBody() const { return locked(postBody_); }
+platform::Bytes HTTPRequest::postBody() const { return locked(settings_.postBody); }
 void HTTPRequest::setPostBody(platform::Bytes body)
 {
-    HTTP_LOCKED;
-    postBody_ = std::move(body);
-    hasPostBody_ = true;
+    Guard lock(cancelledLock_);
+    settings_.postBody = std::move(body);
+    settings_.hasPostBody = true;
 }
-bool HTTPRequest::shouldStreamPostDataFromDisk() const { return locked(shouldStreamPostDataFromDisk_); }
-void HTTPRequest::setShouldStreamPostDataFromDisk(bool stream) { setLocked(shouldStreamPostDataFromDisk_, stream); }
-std::optional<std::string> HTTPRequest::postBodyFilePath() const { return locked(postBodyFilePath_); }
+bool HTTPRequest::shouldStreamPostDataFromDisk() const { return locked(settings_.shouldStreamPostDataFromDisk); }
+void HTTPRequest::setShouldStreamPostDataFromDisk(bool stream)
+{
+    setLocked(settings_.shouldStreamPostDataFromDisk, stream);
+}
+std::optional<std::string> HTTPRequest::postBodyFilePath() const { return locked(settings_.postBodyFilePath); }
 void HTTPRequest::setPostBodyFilePath(std::optional<std::string> path)
 {
-    setLocked(postBodyFilePath_, std::move(path));
+    setLocked(settings_.postBodyFilePath, std::move(path));
 }
 std::optional<std::string> HTTPRequest::compressedPostBodyFilePath() const
 {
@@ -494,7 +494,7 @@ bool HTTPRequest::haveBuiltRequestHeaders() const { return locked(haveBuiltReque
 unsigned long long HTTPRequest::uploadBufferSize() const { return locked(uploadBufferSize_); }
 platform::Dictionary HTTPRequest::responseHeaders() const
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     platform::Dictionary headers;
     if (responseHeaders_)
         for (auto& field : responseHeaders_->joinedFields())
@@ -503,7 +503,7 @@ platform::Dictionary HTTPRequest::responseHeaders() const
 }
 std::optional<std::string> HTTPRequest::responseHeader(const std::string& name) const
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (!responseHeaders_)
         return std::nullopt;
     return responseHeaders_->get(name);
@@ -516,56 +516,80 @@ unsigned long long HTTPRequest::contentLength() const { return locked(contentLen
 unsigned long long HTTPRequest::partialDownloadSize() const { return locked(partialDownloadSize_); }
 unsigned long long HTTPRequest::totalBytesRead() const { return locked(totalBytesRead_); }
 unsigned long long HTTPRequest::totalBytesSent() const { return locked(totalBytesSent_); }
-platform::StringEncoding HTTPRequest::defaultResponseEncoding() const { return locked(defaultResponseEncoding_); }
+platform::StringEncoding HTTPRequest::defaultResponseEncoding() const
+{
+    return locked(settings_.options.defaultResponseEncoding);
+}
 void HTTPRequest::setDefaultResponseEncoding(platform::StringEncoding encoding)
 {
-    setLocked(defaultResponseEncoding_, encoding);
+    setLocked(settings_.options.defaultResponseEncoding, encoding);
 }
 platform::StringEncoding HTTPRequest::responseEncoding() const { return locked(responseEncoding_); }
-std::optional<std::string> HTTPRequest::downloadDestinationPath() const { return locked(downloadDestinationPath_); }
+std::optional<std::string> HTTPRequest::downloadDestinationPath() const
+{
+    return locked(settings_.downloadDestinationPath);
+}
 void HTTPRequest::setDownloadDestinationPath(std::optional<std::string> path)
 {
-    setLocked(downloadDestinationPath_, std::move(path));
+    setLocked(settings_.downloadDestinationPath, std::move(path));
 }
-std::optional<std::string> HTTPRequest::temporaryFileDownloadPath() const { return locked(temporaryFileDownloadPath_); }
+std::optional<std::string> HTTPRequest::temporaryFileDownloadPath() const
+{
+    return locked(settings_.temporaryFileDownloadPath);
+}
 void HTTPRequest::setTemporaryFileDownloadPath(std::optional<std::string> path)
 {
-    setLocked(temporaryFileDownloadPath_, std::move(path));
+    setLocked(settings_.temporaryFileDownloadPath, std::move(path));
 }
 std::optional<std::string> HTTPRequest::temporaryUncompressedDataDownloadPath() const
 {
     return locked(temporaryUncompressedDataDownloadPath_);
 }
-bool HTTPRequest::allowResumeForFileDownloads() const { return locked(allowResumeForFileDownloads_); }
-void HTTPRequest::setAllowResumeForFileDownloads(bool allow) { setLocked(allowResumeForFileDownloads_, allow); }
+bool HTTPRequest::allowResumeForFileDownloads() const { return locked(settings_.options.allowResumeForFileDownloads); }
+void HTTPRequest::setAllowResumeForFileDownloads(bool allow)
+{
+    setLocked(settings_.options.allowResumeForFileDownloads, allow);
+}
 bool HTTPRequest::downloadComplete() const { return locked(downloadComplete_); }
-std::weak_ptr<ProgressDelegate> HTTPRequest::uploadProgressDelegate() const { return locked(uploadProgressDelegate_); }
+std::weak_ptr<ProgressDelegate> HTTPRequest::uploadProgressDelegate() const
+{
+    return locked(settings_.uploadProgressDelegate);
+}
 void HTTPRequest::setUploadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate)
 {
-    setLocked(uploadProgressDelegate_, std::move(delegate));
+    setLocked(settings_.uploadProgressDelegate, std::move(delegate));
 }
 std::weak_ptr<ProgressDelegate> HTTPRequest::downloadProgressDelegate() const
 {
-    return locked(downloadProgressDelegate_);
+    return locked(settings_.downloadProgressDelegate);
 }
 void HTTPRequest::setDownloadProgressDelegate(std::weak_ptr<ProgressDelegate> delegate)
 {
-    setLocked(downloadProgressDelegate_, std::move(delegate));
+    setLocked(settings_.downloadProgressDelegate, std::move(delegate));
 }
-bool HTTPRequest::showAccurateProgress() const { return locked(showAccurateProgress_); }
-void HTTPRequest::setShowAccurateProgress(bool accurate) { setLocked(showAccurateProgress_, accurate); }
-bool HTTPRequest::shouldResetUploadProgress() const { return locked(shouldResetUploadProgress_); }
-void HTTPRequest::setShouldResetUploadProgress(bool reset) { setLocked(shouldResetUploadProgress_, reset); }
-bool HTTPRequest::shouldResetDownloadProgress() const { return locked(shouldResetDownloadProgress_); }
-void HTTPRequest::setShouldResetDownloadProgress(bool reset) { setLocked(shouldResetDownloadProgress_, reset); }
-std::weak_ptr<HTTPRequestDelegate> HTTPRequest::delegate() const { return locked(delegate_); }
+bool HTTPRequest::showAccurateProgress() const { return locked(settings_.showAccurateProgress); }
+void HTTPRequest::setShowAccurateProgress(bool accurate) { setLocked(settings_.showAccurateProgress, accurate); }
+bool HTTPRequest::shouldResetUploadProgress() const { return locked(settings_.options.shouldResetUploadProgress); }
+void HTTPRequest::setShouldResetUploadProgress(bool reset)
+{
+    setLocked(settings_.options.shouldResetUploadProgress, reset);
+}
+bool HTTPRequest::shouldResetDownloadProgress() const { return locked(settings_.options.shouldResetDownloadProgress); }
+void HTTPRequest::setShouldResetDownloadProgress(bool reset)
+{
+    setLocked(settings_.options.shouldResetDownloadProgress, reset);
+}
+std::weak_ptr<HTTPRequestDelegate> HTTPRequest::delegate() const { return locked(settings_.delegate); }
 void HTTPRequest::setDelegate(std::weak_ptr<HTTPRequestDelegate> delegate)
 {
-    setLocked(delegate_, std::move(delegate));
+    setLocked(settings_.delegate, std::move(delegate));
 }
 std::shared_ptr<HTTPRequestDelegate> HTTPRequest::queue() const { return locked(queue_); }
 void HTTPRequest::setQueue(std::shared_ptr<HTTPRequestDelegate> queue) { setLocked(queue_, std::move(queue)); }
-void HTTPRequest::setDidStartSelector(RequestSelector selector) { setLocked(didStartSelector_, std::move(selector)); }
+void HTTPRequest::setDidStartSelector(RequestSelector selector)
+{
+    setLocked(settings_.didStartSelector, std::move(selector));
+}
 void HTTPRequest::setDidReceiveResponseHeadersSelector(HeadersSelector selector)
 {
     setLocked(didReceiveResponseHeadersSelector_, std::move(selector));
@@ -574,8 +598,14 @@ void HTTPRequest::setWillRedirectSelector(RedirectSelector selector)
 {
     setLocked(willRedirectSelector_, std::move(selector));
 }
-void HTTPRequest::setDidFinishSelector(RequestSelector selector) { setLocked(didFinishSelector_, std::move(selector)); }
-void HTTPRequest::setDidFailSelector(RequestSelector selector) { setLocked(didFailSelector_, std::move(selector)); }
+void HTTPRequest::setDidFinishSelector(RequestSelector selector)
+{
+    setLocked(settings_.didFinishSelector, std::move(selector));
+}
+void HTTPRequest::setDidFailSelector(RequestSelector selector)
+{
+    setLocked(settings_.didFailSelector, std::move(selector));
+}
 void HTTPRequest::setDidReceiveDataSelector(DataSelector selector)
 {
     setLocked(didReceiveDataSelector_, std::move(selector));
@@ -604,26 +634,26 @@ bool HTTPRequest::willRetryRequest() const { return locked(willRetryRequest_); }
 
 void HTTPRequest::recordDeferredError(platform::Error error)
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (!deferredError_)
         deferredError_ = std::move(error);
 }
 
 bool HTTPRequest::hasDeferredError() const
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     return deferredError_.has_value();
 }
 
 void HTTPRequest::discardBuiltBody()
 {
-    HTTP_LOCKED;
-    postBody_.clear();
-    hasPostBody_ = false;
-    if (didCreateTemporaryPostDataFile_ && postBodyFilePath_)
-        ::unlink(postBodyFilePath_->c_str());
+    Guard lock(cancelledLock_);
+    settings_.postBody.clear();
+    settings_.hasPostBody = false;
+    if (didCreateTemporaryPostDataFile_ && settings_.postBodyFilePath)
+        ::unlink(settings_.postBodyFilePath->c_str());
     if (didCreateTemporaryPostDataFile_)
-        postBodyFilePath_.reset();
+        settings_.postBodyFilePath.reset();
     didCreateTemporaryPostDataFile_ = false;
 }
 
@@ -638,6 +668,9 @@ platform::OperationQueue& HTTPRequest::sharedQueue()
     static platform::OperationQueue* queue = [] {
         auto* q = new platform::OperationQueue;
         q->setMaxConcurrentOperationCount(4);
+        // start() only hands the request to the network thread: done on the
+        // caller's thread it saves every request a worker's wake-up.
+        q->setStartsConcurrentOperationsOnAddingThread(true);
         return q;
     }();
     return *queue;
@@ -658,7 +691,7 @@ void HTTPRequest::startAsynchronous() { sharedQueue().addOperation(self()); }
 void HTTPRequest::start()
 {
     {
-        HTTP_LOCKED;
+        Guard lock(cancelledLock_);
         inProgress_ = true;
     }
     markExecuting();
@@ -670,7 +703,7 @@ void HTTPRequest::startSynchronous()
 {
     platform::RunLoop& loop = platform::RunLoop::current();
     {
-        HTTP_LOCKED;
+        Guard lock(cancelledLock_);
         isSynchronous_ = true;
         runLoopMode_ = HTTPRequestRunLoopMode;
         synchronousLoop_ = &loop;
@@ -681,13 +714,15 @@ void HTTPRequest::startSynchronous()
         while (!complete())
             loop.runMode(HTTPRequestRunLoopMode, 3600, true);
     }
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     inProgress_ = false;
 }
 
 void HTTPRequest::main()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
+    // From here on the run goes by its own copy of the options.
+    transfer_.options = settings_.options;
     try {
         if (deferredError_ && !error_) {
             failWithError(deferredError_);
@@ -709,7 +744,7 @@ void HTTPRequest::main()
         if (!mainRequest_)
             buildPostBody();
         // A body file being compressed: finishBodyCompression() goes on.
-        if (awaitingFileWork_)
+        if (transfer_.awaitingFileWork)
             return;
         continueMain();
     } catch (const std::exception& exception) {
@@ -719,21 +754,21 @@ void HTTPRequest::main()
 
 void HTTPRequest::continueMain()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     try {
         if (deferredError_ && !error_)
             failWithError(deferredError_);
         if (error_)
             return;
 
-        if (requestMethod_ != "GET")
+        if (settings_.requestMethod != "GET")
             downloadCache_.reset();
         if (downloadCache_ && consultDownloadCache())
             return;
 
-        request_ = platform::HttpMessage::createRequest(
-            requestMethod_, url_, useHTTPVersionOne_ ? platform::HttpVersion::Http10 : platform::HttpVersion::Http11);
-        if (!request_) {
+        transfer_.message = platform::HttpMessage::createRequest(settings_.requestMethod, url_,
+            transfer_.options.useHTTPVersionOne ? platform::HttpVersion::Http10 : platform::HttpVersion::Http11);
+        if (!transfer_.message) {
             failWithError(sharedError(UnableToCreateRequestErrorType));
             return;
         }
@@ -746,8 +781,8 @@ void HTTPRequest::continueMain()
         // Header names and values with line breaks are refused here rather
         // than sent: nothing an owner or a server put into a field may start
         // another header or request.
-        for (auto& [name, value] : requestHeaders_) {
-            if (!request_->setHeaderFieldValue(name, value.stringValue())) {
+        for (auto& [name, value] : settings_.requestHeaders) {
+            if (!transfer_.message->setHeaderFieldValue(name, value.stringValue())) {
                 failWithError(sharedError(UnableToCreateRequestErrorType));
                 return;
             }
@@ -763,8 +798,8 @@ void HTTPRequest::continueMain()
 
 void HTTPRequest::finishBodyCompression(const std::string& path, const std::optional<platform::Error>& failure)
 {
-    HTTP_LOCKED;
-    awaitingFileWork_ = false;
+    Guard lock(cancelledLock_);
+    transfer_.awaitingFileWork = false;
     // Cancelled or failed while the file was being compressed: nothing goes on.
     if (complete_ || cancelled_ || error_) {
         removeFileAtPath(path, nullptr);
@@ -787,45 +822,47 @@ void HTTPRequest::finishBodyCompression(const std::string& path, const std::opti
 
 void HTTPRequest::setupPostBody()
 {
-    HTTP_LOCKED;
-    if (shouldStreamPostDataFromDisk_) {
-        if (!postBodyFilePath_) {
-            postBodyFilePath_ = temporaryPath();
+    Guard lock(cancelledLock_);
+    if (settings_.shouldStreamPostDataFromDisk) {
+        if (!settings_.postBodyFilePath) {
+            settings_.postBodyFilePath = temporaryPath();
             didCreateTemporaryPostDataFile_ = true;
         }
-        if (!postBodyWriteFd_) {
-            postBodyWriteFd_ = FileDescriptor::open(*postBodyFilePath_, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (!postBodyWriteFd_) {
-                Error cause = platform::FileUtil::posixError(errno, "open", *postBodyFilePath_);
+        if (!transfer_.postBodyWriteFd) {
+            transfer_.postBodyWriteFd
+                = FileDescriptor::open(*settings_.postBodyFilePath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (!transfer_.postBodyWriteFd) {
+                Error cause = platform::FileUtil::posixError(errno, "open", *settings_.postBodyFilePath);
                 recordDeferredError(makeHTTPRequestError(FileManagementError,
-                    platform::format("Failed to write to file at path '%s'", postBodyFilePath_->c_str()), &cause));
+                    platform::format("Failed to write to file at path '%s'", settings_.postBodyFilePath->c_str()),
+                    &cause));
             }
         }
     } else {
-        hasPostBody_ = true;
+        settings_.hasPostBody = true;
     }
 }
 
 void HTTPRequest::appendPostData(const platform::Bytes& data)
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     setupPostBody();
     if (data.empty())
         return;
-    if (shouldStreamPostDataFromDisk_) {
-        if (postBodyWriteFd_ && !postBodyWriteFd_.writeAll(data.data(), data.size())) {
-            Error cause = platform::FileUtil::posixError(errno, "write", *postBodyFilePath_);
+    if (settings_.shouldStreamPostDataFromDisk) {
+        if (transfer_.postBodyWriteFd && !transfer_.postBodyWriteFd.writeAll(data.data(), data.size())) {
+            Error cause = platform::FileUtil::posixError(errno, "write", *settings_.postBodyFilePath);
             recordDeferredError(makeHTTPRequestError(FileManagementError,
-                platform::format("Failed to write to file at path '%s'", postBodyFilePath_->c_str()), &cause));
+                platform::format("Failed to write to file at path '%s'", settings_.postBodyFilePath->c_str()), &cause));
         }
     } else {
-        postBody_.insert(postBody_.end(), data.begin(), data.end());
+        settings_.postBody.insert(settings_.postBody.end(), data.begin(), data.end());
     }
 }
 
 void HTTPRequest::appendPostDataFromFile(const std::string& file)
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     setupPostBody();
     FileDescriptor in = FileDescriptor::open(file, O_RDONLY);
     if (!in)
@@ -848,23 +885,23 @@ void HTTPRequest::appendPostDataFromFile(const std::string& file)
 
 void HTTPRequest::buildPostBody()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (haveBuiltPostBody_)
         return;
-    if (postBodyFilePath_) {
+    if (settings_.postBodyFilePath) {
         // The body file is complete once its writer is closed.
-        postBodyWriteFd_.close();
-        std::string measured = *postBodyFilePath_;
-        if (shouldCompressRequestBody_) {
+        transfer_.postBodyWriteFd.close();
+        std::string measured = *settings_.postBodyFilePath;
+        if (settings_.shouldCompressRequestBody) {
             if (!compressedPostBodyFilePath_) {
                 std::string path = temporaryPath();
                 if (!isSynchronous_) {
                     // Compressing a large file takes long: the network
                     // thread serves other requests meanwhile.
-                    awaitingFileWork_ = true;
+                    transfer_.awaitingFileWork = true;
                     auto request = self();
                     platform::RunLoop* loop = &requestLoop();
-                    runOnFileQueue([request, loop, source = *postBodyFilePath_, path] {
+                    runOnFileQueue([request, loop, source = *settings_.postBodyFilePath, path] {
                         Error error;
                         std::optional<Error> failure;
                         if (!DataCompressor::compressDataFromFile(source, path, &error))
@@ -875,7 +912,7 @@ void HTTPRequest::buildPostBody()
                     return;
                 }
                 Error error;
-                if (!DataCompressor::compressDataFromFile(*postBodyFilePath_, path, &error)) {
+                if (!DataCompressor::compressDataFromFile(*settings_.postBodyFilePath, path, &error)) {
                     failWithError(error);
                     return;
                 }
@@ -891,9 +928,9 @@ void HTTPRequest::buildPostBody()
             return;
         }
         postLength_ = *size;
-    } else if (shouldCompressRequestBody_ && !postBody_.empty()) {
+    } else if (settings_.shouldCompressRequestBody && !settings_.postBody.empty()) {
         Error error;
-        auto compressed = DataCompressor::compressData(postBody_, &error);
+        auto compressed = DataCompressor::compressData(settings_.postBody, &error);
         if (!compressed) {
             failWithError(error);
             return;
@@ -901,14 +938,15 @@ void HTTPRequest::buildPostBody()
         compressedPostBody_ = std::move(*compressed);
         postLength_ = compressedPostBody_.size();
     } else {
-        postLength_ = postBody_.size();
+        postLength_ = settings_.postBody.size();
     }
     if (postLength_ > 0) {
         // Through the setter: its rule keeps a request that now carries a
         // body off kept-alive connections, like any other POST.
-        if (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD")
+        if (settings_.requestMethod == "GET" || settings_.requestMethod == "DELETE"
+            || settings_.requestMethod == "HEAD")
             setRequestMethod("POST");
-        requestHeaders_.set("Content-Length", platform::Value(platform::format("%llu", postLength_)));
+        settings_.requestHeaders.set("Content-Length", platform::Value(platform::format("%llu", postLength_)));
     }
     haveBuiltPostBody_ = true;
 }
@@ -927,58 +965,64 @@ void HTTPRequest::buildRequestHeaders()
         platform::Dictionary built;
         {
             HTTPRequest& owner = *mainRequest_;
-            std::lock_guard<std::recursive_mutex> ownerLock(owner.cancelledLock_);
+            Guard ownerLock(owner.cancelledLock_);
+            // The main request's headers are built now, ahead of its run,
+            // from the options it has now.
+            if (!owner.haveBuiltRequestHeaders_)
+                owner.transfer_.options = owner.settings_.options;
             owner.buildRequestHeaders();
-            built = owner.requestHeaders_;
+            built = owner.settings_.requestHeaders;
         }
         for (auto& [name, value] : built)
-            requestHeaders_.set(name, value);
+            settings_.requestHeaders.set(name, value);
         // It carries no body, so nothing that describes one.
-        requestHeaders_.erase("Content-Length");
-        requestHeaders_.erase("Content-Encoding");
+        settings_.requestHeaders.erase("Content-Length");
+        settings_.requestHeaders.erase("Content-Encoding");
         return;
     }
     applyCookieHeader();
-    if (!requestHeaders_.contains("User-Agent")) {
-        std::optional<std::string> agent = userAgent_ ? userAgent_ : defaultUserAgentString();
+    if (!settings_.requestHeaders.contains("User-Agent")) {
+        std::optional<std::string> agent
+            = transfer_.options.userAgent ? transfer_.options.userAgent : defaultUserAgentString();
         if (agent)
-            requestHeaders_.set("User-Agent", platform::Value(*agent));
+            settings_.requestHeaders.set("User-Agent", platform::Value(*agent));
     }
-    if (allowCompressedResponse_)
-        requestHeaders_.set("Accept-Encoding", platform::Value("gzip"));
-    if (shouldCompressRequestBody_)
-        requestHeaders_.set("Content-Encoding", platform::Value("gzip"));
+    if (transfer_.options.allowCompressedResponse)
+        settings_.requestHeaders.set("Accept-Encoding", platform::Value("gzip"));
+    if (settings_.shouldCompressRequestBody)
+        settings_.requestHeaders.set("Content-Encoding", platform::Value("gzip"));
     updatePartialDownloadSize();
     if (error_)
         return;
     if (partialDownloadSize_ > 0)
-        requestHeaders_.set("Range", platform::Value(platform::format("bytes=%llu-", partialDownloadSize_)));
+        settings_.requestHeaders.set("Range", platform::Value(platform::format("bytes=%llu-", partialDownloadSize_)));
 }
 
 void HTTPRequest::applyCookieHeader()
 {
-    if (useCookiePersistence_) {
+    if (transfer_.options.useCookiePersistence) {
         auto stored = platform::HttpCookieStorage::shared().cookiesForURL(url_);
-        requestCookies_.insert(requestCookies_.end(), stored.begin(), stored.end());
+        settings_.requestCookies.insert(settings_.requestCookies.end(), stored.begin(), stored.end());
     }
-    if (requestCookies_.empty())
+    if (settings_.requestCookies.empty())
         return;
     std::string header;
-    for (auto& cookie : requestCookies_) {
+    for (auto& cookie : settings_.requestCookies) {
         if (!header.empty())
             header += "; ";
         header += cookie.name + "=" + cookie.value;
     }
-    requestHeaders_.set("Cookie", platform::Value(header));
+    settings_.requestHeaders.set("Cookie", platform::Value(header));
 }
 
 void HTTPRequest::applyAuthorizationHeader()
 {
-    if (!shouldPresentCredentialsBeforeChallenge_)
+    if (!settings_.shouldPresentCredentialsBeforeChallenge)
         return;
-    if (!requestHeaders_.contains("Authorization") && username_ && password_ && authenticationScheme_
-        && platform::equalsIgnoringAsciiCase(*authenticationScheme_, "Basic")) {
-        addBasicAuthenticationHeaderWithUsername(*username_, *password_);
+    if (!settings_.requestHeaders.contains("Authorization") && settings_.username && settings_.password
+        && settings_.authenticationScheme
+        && platform::equalsIgnoringAsciiCase(*settings_.authenticationScheme, "Basic")) {
+        addBasicAuthenticationHeaderWithUsername(*settings_.username, *settings_.password);
     }
     applySessionCredentialsBeforeChallenge();
 }
@@ -991,14 +1035,15 @@ void HTTPRequest::addBasicAuthenticationHeaderWithUsername(const std::string& us
 
 void HTTPRequest::updatePartialDownloadSize()
 {
-    if (!allowResumeForFileDownloads_ || !downloadDestinationPath_ || !temporaryFileDownloadPath_
-        || !platform::FileUtil::exists(*temporaryFileDownloadPath_))
+    if (!transfer_.options.allowResumeForFileDownloads || !settings_.downloadDestinationPath
+        || !settings_.temporaryFileDownloadPath || !platform::FileUtil::exists(*settings_.temporaryFileDownloadPath))
         return;
     Error cause;
-    auto size = platform::FileUtil::fileSize(*temporaryFileDownloadPath_, &cause);
+    auto size = platform::FileUtil::fileSize(*settings_.temporaryFileDownloadPath, &cause);
     if (!size) {
         failWithError(makeHTTPRequestError(FileManagementError,
-            platform::format("Failed to get attributes for file at path '%s'", temporaryFileDownloadPath_->c_str()),
+            platform::format(
+                "Failed to get attributes for file at path '%s'", settings_.temporaryFileDownloadPath->c_str()),
             &cause));
         return;
     }
@@ -1009,7 +1054,7 @@ void HTTPRequest::updatePartialDownloadSize()
 
 void HTTPRequest::startRequest()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (cancelled_)
         return;
 
@@ -1018,66 +1063,69 @@ void HTTPRequest::startRequest()
     downloadComplete_ = false;
     complete_ = false;
     totalBytesRead_ = 0;
-    lastBytesRead_ = 0;
+    transfer_.lastBytesRead = 0;
     if (redirectCount_ == 0)
         originalURL_ = url_;
-    if (lastBytesSent_ > 0)
+    if (transfer_.lastBytesSent > 0)
         removeUploadProgressSoFar();
-    lastBytesSent_ = 0;
+    transfer_.lastBytesSent = 0;
     totalBytesSent_ = 0;
     contentLength_ = 0;
     responseHeaders_.reset();
     responseStatusCode_ = 0;
     responseStatusMessage_.clear();
     connectionCanBeReused_ = false;
-    dataDecompressor_.reset();
-    if (!downloadDestinationPath_)
+    transfer_.dataDecompressor.reset();
+    if (!settings_.downloadDestinationPath)
         rawResponseData_.clear();
-    readStreamIsScheduled_ = false;
+    transfer_.readStreamIsScheduled = false;
 
     auto request = self();
     std::shared_ptr<platform::HttpStream> stream;
-    if (shouldStreamPostDataFromDisk_ && postBodyFilePath_ && platform::FileUtil::exists(*postBodyFilePath_)) {
+    if (settings_.shouldStreamPostDataFromDisk && settings_.postBodyFilePath
+        && platform::FileUtil::exists(*settings_.postBodyFilePath)) {
         std::string path = compressedPostBodyFilePath_ && platform::FileUtil::exists(*compressedPostBodyFilePath_)
             ? *compressedPostBodyFilePath_
-            : *postBodyFilePath_;
-        postBodyReadStream_ = RequestInputStream::inputStreamWithFileAtPath(path, request);
-        if (postBodyReadStream_)
-            stream = platform::HttpStream::createForStreamedHTTPRequest(*request_, postBodyReadStream_);
-    } else if (!postBody_.empty()) {
-        bool compressed = shouldCompressRequestBody_ && !compressedPostBody_.empty();
-        const Bytes& body = compressed ? compressedPostBody_ : postBody_;
+            : *settings_.postBodyFilePath;
+        transfer_.postBodyReadStream = RequestInputStream::inputStreamWithFileAtPath(path, request);
+        if (transfer_.postBodyReadStream)
+            stream
+                = platform::HttpStream::createForStreamedHTTPRequest(*transfer_.message, transfer_.postBodyReadStream);
+    } else if (!settings_.postBody.empty()) {
+        bool compressed = settings_.shouldCompressRequestBody && !compressedPostBody_.empty();
+        const Bytes& body = compressed ? compressedPostBody_ : settings_.postBody;
         if (body.size() <= kBodyWithMessageLimit && !isBandwidthThrottled()) {
             // A small body nobody needs to meter piece by piece travels inside
             // the message, so that it goes out in the same write as the head.
-            platform::HttpMessage message = *request_;
+            platform::HttpMessage message = *transfer_.message;
             message.setBody(body);
             incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(body.size()));
             stream = platform::HttpStream::createForHTTPRequest(message);
         } else {
-            postBodyReadStream_ = RequestInputStream::inputStreamWithData(body, request);
-            stream = platform::HttpStream::createForStreamedHTTPRequest(*request_, postBodyReadStream_);
+            transfer_.postBodyReadStream = RequestInputStream::inputStreamWithData(body, request);
+            stream
+                = platform::HttpStream::createForStreamedHTTPRequest(*transfer_.message, transfer_.postBodyReadStream);
         }
     } else {
-        stream = platform::HttpStream::createForHTTPRequest(*request_);
+        stream = platform::HttpStream::createForHTTPRequest(*transfer_.message);
     }
     if (!stream) {
         failWithError(makeHTTPRequestError(InternalErrorWhileBuildingRequestType, "Unable to create read stream"));
         return;
     }
-    readStream_ = stream;
+    transfer_.readStream = stream;
 
     if (platform::asciiToLower(url_.scheme()) == "https") {
         platform::TlsSettings tls;
-        if (!validatesSecureCertificate_)
+        if (!transfer_.options.validatesSecureCertificate)
             tls = platform::TlsSettings::validationOff();
-        if (clientCertificateIdentity_) {
+        if (transfer_.options.clientCertificateIdentity) {
             // An identity replaces the relaxed settings, as it always has.
             tls = platform::TlsSettings();
-            tls.clientIdentityFile = clientCertificateIdentity_->identityFile;
-            tls.clientIdentityFormat = clientCertificateIdentity_->format;
-            tls.clientKeyFile = clientCertificateIdentity_->keyFile;
-            tls.clientIdentityPassword = clientCertificateIdentity_->password;
+            tls.clientIdentityFile = transfer_.options.clientCertificateIdentity->identityFile;
+            tls.clientIdentityFormat = transfer_.options.clientCertificateIdentity->format;
+            tls.clientKeyFile = transfer_.options.clientCertificateIdentity->keyFile;
+            tls.clientIdentityPassword = transfer_.options.clientCertificateIdentity->password;
         }
         {
             std::lock_guard<std::mutex> settings(engine().settingsLock);
@@ -1089,8 +1137,8 @@ void HTTPRequest::startRequest()
 
     std::shared_ptr<platform::HttpStream> previousStream;
     attachToPersistentConnection();
-    if (connectionInfo_)
-        previousStream = connectionPool().replaceStream(connectionInfo_, stream);
+    if (transfer_.connectionInfo)
+        previousStream = connectionPool().replaceStream(transfer_.connectionInfo, stream);
 
     // During a throttle pause the new stream waits unscheduled; the status
     // tick schedules it once the pause is over.
@@ -1117,17 +1165,17 @@ void HTTPRequest::startRequest()
         return;
     }
 
-    if (shouldResetUploadProgress_ && !mainRequest_) {
-        incrementUploadSizeBy(showAccurateProgress_ ? static_cast<long long>(postLength_) : 1);
+    if (transfer_.options.shouldResetUploadProgress && !mainRequest_) {
+        incrementUploadSizeBy(settings_.showAccurateProgress ? static_cast<long long>(postLength_) : 1);
         sendUploadProgress(0, 0, 1);
     }
-    if (shouldResetDownloadProgress_ && partialDownloadSize_ == 0 && !mainRequest_)
+    if (transfer_.options.shouldResetDownloadProgress && partialDownloadSize_ == 0 && !mainRequest_)
         sendDownloadProgress(0, 0, 1);
 
-    lastActivityTime_ = steadyNow();
-    if (statusTimer_)
-        statusTimer_->invalidate();
-    statusTimer_ = platform::Timer::scheduled(
+    transfer_.lastActivityTime = steadyNow();
+    if (transfer_.statusTimer)
+        transfer_.statusTimer->invalidate();
+    transfer_.statusTimer = platform::Timer::scheduled(
         kStatusInterval, true,
         [weak](platform::Timer&) {
             if (auto strong = weak.lock())
@@ -1140,18 +1188,18 @@ void HTTPRequest::attachToPersistentConnection()
 {
     expirePersistentConnections();
     if (url_.host().empty() || url_.scheme().empty()) {
-        connectionInfo_.reset();
-        shouldAttemptPersistentConnection_ = false;
+        transfer_.connectionInfo.reset();
+        settings_.shouldAttemptPersistentConnection = false;
     }
-    if (!shouldAttemptPersistentConnection_)
+    if (!settings_.shouldAttemptPersistentConnection)
         return;
     if (requestID_ == 0)
         requestID_ = connectionPool().nextRequestNumber();
-    connectionInfo_ = connectionPool().attach(
-        connectionInfo_, url_.host(), url_.scheme(), url_.port().value_or(0), requestID_, steadyNow());
-    lastConnectionID_ = connectionInfo_->id;
-    readStream_->setAttemptPersistentConnection(true);
-    readStream_->setConnectionId(connectionInfo_->id);
+    transfer_.connectionInfo = connectionPool().attach(
+        transfer_.connectionInfo, url_.host(), url_.scheme(), url_.port().value_or(0), requestID_, steadyNow());
+    lastConnectionID_ = transfer_.connectionInfo->id;
+    transfer_.readStream->setAttemptPersistentConnection(true);
+    transfer_.readStream->setConnectionId(transfer_.connectionInfo->id);
 }
 
 // MARK: - Status, time-outs, cancellation
@@ -1159,10 +1207,10 @@ void HTTPRequest::attachToPersistentConnection()
 void HTTPRequest::updateStatus()
 {
     checkRequestStatus();
-    HTTP_LOCKED;
-    if (!inProgress_ && statusTimer_) {
-        statusTimer_->invalidate();
-        statusTimer_.reset();
+    Guard lock(cancelledLock_);
+    if (!inProgress_ && transfer_.statusTimer) {
+        transfer_.statusTimer->invalidate();
+        transfer_.statusTimer.reset();
     }
 }
 
@@ -1174,10 +1222,10 @@ void HTTPRequest::checkRequestStatus()
     performThrottling();
 
     if (shouldTimeOut()) {
-        if (retryCount_ < numberOfTimesToRetryOnTimeout_) {
+        if (retryCount_ < transfer_.options.numberOfTimesToRetryOnTimeout) {
             updatePartialDownloadSize();
-            if (partialDownloadSize_ > 0 && request_)
-                request_->setHeaderFieldValue("Range", platform::format("bytes=%llu-", partialDownloadSize_));
+            if (partialDownloadSize_ > 0 && transfer_.message)
+                transfer_.message->setHeaderFieldValue("Range", platform::format("bytes=%llu-", partialDownloadSize_));
             ++retryCount_;
             unscheduleReadStream();
             // The silent connection is not trusted again.
@@ -1193,14 +1241,14 @@ void HTTPRequest::checkRequestStatus()
         return;
     }
 
-    if (readStream_) {
+    if (transfer_.readStream) {
         if (postLength_ > 0) {
-            lastBytesSent_ = totalBytesSent_;
-            totalBytesSent_ = readStream_->requestBytesWritten();
+            transfer_.lastBytesSent = totalBytesSent_;
+            totalBytesSent_ = transfer_.readStream->requestBytesWritten();
             // The bandwidth meter counts body bytes once, as the body stream
             // hands them over; counting them again here would halve uploads.
-            if (totalBytesSent_ > lastBytesSent_)
-                lastActivityTime_ = steadyNow();
+            if (totalBytesSent_ > transfer_.lastBytesSent)
+                transfer_.lastActivityTime = steadyNow();
         }
         updateProgressIndicators();
     }
@@ -1208,10 +1256,11 @@ void HTTPRequest::checkRequestStatus()
 
 bool HTTPRequest::shouldTimeOut()
 {
-    if (!readStream_ || !readStreamIsScheduled_ || lastActivityTime_ < 0 || timeOutSeconds_ <= 0)
+    if (!transfer_.readStream || !transfer_.readStreamIsScheduled || transfer_.lastActivityTime < 0
+        || transfer_.options.timeOutSeconds <= 0)
         return false;
-    double idle = steadyNow() - lastActivityTime_;
-    if (idle <= timeOutSeconds_)
+    double idle = steadyNow() - transfer_.lastActivityTime;
+    if (idle <= transfer_.options.timeOutSeconds)
         return false;
     if (postLength_ == 0)
         return true;
@@ -1219,7 +1268,7 @@ bool HTTPRequest::shouldTimeOut()
         return true;
     // A body that has been handed to the system but not yet taken by the
     // server gets half as long again.
-    return idle > 1.5 * timeOutSeconds_;
+    return idle > 1.5 * transfer_.options.timeOutSeconds;
 }
 
 void HTTPRequest::cancel()
@@ -1230,7 +1279,7 @@ void HTTPRequest::cancel()
 
 void HTTPRequest::cancelOnRequestThread()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (cancelled_ || complete_)
         return;
     failWithError(sharedError(RequestCancelledErrorType));
@@ -1242,11 +1291,11 @@ void HTTPRequest::cancelOnRequestThread()
 void HTTPRequest::clearDelegatesAndCancel()
 {
     {
-        HTTP_LOCKED;
-        delegate_.reset();
+        Guard lock(cancelledLock_);
+        settings_.delegate.reset();
         queue_.reset();
-        downloadProgressDelegate_.reset();
-        uploadProgressDelegate_.reset();
+        settings_.downloadProgressDelegate.reset();
+        settings_.uploadProgressDelegate.reset();
         releaseBlocksOnMainThread();
     }
     cancel();
@@ -1282,18 +1331,18 @@ void HTTPRequest::cancelLoad()
 {
     stopPACFetch();
     destroyReadStream();
-    if (postBodyReadStream_) {
-        postBodyReadStream_->close();
-        postBodyReadStream_.reset();
+    if (transfer_.postBodyReadStream) {
+        transfer_.postBodyReadStream->close();
+        transfer_.postBodyReadStream.reset();
     }
-    if (!downloadDestinationPath_) {
+    if (!settings_.downloadDestinationPath) {
         if (!complete_)
             rawResponseData_.clear();
     } else {
-        fileDownloadFd_.close();
-        inflatedFileDownloadFd_.close();
+        transfer_.fileDownloadFd.close();
+        transfer_.inflatedFileDownloadFd.close();
         if (!complete_) {
-            if (!allowResumeForFileDownloads_)
+            if (!transfer_.options.allowResumeForFileDownloads)
                 removeTemporaryDownloadFile();
             removeTemporaryUncompressedDownloadFile();
         }
@@ -1307,18 +1356,19 @@ void HTTPRequest::cancelLoad()
 
 void HTTPRequest::failWithError(const std::optional<platform::Error>& failure)
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     complete_ = true;
     if (failure && failure->code() != AuthenticationErrorType && failure->code() != TooMuchRedirectionErrorType) {
-        if (connectionInfo_)
-            connectionPool().release(connectionInfo_, std::nullopt);
+        if (transfer_.connectionInfo)
+            connectionPool().release(transfer_.connectionInfo, std::nullopt);
         // A connection that ended in failure is not handed to anyone else.
         connectionCanBeReused_ = false;
         destroyReadStream();
-        connectionInfo_.reset();
+        transfer_.connectionInfo.reset();
     }
-    if (connectionCanBeReused_ && connectionInfo_)
-        connectionPool().keepUntil(connectionInfo_, steadyNow() + persistentConnectionTimeoutSeconds_);
+    if (connectionCanBeReused_ && transfer_.connectionInfo)
+        connectionPool().keepUntil(
+            transfer_.connectionInfo, steadyNow() + settings_.persistentConnectionTimeoutSeconds);
     if (cancelled_ || error_)
         return;
     // A request its owner cancelled stays cancelled, whatever the cache holds.
@@ -1340,7 +1390,7 @@ void HTTPRequest::failWithError(const std::optional<platform::Error>& failure)
 
 void HTTPRequest::markAsFinished()
 {
-    request_.reset();
+    transfer_.message.reset();
     // A finished request answers no further challenge; the session store
     // keeps its own reference to what it needs.
     requestAuthentication_.reset();
@@ -1351,9 +1401,9 @@ void HTTPRequest::markAsFinished()
     bool wasFinished = finished_;
     inProgress_ = false;
     finished_ = true;
-    if (statusTimer_) {
-        statusTimer_->invalidate();
-        statusTimer_.reset();
+    if (transfer_.statusTimer) {
+        transfer_.statusTimer->invalidate();
+        transfer_.statusTimer.reset();
     }
     if (synchronousLoop_)
         synchronousLoop_->stop();
@@ -1369,44 +1419,44 @@ void HTTPRequest::markAsFinished()
 
 void HTTPRequest::scheduleReadStream()
 {
-    if (!readStream_ || readStreamIsScheduled_)
+    if (!transfer_.readStream || transfer_.readStreamIsScheduled)
         return;
     connectionPool().streamScheduled();
     if (shouldUpdateNetworkActivityIndicator())
         showNetworkActivityIndicator();
-    lastActivityTime_ = steadyNow();
-    readStream_->scheduleInRunLoop(requestLoop(), runLoopMode_);
-    readStreamIsScheduled_ = true;
+    transfer_.lastActivityTime = steadyNow();
+    transfer_.readStream->scheduleInRunLoop(requestLoop(), runLoopMode_);
+    transfer_.readStreamIsScheduled = true;
 }
 
 void HTTPRequest::unscheduleReadStream()
 {
-    if (!readStream_ || !readStreamIsScheduled_)
+    if (!transfer_.readStream || !transfer_.readStreamIsScheduled)
         return;
     if (connectionPool().streamUnscheduled() == 0 && shouldUpdateNetworkActivityIndicator())
         hideNetworkActivityIndicatorAfterDelay();
-    readStream_->unscheduleFromRunLoop(requestLoop(), runLoopMode_);
-    readStreamIsScheduled_ = false;
+    transfer_.readStream->unscheduleFromRunLoop(requestLoop(), runLoopMode_);
+    transfer_.readStreamIsScheduled = false;
 }
 
 void HTTPRequest::destroyReadStream()
 {
-    if (!readStream_)
+    if (!transfer_.readStream)
         return;
     unscheduleReadStream();
-    readStream_->setClient(0, nullptr);
+    transfer_.readStream->setClient(0, nullptr);
     // A reusable stream stays open: it holds the idle connection for the next
     // request of the same record.
     if (!connectionCanBeReused_)
-        readStream_->close();
-    readStream_.reset();
+        transfer_.readStream->close();
+    transfer_.readStream.reset();
 }
 
 void HTTPRequest::releaseConnectionRecord()
 {
-    if (connectionInfo_)
-        connectionPool().release(connectionInfo_, std::nullopt);
-    connectionInfo_.reset();
+    if (transfer_.connectionInfo)
+        connectionPool().release(transfer_.connectionInfo, std::nullopt);
+    transfer_.connectionInfo.reset();
 }
 
 void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
@@ -1415,7 +1465,7 @@ void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
     bool redirect = false;
     bool challenged = false;
     {
-        HTTP_LOCKED;
+        Guard lock(cancelledLock_);
         if (complete_ || cancelled_)
             return;
         switch (event) {
@@ -1444,11 +1494,11 @@ void HTTPRequest::handleBytesAvailable()
 {
     if (!responseHeaders_)
         readResponseHeaders();
-    if (complete_ || !readStream_)
+    if (complete_ || !transfer_.readStream)
         return;
 
-    while (readStream_ && (readStreamIsScheduled_ || downloadComplete_) && readStream_->hasBytesAvailable()
-        && !complete_) {
+    while (transfer_.readStream && (transfer_.readStreamIsScheduled || downloadComplete_)
+        && transfer_.readStream->hasBytesAvailable() && !complete_) {
         std::size_t readSize = 16384;
         if (contentLength_ > 262144)
             readSize = 262144;
@@ -1460,24 +1510,24 @@ void HTTPRequest::handleBytesAvailable()
         if (throttled) {
             readSize = throttledReadLength(readSize);
             // A throttle that began after the head takes back the larger buffer.
-            readStream_->setReceiveBufferLimit(kLargestRead);
+            transfer_.readStream->setReceiveBufferLimit(kLargestRead);
         }
         bool compressed = responseHeaders_ && responseHeaders_->get("Content-Encoding")
             && responseHeaders_->get("Content-Encoding")->find("gzip") != std::string::npos;
-        auto delegate = delegate_.lock();
+        auto delegate = settings_.delegate.lock();
         bool toDelegate = (delegate && didReceiveDataSelector_.respondsTo(*delegate)) || dataReceivedBlock_;
         // A body kept as it comes goes from the stream straight into the
         // response data, without the stop in the read buffer.
-        bool direct = !needsRedirect_ && !compressed && !toDelegate && !downloadDestinationPath_;
+        bool direct = !needsRedirect_ && !compressed && !toDelegate && !settings_.downloadDestinationPath;
         long count = 0;
         if (direct) {
             if (rawResponseData_.empty() && contentLength_ > rawResponseData_.capacity())
                 rawResponseData_.reserve(static_cast<std::size_t>(std::min(contentLength_, kLargestReserve)));
-            count = readStream_->readAppending(rawResponseData_, throttled ? readSize : kLargestDirectRead);
+            count = transfer_.readStream->readAppending(rawResponseData_, throttled ? readSize : kLargestDirectRead);
         } else {
-            if (!readBuffer_)
-                readBuffer_ = std::make_unique<std::uint8_t[]>(kLargestRead);
-            count = readStream_->read(readBuffer_.get(), readSize);
+            if (!transfer_.readBuffer)
+                transfer_.readBuffer = std::make_unique<std::uint8_t[]>(kLargestRead);
+            count = transfer_.readStream->read(transfer_.readBuffer.get(), readSize);
         }
         if (count < 0) {
             handleStreamError();
@@ -1487,7 +1537,7 @@ void HTTPRequest::handleBytesAvailable()
             return;
 
         totalBytesRead_ += static_cast<unsigned long long>(count);
-        lastActivityTime_ = steadyNow();
+        transfer_.lastActivityTime = steadyNow();
         incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(count));
         // Over the allowance the stream pauses (the loop ends with it); the
         // rest stays buffered until the status tick schedules it again.
@@ -1498,13 +1548,13 @@ void HTTPRequest::handleBytesAvailable()
         if (needsRedirect_ || direct)
             continue;
 
-        std::span<const std::uint8_t> buffer(readBuffer_.get(), static_cast<std::size_t>(count));
+        std::span<const std::uint8_t> buffer(transfer_.readBuffer.get(), static_cast<std::size_t>(count));
         std::optional<platform::Bytes> inflated;
         if (compressed) {
-            if (!dataDecompressor_) {
+            if (!transfer_.dataDecompressor) {
                 Error error;
-                dataDecompressor_ = DataDecompressor::decompressor(&error);
-                if (!dataDecompressor_) {
+                transfer_.dataDecompressor = DataDecompressor::decompressor(&error);
+                if (!transfer_.dataDecompressor) {
                     failWithError(error);
                     return;
                 }
@@ -1513,18 +1563,18 @@ void HTTPRequest::handleBytesAvailable()
             // broken or cut body fails the request instead of reaching the
             // owner as a success.
             Error error;
-            inflated = dataDecompressor_->uncompressBytes(buffer.data(), buffer.size(), &error);
+            inflated = transfer_.dataDecompressor->uncompressBytes(buffer.data(), buffer.size(), &error);
             if (!inflated) {
                 failWithError(error);
                 return;
             }
-            if (shouldWaitToInflateCompressedResponses_)
+            if (transfer_.options.shouldWaitToInflateCompressedResponses)
                 inflated.reset();
         }
 
         if (toDelegate) {
             passOnReceivedData(inflated ? std::move(*inflated) : platform::Bytes(buffer.begin(), buffer.end()));
-        } else if (downloadDestinationPath_) {
+        } else if (settings_.downloadDestinationPath) {
             writeToDownloadFile(buffer, inflated ? &*inflated : nullptr);
         } else if (inflated) {
             rawResponseData_.insert(rawResponseData_.end(), inflated->begin(), inflated->end());
@@ -1537,10 +1587,10 @@ void HTTPRequest::handleBytesAvailable()
 void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated)
 {
     bool append = false;
-    if (!fileDownloadFd_) {
-        if (!temporaryFileDownloadPath_) {
-            temporaryFileDownloadPath_ = temporaryPath();
-        } else if (allowResumeForFileDownloads_ && requestHeaders_.contains("Range")) {
+    if (!transfer_.fileDownloadFd) {
+        if (!settings_.temporaryFileDownloadPath) {
+            settings_.temporaryFileDownloadPath = temporaryPath();
+        } else if (transfer_.options.allowResumeForFileDownloads && settings_.requestHeaders.contains("Range")) {
             // Append only what continues the partial file: a 206 whose range
             // starts exactly where the file ends. Anything else starts over.
             std::optional<unsigned long long> start;
@@ -1553,29 +1603,32 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
                 partialDownloadSize_ = 0;
             }
         }
-        fileDownloadFd_
-            = FileDescriptor::open(*temporaryFileDownloadPath_, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
-        if (!fileDownloadFd_) {
-            Error cause = platform::FileUtil::posixError(errno, "open", *temporaryFileDownloadPath_);
+        transfer_.fileDownloadFd = FileDescriptor::open(
+            *settings_.temporaryFileDownloadPath, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
+        if (!transfer_.fileDownloadFd) {
+            Error cause = platform::FileUtil::posixError(errno, "open", *settings_.temporaryFileDownloadPath);
             failWithError(makeHTTPRequestError(FileManagementError,
-                platform::format("Failed to write to file at path '%s'", temporaryFileDownloadPath_->c_str()), &cause));
+                platform::format("Failed to write to file at path '%s'", settings_.temporaryFileDownloadPath->c_str()),
+                &cause));
             return;
         }
     }
-    if (!fileDownloadFd_.writeAll(raw.data(), raw.size())) {
-        Error cause = platform::FileUtil::posixError(errno, "write", *temporaryFileDownloadPath_);
+    if (!transfer_.fileDownloadFd.writeAll(raw.data(), raw.size())) {
+        Error cause = platform::FileUtil::posixError(errno, "write", *settings_.temporaryFileDownloadPath);
         failWithError(makeHTTPRequestError(FileManagementError,
-            platform::format("Failed to write to file at path '%s'", temporaryFileDownloadPath_->c_str()), &cause));
+            platform::format("Failed to write to file at path '%s'", settings_.temporaryFileDownloadPath->c_str()),
+            &cause));
         return;
     }
     if (inflated) {
-        if (!inflatedFileDownloadFd_) {
+        if (!transfer_.inflatedFileDownloadFd) {
             if (!temporaryUncompressedDataDownloadPath_)
                 temporaryUncompressedDataDownloadPath_ = temporaryPath();
-            inflatedFileDownloadFd_ = FileDescriptor::open(
+            transfer_.inflatedFileDownloadFd = FileDescriptor::open(
                 *temporaryUncompressedDataDownloadPath_, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
         }
-        if (!inflatedFileDownloadFd_ || !inflatedFileDownloadFd_.writeAll(inflated->data(), inflated->size())) {
+        if (!transfer_.inflatedFileDownloadFd
+            || !transfer_.inflatedFileDownloadFd.writeAll(inflated->data(), inflated->size())) {
             Error cause = platform::FileUtil::posixError(errno, "write", *temporaryUncompressedDataDownloadPath_);
             failWithError(makeHTTPRequestError(FileManagementError,
                 platform::format(
@@ -1631,15 +1684,15 @@ struct HTTPRequest::DownloadFinish {
 HTTPRequest::DownloadFinish HTTPRequest::takeDownloadFinish()
 {
     DownloadFinish finish;
-    finish.destination = *downloadDestinationPath_;
+    finish.destination = *settings_.downloadDestinationPath;
     if (!isResponseCompressed()) {
-        finish.from = *temporaryFileDownloadPath_;
-        temporaryFileDownloadPath_.reset();
+        finish.from = *settings_.temporaryFileDownloadPath;
+        settings_.temporaryFileDownloadPath.reset();
         return finish;
     }
-    finish.discard = *temporaryFileDownloadPath_;
-    temporaryFileDownloadPath_.reset();
-    if (shouldWaitToInflateCompressedResponses_) {
+    finish.discard = *settings_.temporaryFileDownloadPath;
+    settings_.temporaryFileDownloadPath.reset();
+    if (transfer_.options.shouldWaitToInflateCompressedResponses) {
         finish.step = DownloadFinish::Step::Inflate;
         finish.from = finish.discard;
     } else if (temporaryUncompressedDataDownloadPath_) {
@@ -1653,15 +1706,15 @@ HTTPRequest::DownloadFinish HTTPRequest::takeDownloadFinish()
 
 void HTTPRequest::handleStreamComplete()
 {
-    if (statusTimer_) {
-        statusTimer_->invalidate();
-        statusTimer_.reset();
+    if (transfer_.statusTimer) {
+        transfer_.statusTimer->invalidate();
+        transfer_.statusTimer.reset();
     }
     downloadComplete_ = true;
     if (!responseHeaders_)
         readResponseHeaders();
     // Body bytes still buffered in the stream belong to this response.
-    if (readStream_ && readStream_->hasBytesAvailable())
+    if (transfer_.readStream && transfer_.readStream->hasBytesAvailable())
         handleBytesAvailable();
     if (error_)
         return;
@@ -1670,23 +1723,23 @@ void HTTPRequest::handleStreamComplete()
     std::optional<DownloadFinish> finish;
     {
         std::lock_guard<std::recursive_mutex> progress(engine().progressLock);
-        if (readStream_) {
-            lastBytesSent_ = totalBytesSent_;
-            totalBytesSent_ = readStream_->requestBytesWritten();
+        if (transfer_.readStream) {
+            transfer_.lastBytesSent = totalBytesSent_;
+            totalBytesSent_ = transfer_.readStream->requestBytesWritten();
         }
         complete_ = true;
         if (contentLength_ == 0)
             contentLength_ = totalBytesRead_;
         updateProgressIndicators();
 
-        if (postBodyReadStream_) {
-            postBodyReadStream_->close();
-            postBodyReadStream_.reset();
+        if (transfer_.postBodyReadStream) {
+            transfer_.postBodyReadStream->close();
+            transfer_.postBodyReadStream.reset();
         }
         // A compressed body that stopped before its end is a failed download.
-        if (dataDecompressor_ && !needsRedirect_ && !dataDecompressor_->streamEnded())
+        if (transfer_.dataDecompressor && !needsRedirect_ && !transfer_.dataDecompressor->streamEnded())
             result = DataDecompressor::truncatedStreamError();
-        dataDecompressor_.reset();
+        transfer_.dataDecompressor.reset();
 
         if (didCreateTemporaryPostDataFile_ && !authenticationNeeded_) {
             removeTemporaryUploadFile();
@@ -1694,36 +1747,36 @@ void HTTPRequest::handleStreamComplete()
             didCreateTemporaryPostDataFile_ = false;
         }
 
-        if (temporaryFileDownloadPath_) {
-            fileDownloadFd_.close();
-            inflatedFileDownloadFd_.close();
+        if (settings_.temporaryFileDownloadPath) {
+            transfer_.fileDownloadFd.close();
+            transfer_.inflatedFileDownloadFd.close();
             if (needsRedirect_ || authenticationNeeded_) {
                 // Nothing of a redirect or challenge response goes to the destination.
-                if (!allowResumeForFileDownloads_)
+                if (!transfer_.options.allowResumeForFileDownloads)
                     removeTemporaryDownloadFile();
                 removeTemporaryUncompressedDownloadFile();
             } else if (result) {
-                if (!allowResumeForFileDownloads_)
+                if (!transfer_.options.allowResumeForFileDownloads)
                     removeTemporaryDownloadFile();
                 removeTemporaryUncompressedDownloadFile();
             } else {
                 finish = takeDownloadFinish();
             }
-        } else if (downloadDestinationPath_ && !needsRedirect_ && !result && totalBytesRead_ == 0
+        } else if (settings_.downloadDestinationPath && !needsRedirect_ && !result && totalBytesRead_ == 0
             && !dataReceivedBlock_) {
             // An empty body still leaves an (empty) file at the destination.
             Error cause;
-            if (!platform::FileUtil::write(
-                    *downloadDestinationPath_, platform::Bytes(), platform::FileUtil::WriteMode::Atomic, &cause))
+            if (!platform::FileUtil::write(*settings_.downloadDestinationPath, platform::Bytes(),
+                    platform::FileUtil::WriteMode::Atomic, &cause))
                 result = cause;
         }
     }
 
     if (!connectionCanBeReused_)
         unscheduleReadStream();
-    if (connectionInfo_)
-        connectionPool().release(connectionInfo_,
-            connectionCanBeReused_ ? std::optional<double>(steadyNow() + persistentConnectionTimeoutSeconds_)
+    if (transfer_.connectionInfo)
+        connectionPool().release(transfer_.connectionInfo,
+            connectionCanBeReused_ ? std::optional<double>(steadyNow() + settings_.persistentConnectionTimeoutSeconds)
                                    : std::nullopt);
     destroyReadStream();
 
@@ -1745,7 +1798,7 @@ void HTTPRequest::handleStreamComplete()
 
 void HTTPRequest::finishResponse(const std::optional<platform::Error>& result)
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (downloadCache_ && !didUseCachedResponse_ && !result && !authenticationNeeded_)
         downloadCache_->storeResponseForRequest(*this, secondsToCache_);
     // A challenge holds the request open: the credentials step follows.
@@ -1760,7 +1813,7 @@ void HTTPRequest::finishResponse(const std::optional<platform::Error>& result)
 
 void HTTPRequest::handleStreamError()
 {
-    std::optional<Error> streamError = readStream_ ? readStream_->error() : std::nullopt;
+    std::optional<Error> streamError = transfer_.readStream ? transfer_.readStream->error() : std::nullopt;
     Error underlying
         = streamError ? *streamError : Error(platform::kCFNetworkErrorDomain, platform::kCFNetworkErrorUnknown);
     if (error_) {
@@ -1771,8 +1824,9 @@ void HTTPRequest::handleStreamError()
     // on a new one, but only when nothing of the response came back and the
     // method may safely be repeated: a body the server may have acted on is
     // never sent twice.
-    if (platform::isConnectionLostError(underlying) && readStream_ && readStream_->connectionWasReused()
-        && !readStream_->hasReceivedResponseBytes() && isIdempotentMethod(requestMethod_) && retryUsingNewConnection())
+    if (platform::isConnectionLostError(underlying) && transfer_.readStream
+        && transfer_.readStream->connectionWasReused() && !transfer_.readStream->hasReceivedResponseBytes()
+        && isIdempotentMethod(settings_.requestMethod) && retryUsingNewConnection())
         return;
 
     std::string reason = "A connection failure occurred";
@@ -1800,9 +1854,9 @@ bool HTTPRequest::retryUsingNewConnection()
 
 void HTTPRequest::readResponseHeaders()
 {
-    if (!readStream_)
+    if (!transfer_.readStream)
         return;
-    auto message = readStream_->responseHeader();
+    auto message = transfer_.readStream->responseHeader();
     if (!message || !message->isHeaderComplete())
         return;
     responseHeaders_ = message->headers();
@@ -1832,7 +1886,7 @@ void HTTPRequest::readResponseHeaders()
     parseStringEncodingFromHeaders();
 
     responseCookies_ = platform::HttpCookie::cookiesWithResponseHeaderFields(*responseHeaders_, url_);
-    if (useCookiePersistence_ && !responseCookies_.empty()) {
+    if (transfer_.options.useCookiePersistence && !responseCookies_.empty()) {
         platform::HttpCookieStorage::shared().setCookies(responseCookies_, url_);
         for (auto& cookie : responseCookies_)
             addSessionCookie(cookie);
@@ -1842,12 +1896,12 @@ void HTTPRequest::readResponseHeaders()
     if (!redirecting) {
         auto lengthText = responseHeaders_->get("Content-Length");
         auto length = lengthText ? http_rules::parseContentLength(*lengthText) : std::nullopt;
-        bool announce = showAccurateProgress_ && shouldResetDownloadProgress_;
+        bool announce = settings_.showAccurateProgress && transfer_.options.shouldResetDownloadProgress;
         if (mainRequest_) {
             // A HEAD answer sizes the request it was made for.
             HTTPRequest& owner = *mainRequest_;
             std::lock_guard<std::recursive_mutex> ownerLock(owner.cancelledLock_);
-            if (length && !(allowCompressedResponse_ && *length == 20 && announce)) {
+            if (length && !(transfer_.options.allowCompressedResponse && *length == 20 && announce)) {
                 owner.contentLength_ = *length;
                 if (announce)
                     owner.incrementDownloadSizeBy(
@@ -1855,7 +1909,7 @@ void HTTPRequest::readResponseHeaders()
             } else if (announce) {
                 // No length, or the 20 bytes of an empty gzip body: the
                 // compressed size says nothing about the download to come.
-                owner.showAccurateProgress_ = false;
+                owner.settings_.showAccurateProgress = false;
                 owner.incrementDownloadSizeBy(1);
             }
         } else if (length) {
@@ -1863,7 +1917,7 @@ void HTTPRequest::readResponseHeaders()
             if (announce)
                 incrementDownloadSizeBy(static_cast<long long>(contentLength_ + partialDownloadSize_));
         } else if (announce) {
-            showAccurateProgress_ = false;
+            settings_.showAccurateProgress = false;
             incrementDownloadSizeBy(1);
         }
     }
@@ -1872,25 +1926,27 @@ void HTTPRequest::readResponseHeaders()
     // while the stream waits for its buffer to be read. Throttled requests
     // keep the small buffer, so that the stream does not run far ahead of
     // the allowance.
-    if (!redirecting && !mainRequest_ && readStream_ && contentLength_ > kLargestRead && !isBandwidthThrottled())
-        readStream_->setReceiveBufferLimit(static_cast<std::size_t>(std::min(contentLength_, kLargestReceiveBuffer)));
+    if (!redirecting && !mainRequest_ && transfer_.readStream && contentLength_ > kLargestRead
+        && !isBandwidthThrottled())
+        transfer_.readStream->setReceiveBufferLimit(
+            static_cast<std::size_t>(std::min(contentLength_, kLargestReceiveBuffer)));
 
-    if (shouldAttemptPersistentConnection_) {
+    if (settings_.shouldAttemptPersistentConnection) {
         auto lifetime = http_rules::keepAliveLifetime(responseVersion_, responseHeaders_->get("Connection"),
-            responseHeaders_->get("Keep-Alive"), persistentConnectionTimeoutSeconds_);
+            responseHeaders_->get("Keep-Alive"), settings_.persistentConnectionTimeoutSeconds);
         if (lifetime) {
             connectionCanBeReused_ = true;
-            persistentConnectionTimeoutSeconds_ = *lifetime;
+            settings_.persistentConnectionTimeoutSeconds = *lifetime;
         }
     }
 
-    if (!delegate_.expired() || headersReceivedBlock_ || queue_)
+    if (!settings_.delegate.expired() || headersReceivedBlock_ || queue_)
         requestReceivedResponseHeaders(responseHeaders());
 }
 
 void HTTPRequest::parseStringEncodingFromHeaders()
 {
-    platform::StringEncoding encoding = defaultResponseEncoding_;
+    platform::StringEncoding encoding = transfer_.options.defaultResponseEncoding;
     bool found = false;
     std::string mime;
     platform::StringEncoding parsed = 0;
@@ -1899,12 +1955,12 @@ void HTTPRequest::parseStringEncodingFromHeaders()
         encoding = parsed;
         found = true;
     }
-    responseEncoding_ = found ? encoding : defaultResponseEncoding_;
+    responseEncoding_ = found ? encoding : transfer_.options.defaultResponseEncoding;
 }
 
 bool HTTPRequest::willRedirect()
 {
-    if (!shouldRedirect_ || !responseHeaders_)
+    if (!transfer_.options.shouldRedirect || !responseHeaders_)
         return false;
     auto location = responseHeaders_->get("Location");
     if (!location)
@@ -1922,36 +1978,36 @@ bool HTTPRequest::willRedirect()
 
     requestRedirected();
 
-    if (status == 303 || ((status == 301 || status == 302) && !shouldUseRFC2616RedirectBehaviour_)) {
-        requestMethod_ = "GET";
-        postBody_.clear();
-        hasPostBody_ = false;
+    if (status == 303 || ((status == 301 || status == 302) && !transfer_.options.shouldUseRFC2616RedirectBehaviour)) {
+        settings_.requestMethod = "GET";
+        settings_.postBody.clear();
+        settings_.hasPostBody = false;
         compressedPostBody_.clear();
         postLength_ = 0;
-        if (postBodyFilePath_ && didCreateTemporaryPostDataFile_)
+        if (settings_.postBodyFilePath && didCreateTemporaryPostDataFile_)
             removeTemporaryUploadFile();
         removeTemporaryCompressedUploadFile();
-        postBodyFilePath_.reset();
-        shouldStreamPostDataFromDisk_ = false;
-        auto userAgent = dictionaryString(requestHeaders_, "User-Agent");
-        auto accept = dictionaryString(requestHeaders_, "Accept");
-        requestHeaders_.clear();
+        settings_.postBodyFilePath.reset();
+        settings_.shouldStreamPostDataFromDisk = false;
+        auto userAgent = dictionaryString(settings_.requestHeaders, "User-Agent");
+        auto accept = dictionaryString(settings_.requestHeaders, "Accept");
+        settings_.requestHeaders.clear();
         if (userAgent)
-            requestHeaders_.set("User-Agent", platform::Value(*userAgent));
+            settings_.requestHeaders.set("User-Agent", platform::Value(*userAgent));
         if (accept)
-            requestHeaders_.set("Accept", platform::Value(*accept));
+            settings_.requestHeaders.set("Accept", platform::Value(*accept));
         haveBuiltRequestHeaders_ = false;
     }
     redirectURL_ = *target;
     needsRedirect_ = true;
-    requestCookies_.clear();
+    settings_.requestCookies.clear();
     return true;
 }
 
 bool HTTPRequest::willAskDelegateToConfirmRedirect()
 {
-    HTTP_LOCKED;
-    auto delegate = delegate_.lock();
+    Guard lock(cancelledLock_);
+    auto delegate = settings_.delegate.lock();
     bool delegateAsks = delegate && willRedirectSelector_.respondsTo(*delegate);
     bool queueAsks = queue_ && queue_->requestWillRedirectToURL;
     if (!delegateAsks && !queueAsks)
@@ -1965,7 +2021,7 @@ bool HTTPRequest::willAskDelegateToConfirmRedirect()
 void HTTPRequest::redirectToURL(const platform::Url& newURL)
 {
     {
-        HTTP_LOCKED;
+        Guard lock(cancelledLock_);
         redirectURL_ = newURL;
     }
     auto request = self();
@@ -1974,7 +2030,7 @@ void HTTPRequest::redirectToURL(const platform::Url& newURL)
 
 void HTTPRequest::performRedirect()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (!redirectURL_ || cancelled_)
         return;
     platform::Url previous = url_;
@@ -1985,14 +2041,14 @@ void HTTPRequest::performRedirect()
     ++redirectCount_;
     if (!sameOrigin(previous, url_)) {
         // Credentials and cookies given for one server never travel to another.
-        requestHeaders_.erase("Authorization");
-        requestHeaders_.erase("Proxy-Authorization");
-        username_.reset();
-        password_.reset();
+        settings_.requestHeaders.erase("Authorization");
+        settings_.requestHeaders.erase("Proxy-Authorization");
+        settings_.username.reset();
+        settings_.password.reset();
     }
     if (haveBuiltRequestHeaders_) {
         // Kept headers: only the cookies are looked up again, for the new address.
-        requestHeaders_.erase("Cookie");
+        settings_.requestHeaders.erase("Cookie");
         applyCookieHeader();
     }
     if (redirectCount_ < 6) {
@@ -2017,9 +2073,9 @@ void removeAndForget(std::optional<std::string>& path)
 
 } // namespace
 
-void HTTPRequest::removeTemporaryDownloadFile() { removeAndForget(temporaryFileDownloadPath_); }
+void HTTPRequest::removeTemporaryDownloadFile() { removeAndForget(settings_.temporaryFileDownloadPath); }
 void HTTPRequest::removeTemporaryUncompressedDownloadFile() { removeAndForget(temporaryUncompressedDataDownloadPath_); }
-void HTTPRequest::removeTemporaryUploadFile() { removeAndForget(postBodyFilePath_); }
+void HTTPRequest::removeTemporaryUploadFile() { removeAndForget(settings_.postBodyFilePath); }
 void HTTPRequest::removeTemporaryCompressedUploadFile() { removeAndForget(compressedPostBodyFilePath_); }
 
 bool HTTPRequest::removeFileAtPath(const std::string& path, platform::Error* error)
@@ -2039,7 +2095,7 @@ bool HTTPRequest::removeFileAtPath(const std::string& path, platform::Error* err
 
 bool HTTPRequest::isResponseCompressed() const
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (!responseHeaders_)
         return false;
     auto encoding = responseHeaders_->get("Content-Encoding");
@@ -2048,8 +2104,9 @@ bool HTTPRequest::isResponseCompressed() const
 
 std::optional<platform::Bytes> HTTPRequest::responseData() const
 {
-    HTTP_LOCKED;
-    if (isResponseCompressed() && shouldWaitToInflateCompressedResponses_ && !downloadDestinationPath_) {
+    Guard lock(cancelledLock_);
+    if (isResponseCompressed() && transfer_.options.shouldWaitToInflateCompressedResponses
+        && !settings_.downloadDestinationPath) {
         if (rawResponseData_.empty())
             return platform::Bytes();
         return DataDecompressor::uncompressData(rawResponseData_, nullptr);
@@ -2075,24 +2132,24 @@ std::optional<std::string> HTTPRequest::responseString() const
 
 // MARK: - Main-thread reporting
 
-template <class Selector, class BlockType, class QueueHandler, class... Args>
-void HTTPRequest::notifyListeners(Selector HTTPRequest::*selector, BlockType HTTPRequest::*block,
+template <class SelectorOf, class BlockType, class QueueHandler, class... Args>
+void HTTPRequest::notifyListeners(SelectorOf selectorOf, BlockType HTTPRequest::*block,
     QueueHandler HTTPRequestDelegate::*queueHandler, const Args&... args)
 {
     auto request = self();
     std::shared_ptr<HTTPRequestDelegate> delegate;
-    Selector chosen;
+    decltype(selectorOf(*this)) chosen;
     {
-        HTTP_LOCKED;
-        delegate = delegate_.lock();
-        chosen = this->*selector;
+        Guard lock(cancelledLock_);
+        delegate = settings_.delegate.lock();
+        chosen = selectorOf(*this);
     }
     if (delegate)
         chosen.perform(*delegate, request, args...);
     if (block) {
         BlockType call;
         {
-            HTTP_LOCKED;
+            Guard lock(cancelledLock_);
             call = this->*block;
         }
         if (call)
@@ -2101,7 +2158,7 @@ void HTTPRequest::notifyListeners(Selector HTTPRequest::*selector, BlockType HTT
     if (queueHandler) {
         std::shared_ptr<HTTPRequestDelegate> queue;
         {
-            HTTP_LOCKED;
+            Guard lock(cancelledLock_);
             queue = queue_;
         }
         if (queue && (*queue).*queueHandler)
@@ -2111,23 +2168,23 @@ void HTTPRequest::notifyListeners(Selector HTTPRequest::*selector, BlockType HTT
 
 void HTTPRequest::requestStarted()
 {
-    if (error_ || mainRequest_ || (delegate_.expired() && !startedBlock_ && !queue_))
+    if (error_ || mainRequest_ || (settings_.delegate.expired() && !startedBlock_ && !queue_))
         return;
     auto request = self();
     platform::performOnMain([request] {
-        request->notifyListeners(
-            &HTTPRequest::didStartSelector_, &HTTPRequest::startedBlock_, &HTTPRequestDelegate::requestStarted);
+        request->notifyListeners([](const HTTPRequest& r) { return r.settings_.didStartSelector; },
+            &HTTPRequest::startedBlock_, &HTTPRequestDelegate::requestStarted);
     });
 }
 
 void HTTPRequest::requestReceivedResponseHeaders(platform::Dictionary headers)
 {
-    if (error_ || mainRequest_ || (delegate_.expired() && !headersReceivedBlock_ && !queue_))
+    if (error_ || mainRequest_ || (settings_.delegate.expired() && !headersReceivedBlock_ && !queue_))
         return;
     auto request = self();
     platform::performOnMain([request, headers = std::move(headers)] {
-        request->notifyListeners(&HTTPRequest::didReceiveResponseHeadersSelector_, &HTTPRequest::headersReceivedBlock_,
-            &HTTPRequestDelegate::requestDidReceiveResponseHeaders, headers);
+        request->notifyListeners([](const HTTPRequest& r) { return r.didReceiveResponseHeadersSelector_; },
+            &HTTPRequest::headersReceivedBlock_, &HTTPRequestDelegate::requestDidReceiveResponseHeaders, headers);
     });
 }
 
@@ -2141,14 +2198,14 @@ void HTTPRequest::requestWillRedirectToURL(platform::Url url)
         RedirectSelector selector;
         std::shared_ptr<HTTPRequestDelegate> queue;
         {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            delegate = request->delegate_.lock();
+            Guard lock(request->cancelledLock_);
+            delegate = request->settings_.delegate.lock();
             selector = request->willRedirectSelector_;
         }
         if (delegate)
             selector.perform(*delegate, request, url);
         {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
+            Guard lock(request->cancelledLock_);
             queue = request->queue_;
         }
         if (queue && queue->requestWillRedirectToURL)
@@ -2164,14 +2221,14 @@ void HTTPRequest::requestRedirected()
     platform::performOnMain([request] {
         std::shared_ptr<HTTPRequestDelegate> delegate;
         {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            delegate = request->delegate_.lock();
+            Guard lock(request->cancelledLock_);
+            delegate = request->settings_.delegate.lock();
         }
         if (delegate && delegate->requestRedirected)
             delegate->requestRedirected(request);
         Block block;
         {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
+            Guard lock(request->cancelledLock_);
             block = request->requestRedirectedBlock_;
         }
         if (block)
@@ -2189,13 +2246,14 @@ void HTTPRequest::requestFinished()
 
 void HTTPRequest::reportFinished()
 {
-    notifyListeners(
-        &HTTPRequest::didFinishSelector_, &HTTPRequest::completionBlock_, &HTTPRequestDelegate::requestFinished);
+    notifyListeners([](const HTTPRequest& r) { return r.settings_.didFinishSelector; }, &HTTPRequest::completionBlock_,
+        &HTTPRequestDelegate::requestFinished);
 }
 
 void HTTPRequest::reportFailure()
 {
-    notifyListeners(&HTTPRequest::didFailSelector_, &HTTPRequest::failureBlock_, &HTTPRequestDelegate::requestFailed);
+    notifyListeners([](const HTTPRequest& r) { return r.settings_.didFailSelector; }, &HTTPRequest::failureBlock_,
+        &HTTPRequestDelegate::requestFailed);
 }
 
 void HTTPRequest::passOnReceivedData(platform::Bytes data)
@@ -2204,8 +2262,8 @@ void HTTPRequest::passOnReceivedData(platform::Bytes data)
     platform::performOnMain([request, data = std::move(data)] {
         // The queue has no say in received data.
         decltype(&HTTPRequestDelegate::requestDidReceiveData) noQueueHandler = nullptr;
-        request->notifyListeners(
-            &HTTPRequest::didReceiveDataSelector_, &HTTPRequest::dataReceivedBlock_, noQueueHandler, data);
+        request->notifyListeners([](const HTTPRequest& r) { return r.didReceiveDataSelector_; },
+            &HTTPRequest::dataReceivedBlock_, noQueueHandler, data);
     });
 }
 
@@ -2218,7 +2276,7 @@ void HTTPRequest::updateProgressIndicators()
     // Without accurate progress each direction reports its one unit once the
     // request is complete; each keeps its own note of having done so, so that
     // the upload's unit does not stand in for the download's.
-    if (showAccurateProgress_ || complete_) {
+    if (settings_.showAccurateProgress || complete_) {
         updateUploadProgress();
         updateDownloadProgress();
     }
@@ -2235,14 +2293,14 @@ void HTTPRequest::updateUploadProgress()
         incrementUploadSizeBy(-static_cast<long long>(uploadBufferSize_));
     }
     long long amount = 0;
-    if (showAccurateProgress_) {
-        if (totalBytesSent_ == postLength_ || lastBytesSent_ > 0)
-            amount = static_cast<long long>(totalBytesSent_) - static_cast<long long>(lastBytesSent_);
+    if (settings_.showAccurateProgress) {
+        if (totalBytesSent_ == postLength_ || transfer_.lastBytesSent > 0)
+            amount = static_cast<long long>(totalBytesSent_) - static_cast<long long>(transfer_.lastBytesSent);
     } else {
-        if (updatedUploadProgress_)
+        if (transfer_.updatedUploadProgress)
             return;
         amount = 1;
-        updatedUploadProgress_ = true;
+        transfer_.updatedUploadProgress = true;
     }
     if (amount == 0)
         return;
@@ -2258,144 +2316,95 @@ void HTTPRequest::updateDownloadProgress()
         return;
     unsigned long long soFar = totalBytesRead_ + partialDownloadSize_;
     long long amount;
-    if (showAccurateProgress_ && contentLength_ > 0) {
-        amount = static_cast<long long>(soFar) - static_cast<long long>(lastBytesRead_);
+    if (settings_.showAccurateProgress && contentLength_ > 0) {
+        amount = static_cast<long long>(soFar) - static_cast<long long>(transfer_.lastBytesRead);
     } else {
-        if (updatedDownloadProgress_)
+        if (transfer_.updatedDownloadProgress)
             return;
         amount = 1;
-        updatedDownloadProgress_ = true;
+        transfer_.updatedDownloadProgress = true;
     }
     if (amount == 0)
         return;
     sendDownloadProgress(amount, soFar, contentLength_ + partialDownloadSize_);
-    lastBytesRead_ = soFar;
+    transfer_.lastBytesRead = soFar;
 }
 
 void HTTPRequest::sendUploadProgress(long long amount, unsigned long long progress, unsigned long long total)
 {
-    // Nobody to tell: nothing is handed to the main loop.
-    if (!queue_ && uploadProgressDelegate_.expired() && !bytesSentBlock_)
-        return;
-    auto request = self();
-    platform::performOnMain([request, amount, progress, total] {
-        std::shared_ptr<HTTPRequestDelegate> queue;
-        std::shared_ptr<ProgressDelegate> delegate;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            queue = request->queue_;
-            delegate = request->uploadProgressDelegate_.lock();
-        }
-        if (amount != 0) {
-            if (auto progressQueue = std::dynamic_pointer_cast<ProgressDelegate>(queue);
-                progressQueue && progressQueue->requestDidSendBytes)
-                progressQueue->requestDidSendBytes(request, amount);
-            if (delegate && delegate->requestDidSendBytes)
-                delegate->requestDidSendBytes(request, amount);
-        }
-        if (delegate && delegate->setProgress && total > 0) {
-            std::lock_guard<std::recursive_mutex> progressLock(engine().progressLock);
-            delegate->setProgress(static_cast<float>(static_cast<double>(progress) / static_cast<double>(total)));
-        }
-        ProgressBlock block;
-        unsigned long long length = 0;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            block = request->bytesSentBlock_;
-            length = request->postLength_;
-        }
-        if (amount != 0 && block)
-            block(static_cast<unsigned long long>(amount), length);
-    });
+    reportProgress(Direction::Upload, ProgressReport::Bytes, amount, progress, total);
 }
 
 void HTTPRequest::sendDownloadProgress(long long amount, unsigned long long progress, unsigned long long total)
 {
-    if (!queue_ && downloadProgressDelegate_.expired() && !bytesReceivedBlock_)
-        return;
-    auto request = self();
-    platform::performOnMain([request, amount, progress, total] {
-        std::shared_ptr<HTTPRequestDelegate> queue;
-        std::shared_ptr<ProgressDelegate> delegate;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            queue = request->queue_;
-            delegate = request->downloadProgressDelegate_.lock();
-        }
-        if (amount != 0) {
-            if (auto progressQueue = std::dynamic_pointer_cast<ProgressDelegate>(queue);
-                progressQueue && progressQueue->requestDidReceiveBytes)
-                progressQueue->requestDidReceiveBytes(request, amount);
-            if (delegate && delegate->requestDidReceiveBytes)
-                delegate->requestDidReceiveBytes(request, amount);
-        }
-        if (delegate && delegate->setProgress && total > 0) {
-            std::lock_guard<std::recursive_mutex> progressLock(engine().progressLock);
-            delegate->setProgress(static_cast<float>(static_cast<double>(progress) / static_cast<double>(total)));
-        }
-        ProgressBlock block;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            block = request->bytesReceivedBlock_;
-        }
-        if (amount != 0 && block)
-            block(static_cast<unsigned long long>(amount), total);
-    });
+    reportProgress(Direction::Download, ProgressReport::Bytes, amount, progress, total);
 }
 
 void HTTPRequest::incrementUploadSizeBy(long long length)
 {
-    if (!queue_ && uploadProgressDelegate_.expired() && !uploadSizeIncrementedBlock_)
-        return;
-    auto request = self();
-    platform::performOnMain([request, length] {
-        std::shared_ptr<HTTPRequestDelegate> queue;
-        std::shared_ptr<ProgressDelegate> delegate;
-        SizeBlock block;
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            queue = request->queue_;
-            delegate = request->uploadProgressDelegate_.lock();
-        }
-        if (auto progressQueue = std::dynamic_pointer_cast<ProgressDelegate>(queue);
-            progressQueue && progressQueue->requestIncrementUploadSizeBy)
-            progressQueue->requestIncrementUploadSizeBy(request, length);
-        if (delegate && delegate->requestIncrementUploadSizeBy)
-            delegate->requestIncrementUploadSizeBy(request, length);
-        {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            block = request->uploadSizeIncrementedBlock_;
-        }
-        if (block)
-            block(length);
-    });
+    reportProgress(Direction::Upload, ProgressReport::Size, length, 0, 0);
 }
 
 void HTTPRequest::incrementDownloadSizeBy(long long length)
 {
-    if (!queue_ && downloadProgressDelegate_.expired() && !downloadSizeIncrementedBlock_)
+    reportProgress(Direction::Download, ProgressReport::Size, length, 0, 0);
+}
+
+void HTTPRequest::reportProgress(
+    Direction direction, ProgressReport report, long long amount, unsigned long long progress, unsigned long long total)
+{
+    const bool upload = direction == Direction::Upload;
+    const bool bytes = report == ProgressReport::Bytes;
+    // Who hears it: the queue (when it follows progress), the direction's
+    // progress delegate, and the direction's block.
+    using Handler = std::function<void(const HTTPRequestPtr&, long long)> ProgressDelegate::*;
+    Handler handler = upload
+        ? (bytes ? &ProgressDelegate::requestDidSendBytes : &ProgressDelegate::requestIncrementUploadSizeBy)
+        : (bytes ? &ProgressDelegate::requestDidReceiveBytes : &ProgressDelegate::requestIncrementDownloadSizeBy);
+    std::weak_ptr<ProgressDelegate> HTTPRequest::Settings::*delegateField
+        = upload ? &Settings::uploadProgressDelegate : &Settings::downloadProgressDelegate;
+    bool hasBlock = bytes ? static_cast<bool>(upload ? bytesSentBlock_ : bytesReceivedBlock_)
+                          : static_cast<bool>(upload ? uploadSizeIncrementedBlock_ : downloadSizeIncrementedBlock_);
+    // Nobody to tell: nothing is handed to the main loop.
+    if (!queue_ && (settings_.*delegateField).expired() && !hasBlock)
         return;
     auto request = self();
-    platform::performOnMain([request, length] {
+    platform::performOnMain([request, upload, bytes, handler, delegateField, amount, progress, total] {
         std::shared_ptr<HTTPRequestDelegate> queue;
         std::shared_ptr<ProgressDelegate> delegate;
-        SizeBlock block;
         {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
+            Guard lock(request->cancelledLock_);
             queue = request->queue_;
-            delegate = request->downloadProgressDelegate_.lock();
+            delegate = (request->settings_.*delegateField).lock();
         }
-        if (auto progressQueue = std::dynamic_pointer_cast<ProgressDelegate>(queue);
-            progressQueue && progressQueue->requestIncrementDownloadSizeBy)
-            progressQueue->requestIncrementDownloadSizeBy(request, length);
-        if (delegate && delegate->requestIncrementDownloadSizeBy)
-            delegate->requestIncrementDownloadSizeBy(request, length);
+        if (amount != 0 || !bytes) {
+            auto progressQueue = std::dynamic_pointer_cast<ProgressDelegate>(queue);
+            if (progressQueue && progressQueue.get()->*handler)
+                (progressQueue.get()->*handler)(request, amount);
+            if (delegate && delegate.get()->*handler)
+                (delegate.get()->*handler)(request, amount);
+        }
+        if (bytes && delegate && delegate->setProgress && total > 0) {
+            std::lock_guard<std::recursive_mutex> progressLock(engine().progressLock);
+            delegate->setProgress(static_cast<float>(static_cast<double>(progress) / static_cast<double>(total)));
+        }
+        // Each block is read when its turn comes: one cleared meanwhile is not called.
+        ProgressBlock bytesBlock;
+        SizeBlock sizeBlock;
+        unsigned long long blockTotal = total;
         {
-            std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-            block = request->downloadSizeIncrementedBlock_;
+            Guard lock(request->cancelledLock_);
+            if (bytes)
+                bytesBlock = upload ? request->bytesSentBlock_ : request->bytesReceivedBlock_;
+            else
+                sizeBlock = upload ? request->uploadSizeIncrementedBlock_ : request->downloadSizeIncrementedBlock_;
+            if (upload)
+                blockTotal = request->postLength_;
         }
-        if (block)
-            block(length);
+        if (bytesBlock && amount != 0)
+            bytesBlock(static_cast<unsigned long long>(amount), blockTotal);
+        if (sizeBlock)
+            sizeBlock(amount);
     });
 }
 

@@ -407,7 +407,7 @@ protected:
 
     // Fixes the body, its length, the method and "Content-Length". Runs once.
     virtual void buildPostBody();
-    // Copies the base request's settings onto a fresh copy (used by subclasses).
+    // Gives a fresh copy this request's settings (used by subclasses).
     void copySettingsTo(HTTPRequest& copy) const;
     // Fails the request through the one failure path (reports at most once).
     void failWithError(const std::optional<platform::Error>& error);
@@ -418,8 +418,9 @@ protected:
     // Forgets a body built from form fields, so that it is written anew.
     void discardBuiltBody();
 
-    // The request's own lock; recursive.
+    // The request's own lock; recursive. Members hold it with a Guard.
     std::recursive_mutex& cancelledLock() const { return cancelledLock_; }
+    using Guard = std::lock_guard<std::recursive_mutex>;
 
 private:
     // Plain fields that the network thread also reads are read and written
@@ -483,7 +484,6 @@ private:
     bool showAuthenticationDialog();
     bool showProxyAuthenticationDialog();
     void failAuthentication();
-    void copyAuthenticationAndProxySettingsTo(HTTPRequest& copy) const;
 
     // Proxies (HTTPRequestProxy.cpp).
     bool configureProxies();
@@ -545,9 +545,10 @@ private:
     void passOnReceivedData(platform::Bytes data);
     // On the main thread: the delegate through the selector, then the block,
     // then the queue through its handler member (either member may be null).
-    // Each is read under the lock when its turn comes and called without it.
-    template <class Selector, class BlockType, class QueueHandler, class... Args>
-    void notifyListeners(Selector HTTPRequest::*selector, BlockType HTTPRequest::*block,
+    // Each is read under the lock when its turn comes and called without it;
+    // selectorOf picks the selector out of the request.
+    template <class SelectorOf, class BlockType, class QueueHandler, class... Args>
+    void notifyListeners(SelectorOf selectorOf, BlockType HTTPRequest::*block,
         QueueHandler HTTPRequestDelegate::*queueHandler, const Args&... args);
 
     // Progress.
@@ -559,55 +560,149 @@ private:
     void removeUploadProgressSoFar();
     void sendUploadProgress(long long amount, unsigned long long progress, unsigned long long total);
     void sendDownloadProgress(long long amount, unsigned long long progress, unsigned long long total);
+    enum class Direction { Upload, Download };
+    // Bytes: progress made (amount, and where it stands of the total). Size:
+    // the expected size grew (or shrank) by amount.
+    enum class ProgressReport { Bytes, Size };
+    // Hands one report to the direction's listeners on the main thread.
+    void reportProgress(Direction direction, ProgressReport report, long long amount, unsigned long long progress,
+        unsigned long long total);
     void releaseBlocksOnMainThread();
 
     mutable std::recursive_mutex cancelledLock_;
+
+    // Everything the owner sets on a request, as one value: copying a
+    // request's settings is one assignment of it.
+    struct Settings {
+        // How the exchange is carried out, never changed by the engine. A run
+        // takes its own copy when the request starts (Transfer::options) and goes by
+        // that; a change made while the request runs applies from its next start.
+        struct Options {
+            bool useHTTPVersionOne = false;
+            std::optional<std::string> userAgent;
+            bool allowCompressedResponse = true;
+            bool shouldWaitToInflateCompressedResponses = true;
+            bool validatesSecureCertificate = true;
+            std::optional<ClientCertificateIdentity> clientCertificateIdentity;
+            double timeOutSeconds = 10.0; // the engine default, set when the request is made
+            int numberOfTimesToRetryOnTimeout = 0;
+            bool shouldRedirect = true;
+            bool shouldUseRFC2616RedirectBehaviour = false;
+            bool useCookiePersistence = true;
+            platform::StringEncoding defaultResponseEncoding = platform::kISOLatin1StringEncoding;
+            bool allowResumeForFileDownloads = false;
+            bool shouldResetUploadProgress = true;
+            bool shouldResetDownloadProgress = true;
+        } options;
+
+        // What is sent; the engine completes it as it builds the request.
+        std::string requestMethod = "GET";
+        platform::Dictionary requestHeaders;
+        std::vector<platform::HttpCookie> requestCookies;
+        platform::Bytes postBody;
+        bool hasPostBody = false;
+        std::optional<std::string> postBodyFilePath;
+        bool shouldStreamPostDataFromDisk = false;
+        bool shouldCompressRequestBody = false;
+
+        // Connection and progress settings the engine also revises from what
+        // it learns (a body turns reuse off, a Keep-Alive field sets the
+        // lifetime, an unknown size turns accurate progress off).
+        bool shouldAttemptPersistentConnection = true;
+        double persistentConnectionTimeoutSeconds = 60.0;
+        bool showAccurateProgress = true;
+        std::optional<std::string> downloadDestinationPath;
+        std::optional<std::string> temporaryFileDownloadPath;
+
+        // Credentials, which may also arrive while the request waits for them.
+        std::optional<std::string> username;
+        std::optional<std::string> password;
+        std::optional<std::string> authenticationScheme;
+        bool shouldPresentCredentialsBeforeChallenge = true;
+        std::optional<std::string> domain;
+        std::optional<std::string> proxyUsername;
+        std::optional<std::string> proxyPassword;
+        std::optional<std::string> proxyDomain;
+        bool useKeychainPersistence = false;
+        bool useSessionPersistence = true;
+        bool shouldPresentAuthenticationDialog = false;
+        bool shouldPresentProxyAuthenticationDialog = true;
+
+        // Proxies (a PAC script fills these in while the request starts).
+        std::optional<std::string> proxyHost;
+        int proxyPort = 0;
+        std::optional<std::string> proxyType;
+        std::optional<platform::Url> PACurl;
+
+        // The owner's own.
+        platform::Dictionary userInfo;
+        int tag = 0;
+
+        // Who hears about the request (read afresh each time it reports).
+        std::weak_ptr<HTTPRequestDelegate> delegate;
+        std::weak_ptr<ProgressDelegate> uploadProgressDelegate;
+        std::weak_ptr<ProgressDelegate> downloadProgressDelegate;
+        RequestSelector didStartSelector { &HTTPRequestDelegate::requestStarted };
+        RequestSelector didFinishSelector { &HTTPRequestDelegate::requestFinished };
+        RequestSelector didFailSelector { &HTTPRequestDelegate::requestFailed };
+    };
+
+    Settings settings_;
+
+    // What one run of the request works with on its loop (the network
+    // thread, or the caller's for a synchronous request): the options it goes
+    // by, the message and stream, files being written, timers and progress
+    // bookkeeping. Nothing outside the run's own steps touches it.
+    struct Transfer {
+        Settings::Options options;
+        // The message as sent, and the stream carrying it.
+        std::optional<platform::HttpMessage> message;
+        std::shared_ptr<platform::HttpStream> readStream;
+        bool readStreamIsScheduled = false;
+        std::shared_ptr<ConnectionRecord> connectionInfo;
+        std::shared_ptr<RequestInputStream> postBodyReadStream;
+        FileDescriptor postBodyWriteFd;
+        // The response body on its way in.
+        std::unique_ptr<DataDecompressor> dataDecompressor;
+        std::unique_ptr<std::uint8_t[]> readBuffer;
+        FileDescriptor fileDownloadFd;
+        FileDescriptor inflatedFileDownloadFd;
+        // Progress and the status tick.
+        unsigned long long lastBytesRead = 0;
+        unsigned long long lastBytesSent = 0;
+        double lastActivityTime = -1;
+        std::shared_ptr<platform::Timer> statusTimer;
+        // The one-unit report of each direction was made (without accurate progress).
+        bool updatedUploadProgress = false;
+        bool updatedDownloadProgress = false;
+        // A body file is being compressed on the file queue.
+        bool awaitingFileWork = false;
+        // Fetching and reading a PAC script.
+        std::shared_ptr<HTTPRequest> PACFileRequest;
+        std::shared_ptr<HTTPRequestDelegate> PACFileDelegate;
+        bool PACFetchWidenedQueue = false;
+        FileDescriptor PACFileReadFd;
+        platform::Bytes PACFileData;
+        std::shared_ptr<platform::Timer> PACReadTimer;
+        std::shared_ptr<platform::Timer> PACTimeoutTimer;
+    };
+    Transfer transfer_;
 
     // Request description.
     platform::Url url_;
     std::optional<platform::Url> originalURL_;
     std::optional<platform::Url> redirectURL_;
-    std::string requestMethod_ = "GET";
-    platform::Dictionary requestHeaders_;
     bool haveBuiltRequestHeaders_ = false;
-    std::vector<platform::HttpCookie> requestCookies_;
-    bool useCookiePersistence_ = true;
-    bool useHTTPVersionOne_ = false;
-    std::optional<std::string> userAgent_;
-    bool allowCompressedResponse_ = true;
-    bool shouldWaitToInflateCompressedResponses_ = true;
-    bool shouldCompressRequestBody_ = false;
-    bool validatesSecureCertificate_ = true;
-    std::optional<ClientCertificateIdentity> clientCertificateIdentity_;
-    double timeOutSeconds_;
-    int numberOfTimesToRetryOnTimeout_ = 0;
     int retryCount_ = 0;
-    bool shouldRedirect_ = true;
-    bool shouldUseRFC2616RedirectBehaviour_ = false;
     bool needsRedirect_ = false;
     int redirectCount_ = 0;
-    bool shouldAttemptPersistentConnection_ = true;
-    double persistentConnectionTimeoutSeconds_ = 60.0;
     bool connectionCanBeReused_ = false;
-    std::shared_ptr<ConnectionRecord> connectionInfo_;
     std::int64_t lastConnectionID_ = 0;
     unsigned requestID_ = 0;
     std::string runLoopMode_ = platform::kDefaultRunLoopMode;
     bool isSynchronous_ = false;
-    // A body file is being compressed on the file queue.
-    bool awaitingFileWork_ = false;
     platform::RunLoop* synchronousLoop_ = nullptr;
-    platform::Dictionary userInfo_;
-    int tag_ = 0;
 
-    std::optional<std::string> username_;
-    std::optional<std::string> password_;
-    std::optional<std::string> authenticationScheme_;
-    bool shouldPresentCredentialsBeforeChallenge_ = true;
-    std::optional<std::string> domain_;
-    std::optional<std::string> proxyUsername_;
-    std::optional<std::string> proxyPassword_;
-    std::optional<std::string> proxyDomain_;
     std::shared_ptr<platform::HttpAuthentication> requestAuthentication_;
     std::shared_ptr<platform::HttpAuthentication> proxyAuthentication_;
     Credentials requestCredentials_;
@@ -618,45 +713,20 @@ private:
     int authenticationRetryCount_ = 0;
     int proxyAuthenticationRetryCount_ = 0;
     int authenticationNeeded_ = 0;
-    bool useKeychainPersistence_ = false;
-    bool useSessionPersistence_ = true;
-    bool shouldPresentAuthenticationDialog_ = false;
-    bool shouldPresentProxyAuthenticationDialog_ = true;
     Block authenticationNeededBlock_;
     Block proxyAuthenticationNeededBlock_;
 
-    std::optional<std::string> proxyHost_;
-    int proxyPort_ = 0;
-    std::optional<std::string> proxyType_;
-    std::optional<platform::Url> PACurl_;
     bool isPACFileRequest_ = false;
-    std::shared_ptr<HTTPRequest> PACFileRequest_;
-    std::shared_ptr<HTTPRequestDelegate> PACFileDelegate_;
-    bool PACFetchWidenedQueue_ = false;
-    FileDescriptor PACFileReadFd_;
-    platform::Bytes PACFileData_;
-    std::shared_ptr<platform::Timer> PACReadTimer_;
-    std::shared_ptr<platform::Timer> PACTimeoutTimer_;
 
     // Request body.
-    platform::Bytes postBody_;
-    bool hasPostBody_ = false;
     platform::Bytes compressedPostBody_;
-    bool shouldStreamPostDataFromDisk_ = false;
-    std::optional<std::string> postBodyFilePath_;
     std::optional<std::string> compressedPostBodyFilePath_;
     bool didCreateTemporaryPostDataFile_ = false;
-    FileDescriptor postBodyWriteFd_;
-    std::shared_ptr<RequestInputStream> postBodyReadStream_;
     unsigned long long postLength_ = 0;
     bool haveBuiltPostBody_ = false;
     unsigned long long uploadBufferSize_ = 0;
 
     // Connection and response.
-    std::optional<platform::HttpMessage> request_;
-    std::shared_ptr<platform::HttpStream> readStream_;
-    bool readStreamIsScheduled_ = false;
-    bool readStreamWasReused_ = false;
     std::optional<platform::HttpHeaders> responseHeaders_;
     std::string responseVersion_;
     std::vector<platform::HttpCookie> responseCookies_;
@@ -666,41 +736,17 @@ private:
     unsigned long long contentLength_ = 0;
     unsigned long long partialDownloadSize_ = 0;
     unsigned long long totalBytesRead_ = 0;
-    unsigned long long lastBytesRead_ = 0;
-    platform::StringEncoding defaultResponseEncoding_ = platform::kISOLatin1StringEncoding;
     platform::StringEncoding responseEncoding_ = platform::kISOLatin1StringEncoding;
-    std::optional<std::string> downloadDestinationPath_;
-    std::optional<std::string> temporaryFileDownloadPath_;
     std::optional<std::string> temporaryUncompressedDataDownloadPath_;
-    FileDescriptor fileDownloadFd_;
-    FileDescriptor inflatedFileDownloadFd_;
-    bool allowResumeForFileDownloads_ = false;
-    std::unique_ptr<DataDecompressor> dataDecompressor_;
-    std::unique_ptr<std::uint8_t[]> readBuffer_;
     bool downloadComplete_ = false;
 
     // Progress.
-    std::weak_ptr<ProgressDelegate> uploadProgressDelegate_;
-    std::weak_ptr<ProgressDelegate> downloadProgressDelegate_;
-    bool showAccurateProgress_ = true;
-    // The one-unit report of each direction was made (without accurate progress).
-    bool updatedUploadProgress_ = false;
-    bool updatedDownloadProgress_ = false;
-    bool shouldResetUploadProgress_ = true;
-    bool shouldResetDownloadProgress_ = true;
     unsigned long long totalBytesSent_ = 0;
-    unsigned long long lastBytesSent_ = 0;
-    double lastActivityTime_ = -1;
-    std::shared_ptr<platform::Timer> statusTimer_;
 
     // Callbacks.
-    std::weak_ptr<HTTPRequestDelegate> delegate_;
     std::shared_ptr<HTTPRequestDelegate> queue_;
-    RequestSelector didStartSelector_ { &HTTPRequestDelegate::requestStarted };
     HeadersSelector didReceiveResponseHeadersSelector_ { &HTTPRequestDelegate::requestDidReceiveResponseHeaders };
     RedirectSelector willRedirectSelector_ { &HTTPRequestDelegate::requestWillRedirectToURL };
-    RequestSelector didFinishSelector_ { &HTTPRequestDelegate::requestFinished };
-    RequestSelector didFailSelector_ { &HTTPRequestDelegate::requestFailed };
     DataSelector didReceiveDataSelector_ { &HTTPRequestDelegate::requestDidReceiveData };
     Block startedBlock_;
     Block completionBlock_;

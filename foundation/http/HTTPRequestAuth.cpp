@@ -1,7 +1,6 @@
 #include "foundation/http/HTTPRequest.h"
 
 #include "foundation/http/AuthenticationDialog.h"
-#include "foundation/http/HTTPRequestLock.h"
 #include "platform/net/CredentialStorage.h"
 #include "platform/net/HttpAuthentication.h"
 #include "platform/os/StringUtil.h"
@@ -57,30 +56,42 @@ void removeDefaultCredential(const platform::URLProtectionSpace& space)
 
 // MARK: - Accessors
 
-std::optional<std::string> HTTPRequest::domain() const { return locked(domain_); }
-void HTTPRequest::setDomain(std::optional<std::string> value) { setLocked(domain_, std::move(value)); }
-std::optional<std::string> HTTPRequest::proxyUsername() const { return locked(proxyUsername_); }
-void HTTPRequest::setProxyUsername(std::optional<std::string> value) { setLocked(proxyUsername_, std::move(value)); }
-std::optional<std::string> HTTPRequest::proxyPassword() const { return locked(proxyPassword_); }
-void HTTPRequest::setProxyPassword(std::optional<std::string> value) { setLocked(proxyPassword_, std::move(value)); }
-std::optional<std::string> HTTPRequest::proxyDomain() const { return locked(proxyDomain_); }
-void HTTPRequest::setProxyDomain(std::optional<std::string> value) { setLocked(proxyDomain_, std::move(value)); }
-bool HTTPRequest::useKeychainPersistence() const { return locked(useKeychainPersistence_); }
-void HTTPRequest::setUseKeychainPersistence(bool value) { setLocked(useKeychainPersistence_, value); }
-bool HTTPRequest::useSessionPersistence() const { return locked(useSessionPersistence_); }
-void HTTPRequest::setUseSessionPersistence(bool value) { setLocked(useSessionPersistence_, value); }
-bool HTTPRequest::shouldPresentAuthenticationDialog() const { return locked(shouldPresentAuthenticationDialog_); }
+std::optional<std::string> HTTPRequest::domain() const { return locked(settings_.domain); }
+void HTTPRequest::setDomain(std::optional<std::string> value) { setLocked(settings_.domain, std::move(value)); }
+std::optional<std::string> HTTPRequest::proxyUsername() const { return locked(settings_.proxyUsername); }
+void HTTPRequest::setProxyUsername(std::optional<std::string> value)
+{
+    setLocked(settings_.proxyUsername, std::move(value));
+}
+std::optional<std::string> HTTPRequest::proxyPassword() const { return locked(settings_.proxyPassword); }
+void HTTPRequest::setProxyPassword(std::optional<std::string> value)
+{
+    setLocked(settings_.proxyPassword, std::move(value));
+}
+std::optional<std::string> HTTPRequest::proxyDomain() const { return locked(settings_.proxyDomain); }
+void HTTPRequest::setProxyDomain(std::optional<std::string> value)
+{
+    setLocked(settings_.proxyDomain, std::move(value));
+}
+bool HTTPRequest::useKeychainPersistence() const { return locked(settings_.useKeychainPersistence); }
+void HTTPRequest::setUseKeychainPersistence(bool value) { setLocked(settings_.useKeychainPersistence, value); }
+bool HTTPRequest::useSessionPersistence() const { return locked(settings_.useSessionPersistence); }
+void HTTPRequest::setUseSessionPersistence(bool value) { setLocked(settings_.useSessionPersistence, value); }
+bool HTTPRequest::shouldPresentAuthenticationDialog() const
+{
+    return locked(settings_.shouldPresentAuthenticationDialog);
+}
 void HTTPRequest::setShouldPresentAuthenticationDialog(bool value)
 {
-    setLocked(shouldPresentAuthenticationDialog_, value);
+    setLocked(settings_.shouldPresentAuthenticationDialog, value);
 }
 bool HTTPRequest::shouldPresentProxyAuthenticationDialog() const
 {
-    return locked(shouldPresentProxyAuthenticationDialog_);
+    return locked(settings_.shouldPresentProxyAuthenticationDialog);
 }
 void HTTPRequest::setShouldPresentProxyAuthenticationDialog(bool value)
 {
-    setLocked(shouldPresentProxyAuthenticationDialog_, value);
+    setLocked(settings_.shouldPresentProxyAuthenticationDialog, value);
 }
 
 std::optional<std::string> HTTPRequest::authenticationRealm() const { return locked(authenticationRealm_); }
@@ -103,22 +114,6 @@ void HTTPRequest::setAuthenticationNeededBlock(Block block) { setLocked(authenti
 void HTTPRequest::setProxyAuthenticationNeededBlock(Block block)
 {
     setLocked(proxyAuthenticationNeededBlock_, std::move(block));
-}
-
-void HTTPRequest::copyAuthenticationAndProxySettingsTo(HTTPRequest& copy) const
-{
-    copy.domain_ = domain_;
-    copy.proxyUsername_ = proxyUsername_;
-    copy.proxyPassword_ = proxyPassword_;
-    copy.proxyDomain_ = proxyDomain_;
-    copy.useKeychainPersistence_ = useKeychainPersistence_;
-    copy.useSessionPersistence_ = useSessionPersistence_;
-    copy.shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
-    copy.shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
-    copy.proxyHost_ = proxyHost_;
-    copy.proxyPort_ = proxyPort_;
-    copy.proxyType_ = proxyType_;
-    copy.PACurl_ = PACurl_;
 }
 
 // MARK: - Session store
@@ -149,14 +144,14 @@ void HTTPRequest::clearSessionCredentials() { sessionStore().clearServerEntries(
 
 std::optional<SessionCredentials> HTTPRequest::findSessionAuthenticationCredentials()
 {
-    return sessionStore().findServerEntry(url_, authenticationRealm_, username_, password_);
+    return sessionStore().findServerEntry(url_, authenticationRealm_, settings_.username, settings_.password);
 }
 
 std::optional<SessionCredentials> HTTPRequest::findSessionProxyAuthenticationCredentials()
 {
-    if (!proxyHost_)
+    if (!settings_.proxyHost)
         return std::nullopt;
-    return sessionStore().findProxyEntry(*proxyHost_, proxyPort_);
+    return sessionStore().findProxyEntry(*settings_.proxyHost, settings_.proxyPort);
 }
 
 // MARK: - Credential storage
@@ -215,25 +210,25 @@ void HTTPRequest::saveProxyCredentialsToKeychain(const Credentials& credentials)
 {
     auto user = credentialsField(credentials, platform::kHTTPAuthenticationUsername);
     auto password = credentialsField(credentials, platform::kHTTPAuthenticationPassword);
-    if (!user || !password || !proxyHost_)
+    if (!user || !password || !settings_.proxyHost)
         return;
     saveCredentialsForProxy(
         platform::URLCredential::credentialWithUser(*user, *password, platform::URLCredential::Persistence::Permanent),
-        *proxyHost_, proxyPort_, proxyAuthenticationRealm_);
+        *settings_.proxyHost, settings_.proxyPort, proxyAuthenticationRealm_);
 }
 
 // MARK: - Before any challenge
 
 void HTTPRequest::applySessionCredentialsBeforeChallenge()
 {
-    if (!useSessionPersistence_ || !request_)
+    if (!settings_.useSessionPersistence || !transfer_.message)
         return;
-    if (!requestHeaders_.contains("Authorization")) {
+    if (!settings_.requestHeaders.contains("Authorization")) {
         if (auto entry = findSessionAuthenticationCredentials()) {
             if (entry->authentication) {
                 if (entry->credentials
-                    && entry->authentication->applyCredentialDictionary(*request_, *entry->credentials))
-                    authenticationScheme_ = entry->authenticationScheme;
+                    && entry->authentication->applyCredentialDictionary(*transfer_.message, *entry->credentials))
+                    settings_.authenticationScheme = entry->authenticationScheme;
                 else
                     removeAuthenticationCredentialsFromSessionStore(entry->credentials);
             } else {
@@ -246,7 +241,7 @@ void HTTPRequest::applySessionCredentialsBeforeChallenge()
     }
     if (auto entry = findSessionProxyAuthenticationCredentials()) {
         if (!entry->authentication || !entry->credentials
-            || !entry->authentication->applyCredentialDictionary(*request_, *entry->credentials))
+            || !entry->authentication->applyCredentialDictionary(*transfer_.message, *entry->credentials))
             removeProxyAuthenticationCredentialsFromSessionStore(entry->credentials);
     }
 }
@@ -259,11 +254,12 @@ void HTTPRequest::noteAuthenticationChallenge()
     else if (responseStatusCode_ == 407)
         authenticationNeeded_ = 2;
     // Basic credentials sent ahead of any challenge worked: keep them for the session.
-    if (!authenticationNeeded_ && !requestAuthentication_ && username_ && password_ && useSessionPersistence_
-        && authenticationScheme_
-        && platform::equalsIgnoringAsciiCase(*authenticationScheme_, platform::kHTTPAuthenticationSchemeBasic)) {
+    if (!authenticationNeeded_ && !requestAuthentication_ && settings_.username && settings_.password
+        && settings_.useSessionPersistence && settings_.authenticationScheme
+        && platform::equalsIgnoringAsciiCase(
+            *settings_.authenticationScheme, platform::kHTTPAuthenticationSchemeBasic)) {
         SessionCredentials entry;
-        entry.credentials = makeCredentials(*username_, *password_, std::nullopt);
+        entry.credentials = makeCredentials(*settings_.username, *settings_.password, std::nullopt);
         entry.url = url_;
         entry.authenticationScheme = platform::kHTTPAuthenticationSchemeBasic;
         storeAuthenticationCredentialsInSessionStore(std::move(entry));
@@ -280,7 +276,7 @@ struct HTTPRequest::AuthenticationChallenge {
         , forProxy(forProxy)
         , authentication(forProxy ? request.proxyAuthentication_ : request.requestAuthentication_)
         , credentials(forProxy ? request.proxyCredentials_ : request.requestCredentials_)
-        , scheme(forProxy ? request.proxyAuthenticationScheme_ : request.authenticationScheme_)
+        , scheme(forProxy ? request.proxyAuthenticationScheme_ : request.settings_.authenticationScheme)
         , realm(forProxy ? request.proxyAuthenticationRealm_ : request.authenticationRealm_)
         , retryCount(forProxy ? request.proxyAuthenticationRetryCount_ : request.authenticationRetryCount_)
         , neededBlock(forProxy ? request.proxyAuthenticationNeededBlock_ : request.authenticationNeededBlock_)
@@ -333,22 +329,22 @@ struct HTTPRequest::AuthenticationChallenge {
 bool HTTPRequest::AuthenticationChallenge::apply(const Credentials& applied) const
 {
     ++retryCount;
-    if (!applied || !authentication || !request.request_)
+    if (!applied || !authentication || !request.transfer_.message)
         return false;
-    if (!authentication->applyCredentialDictionary(*request.request_, *applied)) {
+    if (!authentication->applyCredentialDictionary(*request.transfer_.message, *applied)) {
         removeFromSessionStore(applied);
         return false;
     }
     // NTLM's handshake must stay on one connection, whatever the method.
     if (authentication->requiresConnectionPinning())
-        request.shouldAttemptPersistentConnection_ = true;
-    if (request.useKeychainPersistence_) {
+        request.settings_.shouldAttemptPersistentConnection = true;
+    if (request.settings_.useKeychainPersistence) {
         if (forProxy)
             request.saveProxyCredentialsToKeychain(applied);
         else
             request.saveCredentialsToKeychain(applied);
     }
-    if (request.useSessionPersistence_)
+    if (request.settings_.useSessionPersistence)
         storeInSession(applied);
     credentials = applied;
     return true;
@@ -357,15 +353,15 @@ bool HTTPRequest::AuthenticationChallenge::apply(const Credentials& applied) con
 void HTTPRequest::AuthenticationChallenge::storeInSession(const Credentials& applied) const
 {
     // Server entries are found again by URL and realm, proxy entries by the proxy's host and port.
-    if (forProxy && !request.proxyHost_)
+    if (forProxy && !request.settings_.proxyHost)
         return;
     SessionCredentials entry;
     entry.authentication = authentication;
     entry.credentials = applied;
     entry.authenticationScheme = scheme;
     if (forProxy) {
-        entry.host = *request.proxyHost_;
-        entry.port = request.proxyPort_;
+        entry.host = *request.settings_.proxyHost;
+        entry.port = request.settings_.proxyPort;
         storeProxyAuthenticationCredentialsInSessionStore(std::move(entry));
     } else {
         entry.url = request.url_;
@@ -397,12 +393,12 @@ Credentials HTTPRequest::findCredentials()
         if (mainRequest_ && mainRequest_->username() && mainRequest_->password()) {
             user = mainRequest_->username();
             password = mainRequest_->password();
-        } else if (username_ && password_) {
-            user = username_;
-            password = password_;
+        } else if (settings_.username && settings_.password) {
+            user = settings_.username;
+            password = settings_.password;
         }
     }
-    if ((!user || !password) && useKeychainPersistence_) {
+    if ((!user || !password) && settings_.useKeychainPersistence) {
         if (auto saved
             = savedCredentialsForHost(url_.host(), url_.port().value_or(0), url_.scheme(), authenticationRealm_)) {
             user = saved->user;
@@ -413,8 +409,8 @@ Credentials HTTPRequest::findCredentials()
         return nullptr;
     std::optional<std::string> domain;
     if (requestAuthentication_ && requestAuthentication_->requiresAccountDomain()) {
-        if (domain_ && !domain_->empty()) {
-            domain = domain_;
+        if (settings_.domain && !settings_.domain->empty()) {
+            domain = settings_.domain;
         } else if (auto split = splitDomainUser(*user)) {
             domain = split->first;
             user = split->second;
@@ -431,16 +427,17 @@ Credentials HTTPRequest::findProxyCredentials()
     if (mainRequest_ && mainRequest_->proxyUsername() && mainRequest_->proxyPassword()) {
         user = mainRequest_->proxyUsername();
         password = mainRequest_->proxyPassword();
-    } else if (proxyUsername_ && proxyPassword_) {
-        user = proxyUsername_;
-        password = proxyPassword_;
+    } else if (settings_.proxyUsername && settings_.proxyPassword) {
+        user = settings_.proxyUsername;
+        password = settings_.proxyPassword;
     }
     if ((!user || !password) && isNTLM(proxyAuthenticationScheme_)) {
-        user = username_;
-        password = password_;
+        user = settings_.username;
+        password = settings_.password;
     }
-    if ((!user || !password) && proxyHost_) {
-        if (auto saved = savedCredentialsForProxy(*proxyHost_, proxyPort_, "", proxyAuthenticationRealm_)) {
+    if ((!user || !password) && settings_.proxyHost) {
+        if (auto saved
+            = savedCredentialsForProxy(*settings_.proxyHost, settings_.proxyPort, "", proxyAuthenticationRealm_)) {
             user = saved->user;
             password = saved->password;
         }
@@ -449,13 +446,13 @@ Credentials HTTPRequest::findProxyCredentials()
         return nullptr;
     std::optional<std::string> domain;
     if (proxyAuthentication_ && proxyAuthentication_->requiresAccountDomain()) {
-        if (proxyDomain_ && !proxyDomain_->empty()) {
-            domain = proxyDomain_;
+        if (settings_.proxyDomain && !settings_.proxyDomain->empty()) {
+            domain = settings_.proxyDomain;
         } else if (auto split = splitDomainUser(*user)) {
             domain = split->first;
             user = split->second;
         } else {
-            domain = domain_.value_or("");
+            domain = settings_.domain.value_or("");
         }
     }
     return makeCredentials(*user, *password, domain);
@@ -467,7 +464,7 @@ bool HTTPRequest::AuthenticationChallenge::willAskDelegate() const
 {
     if (request.isSynchronous_)
         return false;
-    std::shared_ptr<HTTPRequestDelegate> receiver = request.delegate_.lock();
+    std::shared_ptr<HTTPRequestDelegate> receiver = request.settings_.delegate.lock();
     if (!receiver)
         receiver = request.queue_;
     if (!(receiver && receiver->credentialsHandler(forProxy)) && !neededBlock)
@@ -486,7 +483,7 @@ void HTTPRequest::AuthenticationChallenge::askDelegate() const
     Block block;
     {
         std::lock_guard<std::recursive_mutex> lock(request.cancelledLock_);
-        receiver = request.delegate_.lock();
+        receiver = request.settings_.delegate.lock();
         if (!receiver)
             receiver = request.queue_;
         block = neededBlock;
@@ -500,8 +497,8 @@ void HTTPRequest::AuthenticationChallenge::askDelegate() const
 
 bool HTTPRequest::AuthenticationChallenge::showDialog() const
 {
-    bool present
-        = forProxy ? request.shouldPresentProxyAuthenticationDialog_ : request.shouldPresentAuthenticationDialog_;
+    bool present = forProxy ? request.settings_.shouldPresentProxyAuthenticationDialog
+                            : request.settings_.shouldPresentAuthenticationDialog;
     if (request.isSynchronous_ || !present)
         return false;
     auto shown = request.self();
@@ -531,10 +528,10 @@ void HTTPRequest::retryUsingSuppliedCredentials()
         [request] {
             bool held;
             {
-                std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
+                Guard lock(request->cancelledLock_);
                 if (request->cancelled_ || request->error_)
                     return;
-                held = request->request_.has_value();
+                held = request->transfer_.message.has_value();
             }
             if (held)
                 request->attemptToApplyCredentialsAndResume();
@@ -552,7 +549,7 @@ void HTTPRequest::cancelAuthentication()
 
 void HTTPRequest::failAuthentication()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (complete_ && error_)
         return;
     failWithError(authenticationError());
@@ -562,7 +559,7 @@ void HTTPRequest::failAuthentication()
 
 void HTTPRequest::attemptToApplyCredentialsAndResume()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (error_ || cancelled_)
         return;
     if (authenticationNeeded_ == 2) {
@@ -574,7 +571,7 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
 
 void HTTPRequest::attemptToApplyProxyCredentialsAndResume()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (error_ || cancelled_)
         return;
     AuthenticationChallenge(*this, true).attemptToApplyCredentialsAndResume();
@@ -626,14 +623,14 @@ void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() 
         // Anything applied from here on answers the challenge with a fresh object.
         authentication = platform::HttpAuthentication::createFromResponse(status, headers);
         if (authentication) {
-            if (request.useSessionPersistence_) {
+            if (request.settings_.useSessionPersistence) {
                 auto entry = findSessionCredentials();
                 if (entry && apply(entry->credentials)) {
                     request.startRequest();
                     return;
                 }
             }
-            request.lastActivityTime_ = -1;
+            request.transfer_.lastActivityTime = -1;
             // Whoever is asked answers with retryUsingSuppliedCredentials,
             // which makes a new object from the same challenge.
             authentication.reset();
@@ -658,7 +655,7 @@ void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() 
         std::lock_guard<std::recursive_mutex> asking(sessionStore().askingLock());
         if (request.error_ || request.cancelled_)
             return;
-        if (request.useSessionPersistence_) {
+        if (request.settings_.useSessionPersistence) {
             auto entry = findSessionCredentials();
             if (entry && apply(entry->credentials)) {
                 request.startRequest();
@@ -667,7 +664,7 @@ void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() 
         }
         Credentials found = findCredentials();
         if (!found) {
-            request.lastActivityTime_ = -1;
+            request.transfer_.lastActivityTime = -1;
             if (willAskDelegate() || showDialog()) {
                 // The answer makes a new object from the challenge.
                 authentication.reset();

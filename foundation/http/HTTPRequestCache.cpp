@@ -3,7 +3,6 @@
 
 #include "foundation/http/DownloadCache.h"
 #include "foundation/http/HTTPRequest.h"
-#include "foundation/http/HTTPRequestLock.h"
 #include "foundation/http/HTTPResponseRules.h"
 #include "platform/net/HttpCookie.h"
 #include "platform/os/StringUtil.h"
@@ -98,9 +97,9 @@ bool HTTPRequest::consultDownloadCache()
         auto headers = downloadCache_->cachedResponseHeadersForURL(url_);
         if (headers && downloadCache_->pathToCachedResponseDataForURL(url_)) {
             if (auto etag = headerText(*headers, "Etag"))
-                requestHeaders_.set("If-None-Match", platform::Value(*etag));
+                settings_.requestHeaders.set("If-None-Match", platform::Value(*etag));
             if (auto modified = headerText(*headers, "Last-Modified"))
-                requestHeaders_.set("If-Modified-Since", platform::Value(*modified));
+                settings_.requestHeaders.set("If-Modified-Since", platform::Value(*modified));
         }
     }
     return false;
@@ -108,16 +107,16 @@ bool HTTPRequest::consultDownloadCache()
 
 bool HTTPRequest::useDataFromCache()
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     if (!downloadCache_)
         return false;
     auto headers = downloadCache_->cachedResponseHeadersForURL(url_);
     auto dataPath = downloadCache_->pathToCachedResponseDataForURL(url_);
     std::optional<platform::Bytes> data;
-    if (headers && dataPath && !downloadDestinationPath_)
+    if (headers && dataPath && !settings_.downloadDestinationPath)
         data = downloadCache_->cachedResponseDataForURL(url_);
     const platform::Value* status = headers ? headers->find("X-HTTPRequest-Response-Status-Code") : nullptr;
-    if (!headers || !dataPath || (!downloadDestinationPath_ && !data) || !status || !status->isNumber())
+    if (!headers || !dataPath || (!settings_.downloadDestinationPath && !data) || !status || !status->isNumber())
         return false;
 
     responseStatusCode_ = status->intValue();
@@ -128,8 +127,8 @@ bool HTTPRequest::useDataFromCache()
             fields.add(name, *text);
     responseHeaders_ = fields;
     // The stored body is the one to hand over; its own file serves a download.
-    if (downloadDestinationPath_)
-        downloadDestinationPath_ = *dataPath;
+    if (settings_.downloadDestinationPath)
+        settings_.downloadDestinationPath = *dataPath;
     else
         rawResponseData_ = std::move(*data);
     auto lengthText = fields.get("Content-Length");

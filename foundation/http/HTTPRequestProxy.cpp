@@ -1,6 +1,5 @@
 #include "foundation/http/HTTPRequest.h"
 
-#include "foundation/http/HTTPRequestLock.h"
 #include "platform/net/PacScript.h"
 #include "platform/net/ProxySettings.h"
 #include "platform/os/StringUtil.h"
@@ -33,23 +32,23 @@ void changeSharedQueueWidth(int by)
 
 // MARK: - Accessors
 
-std::optional<std::string> HTTPRequest::proxyHost() const { return locked(proxyHost_); }
-void HTTPRequest::setProxyHost(std::optional<std::string> host) { setLocked(proxyHost_, std::move(host)); }
-int HTTPRequest::proxyPort() const { return locked(proxyPort_); }
-void HTTPRequest::setProxyPort(int port) { setLocked(proxyPort_, port); }
-std::optional<std::string> HTTPRequest::proxyType() const { return locked(proxyType_); }
-void HTTPRequest::setProxyType(std::optional<std::string> type) { setLocked(proxyType_, std::move(type)); }
-std::optional<platform::Url> HTTPRequest::PACurl() const { return locked(PACurl_); }
-void HTTPRequest::setPACurl(std::optional<platform::Url> url) { setLocked(PACurl_, std::move(url)); }
+std::optional<std::string> HTTPRequest::proxyHost() const { return locked(settings_.proxyHost); }
+void HTTPRequest::setProxyHost(std::optional<std::string> host) { setLocked(settings_.proxyHost, std::move(host)); }
+int HTTPRequest::proxyPort() const { return locked(settings_.proxyPort); }
+void HTTPRequest::setProxyPort(int port) { setLocked(settings_.proxyPort, port); }
+std::optional<std::string> HTTPRequest::proxyType() const { return locked(settings_.proxyType); }
+void HTTPRequest::setProxyType(std::optional<std::string> type) { setLocked(settings_.proxyType, std::move(type)); }
+std::optional<platform::Url> HTTPRequest::PACurl() const { return locked(settings_.PACurl); }
+void HTTPRequest::setPACurl(std::optional<platform::Url> url) { setLocked(settings_.PACurl, std::move(url)); }
 bool HTTPRequest::isPACFileRequest() const { return locked(isPACFileRequest_); }
 
 // MARK: - Choosing the proxy
 
 bool HTTPRequest::configureProxies()
 {
-    if (isPACFileRequest_ || proxyHost_ || proxyPort_ != 0)
+    if (isPACFileRequest_ || settings_.proxyHost || settings_.proxyPort != 0)
         return true;
-    if (PACurl_) {
+    if (settings_.PACurl) {
         fetchPACFile();
         return false;
     }
@@ -65,26 +64,26 @@ bool HTTPRequest::configureProxies()
         return true;
     const platform::ProxyEntry& first = list->front();
     if (first.type == platform::ProxyEntry::Type::AutoConfigurationURL) {
-        PACurl_ = first.autoConfigurationURL;
+        settings_.PACurl = first.autoConfigurationURL;
         fetchPACFile();
         return false;
     }
     if (first.type != platform::ProxyEntry::Type::None) {
-        proxyHost_ = first.host;
-        proxyPort_ = first.port;
-        proxyType_ = platform::proxyTypeName(first.type);
+        settings_.proxyHost = first.host;
+        settings_.proxyPort = first.port;
+        settings_.proxyType = platform::proxyTypeName(first.type);
     }
     return true;
 }
 
 void HTTPRequest::applyProxyToStream(platform::HttpStream& stream)
 {
-    if (!proxyHost_ || proxyHost_->empty() || proxyPort_ == 0)
+    if (!settings_.proxyHost || settings_.proxyHost->empty() || settings_.proxyPort == 0)
         return;
-    std::string type = proxyType_.value_or(platform::kProxyTypeHTTP);
+    std::string type = settings_.proxyType.value_or(platform::kProxyTypeHTTP);
     platform::ProxySettings proxy;
-    proxy.host = *proxyHost_;
-    proxy.port = proxyPort_;
+    proxy.host = *settings_.proxyHost;
+    proxy.port = settings_.proxyPort;
     if (type == platform::kProxyTypeSOCKS)
         proxy.type = platform::ProxySettings::Type::Socks;
     else if (platform::asciiToLower(url_.scheme()) == "https")
@@ -98,16 +97,16 @@ void HTTPRequest::applyProxyToStream(platform::HttpStream& stream)
 
 void HTTPRequest::fetchPACFile()
 {
-    platform::Url pac = *PACurl_;
+    platform::Url pac = *settings_.PACurl;
     if (pac.isFileUrl()) {
-        PACFileReadFd_ = FileDescriptor::open(pac.path(), O_RDONLY | O_NONBLOCK);
-        if (!PACFileReadFd_) {
+        transfer_.PACFileReadFd = FileDescriptor::open(pac.path(), O_RDONLY | O_NONBLOCK);
+        if (!transfer_.PACFileReadFd) {
             startRequest();
             return;
         }
-        PACFileData_.clear();
+        transfer_.PACFileData.clear();
         std::weak_ptr<HTTPRequest> weak = self();
-        PACReadTimer_ = platform::Timer::scheduled(
+        transfer_.PACReadTimer = platform::Timer::scheduled(
             kPACReadInterval, true,
             [weak](platform::Timer&) {
                 if (auto request = weak.lock())
@@ -116,12 +115,12 @@ void HTTPRequest::fetchPACFile()
             requestLoop(), runLoopMode_);
         // A file that takes longer than the time-out (a pipe nobody writes
         // to) is given up, and the request goes without it.
-        PACTimeoutTimer_ = platform::Timer::scheduled(
-            timeOutSeconds_, false,
+        transfer_.PACTimeoutTimer = platform::Timer::scheduled(
+            transfer_.options.timeOutSeconds, false,
             [weak](platform::Timer&) {
                 if (auto request = weak.lock()) {
-                    std::lock_guard<std::recursive_mutex> lock(request->cancelledLock_);
-                    if (request->PACFileReadFd_)
+                    Guard lock(request->cancelledLock_);
+                    if (request->transfer_.PACFileReadFd)
                         request->finishPACFileRead(false);
                 }
             },
@@ -137,7 +136,7 @@ void HTTPRequest::fetchPACFile()
     }
     auto fetch = HTTPRequest::requestWithURL(pac);
     fetch->isPACFileRequest_ = true;
-    fetch->timeOutSeconds_ = timeOutSeconds_;
+    fetch->settings_.options.timeOutSeconds = transfer_.options.timeOutSeconds;
     if (isSynchronous_) {
         fetch->startSynchronous();
         if (!fetch->error())
@@ -146,7 +145,7 @@ void HTTPRequest::fetchPACFile()
         return;
     }
 
-    PACFileRequest_ = fetch;
+    transfer_.PACFileRequest = fetch;
     fetch->setQueuePriority(platform::Operation::High);
     auto delegate = std::make_shared<HTTPRequestDelegate>();
     std::weak_ptr<HTTPRequest> weak = self();
@@ -157,24 +156,24 @@ void HTTPRequest::fetchPACFile()
     };
     delegate->requestFinished = finished;
     delegate->requestFailed = finished;
-    PACFileDelegate_ = delegate;
+    transfer_.PACFileDelegate = delegate;
     fetch->setDelegate(delegate);
     // The fetch must not wait behind the requests it holds up.
     changeSharedQueueWidth(1);
-    PACFetchWidenedQueue_ = true;
+    transfer_.PACFetchWidenedQueue = true;
     fetch->startAsynchronous();
 }
 
 void HTTPRequest::readPACFileChunk()
 {
-    HTTP_LOCKED;
-    if (!PACFileReadFd_)
+    Guard lock(cancelledLock_);
+    if (!transfer_.PACFileReadFd)
         return;
     std::uint8_t buffer[kPACReadPiece];
     for (int piece = 0; piece < 64; ++piece) {
-        ssize_t n = PACFileReadFd_.read(buffer, sizeof buffer);
+        ssize_t n = transfer_.PACFileReadFd.read(buffer, sizeof buffer);
         if (n > 0) {
-            PACFileData_.insert(PACFileData_.end(), buffer, buffer + n);
+            transfer_.PACFileData.insert(transfer_.PACFileData.end(), buffer, buffer + n);
             continue;
         }
         if (n < 0 && errno == EAGAIN)
@@ -186,64 +185,64 @@ void HTTPRequest::readPACFileChunk()
 
 void HTTPRequest::finishPACFileRead(bool success)
 {
-    if (PACReadTimer_)
-        PACReadTimer_->invalidate();
-    if (PACTimeoutTimer_)
-        PACTimeoutTimer_->invalidate();
-    PACReadTimer_.reset();
-    PACTimeoutTimer_.reset();
-    PACFileReadFd_.close();
+    if (transfer_.PACReadTimer)
+        transfer_.PACReadTimer->invalidate();
+    if (transfer_.PACTimeoutTimer)
+        transfer_.PACTimeoutTimer->invalidate();
+    transfer_.PACReadTimer.reset();
+    transfer_.PACTimeoutTimer.reset();
+    transfer_.PACFileReadFd.close();
     if (success) {
-        auto text = platform::decodeText(PACFileData_, platform::kUTF8StringEncoding);
+        auto text = platform::decodeText(transfer_.PACFileData, platform::kUTF8StringEncoding);
         if (!text)
-            text = platform::decodeText(PACFileData_, platform::kISOLatin1StringEncoding);
+            text = platform::decodeText(transfer_.PACFileData, platform::kISOLatin1StringEncoding);
         runPACScript(text);
     }
-    PACFileData_.clear();
+    transfer_.PACFileData.clear();
     if (!cancelled_ && !error_)
         startRequest();
 }
 
 void HTTPRequest::finishedDownloadingPACFile(const std::shared_ptr<HTTPRequest>& fetch)
 {
-    HTTP_LOCKED;
+    Guard lock(cancelledLock_);
     // A fetch dropped by a cancel has given its width back already.
-    if (!fetch || fetch != PACFileRequest_)
+    if (!fetch || fetch != transfer_.PACFileRequest)
         return;
     if (!fetch->error())
         runPACScript(fetch->responseString());
-    if (PACFetchWidenedQueue_) {
-        PACFetchWidenedQueue_ = false;
+    if (transfer_.PACFetchWidenedQueue) {
+        transfer_.PACFetchWidenedQueue = false;
         changeSharedQueueWidth(-1);
     }
-    PACFileRequest_.reset();
-    PACFileDelegate_.reset();
+    transfer_.PACFileRequest.reset();
+    transfer_.PACFileDelegate.reset();
     if (!cancelled_ && !error_)
         startRequest();
 }
 
 void HTTPRequest::stopPACFetch()
 {
-    if (PACFileRequest_) {
-        auto fetch = std::move(PACFileRequest_);
-        PACFileRequest_.reset();
-        PACFileDelegate_.reset();
+    if (transfer_.PACFileRequest) {
+        auto fetch = std::move(transfer_.PACFileRequest);
+        transfer_.PACFileRequest.reset();
+        transfer_.PACFileDelegate.reset();
         fetch->clearDelegatesAndCancel();
     }
     // Whatever ends the fetch, the queue gets its width back once.
-    if (PACFetchWidenedQueue_) {
-        PACFetchWidenedQueue_ = false;
+    if (transfer_.PACFetchWidenedQueue) {
+        transfer_.PACFetchWidenedQueue = false;
         changeSharedQueueWidth(-1);
     }
-    if (PACFileReadFd_) {
-        if (PACReadTimer_)
-            PACReadTimer_->invalidate();
-        if (PACTimeoutTimer_)
-            PACTimeoutTimer_->invalidate();
-        PACReadTimer_.reset();
-        PACTimeoutTimer_.reset();
-        PACFileReadFd_.close();
-        PACFileData_.clear();
+    if (transfer_.PACFileReadFd) {
+        if (transfer_.PACReadTimer)
+            transfer_.PACReadTimer->invalidate();
+        if (transfer_.PACTimeoutTimer)
+            transfer_.PACTimeoutTimer->invalidate();
+        transfer_.PACReadTimer.reset();
+        transfer_.PACTimeoutTimer.reset();
+        transfer_.PACFileReadFd.close();
+        transfer_.PACFileData.clear();
     }
 }
 
@@ -252,7 +251,7 @@ void HTTPRequest::runPACScript(const std::optional<std::string>& script)
     if (!script)
         return;
     platform::Error error;
-    double limit = std::clamp(timeOutSeconds_, 1.0, 10.0);
+    double limit = std::clamp(transfer_.options.timeOutSeconds, 1.0, 10.0);
     auto entries = platform::PacScript::proxiesForURL(*script, url_, &error, limit);
     // A script that fails or names nothing is ignored: the request goes direct.
     if (!entries || entries->empty())
@@ -260,7 +259,7 @@ void HTTPRequest::runPACScript(const std::optional<std::string>& script)
     const platform::ProxyEntry& first = entries->front();
     if (first.type == platform::ProxyEntry::Type::None)
         return;
-    proxyHost_ = first.host;
-    proxyPort_ = first.port;
-    proxyType_ = platform::proxyTypeName(first.type);
+    settings_.proxyHost = first.host;
+    settings_.proxyPort = first.port;
+    settings_.proxyType = platform::proxyTypeName(first.type);
 }

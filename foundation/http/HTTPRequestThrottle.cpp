@@ -76,22 +76,22 @@ void HTTPRequest::setBandwidthClock(std::shared_ptr<platform::Clock> clock) { me
 
 void HTTPRequest::performThrottling()
 {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    if (!readStream_)
+    Guard lock(cancelledLock_);
+    if (!transfer_.readStream)
         return;
     measureBandwidthUsage();
     // The meter's lock is a leaf: it is let go before the stream is (un)scheduled.
     if (!meter().isThrottled()) {
-        if (!readStreamIsScheduled_)
+        if (!transfer_.readStreamIsScheduled)
             scheduleReadStream();
         return;
     }
     if (!meter().wakeUpTime())
         return;
     bool paused = meter().isPaused();
-    if (paused && readStreamIsScheduled_)
+    if (paused && transfer_.readStreamIsScheduled)
         unscheduleReadStream();
-    else if (!paused && !readStreamIsScheduled_)
+    else if (!paused && !transfer_.readStreamIsScheduled)
         scheduleReadStream();
 }
 

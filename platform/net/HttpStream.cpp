@@ -90,59 +90,6 @@ namespace {
         return created;
     }
 
-    // Timer descriptors outlive the streams that used them. Every request
-    // needs one only while it runs, and creating and closing one each time
-    // cost two system calls a request; a few idle ones are kept instead.
-    class TimerDescriptors {
-    public:
-        static int take()
-        {
-            {
-                std::lock_guard lock(mutex());
-                if (!idle().empty()) {
-                    int fd = idle().back();
-                    idle().pop_back();
-                    return fd;
-                }
-            }
-            return timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-        }
-
-        // The descriptor must be watched by no loop. Disarming also clears
-        // any expiration not read yet, so the next stream starts clean.
-        static void giveBack(int fd, bool armed)
-        {
-            if (armed) {
-                itimerspec off {};
-                if (timerfd_settime(fd, 0, &off, nullptr) != 0) {
-                    ::close(fd);
-                    return;
-                }
-            }
-            {
-                std::lock_guard lock(mutex());
-                if (idle().size() < kKept) {
-                    idle().push_back(fd);
-                    return;
-                }
-            }
-            ::close(fd);
-        }
-
-    private:
-        static constexpr std::size_t kKept = 16;
-        static std::mutex& mutex()
-        {
-            static auto* lock = new std::mutex;
-            return *lock;
-        }
-        static std::vector<int>& idle()
-        {
-            static auto* descriptors = new std::vector<int>;
-            return *descriptors;
-        }
-    };
-
     bool isAllDigits(std::string_view text)
     {
         return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -198,6 +145,63 @@ namespace {
 
 } // namespace
 
+// Drives every stream of one run loop and mode: one curl multi handle, one
+// timer descriptor and the socket watches curl asks for. Streams come and go
+// on it; curl's DNS cache lives in the multi handle and so serves them all,
+// while each engine connection record keeps its own connection cache (the
+// stream's share), so no connection crosses from one record to another.
+// Used only on its loop's thread; it lives while a stream holds it.
+class LoopDriver final : public std::enable_shared_from_this<LoopDriver> {
+public:
+    LoopDriver(RunLoop& loop, std::string mode);
+    ~LoopDriver();
+    LoopDriver(const LoopDriver&) = delete;
+    LoopDriver& operator=(const LoopDriver&) = delete;
+
+    // The driver of the loop and mode, made when none is alive.
+    static std::shared_ptr<LoopDriver> forLoop(RunLoop& loop, const std::string& mode);
+
+    bool isFor(const RunLoop& other, const std::string& otherMode) const
+    {
+        return &loop_ == &other && mode_ == otherMode;
+    }
+    RunLoop& loop() const { return loop_; }
+    bool add(CURL* easy);
+    void remove(CURL* easy);
+    // Lets curl look at its transfers soon (a stream resumed or unpaused).
+    void kick() { postTimeoutAction(); }
+    // A stream with something new to tell its client; told once curl returns.
+    void noteTouched(HttpStream::Impl* stream);
+    // The stream lets go of the driver: nothing is told to it any more.
+    void forget(HttpStream::Impl* stream);
+    // Tells each touched stream's client now.
+    void flushTouched();
+
+private:
+    static int socketCallback(CURL*, curl_socket_t fd, int what, void* user, void*);
+    static int timerCallback(CURLM*, long timeoutMs, void* user);
+    void onSocket(curl_socket_t fd, int what);
+    void armTimer(long timeoutMs);
+    void postTimeoutAction();
+    void onSocketReady(curl_socket_t fd, std::uint32_t fired);
+    void onTimer();
+    void act(curl_socket_t fd, int mask);
+
+    RunLoop& loop_;
+    std::string mode_;
+    CURLM* multi_ = nullptr;
+    struct SocketWatch {
+        std::uint32_t events = 0;
+        RunLoop::SourceId source = 0;
+    };
+    std::unordered_map<curl_socket_t, SocketWatch> sockets_;
+    int timerFd_ = -1;
+    bool timerArmed_ = false;
+    bool timeoutActionPosted_ = false;
+    RunLoop::SourceId timerSource_ = 0;
+    std::vector<HttpStream::Impl*> touched_;
+};
+
 struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
     explicit Impl(HttpMessage message)
         : request(std::move(message))
@@ -216,22 +220,19 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
     Client client;
     std::atomic<HttpStream*> owner { nullptr };
 
-    // The loop that drives the transfer and hears the events.
+    // The loop that hears the events; null while unscheduled.
     RunLoop* loop = nullptr;
     std::string mode;
     std::uint64_t generation = 0; // bumped on every unschedule, so stale posts do nothing
-    struct SocketWatch {
-        std::uint32_t events = 0;
-        RunLoop::SourceId source = 0;
-    };
-    std::unordered_map<curl_socket_t, SocketWatch> sockets;
-    int timerFd = -1;
-    bool timerArmed = false;
-    bool timeoutActionPosted = false;
-    RunLoop::SourceId timerSource = 0;
+    // The driver the transfer runs on, from its first scheduling after open()
+    // until it is released. While unscheduled the transfer stays on it,
+    // paused. Its loop is also read by a destructor on another thread.
+    std::shared_ptr<LoopDriver> driver;
+    std::atomic<RunLoop*> driverLoop { nullptr };
+    bool heldByUnschedule = false;
+    bool touched = false;
 
     // curl.
-    CURLM* multi = nullptr;
     CURL* easy = nullptr;
     curl_slist* headerList = nullptr;
     curl_slist* proxyHeaderList = nullptr;
@@ -344,20 +345,23 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
     {
         auto* self = static_cast<Impl*>(user);
         size_t length = size * count;
-        std::lock_guard lock(self->mutex);
-        self->responseBytes = true;
-        if (self->buffered() >= self->bufferLimit) {
-            // Full: curl keeps this piece and stops reading the socket until
-            // the reader makes room (read() unpauses).
-            self->recvPaused = true;
-            return CURL_WRITEFUNC_PAUSE;
+        {
+            std::lock_guard lock(self->mutex);
+            self->responseBytes = true;
+            if (self->buffered() >= self->bufferLimit) {
+                // Full: curl keeps this piece and stops reading the socket until
+                // the reader makes room (read() unpauses).
+                self->recvPaused = true;
+                return CURL_WRITEFUNC_PAUSE;
+            }
+            if (self->readOffset > 0 && self->readOffset >= self->buffer.size() / 2) {
+                self->buffer.erase(self->buffer.begin(), self->buffer.begin() + static_cast<long>(self->readOffset));
+                self->readOffset = 0;
+            }
+            self->buffer.insert(self->buffer.end(), data, data + length);
+            self->newDataSinceSignal = true;
         }
-        if (self->readOffset > 0 && self->readOffset >= self->buffer.size() / 2) {
-            self->buffer.erase(self->buffer.begin(), self->buffer.begin() + static_cast<long>(self->readOffset));
-            self->readOffset = 0;
-        }
-        self->buffer.insert(self->buffer.end(), data, data + length);
-        self->newDataSinceSignal = true;
+        self->touch();
         return length;
     }
 
@@ -435,142 +439,11 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
         return CURL_PREREQFUNC_OK;
     }
 
-    static int socketCallback(CURL*, curl_socket_t fd, int what, void* user, void*)
+    // A callback brought something the client should hear about.
+    void touch()
     {
-        static_cast<Impl*>(user)->onSocket(fd, what);
-        return 0;
-    }
-
-    void onSocket(curl_socket_t fd, int what)
-    {
-        if (what == CURL_POLL_REMOVE) {
-            auto it = sockets.find(fd);
-            if (it != sockets.end()) {
-                if (loop && it->second.source)
-                    loop->removeSource(it->second.source);
-                sockets.erase(it);
-            }
-            return;
-        }
-        std::uint32_t events = 0;
-        if (what == CURL_POLL_IN || what == CURL_POLL_INOUT)
-            events |= RunLoop::kReadable;
-        if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT)
-            events |= RunLoop::kWritable;
-        auto& watch = sockets[fd];
-        watch.events = events;
-        if (!loop)
-            return;
-        if (watch.source)
-            loop->updateSource(watch.source, events);
-        else
-            watch.source = addSocketSource(fd, events);
-    }
-
-    static int timerCallback(CURLM*, long timeoutMs, void* user)
-    {
-        // While unscheduled curl is not driven; scheduling again fires the timer at once.
-        auto* self = static_cast<Impl*>(user);
-        if (self->loop)
-            self->armTimer(timeoutMs);
-        return 0;
-    }
-
-    // ---- driving ----
-
-    RunLoop::SourceId addSocketSource(curl_socket_t fd, std::uint32_t events)
-    {
-        std::weak_ptr<Impl> weak = weak_from_this();
-        return loop->addSource(
-            fd, events,
-            [weak, fd](std::uint32_t fired) {
-                if (auto self = weak.lock())
-                    self->onSocketReady(fd, fired);
-            },
-            mode);
-    }
-
-    void armTimer(long timeoutMs)
-    {
-        if (timeoutMs == 0) {
-            // "Now" happens on every transfer start: a posted task does it
-            // without programming a kernel timer, which costs far more (a
-            // trip out of the virtual machine on many hosts). A timer still
-            // armed from before may fire once more for nothing, which curl
-            // ignores.
-            postTimeoutAction();
-            return;
-        }
-        if (timerFd < 0 || (timeoutMs < 0 && !timerArmed))
-            return;
-        itimerspec when {};
-        if (timeoutMs > 0) {
-            when.it_value.tv_sec = timeoutMs / 1000;
-            when.it_value.tv_nsec = (timeoutMs % 1000) * 1000000L;
-        }
-        timerArmed = timeoutMs > 0;
-        timerfd_settime(timerFd, 0, &when, nullptr);
-    }
-
-    void postTimeoutAction()
-    {
-        if (!loop || timeoutActionPosted)
-            return;
-        timeoutActionPosted = true;
-        std::weak_ptr<Impl> weak = weak_from_this();
-        std::uint64_t gen = generation;
-        loop->post(
-            [weak, gen] {
-                auto self = weak.lock();
-                if (!self || gen != self->generation)
-                    return; // unscheduled since: scheduling again posts afresh
-                self->timeoutActionPosted = false;
-                self->runTimeoutAction();
-            },
-            mode);
-    }
-
-    void onSocketReady(curl_socket_t fd, std::uint32_t fired)
-    {
-        if (!multi || !loop)
-            return;
-        int mask = 0;
-        if (fired & (RunLoop::kReadable | RunLoop::kHangup))
-            mask |= CURL_CSELECT_IN;
-        if (fired & RunLoop::kWritable)
-            mask |= CURL_CSELECT_OUT;
-        if (fired & RunLoop::kError)
-            mask |= CURL_CSELECT_ERR;
-        int running = 0;
-        curl_multi_socket_action(multi, fd, mask, &running);
-        afterCurl();
-    }
-
-    void onTimer()
-    {
-        std::uint64_t expirations = 0;
-        while (::read(timerFd, &expirations, sizeof expirations) > 0) { }
-        timerArmed = false;
-        runTimeoutAction();
-    }
-
-    void runTimeoutAction()
-    {
-        if (!multi || !loop)
-            return;
-        int running = 0;
-        curl_multi_socket_action(multi, CURL_SOCKET_TIMEOUT, 0, &running);
-        afterCurl();
-    }
-
-    void afterCurl()
-    {
-        int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == easy)
-                finishTransfer(message->data.result);
-        }
-        scheduleDelivery();
+        if (driver)
+            driver->noteTouched(this);
     }
 
     void finishTransfer(CURLcode result)
@@ -586,12 +459,16 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
         }
         // Hands an idle connection back to the record's cache while the easy
         // handle lives on for the accessors.
-        curl_multi_remove_handle(multi, easy);
+        if (driver)
+            driver->remove(easy);
         inMulti = false;
-        std::lock_guard lock(mutex);
-        transferDone = true;
-        error = failure;
-        updateStatusLocked();
+        {
+            std::lock_guard lock(mutex);
+            transferDone = true;
+            error = failure;
+            updateStatusLocked();
+        }
+        touch();
     }
 
     void updateStatusLocked()
@@ -778,14 +655,9 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
     bool configure()
     {
         ensureCurlInitialised();
-        multi = curl_multi_init();
         easy = curl_easy_init();
-        if (!multi || !easy)
+        if (!easy)
             return false;
-        curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Impl::socketCallback);
-        curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
-        curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Impl::timerCallback);
-        curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
 
         const Url& url = request.requestUrl();
         std::string scheme = lowerAscii(url.scheme());
@@ -804,6 +676,7 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
                 ok = false;
         };
         set(CURLOPT_URL, curlUrl.c_str());
+        set(CURLOPT_PRIVATE, this);
         set(CURLOPT_ERRORBUFFER, errorBuffer);
         set(CURLOPT_NOSIGNAL, 1L);
         set(CURLOPT_QUICK_EXIT, 1L); // never wait for a resolver thread on cancel
@@ -947,66 +820,69 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
     {
         if (!loop)
             return;
-        for (auto& [fd, watch] : sockets) {
-            if (watch.source)
-                loop->removeSource(watch.source);
-            watch.source = 0;
-        }
-        if (timerSource)
-            loop->removeSource(timerSource);
-        timerSource = 0;
-        if (timerFd >= 0 && timerArmed) {
-            itimerspec off {};
-            timerfd_settime(timerFd, 0, &off, nullptr);
-            timerArmed = false;
+        // The transfer stays on its driver, paused: neither sending nor
+        // reading goes on, and the connection is left as it is.
+        if (inMulti && easy) {
+            curl_easy_pause(easy, CURLPAUSE_ALL);
+            heldByUnschedule = true;
         }
         loop = nullptr;
         ++generation;
         deliveryPosted = false;
-        timeoutActionPosted = false;
     }
 
-    void schedule(RunLoop& target, std::string targetMode)
+    // False when the transfer already runs on another loop or mode.
+    bool schedule(RunLoop& target, std::string targetMode)
     {
+        if (driver && !driver->isFor(target, targetMode))
+            return false;
         loop = &target;
         mode = std::move(targetMode);
-        if (timerFd < 0)
-            timerFd = TimerDescriptors::take();
-        if (timerFd >= 0) {
-            std::weak_ptr<Impl> weak = weak_from_this();
-            timerSource = loop->addSource(
-                timerFd, RunLoop::kReadable,
-                [weak](std::uint32_t) {
-                    if (auto self = weak.lock())
-                        self->onTimer();
-                },
-                mode);
+        if (inMulti) {
+            if (heldByUnschedule && easy) {
+                heldByUnschedule = false;
+                // A full buffer pauses reading again from the write callback.
+                curl_easy_pause(easy, CURLPAUSE_CONT);
+            }
+            // Let curl catch up with whatever happened while it was not driven.
+            driver->kick();
+        } else if (easy && !transferDone) {
+            attachToDriver();
         }
-        for (auto& [fd, watch] : sockets)
-            watch.source = addSocketSource(fd, watch.events);
-        // Let curl catch up with whatever happened while it was not driven,
-        // and tell the client again about bytes it has not read yet.
-        if (inMulti)
-            armTimer(0);
         {
             std::lock_guard lock(mutex);
+            // Tell the client again about bytes it has not read yet.
             if (buffered() > 0)
                 newDataSinceSignal = true;
         }
         scheduleDelivery();
+        return true;
+    }
+
+    // Hands the opened transfer to the driver of the loop it is scheduled on.
+    bool attachToDriver()
+    {
+        if (!driver) {
+            driver = LoopDriver::forLoop(*loop, mode);
+            driverLoop = &driver->loop();
+        }
+        if (!driver->add(easy))
+            return false;
+        inMulti = true;
+        return true;
     }
 
     void releaseCurl()
     {
-        if (easy && multi && inMulti)
-            curl_multi_remove_handle(multi, easy);
+        if (easy && driver && inMulti)
+            driver->remove(easy);
+        if (driver)
+            driver->forget(this);
         inMulti = false;
+        heldByUnschedule = false;
         if (easy)
             curl_easy_cleanup(easy);
         easy = nullptr;
-        if (multi)
-            curl_multi_cleanup(multi);
-        multi = nullptr;
         if (headerList)
             curl_slist_free_all(headerList);
         headerList = nullptr;
@@ -1014,20 +890,13 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
             curl_slist_free_all(proxyHeaderList);
         proxyHeaderList = nullptr;
         share.reset(); // after the easy handle that used it
-        // A descriptor a loop still watches (a failed open() while scheduled)
-        // is closed, which also takes it out of that loop's epoll set.
-        if (timerFd >= 0 && !timerSource)
-            TimerDescriptors::giveBack(timerFd, timerArmed);
-        else if (timerFd >= 0)
-            ::close(timerFd);
-        timerFd = -1;
-        timerArmed = false;
-        sockets.clear();
+        driver.reset();
+        driverLoop = nullptr;
     }
 
     // Hands up to maxLength buffered bytes to take(source, offset, count),
     // then does what every read does: status, unpausing, the end event.
-    template<typename Take> long readWith(std::size_t maxLength, Take take)
+    template <typename Take> long readWith(std::size_t maxLength, Take take)
     {
         bool unpause = false;
         long result = 0;
@@ -1046,15 +915,19 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
             } else if (transferDone && error) {
                 result = -1;
             }
-            if (recvPaused && buffered() <= bufferLimit / 2) {
+            // While unscheduled reading stays paused; scheduling resumes it.
+            if (recvPaused && loop && buffered() <= bufferLimit / 2) {
                 recvPaused = false;
                 unpause = true;
             }
             updateStatusLocked();
         }
         // Outside the lock: unpausing hands curl's held-back piece to the write callback at once.
-        if (unpause && easy)
+        if (unpause && easy) {
             curl_easy_pause(easy, CURLPAUSE_CONT);
+            if (driver)
+                driver->flushTouched();
+        }
         if (!deliveryPosted && transferDone)
             scheduleDelivery();
         return result;
@@ -1074,6 +947,225 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
         client = nullptr;
     }
 };
+
+// MARK: - LoopDriver
+
+LoopDriver::LoopDriver(RunLoop& loop, std::string mode)
+    : loop_(loop)
+    , mode_(std::move(mode))
+{
+    ensureCurlInitialised();
+    multi_ = curl_multi_init();
+    if (!multi_)
+        return;
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &LoopDriver::socketCallback);
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &LoopDriver::timerCallback);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+    timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (timerFd_ >= 0) {
+        // The driver outlives none of its sources: the destructor removes them.
+        timerSource_ = loop_.addSource(
+            timerFd_, RunLoop::kReadable, [this](std::uint32_t) { onTimer(); }, mode_);
+    }
+}
+
+LoopDriver::~LoopDriver()
+{
+    for (auto& entry : sockets_) {
+        if (entry.second.source)
+            loop_.removeSource(entry.second.source);
+    }
+    sockets_.clear();
+    if (timerSource_)
+        loop_.removeSource(timerSource_);
+    if (timerFd_ >= 0)
+        ::close(timerFd_);
+    if (multi_) {
+        // Nothing of ours is called back while curl tears down.
+        curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, nullptr);
+        curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, nullptr);
+        curl_multi_cleanup(multi_);
+    }
+}
+
+std::shared_ptr<LoopDriver> LoopDriver::forLoop(RunLoop& loop, const std::string& mode)
+{
+    // A loop belongs to one thread, and so do its drivers.
+    thread_local std::vector<std::weak_ptr<LoopDriver>> drivers;
+    std::shared_ptr<LoopDriver> found;
+    for (auto it = drivers.begin(); it != drivers.end();) {
+        auto driver = it->lock();
+        if (!driver) {
+            it = drivers.erase(it);
+            continue;
+        }
+        if (driver->isFor(loop, mode))
+            found = driver;
+        ++it;
+    }
+    if (found)
+        return found;
+    auto created = std::make_shared<LoopDriver>(loop, mode);
+    drivers.push_back(created);
+    return created;
+}
+
+bool LoopDriver::add(CURL* easy)
+{
+    if (!multi_ || curl_multi_add_handle(multi_, easy) != CURLM_OK)
+        return false;
+    return true;
+}
+
+void LoopDriver::remove(CURL* easy)
+{
+    if (multi_)
+        curl_multi_remove_handle(multi_, easy);
+}
+
+void LoopDriver::forget(HttpStream::Impl* stream)
+{
+    if (!stream->touched)
+        return;
+    stream->touched = false;
+    touched_.erase(std::remove(touched_.begin(), touched_.end(), stream), touched_.end());
+}
+
+void LoopDriver::noteTouched(HttpStream::Impl* stream)
+{
+    if (stream->touched)
+        return;
+    stream->touched = true;
+    touched_.push_back(stream);
+}
+
+void LoopDriver::flushTouched()
+{
+    // No client runs from here (deliveries are posted), so no stream goes
+    // away while the list is walked.
+    auto streams = std::move(touched_);
+    touched_.clear();
+    for (HttpStream::Impl* stream : streams) {
+        stream->touched = false;
+        stream->scheduleDelivery();
+    }
+}
+
+int LoopDriver::socketCallback(CURL*, curl_socket_t fd, int what, void* user, void*)
+{
+    static_cast<LoopDriver*>(user)->onSocket(fd, what);
+    return 0;
+}
+
+void LoopDriver::onSocket(curl_socket_t fd, int what)
+{
+    if (what == CURL_POLL_REMOVE) {
+        auto it = sockets_.find(fd);
+        if (it != sockets_.end()) {
+            if (it->second.source)
+                loop_.removeSource(it->second.source);
+            sockets_.erase(it);
+        }
+        return;
+    }
+    std::uint32_t events = 0;
+    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT)
+        events |= RunLoop::kReadable;
+    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT)
+        events |= RunLoop::kWritable;
+    auto& watch = sockets_[fd];
+    watch.events = events;
+    if (watch.source) {
+        loop_.updateSource(watch.source, events);
+        return;
+    }
+    watch.source = loop_.addSource(
+        fd, events, [this, fd](std::uint32_t fired) { onSocketReady(fd, fired); }, mode_);
+}
+
+int LoopDriver::timerCallback(CURLM*, long timeoutMs, void* user)
+{
+    static_cast<LoopDriver*>(user)->armTimer(timeoutMs);
+    return 0;
+}
+
+void LoopDriver::armTimer(long timeoutMs)
+{
+    if (timeoutMs == 0) {
+        // "Now" happens on every transfer start: a posted task does it
+        // without programming a kernel timer, which costs far more (a trip
+        // out of the virtual machine on many hosts). A timer still armed from
+        // before may fire once more for nothing, which curl ignores.
+        postTimeoutAction();
+        return;
+    }
+    if (timerFd_ < 0 || (timeoutMs < 0 && !timerArmed_))
+        return;
+    itimerspec when {};
+    if (timeoutMs > 0) {
+        when.it_value.tv_sec = timeoutMs / 1000;
+        when.it_value.tv_nsec = (timeoutMs % 1000) * 1000000L;
+    }
+    timerArmed_ = timeoutMs > 0;
+    timerfd_settime(timerFd_, 0, &when, nullptr);
+}
+
+void LoopDriver::postTimeoutAction()
+{
+    if (timeoutActionPosted_)
+        return;
+    timeoutActionPosted_ = true;
+    std::weak_ptr<LoopDriver> weak = weak_from_this();
+    loop_.post(
+        [weak] {
+            if (auto self = weak.lock()) {
+                self->timeoutActionPosted_ = false;
+                self->act(CURL_SOCKET_TIMEOUT, 0);
+            }
+        },
+        mode_);
+}
+
+void LoopDriver::onSocketReady(curl_socket_t fd, std::uint32_t fired)
+{
+    int mask = 0;
+    if (fired & (RunLoop::kReadable | RunLoop::kHangup))
+        mask |= CURL_CSELECT_IN;
+    if (fired & RunLoop::kWritable)
+        mask |= CURL_CSELECT_OUT;
+    if (fired & RunLoop::kError)
+        mask |= CURL_CSELECT_ERR;
+    act(fd, mask);
+}
+
+void LoopDriver::onTimer()
+{
+    std::uint64_t expirations = 0;
+    while (::read(timerFd_, &expirations, sizeof expirations) > 0) { }
+    timerArmed_ = false;
+    act(CURL_SOCKET_TIMEOUT, 0);
+}
+
+void LoopDriver::act(curl_socket_t fd, int mask)
+{
+    if (!multi_)
+        return;
+    // Finishing a transfer may let the last stream go, and with it this driver.
+    auto keepAlive = shared_from_this();
+    int running = 0;
+    curl_multi_socket_action(multi_, fd, mask, &running);
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        HttpStream::Impl* stream = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &stream);
+        if (stream)
+            stream->finishTransfer(message->data.result);
+    }
+    flushTouched();
+}
 
 std::shared_ptr<HttpStream> HttpStream::createForHTTPRequest(const HttpMessage& request)
 {
@@ -1100,7 +1192,8 @@ HttpStream::HttpStream(std::shared_ptr<Impl> impl)
 HttpStream::~HttpStream()
 {
     impl_->owner = nullptr;
-    RunLoop* loop = impl_->loop;
+    // An unscheduled transfer still sits on its driver, whose loop owns it.
+    RunLoop* loop = impl_->loop ? impl_->loop : impl_->driverLoop.load();
     if (loop && !loop->isCurrent()) {
         // Sources and curl belong to that loop's thread: clean up there.
         loop->post([impl = impl_] { impl->closeNow(); }, kCommonRunLoopModes);
@@ -1144,8 +1237,7 @@ bool HttpStream::scheduleInRunLoop(RunLoop& loop, std::string mode)
         return false;
     if (impl_->loop)
         return impl_->loop == &loop && impl_->mode == mode;
-    impl_->schedule(loop, std::move(mode));
-    return true;
+    return impl_->schedule(loop, std::move(mode));
 }
 
 void HttpStream::unscheduleFromRunLoop(RunLoop& loop, const std::string& mode)
@@ -1164,7 +1256,8 @@ bool HttpStream::open()
             return false;
         impl_->status = Status::Opening;
     }
-    if (!impl_->configure() || curl_multi_add_handle(impl_->multi, impl_->easy) != CURLM_OK) {
+    // Not scheduled yet: the transfer goes to a driver once it is.
+    if (!impl_->configure() || (impl_->loop && !impl_->attachToDriver())) {
         std::string reason = impl_->errorBuffer[0] ? impl_->errorBuffer : "The stream settings were refused";
         Error failure = makeError(kCFNetworkErrorDomain, kCFNetworkErrorUnknown, reason, CURLE_FAILED_INIT);
         impl_->releaseCurl();
@@ -1173,7 +1266,6 @@ bool HttpStream::open()
         impl_->status = Status::Error;
         return false;
     }
-    impl_->inMulti = true;
     std::lock_guard lock(impl_->mutex);
     impl_->status = Status::Open;
     return true;

@@ -42,6 +42,7 @@ struct OperationQueue::Impl : std::enable_shared_from_this<OperationQueue::Impl>
     std::uint64_t nextOrder = 0;
     int width = kDefaultMaxConcurrentOperationCount;
     bool suspended = false;
+    bool startsOnAddingThread = false;
     bool shuttingDown = false;
     std::vector<std::thread> threads;
     int idle = 0;
@@ -452,14 +453,41 @@ void OperationQueue::addOperation(const std::shared_ptr<Operation>& op)
         op->state_->enqueued = true;
         op->state_->queue = impl_;
     }
+    bool startHere = false;
     {
         std::lock_guard lock(impl_->mutex);
         impl_->pending.push_back({ op, impl_->nextOrder++ });
-        impl_->spawnIfNeededLocked();
+        if (impl_->startsOnAddingThread && op->isConcurrent() && impl_->mayStartMoreLocked()) {
+            // Only the operation a worker would take next: priorities,
+            // dependencies and the width hold as ever.
+            auto best = impl_->bestStartableLocked();
+            if (best != impl_->pending.end() && best->op == op) {
+                impl_->running.push_back(std::move(*best));
+                impl_->pending.erase(best);
+                ++impl_->inStart;
+                startHere = true;
+            }
+        }
+        if (!startHere)
+            impl_->spawnIfNeededLocked();
+    }
+    if (startHere) {
+        Impl::startOperation(op);
+        std::lock_guard lock(impl_->mutex);
+        --impl_->inStart;
+        if (impl_->allFinishedLocked())
+            impl_->allDone.notify_all();
+        return;
     }
     // One new operation needs one worker; a worker that takes it wakes no
     // other, and the rest would only find nothing to do.
     impl_->workAvailable.notify_one();
+}
+
+void OperationQueue::setStartsConcurrentOperationsOnAddingThread(bool startsThere)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->startsOnAddingThread = startsThere;
 }
 
 void OperationQueue::setMaxConcurrentOperationCount(int count)

@@ -79,6 +79,12 @@ public:
 
     void setMaxConcurrentOperationCount(int count);
     int maxConcurrentOperationCount() const;
+    // Off by default. On: a concurrent operation added while a slot is free
+    // and nothing waits ahead of it has start() called at once, on the adding
+    // thread, instead of on a worker woken for it. For queues whose concurrent
+    // operations only hand their work to another thread in start(), so that
+    // each one saves a thread switch; anything else keeps the worker.
+    void setStartsConcurrentOperationsOnAddingThread(bool startsThere);
     void setSuspended(bool suspended);
     bool isSuspended() const;
     void cancelAllOperations();

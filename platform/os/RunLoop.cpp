@@ -545,10 +545,16 @@ void RunLoop::post(Task task, std::string mode)
 {
     if (!task)
         return;
+    // The loop's own thread is awake and looks for posted work before it
+    // sleeps again, so only another thread has to wake it. The engine posts
+    // to its own loop several times a request; each wake-up saved is a write,
+    // a return from epoll and two reads.
+    const bool fromOwnThread = isCurrent();
     {
         std::lock_guard lock(impl_->postMutex);
         impl_->posted.push_back({ std::move(task), std::move(mode), impl_->nextSerial++ });
-        impl_->wakeLocked();
+        if (!fromOwnThread)
+            impl_->wakeLocked();
     }
 }
 

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cstdio>
 #include <cstring>
 #include <future>
 #include <netinet/in.h>
@@ -824,6 +826,135 @@ TEST_F(HttpStreamTest, DroppingAStreamFromAnotherThreadClosesItOnItsLoop)
     EXPECT_TRUE(server.waitForClosedConnections(1, kWait));
     loop->post([loop] { loop->stop(); });
     network.join();
+}
+
+// MARK: - Streams sharing their loop's driver
+
+// Timer descriptors open in this process.
+int openTimerDescriptors()
+{
+    int count = 0;
+    for (int fd = 0; fd < 4096; ++fd) {
+        char link[64];
+        char target[128];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+        ssize_t n = ::readlink(link, target, sizeof target - 1);
+        if (n <= 0)
+            continue;
+        target[n] = '\0';
+        if (std::strstr(target, "timerfd"))
+            ++count;
+    }
+    return count;
+}
+
+TEST_F(HttpStreamTest, ConcurrentStreamsOnOneLoopShareOneTimer)
+{
+    const std::string body = patternBody(30000);
+    server.on("/slow", [body](const TestRequest&, TestConnection& connection) {
+        connection.sendHead(200, { { "Content-Length", std::to_string(body.size()) } });
+        connection.sendSlowly(body, 3000, 0.01);
+    });
+    RunLoop& loop = RunLoop::current();
+    int before = openTimerDescriptors();
+    constexpr int kStreams = 6;
+    std::vector<std::unique_ptr<Reader>> readers;
+    for (int i = 0; i < kStreams; ++i) {
+        readers.push_back(std::make_unique<Reader>());
+        readers.back()->start(HttpStream::createForHTTPRequest(request("GET", server.url("/slow"))));
+    }
+    ASSERT_TRUE(loop.runUntil([&] { return server.requests().size() >= kStreams; }, kWait));
+    // Every transfer is under way; they drive through one timer between them.
+    EXPECT_LE(openTimerDescriptors() - before, 1);
+    ASSERT_TRUE(loop.runUntil(
+        [&] { return std::all_of(readers.begin(), readers.end(), [](auto& r) { return r->done(); }); }, 5));
+    for (auto& reader : readers) {
+        EXPECT_TRUE(reader->ended) << (reader->error ? reader->error->description() : "");
+        EXPECT_TRUE(reader->body == body);
+    }
+    readers.clear();
+    // The last stream gone, its driver and timer go too.
+    EXPECT_EQ(openTimerDescriptors(), before);
+}
+
+TEST_F(HttpStreamTest, PausedStreamWaitsWhileAnotherOnTheSameLoopFinishes)
+{
+    const std::string slowBody = patternBody(40000);
+    server.on("/drip", [slowBody](const TestRequest&, TestConnection& connection) {
+        connection.sendHead(200, { { "Content-Length", std::to_string(slowBody.size()) } });
+        connection.sendSlowly(slowBody, 2000, 0.01);
+    });
+    server.on("/quick", TestHttpServer::text(200, "quick"));
+    RunLoop& loop = RunLoop::current();
+    Reader paused;
+    bool held = false;
+    std::size_t eventsWhenHeld = 0;
+    paused.afterRead = [&](Reader& r) {
+        if (held)
+            return;
+        held = true;
+        r.stream->unscheduleFromRunLoop(loop);
+        eventsWhenHeld = r.events.size();
+    };
+    paused.start(HttpStream::createForHTTPRequest(request("GET", server.url("/drip"))));
+    ASSERT_TRUE(loop.runUntil([&] { return held; }, kWait));
+
+    Reader quick;
+    quick.start(HttpStream::createForHTTPRequest(request("GET", server.url("/quick"))));
+    ASSERT_TRUE(quick.run());
+    EXPECT_TRUE(quick.ended);
+    EXPECT_EQ(quick.body, "quick");
+    loop.runUntil([] { return false; }, 0.1);
+    EXPECT_EQ(paused.events.size(), eventsWhenHeld);
+    EXPECT_FALSE(paused.done());
+
+    ASSERT_TRUE(paused.stream->scheduleInRunLoop(loop));
+    ASSERT_TRUE(paused.run(5));
+    ASSERT_TRUE(paused.ended) << (paused.error ? paused.error->description() : "");
+    EXPECT_TRUE(paused.body == slowBody);
+}
+
+TEST_F(HttpStreamTest, TransferStaysWithTheModeItStartedIn)
+{
+    server.on("/mode", TestHttpServer::text(200, "moded"));
+    RunLoop& loop = RunLoop::current();
+    Reader reader;
+    auto stream = HttpStream::createForHTTPRequest(request("GET", server.url("/mode")));
+    reader.stream = stream;
+    stream->setClient(
+        HttpStream::kEventHasBytesAvailable | HttpStream::kEventEndEncountered | HttpStream::kEventErrorOccurred,
+        [&](HttpStream& which, HttpStream::Event event) { reader.onEvent(which, event); });
+    ASSERT_TRUE(stream->scheduleInRunLoop(loop, "TestPrivateMode"));
+    ASSERT_TRUE(stream->open());
+    stream->unscheduleFromRunLoop(loop, "TestPrivateMode");
+    // Its connection and timer live in the first mode's driver: moving it
+    // would drop the transfer, so it is refused.
+    EXPECT_FALSE(stream->scheduleInRunLoop(loop, kDefaultRunLoopMode));
+    EXPECT_FALSE(stream->isScheduled());
+    ASSERT_TRUE(stream->scheduleInRunLoop(loop, "TestPrivateMode"));
+    for (int i = 0; i < 100 && !reader.done(); ++i)
+        loop.runMode("TestPrivateMode", 0.02);
+    ASSERT_TRUE(reader.ended);
+    EXPECT_EQ(reader.body, "moded");
+}
+
+TEST_F(HttpStreamTest, StreamOpenedBeforeSchedulingStartsOnceScheduled)
+{
+    server.on("/later", TestHttpServer::text(200, "later"));
+    RunLoop& loop = RunLoop::current();
+    Reader reader;
+    auto stream = HttpStream::createForHTTPRequest(request("GET", server.url("/later")));
+    reader.stream = stream;
+    stream->setClient(
+        HttpStream::kEventHasBytesAvailable | HttpStream::kEventEndEncountered | HttpStream::kEventErrorOccurred,
+        [&](HttpStream& which, HttpStream::Event event) { reader.onEvent(which, event); });
+    ASSERT_TRUE(stream->open());
+    loop.runUntil([] { return false; }, 0.1);
+    EXPECT_EQ(server.requests().size(), 0u);
+    ASSERT_TRUE(stream->scheduleInRunLoop(loop));
+    ASSERT_TRUE(reader.run());
+    ASSERT_TRUE(reader.ended);
+    EXPECT_EQ(reader.body, "later");
 }
 
 } // namespace

@@ -449,4 +449,77 @@ TEST(OperationQueue, ReleasingTheQueueFromItsOwnOperationIsSafe)
     EXPECT_TRUE(waitFor([&] { return done.load(); }));
 }
 
+// Hands its work elsewhere, as the HTTP engine's requests do; notes the
+// thread it was started on.
+class HandingOnOperation final : public Operation {
+public:
+    bool isConcurrent() const override { return true; }
+    void start() override
+    {
+        startedOn = std::this_thread::get_id();
+        markExecuting();
+        started = true;
+    }
+    void finish() { markFinished(); }
+    std::atomic<bool> started { false };
+    std::thread::id startedOn;
+};
+
+TEST(OperationQueue, ConcurrentOperationsMayStartOnTheAddingThread)
+{
+    OperationQueue queue;
+    queue.setMaxConcurrentOperationCount(1);
+    queue.setStartsConcurrentOperationsOnAddingThread(true);
+    auto first = std::make_shared<HandingOnOperation>();
+    queue.addOperation(first);
+    // Started before addOperation returned, here.
+    ASSERT_TRUE(first->started.load());
+    EXPECT_EQ(first->startedOn, std::this_thread::get_id());
+    EXPECT_TRUE(first->isExecuting());
+
+    // No free slot: the second waits, and a worker starts it once there is one.
+    auto second = std::make_shared<HandingOnOperation>();
+    queue.addOperation(second);
+    EXPECT_FALSE(second->started.load());
+    EXPECT_EQ(queue.operationCount(), 2u);
+    first->finish();
+    ASSERT_TRUE(waitFor([&] { return second->started.load(); }));
+    EXPECT_NE(second->startedOn, std::this_thread::get_id());
+
+    // One held back by its dependency is not started early either.
+    second->finish();
+    ASSERT_TRUE(waitFor([&] { return queue.operationCount() == 0; }));
+    auto gate = std::make_shared<HandingOnOperation>();
+    auto dependent = std::make_shared<HandingOnOperation>();
+    dependent->addDependency(gate);
+    queue.setMaxConcurrentOperationCount(2);
+    queue.addOperation(dependent);
+    EXPECT_FALSE(dependent->started.load());
+    queue.addOperation(gate);
+    EXPECT_TRUE(gate->started.load());
+    EXPECT_FALSE(dependent->started.load());
+    gate->finish();
+    ASSERT_TRUE(waitFor([&] { return dependent->started.load(); }));
+    dependent->finish();
+    EXPECT_TRUE(queue.waitUntilAllOperationsAreFinished(kBound));
+}
+
+TEST(OperationQueue, WorkersStartEverythingUnlessAsked)
+{
+    OperationQueue queue;
+    auto handing = std::make_shared<HandingOnOperation>();
+    queue.addOperation(handing);
+    ASSERT_TRUE(waitFor([&] { return handing->started.load(); }));
+    EXPECT_NE(handing->startedOn, std::this_thread::get_id());
+    handing->finish();
+
+    // Plain operations keep their worker even when the queue is asked.
+    queue.setStartsConcurrentOperationsOnAddingThread(true);
+    std::atomic<bool> ranElsewhere { false };
+    const auto here = std::this_thread::get_id();
+    queue.addOperation(makeOp([&] { ranElsewhere = std::this_thread::get_id() != here; }));
+    EXPECT_TRUE(queue.waitUntilAllOperationsAreFinished(kBound));
+    EXPECT_TRUE(ranElsewhere.load());
+}
+
 } // namespace

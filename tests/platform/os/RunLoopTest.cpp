@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <future>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -497,6 +498,57 @@ TEST(RunLoopThreads, DispatchAsyncRunsEveryTaskOnWorkers)
     dispatchAsync([&] { ++count; });
     dispatchDrain();
     EXPECT_EQ(count.load(), 201);
+}
+
+// A loop does not wake itself through its descriptor for its own posts; they
+// must still run at once, from tasks, timers and descriptor sources alike,
+// and never in a mode they were not posted for.
+TEST(RunLoopOwnPosts, TasksPostedFromTheLoopsOwnThreadRunWithoutDelay)
+{
+    std::promise<RunLoop*> ready;
+    std::thread worker([&] {
+        ready.set_value(&RunLoop::current());
+        RunLoop::current().run();
+    });
+    RunLoop* loop = ready.get_future().get();
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::vector<std::string> order; // written on the worker only, read after its end
+    std::promise<void> done;
+    RunLoop::SourceId source = 0;
+    loop->post([&] {
+        order.push_back("task");
+        loop->post([&] {
+            order.push_back("posted by a task");
+            loop->addTimer(0.001, 0, [&] {
+                order.push_back("timer");
+                loop->post([&] {
+                    order.push_back("posted by a timer");
+                    source = loop->addSource(fds[0], RunLoop::kReadable, [&](std::uint32_t) {
+                        char byte;
+                        [[maybe_unused]] auto n = ::read(fds[0], &byte, 1);
+                        loop->removeSource(source);
+                        loop->post([&] { order.push_back("wrong mode"); }, kCustomMode);
+                        loop->post([&] {
+                            order.push_back("posted by a source");
+                            done.set_value();
+                        });
+                    });
+                    [[maybe_unused]] auto n = ::write(fds[1], "x", 1);
+                });
+            });
+        });
+    });
+    // Each step would otherwise wait for the loop's longest sleep.
+    const double started = realSeconds();
+    ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    EXPECT_LT(realSeconds() - started, 1.0);
+    loop->post([loop] { loop->stop(); });
+    worker.join();
+    ::close(fds[0]);
+    ::close(fds[1]);
+    EXPECT_EQ(order,
+        (std::vector<std::string> { "task", "posted by a task", "timer", "posted by a timer", "posted by a source" }));
 }
 
 } // namespace
