@@ -21,6 +21,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "server/ReplyGate.h"
 #include "server/StandinServer.h"
+#include "tests/support/uikit/UIKitDriver.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "ui/controls/SStarView.h"
@@ -648,7 +649,7 @@ TEST(LibraryScreenFit, ListsEndAtTheFootOfEitherScreen)
         harness.visibleNavigationController()->pushViewController(home, true);
         ASSERT_TRUE(harness.runUntilAnswered(Cmd::kVideoHome));
         testsupport::settle(harness);
-        auto table = harness.viewByOutlet("tableView");
+        auto table = testsupport::findViewByOutlet(home->view(), "tableView");
         ASSERT_TRUE(table);
         double screenHeight = UIScreen::mainScreen()->bounds().height();
         double foot = table->superview()->convertPointToView(platform::Point(0, table->frame().maxY()), nullptr).y;
@@ -662,7 +663,8 @@ TEST(LibraryScreenFit, ListsEndAtTheFootOfEitherScreen)
         for (const auto& screen : screens) {
             harness.visibleNavigationController()->pushViewController(screen, true);
             testsupport::settle(harness, 2);
-            auto shown = harness.viewByOutlet("tableView");
+            // This screen's own list: the one beneath may still be in the window.
+            auto shown = testsupport::findViewByOutlet(screen->view(), "tableView");
             ASSERT_TRUE(shown);
             double end = shown->superview()->convertPointToView(platform::Point(0, shown->frame().maxY()), nullptr).y;
             EXPECT_NEAR(end, screenHeight, 0.5) << screen->className();
