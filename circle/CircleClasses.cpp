@@ -1,6 +1,9 @@
 #include "circle/CircleClasses.h"
 
 #include "app/base/MissingScreenViewController.h"
+#include "circle/album/BrowseBigPhoto.h"
+#include "circle/album/CreateAlbumViewController.h"
+#include "circle/album/UploadAlbumViewController.h"
 #include "circle/detail/WeiboDetailsCommentCell.h"
 #include "circle/detail/WeiboDetailsCommentTableCell.h"
 #include "circle/detail/WeiboDetailsContentCell.h"
@@ -22,12 +25,14 @@ void registerCircleClasses()
     BaseCell::registerCellClass<WeiboDetailsCommentTableCell>();
     BaseCell::registerCellClass<WeiboDetailsCommentCell>();
     registry.registerClass<WeiboCommentViewController>();
+    registry.registerClass<CreateAlbumViewController>();
+    registry.registerClass<UploadAlbumViewController>();
+    registry.registerClass<BrowseBigPhoto>();
     // Screens the feed opens by name that are not built yet: a stand-in
     // until their class registers.
     MissingScreenViewController::registerMissing({
         { "WriteWeiboViewController", "写动态" },
         { "SendClassNoticeViewController", "发班级公告" },
-        { "UploadAlbumViewController", "上传照片" },
     });
 }
 

@@ -90,6 +90,9 @@ namespace {
             { "webapp/messagehis/list", nullptr, &C::smsHistory, true },
             { "web/ctd/butCtd", nullptr, &C::openCtd, true },
             { "web/ctd/dial", nullptr, &C::callBack, true },
+            { "webapp/photoAlbum/albums", nullptr, &C::albumPages, true },
+            { "webapp/photoAlbum/photos", nullptr, &C::albumPhotos, true },
+            { "webapp/photoAlbum/recent", nullptr, &C::recentPhotos, true },
         };
         return table;
     }

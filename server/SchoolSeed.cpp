@@ -254,9 +254,9 @@ bool SchoolData::seed()
         int photos;
     };
     const Album albums[] = {
-        { 101, "春游活动", "植物园春游", 3 },
-        { 101, "运动会", "第十届校运会", 2 },
-        { 102, "六一儿童节", "文艺汇演", 2 },
+        { 101, "春游活动", "植物园春游", 5 },
+        { 101, "运动会", "第十届校运会", 4 },
+        { 102, "六一儿童节", "文艺汇演", 3 },
     };
     int albumId = 1;
     for (const auto& a : albums) {
@@ -266,8 +266,10 @@ bool SchoolData::seed()
         for (int p = 1; p <= a.photos; ++p) {
             run("INSERT INTO album_photo (album_id, url, created) VALUES (?, ?, ?)",
                 { albumId,
-                    std::string(kBaseMarker) + "static/img/album-" + std::to_string(albumId) + "-" + std::to_string(p)
-                        + ".png",
+                    // Landscapes of the demo photo folder, each of its own
+                    // size so that each gets its own colours.
+                    std::string(kBaseMarker) + "static/photos/photo-800x" + std::to_string(600 - albumId * 8 - p)
+                        + ".jpg",
                     timeText(-10 * kDay + albumId * kDay) });
         }
         ++albumId;

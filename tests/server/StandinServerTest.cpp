@@ -496,6 +496,13 @@ namespace {
             { "web/ctd/butCtd", { { "areaAbb", "gz" }, { "accountType", "2" }, { "userId", "3001" } },
                 { "resultMsg:s" } },
             { "web/ctd/dial", { { "userId", "2001" }, { "linkManId", "3001" } }, { "resultMsg:s" } },
+            { "webapp/photoAlbum/albums",
+                { { "schoolId", "1001" }, { "userId", "2001" }, { "accountType", "1" }, { "areaAbb", "gz" },
+                    { "page", "1" }, { "pageSize", "20" } },
+                { "items:a" } },
+            { "webapp/photoAlbum/photos", { { "userId", "2001" }, { "albumId", "1" }, { "page", "1" } },
+                { "total:n", "album:d", "items:a" } },
+            { "webapp/photoAlbum/recent", { { "userId", "2001" }, { "pageSize", "12" } }, { "items:a" } },
         };
         for (const auto& c : cases) {
             auto answer = get(std::string(c.route) + "?" + encodeQuery(c.query));
@@ -522,7 +529,8 @@ namespace {
         // school does not know; the others answer from their own keys.
         const std::set<std::string> forAnAccount { "webapp/base/tea/active_type", "webapp/base/tea/class_list",
             "webapp/jxq/sendComment", "webapp/photoAlbum/list", "webapp/servicemsg/new", "webapp/notice/add",
-            "webapp/jxq/weibo", "webapp/jxq/praise", "webapp/messagehis/list", "web/ctd/butCtd", "web/ctd/dial" };
+            "webapp/jxq/weibo", "webapp/jxq/praise", "webapp/messagehis/list", "web/ctd/butCtd", "web/ctd/dial",
+            "webapp/photoAlbum/albums", "webapp/photoAlbum/photos", "webapp/photoAlbum/recent" };
         for (const auto& route : server::Responder::queryRoutes()) {
             auto reply = get(route + "?userId=999&teacherId=999&familyId=999&classId=101&weiboId=1").reply();
             bool refused = reply["resultMsg"] == Value("用户信息出错，请重新登录");
