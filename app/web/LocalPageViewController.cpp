@@ -1,0 +1,178 @@
+#include "app/web/LocalPageViewController.h"
+
+#include "app/account/AccountScreenKit.h"
+#include "core/session/MyAccountInfo.h"
+#include "platform/os/Bundle.h"
+#include "platform/os/FileUtil.h"
+#include "platform/os/StringUtil.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
+#include "ui/overlay/ProgressOverlay.h"
+
+namespace localpage {
+
+platform::Url baseAddress()
+{
+    auto bundle = platform::Bundle::main();
+    std::string folder = bundle ? bundle->resourcePath() : std::string();
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return platform::Url::fileUrl(folder);
+}
+
+std::optional<std::string> pageText(const std::string& folder, const std::string& name)
+{
+    auto bundle = platform::Bundle::main();
+    if (!bundle)
+        return std::nullopt;
+    auto path = bundle->pathForResource(name, "html", "html/" + folder);
+    if (!path)
+        return std::nullopt;
+    auto text = platform::FileUtil::readText(*path);
+    if (!text || !platform::isValidUtf8(*text))
+        return std::nullopt;
+    return text;
+}
+
+std::string withAccountScript(std::string text)
+{
+    if (text.find(kAccountScriptPlaceholder) == std::string::npos)
+        return text;
+    return platform::replaceAll(text, kAccountScriptPlaceholder, core::ORBHtml5Helper::getUserInfo());
+}
+
+std::string bridgePath(const NSURLRequest& request) { return request.mainDocumentURL.path(); }
+
+std::optional<std::string> bridgeArgument(const NSURLRequest& request, const std::string& prefix)
+{
+    std::string path = bridgePath(request);
+    if (!platform::hasPrefix(path, prefix))
+        return std::nullopt;
+    std::string argument = path.substr(prefix.size());
+    if (auto query = request.mainDocumentURL.query())
+        argument += "?" + *query;
+    return argument;
+}
+
+} // namespace localpage
+
+LocalPageViewController::LocalPageViewController(
+    std::string nibName, std::string folder, std::string name, PageOptions options)
+    : BaseViewController(std::move(nibName))
+    , folder_(std::move(folder))
+    , name_(std::move(name))
+    , options_(options)
+{
+}
+
+void LocalPageViewController::setPage(std::string folder, std::string name)
+{
+    folder_ = std::move(folder);
+    name_ = std::move(name);
+}
+
+void LocalPageViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("webView", webView_);
+    bindings.optionalAction("btnGoBackAction:", &LocalPageViewController::btnGoBackAction);
+}
+
+void LocalPageViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    isSubView_ = false;
+    setLeftItem(imageBarButton<LocalPageViewController>(
+        "public_back_btn.png", "btnBack", &LocalPageViewController::btnGoBackAction));
+    if (options_.shortOnSmallScreen && !isFourInchScreen()) {
+        auto frame = webView_->frame();
+        frame.size.height -= kShortScreenCut;
+        webView_->setFrame(frame);
+    }
+    loadWebView();
+}
+
+void LocalPageViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    if (auto navigation = navigationController(); navigation && options_.showsNavigationBar)
+        navigation->setNavigationBarHidden(false, animated);
+    webView_->setDelegate(std::weak_ptr<UIWebViewDelegate>(weakSelf<LocalPageViewController>()));
+}
+
+void LocalPageViewController::viewDidDisappear(bool animated)
+{
+    BaseViewController::viewDidDisappear(animated);
+    webView_->stopLoading();
+    webView_->setDelegate({});
+    UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+}
+
+void LocalPageViewController::loadWebView()
+{
+    // A missing or unreadable page shows as an empty page; nothing is said.
+    std::string text = localpage::pageText(folder_, name_).value_or("");
+    if (options_.accountScript)
+        text = localpage::withAccountScript(std::move(text));
+    webView_->loadHTMLString(text, localpage::baseAddress());
+}
+
+void LocalPageViewController::btnGoBackAction(UIControl*)
+{
+    if (!isSubView_) {
+        closeScreen();
+        return;
+    }
+    webView_->stringByEvaluatingJavaScriptFromString(kGoBackScript);
+    isSubView_ = false;
+    secondLevelDidChange(false);
+}
+
+void LocalPageViewController::enterSecondLevel()
+{
+    isSubView_ = true;
+    secondLevelDidChange(true);
+}
+
+void LocalPageViewController::closeScreen() { account::popScreen(*this); }
+
+void LocalPageViewController::showLoadFailed()
+{
+    auto overlay = ProgressOverlay::showHUDAddedTo(view(), true);
+    overlay->setAnimationType(ProgressOverlayAnimationZoom);
+    overlay->setMode(ProgressOverlayModeText);
+    overlay->setLabelText(kLoadFailedText);
+    overlay->setRemoveFromSuperViewOnHide(true);
+    overlay->hide(true, kLoadFailedHideDelay);
+}
+
+void LocalPageViewController::reloadOn(const std::string& notificationName)
+{
+    stopObserving(notificationName);
+    observe(notificationName, &LocalPageViewController::reloadNotified);
+}
+
+void LocalPageViewController::reloadNotified(const platform::Notification&) { loadWebView(); }
+
+bool LocalPageViewController::webViewShouldStartLoadWithRequest(
+    UIWebView*, const NSURLRequest& request, UIWebViewNavigationType)
+{
+    return !bridgePathRequested(localpage::bridgePath(request), request);
+}
+
+void LocalPageViewController::webViewDidStartLoad(UIWebView*)
+{
+    UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(true);
+}
+
+void LocalPageViewController::webViewDidFinishLoad(UIWebView*)
+{
+    UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+}
+
+void LocalPageViewController::webViewDidFailLoadWithError(UIWebView*, const platform::Error& error)
+{
+    UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+    pageDidFail(error);
+}
