@@ -55,7 +55,6 @@ void registerAppClasses()
         { "AttendanceQueryViewController", "考勤查询" },
         { "OnlineServiceViewController", "在线客服" },
         { "ClassNoticeListViewController", "班级公告" },
-        { "AlbumListViewController", "班级相册" },
         { "QuestionnaireSurveyViewController", "问卷调查" },
         { "MagazineListViewController", "成长期刊" },
         { "EVViewController", "教学视频" },

@@ -1,6 +1,7 @@
 #include "circle/CircleClasses.h"
 
 #include "app/base/MissingScreenViewController.h"
+#include "circle/album/AlbumListViewController.h"
 #include "circle/album/BrowseBigPhoto.h"
 #include "circle/album/CreateAlbumViewController.h"
 #include "circle/album/UploadAlbumViewController.h"
@@ -28,6 +29,7 @@ void registerCircleClasses()
     registry.registerClass<CreateAlbumViewController>();
     registry.registerClass<UploadAlbumViewController>();
     registry.registerClass<BrowseBigPhoto>();
+    registry.registerClass<AlbumListViewController>();
     // Screens the feed opens by name that are not built yet: a stand-in
     // until their class registers.
     MissingScreenViewController::registerMissing({

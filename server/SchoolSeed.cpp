@@ -258,6 +258,9 @@ bool SchoolData::seed()
         { 101, "运动会", "第十届校运会", 4 },
         { 102, "六一儿童节", "文艺汇演", 3 },
     };
+    const char* const kAlbumPhotoSizes[] = { "800x600", "640x480", "720x540", "960x720", "600x450", "1024x768",
+        "880x660", "760x570", "840x630", "680x510", "920x690", "1000x750" };
+    int photoNumber = 0;
     int albumId = 1;
     for (const auto& a : albums) {
         run("INSERT INTO album (album_id, class_id, name, description, creator_id, created) VALUES (?, ?, ?, ?, 2001, "
@@ -268,8 +271,7 @@ bool SchoolData::seed()
                 { albumId,
                     // Landscapes of the demo photo folder, each of its own
                     // size so that each gets its own colours.
-                    std::string(kBaseMarker) + "static/photos/photo-800x" + std::to_string(600 - albumId * 8 - p)
-                        + ".jpg",
+                    std::string(kBaseMarker) + "static/photos/photo-" + kAlbumPhotoSizes[(photoNumber++) % 12] + ".jpg",
                     timeText(-10 * kDay + albumId * kDay) });
         }
         ++albumId;

@@ -4,6 +4,7 @@
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "ui/images/RemoteImageLoader.h"
@@ -28,6 +29,14 @@ void BrowseBigPhoto::viewDidLoad()
 {
     UIViewController::viewDidLoad();
     setTitle(kTitle);
+    // The bar's title as on every other screen: white and bold.
+    auto titleLabel = std::make_shared<UILabel>(platform::Rect(0, 0, kTitleWidth, kTitleHeight));
+    titleLabel->setText(kTitle);
+    titleLabel->setFont(platform::Font::boldSystemFont(kTitleFontSize));
+    titleLabel->setTextColor(platform::Color::whiteColor());
+    titleLabel->setBackgroundColor(platform::Color::clearColor());
+    titleLabel->setTextAlignment(NSTextAlignmentCenter);
+    navigationItem()->setTitleView(titleLabel);
     if (leftItem_) {
         leftItem_->removeFromSuperview();
         navigationItem()->setLeftBarButtonItems({ UIBarButtonItem::itemWithCustomView(leftItem_) });

@@ -21,6 +21,9 @@ public:
     ORB_CLASS_NAME(BrowseBigPhoto)
 
     static constexpr const char* kTitle = "查看大图";
+    static constexpr double kTitleWidth = 190;
+    static constexpr double kTitleHeight = 22;
+    static constexpr double kTitleFontSize = 18;
 
     BrowseBigPhoto();
 

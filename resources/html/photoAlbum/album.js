@@ -117,7 +117,8 @@ var Album = (function () {
         secondLevel.hidden = false;
         window.scrollTo(0, 0);
         status(secondLevel, '正在加载照片...', '…');
-        callApp('/photoAlbum/gotoSecondView|' + encodeURIComponent(albumName));
+        // The bar is written escaped: the app reads the path decoded.
+        callApp('/photoAlbum/gotoSecondView' + encodeURIComponent('|' + albumName));
         load('photos', { albumId: albumId, page: 1, pageSize: 200 }).then(function (reply) {
             if (shownAlbum !== albumId)
                 return;
