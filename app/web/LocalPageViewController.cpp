@@ -85,6 +85,9 @@ void LocalPageViewController::viewDidLoad()
     isSubView_ = false;
     setLeftItem(imageBarButton<LocalPageViewController>(
         "public_back_btn.png", "btnBack", &LocalPageViewController::btnGoBackAction));
+    // A layout without its web view has been reported by the loader; the screen stays empty.
+    if (!webView_)
+        return;
     if (options_.shortOnSmallScreen && !isFourInchScreen()) {
         auto frame = webView_->frame();
         frame.size.height -= kShortScreenCut;
@@ -98,19 +101,24 @@ void LocalPageViewController::viewWillAppear(bool animated)
     BaseViewController::viewWillAppear(animated);
     if (auto navigation = navigationController(); navigation && options_.showsNavigationBar)
         navigation->setNavigationBarHidden(false, animated);
-    webView_->setDelegate(std::weak_ptr<UIWebViewDelegate>(weakSelf<LocalPageViewController>()));
+    if (webView_)
+        webView_->setDelegate(std::weak_ptr<UIWebViewDelegate>(weakSelf<LocalPageViewController>()));
 }
 
 void LocalPageViewController::viewDidDisappear(bool animated)
 {
     BaseViewController::viewDidDisappear(animated);
-    webView_->stopLoading();
-    webView_->setDelegate({});
+    if (webView_) {
+        webView_->stopLoading();
+        webView_->setDelegate({});
+    }
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }
 
 void LocalPageViewController::loadWebView()
 {
+    if (!webView_)
+        return;
     // A missing or unreadable page shows as an empty page; nothing is said.
     std::string text = localpage::pageText(folder_, name_).value_or("");
     if (options_.accountScript)
@@ -124,7 +132,8 @@ void LocalPageViewController::btnGoBackAction(UIControl*)
         closeScreen();
         return;
     }
-    webView_->stringByEvaluatingJavaScriptFromString(kGoBackScript);
+    if (webView_)
+        webView_->stringByEvaluatingJavaScriptFromString(kGoBackScript);
     isSubView_ = false;
     secondLevelDidChange(false);
 }

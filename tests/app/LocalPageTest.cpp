@@ -11,6 +11,7 @@
 #include "platform/os/Bundle.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/NotificationCenter.h"
+#include "platform/uikit/LayoutLoader.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UINavigationController.h"
 #include "tests/support/ProcessUtil.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 using namespace testsupport;
 
@@ -47,11 +49,35 @@ document.addEventListener('DOMContentLoaded', function () {
 });
 )";
 
+// The probe's layout: the web view filling the screen, as the tool pages have it.
+constexpr const char* kProbeLayout = R"([
+    { "class": "UIView", "outlet": "view", "frame": [0, 0, 320, 504], "autoresizingMask": 18,
+      "subviews": [ { "class": "UIWebView", "outlet": "webView", "frame": [0, 0, 320, 504], "autoresizingMask": 2 } ] }
+]
+)";
+
+// Layouts of the test's own, found before the shipped ones while it lives.
+class ProbeLayout {
+public:
+    ProbeLayout()
+    {
+        platform::FileUtil::createDirectory(folder_.path() + "/layouts");
+        platform::FileUtil::write(folder_ / "layouts/ProbePage.json", std::string_view(kProbeLayout));
+        platform::LayoutLoader::addOverrideDirectory(folder_.path() + "/layouts");
+    }
+    ~ProbeLayout() { platform::LayoutLoader::clearOverrideDirectories(); }
+    ProbeLayout(const ProbeLayout&) = delete;
+    ProbeLayout& operator=(const ProbeLayout&) = delete;
+
+private:
+    TempDir folder_ { "orb-probe-layout" };
+};
+
 // A screen over the mechanism that answers a few paths and notes what it saw.
 class ProbePage final : public LocalPageViewController {
 public:
     ProbePage(bool accountScript, bool shortOnSmallScreen, std::string folder = "probe")
-        : LocalPageViewController("LocalPageViewController", std::move(folder), "index",
+        : LocalPageViewController("ProbePage", std::move(folder), "index",
               PageOptions { accountScript, shortOnSmallScreen })
     {
     }
@@ -114,9 +140,11 @@ protected:
         write("html/plain/other.html", "<!DOCTYPE html><html><head><title>other</title></head><body>other</body></html>");
         write("html/broken/index.html", std::string("<html><body>\xff\xfe broken</body></html>"));
         platform::Bundle::setMain(std::make_shared<platform::Bundle>(platform::Bundle::defaultInfo(), resources_.path()));
+        layout_.emplace();
     }
     void TearDown() override
     {
+        layout_.reset();
         platform::Bundle::setMain(nullptr);
         SignedInScreenTest::TearDown();
     }
@@ -147,6 +175,7 @@ protected:
     }
 
     TempDir resources_ { "orb-local-pages" };
+    std::optional<ProbeLayout> layout_; // after the harness has started
 };
 
 } // namespace
@@ -327,6 +356,7 @@ TEST(LocalPageLayout, WebViewIsShorterOnTheSmallScreenUnlessKept)
         AppHarness harness(options);
         ASSERT_TRUE(startClient(harness));
         ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        ProbeLayout layout;
         mainScreen()->switchToView(ORBViewController::kGridTab);
         settle(harness);
         for (bool shorten : { true, false }) {
