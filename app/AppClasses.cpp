@@ -56,7 +56,6 @@ void registerAppClasses()
         { "OnlineServiceViewController", "在线客服" },
         { "ClassNoticeListViewController", "班级公告" },
         { "QuestionnaireSurveyViewController", "问卷调查" },
-        { "MagazineListViewController", "成长期刊" },
         { "EVViewController", "教学视频" },
         { "GrowthAssistantViewController", "成长帮手" },
         { "HotActivityViewController", "热门活动" },

@@ -12,6 +12,7 @@
 #include "circle/feed/HomeSchoolCircleViewController.h"
 #include "circle/feed/WeiboCell.h"
 #include "circle/write/WeiboCommentViewController.h"
+#include "circle/write/WriteWeiboViewController.h"
 #include "platform/os/ClassRegistry.h"
 
 namespace circle {
@@ -26,6 +27,7 @@ void registerCircleClasses()
     BaseCell::registerCellClass<WeiboDetailsCommentTableCell>();
     BaseCell::registerCellClass<WeiboDetailsCommentCell>();
     registry.registerClass<WeiboCommentViewController>();
+    registry.registerClass<WriteWeiboViewController>();
     registry.registerClass<CreateAlbumViewController>();
     registry.registerClass<UploadAlbumViewController>();
     registry.registerClass<BrowseBigPhoto>();
@@ -33,7 +35,6 @@ void registerCircleClasses()
     // Screens the feed opens by name that are not built yet: a stand-in
     // until their class registers.
     MissingScreenViewController::registerMissing({
-        { "WriteWeiboViewController", "写动态" },
         { "SendClassNoticeViewController", "发班级公告" },
     });
 }

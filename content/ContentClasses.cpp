@@ -1,6 +1,10 @@
 #include "content/ContentClasses.h"
 
 #include "content/lessons/APIRequest.h"
+#include "content/magazine/MagazineContentView.h"
+#include "content/magazine/MagazineItemView.h"
+#include "content/magazine/MagazineListViewController.h"
+#include "content/magazine/MagazineViewController.h"
 #include "content/player/MoviePlayerView.h"
 #include "content/portal/DetailViews.h"
 #include "content/portal/GCLessonCell.h"
@@ -34,6 +38,12 @@ void registerContentClasses()
     BaseCell::registerCellClass<DetailCell>();
     BaseCell::registerCellClass<GCVideoCell>();
     BaseCell::registerCellClass<GCLiveVideoItemCell>();
+    // The e-magazine: its shelf opens by name from the navigation table.
+    registry.registerClass<MagazineListViewController>();
+    registry.registerClass<MagazineViewController>();
+    registry.registerClass<MagazineItemView>();
+    registry.registerClass<MagazineContentView>();
+    registry.registerClass<MagazineDirHeadView>();
     APIRequest::loadUser();
 }
 

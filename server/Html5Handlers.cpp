@@ -106,14 +106,6 @@ Reply RequestContext::addPhotos()
     return success("照片上传成功");
 }
 
-Reply RequestContext::homework()
-{
-    if (bodyText("content").empty())
-        return failure("作业内容不能为空");
-    keep("homework", userId(), request_.body);
-    return success("作业布置成功");
-}
-
 Reply RequestContext::subjects()
 {
     return withItems(data_.rows("SELECT subject_id AS subjectId, name AS subjectName FROM subject "

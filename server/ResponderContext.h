@@ -298,6 +298,9 @@ public:
     Reply magazines();
     Reply magazineIssue();
     Reply magazineOpened();
+    // The magazine's drawn covers, banners, logos and chapter pictures
+    // (MagazineMedia.cpp); nullopt for another picture name.
+    std::optional<Reply> magazinePicture(const std::string& base, bool thumb);
 
     // ----- combine/jxsp (JxspHandlers.cpp) -----
 
@@ -372,5 +375,8 @@ private:
     const IncomingRequest& request_;
     std::optional<Dictionary> user_;
 };
+
+// A chapter page of the e-magazine around its stored body (MagazineMedia.cpp).
+std::string magazineChapterDocument(long long chapterId, const std::string& title, const std::string& body);
 
 } // namespace server

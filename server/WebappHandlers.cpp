@@ -91,22 +91,6 @@ Value RequestContext::queryAsValue() const
     return Value(std::move(values));
 }
 
-Reply RequestContext::serviceMessage()
-{
-    if (platform::trimWhitespaceAndNewlines(paramText("content")).empty())
-        return failure("内容不能为空");
-    keep("servicemsg", userId(), queryAsValue());
-    return success("发送成功");
-}
-
-Reply RequestContext::classNotice()
-{
-    if (paramText("title").empty())
-        return failure("标题不能为空");
-    keep("notice", userId(), queryAsValue());
-    return success("通知发送成功");
-}
-
 Reply RequestContext::timetable()
 {
     // Parents and students ask without a class: theirs is the child's, or their own.
@@ -236,6 +220,10 @@ Reply RequestContext::staticMedia(const std::vector<std::string>& segments)
             if (person.isString() && std::to_string(personId) == base)
                 return page("image/png", avatarImage("avatar/" + base, avatarMark(person.stringValue()), size));
         }
+        if (segments[1] == "img") {
+            if (auto drawn = magazinePicture(base, thumb))
+                return std::move(*drawn);
+        }
         return page("image/png", pngImage(segments[1] + "/" + base, size));
     }
     if (segments.size() == 3 && segments[1] == "audio" && platform::hasSuffix(name, ".amr"))
@@ -274,8 +262,7 @@ Reply RequestContext::chapterPage(long long postId, long long chapterId)
     if (!chapter)
         return html("页面不存在", "<p>没有找到这篇文章。</p>", 404);
     return page("text/html; charset=UTF-8",
-        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + htmlEscape(chapter->get("title").stringValue())
-            + "</title></head><body>" + chapter->get("body").stringValue() + "</body></html>");
+        magazineChapterDocument(chapterId, chapter->get("title").stringValue(), chapter->get("body").stringValue()));
 }
 
 Reply RequestContext::htmlPage(const std::vector<std::string>& segments)

@@ -7,6 +7,9 @@
 #include "teaching/comment/SuggestCommentCell.h"
 #include "teaching/schedule/ScheduleCell.h"
 #include "teaching/schedule/ScheduleViewController.h"
+#include "teaching/send/AssigningHomeworkViewController.h"
+#include "teaching/send/SendClassNoticeViewController.h"
+#include "teaching/send/SendOnlineServiceViewController.h"
 #include "teaching/students/SelectStudentViewController.h"
 
 namespace teaching {
@@ -22,6 +25,10 @@ void registerTeachingClasses()
     // The function grid opens the timetable by this name.
     registry.registerClass<ScheduleViewController>();
     BaseCell::registerCellClass<ScheduleCell>();
+    // The list pages and the class circle's compose menu open these by name.
+    registry.registerClass<SendClassNoticeViewController>();
+    registry.registerClass<AssigningHomeworkViewController>();
+    registry.registerClass<SendOnlineServiceViewController>();
 }
 
 } // namespace teaching

@@ -73,6 +73,7 @@ bool FrameRenderer::draw() const
         context->fillRect(panel);
         context->setFillColor(kKeyboardEdgeColor);
         context->fillRect(Rect(panel.origin.x, panel.origin.y, panel.size.width, 0.5));
+        UIWindow::renderInputViewOfFirstResponder(*context);
     }
     context->restore();
     return true;

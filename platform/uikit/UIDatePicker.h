@@ -38,6 +38,10 @@ public:
 
     void spinToDate(platform::Date date);
 
+    // The wheels of the mode (year, month and day for dates; hours and
+    // minutes for times), the chosen value in the middle band.
+    void drawRect(platform::Context& context, const platform::Rect& rect) override;
+
 private:
     platform::Date clamp(platform::Date date) const;
 

@@ -132,8 +132,7 @@ TEST_F(AccountPassword, ChangedPasswordSignsOutAndTheLoginScreenShowsTheAccount)
     fill("teacher123", "ab1", "ab1");
     auto held = holdNext(Cmd::kChangePassword);
     ASSERT_TRUE(harness().tap(button("btnSubmit")));
-    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1; }));
-    EXPECT_EQ(harness().overlayText(), "正在提交，请稍候...");
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1 && harness().overlayText() == "正在提交，请稍候..."; }));
     held->open();
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "密码修改成功"; }));
     auto sent = requests(Cmd::kChangePassword);
@@ -226,8 +225,7 @@ TEST_F(AccountPassword, ForgottenPasswordAsksForACodeCountsDownAndResets)
     ASSERT_TRUE(harness().type(field("txtPhone"), "13800000002"));
     auto held = holdNext(Cmd::kRequestCheckNumber);
     ASSERT_TRUE(harness().tap(codeButton));
-    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1; }));
-    EXPECT_EQ(harness().overlayText(), "发送验证中");
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1 && harness().overlayText() == "发送验证中"; }));
     held->open();
     ASSERT_TRUE(harness().runUntil([&] { return harness().currentAlert() != nullptr; }));
     auto alert = harness().currentAlert();

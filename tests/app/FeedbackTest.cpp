@@ -79,8 +79,7 @@ TEST_F(Feedback, SendsTheTextWithItsFixedKeysAndLeavesAfterTheThanks)
     ASSERT_TRUE(typeInto(advice, "   "));
     auto held = holdNext(Cmd::kFeedback);
     ASSERT_TRUE(harness().tapButton("提 交"));
-    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1; }));
-    EXPECT_EQ(harness().overlayText(), "感谢您的反馈，正在上传中");
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1 && harness().overlayText() == "感谢您的反馈，正在上传中"; }));
     held->open();
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "反馈成功"; }));
     auto sent = requests(Cmd::kFeedback);

@@ -188,8 +188,10 @@ TEST_F(Profile, NewAvatarIsUploadedAndSavedAndEveryFailureLeavesTheAccountAsItWa
     ASSERT_TRUE(harness().type(nickname(), "张伟伟"));
     auto refused = holdNext(Cmd::kUpdateProfile, server::ScriptedReply::errorEnvelope("保存失败"));
     ASSERT_TRUE(tapSave());
-    ASSERT_TRUE(harness().runUntil([&] { return refused->arrived() == 1; }));
-    EXPECT_EQ(harness().overlayText(), "正在保存用户信息...");
+    // The overlay comes with the request's start on the main loop, which may
+    // follow the request's arrival at the server.
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return refused->arrived() == 1 && harness().overlayText() == "正在保存用户信息..."; }));
     refused->open();
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "修改个人资料失败"; }));
     EXPECT_EQ(account->name, oldName);
@@ -208,9 +210,12 @@ TEST_F(Profile, NewAvatarIsUploadedAndSavedAndEveryFailureLeavesTheAccountAsItWa
     EXPECT_FALSE(harness().render("app-profile-new-avatar.png").empty());
 
     // The upload fails: reported as a failure, and nothing is saved as if it had worked.
-    harness().server()->script().forRoute("upload/userpic", server::ScriptedReply::http500Json());
+    auto failingGate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute("upload/userpic", server::ScriptedReply::http500Json().heldBy(failingGate));
     ASSERT_TRUE(tapSave());
+    ASSERT_TRUE(harness().runUntil([&] { return failingGate->arrived() == 1; }));
     EXPECT_EQ(harness().overlayText(), "正在上传头像...");
+    failingGate->open();
     ASSERT_TRUE(harness().runUntil([&] { return avatarUploads().size() == 1 && harness().overlayText() == "修改个人资料失败"; }));
     harness().advance(2.5);
     EXPECT_EQ(requests(Cmd::kUpdateProfile).size(), 1u);

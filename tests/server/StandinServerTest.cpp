@@ -1,4 +1,5 @@
 #include "tests/server/ServerTestSupport.h"
+#include "platform/graphics/Image.h"
 
 #include "platform/os/FileUtil.h"
 #include "platform/os/PlatformJson.h"
@@ -635,6 +636,39 @@ namespace {
         EXPECT_EQ(get("f/version/1_0_2").status, 200);
         auto growth = get("html/growth.html?saleModalId=3622090001");
         EXPECT_NE(growth.body.find("3622090001"), std::string::npos);
+    }
+
+    TEST_F(QueryTest, MagazinePicturesAreDrawnToTheirSizesAndChapterPagesShowTheirPicture)
+    {
+        // Points at scale 2: covers (and their thumbnails), the banner, the
+        // directory logos and the chapter pictures of the head strip.
+        const std::pair<const char*, std::pair<int, int>> pictures[] = {
+            { "static/img/cover-1.png", { 640, 1096 } },
+            { "static/img/cover-1-thumb.png", { 160, 220 } },
+            { "static/img/ad-2.png", { 640, 432 } },
+            { "static/img/dir-11.png", { 130, 130 } },
+            { "static/img/chapter-103.png", { 640, 320 } },
+        };
+        for (const auto& [path, size] : pictures) {
+            auto answer = get(path);
+            EXPECT_EQ(answer.header("Content-Type"), "image/png") << path;
+            auto image = platform::Image::decode(std::vector<std::uint8_t>(answer.body.begin(), answer.body.end()));
+            ASSERT_TRUE(image) << path;
+            EXPECT_EQ(std::pair(image->pixelWidth(), image->pixelHeight()), size) << path;
+        }
+        // Each issue its own cover; an issue or advertisement that does not
+        // exist gets the plain square picture.
+        EXPECT_NE(get("static/img/cover-1.png").body, get("static/img/cover-2.png").body);
+        auto unknown = get("static/img/cover-99.png");
+        auto square = platform::Image::decode(std::vector<std::uint8_t>(unknown.body.begin(), unknown.body.end()));
+        ASSERT_TRUE(square);
+        EXPECT_EQ(square->pixelWidth(), square->pixelHeight());
+
+        auto page = get("magazine/1/104");
+        EXPECT_EQ(page.status, 200);
+        EXPECT_NE(page.body.find("<title>亲子共读的十个建议</title>"), std::string::npos);
+        EXPECT_NE(page.body.find("src=\"../../static/img/chapter-104.png\""), std::string::npos);
+        EXPECT_EQ(get("magazine/2/104").status, 404);
     }
 
     // ---------------------------------------------------------------- uploads

@@ -140,13 +140,21 @@ TEST(HostWebView, TheKeyboardTypesIntoThePageOnTheWindowsOwnDisplay)
     ASSERT_TRUE(loop.runUntil([&] { return value() == "hello你"; }, 5)) << value();
 
     // The arrows, Home and End move the page's caret: what is typed next lands there.
+    // Keys travel to the page on their own queue, typed text does not: each
+    // move is waited for before the text that follows it.
+    auto caret = [&] {
+        return web->stringByEvaluatingJavaScriptFromString("String(document.querySelector('input').selectionStart)");
+    };
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "key", "Left", "Left" }), 0);
+    ASSERT_TRUE(loop.runUntil([&] { return caret() == "4"; }, 5)) << caret();
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "type", "X" }), 0);
     ASSERT_TRUE(loop.runUntil([&] { return value() == "hellXo你"; }, 5)) << value();
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "key", "Home" }), 0);
+    ASSERT_TRUE(loop.runUntil([&] { return caret() == "0"; }, 5)) << caret();
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "type", "S" }), 0);
     ASSERT_TRUE(loop.runUntil([&] { return value() == "ShellXo你"; }, 5)) << value();
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "key", "Right", "End" }), 0);
+    ASSERT_TRUE(loop.runUntil([&] { return caret() == "8"; }, 5)) << caret();
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "type", "E" }), 0);
     ASSERT_TRUE(loop.runUntil([&] { return value() == "ShellXo你E"; }, 5)) << value();
     EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.querySelector('input').selectionStart"), "9");

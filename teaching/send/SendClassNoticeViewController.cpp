@@ -1,0 +1,365 @@
+#include "teaching/send/SendClassNoticeViewController.h"
+
+#include "core/network/ORBNetworkHelper.h"
+#include "core/network/ORBRequestTable.h"
+#include "platform/os/Log.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UIDatePicker.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIToolbar.h"
+#include "teaching/TeachingReplies.h"
+#include "ui/ORBHelper.h"
+
+#include <cmath>
+
+using core::ORBRequestType;
+
+namespace {
+
+constexpr double kToolbarHeight = 44;
+
+} // namespace
+
+SendClassNoticeViewController::SendClassNoticeViewController()
+    : SendClassNoticeViewController(platform::Date::now)
+{
+}
+
+SendClassNoticeViewController::SendClassNoticeViewController(teaching::DateSource now)
+    : BaseViewController(std::string(kClassName))
+    , now_(now ? std::move(now) : teaching::DateSource(platform::Date::now))
+{
+    // A stand-in entry until the list arrives: never shown, never sent.
+    auto placeholder = std::make_shared<core::ClassInfo>();
+    placeholder->classId = -1;
+    classList_.push_back(std::move(placeholder));
+}
+
+void SendClassNoticeViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
+{
+    BaseViewController::declareLayoutBindings(bindings);
+    bindings.outlet("edTitle", edTitle_);
+    bindings.outlet("edBeginTime", edBeginTime_);
+    bindings.outlet("edDeadTime", edDeadTime_);
+    bindings.outlet("edReceiver", edReceiver_);
+    bindings.outlet("tvContent", tvContent_);
+    bindings.outlet("holdTextLbl", holdTextLbl_);
+    bindings.outlet("dateView", dateView_);
+    bindings.outlet("classView", classView_);
+    bindings.outlet("baseContainer", baseContainer_);
+    bindings.outlet("contentView", contentView_);
+    bindings.outlet("bottomView", bottomView_);
+    bindings.action("btnSendAction:", &SendClassNoticeViewController::btnSendAction);
+    bindings.optionalAction("btnChooseBeginTimeAction:", &SendClassNoticeViewController::btnChooseBeginTimeAction);
+    bindings.optionalAction("btnChooseDeadTimeAction:", &SendClassNoticeViewController::btnChooseDeadTimeAction);
+    bindings.action("btnChooseReceiverAction:", &SendClassNoticeViewController::btnChooseReceiverAction);
+    bindings.optionalAction("btnGoBackAction:", &SendClassNoticeViewController::btnGoBackAction);
+    bindings.action("btnCancelAction:", &SendClassNoticeViewController::btnCancelAction);
+}
+
+void SendClassNoticeViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    auto me = self<SendClassNoticeViewController>();
+    setTitle(kTitle);
+    viewRect_ = view()->frame();
+    noticeInfo_ = std::make_shared<core::NoticeInfo>();
+
+    doneToolbar_ = std::make_shared<UIToolbar>(platform::Rect(0, 0, viewRect_.width(), kToolbarHeight));
+    doneToolbar_->setBarStyle(UIBarStyleBlackTranslucent);
+    auto cancel = UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemCancel);
+    cancel->setTarget(me, &SendClassNoticeViewController::cancelReceiver, "cancelReceiver:");
+    auto done = UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemDone);
+    done->setTarget(me, &SendClassNoticeViewController::selectedReceiver, "selectedReceiver:");
+    doneToolbar_->setItems(
+        { cancel, UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemFlexibleSpace), done });
+
+    const platform::Rect pickerFrame(0, viewRect_.height() - kPickerHeight, viewRect_.width(), kPickerHeight);
+    receiverPicker_ = std::make_shared<UIPickerView>(pickerFrame);
+    receiverPicker_->setDataSource(std::weak_ptr<UIPickerViewDataSource>(me));
+    receiverPicker_->setDelegate(std::weak_ptr<UIPickerViewDelegate>(me));
+    receiverPicker_->setShowsSelectionIndicator(true);
+    edReceiver_->setInputView(receiverPicker_);
+    edReceiver_->setInputAccessoryView(doneToolbar_);
+    edReceiver_->setDelegate(std::weak_ptr<UITextFieldDelegate>(me));
+    edTitle_->setInputAccessoryView(doneToolbar_);
+    edTitle_->setDelegate(std::weak_ptr<UITextFieldDelegate>(me));
+
+    datePicker_ = std::make_shared<UIDatePicker>(pickerFrame);
+    datePicker_->setDatePickerMode(UIDatePickerModeDate);
+    datePicker_->setDate(now_());
+    const std::string today = teaching::dayText(now_());
+    for (const auto& field : { edBeginTime_, edDeadTime_ }) {
+        field->setDelegate(std::weak_ptr<UITextFieldDelegate>(me));
+        field->setInputView(datePicker_);
+        field->setInputAccessoryView(doneToolbar_);
+        field->setText(today);
+    }
+
+    tvContent_->setInputAccessoryView(doneToolbar_);
+    tvContent_->setDelegate(std::weak_ptr<UITextViewDelegate>(me));
+
+    requestClassList();
+
+    contentViewRect_ = contentView_->frame();
+    textViewRect_ = tvContent_->frame();
+    if (!isFourInchScreen()) {
+        contentViewRect_.size.height -= kShortScreenCut;
+        textViewRect_.size.height -= kShortScreenCut;
+        contentView_->setFrame(contentViewRect_);
+        tvContent_->setFrame(textViewRect_);
+        auto bottom = bottomView_->frame();
+        bottom.origin.y -= kShortScreenCut;
+        bottomView_->setFrame(bottom);
+    }
+
+    observe(UIKeyboardWillShowNotification, &SendClassNoticeViewController::keyboardWillShow);
+    observe(UIKeyboardWillHideNotification, &SendClassNoticeViewController::keyboardWillHide);
+
+    for (const auto& field : { edTitle_, edBeginTime_, edDeadTime_, edReceiver_ })
+        teaching::applyFieldLook(*field, kFieldPadding);
+    teaching::applyBoxLook(*tvContent_);
+
+    // The day row stays hidden: the class row takes its place and the
+    // content area moves up by its height.
+    dateView_->setAlpha(0);
+    const auto dateFrame = dateView_->frame();
+    auto classFrame = classView_->frame();
+    classFrame.origin.y = dateFrame.origin.y;
+    classView_->setFrame(classFrame);
+    contentViewRect_.origin.y -= dateFrame.height();
+    contentView_->setFrame(contentViewRect_);
+    showPlaceholder();
+}
+
+void SendClassNoticeViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    if (auto navigation = navigationController())
+        navigation->setNavigationBarHidden(false, animated);
+}
+
+// ---- Class list -------------------------------------------------------------------------
+
+void SendClassNoticeViewController::requestClassList()
+{
+    core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
+        static_cast<int>(ORBRequestType::ClassList), platform::Value(),
+        weakCallback<SendClassNoticeViewController>([](SendClassNoticeViewController& screen) {
+            screen.edReceiver_->setText(kLoadingClasses);
+            screen.edReceiver_->setEnabled(false);
+        }),
+        weakCallback<SendClassNoticeViewController>(&SendClassNoticeViewController::classListArrived),
+        weakCallback<SendClassNoticeViewController>(&SendClassNoticeViewController::classListFailed));
+}
+
+void SendClassNoticeViewController::classListArrived(const platform::Value& result)
+{
+    classList_ = teaching::modelsIn<core::ClassInfo>(result);
+    classListName_.clear();
+    for (const auto& entry : classList_)
+        classListName_.push_back(entry->className);
+    receiverPicker_->reloadAllComponents();
+    if (classList_.empty()) {
+        edReceiver_->setText(kNoClasses);
+        edReceiver_->setEnabled(false);
+        return;
+    }
+    classInfo_ = classList_.front();
+    edReceiver_->setText(classInfo_->className);
+    edReceiver_->setEnabled(true);
+}
+
+void SendClassNoticeViewController::classListFailed(const std::string& message)
+{
+    platform::log("SendClassNoticeViewController: class list failed: %s\n", message.c_str());
+    edReceiver_->setText(kClassesFailed);
+    edReceiver_->setEnabled(false);
+}
+
+// ---- Choosing ----------------------------------------------------------------------------
+
+std::string SendClassNoticeViewController::titleForRow(UIPickerView*, long row, long)
+{
+    return row >= 0 && std::size_t(row) < classListName_.size() ? classListName_[std::size_t(row)] : std::string();
+}
+
+void SendClassNoticeViewController::didSelectRow(UIPickerView*, long row, long) { chooseRow(row); }
+
+void SendClassNoticeViewController::chooseRow(long row)
+{
+    // The placeholder entry has no name and is never chosen.
+    if (row < 0 || std::size_t(row) >= classListName_.size() || std::size_t(row) >= classList_.size())
+        return;
+    classInfo_ = classList_[std::size_t(row)];
+    edReceiver_->setText(classInfo_->className);
+}
+
+bool SendClassNoticeViewController::textFieldShouldBeginEditing(UITextField*)
+{
+    if (classList_.empty()) {
+        ORBHelper::showProgressHud(kWaitForClasses, false, true);
+        return false;
+    }
+    return true;
+}
+
+void SendClassNoticeViewController::textFieldDidBeginEditing(UITextField* field) { currentTextField_ = field; }
+
+void SendClassNoticeViewController::textFieldDidEndEditing(UITextField* field)
+{
+    if (field == edReceiver_.get()) {
+        // The field and the chosen class always name the same class.
+        chooseRow(receiverPicker_->selectedRowInComponent(0));
+    } else if (field == edBeginTime_.get() || field == edDeadTime_.get()) {
+        field->setText(teaching::dayText(datePicker_->date()));
+    }
+    if (currentTextField_ == field)
+        currentTextField_ = nullptr;
+}
+
+bool SendClassNoticeViewController::textFieldShouldReturn(UITextField* field)
+{
+    if (field)
+        field->resignFirstResponder();
+    return true;
+}
+
+bool SendClassNoticeViewController::textViewShouldBeginEditing(UITextView*) { return true; }
+
+void SendClassNoticeViewController::showPlaceholder() { holdTextLbl_->setHidden(!tvContent_->text().empty()); }
+
+void SendClassNoticeViewController::btnChooseBeginTimeAction(UIControl*) { edBeginTime_->becomeFirstResponder(); }
+void SendClassNoticeViewController::btnChooseDeadTimeAction(UIControl*) { edDeadTime_->becomeFirstResponder(); }
+void SendClassNoticeViewController::btnChooseReceiverAction(UIControl*) { edReceiver_->becomeFirstResponder(); }
+
+void SendClassNoticeViewController::cancelReceiver()
+{
+    // Both buttons of the bar close the input and keep what is chosen.
+    selectedReceiver();
+}
+
+void SendClassNoticeViewController::selectedReceiver()
+{
+    tvContent_->resignFirstResponder();
+    if (currentTextField_)
+        currentTextField_->resignFirstResponder();
+}
+
+void SendClassNoticeViewController::btnGoBackAction(UIControl*) { popViewController(); }
+void SendClassNoticeViewController::btnCancelAction(UIControl*) { popViewController(); }
+
+// ---- Keyboard ------------------------------------------------------------------------------
+
+void SendClassNoticeViewController::keyboardWillShow(const platform::Notification& notification)
+{
+    moveForKeyboard(notification, true);
+}
+
+void SendClassNoticeViewController::keyboardWillHide(const platform::Notification& notification)
+{
+    moveForKeyboard(notification, false);
+}
+
+void SendClassNoticeViewController::moveForKeyboard(const platform::Notification& notification, bool showing)
+{
+    // Only the text view lifts the content; whatever hides the keyboard puts
+    // it back (the text view has ended editing by then).
+    if (showing && !isEditTextView_)
+        return;
+    double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
+    auto content = contentViewRect_;
+    auto text = textViewRect_;
+    if (showing) {
+        auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
+        double keyboard = std::floor(end ? end->height() : platform::Keyboard::kHeight);
+        content.origin.y = kRaisedContentY;
+        text.size.height = viewRect_.height() - keyboard - kTextViewKeyboardGap;
+    }
+    UIView::animateWithDuration(std::isfinite(duration) && duration > 0 ? duration : 0,
+        weakCallback<SendClassNoticeViewController>([content, text](SendClassNoticeViewController& screen) {
+            screen.contentView_->setFrame(content);
+            screen.tvContent_->setFrame(text);
+        }));
+}
+
+// ---- Sending ----------------------------------------------------------------------------
+
+void SendClassNoticeViewController::alert(const std::string& message)
+{
+    auto view = std::make_shared<UIAlertView>(
+        kAlertTitle, message, std::weak_ptr<UIAlertViewDelegate>(), std::string(kAlertButton), std::vector<std::string> {});
+    view->show();
+}
+
+void SendClassNoticeViewController::btnSendAction(UIControl*)
+{
+    if (isLoading_ || isClosing_)
+        return;
+    const std::string title = edTitle_->text();
+    const std::string startDate = edBeginTime_->text();
+    const std::string endDate = edDeadTime_->text();
+    const std::string today = teaching::dayText(now_());
+    const std::string content = tvContent_->text();
+    const std::string receiver = edReceiver_->text();
+    if (title.empty()) {
+        ORBHelper::showProgressHud(kNeedTitle, false, true);
+        return;
+    }
+    if (endDate < startDate) {
+        alert(kStartAfterEnd);
+        return;
+    }
+    if (today > endDate) {
+        alert(kEndBeforeToday);
+        return;
+    }
+    // A status text in the field ("加载班级信息出错") is no receiver: a real
+    // class must have been chosen.
+    if (receiver.empty() || !classInfo_ || classInfo_->classId < 0) {
+        ORBHelper::showProgressHud(kNeedReceiver, false, true);
+        return;
+    }
+    if (content.empty()) {
+        ORBHelper::showProgressHud(kNeedContent, false, true);
+        return;
+    }
+    isLoading_ = true;
+    noticeInfo_->title = title;
+    noticeInfo_->startDate = startDate;
+    noticeInfo_->endDate = endDate;
+    noticeInfo_->content = content;
+    noticeInfo_->classId = classInfo_->classId;
+    ORBHelper::showProgressHud(kSendingText, true, false);
+    platform::Dictionary params;
+    params.set("noticeInfo", platform::Value(std::static_pointer_cast<platform::Object>(noticeInfo_)));
+    core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
+        static_cast<int>(ORBRequestType::ClassNotice), platform::Value(std::move(params)),
+        [] { ORBHelper::showProgressHud(kStartedText, true, false); },
+        weakCallback<SendClassNoticeViewController>(&SendClassNoticeViewController::sendSucceeded),
+        weakCallback<SendClassNoticeViewController>(&SendClassNoticeViewController::sendFailed));
+}
+
+void SendClassNoticeViewController::sendSucceeded(const platform::Value&)
+{
+    platform::NotificationCenter::defaultCenter().post(kSendWeiboSuccess);
+    ORBHelper::showProgressHud(kSentText, false, true);
+    isLoading_ = false;
+    isClosing_ = true;
+    runAfter(kCloseDelay, &SendClassNoticeViewController::closeAfterSend);
+}
+
+void SendClassNoticeViewController::sendFailed(const std::string& message)
+{
+    ORBHelper::showProgressHud(message, false, true);
+    isLoading_ = false;
+}
+
+void SendClassNoticeViewController::closeAfterSend()
+{
+    platform::NotificationCenter::defaultCenter().post(kSentNotification);
+    popViewController();
+}
