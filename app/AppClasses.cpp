@@ -5,7 +5,6 @@
 #include "app/about/VersionHistoryViewController.h"
 #include "app/account/ChangePasswordViewController.h"
 #include "app/account/ForgetPwdViewController.h"
-#include "app/base/MissingScreenViewController.h"
 #include "app/feedback/FeedbackViewController.h"
 #include "app/login/AccountCell.h"
 #include "app/login/AccountsViewController.h"
@@ -45,12 +44,6 @@ void registerAppClasses()
     registry.registerClass<MainBtn>();
     registry.registerClass<WarmPrompt>();
     BaseCell::registerCellClass<AccountCell>();
-
-    // Screens of the other parts of the program, by the names the tabs, the
-    // function grid, the navigation table and the login screen open them by.
-    MissingScreenViewController::registerMissing({
-        { "AlbumListViewController", "班级相册" },
-    });
 }
 
 } // namespace app

@@ -1,6 +1,9 @@
 #include "circle/CircleClasses.h"
 
-#include "app/base/MissingScreenViewController.h"
+#include "circle/album/AlbumListViewController.h"
+#include "circle/album/BrowseBigPhoto.h"
+#include "circle/album/CreateAlbumViewController.h"
+#include "circle/album/UploadAlbumViewController.h"
 #include "circle/detail/WeiboDetailsCommentCell.h"
 #include "circle/detail/WeiboDetailsCommentTableCell.h"
 #include "circle/detail/WeiboDetailsContentCell.h"
@@ -24,12 +27,10 @@ void registerCircleClasses()
     BaseCell::registerCellClass<WeiboDetailsCommentCell>();
     registry.registerClass<WeiboCommentViewController>();
     registry.registerClass<WriteWeiboViewController>();
-    // Screens the feed opens by name that are not built yet: a stand-in
-    // until their class registers.
-    MissingScreenViewController::registerMissing({
-        { "SendClassNoticeViewController", "发班级公告" },
-        { "UploadAlbumViewController", "上传照片" },
-    });
+    registry.registerClass<CreateAlbumViewController>();
+    registry.registerClass<UploadAlbumViewController>();
+    registry.registerClass<BrowseBigPhoto>();
+    registry.registerClass<AlbumListViewController>();
 }
 
 } // namespace circle

@@ -99,6 +99,9 @@ namespace {
             { "webapp/page/attendance/student", nullptr, &C::pageAttendanceOfStudent, true },
             { "webapp/page/service/list", nullptr, &C::pageServiceMessages, true },
             { "webapp/page/comment/students", nullptr, &C::pageCommentStudents, true },
+            { "webapp/photoAlbum/albums", nullptr, &C::albumPages, true },
+            { "webapp/photoAlbum/photos", nullptr, &C::albumPhotos, true },
+            { "webapp/photoAlbum/recent", nullptr, &C::recentPhotos, true },
         };
         return table;
     }

@@ -355,6 +355,10 @@ public:
     Reply smsHistory();
     Reply openCtd();
     Reply callBack();
+    // The class-album pages' queries (AlbumPageHandlers.cpp).
+    Reply albumPages();
+    Reply albumPhotos();
+    Reply recentPhotos();
     Reply staticMedia(const std::vector<std::string>& segments);
     Reply addressBookFile(const std::string& name);
     Reply chapterPage(long long postId, long long chapterId);

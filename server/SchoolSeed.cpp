@@ -255,10 +255,13 @@ bool SchoolData::seed()
         int photos;
     };
     const Album albums[] = {
-        { 101, "春游活动", "植物园春游", 3 },
-        { 101, "运动会", "第十届校运会", 2 },
-        { 102, "六一儿童节", "文艺汇演", 2 },
+        { 101, "春游活动", "植物园春游", 5 },
+        { 101, "运动会", "第十届校运会", 4 },
+        { 102, "六一儿童节", "文艺汇演", 3 },
     };
+    const char* const kAlbumPhotoSizes[] = { "800x600", "640x480", "720x540", "960x720", "600x450", "1024x768",
+        "880x660", "760x570", "840x630", "680x510", "920x690", "1000x750" };
+    int photoNumber = 0;
     int albumId = 1;
     for (const auto& a : albums) {
         run("INSERT INTO album (album_id, class_id, name, description, creator_id, created) VALUES (?, ?, ?, ?, 2001, "
@@ -267,8 +270,9 @@ bool SchoolData::seed()
         for (int p = 1; p <= a.photos; ++p) {
             run("INSERT INTO album_photo (album_id, url, created) VALUES (?, ?, ?)",
                 { albumId,
-                    std::string(kBaseMarker) + "static/img/album-" + std::to_string(albumId) + "-" + std::to_string(p)
-                        + ".png",
+                    // Landscapes of the demo photo folder, each of its own
+                    // size so that each gets its own colours.
+                    std::string(kBaseMarker) + "static/photos/photo-" + kAlbumPhotoSizes[(photoNumber++) % 12] + ".jpg",
                     timeText(-10 * kDay + albumId * kDay) });
         }
         ++albumId;

@@ -21,6 +21,7 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "platform/uikit/UIToolbar.h"
+#include "platform/uikit/UISegmentedControl.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -54,6 +55,7 @@ void registerUIKitClasses()
     registry.registerClass<UITableView>();
     registry.registerClass<UITableViewCell>();
     registry.registerClass<UIWebView>();
+    registry.registerClass<UISegmentedControl>();
     registerLayoutProperties();
 }
 

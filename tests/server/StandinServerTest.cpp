@@ -515,6 +515,13 @@ namespace {
             { "webapp/page/service/list", { { "userId", "2001" }, { "schoolId", "1001" } }, { "items:a" } },
             { "webapp/page/comment/students", { { "userId", "2001" }, { "schoolId", "1001" }, { "classId", "102" } },
                 { "items:a", "classes:a", "classId:n" } },
+            { "webapp/photoAlbum/albums",
+                { { "schoolId", "1001" }, { "userId", "2001" }, { "accountType", "1" }, { "areaAbb", "gz" },
+                    { "page", "1" }, { "pageSize", "20" } },
+                { "items:a" } },
+            { "webapp/photoAlbum/photos", { { "userId", "2001" }, { "albumId", "1" }, { "page", "1" } },
+                { "total:n", "album:d", "items:a" } },
+            { "webapp/photoAlbum/recent", { { "userId", "2001" }, { "pageSize", "12" } }, { "items:a" } },
         };
         for (const auto& c : cases) {
             auto answer = get(std::string(c.route) + "?" + encodeQuery(c.query));
@@ -544,7 +551,8 @@ namespace {
             "webapp/jxq/weibo", "webapp/jxq/praise", "webapp/messagehis/list", "web/ctd/butCtd", "web/ctd/dial",
             "webapp/page/schoolnotice/list", "webapp/page/schoolnotice/detail", "webapp/page/classnotice/list",
             "webapp/page/classnotice/detail", "webapp/page/homework/list", "webapp/page/attendance/class",
-            "webapp/page/attendance/student", "webapp/page/service/list", "webapp/page/comment/students" };
+            "webapp/page/attendance/student", "webapp/page/service/list", "webapp/page/comment/students",
+            "webapp/photoAlbum/albums", "webapp/photoAlbum/photos", "webapp/photoAlbum/recent" };
         for (const auto& route : server::Responder::queryRoutes()) {
             auto reply = get(route + "?userId=999&teacherId=999&familyId=999&classId=101&weiboId=1").reply();
             bool refused = reply["resultMsg"] == Value("用户信息出错，请重新登录");

@@ -1,0 +1,319 @@
+// The class-album page on the browser engine, under an X server of the
+// test's own: the album list drawn from the stand-in's albums, one album's
+// photos as the second level, entered by the page and left with the back
+// button; a photo opened large with its address's query kept; the newest
+// photos; the teacher's buttons and a parent's none; an album made and
+// photos added, after which the page is loaded again, once, at its first
+// level, showing them; and the error page, whose text is never markup.
+#include "app/main/ORBViewController.h"
+#include "circle/album/AlbumListViewController.h"
+#include "circle/album/BrowseBigPhoto.h"
+#include "circle/album/CreateAlbumViewController.h"
+#include "circle/album/UploadAlbumViewController.h"
+#include "core/session/ORBEndpoints.h"
+#include "platform/os/ClassRegistry.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UIPickerView.h"
+#include "platform/uikit/UISegmentedControl.h"
+#include "platform/uikit/WebEngine.h"
+#include "server/StandinServer.h"
+#include "tests/circle/album/AlbumScreenTest.h"
+#include "tests/support/TestHttpServer.h"
+#include "tests/support/XvfbDisplay.h"
+#include "tests/support/app/ClientApp.h"
+#include "ui/controls/ScaleButton.h"
+
+#include <gtest/gtest.h>
+
+using namespace circletest;
+using circle::AlbumListViewController;
+using circle::BrowseBigPhoto;
+
+namespace {
+
+// One X server for the whole program: the engine keeps its display open
+// until the process ends.
+class EngineDisplay : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        std::string reason;
+        if (display.start(&reason))
+            platform::setWebEngineDisplay(display.name());
+        else
+            ADD_FAILURE() << reason;
+    }
+    testsupport::XvfbDisplay display;
+};
+[[maybe_unused]] auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new EngineDisplay);
+
+constexpr const char* kAlbumsRoute = "webapp/photoAlbum/albums";
+constexpr const char* kParent = "13800000002";
+
+class AlbumPageTest : public AlbumScreenTest {
+protected:
+    std::shared_ptr<AlbumListViewController> openAlbums()
+    {
+        auto screen = std::dynamic_pointer_cast<AlbumListViewController>(
+            platform::ClassRegistry::shared().createAs<UIViewController>("AlbumListViewController"));
+        if (!screen)
+            return nullptr;
+        open(screen, ORBViewController::kGridTab);
+        if (!showsText(screen, "春游活动"))
+            return nullptr;
+        return screen;
+    }
+    bool showsText(const std::shared_ptr<AlbumListViewController>& screen, const std::string& text)
+    {
+        return until([&] { return screen->webView()->documentText().find(text) != std::string::npos; });
+    }
+    std::string evaluate(const std::shared_ptr<AlbumListViewController>& screen, const std::string& script)
+    {
+        return screen->webView()->stringByEvaluatingJavaScriptFromString(script);
+    }
+    // A click on the page's element, as a finger on it would.
+    void click(const std::shared_ptr<AlbumListViewController>& screen, const std::string& selector)
+    {
+        EXPECT_EQ(evaluate(screen, "(function(){var e=document.querySelector('" + selector
+                                       + "'); if(!e) return 'none'; e.click(); return 'ok';})()"),
+            "ok")
+            << selector;
+    }
+    void drawn(const std::shared_ptr<AlbumListViewController>& screen, const std::string& name)
+    {
+        // Pictures arrive after the text: let them come before the picture is taken.
+        until([&] {
+            return evaluate(screen, "Array.prototype.every.call(document.images, function(i){return i.complete;})")
+                == "true";
+        });
+        EXPECT_TRUE(screen->webView()->updateDrawing());
+        EXPECT_FALSE(harness().render(name).empty());
+    }
+    std::shared_ptr<BrowseBigPhoto> bigPhoto()
+    {
+        until([&] { return std::dynamic_pointer_cast<BrowseBigPhoto>(harness().topScreen()) != nullptr; });
+        testsupport::settle(harness());
+        return std::dynamic_pointer_cast<BrowseBigPhoto>(harness().topScreen());
+    }
+    void chooseSegment(const std::shared_ptr<AlbumListViewController>& screen, long index)
+    {
+        auto control = screen->segmentedControl();
+        auto bounds = control->bounds();
+        auto point = control->convertPointToView(
+            platform::Point(bounds.width() * (index + 0.5) / 2, bounds.height() / 2), nullptr);
+        EXPECT_EQ(testsupport::tapAtPoint(point), control);
+    }
+};
+
+TEST_F(AlbumPageTest, TheAlbumListIsDrawnAndAnAlbumOpensAsTheSecondLevel)
+{
+    signIn();
+    auto screen = openAlbums();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->title(), "班级相册");
+    EXPECT_EQ(screen->titleView(), screen->segmentedControl());
+    EXPECT_EQ(screen->segmentedControl()->selectedSegmentIndex(), 0);
+    EXPECT_EQ(screen->rightItem(), screen->createAlbumView());
+    EXPECT_EQ(screen->rightItemBtn()->currentTitle(), "新 建");
+    // The page read the account from its script and asked for the account's albums.
+    auto asked = harness().server()->requests().withRoute(kAlbumsRoute);
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.back().queryValue("userId"), "2001");
+    EXPECT_EQ(asked.back().queryValue("schoolId"), "1001");
+    EXPECT_EQ(evaluate(screen, "document.querySelectorAll('.album').length"), "3");
+    EXPECT_EQ(evaluate(screen, "document.querySelector('.album .count').textContent"), "3张");
+    drawn(screen, "circle-albums-list.png");
+
+    // The newest album first: its name, percent-escaped by the page, arrives as written.
+    click(screen, ".album");
+    ASSERT_TRUE(until([&] { return screen->isSubView(); }));
+    EXPECT_EQ(screen->titleLbl()->text(), "六一儿童节");
+    EXPECT_EQ(screen->titleView(), screen->titleLbl());
+    EXPECT_EQ(screen->rightItem(), screen->uploadAlbumView());
+    ASSERT_TRUE(showsText(screen, "共3张"));
+    EXPECT_EQ(evaluate(screen, "document.querySelectorAll('#album .photo').length"), "3");
+    EXPECT_EQ(harness().topScreen(), screen);
+    drawn(screen, "circle-albums-album.png");
+
+    // Back: the page's first level again, and the bar's; a second press closes.
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
+    EXPECT_FALSE(screen->isSubView());
+    EXPECT_EQ(evaluate(screen, "String(document.getElementById('album').hidden)"), "true");
+    EXPECT_EQ(evaluate(screen, "String(document.getElementById('albums').hidden)"), "false");
+    EXPECT_EQ(screen->titleView(), screen->segmentedControl());
+    EXPECT_EQ(screen->rightItem(), screen->createAlbumView());
+    EXPECT_EQ(harness().topScreen(), screen);
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
+    testsupport::settle(harness());
+    EXPECT_NE(harness().topScreen(), screen);
+}
+
+TEST_F(AlbumPageTest, APhotoOpensLargeWithItsAddressQueryKept)
+{
+    signIn();
+    auto screen = openAlbums();
+    ASSERT_TRUE(screen);
+    click(screen, ".album");
+    ASSERT_TRUE(showsText(screen, "共3张"));
+    const std::string first = evaluate(screen, "document.querySelector('#album .photo img').src");
+    ASSERT_FALSE(first.empty());
+    click(screen, "#album .photo");
+    auto photo = bigPhoto();
+    ASSERT_TRUE(photo);
+    EXPECT_EQ(photo->url(), first);
+    EXPECT_EQ(photo->title(), "查看大图");
+    ASSERT_TRUE(until([&] { return photo->imgPhoto()->image() != nullptr; }));
+    harness().render("circle-albums-big-photo.png");
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("leftItem")->subviews().front()));
+    testsupport::settle(harness());
+    ASSERT_EQ(harness().topScreen(), screen);
+
+    // An address with a query: the query is the photo's, not the page's.
+    const std::string withQuery = harness().serverBase() + "mobile2/pull/static/photos/photo-640x480.jpg?size=large&v=2";
+    evaluate(screen, "window.location.href = '/browseBigPhoto/url:" + withQuery + "'; 'sent'");
+    photo = bigPhoto();
+    ASSERT_TRUE(photo);
+    EXPECT_EQ(photo->url(), withQuery);
+    ASSERT_TRUE(until([&] { return photo->imgPhoto()->image() != nullptr; }));
+    EXPECT_EQ(photo->imgPhoto()->image()->size(), platform::Size(640, 480));
+}
+
+TEST_F(AlbumPageTest, TheNewestPhotosPageAndTheButtonsOfEachRole)
+{
+    signIn();
+    auto screen = openAlbums();
+    ASSERT_TRUE(screen);
+    chooseSegment(screen, 1);
+    EXPECT_EQ(screen->albumType(), 1);
+    EXPECT_EQ(screen->rightItemBtn()->currentTitle(), "传照片");
+    EXPECT_EQ(screen->pageName(), "recentPhotos");
+    ASSERT_TRUE(showsText(screen, "查看相册"));
+    EXPECT_EQ(evaluate(screen, "document.querySelectorAll('.group').length"), "3");
+    drawn(screen, "circle-albums-recent.png");
+    // An album opened from the newest photos: its title, but no add-photos item.
+    click(screen, ".group .more");
+    ASSERT_TRUE(until([&] { return screen->isSubView(); }));
+    EXPECT_EQ(screen->titleView(), screen->titleLbl());
+    EXPECT_EQ(screen->rightItem(), screen->createAlbumView());
+    // "传照片" opens the add-photos screen.
+    ASSERT_TRUE(harness().tap(screen->rightItemBtn()));
+    testsupport::settle(harness());
+    EXPECT_NE(std::dynamic_pointer_cast<circle::UploadAlbumViewController>(harness().topScreen()), nullptr);
+}
+
+TEST_F(AlbumPageTest, AParentHasNoButtonAtEitherLevel)
+{
+    signIn(kParent, testsupport::kDemoParentPassword);
+    auto screen = std::dynamic_pointer_cast<AlbumListViewController>(
+        platform::ClassRegistry::shared().createAs<UIViewController>("AlbumListViewController"));
+    ASSERT_TRUE(screen);
+    open(screen, ORBViewController::kGridTab);
+    // The parent's child is in class 101: its two albums.
+    ASSERT_TRUE(showsText(screen, "运动会"));
+    EXPECT_EQ(evaluate(screen, "document.querySelectorAll('.album').length"), "2");
+    EXPECT_EQ(screen->rightItem(), nullptr);
+    click(screen, ".album");
+    ASSERT_TRUE(until([&] { return screen->isSubView(); }));
+    EXPECT_EQ(screen->rightItem(), nullptr);
+    // Reached anyway, the actions do nothing for a parent.
+    screen->createAlbum(nullptr);
+    screen->uploadAlbum(nullptr);
+    testsupport::settle(harness());
+    EXPECT_EQ(harness().topScreen(), screen);
+}
+
+TEST_F(AlbumPageTest, AnAlbumMadeAndPhotosAddedShowOnThePageLoadedOnceAtItsFirstLevel)
+{
+    signIn();
+    auto screen = openAlbums();
+    ASSERT_TRUE(screen);
+
+    // An album with two photos, made from the bar's "新 建".
+    ASSERT_TRUE(harness().tap(screen->rightItemBtn()));
+    testsupport::settle(harness());
+    auto create = std::dynamic_pointer_cast<circle::CreateAlbumViewController>(harness().topScreen());
+    ASSERT_TRUE(create);
+    ASSERT_TRUE(until([&] { return create->classId() == 101; }));
+    create->txtEdAlbumName()->setText("科技节");
+    attachPhoto(platform::Color::orangeColor());
+    attachPhoto(platform::Color::blueColor());
+    std::size_t loads = routeCount(kAlbumsRoute);
+    ASSERT_TRUE(harness().tap(outlet("btnSubmit")));
+    ASSERT_TRUE(until([&] { return harness().notifications().count(circle::kCreateAlbumSuccessed) == 1; }));
+    harness().advance(circle::CreateAlbumViewController::kCloseDelay);
+    testsupport::settle(harness());
+    ASSERT_EQ(harness().topScreen(), screen);
+    ASSERT_TRUE(showsText(screen, "科技节"));
+    EXPECT_EQ(evaluate(screen, "document.querySelector('.album .count').textContent"), "2张");
+
+    // Photos added from an open album: the add screen is opened twice, the
+    // page loaded again once, back at its first level with the bar to match.
+    click(screen, ".album");
+    ASSERT_TRUE(until([&] { return screen->isSubView(); }));
+    ASSERT_EQ(screen->rightItem(), screen->uploadAlbumView());
+    auto add = std::dynamic_pointer_cast<UIButton>(harness().viewByOutlet("uploadAlbumBtn"));
+    ASSERT_TRUE(harness().tap(add));
+    testsupport::settle(harness());
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
+    testsupport::settle(harness());
+    ASSERT_TRUE(harness().tap(add));
+    testsupport::settle(harness());
+    auto upload = std::dynamic_pointer_cast<circle::UploadAlbumViewController>(harness().topScreen());
+    ASSERT_TRUE(upload);
+    ASSERT_TRUE(until([&] { return !upload->allAlbumInfo().empty(); }));
+    auto chooser = upload->pickerView();
+    chooser->showDownList();
+    chooser->currentPickerView()->selectRow(0, 0, false); // the newest: 科技节
+    chooser->done();
+    attachPhoto(platform::Color::greenColor());
+    loads = routeCount(kAlbumsRoute);
+    ASSERT_TRUE(harness().tap(outlet("btnSubmit")));
+    ASSERT_TRUE(waitForAnswer(core::ORBEndpoints::Cmd::kAddPhotos));
+    ASSERT_TRUE(until([&] { return harness().notifications().count(circle::kUploadAlbumSuccessed) == 1; }));
+    EXPECT_FALSE(screen->isSubView());
+    EXPECT_EQ(screen->titleView(), screen->segmentedControl());
+    EXPECT_EQ(screen->rightItem(), screen->createAlbumView());
+    harness().advance(circle::UploadAlbumViewController::kCloseDelay);
+    testsupport::settle(harness());
+    ASSERT_EQ(harness().topScreen(), screen);
+    ASSERT_TRUE(until([&] {
+        return evaluate(screen, "(document.querySelector('.album .count')||{}).textContent") == "3张";
+    }));
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    EXPECT_EQ(routeCount(kAlbumsRoute), loads + 1);
+    // The page is at its first level: back closes the screen.
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
+    testsupport::settle(harness());
+    EXPECT_NE(harness().topScreen(), screen);
+}
+
+TEST_F(AlbumPageTest, AFailedLoadShowsTheErrorPageWithItsTextAsText)
+{
+    EXPECT_EQ(AlbumListViewController::errorPage("<b>x</b> & 'y'"),
+        "<html><center><font size=+5 color='red'>An error occurred:<br>&lt;b&gt;x&lt;/b&gt; &amp; &#39;y&#39;"
+        "</font></center></html>");
+    signIn();
+    auto screen = openAlbums();
+    ASSERT_TRUE(screen);
+    std::string gone;
+    {
+        testsupport::TestHttpServer server;
+        ASSERT_TRUE(server.start());
+        gone = server.url("/%3Cimg%20src=x%20onerror=alert(1)%3E");
+        server.stop();
+    }
+    auto request = NSURLRequest::requestWithURL(gone);
+    ASSERT_TRUE(request);
+    screen->webView()->loadRequest(*request);
+    ASSERT_TRUE(showsText(screen, "An error occurred:"));
+    // Loaded without a base: nothing of the resources can be reached from it.
+    EXPECT_EQ(evaluate(screen, "String(document.baseURI)"), "about:blank");
+    // Whatever the description says, it is shown as text: no element came of it.
+    EXPECT_EQ(evaluate(screen, "String(document.querySelectorAll('img, script, b').length)"), "0");
+    EXPECT_EQ(evaluate(screen, "String(document.querySelectorAll('font').length)"), "1");
+    drawn(screen, "circle-albums-error.png");
+}
+
+} // namespace
