@@ -448,7 +448,7 @@ bool SchoolData::seed()
 
     ok = ok && seedGroupSends(*this) && seedSmsHistory(*this);
     run("INSERT INTO meta VALUES ('seeded', ?)", { timeText() });
-    ok = ok && seedCallHistory();
+    ok = ok && seedCallHistory() && seedSchoolBook();
     return ok;
 }
 
