@@ -151,13 +151,14 @@ protected:
             return false;
         settle(harness);
         auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(harness.presentedScreen());
-        if (!intro || !intro->scrollView())
+        auto scroll = intro ? std::dynamic_pointer_cast<UIScrollView>(testsupport::findViewByOutlet(intro->view(), "scrollView"))
+                            : nullptr;
+        if (!scroll)
             return false;
         auto shot = load(harness.render("introduction.png"));
         if (!shot)
             return false;
         stages.introduction = *shot;
-        auto scroll = intro->scrollView();
         stages.introductionCentre = testsupport::screenCentreOf(scroll);
         stages.pageWidth = scroll->bounds().size.width;
         stages.pages = int(std::lround(intro->maxX() / stages.pageWidth)) + 1;
