@@ -52,8 +52,8 @@ namespace {
 
 bool SchoolData::seedSchoolBook()
 {
-    // std::minstd_rand is fully specified, so the numbers are the same on
-    // every platform (the standard distributions are not: only raw draws).
+    // std::minstd_rand is defined exactly by the standard, so the numbers
+    // are the same on every platform (its distributions are not: raw draws only).
     std::minstd_rand draw(20230901);
     auto givenName = [&] {
         std::string name = pick(kGiven, draw());
