@@ -59,6 +59,8 @@ private:
     bool seed();
     // The click-to-dial history beyond the first page (ContactsSeed.cpp).
     bool seedCallHistory();
+    // The rest of the school in the teachers' address books (ContactsSeed.cpp).
+    bool seedSchoolBook();
 
     std::string path_;
     std::shared_ptr<SQLDatabase> db_;

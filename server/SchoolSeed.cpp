@@ -454,7 +454,7 @@ bool SchoolData::seed()
     ok = ok && seedGroupSends(*this) && seedSmsHistory(*this);
     ok = ok && seedVideoLibrary(*this);
     run("INSERT INTO meta VALUES ('seeded', ?)", { timeText() });
-    ok = ok && seedCallHistory();
+    ok = ok && seedCallHistory() && seedSchoolBook();
     return ok;
 }
 

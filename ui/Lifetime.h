@@ -56,6 +56,15 @@ public:
     {
         return schedule(seconds, false, std::move(target), method);
     }
+    // Calls fn(*target) once, `seconds` from now, while the target lives
+    // (for calls that carry arguments; T is named: afterCall<T>(…)).
+    template <class T, class F>
+    std::shared_ptr<platform::Timer> afterCall(double seconds, std::type_identity_t<std::weak_ptr<T>> target, F fn)
+    {
+        return addTimer(seconds, false, weakCall(std::move(target), [fn = std::move(fn)](T& object, platform::Timer&) {
+            fn(object);
+        }));
+    }
     // Stops one timer this lifetime started (nullptr: nothing).
     void cancel(const std::shared_ptr<platform::Timer>& timer);
 

@@ -33,10 +33,7 @@ void AboutViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
     std::string version = platform::Bundle::main()->buildVersion().value_or("");
-    if (lblVersion_)
-        lblVersion_->setText(std::string(kApplicationTitle) + " v" + version);
-    if (!lblRight_)
-        return;
+    lblVersion_->setText(std::string(kApplicationTitle) + " v" + version);
     auto frame = lblRight_->frame();
     double needed = platform::measureText(lblRight_->text(), lblRight_->font(),
         platform::Size(frame.width(), platform::kUnlimitedTextExtent))

@@ -22,9 +22,6 @@ public:
     void viewDidLoad() override;
     void btnBackTouchUpInside(UIControl* sender);
 
-    std::shared_ptr<UILabel> lblVersion() const { return lblVersion_; }
-    std::shared_ptr<UILabel> lblRight() const { return lblRight_; }
-
 private:
     std::shared_ptr<UILabel> lblVersion_;
     std::shared_ptr<UILabel> lblRight_;

@@ -61,8 +61,6 @@ int IntrodutionViewController::pageCount() { return isTeacher() ? kTeacherPageCo
 void IntrodutionViewController::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    if (!scrollView_)
-        return;
     scrollView_->setPagingEnabled(true);
     scrollView_->setShowsHorizontalScrollIndicator(false);
     std::string format = pictureFormat();
@@ -73,7 +71,7 @@ void IntrodutionViewController::viewDidLoad()
     std::string suffix = tall ? "-568h.png" : ".png";
     int n = pageCount();
     maxX_ = double(n - 1) * scrollView_->frame().width();
-    scrollView_->setDelegate(std::static_pointer_cast<IntrodutionViewController>(shared_from_this()));
+    scrollView_->setDelegate(self());
     double pictureWidth = 0;
     double pictureHeight = 0;
     double lastX = 0;
@@ -100,8 +98,7 @@ void IntrodutionViewController::viewDidLoad()
     close->setTitle(std::string("立即体验"), UIControlStateNormal);
     close->setTitleColor(platform::Color::whiteColor(), UIControlStateNormal);
     close->titleLabel()->setFont(UIFont::boldSystemFont(20));
-    close->addTarget(std::static_pointer_cast<IntrodutionViewController>(shared_from_this()),
-        &IntrodutionViewController::btnCloseTouchUpInside, UIControlEventTouchUpInside);
+    close->addTarget(self(), &IntrodutionViewController::btnCloseTouchUpInside, UIControlEventTouchUpInside);
     scrollView_->addSubview(close);
 
     bool fourInchMode = BaseViewController::isFourInchScreen();

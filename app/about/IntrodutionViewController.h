@@ -36,11 +36,13 @@ public:
     static std::string pictureFormat();
     static int pageCount();
 
-    std::shared_ptr<UIScrollView> scrollView() const { return scrollView_; }
-    std::shared_ptr<UIPageControl> pageControl() const { return pageControl_; }
     double maxX() const { return maxX_; }
 
 private:
+    std::shared_ptr<IntrodutionViewController> self()
+    {
+        return std::static_pointer_cast<IntrodutionViewController>(shared_from_this());
+    }
     [[maybe_unused]] double maxWidth_ = 0;
     double maxX_ = 0;
     std::shared_ptr<UIPageControl> pageControl_;

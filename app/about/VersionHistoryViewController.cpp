@@ -42,8 +42,6 @@ void VersionHistoryViewController::viewDidLoad()
     hud_ = std::make_shared<ProgressOverlay>(view()->bounds());
     hud_->setAnimationType(ProgressOverlayAnimationZoom);
     view()->addSubview(hud_);
-    if (!webView_)
-        return;
     UIWebViewHelper::setBackgroundTransparent(*webView_);
     UIWebViewHelper::setShadowHidden(*webView_, true);
     webView_->setDelegate(self<VersionHistoryViewController>());

@@ -27,9 +27,6 @@ public:
     // The page of a version: "…mobile2/pull/f/version/<version with "." as "_">".
     static std::string historyAddress(const std::string& serverBase, const std::string& version);
 
-    std::shared_ptr<UIWebView> webView() const { return webView_; }
-    std::shared_ptr<ProgressOverlay> hud() const { return hud_; }
-
 private:
     std::shared_ptr<ProgressOverlay> hud_;
     std::shared_ptr<UIWebView> webView_;

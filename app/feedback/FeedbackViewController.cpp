@@ -34,11 +34,10 @@ void FeedbackViewController::declareLayoutBindings(platform::LayoutBindings& bin
 void FeedbackViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
-    auto frame = TFLinkman_.lock();
-    frame->layer()->setBorderWidth(0.6);
-    frame->layer()->setBorderColor(platform::Color::fromRGB255(181, 181, 181, 0.8));
-    frame->layer()->setCornerRadius(7);
-    advice_.lock()->setDelegate(std::weak_ptr<UITextViewDelegate>(weakSelf<FeedbackViewController>()));
+    TFLinkman_->layer()->setBorderWidth(0.6);
+    TFLinkman_->layer()->setBorderColor(platform::Color::fromRGB255(181, 181, 181, 0.8));
+    TFLinkman_->layer()->setCornerRadius(7);
+    advice_->setDelegate(std::weak_ptr<UITextViewDelegate>(weakSelf<FeedbackViewController>()));
     setLeftItem(imageBarButton<FeedbackViewController>(
         "public_back_btn.png", "btnBack", &FeedbackViewController::btnGoBackAction));
 }
@@ -46,13 +45,12 @@ void FeedbackViewController::viewDidLoad()
 // The placeholder goes with the first change and does not come back.
 void FeedbackViewController::textViewDidChange(UITextView*)
 {
-    if (auto label = placeHolder_.lock())
-        label->removeFromSuperview();
+    placeHolder_->removeFromSuperview();
 }
 
 void FeedbackViewController::btnCommitTouchUpInside(UIControl*)
 {
-    std::string content = advice_.lock()->text();
+    std::string content = advice_->text();
     if (content.empty()) {
         ORBHelper::showProgressHud("反馈内容不能为空", false, true);
         return;

@@ -29,9 +29,9 @@ public:
 private:
     void leave();
 
-    std::weak_ptr<UIView> TFLinkman_;
-    std::weak_ptr<UITextView> advice_;
+    std::shared_ptr<UIView> TFLinkman_;
+    std::shared_ptr<UITextView> advice_;
     // A contact field of the layout; what it holds is not sent.
-    std::weak_ptr<UITextField> linkman_;
-    std::weak_ptr<UILabel> placeHolder_;
+    std::shared_ptr<UITextField> linkman_;
+    std::shared_ptr<UILabel> placeHolder_;
 };

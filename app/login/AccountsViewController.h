@@ -28,8 +28,6 @@ public:
     std::optional<double> heightForRowAtIndexPath(UITableView*, const NSIndexPath&) override;
     void didSelectRowAtIndexPath(UITableView*, const NSIndexPath&) override;
 
-    std::shared_ptr<UITableView> tableView() const { return tableView_; }
-
 private:
     std::shared_ptr<UITableView> tableView_;
 };

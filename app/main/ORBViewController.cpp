@@ -12,6 +12,7 @@
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UINavigationController.h"
+#include "ui/Lifetime.h"
 #include "ui/ORBHelper.h"
 #include "ui/controls/UINavigationBarBackgroundImage.h"
 #include "ui/overlay/ProgressOverlay.h"
@@ -187,7 +188,7 @@ void ORBViewController::showWarmPrompt()
     auto overlay = ProgressOverlay::showHUDAddedTo(view(), true);
     auto prompt = WarmPrompt::make();
     prompt->setText();
-    prompt->setDelegate(std::weak_ptr<WarmPromptDelegate>(std::static_pointer_cast<ORBViewController>(shared_from_this())));
+    prompt->setDelegate(std::weak_ptr<WarmPromptDelegate>(self()));
     prompt->layer()->setCornerRadius(kPromptCornerRadius);
     overlay->setMode(ProgressOverlayModeCustomView);
     overlay->setAnimationType(ProgressOverlayAnimationZoom);
@@ -217,26 +218,26 @@ void ORBViewController::roleToggle()
 void ORBViewController::logout()
 {
     ORBHelper::showProgressHud("正在退出登录，请稍后", true, false);
-    std::weak_ptr<ORBViewController> weak = std::static_pointer_cast<ORBViewController>(shared_from_this());
+    std::weak_ptr<ORBViewController> weak = self();
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         kLogoutRequest, platform::Value(platform::Dictionary()), [] {},
-        [weak](const platform::Value&) {
-            auto self = weak.lock();
-            if (!self)
-                return;
+        weakCall(weak, [](ORBViewController& screen, const platform::Value&) {
             ORBHelper::hideProgressHud();
             core::MyAccountInfo::setInstance(nullptr);
             auto defaults = platform::UserDefaults::standard();
             defaults->setBool(false, "auto_login");
             defaults->synchronize();
             auto login = std::make_shared<LoginViewController>(std::string(LoginViewController::kClassName));
-            self->presentInNavigation(login, false, true);
-        },
-        [weak](const std::string&) {
-            if (!weak.lock())
-                return;
+            screen.presentInNavigation(login, false, true);
+        }),
+        weakCall(weak, [](ORBViewController&, const std::string&) {
             ORBHelper::showProgressHud("退出登录失败，请重试", false, true);
-        });
+        }));
+}
+
+std::shared_ptr<ORBViewController> ORBViewController::self()
+{
+    return std::static_pointer_cast<ORBViewController>(shared_from_this());
 }
 
 void ORBViewController::setBadgeNum(int badgeNum)

@@ -54,7 +54,6 @@ public:
     void setHomeSchoolBadgeNum(int badgeNum);
     void btnTabStateChanged(UIControl* button, bool selected) override;
 
-    const std::vector<std::shared_ptr<MainBtnInfo>>& btnInfos() const { return btnInfos_; }
     std::shared_ptr<MainBtn> badgeBtn() const { return badgeBtn_; }
     std::shared_ptr<MainBtn> badgeBtnHomeSchool() const { return badgeBtnHomeSchool_; }
     bool isLogined() const { return isLogined_; }
@@ -63,6 +62,7 @@ public:
     static std::shared_ptr<ORBViewController> shared();
 
 private:
+    std::shared_ptr<ORBViewController> self();
     // A screen shown modally in a navigation controller with the app's bar.
     void presentInNavigation(const std::shared_ptr<UIViewController>& screen, bool barHidden, bool animated);
 

@@ -36,32 +36,27 @@ void WarmPrompt::notShowNextTime(UIControl* sender)
 void WarmPrompt::closePromptAction(UIControl*)
 {
     if (auto delegate = delegate_.lock())
-        delegate->closePromptWithNotNext(promptBtn_ && promptBtn_->isSelected());
+        delegate->closePromptWithNotNext(promptBtn_->isSelected());
 }
 
 void WarmPrompt::addHeight(double h)
 {
     auto grow = [h](const std::shared_ptr<UIView>& view) {
-        if (!view)
-            return;
         auto frame = view->frame();
         frame.size.height += h;
         view->setFrame(frame);
     };
     auto moveDown = [h](const std::shared_ptr<UIView>& view) {
-        if (!view)
-            return;
         auto frame = view->frame();
         frame.origin.y += h;
         view->setFrame(frame);
     };
-    grow(prompContent_.lock());
+    grow(prompContent_);
     auto frame = this->frame();
     frame.size.height += h;
     setFrame(frame);
-    moveDown(btnCheck_.lock());
-    moveDown(lblCheck_.lock());
+    moveDown(btnCheck_);
+    moveDown(lblCheck_);
     moveDown(promptBtn_);
-    if (auto caption = lblCheck_.lock())
-        caption->setText(kCheckCaption);
+    lblCheck_->setText(kCheckCaption);
 }

@@ -40,16 +40,13 @@ public:
     std::shared_ptr<WarmPromptDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<WarmPromptDelegate> delegate) { delegate_ = std::move(delegate); }
     std::shared_ptr<UIButton> promptBtn() const { return promptBtn_; }
-    std::shared_ptr<UILabel> prompContent() const { return prompContent_.lock(); }
-    std::shared_ptr<UIButton> btnCheck() const { return btnCheck_.lock(); }
-    std::shared_ptr<UILabel> lblCheck() const { return lblCheck_.lock(); }
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
 
 private:
     std::shared_ptr<UIButton> promptBtn_;
     std::weak_ptr<WarmPromptDelegate> delegate_;
-    std::weak_ptr<UILabel> prompContent_;
-    std::weak_ptr<UIButton> btnCheck_;
-    std::weak_ptr<UILabel> lblCheck_;
+    std::shared_ptr<UILabel> prompContent_;
+    std::shared_ptr<UIButton> btnCheck_;
+    std::shared_ptr<UILabel> lblCheck_;
 };

@@ -31,7 +31,6 @@ public:
     GridViewItem gridViewItemForIndex(GridView*, unsigned long index) override;
     void gridViewDidSelectItemAtIndex(GridView*, unsigned long index) override;
 
-    std::shared_ptr<GridView> gridView() const { return gridView_; }
     const std::vector<std::shared_ptr<NavigationInfo>>& gridItems() const { return gridItems_; }
 
 private:

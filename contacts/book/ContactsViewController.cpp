@@ -26,6 +26,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "ui/ORBHelper.h"
+#include "ui/controls/StatusBarBacking.h"
 
 #include <algorithm>
 
@@ -131,6 +132,7 @@ void ContactsViewController::viewDidLoad()
     txtSearch_->setDelegate(std::weak_ptr<UITextFieldDelegate>(self));
     txtSearch_->setPlaceholder(isTeacher_ ? kTeacherPlaceholder : kOtherPlaceholder);
     orgSearchBarWidth_ = searchBar_->frame().width();
+    orgSearchBarTop_ = searchBar_->frame().minY();
     if (!isFourInchScreen()) {
         for (const auto& view : { view(), std::static_pointer_cast<UIView>(tableView_) }) {
             auto frame = view->frame();
@@ -230,7 +232,7 @@ void ContactsViewController::downloadSucceeded(const platform::Value& result)
     setListGroup(book->groups);
     refreshTableView();
     contacts::AddressBookRecord(my_->uid).markLoaded(contacts::wallClockNow());
-    if (lblEmpty_)
+    if (isViewLoaded())
         lblEmpty_->setText(kEmptyGroupText);
     platform::log("post notification completed\n");
     ORBHelper::showProgressHud(kUpdatedText, false, true);
@@ -357,6 +359,7 @@ void ContactsViewController::createSearchTableView()
     if (searchTableView_)
         return;
     searchTableView_ = std::make_shared<UITableView>(view()->bounds(), UITableViewStylePlain);
+    searchTableView_->setOutletName("searchTableView");
     searchTableView_->setAlpha(0);
     searchTableView_->setBackgroundColor(platform::Color::whiteColor());
     searchTableView_->setSeparatorColor(kSearchSeparator);
@@ -389,13 +392,17 @@ void ContactsViewController::textFieldDidBeginEditing(UITextField*)
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(true, true);
     createSearchTableView();
+    // Without the navigation bar the view starts under the status bar: the
+    // search bar goes below it, over the tab strip and the refresh button.
+    double top = StatusBarBacking::cover(*view(), searchBar_->backgroundColor());
+    view()->bringSubviewToFront(searchBar_);
     UIView::animateWithDuration(kSearchAnimationDuration,
-        weakCallback<ContactsViewController>([](ContactsViewController& screen) {
+        weakCallback<ContactsViewController>([top](ContactsViewController& screen) {
             auto bounds = screen.view()->bounds();
             auto bar = screen.searchBar_->frame();
-            screen.searchBar_->setFrame(platform::Rect(bar.minX(), bar.minY(), bounds.width(), bar.height()));
+            screen.searchBar_->setFrame(platform::Rect(bar.minX(), top, bounds.width(), bar.height()));
             screen.searchTableView_->setFrame(
-                platform::Rect(0, bar.maxY(), bounds.width(), bounds.height() - bar.maxY()));
+                platform::Rect(0, top + bar.height(), bounds.width(), bounds.height() - top - bar.height()));
             screen.searchTableView_->setAlpha(1);
         }));
 }
@@ -404,12 +411,14 @@ void ContactsViewController::textFieldDidEndEditing(UITextField*)
 {
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(false, true);
+    StatusBarBacking::uncover(*view());
     UIView::animateWithDuration(kSearchAnimationDuration,
         weakCallback<ContactsViewController>([](ContactsViewController& screen) {
             if (screen.searchTableView_)
                 screen.searchTableView_->setAlpha(0);
             auto bar = screen.searchBar_->frame();
-            screen.searchBar_->setFrame(platform::Rect(bar.minX(), bar.minY(), screen.orgSearchBarWidth_, bar.height()));
+            screen.searchBar_->setFrame(
+                platform::Rect(bar.minX(), screen.orgSearchBarTop_, screen.orgSearchBarWidth_, bar.height()));
         }));
 }
 

@@ -95,7 +95,6 @@ public:
     // The result row's subtitle: the phone (teachers see it for subscribers),
     // then the group name and remarks.
     static std::string searchSubtitle(const core::ContactInfo& contact, bool isTeacher);
-    std::shared_ptr<UITableView> searchTableView() const { return searchTableView_; }
 
     // ---- Row actions -------------------------------------------------------------
     void contactsCellDidClickAvatar(const std::shared_ptr<core::ContactInfo>& contact) override;
@@ -144,6 +143,7 @@ private:
     // The variant on display: only the confirmation runs an action.
     int warnState_ = WarnView::kConfirmVariant;
     double orgSearchBarWidth_ = 0;
+    double orgSearchBarTop_ = 0;
 
     std::shared_ptr<UIScrollView> tabView_;
     std::shared_ptr<ContactsTabButton> currentTabBtn_;

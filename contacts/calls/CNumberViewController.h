@@ -40,7 +40,6 @@ public:
     void viewWillDisappear(bool animated) override;
 
     const std::vector<std::shared_ptr<core::HistoryInfo>>& historyData() const { return historyData_; }
-    std::shared_ptr<RefreshTableView> historyTableView() const { return historyTableView_; }
     const std::string& strWarn() const { return strWarn_; }
 
     void onDialView(VelaDialView& dialView, const std::string& makePhoneCall) override;

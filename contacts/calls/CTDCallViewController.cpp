@@ -11,6 +11,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "ui/ORBHelper.h"
+#include "ui/controls/StatusBarBacking.h"
 #include "ui/overlay/ProgressOverlay.h"
 
 namespace {
@@ -189,6 +190,7 @@ std::shared_ptr<UITableView> CTDCallViewController::searchTableView()
         return searchTableView_;
     searchTableView_ = std::make_shared<UITableView>(view()->bounds(), UITableViewStylePlain);
     searchTableView_->setAlpha(0);
+    searchTableView_->setOutletName("searchTableView");
     auto self = BaseViewController::self<CTDCallViewController>();
     searchTableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
     searchTableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
@@ -229,11 +231,15 @@ void CTDCallViewController::textFieldDidBeginEditing(UITextField*)
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(true, true);
     searchTableView();
-    UIView::animateWithDuration(kSearchAnimation, weakCallback<CTDCallViewController>([](CTDCallViewController& screen) {
+    // Without the navigation bar the view starts under the status bar.
+    double top = StatusBarBacking::cover(*view(), searchBar_->backgroundColor());
+    view()->bringSubviewToFront(searchBar_);
+    UIView::animateWithDuration(kSearchAnimation, weakCallback<CTDCallViewController>([top](CTDCallViewController& screen) {
         auto bounds = screen.view()->bounds();
         auto bar = screen.searchBar_->frame();
-        screen.searchBar_->setFrame(platform::Rect(0, 0, bounds.width(), bar.height()));
-        screen.searchTableView_->setFrame(platform::Rect(0, bar.height(), bounds.width(), bounds.height() - bar.height()));
+        screen.searchBar_->setFrame(platform::Rect(0, top, bounds.width(), bar.height()));
+        screen.searchTableView_->setFrame(
+            platform::Rect(0, top + bar.height(), bounds.width(), bounds.height() - top - bar.height()));
         screen.searchTableView_->setAlpha(1);
     }));
 }
@@ -242,6 +248,7 @@ void CTDCallViewController::textFieldDidEndEditing(UITextField*)
 {
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(false, true);
+    StatusBarBacking::uncover(*view());
     UIView::animateWithDuration(kSearchAnimation, weakCallback<CTDCallViewController>([](CTDCallViewController& screen) {
         if (screen.searchTableView_)
             screen.searchTableView_->setAlpha(0);
@@ -261,8 +268,9 @@ void CTDCallViewController::keyboardChanged(const platform::Notification& notifi
     const auto& durationValue = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
     double duration = durationValue.isNull() ? platform::Keyboard::kAnimationDuration : durationValue.doubleValue();
     UIView::animateWithDuration(duration, weakCallback<CTDCallViewController>([keyboard](CTDCallViewController& screen) {
-        const double top = screen.searchBar_->frame().height();
-        const double height = std::max(0.0, screen.view()->frame().height() - keyboard);
+        // Under the search bar (below the status bar while searching), down to the keyboard.
+        const double top = screen.searchBar_->frame().maxY();
+        const double height = std::max(0.0, screen.view()->bounds().height() - keyboard - top);
         screen.searchTableView_->setFrame(platform::Rect(0, top, screen.view()->bounds().width(), height));
     }));
 }

@@ -51,16 +51,11 @@ void CTDViewCell::setContact(std::shared_ptr<core::ContactInfo> contact)
     contact_ = std::move(contact);
     if (!contact_)
         return;
-    if (auto head = imgHead_.lock())
-        contacts::showAvatar(head, contact_->thumbAvatar);
-    if (auto label = labName_.lock())
-        label->setText(contact_->name);
-    if (auto label = labRole_.lock())
-        label->setText(contact_->remarks);
-    if (auto label = labClass_.lock())
-        label->setText(contact_->groupName);
-    if (auto label = labPhoneNumber_.lock())
-        label->setText(contact_->phone);
+    contacts::showAvatar(imgHead_, contact_->thumbAvatar);
+    labName_->setText(contact_->name);
+    labRole_->setText(contact_->remarks);
+    labClass_->setText(contact_->groupName);
+    labPhoneNumber_->setText(contact_->phone);
     ctdUrl_ = contact_->ctdUrl;
 }
 
@@ -69,7 +64,7 @@ void CTDViewCell::btnCTDCellAction(UIControl*)
     if (ctdUrl_.empty())
         return;
     auto sheet = std::make_shared<UIActionSheet>(kSheetTitle,
-        std::weak_ptr<UIActionSheetDelegate>(std::static_pointer_cast<CTDViewCell>(shared_from_this())), "取消",
+        std::weak_ptr<UIActionSheetDelegate>(self()), "取消",
         std::nullopt, std::vector<std::string> { "使用CTD方式拨打" });
     sheet->setTag(kSheetTag);
     auto window = UIApplication::sharedApplication().keyWindow();
@@ -103,8 +98,7 @@ void CTDViewCell::actionSheetClickedButton(UIActionSheet* sheet, long buttonInde
     if (ctdRequest_)
         ctdRequest_->clearDelegatesAndCancel();
     ORBHelper::showProgressHud(kWaiting, true, false);
-    auto self = std::static_pointer_cast<CTDViewCell>(shared_from_this());
-    ctdRequest_ = core::builder::addressRequest(ctdUrl_, "GET", std::weak_ptr<HTTPRequestDelegate>(self),
+    ctdRequest_ = core::builder::addressRequest(ctdUrl_, "GET", std::weak_ptr<HTTPRequestDelegate>(self()),
         RequestSelector::method(&CTDViewCell::requestCtdSucceeded), RequestSelector::method(&CTDViewCell::requestCtdFailed));
     ctdRequest_->startAsynchronous();
 }

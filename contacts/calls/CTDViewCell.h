@@ -54,18 +54,17 @@ public:
     // Only an absolute http or https address is asked.
     static bool isCallBackAddress(const std::string& address);
 
-    std::shared_ptr<UILabel> labName() const { return labName_.lock(); }
-    std::shared_ptr<UIControl> btnCall() const { return btnCall_.lock(); }
-
 private:
+    std::shared_ptr<CTDViewCell> self() { return std::static_pointer_cast<CTDViewCell>(shared_from_this()); }
     std::shared_ptr<core::ContactInfo> contact_;
     std::string ctdUrl_;
     std::shared_ptr<HTTPRequest> ctdRequest_;
     std::weak_ptr<CTDViewCellDelegate> delegate_;
-    std::weak_ptr<UIImageView> imgHead_;
-    std::weak_ptr<UILabel> labName_;
-    std::weak_ptr<UILabel> labRole_;
-    std::weak_ptr<UILabel> labClass_;
-    std::weak_ptr<UILabel> labPhoneNumber_;
-    std::weak_ptr<UIControl> btnCall_;
+    std::shared_ptr<UIImageView> imgHead_;
+    std::shared_ptr<UILabel> labName_;
+    std::shared_ptr<UILabel> labRole_;
+    std::shared_ptr<UILabel> labClass_;
+    std::shared_ptr<UILabel> labPhoneNumber_;
+    // The row's button (its action is wired in the layout); tests tap it by name.
+    std::shared_ptr<UIControl> btnCall_;
 };

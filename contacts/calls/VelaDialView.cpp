@@ -37,11 +37,10 @@ std::shared_ptr<UIButton> VelaDialView::addKey(const std::shared_ptr<UIView>& pa
     if (!title.empty())
         key->setTitle(title, UIControlStateNormal);
     key->setBackgroundImage(UIImage::imageNamed(image), UIControlStateNormal);
-    auto self = std::static_pointer_cast<VelaDialView>(shared_from_this());
     if (fold)
-        key->addTarget(self, &VelaDialView::onButtonOnOffPressed, UIControlEventTouchUpInside);
+        key->addTarget(self(), &VelaDialView::onButtonOnOffPressed, UIControlEventTouchUpInside);
     else
-        key->addTarget(self, &VelaDialView::onKeyPressed, UIControlEventTouchUpInside);
+        key->addTarget(self(), &VelaDialView::onKeyPressed, UIControlEventTouchUpInside);
     parent->addSubview(key);
     keys_.push_back(key);
     return key;
@@ -104,7 +103,7 @@ void VelaDialView::showInView(const std::shared_ptr<UIView>& view)
     setFrame(platform::Rect(frame.minX(), y, frame.width(), frame.height()));
     setBackgroundColor(platform::Color::whiteColor());
     removeFromSuperview();
-    view->addSubview(std::static_pointer_cast<UIView>(shared_from_this()));
+    view->addSubview(self());
 }
 
 void VelaDialView::onKeyPressed(UIControl* sender)
@@ -145,8 +144,8 @@ void VelaDialView::onButtonOnOffPressed(UIControl*)
     if (auto fold = keyWithTag(kFoldTag))
         fold->setBackgroundImage(UIImage::imageNamed(isLayOn_ ? "cn_btn_on.png" : "cn_btn_off.png"), UIControlStateNormal);
     const bool folding = isLayOn_;
-    auto self = std::static_pointer_cast<VelaDialView>(shared_from_this());
-    UIView::animateWithDuration(kFoldDuration, [self, folding] {
+    // The changes apply at once, while the pad is certainly there.
+    UIView::animateWithDuration(kFoldDuration, [self = self(), folding] {
         auto frame = self->frame();
         const double shift = folding ? kKeyAreaHeight : -kKeyAreaHeight;
         self->setFrame(platform::Rect(frame.minX(), frame.minY() + shift, frame.width(), frame.height() - shift));

@@ -60,6 +60,7 @@ public:
     std::shared_ptr<UIView> controlView() const { return controlView_; }
 
 private:
+    std::shared_ptr<VelaDialView> self() { return std::static_pointer_cast<VelaDialView>(shared_from_this()); }
     void build();
     std::shared_ptr<UIButton> addKey(const std::shared_ptr<UIView>& parent, const platform::Rect& frame, int tag,
         const std::string& title, const std::string& image, bool fold);

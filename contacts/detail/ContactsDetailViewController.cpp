@@ -123,7 +123,7 @@ bool ContactsDetailViewController::isTeacherUser() const
 
 void ContactsDetailViewController::refreshView()
 {
-    if (!contact_ || !contentView_)
+    if (!contact_ || !isViewLoaded())
         return;
     contacts::showAvatar(imgAvatar_, contact_->thumbAvatar);
     lblName_->setText(contact_->name);

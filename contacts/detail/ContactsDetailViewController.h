@@ -60,7 +60,6 @@ public:
     void setContact(std::shared_ptr<core::ContactInfo> contact) override;
     const std::shared_ptr<core::ContactInfo>& contact() const { return contact_; }
     void setCallType(unsigned callType) { callType_ = callType; }
-    unsigned callType() const { return callType_; }
     int chooseTag() const { return chooseTag_; }
     void refreshView();
 

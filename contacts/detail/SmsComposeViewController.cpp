@@ -46,13 +46,12 @@ void SmsComposeViewController::viewDidLoad()
     root->addSubview(title);
     auto cancel = std::make_shared<UIButton>(platform::Rect(8, 26, 60, 32));
     cancel->setTitle("取消", UIControlStateNormal);
-    cancel->addTarget(std::static_pointer_cast<SmsComposeViewController>(shared_from_this()),
-        &SmsComposeViewController::btnCancelTouchUpInside, UIControlEventTouchUpInside);
+    auto me = std::static_pointer_cast<SmsComposeViewController>(shared_from_this());
+    cancel->addTarget(me, &SmsComposeViewController::btnCancelTouchUpInside, UIControlEventTouchUpInside);
     root->addSubview(cancel);
     auto send = std::make_shared<UIButton>(platform::Rect(width - 68, 26, 60, 32));
     send->setTitle("发送", UIControlStateNormal);
-    send->addTarget(std::static_pointer_cast<SmsComposeViewController>(shared_from_this()),
-        &SmsComposeViewController::btnSendTouchUpInside, UIControlEventTouchUpInside);
+    send->addTarget(me, &SmsComposeViewController::btnSendTouchUpInside, UIControlEventTouchUpInside);
     root->addSubview(send);
     lblRecipients_ = std::make_shared<UILabel>(platform::Rect(12, 76, width - 24, 24));
     lblRecipients_->setText("收件人: " + joined(composer_->recipients()));

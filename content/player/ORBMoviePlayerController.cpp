@@ -5,6 +5,7 @@
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
+#include "ui/Lifetime.h"
 
 #include <cmath>
 #include <cstdio>
@@ -89,8 +90,7 @@ void MoviePlayerViewController::loadView()
     movieView_ = std::make_shared<MoviePlayerView>(Rect(0, 0, kLandscapeWidth, kLandscapeHeight));
     landscape_->addSubview(movieView_);
     auto tap = std::make_shared<UITapGestureRecognizer>();
-    tap->addTarget(std::static_pointer_cast<MoviePlayerViewController>(shared_from_this()),
-        &MoviePlayerViewController::movieTapped);
+    tap->addTarget(self(), &MoviePlayerViewController::movieTapped);
     movieView_->addGestureRecognizer(tap);
 
     lblMessage_ = std::make_shared<UILabel>(Rect(0, kLandscapeHeight / 2 - 15, kLandscapeWidth, 30));
@@ -112,24 +112,21 @@ void MoviePlayerViewController::loadView()
     btnDone_->titleLabel()->setFont(UIFont::boldSystemFont(15));
     btnDone_->setBackgroundColor(Color(1, 1, 1, 0.18));
     btnDone_->layer()->setCornerRadius(5);
-    btnDone_->addTarget(std::static_pointer_cast<MoviePlayerViewController>(shared_from_this()),
-        &MoviePlayerViewController::btnDoneTouchUpInside, UIControlEventTouchUpInside);
+    btnDone_->addTarget(self(), &MoviePlayerViewController::btnDoneTouchUpInside, UIControlEventTouchUpInside);
     topBar_->addSubview(btnDone_);
 
     bottomBar_ = std::make_shared<UIView>(Rect(0, kLandscapeHeight - kBarHeight, kLandscapeWidth, kBarHeight));
     bottomBar_->setBackgroundColor(bar);
     landscape_->addSubview(bottomBar_);
     btnPlay_ = std::make_shared<MoviePlayButton>(Rect(4, 0, 44, 44));
-    btnPlay_->addTarget(std::static_pointer_cast<MoviePlayerViewController>(shared_from_this()),
-        &MoviePlayerViewController::btnPlayTouchUpInside, UIControlEventTouchUpInside);
+    btnPlay_->addTarget(self(), &MoviePlayerViewController::btnPlayTouchUpInside, UIControlEventTouchUpInside);
     bottomBar_->addSubview(btnPlay_);
     lblPosition_ = timeLabel(Rect(50, 12, 52, 20), NSTextAlignmentRight);
     bottomBar_->addSubview(lblPosition_);
     progress_ = std::make_shared<MovieProgressView>(Rect(106, 0, kLandscapeWidth - 106 - 60, kBarHeight));
     progress_->setBackgroundColor(Color::clearColor());
     auto seekTap = std::make_shared<UITapGestureRecognizer>();
-    seekTap->addTarget(std::static_pointer_cast<MoviePlayerViewController>(shared_from_this()),
-        &MoviePlayerViewController::progressTapped);
+    seekTap->addTarget(self(), &MoviePlayerViewController::progressTapped);
     progress_->addGestureRecognizer(seekTap);
     bottomBar_->addSubview(progress_);
     lblDuration_ = timeLabel(Rect(kLandscapeWidth - 58, 12, 52, 20), NSTextAlignmentLeft);
@@ -143,16 +140,9 @@ void MoviePlayerViewController::loadView()
         lblMessage_->setHidden(false);
         return;
     }
-    std::weak_ptr<MoviePlayerViewController> weak
-        = std::static_pointer_cast<MoviePlayerViewController>(shared_from_this());
-    player_->onFrame = [weak] {
-        if (auto self = weak.lock())
-            self->playerDrewFrame();
-    };
-    player_->onChange = [weak] {
-        if (auto self = weak.lock())
-            self->playerChanged();
-    };
+    std::weak_ptr<MoviePlayerViewController> weak = self();
+    player_->onFrame = weakCall(weak, &MoviePlayerViewController::playerDrewFrame);
+    player_->onChange = weakCall(weak, &MoviePlayerViewController::playerChanged);
     movieView_->setPlayer(player_);
 }
 

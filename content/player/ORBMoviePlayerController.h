@@ -55,6 +55,10 @@ public:
     void movieTapped(UITapGestureRecognizer* recognizer);
 
 private:
+    std::shared_ptr<MoviePlayerViewController> self()
+    {
+        return std::static_pointer_cast<MoviePlayerViewController>(shared_from_this());
+    }
     void playerChanged();
     void playerDrewFrame();
     static std::string timeText(double seconds);

@@ -101,8 +101,9 @@ void GCLessonListViewController::setListDataAll(std::vector<std::shared_ptr<GCLe
 
 void GCLessonListViewController::refreshSearchData()
 {
-    listData_ = LessonSearch(txtSearch_ ? txtSearch_->text() : std::string()).filter(listDataAll_);
-    if (tableView_)
+    // Before the view loads there is no search text and no list to reload.
+    listData_ = LessonSearch(isViewLoaded() ? txtSearch_->text() : std::string()).filter(listDataAll_);
+    if (isViewLoaded())
         tableView_->reloadData();
 }
 

@@ -68,7 +68,7 @@ void GCLiveVideoDetailViewController::btnBackTouchUpInside(UIControl*) { popView
 
 void GCLiveVideoDetailViewController::layoutHeader()
 {
-    if (!tableView_)
+    if (!isViewLoaded())
         return;
     std::string name = liveVideo_ ? liveVideo_->name.value_or("") : "";
     lblName_->setText(name);

@@ -91,7 +91,7 @@ void GCViewController::setCurrentBtn(const std::shared_ptr<UIButton>& button)
 
 void GCViewController::switchToView(int tag)
 {
-    if (!contentView_)
+    if (!isViewLoaded())
         return;
     auto table = tag == kSubjectsTag ? tableView0_ : tableView1_;
     table->setFrame(contentView_->bounds());

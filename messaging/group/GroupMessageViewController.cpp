@@ -34,11 +34,11 @@ GroupMessageViewController::GroupMessageViewController()
 {
     setTitle(kTitle);
     messageAudioPlayerPlayingSound = [this](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) {
-        if (imgIcon_)
+        if (isViewLoaded())
             imgIcon_->startAnimating();
     };
     messageAudioPlayerPlaySoundFinished = [this](MessageAudioPlayer&, const std::shared_ptr<core::SoundInfo>&) {
-        if (imgIcon_)
+        if (isViewLoaded())
             imgIcon_->stopAnimating();
     };
 }

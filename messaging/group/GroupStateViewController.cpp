@@ -133,7 +133,7 @@ void GroupStateViewController::setHideBtnResend(bool hide)
         listData_ = { kUnreadHead, kUnreadNames, kSpacer, kReadHead, kReadNames, kSpacer };
     else
         listData_ = { kUnreadHead, kUnreadNames, kResend, kSpacer, kReadHead, kReadNames, kSpacer };
-    if (tableView_)
+    if (isViewLoaded())
         tableView_->reloadData();
 }
 

@@ -82,12 +82,8 @@ bool MessageAudioPlayer::exists() { return slot() != nullptr; }
 
 void MessageAudioPlayer::setUp()
 {
-    std::weak_ptr<MessageAudioPlayer> weak = weak_from_this();
-    proximityObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
-        platform::UIDeviceProximityStateDidChangeNotification, {}, [weak](const platform::Notification&) {
-            if (auto self = weak.lock())
-                self->sensorStateChange();
-        });
+    lifetime_.observe(weak_from_this(), platform::UIDeviceProximityStateDidChangeNotification,
+        &MessageAudioPlayer::proximityChanged);
     // Clips play on the loudspeaker unless the phone is held to the ear.
     auto& session = AVAudioSession::sharedInstance();
     session.setCategoryCode(static_cast<std::uint32_t>(platform::AudioSessionCategoryCode::MediaPlayback));
@@ -237,18 +233,14 @@ void MessageAudioPlayer::startDownload(const std::shared_ptr<SoundInfo>& sound)
     std::weak_ptr<HTTPRequest> weakRequest = request;
     // The request carries the clip it fetches: by the time it ends another
     // clip may be current, and that one must not be played from this file.
-    request->setCompletionBlock([weak, weakRequest, sound] {
-        auto self = weak.lock();
-        auto request = weakRequest.lock();
-        if (self && request)
-            self->requestDownloadSucceeded(request, sound->amrPath);
-    });
-    request->setFailedBlock([weak, weakRequest, sound] {
-        auto self = weak.lock();
-        auto request = weakRequest.lock();
-        if (self && request)
-            self->requestDownloadFailed(request, sound->amrPath);
-    });
+    request->setCompletionBlock(weakCall(weak, [weakRequest, sound](MessageAudioPlayer& player) {
+        if (auto ended = weakRequest.lock())
+            player.requestDownloadSucceeded(ended, sound->amrPath);
+    }));
+    request->setFailedBlock(weakCall(weak, [weakRequest, sound](MessageAudioPlayer& player) {
+        if (auto ended = weakRequest.lock())
+            player.requestDownloadFailed(ended, sound->amrPath);
+    }));
     requests_.push_back(request);
     request->startAsynchronous();
 }
@@ -336,5 +328,7 @@ void MessageAudioPlayer::routeByProximity()
         setCategory(platform::AVAudioSessionCategoryPlayback);
     }
 }
+
+void MessageAudioPlayer::proximityChanged(const platform::Notification&) { sensorStateChange(); }
 
 void MessageAudioPlayer::sensorStateChange() { routeByProximity(); }

@@ -3,6 +3,7 @@
 #include "core/model/SoundInfo.h"
 #include "platform/media/AVAudioPlayer.h"
 #include "platform/os/NotificationCenter.h"
+#include "ui/Lifetime.h"
 
 #include <functional>
 #include <memory>
@@ -91,6 +92,7 @@ private:
     void finishCurrent();
     void routeByProximity();
     void sensorStateChange();
+    void proximityChanged(const platform::Notification&);
     void send(MessageAudioPlayerDelegate::SoundCallback MessageAudioPlayerDelegate::*method,
         const std::shared_ptr<core::SoundInfo>& sound);
 
@@ -101,5 +103,6 @@ private:
     // Whether the current clip's files are the download cache's (and may be
     // thrown away when they prove bad) rather than a recording's own.
     bool cachedFiles_ = false;
-    platform::ObserverToken proximityObserver_;
+    // The proximity observation holds the player weakly and ends with it.
+    Lifetime lifetime_;
 };

@@ -203,6 +203,7 @@ void UITableView::reloadData()
     if (selected_ && !validPath(*selected_))
         selected_.reset();
     updateVisibleCells();
+    updateSectionIndex(true);
 }
 
 void UITableView::layoutSubviews()
@@ -210,15 +211,149 @@ void UITableView::layoutSubviews()
     UIScrollView::layoutSubviews();
     if (!loaded_)
         reloadData();
-    else
+    else {
         updateVisibleCells();
+        updateSectionIndex(false);
+    }
 }
 
 void UITableView::contentOffsetDidChange()
 {
-    if (loaded_)
+    if (loaded_) {
         updateVisibleCells();
+        updateSectionIndex(false);
+    }
 }
+
+// The index asks the data source for its titles when the data is reloaded,
+// and follows the visible part of the content at every scroll, so it sits
+// at the right edge of what is on screen, above the rows and headers.
+void UITableView::updateSectionIndex(bool reloadTitles)
+{
+    if (reloadTitles) {
+        auto titles = sectionIndexTitles();
+        if (titles.empty()) {
+            if (indexView_)
+                indexView_->removeFromSuperview();
+            indexView_.reset();
+            return;
+        }
+        if (!indexView_)
+            indexView_ = std::make_shared<UITableViewIndex>(this);
+        indexView_->setTitles(titles);
+    }
+    if (!indexView_)
+        return;
+    auto visible = bounds();
+    indexView_->setFrame(platform::Rect(visible.maxX() - UITableViewIndex::kWidth, visible.minY(),
+        UITableViewIndex::kWidth, visible.size.height));
+    if (indexView_->superview().get() != this)
+        addSubview(indexView_);
+    else if (subviews().empty() || subviews().back() != indexView_)
+        bringSubviewToFront(indexView_);
+    indexView_->layoutIfNeeded();
+}
+
+// ---- Section index view
+
+UITableViewIndex::UITableViewIndex(UITableView* table)
+    : UIView(platform::Rect(0, 0, kWidth, 0))
+    , table_(table)
+{
+    setBackgroundColor(platform::Color::clearColor());
+}
+
+void UITableViewIndex::setTitles(const std::vector<std::string>& titles)
+{
+    if (titles == titles_)
+        return;
+    titles_ = titles;
+    for (auto& label : labels_)
+        label->removeFromSuperview();
+    labels_.clear();
+    for (const auto& title : titles_) {
+        auto label = std::make_shared<UILabel>();
+        label->setText(title);
+        label->setFont(platform::Font::boldSystemFont(11));
+        label->setTextColor(platform::Color(0.30, 0.36, 0.44, 1));
+        label->setTextAlignment(NSTextAlignmentCenter);
+        label->setBackgroundColor(platform::Color::clearColor());
+        label->setUserInteractionEnabled(false);
+        addSubview(label);
+        labels_.push_back(std::move(label));
+    }
+    setNeedsLayout();
+}
+
+double UITableViewIndex::titleHeight() const
+{
+    // Titles share the height when there are more than fit; a title keeps
+    // at least a few points so a long index stays a line of letters.
+    if (titles_.empty())
+        return kTitleHeight;
+    double fit = (bounds().size.height - 8) / static_cast<double>(titles_.size());
+    return std::clamp(fit, 4.0, kTitleHeight);
+}
+
+platform::Rect UITableViewIndex::rectForTitle(long index) const
+{
+    if (index < 0 || index >= static_cast<long>(titles_.size()))
+        return {};
+    double h = titleHeight();
+    double top = (bounds().size.height - h * static_cast<double>(titles_.size())) / 2;
+    return platform::Rect(0, top + h * static_cast<double>(index), bounds().size.width, h);
+}
+
+long UITableViewIndex::titleIndexAtPoint(platform::Point point) const
+{
+    if (titles_.empty() || point.x < 0 || point.x > bounds().size.width)
+        return -1;
+    double h = titleHeight();
+    double top = (bounds().size.height - h * static_cast<double>(titles_.size())) / 2;
+    double offset = point.y - top;
+    if (offset < 0 || offset >= h * static_cast<double>(titles_.size()))
+        return -1;
+    return static_cast<long>(offset / h);
+}
+
+void UITableViewIndex::layoutSubviews()
+{
+    UIView::layoutSubviews();
+    for (std::size_t i = 0; i < labels_.size(); ++i)
+        labels_[i]->setFrame(rectForTitle(static_cast<long>(i)));
+}
+
+void UITableViewIndex::jumpTo(const UITouchSet& touches, bool sliding)
+{
+    if (touches.empty())
+        return;
+    // A touch starts on a title; sliding along the strip past its ends (or
+    // off its side) keeps the first or last title.
+    auto point = touches.front()->locationInView(this);
+    if (sliding && !titles_.empty()) {
+        point.x = std::clamp(point.x, 0.0, bounds().size.width);
+        auto first = rectForTitle(0);
+        auto last = rectForTitle(static_cast<long>(titles_.size()) - 1);
+        point.y = std::clamp(point.y, first.minY(), last.maxY() - 0.5);
+    }
+    long index = titleIndexAtPoint(point);
+    if (index < 0 || index == lastJump_)
+        return;
+    lastJump_ = index;
+    table_->tapSectionIndexTitle(index);
+}
+
+void UITableViewIndex::touchesBegan(const UITouchSet& touches, UIEvent*)
+{
+    lastJump_ = -1;
+    jumpTo(touches, false);
+}
+
+void UITableViewIndex::touchesMoved(const UITouchSet& touches, UIEvent*) { jumpTo(touches, true); }
+
+void UITableViewIndex::touchesEnded(const UITouchSet&, UIEvent*) { lastJump_ = -1; }
+
+void UITableViewIndex::touchesCancelled(const UITouchSet&, UIEvent*) { lastJump_ = -1; }
 
 std::shared_ptr<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(const std::string& identifier)
 {

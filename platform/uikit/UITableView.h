@@ -12,6 +12,7 @@
 #include <vector>
 
 class UITableView;
+class UILabel;
 
 enum UITableViewStyle {
     UITableViewStylePlain = 0,
@@ -82,6 +83,40 @@ public:
     {
         return "Delete";
     }
+};
+
+// The strip of section index titles at a table's right edge. It stays put
+// while the rows scroll under it; a touch on a title (or a finger sliding
+// along the strip) brings that title's section to the top.
+class UITableViewIndex : public UIView {
+public:
+    ORB_CLASS_NAME(UITableViewIndex)
+    static constexpr double kWidth = 16;
+    static constexpr double kTitleHeight = 15;
+
+    explicit UITableViewIndex(UITableView* table);
+    void setTitles(const std::vector<std::string>& titles);
+    const std::vector<std::string>& titles() const { return titles_; }
+    // The title under a point of this view, or -1 between and beyond titles.
+    long titleIndexAtPoint(platform::Point point) const;
+    // Where title i is drawn, in this view's coordinates.
+    platform::Rect rectForTitle(long index) const;
+
+    void layoutSubviews() override;
+    bool handlesTapsItself() const override { return true; }
+    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
+    void touchesMoved(const UITouchSet& touches, UIEvent* event) override;
+    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
+    void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
+
+private:
+    void jumpTo(const UITouchSet& touches, bool sliding);
+    double titleHeight() const;
+
+    UITableView* table_; // the table owns this view and outlives it
+    std::vector<std::string> titles_;
+    std::vector<std::shared_ptr<UILabel>> labels_;
+    long lastJump_ = -1;
 };
 
 // Rows laid out from their heights, top to bottom: the table header view,
@@ -158,6 +193,8 @@ public:
     std::vector<std::string> sectionIndexTitles() const;
     // A touch on index title i scrolls the section it names to the top.
     void tapSectionIndexTitle(long index);
+    // The drawn index at the right edge while the data source has titles.
+    const std::shared_ptr<UITableViewIndex>& sectionIndexView() const { return indexView_; }
 
     // ---- Editing -----------------------------------------------------------------
     bool isEditing() const { return editing_; }
@@ -205,6 +242,7 @@ private:
     void enqueue(const std::shared_ptr<UITableViewCell>& cell);
     void applyRowChange(RowChange::Kind kind, const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation);
     bool validPath(const NSIndexPath& indexPath) const;
+    void updateSectionIndex(bool reloadTitles);
 
     UITableViewStyle style_ = UITableViewStylePlain;
     std::weak_ptr<UITableViewDataSource> dataSource_;
@@ -227,4 +265,5 @@ private:
     int updateDepth_ = 0;
     std::vector<RowChange> rowChanges_;
     std::optional<platform::Point> touchStart_;
+    std::shared_ptr<UITableViewIndex> indexView_;
 };

@@ -6,6 +6,7 @@
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
+#include "ui/Lifetime.h"
 #include "ui/controls/UIColorHelper.h"
 #include "ui/images/RemoteImageLoader.h"
 #include "ui/images/RemoteImageView.h"
@@ -96,16 +97,11 @@ void StudentPhotoView::photoTapped()
         return;
     std::weak_ptr<StudentPhotoView> weak = std::static_pointer_cast<StudentPhotoView>(sharedView());
     UIView::animateWithDuration(
-        kFadeSeconds, [weak] {
-            if (auto view = weak.lock())
-                view->setAlpha(kFadeAlpha);
-        },
-        [weak](bool) {
-            if (auto view = weak.lock()) {
-                view->setAlpha(1.0);
-                view->tellDelegate();
-            }
-        });
+        kFadeSeconds, weakCall(weak, [](StudentPhotoView& view) { view.setAlpha(kFadeAlpha); }),
+        weakCall(weak, [](StudentPhotoView& view, bool) {
+            view.setAlpha(1.0);
+            view.tellDelegate();
+        }));
 }
 
 void StudentPhotoView::tellDelegate()

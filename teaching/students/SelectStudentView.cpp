@@ -6,6 +6,7 @@
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
+#include "ui/Lifetime.h"
 #include "ui/images/RemoteImageLoader.h"
 #include "ui/images/RemoteImageView.h"
 
@@ -91,14 +92,8 @@ void SelectStudentView::selectedAction()
         return;
     std::weak_ptr<SelectStudentView> weak = std::static_pointer_cast<SelectStudentView>(sharedView());
     UIView::animateWithDuration(
-        kFadeSeconds, [weak] {
-            if (auto tile = weak.lock())
-                tile->setAlpha(kFadeAlpha);
-        },
-        [weak](bool) {
-            if (auto tile = weak.lock())
-                tile->finishSelection();
-        });
+        kFadeSeconds, weakCall(weak, [](SelectStudentView& tile) { tile.setAlpha(kFadeAlpha); }),
+        weakCall(weak, [](SelectStudentView& tile, bool) { tile.finishSelection(); }));
 }
 
 void SelectStudentView::finishSelection()

@@ -28,11 +28,11 @@ TEST(About, VersionLineAndFooterAboveTheBottom)
         harness.visibleNavigationController()->pushViewController(about, true);
         settle(harness);
         EXPECT_EQ(about->title(), "关于瑞鸥");
-        EXPECT_EQ(about->lblVersion()->text(),
+        EXPECT_EQ(std::dynamic_pointer_cast<UILabel>(findViewByOutlet(about->view(), "lblVersion"))->text(),
             std::string("东岭瑞鸥iPhone客户端 v") + platform::Bundle::main()->buildVersion().value_or(""));
         // Two lines now: grown upwards from the layout's bottom edge, 18
         // points above the view's, and 88 points higher on the 3.5-inch screen.
-        auto footer = about->lblRight()->frame();
+        auto footer = findViewByOutlet(about->view(), "lblRight")->frame();
         double bottom = about->view()->bounds().height() - 18 - (screen == UIScreen::Kind::FourInch ? 0 : 88);
         EXPECT_DOUBLE_EQ(footer.maxY(), bottom);
         EXPECT_GT(footer.height(), 16);
@@ -61,7 +61,9 @@ TEST(VersionHistory, LoadsTheInstalledVersionsPage)
     harness.visibleNavigationController()->pushViewController(history, true);
     settle(harness, 0.1);
     EXPECT_EQ(history->title(), "更新历史");
-    EXPECT_EQ(history->hud()->labelText(), "载入中");
+    auto loading = ProgressOverlay::HUDForView(history->view());
+    ASSERT_TRUE(loading);
+    EXPECT_EQ(loading->labelText(), "载入中");
     ASSERT_TRUE(harness.runUntil([&] {
         for (const auto& request : harness.serverRequests())
             if (request.route.rfind("f/version/", 0) == 0)

@@ -8,6 +8,7 @@
 #include "app/about/IntrodutionViewController.h"
 #include "app/login/LoginViewController.h"
 #include "app/main/ORBViewController.h"
+#include "contacts/book/ContactsViewController.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/graphics/Image.h"
 #include "platform/os/FileUtil.h"
@@ -151,13 +152,14 @@ protected:
             return false;
         settle(harness);
         auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(harness.presentedScreen());
-        if (!intro || !intro->scrollView())
+        auto scroll = intro ? std::dynamic_pointer_cast<UIScrollView>(testsupport::findViewByOutlet(intro->view(), "scrollView"))
+                            : nullptr;
+        if (!scroll)
             return false;
         auto shot = load(harness.render("introduction.png"));
         if (!shot)
             return false;
         stages.introduction = *shot;
-        auto scroll = intro->scrollView();
         stages.introductionCentre = testsupport::screenCentreOf(scroll);
         stages.pageWidth = scroll->bounds().size.width;
         stages.pages = int(std::lround(intro->maxX() / stages.pageWidth)) + 1;
@@ -188,7 +190,12 @@ protected:
             return false;
         settle(harness);
         // The address book's first download ends with its notice on the
-        // window, over the prompt, for a moment.
+        // window, over the prompt, for a moment: a school's book arrives in
+        // its own (real) time, so its end is waited for, not assumed.
+        if (!harness.runUntil([&] {
+                return harness.notifications().count(ContactsViewController::kCompletedRefreshContacts) > 0;
+            }))
+            return false;
         settle(harness, 2.0);
         auto prompt = harness.viewByText("我知道了");
         shot = load(harness.render("warm-prompt.png"));

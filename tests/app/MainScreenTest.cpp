@@ -20,6 +20,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIPageControl.h"
+#include "platform/uikit/UIScrollView.h"
 #include "server/ReplyScript.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
@@ -84,23 +85,25 @@ TEST(MainScreen, FirstRunShowsTheIntroductionThenTheLogin)
     auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(harness.presentedScreen());
     ASSERT_TRUE(intro);
     EXPECT_TRUE(platform::UserDefaults::standard()->boolForKey(kNotFirstTimeKey));
+    auto dots = std::dynamic_pointer_cast<UIPageControl>(findViewByOutlet(intro->view(), "pageControl"));
+    ASSERT_TRUE(dots);
     // Nobody is signed in: the parents' two pages.
-    EXPECT_EQ(intro->pageControl()->numberOfPages(), 2);
+    EXPECT_EQ(dots->numberOfPages(), 2);
     EXPECT_EQ(IntrodutionViewController::pictureFormat(), "introduction_parent_%02i");
     EXPECT_FALSE(loginScreen(harness));
     EXPECT_FALSE(harness.render("app-introduction.png").empty());
 
-    auto scroll = intro->scrollView();
+    auto scroll = std::dynamic_pointer_cast<UIScrollView>(findViewByOutlet(intro->view(), "scrollView"));
+    ASSERT_TRUE(scroll);
     scroll->setContentOffset(platform::Point(intro->maxX(), 0));
     harness.loop().runUntilIdle();
     EXPECT_FALSE(harness.render("app-introduction-last.png").empty());
     scroll->setContentOffset(platform::Point(intro->maxX() + 60, 0));
     harness.loop().runUntilIdle();
-    EXPECT_EQ(intro->pageControl()->currentPage(), 1);
+    EXPECT_EQ(dots->currentPage(), 1);
     // The dots stay on the last page but never take a touch meant for what
     // lies beneath them.
-    EXPECT_FALSE(intro->pageControl()->isHidden());
-    auto dots = intro->pageControl();
+    EXPECT_FALSE(dots->isHidden());
     auto middle = dots->convertPointToView(platform::Point(dots->bounds().width() / 2, 5), nullptr);
     EXPECT_NE(harness.window()->hitTest(middle, nullptr), std::static_pointer_cast<UIView>(dots));
     settle(harness);
@@ -169,7 +172,9 @@ TEST(MainScreen, TeacherSignsInToFiveTabsAndElevenGridEntries)
     auto grid = gridScreen();
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid->gridItems().size(), 11u);
-    EXPECT_EQ(grid->gridView()->itemViews().size(), 11u);
+    auto tiles = std::dynamic_pointer_cast<GridView>(findViewByOutlet(grid->view(), "gridView"));
+    ASSERT_TRUE(tiles);
+    EXPECT_EQ(tiles->itemViews().size(), 11u);
     EXPECT_EQ(grid->gridItems()[5]->title().value_or(""), "点击拨号");
     EXPECT_TRUE(grid->navigationController()->isNavigationBarHidden());
     // The warm prompt greets the first sign-in.
@@ -187,7 +192,7 @@ TEST(MainScreen, TeacherSignsInToFiveTabsAndElevenGridEntries)
     settle(harness);
     auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(harness.presentedScreen());
     ASSERT_TRUE(intro);
-    EXPECT_EQ(intro->pageControl()->numberOfPages(), 3);
+    EXPECT_EQ(std::dynamic_pointer_cast<UIPageControl>(findViewByOutlet(intro->view(), "pageControl"))->numberOfPages(), 3);
     EXPECT_DOUBLE_EQ(intro->maxX(), 640);
     auto close = std::dynamic_pointer_cast<UIButton>(harness.viewByText("立即体验"));
     ASSERT_TRUE(close);

@@ -113,7 +113,7 @@ TEST(FunctionGrid, HeightLeavesRoomForTheTabBarByScreen)
         signInAs(1);
         auto grid = std::make_shared<NavigationViewController>();
         auto view = grid->view();
-        EXPECT_DOUBLE_EQ(grid->gridView()->frame().height(), view->bounds().height() - row.margin);
+        EXPECT_DOUBLE_EQ(findViewByOutlet(view, "gridView")->frame().height(), view->bounds().height() - row.margin);
         EXPECT_EQ(grid->title(), "功能导航");
         EXPECT_EQ(view->subviews().front()->className(), "UIImageView") << "the background is at the back";
     }
@@ -128,10 +128,12 @@ TEST(FunctionGrid, EntriesOpenTheirScreensAndUnknownOnesNothing)
     auto navigation = main->viewControllers()[ORBViewController::kGridTab];
     auto grid = std::dynamic_pointer_cast<NavigationViewController>(navigation->viewControllers().front());
     ASSERT_TRUE(grid);
-    EXPECT_DOUBLE_EQ(grid->gridView()->contentSize().height, grid->gridView()->totalHeight() + GridView::kBottomMargin);
+    auto tiles = std::dynamic_pointer_cast<GridView>(findViewByOutlet(grid->view(), "gridView"));
+    ASSERT_TRUE(tiles);
+    EXPECT_DOUBLE_EQ(tiles->contentSize().height, tiles->totalHeight() + GridView::kBottomMargin);
     // The tiles start where the grid puts them, with no inset of the screen's own.
-    EXPECT_DOUBLE_EQ(grid->gridView()->contentInset().top, 0);
-    EXPECT_DOUBLE_EQ(grid->gridView()->contentOffset().y, 0);
+    EXPECT_DOUBLE_EQ(tiles->contentInset().top, 0);
+    EXPECT_DOUBLE_EQ(tiles->contentOffset().y, 0);
 
     const std::pair<const char*, const char*> entries[] = {
         { "班级公告", "ClassNoticeListViewController" },

@@ -110,5 +110,5 @@ TEST(WarmPrompt, ADelegateThatIsGoneLeavesThePromptAlone)
     // No delegate: closing does nothing and nothing breaks.
     prompt->closePromptAction(nullptr);
     prompt->addHeight(20);
-    EXPECT_EQ(prompt->lblCheck()->text(), WarmPrompt::kCheckCaption);
+    EXPECT_EQ(textOf(findViewByOutlet(prompt, "lblCheck")), WarmPrompt::kCheckCaption);
 }

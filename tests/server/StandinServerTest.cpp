@@ -399,7 +399,8 @@ namespace {
             ASSERT_TRUE(text.has_value());
             auto book = platform::PlatformJson::read(*text);
             ASSERT_TRUE(book && book->isArray());
-            ASSERT_EQ(book->count(), 3u);
+            // Colleagues, the parents of the grade's seven classes, the other grades' teachers.
+            ASSERT_EQ(book->count(), 9u);
             EXPECT_EQ((*book)[0]["groupId"], Value("COM001"));
             EXPECT_EQ((*book)[1]["groupName"], Value("三年级(1)班家长"));
             EXPECT_EQ((*book)[1]["items"].count(), 8u);
@@ -420,6 +421,65 @@ namespace {
         expectAddressBook(command("address", "30107"), 0x1f);
         standin->setAddressBookCompression(server::Compression::Zlib);
         expectAddressBook(command("address", "30107"), 0x78);
+    }
+
+    // The teacher's book at a school's size: every group with its people,
+    // parents who turned the service off, people with no phone, a call-back
+    // address at this server for everyone with one, and the same book from
+    // every newly made server file.
+    TEST_F(AddressBookTest, TheTeachersBookIsASchoolsAndTheSameFromEveryNewServer)
+    {
+        auto fetch = [&] {
+            auto text = inflate(command("address", "30107").body);
+            std::string book = text.value_or("");
+            // The server's own address differs between runs.
+            std::string base = standin->baseUrl();
+            for (auto at = book.find(base); !base.empty() && at != std::string::npos; at = book.find(base, at))
+                book.replace(at, base.size(), "{base}");
+            return book;
+        };
+        const std::string first = fetch();
+        auto book = platform::PlatformJson::read(first);
+        ASSERT_TRUE(book && book->isArray());
+        std::vector<std::string> groups;
+        std::size_t people = 0, unsubscribed = 0, noPhone = 0, callBacks = 0;
+        std::set<long long> ids;
+        for (const auto& group : *book->asArray()) {
+            groups.push_back(group["groupId"].stringValue() + ":" + std::to_string(group["items"].count()));
+            for (const auto& contact : *group["items"].asArray()) {
+                ++people;
+                ids.insert(static_cast<long long>(contact["linkManId"].doubleValue()));
+                EXPECT_FALSE(contact["linkManName"].stringValue().empty());
+                unsubscribed += contact["isCustomer"].intValue() == 0;
+                bool phone = contact["phone"].isString() && !contact["phone"].stringValue().empty();
+                noPhone += !phone;
+                if (contact.asDictionary()->contains("dialReq")) {
+                    ++callBacks;
+                    EXPECT_TRUE(phone) << "a call-back without a number";
+                    const std::string dial = contact["dialReq"].stringValue();
+                    EXPECT_TRUE(platform::hasPrefix(dial, "{base}")) << dial << ": not at this server";
+                    EXPECT_NE(dial.find("web/ctd/dial?"), std::string::npos) << dial;
+                } else {
+                    EXPECT_FALSE(phone) << "a number without a call-back address";
+                }
+            }
+        }
+        EXPECT_EQ(groups,
+            (std::vector<std::string> { "COM001:4", "CLS101:8", "CLS102:8", "CLS103:44", "CLS104:44", "CLS105:44",
+                "CLS106:44", "CLS107:44", "TEA001:60" }));
+        EXPECT_EQ(people, 300u);
+        EXPECT_EQ(ids.size(), people) << "each person in one group of this book";
+        EXPECT_GT(unsubscribed, 20u);
+        EXPECT_GT(noPhone, 20u);
+        EXPECT_EQ(callBacks, people - noPhone);
+
+        // A new server file: the same people, numbers and addresses.
+        stopServer();
+        platform::FileUtil::remove(dataDir);
+        dataDir = testsupport::makeTempDir("standin-test");
+        ASSERT_FALSE(dataDir.empty());
+        startServer();
+        EXPECT_EQ(fetch(), first);
     }
 
     TEST_F(AddressBookTest, EachAccountGetsItsOwnBook)

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <numbers>
 #include <thread>
+#include <utility>
 
 using platform::AffineTransform;
 using platform::Color;
@@ -44,23 +45,26 @@ ProgressOverlay::ProgressOverlay(const Rect& frame)
     setAlpha(0);
     setupLabels();
     updateIndicators();
-    // The token unsubscribes when the overlay goes, so the handler never
-    // outlives it.
-    orientationToken_
-        = platform::NotificationCenter::defaultCenter().addObserver(platform::UIDeviceOrientationDidChangeNotification,
-            platform::Value(), [this](const platform::Notification&) { deviceOrientationDidChange(); });
 }
 
-ProgressOverlay::~ProgressOverlay()
+void ProgressOverlay::didMoveToSuperview()
 {
-    // Timers hold the overlay while they are pending, so none is left here;
-    // delayed hides hold it too. Nothing to stop but the observer (the token).
+    UIView::didMoveToSuperview();
+    // Turning matters only while the overlay is over a host; the observation
+    // is the overlay's own and ends with it.
+    if (superview() && !observingOrientation_) {
+        observingOrientation_ = true;
+        lifetime_.observe(weakSelf(), platform::UIDeviceOrientationDidChangeNotification,
+            &ProgressOverlay::deviceOrientationDidChange);
+    }
 }
 
 std::shared_ptr<ProgressOverlay> ProgressOverlay::self()
 {
     return std::static_pointer_cast<ProgressOverlay>(sharedView());
 }
+
+std::weak_ptr<ProgressOverlay> ProgressOverlay::weakSelf() { return self(); }
 
 std::shared_ptr<ProgressOverlay> ProgressOverlay::initWithView(const std::shared_ptr<UIView>& view)
 {
@@ -127,11 +131,8 @@ void ProgressOverlay::show(bool animated)
     // A new round: what an earlier round still had pending would hide this one early.
     cancelPendingHides();
     if (graceTime_ > 0) {
-        if (graceTimer_)
-            graceTimer_->invalidate();
-        auto strong = self();
-        graceTimer_ = platform::Timer::scheduled(
-            graceTime_, false, [strong](platform::Timer&) { strong->handleGraceTimer(); }, platform::RunLoop::main());
+        lifetime_.cancel(graceTimer_);
+        graceTimer_ = lifetime_.after(graceTime_, weakSelf(), &ProgressOverlay::handleGraceTimer);
         return;
     }
     setNeedsDisplay();
@@ -141,13 +142,10 @@ void ProgressOverlay::show(bool animated)
 void ProgressOverlay::cancelPendingHides()
 {
     ++showRound_;
-    for (auto& call : delayedHides_)
-        call.cancel();
+    for (auto& timer : delayedHides_)
+        lifetime_.cancel(timer);
     delayedHides_.clear();
-    if (minShowTimer_) {
-        minShowTimer_->invalidate();
-        minShowTimer_.reset();
-    }
+    lifetime_.cancel(std::exchange(minShowTimer_, nullptr));
 }
 
 void ProgressOverlay::handleGraceTimer()
@@ -171,14 +169,11 @@ void ProgressOverlay::showUsingAnimation(bool animated)
     if (animationType_ == ProgressOverlayAnimationZoom)
         setTransform(rotationTransform_.concat(AffineTransform::makeScale(kZoomInScale, kZoomInScale)));
     showStarted_ = platform::RunLoop::main().now();
-    auto strong = self();
-    UIView::animateWithDuration(kAnimationDuration, [strong] {
-        if (!strong)
-            return;
-        strong->setAlpha(1.0);
-        if (strong->animationType_ == ProgressOverlayAnimationZoom)
-            strong->setTransform(strong->rotationTransform_);
-    });
+    UIView::animateWithDuration(kAnimationDuration, weakCall(weakSelf(), [](ProgressOverlay& overlay) {
+        overlay.setAlpha(1.0);
+        if (overlay.animationType_ == ProgressOverlayAnimationZoom)
+            overlay.setTransform(overlay.rotationTransform_);
+    }));
 }
 
 // ---- Hiding
@@ -189,12 +184,8 @@ void ProgressOverlay::hide(bool animated)
     if (minShowTime_ > 0 && showStarted_) {
         double elapsed = platform::RunLoop::main().now() - *showStarted_;
         if (elapsed < minShowTime_) {
-            if (minShowTimer_)
-                minShowTimer_->invalidate();
-            auto strong = self();
-            minShowTimer_ = platform::Timer::scheduled(
-                minShowTime_ - elapsed, false, [strong](platform::Timer&) { strong->handleMinShowTimer(); },
-                platform::RunLoop::main());
+            lifetime_.cancel(minShowTimer_);
+            minShowTimer_ = lifetime_.after(minShowTime_ - elapsed, weakSelf(), &ProgressOverlay::handleMinShowTimer);
             return;
         }
     }
@@ -203,18 +194,18 @@ void ProgressOverlay::hide(bool animated)
 
 void ProgressOverlay::hide(bool animated, double afterDelay)
 {
-    auto strong = self();
-    if (!strong) {
+    if (!self()) {
         hide(animated);
         return;
     }
-    // The pending call keeps the overlay alive until it runs, as the caller expects.
-    delayedHides_.push_back(platform::dispatchAfter(afterDelay, [strong, animated] { strong->hideDelayed(animated); }));
+    // The host keeps a shown overlay; one that has gone has nothing to hide.
+    delayedHides_.push_back(lifetime_.afterCall<ProgressOverlay>(
+        afterDelay, weakSelf(), [animated](ProgressOverlay& overlay) { overlay.hideDelayed(animated); }));
 }
 
 void ProgressOverlay::hideDelayed(bool animated)
 {
-    std::erase_if(delayedHides_, [](const platform::DelayedCall& call) { return !call.isPending(); });
+    std::erase_if(delayedHides_, [](const auto& timer) { return !timer->isValid(); });
     hide(animated);
 }
 
@@ -226,22 +217,22 @@ void ProgressOverlay::handleMinShowTimer()
 
 void ProgressOverlay::hideUsingAnimation(bool animated)
 {
-    auto strong = self();
-    if (animated && showStarted_ && strong) {
+    if (animated && showStarted_ && self()) {
         unsigned long round = showRound_;
         UIView::animateWithDuration(
             kAnimationDuration,
-            [strong] {
-                if (strong->animationType_ == ProgressOverlayAnimationZoom)
-                    strong->setTransform(
-                        strong->rotationTransform_.concat(AffineTransform::makeScale(kZoomOutScale, kZoomOutScale)));
-                strong->setAlpha(kHiddenAlpha);
-            },
-            [strong, round](bool) {
+            weakCall(weakSelf(),
+                [](ProgressOverlay& overlay) {
+                    if (overlay.animationType_ == ProgressOverlayAnimationZoom)
+                        overlay.setTransform(overlay.rotationTransform_.concat(
+                            AffineTransform::makeScale(kZoomOutScale, kZoomOutScale)));
+                    overlay.setAlpha(kHiddenAlpha);
+                }),
+            weakCall(weakSelf(), [round](ProgressOverlay& overlay, bool) {
                 // Shown again while fading out: that later round owns the overlay now.
-                if (strong->showRound_ == round)
-                    strong->done();
-            });
+                if (overlay.showRound_ == round)
+                    overlay.done();
+            }));
         showStarted_.reset();
         return;
     }
@@ -266,19 +257,20 @@ void ProgressOverlay::done()
 
 void ProgressOverlay::showWhileExecuting(std::function<void()> task, bool animated)
 {
-    auto strong = self();
-    if (!strong || !task) {
+    if (!self() || !task) {
         show(animated);
         return;
     }
     taskInProgress_ = true;
-    // The thread holds the overlay (and what the task captured) until the
-    // main thread has cleaned up after it.
-    std::thread([strong, task = std::move(task)]() mutable {
+    // The thread holds the task, not the overlay: its host keeps a shown
+    // overlay, and one that has gone by the end is not cleaned up. What the
+    // task captured is let go on the main thread, never on this one.
+    std::thread([weak = weakSelf(), task = std::move(task)]() mutable {
         task();
-        // Everything goes back to the main thread: the overlay and whatever the
-        // task captured are let go there, never on this thread.
-        platform::postToMain([strong = std::move(strong), task = std::move(task)] { strong->cleanUp(); });
+        platform::postToMain([weak = std::move(weak), task = std::move(task)]() mutable {
+            task = nullptr;
+            weakCall(weak, &ProgressOverlay::cleanUp)();
+        });
     }).detach();
     show(animated);
 }
@@ -363,14 +355,11 @@ void ProgressOverlay::changeProperty(const char* keyPath, std::function<void(Pro
     }
     // Set from a task's thread: the views belong to the main thread, and so
     // does the stored value, which layout and drawing read there.
-    std::weak_ptr<ProgressOverlay> weak = self();
     std::string path = keyPath;
-    platform::postToMain([weak, path, change = std::move(change)] {
-        if (auto strong = weak.lock()) {
-            change(*strong);
-            strong->updateUIForKeypath(path);
-        }
-    });
+    platform::postToMain(weakCall(weakSelf(), [path, change = std::move(change)](ProgressOverlay& overlay) {
+        change(overlay);
+        overlay.updateUIForKeypath(path);
+    }));
 }
 
 void ProgressOverlay::setMode(ProgressOverlayMode mode)
@@ -511,7 +500,7 @@ void ProgressOverlay::drawRect(platform::Context& context, const Rect&)
 
 // ---- Orientation
 
-void ProgressOverlay::deviceOrientationDidChange()
+void ProgressOverlay::deviceOrientationDidChange(const platform::Notification&)
 {
     auto host = superview();
     if (!host)

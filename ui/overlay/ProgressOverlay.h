@@ -7,6 +7,7 @@
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIView.h"
+#include "ui/Lifetime.h"
 
 #include <functional>
 #include <memory>
@@ -64,7 +65,6 @@ public:
 
     ProgressOverlay();
     explicit ProgressOverlay(const platform::Rect& frame);
-    ~ProgressOverlay() override;
     ORB_CLASS_NAME(ProgressOverlay)
 
     // An overlay covering the view (a zero frame without one); on a window it
@@ -148,6 +148,7 @@ public:
     const platform::AffineTransform& rotationTransform() const { return rotationTransform_; }
 
     void layoutSubviews() override;
+    void didMoveToSuperview() override;
     void drawRect(platform::Context& context, const platform::Rect& rect) override;
 
 protected:
@@ -155,6 +156,7 @@ protected:
 
 private:
     std::shared_ptr<ProgressOverlay> self();
+    std::weak_ptr<ProgressOverlay> weakSelf();
     void hideDelayed(bool animated);
     void handleGraceTimer();
     void handleMinShowTimer();
@@ -167,7 +169,7 @@ private:
     void updateUIForKeypath(const std::string& keyPath);
     // Applies a property change now on the main thread, else later on it.
     void changeProperty(const char* keyPath, std::function<void(ProgressOverlay&)> change);
-    void deviceOrientationDidChange();
+    void deviceOrientationDidChange(const platform::Notification&);
     void cancelPendingHides();
 
     bool useAnimation_ = false;
@@ -204,7 +206,9 @@ private:
     platform::Size size_;
     // Delayed hides not yet run, and the round of showing they belong to: a
     // hide finishing after the overlay was shown again is stale and skipped.
-    std::vector<platform::DelayedCall> delayedHides_;
+    std::vector<std::shared_ptr<platform::Timer>> delayedHides_;
     unsigned long showRound_ = 0;
-    platform::ObserverToken orientationToken_;
+    bool observingOrientation_ = false;
+    // Timers and the observation hold the overlay weakly and end with it.
+    Lifetime lifetime_;
 };

@@ -53,18 +53,9 @@ std::shared_ptr<PhotoBrowser> PhotoBrowser::initWithDelegate(const std::shared_p
 {
     auto browser = std::make_shared<PhotoBrowser>();
     browser->delegate_ = delegate;
-    std::weak_ptr<PhotoBrowser> weak = browser;
-    auto& center = platform::NotificationCenter::defaultCenter();
-    browser->photoObserver_
-        = center.addObserver(PHOTO_LOADING_DID_END_NOTIFICATION, {}, [weak](const platform::Notification& n) {
-              if (auto self = weak.lock())
-                  self->handlePhotoLoadingDidEnd(n);
-          });
-    browser->memoryObserver_ = center.addObserver(
-        UIApplicationDidReceiveMemoryWarningNotification, {}, [weak](const platform::Notification&) {
-            if (auto self = weak.lock())
-                self->didReceiveMemoryWarning();
-        });
+    browser->lifetime_.observe(browser, PHOTO_LOADING_DID_END_NOTIFICATION, &PhotoBrowser::handlePhotoLoadingDidEnd);
+    browser->lifetime_.observe(
+        browser, UIApplicationDidReceiveMemoryWarningNotification, &PhotoBrowser::handleMemoryWarning);
     return browser;
 }
 
@@ -75,16 +66,19 @@ std::shared_ptr<PhotoBrowser> PhotoBrowser::initWithPhotos(std::vector<std::shar
     return browser;
 }
 
+std::shared_ptr<PhotoBrowser> PhotoBrowser::self() { return std::static_pointer_cast<PhotoBrowser>(shared_from_this()); }
+
+std::weak_ptr<PhotoBrowser> PhotoBrowser::weakSelf() { return self(); }
+
+void PhotoBrowser::handleMemoryWarning(const platform::Notification&) { didReceiveMemoryWarning(); }
+
 PhotoBrowser::~PhotoBrowser()
 {
-    // A sheet left open would outlive the browser on screen; its delegate
-    // (this browser) can no longer be reached, so it just goes.
+    // Timers and observations end with lifetime_. A sheet left open would
+    // outlive the browser on screen; its delegate (this browser) can no
+    // longer be reached, so it just goes.
     if (actionsSheet_)
         actionsSheet_->dismissWithClickedButtonIndex(actionsSheet_->cancelButtonIndex(), false);
-    for (auto& call : pendingCalls_)
-        call.cancel();
-    if (controlVisibilityTimer_)
-        controlVisibilityTimer_->invalidate();
     releaseAllUnderlyingPhotos();
     WebImageCache::sharedImageCache()->clearMemory();
 }
@@ -192,7 +186,7 @@ void PhotoBrowser::setInitialPageIndex(unsigned index)
 
 void PhotoBrowser::loadView()
 {
-    auto root = std::make_shared<PhotoBrowserView>(std::static_pointer_cast<PhotoBrowser>(shared_from_this()));
+    auto root = std::make_shared<PhotoBrowserView>(self());
     root->setFrame(UIScreen::mainScreen()->bounds());
     setView(root);
 }
@@ -205,8 +199,7 @@ void PhotoBrowser::viewDidLoad()
     pagingScrollView_ = std::make_shared<UIScrollView>(frameForPagingScrollView());
     pagingScrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     pagingScrollView_->setPagingEnabled(true);
-    pagingScrollView_->setDelegate(std::static_pointer_cast<UIScrollViewDelegate>(
-        std::static_pointer_cast<PhotoBrowser>(shared_from_this())));
+    pagingScrollView_->setDelegate(std::static_pointer_cast<UIScrollViewDelegate>(self()));
     pagingScrollView_->setShowsHorizontalScrollIndicator(false);
     pagingScrollView_->setShowsVerticalScrollIndicator(false);
     pagingScrollView_->setBackgroundColor(platform::Color::blackColor());
@@ -219,15 +212,15 @@ void PhotoBrowser::viewDidLoad()
     toolbar_->setBarStyle(UIBarStyleBlackTranslucent);
     toolbar_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleTopMargin);
 
-    auto self = std::static_pointer_cast<PhotoBrowser>(shared_from_this());
+    auto me = self();
     previousButton_ = UIBarButtonItem::itemWithImage(UIImage::imageNamed(kArrowLeft));
-    previousButton_->setTarget(self, &PhotoBrowser::gotoPreviousPage, "gotoPreviousPage");
+    previousButton_->setTarget(me, &PhotoBrowser::gotoPreviousPage, "gotoPreviousPage");
     nextButton_ = UIBarButtonItem::itemWithImage(UIImage::imageNamed(kArrowRight));
-    nextButton_->setTarget(self, &PhotoBrowser::gotoNextPage, "gotoNextPage");
+    nextButton_->setTarget(me, &PhotoBrowser::gotoNextPage, "gotoNextPage");
     actionButton_ = UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemAction);
     // Our bars draw no pictogram for system items; the glyph makes it a button one can see and touch.
     actionButton_->setImage(UIImage::imageNamed(kActionGlyph));
-    actionButton_->setTarget(self, &PhotoBrowser::actionButtonPressed, "actionButtonPressed:");
+    actionButton_->setTarget(me, &PhotoBrowser::actionButtonPressed, "actionButtonPressed:");
     reloadData();
 }
 
@@ -336,14 +329,14 @@ void PhotoBrowser::tilePages()
     while (recycledPages_.size() > kMaxRecycledPages)
         recycledPages_.pop_back();
 
-    auto self = std::static_pointer_cast<PhotoBrowser>(shared_from_this());
+    auto me = self();
     for (long index = first; index <= last; ++index) {
         auto i = static_cast<unsigned>(index);
         if (isDisplayingPageForIndex(i))
             continue;
         auto page = dequeueRecycledPage();
         if (!page)
-            page = ZoomingScrollView::create(self);
+            page = ZoomingScrollView::create(me);
         visiblePages_.push_back(page);
         configurePage(page, i);
         pagingScrollView_->addSubview(page);
@@ -583,25 +576,14 @@ void PhotoBrowser::setControlsHidden(bool hidden, bool animated, bool permanent)
         hideControlsAfterDelay();
 }
 
-void PhotoBrowser::cancelControlHiding()
-{
-    if (auto timer = std::exchange(controlVisibilityTimer_, nullptr))
-        timer->invalidate();
-}
+void PhotoBrowser::cancelControlHiding() { lifetime_.cancel(std::exchange(controlVisibilityTimer_, nullptr)); }
 
 void PhotoBrowser::hideControlsAfterDelay()
 {
     if (areControlsHidden())
         return;
     cancelControlHiding();
-    std::weak_ptr<PhotoBrowser> weak = std::static_pointer_cast<PhotoBrowser>(shared_from_this());
-    controlVisibilityTimer_ = platform::Timer::scheduled(
-        kHideControlsDelay, false,
-        [weak](platform::Timer&) {
-            if (auto self = weak.lock())
-                self->hideControls();
-        },
-        platform::RunLoop::main());
+    controlVisibilityTimer_ = lifetime_.after(kHideControlsDelay, weakSelf(), &PhotoBrowser::hideControls);
 }
 
 void PhotoBrowser::hideControls() { setControlsHidden(true, true, false); }
@@ -612,18 +594,14 @@ void PhotoBrowser::toggleControls() { setControlsHidden(!areControlsHidden(), tr
 
 void PhotoBrowser::performAfterDelay(double seconds, void (PhotoBrowser::*method)())
 {
-    std::erase_if(pendingCalls_, [](const platform::DelayedCall& call) { return !call.isPending(); });
-    std::weak_ptr<PhotoBrowser> weak = std::static_pointer_cast<PhotoBrowser>(shared_from_this());
-    pendingCalls_.push_back(platform::dispatchAfter(seconds, [weak, method] {
-        if (auto self = weak.lock())
-            ((*self).*method)();
-    }));
+    std::erase_if(pendingCalls_, [](const auto& timer) { return !timer->isValid(); });
+    pendingCalls_.push_back(lifetime_.after(seconds, weakSelf(), method));
 }
 
 void PhotoBrowser::cancelPreviousPerformRequests()
 {
-    for (auto& call : pendingCalls_)
-        call.cancel();
+    for (auto& timer : pendingCalls_)
+        lifetime_.cancel(timer);
     pendingCalls_.clear();
 }
 

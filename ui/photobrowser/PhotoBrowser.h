@@ -9,6 +9,7 @@
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIViewController.h"
+#include "ui/Lifetime.h"
 #include "ui/photobrowser/BrowserPhoto.h"
 #include "ui/photobrowser/CaptionView.h"
 #include "ui/photobrowser/ZoomingScrollView.h"
@@ -168,6 +169,9 @@ public:
 
 private:
     void handlePhotoLoadingDidEnd(const platform::Notification& notification);
+    void handleMemoryWarning(const platform::Notification&);
+    std::shared_ptr<PhotoBrowser> self();
+    std::weak_ptr<PhotoBrowser> weakSelf();
     bool isFirstInNavigationStack() const;
     // Navigation bar work (PhotoBrowserBars.cpp).
     void setNavBarAppearance(bool animated);
@@ -204,7 +208,8 @@ private:
     bool performingLayout_ = false;
     bool viewIsActive_ = false;
     bool displayActionButton_ = false;
-    platform::ObserverToken photoObserver_;
-    platform::ObserverToken memoryObserver_;
-    std::vector<platform::DelayedCall> pendingCalls_;
+    // Calls waiting on the clock (performAfterDelay and the save's turn).
+    std::vector<std::shared_ptr<platform::Timer>> pendingCalls_;
+    // Timers and observations hold the browser weakly and end with it.
+    Lifetime lifetime_;
 };

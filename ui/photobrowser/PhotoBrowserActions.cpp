@@ -48,8 +48,8 @@ void PhotoBrowser::actionButtonPressed()
     std::vector<std::string> buttons { "Save", "Copy" };
     if (platform::MailComposer::canSendMail())
         buttons.push_back("Email");
-    std::shared_ptr<UIActionSheetDelegate> self = std::static_pointer_cast<PhotoBrowser>(shared_from_this());
-    actionsSheet_ = std::make_shared<UIActionSheet>(std::string(), self, "Cancel", std::nullopt, std::move(buttons));
+    std::shared_ptr<UIActionSheetDelegate> sheetDelegate = self();
+    actionsSheet_ = std::make_shared<UIActionSheet>(std::string(), sheetDelegate, "Cancel", std::nullopt, std::move(buttons));
     actionsSheet_->setActionSheetStyle(UIActionSheetStyleBlackTranslucent);
     if (platform::UIDevice::currentDevice().userInterfaceIdiom() == platform::UIUserInterfaceIdiom::Pad && toolbar_)
         actionsSheet_->showFromToolbar(toolbar_);
@@ -98,26 +98,20 @@ void PhotoBrowser::savePhoto()
     // The write waits for the next turn, so the overlay is on screen before
     // the encoding holds the main thread up. The image is taken now: the page
     // may be unloaded by then.
-    std::erase_if(pendingCalls_, [](const platform::DelayedCall& call) { return !call.isPending(); });
-    std::weak_ptr<PhotoBrowser> weak = std::static_pointer_cast<PhotoBrowser>(shared_from_this());
-    pendingCalls_.push_back(platform::dispatchAfter(0, [weak, image] {
-        if (auto self = weak.lock())
-            self->saveImage(image);
-    }));
+    std::erase_if(pendingCalls_, [](const auto& timer) { return !timer->isValid(); });
+    pendingCalls_.push_back(
+        lifetime_.afterCall<PhotoBrowser>(0, weakSelf(), [image](PhotoBrowser& browser) { browser.saveImage(image); }));
 }
 
 void PhotoBrowser::saveImage(const std::shared_ptr<UIImage>& image)
 {
-    std::weak_ptr<PhotoBrowser> weak = std::static_pointer_cast<PhotoBrowser>(shared_from_this());
-    platform::SavedPhotosAlbum::writeImage(image->CGImage(), [weak](const std::string&, const platform::Error* error) {
-        auto self = weak.lock();
-        if (!self)
-            return;
-        if (error)
-            platform::log("PhotoBrowser: saving the photo failed: %s", error->localizedDescription().c_str());
-        self->showProgressHUDCompleteMessage(error ? "Failed" : "Saved");
-        self->hideControlsAfterDelay();
-    });
+    platform::SavedPhotosAlbum::writeImage(image->CGImage(),
+        weakCall(weakSelf(), [](PhotoBrowser& browser, const std::string&, const platform::Error* error) {
+            if (error)
+                platform::log("PhotoBrowser: saving the photo failed: %s", error->localizedDescription().c_str());
+            browser.showProgressHUDCompleteMessage(error ? "Failed" : "Saved");
+            browser.hideControlsAfterDelay();
+        }));
 }
 
 void PhotoBrowser::copyPhoto()
@@ -147,8 +141,8 @@ void PhotoBrowser::emailPhoto()
         hideControlsAfterDelay();
         return;
     }
-    std::shared_ptr<platform::MailComposerDelegate> self = std::static_pointer_cast<PhotoBrowser>(shared_from_this());
-    composer->setDelegate(self);
+    std::shared_ptr<platform::MailComposerDelegate> mailDelegate = self();
+    composer->setDelegate(mailDelegate);
     composer->setSubject("Photo");
     composer->addAttachmentData(std::move(*png), "png", "Photo.png");
     presentViewController(std::make_shared<MailComposeViewController>(composer), true);

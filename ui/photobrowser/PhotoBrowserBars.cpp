@@ -14,7 +14,7 @@ void PhotoBrowser::placeNavigationItems()
         return;
     if (isFirstInNavigationStack()) {
         auto done = UIBarButtonItem::itemWithTitle("Done", UIBarButtonItemStylePlain);
-        done->setTarget(std::static_pointer_cast<PhotoBrowser>(shared_from_this()), &PhotoBrowser::doneButtonPressed,
+        done->setTarget(self(), &PhotoBrowser::doneButtonPressed,
             "doneButtonPressed:");
         navigationItem()->setRightBarButtonItem(done);
         return;

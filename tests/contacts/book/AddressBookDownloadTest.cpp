@@ -68,8 +68,11 @@ TEST_F(AddressBookDownload, SignInDownloadsOnceStoresEveryGroupAndAnnouncesIt)
     signIn();
     waitForBook();
     EXPECT_EQ(requests(kBook).size(), 1u);
-    // The teacher's colleagues and the parents of two classes, each counted.
-    EXPECT_EQ(storedGroups(), (std::vector<std::string> { "CLS101:8", "CLS102:8", "COM001:4" }));
+    // The teacher's colleagues, the parents of the two classes taught and of
+    // the grade's five other classes, and the other grades' teachers, each counted.
+    EXPECT_EQ(storedGroups(),
+        (std::vector<std::string> { "CLS101:8", "CLS102:8", "CLS103:44", "CLS104:44", "CLS105:44", "CLS106:44",
+            "CLS107:44", "COM001:4", "TEA001:60" }));
     EXPECT_EQ(harness().notifications().count(ContactsViewController::kCompletedRefreshContacts), 1u);
     auto record = bookRecord(harness(), kTeacherUid);
     EXPECT_TRUE(record.get("has_load").boolValue());

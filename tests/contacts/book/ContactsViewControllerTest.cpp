@@ -12,14 +12,18 @@
 #include "messaging/chat/MessageViewController.h"
 #include "platform/graphics/Text.h"
 #include "platform/os/UserDefaults.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITextField.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/contacts/ContactsTestSupport.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "ui/controls/StatusBarBacking.h"
 
 #include "app/main/ORBViewController.h"
 
@@ -112,8 +116,10 @@ TEST_F(ContactsScreen, TabsAreOrderedMeasuredAndSelectTheirGroup)
     auto screen = openBook();
     ASSERT_TRUE(screen);
     auto strip = tabs(*screen);
-    ASSERT_EQ(strip.size(), 3u);
-    const char* names[] = { "学校同事", "三年级(1)班家长", "三年级(2)班家长" };
+    // Colleagues first, then the classes by name, the other grades' teachers last.
+    const char* names[] = { "学校同事", "三年级(1)班家长", "三年级(2)班家长", "三年级(3)班家长", "三年级(4)班家长",
+        "三年级(5)班家长", "三年级(6)班家长", "三年级(7)班家长", "其他年级老师" };
+    ASSERT_EQ(strip.size(), std::size(names));
     double x = 0;
     for (std::size_t i = 0; i < strip.size(); ++i) {
         SCOPED_TRACE(names[i]);
@@ -156,6 +162,60 @@ TEST_F(ContactsScreen, TabsAreOrderedMeasuredAndSelectTheirGroup)
     EXPECT_EQ(order, (std::vector<std::string> { "COM2", "ABC1", "CLS9", "CLS8" }));
     EXPECT_EQ(tabs(*screen).size(), 4u);
     EXPECT_TRUE(tabs(*screen)[0]->select());
+}
+
+// A class of the grade's size: its index is drawn down the list's right
+// edge, one title per section, and a touch on a letter brings its section up.
+TEST_F(ContactsScreen, TheIndexOfAFullClassIsDrawnAndATouchOnALetterBringsItsSection)
+{
+    auto screen = openBook();
+    ASSERT_TRUE(screen);
+    auto strip = tabs(*screen);
+    ASSERT_GT(strip.size(), 3u);
+    // The strip is wider than the screen: swiped along to the fourth tab first.
+    auto tabStrip = std::dynamic_pointer_cast<UIScrollView>(harness().viewByOutlet("tabView"));
+    tabStrip->scrollRectToVisible(strip[3]->frame(), false);
+    harness().loop().runUntilIdle();
+    ASSERT_TRUE(harness().tap(strip[3]));
+    ASSERT_EQ(strip[3]->lblName()->text(), "三年级(3)班家长");
+    auto list = table();
+    auto index = list->sectionIndexView();
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->titles(), screen->listPinyin());
+    EXPECT_GE(index->titles().size(), 15u) << "forty-four parents under many letters";
+    auto window = UIWindow::keyWindow();
+    auto shown = index->superview()->convertRectToView(index->frame(), window.get());
+    auto listShown = list->superview()->convertRectToView(list->frame(), window.get());
+    EXPECT_DOUBLE_EQ(shown.maxX(), listShown.maxX());
+    EXPECT_DOUBLE_EQ(shown.minY(), listShown.minY());
+    EXPECT_DOUBLE_EQ(shown.height(), listShown.height());
+    EXPECT_FALSE(harness().render("contacts-book-index.png").empty());
+
+    // A touch on a letter: its section's header at the top of the list, as
+    // far as the content lets it go; every letter, first to last.
+    auto touchTitle = [&](long i) {
+        auto point = index->convertPointToView(index->rectForTitle(i).center(), nullptr);
+        point.x += window->frame().minX();
+        point.y += window->frame().minY();
+        auto hit = testsupport::tapAtPoint(point);
+        harness().loop().runUntilIdle();
+        return hit == index;
+    };
+    const long titles = static_cast<long>(index->titles().size());
+    for (long i : { titles / 2, titles - 1, 1L, 0L }) {
+        SCOPED_TRACE(index->titles()[static_cast<std::size_t>(i)]);
+        ASSERT_TRUE(touchTitle(i));
+        double expected = std::min(list->rectForHeaderInSection(i).minY(), list->maximumContentOffset().y);
+        EXPECT_DOUBLE_EQ(list->contentOffset().y, expected);
+        auto header = std::dynamic_pointer_cast<ContactsHeader>(list->headerViewForSection(i));
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header->lblName()->text(), index->titles()[static_cast<std::size_t>(i)]);
+        // The strip stayed at the list's edge while the rows moved.
+        EXPECT_EQ(index->superview()->convertRectToView(index->frame(), window.get()), shown);
+    }
+    ASSERT_TRUE(touchTitle(titles / 2));
+    EXPECT_GT(list->contentOffset().y, 0);
+    EXPECT_FALSE(harness().render("contacts-book-index-scrolled.png").empty());
 }
 
 TEST_F(ContactsScreen, ANameWithoutLettersSortsFirstUnderTheHashAndAnEmptyGroupSaysSo)
@@ -239,9 +299,31 @@ TEST_F(ContactsScreen, SearchFindsByPinyinAndPhoneAcrossGroups)
     ASSERT_TRUE(harness().tap(field));
     settle(harness(), 0.5);
     EXPECT_TRUE(harness().visibleNavigationController()->isNavigationBarHidden());
-    auto results = screen->searchTableView();
+    auto results = std::dynamic_pointer_cast<UITableView>(harness().viewByOutlet("searchTableView"));
     ASSERT_TRUE(results);
     EXPECT_EQ(results->alpha(), 1.0);
+    // The bar sits below the status bar, on a strip of its colour, with the
+    // results right under it; it covers the tab strip and the refresh button.
+    auto window = UIWindow::keyWindow();
+    auto bar = harness().viewByOutlet("searchBar");
+    auto inWindow = [&](const std::shared_ptr<UIView>& view) {
+        return view->superview()->convertRectToView(view->frame(), window.get());
+    };
+    const double statusBar = UIApplication::sharedApplication().statusBarHeight();
+    ASSERT_GT(statusBar, 0);
+    EXPECT_DOUBLE_EQ(inWindow(bar).minY(), statusBar);
+    EXPECT_DOUBLE_EQ(inWindow(bar).width(), window->bounds().width());
+    auto backing = StatusBarBacking::backingOf(*screen->view());
+    ASSERT_TRUE(backing);
+    EXPECT_EQ(inWindow(backing), platform::Rect(0, 0, window->bounds().width(), statusBar));
+    EXPECT_EQ(backing->backgroundColor(), bar->backgroundColor());
+    EXPECT_DOUBLE_EQ(inWindow(results).minY(), inWindow(bar).maxY());
+    for (const char* covered : { "refreshBtn", "tabView" }) {
+        auto overlap = inWindow(harness().viewByOutlet(covered)).intersection(inWindow(bar));
+        ASSERT_FALSE(overlap.isNull()) << covered;
+        auto hit = window->hitTest(overlap.center(), nullptr);
+        EXPECT_TRUE(hit && hit->isDescendantOfView(bar.get())) << covered << " shows through the search bar";
+    }
     ASSERT_TRUE(harness().type(field, "zh w"));
     auto source = results->dataSource();
     ASSERT_EQ(source->numberOfRowsInSection(results.get(), 0), 1);
@@ -266,6 +348,11 @@ TEST_F(ContactsScreen, SearchFindsByPinyinAndPhoneAcrossGroups)
     settle(harness(), 0.5);
     EXPECT_FALSE(harness().visibleNavigationController()->isNavigationBarHidden());
     EXPECT_EQ(results->alpha(), 0.0);
+    EXPECT_FALSE(StatusBarBacking::backingOf(*screen->view()));
+    auto navigationBar = harness().visibleNavigationController()->navigationBar();
+    EXPECT_DOUBLE_EQ(inWindow(bar).minY(), inWindow(std::static_pointer_cast<UIView>(navigationBar)).maxY())
+        << "back under the navigation bar";
+    EXPECT_LT(inWindow(bar).width(), window->bounds().width()) << "beside the refresh button again";
 }
 
 TEST_F(ContactsScreen, RowTapsOpenTheDetailAndTheChat)

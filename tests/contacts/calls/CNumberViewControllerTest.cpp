@@ -52,6 +52,10 @@ protected:
         open(screen, ORBViewController::kGridTab);
         return screen;
     }
+    std::shared_ptr<RefreshTableView> historyTable()
+    {
+        return std::dynamic_pointer_cast<RefreshTableView>(harness().viewByOutlet("historyTableView"));
+    }
     std::shared_ptr<WarnView> warning()
     {
         auto views = harness().viewsByClass("WarnView");
@@ -85,7 +89,7 @@ TEST_F(CallNumberHome, OpensWithThePromptOnTheWindowThatALatePageLeavesUp)
     settle(harness(), 0.5);
     ASSERT_TRUE(warning()) << "the page's own overlay went, not the prompt";
     EXPECT_EQ(pageSent(0), 1);
-    EXPECT_EQ(screen->historyTableView()->pageCount(), 2);
+    EXPECT_EQ(historyTable()->pageCount(), 2);
     // Staying, with the tick: the screen stays and the prompt is silenced.
     ASSERT_TRUE(harness().tap(warning()->promptBtn()));
     ASSERT_TRUE(harness().tapButton("确定"));
@@ -109,7 +113,7 @@ TEST_F(CallNumberHome, PagesToTheEndAndAFailedLoadMoreIsAskedAgain)
 {
     platform::UserDefaults::standard()->setBool(true, CNumberViewController::kCallNumberKey);
     auto screen = openHome();
-    auto table = screen->historyTableView();
+    auto table = historyTable();
     ASSERT_TRUE(harness().runUntil([&] { return screen->historyData().size() == 10; }));
     // The second page fails: the rows stay and the same page is asked for next.
     harness().server()->script().forCommand(kHistory, ScriptedReply::connectionReset());
@@ -137,7 +141,7 @@ TEST_F(CallNumberHome, ARowAndTheDialPadOpenTheCallScreen)
 {
     platform::UserDefaults::standard()->setBool(true, CNumberViewController::kCallNumberKey);
     auto screen = openHome();
-    auto table = screen->historyTableView();
+    auto table = historyTable();
     ASSERT_TRUE(harness().runUntil([&] { return screen->historyData().size() == 10; }));
     screen->refreshTableViewFooterDidTriggerLoadMore(table.get());
     ASSERT_TRUE(harness().runUntil([&] { return screen->historyData().size() == 18; }));

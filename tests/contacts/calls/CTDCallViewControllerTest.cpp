@@ -5,14 +5,20 @@
 #include "contacts/calls/CTDCallViewController.h"
 #include "contacts/calls/CTDViewCell.h"
 #include "core/session/ORBEndpoints.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UITextField.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/contacts/ContactsTestSupport.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "ui/controls/StatusBarBacking.h"
 
 #include "app/main/ORBViewController.h"
 
@@ -59,7 +65,7 @@ protected:
     // Taps the row's button and confirms the sheet.
     void callBack(const std::shared_ptr<CTDViewCell>& cell)
     {
-        ASSERT_TRUE(harness().tap(cell->btnCall()));
+        ASSERT_TRUE(harness().tap(findViewByOutlet(cell, "btnCall")));
         auto sheet = UIActionSheet::currentSheet();
         ASSERT_TRUE(sheet);
         EXPECT_EQ(sheet->title(), CTDViewCell::kSheetTitle);
@@ -87,13 +93,15 @@ TEST_F(CallBackList, ListsTheStoredCallBackContactsWithTheMinutes)
     for (const auto& [key, value] : *sent[0].json->asDictionary())
         keys.insert(key);
     EXPECT_EQ(keys, (std::set<std::string> { "cmd", "userId", "accountType", "schoolId" }));
-    // Everyone with a number: three colleagues and sixteen parents.
-    EXPECT_EQ(screen->listDataAll().size(), 19u);
+    // Everyone with a number: three colleagues and sixteen parents of the
+    // classes taught, 200 of the grade's other 220 parents and 53 of the 60
+    // other teachers.
+    EXPECT_EQ(screen->listDataAll().size(), 3u + 16u + 200u + 53u);
     for (const auto& contact : screen->listDataAll())
         EXPECT_FALSE(contact->ctdUrl.empty());
     auto cell = visibleCell<CTDViewCell>(*std::dynamic_pointer_cast<UITableView>(harness().viewByOutlet("tableView")), 0);
     ASSERT_TRUE(cell);
-    EXPECT_FALSE(cell->labName()->text().empty());
+    EXPECT_FALSE(textOf(findViewByOutlet(cell, "labName")).empty());
     EXPECT_FALSE(harness().render("contacts-callback-list.png").empty());
 
     // The minutes cannot be read: the screen says so in its own words.
@@ -101,6 +109,44 @@ TEST_F(CallBackList, ListsTheStoredCallBackContactsWithTheMinutes)
     screen->loadCTDState();
     ASSERT_TRUE(harness().runUntil([&] { return harness().viewByText(CTDCallViewController::kMinutesFailedText) != nullptr; }));
     EXPECT_EQ(label("labTotalDuration"), "500");
+}
+
+// Searching hides the navigation bar: the search bar comes up to just
+// below the status bar, on a strip of its own colour, with the results
+// right under it and over the minutes bar; it goes back when the search ends.
+TEST_F(CallBackList, TheSearchBarSitsBelowTheStatusBarWhileSearching)
+{
+    auto screen = openList();
+    auto window = UIWindow::keyWindow();
+    auto inWindow = [&](const std::shared_ptr<UIView>& view) {
+        return view->superview()->convertRectToView(view->frame(), window.get());
+    };
+    auto bar = harness().viewByOutlet("searchBar");
+    const auto before = inWindow(bar);
+    auto field = std::dynamic_pointer_cast<UITextField>(harness().viewByOutlet("txtSearch"));
+    ASSERT_TRUE(harness().tap(field));
+    settle(harness(), 0.5);
+    ASSERT_TRUE(harness().visibleNavigationController()->isNavigationBarHidden());
+    const double statusBar = UIApplication::sharedApplication().statusBarHeight();
+    EXPECT_DOUBLE_EQ(inWindow(bar).minY(), statusBar);
+    auto backing = StatusBarBacking::backingOf(*screen->view());
+    ASSERT_TRUE(backing);
+    EXPECT_EQ(inWindow(backing), platform::Rect(0, 0, window->bounds().width(), statusBar));
+    auto results = harness().viewByOutlet("searchTableView");
+    ASSERT_TRUE(results);
+    EXPECT_DOUBLE_EQ(inWindow(results).minY(), inWindow(bar).maxY());
+    ASSERT_TRUE(platform::Keyboard::isVisible());
+    EXPECT_DOUBLE_EQ(inWindow(results).maxY(), platform::Keyboard::frame().minY()) << "down to the keyboard";
+    auto minutes = inWindow(harness().viewByOutlet("remainTimeBar"));
+    auto overlap = minutes.intersection(inWindow(bar));
+    if (!overlap.isNull()) {
+        auto hit = window->hitTest(overlap.center(), nullptr);
+        EXPECT_TRUE(hit && hit->isDescendantOfView(bar.get())) << "the minutes bar shows through the search bar";
+    }
+    ASSERT_TRUE(harness().returnKey(field));
+    settle(harness(), 0.5);
+    EXPECT_FALSE(StatusBarBacking::backingOf(*screen->view()));
+    EXPECT_EQ(inWindow(bar), before);
 }
 
 TEST_F(CallBackList, ACallBackIsPlacedOrSaidToHaveFailed)
@@ -170,7 +216,7 @@ TEST_F(CallBackList, TheRefreshWaitsForTheAddressBooksAnswerEitherWay)
     ASSERT_TRUE(harness().runUntil([&] { return !refresh->isHidden(); }));
     EXPECT_EQ(harness().overlayText(), "成功更新CTD联系人");
     ASSERT_TRUE(waitForAnswer(kMinutes, 2));
-    EXPECT_EQ(screen->listDataAll().size(), 19u);
+    EXPECT_EQ(screen->listDataAll().size(), 3u + 16u + 200u + 53u); // as when the list opened
 }
 
 TEST_F(CallBackList, AnAccountWithoutCallBacksSeesWhyTheListIsEmpty)

@@ -423,7 +423,9 @@ TEST_F(MessageBoxTest, AnAccountSwitchStopsTheOldBox)
     harness.advance(1);
     auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen());
     ASSERT_TRUE(chooser);
-    ASSERT_TRUE(harness.selectRow(chooser->tableView(), 0, 1));
+    auto accounts = std::dynamic_pointer_cast<UITableView>(testsupport::findViewByOutlet(chooser->view(), "tableView"));
+    ASSERT_TRUE(accounts);
+    ASSERT_TRUE(harness.selectRow(accounts, 0, 1));
     harness.advance(0.2);
     const int secondUid = core::MyAccountInfo::currentAccount()->uid;
     ASSERT_NE(secondUid, firstUid);

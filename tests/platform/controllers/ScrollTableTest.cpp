@@ -199,7 +199,8 @@ public:
     {
         return s == 2 ? std::nullopt : std::optional<std::string>(std::string(1, static_cast<char>('A' + 2 * s)));
     }
-    std::vector<std::string> sectionIndexTitlesForTableView(UITableView*) override { return { "A", "C", "#" }; }
+    std::vector<std::string> indexTitles { "A", "C", "#" };
+    std::vector<std::string> sectionIndexTitlesForTableView(UITableView*) override { return indexTitles; }
     std::optional<double> heightForRowAtIndexPath(UITableView*, const NSIndexPath& p) override
     {
         return p.section == 1 ? std::optional<double>(60) : std::nullopt;
@@ -322,6 +323,91 @@ TEST_F(TableTest, IndexTitlesScrollToTheirSection)
     EXPECT_EQ(table->contentOffset().y, 112);
     table->tapSectionIndexTitle(0);
     EXPECT_EQ(table->contentOffset().y, 0);
+}
+
+// The darkest pixel inside a rectangle of the table's visible part (0 black, 1 white).
+double darkestIn(UITableView& table, const platform::Rect& rect)
+{
+    auto image = table.renderToImage(1);
+    if (!image)
+        return -1;
+    double darkest = 1;
+    for (int y = int(rect.minY()); y < int(rect.maxY()); ++y) {
+        for (int x = int(rect.minX()); x < int(rect.maxX()); ++x) {
+            auto pixel = image->colorAt(x, y);
+            darkest = std::min(darkest, (pixel.red + pixel.green + pixel.blue) / 3);
+        }
+    }
+    return darkest;
+}
+
+TEST_F(TableTest, TheIndexIsDrawnAtTheRightEdgeOverTheRowsAndStaysThereWhileScrolling)
+{
+    table->reloadData();
+    auto index = table->sectionIndexView();
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->titles(), (std::vector<std::string> { "A", "C", "#" }));
+    EXPECT_EQ(index->frame(), platform::Rect(320 - UITableViewIndex::kWidth, 0, UITableViewIndex::kWidth, 200));
+    EXPECT_EQ(table->subviews().back(), index) << "above rows and headers";
+    // Three titles centred in the height, one under another.
+    EXPECT_EQ(index->rectForTitle(0).minY(), 100 - 1.5 * UITableViewIndex::kTitleHeight);
+    EXPECT_EQ(index->rectForTitle(1).minY(), index->rectForTitle(0).maxY());
+    EXPECT_EQ(index->titleIndexAtPoint(platform::Point(8, 100)), 1);
+    EXPECT_EQ(index->titleIndexAtPoint(platform::Point(8, 10)), -1);
+
+    // The letters are in the picture, over the right edge of the rows.
+    auto letter = index->rectForTitle(1).offsetBy(index->frame().minX(), 0);
+    EXPECT_LT(darkestIn(*table, letter), 0.6);
+
+    // Scrolled, the strip follows the visible part and the rows pass under it.
+    table->setContentOffset(platform::Point(0, 100));
+    EXPECT_EQ(index->frame(), platform::Rect(320 - UITableViewIndex::kWidth, 100, UITableViewIndex::kWidth, 200));
+    EXPECT_EQ(table->subviews().back(), index);
+    EXPECT_LT(darkestIn(*table, letter), 0.6);
+
+    // Titles change with the data; none, and the strip goes.
+    contacts->indexTitles = { "A", "B", "C", "D" };
+    table->reloadData();
+    EXPECT_EQ(table->sectionIndexView(), index);
+    EXPECT_EQ(index->titles().size(), 4u);
+    contacts->indexTitles.clear();
+    table->reloadData();
+    EXPECT_EQ(table->sectionIndexView(), nullptr);
+    EXPECT_EQ(index->superview(), nullptr);
+    EXPECT_GT(darkestIn(*table, letter.offsetBy(0, -100).intersection(platform::Rect(0, 0, 320, 200))), 0.9)
+        << "nothing drawn where the strip was";
+}
+
+TEST_F(TableTest, ATouchOnAnIndexTitleScrollsItsSectionToTheTopAndASlideFollowsTheFinger)
+{
+    table->reloadData();
+    auto index = table->sectionIndexView();
+    ASSERT_TRUE(index);
+    auto titleCentre = [&](long i) {
+        auto rect = index->rectForTitle(i);
+        return index->convertPointToView(rect.center(), nullptr);
+    };
+    // A tap on "C": its header at the top; on the rows nothing is selected.
+    window->beginTouches({ titleCentre(1) });
+    window->endTouches();
+    EXPECT_EQ(table->contentOffset().y, 110);
+    EXPECT_EQ(contacts->selected, std::vector<std::string> {});
+    // A tap on "A" goes back up, even though the strip has moved with the content.
+    window->beginTouches({ titleCentre(0) });
+    window->endTouches();
+    EXPECT_EQ(table->contentOffset().y, 0);
+    // A slide from "A" down past the end of the strip ends on the last title.
+    window->beginTouches({ titleCentre(0) });
+    window->moveTouches({ titleCentre(1) });
+    EXPECT_EQ(table->contentOffset().y, 110);
+    window->moveTouches({ platform::Point(titleCentre(1).x, 400) });
+    window->endTouches();
+    EXPECT_EQ(table->contentOffset().y, 112) << "the last section, as far as the content goes";
+    // On the strip above the first title a touch does nothing.
+    table->setContentOffset(platform::Point(0, 50));
+    window->beginTouches({ index->convertPointToView(platform::Point(8, 4), nullptr) });
+    window->endTouches();
+    EXPECT_EQ(table->contentOffset().y, 50);
 }
 
 TEST_F(TableTest, DeleteByEditingRemovesTheRowWhereEditingIsAllowed)

@@ -15,6 +15,7 @@
 #include "platform/os/Log.h"
 #include "teaching/TeachingClasses.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIScrollView.h"
 #include "tests/support/uikit/UIKitDriver.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
@@ -57,10 +58,13 @@ bool passIntroduction(AppHarness& harness)
     settle(harness);
     if (auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(harness.presentedScreen())) {
         // The button is on the last page: page there first, as a person would.
-        intro->scrollView()->setContentOffset(platform::Point(intro->maxX(), 0));
+        auto pages = std::dynamic_pointer_cast<UIScrollView>(testsupport::findViewByOutlet(intro->view(), "scrollView"));
+        if (!pages)
+            return false;
+        pages->setContentOffset(platform::Point(intro->maxX(), 0));
         harness.loop().runUntilIdle();
         if (!harness.tapButton("立即体验")) {
-            platform::log("passIntroduction: no button; offset %g maxX %g\n", intro->scrollView()->contentOffset().x, intro->maxX());
+            platform::log("passIntroduction: no button; offset %g maxX %g\n", pages->contentOffset().x, intro->maxX());
             return false;
         }
         settle(harness);

@@ -1,5 +1,7 @@
 #include "ui/overlay/ProgressOverlay.h"
+#include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
+#include "platform/services/UIDevice.h"
 #include "platform/uikit/AnimationLog.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UIApplication.h"
@@ -12,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <vector>
@@ -262,6 +266,105 @@ TEST_F(ProgressOverlayTest, ADelegateThatHasGoneIsNotCalled)
     second->hide(false, 1.5);
     harness->advance(2.0);
     EXPECT_EQ(*count, 1);
+}
+
+// What the overlay has pending (the grace and minimum-show timers, a delayed
+// hide, a fade, a task's end, the orientation observation) holds it weakly:
+// once its host and its owner let go, it goes at once and nothing of it runs.
+TEST_F(ProgressOverlayTest, AnOverlayThatHasGoneIsNotCalledBack)
+{
+    auto count = std::make_shared<int>(0);
+    auto delegate = std::make_shared<CountingDelegate>(count);
+    struct Case {
+        const char* what;
+        std::function<void(ProgressOverlay&)> start;
+        // A fade's end is the animation's own call, made whoever is gone.
+        bool ownTimer = true;
+    };
+    const Case cases[] = {
+        { "grace timer",
+            [](ProgressOverlay& o) {
+                o.setGraceTime(1);
+                o.show(false);
+            } },
+        { "minimum show time",
+            [](ProgressOverlay& o) {
+                o.setMinShowTime(2);
+                o.show(false);
+                o.hide(false);
+            } },
+        { "delayed hide",
+            [](ProgressOverlay& o) {
+                o.show(false);
+                o.hide(false, 1.5);
+            } },
+        { "fade out",
+            [](ProgressOverlay& o) {
+                o.show(false);
+                o.hide(true);
+            },
+            false },
+    };
+    // What fires on the loop in three seconds with no overlay about.
+    auto calloutsIn = [&](double seconds) {
+        const auto before = harness->loop().calloutCount();
+        harness->advance(seconds);
+        return harness->loop().calloutCount() - before;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        harness->advance(10.0); // what earlier rounds left pending, out of the way
+        const auto baseline = calloutsIn(3.0);
+        auto overlay = overlayOnHost();
+        overlay->setDelegate(delegate);
+        c.start(*overlay);
+        ASSERT_EQ(*count, 0);
+        std::weak_ptr<ProgressOverlay> weak = overlay;
+        overlay->removeFromSuperview();
+        overlay.reset();
+        EXPECT_TRUE(weak.expired()) << "kept alive by what it had pending";
+        harness->loop().runUntilIdle(); // what the views posted for drawing
+        if (c.ownTimer)
+            EXPECT_EQ(calloutsIn(3.0), baseline) << "a timer of the gone overlay still fired";
+        else
+            harness->advance(3.0);
+        EXPECT_EQ(*count, 0);
+    }
+
+    // The orientation observation ends with the overlay.
+    UIApplication::sharedApplication().setStatusBarOrientation(1);
+    auto turning = ProgressOverlay::initWithView(harness->window());
+    harness->window()->addSubview(turning);
+    std::weak_ptr<ProgressOverlay> weakTurning = turning;
+    turning->removeFromSuperview();
+    turning.reset();
+    EXPECT_TRUE(weakTurning.expired());
+    platform::NotificationCenter::defaultCenter().post(platform::UIDeviceOrientationDidChangeNotification);
+    harness->loop().runUntilIdle();
+
+    // A task still running when the overlay goes: its end finds nothing to
+    // clean up, and what it captured is let go on the main thread.
+    std::mutex gate;
+    std::unique_lock<std::mutex> closed(gate);
+    auto captured = std::make_shared<int>(7);
+    std::weak_ptr<int> weakCaptured = captured;
+    auto working = overlayOnHost();
+    working->setDelegate(delegate);
+    working->showWhileExecuting(
+        [&gate, captured] {
+            std::lock_guard<std::mutex> wait(gate);
+            (void)captured;
+        },
+        false);
+    captured.reset();
+    std::weak_ptr<ProgressOverlay> weakWorking = working;
+    working->removeFromSuperview();
+    working.reset();
+    EXPECT_TRUE(weakWorking.expired()) << "the task's thread held the overlay";
+    closed.unlock();
+    ASSERT_TRUE(harness->runUntil([&] { return weakCaptured.expired(); }, 10));
+    harness->advance(1.0);
+    EXPECT_EQ(*count, 0);
 }
 
 TEST_F(ProgressOverlayTest, ZoomGrowsFromOneAndAHalfAndShrinksToAHalf)

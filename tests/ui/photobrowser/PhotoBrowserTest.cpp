@@ -1,6 +1,8 @@
 #include "ui/photobrowser/PhotoBrowser.h"
 
 #include "platform/os/FileUtil.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UIToolbar.h"
@@ -350,4 +352,40 @@ TEST_F(PhotoBrowserTest, TheActionButtonBringsTheToolbarAndSitsRightOfTheArrows)
     EXPECT_EQ(browser->visiblePages().size(), 1u);
     browser->setDisplayActionButton(false);
     EXPECT_FALSE(browser->toolbar()->superview());
+}
+
+// A browser closed with its bars' hiding and a tap's toggle still pending,
+// while photos go on loading and memory runs short: none of it reaches the
+// browser, whose timers and observations went with it.
+TEST_F(PhotoBrowserTest, ABrowserThatHasGoneIsNotCalledBack)
+{
+    makeImagePhotos(2);
+    auto calloutsIn = [&](double seconds) {
+        const auto before = harness_.loop().calloutCount();
+        harness_.advance(seconds);
+        return harness_.loop().calloutCount() - before;
+    };
+    harness_.advance(10.0); // what starting up left pending, out of the way
+    const auto baseline = calloutsIn(6.0);
+
+    auto browser = presentBrowser(0);
+    EXPECT_FALSE(browser->areControlsHidden()); // hidden in five seconds
+    ASSERT_TRUE(testsupport::tap(browser->visiblePages().at(0)->photoImageView())); // a toggle in 0.2 s
+    std::weak_ptr<PhotoBrowser> weak = browser;
+    app_->home()->dismissViewControllerAnimated(false);
+    harness_.loop().runUntilIdle();
+    browser.reset();
+    ASSERT_TRUE(weak.expired());
+    harness_.loop().runUntilIdle(); // what the views posted for drawing
+
+    platform::NotificationCenter::defaultCenter().post(
+        PHOTO_LOADING_DID_END_NOTIFICATION, platform::Value(), platform::Dictionary {});
+    platform::NotificationCenter::defaultCenter().post(UIApplicationDidReceiveMemoryWarningNotification);
+    EXPECT_EQ(calloutsIn(6.0), baseline) << "a timer of the gone browser still fired";
+
+    // One still open hides its bars on time.
+    auto open = presentBrowser(0);
+    EXPECT_FALSE(open->areControlsHidden());
+    harness_.advance(PhotoBrowser::kHideControlsDelay + 0.1);
+    EXPECT_TRUE(open->areControlsHidden());
 }
