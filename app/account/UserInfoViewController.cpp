@@ -16,6 +16,7 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
 #include "ui/ORBHelper.h"
+#include "ui/images/PhotoSourceSheet.h"
 #include "ui/images/RemoteImageView.h"
 
 namespace {
@@ -27,6 +28,13 @@ std::shared_ptr<UIViewController> windowRoot()
 {
     auto window = UIWindow::keyWindow();
     return window ? std::dynamic_pointer_cast<UIViewController>(window->rootViewController()) : nullptr;
+}
+
+// Where a new picture of the account comes from.
+const PhotoSourceSheet& photoSheet()
+{
+    static const PhotoSourceSheet sheet(UIImagePickerControllerSourceTypePhotoLibrary);
+    return sheet;
 }
 
 } // namespace
@@ -125,40 +133,14 @@ void UserInfoViewController::didSelectRowAtIndexPath(UITableView*, const NSIndex
 
 void UserInfoViewController::showAvatarSheet()
 {
-    auto me = std::weak_ptr<UIActionSheetDelegate>(weakSelf<UserInfoViewController>());
-    std::shared_ptr<UIActionSheet> sheet;
-    if (UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera)) {
-        sheet = std::make_shared<UIActionSheet>("选择一张图片", me, std::string("取消"), std::nullopt,
-            std::vector<std::string> { "立即拍照", "从相册中选取" });
-        sheet->setTag(kSheetWithCamera);
-    } else {
-        sheet = std::make_shared<UIActionSheet>(
-            "选择一张图片", me, std::string("取消"), std::nullopt, std::vector<std::string> { "从相册中选取" });
-        sheet->setTag(kSheetAlbumOnly);
-    }
-    sheet->showInView(UIWindow::keyWindow());
+    photoSheet().show(std::weak_ptr<UIActionSheetDelegate>(weakSelf<UserInfoViewController>()));
 }
 
 void UserInfoViewController::actionSheetClickedButton(UIActionSheet* sheet, long buttonIndex)
 {
-    if (!sheet)
-        return;
-    if (sheet->tag() == kSheetWithCamera && buttonIndex == 0)
-        openPicker(UIImagePickerControllerSourceTypeCamera);
-    else if ((sheet->tag() == kSheetWithCamera && buttonIndex == 1) || (sheet->tag() == kSheetAlbumOnly && buttonIndex == 0))
-        openPicker(UIImagePickerControllerSourceTypePhotoLibrary);
-}
-
-void UserInfoViewController::openPicker(UIImagePickerControllerSourceType source)
-{
-    auto root = windowRoot();
-    if (!root)
-        return;
-    auto picker = std::make_shared<UIImagePickerController>();
-    picker->setSourceType(source);
-    picker->setAllowsEditing(true);
-    picker->setDelegate(std::weak_ptr<UIImagePickerControllerDelegate>(weakSelf<UserInfoViewController>()));
-    root->presentViewController(picker, true);
+    if (auto source = photoSheet().sourceFor(sheet, buttonIndex))
+        PhotoSourceSheet::presentPicker(windowRoot().get(), *source,
+            std::weak_ptr<UIImagePickerControllerDelegate>(weakSelf<UserInfoViewController>()), true);
 }
 
 void UserInfoViewController::imagePickerControllerDidFinishPickingMediaWithInfo(

@@ -32,8 +32,6 @@ public:
 
     static constexpr int kAvatarTag = 1000;
     static constexpr int kNicknameTag = 1001;
-    static constexpr int kSheetWithCamera = 1;
-    static constexpr int kSheetAlbumOnly = 2;
     static constexpr int kSaveProfileRequest = 6;
     // The upload folder of users' own pictures.
     static constexpr int kAvatarPhotoType = 1;
@@ -60,7 +58,6 @@ public:
 
 private:
     void showAvatarSheet();
-    void openPicker(UIImagePickerControllerSourceType source);
     void photoDidUpload(MessageSendPhoto& photo);
     void post();
     void leave();

@@ -5,6 +5,7 @@
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
+#include "ui/images/PhotoSourceSheet.h"
 #include "ui/Lifetime.h"
 #include "ui/ORBHelper.h"
 #include "ui/photobrowser/BrowserPhoto.h"
@@ -20,6 +21,13 @@ namespace {
         auto window = UIWindow::keyWindow();
         return window ? std::dynamic_pointer_cast<UIViewController>(window->rootViewController()) : nullptr;
     }
+
+// Where a photo comes from on this screen.
+const PhotoSourceSheet& photoSheet()
+{
+    static const PhotoSourceSheet sheet(UIImagePickerControllerSourceTypePhotoLibrary);
+    return sheet;
+}
 
 } // namespace
 
@@ -71,40 +79,13 @@ void AlbumPhotoStrip::addPhoto()
         ORBHelper::showProgressHud("最多只能添加" + std::to_string(kPhotoLimit) + "张图片", false, true);
         return;
     }
-    std::shared_ptr<UIActionSheet> sheet;
-    auto me = std::weak_ptr<UIActionSheetDelegate>(shared_from_this());
-    if (UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera)) {
-        sheet = std::make_shared<UIActionSheet>(kSheetTitle, me, std::string("取消"), std::nullopt,
-            std::vector<std::string> { kCameraTitle, kLibraryTitle });
-        sheet->setTag(kSheetWithCamera);
-    } else {
-        sheet = std::make_shared<UIActionSheet>(
-            kSheetTitle, me, std::string("取消"), std::nullopt, std::vector<std::string> { kLibraryTitle });
-        sheet->setTag(kSheetLibraryOnly);
-    }
-    sheet->showInView(UIWindow::keyWindow());
+    photoSheet().show(std::weak_ptr<UIActionSheetDelegate>(shared_from_this()));
 }
 
 void AlbumPhotoStrip::actionSheetClickedButton(UIActionSheet* sheet, long buttonIndex)
 {
-    if (!sheet)
-        return;
-    if (sheet->tag() == kSheetWithCamera && buttonIndex == 0)
-        openPicker(UIImagePickerControllerSourceTypeCamera);
-    else if ((sheet->tag() == kSheetWithCamera && buttonIndex == 1) || (sheet->tag() == kSheetLibraryOnly && buttonIndex == 0))
-        openPicker(UIImagePickerControllerSourceTypePhotoLibrary);
-}
-
-void AlbumPhotoStrip::openPicker(UIImagePickerControllerSourceType source)
-{
-    auto root = presentingRoot();
-    if (!root)
-        return;
-    auto picker = std::make_shared<UIImagePickerController>();
-    picker->setSourceType(source);
-    picker->setAllowsEditing(false);
-    picker->setDelegate(std::weak_ptr<UIImagePickerControllerDelegate>(shared_from_this()));
-    root->presentViewController(picker, true);
+    if (auto source = photoSheet().sourceFor(sheet, buttonIndex))
+        PhotoSourceSheet::presentPicker(presentingRoot().get(), *source, std::weak_ptr<UIImagePickerControllerDelegate>(shared_from_this()));
 }
 
 void AlbumPhotoStrip::imagePickerControllerDidFinishPickingMediaWithInfo(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/images/PhotoSourceSheet.h"
 #include "core/model/PhotoInfo.h"
 #include "messaging/send/MessageSendPhoto.h"
 #include "platform/os/Value.h"
@@ -40,12 +41,8 @@ public:
     static constexpr double kFirstX = 20;
     static constexpr double kSpacing = 10;
     static constexpr const char* kSubmittingText = "正在提交数据，请稍候...";
-    static constexpr const char* kSheetTitle = "选择一张图片";
-    static constexpr const char* kCameraTitle = "立即拍照";
-    static constexpr const char* kLibraryTitle = "从相册中选取";
+    static constexpr const char* kLibraryTitle = PhotoSourceSheet::kAlbum;
     static constexpr const char* kRetryTitle = "重新提交";
-    static constexpr int kSheetWithCamera = 1;
-    static constexpr int kSheetLibraryOnly = 2;
 
     // The container holds the add button and one fixed view of the layout;
     // photo tiles are added after them.
@@ -86,7 +83,6 @@ public:
 private:
     AlbumPhotoStrip(std::shared_ptr<UIView> container, std::shared_ptr<UIButton> addButton);
     void bindTileCallbacks();
-    void openPicker(UIImagePickerControllerSourceType source);
     void showPhoto(MessageSendPhoto& tile);
     void removeTile(MessageSendPhoto& tile);
     void tileReported();

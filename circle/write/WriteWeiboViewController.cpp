@@ -14,6 +14,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIWindow.h"
+#include "ui/images/PhotoSourceSheet.h"
 #include "ui/ORBHelper.h"
 #include "ui/overlay/ProgressOverlay.h"
 #include "ui/photobrowser/BrowserPhoto.h"
@@ -48,6 +49,13 @@ namespace {
     {
         std::make_shared<UIAlertView>(title, message, std::weak_ptr<UIAlertViewDelegate>(), std::string("确定"))->show();
     }
+
+// Where a photo comes from on this screen.
+const PhotoSourceSheet& photoSheet()
+{
+    static const PhotoSourceSheet sheet(UIImagePickerControllerSourceTypeSavedPhotosAlbum);
+    return sheet;
+}
 
 } // namespace
 
@@ -280,40 +288,13 @@ void WriteWeiboViewController::btnOpenAblumAction(UIControl*)
         showHint("最多只能添加" + std::to_string(kPhotoLimit) + "张图片");
         return;
     }
-    auto me = self<WriteWeiboViewController>();
-    std::shared_ptr<UIActionSheet> sheet;
-    if (UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera)) {
-        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
-            std::string("取消"), std::nullopt, std::vector<std::string> { "立即拍照", "从相册中选取" });
-        sheet->setTag(kSheetWithCamera);
-    } else {
-        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
-            std::string("取消"), std::nullopt, std::vector<std::string> { "从相册中选取" });
-        sheet->setTag(kSheetAlbumOnly);
-    }
-    sheet->showInView(UIWindow::keyWindow());
+    photoSheet().show(std::weak_ptr<UIActionSheetDelegate>(self<WriteWeiboViewController>()));
 }
 
 void WriteWeiboViewController::actionSheetClickedButton(UIActionSheet* sheet, long buttonIndex)
 {
-    if (!sheet)
-        return;
-    if (sheet->tag() == kSheetWithCamera && buttonIndex == 0)
-        openPicker(UIImagePickerControllerSourceTypeCamera);
-    else if ((sheet->tag() == kSheetWithCamera && buttonIndex == 1) || (sheet->tag() == kSheetAlbumOnly && buttonIndex == 0))
-        openPicker(UIImagePickerControllerSourceTypeSavedPhotosAlbum);
-}
-
-void WriteWeiboViewController::openPicker(UIImagePickerControllerSourceType source)
-{
-    auto root = presentingRoot();
-    if (!root)
-        return;
-    auto picker = std::make_shared<UIImagePickerController>();
-    picker->setSourceType(source);
-    picker->setAllowsEditing(false);
-    picker->setDelegate(std::weak_ptr<UIImagePickerControllerDelegate>(self<WriteWeiboViewController>()));
-    root->presentViewController(picker, true);
+    if (auto source = photoSheet().sourceFor(sheet, buttonIndex))
+        PhotoSourceSheet::presentPicker(presentingRoot().get(), *source, std::weak_ptr<UIImagePickerControllerDelegate>(self<WriteWeiboViewController>()));
 }
 
 void WriteWeiboViewController::imagePickerControllerDidFinishPickingMediaWithInfo(

@@ -60,8 +60,6 @@ public:
     static constexpr double kKeyboardDelay = 0.5;
     static constexpr double kPickerHeight = 216;
     static constexpr double kKeyboardFallbackDuration = 0.25;
-    static constexpr int kSheetWithCamera = 1;
-    static constexpr int kSheetAlbumOnly = 2;
     static constexpr int kAlertUploadFailed = 3;
 
     WriteWeiboViewController();
@@ -117,7 +115,6 @@ private:
     void showSpinner(const std::string& text);
     void hideOwnOverlay();
     int remaining() const;
-    void openPicker(UIImagePickerControllerSourceType source);
     void uploadDidReport();
     void removeTile(MessageSendPhoto& tile);
     void showPhoto(MessageSendPhoto& tile);

@@ -19,6 +19,7 @@
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UISwipeGestureRecognizer.h"
 #include "platform/uikit/UIWindow.h"
+#include "ui/images/PhotoSourceSheet.h"
 #include "ui/overlay/ProgressOverlay.h"
 #include "ui/photobrowser/BrowserPhoto.h"
 
@@ -55,6 +56,13 @@ std::shared_ptr<UIViewController> presentingRoot()
 {
     auto window = UIWindow::keyWindow();
     return window ? std::dynamic_pointer_cast<UIViewController>(window->rootViewController()) : nullptr;
+}
+
+// Where a photo comes from on this screen.
+const PhotoSourceSheet& photoSheet()
+{
+    static const PhotoSourceSheet sheet(UIImagePickerControllerSourceTypeSavedPhotosAlbum);
+    return sheet;
 }
 
 } // namespace
@@ -375,40 +383,13 @@ void MessageViewController::btnPhotoTouchUpInside(UIControl*)
 {
     if (isRecording())
         return;
-    auto me = self();
-    std::shared_ptr<UIActionSheet> sheet;
-    if (UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera)) {
-        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
-            std::string("取消"), std::nullopt, std::vector<std::string> { "立即拍照", "从相册中选取" });
-        sheet->setTag(kSheetWithCamera);
-    } else {
-        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
-            std::string("取消"), std::nullopt, std::vector<std::string> { "从相册中选取" });
-        sheet->setTag(kSheetAlbumOnly);
-    }
-    sheet->showInView(UIWindow::keyWindow());
+    photoSheet().show(std::weak_ptr<UIActionSheetDelegate>(self()));
 }
 
 void MessageViewController::actionSheetClickedButton(UIActionSheet* sheet, long buttonIndex)
 {
-    if (!sheet)
-        return;
-    if (sheet->tag() == kSheetWithCamera && buttonIndex == 0)
-        openPicker(UIImagePickerControllerSourceTypeCamera);
-    else if ((sheet->tag() == kSheetWithCamera && buttonIndex == 1) || (sheet->tag() == kSheetAlbumOnly && buttonIndex == 0))
-        openPicker(UIImagePickerControllerSourceTypeSavedPhotosAlbum);
-}
-
-void MessageViewController::openPicker(UIImagePickerControllerSourceType source)
-{
-    auto root = presentingRoot();
-    if (!root)
-        return;
-    auto picker = std::make_shared<UIImagePickerController>();
-    picker->setSourceType(source);
-    picker->setAllowsEditing(false);
-    picker->setDelegate(std::weak_ptr<UIImagePickerControllerDelegate>(self()));
-    root->presentViewController(picker, true);
+    if (auto source = photoSheet().sourceFor(sheet, buttonIndex))
+        PhotoSourceSheet::presentPicker(presentingRoot().get(), *source, std::weak_ptr<UIImagePickerControllerDelegate>(self()));
 }
 
 void MessageViewController::imagePickerControllerDidFinishPickingMediaWithInfo(

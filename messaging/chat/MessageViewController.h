@@ -56,8 +56,6 @@ public:
     // Said when a recording could not be made into a clip.
     static constexpr const char* kRecordFailedText = "录音失败";
     // The action sheet with the camera, and the one without.
-    static constexpr int kSheetWithCamera = 1;
-    static constexpr int kSheetAlbumOnly = 2;
     // The input modes, kept in the mode button's tag.
     static constexpr int kModeText = 0;
     static constexpr int kModeVoice = 1;
@@ -138,7 +136,6 @@ private:
     // Shows the message at the bottom and hands it to the send pipeline.
     void send(const std::shared_ptr<core::MessageInfo>& message);
     void reloadAndScroll();
-    void openPicker(UIImagePickerControllerSourceType source);
     void openPhotoBrowser(const core::MessageInfo& message, unsigned index);
     bool holds(const std::shared_ptr<core::MessageInfo>& message) const;
 

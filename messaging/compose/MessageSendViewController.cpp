@@ -18,6 +18,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIWindow.h"
+#include "ui/images/PhotoSourceSheet.h"
 #include "ui/ORBHelper.h"
 #include "ui/photobrowser/BrowserPhoto.h"
 
@@ -37,6 +38,13 @@ std::shared_ptr<UIViewController> presentingRoot()
 {
     auto window = UIWindow::keyWindow();
     return window ? std::dynamic_pointer_cast<UIViewController>(window->rootViewController()) : nullptr;
+}
+
+// Where a photo comes from on this screen.
+const PhotoSourceSheet& photoSheet()
+{
+    static const PhotoSourceSheet sheet(UIImagePickerControllerSourceTypePhotoLibrary);
+    return sheet;
 }
 
 } // namespace
@@ -275,40 +283,13 @@ void MessageSendViewController::btnPhotoTouchUpInside(UIControl*)
         ORBHelper::showProgressHud("最多只能添加" + std::to_string(kPhotoLimit) + "张图片", false, true);
         return;
     }
-    auto me = self<MessageSendViewController>();
-    std::shared_ptr<UIActionSheet> sheet;
-    if (UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera)) {
-        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
-            std::string("取消"), std::nullopt, std::vector<std::string> { "立即拍照", "从相册中选取" });
-        sheet->setTag(kSheetWithCamera);
-    } else {
-        sheet = std::make_shared<UIActionSheet>("选择一张图片", std::weak_ptr<UIActionSheetDelegate>(me),
-            std::string("取消"), std::nullopt, std::vector<std::string> { "从相册中选取" });
-        sheet->setTag(kSheetLibraryOnly);
-    }
-    sheet->showInView(UIWindow::keyWindow());
+    photoSheet().show(std::weak_ptr<UIActionSheetDelegate>(self<MessageSendViewController>()));
 }
 
 void MessageSendViewController::actionSheetClickedButton(UIActionSheet* sheet, long buttonIndex)
 {
-    if (!sheet)
-        return;
-    if (sheet->tag() == kSheetWithCamera && buttonIndex == 0)
-        openPicker(UIImagePickerControllerSourceTypeCamera);
-    else if ((sheet->tag() == kSheetWithCamera && buttonIndex == 1) || (sheet->tag() == kSheetLibraryOnly && buttonIndex == 0))
-        openPicker(UIImagePickerControllerSourceTypePhotoLibrary);
-}
-
-void MessageSendViewController::openPicker(UIImagePickerControllerSourceType source)
-{
-    auto root = presentingRoot();
-    if (!root)
-        return;
-    auto picker = std::make_shared<UIImagePickerController>();
-    picker->setSourceType(source);
-    picker->setAllowsEditing(false);
-    picker->setDelegate(std::weak_ptr<UIImagePickerControllerDelegate>(self<MessageSendViewController>()));
-    root->presentViewController(picker, true);
+    if (auto source = photoSheet().sourceFor(sheet, buttonIndex))
+        PhotoSourceSheet::presentPicker(presentingRoot().get(), *source, std::weak_ptr<UIImagePickerControllerDelegate>(self<MessageSendViewController>()));
 }
 
 void MessageSendViewController::imagePickerControllerDidFinishPickingMediaWithInfo(

@@ -59,8 +59,6 @@ public:
     static constexpr int kAlertLeave = 0;
     static constexpr int kAlertNoReceiver = 1;
     static constexpr int kAlertUploadFailed = 2;
-    static constexpr int kSheetWithCamera = 1;
-    static constexpr int kSheetLibraryOnly = 2;
     static constexpr const char* kTemplateScreen = "MessageTemplateViewController";
     static constexpr const char* kTemplateNotification = "addMessageTemplateNotification";
 
@@ -106,7 +104,6 @@ public:
 private:
     void loadAddressBook();
     void alert(const std::string& title, const std::string& message, int tag, std::vector<std::string> others);
-    void openPicker(UIImagePickerControllerSourceType source);
     void uploadDidReport();
     // Keeps a tile that asked to go alive until its own call has returned.
     void removeTile(UIView& tile);

@@ -11,6 +11,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIToolbar.h"
 #include "platform/uikit/UIWindow.h"
+#include "ui/images/PhotoSourceSheet.h"
 #include "teaching/TeachingReplies.h"
 #include "ui/ORBHelper.h"
 #include "ui/photobrowser/BrowserPhoto.h"
@@ -33,6 +34,13 @@ std::shared_ptr<UIViewController> presentingRoot()
 template <class T> bool isListed(const std::vector<std::shared_ptr<T>>& list, const std::shared_ptr<T>& entry)
 {
     return entry && std::find(list.begin(), list.end(), entry) != list.end();
+}
+
+// Where a photo comes from on this screen.
+const PhotoSourceSheet& photoSheet()
+{
+    static const PhotoSourceSheet sheet(UIImagePickerControllerSourceTypeSavedPhotosAlbum);
+    return sheet;
 }
 
 } // namespace
@@ -348,40 +356,13 @@ void AssigningHomeworkViewController::btnOpenCameraAction(UIControl*)
         ORBHelper::showProgressHud("最多只能添加" + std::to_string(kPhotoLimit) + "张图片", false, true);
         return;
     }
-    auto me = std::weak_ptr<UIActionSheetDelegate>(self<AssigningHomeworkViewController>());
-    std::shared_ptr<UIActionSheet> sheet;
-    if (UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera)) {
-        sheet = std::make_shared<UIActionSheet>(kSheetTitle, me, std::string(kUploadCancel), std::nullopt,
-            std::vector<std::string> { kTakePhoto, kFromAlbum });
-        sheet->setTag(kSheetWithCamera);
-    } else {
-        sheet = std::make_shared<UIActionSheet>(
-            kSheetTitle, me, std::string(kUploadCancel), std::nullopt, std::vector<std::string> { kFromAlbum });
-        sheet->setTag(kSheetLibraryOnly);
-    }
-    sheet->showInView(UIWindow::keyWindow());
+    photoSheet().show(std::weak_ptr<UIActionSheetDelegate>(self<AssigningHomeworkViewController>()));
 }
 
 void AssigningHomeworkViewController::actionSheetClickedButton(UIActionSheet* sheet, long buttonIndex)
 {
-    if (!sheet)
-        return;
-    if (sheet->tag() == kSheetWithCamera && buttonIndex == 0)
-        openPicker(UIImagePickerControllerSourceTypeCamera);
-    else if ((sheet->tag() == kSheetWithCamera && buttonIndex == 1) || (sheet->tag() == kSheetLibraryOnly && buttonIndex == 0))
-        openPicker(UIImagePickerControllerSourceTypeSavedPhotosAlbum);
-}
-
-void AssigningHomeworkViewController::openPicker(UIImagePickerControllerSourceType source)
-{
-    auto root = presentingRoot();
-    if (!root)
-        return;
-    auto picker = std::make_shared<UIImagePickerController>();
-    picker->setSourceType(source);
-    picker->setAllowsEditing(false);
-    picker->setDelegate(std::weak_ptr<UIImagePickerControllerDelegate>(self<AssigningHomeworkViewController>()));
-    root->presentViewController(picker, true);
+    if (auto source = photoSheet().sourceFor(sheet, buttonIndex))
+        PhotoSourceSheet::presentPicker(presentingRoot().get(), *source, std::weak_ptr<UIImagePickerControllerDelegate>(self<AssigningHomeworkViewController>()));
 }
 
 void AssigningHomeworkViewController::imagePickerControllerDidFinishPickingMediaWithInfo(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/images/PhotoSourceSheet.h"
 #include "app/base/BaseViewController.h"
 #include "core/model/ClassInfo.h"
 #include "core/model/HomeWorkInfo.h"
@@ -63,9 +64,7 @@ public:
     static constexpr const char* kUploadFailedFormat = "%i个附件上传失败";
     static constexpr const char* kUploadCancel = "取消";
     static constexpr const char* kUploadAgain = "重新提交";
-    static constexpr const char* kSheetTitle = "选择一张图片";
-    static constexpr const char* kTakePhoto = "立即拍照";
-    static constexpr const char* kFromAlbum = "从相册中选取";
+    static constexpr const char* kFromAlbum = PhotoSourceSheet::kAlbum;
     static constexpr const char* kSentNotification = "kAssigningHomeworkSuccess";
     static constexpr int kPhotoLimit = 1;
     // Homework photos go to the homework folder of the upload service.
@@ -75,8 +74,6 @@ public:
     static constexpr double kFieldPadding = 10;
     static constexpr double kRaisedContentY = -35;
     static constexpr double kTextViewKeyboardGap = 65;
-    static constexpr int kSheetWithCamera = 1;
-    static constexpr int kSheetLibraryOnly = 2;
 
     AssigningHomeworkViewController();
     // `now` stands for the device clock (tests hand in their own).
@@ -134,7 +131,6 @@ private:
     void chooseClass(long row);
     void chooseSubject(long row);
     void showPlaceholder();
-    void openPicker(UIImagePickerControllerSourceType source);
     void refreshFileContainer();
     void removePhoto(MessageSendPhoto& tile);
     void showPhoto(MessageSendPhoto& tile);
