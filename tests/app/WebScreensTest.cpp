@@ -14,6 +14,7 @@
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/WebEngine.h"
 #include "server/StandinServer.h"
+#include "tests/support/EngineDisplay.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/SignedInScreen.h"
@@ -27,21 +28,7 @@ using namespace testsupport;
 
 namespace {
 
-// One X server for the whole program: the engine keeps its display open
-// until the process ends.
-class EngineDisplay : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        std::string reason;
-        if (display.start(&reason))
-            platform::setWebEngineDisplay(display.name());
-        else
-            ADD_FAILURE() << reason;
-    }
-    XvfbDisplay display;
-};
-[[maybe_unused]] auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new EngineDisplay);
+[[maybe_unused]] auto* const kDisplay = testsupport::addEngineDisplay();
 
 // An address of a server that has gone away: a load there fails.
 std::string goneServer()

@@ -20,6 +20,7 @@
 #include "platform/uikit/WebEngine.h"
 #include "server/StandinServer.h"
 #include "tests/circle/album/AlbumScreenTest.h"
+#include "tests/support/EngineDisplay.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/ClientApp.h"
@@ -33,21 +34,7 @@ using circle::BrowseBigPhoto;
 
 namespace {
 
-// One X server for the whole program: the engine keeps its display open
-// until the process ends.
-class EngineDisplay : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        std::string reason;
-        if (display.start(&reason))
-            platform::setWebEngineDisplay(display.name());
-        else
-            ADD_FAILURE() << reason;
-    }
-    testsupport::XvfbDisplay display;
-};
-[[maybe_unused]] auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new EngineDisplay);
+[[maybe_unused]] auto* const kDisplay = testsupport::addEngineDisplay();
 
 constexpr const char* kAlbumsRoute = "webapp/photoAlbum/albums";
 constexpr const char* kParent = "13800000002";

@@ -13,6 +13,7 @@
 #include "platform/uikit/WebEngine.h"
 #include "server/ReplyGate.h"
 #include "server/StandinServer.h"
+#include "tests/support/EngineDisplay.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
@@ -25,21 +26,7 @@ using namespace content;
 using Cmd = core::ORBEndpoints::Cmd;
 using testsupport::settle;
 
-// One X server for the whole program: the engine keeps its display open
-// until the process ends.
-class EngineDisplay : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        std::string reason;
-        if (display.start(&reason))
-            platform::setWebEngineDisplay(display.name());
-        else
-            ADD_FAILURE() << reason;
-    }
-    testsupport::XvfbDisplay display;
-};
-[[maybe_unused]] auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new EngineDisplay);
+[[maybe_unused]] auto* const kDisplay = testsupport::addEngineDisplay();
 
 constexpr int kTab = 0;
 

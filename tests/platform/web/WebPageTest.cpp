@@ -7,6 +7,7 @@
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/WebEngine.h"
+#include "tests/support/EngineDisplay.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/XvfbDisplay.h"
@@ -26,21 +27,7 @@
 
 namespace {
 
-// One X server for the whole program: the engine keeps its display open
-// until the process ends.
-class EngineDisplay : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        std::string reason;
-        if (display.start(&reason))
-            platform::setWebEngineDisplay(display.name());
-        else
-            ADD_FAILURE() << reason;
-    }
-    testsupport::XvfbDisplay display;
-};
-[[maybe_unused]] auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new EngineDisplay);
+[[maybe_unused]] auto* const kDisplay = testsupport::addEngineDisplay();
 
 class PageDelegate : public UIWebViewDelegate {
 public:

@@ -23,6 +23,7 @@
 #include "teaching/pages/OnlineServiceViewController.h"
 #include "teaching/pages/QuestionnaireSurveyViewController.h"
 #include "teaching/pages/SchoolNoticeViewController.h"
+#include "tests/support/EngineDisplay.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/SignedInScreen.h"
@@ -35,21 +36,7 @@ using namespace testsupport;
 
 namespace {
 
-// One X server for the whole program: the engine keeps its display open
-// until the process ends.
-class EngineDisplay : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        std::string reason;
-        if (display.start(&reason))
-            platform::setWebEngineDisplay(display.name());
-        else
-            ADD_FAILURE() << reason;
-    }
-    XvfbDisplay display;
-};
-[[maybe_unused]] auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new EngineDisplay);
+[[maybe_unused]] auto* const kDisplay = testsupport::addEngineDisplay();
 
 constexpr const char* kParent = "13800000002";
 constexpr const char* kStudent = "13800000006";
