@@ -72,8 +72,6 @@ public:
     static constexpr double kCloseDelay = 1.5;
     static constexpr double kPickerHeight = 216;
     static constexpr double kFieldPadding = 10;
-    static constexpr double kRaisedContentY = -35;
-    static constexpr double kTextViewKeyboardGap = 65;
 
     AssigningHomeworkViewController();
     // `now` stands for the device clock (tests hand in their own).

@@ -270,20 +270,11 @@ void SendClassNoticeViewController::moveForKeyboard(const platform::Notification
     // it back (the text view has ended editing by then).
     if (showing && !isEditTextView_)
         return;
-    double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
-    auto content = contentViewRect_;
-    auto text = textViewRect_;
-    if (showing) {
-        auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
-        double keyboard = std::floor(end ? end->height() : platform::Keyboard::kHeight);
-        content.origin.y = kRaisedContentY;
-        text.size.height = viewRect_.height() - keyboard - kTextViewKeyboardGap;
-    }
-    UIView::animateWithDuration(std::isfinite(duration) && duration > 0 ? duration : 0,
-        weakCallback<SendClassNoticeViewController>([content, text](SendClassNoticeViewController& screen) {
-            screen.contentView_->setFrame(content);
-            screen.tvContent_->setFrame(text);
-        }));
+    auto lift = teaching::keyboardLift(notification, showing, contentViewRect_, textViewRect_, viewRect_.height());
+    UIView::animateWithDuration(lift.duration, weakCallback<SendClassNoticeViewController>([lift](SendClassNoticeViewController& screen) {
+        screen.contentView_->setFrame(lift.content);
+        screen.tvContent_->setFrame(lift.text);
+    }));
 }
 
 // ---- Sending ----------------------------------------------------------------------------

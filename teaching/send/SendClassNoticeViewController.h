@@ -51,8 +51,6 @@ public:
     static constexpr double kPickerHeight = 216;
     static constexpr double kFieldPadding = 8;
     // Where the content area and the text view go while the keyboard is up.
-    static constexpr double kRaisedContentY = -35;
-    static constexpr double kTextViewKeyboardGap = 65;
 
     SendClassNoticeViewController();
     // `now` stands for the device clock (tests hand in their own).

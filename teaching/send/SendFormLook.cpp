@@ -2,10 +2,13 @@
 
 #include "core/util/ORBHelper.h"
 #include "platform/os/DateFormat.h"
+#include "platform/os/NotificationCenter.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIView.h"
 
+#include <cmath>
 #include <tuple>
 
 namespace teaching {
@@ -43,6 +46,20 @@ bool isTodayOrLater(platform::Date date, platform::Date now)
     auto day = platform::dateComponents(date);
     auto today = platform::dateComponents(now);
     return std::tie(day.year, day.month, day.day) >= std::tie(today.year, today.month, today.day);
+}
+
+KeyboardLift keyboardLift(const platform::Notification& notification, bool showing, platform::Rect content,
+    platform::Rect text, double viewHeight)
+{
+    double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
+    KeyboardLift lift { content, text, std::isfinite(duration) && duration > 0 ? duration : 0 };
+    if (showing) {
+        auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
+        double keyboard = std::floor(end ? end->height() : platform::Keyboard::kHeight);
+        lift.content.origin.y = kRaisedContentY;
+        lift.text.size.height = viewHeight - keyboard - kTextViewKeyboardGap;
+    }
+    return lift;
 }
 
 } // namespace teaching

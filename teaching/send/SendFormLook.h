@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/graphics/Geometry.h"
 #include "platform/os/Value.h"
 
 #include <functional>
@@ -8,6 +9,10 @@
 
 class UITextField;
 class UIView;
+
+namespace platform {
+struct Notification;
+}
 
 namespace teaching {
 
@@ -27,5 +32,20 @@ std::string dayText(platform::Date date);
 // Whether `date` falls on the same calendar day as `now` or later, in the
 // device's zone: a completion day of today is allowed all day long.
 bool isTodayOrLater(platform::Date date, platform::Date now);
+
+// While the keyboard shows, the content goes up to this and the text area
+// keeps this gap to the keyboard.
+inline constexpr double kRaisedContentY = -35;
+inline constexpr double kTextViewKeyboardGap = 65;
+// Where the forms' content and text area go while the keyboard shows (the
+// content raised, the text area ending above the keyboard) or hides (their
+// places in the layout), and how long the move takes.
+struct KeyboardLift {
+    platform::Rect content;
+    platform::Rect text;
+    double duration = 0;
+};
+KeyboardLift keyboardLift(const platform::Notification& notification, bool showing, platform::Rect content,
+    platform::Rect text, double viewHeight);
 
 } // namespace teaching

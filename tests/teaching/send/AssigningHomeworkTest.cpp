@@ -3,6 +3,7 @@
 // every check in order, the photo limit, a failed upload whose "重新提交"
 // uploads it again, a refused send that does not upload again, one send at a
 // time, the notification with the screen, and the homework stored.
+#include "teaching/send/SendFormLook.h"
 #include "teaching/send/AssigningHomeworkViewController.h"
 
 #include "core/session/ORBEndpoints.h"
@@ -289,9 +290,9 @@ TEST_F(AssigningHomeworkTest, ARemovedPhotoFreesItsPlaceAndTextAloneIsSent)
     const auto restingContent = contentView->frame();
     const auto restingText = textArea("tvContent")->frame();
     ASSERT_TRUE(testsupport::type(textArea("tvContent"), "口算 20 道 & 听写=10 个"));
-    EXPECT_EQ(contentView->frame().origin.y, AssigningHomeworkViewController::kRaisedContentY);
+    EXPECT_EQ(contentView->frame().origin.y, teaching::kRaisedContentY);
     EXPECT_EQ(textArea("tvContent")->frame().height(), screen->view()->frame().height()
-            - platform::Keyboard::frame().height() - AssigningHomeworkViewController::kTextViewKeyboardGap);
+            - platform::Keyboard::frame().height() - teaching::kTextViewKeyboardGap);
     screen->selectedReceiver();
     EXPECT_EQ(contentView->frame(), restingContent);
     EXPECT_EQ(textArea("tvContent")->frame(), restingText);

@@ -2,6 +2,7 @@
 // the class list's states in the receiver field, every check of the send in
 // order, the text arriving as typed whatever it holds, one send at a time,
 // the two notifications 1.5 s apart and the notice stored for the pages.
+#include "teaching/send/SendFormLook.h"
 #include "teaching/send/SendClassNoticeViewController.h"
 
 #include "platform/os/ClassRegistry.h"
@@ -97,9 +98,9 @@ TEST_F(SendClassNoticeTest, ANoticeGoesThroughEveryCheckAndArrivesAsTyped)
     EXPECT_TRUE(harness().viewByOutlet("holdTextLbl")->isHidden());
     // Writing the text, the content area goes up under the bar and the text
     // view ends above the keyboard and its bar.
-    EXPECT_EQ(contentView->frame().origin.y, SendClassNoticeViewController::kRaisedContentY);
+    EXPECT_EQ(contentView->frame().origin.y, teaching::kRaisedContentY);
     EXPECT_EQ(textArea("tvContent")->frame().height(),
-        screen->view()->frame().height() - platform::Keyboard::frame().height() - SendClassNoticeViewController::kTextViewKeyboardGap);
+        screen->view()->frame().height() - platform::Keyboard::frame().height() - teaching::kTextViewKeyboardGap);
     screen->selectedReceiver();
     EXPECT_EQ(contentView->frame(), restingContent);
     EXPECT_EQ(textArea("tvContent")->frame(), restingText);
