@@ -13,6 +13,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
+#include "ui/controls/StatusBarBacking.h"
 
 #include <algorithm>
 #include <cmath>
@@ -145,6 +146,7 @@ void ContactSelectViewController::viewDidLoad()
     totalViewPadding_ = float(totalView_->frame().width() - lblTotal_->frame().width());
     setTotal(0);
     orgSearchBarWidth_ = float(searchBar_->frame().width());
+    orgSearchBarTop_ = searchBar_->frame().minY();
 
     for (const auto& table : { groupTableView_, detailTableView_ }) {
         table->setDataSource(std::weak_ptr<UITableViewDataSource>(me));
@@ -441,13 +443,18 @@ void ContactSelectViewController::textFieldDidBeginEditing(UITextField*)
     refreshSearchData();
     double barHeight = searchBar_->frame().height();
     auto viewRect = viewRect_;
+    // Without the navigation bar the view starts under the status bar: the
+    // search bar goes below it, over a strip of its own colour.
+    double top = StatusBarBacking::cover(*view(), searchBar_->backgroundColor());
+    view()->bringSubviewToFront(searchBar_);
     UIView::animateWithDuration(platform::Keyboard::kAnimationDuration,
-        weakCallback<ContactSelectViewController>([barHeight, viewRect](ContactSelectViewController& screen) {
+        weakCallback<ContactSelectViewController>([barHeight, viewRect, top](ContactSelectViewController& screen) {
             auto bar = screen.searchBar_->frame();
+            bar.origin.y = top;
             bar.size.width = screen.view()->frame().width();
             screen.searchBar_->setFrame(bar);
-            screen.searchTableView_->setFrame(
-                platform::Rect(0, barHeight, screen.view()->frame().width(), viewRect.maxY() - barHeight));
+            screen.searchTableView_->setFrame(platform::Rect(
+                0, top + barHeight, screen.view()->frame().width(), viewRect.maxY() - top - barHeight));
             screen.searchTableView_->setAlpha(1);
         }));
 }
@@ -478,10 +485,13 @@ void ContactSelectViewController::textFieldDidEndEditing(UITextField*)
 {
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(false, true);
+    StatusBarBacking::uncover(*view());
     double width = orgSearchBarWidth_;
+    double barTop = orgSearchBarTop_;
     UIView::animateWithDuration(platform::Keyboard::kAnimationDuration,
-        weakCallback<ContactSelectViewController>([width](ContactSelectViewController& screen) {
+        weakCallback<ContactSelectViewController>([width, barTop](ContactSelectViewController& screen) {
             auto bar = screen.searchBar_->frame();
+            bar.origin.y = barTop;
             bar.size.width = width;
             screen.searchBar_->setFrame(bar);
             if (screen.searchTableView_)

@@ -101,6 +101,7 @@ private:
     void makeSearchTableView();
 
     float orgSearchBarWidth_ = 0;
+    double orgSearchBarTop_ = 0;
     int contactsType_ = 0;
     float totalViewPadding_ = 0;
     std::shared_ptr<core::AccountInfo> my_;

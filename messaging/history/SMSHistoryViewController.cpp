@@ -10,6 +10,7 @@
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UINavigationController.h"
 #include "ui/ORBHelper.h"
+#include "ui/controls/StatusBarBacking.h"
 
 #include <algorithm>
 
@@ -285,17 +286,21 @@ void SMSHistoryViewController::textFieldDidBeginEditing(UITextField*)
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(true, true);
     auto table = searchTable();
-    UIView::animateWithDuration(kSearchAnimation, weakCallback<SMSHistoryViewController>([](SMSHistoryViewController& self) {
+    // Without the navigation bar the view starts under the status bar: the
+    // search bar goes below it, over a strip of its own colour.
+    double top = StatusBarBacking::cover(*view(), searchBar_->backgroundColor());
+    UIView::animateWithDuration(kSearchAnimation, weakCallback<SMSHistoryViewController>([top](SMSHistoryViewController& self) {
         const auto bounds = self.view()->bounds();
         auto bar = self.searchBar_->frame();
-        bar.origin.y = 0;
+        bar.origin.y = top;
         bar.size.width = bounds.width();
         self.searchBar_->setFrame(bar);
         self.searchTableView_->setFrame(
-            platform::Rect(0, bar.height(), bounds.width(), bounds.height() - bar.height()));
+            platform::Rect(0, top + bar.height(), bounds.width(), bounds.height() - top - bar.height()));
         self.searchTableView_->setAlpha(1);
     }));
     view()->bringSubviewToFront(table);
+    view()->bringSubviewToFront(searchBar_);
 }
 
 void SMSHistoryViewController::txtSearchEditingChanged(UIControl*)
@@ -316,6 +321,7 @@ void SMSHistoryViewController::textFieldDidEndEditing(UITextField*)
         navigation->setNavigationBarHidden(false, true);
     searchedList_.clear();
     searchTable()->reloadData();
+    StatusBarBacking::uncover(*view());
     UIView::animateWithDuration(kSearchAnimation, weakCallback<SMSHistoryViewController>([](SMSHistoryViewController& self) {
         self.searchTableView_->setAlpha(0);
         auto bar = self.searchBar_->frame();

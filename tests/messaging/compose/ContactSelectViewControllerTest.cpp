@@ -11,6 +11,7 @@
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
@@ -18,6 +19,7 @@
 #include "tests/messaging/compose/ComposeSupport.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "tests/support/uikit/UIKitDriver.h"
+#include "ui/controls/StatusBarBacking.h"
 
 #include <gtest/gtest.h>
 
@@ -270,6 +272,15 @@ TEST_F(ContactSelectTest, SearchTreatsBlanksAsWildcardsAndQuotesAsText)
     auto window = UIWindow::keyWindow();
     EXPECT_DOUBLE_EQ(results->superview()->convertRectToView(results->frame(), window.get()).maxY(),
         platform::Keyboard::frame().minY());
+    // The search bar sits below the status bar, over a strip of its colour,
+    // and the results start below the bar; leaving puts it back.
+    auto bar = harness().viewByOutlet("searchBar");
+    ASSERT_NE(bar, nullptr);
+    double statusBar = UIApplication::sharedApplication().statusBarHeight();
+    auto barInWindow = bar->superview()->convertRectToView(bar->frame(), window.get());
+    EXPECT_DOUBLE_EQ(barInWindow.minY(), statusBar);
+    EXPECT_NE(StatusBarBacking::backingOf(*bar->superview()), nullptr);
+    EXPECT_DOUBLE_EQ(results->superview()->convertRectToView(results->frame(), window.get()).minY(), barInWindow.maxY());
 
     ASSERT_TRUE(harness().type(field, "liu hua"));
     ASSERT_EQ(results->numberOfRowsInSection(0), 1);

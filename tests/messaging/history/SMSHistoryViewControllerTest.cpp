@@ -6,12 +6,15 @@
 
 #include "core/session/MyAccountInfo.h"
 #include "messaging/history/SMSHistoryCell.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITextField.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/ReplyGate.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "ui/controls/StatusBarBacking.h"
 #include "ui/tables/RefreshTableView.h"
 
 #include <gtest/gtest.h>
@@ -176,6 +179,14 @@ TEST_F(SMSHistoryTest, EachLetterSearchesAgainAndTheLastSearchAloneShows)
     harness().server()->script().forRoute(kHistory,
         ScriptedReply::custom(200, R"({"resultState":1,"total":1,"items":[)" + item("S9999", "无关", "不该出现") + "]}").heldBy(slow));
     ASSERT_TRUE(harness().tap(field()));
+    // The search bar sits below the status bar, over a strip of its colour.
+    settle(harness());
+    auto bar = harness().viewByOutlet("searchBar");
+    ASSERT_NE(bar, nullptr);
+    auto window = UIWindow::keyWindow();
+    EXPECT_DOUBLE_EQ(bar->superview()->convertRectToView(bar->frame(), window.get()).minY(),
+        UIApplication::sharedApplication().statusBarHeight());
+    EXPECT_NE(StatusBarBacking::backingOf(*bar->superview()), nullptr);
     ASSERT_TRUE(harness().type(field(), "作"));
     ASSERT_TRUE(harness().runUntil([&] { return slow->arrived() == 1; }));
     ASSERT_TRUE(harness().type(field(), "业"));
