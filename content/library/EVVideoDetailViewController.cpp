@@ -314,33 +314,14 @@ void EVCommentListViewController::pageArrived(int page, int generation, const pl
     if (generation != generation_)
         return;
     library::hideOverlay();
-    std::vector<std::shared_ptr<EVCommentInfo>> comments;
-    if (const auto* items = reply["commentItems"].asArray()) {
-        for (const auto& item : *items) {
-            if (auto comment = EVCommentInfo::commentWithObj(item))
-                comments.push_back(std::move(comment));
-        }
-    }
-    // Another page may follow any page that brought comments, whatever the
-    // server's page size: only an empty page ends the list.
-    bool more = !comments.empty();
-    if (page == 1)
-        comments_ = std::move(comments);
-    else
-        comments_.insert(comments_.end(), comments.begin(), comments.end());
-    tableView_->setPageCount(more ? page + 1 : 0);
-    tableView_->doneLoadingTableViewData();
+    library::takePage(comments_, reply, "commentItems", &EVCommentInfo::commentWithObj, page, *tableView_);
 }
 
 void EVCommentListViewController::pageFailed(int page, int generation)
 {
     if (generation != generation_)
         return;
-    library::showFailed();
-    // The page that failed is asked for again by the next load-more, not skipped.
-    if (page > 1 && tableView_->curPage() == page)
-        tableView_->setCurPage(page - 1);
-    tableView_->doneLoadingTableViewData();
+    library::pageFailed(page, *tableView_);
 }
 
 std::shared_ptr<UITableViewCell> EVCommentListViewController::cellForRowAtIndexPath(

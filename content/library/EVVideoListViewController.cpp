@@ -137,31 +137,14 @@ void EVVideoListViewController::pageArrived(int page, int generation, const plat
     if (generation != generation_)
         return;
     library::hideOverlay();
-    std::vector<std::shared_ptr<EVVideoInfo>> videos;
-    if (const auto* items = reply["videoItems"].asArray()) {
-        for (const auto& item : *items) {
-            if (auto video = EVVideoInfo::videoWithObj(item))
-                videos.push_back(std::move(video));
-        }
-    }
-    bool more = !videos.empty();
-    if (page == 1)
-        videos_ = std::move(videos);
-    else
-        videos_.insert(videos_.end(), videos.begin(), videos.end());
-    tableView_->setPageCount(more ? page + 1 : 0);
-    tableView_->doneLoadingTableViewData();
+    library::takePage(videos_, reply, "videoItems", &EVVideoInfo::videoWithObj, page, *tableView_);
 }
 
 void EVVideoListViewController::pageFailed(int page, int generation)
 {
     if (generation != generation_)
         return;
-    library::showFailed();
-    // The page that failed is asked for again by the next load-more, not skipped.
-    if (page > 1 && tableView_->curPage() == page)
-        tableView_->setCurPage(page - 1);
-    tableView_->doneLoadingTableViewData();
+    library::pageFailed(page, *tableView_);
 }
 
 long EVVideoListViewController::numberOfRowsInSection(UITableView*, long)

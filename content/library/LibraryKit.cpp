@@ -41,4 +41,12 @@ std::shared_ptr<UIView> emptyFooter()
     return footer;
 }
 
+void pageFailed(int page, RefreshTableView& table)
+{
+    showFailed();
+    if (page > 1 && table.curPage() == page)
+        table.setCurPage(page - 1);
+    table.doneLoadingTableViewData();
+}
+
 } // namespace content::library

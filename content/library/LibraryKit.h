@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/os/Value.h"
 #include "platform/uikit/UIColor.h"
+#include "ui/tables/RefreshTableView.h"
 
 #include <memory>
+#include <vector>
 
 class UIView;
 
@@ -33,5 +36,31 @@ void fitShortScreen(UIView& view, UIView& list);
 // An empty view for a section's foot.
 inline constexpr double kSectionFooterHeight = 8;
 std::shared_ptr<UIView> emptyFooter();
+
+// A page of a paged list has arrived: page 1 replaces the list, later
+// pages add to it; another page may follow any page that brought entries,
+// whatever the server's page size, so only an empty page ends the list.
+// `make` reads one entry of the reply's array under `key` (null to skip it).
+template <class T, class Make>
+void takePage(std::vector<std::shared_ptr<T>>& list, const platform::Value& reply, const char* key, Make make,
+    int page, RefreshTableView& table)
+{
+    std::vector<std::shared_ptr<T>> entries;
+    if (const auto* items = reply[key].asArray()) {
+        for (const auto& item : *items) {
+            if (auto entry = make(item))
+                entries.push_back(std::move(entry));
+        }
+    }
+    bool more = !entries.empty();
+    if (page == 1)
+        list = std::move(entries);
+    else
+        list.insert(list.end(), entries.begin(), entries.end());
+    table.setPageCount(more ? page + 1 : 0);
+    table.doneLoadingTableViewData();
+}
+// A page failed: the next load-more asks for it again instead of skipping it.
+void pageFailed(int page, RefreshTableView& table);
 
 } // namespace content::library
