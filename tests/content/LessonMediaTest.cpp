@@ -1,49 +1,8 @@
-#include "foundation/http/HTTPRequest.h"
-#include "platform/os/RunLoop.h"
 #include "server/LessonService.h"
 #include "tests/content/LessonServiceFixture.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace lessontest {
 namespace {
-
-    struct Fetched {
-        int status = 0;
-        std::string body;
-        std::string contentType;
-        std::string contentRange;
-    };
-
-    Fetched fetch(const std::string& path, const std::optional<std::string>& range = std::nullopt)
-    {
-        auto url = platform::Url::parse(LessonServiceTest::standin().baseUrl() + path);
-        auto request = HTTPRequest::requestWithURL(*url);
-        if (range)
-            request->addRequestHeader("Range", *range);
-        auto done = std::make_shared<bool>(false);
-        request->setCompletionBlock([done] { *done = true; });
-        request->setFailedBlock([done] { *done = true; });
-        request->startAsynchronous();
-        platform::RunLoop::main().runUntil([done] { return *done; }, 15);
-        Fetched out;
-        out.status = request->responseStatusCode();
-        if (auto data = request->responseData())
-            out.body.assign(data->begin(), data->end());
-        auto headers = request->responseHeaders();
-        out.contentType = headers.get("Content-Type").stringValue();
-        out.contentRange = headers.get("Content-Range").stringValue();
-        return out;
-    }
-
-    std::string fileBytes(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
 
     using LessonMedia = LessonServiceTest;
 

@@ -2,6 +2,7 @@
 
 #include "core/session/ORBEndpoints.h"
 #include "core/util/DateHelper.h"
+#include "foundation/http/HTTPRequest.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
@@ -9,6 +10,8 @@
 #include "tests/support/ProcessUtil.h"
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace lessontest {
 
@@ -116,6 +119,35 @@ std::vector<platform::Dictionary> LessonServiceTest::bodiesTo(const std::string&
             out.push_back(*logged.json->asDictionary());
     }
     return out;
+}
+
+Fetched fetch(const std::string& path, const std::optional<std::string>& range)
+{
+    auto url = platform::Url::parse(LessonServiceTest::standin().baseUrl() + path);
+    auto request = HTTPRequest::requestWithURL(*url);
+    if (range)
+        request->addRequestHeader("Range", *range);
+    auto done = std::make_shared<bool>(false);
+    request->setCompletionBlock([done] { *done = true; });
+    request->setFailedBlock([done] { *done = true; });
+    request->startAsynchronous();
+    platform::RunLoop::main().runUntil([done] { return *done; }, 15);
+    Fetched out;
+    out.status = request->responseStatusCode();
+    if (auto data = request->responseData())
+        out.body.assign(data->begin(), data->end());
+    auto headers = request->responseHeaders();
+    out.contentType = headers.get("Content-Type").stringValue();
+    out.contentRange = headers.get("Content-Range").stringValue();
+    return out;
+}
+
+std::string fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
 }
 
 } // namespace lessontest

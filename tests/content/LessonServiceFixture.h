@@ -40,4 +40,16 @@ protected:
     std::string home;
 };
 
+// One GET of a path of the stand-in, waited for on the main loop, with a
+// Range header when one is given.
+struct Fetched {
+    int status = 0;
+    std::string body;
+    std::string contentType;
+    std::string contentRange;
+};
+Fetched fetch(const std::string& path, const std::optional<std::string>& range = std::nullopt);
+// A file's bytes.
+std::string fileBytes(const std::string& path);
+
 } // namespace lessontest
