@@ -24,7 +24,12 @@ std::shared_ptr<content::MagazineListViewController> MagazineScreenTest::openShe
     std::size_t answered = harness().answeredCount("50001");
     open(shelf, ORBViewController::kMessageTab);
     EXPECT_TRUE(waitForAnswer("50001", answered + 1));
-    // The answer has had its turn on the main thread.
+    // The answer reaches the shelf after the server has sent it: wait for
+    // one of its outcomes (tiles, the empty shelf's text, the failure's).
+    harness().runUntil([&] {
+        return !tiles(*shelf).empty() || harness().viewByText(content::MagazineListViewController::kEmptyText)
+            || harness().overlayText() == "更新失败，请重试";
+    });
     EXPECT_TRUE(harness().roundTrip());
     return shelf;
 }
