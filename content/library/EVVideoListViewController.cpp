@@ -124,12 +124,12 @@ void EVVideoListViewController::loadData()
     library::showLoading();
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(type,
         platform::Value(std::move(params)), nullptr,
-        weakCallback<EVVideoListViewController>(
+        library::overlayEnds(weakCallback<EVVideoListViewController>(
             [page, generation](EVVideoListViewController& screen, const platform::Value& reply) {
                 screen.pageArrived(page, generation, reply);
-            }),
-        weakCallback<EVVideoListViewController>([page, generation](EVVideoListViewController& screen,
-                                                    const std::string&) { screen.pageFailed(page, generation); }));
+            })),
+        library::overlayFails(weakCallback<EVVideoListViewController>([page, generation](EVVideoListViewController& screen,
+                                                    const std::string&) { screen.pageFailed(page, generation); })));
 }
 
 void EVVideoListViewController::pageArrived(int page, int generation, const platform::Value& reply)

@@ -32,14 +32,18 @@ void GrowthAssistantViewController::viewDidLoad()
     params.set("saleModalId", kSaleModalId);
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(kJumpRequest,
         platform::Value(std::move(params)), [] {},
-        weakCallback<GrowthAssistantViewController>(
-            [](GrowthAssistantViewController& screen, const platform::Value& reply) { screen.jumpArrived(reply); }),
-        weakCallback<GrowthAssistantViewController>([](GrowthAssistantViewController& screen, const std::string& message) {
+        library::overlayEnds(weakCallback<GrowthAssistantViewController>(
+            [](GrowthAssistantViewController& screen, const platform::Value& reply) { screen.jumpArrived(reply); })),
+        [shown = weakCallback<GrowthAssistantViewController>([](GrowthAssistantViewController& screen, const std::string& message) {
             ORBHelper::hideProgressHud();
             std::make_shared<UIAlertView>("请求失败", message,
                 std::weak_ptr<UIAlertViewDelegate>(screen.weakSelf<GrowthAssistantViewController>()), "确定")
                 ->show();
-        }));
+        })](const std::string& message) {
+            // The overlay goes with the answer, the screen there or not.
+            ORBHelper::hideProgressHud();
+            shown(message);
+        });
 }
 
 void GrowthAssistantViewController::jumpArrived(const platform::Value& reply)

@@ -142,6 +142,8 @@ TEST(FunctionGrid, EntriesOpenTheirScreensAndUnknownOnesNothing)
     };
     for (const auto& [title, screen] : entries) {
         ASSERT_TRUE(harness.tap(harness.viewByText(title)->superview())) << title;
+        // The screen's first request answers, and its overlay leaves the window.
+        ASSERT_TRUE(harness.waitForServerQuiet());
         settle(harness);
         ASSERT_EQ(navigation->viewControllers().size(), 2u);
         EXPECT_EQ(navigation->topViewController()->className(), screen);
@@ -154,7 +156,7 @@ TEST(FunctionGrid, EntriesOpenTheirScreensAndUnknownOnesNothing)
     }
     // A class nobody registered is ignored.
     platform::ClassRegistry::shared().unregisterClass("WeiClassViewController");
-    ASSERT_TRUE(harness.tap(harness.viewByText("云端讲堂")->superview()));
+    ASSERT_TRUE(harness.tap(harness.viewByText("云端讲堂")->superview())) << harness.overlayText();
     settle(harness);
     EXPECT_EQ(navigation->viewControllers().size(), 1u);
     app::registerAppClasses();
