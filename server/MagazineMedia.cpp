@@ -206,7 +206,7 @@ std::string magazineChapterDocument(long long chapterId, const std::string& titl
     // two levels up, where the static files are.
     return "<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>"
-        + htmlEscape(title)
+        + platform::htmlEscaped(title)
         + "</title><style>"
           "body{margin:0;font-family:sans-serif;background:#fffdf6;color:#333;}"
           "img.head{display:block;width:100%;height:auto;}"

@@ -183,7 +183,7 @@ Reply RequestContext::query()
         return htmlPage(segments);
     if (segments.size() == 3 && segments[0] == "f" && segments[1] == "version")
         return html("版本历史",
-            "<p>当前版本 " + htmlEscape(platform::replaceAll(segments[2], "_", "."))
+            "<p>当前版本 " + platform::htmlEscaped(platform::replaceAll(segments[2], "_", "."))
                 + "</p>"
                   "<ul><li>新增成长期刊和教学视频</li><li>通讯录支持拼音检索</li><li>修复已知问题</li></ul>");
     return notFound();

@@ -181,29 +181,6 @@ inline std::string randomHex(int count)
     return out;
 }
 
-inline std::string htmlEscape(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out.push_back(c);
-        }
-    }
-    return out;
-}
 
 // One request being answered: the request, the data and the handlers. Every
 // handler runs under the data lock taken by answer().

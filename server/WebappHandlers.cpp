@@ -270,22 +270,22 @@ Reply RequestContext::htmlPage(const std::vector<std::string>& segments)
 {
     const std::string& name = segments.back();
     if (segments.size() == 2 && name == "growth.html")
-        return html("成长助手", "<p>成长套餐 " + htmlEscape(paramText("saleModalId")) + "：为孩子的成长保驾护航。</p>");
+        return html("成长助手", "<p>成长套餐 " + platform::htmlEscaped(paramText("saleModalId")) + "：为孩子的成长保驾护航。</p>");
     if (segments.size() == 3 && segments[1] == "activity") {
         auto row
             = data_.row("SELECT title, content FROM hot_activity WHERE id = ?", { platform::leadingIntegerOf(name) });
         if (row)
-            return html(htmlEscape(row->get("title").stringValue()),
-                "<p>" + htmlEscape(row->get("content").stringValue()) + "</p>");
+            return html(platform::htmlEscaped(row->get("title").stringValue()),
+                "<p>" + platform::htmlEscaped(row->get("content").stringValue()) + "</p>");
     }
     if (segments.size() == 3 && segments[1] == "ad") {
         auto row = data_.row("SELECT ad_name FROM magazine_ad WHERE ad_id = ?", { platform::leadingIntegerOf(name) });
         if (row)
-            return html(htmlEscape(row->get("ad_name").stringValue()), "<p>详情请咨询学校。</p>");
+            return html(platform::htmlEscaped(row->get("ad_name").stringValue()), "<p>详情请咨询学校。</p>");
     }
     if (segments.size() == 3 && segments[1] == "ext") {
         if (auto who = account(platform::leadingIntegerOf(name)))
-            return html("我的主页", "<p>" + htmlEscape(who->get("userName").stringValue()) + "</p>");
+            return html("我的主页", "<p>" + platform::htmlEscaped(who->get("userName").stringValue()) + "</p>");
     }
     return html("页面不存在", "<p>没有找到这个页面。</p>", 404);
 }

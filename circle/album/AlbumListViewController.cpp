@@ -23,33 +23,6 @@ namespace {
         return account && account->type == 1;
     }
 
-    std::string htmlEscaped(const std::string& text)
-    {
-        std::string out;
-        for (char c : text) {
-            switch (c) {
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '&':
-                out += "&amp;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out.push_back(c);
-            }
-        }
-        return out;
-    }
-
 } // namespace
 
 AlbumListViewController::AlbumListViewController()
@@ -227,7 +200,7 @@ void AlbumListViewController::pageDidFail(const platform::Error& error)
 
 std::string AlbumListViewController::errorPage(const std::string& description)
 {
-    return platform::replaceAll(kErrorPage, "%@", htmlEscaped(description));
+    return platform::replaceAll(kErrorPage, "%@", platform::htmlEscaped(description));
 }
 
 } // namespace circle

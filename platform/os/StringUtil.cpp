@@ -495,4 +495,32 @@ std::string scriptStringLiteral(std::string_view text)
     return out + "'";
 }
 
+std::string htmlEscaped(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 } // namespace platform

@@ -56,6 +56,9 @@ std::string trimWhitespaceAndNewlines(std::string_view text);
 // Every occurrence of `from`, left to right and not overlapping; an empty
 // `from` leaves the text unchanged.
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
+// The text with "<", ">", "&", '"' and "'" written as HTML entities, safe
+// inside an element or a quoted attribute.
+std::string htmlEscaped(std::string_view text);
 // Splits at each separator: n separators give n + 1 parts (empty parts kept).
 // An empty separator gives the whole text as one part.
 std::vector<std::string> split(std::string_view text, std::string_view separator);

@@ -176,6 +176,16 @@ TEST(StringUtil, TrimsUnicodeWhiteSpaceAndNewlines)
     EXPECT_FALSE(isWhitespaceOrNewline(0x200B)) << "zero width space is not white space";
 }
 
+TEST(StringUtil, HtmlEscapingLeavesNoMarkupAndKeepsTheText)
+{
+    EXPECT_EQ(htmlEscaped(R"x(<img src=x onerror="a('&')">)x"),
+        "&lt;img src=x onerror=&quot;a(&#39;&amp;&#39;)&quot;&gt;");
+    // Already escaped text is escaped again: it is text, not markup.
+    EXPECT_EQ(htmlEscaped("&lt;"), "&amp;lt;");
+    EXPECT_EQ(htmlEscaped(kChinese + " 1 + 1"), kChinese + " 1 + 1");
+    EXPECT_EQ(htmlEscaped(""), "");
+}
+
 TEST(StringUtil, ReplaceSplitAndAffixes)
 {
     EXPECT_EQ(replaceAll("aaa", "aa", "b"), "ba");
