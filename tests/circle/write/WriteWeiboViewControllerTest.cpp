@@ -294,8 +294,7 @@ TEST_F(WriteTest, APostWithThreePhotosReachesTheServerAndTheTopOfTheFeed)
     tapSend();
     EXPECT_EQ(harness().overlayText(), "上传附件中");
     tapSend();
-    ASSERT_TRUE(until([&] { return held->arrived() == 1; }));
-    EXPECT_EQ(harness().overlayText(), "正在发送话题...");
+    ASSERT_TRUE(until([&] { return held->arrived() == 1 && harness().overlayText() == "正在发送话题..."; }));
     tapSend();
     EXPECT_EQ(uploads().size(), 3u);
     for (const auto& upload : uploads()) {
@@ -511,8 +510,7 @@ TEST_F(WriteTest, ALateReplyReachesTheFeedButNotTheScreenThatLeft)
     write(*screen, "晚到的回复");
     auto held = holdNext(kPostWeibo);
     tapSend();
-    ASSERT_TRUE(until([&] { return held->arrived() == 1; }));
-    EXPECT_EQ(harness().overlayText(), "正在发送话题...");
+    ASSERT_TRUE(until([&] { return held->arrived() == 1 && harness().overlayText() == "正在发送话题..."; }));
 
     auto back = std::dynamic_pointer_cast<UIButton>(outlet("btnBack"));
     ASSERT_TRUE(back);

@@ -188,8 +188,8 @@ TEST_F(AssigningHomeworkTest, APhotoOnlyHomeworkIsUploadedAgainOnlyWhenItsUpload
     auto uploadGate = std::make_shared<server::ReplyGate>();
     harness().server()->script().forRoute(kUploadRoute, ScriptedReply::http500Json().heldBy(uploadGate));
     ASSERT_TRUE(harness().tapButton("发布"));
-    ASSERT_TRUE(harness().runUntil([&] { return uploadGate->arrived() == 1; }));
-    EXPECT_EQ(harness().overlayText(), AssigningHomeworkViewController::kUploading);
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return uploadGate->arrived() == 1 && harness().overlayText() == AssigningHomeworkViewController::kUploading; }));
     uploadGate->open();
     ASSERT_TRUE(harness().runUntil([&] { return harness().currentAlert() != nullptr; }));
     EXPECT_EQ(alertText(), "提示|1个附件上传失败|取消|重新提交");

@@ -48,12 +48,16 @@ TEST_F(SendClassNoticeTest, ANoticeGoesThroughEveryCheckAndArrivesAsTyped)
     auto gate = std::make_shared<server::ReplyGate>();
     harness().server()->script().forRoute(kClassListRoute, ScriptedReply::normal().heldBy(gate));
     auto screen = open(std::make_shared<SendClassNoticeViewController>(clock()), 0);
-    ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1; }));
+    // The request's start reaches the screen on the loop, after the server has it.
+    ASSERT_TRUE(harness().runUntil([&] {
+        return gate->arrived() == 1 && field("edReceiver")->text() == SendClassNoticeViewController::kLoadingClasses;
+    }));
     EXPECT_EQ(screen->title(), "发布公告");
-    EXPECT_EQ(field("edReceiver")->text(), SendClassNoticeViewController::kLoadingClasses);
     EXPECT_FALSE(field("edReceiver")->isEnabled());
     gate->open();
-    ASSERT_TRUE(harness().runUntil([&] { return field("edReceiver")->isEnabled(); }));
+    ASSERT_TRUE(harness().runUntil([&] {
+        return field("edReceiver")->isEnabled() && field("edReceiver")->text() != SendClassNoticeViewController::kLoadingClasses;
+    }));
     EXPECT_EQ(field("edReceiver")->text(), "三年级(1)班");
     // Both days are today and their row is out of sight; the class row took its place.
     EXPECT_EQ(field("edBeginTime")->text(), "2026-12-07");
