@@ -52,6 +52,11 @@ protected:
     virtual std::string otherTitle() const = 0;
     // Starts the upload as this tile's one request.
     void startUpload(std::shared_ptr<HTTPRequest> request);
+    // The upload has answered: the reply logged, the tile titled by whether
+    // the address it brought was stored.
+    void uploadAnswered(const HTTPRequest& request, bool stored);
+    // The upload has failed: logged and titled as a failure.
+    void uploadFailed(const HTTPRequest& request);
 
 private:
     // Subviews of the tile itself: held strongly, no cycle.
