@@ -173,22 +173,16 @@ void MagazineViewController::downloadContents()
     params.set("postId", magazineInfo_->postId);
     params.set("magazineId", magazineInfo_->_id);
     int magazineId = magazineInfo_->_id;
-    auto weak = weakSelf<MagazineViewController>();
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         kDownloadRequest, platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud("正在下载杂志信息,请稍候...", true, false); },
         // The overlay covers the whole window: it goes whatever became of the reader.
-        [weak, magazineId](const platform::Value&) {
-            auto screen = weak.lock();
-            if (!screen) {
-                ORBHelper::hideProgressHud();
-                return;
-            }
-            // What the download stored; an issue that came without contents
-            // stays empty rather than asking again.
-            screen->takeContents(readContents(magazineId), false);
-            ORBHelper::hideProgressHud();
-        },
+        weakCallbackAfter<MagazineViewController>(ORBHelper::hideProgressHud,
+            [magazineId](MagazineViewController& screen, const platform::Value&) {
+                // What the download stored; an issue that came without
+                // contents stays empty rather than asking again.
+                screen.takeContents(readContents(magazineId), false);
+            }),
         [](const std::string&) { ORBHelper::hideProgressHud(); });
 }
 

@@ -4,6 +4,7 @@
 #include "circle/feed/CircleTargets.h"
 #include "circle/feed/WeiboCell.h"
 #include "circle/write/WeiboCommentViewController.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
@@ -112,6 +113,40 @@ TEST_F(CommentTest, TheCommentArrivesIntactOnceAndTheRowCountsIt)
     harness().advance(WeiboCommentViewController::kCloseDelay);
     testsupport::settle(harness());
     EXPECT_NE(harness().topScreen(), screen);
+    EXPECT_EQ(harness().navigationStack().size(), 1u);
+}
+
+// Left before the answer: the comment still counts on its row and the
+// overlay still ends; the gone writer is never called.
+TEST_F(CommentTest, LeavingBeforeTheAnswerStillCountsTheCommentAndLeavesNoOverlay)
+{
+    signIn();
+    std::shared_ptr<core::WeiboData> post;
+    auto screen = openWriter(post);
+    ASSERT_TRUE(screen);
+    int before = post->commentNum;
+    write(*screen, "下次活动我们也参加");
+    auto gate = holdRoute(kCommentRoute);
+    ASSERT_TRUE(harness().tap(send()));
+    ASSERT_TRUE(until([&] { return gate->arrived() == 1 && harness().overlayText() == "正在发送评论"; }));
+
+    std::weak_ptr<WeiboCommentViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    testsupport::settle(harness());
+    EXPECT_TRUE(gone.expired());
+    ASSERT_EQ(harness().navigationStack().size(), 1u);
+    auto feed = harness().topScreen();
+
+    gate->open();
+    ASSERT_TRUE(waitForRoute(kCommentRoute, 1));
+    ASSERT_TRUE(until([&] { return harness().notifications().count(circle::kSendWeiboCommentSuccess) == 1; }));
+    EXPECT_EQ(harness().overlayText(), "评论成功");
+    EXPECT_EQ(post->commentNum, before + 1);
+    harness().advance(WeiboCommentViewController::kCloseDelay + 1);
+    testsupport::settle(harness());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), feed);
     EXPECT_EQ(harness().navigationStack().size(), 1u);
 }
 
