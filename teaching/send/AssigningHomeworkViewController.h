@@ -14,6 +14,7 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "teaching/send/SendFormLook.h"
+#include "ui/ORBHelper.h"
 #include "ui/photobrowser/PhotoBrowser.h"
 
 #include <memory>
@@ -156,6 +157,8 @@ private:
     int successCount_ = 0;
     // From the send until its answer (uploads included): one at a time.
     bool isLoading_ = false;
+    // The photos' uploads end unheard with the screen: their overlay goes too.
+    ProgressHudHold uploadHud_;
     bool isClosing_ = false;
     UITextField* currentTextField_ = nullptr;
     bool isEditTextView_ = false;

@@ -328,6 +328,9 @@ TEST(MainScreen, PushedScreensHideTheTabBarAndRetapPopsToRoot)
     // Native screens of the grid: a page screen would start the web engine.
     ASSERT_TRUE(harness.tap(harness.viewByText("班级课表")->superview())) << "the tile";
     ASSERT_TRUE(harness.waitForServerQuiet());
+    // The timetable's overlay takes the touches until its answer reaches the
+    // main loop, which may be after the server has gone quiet.
+    ASSERT_TRUE(harness.runUntil([&] { return harness.overlayText().empty(); }));
     settle(harness);
     auto stack = harness.navigationStack();
     ASSERT_EQ(stack.size(), 2u);

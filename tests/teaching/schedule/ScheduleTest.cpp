@@ -7,6 +7,7 @@
 #include "platform/os/DateFormat.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIPickerView.h"
 #include "ui/grid/ORBPickerView.h"
 #include "ui/images/RemoteImageLoader.h"
@@ -151,6 +152,31 @@ TEST_F(ScheduleTest, AParentAsksWithoutAClassAndAStaleDayNeverShows)
     ASSERT_NE(first, nullptr);
     EXPECT_NE(first->labCourse()->text(), "周一的课");
     EXPECT_EQ(first->scheduleInfo()->sort, "1");
+}
+
+// Left before the day's reply: the loading overlay goes with the reply, and
+// the gone screen is not called.
+TEST_F(ScheduleTest, LeavingBeforeTheReplyLeavesNoOverlay)
+{
+    signIn("13800000002", kDemoParentPassword);
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kTimetableRoute, ScriptedReply::normal().heldBy(gate));
+    auto screen = std::make_shared<ScheduleViewController>(december(7));
+    open(screen, 0);
+    ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1 && !harness().overlayText().empty(); }));
+
+    std::weak_ptr<ScheduleViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    auto below = harness().topScreen();
+
+    gate->open();
+    ASSERT_TRUE(harness().runUntil([&] { return timetableRequests().size() == 1; }));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), below);
 }
 
 } // namespace

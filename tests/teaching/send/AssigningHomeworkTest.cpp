@@ -311,4 +311,37 @@ TEST_F(AssigningHomeworkTest, ARemovedPhotoFreesItsPlaceAndTextAloneIsSent)
     EXPECT_TRUE(routed("upload/homeworkpic", false).empty());
 }
 
+// Left while the photo uploads: the upload ends with the screen and takes
+// its overlay along; its late answer sends no homework.
+TEST_F(AssigningHomeworkTest, LeavingDuringTheUploadTakesItsOverlayAlong)
+{
+    signIn();
+    auto screen = openHomework();
+    attachPhoto(platform::Color::orangeColor());
+    choose(*screen, "edKeCheng", screen->subjectPicker(), 0);
+    choose(*screen, "edClass", screen->classPicker(), 0);
+    ASSERT_TRUE(testsupport::type(textArea("tvContent"), "背诵课文"));
+    screen->selectedReceiver();
+    pickDay(*screen, localTime(8, 8, 0));
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kUploadRoute, ScriptedReply::normal().heldBy(gate));
+    ASSERT_TRUE(harness().tapButton("发布"));
+    ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1; }));
+    ASSERT_EQ(harness().overlayText(), AssigningHomeworkViewController::kUploading);
+
+    std::weak_ptr<AssigningHomeworkViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    EXPECT_EQ(harness().overlayText(), "");
+
+    gate->open();
+    ASSERT_TRUE(harness().runUntil([&] { return !routed(kUploadRoute).empty(); }));
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_TRUE(requests(kHomework).empty());
+    EXPECT_EQ(harness().overlayText(), "");
+}
+
 } // namespace
