@@ -348,3 +348,33 @@ TEST_F(AccountPassword, ForgottenPasswordLeftBeforeTheAnswerLeavesNoOverlay)
     EXPECT_EQ(harness().overlayText(), "");
     EXPECT_EQ(harness().currentAlert(), nullptr);
 }
+
+// Left before the answer: the remembered password is forgotten all the same
+// (the server has the new one), the overlay ends, and the gone screen does
+// not sign the person out.
+TEST_F(AccountPassword, LeavingBeforeTheAnswerStillForgetsTheOldPasswordAndLeavesNoOverlay)
+{
+    signIn();
+    platform::UserDefaults::standard()->setString(kDemoTeacherPassword, "pwd");
+    auto screen = openChangePassword();
+    fill("teacher123", "abcd1234", "abcd1234");
+    auto held = holdNext(Cmd::kChangePassword);
+    ASSERT_TRUE(harness().tap(button("btnSubmit")));
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1 && harness().overlayText() == "正在提交，请稍候..."; }));
+
+    std::weak_ptr<ChangePasswordViewController> gone = screen;
+    screen.reset();
+    mainScreen()->switchToView(ORBViewController::kSettingsTab);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+
+    held->open();
+    ASSERT_TRUE(waitForAnswer(Cmd::kChangePassword));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "密码修改成功"; }));
+    EXPECT_FALSE(platform::UserDefaults::standard()->stringForKey("pwd").has_value());
+    harness().advance(3);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_TRUE(requests(Cmd::kLogout).empty());
+    EXPECT_NE(core::MyAccountInfo::currentAccount(), nullptr);
+    EXPECT_EQ(harness().navigationStack().size(), 1u);
+}

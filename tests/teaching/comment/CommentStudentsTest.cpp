@@ -356,4 +356,34 @@ TEST_F(CommentStudentsTest, HistoryPagesThroughTwentyFiveCommentsAndSurvivesAFai
     EXPECT_EQ(routed(kHistoryRoute).size(), 4u);
 }
 
+// Left before the answer: the outcome still replaces the "sending" text on
+// the window and goes, and the gone screen is not called.
+TEST_F(CommentStudentsTest, LeavingBeforeTheAnswerLeavesNoOverlay)
+{
+    openChooser();
+    tapTile(2);
+    auto comment = goOn();
+    ASSERT_NE(comment, nullptr);
+    textArea()->setText("今天表现很好");
+    auto gate = holdNext(kComment);
+    tapSend();
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return gate->arrived() == 1 && harness().overlayText() == CommentViewController::kSendingText; }));
+
+    std::weak_ptr<CommentViewController> gone = comment;
+    comment.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    auto below = harness().topScreen();
+
+    gate->open();
+    ASSERT_TRUE(waitForAnswer(kComment, 1));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "点评成功"; }));
+    harness().advance(CommentViewController::kPopDelay + 1);
+    settle(harness());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), below);
+}
+
 } // namespace
