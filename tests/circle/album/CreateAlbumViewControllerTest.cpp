@@ -34,8 +34,8 @@ protected:
     }
     void fill(CreateAlbumViewController& screen, const std::string& name, const std::string& description)
     {
-        screen.txtEdAlbumName()->setText(name);
-        screen.txtEdAlbumDescibe()->setText(description);
+        testsupport::findOutlet<UITextField>(screen.view(), "txtEdAlbumName")->setText(name);
+        testsupport::findOutlet<UITextField>(screen.view(), "txtEdAlbumDescibe")->setText(description);
     }
     void submit() { ASSERT_TRUE(harness().tap(outlet("btnSubmit"))); }
     // The alert shown, its message, closed again; "" when none shows.
@@ -247,7 +247,7 @@ TEST_F(CreateAlbumTest, AFailedCommandKeepsWhatWasEnteredAndCanBeSentAgain)
     letOverlayGo();
     EXPECT_EQ(harness().topScreen(), screen);
     EXPECT_EQ(screen->strip()->photoCount(), 1);
-    EXPECT_EQ(screen->txtEdAlbumName()->text(), "毕业照");
+    EXPECT_EQ(testsupport::findOutlet<UITextField>(screen->view(), "txtEdAlbumName")->text(), "毕业照");
     // The photo has its address: sending again uploads nothing more.
     submit();
     ASSERT_TRUE(waitForAnswer(Cmd::kCreateAlbum, 2));

@@ -202,7 +202,7 @@ TEST_F(FeedTest, ATeachersComposeButtonTogglesTheMenuAParentsOpensTheWriter)
     ASSERT_TRUE(write);
     ASSERT_TRUE(harness().tap(write));
     testsupport::settle(harness());
-    auto menu = feed->dropDownView();
+    auto menu = testsupport::findOutlet<UIView>(feed->view(), "dropDownView");
     ASSERT_TRUE(menu);
     EXPECT_EQ(menu->alpha(), 1.0);
     EXPECT_EQ(menu->frame(), platform::Rect(feed->view()->bounds().width() - 96, 0, 100, 102));

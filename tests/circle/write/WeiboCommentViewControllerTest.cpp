@@ -39,8 +39,8 @@ protected:
 
     void write(WeiboCommentViewController& screen, const std::string& text)
     {
-        screen.textView()->setText(text);
-        screen.textViewDidChange(screen.textView().get());
+        testsupport::findOutlet<UITextView>(screen.view(), "textView")->setText(text);
+        screen.textViewDidChange(testsupport::findOutlet<UITextView>(screen.view(), "textView").get());
     }
 
     std::shared_ptr<UIButton> send() { return std::dynamic_pointer_cast<UIButton>(harness().viewByOutlet("btnSend")); }
@@ -56,19 +56,19 @@ TEST_F(CommentTest, TheLengthRuleAndTheEmptyTextAreRefusedWithTheirAlerts)
     EXPECT_EQ(screen->weiboId(), post->weiboId);
     EXPECT_EQ(send()->currentTitle(), "发送");
     // Typed as the person would: through the keyboard, the counter following.
-    ASSERT_TRUE(testsupport::type(screen->textView(), "照片拍得真好，下次活动我们也参加！"));
-    EXPECT_EQ(screen->labRemainNum()->text(), "123");
+    ASSERT_TRUE(testsupport::type(testsupport::findOutlet<UITextView>(screen->view(), "textView"), "照片拍得真好，下次活动我们也参加！"));
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "123");
     testsupport::settle(harness(), 1);
     harness().render("circle-comment-writing.png");
 
     write(*screen, std::string(280, 'a'));
-    EXPECT_EQ(screen->labRemainNum()->text(), "0");
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "0");
     std::string chinese;
     for (int i = 0; i < 141; ++i)
         chinese += "好";
     write(*screen, chinese);
-    EXPECT_EQ(screen->labRemainNum()->text(), "-1");
-    EXPECT_EQ(screen->labRemainNum()->textColor(), platform::Color::redColor());
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "-1");
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->textColor(), platform::Color::redColor());
     ASSERT_TRUE(harness().tap(send()));
     ASSERT_TRUE(harness().currentAlert());
     EXPECT_EQ(harness().currentAlert()->title(), "温馨提示");
