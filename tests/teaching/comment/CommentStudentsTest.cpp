@@ -23,6 +23,7 @@
 #include "platform/uikit/UITextView.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/uikit/UIKitDriver.h"
 #include "ui/tables/InfiniteScrollingView.h"
 
 #include <gtest/gtest.h>
@@ -152,8 +153,8 @@ TEST_F(CommentStudentsTest, ThreeStudentsThenTheWholeClassAreCommentedWithSugges
     // Sorted by the server's "sort", which it stores out of order.
     auto first = visibleCell<SuggestCommentCell>(*suggestions(), 0);
     ASSERT_NE(first, nullptr);
-    const std::string heading = first->suggestTipLbl()->text();
-    const std::string content = first->suggestCommentLbl()->text();
+    const std::string heading = findOutlet<UILabel>(first, "suggestTipLbl")->text();
+    const std::string content = findOutlet<UILabel>(first, "suggestCommentLbl")->text();
     ASSERT_TRUE(harness().selectRow(suggestions(), 0, 1));
     ASSERT_TRUE(harness().selectRow(suggestions(), 0, 0));
     EXPECT_EQ(textArea()->text(), content);
@@ -332,7 +333,7 @@ TEST_F(CommentStudentsTest, HistoryPagesThroughTwentyFiveCommentsAndSurvivesAFai
     EXPECT_EQ(routed(kHistoryRoute).back().queryValue("pageSize"), "10");
     auto newest = visibleCell<CommentHistoryCell>(*table, 0);
     ASSERT_NE(newest, nullptr);
-    EXPECT_EQ(newest->contentLbl()->text(), "最新的一条\n\n");
+    EXPECT_EQ(findOutlet<UILabel>(newest, "contentLbl")->text(), "最新的一条\n\n");
     harness().render("teaching-comment-history.png");
 
     // Page 2 fails: the rows stay, and the next scroll asks for page 2 again.

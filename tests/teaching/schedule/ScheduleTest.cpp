@@ -14,6 +14,7 @@
 #include "platform/uikit/UIImageView.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -89,9 +90,9 @@ TEST_F(ScheduleTest, ATeacherOnASundaySeesDaySevenAndSwitchesDaysAndClasses)
     EXPECT_EQ(timetableRequests().back().queryValue("weekDay"), "3");
     auto first = visibleCell<ScheduleCell>(*table(), 0);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->labSort()->text(), "1");
-    EXPECT_EQ(first->labRole()->text(), ScheduleCell::kRoleText);
-    EXPECT_FALSE(first->imgTeacherPic()->isHidden());
+    EXPECT_EQ(findOutlet<UILabel>(first, "labSort")->text(), "1");
+    EXPECT_EQ(findOutlet<UILabel>(first, "labRole")->text(), ScheduleCell::kRoleText);
+    EXPECT_FALSE(findOutlet<UIImageView>(first, "imgTeacherPic")->isHidden());
     // The highlighted day again sends nothing.
     tapDay("btnWednesday");
     harness().advance(0.2);
@@ -113,7 +114,7 @@ TEST_F(ScheduleTest, ATeacherOnASundaySeesDaySevenAndSwitchesDaysAndClasses)
             auto cell = visibleCell<ScheduleCell>(*table(), row);
             auto url = platform::Url::parse(cell->scheduleInfo()->teacherPic);
             auto cached = url ? RemoteImageLoader::defaultCache()->objectForKey(*url) : nullptr;
-            if (!cached || cell->imgTeacherPic()->image() != cached)
+            if (!cached || findOutlet<UIImageView>(cell, "imgTeacherPic")->image() != cached)
                 return false;
         }
         return true;
@@ -150,8 +151,8 @@ TEST_F(ScheduleTest, AParentAsksWithoutAClassAndAStaleDayNeverShows)
     ASSERT_EQ(table()->numberOfRowsInSection(0), 6);
     auto first = visibleCell<ScheduleCell>(*table(), 0);
     ASSERT_NE(first, nullptr);
-    EXPECT_NE(first->labCourse()->text(), "周一的课");
-    EXPECT_EQ(first->scheduleInfo()->sort, "1");
+    EXPECT_NE(findOutlet<UILabel>(first, "labCourse")->text(), "周一的课");
+    EXPECT_EQ(findOutlet<UILabel>(first, "labSort")->text(), "1");
 }
 
 // Left before the day's reply: the loading overlay goes with the reply, and
