@@ -116,8 +116,6 @@ public:
     std::shared_ptr<BrowserPhotoProtocol> photoBrowserPhotoAtIndex(PhotoBrowser*, unsigned index) override;
 
     const std::shared_ptr<core::HomeWorkInfo>& homeWorkInfo() const { return homeWorkInfo_; }
-    const std::shared_ptr<UIPickerView>& subjectPicker() const { return subjectPicker_; }
-    const std::shared_ptr<UIPickerView>& classPicker() const { return classPicker_; }
     const std::shared_ptr<UIDatePicker>& datePicker() const { return datePicker_; }
     int photoCount() const { return photoCount_; }
     bool isLoading() const { return isLoading_; }
