@@ -22,6 +22,15 @@ template <class T, class F> auto weakCall(std::weak_ptr<T> target, F fn)
     };
 }
 
+// Calls fn with the arguments when it takes them, else with none.
+template <class F, class... Args> void callWithOrWithout(const F& fn, const Args&... args)
+{
+    if constexpr (std::is_invocable_v<const F&, const Args&...>)
+        fn(args...);
+    else
+        fn();
+}
+
 // For an answer that changes something outside its screen (the window's
 // overlay, news for other screens): `always` runs for every call, whether or
 // not the screen that asked is still there, and `next` (the screen's weak
@@ -32,10 +41,7 @@ template <class T, class F> auto weakCall(std::weak_ptr<T> target, F fn)
 template <class Always, class Next> auto alwaysThen(Always always, Next next)
 {
     return [always = std::move(always), next = std::move(next)](const auto&... args) {
-        if constexpr (std::is_invocable_v<const Always&, decltype(args)...>)
-            always(args...);
-        else
-            always();
+        callWithOrWithout(always, args...);
         next(args...);
     };
 }
