@@ -105,13 +105,12 @@ void MagazineViewController::viewDidLoad()
     // The store is read off the main thread; the results are handed to the
     // screen on the main thread, where the taps read them.
     int magazineId = magazineInfo_ ? magazineInfo_->_id : 0;
-    auto weak = weakSelf<MagazineViewController>();
-    platform::dispatchAsync([weak, magazineId] {
+    // The block only carries the screen's weak step; it runs on the main thread.
+    auto deliver = weakCallback<MagazineViewController>(
+        [](MagazineViewController& screen, const auto& contents) { screen.takeContents(contents, true); });
+    platform::dispatchAsync([deliver, magazineId] {
         auto contents = readContents(magazineId);
-        platform::postToMain([weak, contents = std::move(contents)] {
-            if (auto screen = weak.lock())
-                screen->takeContents(contents, true);
-        });
+        platform::postToMain([deliver, contents = std::move(contents)] { deliver(contents); });
     });
 
     if (ORBHelper::userDefaultForKey(ORBHelper::kMagazineShowsGuide).boolValue()) {
