@@ -73,7 +73,7 @@ TEST_F(DetailTest, CommentsOfThisPostOnlyJoinItsListAtTheTop)
     ASSERT_TRUE(until([&] { return detail->listData().size() == 2; }));
     auto table = comments(*detail);
     ASSERT_TRUE(table);
-    EXPECT_TRUE(table->lblEmptyTips()->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<UILabel>(table, "lblEmptyTips")->isHidden());
     EXPECT_EQ(table->tableView()->numberOfRowsInSection(0), 2);
     double expected = 0;
     for (const auto& c : detail->listData())

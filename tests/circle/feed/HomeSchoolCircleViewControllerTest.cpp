@@ -162,7 +162,7 @@ TEST_F(FeedTest, PraiseAndTheNotificationsKeepTheRowsInStep)
     auto first = post(*feed, 0);
     int praise = first->praise;
     auto cell = visibleCell<WeiboCell>(*feed->tableView(), 0);
-    ASSERT_TRUE(harness().tap(cell->btnPraise()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(cell, "btnPraise")));
     ASSERT_TRUE(waitForRoute(kPraiseRoute, 1));
     EXPECT_EQ(routeQuery(kPraiseRoute, 0, "weiboId"), std::to_string(first->weiboId));
     ASSERT_TRUE(until([&] { return first->praise == praise + 1; }));
@@ -171,7 +171,7 @@ TEST_F(FeedTest, PraiseAndTheNotificationsKeepTheRowsInStep)
     int comments = first->commentNum;
     post(circle::kSendWeiboCommentSuccess, first->weiboId);
     EXPECT_EQ(first->commentNum, comments + 1);
-    EXPECT_EQ(visibleCell<WeiboCell>(*feed->tableView(), 0)->btnComment()->currentTitle(),
+    EXPECT_EQ(testsupport::findOutlet<UIButton>(visibleCell<WeiboCell>(*feed->tableView(), 0), "btnComment")->currentTitle(),
         std::to_string(comments + 1));
 
     // A post not in the list changes nothing.

@@ -32,7 +32,7 @@ protected:
             return nullptr;
         auto cell = visibleCell<circle::WeiboCell>(*feed->tableView(), 0);
         post = cell->data();
-        harness().tap(cell->btnComment());
+        harness().tap(testsupport::findOutlet<UIButton>(cell, "btnComment"));
         testsupport::settle(harness());
         return std::dynamic_pointer_cast<WeiboCommentViewController>(harness().topScreen());
     }

@@ -342,8 +342,8 @@ TEST_F(WriteTest, APostWithThreePhotosReachesTheServerAndTheTopOfTheFeed)
     auto cell = visibleCell<circle::WeiboCell>(*feed_->tableView(), 0);
     ASSERT_EQ(cell->data()->images.size(), 3u);
     EXPECT_EQ(cell->data()->images[0]->original, sent.bodyValue("images")[0]["original"].stringValue());
-    EXPECT_TRUE(cell->imvBigContentImage()->isHidden());
-    EXPECT_FALSE(cell->smallContentImageContainer()->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<UIImageView>(cell, "imvBigContentImage")->isHidden());
+    EXPECT_FALSE(testsupport::findOutlet<UIView>(cell, "smallContentImageContainer")->isHidden());
     const auto& slots = cell->imvSmallContentImages();
     ASSERT_EQ(slots.size(), 6u);
     for (std::size_t i = 0; i < slots.size(); ++i)
