@@ -221,8 +221,8 @@ TEST(MainScreen, ParentOfTwoChoosesAnAccountThenGetsTenEntries)
     for (long row = 0; row < 2; ++row) {
         auto cell = std::dynamic_pointer_cast<AccountCell>(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(row, 0)));
         ASSERT_TRUE(cell);
-        EXPECT_EQ(cell->lblType()->text(), "家长");
-        EXPECT_TRUE(cell->imgChecked()->isHidden()) << "right after login no account is current";
+        EXPECT_EQ(testsupport::findOutlet<UILabel>(cell, "lblType")->text(), "家长");
+        EXPECT_TRUE(testsupport::findOutlet<UIImageView>(cell, "imgChecked")->isHidden()) << "right after login no account is current";
     }
     // The avatars come from the server's thumbnails.
     auto visibleCell = std::dynamic_pointer_cast<AccountCell>(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0)));
@@ -256,8 +256,8 @@ TEST(MainScreen, ParentOfTwoChoosesAnAccountThenGetsTenEntries)
     auto firstCell = std::dynamic_pointer_cast<AccountCell>(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0)));
     auto secondCell = std::dynamic_pointer_cast<AccountCell>(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(1, 0)));
     ASSERT_TRUE(firstCell && secondCell);
-    EXPECT_TRUE(firstCell->imgChecked()->isHidden());
-    EXPECT_FALSE(secondCell->imgChecked()->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<UIImageView>(firstCell, "imgChecked")->isHidden());
+    EXPECT_FALSE(testsupport::findOutlet<UIImageView>(secondCell, "imgChecked")->isHidden());
     EXPECT_FALSE(harness.render("app-account-chooser-role-switch.png").empty());
     // Back dismisses without changing anything.
     ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnBack")));
