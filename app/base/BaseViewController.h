@@ -83,9 +83,6 @@ public:
     std::size_t observationCount() const { return lifetime_.observationCount(); }
 
     std::shared_ptr<UILabel> lblTitle() const { return lblTitle_; }
-    std::shared_ptr<UIView> customTitleView() const { return customTitleView_; }
-    std::shared_ptr<UIView> listView() const { return listView_; }
-    std::shared_ptr<UIImageView> openListImageView() const { return openListImageView_; }
 
 protected:
     // ---- What the screen starts ends with it ------------------------------------

@@ -377,11 +377,12 @@ TEST(MainScreen, DropDownTitleOpensItsListAndReportsTheChoice)
     harness.visibleNavigationController()->pushViewController(screen, true);
     settle(harness);
     EXPECT_EQ(screen->lblTitle()->text(), "全部消息");
-    ASSERT_TRUE(screen->openListImageView());
-    ASSERT_TRUE(harness.tap(screen->customTitleView()));
+    ASSERT_TRUE(harness.viewByOutlet("openListImageView"));
+    ASSERT_TRUE(harness.tap(harness.viewByOutlet("customTitleView")));
     settle(harness, 0.2);
     ASSERT_TRUE(screen->isShowingList());
-    auto list = screen->listView();
+    auto list = harness.viewByOutlet("listView");
+    ASSERT_TRUE(list);
     EXPECT_DOUBLE_EQ(list->frame().height(), 120);
     std::size_t lines = 0;
     for (const auto& subview : list->subviews())
