@@ -22,6 +22,30 @@ template <class T, class F> auto weakCall(std::weak_ptr<T> target, F fn)
     };
 }
 
+// Calls fn with the arguments when it takes them, else with none.
+template <class F, class... Args> void callWithOrWithout(const F& fn, const Args&... args)
+{
+    if constexpr (std::is_invocable_v<const F&, const Args&...>)
+        fn(args...);
+    else
+        fn();
+}
+
+// For an answer that changes something outside its screen (the window's
+// overlay, news for other screens): `always` runs for every call, whether or
+// not the screen that asked is still there, and `next` (the screen's weak
+// step, usually a weakCall) after it with the same arguments. `always` may
+// take those arguments or none. Without this, an overlay shown for a request
+// and ended only in the screen's weak step stays on the window for good once
+// the person leaves before the answer.
+template <class Always, class Next> auto alwaysThen(Always always, Next next)
+{
+    return [always = std::move(always), next = std::move(next)](const auto&... args) {
+        callWithOrWithout(always, args...);
+        next(args...);
+    };
+}
+
 // What an object has started that must end with it: notification
 // observations and timers, each holding the object weakly. The object keeps
 // one as a member; destroying it (or end()) stops everything, so no timer or

@@ -219,13 +219,13 @@ std::shared_ptr<UIView> ORBHelper::errorView(const Rect& frame, const std::strin
     return view;
 }
 
-void ORBHelper::showProgressHud(const std::string& text, bool showLoading, bool canHide)
+std::shared_ptr<ProgressOverlay> ORBHelper::showProgressHud(const std::string& text, bool showLoading, bool canHide)
 {
     hideProgressHud();
     auto window = applicationWindow();
     if (!window) {
         platform::log("ORBHelper: no application window for \"%s\"\n", text.c_str());
-        return;
+        return nullptr;
     }
     auto overlay = ProgressOverlay::showHUDAddedTo(window, true);
     overlay->setAnimationType(ProgressOverlayAnimationZoom);
@@ -233,6 +233,18 @@ void ORBHelper::showProgressHud(const std::string& text, bool showLoading, bool 
     overlay->setLabelText(text);
     if (canHide)
         overlay->hide(true, kProgressHudHideDelay);
+    return overlay;
+}
+
+void ProgressHudHold::release()
+{
+    auto overlay = overlay_.lock();
+    overlay_.reset();
+    // Hidden already, or replaced: the overlay has left the window.
+    if (!overlay || !overlay->superview())
+        return;
+    overlay->setRemoveFromSuperViewOnHide(true);
+    overlay->hide(false);
 }
 
 void ORBHelper::hideProgressHud()

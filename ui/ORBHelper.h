@@ -8,10 +8,39 @@
 #include <string>
 #include <string_view>
 
+class ProgressOverlay;
 class UILabel;
 class UITableView;
 class UITableViewCell;
 class UIView;
+
+// One window overlay that must not outlive its owner: a screen or a part of
+// one keeps it as a member while work runs whose end it cannot be told of
+// once it is gone (an upload cancelled with it). Destroyed, it takes that
+// overlay down if it is still on the window; an overlay replaced meanwhile
+// (by the next step's, by a later screen's) is left alone.
+class ProgressHudHold final {
+public:
+    ProgressHudHold() = default;
+    explicit ProgressHudHold(std::shared_ptr<ProgressOverlay> overlay) : overlay_(overlay) { }
+    ~ProgressHudHold() { release(); }
+    ProgressHudHold(const ProgressHudHold&) = delete;
+    ProgressHudHold& operator=(const ProgressHudHold&) = delete;
+    ProgressHudHold& operator=(ProgressHudHold&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            overlay_ = std::move(other.overlay_);
+            other.overlay_.reset();
+        }
+        return *this;
+    }
+    // Takes the overlay down now if it is still shown.
+    void release();
+
+private:
+    std::weak_ptr<ProgressOverlay> overlay_;
+};
 
 // The app-wide utility as the screens call it. Its settings, dates, text and
 // colour rules live in the core (which the reply parser uses below the view
@@ -35,7 +64,8 @@ public:
 
     // Replaces the window's overlay with a new one showing the text (with a
     // spinner when showLoading), zooming in; canHide hides it after 1.5 s.
-    static void showProgressHud(const std::string& text, bool showLoading, bool canHide);
+    // Returns it (nullptr without a window), for a ProgressHudHold.
+    static std::shared_ptr<ProgressOverlay> showProgressHud(const std::string& text, bool showLoading, bool canHide);
     // Hides the window's overlay at once.
     static void hideProgressHud();
 

@@ -114,16 +114,17 @@ void ChangePasswordViewController::submitPwdChange(UIControl*)
         platform::Value(std::move(params)),
         weakCallback<ChangePasswordViewController>(
             [](ChangePasswordViewController&) { ORBHelper::showProgressHud("正在提交，请稍候...", false, false); }),
-        weakCallback<ChangePasswordViewController>([](ChangePasswordViewController& screen, const platform::Value&) {
-            ORBHelper::showProgressHud("密码修改成功", false, true);
-            // The remembered password is wrong from now on, even if the
-            // person leaves this screen before it signs them out.
-            forgetRememberedPassword();
-            screen.runAfter(account::kLeaveDelay, &ChangePasswordViewController::backToLoginPage);
-        }),
-        weakCallback<ChangePasswordViewController>([](ChangePasswordViewController&, const std::string& message) {
-            ORBHelper::showProgressHud(message, false, true);
-        }));
+        // The remembered password is wrong from now on, and the overlay
+        // ends, even if the person has left this screen before the answer.
+        weakCallbackAfter<ChangePasswordViewController>(
+            [] {
+                ORBHelper::showProgressHud("密码修改成功", false, true);
+                forgetRememberedPassword();
+            },
+            [](ChangePasswordViewController& screen, const platform::Value&) {
+                screen.runAfter(account::kLeaveDelay, &ChangePasswordViewController::backToLoginPage);
+            }),
+        [](const std::string& message) { ORBHelper::showProgressHud(message, false, true); });
 }
 
 void ChangePasswordViewController::backToLoginPage()

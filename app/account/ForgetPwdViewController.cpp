@@ -115,16 +115,16 @@ void ForgetPwdViewController::btnChecknumTouchUpInside(UIControl*)
         platform::Value(std::move(params)),
         weakCallback<ForgetPwdViewController>(
             [](ForgetPwdViewController&) { ORBHelper::showProgressHud("发送验证中", true, false); }),
-        weakCallback<ForgetPwdViewController>([](ForgetPwdViewController& screen, const platform::Value& reply) {
-            if (reply["resultState"].intValue() == 1)
-                screen.startCountdown();
-            ORBHelper::hideProgressHud();
-            showWarning(reply["resultMsg"].stringValue());
-        }),
-        weakCallback<ForgetPwdViewController>([](ForgetPwdViewController&, const std::string& message) {
-            ORBHelper::hideProgressHud();
-            showWarning(message);
-        }));
+        // The spinner covers the window: it goes with the answer whether or
+        // not the person is still here; what the answer says is for this screen.
+        weakCallbackAfter<ForgetPwdViewController>(
+            ORBHelper::hideProgressHud, [](ForgetPwdViewController& screen, const platform::Value& reply) {
+                if (reply["resultState"].intValue() == 1)
+                    screen.startCountdown();
+                showWarning(reply["resultMsg"].stringValue());
+            }),
+        weakCallbackAfter<ForgetPwdViewController>(ORBHelper::hideProgressHud,
+            [](ForgetPwdViewController&, const std::string& message) { showWarning(message); }));
 }
 
 void ForgetPwdViewController::btnOkTouchUpInside(UIControl*)
@@ -140,15 +140,15 @@ void ForgetPwdViewController::btnOkTouchUpInside(UIControl*)
         platform::Value(std::move(params)),
         weakCallback<ForgetPwdViewController>(
             [](ForgetPwdViewController&) { ORBHelper::showProgressHud("发送验证中", true, false); }),
-        weakCallback<ForgetPwdViewController>([](ForgetPwdViewController&, const platform::Value& reply) {
-            platform::log("result:%s\n", reply["resultMsg"].stringValue().c_str());
-            ORBHelper::hideProgressHud();
-            showWarning(reply["resultMsg"].stringValue());
-        }),
-        // The failure is a plain text: a spinner would say work was still going on.
-        weakCallback<ForgetPwdViewController>([](ForgetPwdViewController&, const std::string& message) {
-            ORBHelper::showProgressHud(message, false, true);
-        }));
+        weakCallbackAfter<ForgetPwdViewController>(
+            ORBHelper::hideProgressHud, [](ForgetPwdViewController&, const platform::Value& reply) {
+                platform::log("result:%s\n", reply["resultMsg"].stringValue().c_str());
+                showWarning(reply["resultMsg"].stringValue());
+            }),
+        // The failure is a plain text: a spinner would say work was still
+        // going on (and would stay on the window for good once the person
+        // had left).
+        [](const std::string& message) { ORBHelper::showProgressHud(message, false, true); });
 }
 
 void ForgetPwdViewController::startCountdown()

@@ -183,7 +183,7 @@ void UserInfoViewController::saveUserInfo(UIControl*)
     }
     savingName_ = nickname;
     if (photo_) {
-        ORBHelper::showProgressHud("正在上传头像...", true, false);
+        uploadHud_ = ProgressHudHold(ORBHelper::showProgressHud("正在上传头像...", true, false));
         photo_->upload(kAvatarPhotoType);
         return;
     }
@@ -213,22 +213,26 @@ void UserInfoViewController::post()
         platform::Value(std::move(params)),
         weakCallback<UserInfoViewController>(
             [](UserInfoViewController&) { ORBHelper::showProgressHud("正在保存用户信息...", true, false); }),
-        weakCallback<UserInfoViewController>([](UserInfoViewController& screen, const platform::Value& reply) {
-            if (auto account = screen.accountInfo_) {
-                account->name = screen.savingName_;
-                const auto& original = reply["original"];
-                const auto& thumb = reply["thumb"];
-                if (original.isString() && thumb.isString()) {
-                    account->avatar = original.stringValue();
-                    account->thumbAvatar = thumb.stringValue();
+        // The saved profile and the overlay's outcome do not depend on the
+        // screen: a person who has left before the answer still gets the
+        // new name and avatar on the account, and the overlay goes.
+        weakCallbackAfter<UserInfoViewController>(
+            [account = accountInfo_, name = savingName_](const platform::Value& reply) {
+                if (account) {
+                    account->name = name;
+                    const auto& original = reply["original"];
+                    const auto& thumb = reply["thumb"];
+                    if (original.isString() && thumb.isString()) {
+                        account->avatar = original.stringValue();
+                        account->thumbAvatar = thumb.stringValue();
+                    }
                 }
-            }
-            ORBHelper::showProgressHud("个人资料修改成功", false, true);
-            screen.runAfter(account::kLeaveDelay, &UserInfoViewController::leave);
-        }),
-        weakCallback<UserInfoViewController>([](UserInfoViewController&, const std::string&) {
-            ORBHelper::showProgressHud("修改个人资料失败", false, true);
-        }));
+                ORBHelper::showProgressHud("个人资料修改成功", false, true);
+            },
+            [](UserInfoViewController& screen, const platform::Value&) {
+                screen.runAfter(account::kLeaveDelay, &UserInfoViewController::leave);
+            }),
+        [](const std::string&) { ORBHelper::showProgressHud("修改个人资料失败", false, true); });
 }
 
 void UserInfoViewController::leave() { account::popScreen(*this); }

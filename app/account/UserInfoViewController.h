@@ -4,6 +4,7 @@
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UITableView.h"
+#include "ui/ORBHelper.h"
 
 #include <memory>
 #include <string>
@@ -69,6 +70,8 @@ private:
     // The newest picked avatar; a new pick replaces it.
     std::shared_ptr<MessageSendPhoto> photo_;
     std::shared_ptr<MessageSendPhotoDelegate> photoDelegate_;
+    // The avatar's upload ends with the screen, unheard: its overlay goes too.
+    ProgressHudHold uploadHud_;
     // The nickname being saved: it becomes the account's only when the server takes it.
     std::string savingName_;
 };

@@ -49,6 +49,7 @@ BaseViewController::BaseViewController(std::string nibName)
 {
     customTitleView_ = std::make_shared<UIView>(platform::Rect(0, 0, kTitleWidth, kTitleHeight));
     customTitleView_->setBackgroundColor(platform::Color::clearColor());
+    customTitleView_->setOutletName("customTitleView");
     lblTitle_ = std::make_shared<UILabel>(platform::Rect(0, 0, kTitleWidth, kTitleHeight));
     lblTitle_->setBackgroundColor(platform::Color::clearColor());
     lblTitle_->setTextAlignment(NSTextAlignmentCenter);
@@ -114,6 +115,7 @@ void BaseViewController::setUpTitle()
             platform::Size(std::numeric_limits<double>::max(), 30.0))
                                .width;
         openListImageView_ = std::make_shared<UIImageView>(UIImage::imageNamed("message_down_icon.png"));
+        openListImageView_->setOutletName("openListImageView");
         openListImageView_->setFrame(
             platform::Rect((kTitleWidth + textWidth) * 0.5 + kArrowGap, kArrowY, kArrowWidth, kArrowHeight));
         customTitleView_->addSubview(openListImageView_);

@@ -83,9 +83,6 @@ public:
     std::size_t observationCount() const { return lifetime_.observationCount(); }
 
     std::shared_ptr<UILabel> lblTitle() const { return lblTitle_; }
-    std::shared_ptr<UIView> customTitleView() const { return customTitleView_; }
-    std::shared_ptr<UIView> listView() const { return listView_; }
-    std::shared_ptr<UIImageView> openListImageView() const { return openListImageView_; }
 
 protected:
     // ---- What the screen starts ends with it ------------------------------------
@@ -99,6 +96,13 @@ protected:
     // A block for the dispatcher, an animation or a delegate of a view: it
     // runs fn(screen, args...) while the screen lives, and nothing after.
     template <class T, class F> auto weakCallback(F fn) { return weakCall(weakSelf<T>(), std::move(fn)); }
+    // A request's callback with a window-side step (hiding or changing the
+    // window's overlay, posting news): `always` runs for every answer, even
+    // after the screen has gone, then fn(screen, args...) while it lives.
+    template <class T, class A, class F> auto weakCallbackAfter(A always, F fn)
+    {
+        return alwaysThen(std::move(always), weakCallback<T>(std::move(fn)));
+    }
 
     // Calls the member function for each notification of that name, for as
     // long as the screen lives (or until stopObserving).

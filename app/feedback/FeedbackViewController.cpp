@@ -65,12 +65,14 @@ void FeedbackViewController::btnCommitTouchUpInside(UIControl*)
         platform::Value(std::move(params)),
         weakCallback<FeedbackViewController>(
             [](FeedbackViewController&) { ORBHelper::showProgressHud("感谢您的反馈，正在上传中", false, false); }),
-        weakCallback<FeedbackViewController>([](FeedbackViewController& screen, const platform::Value&) {
-            ORBHelper::showProgressHud("反馈成功", false, true);
-            screen.runAfter(account::kLeaveDelay, &FeedbackViewController::leave);
-        }),
-        weakCallback<FeedbackViewController>(
-            [](FeedbackViewController&, const std::string& message) { ORBHelper::showProgressHud(message, false, true); }));
+        // The overlay belongs to the window: the thanks or the reason replace
+        // the spinner even when the person has left before the answer.
+        weakCallbackAfter<FeedbackViewController>(
+            [](const platform::Value&) { ORBHelper::showProgressHud("反馈成功", false, true); },
+            [](FeedbackViewController& screen, const platform::Value&) {
+                screen.runAfter(account::kLeaveDelay, &FeedbackViewController::leave);
+            }),
+        [](const std::string& message) { ORBHelper::showProgressHud(message, false, true); });
 }
 
 void FeedbackViewController::leave() { account::popScreen(*this); }

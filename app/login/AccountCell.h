@@ -30,10 +30,8 @@ public:
 
     const std::shared_ptr<UIImageView>& imgAvatar() const { return imgAvatar_; }
     const std::shared_ptr<UILabel>& lblName() const { return lblName_; }
-    const std::shared_ptr<UILabel>& lblType() const { return lblType_; }
     const std::shared_ptr<UILabel>& lblSchool() const { return lblSchool_; }
     const std::shared_ptr<UIView>& subLabelView() const { return subLabelView_; }
-    const std::shared_ptr<UIImageView>& imgChecked() const { return imgChecked_; }
 
 private:
     std::shared_ptr<core::AccountInfo> account_;

@@ -85,7 +85,7 @@ bool ORBWebViewController::webViewShouldStartLoadWithRequest(UIWebView*, const N
             RequestSelector::method(&ORBWebViewController::openCTDSuccess),
             RequestSelector::method(&ORBWebViewController::requestFail));
         startRequest(opening);
-        ORBHelper::showProgressHud("正在开通CTD业务", false, false);
+        openingHud_ = ProgressHudHold(ORBHelper::showProgressHud("正在开通CTD业务", false, false));
         return false;
     }
     return true;

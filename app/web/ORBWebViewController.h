@@ -3,6 +3,7 @@
 #include "app/base/BaseViewController.h"
 #include "foundation/http/HTTPRequestDelegate.h"
 #include "platform/uikit/UIWebView.h"
+#include "ui/ORBHelper.h"
 
 #include <memory>
 #include <optional>
@@ -57,4 +58,6 @@ private:
     std::optional<platform::Url> loadUrl_;
     int navType_ = 0;
     std::shared_ptr<UIWebView> webView_;
+    // The opening request is cancelled with the screen, unheard: its overlay goes too.
+    ProgressHudHold openingHud_;
 };

@@ -52,13 +52,6 @@ public:
     // The error page for a failed load, the description written as text.
     static std::string errorPage(const std::string& description);
 
-    int albumType() const { return albumType_; }
-    const std::shared_ptr<UISegmentedControl>& segmentedControl() const { return segmentedControl_; }
-    const std::shared_ptr<UILabel>& titleLbl() const { return titleLbl_; }
-    const std::shared_ptr<ScaleButton>& rightItemBtn() const { return rightItemBtn_; }
-    const std::shared_ptr<UIView>& createAlbumView() const { return createAlbum_; }
-    const std::shared_ptr<UIView>& uploadAlbumView() const { return uploadAlbum_; }
-
 protected:
     bool bridgePathRequested(const std::string& path, const NSURLRequest& request) override;
     void secondLevelDidChange(bool isSubView) override;

@@ -178,7 +178,7 @@ bool AlbumPhotoStrip::submit()
     uploading_ = true;
     uploadedCount_ = 0;
     expectedCount_ = int(list.size());
-    ORBHelper::showProgressHud(kSubmittingText, true, false);
+    uploadHud_ = ProgressHudHold(ORBHelper::showProgressHud(kSubmittingText, true, false));
     for (const auto& tile : list)
         tile->upload(kAlbumPhotoType);
     return true;

@@ -7,6 +7,7 @@
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIImagePickerController.h"
+#include "ui/ORBHelper.h"
 #include "ui/photobrowser/PhotoBrowser.h"
 
 #include <functional>
@@ -100,6 +101,8 @@ private:
     int uploadedCount_ = 0;
     int expectedCount_ = 0;
     bool uploading_ = false;
+    // The uploads end unheard with the strip's screen: their overlay goes too.
+    ProgressHudHold uploadHud_;
 };
 
 } // namespace circle

@@ -188,10 +188,9 @@ void CreateAlbumViewController::post()
             created();
             platform::NotificationCenter::defaultCenter().post(kCreateAlbumSuccessed, platform::Value(sender.lock()));
         },
-        weakCallback<CreateAlbumViewController>([](CreateAlbumViewController& screen, const std::string& message) {
-            screen.isSending_ = false;
-            ORBHelper::showProgressHud(message, false, true);
-        }));
+        // The reason replaces the spinner on the window even when the person has left.
+        weakCallbackAfter<CreateAlbumViewController>([](const std::string& message) { ORBHelper::showProgressHud(message, false, true); },
+            [](CreateAlbumViewController& screen, const std::string&) { screen.isSending_ = false; }));
 }
 
 void CreateAlbumViewController::albumCreated() { runAfter(kCloseDelay, &CreateAlbumViewController::close); }

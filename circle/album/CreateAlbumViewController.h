@@ -57,8 +57,6 @@ public:
     int classId() const { return classId_; }
     const std::shared_ptr<AlbumPhotoStrip>& strip() const { return strip_; }
     const std::shared_ptr<ORBPickerView>& pickerView() const { return pickerView_; }
-    const std::shared_ptr<UITextField>& txtEdAlbumName() const { return txtEdAlbumName_; }
-    const std::shared_ptr<UITextField>& txtEdAlbumDescibe() const { return txtEdAlbumDescibe_; }
 
 private:
     void loadClassList();

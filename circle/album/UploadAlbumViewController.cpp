@@ -213,10 +213,9 @@ void UploadAlbumViewController::post()
             center.post(kUploadAlbumSuccessed);
             center.post(kSendWeiboSuccess);
         },
-        weakCallback<UploadAlbumViewController>([](UploadAlbumViewController& screen, const std::string& message) {
-            screen.isSending_ = false;
-            ORBHelper::showProgressHud(message, false, true);
-        }));
+        // The reason replaces the spinner on the window even when the person has left.
+        weakCallbackAfter<UploadAlbumViewController>([](const std::string& message) { ORBHelper::showProgressHud(message, false, true); },
+            [](UploadAlbumViewController& screen, const std::string&) { screen.isSending_ = false; }));
 }
 
 void UploadAlbumViewController::photosAdded() { runAfter(kCloseDelay, &UploadAlbumViewController::close); }

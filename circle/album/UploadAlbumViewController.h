@@ -59,7 +59,6 @@ public:
     int albumId() const { return albumId_; }
     const std::shared_ptr<AlbumPhotoStrip>& strip() const { return strip_; }
     const std::shared_ptr<ORBPickerView>& pickerView() const { return pickerView_; }
-    const std::shared_ptr<UITextView>& descTextView() const { return descTextView_; }
     const std::vector<std::shared_ptr<core::AlbumInfo>>& allAlbumInfo() const { return allAlbumInfo_; }
 
 private:

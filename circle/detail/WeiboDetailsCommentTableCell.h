@@ -30,7 +30,6 @@ public:
     std::optional<double> heightForRowAtIndexPath(UITableView*, const NSIndexPath&) override;
 
     std::shared_ptr<UITableView> tableView() const { return tableView_; }
-    std::shared_ptr<UILabel> lblEmptyTips() const { return lblEmptyTips_; }
 
 private:
     std::shared_ptr<UITableView> tableView_;

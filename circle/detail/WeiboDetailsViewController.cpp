@@ -87,11 +87,12 @@ void WeiboDetailsViewController::getListData()
     core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
         kCommentsRequest, platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud("正在加载中", true, false); },
-        weakCallback<WeiboDetailsViewController>(
+        // The spinner covers the window: it goes with the answer, the screen there or not.
+        weakCallbackAfter<WeiboDetailsViewController>(ORBHelper::hideProgressHud,
             [request](WeiboDetailsViewController& screen, const platform::Value& result) {
                 screen.pageArrived(request, result);
             }),
-        weakCallback<WeiboDetailsViewController>(
+        weakCallbackAfter<WeiboDetailsViewController>(ORBHelper::hideProgressHud,
             [request](WeiboDetailsViewController& screen, const std::string& message) {
                 screen.pageFailed(request, message);
             }));
@@ -102,7 +103,6 @@ void WeiboDetailsViewController::pageArrived(const PageRequest& request, const p
     // A page of the list before the last refresh belongs to no list shown.
     if (request.generation != generation_)
         return;
-    ORBHelper::hideProgressHud();
     std::vector<std::shared_ptr<core::WeiboReplyData>> comments;
     if (const auto* items = result.asArray()) {
         for (const auto& item : *items) {
@@ -171,12 +171,14 @@ void WeiboDetailsViewController::btnDoPraise(UIControl*)
     params.set("weiboId", weiboId);
     core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
         kPraiseRequest, platform::Value(std::move(params)), [] {},
-        weakCallback<WeiboDetailsViewController>([weiboId](WeiboDetailsViewController& screen, const platform::Value&) {
-            screen.reloadRows({ 0 });
-            platform::Dictionary info;
-            info.set("weiboId", weiboId);
-            platform::NotificationCenter::defaultCenter().post(kPraiseWeiboSuccess, {}, std::move(info));
-        }),
+        // The feed hears of the praise whether or not the person is still here.
+        weakCallbackAfter<WeiboDetailsViewController>(
+            [weiboId] {
+                platform::Dictionary info;
+                info.set("weiboId", weiboId);
+                platform::NotificationCenter::defaultCenter().post(kPraiseWeiboSuccess, {}, std::move(info));
+            },
+            [](WeiboDetailsViewController& screen, const platform::Value&) { screen.reloadRows({ 0 }); }),
         weakCallback<WeiboDetailsViewController>(
             [](WeiboDetailsViewController&, const std::string& message) { ORBHelper::showProgressHud(message, false, true); }));
 }
@@ -241,17 +243,21 @@ void WeiboDetailsViewController::deleteWeibo()
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         kDeleteRequest, platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud("正在删除当前微博...", false, false); },
-        weakCallback<WeiboDetailsViewController>([weiboId](WeiboDetailsViewController& screen, const platform::Value&) {
-            reply("删除成功");
-            platform::Dictionary info;
-            info.set("weiboId", weiboId);
-            platform::NotificationCenter::defaultCenter().post(kDeleteWeiboSuccess, {}, std::move(info));
-            screen.runAfter(kCloseDelay, &WeiboDetailsViewController::btnDoGoBack);
-        }),
-        weakCallback<WeiboDetailsViewController>([](WeiboDetailsViewController& screen, const std::string&) {
-            screen.isDeleting_ = false;
-            reply("删除失败，请重试。");
-        }));
+        // The overlay and the feed's news do not depend on this screen: a
+        // post deleted while the person left still leaves the feed, and the
+        // overlay never stays on the window.
+        weakCallbackAfter<WeiboDetailsViewController>(
+            [weiboId] {
+                reply("删除成功");
+                platform::Dictionary info;
+                info.set("weiboId", weiboId);
+                platform::NotificationCenter::defaultCenter().post(kDeleteWeiboSuccess, {}, std::move(info));
+            },
+            [](WeiboDetailsViewController& screen, const platform::Value&) {
+                screen.runAfter(kCloseDelay, &WeiboDetailsViewController::btnDoGoBack);
+            }),
+        weakCallbackAfter<WeiboDetailsViewController>([] { reply("删除失败，请重试。"); },
+            [](WeiboDetailsViewController& screen, const std::string&) { screen.isDeleting_ = false; }));
 }
 
 void WeiboDetailsViewController::btnDoGoBack()

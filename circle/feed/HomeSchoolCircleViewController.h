@@ -68,7 +68,6 @@ public:
     void didSelectRowAtIndexPath(UITableView*, const NSIndexPath&) override;
 
     std::shared_ptr<UITableView> tableView() const { return tableView_; }
-    std::shared_ptr<UIView> dropDownView() const { return dropDownView_; }
 
 private:
     struct PageRequest {

@@ -77,10 +77,6 @@ public:
     void btnDoPraise(UIControl* sender);
 
     std::shared_ptr<UIView> viewContent() const { return viewContent_; }
-    std::shared_ptr<UIButton> btnComment() const { return btnComment_; }
-    std::shared_ptr<UIButton> btnPraise() const { return btnPraise_; }
-    std::shared_ptr<UIImageView> imvBigContentImage() const { return imvBigContentImage_; }
-    std::shared_ptr<UIView> smallContentImageContainer() const { return smallContentImageContainer_; }
     const std::vector<std::shared_ptr<UIImageView>>& imvSmallContentImages() const { return imvSmallContentImages_; }
 
 protected:

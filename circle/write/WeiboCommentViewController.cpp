@@ -139,20 +139,24 @@ void WeiboCommentViewController::sendAction(UIControl*)
             ORBHelper::showProgressHud("正在发送评论", true, false);
             screen.textView_->resignFirstResponder();
         }),
-        weakCallback<WeiboCommentViewController>(
-            [weiboId, comment](WeiboCommentViewController& screen, const platform::Value& result) {
+        // The window's overlay and the circle's news do not depend on this
+        // screen: a comment that went out while the person left is still
+        // shown under its post, and the spinner never stays on the window.
+        weakCallbackAfter<WeiboCommentViewController>(
+            [weiboId, comment](const platform::Value& result) {
                 const std::string* message = result.asString();
                 ORBHelper::showProgressHud(message ? *message : std::string(), false, true);
-                screen.runAfter(kCloseDelay, &WeiboCommentViewController::close);
                 platform::Dictionary info;
                 info.set("weiboId", weiboId);
                 info.set("comment", comment);
                 platform::NotificationCenter::defaultCenter().post(kSendWeiboCommentSuccess, {}, std::move(info));
+            },
+            [](WeiboCommentViewController& screen, const platform::Value&) {
+                screen.runAfter(kCloseDelay, &WeiboCommentViewController::close);
             }),
-        weakCallback<WeiboCommentViewController>([](WeiboCommentViewController& screen, const std::string&) {
-            screen.isSending_ = false;
-            ORBHelper::showProgressHud("评论失败", false, true);
-        }));
+        weakCallbackAfter<WeiboCommentViewController>(
+            [] { ORBHelper::showProgressHud("评论失败", false, true); },
+            [](WeiboCommentViewController& screen, const std::string&) { screen.isSending_ = false; }));
 }
 
 void WeiboCommentViewController::cancelAction(UIControl*)

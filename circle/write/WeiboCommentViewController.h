@@ -40,8 +40,6 @@ public:
     void cancelAction(UIControl* sender);
     void textViewDidChange(UITextView* textView) override;
 
-    std::shared_ptr<UITextView> textView() const { return textView_; }
-    std::shared_ptr<UILabel> labRemainNum() const { return labRemainNum_; }
 
 private:
     void showKeyboard();

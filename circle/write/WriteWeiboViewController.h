@@ -100,11 +100,7 @@ public:
     const std::shared_ptr<core::WeiboInfo>& weiboInfo() const { return weiboInfo_; }
     const std::shared_ptr<core::ClassInfo>& classInfo() const { return classInfo_; }
     const std::vector<std::shared_ptr<core::ClassInfo>>& classList() const { return classList_; }
-    const std::shared_ptr<UITextView>& edText() const { return edText_; }
-    const std::shared_ptr<UILabel>& labRemainNum() const { return labRemainNum_; }
-    const std::shared_ptr<UITextField>& edBrowseScope() const { return edBrowseScope_; }
     const std::shared_ptr<UIPickerView>& receiverPickerview() const { return receiverPickerview_; }
-    const std::shared_ptr<UIScrollView>& photoContainer() const { return photoContainer_; }
     int photoCount() const { return photoCount_; }
     bool isLoading() const { return isLoading_; }
 

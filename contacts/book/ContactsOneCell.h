@@ -43,9 +43,6 @@ public:
 
     std::shared_ptr<UIView> lineView() const { return lineView_; }
     std::shared_ptr<UILabel> lblName() const { return lblName_; }
-    std::shared_ptr<UIButton> btnCall() const { return btnCall_; }
-    std::shared_ptr<UIButton> btnSms() const { return btnSms_; }
-    std::shared_ptr<UIButton> btnAvatar() const { return btnAvatar_; }
 
 private:
     std::shared_ptr<core::ContactInfo> contact_;

@@ -35,7 +35,6 @@ public:
 
     std::shared_ptr<UIView> lineView() const { return lineView_; }
     std::shared_ptr<UILabel> lblName() const { return lblName_; }
-    std::shared_ptr<UILabel> lblNotCustomer() const { return lblNotCustomer_; }
     // The not-subscribed text for the contact, empty when the label hides.
     static std::string notCustomerText(const core::ContactInfo& contact);
 

@@ -161,21 +161,24 @@ void CallNumberViewController::sendCall(bool start)
         weakCallback<CallNumberViewController>([start](CallNumberViewController&) {
             ORBHelper::showProgressHud(start ? kDialing : kHangingUp, true, false);
         }),
-        weakCallback<CallNumberViewController>([start](CallNumberViewController& screen, const platform::Value& reply) {
-            screen.requestOut_ = false;
-            screen.callAnswered(start, reply);
-        }),
-        weakCallback<CallNumberViewController>([](CallNumberViewController& screen, const std::string& message) {
-            screen.requestOut_ = false;
-            screen.leaveAfterStop_ = false;
-            // A failure is no work in progress: the text alone.
-            ORBHelper::showProgressHud(message, false, true);
-        }));
+        // The spinner covers the window: it goes with the answer whether or
+        // not the person is still on this screen.
+        weakCallbackAfter<CallNumberViewController>(ORBHelper::hideProgressHud,
+            [start](CallNumberViewController& screen, const platform::Value& reply) {
+                screen.requestOut_ = false;
+                screen.callAnswered(start, reply);
+            }),
+        // A failure is no work in progress: the text alone.
+        weakCallbackAfter<CallNumberViewController>(
+            [](const std::string& message) { ORBHelper::showProgressHud(message, false, true); },
+            [](CallNumberViewController& screen, const std::string&) {
+                screen.requestOut_ = false;
+                screen.leaveAfterStop_ = false;
+            }));
 }
 
 void CallNumberViewController::callAnswered(bool start, const platform::Value& reply)
 {
-    ORBHelper::hideProgressHud();
     if (core::reply::integerOf(reply["resultState"]) != 0 || !reply.isDictionary()) {
         leaveAfterStop_ = false;
         warn(reply["resultMsg"].stringValue());

@@ -32,8 +32,6 @@ public:
     static std::string stateImage(const std::string& state);
 
     std::shared_ptr<UILabel> lblName() const { return lblName_; }
-    std::shared_ptr<UILabel> lblRemarks() const { return lblRemarks_; }
-    std::shared_ptr<UILabel> lblUseminute() const { return lblUseminute_; }
     std::shared_ptr<UIImageView> imgViewState() const { return imgViewState_; }
 
 private:

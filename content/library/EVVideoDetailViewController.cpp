@@ -120,16 +120,14 @@ void EVVideoDetailViewController::loadDetail()
     params.set("videoId", video_->videoId);
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(kDetailRequest,
         platform::Value(std::move(params)), nullptr,
-        library::overlayEnds(weakCallback<EVVideoDetailViewController>([](EVVideoDetailViewController& screen, const platform::Value& reply) {
-            library::hideOverlay();
+        weakCallbackAfter<EVVideoDetailViewController>(library::hideOverlay, [](EVVideoDetailViewController& screen, const platform::Value& reply) {
             if (auto video = EVVideoInfo::videoWithObj(reply))
                 screen.video_ = std::move(video);
             screen.tableView_->doneLoadingTableViewData();
-        })),
-        library::overlayFails(weakCallback<EVVideoDetailViewController>([](EVVideoDetailViewController& screen, const std::string&) {
-            library::showFailed();
+        }),
+        weakCallbackAfter<EVVideoDetailViewController>(library::showFailed, [](EVVideoDetailViewController& screen, const std::string&) {
             screen.tableView_->doneLoadingTableViewData();
-        })));
+        }));
 }
 
 void EVVideoDetailViewController::btnPlayTouchUpInside(UIControl*)
@@ -163,12 +161,11 @@ void EVVideoDetailViewController::commentAddDidSubmit(EVCommentAdd*, const std::
     params.set("content", comment->content.value_or(""));
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(kAddCommentRequest,
         platform::Value(std::move(params)), nullptr,
-        library::overlayEnds(weakCallback<EVVideoDetailViewController>(
-            [comment](EVVideoDetailViewController& screen, const platform::Value&) { screen.commentPosted(comment); })),
-        library::overlayFails(weakCallback<EVVideoDetailViewController>([](EVVideoDetailViewController& screen, const std::string&) {
+        weakCallbackAfter<EVVideoDetailViewController>(library::hideOverlay,
+            [comment](EVVideoDetailViewController& screen, const platform::Value&) { screen.commentPosted(comment); }),
+        weakCallbackAfter<EVVideoDetailViewController>(library::showFailed, [](EVVideoDetailViewController& screen, const std::string&) {
             screen.isPosting_ = false;
-            library::showFailed();
-        })));
+        }));
 }
 
 void EVVideoDetailViewController::commentPosted(const std::shared_ptr<EVCommentInfo>& comment)
@@ -301,12 +298,12 @@ void EVCommentListViewController::loadData()
     params.set("page", page);
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(kCommentsRequest,
         platform::Value(std::move(params)), nullptr,
-        library::overlayEnds(weakCallback<EVCommentListViewController>(
+        weakCallbackAfter<EVCommentListViewController>(library::hideOverlay,
             [page, generation](EVCommentListViewController& screen, const platform::Value& reply) {
                 screen.pageArrived(page, generation, reply);
-            })),
-        library::overlayFails(weakCallback<EVCommentListViewController>([page, generation](EVCommentListViewController& screen,
-                                                      const std::string&) { screen.pageFailed(page, generation); })));
+            }),
+        weakCallbackAfter<EVCommentListViewController>(library::showFailed, [page, generation](EVCommentListViewController& screen,
+                                                      const std::string&) { screen.pageFailed(page, generation); }));
 }
 
 void EVCommentListViewController::pageArrived(int page, int generation, const platform::Value& reply)

@@ -124,12 +124,12 @@ void EVVideoListViewController::loadData()
     library::showLoading();
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(type,
         platform::Value(std::move(params)), nullptr,
-        library::overlayEnds(weakCallback<EVVideoListViewController>(
+        weakCallbackAfter<EVVideoListViewController>(library::hideOverlay,
             [page, generation](EVVideoListViewController& screen, const platform::Value& reply) {
                 screen.pageArrived(page, generation, reply);
-            })),
-        library::overlayFails(weakCallback<EVVideoListViewController>([page, generation](EVVideoListViewController& screen,
-                                                    const std::string&) { screen.pageFailed(page, generation); })));
+            }),
+        weakCallbackAfter<EVVideoListViewController>(library::showFailed, [page, generation](EVVideoListViewController& screen,
+                                                    const std::string&) { screen.pageFailed(page, generation); }));
 }
 
 void EVVideoListViewController::pageArrived(int page, int generation, const platform::Value& reply)

@@ -76,11 +76,11 @@ void EVViewController::loadGrades()
     library::showLoading();
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(kGradesRequest, platform::Value(),
         nullptr,
-        library::overlayEnds(weakCallback<EVViewController>([generation](EVViewController& screen, const platform::Value& reply) {
+        weakCallbackAfter<EVViewController>(library::hideOverlay, [generation](EVViewController& screen, const platform::Value& reply) {
             screen.gradesArrived(generation, reply);
-        })),
-        library::overlayFails(weakCallback<EVViewController>(
-            [generation](EVViewController& screen, const std::string&) { screen.loadFailed(generation); })));
+        }),
+        weakCallbackAfter<EVViewController>(library::showFailed,
+            [generation](EVViewController& screen, const std::string&) { screen.loadFailed(generation); }));
 }
 
 void EVViewController::gradesArrived(int generation, const platform::Value& reply)
@@ -107,11 +107,11 @@ void EVViewController::loadHomeData()
     params.set("gradeBank", grade_ ? grade_->gradeBank : -1);
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(kHomeRequest,
         platform::Value(std::move(params)), nullptr,
-        library::overlayEnds(weakCallback<EVViewController>([generation](EVViewController& screen, const platform::Value& reply) {
+        weakCallbackAfter<EVViewController>(library::hideOverlay, [generation](EVViewController& screen, const platform::Value& reply) {
             screen.homeArrived(generation, reply);
-        })),
-        library::overlayFails(weakCallback<EVViewController>(
-            [generation](EVViewController& screen, const std::string&) { screen.loadFailed(generation); })));
+        }),
+        weakCallbackAfter<EVViewController>(library::showFailed,
+            [generation](EVViewController& screen, const std::string&) { screen.loadFailed(generation); }));
 }
 
 void EVViewController::homeArrived(int generation, const platform::Value& reply)

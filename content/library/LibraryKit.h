@@ -17,23 +17,8 @@ inline constexpr const char* kFailedText = "请求数据失败，请重试";
 void showLoading();
 void showFailed();
 void hideOverlay();
-// The overlay of a request belongs to the window, not to the screen that
-// started it: it ends with the answer whether or not the screen is still
-// there (a screen that has gone is not called).
-template <class Next> auto overlayEnds(Next next)
-{
-    return [next = std::move(next)](const auto&... args) {
-        hideOverlay();
-        next(args...);
-    };
-}
-template <class Next> auto overlayFails(Next next)
-{
-    return [next = std::move(next)](const auto&... args) {
-        showFailed();
-        next(args...);
-    };
-}
+// A request's overlay belongs to the window, not to the screen that started
+// it: screens end it in the window-side step of weakCallbackAfter.
 
 // The boxes of the library's screens: rounded, with a light grey line.
 inline constexpr double kBoxRadius = 4;

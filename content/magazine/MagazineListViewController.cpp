@@ -67,18 +67,14 @@ void MagazineListViewController::viewDidLoad()
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         kSyncRequest, platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud("正在更新杂志列表", true, false); },
-        // The overlay covers the whole window: it goes whatever became of the shelf.
-        [weak = weakSelf<MagazineListViewController>()](const platform::Value& result) {
-            if (auto screen = weak.lock())
-                screen->fillScrollView(magazinesOf(result));
-            ORBHelper::hideProgressHud();
-        },
-        [weak = weakSelf<MagazineListViewController>()](const std::string&) {
-            if (auto screen = weak.lock())
-                screen->showStoredOrFail();
-            else
-                ORBHelper::hideProgressHud();
-        });
+        // The overlay covers the whole window: it goes whatever became of the
+        // shelf (a shelf still there may put its failure text up again).
+        weakCallbackAfter<MagazineListViewController>(ORBHelper::hideProgressHud,
+            [](MagazineListViewController& screen, const platform::Value& result) {
+                screen.fillScrollView(magazinesOf(result));
+            }),
+        weakCallbackAfter<MagazineListViewController>(ORBHelper::hideProgressHud,
+            [](MagazineListViewController& screen, const std::string&) { screen.showStoredOrFail(); }));
 
     if (!isFourInchScreen()) {
         auto frame = scrollView_->frame();

@@ -105,13 +105,12 @@ void MagazineViewController::viewDidLoad()
     // The store is read off the main thread; the results are handed to the
     // screen on the main thread, where the taps read them.
     int magazineId = magazineInfo_ ? magazineInfo_->_id : 0;
-    auto weak = weakSelf<MagazineViewController>();
-    platform::dispatchAsync([weak, magazineId] {
+    // The block only carries the screen's weak step; it runs on the main thread.
+    auto deliver = weakCallback<MagazineViewController>(
+        [](MagazineViewController& screen, const auto& contents) { screen.takeContents(contents, true); });
+    platform::dispatchAsync([deliver, magazineId] {
         auto contents = readContents(magazineId);
-        platform::postToMain([weak, contents = std::move(contents)] {
-            if (auto screen = weak.lock())
-                screen->takeContents(contents, true);
-        });
+        platform::postToMain([deliver, contents = std::move(contents)] { deliver(contents); });
     });
 
     if (ORBHelper::userDefaultForKey(ORBHelper::kMagazineShowsGuide).boolValue()) {
@@ -173,22 +172,16 @@ void MagazineViewController::downloadContents()
     params.set("postId", magazineInfo_->postId);
     params.set("magazineId", magazineInfo_->_id);
     int magazineId = magazineInfo_->_id;
-    auto weak = weakSelf<MagazineViewController>();
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         kDownloadRequest, platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud("正在下载杂志信息,请稍候...", true, false); },
         // The overlay covers the whole window: it goes whatever became of the reader.
-        [weak, magazineId](const platform::Value&) {
-            auto screen = weak.lock();
-            if (!screen) {
-                ORBHelper::hideProgressHud();
-                return;
-            }
-            // What the download stored; an issue that came without contents
-            // stays empty rather than asking again.
-            screen->takeContents(readContents(magazineId), false);
-            ORBHelper::hideProgressHud();
-        },
+        weakCallbackAfter<MagazineViewController>(ORBHelper::hideProgressHud,
+            [magazineId](MagazineViewController& screen, const platform::Value&) {
+                // What the download stored; an issue that came without
+                // contents stays empty rather than asking again.
+                screen.takeContents(readContents(magazineId), false);
+            }),
         [](const std::string&) { ORBHelper::hideProgressHud(); });
 }
 

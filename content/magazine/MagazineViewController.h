@@ -93,10 +93,7 @@ public:
     void backToDirectory() override;
     void backToList() override;
 
-    const std::shared_ptr<RemoteImageView>& coverImageView() const { return coverImageView_; }
-    const std::shared_ptr<UIView>& directoryView() const { return directoryView_; }
     const std::shared_ptr<UIView>& contentView() const { return contentView_; }
-    const std::shared_ptr<UIScrollView>& directoryScrollView() const { return directoryScrollView_; }
     const std::shared_ptr<MagazineContentView>& magazineContentView() const { return magazineContentView_; }
     const std::shared_ptr<MagazineDirHeadView>& headView() const { return headView_; }
     const std::shared_ptr<UIImageView>& curlPageImageView() const { return curlPageImageView_; }

@@ -32,18 +32,15 @@ void GrowthAssistantViewController::viewDidLoad()
     params.set("saleModalId", kSaleModalId);
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(kJumpRequest,
         platform::Value(std::move(params)), [] {},
-        library::overlayEnds(weakCallback<GrowthAssistantViewController>(
-            [](GrowthAssistantViewController& screen, const platform::Value& reply) { screen.jumpArrived(reply); })),
-        [shown = weakCallback<GrowthAssistantViewController>([](GrowthAssistantViewController& screen, const std::string& message) {
-            ORBHelper::hideProgressHud();
-            std::make_shared<UIAlertView>("请求失败", message,
-                std::weak_ptr<UIAlertViewDelegate>(screen.weakSelf<GrowthAssistantViewController>()), "确定")
-                ->show();
-        })](const std::string& message) {
-            // The overlay goes with the answer, the screen there or not.
-            ORBHelper::hideProgressHud();
-            shown(message);
-        });
+        // The overlay goes with the answer, the screen there or not.
+        weakCallbackAfter<GrowthAssistantViewController>(library::hideOverlay,
+            [](GrowthAssistantViewController& screen, const platform::Value& reply) { screen.jumpArrived(reply); }),
+        weakCallbackAfter<GrowthAssistantViewController>(
+            ORBHelper::hideProgressHud, [](GrowthAssistantViewController& screen, const std::string& message) {
+                std::make_shared<UIAlertView>("请求失败", message,
+                    std::weak_ptr<UIAlertViewDelegate>(screen.weakSelf<GrowthAssistantViewController>()), "确定")
+                    ->show();
+            }));
 }
 
 void GrowthAssistantViewController::jumpArrived(const platform::Value& reply)

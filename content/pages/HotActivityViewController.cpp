@@ -97,7 +97,8 @@ void HotActivityViewController::loadDatas()
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(kActivitiesRequest,
         platform::Value(), [] { ORBHelper::showProgressHud("正在加载热门活动列表...", true, false); },
         // The overlay goes with the answer, the screen there or not.
-        [fill = weakCallback<HotActivityViewController>([](HotActivityViewController& screen, const platform::Value& result) {
+        weakCallbackAfter<HotActivityViewController>(ORBHelper::hideProgressHud,
+            [](HotActivityViewController& screen, const platform::Value& result) {
             const auto* list = result.asArray();
             if (!list)
                 return;
@@ -108,10 +109,7 @@ void HotActivityViewController::loadDatas()
             }
             screen.hotActivities_ = std::move(activities);
             screen.activityTableView_->reloadData();
-        })](const platform::Value& result) {
-            ORBHelper::hideProgressHud();
-            fill(result);
-        },
+        }),
         [](const std::string& message) { ORBHelper::showProgressHud(message, false, true); });
 }
 

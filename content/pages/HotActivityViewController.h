@@ -45,7 +45,6 @@ public:
     HotActivityViewController();
 
     const std::vector<std::shared_ptr<core::HotActivityInfo>>& hotActivities() const { return hotActivities_; }
-    const std::shared_ptr<UITableView>& activityTableView() const { return activityTableView_; }
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void viewDidLoad() override;

@@ -29,7 +29,6 @@ public:
     void awakeFromNib() override;
     const std::string& title() const { return title_; }
     void setTitle(std::string title);
-    const std::string& subtitle() const { return subtitle_; }
     void setSubtitle(std::string subtitle);
 
 private:
@@ -74,7 +73,6 @@ public:
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setVideo(std::shared_ptr<GCVideoInfo> video);
-    const std::shared_ptr<GCVideoInfo>& video() const { return video_; }
     static double height(const std::shared_ptr<GCVideoInfo>& video);
 
 private:

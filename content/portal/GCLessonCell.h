@@ -16,7 +16,6 @@ public:
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;
     void setLesson(std::shared_ptr<GCLessonInfo> lesson);
-    const std::shared_ptr<GCLessonInfo>& lesson() const { return lesson_; }
     // The name's height plus the rest of the layout, at least the layout's height.
     static double height(const std::shared_ptr<GCLessonInfo>& lesson);
 

@@ -28,9 +28,7 @@ public:
 
     GCLessonDetailViewController();
 
-    const std::shared_ptr<GCLessonInfo>& lesson() const { return lesson_; }
     void setLesson(std::shared_ptr<GCLessonInfo> lesson) { lesson_ = std::move(lesson); }
-    const std::shared_ptr<GCSubjectInfo>& subject() const { return subject_; }
     void setSubject(std::shared_ptr<GCSubjectInfo> subject) { subject_ = std::move(subject); }
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;

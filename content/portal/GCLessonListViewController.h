@@ -29,9 +29,7 @@ public:
 
     GCLessonListViewController();
 
-    const std::shared_ptr<GCSubjectInfo>& subject() const { return subject_; }
     void setSubject(std::shared_ptr<GCSubjectInfo> subject);
-    const std::vector<std::shared_ptr<GCLessonInfo>>& listData() const { return listData_; }
     void setListDataAll(std::vector<std::shared_ptr<GCLessonInfo>> lessons);
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;

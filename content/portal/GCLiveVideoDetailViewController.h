@@ -27,7 +27,6 @@ public:
 
     GCLiveVideoDetailViewController();
 
-    const std::shared_ptr<GCLiveVideoInfo>& liveVideo() const { return liveVideo_; }
     void setLiveVideo(std::shared_ptr<GCLiveVideoInfo> liveVideo);
     // "请使用PC前往…": the guide to the series' web page.
     std::string guideText() const;

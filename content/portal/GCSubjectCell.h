@@ -15,7 +15,6 @@ public:
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void setSubject(std::shared_ptr<GCSubjectInfo> subject);
-    const std::shared_ptr<GCSubjectInfo>& subject() const { return subject_; }
 
 private:
     std::shared_ptr<GCSubjectInfo> subject_;

@@ -40,8 +40,6 @@ public:
     void btnBackTouchUpInside(UIControl* sender);
     void loginSucceeded(const platform::Notification& notification);
 
-    const std::vector<std::shared_ptr<GCSubjectInfo>>& subjects() const { return subjects_; }
-    const std::vector<std::shared_ptr<GCLiveVideoInfo>>& liveVideos() const { return liveVideos_; }
 
     // ---- Tables ---------------------------------------------------------------------
     long numberOfRowsInSection(UITableView* table, long section) override;

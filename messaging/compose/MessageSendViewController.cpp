@@ -427,11 +427,11 @@ void MessageSendViewController::btnSendTouchUpInside(UIControl*)
     isLoading_ = true;
     const auto tiles = fileContainer_->subviews();
     if (tiles.empty()) {
-        ORBHelper::showProgressHud("提交请求中", true, false);
+        sendHud_ = ProgressHudHold(ORBHelper::showProgressHud("提交请求中", true, false));
         post();
         return;
     }
-    ORBHelper::showProgressHud("上传附件中", true, false);
+    sendHud_ = ProgressHudHold(ORBHelper::showProgressHud("上传附件中", true, false));
     successCount_ = 0;
     for (const auto& view : tiles) {
         if (auto photo = std::dynamic_pointer_cast<MessageSendPhoto>(view))
@@ -473,7 +473,7 @@ void MessageSendViewController::post()
         alert("提示", std::to_string(failed) + "个附件上传失败", kAlertUploadFailed, { "重新提交" });
         return;
     }
-    ORBHelper::showProgressHud("提交请求中", true, false);
+    sendHud_ = ProgressHudHold(ORBHelper::showProgressHud("提交请求中", true, false));
     auto message = std::make_shared<core::MessageInfo>();
     message->to = true;
     message->group = true;

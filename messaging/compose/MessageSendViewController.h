@@ -13,6 +13,7 @@
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UITextView.h"
+#include "ui/ORBHelper.h"
 #include "ui/photobrowser/PhotoBrowser.h"
 
 #include <map>
@@ -111,6 +112,8 @@ private:
 
     std::unique_ptr<core::MessageFactory> messageFactory_;
     bool isLoading_ = false;
+    // The uploads and the send end unheard with the screen: their overlay goes too.
+    ProgressHudHold sendHud_;
     int photoCount_ = 0;
     int soundCount_ = 0;
     int successCount_ = 0;

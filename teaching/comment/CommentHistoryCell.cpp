@@ -14,15 +14,10 @@ void CommentHistoryCell::declareLayoutBindings(platform::LayoutBindings& binding
 
 void CommentHistoryCell::setHistory(const core::CommentHistoryInfo& history)
 {
-    if (auto icon = iconImageView_.lock())
-        icon->setImage(UIImage::imageNamed("comment_icon_" + history.rankIco + ".png"));
-    if (auto date = dateLbl_.lock())
-        date->setText(history.dateTime);
-    if (auto time = timeLbl_.lock())
-        time->setText(history.time);
-    if (auto content = contentLbl_.lock()) {
-        // The two closing line breaks are room, not text to cut with an ellipsis.
-        content->setLineBreakMode(NSLineBreakByWordWrapping);
-        content->setText(history.content + "\n\n");
-    }
+    iconImageView_->setImage(UIImage::imageNamed("comment_icon_" + history.rankIco + ".png"));
+    dateLbl_->setText(history.dateTime);
+    timeLbl_->setText(history.time);
+    // The two closing line breaks are room, not text to cut with an ellipsis.
+    contentLbl_->setLineBreakMode(NSLineBreakByWordWrapping);
+    contentLbl_->setText(history.content + "\n\n");
 }

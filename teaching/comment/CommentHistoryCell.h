@@ -16,14 +16,9 @@ public:
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void setHistory(const core::CommentHistoryInfo& history);
 
-    std::shared_ptr<UIImageView> iconImageView() const { return iconImageView_.lock(); }
-    std::shared_ptr<UILabel> dateLbl() const { return dateLbl_.lock(); }
-    std::shared_ptr<UILabel> timeLbl() const { return timeLbl_.lock(); }
-    std::shared_ptr<UILabel> contentLbl() const { return contentLbl_.lock(); }
-
 private:
-    std::weak_ptr<UIImageView> iconImageView_;
-    std::weak_ptr<UILabel> dateLbl_;
-    std::weak_ptr<UILabel> timeLbl_;
-    std::weak_ptr<UILabel> contentLbl_;
+    std::shared_ptr<UIImageView> iconImageView_;
+    std::shared_ptr<UILabel> dateLbl_;
+    std::shared_ptr<UILabel> timeLbl_;
+    std::shared_ptr<UILabel> contentLbl_;
 };

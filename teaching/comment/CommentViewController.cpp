@@ -267,22 +267,22 @@ void CommentViewController::commentAction(UIControl*)
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         static_cast<int>(ORBRequestType::CommentStudents), platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud(kSendingText, false, false); },
-        weakCallback<CommentViewController>(&CommentViewController::sendSucceeded),
-        weakCallback<CommentViewController>(&CommentViewController::sendFailed));
+        // The outcome replaces the overlay on the window even when the person has left.
+        weakCallbackAfter<CommentViewController>(
+            [](const platform::Value& result) { ORBHelper::showProgressHud(result.stringValue(), false, true); },
+            &CommentViewController::sendSucceeded),
+        weakCallbackAfter<CommentViewController>(
+            [](const std::string& message) { ORBHelper::showProgressHud(message, false, true); },
+            &CommentViewController::sendFailed));
 }
 
-void CommentViewController::sendSucceeded(const platform::Value& result)
+void CommentViewController::sendSucceeded(const platform::Value&)
 {
     isLoading_ = false;
-    ORBHelper::showProgressHud(result.stringValue(), false, true);
     runAfter(kPopDelay, &CommentViewController::closeAfterSend);
 }
 
-void CommentViewController::sendFailed(const std::string& message)
-{
-    isLoading_ = false;
-    ORBHelper::showProgressHud(message, false, true);
-}
+void CommentViewController::sendFailed(const std::string&) { isLoading_ = false; }
 
 void CommentViewController::closeAfterSend() { popViewController(); }
 

@@ -12,10 +12,7 @@ void SuggestCommentCell::declareLayoutBindings(platform::LayoutBindings& binding
 
 void SuggestCommentCell::setSuggestion(const core::SuggestCommentInfo& suggestion)
 {
-    if (auto tip = suggestTipLbl_.lock())
-        tip->setText(suggestion.type);
-    if (auto comment = suggestCommentLbl_.lock())
-        comment->setText(suggestion.content);
-    if (auto status = suggestStatusBtn_.lock())
-        status->setSelected(suggestion.isSelected);
+    suggestTipLbl_->setText(suggestion.type);
+    suggestCommentLbl_->setText(suggestion.content);
+    suggestStatusBtn_->setSelected(suggestion.isSelected);
 }

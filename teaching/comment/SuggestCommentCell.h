@@ -16,12 +16,10 @@ public:
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void setSuggestion(const core::SuggestCommentInfo& suggestion);
 
-    std::shared_ptr<UIButton> suggestStatusBtn() const { return suggestStatusBtn_.lock(); }
-    std::shared_ptr<UILabel> suggestTipLbl() const { return suggestTipLbl_.lock(); }
-    std::shared_ptr<UILabel> suggestCommentLbl() const { return suggestCommentLbl_.lock(); }
+    const std::shared_ptr<UIButton>& suggestStatusBtn() const { return suggestStatusBtn_; }
 
 private:
-    std::weak_ptr<UIButton> suggestStatusBtn_;
-    std::weak_ptr<UILabel> suggestTipLbl_;
-    std::weak_ptr<UILabel> suggestCommentLbl_;
+    std::shared_ptr<UIButton> suggestStatusBtn_;
+    std::shared_ptr<UILabel> suggestTipLbl_;
+    std::shared_ptr<UILabel> suggestCommentLbl_;
 };

@@ -20,12 +20,12 @@ void ScheduleCell::setSchedule(std::shared_ptr<core::ScheduleInfo> schedule)
     scheduleInfo_ = std::move(schedule);
     if (!scheduleInfo_)
         return;
-    labSort()->setText(scheduleInfo_->sort);
-    labPeriod()->setText(scheduleInfo_->period);
-    labCourse()->setText(scheduleInfo_->course);
-    labRole()->setText(scheduleInfo_->course.empty() ? "" : kRoleText);
-    labTeacherName()->setText(scheduleInfo_->teacherName);
-    auto picture = imgTeacherPic();
+    labSort_->setText(scheduleInfo_->sort);
+    labPeriod_->setText(scheduleInfo_->period);
+    labCourse_->setText(scheduleInfo_->course);
+    labRole_->setText(scheduleInfo_->course.empty() ? "" : kRoleText);
+    labTeacherName_->setText(scheduleInfo_->teacherName);
+    const auto& picture = imgTeacherPic_;
     auto url = scheduleInfo_->teacherPic.empty() ? std::nullopt : platform::Url::parse(scheduleInfo_->teacherPic);
     picture->setHidden(!url);
     picture->setImage(nullptr);

@@ -20,19 +20,12 @@ public:
     void setSchedule(std::shared_ptr<core::ScheduleInfo> schedule);
     const std::shared_ptr<core::ScheduleInfo>& scheduleInfo() const { return scheduleInfo_; }
 
-    std::shared_ptr<UILabel> labSort() const { return labSort_.lock(); }
-    std::shared_ptr<UILabel> labPeriod() const { return labPeriod_.lock(); }
-    std::shared_ptr<UILabel> labCourse() const { return labCourse_.lock(); }
-    std::shared_ptr<UIImageView> imgTeacherPic() const { return imgTeacherPic_.lock(); }
-    std::shared_ptr<UILabel> labTeacherName() const { return labTeacherName_.lock(); }
-    std::shared_ptr<UILabel> labRole() const { return labRole_.lock(); }
-
 private:
     std::shared_ptr<core::ScheduleInfo> scheduleInfo_;
-    std::weak_ptr<UILabel> labSort_;
-    std::weak_ptr<UILabel> labPeriod_;
-    std::weak_ptr<UILabel> labCourse_;
-    std::weak_ptr<UIImageView> imgTeacherPic_;
-    std::weak_ptr<UILabel> labTeacherName_;
-    std::weak_ptr<UILabel> labRole_;
+    std::shared_ptr<UILabel> labSort_;
+    std::shared_ptr<UILabel> labPeriod_;
+    std::shared_ptr<UILabel> labCourse_;
+    std::shared_ptr<UIImageView> imgTeacherPic_;
+    std::shared_ptr<UILabel> labTeacherName_;
+    std::shared_ptr<UILabel> labRole_;
 };

@@ -144,10 +144,16 @@ void ScheduleViewController::loadScheduleList()
     core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
         static_cast<int>(ORBRequestType::Timetable), platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud(kLoadingText, true, false); },
-        [arrived = weakCallback<ScheduleViewController>(&ScheduleViewController::scheduleArrived), serial](
-            const platform::Value& result) { arrived(serial, result); },
-        [failed = weakCallback<ScheduleViewController>(&ScheduleViewController::scheduleFailed), serial](
-            const std::string& message) { failed(serial, message); });
+        // The spinner covers the window: it goes with the answer whether or
+        // not the person is still here (a failure's text follows on the screen).
+        weakCallbackAfter<ScheduleViewController>(ORBHelper::hideProgressHud,
+            [serial](ScheduleViewController& screen, const platform::Value& result) {
+                screen.scheduleArrived(serial, result);
+            }),
+        weakCallbackAfter<ScheduleViewController>(ORBHelper::hideProgressHud,
+            [serial](ScheduleViewController& screen, const std::string& message) {
+                screen.scheduleFailed(serial, message);
+            }));
 }
 
 void ScheduleViewController::scheduleArrived(unsigned serial, const platform::Value& result)
@@ -157,7 +163,6 @@ void ScheduleViewController::scheduleArrived(unsigned serial, const platform::Va
     if (serial != scheduleSerial_)
         return;
     scheduleInfoList_ = teaching::modelsIn<core::ScheduleInfo>(result);
-    ORBHelper::hideProgressHud();
     tableview_->reloadData();
 }
 

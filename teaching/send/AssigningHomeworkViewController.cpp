@@ -470,7 +470,7 @@ void AssigningHomeworkViewController::btnSendAction(UIControl*)
         requestStep();
         return;
     }
-    ORBHelper::showProgressHud(kUploading, true, false);
+    uploadHud_ = ProgressHudHold(ORBHelper::showProgressHud(kUploading, true, false));
     successCount_ = 0;
     // A photo that kept its addresses from an earlier try reports at once:
     // only what failed goes up again.
@@ -525,23 +525,23 @@ void AssigningHomeworkViewController::sendHomework(platform::Array files)
     core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
         static_cast<int>(ORBRequestType::Homework), platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud(kStartedText, true, false); },
-        weakCallback<AssigningHomeworkViewController>(&AssigningHomeworkViewController::sendSucceeded),
-        weakCallback<AssigningHomeworkViewController>(&AssigningHomeworkViewController::sendFailed));
+        // The outcome replaces the spinner on the window even when the person has left.
+        weakCallbackAfter<AssigningHomeworkViewController>(
+            [](const platform::Value& result) { ORBHelper::showProgressHud(result.stringValue(), false, true); },
+            &AssigningHomeworkViewController::sendSucceeded),
+        weakCallbackAfter<AssigningHomeworkViewController>(
+            [](const std::string& message) { ORBHelper::showProgressHud(message, false, true); },
+            &AssigningHomeworkViewController::sendFailed));
 }
 
-void AssigningHomeworkViewController::sendSucceeded(const platform::Value& result)
+void AssigningHomeworkViewController::sendSucceeded(const platform::Value&)
 {
     isLoading_ = false;
     isClosing_ = true;
-    ORBHelper::showProgressHud(result.stringValue(), false, true);
     runAfter(kCloseDelay, &AssigningHomeworkViewController::closeAfterSend);
 }
 
-void AssigningHomeworkViewController::sendFailed(const std::string& message)
-{
-    isLoading_ = false;
-    ORBHelper::showProgressHud(message, false, true);
-}
+void AssigningHomeworkViewController::sendFailed(const std::string&) { isLoading_ = false; }
 
 void AssigningHomeworkViewController::closeAfterSend()
 {

@@ -14,6 +14,7 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "teaching/send/SendFormLook.h"
+#include "ui/ORBHelper.h"
 #include "ui/photobrowser/PhotoBrowser.h"
 
 #include <memory>
@@ -115,8 +116,6 @@ public:
     std::shared_ptr<BrowserPhotoProtocol> photoBrowserPhotoAtIndex(PhotoBrowser*, unsigned index) override;
 
     const std::shared_ptr<core::HomeWorkInfo>& homeWorkInfo() const { return homeWorkInfo_; }
-    const std::shared_ptr<UIPickerView>& subjectPicker() const { return subjectPicker_; }
-    const std::shared_ptr<UIPickerView>& classPicker() const { return classPicker_; }
     const std::shared_ptr<UIDatePicker>& datePicker() const { return datePicker_; }
     int photoCount() const { return photoCount_; }
     bool isLoading() const { return isLoading_; }
@@ -156,6 +155,8 @@ private:
     int successCount_ = 0;
     // From the send until its answer (uploads included): one at a time.
     bool isLoading_ = false;
+    // The photos' uploads end unheard with the screen: their overlay goes too.
+    ProgressHudHold uploadHud_;
     bool isClosing_ = false;
     UITextField* currentTextField_ = nullptr;
     bool isEditTextView_ = false;

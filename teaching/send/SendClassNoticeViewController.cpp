@@ -330,24 +330,28 @@ void SendClassNoticeViewController::btnSendAction(UIControl*)
     core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
         static_cast<int>(ORBRequestType::ClassNotice), platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud(kStartedText, true, false); },
-        weakCallback<SendClassNoticeViewController>(&SendClassNoticeViewController::sendSucceeded),
-        weakCallback<SendClassNoticeViewController>(&SendClassNoticeViewController::sendFailed));
+        // The circle's news and the window's overlay do not depend on this
+        // screen: a notice sent while the person left is still announced,
+        // and the spinner never stays on the window.
+        weakCallbackAfter<SendClassNoticeViewController>(
+            [] {
+                platform::NotificationCenter::defaultCenter().post(kSendWeiboSuccess);
+                ORBHelper::showProgressHud(kSentText, false, true);
+            },
+            &SendClassNoticeViewController::sendSucceeded),
+        weakCallbackAfter<SendClassNoticeViewController>(
+            [](const std::string& message) { ORBHelper::showProgressHud(message, false, true); },
+            &SendClassNoticeViewController::sendFailed));
 }
 
 void SendClassNoticeViewController::sendSucceeded(const platform::Value&)
 {
-    platform::NotificationCenter::defaultCenter().post(kSendWeiboSuccess);
-    ORBHelper::showProgressHud(kSentText, false, true);
     isLoading_ = false;
     isClosing_ = true;
     runAfter(kCloseDelay, &SendClassNoticeViewController::closeAfterSend);
 }
 
-void SendClassNoticeViewController::sendFailed(const std::string& message)
-{
-    ORBHelper::showProgressHud(message, false, true);
-    isLoading_ = false;
-}
+void SendClassNoticeViewController::sendFailed(const std::string&) { isLoading_ = false; }
 
 void SendClassNoticeViewController::closeAfterSend()
 {

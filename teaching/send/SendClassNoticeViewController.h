@@ -86,7 +86,6 @@ public:
 
     // What the send fills, for the page's tests and the dispatcher.
     const std::shared_ptr<core::NoticeInfo>& noticeInfo() const { return noticeInfo_; }
-    const std::shared_ptr<UIPickerView>& receiverPicker() const { return receiverPicker_; }
     const std::shared_ptr<UIDatePicker>& datePicker() const { return datePicker_; }
     bool isLoading() const { return isLoading_; }
 

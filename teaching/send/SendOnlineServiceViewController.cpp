@@ -117,23 +117,26 @@ void SendOnlineServiceViewController::sendAction(UIControl*)
             ORBHelper::showProgressHud(kSendingText, true, false);
             screen.textView_->resignFirstResponder();
         }),
-        weakCallback<SendOnlineServiceViewController>(&SendOnlineServiceViewController::sendSucceeded),
-        weakCallback<SendOnlineServiceViewController>(&SendOnlineServiceViewController::sendFailed));
+        // The outcome replaces the spinner on the window, and the page hears
+        // of the message, even when the person has left.
+        weakCallbackAfter<SendOnlineServiceViewController>(
+            [](const platform::Value& result) {
+                ORBHelper::showProgressHud(result.stringValue(), false, true);
+                platform::NotificationCenter::defaultCenter().post(kSentNotification);
+            },
+            &SendOnlineServiceViewController::sendSucceeded),
+        weakCallbackAfter<SendOnlineServiceViewController>(
+            [](const std::string& message) { ORBHelper::showProgressHud(message, false, true); },
+            &SendOnlineServiceViewController::sendFailed));
 }
 
-void SendOnlineServiceViewController::sendSucceeded(const platform::Value& result)
+void SendOnlineServiceViewController::sendSucceeded(const platform::Value&)
 {
-    ORBHelper::showProgressHud(result.stringValue(), false, true);
     isLoading_ = false;
     isClosing_ = true;
-    platform::NotificationCenter::defaultCenter().post(kSentNotification);
     runAfter(kCloseDelay, &SendOnlineServiceViewController::close);
 }
 
-void SendOnlineServiceViewController::sendFailed(const std::string& message)
-{
-    ORBHelper::showProgressHud(message, false, true);
-    isLoading_ = false;
-}
+void SendOnlineServiceViewController::sendFailed(const std::string&) { isLoading_ = false; }
 
 void SendOnlineServiceViewController::close() { cancleAction(nullptr); }

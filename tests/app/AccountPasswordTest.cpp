@@ -9,6 +9,7 @@
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/UserDefaults.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
@@ -297,4 +298,83 @@ TEST_F(AccountPassword, ForgottenPasswordAsksForACodeCountsDownAndResets)
     ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
     settle(harness());
     EXPECT_NE(loginScreen(harness()), nullptr);
+}
+
+// Left before either answer: the spinner goes with the answer, a refused
+// code's reason shows on its own and goes, and nothing reaches the gone
+// screen (no warning, no countdown).
+TEST_F(AccountPassword, ForgottenPasswordLeftBeforeTheAnswerLeavesNoOverlay)
+{
+    ASSERT_TRUE(passIntroduction(harness()));
+    auto openForget = [&] {
+        EXPECT_TRUE(harness().tap(harness().viewByOutlet("btnForgetPwd")));
+        settle(harness());
+        return std::dynamic_pointer_cast<ForgetPwdViewController>(harness().topScreen());
+    };
+    auto leave = [&](std::shared_ptr<ForgetPwdViewController>& screen) {
+        std::weak_ptr<ForgetPwdViewController> gone = screen;
+        screen.reset();
+        harness().visibleNavigationController()->popViewControllerAnimated(true);
+        settle(harness());
+        EXPECT_TRUE(gone.expired());
+        EXPECT_NE(loginScreen(harness()), nullptr);
+    };
+
+    auto screen = openForget();
+    ASSERT_NE(screen, nullptr);
+    ASSERT_TRUE(harness().type(field("txtPhone"), "13800000002"));
+    auto held = holdNext(Cmd::kRequestCheckNumber);
+    ASSERT_TRUE(harness().tap(button("btnChecknum")));
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1 && harness().overlayText() == "发送验证中"; }));
+    leave(screen);
+    held->open();
+    ASSERT_TRUE(waitForAnswer(Cmd::kRequestCheckNumber));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().currentAlert(), nullptr);
+
+    screen = openForget();
+    ASSERT_NE(screen, nullptr);
+    ASSERT_TRUE(harness().type(field("txtPhone"), "13800000002"));
+    ASSERT_TRUE(harness().type(field("txtChecknum"), "123456"));
+    auto refused = holdNext(Cmd::kConfirmCheckNumber, server::ScriptedReply::errorEnvelope("验证码已过期"));
+    ASSERT_TRUE(harness().tap(button("btnOk")));
+    ASSERT_TRUE(harness().runUntil([&] { return refused->arrived() == 1 && harness().overlayText() == "发送验证中"; }));
+    leave(screen);
+    refused->open();
+    ASSERT_TRUE(waitForAnswer(Cmd::kConfirmCheckNumber));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "验证码已过期"; }));
+    harness().advance(2.5);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().currentAlert(), nullptr);
+}
+
+// Left before the answer: the remembered password is forgotten all the same
+// (the server has the new one), the overlay ends, and the gone screen does
+// not sign the person out.
+TEST_F(AccountPassword, LeavingBeforeTheAnswerStillForgetsTheOldPasswordAndLeavesNoOverlay)
+{
+    signIn();
+    platform::UserDefaults::standard()->setString(kDemoTeacherPassword, "pwd");
+    auto screen = openChangePassword();
+    fill("teacher123", "abcd1234", "abcd1234");
+    auto held = holdNext(Cmd::kChangePassword);
+    ASSERT_TRUE(harness().tap(button("btnSubmit")));
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1 && harness().overlayText() == "正在提交，请稍候..."; }));
+
+    std::weak_ptr<ChangePasswordViewController> gone = screen;
+    screen.reset();
+    mainScreen()->switchToView(ORBViewController::kSettingsTab);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+
+    held->open();
+    ASSERT_TRUE(waitForAnswer(Cmd::kChangePassword));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "密码修改成功"; }));
+    EXPECT_FALSE(platform::UserDefaults::standard()->stringForKey("pwd").has_value());
+    harness().advance(3);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_TRUE(requests(Cmd::kLogout).empty());
+    EXPECT_NE(core::MyAccountInfo::currentAccount(), nullptr);
+    EXPECT_EQ(harness().navigationStack().size(), 1u);
 }

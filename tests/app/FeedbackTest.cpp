@@ -6,6 +6,7 @@
 #include "app/settings/SettingViewController.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/uikit/CALayer.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
@@ -113,4 +114,35 @@ TEST_F(Feedback, AFailedSendShowsTheReasonAndStays)
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "反馈提交太频繁"; }));
     harness().advance(3);
     EXPECT_EQ(harness().topScreen(), feedback);
+}
+
+// The person leaves while the feedback is on its way: the thanks still
+// replaces the spinner and then goes, nothing reaches the gone screen, and
+// the settings screen the person went back to stays.
+TEST_F(Feedback, LeavingBeforeTheAnswerLeavesNoOverlayOnTheWindow)
+{
+    signIn();
+    auto feedback = openFeedback();
+    ASSERT_NE(feedback, nullptr);
+    ASSERT_TRUE(typeInto(std::dynamic_pointer_cast<UITextView>(harness().viewByOutlet("advice")), "很好用"));
+    auto held = holdNext(Cmd::kFeedback);
+    ASSERT_TRUE(harness().tapButton("提 交"));
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1 && harness().overlayText() == "感谢您的反馈，正在上传中"; }));
+
+    std::weak_ptr<FeedbackViewController> gone = feedback;
+    feedback.reset();
+    auto navigation = harness().visibleNavigationController();
+    ASSERT_NE(navigation, nullptr);
+    navigation->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    auto settings = harness().topScreen();
+    ASSERT_NE(std::dynamic_pointer_cast<SettingViewController>(settings), nullptr);
+
+    held->open();
+    ASSERT_TRUE(waitForAnswer(Cmd::kFeedback));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "反馈成功"; }));
+    harness().advance(2.5);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), settings);
 }

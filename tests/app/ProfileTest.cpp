@@ -12,6 +12,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImagePickerController.h"
@@ -266,4 +267,71 @@ TEST_F(Profile, AReplyWithoutBothAddressesKeepsTheAvatar)
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "个人资料修改成功"; }));
     EXPECT_EQ(account->thumbAvatar, oldThumb);
     EXPECT_EQ(account->avatar, oldAvatar);
+}
+
+// The person leaves while the profile is on its way: the overlay still ends
+// with the answer, and the name the server took is the account's though the
+// screen that asked has gone (and is never called).
+TEST_F(Profile, LeavingBeforeTheSaveIsAnsweredLeavesNoOverlayAndKeepsTheSavedName)
+{
+    signIn(kDemoParent, kDemoParentPassword);
+    auto profile = openProfile();
+    ASSERT_NE(profile, nullptr);
+    auto account = core::MyAccountInfo::currentAccount();
+    nickname()->setText("");
+    ASSERT_TRUE(harness().type(nickname(), "张伟伟"));
+    auto held = holdNext(Cmd::kUpdateProfile);
+    ASSERT_TRUE(tapSave());
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return held->arrived() == 1 && harness().overlayText() == "正在保存用户信息..."; }));
+
+    std::weak_ptr<UserInfoViewController> gone = profile;
+    profile.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    auto settings = harness().topScreen();
+    ASSERT_NE(std::dynamic_pointer_cast<SettingViewController>(settings), nullptr);
+
+    held->open();
+    ASSERT_TRUE(waitForAnswer(Cmd::kUpdateProfile));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "个人资料修改成功"; }));
+    EXPECT_EQ(account->name, "张伟伟");
+    harness().advance(2.5);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), settings);
+}
+
+// Left while the new avatar uploads: the upload ends with the screen, so its
+// overlay goes with it; the upload's late answer saves nothing.
+TEST_F(Profile, LeavingDuringTheAvatarUploadTakesItsOverlayAlong)
+{
+    signIn(kDemoParent, kDemoParentPassword);
+    auto profile = openProfile();
+    ASSERT_NE(profile, nullptr);
+    auto account = core::MyAccountInfo::currentAccount();
+    const std::string oldThumb = account->thumbAvatar;
+    ASSERT_TRUE(pickAvatar(writePicture("leaving.png", 300, 300)));
+    auto uploadGate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute("upload/userpic", server::ScriptedReply::normal().heldBy(uploadGate));
+    ASSERT_TRUE(tapSave());
+    ASSERT_TRUE(harness().runUntil([&] { return uploadGate->arrived() == 1; }));
+    EXPECT_EQ(harness().overlayText(), "正在上传头像...");
+
+    std::weak_ptr<UserInfoViewController> gone = profile;
+    profile.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    EXPECT_EQ(harness().overlayText(), "");
+
+    uploadGate->open();
+    ASSERT_TRUE(harness().runUntil([&] { return avatarUploads().size() == 1; }));
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    ASSERT_TRUE(harness().roundTrip());
+    harness().advance(2.5);
+    EXPECT_TRUE(requests(Cmd::kUpdateProfile).empty());
+    EXPECT_EQ(account->thumbAvatar, oldThumb);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_NE(std::dynamic_pointer_cast<SettingViewController>(harness().topScreen()), nullptr);
 }

@@ -17,6 +17,7 @@
 #include "tests/support/EngineDisplay.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/XvfbDisplay.h"
+#include "server/ReplyGate.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "tests/support/uikit/UIKitDriver.h"
 
@@ -175,6 +176,34 @@ TEST_F(WebScreens, ClickToDialPageOpensTheServiceAndEveryAnswerEndsTheOverlay)
         harness().advance(2);
         EXPECT_EQ(harness().overlayText(), "");
     }
+}
+
+// Left while the service is being opened: the opening is dropped with the
+// screen, and its overlay goes with it.
+TEST_F(WebScreens, LeavingWhileTheServiceOpensTakesItsOverlayAlong)
+{
+    signIn();
+    auto screen = openPage(harness().serverBase() + "carrier/ctd", ORBWebViewController::kNavTypeCtd);
+    ASSERT_TRUE(waitForTitle(screen, "开通点击拨号"));
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute("web/ctd/butCtd", server::ScriptedReply::normal().heldBy(gate));
+    ASSERT_TRUE(webView()->simulateLinkClick("/ctd/ctdOpen"));
+    ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1; }));
+    EXPECT_EQ(harness().overlayText(), "正在开通CTD业务");
+
+    std::weak_ptr<ORBWebViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(false);
+    settle(harness());
+    EXPECT_TRUE(harness().runUntil([&] { return gone.expired(); }));
+    EXPECT_EQ(harness().overlayText(), "");
+
+    gate->open();
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    ASSERT_TRUE(harness().roundTrip());
+    harness().advance(2);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().navigationStack().size(), 1u);
 }
 
 TEST_F(WebScreens, AskLeavePageGoesBackByItsOwnAddress)

@@ -34,8 +34,8 @@ protected:
     }
     void fill(CreateAlbumViewController& screen, const std::string& name, const std::string& description)
     {
-        screen.txtEdAlbumName()->setText(name);
-        screen.txtEdAlbumDescibe()->setText(description);
+        testsupport::findOutlet<UITextField>(screen.view(), "txtEdAlbumName")->setText(name);
+        testsupport::findOutlet<UITextField>(screen.view(), "txtEdAlbumDescibe")->setText(description);
     }
     void submit() { ASSERT_TRUE(harness().tap(outlet("btnSubmit"))); }
     // The alert shown, its message, closed again; "" when none shows.
@@ -247,13 +247,63 @@ TEST_F(CreateAlbumTest, AFailedCommandKeepsWhatWasEnteredAndCanBeSentAgain)
     letOverlayGo();
     EXPECT_EQ(harness().topScreen(), screen);
     EXPECT_EQ(screen->strip()->photoCount(), 1);
-    EXPECT_EQ(screen->txtEdAlbumName()->text(), "毕业照");
+    EXPECT_EQ(testsupport::findOutlet<UITextField>(screen->view(), "txtEdAlbumName")->text(), "毕业照");
     // The photo has its address: sending again uploads nothing more.
     submit();
     ASSERT_TRUE(waitForAnswer(Cmd::kCreateAlbum, 2));
     EXPECT_EQ(uploads().size(), 1u);
     ASSERT_TRUE(until([&] { return harness().notifications().count(circle::kCreateAlbumSuccessed) == 1; }));
     EXPECT_EQ(albumsNamed("毕业照").size(), 1u);
+}
+
+// Left before the photos are up: the uploads end with the screen and take
+// their overlay along, and no album is made. Left before the album command
+// is answered: its reason still replaces the overlay, which then goes.
+TEST_F(CreateAlbumTest, LeavingBeforeAnAnswerLeavesNoOverlayOnTheWindow)
+{
+    signIn();
+    auto leave = [&](std::shared_ptr<CreateAlbumViewController>& screen) {
+        std::weak_ptr<CreateAlbumViewController> gone = screen;
+        screen.reset();
+        harness().visibleNavigationController()->popViewControllerAnimated(true);
+        testsupport::settle(harness());
+        EXPECT_TRUE(gone.expired());
+    };
+
+    auto screen = openCreate();
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(until([&] { return screen->classId() == 101; }));
+    attachPhoto(platform::Color::orangeColor());
+    fill(*screen, "运动会", "");
+    auto uploadGate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kUploadRoute, server::ScriptedReply::normal().heldBy(uploadGate));
+    submit();
+    ASSERT_TRUE(until([&] { return uploadGate->arrived() == 1; }));
+    EXPECT_EQ(harness().overlayText(), AlbumPhotoStrip::kSubmittingText);
+    leave(screen);
+    EXPECT_EQ(harness().overlayText(), "");
+    uploadGate->open();
+    ASSERT_TRUE(until([&] { return answeredUploads() == 1; }));
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_TRUE(requests(Cmd::kCreateAlbum).empty());
+    EXPECT_EQ(harness().overlayText(), "");
+
+    harness().server()->script().forRoute(kUploadRoute, server::ScriptedReply::normal());
+    screen = openCreate();
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(until([&] { return screen->classId() == 101; }));
+    fill(*screen, "毕业照", "");
+    auto refused = holdNext(Cmd::kCreateAlbum, server::ScriptedReply::errorEnvelope("相册已存在"));
+    submit();
+    ASSERT_TRUE(until([&] { return refused->arrived() == 1; }));
+    leave(screen);
+    refused->open();
+    ASSERT_TRUE(waitForAnswer(Cmd::kCreateAlbum));
+    ASSERT_TRUE(until([&] { return harness().overlayText() == "相册已存在"; }));
+    letOverlayGo();
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().notifications().count(circle::kCreateAlbumSuccessed), 0u);
 }
 
 } // namespace

@@ -62,7 +62,7 @@ TEST_F(UploadAlbumTest, AnAlbumMustBeChosenAndPhotosGivenBeforeAnythingIsSent)
     EXPECT_EQ(list.queryValue("userId"), "2001");
     EXPECT_EQ(screen->pickerView()->text(), UploadAlbumViewController::kChooseAlbumText);
     EXPECT_EQ(screen->albumId(), -1);
-    EXPECT_EQ(screen->descTextView()->text(), UploadAlbumViewController::kPlaceholder);
+    EXPECT_EQ(testsupport::findOutlet<UITextView>(screen->view(), "descTextView")->text(), UploadAlbumViewController::kPlaceholder);
 
     // Photos chosen but no album: refused before any upload.
     attachPhoto(platform::Color::orangeColor());
@@ -131,7 +131,7 @@ TEST_F(UploadAlbumTest, ATypedDescriptionIsSentAndAnEmptyOneShowsThePlaceholderA
     signIn();
     auto screen = openUpload();
     ASSERT_TRUE(screen);
-    auto text = screen->descTextView();
+    auto text = testsupport::findOutlet<UITextView>(screen->view(), "descTextView");
     screen->textViewDidBeginEditing(text.get());
     EXPECT_EQ(text->text(), "");
     EXPECT_EQ(text->textColor(), platform::Color::blackColor());
@@ -163,7 +163,7 @@ TEST_F(UploadAlbumTest, AnAlbumMadeFromHereIsListedAfterOneReload)
         auto create = std::dynamic_pointer_cast<circle::CreateAlbumViewController>(harness().topScreen());
         ASSERT_TRUE(create);
         ASSERT_TRUE(until([&] { return create->classId() == 101; }));
-        create->txtEdAlbumName()->setText(name);
+        testsupport::findOutlet<UITextField>(create->view(), "txtEdAlbumName")->setText(name);
         ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnSubmit")));
         ASSERT_TRUE(waitForRoute(kAlbumListRoute, lists + 1));
         harness().advance(circle::CreateAlbumViewController::kCloseDelay);

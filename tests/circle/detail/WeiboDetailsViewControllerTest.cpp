@@ -10,6 +10,7 @@
 #include "platform/os/NotificationCenter.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
 #include "tests/circle/CircleTestSupport.h"
 #include "app/main/ORBViewController.h"
 #include "tests/support/app/ClientApp.h"
@@ -72,7 +73,7 @@ TEST_F(DetailTest, CommentsOfThisPostOnlyJoinItsListAtTheTop)
     ASSERT_TRUE(until([&] { return detail->listData().size() == 2; }));
     auto table = comments(*detail);
     ASSERT_TRUE(table);
-    EXPECT_TRUE(table->lblEmptyTips()->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<UILabel>(table, "lblEmptyTips")->isHidden());
     EXPECT_EQ(table->tableView()->numberOfRowsInSection(0), 2);
     double expected = 0;
     for (const auto& c : detail->listData())
@@ -153,6 +154,60 @@ TEST_F(DetailTest, AnotherRoleWithTheAuthorsNumberGetsNoDeleteButton)
     mine->setWeiboData(own);
     open(mine, ORBViewController::kCircleTab);
     EXPECT_TRUE(mine->rightItem());
+}
+
+// Left before either answer: the comments' spinner goes with their answer,
+// a post deleted meanwhile still leaves the feed, and its overlay ends; the
+// gone detail is never called.
+TEST_F(DetailTest, LeavingBeforeTheAnswerLeavesNoOverlayAndTheFeedStillLosesADeletedRow)
+{
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    long rowsBefore = feed->tableView()->numberOfRowsInSection(0);
+    auto leave = [&](std::shared_ptr<WeiboDetailsViewController>& detail) {
+        std::weak_ptr<WeiboDetailsViewController> gone = detail;
+        detail.reset();
+        harness().visibleNavigationController()->popViewControllerAnimated(true);
+        testsupport::settle(harness());
+        EXPECT_TRUE(gone.expired());
+        EXPECT_EQ(harness().topScreen(), feed);
+    };
+
+    // The comments still on their way.
+    auto held = holdRoute("webapp/jxq/comment");
+    feed->tableView()->userSelectRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0));
+    testsupport::settle(harness());
+    auto detail = std::dynamic_pointer_cast<WeiboDetailsViewController>(harness().topScreen());
+    ASSERT_TRUE(detail);
+    ASSERT_TRUE(until([&] { return held->arrived() == 1 && harness().overlayText() == "正在加载中"; }));
+    leave(detail);
+    held->open();
+    ASSERT_TRUE(waitForRoute("webapp/jxq/comment", 1));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(harness().overlayText(), "");
+
+    // The post deleted.
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    detail = openFromFeed(2);
+    ASSERT_TRUE(detail);
+    ASSERT_TRUE(harness().tap(detail->rightItem()));
+    testsupport::settle(harness());
+    ASSERT_TRUE(harness().tapButton("删除当前微博"));
+    testsupport::settle(harness());
+    auto deleting = holdNext(Cmd::kDeleteWeibo);
+    ASSERT_TRUE(harness().tapAlertButton("确定"));
+    ASSERT_TRUE(until([&] { return deleting->arrived() == 1 && harness().overlayText() == "正在删除当前微博..."; }));
+    leave(detail);
+    deleting->open();
+    ASSERT_TRUE(waitForAnswer(Cmd::kDeleteWeibo));
+    ASSERT_TRUE(until([&] { return harness().overlayText() == "删除成功"; }));
+    EXPECT_EQ(harness().notifications().count(circle::kDeleteWeiboSuccess), 1u);
+    EXPECT_EQ(feed->tableView()->numberOfRowsInSection(0), rowsBefore - 1);
+    harness().advance(WeiboDetailsViewController::kCloseDelay + 1);
+    testsupport::settle(harness());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), feed);
 }
 
 } // namespace

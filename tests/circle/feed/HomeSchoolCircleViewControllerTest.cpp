@@ -162,7 +162,7 @@ TEST_F(FeedTest, PraiseAndTheNotificationsKeepTheRowsInStep)
     auto first = post(*feed, 0);
     int praise = first->praise;
     auto cell = visibleCell<WeiboCell>(*feed->tableView(), 0);
-    ASSERT_TRUE(harness().tap(cell->btnPraise()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(cell, "btnPraise")));
     ASSERT_TRUE(waitForRoute(kPraiseRoute, 1));
     EXPECT_EQ(routeQuery(kPraiseRoute, 0, "weiboId"), std::to_string(first->weiboId));
     ASSERT_TRUE(until([&] { return first->praise == praise + 1; }));
@@ -171,7 +171,7 @@ TEST_F(FeedTest, PraiseAndTheNotificationsKeepTheRowsInStep)
     int comments = first->commentNum;
     post(circle::kSendWeiboCommentSuccess, first->weiboId);
     EXPECT_EQ(first->commentNum, comments + 1);
-    EXPECT_EQ(visibleCell<WeiboCell>(*feed->tableView(), 0)->btnComment()->currentTitle(),
+    EXPECT_EQ(testsupport::findOutlet<UIButton>(visibleCell<WeiboCell>(*feed->tableView(), 0), "btnComment")->currentTitle(),
         std::to_string(comments + 1));
 
     // A post not in the list changes nothing.
@@ -202,7 +202,7 @@ TEST_F(FeedTest, ATeachersComposeButtonTogglesTheMenuAParentsOpensTheWriter)
     ASSERT_TRUE(write);
     ASSERT_TRUE(harness().tap(write));
     testsupport::settle(harness());
-    auto menu = feed->dropDownView();
+    auto menu = testsupport::findOutlet<UIView>(feed->view(), "dropDownView");
     ASSERT_TRUE(menu);
     EXPECT_EQ(menu->alpha(), 1.0);
     EXPECT_EQ(menu->frame(), platform::Rect(feed->view()->bounds().width() - 96, 0, 100, 102));

@@ -41,7 +41,7 @@ protected:
         for (long row : rows) {
             auto cell = visibleCell<WeiboCell>(table, row);
             ASSERT_TRUE(cell);
-            views.push_back(cell->imvBigContentImage());
+            views.push_back(testsupport::findOutlet<UIImageView>(cell, "imvBigContentImage"));
             for (const auto& slot : cell->imvSmallContentImages())
                 views.push_back(slot);
         }
@@ -82,8 +82,8 @@ TEST_F(WeiboCellTest, PicturesFillTheGridAndATapOpensTheBrowserAtThatPicture)
     ASSERT_EQ(cell->imvSmallContentImages().size(), 6u);
 
     cell->configWithWeiboData(postWith(3));
-    EXPECT_TRUE(cell->imvBigContentImage()->isHidden());
-    EXPECT_FALSE(cell->smallContentImageContainer()->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<UIImageView>(cell, "imvBigContentImage")->isHidden());
+    EXPECT_FALSE(testsupport::findOutlet<UIView>(cell, "smallContentImageContainer")->isHidden());
     for (int slot = 0; slot < 6; ++slot)
         EXPECT_EQ(cell->imvSmallContentImages()[std::size_t(slot)]->isHidden(), slot < 3) << "slot " << slot;
 
@@ -97,8 +97,8 @@ TEST_F(WeiboCellTest, PicturesFillTheGridAndATapOpensTheBrowserAtThatPicture)
     EXPECT_EQ(cell->numberOfPhotosInPhotoBrowser(nullptr), 8u);
 
     cell->configWithWeiboData(postWith(1));
-    EXPECT_FALSE(cell->imvBigContentImage()->isHidden());
-    EXPECT_TRUE(cell->smallContentImageContainer()->isHidden());
+    EXPECT_FALSE(testsupport::findOutlet<UIImageView>(cell, "imvBigContentImage")->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<UIView>(cell, "smallContentImageContainer")->isHidden());
 
     // Three pictures sit in positions 3 to 5: the first of them is picture 0.
     cell->configWithWeiboData(postWith(3));
@@ -128,12 +128,12 @@ TEST_F(WeiboCellTest, TheCommentButtonWidensToTheLeftOfItsRightEdge)
     auto data = postWith(0);
     data->commentNum = 3;
     cell->configWithWeiboData(data);
-    EXPECT_EQ(cell->btnComment()->frame().width(), 54);
-    EXPECT_EQ(cell->btnComment()->frame().maxX(), 308);
+    EXPECT_EQ(testsupport::findOutlet<UIButton>(cell, "btnComment")->frame().width(), 54);
+    EXPECT_EQ(testsupport::findOutlet<UIButton>(cell, "btnComment")->frame().maxX(), 308);
     data->commentNum = 123456789;
     cell->configWithWeiboData(data);
-    EXPECT_GT(cell->btnComment()->frame().width(), 54);
-    EXPECT_EQ(cell->btnComment()->frame().maxX(), 308);
+    EXPECT_GT(testsupport::findOutlet<UIButton>(cell, "btnComment")->frame().width(), 54);
+    EXPECT_EQ(testsupport::findOutlet<UIButton>(cell, "btnComment")->frame().maxX(), 308);
 }
 
 TEST_F(WeiboCellTest, RendersTheFeedWithNoneOneThreeAndSixPictures)

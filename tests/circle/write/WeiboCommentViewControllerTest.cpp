@@ -4,6 +4,7 @@
 #include "circle/feed/CircleTargets.h"
 #include "circle/feed/WeiboCell.h"
 #include "circle/write/WeiboCommentViewController.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
@@ -31,15 +32,15 @@ protected:
             return nullptr;
         auto cell = visibleCell<circle::WeiboCell>(*feed->tableView(), 0);
         post = cell->data();
-        harness().tap(cell->btnComment());
+        harness().tap(testsupport::findOutlet<UIButton>(cell, "btnComment"));
         testsupport::settle(harness());
         return std::dynamic_pointer_cast<WeiboCommentViewController>(harness().topScreen());
     }
 
     void write(WeiboCommentViewController& screen, const std::string& text)
     {
-        screen.textView()->setText(text);
-        screen.textViewDidChange(screen.textView().get());
+        testsupport::findOutlet<UITextView>(screen.view(), "textView")->setText(text);
+        screen.textViewDidChange(testsupport::findOutlet<UITextView>(screen.view(), "textView").get());
     }
 
     std::shared_ptr<UIButton> send() { return std::dynamic_pointer_cast<UIButton>(harness().viewByOutlet("btnSend")); }
@@ -55,19 +56,19 @@ TEST_F(CommentTest, TheLengthRuleAndTheEmptyTextAreRefusedWithTheirAlerts)
     EXPECT_EQ(screen->weiboId(), post->weiboId);
     EXPECT_EQ(send()->currentTitle(), "发送");
     // Typed as the person would: through the keyboard, the counter following.
-    ASSERT_TRUE(testsupport::type(screen->textView(), "照片拍得真好，下次活动我们也参加！"));
-    EXPECT_EQ(screen->labRemainNum()->text(), "123");
+    ASSERT_TRUE(testsupport::type(testsupport::findOutlet<UITextView>(screen->view(), "textView"), "照片拍得真好，下次活动我们也参加！"));
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "123");
     testsupport::settle(harness(), 1);
     harness().render("circle-comment-writing.png");
 
     write(*screen, std::string(280, 'a'));
-    EXPECT_EQ(screen->labRemainNum()->text(), "0");
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "0");
     std::string chinese;
     for (int i = 0; i < 141; ++i)
         chinese += "好";
     write(*screen, chinese);
-    EXPECT_EQ(screen->labRemainNum()->text(), "-1");
-    EXPECT_EQ(screen->labRemainNum()->textColor(), platform::Color::redColor());
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "-1");
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->textColor(), platform::Color::redColor());
     ASSERT_TRUE(harness().tap(send()));
     ASSERT_TRUE(harness().currentAlert());
     EXPECT_EQ(harness().currentAlert()->title(), "温馨提示");
@@ -112,6 +113,40 @@ TEST_F(CommentTest, TheCommentArrivesIntactOnceAndTheRowCountsIt)
     harness().advance(WeiboCommentViewController::kCloseDelay);
     testsupport::settle(harness());
     EXPECT_NE(harness().topScreen(), screen);
+    EXPECT_EQ(harness().navigationStack().size(), 1u);
+}
+
+// Left before the answer: the comment still counts on its row and the
+// overlay still ends; the gone writer is never called.
+TEST_F(CommentTest, LeavingBeforeTheAnswerStillCountsTheCommentAndLeavesNoOverlay)
+{
+    signIn();
+    std::shared_ptr<core::WeiboData> post;
+    auto screen = openWriter(post);
+    ASSERT_TRUE(screen);
+    int before = post->commentNum;
+    write(*screen, "下次活动我们也参加");
+    auto gate = holdRoute(kCommentRoute);
+    ASSERT_TRUE(harness().tap(send()));
+    ASSERT_TRUE(until([&] { return gate->arrived() == 1 && harness().overlayText() == "正在发送评论"; }));
+
+    std::weak_ptr<WeiboCommentViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    testsupport::settle(harness());
+    EXPECT_TRUE(gone.expired());
+    ASSERT_EQ(harness().navigationStack().size(), 1u);
+    auto feed = harness().topScreen();
+
+    gate->open();
+    ASSERT_TRUE(waitForRoute(kCommentRoute, 1));
+    ASSERT_TRUE(until([&] { return harness().notifications().count(circle::kSendWeiboCommentSuccess) == 1; }));
+    EXPECT_EQ(harness().overlayText(), "评论成功");
+    EXPECT_EQ(post->commentNum, before + 1);
+    harness().advance(WeiboCommentViewController::kCloseDelay + 1);
+    testsupport::settle(harness());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), feed);
     EXPECT_EQ(harness().navigationStack().size(), 1u);
 }
 

@@ -79,8 +79,8 @@ protected:
 
     void write(WriteWeiboViewController& screen, const std::string& text)
     {
-        screen.edText()->setText(text);
-        screen.textViewDidChange(screen.edText().get());
+        testsupport::findOutlet<UITextView>(screen.view(), "edText")->setText(text);
+        screen.textViewDidChange(testsupport::findOutlet<UITextView>(screen.view(), "edText").get());
     }
     std::shared_ptr<UIView> outlet(const char* name) const { return harness().viewByOutlet(name); }
     void tapSend()
@@ -122,9 +122,9 @@ protected:
         ASSERT_TRUE(picker->pickImageAtPath(path));
         testsupport::settle(harness());
     }
-    std::vector<std::shared_ptr<UIView>> tiles(const WriteWeiboViewController& screen) const
+    std::vector<std::shared_ptr<UIView>> tiles(WriteWeiboViewController& screen) const
     {
-        return testsupport::findViewsByClass(screen.photoContainer(), "MessageSendPhoto");
+        return testsupport::findViewsByClass(testsupport::findOutlet<UIScrollView>(screen.view(), "photoContainer"), "MessageSendPhoto");
     }
     std::vector<server::LoggedRequest> uploads() const
     {
@@ -159,12 +159,12 @@ TEST_F(WriteTest, TheCounterAndEveryCheckInItsOrder)
     ASSERT_TRUE(screen);
     EXPECT_EQ(screen->title(), "写动态");
     EXPECT_EQ(testsupport::textOf(outlet("holdTextLbl")), "输入动态内容...");
-    EXPECT_EQ(screen->labRemainNum()->text(), "140");
-    EXPECT_TRUE(screen->edText()->isFirstResponder());
-    EXPECT_EQ(screen->edBrowseScope()->text(), "") << "no scopes came: the field stays empty";
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "140");
+    EXPECT_TRUE(testsupport::findOutlet<UITextView>(screen->view(), "edText")->isFirstResponder());
+    EXPECT_EQ(testsupport::findOutlet<UITextField>(screen->view(), "edBrowseScope")->text(), "") << "no scopes came: the field stays empty";
 
-    ASSERT_TRUE(testsupport::type(screen->edText(), "春游"));
-    EXPECT_EQ(screen->labRemainNum()->text(), "138");
+    ASSERT_TRUE(testsupport::type(testsupport::findOutlet<UITextView>(screen->view(), "edText"), "春游"));
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "138");
     EXPECT_TRUE(outlet("holdTextLbl")->isHidden());
 
     // The keyboard lifts the bar with the close button onto it, the text
@@ -186,7 +186,7 @@ TEST_F(WriteTest, TheCounterAndEveryCheckInItsOrder)
     EXPECT_DOUBLE_EQ(bar->frame().minY(), liftedBar.minY() + platform::Keyboard::kHeight);
     EXPECT_DOUBLE_EQ(bar->frame().maxY(), screen->view()->bounds().height());
     EXPECT_GT(edit->frame().height(), shortEdit.height());
-    ASSERT_TRUE(harness().tap(screen->edText()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UITextView>(screen->view(), "edText")));
     ASSERT_TRUE(platform::Keyboard::isVisible());
 
     struct Case {
@@ -204,8 +204,8 @@ TEST_F(WriteTest, TheCounterAndEveryCheckInItsOrder)
     };
     for (const auto& c : cases) {
         write(*screen, c.text);
-        EXPECT_EQ(screen->labRemainNum()->text(), c.remaining) << c.text;
-        EXPECT_EQ(screen->labRemainNum()->textColor() == platform::Color::redColor(), c.remaining != "0") << c.text;
+        EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), c.remaining) << c.text;
+        EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->textColor() == platform::Color::redColor(), c.remaining != "0") << c.text;
     }
 
     // Too long (and no scope either): the length is what is said.
@@ -228,8 +228,8 @@ TEST_F(WriteTest, TheCounterAndEveryCheckInItsOrder)
     harness().advance(WriteWeiboViewController::kHintPause + 0.5);
     EXPECT_EQ(harness().overlayText(), "");
 
-    ASSERT_TRUE(harness().tap(screen->edBrowseScope()));
-    EXPECT_FALSE(screen->edBrowseScope()->isFirstResponder());
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UITextField>(screen->view(), "edBrowseScope")));
+    EXPECT_FALSE(testsupport::findOutlet<UITextField>(screen->view(), "edBrowseScope")->isFirstResponder());
     EXPECT_EQ(harness().overlayText(), "正在加载班级列表，请稍等");
     EXPECT_FALSE(screen->isLoading());
     ASSERT_TRUE(harness().roundTrip());
@@ -253,15 +253,15 @@ TEST_F(WriteTest, APostWithThreePhotosReachesTheServerAndTheTopOfTheFeed)
     const auto& scopes = screen->classList();
     ASSERT_EQ(scopes.size(), 3u);
     EXPECT_EQ(scopes[0]->className, "全校");
-    EXPECT_EQ(screen->edBrowseScope()->text(), "全校");
+    EXPECT_EQ(testsupport::findOutlet<UITextField>(screen->view(), "edBrowseScope")->text(), "全校");
     EXPECT_EQ(screen->classInfo()->classId, scopes[0]->classId);
     auto query = harness().server()->requests().withRoute(kScopesRoute).front();
     EXPECT_EQ(query.queryValue("teacherId"), "2001");
     EXPECT_EQ(query.queryValue("schoolId"), "1001");
 
     const std::string text = "周五春游 a&b=c #集合# 1+1=2 100% <b>";
-    ASSERT_TRUE(testsupport::type(screen->edText(), text));
-    EXPECT_EQ(screen->labRemainNum()->text(), "122");
+    ASSERT_TRUE(testsupport::type(testsupport::findOutlet<UITextView>(screen->view(), "edText"), text));
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "122");
     ASSERT_TRUE(harness().tap(outlet("btnClose")));
     EXPECT_FALSE(platform::Keyboard::isVisible());
     attachPhoto(writePicture("w1.png", platform::Color::fromRGB255(220, 120, 60)));
@@ -274,13 +274,13 @@ TEST_F(WriteTest, APostWithThreePhotosReachesTheServerAndTheTopOfTheFeed)
     harness().render("circle-write-photos.png");
 
     // The scope from the wheel: shown while turning, taken when the picker closes.
-    ASSERT_TRUE(harness().tap(screen->edBrowseScope()));
-    ASSERT_TRUE(screen->edBrowseScope()->isFirstResponder());
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UITextField>(screen->view(), "edBrowseScope")));
+    ASSERT_TRUE(testsupport::findOutlet<UITextField>(screen->view(), "edBrowseScope")->isFirstResponder());
     ASSERT_TRUE(screen->receiverPickerview()->superview());
     EXPECT_EQ(screen->receiverPickerview()->frame().height(), 216);
     EXPECT_EQ(screen->receiverPickerview()->titleForRow(2, 0), scopes[2]->className);
     ASSERT_TRUE(testsupport::spinPicker(screen->receiverPickerview(), 2));
-    EXPECT_EQ(screen->edBrowseScope()->text(), scopes[2]->className);
+    EXPECT_EQ(testsupport::findOutlet<UITextField>(screen->view(), "edBrowseScope")->text(), scopes[2]->className);
     EXPECT_EQ(screen->classInfo(), scopes[0]) << "taken when the picker closes";
     EXPECT_EQ(outlet("btnClose")->alpha(), 1.0);
     harness().render("circle-write-scope-picker.png");
@@ -342,8 +342,8 @@ TEST_F(WriteTest, APostWithThreePhotosReachesTheServerAndTheTopOfTheFeed)
     auto cell = visibleCell<circle::WeiboCell>(*feed_->tableView(), 0);
     ASSERT_EQ(cell->data()->images.size(), 3u);
     EXPECT_EQ(cell->data()->images[0]->original, sent.bodyValue("images")[0]["original"].stringValue());
-    EXPECT_TRUE(cell->imvBigContentImage()->isHidden());
-    EXPECT_FALSE(cell->smallContentImageContainer()->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<UIImageView>(cell, "imvBigContentImage")->isHidden());
+    EXPECT_FALSE(testsupport::findOutlet<UIView>(cell, "smallContentImageContainer")->isHidden());
     const auto& slots = cell->imvSmallContentImages();
     ASSERT_EQ(slots.size(), 6u);
     for (std::size_t i = 0; i < slots.size(); ++i)
@@ -379,7 +379,7 @@ TEST_F(WriteTest, AFailedUploadIsSentAgainAlone)
     ASSERT_TRUE(harness().roundTrip());
     EXPECT_TRUE(requests(kPostWeibo).empty());
     EXPECT_EQ(tiles(*screen).size(), 2u);
-    EXPECT_EQ(screen->edText()->text(), "运动会照片");
+    EXPECT_EQ(testsupport::findOutlet<UITextView>(screen->view(), "edText")->text(), "运动会照片");
     EXPECT_FALSE(screen->isLoading());
 
     harness().server()->script().forRoute(kUploadRoute, ScriptedReply::connectionReset());
@@ -449,7 +449,7 @@ TEST_F(WriteTest, ARefusedPostKeepsEverythingAndSixPhotosAtMost)
     ASSERT_TRUE(until([&] { return harness().overlayText() == "发送话题失败,请重试..."; }));
     EXPECT_EQ(announced(), 0u);
     EXPECT_FALSE(screen->isLoading());
-    EXPECT_EQ(screen->edText()->text(), "今天的作业是背诵课文");
+    EXPECT_EQ(testsupport::findOutlet<UITextView>(screen->view(), "edText")->text(), "今天的作业是背诵课文");
     harness().advance(2.0);
     EXPECT_EQ(harness().topScreen(), screen);
 
@@ -479,13 +479,13 @@ TEST_F(WriteTest, AParentWritesStraightFromTheComposeButton)
     ASSERT_TRUE(feed_);
     ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnWrite")));
     testsupport::settle(harness());
-    EXPECT_EQ(feed_->dropDownView(), nullptr) << "no menu for a parent";
+    EXPECT_EQ(testsupport::findOutlet<UIView>(feed_->view(), "dropDownView"), nullptr) << "no menu for a parent";
     auto screen = std::dynamic_pointer_cast<WriteWeiboViewController>(harness().topScreen());
     ASSERT_TRUE(screen);
     ASSERT_TRUE(waitForRoute(kScopesRoute, 1));
     EXPECT_EQ(routeQuery(kScopesRoute, 0, "teacherId"), "3001");
     ASSERT_TRUE(until([&] { return !screen->classList().empty(); }));
-    EXPECT_EQ(screen->edBrowseScope()->text(), screen->classList().front()->className);
+    EXPECT_EQ(testsupport::findOutlet<UITextField>(screen->view(), "edBrowseScope")->text(), screen->classList().front()->className);
 
     write(*screen, "   ");
     tapSend();

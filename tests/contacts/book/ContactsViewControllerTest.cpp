@@ -253,19 +253,19 @@ TEST_F(ContactsScreen, EachRoleSeesTheCellItsContactCallsForAtThatCellsHeight)
     // A colleague with a number: call and message buttons.
     auto chen = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("陈静"));
     ASSERT_TRUE(chen);
-    EXPECT_FALSE(chen->btnCall()->isHidden());
+    EXPECT_FALSE(testsupport::findOutlet<UIButton>(chen, "btnCall")->isHidden());
     EXPECT_EQ(heightOf("陈静"), one);
     // A colleague without one: not reachable, at the smaller cell's height.
     auto sun = std::dynamic_pointer_cast<ContactsTwoCell>(cellOf("孙丽"));
     ASSERT_TRUE(sun);
-    EXPECT_EQ(sun->lblNotCustomer()->text(), "未认证手机号码");
-    EXPECT_FALSE(sun->lblNotCustomer()->isHidden());
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(sun, "lblNotCustomer")->text(), "未认证手机号码");
+    EXPECT_FALSE(testsupport::findOutlet<UILabel>(sun, "lblNotCustomer")->isHidden());
     EXPECT_EQ(heightOf("孙丽"), two);
     // A parent who turned the service off.
     harness().tap(tabs(*screen)[1]);
     auto zhou = std::dynamic_pointer_cast<ContactsTwoCell>(cellOf("周涛"));
     ASSERT_TRUE(zhou);
-    EXPECT_EQ(zhou->lblNotCustomer()->text(), "该用户没有订购业务");
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(zhou, "lblNotCustomer")->text(), "该用户没有订购业务");
     EXPECT_EQ(heightOf("周涛"), two);
     auto zhang = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("张伟"));
     ASSERT_TRUE(zhang);
@@ -279,12 +279,12 @@ TEST_F(ContactsScreen, AParentSeesTeachersAsReachableCellsWithButtonsOnlyForANum
     const double one = BaseCell::height<ContactsOneCell>();
     auto li = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("李建国"));
     ASSERT_TRUE(li);
-    EXPECT_FALSE(li->btnCall()->isHidden());
+    EXPECT_FALSE(testsupport::findOutlet<UIButton>(li, "btnCall")->isHidden());
     EXPECT_EQ(heightOf("李建国"), one);
     auto sun = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("孙丽"));
     ASSERT_TRUE(sun);
-    EXPECT_TRUE(sun->btnCall()->isHidden());
-    EXPECT_TRUE(sun->btnSms()->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<UIButton>(sun, "btnCall")->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<UIButton>(sun, "btnSms")->isHidden());
     EXPECT_EQ(heightOf("孙丽"), one) << "the row is as tall as the cell it shows";
     EXPECT_EQ(std::dynamic_pointer_cast<UITextField>(harness().viewByOutlet("txtSearch"))->placeholder(), "请输入姓名");
     EXPECT_FALSE(harness().render("contacts-book-parent.png").empty());
@@ -360,12 +360,12 @@ TEST_F(ContactsScreen, RowTapsOpenTheDetailAndTheChat)
     openBook();
     auto chen = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("陈静"));
     ASSERT_TRUE(chen);
-    ASSERT_TRUE(harness().tap(chen->btnSms()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(chen, "btnSms")));
     settle(harness());
     auto chat = std::dynamic_pointer_cast<MessageViewController>(harness().topScreen());
     ASSERT_TRUE(chat);
     back();
-    ASSERT_TRUE(harness().tap(chen->btnAvatar()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(chen, "btnAvatar")));
     settle(harness());
     EXPECT_EQ(topClass(), "ContactsDetailViewController");
 }
@@ -378,7 +378,7 @@ TEST_F(ContactsScreen, ATeachersCallAsksOnceTickedAndTheRefusalSilencesNothing)
     harness().server()->script().forCommand(kCtdCheck,
         ScriptedReply::custom(200, R"({"resultState":1,"resultMsg":"提示","status":0,"dealResult":"您尚未开通"})"));
     auto chen = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("陈静"));
-    ASSERT_TRUE(harness().tap(chen->btnCall()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(chen, "btnCall")));
     ASSERT_TRUE(waitForAnswer(kCtdCheck, 1));
     ASSERT_TRUE(harness().runUntil([&] { return shownWarning() != nullptr; }));
     EXPECT_EQ(shownWarning()->variant(), WarnView::kNoticeVariant);
@@ -389,7 +389,7 @@ TEST_F(ContactsScreen, ATeachersCallAsksOnceTickedAndTheRefusalSilencesNothing)
     EXPECT_TRUE(defaults->objectForKey(ContactsViewController::kShortcutDialKey).isNull());
 
     // Allowed: the notice with the tick; cancelling opens nothing.
-    ASSERT_TRUE(harness().tap(chen->btnCall()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(chen, "btnCall")));
     ASSERT_TRUE(waitForAnswer(kCtdCheck, 2));
     ASSERT_TRUE(harness().runUntil([&] { return shownWarning() != nullptr; }));
     EXPECT_EQ(shownWarning()->variant(), WarnView::kConfirmVariant);
@@ -401,7 +401,7 @@ TEST_F(ContactsScreen, ATeachersCallAsksOnceTickedAndTheRefusalSilencesNothing)
     EXPECT_TRUE(defaults->objectForKey(ContactsViewController::kShortcutDialKey).isNull());
 
     // Confirmed with the tick: the call screen, and next time at once.
-    ASSERT_TRUE(harness().tap(chen->btnCall()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(chen, "btnCall")));
     ASSERT_TRUE(waitForAnswer(kCtdCheck, 3));
     ASSERT_TRUE(harness().runUntil([&] { return shownWarning() != nullptr; }));
     ASSERT_TRUE(harness().tap(shownWarning()->promptBtn()));
@@ -411,7 +411,7 @@ TEST_F(ContactsScreen, ATeachersCallAsksOnceTickedAndTheRefusalSilencesNothing)
     EXPECT_TRUE(defaults->boolForKey(ContactsViewController::kShortcutDialKey));
     ASSERT_TRUE(waitForAnswer(ORBEndpoints::Cmd::kCtdDial, 1));
     back();
-    ASSERT_TRUE(harness().tap(chen->btnCall()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(chen, "btnCall")));
     ASSERT_TRUE(waitForAnswer(kCtdCheck, 4));
     ASSERT_TRUE(harness().runUntil([&] { return topClass() == "CallNumberViewController"; }));
     EXPECT_FALSE(shownWarning());
@@ -422,7 +422,7 @@ TEST_F(ContactsScreen, AParentsCallDialsAfterThePromptAndThenAtOnce)
     openBook(kDemoParent, kDemoParentPassword);
     auto li = std::dynamic_pointer_cast<ContactsOneCell>(cellOf("李建国"));
     ASSERT_TRUE(li);
-    ASSERT_TRUE(harness().tap(li->btnCall()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(li, "btnCall")));
     auto warning = shownWarning();
     ASSERT_TRUE(warning);
     EXPECT_EQ(warning->prompContent()->text(), "是否拨打13900000001,使用本机电话拨打,收取正常电话通讯费");
@@ -432,12 +432,12 @@ TEST_F(ContactsScreen, AParentsCallDialsAfterThePromptAndThenAtOnce)
     settle(harness());
     EXPECT_EQ(harness().openedURLs(), (std::vector<std::string> { "tel:13900000001" }));
     EXPECT_FALSE(platform::UserDefaults::standard()->boolForKey(ContactsViewController::kShortcutDialKey));
-    ASSERT_TRUE(harness().tap(li->btnCall()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(li, "btnCall")));
     ASSERT_TRUE(shownWarning());
     ASSERT_TRUE(harness().tap(shownWarning()->promptBtn()));
     ASSERT_TRUE(harness().tapButton("确定"));
     settle(harness());
-    ASSERT_TRUE(harness().tap(li->btnCall()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(li, "btnCall")));
     EXPECT_FALSE(shownWarning());
     EXPECT_EQ(harness().openedURLs().size(), 3u);
 }

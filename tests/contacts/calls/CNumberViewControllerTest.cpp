@@ -155,8 +155,8 @@ TEST_F(CallNumberHome, ARowAndTheDialPadOpenTheCallScreen)
     auto cell = visibleCell<HistoryNumberCell>(*table, row);
     ASSERT_TRUE(cell);
     EXPECT_EQ(cell->lblName()->text(), "学校门卫");
-    EXPECT_EQ(cell->lblRemarks()->text(), "未知");
-    EXPECT_EQ(cell->lblUseminute()->text(), "2分钟");
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(cell, "lblRemarks")->text(), "未知");
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(cell, "lblUseminute")->text(), "2分钟");
     settle(harness(), 0.5);
     ASSERT_TRUE(harness().selectRow(table, 0, row));
     settle(harness());

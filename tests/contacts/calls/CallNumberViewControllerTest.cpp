@@ -205,3 +205,34 @@ TEST_F(CallScreen, LeavingDuringACallHangsUpFirstWhicheverWayAndStaysWhenItCanno
     EXPECT_FALSE(screen->isCalling());
     EXPECT_EQ(sentLinkId(kHangUp, 2), 2002);
 }
+
+// Left while the dial is still on its way: the spinner goes with the answer,
+// and the gone screen is never called (nothing asks to hang up).
+TEST_F(CallScreen, LeavingBeforeTheDialIsAnsweredLeavesNoOverlay)
+{
+    signIn();
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    settle(harness(), 2.0);
+    auto gate = holdNext(kDial);
+    auto screen = std::make_shared<CallNumberViewController>();
+    screen->setContact(chenJing());
+    screen->setCallType(2);
+    open(screen, ORBViewController::kContactsTab);
+    ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1 && harness().overlayText() == "请求拨号中"; }));
+
+    std::weak_ptr<CallNumberViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    auto book = harness().topScreen();
+
+    gate->open();
+    ASSERT_TRUE(waitForAnswer(kDial));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(harness().overlayText(), "");
+    settle(harness(), 2);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_TRUE(requests(kHangUp).empty());
+    EXPECT_EQ(harness().topScreen(), book);
+}

@@ -61,7 +61,7 @@ protected:
         for (const auto& view : harness().viewsByClass("ContactsOneCell")) {
             auto cell = std::dynamic_pointer_cast<ContactsOneCell>(view);
             if (cell && cell->lblName()->text() == name) {
-                harness().tap(cell->btnAvatar());
+                harness().tap(testsupport::findOutlet<UIButton>(cell, "btnAvatar"));
                 settle(harness());
                 return std::dynamic_pointer_cast<Detail>(harness().topScreen());
             }

@@ -648,7 +648,7 @@ TEST(LibraryScreenFit, ListsEndAtTheFootOfEitherScreen)
         auto home = std::make_shared<EVViewController>();
         harness.visibleNavigationController()->pushViewController(home, true);
         ASSERT_TRUE(harness.runUntilAnswered(Cmd::kVideoHome));
-        // The server's answer reaches the screen a turn or more later.
+        // The answer reaches the main loop after the server has sent it.
         ASSERT_TRUE(harness.runUntil([&] { return !home->subjects().empty(); }));
         testsupport::settle(harness);
         auto table = testsupport::findViewByOutlet(home->view(), "tableView");

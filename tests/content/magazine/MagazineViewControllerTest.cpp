@@ -118,15 +118,15 @@ TEST_F(MagazineReader, TipsThenCoverDirectoryAndChaptersByTaps)
     EXPECT_FALSE(reader->useGuideImageView());
     EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kCoverPage);
     EXPECT_FALSE(ORBHelper::userDefaultForKey(ORBHelper::kMagazineShowsGuide).boolValue());
-    ASSERT_TRUE(harness().runUntil([&] { return reader->coverImageView()->image() != nullptr; }));
+    ASSERT_TRUE(harness().runUntil([&] { return testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")->image() != nullptr; }));
     harness().advance(1);
     EXPECT_FALSE(harness().render("magazine-reader-cover.png").empty());
 
     // The cover turns to the directory with a page curl.
-    ASSERT_TRUE(harness().tap(reader->coverImageView()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")));
     EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
-    EXPECT_FALSE(reader->directoryView()->isHidden());
-    EXPECT_TRUE(reader->coverImageView()->isHidden());
+    EXPECT_FALSE(testsupport::findOutlet<UIView>(reader->view(), "directoryView")->isHidden());
+    EXPECT_TRUE(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")->isHidden());
     auto turn = lastTurn(harness());
     EXPECT_EQ(turn.transitionType, "pageCurl");
     EXPECT_EQ(turn.transitionSubtype, "fromBottom");
@@ -137,7 +137,7 @@ TEST_F(MagazineReader, TipsThenCoverDirectoryAndChaptersByTaps)
     EXPECT_TRUE(harness().viewByText("第1期"));
     EXPECT_TRUE(harness().viewByText("·成长期刊 第1期"));
     EXPECT_TRUE(harness().viewByText("2024年03月"));
-    const auto& list = *reader->directoryScrollView();
+    const auto& list = *testsupport::findOutlet<UIScrollView>(reader->view(), "directoryScrollView");
     EXPECT_EQ(separatorTops(list), (std::vector<double> { 0, 88, 189, 290 }));
     EXPECT_EQ(list.contentSize(), platform::Size(320, 290));
     auto title = chapterButton(list, 104);
@@ -200,9 +200,9 @@ TEST_F(MagazineReader, SwipesTurnPagesAndLeaveFromCoverOrDirectory)
     ASSERT_TRUE(waitForDirectory(*reader));
 
     // Left on the cover: the directory; left on the directory: the first chapter.
-    ASSERT_TRUE(harness().swipe(reader->coverImageView(), testsupport::SwipeDirection::Left));
+    ASSERT_TRUE(harness().swipe(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView"), testsupport::SwipeDirection::Left));
     EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
-    ASSERT_TRUE(harness().swipe(reader->directoryView(), testsupport::SwipeDirection::Left));
+    ASSERT_TRUE(harness().swipe(testsupport::findOutlet<UIView>(reader->view(), "directoryView"), testsupport::SwipeDirection::Left));
     EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kContentPage);
     auto content = reader->magazineContentView();
     ASSERT_TRUE(waitForChapter(*reader, 101));
@@ -222,30 +222,30 @@ TEST_F(MagazineReader, SwipesTurnPagesAndLeaveFromCoverOrDirectory)
     ASSERT_TRUE(waitForChapter(*reader, 101));
     ASSERT_TRUE(harness().swipe(content->webView2(), testsupport::SwipeDirection::Right));
     EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
-    EXPECT_FALSE(reader->directoryView()->isHidden());
+    EXPECT_FALSE(testsupport::findOutlet<UIView>(reader->view(), "directoryView")->isHidden());
     EXPECT_TRUE(reader->contentView()->isHidden());
 
     // A chapter's title in the directory opens it; the toolbar goes back.
-    ASSERT_TRUE(harness().tap(chapterButton(*reader->directoryScrollView(), 105)));
+    ASSERT_TRUE(harness().tap(chapterButton(*testsupport::findOutlet<UIScrollView>(reader->view(), "directoryScrollView"), 105)));
     EXPECT_EQ(content->currentIndex(), 105);
     ASSERT_TRUE(harness().tapButton("‹ 返回目录"));
     EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
 
     // Right on the directory leaves the reader.
-    ASSERT_TRUE(harness().swipe(reader->directoryView(), testsupport::SwipeDirection::Right));
+    ASSERT_TRUE(harness().swipe(testsupport::findOutlet<UIView>(reader->view(), "directoryView"), testsupport::SwipeDirection::Right));
     settle(harness());
     EXPECT_EQ(harness().topScreen(), shelf_);
 
     // Right on the cover leaves too; the toolbar's list button leaves from a chapter.
     reader = openIssue(*shelf_, 1);
     ASSERT_TRUE(reader);
-    ASSERT_TRUE(harness().swipe(reader->coverImageView(), testsupport::SwipeDirection::Right));
+    ASSERT_TRUE(harness().swipe(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView"), testsupport::SwipeDirection::Right));
     settle(harness());
     EXPECT_EQ(harness().topScreen(), shelf_);
     reader = openIssue(*shelf_, 1);
     ASSERT_TRUE(reader);
     ASSERT_TRUE(waitForDirectory(*reader));
-    ASSERT_TRUE(harness().tap(reader->coverImageView()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")));
     ASSERT_TRUE(harness().tap(reader->curlPageImageView()));
     ASSERT_TRUE(harness().tapButton("返回书架"));
     settle(harness());
@@ -288,14 +288,14 @@ TEST_F(MagazineReader, AFailedDownloadLeavesAnEmptyDirectoryThatOpensNothing)
     ASSERT_TRUE(harness().roundTrip());
     EXPECT_EQ(harness().overlayText(), "");
     EXPECT_FALSE(reader->headView());
-    EXPECT_TRUE(separatorTops(*reader->directoryScrollView()).empty());
+    EXPECT_TRUE(separatorTops(*testsupport::findOutlet<UIScrollView>(reader->view(), "directoryScrollView")).empty());
 
     // The cover still turns; on the empty directory a tap or a left swipe stays.
-    ASSERT_TRUE(harness().tap(reader->coverImageView()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")));
     EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
     ASSERT_TRUE(harness().tap(reader->curlPageImageView()));
     EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
-    ASSERT_TRUE(harness().swipe(reader->directoryView(), testsupport::SwipeDirection::Left));
+    ASSERT_TRUE(harness().swipe(testsupport::findOutlet<UIView>(reader->view(), "directoryView"), testsupport::SwipeDirection::Left));
     EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
     EXPECT_TRUE(reader->contentView()->isHidden());
 }
@@ -315,7 +315,7 @@ TEST_F(MagazineReader, ADirectoryWithoutChaptersIsLeftOutAndOneHeadChapterStands
     ASSERT_TRUE(reader);
     ASSERT_TRUE(waitForDirectory(*reader));
     // The store keeps directories by their chapters: one without any is not listed.
-    const auto& list = *reader->directoryScrollView();
+    const auto& list = *testsupport::findOutlet<UIScrollView>(reader->view(), "directoryScrollView");
     EXPECT_EQ(separatorTops(list), (std::vector<double> { 0, 101 }));
     EXPECT_FALSE(harness().viewByText("空栏目"));
     EXPECT_EQ(reader->allChapterIndexs(), (std::vector<std::string> { "201", "202" }));
@@ -325,7 +325,7 @@ TEST_F(MagazineReader, ADirectoryWithoutChaptersIsLeftOutAndOneHeadChapterStands
     EXPECT_EQ(reader->headView()->contentOffset().x, 0);
 
     // The directory's logo opens its first chapter.
-    ASSERT_TRUE(harness().tap(reader->coverImageView()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")));
     auto name = harness().viewByText("专题");
     ASSERT_TRUE(name);
     ASSERT_TRUE(harness().tap(name->superview()));
@@ -341,7 +341,7 @@ TEST_F(MagazineReader, AChapterThatFailsToLoadIsLoadedAgainByATap)
     auto reader = openFirstIssue();
     ASSERT_TRUE(reader);
     ASSERT_TRUE(waitForDirectory(*reader));
-    ASSERT_TRUE(harness().tap(reader->coverImageView()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")));
     ASSERT_TRUE(harness().tap(reader->curlPageImageView()));
     auto content = reader->magazineContentView();
     ASSERT_TRUE(harness().runUntil([&] { return content->viewWithTag(MagazineContentView::kErrorViewTag) != nullptr; }));
@@ -410,7 +410,7 @@ TEST_F(MagazineReader, TheHeadStripTurnsEveryFiveSecondsUntilTheReaderGoes)
     EXPECT_EQ(strip->contentOffset().x, 320);
 
     // A tap opens the chapter on show.
-    ASSERT_TRUE(harness().tap(reader->coverImageView()));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")));
     ASSERT_TRUE(harness().tap(strip));
     EXPECT_EQ(reader->magazineContentView()->currentIndex(), 103);
     ASSERT_TRUE(harness().tapButton("‹ 返回目录"));

@@ -144,7 +144,7 @@ TEST_F(PagesTest, HotActivitiesListAndOpenTheirPages)
     ASSERT_TRUE(harness().runUntil([&] { return screen->hotActivities().size() == 3; }));
     settle(harness());
     EXPECT_TRUE(harness().overlayText().empty());
-    auto table = screen->activityTableView();
+    auto table = testsupport::findOutlet<UITableView>(screen->view(), "activityTableView");
     ASSERT_EQ(table->numberOfRowsInSection(0), 3);
     // Newest first.
     auto first = visibleCell<HotActivityCell>(*table, 0);
@@ -180,7 +180,7 @@ TEST_F(PagesTest, ActivityRowsGrowWithTheirTextAndAFailureIsShown)
     auto screen = open(std::make_shared<HotActivityViewController>(), kTab);
     ASSERT_TRUE(harness().runUntil([&] { return screen->hotActivities().size() == 3; }));
     settle(harness());
-    auto table = screen->activityTableView();
+    auto table = testsupport::findOutlet<UITableView>(screen->view(), "activityTableView");
     auto height = [&](long row) { return table->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(row, 0)).height(); };
     // No content: the time right under the title, 60 points in all.
     EXPECT_DOUBLE_EQ(height(0), 60);

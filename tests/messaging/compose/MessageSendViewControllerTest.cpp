@@ -494,6 +494,41 @@ TEST_F(ComposeTest, AFailedSendKeepsEverythingAndLeavingAsks)
     EXPECT_NE(std::dynamic_pointer_cast<MessageBoxViewController>(harness().topScreen()), nullptr);
 }
 
+// Left while the message is on its way ("确定" to the question): the send
+// ends with the screen, and so does its overlay on the window; the late
+// answer reaches nothing.
+TEST_F(ComposeTest, LeavingDuringTheSendTakesItsOverlayAlong)
+{
+    auto compose = openCompose();
+    ASSERT_NE(compose, nullptr);
+    openPickerFromRow();
+    tickGroup("COM001");
+    leavePicker();
+    write("明天停课一天。");
+    auto held = holdNext(kGroupSend);
+    tapSend();
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1; }));
+    EXPECT_EQ(harness().overlayText(), "提交请求中");
+
+    std::weak_ptr<MessageSendViewController> gone = compose;
+    compose.reset();
+    pressBack();
+    expectAlert("提示", "信息发送中,退出将中断所有操作,是否确定退出?", { "取消", "确定" });
+    ASSERT_TRUE(harness().tapAlertButton("确定"));
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    EXPECT_EQ(harness().overlayText(), "");
+    auto box = std::dynamic_pointer_cast<MessageBoxViewController>(harness().topScreen());
+    ASSERT_NE(box, nullptr);
+
+    held->open();
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    ASSERT_TRUE(harness().roundTrip());
+    harness().advance(2.0);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), box);
+}
+
 } // namespace
 
 namespace {

@@ -72,6 +72,12 @@ std::vector<std::shared_ptr<UIView>> findViewsByClass(
     const std::shared_ptr<UIView>& root, const std::string& className);
 std::shared_ptr<UIView> findViewByTag(const std::shared_ptr<UIView>& root, int tag);
 std::shared_ptr<UIView> findViewByOutlet(const std::shared_ptr<UIView>& root, const std::string& outletName);
+// The view of that outlet under root (root included) as its class; nullptr
+// when there is none or it is of another class.
+template <class T> std::shared_ptr<T> findOutlet(const std::shared_ptr<UIView>& root, const std::string& outletName)
+{
+    return std::dynamic_pointer_cast<T>(findViewByOutlet(root, outletName));
+}
 // The first view whose text (label, button title, text field, text view) is the text.
 std::shared_ptr<UIView> findViewByText(const std::shared_ptr<UIView>& root, const std::string& text);
 // The view's own text, "" for views without one.

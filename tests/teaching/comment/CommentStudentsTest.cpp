@@ -23,6 +23,7 @@
 #include "platform/uikit/UITextView.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/uikit/UIKitDriver.h"
 #include "ui/tables/InfiniteScrollingView.h"
 
 #include <gtest/gtest.h>
@@ -152,8 +153,8 @@ TEST_F(CommentStudentsTest, ThreeStudentsThenTheWholeClassAreCommentedWithSugges
     // Sorted by the server's "sort", which it stores out of order.
     auto first = visibleCell<SuggestCommentCell>(*suggestions(), 0);
     ASSERT_NE(first, nullptr);
-    const std::string heading = first->suggestTipLbl()->text();
-    const std::string content = first->suggestCommentLbl()->text();
+    const std::string heading = findOutlet<UILabel>(first, "suggestTipLbl")->text();
+    const std::string content = findOutlet<UILabel>(first, "suggestCommentLbl")->text();
     ASSERT_TRUE(harness().selectRow(suggestions(), 0, 1));
     ASSERT_TRUE(harness().selectRow(suggestions(), 0, 0));
     EXPECT_EQ(textArea()->text(), content);
@@ -332,7 +333,7 @@ TEST_F(CommentStudentsTest, HistoryPagesThroughTwentyFiveCommentsAndSurvivesAFai
     EXPECT_EQ(routed(kHistoryRoute).back().queryValue("pageSize"), "10");
     auto newest = visibleCell<CommentHistoryCell>(*table, 0);
     ASSERT_NE(newest, nullptr);
-    EXPECT_EQ(newest->contentLbl()->text(), "最新的一条\n\n");
+    EXPECT_EQ(findOutlet<UILabel>(newest, "contentLbl")->text(), "最新的一条\n\n");
     harness().render("teaching-comment-history.png");
 
     // Page 2 fails: the rows stay, and the next scroll asks for page 2 again.
@@ -354,6 +355,36 @@ TEST_F(CommentStudentsTest, HistoryPagesThroughTwentyFiveCommentsAndSurvivesAFai
     harness().advance(0.1);
     EXPECT_FALSE(showsInfiniteScrolling(*table));
     EXPECT_EQ(routed(kHistoryRoute).size(), 4u);
+}
+
+// Left before the answer: the outcome still replaces the "sending" text on
+// the window and goes, and the gone screen is not called.
+TEST_F(CommentStudentsTest, LeavingBeforeTheAnswerLeavesNoOverlay)
+{
+    openChooser();
+    tapTile(2);
+    auto comment = goOn();
+    ASSERT_NE(comment, nullptr);
+    textArea()->setText("今天表现很好");
+    auto gate = holdNext(kComment);
+    tapSend();
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return gate->arrived() == 1 && harness().overlayText() == CommentViewController::kSendingText; }));
+
+    std::weak_ptr<CommentViewController> gone = comment;
+    comment.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    auto below = harness().topScreen();
+
+    gate->open();
+    ASSERT_TRUE(waitForAnswer(kComment, 1));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "点评成功"; }));
+    harness().advance(CommentViewController::kPopDelay + 1);
+    settle(harness());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), below);
 }
 
 } // namespace

@@ -7,12 +7,14 @@
 #include "platform/os/DateFormat.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIPickerView.h"
 #include "ui/grid/ORBPickerView.h"
 #include "ui/images/RemoteImageLoader.h"
 #include "platform/uikit/UIImageView.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -88,9 +90,9 @@ TEST_F(ScheduleTest, ATeacherOnASundaySeesDaySevenAndSwitchesDaysAndClasses)
     EXPECT_EQ(timetableRequests().back().queryValue("weekDay"), "3");
     auto first = visibleCell<ScheduleCell>(*table(), 0);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->labSort()->text(), "1");
-    EXPECT_EQ(first->labRole()->text(), ScheduleCell::kRoleText);
-    EXPECT_FALSE(first->imgTeacherPic()->isHidden());
+    EXPECT_EQ(findOutlet<UILabel>(first, "labSort")->text(), "1");
+    EXPECT_EQ(findOutlet<UILabel>(first, "labRole")->text(), ScheduleCell::kRoleText);
+    EXPECT_FALSE(findOutlet<UIImageView>(first, "imgTeacherPic")->isHidden());
     // The highlighted day again sends nothing.
     tapDay("btnWednesday");
     harness().advance(0.2);
@@ -112,7 +114,7 @@ TEST_F(ScheduleTest, ATeacherOnASundaySeesDaySevenAndSwitchesDaysAndClasses)
             auto cell = visibleCell<ScheduleCell>(*table(), row);
             auto url = platform::Url::parse(cell->scheduleInfo()->teacherPic);
             auto cached = url ? RemoteImageLoader::defaultCache()->objectForKey(*url) : nullptr;
-            if (!cached || cell->imgTeacherPic()->image() != cached)
+            if (!cached || findOutlet<UIImageView>(cell, "imgTeacherPic")->image() != cached)
                 return false;
         }
         return true;
@@ -149,8 +151,33 @@ TEST_F(ScheduleTest, AParentAsksWithoutAClassAndAStaleDayNeverShows)
     ASSERT_EQ(table()->numberOfRowsInSection(0), 6);
     auto first = visibleCell<ScheduleCell>(*table(), 0);
     ASSERT_NE(first, nullptr);
-    EXPECT_NE(first->labCourse()->text(), "周一的课");
-    EXPECT_EQ(first->scheduleInfo()->sort, "1");
+    EXPECT_NE(findOutlet<UILabel>(first, "labCourse")->text(), "周一的课");
+    EXPECT_EQ(findOutlet<UILabel>(first, "labSort")->text(), "1");
+}
+
+// Left before the day's reply: the loading overlay goes with the reply, and
+// the gone screen is not called.
+TEST_F(ScheduleTest, LeavingBeforeTheReplyLeavesNoOverlay)
+{
+    signIn("13800000002", kDemoParentPassword);
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kTimetableRoute, ScriptedReply::normal().heldBy(gate));
+    auto screen = std::make_shared<ScheduleViewController>(december(7));
+    open(screen, 0);
+    ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1 && !harness().overlayText().empty(); }));
+
+    std::weak_ptr<ScheduleViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    auto below = harness().topScreen();
+
+    gate->open();
+    ASSERT_TRUE(harness().runUntil([&] { return timetableRequests().size() == 1; }));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), below);
 }
 
 } // namespace

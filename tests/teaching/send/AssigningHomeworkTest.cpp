@@ -34,8 +34,8 @@ protected:
         auto screen = open(std::make_shared<AssigningHomeworkViewController>(clock()), 0);
         // Both lists arrived: the fields may be enabled before their requests start.
         EXPECT_TRUE(harness().runUntil([&] {
-            return screen->numberOfRowsInComponent(screen->subjectPicker().get(), 0) > 0
-                && screen->numberOfRowsInComponent(screen->classPicker().get(), 0) > 0
+            return screen->numberOfRowsInComponent(wheelOf("edKeCheng").get(), 0) > 0
+                && screen->numberOfRowsInComponent(wheelOf("edClass").get(), 0) > 0
                 && field("edKeCheng")->isEnabled() && field("edClass")->isEnabled();
         }));
         return screen;
@@ -61,12 +61,18 @@ protected:
         auto tiles = fileContainer()->subviews();
         return tiles.empty() ? nullptr : std::dynamic_pointer_cast<MessageSendPhoto>(tiles.front());
     }
+    // The wheel a list field opens in the keyboard's place.
+    std::shared_ptr<UIPickerView> wheelOf(const char* outlet) const
+    {
+        return std::dynamic_pointer_cast<UIPickerView>(field(outlet)->inputView());
+    }
     // Chooses a row of a list field's wheel and closes it with Done.
-    void choose(AssigningHomeworkViewController& screen, const char* outlet, const std::shared_ptr<UIPickerView>& wheel, long row)
+    void choose(AssigningHomeworkViewController& screen, const char* outlet, long row)
     {
         tapOn(field(outlet));
         ASSERT_TRUE(field(outlet)->isFirstResponder());
-        EXPECT_EQ(field(outlet)->inputView(), wheel);
+        auto wheel = wheelOf(outlet);
+        ASSERT_NE(wheel, nullptr) << outlet;
         if (row > 0) {
             ASSERT_TRUE(spinPicker(wheel, row));
         }
@@ -88,9 +94,13 @@ TEST_F(AssigningHomeworkTest, ListsChecksAndTheCompletionDay)
     signIn();
     auto subjectsGate = holdNext(kSubjects);
     auto screen = open(std::make_shared<AssigningHomeworkViewController>(clock()), 0);
-    ASSERT_TRUE(harness().runUntil([&] { return subjectsGate->arrived() == 1 && field("edClass")->isEnabled(); }));
+    // The loading text comes with the request's start on the main loop, which
+    // may follow the request's arrival at the server.
+    ASSERT_TRUE(harness().runUntil([&] {
+        return subjectsGate->arrived() == 1 && field("edClass")->isEnabled()
+            && field("edKeCheng")->text() == AssigningHomeworkViewController::kLoadingSubjects;
+    }));
     EXPECT_EQ(screen->title(), "新建作业");
-    EXPECT_EQ(field("edKeCheng")->text(), AssigningHomeworkViewController::kLoadingSubjects);
     EXPECT_FALSE(field("edKeCheng")->isEnabled());
     // The class list came: the field is empty until a class is chosen.
     EXPECT_EQ(field("edClass")->text(), "");
@@ -102,12 +112,14 @@ TEST_F(AssigningHomeworkTest, ListsChecksAndTheCompletionDay)
     // Every check in order; each one stops the send with its words.
     EXPECT_EQ(overlayAfterTapping("发布"), AssigningHomeworkViewController::kNeedSubject);
     letOverlayGo();
-    choose(*screen, "edKeCheng", screen->subjectPicker(), 1);
+    // Each list field has a wheel of its own.
+    EXPECT_NE(wheelOf("edKeCheng"), wheelOf("edClass"));
+    choose(*screen, "edKeCheng", 1);
     EXPECT_EQ(field("edKeCheng")->text(), "数学");
     EXPECT_EQ(overlayAfterTapping("发布"), AssigningHomeworkViewController::kNeedClass);
     letOverlayGo();
     // Done without turning the wheel takes the row it shows: the first class.
-    choose(*screen, "edClass", screen->classPicker(), 0);
+    choose(*screen, "edClass", 0);
     EXPECT_EQ(field("edClass")->text(), "三年级(1)班");
     EXPECT_EQ(overlayAfterTapping("发布"), AssigningHomeworkViewController::kNeedContent);
     letOverlayGo();
@@ -172,8 +184,8 @@ TEST_F(AssigningHomeworkTest, APhotoOnlyHomeworkIsUploadedAgainOnlyWhenItsUpload
 {
     signIn();
     auto screen = openHomework();
-    choose(*screen, "edKeCheng", screen->subjectPicker(), 2);
-    choose(*screen, "edClass", screen->classPicker(), 1);
+    choose(*screen, "edKeCheng", 2);
+    choose(*screen, "edClass", 1);
     attachPhoto(platform::Color::fromRGB255(80, 150, 220));
     ASSERT_NE(tile(), nullptr);
     EXPECT_EQ(screen->photoCount(), 1);
@@ -270,11 +282,11 @@ TEST_F(AssigningHomeworkTest, ARemovedPhotoFreesItsPlaceAndTextAloneIsSent)
     EXPECT_EQ(screen->photoCount(), 1);
     screen->messageSendPhotoDidRemove(*tile());
 
-    choose(*screen, "edKeCheng", screen->subjectPicker(), 0);
-    choose(*screen, "edClass", screen->classPicker(), 0);
+    choose(*screen, "edKeCheng", 0);
+    choose(*screen, "edClass", 0);
     // The subject wheel up, as the person sees it.
     tapOn(field("edKeCheng"));
-    ASSERT_TRUE(spinPicker(screen->subjectPicker(), 1));
+    ASSERT_TRUE(spinPicker(wheelOf("edKeCheng"), 1));
     harness().render("teaching-homework-picker.png");
     // The wheel is drawn where the keyboard is, under the bar with Done: the
     // bar dark, the wheel's middle band light grey.
@@ -309,6 +321,39 @@ TEST_F(AssigningHomeworkTest, ARemovedPhotoFreesItsPlaceAndTextAloneIsSent)
     EXPECT_TRUE(sent.bodyValue("original").isNull());
     EXPECT_EQ(sent.bodyValue("subject").stringValue(), "数学");
     EXPECT_TRUE(routed("upload/homeworkpic", false).empty());
+}
+
+// Left while the photo uploads: the upload ends with the screen and takes
+// its overlay along; its late answer sends no homework.
+TEST_F(AssigningHomeworkTest, LeavingDuringTheUploadTakesItsOverlayAlong)
+{
+    signIn();
+    auto screen = openHomework();
+    attachPhoto(platform::Color::orangeColor());
+    choose(*screen, "edKeCheng", 0);
+    choose(*screen, "edClass", 0);
+    ASSERT_TRUE(testsupport::type(textArea("tvContent"), "背诵课文"));
+    screen->selectedReceiver();
+    pickDay(*screen, localTime(8, 8, 0));
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kUploadRoute, ScriptedReply::normal().heldBy(gate));
+    ASSERT_TRUE(harness().tapButton("发布"));
+    ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1; }));
+    ASSERT_EQ(harness().overlayText(), AssigningHomeworkViewController::kUploading);
+
+    std::weak_ptr<AssigningHomeworkViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    EXPECT_EQ(harness().overlayText(), "");
+
+    gate->open();
+    ASSERT_TRUE(harness().runUntil([&] { return !routed(kUploadRoute).empty(); }));
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_TRUE(requests(kHomework).empty());
+    EXPECT_EQ(harness().overlayText(), "");
 }
 
 } // namespace

@@ -68,8 +68,9 @@ TEST_F(SendClassNoticeTest, ANoticeGoesThroughEveryCheckAndArrivesAsTyped)
     // The second class, chosen on the wheel.
     tapOn(field("edReceiver"));
     ASSERT_TRUE(field("edReceiver")->isFirstResponder());
-    EXPECT_EQ(field("edReceiver")->inputView(), screen->receiverPicker());
-    ASSERT_TRUE(spinPicker(screen->receiverPicker(), 1));
+    auto wheel = std::dynamic_pointer_cast<UIPickerView>(field("edReceiver")->inputView());
+    ASSERT_NE(wheel, nullptr) << "the classes come on a wheel in the keyboard's place";
+    ASSERT_TRUE(spinPicker(wheel, 1));
     EXPECT_EQ(field("edReceiver")->text(), "三年级(2)班");
     screen->selectedReceiver();
     EXPECT_FALSE(field("edReceiver")->isFirstResponder());
@@ -222,6 +223,42 @@ TEST_F(SendClassNoticeTest, TheScreensAreMadeByTheirNames)
     EXPECT_NE(std::dynamic_pointer_cast<SendClassNoticeViewController>(registry.create("SendClassNoticeViewController")), nullptr);
     EXPECT_NE(std::dynamic_pointer_cast<AssigningHomeworkViewController>(registry.create("AssigningHomeworkViewController")), nullptr);
     EXPECT_NE(std::dynamic_pointer_cast<SendOnlineServiceViewController>(registry.create("SendOnlineServiceViewController")), nullptr);
+}
+
+// Left before the answer: the circle still hears of the notice, the outcome
+// still replaces the spinner and goes, and the gone screen is not called.
+TEST_F(SendClassNoticeTest, LeavingBeforeTheAnswerLeavesNoOverlayAndTheCircleStillHears)
+{
+    signIn();
+    auto screen = openNotice();
+    ASSERT_TRUE(harness().runUntil([&] { return field("edReceiver")->isEnabled(); }));
+    ASSERT_TRUE(harness().type(field("edTitle"), "家长会"));
+    ASSERT_TRUE(testsupport::type(textArea("tvContent"), "周五下午"));
+    screen->selectedReceiver();
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kNoticeRoute, ScriptedReply::normal().heldBy(gate));
+    ASSERT_TRUE(harness().tapButton("发布"));
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return gate->arrived() == 1 && harness().overlayText() == SendClassNoticeViewController::kStartedText; }));
+
+    std::weak_ptr<SendClassNoticeViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    auto below = harness().topScreen();
+
+    gate->open();
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == SendClassNoticeViewController::kSentText; }));
+    EXPECT_EQ(harness().notifications().count("kSendWeiboSuccess"), 1u);
+    // The circle reloads on the news under its own overlay, which goes with its answer.
+    harness().advance(SendClassNoticeViewController::kCloseDelay + 0.5);
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    EXPECT_TRUE(harness().runUntil([&] { return harness().overlayText().empty(); }));
+    harness().advance(2);
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().notifications().count(SendClassNoticeViewController::kSentNotification), 0u);
+    EXPECT_EQ(harness().topScreen(), below);
 }
 
 } // namespace

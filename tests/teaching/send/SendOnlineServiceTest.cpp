@@ -115,4 +115,33 @@ TEST_F(SendOnlineServiceTest, SwitchedOffItAsksForNoReplyAndARefusalKeepsTheText
     EXPECT_EQ(stored[0]["isNeedReply"].intValue(), 0);
 }
 
+// Left before the answer: the outcome still replaces the spinner and goes,
+// the page still hears of the message, and the gone screen is not called.
+TEST_F(SendOnlineServiceTest, LeavingBeforeTheAnswerLeavesNoOverlayAndThePageStillHears)
+{
+    signIn();
+    auto screen = openService();
+    ASSERT_TRUE(testsupport::type(textArea("textView"), "明天请假一天"));
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kServiceRoute, ScriptedReply::normal().heldBy(gate));
+    ASSERT_TRUE(harness().tapButton("发送"));
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return gate->arrived() == 1 && harness().overlayText() == SendOnlineServiceViewController::kSendingText; }));
+
+    std::weak_ptr<SendOnlineServiceViewController> gone = screen;
+    screen.reset();
+    harness().visibleNavigationController()->popViewControllerAnimated(true);
+    settle(harness());
+    EXPECT_TRUE(gone.expired());
+    auto below = harness().topScreen();
+
+    gate->open();
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "发送成功"; }));
+    EXPECT_EQ(harness().notifications().count(SendOnlineServiceViewController::kSentNotification), 1u);
+    harness().advance(SendOnlineServiceViewController::kCloseDelay + 0.5);
+    settle(harness());
+    EXPECT_EQ(harness().overlayText(), "");
+    EXPECT_EQ(harness().topScreen(), below);
+}
+
 } // namespace

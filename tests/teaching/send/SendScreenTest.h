@@ -3,6 +3,7 @@
 #include "platform/os/DateFormat.h"
 #include "platform/os/RunLoop.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "server/SchoolData.h"
