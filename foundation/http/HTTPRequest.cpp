@@ -56,6 +56,15 @@ constexpr unsigned long long kLargestReceiveBuffer = 4ULL * 1024 * 1024;
 // Request bodies up to this size are handed to the stream whole.
 constexpr std::size_t kBodyWithMessageLimit = 65536;
 
+// The piece of a body being read: what is read goes on (copied, inflated or
+// written) before the next read, so each loop's thread keeps one buffer for
+// all its requests instead of each request making (and clearing) its own.
+std::uint8_t* readBuffer()
+{
+    thread_local std::unique_ptr<std::uint8_t[]> buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kLargestRead);
+    return buffer.get();
+}
+
 double steadyNow()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -720,7 +729,11 @@ void HTTPRequest::startSynchronous()
 
 void HTTPRequest::main()
 {
-    Guard lock(cancelledLock_);
+    withReportsHeld([this] { beginRun(); });
+}
+
+void HTTPRequest::beginRun()
+{
     // From here on the run goes by its own copy of the options.
     transfer_.options = settings_.options;
     try {
@@ -1382,7 +1395,7 @@ void HTTPRequest::failWithError(const std::optional<platform::Error>& failure)
         mainRequest_->failWithError(error_);
     } else {
         auto request = self();
-        platform::performOnMain([request] { request->reportFailure(); });
+        toOwner([request] { request->reportFailure(); });
     }
     if (inProgress_)
         markAsFinished();
@@ -1464,8 +1477,7 @@ void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
     auto keepAlive = self();
     bool redirect = false;
     bool challenged = false;
-    {
-        Guard lock(cancelledLock_);
+    withReportsHeld([&] {
         if (complete_ || cancelled_)
             return;
         switch (event) {
@@ -1483,7 +1495,7 @@ void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
         }
         redirect = downloadComplete_ && needsRedirect_ && !error_;
         challenged = downloadComplete_ && !needsRedirect_ && authenticationNeeded_ && !error_;
-    }
+    });
     if (redirect && !willAskDelegateToConfirmRedirect())
         performRedirect();
     else if (challenged)
@@ -1525,9 +1537,7 @@ void HTTPRequest::handleBytesAvailable()
                 rawResponseData_.reserve(static_cast<std::size_t>(std::min(contentLength_, kLargestReserve)));
             count = transfer_.readStream->readAppending(rawResponseData_, throttled ? readSize : kLargestDirectRead);
         } else {
-            if (!transfer_.readBuffer)
-                transfer_.readBuffer = std::make_unique<std::uint8_t[]>(kLargestRead);
-            count = transfer_.readStream->read(transfer_.readBuffer.get(), readSize);
+            count = transfer_.readStream->read(readBuffer(), readSize);
         }
         if (count < 0) {
             handleStreamError();
@@ -1548,7 +1558,7 @@ void HTTPRequest::handleBytesAvailable()
         if (needsRedirect_ || direct)
             continue;
 
-        std::span<const std::uint8_t> buffer(transfer_.readBuffer.get(), static_cast<std::size_t>(count));
+        std::span<const std::uint8_t> buffer(readBuffer(), static_cast<std::size_t>(count));
         std::optional<platform::Bytes> inflated;
         if (compressed) {
             if (!transfer_.dataDecompressor) {
@@ -2132,6 +2142,36 @@ std::optional<std::string> HTTPRequest::responseString() const
 
 // MARK: - Main-thread reporting
 
+void HTTPRequest::toOwner(platform::Task report)
+{
+    if (holdingReports_ > 0)
+        heldReports_.push_back(std::move(report));
+    else
+        platform::performOnMain(std::move(report));
+}
+
+template <class Step> void HTTPRequest::withReportsHeld(Step step)
+{
+    // What a step reports goes to the main thread in one task, once the lock
+    // is let go: the main thread is woken once, and does not wake only to
+    // wait for the lock the step still holds.
+    std::vector<platform::Task> reports;
+    {
+        Guard lock(cancelledLock_);
+        ++holdingReports_;
+        step();
+        if (--holdingReports_ == 0)
+            reports.swap(heldReports_);
+    }
+    if (reports.size() == 1)
+        platform::performOnMain(std::move(reports.front()));
+    else if (!reports.empty())
+        platform::performOnMain([reports = std::move(reports)] {
+            for (auto& report : reports)
+                report();
+        });
+}
+
 template <class SelectorOf, class BlockType, class QueueHandler, class... Args>
 void HTTPRequest::notifyListeners(SelectorOf selectorOf, BlockType HTTPRequest::*block,
     QueueHandler HTTPRequestDelegate::*queueHandler, const Args&... args)
@@ -2171,7 +2211,7 @@ void HTTPRequest::requestStarted()
     if (error_ || mainRequest_ || (settings_.delegate.expired() && !startedBlock_ && !queue_))
         return;
     auto request = self();
-    platform::performOnMain([request] {
+    toOwner([request] {
         request->notifyListeners([](const HTTPRequest& r) { return r.settings_.didStartSelector; },
             &HTTPRequest::startedBlock_, &HTTPRequestDelegate::requestStarted);
     });
@@ -2182,7 +2222,7 @@ void HTTPRequest::requestReceivedResponseHeaders(platform::Dictionary headers)
     if (error_ || mainRequest_ || (settings_.delegate.expired() && !headersReceivedBlock_ && !queue_))
         return;
     auto request = self();
-    platform::performOnMain([request, headers = std::move(headers)] {
+    toOwner([request, headers = std::move(headers)] {
         request->notifyListeners([](const HTTPRequest& r) { return r.didReceiveResponseHeadersSelector_; },
             &HTTPRequest::headersReceivedBlock_, &HTTPRequestDelegate::requestDidReceiveResponseHeaders, headers);
     });
@@ -2193,7 +2233,7 @@ void HTTPRequest::requestWillRedirectToURL(platform::Url url)
     if (error_ || mainRequest_)
         return;
     auto request = self();
-    platform::performOnMain([request, url = std::move(url)] {
+    toOwner([request, url = std::move(url)] {
         std::shared_ptr<HTTPRequestDelegate> delegate;
         RedirectSelector selector;
         std::shared_ptr<HTTPRequestDelegate> queue;
@@ -2218,7 +2258,7 @@ void HTTPRequest::requestRedirected()
     if (error_ || mainRequest_)
         return;
     auto request = self();
-    platform::performOnMain([request] {
+    toOwner([request] {
         std::shared_ptr<HTTPRequestDelegate> delegate;
         {
             Guard lock(request->cancelledLock_);
@@ -2241,25 +2281,36 @@ void HTTPRequest::requestFinished()
     if (error_ || mainRequest_)
         return;
     auto request = self();
-    platform::performOnMain([request] { request->reportFinished(); });
+    toOwner([request] { request->reportFinished(); });
 }
 
 void HTTPRequest::reportFinished()
 {
     notifyListeners([](const HTTPRequest& r) { return r.settings_.didFinishSelector; }, &HTTPRequest::completionBlock_,
         &HTTPRequestDelegate::requestFinished);
+    releaseBlocksAfterLastReport();
 }
 
 void HTTPRequest::reportFailure()
 {
     notifyListeners([](const HTTPRequest& r) { return r.settings_.didFailSelector; }, &HTTPRequest::failureBlock_,
         &HTTPRequestDelegate::requestFailed);
+    releaseBlocksAfterLastReport();
+}
+
+void HTTPRequest::releaseBlocksAfterLastReport()
+{
+    // Nothing is reported after the end: the blocks go now, here on the main
+    // thread, rather than from whichever thread lets the request go last.
+    Guard lock(cancelledLock_);
+    if (finished_ || complete_)
+        releaseBlocksOnMainThread();
 }
 
 void HTTPRequest::passOnReceivedData(platform::Bytes data)
 {
     auto request = self();
-    platform::performOnMain([request, data = std::move(data)] {
+    toOwner([request, data = std::move(data)] {
         // The queue has no say in received data.
         decltype(&HTTPRequestDelegate::requestDidReceiveData) noQueueHandler = nullptr;
         request->notifyListeners([](const HTTPRequest& r) { return r.didReceiveDataSelector_; },
@@ -2369,7 +2420,7 @@ void HTTPRequest::reportProgress(
     if (!queue_ && (settings_.*delegateField).expired() && !hasBlock)
         return;
     auto request = self();
-    platform::performOnMain([request, upload, bytes, handler, delegateField, amount, progress, total] {
+    toOwner([request, upload, bytes, handler, delegateField, amount, progress, total] {
         std::shared_ptr<HTTPRequestDelegate> queue;
         std::shared_ptr<ProgressDelegate> delegate;
         {

@@ -453,6 +453,7 @@ private:
 
     // Preparation and start (network thread, under the lock).
     void main() override;
+    void beginRun();
     // What main() does once the body is built: the cache, the message, its
     // headers, the proxy and the start.
     void continueMain();
@@ -543,6 +544,11 @@ private:
     void reportFinished();
     void reportFailure();
     void passOnReceivedData(platform::Bytes data);
+    void releaseBlocksAfterLastReport();
+    // A report for the main thread; held while a step runs under
+    // withReportsHeld, and sent with the step's others once it is over.
+    void toOwner(platform::Task report);
+    template <class Step> void withReportsHeld(Step step);
     // On the main thread: the delegate through the selector, then the block,
     // then the queue through its handler member (either member may be null).
     // Each is read under the lock when its turn comes and called without it;
@@ -664,7 +670,6 @@ private:
         FileDescriptor postBodyWriteFd;
         // The response body on its way in.
         std::unique_ptr<DataDecompressor> dataDecompressor;
-        std::unique_ptr<std::uint8_t[]> readBuffer;
         FileDescriptor fileDownloadFd;
         FileDescriptor inflatedFileDownloadFd;
         // Progress and the status tick.
@@ -758,6 +763,9 @@ private:
     ProgressBlock bytesSentBlock_;
     SizeBlock downloadSizeIncrementedBlock_;
     SizeBlock uploadSizeIncrementedBlock_;
+
+    int holdingReports_ = 0;
+    std::vector<platform::Task> heldReports_;
 
     // State.
     bool inProgress_ = false;

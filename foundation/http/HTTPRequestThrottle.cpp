@@ -8,6 +8,8 @@
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
 
+#include <cstdint>
+
 namespace {
 
 // The limit used when throttling only on the mobile network.
@@ -33,6 +35,11 @@ struct ActivityIndicator {
     bool visible = false;
     bool shouldUpdate = true;
     std::function<void(bool)> observer;
+    // Streams unscheduled so far, and the count a pending hide check was
+    // armed at (0: none pending). One check serves a run of requests, so a
+    // request's end costs no trip to the main thread when one is pending.
+    std::uint64_t unscheduled = 0;
+    std::uint64_t checkArmedAt = 0;
 };
 
 ActivityIndicator& indicator()
@@ -169,12 +176,66 @@ void HTTPRequest::showNetworkActivityIndicator() { setIndicatorVisible(true); }
 
 void HTTPRequest::hideNetworkActivityIndicator() { setIndicatorVisible(false); }
 
+namespace {
+
+// Marks the pending check gone however its task ends: run, or dropped with
+// the main loop's pending work.
+struct PendingHideCheck {
+    explicit PendingHideCheck(std::uint64_t count)
+        : armedAt(count)
+    {
+    }
+    PendingHideCheck(const PendingHideCheck&) = delete;
+    PendingHideCheck& operator=(const PendingHideCheck&) = delete;
+    const std::uint64_t armedAt;
+    ~PendingHideCheck()
+    {
+        ActivityIndicator& i = indicator();
+        std::lock_guard<std::mutex> lock(i.lock);
+        if (i.checkArmedAt == armedAt)
+            i.checkArmedAt = 0;
+    }
+};
+
+// Main thread: hides the indicator half a second after the last stream ended.
+void armHideCheck(std::shared_ptr<PendingHideCheck> check)
+{
+    platform::dispatchAfter(kIndicatorHideDelay, [check = std::move(check)] {
+        bool inUse = HTTPRequest::isNetworkInUse();
+        std::uint64_t rearmAt = 0;
+        {
+            ActivityIndicator& i = indicator();
+            std::lock_guard<std::mutex> lock(i.lock);
+            // Another stream ended meanwhile: its half second starts now.
+            if (i.unscheduled != check->armedAt && !inUse)
+                rearmAt = i.unscheduled;
+            if (i.checkArmedAt == check->armedAt)
+                i.checkArmedAt = rearmAt;
+        }
+        if (rearmAt != 0)
+            armHideCheck(std::make_shared<PendingHideCheck>(rearmAt));
+        else if (!inUse)
+            HTTPRequest::hideNetworkActivityIndicator();
+    });
+}
+
+} // namespace
+
 void HTTPRequest::hideNetworkActivityIndicatorAfterDelay()
 {
     // A stream scheduled again within the delay keeps the indicator on, so
     // back-to-back requests do not make it flicker.
-    platform::performOnMain(
-        [] { platform::dispatchAfter(kIndicatorHideDelay, [] { hideNetworkActivityIndicatorIfNeeeded(); }); });
+    std::uint64_t armedAt;
+    {
+        ActivityIndicator& i = indicator();
+        std::lock_guard<std::mutex> lock(i.lock);
+        armedAt = ++i.unscheduled;
+        if (i.checkArmedAt != 0)
+            return;
+        i.checkArmedAt = armedAt;
+    }
+    auto check = std::make_shared<PendingHideCheck>(armedAt);
+    platform::performOnMain([check] { armHideCheck(check); });
 }
 
 void HTTPRequest::hideNetworkActivityIndicatorIfNeeeded()

@@ -172,8 +172,9 @@ struct RunLoop::Impl {
     {
         std::lock_guard lock(postMutex);
         wakePending = false;
+        // One read takes the whole count and leaves the counter at zero.
         std::uint64_t value;
-        while (read(wakefd, &value, sizeof value) > 0) { }
+        [[maybe_unused]] auto n = read(wakefd, &value, sizeof value);
     }
 
     bool consumeStop()
