@@ -3,6 +3,7 @@
 #include "foundation/http/ConnectionPool.h"
 #include "foundation/http/DataCompressor.h"
 #include "foundation/http/DataDecompressor.h"
+#include "foundation/http/DownloadPlacement.h"
 #include "foundation/http/HTTPResponseRules.h"
 #include "foundation/http/RequestInputStream.h"
 #include "platform/net/HttpCookieStorage.h"
@@ -120,30 +121,6 @@ platform::RunLoop& networkLoop()
 std::string temporaryPath()
 {
     return platform::FileUtil::joinPath(platform::AppPaths::temporaryDirectory(), platform::globallyUniqueString());
-}
-
-// Puts a finished file at the destination in one step: readers find the old
-// file or the complete new one, never a part. Across file systems the copy is
-// made beside the destination first.
-std::optional<Error> replaceFile(const std::string& from, const std::string& to)
-{
-    if (::rename(from.c_str(), to.c_str()) == 0)
-        return std::nullopt;
-    if (errno != EXDEV)
-        return platform::FileUtil::posixError(errno, "rename", to);
-    std::string sibling = to + ".part-" + platform::globallyUniqueString();
-    Error error;
-    if (!platform::FileUtil::copy(from, sibling, &error)) {
-        ::unlink(sibling.c_str());
-        return error;
-    }
-    if (::rename(sibling.c_str(), to.c_str()) != 0) {
-        int saved = errno;
-        ::unlink(sibling.c_str());
-        return platform::FileUtil::posixError(saved, "rename", to);
-    }
-    ::unlink(from.c_str());
-    return std::nullopt;
 }
 
 // One piece of file work on the file queue.
@@ -1648,52 +1625,9 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
     }
 }
 
-struct HTTPRequest::DownloadFinish {
-    enum class Step { Move, Inflate, WriteEmpty };
-    Step step = Step::Move;
-    // The finished file: moved (Move) or inflated (Inflate) to the destination.
-    std::string from;
-    std::string destination;
-    // A file of the download removed once the step is done, whatever its outcome.
-    std::string discard;
-
-    // Plain file work on paths of its own: runs on any thread.
-    std::optional<platform::Error> run() const
-    {
-        std::optional<Error> result;
-        switch (step) {
-        case Step::Move:
-            if (auto cause = replaceFile(from, destination)) {
-                ::unlink(from.c_str());
-                result = makeHTTPRequestError(FileManagementError,
-                    platform::format("Failed to move file from '%s' to '%s'", from.c_str(), destination.c_str()),
-                    &*cause);
-            }
-            break;
-        case Step::Inflate: {
-            Error error;
-            if (!DataDecompressor::uncompressDataFromFile(from, destination, &error))
-                result = error;
-            break;
-        }
-        case Step::WriteEmpty: {
-            // A compressed response without a single body byte inflates to an empty file.
-            Error cause;
-            if (!platform::FileUtil::write(
-                    destination, platform::Bytes(), platform::FileUtil::WriteMode::Atomic, &cause))
-                result = cause;
-            break;
-        }
-        }
-        if (!discard.empty())
-            removeFileAtPath(discard, nullptr);
-        return result;
-    }
-};
-
-HTTPRequest::DownloadFinish HTTPRequest::takeDownloadFinish()
+DownloadPlacement HTTPRequest::takeDownloadFinish()
 {
-    DownloadFinish finish;
+    DownloadPlacement finish;
     finish.destination = *settings_.downloadDestinationPath;
     if (!isResponseCompressed()) {
         finish.from = *settings_.temporaryFileDownloadPath;
@@ -1703,13 +1637,13 @@ HTTPRequest::DownloadFinish HTTPRequest::takeDownloadFinish()
     finish.discard = *settings_.temporaryFileDownloadPath;
     settings_.temporaryFileDownloadPath.reset();
     if (transfer_.options.shouldWaitToInflateCompressedResponses) {
-        finish.step = DownloadFinish::Step::Inflate;
+        finish.step = DownloadPlacement::Step::Inflate;
         finish.from = finish.discard;
     } else if (temporaryUncompressedDataDownloadPath_) {
         finish.from = *temporaryUncompressedDataDownloadPath_;
         temporaryUncompressedDataDownloadPath_.reset();
     } else {
-        finish.step = DownloadFinish::Step::WriteEmpty;
+        finish.step = DownloadPlacement::Step::WriteEmpty;
     }
     return finish;
 }
@@ -1730,7 +1664,7 @@ void HTTPRequest::handleStreamComplete()
         return;
 
     std::optional<Error> result;
-    std::optional<DownloadFinish> finish;
+    std::optional<DownloadPlacement> finish;
     {
         std::lock_guard<std::recursive_mutex> progress(engine().progressLock);
         if (transfer_.readStream) {

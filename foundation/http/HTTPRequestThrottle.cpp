@@ -1,20 +1,18 @@
 // Throttling requests through the bandwidth meter, mobile-only throttling, and
-// the network activity indicator.
+// the network activity indicator (NetworkActivityIndicator).
 
 #include "foundation/http/HTTPRequest.h"
 
 #include "foundation/http/BandwidthMeter.h"
+#include "foundation/http/NetworkActivityIndicator.h"
 #include "foundation/http/NetworkReachability.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
-
-#include <cstdint>
 
 namespace {
 
 // The limit used when throttling only on the mobile network.
 constexpr unsigned long kWWANBandwidthLimit = 14800;
-constexpr double kIndicatorHideDelay = 0.5;
 
 // Reachability watch for mobile-only throttling; main thread only.
 struct MobileWatch {
@@ -29,40 +27,6 @@ MobileWatch& mobileWatch()
 }
 
 BandwidthMeter& meter() { return BandwidthMeter::shared(); }
-
-struct ActivityIndicator {
-    std::mutex lock;
-    bool visible = false;
-    bool shouldUpdate = true;
-    std::function<void(bool)> observer;
-    // Streams unscheduled so far, and the count a pending hide check was
-    // armed at (0: none pending). One check serves a run of requests, so a
-    // request's end costs no trip to the main thread when one is pending.
-    std::uint64_t unscheduled = 0;
-    std::uint64_t checkArmedAt = 0;
-};
-
-ActivityIndicator& indicator()
-{
-    static auto* state = new ActivityIndicator;
-    return *state;
-}
-
-void setIndicatorVisible(bool visible)
-{
-    std::function<void(bool)> observer;
-    {
-        ActivityIndicator& i = indicator();
-        std::lock_guard<std::mutex> lock(i.lock);
-        if (i.visible == visible)
-            return;
-        i.visible = visible;
-        observer = i.observer;
-    }
-    // Observers hear every change, in order, on the main thread.
-    if (observer)
-        platform::performOnMain([observer, visible] { observer(visible); });
-}
 
 } // namespace
 
@@ -144,100 +108,20 @@ void HTTPRequest::reachabilityChanged() { meter().setMobileNetworkActive(isNetwo
 
 // MARK: - Activity indicator
 
-bool HTTPRequest::shouldUpdateNetworkActivityIndicator()
-{
-    ActivityIndicator& i = indicator();
-    std::lock_guard<std::mutex> lock(i.lock);
-    return i.shouldUpdate;
-}
-
-void HTTPRequest::setShouldUpdateNetworkActivityIndicator(bool update)
-{
-    ActivityIndicator& i = indicator();
-    std::lock_guard<std::mutex> lock(i.lock);
-    i.shouldUpdate = update;
-}
-
-bool HTTPRequest::isNetworkActivityIndicatorVisible()
-{
-    ActivityIndicator& i = indicator();
-    std::lock_guard<std::mutex> lock(i.lock);
-    return i.visible;
-}
-
-void HTTPRequest::setNetworkActivityIndicatorObserver(std::function<void(bool visible)> observer)
-{
-    ActivityIndicator& i = indicator();
-    std::lock_guard<std::mutex> lock(i.lock);
-    i.observer = std::move(observer);
-}
-
-void HTTPRequest::showNetworkActivityIndicator() { setIndicatorVisible(true); }
-
-void HTTPRequest::hideNetworkActivityIndicator() { setIndicatorVisible(false); }
-
 namespace {
-
-// Marks the pending check gone however its task ends: run, or dropped with
-// the main loop's pending work.
-struct PendingHideCheck {
-    explicit PendingHideCheck(std::uint64_t count)
-        : armedAt(count)
-    {
-    }
-    PendingHideCheck(const PendingHideCheck&) = delete;
-    PendingHideCheck& operator=(const PendingHideCheck&) = delete;
-    const std::uint64_t armedAt;
-    ~PendingHideCheck()
-    {
-        ActivityIndicator& i = indicator();
-        std::lock_guard<std::mutex> lock(i.lock);
-        if (i.checkArmedAt == armedAt)
-            i.checkArmedAt = 0;
-    }
-};
-
-// Main thread: hides the indicator half a second after the last stream ended.
-void armHideCheck(std::shared_ptr<PendingHideCheck> check)
-{
-    platform::dispatchAfter(kIndicatorHideDelay, [check = std::move(check)] {
-        bool inUse = HTTPRequest::isNetworkInUse();
-        std::uint64_t rearmAt = 0;
-        {
-            ActivityIndicator& i = indicator();
-            std::lock_guard<std::mutex> lock(i.lock);
-            // Another stream ended meanwhile: its half second starts now.
-            if (i.unscheduled != check->armedAt && !inUse)
-                rearmAt = i.unscheduled;
-            if (i.checkArmedAt == check->armedAt)
-                i.checkArmedAt = rearmAt;
-        }
-        if (rearmAt != 0)
-            armHideCheck(std::make_shared<PendingHideCheck>(rearmAt));
-        else if (!inUse)
-            HTTPRequest::hideNetworkActivityIndicator();
-    });
-}
-
+NetworkActivityIndicator& indicator() { return NetworkActivityIndicator::shared(); }
 } // namespace
 
-void HTTPRequest::hideNetworkActivityIndicatorAfterDelay()
+bool HTTPRequest::shouldUpdateNetworkActivityIndicator() { return indicator().shouldUpdate(); }
+void HTTPRequest::setShouldUpdateNetworkActivityIndicator(bool update) { indicator().setShouldUpdate(update); }
+bool HTTPRequest::isNetworkActivityIndicatorVisible() { return indicator().isVisible(); }
+void HTTPRequest::setNetworkActivityIndicatorObserver(std::function<void(bool visible)> observer)
 {
-    // A stream scheduled again within the delay keeps the indicator on, so
-    // back-to-back requests do not make it flicker.
-    std::uint64_t armedAt;
-    {
-        ActivityIndicator& i = indicator();
-        std::lock_guard<std::mutex> lock(i.lock);
-        armedAt = ++i.unscheduled;
-        if (i.checkArmedAt != 0)
-            return;
-        i.checkArmedAt = armedAt;
-    }
-    auto check = std::make_shared<PendingHideCheck>(armedAt);
-    platform::performOnMain([check] { armHideCheck(check); });
+    indicator().setObserver(std::move(observer));
 }
-
+void HTTPRequest::showNetworkActivityIndicator() { indicator().setVisible(true); }
+void HTTPRequest::hideNetworkActivityIndicator() { indicator().setVisible(false); }
+void HTTPRequest::hideNetworkActivityIndicatorAfterDelay() { indicator().hideAfterDelay(&HTTPRequest::isNetworkInUse); }
 void HTTPRequest::hideNetworkActivityIndicatorIfNeeeded()
 {
     if (!isNetworkInUse())
