@@ -264,6 +264,19 @@ void BaseViewController::finishRequest(const HTTPRequest* request)
     std::erase_if(requests_, [&](const auto& owned) { return owned.get() == request; });
 }
 
+bool BaseViewController::takeAnswer(const std::shared_ptr<HTTPRequest>& request, const std::shared_ptr<HTTPRequest>& current)
+{
+    if (!request || request != current || !isCurrentRequest(request.get()))
+        return false;
+    finishRequest(request.get());
+    return true;
+}
+
+bool BaseViewController::takeAnswer(const std::shared_ptr<HTTPRequest>& request)
+{
+    return takeAnswer(request, request);
+}
+
 void BaseViewController::cancelAllRequests()
 {
     auto requests = std::move(requests_);

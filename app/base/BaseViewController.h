@@ -138,6 +138,14 @@ protected:
     bool isCurrentRequest(const HTTPRequest* request) const;
     // The request has answered: the screen forgets it.
     void finishRequest(const HTTPRequest* request);
+    // For the callback of a request the screen keeps in `current`: true, and
+    // the screen forgets the request, when it is that one and still the
+    // screen's; false for a late answer of an earlier or dropped one. The
+    // caller empties `current` when its work with the answer is done.
+    bool takeAnswer(const std::shared_ptr<HTTPRequest>& request, const std::shared_ptr<HTTPRequest>& current);
+    // The same for a request the screen does not keep: true, and the screen
+    // forgets it, when it is still the screen's.
+    bool takeAnswer(const std::shared_ptr<HTTPRequest>& request);
 
 private:
     static std::shared_ptr<UIButton> makeImageBarButton(const std::string& image, const std::string& outlet);

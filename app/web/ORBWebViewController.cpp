@@ -128,9 +128,8 @@ void ORBWebViewController::webViewDidFailLoadWithError(UIWebView*, const platfor
 
 void ORBWebViewController::openCTDSuccess(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()))
+    if (!takeAnswer(request))
         return;
-    finishRequest(request.get());
     auto reply = replyObject(*request);
     // The opening overlay stays until told otherwise: every answer ends it.
     if (!reply) {
@@ -147,9 +146,8 @@ void ORBWebViewController::openCTDSuccess(const HTTPRequestPtr& request)
 
 void ORBWebViewController::requestFail(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()))
+    if (!takeAnswer(request))
         return;
-    finishRequest(request.get());
     auto reply = replyObject(*request);
     ORBHelper::showProgressHud(reply ? (*reply)["resultMsg"].stringValue() : "服务连接出错，请重试", false, true);
 }

@@ -183,9 +183,8 @@ void MessageBoxViewController::loadMessage()
 
 void MessageBoxViewController::requestMessageSucceeded(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != msgRequest_)
+    if (!takeAnswer(request, msgRequest_))
         return;
-    finishRequest(request.get());
     if (belongsToCurrentAccount()) {
         applyPollReply(request);
         // Every answer republishes the total, "no news" too: messages read
@@ -199,9 +198,8 @@ void MessageBoxViewController::requestMessageSucceeded(const HTTPRequestPtr& req
 
 void MessageBoxViewController::requestMessageFailed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != msgRequest_)
+    if (!takeAnswer(request, msgRequest_))
         return;
-    finishRequest(request.get());
     msgRequest_.reset();
     tableView_->doneLoadingTableViewData();
     setState();
@@ -282,9 +280,8 @@ void MessageBoxViewController::setState()
 
 void MessageBoxViewController::requestSetStateSucceeded(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != stateRequest_)
+    if (!takeAnswer(request, stateRequest_))
         return;
-    finishRequest(request.get());
     platform::log("%s\n", request->responseString().value_or("").c_str());
     platform::Value reply = parseReply(request);
     const platform::Value& result = reply["resultState"];
@@ -296,9 +293,8 @@ void MessageBoxViewController::requestSetStateSucceeded(const HTTPRequestPtr& re
 
 void MessageBoxViewController::requestSetStateFailed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != stateRequest_)
+    if (!takeAnswer(request, stateRequest_))
         return;
-    finishRequest(request.get());
     if (auto error = request->error())
         platform::log("%s\n", error->description().c_str());
     // Reported again after the next poll.
@@ -321,9 +317,8 @@ void MessageBoxViewController::loadNavigationMessage()
 
 void MessageBoxViewController::requestNavigationMessageSuccessed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != navMsgRequest_)
+    if (!takeAnswer(request, navMsgRequest_))
         return;
-    finishRequest(request.get());
     platform::log("navigation message:%s\n", request->responseString().value_or("").c_str());
     platform::Value reply = parseReply(request);
     if (const auto* items = reply.asArray(); items && belongsToCurrentAccount()) {
@@ -339,9 +334,8 @@ void MessageBoxViewController::requestNavigationMessageSuccessed(const HTTPReque
 
 void MessageBoxViewController::requestNavigationMessageFailed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != navMsgRequest_)
+    if (!takeAnswer(request, navMsgRequest_))
         return;
-    finishRequest(request.get());
     navMsgRequest_.reset();
     tableView_->doneLoadingTableViewData();
 }

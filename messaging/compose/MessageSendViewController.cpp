@@ -491,9 +491,8 @@ void MessageSendViewController::post()
 
 void MessageSendViewController::requestSendSucceeded(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()))
+    if (!takeAnswer(request))
         return;
-    finishRequest(request.get());
     auto text = request->responseString();
     platform::log("%s\n", text ? text->c_str() : "(no reply)");
     foundation::JsonParser parser;
@@ -526,9 +525,8 @@ void MessageSendViewController::requestSendSucceeded(const HTTPRequestPtr& reque
 
 void MessageSendViewController::requestSendFailed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()))
+    if (!takeAnswer(request))
         return;
-    finishRequest(request.get());
     isLoading_ = false;
     ORBHelper::showProgressHud("提交失败", false, true);
 }

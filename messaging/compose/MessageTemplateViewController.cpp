@@ -126,9 +126,8 @@ void MessageTemplateViewController::loadMessageTemplateType()
 
 void MessageTemplateViewController::requestMessageTemplateTypeSussceeded(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()))
+    if (!takeAnswer(request))
         return;
-    finishRequest(request.get());
     platform::Value reply = parse(request);
     const platform::Value& items = reply["items"];
     if (reply.isDictionary() && items.isArray()) {
@@ -158,9 +157,8 @@ void MessageTemplateViewController::requestMessageTemplateTypeSussceeded(const H
 
 void MessageTemplateViewController::requestMessageTemplateTypeFailed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()))
+    if (!takeAnswer(request))
         return;
-    finishRequest(request.get());
     auto error = request->error();
     platform::log("requestMessageTemplateTypeFailed %s\n", error ? error->localizedDescription().c_str() : "");
 }
@@ -175,9 +173,8 @@ void MessageTemplateViewController::loadMessageTemplateContent()
 
 void MessageTemplateViewController::requestMessageTemplateContentSussceeded(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()))
+    if (!takeAnswer(request))
         return;
-    finishRequest(request.get());
     platform::Value reply = parse(request);
     const platform::Value& items = reply["items"];
     if (!reply.isDictionary() || !items.isArray())
@@ -205,9 +202,8 @@ void MessageTemplateViewController::requestMessageTemplateContentSussceeded(cons
 
 void MessageTemplateViewController::requestMessageTemplateContentFailed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()))
+    if (!takeAnswer(request))
         return;
-    finishRequest(request.get());
     auto error = request->error();
     platform::log("requestMessageTemplateContentFailed %s\n", error ? error->localizedDescription().c_str() : "");
 }

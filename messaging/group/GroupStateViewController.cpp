@@ -195,9 +195,8 @@ void GroupStateViewController::loadData()
 
 void GroupStateViewController::requestStateSucceeded(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != stateRequest_)
+    if (!takeAnswer(request, stateRequest_))
         return;
-    finishRequest(request.get());
     stateRequest_.reset();
     logReply(request);
     platform::Value reply = parseReply(request);
@@ -232,9 +231,8 @@ void GroupStateViewController::requestStateSucceeded(const HTTPRequestPtr& reque
 
 void GroupStateViewController::requestStateFailed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != stateRequest_)
+    if (!takeAnswer(request, stateRequest_))
         return;
-    finishRequest(request.get());
     stateRequest_.reset();
     setUnReadNames({});
     setReadNames({});
@@ -273,9 +271,8 @@ void GroupStateViewController::btnResendTouchUpInside(UIControl*)
 
 void GroupStateViewController::requestResendSucceeded(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != resendRequest_)
+    if (!takeAnswer(request, resendRequest_))
         return;
-    finishRequest(request.get());
     resendRequest_.reset();
     logReply(request);
     std::string text = "请求失败";
@@ -292,9 +289,8 @@ void GroupStateViewController::requestResendSucceeded(const HTTPRequestPtr& requ
 
 void GroupStateViewController::requestResendFailed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != resendRequest_)
+    if (!takeAnswer(request, resendRequest_))
         return;
-    finishRequest(request.get());
     resendRequest_.reset();
     hideOverlayLater("请求失败");
 }

@@ -125,9 +125,8 @@ void SMSHistoryViewController::loadSMSHistoryList()
 
 void SMSHistoryViewController::requestSMSHistoryListSussceeded(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != historyRequest_)
+    if (!takeAnswer(request, historyRequest_))
         return;
-    finishRequest(request.get());
     historyRequest_.reset();
     platform::log("%s\n", request->responseString().value_or("").c_str());
     // A search that has ended meanwhile shows nothing anywhere.
@@ -189,9 +188,8 @@ void SMSHistoryViewController::requestSMSHistoryListSussceeded(const HTTPRequest
 
 void SMSHistoryViewController::requestSMSHistoryListFailed(const HTTPRequestPtr& request)
 {
-    if (!isCurrentRequest(request.get()) || request != historyRequest_)
+    if (!takeAnswer(request, historyRequest_))
         return;
-    finishRequest(request.get());
     historyRequest_.reset();
     if (auto error = request->error())
         platform::log("%s\n", error->description().c_str());

@@ -174,8 +174,11 @@ void DesktopHost::close()
             loop.removeSource(source_);
         if (fallbackTimer_)
             loop.cancelTimer(fallbackTimer_);
+        if (lookAgainTimer_)
+            loop.cancelTimer(lookAgainTimer_);
     }
     observer_ = 0;
+    lookAgainTimer_ = 0;
     source_ = 0;
     fallbackTimer_ = 0;
     if (alive_) {
@@ -208,6 +211,7 @@ int DesktopHost::eventWatch(void* userdata, SDL_Event*)
     if (RunLoop::isMainThread())
         return 0;
     auto* alive = static_cast<Alive*>(userdata);
+    alive->foreignAnnounced = true;
     if (alive->pumpPosted.exchange(true))
         return 0;
     postPump(alive->self);
@@ -221,8 +225,36 @@ void DesktopHost::postPump(const std::weak_ptr<Alive>& weak)
             state->pumpPosted = false;
             ++state->host->ownCallouts_;
             state->host->pumpEvents();
+            if (state->foreignAnnounced.exchange(false))
+                state->host->lookAgainForForeignEvent(0);
         }
     });
+}
+
+void DesktopHost::lookAgainForForeignEvent(int step)
+{
+    // SDL tells its watchers of an event before it queues it, so the pump
+    // posted by the announcement may find nothing yet, and the event, once
+    // queued, wakes nobody. Look again after 1, 2, 4 … 256 ms (half a second
+    // in all, for a pushing thread the system set aside meanwhile).
+    auto& loop = RunLoop::main();
+    if (lookAgainTimer_)
+        loop.cancelTimer(lookAgainTimer_);
+    lookAgainTimer_ = 0;
+    constexpr int kSteps = 9;
+    if (step >= kSteps || !window_)
+        return;
+    lookAgainTimer_ = loop.addTimer(
+        double(1 << step) / 1000.0, 0,
+        [weak = std::weak_ptr<Alive>(alive_), step] {
+            if (auto state = weak.lock()) {
+                state->host->lookAgainTimer_ = 0;
+                ++state->host->ownCallouts_;
+                state->host->pumpEvents();
+                state->host->lookAgainForForeignEvent(step + 1);
+            }
+        },
+        kDefaultRunLoopMode);
 }
 
 void DesktopHost::run()

@@ -113,10 +113,15 @@ private:
         DesktopHost* host = nullptr;
         std::weak_ptr<Alive> self;
         std::atomic<bool> pumpPosted { false };
+        // Events announced by another thread and not yet looked for.
+        std::atomic<bool> foreignAnnounced { false };
     };
     static int eventWatch(void* userdata, SDL_Event* event);
     // Takes the window's events on a turn of the default mode soon (from any thread).
     static void postPump(const std::weak_ptr<Alive>& weak);
+    // Looks again for an event another thread announced, shortly after and
+    // then later and later, since SDL queues it only after the announcement.
+    void lookAgainForForeignEvent(int step);
     void beforeWaiting();
     void placeInputMethod();
     // Shows the frame: whole, or only what changed in `changed` (frame pixels).
@@ -150,6 +155,7 @@ private:
     RunLoop::SourceId source_ = 0;
     RunLoop::ObserverId observer_ = 0;
     RunLoop::TimerId fallbackTimer_ = 0;
+    RunLoop::TimerId lookAgainTimer_ = 0;
     std::shared_ptr<Alive> alive_;
 };
 

@@ -39,14 +39,15 @@ std::shared_ptr<UIBarButtonItem> UIBarButtonItem::itemWithCustomView(std::shared
 std::string UIBarButtonItem::titleForSystemItem(UIBarButtonSystemItem item)
 {
     switch (item) {
+    // Named as a phone set to Chinese names them, the client's one language.
     case UIBarButtonSystemItemDone:
-        return "Done";
+        return "完成";
     case UIBarButtonSystemItemCancel:
-        return "Cancel";
+        return "取消";
     case UIBarButtonSystemItemEdit:
-        return "Edit";
+        return "编辑";
     case UIBarButtonSystemItemSave:
-        return "Save";
+        return "存储";
     case UIBarButtonSystemItemAdd:
         return "+";
     default:

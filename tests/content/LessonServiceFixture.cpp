@@ -17,34 +17,6 @@ namespace lessontest {
 
 namespace {
 
-    class StandinEnvironment final : public ::testing::Environment {
-    public:
-        void SetUp() override
-        {
-            dataDir_ = testsupport::makeTempDir("orb-lessons-server");
-            server::ServerOptions options;
-            options.dataDirectory = dataDir_;
-            server_ = std::make_unique<server::StandinServer>(options);
-            platform::Error error;
-            ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
-        }
-        void TearDown() override
-        {
-            if (server_)
-                server_->stop();
-            server_.reset();
-            std::error_code ignored;
-            std::filesystem::remove_all(dataDir_, ignored);
-        }
-        static server::StandinServer* server() { return server_.get(); }
-
-    private:
-        std::string dataDir_;
-        static inline std::unique_ptr<server::StandinServer> server_;
-    };
-
-    [[maybe_unused]] auto* const registered = ::testing::AddGlobalTestEnvironment(new StandinEnvironment);
-
     class Delegate final : public HTTPRequestDelegate {
     public:
         explicit Delegate(std::shared_ptr<ServiceOutcome> outcome)
@@ -63,28 +35,14 @@ namespace {
 
 } // namespace
 
-server::StandinServer& LessonServiceTest::standin()
-{
-    auto* server = StandinEnvironment::server();
-    if (!server)
-        std::abort();
-    return *server;
-}
-
 void LessonServiceTest::SetUp()
 {
-    platform::RunLoop::setMainThread();
-    platform::setLogSink([](std::string_view) {});
-    ASSERT_NE(StandinEnvironment::server(), nullptr);
-    home = testsupport::makeTempDir("orb-lessons-home");
-    ASSERT_FALSE(home.empty());
-    platform::AppPaths::setHome(home);
-    core::ORBEndpoints::setServerBase(standin().baseUrl());
+    ProgramStandinTest::SetUp();
+    if (HasFatalFailure())
+        return;
     content::APIRequest::setServiceBase(std::nullopt);
     content::APIRequest::setClock({});
     content::APIRequest::loadUser();
-    standin().script().clear();
-    standin().requests().clear();
 }
 
 void LessonServiceTest::TearDown()
@@ -92,13 +50,10 @@ void LessonServiceTest::TearDown()
     content::APIRequest::setClock({});
     content::APIRequest::setServiceBase(std::nullopt);
     core::DateHelper::setDateNow(std::nullopt);
-    if (StandinEnvironment::server())
-        standin().script().clear();
-    platform::AppPaths::resetHome();
+    ProgramStandinTest::TearDown();
+    // The portal user read again from the default home, so that no test's
+    // user is left for the tests of other fixtures.
     content::APIRequest::loadUser();
-    platform::setLogSink({});
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
 }
 
 ServiceOutcome LessonServiceTest::run(const std::shared_ptr<content::APIRequest>& request, double waitSeconds)

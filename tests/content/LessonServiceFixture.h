@@ -2,6 +2,7 @@
 
 #include "content/lessons/APIRequest.h"
 #include "server/StandinServer.h"
+#include "tests/support/ProgramStandin.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +24,12 @@ struct ServiceOutcome {
 
 // Every test runs against the stand-in (one per test program, on an ephemeral
 // port) with a fresh application home and no stored portal user.
-class LessonServiceTest : public ::testing::Test {
-public:
-    static server::StandinServer& standin();
-
+class LessonServiceTest : public testsupport::ProgramStandinTest {
 protected:
+    LessonServiceTest()
+        : ProgramStandinTest("orb-lessons-home")
+    {
+    }
     void SetUp() override;
     void TearDown() override;
 
@@ -36,8 +38,6 @@ protected:
     ServiceOutcome run(const std::shared_ptr<content::APIRequest>& request, double waitSeconds = 15);
     // The bodies the service received, oldest first.
     std::vector<platform::Dictionary> bodiesTo(const std::string& api) const;
-
-    std::string home;
 };
 
 // One GET of a path of the stand-in, waited for on the main loop, with a

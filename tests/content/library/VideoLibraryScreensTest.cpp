@@ -648,6 +648,8 @@ TEST(LibraryScreenFit, ListsEndAtTheFootOfEitherScreen)
         auto home = std::make_shared<EVViewController>();
         harness.visibleNavigationController()->pushViewController(home, true);
         ASSERT_TRUE(harness.runUntilAnswered(Cmd::kVideoHome));
+        // The server's answer reaches the screen a turn or more later.
+        ASSERT_TRUE(harness.runUntil([&] { return !home->subjects().empty(); }));
         testsupport::settle(harness);
         auto table = testsupport::findViewByOutlet(home->view(), "tableView");
         ASSERT_TRUE(table);

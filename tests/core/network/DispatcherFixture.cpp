@@ -17,37 +17,6 @@ namespace dispatchertest {
 
 namespace {
 
-    // One server for the whole test program: seeding the demo school takes
-    // longer than most tests.
-    class StandinEnvironment final : public ::testing::Environment {
-    public:
-        void SetUp() override
-        {
-            dataDir_ = testsupport::makeTempDir("orb-dispatcher-server");
-            server::ServerOptions options;
-            options.dataDirectory = dataDir_;
-            server_ = std::make_unique<server::StandinServer>(options);
-            platform::Error error;
-            ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
-        }
-        void TearDown() override
-        {
-            if (server_)
-                server_->stop();
-            server_.reset();
-            std::error_code ignored;
-            std::filesystem::remove_all(dataDir_, ignored);
-        }
-
-        static server::StandinServer* server() { return server_.get(); }
-
-    private:
-        std::string dataDir_;
-        static inline std::unique_ptr<server::StandinServer> server_;
-    };
-
-    [[maybe_unused]] auto* const registered = ::testing::AddGlobalTestEnvironment(new StandinEnvironment);
-
     void pump(const std::shared_ptr<Outcome>& outcome, double waitSeconds)
     {
         auto& loop = platform::RunLoop::main();
@@ -60,29 +29,14 @@ namespace {
 
 void runUntilDone(const std::shared_ptr<Outcome>& outcome, double waitSeconds) { pump(outcome, waitSeconds); }
 
-server::StandinServer& DispatcherTest::standin()
-{
-    auto* server = StandinEnvironment::server();
-    if (!server)
-        std::abort();
-    return *server;
-}
-
 void DispatcherTest::SetUp()
 {
-    platform::RunLoop::setMainThread();
-    // The client logs every request and reply; a failing test shows what matters.
-    platform::setLogSink([](std::string_view) {});
-    ASSERT_NE(StandinEnvironment::server(), nullptr);
-    home = testsupport::makeTempDir("orb-dispatcher-home");
-    ASSERT_FALSE(home.empty());
-    platform::AppPaths::setHome(home);
-    core::ORBEndpoints::setServerBase(standin().baseUrl());
+    ProgramStandinTest::SetUp();
+    if (HasFatalFailure())
+        return;
     core::MyAccountInfo::setInstance(nullptr);
     core::MyAccountInfo::setDeviceToken(std::nullopt);
     core::ORBNetworkHelper::sharedORBNetworkHelper().setTimeOutSeconds(5);
-    standin().script().clear();
-    standin().requests().clear();
 }
 
 void DispatcherTest::TearDown()
@@ -90,12 +44,7 @@ void DispatcherTest::TearDown()
     core::MyAccountInfo::setInstance(nullptr);
     core::MyAccountInfo::setDeviceToken(std::nullopt);
     core::ORBNetworkHelper::sharedORBNetworkHelper().setTimeOutSeconds(core::ORBNetworkHelper::kDefaultTimeOutSeconds);
-    if (StandinEnvironment::server())
-        standin().script().clear();
-    platform::AppPaths::resetHome();
-    platform::setLogSink({});
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
+    ProgramStandinTest::TearDown();
 }
 
 Outcome DispatcherTest::post(int type, const platform::Value& params, double waitSeconds)

@@ -3,6 +3,7 @@
 #include "core/session/MyAccountInfo.h"
 #include "platform/os/Value.h"
 #include "server/StandinServer.h"
+#include "tests/support/ProgramStandin.h"
 
 #include <gtest/gtest.h>
 
@@ -32,11 +33,12 @@ struct Outcome {
 
 // Every test runs against the stand-in server on an ephemeral port (one per
 // test program) with a fresh application home and nobody signed in.
-class DispatcherTest : public ::testing::Test {
-public:
-    static server::StandinServer& standin();
-
+class DispatcherTest : public testsupport::ProgramStandinTest {
 protected:
+    DispatcherTest()
+        : ProgramStandinTest("orb-dispatcher-home")
+    {
+    }
     void SetUp() override;
     void TearDown() override;
 
@@ -58,8 +60,6 @@ protected:
     // output with its final line break removed.
     std::string sqlite(const std::string& sql) const;
     std::string databasePath() const;
-
-    std::string home;
 };
 
 // Waits for the outcome of a request started by the caller.

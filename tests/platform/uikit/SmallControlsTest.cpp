@@ -121,8 +121,11 @@ TEST_F(UIKitTest, ToolbarLaysOutItemsAndItsButtonsSendTheItemsActions)
     EXPECT_EQ(cancelView->frame().minX(), 12);
     EXPECT_EQ(doneView->frame().maxX(), 320 - 12); // the flexible space pushes it to the right edge
     EXPECT_TRUE(testsupport::tapButton(toolbar, "完成"));
-    EXPECT_TRUE(testsupport::tapButton(toolbar, "Cancel"));
-    EXPECT_EQ(screen->pressed, (std::vector<std::string> { "完成", "Cancel" }));
+    // System items are named as a phone set to Chinese names them.
+    EXPECT_TRUE(testsupport::tapButton(toolbar, "取消"));
+    EXPECT_EQ(screen->pressed, (std::vector<std::string> { "完成", "取消" }));
+    EXPECT_EQ(UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemDone)->title(), "完成");
+    EXPECT_EQ(UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemSave)->title(), "存储");
     done->setEnabled(false);
     EXPECT_FALSE(testsupport::tap(doneView));
     EXPECT_FALSE(done->sendAction());
