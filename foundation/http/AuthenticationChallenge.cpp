@@ -6,6 +6,8 @@
 #include "platform/net/CredentialStorage.h"
 #include "platform/os/StringUtil.h"
 
+namespace foundation {
+
 // Lock order: a request's own lock, then the session store's asking lock,
 // then the store's own lock.
 
@@ -355,3 +357,5 @@ void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() 
     else
         request.failWithError(makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType, applyFailureText()));
 }
+
+} // namespace foundation

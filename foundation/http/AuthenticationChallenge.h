@@ -3,6 +3,8 @@
 #include "foundation/http/HTTPRequest.h"
 #include "platform/net/HttpAuthentication.h"
 
+namespace foundation {
+
 // A 401 from the server and a 407 from the proxy are answered the same way: only the request's members, session
 // store, delegate callback and dialog flag differ. This picks them for one side so the flow is written once.
 struct HTTPRequest::AuthenticationChallenge {
@@ -64,3 +66,5 @@ struct HTTPRequest::AuthenticationChallenge {
     int& retryCount;
     Block& neededBlock;
 };
+
+} // namespace foundation

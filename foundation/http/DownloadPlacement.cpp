@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+namespace foundation {
+
 namespace {
 
 using platform::Error;
@@ -71,3 +73,5 @@ std::optional<Error> DownloadPlacement::run() const
         HTTPRequest::removeFileAtPath(discard, nullptr);
     return result;
 }
+
+} // namespace foundation

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace foundation {
+
 // Putting a finished download at its destination: plain file work on paths of
 // its own, so that it can run on any thread (the file queue, away from the
 // network thread, for an asynchronous request).
@@ -19,3 +21,5 @@ struct DownloadPlacement {
 
     std::optional<platform::Error> run() const;
 };
+
+} // namespace foundation

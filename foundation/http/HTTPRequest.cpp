@@ -33,6 +33,8 @@
 #include <typeinfo>
 #include <unistd.h>
 
+namespace foundation {
+
 // Lock order: a request's own lock, then the progress lock; a request's lock
 // before its download cache's lock; a HEAD request's lock before the lock of
 // the request it measures. The connection pool's, bandwidth meter's,
@@ -2593,3 +2595,5 @@ std::string HTTPRequest::base64forData(const platform::Bytes& data)
     }
     return out;
 }
+
+} // namespace foundation

@@ -26,15 +26,18 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+class HttpAuthentication;
+struct URLCredential;
+}
+
+namespace foundation {
+
 struct ConnectionRecord;
 class DataDecompressor;
 struct DownloadPlacement;
 class PacScriptFetch;
 class RequestInputStream;
-namespace platform {
-class HttpAuthentication;
-struct URLCredential;
-}
 
 // The run-loop mode a synchronous request runs its nested loop in.
 inline constexpr const char* HTTPRequestRunLoopMode = "HTTPRequestRunLoopMode";
@@ -56,7 +59,7 @@ public:
     using ProgressBlock = std::function<void(unsigned long long size, unsigned long long total)>;
     using SizeBlock = std::function<void(long long size)>;
 
-    using ClientCertificateIdentity = ::ClientCertificateIdentity;
+    using ClientCertificateIdentity = foundation::ClientCertificateIdentity;
 
     static std::shared_ptr<HTTPRequest> requestWithURL(const platform::Url& url);
     // A request answered from (and stored in) the given cache; policy 0 takes
@@ -146,7 +149,7 @@ public:
     // Authentication after a challenge (HTTPRequestAuth.cpp); the session
     // entries live in SessionCredentialsStore.
     using Credentials = HTTPCredentials;
-    using SessionCredentials = ::SessionCredentials;
+    using SessionCredentials = foundation::SessionCredentials;
     std::optional<std::string> domain() const;
     void setDomain(std::optional<std::string> domain);
     std::optional<std::string> proxyUsername() const;
@@ -684,3 +687,5 @@ private:
     double secondsToCache_ = 0;
     bool didUseCachedResponse_ = false;
 };
+
+} // namespace foundation

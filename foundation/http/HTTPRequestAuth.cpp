@@ -5,6 +5,8 @@
 #include "platform/net/HttpAuthentication.h"
 #include "platform/os/StringUtil.h"
 
+namespace foundation {
+
 // Lock order: a request's own lock, then the session store's asking lock,
 // then the store's own lock.
 
@@ -257,3 +259,5 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
         return;
     AuthenticationChallenge(*this, authenticationNeeded_ == 2).attemptToApplyCredentialsAndResume();
 }
+
+} // namespace foundation

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace foundation {
+
 // MARK: - Accessors
 
 std::optional<std::string> HTTPRequest::proxyHost() const { return locked(settings_.proxyHost); }
@@ -118,3 +120,5 @@ void HTTPRequest::runPACScript(const std::optional<std::string>& script)
     settings_.proxyPort = first.port;
     settings_.proxyType = platform::proxyTypeName(first.type);
 }
+
+} // namespace foundation

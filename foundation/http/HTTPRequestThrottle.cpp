@@ -9,6 +9,8 @@
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
 
+namespace foundation {
+
 namespace {
 
 // The limit used when throttling only on the mobile network.
@@ -127,3 +129,5 @@ void HTTPRequest::hideNetworkActivityIndicatorIfNeeeded()
     if (!isNetworkInUse())
         hideNetworkActivityIndicator();
 }
+
+} // namespace foundation

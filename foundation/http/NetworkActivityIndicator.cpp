@@ -2,6 +2,8 @@
 
 #include "platform/os/RunLoop.h"
 
+namespace foundation {
+
 namespace {
 
 constexpr double kHideDelay = 0.5;
@@ -108,3 +110,5 @@ void NetworkActivityIndicator::armCheck(std::shared_ptr<PendingCheck> check, std
             setVisible(false);
     });
 }
+
+} // namespace foundation

@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+namespace foundation {
+
 // Whether the network is in use, as a status bar would show it. There is no
 // status bar here: the state is kept, and each change is handed to an
 // observer on the main thread. It goes on when a stream is scheduled and off
@@ -40,3 +42,5 @@ private:
     std::uint64_t ended_ = 0;
     std::uint64_t checkArmedAt_ = 0;
 };
+
+} // namespace foundation

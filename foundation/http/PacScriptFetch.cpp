@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <mutex>
 
+namespace foundation {
+
 namespace {
 
 constexpr std::size_t kPACReadPiece = 16384;
@@ -206,3 +208,5 @@ void PacScriptFetch::finish(const std::optional<std::string>& script)
     if (done)
         done(script);
 }
+
+} // namespace foundation

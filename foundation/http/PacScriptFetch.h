@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+namespace foundation {
+
 class HTTPRequest;
 class HTTPRequestDelegate;
 
@@ -58,3 +60,5 @@ private:
     std::shared_ptr<HTTPRequestDelegate> delegate_;
     bool widenedQueue_ = false;
 };
+
+} // namespace foundation

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
+
 // A client certificate for https: a PEM file (certificate, chain, key or a
 // separate key file) or a PKCS#12 file with its password.
 struct ClientCertificateIdentity {
@@ -96,3 +98,5 @@ struct RequestSettings {
     RequestSelector didFinishSelector { &HTTPRequestDelegate::requestFinished };
     RequestSelector didFailSelector { &HTTPRequestDelegate::requestFailed };
 };
+
+} // namespace foundation

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+using foundation::HTTPRequest;
+
 MessageSendTile::~MessageSendTile()
 {
     // A tile taken away during its upload says nothing more.

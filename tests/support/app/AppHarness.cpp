@@ -28,6 +28,8 @@
 #include <cstdlib>
 #include <unistd.h>
 
+using foundation::HTTPRequest;
+
 namespace testsupport {
 
 NotificationRecorder::NotificationRecorder()
