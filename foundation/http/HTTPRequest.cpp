@@ -48,6 +48,7 @@ using platform::Error;
 
 constexpr std::size_t kPostBodyReadPiece = 262144;
 constexpr double kStatusInterval = 0.25;
+constexpr double kNetworkPollBeforeSleeping = 0.0001;
 constexpr std::size_t kLargestRead = 262144;
 // Reads into the response data take whatever the stream holds.
 constexpr std::size_t kLargestDirectRead = std::numeric_limits<std::size_t>::max();
@@ -109,6 +110,9 @@ platform::RunLoop& networkLoop()
         auto future = ready->get_future();
         e.thread = std::thread([ready, &e] {
             platform::RunLoop& loop = platform::RunLoop::current();
+            // A server on the same machine or network answers within this
+            // long, and an owner's next request often follows its answer.
+            loop.setPollBeforeSleeping(kNetworkPollBeforeSleeping);
             ready->set_value(&loop);
             // A stop only ends one pass; the thread serves requests for the
             // life of the process.
