@@ -73,18 +73,13 @@ void MessageSendPhoto::upload(int photoType)
 
 void MessageSendPhoto::requestUploadSucceeded(const HTTPRequestPtr& request)
 {
-    auto text = request->responseString();
-    platform::log("%s\n", text ? text->c_str() : "(no reply)");
-    bool stored = core::ORBUploadControl::storePhotoReply(*request, *info_);
-    setTitle(stored ? kUploadedTitle : kUploadFailedTitle);
+    uploadAnswered(*request, core::ORBUploadControl::storePhotoReply(*request, *info_));
     tell(&MessageSendPhotoDelegate::messageSendPhotoDidUpload);
 }
 
 void MessageSendPhoto::requestUploadFailed(const HTTPRequestPtr& request)
 {
-    auto error = request->error();
-    platform::log("%s\n", error ? error->localizedDescription().c_str() : "upload failed");
-    setTitle(kUploadFailedTitle);
+    uploadFailed(*request);
     tell(&MessageSendPhotoDelegate::messageSendPhotoDidUpload);
 }
 

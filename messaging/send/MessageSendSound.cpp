@@ -85,18 +85,13 @@ void MessageSendSound::upload()
 
 void MessageSendSound::requestUploadSucceeded(const HTTPRequestPtr& request)
 {
-    auto text = request->responseString();
-    platform::log("%s\n", text ? text->c_str() : "(no reply)");
-    bool stored = info_ && core::ORBUploadControl::storeSoundReply(*request, *info_);
-    setTitle(stored ? kUploadedTitle : kUploadFailedTitle);
+    uploadAnswered(*request, info_ && core::ORBUploadControl::storeSoundReply(*request, *info_));
     tell(&MessageSendSoundDelegate::messageSendSoundDidUpload);
 }
 
 void MessageSendSound::requestUploadFailed(const HTTPRequestPtr& request)
 {
-    auto error = request->error();
-    platform::log("%s\n", error ? error->localizedDescription().c_str() : "upload failed");
-    setTitle(kUploadFailedTitle);
+    uploadFailed(*request);
     tell(&MessageSendSoundDelegate::messageSendSoundDidUpload);
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/util/GlobalColor.h"
 #include "foundation/http/HTTPRequest.h"
+#include "platform/os/Log.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIWindow.h"
@@ -82,4 +83,18 @@ void MessageSendTile::touchUpInside()
     auto sheet = std::make_shared<UIActionSheet>("", std::weak_ptr<UIActionSheetDelegate>(self),
         std::string(kCancelTitle), removeTitle(), std::vector<std::string> { otherTitle() });
     sheet->showInView(UIWindow::keyWindow());
+}
+
+void MessageSendTile::uploadAnswered(const HTTPRequest& request, bool stored)
+{
+    auto text = request.responseString();
+    platform::log("%s\n", text ? text->c_str() : "(no reply)");
+    setTitle(stored ? kUploadedTitle : kUploadFailedTitle);
+}
+
+void MessageSendTile::uploadFailed(const HTTPRequest& request)
+{
+    auto error = request.error();
+    platform::log("%s\n", error ? error->localizedDescription().c_str() : "upload failed");
+    setTitle(kUploadFailedTitle);
 }

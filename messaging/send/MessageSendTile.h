@@ -54,6 +54,11 @@ protected:
     virtual std::string otherTitle() const = 0;
     // Starts the upload as this tile's one request.
     void startUpload(std::shared_ptr<foundation::HTTPRequest> request);
+    // The upload has answered: the reply logged, the tile titled by whether
+    // the address it brought was stored.
+    void uploadAnswered(const foundation::HTTPRequest& request, bool stored);
+    // The upload has failed: logged and titled as a failure.
+    void uploadFailed(const foundation::HTTPRequest& request);
 
 private:
     // Subviews of the tile itself: held strongly, no cycle.
