@@ -8,6 +8,8 @@
 #include <ctime>
 #include <filesystem>
 
+using foundation::SQLDatabase;
+
 namespace server {
 
 namespace {

@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 
+namespace foundation {
 class SQLDatabase;
+}
 
 namespace server {
 
@@ -54,7 +56,7 @@ public:
     static std::string timeText(double offsetSeconds = 0);
 
 private:
-    SchoolData(std::string path, std::shared_ptr<SQLDatabase> db);
+    SchoolData(std::string path, std::shared_ptr<foundation::SQLDatabase> db);
     bool createSchema();
     bool seed();
     // The click-to-dial history beyond the first page (ContactsSeed.cpp).
@@ -63,7 +65,7 @@ private:
     bool seedSchoolBook();
 
     std::string path_;
-    std::shared_ptr<SQLDatabase> db_;
+    std::shared_ptr<foundation::SQLDatabase> db_;
     bool seededNow_ = false;
     mutable std::recursive_mutex mutex_;
 };

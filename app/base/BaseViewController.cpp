@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <limits>
 
+using foundation::HTTPRequest;
+
 namespace {
 
 const platform::Color kListColor = platform::Color::fromRGB255(120, 200, 28);

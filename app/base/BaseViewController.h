@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
 class HTTPRequest;
+}
 class UIButton;
 class UIControl;
 class UIImageView;
@@ -75,7 +77,7 @@ public:
     void setParent(std::shared_ptr<UIViewController> parent) { parent_ = std::move(parent); }
 
     // A request of the older builders, registered before it starts.
-    void addRequest(const std::shared_ptr<HTTPRequest>& request);
+    void addRequest(const std::shared_ptr<foundation::HTTPRequest>& request);
     // Clears each request's delegates, then cancels it: nothing reaches the screen afterwards.
     void cancelAllRequests();
     std::size_t requestCount() const { return requests_.size(); }
@@ -135,21 +137,22 @@ protected:
 
     // Registers the request as the screen's (cancelled when the screen goes)
     // and starts it. Nothing happens for nullptr.
-    void startRequest(const std::shared_ptr<HTTPRequest>& request);
+    void startRequest(const std::shared_ptr<foundation::HTTPRequest>& request);
     // For a request's callback: true when the request is one this screen
     // started and has not finished or cancelled, so a late answer of an
     // earlier request is told from the current one. The request stays.
-    bool isCurrentRequest(const HTTPRequest* request) const;
+    bool isCurrentRequest(const foundation::HTTPRequest* request) const;
     // The request has answered: the screen forgets it.
-    void finishRequest(const HTTPRequest* request);
+    void finishRequest(const foundation::HTTPRequest* request);
     // For the callback of a request the screen keeps in `current`: true, and
     // the screen forgets the request, when it is that one and still the
     // screen's; false for a late answer of an earlier or dropped one. The
     // caller empties `current` when its work with the answer is done.
-    bool takeAnswer(const std::shared_ptr<HTTPRequest>& request, const std::shared_ptr<HTTPRequest>& current);
+    bool takeAnswer(const std::shared_ptr<foundation::HTTPRequest>& request,
+        const std::shared_ptr<foundation::HTTPRequest>& current);
     // The same for a request the screen does not keep: true, and the screen
     // forgets it, when it is still the screen's.
-    bool takeAnswer(const std::shared_ptr<HTTPRequest>& request);
+    bool takeAnswer(const std::shared_ptr<foundation::HTTPRequest>& request);
 
 private:
     static std::shared_ptr<UIButton> makeImageBarButton(const std::string& image, const std::string& outlet);
@@ -157,7 +160,7 @@ private:
     void clearList();
 
     std::shared_ptr<UILabel> lblTitle_;
-    std::vector<std::shared_ptr<HTTPRequest>> requests_;
+    std::vector<std::shared_ptr<foundation::HTTPRequest>> requests_;
     Lifetime lifetime_;
     std::shared_ptr<UIView> customTitleView_;
     std::shared_ptr<UIView> listView_;

@@ -22,6 +22,8 @@
 
 #include <algorithm>
 
+using foundation::NetworkReachability;
+
 namespace {
 
 constexpr std::size_t kRememberedMinimumLength = 2;

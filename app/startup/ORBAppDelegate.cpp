@@ -14,6 +14,9 @@
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
 
+using foundation::AlertAuthenticationPresenter;
+using foundation::AuthenticationDialog;
+
 namespace {
 
 bool registrationAnswered = false;

@@ -44,6 +44,8 @@
 #include <unistd.h>
 #include <vector>
 
+using foundation::HTTPRequest;
+
 namespace {
 
 const char* kUsage = "usage: orb-client [--actual-size] [--screenshots DIR] [--silent] [--gl] [--verbose]\n"

@@ -9,6 +9,10 @@
 #include "platform/uikit/UINavigationController.h"
 #include "ui/ORBHelper.h"
 
+using foundation::HTTPRequest;
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 namespace {
 
 // What an answer of the opening request says, when it is a JSON object.

@@ -15,7 +15,9 @@ class UIControl;
 // a loading view while it loads, an error view when it fails, the page's
 // own title, and (chosen by a navigation type) two page addresses that the
 // screen answers itself.
-class ORBWebViewController final : public BaseViewController, public UIWebViewDelegate, public HTTPRequestDelegate {
+class ORBWebViewController final : public BaseViewController,
+                                   public UIWebViewDelegate,
+                                   public foundation::HTTPRequestDelegate {
 public:
     ORB_CLASS_NAME(ORBWebViewController)
 
@@ -44,8 +46,8 @@ public:
     void webViewDidFinishLoad(UIWebView*) override;
     void webViewDidFailLoadWithError(UIWebView*, const platform::Error&) override;
 
-    void openCTDSuccess(const HTTPRequestPtr& request);
-    void requestFail(const HTTPRequestPtr& request);
+    void openCTDSuccess(const foundation::HTTPRequestPtr& request);
+    void requestFail(const foundation::HTTPRequestPtr& request);
     void backAction(UIControl* sender);
 
 private:

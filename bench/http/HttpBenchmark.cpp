@@ -15,6 +15,8 @@
 #include <random>
 #include <string>
 
+using foundation::HTTPRequest;
+
 namespace {
 
 constexpr int kPosts = 1000;

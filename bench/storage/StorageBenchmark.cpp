@@ -17,6 +17,8 @@
 #include <unistd.h>
 #include <vector>
 
+using foundation::SQLDatabase;
+
 namespace {
 
 constexpr int kContacts = 10000;

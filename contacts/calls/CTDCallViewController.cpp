@@ -14,6 +14,9 @@
 #include "ui/controls/StatusBarBacking.h"
 #include "ui/overlay/ProgressOverlay.h"
 
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 namespace {
 constexpr const char* kUpdating = "正在更新CTD联系人...";
 constexpr const char* kUpdated = "成功更新CTD联系人";

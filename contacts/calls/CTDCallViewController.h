@@ -25,7 +25,7 @@ class CTDCallViewController final : public BaseViewController,
                                     public UITableViewDataSource,
                                     public UITableViewDelegate,
                                     public UITextFieldDelegate,
-                                    public HTTPRequestDelegate,
+                                    public foundation::HTTPRequestDelegate,
                                     public CTDViewCellDelegate {
 public:
     ORB_CLASS_NAME(CTDCallViewController)
@@ -46,8 +46,8 @@ public:
     void loadContactsData();
     const core::ContactList& listDataAll() const { return listDataAll_; }
     void loadCTDState();
-    void requestCTDStateSussceeded(const HTTPRequestPtr& request);
-    void requestCTDStateFailed(const HTTPRequestPtr& request);
+    void requestCTDStateSussceeded(const foundation::HTTPRequestPtr& request);
+    void requestCTDStateFailed(const foundation::HTTPRequestPtr& request);
     void refreshContacts(UIControl* sender);
     void completedRefresh(const platform::Notification& notification);
     void failedRefresh(const platform::Notification& notification);

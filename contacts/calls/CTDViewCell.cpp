@@ -17,6 +17,10 @@
 
 #include <cctype>
 
+using foundation::HTTPRequestDelegate;
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 namespace {
 constexpr const char* kWaiting = "正在请求CTD电话";
 constexpr const char* kPlaced = "呼叫成功";

@@ -8,7 +8,9 @@
 #include <memory>
 #include <string>
 
+namespace foundation {
 class HTTPRequest;
+}
 class UIControl;
 class UIImageView;
 class UILabel;
@@ -25,7 +27,7 @@ public:
 // the person confirms. Only an absolute http(s) address is fetched; any
 // answer ends the waiting overlay with "呼叫成功" or "呼叫失败", and a new
 // call-back replaces the one still out.
-class CTDViewCell final : public BaseCell, public HTTPRequestDelegate, public UIActionSheetDelegate {
+class CTDViewCell final : public BaseCell, public foundation::HTTPRequestDelegate, public UIActionSheetDelegate {
 public:
     ORB_CLASS_NAME(CTDViewCell)
 
@@ -45,8 +47,8 @@ public:
 
     void btnCTDCellAction(UIControl* sender);
     void actionSheetClickedButton(UIActionSheet* sheet, long buttonIndex) override;
-    void requestCtdSucceeded(const HTTPRequestPtr& request);
-    void requestCtdFailed(const HTTPRequestPtr& request);
+    void requestCtdSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestCtdFailed(const foundation::HTTPRequestPtr& request);
 
     // Whether the reply text says the call-back was placed: a JSON object
     // whose "resultState" is 1 (the number or the text).
@@ -58,7 +60,7 @@ private:
     std::shared_ptr<CTDViewCell> self() { return std::static_pointer_cast<CTDViewCell>(shared_from_this()); }
     std::shared_ptr<core::ContactInfo> contact_;
     std::string ctdUrl_;
-    std::shared_ptr<HTTPRequest> ctdRequest_;
+    std::shared_ptr<foundation::HTTPRequest> ctdRequest_;
     std::weak_ptr<CTDViewCellDelegate> delegate_;
     std::shared_ptr<UIImageView> imgHead_;
     std::shared_ptr<UILabel> labName_;

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <mutex>
 
+using foundation::FormDataRequest;
+
 namespace content {
 
 using platform::Dictionary;

@@ -19,7 +19,7 @@ inline constexpr const char* LOGIN_SUCCESS_NOTIFICATION = "LOGIN_SUCCESS_NOTIFIC
 // application's key, a digest of its secret over the request's millisecond
 // timestamp and, once the portal has signed in, the portal user's sid and a
 // digest of its access token over the same timestamp. One timestamp per request.
-class APIRequest final : public FormDataRequest {
+class APIRequest final : public foundation::FormDataRequest {
 public:
     static constexpr const char* kAppKey = "orb3_dy_5e0c71a2d94b38f6e07a9c2d1b4f8e63";
     static constexpr const char* kAppSecret = "orb3_dy_a7f2c90e6b13d485f2e0b6c9a41d7e58";

@@ -2,6 +2,8 @@
 
 #include "platform/os/Log.h"
 
+using foundation::HTTPRequestPtr;
+
 namespace content {
 
 namespace {

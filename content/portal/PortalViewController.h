@@ -16,7 +16,7 @@ namespace content {
 // slot whose new request cancels the one held before; the screen is the
 // request's delegate and hears of it only while it is the one held; a
 // progress overlay of its own shows the texts.
-class PortalViewController : public BaseViewController, public HTTPRequestDelegate {
+class PortalViewController : public BaseViewController, public foundation::HTTPRequestDelegate {
 public:
     static constexpr double kHintSeconds = 1.4;
 
@@ -43,7 +43,7 @@ protected:
     void fitToScreen(const std::shared_ptr<UIView>& main);
 
 private:
-    void delivered(const HTTPRequestPtr& request, int what);
+    void delivered(const foundation::HTTPRequestPtr& request, int what);
 
     std::shared_ptr<ProgressOverlay> hud_;
 };

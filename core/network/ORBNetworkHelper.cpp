@@ -11,6 +11,8 @@
 
 #include <mutex>
 
+using foundation::FormDataRequest;
+
 namespace core {
 
 namespace {

@@ -25,6 +25,8 @@
 #include <cstdlib>
 #include <set>
 
+using foundation::DataDecompressor;
+
 namespace core {
 
 using platform::Array;

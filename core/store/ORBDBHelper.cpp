@@ -9,6 +9,9 @@
 
 #include <cctype>
 
+using foundation::SQLDatabase;
+using foundation::SQLResultSet;
+
 namespace core {
 
 namespace {

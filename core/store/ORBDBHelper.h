@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
 class SQLDatabase;
+}
 
 namespace core {
 
@@ -38,7 +40,7 @@ public:
 
     static std::string databasePath();
     // A new open connection on the file, or null.
-    std::shared_ptr<SQLDatabase> database();
+    std::shared_ptr<foundation::SQLDatabase> database();
 
     // Creates the table of that number when it is missing; true when it exists
     // on return. Numbers without a table answer true.

@@ -6,6 +6,8 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
 
+namespace foundation {
+
 namespace {
 
 // Hears the alert's buttons and answers the dialog; holds it weakly, so an
@@ -125,3 +127,5 @@ std::shared_ptr<UIAlertView> AlertAuthenticationPresenter::alertFor(const Authen
     auto found = shown_.find(&dialog);
     return found == shown_.end() ? nullptr : found->second.alert;
 }
+
+} // namespace foundation

@@ -5,9 +5,12 @@
 #include <map>
 #include <memory>
 
-class AutorotatingViewController;
 class UIAlertView;
 class UIAlertViewDelegate;
+
+namespace foundation {
+
+class AutorotatingViewController;
 
 // Shows the engine's sign-in dialog on screen, as an alert with a user and a
 // password field, "Cancel" and "Login". The alert's title is the server (or
@@ -39,3 +42,5 @@ private:
     };
     std::map<const AuthenticationDialog*, Shown> shown_;
 };
+
+} // namespace foundation

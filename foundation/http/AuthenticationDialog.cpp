@@ -11,6 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace foundation {
+
 namespace {
 
 // Main thread only, like the dialog itself.
@@ -255,3 +257,5 @@ void AuthenticationDialog::presentNextDialog()
     state.waiting.erase(state.waiting.begin());
     presentAuthenticationDialogForRequest(next);
 }
+
+} // namespace foundation

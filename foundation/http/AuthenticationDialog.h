@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
+
 class HTTPRequest;
 class AuthenticationDialog;
 
@@ -106,3 +108,5 @@ private:
     int type_;
     bool dismissed_ = false;
 };
+
+} // namespace foundation

@@ -2,6 +2,8 @@
 
 #include "platform/uikit/UIViewController.h"
 
+namespace foundation {
+
 // A plain view controller that turns with the device in every orientation:
 // the one the sign-in dialog is shown from.
 class AutorotatingViewController : public UIViewController {
@@ -10,3 +12,5 @@ public:
 
     virtual bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation) const { return true; }
 };
+
+} // namespace foundation

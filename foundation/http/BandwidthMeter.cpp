@@ -2,6 +2,8 @@
 
 #include <numeric>
 
+namespace foundation {
+
 namespace {
 
 // At most this many one-second windows make up the average.
@@ -166,3 +168,5 @@ void BandwidthMeter::setClock(std::shared_ptr<platform::Clock> clock)
     average_ = 0;
     wakeUpTime_.reset();
 }
+
+} // namespace foundation

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <optional>
 
+namespace foundation {
+
 // The engine's bandwidth meter and throttle. It counts the body bytes read
 // and sent in one-second windows (the last five make the average) and, with a
 // maximum set, decides until when throttled streams stay paused: the overuse
@@ -68,3 +70,5 @@ private:
     bool mobileNetworkActive_ = false;
     bool mobileOnly_ = false;
 };
+
+} // namespace foundation

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace foundation {
+
 class HTTPRequest;
 
 // Cache policy: a bit set carried by a request. 0 means "whatever the
@@ -54,3 +56,5 @@ public:
     virtual std::optional<std::string> pathToCachedResponseHeadersForURL(const platform::Url& url) = 0;
     virtual void clearCachedResponsesForStoragePolicy(int storagePolicy) = 0;
 };
+
+} // namespace foundation

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace foundation {
+
 namespace http_detail {
 
 namespace {
@@ -106,3 +108,5 @@ bool runCodecFromFileToFile(const std::string& sourcePath, const std::string& de
 }
 
 } // namespace http_detail
+
+} // namespace foundation

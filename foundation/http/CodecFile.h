@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace foundation {
+
 namespace http_detail {
 
 struct CodecFileSteps {
@@ -26,3 +28,5 @@ bool runCodecFromFileToFile(const std::string& sourcePath, const std::string& de
     const CodecFileSteps& steps, platform::Error* error);
 
 } // namespace http_detail
+
+} // namespace foundation

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace foundation {
+
 ConnectionPool& ConnectionPool::shared()
 {
     // Never destroyed: the network thread may still use it while the process exits.
@@ -119,3 +121,5 @@ bool ConnectionPool::hasScheduledStreams() const
     std::lock_guard<std::mutex> lock(lock_);
     return scheduledStreams_ > 0;
 }
+
+} // namespace foundation

@@ -11,6 +11,8 @@ namespace platform {
 class HttpStream;
 }
 
+namespace foundation {
+
 // One kept-alive connection as the engine sees it. Its stream holds the open
 // connection between requests; a new request on the record opens its own
 // stream with the record's id, and the connection passes to it. Every field
@@ -78,3 +80,5 @@ private:
     unsigned nextRequestNumber_ = 0;
     int scheduledStreams_ = 0;
 };
+
+} // namespace foundation

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <zlib.h>
 
+namespace foundation {
+
 namespace {
 
 // A 32 KB window with a gzip header and trailer.
@@ -165,3 +167,5 @@ platform::Error DataCompressor::deflateErrorWithCode(int code)
 {
     return makeHTTPRequestError(CompressionError, platform::format("Compression of data failed with code %i", code));
 }
+
+} // namespace foundation

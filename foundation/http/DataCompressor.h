@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace foundation {
+
 // Deflates request bodies into gzip form, in one piece, piece by piece, or
 // from file to file. One instance serves one gzip stream on one thread.
 class DataCompressor final {
@@ -47,3 +49,5 @@ private:
     std::unique_ptr<ZStream> zStream_;
     bool streamReady_ = false;
 };
+
+} // namespace foundation

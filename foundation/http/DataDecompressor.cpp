@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <zlib.h>
 
+namespace foundation {
+
 namespace {
 
 // A 32 KB window; zlib and gzip headers are both recognised.
@@ -170,3 +172,5 @@ platform::Error DataDecompressor::inflateErrorWithCode(int code)
 }
 
 platform::Error DataDecompressor::truncatedStreamError() { return inflateErrorWithCode(Z_BUF_ERROR); }
+
+} // namespace foundation

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace foundation {
+
 // Inflates gzip (or zlib) bodies: whole, piece by piece as they arrive, or
 // from file to file. The header kind is detected from the data.
 class DataDecompressor final {
@@ -47,3 +49,5 @@ private:
     bool streamReady_ = false;
     bool streamEnded_ = false;
 };
+
+} // namespace foundation

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+namespace foundation {
+
 // Lock order: the request's own lock before the cache's lock. What the cache
 // needs of a request is read before its own lock is taken, so a call from
 // the main thread never holds the cache while waiting for a request.
@@ -487,3 +489,5 @@ std::vector<std::pair<std::string, std::string>> DownloadCache::cacheControlDire
     }
     return directives;
 }
+
+} // namespace foundation

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+namespace foundation {
+
 // The engine's on-disk response cache. Under its storage folder it keeps
 // "SessionStore" (emptied whenever the folder is set and when the session is
 // cleared) and "PermanentStore". Each response is a headers file (a property
@@ -77,3 +79,5 @@ private:
     std::optional<std::string> storagePath_;
     std::atomic<bool> shouldRespectCacheControlHeaders_ { true };
 };
+
+} // namespace foundation

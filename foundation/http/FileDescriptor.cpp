@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace foundation {
+
 FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept
     : fd_(std::exchange(other.fd_, -1))
 {
@@ -70,3 +72,5 @@ bool FileDescriptor::close()
     }
     return false;
 }
+
+} // namespace foundation

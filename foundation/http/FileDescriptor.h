@@ -5,6 +5,8 @@
 #include <string>
 #include <sys/types.h>
 
+namespace foundation {
+
 // Owns one open file descriptor: it is closed exactly once, when the owner
 // closes it or goes away, so no path through the engine (failure, cancel,
 // retry, destruction) can leak it or close it twice. Moves hand it on.
@@ -44,3 +46,5 @@ public:
 private:
     int fd_ = -1;
 };
+
+} // namespace foundation

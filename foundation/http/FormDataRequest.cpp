@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace foundation {
+
 namespace {
 
 constexpr const char* kDefaultContentType = "application/octet-stream";
@@ -340,3 +342,5 @@ void FormDataRequest::buildMultipartFormDataPostBody()
     }
     appendPostString("\r\n--" + boundary + "--\r\n");
 }
+
+} // namespace foundation

@@ -7,6 +7,8 @@
 #include <variant>
 #include <vector>
 
+namespace foundation {
+
 // A POST with named form fields and file attachments, sent URL-encoded or as
 // multipart form data. Without fields or files it sends the body set with
 // setPostBody unchanged.
@@ -79,3 +81,5 @@ private:
     PostFormat postFormat_ = URLEncodedPostFormat;
     platform::StringEncoding stringEncoding_ = platform::kUTF8StringEncoding;
 };
+
+} // namespace foundation

@@ -3,6 +3,7 @@
 #include "foundation/http/ConnectionPool.h"
 #include "foundation/http/DataCompressor.h"
 #include "foundation/http/DataDecompressor.h"
+#include "foundation/http/DownloadPlacement.h"
 #include "foundation/http/HTTPResponseRules.h"
 #include "foundation/http/RequestInputStream.h"
 #include "platform/net/HttpCookieStorage.h"
@@ -32,6 +33,8 @@
 #include <typeinfo>
 #include <unistd.h>
 
+namespace foundation {
+
 // Lock order: a request's own lock, then the progress lock; a request's lock
 // before its download cache's lock; a HEAD request's lock before the lock of
 // the request it measures. The connection pool's, bandwidth meter's,
@@ -45,6 +48,7 @@ using platform::Error;
 
 constexpr std::size_t kPostBodyReadPiece = 262144;
 constexpr double kStatusInterval = 0.25;
+constexpr double kNetworkPollBeforeSleeping = 0.0001;
 constexpr std::size_t kLargestRead = 262144;
 // Reads into the response data take whatever the stream holds.
 constexpr std::size_t kLargestDirectRead = std::numeric_limits<std::size_t>::max();
@@ -55,6 +59,15 @@ constexpr unsigned long long kLargestReserve = 64ULL * 1024 * 1024;
 constexpr unsigned long long kLargestReceiveBuffer = 4ULL * 1024 * 1024;
 // Request bodies up to this size are handed to the stream whole.
 constexpr std::size_t kBodyWithMessageLimit = 65536;
+
+// The piece of a body being read: what is read goes on (copied, inflated or
+// written) before the next read, so each loop's thread keeps one buffer for
+// all its requests instead of each request making (and clearing) its own.
+std::uint8_t* readBuffer()
+{
+    thread_local std::unique_ptr<std::uint8_t[]> buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kLargestRead);
+    return buffer.get();
+}
 
 double steadyNow()
 {
@@ -97,6 +110,9 @@ platform::RunLoop& networkLoop()
         auto future = ready->get_future();
         e.thread = std::thread([ready, &e] {
             platform::RunLoop& loop = platform::RunLoop::current();
+            // A server on the same machine or network answers within this
+            // long, and an owner's next request often follows its answer.
+            loop.setPollBeforeSleeping(kNetworkPollBeforeSleeping);
             ready->set_value(&loop);
             // A stop only ends one pass; the thread serves requests for the
             // life of the process.
@@ -111,30 +127,6 @@ platform::RunLoop& networkLoop()
 std::string temporaryPath()
 {
     return platform::FileUtil::joinPath(platform::AppPaths::temporaryDirectory(), platform::globallyUniqueString());
-}
-
-// Puts a finished file at the destination in one step: readers find the old
-// file or the complete new one, never a part. Across file systems the copy is
-// made beside the destination first.
-std::optional<Error> replaceFile(const std::string& from, const std::string& to)
-{
-    if (::rename(from.c_str(), to.c_str()) == 0)
-        return std::nullopt;
-    if (errno != EXDEV)
-        return platform::FileUtil::posixError(errno, "rename", to);
-    std::string sibling = to + ".part-" + platform::globallyUniqueString();
-    Error error;
-    if (!platform::FileUtil::copy(from, sibling, &error)) {
-        ::unlink(sibling.c_str());
-        return error;
-    }
-    if (::rename(sibling.c_str(), to.c_str()) != 0) {
-        int saved = errno;
-        ::unlink(sibling.c_str());
-        return platform::FileUtil::posixError(saved, "rename", to);
-    }
-    ::unlink(from.c_str());
-    return std::nullopt;
 }
 
 // One piece of file work on the file queue.
@@ -720,7 +712,11 @@ void HTTPRequest::startSynchronous()
 
 void HTTPRequest::main()
 {
-    Guard lock(cancelledLock_);
+    withReportsHeld([this] { beginRun(); });
+}
+
+void HTTPRequest::beginRun()
+{
     // From here on the run goes by its own copy of the options.
     transfer_.options = settings_.options;
     try {
@@ -1382,7 +1378,7 @@ void HTTPRequest::failWithError(const std::optional<platform::Error>& failure)
         mainRequest_->failWithError(error_);
     } else {
         auto request = self();
-        platform::performOnMain([request] { request->reportFailure(); });
+        toOwner([request] { request->reportFailure(); });
     }
     if (inProgress_)
         markAsFinished();
@@ -1464,8 +1460,7 @@ void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
     auto keepAlive = self();
     bool redirect = false;
     bool challenged = false;
-    {
-        Guard lock(cancelledLock_);
+    withReportsHeld([&] {
         if (complete_ || cancelled_)
             return;
         switch (event) {
@@ -1483,7 +1478,7 @@ void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
         }
         redirect = downloadComplete_ && needsRedirect_ && !error_;
         challenged = downloadComplete_ && !needsRedirect_ && authenticationNeeded_ && !error_;
-    }
+    });
     if (redirect && !willAskDelegateToConfirmRedirect())
         performRedirect();
     else if (challenged)
@@ -1525,9 +1520,7 @@ void HTTPRequest::handleBytesAvailable()
                 rawResponseData_.reserve(static_cast<std::size_t>(std::min(contentLength_, kLargestReserve)));
             count = transfer_.readStream->readAppending(rawResponseData_, throttled ? readSize : kLargestDirectRead);
         } else {
-            if (!transfer_.readBuffer)
-                transfer_.readBuffer = std::make_unique<std::uint8_t[]>(kLargestRead);
-            count = transfer_.readStream->read(transfer_.readBuffer.get(), readSize);
+            count = transfer_.readStream->read(readBuffer(), readSize);
         }
         if (count < 0) {
             handleStreamError();
@@ -1548,7 +1541,7 @@ void HTTPRequest::handleBytesAvailable()
         if (needsRedirect_ || direct)
             continue;
 
-        std::span<const std::uint8_t> buffer(transfer_.readBuffer.get(), static_cast<std::size_t>(count));
+        std::span<const std::uint8_t> buffer(readBuffer(), static_cast<std::size_t>(count));
         std::optional<platform::Bytes> inflated;
         if (compressed) {
             if (!transfer_.dataDecompressor) {
@@ -1638,52 +1631,9 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
     }
 }
 
-struct HTTPRequest::DownloadFinish {
-    enum class Step { Move, Inflate, WriteEmpty };
-    Step step = Step::Move;
-    // The finished file: moved (Move) or inflated (Inflate) to the destination.
-    std::string from;
-    std::string destination;
-    // A file of the download removed once the step is done, whatever its outcome.
-    std::string discard;
-
-    // Plain file work on paths of its own: runs on any thread.
-    std::optional<platform::Error> run() const
-    {
-        std::optional<Error> result;
-        switch (step) {
-        case Step::Move:
-            if (auto cause = replaceFile(from, destination)) {
-                ::unlink(from.c_str());
-                result = makeHTTPRequestError(FileManagementError,
-                    platform::format("Failed to move file from '%s' to '%s'", from.c_str(), destination.c_str()),
-                    &*cause);
-            }
-            break;
-        case Step::Inflate: {
-            Error error;
-            if (!DataDecompressor::uncompressDataFromFile(from, destination, &error))
-                result = error;
-            break;
-        }
-        case Step::WriteEmpty: {
-            // A compressed response without a single body byte inflates to an empty file.
-            Error cause;
-            if (!platform::FileUtil::write(
-                    destination, platform::Bytes(), platform::FileUtil::WriteMode::Atomic, &cause))
-                result = cause;
-            break;
-        }
-        }
-        if (!discard.empty())
-            removeFileAtPath(discard, nullptr);
-        return result;
-    }
-};
-
-HTTPRequest::DownloadFinish HTTPRequest::takeDownloadFinish()
+DownloadPlacement HTTPRequest::takeDownloadFinish()
 {
-    DownloadFinish finish;
+    DownloadPlacement finish;
     finish.destination = *settings_.downloadDestinationPath;
     if (!isResponseCompressed()) {
         finish.from = *settings_.temporaryFileDownloadPath;
@@ -1693,13 +1643,13 @@ HTTPRequest::DownloadFinish HTTPRequest::takeDownloadFinish()
     finish.discard = *settings_.temporaryFileDownloadPath;
     settings_.temporaryFileDownloadPath.reset();
     if (transfer_.options.shouldWaitToInflateCompressedResponses) {
-        finish.step = DownloadFinish::Step::Inflate;
+        finish.step = DownloadPlacement::Step::Inflate;
         finish.from = finish.discard;
     } else if (temporaryUncompressedDataDownloadPath_) {
         finish.from = *temporaryUncompressedDataDownloadPath_;
         temporaryUncompressedDataDownloadPath_.reset();
     } else {
-        finish.step = DownloadFinish::Step::WriteEmpty;
+        finish.step = DownloadPlacement::Step::WriteEmpty;
     }
     return finish;
 }
@@ -1720,7 +1670,7 @@ void HTTPRequest::handleStreamComplete()
         return;
 
     std::optional<Error> result;
-    std::optional<DownloadFinish> finish;
+    std::optional<DownloadPlacement> finish;
     {
         std::lock_guard<std::recursive_mutex> progress(engine().progressLock);
         if (transfer_.readStream) {
@@ -2132,6 +2082,36 @@ std::optional<std::string> HTTPRequest::responseString() const
 
 // MARK: - Main-thread reporting
 
+void HTTPRequest::toOwner(platform::Task report)
+{
+    if (holdingReports_ > 0)
+        heldReports_.push_back(std::move(report));
+    else
+        platform::performOnMain(std::move(report));
+}
+
+template <class Step> void HTTPRequest::withReportsHeld(Step step)
+{
+    // What a step reports goes to the main thread in one task, once the lock
+    // is let go: the main thread is woken once, and does not wake only to
+    // wait for the lock the step still holds.
+    std::vector<platform::Task> reports;
+    {
+        Guard lock(cancelledLock_);
+        ++holdingReports_;
+        step();
+        if (--holdingReports_ == 0)
+            reports.swap(heldReports_);
+    }
+    if (reports.size() == 1)
+        platform::performOnMain(std::move(reports.front()));
+    else if (!reports.empty())
+        platform::performOnMain([reports = std::move(reports)] {
+            for (auto& report : reports)
+                report();
+        });
+}
+
 template <class SelectorOf, class BlockType, class QueueHandler, class... Args>
 void HTTPRequest::notifyListeners(SelectorOf selectorOf, BlockType HTTPRequest::*block,
     QueueHandler HTTPRequestDelegate::*queueHandler, const Args&... args)
@@ -2171,7 +2151,7 @@ void HTTPRequest::requestStarted()
     if (error_ || mainRequest_ || (settings_.delegate.expired() && !startedBlock_ && !queue_))
         return;
     auto request = self();
-    platform::performOnMain([request] {
+    toOwner([request] {
         request->notifyListeners([](const HTTPRequest& r) { return r.settings_.didStartSelector; },
             &HTTPRequest::startedBlock_, &HTTPRequestDelegate::requestStarted);
     });
@@ -2182,7 +2162,7 @@ void HTTPRequest::requestReceivedResponseHeaders(platform::Dictionary headers)
     if (error_ || mainRequest_ || (settings_.delegate.expired() && !headersReceivedBlock_ && !queue_))
         return;
     auto request = self();
-    platform::performOnMain([request, headers = std::move(headers)] {
+    toOwner([request, headers = std::move(headers)] {
         request->notifyListeners([](const HTTPRequest& r) { return r.didReceiveResponseHeadersSelector_; },
             &HTTPRequest::headersReceivedBlock_, &HTTPRequestDelegate::requestDidReceiveResponseHeaders, headers);
     });
@@ -2193,7 +2173,7 @@ void HTTPRequest::requestWillRedirectToURL(platform::Url url)
     if (error_ || mainRequest_)
         return;
     auto request = self();
-    platform::performOnMain([request, url = std::move(url)] {
+    toOwner([request, url = std::move(url)] {
         std::shared_ptr<HTTPRequestDelegate> delegate;
         RedirectSelector selector;
         std::shared_ptr<HTTPRequestDelegate> queue;
@@ -2218,7 +2198,7 @@ void HTTPRequest::requestRedirected()
     if (error_ || mainRequest_)
         return;
     auto request = self();
-    platform::performOnMain([request] {
+    toOwner([request] {
         std::shared_ptr<HTTPRequestDelegate> delegate;
         {
             Guard lock(request->cancelledLock_);
@@ -2241,25 +2221,36 @@ void HTTPRequest::requestFinished()
     if (error_ || mainRequest_)
         return;
     auto request = self();
-    platform::performOnMain([request] { request->reportFinished(); });
+    toOwner([request] { request->reportFinished(); });
 }
 
 void HTTPRequest::reportFinished()
 {
     notifyListeners([](const HTTPRequest& r) { return r.settings_.didFinishSelector; }, &HTTPRequest::completionBlock_,
         &HTTPRequestDelegate::requestFinished);
+    releaseBlocksAfterLastReport();
 }
 
 void HTTPRequest::reportFailure()
 {
     notifyListeners([](const HTTPRequest& r) { return r.settings_.didFailSelector; }, &HTTPRequest::failureBlock_,
         &HTTPRequestDelegate::requestFailed);
+    releaseBlocksAfterLastReport();
+}
+
+void HTTPRequest::releaseBlocksAfterLastReport()
+{
+    // Nothing is reported after the end: the blocks go now, here on the main
+    // thread, rather than from whichever thread lets the request go last.
+    Guard lock(cancelledLock_);
+    if (finished_ || complete_)
+        releaseBlocksOnMainThread();
 }
 
 void HTTPRequest::passOnReceivedData(platform::Bytes data)
 {
     auto request = self();
-    platform::performOnMain([request, data = std::move(data)] {
+    toOwner([request, data = std::move(data)] {
         // The queue has no say in received data.
         decltype(&HTTPRequestDelegate::requestDidReceiveData) noQueueHandler = nullptr;
         request->notifyListeners([](const HTTPRequest& r) { return r.didReceiveDataSelector_; },
@@ -2369,7 +2360,7 @@ void HTTPRequest::reportProgress(
     if (!queue_ && (settings_.*delegateField).expired() && !hasBlock)
         return;
     auto request = self();
-    platform::performOnMain([request, upload, bytes, handler, delegateField, amount, progress, total] {
+    toOwner([request, upload, bytes, handler, delegateField, amount, progress, total] {
         std::shared_ptr<HTTPRequestDelegate> queue;
         std::shared_ptr<ProgressDelegate> delegate;
         {
@@ -2608,3 +2599,5 @@ std::string HTTPRequest::base64forData(const platform::Bytes& data)
     }
     return out;
 }
+
+} // namespace foundation

@@ -4,6 +4,7 @@
 #include "foundation/http/FileDescriptor.h"
 #include "foundation/http/HTTPRequestDelegate.h"
 #include "foundation/http/HTTPRequestError.h"
+#include "foundation/http/RequestSettings.h"
 #include "foundation/http/SessionCredentialsStore.h"
 #include "platform/net/HttpCookie.h"
 #include "platform/net/HttpMessage.h"
@@ -25,13 +26,18 @@
 #include <string>
 #include <vector>
 
-struct ConnectionRecord;
-class DataDecompressor;
-class RequestInputStream;
 namespace platform {
 class HttpAuthentication;
 struct URLCredential;
 }
+
+namespace foundation {
+
+struct ConnectionRecord;
+class DataDecompressor;
+struct DownloadPlacement;
+class PacScriptFetch;
+class RequestInputStream;
 
 // The run-loop mode a synchronous request runs its nested loop in.
 inline constexpr const char* HTTPRequestRunLoopMode = "HTTPRequestRunLoopMode";
@@ -53,14 +59,7 @@ public:
     using ProgressBlock = std::function<void(unsigned long long size, unsigned long long total)>;
     using SizeBlock = std::function<void(long long size)>;
 
-    // A client certificate for https: a PEM file (certificate, chain, key or a
-    // separate key file) or a PKCS#12 file with its password.
-    struct ClientCertificateIdentity {
-        std::string identityFile;
-        platform::TlsSettings::IdentityFormat format = platform::TlsSettings::IdentityFormat::Pem;
-        std::string keyFile;
-        std::string password;
-    };
+    using ClientCertificateIdentity = foundation::ClientCertificateIdentity;
 
     static std::shared_ptr<HTTPRequest> requestWithURL(const platform::Url& url);
     // A request answered from (and stored in) the given cache; policy 0 takes
@@ -150,7 +149,7 @@ public:
     // Authentication after a challenge (HTTPRequestAuth.cpp); the session
     // entries live in SessionCredentialsStore.
     using Credentials = HTTPCredentials;
-    using SessionCredentials = ::SessionCredentials;
+    using SessionCredentials = foundation::SessionCredentials;
     std::optional<std::string> domain() const;
     void setDomain(std::optional<std::string> domain);
     std::optional<std::string> proxyUsername() const;
@@ -437,6 +436,7 @@ private:
     }
     friend class RequestInputStream;
     friend class NetworkQueue;
+    friend class PacScriptFetch;
 
     // Throttled streams are paused now: the wake-up time lies ahead.
     static bool isThrottlePaused();
@@ -453,6 +453,7 @@ private:
 
     // Preparation and start (network thread, under the lock).
     void main() override;
+    void beginRun();
     // What main() does once the body is built: the cache, the message, its
     // headers, the proxy and the start.
     void continueMain();
@@ -462,36 +463,21 @@ private:
     void applyCookieHeader();
     void applyAuthorizationHeader();
 
-    // Authentication (HTTPRequestAuth.cpp).
+    // Authentication (HTTPRequestAuth.cpp; a challenge's flow in
+    // AuthenticationChallenge.cpp).
     struct AuthenticationChallenge;
     void applySessionCredentialsBeforeChallenge();
     static void clearSessionCredentials();
     void noteAuthenticationChallenge();
     void attemptToApplyCredentialsAndResume();
-    void attemptToApplyProxyCredentialsAndResume();
-    bool applyCredentials(const Credentials& credentials);
-    bool applyProxyCredentials(const Credentials& credentials);
-    Credentials findCredentials();
-    Credentials findProxyCredentials();
     std::optional<SessionCredentials> findSessionAuthenticationCredentials();
     std::optional<SessionCredentials> findSessionProxyAuthenticationCredentials();
-    void saveCredentialsToKeychain(const Credentials& credentials);
-    void saveProxyCredentialsToKeychain(const Credentials& credentials);
-    bool willAskDelegateForCredentials();
-    bool willAskDelegateForProxyCredentials();
-    void askDelegateForCredentials();
-    void askDelegateForProxyCredentials();
-    bool showAuthenticationDialog();
-    bool showProxyAuthenticationDialog();
     void failAuthentication();
 
     // Proxies (HTTPRequestProxy.cpp).
     bool configureProxies();
     void fetchPACFile();
     void runPACScript(const std::optional<std::string>& script);
-    void readPACFileChunk();
-    void finishPACFileRead(bool success);
-    void finishedDownloadingPACFile(const std::shared_ptr<HTTPRequest>& fetch);
     void stopPACFetch();
     void applyProxyToStream(platform::HttpStream& stream);
     void updatePartialDownloadSize();
@@ -520,8 +506,7 @@ private:
     void writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated);
     // Putting a finished download at its destination, taken from the request
     // so that it can run away from the network thread.
-    struct DownloadFinish;
-    DownloadFinish takeDownloadFinish();
+    DownloadPlacement takeDownloadFinish();
     // The end of a response once its file, if any, is in place.
     void finishResponse(const std::optional<platform::Error>& result);
     void scheduleReadStream();
@@ -543,6 +528,11 @@ private:
     void reportFinished();
     void reportFailure();
     void passOnReceivedData(platform::Bytes data);
+    void releaseBlocksAfterLastReport();
+    // A report for the main thread; held while a step runs under
+    // withReportsHeld, and sent with the step's others once it is over.
+    void toOwner(platform::Task report);
+    template <class Step> void withReportsHeld(Step step);
     // On the main thread: the delegate through the selector, then the block,
     // then the queue through its handler member (either member may be null).
     // Each is read under the lock when its turn comes and called without it;
@@ -571,82 +561,7 @@ private:
 
     mutable std::recursive_mutex cancelledLock_;
 
-    // Everything the owner sets on a request, as one value: copying a
-    // request's settings is one assignment of it.
-    struct Settings {
-        // How the exchange is carried out, never changed by the engine. A run
-        // takes its own copy when the request starts (Transfer::options) and goes by
-        // that; a change made while the request runs applies from its next start.
-        struct Options {
-            bool useHTTPVersionOne = false;
-            std::optional<std::string> userAgent;
-            bool allowCompressedResponse = true;
-            bool shouldWaitToInflateCompressedResponses = true;
-            bool validatesSecureCertificate = true;
-            std::optional<ClientCertificateIdentity> clientCertificateIdentity;
-            double timeOutSeconds = 10.0; // the engine default, set when the request is made
-            int numberOfTimesToRetryOnTimeout = 0;
-            bool shouldRedirect = true;
-            bool shouldUseRFC2616RedirectBehaviour = false;
-            bool useCookiePersistence = true;
-            platform::StringEncoding defaultResponseEncoding = platform::kISOLatin1StringEncoding;
-            bool allowResumeForFileDownloads = false;
-            bool shouldResetUploadProgress = true;
-            bool shouldResetDownloadProgress = true;
-        } options;
-
-        // What is sent; the engine completes it as it builds the request.
-        std::string requestMethod = "GET";
-        platform::Dictionary requestHeaders;
-        std::vector<platform::HttpCookie> requestCookies;
-        platform::Bytes postBody;
-        bool hasPostBody = false;
-        std::optional<std::string> postBodyFilePath;
-        bool shouldStreamPostDataFromDisk = false;
-        bool shouldCompressRequestBody = false;
-
-        // Connection and progress settings the engine also revises from what
-        // it learns (a body turns reuse off, a Keep-Alive field sets the
-        // lifetime, an unknown size turns accurate progress off).
-        bool shouldAttemptPersistentConnection = true;
-        double persistentConnectionTimeoutSeconds = 60.0;
-        bool showAccurateProgress = true;
-        std::optional<std::string> downloadDestinationPath;
-        std::optional<std::string> temporaryFileDownloadPath;
-
-        // Credentials, which may also arrive while the request waits for them.
-        std::optional<std::string> username;
-        std::optional<std::string> password;
-        std::optional<std::string> authenticationScheme;
-        bool shouldPresentCredentialsBeforeChallenge = true;
-        std::optional<std::string> domain;
-        std::optional<std::string> proxyUsername;
-        std::optional<std::string> proxyPassword;
-        std::optional<std::string> proxyDomain;
-        bool useKeychainPersistence = false;
-        bool useSessionPersistence = true;
-        bool shouldPresentAuthenticationDialog = false;
-        bool shouldPresentProxyAuthenticationDialog = true;
-
-        // Proxies (a PAC script fills these in while the request starts).
-        std::optional<std::string> proxyHost;
-        int proxyPort = 0;
-        std::optional<std::string> proxyType;
-        std::optional<platform::Url> PACurl;
-
-        // The owner's own.
-        platform::Dictionary userInfo;
-        int tag = 0;
-
-        // Who hears about the request (read afresh each time it reports).
-        std::weak_ptr<HTTPRequestDelegate> delegate;
-        std::weak_ptr<ProgressDelegate> uploadProgressDelegate;
-        std::weak_ptr<ProgressDelegate> downloadProgressDelegate;
-        RequestSelector didStartSelector { &HTTPRequestDelegate::requestStarted };
-        RequestSelector didFinishSelector { &HTTPRequestDelegate::requestFinished };
-        RequestSelector didFailSelector { &HTTPRequestDelegate::requestFailed };
-    };
-
+    using Settings = RequestSettings;
     Settings settings_;
 
     // What one run of the request works with on its loop (the network
@@ -664,7 +579,6 @@ private:
         FileDescriptor postBodyWriteFd;
         // The response body on its way in.
         std::unique_ptr<DataDecompressor> dataDecompressor;
-        std::unique_ptr<std::uint8_t[]> readBuffer;
         FileDescriptor fileDownloadFd;
         FileDescriptor inflatedFileDownloadFd;
         // Progress and the status tick.
@@ -677,14 +591,8 @@ private:
         bool updatedDownloadProgress = false;
         // A body file is being compressed on the file queue.
         bool awaitingFileWork = false;
-        // Fetching and reading a PAC script.
-        std::shared_ptr<HTTPRequest> PACFileRequest;
-        std::shared_ptr<HTTPRequestDelegate> PACFileDelegate;
-        bool PACFetchWidenedQueue = false;
-        FileDescriptor PACFileReadFd;
-        platform::Bytes PACFileData;
-        std::shared_ptr<platform::Timer> PACReadTimer;
-        std::shared_ptr<platform::Timer> PACTimeoutTimer;
+        // Fetching a PAC script.
+        std::shared_ptr<PacScriptFetch> PACFetch;
     };
     Transfer transfer_;
 
@@ -759,6 +667,9 @@ private:
     SizeBlock downloadSizeIncrementedBlock_;
     SizeBlock uploadSizeIncrementedBlock_;
 
+    int holdingReports_ = 0;
+    std::vector<platform::Task> heldReports_;
+
     // State.
     bool inProgress_ = false;
     bool complete_ = false;
@@ -776,3 +687,5 @@ private:
     double secondsToCache_ = 0;
     bool didUseCachedResponse_ = false;
 };
+
+} // namespace foundation

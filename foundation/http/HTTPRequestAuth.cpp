@@ -1,9 +1,11 @@
 #include "foundation/http/HTTPRequest.h"
 
-#include "foundation/http/AuthenticationDialog.h"
+#include "foundation/http/AuthenticationChallenge.h"
 #include "platform/net/CredentialStorage.h"
 #include "platform/net/HttpAuthentication.h"
 #include "platform/os/StringUtil.h"
+
+namespace foundation {
 
 // Lock order: a request's own lock, then the session store's asking lock,
 // then the store's own lock.
@@ -13,37 +15,6 @@ namespace {
 using platform::Error;
 using Credentials = HTTPRequest::Credentials;
 using SessionCredentials = HTTPRequest::SessionCredentials;
-
-// However the server answers, a request stops applying credentials after this
-// many attempts: a server that keeps challenging cannot hold it forever.
-constexpr int kMaximumCredentialAttempts = 8;
-
-Credentials makeCredentials(
-    const std::string& user, const std::string& password, const std::optional<std::string>& domain)
-{
-    auto dictionary = std::make_shared<platform::Dictionary>();
-    dictionary->set(platform::kHTTPAuthenticationUsername, platform::Value(user));
-    dictionary->set(platform::kHTTPAuthenticationPassword, platform::Value(password));
-    if (domain)
-        dictionary->set(platform::kHTTPAuthenticationAccountDomain, platform::Value(*domain));
-    return dictionary;
-}
-
-bool isNTLM(const std::optional<std::string>& scheme)
-{
-    return scheme && platform::equalsIgnoringAsciiCase(*scheme, platform::kHTTPAuthenticationSchemeNTLM);
-}
-
-// "DOMAIN\user" split at its one backslash.
-std::optional<std::pair<std::string, std::string>> splitDomainUser(const std::string& user)
-{
-    auto parts = platform::split(user, "\\");
-    if (parts.size() != 2)
-        return std::nullopt;
-    return std::make_pair(parts[0], parts[1]);
-}
-
-Error authenticationError() { return makeHTTPRequestError(AuthenticationErrorType, "Authentication needed"); }
 
 void removeDefaultCredential(const platform::URLProtectionSpace& space)
 {
@@ -195,28 +166,6 @@ void HTTPRequest::removeCredentialsForProxy(const std::string& proxy, int port, 
     removeDefaultCredential(platform::URLProtectionSpace::proxy(proxy, port, realm));
 }
 
-void HTTPRequest::saveCredentialsToKeychain(const Credentials& credentials)
-{
-    auto user = credentialsField(credentials, platform::kHTTPAuthenticationUsername);
-    auto password = credentialsField(credentials, platform::kHTTPAuthenticationPassword);
-    if (!user || !password)
-        return;
-    saveCredentials(
-        platform::URLCredential::credentialWithUser(*user, *password, platform::URLCredential::Persistence::Permanent),
-        url_.host(), url_.port().value_or(0), url_.scheme(), authenticationRealm_);
-}
-
-void HTTPRequest::saveProxyCredentialsToKeychain(const Credentials& credentials)
-{
-    auto user = credentialsField(credentials, platform::kHTTPAuthenticationUsername);
-    auto password = credentialsField(credentials, platform::kHTTPAuthenticationPassword);
-    if (!user || !password || !settings_.proxyHost)
-        return;
-    saveCredentialsForProxy(
-        platform::URLCredential::credentialWithUser(*user, *password, platform::URLCredential::Persistence::Permanent),
-        *settings_.proxyHost, settings_.proxyPort, proxyAuthenticationRealm_);
-}
-
 // MARK: - Before any challenge
 
 void HTTPRequest::applySessionCredentialsBeforeChallenge()
@@ -259,267 +208,13 @@ void HTTPRequest::noteAuthenticationChallenge()
         && platform::equalsIgnoringAsciiCase(
             *settings_.authenticationScheme, platform::kHTTPAuthenticationSchemeBasic)) {
         SessionCredentials entry;
-        entry.credentials = makeCredentials(*settings_.username, *settings_.password, std::nullopt);
+        entry.credentials = AuthenticationChallenge::makeCredentials(*settings_.username, *settings_.password, std::nullopt);
         entry.url = url_;
         entry.authenticationScheme = platform::kHTTPAuthenticationSchemeBasic;
         storeAuthenticationCredentialsInSessionStore(std::move(entry));
     }
 }
 
-// MARK: - Server or proxy
-
-// A 401 from the server and a 407 from the proxy are answered the same way: only the request's members, session
-// store, delegate callback and dialog flag differ. This picks them for one side so the flow is written once.
-struct HTTPRequest::AuthenticationChallenge {
-    AuthenticationChallenge(HTTPRequest& request, bool forProxy)
-        : request(request)
-        , forProxy(forProxy)
-        , authentication(forProxy ? request.proxyAuthentication_ : request.requestAuthentication_)
-        , credentials(forProxy ? request.proxyCredentials_ : request.requestCredentials_)
-        , scheme(forProxy ? request.proxyAuthenticationScheme_ : request.settings_.authenticationScheme)
-        , realm(forProxy ? request.proxyAuthenticationRealm_ : request.authenticationRealm_)
-        , retryCount(forProxy ? request.proxyAuthenticationRetryCount_ : request.authenticationRetryCount_)
-        , neededBlock(forProxy ? request.proxyAuthenticationNeededBlock_ : request.authenticationNeededBlock_)
-    {
-    }
-
-    void removeFromSessionStore(const Credentials& removed) const
-    {
-        if (forProxy)
-            removeProxyAuthenticationCredentialsFromSessionStore(removed);
-        else
-            removeAuthenticationCredentialsFromSessionStore(removed);
-    }
-
-    std::optional<SessionCredentials> findSessionCredentials() const
-    {
-        return forProxy ? request.findSessionProxyAuthenticationCredentials()
-                        : request.findSessionAuthenticationCredentials();
-    }
-
-    Credentials findCredentials() const
-    {
-        return forProxy ? request.findProxyCredentials() : request.findCredentials();
-    }
-
-    const char* applyFailureText() const
-    {
-        return forProxy ? "Failed to apply proxy credentials to request" : "Failed to apply credentials to request";
-    }
-
-    bool apply(const Credentials&) const;
-    void storeInSession(const Credentials&) const;
-    bool willAskDelegate() const;
-    void askDelegate() const;
-    bool showDialog() const;
-    void attemptToApplyCredentialsAndResume() const;
-
-    HTTPRequest& request;
-    const bool forProxy;
-    std::shared_ptr<platform::HttpAuthentication>& authentication;
-    Credentials& credentials;
-    std::optional<std::string>& scheme;
-    std::optional<std::string>& realm;
-    int& retryCount;
-    Block& neededBlock;
-};
-
-// MARK: - Applying
-
-bool HTTPRequest::AuthenticationChallenge::apply(const Credentials& applied) const
-{
-    ++retryCount;
-    if (!applied || !authentication || !request.transfer_.message)
-        return false;
-    if (!authentication->applyCredentialDictionary(*request.transfer_.message, *applied)) {
-        removeFromSessionStore(applied);
-        return false;
-    }
-    // NTLM's handshake must stay on one connection, whatever the method.
-    if (authentication->requiresConnectionPinning())
-        request.settings_.shouldAttemptPersistentConnection = true;
-    if (request.settings_.useKeychainPersistence) {
-        if (forProxy)
-            request.saveProxyCredentialsToKeychain(applied);
-        else
-            request.saveCredentialsToKeychain(applied);
-    }
-    if (request.settings_.useSessionPersistence)
-        storeInSession(applied);
-    credentials = applied;
-    return true;
-}
-
-void HTTPRequest::AuthenticationChallenge::storeInSession(const Credentials& applied) const
-{
-    // Server entries are found again by URL and realm, proxy entries by the proxy's host and port.
-    if (forProxy && !request.settings_.proxyHost)
-        return;
-    SessionCredentials entry;
-    entry.authentication = authentication;
-    entry.credentials = applied;
-    entry.authenticationScheme = scheme;
-    if (forProxy) {
-        entry.host = *request.settings_.proxyHost;
-        entry.port = request.settings_.proxyPort;
-        storeProxyAuthenticationCredentialsInSessionStore(std::move(entry));
-    } else {
-        entry.url = request.url_;
-        entry.authenticationRealm = realm;
-        storeAuthenticationCredentialsInSessionStore(std::move(entry));
-    }
-}
-
-bool HTTPRequest::applyCredentials(const Credentials& credentials)
-{
-    return AuthenticationChallenge(*this, false).apply(credentials);
-}
-
-bool HTTPRequest::applyProxyCredentials(const Credentials& credentials)
-{
-    return AuthenticationChallenge(*this, true).apply(credentials);
-}
-
-// MARK: - Finding
-
-Credentials HTTPRequest::findCredentials()
-{
-    std::optional<std::string> user, password;
-    if (!url_.user().empty() && url_.hasPassword()) {
-        user = url_.user();
-        password = url_.password();
-    }
-    if (!user || !password) {
-        if (mainRequest_ && mainRequest_->username() && mainRequest_->password()) {
-            user = mainRequest_->username();
-            password = mainRequest_->password();
-        } else if (settings_.username && settings_.password) {
-            user = settings_.username;
-            password = settings_.password;
-        }
-    }
-    if ((!user || !password) && settings_.useKeychainPersistence) {
-        if (auto saved
-            = savedCredentialsForHost(url_.host(), url_.port().value_or(0), url_.scheme(), authenticationRealm_)) {
-            user = saved->user;
-            password = saved->password;
-        }
-    }
-    if (!user || !password)
-        return nullptr;
-    std::optional<std::string> domain;
-    if (requestAuthentication_ && requestAuthentication_->requiresAccountDomain()) {
-        if (settings_.domain && !settings_.domain->empty()) {
-            domain = settings_.domain;
-        } else if (auto split = splitDomainUser(*user)) {
-            domain = split->first;
-            user = split->second;
-        } else {
-            domain = std::string();
-        }
-    }
-    return makeCredentials(*user, *password, domain);
-}
-
-Credentials HTTPRequest::findProxyCredentials()
-{
-    std::optional<std::string> user, password;
-    if (mainRequest_ && mainRequest_->proxyUsername() && mainRequest_->proxyPassword()) {
-        user = mainRequest_->proxyUsername();
-        password = mainRequest_->proxyPassword();
-    } else if (settings_.proxyUsername && settings_.proxyPassword) {
-        user = settings_.proxyUsername;
-        password = settings_.proxyPassword;
-    }
-    if ((!user || !password) && isNTLM(proxyAuthenticationScheme_)) {
-        user = settings_.username;
-        password = settings_.password;
-    }
-    if ((!user || !password) && settings_.proxyHost) {
-        if (auto saved
-            = savedCredentialsForProxy(*settings_.proxyHost, settings_.proxyPort, "", proxyAuthenticationRealm_)) {
-            user = saved->user;
-            password = saved->password;
-        }
-    }
-    if (!user || !password)
-        return nullptr;
-    std::optional<std::string> domain;
-    if (proxyAuthentication_ && proxyAuthentication_->requiresAccountDomain()) {
-        if (settings_.proxyDomain && !settings_.proxyDomain->empty()) {
-            domain = settings_.proxyDomain;
-        } else if (auto split = splitDomainUser(*user)) {
-            domain = split->first;
-            user = split->second;
-        } else {
-            domain = settings_.domain.value_or("");
-        }
-    }
-    return makeCredentials(*user, *password, domain);
-}
-
-// MARK: - Asking
-
-bool HTTPRequest::AuthenticationChallenge::willAskDelegate() const
-{
-    if (request.isSynchronous_)
-        return false;
-    std::shared_ptr<HTTPRequestDelegate> receiver = request.settings_.delegate.lock();
-    if (!receiver)
-        receiver = request.queue_;
-    if (!(receiver && receiver->credentialsHandler(forProxy)) && !neededBlock)
-        return false;
-    auto asked = request.self();
-    if (forProxy)
-        platform::postToMain([asked] { asked->askDelegateForProxyCredentials(); });
-    else
-        platform::postToMain([asked] { asked->askDelegateForCredentials(); });
-    return true;
-}
-
-void HTTPRequest::AuthenticationChallenge::askDelegate() const
-{
-    std::shared_ptr<HTTPRequestDelegate> receiver;
-    Block block;
-    {
-        std::lock_guard<std::recursive_mutex> lock(request.cancelledLock_);
-        receiver = request.settings_.delegate.lock();
-        if (!receiver)
-            receiver = request.queue_;
-        block = neededBlock;
-    }
-    // The delegate is preferred; the block answers only when it cannot.
-    if (auto handler = receiver ? receiver->credentialsHandler(forProxy) : nullptr)
-        handler(request.self());
-    else if (block)
-        block();
-}
-
-bool HTTPRequest::AuthenticationChallenge::showDialog() const
-{
-    bool present = forProxy ? request.settings_.shouldPresentProxyAuthenticationDialog
-                            : request.settings_.shouldPresentAuthenticationDialog;
-    if (request.isSynchronous_ || !present)
-        return false;
-    auto shown = request.self();
-    platform::performOnMain([shown] { AuthenticationDialog::presentAuthenticationDialogForRequest(shown); });
-    return true;
-}
-
-bool HTTPRequest::willAskDelegateForCredentials() { return AuthenticationChallenge(*this, false).willAskDelegate(); }
-
-bool HTTPRequest::willAskDelegateForProxyCredentials()
-{
-    return AuthenticationChallenge(*this, true).willAskDelegate();
-}
-
-void HTTPRequest::askDelegateForCredentials() { AuthenticationChallenge(*this, false).askDelegate(); }
-
-void HTTPRequest::askDelegateForProxyCredentials() { AuthenticationChallenge(*this, true).askDelegate(); }
-
-bool HTTPRequest::showAuthenticationDialog() { return AuthenticationChallenge(*this, false).showDialog(); }
-
-bool HTTPRequest::showProxyAuthenticationDialog() { return AuthenticationChallenge(*this, true).showDialog(); }
 
 void HTTPRequest::retryUsingSuppliedCredentials()
 {
@@ -552,7 +247,7 @@ void HTTPRequest::failAuthentication()
     Guard lock(cancelledLock_);
     if (complete_ && error_)
         return;
-    failWithError(authenticationError());
+    failWithError(AuthenticationChallenge::authenticationError());
 }
 
 // MARK: - The challenge
@@ -562,133 +257,7 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
     Guard lock(cancelledLock_);
     if (error_ || cancelled_)
         return;
-    if (authenticationNeeded_ == 2) {
-        attemptToApplyProxyCredentialsAndResume();
-        return;
-    }
-    AuthenticationChallenge(*this, false).attemptToApplyCredentialsAndResume();
+    AuthenticationChallenge(*this, authenticationNeeded_ == 2).attemptToApplyCredentialsAndResume();
 }
 
-void HTTPRequest::attemptToApplyProxyCredentialsAndResume()
-{
-    Guard lock(cancelledLock_);
-    if (error_ || cancelled_)
-        return;
-    AuthenticationChallenge(*this, true).attemptToApplyCredentialsAndResume();
-}
-
-// Called with the request's lock held, neither failed nor cancelled.
-void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() const
-{
-    int status = request.responseStatusCode_;
-    platform::HttpHeaders headers = request.responseHeaders_.value_or(platform::HttpHeaders());
-
-    if (!authentication) {
-        authentication = platform::HttpAuthentication::createFromResponse(status, headers);
-        if (!authentication) {
-            request.cancelLoad();
-            request.failWithError(makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType,
-                "Failed to get authentication object from response headers"));
-            return;
-        }
-        scheme = authentication->method();
-    } else if (credentials) {
-        // The answer to credentials we sent: the object judges it.
-        authentication->updateFromResponse(status, headers);
-    }
-    realm.reset();
-    if (!authentication->requiresAccountDomain())
-        realm = authentication->realm();
-
-    Error reason;
-    if (!authentication->isValid(&reason)) {
-        authentication.reset();
-        if (reason.domain() != platform::kStreamErrorDomainHTTP
-            || (reason.code() != platform::kStreamErrorHTTPAuthenticationBadUserName
-                && reason.code() != platform::kStreamErrorHTTPAuthenticationBadPassword)) {
-            request.cancelLoad();
-            request.failWithError(authenticationError());
-            return;
-        }
-        std::lock_guard<std::recursive_mutex> asking(sessionStore().askingLock());
-        removeFromSessionStore(credentials);
-        credentials.reset();
-        if (request.error_ || request.cancelled_)
-            return;
-        request.cancelLoad();
-        if (retryCount >= kMaximumCredentialAttempts) {
-            request.failWithError(authenticationError());
-            return;
-        }
-        // Anything applied from here on answers the challenge with a fresh object.
-        authentication = platform::HttpAuthentication::createFromResponse(status, headers);
-        if (authentication) {
-            if (request.settings_.useSessionPersistence) {
-                auto entry = findSessionCredentials();
-                if (entry && apply(entry->credentials)) {
-                    request.startRequest();
-                    return;
-                }
-            }
-            request.transfer_.lastActivityTime = -1;
-            // Whoever is asked answers with retryUsingSuppliedCredentials,
-            // which makes a new object from the same challenge.
-            authentication.reset();
-            if (willAskDelegate() || showDialog()) {
-                // Waiting for an answer, not complete: a cancel must still reach it.
-                request.complete_ = false;
-                return;
-            }
-        }
-        request.failWithError(authenticationError());
-        return;
-    }
-
-    request.cancelLoad();
-
-    if (!credentials) {
-        if (!authentication->requiresUserNameAndPassword()) {
-            // Nothing we could send would change the answer: fail rather than hang.
-            request.failWithError(authenticationError());
-            return;
-        }
-        std::lock_guard<std::recursive_mutex> asking(sessionStore().askingLock());
-        if (request.error_ || request.cancelled_)
-            return;
-        if (request.settings_.useSessionPersistence) {
-            auto entry = findSessionCredentials();
-            if (entry && apply(entry->credentials)) {
-                request.startRequest();
-                return;
-            }
-        }
-        Credentials found = findCredentials();
-        if (!found) {
-            request.transfer_.lastActivityTime = -1;
-            if (willAskDelegate() || showDialog()) {
-                // The answer makes a new object from the challenge.
-                authentication.reset();
-                request.complete_ = false;
-                return;
-            }
-            request.failWithError(authenticationError());
-            return;
-        }
-        if (apply(found))
-            request.startRequest();
-        else
-            request.failWithError(makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType, applyFailureText()));
-        return;
-    }
-
-    // Challenged again and still valid: NTLM's second round, or a stale Digest nonce.
-    bool ntlmDone = isNTLM(scheme) && retryCount >= 2;
-    if (!ntlmDone && retryCount < kMaximumCredentialAttempts && apply(credentials)) {
-        request.startRequest();
-        return;
-    }
-    if (ntlmDone || retryCount >= kMaximumCredentialAttempts)
-        request.failWithError(authenticationError());
-    else
-        request.failWithError(makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType, applyFailureText()));
-}
+} // namespace foundation

@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 
+namespace foundation {
+
 namespace {
 
 std::mutex& defaultCacheLock()
@@ -153,3 +155,5 @@ bool HTTPRequest::useDataFromCache()
     markAsFinished();
     return true;
 }
+
+} // namespace foundation

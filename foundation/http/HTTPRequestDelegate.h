@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace foundation {
+
 class HTTPRequest;
 using HTTPRequestPtr = std::shared_ptr<HTTPRequest>;
 
@@ -102,3 +104,5 @@ using RequestSelector = DelegateSelector<const HTTPRequestPtr&>;
 using HeadersSelector = DelegateSelector<const HTTPRequestPtr&, const platform::Dictionary&>;
 using RedirectSelector = DelegateSelector<const HTTPRequestPtr&, const platform::Url&>;
 using DataSelector = DelegateSelector<const HTTPRequestPtr&, const platform::Bytes&>;
+
+} // namespace foundation

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 
+namespace foundation {
+
 platform::Error makeHTTPRequestError(int code, std::string description, const platform::Error* underlying)
 {
     platform::Dictionary info;
@@ -16,3 +18,5 @@ platform::Error posixError(int errnoValue)
 {
     return platform::Error::withDescription(platform::kPosixErrorDomain, errnoValue, std::strerror(errnoValue));
 }
+
+} // namespace foundation

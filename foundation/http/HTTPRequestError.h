@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace foundation {
+
 // Every failure of the HTTP engine carries this domain.
 inline constexpr const char* HTTPRequestErrorDomain = "HTTPRequestErrorDomain";
 
@@ -26,3 +28,5 @@ platform::Error makeHTTPRequestError(int code, std::string description, const pl
 
 // A POSIX error for errno, used as the underlying error of file failures.
 platform::Error posixError(int errnoValue);
+
+} // namespace foundation

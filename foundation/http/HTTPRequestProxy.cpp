@@ -1,34 +1,13 @@
 #include "foundation/http/HTTPRequest.h"
 
+#include "foundation/http/PacScriptFetch.h"
 #include "platform/net/PacScript.h"
 #include "platform/net/ProxySettings.h"
 #include "platform/os/StringUtil.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
-namespace {
-
-constexpr std::size_t kPACReadPiece = 16384;
-constexpr double kPACReadInterval = 0.01;
-
-// Guards the read-modify-write of the shared queue's width.
-std::mutex& queueWidthLock()
-{
-    static std::mutex* lock = new std::mutex;
-    return *lock;
-}
-
-void changeSharedQueueWidth(int by)
-{
-    std::lock_guard<std::mutex> lock(queueWidthLock());
-    auto& queue = HTTPRequest::sharedQueue();
-    queue.setMaxConcurrentOperationCount(std::max(1, queue.maxConcurrentOperationCount() + by));
-}
-
-} // namespace
+namespace foundation {
 
 // MARK: - Accessors
 
@@ -98,152 +77,30 @@ void HTTPRequest::applyProxyToStream(platform::HttpStream& stream)
 void HTTPRequest::fetchPACFile()
 {
     platform::Url pac = *settings_.PACurl;
-    if (pac.isFileUrl()) {
-        transfer_.PACFileReadFd = FileDescriptor::open(pac.path(), O_RDONLY | O_NONBLOCK);
-        if (!transfer_.PACFileReadFd) {
-            startRequest();
-            return;
-        }
-        transfer_.PACFileData.clear();
-        std::weak_ptr<HTTPRequest> weak = self();
-        transfer_.PACReadTimer = platform::Timer::scheduled(
-            kPACReadInterval, true,
-            [weak](platform::Timer&) {
-                if (auto request = weak.lock())
-                    request->readPACFileChunk();
-            },
-            requestLoop(), runLoopMode_);
-        // A file that takes longer than the time-out (a pipe nobody writes
-        // to) is given up, and the request goes without it.
-        transfer_.PACTimeoutTimer = platform::Timer::scheduled(
-            transfer_.options.timeOutSeconds, false,
-            [weak](platform::Timer&) {
-                if (auto request = weak.lock()) {
-                    Guard lock(request->cancelledLock_);
-                    if (request->transfer_.PACFileReadFd)
-                        request->finishPACFileRead(false);
-                }
-            },
-            requestLoop(), runLoopMode_);
-        readPACFileChunk();
-        return;
-    }
-
-    std::string scheme = platform::asciiToLower(pac.scheme());
-    if (scheme != "http" && scheme != "https") {
+    if (isSynchronous_ && !pac.isFileUrl()) {
+        runPACScript(PacScriptFetch::fetchSynchronously(pac, transfer_.options.timeOutSeconds));
         startRequest();
         return;
     }
-    auto fetch = HTTPRequest::requestWithURL(pac);
-    fetch->isPACFileRequest_ = true;
-    fetch->settings_.options.timeOutSeconds = transfer_.options.timeOutSeconds;
-    if (isSynchronous_) {
-        fetch->startSynchronous();
-        if (!fetch->error())
-            runPACScript(fetch->responseString());
-        startRequest();
-        return;
-    }
-
-    transfer_.PACFileRequest = fetch;
-    fetch->setQueuePriority(platform::Operation::High);
-    auto delegate = std::make_shared<HTTPRequestDelegate>();
     std::weak_ptr<HTTPRequest> weak = self();
-    auto finished = [weak](const HTTPRequestPtr& done) {
-        if (auto request = weak.lock())
-            request->requestLoop().post(
-                [request, done] { request->finishedDownloadingPACFile(done); }, platform::kCommonRunLoopModes);
-    };
-    delegate->requestFinished = finished;
-    delegate->requestFailed = finished;
-    transfer_.PACFileDelegate = delegate;
-    fetch->setDelegate(delegate);
-    // The fetch must not wait behind the requests it holds up.
-    changeSharedQueueWidth(1);
-    transfer_.PACFetchWidenedQueue = true;
-    fetch->startAsynchronous();
-}
-
-void HTTPRequest::readPACFileChunk()
-{
-    Guard lock(cancelledLock_);
-    if (!transfer_.PACFileReadFd)
-        return;
-    std::uint8_t buffer[kPACReadPiece];
-    for (int piece = 0; piece < 64; ++piece) {
-        ssize_t n = transfer_.PACFileReadFd.read(buffer, sizeof buffer);
-        if (n > 0) {
-            transfer_.PACFileData.insert(transfer_.PACFileData.end(), buffer, buffer + n);
-            continue;
-        }
-        if (n < 0 && errno == EAGAIN)
-            return;
-        finishPACFileRead(n == 0);
-        return;
-    }
-}
-
-void HTTPRequest::finishPACFileRead(bool success)
-{
-    if (transfer_.PACReadTimer)
-        transfer_.PACReadTimer->invalidate();
-    if (transfer_.PACTimeoutTimer)
-        transfer_.PACTimeoutTimer->invalidate();
-    transfer_.PACReadTimer.reset();
-    transfer_.PACTimeoutTimer.reset();
-    transfer_.PACFileReadFd.close();
-    if (success) {
-        auto text = platform::decodeText(transfer_.PACFileData, platform::kUTF8StringEncoding);
-        if (!text)
-            text = platform::decodeText(transfer_.PACFileData, platform::kISOLatin1StringEncoding);
-        runPACScript(text);
-    }
-    transfer_.PACFileData.clear();
-    if (!cancelled_ && !error_)
-        startRequest();
-}
-
-void HTTPRequest::finishedDownloadingPACFile(const std::shared_ptr<HTTPRequest>& fetch)
-{
-    Guard lock(cancelledLock_);
-    // A fetch dropped by a cancel has given its width back already.
-    if (!fetch || fetch != transfer_.PACFileRequest)
-        return;
-    if (!fetch->error())
-        runPACScript(fetch->responseString());
-    if (transfer_.PACFetchWidenedQueue) {
-        transfer_.PACFetchWidenedQueue = false;
-        changeSharedQueueWidth(-1);
-    }
-    transfer_.PACFileRequest.reset();
-    transfer_.PACFileDelegate.reset();
-    if (!cancelled_ && !error_)
+    transfer_.PACFetch = PacScriptFetch::start(pac, transfer_.options.timeOutSeconds, requestLoop(), runLoopMode_,
+        [weak](const std::optional<std::string>& script) {
+            auto request = weak.lock();
+            if (!request)
+                return;
+            Guard lock(request->cancelledLock_);
+            request->runPACScript(script);
+            if (!request->cancelled_ && !request->error_)
+                request->startRequest();
+        });
+    if (!transfer_.PACFetch)
         startRequest();
 }
 
 void HTTPRequest::stopPACFetch()
 {
-    if (transfer_.PACFileRequest) {
-        auto fetch = std::move(transfer_.PACFileRequest);
-        transfer_.PACFileRequest.reset();
-        transfer_.PACFileDelegate.reset();
-        fetch->clearDelegatesAndCancel();
-    }
-    // Whatever ends the fetch, the queue gets its width back once.
-    if (transfer_.PACFetchWidenedQueue) {
-        transfer_.PACFetchWidenedQueue = false;
-        changeSharedQueueWidth(-1);
-    }
-    if (transfer_.PACFileReadFd) {
-        if (transfer_.PACReadTimer)
-            transfer_.PACReadTimer->invalidate();
-        if (transfer_.PACTimeoutTimer)
-            transfer_.PACTimeoutTimer->invalidate();
-        transfer_.PACReadTimer.reset();
-        transfer_.PACTimeoutTimer.reset();
-        transfer_.PACFileReadFd.close();
-        transfer_.PACFileData.clear();
-    }
+    if (auto fetch = std::move(transfer_.PACFetch))
+        fetch->stop();
 }
 
 void HTTPRequest::runPACScript(const std::optional<std::string>& script)
@@ -263,3 +120,5 @@ void HTTPRequest::runPACScript(const std::optional<std::string>& script)
     settings_.proxyPort = first.port;
     settings_.proxyType = platform::proxyTypeName(first.type);
 }
+
+} // namespace foundation

@@ -1,18 +1,20 @@
 // Throttling requests through the bandwidth meter, mobile-only throttling, and
-// the network activity indicator.
+// the network activity indicator (NetworkActivityIndicator).
 
 #include "foundation/http/HTTPRequest.h"
 
 #include "foundation/http/BandwidthMeter.h"
+#include "foundation/http/NetworkActivityIndicator.h"
 #include "foundation/http/NetworkReachability.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
+
+namespace foundation {
 
 namespace {
 
 // The limit used when throttling only on the mobile network.
 constexpr unsigned long kWWANBandwidthLimit = 14800;
-constexpr double kIndicatorHideDelay = 0.5;
 
 // Reachability watch for mobile-only throttling; main thread only.
 struct MobileWatch {
@@ -27,35 +29,6 @@ MobileWatch& mobileWatch()
 }
 
 BandwidthMeter& meter() { return BandwidthMeter::shared(); }
-
-struct ActivityIndicator {
-    std::mutex lock;
-    bool visible = false;
-    bool shouldUpdate = true;
-    std::function<void(bool)> observer;
-};
-
-ActivityIndicator& indicator()
-{
-    static auto* state = new ActivityIndicator;
-    return *state;
-}
-
-void setIndicatorVisible(bool visible)
-{
-    std::function<void(bool)> observer;
-    {
-        ActivityIndicator& i = indicator();
-        std::lock_guard<std::mutex> lock(i.lock);
-        if (i.visible == visible)
-            return;
-        i.visible = visible;
-        observer = i.observer;
-    }
-    // Observers hear every change, in order, on the main thread.
-    if (observer)
-        platform::performOnMain([observer, visible] { observer(visible); });
-}
 
 } // namespace
 
@@ -137,48 +110,24 @@ void HTTPRequest::reachabilityChanged() { meter().setMobileNetworkActive(isNetwo
 
 // MARK: - Activity indicator
 
-bool HTTPRequest::shouldUpdateNetworkActivityIndicator()
-{
-    ActivityIndicator& i = indicator();
-    std::lock_guard<std::mutex> lock(i.lock);
-    return i.shouldUpdate;
-}
+namespace {
+NetworkActivityIndicator& indicator() { return NetworkActivityIndicator::shared(); }
+} // namespace
 
-void HTTPRequest::setShouldUpdateNetworkActivityIndicator(bool update)
-{
-    ActivityIndicator& i = indicator();
-    std::lock_guard<std::mutex> lock(i.lock);
-    i.shouldUpdate = update;
-}
-
-bool HTTPRequest::isNetworkActivityIndicatorVisible()
-{
-    ActivityIndicator& i = indicator();
-    std::lock_guard<std::mutex> lock(i.lock);
-    return i.visible;
-}
-
+bool HTTPRequest::shouldUpdateNetworkActivityIndicator() { return indicator().shouldUpdate(); }
+void HTTPRequest::setShouldUpdateNetworkActivityIndicator(bool update) { indicator().setShouldUpdate(update); }
+bool HTTPRequest::isNetworkActivityIndicatorVisible() { return indicator().isVisible(); }
 void HTTPRequest::setNetworkActivityIndicatorObserver(std::function<void(bool visible)> observer)
 {
-    ActivityIndicator& i = indicator();
-    std::lock_guard<std::mutex> lock(i.lock);
-    i.observer = std::move(observer);
+    indicator().setObserver(std::move(observer));
 }
-
-void HTTPRequest::showNetworkActivityIndicator() { setIndicatorVisible(true); }
-
-void HTTPRequest::hideNetworkActivityIndicator() { setIndicatorVisible(false); }
-
-void HTTPRequest::hideNetworkActivityIndicatorAfterDelay()
-{
-    // A stream scheduled again within the delay keeps the indicator on, so
-    // back-to-back requests do not make it flicker.
-    platform::performOnMain(
-        [] { platform::dispatchAfter(kIndicatorHideDelay, [] { hideNetworkActivityIndicatorIfNeeeded(); }); });
-}
-
+void HTTPRequest::showNetworkActivityIndicator() { indicator().setVisible(true); }
+void HTTPRequest::hideNetworkActivityIndicator() { indicator().setVisible(false); }
+void HTTPRequest::hideNetworkActivityIndicatorAfterDelay() { indicator().hideAfterDelay(&HTTPRequest::isNetworkInUse); }
 void HTTPRequest::hideNetworkActivityIndicatorIfNeeeded()
 {
     if (!isNetworkInUse())
         hideNetworkActivityIndicator();
 }
+
+} // namespace foundation

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <limits>
 
+namespace foundation {
+
 namespace http_rules {
 
 namespace {
@@ -96,3 +98,5 @@ std::optional<unsigned long long> contentRangeStart(std::string_view text)
 }
 
 } // namespace http_rules
+
+} // namespace foundation

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace foundation {
+
 namespace http_rules {
 
 // "Content-Length" as plain decimal digits (surrounding blanks allowed).
@@ -24,3 +26,5 @@ std::optional<double> keepAliveLifetime(std::string_view version, const std::opt
 std::optional<unsigned long long> contentRangeStart(std::string_view text);
 
 } // namespace http_rules
+
+} // namespace foundation

@@ -3,6 +3,8 @@
 #include "foundation/http/HTTPRequest.h"
 #include "platform/os/Log.h"
 
+namespace foundation {
+
 namespace {
 
 // Priority of the HEAD requests that measure a download before it starts:
@@ -464,3 +466,5 @@ std::shared_ptr<HTTPRequest> HTTPRequest::mainRequest() const
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     return mainRequest_;
 }
+
+} // namespace foundation

@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+namespace foundation {
+
 class HTTPRequest;
 class NetworkQueue;
 
@@ -146,3 +148,5 @@ public:
 private:
     platform::OperationQueue* queue_ = nullptr;
 };
+
+} // namespace foundation

@@ -3,6 +3,8 @@
 #include "platform/os/Log.h"
 #include "platform/os/NotificationCenter.h"
 
+namespace foundation {
+
 namespace {
 
 void logFlags(platform::ReachabilityFlags flags, const char* rule)
@@ -108,3 +110,5 @@ NetworkReachability::NetworkStatus NetworkReachability::localWiFiStatusForFlags(
         ? ReachableViaWiFi
         : NotReachable;
 }
+
+} // namespace foundation

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+namespace foundation {
+
 // Posted through the default notification centre, with the NetworkReachability
 // object as the notification's object, whenever the flags change.
 inline constexpr const char* kNetworkReachabilityChangedNotification = "kNetworkReachabilityChangedNotification";
@@ -49,3 +51,5 @@ private:
     std::shared_ptr<platform::Reachability> reachabilityRef_;
     bool localWiFiRef_ = false;
 };
+
+} // namespace foundation

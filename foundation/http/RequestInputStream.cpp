@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <mutex>
 
+namespace foundation {
+
 std::shared_ptr<RequestInputStream> RequestInputStream::inputStreamWithFileAtPath(
     const std::string& path, const std::shared_ptr<HTTPRequest>& request, platform::Error* error)
 {
@@ -86,3 +88,5 @@ long RequestInputStream::read(std::uint8_t* buffer, std::size_t maxLength)
         HTTPRequest::incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(count));
     return count;
 }
+
+} // namespace foundation

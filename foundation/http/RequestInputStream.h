@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+namespace foundation {
+
 class HTTPRequest;
 
 // The stream every request body is read from: over the body in memory or
@@ -43,3 +45,5 @@ private:
     std::unique_ptr<platform::DataInputStream> data_;
     std::optional<platform::Error> streamError_;
 };
+
+} // namespace foundation

@@ -3,6 +3,8 @@
 #include "platform/net/HttpAuthentication.h"
 #include "platform/os/StringUtil.h"
 
+namespace foundation {
+
 namespace {
 
 void eraseEntry(std::vector<SessionCredentials>& entries, const HTTPCredentials& credentials)
@@ -116,3 +118,5 @@ std::optional<SessionCredentials> SessionCredentialsStore::findProxyEntry(const 
             return entry;
     return std::nullopt;
 }
+
+} // namespace foundation

@@ -13,6 +13,8 @@ namespace platform {
 class HttpAuthentication;
 }
 
+namespace foundation {
+
 // A set of credentials (user name, password, domain). It is shared, never
 // changed: session entries are matched by the identity of their dictionary.
 using HTTPCredentials = std::shared_ptr<const platform::Dictionary>;
@@ -67,3 +69,5 @@ private:
     std::vector<SessionCredentials> serverEntries_;
     std::vector<SessionCredentials> proxyEntries_;
 };
+
+} // namespace foundation

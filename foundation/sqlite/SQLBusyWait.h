@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+namespace foundation {
+
 // The wait between tries of an operation that found the database busy or
 // locked. It gives up after the connection's retry count (when one is set) and,
 // in any case, once the time bound has passed, so a database that another
@@ -45,3 +47,5 @@ private:
     std::chrono::steady_clock::duration maxWait_;
     std::chrono::steady_clock::time_point deadline_ {};
 };
+
+} // namespace foundation

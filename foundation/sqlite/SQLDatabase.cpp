@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+namespace foundation {
+
 namespace {
 
 const char* const kQueryOperation = "-[SQLDatabase executeQuery:withArgumentsInArray:orDictionary:orVAList:]";
@@ -858,3 +860,5 @@ void SQLDatabase::extractSQL(
         }
     }
 }
+
+} // namespace foundation

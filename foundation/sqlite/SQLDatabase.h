@@ -19,6 +19,8 @@ struct sqlite3_stmt;
 struct sqlite3_context;
 struct sqlite3_value;
 
+namespace foundation {
+
 class SQLDateFormatter;
 class SQLResultSet;
 class SQLStatement;
@@ -220,3 +222,5 @@ private:
     std::vector<std::weak_ptr<SQLStatement>> statements_;
     std::size_t statementsPruneMark_ = 64;
 };
+
+} // namespace foundation

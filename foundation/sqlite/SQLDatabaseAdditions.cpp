@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+namespace foundation {
+
 namespace {
 
 std::string lowercased(std::string text)
@@ -147,3 +149,5 @@ bool SQLDatabase::validateSQL(const std::string& sql, platform::Error* error)
     sqlite3_finalize(statement);
     return valid;
 }
+
+} // namespace foundation

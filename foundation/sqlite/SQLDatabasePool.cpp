@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <sqlite3.h>
 
+namespace foundation {
+
 namespace {
 
 bool contains(const std::vector<std::shared_ptr<SQLDatabase>>& list, const std::shared_ptr<SQLDatabase>& db)
@@ -175,3 +177,5 @@ std::optional<platform::Error> SQLDatabasePool::inSavePoint(const TransactionBlo
     pushDatabaseBackInPool(db);
     return result;
 }
+
+} // namespace foundation

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
+
 class SQLDatabase;
 class SQLDatabasePool;
 
@@ -77,3 +79,5 @@ private:
     std::weak_ptr<SQLDatabasePoolDelegate> delegate_;
     std::atomic<unsigned> maximumNumberOfDatabasesToCreate_ { 0 };
 };
+
+} // namespace foundation

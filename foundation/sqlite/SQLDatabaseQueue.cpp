@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+namespace foundation {
+
 namespace {
 
 const char* pathText(const std::optional<std::string>& path) { return path ? path->c_str() : "(null)"; }
@@ -139,3 +141,5 @@ std::optional<platform::Error> SQLDatabaseQueue::inSavePoint(const TransactionBl
         result = platform::Error::withDescription("SQLDatabase", SQLITE_MISUSE, "the queue is already running a block");
     return result;
 }
+
+} // namespace foundation

@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+namespace foundation {
+
 class SQLDatabase;
 
 // Runs every job on one connection, one job at a time, whichever
@@ -57,3 +59,5 @@ private:
     std::atomic<std::thread::id> runningThread_ {};
     std::shared_ptr<SQLDatabase> db_;
 };
+
+} // namespace foundation

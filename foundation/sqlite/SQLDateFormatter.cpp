@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace foundation {
+
 namespace {
 
 const char* const kMonthNames[] = { "January", "February", "March", "April", "May", "June", "July", "August",
@@ -307,3 +309,5 @@ std::optional<platform::Date> SQLDateFormatter::dateFromString(std::string_view 
     double seconds = static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second) + fraction - offset;
     return platform::Date::fromSeconds(seconds);
 }
+
+} // namespace foundation

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace foundation {
+
 // Turns dates into text and back with a fixed pattern, a fixed offset from GMT
 // and English month and day names, so that stored dates read the same on every
 // device. Pattern letters follow the usual date-format conventions: y, M (1-4
@@ -28,3 +30,5 @@ private:
     int secondsFromGMT_;
     std::string localeIdentifier_;
 };
+
+} // namespace foundation

@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+namespace foundation {
+
 namespace {
 
 std::string lowercased(std::string_view text)
@@ -327,3 +329,5 @@ void SQLResultSet::kvcMagic(const std::function<void(const std::string& name, co
         setter(name ? name : "", text);
     }
 }
+
+} // namespace foundation

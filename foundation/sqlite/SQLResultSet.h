@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+namespace foundation {
+
 class SQLDatabase;
 class SQLStatement;
 
@@ -127,3 +129,5 @@ private:
     mutable std::vector<std::pair<std::string, int>> resolvedNames_;
     mutable std::size_t nextResolvedName_ = 0;
 };
+
+} // namespace foundation

@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+namespace foundation {
+
 SQLStatement::~SQLStatement() { close(); }
 
 void SQLStatement::close()
@@ -26,3 +28,5 @@ std::string SQLStatement::description() const
     return platform::format(
         "<SQLStatement: %p> %ld hit(s) for query %s", static_cast<const void*>(this), useCount(), query_.c_str());
 }
+
+} // namespace foundation

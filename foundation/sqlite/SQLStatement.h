@@ -5,6 +5,8 @@
 
 struct sqlite3_stmt;
 
+namespace foundation {
+
 // Holds one prepared statement. The connection's statement cache and the
 // cursors reading from the statement share the holder; whoever drops it last
 // finalizes the statement.
@@ -40,3 +42,5 @@ private:
     std::atomic<long> useCount_ { 0 };
     std::atomic<bool> inUse_ { false };
 };
+
+} // namespace foundation

@@ -17,6 +17,9 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
 
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 namespace {
 
 constexpr const char* kTitle = "家校互动";

@@ -12,7 +12,9 @@
 #include <memory>
 #include <vector>
 
+namespace foundation {
 class FormDataRequest;
+}
 class UIButton;
 class UIControl;
 
@@ -31,7 +33,7 @@ class MessageBoxViewController final : public BaseViewController,
                                        public UITableViewDataSource,
                                        public UITableViewDelegate,
                                        public RefreshTableViewDelegate,
-                                       public HTTPRequestDelegate,
+                                       public foundation::HTTPRequestDelegate,
                                        public MessageNavigationCellDelegate {
     // Only create() makes a box: one without its tick would never poll.
     struct Made {
@@ -65,18 +67,18 @@ public:
     void handleTimer();
     void navHandleTimer();
     void loadMessage();
-    void requestMessageSucceeded(const HTTPRequestPtr& request);
-    void requestMessageFailed(const HTTPRequestPtr& request);
+    void requestMessageSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestMessageFailed(const foundation::HTTPRequestPtr& request);
 
     // ---- The state report -----------------------------------------------------------
     void setState();
-    void requestSetStateSucceeded(const HTTPRequestPtr& request);
-    void requestSetStateFailed(const HTTPRequestPtr& request);
+    void requestSetStateSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestSetStateFailed(const foundation::HTTPRequestPtr& request);
 
     // ---- Navigation messages (no tick schedules them) ------------------------------------
     void loadNavigationMessage();
-    void requestNavigationMessageSuccessed(const HTTPRequestPtr& request);
-    void requestNavigationMessageFailed(const HTTPRequestPtr& request);
+    void requestNavigationMessageSuccessed(const foundation::HTTPRequestPtr& request);
+    void requestNavigationMessageFailed(const foundation::HTTPRequestPtr& request);
 
     // Replaces the list, recolours the table and publishes the unread total.
     using BaseViewController::setListData;
@@ -115,7 +117,7 @@ private:
     void stopPolling();
     void reloadList();
     // Stores and announces a poll reply's new messages and applies its group-send counts.
-    void applyPollReply(const HTTPRequestPtr& request);
+    void applyPollReply(const foundation::HTTPRequestPtr& request);
     void updateTableBackground();
     bool isGroupRecord(long row) const;
 
@@ -127,9 +129,9 @@ private:
     std::shared_ptr<UIButton> btnSend_;
     std::shared_ptr<RefreshTableView> tableView_;
     std::shared_ptr<platform::Timer> timer_;
-    std::shared_ptr<FormDataRequest> navMsgRequest_;
-    std::shared_ptr<FormDataRequest> msgRequest_;
-    std::shared_ptr<FormDataRequest> stateRequest_;
+    std::shared_ptr<foundation::FormDataRequest> navMsgRequest_;
+    std::shared_ptr<foundation::FormDataRequest> msgRequest_;
+    std::shared_ptr<foundation::FormDataRequest> stateRequest_;
     // The messages the outstanding report tells the server about.
     core::MessageList stateMessages_;
     int accountUid_ = 0;

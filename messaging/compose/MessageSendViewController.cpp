@@ -25,6 +25,9 @@
 #include <algorithm>
 #include <set>
 
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 namespace {
 
 const platform::Color kReceiverColor = platform::Color::fromRGB255(77, 77, 77);

@@ -42,7 +42,7 @@ class MessageSendViewController final : public BaseViewController,
                                         public MessageSendPhotoDelegate,
                                         public MessageSendSoundDelegate,
                                         public MessageRecordViewDelegate,
-                                        public HTTPRequestDelegate,
+                                        public foundation::HTTPRequestDelegate,
                                         public PhotoBrowserDelegate {
 public:
     ORB_CLASS_NAME(MessageSendViewController)
@@ -87,8 +87,8 @@ public:
     void refreshReceiverView();
     void refreshFileContainer();
     void post();
-    void requestSendSucceeded(const HTTPRequestPtr& request);
-    void requestSendFailed(const HTTPRequestPtr& request);
+    void requestSendSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestSendFailed(const foundation::HTTPRequestPtr& request);
     // After "发送成功": back to the message box.
     void hudWasHidden();
 

@@ -18,6 +18,9 @@
 #include <algorithm>
 #include <limits>
 
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 namespace {
 
 const platform::Color kDropDownColor = platform::Color::fromRGB255(108, 165, 16);

@@ -27,7 +27,7 @@ class MessageTemplateViewController final : public BaseViewController,
                                             public UITableViewDelegate,
                                             public UITextFieldDelegate,
                                             public DropDownListViewDelegate,
-                                            public HTTPRequestDelegate {
+                                            public foundation::HTTPRequestDelegate {
 public:
     ORB_CLASS_NAME(MessageTemplateViewController)
 
@@ -60,10 +60,10 @@ public:
 
     void loadMessageTemplateType();
     void loadMessageTemplateContent();
-    void requestMessageTemplateTypeSussceeded(const HTTPRequestPtr& request);
-    void requestMessageTemplateTypeFailed(const HTTPRequestPtr& request);
-    void requestMessageTemplateContentSussceeded(const HTTPRequestPtr& request);
-    void requestMessageTemplateContentFailed(const HTTPRequestPtr& request);
+    void requestMessageTemplateTypeSussceeded(const foundation::HTTPRequestPtr& request);
+    void requestMessageTemplateTypeFailed(const foundation::HTTPRequestPtr& request);
+    void requestMessageTemplateContentSussceeded(const foundation::HTTPRequestPtr& request);
+    void requestMessageTemplateContentFailed(const foundation::HTTPRequestPtr& request);
     void useMessageTemplateAction();
 
     void onDropDownItemClick(const NSIndexPath& indexPath) override;

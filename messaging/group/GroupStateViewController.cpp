@@ -16,6 +16,10 @@
 
 #include <algorithm>
 
+using foundation::FormDataRequest;
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 namespace {
 
 // The row codes of the list.

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
 class FormDataRequest;
+}
 class ProgressOverlay;
 class UIButton;
 class UIControl;
@@ -30,7 +32,7 @@ class UIView;
 class GroupStateViewController final : public BaseViewController,
                                        public UITableViewDataSource,
                                        public UITableViewDelegate,
-                                       public HTTPRequestDelegate,
+                                       public foundation::HTTPRequestDelegate,
                                        public MessageRecordTarget {
 public:
     ORB_CLASS_NAME(GroupStateViewController)
@@ -64,10 +66,10 @@ public:
     void btnResendTouchUpInside(UIControl* sender);
     void btnBackTouchUpInside(UIControl* sender);
 
-    void requestStateSucceeded(const HTTPRequestPtr& request);
-    void requestStateFailed(const HTTPRequestPtr& request);
-    void requestResendSucceeded(const HTTPRequestPtr& request);
-    void requestResendFailed(const HTTPRequestPtr& request);
+    void requestStateSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestStateFailed(const foundation::HTTPRequestPtr& request);
+    void requestResendSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestResendFailed(const foundation::HTTPRequestPtr& request);
 
     long numberOfRowsInSection(UITableView*, long section) override;
     std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(UITableView*, const NSIndexPath&) override;
@@ -81,7 +83,7 @@ private:
     int selectedType() const;
     void showOverlay(const std::string& text, bool spinner);
     void hideOverlayLater(const std::string& text);
-    void dropRequest(std::shared_ptr<FormDataRequest>& request);
+    void dropRequest(std::shared_ptr<foundation::FormDataRequest>& request);
 
     std::unique_ptr<core::MessageFactory> messageFactory_;
     std::shared_ptr<ProgressOverlay> hud_;
@@ -102,8 +104,8 @@ private:
     std::vector<std::string> readNames_;
     std::string unReadNamesTxt_;
     std::string readNamesTxt_;
-    std::shared_ptr<FormDataRequest> stateRequest_;
+    std::shared_ptr<foundation::FormDataRequest> stateRequest_;
     // The tab the list request out was made for.
     int stateType_ = kSmsType;
-    std::shared_ptr<FormDataRequest> resendRequest_;
+    std::shared_ptr<foundation::FormDataRequest> resendRequest_;
 };

@@ -14,6 +14,9 @@
 
 #include <algorithm>
 
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 namespace {
 
 const platform::Color kChosenColour = platform::Color::fromRGB255(126, 195, 16);

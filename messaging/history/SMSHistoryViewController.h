@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
 class FormDataRequest;
+}
 class UIButton;
 class UIControl;
 class UIImageView;
@@ -30,7 +32,7 @@ class SMSHistoryViewController final : public BaseViewController,
                                        public UITableViewDelegate,
                                        public RefreshTableViewDelegate,
                                        public UITextFieldDelegate,
-                                       public HTTPRequestDelegate {
+                                       public foundation::HTTPRequestDelegate {
 public:
     ORB_CLASS_NAME(SMSHistoryViewController)
 
@@ -50,8 +52,8 @@ public:
     void loadSMSHistoryList();
     // Pages of the list shown: the total over the page size, rounded up.
     int totalPage() const;
-    void requestSMSHistoryListSussceeded(const HTTPRequestPtr& request);
-    void requestSMSHistoryListFailed(const HTTPRequestPtr& request);
+    void requestSMSHistoryListSussceeded(const foundation::HTTPRequestPtr& request);
+    void requestSMSHistoryListFailed(const foundation::HTTPRequestPtr& request);
 
     void btnReceiverAction(UIControl* sender);
     void btnSendAction(UIControl* sender);
@@ -86,7 +88,7 @@ private:
     double orgSearchBarWidth_ = 0;
     bool isSearching_ = false;
     bool isPullDownRefresh_ = false;
-    std::shared_ptr<FormDataRequest> historyRequest_;
+    std::shared_ptr<foundation::FormDataRequest> historyRequest_;
     // What the request out was asked for.
     int requestType_ = kReceivedType;
     bool requestSearching_ = false;

@@ -10,6 +10,12 @@
 
 #include <algorithm>
 
+using foundation::HTTPRequest;
+using foundation::HTTPRequestDelegate;
+using foundation::HTTPRequestPtr;
+using foundation::NetworkQueue;
+using foundation::RequestSelector;
+
 const char* const MessageLoaderDidSendSucceededNotification = "MessageLoaderDidSendSucceededNotification";
 const char* const MessageLoaderDidSendFailedNotification = "MessageLoaderDidSendFailedNotification";
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
 class NetworkQueue;
+}
 
 // Posted on the default centre, object nil, user info {"message": the
 // MessageInfo}: after a sent message is stored with its server id, and when a
@@ -25,7 +27,7 @@ extern const char* const MessageLoaderDidSendFailedNotification;
 // The requests themselves come from core::MessageLoader (the request
 // builders); this class is the pipeline around them, so the screens know one
 // MessageLoader: this one. Main thread only.
-class MessageLoader final : public HTTPRequestDelegate, public std::enable_shared_from_this<MessageLoader> {
+class MessageLoader final : public foundation::HTTPRequestDelegate, public std::enable_shared_from_this<MessageLoader> {
 public:
     // The process-wide loader, made on first use and kept for the process.
     static std::shared_ptr<MessageLoader> shareLoader();
@@ -41,14 +43,14 @@ public:
     void sendMessage(const std::shared_ptr<core::MessageInfo>& message);
 
     // Request handlers, named by the requests this loader builds.
-    void requestUploadPhotoSucceeded(const HTTPRequestPtr& request);
-    void requestUploadPhotoFailed(const HTTPRequestPtr& request);
-    void requestUploadSoundSucceeded(const HTTPRequestPtr& request);
-    void requestUploadSoundFailed(const HTTPRequestPtr& request);
-    void requestSendMessageSucceeded(const HTTPRequestPtr& request);
-    void requestSendMessageFailed(const HTTPRequestPtr& request);
+    void requestUploadPhotoSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestUploadPhotoFailed(const foundation::HTTPRequestPtr& request);
+    void requestUploadSoundSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestUploadSoundFailed(const foundation::HTTPRequestPtr& request);
+    void requestSendMessageSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestSendMessageFailed(const foundation::HTTPRequestPtr& request);
 
-    const std::shared_ptr<NetworkQueue>& chatQueue() const { return chatQueue_; }
+    const std::shared_ptr<foundation::NetworkQueue>& chatQueue() const { return chatQueue_; }
     // Messages sent and not yet reported.
     std::size_t pendingCount() const { return pending_.size(); }
 
@@ -62,16 +64,16 @@ private:
         int accountUid = 0;
     };
 
-    void enqueue(const HTTPRequestPtr& request);
-    void uploadSucceeded(const HTTPRequestPtr& request);
-    void uploadFailed(const HTTPRequestPtr& request);
+    void enqueue(const foundation::HTTPRequestPtr& request);
+    void uploadSucceeded(const foundation::HTTPRequestPtr& request);
+    void uploadFailed(const foundation::HTTPRequestPtr& request);
     // The pending entry of the request's message, or end() when it has none.
-    std::vector<Pending>::iterator find(const HTTPRequestPtr& request);
+    std::vector<Pending>::iterator find(const foundation::HTTPRequestPtr& request);
     void finish(std::vector<Pending>::iterator entry, bool sent);
     // The store of the current home; made again when the home changes.
     core::MessageFactory& messageFactory();
 
-    std::shared_ptr<NetworkQueue> chatQueue_;
+    std::shared_ptr<foundation::NetworkQueue> chatQueue_;
     std::unique_ptr<core::MessageFactory> messageFactory_;
     std::string messageFactoryPath_;
     std::vector<Pending> pending_;

@@ -8,6 +8,11 @@
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
 
+using foundation::HTTPRequestDelegate;
+using foundation::HTTPRequestPtr;
+using foundation::ProgressDelegate;
+using foundation::RequestSelector;
+
 std::shared_ptr<MessageSendPhoto> MessageSendPhoto::photoWithDelegate(std::weak_ptr<MessageSendPhotoDelegate> delegate)
 {
     auto tile = std::make_shared<MessageSendPhoto>();

@@ -45,8 +45,8 @@ public:
     // photo already has its addresses. Exactly one upload report per call.
     void upload(int photoType);
 
-    void requestUploadSucceeded(const HTTPRequestPtr& request);
-    void requestUploadFailed(const HTTPRequestPtr& request);
+    void requestUploadSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestUploadFailed(const foundation::HTTPRequestPtr& request);
 
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void awakeFromNib() override;

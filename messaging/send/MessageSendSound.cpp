@@ -7,6 +7,11 @@
 #include "platform/uikit/UIImageView.h"
 #include "ui/Lifetime.h"
 
+using foundation::HTTPRequestDelegate;
+using foundation::HTTPRequestPtr;
+using foundation::ProgressDelegate;
+using foundation::RequestSelector;
+
 std::shared_ptr<MessageSendSound> MessageSendSound::soundWithDelegate(std::weak_ptr<MessageSendSoundDelegate> delegate)
 {
     auto tile = std::make_shared<MessageSendSound>();

@@ -47,8 +47,8 @@ public:
     // Exactly one upload report per call.
     void upload();
 
-    void requestUploadSucceeded(const HTTPRequestPtr& request);
-    void requestUploadFailed(const HTTPRequestPtr& request);
+    void requestUploadSucceeded(const foundation::HTTPRequestPtr& request);
+    void requestUploadFailed(const foundation::HTTPRequestPtr& request);
 
     // The length as the tile shows it.
     static std::string lengthText(int seconds);

@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+using foundation::HTTPRequest;
+
 MessageSendTile::~MessageSendTile()
 {
     // A tile taken away during its upload says nothing more.

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
 class HTTPRequest;
+}
 class UILabel;
 
 // What the photo and voice attachment tiles share: the layout they load, the
@@ -18,8 +20,8 @@ class UILabel;
 // title and the small menu a tap opens.
 class MessageSendTile : public UIControl,
                         public platform::LayoutBindable,
-                        public HTTPRequestDelegate,
-                        public ProgressDelegate,
+                        public foundation::HTTPRequestDelegate,
+                        public foundation::ProgressDelegate,
                         public UIActionSheetDelegate {
 public:
     static constexpr double kCornerRadius = 4.0;
@@ -31,9 +33,9 @@ public:
 
     const std::shared_ptr<UILabel>& lblTitle() const { return lblTitle_; }
     const std::shared_ptr<UIView>& bgView() const { return bgView_; }
-    const std::shared_ptr<HTTPRequest>& request() const { return request_; }
+    const std::shared_ptr<foundation::HTTPRequest>& request() const { return request_; }
     // Cancels the running upload, which then reports nothing, and keeps this one.
-    void setRequest(std::shared_ptr<HTTPRequest> request);
+    void setRequest(std::shared_ptr<foundation::HTTPRequest> request);
     // The upload's progress, 0 to 1, shown as a percentage.
     void showProgress(float progress);
     // Opens the tile's menu in the key window.
@@ -51,17 +53,17 @@ protected:
     virtual std::string removeTitle() const = 0;
     virtual std::string otherTitle() const = 0;
     // Starts the upload as this tile's one request.
-    void startUpload(std::shared_ptr<HTTPRequest> request);
+    void startUpload(std::shared_ptr<foundation::HTTPRequest> request);
     // The upload has answered: the reply logged, the tile titled by whether
     // the address it brought was stored.
-    void uploadAnswered(const HTTPRequest& request, bool stored);
+    void uploadAnswered(const foundation::HTTPRequest& request, bool stored);
     // The upload has failed: logged and titled as a failure.
-    void uploadFailed(const HTTPRequest& request);
+    void uploadFailed(const foundation::HTTPRequest& request);
 
 private:
     // Subviews of the tile itself: held strongly, no cycle.
     std::shared_ptr<UIView> bgView_;
     std::shared_ptr<UILabel> lblTitle_;
-    std::shared_ptr<HTTPRequest> request_;
+    std::shared_ptr<foundation::HTTPRequest> request_;
     bool awoken_ = false;
 };

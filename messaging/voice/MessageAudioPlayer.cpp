@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <utility>
 
+using foundation::HTTPRequest;
+
 using core::SoundInfo;
 using platform::AVAudioSession;
 using platform::FileUtil;

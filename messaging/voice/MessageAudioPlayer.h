@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
 class HTTPRequest;
+}
 class MessageAudioPlayer;
 
 // What the player tells whoever started a clip. Every method is optional: a
@@ -82,9 +84,9 @@ private:
     static std::shared_ptr<MessageAudioPlayer>& slot();
     MessageAudioPlayer() = default;
     void setUp();
-    void requestDownloadSucceeded(const std::shared_ptr<HTTPRequest>& request, const std::string& amrPath);
-    void requestDownloadFailed(const std::shared_ptr<HTTPRequest>& request, const std::string& amrPath);
-    void forgetRequest(const std::shared_ptr<HTTPRequest>& request);
+    void requestDownloadSucceeded(const std::shared_ptr<foundation::HTTPRequest>& request, const std::string& amrPath);
+    void requestDownloadFailed(const std::shared_ptr<foundation::HTTPRequest>& request, const std::string& amrPath);
+    void forgetRequest(const std::shared_ptr<foundation::HTTPRequest>& request);
     void startDownload(const std::shared_ptr<core::SoundInfo>& sound);
     // Opens and starts the current clip's WAV; a file that cannot be played
     // ends the clip at once.
@@ -96,7 +98,7 @@ private:
     void send(MessageAudioPlayerDelegate::SoundCallback MessageAudioPlayerDelegate::*method,
         const std::shared_ptr<core::SoundInfo>& sound);
 
-    std::vector<std::shared_ptr<HTTPRequest>> requests_;
+    std::vector<std::shared_ptr<foundation::HTTPRequest>> requests_;
     std::shared_ptr<core::SoundInfo> sound_;
     std::shared_ptr<platform::AVAudioPlayer> player_;
     std::weak_ptr<MessageAudioPlayerDelegate> delegate_;

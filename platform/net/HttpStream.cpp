@@ -35,6 +35,10 @@ namespace {
     struct ConnectionShare {
         CURLSH* share = nullptr;
         std::mutex locks[CURL_LOCK_DATA_LAST];
+        // Easy handles of the record's finished transfers, reset and kept for
+        // its next ones: a request on a kept connection makes no handle of its own.
+        std::mutex idleLock;
+        std::vector<CURL*> idle;
 
         ConnectionShare()
         {
@@ -48,11 +52,36 @@ namespace {
         }
         ~ConnectionShare()
         {
+            // The handles first: a share still used by one cannot be cleaned up.
+            for (CURL* easy : idle)
+                curl_easy_cleanup(easy);
             if (share)
                 curl_share_cleanup(share);
         }
         ConnectionShare(const ConnectionShare&) = delete;
         ConnectionShare& operator=(const ConnectionShare&) = delete;
+
+        CURL* takeIdle()
+        {
+            std::lock_guard lock(idleLock);
+            if (idle.empty())
+                return nullptr;
+            CURL* easy = idle.back();
+            idle.pop_back();
+            return easy;
+        }
+
+        // The handle is out of its multi; its options go, the share stays.
+        void keepIdle(CURL* easy)
+        {
+            curl_easy_reset(easy);
+            std::lock_guard lock(idleLock);
+            if (idle.size() < 4) {
+                idle.push_back(easy);
+                return;
+            }
+            curl_easy_cleanup(easy);
+        }
 
         static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user)
         {
@@ -655,7 +684,15 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
     bool configure()
     {
         ensureCurlInitialised();
-        easy = curl_easy_init();
+        // Connection reuse: one connection cache per engine record.
+        if (persistent && connectionId != 0) {
+            share = shareForConnectionId(connectionId);
+            if (!share)
+                return false;
+            easy = share->takeIdle();
+        }
+        if (!easy)
+            easy = curl_easy_init();
         if (!easy)
             return false;
 
@@ -734,11 +771,7 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
             }
         }
 
-        // Connection reuse: one connection cache per engine record.
-        if (persistent && connectionId != 0) {
-            share = shareForConnectionId(connectionId);
-            if (!share)
-                return false;
+        if (share) {
             set(CURLOPT_SHARE, share->share);
             set(CURLOPT_FORBID_REUSE, 0L);
         } else {
@@ -874,13 +907,17 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
 
     void releaseCurl()
     {
+        // Only a handle whose transfer ran to its end unpaused is handed on.
+        bool reusable = share && transferDone && !heldByUnschedule && !recvPaused;
         if (easy && driver && inMulti)
             driver->remove(easy);
         if (driver)
             driver->forget(this);
         inMulti = false;
         heldByUnschedule = false;
-        if (easy)
+        if (easy && reusable)
+            share->keepIdle(easy);
+        else if (easy)
             curl_easy_cleanup(easy);
         easy = nullptr;
         if (headerList)

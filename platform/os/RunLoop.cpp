@@ -111,6 +111,7 @@ struct RunLoop::Impl {
     int epfd = -1;
     int wakefd = -1;
     std::shared_ptr<Clock> clock = Clock::steady();
+    double pollBeforeSleeping = 0;
 
     // Shared with posting threads.
     std::mutex postMutex;
@@ -172,8 +173,9 @@ struct RunLoop::Impl {
     {
         std::lock_guard lock(postMutex);
         wakePending = false;
+        // One read takes the whole count and leaves the counter at zero.
         std::uint64_t value;
-        while (read(wakefd, &value, sizeof value) > 0) { }
+        [[maybe_unused]] auto n = read(wakefd, &value, sizeof value);
     }
 
     bool consumeStop()
@@ -386,7 +388,15 @@ struct RunLoop::Impl {
 
         impl.syncEpoll(mode);
         epoll_event events[64];
-        int n = impl.epfd >= 0 ? epoll_wait(impl.epfd, events, 64, timeoutMs) : 0;
+        int n = 0;
+        if (handled && timeoutMs > 0 && impl.pollBeforeSleeping > 0 && impl.epfd >= 0) {
+            // Real time, whatever the loop's clock: this only decides when to sleep.
+            const auto until = std::chrono::steady_clock::now()
+                + std::chrono::duration<double>(std::min(impl.pollBeforeSleeping, wait));
+            while ((n = epoll_wait(impl.epfd, events, 64, 0)) == 0 && std::chrono::steady_clock::now() < until) { }
+        }
+        if (n == 0)
+            n = impl.epfd >= 0 ? epoll_wait(impl.epfd, events, 64, timeoutMs) : 0;
         if (n < 0 && errno != EINTR)
             log("RunLoop: epoll_wait failed: %s\n", std::strerror(errno));
 
@@ -739,6 +749,8 @@ RunLoop::ObserverId RunLoop::addBeforeWaitingObserver(Task observer)
 void RunLoop::removeBeforeWaitingObserver(ObserverId id) { impl_->beforeWaiting.erase(id); }
 
 std::uint64_t RunLoop::calloutCount() const { return impl_->callouts; }
+
+void RunLoop::setPollBeforeSleeping(double seconds) { impl_->pollBeforeSleeping = std::max(0.0, seconds); }
 
 void RunLoop::setClock(std::shared_ptr<Clock> clock)
 {

@@ -127,6 +127,13 @@ public:
     void removeBeforeWaitingObserver(ObserverId id);
     std::uint64_t calloutCount() const;
 
+    // A loop whose work comes in quick exchanges with other threads (the HTTP
+    // engine's network thread: a request in, the server's answer, the next
+    // request) looks for more work for up to this long after a turn that did
+    // some, before it sleeps: an answer that comes at once then costs no
+    // wake-up. Owner thread only; 0 (the default) sleeps at once.
+    void setPollBeforeSleeping(double seconds);
+
     void setClock(std::shared_ptr<Clock> clock);
     const std::shared_ptr<Clock>& clock() const;
     double now() const;

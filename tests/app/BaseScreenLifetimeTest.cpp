@@ -12,6 +12,11 @@
 
 #include <gtest/gtest.h>
 
+using foundation::HTTPRequest;
+using foundation::HTTPRequestDelegate;
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 using namespace testsupport;
 
 namespace {

@@ -14,6 +14,12 @@
 
 #include <gtest/gtest.h>
 
+using foundation::AlertAuthenticationPresenter;
+using foundation::AuthenticationDialog;
+using foundation::AuthenticationErrorType;
+using foundation::AutorotatingViewController;
+using foundation::HTTPRequest;
+
 using namespace testsupport;
 
 namespace {

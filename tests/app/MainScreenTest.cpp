@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+using foundation::HTTPRequest;
+
 using namespace testsupport;
 
 namespace {

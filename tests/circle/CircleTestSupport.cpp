@@ -6,6 +6,8 @@
 #include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
 
+using foundation::SQLDatabase;
+
 namespace circletest {
 
 

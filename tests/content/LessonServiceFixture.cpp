@@ -13,6 +13,10 @@
 #include <fstream>
 #include <sstream>
 
+using foundation::HTTPRequest;
+using foundation::HTTPRequestDelegate;
+using foundation::HTTPRequestPtr;
+
 namespace lessontest {
 
 namespace {

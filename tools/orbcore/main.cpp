@@ -19,6 +19,10 @@
 #include <string>
 #include <vector>
 
+using foundation::HTTPRequestDelegate;
+using foundation::HTTPRequestPtr;
+using foundation::RequestSelector;
+
 namespace {
 
 const char* const kUsage

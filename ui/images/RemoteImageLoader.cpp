@@ -7,6 +7,9 @@
 
 #include <algorithm>
 
+using foundation::CacheAnswerWhenStored;
+using foundation::HTTPRequest;
+
 namespace {
 
     // One image decodes at a time across every connection.

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+namespace foundation {
 class HTTPRequest;
+}
 
 inline constexpr const char* RemoteImageLoadDidFinish = "RemoteImageLoadDidFinish";
 inline constexpr const char* RemoteImageLoadDidFail = "RemoteImageLoadDidFail";
@@ -77,7 +79,7 @@ public:
     const std::shared_ptr<platform::Object>& target() const { return target_; }
     const RemoteImageSuccess& success() const { return success_; }
     const RemoteImageFailure& failure() const { return failure_; }
-    const std::shared_ptr<HTTPRequest>& connection() const { return connection_; }
+    const std::shared_ptr<foundation::HTTPRequest>& connection() const { return connection_; }
 
 private:
     void didFinishLoading();
@@ -88,7 +90,7 @@ private:
 
     bool loading_ = false;
     std::atomic<bool> cancelled_ { false }; // read by the decoding thread
-    std::shared_ptr<HTTPRequest> connection_;
+    std::shared_ptr<foundation::HTTPRequest> connection_;
     platform::Bytes data_;
     std::optional<platform::Url> URL_;
     std::shared_ptr<RemoteImageCache> cache_;

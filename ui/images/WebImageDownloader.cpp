@@ -7,6 +7,9 @@
 
 #include <charconv>
 
+using foundation::CacheNeverRead;
+using foundation::HTTPRequest;
+
 namespace {
 
     void postStop() { platform::NotificationCenter::defaultCenter().post(WebImageDownloadStopNotification); }

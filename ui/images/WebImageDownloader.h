@@ -10,7 +10,9 @@
 #include <memory>
 #include <optional>
 
+namespace foundation {
 class HTTPRequest;
+}
 
 inline constexpr const char* WebImageDownloadStartNotification = "WebImageDownloadStartNotification";
 inline constexpr const char* WebImageDownloadStopNotification = "WebImageDownloadStopNotification";
@@ -63,7 +65,7 @@ public:
     void setLowPriority(bool lowPriority) { lowPriority_ = lowPriority; }
     bool progressive() const { return progressive_; }
     void setProgressive(bool progressive) { progressive_ = progressive; }
-    const std::shared_ptr<HTTPRequest>& connection() const { return connection_; }
+    const std::shared_ptr<foundation::HTTPRequest>& connection() const { return connection_; }
     const platform::Bytes& imageData() const { return imageData_; }
     std::uint64_t expectedSize() const { return expectedSize_; }
     unsigned long width() const { return width_; }
@@ -82,7 +84,7 @@ private:
 
     platform::Url url_;
     std::weak_ptr<WebImageDownloaderDelegate> delegate_;
-    std::shared_ptr<HTTPRequest> connection_;
+    std::shared_ptr<foundation::HTTPRequest> connection_;
     platform::Bytes imageData_;
     platform::Value userInfo_;
     bool lowPriority_ = false;

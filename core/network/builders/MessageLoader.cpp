@@ -3,6 +3,9 @@
 #include "core/network/builders/ORBAddressContrl.h"
 #include "core/network/builders/ORBUploadControl.h"
 
+using foundation::HTTPRequest;
+using foundation::RequestSelector;
+
 namespace core {
 
 namespace {

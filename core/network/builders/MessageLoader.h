@@ -23,21 +23,23 @@ public:
 
     // The upload of the first photo or clip, or the send itself, by firstStep.
     static ORBBuilderRequest firstRequest(const std::shared_ptr<MessageInfo>& message, const ORBDelegate& delegate,
-        const RequestSelector& successSel, const RequestSelector& failSel);
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
     static ORBBuilderRequest photoUploadRequest(const std::shared_ptr<MessageInfo>& message,
-        const ORBDelegate& delegate, const RequestSelector& successSel, const RequestSelector& failSel);
+        const ORBDelegate& delegate, const foundation::RequestSelector& successSel,
+        const foundation::RequestSelector& failSel);
     static ORBBuilderRequest soundUploadRequest(const std::shared_ptr<MessageInfo>& message,
-        const ORBDelegate& delegate, const RequestSelector& successSel, const RequestSelector& failSel);
+        const ORBDelegate& delegate, const foundation::RequestSelector& successSel,
+        const foundation::RequestSelector& failSel);
     // The one-to-one send ("30104") of the message.
     static ORBBuilderRequest sendRequest(const std::shared_ptr<MessageInfo>& message, const ORBDelegate& delegate,
-        const RequestSelector& successSel, const RequestSelector& failSel);
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
 
     // The message a pipeline request carries, or null.
-    static std::shared_ptr<MessageInfo> messageOf(const HTTPRequest& request);
+    static std::shared_ptr<MessageInfo> messageOf(const foundation::HTTPRequest& request);
 
     // A finished upload's addresses stored into the message's first photo or
     // clip; false when the reply holds none (the upload failed).
-    static bool takeUploadReply(const HTTPRequest& request, MessageInfo& message);
+    static bool takeUploadReply(const foundation::HTTPRequest& request, MessageInfo& message);
 };
 
 } // namespace core

@@ -2,6 +2,8 @@
 
 #include "core/session/ORBEndpoints.h"
 
+using foundation::RequestSelector;
+
 namespace core {
 
 using platform::Array;

@@ -12,6 +12,11 @@
 #include "platform/os/SystemInfo.h"
 #include "platform/os/Url.h"
 
+using foundation::FormDataRequest;
+using foundation::InternalErrorWhileBuildingRequestType;
+using foundation::RequestSelector;
+using foundation::makeHTTPRequestError;
+
 namespace core::builder {
 
 using platform::Array;

@@ -15,8 +15,8 @@ namespace core {
 // started, with the caller's delegate and selectors. The caller keeps it,
 // starts it, reads and judges the reply itself, and clears its delegates and
 // cancels it when it goes away (the request does not keep its delegate).
-using ORBBuilderRequest = std::shared_ptr<FormDataRequest>;
-using ORBDelegate = std::weak_ptr<HTTPRequestDelegate>;
+using ORBBuilderRequest = std::shared_ptr<foundation::FormDataRequest>;
+using ORBDelegate = std::weak_ptr<foundation::HTTPRequestDelegate>;
 
 // The frame the builders share: their common body keys, the JSON body, the
 // GET address and the request settings.
@@ -50,28 +50,29 @@ namespace builder {
     // module. A body that cannot be written as JSON (a text that is not
     // valid UTF-8) gives a request that fails when started, without sending.
     ORBBuilderRequest postRequest(const char* module, const platform::Dictionary& body, const ORBDelegate& delegate,
-        const RequestSelector& successSel, const RequestSelector& failSel);
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
 
     // A GET of base + "mobile2/pull/" + path + "?" + the pairs, each name
     // and value percent-encoded as a query component: user text holding "&",
     // "=", "+", "#", spaces or Chinese reaches the server as it was typed.
     ORBBuilderRequest getRequest(const std::string& path, const std::vector<std::pair<std::string, std::string>>& query,
-        const ORBDelegate& delegate, const RequestSelector& successSel, const RequestSelector& failSel);
+        const ORBDelegate& delegate, const foundation::RequestSelector& successSel,
+        const foundation::RequestSelector& failSel);
 
     // A request for a whole address with the builders' settings. An address
     // that does not parse gives a request that fails when started.
     ORBBuilderRequest addressRequest(const std::string& address, const char* method, const ORBDelegate& delegate,
-        const RequestSelector& successSel, const RequestSelector& failSel);
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
 
     // A POST to the address that fails with the reason when started, without
     // sending anything: for a request that must not go out as it stands.
     ORBBuilderRequest refusedRequest(const std::string& address, const std::string& reason, const ORBDelegate& delegate,
-        const RequestSelector& successSel, const RequestSelector& failSel);
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
 
     // The request settings every builder uses: method, 30 s, UTF-8 replies,
     // the delegate and the selectors.
-    void configure(FormDataRequest& request, const char* method, const ORBDelegate& delegate,
-        const RequestSelector& successSel, const RequestSelector& failSel);
+    void configure(foundation::FormDataRequest& request, const char* method, const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
 
     // The body for the console, password fields masked.
     std::string describeForLog(const platform::Dictionary& body);

@@ -3,6 +3,8 @@
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/Log.h"
 
+using foundation::RequestSelector;
+
 namespace core {
 
 using builder::Common;

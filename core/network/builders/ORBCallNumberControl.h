@@ -10,16 +10,19 @@ class ORBCallNumberControl final {
 public:
     ORBCallNumberControl() = delete;
 
-    static ORBBuilderRequest checkTeacherBusinessWithDelegate(
-        const ORBDelegate& delegate, const RequestSelector& successSel, const RequestSelector& failSel);
+    static ORBBuilderRequest checkTeacherBusinessWithDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
     // The page goes as it is given.
-    static ORBBuilderRequest checkHistoryWithDelegate(const ORBDelegate& delegate, const RequestSelector& successSel,
-        const RequestSelector& failSel, const platform::Value& page);
+    static ORBBuilderRequest checkHistoryWithDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel,
+        const platform::Value& page);
     // params "linkId", "type", "phone".
-    static ORBBuilderRequest clickDialWithDelegate(const ORBDelegate& delegate, const RequestSelector& successSel,
-        const RequestSelector& failSel, const platform::Value& params);
-    static ORBBuilderRequest stopDialWithDelegate(const ORBDelegate& delegate, const RequestSelector& successSel,
-        const RequestSelector& failSel, const platform::Value& params);
+    static ORBBuilderRequest clickDialWithDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel,
+        const platform::Value& params);
+    static ORBBuilderRequest stopDialWithDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel,
+        const platform::Value& params);
 };
 
 // Feedback ("combine/sys", "10022"): params "parentId", "content", "serviceId".
@@ -27,8 +30,9 @@ class ORBFeedbackControl final {
 public:
     ORBFeedbackControl() = delete;
 
-    static ORBBuilderRequest FeedbackWithDelegate(const ORBDelegate& delegate, const RequestSelector& successSel,
-        const RequestSelector& failSel, const platform::Value& params);
+    static ORBBuilderRequest FeedbackWithDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel,
+        const platform::Value& params);
 };
 
 } // namespace core

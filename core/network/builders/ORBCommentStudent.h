@@ -14,25 +14,30 @@ public:
     // settings. An address that does not parse gives a request that fails
     // when started, without sending.
     static ORBBuilderRequest networkRequestWithUrlStr(const std::string& urlStr, const std::string& method,
-        const ORBDelegate& delegate, const RequestSelector& success, const RequestSelector& fail);
+        const ORBDelegate& delegate, const foundation::RequestSelector& success,
+        const foundation::RequestSelector& fail);
 
     // params "studentId", "pageSize", "page", "type" (integers). The reply's
     // "total" and "items".
-    static ORBBuilderRequest commentHistoryWidthDelegate(const ORBDelegate& delegate, const RequestSelector& successSel,
-        const RequestSelector& failSel, const platform::Value& params);
-    static ORBBuilderRequest allClassesInfoWithDelegate(
-        const ORBDelegate& delegate, const RequestSelector& successSel, const RequestSelector& failSel);
-    static ORBBuilderRequest studentInfoWithDelegate(
-        const ORBDelegate& delegate, const RequestSelector& successSel, const RequestSelector& failSel);
+    static ORBBuilderRequest commentHistoryWidthDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel,
+        const platform::Value& params);
+    static ORBBuilderRequest allClassesInfoWithDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
+    static ORBBuilderRequest studentInfoWithDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
     // params "classId" (integer).
-    static ORBBuilderRequest allStudentsInfoWithDelegate(const ORBDelegate& delegate, const RequestSelector& successSel,
-        const RequestSelector& failSel, const platform::Value& params);
+    static ORBBuilderRequest allStudentsInfoWithDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel,
+        const platform::Value& params);
     static ORBBuilderRequest allSuggestCommentsInfoWithDelegate(const ORBDelegate& delegate,
-        const RequestSelector& successSel, const RequestSelector& failSel, const platform::Value& params);
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel,
+        const platform::Value& params);
     // "40401": params "studentIds" (sent as "studentIdsStr"), "comment",
     // "rank", "flag", "classId", passed through.
-    static ORBBuilderRequest commentStudentWithDelegate(const ORBDelegate& delegate, const RequestSelector& successSel,
-        const RequestSelector& failSel, const platform::Value& params);
+    static ORBBuilderRequest commentStudentWithDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel,
+        const platform::Value& params);
 };
 
 } // namespace core

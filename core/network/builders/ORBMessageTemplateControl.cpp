@@ -4,6 +4,8 @@
 #include "core/store/MessageTemplateFactory.h"
 #include "platform/os/Log.h"
 
+using foundation::RequestSelector;
+
 namespace core {
 
 using platform::Dictionary;

@@ -12,11 +12,11 @@ public:
     ORBMessageTemplateControl() = delete;
 
     // "20106": "dateTime" of the newest stored category, absent with none stored.
-    static ORBBuilderRequest getMessageTemplateTypeDelegate(
-        const ORBDelegate& delegate, const RequestSelector& successSel, const RequestSelector& failSel);
+    static ORBBuilderRequest getMessageTemplateTypeDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
     // "20107": the same for the templates.
-    static ORBBuilderRequest getMessageTemplateContentDelegate(
-        const ORBDelegate& delegate, const RequestSelector& successSel, const RequestSelector& failSel);
+    static ORBBuilderRequest getMessageTemplateContentDelegate(const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
 };
 
 } // namespace core

@@ -5,6 +5,8 @@
 #include "platform/os/Log.h"
 #include "platform/os/SystemInfo.h"
 
+using foundation::RequestSelector;
+
 namespace core {
 
 using builder::Common;

@@ -6,6 +6,8 @@
 #include "platform/os/Log.h"
 #include "platform/os/UserDefaults.h"
 
+using foundation::RequestSelector;
+
 namespace core {
 
 using builder::Common;

@@ -5,6 +5,10 @@
 #include "platform/os/Log.h"
 #include "platform/os/PlatformJson.h"
 
+using foundation::HTTPRequest;
+using foundation::ProgressDelegate;
+using foundation::RequestSelector;
+
 namespace core {
 
 using platform::Value;

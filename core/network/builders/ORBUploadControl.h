@@ -25,17 +25,18 @@ public:
     // written) or a photo type without a folder gives a request that reports
     // the failure to the failure selector when started, and sends nothing.
     static ORBBuilderRequest uploadPhotoType(int photoType, const PhotoInfo& photoInfo,
-        const std::weak_ptr<ProgressDelegate>& progress, const ORBDelegate& delegate, const RequestSelector& successSel,
-        const RequestSelector& failSel);
+        const std::weak_ptr<foundation::ProgressDelegate>& progress, const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
     // The clip's AMR file; a missing one fails the same way.
-    static ORBBuilderRequest uploadSound(const SoundInfo& sound, const std::weak_ptr<ProgressDelegate>& progress,
-        const ORBDelegate& delegate, const RequestSelector& successSel, const RequestSelector& failSel);
+    static ORBBuilderRequest uploadSound(const SoundInfo& sound,
+        const std::weak_ptr<foundation::ProgressDelegate>& progress, const ORBDelegate& delegate,
+        const foundation::RequestSelector& successSel, const foundation::RequestSelector& failSel);
 
     // The finished upload's reply stored into the attachment: "original" and
     // "thumb" (both texts, or nothing is changed) for a photo, "audio" for a
     // clip. False when the reply holds no address: the upload failed.
-    static bool storePhotoReply(const HTTPRequest& request, PhotoInfo& photo);
-    static bool storeSoundReply(const HTTPRequest& request, SoundInfo& sound);
+    static bool storePhotoReply(const foundation::HTTPRequest& request, PhotoInfo& photo);
+    static bool storeSoundReply(const foundation::HTTPRequest& request, SoundInfo& sound);
 };
 
 } // namespace core

@@ -11,6 +11,8 @@
 #include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
 
+using foundation::SQLDatabase;
+
 namespace circletest {
 
 std::shared_ptr<UIViewController> AlbumScreenTest::makeScreen(const char* name) const

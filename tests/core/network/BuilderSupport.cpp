@@ -2,6 +2,8 @@
 
 #include "platform/os/RunLoop.h"
 
+using foundation::HTTPRequestPtr;
+
 namespace dispatchertest {
 
 void BuilderDelegate::didFinish(const HTTPRequestPtr& request)

@@ -16,19 +16,23 @@ struct BuilderOutcome {
     int finished = 0;
     int failed = 0;
     std::optional<platform::Error> error;
-    std::shared_ptr<HTTPRequest> request;
+    std::shared_ptr<foundation::HTTPRequest> request;
 };
 
 // The delegate a screen would be: it answers the builder's success and
 // failure selectors with methods of its own.
-class BuilderDelegate final : public HTTPRequestDelegate, public std::enable_shared_from_this<BuilderDelegate> {
+class BuilderDelegate final : public foundation::HTTPRequestDelegate,
+                              public std::enable_shared_from_this<BuilderDelegate> {
 public:
-    std::weak_ptr<HTTPRequestDelegate> self() { return shared_from_this(); }
-    RequestSelector success() const { return RequestSelector::method(&BuilderDelegate::didFinish); }
-    RequestSelector fail() const { return RequestSelector::method(&BuilderDelegate::didFail); }
+    std::weak_ptr<foundation::HTTPRequestDelegate> self() { return shared_from_this(); }
+    foundation::RequestSelector success() const
+    {
+        return foundation::RequestSelector::method(&BuilderDelegate::didFinish);
+    }
+    foundation::RequestSelector fail() const { return foundation::RequestSelector::method(&BuilderDelegate::didFail); }
 
-    void didFinish(const HTTPRequestPtr& request);
-    void didFail(const HTTPRequestPtr& request);
+    void didFinish(const foundation::HTTPRequestPtr& request);
+    void didFail(const foundation::HTTPRequestPtr& request);
 
     BuilderOutcome outcome;
 };

@@ -14,6 +14,13 @@
 #include <chrono>
 #include <thread>
 
+using foundation::AuthenticationDialog;
+using foundation::AuthenticationErrorType;
+using foundation::HTTPRequest;
+using foundation::HTTPRequestPtr;
+using foundation::InternalErrorWhileApplyingCredentialsType;
+using foundation::ScriptedAuthenticationPresenter;
+
 using namespace http_test;
 using testsupport::TestConnection;
 using testsupport::TestHttpServer;

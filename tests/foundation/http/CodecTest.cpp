@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+using foundation::CompressionError;
+using foundation::DataCompressor;
+using foundation::DataDecompressor;
+using foundation::HTTPRequestErrorDomain;
+
 using namespace http_test;
 using platform::Bytes;
 using platform::Error;

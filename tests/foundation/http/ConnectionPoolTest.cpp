@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using foundation::ConnectionPool;
+
 // Which record a request gets decides which connection its bytes go out on:
 // never one another request is using, never one past its time, and of the
 // idle ones the latest.

@@ -9,6 +9,20 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+using foundation::CacheAnswerAlways;
+using foundation::CacheAnswerWhenConfirmed;
+using foundation::CacheAnswerWhenCurrent;
+using foundation::CacheAnswerWhenStored;
+using foundation::CacheFallBackOnFailure;
+using foundation::CacheNeverRead;
+using foundation::CacheNeverStore;
+using foundation::CacheStorageForSession;
+using foundation::CacheStoragePermanently;
+using foundation::CacheUseDefaultPolicy;
+using foundation::ConnectionFailureErrorType;
+using foundation::DownloadCache;
+using foundation::HTTPRequest;
+
 using namespace http_test;
 using testsupport::TestConnection;
 using testsupport::TestHttpServer;

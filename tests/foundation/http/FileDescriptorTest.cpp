@@ -7,6 +7,8 @@
 #include <thread>
 #include <unistd.h>
 
+using foundation::FileDescriptor;
+
 using namespace http_test;
 
 namespace {

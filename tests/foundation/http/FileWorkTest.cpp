@@ -14,6 +14,10 @@
 #include <algorithm>
 #include <filesystem>
 
+using foundation::DataDecompressor;
+using foundation::HTTPRequest;
+using foundation::RequestCancelledErrorType;
+
 using namespace http_test;
 using testsupport::TempDir;
 using testsupport::TestHttpServer;

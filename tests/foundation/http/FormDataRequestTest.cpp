@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <regex>
 
+using foundation::FormDataRequest;
+using foundation::InternalErrorWhileBuildingRequestType;
+
 using namespace http_test;
 using testsupport::TestHttpServer;
 

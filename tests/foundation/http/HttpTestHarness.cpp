@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+using foundation::HTTPRequest;
+using foundation::HTTPRequestPtr;
+
 namespace http_test {
 
 RecordingDelegate::RecordingDelegate()

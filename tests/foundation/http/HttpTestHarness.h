@@ -13,7 +13,7 @@ namespace http_test {
 
 // Records what a request reports, in order, and whether each report arrived
 // on the main thread.
-class RecordingDelegate : public HTTPRequestDelegate {
+class RecordingDelegate : public foundation::HTTPRequestDelegate {
 public:
     RecordingDelegate();
     std::vector<std::string> events;
@@ -27,11 +27,11 @@ private:
 
 // Starts the request on the shared queue and pumps the main loop until it
 // reports finish or failure (or the time runs out). True when it reported.
-bool runRequest(const std::shared_ptr<HTTPRequest>& request, double timeoutSeconds = 10);
+bool runRequest(const std::shared_ptr<foundation::HTTPRequest>& request, double timeoutSeconds = 10);
 
 // Pumps the main loop for a while (to let stray callbacks show up).
 void pumpMainLoop(double seconds);
 
-std::string bodyText(const std::shared_ptr<HTTPRequest>& request);
+std::string bodyText(const std::shared_ptr<foundation::HTTPRequest>& request);
 
 } // namespace http_test

@@ -9,6 +9,19 @@
 #include <atomic>
 #include <gtest/gtest.h>
 
+using foundation::AuthenticationErrorType;
+using foundation::ConnectionFailureErrorType;
+using foundation::HTTPRequest;
+using foundation::HTTPRequestDelegate;
+using foundation::HTTPRequestPtr;
+using foundation::NetworkQueue;
+using foundation::OperationQueueWidening;
+using foundation::ProgressDelegate;
+using foundation::QueueSelector;
+using foundation::RedirectSelector;
+using foundation::RequestCancelledErrorType;
+using foundation::RequestSelector;
+
 using namespace http_test;
 using testsupport::TestConnection;
 using testsupport::TestHttpServer;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+using foundation::NetworkReachability;
+using foundation::kNetworkReachabilityChangedNotification;
+
 using namespace platform;
 
 namespace {

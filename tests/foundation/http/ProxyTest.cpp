@@ -11,6 +11,13 @@
 
 #include <map>
 
+using foundation::AuthenticationDialog;
+using foundation::AuthenticationErrorType;
+using foundation::HTTPRequest;
+using foundation::InternalErrorWhileBuildingRequestType;
+using foundation::RequestCancelledErrorType;
+using foundation::ScriptedAuthenticationPresenter;
+
 using namespace http_test;
 using testsupport::TestHttpServer;
 using testsupport::TinyproxyServer;

@@ -7,6 +7,14 @@
 #include <chrono>
 #include <gtest/gtest.h>
 
+using foundation::ConnectionFailureErrorType;
+using foundation::HTTPRequest;
+using foundation::HTTPRequestPtr;
+using foundation::ProgressDelegate;
+using foundation::RequestCancelledErrorType;
+using foundation::RequestTimedOutErrorType;
+using foundation::TooMuchRedirectionErrorType;
+
 using namespace http_test;
 using testsupport::TestConnection;
 using testsupport::TestHttpServer;

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+using foundation::DataDecompressor;
+using foundation::HTTPRequest;
+using foundation::UnableToCreateRequestErrorType;
+
 using namespace http_test;
 using testsupport::TestHttpServer;
 

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+using foundation::CompressionError;
+using foundation::DataCompressor;
+using foundation::HTTPRequest;
+using foundation::HTTPRequestPtr;
+
 using namespace http_test;
 using testsupport::TestConnection;
 using testsupport::TestHttpServer;

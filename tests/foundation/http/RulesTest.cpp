@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+using foundation::HTTPRequest;
+namespace http_rules = foundation::http_rules;
+
 using namespace http_test;
 using http_rules::keepAliveLifetime;
 using http_rules::parseContentLength;

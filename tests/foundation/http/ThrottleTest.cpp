@@ -10,6 +10,10 @@
 #include <chrono>
 #include <gtest/gtest.h>
 
+using foundation::DataCompressor;
+using foundation::HTTPRequest;
+using foundation::kNetworkReachabilityChangedNotification;
+
 using namespace http_test;
 using testsupport::TestConnection;
 using testsupport::TestHttpServer;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+using foundation::ConnectionFailureErrorType;
+using foundation::HTTPRequest;
+
 using namespace http_test;
 using testsupport::NginxServer;
 using testsupport::TestCertificates;

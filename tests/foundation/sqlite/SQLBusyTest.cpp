@@ -10,6 +10,9 @@
 #include <sqlite3.h>
 #include <thread>
 
+using foundation::SQLDatabase;
+using foundation::SQLDatabaseQueue;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -11,6 +11,10 @@
 #include <set>
 #include <thread>
 
+using foundation::SQLDatabase;
+using foundation::SQLDatabasePool;
+using foundation::SQLDatabasePoolDelegate;
+
 namespace {
 
 using DB = std::shared_ptr<SQLDatabase>;

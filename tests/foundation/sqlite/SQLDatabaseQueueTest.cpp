@@ -10,6 +10,10 @@
 #include <sqlite3.h>
 #include <thread>
 
+using foundation::SQLDatabase;
+using foundation::SQLDatabaseQueue;
+using foundation::SQLResultSet;
+
 namespace {
 
 using DB = std::shared_ptr<SQLDatabase>;

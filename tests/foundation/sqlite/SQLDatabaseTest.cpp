@@ -12,6 +12,9 @@
 #include <sqlite3.h>
 #include <stdexcept>
 
+using foundation::SQLDatabase;
+using foundation::SQLDateFormatter;
+
 using platform::Value;
 using sqltest::hexOf;
 using sqltest::ieeeHexOf;

@@ -8,6 +8,9 @@
 #include <limits>
 #include <map>
 
+using foundation::SQLDatabase;
+using foundation::SQLResultSet;
+
 using platform::Value;
 
 namespace {

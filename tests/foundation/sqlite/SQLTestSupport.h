@@ -23,9 +23,9 @@ protected:
 
     std::string path(const std::string& name = "test.db") const { return dir_.file(name); }
 
-    std::shared_ptr<SQLDatabase> openDatabase(const std::string& name = "test.db") const
+    std::shared_ptr<foundation::SQLDatabase> openDatabase(const std::string& name = "test.db") const
     {
-        auto db = SQLDatabase::databaseWithPath(path(name));
+        auto db = foundation::SQLDatabase::databaseWithPath(path(name));
         EXPECT_TRUE(db->open());
         return db;
     }

@@ -15,6 +15,9 @@
 #include "tests/messaging/send/SendHarness.h"
 #include "tests/support/uikit/UIKitDriver.h"
 
+using foundation::HTTPRequest;
+using foundation::ProgressDelegate;
+
 using namespace sendtest;
 using server::ScriptedReply;
 

@@ -19,6 +19,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using foundation::FormDataRequest;
+
 using core::SoundInfo;
 using platform::AVAudioSession;
 using platform::FileUtil;

@@ -28,6 +28,8 @@
 #include <cstdlib>
 #include <unistd.h>
 
+using foundation::HTTPRequest;
+
 #if defined(__SANITIZE_THREAD__)
 #define ORB_THREAD_CHECKER 1
 #elif defined(__has_feature)
