@@ -311,12 +311,8 @@ TEST_F(AccountPassword, ForgottenPasswordLeftBeforeTheAnswerLeavesNoOverlay)
         settle(harness());
         return std::dynamic_pointer_cast<ForgetPwdViewController>(harness().topScreen());
     };
-    auto leave = [&](std::shared_ptr<ForgetPwdViewController>& screen) {
-        std::weak_ptr<ForgetPwdViewController> gone = screen;
-        screen.reset();
-        harness().visibleNavigationController()->popViewControllerAnimated(true);
-        settle(harness());
-        EXPECT_TRUE(gone.expired());
+    auto leaveToLogin = [&](std::shared_ptr<ForgetPwdViewController>& screen) {
+        leave(screen);
         EXPECT_NE(loginScreen(harness()), nullptr);
     };
 
@@ -326,7 +322,7 @@ TEST_F(AccountPassword, ForgottenPasswordLeftBeforeTheAnswerLeavesNoOverlay)
     auto held = holdNext(Cmd::kRequestCheckNumber);
     ASSERT_TRUE(harness().tap(button("btnChecknum")));
     ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1 && harness().overlayText() == "发送验证中"; }));
-    leave(screen);
+    leaveToLogin(screen);
     held->open();
     ASSERT_TRUE(waitForAnswer(Cmd::kRequestCheckNumber));
     ASSERT_TRUE(harness().roundTrip());
@@ -340,7 +336,7 @@ TEST_F(AccountPassword, ForgottenPasswordLeftBeforeTheAnswerLeavesNoOverlay)
     auto refused = holdNext(Cmd::kConfirmCheckNumber, server::ScriptedReply::errorEnvelope("验证码已过期"));
     ASSERT_TRUE(harness().tap(button("btnOk")));
     ASSERT_TRUE(harness().runUntil([&] { return refused->arrived() == 1 && harness().overlayText() == "发送验证中"; }));
-    leave(screen);
+    leaveToLogin(screen);
     refused->open();
     ASSERT_TRUE(waitForAnswer(Cmd::kConfirmCheckNumber));
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "验证码已过期"; }));

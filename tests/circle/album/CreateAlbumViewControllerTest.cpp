@@ -262,14 +262,6 @@ TEST_F(CreateAlbumTest, AFailedCommandKeepsWhatWasEnteredAndCanBeSentAgain)
 TEST_F(CreateAlbumTest, LeavingBeforeAnAnswerLeavesNoOverlayOnTheWindow)
 {
     signIn();
-    auto leave = [&](std::shared_ptr<CreateAlbumViewController>& screen) {
-        std::weak_ptr<CreateAlbumViewController> gone = screen;
-        screen.reset();
-        harness().visibleNavigationController()->popViewControllerAnimated(true);
-        testsupport::settle(harness());
-        EXPECT_TRUE(gone.expired());
-    };
-
     auto screen = openCreate();
     ASSERT_TRUE(screen);
     ASSERT_TRUE(until([&] { return screen->classId() == 101; }));

@@ -130,11 +130,7 @@ TEST_F(CommentTest, LeavingBeforeTheAnswerStillCountsTheCommentAndLeavesNoOverla
     ASSERT_TRUE(harness().tap(send()));
     ASSERT_TRUE(until([&] { return gate->arrived() == 1 && harness().overlayText() == "正在发送评论"; }));
 
-    std::weak_ptr<WeiboCommentViewController> gone = screen;
-    screen.reset();
-    harness().visibleNavigationController()->popViewControllerAnimated(true);
-    testsupport::settle(harness());
-    EXPECT_TRUE(gone.expired());
+    leave(screen);
     ASSERT_EQ(harness().navigationStack().size(), 1u);
     auto feed = harness().topScreen();
 

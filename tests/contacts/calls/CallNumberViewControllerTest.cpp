@@ -220,12 +220,7 @@ TEST_F(CallScreen, LeavingBeforeTheDialIsAnsweredLeavesNoOverlay)
     open(screen, ORBViewController::kContactsTab);
     ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1 && harness().overlayText() == "请求拨号中"; }));
 
-    std::weak_ptr<CallNumberViewController> gone = screen;
-    screen.reset();
-    harness().visibleNavigationController()->popViewControllerAnimated(true);
-    settle(harness());
-    EXPECT_TRUE(gone.expired());
-    auto book = harness().topScreen();
+    auto book = leave(screen);
 
     gate->open();
     ASSERT_TRUE(waitForAnswer(kDial));

@@ -57,4 +57,13 @@ std::shared_ptr<server::ReplyGate> SignedInScreenTest::holdNext(const char* comm
     return gate;
 }
 
+void SignedInScreenTest::popTopScreen()
+{
+    if (auto navigation = harness_->visibleNavigationController())
+        navigation->popViewControllerAnimated(true);
+    settle(*harness_);
+}
+
+std::shared_ptr<UIViewController> SignedInScreenTest::topScreen() const { return harness_->topScreen(); }
+
 } // namespace testsupport

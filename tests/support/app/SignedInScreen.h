@@ -37,6 +37,17 @@ protected:
         pushOnTab(screen, tab);
         return screen;
     }
+    // Leaves the screen on top as its back button does, with the test's own
+    // hold on it let go, and checks that nothing else keeps it (a request, a
+    // timer or a block it handed out); returns the screen now on top.
+    template <class Screen> std::shared_ptr<UIViewController> leave(std::shared_ptr<Screen>& screen)
+    {
+        std::weak_ptr<Screen> gone = screen;
+        screen.reset();
+        popTopScreen();
+        EXPECT_TRUE(gone.expired()) << "the screen outlived its leaving";
+        return topScreen();
+    }
     // The cell of a row, scrolled into view and laid out, as the person would see it.
     template <class Cell> std::shared_ptr<Cell> visibleCell(UITableView& table, long row, long section = 0) const
     {
@@ -52,6 +63,8 @@ protected:
     std::shared_ptr<server::ReplyGate> holdNext(const char* command, const server::ScriptedReply& reply = server::ScriptedReply::normal());
 
 private:
+    void popTopScreen();
+    std::shared_ptr<UIViewController> topScreen() const;
     void pushOnTab(const std::shared_ptr<UIViewController>& screen, int tab);
     std::shared_ptr<UITableViewCell> visibleRow(UITableView& table, long row, long section) const;
 

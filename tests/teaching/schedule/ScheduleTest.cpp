@@ -166,12 +166,7 @@ TEST_F(ScheduleTest, LeavingBeforeTheReplyLeavesNoOverlay)
     open(screen, 0);
     ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1 && !harness().overlayText().empty(); }));
 
-    std::weak_ptr<ScheduleViewController> gone = screen;
-    screen.reset();
-    harness().visibleNavigationController()->popViewControllerAnimated(true);
-    settle(harness());
-    EXPECT_TRUE(gone.expired());
-    auto below = harness().topScreen();
+    auto below = leave(screen);
 
     gate->open();
     ASSERT_TRUE(harness().runUntil([&] { return timetableRequests().size() == 1; }));

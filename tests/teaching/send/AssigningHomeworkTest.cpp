@@ -341,11 +341,7 @@ TEST_F(AssigningHomeworkTest, LeavingDuringTheUploadTakesItsOverlayAlong)
     ASSERT_TRUE(harness().runUntil([&] { return gate->arrived() == 1; }));
     ASSERT_EQ(harness().overlayText(), AssigningHomeworkViewController::kUploading);
 
-    std::weak_ptr<AssigningHomeworkViewController> gone = screen;
-    screen.reset();
-    harness().visibleNavigationController()->popViewControllerAnimated(true);
-    settle(harness());
-    EXPECT_TRUE(gone.expired());
+    leave(screen);
     EXPECT_EQ(harness().overlayText(), "");
 
     gate->open();

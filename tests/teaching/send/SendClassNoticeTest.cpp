@@ -241,12 +241,7 @@ TEST_F(SendClassNoticeTest, LeavingBeforeTheAnswerLeavesNoOverlayAndTheCircleSti
     ASSERT_TRUE(harness().runUntil(
         [&] { return gate->arrived() == 1 && harness().overlayText() == SendClassNoticeViewController::kStartedText; }));
 
-    std::weak_ptr<SendClassNoticeViewController> gone = screen;
-    screen.reset();
-    harness().visibleNavigationController()->popViewControllerAnimated(true);
-    settle(harness());
-    EXPECT_TRUE(gone.expired());
-    auto below = harness().topScreen();
+    auto below = leave(screen);
 
     gate->open();
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == SendClassNoticeViewController::kSentText; }));

@@ -128,12 +128,7 @@ TEST_F(SendOnlineServiceTest, LeavingBeforeTheAnswerLeavesNoOverlayAndThePageSti
     ASSERT_TRUE(harness().runUntil(
         [&] { return gate->arrived() == 1 && harness().overlayText() == SendOnlineServiceViewController::kSendingText; }));
 
-    std::weak_ptr<SendOnlineServiceViewController> gone = screen;
-    screen.reset();
-    harness().visibleNavigationController()->popViewControllerAnimated(true);
-    settle(harness());
-    EXPECT_TRUE(gone.expired());
-    auto below = harness().topScreen();
+    auto below = leave(screen);
 
     gate->open();
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "发送成功"; }));
