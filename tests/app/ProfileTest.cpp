@@ -285,12 +285,7 @@ TEST_F(Profile, LeavingBeforeTheSaveIsAnsweredLeavesNoOverlayAndKeepsTheSavedNam
     ASSERT_TRUE(harness().runUntil(
         [&] { return held->arrived() == 1 && harness().overlayText() == "正在保存用户信息..."; }));
 
-    std::weak_ptr<UserInfoViewController> gone = profile;
-    profile.reset();
-    harness().visibleNavigationController()->popViewControllerAnimated(true);
-    settle(harness());
-    EXPECT_TRUE(gone.expired());
-    auto settings = harness().topScreen();
+    auto settings = leave(profile);
     ASSERT_NE(std::dynamic_pointer_cast<SettingViewController>(settings), nullptr);
 
     held->open();
@@ -318,11 +313,7 @@ TEST_F(Profile, LeavingDuringTheAvatarUploadTakesItsOverlayAlong)
     ASSERT_TRUE(harness().runUntil([&] { return uploadGate->arrived() == 1; }));
     EXPECT_EQ(harness().overlayText(), "正在上传头像...");
 
-    std::weak_ptr<UserInfoViewController> gone = profile;
-    profile.reset();
-    harness().visibleNavigationController()->popViewControllerAnimated(true);
-    settle(harness());
-    EXPECT_TRUE(gone.expired());
+    leave(profile);
     EXPECT_EQ(harness().overlayText(), "");
 
     uploadGate->open();

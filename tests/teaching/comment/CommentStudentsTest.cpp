@@ -371,12 +371,7 @@ TEST_F(CommentStudentsTest, LeavingBeforeTheAnswerLeavesNoOverlay)
     ASSERT_TRUE(harness().runUntil(
         [&] { return gate->arrived() == 1 && harness().overlayText() == CommentViewController::kSendingText; }));
 
-    std::weak_ptr<CommentViewController> gone = comment;
-    comment.reset();
-    harness().visibleNavigationController()->popViewControllerAnimated(true);
-    settle(harness());
-    EXPECT_TRUE(gone.expired());
-    auto below = harness().topScreen();
+    auto below = leave(comment);
 
     gate->open();
     ASSERT_TRUE(waitForAnswer(kComment, 1));
