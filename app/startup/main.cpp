@@ -66,9 +66,12 @@ const char* kUsage = "usage: orb-client [--actual-size] [--screenshots DIR] [--s
 // writes into a pipe the main loop watches: nothing else is safe there.
 int signalPipe[2] = { -1, -1 };
 
-void onSignal(int)
+volatile std::sig_atomic_t endingSignal = 0;
+
+void onSignal(int signal)
 {
     int saved = errno;
+    endingSignal = signal;
     char byte = 1;
     [[maybe_unused]] auto written = write(signalPipe[1], &byte, 1);
     errno = saved;
@@ -222,6 +225,12 @@ int runInWindow(platform::host::HostOptions options)
             host.title().c_str(), core::ORBEndpoints::serverBase().c_str());
         std::fflush(stdout);
         host.run();
+        // Why it ends, for whoever reads the log.
+        if (endingSignal)
+            std::printf("orb-client: ends on signal %d\n", int(endingSignal));
+        else
+            std::printf("orb-client: ends: %s\n", host.closeReason().empty() ? "closed" : host.closeReason().c_str());
+        std::fflush(stdout);
     } else {
         status = 1;
     }

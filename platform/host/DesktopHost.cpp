@@ -525,11 +525,13 @@ void DesktopHost::handleEvent(const SDL_Event& event)
 {
     switch (event.type) {
     case SDL_QUIT:
+        closeReason_ = "the system asked it to quit";
         requestClose();
         break;
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE:
+            closeReason_ = "its window was closed";
             requestClose();
             break;
         case SDL_WINDOWEVENT_EXPOSED:

@@ -103,6 +103,9 @@ public:
     // Whether frames go through the accelerated renderer (else the window's pixels).
     bool usesRenderer() const { return sdlRenderer_ != nullptr; }
 
+    // What ended the run, when the window's events did ("" otherwise).
+    const std::string& closeReason() const { return closeReason_; }
+
     // Handles one event as if it came from the window (tests feed their own).
     void handleEvent(const SDL_Event& event);
 
@@ -156,6 +159,7 @@ private:
     RunLoop::ObserverId observer_ = 0;
     RunLoop::TimerId fallbackTimer_ = 0;
     RunLoop::TimerId lookAgainTimer_ = 0;
+    std::string closeReason_;
     std::shared_ptr<Alive> alive_;
 };
 

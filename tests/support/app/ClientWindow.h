@@ -72,6 +72,8 @@ public:
     int signalAndWait(int signal, double seconds = 60);
 
 private:
+    bool startOnce(const std::string& program, const std::string& home, const std::string& serverBase,
+        const std::string& scratch, std::string* why, const std::vector<std::string>& extraArguments);
     pid_t pid_ = -1;
     int status_ = -1;
     std::string windowId_;
