@@ -43,8 +43,11 @@ bool XvfbDisplay::start(std::string* reason)
         if (stat(lock.c_str(), &st) == 0 || stat(socket.c_str(), &st) == 0)
             continue;
         std::string display = ":" + std::to_string(number);
-        pid_ = spawnProcess(
-            { found, display, "-screen", "0", "800x1200x24", "-nolisten", "tcp" }, directory_ + "/xvfb.log");
+        // -noreset: an X server resets when its last client leaves, and a
+        // client connecting meanwhile (the next program a test starts right
+        // after the last one ended) is refused or cut off.
+        pid_ = spawnProcess({ found, display, "-screen", "0", "800x1200x24", "-nolisten", "tcp", "-noreset" },
+            directory_ + "/xvfb.log");
         if (pid_ < 0) {
             *reason = "Xvfb could not be started";
             return false;
