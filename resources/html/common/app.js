@@ -156,5 +156,30 @@
         });
     };
 
+    // A row of class chips over a list, "全部" first, shown when there are
+    // two classes or more; `changed` runs when another chip is chosen, and
+    // keeps(item) tells whether an entry belongs to the chosen class.
+    App.classChips = function (box, changed) {
+        var chosen = '';
+        App.onRow(box, 'a[data-class]', function (chip) {
+            chosen = chip.getAttribute('data-class');
+            Array.prototype.forEach.call(box.children, function (c) { c.classList.toggle('on', c === chip); });
+            changed();
+        });
+        return {
+            show: function (classes) {
+                if (classes.length < 2) {
+                    box.style.display = 'none';
+                    return;
+                }
+                box.innerHTML = [{ classId: '', className: '全部' }].concat(classes).map(function (c) {
+                    return '<a class="chip' + (String(c.classId) === chosen ? ' on' : '') + '" data-class="' + c.classId + '">'
+                        + App.escape(c.className) + '</a>';
+                }).join('');
+            },
+            keeps: function (item) { return !chosen || String(item.classId) === chosen; }
+        };
+    };
+
     window.App = App;
 })();
