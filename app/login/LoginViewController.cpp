@@ -56,6 +56,9 @@ void LoginViewController::declareLayoutBindings(platform::LayoutBindings& bindin
 {
     BaseViewController::declareLayoutBindings(bindings);
     bindings.outlet("contentView", contentView_);
+    bindings.outlet("imgLogo", imgLogo_);
+    bindings.outlet("labName", labName_);
+    bindings.outlet("labSlogan", labSlogan_);
     bindings.outlet("txtAccount", txtAccount_);
     bindings.outlet("txtPassword", txtPassword_);
     bindings.outlet("btnRememberPwd", btnRememberPwd_);
@@ -393,10 +396,16 @@ void LoginViewController::keyboardChanged(const platform::Notification& notifica
             foot = btnLogin_->superview()->convertRectToView(btnLogin_->frame(), contentView_.get()).maxY();
         y = std::min(keyboardTop - kKeyboardMargin - foot, orgY_);
     }
+    // The name and logo give way while the panel covers them: drawn through
+    // its open parts they would cross the check boxes.
+    const double brandAlpha = y < orgY_ ? 0.0 : 1.0;
     auto content = contentView_;
-    UIView::animateWithDuration(duration, [content, y] {
+    std::vector<std::shared_ptr<UIView>> brand { imgLogo_, labName_, labSlogan_ };
+    UIView::animateWithDuration(duration, [content, y, brand, brandAlpha] {
         auto f = content->frame();
         f.origin.y = y;
         content->setFrame(f);
+        for (const auto& view : brand)
+            view->setAlpha(brandAlpha);
     });
 }

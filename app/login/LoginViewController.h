@@ -83,6 +83,9 @@ private:
     bool finishResignRemote_ = false;
     int timeLimit_ = 0;
     std::shared_ptr<UIView> contentView_;
+    std::shared_ptr<UIView> imgLogo_;
+    std::shared_ptr<UIView> labName_;
+    std::shared_ptr<UIView> labSlogan_;
     std::shared_ptr<UITextField> txtAccount_;
     std::shared_ptr<UITextField> txtPassword_;
     std::shared_ptr<UIButton> btnRememberPwd_;

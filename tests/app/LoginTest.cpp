@@ -473,7 +473,12 @@ TEST(Login, TheLoginButtonStaysAboveTheKeyboardOnBothScreens)
             EXPECT_EQ(window->hitTest(platform::Point(buttonOnScreen.midX(), buttonOnScreen.midY()), nullptr).get(),
                 button.get());
         }
+        // The name and logo give way to the risen panel, and come back with the keyboard gone.
+        EXPECT_EQ(harness.viewByOutlet("labSlogan")->alpha(), 0);
+        EXPECT_EQ(harness.viewByOutlet("imgLogo")->alpha(), 0);
         EXPECT_FALSE(harness.render(std::string("app-login-keyboard-") + std::to_string(int(height)) + ".png").empty());
         ASSERT_TRUE(harness.returnKey(login->txtPassword()));
+        settle(harness, 0.5);
+        EXPECT_EQ(harness.viewByOutlet("labSlogan")->alpha(), 1);
     }
 }
