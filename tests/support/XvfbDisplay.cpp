@@ -4,9 +4,13 @@
 #include "platform/os/RunLoop.h"
 #include "tests/support/ProcessUtil.h"
 
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
 #include <cstdlib>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,50 +39,75 @@ bool XvfbDisplay::start(std::string* reason)
         return false;
     }
     directory_ = makeTempDir("orb-xvfb");
-    // A display number nobody holds: neither a lock file nor a socket.
-    for (int number = 70 + int(getpid() % 200); number < 70 + 200 + 200; ++number) {
-        std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-        std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-        struct stat st { };
-        if (stat(lock.c_str(), &st) == 0 || stat(socket.c_str(), &st) == 0)
-            continue;
-        std::string display = ":" + std::to_string(number);
-        // -noreset: an X server resets when its last client leaves, and a
-        // client connecting meanwhile (the next program a test starts right
-        // after the last one ended) is refused or cut off.
-        pid_ = spawnProcess({ found, display, "-screen", "0", "800x1200x24", "-nolisten", "tcp", "-noreset" },
-            directory_ + "/xvfb.log");
-        if (pid_ < 0) {
-            *reason = "Xvfb could not be started";
-            return false;
-        }
-        // Bounded: 100 looks, 50 ms apart.
-        for (int i = 0; i < 100; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                break;
-            }
-            if (stat(socket.c_str(), &st) == 0) {
-                if (const char* previous = std::getenv("DISPLAY")) {
-                    hadDisplay_ = true;
-                    previousDisplay_ = previous;
-                }
-                setenv("DISPLAY", display.c_str(), 1);
-                name_ = display;
-                return true;
-            }
-            usleep(50 * 1000);
-        }
-        if (pid_ > 0) {
-            stopProcess(pid_);
-            pid_ = -1;
-        }
-        *reason = "Xvfb did not come up on " + display + ": " + readTextFile(directory_ + "/xvfb.log");
+    // Xvfb picks the display number itself (-displayfd): it takes the first
+    // one whose lock file it can create, so test programs starting together
+    // never pick the same number, and it writes the number to the pipe once
+    // it listens.
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        *reason = "no pipe for Xvfb";
         return false;
     }
-    *reason = "no free X display number";
-    return false;
+    std::string log = directory_ + "/xvfb.log";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3); // dup2 clears close-on-exec
+    // -noreset: an X server resets when its last client leaves, and a client
+    // connecting meanwhile (the next program a test starts right after the
+    // last one ended) is refused or cut off.
+    std::vector<std::string> args = { found, "-displayfd", "3", "-screen", "0", "800x1200x24", "-nolisten", "tcp",
+        "-noreset" };
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int rc = posix_spawn(&pid_, found.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (rc != 0) {
+        close(fds[0]);
+        pid_ = -1;
+        *reason = "Xvfb could not be started";
+        return false;
+    }
+    // Bounded: ten seconds for the number; the pipe ends early when Xvfb
+    // exits.
+    std::string number;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (number.find('\n') == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        pollfd entry { fds[0], POLLIN, 0 };
+        if (poll(&entry, 1, int(left.count())) <= 0)
+            break;
+        char buffer[32];
+        ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        number.append(buffer, std::size_t(n));
+    }
+    close(fds[0]);
+    if (number.find('\n') == std::string::npos) {
+        stopProcess(pid_);
+        pid_ = -1;
+        *reason = "Xvfb did not come up: " + readTextFile(log);
+        return false;
+    }
+    number.erase(number.find('\n'));
+    std::string display = ":" + number;
+    if (const char* previous = std::getenv("DISPLAY")) {
+        hadDisplay_ = true;
+        previousDisplay_ = previous;
+    }
+    setenv("DISPLAY", display.c_str(), 1);
+    name_ = display;
+    return true;
 }
 
 void XvfbDisplay::stop()
