@@ -503,6 +503,7 @@ private:
     bool willAskDelegateToConfirmRedirect();
     void performRedirect();
     bool retryUsingNewConnection();
+    void reserveResponseData(std::size_t bytes);
     void writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated);
     // Putting a finished download at its destination, taken from the request
     // so that it can run away from the network thread.
@@ -669,6 +670,9 @@ private:
 
     int holdingReports_ = 0;
     std::vector<platform::Task> heldReports_;
+    // From an asynchronous start until the owner has had the last report:
+    // the main loop looks for the answer a moment before it sleeps.
+    std::shared_ptr<platform::RunLoop::PollingHold> mainPolling_;
 
     // State.
     bool inProgress_ = false;

@@ -387,7 +387,8 @@ struct HttpStream::Impl : std::enable_shared_from_this<Impl> {
                 self->buffer.erase(self->buffer.begin(), self->buffer.begin() + static_cast<long>(self->readOffset));
                 self->readOffset = 0;
             }
-            self->buffer.insert(self->buffer.end(), data, data + length);
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(data); // same type: copied as one block
+            self->buffer.insert(self->buffer.end(), bytes, bytes + length);
             self->newDataSinceSignal = true;
         }
         self->touch();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <sched.h>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -56,6 +57,8 @@ namespace {
 
     // Waits longer than this are split; the loop simply goes round again.
     constexpr double kLongestWait = 3600;
+    // How long a loop with a polling hold looks for work before it sleeps.
+    constexpr double kHeldPoll = 0.0001;
     // runUntil looks at its predicate at least this often, because what it waits
     // for may change on another thread without anything being posted here.
     constexpr double kPredicatePoll = 0.005;
@@ -112,6 +115,8 @@ struct RunLoop::Impl {
     int wakefd = -1;
     std::shared_ptr<Clock> clock = Clock::steady();
     double pollBeforeSleeping = 0;
+    std::atomic<int> pollingHolds { 0 };
+    int ownerCpus = 0; // the CPUs the owner thread may run on, counted at the first look for work
 
     // Shared with posting threads.
     std::mutex postMutex;
@@ -389,10 +394,19 @@ struct RunLoop::Impl {
         impl.syncEpoll(mode);
         epoll_event events[64];
         int n = 0;
-        if (handled && timeoutMs > 0 && impl.pollBeforeSleeping > 0 && impl.epfd >= 0) {
+        double pollFor = handled ? impl.pollBeforeSleeping : 0;
+        if (impl.pollingHolds.load(std::memory_order_relaxed) > 0)
+            pollFor = std::max(pollFor, kHeldPoll);
+        if (pollFor > 0 && impl.ownerCpus == 0) {
+            cpu_set_t cpus;
+            impl.ownerCpus = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
+        }
+        // On a single CPU the thread that would hand the work over needs the
+        // CPU this loop would spin on.
+        if (timeoutMs > 0 && pollFor > 0 && impl.ownerCpus > 1 && impl.epfd >= 0) {
             // Real time, whatever the loop's clock: this only decides when to sleep.
-            const auto until = std::chrono::steady_clock::now()
-                + std::chrono::duration<double>(std::min(impl.pollBeforeSleeping, wait));
+            const auto until
+                = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::min(pollFor, wait));
             while ((n = epoll_wait(impl.epfd, events, 64, 0)) == 0 && std::chrono::steady_clock::now() < until) { }
         }
         if (n == 0)
@@ -751,6 +765,14 @@ void RunLoop::removeBeforeWaitingObserver(ObserverId id) { impl_->beforeWaiting.
 std::uint64_t RunLoop::calloutCount() const { return impl_->callouts; }
 
 void RunLoop::setPollBeforeSleeping(double seconds) { impl_->pollBeforeSleeping = std::max(0.0, seconds); }
+
+RunLoop::PollingHold::PollingHold(RunLoop& loop)
+    : loop_(loop)
+{
+    loop_.impl_->pollingHolds.fetch_add(1, std::memory_order_relaxed);
+}
+
+RunLoop::PollingHold::~PollingHold() { loop_.impl_->pollingHolds.fetch_sub(1, std::memory_order_relaxed); }
 
 void RunLoop::setClock(std::shared_ptr<Clock> clock)
 {

@@ -552,3 +552,34 @@ TEST(RunLoopOwnPosts, TasksPostedFromTheLoopsOwnThreadRunWithoutDelay)
 }
 
 } // namespace
+
+TEST(RunLoopPollingHold, AHeldLoopStillWaitsItsWholeTimeAndRunsWhatArrivesMeanwhile)
+{
+    std::atomic<bool> ranPosted { false };
+    std::atomic<RunLoop*> loopOnThread { nullptr };
+    double quietWait = 0;
+    RunLoop::RunResult quiet = RunLoop::RunResult::Finished, busy = RunLoop::RunResult::Finished;
+    std::thread owner([&] {
+        RunLoop& loop = RunLoop::current();
+        auto hold = std::make_unique<RunLoop::PollingHold>(loop);
+        // Nothing to do: the hold's short look for work ends in the usual
+        // sleep, and the turn lasts its whole timeout.
+        double start = realSeconds();
+        quiet = loop.runMode(kDefaultRunLoopMode, 0.05, true);
+        quietWait = realSeconds() - start;
+        // Work posted from another thread while the loop waits is run, and
+        // the hold can end on any thread.
+        loopOnThread = &loop;
+        std::thread other([&, held = std::move(hold)]() mutable {
+            loopOnThread.load()->post([&] { ranPosted = true; });
+            held.reset();
+        });
+        busy = loop.runMode(kDefaultRunLoopMode, 5, true);
+        other.join();
+    });
+    owner.join();
+    EXPECT_EQ(quiet, RunLoop::RunResult::TimedOut);
+    EXPECT_GE(quietWait, 0.045) << "the loop gave up its wait early";
+    EXPECT_EQ(busy, RunLoop::RunResult::HandledSource);
+    EXPECT_TRUE(ranPosted.load());
+}
