@@ -31,7 +31,6 @@
 #include <span>
 #include <thread>
 #include <typeinfo>
-#include <sys/mman.h>
 #include <unistd.h>
 
 namespace foundation {
@@ -56,9 +55,6 @@ constexpr std::size_t kLargestDirectRead = std::numeric_limits<std::size_t>::max
 // The announced length is reserved up front up to this much; a server that
 // claims more than it sends costs no more memory than this.
 constexpr unsigned long long kLargestReserve = 64ULL * 1024 * 1024;
-// Response data reserved from this size on asks for huge pages.
-constexpr std::size_t kHugePage = 2 * 1024 * 1024;
-constexpr std::size_t kHugePageReserve = 4 * kHugePage;
 // The most the stream buffers for a large body before holding the transfer back.
 constexpr unsigned long long kLargestReceiveBuffer = 4ULL * 1024 * 1024;
 // Request bodies up to this size are handed to the stream whole.
@@ -274,10 +270,8 @@ void HTTPRequest::copySettingsTo(HTTPRequest& copy) const
     std::scoped_lock lock(cancelledLock_, copy.cancelledLock_);
     copy.settings_ = settings_;
     copy.deferredError_ = deferredError_;
-    // The copy builds its own body and headers: what this request derived
-    // from its body (length, cookies of the moment, resume range) is not
-    // carried over, so a copy never sends a length or encoding that does not
-    // match what it sends.
+    // The copy builds its own body and headers: a length, cookies or resume range derived from this
+    // request's body would not match what the copy sends.
     if (haveBuiltPostBody_)
         copy.settings_.requestHeaders.erase("Content-Length");
     if (haveBuiltRequestHeaders_) {
@@ -1525,7 +1519,7 @@ void HTTPRequest::handleBytesAvailable()
         long count = 0;
         if (direct) {
             if (rawResponseData_.empty() && contentLength_ > rawResponseData_.capacity())
-                reserveResponseData(static_cast<std::size_t>(std::min(contentLength_, kLargestReserve)));
+                platform::reserveBytes(rawResponseData_, std::size_t(std::min(contentLength_, kLargestReserve)));
             count = transfer_.readStream->readAppending(rawResponseData_, throttled ? readSize : kLargestDirectRead);
         } else {
             count = transfer_.readStream->read(readBuffer(), readSize);
@@ -1583,18 +1577,6 @@ void HTTPRequest::handleBytesAvailable()
             rawResponseData_.insert(rawResponseData_.end(), buffer.begin(), buffer.end());
         }
     }
-}
-
-void HTTPRequest::reserveResponseData(std::size_t bytes)
-{
-    rawResponseData_.reserve(bytes);
-    // A large body fills its memory in huge pages where the system gives
-    // them on request: a fiftieth of a second saved on 50 MB of page faults.
-    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(rawResponseData_.data());
-    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
-    if (bytes >= kHugePageReserve && end > first)
-        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated)
@@ -1790,10 +1772,9 @@ void HTTPRequest::handleStreamError()
         cancelLoad();
         return;
     }
-    // A kept connection that the server closed while idle is tried once more
-    // on a new one, but only when nothing of the response came back and the
-    // method may safely be repeated: a body the server may have acted on is
-    // never sent twice.
+    // A kept connection that the server closed while idle is tried once more on a new one, only when
+    // nothing of the response came back and the method may safely be repeated: a body the server may
+    // have acted on is never sent twice.
     if (platform::isConnectionLostError(underlying) && transfer_.readStream
         && transfer_.readStream->connectionWasReused() && !transfer_.readStream->hasReceivedResponseBytes()
         && isIdempotentMethod(settings_.requestMethod) && retryUsingNewConnection())
@@ -1834,10 +1815,9 @@ void HTTPRequest::readResponseHeaders()
     responseStatusCode_ = message->statusCode();
     responseStatusMessage_ = message->statusLine();
 
-    // The cache answers a response that confirms what it holds (a 304 to a
-    // conditional request); nothing of this response goes further.
-    // When the cache has nothing it could hand over after all, the response
-    // from the network stands.
+    // The cache answers a response that confirms what it holds (a 304 to a conditional request);
+    // nothing of this response goes further. When the cache has nothing to hand over after all, the
+    // response from the network stands.
     if (downloadCache_ && downloadCache_->canUseCachedDataForRequest(*this)
         && downloadCache_->cachedResponseHeadersForURL(url_) && downloadCache_->pathToCachedResponseDataForURL(url_)) {
         downloadCache_->updateExpiryForRequest(*this, secondsToCache_);
@@ -1892,10 +1872,9 @@ void HTTPRequest::readResponseHeaders()
         }
     }
 
-    // A large body is taken in bigger pieces: fewer stops of the transfer
-    // while the stream waits for its buffer to be read. Throttled requests
-    // keep the small buffer, so that the stream does not run far ahead of
-    // the allowance.
+    // A large body is taken in bigger pieces: fewer stops of the transfer while the stream waits for
+    // its buffer to be read. Throttled requests keep the small buffer, so that the stream does not run
+    // far ahead of the allowance.
     if (!redirecting && !mainRequest_ && transfer_.readStream && contentLength_ > kLargestRead
         && !isBandwidthThrottled())
         transfer_.readStream->setReceiveBufferLimit(

@@ -503,7 +503,6 @@ private:
     bool willAskDelegateToConfirmRedirect();
     void performRedirect();
     bool retryUsingNewConnection();
-    void reserveResponseData(std::size_t bytes);
     void writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated);
     // Putting a finished download at its destination, taken from the request
     // so that it can run away from the network thread.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <sys/mman.h>
 
 namespace platform {
 
@@ -560,6 +561,17 @@ std::string formatDouble(double d)
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, d);
     return std::string(buf, res.ptr);
+}
+
+void reserveBytes(Bytes& bytes, std::size_t capacity)
+{
+    constexpr std::uintptr_t kHugePage = 2 * 1024 * 1024;
+    bytes.reserve(capacity);
+    const auto start = reinterpret_cast<std::uintptr_t>(bytes.data());
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (start + bytes.capacity()) & ~(kHugePage - 1);
+    if (bytes.capacity() >= 4 * kHugePage && end > first)
+        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 } // namespace platform

@@ -24,6 +24,10 @@ public:
 };
 
 using Bytes = std::vector<std::uint8_t>;
+// Makes room for `capacity` bytes. Room for many megabytes is asked of the
+// system in huge pages where it gives them on request: filling it then
+// costs a few hundred page faults instead of one per 4 KB.
+void reserveBytes(Bytes& bytes, std::size_t capacity);
 using Array = std::vector<Value>;
 
 // A point in time: seconds since 1970-01-01 00:00:00 UTC.

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <limits>
+#include <string>
+#include <vector>
 
 using namespace platform;
 
@@ -162,3 +166,48 @@ TEST(Log, CaptureSeesExactTexts)
 }
 
 } // namespace
+
+// The mapping of /proc/self/smaps that holds an address, as its lines.
+static std::vector<std::string> mappingHolding(const void* address)
+{
+    std::ifstream smaps("/proc/self/smaps");
+    std::vector<std::string> lines;
+    bool inside = false;
+    for (std::string line; std::getline(smaps, line);) {
+        unsigned long from = 0, to = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx ", &from, &to) == 2 && line.find(' ') > line.find('-')) {
+            if (inside)
+                break;
+            auto at = reinterpret_cast<unsigned long>(address);
+            inside = at >= from && at < to;
+        }
+        if (inside)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(ReserveBytes, KeepsTheContentAndAsksHugePagesForALargeReservation)
+{
+    platform::Bytes small { 1, 2, 3 };
+    platform::reserveBytes(small, 100);
+    EXPECT_GE(small.capacity(), 100u);
+    EXPECT_EQ(small, (platform::Bytes { 1, 2, 3 }));
+
+    platform::Bytes large { 7, 8 };
+    platform::reserveBytes(large, 24 * 1024 * 1024);
+    ASSERT_GE(large.capacity(), 24u * 1024 * 1024);
+    EXPECT_EQ(large, (platform::Bytes { 7, 8 }));
+    std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string modes;
+    std::getline(setting, modes);
+    if (modes.find("[never]") != std::string::npos || modes.empty())
+        GTEST_SKIP() << "this system gives no huge pages";
+    // The middle of the reservation lies in a mapping marked for huge pages.
+    auto lines = mappingHolding(large.data() + large.capacity() / 2);
+    ASSERT_FALSE(lines.empty());
+    bool marked = false; // "hg": asked for huge pages
+    for (const auto& line : lines)
+        marked = marked || (line.find("VmFlags:") == 0 && line.find(" hg") != std::string::npos);
+    EXPECT_TRUE(marked) << lines.front();
+}
