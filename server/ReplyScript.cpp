@@ -2,6 +2,8 @@
 
 #include "platform/os/Value.h"
 
+#include <algorithm>
+
 namespace server {
 
 namespace {
@@ -81,6 +83,14 @@ ScriptedReply ScriptedReply::heldBy(std::shared_ptr<ReplyGate> held) const
     return copy;
 }
 
+ScriptedReply ScriptedReply::inPieces(int count, double pauseSeconds) const
+{
+    ScriptedReply copy = *this;
+    copy.pieces = std::max(1, count);
+    copy.piecePauseSeconds = pauseSeconds > 0 ? pauseSeconds : 0;
+    return copy;
+}
+
 std::string ScriptedReply::description() const
 {
     static const char* const names[] = { "normal", "errorEnvelope", "resultStateAsText", "listInsteadOfObject",
@@ -93,6 +103,8 @@ std::string ScriptedReply::description() const
         text += " after " + platform::formatDouble(delaySeconds) + "s";
     if (gate)
         text += " held";
+    if (pieces > 1)
+        text += " in " + std::to_string(pieces) + " pieces";
     return text;
 }
 

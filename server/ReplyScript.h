@@ -47,6 +47,8 @@ struct ScriptedReply {
     double delaySeconds = 0;
     std::optional<Compression> compression; // for the address book and the compressed kinds
     std::shared_ptr<ReplyGate> gate; // held until the gate opens (after any delay)
+    int pieces = 1; // the body goes out in this many writes ...
+    double piecePauseSeconds = 0; // ... this far apart
 
     static ScriptedReply normal();
     static ScriptedReply errorEnvelope(std::string message);
@@ -70,6 +72,9 @@ struct ScriptedReply {
     ScriptedReply compressedAs(Compression compression) const;
     // Answers only once the gate is open. A stopping server lets it through.
     ScriptedReply heldBy(std::shared_ptr<ReplyGate> gate) const;
+    // Sends the body in this many pieces with a pause between them, as a
+    // slow network would hand it over. A stopping server cuts the pauses short.
+    ScriptedReply inPieces(int count, double pauseSeconds) const;
 
     // A short text for the request log ("errorEnvelope", "delay 2.5s", ...).
     std::string description() const;

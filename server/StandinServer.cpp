@@ -367,7 +367,20 @@ void StandinServer::Impl::handle(const httplib::Request& req, httplib::Response&
     res.status = final.status;
     for (const auto& [name, value] : final.headers)
         res.set_header(name, value);
-    res.set_content(final.body, final.contentType);
+    if (!scripted || scripted->pieces <= 1 || final.body.size() < 2) {
+        res.set_content(final.body, final.contentType);
+        return;
+    }
+    // One piece per call; the library calls again from where the last ended.
+    const std::size_t size = final.body.size();
+    const std::size_t piece = (size + std::size_t(scripted->pieces) - 1) / std::size_t(scripted->pieces);
+    res.set_content_provider(size, final.contentType,
+        [this, body = std::move(final.body), piece, pauseSeconds = scripted->piecePauseSeconds](
+            std::size_t offset, std::size_t, httplib::DataSink& sink) {
+            if (offset > 0 && pauseSeconds > 0)
+                pause(pauseSeconds);
+            return sink.write(body.data() + offset, std::min(piece, body.size() - offset));
+        });
 }
 
 StandinServer::StandinServer(ServerOptions options)

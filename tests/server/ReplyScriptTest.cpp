@@ -135,6 +135,22 @@ namespace {
         EXPECT_GE(standin->requests().last()->delaySeconds, 0.3);
     }
 
+    // A body sent in pieces arrives whole, the pieces apart by their pauses.
+    TEST_F(ReplyScriptTest, ABodyInPiecesArrivesWholeAfterItsPauses)
+    {
+        auto whole = get("static/photos/photo-64x48.png");
+        ASSERT_EQ(whole.status, 200);
+        ASSERT_GT(whole.body.size(), 100u);
+        script().forRoute("static/photos/photo-64x48.png", ScriptedReply::normal().inPieces(4, 0.2));
+        auto begun = std::chrono::steady_clock::now();
+        auto pieces = get("static/photos/photo-64x48.png", 10.0);
+        EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count(), 0.55);
+        EXPECT_EQ(pieces.status, 200);
+        EXPECT_EQ(pieces.body, whole.body);
+        EXPECT_EQ(pieces.header("Content-Type"), whole.header("Content-Type"));
+        EXPECT_NE(standin->requests().last()->scripted.find("in 4 pieces"), std::string::npos);
+    }
+
     // A held reply: the request is logged on arrival but not answered until
     // the gate opens; a stopping server lets a still-held reply go.
     TEST_F(ReplyScriptTest, HeldReplyLeavesWhenItsGateOpensOrTheServerStops)
