@@ -116,7 +116,6 @@ struct RunLoop::Impl {
     std::shared_ptr<Clock> clock = Clock::steady();
     double pollBeforeSleeping = 0;
     std::atomic<int> pollingHolds { 0 };
-    int ownerCpus = 0; // the CPUs the owner thread may run on, counted at the first look for work
 
     // Shared with posting threads.
     std::mutex postMutex;
@@ -397,17 +396,15 @@ struct RunLoop::Impl {
         double pollFor = handled ? impl.pollBeforeSleeping : 0;
         if (impl.pollingHolds.load(std::memory_order_relaxed) > 0)
             pollFor = std::max(pollFor, kHeldPoll);
-        if (pollFor > 0 && impl.ownerCpus == 0) {
-            cpu_set_t cpus;
-            impl.ownerCpus = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
-        }
-        // On a single CPU the thread that would hand the work over needs the
-        // CPU this loop would spin on.
-        if (timeoutMs > 0 && pollFor > 0 && impl.ownerCpus > 1 && impl.epfd >= 0) {
+        if (timeoutMs > 0 && pollFor > 0 && impl.epfd >= 0) {
             // Real time, whatever the loop's clock: this only decides when to sleep.
             const auto until
                 = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::min(pollFor, wait));
-            while ((n = epoll_wait(impl.epfd, events, 64, 0)) == 0 && std::chrono::steady_clock::now() < until) { }
+            // Yielding between looks lets a thread that is ready on this CPU
+            // (often the one that will hand the work over) run first; the CPU
+            // stays awake meanwhile, which is what spares the wake-up.
+            while ((n = epoll_wait(impl.epfd, events, 64, 0)) == 0 && std::chrono::steady_clock::now() < until)
+                sched_yield();
         }
         if (n == 0)
             n = impl.epfd >= 0 ? epoll_wait(impl.epfd, events, 64, timeoutMs) : 0;
