@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <sched.h>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -20,6 +19,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include <sched.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
