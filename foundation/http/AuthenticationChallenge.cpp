@@ -51,6 +51,26 @@ Credentials HTTPRequest::AuthenticationChallenge::makeCredentials(
     return dictionary;
 }
 
+Credentials HTTPRequest::AuthenticationChallenge::withAccountDomain(std::string user, const std::string& password,
+    const platform::HttpAuthentication* authentication, const std::optional<std::string>& setDomain,
+    const std::string& fallbackDomain)
+{
+    // A scheme that needs an account domain takes the one set, else the
+    // "DOMAIN\user" form of the name, else the fallback.
+    std::optional<std::string> domain;
+    if (authentication && authentication->requiresAccountDomain()) {
+        if (setDomain && !setDomain->empty()) {
+            domain = setDomain;
+        } else if (auto split = splitDomainUser(user)) {
+            domain = split->first;
+            user = split->second;
+        } else {
+            domain = fallbackDomain;
+        }
+    }
+    return makeCredentials(user, password, domain);
+}
+
 Error HTTPRequest::AuthenticationChallenge::authenticationError()
 {
     return makeHTTPRequestError(AuthenticationErrorType, "Authentication needed");
@@ -83,18 +103,7 @@ Credentials HTTPRequest::AuthenticationChallenge::findServerCredentials() const
     }
     if (!user || !password)
         return nullptr;
-    std::optional<std::string> domain;
-    if (request.requestAuthentication_ && request.requestAuthentication_->requiresAccountDomain()) {
-        if (request.settings_.domain && !request.settings_.domain->empty()) {
-            domain = request.settings_.domain;
-        } else if (auto split = splitDomainUser(*user)) {
-            domain = split->first;
-            user = split->second;
-        } else {
-            domain = std::string();
-        }
-    }
-    return makeCredentials(*user, *password, domain);
+    return withAccountDomain(*user, *password, request.requestAuthentication_.get(), request.settings_.domain, "");
 }
 
 Credentials HTTPRequest::AuthenticationChallenge::findProxyCredentials() const
@@ -120,18 +129,8 @@ Credentials HTTPRequest::AuthenticationChallenge::findProxyCredentials() const
     }
     if (!user || !password)
         return nullptr;
-    std::optional<std::string> domain;
-    if (request.proxyAuthentication_ && request.proxyAuthentication_->requiresAccountDomain()) {
-        if (request.settings_.proxyDomain && !request.settings_.proxyDomain->empty()) {
-            domain = request.settings_.proxyDomain;
-        } else if (auto split = splitDomainUser(*user)) {
-            domain = split->first;
-            user = split->second;
-        } else {
-            domain = request.settings_.domain.value_or("");
-        }
-    }
-    return makeCredentials(*user, *password, domain);
+    return withAccountDomain(*user, *password, request.proxyAuthentication_.get(), request.settings_.proxyDomain,
+        request.settings_.domain.value_or(""));
 }
 
 Credentials HTTPRequest::AuthenticationChallenge::findCredentials() const

@@ -48,6 +48,9 @@ struct HTTPRequest::AuthenticationChallenge {
 
     static Credentials makeCredentials(
         const std::string& user, const std::string& password, const std::optional<std::string>& domain);
+    static Credentials withAccountDomain(std::string user, const std::string& password,
+        const platform::HttpAuthentication* authentication, const std::optional<std::string>& setDomain,
+        const std::string& fallbackDomain);
     static platform::Error authenticationError();
 
     bool apply(const Credentials&) const;
