@@ -75,7 +75,7 @@ std::string shellQuoted(const std::string& text)
     return out + "'";
 }
 
-pid_t spawnProcess(const std::vector<std::string>& args, const std::string& logPath)
+pid_t spawnProcess(const std::vector<std::string>& args, const std::string& logPath, int passedFd)
 {
     if (args.empty())
         return -1;
@@ -84,6 +84,8 @@ pid_t spawnProcess(const std::vector<std::string>& args, const std::string& logP
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    if (passedFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, passedFd, 3); // dup2 clears close-on-exec
     std::vector<char*> argv;
     for (const auto& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));

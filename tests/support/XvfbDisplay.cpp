@@ -9,7 +9,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <cstdlib>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,27 +48,14 @@ bool XvfbDisplay::start(std::string* reason)
         return false;
     }
     std::string log = directory_ + "/xvfb.log";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3); // dup2 clears close-on-exec
     // -noreset: an X server resets when its last client leaves, and a client
     // connecting meanwhile (the next program a test starts right after the
     // last one ended) is refused or cut off.
-    std::vector<std::string> args = { found, "-displayfd", "3", "-screen", "0", "800x1200x24", "-nolisten", "tcp",
-        "-noreset" };
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    int rc = posix_spawn(&pid_, found.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_ = spawnProcess(
+        { found, "-displayfd", "3", "-screen", "0", "800x1200x24", "-nolisten", "tcp", "-noreset" }, log, fds[1]);
     close(fds[1]);
-    if (rc != 0) {
+    if (pid_ < 0) {
         close(fds[0]);
-        pid_ = -1;
         *reason = "Xvfb could not be started";
         return false;
     }
