@@ -42,7 +42,7 @@ bool runAndClose(const std::string& home, int ticks, bool* storedNotNext = nullp
     settle(harness);
     // The address book's first download ends with its notice on the window,
     // over the prompt, for a moment.
-    settle(harness, 2.0);
+    letAddressBookEnd(harness);
     auto prompt = shownPrompt();
     if (!prompt)
         return false;

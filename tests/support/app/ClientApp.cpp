@@ -53,6 +53,21 @@ std::shared_ptr<LoginViewController> loginScreen(const AppHarness& harness)
 
 void settle(AppHarness& harness, double seconds) { harness.advance(seconds); }
 
+void letAddressBookEnd(AppHarness& harness)
+{
+    auto bookSent = [&harness] {
+        return harness.server() && !harness.server()->requests().withCommand("30107").empty();
+    };
+    auto bookEnded = [&harness] {
+        return harness.notifications().count("kCompletedRefreshContacts")
+            + harness.notifications().count("kFailedRefreshContacts") > 0;
+    };
+    if (harness.runUntil(bookSent, 0.5))
+        harness.runUntil(bookEnded, 10);
+    if (ProgressOverlay::HUDForView(harness.window()))
+        settle(harness, 2.0);
+}
+
 bool passIntroduction(AppHarness& harness)
 {
     settle(harness);
@@ -88,20 +103,7 @@ bool signInThroughScreens(AppHarness& harness, const std::string& account, const
         return false;
     // The warm prompt greets every sign-in until it is ticked away.
     auto main = mainScreen();
-    // The address book downloads when the tabs are built and ends with its
-    // notice over the window: let it end and the notice go, so that nothing
-    // the test does next is covered by it.
-    auto bookSent = [&harness] {
-        return harness.server() && !harness.server()->requests().withCommand("30107").empty();
-    };
-    auto bookEnded = [&harness] {
-        return harness.notifications().count("kCompletedRefreshContacts")
-            + harness.notifications().count("kFailedRefreshContacts") > 0;
-    };
-    if (harness.runUntil(bookSent, 0.5))
-        harness.runUntil(bookEnded, 10);
-    if (ProgressOverlay::HUDForView(harness.window()))
-        settle(harness, 2.0);
+    letAddressBookEnd(harness);
     if (main && ProgressOverlay::HUDForView(main->view()))
         harness.tapButton("我知道了");
     settle(harness);
