@@ -9,14 +9,12 @@
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
-#include <spawn.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace testsupport {
 
@@ -79,21 +77,37 @@ pid_t spawnProcess(const std::vector<std::string>& args, const std::string& logP
 {
     if (args.empty())
         return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    if (passedFd >= 0)
-        posix_spawn_file_actions_adddup2(&actions, passedFd, 3); // dup2 clears close-on-exec
+    // Everything the child needs is made before the fork: between fork and
+    // exec only async-signal-safe calls.
     std::vector<char*> argv;
     for (const auto& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
+    const char* log = logPath.c_str();
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid < 0 ? -1 : pid;
+    // The child goes with the thread that started it, however that ends (a
+    // watchdog's exit, a crash, a kill from the test runner): no server or
+    // client is left running on the machine.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+        ::_exit(127);
+    int in = ::open("/dev/null", O_RDONLY);
+    int out = ::open(log, O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (in < 0 || out < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0
+        || ::dup2(out, STDERR_FILENO) < 0)
+        ::_exit(127);
+    if (passedFd >= 0) {
+        // dup2 clears close-on-exec; a descriptor that is 3 already keeps its flag.
+        if (passedFd == 3 ? ::fcntl(3, F_SETFD, 0) < 0 : ::dup2(passedFd, 3) < 0)
+            ::_exit(127);
+    }
+    for (int fd : { in, out })
+        if (fd > 2 && !(passedFd >= 0 && fd == 3))
+            ::close(fd);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
 }
 
 int waitForProcess(pid_t pid, double timeoutSeconds)

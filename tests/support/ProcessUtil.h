@@ -41,7 +41,9 @@ bool haveTool(const std::string& name);
 std::string shellQuoted(const std::string& text);
 // Starts a program (found on PATH) with stdout and stderr appended to
 // logPath and stdin from /dev/null; the pid, or -1. A descriptor given as
-// `passedFd` reaches the program as its descriptor 3.
+// `passedFd` reaches the program as its descriptor 3. The program is killed
+// when the thread that started it ends, so nothing outlives a test program
+// that fails hard.
 pid_t spawnProcess(const std::vector<std::string>& args, const std::string& logPath, int passedFd = -1);
 // Waits at most timeoutSeconds for the child to end; its exit status, or -1
 // after killing it.

@@ -42,7 +42,7 @@ protected:
                 auto detail = std::dynamic_pointer_cast<WeiboDetailsViewController>(harness().topScreen());
                 if (!detail || !waitForRoute("webapp/jxq/comment", before + 1))
                     return nullptr;
-                if (!until([&] { return harness().overlayText().empty(); }))
+                if (!harness().runUntilOverlayGone())
                     return nullptr;
                 return detail;
             }

@@ -115,10 +115,9 @@ protected:
         auto list = std::dynamic_pointer_cast<EVVideoListViewController>(harness().topScreen());
         if (!list)
             return nullptr;
-        harness().runUntil([&] {
-            return requests(Cmd::kVideosBySubject).size() + requests(Cmd::kVideosBySource).size() > before
-                && harness().overlayText().empty();
-        });
+        harness().runUntil(
+            [&] { return requests(Cmd::kVideosBySubject).size() + requests(Cmd::kVideosBySource).size() > before; });
+        harness().runUntilOverlayGone();
         testsupport::settle(harness());
         return list;
     }
@@ -134,7 +133,7 @@ protected:
         auto detail = std::dynamic_pointer_cast<EVVideoDetailViewController>(harness().topScreen());
         if (!detail || !waitForAnswer(Cmd::kVideoDetail))
             return nullptr;
-        harness().runUntil([&] { return harness().overlayText().empty(); });
+        harness().runUntilOverlayGone();
         testsupport::settle(harness());
         return detail;
     }
@@ -317,7 +316,7 @@ TEST_F(LibraryTest, AVideoOfTheHomeOpensItsDetailAndThePicksStayWhenAReplyHasNon
     ASSERT_TRUE(detail);
     ASSERT_TRUE(waitForAnswer(Cmd::kVideoDetail));
     EXPECT_EQ(body(Cmd::kVideoDetail, 0).get("videoId"), Value(video->videoId));
-    harness().runUntil([&] { return harness().overlayText().empty(); });
+    harness().runUntilOverlayGone();
     detail->popViewController();
     testsupport::settle(harness());
 
@@ -430,7 +429,7 @@ TEST_F(LibraryTest, AnEmptyFirstPageShowsOneEmptyRowWithoutMore)
     auto subject = EVSubjectInfo::subjectWithObj(Value(Dictionary { { "subjectId", 7 }, { "subjectName", "体育" } }));
     auto list = open(EVVideoListViewController::initWithSubject(subject, nullptr), kTab);
     ASSERT_TRUE(waitForAnswer(Cmd::kVideosBySubject));
-    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText().empty(); }));
+    ASSERT_TRUE(harness().runUntilOverlayGone());
     testsupport::settle(harness());
     EXPECT_EQ(list->title(), " 体育");
     // No grade on the home: 0.

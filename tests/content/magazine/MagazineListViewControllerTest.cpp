@@ -49,7 +49,7 @@ TEST_F(MagazineScreenTest, FirstSyncLaysOutTheShelfUnderTheBanner)
     EXPECT_EQ(shelf->title(), "成长期刊");
     gate->open();
     ASSERT_TRUE(waitForAnswer("50001"));
-    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText().empty(); }));
+    ASSERT_TRUE(harness().runUntilOverlayGone());
 
     // Newest first, two to a row, under a banner of 216 points.
     auto shown = tiles(*shelf);

@@ -107,7 +107,7 @@ TEST_F(PagesTest, TheGrowthAssistantLoadsOnlyWebAddresses)
         std::size_t before = requests(Cmd::kGrowthAssistant).size();
         auto screen = open(std::make_shared<GrowthAssistantViewController>(), kTab);
         ASSERT_TRUE(waitForAnswer(Cmd::kGrowthAssistant, before + 1));
-        ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText().empty(); })) << address;
+        ASSERT_TRUE(harness().runUntilOverlayGone()) << address;
         settle(harness());
         EXPECT_FALSE(screen->url()) << address;
         EXPECT_FALSE(webView()->isLoading()) << address;

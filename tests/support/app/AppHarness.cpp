@@ -571,6 +571,11 @@ bool AppHarness::roundTrip(double realTimeoutSeconds)
     return runUntil([back] { return *back; }, realTimeoutSeconds);
 }
 
+bool AppHarness::runUntilOverlayGone(double realTimeoutSeconds)
+{
+    return roundTrip(realTimeoutSeconds) && runUntil([this] { return overlayText().empty(); }, realTimeoutSeconds);
+}
+
 bool AppHarness::waitForServerQuiet(double realTimeoutSeconds)
 {
     if (!server_ || !roundTrip(realTimeoutSeconds))

@@ -144,6 +144,12 @@ public:
     // taken (none may be held behind a gate), between two round trips: the
     // answers have reached the client and had their turn.
     bool waitForServerQuiet(double realTimeoutSeconds = kDefaultWait);
+    // Waits until no overlay with a text covers the windows. A request puts
+    // its loading overlay up when it starts on the network thread, which
+    // reaches the main loop a moment later: a round trip first, so that an
+    // overlay of a request already sent has had its turn and, seen gone, is
+    // gone for good.
+    bool runUntilOverlayGone(double realTimeoutSeconds = kDefaultWait);
     // How many requests with this command the server has answered so far.
     std::size_t answeredCount(const std::string& command) const;
 

@@ -55,11 +55,16 @@ protected:
     {
         return harness().runUntil([&] { return table() && table()->numberOfRowsInSection(0) == rows; });
     }
-    // The loading overlay covers the window and takes the touches until the day's reply is in.
+    // The loading overlay covers the window and takes the touches until the
+    // day's reply is in.
+    void waitUntilLoaded()
+    {
+        ASSERT_TRUE(harness().runUntilOverlayGone());
+        harness().advance(0.5);
+    }
     void tapDay(const char* outlet)
     {
-        ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText().empty(); }));
-        harness().advance(0.5);
+        waitUntilLoaded();
         ASSERT_TRUE(harness().tap(harness().viewByOutlet(outlet)));
     }
 };
@@ -100,8 +105,7 @@ TEST_F(ScheduleTest, ATeacherOnASundaySeesDaySevenAndSwitchesDaysAndClasses)
 
     // The second class, confirmed in the chooser.
     auto chooser = std::dynamic_pointer_cast<ORBPickerView>(harness().viewsByClass("ORBPickerView").front());
-    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText().empty(); }));
-    harness().advance(0.5);
+    waitUntilLoaded();
     chooser->showDownList();
     chooser->currentPickerView()->selectRow(1, 0, false);
     chooser->done();
