@@ -1,6 +1,7 @@
 #include "tests/support/ProcessUtil.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -198,10 +199,21 @@ bool waitUntilListening(int port, pid_t pid, double timeoutSeconds)
 
 std::string readTextFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    return text;
 }
 
 bool writeTextFile(const std::string& path, const std::string& text)

@@ -61,6 +61,8 @@ bool canConnectToLoopback(int port);
 // timeoutSeconds pass. True when it accepts.
 bool waitUntilListening(int port, pid_t pid, double timeoutSeconds);
 
+// The file's bytes, or what could be read of them ("" when it cannot be
+// opened): never throws, also for a /proc file whose process has just gone.
 std::string readTextFile(const std::string& path);
 bool writeTextFile(const std::string& path, const std::string& text);
 

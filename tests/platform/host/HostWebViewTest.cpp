@@ -9,6 +9,7 @@
 #include "platform/uikit/WebEngine.h"
 #include "tests/platform/host/HostTestSupport.h"
 #include "tests/support/app/AppHarness.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/app/sample/SampleApp.h"
 
 #include <SDL.h>
@@ -17,7 +18,6 @@
 #include <cmath>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -38,9 +38,9 @@ int xServerChildren()
     while (auto* entry = readdir(proc)) {
         if (entry->d_name[0] < '0' || entry->d_name[0] > '9')
             continue;
-        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-        std::string line;
-        if (!std::getline(stat, line))
+        // Read without exceptions: a process may end between the listing and the read.
+        std::string line = testsupport::readTextFile(std::string("/proc/") + entry->d_name + "/stat");
+        if (line.empty())
             continue;
         auto open = line.find('(');
         auto close = line.rfind(')');

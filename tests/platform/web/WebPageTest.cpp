@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <unistd.h>
@@ -162,8 +161,8 @@ std::vector<pid_t> webProcesses()
         pid_t pid = std::atoi(entry->d_name);
         if (pid <= 0)
             continue;
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        // Read without exceptions: a process may end between the listing and the read.
+        std::string text = testsupport::readTextFile("/proc/" + std::to_string(pid) + "/stat");
         auto open = text.find('(');
         auto close = text.rfind(')');
         if (open == std::string::npos || close == std::string::npos)
