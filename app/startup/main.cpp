@@ -175,7 +175,7 @@ void closeScreens()
     platform::RunLoop::main().discardPendingWork();
     // The requests those screens cancelled are finished on the network
     // thread; it ends here, before the exit handlers destroy what it uses.
-    HTTPRequest::shutdownNetworkThreadForTesting();
+    HTTPRequest::shutdownNetworkThread();
 }
 
 int runInWindow(platform::host::HostOptions options)

@@ -257,7 +257,7 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     server.reset();
-    HTTPRequest::shutdownNetworkThreadForTesting();
+    HTTPRequest::shutdownNetworkThread();
     curl_global_cleanup();
     std::system((std::string("rm -rf '") + home + "'").c_str());
     return 0;

@@ -114,6 +114,9 @@ platform::RunLoop& networkLoop()
             // long, and an owner's next request often follows its answer.
             loop.setPollBeforeSleeping(kNetworkPollBeforeSleeping);
             ready->set_value(&loop);
+            // Once shut down, what other threads still post (a request
+            // cancelled by an exit handler) waits unrun in a loop that stays.
+            platform::RunLoop::keepCurrentAfterThreadEnds();
             // A stop only ends one pass; the thread serves requests for the
             // life of the process.
             while (!e.shuttingDown.load())
@@ -2515,7 +2518,7 @@ void HTTPRequest::setTrustedRootCertificatesFile(std::string path)
     e.trustedRootsFile = std::move(path);
 }
 
-void HTTPRequest::shutdownNetworkThreadForTesting()
+void HTTPRequest::shutdownNetworkThread()
 {
     Engine& e = engine();
     platform::RunLoop* loop = e.loop.load();

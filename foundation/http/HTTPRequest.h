@@ -398,8 +398,11 @@ public:
     static std::string base64forData(const platform::Bytes& data);
     static bool removeFileAtPath(const std::string& path, platform::Error* error);
 
-    // Tests only: stops and joins the network thread; no request may run afterwards.
-    static void shutdownNetworkThreadForTesting();
+    // At the end of the program, before the exit handlers destroy what
+    // requests use: closes the pooled connections, stops and joins the
+    // network thread. No request runs afterwards; what is still posted to the
+    // thread's loop stays there unrun.
+    static void shutdownNetworkThread();
 
 protected:
     explicit HTTPRequest(platform::Url url);

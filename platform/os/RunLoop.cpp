@@ -527,6 +527,13 @@ RunLoop& RunLoop::current()
     return *tCurrent;
 }
 
+void RunLoop::keepCurrentAfterThreadEnds()
+{
+    current();
+    // The thread's own loop (never the main loop, which nobody destroys).
+    static_cast<void>(tOwned.release());
+}
+
 RunLoop& RunLoop::main()
 {
     std::lock_guard lock(gMainMutex);

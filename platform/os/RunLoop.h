@@ -65,6 +65,11 @@ public:
 
     // The calling thread's loop, made on first use.
     static RunLoop& current();
+    // Keeps the calling thread's loop after the thread ends, for a service
+    // thread that other threads post to until the process exits: work posted
+    // once the thread is gone stays queued, unrun, instead of reaching a
+    // destroyed loop.
+    static void keepCurrentAfterThreadEnds();
     // The application's loop. Its thread is the one that started the process,
     // unless another thread called setMainThread() before anything asked for
     // the main loop; a worker that happens to ask first never becomes main.

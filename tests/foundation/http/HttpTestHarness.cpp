@@ -75,7 +75,7 @@ namespace {
         }
         void TearDown() override
         {
-            HTTPRequest::shutdownNetworkThreadForTesting();
+            HTTPRequest::shutdownNetworkThread();
             home_.reset();
         }
 

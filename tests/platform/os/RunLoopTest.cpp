@@ -479,6 +479,31 @@ TEST(RunLoopThreads, ALoopDestroyedWithPendingWorkDropsIt)
     EXPECT_EQ(sentinel.use_count(), 1) << "dropped tasks must release what they hold";
 }
 
+TEST(RunLoopThreads, AKeptLoopTakesPostsAfterItsThreadEndsAndLeavesThemUnrun)
+{
+    // Held where the program keeps it for good, as the network engine does.
+    static RunLoop* kept = nullptr;
+    static std::atomic<int> ran { 0 };
+    std::thread([&] {
+        RunLoop::keepCurrentAfterThreadEnds();
+        kept = &RunLoop::current();
+        kept->post([] {
+            ++ran;
+            kept->stop();
+        });
+        kept->run();
+    }).join();
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(ran.load(), 1);
+    // The thread is gone; a late post (an exit handler cancelling a request)
+    // reaches a live loop and stays there.
+    auto sentinel = std::make_shared<int>(0);
+    kept->post([sentinel] { ++ran; });
+    kept->stop();
+    EXPECT_EQ(ran.load(), 1);
+    EXPECT_EQ(sentinel.use_count(), 2);
+}
+
 TEST(RunLoopThreads, DispatchAsyncRunsEveryTaskOnWorkers)
 {
     std::atomic<int> count { 0 };

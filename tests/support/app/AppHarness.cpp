@@ -24,8 +24,11 @@
 #include "server/StandinServer.h"
 #include "tests/support/app/TestWatchdog.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <unistd.h>
 
 using foundation::HTTPRequest;
@@ -109,12 +112,28 @@ namespace {
             collect(subview, match, out);
     }
 
+    // A request a screen started at the end of a test (a picture for a
+    // cell, say) may still be running on the network thread when the
+    // program exits, and the exit handlers destroy what it uses. The thread
+    // ends after the last test, before them, as the client's own exit ends it.
+    class NetworkThreadEnd final : public ::testing::Environment {
+    public:
+        void TearDown() override { foundation::HTTPRequest::shutdownNetworkThread(); }
+    };
+
+    void endNetworkThreadWithTheTests()
+    {
+        static std::once_flag once;
+        std::call_once(once, [] { ::testing::AddGlobalTestEnvironment(new NetworkThreadEnd); });
+    }
+
 } // namespace
 
 AppHarness::AppHarness(AppHarnessOptions options)
     : options_(std::move(options))
 {
     installTestWatchdog();
+    endNetworkThreadWithTheTests();
 }
 
 AppHarness::~AppHarness() { stop(); }
