@@ -10,11 +10,13 @@
 #include "content/ContentClasses.h"
 #include "core/session/MyAccountInfo.h"
 #include "contacts/ContactsClasses.h"
+#include "contacts/book/ContactsViewController.h"
 #include "messaging/MessagingClasses.h"
 #include "circle/CircleClasses.h"
 #include "platform/os/Log.h"
 #include "teaching/TeachingClasses.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "tests/support/uikit/UIKitDriver.h"
 #include "platform/uikit/UIWindow.h"
@@ -55,15 +57,30 @@ void settle(AppHarness& harness, double seconds) { harness.advance(seconds); }
 
 void letAddressBookEnd(AppHarness& harness)
 {
-    auto bookSent = [&harness] {
-        return harness.server() && !harness.server()->requests().withCommand("30107").empty();
-    };
-    auto bookEnded = [&harness] {
-        return harness.notifications().count("kCompletedRefreshContacts")
-            + harness.notifications().count("kFailedRefreshContacts") > 0;
-    };
-    if (harness.runUntil(bookSent, 0.5))
-        harness.runUntil(bookEnded, 10);
+    // The book's screen is made with the tabs and, when the account's book
+    // is not stored yet, starts its download there and then.
+    std::shared_ptr<ContactsViewController> book;
+    if (auto main = mainScreen()) {
+        for (const auto& navigation : main->viewControllers()) {
+            for (const auto& screen : navigation->viewControllers()) {
+                if (auto found = std::dynamic_pointer_cast<ContactsViewController>(screen))
+                    book = found;
+            }
+        }
+    }
+    if (book) {
+        harness.runUntil([&book] { return !book->isRefresh(); });
+    } else {
+        auto bookSent = [&harness] {
+            return harness.server() && !harness.server()->requests().withCommand("30107").empty();
+        };
+        auto bookEnded = [&harness] {
+            return harness.notifications().count("kCompletedRefreshContacts")
+                + harness.notifications().count("kFailedRefreshContacts") > 0;
+        };
+        if (harness.runUntil(bookSent, 0.5))
+            harness.runUntil(bookEnded, 10);
+    }
     if (ProgressOverlay::HUDForView(harness.window()))
         settle(harness, 2.0);
 }
