@@ -118,7 +118,7 @@ namespace {
     // ends after the last test, before them, as the client's own exit ends it.
     class NetworkThreadEnd final : public ::testing::Environment {
     public:
-        void TearDown() override { foundation::HTTPRequest::shutdownNetworkThread(); }
+        void TearDown() override { HTTPRequest::shutdownNetworkThread(); }
     };
 
     void endNetworkThreadWithTheTests()

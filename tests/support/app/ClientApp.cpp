@@ -20,7 +20,6 @@
 #include "platform/uikit/UIScrollView.h"
 #include "tests/support/uikit/UIKitDriver.h"
 #include "platform/uikit/UIWindow.h"
-#include "server/StandinServer.h"
 #include "ui/overlay/ProgressOverlay.h"
 
 namespace testsupport {
@@ -57,29 +56,13 @@ void settle(AppHarness& harness, double seconds) { harness.advance(seconds); }
 
 void letAddressBookEnd(AppHarness& harness)
 {
-    // The book's screen is made with the tabs and, when the account's book
-    // is not stored yet, starts its download there and then.
-    std::shared_ptr<ContactsViewController> book;
-    if (auto main = mainScreen()) {
-        for (const auto& navigation : main->viewControllers()) {
-            for (const auto& screen : navigation->viewControllers()) {
-                if (auto found = std::dynamic_pointer_cast<ContactsViewController>(screen))
-                    book = found;
-            }
-        }
-    }
-    if (book) {
-        harness.runUntil([&book] { return !book->isRefresh(); });
-    } else {
-        auto bookSent = [&harness] {
-            return harness.server() && !harness.server()->requests().withCommand("30107").empty();
-        };
-        auto bookEnded = [&harness] {
-            return harness.notifications().count("kCompletedRefreshContacts")
-                + harness.notifications().count("kFailedRefreshContacts") > 0;
-        };
-        if (harness.runUntil(bookSent, 0.5))
-            harness.runUntil(bookEnded, 10);
+    // The book's screen is the root of its tab, made with the tabs; when the
+    // account's book is not stored yet it starts its download there and then.
+    auto main = mainScreen();
+    if (main && std::size_t(ORBViewController::kContactsTab) < main->viewControllers().size()) {
+        const auto& stack = main->viewControllers()[ORBViewController::kContactsTab]->viewControllers();
+        if (auto book = stack.empty() ? nullptr : std::dynamic_pointer_cast<ContactsViewController>(stack.front()))
+            harness.runUntil([&book] { return !book->isRefresh(); });
     }
     if (ProgressOverlay::HUDForView(harness.window()))
         settle(harness, 2.0);
