@@ -34,8 +34,8 @@ function(orb_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_compile_options(${name} PRIVATE ${ORB_WARNINGS})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
-    target_compile_definitions(${name} PRIVATE ORB_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} test_build_paths GTest::gtest GTest::gmock GTest::gtest_main
+        Threads::Threads)
     # One label per executable: a list would be split into separate arguments
     # of the generated property call.
     set(labels unit)
@@ -46,6 +46,14 @@ function(orb_test name)
         DISCOVERY_TIMEOUT 60
         PROPERTIES LABELS "${labels}" TIMEOUT 300
         ENVIRONMENT "ORB_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# orb_program_path(<var> <target>)
+# The target's file relative to the build folder, for a test that starts the
+# program (testsupport::buildPath turns it into a path): the same text in any
+# clone, so the test's objects stay in the compiler cache.
+function(orb_program_path var target)
+    set(${var} "$<PATH:RELATIVE_PATH,$<TARGET_FILE:${target}>,${CMAKE_BINARY_DIR}>" PARENT_SCOPE)
 endfunction()
 
 # orb_executable(<name> SOURCES ... [DEPS ...])

@@ -8,6 +8,7 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 #include "server/StandinServer.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/ClientWindow.h"
@@ -137,8 +138,8 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
     ResidentParts parts;
     for (auto _ : state) {
         testsupport::ClientWindowProcess client;
-        setenv("ORB_RESOURCES", ORB_RESOURCES, 1);
-        bool started = client.start(ORB_CLIENT, home, server.baseUrl(), scratch, &reason,
+        setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
+        bool started = client.start(testsupport::buildPath(ORB_CLIENT), home, server.baseUrl(), scratch, &reason,
             gl ? std::vector<std::string> { "--gl" } : std::vector<std::string> {});
         unsetenv("ORB_RESOURCES");
         bool there = started && client.waitForScreen(learnt.tabScreens[std::size_t(learnt.firstTab)]);

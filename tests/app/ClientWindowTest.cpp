@@ -17,6 +17,7 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/ClientApp.h"
@@ -314,13 +315,13 @@ TEST_F(ClientWindow, SignsInAsTheDemoTeacherAndSwitchesTabsThroughTheWindow)
     ASSERT_TRUE(platform::FileUtil::createDirectory(home));
     setenv("ORB_HOME", home.c_str(), 1);
     setenv("ORB_SERVER_BASE", server_->baseUrl().c_str(), 1);
-    setenv("ORB_RESOURCES", (std::string(ORB_SOURCE_DIR) + "/resources").c_str(), 1);
+    setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
     // SDL's software drawing: the same pixels as the harness's, and no GL
     // driver loaded and unloaded under the leak checker.
     setenv("SDL_RENDER_DRIVER", "software", 1);
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
     std::string log = scratch_ + "/client.log";
-    client_ = spawnProcess({ ORB_CLIENT, "--actual-size", "--silent", "--screenshots", scratch_ }, log);
+    client_ = spawnProcess({ testsupport::buildPath(ORB_CLIENT), "--actual-size", "--silent", "--screenshots", scratch_ }, log);
     for (const char* name :
         { "ORB_HOME", "ORB_SERVER_BASE", "ORB_RESOURCES", "SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION" })
         unsetenv(name);
@@ -442,7 +443,7 @@ TEST(ClientWithoutDisplay, SaysSoAndExitsWithTwo)
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     setenv("ORB_HOME", dir.c_str(), 1);
-    pid_t client = spawnProcess({ ORB_CLIENT, "--silent" }, dir + "/client.log");
+    pid_t client = spawnProcess({ testsupport::buildPath(ORB_CLIENT), "--silent" }, dir + "/client.log");
     unsetenv("ORB_HOME");
     if (previous)
         setenv("DISPLAY", saved.c_str(), 1);
@@ -484,8 +485,8 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     }
     ClientWindowProcess client;
     std::string why;
-    setenv("ORB_RESOURCES", (std::string(ORB_SOURCE_DIR) + "/resources").c_str(), 1);
-    bool started = client.start(ORB_CLIENT, home, server_->baseUrl(), scratch_, &why);
+    setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
+    bool started = client.start(testsupport::buildPath(ORB_CLIENT), home, server_->baseUrl(), scratch_, &why);
     unsetenv("ORB_RESOURCES");
     ASSERT_TRUE(started) << why;
     // A tab is told by its title bar and its tab bar (the lists between

@@ -2,6 +2,7 @@
 #include "platform/os/RunLoop.h"
 #include "server/LessonService.h"
 #include "tests/content/LessonServiceFixture.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 
 #include <cmath>
@@ -58,7 +59,7 @@ namespace {
 
     std::string renderPath(const char* name)
     {
-        std::string dir = std::string(ORB_RENDER_DIR);
+        std::string dir = testsupport::buildPath(ORB_RENDER_DIR);
         std::filesystem::create_directories(dir);
         return dir + "/" + name;
     }

@@ -3,6 +3,7 @@
 #include "tests/server/ServerTestSupport.h"
 
 #include "platform/os/PlatformJson.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 
 #include <chrono>
@@ -168,7 +169,7 @@ namespace {
         int port = testsupport::freeLoopbackPort();
         ASSERT_GT(port, 0);
         std::string log = dir / "server.out";
-        pid_t pid = testsupport::spawnProcess({ ORB_STANDIN_PATH, "--port", std::to_string(port), "--data",
+        pid_t pid = testsupport::spawnProcess({ testsupport::buildPath(ORB_STANDIN_PATH), "--port", std::to_string(port), "--data",
                                                   dir / "data", "--deliver-every", "0.05" },
             log);
         ASSERT_GT(pid, 0);
@@ -200,7 +201,7 @@ namespace {
     TEST(DeliverEveryOption, ABadIntervalIsRefused)
     {
         for (const char* bad : { "0", "-1", "abc", "" }) {
-            auto result = testsupport::runCommand(std::string(ORB_STANDIN_PATH) + " --port 0 --data /nonexistent/x"
+            auto result = testsupport::runCommand(testsupport::buildPath(ORB_STANDIN_PATH) + " --port 0 --data /nonexistent/x"
                 + " --deliver-every " + testsupport::shellQuoted(bad) + " 2>&1");
             EXPECT_EQ(result.status, 2) << bad << ": " << result.output;
         }

@@ -1,6 +1,7 @@
 // orbcore end to end against the orb-standin program, each in its own process.
 #include "platform/os/PlatformJson.h"
 #include "server/StaticMedia.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@ protected:
         ASSERT_FALSE(dir_.path().empty());
         std::string serverLog = dir_ / "server.out";
         server_ = testsupport::spawnProcess(
-            { ORB_STANDIN_PATH, "--port", "0", "--data", dir_ / "data" }, serverLog);
+            { testsupport::buildPath(ORB_STANDIN_PATH), "--port", "0", "--data", dir_ / "data" }, serverLog);
         ASSERT_GT(server_, 0);
         // The server names its port once it listens.
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -45,7 +46,7 @@ protected:
 
     testsupport::CommandResult orbcore(const std::vector<std::string>& args, std::string base = {})
     {
-        std::string command = std::string("timeout 60 ") + ORBCORE_PATH + " --base "
+        std::string command = "timeout 60 " + testsupport::buildPath(ORBCORE_PATH) + " --base "
             + shellQuoted(base.empty() ? base_ : base) + " --home " + shellQuoted(dir_ / "home");
         for (const auto& arg : args)
             command += " " + shellQuoted(arg);

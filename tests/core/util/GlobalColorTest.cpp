@@ -2,6 +2,7 @@
 #include "tests/core/util/CoreTestSupport.h"
 
 #include "platform/os/AppPaths.h"
+#include "tests/support/BuildPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +89,7 @@ TEST_F(ThemeColours, ASecondListReplacesAllColours)
 
 TEST_F(ThemeColours, TheShippedListHasTheThreeThemeColours)
 {
-    platform::AppPaths::setResourcesDirectory(std::string(ORB_SOURCE_DIR) + "/resources");
+    platform::AppPaths::setResourcesDirectory(testsupport::sourcePath("resources"));
     GlobalColor::setPlist("colors");
     for (const char* name : { "main", "main_light", "main_dark" }) {
         auto color = GlobalColor::getColor(name);

@@ -1,6 +1,7 @@
 #include "foundation/codec/PinyinConverter.h"
 
 #include "foundation/codec/PinyinTable.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
@@ -193,7 +194,7 @@ TEST(PinyinTable, CheckedInTableIsWhatTheGeneratorMakes)
     if (!std::filesystem::exists("/usr/share/unicode/Unihan_Readings.txt.bz2")
         && !std::filesystem::exists("/usr/share/unicode/Unihan.zip"))
         GTEST_SKIP() << "the Unihan data of unicode-data is not installed";
-    const std::filesystem::path source(ORB_SOURCE_DIR);
+    const std::filesystem::path source(testsupport::sourceDir());
     testsupport::TempDir dir("orb-pinyin");
     const std::string output = dir / "PinyinTable.cpp";
     const std::string command = "python3 " + testsupport::shellQuoted((source / "tools/pinyin/generate_table.py").string())

@@ -5,6 +5,7 @@
 
 #include "foundation/json/JsonParser.h"
 #include "foundation/json/JsonWriter.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
@@ -185,7 +186,7 @@ std::vector<std::string> lines(const std::string& text)
 std::vector<std::string> pythonCheck(const TempDir& dir, const std::vector<std::string>& docs)
 {
     writeRecords(dir.file("in.rec"), docs);
-    std::string script = std::string(ORB_SOURCE_DIR) + "/tests/foundation/json/json_crosscheck.py";
+    std::string script = testsupport::sourcePath("tests/foundation/json/json_crosscheck.py");
     std::string status
         = run("python3 '" + script + "' check '" + dir.file("in.rec") + "' '" + dir.file("out.txt") + "'");
     EXPECT_EQ(status, "");
@@ -322,7 +323,7 @@ TEST(JsonCrossCheck, DocumentsWrittenByPython)
     if (!haveTool("python3"))
         GTEST_SKIP() << "python3 is not installed";
     TempDir dir;
-    std::string script = std::string(ORB_SOURCE_DIR) + "/tests/foundation/json/json_crosscheck.py";
+    std::string script = testsupport::sourcePath("tests/foundation/json/json_crosscheck.py");
     ASSERT_EQ(run("python3 '" + script + "' write '" + dir.file("py.rec") + "' 11"), "");
     std::vector<std::string> docs = readRecords(dir.file("py.rec"));
     ASSERT_EQ(docs.size(), 1000u);

@@ -6,6 +6,7 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/RunLoop.h"
 #include "platform/uikit/UIKitRegistration.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/app/sample/SampleApp.h"
 
 #include <cstdio>
@@ -43,7 +44,7 @@ int main(int argc, char** argv)
         }
     }
     platform::AppPaths::createAll();
-    platform::AppPaths::setResourcesDirectory(platform::FileUtil::joinPath(ORB_SOURCE_DIR, "resources"));
+    platform::AppPaths::setResourcesDirectory(testsupport::sourcePath("resources"));
     platform::registerUIKitClasses();
     int status = platform::host::runApplication(std::make_shared<sample::SampleAppDelegate>(), options);
     if (!temporaryHome.empty())

@@ -13,6 +13,7 @@
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIWindow.h"
 #include "tests/platform/host/HostTestSupport.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/app/AppHarness.h"
 #include "tests/support/app/sample/SampleApp.h"
@@ -399,7 +400,7 @@ TEST(HostWithoutDisplay, OpeningFailsWithAReasonAndTheDemoExitsCleanly)
         host.run(); // returns at once: there is no window
     }
     auto dir = testsupport::makeTempDir("orb-host-demo");
-    pid_t demo = testsupport::spawnProcess({ ORB_HOST_DEMO, "--silent" }, dir + "/demo.log");
+    pid_t demo = testsupport::spawnProcess({ testsupport::buildPath(ORB_HOST_DEMO), "--silent" }, dir + "/demo.log");
     ASSERT_GT(demo, 0);
     EXPECT_EQ(testsupport::waitForProcess(demo, 60), 2);
     EXPECT_NE(testsupport::readTextFile(dir + "/demo.log").find("cannot open"), std::string::npos);

@@ -22,6 +22,7 @@
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/app/TestWatchdog.h"
 
 #include <gtest/gtest.h>
@@ -92,13 +93,7 @@ namespace {
 
     std::string repositoryResources()
     {
-        if (const char* source = std::getenv("ORB_SOURCE_DIR"); source && *source)
-            return platform::FileUtil::joinPath(source, "resources");
-#ifdef ORB_SOURCE_DIR
-        return platform::FileUtil::joinPath(ORB_SOURCE_DIR, "resources");
-#else
-        return {};
-#endif
+        return testsupport::sourcePath("resources");
     }
 
     void collect(const std::shared_ptr<UIView>& root, const std::function<bool(const std::shared_ptr<UIView>&)>& match,
