@@ -126,10 +126,13 @@ TEST_F(SQLBusyTest, DefaultSettingsStillGiveUp)
 TEST_F(SQLBusyTest, LockHeldByTheSqliteToolInAnotherProcess)
 {
     db->setMaxBusyRetryTimeInterval(0.3);
-    std::string command = "sqlite3 -batch " + sqltest::shellQuoted(path()) + " > /dev/null 2>&1";
+    // The tool waits for its lock (the probe below reads the file now and
+    // then, and a reader's lock would otherwise refuse BEGIN EXCLUSIVE at
+    // once), and stops at the first error instead of inserting on its own.
+    std::string command = "sqlite3 -batch -bail " + sqltest::shellQuoted(path()) + " > /dev/null 2>&1";
     FILE* tool = popen(command.c_str(), "w");
     ASSERT_NE(tool, nullptr);
-    fputs("BEGIN EXCLUSIVE;\nINSERT INTO t VALUES (99);\n", tool);
+    fputs(".timeout 20000\nBEGIN EXCLUSIVE;\nINSERT INTO t VALUES (99);\n", tool);
     fflush(tool);
     bool locked = false;
     for (int i = 0; i < 500 && !locked; ++i) {
