@@ -63,6 +63,24 @@ void CNumberViewController::viewWillAppear(bool animated)
         dialView_->setDelegate(weakSelf<CNumberViewController>());
         dialView_->showInView(view());
     }
+    // Back from a call: the call just made (and how it ended) is in the
+    // history now, on its first page.
+    if (callOpened_ && historyTableView_) {
+        callOpened_ = false;
+        reloadFirstPage();
+    }
+}
+
+void CNumberViewController::reloadFirstPage()
+{
+    const int generation = loadGeneration_;
+    historyTableView_->loadTopData();
+    // The pull-down band ignores a trigger while a page is still loading:
+    // the first page is asked for all the same, and the load out goes stale.
+    if (generation == loadGeneration_) {
+        historyTableView_->setCurPage(1);
+        loadPage();
+    }
 }
 
 void CNumberViewController::viewWillDisappear(bool animated)
@@ -210,8 +228,10 @@ std::optional<double> CNumberViewController::heightForRowAtIndexPath(UITableView
 
 void CNumberViewController::openCall(const std::shared_ptr<UIViewController>& screen)
 {
-    if (auto navigation = navigationController(); navigation && screen)
+    if (auto navigation = navigationController(); navigation && screen) {
+        callOpened_ = true;
         navigation->pushViewController(screen, true);
+    }
 }
 
 void CNumberViewController::didSelectRowAtIndexPath(UITableView* table, const NSIndexPath& path)

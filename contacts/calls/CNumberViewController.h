@@ -16,9 +16,10 @@ class ProgressOverlay;
 // "点击拨号" of the function grid: the account's click-to-dial history, ten
 // calls a page, above the shared dial pad. Opening asks the service whether
 // to warn (the prompt sits on the window); a history row or the dial key
-// opens the call screen. The screen's waiting overlays are its own, so a
-// page arriving late never takes the prompt down with it; a failed
-// load-more can be tried again.
+// opens the call screen, and coming back from it loads the first page again
+// so that the call just made is listed. The screen's waiting overlays are
+// its own, so a page arriving late never takes the prompt down with it; a
+// failed load-more can be tried again.
 class CNumberViewController final : public BaseViewController,
                                     public UITableViewDataSource,
                                     public UITableViewDelegate,
@@ -57,6 +58,7 @@ private:
     void loadPage();
     void pageLoaded(int page, const platform::Value& reply);
     void pageFailed(int page);
+    void reloadFirstPage();
     void openCall(const std::shared_ptr<UIViewController>& screen);
     std::shared_ptr<ProgressOverlay> showWaiting(const std::string& text);
 
@@ -72,6 +74,8 @@ private:
     int loadGeneration_ = 0;
     // On screen: what answers late puts nothing on the window over another screen.
     bool visible_ = false;
+    // A call screen was opened from here: coming back shows the call made.
+    bool callOpened_ = false;
     std::weak_ptr<ProgressOverlay> pageOverlay_;
     std::weak_ptr<ProgressOverlay> checkOverlay_;
 };

@@ -1,8 +1,9 @@
 // The click-to-dial home against the stand-in's history: the first page and
 // the service check on opening, the prompt on the window that a late page
 // does not take down, paging to the end, a failed load-more asked again,
-// history rows and the dial pad opening the call screen, a row reused
-// without the last call's role or state, and a failed check closing it.
+// history rows and the dial pad opening the call screen, the call just made
+// listed on coming back, a row reused without the last call's role or state,
+// and a failed check closing it.
 #include "contacts/calls/CNumberViewController.h"
 #include "contacts/calls/CallNumberViewController.h"
 #include "contacts/calls/HistoryNumberCell.h"
@@ -170,6 +171,11 @@ TEST_F(CallNumberHome, ARowAndTheDialPadOpenTheCallScreen)
     ASSERT_TRUE(harness().runUntil([&] { return !call->isCalling(); }));
     harness().visibleNavigationController()->popViewControllerAnimated(false);
     settle(harness());
+    // Coming back loads the first page again; its overlay goes with the answer.
+    ASSERT_TRUE(waitForAnswer(kHistory, 3));
+    ASSERT_TRUE(harness().runUntil([&] { return screen->historyData().size() == 10; }));
+    settle(harness());
+    ASSERT_TRUE(harness().runUntilOverlayGone());
 
     // The pad: keys in any order, delete, an empty dial doing nothing, fold emptying.
     auto pad = VelaDialView::sharedVelaDialView();
@@ -195,6 +201,55 @@ TEST_F(CallNumberHome, ARowAndTheDialPadOpenTheCallScreen)
     EXPECT_EQ(dialled["linkId"].longLongValue(), 0);
     EXPECT_EQ(dialled["type"].intValue(), 3);
     EXPECT_EQ(dialled["phone"].stringValue(), "02088880009");
+}
+
+// A call made from here is in the list when the person comes back to it,
+// on top, with the state the hang-up left; no pull-down needed.
+TEST_F(CallNumberHome, AFinishedCallIsInTheHistoryOnComingBack)
+{
+    platform::UserDefaults::standard()->setBool(true, CNumberViewController::kCallNumberKey);
+    auto screen = openHome();
+    auto table = historyTable();
+    ASSERT_TRUE(harness().runUntil([&] { return screen->historyData().size() == 10; }));
+    settle(harness());
+    ASSERT_TRUE(harness().runUntilOverlayGone());
+    ASSERT_NE(screen->historyData().front()->callerPhone, "02088880009");
+
+    auto pad = VelaDialView::sharedVelaDialView();
+    pad->txtNumber()->setText("");
+    pressKeys({ 0, 2, 0, 8, 8, 8, 8, 0, 0, 0, 9, VelaDialView::kDialTag });
+    settle(harness());
+    auto call = std::dynamic_pointer_cast<CallNumberViewController>(harness().topScreen());
+    ASSERT_TRUE(call);
+    ASSERT_TRUE(waitForAnswer(kDial));
+    ASSERT_TRUE(harness().runUntil([&] { return call->isCalling(); }));
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnCallContact")));
+    ASSERT_TRUE(waitForAnswer(ORBEndpoints::Cmd::kCtdHangUp));
+    ASSERT_TRUE(harness().runUntil([&] { return !call->isCalling(); }));
+    const std::size_t pagesBefore = requests(kHistory).size();
+    call.reset();
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
+    settle(harness());
+    ASSERT_EQ(harness().topScreen(), screen);
+
+    ASSERT_TRUE(waitForAnswer(kHistory, pagesBefore + 1));
+    EXPECT_EQ(pageSent(pagesBefore), 1);
+    ASSERT_TRUE(harness().runUntil([&] {
+        return !screen->historyData().empty() && screen->historyData().front()->callerPhone == "02088880009";
+    }));
+    EXPECT_EQ(screen->historyData().size(), 10u);
+    EXPECT_EQ(screen->historyData().front()->state, "通话成功");
+    EXPECT_EQ(screen->historyData().front()->useMinute, 1);
+    EXPECT_EQ(table->curPage(), 1);
+    EXPECT_EQ(table->pageCount(), 2);
+    settle(harness());
+    ASSERT_TRUE(harness().runUntilOverlayGone());
+    auto cell = visibleCell<HistoryNumberCell>(*table, 0);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(cell, "lblPhone")->text(), "02088880009");
+    EXPECT_EQ(testsupport::findOutlet<UILabel>(cell, "lblUseminute")->text(), "1分钟");
+    EXPECT_EQ(pad->superview(), screen->view());
+    EXPECT_FALSE(harness().render("contacts-history-after-call.png").empty());
 }
 
 TEST_F(CallNumberHome, ThePadKeepsNoScreenAliveAndCallsNoneThatHasGone)
