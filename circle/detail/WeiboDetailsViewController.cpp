@@ -2,6 +2,7 @@
 
 #include "circle/detail/WeiboDetailsCommentTableCell.h"
 #include "circle/detail/WeiboDetailsContentCell.h"
+#include "circle/feed/PraiseBook.h"
 #include "core/network/ORBNetworkHelper.h"
 #include "core/session/MyAccountInfo.h"
 #include "platform/os/ClassRegistry.h"
@@ -167,19 +168,26 @@ void WeiboDetailsViewController::btnDoPraise(UIControl*)
     if (!weiboData_)
         return;
     long long weiboId = weiboData_->weiboId;
+    // Praised already (here or in the feed), or the praise is on its way:
+    // a second tap sends nothing.
+    if (!PraiseBook::shared().begin(weiboId))
+        return;
+    auto account = core::MyAccountInfo::currentAccount();
     platform::Dictionary params;
     params.set("weiboId", weiboId);
     core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
         kPraiseRequest, platform::Value(std::move(params)), [] {},
         // The feed hears of the praise whether or not the person is still here.
         weakCallbackAfter<WeiboDetailsViewController>(
-            [weiboId] {
+            [weiboId, account] {
+                PraiseBook::shared().succeeded(weiboId, account);
                 platform::Dictionary info;
                 info.set("weiboId", weiboId);
                 platform::NotificationCenter::defaultCenter().post(kPraiseWeiboSuccess, {}, std::move(info));
             },
             [](WeiboDetailsViewController& screen, const platform::Value&) { screen.reloadRows({ 0 }); }),
-        weakCallback<WeiboDetailsViewController>(
+        weakCallbackAfter<WeiboDetailsViewController>(
+            [weiboId, account] { PraiseBook::shared().failed(weiboId, account); },
             [](WeiboDetailsViewController&, const std::string& message) { ORBHelper::showProgressHud(message, false, true); }));
 }
 

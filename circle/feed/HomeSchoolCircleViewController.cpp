@@ -2,6 +2,7 @@
 
 #include "app/main/ORBViewController.h"
 #include "circle/feed/CircleTargets.h"
+#include "circle/feed/PraiseBook.h"
 #include "circle/feed/WeiboCell.h"
 #include "core/network/ORBNetworkHelper.h"
 #include "core/session/MyAccountInfo.h"
@@ -324,18 +325,28 @@ void HomeSchoolCircleViewController::btnDoPraise(UIControl* sender)
     if (!post)
         return;
     long long weiboId = post->weiboId;
+    // Praised already, or the praise is on its way: a second tap sends nothing.
+    if (!PraiseBook::shared().begin(weiboId))
+        return;
+    auto account = core::MyAccountInfo::currentAccount();
     platform::Dictionary params;
     params.set("weiboId", weiboId);
     core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
         kPraiseRequest, platform::Value(std::move(params)), [] {},
-        weakCallback<HomeSchoolCircleViewController>([weiboId](HomeSchoolCircleViewController&, const platform::Value&) {
-            platform::Dictionary info;
-            info.set("weiboId", weiboId);
-            platform::NotificationCenter::defaultCenter().post(kPraiseWeiboSuccess, {}, std::move(info));
-        }),
-        weakCallback<HomeSchoolCircleViewController>([](HomeSchoolCircleViewController&, const std::string& message) {
-            ORBHelper::showProgressHud(message, false, true);
-        }));
+        // The book and the news do not depend on this screen being there.
+        weakCallbackAfter<HomeSchoolCircleViewController>(
+            [weiboId, account] {
+                PraiseBook::shared().succeeded(weiboId, account);
+                platform::Dictionary info;
+                info.set("weiboId", weiboId);
+                platform::NotificationCenter::defaultCenter().post(kPraiseWeiboSuccess, {}, std::move(info));
+            },
+            [](HomeSchoolCircleViewController&, const platform::Value&) {}),
+        weakCallbackAfter<HomeSchoolCircleViewController>(
+            [weiboId, account] { PraiseBook::shared().failed(weiboId, account); },
+            [](HomeSchoolCircleViewController&, const std::string& message) {
+                ORBHelper::showProgressHud(message, false, true);
+            }));
 }
 
 // ---- Notifications -----------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "circle/feed/WeiboContentCell.h"
 
+#include "circle/feed/PraiseBook.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
@@ -20,6 +21,8 @@ namespace circle {
 namespace {
 
 const platform::Color kTextColor = platform::Color::darkGrayColor();
+// The heart's own red: the praise button's title once the person praised.
+const platform::Color kPraisedColor = platform::Color::fromRGB255(240, 98, 90);
 constexpr const char* kRowBreak = "◆";
 
 std::optional<platform::Url> urlOf(const std::string& text)
@@ -53,6 +56,14 @@ double WeiboContentCell::heightForWeiboData(const core::WeiboData& data, int lin
     return text + kManyImagesExtra;
 }
 
+std::string WeiboContentCell::praiseTitle(int count, bool praised)
+{
+    std::string title = praised ? kPraisedWord : kPraiseWord;
+    if (count > 0)
+        title += " " + std::to_string(count);
+    return title;
+}
+
 int WeiboContentCell::slotForImage(std::size_t imageCount, std::size_t index)
 {
     if (imageCount == 2 || imageCount == 3)
@@ -81,6 +92,8 @@ void WeiboContentCell::awakeFromNib()
     btnComment_->layer()->setBorderColor(platform::Color::lightGrayColor());
     btnComment_->layer()->setCornerRadius(5);
     btnComment_->setClipsToBounds(true);
+    btnPraise_->setTitleColor(kPraisedColor, UIControlStateSelected);
+    btnPraise_->setTitleColor(kPraisedColor, UIControlStateSelected | UIControlStateHighlighted);
     imvPhoto_->layer()->setCornerRadius(4);
     imvPhoto_->setClipsToBounds(true);
     imvBigContentImage_->setClipsToBounds(true);
@@ -123,6 +136,10 @@ void WeiboContentCell::configWithWeiboData(std::shared_ptr<core::WeiboData> data
 
     btnComment_->setTitle(std::to_string(data_->commentNum), UIControlStateNormal);
     layoutCommentButton();
+    bool praised = PraiseBook::shared().isPraised(data_->weiboId);
+    btnPraise_->setTitle(praiseTitle(data_->praise, praised), UIControlStateNormal);
+    btnPraise_->setSelected(praised);
+    layoutPraiseButton();
 
     auto addTap = [this](const std::shared_ptr<UIImageView>& view, std::size_t index) {
         auto tap = std::make_shared<MyTapGestureRecognizer>();
@@ -167,6 +184,15 @@ void WeiboContentCell::layoutCommentButton()
     double width = std::max(kCommentButtonMinWidth, fitting.width + kCommentButtonPadding);
     auto frame = btnComment_->frame();
     btnComment_->setFrame(platform::Rect(kCommentButtonRight - width, frame.origin.y, width, frame.height()));
+}
+
+void WeiboContentCell::layoutPraiseButton()
+{
+    auto fitting = btnPraise_->sizeThatFits(platform::Size(1000, btnPraise_->frame().height()));
+    double width = std::max(kCommentButtonMinWidth, fitting.width + kCommentButtonPadding);
+    auto frame = btnPraise_->frame();
+    double right = btnComment_->frame().minX() - kPraiseButtonGap;
+    btnPraise_->setFrame(platform::Rect(right - width, frame.origin.y, width, frame.height()));
 }
 
 void WeiboContentCell::onTapImage(UIGestureRecognizer* recognizer)

@@ -27,10 +27,11 @@ public:
 };
 
 // One post laid out: the sender's avatar, name and time, the text with its
-// emoji pictures, one large picture or a grid of up to six, and the comment
-// button showing the count. The feed's row and the detail's first row are
-// this same layout; they differ only in how many text lines they show, so
-// the height rule and the filling live here once.
+// emoji pictures, one large picture or a grid of up to six, the praise
+// button (the count, marked once the person praised the post) and the
+// comment button showing the count. The feed's row and the detail's first
+// row are this same layout; they differ only in how many text lines they
+// show, so the height rule and the filling live here once.
 class WeiboContentCell : public BaseCell, public PhotoBrowserDelegate {
 public:
     static constexpr double kTextWidth = 240;
@@ -45,11 +46,20 @@ public:
     static constexpr double kCommentButtonRight = 308;
     static constexpr double kCommentButtonMinWidth = 54;
     static constexpr double kCommentButtonPadding = 20;
+    // The praise button stands left of the comment button, as wide as its
+    // title needs (at least as wide as the comment button at its narrowest).
+    static constexpr double kPraiseButtonGap = 10;
     static constexpr int kFeedLines = 6;
     static constexpr int kAllLines = 32767;
 
     static constexpr const char* kDefaultAvatar = "jxq_default_photo";
     static constexpr const char* kImagePlaceholder = "orb_gray_logo";
+    static constexpr const char* kPraiseWord = "赞";
+    static constexpr const char* kPraisedWord = "已赞";
+
+    // The praise button's title: the word, then the count when there is one
+    // ("赞 5"); once the person has praised the post, "已赞 6".
+    static std::string praiseTitle(int count, bool praised);
 
     // The text as the row shows it: dark grey, 240 points wide, at most `lines` lines.
     static std::shared_ptr<UIView> textView(const std::string& content, int lines);
@@ -86,6 +96,7 @@ protected:
 private:
     void openBrowserAt(unsigned index);
     void layoutCommentButton();
+    void layoutPraiseButton();
 
     std::shared_ptr<core::WeiboData> data_;
     std::weak_ptr<WeiboCellDelegate> delegate_;

@@ -9,6 +9,7 @@
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "tests/circle/CircleTestSupport.h"
@@ -97,6 +98,85 @@ TEST_F(DetailTest, CommentsOfThisPostOnlyJoinItsListAtTheTop)
     EXPECT_EQ(first->lblTime()->text(), "刚刚");
     testsupport::settle(harness(), 1);
     harness().render("circle-detail-comments.png");
+}
+
+// A praise in the detail shows there and in the feed's row at once, and
+// neither screen sends a second one; a praise given in the feed shows in
+// the detail opened afterwards.
+TEST_F(DetailTest, APraiseShowsInTheDetailAndTheFeedAndIsSentOnce)
+{
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    auto detail = openFromFeed(2); // the spring outing, praised five times
+    ASSERT_TRUE(detail);
+    int praise = detail->weiboData()->praise;
+    ASSERT_EQ(praise, 5);
+    auto praiseButton = [&] {
+        auto cell = visibleCell<circle::WeiboDetailsContentCell>(*detail->tableView(), 0);
+        return testsupport::findOutlet<UIButton>(cell, "btnPraise");
+    };
+    EXPECT_EQ(praiseButton()->currentTitle(), "赞 5");
+    EXPECT_FALSE(praiseButton()->isSelected());
+    ASSERT_TRUE(harness().tap(praiseButton()));
+    ASSERT_TRUE(waitForRoute(kPraiseRoute, 1));
+    EXPECT_EQ(routeQuery(kPraiseRoute, 0, "weiboId"), "2");
+    ASSERT_TRUE(until([&] { return praiseButton()->currentTitle() == "已赞 6"; }));
+    EXPECT_TRUE(praiseButton()->isSelected());
+    EXPECT_EQ(detail->weiboData()->praise, 6);
+    ASSERT_TRUE(harness().tap(praiseButton()));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(routeCount(kPraiseRoute), 1u);
+    EXPECT_EQ(detail->weiboData()->praise, 6);
+    testsupport::settle(harness(), 1);
+    harness().render("circle-detail-praised.png");
+
+    // Back in the feed the row shows it, and its button sends nothing either.
+    EXPECT_EQ(leave(detail), feed);
+    long row = -1;
+    for (long r = 0; r < feed->tableView()->numberOfRowsInSection(0); ++r) {
+        auto cell = visibleCell<circle::WeiboCell>(*feed->tableView(), r);
+        if (cell && cell->data()->weiboId == 2)
+            row = r;
+    }
+    ASSERT_GE(row, 0);
+    auto rowButton = testsupport::findOutlet<UIButton>(visibleCell<circle::WeiboCell>(*feed->tableView(), row), "btnPraise");
+    EXPECT_EQ(rowButton->currentTitle(), "已赞 6");
+    EXPECT_TRUE(rowButton->isSelected());
+    ASSERT_TRUE(harness().tap(rowButton));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(routeCount(kPraiseRoute), 1u);
+
+    // Praised in the feed, then opened: the detail shows it.
+    auto rowOf = [&](long long weiboId) {
+        for (long r = 0; r < feed->tableView()->numberOfRowsInSection(0); ++r) {
+            auto cell = visibleCell<circle::WeiboCell>(*feed->tableView(), r);
+            if (cell && cell->data()->weiboId == weiboId) {
+                // At the top of the list: the list's foot lies under the tab bar.
+                auto path = NSIndexPath::indexPathForRow(r, 0);
+                feed->tableView()->scrollToRowAtIndexPath(path, UITableViewScrollPositionTop, false);
+                feed->tableView()->layoutIfNeeded();
+                return std::dynamic_pointer_cast<circle::WeiboCell>(feed->tableView()->cellForRowAtIndexPath(path));
+            }
+        }
+        return std::shared_ptr<circle::WeiboCell>();
+    };
+    auto fourth = rowOf(4);
+    ASSERT_TRUE(fourth);
+    int fourthPraise = fourth->data()->praise;
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(fourth, "btnPraise")));
+    ASSERT_TRUE(waitForRoute(kPraiseRoute, 2));
+    EXPECT_EQ(routeQuery(kPraiseRoute, 1, "weiboId"), "4");
+    ASSERT_TRUE(until([&] { return rowOf(4)->data()->praise == fourthPraise + 1; }));
+    auto other = openFromFeed(4);
+    ASSERT_TRUE(other);
+    auto otherButton = testsupport::findOutlet<UIButton>(
+        visibleCell<circle::WeiboDetailsContentCell>(*other->tableView(), 0), "btnPraise");
+    EXPECT_EQ(otherButton->currentTitle(), "已赞 " + std::to_string(fourthPraise + 1));
+    EXPECT_TRUE(otherButton->isSelected());
+    ASSERT_TRUE(harness().tap(otherButton));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(routeCount(kPraiseRoute), 2u);
 }
 
 TEST_F(DetailTest, OnlyTheAuthorWithTheSameRoleCanDeleteAndTheFeedLosesTheRow)

@@ -193,6 +193,95 @@ TEST_F(FeedTest, PraiseAndTheNotificationsKeepTheRowsInStep)
     EXPECT_EQ(post(*feed, 0)->content, "刚写的动态");
 }
 
+// A praise shows in its row at once: the count raised and the button marked
+// as praised. While it is on its way and after it, further taps send
+// nothing; a reload from the server keeps the mark.
+TEST_F(FeedTest, APraiseShowsInTheRowAndASecondTapSendsNothing)
+{
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    auto first = post(*feed, 0);
+    ASSERT_TRUE(first);
+    long long weiboId = first->weiboId;
+    int praise = first->praise;
+    ASSERT_GT(praise, 0); // the demo posts all have praise
+    auto praiseButton = [&] {
+        return testsupport::findOutlet<UIButton>(visibleCell<WeiboCell>(*feed->tableView(), 0), "btnPraise");
+    };
+    EXPECT_EQ(praiseButton()->currentTitle(), "赞 " + std::to_string(praise));
+    EXPECT_FALSE(praiseButton()->isSelected());
+
+    // Held at the server: a second tap meanwhile sends nothing.
+    auto gate = holdRoute(kPraiseRoute);
+    ASSERT_TRUE(harness().tap(praiseButton()));
+    ASSERT_TRUE(until([&] { return gate->arrived() == 1; }));
+    ASSERT_TRUE(harness().tap(praiseButton()));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(routeCount(kPraiseRoute), 1u);
+    gate->open();
+    ASSERT_TRUE(waitForRoute(kPraiseRoute, 1));
+    ASSERT_TRUE(until([&] { return praiseButton()->currentTitle() == "已赞 " + std::to_string(praise + 1); }));
+    EXPECT_TRUE(praiseButton()->isSelected());
+    EXPECT_EQ(first->praise, praise + 1);
+    // The wider title keeps clear of the comment button.
+    auto comment = testsupport::findOutlet<UIButton>(visibleCell<WeiboCell>(*feed->tableView(), 0), "btnComment");
+    EXPECT_LE(praiseButton()->frame().maxX(), comment->frame().minX());
+    EXPECT_GE(praiseButton()->frame().width(), praiseButton()->sizeThatFits(platform::Size(1000, 26)).width);
+
+    // Praised: another tap sends nothing and changes nothing.
+    ASSERT_TRUE(harness().tap(praiseButton()));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(routeCount(kPraiseRoute), 1u);
+    EXPECT_EQ(first->praise, praise + 1);
+    EXPECT_EQ(harness().notifications().count(circle::kPraiseWeiboSuccess), 1u);
+
+    // Reloaded: the server's count has the praise, the row keeps its mark.
+    std::size_t pages = routeCount(kFeedRoute);
+    triggerPullToRefresh(*feed->tableView());
+    ASSERT_TRUE(waitForRoute(kFeedRoute, pages + 1));
+    ASSERT_TRUE(until([&] { return post(*feed, 0) && post(*feed, 0) != first; }));
+    EXPECT_EQ(post(*feed, 0)->weiboId, weiboId);
+    EXPECT_EQ(post(*feed, 0)->praise, praise + 1);
+    EXPECT_EQ(praiseButton()->currentTitle(), "已赞 " + std::to_string(praise + 1));
+    EXPECT_TRUE(praiseButton()->isSelected());
+    // Another post is still to be praised.
+    auto other = testsupport::findOutlet<UIButton>(visibleCell<WeiboCell>(*feed->tableView(), 1), "btnPraise");
+    EXPECT_FALSE(other->isSelected());
+    EXPECT_EQ(other->currentTitle(), "赞 " + std::to_string(post(*feed, 1)->praise));
+}
+
+// A failed praise shows the server's message and changes nothing; the post
+// can be praised again.
+TEST_F(FeedTest, AFailedPraiseChangesNothingAndCanBeTriedAgain)
+{
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    auto first = post(*feed, 0);
+    ASSERT_TRUE(first);
+    int praise = first->praise;
+    auto praiseButton = [&] {
+        return testsupport::findOutlet<UIButton>(visibleCell<WeiboCell>(*feed->tableView(), 0), "btnPraise");
+    };
+    harness().server()->script().forRoute(kPraiseRoute, server::ScriptedReply::errorEnvelope("点赞失败"));
+    ASSERT_TRUE(harness().tap(praiseButton()));
+    ASSERT_TRUE(waitForRoute(kPraiseRoute, 1));
+    ASSERT_TRUE(until([&] { return harness().overlayText() == "点赞失败"; }));
+    EXPECT_EQ(first->praise, praise);
+    EXPECT_EQ(praiseButton()->currentTitle(), "赞 " + std::to_string(praise));
+    EXPECT_FALSE(praiseButton()->isSelected());
+    EXPECT_EQ(harness().notifications().count(circle::kPraiseWeiboSuccess), 0u);
+
+    // The message gone, a second try goes out and counts.
+    harness().advance(2);
+    ASSERT_TRUE(harness().runUntilOverlayGone());
+    ASSERT_TRUE(harness().tap(praiseButton()));
+    ASSERT_TRUE(waitForRoute(kPraiseRoute, 2));
+    ASSERT_TRUE(until([&] { return praiseButton()->currentTitle() == "已赞 " + std::to_string(praise + 1); }));
+    EXPECT_EQ(first->praise, praise + 1);
+}
+
 TEST_F(FeedTest, ATeachersComposeButtonTogglesTheMenuAParentsOpensTheWriter)
 {
     signIn();

@@ -1,7 +1,15 @@
 // A feed row laid out: the height rule, the grid positions, the browser
 // opened at the tapped picture, the comment button's width, and renders of
 // rows with 0, 1, 3 and 6 pictures.
+#include "app/main/ORBViewController.h"
+#include "circle/detail/WeiboDetailsContentCell.h"
+#include "circle/detail/WeiboDetailsViewController.h"
 #include "circle/feed/HomeSchoolCircleViewController.h"
+#include "core/session/MyAccountInfo.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScreen.h"
+#include "server/StandinServer.h"
+#include "tests/support/app/ClientApp.h"
 #include "circle/feed/WeiboCell.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImageView.h"
@@ -154,6 +162,73 @@ TEST_F(WeiboCellTest, RendersTheFeedWithNoneOneThreeAndSixPictures)
     EXPECT_EQ(visibleCell<WeiboCell>(*table, 2)->data()->images.size(), 3u);
     waitForPictures(*table, { 2, 3 });
     EXPECT_FALSE(harness().render("circle-feed-3-6-photos.png").empty());
+}
+
+// A praised row and a praised post's detail, drawn on both screen sizes:
+// the praised button's longer title stays left of the comment button.
+TEST(WeiboCellPraiseRender, PraisedRowAndDetailOnBothScreens)
+{
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        const std::string size = kind == UIScreen::Kind::FourInch ? "4in" : "3.5in";
+        SCOPED_TRACE(size);
+        testsupport::AppHarnessOptions options;
+        options.screen = kind;
+        testsupport::AppHarness harness(options);
+        ASSERT_TRUE(testsupport::startClient(harness));
+        ASSERT_TRUE(testsupport::signInThroughScreens(harness, testsupport::kDemoTeacher, testsupport::kDemoTeacherPassword));
+        auto main = testsupport::mainScreen();
+        ASSERT_TRUE(main);
+        main->switchToView(ORBViewController::kCircleTab);
+        testsupport::settle(harness);
+        auto feed = std::dynamic_pointer_cast<circle::HomeSchoolCircleViewController>(
+            main->viewControllers().at(ORBViewController::kCircleTab)->viewControllers().front());
+        ASSERT_TRUE(feed);
+        auto table = feed->tableView();
+        ASSERT_TRUE(harness.runUntil([&] { return table->numberOfRowsInSection(0) == 6; }));
+        ASSERT_TRUE(harness.runUntilOverlayGone());
+        auto row = [&](long r) {
+            auto path = NSIndexPath::indexPathForRow(r, 0);
+            table->scrollRectToVisible(table->rectForRowAtIndexPath(path), false);
+            table->layoutIfNeeded();
+            return std::dynamic_pointer_cast<WeiboCell>(table->cellForRowAtIndexPath(path));
+        };
+        auto praised = [&](long r) {
+            auto cell = row(r);
+            return cell && testsupport::findOutlet<UIButton>(cell, "btnPraise")->isSelected();
+        };
+        ASSERT_TRUE(harness.tap(testsupport::findOutlet<UIButton>(row(0), "btnPraise")));
+        ASSERT_TRUE(harness.runUntil([&] { return praised(0); }));
+        table->setContentOffset(platform::Point(0, 0), false);
+        testsupport::settle(harness, 1);
+        for (long r = 0; r < 2; ++r) {
+            auto cell = row(r);
+            auto praise = testsupport::findOutlet<UIButton>(cell, "btnPraise");
+            auto comment = testsupport::findOutlet<UIButton>(cell, "btnComment");
+            EXPECT_LE(praise->frame().maxX(), comment->frame().minX()) << "row " << r;
+            EXPECT_GE(praise->frame().minX(), WeiboContentCell::kTextX) << "row " << r;
+        }
+        table->setContentOffset(platform::Point(0, 0), false);
+        testsupport::settle(harness, 1);
+        EXPECT_FALSE(harness.render("circle-feed-praised-" + size + ".png").empty());
+
+        // Selected as a touch on the row's text would (its middle may be a picture).
+        table->userSelectRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0));
+        testsupport::settle(harness);
+        auto detail = std::dynamic_pointer_cast<circle::WeiboDetailsViewController>(harness.topScreen());
+        ASSERT_TRUE(detail);
+        ASSERT_TRUE(harness.runUntil([&] {
+            return !harness.server()->requests().withRoute("webapp/jxq/comment").empty();
+        }));
+        ASSERT_TRUE(harness.runUntilOverlayGone());
+        testsupport::settle(harness, 1);
+        auto top = std::dynamic_pointer_cast<circle::WeiboDetailsContentCell>(
+            detail->tableView()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0)));
+        ASSERT_TRUE(top);
+        EXPECT_TRUE(testsupport::findOutlet<UIButton>(top, "btnPraise")->isSelected());
+        EXPECT_FALSE(harness.render("circle-detail-praised-" + size + ".png").empty());
+        harness.stop();
+        core::MyAccountInfo::setInstance(nullptr);
+    }
 }
 
 } // namespace
