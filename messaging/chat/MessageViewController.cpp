@@ -50,6 +50,17 @@ bool isBlank(const std::string& text)
     return true;
 }
 
+// A message's place in the conversation as the store lists it: its time as
+// written there ("yyyy-MM-dd HH:mm:ss", the device's zone), whole seconds,
+// oldest first; messages of one second in the order they were stored. None
+// for a message without a time.
+std::optional<std::string> storedTime(const core::MessageInfo& message)
+{
+    if (!message.time)
+        return std::nullopt;
+    return core::BaseFactory::timeText(*message.time);
+}
+
 // The window whose root presents the pickers and the browser: the
 // application's, or the key one when the application shows none.
 std::shared_ptr<UIViewController> presentingRoot()
@@ -230,6 +241,7 @@ void MessageViewController::getNewMessage(const platform::Notification& notifica
         if (!holds(message))
             return;
         message->isSending = false;
+        placeStoredSend(message);
     } else {
         if (!message->contact || message->contact->uid != contact_->uid)
             return;
@@ -241,9 +253,45 @@ void MessageViewController::getNewMessage(const platform::Notification& notifica
             return m == message || (!message->uid.empty() && !m->to && m->uid == message->uid);
         });
         if (!shown)
-            listData_.push_back(message);
+            insertInTimeOrder(message);
     }
-    reloadAndScroll();
+    reloadAndShow(message);
+}
+
+void MessageViewController::insertInTimeOrder(const std::shared_ptr<core::MessageInfo>& message)
+{
+    // The poll brings a message up to its interval after it was written, so
+    // one's own written meanwhile, sent or still sending, may be later: the
+    // new one goes below every message of its time or earlier and above the
+    // later ones. The newest of all is appended, as before.
+    std::size_t at = listData_.size();
+    if (auto time = storedTime(*message)) {
+        while (at > 0) {
+            auto before = storedTime(*listData_[at - 1]);
+            if (!before || *before <= *time)
+                break;
+            --at;
+        }
+    }
+    listData_.insert(listData_.begin() + static_cast<std::ptrdiff_t>(at), message);
+}
+
+void MessageViewController::placeStoredSend(const std::shared_ptr<core::MessageInfo>& message)
+{
+    // The store lists the messages of one second in the order they were
+    // stored, and a send is stored only when the server has taken it: a
+    // message of the same second stored meanwhile comes first.
+    auto time = storedTime(*message);
+    auto at = std::find(listData_.begin(), listData_.end(), message);
+    if (!time || at == listData_.end())
+        return;
+    auto last = at;
+    for (auto it = at + 1; it != listData_.end(); ++it) {
+        if (!(*it)->isSending && storedTime(**it) == time)
+            last = it;
+    }
+    if (last != at)
+        std::rotate(at, at + 1, last + 1);
 }
 
 void MessageViewController::deleteMessage(const platform::Notification& notification)
@@ -262,6 +310,26 @@ void MessageViewController::reloadAndScroll()
     if (!isViewLoaded())
         return;
     tableView_->reloadData();
+    scrollTableViewToBottom();
+}
+
+void MessageViewController::reloadAndShow(const std::shared_ptr<core::MessageInfo>& message)
+{
+    if (!isViewLoaded())
+        return;
+    tableView_->reloadData();
+    auto at = std::find(listData_.begin(), listData_.end(), message);
+    if (at != listData_.end()) {
+        // The bottom shows the newest and what came just before it; a message
+        // placed further up, already counted read, is brought into sight.
+        tableView_->layoutIfNeeded();
+        auto row = NSIndexPath::indexPathForRow(static_cast<long>(at - listData_.begin()), 0);
+        double bottom = tableView_->contentSize().height - tableView_->frame().height();
+        if (tableView_->rectForRowAtIndexPath(row).minY() < bottom) {
+            tableView_->scrollToRowAtIndexPath(row, UITableViewScrollPositionTop, true);
+            return;
+        }
+    }
     scrollTableViewToBottom();
 }
 
@@ -293,8 +361,8 @@ std::shared_ptr<core::MessageInfo> MessageViewController::newOwnMessage() const
 
 void MessageViewController::send(const std::shared_ptr<core::MessageInfo>& message)
 {
-    listData_.push_back(message);
-    reloadAndScroll();
+    insertInTimeOrder(message);
+    reloadAndShow(message);
     MessageLoader::send(message);
 }
 

@@ -133,9 +133,17 @@ private:
     void stopOwnClip();
     // A message of one's own to the contact, written now and on its way.
     std::shared_ptr<core::MessageInfo> newOwnMessage() const;
-    // Shows the message at the bottom and hands it to the send pipeline.
+    // Shows the message in its place and hands it to the send pipeline.
     void send(const std::shared_ptr<core::MessageInfo>& message);
+    // Puts a new message where reopening the conversation would show it.
+    void insertInTimeOrder(const std::shared_ptr<core::MessageInfo>& message);
+    // One of this screen's sends, just stored: below the stored messages of
+    // its second, as the store now lists it.
+    void placeStoredSend(const std::shared_ptr<core::MessageInfo>& message);
     void reloadAndScroll();
+    // Reloads and scrolls to the bottom, or, when the message's row would
+    // then be above the screen, to the row itself.
+    void reloadAndShow(const std::shared_ptr<core::MessageInfo>& message);
     void openPhotoBrowser(const core::MessageInfo& message, unsigned index);
     bool holds(const std::shared_ptr<core::MessageInfo>& message) const;
 

@@ -28,6 +28,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <thread>
+
 using namespace testsupport;
 
 namespace {
@@ -127,6 +131,59 @@ protected:
             auto names = rowClasses(chat);
             return !names.empty() && names.back() == className;
         });
+    }
+    // The uids of the rows, top to bottom.
+    static std::vector<std::string> uids(const core::MessageList& list)
+    {
+        std::vector<std::string> names;
+        for (const auto& message : list)
+            names.push_back(message->uid);
+        return names;
+    }
+    // The conversation as reopening it shows it: the stored history.
+    static std::vector<std::string> reopenedUids()
+    {
+        return uids(core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {}));
+    }
+    // The parent writes to the demo teacher; the server stamps the message
+    // with its clock's second and hands it out with the teacher's next poll.
+    std::string parentWrites(const std::string& text)
+    {
+        std::string id = harness().server()->deliverMessage(server::StandinServer::kDemoTeacherId, kParentUid, text);
+        EXPECT_FALSE(id.empty());
+        return id;
+    }
+    // Lets the wall clock pass into its next second: what is written from
+    // now on is stored as later than what was written before.
+    static void nextSecond()
+    {
+        double now = platform::Date::now().seconds;
+        std::this_thread::sleep_for(std::chrono::duration<double>(std::floor(now) + 1.05 - now));
+    }
+    // The message box's next poll on its tick, answered and handled.
+    bool nextPoll()
+    {
+        const std::size_t before = harness().answeredCount(core::ORBEndpoints::Cmd::kNewMessages);
+        for (int tick = 0; tick < 25; ++tick) {
+            harness().advance(1.0);
+            // A poll the tick sent has reached the server and come back.
+            if (!harness().roundTrip())
+                return false;
+            if (harness().answeredCount(core::ORBEndpoints::Cmd::kNewMessages) > before)
+                return harness().roundTrip(); // and its reply has had its turn
+        }
+        return false;
+    }
+    static bool showsRow(UITableView& table, long row)
+    {
+        auto rect = table.rectForRowAtIndexPath(NSIndexPath::indexPathForRow(row, 0));
+        auto visible = table.bounds();
+        return rect.minY() >= visible.minY() - 0.5 && rect.maxY() <= visible.maxY() + 0.5;
+    }
+    static bool atBottom(UITableView& table)
+    {
+        double bottom = std::max(0.0, table.contentSize().height - table.bounds().height());
+        return std::abs(table.contentOffset().y - bottom) < 0.5;
     }
     std::string writePicture(int width, int height)
     {
@@ -353,6 +410,139 @@ TEST_F(ChatScreenTest, TakesOnlyItsContactsNewMessages)
     auto history = core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {});
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0]->state, core::MessageInfo::kStateRead);
+}
+
+// The box's poll brings the contact's messages up to 20 seconds after they
+// were written: one written before one's own voice clip or text, which the
+// server stamps earlier, takes its place above them at once, whether one's
+// own is sent or still sending, as reopening the conversation shows them.
+// The newest one is appended at the bottom; the table shows the bottom, with
+// the new message in sight.
+TEST_F(ChatScreenTest, ArrivalsTakeTheirPlaceByTime)
+{
+    core::MessageList history;
+    for (int n = 0; n < 12; ++n)
+        history.push_back(stored("h" + std::to_string(n), n % 3 == 1, 60 - n));
+    ASSERT_TRUE(core::MessageFactory().setMessage(history));
+    platform::AudioInput::setSource(std::make_shared<platform::ToneSampleSource>(440, -12));
+    auto chat = openChat();
+    ASSERT_EQ(chat->listData().size(), 12u);
+
+    // The parent writes while the teacher records; the clip is sent before
+    // the next poll brings the parent's message.
+    auto record = recordButton(*chat);
+    ASSERT_TRUE(harness().tap(modeButton(*chat)));
+    record->sendActionsForControlEvents(UIControlEventTouchDown);
+    harness().advance(2.4);
+    const std::string first = parentWrites("王老师，孩子今天有点发烧，请假一天。");
+    nextSecond();
+    record->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    ASSERT_TRUE(waitForLastRow(*chat, "MessageSoundRightCell"));
+    ASSERT_TRUE(harness().runUntil([&] { return !chat->listData().back()->uid.empty(); }));
+    const std::string clip = chat->listData().back()->uid;
+    ASSERT_TRUE(nextPoll());
+    ASSERT_EQ(chat->listData().size(), 14u);
+    harness().advance(0.5);
+    harness().render("messaging-chat-arrival-order.png");
+    EXPECT_EQ(uids(chat->listData()), reopenedUids());
+    EXPECT_EQ(chat->listData()[12]->uid, first);
+    EXPECT_EQ(chat->listData()[13]->uid, clip);
+    auto rows = rowClasses(*chat);
+    EXPECT_EQ(std::vector<std::string>(rows.end() - 2, rows.end()),
+        (std::vector<std::string> { "MessageLeftCell", "MessageSoundRightCell" }));
+    EXPECT_TRUE(atBottom(*table(*chat)));
+    EXPECT_TRUE(showsRow(*table(*chat), 12));
+
+    // Written before a text of one's own that is still on its way.
+    const std::string second = parentWrites("好的，谢谢！");
+    nextSecond();
+    ASSERT_TRUE(harness().tap(modeButton(*chat)));
+    auto held = holdNext(kSendToOne);
+    ASSERT_TRUE(harness().type(field(*chat), "祝孩子早日康复"));
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnSend")));
+    ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1; }));
+    auto text = chat->listData().back();
+    ASSERT_TRUE(nextPoll());
+    ASSERT_EQ(chat->listData().size(), 16u);
+    EXPECT_EQ(chat->listData()[14]->uid, second);
+    EXPECT_TRUE(chat->listData()[15]->isSending);
+    rows = rowClasses(*chat);
+    EXPECT_EQ(std::vector<std::string>(rows.end() - 2, rows.end()),
+        (std::vector<std::string> { "MessageLeftCell", "MessageSendingCell" }));
+    held->open();
+    ASSERT_TRUE(harness().runUntil([&] { return !text->uid.empty(); }));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(rowClasses(*chat).back(), "MessageRightCell");
+    EXPECT_EQ(uids(chat->listData()), reopenedUids());
+
+    // The newest of all goes to the bottom.
+    nextSecond();
+    const std::string third = parentWrites("明天见");
+    ASSERT_TRUE(nextPoll());
+    harness().advance(0.5);
+    ASSERT_EQ(chat->listData().size(), 17u);
+    EXPECT_EQ(chat->listData().back()->uid, third);
+    EXPECT_EQ(uids(chat->listData()), reopenedUids());
+    EXPECT_TRUE(atBottom(*table(*chat)));
+    EXPECT_TRUE(showsRow(*table(*chat), 16));
+}
+
+// Within one second the store lists messages in the order it took them: a
+// contact's message of the same second as a text still sending stays above
+// it once the text is stored; one that comes after the text was stored goes
+// below it.
+TEST_F(ChatScreenTest, MessagesOfOneSecondStandAsStored)
+{
+    auto chat = openChat();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    auto arrive = [&](const std::string& uid, platform::Date time) {
+        auto message = stored(uid, false, 0);
+        message->time = time;
+        ASSERT_TRUE(core::MessageFactory().setMessage({ message }));
+        center.post("new_message_3002", {}, platform::Dictionary { { "message", platform::Value(message) } });
+    };
+    auto held = holdNext(kSendToOne);
+    ASSERT_TRUE(harness().type(field(*chat), "第一条"));
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnSend")));
+    ASSERT_EQ(chat->listData().size(), 1u);
+    auto own = chat->listData()[0];
+    arrive("s1", *own->time);
+    EXPECT_EQ(rowClasses(*chat), (std::vector<std::string> { "MessageSendingCell", "MessageLeftCell" }));
+    held->open();
+    ASSERT_TRUE(harness().runUntil([&] { return !own->uid.empty(); }));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(rowClasses(*chat), (std::vector<std::string> { "MessageLeftCell", "MessageRightCell" }));
+    EXPECT_EQ(uids(chat->listData()), (std::vector<std::string> { "s1", own->uid }));
+    EXPECT_EQ(uids(chat->listData()), reopenedUids());
+
+    arrive("s2", *own->time);
+    EXPECT_EQ(uids(chat->listData()), (std::vector<std::string> { "s1", own->uid, "s2" }));
+    EXPECT_EQ(uids(chat->listData()), reopenedUids());
+}
+
+// A message written long before the newest ones (the phone was out of reach
+// while the contact wrote) takes its place up the conversation; counted read,
+// it is scrolled into sight rather than left above the screen.
+TEST_F(ChatScreenTest, AnOldArrivalIsBroughtIntoSight)
+{
+    core::MessageList history;
+    for (int n = 0; n < 12; ++n)
+        history.push_back(stored("h" + std::to_string(n), n % 2 == 1, 60 - n));
+    ASSERT_TRUE(core::MessageFactory().setMessage(history));
+    auto chat = openChat();
+    harness().advance(0.5);
+    ASSERT_TRUE(atBottom(*table(*chat)));
+    ASSERT_FALSE(showsRow(*table(*chat), 3));
+
+    auto late = stored("late", false, 56.5);
+    ASSERT_TRUE(core::MessageFactory().setMessage({ late }));
+    platform::NotificationCenter::defaultCenter().post(
+        "new_message_3002", {}, platform::Dictionary { { "message", platform::Value(late) } });
+    harness().advance(0.5);
+    ASSERT_EQ(chat->listData().size(), 13u);
+    EXPECT_EQ(chat->listData()[4], late);
+    EXPECT_EQ(uids(chat->listData()), reopenedUids());
+    EXPECT_TRUE(showsRow(*table(*chat), 4));
 }
 
 // A voice bubble plays its clip, a photo bubble stops it and opens the
