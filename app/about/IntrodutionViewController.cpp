@@ -1,9 +1,11 @@
 #include "app/about/IntrodutionViewController.h"
 
 #include "core/session/MyAccountInfo.h"
+#include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UIPageControl.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
@@ -100,6 +102,12 @@ void IntrodutionViewController::viewDidLoad()
     close->titleLabel()->setFont(UIFont::boldSystemFont(20));
     close->addTarget(self(), &IntrodutionViewController::btnCloseTouchUpInside, UIControlEventTouchUpInside);
     scrollView_->addSubview(close);
+    // No bar shows it (the introduction is presented on its own), but a
+    // presented screen's Done is how the desktop's Escape closes it: the same
+    // as "立即体验", from whichever page.
+    auto done = UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemDone);
+    done->setTarget(self(), &IntrodutionViewController::btnCloseTouchUpInside);
+    navigationItem()->setRightBarButtonItem(done);
 
     bool fourInchMode = BaseViewController::isFourInchScreen();
     double y = viewRect_.height() - (fourInchMode ? 50 : 40);

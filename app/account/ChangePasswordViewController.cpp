@@ -42,9 +42,12 @@ void ChangePasswordViewController::viewDidLoad()
         field->setContentVerticalAlignment(UIControlContentVerticalAlignmentCenter);
         field->setTextColor(platform::Color::fromWhite(2.0 / 3.0));
         field->setOutletName(kFieldOutlets[i]);
+        field->setReturnKeyType(i + 1 < fields_.size() ? UIReturnKeyNext : UIReturnKeyDone);
         fields_[i] = field;
     }
     auto self = BaseViewController::self<ChangePasswordViewController>();
+    for (const auto& field : fields_)
+        field->setDelegate(std::weak_ptr<UITextFieldDelegate>(self));
     pwdTableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
     pwdTableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
     view()->addSubview(pwdTableView_);
@@ -93,6 +96,21 @@ std::shared_ptr<UITableViewCell> ChangePasswordViewController::cellForRowAtIndex
     return cell;
 }
 
+// Old password, then the new one, then its confirmation; after the last the
+// keyboard goes away and the bar's "提交" is in reach.
+bool ChangePasswordViewController::textFieldShouldReturn(UITextField* field)
+{
+    for (std::size_t i = 0; i + 1 < fields_.size(); ++i) {
+        if (fields_[i].get() == field) {
+            fields_[i + 1]->becomeFirstResponder();
+            return true;
+        }
+    }
+    if (field)
+        field->resignFirstResponder();
+    return true;
+}
+
 void ChangePasswordViewController::submitPwdChange(UIControl*)
 {
     std::string oldPwd = fields_[0]->text();
@@ -130,6 +148,10 @@ void ChangePasswordViewController::submitPwdChange(UIControl*)
 void ChangePasswordViewController::backToLoginPage()
 {
     forgetRememberedPassword();
+    // The keyboard of a field here would stay up over the login screen that
+    // comes next, covering its button.
+    for (const auto& field : fields_)
+        field->resignFirstResponder();
     if (auto main = ORBViewController::shared())
         main->logout();
 }

@@ -2,18 +2,21 @@
 
 #include "app/base/BaseViewController.h"
 #include "platform/uikit/UITableView.h"
+#include "platform/uikit/UITextField.h"
 
 #include <array>
 #include <memory>
 
 class UIControl;
-class UITextField;
 
 // "修改密码": the old password and the new one twice; a changed password
-// signs the user out, and the login screen shows the account again.
+// signs the user out, and the login screen shows the account again. Return
+// goes from one field to the next and, on the confirmation, puts the
+// keyboard away.
 class ChangePasswordViewController final : public BaseViewController,
                                            public UITableViewDataSource,
-                                           public UITableViewDelegate {
+                                           public UITableViewDelegate,
+                                           public UITextFieldDelegate {
 public:
     ORB_CLASS_NAME(ChangePasswordViewController)
 
@@ -30,6 +33,8 @@ public:
     long numberOfSectionsInTableView(UITableView*) override { return 1; }
     long numberOfRowsInSection(UITableView*, long) override { return long(fields_.size()); }
     std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(UITableView*, const NSIndexPath&) override;
+
+    bool textFieldShouldReturn(UITextField* field) override;
 
     void submitPwdChange(UIControl* sender);
     void backToLoginPage();

@@ -14,11 +14,16 @@
 
 namespace {
 
-void showWarning(const std::string& message)
+void showAlert(const char* title, const std::string& message)
 {
-    auto alert = std::make_shared<UIAlertView>("警告", message, std::weak_ptr<UIAlertViewDelegate>(), std::string("确定"));
+    auto alert = std::make_shared<UIAlertView>(title, message, std::weak_ptr<UIAlertViewDelegate>(), std::string("确定"));
     alert->show();
 }
+
+// What went wrong is a warning; what the server did for the person is only
+// a notice (a code sent, a password reset).
+void showWarning(const std::string& message) { showAlert("警告", message); }
+void showNotice(const std::string& message) { showAlert("提示", message); }
 
 } // namespace
 
@@ -119,9 +124,10 @@ void ForgetPwdViewController::btnChecknumTouchUpInside(UIControl*)
         // not the person is still here; what the answer says is for this screen.
         weakCallbackAfter<ForgetPwdViewController>(
             ORBHelper::hideProgressHud, [](ForgetPwdViewController& screen, const platform::Value& reply) {
-                if (reply["resultState"].intValue() == 1)
+                bool sent = reply["resultState"].intValue() == 1;
+                if (sent)
                     screen.startCountdown();
-                showWarning(reply["resultMsg"].stringValue());
+                (sent ? showNotice : showWarning)(reply["resultMsg"].stringValue());
             }),
         weakCallbackAfter<ForgetPwdViewController>(ORBHelper::hideProgressHud,
             [](ForgetPwdViewController&, const std::string& message) { showWarning(message); }));
@@ -143,7 +149,7 @@ void ForgetPwdViewController::btnOkTouchUpInside(UIControl*)
         weakCallbackAfter<ForgetPwdViewController>(
             ORBHelper::hideProgressHud, [](ForgetPwdViewController&, const platform::Value& reply) {
                 platform::log("result:%s\n", reply["resultMsg"].stringValue().c_str());
-                showWarning(reply["resultMsg"].stringValue());
+                showNotice(reply["resultMsg"].stringValue());
             }),
         // The failure is a plain text: a spinner would say work was still
         // going on (and would stay on the window for good once the person

@@ -38,6 +38,8 @@ void FeedbackViewController::viewDidLoad()
     TFLinkman_->layer()->setBorderColor(platform::Color::fromRGB255(181, 181, 181, 0.8));
     TFLinkman_->layer()->setCornerRadius(7);
     advice_->setDelegate(std::weak_ptr<UITextViewDelegate>(weakSelf<FeedbackViewController>()));
+    linkman_->setDelegate(std::weak_ptr<UITextFieldDelegate>(weakSelf<FeedbackViewController>()));
+    linkman_->setReturnKeyType(UIReturnKeyDone);
     setLeftItem(imageBarButton<FeedbackViewController>(
         "public_back_btn.png", "btnBack", &FeedbackViewController::btnGoBackAction));
 }
@@ -46,6 +48,13 @@ void FeedbackViewController::viewDidLoad()
 void FeedbackViewController::textViewDidChange(UITextView*)
 {
     placeHolder_->removeFromSuperview();
+}
+
+bool FeedbackViewController::textFieldShouldReturn(UITextField* field)
+{
+    if (field)
+        field->resignFirstResponder();
+    return true;
 }
 
 void FeedbackViewController::btnCommitTouchUpInside(UIControl*)

@@ -1,16 +1,18 @@
 #pragma once
 
 #include "app/base/BaseViewController.h"
+#include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 
 #include <memory>
 
 class UIControl;
 class UILabel;
-class UITextField;
 
 // "意见反馈": the user's comments on the application, sent to the platform.
-class FeedbackViewController final : public BaseViewController, public UITextViewDelegate {
+class FeedbackViewController final : public BaseViewController,
+                                     public UITextViewDelegate,
+                                     public UITextFieldDelegate {
 public:
     ORB_CLASS_NAME(FeedbackViewController)
 
@@ -23,6 +25,8 @@ public:
     void viewDidLoad() override;
 
     void textViewDidChange(UITextView* textView) override;
+    // Return in the contact field puts the keyboard away.
+    bool textFieldShouldReturn(UITextField* field) override;
     void btnCommitTouchUpInside(UIControl* sender);
     void btnGoBackAction(UIControl* sender);
 

@@ -366,6 +366,11 @@ void LoginViewController::textFieldDidBeginEditing(UITextField* field)
         curTxt_ = txtAccount_;
     else if (field == txtPassword_.get())
         curTxt_ = txtPassword_;
+    // A keyboard already up (raised by a field of another screen before this
+    // one listened) announces nothing when a field here takes it over: the
+    // panel goes above it all the same.
+    if (platform::Keyboard::isVisible())
+        movePanel(true, platform::Keyboard::frame(), platform::Keyboard::kAnimationDuration);
 }
 
 bool LoginViewController::textFieldShouldReturn(UITextField* field)
@@ -382,11 +387,16 @@ void LoginViewController::keyboardChanged(const platform::Notification& notifica
     auto keyboard = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey))
                         .value_or(platform::Rect());
     double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
+    movePanel(notification.name == UIKeyboardWillShowNotification, keyboard, duration);
+}
+
+void LoginViewController::movePanel(bool keyboardShown, const platform::Rect& keyboard, double duration)
+{
     if (!(duration > 0))
         duration = kDefaultKeyboardDuration;
     auto frame = contentView_->frame();
     double y = orgY_;
-    if (notification.name == UIKeyboardWillShowNotification) {
+    if (keyboardShown) {
         // The panel rises just enough for the login button to clear the
         // keyboard, whatever the screen's height; what lies below the button
         // may go under it.

@@ -76,6 +76,9 @@ private:
     // Runs the version rule; false when a prompt now waits for the user.
     bool applyVersionRule(const platform::Value& reply);
     void resignCurrent();
+    // Puts the panel above a keyboard shown at `keyboard` (screen
+    // coordinates), or back in its place when the keyboard goes.
+    void movePanel(bool keyboardShown, const platform::Rect& keyboard, double duration);
 
     double orgY_ = 0;
     std::weak_ptr<UITextField> curTxt_;

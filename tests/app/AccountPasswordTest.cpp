@@ -9,6 +9,7 @@
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/UserDefaults.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
@@ -16,6 +17,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
+#include "tests/app/ScreenWithKeyboard.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "ui/overlay/ProgressOverlay.h"
 
@@ -62,6 +64,11 @@ protected:
         }
         sqlite3_close(db);
         return code;
+    }
+    // The field the keyboard types into.
+    static std::shared_ptr<UITextField> focused()
+    {
+        return std::dynamic_pointer_cast<UITextField>(UIResponder::currentFirstResponder());
     }
     std::shared_ptr<ChangePasswordViewController> openChangePassword()
     {
@@ -163,6 +170,84 @@ TEST_F(AccountPassword, ChangedPasswordSignsOutAndTheLoginScreenShowsTheAccount)
     EXPECT_NE(core::MyAccountInfo::currentAccount(), nullptr);
 }
 
+// Return takes the person from the old password to the new one and on to the
+// confirmation, each typed where the keyboard is; on the last it puts the
+// keyboard away, and what was typed is what is sent.
+TEST_F(AccountPassword, ReturnMovesThroughThePasswordsAndPutsTheKeyboardAwayOnTheLast)
+{
+    signIn();
+    openChangePassword();
+    const std::pair<const char*, const char*> steps[] = { { "txtOldPwd", "teacher123" }, { "txtNewPwd", "abcd1234" },
+        { "txtConfirmPwd", "abcd1234" } };
+    for (const auto& [outlet, text] : steps) {
+        SCOPED_TRACE(outlet);
+        ASSERT_EQ(focused(), field(outlet));
+        EXPECT_TRUE(platform::Keyboard::isVisible());
+        ASSERT_TRUE(harness().type(focused(), text));
+        if (std::string(outlet) == "txtNewPwd") {
+            EXPECT_FALSE(renderWithKeyboard(harness(), "app-change-password-keyboard.png").empty());
+        }
+        ASSERT_TRUE(harness().returnKey(focused()));
+    }
+    EXPECT_EQ(focused(), nullptr);
+    EXPECT_FALSE(platform::Keyboard::isVisible());
+    EXPECT_EQ(field("txtOldPwd")->text(), "teacher123");
+    EXPECT_EQ(field("txtNewPwd")->text(), "abcd1234");
+    EXPECT_EQ(field("txtConfirmPwd")->text(), "abcd1234");
+
+    ASSERT_TRUE(harness().tap(button("btnSubmit")));
+    ASSERT_TRUE(waitForAnswer(Cmd::kChangePassword));
+    auto sent = requests(Cmd::kChangePassword);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].bodyValue("oldPsw").stringValue(), "teacher123");
+    EXPECT_EQ(sent[0].bodyValue("newPsw").stringValue(), "abcd1234");
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "密码修改成功"; }));
+}
+
+// Submitted with the keyboard up: the login screen that follows the sign-out
+// does not keep the keyboard over its button, and a tap on a field lifts the
+// panel so that "登录" stays reachable above the keyboard.
+TEST_F(AccountPassword, AfterTheChangeTheLoginButtonIsNotUnderTheKeyboard)
+{
+    signIn();
+    openChangePassword();
+    fill("teacher123", "abcd1234", "abcd1234");
+    ASSERT_EQ(focused(), field("txtConfirmPwd"));
+    ASSERT_TRUE(platform::Keyboard::isVisible());
+    ASSERT_TRUE(harness().tap(button("btnSubmit")));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "密码修改成功"; }));
+    harness().advance(1.6);
+    ASSERT_TRUE(waitForAnswer(Cmd::kLogout));
+    ASSERT_TRUE(harness().runUntil([&] { return loginScreen(harness()) != nullptr; }));
+    settle(harness());
+    auto login = loginScreen(harness());
+    auto window = UIWindow::keyWindow();
+    auto loginButton = harness().viewByOutlet("btnLogin");
+    ASSERT_NE(loginButton, nullptr);
+    auto buttonOnScreen = [&] { return loginButton->superview()->convertRectToView(loginButton->frame(), window.get()); };
+    if (platform::Keyboard::isVisible()) {
+        EXPECT_LE(buttonOnScreen().maxY(), platform::Keyboard::frame().minY()) << "登录 under the keyboard on arrival";
+    }
+    EXPECT_FALSE(renderWithKeyboard(harness(), "app-login-after-password-change.png").empty());
+
+    for (const auto& each : { login->txtAccount(), login->txtPassword() }) {
+        SCOPED_TRACE(each == login->txtAccount() ? "account" : "password");
+        ASSERT_TRUE(harness().tap(each));
+        settle(harness(), 0.5);
+        ASSERT_EQ(focused(), each);
+        ASSERT_TRUE(platform::Keyboard::isVisible());
+        EXPECT_LE(buttonOnScreen().maxY(), platform::Keyboard::frame().minY()) << "登录 under the keyboard";
+    }
+    EXPECT_FALSE(renderWithKeyboard(harness(), "app-login-after-password-change-keyboard.png").empty());
+
+    // The new password signs in through the button itself.
+    ASSERT_TRUE(harness().type(login->txtPassword(), "abcd1234"));
+    auto at = buttonOnScreen();
+    EXPECT_EQ(window->hitTest(platform::Point(at.midX(), at.midY()), nullptr), loginButton);
+    ASSERT_TRUE(harness().tap(loginButton));
+    ASSERT_TRUE(harness().runUntil([&] { return core::MyAccountInfo::currentAccount() != nullptr; }));
+}
+
 // Left before the sign-out (the tab chosen again): the old password is not remembered any more, and
 // nothing of the screen runs after it has gone.
 TEST_F(AccountPassword, LeavingRightAfterTheChangeStillForgetsTheOldPassword)
@@ -230,7 +315,8 @@ TEST_F(AccountPassword, ForgottenPasswordAsksForACodeCountsDownAndResets)
     held->open();
     ASSERT_TRUE(harness().runUntil([&] { return harness().currentAlert() != nullptr; }));
     auto alert = harness().currentAlert();
-    EXPECT_EQ(alert->title(), "警告");
+    // A code on its way is good news, not a warning.
+    EXPECT_EQ(alert->title(), "提示");
     EXPECT_EQ(alert->message(), "验证码已发送，请注意查收短信");
     EXPECT_EQ(harness().overlayText(), "");
     auto sent = requests(Cmd::kRequestCheckNumber);
@@ -283,7 +369,7 @@ TEST_F(AccountPassword, ForgottenPasswordAsksForACodeCountsDownAndResets)
     ASSERT_TRUE(harness().tap(button("btnOk")));
     ASSERT_TRUE(waitForAnswer(Cmd::kConfirmCheckNumber, 2));
     ASSERT_TRUE(harness().runUntil([&] { return harness().currentAlert() != nullptr; }));
-    EXPECT_EQ(harness().currentAlert()->title(), "警告");
+    EXPECT_EQ(harness().currentAlert()->title(), "提示");
     EXPECT_EQ(harness().currentAlert()->message(), "验证成功，新密码已通过短信发送");
     auto confirms = requests(Cmd::kConfirmCheckNumber);
     ASSERT_EQ(confirms.size(), 2u);
@@ -298,6 +384,31 @@ TEST_F(AccountPassword, ForgottenPasswordAsksForACodeCountsDownAndResets)
     ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
     settle(harness());
     EXPECT_NE(loginScreen(harness()), nullptr);
+}
+
+// A refused code request is still a warning; the code sent is only a notice.
+TEST_F(AccountPassword, ForgottenPasswordWarnsOfARefusalAndNotesASuccess)
+{
+    ASSERT_TRUE(passIntroduction(harness()));
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnForgetPwd")));
+    settle(harness());
+    ASSERT_NE(std::dynamic_pointer_cast<ForgetPwdViewController>(harness().topScreen()), nullptr);
+    ASSERT_TRUE(harness().type(field("txtPhone"), "13800000002"));
+    harness().server()->script().forCommand(Cmd::kRequestCheckNumber, server::ScriptedReply::errorEnvelope("号码未注册"));
+    ASSERT_TRUE(harness().tap(button("btnChecknum")));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().currentAlert() != nullptr; }));
+    EXPECT_EQ(harness().currentAlert()->title(), "警告");
+    EXPECT_EQ(harness().currentAlert()->message(), "号码未注册");
+    EXPECT_EQ(button("btnChecknum")->titleForState(UIControlStateNormal), "获取");
+    ASSERT_TRUE(harness().tapAlertButton("确定"));
+
+    // The server's own answer this time.
+    ASSERT_TRUE(harness().tap(button("btnChecknum")));
+    ASSERT_TRUE(harness().runUntil([&] { return harness().currentAlert() != nullptr; }));
+    EXPECT_EQ(harness().currentAlert()->title(), "提示");
+    EXPECT_EQ(button("btnChecknum")->titleForState(UIControlStateNormal), "60秒");
+    EXPECT_FALSE(harness().render("app-forget-password-code-sent.png").empty());
+    ASSERT_TRUE(harness().tapAlertButton("确定"));
 }
 
 // Left before either answer: the spinner goes with the answer, a refused

@@ -6,11 +6,13 @@
 #include "app/settings/SettingViewController.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/uikit/CALayer.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "server/StandinServer.h"
+#include "tests/app/ScreenWithKeyboard.h"
 #include "tests/support/app/SignedInScreen.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +102,27 @@ TEST_F(Feedback, SendsTheTextWithItsFixedKeysAndLeavesAfterTheThanks)
     harness().advance(0.6);
     settle(harness());
     EXPECT_NE(std::dynamic_pointer_cast<SettingViewController>(harness().topScreen()), nullptr);
+}
+
+// Return in the contact field puts the keyboard away, and keeps what was typed.
+TEST_F(Feedback, ReturnInTheContactFieldPutsTheKeyboardAway)
+{
+    signIn();
+    auto feedback = openFeedback();
+    ASSERT_NE(feedback, nullptr);
+    auto linkman = std::dynamic_pointer_cast<UITextField>(harness().viewByOutlet("linkman"));
+    ASSERT_NE(linkman, nullptr);
+    ASSERT_TRUE(harness().tap(linkman));
+    ASSERT_TRUE(harness().type(linkman, "13900001111"));
+    EXPECT_TRUE(linkman->isFirstResponder());
+    EXPECT_TRUE(platform::Keyboard::isVisible());
+    EXPECT_FALSE(renderWithKeyboard(harness(), "app-feedback-keyboard.png").empty());
+    ASSERT_TRUE(harness().returnKey(linkman));
+    EXPECT_FALSE(linkman->isFirstResponder());
+    EXPECT_FALSE(platform::Keyboard::isVisible());
+    EXPECT_EQ(linkman->text(), "13900001111");
+    EXPECT_EQ(harness().topScreen(), feedback);
+    EXPECT_TRUE(requests(Cmd::kFeedback).empty());
 }
 
 TEST_F(Feedback, AFailedSendShowsTheReasonAndStays)

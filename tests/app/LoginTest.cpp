@@ -14,9 +14,11 @@
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/ReplyScript.h"
 #include "server/StandinServer.h"
+#include "tests/app/ScreenWithKeyboard.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/uikit/UIKitDriver.h"
 
@@ -481,4 +483,43 @@ TEST(Login, TheLoginButtonStaysAboveTheKeyboardOnBothScreens)
         settle(harness, 0.5);
         EXPECT_EQ(harness.viewByOutlet("labSlogan")->alpha(), 1);
     }
+}
+
+// The keyboard was already up, for a field of a screen beneath, when the
+// login screen came: no will-show reaches it then, yet a tap on one of its
+// fields still lifts the panel so that "登录" stays above the keyboard.
+TEST(Login, AFieldTappedWhileTheKeyboardIsAlreadyUpLiftsThePanel)
+{
+    AppHarness harness;
+    ASSERT_TRUE(startClient(harness));
+    settle(harness);
+    auto beneath = std::make_shared<UITextField>(platform::Rect(20, 100, 200, 30));
+    ASSERT_NE(mainScreen(), nullptr);
+    mainScreen()->view()->addSubview(beneath);
+    ASSERT_TRUE(beneath->becomeFirstResponder());
+    ASSERT_TRUE(platform::Keyboard::isVisible());
+    ASSERT_TRUE(passIntroduction(harness));
+    auto login = loginScreen(harness);
+    ASSERT_NE(login, nullptr);
+    auto panel = findViewByOutlet(login->view(), "contentView");
+    double orgY = panel->frame().minY();
+    auto window = UIWindow::keyWindow();
+    auto button = harness.viewByOutlet("btnLogin");
+    ASSERT_NE(button, nullptr);
+    for (const auto& field : { login->txtAccount(), login->txtPassword() }) {
+        SCOPED_TRACE(field == login->txtAccount() ? "account" : "password");
+        ASSERT_TRUE(harness.tap(field));
+        settle(harness, 0.5);
+        ASSERT_TRUE(field->isFirstResponder());
+        ASSERT_TRUE(platform::Keyboard::isVisible());
+        auto onScreen = button->superview()->convertRectToView(button->frame(), window.get());
+        EXPECT_LE(onScreen.maxY(), platform::Keyboard::frame().minY()) << "登录 under the keyboard";
+        EXPECT_LT(panel->frame().minY(), orgY);
+    }
+    EXPECT_FALSE(renderWithKeyboard(harness, "app-login-keyboard-already-up.png").empty());
+    // With the keyboard gone the panel goes back to its place.
+    ASSERT_TRUE(harness.returnKey(login->txtPassword()));
+    settle(harness, 0.5);
+    EXPECT_FALSE(platform::Keyboard::isVisible());
+    EXPECT_DOUBLE_EQ(panel->frame().minY(), orgY);
 }

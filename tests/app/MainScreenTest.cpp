@@ -11,6 +11,7 @@
 #include "app/navigation/NavigationViewController.h"
 #include "core/session/MyAccountInfo.h"
 #include "foundation/http/HTTPRequest.h"
+#include "platform/host/KeyboardInput.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UINavigationController.h"
@@ -122,6 +123,29 @@ TEST(MainScreen, FirstRunShowsTheIntroductionThenTheLogin)
     EXPECT_TRUE(login->navigationController()->isNavigationBarHidden());
     EXPECT_EQ(login->nibName(), "LoginViewController");
     EXPECT_FALSE(harness.render("app-login.png").empty());
+}
+
+// Escape on the desktop closes the introduction as its "立即体验" does, from
+// any page: on the first run the login comes next, and Escape does not take
+// the login away.
+TEST(MainScreen, EscapeClosesTheIntroduction)
+{
+    AppHarness harness;
+    ASSERT_TRUE(startClient(harness));
+    settle(harness);
+    auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(harness.presentedScreen());
+    ASSERT_TRUE(intro);
+    // The first page: the close button is not in view yet.
+    EXPECT_TRUE(platform::host::performBackSwipe());
+    settle(harness);
+    EXPECT_NE(harness.presentedScreen(), intro);
+    auto login = loginScreen(harness);
+    ASSERT_TRUE(login) << "the login follows the introduction";
+    EXPECT_FALSE(harness.render("app-introduction-escaped.png").empty());
+
+    EXPECT_FALSE(platform::host::performBackSwipe());
+    settle(harness);
+    EXPECT_EQ(loginScreen(harness), login);
 }
 
 TEST(MainScreen, WrongPasswordShowsTheServersText)

@@ -8,6 +8,7 @@
 #include "app/settings/SettingViewController.h"
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
+#include "platform/host/KeyboardInput.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UILabel.h"
@@ -114,6 +115,26 @@ TEST_F(Settings, RowsInTheirOrderAndEachOpensItsScreen)
     ASSERT_TRUE(waitForAnswer(core::ORBEndpoints::Cmd::kLogout));
     ASSERT_TRUE(harness().runUntil([&] { return loginScreen(harness()) != nullptr; }));
     EXPECT_EQ(core::MyAccountInfo::currentAccount(), nullptr);
+}
+
+// The introduction asked for again: Escape closes it, even twice in a row,
+// and leaves the person signed in on the settings.
+TEST_F(Settings, EscapeClosesTheIntroductionAndKeepsTheSession)
+{
+    signIn();
+    auto settings = showSettings();
+    ASSERT_NE(settings, nullptr);
+    ASSERT_TRUE(tapRow(0, 1));
+    auto intro = std::dynamic_pointer_cast<IntrodutionViewController>(harness().presentedScreen());
+    ASSERT_NE(intro, nullptr);
+    EXPECT_TRUE(platform::host::performBackSwipe());
+    // Pressed again while it goes: nothing beneath moves.
+    platform::host::performBackSwipe();
+    settle(harness());
+    EXPECT_EQ(harness().presentedScreen(), nullptr);
+    EXPECT_EQ(harness().topScreen(), settings);
+    EXPECT_NE(core::MyAccountInfo::currentAccount(), nullptr);
+    EXPECT_EQ(loginScreen(harness()), nullptr);
 }
 
 TEST_F(Settings, UpdateCheckShowsTheStoredAnnouncementOrSaysTheVersionIsCurrent)
