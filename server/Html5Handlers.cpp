@@ -5,9 +5,10 @@ namespace server {
 
 Reply RequestContext::navigationMessages()
 {
+    // The notices of the signed-in person's role, newer than what the phone has seen.
     auto items = data_.rows("SELECT event_type AS eventType, content, count, date_time AS dateTime "
-                            "FROM nav_message WHERE date_time > ? ORDER BY date_time DESC",
-        { bodyText("updateTime") });
+                            "FROM nav_message WHERE account_type = ? AND date_time > ? ORDER BY date_time DESC",
+        { userType(), bodyText("updateTime") });
     // The older message-box builder sends no "userName" and reads a bare
     // list; the dispatcher's command carries it and reads an envelope.
     if (!request_.body["userName"].isString())

@@ -48,8 +48,8 @@ namespace {
         "title_type INTEGER NOT NULL, date_time TEXT NOT NULL)",
         "CREATE TABLE template (msg_id INTEGER PRIMARY KEY, msg_info TEXT NOT NULL, msg_type INTEGER NOT NULL, "
         "date_time TEXT NOT NULL)",
-        "CREATE TABLE nav_message (event_type INTEGER NOT NULL, content TEXT NOT NULL, count INTEGER NOT NULL, "
-        "date_time TEXT NOT NULL)",
+        "CREATE TABLE nav_message (account_type INTEGER NOT NULL, event_type INTEGER NOT NULL, "
+        "content TEXT NOT NULL, count INTEGER NOT NULL, date_time TEXT NOT NULL)",
         "CREATE TABLE suggest_comment (sort INTEGER NOT NULL, type TEXT NOT NULL, content TEXT NOT NULL)",
         "CREATE TABLE comment_history (id INTEGER PRIMARY KEY AUTOINCREMENT, student_id INTEGER NOT NULL, "
         "teacher_id INTEGER NOT NULL, content TEXT NOT NULL, rank INTEGER NOT NULL DEFAULT 1, "

@@ -220,9 +220,31 @@ bool SchoolData::seed()
         ++templateId;
     }
 
-    run("INSERT INTO nav_message VALUES (1, '您有新的班级通知', 2, ?)", { timeText(-3 * kHour) });
-    run("INSERT INTO nav_message VALUES (2, '本周作业已布置', 1, ?)", { timeText(-5 * kHour) });
-    run("INSERT INTO nav_message VALUES (3, '成长期刊第4期已发布', 1, ?)", { timeText(-kDay) });
+    // The message box's feature notices, by the role that sees them (1
+    // teacher, 2 parent, 3 student) and the feature's navigation type. Each
+    // screen a notice can open is reached by one role at least.
+    struct NavNotice {
+        int role;
+        int type;
+        const char* content;
+        int count;
+        double ago;
+    };
+    const NavNotice notices[] = {
+        { 1, 2, "本月CTD通话还剩120分钟", 1, 1 * kHour },
+        { 1, 3, "您有3条新的短信记录", 3, 2 * kHour },
+        { 1, 5, "三年级(1)班还有5名学生本周未点评", 5, 3 * kHour },
+        { 1, 14, "家长满意度问卷已发布，请查看", 1, 4 * kHour },
+        { 2, 4, "学校发布了期中考试安排", 1, 1 * kHour },
+        { 2, 6, "今天的数学作业已布置", 1, 2 * kHour },
+        { 2, 25, "成长期刊第4期已发布", 1, 3 * kHour },
+        { 2, 5, "李老师点评了您的孩子", 1, 4 * kHour },
+        { 3, 6, "今天有2项新作业", 2, 1 * kHour },
+        { 3, 8, "客服回复了你的留言", 1, 2 * kHour },
+        { 3, 14, "读书兴趣调查等你填写", 1, 3 * kHour },
+    };
+    for (const auto& n : notices)
+        run("INSERT INTO nav_message VALUES (?, ?, ?, ?, ?)", { n.role, n.type, n.content, n.count, timeText(-n.ago) });
 
     // Suggested comments, stored out of order on purpose: the client sorts them.
     const std::pair<int, const char*> suggestions[] = {

@@ -110,8 +110,21 @@ void MessageBoxViewController::viewWillAppear(bool animated)
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(false, true);
     // Back from a chat: its messages are read now, a hidden conversation gone.
-    if (belongsToCurrentAccount())
+    if (belongsToCurrentAccount()) {
         reloadList();
+        if (!navStarted_)
+            startNavigationTicks();
+    }
+}
+
+void MessageBoxViewController::startNavigationTicks()
+{
+    navStarted_ = true;
+    // Asked at once, so the rows come with the first look at the box; the
+    // tick asks again every kNavPollTicks from here.
+    navTicks_ = 0;
+    navHandleTimer();
+    navTimer_ = repeatEvery(kTickSeconds, &MessageBoxViewController::navHandleTimer);
 }
 
 bool MessageBoxViewController::belongsToCurrentAccount() const
@@ -124,6 +137,9 @@ void MessageBoxViewController::stopPolling()
 {
     cancelTimer(timer_);
     timer_.reset();
+    if (navTimer_)
+        cancelTimer(navTimer_);
+    navTimer_.reset();
     ticks_ = 0;
     navTicks_ = 0;
     cancelAllRequests();
@@ -324,11 +340,15 @@ void MessageBoxViewController::requestNavigationMessageSuccessed(const HTTPReque
         return;
     platform::log("navigation message:%s\n", request->responseString().value_or("").c_str());
     platform::Value reply = parseReply(request);
+    // Every answer is the whole set of notices: it replaces the rows (added
+    // to them, each refresh would show every notice once more).
     if (const auto* items = reply.asArray(); items && belongsToCurrentAccount()) {
+        std::vector<std::shared_ptr<core::NavMessageInfo>> rows;
         for (const auto& item : *items) {
             if (auto info = core::NavMessageInfo::navMessageWithObj(item))
-                listNavData_.push_back(std::move(info));
+                rows.push_back(std::move(info));
         }
+        listNavData_ = std::move(rows);
         tableView_->reloadData();
     }
     navMsgRequest_.reset();
@@ -482,7 +502,8 @@ void MessageBoxViewController::commitEditingStyle(
 
 bool MessageBoxViewController::refreshTableViewHeaderDidTriggerRefresh(RefreshTableView*)
 {
-    // The next tick polls, unless a poll is out: its end closes the header.
+    // The next tick polls and asks for the navigation rows, unless a request
+    // of that kind is out: the end of either closes the header.
     ticks_ = 0;
     navTicks_ = 0;
     return true;

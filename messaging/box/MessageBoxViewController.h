@@ -26,6 +26,11 @@ class UIControl;
 // goes to the first tab's badge and the account's unReadCount each time the
 // list is replaced.
 //
+// Above the conversations sit the navigation rows: what is new in a feature
+// (homework, notices, the e-magazine...), each opening that feature's screen.
+// They are asked for when the box first appears, then every 60 ticks and on
+// pull-down (never two requests at once); each answer replaces them.
+//
 // The box belongs to the account signed in when it was made: once another
 // account (or nobody) is current it stops ticking and drops what its
 // requests bring, so a reply never lands in another account's list.
@@ -46,6 +51,7 @@ public:
     static constexpr double kTickSeconds = 1.0;
     // Ticks from one poll to the next.
     static constexpr int kPollTicks = 20;
+    // Ticks from one navigation request to the next.
     static constexpr int kNavPollTicks = 60;
     // The background behind an empty list.
     static constexpr double kEmptyWhite = 220.0 / 255.0;
@@ -75,7 +81,7 @@ public:
     void requestSetStateSucceeded(const foundation::HTTPRequestPtr& request);
     void requestSetStateFailed(const foundation::HTTPRequestPtr& request);
 
-    // ---- Navigation messages (no tick schedules them) ------------------------------------
+    // ---- Navigation messages ------------------------------------------------------------
     void loadNavigationMessage();
     void requestNavigationMessageSuccessed(const foundation::HTTPRequestPtr& request);
     void requestNavigationMessageFailed(const foundation::HTTPRequestPtr& request);
@@ -105,16 +111,21 @@ public:
     // ---- State ------------------------------------------------------------------------
     // Where the tick stands and what is out, for whoever waits on the box.
     int ticks() const { return ticks_; }
+    int navTicks() const { return navTicks_; }
     const core::MessageList& listData() const { return listData_; }
     const std::shared_ptr<platform::Timer>& timer() const { return timer_; }
     bool isPolling() const { return msgRequest_ != nullptr; }
     bool isReportingState() const { return stateRequest_ != nullptr; }
+    bool isLoadingNavigation() const { return navMsgRequest_ != nullptr; }
+    const std::vector<std::shared_ptr<core::NavMessageInfo>>& navigationRows() const { return listNavData_; }
 
 private:
     // Whether the account the box was made for is still the signed-in one.
     bool belongsToCurrentAccount() const;
     // Stops the ticks and drops the requests: the box of an account no longer signed in.
     void stopPolling();
+    // The navigation rows' first request and their tick, at the first appearance.
+    void startNavigationTicks();
     void reloadList();
     // Stores and announces a poll reply's new messages and applies its group-send counts.
     void applyPollReply(const foundation::HTTPRequestPtr& request);
@@ -129,6 +140,8 @@ private:
     std::shared_ptr<UIButton> btnSend_;
     std::shared_ptr<RefreshTableView> tableView_;
     std::shared_ptr<platform::Timer> timer_;
+    std::shared_ptr<platform::Timer> navTimer_;
+    bool navStarted_ = false;
     std::shared_ptr<foundation::FormDataRequest> navMsgRequest_;
     std::shared_ptr<foundation::FormDataRequest> msgRequest_;
     std::shared_ptr<foundation::FormDataRequest> stateRequest_;

@@ -120,5 +120,46 @@ namespace {
         EXPECT_EQ(nobody->pixelWidth(), 160);
     }
 
+    // The message box's feature notices come for the signed-in person's role,
+    // as the bare list the box reads, and between the roles they name every
+    // screen a notice row can open: the click-to-dial calls, the SMS history,
+    // the school notices, the comments, homework, online service, the
+    // questionnaire and the e-magazine.
+    TEST_F(DemoSchoolTest, FeatureNoticesForEachRoleReachEveryNoticeScreen)
+    {
+        auto typesFor = [&](long long user, const std::string& since = "") {
+            // Without "userName", as the message box asks.
+            auto reply = command("html5", "40001", { { "updateTime", since }, { "userName", Value() } }, user).reply();
+            std::vector<int> types;
+            EXPECT_TRUE(reply.isArray()) << user;
+            for (const auto& item : reply.asArray() ? *reply.asArray() : platform::Array {}) {
+                EXPECT_FALSE(item["content"].stringValue().empty()) << user;
+                EXPECT_TRUE(item["count"].isNumber()) << user;
+                EXPECT_EQ(item["dateTime"].stringValue().size(), 19u) << user;
+                types.push_back(item["eventType"].intValue());
+            }
+            return types;
+        };
+        const std::vector<int> teacher = typesFor(2001);
+        const std::vector<int> parent = typesFor(3001);
+        const std::vector<int> student = typesFor(5001);
+        EXPECT_EQ(teacher, (std::vector<int> { 2, 3, 5, 14 }));
+        EXPECT_EQ(parent, (std::vector<int> { 4, 6, 25, 5 }));
+        EXPECT_EQ(typesFor(3003), parent) << "every parent account sees the parents' notices";
+        EXPECT_EQ(student, (std::vector<int> { 6, 8, 14 }));
+        std::set<int> all(teacher.begin(), teacher.end());
+        all.insert(parent.begin(), parent.end());
+        all.insert(student.begin(), student.end());
+        EXPECT_EQ(all, (std::set<int> { 2, 3, 4, 5, 6, 8, 14, 25 }));
+
+        // Nothing newer than the newest notice; the rest of a day back.
+        EXPECT_TRUE(typesFor(2001, "2999-01-01 00:00:00").empty());
+        EXPECT_EQ(typesFor(2001, "2000-01-01 00:00:00"), teacher);
+        // The dispatcher's form (it sends "userName") gets the same rows in an envelope.
+        auto envelope = command("html5", "40001", { { "updateTime", "" } }, 2001).reply();
+        ASSERT_EQ(envelope["items"].count(), teacher.size());
+        EXPECT_EQ(envelope["items"][0]["eventType"].intValue(), teacher.front());
+    }
+
 } // namespace
 } // namespace servertest

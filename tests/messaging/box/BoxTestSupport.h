@@ -45,7 +45,7 @@ inline std::string text(const std::shared_ptr<UIView>& cell, const std::string& 
 inline bool boxIdle()
 {
     auto current = box();
-    return !current || (!current->isPolling() && !current->isReportingState());
+    return !current || (!current->isPolling() && !current->isReportingState() && !current->isLoadingNavigation());
 }
 
 } // namespace boxtest

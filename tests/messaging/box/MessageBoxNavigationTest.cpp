@@ -1,0 +1,305 @@
+// The navigation rows of the message box (its first section): what the
+// server says is new in a feature, asked for at the box's first appearance,
+// every 60 ticks after and on pull-down; a new answer replaces the rows, and
+// a tap on a row opens its feature's screen. Against the stand-in server's
+// demo school on the manual clock.
+#include "messaging/box/MessageBoxViewController.h"
+#include "tests/messaging/box/BoxTestSupport.h"
+
+#include "app/main/ORBViewController.h"
+#include "app/navigation/NavigationInfo.h"
+#include "core/session/MyAccountInfo.h"
+#include "core/session/ORBEndpoints.h"
+#include "core/store/MessageFactory.h"
+#include "messaging/box/MessageNavigationCell.h"
+#include "messaging/box/MessageSingleCell.h"
+#include "platform/os/DateFormat.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UINavigationController.h"
+#include "server/StandinServer.h"
+#include "tests/support/app/SignedInScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+using server::ScriptedReply;
+using namespace testsupport;
+
+namespace {
+
+constexpr const char* kNavigation = core::ORBEndpoints::Cmd::kNavigationMessages;
+constexpr const char* kParent = "13800000002";
+constexpr const char* kStudent = "13800000006";
+constexpr const char* kStudentPassword = "student123";
+
+std::vector<int> typesOf(const MessageBoxViewController& box)
+{
+    std::vector<int> types;
+    for (const auto& row : box.navigationRows())
+        types.push_back(row->eventType);
+    return types;
+}
+
+std::shared_ptr<UITableViewCell> shownRow(const std::shared_ptr<MessageBoxViewController>& box, long row, long section)
+{
+    auto table = boxtest::table(box);
+    table->layoutIfNeeded();
+    return table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(row, section));
+}
+
+class MessageBoxNavigationTest : public SignedInScreenTest {
+protected:
+    void signIn(const char* account = kDemoTeacher, const char* password = kDemoTeacherPassword)
+    {
+        SignedInScreenTest::signIn(account, password, 0);
+        ASSERT_TRUE(box());
+        waitIdle();
+    }
+
+    static std::shared_ptr<MessageBoxViewController> box() { return boxtest::box(); }
+
+    void waitIdle() { ASSERT_TRUE(harness.runUntil(boxtest::boxIdle, 20)); }
+
+    // Shows the message tab and lets what its appearance asks for come back.
+    void openMessageTab()
+    {
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        harness.loop().runUntilIdle();
+        ASSERT_TRUE(harness.runUntil([&] { return count(kNavigation) >= 1; }, 20)) << "no navigation request";
+        waitIdle();
+    }
+
+    std::size_t count(const char* command) const { return harness.server()->requests().withCommand(command).size(); }
+
+    long navigationRowsShown() const
+    {
+        return boxtest::table(box())->numberOfRowsInSection(MessageBoxViewController::kNavigationSection);
+    }
+
+    // Advances to the tick that sends the next navigation request (not past it).
+    void advanceToNextNavigation()
+    {
+        harness.advance(MessageBoxViewController::kNavPollTicks - box()->navTicks());
+        ASSERT_EQ(box()->navTicks(), 0);
+    }
+
+    AppHarness& harness = SignedInScreenTest::harness();
+};
+
+TEST_F(MessageBoxNavigationTest, TheTeachersRowsShowOnTheMessageTab)
+{
+    signIn();
+    openMessageTab();
+    auto asked = harness.server()->requests().withCommand(kNavigation);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked.front().route, "combine/html5");
+    EXPECT_EQ(asked.front().bodyValue("userId").intValue(), core::MyAccountInfo::currentAccount()->uid);
+    EXPECT_EQ(asked.front().bodyValue("accountType").intValue(), 1);
+
+    // The demo school's notices for teachers, newest first.
+    EXPECT_EQ(typesOf(*box()), (std::vector<int> { 2, 3, 5, 14 }));
+    ASSERT_EQ(navigationRowsShown(), 4);
+    const std::vector<std::string> titles { "CTD电话", "短信历史", "点评学生", "问卷调查" };
+    for (long i = 0; i < 4; ++i) {
+        SCOPED_TRACE(titles[std::size_t(i)]);
+        auto cell = std::dynamic_pointer_cast<MessageNavigationCell>(
+            shownRow(box(), i, MessageBoxViewController::kNavigationSection));
+        ASSERT_TRUE(cell);
+        EXPECT_EQ(boxtest::text(cell, "lblName"), titles[std::size_t(i)]);
+        EXPECT_EQ(boxtest::text(cell, "lblContent"), box()->navigationRows()[std::size_t(i)]->content);
+        EXPECT_FALSE(boxtest::text(cell, "lblContent").empty());
+        auto time = platform::DateFormatter("yyyy-MM-dd HH:mm:ss")
+                        .dateFromString(box()->navigationRows()[std::size_t(i)]->dateTimeStr);
+        ASSERT_TRUE(time);
+        EXPECT_EQ(boxtest::text(cell, "lblTime"), MessageSingleCell::timeText(*time, platform::Date::now()));
+    }
+    // The conversations stay below them.
+    EXPECT_EQ(box()->listData().size(), 2u);
+    EXPECT_GT(boxtest::table(box())->numberOfRowsInSection(MessageBoxViewController::kListSection), 0);
+}
+
+TEST_F(MessageBoxNavigationTest, TheTickAsksEverySixtyTicksAndTheRowsDoNotPileUp)
+{
+    signIn();
+    openMessageTab();
+    ASSERT_EQ(count(kNavigation), 1u);
+    const std::vector<int> first = typesOf(*box());
+    ASSERT_FALSE(first.empty());
+
+    advanceToNextNavigation();
+    EXPECT_EQ(count(kNavigation), 1u) << "not before the 60th tick";
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count(kNavigation), 2u);
+    EXPECT_EQ(typesOf(*box()), first) << "the answer replaces the rows";
+    EXPECT_EQ(navigationRowsShown(), long(first.size()));
+
+    harness.advance(MessageBoxViewController::kNavPollTicks - 1);
+    EXPECT_EQ(count(kNavigation), 2u);
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count(kNavigation), 3u);
+    EXPECT_EQ(navigationRowsShown(), long(first.size()));
+
+    // Leaving the tab and coming back asks nothing more: only the first appearance does.
+    mainScreen()->switchToView(ORBViewController::kCircleTab);
+    mainScreen()->switchToView(ORBViewController::kMessageTab);
+    harness.loop().runUntilIdle();
+    waitIdle();
+    EXPECT_EQ(count(kNavigation), 3u);
+}
+
+TEST_F(MessageBoxNavigationTest, APullDownAsksAgainAndAHeldAnswerHoldsTheNext)
+{
+    signIn();
+    openMessageTab();
+    const std::size_t rows = box()->navigationRows().size();
+    ASSERT_GT(rows, 0u);
+    harness.advance(5);
+    waitIdle();
+    ASSERT_EQ(count(kNavigation), 1u);
+
+    auto table = boxtest::table(box());
+    harness.drag(table, 90);
+    ASSERT_TRUE(table->isReloading());
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count(kNavigation), 2u);
+    EXPECT_EQ(box()->navigationRows().size(), rows);
+    EXPECT_FALSE(table->isReloading());
+
+    // While an answer is out no second request goes: the first tick after it asks.
+    harness.server()->script().forCommand(kNavigation, ScriptedReply::normal().delayed(1.5));
+    advanceToNextNavigation();
+    harness.advance(1);
+    ASSERT_TRUE(box()->isLoadingNavigation());
+    harness.drag(table, 90);
+    harness.advance(3);
+    ASSERT_TRUE(harness.runUntil([&] { return !box()->isLoadingNavigation(); }, 20));
+    EXPECT_EQ(count(kNavigation), 3u);
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(count(kNavigation), 4u) << "the pull-down's request goes once the held one is back";
+    EXPECT_EQ(box()->navigationRows().size(), rows);
+}
+
+TEST_F(MessageBoxNavigationTest, ANewAnswerReplacesTheRowsAndARefusalKeepsThem)
+{
+    signIn();
+    openMessageTab();
+    ASSERT_EQ(box()->navigationRows().size(), 4u);
+
+    harness.server()->script().forCommand(kNavigation,
+        ScriptedReply::custom(
+            200, R"([{"eventType":25,"content":"成长期刊第5期已发布","count":1,"dateTime":"2026-01-05 08:00:00"}])"));
+    advanceToNextNavigation();
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(typesOf(*box()), (std::vector<int> { 25 }));
+    ASSERT_EQ(navigationRowsShown(), 1);
+    auto cell = shownRow(box(), 0, MessageBoxViewController::kNavigationSection);
+    EXPECT_EQ(boxtest::text(cell, "lblName"), "成长期刊");
+    EXPECT_EQ(boxtest::text(cell, "lblContent"), "成长期刊第5期已发布");
+
+    // An answer that is no list of rows changes nothing.
+    harness.server()->script().forCommand(kNavigation, ScriptedReply::errorEnvelope("系统繁忙"));
+    advanceToNextNavigation();
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(typesOf(*box()), (std::vector<int> { 25 }));
+
+    // An empty list empties the section.
+    harness.server()->script().forCommand(kNavigation, ScriptedReply::custom(200, "[]"));
+    advanceToNextNavigation();
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(navigationRowsShown(), 0);
+}
+
+// Every row of every role opens the screen its navigation type names, and
+// between them the three roles reach every screen those rows can open.
+TEST(MessageBoxNavigationRows, EachRowOpensItsFeatureForEveryRole)
+{
+    struct Role {
+        const char* account;
+        const char* password;
+        std::vector<int> types;
+    };
+    const Role roles[] = {
+        { kDemoTeacher, kDemoTeacherPassword, { 2, 3, 5, 14 } },
+        { kParent, kDemoParentPassword, { 4, 6, 25, 5 } },
+        { kStudent, kStudentPassword, { 6, 8, 14 } },
+    };
+    std::set<std::string> opened;
+    for (const Role& role : roles) {
+        SCOPED_TRACE(role.account);
+        AppHarness harness;
+        ASSERT_TRUE(startClient(harness));
+        ASSERT_TRUE(signInThroughScreens(harness, role.account, role.password));
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        settle(harness);
+        ASSERT_TRUE(harness.runUntil(
+            [&] { return boxtest::boxIdle() && boxtest::box() && !boxtest::box()->navigationRows().empty(); }, 20));
+        auto box = boxtest::box();
+        EXPECT_EQ(typesOf(*box), role.types);
+        auto table = boxtest::table(box);
+        auto navigation = box->navigationController();
+        ASSERT_TRUE(navigation);
+        for (std::size_t i = 0; i < box->navigationRows().size(); ++i) {
+            const int type = box->navigationRows()[i]->eventType;
+            SCOPED_TRACE(type);
+            const auto screen = NavigationInfo(type).viewController();
+            ASSERT_TRUE(screen);
+            ASSERT_TRUE(harness.selectRow(table, MessageBoxViewController::kNavigationSection, long(i)));
+            settle(harness, 0.6);
+            ASSERT_TRUE(navigation->topViewController());
+            EXPECT_EQ(navigation->topViewController()->className(), *screen);
+            EXPECT_EQ(navigation->viewControllers().size(), 2u) << "one screen per tap";
+            opened.insert(navigation->topViewController()->className());
+            navigation->popToRootViewControllerAnimated(false);
+            settle(harness, 0.6);
+            ASSERT_EQ(navigation->topViewController(), box);
+        }
+        core::MyAccountInfo::setInstance(nullptr);
+    }
+    EXPECT_EQ(opened,
+        (std::set<std::string> { "CTDCallViewController", "SMSHistoryViewController", "SchoolNoticeViewController",
+            "CommentStudentViewController", "HomeWorkListViewController", "OnlineServiceViewController",
+            "QuestionnaireSurveyViewController", "MagazineListViewController" }));
+}
+
+TEST(MessageBoxNavigationRows, RenderedOnBothScreens)
+{
+    struct Row {
+        UIScreen::Kind screen;
+        const char* render;
+    };
+    for (const Row& row : { Row { UIScreen::Kind::FourInch, "message-box-navigation-4inch.png" },
+             Row { UIScreen::Kind::ThreePointFiveInch, "message-box-navigation-3.5inch.png" } }) {
+        SCOPED_TRACE(row.render);
+        AppHarnessOptions options;
+        options.screen = row.screen;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        settle(harness);
+        ASSERT_TRUE(harness.runUntil(
+            [&] { return boxtest::boxIdle() && boxtest::box() && !boxtest::box()->navigationRows().empty(); }, 20));
+        auto box = boxtest::box();
+        auto table = boxtest::table(box);
+        table->layoutIfNeeded();
+        // The first row sits at the top of the list, under the bar.
+        auto first = shownRow(box, 0, MessageBoxViewController::kNavigationSection);
+        ASSERT_TRUE(std::dynamic_pointer_cast<MessageNavigationCell>(first));
+        EXPECT_DOUBLE_EQ(first->frame().minY(), 0);
+        settle(harness, 0.5);
+        EXPECT_FALSE(harness.render(row.render).empty());
+        core::MyAccountInfo::setInstance(nullptr);
+    }
+}
+
+} // namespace
