@@ -57,9 +57,17 @@ public:
     std::optional<std::string> pathForResource(
         std::string_view name, std::string_view type, std::string_view subdirectory = {}) const;
 
+    // The text the application's localisation table (Localizable.cpp) gives
+    // for a key, the key itself when the table has no entry for it. Every
+    // bundle shares the one table: the client speaks Chinese only.
+    std::string localizedString(std::string_view key) const;
+
 private:
     Info info_;
     std::string resourcePath_;
 };
+
+// The main bundle's text for a key (see Bundle::localizedString).
+std::string localizedString(std::string_view key);
 
 } // namespace platform

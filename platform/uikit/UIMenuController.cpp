@@ -1,5 +1,6 @@
 #include "platform/uikit/UIMenuController.h"
 
+#include "platform/os/Bundle.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UIView.h"
@@ -7,6 +8,10 @@
 #include <algorithm>
 
 namespace {
+
+// The standard edit actions and the keys of their titles in the localisation table.
+constexpr std::pair<const char*, const char*> kStandardItems[] = { { "copy:", "Copy" }, { "paste:", "Paste" },
+    { "cut:", "Cut" }, { "select:", "Select" }, { "selectAll:", "Select All" } };
 
 std::shared_ptr<UIResponder> performerFor(const std::string& action)
 {
@@ -57,16 +62,14 @@ std::vector<std::string> UIMenuController::visibleItemTitles() const
     }
     // The standard edit actions come without items, unless the screen gave
     // one of them an item of its own (its own title for "copy:"): one entry per action.
-    static const std::pair<const char*, const char*> standard[] = { { "copy:", "Copy" }, { "paste:", "Paste" },
-        { "cut:", "Cut" }, { "select:", "Select" }, { "selectAll:", "Select All" } };
-    for (auto& [action, title] : standard) {
+    for (auto& [action, key] : kStandardItems) {
         // Captured through a plain name: lambdas may capture structured bindings only from C++20 on,
         // and older clang refuses it.
         const char* wanted = action;
         bool covered
             = std::any_of(items_.begin(), items_.end(), [&](const UIMenuItem& item) { return item.action == wanted; });
         if (!covered && performerFor(action))
-            titles.push_back(title);
+            titles.push_back(platform::localizedString(key));
     }
     return titles;
 }
@@ -83,10 +86,8 @@ bool UIMenuController::performItemWithTitle(const std::string& title)
         }
     }
     if (action.empty()) {
-        static const std::pair<const char*, const char*> standard[] = { { "Copy", "copy:" }, { "Paste", "paste:" },
-            { "Cut", "cut:" }, { "Select", "select:" }, { "Select All", "selectAll:" } };
-        for (auto& [name, selector] : standard) {
-            if (title == name)
+        for (auto& [selector, key] : kStandardItems) {
+            if (title == platform::localizedString(key))
                 action = selector;
         }
     }

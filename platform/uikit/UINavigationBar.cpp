@@ -1,5 +1,6 @@
 #include "platform/uikit/UINavigationBar.h"
 
+#include "platform/os/Bundle.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImageView.h"
@@ -152,7 +153,7 @@ std::string UINavigationBar::backButtonTitle() const
         return {};
     if (auto item = back->backBarButtonItem(); item && !item->title().empty())
         return item->title();
-    return back->title().empty() ? "Back" : back->title();
+    return back->title().empty() ? platform::localizedString("Back") : back->title();
 }
 
 void UINavigationBar::rebuild()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/os/Bundle.h"
 #include "platform/os/ClassRegistry.h"
 #include "platform/uikit/NSIndexPath.h"
 #include "platform/uikit/UIScrollView.h"
@@ -81,7 +82,7 @@ public:
     }
     virtual std::string titleForDeleteConfirmationButtonForRowAtIndexPath(UITableView*, const NSIndexPath&)
     {
-        return "Delete";
+        return platform::localizedString("Delete");
     }
 };
 

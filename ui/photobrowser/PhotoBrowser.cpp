@@ -1,5 +1,6 @@
 #include "ui/photobrowser/PhotoBrowser.h"
 
+#include "platform/os/Bundle.h"
 #include "platform/os/Log.h"
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIApplication.h"
@@ -513,7 +514,15 @@ void PhotoBrowser::updateNavigation()
 {
     unsigned count = numberOfPhotos();
     if (count > 1)
-        setTitle(platform::format("%i of %i", static_cast<int>(currentPageIndex_ + 1), static_cast<int>(count)));
+    {
+        // "%i of %i" as the table words it: the page, then the count.
+        std::string title = platform::localizedString("%i of %i");
+        for (unsigned number : { currentPageIndex_ + 1, count }) {
+            if (auto slot = title.find("%i"); slot != std::string::npos)
+                title.replace(slot, 2, std::to_string(number));
+        }
+        setTitle(title);
+    }
     else
         setTitle({});
     if (previousButton_)

@@ -1,6 +1,7 @@
 // The photo browser's action button: save to the saved-photos album, copy to
 // the pasteboard, mail, and the progress overlay that reports each.
 
+#include "platform/os/Bundle.h"
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "platform/services/MailComposer.h"
@@ -22,8 +23,9 @@ namespace {
     constexpr const char* kCheckmark = "PhotoBrowser.bundle/images/Checkmark.png";
     constexpr const char* kPasteboardPNG = "public.png";
 
-    // A progress message: the word and an ellipsis.
-    std::string inProgress(const std::string& word) { return word + "\u2026"; }
+    // A progress message: the word as the localisation table gives it, and an ellipsis.
+    std::string inProgress(const char* word) { return platform::localizedString(word) + "\u2026"; }
+    std::string localized(const char* key) { return platform::localizedString(key); }
 
 } // namespace
 
@@ -45,11 +47,11 @@ void PhotoBrowser::actionButtonPressed()
         return;
     // The bars stay while the person chooses; the sheet's end starts the timer again.
     setControlsHidden(false, true, true);
-    std::vector<std::string> buttons { "Save", "Copy" };
+    std::vector<std::string> buttons { localized("Save"), localized("Copy") };
     if (platform::MailComposer::canSendMail())
-        buttons.push_back("Email");
+        buttons.push_back(localized("Email"));
     std::shared_ptr<UIActionSheetDelegate> sheetDelegate = self();
-    actionsSheet_ = std::make_shared<UIActionSheet>(std::string(), sheetDelegate, "Cancel", std::nullopt, std::move(buttons));
+    actionsSheet_ = std::make_shared<UIActionSheet>(std::string(), sheetDelegate, localized("Cancel"), std::nullopt, std::move(buttons));
     actionsSheet_->setActionSheetStyle(UIActionSheetStyleBlackTranslucent);
     if (platform::UIDevice::currentDevice().userInterfaceIdiom() == platform::UIUserInterfaceIdiom::Pad && toolbar_)
         actionsSheet_->showFromToolbar(toolbar_);
@@ -76,7 +78,7 @@ void PhotoBrowser::actionSheetDidDismiss(UIActionSheet* sheet, long buttonIndex)
             copyPhoto();
             return;
         }
-        if (buttonIndex == first + 2 && title == "Email") {
+        if (buttonIndex == first + 2 && title == localized("Email")) {
             emailPhoto();
             return;
         }
@@ -109,7 +111,7 @@ void PhotoBrowser::saveImage(const std::shared_ptr<UIImage>& image)
         weakCall(weakSelf(), [](PhotoBrowser& browser, const std::string&, const platform::Error* error) {
             if (error)
                 platform::log("PhotoBrowser: saving the photo failed: %s", error->localizedDescription().c_str());
-            browser.showProgressHUDCompleteMessage(error ? "Failed" : "Saved");
+            browser.showProgressHUDCompleteMessage(localized(error ? "Failed" : "Saved"));
             browser.hideControlsAfterDelay();
         }));
 }
@@ -123,9 +125,9 @@ void PhotoBrowser::copyPhoto()
     // reported rather than leaving the pasteboard as it was without a word.
     if (png) {
         UIPasteboard::generalPasteboard().setData(*png, kPasteboardPNG);
-        showProgressHUDCompleteMessage("Copied");
+        showProgressHUDCompleteMessage(localized("Copied"));
     } else
-        showProgressHUDCompleteMessage("Failed");
+        showProgressHUDCompleteMessage(localized("Failed"));
     hideControlsAfterDelay();
 }
 
@@ -137,13 +139,13 @@ void PhotoBrowser::emailPhoto()
     // The mail account may have gone since the sheet offered "Email".
     auto composer = png ? platform::MailComposer::create() : nullptr;
     if (!composer) {
-        showProgressHUDCompleteMessage("Failed");
+        showProgressHUDCompleteMessage(localized("Failed"));
         hideControlsAfterDelay();
         return;
     }
     std::shared_ptr<platform::MailComposerDelegate> mailDelegate = self();
     composer->setDelegate(mailDelegate);
-    composer->setSubject("Photo");
+    composer->setSubject(localized("Photo"));
     composer->addAttachmentData(std::move(*png), "png", "Photo.png");
     presentViewController(std::make_shared<MailComposeViewController>(composer), true);
     hideProgressHUD(false);
@@ -154,7 +156,8 @@ void PhotoBrowser::mailComposeDidFinish(
 {
     if (result == platform::MailComposeResult::Failed) {
         auto alert = std::make_shared<UIAlertView>(
-            "Email", "Email failed to send. Please try again.", std::weak_ptr<UIAlertViewDelegate>(), "Dismiss");
+            localized("Email"), localized("Email failed to send. Please try again."), std::weak_ptr<UIAlertViewDelegate>(),
+            localized("Dismiss"));
         alert->show();
     }
     // Only the composer we presented is taken down: dismissing with nothing

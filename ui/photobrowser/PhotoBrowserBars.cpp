@@ -2,6 +2,7 @@
 // navigation bar's and the toolbar's headers each declare the bar styles, so
 // one source file cannot include both.
 
+#include "platform/os/Bundle.h"
 #include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
@@ -13,7 +14,7 @@ void PhotoBrowser::placeNavigationItems()
     if (!nav)
         return;
     if (isFirstInNavigationStack()) {
-        auto done = UIBarButtonItem::itemWithTitle("Done", UIBarButtonItemStylePlain);
+        auto done = UIBarButtonItem::itemWithTitle(platform::localizedString("Done"), UIBarButtonItemStylePlain);
         done->setTarget(self(), &PhotoBrowser::doneButtonPressed,
             "doneButtonPressed:");
         navigationItem()->setRightBarButtonItem(done);

@@ -1,6 +1,7 @@
 #include "ui/tables/PullToRefreshView.h"
 
 #include "platform/graphics/Context.h"
+#include "platform/os/Bundle.h"
 #include "platform/graphics/Text.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UILabel.h"
@@ -71,7 +72,8 @@ PullToRefreshView::PullToRefreshView(const platform::Rect& frame)
     : ScrollViewFollowingView(frame)
 {
     setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-    titles_ = { "Pull to refresh...", "Release to refresh...", "Loading..." };
+    titles_ = { platform::localizedString("Pull to refresh..."), platform::localizedString("Release to refresh..."),
+        platform::localizedString("Loading...") };
     subtitles_ = { "", "", "" };
     viewForState_ = { nullptr, nullptr, nullptr };
 
@@ -152,14 +154,18 @@ void PullToRefreshView::setActivityIndicatorViewStyle(UIActivityIndicatorViewSty
 const platform::DateFormatter& PullToRefreshView::dateFormatter()
 {
     if (!dateFormatter_)
-        dateFormatter_ = std::make_shared<platform::DateFormatter>("M/d/yy h:mm a");
+        dateFormatter_ = std::make_shared<platform::DateFormatter>("yy/M/d HH:mm");
     return *dateFormatter_;
 }
 
 void PullToRefreshView::showDateText()
 {
-    subtitleLabel_->setText(lastUpdatedDate_ ? "Last Updated: " + dateFormatter().stringFromDate(*lastUpdatedDate_)
-                                             : std::string("Last Updated: Never"));
+    std::string text = platform::localizedString("Last Updated: %@");
+    std::string when = lastUpdatedDate_ ? dateFormatter().stringFromDate(*lastUpdatedDate_)
+                                        : platform::localizedString("Never");
+    if (auto slot = text.find("%@"); slot != std::string::npos)
+        text.replace(slot, 2, when);
+    subtitleLabel_->setText(text);
 }
 
 void PullToRefreshView::setLastUpdatedDate(std::optional<platform::Date> date)

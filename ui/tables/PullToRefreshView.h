@@ -92,7 +92,8 @@ public:
     void setActivityIndicatorViewStyle(UIActivityIndicatorViewStyle style);
 
     // ---- Date label ----------------------------------------------------------------------
-    // Makes the subtitle label the date label: "Last Updated: <date>" or "Never".
+    // Makes the subtitle label the date label: "上次更新: <date>", or the table's word
+    // for "Never" when there is no date.
     const std::optional<platform::Date>& lastUpdatedDate() const { return lastUpdatedDate_; }
     void setLastUpdatedDate(std::optional<platform::Date> date);
     // Short date and time, made on first use.

@@ -1,5 +1,6 @@
 #include "ui/tables/RefreshTableFooterView.h"
 
+#include "platform/os/Bundle.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UILabel.h"
@@ -48,7 +49,7 @@ std::string RefreshTableFooterView::text(const std::string& key)
     if (auto d = delegate())
         if (auto text = d->refreshTableFooterLocalizedString(this, key); text && !text->empty())
             return *text;
-    return key;
+    return platform::localizedString(key);
 }
 
 bool RefreshTableFooterView::delegateIsLoading()

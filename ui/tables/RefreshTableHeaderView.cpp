@@ -1,5 +1,6 @@
 #include "ui/tables/RefreshTableHeaderView.h"
 
+#include "platform/os/Bundle.h"
 #include "platform/os/DateFormat.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/CAAnimation.h"
@@ -74,8 +75,8 @@ std::string RefreshTableHeaderView::text(const std::string& key)
     if (auto d = delegate())
         if (auto text = d->refreshTableHeaderLocalizedString(this, key); text && !text->empty())
             return *text;
-    // No translations ship: the key itself is the text.
-    return key;
+    // Otherwise the application's table, which gives the key itself when it has no entry.
+    return platform::localizedString(key);
 }
 
 bool RefreshTableHeaderView::delegateIsLoading()

@@ -151,7 +151,7 @@ TEST_F(MessageBoxDemoTest, APullDownThatEndsLeavesTheListAtRest)
         harness.advance(checkAt - elapsed);
         elapsed = checkAt;
         EXPECT_EQ(header->state(), RefreshTableHeaderView::Normal) << checkAt;
-        EXPECT_EQ(header->statusLabel()->text(), "Pull down to refresh") << checkAt;
+        EXPECT_EQ(header->statusLabel()->text(), "下拉刷新") << checkAt;
         EXPECT_EQ(table->contentInset().top, 0) << checkAt;
         EXPECT_EQ(table->contentOffset().y, 0) << checkAt << " s after the poll ended";
         EXPECT_LE(header->frame().maxY(), table->bounds().minY()) << "the header is out of sight at " << checkAt;

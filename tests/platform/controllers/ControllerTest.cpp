@@ -62,7 +62,7 @@ TEST_F(ControllerTest, PushAndPopCallTheLifeCycleInThePlatformsOrder)
         (Journal { "B.viewDidLoad", "A.viewWillDisappear", "B.viewWillAppear", "A.viewDidDisappear", "B.viewDidAppear" }));
     EXPECT_EQ(a->view()->superview(), nullptr) << "the covered screen leaves the window";
     EXPECT_EQ(nav->topViewController(), b);
-    EXPECT_EQ(nav->navigationBar()->backButtonTitle(), "Back");
+    EXPECT_EQ(nav->navigationBar()->backButtonTitle(), "返回");
 
     journal->clear();
     auto popped = nav->popViewControllerAnimated(false);

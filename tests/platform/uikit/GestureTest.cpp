@@ -137,7 +137,7 @@ TEST_F(UIKitTest, LongPressNeedsItsDurationAndReportsEachStateChange)
     // Without an item of its own the standard entry offers the action.
     auto items = menu.menuItems();
     menu.setMenuItems({});
-    EXPECT_EQ(menu.visibleItemTitles(), std::vector<std::string> { "Copy" });
+    EXPECT_EQ(menu.visibleItemTitles(), std::vector<std::string> { "复制" });
     menu.setMenuItems(items);
 
     // Moving away before the time is up fails it.

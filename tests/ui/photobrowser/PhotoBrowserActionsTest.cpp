@@ -78,7 +78,7 @@ TEST_F(PhotoBrowserActionsTest, TheSheetOffersEmailOnlyWithAMailAccountAndKeepsT
 {
     auto browser = presentWithPhoto();
     ASSERT_TRUE(browser->actionButton()->sendAction());
-    EXPECT_EQ(sheetTitles(), (std::vector<std::string> { "Save", "Copy", "Cancel" }));
+    EXPECT_EQ(sheetTitles(), (std::vector<std::string> { "保存", "复制", "取消" }));
     auto sheet = browser->actionsSheet();
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->actionSheetStyle(), UIActionSheetStyleBlackTranslucent);
@@ -86,8 +86,8 @@ TEST_F(PhotoBrowserActionsTest, TheSheetOffersEmailOnlyWithAMailAccountAndKeepsT
     harness_.advance(20);
     EXPECT_FALSE(browser->areControlsHidden()) << "the bars stay while the sheet is open";
 
-    // Cancel is the third button here: it must not be read as "Email".
-    ASSERT_TRUE(testsupport::tapButton(sheet, "Cancel"));
+    // Cancel is the third button here: it must not be read as "邮件".
+    ASSERT_TRUE(testsupport::tapButton(sheet, "取消"));
     EXPECT_FALSE(browser->actionsSheet());
     EXPECT_FALSE(testsupport::currentSheet());
     EXPECT_EQ(harness_.overlayText(), "");
@@ -100,7 +100,7 @@ TEST_F(PhotoBrowserActionsTest, TheSheetOffersEmailOnlyWithAMailAccountAndKeepsT
     MailComposer::setCanSendMail(true);
     browser->toggleControls();
     ASSERT_TRUE(browser->actionButton()->sendAction());
-    EXPECT_EQ(sheetTitles(), (std::vector<std::string> { "Save", "Copy", "Email", "Cancel" }));
+    EXPECT_EQ(sheetTitles(), (std::vector<std::string> { "保存", "复制", "邮件", "取消" }));
 
     // A second press of the action item closes the open sheet as cancelled.
     ASSERT_TRUE(browser->actionButton()->sendAction());
@@ -132,8 +132,8 @@ TEST_F(PhotoBrowserActionsTest, NoSheetWithoutAPhotoImage)
 TEST_F(PhotoBrowserActionsTest, SaveWritesThePhotoToTheAlbumAndSaysSoWhileTheNavigationBarWaits)
 {
     auto browser = presentWithPhoto();
-    choose("Save");
-    EXPECT_EQ(harness_.overlayText(), "Saving\u2026");
+    choose("保存");
+    EXPECT_EQ(harness_.overlayText(), "正在保存\u2026");
     EXPECT_EQ(browser->progressHUD()->mode(), ProgressOverlayModeSpinner);
     EXPECT_FALSE(navigationBarTouchable());
     EXPECT_TRUE(SavedPhotosAlbum::photos().empty()) << "written on the next turn, after the overlay shows";
@@ -145,13 +145,13 @@ TEST_F(PhotoBrowserActionsTest, SaveWritesThePhotoToTheAlbumAndSaysSoWhileTheNav
     ASSERT_TRUE(photo);
     EXPECT_EQ(photo->pixelWidth(), 128);
     EXPECT_EQ(photo->pixelHeight(), 96);
-    EXPECT_EQ(harness_.overlayText(), "Saved");
+    EXPECT_EQ(harness_.overlayText(), "已保存");
     EXPECT_EQ(browser->progressHUD()->mode(), ProgressOverlayModeCustomView);
     EXPECT_TRUE(navigationBarTouchable());
 
     // The result stays 1.5 s, then fades; the bars go 5 s after the save.
     harness_.advance(1.4);
-    EXPECT_EQ(harness_.overlayText(), "Saved");
+    EXPECT_EQ(harness_.overlayText(), "已保存");
     harness_.advance(0.5);
     EXPECT_EQ(harness_.overlayText(), "");
     harness_.advance(3.0);
@@ -164,9 +164,9 @@ TEST_F(PhotoBrowserActionsTest, SaveSaysFailedWhenTheAlbumCannotWrite)
 {
     auto browser = presentWithPhoto();
     ASSERT_TRUE(platform::FileUtil::write(SavedPhotosAlbum::directory(), std::string("a file in the way")));
-    choose("Save");
+    choose("保存");
     harness_.loop().runUntilIdle();
-    EXPECT_EQ(harness_.overlayText(), "Failed");
+    EXPECT_EQ(harness_.overlayText(), "操作失败");
     EXPECT_EQ(browser->progressHUD()->mode(), ProgressOverlayModeCustomView);
     EXPECT_TRUE(navigationBarTouchable());
     EXPECT_TRUE(SavedPhotosAlbum::photos().empty());
@@ -174,11 +174,11 @@ TEST_F(PhotoBrowserActionsTest, SaveSaysFailedWhenTheAlbumCannotWrite)
     // The overlay is reused: the next message is not cut short by the last one's hide.
     platform::FileUtil::remove(SavedPhotosAlbum::directory());
     harness_.advance(1.0);
-    choose("Save");
+    choose("保存");
     harness_.loop().runUntilIdle();
-    EXPECT_EQ(harness_.overlayText(), "Saved");
+    EXPECT_EQ(harness_.overlayText(), "已保存");
     harness_.advance(1.0);
-    EXPECT_EQ(harness_.overlayText(), "Saved");
+    EXPECT_EQ(harness_.overlayText(), "已保存");
     EXPECT_EQ(SavedPhotosAlbum::photos().size(), 1u);
 }
 
@@ -186,7 +186,7 @@ TEST_F(PhotoBrowserActionsTest, CopyPutsPngBytesOfThePhotoOnThePasteboard)
 {
     auto browser = presentWithPhoto();
     UIPasteboard::generalPasteboard().setString("before");
-    choose("Copy");
+    choose("复制");
     auto bytes = UIPasteboard::generalPasteboard().dataForPasteboardType("public.png");
     ASSERT_TRUE(bytes);
     auto copied = platform::Image::decode(*bytes);
@@ -194,11 +194,11 @@ TEST_F(PhotoBrowserActionsTest, CopyPutsPngBytesOfThePhotoOnThePasteboard)
     EXPECT_EQ(copied->pixelWidth(), 128);
     EXPECT_EQ(copied->pixelHeight(), 96);
     EXPECT_FALSE(UIPasteboard::generalPasteboard().string()) << "the photo replaces what was there";
-    EXPECT_EQ(harness_.overlayText(), "Copied");
+    EXPECT_EQ(harness_.overlayText(), "已复制");
     EXPECT_TRUE(navigationBarTouchable());
     // Shown no shorter than its minimum, then gone.
     harness_.advance(1.2);
-    EXPECT_EQ(harness_.overlayText(), "Copied");
+    EXPECT_EQ(harness_.overlayText(), "已复制");
     harness_.advance(1.0);
     EXPECT_EQ(harness_.overlayText(), "");
 }
@@ -207,12 +207,12 @@ TEST_F(PhotoBrowserActionsTest, EmailPresentsAComposerWithThePhotoAndAlertsWhenS
 {
     MailComposer::setCanSendMail(true);
     auto browser = presentWithPhoto();
-    choose("Email");
-    EXPECT_EQ(browser->progressHUD()->labelText(), "Preparing\u2026");
+    choose("邮件");
+    EXPECT_EQ(browser->progressHUD()->labelText(), "正在准备\u2026");
     auto controller = presentedComposer();
     ASSERT_TRUE(controller);
     auto composer = controller->composer();
-    EXPECT_EQ(composer->subject(), "Photo");
+    EXPECT_EQ(composer->subject(), "照片");
     ASSERT_EQ(composer->attachments().size(), 1u);
     auto& attachment = composer->attachments()[0];
     EXPECT_EQ(attachment.mimeType, "png");
@@ -232,16 +232,16 @@ TEST_F(PhotoBrowserActionsTest, EmailPresentsAComposerWithThePhotoAndAlertsWhenS
     harness_.loop().runUntilIdle();
     auto alert = harness_.currentAlert();
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->title(), "Email");
-    EXPECT_EQ(alert->message(), "Email failed to send. Please try again.");
-    EXPECT_EQ(alert->buttonTitleAtIndex(alert->cancelButtonIndex()), "Dismiss");
+    EXPECT_EQ(alert->title(), "邮件");
+    EXPECT_EQ(alert->message(), "邮件发送失败，请重试。");
+    EXPECT_EQ(alert->buttonTitleAtIndex(alert->cancelButtonIndex()), "关闭");
     harness_.advance(0.5);
     EXPECT_FALSE(presentedComposer());
     EXPECT_EQ(app_->navigation()->presentedViewController(), browser->navigationController());
-    ASSERT_TRUE(harness_.tapAlertButton("Dismiss"));
+    ASSERT_TRUE(harness_.tapAlertButton("关闭"));
 
     // Sent: no alert, the composer goes all the same.
-    choose("Email");
+    choose("邮件");
     harness_.advance(0.5);
     ASSERT_TRUE(presentedComposer());
     presentedComposer()->composer()->finish(MailComposeResult::Sent);
@@ -255,7 +255,7 @@ TEST_F(PhotoBrowserActionsTest, AComposerEndingAfterItWasTakenDownLeavesOtherScr
 {
     MailComposer::setCanSendMail(true);
     auto browser = presentWithPhoto();
-    choose("Email");
+    choose("邮件");
     harness_.advance(0.5);
     auto composer = presentedComposer()->composer();
     browser->navigationController()->dismissViewControllerAnimated(false);
@@ -274,9 +274,9 @@ TEST_F(PhotoBrowserActionsTest, AComposerEndingAfterItWasTakenDownLeavesOtherScr
     // The mail account gone between the sheet and the choice: told, nothing presented.
     ASSERT_TRUE(browser->actionButton()->sendAction());
     MailComposer::setCanSendMail(false);
-    ASSERT_TRUE(testsupport::tapButton(testsupport::currentSheet(), "Email"));
+    ASSERT_TRUE(testsupport::tapButton(testsupport::currentSheet(), "邮件"));
     EXPECT_FALSE(presentedComposer());
-    EXPECT_EQ(harness_.overlayText(), "Failed");
+    EXPECT_EQ(harness_.overlayText(), "操作失败");
     EXPECT_TRUE(navigationBarTouchable());
 }
 

@@ -34,7 +34,7 @@ TEST_F(PhotoBrowserRenderTest, BrowserWithBarsAndCaptionThenZoomedIn)
     harness_.loop().runUntilIdle();
     auto page = browser->visiblePages().at(0);
     ASSERT_FALSE(page->photoImageView()->isHidden());
-    EXPECT_EQ(browser->title(), "2 of 3");
+    EXPECT_EQ(browser->title(), "2/3");
     ASSERT_TRUE(page->captionView());
 
     auto withBars = harness_.render("photobrowser-bars-caption.png");
@@ -97,7 +97,7 @@ TEST_F(PhotoBrowserRenderTest, ActionSheetOverAPhoto)
     EXPECT_LT(photo.red + photo.green + photo.blue, 2.4);
 
     // Saved: the overlay's dark box with the check mark in the middle of the screen.
-    ASSERT_TRUE(testsupport::tapButton(testsupport::currentSheet(), "Save"));
+    ASSERT_TRUE(testsupport::tapButton(testsupport::currentSheet(), "保存"));
     harness_.loop().runUntilIdle();
     harness_.advance(0.5);
     auto saved = platform::Image::fromFile(harness_.render("photobrowser-saved.png"));

@@ -34,8 +34,8 @@ TEST_F(PhotoBrowserTest, TitleArrowsAndToolbarFollowTheNumberOfPhotos)
     const Row rows[] = {
         { 1, std::nullopt, 0, "", false },
         { 1, 1, 0, "", false }, // past the end: the last photo
-        { 5, 7, 4, "5 of 5", true },
-        { 5, 2, 2, "3 of 5", true },
+        { 5, 7, 4, "5/5", true },
+        { 5, 2, 2, "3/5", true },
         { 0, 3, 0, "", false }, // no photos: no pages, index 0
     };
     for (auto& row : rows) {
@@ -68,7 +68,7 @@ TEST_F(PhotoBrowserTest, DoneWhenShownModallyAndABackItemWhenPushed)
     auto modal = presentBrowser();
     auto done = modal->navigationItem()->rightBarButtonItem();
     ASSERT_TRUE(done);
-    EXPECT_EQ(done->title(), "Done");
+    EXPECT_EQ(done->title(), "完成");
     EXPECT_TRUE(done->sendAction());
     harness_.advance(1.0);
     EXPECT_FALSE(app_->home()->presentedViewController());
@@ -94,11 +94,11 @@ TEST_F(PhotoBrowserTest, PagingFromThreeToFourKeepsOnlyTheNeighboursLoaded)
         ASSERT_TRUE(waitFor([&] { return loaded(int(index) - 1) && loaded(int(index)) && loaded(int(index) + 1); }));
     }
     ASSERT_TRUE(loaded(1) && loaded(2) && loaded(3));
-    EXPECT_EQ(browser->title(), "3 of 7");
+    EXPECT_EQ(browser->title(), "3/7");
 
     browser->gotoNextPage(); // photo 4
     EXPECT_EQ(browser->currentPageIndex(), 3u);
-    EXPECT_EQ(browser->title(), "4 of 7");
+    EXPECT_EQ(browser->title(), "4/7");
     EXPECT_FALSE(loaded(0));
     EXPECT_FALSE(loaded(1));
     EXPECT_FALSE(browser->isPhotoSlotFilled(0));
@@ -335,7 +335,7 @@ TEST_F(PhotoBrowserTest, TheActionButtonBringsTheToolbarAndSitsRightOfTheArrows)
             ASSERT_TRUE(testsupport::tap(browser->actionButton()->itemView()));
             ASSERT_TRUE(testsupport::currentSheet());
             EXPECT_EQ(testsupport::currentSheet(), browser->actionsSheet());
-            testsupport::tapSheetButton("Cancel");
+            testsupport::tapSheetButton("取消");
         }
         app_->home()->dismissViewControllerAnimated(false);
         harness_.loop().runUntilIdle();

@@ -1,3 +1,4 @@
+#include "platform/os/DateFormat.h"
 #include "platform/uikit/AnimationLog.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIWindow.h"
@@ -72,14 +73,14 @@ TEST_F(PullToRefreshTest, TheHeaderTriggersBeyondItsHeightPlusTheTopInset)
         list->moveDrag(0, row.pull);
         EXPECT_EQ(header->state(), row.refreshes ? PullToRefreshView::Triggered : PullToRefreshView::Stopped);
         header->layoutIfNeeded();
-        EXPECT_EQ(header->titleLabel()->text(), row.refreshes ? "Release to refresh..." : "Pull to refresh...");
+        EXPECT_EQ(header->titleLabel()->text(), row.refreshes ? "松开即可刷新..." : "下拉刷新...");
         list->endDrag(false);
         harness->advance(1);
         EXPECT_EQ(refreshes, row.refreshes ? 1 : 0);
         if (row.refreshes) {
             header->layoutIfNeeded();
             EXPECT_EQ(header->state(), PullToRefreshView::Loading);
-            EXPECT_EQ(header->titleLabel()->text(), "Loading...");
+            EXPECT_EQ(header->titleLabel()->text(), "正在加载...");
             EXPECT_TRUE(header->activityIndicatorView()->isAnimating());
             // Open by the header's height beyond the original inset, and the list rests there.
             EXPECT_EQ(list->contentInset().top, row.topInset + 60);
@@ -123,8 +124,32 @@ TEST_F(PullToRefreshTest, DraggingBackBeforeReleasingDoesNotRefresh)
     scroll->endDrag(false);
     harness->advance(1);
     header->layoutIfNeeded();
-    EXPECT_EQ(header->titleLabel()->text(), "Pull to refresh...");
+    EXPECT_EQ(header->titleLabel()->text(), "下拉刷新...");
     EXPECT_EQ(runs, 0);
+}
+
+TEST_F(PullToRefreshTest, TheHeaderSpeaksChineseInEveryStateAndOnItsDateLine)
+{
+    addPullToRefreshWithActionHandler(*scroll, [this] { ++runs; });
+    auto header = pullToRefreshView(*scroll);
+    header->layoutIfNeeded();
+    EXPECT_EQ(header->titleLabel()->text(), "下拉刷新...");
+    scroll->beginDrag();
+    scroll->moveDrag(0, 80);
+    header->layoutIfNeeded();
+    EXPECT_EQ(header->titleLabel()->text(), "松开即可刷新...");
+    scroll->endDrag(false);
+    header->layoutIfNeeded();
+    EXPECT_EQ(header->titleLabel()->text(), "正在加载...");
+    EXPECT_EQ(runs, 1);
+
+    // The date line: without a date, and with one in the fixed short form.
+    header->setLastUpdatedDate(std::nullopt);
+    EXPECT_EQ(header->subtitleLabel()->text(), "上次更新: 无");
+    auto when = platform::Date::now();
+    header->setLastUpdatedDate(when);
+    EXPECT_EQ(header->subtitleLabel()->text(), "上次更新: " + platform::DateFormatter("yy/M/d HH:mm").stringFromDate(when));
+    EXPECT_FALSE(harness->render("pull-to-refresh-loading.png").empty());
 }
 
 TEST_F(PullToRefreshTest, StopAnimatingGivesTheInsetBackWithoutMovingTheList)

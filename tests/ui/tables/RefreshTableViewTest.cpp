@@ -46,7 +46,7 @@ public:
     std::optional<std::string> refreshTableViewLocalizedString(RefreshTableView*, const std::string& key) override
     {
         if (key == "Pull down to refresh")
-            return "下拉刷新";
+            return "往下拉就能刷新";
         return std::nullopt;
     }
 };
@@ -98,13 +98,14 @@ TEST_F(RefreshTableViewTest, ANewTableWaitsForItsFirstPageWithTheFooterHidden)
     EXPECT_FALSE(table->hasLoad());
     EXPECT_TRUE(table->footerView()->isHidden());
     EXPECT_EQ(table->headerView()->state(), RefreshTableHeaderView::Normal);
-    EXPECT_EQ(status(), "Pull down to refresh");
-    // "Last Updated Time:yyyy-MM-dd HH:mm:ss", also kept in the settings.
+    EXPECT_EQ(status(), "下拉刷新");
+    // "上次更新:yyyy-MM-dd HH:mm:ss", also kept in the settings.
     auto updated = table->headerView()->lastUpdatedLabel()->text();
-    ASSERT_EQ(updated.size(), std::string("Last Updated Time:").size() + 19) << updated;
-    EXPECT_EQ(updated.rfind("Last Updated Time:", 0), 0U);
-    EXPECT_EQ(updated[18 + 4], '-');
-    EXPECT_EQ(updated[18 + 13], ':');
+    const std::size_t prefix = std::string("上次更新:").size();
+    ASSERT_EQ(updated.size(), prefix + 19) << updated;
+    EXPECT_EQ(updated.rfind("上次更新:", 0), 0U);
+    EXPECT_EQ(updated[prefix + 4], '-');
+    EXPECT_EQ(updated[prefix + 13], ':');
     EXPECT_EQ(harness->userDefaults()->stringForKey(RefreshTableHeaderView::kLastRefreshDefaultsKey), updated);
     // The header sits a whole table's height above the first row.
     EXPECT_EQ(table->headerView()->frame(), platform::Rect(0, -400, 320, 400));
@@ -121,14 +122,14 @@ TEST_F(RefreshTableViewTest, APullDownRefreshesFrom65PointsOn)
         auto before = screen->refreshes;
         table->beginDrag();
         table->moveDrag(0, row.pull);
-        EXPECT_EQ(status(), row.pull > 65 ? "Release to refresh" : "Pull down to refresh");
+        EXPECT_EQ(status(), row.pull > 65 ? "松开即可刷新" : "下拉刷新");
         table->endDrag(false);
         EXPECT_EQ(screen->refreshes - before, row.refreshes ? 1 : 0);
         if (row.refreshes) {
             EXPECT_TRUE(table->hasLoad());
             EXPECT_TRUE(table->isReloading());
             EXPECT_EQ(table->curPage(), 1);
-            EXPECT_EQ(status(), "Loading...");
+            EXPECT_EQ(status(), "正在加载...");
             EXPECT_TRUE(table->headerView()->activityView()->isAnimating());
             EXPECT_EQ(table->contentInset().top, 60);
             // The band stays open while the list settles back.
@@ -136,7 +137,7 @@ TEST_F(RefreshTableViewTest, APullDownRefreshesFrom65PointsOn)
             EXPECT_EQ(table->contentOffset().y, -60);
             table->setPageCount(2);
             table->doneLoadingTableViewData();
-            EXPECT_EQ(status(), "Pull down to refresh");
+            EXPECT_EQ(status(), "下拉刷新");
             EXPECT_EQ(table->contentInset().top, 0);
             EXPECT_FALSE(table->isReloading());
         }
@@ -158,7 +159,7 @@ TEST_F(RefreshTableViewTest, AFinishedLoadPutsTheListBackAtRest)
     ASSERT_EQ(table->contentOffset().y, -60);
     table->doneLoadingTableViewData();
     harness->advance(1);
-    EXPECT_EQ(status(), "Pull down to refresh");
+    EXPECT_EQ(status(), "下拉刷新");
     EXPECT_EQ(table->contentInset().top, 0);
     EXPECT_EQ(table->contentOffset().y, 0);
     EXPECT_LE(table->headerView()->frame().maxY(), table->bounds().minY());
@@ -205,7 +206,7 @@ TEST_F(RefreshTableViewTest, DraggingBackAboveTheLineBeforeReleasingDoesNotRefre
     EXPECT_EQ(table->headerView()->state(), RefreshTableHeaderView::Pulling);
     table->moveDrag(0, -40);
     EXPECT_EQ(table->headerView()->state(), RefreshTableHeaderView::Normal);
-    EXPECT_EQ(status(), "Pull down to refresh");
+    EXPECT_EQ(status(), "下拉刷新");
     table->endDrag(false);
     EXPECT_EQ(screen->refreshes, 0);
     EXPECT_FALSE(table->hasLoad());
@@ -216,13 +217,13 @@ TEST_F(RefreshTableViewTest, LoadTopDataWithoutALoadingScreenEndsByItselfAfterAF
     auto texts = std::make_shared<TextsOnlyScreen>();
     table->setRefreshDelegate(texts);
     table->loadTopData();
-    EXPECT_EQ(status(), "Loading...");
+    EXPECT_EQ(status(), "正在加载...");
     EXPECT_TRUE(table->hasLoad());
     harness->advance(0.19);
-    EXPECT_EQ(status(), "Loading...");
+    EXPECT_EQ(status(), "正在加载...");
     harness->advance(0.01);
     // The screen's own text for the key.
-    EXPECT_EQ(status(), "下拉刷新");
+    EXPECT_EQ(status(), "往下拉就能刷新");
     EXPECT_FALSE(table->isReloading());
 }
 
@@ -230,12 +231,12 @@ TEST_F(RefreshTableViewTest, LoadTopDataAsksALoadingScreenOnce)
 {
     table->loadTopData();
     EXPECT_EQ(screen->refreshes, 1);
-    EXPECT_EQ(status(), "Loading...");
+    EXPECT_EQ(status(), "正在加载...");
     harness->advance(1);
     // The screen's reply is what ends it, not the clock.
-    EXPECT_EQ(status(), "Loading...");
+    EXPECT_EQ(status(), "正在加载...");
     firstPageLoaded(3);
-    EXPECT_EQ(status(), "Pull down to refresh");
+    EXPECT_EQ(status(), "下拉刷新");
 }
 
 TEST_F(RefreshTableViewTest, TheFooterOffersTheNextPageOnlyWhileThereIsOne)
@@ -254,9 +255,31 @@ TEST_F(RefreshTableViewTest, TheFooterOffersTheNextPageOnlyWhileThereIsOne)
         table->doneLoadingTableViewData();
         EXPECT_EQ(!table->footerView()->isHidden(), row.shown);
         if (row.shown) {
-            EXPECT_EQ(footerStatus(), "Pull up to load more");
+            EXPECT_EQ(footerStatus(), "上拉加载更多");
         }
     }
+}
+
+TEST_F(RefreshTableViewTest, TheListsOwnWordsAreChinese)
+{
+    firstPageLoaded(2);
+    // Held past the refresh line: the header asks to be let go, with the time of the last update under it.
+    table->beginDrag();
+    table->moveDrag(0, 90);
+    EXPECT_EQ(status(), "松开即可刷新");
+    EXPECT_EQ(table->headerView()->lastUpdatedLabel()->text().rfind("上次更新:", 0), 0U);
+    EXPECT_FALSE(harness->render("refresh-table-release.png").empty());
+    table->endDrag(false);
+    EXPECT_EQ(status(), "正在加载...");
+    table->doneLoadingTableViewData();
+    harness->advance(1);
+    EXPECT_EQ(status(), "下拉刷新");
+
+    // At the end of the first page the footer offers the next.
+    table->setContentOffset(platform::Point(0, 480));
+    EXPECT_FALSE(table->footerView()->isHidden());
+    EXPECT_EQ(footerStatus(), "上拉加载更多");
+    EXPECT_FALSE(harness->render("refresh-table-load-more.png").empty());
 }
 
 TEST_F(RefreshTableViewTest, APullPast62PointsBeyondTheEndLoadsTheNextPage)
@@ -272,13 +295,13 @@ TEST_F(RefreshTableViewTest, APullPast62PointsBeyondTheEndLoadsTheNextPage)
         table->setContentOffset(platform::Point(0, 0));
         table->beginDrag();
         table->moveDrag(0, -row.offset);
-        EXPECT_EQ(footerStatus(), row.loads ? "Release to load more" : "Pull up to load more");
+        EXPECT_EQ(footerStatus(), row.loads ? "松开加载更多" : "上拉加载更多");
         table->endDrag(false);
         EXPECT_EQ(screen->loadMores, row.loads ? 1 : 0);
     }
     EXPECT_EQ(table->curPage(), 2);
     EXPECT_EQ(table->footerView()->state(), RefreshTableFooterView::Loading);
-    EXPECT_EQ(footerStatus(), "Loading...");
+    EXPECT_EQ(footerStatus(), "正在加载...");
     EXPECT_EQ(table->contentInset().bottom, 62);
 
     // While the next page loads, pulling down refreshes nothing.
@@ -290,7 +313,7 @@ TEST_F(RefreshTableViewTest, APullPast62PointsBeyondTheEndLoadsTheNextPage)
     screen->rows = 40;
     table->setContentOffset(platform::Point(0, 480));
     table->doneLoadingTableViewData();
-    EXPECT_EQ(footerStatus(), "Pull up to load more");
+    EXPECT_EQ(footerStatus(), "上拉加载更多");
     EXPECT_EQ(table->contentInset().bottom, 0);
     EXPECT_FALSE(table->footerView()->isHidden());
     EXPECT_EQ(table->contentOffset().y, 542);
@@ -314,7 +337,7 @@ TEST_F(RefreshTableViewTest, AFooterPullWithNoFurtherPageEndsByItself)
     table->setCurPage(2);
     table->drag(0, -600);
     EXPECT_EQ(screen->loadMores, 0);
-    EXPECT_EQ(footerStatus(), "Loading...");
+    EXPECT_EQ(footerStatus(), "正在加载...");
     harness->advance(RefreshTableView::kSelfEndDelay);
     EXPECT_FALSE(table->isReloading());
     EXPECT_TRUE(table->footerView()->isHidden());
@@ -345,9 +368,9 @@ TEST_F(RefreshTableViewTest, AScreenThatHasGoneIsNotCalledAndThePullEndsByItself
 {
     screen.reset();
     table->drag(0, 70);
-    EXPECT_EQ(status(), "Loading...");
+    EXPECT_EQ(status(), "正在加载...");
     harness->advance(RefreshTableView::kSelfEndDelay);
-    EXPECT_EQ(status(), "Pull down to refresh");
+    EXPECT_EQ(status(), "下拉刷新");
 
     // A table that goes away while its pull is still to end: nothing runs later.
     table->drag(0, 70);
