@@ -105,7 +105,7 @@ private:
     std::string unReadNamesTxt_;
     std::string readNamesTxt_;
     std::shared_ptr<foundation::FormDataRequest> stateRequest_;
-    // The tab the list request out was made for.
-    int stateType_ = kSmsType;
+    // The tab the list request out was made for; the screen opens on the message tab.
+    int stateType_ = kMessageType;
     std::shared_ptr<foundation::FormDataRequest> resendRequest_;
 };

@@ -14,6 +14,7 @@
 #include "messaging/voice/MessageAudioPlayer.h"
 #include "platform/os/DateFormat.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
@@ -201,6 +202,43 @@ TEST_F(GroupScreensTest, DetailShowsTextThenVoiceThenPhotosAndOpensPhotosAndStat
     EXPECT_EQ(requests(kStates).back().bodyValue("msgId").stringValue(), kDemoGroupSend);
 }
 
+TEST_F(GroupScreensTest, TheReadStatesButtonOpensOnTheTabOfWhoReadIt)
+{
+    // "查看已读状态" on the detail: the screen opens on the message tab, whose
+    // lists are who read the message and who has not; the SMS tab is one tap away.
+    auto screen = std::make_shared<GroupMessageViewController>();
+    screen->setMessage(record(kDemoGroupSend, "本周五下午三点举行家长会。", 0, 0));
+    open(screen, 0);
+    ASSERT_TRUE(harness().tapButton("查看已读状态"));
+    harness().advance(0.5);
+    auto states = std::dynamic_pointer_cast<GroupStateViewController>(harness().topScreen());
+    ASSERT_TRUE(states);
+    EXPECT_EQ(states->title(), "已读状态");
+    answered(1);
+    EXPECT_EQ(requests(kStates).back().bodyValue("type").intValue(), GroupStateViewController::kMessageType);
+    EXPECT_FALSE(button("btnMsgState")->isEnabled()) << "the message tab is the selected one";
+    EXPECT_TRUE(button("btnSmsState")->isEnabled());
+    auto shown = rows();
+    ASSERT_EQ(shown.size(), 6u) << "no resend row on the message tab";
+    EXPECT_EQ(shown[0].substr(0, std::string("[未读").size()), "[未读");
+    EXPECT_EQ(shown[3], "[已读3人]");
+    // The selection artwork on top lights the left (message) half.
+    auto header = harness().viewByOutlet("headerView");
+    ASSERT_TRUE(header);
+    auto artwork = std::dynamic_pointer_cast<UIImageView>(header->subviews().at(2));
+    ASSERT_TRUE(artwork && artwork->image());
+    EXPECT_EQ(artwork->image(), UIImage::imageNamed("message_group_state_tab_sel_left"));
+    EXPECT_FALSE(harness().render("group-states-opened.png").empty());
+
+    ASSERT_TRUE(harness().tap(button("btnSmsState")));
+    answered(2);
+    EXPECT_EQ(requests(kStates).back().bodyValue("type").intValue(), GroupStateViewController::kSmsType);
+    EXPECT_EQ(rows().at(0), "[发送失败1人]");
+    artwork = std::dynamic_pointer_cast<UIImageView>(header->subviews().at(2));
+    ASSERT_TRUE(artwork);
+    EXPECT_EQ(artwork->image(), UIImage::imageNamed("message_group_state_tab_sel_right"));
+}
+
 TEST_F(GroupScreensTest, TheClipPlaysWithItsLoudspeakerAndStopsWhenTheScreenGoes)
 {
     auto message = record(kDemoGroupSend, "请听语音通知。", 0, 5);
@@ -258,10 +296,29 @@ TEST_F(GroupScreensTest, BothTabsCountTheirListsAndTheFailedCanBeSentAgain)
     answered(1);
     auto asked = requests(kStates).back();
     EXPECT_EQ(asked.bodyValue("msgId").stringValue(), kDemoGroupSend);
-    EXPECT_EQ(asked.bodyValue("type").intValue(), GroupStateViewController::kSmsType) << "the SMS tab first";
+    EXPECT_EQ(asked.bodyValue("type").intValue(), GroupStateViewController::kMessageType) << "the message tab first";
+    EXPECT_FALSE(button("btnMsgState")->isEnabled()) << "the selected tab is the disabled one";
+    EXPECT_TRUE(button("btnSmsState")->isEnabled());
+
+    // The message tab: who read it; never a resend row there.
+    auto shown = rows();
+    ASSERT_EQ(shown.size(), 6u);
+    EXPECT_EQ(shown[3], "[已读3人]");
+    auto read = storedRecord(kDemoGroupSend);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->msgReadCount, 3);
+    EXPECT_GT(read->msgUnReadCount, 0);
+    EXPECT_EQ(read->smsUnSuccessCount, 1) << "the SMS counters stay as they were";
+    EXPECT_EQ(read->smsSuccessCount, 7);
+    EXPECT_EQ(shown[0], "[未读" + std::to_string(read->msgUnReadCount) + "人]");
 
     // SMS: one parent's copy failed; the resend row stands under that name.
-    auto shown = rows();
+    ASSERT_TRUE(harness().tap(button("btnSmsState")));
+    answered(2);
+    EXPECT_EQ(requests(kStates).back().bodyValue("type").intValue(), GroupStateViewController::kSmsType);
+    EXPECT_FALSE(button("btnSmsState")->isEnabled());
+    EXPECT_TRUE(button("btnMsgState")->isEnabled());
+    shown = rows();
     ASSERT_EQ(shown.size(), 7u);
     EXPECT_EQ(shown[0], "[发送失败1人]");
     EXPECT_FALSE(shown[1].empty());
@@ -271,7 +328,7 @@ TEST_F(GroupScreensTest, BothTabsCountTheirListsAndTheFailedCanBeSentAgain)
     ASSERT_TRUE(sms);
     EXPECT_EQ(sms->smsUnSuccessCount, 1);
     EXPECT_GT(sms->smsSuccessCount, 1);
-    EXPECT_EQ(sms->msgUnReadCount, 5) << "the message counters stay as they were";
+    EXPECT_EQ(sms->msgReadCount, 3) << "the message counters stay as the message tab left them";
     EXPECT_FALSE(harness().render("group-states-sms-resend.png").empty());
 
     // Sending again: the spinner while the server works, then its verdict.
@@ -287,21 +344,6 @@ TEST_F(GroupScreensTest, BothTabsCountTheirListsAndTheFailedCanBeSentAgain)
     EXPECT_EQ(requests(kResend).back().bodyValue("msgId").stringValue(), kDemoGroupSend);
     harness().advance(GroupStateViewController::kOverlayHideDelay + 0.5);
     EXPECT_EQ(harness().overlayText(), "");
-
-    // The message tab: who read it; never a resend row there.
-    ASSERT_TRUE(harness().tap(button("btnMsgState")));
-    answered(2);
-    EXPECT_EQ(requests(kStates).back().bodyValue("type").intValue(), GroupStateViewController::kMessageType);
-    EXPECT_FALSE(button("btnMsgState")->isEnabled()) << "the selected tab is the disabled one";
-    EXPECT_TRUE(button("btnSmsState")->isEnabled());
-    shown = rows();
-    ASSERT_EQ(shown.size(), 6u);
-    EXPECT_EQ(shown[3], "[已读3人]");
-    auto read = storedRecord(kDemoGroupSend);
-    EXPECT_EQ(read->msgReadCount, 3);
-    EXPECT_GT(read->msgUnReadCount, 0);
-    EXPECT_EQ(read->smsUnSuccessCount, 1) << "the SMS counters stay";
-    EXPECT_EQ(shown[0], "[未读" + std::to_string(read->msgUnReadCount) + "人]");
 }
 
 TEST_F(GroupScreensTest, SendingAgainReachesTheFailedWhoCanReceive)
@@ -312,6 +354,8 @@ TEST_F(GroupScreensTest, SendingAgainReachesTheFailedWhoCanReceive)
     ASSERT_TRUE(store.setMessage({ message }));
     openStates(message);
     answered(1);
+    ASSERT_TRUE(harness().tap(button("btnSmsState")));
+    answered(2);
     auto shown = rows();
     ASSERT_EQ(shown.size(), 7u);
     EXPECT_EQ(shown[0], "[发送失败3人]");
@@ -325,9 +369,9 @@ TEST_F(GroupScreensTest, SendingAgainReachesTheFailedWhoCanReceive)
 
     // Looked at again, nobody is left without the SMS.
     ASSERT_TRUE(harness().tap(button("btnMsgState")));
-    answered(2);
-    ASSERT_TRUE(harness().tap(button("btnSmsState")));
     answered(3);
+    ASSERT_TRUE(harness().tap(button("btnSmsState")));
+    answered(4);
     shown = rows();
     ASSERT_EQ(shown.size(), 6u) << "no resend row with nobody failed";
     EXPECT_EQ(shown[0], "[发送失败0人]");
@@ -345,6 +389,15 @@ TEST_F(GroupScreensTest, NamelessReceiversAnswersWithoutListsAndNobodyToResend)
         kStates, ScriptedReply::custom(200, R"({"resultState":1,"readItems":["李",""],"unReadItems":[]})"));
     openStates(message);
     answered(1);
+    EXPECT_EQ(rows(), (std::vector<std::string> { "[未读0人]", "", "", "[已读2人]", "李,  未知联系人", "" }));
+    EXPECT_EQ(storedRecord(kDemoGroupSend)->msgReadCount, 2);
+    EXPECT_EQ(storedRecord(kDemoGroupSend)->msgUnReadCount, 0);
+
+    // The same answer on the SMS tab: nobody failed, so no resend row.
+    harness().server()->script().forCommand(
+        kStates, ScriptedReply::custom(200, R"({"resultState":1,"readItems":["李",""],"unReadItems":[]})"));
+    ASSERT_TRUE(harness().tap(button("btnSmsState")));
+    answered(2);
     EXPECT_EQ(rows(), (std::vector<std::string> { "[发送失败0人]", "", "", "[发送成功2人]", "李,  未知联系人", "" }));
     EXPECT_EQ(storedRecord(kDemoGroupSend)->smsSuccessCount, 2);
     EXPECT_EQ(storedRecord(kDemoGroupSend)->smsUnSuccessCount, 0);
@@ -352,11 +405,11 @@ TEST_F(GroupScreensTest, NamelessReceiversAnswersWithoutListsAndNobodyToResend)
     // The server's own words when it sends no lists; the counters stay.
     harness().server()->script().forCommand(kStates, ScriptedReply::errorEnvelope("消息不存在"));
     ASSERT_TRUE(harness().tap(button("btnMsgState")));
-    answered(2);
+    answered(3);
     EXPECT_EQ(harness().overlayText(), "消息不存在");
     EXPECT_EQ(rows(), (std::vector<std::string> { "[未读0人]", "", "", "[已读0人]", "", "" }));
-    EXPECT_EQ(storedRecord(kDemoGroupSend)->msgReadCount, 3);
-    EXPECT_EQ(storedRecord(kDemoGroupSend)->msgUnReadCount, 5);
+    EXPECT_EQ(storedRecord(kDemoGroupSend)->msgReadCount, 2);
+    EXPECT_EQ(storedRecord(kDemoGroupSend)->msgUnReadCount, 0);
     harness().advance(GroupStateViewController::kOverlayHideDelay + 0.5);
 
     // Two failed copies bring the resend row; then the message tab's answer
@@ -365,11 +418,11 @@ TEST_F(GroupScreensTest, NamelessReceiversAnswersWithoutListsAndNobodyToResend)
     harness().server()->script().forCommand(
         kStates, ScriptedReply::custom(200, R"({"resultState":1,"readItems":[],"unReadItems":["甲","乙"]})"));
     ASSERT_TRUE(harness().tap(button("btnSmsState")));
-    answered(3);
+    answered(4);
     EXPECT_EQ(rows(), (std::vector<std::string> { "[发送失败2人]", "甲,  乙", "<重发以上家长>", "", "[发送成功0人]", "", "" }));
     harness().server()->script().forCommand(kStates, ScriptedReply::listInsteadOfObject());
     ASSERT_TRUE(harness().tap(button("btnMsgState")));
-    answered(4);
+    answered(5);
     EXPECT_EQ(harness().overlayText(), "请求失败");
     harness().advance(GroupStateViewController::kOverlayHideDelay + 0.5);
     auto row = visibleCell<GroupStateButtonCell>(*table(), 2);
@@ -385,18 +438,18 @@ TEST_F(GroupScreensTest, ALateAnswerForTheTabLeftNeverLandsInTheTabShown)
     core::MessageFactory store;
     auto message = record(kDemoGroupSend, "通知", 0, 0);
     ASSERT_TRUE(store.setMessage({ message }));
-    // The SMS tab's answer is slow, and says four copies arrived and two failed.
+    // The message tab's answer is slow, and says four parents read it and two did not.
     auto slow = holdNext(kStates,
         ScriptedReply::custom(200, R"({"resultState":1,"readItems":["甲","乙","丙","丁"],"unReadItems":["戊","己"]})"));
     openStates(message);
     ASSERT_TRUE(harness().runUntil([&] { return slow->arrived() == 1; }));
-    // Meanwhile the message tab: its answer (no lists) is held too.
+    // Meanwhile the SMS tab: its answer (no lists) is held too.
     auto second = holdNext(kStates, ScriptedReply::errorEnvelope("消息不存在"));
     // The loading overlay covers the tabs; the tab's own action stands in
     // for a touch that gets through (or any other way the tab changes).
-    button("btnMsgState")->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    button("btnSmsState")->sendActionsForControlEvents(UIControlEventTouchUpInside);
     ASSERT_TRUE(harness().runUntil([&] { return second->arrived() == 1; }));
-    // The SMS answer leaves the server first, then the message tab's.
+    // The message tab's answer leaves the server first, then the SMS tab's.
     slow->open();
     ASSERT_TRUE(waitForAnswer(kStates, 1));
     second->open();
@@ -404,10 +457,10 @@ TEST_F(GroupScreensTest, ALateAnswerForTheTabLeftNeverLandsInTheTabShown)
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "消息不存在"; }));
     harness().advance(GroupStateViewController::kOverlayHideDelay + 0.5);
 
-    EXPECT_EQ(rows(), (std::vector<std::string> { "[未读0人]", "", "", "[已读0人]", "", "" }))
-        << "nothing of the SMS answer shows on the message tab";
+    EXPECT_EQ(rows(), (std::vector<std::string> { "[发送失败0人]", "", "", "[发送成功0人]", "", "" }))
+        << "nothing of the message tab's answer shows on the SMS tab";
     auto kept = storedRecord(kDemoGroupSend);
-    EXPECT_EQ(kept->msgReadCount, 3) << "the SMS answer counted nothing into the message counters";
+    EXPECT_EQ(kept->msgReadCount, 3) << "the answer left behind counted nothing";
     EXPECT_EQ(kept->msgUnReadCount, 5);
     EXPECT_EQ(kept->smsUnSuccessCount, 1);
     EXPECT_EQ(kept->smsSuccessCount, 7);
