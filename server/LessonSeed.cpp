@@ -23,7 +23,8 @@ namespace {
         Dictionary d { { "uid", uid }, { "name", name }, { "minutes", minutes }, { "views", views },
             { "is_free", isFree }, { "is_lock", isLock },
             { "preview", std::string("{base}lessons/img/video-") + std::to_string(uid) + ".png" }, { "lector", by } };
-        d.set("src", src ? Value(std::string(src)) : Value(std::string()));
+        // The service counts the plays of a video by the address its movie is fetched from.
+        d.set("src", src ? Value(std::string(src) + "?video=" + std::to_string(uid)) : Value(std::string()));
         return Value(std::move(d));
     }
 

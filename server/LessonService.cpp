@@ -80,6 +80,30 @@ namespace {
         return std::nullopt;
     }
 
+    std::string playsKey(long long videoUid) { return "lesson_video_plays_" + std::to_string(videoUid); }
+
+    // The lesson with each video's views raised by the plays counted here.
+    Value withPlays(const Dictionary& lesson, SchoolData& data)
+    {
+        Dictionary copy = lesson;
+        const auto* videos = lesson.get("videos").asArray();
+        if (!videos)
+            return Value(std::move(copy));
+        Array counted;
+        for (const Value& video : *videos) {
+            const auto* fields = video.asDictionary();
+            if (!fields) {
+                counted.push_back(video);
+                continue;
+            }
+            Dictionary raised = *fields;
+            raised.set("views", fields->get("views").longLongValue() + lessonVideoPlays(data, fields->get("uid").longLongValue()));
+            counted.push_back(Value(std::move(raised)));
+        }
+        copy.set("videos", Value(std::move(counted)));
+        return Value(std::move(copy));
+    }
+
     Value withoutVideos(const Value& lesson)
     {
         Dictionary copy = *lesson.asDictionary();
@@ -87,7 +111,7 @@ namespace {
         return Value(std::move(copy));
     }
 
-    Reply serviceAnswer(const IncomingRequest& request, const std::string& api)
+    Reply serviceAnswer(const IncomingRequest& request, const std::string& api, SchoolData& data)
     {
         if (request.method != "POST")
             return envelopeReply(kBadRequest, "请求方式错误");
@@ -129,7 +153,7 @@ namespace {
             const Dictionary* lesson = findBy(lessonList, "uid", Value(body->get("uid").longLongValue()));
             if (!lesson)
                 return envelopeReply(kNotFound, "课程不存在");
-            return envelopeReply(0, "", Value(*lesson));
+            return envelopeReply(0, "", withPlays(*lesson, data));
         }
         return envelopeReply(kNotFound, "接口不存在");
     }
@@ -167,13 +191,44 @@ namespace {
         return reply;
     }
 
-    bool asksForRange(const IncomingRequest& request)
+    const std::string* rangeOf(const IncomingRequest& request)
     {
         for (const auto& [name, value] : request.headers) {
             if (platform::equalsIgnoringAsciiCase(name, "Range"))
-                return true;
+                return &value;
         }
-        return false;
+        return nullptr;
+    }
+
+    bool asksForRange(const IncomingRequest& request) { return rangeOf(request) != nullptr; }
+
+    // The video a movie fetch plays, when it is the start of a play: a GET of
+    // the address a video names ("?video=<uid>") for the whole file or from
+    // its first byte. The player's later range reads (the index at the file's
+    // end, seeks) and the segments of a playlist are the same play.
+    std::optional<long long> playStarted(const IncomingRequest& request)
+    {
+        if (request.method != "GET")
+            return std::nullopt;
+        if (const std::string* range = rangeOf(request)) {
+            std::string spec = platform::trimWhitespaceAndNewlines(*range);
+            if (!platform::hasPrefix(spec, "bytes=0-"))
+                return std::nullopt;
+        }
+        for (const auto& [name, value] : request.query) {
+            if (name != "video")
+                continue;
+            const Value& lessonList = lessons::lessons();
+            for (const Value& lesson : *lessonList.asArray()) {
+                if (const auto* videos = lesson["videos"].asArray()) {
+                    for (const Value& video : *videos) {
+                        if (std::to_string(video["uid"].longLongValue()) == value && !video["src"].stringValue().empty())
+                            return video["uid"].longLongValue();
+                    }
+                }
+            }
+        }
+        return std::nullopt;
     }
 
     // A movie file of the media folder ("clip.mp4", "hls/index.m3u8",
@@ -226,14 +281,20 @@ std::string lessonMediaDirectory()
     return ORB_LESSON_MEDIA_DIR;
 }
 
-std::optional<Reply> answerLessonService(const IncomingRequest& request)
+long long lessonVideoPlays(SchoolData& data, long long videoUid)
+{
+    Value stored = data.scalar("SELECT value FROM meta WHERE key = ?", { playsKey(videoUid) });
+    return stored.isNull() ? 0 : platform::leadingIntegerOf(stored.stringValue());
+}
+
+std::optional<Reply> answerLessonService(const IncomingRequest& request, SchoolData& data)
 {
     if (auto site = answerLessonSite(request))
         return site;
     const std::string& route = request.route;
     if (!request.underPull) {
         if (platform::hasPrefix(route, "m/") && platform::hasSuffix(route, ".json"))
-            return serviceAnswer(request, route.substr(2, route.size() - 2 - 5));
+            return serviceAnswer(request, route.substr(2, route.size() - 2 - 5), data);
         return std::nullopt;
     }
     auto segments = platform::split(route, "/");
@@ -241,8 +302,16 @@ std::optional<Reply> answerLessonService(const IncomingRequest& request)
         return std::nullopt;
     if (request.method != "GET" && request.method != "HEAD")
         return notFoundPage();
-    if (segments[1] == "media" && segments.size() <= 4)
-        return mediaFile(request, std::vector<std::string>(segments.begin() + 2, segments.end()));
+    if (segments[1] == "media" && segments.size() <= 4) {
+        Reply reply = mediaFile(request, std::vector<std::string>(segments.begin() + 2, segments.end()));
+        if (reply.status / 100 == 2) {
+            if (auto video = playStarted(request)) {
+                data.exec("INSERT OR REPLACE INTO meta VALUES (?, ?)",
+                    { playsKey(*video), std::to_string(lessonVideoPlays(data, *video) + 1) });
+            }
+        }
+        return reply;
+    }
     if (segments[1] == "img" && segments.size() == 3)
         return picture(segments[2]);
     return notFoundPage();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/Responder.h"
+#include "server/SchoolData.h"
 
 #include <optional>
 #include <string>
@@ -11,7 +12,15 @@ namespace server {
 // "/m/<api>.json", its pictures and movies below "lessons/" of the pull path
 // (movies served with byte ranges), and the portal's small web site at the
 // server's root. Nothing when the request is none of these.
-std::optional<Reply> answerLessonService(const IncomingRequest& request);
+//
+// A video's movie address names the video ("?video=<uid>"); each fetch of it
+// from its first byte is one play, which raises the video's "views" in the
+// lesson details from then on. The plays are kept in the demo data, whose
+// lock the caller holds.
+std::optional<Reply> answerLessonService(const IncomingRequest& request, SchoolData& data);
+
+// How often the video has been played since the demo data was made.
+long long lessonVideoPlays(SchoolData& data, long long videoUid);
 
 // Where the lesson movies are read from: ORB_LESSON_MEDIA_DIR when set,
 // otherwise the folder the build made them in.

@@ -120,7 +120,7 @@ namespace {
 Reply RequestContext::answer()
 {
     auto guard = data_.lock();
-    if (auto lesson = answerLessonService(request_))
+    if (auto lesson = answerLessonService(request_, data_))
         return std::move(*lesson);
     const std::string& route = request_.route;
     if (!request_.underPull) {

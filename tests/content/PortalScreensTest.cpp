@@ -361,7 +361,7 @@ TEST_F(PortalScreenTest, TheLessonDetailPlaysFreeVideosAndSendsTheRestToTheSubsc
     testsupport::settle(harness());
     auto player = std::dynamic_pointer_cast<ORBMoviePlayerController>(harness().presentedScreen());
     ASSERT_TRUE(player);
-    EXPECT_EQ(player->contentURL(), harness().serverBase() + "mobile2/pull/lessons/media/clip.mp4");
+    EXPECT_EQ(player->contentURL(), harness().serverBase() + "mobile2/pull/lessons/media/clip.mp4?video=1001");
     ASSERT_TRUE(player->moviePlayer());
     ASSERT_TRUE(harness().runUntil([&] { return player->moviePlayer()->framesDrawn() > 0; }));
     ASSERT_TRUE(harness().tapButton("完成"));
@@ -432,6 +432,53 @@ TEST_F(PortalScreenTest, TheLessonDetailRefusesWhatCannotPlayAndSaysWhyAReplyFai
         EXPECT_EQ(rowsOf(detail, "tableView", 1), 2) << text;
         harness().advance(2);
     }
+}
+
+TEST_F(PortalScreenTest, AVideoPlayedCountsOnceMoreWhenTheDetailLoadsAgain)
+{
+    signIn();
+    signInToPortal();
+    auto detail = std::make_shared<GCLessonDetailViewController>();
+    detail->setLesson(lesson(101, "分数的初步认识"));
+    detail->setSubject(subject("s1", "数学"));
+    open(detail, kTab);
+    ASSERT_TRUE(harness().runUntil([&] { return rowsOf(detail, "tableView", 1) == 5; }));
+    testsupport::settle(harness());
+    auto rows = table("tableView");
+    ASSERT_TRUE(rows);
+    // "<n>人看过" of the first video, as its row shows it.
+    auto views = [&]() -> long long {
+        auto cell = visibleCell<GCVideoCell>(*rows, 0, 1);
+        if (!cell)
+            return -1;
+        for (const auto& label : harness().viewsByClass("UILabel")) {
+            auto text = std::static_pointer_cast<UILabel>(label)->text();
+            if (label->isDescendantOfView(cell.get()) && text.ends_with("人看过"))
+                return std::stoll(text);
+        }
+        return -1;
+    };
+    const long long before = views();
+    ASSERT_GT(before, 0);
+
+    // Played to its first picture, then closed.
+    ASSERT_TRUE(harness().selectRow(rows, 1, 0));
+    testsupport::settle(harness());
+    auto player = std::dynamic_pointer_cast<ORBMoviePlayerController>(harness().presentedScreen());
+    ASSERT_TRUE(player && player->moviePlayer());
+    ASSERT_TRUE(harness().runUntil([&] { return player->moviePlayer()->framesDrawn() > 0; }));
+    ASSERT_TRUE(harness().tapButton("完成"));
+    testsupport::settle(harness());
+    EXPECT_EQ(views(), before) << "the count is the service's: the row waits for its next answer";
+
+    // The next pull asks the service again, which has counted the play.
+    auto refresh = std::dynamic_pointer_cast<RefreshTableView>(rows);
+    ASSERT_TRUE(refresh);
+    refresh->loadTopData();
+    ASSERT_TRUE(waitForBodies(APIRequest::kLessonDetail, 2));
+    ASSERT_TRUE(harness().runUntil([&] { return views() != before; }));
+    EXPECT_EQ(views(), before + 1);
+    EXPECT_FALSE(harness().render("portal-lesson-detail-played.png").empty());
 }
 
 TEST_F(PortalScreenTest, TheLiveDetailShowsTheLectorTheLessonsAndTheGuide)

@@ -5,6 +5,8 @@
 #include "platform/os/PlatformJson.h"
 #include "platform/os/StringUtil.h"
 #include "platform/os/Url.h"
+#include "platform/crypto/Md5.h"
+#include "server/LessonService.h"
 #include "server/Responder.h"
 
 #include <algorithm>
@@ -952,6 +954,94 @@ namespace {
         startServer(options);
         EXPECT_EQ(standin->port(), port);
         EXPECT_EQ(standin->baseUrl(), "http://127.0.0.1:" + std::to_string(port) + "/");
+    }
+
+    // --------------------------------------------------------------- lesson plays
+
+    class LessonPlaysTest : public StandinTest {
+    protected:
+        // The lesson's detail as the portal asks for it, signed as the portal user.
+        Value lessonDetail(long long uid)
+        {
+            const long long stamp = 1700000000;
+            const std::string stampText = std::to_string(stamp);
+            Dictionary body { { "app_key", server::LessonServiceKeys::kAppKey }, { "timestamp", stamp },
+                { "app_secret", platform::Md5::hex(std::string(server::LessonServiceKeys::kAppSecret) + stampText) },
+                { "sid", server::LessonServiceKeys::kPortalSid },
+                { "access_token",
+                    platform::Md5::hex(std::string(server::LessonServiceKeys::kPortalAccessToken) + stampText) },
+                { "uid", uid } };
+            httplib::Client http("127.0.0.1", standin->port());
+            auto text = platform::PlatformJson::write(Value(body)).value_or("");
+            auto result = http.Post("/m/lesson/detail_with_right.json", text, "application/json");
+            if (!result) {
+                ADD_FAILURE() << "no answer";
+                return {};
+            }
+            auto reply = platform::PlatformJson::read(result->body);
+            if (!reply || (*reply)["code"] != Value(0)) {
+                ADD_FAILURE() << result->body;
+                return {};
+            }
+            return (*reply)["data"];
+        }
+        Value video(long long lesson, long long uid)
+        {
+            Value detail = lessonDetail(lesson);
+            if (const auto* videos = detail["videos"].asArray()) {
+                for (const Value& one : *videos) {
+                    if (one["uid"].longLongValue() == uid)
+                        return one;
+                }
+            }
+            ADD_FAILURE() << "no video " << uid;
+            return {};
+        }
+        long long views(long long lesson, long long uid) { return video(lesson, uid)["views"].longLongValue(); }
+        // A GET of a movie below the pull path, with a byte range when one is given.
+        int fetchMovie(const std::string& route, const std::string& range = {})
+        {
+            httplib::Client http("127.0.0.1", standin->port());
+            httplib::Headers headers;
+            if (!range.empty())
+                headers.emplace("Range", range);
+            auto result = http.Get(("/mobile2/pull/" + route).c_str(), headers);
+            return result ? result->status : 0;
+        }
+    };
+
+    TEST_F(LessonPlaysTest, PlayingAVideoRaisesItsViewsOncePerPlay)
+    {
+        // Each video's movie address names the video.
+        const std::string src = video(101, 1001)["src"].stringValue();
+        EXPECT_TRUE(platform::hasSuffix(src, "lessons/media/clip.mp4?video=1001")) << src;
+        EXPECT_TRUE(platform::hasSuffix(video(101, 1002)["src"].stringValue(), "lessons/media/hls/index.m3u8?video=1002"));
+        const long long mp4 = views(101, 1001);
+        const long long hls = views(101, 1002);
+        const long long other = views(101, 1003);
+        EXPECT_EQ(mp4, 1532);
+
+        // A play: the player's first read from byte 0, then reads further on
+        // (the index, a seek), which are the same play.
+        EXPECT_EQ(fetchMovie("lessons/media/clip.mp4?video=1001", "bytes=0-"), 206);
+        EXPECT_EQ(fetchMovie("lessons/media/clip.mp4?video=1001", "bytes=1000-1999"), 206);
+        EXPECT_EQ(views(101, 1001), mp4 + 1);
+        // A whole fetch is a play too; the file without a video is nobody's.
+        EXPECT_EQ(fetchMovie("lessons/media/clip.mp4?video=1001"), 200);
+        EXPECT_EQ(fetchMovie("lessons/media/clip.mp4"), 200);
+        EXPECT_EQ(views(101, 1001), mp4 + 2);
+
+        // A segmented movie counts its playlist, not its segments.
+        EXPECT_EQ(fetchMovie("lessons/media/hls/index.m3u8?video=1002"), 200);
+        EXPECT_EQ(fetchMovie("lessons/media/hls/seg000.ts"), 200);
+        EXPECT_EQ(views(101, 1002), hls + 1);
+        // A missing movie plays nothing; other videos keep their counts.
+        EXPECT_EQ(fetchMovie("lessons/media/missing.mp4?video=1003"), 404);
+        EXPECT_EQ(views(101, 1003), other);
+        // The plays last as long as the demo data: a restart keeps them.
+        stopServer();
+        startServer();
+        EXPECT_EQ(views(101, 1001), mp4 + 2);
     }
 
 } // namespace
