@@ -9,13 +9,35 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
 #include "platform/uikit/UIViewController.h"
+#include "ui/controls/UIColorHelper.h"
 
 namespace {
+
+// The icon's own tile when its feature names no background: a rounded square
+// as large as a background, in the feature's colour or, without one, a warm
+// amber from the function grid's palette.
+std::shared_ptr<UIImage> plainTile(const NavigationInfo& info, const UIImage& icon)
+{
+    const double inset = MessageNavigationCell::kIconInset;
+    const platform::Size size(icon.size().width + 2 * inset, icon.size().height + 2 * inset);
+    auto context = platform::Context::createBitmap(size, icon.scale());
+    if (!context)
+        return nullptr;
+    auto color = UIColorHelper::colorWithString(info.color().value_or(""));
+    context->setFillColor(color.value_or(MessageNavigationCell::kPlainTileColor));
+    context->beginPath();
+    context->addRoundedRect(platform::Rect(0, 0, size.width, size.height), MessageNavigationCell::kPlainTileRadius);
+    context->fillPath();
+    return std::make_shared<UIImage>(context->makeImage());
+}
 
 // The feature's background at its own size with its icon drawn inset.
 std::shared_ptr<UIImage> compositeAvatar(const NavigationInfo& info)
 {
-    auto background = UIImage::imageNamed(info.logoBgImageName().value_or(""));
+    auto icon = UIImage::imageNamed(info.logoImageName().value_or(""));
+    auto background = info.logoBgImageName().value_or("").empty()
+        ? (icon ? plainTile(info, *icon) : nullptr)
+        : UIImage::imageNamed(*info.logoBgImageName());
     if (!background)
         return nullptr;
     const platform::Size size = background->size();
@@ -24,8 +46,7 @@ std::shared_ptr<UIImage> compositeAvatar(const NavigationInfo& info)
         return background;
     context->drawImage(background->CGImage(), platform::Rect(0, 0, size.width, size.height));
     const double inset = MessageNavigationCell::kIconInset;
-    if (auto icon = UIImage::imageNamed(info.logoImageName().value_or(""));
-        icon && size.width > 2 * inset && size.height > 2 * inset)
+    if (icon && size.width > 2 * inset && size.height > 2 * inset)
         context->drawImage(
             icon->CGImage(), platform::Rect(inset, inset, size.width - 2 * inset, size.height - 2 * inset));
     return std::make_shared<UIImage>(context->makeImage());

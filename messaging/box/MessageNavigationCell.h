@@ -2,6 +2,7 @@
 
 #include "app/navigation/NavigationInfo.h"
 #include "core/model/NavMessageInfo.h"
+#include "platform/graphics/Color.h"
 #include "ui/tables/BaseCell.h"
 
 #include <memory>
@@ -27,6 +28,9 @@ public:
     static constexpr double kAvatarCornerRadius = 4.0;
     // The feature icon sits this far inside its background on every side.
     static constexpr double kIconInset = 15.0;
+    // The tile an icon is drawn on when its feature names no background.
+    static constexpr platform::Color kPlainTileColor = platform::Color::fromRGB255(255, 153, 0);
+    static constexpr double kPlainTileRadius = 12.0;
 
     MessageNavigationCell() = default;
 

@@ -1,7 +1,7 @@
 // The application shell's pictures: the bars and tab buttons of the main
 // screen, the login screen's fields and buttons, the warm prompt, the account
-// chooser's marks, the function grid's background and icons, the app icon
-// and the introduction pages.
+// chooser's marks, the function grid's background and icons, the feature
+// backgrounds behind those icons, the app icon and the introduction pages.
 #include "tools/imagegen/ImageCatalog.h"
 
 #include "platform/graphics/Text.h"
@@ -593,6 +593,241 @@ imagegen::ImageEntry gridIcon(const char* name, void (*draw)(Context&, Size))
     return { name, { 46, 46 }, draw };
 }
 
+// Handset with two call waves: calls placed through the school's line.
+void iconCallLine(Context& c, Size)
+{
+    c.setFillColor(kWhite);
+    c.beginPath();
+    c.moveTo(Point(11, 12));
+    c.lineTo(Point(16, 12));
+    c.lineTo(Point(19, 19));
+    c.lineTo(Point(15.5, 22.5));
+    c.curveTo(Point(17.5, 27), Point(20, 29.5), Point(24.5, 31.5));
+    c.lineTo(Point(28, 28));
+    c.lineTo(Point(35, 31));
+    c.lineTo(Point(35, 36));
+    c.curveTo(Point(35, 38.5), Point(32.5, 40.5), Point(30, 39.5));
+    c.curveTo(Point(18.5, 37.5), Point(8.5, 27.5), Point(7.5, 16));
+    c.curveTo(Point(7.5, 13.5), Point(9, 12), Point(11, 12));
+    c.closePath();
+    c.fillPath();
+    strokeStyle(c, kWhite, 2.5);
+    c.beginPath();
+    c.addArc(Point(22, 24), 7, -kPi / 2, 0, true);
+    c.strokePath();
+    c.beginPath();
+    c.addArc(Point(22, 24), 13, -kPi / 2, 0, true);
+    c.strokePath();
+}
+
+void bubbleOutline(Context& c)
+{
+    c.beginPath();
+    c.moveTo(Point(13, 9));
+    c.lineTo(Point(33, 9));
+    c.curveTo(Point(37.5, 9), Point(40, 11.5), Point(40, 16));
+    c.lineTo(Point(40, 27));
+    c.curveTo(Point(40, 31.5), Point(37.5, 34), Point(33, 34));
+    c.lineTo(Point(20, 34));
+    c.lineTo(Point(12, 40));
+    c.lineTo(Point(13, 34));
+    c.curveTo(Point(8.5, 34), Point(6, 31.5), Point(6, 27));
+    c.lineTo(Point(6, 16));
+    c.curveTo(Point(6, 11.5), Point(8.5, 9), Point(13, 9));
+    c.closePath();
+}
+
+// A speech bubble holding lines of text: the messages sent before.
+void iconMessageHistory(Context& c, Size)
+{
+    strokeStyle(c, kWhite, 3);
+    bubbleOutline(c);
+    c.strokePath();
+    strokeStyle(c, kWhite, 2.5);
+    line(c, Point(13, 17), Point(33, 17));
+    line(c, Point(13, 22), Point(33, 22));
+    line(c, Point(13, 27), Point(25, 27));
+}
+
+// A paper plane: one message going out to many.
+void iconSendMany(Context& c, Size)
+{
+    c.setFillColor(kWhite);
+    c.beginPath();
+    c.moveTo(Point(6, 22));
+    c.lineTo(Point(40, 8));
+    c.lineTo(Point(33, 37));
+    c.lineTo(Point(23, 30));
+    c.lineTo(Point(36, 13));
+    c.lineTo(Point(18, 27));
+    c.closePath();
+    c.fillPath();
+    c.beginPath();
+    c.moveTo(Point(19, 29));
+    c.lineTo(Point(21, 31));
+    c.lineTo(Point(19, 39));
+    c.closePath();
+    c.fillPath();
+}
+
+// A notice board on two legs with a pin and lines of text.
+void iconBulletin(Context& c, Size)
+{
+    strokeStyle(c, kWhite, 3);
+    c.beginPath();
+    c.addRoundedRect(Rect(7, 10, 32, 23), 3);
+    c.strokePath();
+    line(c, Point(14, 33), Point(11, 40));
+    line(c, Point(32, 33), Point(35, 40));
+    strokeStyle(c, kWhite, 2.5);
+    line(c, Point(13, 18), Point(33, 18));
+    line(c, Point(13, 23), Point(33, 23));
+    line(c, Point(13, 28), Point(25, 28));
+    c.setFillColor(kWhite);
+    c.fillEllipseInRect(Rect(19.5, 5, 7, 7));
+}
+
+void starPath(Context& c, Point centre, double outer, double inner)
+{
+    for (int i = 0; i < 10; ++i) {
+        double a = -kPi / 2 + i * kPi / 5;
+        double r = i % 2 == 0 ? outer : inner;
+        Point p(centre.x + r * std::cos(a), centre.y + r * std::sin(a));
+        if (i == 0)
+            c.moveTo(p);
+        else
+            c.lineTo(p);
+    }
+    c.closePath();
+}
+
+// A solid speech bubble with a star cut out of it: a remark on a pupil.
+void iconRemark(Context& c, Size)
+{
+    c.setFillColor(kWhite);
+    bubbleOutline(c);
+    starPath(c, Point(23, 22), 9.5, 4);
+    c.fillPath(platform::FillRule::EvenOdd);
+}
+
+// An exercise book with a pencil across its corner.
+void iconHomework(Context& c, Size)
+{
+    strokeStyle(c, kWhite, 3);
+    c.beginPath();
+    c.addRoundedRect(Rect(9, 6, 23, 32), 3);
+    c.strokePath();
+    line(c, Point(14, 7), Point(14, 37));
+    strokeStyle(c, kWhite, 2.5);
+    line(c, Point(19, 14), Point(27, 14));
+    line(c, Point(19, 19), Point(27, 19));
+    c.save();
+    c.translate(32, 30);
+    c.rotate(kPi / 4);
+    // The pencil, drawn upright and turned: body, collar and tip.
+    c.setFillColor(kWhite);
+    roundRect(c, Rect(-3.5, -17, 7, 3.5), 1.5);
+    c.fillPath();
+    c.fillRect(Rect(-3.5, -12.5, 7, 15));
+    c.beginPath();
+    c.moveTo(Point(-3.5, 3.5));
+    c.lineTo(Point(3.5, 3.5));
+    c.lineTo(Point(0, 10));
+    c.closePath();
+    c.fillPath();
+    c.restore();
+}
+
+// A headset: headband, ear cups and a microphone on its arm.
+void iconHeadset(Context& c, Size)
+{
+    strokeStyle(c, kWhite, 3);
+    c.beginPath();
+    c.addArc(Point(23, 24), 14, kPi, 0, true);
+    c.strokePath();
+    c.setFillColor(kWhite);
+    roundRect(c, Rect(6, 21, 8, 13), 3);
+    c.fillPath();
+    roundRect(c, Rect(32, 21, 8, 13), 3);
+    c.fillPath();
+    strokeStyle(c, kWhite, 2.5);
+    c.beginPath();
+    c.moveTo(Point(36, 34));
+    c.curveTo(Point(36, 39), Point(32, 40), Point(27, 40));
+    c.strokePath();
+    roundRect(c, Rect(20, 37.5, 8, 5), 2.5);
+    c.fillPath();
+}
+
+// A clipboard holding ticked lines: a questionnaire.
+void iconChecklist(Context& c, Size)
+{
+    strokeStyle(c, kWhite, 3);
+    c.beginPath();
+    c.addRoundedRect(Rect(9, 8, 28, 32), 3);
+    c.strokePath();
+    c.setFillColor(kWhite);
+    roundRect(c, Rect(16, 5, 14, 7), 2);
+    c.fillPath();
+    strokeStyle(c, kWhite, 2.5);
+    for (int i = 0; i < 3; ++i) {
+        double y = 19 + i * 7;
+        c.beginPath();
+        c.moveTo(Point(13.5, y));
+        c.lineTo(Point(15.5, y + 2));
+        c.lineTo(Point(19, y - 2));
+        c.strokePath();
+        line(c, Point(23, y), Point(32, y));
+    }
+}
+
+// An open magazine: two pages, text on the left, a picture on the right.
+void iconMagazine(Context& c, Size)
+{
+    strokeStyle(c, kWhite, 3);
+    c.beginPath();
+    c.moveTo(Point(23, 13));
+    c.curveTo(Point(18, 9.5), Point(11, 9.5), Point(5, 11));
+    c.lineTo(Point(5, 35));
+    c.curveTo(Point(11, 33.5), Point(18, 33.5), Point(23, 37));
+    c.curveTo(Point(28, 33.5), Point(35, 33.5), Point(41, 35));
+    c.lineTo(Point(41, 11));
+    c.curveTo(Point(35, 9.5), Point(28, 9.5), Point(23, 13));
+    c.closePath();
+    c.strokePath();
+    line(c, Point(23, 13), Point(23, 36));
+    strokeStyle(c, kWhite, 2);
+    line(c, Point(9.5, 17), Point(18.5, 17.5));
+    line(c, Point(9.5, 22), Point(18.5, 22.5));
+    line(c, Point(9.5, 27), Point(18.5, 27.5));
+    c.setFillColor(kWhite);
+    roundRect(c, Rect(27.5, 15.5, 9.5, 13), 1.5);
+    c.fillPath();
+}
+
+// ---- Feature backgrounds (76 x 76): the tiles behind a feature's icon -------------
+//
+// A rounded square in the feature's colour, from the function grid's palette,
+// a little lighter at the top. The icon sits 15 points inside, at its own size.
+
+void featureTile(Context& c, Size s, Color top, Color bottom)
+{
+    c.save();
+    roundRect(c, Rect(0, 0, s.width, s.height), 12);
+    c.clip();
+    vertical(c, Rect(0, 0, s.width, s.height), top, bottom);
+    c.restore();
+}
+
+imagegen::ImageEntry featureBackground(const char* name, int r, int g, int b)
+{
+    // The lower edge a shade darker than the feature's colour, the top a shade lighter.
+    auto mix = [](int v, int towards, double t) { return int(std::lround(v + (towards - v) * t)); };
+    Color top = rgb(mix(r, 255, 0.08), mix(g, 255, 0.08), mix(b, 255, 0.08));
+    Color bottom = rgb(mix(r, 0, 0.06), mix(g, 0, 0.06), mix(b, 0, 0.06));
+    return { name, { 76, 76 }, [top, bottom](Context& c, Size s) { featureTile(c, s, top, bottom); } };
+}
+
 // ---- Introduction pages -------------------------------------------------------------
 
 // One page: a coloured backdrop, a large illustration on a white disc and,
@@ -792,6 +1027,23 @@ std::vector<imagegen::ImageEntry> allEntries()
         gridIcon("grid_item_icon_29", iconPhone),
         gridIcon("grid_item_icon_30", iconCloud),
         gridIcon("grid_item_icon_31", iconFlame),
+        gridIcon("grid_item_icon_02", iconSendMany),
+        gridIcon("grid_item_icon_03", iconCallLine),
+        gridIcon("grid_item_icon_04", iconMessageHistory),
+        gridIcon("grid_item_icon_05", iconBulletin),
+        gridIcon("grid_item_icon_06", iconRemark),
+        gridIcon("grid_item_icon_07", iconHomework),
+        gridIcon("grid_item_icon_09", iconHeadset),
+        gridIcon("grid_item_icon_15", iconChecklist),
+        gridIcon("grid_item_icon_25", iconMagazine),
+        featureBackground("grid_item_bg02", 0x4C, 0xA6, 0xA6),
+        featureBackground("grid_item_bg03", 0x7E, 0xBE, 0x0C),
+        featureBackground("grid_item_bg04", 0x00, 0x99, 0xCC),
+        featureBackground("grid_item_bg05", 0xF2, 0x90, 0x47),
+        featureBackground("grid_item_bg06", 0xCC, 0x33, 0x66),
+        featureBackground("grid_item_bg07", 0x4C, 0xC0, 0x8A),
+        featureBackground("grid_item_bg09", 0x00, 0x66, 0x66),
+        featureBackground("grid_item_bg15", 0xA5, 0x4A, 0xD1),
         { "introduction_btn_close", { 227, 72 }, drawIntroClose },
     };
     for (auto& page : introductionPages())

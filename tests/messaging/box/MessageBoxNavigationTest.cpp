@@ -21,6 +21,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -269,6 +274,105 @@ TEST(MessageBoxNavigationRows, EachRowOpensItsFeatureForEveryRole)
         (std::set<std::string> { "CTDCallViewController", "SMSHistoryViewController", "SchoolNoticeViewController",
             "CommentStudentViewController", "HomeWorkListViewController", "OnlineServiceViewController",
             "QuestionnaireSurveyViewController", "MagazineListViewController" }));
+}
+
+// What an avatar's pixels hold: how many are see-through, how many white
+// (the feature's icon), and the colour of its tile near the top edge.
+struct AvatarPixels {
+    std::size_t total = 0;
+    std::size_t transparent = 0;
+    std::size_t white = 0;
+    std::size_t commonest = 0;
+    std::array<std::uint8_t, 4> tile {};
+};
+
+AvatarPixels countPixels(const platform::Image& image)
+{
+    AvatarPixels counted;
+    std::map<std::uint32_t, std::size_t> colours;
+    for (int y = 0; y < image.pixelHeight(); ++y)
+        for (int x = 0; x < image.pixelWidth(); ++x) {
+            const auto p = image.pixelAt(x, y);
+            ++counted.total;
+            if (p[3] < 16)
+                ++counted.transparent;
+            else if (p[3] > 240 && p[0] > 235 && p[1] > 235 && p[2] > 235)
+                ++counted.white;
+            ++colours[std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]];
+        }
+    for (const auto& [colour, n] : colours)
+        counted.commonest = std::max(counted.commonest, n);
+    counted.tile = image.pixelAt(image.pixelWidth() / 2, image.pixelHeight() / 10);
+    return counted;
+}
+
+int colourDistance(const std::array<std::uint8_t, 4>& a, const std::array<std::uint8_t, 4>& b)
+{
+    return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
+}
+
+// Every row of every role shows its feature's picture: a white icon on an
+// opaque coloured tile, each feature of a role in a colour of its own.
+TEST(MessageBoxNavigationRows, EveryRowShowsItsFeaturesAvatar)
+{
+    struct Role {
+        const char* account;
+        const char* password;
+        const char* render;
+    };
+    const Role roles[] = {
+        { kDemoTeacher, kDemoTeacherPassword, "message-box-navigation-avatars-teacher.png" },
+        { kParent, kDemoParentPassword, "message-box-navigation-avatars-parent.png" },
+        { kStudent, kStudentPassword, "message-box-navigation-avatars-student.png" },
+    };
+    std::set<int> seen;
+    for (const Role& role : roles) {
+        SCOPED_TRACE(role.account);
+        AppHarnessOptions options;
+        options.screen = UIScreen::Kind::FourInch;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        ASSERT_TRUE(signInThroughScreens(harness, role.account, role.password));
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        settle(harness);
+        ASSERT_TRUE(harness.runUntil(
+            [&] { return boxtest::boxIdle() && boxtest::box() && !boxtest::box()->navigationRows().empty(); }, 20));
+        auto box = boxtest::box();
+        std::vector<std::array<std::uint8_t, 4>> tiles;
+        for (std::size_t i = 0; i < box->navigationRows().size(); ++i) {
+            const int type = box->navigationRows()[i]->eventType;
+            SCOPED_TRACE(type);
+            seen.insert(type);
+            auto cell = shownRow(box, long(i), MessageBoxViewController::kNavigationSection);
+            ASSERT_TRUE(std::dynamic_pointer_cast<MessageNavigationCell>(cell));
+            auto avatar = boxtest::outlet<UIImageView>(cell, "imgAvatar");
+            ASSERT_TRUE(avatar);
+            ASSERT_TRUE(avatar->image()) << "no picture for " << boxtest::text(cell, "lblName");
+            const platform::Image& image = avatar->image()->CGImage();
+            ASSERT_FALSE(image.isNull());
+            // At least as large as the place it fills, so it is never blown up.
+            EXPECT_GE(avatar->image()->size().width, avatar->frame().width());
+            EXPECT_GE(avatar->image()->size().height, avatar->frame().height());
+            const AvatarPixels pixels = countPixels(image);
+            // Only the tile's rounded corners are see-through.
+            EXPECT_LT(pixels.transparent * 20, pixels.total) << pixels.transparent << " of " << pixels.total;
+            // The icon: a clear white glyph, neither a speck nor the whole tile.
+            EXPECT_GT(pixels.white * 25, pixels.total) << pixels.white << " of " << pixels.total;
+            EXPECT_LT(pixels.white * 2, pixels.total) << pixels.white << " of " << pixels.total;
+            EXPECT_LT(pixels.commonest * 10, pixels.total * 9) << "one colour";
+            // The tile is coloured, not white, grey or see-through.
+            const auto& t = pixels.tile;
+            EXPECT_EQ(t[3], 255);
+            EXPECT_GT(std::max({ t[0], t[1], t[2] }) - std::min({ t[0], t[1], t[2] }), 60);
+            for (const auto& other : tiles)
+                EXPECT_GT(colourDistance(t, other), 40) << "two features of one role share a colour";
+            tiles.push_back(t);
+        }
+        settle(harness, 0.5);
+        EXPECT_FALSE(harness.render(role.render).empty());
+        core::MyAccountInfo::setInstance(nullptr);
+    }
+    EXPECT_EQ(seen, (std::set<int> { 2, 3, 4, 5, 6, 8, 14, 25 }));
 }
 
 TEST(MessageBoxNavigationRows, RenderedOnBothScreens)
