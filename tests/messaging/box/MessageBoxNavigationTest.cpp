@@ -267,6 +267,9 @@ TEST(MessageBoxNavigationRows, EachRowOpensItsFeatureForEveryRole)
             navigation->popToRootViewControllerAnimated(false);
             settle(harness, 0.6);
             ASSERT_EQ(navigation->topViewController(), box);
+            // A screen left while its first page loads keeps its loading
+            // overlay on the window until the answer comes.
+            ASSERT_TRUE(harness.runUntilOverlayGone());
         }
         core::MyAccountInfo::setInstance(nullptr);
     }
