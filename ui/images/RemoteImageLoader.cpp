@@ -275,6 +275,17 @@ void RemoteImageLoader::reset()
 {
     for (auto& connection : std::exchange(connections_, {}))
         connection->cancel();
+    deliveries_.clear();
+}
+
+void RemoteImageLoader::forgetDeliveries(const platform::Object* target, const std::string* action)
+{
+    for (auto it = deliveries_.begin(); it != deliveries_.end();) {
+        if (it->first.first == target && (!action || it->first.second == *action))
+            it = deliveries_.erase(it);
+        else
+            ++it;
+    }
 }
 
 void RemoteImageLoader::loadImageWithURL(const std::optional<platform::Url>& url, std::shared_ptr<platform::Object> target,
@@ -292,11 +303,28 @@ void RemoteImageLoader::loadImageWithURL(const std::optional<platform::Url>& url
                 });
             }
             if (success && target) {
-                platform::postToMain([target, success, image] { success.perform(*target, image, std::nullopt); });
+                // Delivered only if, by then, the target has asked for no
+                // other picture with this selector and was not cancelled.
+                const Delivery delivery { target.get(), success.name };
+                const std::uint64_t id = ++lastDelivery_;
+                deliveries_[delivery] = id;
+                std::weak_ptr<RemoteImageLoader> loader = weak_from_this();
+                platform::postToMain([loader, delivery, id, target, success, image] {
+                    auto self = loader.lock();
+                    if (!self)
+                        return;
+                    auto it = self->deliveries_.find(delivery);
+                    if (it == self->deliveries_.end() || it->second != id)
+                        return;
+                    self->deliveries_.erase(it);
+                    success.perform(*target, image, std::nullopt);
+                });
             }
             return;
         }
     }
+    if (target)
+        deliveries_.erase(Delivery { target.get(), success.name });
     // A new request replaces the target's older ones for the same selector,
     // as a cache hit does: an older picture arriving first would otherwise
     // show in a reused cell (another person's face in the row) until the new
@@ -434,6 +462,7 @@ void RemoteImageLoader::cancelLoadingURL(const std::optional<platform::Url>& url
 
 void RemoteImageLoader::cancelLoadingImagesForTarget(const platform::Object* target, const std::string& action)
 {
+    forgetDeliveries(target, &action);
     for (auto it = connections_.rbegin(); it != connections_.rend(); ++it) {
         if ((*it)->target().get() == target && (*it)->success().name == action)
             (*it)->cancel();
@@ -442,6 +471,7 @@ void RemoteImageLoader::cancelLoadingImagesForTarget(const platform::Object* tar
 
 void RemoteImageLoader::cancelLoadingImagesForTarget(const platform::Object* target)
 {
+    forgetDeliveries(target, nullptr);
     for (auto it = connections_.rbegin(); it != connections_.rend(); ++it) {
         if ((*it)->target().get() == target)
             (*it)->cancel();

@@ -7,6 +7,7 @@
 #include "platform/uikit/UIImage.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -141,8 +142,16 @@ private:
     // Removes (after cancelling) the connections the test picks, walking from the back.
     void removeWhere(const std::function<bool(const RemoteImageConnection&)>& matches);
 
+    // A picture found in the cache reaches its target a moment later, on the
+    // main loop: the delivery on its way per target and selector, so that a
+    // newer request or a cancel of the target drops it before it lands.
+    using Delivery = std::pair<const platform::Object*, std::string>;
+    void forgetDeliveries(const platform::Object* target, const std::string* action);
+
     std::shared_ptr<RemoteImageCache> cache_;
     std::vector<std::shared_ptr<RemoteImageConnection>> connections_;
+    std::map<Delivery, std::uint64_t> deliveries_;
+    std::uint64_t lastDelivery_ = 0;
     unsigned concurrentLoads_ = 2;
     double loadingTimeout_ = 60.0;
     std::vector<platform::ObserverToken> observers_;

@@ -140,6 +140,43 @@ TEST_F(RemoteImageLoaderTest, ACacheHitRemovesTheTargetsSupersededRequests)
     EXPECT_TRUE(weak.expired());
 }
 
+// A picture from the cache reaches its target a moment later, on the main
+// loop: a row reused for another person in that moment, whose picture has to
+// be fetched, must not be given the first person's face while it waits, nor
+// after its own picture came; nor may a cancelled target get it.
+TEST_F(RemoteImageLoaderTest, ACacheHitStillOnItsWayIsDroppedWhenTheTargetAsksForAnother)
+{
+    auto cached = photoURL("photo-16x16.png");
+    loader()->loadImageWithURL(cached);
+    ASSERT_TRUE(waitFor([&] { return RemoteImageLoader::defaultCache()->objectForKey(cached) != nullptr; }));
+
+    auto row = std::make_shared<Requester>("row");
+    loader()->loadImageWithURL(cached, row, noteImage()); // answered from memory, later
+    loader()->loadImageWithURL(photoURL("photo-40x30.png"), row, noteImage()); // fetched
+    harness_.loop().runUntilIdle();
+    EXPECT_TRUE(row->images.empty()) << "the first person's face reached the reused row";
+    ASSERT_TRUE(waitFor([&] { return !row->images.empty() && loader()->connections().empty(); }));
+    settle();
+    ASSERT_EQ(row->images.size(), 1u);
+    EXPECT_EQ(row->images[0]->size(), platform::Size(40, 30));
+
+    // Cancelled before the loop runs: nothing arrives.
+    auto gone = std::make_shared<Requester>("gone");
+    loader()->loadImageWithURL(cached, gone, noteImage());
+    loader()->cancelLoadingImagesForTarget(gone.get(), "noteImage:");
+    harness_.loop().runUntilIdle();
+    EXPECT_TRUE(gone->images.empty());
+
+    // Two hits in a row: only the later one lands.
+    auto twice = std::make_shared<Requester>("twice");
+    auto other = photoURL("photo-40x30.png");
+    loader()->loadImageWithURL(other, twice, noteImage());
+    loader()->loadImageWithURL(cached, twice, noteImage());
+    harness_.loop().runUntilIdle();
+    ASSERT_EQ(twice->images.size(), 1u);
+    EXPECT_EQ(twice->images[0]->size(), platform::Size(16, 16));
+}
+
 TEST_F(RemoteImageLoaderTest, BytesThatAreNotAPictureFailWithInvalidImageData)
 {
     auto target = std::make_shared<Requester>("t");
