@@ -40,6 +40,20 @@ constexpr const char* kParent = "13800000002";
 constexpr const char* kStudent = "13800000006";
 constexpr const char* kStudentPassword = "student123";
 
+// Starts the client, signs the person in through the screens and opens the
+// message tab; the box once its notices are in, nullptr when they never come.
+std::shared_ptr<MessageBoxViewController> boxWithNotices(AppHarness& harness, const char* account, const char* password)
+{
+    if (!startClient(harness) || !signInThroughScreens(harness, account, password))
+        return nullptr;
+    mainScreen()->switchToView(ORBViewController::kMessageTab);
+    settle(harness);
+    if (!harness.runUntil(
+            [&] { return boxtest::boxIdle() && boxtest::box() && !boxtest::box()->navigationRows().empty(); }, 20))
+        return nullptr;
+    return boxtest::box();
+}
+
 std::vector<int> typesOf(const MessageBoxViewController& box)
 {
     std::vector<int> types;
@@ -242,13 +256,8 @@ TEST(MessageBoxNavigationRows, EachRowOpensItsFeatureForEveryRole)
     for (const Role& role : roles) {
         SCOPED_TRACE(role.account);
         AppHarness harness;
-        ASSERT_TRUE(startClient(harness));
-        ASSERT_TRUE(signInThroughScreens(harness, role.account, role.password));
-        mainScreen()->switchToView(ORBViewController::kMessageTab);
-        settle(harness);
-        ASSERT_TRUE(harness.runUntil(
-            [&] { return boxtest::boxIdle() && boxtest::box() && !boxtest::box()->navigationRows().empty(); }, 20));
-        auto box = boxtest::box();
+        auto box = boxWithNotices(harness, role.account, role.password);
+        ASSERT_TRUE(box);
         EXPECT_EQ(typesOf(*box), role.types);
         auto table = boxtest::table(box);
         auto navigation = box->navigationController();
@@ -334,13 +343,8 @@ TEST(MessageBoxNavigationRows, EveryRowShowsItsFeaturesAvatar)
         AppHarnessOptions options;
         options.screen = UIScreen::Kind::FourInch;
         AppHarness harness(options);
-        ASSERT_TRUE(startClient(harness));
-        ASSERT_TRUE(signInThroughScreens(harness, role.account, role.password));
-        mainScreen()->switchToView(ORBViewController::kMessageTab);
-        settle(harness);
-        ASSERT_TRUE(harness.runUntil(
-            [&] { return boxtest::boxIdle() && boxtest::box() && !boxtest::box()->navigationRows().empty(); }, 20));
-        auto box = boxtest::box();
+        auto box = boxWithNotices(harness, role.account, role.password);
+        ASSERT_TRUE(box);
         std::vector<std::array<std::uint8_t, 4>> tiles;
         for (std::size_t i = 0; i < box->navigationRows().size(); ++i) {
             const int type = box->navigationRows()[i]->eventType;
@@ -390,13 +394,8 @@ TEST(MessageBoxNavigationRows, RenderedOnBothScreens)
         AppHarnessOptions options;
         options.screen = row.screen;
         AppHarness harness(options);
-        ASSERT_TRUE(startClient(harness));
-        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
-        mainScreen()->switchToView(ORBViewController::kMessageTab);
-        settle(harness);
-        ASSERT_TRUE(harness.runUntil(
-            [&] { return boxtest::boxIdle() && boxtest::box() && !boxtest::box()->navigationRows().empty(); }, 20));
-        auto box = boxtest::box();
+        auto box = boxWithNotices(harness, kDemoTeacher, kDemoTeacherPassword);
+        ASSERT_TRUE(box);
         auto table = boxtest::table(box);
         table->layoutIfNeeded();
         // The first row sits at the top of the list, under the bar.
