@@ -34,6 +34,8 @@ constexpr const char* kChatSheetFormat = "是否拨打%s\n使用本机电话拨�
 constexpr const char* kLocalCall = "使用本机电话拨打";
 constexpr const char* kCtdCall = "使用CTD方式拨打";
 constexpr const char* kCancel = "取消";
+constexpr const char* kCannotCall = "无法拨打电话号码";
+constexpr const char* kCannotText = "无法发送短信";
 
 std::string formatted(const char* format, const std::string& value)
 {
@@ -151,7 +153,7 @@ void ContactsDetailViewController::btnCallTouchUpInside(UIControl*)
 {
     url_ = "tel:" + phone();
     if (!platform::UrlOpener::shared().canOpenURL(url_)) {
-        alert("无法拨打电话号码");
+        alert(kCannotCall);
         return;
     }
     if (fromAddressBook()) {
@@ -175,8 +177,12 @@ void ContactsDetailViewController::btnSmsTouchUpInside(UIControl*)
         return;
     }
     url_ = "sms:" + phone();
-    if (!platform::UrlOpener::shared().canOpenURL(url_))
+    // As the call button does for "tel:": a device that cannot text is said,
+    // not left silent.
+    if (!platform::UrlOpener::shared().canOpenURL(url_)) {
+        alert(kCannotText);
         return;
+    }
     showSheet(kMessageSheet, "", std::string("发瑞鸥消息"), { "发手机短信" });
 }
 
@@ -247,7 +253,7 @@ void ContactsDetailViewController::openUrl()
     // Handed to whatever places calls and texts here; where nothing does,
     // the person is told rather than left waiting.
     if (!platform::UrlOpener::shared().openURL(url_))
-        alert(url_.rfind("tel:", 0) == 0 ? "无法拨打电话号码" : "无法发送短信");
+        alert(url_.rfind("tel:", 0) == 0 ? kCannotCall : kCannotText);
 }
 
 void ContactsDetailViewController::handleCallPhone()
@@ -287,8 +293,12 @@ void ContactsDetailViewController::callPhoneView()
 void ContactsDetailViewController::sendMFMessages()
 {
     auto composer = SmsComposeViewController::create();
-    if (!composer)
+    if (!composer) {
+        // The device gives no composer: the person confirmed a message, so
+        // say why none comes.
+        alert(kCannotText);
         return;
+    }
     composer->composer()->setRecipients({ phone() });
     composer->composer()->setDelegate(weakSelf<ContactsDetailViewController>());
     if (auto tabs = TabViewController::shareInstance())

@@ -301,3 +301,33 @@ TEST_F(ContactDetail, FromTheChatBothChoicesOfTheOwnPhoneSheetAct)
     ASSERT_TRUE(harness().tap(button("btnSms")));
     ASSERT_TRUE(waitForAnswer(kCtdCheck, 2));
 }
+
+TEST_F(ContactDetail, AMessageThatCannotBeComposedIsSaid)
+{
+    // A desktop without an application for "sms:": the message button says
+    // so, as the call button does for "tel:".
+    platform::UrlOpener::shared().setCanOpenScheme("sms", false);
+    auto detail = openFromBook("陈静");
+    ASSERT_TRUE(detail);
+    ASSERT_TRUE(harness().tap(button("btnSms")));
+    auto alert = harness().currentAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title(), "提示");
+    EXPECT_EQ(alert->message(), "无法发送短信");
+    EXPECT_FALSE(UIActionSheet::currentSheet());
+    EXPECT_FALSE(harness().render("contacts-detail-no-sms.png").empty());
+    ASSERT_TRUE(harness().tapAlertButton("确定"));
+    settle(harness());
+    EXPECT_FALSE(harness().currentAlert());
+
+    // "sms:" opens but the device gives no composer: the confirmed prompt
+    // ends in the same notice rather than in nothing.
+    platform::UrlOpener::shared().setCanOpenScheme("sms", true);
+    platform::SmsComposer::setCanSendText(false);
+    ASSERT_TRUE(harness().tap(button("btnSms")));
+    choose(1);
+    confirm(false);
+    ASSERT_TRUE(harness().runUntil([&] { return harness().currentAlert() != nullptr; }));
+    EXPECT_EQ(harness().currentAlert()->message(), "无法发送短信");
+    EXPECT_FALSE(TabViewController::shareInstance()->presentedViewController());
+}
