@@ -78,6 +78,20 @@ protected:
             count += request.path == path;
         return count;
     }
+    // A person's tap on the page's element, at its centre; false when the
+    // page has no such element.
+    static bool tapInPage(UIWebView& view, const std::string& selector)
+    {
+        std::string box = view.stringByEvaluatingJavaScriptFromString(
+            "(function(){var e=document.querySelector('" + selector
+            + "');if(!e)return '';e.scrollIntoView({block:'center'});"
+              "var r=e.getBoundingClientRect();return (r.left+r.width/2)+','+(r.top+r.height/2);})()");
+        auto comma = box.find(',');
+        if (comma == std::string::npos)
+            return false;
+        view.tapPage(platform::Point(std::stod(box.substr(0, comma)), std::stod(box.substr(comma + 1))));
+        return true;
+    }
     std::vector<server::LoggedRequest> ctdOpenings()
     {
         std::vector<server::LoggedRequest> found;
@@ -274,6 +288,47 @@ TEST_F(WebScreens, CarrierPagesLoadTheirAddressesWithTheActivityIndicator)
     open(pigeon, ORBViewController::kGridTab);
     ASSERT_TRUE(waitForTitle(pigeon, "载入失败"));
     EXPECT_FALSE(application.isNetworkActivityIndicatorVisible());
+}
+
+// The mail page's folders open their lists in the same page, and a list
+// leads back to the folders.
+TEST_F(WebScreens, MailFoldersOpenTheirListsWhenTapped)
+{
+    signIn();
+    auto mail = platform::ClassRegistry::shared().createAs<UIViewController>("EmailNimbusViewController");
+    ASSERT_NE(mail, nullptr);
+    open(mail, ORBViewController::kGridTab);
+    auto view = pageView(mail);
+    ASSERT_NE(view, nullptr);
+    auto pageIs = [&](const std::string& title) {
+        return harness().runUntil([&] { return !view->isLoading() && view->documentTitle() == title; });
+    };
+    ASSERT_TRUE(pageIs("Nimbus邮箱"));
+    EXPECT_FALSE(harness().render("app-mail-folders.png").empty());
+
+    const std::string inbox = "/carrier/nimbus/inbox/";
+    ASSERT_TRUE(tapInPage(*view, "li:nth-child(1)"));
+    ASSERT_TRUE(harness().runUntil([&] { return pageFetches(inbox) == 1; }));
+    ASSERT_TRUE(pageIs("收件箱"));
+    EXPECT_NE(view->documentText().find("家长会通知"), std::string::npos);
+    EXPECT_EQ(view->request()->URL.absoluteString(), CarrierAddresses::nimbus() + "inbox/");
+    EXPECT_EQ(harness().topScreen(), mail);
+    EXPECT_TRUE(harness().runUntil([&] { return !UIApplication::sharedApplication().isNetworkActivityIndicatorVisible(); }));
+    EXPECT_TRUE(view->updateDrawing());
+    settle(harness(), 0.1);
+    EXPECT_FALSE(harness().render("app-mail-inbox.png").empty());
+
+    // Back to the folders, then an empty one says it is empty.
+    ASSERT_TRUE(tapInPage(*view, "a.back"));
+    ASSERT_TRUE(pageIs("Nimbus邮箱"));
+    ASSERT_TRUE(tapInPage(*view, "li:nth-child(2)"));
+    ASSERT_TRUE(pageIs("草稿箱"));
+    EXPECT_NE(view->documentText().find("没有邮件"), std::string::npos);
+    ASSERT_TRUE(tapInPage(*view, "a.back"));
+    ASSERT_TRUE(pageIs("Nimbus邮箱"));
+    ASSERT_TRUE(tapInPage(*view, "li:nth-child(3)"));
+    ASSERT_TRUE(pageIs("已发送"));
+    EXPECT_EQ(pageFetches("/carrier/nimbus/sent/"), 1u);
 }
 
 // The installed version's history page, drawn by the engine.
