@@ -53,6 +53,8 @@ namespace {
               "ul{list-style:none;margin:0;padding:0 12px}"
               "li{background:#fff;margin:0 0 8px;border-radius:6px;padding:12px 14px}"
               "a{color:#3a3f36;text-decoration:none;font-weight:bold}"
+              // A row that leads somewhere is its link from edge to edge.
+              "li>a{display:block;margin:-12px -14px;padding:12px 14px}"
               ".meta{display:block;font-weight:normal;font-size:12px;color:#8a9284;margin-top:4px}"
               ".tag{float:right;font-size:12px;color:#7fc410;font-weight:normal}"
               "</style></head><body>"
@@ -86,8 +88,8 @@ namespace {
         body += "</ul><h2>直播课堂</h2><ul>";
         for (const Value& live : *lessons::liveVideos().asArray()) {
             body += "<li><a href=\"" + std::string(kSitePrefix) + "live/" + std::to_string(live["uid"].intValue())
-                + "\">" + escape(text(live, "name")) + "</a><span class=\"meta\">讲师 "
-                + escape(text(live["lector"], "name")) + "</span></li>";
+                + "\">" + escape(text(live, "name")) + "<span class=\"meta\">讲师 "
+                + escape(text(live["lector"], "name")) + "</span></a></li>";
         }
         return htmlReply(page("云端讲堂", body + "</ul>"));
     }
@@ -106,9 +108,9 @@ namespace {
             if (text(lesson, "subject_sid") != sid)
                 continue;
             body += "<li><a href=\"" + std::string(kSitePrefix) + "lesson/" + std::to_string(lesson["uid"].intValue())
-                + "\">" + escape(text(lesson, "name")) + "</a><span class=\"tag\">"
+                + "\">" + escape(text(lesson, "name")) + "<span class=\"tag\">"
                 + std::to_string(lesson["video_count"].intValue()) + "个课件</span><span class=\"meta\">"
-                + escape(text(lesson, "intro")) + "</span></li>";
+                + escape(text(lesson, "intro")) + "</span></a></li>";
         }
         return htmlReply(page(name + "课程", body + "</ul>"));
     }

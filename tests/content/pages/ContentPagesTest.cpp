@@ -1,8 +1,11 @@
-// The growth assistant's page and the hot activities with their pages, on
-// the browser engine under an X server of the test's own.
+// The growth assistant's page, the hot activities with their pages and the
+// portal site's rows, on the browser engine under an X server of the test's
+// own.
 #include "app/web/ORBWebViewController.h"
 #include "content/pages/GrowthAssistantViewController.h"
 #include "content/pages/HotActivityViewController.h"
+#include "content/portal/WeiClassViewController.h"
+#include "platform/os/ClassRegistry.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
@@ -17,6 +20,7 @@
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -209,6 +213,50 @@ TEST_F(PagesTest, ActivityRowsGrowWithTheirTextAndAFailureIsShown)
     ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "活动维护中"; }));
     settle(harness());
     EXPECT_EQ(screen->hotActivities().size(), 3u);
+}
+
+// The portal site's subjects open in the same page when a person taps them.
+TEST_F(PagesTest, APortalSubjectOpensWhenTapped)
+{
+    signIn();
+    // As the function grid makes it: by name, with a plain initialiser.
+    auto screen = std::dynamic_pointer_cast<WeiClassViewController>(
+        platform::ClassRegistry::shared().create("WeiClassViewController"));
+    ASSERT_TRUE(screen);
+    open(screen, kTab);
+    auto web = webView();
+    ASSERT_TRUE(web);
+    ASSERT_TRUE(harness().runUntil([&] { return !web->isLoading() && web->documentTitle() == "云端讲堂"; }));
+    ASSERT_TRUE(harness().runUntilOverlayGone());
+    EXPECT_TRUE(web->updateDrawing());
+    settle(harness(), 0.1);
+    EXPECT_FALSE(harness().render("content-portal-site.png").empty());
+
+    const std::string subject = "/mobile2/pull/lessons/site/subject/s1";
+    auto fetches = [&] {
+        std::size_t count = 0;
+        for (const auto& request : harness().serverRequests())
+            count += request.path == subject;
+        return count;
+    };
+    // The subject's row, as a person taps it: at its centre, through the
+    // window, not on the word alone.
+    std::string box = web->stringByEvaluatingJavaScriptFromString(
+        "(function(){var a=document.querySelector('a[href$=\"subject/s1\"]');if(!a)return '';"
+        "var e=a.closest('li');e.scrollIntoView({block:'center'});var r=e.getBoundingClientRect();"
+        "return (r.left+r.width/2)+','+(r.top+r.height/2);})()");
+    auto comma = box.find(',');
+    ASSERT_NE(comma, std::string::npos) << box;
+    auto inWindow = web->convertPointToView(
+        platform::Point(std::stod(box.substr(0, comma)), std::stod(box.substr(comma + 1))), nullptr);
+    ASSERT_TRUE(testsupport::tapAtPoint(inWindow));
+    ASSERT_TRUE(harness().runUntil([&] { return fetches() == 1; }));
+    ASSERT_TRUE(harness().runUntil([&] { return !web->isLoading() && web->documentTitle() == "数学课程"; }));
+    ASSERT_TRUE(harness().runUntilOverlayGone());
+    EXPECT_EQ(harness().topScreen(), screen);
+    EXPECT_TRUE(web->updateDrawing());
+    settle(harness(), 0.1);
+    EXPECT_FALSE(harness().render("content-portal-subject.png").empty());
 }
 
 } // namespace
