@@ -9,10 +9,13 @@
 #include "platform/uikit/UIDatePicker.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UITapGestureRecognizer.h"
+#include "platform/uikit/UITouch.h"
 #include "platform/uikit/UIToolbar.h"
 #include "teaching/TeachingReplies.h"
 #include "ui/ORBHelper.h"
 
+#include <algorithm>
 #include <cmath>
 
 using core::ORBRequestType;
@@ -115,6 +118,7 @@ void SendClassNoticeViewController::viewDidLoad()
         bottom.origin.y -= kShortScreenCut;
         bottomView_->setFrame(bottom);
     }
+    bottomViewRect_ = bottomView_->frame();
 
     observe(UIKeyboardWillShowNotification, &SendClassNoticeViewController::keyboardWillShow);
     observe(UIKeyboardWillHideNotification, &SendClassNoticeViewController::keyboardWillHide);
@@ -133,6 +137,12 @@ void SendClassNoticeViewController::viewDidLoad()
     contentViewRect_.origin.y -= dateFrame.height();
     contentView_->setFrame(contentViewRect_);
     showPlaceholder();
+
+    // A tap on the form outside its fields, text and buttons puts the keyboard away.
+    auto tap = std::make_shared<UITapGestureRecognizer>();
+    tap->setDelegate(std::weak_ptr<UIGestureRecognizerDelegate>(me));
+    tap->addTarget(me, &SendClassNoticeViewController::endEditingOutside);
+    view()->addGestureRecognizer(tap);
 }
 
 void SendClassNoticeViewController::viewWillAppear(bool animated)
@@ -230,6 +240,22 @@ bool SendClassNoticeViewController::textFieldShouldReturn(UITextField* field)
 
 bool SendClassNoticeViewController::textViewShouldBeginEditing(UITextView*) { return true; }
 
+void SendClassNoticeViewController::textViewDidBeginEditing(UITextView*)
+{
+    isEditTextView_ = true;
+    // Coming from another field the keyboard is already up and may not
+    // announce itself again: the content rises now.
+    if (platform::Keyboard::isVisible())
+        liftContent(true, platform::Keyboard::frame(), platform::Keyboard::kAnimationDuration);
+}
+
+void SendClassNoticeViewController::textViewDidEndEditing(UITextView*)
+{
+    isEditTextView_ = false;
+    // Another field may keep the keyboard up: the content goes back anyway.
+    liftContent(false, platform::Keyboard::frame(), platform::Keyboard::kAnimationDuration);
+}
+
 void SendClassNoticeViewController::showPlaceholder() { holdTextLbl_->setHidden(!tvContent_->text().empty()); }
 
 void SendClassNoticeViewController::btnChooseBeginTimeAction(UIControl*) { edBeginTime_->becomeFirstResponder(); }
@@ -266,16 +292,61 @@ void SendClassNoticeViewController::keyboardWillHide(const platform::Notificatio
 
 void SendClassNoticeViewController::moveForKeyboard(const platform::Notification& notification, bool showing)
 {
+    auto keyboard = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey))
+                        .value_or(platform::Keyboard::frame());
+    double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
+    // Whatever is edited, the bar with 取消 and 发布 stays above the keyboard.
+    placeBottomBar(showing, keyboard, duration);
     // Only the text view lifts the content; whatever hides the keyboard puts
     // it back (the text view has ended editing by then).
     if (showing && !isEditTextView_)
         return;
-    auto lift = teaching::keyboardLift(notification, showing, contentViewRect_, textViewRect_, viewRect_.height());
+    liftContent(showing, keyboard, duration);
+}
+
+void SendClassNoticeViewController::liftContent(bool lifted, const platform::Rect& keyboard, double duration)
+{
+    platform::Notification moved;
+    moved.userInfo.set(UIKeyboardFrameEndUserInfoKey, platform::valueWithRect(keyboard));
+    moved.userInfo.set(UIKeyboardAnimationDurationUserInfoKey, duration);
+    // The view as it stands on this screen, not as the layout drew it.
+    auto lift = teaching::keyboardLift(moved, lifted, contentViewRect_, textViewRect_, view()->bounds().height());
+    // The text starts just below the navigation bar: raised any further its
+    // first lines would be typed out of sight.
+    if (lifted)
+        lift.content.origin.y = std::max(lift.content.origin.y, -textViewRect_.origin.y);
     UIView::animateWithDuration(lift.duration, weakCallback<SendClassNoticeViewController>([lift](SendClassNoticeViewController& screen) {
         screen.contentView_->setFrame(lift.content);
         screen.tvContent_->setFrame(lift.text);
     }));
 }
+
+void SendClassNoticeViewController::placeBottomBar(bool keyboardShown, const platform::Rect& keyboard, double duration)
+{
+    auto frame = bottomViewRect_;
+    if (keyboardShown && bottomView_->superview()) {
+        // The keyboard comes in screen coordinates; the bar ends on its top
+        // edge, never lower than its own place.
+        double keyboardTop = bottomView_->superview()->convertRectFromView(keyboard, nullptr).minY();
+        frame.origin.y = std::min(keyboardTop - frame.height(), bottomViewRect_.origin.y);
+    }
+    if (!std::isfinite(duration) || duration < 0)
+        duration = 0;
+    UIView::animateWithDuration(duration, weakCallback<SendClassNoticeViewController>([frame](SendClassNoticeViewController& screen) {
+        screen.bottomView_->setFrame(frame);
+    }));
+}
+
+bool SendClassNoticeViewController::gestureRecognizerShouldReceiveTouch(UIGestureRecognizer*, UITouch* touch)
+{
+    for (auto view = touch ? touch->view() : nullptr; view && view != this->view(); view = view->superview()) {
+        if (dynamic_cast<UIControl*>(view.get()) || dynamic_cast<UITextView*>(view.get()))
+            return false;
+    }
+    return true;
+}
+
+void SendClassNoticeViewController::endEditingOutside() { view()->endEditing(true); }
 
 // ---- Sending ----------------------------------------------------------------------------
 

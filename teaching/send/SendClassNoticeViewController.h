@@ -4,6 +4,7 @@
 #include "core/model/ClassInfo.h"
 #include "core/model/NoticeInfo.h"
 #include "platform/os/NotificationCenter.h"
+#include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIPickerView.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
@@ -21,8 +22,10 @@ class UIToolbar;
 // and its first and last day) sent in one query. The day row stays hidden,
 // so both days are today. On success the class circle hears of it at once
 // ("kSendWeiboSuccess"); the page that opened the screen as it closes, 1.5 s
-// later ("kSendClassNoticeSuccessed").
+// later ("kSendClassNoticeSuccessed"). While the keyboard is up the bottom
+// bar (取消, 发布) stands on it, and a tap outside the fields puts it away.
 class SendClassNoticeViewController final : public BaseViewController,
+                                            public UIGestureRecognizerDelegate,
                                             public UIPickerViewDataSource,
                                             public UIPickerViewDelegate,
                                             public UITextFieldDelegate,
@@ -50,7 +53,6 @@ public:
     static constexpr double kCloseDelay = 1.5;
     static constexpr double kPickerHeight = 216;
     static constexpr double kFieldPadding = 8;
-    // Where the content area and the text view go while the keyboard is up.
 
     SendClassNoticeViewController();
     // `now` stands for the device clock (tests hand in their own).
@@ -80,9 +82,12 @@ public:
     void textFieldDidEndEditing(UITextField* field) override;
     bool textFieldShouldReturn(UITextField* field) override;
     bool textViewShouldBeginEditing(UITextView*) override;
-    void textViewDidBeginEditing(UITextView*) override { isEditTextView_ = true; }
-    void textViewDidEndEditing(UITextView*) override { isEditTextView_ = false; }
+    void textViewDidBeginEditing(UITextView*) override;
+    void textViewDidEndEditing(UITextView*) override;
     void textViewDidChange(UITextView*) override { showPlaceholder(); }
+    // The tap that puts the keyboard away takes no touch meant for a field,
+    // the text or a button.
+    bool gestureRecognizerShouldReceiveTouch(UIGestureRecognizer* recognizer, UITouch* touch) override;
 
     // What the send fills, for the page's tests and the dispatcher.
     const std::shared_ptr<core::NoticeInfo>& noticeInfo() const { return noticeInfo_; }
@@ -96,6 +101,9 @@ private:
     void keyboardWillShow(const platform::Notification& notification);
     void keyboardWillHide(const platform::Notification& notification);
     void moveForKeyboard(const platform::Notification& notification, bool showing);
+    void liftContent(bool lifted, const platform::Rect& keyboard, double duration);
+    void placeBottomBar(bool keyboardShown, const platform::Rect& keyboard, double duration);
+    void endEditingOutside();
     void showPlaceholder();
     void chooseRow(long row);
     void alert(const std::string& message);
@@ -116,6 +124,8 @@ private:
     platform::Rect viewRect_;
     platform::Rect contentViewRect_;
     platform::Rect textViewRect_;
+    // The bottom bar's place with the keyboard down.
+    platform::Rect bottomViewRect_;
 
     std::shared_ptr<UIPickerView> receiverPicker_;
     std::shared_ptr<UIDatePicker> datePicker_;

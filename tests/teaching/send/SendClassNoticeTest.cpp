@@ -101,9 +101,10 @@ TEST_F(SendClassNoticeTest, ANoticeGoesThroughEveryCheckAndArrivesAsTyped)
     const auto restingText = textArea("tvContent")->frame();
     ASSERT_TRUE(testsupport::type(textArea("tvContent"), content));
     EXPECT_TRUE(harness().viewByOutlet("holdTextLbl")->isHidden());
-    // Writing the text, the content area goes up under the bar and the text
-    // view ends above the keyboard and its bar.
-    EXPECT_EQ(contentView->frame().origin.y, teaching::kRaisedContentY);
+    // Writing the text, the content area goes up, the text view's top just
+    // below the navigation bar, and the text view ends above the keyboard and its bar.
+    EXPECT_LT(contentView->frame().origin.y, restingContent.origin.y);
+    EXPECT_EQ(textArea("tvContent")->superview()->convertRectToView(textArea("tvContent")->frame(), screen->view().get()).minY(), 0);
     EXPECT_EQ(textArea("tvContent")->frame().height(),
         screen->view()->frame().height() - platform::Keyboard::frame().height() - teaching::kTextViewKeyboardGap);
     screen->selectedReceiver();
