@@ -27,7 +27,11 @@ void NavigationViewController::loadView()
     if (auto mode = UIScreen::mainScreen()->currentMode(); mode && mode->size.width == 640)
         margin = mode->size.height == 1136 ? kTallBottomMargin : kBottomMargin;
     auto bounds = root->bounds();
-    gridView_ = std::make_shared<GridView>(platform::Rect(0, 0, bounds.width(), bounds.height() - margin));
+    // The screen has no navigation bar and its view starts at the top of the
+    // screen: the grid starts below the status bar so that its first row is
+    // not drawn under it, and still ends above the tab bar.
+    gridView_ = std::make_shared<GridView>(
+        platform::Rect(0, kStatusBarHeight, bounds.width(), bounds.height() - margin - kStatusBarHeight));
     gridView_->setOutletName("gridView");
     gridView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     gridView_->setGridDelegate(self<NavigationViewController>());

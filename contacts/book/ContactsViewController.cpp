@@ -26,6 +26,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "ui/ORBHelper.h"
+#include "ui/overlay/ProgressOverlay.h"
 #include "ui/controls/StatusBarBacking.h"
 
 #include <algorithm>
@@ -47,6 +48,26 @@ constexpr const char* kDetailScreen = "ContactsDetailViewController";
 constexpr const char* kSearchCellIdentifier = "cell";
 
 const platform::Color kSearchSeparator(0.8, 0.8, 0.8, 1);
+
+// A prompt waiting for the person over the main screen (the greeting after
+// sign-in): a dimmed overlay showing a view of its own on the root screen's
+// view. Window overlays are drawn over it; nothing when none is up.
+std::shared_ptr<ProgressOverlay> promptOverMainScreen()
+{
+    auto delegate = UIApplication::sharedApplication().delegate();
+    auto window = delegate ? delegate->window() : nullptr;
+    auto root = window ? UIViewController::rootViewControllerOf(window.get()) : nullptr;
+    if (!root || !root->isViewLoaded())
+        return nullptr;
+    auto overlays = ProgressOverlay::allHUDsForView(root->view());
+    for (auto it = overlays.rbegin(); it != overlays.rend(); ++it) {
+        const auto& overlay = *it;
+        if (overlay->mode() == ProgressOverlayModeCustomView && overlay->customView() && overlay->dimBackground()
+            && !overlay->isHidden())
+            return overlay;
+    }
+    return nullptr;
+}
 
 std::string prefixOf(const std::string& uid)
 {
@@ -176,7 +197,7 @@ void ContactsViewController::loadData()
         static_cast<int>(core::ORBRequestType::AddressBook), platform::Value(),
         weakCallback<ContactsViewController>([](ContactsViewController& screen) {
             if (screen.isVisible_)
-                ORBHelper::showProgressHud(kLoadingText, true, false);
+                screen.showNotice(kLoadingText, true, false);
             screen.isRefresh_ = true;
         }),
         weakCallback<ContactsViewController>([](ContactsViewController& screen, const platform::Value& result) {
@@ -198,6 +219,36 @@ void ContactsViewController::btnRefreshTouchUpInside(UIControl*)
     if (isRefresh_)
         return;
     loadData();
+}
+
+void ContactsViewController::showNotice(const std::string& text, bool showLoading, bool canHide)
+{
+    if (auto previous = noticeUnderPrompt_.lock()) {
+        previous->setRemoveFromSuperViewOnHide(true);
+        previous->hide(false);
+    }
+    noticeUnderPrompt_.reset();
+    auto prompt = promptOverMainScreen();
+    auto host = prompt ? prompt->superview() : nullptr;
+    if (!host) {
+        ORBHelper::showProgressHud(text, showLoading, canHide);
+        return;
+    }
+    // One notice at a time, as on the window.
+    ORBHelper::hideProgressHud();
+    auto overlay = ProgressOverlay::initWithView(host);
+    host->insertSubviewBelow(overlay, prompt);
+    overlay->setRemoveFromSuperViewOnHide(true);
+    // It is not seen while the prompt is up: once the prompt has been
+    // closed it must not hold the screen's touches back either.
+    overlay->setUserInteractionEnabled(false);
+    overlay->setAnimationType(ProgressOverlayAnimationZoom);
+    overlay->setMode(showLoading ? ProgressOverlayModeSpinner : ProgressOverlayModeText);
+    overlay->setLabelText(text);
+    overlay->show(true);
+    if (canHide)
+        overlay->hide(true, ORBHelper::kProgressHudHideDelay);
+    noticeUnderPrompt_ = overlay;
 }
 
 void ContactsViewController::downloadSucceeded(const platform::Value& result)
@@ -235,7 +286,7 @@ void ContactsViewController::downloadSucceeded(const platform::Value& result)
     if (isViewLoaded())
         lblEmpty_->setText(kEmptyGroupText);
     platform::log("post notification completed\n");
-    ORBHelper::showProgressHud(kUpdatedText, false, true);
+    showNotice(kUpdatedText, false, true);
     isRefresh_ = false;
     platform::NotificationCenter::defaultCenter().post(kCompletedRefreshContacts);
 }
@@ -243,7 +294,7 @@ void ContactsViewController::downloadSucceeded(const platform::Value& result)
 void ContactsViewController::downloadFailed(const std::string& message)
 {
     isRefresh_ = false;
-    ORBHelper::showProgressHud(message, false, true);
+    showNotice(message, false, true);
     // The call-back list waits for one of the two answers.
     platform::NotificationCenter::defaultCenter().post(kFailedRefreshContacts, platform::Value(message));
 }
@@ -500,9 +551,9 @@ void ContactsViewController::handleCallPhone()
                 screen.showWarnView(reply["dealResult"].stringValue(), WarnView::kNoticeVariant);
             }
         }),
-        weakCallback<ContactsViewController>([](ContactsViewController&, const std::string& message) {
+        weakCallback<ContactsViewController>([](ContactsViewController& screen, const std::string& message) {
             // A failure is no work in progress: the text alone.
-            ORBHelper::showProgressHud(message, false, true);
+            screen.showNotice(message, false, true);
         }));
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 class ContactsTabButton;
+class ProgressOverlay;
 class UIButton;
 class UIControl;
 class UILabel;
@@ -119,6 +120,10 @@ public:
     static bool usesOneCell(const core::ContactInfo& contact, bool isTeacher);
 
 private:
+    // Shows the address book's notice (see ORBHelper::showProgressHud) over
+    // whatever screen is on display, but never over a prompt waiting for the
+    // person on the main screen: while one is up the notice goes just under it.
+    void showNotice(const std::string& text, bool showLoading, bool canHide);
     void downloadSucceeded(const platform::Value& result);
     void downloadFailed(const std::string& message);
     void openDetail(const std::shared_ptr<core::ContactInfo>& contact);
@@ -153,4 +158,6 @@ private:
     std::shared_ptr<UIView> searchBar_;
     std::shared_ptr<UILabel> lblEmpty_;
     std::shared_ptr<UIButton> refreshBtn_;
+    // The notice last put under a prompt, replaced by the next one.
+    std::weak_ptr<ProgressOverlay> noticeUnderPrompt_;
 };

@@ -2,6 +2,7 @@
 
 #include "core/network/builders/ORBMessageTemplateControl.h"
 #include "core/store/MessageTemplateFactory.h"
+#include "core/util/GlobalColor.h"
 #include "foundation/http/FormDataRequest.h"
 #include "foundation/json/JsonParser.h"
 #include "platform/graphics/Text.h"
@@ -23,7 +24,9 @@ using foundation::RequestSelector;
 
 namespace {
 
-const platform::Color kDropDownColor = platform::Color::fromRGB255(108, 165, 16);
+// The category list hangs from the title in the theme's main colour (this
+// one when no theme is loaded).
+const platform::Color kDropDownColor = platform::Color::fromRGB255(0x1A, 0x9E, 0x8F);
 const platform::Rect kDropDownFrame(90, -30, 140, 0);
 constexpr const char* kCellIdentifier = "Cell";
 
@@ -111,7 +114,7 @@ void MessageTemplateViewController::initDropDownList()
     dropDownListView_->setOutletName("dropDownListView");
     dropDownListView_->setTypeList(titleTypeData_);
     view()->addSubview(dropDownListView_);
-    dropDownListView_->setItemBackgroundColor(kDropDownColor);
+    dropDownListView_->setItemBackgroundColor(core::GlobalColor::getColor("main").value_or(kDropDownColor));
     dropDownListView_->setTextColor(platform::Color::whiteColor());
     dropDownListView_->setFont(UIFont::systemFont(ZPDropDownListView::kFontSize));
     dropDownListView_->setDelegate(std::weak_ptr<DropDownListViewDelegate>(self<MessageTemplateViewController>()));

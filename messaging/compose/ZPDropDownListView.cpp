@@ -94,9 +94,13 @@ void ZPDropDownListView::dismiss()
 
 void ZPDropDownListView::setItemBackgroundColor(const UIColor& color)
 {
-    // The list's background; the rows' labels keep their own.
+    // The rows' labels and the list behind them take the same colour: the
+    // open list is one panel, with no other colour beside the labels, which
+    // stand inset in their rows.
+    itemBackgroundColor_ = color;
     if (tv_->backgroundColor() != color)
         tv_->setBackgroundColor(color);
+    tv_->reloadData();
 }
 
 std::shared_ptr<UITableViewCell> ZPDropDownListView::cellForRowAtIndexPath(UITableView* tableView, const NSIndexPath& indexPath)

@@ -49,6 +49,7 @@ public:
 
     void setFont(const UIFont& font) { font_ = font; }
     void setTextColor(const UIColor& color) { txtColor_ = color; }
+    // The colour of the open list, its rows and the space around their text alike.
     void setItemBackgroundColor(const UIColor& color);
     void setDelegate(std::weak_ptr<DropDownListViewDelegate> delegate) { delegate_ = std::move(delegate); }
 

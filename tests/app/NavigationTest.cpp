@@ -5,10 +5,14 @@
 #include "app/navigation/NavigationViewController.h"
 #include "app/navigation/ORBNavigateConfig.h"
 #include "core/session/MyAccountInfo.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIWindow.h"
 #include "tests/support/app/ClientApp.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace testsupport;
 
@@ -113,7 +117,7 @@ TEST(FunctionGrid, HeightLeavesRoomForTheTabBarByScreen)
         signInAs(1);
         auto grid = std::make_shared<NavigationViewController>();
         auto view = grid->view();
-        EXPECT_DOUBLE_EQ(findViewByOutlet(view, "gridView")->frame().height(), view->bounds().height() - row.margin);
+        EXPECT_DOUBLE_EQ(findViewByOutlet(view, "gridView")->frame().maxY(), view->bounds().height() - row.margin);
         EXPECT_EQ(grid->title(), "功能导航");
         EXPECT_EQ(view->subviews().front()->className(), "UIImageView") << "the background is at the back";
     }
@@ -160,4 +164,53 @@ TEST(FunctionGrid, EntriesOpenTheirScreensAndUnknownOnesNothing)
     settle(harness);
     EXPECT_EQ(navigation->viewControllers().size(), 1u);
     app::registerAppClasses();
+}
+
+TEST(FunctionGrid, TilesStandEvenlyInsetAndBelowTheStatusBarOnBothScreens)
+{
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        const bool tall = kind == UIScreen::Kind::FourInch;
+        SCOPED_TRACE(tall ? "4-inch" : "3.5-inch");
+        AppHarnessOptions options;
+        options.screen = kind;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        letAddressBookEnd(harness);
+        auto main = mainScreen();
+        auto navigation = main->viewControllers()[ORBViewController::kGridTab];
+        auto grid = std::dynamic_pointer_cast<NavigationViewController>(navigation->viewControllers().front());
+        ASSERT_TRUE(grid);
+        auto tiles = std::dynamic_pointer_cast<GridView>(findViewByOutlet(grid->view(), "gridView"));
+        ASSERT_TRUE(tiles);
+        const auto& items = tiles->itemViews();
+        ASSERT_EQ(items.size(), 11u);
+
+        auto window = harness.window();
+        const double screenWidth = window->bounds().width();
+        const double statusBar = UIApplication::sharedApplication().statusBarHeight();
+        ASSERT_GT(statusBar, 0);
+        double left = screenWidth;
+        double right = 0;
+        double top = window->bounds().height();
+        for (const auto& item : items) {
+            auto onScreen = item->convertRectToView(item->bounds(), window.get());
+            left = std::min(left, onScreen.minX());
+            right = std::max(right, onScreen.maxX());
+            top = std::min(top, onScreen.minY());
+        }
+        // The outer columns are as far from the screen's edges, and clear of them.
+        EXPECT_GT(left, 0);
+        EXPECT_LT(right, screenWidth);
+        EXPECT_NEAR(left, screenWidth - right, 1.0);
+        // The first row starts below the status bar, not under it.
+        EXPECT_GT(top, statusBar);
+        // The grid itself starts there, and still ends above the tab bar.
+        auto gridOnScreen = tiles->convertRectToView(tiles->bounds(), window.get());
+        EXPECT_GE(gridOnScreen.minY(), statusBar);
+        EXPECT_DOUBLE_EQ(tiles->frame().maxY(),
+            grid->view()->bounds().height()
+                - (tall ? NavigationViewController::kTallBottomMargin : NavigationViewController::kBottomMargin));
+        EXPECT_FALSE(harness.render(tall ? "app-grid-4inch.png" : "app-grid-3.5inch.png").empty());
+    }
 }

@@ -62,7 +62,9 @@ void GridView::layoutSubviews()
     for (unsigned long i = 0; i < placed; ++i) {
         double c = static_cast<double>(i % cols);
         double r = static_cast<double>(i / cols);
-        itemViews_[i]->setFrame(platform::Rect(2 * gh + c * (gh + tw), 2 * g + r * (g + th), tw, th));
+        // One gap before the first column and row, as between them and after
+        // the last column: the columns stand evenly inset from both edges.
+        itemViews_[i]->setFrame(platform::Rect(gh + c * (gh + tw), g + r * (g + th), tw, th));
     }
 }
 

@@ -29,6 +29,8 @@ public:
 
 // A vertically scrolling grid of equal tiles, one per entry of its delegate,
 // in 3 columns (4 when wider than tall), reporting a tap by the tile's index.
+// The gap left between tiles is also left before the first column and row
+// and after the last column.
 // The tiles are built by the first layout pass and only moved afterwards.
 class GridView : public UIScrollView {
 public:
@@ -54,7 +56,7 @@ public:
     platform::Size itemSize() const { return itemSize_; }
     void setItemSize(platform::Size size) { itemSize_ = size; }
 
-    // From the top of the view to the bottom of the last row; set by layout.
+    // From the top of the view to one gap below the last row; set by layout.
     double totalHeight() const { return totalHeight_; }
     const std::vector<std::shared_ptr<GridItemView>>& itemViews() const { return itemViews_; }
 

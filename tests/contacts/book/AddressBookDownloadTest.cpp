@@ -10,11 +10,14 @@
 #include "core/store/ContactsFactory.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/UserDefaults.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/contacts/ContactsTestSupport.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/uikit/UIKitDriver.h"
+#include "ui/ORBHelper.h"
 
 #include "app/main/ORBViewController.h"
 
@@ -247,4 +250,92 @@ TEST_F(AddressBookDownload, FailuresChangeNothingAndSaySo)
         return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2;
     }));
     EXPECT_EQ(storedGroups(), before);
+}
+
+namespace {
+
+// Whether `upper` is drawn over `lower`: at the first ancestors where their
+// lines part, the later subview is on top.
+bool drawnAbove(const std::shared_ptr<UIView>& upper, const std::shared_ptr<UIView>& lower)
+{
+    auto line = [](std::shared_ptr<UIView> view) {
+        std::vector<std::shared_ptr<UIView>> chain;
+        for (; view; view = view->superview())
+            chain.insert(chain.begin(), view);
+        return chain;
+    };
+    auto a = line(upper);
+    auto b = line(lower);
+    std::size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
+    if (i == 0 || i == a.size() || i == b.size())
+        return i == b.size() && i < a.size(); // the one inside the other is on top of it
+    const auto& siblings = a[i - 1]->subviews();
+    auto at = [&](const std::shared_ptr<UIView>& v) { return std::find(siblings.begin(), siblings.end(), v) - siblings.begin(); };
+    return at(a[i]) > at(b[i]);
+}
+
+bool isWithin(std::shared_ptr<UIView> view, const std::shared_ptr<UIView>& ancestor)
+{
+    for (; view; view = view->superview())
+        if (view == ancestor)
+            return true;
+    return false;
+}
+
+} // namespace
+
+// The first sign-in downloads the book while the warm prompt greets the
+// person: the notice that it has been updated must not cover the prompt.
+TEST(AddressBookNotice, StaysUnderTheWarmPromptOnBothScreens)
+{
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        const bool tall = kind == UIScreen::Kind::FourInch;
+        SCOPED_TRACE(tall ? "4-inch" : "3.5-inch");
+        AppHarnessOptions options;
+        options.screen = kind;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        auto gate = std::make_shared<server::ReplyGate>();
+        harness.server()->script().forCommand(kBook, ScriptedReply::normal().heldBy(gate));
+        ASSERT_TRUE(passIntroduction(harness));
+        ASSERT_TRUE(harness.signIn(kDemoTeacher, kDemoTeacherPassword));
+        settle(harness);
+        ASSERT_TRUE(harness.runUntil([&] { return !harness.viewsByClass("WarmPrompt").empty(); }));
+        auto prompt = harness.viewsByClass("WarmPrompt").front();
+
+        // The book lands while the prompt is up.
+        gate->open();
+        ASSERT_TRUE(harness.runUntil(bookIdle));
+        std::shared_ptr<UIView> notice;
+        ASSERT_TRUE(harness.runUntil([&] {
+            for (const auto& overlay : findViewsByClass(harness.window(), "ProgressOverlay")) {
+                auto labels = findViewsByClass(overlay, "UILabel");
+                if (!labels.empty() && textOf(labels.front()) == "联系人更新完毕")
+                    notice = overlay;
+            }
+            return notice != nullptr;
+        }));
+        // Past the zoom in, not yet at the notice's own hiding.
+        harness.advance(0.5);
+        ASSERT_NE(notice->superview(), nullptr);
+        ASSERT_NE(prompt->superview(), nullptr);
+
+        auto window = harness.window();
+        auto centre = prompt->convertPointToView(
+            platform::Point(prompt->bounds().width() / 2, prompt->bounds().height() / 2), window.get());
+        auto hit = window->hitTest(centre, nullptr);
+        EXPECT_TRUE(isWithin(hit, prompt)) << (hit ? hit->className() : "nothing");
+        EXPECT_TRUE(drawnAbove(prompt, notice));
+        EXPECT_FALSE(harness.render(tall ? "contacts-notice-under-prompt-4inch.png" : "contacts-notice-under-prompt-3.5inch.png").empty());
+
+        // The notice goes by itself; the prompt stays until closed.
+        harness.advance(ORBHelper::kProgressHudHideDelay + 0.5);
+        EXPECT_FALSE(isShownOnScreen(notice));
+        EXPECT_TRUE(isShownOnScreen(prompt));
+        ASSERT_TRUE(harness.tapButton("我知道了"));
+        settle(harness);
+        EXPECT_TRUE(harness.viewsByClass("WarmPrompt").empty());
+    }
 }

@@ -6,15 +6,18 @@
 
 #include "app/main/ORBViewController.h"
 #include "core/session/ORBEndpoints.h"
+#include "core/util/GlobalColor.h"
 #include "core/store/MessageTemplateFactory.h"
 #include "messaging/compose/MessageSendViewController.h"
 #include "messaging/compose/ZPDropDownListView.h"
+#include "platform/graphics/Image.h"
 #include "platform/uikit/AnimationLog.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
+#include "platform/uikit/UIWindow.h"
 #include "platform/os/StringUtil.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/SignedInScreen.h"
@@ -23,6 +26,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
 
 using namespace testsupport;
 using server::ScriptedReply;
@@ -224,7 +230,9 @@ TEST_F(TemplateTest, ALongTemplateExpandsBeforeItIsUsed)
     const std::string longest = longer + "。";
     core::MessageTemplateFactory store;
     ASSERT_TRUE(storeAll(store, { stored(910, longest, 1, 3), stored(911, longer, 1, 2) }));
-    harness().server()->script().forCommand(kTypes, ScriptedReply::connectionReset());
+    // Both openings of the screen: a reply landing on the second would put
+    // its "updated" notice over the rows at whatever moment it arrives.
+    harness().server()->script().forCommand(kTypes, ScriptedReply::connectionReset(), 2);
 
     auto screen = openTemplates();
     ASSERT_NE(screen, nullptr);
@@ -354,6 +362,88 @@ TEST_F(TemplateTest, LeavingDropsTheRequestsOnTheirWay)
     harness().loop().runUntilIdle();
     EXPECT_TRUE(requests(kTemplates).empty());
     EXPECT_TRUE(core::MessageTemplateFactory().getMessageTemplateTypes().value_or(core::TemplateTypeList {}).empty());
+}
+
+} // namespace
+
+namespace {
+
+// The colour of a point of the screen in its picture, `scale` pixels a point.
+std::array<int, 3> colourAt(const platform::Image& image, double scale, platform::Point point)
+{
+    auto p = image.pixelAt(int(point.x * scale), int(point.y * scale));
+    return { p[0], p[1], p[2] };
+}
+
+bool near(const std::array<int, 3>& a, const std::array<int, 3>& b)
+{
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::abs(a[i] - b[i]) > 2)
+            return false;
+    return true;
+}
+
+// The open category list is one panel in the theme's main colour: beside a
+// row's text the person sees the same colour as behind it, on either screen.
+TEST(TemplateDropDown, OpensAsOnePanelInTheThemeColourOnBothScreens)
+{
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        const bool tall = kind == UIScreen::Kind::FourInch;
+        SCOPED_TRACE(tall ? "4-inch" : "3.5-inch");
+        AppHarnessOptions options;
+        options.screen = kind;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        letAddressBookEnd(harness);
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        settle(harness);
+        auto navigation = harness.visibleNavigationController();
+        ASSERT_NE(navigation, nullptr);
+        // Pushed as the composer's template button pushes it.
+        navigation->pushViewController(std::make_shared<MessageTemplateViewController>(), true);
+        settle(harness);
+        ASSERT_TRUE(harness.runUntilAnswered(kTemplates));
+        // The server's templates land with their notice, which then goes.
+        ASSERT_TRUE(harness.runUntil([&] { return harness.overlayText() == "短信模板更新成功"; }));
+        harness.advance(MessageTemplateViewController::kUpdatedHideDelay + 0.5);
+        ASSERT_EQ(harness.overlayText(), "");
+        auto dropDown = std::dynamic_pointer_cast<ZPDropDownListView>(harness.viewByOutlet("dropDownListView"));
+        ASSERT_NE(dropDown, nullptr);
+        ASSERT_GT(dropDown->typeList()->size(), 1u);
+        ASSERT_TRUE(harness.tap(harness.viewByOutlet("titleView")));
+        ASSERT_TRUE(dropDown->isShowingList());
+        auto table = std::dynamic_pointer_cast<UITableView>(findViewByOutlet(dropDown, "dropDownTable"));
+        ASSERT_NE(table, nullptr);
+        table->layoutIfNeeded();
+
+        auto path = harness.render(tall ? "messaging-template-dropdown-4inch.png" : "messaging-template-dropdown-3.5inch.png");
+        ASSERT_FALSE(path.empty());
+        auto image = platform::Image::fromFile(path);
+        ASSERT_TRUE(image);
+        auto theme = core::GlobalColor::getColor("main");
+        ASSERT_TRUE(theme);
+        const std::array<int, 3> main { int(std::lround(theme->red * 255)), int(std::lround(theme->green * 255)),
+            int(std::lround(theme->blue * 255)) };
+        auto window = harness.window();
+        auto list = table->convertRectToView(table->bounds(), window.get());
+        const double scale = double(image->pixelWidth()) / window->bounds().width();
+        for (long row = 0; row < table->numberOfRowsInSection(0); ++row) {
+            SCOPED_TRACE(row);
+            auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(row, 0));
+            ASSERT_NE(cell, nullptr);
+            auto label = cell->textLabel()->convertRectToView(cell->textLabel()->bounds(), window.get());
+            ASSERT_GT(label.width(), 0);
+            // Beside the text at the list's edges, and inside the text's own box clear of its letters.
+            auto left = colourAt(*image, scale, platform::Point(list.minX() + 2, label.midY()));
+            auto right = colourAt(*image, scale, platform::Point(list.maxX() - 3, label.midY()));
+            auto behindText = colourAt(*image, scale, platform::Point(label.minX() + 3, label.midY()));
+            EXPECT_TRUE(near(left, behindText)) << left[0] << "," << left[1] << "," << left[2] << " beside, "
+                                                << behindText[0] << "," << behindText[1] << "," << behindText[2] << " behind";
+            EXPECT_TRUE(near(right, behindText));
+            EXPECT_TRUE(near(behindText, main)) << behindText[0] << "," << behindText[1] << "," << behindText[2];
+        }
+    }
 }
 
 } // namespace

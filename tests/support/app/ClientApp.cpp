@@ -64,7 +64,13 @@ void letAddressBookEnd(AppHarness& harness)
         if (auto book = stack.empty() ? nullptr : std::dynamic_pointer_cast<ContactsViewController>(stack.front()))
             harness.runUntil([&book] { return !book->isRefresh(); });
     }
-    if (ProgressOverlay::HUDForView(harness.window()))
+    // The notice is on the window, or under the warm prompt on the main
+    // screen's view while the prompt is up.
+    bool notice = ProgressOverlay::HUDForView(harness.window()) != nullptr;
+    if (main && main->isViewLoaded())
+        for (const auto& overlay : ProgressOverlay::allHUDsForView(main->view()))
+            notice = notice || overlay->mode() != ProgressOverlayModeCustomView;
+    if (notice)
         settle(harness, 2.0);
 }
 

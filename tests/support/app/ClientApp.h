@@ -32,9 +32,9 @@ std::shared_ptr<LoginViewController> loginScreen(const AppHarness& harness);
 // (touches are off until then).
 void settle(AppHarness& harness, double seconds = 1.1);
 // The address book downloads when the tabs are built and ends with its
-// notice over the window: waits (in real time, for the server) until it has
-// ended and the clock past the notice, so that nothing the test does next is
-// covered by it.
+// notice over the window (under the warm prompt while that is up): waits (in
+// real time, for the server) until it has ended and the clock past the
+// notice, so that nothing the test does next is covered by it.
 void letAddressBookEnd(AppHarness& harness);
 // On a first start: closes the introduction with its button and waits for
 // the login screen. True when the login screen is up afterwards.

@@ -52,16 +52,17 @@ protected:
     std::shared_ptr<Entries> delegate;
 };
 
-TEST_F(GridViewTest, TilesStandInThreeColumnsFromTwiceTheGap)
+TEST_F(GridViewTest, TilesStandInThreeColumnsEvenlyInset)
 {
     for (unsigned long entries : { 10UL, 11UL }) {
         SCOPED_TRACE(entries);
         auto view = grid(entries);
         const auto& tiles = view->itemViews();
         ASSERT_EQ(tiles.size(), entries);
-        // Gap 5: columns at 10, 115, 220 and rows at 10, 115, 220, 325.
+        // Gap 5: columns at 5, 110, 215 (5 left free on either side) and rows at 5, 110, 215, 320.
         for (unsigned long i = 0; i < entries; ++i)
-            EXPECT_EQ(tiles[i]->frame(), platform::Rect(10 + 105.0 * (i % 3), 10 + 105.0 * (i / 3), 100, 100)) << i;
+            EXPECT_EQ(tiles[i]->frame(), platform::Rect(5 + 105.0 * (i % 3), 5 + 105.0 * (i / 3), 100, 100)) << i;
+        EXPECT_EQ(tiles[0]->frame().minX(), view->bounds().width() - tiles[2]->frame().maxX());
         EXPECT_EQ(view->totalHeight(), 425);
         view->resetGridViewSize();
         EXPECT_EQ(view->contentSize(), platform::Size(320, 475));
@@ -72,8 +73,9 @@ TEST_F(GridViewTest, TilesStandInThreeColumnsFromTwiceTheGap)
 TEST_F(GridViewTest, ShortRowsSpreadAndWideViewsTakeFourColumns)
 {
     auto two = grid(2);
-    EXPECT_EQ(two->itemViews()[0]->frame(), platform::Rect(80, 10, 100, 100));
-    EXPECT_EQ(two->itemViews()[1]->frame(), platform::Rect(220, 10, 100, 100));
+    // Gap round(120 / 3) = 40 before, between and after the two.
+    EXPECT_EQ(two->itemViews()[0]->frame(), platform::Rect(40, 5, 100, 100));
+    EXPECT_EQ(two->itemViews()[1]->frame(), platform::Rect(180, 5, 100, 100));
 
     auto none = grid(0);
     EXPECT_TRUE(none->itemViews().empty());
@@ -81,15 +83,15 @@ TEST_F(GridViewTest, ShortRowsSpreadAndWideViewsTakeFourColumns)
 
     // 568 wide: gap round(168 / 5) = 34; the fifth entry opens the second row.
     auto wide = grid(5, platform::Rect(0, 0, 568, 320));
-    EXPECT_EQ(wide->itemViews()[3]->frame(), platform::Rect(68 + 3 * 134, 68, 100, 100));
-    EXPECT_EQ(wide->itemViews()[4]->frame(), platform::Rect(68, 68 + 134, 100, 100));
+    EXPECT_EQ(wide->itemViews()[3]->frame(), platform::Rect(34 + 3 * 134, 34, 100, 100));
+    EXPECT_EQ(wide->itemViews()[4]->frame(), platform::Rect(34, 34 + 134, 100, 100));
 
     // A turn moves the same tiles: they are not built again.
     auto first = wide->itemViews()[0];
     wide->setFrame(platform::Rect(0, 0, 320, 568));
     wide->layoutIfNeeded();
     EXPECT_EQ(wide->itemViews()[0], first);
-    EXPECT_EQ(wide->itemViews()[3]->frame(), platform::Rect(10, 115, 100, 100));
+    EXPECT_EQ(wide->itemViews()[3]->frame(), platform::Rect(5, 110, 100, 100));
 }
 
 TEST_F(GridViewTest, ATileShowsItsEntryAndReportsItsIndex)
