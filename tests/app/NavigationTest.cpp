@@ -168,13 +168,7 @@ TEST(FunctionGrid, EntriesOpenTheirScreensAndUnknownOnesNothing)
 
 TEST(FunctionGrid, TilesStandEvenlyInsetAndBelowTheStatusBarOnBothScreens)
 {
-    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
-        const bool tall = kind == UIScreen::Kind::FourInch;
-        SCOPED_TRACE(tall ? "4-inch" : "3.5-inch");
-        AppHarnessOptions options;
-        options.screen = kind;
-        AppHarness harness(options);
-        ASSERT_TRUE(startClient(harness));
+    onBothScreens([&](AppHarness& harness, bool tall) {
         ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
         letAddressBookEnd(harness);
         auto main = mainScreen();
@@ -212,5 +206,5 @@ TEST(FunctionGrid, TilesStandEvenlyInsetAndBelowTheStatusBarOnBothScreens)
             grid->view()->bounds().height()
                 - (tall ? NavigationViewController::kTallBottomMargin : NavigationViewController::kBottomMargin));
         EXPECT_FALSE(harness.render(tall ? "app-grid-4inch.png" : "app-grid-3.5inch.png").empty());
-    }
+    });
 }

@@ -290,13 +290,7 @@ bool isWithin(std::shared_ptr<UIView> view, const std::shared_ptr<UIView>& ances
 // person: the notice that it has been updated must not cover the prompt.
 TEST(AddressBookNotice, StaysUnderTheWarmPromptOnBothScreens)
 {
-    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
-        const bool tall = kind == UIScreen::Kind::FourInch;
-        SCOPED_TRACE(tall ? "4-inch" : "3.5-inch");
-        AppHarnessOptions options;
-        options.screen = kind;
-        AppHarness harness(options);
-        ASSERT_TRUE(startClient(harness));
+    onBothScreens([&](AppHarness& harness, bool tall) {
         auto gate = std::make_shared<server::ReplyGate>();
         harness.server()->script().forCommand(kBook, ScriptedReply::normal().heldBy(gate));
         ASSERT_TRUE(passIntroduction(harness));
@@ -337,5 +331,5 @@ TEST(AddressBookNotice, StaysUnderTheWarmPromptOnBothScreens)
         ASSERT_TRUE(harness.tapButton("我知道了"));
         settle(harness);
         EXPECT_TRUE(harness.viewsByClass("WarmPrompt").empty());
-    }
+    });
 }

@@ -387,13 +387,7 @@ bool near(const std::array<int, 3>& a, const std::array<int, 3>& b)
 // row's text the person sees the same colour as behind it, on either screen.
 TEST(TemplateDropDown, OpensAsOnePanelInTheThemeColourOnBothScreens)
 {
-    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
-        const bool tall = kind == UIScreen::Kind::FourInch;
-        SCOPED_TRACE(tall ? "4-inch" : "3.5-inch");
-        AppHarnessOptions options;
-        options.screen = kind;
-        AppHarness harness(options);
-        ASSERT_TRUE(startClient(harness));
+    onBothScreens([&](AppHarness& harness, bool tall) {
         ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
         letAddressBookEnd(harness);
         mainScreen()->switchToView(ORBViewController::kMessageTab);
@@ -443,7 +437,7 @@ TEST(TemplateDropDown, OpensAsOnePanelInTheThemeColourOnBothScreens)
             EXPECT_TRUE(near(right, behindText));
             EXPECT_TRUE(near(behindText, main)) << behindText[0] << "," << behindText[1] << "," << behindText[2];
         }
-    }
+    });
 }
 
 } // namespace

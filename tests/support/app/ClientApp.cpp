@@ -22,6 +22,8 @@
 #include "platform/uikit/UIWindow.h"
 #include "ui/overlay/ProgressOverlay.h"
 
+#include <gtest/gtest.h>
+
 namespace testsupport {
 
 bool startClient(AppHarness& harness, const platform::Dictionary& launchOptions)
@@ -34,6 +36,22 @@ bool startClient(AppHarness& harness, const platform::Dictionary& launchOptions)
     teaching::registerTeachingClasses();
     circle::registerCircleClasses();
     return harness.start(std::make_shared<ORBAppDelegate>(), launchOptions);
+}
+
+void onBothScreens(const std::function<void(AppHarness& harness, bool tall)>& body)
+{
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        const bool tall = kind == UIScreen::Kind::FourInch;
+        SCOPED_TRACE(tall ? "4-inch" : "3.5-inch");
+        AppHarnessOptions options;
+        options.screen = kind;
+        AppHarness harness(options);
+        if (!startClient(harness)) {
+            ADD_FAILURE() << "the client did not start";
+            continue;
+        }
+        body(harness, tall);
+    }
 }
 
 std::shared_ptr<ORBAppDelegate> clientDelegate()

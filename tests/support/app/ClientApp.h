@@ -2,6 +2,7 @@
 
 #include "tests/support/app/AppHarness.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,10 @@ inline constexpr const char* kDemoParentPassword = "parent123";
 
 // Registers the client's classes and launches ORBAppDelegate in the harness.
 bool startClient(AppHarness& harness, const platform::Dictionary& launchOptions = {});
+// Runs the body once per screen size, the 4-inch screen first (tall) and
+// then the 3.5-inch one, each in a fresh harness with the client started;
+// a failure names the size.
+void onBothScreens(const std::function<void(AppHarness& harness, bool tall)>& body);
 std::shared_ptr<ORBAppDelegate> clientDelegate();
 std::shared_ptr<ORBViewController> mainScreen();
 // The login screen the person sees, or nullptr.
