@@ -211,8 +211,8 @@ namespace {
         if (request.method != "GET")
             return std::nullopt;
         if (const std::string* range = rangeOf(request)) {
-            std::string spec = platform::trimWhitespaceAndNewlines(*range);
-            if (!platform::hasPrefix(spec, "bytes=0-"))
+            std::string asked = platform::trimWhitespaceAndNewlines(*range);
+            if (!platform::hasPrefix(asked, "bytes=0-"))
                 return std::nullopt;
         }
         for (const auto& [name, value] : request.query) {

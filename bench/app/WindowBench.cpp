@@ -24,6 +24,9 @@
 
 namespace {
 
+// The client program, where the build puts it (app/), relative to the build folder.
+constexpr const char* kClientProgram = "app/orb-client";
+
 double residentMegabytes(pid_t pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -139,7 +142,7 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
     for (auto _ : state) {
         testsupport::ClientWindowProcess client;
         setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
-        bool started = client.start(testsupport::buildPath(ORB_CLIENT), home, server.baseUrl(), scratch, &reason,
+        bool started = client.start(testsupport::buildPath(kClientProgram), home, server.baseUrl(), scratch, &reason,
             gl ? std::vector<std::string> { "--gl" } : std::vector<std::string> {});
         unsetenv("ORB_RESOURCES");
         bool there = started && client.waitForScreen(learnt.tabScreens[std::size_t(learnt.firstTab)]);
