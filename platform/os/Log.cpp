@@ -78,6 +78,12 @@ LogSink setLogSink(LogSink sink)
     return previous;
 }
 
+bool logWritesToStandardError()
+{
+    std::lock_guard lock(sinkMutex());
+    return !currentSink();
+}
+
 LogCapture::LogCapture()
 {
     previous_ = setLogSink([this](std::string_view line) {

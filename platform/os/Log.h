@@ -21,6 +21,8 @@ std::string format(const char* format, ...) __attribute__((format(printf, 1, 2))
 
 // Replaces the sink; returns the previous one. An empty sink restores standard error.
 LogSink setLogSink(LogSink sink);
+// True while no sink is set, so that logged text goes to standard error.
+bool logWritesToStandardError();
 
 // Collects every logged text while it lives, then restores the previous sink.
 class LogCapture final {

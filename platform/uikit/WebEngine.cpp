@@ -331,6 +331,101 @@ namespace {
         });
     }
 
+    // ---- What the engine's libraries report ------------------------------------
+
+    const char* levelName(GLogLevelFlags level)
+    {
+        switch (level & G_LOG_LEVEL_MASK) {
+        case G_LOG_LEVEL_ERROR:
+            return "ERROR";
+        case G_LOG_LEVEL_CRITICAL:
+            return "CRITICAL";
+        case G_LOG_LEVEL_WARNING:
+            return "WARNING";
+        case G_LOG_LEVEL_MESSAGE:
+            return "Message";
+        case G_LOG_LEVEL_INFO:
+            return "INFO";
+        case G_LOG_LEVEL_DEBUG:
+            return "DEBUG";
+        default:
+            return "LOG";
+        }
+    }
+
+    std::string fieldText(const GLogField& field)
+    {
+        if (!field.value)
+            return {};
+        const char* text = static_cast<const char*>(field.value);
+        return field.length < 0 ? std::string(text) : std::string(text, std::size_t(field.length));
+    }
+
+    // Every report of GLib's logging in this process, as "Domain-LEVEL: text"
+    // in our log. Debug and informational ones stay off unless G_MESSAGES_DEBUG
+    // asks for them, as GLib's own writer keeps them; one that ends the process
+    // is written to standard error as well (when our log is not already going
+    // there), since nothing else would say why the program stopped.
+    GLogWriterOutput writeReport(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer)
+    {
+        std::string domain, message;
+        for (gsize i = 0; i < count; ++i) {
+            if (std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0)
+                domain = fieldText(fields[i]);
+            else if (std::strcmp(fields[i].key, "MESSAGE") == 0)
+                message = fieldText(fields[i]);
+        }
+        if (g_log_writer_default_would_drop(level, domain.empty() ? nullptr : domain.c_str()))
+            return G_LOG_WRITER_HANDLED;
+        std::string line = (domain.empty() ? "" : domain + "-") + levelName(level) + ": " + message;
+        if (line.back() != '\n')
+            line += '\n';
+        logText(line);
+        if ((level & (G_LOG_FLAG_FATAL | G_LOG_LEVEL_ERROR)) && !logWritesToStandardError()) {
+            ssize_t ignored = ::write(2, line.data(), line.size());
+            (void)ignored;
+        }
+        return G_LOG_WRITER_HANDLED;
+    }
+
+    void printReport(const gchar* text) { logText(text ? text : ""); }
+
+    // GLib's reports (GTK's, Gdk's, the engine's) go to our log from the
+    // start of the engine on, the way the sound library's do. Structured
+    // reports reach the writer directly; the old kind (g_log, g_warning) reach
+    // it through GLib's default handler, which hands them on as structured
+    // ones. Text printed through g_print and g_printerr goes there too. The
+    // engine's web and network processes have standard error of their own:
+    // what they would say of the accessibility bus is prevented instead (see
+    // leaveAccessibilityBus).
+    void routeGLibReports()
+    {
+        static bool routed = false;
+        if (routed)
+            return;
+        routed = true;
+        // Set once per process: GLib ends the process on a second writer.
+        g_log_set_writer_func(writeReport, nullptr, nullptr);
+        g_set_printerr_handler(printReport);
+        g_set_print_handler(printReport);
+    }
+
+    // The engine's windows are offscreen and its pixels drawn into ours:
+    // nothing can reach them through the accessibility bus, so neither GTK
+    // (NO_AT_BRIDGE) nor the engine's web processes look for it. A web
+    // process is told the bus's address by WEBKIT_A11Y_BUS_ADDRESS when that
+    // is set, and with an empty one connects to nothing; otherwise, in the
+    // engine's sandbox, it is given a proxy that cannot be reached when the
+    // machine has no bus, and says so on standard error for every page.
+    // Someone who sets either variable keeps it.
+    void leaveAccessibilityBus()
+    {
+        setenv("NO_AT_BRIDGE", "1", 0);
+        const char* noBridge = std::getenv("NO_AT_BRIDGE");
+        if (noBridge && std::strcmp(noBridge, "1") == 0)
+            setenv("WEBKIT_A11Y_BUS_ADDRESS", "", 0);
+    }
+
     bool startEngine(double scale, std::string* reason)
     {
         auto& e = engine();
@@ -339,6 +434,8 @@ namespace {
             return e.context != nullptr;
         }
         e.tried = true;
+        routeGLibReports();
+        leaveAccessibilityBus();
         // The window host's display, or the private one the view layer
         // started while this module was being opened.
         std::string display = webEngineDisplaySetting();
@@ -770,6 +867,9 @@ struct EngineImpl {
         event->focus_change.window = GDK_WINDOW(g_object_ref(gdkWindow));
         event->focus_change.send_event = TRUE;
         event->focus_change.in = TRUE;
+        // The keyboard's focus, as the toolkit's own focus events say.
+        auto* seat = gdk_display_get_default_seat(gdk_window_get_display(gdkWindow));
+        gdk_event_set_device(event, gdk_seat_get_keyboard(seat));
         gtk_main_do_event(event);
         gdk_event_free(event);
     }
@@ -913,6 +1013,10 @@ static std::unique_ptr<WebEngineView> createEngineView(WebEngineClient& client, 
     g_object_unref(settings);
 
     impl->window = gtk_offscreen_window_new();
+    // No mnemonics: with a modifier for them, each focus-in makes GTK ask the
+    // pointer's state over the window, which an offscreen window cannot
+    // answer (GLib's "invalid cast from GdkOffscreenWindow to GdkWindowImplX11").
+    gtk_window_set_mnemonic_modifier(GTK_WINDOW(impl->window), GdkModifierType(0));
     gtk_window_set_default_size(GTK_WINDOW(impl->window), int(impl->points.width), int(impl->points.height));
     gtk_widget_set_size_request(GTK_WIDGET(impl->view), int(impl->points.width), int(impl->points.height));
     gtk_container_add(GTK_CONTAINER(impl->window), GTK_WIDGET(impl->view));

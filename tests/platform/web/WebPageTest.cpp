@@ -1,6 +1,7 @@
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/os/Bundle.h"
 #include "platform/os/FileUtil.h"
+#include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/StringUtil.h"
 #include "platform/uikit/UIScrollView.h"
@@ -15,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <map>
 #include <sstream>
 #include <unistd.h>
@@ -270,6 +273,126 @@ TEST_F(WebPageTest, TapsReachLinksAndTypedTextReachesFields)
     EXPECT_EQ(delegate->asked.front().URL.absoluteString(), platform::Url::fileUrl(resources / "next.html").absoluteString());
     EXPECT_EQ(delegate->types.front(), UIWebViewNavigationTypeLinkClicked);
     EXPECT_EQ(webView->documentTitle(), "Next");
+}
+
+// Everything written to standard error while it lives, by this process and
+// by the processes it starts meanwhile (the engine's web process), kept in a
+// file so that no writer ever waits on a full pipe.
+class StderrCapture {
+public:
+    StderrCapture()
+        : file_(std::tmpfile())
+    {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        if (file_ && saved_ >= 0)
+            dup2(fileno(file_), 2);
+    }
+    ~StderrCapture() { release(); }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    // Puts standard error back and answers what was written to it.
+    std::string release()
+    {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            dup2(saved_, 2);
+            close(saved_);
+            saved_ = -1;
+        }
+        if (!file_)
+            return text_;
+        std::rewind(file_);
+        char buffer[4096];
+        while (auto n = std::fread(buffer, 1, sizeof buffer, file_))
+            text_.append(buffer, n);
+        std::fclose(file_);
+        file_ = nullptr;
+        return text_;
+    }
+
+private:
+    std::FILE* file_;
+    int saved_ = -1;
+    std::string text_;
+};
+
+// GLib's logging, as the engine's libraries call it, taken from the copy of
+// GLib the engine loaded (the tests are not built against GLib's headers).
+namespace glib {
+    constexpr int kLevelCritical = 1 << 3; // G_LOG_LEVEL_CRITICAL
+    constexpr int kLevelWarning = 1 << 4; // G_LOG_LEVEL_WARNING
+    constexpr int kLevelDebug = 1 << 7; // G_LOG_LEVEL_DEBUG
+    struct LogField { // GLogField
+        const char* key;
+        const void* value;
+        long length;
+    };
+    template <class Function> Function function(const char* name)
+    {
+        void* library = dlopen("libglib-2.0.so.0", RTLD_NOW | RTLD_NOLOAD);
+        if (!library)
+            return nullptr;
+        auto found = reinterpret_cast<Function>(dlsym(library, name));
+        dlclose(library);
+        return found;
+    }
+} // namespace glib
+
+TEST_F(WebPageTest, WhatTheEngineAndItsToolkitReportGoesToTheLogNotToStandardError)
+{
+    platform::LogCapture logged;
+    StderrCapture stderrText;
+    // The first page starts the engine (each test case runs in a process of
+    // its own) and its web process; taps and keys make up the toolkit's
+    // events for the engine's offscreen window.
+    ASSERT_TRUE(loadResource("quiet.html",
+        "<html><head><style>body{margin:0} input{display:block;height:60px;width:300px}</style></head>"
+        "<body><input id='name'></body></html>"));
+    webView->tapPage(platform::Point(100, 30));
+    EXPECT_EQ(script("document.activeElement ? document.activeElement.id : 'none'"), "name");
+    webView->insertText("abc");
+    webView->deleteBackward();
+    webView->pressCaretKey("Left");
+    webView->pressCaretKey("End");
+    webView->pressReturnKey();
+    webView->insertText("d");
+    EXPECT_EQ(script("document.getElementById('name').value"), "abd");
+    loop->runUntil([] { return false; }, 0.5); // what the web process says as it starts comes late
+
+    // Reports of GLib's old and structured kinds, and text through g_printerr.
+    using Log = void (*)(const char*, int, const char*, ...);
+    using LogStructuredArray = void (*)(int, const glib::LogField*, std::size_t);
+    using PrintErr = void (*)(const char*, ...);
+    auto gLog = glib::function<Log>("g_log");
+    auto gLogStructuredArray = glib::function<LogStructuredArray>("g_log_structured_array");
+    auto gPrintErr = glib::function<PrintErr>("g_printerr");
+    ASSERT_TRUE(gLog && gLogStructuredArray && gPrintErr) << "GLib is not loaded";
+    gLog("OrbTest", glib::kLevelWarning, "an old-style warning %d", 1);
+    gLog("OrbTest", glib::kLevelCritical, "an old-style critical %d", 2);
+    gLog("OrbTest", glib::kLevelDebug, "a debug message nobody asked for");
+    const glib::LogField fields[]
+        = { { "GLIB_DOMAIN", "OrbTest", -1 }, { "MESSAGE", "a structured warning", -1 }, { "PRIORITY", "4", -1 } };
+    gLogStructuredArray(glib::kLevelWarning, fields, 3);
+    gPrintErr("printed to standard error %s\n", "through GLib");
+
+    auto text = stderrText.release();
+    EXPECT_EQ(text, "") << "the engine or GLib wrote to standard error";
+    EXPECT_TRUE(logged.contains("OrbTest-WARNING: an old-style warning 1"));
+    EXPECT_TRUE(logged.contains("OrbTest-CRITICAL: an old-style critical 2")) << "criticals keep domain and level";
+    EXPECT_TRUE(logged.contains("OrbTest-WARNING: a structured warning"));
+    EXPECT_TRUE(logged.contains("printed to standard error through GLib"));
+    EXPECT_FALSE(logged.contains("a debug message nobody asked for")) << "debug messages stay off unless asked for";
+    // The events made up for the offscreen window are whole: the toolkit
+    // neither misses their device nor takes the window for an X11 one.
+    EXPECT_FALSE(logged.contains("GdkDevice"));
+    EXPECT_FALSE(logged.contains("invalid cast"));
+    EXPECT_FALSE(logged.contains("a11y")) << "the accessibility bus is not sought";
+    if (HasFailure()) {
+        for (const auto& line : logged.lines())
+            std::printf("logged: %s", line.c_str());
+    }
 }
 
 TEST_F(WebPageTest, TheScrollViewScrollsALongPage)
