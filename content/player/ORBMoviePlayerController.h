@@ -40,11 +40,12 @@ public:
     void viewDidAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
 
-    // Orientation: the screen is shown turned to this one (the phone has no
-    // other way to draw it), whatever the device reports.
-    virtual bool shouldAutorotate() const { return true; }
-    virtual unsigned supportedInterfaceOrientations() const;
-    virtual UIInterfaceOrientation preferredInterfaceOrientationForPresentation() const
+    // Orientation: the screen is drawn turned to this one into the portrait
+    // screen, whatever the device reports; presenting it turns the
+    // application's interface orientation to it (a desktop window turns with it).
+    bool shouldAutorotate() const override { return true; }
+    unsigned supportedInterfaceOrientations() const override;
+    UIInterfaceOrientation preferredInterfaceOrientationForPresentation() const override
     {
         return UIInterfaceOrientationLandscapeRight;
     }
@@ -93,9 +94,11 @@ public:
     }
 };
 
-// Orientation masks, one bit per orientation value.
+// Orientation masks, one bit per orientation value (as UIInterfaceOrientationMask).
 inline constexpr unsigned orientationMask(UIInterfaceOrientation orientation) { return 1u << orientation; }
-inline constexpr unsigned kAllButUpsideDown = orientationMask(UIInterfaceOrientationPortrait)
-    | orientationMask(UIInterfaceOrientationLandscapeLeft) | orientationMask(UIInterfaceOrientationLandscapeRight);
+inline constexpr unsigned kAllButUpsideDown = UIInterfaceOrientationMaskAllButUpsideDown;
+static_assert(kAllButUpsideDown
+    == (orientationMask(UIInterfaceOrientationPortrait) | orientationMask(UIInterfaceOrientationLandscapeLeft)
+        | orientationMask(UIInterfaceOrientationLandscapeRight)));
 
 } // namespace content

@@ -12,6 +12,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <unistd.h>
@@ -80,8 +81,14 @@ bool DesktopHost::open(std::string* reason)
     auto pixels = screenPixels(renderer_.scale());
     SDL_Rect usable {};
     // Room for the window's title bar below the usable height.
-    double displayHeight = SDL_GetDisplayUsableBounds(0, &usable) == 0 ? usable.h - 40 : 0;
+    bool knownDisplay = SDL_GetDisplayUsableBounds(0, &usable) == 0;
+    double displayHeight = knownDisplay ? usable.h - 40 : 0;
+    // The size for the portrait screen; an interface already in landscape
+    // swaps it, at the same scale.
     auto size = initialWindowSize(pixels.width, pixels.height, displayHeight, options_.actualSize);
+    turn_ = screenTurnFor(UIApplication::sharedApplication().statusBarOrientation());
+    if (isSideways(turn_))
+        size = swappedWindowSize(size, knownDisplay ? usable.w : 0, displayHeight);
     window_ = SDL_CreateWindow(title().c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, int(size.width),
         int(size.height), SDL_WINDOW_RESIZABLE);
     if (!window_) {
@@ -198,6 +205,9 @@ void DesktopHost::close()
         SDL_DestroyWindow(window_);
     }
     window_ = nullptr;
+    turn_ = ScreenTurn::Upright;
+    windowSizeBeforeTurn_.reset();
+    turnedWindowSize_.reset();
     if (videoUp_) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         videoUp_ = false;
@@ -320,10 +330,11 @@ void DesktopHost::placeInputMethod()
     auto v = viewport();
     if (screen.width <= 0 || screen.height <= 0)
         return;
-    double sx = v.width / screen.width;
-    double sy = v.height / screen.height;
-    Viewport rect { v.x + (topLeft.x + f.origin.x) * sx, v.y + (topLeft.y + f.origin.y) * sy, b.size.width * sx,
-        b.size.height * sy };
+    // The field's corners where the window shows them (turned with the picture).
+    auto a = screenToWindow(v, screen, Point(topLeft.x + f.origin.x, topLeft.y + f.origin.y), turn_);
+    auto c = screenToWindow(
+        v, screen, Point(topLeft.x + f.origin.x + b.size.width, topLeft.y + f.origin.y + b.size.height), turn_);
+    Viewport rect { std::min(a.x, c.x), std::min(a.y, c.y), std::fabs(c.x - a.x), std::fabs(c.y - a.y) };
     if (rect == inputRect_)
         return;
     inputRect_ = rect;
@@ -332,10 +343,65 @@ void DesktopHost::placeInputMethod()
     SDL_SetTextInputRect(&area);
 }
 
+bool DesktopHost::followInterfaceOrientation()
+{
+    auto wanted = screenTurnFor(UIApplication::sharedApplication().statusBarOrientation());
+    if (wanted == turn_)
+        return false;
+    bool resize = isSideways(wanted) != isSideways(turn_);
+    turn_ = wanted;
+    // A finger down as the picture turns would be somewhere else under the
+    // pointer: it leaves the glass.
+    if (touches_.isPressed())
+        touches_.cancel();
+    inputRect_ = {};
+    if (resize) {
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(window_, &width, &height);
+        Size now(width, height);
+        SDL_Rect usable {};
+        int display = SDL_GetWindowDisplayIndex(window_);
+        bool known = display >= 0 && SDL_GetDisplayUsableBounds(display, &usable) == 0;
+        Size size;
+        if (turnedWindowSize_ && now == *turnedWindowSize_ && windowSizeBeforeTurn_) {
+            // Turning back a window nobody resized meanwhile: the size it had,
+            // even where the display made the turned one smaller.
+            size = *windowSizeBeforeTurn_;
+        } else {
+            size = swappedWindowSize(now, known ? usable.w : 0, known ? usable.h - 40 : 0);
+        }
+        windowSizeBeforeTurn_.reset();
+        turnedWindowSize_.reset();
+        if (size.width > 0 && size.height > 0) {
+            SDL_SetWindowSize(window_, int(size.width), int(size.height));
+            windowSizeBeforeTurn_ = now;
+            turnedWindowSize_ = size;
+            if (known) {
+                // Wider than before, the window could stick out past the
+                // display's edge: moved back onto it.
+                int x = 0;
+                int y = 0;
+                SDL_GetWindowPosition(window_, &x, &y);
+                int placedX = std::max(usable.x, std::min(x, usable.x + usable.w - int(size.width)));
+                int placedY = std::max(usable.y, std::min(y, usable.y + usable.h - int(size.height)));
+                if (placedX != x || placedY != y)
+                    SDL_SetWindowPosition(window_, placedX, placedY);
+            }
+        }
+    }
+    // The whole window again, the surround included.
+    presentNeeded_ = true;
+    return true;
+}
+
+Size DesktopHost::shownPixels() const { return turnedSize(screenPixels(renderer_.scale()), turn_); }
+
 bool DesktopHost::redrawIfNeeded(bool force)
 {
     if (!window_)
         return false;
+    followInterfaceOrientation();
     if (!dirty_ && !force) {
         if (presentNeeded_)
             present();
@@ -411,7 +477,8 @@ void DesktopHost::presentToSurface(const PixelRect* changed)
     bool hasFrame = !frame.isNull() && words.size() == std::size_t(frameWidth) * std::size_t(frameHeight);
     if (changed && (changed->isEmpty() || !hasFrame))
         return;
-    auto v = fitViewport(frameWidth, frameHeight, surface->w, surface->h);
+    auto picture = turnedSize(Size(frameWidth, frameHeight), turn_);
+    auto v = fitViewport(picture.width, picture.height, surface->w, surface->h);
     PixelRect target { int(std::lround(v.x)), int(std::lround(v.y)), int(std::lround(v.width)),
         int(std::lround(v.height)) };
     const SDL_PixelFormat* format = surface->format;
@@ -432,16 +499,27 @@ void DesktopHost::presentToSurface(const PixelRect* changed)
         layout.opaqueBits = format->Amask;
         PixelRect whole { 0, 0, frameWidth, frameHeight };
         auto written = scaler_.put(words.data(), frameWidth, frameHeight, changed ? *changed : whole,
-            static_cast<std::uint8_t*>(surface->pixels), surface->pitch, surface->w, surface->h, target, layout);
+            static_cast<std::uint8_t*>(surface->pixels), surface->pitch, surface->w, surface->h, target, layout, turn_);
         if (changed)
             shown = written;
     }
     if (SDL_MUSTLOCK(surface))
         SDL_UnlockSurface(surface);
     if (hasFrame && !wordPixels) {
-        // A window of another depth: SDL converts (and scales) the whole frame.
-        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint8_t*>(frame.pixels().data()),
-            frameWidth, frameHeight, 32, frameWidth * 4, SDL_PIXELFORMAT_RGBA32);
+        // A window of another depth: SDL converts (and scales) the whole
+        // frame, turned first into a buffer kept for the next one.
+        const void* pixels = frame.pixels().data();
+        int width = frameWidth;
+        int height = frameHeight;
+        if (isSideways(turn_)) {
+            turnedFrame_.resize(std::size_t(frameWidth) * std::size_t(frameHeight));
+            turnPixels(reinterpret_cast<const std::uint32_t*>(frame.pixels().data()), frameWidth, frameHeight, turn_,
+                turnedFrame_.data());
+            pixels = turnedFrame_.data();
+            std::swap(width, height);
+        }
+        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+            const_cast<void*>(pixels), width, height, 32, width * 4, SDL_PIXELFORMAT_RGBA32);
         if (source) {
             SDL_Rect area { target.x, target.y, target.width, target.height };
             SDL_BlitScaled(source, nullptr, surface, &area);
@@ -468,10 +546,22 @@ void DesktopHost::presentWithRenderer(const PixelRect*)
     SDL_SetRenderDrawColor(sdlRenderer_, 0, 0, 0, 255);
     SDL_RenderClear(sdlRenderer_);
     if (texture_) {
-        auto v = fitViewport(textureWidth_, textureHeight_, width, height);
-        SDL_Rect target { int(std::lround(v.x)), int(std::lround(v.y)), int(std::lround(v.width)),
-            int(std::lround(v.height)) };
-        SDL_RenderCopy(sdlRenderer_, texture_, nullptr, &target);
+        auto shown = turnedSize(Size(textureWidth_, textureHeight_), turn_);
+        auto v = fitViewport(shown.width, shown.height, width, height);
+        if (!isSideways(turn_)) {
+            SDL_Rect target { int(std::lround(v.x)), int(std::lround(v.y)), int(std::lround(v.width)),
+                int(std::lround(v.height)) };
+            SDL_RenderCopy(sdlRenderer_, texture_, nullptr, &target);
+        } else {
+            // The upright texture in a box of its own shape about the
+            // viewport's centre, turned about that centre onto the viewport.
+            double cx = v.x + v.width / 2;
+            double cy = v.y + v.height / 2;
+            SDL_Rect target { int(std::lround(cx - v.height / 2)), int(std::lround(cy - v.width / 2)),
+                int(std::lround(v.height)), int(std::lround(v.width)) };
+            double angle = turn_ == ScreenTurn::Clockwise ? 90 : -90;
+            SDL_RenderCopyEx(sdlRenderer_, texture_, nullptr, &target, angle, nullptr, SDL_FLIP_NONE);
+        }
     }
     SDL_RenderPresent(sdlRenderer_);
     lastShown_ = { 0, 0, width, height };
@@ -485,13 +575,13 @@ Viewport DesktopHost::viewport() const
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(window_, &width, &height);
-    auto pixels = screenPixels(renderer_.scale());
+    auto pixels = shownPixels();
     return fitViewport(pixels.width, pixels.height, width, height);
 }
 
 std::optional<Point> DesktopHost::screenPoint(double x, double y, bool clamp) const
 {
-    return windowToScreen(viewport(), UIScreen::mainScreen()->bounds().size, Point(x, y), clamp);
+    return windowToScreen(viewport(), UIScreen::mainScreen()->bounds().size, Point(x, y), clamp, turn_);
 }
 
 unsigned long DesktopHost::nativeWindowId() const { return x11WindowId(window_); }
@@ -593,8 +683,11 @@ void DesktopHost::handleEvent(const SDL_Event& event)
             dx = -dx;
             dy = -dy;
         }
+        // The wheel drags the content as a finger would along the window's
+        // axes, turned back onto the phone's screen.
+        auto drag = windowDirectionToScreen(Point(-dx, dy), turn_);
         if (auto p = screenPoint(event.wheel.mouseX, event.wheel.mouseY, false))
-            dirty_ = touches_.wheel(*p, -dx, dy) || dirty_;
+            dirty_ = touches_.wheel(*p, drag.x, drag.y) || dirty_;
         break;
     }
     case SDL_TEXTINPUT:

@@ -11,7 +11,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class UIApplicationDelegate;
 struct SDL_Renderer;
@@ -47,7 +49,15 @@ struct HostOptions {
 //   typing            text into the focused field (an input method's text too)
 //   Backspace, Return, arrows, Home, End   edit the focused field
 //   Escape            the back swipe
-//   F12               writes a PNG of the screen
+//   F12               writes a PNG of the screen (the phone's, upright)
+//
+// The window follows the interface's orientation (the application's
+// status-bar orientation, which a presented landscape screen turns): in
+// landscape the window's sides are swapped, as a phone held on its side, and
+// the phone's portrait picture is shown turned a quarter so that the
+// landscape screen drawn into it reads upright; the mouse and the wheel are
+// turned back the same way. The view layer is not told: it keeps drawing the
+// phone's portrait screen.
 //
 // Everything runs on the main run loop, on the real clock: the window's event
 // stream is one of the loop's descriptor sources (taken in the default mode,
@@ -94,8 +104,11 @@ public:
     std::string title() const;
     // The X11 window id (0 when not on X), for tools that look at the window.
     unsigned long nativeWindowId() const;
-    // Where the phone's screen is drawn in the window, in window coordinates.
+    // Where the phone's screen is drawn in the window, in window coordinates
+    // (the turned picture's box while the window is sideways).
     Viewport viewport() const;
+    // How the window shows the phone's screen now.
+    ScreenTurn turn() const { return turn_; }
     // Frames shown so far.
     std::uint64_t presentedFrames() const { return presented_; }
     // The window pixels the last frame shown put into the window.
@@ -133,6 +146,10 @@ private:
     void presentWithRenderer(const PixelRect* changed);
     bool uploadFrame(const PixelRect* changed = nullptr);
     std::optional<Point> screenPoint(double x, double y, bool clamp) const;
+    // Turns the window when the interface's orientation changed; true when it did.
+    bool followInterfaceOrientation();
+    // The phone's screen in pixels as the window shows it (turned).
+    Size shownPixels() const;
 
     HostOptions options_;
     FrameRenderer renderer_;
@@ -153,6 +170,12 @@ private:
     std::uint64_t presented_ = 0;
     int screenshotCounter_ = 0;
     FrameScaler scaler_;
+    ScreenTurn turn_ = ScreenTurn::Upright;
+    // The window's size before the last turn and the size the turn gave it.
+    std::optional<Size> windowSizeBeforeTurn_;
+    std::optional<Size> turnedWindowSize_;
+    // The turned frame for windows whose pixels SDL converts (kept between frames).
+    std::vector<std::uint32_t> turnedFrame_;
     PixelRect lastShown_;
     Viewport inputRect_;
     RunLoop::SourceId source_ = 0;

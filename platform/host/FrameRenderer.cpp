@@ -2,7 +2,6 @@
 
 #include "platform/graphics/Context.h"
 #include "platform/graphics/GraphicsInternal.h"
-#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/ViewRenderer.h"
@@ -66,14 +65,6 @@ bool FrameRenderer::draw() const
     for (auto& window : UIWindow::visibleWindows()) {
         window->layoutIfNeeded();
         renderView(*window, *context);
-    }
-    if (Keyboard::isVisible()) {
-        auto panel = Keyboard::frame();
-        context->setFillColor(kKeyboardPanelColor);
-        context->fillRect(panel);
-        context->setFillColor(kKeyboardEdgeColor);
-        context->fillRect(Rect(panel.origin.x, panel.origin.y, panel.size.width, 0.5));
-        UIWindow::renderInputViewOfFirstResponder(*context);
     }
     context->restore();
     return true;

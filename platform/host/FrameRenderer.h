@@ -14,10 +14,6 @@ class Context;
 
 namespace platform::host {
 
-// The keyboard area's colour: a plain panel where the phone's keys would be.
-inline constexpr Color kKeyboardPanelColor = Color::fromRGB255(206, 210, 217);
-inline constexpr Color kKeyboardEdgeColor = Color::fromRGB255(160, 164, 171);
-
 // A rectangle of pixels: columns x … x + width - 1, rows y … y + height - 1.
 struct PixelRect {
     int x = 0;

@@ -9,7 +9,66 @@ namespace {
 
     bool usable(double v) { return std::isfinite(v) && v > 0; }
 
+    // Screen coordinates in 0 … 1 from shown ones, and back. Shown turned
+    // counter-clockwise, the screen's top right corner is the picture's top left.
+    Point unturn(double u, double v, ScreenTurn turn)
+    {
+        switch (turn) {
+        case ScreenTurn::CounterClockwise:
+            return Point(1 - v, u);
+        case ScreenTurn::Clockwise:
+            return Point(v, 1 - u);
+        case ScreenTurn::Upright:
+            break;
+        }
+        return Point(u, v);
+    }
+
+    Point turn(double a, double b, ScreenTurn turn)
+    {
+        switch (turn) {
+        case ScreenTurn::CounterClockwise:
+            return Point(b, 1 - a);
+        case ScreenTurn::Clockwise:
+            return Point(1 - b, a);
+        case ScreenTurn::Upright:
+            break;
+        }
+        return Point(a, b);
+    }
+
 } // namespace
+
+ScreenTurn screenTurnFor(long interfaceOrientation)
+{
+    // UIInterfaceOrientation: 3 landscape right, 4 landscape left.
+    if (interfaceOrientation == 3)
+        return ScreenTurn::CounterClockwise;
+    if (interfaceOrientation == 4)
+        return ScreenTurn::Clockwise;
+    return ScreenTurn::Upright;
+}
+
+Size turnedSize(Size size, ScreenTurn turn)
+{
+    return isSideways(turn) ? Size(size.height, size.width) : size;
+}
+
+Size swappedWindowSize(Size window, double displayWidth, double displayHeight)
+{
+    double width = window.height;
+    double height = window.width;
+    if (!usable(width) || !usable(height))
+        return Size(0, 0);
+    double factor = 1;
+    if (usable(displayWidth) && width > displayWidth)
+        factor = displayWidth / width;
+    if (usable(displayHeight) && height * factor > displayHeight)
+        factor = displayHeight / height;
+    if (factor >= 1)
+        return Size(width, height);
+    return Size(std::max(1.0, std::floor(width * factor)), std::max(1.0, std::floor(height * factor)));
+}
 
 Size initialWindowSize(double imageWidth, double imageHeight, double displayHeight, bool actualSize)
 {
@@ -34,7 +93,8 @@ Viewport fitViewport(double imageWidth, double imageHeight, double windowWidth, 
     return v;
 }
 
-std::optional<Point> windowToScreen(const Viewport& viewport, Size screenPoints, Point windowPosition, bool clamp)
+std::optional<Point> windowToScreen(
+    const Viewport& viewport, Size screenPoints, Point windowPosition, bool clamp, ScreenTurn screenTurn)
 {
     if (!usable(viewport.width) || !usable(viewport.height) || !std::isfinite(windowPosition.x)
         || !std::isfinite(windowPosition.y))
@@ -47,7 +107,29 @@ std::optional<Point> windowToScreen(const Viewport& viewport, Size screenPoints,
         u = std::clamp(u, 0.0, 1.0);
         v = std::clamp(v, 0.0, 1.0);
     }
-    return Point(u * screenPoints.width, v * screenPoints.height);
+    auto p = unturn(u, v, screenTurn);
+    return Point(p.x * screenPoints.width, p.y * screenPoints.height);
+}
+
+Point screenToWindow(const Viewport& viewport, Size screenPoints, Point screenPoint, ScreenTurn screenTurn)
+{
+    if (!usable(screenPoints.width) || !usable(screenPoints.height))
+        return Point(viewport.x, viewport.y);
+    auto p = turn(screenPoint.x / screenPoints.width, screenPoint.y / screenPoints.height, screenTurn);
+    return Point(viewport.x + p.x * viewport.width, viewport.y + p.y * viewport.height);
+}
+
+Point windowDirectionToScreen(Point direction, ScreenTurn screenTurn)
+{
+    switch (screenTurn) {
+    case ScreenTurn::CounterClockwise:
+        return Point(-direction.y, direction.x);
+    case ScreenTurn::Clockwise:
+        return Point(direction.y, -direction.x);
+    case ScreenTurn::Upright:
+        break;
+    }
+    return direction;
 }
 
 } // namespace platform::host

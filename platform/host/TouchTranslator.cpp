@@ -1,5 +1,6 @@
 #include "platform/host/TouchTranslator.h"
 
+#include "platform/uikit/PickerWheels.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UIWindow.h"
@@ -186,6 +187,17 @@ bool TouchTranslator::wheel(Point screenPoint, double dx, double dy)
     auto hit = window->hitTest(
         window->convertPointFromView(Point(screenPoint.x - f.origin.x, screenPoint.y - f.origin.y), nullptr), nullptr);
     bool vertical = std::fabs(dy) >= std::fabs(dx);
+    // A picker's wheel under the pointer turns a row a notch (away from the
+    // person: back to earlier rows, as a list scrolls).
+    for (auto view = hit; vertical && view; view = view->superview()) {
+        if (auto* wheels = dynamic_cast<PickerWheels*>(view.get())) {
+            long rows = dy > 0 ? -std::max(1L, std::lround(dy)) : std::max(1L, std::lround(-dy));
+            auto screenOrigin = Point(screenPoint.x - f.origin.x, screenPoint.y - f.origin.y);
+            auto point = view->convertPointFromView(window->convertPointFromView(screenOrigin, nullptr), window.get());
+            wheels->turnWheelAt(point, std::clamp(rows, -10L, 10L));
+            return true;
+        }
+    }
     auto scrollView = scrollViewAlong(hit, vertical);
     if (!scrollView)
         return false;

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "platform/graphics/Color.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/os/Value.h"
 
+#include <memory>
 #include <optional>
+
+class UIWindow;
 
 // The notifications the phone posts around its keyboard, with their user-info keys.
 inline constexpr const char* UIKeyboardWillShowNotification = "UIKeyboardWillShowNotification";
@@ -29,6 +33,13 @@ std::optional<Rect> rectFromValue(const Value& value);
 // hiding will-hide then did-hide, on the default notification centre, with the
 // begin and end frames (screen coordinates), the duration 0.25 and the curve 7.
 // The notifications are posted at once: headless, the slide takes no time.
+//
+// The keyboard area is a window of its own, as on the phone: shown over the
+// window of the responder being typed into (below alerts over it), filling the
+// keyboard's frame with the panel's colour and holding the responder's input
+// view (a picker in place of the keys) under its accessory view (a bar of
+// buttons). So the picker's wheels and the bar's buttons take touches like any
+// view, and nothing under the keyboard does.
 class Keyboard final {
 public:
     Keyboard() = delete;
@@ -36,6 +47,9 @@ public:
     static constexpr double kHeight = 216;
     static constexpr double kAnimationDuration = 0.25;
     static constexpr int kAnimationCurve = 7;
+    // A plain panel where the phone's keys would be, with a darker top edge.
+    static constexpr Color kPanelColor = Color::fromRGB255(206, 210, 217);
+    static constexpr Color kEdgeColor = Color::fromRGB255(160, 164, 171);
 
     static bool isVisible();
     // The frame on screen while visible (the last one while hidden).
@@ -48,6 +62,9 @@ public:
     static void settleLater();
     // Hides without asking anyone (tests resetting between cases: no notification).
     static void reset();
+
+    // The keyboard area's window while the keyboard is up; nullptr otherwise.
+    static std::shared_ptr<UIWindow> window();
 };
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/uikit/UIAlertView.h"
 
 #include "platform/uikit/CALayer.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/ModalStack.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
@@ -187,7 +188,14 @@ void UIAlertView::layoutSubviews()
         }
     }
     auto b = bounds();
-    box_->setFrame(Rect(std::round((b.width() - width) / 2), std::round((b.height() - y) / 2), width, y));
+    // While one of its fields is typed into, the box stands in the middle of
+    // what the keyboard leaves free, so that its buttons stay in reach.
+    double free = b.height();
+    auto responder = currentFirstResponder();
+    bool typing = std::ranges::any_of(textFields_, [&](auto& field) { return field == responder; });
+    if (typing && platform::Keyboard::isVisible())
+        free = std::max(y, convertPointFromView(platform::Keyboard::frame().origin, nullptr).y);
+    box_->setFrame(Rect(std::round((b.width() - width) / 2), std::max(0.0, std::round((free - y) / 2)), width, y));
 }
 
 void UIAlertView::show()
@@ -201,8 +209,10 @@ void UIAlertView::show()
     platform::ModalStack::push(self);
     visible_ = true;
     layoutIfNeeded();
-    if (!textFields_.empty())
-        textFields_.front()->becomeFirstResponder();
+    if (!textFields_.empty() && textFields_.front()->becomeFirstResponder()) {
+        setNeedsLayout();
+        layoutIfNeeded();
+    }
     if (auto d = delegate())
         d->didPresentAlertView(this);
 }

@@ -152,6 +152,16 @@ void UIApplication::setStatusBarHidden(bool hidden, bool) { statusBarHidden_ = h
 
 void UIApplication::setStatusBarStyle(UIStatusBarStyle style, bool) { statusBarStyle_ = style; }
 
+void UIApplication::setStatusBarOrientation(long orientation, bool)
+{
+    if (!isValidInterfaceOrientation(orientation) || orientation == statusBarOrientation_)
+        return;
+    long before = statusBarOrientation_;
+    statusBarOrientation_ = orientation;
+    platform::NotificationCenter::defaultCenter().post(UIApplicationDidChangeStatusBarOrientationNotification, {},
+        platform::Dictionary { { UIApplicationStatusBarOrientationUserInfoKey, platform::Value(before) } });
+}
+
 unsigned long UIApplication::beginBackgroundTask(std::function<void()>) { return nextBackgroundTask_++; }
 
 void UIApplication::endBackgroundTask(unsigned long) { }

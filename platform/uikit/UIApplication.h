@@ -38,6 +38,12 @@ inline constexpr const char* UIApplicationWillTerminateNotification = "UIApplica
 inline constexpr const char* UIApplicationDidFinishLaunchingNotification = "UIApplicationDidFinishLaunchingNotification";
 inline constexpr const char* UIApplicationDidReceiveMemoryWarningNotification
     = "UIApplicationDidReceiveMemoryWarningNotification";
+// Posted after the status bar's orientation changed; the user info holds the
+// orientation before under UIApplicationStatusBarOrientationUserInfoKey.
+inline constexpr const char* UIApplicationDidChangeStatusBarOrientationNotification
+    = "UIApplicationDidChangeStatusBarOrientationNotification";
+inline constexpr const char* UIApplicationStatusBarOrientationUserInfoKey
+    = "UIApplicationStatusBarOrientationUserInfoKey";
 
 // The application object's delegate: the program's start-up and life cycle.
 class UIApplicationDelegate {
@@ -108,11 +114,18 @@ public:
     void setStatusBarHidden(bool hidden, bool animated = false);
     UIStatusBarStyle statusBarStyle() const { return statusBarStyle_; }
     void setStatusBarStyle(UIStatusBarStyle style, bool animated = false);
-    // The interface orientation the status bar shows (a UIInterfaceOrientation
-    // value: 1 portrait, 2 upside down, 3 landscape right, 4 landscape left).
-    // The program runs in portrait; tests turn it for views that follow it.
+    // The interface orientation in effect, as the status bar shows it (a
+    // UIInterfaceOrientation value: 1 portrait, 2 upside down, 3 landscape
+    // right, 4 landscape left). The program runs in portrait; presenting a
+    // controller that prefers another orientation turns it, and dismissing
+    // that controller turns it back. The view layer keeps drawing the phone's
+    // portrait screen either way (a landscape screen draws itself turned); a
+    // host that shows the screen on a desktop turns its picture by this.
+    // A change posts UIApplicationDidChangeStatusBarOrientationNotification;
+    // a value that is no orientation is ignored.
     long statusBarOrientation() const { return statusBarOrientation_; }
-    void setStatusBarOrientation(long orientation) { statusBarOrientation_ = orientation; }
+    void setStatusBarOrientation(long orientation, bool animated = false);
+    static bool isValidInterfaceOrientation(long orientation) { return orientation >= 1 && orientation <= 4; }
     bool isNetworkActivityIndicatorVisible() const { return networkIndicator_; }
     void setNetworkActivityIndicatorVisible(bool visible) { networkIndicator_ = visible; }
     // Background tasks have nothing to keep alive here; ids only.

@@ -3,9 +3,12 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Text.h"
 #include "platform/os/DateFormat.h"
+#include "platform/uikit/UITouch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 UIDatePicker::UIDatePicker()
@@ -58,37 +61,127 @@ void UIDatePicker::spinToDate(platform::Date date)
         sendActionsForControlEvents(UIControlEventValueChanged);
 }
 
+namespace {
+
+enum class Field { Year, Month, Day, Hour, Minute };
+
+struct Wheel {
+    Field field;
+    int value;
+    int first;
+    int last;
+    const char* suffix;
+    bool padded;
+};
+
+// The wheels of the mode, each with its value and the values it can take.
+std::vector<Wheel> wheelsOf(UIDatePickerMode mode, const platform::DateComponents& parts)
+{
+    std::vector<Wheel> wheels;
+    if (mode == UIDatePickerModeTime || mode == UIDatePickerModeCountDownTimer)
+        return { { Field::Hour, parts.hour, 0, 23, "", true }, { Field::Minute, parts.minute, 0, 59, "", true } };
+    wheels = { { Field::Year, parts.year, 1, 9999, "年", false }, { Field::Month, parts.month, 1, 12, "月", false },
+        { Field::Day, parts.day, 1, platform::daysInMonth(parts.year, parts.month), "日", false } };
+    if (mode == UIDatePickerModeDateAndTime) {
+        wheels.push_back({ Field::Hour, parts.hour, 0, 23, "", true });
+        wheels.push_back({ Field::Minute, parts.minute, 0, 59, "", true });
+    }
+    return wheels;
+}
+
+} // namespace
+
+bool UIDatePicker::turn(platform::Point point, long rows)
+{
+    auto parts = platform::dateComponents(date_);
+    auto wheels = wheelsOf(mode_, parts);
+    const auto& wheel = wheels[std::size_t(columnAt(bounds(), point.x, long(wheels.size())))];
+    int value = int(std::clamp(long(wheel.value) + std::clamp(rows, -10000L, 10000L), long(wheel.first), long(wheel.last)));
+    if (value == wheel.value)
+        return false;
+    switch (wheel.field) {
+    case Field::Year: parts.year = value; break;
+    case Field::Month: parts.month = value; break;
+    case Field::Day: parts.day = value; break;
+    case Field::Hour: parts.hour = value; break;
+    case Field::Minute: parts.minute = value; break;
+    }
+    // 31 January turned to February is its last day.
+    parts.day = std::min(parts.day, platform::daysInMonth(parts.year, parts.month));
+    auto date = platform::dateFromComponents(parts);
+    if (!date)
+        return false;
+    auto before = date_;
+    date_ = clamp(*date);
+    setNeedsDisplay();
+    return date_ != before;
+}
+
+bool UIDatePicker::turnWheelAt(platform::Point point, long rows)
+{
+    if (!turn(point, rows))
+        return false;
+    sendActionsForControlEvents(UIControlEventValueChanged);
+    return true;
+}
+
+void UIDatePicker::touchesBegan(const UITouchSet& touches, UIEvent*)
+{
+    if (touches.empty() || !isEnabled())
+        return;
+    auto point = touches.front()->locationInView(this);
+    drag_.begin(point);
+    dragStartDate_ = date_;
+    dragging_ = true;
+}
+
+void UIDatePicker::touchesMoved(const UITouchSet& touches, UIEvent*)
+{
+    if (touches.empty() || !dragging_)
+        return;
+    auto point = touches.front()->locationInView(this);
+    if (long rows = drag_.moveTo(point))
+        turn(drag_.start(), rows);
+}
+
+void UIDatePicker::touchesEnded(const UITouchSet& touches, UIEvent*)
+{
+    if (!std::exchange(dragging_, false) || touches.empty())
+        return;
+    auto point = touches.front()->locationInView(this);
+    if (long rows = drag_.moveTo(point))
+        turn(drag_.start(), rows);
+    if (drag_.isTap())
+        turn(drag_.start(), rowsFromBand(bounds(), drag_.start().y));
+    // The wheel settles: listeners hear of the date it stopped on.
+    if (date_ != dragStartDate_) {
+        auto self = sharedView();
+        sendActionsForControlEvents(UIControlEventValueChanged);
+    }
+}
+
+void UIDatePicker::touchesCancelled(const UITouchSet&, UIEvent*)
+{
+    if (!std::exchange(dragging_, false))
+        return;
+    date_ = dragStartDate_;
+    setNeedsDisplay();
+}
+
 void UIDatePicker::drawRect(platform::Context& context, const platform::Rect&)
 {
     // One wheel per field, each showing the chosen value in the middle band
     // with its neighbours above and below, as the picker of numbers does.
     auto b = bounds();
-    const double rowHeight = 36;
-    const double middle = b.midY() - rowHeight / 2;
+    const double rowHeight = kRowHeight;
+    const double middle = bandTop(b);
     context.setFillColor(platform::Color::whiteColor());
     context.fillRect(b);
     context.setFillColor(platform::Color::fromWhite(0.9));
     context.fillRect(platform::Rect(b.minX(), middle, b.width(), rowHeight));
     auto parts = platform::dateComponents(date_);
     auto two = [](int n) { return (n < 10 ? "0" : "") + std::to_string(n); };
-    struct Wheel {
-        int value;
-        int first;
-        int last;
-        std::string suffix;
-        bool padded;
-    };
-    std::vector<Wheel> wheels;
-    if (mode_ == UIDatePickerModeTime || mode_ == UIDatePickerModeCountDownTimer) {
-        wheels = { { parts.hour, 0, 23, "", true }, { parts.minute, 0, 59, "", true } };
-    } else {
-        wheels = { { parts.year, parts.year - 2, parts.year + 2, "年", false }, { parts.month, 1, 12, "月", false },
-            { parts.day, 1, platform::daysInMonth(parts.year, parts.month), "日", false } };
-        if (mode_ == UIDatePickerModeDateAndTime) {
-            wheels.push_back({ parts.hour, 0, 23, "", true });
-            wheels.push_back({ parts.minute, 0, 59, "", true });
-        }
-    }
+    auto wheels = wheelsOf(mode_, parts);
     const double columnWidth = b.width() / double(wheels.size());
     auto font = platform::Font::systemFont(20);
     for (std::size_t c = 0; c < wheels.size(); ++c) {

@@ -2,6 +2,7 @@
 
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/Value.h"
+#include "platform/uikit/PickerWheels.h"
 #include "platform/uikit/UIControl.h"
 
 #include <optional>
@@ -14,9 +15,9 @@ enum UIDatePickerMode {
 };
 
 // A date wheel. The date stays within the minimum and maximum when they are
-// set. Setting the date from code sends nothing; a user's spin (spinToDate,
-// what the harness calls) sends ValueChanged.
-class UIDatePicker : public UIControl {
+// set. Setting the date from code sends nothing; a user's spin (a finger's,
+// once it lifts; each notch of the mouse wheel; spinToDate) sends ValueChanged.
+class UIDatePicker : public UIControl, public PickerWheels {
 public:
     UIDatePicker();
     explicit UIDatePicker(const platform::Rect& frame);
@@ -37,13 +38,26 @@ public:
     }
 
     void spinToDate(platform::Date date);
+    bool turnWheelAt(platform::Point point, long rows) override;
 
     // The wheels of the mode (year, month and day for dates; hours and
     // minutes for times), the chosen value in the middle band.
     void drawRect(platform::Context& context, const platform::Rect& rect) override;
 
+    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
+    void touchesMoved(const UITouchSet& touches, UIEvent* event) override;
+    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
+    void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
+
 private:
     platform::Date clamp(platform::Date date) const;
+    // Turns the wheel under the point by rows without telling anyone; true
+    // when the date changed.
+    bool turn(platform::Point point, long rows);
+
+    PickerWheelDrag drag_;
+    platform::Date dragStartDate_;
+    bool dragging_ = false;
 
     UIDatePickerMode mode_ = UIDatePickerModeDateAndTime;
     platform::Date date_;

@@ -1,5 +1,6 @@
 #include "platform/uikit/UINavigationBar.h"
 
+#include "platform/graphics/Context.h"
 #include "platform/os/Bundle.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIButton.h"
@@ -14,6 +15,45 @@ namespace {
 constexpr double kSideMargin = 8;
 constexpr double kItemGap = 6;
 constexpr double kTitleFontSize = 17;
+// The back button's chevron: its width, with the gap before the title.
+constexpr double kChevronWidth = 10;
+constexpr double kChevronGap = 5;
+
+// The "<" before the back button's title, in the title's colour, so that a
+// back button reads as one whatever its title.
+class BackChevron final : public UIView {
+public:
+    explicit BackChevron(const std::shared_ptr<UIButton>& button)
+        : UIView(platform::Rect(0, 0, kChevronWidth, 44))
+        , button_(button)
+    {
+        setUserInteractionEnabled(false);
+        setBackgroundColor(platform::Color::clearColor());
+    }
+
+    void drawRect(platform::Context& context, const platform::Rect&) override
+    {
+        auto button = button_.lock();
+        if (!button)
+            return;
+        auto b = bounds();
+        double half = 8;
+        context.save();
+        context.setStrokeColor(button->currentTitleColor());
+        context.setLineWidth(2.5);
+        context.setLineCap(platform::LineCap::Round);
+        context.setLineJoin(platform::LineJoin::Round);
+        context.beginPath();
+        context.moveTo(platform::Point(b.maxX() - 2, b.midY() - half));
+        context.lineTo(platform::Point(b.minX() + 2, b.midY()));
+        context.lineTo(platform::Point(b.maxX() - 2, b.midY() + half));
+        context.strokePath();
+        context.restore();
+    }
+
+private:
+    std::weak_ptr<UIButton> button_;
+};
 } // namespace
 
 UINavigationBar::Appearance& UINavigationBar::appearance()
@@ -61,6 +101,8 @@ void UINavigationBar::setUp()
     titleLabel_ = std::make_shared<UILabel>();
     titleLabel_->setTextAlignment(NSTextAlignmentCenter);
     backButton_ = UIButton::buttonWithType(UIButtonTypeSystem);
+    backButton_->setContentEdgeInsets(platform::EdgeInsets(0, kChevronWidth + kChevronGap, 0, 0));
+    backButton_->addSubview(std::make_shared<BackChevron>(backButton_));
     backButton_->addAction(
         [this](UIControl*) {
             if (backAction_)
@@ -222,6 +264,10 @@ void UINavigationBar::layoutSubviews()
         auto size = backButton_->sizeThatFits(platform::Size(b.size.width / 3, b.size.height));
         double width = std::min(b.size.width / 3, std::max(44.0, size.width));
         backButton_->setFrame(platform::Rect(left, 0, width, b.size.height));
+        for (auto& view : backButton_->subviews()) {
+            if (dynamic_cast<BackChevron*>(view.get()))
+                view->setFrame(platform::Rect(0, 0, kChevronWidth, b.size.height));
+        }
         left += width + kItemGap;
     }
     if (top) {

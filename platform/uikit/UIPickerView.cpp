@@ -2,8 +2,10 @@
 
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Text.h"
+#include "platform/uikit/UITouch.h"
 
 #include <algorithm>
+#include <utility>
 
 UIPickerView::UIPickerView()
     : UIView(platform::Rect(0, 0, 320, 216))
@@ -106,6 +108,67 @@ bool UIPickerView::spinToRow(long row, long component)
     return true;
 }
 
+bool UIPickerView::turn(long component, long rows)
+{
+    clampSelections();
+    long count = numberOfRowsInComponent(component);
+    if (component < 0 || component >= long(selected_.size()) || count == 0)
+        return false;
+    auto& selected = selected_[std::size_t(component)];
+    long row = std::clamp(selected + std::clamp(rows, -count, count), 0L, count - 1);
+    if (row == selected)
+        return false;
+    selected = row;
+    setNeedsDisplay();
+    return true;
+}
+
+bool UIPickerView::turnWheelAt(platform::Point point, long rows)
+{
+    long component = columnAt(bounds(), point.x, numberOfComponents());
+    return turn(component, rows) && spinToRow(selectedRowInComponent(component), component);
+}
+
+void UIPickerView::touchesBegan(const UITouchSet& touches, UIEvent*)
+{
+    if (touches.empty())
+        return;
+    auto point = touches.front()->locationInView(this);
+    drag_.begin(point);
+    dragComponent_ = columnAt(bounds(), point.x, numberOfComponents());
+    dragStartRow_ = selectedRowInComponent(dragComponent_);
+}
+
+void UIPickerView::touchesMoved(const UITouchSet& touches, UIEvent*)
+{
+    if (touches.empty() || dragComponent_ < 0)
+        return;
+    turn(dragComponent_, drag_.moveTo(touches.front()->locationInView(this)));
+}
+
+void UIPickerView::touchesEnded(const UITouchSet& touches, UIEvent*)
+{
+    long component = std::exchange(dragComponent_, -1);
+    if (touches.empty() || component < 0)
+        return;
+    auto point = touches.front()->locationInView(this);
+    turn(component, drag_.moveTo(point));
+    if (drag_.isTap())
+        turn(component, rowsFromBand(bounds(), drag_.start().y));
+    long row = selectedRowInComponent(component);
+    // The wheel settles: the delegate hears of the row it stopped on.
+    if (row >= 0 && row != dragStartRow_)
+        spinToRow(row, component);
+}
+
+void UIPickerView::touchesCancelled(const UITouchSet&, UIEvent*)
+{
+    // A cancelled drag leaves the wheel where it was.
+    long component = std::exchange(dragComponent_, -1);
+    if (component >= 0 && dragStartRow_ >= 0)
+        selectRow(dragStartRow_, component);
+}
+
 void UIPickerView::drawRect(platform::Context& context, const platform::Rect&)
 {
     // Each wheel shows its selected row in the middle band and two rows above and below.
@@ -114,8 +177,8 @@ void UIPickerView::drawRect(platform::Context& context, const platform::Rect&)
     if (components <= 0)
         return;
     double columnWidth = b.width() / double(components);
-    double rowHeight = 36;
-    double middle = b.midY() - rowHeight / 2;
+    double rowHeight = kRowHeight;
+    double middle = bandTop(b);
     context.setFillColor(platform::Color::fromWhite(0.9));
     context.fillRect(platform::Rect(b.minX(), middle, b.width(), rowHeight));
     auto font = platform::Font::systemFont(20);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/os/ClassRegistry.h"
+#include "platform/uikit/PickerWheels.h"
 #include "platform/uikit/UIView.h"
 
 #include <memory>
@@ -25,11 +26,12 @@ public:
     virtual double rowHeightForComponent(UIPickerView*, long /*component*/) { return 44; }
 };
 
-// Spinning wheels of rows. Programmatic selection (selectRow) does not tell
-// the delegate; a user's spin (spinToRow, what the harness calls) does.
+// Spinning wheels of rows, turned by a finger or the mouse wheel. Programmatic
+// selection (selectRow) does not tell the delegate; a user's spin does, once
+// the finger lifts (or at each notch of the mouse wheel, or through spinToRow).
 // Rows and components are counted from the data source each time, and
 // selections are kept within the rows there are (-1 for an empty component).
-class UIPickerView : public UIView {
+class UIPickerView : public UIView, public PickerWheels {
 public:
     UIPickerView();
     explicit UIPickerView(const platform::Rect& frame);
@@ -55,10 +57,23 @@ public:
     // The user turns a wheel to a row: selects it and tells the delegate.
     bool spinToRow(long row, long component);
 
+    bool turnWheelAt(platform::Point point, long rows) override;
+
     void drawRect(platform::Context& context, const platform::Rect& rect) override;
+
+    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
+    void touchesMoved(const UITouchSet& touches, UIEvent* event) override;
+    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
+    void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
 
 private:
     void clampSelections();
+    // Moves a wheel by rows within its rows, without telling the delegate.
+    bool turn(long component, long rows);
+
+    PickerWheelDrag drag_;
+    long dragComponent_ = -1;
+    long dragStartRow_ = -1;
 
     std::weak_ptr<UIPickerViewDataSource> dataSource_;
     std::weak_ptr<UIPickerViewDelegate> delegate_;

@@ -10,6 +10,7 @@
 
 class UITouch;
 class UIEvent;
+class UIView;
 
 using UITouchSet = std::vector<std::shared_ptr<UITouch>>;
 
@@ -48,6 +49,10 @@ public:
     // first responder, and how tall it is.
     virtual bool wantsKeyboard() const { return false; }
     virtual double keyboardHeight() const;
+    // Shown in place of the keyboard (a picker) and on top of it (a bar of
+    // buttons) while this responder is first responder; none by default.
+    virtual std::shared_ptr<UIView> inputView() const { return nullptr; }
+    virtual std::shared_ptr<UIView> inputAccessoryView() const { return nullptr; }
 
     // Raw touches. The default passes them on to the next responder.
     virtual void touchesBegan(const UITouchSet& touches, UIEvent* event);

@@ -117,9 +117,9 @@ public:
     UITextFieldViewMode rightViewMode() const { return rightViewMode_; }
     void setRightViewMode(UITextFieldViewMode mode);
     // Shown in place of the keyboard (a picker) and above it (a toolbar).
-    std::shared_ptr<UIView> inputView() const { return inputView_; }
+    std::shared_ptr<UIView> inputView() const override { return inputView_; }
     void setInputView(std::shared_ptr<UIView> view) { inputView_ = std::move(view); }
-    std::shared_ptr<UIView> inputAccessoryView() const { return inputAccessoryView_; }
+    std::shared_ptr<UIView> inputAccessoryView() const override { return inputAccessoryView_; }
     void setInputAccessoryView(std::shared_ptr<UIView> view) { inputAccessoryView_ = std::move(view); }
     std::shared_ptr<UITextFieldDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<UITextFieldDelegate> delegate) { delegate_ = std::move(delegate); }

@@ -54,7 +54,7 @@ public:
     void setEditable(bool editable);
     bool isSelectable() const { return selectable_; }
     void setSelectable(bool selectable) { selectable_ = selectable; }
-    std::shared_ptr<UIView> inputAccessoryView() const { return inputAccessoryView_; }
+    std::shared_ptr<UIView> inputAccessoryView() const override { return inputAccessoryView_; }
     void setInputAccessoryView(std::shared_ptr<UIView> view) { inputAccessoryView_ = std::move(view); }
     std::shared_ptr<UITextViewDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<UITextViewDelegate> delegate) { delegate_ = std::move(delegate); }

@@ -1,6 +1,7 @@
 #include "platform/uikit/UIViewController.h"
 
 #include "platform/os/Log.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/AnimationLog.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
@@ -288,6 +289,13 @@ void UIViewController::finishPendingTransition()
     finish();
 }
 
+UIInterfaceOrientation UIViewController::preferredInterfaceOrientationForPresentation() const
+{
+    long current = UIApplication::sharedApplication().statusBarOrientation();
+    return UIApplication::isValidInterfaceOrientation(current) ? static_cast<UIInterfaceOrientation>(current)
+                                                               : UIInterfaceOrientationPortrait;
+}
+
 void UIViewController::presentViewController(
     const std::shared_ptr<UIViewController>& controller, bool animated, std::function<void()> completion)
 {
@@ -320,6 +328,18 @@ void UIViewController::presentViewController(
                                       : 0;
     if (onScreen)
         presenter->beginAppearanceTransition(false, animated);
+    // The interface turns once the screen below has heard that it goes, so
+    // that the presented screen appears in its own orientation.
+    controller->orientationBeforePresentation_ = 0;
+    if (window) {
+        auto& application = UIApplication::sharedApplication();
+        long before = application.statusBarOrientation();
+        long wanted = controller->preferredInterfaceOrientationForPresentation();
+        if (UIApplication::isValidInterfaceOrientation(wanted) && wanted != before) {
+            controller->orientationBeforePresentation_ = before;
+            application.setStatusBarOrientation(wanted);
+        }
+    }
     if (window)
         controller->beginAppearanceTransition(true, animated);
 
@@ -376,6 +396,16 @@ void UIViewController::dismissViewControllerAnimated(bool animated, std::functio
         = animated ? recordTransition("dismissViewController", top->modalTransitionStyle(), kModalTransitionDuration) : 0;
     bool baseOnScreen = static_cast<bool>(base->windowForPresentation()) || top->windowForPresentation();
     top->beginAppearanceTransition(false, animated);
+    // The interface turns back to what it was before the lowest of the
+    // dismissed presentations turned it, before the screen below reappears.
+    for (auto& c : chain) {
+        if (c->orientationBeforePresentation_ != 0) {
+            UIApplication::sharedApplication().setStatusBarOrientation(c->orientationBeforePresentation_);
+            break;
+        }
+    }
+    for (auto& c : chain)
+        c->orientationBeforePresentation_ = 0;
     if (baseOnScreen)
         base->beginAppearanceTransition(true, animated);
 

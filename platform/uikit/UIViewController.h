@@ -30,6 +30,24 @@ enum UIInterfaceOrientation {
     UIInterfaceOrientationLandscapeRight = 3,
 };
 
+// Sets of orientations: one bit per UIInterfaceOrientation value.
+enum UIInterfaceOrientationMask : unsigned {
+    UIInterfaceOrientationMaskPortrait = 1u << UIInterfaceOrientationPortrait,
+    UIInterfaceOrientationMaskPortraitUpsideDown = 1u << UIInterfaceOrientationPortraitUpsideDown,
+    UIInterfaceOrientationMaskLandscapeLeft = 1u << UIInterfaceOrientationLandscapeLeft,
+    UIInterfaceOrientationMaskLandscapeRight = 1u << UIInterfaceOrientationLandscapeRight,
+    UIInterfaceOrientationMaskLandscape
+    = UIInterfaceOrientationMaskLandscapeLeft | UIInterfaceOrientationMaskLandscapeRight,
+    UIInterfaceOrientationMaskAllButUpsideDown = UIInterfaceOrientationMaskPortrait | UIInterfaceOrientationMaskLandscape,
+    UIInterfaceOrientationMaskAll
+    = UIInterfaceOrientationMaskAllButUpsideDown | UIInterfaceOrientationMaskPortraitUpsideDown,
+};
+
+inline constexpr bool UIInterfaceOrientationIsLandscape(long orientation)
+{
+    return orientation == UIInterfaceOrientationLandscapeLeft || orientation == UIInterfaceOrientationLandscapeRight;
+}
+
 enum UIRectEdge : unsigned {
     UIRectEdgeNone = 0,
     UIRectEdgeTop = 1 << 0,
@@ -118,6 +136,18 @@ public:
     bool hidesBottomBarWhenPushed() const { return hidesBottomBarWhenPushed_; }
     void setHidesBottomBarWhenPushed(bool hides) { hidesBottomBarWhenPushed_ = hides; }
     UIInterfaceOrientation interfaceOrientation() const { return UIInterfaceOrientationPortrait; }
+
+    // ---- Orientation -----------------------------------------------------
+    // The device never turns here, so only a presentation changes the
+    // interface's orientation: presenting a controller (with a window to show
+    // it in) turns the application's status-bar orientation to the
+    // controller's preferred one, and dismissing it turns it back to what it
+    // was. The view layer still draws the portrait screen; a screen meant for
+    // landscape draws itself turned (as the movie screen does).
+    virtual bool shouldAutorotate() const { return true; }
+    virtual unsigned supportedInterfaceOrientations() const { return UIInterfaceOrientationMaskAllButUpsideDown; }
+    // By default the orientation in effect: presenting changes nothing.
+    virtual UIInterfaceOrientation preferredInterfaceOrientationForPresentation() const;
     // Recorded only: every screen lays itself out for the 7.0 look.
     bool wantsFullScreenLayout() const { return wantsFullScreenLayout_; }
     void setWantsFullScreenLayout(bool wants) { wantsFullScreenLayout_ = wants; }
@@ -208,6 +238,8 @@ private:
     std::shared_ptr<UIViewController> presented_;
     std::weak_ptr<UIViewController> presenting_;
     UIModalTransitionStyle modalTransitionStyle_ = UIModalTransitionStyleCoverVertical;
+    // The status-bar orientation this controller's presentation replaced (0: it changed none).
+    long orientationBeforePresentation_ = 0;
     platform::DelayedCall pendingCall_;
     std::function<void()> pendingFinish_;
 };

@@ -2,11 +2,9 @@
 
 #include "platform/graphics/Context.h"
 #include "platform/os/RunLoop.h"
-#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
-#include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITouch.h"
 #include "platform/uikit/ViewRenderer.h"
 
@@ -368,34 +366,7 @@ std::optional<platform::Image> UIWindow::renderScreen(double scale)
         window->layoutIfNeeded();
         platform::renderView(*window, *context);
     }
-    renderInputViewOfFirstResponder(*context);
     return context->makeImage();
-}
-
-void UIWindow::renderInputViewOfFirstResponder(platform::Context& context)
-{
-    // A field that takes a picker in place of the keyboard shows it where the
-    // keyboard would be, under the bar above it.
-    auto field = std::dynamic_pointer_cast<UITextField>(UIResponder::currentFirstResponder());
-    if (!field || !field->inputView() || !platform::Keyboard::isVisible())
-        return;
-    const auto panel = platform::Keyboard::frame();
-    context.save();
-    context.setFillColor(platform::Color::fromWhite(0.82));
-    context.fillRect(panel);
-    double top = panel.minY();
-    for (const auto& view : { field->inputAccessoryView(), field->inputView() }) {
-        if (!view)
-            continue;
-        auto frame = view->frame();
-        context.save();
-        context.translate(panel.minX() - frame.minX(), top - frame.minY());
-        view->layoutIfNeeded();
-        platform::renderView(*view, context);
-        context.restore();
-        top += frame.height();
-    }
-    context.restore();
 }
 
 bool UIWindow::renderScreenToPNG(const std::string& path, double scale)

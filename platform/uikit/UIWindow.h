@@ -73,9 +73,6 @@ public:
     // Draws every visible window, lowest first, at the screen's size.
     static std::optional<platform::Image> renderScreen(double scale = 0);
     static bool renderScreenToPNG(const std::string& path, double scale = 0);
-    // The picker a text field shows in place of the keyboard, with the bar
-    // above it, drawn where the keyboard is; nothing otherwise.
-    static void renderInputViewOfFirstResponder(platform::Context& context);
 
     // Test support: hides every window and forgets the key window.
     static void resetAllWindows();

@@ -1,5 +1,8 @@
 #include "content/player/ORBMoviePlayerController.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIViewController.h"
+#include "platform/uikit/UIWindow.h"
+#include "ui/overlay/ProgressOverlay.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
@@ -85,6 +88,37 @@ TEST_F(MovieScreenTest, AMovieThatCannotBePlayedSaysSo)
     ASSERT_TRUE(harness().runUntil([&] { return screen->moviePlayer()->state() == MoviePlayer::State::Failed; }));
     EXPECT_TRUE(harness().viewByText(ORBMoviePlayerController::kFailedText));
     harness().render("content-movie-player-failed.png");
+}
+
+TEST_F(MovieScreenTest, TurnsTheInterfaceToLandscapeWhileUpAndAnOverlayOnTheWindowTurnsWithIt)
+{
+    signIn();
+    auto& application = UIApplication::sharedApplication();
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationPortrait);
+    auto screen = present("mobile2/pull/lessons/media/clip.mp4");
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationLandscapeRight);
+    // The phone's screen is still drawn in portrait, the landscape screen turned into it.
+    EXPECT_EQ(screen->view()->bounds().size, platform::Size(320, 568));
+    auto pictures = harness().viewsByClass("MoviePlayerView");
+    ASSERT_EQ(pictures.size(), 1u);
+    auto landscape = pictures[0]->superview();
+    ASSERT_TRUE(landscape);
+    // A progress overlay put over the window meanwhile is turned as the
+    // landscape screen is, so it reads the same way as the movie's controls.
+    auto overlay = ProgressOverlay::initWithView(harness().window());
+    EXPECT_EQ(overlay->bounds().size, platform::Size(568, 320));
+    auto turn = overlay->rotationTransform();
+    auto screenTurn = landscape->transform();
+    EXPECT_NEAR(turn.b, screenTurn.b, 1e-9);
+    EXPECT_NEAR(turn.c, screenTurn.c, 1e-9);
+    EXPECT_NEAR(turn.b, 1.0, 1e-9);
+
+    ASSERT_TRUE(harness().tapButton("完成"));
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationPortrait);
+    testsupport::settle(harness());
+    EXPECT_EQ(harness().presentedScreen(), nullptr);
+    // Once it is gone, an overlay on the window is upright again.
+    EXPECT_TRUE(ProgressOverlay::initWithView(harness().window())->rotationTransform().isIdentity());
 }
 
 } // namespace

@@ -1,12 +1,16 @@
 #include "tests/platform/controllers/ControllerTestSupport.h"
 
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/Log.h"
+#include "platform/os/NotificationCenter.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
+#include "platform/uikit/ViewRenderer.h"
 
 namespace {
 
@@ -164,6 +168,24 @@ TEST_F(ControllerTest, BarShowsTitleItemsAndBackButtonThatPops)
     EXPECT_EQ(bar->backButtonTitle(), "Home");
     a->navigationItem()->setBackBarButtonItem(UIBarButtonItem::itemWithTitle("Return"));
     EXPECT_EQ(bar->backButton()->currentTitle(), "Return");
+    {
+        // A chevron in the title's colour stands before the title, which keeps clear of it.
+        bar->layoutIfNeeded();
+        auto back = bar->backButton();
+        back->layoutIfNeeded();
+        EXPECT_GE(back->titleLabel()->frame().minX(), 14);
+        // The bar is drawn where it stands in its superview.
+        auto context = platform::Context::createBitmap(platform::Size(320, bar->frame().maxY()), 1);
+        ASSERT_TRUE(context);
+        platform::renderView(*bar, *context);
+        auto image = context->makeImage();
+        auto tip = back->convertPointToView(platform::Point(2.5, back->bounds().midY()), bar->superview().get());
+        auto pixel = image.pixelAt(int(tip.x), int(tip.y));
+        auto title = back->currentTitleColor();
+        EXPECT_NEAR(pixel[0], title.red * 255, 40);
+        EXPECT_NEAR(pixel[1], title.green * 255, 40);
+        EXPECT_NEAR(pixel[2], title.blue * 255, 40);
+    }
 
     tapView(bar->backButton());
     advance(1);
@@ -250,6 +272,103 @@ TEST_F(ControllerTest, ControllerMadeByClassNameIsPushed)
     EXPECT_EQ(nav->topViewController()->title(), "Registered");
     EXPECT_EQ(journal->back(), "R.viewDidAppear");
     registry.unregisterClass("RegisteredScreen");
+}
+
+namespace {
+
+// A screen meant for landscape; it notes the orientation each appearance call sees.
+class LandscapeController final : public RecordingController {
+public:
+    LandscapeController(std::string name, std::shared_ptr<Journal> journal, UIInterfaceOrientation preferred)
+        : RecordingController(std::move(name), std::move(journal))
+        , preferred_(preferred)
+    {
+    }
+    UIInterfaceOrientation preferredInterfaceOrientationForPresentation() const override { return preferred_; }
+    unsigned supportedInterfaceOrientations() const override { return UIInterfaceOrientationMaskLandscape; }
+    void viewWillAppear(bool animated) override
+    {
+        seenOnAppearing = UIApplication::sharedApplication().statusBarOrientation();
+        RecordingController::viewWillAppear(animated);
+    }
+    long seenOnAppearing = 0;
+
+private:
+    UIInterfaceOrientation preferred_;
+};
+
+// The presenter: notes the orientation when it reappears.
+class BaseController final : public RecordingController {
+public:
+    using RecordingController::RecordingController;
+    void viewWillAppear(bool animated) override
+    {
+        seenOnAppearing = UIApplication::sharedApplication().statusBarOrientation();
+        RecordingController::viewWillAppear(animated);
+    }
+    long seenOnAppearing = 0;
+};
+
+} // namespace
+
+TEST_F(ControllerTest, PresentingALandscapeScreenTurnsTheInterfaceAndDismissingTurnsItBack)
+{
+    auto& application = UIApplication::sharedApplication();
+    std::vector<long> changes; // the orientation before each change, as the notice tells it
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        UIApplicationDidChangeStatusBarOrientationNotification, {}, [&](const platform::Notification& n) {
+            changes.push_back(n.userInfo.get(UIApplicationStatusBarOrientationUserInfoKey).intValue());
+        });
+    auto base = std::make_shared<BaseController>("A", journal);
+    UIViewController::setRootViewControllerOf(window, base);
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationPortrait);
+
+    // A screen with no preference of its own keeps the orientation in effect.
+    auto plain = make("P");
+    EXPECT_EQ(plain->preferredInterfaceOrientationForPresentation(), UIInterfaceOrientationPortrait);
+    base->presentViewController(plain, false);
+    base->dismissViewControllerAnimated(false);
+    EXPECT_TRUE(changes.empty());
+
+    // Landscape for as long as the landscape screen is up, and already when it starts to appear.
+    auto wide = std::make_shared<LandscapeController>("L", journal, UIInterfaceOrientationLandscapeLeft);
+    base->presentViewController(wide, true);
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationLandscapeLeft);
+    EXPECT_EQ(wide->seenOnAppearing, UIInterfaceOrientationLandscapeLeft);
+    EXPECT_EQ(changes, (std::vector<long> { UIInterfaceOrientationPortrait }));
+    advance(UIViewController::kModalTransitionDuration);
+    // What it presents in turn, with no preference, leaves it so.
+    auto over = make("O");
+    EXPECT_EQ(over->preferredInterfaceOrientationForPresentation(), UIInterfaceOrientationLandscapeLeft);
+    wide->presentViewController(over, false);
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationLandscapeLeft);
+
+    // Dismissing the whole chain from below: portrait again before the screen below reappears.
+    base->dismissViewControllerAnimated(true);
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationPortrait);
+    EXPECT_EQ(base->seenOnAppearing, UIInterfaceOrientationPortrait);
+    EXPECT_EQ(changes, (std::vector<long> { UIInterfaceOrientationPortrait, UIInterfaceOrientationLandscapeLeft }));
+    advance(1);
+
+    // The other landscape, dismissed by itself; and a root change takes a
+    // landscape screen down with the orientation it brought.
+    auto right = std::make_shared<LandscapeController>("R", journal, UIInterfaceOrientationLandscapeRight);
+    base->presentViewController(right, false);
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationLandscapeRight);
+    right->dismissViewControllerAnimated(false);
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationPortrait);
+    auto again = std::make_shared<LandscapeController>("L2", journal, UIInterfaceOrientationLandscapeLeft);
+    base->presentViewController(again, false);
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationLandscapeLeft);
+    UIViewController::setRootViewControllerOf(window, make("B"));
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationPortrait);
+
+    // A value that is no orientation is refused.
+    changes.clear();
+    application.setStatusBarOrientation(7);
+    application.setStatusBarOrientation(0);
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientationPortrait);
+    EXPECT_TRUE(changes.empty());
 }
 
 TEST_F(ControllerTest, ReplacingTheWindowRootTakesDownWhatTheOldOnePresented)

@@ -194,3 +194,110 @@ TEST(FrameScaling, WindowsOfAnotherByteOrderGetTheirOwnLayout)
     // Nothing to show outside the window: nothing written.
     EXPECT_TRUE(scaler.put(frame.data(), 2, 1, { 0, 0, 2, 1 }, window.bytes.data(), 8, 2, 1, { 5, 0, 2, 1 }).isEmpty());
 }
+
+TEST(FrameTurning, PicturesTurnAQuarterEitherWayAndBack)
+{
+    using platform::host::ScreenTurn;
+    using platform::host::turnedRect;
+    using platform::host::turnPixels;
+    // 3 × 2:  a b c
+    //         d e f
+    std::vector<std::uint32_t> picture { 'a', 'b', 'c', 'd', 'e', 'f' };
+    std::vector<std::uint32_t> ccw(6);
+    std::vector<std::uint32_t> cw(6);
+    turnPixels(picture.data(), 3, 2, ScreenTurn::CounterClockwise, ccw.data());
+    turnPixels(picture.data(), 3, 2, ScreenTurn::Clockwise, cw.data());
+    // Counter-clockwise the right column comes up top; clockwise the left one, bottom up.
+    EXPECT_EQ(ccw, (std::vector<std::uint32_t> { 'c', 'f', 'b', 'e', 'a', 'd' }));
+    EXPECT_EQ(cw, (std::vector<std::uint32_t> { 'd', 'a', 'e', 'b', 'f', 'c' }));
+    std::vector<std::uint32_t> back(6);
+    turnPixels(ccw.data(), 2, 3, ScreenTurn::Clockwise, back.data());
+    EXPECT_EQ(back, picture);
+    turnPixels(cw.data(), 2, 3, ScreenTurn::CounterClockwise, back.data());
+    EXPECT_EQ(back, picture);
+    turnPixels(picture.data(), 3, 2, ScreenTurn::Upright, back.data());
+    EXPECT_EQ(back, picture);
+
+    // A rectangle goes where its pixels go: 'b' and 'e' (column 1) are row 1 counter-clockwise.
+    EXPECT_EQ(turnedRect({ 1, 0, 1, 2 }, 3, 2, ScreenTurn::CounterClockwise), (PixelRect { 0, 1, 2, 1 }));
+    EXPECT_EQ(turnedRect({ 2, 1, 1, 1 }, 3, 2, ScreenTurn::Clockwise), (PixelRect { 0, 2, 1, 1 })); // 'f'
+    EXPECT_EQ(turnedRect({ 0, 0, 2, 1 }, 3, 2, ScreenTurn::Upright), (PixelRect { 0, 0, 2, 1 }));
+}
+
+TEST(FrameTurning, ASidewaysWindowGetsTheTurnedFrameAndStaysWholeRectangleByRectangle)
+{
+    using platform::host::ScreenTurn;
+    using platform::host::turnPixels;
+    const int fw = 40;
+    const int fh = 64;
+    for (auto turn : { ScreenTurn::CounterClockwise, ScreenTurn::Clockwise }) {
+        SCOPED_TRACE(turn == ScreenTurn::Clockwise ? "clockwise" : "counter-clockwise");
+        auto before = pattern(fw, fh, 5);
+        // One to one: exactly the frame turned.
+        std::vector<std::uint32_t> turned(std::size_t(fw) * fh);
+        turnPixels(before.data(), fw, fh, turn, turned.data());
+        WindowPixels exact(fh + 4, fw);
+        FrameScaler scaler;
+        auto written = scaler.put(before.data(), fw, fh, { 0, 0, fw, fh }, exact.bytes.data(), exact.width * 4,
+            exact.width, exact.height, { 2, 0, fh, fw }, {}, turn);
+        EXPECT_EQ(written, (PixelRect { 2, 0, fh, fw }));
+        int wrong = 0;
+        for (int y = 0; y < fw; ++y)
+            for (int x = 0; x < fh; ++x)
+                wrong += exact.at(x + 2, y) != (turned[std::size_t(y) * fh + std::size_t(x)] & 0xFFFFFFu);
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(exact.at(0, 0), 0xABABABABu) << "the letterbox was written";
+        // A change at the frame's top right corner lands at the window's top
+        // left counter-clockwise, its bottom right clockwise.
+        auto after = before;
+        after[std::size_t(fw - 1)] = 0xFF00FF00u;
+        written = scaler.put(after.data(), fw, fh, { fw - 1, 0, 1, 1 }, exact.bytes.data(), exact.width * 4,
+            exact.width, exact.height, { 2, 0, fh, fw }, {}, turn);
+        PixelRect corner
+            = turn == ScreenTurn::CounterClockwise ? PixelRect { 2, 0, 1, 1 } : PixelRect { 2 + fh - 1, fw - 1, 1, 1 };
+        EXPECT_EQ(written, corner);
+        EXPECT_EQ(exact.at(corner.x, corner.y), 0x00FF00u);
+
+        // Scaled, down and up: changes given as rectangles alone leave the
+        // window as a whole copy of the turned frame would.
+        for (PixelRect target : { PixelRect { 0, 0, 45, 28 }, PixelRect { 10, 0, 150, 94 } }) {
+            int ww = target.x * 2 + target.width;
+            int wh = target.height;
+            FrameScaler kept;
+            WindowPixels window(ww, wh);
+            kept.put(before.data(), fw, fh, { 0, 0, fw, fh }, window.bytes.data(), ww * 4, ww, wh, target, {}, turn);
+            auto changedFrame = before;
+            for (PixelRect change : { PixelRect { 5, 7, 6, 3 }, PixelRect { 0, 0, 1, 1 }, PixelRect { 39, 63, 1, 1 },
+                     PixelRect { 20, 30, 12, 25 } }) {
+                auto fresh = pattern(change.width, change.height, std::uint32_t(change.x * 17 + change.y));
+                for (int y = 0; y < change.height; ++y)
+                    for (int x = 0; x < change.width; ++x)
+                        changedFrame[std::size_t(change.y + y) * fw + std::size_t(change.x + x)]
+                            = fresh[std::size_t(y) * std::size_t(change.width) + std::size_t(x)];
+                auto part = kept.put(
+                    changedFrame.data(), fw, fh, change, window.bytes.data(), ww * 4, ww, wh, target, {}, turn);
+                EXPECT_FALSE(part.isEmpty());
+                EXPECT_LT(std::int64_t(part.width) * part.height, std::int64_t(ww) * wh);
+            }
+            FrameScaler whole;
+            WindowPixels copied(ww, wh);
+            whole.put(changedFrame.data(), fw, fh, { 0, 0, fw, fh }, copied.bytes.data(), ww * 4, ww, wh, target, {},
+                turn);
+            // The same as scaling the frame turned beforehand, upright.
+            std::vector<std::uint32_t> turnedAfter(std::size_t(fw) * fh);
+            turnPixels(changedFrame.data(), fw, fh, turn, turnedAfter.data());
+            FrameScaler upright;
+            WindowPixels reference(ww, wh);
+            upright.put(turnedAfter.data(), fh, fw, { 0, 0, fh, fw }, reference.bytes.data(), ww * 4, ww, wh, target);
+            int seams = 0;
+            int unlike = 0;
+            for (int y = 0; y < wh; ++y)
+                for (int x = target.x; x < target.x + target.width; ++x) {
+                    seams += window.at(x, y) != copied.at(x, y);
+                    unlike += copied.at(x, y) != reference.at(x, y);
+                }
+            EXPECT_EQ(seams, 0) << "the window kept up by rectangles shows seams";
+            EXPECT_EQ(unlike, 0) << "turning while scaling differs from scaling the turned frame";
+        }
+    }
+}

@@ -247,7 +247,7 @@ TEST_F(HostWindow, TypedTextReachesTheFocusedFieldAboveTheKeyboardPanel)
     ASSERT_TRUE(shot);
     auto keyboard = platform::Keyboard::frame();
     EXPECT_DOUBLE_EQ(keyboard.size.height, 216);
-    EXPECT_TRUE(sameColour(colourAt(*shot, 10, keyboard.origin.y + 100), platform::host::kKeyboardPanelColor));
+    EXPECT_TRUE(sameColour(colourAt(*shot, 10, keyboard.origin.y + 100), platform::Keyboard::kPanelColor));
     EXPECT_TRUE(sameColour(colourAt(*shot, 10, 100), platform::Color::fromRGB255(236, 240, 246)));
 }
 

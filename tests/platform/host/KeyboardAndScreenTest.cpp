@@ -206,3 +206,83 @@ TEST(ScreenFit, ResizedWindowsLetterboxAndPointsMapBothWays)
     EXPECT_FALSE(windowToScreen(fitViewport(640, 1136, 0, 500), screen, Point(1, 1), true));
     EXPECT_FALSE(windowToScreen(exact, screen, Point(std::nan(""), 1), true));
 }
+
+TEST(ScreenFit, ALandscapeInterfaceTurnsThePictureAndSwapsTheWindowAtTheSameScale)
+{
+    using platform::host::ScreenTurn;
+    using platform::host::screenTurnFor;
+    using platform::host::swappedWindowSize;
+    using platform::host::turnedSize;
+    // Landscape right is drawn turned clockwise into the portrait screen, so it is shown turned back.
+    EXPECT_EQ(screenTurnFor(UIInterfaceOrientationLandscapeRight), ScreenTurn::CounterClockwise);
+    EXPECT_EQ(screenTurnFor(UIInterfaceOrientationLandscapeLeft), ScreenTurn::Clockwise);
+    EXPECT_EQ(screenTurnFor(UIInterfaceOrientationPortrait), ScreenTurn::Upright);
+    EXPECT_EQ(screenTurnFor(UIInterfaceOrientationPortraitUpsideDown), ScreenTurn::Upright);
+    EXPECT_EQ(screenTurnFor(0), ScreenTurn::Upright);
+    EXPECT_EQ(turnedSize(platform::Size(640, 1136), ScreenTurn::Clockwise), platform::Size(1136, 640));
+    EXPECT_EQ(turnedSize(platform::Size(640, 1136), ScreenTurn::Upright), platform::Size(640, 1136));
+
+    // Sides swapped, so the phone keeps its scale, and back again.
+    auto fitted = platform::host::initialWindowSize(640, 1136, 1040, false);
+    auto sideways = swappedWindowSize(fitted, 1920, 1040);
+    EXPECT_EQ(sideways, platform::Size(1040, 585));
+    EXPECT_EQ(swappedWindowSize(sideways, 1920, 1040), fitted);
+    EXPECT_EQ(swappedWindowSize(platform::Size(640, 1136), 0, 0), platform::Size(1136, 640));
+    // A display too narrow for the swapped window gets it scaled down to its width.
+    EXPECT_EQ(swappedWindowSize(platform::Size(640, 1136), 1000, 1040), platform::Size(1000, 563));
+    EXPECT_EQ(swappedWindowSize(platform::Size(0, 1136), 1000, 1040), platform::Size(0, 0));
+}
+
+namespace {
+
+testing::AssertionResult at(std::optional<Point> seen, Point expected)
+{
+    if (seen && std::fabs(seen->x - expected.x) < 1e-9 && std::fabs(seen->y - expected.y) < 1e-9)
+        return testing::AssertionSuccess();
+    if (!seen)
+        return testing::AssertionFailure() << "no point";
+    return testing::AssertionFailure() << "at " << seen->x << "," << seen->y;
+}
+
+} // namespace
+
+TEST(ScreenFit, PointsAndWheelDirectionsTurnBackOntoThePhonesScreen)
+{
+    using platform::host::fitViewport;
+    using platform::host::screenToWindow;
+    using platform::host::ScreenTurn;
+    using platform::host::windowDirectionToScreen;
+    using platform::host::windowToScreen;
+    platform::Size screen(320, 568);
+    // A landscape window at the phone's pixels: 1136 × 640, the picture filling it.
+    auto v = fitViewport(1136, 640, 1136, 640);
+    ASSERT_EQ(v, (platform::host::Viewport { 0, 0, 1136, 640 }));
+
+    // Turned counter-clockwise (landscape right): the window's top left is the
+    // screen's top right, where the landscape screen's top left is drawn.
+    EXPECT_TRUE(at(windowToScreen(v, screen, Point(0, 0), false, ScreenTurn::CounterClockwise), Point(320, 0)));
+    EXPECT_TRUE(at(windowToScreen(v, screen, Point(1136, 640), false, ScreenTurn::CounterClockwise), Point(0, 568)));
+    EXPECT_TRUE(at(windowToScreen(v, screen, Point(100, 40), false, ScreenTurn::CounterClockwise), Point(300, 50)));
+    // Turned clockwise (landscape left): the window's top left is the screen's bottom left.
+    EXPECT_TRUE(at(windowToScreen(v, screen, Point(0, 0), false, ScreenTurn::Clockwise), Point(0, 568)));
+    EXPECT_TRUE(at(windowToScreen(v, screen, Point(100, 40), false, ScreenTurn::Clockwise), Point(20, 518)));
+    // And back to where the window shows them, either way.
+    for (auto turn : { ScreenTurn::CounterClockwise, ScreenTurn::Clockwise, ScreenTurn::Upright }) {
+        auto box = turn == ScreenTurn::Upright ? fitViewport(640, 1136, 800, 1136) : fitViewport(1136, 640, 1136, 800);
+        for (Point p : { Point(13, 29), Point(300, 550), Point(160, 284) }) {
+            auto shown = screenToWindow(box, screen, p, turn);
+            EXPECT_TRUE(at(windowToScreen(box, screen, shown, false, turn), p));
+        }
+    }
+    // A turned letterbox is still not the glass, unless a finger is already down.
+    auto letterboxed = fitViewport(1136, 640, 1136, 800);
+    EXPECT_FALSE(windowToScreen(letterboxed, screen, Point(10, 20), false, ScreenTurn::Clockwise));
+    EXPECT_TRUE(at(windowToScreen(letterboxed, screen, Point(0, 20), true, ScreenTurn::Clockwise), Point(0, 568)));
+
+    // Rightwards in a counter-clockwise window is downwards on the phone's screen; the other turn undoes it.
+    EXPECT_EQ(windowDirectionToScreen(Point(1, 0), ScreenTurn::CounterClockwise), Point(0, 1));
+    EXPECT_EQ(windowDirectionToScreen(Point(0, 1), ScreenTurn::CounterClockwise), Point(-1, 0));
+    EXPECT_EQ(windowDirectionToScreen(Point(1, 0), ScreenTurn::Clockwise), Point(0, -1));
+    EXPECT_EQ(windowDirectionToScreen(Point(0, 1), ScreenTurn::Clockwise), Point(1, 0));
+    EXPECT_EQ(windowDirectionToScreen(Point(2, -3), ScreenTurn::Upright), Point(2, -3));
+}

@@ -47,6 +47,7 @@ public:
 TEST_F(UIKitTest, PickerSelectsWithinItsRowsAndTellsTheDelegateOnlyOfSpins)
 {
     auto picker = std::make_shared<UIPickerView>();
+    window->addSubview(picker);
     auto grades = std::make_shared<Grades>();
     EXPECT_EQ(picker->selectedRowInComponent(0), -1); // no data source yet
     picker->setDataSource(grades);

@@ -1,5 +1,6 @@
 #include "tests/support/uikit/UIKitDriver.h"
 
+#include "platform/os/DateFormat.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/StringUtil.h"
 #include "platform/uikit/AnimationLog.h"
@@ -8,6 +9,7 @@
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIDatePicker.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIMenuController.h"
@@ -18,6 +20,8 @@
 #include "platform/uikit/UITextView.h"
 #include "platform/uikit/UIWindow.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 using platform::Point;
@@ -221,9 +225,78 @@ bool longPress(const std::shared_ptr<UIView>& view, double seconds)
     return landedIn(hit, view);
 }
 
+bool turnWheel(const std::shared_ptr<UIView>& picker, long column, long columns, long rows)
+{
+    if (!picker || columns <= 0 || column < 0 || column >= columns)
+        return false;
+    auto window = picker->window();
+    if (!window)
+        return false;
+    // The finger goes down on the wheel's middle band and travels a row
+    // height per row, up for later rows.
+    auto b = picker->bounds();
+    Point band(b.minX() + (double(column) + 0.5) * b.width() / double(columns),
+        PickerWheels::bandTop(b) + PickerWheels::kRowHeight / 2);
+    auto inWindow = picker->convertPointToView(band, window.get());
+    auto f = window->frame();
+    Point screenPoint(inWindow.x + f.origin.x, inWindow.y + f.origin.y);
+    Point windowPoint;
+    auto touched = windowAt(screenPoint, windowPoint);
+    if (!touched)
+        return false;
+    auto hit = touched->beginTouches({ windowPoint });
+    if (!landedIn(hit, picker)) {
+        touched->cancelTouches();
+        return false;
+    }
+    double direction = rows > 0 ? -1 : 1;
+    for (long i = 1; i <= std::labs(rows); ++i) {
+        platform::RunLoop::main().advance(0.02);
+        touched->moveTouches({ Point(windowPoint.x, windowPoint.y + direction * double(i) * PickerWheels::kRowHeight) });
+    }
+    touched->endTouches();
+    return true;
+}
+
 bool spinPicker(const std::shared_ptr<UIPickerView>& picker, long row, long component)
 {
-    return picker && picker->spinToRow(row, component);
+    if (!picker || row < 0 || row >= picker->numberOfRowsInComponent(component))
+        return false;
+    long rows = row - picker->selectedRowInComponent(component);
+    if (rows != 0 && !turnWheel(picker, component, picker->numberOfComponents(), rows))
+        return false;
+    return picker->selectedRowInComponent(component) == row;
+}
+
+bool spinDatePicker(const std::shared_ptr<UIDatePicker>& picker, platform::Date date)
+{
+    if (!picker)
+        return false;
+    // The wheels left to right, each turned by the difference in its field;
+    // twice over, for a day that only exists once the month is turned.
+    bool timeOnly = picker->datePickerMode() == UIDatePickerModeTime
+        || picker->datePickerMode() == UIDatePickerModeCountDownTimer;
+    using Field = int platform::DateComponents::*;
+    std::vector<Field> fields;
+    if (!timeOnly)
+        fields = { &platform::DateComponents::year, &platform::DateComponents::month, &platform::DateComponents::day };
+    if (timeOnly || picker->datePickerMode() == UIDatePickerModeDateAndTime) {
+        fields.push_back(&platform::DateComponents::hour);
+        fields.push_back(&platform::DateComponents::minute);
+    }
+    auto want = platform::dateComponents(date);
+    auto matches = [&] {
+        auto now = platform::dateComponents(picker->date());
+        return std::all_of(fields.begin(), fields.end(), [&](Field f) { return now.*f == want.*f; });
+    };
+    for (int pass = 0; pass < 2 && !matches(); ++pass) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            long rows = long(want.*fields[i]) - long(platform::dateComponents(picker->date()).*fields[i]);
+            if (rows != 0 && !turnWheel(picker, long(i), long(fields.size()), rows))
+                return false;
+        }
+    }
+    return matches();
 }
 
 bool tapMenuItem(const std::string& title)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/graphics/Geometry.h"
+#include "platform/os/Value.h"
 
 #include <memory>
 #include <string>
@@ -60,8 +61,19 @@ enum class SwipeDirection { Right, Left, Up, Down };
 bool swipe(const std::shared_ptr<UIView>& view, SwipeDirection direction);
 // Touch-down, holding for `seconds` of the main loop's clock, lift-off.
 bool longPress(const std::shared_ptr<UIView>& view, double seconds = 0.6);
-// A spin of a picker wheel (the delegate hears of it).
+// A finger dragged along column `column` of `columns` equal wheels of a
+// picker shown on screen, from the middle band up by `rows` row heights (down
+// for negative rows). False when the touch does not land in the picker
+// (not on screen, or something else is in the way).
+bool turnWheel(const std::shared_ptr<UIView>& picker, long column, long columns, long rows);
+// A finger turning a picker's wheel to the row (the delegate hears of it
+// when the finger lifts); false when the row does not exist or the wheel
+// cannot be touched.
 bool spinPicker(const std::shared_ptr<UIPickerView>& picker, long row, long component = 0);
+// A finger turning a date picker's wheels to the date (to the minute); false
+// when a wheel cannot be touched or the date cannot be reached (outside the
+// picker's minimum and maximum).
+bool spinDatePicker(const std::shared_ptr<UIDatePicker>& picker, platform::Date date);
 // Chooses an item of the shown edit menu.
 bool tapMenuItem(const std::string& title);
 

@@ -149,8 +149,26 @@ TEST(NoticeKeyboard, TheBarStaysAboveTheKeyboardAndATapOutsidePutsItAway)
         EXPECT_FALSE(
             renderWithKeyboard(harness, "teaching-notice-keyboard-title-" + std::to_string(height) + ".png").empty());
 
-        // From the title to the content, the keyboard staying up: the content rises.
-        ASSERT_TRUE(harness.tap(content));
+        // From the title to the content, the keyboard staying up: a finger on
+        // the part of the text area still in sight above the bar, and the
+        // content rises.
+        // On the short screen the keys and the bar cover it all: the person
+        // puts the keyboard away on the form first.
+        {
+            auto area = inWindow(content);
+            double bottom = std::min(area.maxY(), inWindow(bar).minY());
+            if (bottom - area.minY() < 20) {
+                EXPECT_EQ(height, 480);
+                EXPECT_FALSE(harness.tap(content));
+                tapAtPoint(platform::Point(160, inWindow(title).maxY() + 4));
+                harness.loop().runUntilIdle();
+                ASSERT_FALSE(platform::Keyboard::isVisible());
+                area = inWindow(content);
+                bottom = area.maxY();
+            }
+            auto hit = tapAtPoint(platform::Point(area.midX(), (area.minY() + bottom) / 2));
+            ASSERT_TRUE(hit && hit->isDescendantOfView(content.get()));
+        }
         harness.loop().runUntilIdle();
         ASSERT_TRUE(content->isFirstResponder());
         EXPECT_LT(findViewByOutlet(notice->view(), "contentView")->frame().origin.y, 0);
@@ -161,6 +179,7 @@ TEST(NoticeKeyboard, TheBarStaysAboveTheKeyboardAndATapOutsidePutsItAway)
         }
         // A tap on the bar beside its buttons puts the keyboard away too.
         auto barOnScreen = inWindow(bar);
+        harness.advance(1); // a moment after the last tap, not a double tap
         tapAtPoint(platform::Point(barOnScreen.midX(), barOnScreen.minY() + 4));
         harness.loop().runUntilIdle();
         EXPECT_FALSE(platform::Keyboard::isVisible());
