@@ -11,6 +11,8 @@
 #include "platform/uikit/UINavigationController.h"
 #include "ui/ORBHelper.h"
 
+#include <algorithm>
+
 namespace circle {
 
 WeiboCommentViewController::WeiboCommentViewController()
@@ -84,31 +86,36 @@ void WeiboCommentViewController::textViewDidChange(UITextView*)
 void WeiboCommentViewController::keyboardWillShow(const platform::Notification& notification)
 {
     auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
-    double height = end ? end->height() : 0;
-    auto text = textView_;
-    auto count = fontCountView_;
-    auto textRect = textViewRect_;
-    auto countRect = fontCountViewRect_;
-    UIView::animateWithDuration(kKeyboardAnimation, [=] {
-        auto t = textRect;
-        t.size.height -= height;
-        text->setFrame(t);
-        auto c = countRect;
-        c.origin.y -= height;
-        count->setFrame(c);
-    });
+    // The keyboard's frame is in screen coordinates, the window's own; what
+    // it covers of the view is what the text view gives up.
+    const auto panel = view()->convertRectFromView(end ? *end : platform::Keyboard::frame(), nullptr);
+    const double height = view()->bounds().height();
+    fitAboveKeyboard(std::clamp(height - panel.minY(), 0.0, height));
 }
 
-void WeiboCommentViewController::keyboardWillHide(const platform::Notification&)
+void WeiboCommentViewController::keyboardWillHide(const platform::Notification&) { fitAboveKeyboard(0); }
+
+void WeiboCommentViewController::fitAboveKeyboard(double covered)
 {
-    auto text = textView_;
-    auto count = fontCountView_;
-    auto textRect = textViewRect_;
-    auto countRect = fontCountViewRect_;
-    UIView::animateWithDuration(kKeyboardAnimation, [=] {
-        text->setFrame(textRect);
-        count->setFrame(countRect);
-    });
+    auto text = textViewRect_;
+    text.size.height = std::max(text.height() - covered, 0.0);
+    auto count = fontCountViewRect_;
+    count.origin.y -= covered;
+    UIView::animateWithDuration(kKeyboardAnimation,
+        weakCallback<WeiboCommentViewController>([text, count](WeiboCommentViewController& screen) {
+            screen.textView_->setFrame(text);
+            screen.fontCountView_->setFrame(count);
+            // The line being typed stays in sight in the shorter text view;
+            // a taller one is not left scrolled past its end.
+            auto& view = *screen.textView_;
+            if (view.isEditing()) {
+                view.setCaretLocation(view.caretLocation());
+            } else {
+                auto offset = view.contentOffset();
+                offset.y = std::clamp(offset.y, 0.0, std::max(view.contentSize().height - text.height(), 0.0));
+                view.setContentOffset(offset);
+            }
+        }));
 }
 
 void WeiboCommentViewController::sendAction(UIControl*)

@@ -46,6 +46,9 @@ private:
     void close() { cancelAction(nullptr); }
     void keyboardWillShow(const platform::Notification& notification);
     void keyboardWillHide(const platform::Notification& notification);
+    // The text view ends `covered` points higher (the count with it) and
+    // keeps the caret in sight.
+    void fitAboveKeyboard(double covered);
     int remaining() const;
 
     long long weiboId_ = 0;

@@ -33,11 +33,24 @@ namespace {
     constexpr double kScopeCornerRadius = 4;
     constexpr double kScopeMargin = 10;
     constexpr double kTileGap = 6;
-    // The text panel keeps this much room above the lifted bottom bar.
-    constexpr double kEditGap = 8;
-    // The text view ends this far above its panel's bottom (the count sits there).
-    constexpr double kCountRoom = 34;
-    constexpr double kCountBottom = 28;
+    // With the keyboard up the photo row sits on it: the add button in a cell
+    // of its own at the left, the tiles beside it with this much room around.
+    constexpr double kRowInset = 4;
+    constexpr double kAddCellWidth = 56;
+    // The text panel keeps this much room above the photo row.
+    constexpr double kEditGap = 6;
+    // The close button (at the top) and the count (at the bottom) stand in a
+    // column at the panel's right; the text view ends this far beside it.
+    constexpr double kColumnMargin = 10;
+    constexpr double kCloseTop = 6;
+    constexpr double kCountBottom = 4;
+    constexpr double kColumnGap = 4;
+
+    double keyboardDuration(const platform::Value& duration, double fallback)
+    {
+        const double seconds = duration.isNull() ? 0 : duration.doubleValue();
+        return seconds > 0 ? seconds : fallback;
+    }
 
     std::shared_ptr<UIViewController> presentingRoot()
     {
@@ -83,6 +96,7 @@ void WriteWeiboViewController::declareLayoutBindings(platform::LayoutBindings& b
     bindings.outlet("lblPhotoEmpty", lblPhotoEmpty_);
     bindings.outlet("bottomView", bottomView_);
     bindings.outlet("btnAddPhoto", btnAddPhoto_);
+    bindings.outlet("btnAddPhotoTitle", btnAddPhotoTitle_);
     bindings.outlet("btnClose", btnClose_);
     bindings.outlet("btnSend", btnSend_);
     bindings.action("btnSendWeiboAction:", &WriteWeiboViewController::btnSendWeiboAction);
@@ -151,10 +165,15 @@ void WriteWeiboViewController::viewDidLoad()
         count.origin.y -= kShortScreenCut;
         remainView_->setFrame(count);
     }
-    editViewRect_ = editView_->frame();
-    edTextRect_ = edText_->frame();
-    remainViewRect_ = remainView_->frame();
-    bottomViewRect_ = bottomView_->frame();
+    resting_.edit = editView_->frame();
+    resting_.text = edText_->frame();
+    resting_.count = remainView_->frame();
+    resting_.close = btnClose_->frame();
+    resting_.photos = photoView_->frame();
+    resting_.strip = photoContainer_->frame();
+    resting_.empty = lblPhotoEmpty_->frame();
+    resting_.bar = bottomView_->frame();
+    resting_.add = btnAddPhoto_->frame();
 
     textViewDidChange(edText_.get());
     refreshFileContainer();
@@ -334,21 +353,35 @@ std::vector<std::shared_ptr<MessageSendPhoto>> WriteWeiboViewController::tiles()
 void WriteWeiboViewController::refreshFileContainer()
 {
     photos_.clear();
-    double right = 0;
     int index = 0;
     for (const auto& tile : tiles()) {
         auto frame = tile->frame();
         frame.origin = platform::Point(double(index) * (frame.width() + kTileGap), 0);
         tile->setFrame(frame);
         tile->setTag(index++);
-        right = frame.maxX();
         photos_.push_back(BrowserPhoto::photoWithImage(std::make_shared<UIImage>(tile->info()->image)));
     }
     photoCount_ = index;
     lblPhotoEmpty_->setHidden(photoCount_ > 0);
     // Full: the button says so by fading; a tap still explains the limit.
     btnAddPhoto_->setAlpha(photoCount_ >= kPhotoLimit ? 0.4 : 1.0);
-    photoContainer_->setContentSize(platform::Size(std::max(right, photoContainer_->frame().width()), photoContainer_->frame().height()));
+    fitStripContent();
+}
+
+void WriteWeiboViewController::fitStripContent()
+{
+    double right = 0;
+    for (const auto& tile : tiles())
+        right = std::max(right, tile->frame().maxX());
+    const auto strip = photoContainer_->frame();
+    photoContainer_->setContentSize(platform::Size(std::max(right, strip.width()), strip.height()));
+    // A narrower strip may have been scrolled past its new end.
+    auto offset = photoContainer_->contentOffset();
+    const double most = std::max(right - strip.width(), 0.0);
+    if (offset.x > most) {
+        offset.x = most;
+        photoContainer_->setContentOffset(offset);
+    }
 }
 
 void WriteWeiboViewController::removeTile(MessageSendPhoto& tile)
@@ -500,43 +533,78 @@ void WriteWeiboViewController::keyboardWillShow(const platform::Notification& no
 {
     auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
     const auto& duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
-    moveForKeyboard(end ? end->height() : platform::Keyboard::kHeight, duration.isNull() ? 0 : duration.doubleValue());
+    // The keyboard's frame is in screen coordinates, the window's own.
+    const auto panel = view()->convertRectFromView(end ? *end : platform::Keyboard::frame(), nullptr);
+    const auto arrangement = arrangementAbove(std::min(panel.minY(), view()->bounds().height()));
+    UIView::animateWithDuration(keyboardDuration(duration, kKeyboardFallbackDuration),
+        weakCallback<WriteWeiboViewController>(
+            [arrangement](WriteWeiboViewController& screen) { screen.arrange(arrangement); }));
 }
 
 void WriteWeiboViewController::keyboardWillHide(const platform::Notification& notification)
 {
     const auto& duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
-    moveForKeyboard(0, duration.isNull() ? 0 : duration.doubleValue());
+    UIView::animateWithDuration(keyboardDuration(duration, kKeyboardFallbackDuration),
+        weakCallback<WriteWeiboViewController>([](WriteWeiboViewController& screen) { screen.arrange(screen.resting_); }));
 }
 
-void WriteWeiboViewController::moveForKeyboard(double height, double duration)
+WriteWeiboViewController::Arrangement WriteWeiboViewController::arrangementAbove(double keyboardTop) const
 {
-    // With the keyboard (or the picker) up the bottom bar with the close
-    // button sits on it and the text panel ends above the bar; the photo
-    // strip, under the keyboard, is out of sight.
-    auto bar = bottomViewRect_;
-    auto edit = editViewRect_;
-    auto text = edTextRect_;
-    auto count = remainViewRect_;
-    if (height > 0) {
-        bar.origin.y -= height;
-        double room = bar.minY() - kEditGap - edit.minY();
-        if (room < edit.height()) {
-            edit.size.height = std::max(room, kCountRoom + kCountBottom);
-            text.size.height = edit.height() - kCountRoom;
-            count.origin.y = edit.height() - kCountBottom;
-        }
+    // The photo row sits on the keyboard: the tiles at their full size, the
+    // bar narrowed to a cell with the add button at their left (its title
+    // button makes way, its top rule runs on over the row). The text panel
+    // keeps its top and ends above the row, the close button and the count
+    // in a column at its right. On the small screen this leaves the text two
+    // lines; it scrolls to keep the caret in sight.
+    Arrangement packed = resting_;
+    const double rowHeight = resting_.strip.height() + 2 * kRowInset;
+    const double rowTop = std::max(keyboardTop - rowHeight, resting_.edit.minY());
+
+    packed.photos = platform::Rect(resting_.photos.minX(), rowTop, resting_.photos.width(), rowHeight);
+    const double stripWidth = std::max(resting_.photos.width() - kAddCellWidth - kRowInset, 0.0);
+    packed.strip = platform::Rect(kAddCellWidth, kRowInset, stripWidth, resting_.strip.height());
+    packed.empty = platform::Rect(kAddCellWidth, (rowHeight - resting_.empty.height()) / 2, stripWidth, resting_.empty.height());
+    packed.bar = platform::Rect(resting_.bar.minX(), rowTop, kAddCellWidth, rowHeight);
+    packed.add = platform::Rect((kAddCellWidth - resting_.add.width()) / 2, (rowHeight - resting_.add.height()) / 2,
+        resting_.add.width(), resting_.add.height());
+    packed.addTitleAlpha = 0;
+
+    const double panelHeight = std::max(rowTop - kEditGap - resting_.edit.minY(), 0.0);
+    packed.edit.size.height = panelHeight;
+    const double columnLeft = resting_.edit.width() - kColumnMargin - std::max(resting_.close.width(), resting_.count.width());
+    packed.close = platform::Rect(resting_.edit.width() - kColumnMargin - resting_.close.width(), kCloseTop,
+        resting_.close.width(), resting_.close.height());
+    packed.count = platform::Rect(resting_.edit.width() - kColumnMargin - resting_.count.width(),
+        panelHeight - kCountBottom - resting_.count.height(), resting_.count.width(), resting_.count.height());
+    packed.text = platform::Rect(resting_.text.minX(), resting_.text.minY(),
+        std::max(columnLeft - kColumnGap - resting_.text.minX(), 0.0), std::max(panelHeight - resting_.text.minY(), 0.0));
+    packed.closeAlpha = 1;
+    return packed;
+}
+
+void WriteWeiboViewController::arrange(const Arrangement& arrangement)
+{
+    editView_->setFrame(arrangement.edit);
+    edText_->setFrame(arrangement.text);
+    remainView_->setFrame(arrangement.count);
+    btnClose_->setFrame(arrangement.close);
+    btnClose_->setAlpha(arrangement.closeAlpha);
+    photoView_->setFrame(arrangement.photos);
+    photoContainer_->setFrame(arrangement.strip);
+    lblPhotoEmpty_->setFrame(arrangement.empty);
+    bottomView_->setFrame(arrangement.bar);
+    btnAddPhoto_->setFrame(arrangement.add);
+    btnAddPhotoTitle_->setAlpha(arrangement.addTitleAlpha);
+    fitStripContent();
+    // The text view changed height: the line being typed stays in sight,
+    // and a taller one is not left scrolled past its end.
+    if (edText_->isEditing()) {
+        edText_->setCaretLocation(edText_->caretLocation());
+    } else {
+        auto offset = edText_->contentOffset();
+        offset.y = std::clamp(offset.y, 0.0, std::max(edText_->contentSize().height - arrangement.text.height(), 0.0));
+        edText_->setContentOffset(offset);
     }
-    const double alpha = height > 0 ? 1 : 0;
-    UIView::animateWithDuration(duration > 0 ? duration : kKeyboardFallbackDuration,
-        weakCallback<WriteWeiboViewController>([bar, edit, text, count, alpha](WriteWeiboViewController& screen) {
-            screen.btnClose_->setAlpha(alpha);
-            screen.photoView_->setAlpha(1 - alpha);
-            screen.bottomView_->setFrame(bar);
-            screen.editView_->setFrame(edit);
-            screen.edText_->setFrame(text);
-            screen.remainView_->setFrame(count);
-        }));
 }
 
 } // namespace circle

@@ -30,7 +30,9 @@ namespace circle {
 // when each has reported the post goes out with the uploaded addresses, the
 // feed is told once, "发送成功" shows and the screen closes 1.5 s later.
 // Photos that failed are offered again ("重新提交"), alone: the others
-// already hold their addresses.
+// already hold their addresses. While the keyboard (or the scope picker) is
+// up, the photos and the add button ride on it in one row and the text
+// panel, shorter, ends above them; the rest layout returns when it goes.
 class WriteWeiboViewController final : public BaseViewController,
                                        public UITextViewDelegate,
                                        public UITextFieldDelegate,
@@ -116,9 +118,29 @@ private:
     void showPhoto(MessageSendPhoto& tile);
     std::vector<std::shared_ptr<MessageSendPhoto>> tiles() const;
     void close();
+    // Where the screen's views stand: at rest, or packed above a keyboard
+    // (or the scope picker in its place).
+    struct Arrangement {
+        platform::Rect edit;
+        platform::Rect text;
+        platform::Rect count;
+        platform::Rect close;
+        platform::Rect photos;
+        platform::Rect strip;
+        platform::Rect empty;
+        platform::Rect bar;
+        platform::Rect add;
+        double closeAlpha = 0;
+        double addTitleAlpha = 1;
+    };
+    // The views packed above a keyboard whose top edge is at `keyboardTop`
+    // in the view's coordinates.
+    Arrangement arrangementAbove(double keyboardTop) const;
+    void arrange(const Arrangement& arrangement);
+    // The strip scrolls over exactly its tiles after its width changed.
+    void fitStripContent();
     void keyboardWillShow(const platform::Notification& notification);
     void keyboardWillHide(const platform::Notification& notification);
-    void moveForKeyboard(double height, double duration);
 
     std::shared_ptr<core::WeiboInfo> weiboInfo_ = std::make_shared<core::WeiboInfo>();
     std::shared_ptr<core::ClassInfo> classInfo_;
@@ -142,14 +164,12 @@ private:
     std::shared_ptr<UILabel> lblPhotoEmpty_;
     std::shared_ptr<UIView> bottomView_;
     std::shared_ptr<UIButton> btnAddPhoto_;
+    std::shared_ptr<UIButton> btnAddPhotoTitle_;
     std::shared_ptr<UIButton> btnClose_;
     std::shared_ptr<UIButton> btnSend_;
     std::shared_ptr<UIPickerView> receiverPickerview_;
     std::shared_ptr<ProgressOverlay> hud_;
-    platform::Rect editViewRect_;
-    platform::Rect edTextRect_;
-    platform::Rect remainViewRect_;
-    platform::Rect bottomViewRect_;
+    Arrangement resting_;
 };
 
 } // namespace circle

@@ -25,6 +25,7 @@
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
 #include "ui/controls/ScaleButton.h"
 
 #include <gtest/gtest.h>
@@ -274,9 +275,9 @@ TEST_F(AlbumPageTest, AnAlbumMadeAndPhotosAddedShowOnThePageLoadedOnceAtItsFirst
     ASSERT_TRUE(upload);
     ASSERT_TRUE(until([&] { return !upload->allAlbumInfo().empty(); }));
     auto chooser = upload->pickerView();
-    chooser->showDownList();
-    chooser->currentPickerView()->selectRow(0, 0, false); // the newest: 科技节
-    chooser->done();
+    ASSERT_TRUE(harness().tap(chooser));
+    ASSERT_TRUE(testsupport::spinPicker(chooser->currentPickerView(), 0)); // the newest: 科技节
+    ASSERT_TRUE(harness().tapButton("完成"));
     attachPhoto(platform::Color::greenColor());
     loads = routeCount(kAlbumsRoute);
     ASSERT_TRUE(harness().tap(outlet("btnSubmit")));

@@ -13,6 +13,7 @@
 #include "server/StandinServer.h"
 #include "tests/circle/album/AlbumScreenTest.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -40,10 +41,14 @@ protected:
             if (albums[i]->albumName == name)
                 row = long(i);
         ASSERT_GE(row, 0) << name;
+        // By finger: the chooser's wheel comes up in the keys' place, turns
+        // to the album and 完成 confirms it.
         auto chooser = screen.pickerView();
-        chooser->showDownList();
-        chooser->currentPickerView()->selectRow(row, 0, false);
-        chooser->done();
+        ASSERT_TRUE(harness().tap(chooser));
+        ASSERT_TRUE(chooser->isFirstResponder());
+        ASSERT_TRUE(testsupport::spinPicker(chooser->currentPickerView(), row));
+        ASSERT_TRUE(harness().tapButton("完成"));
+        EXPECT_FALSE(chooser->isFirstResponder());
         EXPECT_EQ(chooser->text(), name);
     }
     void submit() { ASSERT_TRUE(harness().tap(outlet("btnSubmit"))); }

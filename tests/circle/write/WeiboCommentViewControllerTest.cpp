@@ -4,6 +4,9 @@
 #include "circle/feed/CircleTargets.h"
 #include "circle/feed/WeiboCell.h"
 #include "circle/write/WeiboCommentViewController.h"
+#include "app/main/ORBViewController.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
@@ -144,6 +147,62 @@ TEST_F(CommentTest, LeavingBeforeTheAnswerStillCountsTheCommentAndLeavesNoOverla
     EXPECT_EQ(harness().overlayText(), "");
     EXPECT_EQ(harness().topScreen(), feed);
     EXPECT_EQ(harness().navigationStack().size(), 1u);
+}
+
+// A comment taller than the text view, with the keyboard up on both
+// screens: the text view and the count end above the keyboard and the caret
+// at the end of the text is scrolled into sight; when the keyboard goes the
+// text view and the count are back where they were.
+TEST(WeiboCommentScreen, TheCaretStaysAboveTheKeyboardOnBothScreens)
+{
+    testsupport::onBothScreens([&](testsupport::AppHarness& harness, bool tall) {
+        ASSERT_TRUE(testsupport::signInThroughScreens(harness, testsupport::kDemoTeacher, testsupport::kDemoTeacherPassword));
+        auto main = testsupport::mainScreen();
+        main->switchToView(ORBViewController::kCircleTab);
+        testsupport::settle(harness);
+        auto screen = std::make_shared<WeiboCommentViewController>();
+        main->viewControllers().at(ORBViewController::kCircleTab)->pushViewController(screen, false);
+        // Short of the half second after which the keyboard comes up.
+        testsupport::settle(harness, 0.2);
+        ASSERT_EQ(harness.topScreen(), screen);
+        ASSERT_FALSE(platform::Keyboard::isVisible());
+        auto text = std::dynamic_pointer_cast<UITextView>(harness.viewByOutlet("textView"));
+        auto count = harness.viewByOutlet("fontCountView");
+        ASSERT_TRUE(text && count);
+        const auto restingText = text->frame();
+        const auto restingCount = count->frame();
+        // Twenty short lines, within the limit but taller than the text view.
+        std::string comment;
+        for (int i = 1; i <= 20; ++i)
+            comment += (i > 1 ? "\n第" : "第") + std::to_string(i) + "点";
+        text->setText(comment);
+        screen->textViewDidChange(text.get());
+
+        harness.advance(WeiboCommentViewController::kKeyboardDelay);
+        testsupport::settle(harness, 0.3);
+        ASSERT_TRUE(platform::Keyboard::isVisible());
+        ASSERT_TRUE(text->isFirstResponder());
+        const auto keyboard = platform::Keyboard::frame();
+        const double barBottom = screen->view()->convertPointToView(platform::Point(0, 0), nullptr).y;
+        const auto textOnScreen = text->convertRectToView(text->bounds(), nullptr);
+        EXPECT_GE(textOnScreen.minY(), barBottom);
+        EXPECT_LE(textOnScreen.maxY(), keyboard.minY());
+        EXPECT_LE(count->convertRectToView(count->bounds(), nullptr).maxY(), keyboard.minY());
+        EXPECT_GE(text->frame().height(), 2 * text->font().lineHeight() + 2 * UITextView::kVerticalInset);
+        const auto caret = text->caretRect();
+        EXPECT_TRUE(text->bounds().contains(caret)) << "the caret is scrolled into the text view";
+        const auto caretOnScreen = text->convertRectToView(caret, nullptr);
+        EXPECT_GE(caretOnScreen.minY(), barBottom);
+        EXPECT_LE(caretOnScreen.maxY(), keyboard.minY());
+        harness.render(tall ? "circle-comment-keyboard-4inch.png" : "circle-comment-keyboard-3.5inch.png");
+
+        ASSERT_TRUE(text->resignFirstResponder());
+        testsupport::settle(harness, 0.3);
+        ASSERT_FALSE(platform::Keyboard::isVisible());
+        EXPECT_EQ(text->frame(), restingText);
+        EXPECT_EQ(count->frame(), restingCount);
+        EXPECT_LE(text->contentOffset().y, std::max(text->contentSize().height - restingText.height(), 0.0));
+    });
 }
 
 } // namespace

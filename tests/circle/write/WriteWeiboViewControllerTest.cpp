@@ -9,6 +9,7 @@
 #include "circle/write/WriteWeiboViewController.h"
 #include "app/main/ORBViewController.h"
 #include "core/session/ORBEndpoints.h"
+#include "messaging/send/MessageSendPhoto.h"
 #include "platform/graphics/Image.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
@@ -21,6 +22,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/circle/CircleTestSupport.h"
 #include "tests/support/app/ClientApp.h"
@@ -48,6 +50,31 @@ std::string repeat(const std::string& unit, int times)
     for (int i = 0; i < times; ++i)
         text += unit;
     return text;
+}
+
+std::string writePicture(const std::string& name, const platform::Color& colour)
+{
+    std::string path = platform::FileUtil::joinPath(platform::AppPaths::temporaryDirectory(), name);
+    EXPECT_TRUE(platform::Image(360, 270, 1.0, colour).writePNG(path));
+    return path;
+}
+
+// Attaches the picture as the person does: the add button, "从相册中选取",
+// the album's picker.
+void attachPhoto(testsupport::AppHarness& harness, const std::string& path)
+{
+    ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnAddPhoto")));
+    auto sheet = UIActionSheet::currentSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->title(), "选择一张图片");
+    ASSERT_TRUE(harness.tapButton("从相册中选取"));
+    testsupport::settle(harness);
+    auto picker = std::dynamic_pointer_cast<UIImagePickerController>(harness.presentedScreen());
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->sourceType(), UIImagePickerControllerSourceTypeSavedPhotosAlbum);
+    EXPECT_FALSE(picker->allowsEditing());
+    ASSERT_TRUE(picker->pickImageAtPath(path));
+    testsupport::settle(harness);
 }
 
 class WriteTest : public CircleScreenTest {
@@ -101,27 +128,7 @@ protected:
         EXPECT_EQ(titles, buttons);
     }
 
-    std::string writePicture(const std::string& name, const platform::Color& colour)
-    {
-        std::string path = platform::FileUtil::joinPath(platform::AppPaths::temporaryDirectory(), name);
-        EXPECT_TRUE(platform::Image(360, 270, 1.0, colour).writePNG(path));
-        return path;
-    }
-    void attachPhoto(const std::string& path)
-    {
-        ASSERT_TRUE(harness().tap(outlet("btnAddPhoto")));
-        auto sheet = UIActionSheet::currentSheet();
-        ASSERT_TRUE(sheet);
-        EXPECT_EQ(sheet->title(), "选择一张图片");
-        ASSERT_TRUE(harness().tapButton("从相册中选取"));
-        testsupport::settle(harness());
-        auto picker = std::dynamic_pointer_cast<UIImagePickerController>(harness().presentedScreen());
-        ASSERT_TRUE(picker);
-        EXPECT_EQ(picker->sourceType(), UIImagePickerControllerSourceTypeSavedPhotosAlbum);
-        EXPECT_FALSE(picker->allowsEditing());
-        ASSERT_TRUE(picker->pickImageAtPath(path));
-        testsupport::settle(harness());
-    }
+    void attachPhoto(const std::string& path) { ::attachPhoto(harness(), path); }
     std::vector<std::shared_ptr<UIView>> tiles(WriteWeiboViewController& screen) const
     {
         return testsupport::findViewsByClass(testsupport::findOutlet<UIScrollView>(screen.view(), "photoContainer"), "MessageSendPhoto");
@@ -167,24 +174,23 @@ TEST_F(WriteTest, TheCounterAndEveryCheckInItsOrder)
     EXPECT_EQ(testsupport::findOutlet<UILabel>(screen->view(), "labRemainNum")->text(), "138");
     EXPECT_TRUE(outlet("holdTextLbl")->isHidden());
 
-    // The keyboard lifts the bar with the close button onto it, the text
-    // panel ends above the bar and the photo strip under the keyboard goes.
-    auto bar = outlet("bottomView");
+    // The keyboard brings the close button; the photo row rides on the
+    // keyboard and the text panel ends above it.
+    auto photos = outlet("photoView");
     auto edit = outlet("editView");
     ASSERT_TRUE(platform::Keyboard::isVisible());
     EXPECT_EQ(outlet("btnClose")->alpha(), 1.0);
-    EXPECT_EQ(outlet("photoView")->alpha(), 0.0);
-    const auto liftedBar = bar->frame();
+    EXPECT_EQ(photos->alpha(), 1.0);
+    const auto liftedRow = photos->frame();
     const auto shortEdit = edit->frame();
-    EXPECT_LE(shortEdit.maxY(), liftedBar.minY());
+    EXPECT_LE(shortEdit.maxY(), liftedRow.minY());
     EXPECT_LE(outlet("remainView")->frame().maxY(), shortEdit.height());
     harness().render("circle-write-keyboard.png");
     ASSERT_TRUE(harness().tap(outlet("btnClose")));
     EXPECT_FALSE(platform::Keyboard::isVisible());
     EXPECT_EQ(outlet("btnClose")->alpha(), 0.0);
-    EXPECT_EQ(outlet("photoView")->alpha(), 1.0);
-    EXPECT_DOUBLE_EQ(bar->frame().minY(), liftedBar.minY() + platform::Keyboard::kHeight);
-    EXPECT_DOUBLE_EQ(bar->frame().maxY(), screen->view()->bounds().height());
+    EXPECT_GT(photos->frame().minY(), liftedRow.minY());
+    EXPECT_DOUBLE_EQ(outlet("bottomView")->frame().maxY(), screen->view()->bounds().height());
     EXPECT_GT(edit->frame().height(), shortEdit.height());
     ASSERT_TRUE(harness().tap(testsupport::findOutlet<UITextView>(screen->view(), "edText")));
     ASSERT_TRUE(platform::Keyboard::isVisible());
@@ -540,18 +546,47 @@ TEST_F(WriteTest, ALateReplyReachesTheFeedButNotTheScreenThatLeft)
 
 namespace {
 
-// On the 3.5-inch screen the text panel is 88 points shorter and the strip
-// and bar move up as much, so the bar ends at the screen's bottom; with the
-// keyboard up the text panel still ends above the lifted bar.
-TEST(WriteWeiboScreen, FitsTheSmallScreenWithAndWithoutTheKeyboard)
+// A view's frame in the window's (the screen's) coordinates.
+platform::Rect onScreen(const std::shared_ptr<UIView>& view) { return view->convertRectToView(view->bounds(), nullptr); }
+
+bool isWithin(const std::shared_ptr<UIView>& hit, const std::shared_ptr<UIView>& view)
 {
-    std::map<UIScreen::Kind, double> panels;
-    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
-        SCOPED_TRACE(kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch");
-        testsupport::AppHarnessOptions options;
-        options.screen = kind;
-        testsupport::AppHarness harness(options);
-        ASSERT_TRUE(testsupport::startClient(harness));
+    for (auto at = hit; at; at = at->superview())
+        if (at == view)
+            return true;
+    return false;
+}
+
+// What the person must see and reach with the keyboard up: inside the
+// screen, below the navigation bar, above the keyboard, and the finger on
+// its centre lands on it.
+void expectInSightAndReachable(testsupport::AppHarness& harness, const std::shared_ptr<UIView>& view, double barBottom, const std::string& what)
+{
+    SCOPED_TRACE(what);
+    const auto frame = onScreen(view);
+    const auto screen = UIScreen::mainScreen()->bounds();
+    const auto keyboard = platform::Keyboard::frame();
+    EXPECT_GT(view->alpha(), 0.5);
+    EXPECT_GE(frame.minX(), screen.minX());
+    EXPECT_LE(frame.maxX(), screen.maxX());
+    EXPECT_GE(frame.minY(), barBottom);
+    EXPECT_LE(frame.maxY(), keyboard.minY());
+    auto hit = harness.window()->hitTest(platform::Point(frame.midX(), frame.midY()), nullptr);
+    EXPECT_TRUE(isWithin(hit, view)) << (hit ? hit->className() : std::string("nothing"));
+}
+
+// On the 3.5-inch screen the rest layout is 88 points shorter in the text
+// panel and the strip and bar move up as much, so the bar ends at the
+// screen's bottom. With the keyboard up in the text and two photos
+// attached, on both screens, the photos and the add button ride on the
+// keyboard, inside the screen and reachable; the text panel ends above them
+// with at least two lines of text, and the caret of a long text is in
+// sight. When the keyboard goes, every view is back where it was.
+TEST(WriteWeiboScreen, PhotosAndTheAddButtonStayAboveTheKeyboardOnBothScreens)
+{
+    std::map<bool, double> panels;
+    testsupport::onBothScreens([&](testsupport::AppHarness& harness, bool tall) {
+        UIImagePickerController::setCameraAvailable(false);
         ASSERT_TRUE(testsupport::signInThroughScreens(harness, testsupport::kDemoTeacher, testsupport::kDemoTeacherPassword));
         auto main = testsupport::mainScreen();
         main->switchToView(ORBViewController::kCircleTab);
@@ -561,23 +596,89 @@ TEST(WriteWeiboScreen, FitsTheSmallScreenWithAndWithoutTheKeyboard)
         // Short of the half second after which the keyboard comes up.
         testsupport::settle(harness, 0.2);
         ASSERT_EQ(harness.topScreen(), screen);
+        ASSERT_FALSE(platform::Keyboard::isVisible());
+        attachPhoto(harness, writePicture("k1.png", platform::Color::fromRGB255(220, 120, 60)));
+        attachPhoto(harness, writePicture("k2.png", platform::Color::fromRGB255(80, 160, 220)));
+        auto container = std::dynamic_pointer_cast<UIScrollView>(harness.viewByOutlet("photoContainer"));
+        ASSERT_TRUE(container);
+        const auto photos = testsupport::findViewsByClass(container, "MessageSendPhoto");
+        ASSERT_EQ(photos.size(), 2u);
+        ASSERT_EQ(harness.topScreen(), screen);
+        ASSERT_FALSE(platform::Keyboard::isVisible());
+
         auto bar = harness.viewByOutlet("bottomView");
         auto edit = harness.viewByOutlet("editView");
-        ASSERT_FALSE(platform::Keyboard::isVisible());
+        auto add = harness.viewByOutlet("btnAddPhoto");
+        auto text = std::dynamic_pointer_cast<UITextView>(harness.viewByOutlet("edText"));
+        ASSERT_TRUE(bar && edit && add && text);
         EXPECT_DOUBLE_EQ(bar->frame().maxY(), screen->view()->bounds().height());
         EXPECT_LE(harness.viewByOutlet("photoView")->frame().maxY(), bar->frame().minY());
-        panels[kind] = edit->frame().height();
-        harness.advance(WriteWeiboViewController::kKeyboardDelay);
+        panels[tall] = edit->frame().height();
+        const char* outlets[] = { "editView", "edText", "remainView", "btnClose", "photoView", "photoContainer", "lblPhotoEmpty",
+            "bottomView", "btnAddPhoto", "btnAddPhotoTitle" };
+        std::map<std::string, std::pair<platform::Rect, double>> resting;
+        for (const char* name : outlets) {
+            auto view = harness.viewByOutlet(name);
+            ASSERT_TRUE(view) << name;
+            resting[name] = { onScreen(view), view->alpha() };
+        }
+        std::vector<platform::Rect> restingPhotos;
+        for (const auto& photo : photos)
+            restingPhotos.push_back(onScreen(photo));
+
+        // Six lines written before, the caret at the end of the last; the
+        // person taps the text to go on.
+        text->setText("第一行\n第二行\n第三行\n第四行\n第五行\n第六行");
+        screen->textViewDidChange(text.get());
+        ASSERT_TRUE(harness.tap(text));
         testsupport::settle(harness, 0.3);
         ASSERT_TRUE(platform::Keyboard::isVisible());
-        EXPECT_LE(edit->frame().maxY(), bar->frame().minY());
-        EXPECT_GT(edit->frame().height(), 60);
-        EXPECT_LE(harness.viewByOutlet("remainView")->frame().maxY(), edit->frame().height());
-        if (kind == UIScreen::Kind::ThreePointFiveInch)
-            harness.render("circle-write-3.5inch-keyboard.png");
-    }
-    EXPECT_DOUBLE_EQ(panels[UIScreen::Kind::ThreePointFiveInch],
-        panels[UIScreen::Kind::FourInch] - BaseViewController::kShortScreenCut);
+        ASSERT_TRUE(text->isFirstResponder());
+        const auto keyboard = platform::Keyboard::frame();
+        const double barBottom = onScreen(screen->view()).minY();
+        EXPECT_LE(barBottom + screen->view()->bounds().height(), UIScreen::mainScreen()->bounds().maxY());
+        for (std::size_t i = 0; i < photos.size(); ++i)
+            expectInSightAndReachable(harness, photos[i], barBottom, "photo " + std::to_string(i));
+        expectInSightAndReachable(harness, add, barBottom, "the add-photo button");
+        expectInSightAndReachable(harness, harness.viewByOutlet("btnClose"), barBottom, "the close button");
+        expectInSightAndReachable(harness, harness.viewByOutlet("edBrowseScope"), barBottom, "the scope field");
+
+        // The text: above the photo row, two lines at least, the caret inside it.
+        EXPECT_LE(onScreen(edit).maxY(), onScreen(harness.viewByOutlet("photoView")).minY());
+        EXPECT_LE(onScreen(harness.viewByOutlet("remainView")).maxY(), onScreen(edit).maxY());
+        EXPECT_GE(text->frame().height(), 2 * text->font().lineHeight() + 2 * UITextView::kVerticalInset - 0.5);
+        const auto caret = text->caretRect();
+        EXPECT_TRUE(text->bounds().contains(caret)) << "the caret is scrolled into the text view";
+        const auto caretOnScreen = text->convertRectToView(caret, nullptr);
+        EXPECT_GE(caretOnScreen.minY(), barBottom);
+        EXPECT_LE(caretOnScreen.maxY(), keyboard.minY());
+        EXPECT_LE(caretOnScreen.maxY(), onScreen(edit).maxY());
+        harness.render(tall ? "circle-write-keyboard-photos-4inch.png" : "circle-write-keyboard-photos-3.5inch.png");
+
+        const auto packedPhoto = onScreen(photos[1]);
+        ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnClose")));
+        testsupport::settle(harness, 0.3);
+        ASSERT_FALSE(platform::Keyboard::isVisible());
+        for (const char* name : outlets) {
+            auto view = harness.viewByOutlet(name);
+            EXPECT_EQ(onScreen(view), resting[name].first) << name;
+            EXPECT_EQ(view->alpha(), resting[name].second) << name;
+        }
+        for (std::size_t i = 0; i < photos.size(); ++i)
+            EXPECT_EQ(onScreen(photos[i]), restingPhotos[i]) << "photo " << i;
+
+        // Up again, the same way; a finger on a photo there gets its menu.
+        ASSERT_TRUE(harness.tap(text));
+        testsupport::settle(harness, 0.3);
+        ASSERT_TRUE(platform::Keyboard::isVisible());
+        EXPECT_EQ(onScreen(photos[1]), packedPhoto);
+        ASSERT_TRUE(harness.tap(photos[1]));
+        EXPECT_TRUE(UIActionSheet::currentSheet());
+        EXPECT_TRUE(harness.tapButton(MessageSendPhoto::kRemoveTitle));
+        testsupport::settle(harness);
+        EXPECT_EQ(testsupport::findViewsByClass(container, "MessageSendPhoto").size(), 1u);
+    });
+    EXPECT_DOUBLE_EQ(panels[false], panels[true] - BaseViewController::kShortScreenCut);
 }
 
 } // namespace

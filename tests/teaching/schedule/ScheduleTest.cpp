@@ -8,6 +8,7 @@
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIPickerView.h"
 #include "ui/grid/ORBPickerView.h"
 #include "ui/images/RemoteImageLoader.h"
@@ -106,9 +107,13 @@ TEST_F(ScheduleTest, ATeacherOnASundaySeesDaySevenAndSwitchesDaysAndClasses)
     // The second class, confirmed in the chooser.
     auto chooser = std::dynamic_pointer_cast<ORBPickerView>(harness().viewsByClass("ORBPickerView").front());
     waitUntilLoaded();
-    chooser->showDownList();
-    chooser->currentPickerView()->selectRow(1, 0, false);
-    chooser->done();
+    // A finger: the chooser opens its wheel where the keys would be, the
+    // wheel turns to the second class and 完成 confirms it.
+    ASSERT_TRUE(harness().tap(chooser));
+    ASSERT_TRUE(chooser->isFirstResponder());
+    ASSERT_TRUE(testsupport::spinPicker(chooser->currentPickerView(), 1));
+    ASSERT_TRUE(harness().tapButton("完成"));
+    EXPECT_FALSE(platform::Keyboard::isVisible());
     ASSERT_TRUE(harness().runUntil([&] { return timetableRequests().size() == 3; }));
     EXPECT_EQ(timetableRequests().back().queryValue("classId"), "102");
     ASSERT_TRUE(waitForRows(6));
