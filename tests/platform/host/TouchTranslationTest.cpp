@@ -2,7 +2,11 @@
 // drivers give on the same screens: each case runs the sample application
 // twice, once driven by the drivers and once by pointer strokes, and compares.
 #include "platform/host/TouchTranslator.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/PickerWheels.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIPickerView.h"
+#include "platform/uikit/UITextField.h"
 #include "platform/uikit/UILongPressGestureRecognizer.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UISwipeGestureRecognizer.h"
@@ -290,4 +294,52 @@ TEST(TouchTranslation, PressesOnNothingAndStrayCallsAreHarmless)
     s.harness.loop().runUntilIdle();
     EXPECT_TRUE(list->selectedRows.empty());
     EXPECT_FALSE(s.harness.window()->hasActiveTouches());
+}
+
+namespace {
+
+class Rows final : public UIPickerViewDataSource, public UIPickerViewDelegate {
+public:
+    long numberOfComponentsInPickerView(UIPickerView*) override { return 1; }
+    long numberOfRowsInComponent(UIPickerView*, long) override { return 6; }
+    std::string titleForRow(UIPickerView*, long row, long) override { return std::to_string(row); }
+    void didSelectRow(UIPickerView*, long row, long) override { told.push_back(row); }
+    std::vector<long> told;
+};
+
+} // namespace
+
+TEST(TouchTranslation, AFieldsWheelInTheKeyboardAreaTurnsUnderTheMouse)
+{
+    Session s;
+    auto rows = std::make_shared<Rows>();
+    auto picker = std::make_shared<UIPickerView>();
+    picker->setDataSource(rows);
+    picker->setDelegate(rows);
+    auto field = std::make_shared<UITextField>(platform::Rect(20, 100, 200, 30));
+    field->setInputView(picker);
+    s.harness.window()->addSubview(field);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    auto area = platform::Keyboard::window();
+    ASSERT_TRUE(area);
+    auto band = picker->convertPointToView(
+        Point(160, PickerWheels::bandTop(picker->bounds()) + PickerWheels::kRowHeight / 2), nullptr);
+    Point onScreen(band.x + area->frame().minX(), band.y + area->frame().minY());
+
+    // Two notches towards the person: two rows on, each told.
+    EXPECT_TRUE(s.pointer.wheel(onScreen, 0, -1));
+    EXPECT_TRUE(s.pointer.wheel(onScreen, 0, -1));
+    EXPECT_EQ(picker->selectedRowInComponent(0), 2);
+    EXPECT_EQ(rows->told, (std::vector<long> { 1, 2 }));
+    // A press dragged up three rows and let go: told once where it stopped.
+    rows->told.clear();
+    s.pointer.press(onScreen);
+    for (int step = 1; step <= 3; ++step)
+        s.pointer.move(Point(onScreen.x, onScreen.y - step * PickerWheels::kRowHeight));
+    s.pointer.release(Point(onScreen.x, onScreen.y - 3 * PickerWheels::kRowHeight));
+    s.harness.loop().runUntilIdle();
+    EXPECT_EQ(picker->selectedRowInComponent(0), 5);
+    EXPECT_EQ(rows->told, (std::vector<long> { 5 }));
+    EXPECT_TRUE(field->isFirstResponder());
+    field->resignFirstResponder();
 }
