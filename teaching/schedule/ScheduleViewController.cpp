@@ -141,19 +141,27 @@ void ScheduleViewController::loadScheduleList()
     platform::Dictionary params;
     params.set("classId", classInfo_ ? classInfo_->classId : 0);
     params.set("week", week_);
+    // The spinner covers the window: it goes with the answer whether or not
+    // the person is still here (a failure's text follows on the screen) —
+    // but not with the late answer of a day left behind, while the day now
+    // asked for is still loading under it.
+    auto answered = [weak = weakSelf<ScheduleViewController>(), serial]() {
+        auto screen = weak.lock();
+        if (!screen || screen->scheduleSerial_ == serial)
+            ORBHelper::hideProgressHud();
+        return screen;
+    };
     core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(
         static_cast<int>(ORBRequestType::Timetable), platform::Value(std::move(params)),
         [] { ORBHelper::showProgressHud(kLoadingText, true, false); },
-        // The spinner covers the window: it goes with the answer whether or
-        // not the person is still here (a failure's text follows on the screen).
-        weakCallbackAfter<ScheduleViewController>(ORBHelper::hideProgressHud,
-            [serial](ScheduleViewController& screen, const platform::Value& result) {
-                screen.scheduleArrived(serial, result);
-            }),
-        weakCallbackAfter<ScheduleViewController>(ORBHelper::hideProgressHud,
-            [serial](ScheduleViewController& screen, const std::string& message) {
-                screen.scheduleFailed(serial, message);
-            }));
+        [answered, serial](const platform::Value& result) {
+            if (auto screen = answered())
+                screen->scheduleArrived(serial, result);
+        },
+        [answered, serial](const std::string& message) {
+            if (auto screen = answered())
+                screen->scheduleFailed(serial, message);
+        });
 }
 
 void ScheduleViewController::scheduleArrived(unsigned serial, const platform::Value& result)

@@ -164,6 +164,33 @@ TEST_F(ScheduleTest, AParentAsksWithoutAClassAndAStaleDayNeverShows)
     EXPECT_EQ(findOutlet<UILabel>(first, "labSort")->text(), "1");
 }
 
+// A late reply for the day left behind does not take away the spinner of
+// the day now asked for: it goes with that day's own reply.
+TEST_F(ScheduleTest, AStaleDaysReplyLeavesTheCurrentDaysSpinner)
+{
+    signIn("13800000002", kDemoParentPassword);
+    auto monday = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kTimetableRoute, ScriptedReply::normal().heldBy(monday));
+    auto screen = std::make_shared<ScheduleViewController>(december(7));
+    open(screen, 0);
+    ASSERT_TRUE(harness().runUntil([&] { return monday->arrived() == 1; }));
+    auto tuesday = std::make_shared<server::ReplyGate>();
+    harness().server()->script().forRoute(kTimetableRoute, ScriptedReply::normal().heldBy(tuesday));
+    screen->btnTuesdayAction(nullptr);
+    ASSERT_TRUE(harness().runUntil([&] { return tuesday->arrived() == 1; }));
+    EXPECT_EQ(harness().overlayText(), ScheduleViewController::kLoadingText);
+
+    monday->open();
+    ASSERT_TRUE(harness().runUntil([&] { return timetableRequests().size() == 1; }));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(harness().overlayText(), ScheduleViewController::kLoadingText);
+    EXPECT_EQ(table()->numberOfRowsInSection(0), 0);
+
+    tuesday->open();
+    ASSERT_TRUE(waitForRows(6));
+    ASSERT_TRUE(harness().runUntilOverlayGone());
+}
+
 // Left before the day's reply: the loading overlay goes with the reply, and
 // the gone screen is not called.
 TEST_F(ScheduleTest, LeavingBeforeTheReplyLeavesNoOverlay)
