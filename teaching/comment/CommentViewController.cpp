@@ -278,7 +278,8 @@ void CommentViewController::commentAction(UIControl*)
 
 void CommentViewController::sendSucceeded(const platform::Value&)
 {
-    isLoading_ = false;
+    // Sent: the screen closes in a moment and sends nothing more meanwhile
+    // (the send stays "in progress" until it is gone).
     runAfter(kPopDelay, &CommentViewController::closeAfterSend);
 }
 
