@@ -42,9 +42,9 @@ void AboutViewController::viewDidLoad()
     double growth = needed - frame.height();
     frame.size.height = needed;
     frame.origin.y -= growth;
-    if (!isFourInchScreen())
-        frame.origin.y -= kShortScreenCut;
     lblRight_->setFrame(frame);
+    // And it stays that far above the foot of the screen on either screen.
+    keepAboveVisibleBottom(lblRight_);
 }
 
 void AboutViewController::btnBackTouchUpInside(UIControl*)

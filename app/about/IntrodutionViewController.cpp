@@ -68,8 +68,6 @@ void IntrodutionViewController::viewDidLoad()
     std::string format = pictureFormat();
     viewRect_ = view()->frame();
     bool tall = tallWindow();
-    if (!tall)
-        viewRect_.size.height -= kShortScreenCut;
     std::string suffix = tall ? "-568h.png" : ".png";
     int n = pageCount();
     maxX_ = double(n - 1) * scrollView_->frame().width();
@@ -91,7 +89,8 @@ void IntrodutionViewController::viewDidLoad()
         page->setTag(100 + i);
         scrollView_->addSubview(page);
     }
-    scrollView_->setContentSize(platform::Size(double(n) * pictureWidth, viewRect_.height()));
+    // The pictures are as tall as the screen: the row scrolls sideways only.
+    scrollView_->setContentSize(platform::Size(double(n) * pictureWidth, pictureHeight));
 
     auto close = UIButton::buttonWithType(UIButtonTypeCustom);
     close->setFrame(platform::Rect(
@@ -109,9 +108,7 @@ void IntrodutionViewController::viewDidLoad()
     done->setTarget(self(), &IntrodutionViewController::btnCloseTouchUpInside);
     navigationItem()->setRightBarButtonItem(done);
 
-    bool fourInchMode = BaseViewController::isFourInchScreen();
-    double y = viewRect_.height() - (fourInchMode ? 50 : 40);
-    pageControl_ = std::make_shared<UIPageControl>(platform::Rect(0, y, viewRect_.width(), kPageControlHeight));
+    pageControl_ = std::make_shared<UIPageControl>(platform::Rect(0, 0, viewRect_.width(), kPageControlHeight));
     pageControl_->setNumberOfPages(n);
     pageControl_->setCurrentPage(0);
     pageControl_->setOutletName("pageControl");
@@ -119,6 +116,9 @@ void IntrodutionViewController::viewDidLoad()
     // on the last page, so they never take its touches.
     pageControl_->setUserInteractionEnabled(false);
     view()->addSubview(pageControl_);
+    // Below "立即体验" on either screen, clear of its title, wherever the
+    // presentation sizes the screen.
+    BaseViewController::pinToVisibleBottom(*pageControl_, kDotsFromBottom);
 }
 
 void IntrodutionViewController::btnCloseTouchUpInside(UIControl*)

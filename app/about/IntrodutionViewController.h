@@ -21,7 +21,9 @@ public:
     static constexpr int kOtherPageCount = 2;
     // How far past the last page a drag closes the introduction.
     static constexpr double kCloseOverscroll = 60;
-    static constexpr double kShortScreenCut = BaseViewController::kShortScreenCut;
+    // The page dots' distance from the foot of the screen: below the close
+    // button's outline, which ends 22 points above the foot.
+    static constexpr double kDotsFromBottom = 6;
 
     IntrodutionViewController();
     explicit IntrodutionViewController(std::string nibName);

@@ -16,7 +16,9 @@
 #include "platform/uikit/UITapGestureRecognizer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <optional>
 
 using foundation::HTTPRequest;
 
@@ -141,6 +143,157 @@ void BaseViewController::viewWillAppear(bool)
     // The first screen of a tab shows the tab bar; anything pushed above it hides it.
     if (auto navigation = navigationController())
         TabViewController::setSharedTabbarHidden(navigation->viewControllers().size() > 1, true);
+    applyVisibleBottoms();
+}
+
+void BaseViewController::viewDidAppear(bool animated)
+{
+    UIViewController::viewDidAppear(animated);
+    applyVisibleBottoms();
+}
+
+// ---- The foot of the screen ---------------------------------------------------------
+
+namespace {
+
+const UIView* topmostAncestor(const UIView& view)
+{
+    const UIView* top = &view;
+    std::shared_ptr<UIView> holder;
+    while (auto up = top->superview()) {
+        holder = std::move(up);
+        top = holder.get();
+    }
+    return top;
+}
+
+bool isInside(const UIView& view, const UIView& ancestor)
+{
+    const UIView* current = &view;
+    std::shared_ptr<UIView> holder;
+    while (current) {
+        if (current == &ancestor)
+            return true;
+        holder = current->superview();
+        current = holder.get();
+    }
+    return false;
+}
+
+// The top of `other` in the coordinates of `container`, when both are in one
+// view tree and `other` shows.
+std::optional<double> topIn(const UIView& container, const UIView& other)
+{
+    if (other.isHidden() || other.alpha() < 0.01)
+        return std::nullopt;
+    auto superview = other.superview();
+    if (!superview || topmostAncestor(container) != topmostAncestor(other))
+        return std::nullopt;
+    return superview->convertRectToView(other.frame(), &container).minY();
+}
+
+} // namespace
+
+double BaseViewController::visibleBottom(const UIView& container, const UIView* bar)
+{
+    const auto bounds = container.bounds();
+    double bottom = bounds.maxY();
+    // Only what lies over the container's lower part raises its foot.
+    auto raise = [&](const UIView& over) {
+        if (auto top = topIn(container, over); top && *top > bounds.minY() && *top < bottom)
+            bottom = *top;
+    };
+    // The tab bar lies over the screens of the tabs, not over what is shown above them.
+    if (auto tabs = TabViewController::shareInstance(); tabs && tabs->isViewLoaded()) {
+        if (auto tabBar = tabs->tabBarView(); tabBar && isInside(container, *tabs->view()))
+            raise(*tabBar);
+    }
+    if (bar)
+        raise(*bar);
+    return bottom;
+}
+
+void BaseViewController::fitToVisibleBottom(UIView& view, const UIView* bar)
+{
+    auto superview = view.superview();
+    if (!superview)
+        return;
+    // From here on it stretches with its superview.
+    view.setAutoresizingMask((view.autoresizingMask() & ~(UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin))
+        | UIViewAutoresizingFlexibleHeight);
+    auto frame = view.frame();
+    double height = std::max(0.0, visibleBottom(*superview, bar) - frame.minY());
+    if (std::abs(height - frame.height()) < 0.01)
+        return;
+    frame.size.height = height;
+    view.setFrame(frame);
+}
+
+void BaseViewController::pinToVisibleBottom(UIView& view, double gap, const UIView* bar)
+{
+    auto superview = view.superview();
+    if (!superview)
+        return;
+    // From here on it moves with its superview's foot.
+    view.setAutoresizingMask((view.autoresizingMask() & ~(UIViewAutoresizingFlexibleHeight | UIViewAutoresizingFlexibleBottomMargin))
+        | UIViewAutoresizingFlexibleTopMargin);
+    auto frame = view.frame();
+    double y = visibleBottom(*superview, bar) - gap - frame.height();
+    if (std::abs(y - frame.minY()) < 0.01)
+        return;
+    frame.origin.y = y;
+    view.setFrame(frame);
+}
+
+void BaseViewController::keepAtVisibleBottom(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& bar)
+{
+    if (!view)
+        return;
+    auto below = bar ? bar : barBelow(*view);
+    footFits_.push_back({ view, below, false, 0 });
+    fitToVisibleBottom(*view, below.get());
+}
+
+std::shared_ptr<UIView> BaseViewController::barBelow(const UIView& view)
+{
+    auto superview = view.superview();
+    if (!superview)
+        return nullptr;
+    const auto frame = view.frame();
+    const double foot = superview->bounds().maxY();
+    for (const auto& sibling : superview->subviews()) {
+        if (sibling.get() == &view || sibling->isHidden())
+            continue;
+        const auto other = sibling->frame();
+        bool touches = std::abs(other.minY() - frame.maxY()) < 0.5;
+        bool reachesFoot = other.maxY() > foot - 0.5;
+        bool overlaps = other.minX() < frame.maxX() && other.maxX() > frame.minX();
+        if (touches && reachesFoot && overlaps)
+            return sibling;
+    }
+    return nullptr;
+}
+
+void BaseViewController::keepAboveVisibleBottom(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& bar)
+{
+    auto superview = view ? view->superview() : nullptr;
+    if (!superview)
+        return;
+    double foot = bar ? visibleBottom(*superview, bar.get()) : superview->bounds().maxY();
+    footFits_.push_back({ view, bar, true, std::max(0.0, foot - view->frame().maxY()) });
+}
+
+void BaseViewController::applyVisibleBottoms()
+{
+    std::erase_if(footFits_, [](const FootFit& fit) { return fit.view.expired(); });
+    for (const auto& fit : footFits_) {
+        auto view = fit.view.lock();
+        auto bar = fit.bar.lock();
+        if (fit.pinned)
+            pinToVisibleBottom(*view, fit.gap, bar.get());
+        else
+            fitToVisibleBottom(*view, bar.get());
+    }
 }
 
 void BaseViewController::clearList()

@@ -35,12 +35,33 @@ public:
     static constexpr double kListAnimationDuration = 0.1;
     static constexpr int kListButtonTagBase = 200;
     static constexpr double kFixedSpaceWidth = -12;
-    // The layouts are drawn for the 4-inch screen; the 3.5-inch one is this much shorter.
+    // The layouts are drawn for the 4-inch screen; the 3.5-inch one is this
+    // much shorter. A view is brought to the foot of either screen by
+    // fitToVisibleBottom rather than cut by this much.
     static constexpr double kShortScreenCut = 88;
     static constexpr double kBarButtonSize = 44;
 
     // Whether the screen is the 4-inch one the layouts are drawn for.
     static bool isFourInchScreen();
+
+    // ---- The foot of the screen on either screen size -------------------------
+    // The layouts are drawn for the 4-inch screen. A view drawn to reach the
+    // foot of its screen ends, on either screen, where the visible area of
+    // its container ends: the container's own foot, raised to the top of the
+    // main tab bar where that shows over it, and to the top of `bar` (a
+    // toolbar of the screen, in the same window) when one is given. It is a
+    // place, not a cut: a view the platform has already brought there (by
+    // autoresizing into the navigation or tab container, or the layout's own
+    // masks) is left as it is, however often the rule is applied.
+    //
+    // The visible foot, in the coordinates of `container`.
+    static double visibleBottom(const UIView& container, const UIView* bar = nullptr);
+    // The view keeps its top and ends at the visible foot of its superview;
+    // from then on it stretches with the superview.
+    static void fitToVisibleBottom(UIView& view, const UIView* bar = nullptr);
+    // The view keeps its size and stands `gap` points above the visible foot
+    // of its superview; from then on it moves with the superview's foot.
+    static void pinToVisibleBottom(UIView& view, double gap, const UIView* bar = nullptr);
 
     BaseViewController();
     explicit BaseViewController(std::string nibName);
@@ -48,6 +69,7 @@ public:
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
 
     // Also shown in the title label.
     void setTitle(std::string title);
@@ -87,6 +109,19 @@ public:
     std::shared_ptr<UILabel> lblTitle() const { return lblTitle_; }
 
 protected:
+    // The rules above, kept for the screen's views: applied at once and again
+    // each time the screen appears (as it begins to, when its container has
+    // sized its view and the tab bar shows or not, and once it is in its
+    // place: a tab puts its screens in only then). The views are held weakly.
+    // Without a `bar`, a bar the layout draws right below the view, down to
+    // the foot of its superview (a button row, a toolbar), stays below it.
+    void keepAtVisibleBottom(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& bar = nullptr);
+    // `gap` is the view's distance from the foot of its superview as the
+    // layout draws it, read when this is called: in viewDidLoad, before the
+    // container sizes the screen's view.
+    void keepAboveVisibleBottom(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& bar = nullptr);
+    void applyVisibleBottoms();
+
     // ---- What the screen starts ends with it ------------------------------------
     // The rule: nothing the screen hands out holds it strongly. Members are
     // reached through these, never through a captured `this` or a hand-made
@@ -156,6 +191,7 @@ protected:
 
 private:
     static std::shared_ptr<UIButton> makeImageBarButton(const std::string& image, const std::string& outlet);
+    static std::shared_ptr<UIView> barBelow(const UIView& view);
     void setUpTitle();
     void clearList();
 
@@ -172,4 +208,11 @@ private:
     std::shared_ptr<UIView> titleView_;
     std::shared_ptr<UIViewController> parent_;
     platform::Array baseListData_;
+    struct FootFit {
+        std::weak_ptr<UIView> view;
+        std::weak_ptr<UIView> bar;
+        bool pinned = false;
+        double gap = 0;
+    };
+    std::vector<FootFit> footFits_;
 };

@@ -3,10 +3,13 @@
 #include "app/account/AccountScreenKit.h"
 #include "core/network/ORBNetworkHelper.h"
 #include "platform/uikit/CALayer.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITextField.h"
 #include "ui/ORBHelper.h"
+
+#include <algorithm>
 
 FeedbackViewController::FeedbackViewController()
     : FeedbackViewController(std::string(kClassName))
@@ -26,6 +29,7 @@ void FeedbackViewController::declareLayoutBindings(platform::LayoutBindings& bin
     bindings.outlet("advice", advice_);
     bindings.outlet("linkman", linkman_);
     bindings.outlet("placeHolder", placeHolder_);
+    bindings.outlet("btnCommit", btnCommit_);
     bindings.action("btnCommitTouchUpInside:", &FeedbackViewController::btnCommitTouchUpInside);
     // A back button of the page itself; this layout has none (the bar's goes back).
     bindings.optionalAction("btnGoBackAction:", &FeedbackViewController::btnGoBackAction);
@@ -42,6 +46,53 @@ void FeedbackViewController::viewDidLoad()
     linkman_->setReturnKeyType(UIReturnKeyDone);
     setLeftItem(imageBarButton<FeedbackViewController>(
         "public_back_btn.png", "btnBack", &FeedbackViewController::btnGoBackAction));
+    adviceBoxAtRest_ = advice_->superview() ? advice_->superview()->frame() : platform::Rect();
+    adviceAtRest_ = advice_->frame();
+    linkmanBoxAtRest_ = TFLinkman_->frame();
+    commitAtRest_ = btnCommit_->frame();
+    observe(UIKeyboardWillShowNotification, &FeedbackViewController::keyboardChanged);
+    observe(UIKeyboardWillHideNotification, &FeedbackViewController::keyboardChanged);
+}
+
+void FeedbackViewController::textFieldDidBeginEditing(UITextField*) { fitAboveKeyboard(); }
+
+void FeedbackViewController::textFieldDidEndEditing(UITextField*) { fitAboveKeyboard(); }
+
+void FeedbackViewController::keyboardChanged(const platform::Notification&) { fitAboveKeyboard(); }
+
+void FeedbackViewController::fitAboveKeyboard()
+{
+    static constexpr double kGapAboveKeys = 8;
+    // The text box keeps at least this much of itself.
+    static constexpr double kShortestAdvice = 60;
+    double shrink = 0;
+    if (platform::Keyboard::isVisible() && view()->window()
+        && (linkman_->isFirstResponder() || advice_->isFirstResponder())) {
+        // Where the field's box stands with the form at rest, on screen.
+        auto box = TFLinkman_->convertRectToView(TFLinkman_->bounds(), nullptr);
+        double bottom = box.maxY() + shrunk_;
+        shrink = std::clamp(bottom + kGapAboveKeys - platform::Keyboard::frame().minY(), 0.0,
+            std::max(0.0, adviceAtRest_.height() - kShortestAdvice));
+    }
+    if (shrink == shrunk_)
+        return;
+    shrunk_ = shrink;
+    UIView::animateWithDuration(platform::Keyboard::kAnimationDuration,
+        weakCallback<FeedbackViewController>([shrink](FeedbackViewController& screen) {
+            auto less = [shrink](platform::Rect frame) {
+                frame.size.height -= shrink;
+                return frame;
+            };
+            auto up = [shrink](platform::Rect frame) {
+                frame.origin.y -= shrink;
+                return frame;
+            };
+            if (auto box = screen.advice_->superview())
+                box->setFrame(less(screen.adviceBoxAtRest_));
+            screen.advice_->setFrame(less(screen.adviceAtRest_));
+            screen.TFLinkman_->setFrame(up(screen.linkmanBoxAtRest_));
+            screen.btnCommit_->setFrame(up(screen.commitAtRest_));
+        }));
 }
 
 // The placeholder goes with the first change and does not come back.

@@ -62,11 +62,8 @@ void SettingViewController::declareLayoutBindings(platform::LayoutBindings& bind
 void SettingViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
-    if (!isFourInchScreen()) {
-        auto frame = tableview_->frame();
-        frame.size.height -= kShortScreenCut;
-        tableview_->setFrame(frame);
-    }
+    // The list ends on the tab bar on either screen.
+    keepAtVisibleBottom(tableview_);
     // The two sections stand apart, as the layout draws them.
     tableview_->setStyle(UITableViewStyleGrouped);
     auto self = BaseViewController::self<SettingViewController>();

@@ -30,11 +30,7 @@ void CarrierPageViewController::viewDidLoad()
         "public_back_btn.png", "btnBack", &CarrierPageViewController::btnGoBackAction));
     if (auto request = NSURLRequest::requestWithURL(url_))
         webView_->loadRequest(*request);
-    if (!isFourInchScreen()) {
-        auto frame = webView_->frame();
-        frame.size.height -= kShortScreenCut;
-        webView_->setFrame(frame);
-    }
+    keepAtVisibleBottom(webView_);
 }
 
 void CarrierPageViewController::viewWillAppear(bool animated)

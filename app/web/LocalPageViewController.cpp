@@ -88,11 +88,8 @@ void LocalPageViewController::viewDidLoad()
     // A layout without its web view has been reported by the loader; the screen stays empty.
     if (!webView_)
         return;
-    if (options_.shortOnSmallScreen && !isFourInchScreen()) {
-        auto frame = webView_->frame();
-        frame.size.height -= kShortScreenCut;
-        webView_->setFrame(frame);
-    }
+    if (options_.shortOnSmallScreen)
+        keepAtVisibleBottom(webView_);
     loadWebView();
 }
 

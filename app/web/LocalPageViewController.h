@@ -76,7 +76,7 @@ public:
 protected:
     struct PageOptions {
         bool accountScript = true; // false: the text is loaded as read
-        bool shortOnSmallScreen = true; // the 88-point rule
+        bool shortOnSmallScreen = true; // the page ends at the foot of the screen on either screen
         bool showsNavigationBar = true; // shown again each time the screen appears
     };
     LocalPageViewController(std::string nibName, std::string folder, std::string name, PageOptions options);

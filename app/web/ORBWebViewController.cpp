@@ -56,12 +56,10 @@ void ORBWebViewController::viewDidLoad()
         webView_->loadRequest(*request_);
     }
     viewRect_ = view()->frame();
-    if (!isFourInchScreen()) {
-        viewRect_.size.height -= kShortScreenCut;
-        if (navType_ == kNavTypeAskLeave)
-            webView_->setFrame(viewRect_);
-        view()->setFrame(viewRect_);
-    }
+    // The screen's view is sized by its container; the page of a leave
+    // request fills it to the foot on either screen.
+    if (navType_ == kNavTypeAskLeave)
+        keepAtVisibleBottom(webView_);
     BaseViewController::viewDidLoad();
 }
 

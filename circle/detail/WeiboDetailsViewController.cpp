@@ -42,11 +42,7 @@ void WeiboDetailsViewController::viewDidLoad()
     setTitle(kTitle);
     listData_.clear();
     page_ = 0;
-    if (!isFourInchScreen()) {
-        auto frame = tableView_->frame();
-        frame.size.height -= kShortScreenCut;
-        tableView_->setFrame(frame);
-    }
+    keepAtVisibleBottom(tableView_);
     btnMore_ = imageBarButton("jxq_more_btn.png", "btnMore", &WeiboDetailsViewController::moreAction);
     auto account = core::MyAccountInfo::currentAccount();
     bool isAuthor = account && weiboData_ && weiboData_->senderId == account->uid

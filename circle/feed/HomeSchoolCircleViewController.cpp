@@ -6,7 +6,6 @@
 #include "circle/feed/WeiboCell.h"
 #include "core/network/ORBNetworkHelper.h"
 #include "core/session/MyAccountInfo.h"
-#include "libModule/TabViewController/TabViewController.h"
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/uikit/CALayer.h"
@@ -16,6 +15,8 @@
 #include "ui/ORBHelper.h"
 #include "ui/tables/InfiniteScrollingView.h"
 #include "ui/tables/PullToRefreshView.h"
+
+#include <algorithm>
 
 namespace circle {
 
@@ -80,13 +81,8 @@ void HomeSchoolCircleViewController::viewDidLoad()
     btnWrite_ = imageBarButton("message_box_compose_btn.png", "btnWrite", &HomeSchoolCircleViewController::writeWeibo);
     setRightItem(btnWrite_);
 
-    if (!isFourInchScreen()) {
-        auto frame = tableView_->frame();
-        frame.size.height -= kShortScreenCut;
-        if (auto tabs = TabViewController::shareInstance(); tabs && tabs->tabBarView())
-            frame.size.height -= tabs->tabBarView()->frame().height();
-        tableView_->setFrame(frame);
-    }
+    // The feed ends on the tab bar on either screen: the last post's buttons are never under it.
+    keepAtVisibleBottom(tableView_);
     tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(me));
     tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(me));
     tableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
@@ -256,7 +252,10 @@ void HomeSchoolCircleViewController::buildWriteList()
         return;
     double height = kMenuRowHeight * double(dropDownInfos_.size());
     dropDownView_ = std::make_shared<UIView>(
-        platform::Rect(view()->bounds().width() - kMenuRightInset, 0, kMenuWidth, height));
+        // At the top right, whole on the screen (its own width would take it
+        // past the right edge from where the inset puts it).
+        platform::Rect(std::min(view()->bounds().width() - kMenuRightInset, view()->bounds().width() - kMenuWidth), 0,
+            kMenuWidth, height));
     dropDownView_->setOutletName("dropDownView");
     dropDownView_->setBackgroundColor(kMenuColor);
     dropDownView_->layer()->setCornerRadius(4);

@@ -154,13 +154,8 @@ void ContactsViewController::viewDidLoad()
     txtSearch_->setPlaceholder(isTeacher_ ? kTeacherPlaceholder : kOtherPlaceholder);
     orgSearchBarWidth_ = searchBar_->frame().width();
     orgSearchBarTop_ = searchBar_->frame().minY();
-    if (!isFourInchScreen()) {
-        for (const auto& view : { view(), std::static_pointer_cast<UIView>(tableView_) }) {
-            auto frame = view->frame();
-            frame.size.height -= kShortScreenCut;
-            view->setFrame(frame);
-        }
-    }
+    // The list ends on the tab bar on either screen.
+    keepAtVisibleBottom(tableView_);
     refreshTabBtn();
     refreshTableView();
 }

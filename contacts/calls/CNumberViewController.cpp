@@ -45,11 +45,8 @@ void CNumberViewController::viewDidLoad()
     dialView_->setDelegate(weakSelf<CNumberViewController>());
     dialView_->showInView(view());
     checkService();
-    if (!isFourInchScreen()) {
-        auto frame = historyTableView_->frame();
-        frame.size.height -= kShortScreenCut;
-        historyTableView_->setFrame(frame);
-    }
+    // The history ends where the pad begins, on either screen.
+    keepAtVisibleBottom(historyTableView_, dialView_);
 }
 
 void CNumberViewController::viewWillAppear(bool animated)

@@ -88,13 +88,9 @@ void CTDCallViewController::viewDidLoad()
     hud_ = ProgressOverlay::initWithView(view());
     hud_->setAnimationType(ProgressOverlayAnimationZoom);
     view()->addSubview(hud_);
-    if (!isFourInchScreen()) {
-        for (const auto& resized : { view(), std::static_pointer_cast<UIView>(tableView_) }) {
-            auto frame = resized->frame();
-            frame.size.height -= kShortScreenCut;
-            resized->setFrame(frame);
-        }
-    }
+    // The list and its loading cover end at the foot of the screen on either screen.
+    keepAtVisibleBottom(tableView_);
+    keepAtVisibleBottom(loadingView_);
     activityView_->setHidden(true);
     if (!listDataAll_.empty()) {
         loadingView_->setAlpha(0);
@@ -264,17 +260,27 @@ void CTDCallViewController::textFieldDidEndEditing(UITextField*)
 
 void CTDCallViewController::keyboardChanged(const platform::Notification& notification)
 {
-    if (notification.name != UIKeyboardDidShowNotification || !searchTableView_)
+    if (notification.name != UIKeyboardDidShowNotification) {
+        // The keys gone, the list reaches the foot of the screen again.
+        applyVisibleBottoms();
         return;
+    }
     auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
     const double keyboard = end ? end->height() : platform::Keyboard::kHeight;
     const auto& durationValue = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
     double duration = durationValue.isNull() ? platform::Keyboard::kAnimationDuration : durationValue.doubleValue();
     UIView::animateWithDuration(duration, weakCallback<CTDCallViewController>([keyboard](CTDCallViewController& screen) {
+        const double bottom = std::max(0.0, screen.view()->bounds().height() - keyboard);
+        // The list under the search bar ends at the keys while they are up:
+        // its last rows scroll into sight instead of lying beneath them.
+        auto list = screen.tableView_->frame();
+        list.size.height = std::max(0.0, bottom - list.minY());
+        screen.tableView_->setFrame(list);
+        if (!screen.searchTableView_)
+            return;
         // Under the search bar (below the status bar while searching), down to the keyboard.
         const double top = screen.searchBar_->frame().maxY();
-        const double height = std::max(0.0, screen.view()->bounds().height() - keyboard - top);
-        screen.searchTableView_->setFrame(platform::Rect(0, top, screen.view()->bounds().width(), height));
+        screen.searchTableView_->setFrame(platform::Rect(0, top, screen.view()->bounds().width(), std::max(0.0, bottom - top)));
     }));
 }
 

@@ -79,6 +79,8 @@ void CallNumberViewController::viewDidLoad()
         frame.size.height += kTallWarnExtra;
         lblWarn_->setFrame(frame);
     }
+    // The dial and hang-up button keeps its place above the foot of the screen on either screen.
+    keepAboveVisibleBottom(btnCallContact_);
     setCallingLook(false);
     if (!isCalling_)
         startCall();

@@ -96,14 +96,13 @@ void VelaDialView::showInView(const std::shared_ptr<UIView>& view)
     if (!view)
         return;
     build();
-    auto frame = this->frame();
-    double y = view->bounds().height() - frame.height() - kBottomGap;
-    if (!BaseViewController::isFourInchScreen())
-        y -= BaseViewController::kShortScreenCut;
-    setFrame(platform::Rect(frame.minX(), y, frame.width(), frame.height()));
     setBackgroundColor(platform::Color::whiteColor());
     removeFromSuperview();
     view->addSubview(self());
+    // The pad stands at the foot of the screen, and stays there when the
+    // screen's view is sized into its container.
+    setAutoresizingMask(UIViewAutoresizingFlexibleTopMargin);
+    BaseViewController::pinToVisibleBottom(*this, kBottomGap);
 }
 
 void VelaDialView::onKeyPressed(UIControl* sender)

@@ -90,11 +90,7 @@ void ContactsDetailViewController::viewDidLoad()
     btnCall_->setHidden(false);
     btnSms_->setHidden(false);
     refreshView();
-    if (!isFourInchScreen()) {
-        auto frame = scrollView_->frame();
-        frame.size.height -= kShortScreenCut;
-        scrollView_->setFrame(frame);
-    }
+    keepAtVisibleBottom(scrollView_);
     lblRemarks_->setHidden(true);
     if (fromAddressBook()) {
         btnCall_->setTitle("打电话", UIControlStateNormal);

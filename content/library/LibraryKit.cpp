@@ -15,23 +15,13 @@ void hideOverlay() { ORBHelper::hideProgressHud(); }
 
 void frameBox(UIView& view, double radius) { roundCorners(view, radius, 1, kBoxBorder); }
 
-void fitShortScreen(UIView& view)
-{
-    if (BaseViewController::isFourInchScreen())
-        return;
-    auto frame = view.frame();
-    frame.size.height -= BaseViewController::kShortScreenCut;
-    view.setFrame(frame);
-}
+void fitShortScreen(UIView& view) { BaseViewController::fitToVisibleBottom(view); }
 
 void fitShortScreen(UIView& view, UIView& list)
 {
-    if (BaseViewController::isFourInchScreen())
-        return;
-    double before = list.frame().height();
-    fitShortScreen(view);
-    if (list.frame().height() > before - BaseViewController::kShortScreenCut + 0.5)
-        fitShortScreen(list);
+    // The screen's view is its container's to size; the list is what ends at its foot.
+    (void)view;
+    BaseViewController::fitToVisibleBottom(list);
 }
 
 std::shared_ptr<UIView> emptyFooter()

@@ -28,11 +28,12 @@ void frameBox(UIView& view, double radius = kBoxRadius);
 // The library's green (the grade menu's border, a chosen grade's title).
 inline const UIColor kLibraryGreen = UIColor::fromRGB255(81, 156, 14);
 
-// The layouts are drawn for the 4-inch screen; on the 3.5-inch one the view
-// loses the difference at its foot.
+// The layouts are drawn for the 4-inch screen: on either screen the view ends
+// at the visible foot of its superview and stretches with it from then on
+// (BaseViewController::fitToVisibleBottom), however often this is applied.
 void fitShortScreen(UIView& view);
-// The screen's view and its list both lose it: the list follows the view
-// when it stretches with it, and is cut on its own only when it does not.
+// The list of the screen's view ends at the view's foot, the view itself
+// being sized by its container.
 void fitShortScreen(UIView& view, UIView& list);
 
 // An empty view for a section's foot.

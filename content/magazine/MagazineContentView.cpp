@@ -1,6 +1,5 @@
 #include "content/magazine/MagazineContentView.h"
 
-#include "app/base/BaseViewController.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/StringUtil.h"
 #include "platform/uikit/CALayer.h"
@@ -43,13 +42,6 @@ void MagazineContentView::awakeFromNib()
     isWebView1_ = true;
     addSwipes(webView_);
     addSwipes(webView2_);
-    if (!BaseViewController::isFourInchScreen()) {
-        for (const auto& web : { webView_, webView2_ }) {
-            auto frame = web->frame();
-            frame.size.height -= BaseViewController::kShortScreenCut;
-            web->setFrame(frame);
-        }
-    }
 }
 
 void MagazineContentView::addSwipes(const std::shared_ptr<UIWebView>& webView)

@@ -72,6 +72,8 @@ public:
 
     const std::shared_ptr<UIWebView>& webView() const { return webView_; }
     const std::shared_ptr<UIWebView>& webView2() const { return webView2_; }
+    // The bar of 返回 and 目录 at the page's foot; the pages end on it.
+    const std::shared_ptr<UIView>& toolbarView() const { return toolbarView_; }
 
     void webViewDidStartLoad(UIWebView* webView) override;
     void webViewDidFinishLoad(UIWebView* webView) override;

@@ -76,11 +76,7 @@ void MagazineListViewController::viewDidLoad()
         weakCallbackAfter<MagazineListViewController>(ORBHelper::hideProgressHud,
             [](MagazineListViewController& screen, const std::string&) { screen.showStoredOrFail(); }));
 
-    if (!isFourInchScreen()) {
-        auto frame = scrollView_->frame();
-        frame.size.height -= kShortScreenCut;
-        scrollView_->setFrame(frame);
-    }
+    keepAtVisibleBottom(scrollView_);
 }
 
 void MagazineListViewController::viewWillAppear(bool animated)
@@ -88,6 +84,8 @@ void MagazineListViewController::viewWillAppear(bool animated)
     BaseViewController::viewWillAppear(animated);
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(false, true);
+    // Back from the reader the bar is there again and the screen's view shorter.
+    applyVisibleBottoms();
 }
 
 void MagazineListViewController::showStoredOrFail()

@@ -12,7 +12,6 @@
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
-#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UISwipeGestureRecognizer.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
@@ -67,17 +66,11 @@ void MagazineViewController::viewDidLoad()
             view()->removeGestureRecognizer(recognizer);
     }
 
-    double height = UIScreen::mainScreen()->bounds().height() - kStatusBarHeight;
-    if (!isFourInchScreen()) {
-        height -= kShortScreenCut;
-        for (const std::shared_ptr<UIView>& shortened :
-            { std::static_pointer_cast<UIView>(directoryScrollView_), std::static_pointer_cast<UIView>(coverImageView_) }) {
-            auto frame = shortened->frame();
-            frame.size.height -= kShortScreenCut;
-            shortened->setFrame(frame);
-        }
-    }
+    // The cover and the directory end at the foot of the screen on either screen.
+    keepAtVisibleBottom(directoryScrollView_);
+    keepAtVisibleBottom(coverImageView_);
     double width = view()->bounds().width();
+    double height = view()->bounds().height();
 
     coverImageView_->setShowActivityIndicator(true);
     if (magazineInfo_)
@@ -95,11 +88,16 @@ void MagazineViewController::viewDidLoad()
     curlTap->addTarget(self<MagazineViewController>(), &MagazineViewController::tapView);
     curlPageImageView_->addGestureRecognizer(curlTap);
     view()->addSubview(curlPageImageView_);
+    // The corner stays in the screen's corner.
+    keepAboveVisibleBottom(curlPageImageView_);
 
     magazineContentView_ = MagazineContentView::contentView();
     if (magazineContentView_) {
         magazineContentView_->setDelegate(std::weak_ptr<MagazineContentViewDelegate>(weakSelf<MagazineViewController>()));
         contentView_->addSubview(magazineContentView_);
+        // A chapter's page ends on its toolbar.
+        for (const auto& page : { magazineContentView_->webView(), magazineContentView_->webView2() })
+            keepAtVisibleBottom(page, magazineContentView_->toolbarView());
     }
 
     // The store is read off the main thread; the results are handed to the
@@ -133,6 +131,8 @@ void MagazineViewController::viewWillAppear(bool animated)
     BaseViewController::viewWillAppear(animated);
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(true, true);
+    // Without the bar the screen's view has grown to the whole screen.
+    applyVisibleBottoms();
 }
 
 void MagazineViewController::willMoveToParentViewController(UIViewController* parent)

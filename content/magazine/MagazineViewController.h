@@ -50,7 +50,6 @@ public:
     static constexpr double kTurnDuration = 0.5;
 
     static constexpr double kCurlSide = 48;
-    static constexpr double kStatusBarHeight = 20;
 
     // The directory's measures.
     static constexpr double kLogoSide = 65;

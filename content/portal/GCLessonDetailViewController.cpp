@@ -243,11 +243,7 @@ void GCPurchasingViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
     setLeftItem(imageBarButton("public_back_btn.png", "btnBack", &GCPurchasingViewController::btnBackTouchUpInside));
-    if (!isFourInchScreen()) {
-        auto frame = scrollView_->frame();
-        frame.size.height -= kShortScreenCut;
-        scrollView_->setFrame(frame);
-    }
+    keepAtVisibleBottom(scrollView_);
     auto frame = contentView_->frame();
     frame.origin = { 0, 0 };
     contentView_->setFrame(frame);

@@ -81,15 +81,8 @@ void PortalViewController::showHint(const std::string& text, double seconds)
 
 void PortalViewController::fitToScreen(const std::shared_ptr<UIView>& main)
 {
-    if (isFourInchScreen())
-        return;
-    for (const auto& target : { main, view() }) {
-        if (!target)
-            continue;
-        auto frame = target->frame();
-        frame.size.height -= kShortScreenCut;
-        target->setFrame(frame);
-    }
+    // The screen's view is its container's to size; its main view ends at the foot.
+    keepAtVisibleBottom(main);
 }
 
 } // namespace content

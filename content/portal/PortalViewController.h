@@ -38,8 +38,8 @@ protected:
 
     // The overlay in text-only mode, hidden after the delay.
     void showHint(const std::string& text, double seconds = kHintSeconds);
-    // The layouts are drawn for the 4-inch screen: on the shorter one the
-    // view and its main list lose 88 points.
+    // The layouts are drawn for the 4-inch screen: on either screen the
+    // main view ends at the foot of the screen (keepAtVisibleBottom).
     void fitToScreen(const std::shared_ptr<UIView>& main);
 
 private:

@@ -31,11 +31,7 @@ void WeiClassViewController::viewDidLoad()
     setLeftItem(imageBarButton("public_back_btn.png", "btnBack", &WeiClassViewController::btnGoBackAction));
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(true, false);
-    if (!isFourInchScreen()) {
-        auto frame = webView_->frame();
-        frame.size.height -= kShortScreenCut;
-        webView_->setFrame(frame);
-    }
+    keepAtVisibleBottom(webView_);
     // The screen is the delegate before the first load, so its start shows.
     webView_->setDelegate(weakSelf<WeiClassViewController>());
     if (auto request = NSURLRequest::requestWithURL(APIRequest::portalHomeAddress()))

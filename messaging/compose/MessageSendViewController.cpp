@@ -181,10 +181,35 @@ void MessageSendViewController::viewDidLoad()
         auto bottom = bottomView_->frame();
         bottom.origin.y -= kShortScreenCut;
         bottomView_->setFrame(bottom);
+        // What rides on the keyboard's edge moves up with the bar.
+        for (const auto& view : { charCountView_, std::static_pointer_cast<UIView>(btnClose_) }) {
+            auto frame = view->frame();
+            frame.origin.y -= kShortScreenCut;
+            view->setFrame(frame);
+        }
+        fitContentInShortArea();
     }
     contentFrame_ = contentView_->frame();
     charCountViewFrame_ = charCountView_->frame();
     refreshFileContainer();
+}
+
+void MessageSendViewController::fitContentInShortArea()
+{
+    const double shortfall = btnUseMsgTemplate_->frame().maxY() - contentView_->bounds().height();
+    if (!(shortfall > 0))
+        return;
+    const auto text = txtContent_->frame();
+    for (const auto& view : contentView_->subviews()) {
+        auto frame = view->frame();
+        if (view == txtContent_ || (frame.minY() <= text.minY() && frame.maxY() >= text.maxY()))
+            frame.size.height -= shortfall; // the text and the panel behind it
+        else if (frame.minY() >= text.maxY())
+            frame.origin.y -= shortfall; // the attachments and the template button
+        else
+            continue;
+        view->setFrame(frame);
+    }
 }
 
 void MessageSendViewController::viewWillAppear(bool animated)

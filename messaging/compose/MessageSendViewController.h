@@ -103,6 +103,10 @@ public:
     std::shared_ptr<BrowserPhotoProtocol> photoBrowserPhotoAtIndex(PhotoBrowser*, unsigned index) override;
 
 private:
+    // On the shorter screen: the text area gives up what the template
+    // button would otherwise lose under the bottom bar, the attachments and
+    // the button move up by as much.
+    void fitContentInShortArea();
     void loadAddressBook();
     void alert(const std::string& title, const std::string& message, int tag, std::vector<std::string> others);
     void uploadDidReport();

@@ -125,6 +125,53 @@ TEST_F(Feedback, ReturnInTheContactFieldPutsTheKeyboardAway)
     EXPECT_TRUE(requests(Cmd::kFeedback).empty());
 }
 
+// On either screen the contact field, typed into, stands above the keys and
+// takes a finger; the form goes back down with the keyboard.
+TEST(FeedbackForm, TheContactFieldRisesAboveTheKeysOnBothScreens)
+{
+    auto screenFrameOf = [](const UIView& view) { return view.convertRectToView(view.bounds(), nullptr); };
+    onBothScreens([&](AppHarness& harness, bool tall) {
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        mainScreen()->switchToView(ORBViewController::kSettingsTab);
+        settle(harness);
+        auto settings = std::dynamic_pointer_cast<UITableView>(harness.viewByOutlet("tableview"));
+        ASSERT_TRUE(settings && harness.selectRow(settings, 0, 3));
+        settle(harness);
+        auto feedback = std::dynamic_pointer_cast<FeedbackViewController>(harness.topScreen());
+        ASSERT_TRUE(feedback);
+        auto linkman = findOutlet<UITextField>(feedback->view(), "linkman");
+        auto advice = findOutlet<UITextView>(feedback->view(), "advice");
+        ASSERT_TRUE(linkman && advice);
+        const auto atRest = screenFrameOf(*linkman);
+        const auto adviceAtRest = screenFrameOf(*advice);
+        // The text first: with its keys up the contact field is still in
+        // reach, the text box starting where it did.
+        ASSERT_TRUE(harness.tap(advice));
+        ASSERT_TRUE(testsupport::type(advice, "希望增加作业提醒"));
+        harness.advance(0.5);
+        auto shown = screenFrameOf(*linkman);
+        EXPECT_LE(shown.maxY(), platform::Keyboard::frame().minY());
+        EXPECT_EQ(screenFrameOf(*advice).minY(), adviceAtRest.minY());
+        EXPECT_LE(screenFrameOf(*advice).maxY(), shown.minY());
+        ASSERT_TRUE(harness.tap(linkman));
+        harness.advance(0.5);
+        ASSERT_TRUE(linkman->isFirstResponder());
+        shown = screenFrameOf(*linkman);
+        EXPECT_LE(shown.maxY(), platform::Keyboard::frame().minY());
+        EXPECT_GE(shown.minY(), 64);
+        EXPECT_TRUE(harness.tap(linkman));
+        if (tall) {
+            EXPECT_EQ(shown, atRest) << "room enough: the form stays";
+        }
+        EXPECT_FALSE(renderWithKeyboard(harness, tall ? "app-feedback-contact-4inch.png" : "app-feedback-contact-3.5inch.png").empty());
+        ASSERT_TRUE(harness.returnKey(linkman));
+        harness.advance(0.5);
+        EXPECT_FALSE(platform::Keyboard::isVisible());
+        EXPECT_EQ(screenFrameOf(*linkman), atRest);
+        harness.stop();
+    });
+}
+
 TEST_F(Feedback, AFailedSendShowsTheReasonAndStays)
 {
     signIn();

@@ -492,17 +492,17 @@ TEST(Login, AFieldTappedWhileTheKeyboardIsAlreadyUpLiftsThePanel)
 {
     AppHarness harness;
     ASSERT_TRUE(startClient(harness));
-    settle(harness);
-    auto beneath = std::make_shared<UITextField>(platform::Rect(20, 100, 200, 30));
-    ASSERT_NE(mainScreen(), nullptr);
-    mainScreen()->view()->addSubview(beneath);
-    ASSERT_TRUE(beneath->becomeFirstResponder());
-    ASSERT_TRUE(platform::Keyboard::isVisible());
     ASSERT_TRUE(passIntroduction(harness));
     auto login = loginScreen(harness);
     ASSERT_NE(login, nullptr);
     auto panel = findViewByOutlet(login->view(), "contentView");
     double orgY = panel->frame().minY();
+    // The keys are up for a field of the screen beneath the login screen.
+    auto beneath = std::make_shared<UITextField>(platform::Rect(20, 100, 200, 30));
+    ASSERT_NE(mainScreen(), nullptr);
+    mainScreen()->view()->addSubview(beneath);
+    ASSERT_TRUE(beneath->becomeFirstResponder());
+    ASSERT_TRUE(platform::Keyboard::isVisible());
     auto window = UIWindow::keyWindow();
     auto button = harness.viewByOutlet("btnLogin");
     ASSERT_NE(button, nullptr);

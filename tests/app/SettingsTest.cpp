@@ -14,6 +14,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITableViewCell.h"
+#include "tests/support/app/ScreenFoot.h"
 #include "tests/support/app/SignedInScreen.h"
 
 #include <gtest/gtest.h>
@@ -207,8 +208,11 @@ TEST(SettingsScreen, ListIsShorterOnTheSmallScreen)
         ASSERT_NE(settings, nullptr);
         auto table = harness.viewByOutlet("tableview");
         ASSERT_NE(table, nullptr);
-        // Either way the whole list stays above the tab bar.
+        // Either way the list ends on the tab bar.
         EXPECT_LE(table->frame().maxY(), settings->view()->bounds().height());
+        auto tabBar = shownTabBarTop();
+        ASSERT_TRUE(tabBar);
+        EXPECT_DOUBLE_EQ(screenFrameOf(*table).maxY(), *tabBar);
         heights[kind] = table->frame().height();
     }
     ASSERT_EQ(heights.size(), 2u);

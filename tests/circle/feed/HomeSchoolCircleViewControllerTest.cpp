@@ -7,9 +7,12 @@
 #include "app/main/ORBViewController.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
 #include "server/StandinServer.h"
 #include "tests/circle/CircleTestSupport.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/app/ScreenFoot.h"
+#include "tests/support/uikit/UIKitDriver.h"
 #include "ui/tables/InfiniteScrollingView.h"
 #include "ui/tables/PullToRefreshView.h"
 
@@ -294,7 +297,9 @@ TEST_F(FeedTest, ATeachersComposeButtonTogglesTheMenuAParentsOpensTheWriter)
     auto menu = testsupport::findOutlet<UIView>(feed->view(), "dropDownView");
     ASSERT_TRUE(menu);
     EXPECT_EQ(menu->alpha(), 1.0);
-    EXPECT_EQ(menu->frame(), platform::Rect(feed->view()->bounds().width() - 96, 0, 100, 102));
+    // At the top right, whole on the screen: its right edge on the screen's.
+    EXPECT_EQ(menu->frame(), platform::Rect(feed->view()->bounds().width() - 100, 0, 100, 102));
+    EXPECT_LE(menu->convertRectToView(menu->bounds(), nullptr).maxX(), 320);
     harness().render("circle-feed-compose-menu.png");
     // The title's list closes the menu.
     feed->showOrHideListView();
@@ -310,3 +315,42 @@ TEST_F(FeedTest, ATeachersComposeButtonTogglesTheMenuAParentsOpensTheWriter)
 }
 
 } // namespace
+
+// On either screen the feed ends on the tab bar: scrolled to the end, the
+// last post's praise and comment buttons are above it and take their touches.
+TEST(FeedFoot, TheFeedEndsOnTheTabBarAndTheLastPostsButtonsAreWithinReach)
+{
+    testsupport::onBothScreens([](testsupport::AppHarness& harness, bool tall) {
+        ASSERT_TRUE(testsupport::signInThroughScreens(harness, testsupport::kDemoTeacher, testsupport::kDemoTeacherPassword));
+        testsupport::letAddressBookEnd(harness);
+        auto main = testsupport::mainScreen();
+        main->switchToView(ORBViewController::kCircleTab);
+        testsupport::settle(harness);
+        auto navigation = main->viewControllers().at(ORBViewController::kCircleTab);
+        auto feed = std::dynamic_pointer_cast<HomeSchoolCircleViewController>(navigation->viewControllers().front());
+        ASSERT_TRUE(feed);
+        auto table = feed->tableView();
+        ASSERT_TRUE(harness.runUntil([&] { return table->numberOfRowsInSection(0) > 1; }));
+        ASSERT_TRUE(harness.runUntilOverlayGone());
+        auto tabBar = testsupport::shownTabBarTop();
+        ASSERT_TRUE(tabBar);
+        EXPECT_DOUBLE_EQ(*tabBar, testsupport::screenHeight() - 49);
+        EXPECT_DOUBLE_EQ(testsupport::screenFrameOf(*table).maxY(), *tabBar);
+        EXPECT_FALSE(harness.render(tall ? "circle-feed-foot-4inch.png" : "circle-feed-foot-3.5inch.png").empty());
+
+        auto last = NSIndexPath::indexPathForRow(table->numberOfRowsInSection(0) - 1, 0);
+        table->scrollRectToVisible(table->rectForRowAtIndexPath(last), false);
+        table->layoutIfNeeded();
+        auto cell = table->cellForRowAtIndexPath(last);
+        ASSERT_TRUE(cell);
+        for (const char* outlet : { "btnPraise", "btnComment" }) {
+            SCOPED_TRACE(outlet);
+            auto button = testsupport::findViewByOutlet(cell, outlet);
+            ASSERT_TRUE(button);
+            EXPECT_LE(testsupport::screenFrameOf(*button).maxY(), *tabBar + 0.01);
+            EXPECT_TRUE(testsupport::insideScreen(*button));
+            EXPECT_TRUE(testsupport::touchLandsOn(button));
+        }
+        EXPECT_FALSE(harness.render(tall ? "circle-feed-end-4inch.png" : "circle-feed-end-3.5inch.png").empty());
+    });
+}

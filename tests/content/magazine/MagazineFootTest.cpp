@@ -1,0 +1,118 @@
+// Where the e-magazine's screens end on either screen size: the shelf, the
+// reader's cover and directory at the foot of the screen, the page-turn
+// corner in the screen's corner within reach of a finger, and a chapter's
+// page on its toolbar, which ends at the foot.
+#include "app/main/ORBViewController.h"
+#include "content/magazine/MagazineContentView.h"
+#include "content/magazine/MagazineItemView.h"
+#include "content/magazine/MagazineListViewController.h"
+#include "content/magazine/MagazineViewController.h"
+#include "platform/os/ClassRegistry.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UIWebView.h"
+#include "tests/support/app/ClientApp.h"
+#include "tests/support/app/ScreenFoot.h"
+#include "tests/support/uikit/UIKitDriver.h"
+#include "ui/images/RemoteImageView.h"
+
+#include <gtest/gtest.h>
+
+
+using namespace testsupport;
+using content::MagazineItemView;
+using content::MagazineListViewController;
+using content::MagazineViewController;
+
+namespace {
+
+// The picture of the screen for a person to look at, named by the screen size.
+void keepPicture(AppHarness& harness, const std::string& name, bool tall)
+{
+    EXPECT_FALSE(harness.render(name + (tall ? "-4inch.png" : "-3.5inch.png")).empty());
+}
+
+std::shared_ptr<MagazineItemView> firstIssueTile(const MagazineListViewController& shelf)
+{
+    for (const auto& subview : shelf.scrollView()->subviews()) {
+        auto tile = std::dynamic_pointer_cast<MagazineItemView>(subview);
+        if (tile && tile->magazineInfo() && tile->magazineInfo()->postId == 1)
+            return tile;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(MagazineFoot, ShelfCoverDirectoryAndChapterEndAtTheFootAndTheCornerIsWithinReach)
+{
+    onBothScreens([](AppHarness& harness, bool tall) {
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        letAddressBookEnd(harness);
+        auto shelf = std::dynamic_pointer_cast<MagazineListViewController>(
+            platform::ClassRegistry::shared().create("MagazineListViewController"));
+        ASSERT_TRUE(shelf);
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        harness.visibleNavigationController()->pushViewController(shelf, true);
+        settle(harness);
+        ASSERT_TRUE(harness.runUntil([&] { return firstIssueTile(*shelf) != nullptr; }));
+        ASSERT_TRUE(harness.runUntilOverlayGone());
+        EXPECT_FALSE(shownTabBarTop());
+        EXPECT_DOUBLE_EQ(screenFrameOf(*shelf->scrollView()).maxY(), screenHeight());
+        keepPicture(harness, "magazine-shelf", tall);
+
+        auto tile = firstIssueTile(*shelf);
+        shelf->scrollView()->scrollRectToVisible(tile->frame(), false);
+        ASSERT_TRUE(harness.tap(tile));
+        settle(harness);
+        auto reader = std::dynamic_pointer_cast<MagazineViewController>(harness.topScreen());
+        ASSERT_TRUE(reader);
+        ASSERT_TRUE(harness.runUntil([&] { return reader->headView() != nullptr; }));
+        ASSERT_TRUE(harness.runUntilOverlayGone());
+        if (reader->useGuideImageView()) {
+            ASSERT_TRUE(harness.tap(reader->useGuideImageView()));
+        }
+        auto cover = findOutlet<RemoteImageView>(reader->view(), "coverImageView");
+        ASSERT_TRUE(cover);
+        EXPECT_DOUBLE_EQ(screenFrameOf(*cover).maxY(), screenHeight());
+        auto corner = reader->curlPageImageView();
+        EXPECT_DOUBLE_EQ(screenFrameOf(*corner).maxY(), screenHeight());
+        EXPECT_DOUBLE_EQ(screenFrameOf(*corner).maxX(), 320);
+        EXPECT_TRUE(insideScreen(*corner));
+        EXPECT_TRUE(touchLandsOn(corner));
+        harness.advance(1);
+        keepPicture(harness, "magazine-cover", tall);
+
+        ASSERT_TRUE(harness.tap(cover));
+        ASSERT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
+        auto directory = findOutlet<UIScrollView>(reader->view(), "directoryScrollView");
+        ASSERT_TRUE(directory);
+        EXPECT_DOUBLE_EQ(screenFrameOf(*directory).maxY(), screenHeight());
+        EXPECT_TRUE(touchLandsOn(corner));
+        harness.advance(1);
+        keepPicture(harness, "magazine-directory", tall);
+
+        ASSERT_TRUE(harness.tap(corner));
+        ASSERT_EQ(reader->magazineCurrentPage(), MagazineViewController::kContentPage);
+        auto page = reader->magazineContentView();
+        ASSERT_TRUE(page);
+        ASSERT_TRUE(harness.runUntil([&] {
+            auto front = page->isWebView1() ? page->webView() : page->webView2();
+            return front->request() && !front->isLoading()
+                && !page->viewWithTag(content::MagazineContentView::kLoadingViewTag);
+        }));
+        auto toolbar = page->toolbarView();
+        EXPECT_DOUBLE_EQ(screenFrameOf(*toolbar).maxY(), screenHeight());
+        for (const auto& web : { page->webView(), page->webView2() })
+            EXPECT_DOUBLE_EQ(screenFrameOf(*web).maxY(), screenFrameOf(*toolbar).minY());
+        auto list = findViewByOutlet(toolbar, "listItem");
+        ASSERT_TRUE(list);
+        EXPECT_TRUE(touchLandsOn(list));
+        // The corner turns the pages here too, at the toolbar's free end.
+        EXPECT_DOUBLE_EQ(screenFrameOf(*corner).maxY(), screenHeight());
+        EXPECT_TRUE(touchLandsOn(corner));
+        page->webView()->updateDrawing();
+        page->webView2()->updateDrawing();
+        keepPicture(harness, "magazine-chapter", tall);
+    });
+}
