@@ -146,7 +146,11 @@ void UserInfoViewController::actionSheetClickedButton(UIActionSheet* sheet, long
 void UserInfoViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
     UIImagePickerController* picker, const platform::Dictionary& info)
 {
-    auto image = info.get(UIImagePickerControllerOriginalImage).objectAs<UIImage>();
+    // The square the person cut for the avatar; the whole picture when the
+    // picker gave none.
+    auto image = info.get(UIImagePickerControllerEditedImage).objectAs<UIImage>();
+    if (!image)
+        image = info.get(UIImagePickerControllerOriginalImage).objectAs<UIImage>();
     auto photo = MessageSendPhoto::photoWithDelegate(photoDelegate_);
     if (image && photo && photo->setImage(image->CGImage())) {
         auto frame = photo->frame();

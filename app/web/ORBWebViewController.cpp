@@ -52,7 +52,10 @@ void ORBWebViewController::viewDidLoad()
     platform::log("URL:%s\n", loadUrl_ ? loadUrl_->absoluteString().c_str() : "(none)");
     setLeftItem(imageBarButton<ORBWebViewController>("public_back_btn.png", "btnBack", &ORBWebViewController::backAction));
     if (loadUrl_) {
+        // The page comes from its server each time, never from what the web
+        // engine kept of an earlier visit.
         request_ = NSURLRequest(*loadUrl_);
+        request_->cachePolicy = NSURLRequestReloadIgnoringLocalCacheData;
         webView_->loadRequest(*request_);
     }
     viewRect_ = view()->frame();
@@ -158,5 +161,8 @@ void ORBWebViewController::backAction(UIControl*)
 {
     webView_->setDelegate({});
     webView_->stringByEvaluatingJavaScriptFromString("document.body.innerHTML='';");
+    // Whatever the engine cached on the way goes with the page.
+    webView_->stopLoading();
+    UIWebView::removeAllCachedResponses();
     account::popScreen(*this);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/graphics/Geometry.h"
 #include "platform/os/Value.h"
 #include "platform/uikit/UIViewController.h"
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,11 @@ enum UIImagePickerControllerSourceType {
 
 // The media-info key of the picture as taken or chosen (a UIImage).
 inline constexpr const char* UIImagePickerControllerOriginalImage = "UIImagePickerControllerOriginalImage";
+// With editing on: the square the person cut from it (a UIImage), and where
+// that square lies in the original, in its pixels (a dictionary of "x", "y",
+// "width" and "height").
+inline constexpr const char* UIImagePickerControllerEditedImage = "UIImagePickerControllerEditedImage";
+inline constexpr const char* UIImagePickerControllerCropRect = "UIImagePickerControllerCropRect";
 inline constexpr const char* UIImagePickerControllerMediaType = "UIImagePickerControllerMediaType";
 
 class UIImagePickerControllerDelegate {
@@ -37,6 +44,15 @@ public:
 // cancel. The delegate hears the picture under
 // UIImagePickerControllerOriginalImage; the picker never dismisses itself,
 // as on the phone.
+//
+// With editing allowed, a chosen picture goes to the crop screen first: the
+// picture under a square frame as wide as the screen, showing at first the
+// largest square in its middle. A finger (or the mouse) drags the picture
+// about under the frame, "+" and "−" (or the mouse wheel) zoom it, and the
+// frame always stays on the picture. "取消" goes back to choosing; "选取"
+// hands over the original together with the square under the frame
+// (UIImagePickerControllerEditedImage, at most kEditedImageSide pixels a
+// side) and its rectangle (UIImagePickerControllerCropRect).
 class UIImagePickerController final : public UIViewController {
 public:
     ORB_CLASS_NAME(UIImagePickerController)
@@ -56,8 +72,9 @@ public:
 
     void loadView() override;
 
-    // The person chose this picture file: the delegate hears it. False (and
-    // nothing said) when the file is not a picture.
+    // The person chose this picture file: the delegate hears it, or with
+    // editing on the crop screen shows it. False (and nothing done) when the
+    // file is not a picture.
     bool pickImageAtPath(const std::string& path);
     // The same with a picture already decoded.
     bool pickImage(const std::shared_ptr<UIImage>& image);
@@ -82,8 +99,45 @@ public:
     // The person chose the album's picture at this index: as pickImageAtPath.
     bool pickAlbumImageAtIndex(std::size_t index);
 
+    // ---- The crop screen (editing allowed) ------------------------------------
+    static constexpr int kEditedImageSide = 640;
+    // Each step of "+" (or notch of the wheel) shows the frame's contents this much larger.
+    static constexpr double kZoomStep = 1.25;
+    // The most the picture is enlarged beyond showing its largest square.
+    static constexpr double kMaxZoom = 4;
+    // The picture waiting for its crop; nullptr when none is (the crop screen is not up).
+    const std::shared_ptr<UIImage>& croppingImage() const { return cropping_; }
+    // The square under the frame, in the picture's pixels.
+    platform::Rect cropRect() const;
+    // How much larger than its largest square the picture shows (1 to kMaxZoom).
+    double cropZoom() const { return zoom_; }
+    // The picture moved under the frame by a finger's travel in points (it
+    // follows the finger), as far as the frame stays on it.
+    void moveCrop(double dx, double dy);
+    // Zoomed about the frame's centre by the factor (above 1: closer), within
+    // the limits; false when it was at the limit already.
+    bool zoomCrop(double factor);
+    // "选取": the delegate hears the original, the square and its rectangle.
+    // False when no picture waits.
+    bool useCrop();
+    // "取消" of the crop screen: back to choosing.
+    void cancelCrop();
+    // The crop screen's view while it shows (nullptr otherwise, and before the picker's view loads).
+    std::shared_ptr<UIView> cropView() const;
+    // The frame's square in the crop screen's coordinates.
+    platform::Rect cropFrame() const;
+
 private:
     class AlbumList;
+    class CropScreen;
+    void deliver(const std::shared_ptr<UIImage>& original, const std::shared_ptr<UIImage>& edited,
+        const std::optional<platform::Rect>& cropRect);
+    void showCropScreen();
+    // The crop's side and centre in pixels, kept so that the square lies on the picture.
+    double cropSide() const;
+    void clampCrop();
+    // The square as it stands, in fractions of pixels (the screen's drawing).
+    platform::Rect exactCrop() const;
     UIImagePickerControllerSourceType sourceType_ = UIImagePickerControllerSourceTypePhotoLibrary;
     bool allowsEditing_ = false;
     std::weak_ptr<UIImagePickerControllerDelegate> delegate_;
@@ -91,4 +145,8 @@ private:
     bool albumRead_ = false;
     std::shared_ptr<AlbumList> albumList_;
     std::shared_ptr<UITableView> albumTable_;
+    std::shared_ptr<UIImage> cropping_;
+    double zoom_ = 1;
+    platform::Point cropCentre_;
+    std::shared_ptr<CropScreen> cropScreen_;
 };

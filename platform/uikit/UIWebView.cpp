@@ -187,7 +187,9 @@ void UIWebView::loadRequest(const NSURLRequest& request)
     }
     startLoad(stopCount_, [this, request] {
         pendingBaseURL_ = std::nullopt;
-        engine_->loadURL(request.URL, request.HTTPMethod, request.HTTPBody);
+        cachePolicy_ = request.cachePolicy;
+        engine_->loadURL(request.URL, request.HTTPMethod, request.HTTPBody,
+            request.cachePolicy == NSURLRequestReloadIgnoringLocalCacheData);
     });
 }
 
@@ -195,6 +197,7 @@ void UIWebView::loadHTMLString(const std::string& html, const std::optional<plat
 {
     startLoad(stopCount_, [this, html, baseURL] {
         pendingBaseURL_ = baseURL;
+        cachePolicy_ = NSURLRequestUseProtocolCachePolicy;
         engine_->loadHTML(html, baseURL);
     });
 }
@@ -212,7 +215,7 @@ void UIWebView::reload()
 {
     if (!engine_)
         return;
-    startLoad(stopCount_, [this] { engine_->reload(); });
+    startLoad(stopCount_, [this] { engine_->reload(cachePolicy_ == NSURLRequestReloadIgnoringLocalCacheData); });
 }
 
 bool UIWebView::canGoBack() const { return engine_ && engine_->canGoBack(); }
@@ -229,6 +232,26 @@ void UIWebView::goForward()
     if (canGoForward())
         startLoad(stopCount_, [this] { engine_->goForward(); });
 }
+
+// ---- The engine's caches ------------------------------------------------------------
+
+namespace {
+unsigned long cachePurges = 0;
+}
+
+bool UIWebView::removeCachedResponsesForSite(const platform::Url& address)
+{
+    ++cachePurges;
+    return platform::removeWebEngineCachedResources(lowered(address.host()));
+}
+
+bool UIWebView::removeAllCachedResponses()
+{
+    ++cachePurges;
+    return platform::removeWebEngineCachedResources("");
+}
+
+unsigned long UIWebView::cachePurgeCount() { return cachePurges; }
 
 // ---- What the engine reports ---------------------------------------------------------
 

@@ -81,6 +81,7 @@ public:
     // page's address is "about:blank".
     void loadHTMLString(const std::string& html, const std::optional<platform::Url>& baseURL);
     void stopLoading();
+    // Reloads the page; a page whose request ignored the caches does so again.
     void reload();
     bool canGoBack() const;
     bool canGoForward() const;
@@ -92,6 +93,18 @@ public:
     bool scalesPageToFit() const { return scalesPageToFit_; }
     void setScalesPageToFit(bool scales) { scalesPageToFit_ = scales; }
     const std::shared_ptr<UIScrollView>& scrollView() const { return scrollView_; }
+
+    // ---- The engine's caches (shared by every web view) -------------------------
+    // Forgets what the engine's memory and disk caches hold for the
+    // address's host (for every site when it has none), as a page's owner
+    // empties the URL cache on leaving it. Waits for the engine a few
+    // seconds at most; false when it did not finish. Before the first page
+    // no engine runs and nothing is cached.
+    static bool removeCachedResponsesForSite(const platform::Url& address);
+    // The same for every site.
+    static bool removeAllCachedResponses();
+    // How many times that was asked for in this process.
+    static unsigned long cachePurgeCount();
 
     // ---- Scripts -------------------------------------------------------------
     // Runs the script in the page and answers its result as text (strings,
@@ -162,6 +175,8 @@ private:
     std::optional<platform::Error> engineError_;
     std::optional<NSURLRequest> request_;
     std::optional<NSURLRequest> allowedRequest_;
+    // The cache policy of the last load asked for by address.
+    NSURLRequestCachePolicy cachePolicy_ = NSURLRequestUseProtocolCachePolicy;
     std::optional<platform::Url> baseURL_;
     std::optional<platform::Url> pendingBaseURL_;
     int statusCode_ = 0;

@@ -472,6 +472,9 @@ namespace {
             nullptr);
         e.context = webkit_web_context_new_with_website_data_manager(manager);
         g_object_unref(manager);
+        // Pages keep nothing in the memory or disk caches once they are gone;
+        // a page that asks for it also bypasses what a page in use holds
+        // (loads that ignore the caches, and removal by site).
         webkit_web_context_set_cache_model(e.context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
         // The web process runs in the engine's sandbox (its own namespaces,
         // through bubblewrap) wherever the machine lets it make them.
@@ -494,6 +497,91 @@ namespace {
     {
         std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
         return text;
+    }
+
+    // ---- The engine's caches -------------------------------------------------
+
+    constexpr auto kCacheData = WebKitWebsiteDataTypes(WEBKIT_WEBSITE_DATA_MEMORY_CACHE | WEBKIT_WEBSITE_DATA_DISK_CACHE);
+    constexpr double kCacheWait = 5;
+
+    // What the caches hold, one entry a site; nullopt when the engine did not answer in time.
+    std::optional<std::vector<WebKitWebsiteData*>> fetchCached()
+    {
+        struct Outcome {
+            bool done = false;
+            GList* sites = nullptr;
+        };
+        auto outcome = std::make_shared<Outcome>();
+        webkit_website_data_manager_fetch(webkit_web_context_get_website_data_manager(engine().context), kCacheData,
+            nullptr,
+            [](GObject* object, GAsyncResult* result, gpointer data) {
+                std::unique_ptr<std::shared_ptr<Outcome>> owned(static_cast<std::shared_ptr<Outcome>*>(data));
+                (*owned)->sites
+                    = webkit_website_data_manager_fetch_finish(WEBKIT_WEBSITE_DATA_MANAGER(object), result, nullptr);
+                (*owned)->done = true;
+            },
+            new std::shared_ptr<Outcome>(outcome));
+        if (!glib::iterateUntil([&] { return outcome->done; }, kCacheWait))
+            return std::nullopt;
+        std::vector<WebKitWebsiteData*> sites;
+        for (GList* item = outcome->sites; item; item = item->next)
+            sites.push_back(static_cast<WebKitWebsiteData*>(item->data));
+        g_list_free(outcome->sites);
+        return sites;
+    }
+
+    void release(const std::vector<WebKitWebsiteData*>& sites)
+    {
+        for (auto* site : sites)
+            webkit_website_data_unref(site);
+    }
+
+    // Whether the engine's name of a site covers the host.
+    bool siteCovers(const std::string& site, const std::string& host)
+    {
+        auto name = lower(site);
+        return host == name || (host.size() > name.size() && host.compare(host.size() - name.size(), name.size(), name) == 0
+                                   && host[host.size() - name.size() - 1] == '.');
+    }
+
+    bool removeCachedResources(const std::string& host)
+    {
+        if (!engine().context)
+            return true; // no engine yet: nothing cached
+        auto* manager = webkit_web_context_get_website_data_manager(engine().context);
+        auto done = std::make_shared<bool>(false);
+        if (host.empty()) {
+            webkit_website_data_manager_clear(manager, kCacheData, 0, nullptr,
+                [](GObject* object, GAsyncResult* result, gpointer data) {
+                    std::unique_ptr<std::shared_ptr<bool>> owned(static_cast<std::shared_ptr<bool>*>(data));
+                    webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(object), result, nullptr);
+                    **owned = true;
+                },
+                new std::shared_ptr<bool>(done));
+            return glib::iterateUntil([&] { return *done; }, kCacheWait);
+        }
+        auto sites = fetchCached();
+        if (!sites)
+            return false;
+        auto wanted = lower(host);
+        GList* matching = nullptr;
+        for (auto* site : *sites)
+            if (const char* name = webkit_website_data_get_name(site); name && siteCovers(name, wanted))
+                matching = g_list_prepend(matching, site);
+        bool finished = true;
+        if (matching) {
+            webkit_website_data_manager_remove(manager, kCacheData, matching, nullptr,
+                [](GObject* object, GAsyncResult* result, gpointer data) {
+                    std::unique_ptr<std::shared_ptr<bool>> owned(static_cast<std::shared_ptr<bool>*>(data));
+                    webkit_website_data_manager_remove_finish(WEBKIT_WEBSITE_DATA_MANAGER(object), result, nullptr);
+                    **owned = true;
+                },
+                new std::shared_ptr<bool>(done));
+            finished = glib::iterateUntil([&] { return *done; }, kCacheWait);
+            g_list_free(matching);
+        }
+        release(*sites);
+        return finished;
     }
 
 } // namespace
@@ -898,10 +986,10 @@ public:
         : impl_(std::move(impl))
     {
     }
-    void loadURL(const Url& url, const std::string& method, const std::string& body) override;
+    void loadURL(const Url& url, const std::string& method, const std::string& body, bool bypassCache) override;
     void loadHTML(const std::string& html, const std::optional<Url>& baseURL) override;
     void stop() override;
-    void reload() override;
+    void reload(bool bypassCache) override;
     void goBack() override;
     void goForward() override;
     bool canGoBack() const override;
@@ -1030,13 +1118,26 @@ static std::unique_ptr<WebEngineView> createEngineView(WebEngineClient& client, 
     return std::make_unique<GtkEngineView>(std::move(impl));
 }
 
-void GtkEngineView::loadURL(const Url& url, const std::string& method, const std::string& body)
+void GtkEngineView::loadURL(const Url& url, const std::string& method, const std::string& body, bool bypassCache)
 {
     auto address = webEngineAddress(url).value_or(url).absoluteString();
     impl_->postCarrier.reset();
     impl_->postSubmission.reset();
     if (method.empty() || method == "GET") {
-        webkit_web_view_load_uri(impl_->view, address.c_str());
+        if (!bypassCache) {
+            webkit_web_view_load_uri(impl_->view, address.c_str());
+            return;
+        }
+        // The request's own cache directives keep the engine's caches out
+        // of it both ways: no stored reply answers it (at most one the
+        // server confirms), and its reply is not stored.
+        WebKitURIRequest* request = webkit_uri_request_new(address.c_str());
+        if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request)) {
+            soup_message_headers_replace(headers, "Cache-Control", "no-cache, no-store");
+            soup_message_headers_replace(headers, "Pragma", "no-cache");
+        }
+        webkit_web_view_load_request(impl_->view, request);
+        g_object_unref(request);
         return;
     }
     // The engine loads addresses with GET only: a posted form body is sent by
@@ -1090,7 +1191,13 @@ void GtkEngineView::stop()
     impl_->postSubmission.reset();
     webkit_web_view_stop_loading(impl_->view);
 }
-void GtkEngineView::reload() { webkit_web_view_reload(impl_->view); }
+void GtkEngineView::reload(bool bypassCache)
+{
+    if (bypassCache)
+        webkit_web_view_reload_bypass_cache(impl_->view);
+    else
+        webkit_web_view_reload(impl_->view);
+}
 void GtkEngineView::goBack() { webkit_web_view_go_back(impl_->view); }
 void GtkEngineView::goForward() { webkit_web_view_go_forward(impl_->view); }
 bool GtkEngineView::canGoBack() const { return webkit_web_view_can_go_back(impl_->view); }
@@ -1286,7 +1393,7 @@ void GtkEngineView::pressKey(const std::string& keyName)
 
 namespace {
 const platform::WebEngineModuleTable kTable { platform::kWebEngineModuleVersion, platform::createEngineView,
-    [] { return platform::displayInUse(); } };
+    [] { return platform::displayInUse(); }, platform::removeCachedResources };
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) const platform::WebEngineModuleTable* orbWebEngineModule()

@@ -54,11 +54,14 @@ public:
     WebEngineView& operator=(const WebEngineView&) = delete;
 
     // Addresses are the application's: file:// inside the resources folder
-    // is served from there. Callers refuse other schemes themselves.
-    virtual void loadURL(const Url& url, const std::string& method, const std::string& body) = 0;
+    // is served from there. Callers refuse other schemes themselves. With
+    // bypassCache an http page comes from the server whatever the caches
+    // hold, and the reply is not kept there.
+    virtual void loadURL(const Url& url, const std::string& method, const std::string& body, bool bypassCache) = 0;
     virtual void loadHTML(const std::string& html, const std::optional<Url>& baseURL) = 0;
     virtual void stop() = 0;
-    virtual void reload() = 0;
+    // With bypassCache the page and what it uses come from their servers again.
+    virtual void reload(bool bypassCache) = 0;
     virtual void goBack() = 0;
     virtual void goForward() = 0;
     virtual bool canGoBack() const = 0;
@@ -104,6 +107,14 @@ const std::string& webEngineDisplaySetting();
 // The display the engine's windows are on; empty before the engine started
 // (and when it could not).
 std::string webEngineDisplayInUse();
+
+// Removes what the engine's memory and disk caches (shared by every page)
+// hold for the host's site, as the engine names sites: the host, or the
+// domain it lies in ("example.com" for "www.example.com"); every site's
+// when the host is empty. Waits for the engine a few seconds at most; false
+// when it did not finish in that time. Never starts the engine: before the
+// first page there is none, and nothing cached.
+bool removeWebEngineCachedResources(const std::string& host);
 
 // The scheme the resources folder is served under inside the engine, and
 // the translation of addresses between the application's file:// and it.

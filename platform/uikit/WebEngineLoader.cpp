@@ -91,7 +91,8 @@ namespace {
             using Entry = const WebEngineModuleTable* (*)();
             auto entry = reinterpret_cast<Entry>(dlsym(handle, kWebEngineModuleEntry));
             const WebEngineModuleTable* table = entry ? entry() : nullptr;
-            if (!table || table->version != kWebEngineModuleVersion || !table->create || !table->displayInUse) {
+            if (!table || table->version != kWebEngineModuleVersion || !table->create || !table->displayInUse
+                || !table->removeCachedResources) {
                 *reason = "the web engine module " + path + " does not belong to this program";
                 return nullptr;
             }
@@ -221,6 +222,12 @@ std::string webEngineDisplayInUse()
 {
     const auto* table = loaded().table;
     return table ? table->displayInUse() : std::string();
+}
+
+bool removeWebEngineCachedResources(const std::string& host)
+{
+    const auto* table = loaded().table;
+    return table ? table->removeCachedResources(host) : true;
 }
 
 std::optional<Url> webEngineAddress(const Url& applicationURL)

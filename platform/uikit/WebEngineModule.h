@@ -13,9 +13,10 @@ struct WebEngineModuleTable {
     int version;
     std::unique_ptr<WebEngineView> (*create)(WebEngineClient& client, Size points, double scale, Error* error);
     std::string (*displayInUse)();
+    bool (*removeCachedResources)(const std::string& host);
 };
 
-inline constexpr int kWebEngineModuleVersion = 2;
+inline constexpr int kWebEngineModuleVersion = 3;
 inline constexpr const char* kWebEngineModuleEntry = "orbWebEngineModule";
 
 } // namespace platform

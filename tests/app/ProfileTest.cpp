@@ -19,7 +19,9 @@
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UITextField.h"
 #include "server/StandinServer.h"
+#include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +31,27 @@ using Cmd = core::ORBEndpoints::Cmd;
 namespace {
 
 constexpr const char* kDemoParent = "13800000002";
+
+// Taps the avatar row of the profile's table and the album in the sheet;
+// the picker shown, which must allow editing (nullptr otherwise).
+std::shared_ptr<UIImagePickerController> openPicker(AppHarness& harness, const std::shared_ptr<UITableView>& table)
+{
+    if (!table || !harness.selectRow(table, 0, 0))
+        return nullptr;
+    auto sheet = UIActionSheet::currentSheet();
+    if (!sheet || sheet->title() != "选择一张图片" || !harness.tapButton("从相册中选取"))
+        return nullptr;
+    settle(harness);
+    auto picker = std::dynamic_pointer_cast<UIImagePickerController>(harness.presentedScreen());
+    return picker && picker->allowsEditing() ? picker : nullptr;
+}
+
+// A tap on a button of the picker's crop screen, as a finger's.
+bool tapCropButton(AppHarness& harness, UIImagePickerController& picker, const std::string& title)
+{
+    auto screen = picker.cropView();
+    return screen && harness.tap(findViewByText(screen, title));
+}
 
 class Profile : public SignedInScreenTest {
 protected:
@@ -63,23 +86,19 @@ protected:
                 photos.push_back(photo);
         return photos;
     }
-    std::string writePicture(const std::string& name, int width, int height)
+    std::string writePicture(const std::string& name, int width, int height,
+        platform::Color colour = platform::Color::fromRGB255(200, 120, 40))
     {
         std::string path = platform::FileUtil::joinPath(platform::AppPaths::temporaryDirectory(), name);
-        EXPECT_TRUE(platform::Image(width, height, 1.0, platform::Color::fromRGB255(200, 120, 40)).writePNG(path));
+        EXPECT_TRUE(platform::Image(width, height, 1.0, colour).writePNG(path));
         return path;
     }
-    // Taps the avatar row and picks the picture from the album.
+    // Taps the avatar row and picks the picture from the album, taking the
+    // square the crop screen offers.
     bool pickAvatar(const std::string& path)
     {
-        if (!harness().selectRow(table(), 0, 0))
-            return false;
-        auto sheet = UIActionSheet::currentSheet();
-        if (!sheet || sheet->title() != "选择一张图片" || !harness().tapButton("从相册中选取"))
-            return false;
-        settle(harness());
-        auto picker = std::dynamic_pointer_cast<UIImagePickerController>(harness().presentedScreen());
-        if (!picker || !picker->allowsEditing() || !picker->pickImageAtPath(path))
+        auto picker = openPicker(harness(), table());
+        if (!picker || !picker->pickImageAtPath(path) || !tapCropButton(harness(), *picker, "选取"))
             return false;
         settle(harness());
         return harness().presentedScreen() == nullptr;
@@ -199,15 +218,18 @@ TEST_F(Profile, NewAvatarIsUploadedAndSavedAndEveryFailureLeavesTheAccountAsItWa
     harness().advance(2.5);
     EXPECT_EQ(harness().topScreen(), profile);
 
-    // Two picks: the newest one alone is shown, uploaded and sent.
+    // Two picks: the newest one alone is shown, uploaded and sent, as the
+    // square cut from it.
     ASSERT_TRUE(pickAvatar(writePicture("wide.png", 400, 200)));
     ASSERT_EQ(photosInAvatar().size(), 1u);
-    ASSERT_TRUE(pickAvatar(writePicture("tall.png", 200, 400)));
+    ASSERT_TRUE(pickAvatar(writePicture("tall.png", 200, 400, platform::Color::fromRGB255(40, 120, 200))));
     auto photos = photosInAvatar();
     ASSERT_EQ(photos.size(), 1u);
     ASSERT_NE(photos[0]->imgView(), nullptr);
     ASSERT_NE(photos[0]->imgView()->image(), nullptr);
-    EXPECT_LT(photos[0]->imgView()->image()->size().width, photos[0]->imgView()->image()->size().height);
+    const auto& shown = photos[0]->imgView()->image()->CGImage();
+    EXPECT_EQ(shown.pixelWidth(), shown.pixelHeight());
+    EXPECT_GT(shown.pixelAt(shown.pixelWidth() / 2, shown.pixelHeight() / 2)[2], 150) << "the newest pick is shown";
     EXPECT_FALSE(harness().render("app-profile-new-avatar.png").empty());
 
     // The upload fails: reported as a failure, and nothing is saved as if it had worked.
@@ -240,7 +262,9 @@ TEST_F(Profile, NewAvatarIsUploadedAndSavedAndEveryFailureLeavesTheAccountAsItWa
     const std::string& bytes = uploads[1].part("file")->content;
     auto uploaded = platform::Image::decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     ASSERT_TRUE(uploaded.has_value());
-    EXPECT_LT(uploaded->pixelWidth(), uploaded->pixelHeight()) << "the newest pick was uploaded";
+    EXPECT_EQ(uploaded->pixelWidth(), uploaded->pixelHeight()) << "the square was uploaded";
+    auto middle = uploaded->pixelAt(uploaded->pixelWidth() / 2, uploaded->pixelHeight() / 2);
+    EXPECT_GT(middle[2], middle[0]) << "the newest pick was uploaded";
     auto saved = requests(Cmd::kUpdateProfile).back();
     EXPECT_EQ(saved.bodyValue("userName").stringValue(), "张伟伟");
     std::string file = saved.bodyValue("file").stringValue();
@@ -325,4 +349,102 @@ TEST_F(Profile, LeavingDuringTheAvatarUploadTakesItsOverlayAlong)
     EXPECT_EQ(account->thumbAvatar, oldThumb);
     EXPECT_EQ(harness().overlayText(), "");
     EXPECT_NE(std::dynamic_pointer_cast<SettingViewController>(harness().topScreen()), nullptr);
+}
+
+// On either screen the crop screen shows the picked picture under a square
+// frame with its buttons in reach; the square the person drags the picture
+// to becomes the avatar, and cancelling goes back to the album.
+TEST(ProfileAvatarCrop, TheAvatarIsTheSquareTheCropScreenShows)
+{
+    onBothScreens([](AppHarness& harness, bool tall) {
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoParent, kDemoParentPassword));
+        mainScreen()->switchToView(ORBViewController::kSettingsTab);
+        settle(harness);
+        auto settings = std::dynamic_pointer_cast<UITableView>(harness.viewByOutlet("tableview"));
+        ASSERT_TRUE(settings && harness.selectRow(settings, 1, 0));
+        settle(harness);
+        auto profile = std::dynamic_pointer_cast<UserInfoViewController>(harness.topScreen());
+        ASSERT_NE(profile, nullptr);
+        auto table = std::dynamic_pointer_cast<UITableView>(harness.viewByOutlet("userTableView"));
+        auto picker = openPicker(harness, table);
+        ASSERT_NE(picker, nullptr);
+
+        // Red, green and blue bands, the green one the middle half.
+        platform::Image bands(400, 200, 1.0, platform::Color::fromRGB255(230, 30, 30));
+        for (int y = 0; y < 200; ++y)
+            for (int x = 100; x < 400; ++x)
+                bands.setPixel(x, y, x < 300 ? std::array<std::uint8_t, 4> { 30, 200, 60, 255 }
+                                             : std::array<std::uint8_t, 4> { 30, 60, 220, 255 });
+        std::string path = platform::FileUtil::joinPath(platform::AppPaths::temporaryDirectory(), "bands.png");
+        ASSERT_TRUE(bands.writePNG(path));
+
+        // Back to the album, then the picture again.
+        ASSERT_TRUE(picker->pickImageAtPath(path));
+        ASSERT_TRUE(tapCropButton(harness, *picker, "取消"));
+        EXPECT_EQ(picker->cropView(), nullptr);
+        EXPECT_EQ(harness.presentedScreen(), picker);
+        ASSERT_TRUE(picker->pickImageAtPath(path));
+        auto screen = picker->cropView();
+        ASSERT_NE(screen, nullptr);
+        settle(harness, 0.5);
+        auto frame = picker->cropFrame();
+        EXPECT_EQ(frame.width(), 320);
+        EXPECT_EQ(frame.height(), 320);
+        for (const char* title : { "取消", "选取", "+", "−" }) {
+            auto button = findViewByText(screen, title);
+            ASSERT_NE(button, nullptr) << title;
+            EXPECT_TRUE(isShownOnScreen(button)) << title;
+            auto box = button->convertRectToView(button->bounds(), screen.get());
+            EXPECT_GE(box.minY(), frame.maxY()) << title << ": below the frame";
+            EXPECT_LE(box.maxY(), screen->bounds().height()) << title;
+        }
+        EXPECT_EQ(screen->bounds().height(), tall ? 568 : 480);
+        EXPECT_FALSE(harness.render(tall ? "h16-crop-568.png" : "h16-crop-480.png").empty());
+
+        // The picture dragged left as far as it goes: the right-hand square.
+        auto centre = screenCentreOf(screen);
+        ASSERT_TRUE(dragOut(screen, platform::Point(centre.x - 320, centre.y)));
+        EXPECT_EQ(picker->cropRect(), platform::Rect(200, 0, 200, 200));
+        ASSERT_TRUE(tapCropButton(harness, *picker, "+"));
+        EXPECT_FALSE(harness.render(tall ? "h16-crop-568-zoomed.png" : "h16-crop-480-zoomed.png").empty());
+        ASSERT_TRUE(tapCropButton(harness, *picker, "−"));
+        ASSERT_TRUE(tapCropButton(harness, *picker, "选取"));
+        settle(harness);
+        EXPECT_EQ(harness.presentedScreen(), nullptr);
+
+        auto avatar = std::dynamic_pointer_cast<UIImageView>(harness.viewByTag(UserInfoViewController::kAvatarTag));
+        ASSERT_NE(avatar, nullptr);
+        ASSERT_FALSE(avatar->subviews().empty());
+        auto photo = std::dynamic_pointer_cast<MessageSendPhoto>(avatar->subviews().back());
+        ASSERT_TRUE(photo && photo->imgView() && photo->imgView()->image());
+        const auto& shown = photo->imgView()->image()->CGImage();
+        EXPECT_EQ(shown.pixelWidth(), shown.pixelHeight());
+        auto left = shown.pixelAt(shown.pixelWidth() / 4, shown.pixelHeight() / 2);
+        auto right = shown.pixelAt(shown.pixelWidth() * 3 / 4, shown.pixelHeight() / 2);
+        EXPECT_GT(left[1], left[2]) << "green on the left";
+        EXPECT_GT(right[2], right[1]) << "blue on the right";
+        EXPECT_LT(left[0], 100) << "no red: the left band is outside the square";
+    });
+}
+
+// A picker that hands over no edited image (one without editing): the
+// profile takes the whole picture.
+TEST_F(Profile, WithoutAnEditedImageTheWholePictureIsTheAvatar)
+{
+    signIn(kDemoParent, kDemoParentPassword);
+    auto profile = openProfile();
+    ASSERT_NE(profile, nullptr);
+    auto picker = openPicker(harness(), table());
+    ASSERT_NE(picker, nullptr);
+    platform::Dictionary info;
+    info.set(UIImagePickerControllerOriginalImage,
+        platform::Value(UIImage::imageWithCGImage(platform::Image(300, 100, 1.0, platform::Color::fromRGB255(40, 120, 200)))));
+    profile->imagePickerControllerDidFinishPickingMediaWithInfo(picker.get(), info);
+    settle(harness());
+    EXPECT_EQ(harness().presentedScreen(), nullptr);
+    auto photos = photosInAvatar();
+    ASSERT_EQ(photos.size(), 1u);
+    ASSERT_TRUE(photos[0]->imgView() && photos[0]->imgView()->image());
+    const auto& shown = photos[0]->imgView()->image()->CGImage();
+    EXPECT_GT(shown.pixelWidth(), shown.pixelHeight());
 }

@@ -346,6 +346,35 @@ TEST_F(WebScreens, VersionHistoryShowsThePageOfTheInstalledVersion)
     EXPECT_FALSE(harness().render("app-version-history.png").empty());
 }
 
+// A web page screen takes its page from the server each time it opens: its
+// request tells every cache to keep out; going back empties what the engine
+// kept on the way.
+TEST_F(WebScreens, APageComesFromTheServerEachTimeAndBackLeavesNothingCached)
+{
+    signIn();
+    auto fetches = [&] {
+        std::vector<server::LoggedRequest> found;
+        for (const auto& request : harness().serverRequests())
+            if (request.path.find("/carrier/pigeon") != std::string::npos)
+                found.push_back(request);
+        return found;
+    };
+    const auto purges = UIWebView::cachePurgeCount();
+    for (unsigned round = 1; round <= 2; ++round) {
+        auto screen = openPage(harness().serverBase() + "carrier/pigeon/");
+        ASSERT_TRUE(waitForTitle(screen, "鸽笺"));
+        auto fetched = fetches();
+        ASSERT_EQ(fetched.size(), round);
+        EXPECT_EQ(fetched.back().header("Cache-Control").value_or(""), "no-cache, no-store");
+        EXPECT_EQ(fetched.back().header("Pragma").value_or(""), "no-cache");
+        EXPECT_EQ(UIWebView::cachePurgeCount(), purges + round - 1) << "nothing is emptied while the page shows";
+        ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
+        settle(harness());
+        EXPECT_NE(harness().topScreen(), screen);
+        EXPECT_EQ(UIWebView::cachePurgeCount(), purges + round);
+    }
+}
+
 // The layouts are drawn for the 4-inch screen: the carrier pages' web view is
 // 88 points shorter on the 3.5-inch one.
 TEST(CarrierPageLayout, WebViewIsShorterOnTheSmallScreen)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <strings.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -441,3 +442,85 @@ TEST_F(WebViewTest, TheLoaderDecodesWithTheCharsetThePageNames)
 }
 
 } // namespace
+
+namespace {
+
+std::string headerOf(const testsupport::TestRequest& request, const std::string& name)
+{
+    for (const auto& [key, value] : request.headers)
+        if (strcasecmp(key.c_str(), name.c_str()) == 0)
+            return value;
+    return "";
+}
+
+} // namespace
+
+// A request that ignores the caches says so to every cache on the way and
+// reaches the server each time, in this view or a new one, even for a page
+// the server lets be kept for an hour; its reload bypasses them too. A
+// request with the ordinary policy says nothing of the kind.
+TEST_F(WebViewTest, ARequestIgnoringTheCachesReachesTheServerEveryTime)
+{
+    server.on("/kept",
+        testsupport::TestHttpServer::reply(testsupport::TestResponse::make(200, page("Kept", "<p>v1</p>"),
+            { { "Content-Type", "text/html" }, { "Cache-Control", "max-age=3600" },
+                { "Last-Modified", "Mon, 01 Jan 2024 00:00:00 GMT" } })));
+    auto fresh = *NSURLRequest::requestWithURL(server.url("/kept"));
+    EXPECT_EQ(fresh.cachePolicy, NSURLRequestUseProtocolCachePolicy);
+    webView->loadRequest(fresh);
+    ASSERT_TRUE(waitForEnd());
+    ASSERT_EQ(requestsFor("/kept"), 1u);
+    EXPECT_EQ(headerOf(*server.lastRequest(), "Pragma"), "");
+    EXPECT_EQ(headerOf(*server.lastRequest(), "Cache-Control"), "");
+
+    fresh.cachePolicy = NSURLRequestReloadIgnoringLocalCacheData;
+    auto other = std::make_shared<UIWebView>(platform::Rect(0, 0, 320, 400));
+    for (const auto& view : { webView, other, webView }) {
+        view->setDelegate(delegate);
+        delegate->journal.clear();
+        view->loadRequest(fresh);
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_EQ(delegate->journal.back(), "finish");
+        EXPECT_EQ(view->documentText(), "v1");
+        auto last = server.lastRequest();
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->path, "/kept");
+        EXPECT_EQ(headerOf(*last, "Cache-Control"), "no-cache, no-store");
+        EXPECT_EQ(headerOf(*last, "Pragma"), "no-cache");
+    }
+    EXPECT_EQ(requestsFor("/kept"), 4u);
+
+    delegate->journal.clear();
+    webView->reload();
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(requestsFor("/kept"), 5u);
+    EXPECT_NE(headerOf(*server.lastRequest(), "Cache-Control").find("no-cache"), std::string::npos);
+    EXPECT_EQ(headerOf(*server.lastRequest(), "Pragma"), "no-cache");
+}
+
+// Emptying the caches of a site is counted, and the engine does it whether
+// or not anything was kept: the page and its picture come from the server
+// again afterwards.
+TEST_F(WebViewTest, RemovingASitesCachedResponsesIsCountedAndThePageComesAgain)
+{
+    platform::Image picture(8, 8, 1.0, platform::Color::fromRGB255(10, 200, 10));
+    auto png = *picture.encodePNG();
+    server.on("/with-picture", testsupport::TestHttpServer::text(200, page("P", "<img src='/pic.png'>"), "text/html"));
+    server.on("/pic.png",
+        testsupport::TestHttpServer::reply(testsupport::TestResponse::make(200, std::string(png.begin(), png.end()),
+            { { "Content-Type", "image/png" }, { "Cache-Control", "max-age=3600" } })));
+    auto address = *platform::Url::parse(server.url("/with-picture"));
+    auto before = UIWebView::cachePurgeCount();
+    for (int round = 1; round <= 2; ++round) {
+        delegate->journal.clear();
+        webView->loadRequest(NSURLRequest(address));
+        ASSERT_TRUE(waitForEnd());
+        ASSERT_TRUE(loop->runUntil([&] { return requestsFor("/pic.png") == std::size_t(round); }, 10));
+        EXPECT_TRUE(UIWebView::removeCachedResponsesForSite(address));
+        EXPECT_EQ(UIWebView::cachePurgeCount(), before + unsigned(round));
+    }
+    EXPECT_EQ(requestsFor("/with-picture"), 2u);
+    // The whole cache, for an address without a host.
+    EXPECT_TRUE(UIWebView::removeCachedResponsesForSite(*platform::Url::parse("about:blank")));
+    EXPECT_EQ(UIWebView::cachePurgeCount(), before + 3);
+}
