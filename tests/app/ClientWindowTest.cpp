@@ -113,12 +113,8 @@ class ClientWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string reason;
-        if (!xvfb_.start(&reason))
-            GTEST_SKIP() << "skipped, no X server for the window: " << reason;
-        for (const char* tool : { "xdotool", "import" })
-            if (!toolInstalled(tool))
-                GTEST_SKIP() << "skipped, " << tool << " is not installed (scripts/setup installs it)";
+        if (auto why = testsupport::startWindowTestDisplay(xvfb_); !why.empty())
+            GTEST_SKIP() << why;
         scratch_ = makeTempDir("orb-client-window");
         ASSERT_FALSE(scratch_.empty());
     }

@@ -34,12 +34,8 @@ class PlayerWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string reason;
-        if (!xvfb_.start(&reason))
-            GTEST_SKIP() << "skipped, no X server for the window: " << reason;
-        for (const char* tool : { "xdotool", "import" })
-            if (!testsupport::toolInstalled(tool))
-                GTEST_SKIP() << "skipped, " << tool << " is not installed (scripts/setup installs it)";
+        if (auto why = testsupport::startWindowTestDisplay(xvfb_); !why.empty())
+            GTEST_SKIP() << why;
         scratch_ = testsupport::makeTempDir("orb-player-window");
         harness_ = std::make_unique<testsupport::AppHarness>();
         ASSERT_TRUE(harness_->start(app_));
@@ -49,6 +45,7 @@ protected:
         options.sound = false;
         options.screenshotDirectory = scratch_;
         host_ = std::make_unique<DesktopHost>(options);
+        std::string reason;
         ASSERT_TRUE(host_->open(&reason)) << reason;
         wid_ = std::to_string(host_->nativeWindowId());
         ASSERT_TRUE(loop().runUntil([&] { return host_->presentedFrames() > 0; }, 10));

@@ -23,6 +23,17 @@ bool toolInstalled(const std::string& tool)
     return false;
 }
 
+std::string startWindowTestDisplay(XvfbDisplay& display)
+{
+    std::string reason;
+    if (!display.start(&reason))
+        return "skipped, no X server for the window: " + reason;
+    for (const char* tool : { "xdotool", "import" })
+        if (!toolInstalled(tool))
+            return std::string("skipped, ") + tool + " is not installed (scripts/setup installs it)";
+    return {};
+}
+
 XvfbDisplay::~XvfbDisplay() { stop(); }
 
 bool XvfbDisplay::start(std::string* reason)

@@ -33,6 +33,11 @@ private:
 // Whether a program is installed in one of the system's bin folders.
 bool toolInstalled(const std::string& tool);
 
+// Starts the X server for a test that drives a real window from outside;
+// empty when it runs and xdotool and import are there, otherwise why the
+// test cannot run (for GTEST_SKIP).
+std::string startWindowTestDisplay(XvfbDisplay& display);
+
 // Runs a tool (xdotool, import) to its end while the main loop keeps
 // running, since a window of the test's own must keep answering the X
 // server meanwhile. Its exit status, or -1 when it could not start or took

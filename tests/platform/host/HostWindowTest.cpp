@@ -31,14 +31,6 @@ using platform::host::HostOptions;
 
 namespace {
 
-bool onPath(const std::string& tool)
-{
-    for (const char* dir : { "/usr/bin", "/usr/local/bin", "/bin" })
-        if (access((std::string(dir) + "/" + tool).c_str(), X_OK) == 0)
-            return true;
-    return false;
-}
-
 std::string px(double points) { return std::to_string(long(std::lround(points * 2))); }
 
 std::array<std::uint8_t, 4> colourAt(const platform::Image& image, double x, double y)
@@ -64,12 +56,8 @@ protected:
     {
         // The window's own choice of how frames reach it is under test: none
         // is forced from the environment.
-        std::string reason;
-        if (!xvfb_.start(&reason))
-            GTEST_SKIP() << "skipped, no X server for the window: " << reason;
-        for (const char* tool : { "xdotool", "import" })
-            if (!onPath(tool))
-                GTEST_SKIP() << "skipped, " << tool << " is not installed (scripts/setup installs it)";
+        if (auto why = testsupport::startWindowTestDisplay(xvfb_); !why.empty())
+            GTEST_SKIP() << why;
         testsupport::AppHarnessOptions options;
         options.startServer = false;
         harness_ = std::make_unique<testsupport::AppHarness>(options);
