@@ -94,6 +94,16 @@ std::vector<std::uint32_t> pattern(int width, int height, std::uint32_t seed)
     return words;
 }
 
+// Paints a fresh pattern into one rectangle of a frame `frameWidth` words wide.
+void paint(std::vector<std::uint32_t>& frame, int frameWidth, PixelRect change, std::uint32_t seed)
+{
+    auto fresh = pattern(change.width, change.height, seed);
+    for (int y = 0; y < change.height; ++y)
+        for (int x = 0; x < change.width; ++x)
+            frame[std::size_t(change.y + y) * std::size_t(frameWidth) + std::size_t(change.x + x)]
+                = fresh[std::size_t(y) * std::size_t(change.width) + std::size_t(x)];
+}
+
 struct WindowPixels {
     int width;
     int height;
@@ -156,11 +166,7 @@ TEST(FrameScaling, AWindowKeptUpByRectanglesMatchesAWholeCopyAtAnySize)
         auto after = before;
         for (PixelRect change : { PixelRect { 10, 20, 7, 3 }, PixelRect { 0, 0, 1, 1 }, PixelRect { 63, 99, 1, 1 },
                  PixelRect { 30, 50, 20, 40 } }) {
-            auto fresh = pattern(change.width, change.height, std::uint32_t(change.x * 131 + change.y));
-            for (int y = 0; y < change.height; ++y)
-                for (int x = 0; x < change.width; ++x)
-                    after[std::size_t(change.y + y) * fw + std::size_t(change.x + x)]
-                        = fresh[std::size_t(y) * std::size_t(change.width) + std::size_t(x)];
+            paint(after, fw, change, std::uint32_t(change.x * 131 + change.y));
             auto written = scaler.put(after.data(), fw, fh, change, kept.bytes.data(), ww * 4, ww, wh, target);
             EXPECT_FALSE(written.isEmpty());
             EXPECT_LT(std::int64_t(written.width) * written.height, std::int64_t(ww) * wh) << "the whole window was written";
@@ -269,11 +275,7 @@ TEST(FrameTurning, ASidewaysWindowGetsTheTurnedFrameAndStaysWholeRectangleByRect
             auto changedFrame = before;
             for (PixelRect change : { PixelRect { 5, 7, 6, 3 }, PixelRect { 0, 0, 1, 1 }, PixelRect { 39, 63, 1, 1 },
                      PixelRect { 20, 30, 12, 25 } }) {
-                auto fresh = pattern(change.width, change.height, std::uint32_t(change.x * 17 + change.y));
-                for (int y = 0; y < change.height; ++y)
-                    for (int x = 0; x < change.width; ++x)
-                        changedFrame[std::size_t(change.y + y) * fw + std::size_t(change.x + x)]
-                            = fresh[std::size_t(y) * std::size_t(change.width) + std::size_t(x)];
+                paint(changedFrame, fw, change, std::uint32_t(change.x * 17 + change.y));
                 auto part = kept.put(
                     changedFrame.data(), fw, fh, change, window.bytes.data(), ww * 4, ww, wh, target, {}, turn);
                 EXPECT_FALSE(part.isEmpty());
