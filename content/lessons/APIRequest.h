@@ -83,12 +83,18 @@ private:
 // The lesson service's reply envelope.
 class GCResultInfo final {
 public:
+    // The code of an envelope whose "code" is missing or is no whole number
+    // within the signed 32-bit range: a failure.
+    static constexpr std::int32_t kUnreadableCode = -1;
+
     // Nothing unless the bytes hold a JSON object. Without a numeric "code"
     // the envelope has code -1 and nothing else is read. With one, a readable
-    // "request_time" becomes the server clock (an unreadable one clears it).
+    // "request_time" becomes the server clock (an unreadable one clears it);
+    // a number that is not a whole number within the signed 32-bit range
+    // (4294967296, 0.5, true) gives code -1, a failure, with the rest read.
     static std::optional<GCResultInfo> instanceWithObj(const std::optional<platform::Bytes>& bytes);
 
-    std::int32_t code = -1;
+    std::int32_t code = kUnreadableCode;
     std::optional<std::string> message;
     std::optional<platform::Date> requestTime;
     platform::Value data;

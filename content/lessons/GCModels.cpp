@@ -3,6 +3,9 @@
 #include "foundation/codec/PinyinConverter.h"
 #include "platform/os/DateFormat.h"
 #include "platform/os/PlatformJson.h"
+#include "platform/os/StringUtil.h"
+
+#include <string_view>
 
 namespace content {
 
@@ -172,8 +175,14 @@ void GCLessonInfo::setName(std::optional<std::string> name)
         return;
     }
     namePy_ = foundation::PinyinConverter::quickConvert(*name_);
-    if (!namePy_->empty())
-        nameFc_ = namePy_->substr(0, 1);
+    if (!namePy_->empty()) {
+        // The section letter is the pinyin's first whole character (the
+        // converter keeps Latin-1 letters and signs as they are: "É", "×");
+        // bytes that form no character give the "#" of a lesson without a name.
+        nameFc_ = platform::firstCharacter(*namePy_);
+        if (nameFc_.empty())
+            nameFc_ = "#";
+    }
 }
 
 void GCLessonInfo::setKeyword(std::optional<std::string> keyword)

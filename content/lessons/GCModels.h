@@ -89,7 +89,7 @@ public:
     static std::shared_ptr<GCLessonInfo> instanceWithObj(const platform::Value& obj);
 
     // Setting the name sets its upper-case pinyin and that pinyin's first
-    // character ("#" without a name; an empty pinyin keeps the one before).
+    // whole character ("#" without a name; an empty pinyin keeps the one before).
     void setName(std::optional<std::string> name);
     const std::optional<std::string>& name() const { return name_; }
     const std::optional<std::string>& namePy() const { return namePy_; }

@@ -137,8 +137,11 @@ std::shared_ptr<UITableViewCell> GCLessonDetailViewController::cellForRowAtIndex
 
 std::optional<double> GCLessonDetailViewController::heightForRowAtIndexPath(UITableView*, const NSIndexPath& path)
 {
+    // The row is measured from the text it shows: "无" in place of a missing
+    // introduction needs its line as much as any introduction does.
     if (path.section == kIntroSection)
-        return DetailCell::height(lesson_ ? lesson_->intro : std::nullopt, !(lesson_ && lesson_->introVisible));
+        return DetailCell::height(
+            introText(lesson_ ? lesson_->intro : std::nullopt), !(lesson_ && lesson_->introVisible));
     auto row = std::size_t(path.row);
     if (row >= videoCount())
         return BaseCell::height<EmptyCell>();

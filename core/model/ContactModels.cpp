@@ -60,26 +60,17 @@ std::vector<std::shared_ptr<ContactInfo>> ContactInfo::contactsWithItems(
     return contacts;
 }
 
-namespace {
+void ContactInfo::updatePinyin()
+{
     // The section letter is a whole character: a name that starts with "É"
     // must not store the lone lead byte of its UTF-8 form. Bytes that are not
     // a character at all get the same "#" as a name without pinyin.
-    std::string firstCharacter(const std::string& text)
-    {
-        const auto lead = static_cast<unsigned char>(text[0]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-        if (length == 0 || length > text.size() || !platform::isValidUtf8(std::string_view(text).substr(0, length)))
-            return "#";
-        return text.substr(0, length);
-    }
-}
-
-void ContactInfo::updatePinyin()
-{
     pinyin = foundation::PinyinConverter::quickConvert(name);
     if (pinyin.empty())
         pinyin = "#";
-    firstC = firstCharacter(pinyin);
+    firstC = platform::firstCharacter(pinyin);
+    if (firstC.empty())
+        firstC = "#";
 }
 
 std::shared_ptr<GroupInfo> GroupInfo::groupWithObj(const Value& obj)

@@ -523,4 +523,15 @@ std::string htmlEscaped(std::string_view text)
     return out;
 }
 
+std::string firstCharacter(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF8 ? 0 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || length > text.size() || !isValidUtf8(text.substr(0, length)))
+        return {};
+    return std::string(text.substr(0, length));
+}
+
 } // namespace platform

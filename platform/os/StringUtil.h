@@ -38,6 +38,9 @@ std::optional<std::string> fromUtf16(std::u16string_view units);
 std::string utf8FromCodePoint(char32_t codePoint);
 // Decodes the text into code points (U+FFFD for each invalid byte).
 std::u32string codePoints(std::string_view text);
+// The text's first character (one code point, whole), or "" when the text is
+// empty or does not start with a valid UTF-8 character.
+std::string firstCharacter(std::string_view text);
 
 // Case mapping by Unicode's simple per-character rules plus the special case
 // "ß" → "SS" (so "straße" becomes "STRASSE"; "ÿ" becomes "Ÿ").

@@ -163,6 +163,39 @@ namespace {
         EXPECT_FALSE(GCResultInfo::instanceWithObj(std::nullopt));
     }
 
+    // A code is the service's only when it is a whole number within the signed
+    // 32-bit range; any other number is a failure whose message and data are
+    // still read, never the success its low 32 bits would make it.
+    TEST_F(GCResultInfoDecoding, ACodeOutsideTheIntRangeOrWithAFractionIsAFailure)
+    {
+        for (const char* code : { "4294967296", "-4294967296", "0.5", "-0.5", "2147483648", "-2147483649",
+                 "18446744073709551616", "100000000000000000000000", "1e300", "4294967296.0", "true", "false" }) {
+            auto result = GCResultInfo::instanceWithObj(bytes(std::string(R"({"code":)") + code
+                + R"(,"message":"拒绝","request_time":"2024-05-06 07:08:09","data":{"sid":5}})"));
+            ASSERT_TRUE(result) << code;
+            EXPECT_FALSE(content::isSuccess(result)) << code;
+            EXPECT_NE(result->code, 0) << code;
+            EXPECT_EQ(result->message, "拒绝") << code;
+            EXPECT_TRUE(result->data.isDictionary()) << code;
+            EXPECT_TRUE(result->requestTime) << code;
+        }
+        const std::pair<const char*, int> whole[] = {
+            { "0", 0 },
+            { "-0", 0 },
+            { "0.0", 0 },
+            { "1e3", 1000 },
+            { "7", 7 },
+            { "2147483647", 2147483647 },
+            { "-2147483648", -2147483647 - 1 },
+        };
+        for (const auto& [code, value] : whole) {
+            auto result = GCResultInfo::instanceWithObj(bytes(std::string(R"({"code":)") + code + "}"));
+            ASSERT_TRUE(result) << code;
+            EXPECT_EQ(result->code, value) << code;
+            EXPECT_EQ(content::isSuccess(result), value == 0) << code;
+        }
+    }
+
     TEST_F(GCResultInfoDecoding, AnEmptyMessageIsNoMessage)
     {
         auto empty = GCResultInfo::instanceWithObj(bytes(R"({"code":5,"message":""})"));

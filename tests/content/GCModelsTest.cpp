@@ -1,6 +1,7 @@
 #include "content/lessons/GCModels.h"
 #include "platform/os/DateFormat.h"
 #include "platform/os/PlatformJson.h"
+#include "platform/os/StringUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,35 @@ TEST(GCModels, LessonNamesCarryTheirPinyin)
     EXPECT_EQ(dropped.nameFc(), "#");
     dropped.setName(std::nullopt);
     EXPECT_FALSE(dropped.namePy());
+}
+
+// The section letter is the pinyin's first whole character: a name that
+// starts with a letter the converter keeps as it is (an accented Latin
+// letter, a sign of the Latin-1 range) gives that letter, not its lead byte.
+TEST(GCModels, ALessonsSectionLetterIsAWholeCharacter)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        { "Émile 的故事", "É" },
+        { "ñandú", "Ñ" },
+        { "×法口诀", "×" },
+        { "«数学»", "«" },
+        { "分数", "F" },
+        { "a", "A" },
+    };
+    for (const auto& [name, letter] : cases) {
+        GCLessonInfo lesson;
+        lesson.setName(std::string(name));
+        EXPECT_EQ(lesson.nameFc(), letter) << name;
+        EXPECT_TRUE(platform::isValidUtf8(lesson.nameFc())) << name;
+        auto read = GCLessonInfo::instanceWithObj(Value(platform::Dictionary { { "name", name } }));
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->nameFc(), letter) << name;
+    }
+    // A later name without pinyin keeps the letter of the one before.
+    GCLessonInfo renamed;
+    renamed.setName(std::string("Éa"));
+    renamed.setName(std::string("\xE2\x98\x85"));
+    EXPECT_EQ(renamed.nameFc(), "É");
 }
 
 TEST(GCModels, LiveSeriesItemsAndTimes)

@@ -1,3 +1,4 @@
+#include "app/main/ORBViewController.h"
 #include "content/lessons/APIRequest.h"
 #include "content/player/ORBMoviePlayerController.h"
 #include "content/portal/DetailViews.h"
@@ -9,15 +10,19 @@
 #include "content/portal/GCViewController.h"
 #include "core/session/MyAccountInfo.h"
 #include "foundation/codec/StringMd5.h"
+#include "platform/graphics/Text.h"
 #include "platform/os/PlatformJson.h"
+#include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITextField.h"
 #include "server/LessonService.h"
 #include "server/ReplyGate.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/app/ScreenFoot.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "ui/images/RemoteImageView.h"
 #include "ui/tables/RefreshTableView.h"
@@ -196,6 +201,7 @@ TEST_F(PortalScreenTest, HomeSignsInThenListsTheMarkedSubjectsAndTheLiveSeries)
 TEST_F(PortalScreenTest, ARefusedOrFailedSignInSaysSoAndClosesTheScreen)
 {
     signIn();
+    APIRequest::setUser(nullptr);
     struct Case {
         server::ScriptedReply reply;
         const char* title;
@@ -207,6 +213,11 @@ TEST_F(PortalScreenTest, ARefusedOrFailedSignInSaysSoAndClosesTheScreen)
         { body(R"({"code":0,"message":"","data":[]})"), "请求失败", "未知错误" },
         { body("<html>"), "请求失败", "未知错误" },
         { server::ScriptedReply::connectionReset(), "出错", "请求接入失败" },
+        // Codes whose low 32 bits are 0, and a fraction, refuse the sign-in
+        // even though the data is a user.
+        { body(R"({"code":4294967296,"message":"a","data":{"sid":5,"access_token":"t"}})"), "请求失败", "a" },
+        { body(R"({"code":-4294967296,"message":"b","data":{"sid":5,"access_token":"t"}})"), "请求失败", "b" },
+        { body(R"({"code":0.5,"data":{"sid":5,"access_token":"t"}})"), "请求失败", "未知错误" },
     };
     for (const auto& c : cases) {
         script(APIRequest::kUserLogin, c.reply);
@@ -215,7 +226,11 @@ TEST_F(PortalScreenTest, ARefusedOrFailedSignInSaysSoAndClosesTheScreen)
         dismissAlert();
         EXPECT_NE(harness().topScreen(), home) << c.message;
         EXPECT_LE(rowsOf(home, "tableView0"), 0);
+        // A refused sign-in stores nobody.
+        EXPECT_FALSE(APIRequest::user()) << c.message;
+        EXPECT_FALSE(harness().userDefaults()->dataForKey(APIRequest::kUserDefaultsKey)) << c.message;
     }
+    EXPECT_EQ(harness().notifications().count(LOGIN_SUCCESS_NOTIFICATION), 0u);
     EXPECT_TRUE(bodies(APIRequest::kSubjectItems).empty());
 }
 
@@ -547,6 +562,59 @@ TEST_F(PortalScreenTest, TheLiveDetailShowsTheLectorTheLessonsAndTheGuide)
     testsupport::settle(harness());
     EXPECT_EQ(rows->numberOfSections(), 2);
     EXPECT_EQ(rows->numberOfRowsInSection(0), 1); // the empty row
+}
+
+// A lesson without an introduction shows "无" in its introduction row on
+// either screen: the row is as tall as that text needs, so the label has the
+// text's height and lies on the screen, above the row's line.
+TEST(PortalLessonDetailSizes, AMissingIntroductionShowsItsPlaceholderWhole)
+{
+    testsupport::onBothScreens([](testsupport::AppHarness& harness, bool tall) {
+        ASSERT_TRUE(
+            testsupport::signInThroughScreens(harness, testsupport::kDemoTeacher, testsupport::kDemoTeacherPassword));
+        testsupport::letAddressBookEnd(harness);
+        auto user = std::make_shared<GCUserInfo>();
+        user->sid = server::LessonServiceKeys::kPortalSid;
+        user->accessToken = server::LessonServiceKeys::kPortalAccessToken;
+        APIRequest::setUser(user);
+        const std::pair<const char*, const char*> replies[] = {
+            { "none", R"({"code":0,"data":{"uid":301,"name":"拼音练习","video_count":0,"videos":[]}})" },
+            { "empty", R"({"code":0,"data":{"uid":302,"name":"识字","intro":"","video_count":0,"videos":[]}})" },
+        };
+        for (const auto& [kind, reply] : replies) {
+            harness.server()->script().forRoute(
+                std::string("m/") + APIRequest::kLessonDetail + ".json", server::ScriptedReply::custom(200, reply));
+            auto detail = std::make_shared<GCLessonDetailViewController>();
+            detail->setLesson(
+                GCLessonInfo::instanceWithObj(Value(Dictionary { { "uid", 301 }, { "name", "拼音练习" } })));
+            testsupport::mainScreen()->switchToView(kTab);
+            auto navigation = harness.visibleNavigationController();
+            ASSERT_TRUE(navigation);
+            navigation->pushViewController(detail, true);
+            auto rows = testsupport::findOutlet<UITableView>(detail->view(), "tableView");
+            ASSERT_TRUE(rows);
+            ASSERT_TRUE(harness.runUntil([&] { return rows->numberOfRowsInSection(1) == 1; })) << kind;
+            testsupport::settle(harness);
+            auto cell = std::dynamic_pointer_cast<DetailCell>(
+                rows->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0)));
+            ASSERT_TRUE(cell) << kind;
+            auto label = testsupport::findOutlet<UILabel>(cell, "lblDetail");
+            auto line = testsupport::findOutlet<UIView>(cell, "bottomLine");
+            ASSERT_TRUE(label && line) << kind;
+            EXPECT_EQ(label->text(), "无") << kind;
+            platform::Size room { label->frame().width(), platform::kUnlimitedTextExtent };
+            double needed = platform::measureText("无", label->font(), room).height;
+            EXPECT_GT(needed, 0.0);
+            EXPECT_GE(label->frame().height(), needed) << kind;
+            EXPECT_LE(label->frame().maxY(), line->frame().minY()) << kind;
+            EXPECT_TRUE(testsupport::insideScreen(*label)) << kind;
+            EXPECT_FALSE(cell->isMasked()) << kind;
+            std::string picture = std::string("portal-lesson-detail-no-intro-") + kind + (tall ? "-4inch" : "-3.5inch");
+            EXPECT_FALSE(harness.render(picture + ".png").empty());
+            navigation->popViewControllerAnimated(true);
+            testsupport::settle(harness);
+        }
+    });
 }
 
 } // namespace

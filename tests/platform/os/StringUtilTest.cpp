@@ -134,6 +134,19 @@ TEST(StringUtil, ValidatesUtf8Strictly)
     }
 }
 
+TEST(StringUtil, FirstCharacterIsWholeOrNothing)
+{
+    EXPECT_EQ(platform::firstCharacter("abc"), "a");
+    EXPECT_EQ(platform::firstCharacter("\xC3\x89" "cole"), "\xC3\x89"); // É
+    EXPECT_EQ(platform::firstCharacter("\xE5\x88\x86\xE6\x95\xB0"), "\xE5\x88\x86"); // 分
+    EXPECT_EQ(platform::firstCharacter("\xF0\x9F\x98\x80!"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(platform::firstCharacter(""), "");
+    EXPECT_EQ(platform::firstCharacter("\xC3"), ""); // cut short
+    EXPECT_EQ(platform::firstCharacter("\x89" "abc"), ""); // a continuation byte first
+    EXPECT_EQ(platform::firstCharacter("\xC0\x80"), ""); // overlong
+    EXPECT_EQ(platform::firstCharacter("\xF8\x88\x80\x80\x80"), "");
+}
+
 TEST(StringUtil, UpperAndLowerCaseCoverLatin1)
 {
     EXPECT_EQ(toUpper("stra\xC3\x9F"
