@@ -45,29 +45,7 @@ namespace {
     // signed 32-bit range. Any other number (a fraction, one past the range, a
     // true or false) is no code of the service and reads as kUnreadableCode,
     // never as the success its low 32 bits or its truncation would give.
-    std::int32_t serviceCode(const Value& code)
-    {
-        constexpr auto low = static_cast<double>(std::numeric_limits<std::int32_t>::min());
-        constexpr auto high = static_cast<double>(std::numeric_limits<std::int32_t>::max());
-        switch (code.kind()) {
-        case Value::Kind::Int: {
-            long long whole = code.longLongValue();
-            if (whole >= std::numeric_limits<std::int32_t>::min() && whole <= std::numeric_limits<std::int32_t>::max())
-                return static_cast<std::int32_t>(whole);
-            return GCResultInfo::kUnreadableCode;
-        }
-        case Value::Kind::Double: {
-            double number = code.doubleValue();
-            if (std::isfinite(number) && number == std::trunc(number) && number >= low && number <= high)
-                return static_cast<std::int32_t>(number);
-            return GCResultInfo::kUnreadableCode;
-        }
-        default:
-            // Unsigned values past the signed 64-bit range and exact decimals
-            // past 64 bits are all out of range; booleans are no codes.
-            return GCResultInfo::kUnreadableCode;
-        }
-    }
+    std::int32_t serviceCode(const Value& code) { return wholeInt32(code).value_or(GCResultInfo::kUnreadableCode); }
 
     double nowSeconds()
     {

@@ -5,6 +5,8 @@
 #include "platform/os/PlatformJson.h"
 #include "platform/os/StringUtil.h"
 
+#include <cmath>
+#include <limits>
 #include <string_view>
 
 namespace content {
@@ -17,11 +19,22 @@ namespace {
     constexpr const char* kArchiveClassKey = "$class";
     constexpr const char* kUserArchiveClass = "GCUserInfo";
 
+    // A number is taken without its fraction (2.9 reads 2); one past the
+    // 32-bit range leaves the field as it was: a uid of 4294967297 must not
+    // wrap to 1 and name another lesson.
     void readInt(const Dictionary& dict, const char* key, std::int32_t& field)
     {
         const Value& value = dict.get(key);
-        if (value.isNumber())
-            field = static_cast<std::int32_t>(value.longLongValue());
+        if (!value.isNumber())
+            return;
+        if (value.kind() == Value::Kind::Bool) {
+            field = value.boolValue() ? 1 : 0;
+            return;
+        }
+        double number = value.kind() == Value::Kind::Int ? double(value.longLongValue()) : std::trunc(value.doubleValue());
+        if (std::isfinite(number) && number >= double(std::numeric_limits<std::int32_t>::min())
+            && number <= double(std::numeric_limits<std::int32_t>::max()))
+            field = static_cast<std::int32_t>(number);
     }
 
     void readFlag(const Dictionary& dict, const char* key, bool& field)
@@ -62,6 +75,30 @@ namespace {
     }
 
 } // namespace
+
+std::optional<std::int32_t> wholeInt32(const Value& value)
+{
+    constexpr auto low = static_cast<double>(std::numeric_limits<std::int32_t>::min());
+    constexpr auto high = static_cast<double>(std::numeric_limits<std::int32_t>::max());
+    switch (value.kind()) {
+    case Value::Kind::Int: {
+        long long whole = value.longLongValue();
+        if (whole >= std::numeric_limits<std::int32_t>::min() && whole <= std::numeric_limits<std::int32_t>::max())
+            return static_cast<std::int32_t>(whole);
+        return std::nullopt;
+    }
+    case Value::Kind::Double: {
+        double number = value.doubleValue();
+        if (std::isfinite(number) && number == std::trunc(number) && number >= low && number <= high)
+            return static_cast<std::int32_t>(number);
+        return std::nullopt;
+    }
+    default:
+        // Unsigned values past the signed 64-bit range and exact decimals
+        // past 64 bits are all out of range; booleans are no numbers here.
+        return std::nullopt;
+    }
+}
 
 std::optional<platform::Date> parseServiceTime(const Value& value)
 {

@@ -145,5 +145,9 @@ public:
 
 // "yyyy-MM-dd HH:mm:ss" in the device's zone, as the service writes its times.
 std::optional<platform::Date> parseServiceTime(const platform::Value& value);
+// A number of the service's replies: a whole number within the signed 32-bit
+// range; nullopt for anything else (a fraction, a number past the range, a
+// boolean, text), never its truncation or low 32 bits.
+std::optional<std::int32_t> wholeInt32(const platform::Value& value);
 
 } // namespace content

@@ -28,6 +28,22 @@ TEST(GCModels, FieldsOfAnotherKindLeaveTheirInitialValues)
     EXPECT_FALSE(GCUserInfo::instanceWithObj(json("\"user\"")));
 }
 
+// A number past the 32-bit range is no value of the field: it keeps its
+// initial value rather than the number's low 32 bits.
+TEST(GCModels, NumbersPastTheIntRangeLeaveTheirFields)
+{
+    auto lesson = GCLessonInfo::instanceWithObj(
+        json(R"({"uid":4294967297,"name":"分数","video_count":-4294967295,"order":1e12})"));
+    ASSERT_TRUE(lesson);
+    EXPECT_EQ(lesson->uid, 0);
+    EXPECT_EQ(lesson->videoCount, 0);
+    auto user = GCUserInfo::instanceWithObj(json(R"({"uid":2147483647,"sid":-2147483648,"type":2147483648})"));
+    ASSERT_TRUE(user);
+    EXPECT_EQ(user->uid, 2147483647);
+    EXPECT_EQ(user->sid, -2147483648);
+    EXPECT_EQ(user->type, 0);
+}
+
 TEST(GCModels, ASubjectNeedsATextSid)
 {
     auto subject = GCSubjectInfo::instanceWithObj(json(R"({"uid":1,"sid":"s1","name":"数学","type":6})"));
