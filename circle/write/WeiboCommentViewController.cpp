@@ -46,16 +46,13 @@ void WeiboCommentViewController::viewDidLoad()
     textView_->setFont(UIFont::systemFont(15));
     textView_->setTextColor(platform::Color::fromRGB255(46, 53, 64));
     textView_->setDelegate(std::weak_ptr<UITextViewDelegate>(self<WeiboCommentViewController>()));
-    if (!isFourInchScreen()) {
-        auto text = textView_->frame();
-        text.size.height -= kShortScreenCut;
-        textView_->setFrame(text);
-        auto count = fontCountView_->frame();
-        count.origin.y -= kShortScreenCut;
-        fontCountView_->setFrame(count);
-    }
-    textViewRect_ = textView_->frame();
-    fontCountViewRect_ = fontCountView_->frame();
+    // The count keeps its place above the foot of the screen on either
+    // screen (the keyboard lifts it from there); the text takes what the
+    // screen has less.
+    fontCountView_->setAutoresizingMask(
+        (fontCountView_->autoresizingMask() & ~(UIViewAutoresizingFlexibleHeight | UIViewAutoresizingFlexibleBottomMargin))
+        | UIViewAutoresizingFlexibleTopMargin);
+    textView_->setAutoresizingMask(textView_->autoresizingMask() | UIViewAutoresizingFlexibleHeight);
     textViewDidChange(textView_.get());
     observe(UIKeyboardWillShowNotification, &WeiboCommentViewController::keyboardWillShow);
     observe(UIKeyboardWillHideNotification, &WeiboCommentViewController::keyboardWillHide);
@@ -93,10 +90,23 @@ void WeiboCommentViewController::keyboardWillShow(const platform::Notification& 
     fitAboveKeyboard(std::clamp(height - panel.minY(), 0.0, height));
 }
 
-void WeiboCommentViewController::keyboardWillHide(const platform::Notification&) { fitAboveKeyboard(0); }
+void WeiboCommentViewController::keyboardWillHide(const platform::Notification&)
+{
+    if (!keyboardUp_)
+        return; // nothing has moved
+    fitAboveKeyboard(0);
+    keyboardUp_ = false;
+}
 
 void WeiboCommentViewController::fitAboveKeyboard(double covered)
 {
+    if (!keyboardUp_) {
+        // Where the text and the count rest on this screen; the keyboard
+        // moves them from there.
+        textViewRect_ = textView_->frame();
+        fontCountViewRect_ = fontCountView_->frame();
+        keyboardUp_ = true;
+    }
     auto text = textViewRect_;
     text.size.height = std::max(text.height() - covered, 0.0);
     auto count = fontCountViewRect_;

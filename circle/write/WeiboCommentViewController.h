@@ -59,8 +59,10 @@ private:
     std::shared_ptr<UILabel> labRemainNum_;
     std::shared_ptr<UIButton> btnSend_;
     std::shared_ptr<UIButton> btnCancel_;
+    // The text's and the count's frames at rest, taken as the keyboard comes up.
     platform::Rect textViewRect_;
     platform::Rect fontCountViewRect_;
+    bool keyboardUp_ = false;
 };
 
 } // namespace circle

@@ -149,31 +149,15 @@ void WriteWeiboViewController::viewDidLoad()
         [](WriteWeiboViewController& screen, MessageSendPhoto&) { screen.uploadDidReport(); });
 
     btnClose_->setAlpha(0);
-    if (!isFourInchScreen()) {
-        auto edit = editView_->frame();
-        edit.size.height -= kShortScreenCut;
-        editView_->setFrame(edit);
-        for (const auto& below : { photoView_, bottomView_ }) {
-            auto frame = below->frame();
-            frame.origin.y -= kShortScreenCut;
-            below->setFrame(frame);
-        }
-        auto text = edText_->frame();
-        text.size.height -= kShortScreenCut;
-        edText_->setFrame(text);
-        auto count = remainView_->frame();
-        count.origin.y -= kShortScreenCut;
-        remainView_->setFrame(count);
-    }
-    resting_.edit = editView_->frame();
-    resting_.text = edText_->frame();
-    resting_.count = remainView_->frame();
-    resting_.close = btnClose_->frame();
-    resting_.photos = photoView_->frame();
-    resting_.strip = photoContainer_->frame();
-    resting_.empty = lblPhotoEmpty_->frame();
-    resting_.bar = bottomView_->frame();
-    resting_.add = btnAddPhoto_->frame();
+    // The bar with 添加图片 stands at the foot of the screen on either screen
+    // and the photo row keeps its place above it (the keyboard packs both
+    // from there); the text panel, the text in it and the count at its foot
+    // take what the screen has less.
+    for (const std::shared_ptr<UIView>& foot : { photoView_, bottomView_, remainView_ })
+        foot->setAutoresizingMask((foot->autoresizingMask() & ~(UIViewAutoresizingFlexibleHeight | UIViewAutoresizingFlexibleBottomMargin))
+            | UIViewAutoresizingFlexibleTopMargin);
+    for (const std::shared_ptr<UIView>& stretched : { editView_, std::static_pointer_cast<UIView>(edText_) })
+        stretched->setAutoresizingMask(stretched->autoresizingMask() | UIViewAutoresizingFlexibleHeight);
 
     textViewDidChange(edText_.get());
     refreshFileContainer();
@@ -529,8 +513,27 @@ void WriteWeiboViewController::btnCloseTouchUpInside(UIControl*)
     edBrowseScope_->resignFirstResponder();
 }
 
+void WriteWeiboViewController::takeResting()
+{
+    resting_.edit = editView_->frame();
+    resting_.text = edText_->frame();
+    resting_.count = remainView_->frame();
+    resting_.close = btnClose_->frame();
+    resting_.photos = photoView_->frame();
+    resting_.strip = photoContainer_->frame();
+    resting_.empty = lblPhotoEmpty_->frame();
+    resting_.bar = bottomView_->frame();
+    resting_.add = btnAddPhoto_->frame();
+}
+
 void WriteWeiboViewController::keyboardWillShow(const platform::Notification& notification)
 {
+    if (!keyboardUp_) {
+        // Where the views rest on this screen, as the foot of the screen
+        // placed them; the keyboard packs them from there.
+        takeResting();
+        keyboardUp_ = true;
+    }
     auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
     const auto& duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
     // The keyboard's frame is in screen coordinates, the window's own.
@@ -543,6 +546,9 @@ void WriteWeiboViewController::keyboardWillShow(const platform::Notification& no
 
 void WriteWeiboViewController::keyboardWillHide(const platform::Notification& notification)
 {
+    if (!keyboardUp_)
+        return; // nothing has moved
+    keyboardUp_ = false;
     const auto& duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey);
     UIView::animateWithDuration(keyboardDuration(duration, kKeyboardFallbackDuration),
         weakCallback<WriteWeiboViewController>([](WriteWeiboViewController& screen) { screen.arrange(screen.resting_); }));

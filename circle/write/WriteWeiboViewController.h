@@ -137,6 +137,8 @@ private:
     // in the view's coordinates.
     Arrangement arrangementAbove(double keyboardTop) const;
     void arrange(const Arrangement& arrangement);
+    // The views' frames as they stand now become the resting ones.
+    void takeResting();
     // The strip scrolls over exactly its tiles after its width changed.
     void fitStripContent();
     void keyboardWillShow(const platform::Notification& notification);
@@ -169,7 +171,9 @@ private:
     std::shared_ptr<UIButton> btnSend_;
     std::shared_ptr<UIPickerView> receiverPickerview_;
     std::shared_ptr<ProgressOverlay> hud_;
+    // Taken as the keyboard comes up.
     Arrangement resting_;
+    bool keyboardUp_ = false;
 };
 
 } // namespace circle

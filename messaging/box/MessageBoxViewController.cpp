@@ -96,11 +96,8 @@ void MessageBoxViewController::viewDidLoad()
     tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
     tableView_->setRefreshDelegate(std::weak_ptr<RefreshTableViewDelegate>(self));
     tableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
-    if (!isFourInchScreen()) {
-        auto frame = tableView_->frame();
-        frame.size.height -= kShortScreenCut;
-        tableView_->setFrame(frame);
-    }
+    // The box ends on the tab bar on either screen.
+    keepAtVisibleBottom(tableView_);
     reloadList();
 }
 

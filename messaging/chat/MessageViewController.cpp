@@ -150,7 +150,6 @@ void MessageViewController::viewDidLoad()
     tableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
     tableView_->setBackgroundColor(kChatBackground);
     tableView_->reloadData();
-    tableViewRect_ = tableView_->frame();
 
     txtMessage_->setDelegate(std::weak_ptr<UITextFieldDelegate>(me));
     txtMessage_->setReturnKeyType(UIReturnKeySend);
@@ -164,15 +163,13 @@ void MessageViewController::viewDidLoad()
     txtMessage_->addGestureRecognizer(up);
 
     btnRecord_->setTitle(std::string(kRecordTitle), UIControlStateNormal);
-    bottomViewRect_ = bottomView_->frame();
-    // The layout is the 4-inch screen's: the shorter screen loses the
-    // difference from the table, and the input bar moves up by as much.
-    if (!isFourInchScreen()) {
-        tableViewRect_.size.height -= kShortScreenCut;
-        bottomViewRect_.origin.y -= kShortScreenCut;
-        tableView_->setFrame(tableViewRect_);
-        bottomView_->setFrame(bottomViewRect_);
-    }
+    // The input bar stands at the foot of the screen on either screen (the
+    // keyboard lifts it from there) and the conversation ends on it.
+    keepAtVisibleBottom(contentView_);
+    bottomView_->setAutoresizingMask(
+        (bottomView_->autoresizingMask() & ~(UIViewAutoresizingFlexibleHeight | UIViewAutoresizingFlexibleBottomMargin))
+        | UIViewAutoresizingFlexibleTopMargin);
+    tableView_->setAutoresizingMask(tableView_->autoresizingMask() | UIViewAutoresizingFlexibleHeight);
 
     setRightItem(imageBarButton("message_btn_contacts.png", "btnContacts", &MessageViewController::btnContactsTouchUpInside));
 }
@@ -505,9 +502,21 @@ void MessageViewController::btnBackTouchUpInisde(UIControl*)
 
 void MessageViewController::keyboadChanged(const platform::Notification& notification)
 {
+    const bool showing = notification.name == UIKeyboardWillShowNotification;
+    if (showing && !keyboardUp_) {
+        // Where the conversation and the bar rest on this screen; the
+        // keyboard moves them from there.
+        tableViewRect_ = tableView_->frame();
+        bottomViewRect_ = bottomView_->frame();
+        keyboardUp_ = true;
+    } else if (!showing) {
+        if (!keyboardUp_)
+            return;
+        keyboardUp_ = false;
+    }
     auto tableFrame = tableViewRect_;
     auto bottomFrame = bottomViewRect_;
-    if (notification.name == UIKeyboardWillShowNotification) {
+    if (showing) {
         auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
         double height = end ? end->height() : platform::Keyboard::kHeight;
         bottomFrame.origin.y -= height;

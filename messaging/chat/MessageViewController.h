@@ -151,8 +151,10 @@ private:
     std::unique_ptr<core::MessageFactory> messageFactory_;
     bool isFirstTime_ = true;
     std::shared_ptr<ProgressOverlay> hud_;
+    // The conversation's and the input bar's frames at rest, taken as the keyboard comes up.
     platform::Rect tableViewRect_;
     platform::Rect bottomViewRect_;
+    bool keyboardUp_ = false;
     std::shared_ptr<core::ContactInfo> contact_;
     std::vector<std::shared_ptr<core::MessageInfo>> listData_;
     std::shared_ptr<MessageRecordView> recordView_;

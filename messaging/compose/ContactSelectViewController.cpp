@@ -161,20 +161,12 @@ void ContactSelectViewController::viewDidLoad()
         contentView_->addSubview(groupTableView_);
 
     refreshData();
-    viewRect_ = view()->frame();
-    if (!isFourInchScreen()) {
-        auto content = contentView_->frame();
-        content.size.height -= kShortScreenCut;
-        contentView_->setFrame(content);
-        groupTableView_->setFrame(platform::Rect(platform::Point(0, 0), content.size));
-        auto bar = operateView_->frame();
-        bar.origin.y -= kShortScreenCut;
-        operateView_->setFrame(bar);
-        viewRect_.size.height -= kShortScreenCut;
-        auto frame = view()->frame();
-        frame.size.height -= kShortScreenCut;
-        view()->setFrame(frame);
-    }
+    // The bar with the choices stands at the foot of the screen on either
+    // screen and the lists end on it.
+    keepAtVisibleBottom(contentView_);
+    keepAboveVisibleBottom(operateView_);
+    for (const auto& table : { groupTableView_, detailTableView_ })
+        table->setAutoresizingMask(table->autoresizingMask() | UIViewAutoresizingFlexibleHeight);
 }
 
 void ContactSelectViewController::setListGroup(GroupList groups)
@@ -437,24 +429,25 @@ void ContactSelectViewController::makeSearchTableView()
 
 void ContactSelectViewController::textFieldDidBeginEditing(UITextField*)
 {
+    // The foot of the view with the navigation bar, before it goes.
+    const double foot = view()->bounds().maxY();
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(true, true);
     makeSearchTableView();
     refreshSearchData();
     double barHeight = searchBar_->frame().height();
-    auto viewRect = viewRect_;
     // Without the navigation bar the view starts under the status bar: the
     // search bar goes below it, over a strip of its own colour.
     double top = StatusBarBacking::cover(*view(), searchBar_->backgroundColor());
     view()->bringSubviewToFront(searchBar_);
     UIView::animateWithDuration(platform::Keyboard::kAnimationDuration,
-        weakCallback<ContactSelectViewController>([barHeight, viewRect, top](ContactSelectViewController& screen) {
+        weakCallback<ContactSelectViewController>([barHeight, foot, top](ContactSelectViewController& screen) {
             auto bar = screen.searchBar_->frame();
             bar.origin.y = top;
             bar.size.width = screen.view()->frame().width();
             screen.searchBar_->setFrame(bar);
             screen.searchTableView_->setFrame(platform::Rect(
-                0, top + barHeight, screen.view()->frame().width(), viewRect.maxY() - top - barHeight));
+                0, top + barHeight, screen.view()->frame().width(), foot - top - barHeight));
             screen.searchTableView_->setAlpha(1);
         }));
 }

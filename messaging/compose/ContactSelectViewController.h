@@ -105,7 +105,6 @@ private:
     int contactsType_ = 0;
     float totalViewPadding_ = 0;
     std::shared_ptr<core::AccountInfo> my_;
-    platform::Rect viewRect_;
     bool isSelectAll_ = false;
     GroupList listGroup_;
     ContactsByGroup listDataAll_;

@@ -174,28 +174,20 @@ void MessageSendViewController::viewDidLoad()
     btnClose_->setAlpha(0);
     charCountLabel_->setText(std::to_string(kTextLimit));
     charCountLabel_->setTextColor(kCountColor);
-    if (!isFourInchScreen()) {
-        auto content = contentView_->frame();
-        content.size.height -= kShortScreenCut;
-        contentView_->setFrame(content);
-        auto bottom = bottomView_->frame();
-        bottom.origin.y -= kShortScreenCut;
-        bottomView_->setFrame(bottom);
-        // What rides on the keyboard's edge moves up with the bar.
-        for (const auto& view : { charCountView_, std::static_pointer_cast<UIView>(btnClose_) }) {
-            auto frame = view->frame();
-            frame.origin.y -= kShortScreenCut;
-            view->setFrame(frame);
-        }
-        fitContentInShortArea();
-    }
-    contentFrame_ = contentView_->frame();
-    charCountViewFrame_ = charCountView_->frame();
+    // The bottom bar stands at the foot of the screen on either screen and
+    // the content ends on it; what rides on the keyboard's edge keeps its
+    // place above the bar.
+    keepAtVisibleBottom(contentView_);
+    keepAboveVisibleBottom(bottomView_);
+    keepAboveVisibleBottom(charCountView_);
+    keepAboveVisibleBottom(btnClose_);
     refreshFileContainer();
 }
 
 void MessageSendViewController::fitContentInShortArea()
 {
+    if (keyboardUp_)
+        return; // the content is shortened for the keyboard, not by the screen
     const double shortfall = btnUseMsgTemplate_->frame().maxY() - contentView_->bounds().height();
     if (!(shortfall > 0))
         return;
@@ -217,7 +209,16 @@ void MessageSendViewController::viewWillAppear(bool animated)
     BaseViewController::viewWillAppear(animated);
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(false, true);
+    // The content has its height on this screen now.
+    fitContentInShortArea();
     refreshReceiverView();
+}
+
+void MessageSendViewController::viewDidAppear(bool animated)
+{
+    BaseViewController::viewDidAppear(animated);
+    // In its place the screen may be shorter than as it began to appear.
+    fitContentInShortArea();
 }
 
 void MessageSendViewController::viewWillDisappear(bool animated)
@@ -609,10 +610,24 @@ void MessageSendViewController::keyboadChanged(const platform::Notification& not
     double duration = durationValue.isNull() ? 0 : durationValue.doubleValue();
     if (!(duration > 0))
         duration = kKeyboardFallbackDuration;
+    const bool showing = notification.name == UIKeyboardWillShowNotification;
+    if (showing && !keyboardUp_) {
+        // Where the content and the count rest on this screen; the keyboard
+        // moves them from there.
+        contentFrame_ = contentView_->frame();
+        charCountViewFrame_ = charCountView_->frame();
+        keyboardUp_ = true;
+    } else if (!showing) {
+        if (!keyboardUp_) {
+            btnClose_->setAlpha(0);
+            return;
+        }
+        keyboardUp_ = false;
+    }
     auto content = contentFrame_;
     auto count = charCountViewFrame_;
     double alpha = 0;
-    if (notification.name == UIKeyboardWillShowNotification) {
+    if (showing) {
         auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
         double keyboard = end ? end->height() : platform::Keyboard::kHeight;
         double lift = keyboard - bottomView_->frame().height();

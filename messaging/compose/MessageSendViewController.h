@@ -70,6 +70,7 @@ public:
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
 
     // Layout actions.
@@ -103,9 +104,9 @@ public:
     std::shared_ptr<BrowserPhotoProtocol> photoBrowserPhotoAtIndex(PhotoBrowser*, unsigned index) override;
 
 private:
-    // On the shorter screen: the text area gives up what the template
-    // button would otherwise lose under the bottom bar, the attachments and
-    // the button move up by as much.
+    // On a screen shorter than the layout's: the text area gives up what the
+    // template button would otherwise lose under the bottom bar, the
+    // attachments and the button move up by as much.
     void fitContentInShortArea();
     void loadAddressBook();
     void alert(const std::string& title, const std::string& message, int tag, std::vector<std::string> others);
@@ -122,8 +123,10 @@ private:
     int soundCount_ = 0;
     int successCount_ = 0;
     int msgTemplateId_ = 0;
+    // The content's and the count's frames at rest, taken as the keyboard comes up.
     platform::Rect contentFrame_;
     platform::Rect charCountViewFrame_;
+    bool keyboardUp_ = false;
 
     std::shared_ptr<UIView> fileContainer_;
     std::shared_ptr<UIScrollView> fileScroll_;

@@ -107,11 +107,8 @@ void GroupStateViewController::viewDidLoad()
     tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
     tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
     tableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
-    if (!isFourInchScreen()) {
-        auto frame = tableView_->frame();
-        frame.size.height -= kShortScreenCut;
-        tableView_->setFrame(frame);
-    }
+    // The states end at the foot of the screen on either screen.
+    keepAtVisibleBottom(tableView_);
 
     hud_ = std::make_shared<ProgressOverlay>(view()->bounds());
     hud_->setAnimationType(ProgressOverlayAnimationZoom);

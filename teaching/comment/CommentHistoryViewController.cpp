@@ -37,11 +37,8 @@ void CommentHistoryViewController::viewDidLoad()
     historyTableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
     historyTableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
     historyTableView_->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
-    if (!isFourInchScreen()) {
-        auto frame = historyTableView_->frame();
-        frame.size.height -= kShortScreenCut;
-        historyTableView_->setFrame(frame);
-    }
+    // The history ends at the foot of the screen on either screen.
+    keepAtVisibleBottom(historyTableView_);
     const auto host = studentInfoView_->bounds().size;
     studentView_ = std::make_shared<StudentPhotoView>(
         platform::Rect(kPhotoInset, kPhotoInset, host.width - kPhotoWidthCut, host.height - kPhotoHeightCut));

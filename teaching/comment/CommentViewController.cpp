@@ -47,6 +47,7 @@ void CommentViewController::declareLayoutBindings(platform::LayoutBindings& bind
     bindings.outlet("textView", textView_);
     bindings.outlet("iconScrollView", iconScrollView_);
     bindings.outlet("tableView", tableView_);
+    bindings.outlet("btnComment", btnComment_);
     bindings.action("commentAction:", &CommentViewController::commentAction);
     bindings.optionalAction("backAction:", &CommentViewController::backAction);
 }
@@ -61,11 +62,11 @@ void CommentViewController::viewDidLoad()
 
     tableView_->setDataSource(std::weak_ptr<UITableViewDataSource>(self));
     tableView_->setDelegate(std::weak_ptr<UITableViewDelegate>(self));
-    if (!isFourInchScreen()) {
-        auto frame = tableView_->frame();
-        frame.size.height -= kShortScreenCut;
-        tableView_->setFrame(frame);
-    }
+    // 发送点评 stands as far above the foot of the screen as the layout
+    // draws it, on either screen; the suggestions keep their margin above it
+    // and take what the screen has less.
+    keepAboveVisibleBottom(btnComment_);
+    tableView_->setAutoresizingMask(tableView_->autoresizingMask() | UIViewAutoresizingFlexibleHeight);
     setUpPhotos();
     setUpRanks();
     setUpTextArea();

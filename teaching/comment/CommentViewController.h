@@ -98,4 +98,5 @@ private:
     std::shared_ptr<UITextView> textView_;
     std::shared_ptr<UIScrollView> iconScrollView_;
     std::shared_ptr<UITableView> tableView_;
+    std::shared_ptr<UIButton> btnComment_;
 };

@@ -85,11 +85,8 @@ void ScheduleViewController::viewDidLoad()
         pickerContainerView_->addSubview(pickerView_);
         loadClassList();
     }
-    if (!isFourInchScreen()) {
-        auto list = tableview_->frame();
-        list.size.height -= kShortScreenCut;
-        tableview_->setFrame(list);
-    }
+    // The timetable ends at the foot of the screen on either screen.
+    keepAtVisibleBottom(tableview_);
 }
 
 void ScheduleViewController::viewWillAppear(bool animated)

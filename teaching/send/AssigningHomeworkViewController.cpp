@@ -86,8 +86,6 @@ void AssigningHomeworkViewController::viewDidLoad()
     BaseViewController::viewDidLoad();
     auto me = self<AssigningHomeworkViewController>();
     setTitle(kTitle);
-    contentViewRect_ = contentView_->frame();
-    textViewRect_ = tvContent_->frame();
     viewRect_ = view()->frame();
 
     doneToobar_ = std::make_shared<UIToolbar>(platform::Rect(0, 0, viewRect_.width(), kToolbarHeight));
@@ -123,17 +121,16 @@ void AssigningHomeworkViewController::viewDidLoad()
 
     requestLists();
 
-    if (!isFourInchScreen()) {
-        viewRect_.size.height -= kShortScreenCut;
-        contentViewRect_.size.height -= kShortScreenCut;
-        textViewRect_.size.height -= kShortScreenCut;
-        view()->setFrame(viewRect_);
-        contentView_->setFrame(contentViewRect_);
-        tvContent_->setFrame(textViewRect_);
-        auto bottom = bottomView_->frame();
-        bottom.origin.y -= kShortScreenCut;
-        bottomView_->setFrame(bottom);
-    }
+    // The form ends at the foot of the screen on either screen: the bar with
+    // 取消 and 发布 stands there, the content keeps its margin above it, the
+    // text takes what the content has less and the photo row stays at the
+    // content's foot, above the bar.
+    keepAtVisibleBottom(baseContainer_);
+    keepAboveVisibleBottom(bottomView_);
+    for (const std::shared_ptr<UIView>& stretched : { contentView_, std::static_pointer_cast<UIView>(tvContent_) })
+        stretched->setAutoresizingMask(stretched->autoresizingMask() | UIViewAutoresizingFlexibleHeight);
+    if (auto photoRow = fileContainer_->superview(); photoRow && photoRow != contentView_)
+        photoRow->setAutoresizingMask((photoRow->autoresizingMask() & ~UIViewAutoresizingFlexibleBottomMargin) | UIViewAutoresizingFlexibleTopMargin);
 
     for (const auto& field : { edKeCheng_, edClass_, edFinishDate_ })
         teaching::applyFieldLook(*field, kFieldPadding);
@@ -332,7 +329,17 @@ void AssigningHomeworkViewController::moveForKeyboard(const platform::Notificati
     // it back (the text view has ended editing by then).
     if (showing && !isEditTextView_)
         return;
-    auto lift = teaching::keyboardLift(notification, showing, contentViewRect_, textViewRect_, viewRect_.height());
+    if (showing && !contentLifted_) {
+        // Where the content rests on this screen, the foot of the screen found.
+        contentViewRect_ = contentView_->frame();
+        textViewRect_ = tvContent_->frame();
+        contentLifted_ = true;
+    } else if (!showing) {
+        if (!contentLifted_)
+            return;
+        contentLifted_ = false;
+    }
+    auto lift = teaching::keyboardLift(notification, showing, contentViewRect_, textViewRect_, view()->bounds().height());
     UIView::animateWithDuration(lift.duration, weakCallback<AssigningHomeworkViewController>([lift](AssigningHomeworkViewController& screen) {
         screen.contentView_->setFrame(lift.content);
         screen.tvContent_->setFrame(lift.text);

@@ -161,8 +161,10 @@ private:
     UITextField* currentTextField_ = nullptr;
     bool isEditTextView_ = false;
     platform::Rect viewRect_;
+    // The content's and the text's frames at rest, taken as the text lifts them for the keyboard.
     platform::Rect contentViewRect_;
     platform::Rect textViewRect_;
+    bool contentLifted_ = false;
     // A tile that asked to go stays alive until its own call has returned.
     std::shared_ptr<UIView> removedTile_;
 

@@ -107,18 +107,16 @@ void SendClassNoticeViewController::viewDidLoad()
 
     requestClassList();
 
-    contentViewRect_ = contentView_->frame();
-    textViewRect_ = tvContent_->frame();
-    if (!isFourInchScreen()) {
-        contentViewRect_.size.height -= kShortScreenCut;
-        textViewRect_.size.height -= kShortScreenCut;
-        contentView_->setFrame(contentViewRect_);
-        tvContent_->setFrame(textViewRect_);
-        auto bottom = bottomView_->frame();
-        bottom.origin.y -= kShortScreenCut;
-        bottomView_->setFrame(bottom);
-    }
-    bottomViewRect_ = bottomView_->frame();
+    // The form ends at the foot of the screen on either screen: the bar with
+    // 取消 and 发布 stands there (the keyboard lifts it from there), the
+    // content keeps its margin above it and the text takes what the content
+    // has less.
+    keepAtVisibleBottom(baseContainer_);
+    bottomView_->setAutoresizingMask(
+        (bottomView_->autoresizingMask() & ~(UIViewAutoresizingFlexibleHeight | UIViewAutoresizingFlexibleBottomMargin))
+        | UIViewAutoresizingFlexibleTopMargin);
+    for (const std::shared_ptr<UIView>& stretched : { contentView_, std::static_pointer_cast<UIView>(tvContent_) })
+        stretched->setAutoresizingMask(stretched->autoresizingMask() | UIViewAutoresizingFlexibleHeight);
 
     observe(UIKeyboardWillShowNotification, &SendClassNoticeViewController::keyboardWillShow);
     observe(UIKeyboardWillHideNotification, &SendClassNoticeViewController::keyboardWillHide);
@@ -134,8 +132,9 @@ void SendClassNoticeViewController::viewDidLoad()
     auto classFrame = classView_->frame();
     classFrame.origin.y = dateFrame.origin.y;
     classView_->setFrame(classFrame);
-    contentViewRect_.origin.y -= dateFrame.height();
-    contentView_->setFrame(contentViewRect_);
+    auto content = contentView_->frame();
+    content.origin.y -= dateFrame.height();
+    contentView_->setFrame(content);
     showPlaceholder();
 
     // A tap on the form outside its fields, text and buttons puts the keyboard away.
@@ -295,6 +294,8 @@ void SendClassNoticeViewController::moveForKeyboard(const platform::Notification
     auto keyboard = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey))
                         .value_or(platform::Keyboard::frame());
     double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
+    if (showing)
+        takeRestingFrames();
     // Whatever is edited, the bar with 取消 and 发布 stays above the keyboard.
     placeBottomBar(showing, keyboard, duration);
     // Only the text view lifts the content; whatever hides the keyboard puts
@@ -302,10 +303,28 @@ void SendClassNoticeViewController::moveForKeyboard(const platform::Notification
     if (showing && !isEditTextView_)
         return;
     liftContent(showing, keyboard, duration);
+    if (!showing)
+        restingTaken_ = false;
+}
+
+void SendClassNoticeViewController::takeRestingFrames()
+{
+    if (restingTaken_)
+        return;
+    // Where the content, the text and the bar rest on this screen, as the
+    // foot of the screen placed them; the keyboard moves them from there.
+    contentViewRect_ = contentView_->frame();
+    textViewRect_ = tvContent_->frame();
+    bottomViewRect_ = bottomView_->frame();
+    restingTaken_ = true;
 }
 
 void SendClassNoticeViewController::liftContent(bool lifted, const platform::Rect& keyboard, double duration)
 {
+    if (lifted)
+        takeRestingFrames();
+    else if (!restingTaken_)
+        return; // nothing has moved
     platform::Notification moved;
     moved.userInfo.set(UIKeyboardFrameEndUserInfoKey, platform::valueWithRect(keyboard));
     moved.userInfo.set(UIKeyboardAnimationDurationUserInfoKey, duration);
@@ -323,6 +342,10 @@ void SendClassNoticeViewController::liftContent(bool lifted, const platform::Rec
 
 void SendClassNoticeViewController::placeBottomBar(bool keyboardShown, const platform::Rect& keyboard, double duration)
 {
+    if (keyboardShown)
+        takeRestingFrames();
+    else if (!restingTaken_)
+        return; // nothing has moved
     auto frame = bottomViewRect_;
     if (keyboardShown && bottomView_->superview()) {
         // The keyboard comes in screen coordinates; the bar ends on its top

@@ -103,6 +103,7 @@ private:
     void moveForKeyboard(const platform::Notification& notification, bool showing);
     void liftContent(bool lifted, const platform::Rect& keyboard, double duration);
     void placeBottomBar(bool keyboardShown, const platform::Rect& keyboard, double duration);
+    void takeRestingFrames();
     void endEditingOutside();
     void showPlaceholder();
     void chooseRow(long row);
@@ -122,10 +123,12 @@ private:
     bool isClosing_ = false;
     bool isEditTextView_ = false;
     platform::Rect viewRect_;
+    // The content's, the text's and the bottom bar's places with the
+    // keyboard down, taken as the keyboard first moves one of them.
     platform::Rect contentViewRect_;
     platform::Rect textViewRect_;
-    // The bottom bar's place with the keyboard down.
     platform::Rect bottomViewRect_;
+    bool restingTaken_ = false;
 
     std::shared_ptr<UIPickerView> receiverPicker_;
     std::shared_ptr<UIDatePicker> datePicker_;

@@ -38,16 +38,14 @@ void SendOnlineServiceViewController::viewDidLoad()
     isNeedReplyBtn_->setSelected(true);
     textView_->setDelegate(std::weak_ptr<UITextViewDelegate>(self<SendOnlineServiceViewController>()));
     teaching::applyBoxLook(*textView_);
-    if (!isFourInchScreen()) {
-        auto reply = needReplyView_->frame();
-        reply.origin.y -= kShortScreenCut;
-        needReplyView_->setFrame(reply);
-        auto text = textView_->frame();
-        text.size.height -= kShortScreenCut;
-        textView_->setFrame(text);
-    }
-    replyViewFrame_ = needReplyView_->frame();
-    textViewFrame_ = textView_->frame();
+    // The form ends at the foot of the screen on either screen: 需要回复
+    // and the buttons stand there (the keyboard lifts them from there), the
+    // text above them takes what the screen has less.
+    keepAtVisibleBottom(contentView_);
+    needReplyView_->setAutoresizingMask(
+        (needReplyView_->autoresizingMask() & ~(UIViewAutoresizingFlexibleHeight | UIViewAutoresizingFlexibleBottomMargin))
+        | UIViewAutoresizingFlexibleTopMargin);
+    textView_->setAutoresizingMask(textView_->autoresizingMask() | UIViewAutoresizingFlexibleHeight);
     observe(UIKeyboardWillShowNotification, &SendOnlineServiceViewController::keyboardWillShow);
     observe(UIKeyboardWillHideNotification, &SendOnlineServiceViewController::keyboardWillHide);
     runAfter(kKeyboardDelay, &SendOnlineServiceViewController::openKeyboard);
@@ -82,6 +80,17 @@ void SendOnlineServiceViewController::keyboardWillHide(const platform::Notificat
 void SendOnlineServiceViewController::moveForKeyboard(const platform::Notification& notification, bool showing)
 {
     double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
+    if (showing && !lifted_) {
+        // Where the text and the buttons rest on this screen, as the foot of
+        // the screen placed them; the keyboard moves them from there.
+        textViewFrame_ = textView_->frame();
+        replyViewFrame_ = needReplyView_->frame();
+        lifted_ = true;
+    } else if (!showing) {
+        if (!lifted_)
+            return;
+        lifted_ = false;
+    }
     auto text = textViewFrame_;
     auto reply = replyViewFrame_;
     if (showing) {

@@ -56,8 +56,10 @@ private:
     // accepted one the screen only closes.
     bool isLoading_ = false;
     bool isClosing_ = false;
+    // The text's and the buttons' frames at rest, taken as the keyboard comes up.
     platform::Rect textViewFrame_;
     platform::Rect replyViewFrame_;
+    bool lifted_ = false;
 
     std::shared_ptr<UITextView> textView_;
     std::shared_ptr<UILabel> holdTextLbl_;

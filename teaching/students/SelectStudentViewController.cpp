@@ -59,14 +59,12 @@ void SelectStudentViewController::viewDidLoad()
     scrollView_->setBackgroundColor(platform::Color::whiteColor());
     commentBtn_->setEnabled(false);
 
-    if (!isFourInchScreen()) {
-        auto grid = scrollView_->frame();
-        grid.size.height -= kShortScreenCut;
-        scrollView_->setFrame(grid);
-        auto bar = studentCountView_->frame();
-        bar.origin.y -= kShortScreenCut;
-        studentCountView_->setFrame(bar);
-    }
+    // The bar with the count, 清空 and 点评 stands at the foot of the screen
+    // on either screen; the grid and its covers keep their margin above it
+    // and take what the screen has less.
+    keepAboveVisibleBottom(studentCountView_);
+    for (const std::shared_ptr<UIView>& grid : { std::static_pointer_cast<UIView>(scrollView_), loadingView_, errorView_ })
+        grid->setAutoresizingMask(grid->autoresizingMask() | UIViewAutoresizingFlexibleHeight);
 
     core::ORBNetworkHelper::sharedORBNetworkHelper().getNetworkRequestWithType(typeNumber(ORBRequestType::ClassList),
         platform::Value(platform::Dictionary()), [] {},

@@ -1,0 +1,235 @@
+// Where the teaching screens end on either screen size: lists at the foot of
+// the screen or on their bar, the bars at the foot, and every control at the
+// bottom on the screen within reach of a finger; the text lifted for the
+// keyboard comes back to where it rests on that screen.
+#include "app/main/ORBViewController.h"
+#include "core/model/StudentInfo.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UITextView.h"
+#include "teaching/comment/CommentHistoryViewController.h"
+#include "teaching/comment/CommentViewController.h"
+#include "teaching/schedule/ScheduleViewController.h"
+#include "teaching/send/AssigningHomeworkViewController.h"
+#include "teaching/send/SendClassNoticeViewController.h"
+#include "teaching/send/SendOnlineServiceViewController.h"
+#include "teaching/students/SelectStudentViewController.h"
+#include "tests/support/app/ClientApp.h"
+#include "tests/support/app/ScreenFoot.h"
+#include "tests/support/uikit/UIKitDriver.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+bool signIn(AppHarness& harness)
+{
+    if (!signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword))
+        return false;
+    letAddressBookEnd(harness);
+    return true;
+}
+
+void push(AppHarness& harness, const std::shared_ptr<UIViewController>& screen)
+{
+    mainScreen()->switchToView(ORBViewController::kGridTab);
+    harness.visibleNavigationController()->pushViewController(screen, true);
+    settle(harness, 2.0);
+}
+
+void pop(AppHarness& harness)
+{
+    harness.visibleNavigationController()->popViewControllerAnimated(false);
+    settle(harness);
+}
+
+// The picture of the screen for a person to look at, named by the screen size.
+void keepPicture(AppHarness& harness, const std::string& name, bool tall)
+{
+    EXPECT_FALSE(harness.render(name + (tall ? "-4inch.png" : "-3.5inch.png")).empty());
+}
+
+std::shared_ptr<UIView> outlet(const std::shared_ptr<UIViewController>& screen, const std::string& name)
+{
+    auto view = findViewByOutlet(screen->view(), name);
+    EXPECT_TRUE(view) << name;
+    return view;
+}
+
+// A control at the bottom: whole on the screen and taking a touch at its centre.
+void expectReachable(const std::shared_ptr<UIView>& control, const std::string& what)
+{
+    SCOPED_TRACE(what);
+    ASSERT_TRUE(control);
+    EXPECT_TRUE(insideScreen(*control)) << "at " << screenFrameOf(*control).minY() << ".." << screenFrameOf(*control).maxY();
+    EXPECT_TRUE(touchLandsOn(control));
+}
+
+std::shared_ptr<UIButton> buttonTitled(const std::shared_ptr<UIView>& root, const std::string& title)
+{
+    for (const auto& view : findViewsByClass(root, "UIButton")) {
+        auto button = std::dynamic_pointer_cast<UIButton>(view);
+        if (button && button->currentTitle() == title)
+            return button;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<UIButton> firstButtonIn(const std::shared_ptr<UIView>& view)
+{
+    for (const auto& subview : view->subviews()) {
+        if (auto button = std::dynamic_pointer_cast<UIButton>(subview))
+            return button;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// The homework's photo row stays in its content above the bar on the short
+// screen (it lay under the bar and past the foot of the screen there), and
+// the text lifted for the keyboard comes back to its place on that screen.
+TEST(TeachingFoot, HomeworkPhotoRowStaysAboveTheBarAndTheTextComesBackAfterTheKeyboard)
+{
+    onBothScreens([](AppHarness& harness, bool tall) {
+        ASSERT_TRUE(signIn(harness));
+        auto screen = std::make_shared<AssigningHomeworkViewController>();
+        push(harness, screen);
+        auto bar = outlet(screen, "bottomView");
+        auto content = outlet(screen, "contentView");
+        auto text = std::dynamic_pointer_cast<UITextView>(outlet(screen, "tvContent"));
+        ASSERT_TRUE(bar && content && text);
+        EXPECT_DOUBLE_EQ(screenFrameOf(*bar).maxY(), screenHeight());
+        // As far above the bar as the layout draws it.
+        EXPECT_DOUBLE_EQ(screenFrameOf(*bar).minY() - screenFrameOf(*content).maxY(), 8);
+        auto row = outlet(screen, "fileContainer")->superview();
+        ASSERT_TRUE(row);
+        EXPECT_LE(screenFrameOf(*row).maxY(), screenFrameOf(*content).maxY());
+        EXPECT_LE(screenFrameOf(*text).maxY(), screenFrameOf(*row).minY());
+        expectReachable(firstButtonIn(row), "the add-photo button");
+        for (const auto& button : bar->subviews()) {
+            if (std::dynamic_pointer_cast<UIButton>(button))
+                expectReachable(button, "a button of the bar");
+        }
+        keepPicture(harness, "teaching-homework", tall);
+
+        const auto restingContent = screenFrameOf(*content);
+        const auto restingText = screenFrameOf(*text);
+        ASSERT_TRUE(harness.tap(text));
+        settle(harness, 0.5);
+        ASSERT_TRUE(platform::Keyboard::isVisible());
+        EXPECT_LE(screenFrameOf(*text).maxY(), platform::Keyboard::frame().minY());
+        text->resignFirstResponder();
+        settle(harness, 0.5);
+        ASSERT_FALSE(platform::Keyboard::isVisible());
+        EXPECT_EQ(screenFrameOf(*content), restingContent);
+        EXPECT_EQ(screenFrameOf(*text), restingText);
+        pop(harness);
+    });
+}
+
+// 发送点评 stays on the screen under the suggestions (it lay past the foot
+// of the short screen).
+TEST(TeachingFoot, TheCommentButtonIsOnTheScreenUnderTheSuggestions)
+{
+    onBothScreens([](AppHarness& harness, bool tall) {
+        ASSERT_TRUE(signIn(harness));
+        auto screen = std::make_shared<CommentViewController>();
+        push(harness, screen);
+        auto button = buttonTitled(screen->view(), "发送点评");
+        auto table = outlet(screen, "tableView");
+        ASSERT_TRUE(button && table);
+        expectReachable(button, "发送点评");
+        // As the layout draws them: the button 6 points above the foot, the list 8 above the button.
+        EXPECT_DOUBLE_EQ(screenHeight() - screenFrameOf(*button).maxY(), 6);
+        EXPECT_DOUBLE_EQ(screenFrameOf(*button).minY() - screenFrameOf(*table).maxY(), 8);
+        keepPicture(harness, "teaching-comment", tall);
+        pop(harness);
+    });
+}
+
+// The screens whose cut for the short screen was right keep their places
+// under the one rule: lists to the foot or their bar, bars at the foot.
+TEST(TeachingFoot, ListsAndBarsEndAtTheFootOfEitherScreen)
+{
+    onBothScreens([](AppHarness& harness, bool tall) {
+        ASSERT_TRUE(signIn(harness));
+        {
+            auto screen = std::make_shared<SelectStudentViewController>();
+            push(harness, screen);
+            auto bar = outlet(screen, "studentCountView");
+            auto grid = outlet(screen, "scrollView");
+            ASSERT_TRUE(bar && grid);
+            EXPECT_DOUBLE_EQ(screenFrameOf(*bar).maxY(), screenHeight());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*bar).minY() - screenFrameOf(*grid).maxY(), 10);
+            for (const char* name : { "loadingView", "errorView" })
+                EXPECT_EQ(screenFrameOf(*outlet(screen, name)), screenFrameOf(*grid)) << name;
+            expectReachable(outlet(screen, "clearBtn"), "清空");
+            // 点评 waits for a chosen student, but it is on the screen.
+            EXPECT_TRUE(insideScreen(*outlet(screen, "commentBtn")));
+            keepPicture(harness, "teaching-select", tall);
+            pop(harness);
+        }
+        {
+            auto screen = std::make_shared<ScheduleViewController>();
+            push(harness, screen);
+            auto list = outlet(screen, "tableview");
+            ASSERT_TRUE(list);
+            EXPECT_DOUBLE_EQ(screenFrameOf(*list).maxY(), screenHeight());
+            keepPicture(harness, "teaching-schedule", tall);
+            pop(harness);
+        }
+        {
+            auto student = std::make_shared<core::StudentInfo>();
+            student->studentId = 1;
+            auto screen = std::make_shared<CommentHistoryViewController>();
+            screen->setStudentInfo(student);
+            push(harness, screen);
+            auto list = outlet(screen, "historyTableView");
+            ASSERT_TRUE(list);
+            EXPECT_DOUBLE_EQ(screenFrameOf(*list).maxY(), screenHeight());
+            keepPicture(harness, "teaching-history", tall);
+            pop(harness);
+        }
+        {
+            auto screen = std::make_shared<SendClassNoticeViewController>();
+            push(harness, screen);
+            auto bar = outlet(screen, "bottomView");
+            auto content = outlet(screen, "contentView");
+            ASSERT_TRUE(bar && content);
+            EXPECT_DOUBLE_EQ(screenFrameOf(*bar).maxY(), screenHeight());
+            // The hidden day row's height and the layout's margin.
+            EXPECT_DOUBLE_EQ(screenFrameOf(*bar).minY() - screenFrameOf(*content).maxY(), 56);
+            for (const auto& button : bar->subviews()) {
+                if (std::dynamic_pointer_cast<UIButton>(button))
+                    expectReachable(button, "a button of the bar");
+            }
+            keepPicture(harness, "teaching-notice", tall);
+            pop(harness);
+        }
+        {
+            auto screen = std::make_shared<SendOnlineServiceViewController>();
+            push(harness, screen);
+            // The keyboard comes up by itself; the buttons rest at the foot once it has gone.
+            ASSERT_TRUE(platform::Keyboard::isVisible());
+            auto text = std::dynamic_pointer_cast<UITextView>(outlet(screen, "textView"));
+            auto reply = outlet(screen, "needReplyView");
+            ASSERT_TRUE(text && reply);
+            EXPECT_LE(screenFrameOf(*reply).maxY(), platform::Keyboard::frame().minY());
+            text->resignFirstResponder();
+            settle(harness, 0.5);
+            ASSERT_FALSE(platform::Keyboard::isVisible());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*reply).maxY(), screenHeight());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*text).maxY(), screenFrameOf(*reply).minY());
+            for (const auto& button : reply->subviews()) {
+                if (std::dynamic_pointer_cast<UIButton>(button))
+                    expectReachable(button, "a button under the text");
+            }
+            keepPicture(harness, "teaching-service", tall);
+            pop(harness);
+        }
+    });
+}
