@@ -69,15 +69,30 @@ void WeiboDetailsViewController::refresh()
 {
     ++generation_;
     page_ = 0;
+    firstPagePending_ = false;
+    // A load-more still out belongs to the list before: its reply is dropped.
+    moreOut_ = false;
     getListData();
 }
 
 void WeiboDetailsViewController::getListData()
 {
-    if (!weiboData_)
+    if (!weiboData_) {
+        releaseLoadMore();
         return;
+    }
+    if (firstPagePending_ && page_ >= 1) {
+        // Scrolled to the end while the first page is out: its reply decides
+        // whether there is more.
+        releaseLoadMore();
+        return;
+    }
     page_ += 1;
     PageRequest request { page_, generation_ };
+    if (request.page == 1)
+        firstPagePending_ = true;
+    else
+        moreOut_ = true;
     platform::Dictionary params;
     params.set("weiboId", weiboData_->weiboId);
     params.set("page", request.page);
@@ -98,8 +113,11 @@ void WeiboDetailsViewController::getListData()
 void WeiboDetailsViewController::pageArrived(const PageRequest& request, const platform::Value& result)
 {
     // A page of the list before the last refresh belongs to no list shown.
-    if (request.generation != generation_)
+    // Dropped: if its load-more spun the footer, nothing else will stop it.
+    if (request.generation != generation_) {
+        releaseLoadMore();
         return;
+    }
     std::vector<std::shared_ptr<core::WeiboReplyData>> comments;
     if (const auto* items = result.asArray()) {
         for (const auto& item : *items) {
@@ -108,6 +126,7 @@ void WeiboDetailsViewController::pageArrived(const PageRequest& request, const p
         }
     }
     if (request.page != 1) {
+        moreOut_ = false;
         if (!comments.empty()) {
             listData_.insert(listData_.end(), comments.begin(), comments.end());
             reloadRows({ 1 });
@@ -119,23 +138,40 @@ void WeiboDetailsViewController::pageArrived(const PageRequest& request, const p
             more->stopAnimating();
         return;
     }
+    firstPagePending_ = false;
     listData_ = std::move(comments);
     reloadRows({ 1 });
     setShowsInfiniteScrolling(*tableView_, !listData_.empty());
     if (auto header = pullToRefreshView(*tableView_))
         header->stopAnimating();
+    // A load-more of the list replaced may have left the footer spinning.
+    releaseLoadMore();
 }
 
 void WeiboDetailsViewController::pageFailed(const PageRequest& request, const std::string& message)
 {
-    if (request.generation != generation_)
+    if (request.generation != generation_) {
+        releaseLoadMore();
         return;
+    }
     page_ = request.page - 1;
+    if (request.page == 1)
+        firstPagePending_ = false;
+    else
+        moreOut_ = false;
     if (auto header = pullToRefreshView(*tableView_))
         header->stopAnimating();
     if (auto more = infiniteScrollingView(*tableView_))
         more->stopAnimating();
     ORBHelper::showProgressHud(message, false, true);
+}
+
+void WeiboDetailsViewController::releaseLoadMore()
+{
+    if (moreOut_)
+        return;
+    if (auto more = infiniteScrollingView(*tableView_))
+        more->stopAnimating();
 }
 
 void WeiboDetailsViewController::reloadRows(std::vector<long> rows)

@@ -20,6 +20,11 @@ namespace circle {
 // of this post inserted at the top), praise, the comment writer, and
 // deletion for the post's own author: the account whose id and role are
 // the sender's (another role may carry the same number).
+//
+// A comment page that comes back after a refresh is dropped. The footer's
+// spinner belongs to the load-more of the list shown: a page dropped or a
+// first page that replaces the list ends it unless such a load-more is
+// still out, so the next scroll to the end asks for the next page again.
 class WeiboDetailsViewController final : public BaseViewController,
                                          public WeiboDataTarget,
                                          public WeiboCellDelegate,
@@ -69,13 +74,22 @@ private:
     };
     void pageArrived(const PageRequest& request, const platform::Value& result);
     void pageFailed(const PageRequest& request, const std::string& message);
+    // Ends the footer's loading state unless a later comment page of the
+    // list shown is out (its own reply ends it).
+    void releaseLoadMore();
     void reloadRows(std::vector<long> rows);
     void deleteWeibo();
 
     std::shared_ptr<core::WeiboData> weiboData_;
     std::vector<std::shared_ptr<core::WeiboReplyData>> listData_;
     int page_ = 0;
+    // Raised by every refresh: replies of the requests sent before it are dropped.
     int generation_ = 0;
+    // The first page of the current refresh has not come back yet: a
+    // load-more now would ask for a page of a list not shown.
+    bool firstPagePending_ = false;
+    // A later page of the list shown is out: the footer's spinner is its.
+    bool moreOut_ = false;
     bool isDeleting_ = false;
     std::shared_ptr<UITableView> tableView_;
     std::shared_ptr<UIButton> btnMore_;

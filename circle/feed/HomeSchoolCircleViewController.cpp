@@ -121,6 +121,8 @@ void HomeSchoolCircleViewController::getListData()
     PageRequest request { currentWeiboType_, page_, generation_ };
     if (request.page == 1)
         firstPagePending_ = true;
+    else
+        moreOut_ = true;
     platform::Dictionary params;
     params.set("weiboType", request.kind);
     params.set("page", request.page);
@@ -141,6 +143,8 @@ void HomeSchoolCircleViewController::refresh()
     ++generation_;
     page_ = 0;
     firstPagePending_ = false;
+    // A load-more still out belongs to the list before: its reply is dropped.
+    moreOut_ = false;
     getListData();
 }
 
@@ -151,8 +155,11 @@ bool HomeSchoolCircleViewController::isStale(const PageRequest& request) const
 
 void HomeSchoolCircleViewController::pageArrived(const PageRequest& request, const platform::Value& result)
 {
-    if (isStale(request))
+    if (isStale(request)) {
+        // Dropped: if its load-more spun the footer, nothing else will stop it.
+        releaseLoadMore();
         return;
+    }
     ORBHelper::hideProgressHud();
     std::vector<std::shared_ptr<core::WeiboData>> posts;
     if (const auto* items = result.asArray()) {
@@ -162,6 +169,7 @@ void HomeSchoolCircleViewController::pageArrived(const PageRequest& request, con
         }
     }
     if (request.page != 1) {
+        moreOut_ = false;
         if (!posts.empty()) {
             listData_.insert(listData_.end(), posts.begin(), posts.end());
             tableView_->reloadData();
@@ -190,16 +198,22 @@ void HomeSchoolCircleViewController::pageArrived(const PageRequest& request, con
     }
     if (auto header = pullToRefreshView(*tableView_))
         header->stopAnimating();
+    // A load-more of the list replaced may have left the footer spinning.
+    releaseLoadMore();
 }
 
 void HomeSchoolCircleViewController::pageFailed(const PageRequest& request, const std::string& message)
 {
-    if (isStale(request))
+    if (isStale(request)) {
+        releaseLoadMore();
         return;
+    }
     // Back to the page before this request: the next request asks for it again.
     page_ = request.page - 1;
     if (request.page == 1)
         firstPagePending_ = false;
+    else
+        moreOut_ = false;
     stopAnimations();
     ORBHelper::showProgressHud(message, false, true);
 }
@@ -208,6 +222,14 @@ void HomeSchoolCircleViewController::stopAnimations()
 {
     if (auto header = pullToRefreshView(*tableView_))
         header->stopAnimating();
+    if (auto more = infiniteScrollingView(*tableView_))
+        more->stopAnimating();
+}
+
+void HomeSchoolCircleViewController::releaseLoadMore()
+{
+    if (moreOut_)
+        return;
     if (auto more = infiniteScrollingView(*tableView_))
         more->stopAnimating();
 }

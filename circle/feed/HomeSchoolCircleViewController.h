@@ -23,7 +23,10 @@ namespace circle {
 // Each page request remembers the kind, the page and the refresh it was
 // sent under; a reply that comes back after the kind changed or the list was
 // refreshed is dropped, so a late page never replaces or joins a list it
-// does not belong to.
+// does not belong to. The footer's spinner belongs to the load-more of the
+// list shown: a page dropped or a first page that replaces the list ends it
+// unless such a load-more is still out, so the next scroll to the end asks
+// for the next page again.
 class HomeSchoolCircleViewController final : public BaseViewController,
                                              public UITableViewDataSource,
                                              public UITableViewDelegate,
@@ -79,6 +82,9 @@ private:
     void pageFailed(const PageRequest& request, const std::string& message);
     bool isStale(const PageRequest& request) const;
     void stopAnimations();
+    // Ends the footer's loading state unless a load-more of the list shown
+    // is out (its own reply ends it).
+    void releaseLoadMore();
     void buildWriteList();
     // The row of the post with that id, or -1.
     long rowOfWeibo(const platform::Notification& notification) const;
@@ -93,6 +99,8 @@ private:
     // The first page of the current refresh has not come back yet: a
     // load-more now would ask for a page of a list not shown.
     bool firstPagePending_ = false;
+    // A later page of the list shown is out: the footer's spinner is its.
+    bool moreOut_ = false;
     std::shared_ptr<UIView> dropDownView_;
     platform::Array dropDownInfos_;
     bool isOpenWriteLists_ = false;

@@ -14,9 +14,17 @@
 #include "platform/uikit/UINavigationController.h"
 #include "tests/circle/CircleTestSupport.h"
 #include "app/main/ORBViewController.h"
+#include "foundation/sqlite/SQLDatabase.h"
+#include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
+#include "ui/tables/InfiniteScrollingView.h"
+#include "ui/tables/PullToRefreshView.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
 
 using namespace circletest;
 using circle::WeiboDetailsViewController;
@@ -55,6 +63,70 @@ protected:
     {
         return visibleCell<circle::WeiboDetailsCommentTableCell>(*detail.tableView(), 1);
     }
+
+    // A new post (the newest, the feed's first row) with that many comments.
+    long long postWithComments(int count)
+    {
+        long long weiboId = addPost({ 2001, 101, "评论很多的动态", 0, 0 });
+        if (!weiboId)
+            return 0;
+        auto db = foundation::SQLDatabase::databaseWithPath(harness().server()->dataFilePath());
+        if (!db->open())
+            return 0;
+        for (int i = 1; i <= count; ++i) {
+            if (!db->executeUpdate("INSERT INTO weibo_comment (weibo_id, sender_id, comment, date_time) "
+                                   "VALUES (?, 2001, ?, datetime('now', 'localtime'))",
+                    platform::Array { weiboId, "第" + std::to_string(i) + "条评论" }))
+                return 0;
+        }
+        db->close();
+        return weiboId;
+    }
+
+    // A finger dragging the post and its comments up to their end and a
+    // little past it, then lifting, as a person asks for more; the list then
+    // settles back.
+    void scrollToEnd(const WeiboDetailsViewController& detail)
+    {
+        auto table = detail.tableView();
+        table->layoutIfNeeded();
+        double end = std::max(0.0, table->contentSize().height - table->bounds().height());
+        harness().drag(table, -(end - table->contentOffset().y + 80), 8);
+        harness().advance(1);
+    }
+    // A finger pulling the list down past its top and lifting.
+    void pullDown(const WeiboDetailsViewController& detail)
+    {
+        auto table = detail.tableView();
+        harness().drag(table, table->contentOffset().y + 90, 8);
+    }
+    unsigned footerState(const WeiboDetailsViewController& detail) const
+    {
+        return infiniteScrollingView(*detail.tableView())->state();
+    }
+    unsigned headerState(const WeiboDetailsViewController& detail) const
+    {
+        return pullToRefreshView(*detail.tableView())->state();
+    }
+    std::size_t asked() const { return routeCount(kCommentRoute); }
+    std::string lastPage() const { return routeQuery(kCommentRoute, asked() - 1, "page"); }
+    // The comments shown, in order, as "第n条评论" numbers.
+    std::vector<int> shown(const WeiboDetailsViewController& detail) const
+    {
+        std::vector<int> numbers;
+        for (const auto& c : detail.listData())
+            numbers.push_back(std::atoi(c->content.substr(std::string("第").size()).c_str()));
+        return numbers;
+    }
+    static std::vector<int> oneTo(int n)
+    {
+        std::vector<int> numbers;
+        for (int i = 1; i <= n; ++i)
+            numbers.push_back(i);
+        return numbers;
+    }
+
+    static constexpr const char* kCommentRoute = "webapp/jxq/comment";
 
     void postComment(long long weiboId, const std::string& text)
     {
@@ -98,6 +170,122 @@ TEST_F(DetailTest, CommentsOfThisPostOnlyJoinItsListAtTheTop)
     EXPECT_EQ(first->lblTime()->text(), "刚刚");
     testsupport::settle(harness(), 1);
     harness().render("circle-detail-comments.png");
+}
+
+// The comments' load-more a person makes: the post dragged up to the end of
+// its comments by a finger and let go asks for the next page, each time.
+TEST_F(DetailTest, AFingerScrollToTheEndAsksForTheNextCommentPageEachTime)
+{
+    long long weiboId = postWithComments(25);
+    ASSERT_TRUE(weiboId);
+    signIn();
+    auto detail = openFromFeed(weiboId);
+    ASSERT_TRUE(detail);
+    ASSERT_EQ(detail->listData().size(), 10u);
+
+    scrollToEnd(*detail);
+    ASSERT_TRUE(until([&] { return detail->listData().size() == 20; }));
+    EXPECT_EQ(lastPage(), "2");
+    EXPECT_EQ(footerState(*detail), InfiniteScrollingView::Stopped);
+    scrollToEnd(*detail);
+    ASSERT_TRUE(until([&] { return detail->listData().size() == 25; }));
+    EXPECT_EQ(lastPage(), "3");
+    EXPECT_EQ(shown(*detail), oneTo(25));
+    EXPECT_EQ(footerState(*detail), InfiniteScrollingView::Stopped);
+    EXPECT_EQ(asked(), 3u);
+}
+
+// A comment page out when the post is pulled down: come back after, it is
+// dropped and the footer's spinner ends with it. Until the reload's first
+// page is back a scroll to the end asks for nothing; then it asks for page 2.
+TEST_F(DetailTest, ACommentPageDroppedByAPullDownLeavesTheNextFingerScrollAskingAgain)
+{
+    long long weiboId = postWithComments(25);
+    ASSERT_TRUE(weiboId);
+    signIn();
+    auto detail = openFromFeed(weiboId);
+    ASSERT_TRUE(detail);
+
+    auto more = holdRoute(kCommentRoute);
+    scrollToEnd(*detail);
+    ASSERT_TRUE(until([&] { return more->arrived() == 1; }));
+    EXPECT_EQ(lastPage(), "2");
+    EXPECT_EQ(footerState(*detail), InfiniteScrollingView::Loading);
+
+    auto first = holdRoute(kCommentRoute);
+    pullDown(*detail);
+    ASSERT_TRUE(until([&] { return first->arrived() == 1; }));
+    EXPECT_EQ(lastPage(), "1");
+    EXPECT_EQ(headerState(*detail), PullToRefreshView::Loading);
+
+    // The late page 2 comes back and is dropped: the footer stops, while the
+    // reload's first page is still out.
+    more->open();
+    ASSERT_TRUE(waitForRoute(kCommentRoute, 2));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(headerState(*detail), PullToRefreshView::Loading);
+    ASSERT_EQ(footerState(*detail), InfiniteScrollingView::Stopped);
+    EXPECT_EQ(shown(*detail), oneTo(10));
+    // The reload's first page still out: a scroll to the end asks nothing.
+    scrollToEnd(*detail);
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(asked(), 3u);
+    EXPECT_EQ(footerState(*detail), InfiniteScrollingView::Stopped);
+
+    first->open();
+    ASSERT_TRUE(until([&] { return headerState(*detail) == PullToRefreshView::Stopped; }));
+    EXPECT_EQ(shown(*detail), oneTo(10));
+    scrollToEnd(*detail);
+    ASSERT_TRUE(until([&] { return detail->listData().size() == 20; }));
+    EXPECT_EQ(asked(), 4u);
+    EXPECT_EQ(lastPage(), "2");
+    EXPECT_EQ(shown(*detail), oneTo(20));
+    EXPECT_EQ(footerState(*detail), InfiniteScrollingView::Stopped);
+}
+
+// A comment page out when the post is pulled down and the reload's first
+// page comes back first: that page ends the footer's spinner, so a scroll to
+// the end asks for page 2 again; the late page, dropped, leaves the spinner
+// of that new load-more alone; and the scroll after asks for page 3.
+TEST_F(DetailTest, AFirstCommentPageArrivingWhileTheFooterSpinsLeavesTheNextFingerScrollAskingAgain)
+{
+    long long weiboId = postWithComments(25);
+    ASSERT_TRUE(weiboId);
+    signIn();
+    auto detail = openFromFeed(weiboId);
+    ASSERT_TRUE(detail);
+
+    auto stale = holdRoute(kCommentRoute);
+    scrollToEnd(*detail);
+    ASSERT_TRUE(until([&] { return stale->arrived() == 1; }));
+    EXPECT_EQ(footerState(*detail), InfiniteScrollingView::Loading);
+
+    pullDown(*detail);
+    ASSERT_TRUE(waitForRoute(kCommentRoute, 2)); // the first page and the reload's
+    ASSERT_TRUE(until([&] { return headerState(*detail) == PullToRefreshView::Stopped; }));
+    EXPECT_EQ(shown(*detail), oneTo(10));
+    ASSERT_EQ(footerState(*detail), InfiniteScrollingView::Stopped);
+
+    auto again = holdRoute(kCommentRoute);
+    scrollToEnd(*detail);
+    ASSERT_TRUE(until([&] { return again->arrived() == 1; }));
+    EXPECT_EQ(lastPage(), "2");
+    EXPECT_EQ(footerState(*detail), InfiniteScrollingView::Loading);
+    // The late page of the list before: dropped, the new load-more's spinner kept.
+    stale->open();
+    ASSERT_TRUE(waitForRoute(kCommentRoute, 3));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(shown(*detail), oneTo(10));
+    EXPECT_EQ(footerState(*detail), InfiniteScrollingView::Loading);
+    again->open();
+    ASSERT_TRUE(until([&] { return detail->listData().size() == 20; }));
+    EXPECT_EQ(footerState(*detail), InfiniteScrollingView::Stopped);
+
+    scrollToEnd(*detail);
+    ASSERT_TRUE(until([&] { return detail->listData().size() == 25; }));
+    EXPECT_EQ(lastPage(), "3");
+    EXPECT_EQ(asked(), 5u);
+    EXPECT_EQ(shown(*detail), oneTo(25));
 }
 
 // A praise in the detail shows there and in the feed's row at once, and

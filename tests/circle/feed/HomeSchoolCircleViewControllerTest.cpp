@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 using namespace circletest;
@@ -61,6 +62,33 @@ protected:
         }
         return true;
     }
+
+    // A finger dragging the list up to its end and a little past it, then
+    // lifting, as a person asks for more; the list then settles back.
+    void scrollToEnd(const HomeSchoolCircleViewController& feed)
+    {
+        auto table = feed.tableView();
+        table->layoutIfNeeded();
+        double end = std::max(0.0, table->contentSize().height - table->bounds().height());
+        harness().drag(table, -(end - table->contentOffset().y + 80), 8);
+        harness().advance(1);
+    }
+    // A finger pulling the list down past its top and lifting.
+    void pullDown(const HomeSchoolCircleViewController& feed)
+    {
+        auto table = feed.tableView();
+        harness().drag(table, table->contentOffset().y + 90, 8);
+    }
+    unsigned footerState(const HomeSchoolCircleViewController& feed) const
+    {
+        return infiniteScrollingView(*feed.tableView())->state();
+    }
+    unsigned headerState(const HomeSchoolCircleViewController& feed) const
+    {
+        return pullToRefreshView(*feed.tableView())->state();
+    }
+    // The page asked for by the last feed request.
+    std::string lastPage() const { return routeQuery(kFeedRoute, routeCount(kFeedRoute) - 1, "page"); }
 
     void post(const char* name, long long weiboId)
     {
@@ -154,6 +182,124 @@ TEST_F(FeedTest, ALatePageOfAnEarlierRefreshOrKindIsDropped)
     EXPECT_EQ(sent(2, 2), 1u);
     for (long r = 0; r < rows(*feed); ++r)
         EXPECT_EQ(post(*feed, r)->senderType, 1) << "row " << r;
+}
+
+// The load-more a person makes: the list dragged up to its end by a finger
+// and let go asks for the next page, each time.
+TEST_F(FeedTest, AFingerScrollToTheEndAsksForTheNextPageEachTime)
+{
+    fillTo(25); // 31 posts
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    ASSERT_EQ(rows(*feed), 10);
+
+    scrollToEnd(*feed);
+    ASSERT_TRUE(until([&] { return rows(*feed) == 20; }));
+    EXPECT_EQ(sent(1, 2), 1u);
+    EXPECT_EQ(footerState(*feed), InfiniteScrollingView::Stopped);
+    scrollToEnd(*feed);
+    ASSERT_TRUE(until([&] { return rows(*feed) == 30; }));
+    EXPECT_EQ(sent(1, 3), 1u);
+    EXPECT_EQ(footerState(*feed), InfiniteScrollingView::Stopped);
+    EXPECT_EQ(routeCount(kFeedRoute), 3u);
+}
+
+// A load-more out when the list is pulled down: its page, come back after,
+// is dropped, and with it ends the footer's spinner. Until the reload's
+// first page is back a scroll to the end asks for nothing; then it asks for
+// page 2 of the reloaded list.
+TEST_F(FeedTest, ALoadMoreDroppedByAPullDownLeavesTheNextFingerScrollAskingAgain)
+{
+    fillTo(15);
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    ASSERT_TRUE(harness().runUntilOverlayGone());
+
+    auto more = holdRoute(kFeedRoute);
+    scrollToEnd(*feed);
+    ASSERT_TRUE(until([&] { return more->arrived() == 1; }));
+    EXPECT_EQ(lastPage(), "2");
+    EXPECT_EQ(footerState(*feed), InfiniteScrollingView::Loading);
+
+    auto first = holdRoute(kFeedRoute);
+    pullDown(*feed);
+    ASSERT_TRUE(until([&] { return first->arrived() == 1; }));
+    EXPECT_EQ(lastPage(), "1");
+    EXPECT_EQ(headerState(*feed), PullToRefreshView::Loading);
+
+    // The late page 2 comes back and is dropped: the footer stops, while the
+    // reload's first page is still out.
+    more->open();
+    ASSERT_TRUE(waitForRoute(kFeedRoute, 2));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(headerState(*feed), PullToRefreshView::Loading);
+    ASSERT_EQ(footerState(*feed), InfiniteScrollingView::Stopped);
+    EXPECT_EQ(rows(*feed), 10);
+    // The reload's first page still out: a scroll to the end asks nothing.
+    scrollToEnd(*feed);
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(routeCount(kFeedRoute), 3u);
+    EXPECT_EQ(footerState(*feed), InfiniteScrollingView::Stopped);
+
+    first->open();
+    ASSERT_TRUE(until([&] { return headerState(*feed) == PullToRefreshView::Stopped; }));
+    EXPECT_EQ(rows(*feed), 10);
+    scrollToEnd(*feed);
+    ASSERT_TRUE(until([&] { return rows(*feed) == 20; }));
+    EXPECT_EQ(routeCount(kFeedRoute), 4u);
+    EXPECT_EQ(sent(1, 2), 2u);
+    EXPECT_EQ(lastPage(), "2");
+    EXPECT_EQ(footerState(*feed), InfiniteScrollingView::Stopped);
+}
+
+// A load-more out when the list is pulled down and the reload's first page
+// comes back first: that page ends the footer's spinner, so a scroll to the
+// end asks for page 2 of the new list; the late page, dropped, leaves the
+// spinner of that new load-more alone; and the scroll after asks for page 3.
+TEST_F(FeedTest, AFirstPageArrivingWhileTheFooterSpinsLeavesTheNextFingerScrollAskingAgain)
+{
+    fillTo(25);
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    ASSERT_TRUE(harness().runUntilOverlayGone());
+
+    auto stale = holdRoute(kFeedRoute);
+    scrollToEnd(*feed);
+    ASSERT_TRUE(until([&] { return stale->arrived() == 1; }));
+    EXPECT_EQ(footerState(*feed), InfiniteScrollingView::Loading);
+
+    pullDown(*feed);
+    ASSERT_TRUE(waitForRoute(kFeedRoute, 2)); // the first page and the reload's
+    ASSERT_TRUE(until([&] { return headerState(*feed) == PullToRefreshView::Stopped; }));
+    EXPECT_EQ(rows(*feed), 10);
+    ASSERT_EQ(footerState(*feed), InfiniteScrollingView::Stopped);
+
+    auto again = holdRoute(kFeedRoute);
+    scrollToEnd(*feed);
+    ASSERT_TRUE(until([&] { return again->arrived() == 1; }));
+    EXPECT_EQ(sent(1, 2), 2u);
+    EXPECT_EQ(footerState(*feed), InfiniteScrollingView::Loading);
+    // The late page of the list before: dropped, the new load-more's spinner kept.
+    stale->open();
+    ASSERT_TRUE(waitForRoute(kFeedRoute, 3));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_EQ(rows(*feed), 10);
+    EXPECT_EQ(footerState(*feed), InfiniteScrollingView::Loading);
+    again->open();
+    ASSERT_TRUE(until([&] { return rows(*feed) == 20; }));
+    EXPECT_EQ(footerState(*feed), InfiniteScrollingView::Stopped);
+
+    scrollToEnd(*feed);
+    ASSERT_TRUE(until([&] { return rows(*feed) == 30; }));
+    EXPECT_EQ(lastPage(), "3");
+    EXPECT_EQ(routeCount(kFeedRoute), 5u);
+    std::set<long long> ids;
+    for (long r = 0; r < rows(*feed); ++r)
+        ids.insert(post(*feed, r)->weiboId);
+    EXPECT_EQ(ids.size(), 30u);
 }
 
 TEST_F(FeedTest, PraiseAndTheNotificationsKeepTheRowsInStep)
