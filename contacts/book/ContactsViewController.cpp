@@ -188,18 +188,20 @@ void ContactsViewController::loadData()
     // Set as the request goes out, not when the transfer starts: a refresh
     // asked for in between would otherwise start a second download.
     isRefresh_ = true;
-    core::ORBNetworkHelper::sharedORBNetworkHelper().postNetworkRequestWithType(
-        static_cast<int>(core::ORBRequestType::AddressBook), platform::Value(),
-        weakCallback<ContactsViewController>([](ContactsViewController& screen) {
-            if (screen.isVisible_)
-                screen.showNotice(kLoadingText, true, false);
-            screen.isRefresh_ = true;
-        }),
-        weakCallback<ContactsViewController>([](ContactsViewController& screen, const platform::Value& result) {
-            screen.downloadSucceeded(result);
-        }),
-        weakCallback<ContactsViewController>(
-            [](ContactsViewController& screen, const std::string& message) { screen.downloadFailed(message); }));
+    contacts::AddressBookDownload download;
+    download.started = weakCallback<ContactsViewController>([](ContactsViewController& screen) {
+        if (screen.isVisible_)
+            screen.showNotice(kLoadingText, true, false);
+        screen.isRefresh_ = true;
+    });
+    download.arrived = weakCallback<ContactsViewController>([](ContactsViewController& screen) {
+        screen.readingReply_ = true;
+    });
+    download.finished = weakCallback<ContactsViewController>([](ContactsViewController& screen,
+                                                                 contacts::AddressBookReply reply) {
+        screen.downloadFinished(std::move(reply));
+    });
+    contacts::downloadAddressBook(std::move(download));
 }
 
 void ContactsViewController::refreshContacts(const platform::Notification&)
@@ -246,17 +248,29 @@ void ContactsViewController::showNotice(const std::string& text, bool showLoadin
     noticeUnderPrompt_ = overlay;
 }
 
-void ContactsViewController::downloadSucceeded(const platform::Value& result)
+void ContactsViewController::downloadFinished(contacts::AddressBookReply reply)
 {
-    if (result.isNull()) {
-        downloadFailed(kNoBookText);
-        return;
-    }
-    auto book = contacts::importAddressBook(result);
-    if (!book) {
+    readingReply_ = false;
+    switch (reply.outcome) {
+    case contacts::AddressBookReply::Outcome::Book:
+        if (reply.book) {
+            storeBook(std::move(*reply.book));
+            return;
+        }
         downloadFailed(kUnusableBookText);
         return;
+    case contacts::AddressBookReply::Outcome::NoBook:
+        downloadFailed(kNoBookText);
+        return;
+    case contacts::AddressBookReply::Outcome::Failed:
+        downloadFailed(reply.message);
+        return;
     }
+}
+
+void ContactsViewController::storeBook(contacts::AddressBook received)
+{
+    const auto* book = &received;
     // The account may have changed while the book was on its way: it belongs
     // to the account this screen was made for, which is no longer the one
     // the store would write under.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/base/BaseViewController.h"
+#include "contacts/book/AddressBookReply.h"
 #include "contacts/book/ContactsCellDelegate.h"
 #include "contacts/warn/WarnView.h"
 #include "core/session/AccountInfo.h"
@@ -25,7 +26,8 @@ class UIScrollView;
 // device. It exists from sign-in on, so it downloads the book (request type
 // 54) when the account has none yet and whenever "kStartRefreshContacts" asks
 // (the screen itself asks when its copy is a week old). A download is read
-// whole, stored in one transaction and only then reported as done
+// whole off the main thread (refused past a size limit), stored in one
+// transaction and only then reported as done
 // ("kCompletedRefreshContacts"); every failure is reported as
 // "kFailedRefreshContacts" with its text and changes nothing.
 //
@@ -73,6 +75,9 @@ public:
     void btnRefreshTouchUpInside(UIControl* sender);
     bool isRefreshContact();
     bool isRefresh() const { return isRefresh_; }
+    // The reply is in and being read (inflated, parsed, imported) off the
+    // main thread; the book is stored once that is done.
+    bool isReadingReply() const { return readingReply_; }
 
     // ---- Tabs and sections ----------------------------------------------------
     void setListGroup(core::GroupList groups);
@@ -124,7 +129,8 @@ private:
     // whatever screen is on display, but never over a prompt waiting for the
     // person on the main screen: while one is up the notice goes just under it.
     void showNotice(const std::string& text, bool showLoading, bool canHide);
-    void downloadSucceeded(const platform::Value& result);
+    void downloadFinished(contacts::AddressBookReply reply);
+    void storeBook(contacts::AddressBook book);
     void downloadFailed(const std::string& message);
     void openDetail(const std::shared_ptr<core::ContactInfo>& contact);
     void openTel(const std::string& phone);
@@ -138,6 +144,7 @@ private:
     std::map<std::string, core::ContactList> listDataAll_;
     std::size_t groupCount_ = 0;
     bool isRefresh_ = false;
+    bool readingReply_ = false;
     bool isVisible_ = false;
 
     std::vector<std::string> listPinyin_;

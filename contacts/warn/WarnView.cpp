@@ -5,6 +5,10 @@
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UIScrollView.h"
+
+#include <algorithm>
+#include <cmath>
 
 std::shared_ptr<WarnView> WarnView::make(int variant)
 {
@@ -44,6 +48,43 @@ void WarnView::setMessage(const std::string& text)
     prompContent_->setText(text);
     if (promptBtn_)
         promptBtn_->setSelected(false);
+}
+
+void WarnView::fitMessage(double maxHeight)
+{
+    if (messageScroller_)
+        return;
+    const platform::Rect box = prompContent_->frame();
+    prompContent_->setNumberOfLines(0);
+    prompContent_->setLineBreakMode(NSLineBreakByWordWrapping);
+    constexpr double kUnbounded = 1e6;
+    const double needed = std::ceil(prompContent_->sizeThatFits(platform::Size(box.width(), kUnbounded)).height);
+    const double wanted = std::max(box.height(), needed);
+    const double room = box.height() + std::max(0.0, maxHeight - frame().height());
+    const double shown = std::min(wanted, room);
+    const double growth = shown - box.height();
+    if (growth > 0) {
+        for (const auto& subview : subviews()) {
+            auto moved = subview->frame();
+            if (subview != prompContent_ && moved.minY() >= box.maxY())
+                subview->setFrame(platform::Rect(moved.minX(), moved.minY() + growth, moved.width(), moved.height()));
+        }
+        auto whole = frame();
+        setFrame(platform::Rect(whole.minX(), whole.minY(), whole.width(), whole.height() + growth));
+    }
+    if (wanted <= shown) {
+        prompContent_->setFrame(platform::Rect(box.minX(), box.minY(), box.width(), shown));
+        return;
+    }
+    // Too long for the screen: the text in full, in a box that scrolls.
+    messageScroller_ = std::make_shared<UIScrollView>(platform::Rect(box.minX(), box.minY(), box.width(), shown));
+    messageScroller_->setBackgroundColor(platform::Color::clearColor());
+    messageScroller_->setShowsVerticalScrollIndicator(true);
+    messageScroller_->setContentSize(platform::Size(box.width(), wanted));
+    insertSubviewAbove(messageScroller_, prompContent_);
+    prompContent_->removeFromSuperview();
+    prompContent_->setFrame(platform::Rect(0, 0, box.width(), wanted));
+    messageScroller_->addSubview(prompContent_);
 }
 
 void WarnView::notShowNextTime(UIControl* sender)

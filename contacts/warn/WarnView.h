@@ -8,6 +8,7 @@
 class UIButton;
 class UIControl;
 class UILabel;
+class UIScrollView;
 
 class WarnViewDelegate {
 public:
@@ -42,6 +43,13 @@ public:
 
     int variant() const { return variant_; }
     void setMessage(const std::string& text);
+    // Lays the prompt out for its message: the message wraps and the prompt
+    // grows (the buttons move down with it) until the whole text shows, but
+    // never past maxHeight; a message longer than that scrolls inside the
+    // prompt. A message that fits the layout's box keeps the layout's size.
+    void fitMessage(double maxHeight);
+    // The scrolling box of a message too long for the room given, if any.
+    std::shared_ptr<UIScrollView> messageScroller() const { return messageScroller_; }
     std::shared_ptr<WarnViewDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<WarnViewDelegate> delegate) { delegate_ = std::move(delegate); }
     std::shared_ptr<UILabel> prompContent() const { return prompContent_; }
@@ -56,4 +64,5 @@ private:
     std::shared_ptr<UIButton> btnCheck_;
     std::shared_ptr<UIButton> btnUncheck_;
     std::shared_ptr<UILabel> lblCheck_;
+    std::shared_ptr<UIScrollView> messageScroller_;
 };

@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <set>
+#include <string>
+#include <tuple>
 #include <utility>
 
 namespace core {
@@ -337,8 +339,9 @@ std::optional<ContactList> ContactsFactory::readContactsWithKeyword(
     sql += type ? " AND c.`type`=?3" : "";
     sql += " ORDER BY c.`pinyin`;";
     // A person sits in as many groups as the school put them in, and is
-    // listed once.
-    std::set<std::pair<int, int>> seen;
+    // listed once: a row with the name, type and phone of an earlier one
+    // adds nothing the person could tell apart.
+    std::set<std::tuple<std::string, int, std::string>> seen;
     return readList<ContactList>(
         sql, kLineSearch,
         [&](StoreStatement& select) {
@@ -347,7 +350,7 @@ std::optional<ContactList> ContactsFactory::readContactsWithKeyword(
         },
         [&](ContactList& list, const StoreStatement& row) {
             auto contact = contactFromRow(row);
-            if (seen.emplace(contact->uid, contact->type).second)
+            if (seen.emplace(contact->name, contact->type, contact->phone).second)
                 list.push_back(std::move(contact));
         });
 }

@@ -50,8 +50,9 @@ public:
     std::optional<ContactList> getContactsWithGroup(const std::string& groupUid);
     std::optional<ContactList> getContactsWithGroup(const std::string& groupUid, int type);
     // Contacts whose name, remarks, pinyin or phone hold the text; a blank in
-    // the text stands for anything, so "zhang san" finds ZHANGXIAOSAN. Each
-    // person is listed once, in pinyin order; no match is an empty list.
+    // the text stands for anything, so "zhang san" finds ZHANGXIAOSAN. In
+    // pinyin order; a row with the name, type and phone of an earlier one is
+    // left out (one person in several groups); no match is an empty list.
     std::optional<ContactList> getContactsWithKeyword(const std::string& keyword);
     std::optional<ContactList> getContactsWithKeyword(const std::string& keyword, int type);
     // Fills the contact from its stored row (matched on uid and type); leaves

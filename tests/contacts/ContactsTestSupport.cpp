@@ -10,6 +10,9 @@
 #include "tests/support/app/AppHarness.h"
 #include "tests/support/app/ClientApp.h"
 
+#include <algorithm>
+#include <zlib.h>
+
 namespace contactstest {
 
 std::shared_ptr<ContactsViewController> book()
@@ -31,6 +34,35 @@ server::ScriptedReply compressedBook(const std::string& json)
 {
     auto bytes = server::compress(json, server::Compression::Gzip);
     return server::ScriptedReply::custom(200, bytes.value_or(std::string()), "application/octet-stream");
+}
+
+std::string compressedWithPadding(const std::string& head, std::size_t padding, const std::string& tail, bool gzip)
+{
+    z_stream z {};
+    if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, gzip ? 31 : 15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    std::string out;
+    unsigned char buffer[1 << 16];
+    auto feed = [&](const char* data, std::size_t size, int flush) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        z.avail_in = static_cast<uInt>(size);
+        do {
+            z.next_out = buffer;
+            z.avail_out = sizeof buffer;
+            deflate(&z, flush);
+            out.append(reinterpret_cast<char*>(buffer), sizeof buffer - z.avail_out);
+        } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in != 0));
+    };
+    feed(head.data(), head.size(), Z_NO_FLUSH);
+    const std::string blanks(std::size_t { 1 } << 20, ' ');
+    for (std::size_t left = padding; left > 0;) {
+        std::size_t piece = std::min(left, blanks.size());
+        feed(blanks.data(), piece, Z_NO_FLUSH);
+        left -= piece;
+    }
+    feed(tail.data(), tail.size(), Z_FINISH);
+    deflateEnd(&z);
+    return out;
 }
 
 platform::Dictionary bookRecord(testsupport::AppHarness& harness, int accountUid)

@@ -3,6 +3,7 @@
 #include "contacts/book/ContactsViewController.h"
 #include "server/ReplyScript.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,10 @@ bool bookIdle();
 // An address-book reply as the platform sends it: the JSON text compressed
 // (gzip), as a plain octet stream.
 server::ScriptedReply compressedBook(const std::string& json);
+
+// The text head + `padding` blanks + tail, compressed as zlib (or gzip) a
+// piece at a time: a large inflated size without the memory to match.
+std::string compressedWithPadding(const std::string& head, std::size_t padding, const std::string& tail, bool gzip);
 
 // The user-defaults record of the account's book ("has_load", "refresh_time").
 platform::Dictionary bookRecord(testsupport::AppHarness& harness, int accountUid);

@@ -9,6 +9,7 @@
 #include "core/session/ORBEndpoints.h"
 #include "core/store/ContactsFactory.h"
 #include "platform/os/NotificationCenter.h"
+#include "platform/os/RunLoop.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
@@ -119,6 +120,44 @@ TEST_F(AddressBookDownload, TheCopyIsFreshForAWeekToTheSecond)
     waitForBook();
     ASSERT_TRUE(waitForAnswer(kBook, 2));
     EXPECT_TRUE(book()->isRefreshContact());
+}
+
+// The book's time follows the phone's clock when that is put back: the copy
+// stamped "later" reads as stale (as a time in the future does), the next
+// download is stamped with the clock's new time, and the week counts from it.
+TEST_F(AddressBookDownload, TheBooksTimeFollowsThePhonesClockWhenItIsPutBack)
+{
+    double phone = 1.9e9;
+    contacts::setWallClockSource([&phone] { return phone; });
+    struct Restore {
+        ~Restore() { contacts::setWallClockSource(nullptr); }
+    } restore;
+    auto loop = [] { return platform::RunLoop::main().clock()->now(); };
+
+    signIn();
+    waitForBook();
+    ASSERT_TRUE(book()->isRefreshContact());
+    const double before = contacts::wallClockNow();
+    const double loopBefore = loop();
+    phone -= 3600;
+    const double after = contacts::wallClockNow();
+    EXPECT_DOUBLE_EQ(after - before, -3600 + (loop() - loopBefore)) << "the book's time kept an offset";
+    EXPECT_FALSE(book()->isRefreshContact()) << "stamped an hour ahead of the clock";
+
+    book()->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(waitForAnswer(kBook, 2));
+    // The reply is read off the main loop and stored back on it.
+    ASSERT_TRUE(harness().runUntil([&] { return bookIdle() && !book()->isReadingReply(); }));
+    const double stamped = std::stod(bookRecord(harness(), kTeacherUid).get("refresh_time").stringValue());
+    EXPECT_NEAR(stamped, contacts::wallClockNow(), 1e-3);
+    // A moment later (at the very moment of the stamp the copy has no age yet).
+    harness().advance(1);
+    EXPECT_TRUE(book()->isRefreshContact());
+    // A week from the new stamp, to the second.
+    phone += kWeek - 1 - (contacts::wallClockNow() - stamped);
+    EXPECT_TRUE(book()->isRefreshContact());
+    phone += 1.01;
+    EXPECT_FALSE(book()->isRefreshContact());
 }
 
 TEST(AddressBookFreshness, AgeBoundsAreStrict)

@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using core::ORBEndpoints;
 using server::ScriptedReply;
 using namespace testsupport;
@@ -334,11 +336,11 @@ TEST_F(ContactsScreen, SearchFindsByPinyinAndPhoneAcrossGroups)
         ContactsViewController::kSearchRowHeight);
     EXPECT_FALSE(harness().render("contacts-search.png").empty());
 
-    // The mother of a child in each class is two accounts with two numbers:
-    // both are listed.
+    // The mother of a child in each class is two accounts with one name and
+    // one number: she is listed once.
     field->setText("");
     ASSERT_TRUE(harness().type(field, "wangfang"));
-    EXPECT_EQ(source->numberOfRowsInSection(results.get(), 0), 2);
+    EXPECT_EQ(source->numberOfRowsInSection(results.get(), 0), 1);
     field->setText("");
     ASSERT_TRUE(harness().type(field, "13900000002"));
     ASSERT_EQ(source->numberOfRowsInSection(results.get(), 0), 1);
@@ -353,6 +355,52 @@ TEST_F(ContactsScreen, SearchFindsByPinyinAndPhoneAcrossGroups)
     EXPECT_DOUBLE_EQ(inWindow(bar).minY(), inWindow(std::static_pointer_cast<UIView>(navigationBar)).maxY())
         << "back under the navigation bar";
     EXPECT_LT(inWindow(bar).width(), window->bounds().width()) << "beside the refresh button again";
+}
+
+// A row with the name, type and phone of an earlier one is one person
+// listed again (in another group, or under another id): it is dropped. The
+// same id with another phone or name is someone the person can tell apart.
+TEST_F(ContactsScreen, SearchDropsARowWithTheNameTypeAndPhoneOfAnEarlierOne)
+{
+    auto screen = openBook();
+    auto contact = [](int id, const char* name, const char* phone, int type) {
+        return std::string(R"({"linkManId":)") + std::to_string(id) + R"(,"linkManName":")" + name + R"(","phone":")"
+            + phone + R"(","thumbAvatar":"","orgUserPic":"","linkManType":)" + std::to_string(type) + "}";
+    };
+    const std::string reply = std::string(R"([{"groupId":"CLS201","groupName":"一班","groupType":2,"items":[)")
+        + contact(501, "周岚", "13711110001", 2) + "," + contact(601, "吴桐", "13711110002", 2) + ","
+        + contact(701, "郑言", "13711110003", 2)
+        + R"(]},{"groupId":"CLS202","groupName":"二班","groupType":2,"items":[)"
+        + contact(502, "周岚", "13711110001", 2) + "," + contact(601, "吴桐", "13711110009", 2) + ","
+        + contact(701, "郑言", "13711110003", 1) + "]}]";
+    harness().server()->script().forCommand(ORBEndpoints::Cmd::kAddressBook, compressedBook(reply));
+    screen->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2; }));
+    settle(harness(), 2.0);
+    auto field = std::dynamic_pointer_cast<UITextField>(harness().viewByOutlet("txtSearch"));
+    ASSERT_TRUE(harness().tap(field));
+    settle(harness(), 0.5);
+    auto results = std::dynamic_pointer_cast<UITableView>(harness().viewByOutlet("searchTableView"));
+    ASSERT_TRUE(results);
+    auto rows = [&](const char* text) {
+        field->setText("");
+        EXPECT_TRUE(harness().type(field, text));
+        std::vector<std::string> found;
+        auto source = results->dataSource();
+        for (long r = 0; r < source->numberOfRowsInSection(results.get(), 0); ++r) {
+            auto cell = source->cellForRowAtIndexPath(results.get(), NSIndexPath::indexPathForRow(r, 0));
+            found.push_back(cell->textLabel()->text() + " " + cell->detailTextLabel()->text());
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    // Two ids, one name, type and phone: once.
+    EXPECT_EQ(rows("zhoulan").size(), 1u);
+    // One id with two phones: both.
+    EXPECT_EQ(rows("wutong"), (std::vector<std::string> { "吴桐 13711110002 - 一班", "吴桐 13711110009 - 二班" }));
+    // One id, one phone, two types: both.
+    EXPECT_EQ(rows("13711110003").size(), 2u);
 }
 
 TEST_F(ContactsScreen, RowTapsOpenTheDetailAndTheChat)

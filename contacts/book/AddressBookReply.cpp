@@ -1,0 +1,238 @@
+#include "contacts/book/AddressBookReply.h"
+
+#include "core/model/ReplyReading.h"
+#include "core/network/ORBNetworkHelper.h"
+#include "core/network/ORBReplyParser.h"
+#include "core/network/ORBRequestBuilder.h"
+#include "core/network/ORBRequestTable.h"
+#include "foundation/http/FormDataRequest.h"
+#include "platform/os/Log.h"
+#include "platform/os/PlatformJson.h"
+#include "platform/os/RunLoop.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+#include <zlib.h>
+
+namespace contacts {
+
+namespace {
+
+    // A 32 KB window; zlib and gzip headers are both recognised.
+    constexpr int kAutoDetectWindowBits = 47;
+    constexpr std::size_t kFirstOutput = std::size_t { 64 } << 10;
+
+    using core::ORBReplyParser;
+
+    // The phone reads true and false as the numbers 1 and 0 (an "isCustomer"
+    // of false is a contact who does not subscribe), as the dispatcher does
+    // for every other reply.
+    void booleansAsNumbers(platform::Value& value)
+    {
+        if (const bool* flag = value.asBool()) {
+            value = platform::Value(*flag ? 1 : 0);
+        } else if (platform::Array* list = value.asArray()) {
+            for (platform::Value& element : *list)
+                booleansAsNumbers(element);
+        } else if (platform::Dictionary* dictionary = value.asDictionary()) {
+            for (auto& entry : *dictionary)
+                booleansAsNumbers(entry.second);
+        }
+    }
+
+    AddressBookReply failure(std::string message)
+    {
+        AddressBookReply reply;
+        reply.outcome = AddressBookReply::Outcome::Failed;
+        reply.message = std::move(message);
+        return reply;
+    }
+
+    // The body as the dispatcher reads a JSON reply: text in its encoding
+    // (a UTF-8 byte-order mark is no text), raw control characters inside
+    // strings escaped; the bytes themselves when they are no such text.
+    std::optional<platform::Value> parsedEnvelope(const platform::Bytes& body, platform::StringEncoding encoding)
+    {
+        static constexpr std::uint8_t kUtf8Mark[] = { 0xEF, 0xBB, 0xBF };
+        std::string_view bytes(reinterpret_cast<const char*>(body.data()), body.size());
+        if (encoding == platform::kUTF8StringEncoding && bytes.size() >= sizeof kUtf8Mark
+            && std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark), body.begin()))
+            bytes.remove_prefix(sizeof kUtf8Mark);
+        std::optional<platform::Value> parsed;
+        if (auto repaired = ORBReplyParser::JSONString(platform::decodeText(bytes, encoding)))
+            parsed = platform::PlatformJson::read(std::string_view(*repaired));
+        else
+            parsed = platform::PlatformJson::read(body);
+        if (parsed)
+            booleansAsNumbers(*parsed);
+        return parsed;
+    }
+
+    AddressBookReply imported(const platform::Value& value)
+    {
+        auto book = importAddressBook(value);
+        if (!book)
+            return failure(ORBReplyParser::kAddressBookParseFailedText);
+        AddressBookReply reply;
+        reply.outcome = AddressBookReply::Outcome::Book;
+        reply.book = std::move(book);
+        return reply;
+    }
+
+} // namespace
+
+std::optional<platform::Bytes> inflateAddressBook(const platform::Bytes& body, std::size_t limit, bool* tooLarge)
+{
+    if (tooLarge)
+        *tooLarge = false;
+    if (body.empty())
+        return body;
+    if (body.size() > UINT_MAX)
+        return std::nullopt;
+    z_stream z {};
+    if (inflateInit2(&z, kAutoDetectWindowBits) != Z_OK)
+        return std::nullopt;
+    struct Ending {
+        z_stream& stream;
+        ~Ending() { inflateEnd(&stream); }
+    } ending { z };
+    z.next_in = const_cast<Bytef*>(body.data());
+    z.avail_in = static_cast<uInt>(body.size());
+
+    // Never more room than one byte past the limit: reaching that byte is
+    // enough to know the book is too large.
+    const std::size_t ceiling = limit + 1;
+    platform::Bytes output(std::min(ceiling, std::max(kFirstOutput, body.size() * 4)));
+    std::size_t produced = 0;
+    for (;;) {
+        if (produced == output.size()) {
+            if (output.size() >= ceiling)
+                break;
+            output.resize(std::min(ceiling, output.size() * 2));
+        }
+        const std::size_t room = std::min<std::size_t>(output.size() - produced, UINT_MAX);
+        z.next_out = output.data() + produced;
+        z.avail_out = static_cast<uInt>(room);
+        const int status = inflate(&z, Z_NO_FLUSH);
+        produced += room - z.avail_out;
+        if (status == Z_STREAM_END) {
+            if (produced > limit)
+                break;
+            output.resize(produced);
+            return output;
+        }
+        if (status == Z_BUF_ERROR && z.avail_out != 0)
+            return std::nullopt; // the input ran out before the stream's end
+        if (status != Z_OK && status != Z_BUF_ERROR)
+            return std::nullopt;
+    }
+    if (tooLarge)
+        *tooLarge = true;
+    return std::nullopt;
+}
+
+AddressBookReply readAddressBookReply(
+    const platform::Bytes& body, platform::StringEncoding encoding, std::size_t limit)
+{
+    // A book sent as plain JSON is held to the same limit as an inflated one.
+    if (body.size() > limit)
+        return failure(kAddressBookTooLargeText);
+    if (auto parsed = parsedEnvelope(body, encoding)) {
+        if (const platform::Dictionary* envelope = parsed->asDictionary()) {
+            if (core::reply::integerOf(envelope->get("resultState")) == 1) {
+                AddressBookReply reply;
+                reply.outcome = AddressBookReply::Outcome::NoBook;
+                return reply;
+            }
+            const platform::Value message = envelope->get("resultMsg");
+            const bool readable = message.isString() && !message.asString()->empty();
+            return failure(readable ? *message.asString() : std::string(ORBReplyParser::kNoServerMessageText));
+        }
+        // A body the transfer already inflated is the book itself.
+        if (parsed->isArray())
+            return imported(*parsed);
+    }
+    bool tooLarge = false;
+    auto inflated = inflateAddressBook(body, limit, &tooLarge);
+    if (!inflated) {
+        platform::log("uncompress failed:%s\n", tooLarge ? "past the address book's limit" : "corrupt stream");
+        return failure(tooLarge ? kAddressBookTooLargeText : ORBReplyParser::kAddressBookInflateFailedText);
+    }
+    auto book = platform::PlatformJson::read(*inflated);
+    // The inflated text is no longer needed: let it go before the import.
+    platform::Bytes().swap(*inflated);
+    if (!book)
+        return failure(ORBReplyParser::kAddressBookParseFailedText);
+    booleansAsNumbers(*book);
+    return imported(*book);
+}
+
+void downloadAddressBook(AddressBookDownload download)
+{
+    using core::ORBNetworkHelper;
+    const int type = static_cast<int>(core::ORBRequestType::AddressBook);
+    auto command = core::ORBRequestBuilder::commandForType(type, platform::Value());
+    platform::log("request url:%s\n", command.address.c_str());
+    auto finish = download.finished;
+    auto failLater = [finish](std::string message) {
+        platform::postToMain([finish, message = std::move(message)] {
+            if (finish)
+                finish(failure(message));
+        });
+    };
+    auto url = platform::Url::parse(command.address);
+    auto json = platform::PlatformJson::writeData(command.body, platform::PlatformJson::Style::Pretty);
+    if (!url || !json) {
+        platform::log("error msg:the address book request cannot be sent\n");
+        failLater(url ? ORBNetworkHelper::kBadRequestText : ORBNetworkHelper::kConnectionFailedText);
+        return;
+    }
+    auto request = foundation::FormDataRequest::requestWithURL(*url);
+    request->setPostBody(std::move(*json));
+    request->setRequestMethod("POST");
+    request->setTimeOutSeconds(ORBNetworkHelper::sharedORBNetworkHelper().timeOutSeconds());
+    request->setDefaultResponseEncoding(platform::kUTF8StringEncoding);
+    // The book may come with a content encoding too: its raw bytes are read
+    // here, within the limit, never inflated whole by the transfer.
+    request->setAllowCompressedResponse(true);
+
+    // The blocks live inside the request, so they hold it weakly; the engine
+    // keeps the request alive while it reports.
+    std::weak_ptr<foundation::FormDataRequest> weak = request;
+    request->setStartedBlock([started = download.started] {
+        if (started)
+            started();
+    });
+    request->setCompletionBlock([weak, finish, arrived = download.arrived, limit = download.limit] {
+        auto done = weak.lock();
+        if (!done)
+            return;
+        platform::Bytes body = done->rawResponseData();
+        const platform::StringEncoding encoding = done->responseEncoding();
+        if (arrived)
+            arrived();
+        platform::dispatchAsync([finish, limit, encoding, body = std::move(body)]() mutable {
+            auto reply = readAddressBookReply(body, encoding, limit);
+            platform::Bytes().swap(body);
+            auto shared = std::make_shared<AddressBookReply>(std::move(reply));
+            platform::postToMain([finish, shared] {
+                if (finish)
+                    finish(std::move(*shared));
+            });
+        });
+    });
+    request->setFailedBlock([weak, finish] {
+        auto failed = weak.lock();
+        std::optional<std::string> text;
+        if (failed && !failed->isResponseCompressed())
+            text = failed->responseString();
+        if (failed && failed->error())
+            platform::log("request failed:%s\n", failed->error()->localizedDescription().c_str());
+        if (finish)
+            finish(failure(text && !text->empty() ? *text : std::string(ORBNetworkHelper::kConnectionFailedText)));
+    });
+    request->startAsynchronous();
+}
+
+} // namespace contacts

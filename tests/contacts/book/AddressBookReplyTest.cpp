@@ -1,0 +1,160 @@
+// The address book's reply read within bounds: inflated no further than the
+// limit (a reply past it refused whole, the stored book left as it was and
+// the person told), and read off the main thread, so that the window keeps
+// turning while a large book is inflated, parsed and imported.
+#include "contacts/book/AddressBookReply.h"
+#include "core/session/ORBEndpoints.h"
+#include "core/store/ContactsFactory.h"
+#include "platform/os/RunLoop.h"
+#include "server/StandinServer.h"
+#include "tests/contacts/ContactsTestSupport.h"
+#include "tests/support/app/ClientApp.h"
+#include "tests/support/app/SignedInScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using server::ScriptedReply;
+using namespace testsupport;
+using namespace contactstest;
+
+namespace {
+
+constexpr const char* kBook = core::ORBEndpoints::Cmd::kAddressBook;
+constexpr int kTeacherUid = 2001;
+constexpr std::size_t kLimit = contacts::kMaxInflatedAddressBookBytes;
+
+const std::string kSmallBook = R"([{"groupId":"COM001","groupName":"同事","groupType":1,"items":[)"
+                               R"({"linkManId":7,"linkManName":"赵敏","phone":"13700000007","thumbAvatar":"",)"
+                               R"("orgUserPic":"","linkManType":1,"isCustomer":false}]}])";
+
+platform::Bytes bytesOf(const std::string& text) { return platform::Bytes(text.begin(), text.end()); }
+
+class AddressBookReplySize : public SignedInScreenTest {
+protected:
+    std::vector<std::string> storedGroups()
+    {
+        std::vector<std::string> ids;
+        core::ContactsFactory store;
+        for (const auto& group : store.getGroups().value_or(core::GroupList {}))
+            ids.push_back(group->uid + ":" + std::to_string(group->totalCount));
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+    std::size_t notified(const char* name) { return harness().notifications().count(name); }
+};
+
+} // namespace
+
+TEST_F(AddressBookReplySize, AReplyThatInflatesPastTheLimitIsRefusedAndChangesNothing)
+{
+    signIn();
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    const auto before = storedGroups();
+    ASSERT_FALSE(before.empty());
+    const auto recordBefore = bookRecord(harness(), kTeacherUid);
+    // An empty list, valid once inflated, of a few dozen kilobytes that would
+    // come to more than the limit: plain, and as a transfer's content encoding.
+    const std::string bomb = compressedWithPadding("[", kLimit, "]", false);
+    const std::string gzipBomb = compressedWithPadding("[", kLimit, "]", true);
+    ASSERT_LT(bomb.size(), std::size_t { 1 } << 20);
+    const ScriptedReply replies[] = {
+        ScriptedReply::custom(200, bomb, "application/octet-stream"),
+        ScriptedReply::custom(200, gzipBomb, "application/octet-stream", { { "Content-Encoding", "gzip" } }),
+    };
+    std::size_t sent = 1;
+    for (const auto& reply : replies) {
+        harness().server()->script().forCommand(kBook, reply);
+        const std::size_t failures = notified(ContactsViewController::kFailedRefreshContacts);
+        book()->btnRefreshTouchUpInside(nullptr);
+        ++sent;
+        ASSERT_TRUE(harness().runUntil(
+            [&] { return notified(ContactsViewController::kFailedRefreshContacts) == failures + 1; }, 60));
+        EXPECT_EQ(harness().overlayText(), contacts::kAddressBookTooLargeText);
+        EXPECT_FALSE(book()->isRefresh());
+        EXPECT_EQ(storedGroups(), before);
+        EXPECT_FALSE(book()->listGroup().empty());
+        EXPECT_EQ(bookRecord(harness(), kTeacherUid).get("refresh_time").stringValue(),
+            recordBefore.get("refresh_time").stringValue());
+        EXPECT_EQ(notified(ContactsViewController::kCompletedRefreshContacts), 1u);
+    }
+    EXPECT_EQ(requests(kBook).size(), sent);
+}
+
+TEST_F(AddressBookReplySize, TheWindowKeepsTurningWhileALargeBookIsRead)
+{
+    signIn();
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    // A real book with much blank space around it: large, but allowed.
+    harness().server()->script().forCommand(kBook,
+        ScriptedReply::custom(200, compressedWithPadding(kSmallBook, std::size_t { 24 } << 20, "\n", false),
+            "application/octet-stream"));
+    // A task that puts itself back on the main loop on every turn, counting
+    // the turns taken while the reply is being read.
+    auto turnsWhileReading = std::make_shared<std::size_t>(0);
+    auto ticking = std::make_shared<bool>(true);
+    auto tick = std::make_shared<std::function<void()>>();
+    *tick = [turnsWhileReading, ticking, weak = std::weak_ptr<std::function<void()>>(tick)] {
+        if (auto screen = book(); screen && screen->isReadingReply())
+            ++*turnsWhileReading;
+        if (auto again = weak.lock(); again && *ticking)
+            platform::RunLoop::main().post(*again);
+    };
+    platform::RunLoop::main().post(*tick);
+    book()->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2; }, 60));
+    *ticking = false;
+    EXPECT_GT(*turnsWhileReading, 0u);
+    EXPECT_FALSE(book()->isReadingReply());
+    EXPECT_EQ(storedGroups(), (std::vector<std::string> { "COM001:1" }));
+    core::ContactsFactory store;
+    auto zhao = store.getContactsWithGroup("COM001").value_or(core::ContactList {});
+    ASSERT_EQ(zhao.size(), 1u);
+    EXPECT_EQ(zhao.front()->name, "赵敏");
+    EXPECT_FALSE(zhao.front()->isCustomer) << "false reads as the number 0";
+}
+
+TEST(AddressBookInflate, HoldsToTheLimitInBothHeadersAndRefusesBrokenStreams)
+{
+    constexpr std::size_t limit = 100000;
+    for (bool gzip : { false, true }) {
+        SCOPED_TRACE(gzip ? "gzip" : "zlib");
+        bool tooLarge = true;
+        // Exactly at the limit: inflated whole.
+        auto atLimit = contacts::inflateAddressBook(bytesOf(compressedWithPadding("[", limit - 2, "]", gzip)), limit, &tooLarge);
+        ASSERT_TRUE(atLimit);
+        EXPECT_EQ(atLimit->size(), limit);
+        EXPECT_FALSE(tooLarge);
+        // One byte more: refused, and said to be too large.
+        EXPECT_FALSE(contacts::inflateAddressBook(bytesOf(compressedWithPadding("[", limit - 1, "]", gzip)), limit, &tooLarge));
+        EXPECT_TRUE(tooLarge);
+        // Cut short or corrupt: refused, not for its size.
+        const std::string whole = compressedWithPadding(kSmallBook, 10, "", gzip);
+        EXPECT_FALSE(contacts::inflateAddressBook(bytesOf(whole.substr(0, whole.size() / 2)), limit, &tooLarge));
+        EXPECT_FALSE(tooLarge);
+        std::string broken = whole;
+        broken[broken.size() / 2] = static_cast<char>(broken[broken.size() / 2] ^ 0x5A);
+        broken[broken.size() / 2 + 1] = static_cast<char>(broken[broken.size() / 2 + 1] ^ 0x5A);
+        EXPECT_FALSE(contacts::inflateAddressBook(bytesOf(broken), limit, &tooLarge));
+        EXPECT_FALSE(tooLarge);
+
+        // The whole reply: the book, imported; past the limit, the failure that says so.
+        auto read = contacts::readAddressBookReply(bytesOf(whole), platform::kUTF8StringEncoding, limit);
+        ASSERT_EQ(read.outcome, contacts::AddressBookReply::Outcome::Book);
+        ASSERT_EQ(read.book->contacts.size(), 1u);
+        EXPECT_EQ(read.book->contacts.front().front()->pinyin, "ZHAOMIN");
+        auto refused = contacts::readAddressBookReply(
+            bytesOf(compressedWithPadding(kSmallBook, limit, "", gzip)), platform::kUTF8StringEncoding, limit);
+        EXPECT_EQ(refused.outcome, contacts::AddressBookReply::Outcome::Failed);
+        EXPECT_EQ(refused.message, contacts::kAddressBookTooLargeText);
+    }
+    // An envelope says what the platform says.
+    auto refusal = contacts::readAddressBookReply(
+        bytesOf(R"({"resultState":0,"resultMsg":"无权限"})"), platform::kUTF8StringEncoding);
+    EXPECT_EQ(refusal.outcome, contacts::AddressBookReply::Outcome::Failed);
+    EXPECT_EQ(refusal.message, "无权限");
+    EXPECT_EQ(contacts::readAddressBookReply(bytesOf(R"({"resultState":1})"), platform::kUTF8StringEncoding).outcome,
+        contacts::AddressBookReply::Outcome::NoBook);
+}
