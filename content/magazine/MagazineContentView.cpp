@@ -57,10 +57,25 @@ void MagazineContentView::addSwipes(const std::shared_ptr<UIWebView>& webView)
     }
 }
 
+void MagazineContentView::setAllChapterIndexs(std::vector<std::string> indexes)
+{
+    allChapterIndexs_ = std::move(indexes);
+    if (hasChapter_)
+        currentPosition_ = positionOf(currentIndex_);
+}
+
+std::size_t MagazineContentView::positionOf(int chapterId) const
+{
+    auto found = std::find(allChapterIndexs_.begin(), allChapterIndexs_.end(), std::to_string(chapterId));
+    return found == allChapterIndexs_.end() ? kNotInOrder : static_cast<std::size_t>(found - allChapterIndexs_.begin());
+}
+
 void MagazineContentView::setCurrentIndex(int chapterId)
 {
     isWebView1_ = true;
     currentIndex_ = chapterId;
+    currentPosition_ = positionOf(chapterId);
+    hasChapter_ = true;
     loadChapter(chapterId);
 }
 
@@ -91,27 +106,20 @@ void MagazineContentView::swipeView(UIGestureRecognizer* recognizer)
 
     // A chapter that is not in the reading order (a head chapter the index
     // lacks) has no neighbours: the page stays.
-    auto found = std::find(allChapterIndexs_.begin(), allChapterIndexs_.end(), std::to_string(currentIndex_));
-    if (found == allChapterIndexs_.end())
+    if (currentPosition_ == kNotInOrder || currentPosition_ >= allChapterIndexs_.size())
         return;
-    long position = static_cast<long>(found - allChapterIndexs_.begin()) + (forward ? 1 : -1);
-    if (position < 0)
-        currentIndex_ = kBeforeFirst;
-    else if (position == static_cast<long>(allChapterIndexs_.size()))
-        currentIndex_ = kAfterLast;
-    else
-        currentIndex_ = static_cast<int>(platform::leadingIntegerOf(allChapterIndexs_[static_cast<std::size_t>(position)]));
-
-    if (currentIndex_ == kAfterLast) {
-        currentIndex_ = static_cast<int>(platform::leadingIntegerOf(allChapterIndexs_.back()));
+    if (forward && currentPosition_ + 1 == allChapterIndexs_.size()) {
+        // Past the last chapter: it stays, and says so.
         ORBHelper::showProgressHud(kLastPageText, false, true);
         return;
     }
-    if (currentIndex_ == kBeforeFirst) {
+    if (!forward && currentPosition_ == 0) {
         if (auto target = delegate_.lock())
             target->backToDirectory();
         return;
     }
+    currentPosition_ = forward ? currentPosition_ + 1 : currentPosition_ - 1;
+    currentIndex_ = static_cast<int>(platform::leadingIntegerOf(allChapterIndexs_[currentPosition_]));
     loadChapter(currentIndex_);
     auto transition = std::make_shared<CATransition>();
     transition->setDuration(kTurnDuration);
@@ -173,7 +181,7 @@ void MagazineContentView::reloadAfterError()
     // After a load that failed the engine has no page of the chapter to
     // reload (reloading shows the blank page it had before), so the chapter
     // is asked for again.
-    if (currentIndex_ > 0) {
+    if (hasChapter_) {
         loadChapter(currentIndex_);
         return;
     }

@@ -5,6 +5,7 @@
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIWebView.h"
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,9 +36,8 @@ public:
     ORB_CLASS_NAME(MagazineContentView)
     using UIView::UIView;
 
-    // currentIndex values that are not chapter ids.
-    static constexpr int kBeforeFirst = -1;
-    static constexpr int kAfterLast = -2;
+    // The place of a chapter that is not in the reading order.
+    static constexpr std::size_t kNotInOrder = static_cast<std::size_t>(-1);
     static constexpr int kLoadingViewTag = 199;
     static constexpr int kErrorViewTag = 198;
     static constexpr double kTurnDuration = 0.5;
@@ -57,10 +57,17 @@ public:
     void setDelegate(std::weak_ptr<MagazineContentViewDelegate> delegate) { delegate_ = std::move(delegate); }
     int postId() const { return postId_; }
     void setPostId(int postId) { postId_ = postId; }
+    // The chapter ids in reading order, as decimal texts.
     const std::vector<std::string>& allChapterIndexs() const { return allChapterIndexs_; }
-    void setAllChapterIndexs(std::vector<std::string> indexes) { allChapterIndexs_ = std::move(indexes); }
+    void setAllChapterIndexs(std::vector<std::string> indexes);
+    // The id of the chapter shown. Any id the server gives is a chapter's,
+    // negative ones too: the pages turn by place in the reading order.
     int currentIndex() const { return currentIndex_; }
-    // Shows that chapter in both web views.
+    // The place of the chapter shown in the reading order, kNotInOrder for a
+    // chapter the order lacks (it has no neighbours to turn to).
+    std::size_t currentPosition() const { return currentPosition_; }
+    // Shows that chapter in both web views; an id listed twice stands for its
+    // first place.
     void setCurrentIndex(int chapterId);
     bool isWebView1() const { return isWebView1_; }
 
@@ -85,6 +92,7 @@ public:
 
 private:
     void loadChapter(int chapterId);
+    std::size_t positionOf(int chapterId) const;
     void removeFeedbackViews();
     void reloadAfterError();
     void addSwipes(const std::shared_ptr<UIWebView>& webView);
@@ -100,6 +108,9 @@ private:
     std::vector<std::string> allChapterIndexs_;
     int postId_ = 0;
     int currentIndex_ = 0;
+    std::size_t currentPosition_ = kNotInOrder;
+    // A chapter has been given: its page is what a reload asks for.
+    bool hasChapter_ = false;
     bool isWebView1_ = true;
 };
 

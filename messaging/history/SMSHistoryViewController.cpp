@@ -13,6 +13,7 @@
 #include "ui/controls/StatusBarBacking.h"
 
 #include <algorithm>
+#include <limits>
 
 using foundation::HTTPRequestPtr;
 using foundation::RequestSelector;
@@ -89,11 +90,24 @@ void SMSHistoryViewController::viewWillAppear(bool animated)
 
 // ---- Loading ---------------------------------------------------------------------------
 
+int SMSHistoryViewController::pagesFor(long long total)
+{
+    // Rounded up: 30 SMS are two pages, not three. The sum total + 14 could
+    // pass the top of any integer, so the rest is counted apart.
+    if (total <= 0)
+        return 1;
+    const long long pages = total / kPageSize + (total % kPageSize != 0 ? 1 : 0);
+    return static_cast<int>(std::clamp<long long>(pages, 1, std::numeric_limits<int>::max()));
+}
+
 int SMSHistoryViewController::totalPage() const
 {
-    // Rounded up: 30 SMS are two pages, not three.
-    const int total = std::max(0, tableview_->total());
-    return std::max(1, (total + kPageSize - 1) / kPageSize);
+    return pagesFor(type_ == kSentType ? sendTotal_ : receiverTotal_);
+}
+
+void SMSHistoryViewController::showTotal(long long total)
+{
+    tableview_->setTotal(static_cast<int>(std::clamp<long long>(total, 0, std::numeric_limits<int>::max())));
 }
 
 void SMSHistoryViewController::loadSMSHistoryList()
@@ -140,11 +154,13 @@ void SMSHistoryViewController::requestSMSHistoryListSussceeded(const HTTPRequest
     const bool shown = requestType_ == type_;
     List& list = listOf(requestType_);
     platform::Value reply = parseReply(request);
-    int total = 0;
+    // Read whole: a total past 32 bits must not wrap round to a small or
+    // negative number. Below zero there is nothing more to ask for.
+    long long total = 0;
     if (reply.isDictionary() && reply.asDictionary()->contains("items")) {
-        total = reply["total"].intValue();
+        total = std::max(0LL, reply["total"].longLongValue());
         if (shown && !requestSearching_) {
-            tableview_->setTotal(total);
+            showTotal(total);
             tableview_->setCurPage(pageOf(requestType_));
             tableview_->setPageSize(kPageSize);
         }
@@ -178,14 +194,14 @@ void SMSHistoryViewController::requestSMSHistoryListSussceeded(const HTTPRequest
         searchTable()->reloadData();
         return;
     }
-    (requestType_ == kSentType ? sendTotal_ : receiverTotal_) = total;
+    totalOf(requestType_) = total;
     if (!shown) {
         // Kept for when the person comes back to that list.
         tableview_->doneLoadingTableViewData();
         return;
     }
     showEmptyText(list.empty());
-    tableview_->setPageCount(long(list.size()) < total ? totalPage() : 1);
+    tableview_->setPageCount(static_cast<long long>(list.size()) < total ? totalPage() : 1);
     tableview_->doneLoadingTableViewData();
 }
 
@@ -253,11 +269,11 @@ void SMSHistoryViewController::switchTo(int type)
     // starting it over at page 1 would ask again for pages it holds.
     if (list.empty())
         pageOf(type) = 1;
-    const int total = type == kSentType ? sendTotal_ : receiverTotal_;
-    tableview_->setTotal(total);
+    const long long total = totalOf(type);
+    showTotal(total);
     tableview_->setCurPage(pageOf(type));
     tableview_->setPageSize(kPageSize);
-    tableview_->setPageCount(long(list.size()) < total ? totalPage() : 1);
+    tableview_->setPageCount(static_cast<long long>(list.size()) < total ? totalPage() : 1);
     tableview_->doneLoadingTableViewData();
     if (list.empty())
         loadSMSHistoryList();

@@ -50,8 +50,12 @@ public:
     void viewWillAppear(bool animated) override;
 
     void loadSMSHistoryList();
-    // Pages of the list shown: the total over the page size, rounded up.
+    // Pages of the list shown: its total over the page size, rounded up,
+    // counted in 64 bits; at least 1 and at most what a page counter holds.
     int totalPage() const;
+    // The pages of a total of SMS, as totalPage counts them (a total below
+    // zero is none).
+    static int pagesFor(long long total);
     void requestSMSHistoryListSussceeded(const foundation::HTTPRequestPtr& request);
     void requestSMSHistoryListFailed(const foundation::HTTPRequestPtr& request);
 
@@ -77,6 +81,9 @@ private:
     using List = std::vector<std::shared_ptr<SMSHistoryInfo>>;
     List& listOf(int type) { return type == kSentType ? smsSendHistoryList_ : smsReceiverHistoryList_; }
     int& pageOf(int type) { return type == kSentType ? sendpage_ : receiverPage_; }
+    long long& totalOf(int type) { return type == kSentType ? sendTotal_ : receiverTotal_; }
+    // Gives the table the total of the list shown, within its int.
+    void showTotal(long long total);
     const List& rowsOf(UITableView* table) const;
     void switchTo(int type);
     void showEmptyText(bool empty);
@@ -94,9 +101,10 @@ private:
     bool requestSearching_ = false;
     bool requestPullDown_ = false;
     int requestPage_ = 1;
-    // Each list's total as its last answer gave it.
-    int receiverTotal_ = 0;
-    int sendTotal_ = 0;
+    // Each list's total as its last answer gave it; the server's number may
+    // be far past 32 bits.
+    long long receiverTotal_ = 0;
+    long long sendTotal_ = 0;
     std::shared_ptr<UIButton> btnReceiver_;
     std::shared_ptr<UIButton> btnSend_;
     std::shared_ptr<UIImageView> imgBtnbg_;

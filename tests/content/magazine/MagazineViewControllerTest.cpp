@@ -384,6 +384,84 @@ TEST_F(MagazineReader, AChapterOutsideTheReadingOrderStaysWhereItIs)
     EXPECT_EQ(content->webView()->request()->URL.path(), "/mobile2/pull/magazine/1/999");
 }
 
+// The server's chapter ids are any numbers, -1 and -2 among them: the
+// pages turn by their place in the reading order, so such chapters are read
+// like the others, and only the ends of the order go back to the directory
+// or say that the last page is shown.
+TEST_F(MagazineReader, ChaptersWhateverTheirIdsAreReadInOrder)
+{
+    signIn();
+    ORBHelper::userDefaultSettingForKey(ORBHelper::kMagazineShowsGuide, false);
+    Array items {
+        Value(Dictionary { { "directoryId", 1 }, { "directoryName", "卷首" }, { "directoryLogo", "" },
+            { "chapters", Array { Value(chapter(7, "第一篇")), Value(chapter(-1, "第二篇")) } } }),
+        Value(Dictionary { { "directoryId", 2 }, { "directoryName", "专题" }, { "directoryLogo", "" },
+            { "chapters", Array { Value(chapter(-2, "第三篇")), Value(chapter(9, "第四篇")) } } }),
+    };
+    harness().server()->script().forCommand("50002", reply({ { "headChapterIds", "-1,9" }, { "items", items } }));
+    auto reader = openFirstIssue();
+    ASSERT_TRUE(reader);
+    ASSERT_TRUE(waitForDirectory(*reader));
+    EXPECT_EQ(reader->allChapterIndexs(), (std::vector<std::string> { "7", "-1", "-2", "9" }));
+    auto content = reader->magazineContentView();
+    // The web view on top, where a swipe lands.
+    auto front = [&] {
+        const auto& pages = content->subviews();
+        auto first = std::find(pages.begin(), pages.end(), content->webView());
+        auto second = std::find(pages.begin(), pages.end(), content->webView2());
+        return first > second ? content->webView() : content->webView2();
+    };
+    auto onPage = [&](int chapterId) {
+        EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kContentPage);
+        EXPECT_FALSE(reader->contentView()->isHidden());
+        EXPECT_EQ(content->currentIndex(), chapterId);
+        EXPECT_EQ(harness().overlayText(), "");
+        EXPECT_TRUE(waitForChapter(*reader, chapterId)) << chapterId;
+    };
+
+    // From the cover, swipe by swipe, to the last chapter.
+    ASSERT_TRUE(harness().swipe(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView"), testsupport::SwipeDirection::Left));
+    EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
+    ASSERT_TRUE(harness().swipe(testsupport::findOutlet<UIView>(reader->view(), "directoryView"), testsupport::SwipeDirection::Left));
+    onPage(7);
+    for (int next : { -1, -2, 9 }) {
+        ASSERT_TRUE(harness().swipe(front(), testsupport::SwipeDirection::Left));
+        onPage(next);
+    }
+    // Past the last: the page stays and says so.
+    ASSERT_TRUE(harness().swipe(front(), testsupport::SwipeDirection::Left));
+    EXPECT_EQ(harness().overlayText(), MagazineContentView::kLastPageText);
+    EXPECT_EQ(content->currentIndex(), 9);
+    EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kContentPage);
+    harness().advance(2);
+
+    // Back, swipe by swipe, and past the first to the directory.
+    for (int previous : { -2, -1, 7 }) {
+        ASSERT_TRUE(harness().swipe(front(), testsupport::SwipeDirection::Right));
+        onPage(previous);
+    }
+    ASSERT_TRUE(harness().swipe(front(), testsupport::SwipeDirection::Right));
+    EXPECT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
+    EXPECT_TRUE(reader->contentView()->isHidden());
+    settle(harness());
+    EXPECT_EQ(harness().topScreen(), reader);
+
+    // The head chapter -1 opens in its place: its neighbours are 7 and -2.
+    ASSERT_EQ(reader->headView()->headChapters().size(), 2u);
+    reader->headView()->setContentOffset({ 0, 0 });
+    ASSERT_TRUE(harness().tap(reader->headView()));
+    onPage(-1);
+    ASSERT_TRUE(harness().swipe(front(), testsupport::SwipeDirection::Right));
+    onPage(7);
+    ASSERT_TRUE(harness().tapButton("‹ 返回目录"));
+    ASSERT_TRUE(harness().tap(chapterButton(*testsupport::findOutlet<UIScrollView>(reader->view(), "directoryScrollView"), -2)));
+    onPage(-2);
+    ASSERT_TRUE(harness().swipe(front(), testsupport::SwipeDirection::Left));
+    onPage(9);
+    settle(harness());
+    EXPECT_EQ(harness().topScreen(), reader);
+}
+
 TEST_F(MagazineReader, TheHeadStripTurnsEveryFiveSecondsUntilTheReaderGoes)
 {
     signIn();

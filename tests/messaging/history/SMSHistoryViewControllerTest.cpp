@@ -93,6 +93,12 @@ protected:
         }
         return "<no label>";
     }
+    void pullDown()
+    {
+        auto list = table();
+        list->setContentOffset({ 0, 0 });
+        harness().drag(list, 90);
+    }
     void pullUp()
     {
         auto list = table();
@@ -284,6 +290,64 @@ TEST_F(SMSHistoryTest, ASentListTheServerReportsEmptySaysSo)
     EXPECT_TRUE(harness().viewByText("发出的短信为空"));
     EXPECT_EQ(harness().viewByOutlet("loadingView")->alpha(), 1);
     EXPECT_TRUE(table()->footerView()->isHidden());
+}
+
+// Totals past what 32 bits hold still leave pages to ask for, and a
+// total below zero leaves none: the pages are counted in 64 bits and kept
+// within the page counter's range.
+TEST_F(SMSHistoryTest, TotalsBeyondThirtyTwoBitsStillOfferTheNextPage)
+{
+    openHistory();
+    auto list = table();
+    ASSERT_EQ(rows(*list), 15);
+    struct Case {
+        const char* total;
+        int pageCount;
+    };
+    const Case cases[] = {
+        { "2147483647", 143165577 },
+        { "4294967296", 286331154 },
+        { "9007199254740993", 2147483647 },
+        { "1e30", 2147483647 },
+    };
+    std::size_t requests = 1;
+    int batch = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.total);
+        // A pull-down answered with fifteen new SMS and the total.
+        std::string items;
+        for (int i = 0; i < 15; ++i)
+            items += (i ? "," : "") + item("T" + std::to_string(batch) + "-" + std::to_string(i), "王芳", "第" + std::to_string(i) + "条");
+        ++batch;
+        harness().server()->script().forRoute(
+            kHistory, ScriptedReply::custom(200, std::string(R"({"resultState":1,"total":)") + c.total + R"(,"items":[)" + items + "]}"));
+        const long before = rows(*list);
+        pullDown();
+        answered(++requests);
+        EXPECT_EQ(asked().back().queryValue("page"), "1");
+        ASSERT_EQ(rows(*list), before + 15);
+        EXPECT_EQ(list->pageCount(), c.pageCount);
+        EXPECT_FALSE(list->footerView()->isHidden()) << "more to load";
+        // Pulling up at the foot asks for page 2 (the stand-in's own answer).
+        pullUp();
+        answered(++requests);
+        EXPECT_EQ(asked().back().queryValue("page"), "2");
+        EXPECT_EQ(asked().back().queryValue("type"), "2");
+    }
+
+    // Below zero: no SMS beyond those listed, no next page.
+    for (const char* total : { "-5", "-9223372036854775808", "-1e30" }) {
+        SCOPED_TRACE(total);
+        harness().server()->script().forRoute(
+            kHistory, ScriptedReply::custom(200, std::string(R"({"resultState":1,"total":)") + total + R"(,"items":[]})"));
+        pullDown();
+        answered(++requests);
+        EXPECT_EQ(list->pageCount(), 1);
+        EXPECT_TRUE(list->footerView()->isHidden());
+        pullUp();
+        harness().advance(1);
+        EXPECT_EQ(asked().size(), requests) << "no next page asked for";
+    }
 }
 
 } // namespace
