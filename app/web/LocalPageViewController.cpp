@@ -39,20 +39,14 @@ std::string withAccountScript(std::string text)
 {
     if (text.find(kAccountScriptPlaceholder) == std::string::npos)
         return text;
-    return platform::replaceAll(text, kAccountScriptPlaceholder, core::ORBHtml5Helper::getUserInfo());
+    return withScript(std::move(text), core::ORBHtml5Helper::getUserInfo());
 }
 
 std::string bridgePath(const NSURLRequest& request) { return request.mainDocumentURL.path(); }
 
 std::optional<std::string> bridgeArgument(const NSURLRequest& request, const std::string& prefix)
 {
-    std::string path = bridgePath(request);
-    if (!platform::hasPrefix(path, prefix))
-        return std::nullopt;
-    std::string argument = path.substr(prefix.size());
-    if (auto query = request.mainDocumentURL.query())
-        argument += "?" + *query;
-    return argument;
+    return callArgument(request.mainDocumentURL, prefix);
 }
 
 } // namespace localpage

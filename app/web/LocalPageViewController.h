@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/base/BaseViewController.h"
+#include "app/web/LocalPageBridge.h"
 #include "platform/uikit/UIWebView.h"
 
 #include <memory>
@@ -12,9 +13,6 @@ class UIControl;
 // Pages shipped among the application's resources (html/<folder>/<name>.html):
 // where they are, how they are read, and how they call native code.
 namespace localpage {
-
-// Every occurrence in a page stands for the account script.
-inline constexpr const char* kAccountScriptPlaceholder = "<ios_initUserInfo/>";
 
 // The resources folder as a file address ending in "/": the base of every
 // page, so a page's relative references (the shared styles and scripts under
@@ -32,9 +30,9 @@ std::string withAccountScript(std::string text);
 // a frame never reaches native code.
 std::string bridgePath(const NSURLRequest& request);
 
-// What follows `prefix` in the main document's address, decoded, its query
-// included (an image address keeps its "?..."); nullopt when the path does
-// not start with the prefix.
+// What follows `prefix` in the main document's address, its query included,
+// percent escapes decoded once (callArgument); nullopt when the path does not
+// start with the prefix.
 std::optional<std::string> bridgeArgument(const NSURLRequest& request, const std::string& prefix);
 
 } // namespace localpage

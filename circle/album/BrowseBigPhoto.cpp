@@ -1,5 +1,6 @@
 #include "circle/album/BrowseBigPhoto.h"
 
+#include "app/web/LocalPageBridge.h"
 #include "libModule/TabViewController/TabViewController.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIControl.h"
@@ -41,7 +42,8 @@ void BrowseBigPhoto::viewDidLoad()
         leftItem_->removeFromSuperview();
         navigationItem()->setLeftBarButtonItems({ UIBarButtonItem::itemWithCustomView(leftItem_) });
     }
-    auto address = platform::Url::parse(url_);
+    // Read as the homework's photo browser reads its address.
+    auto address = localpage::photoAddress(url_);
     std::shared_ptr<UIImage> cached;
     if (address)
         cached = RemoteImageLoader::defaultCache()->objectForKey(*address);
@@ -50,7 +52,7 @@ void BrowseBigPhoto::viewDidLoad()
         return;
     }
     imgPhoto_->setImage(nullptr);
-    // An address that does not parse loads nothing: the screen stays empty.
+    // What is no photo address loads nothing: the screen stays empty.
     ::setImageURL(imgPhoto_, address);
 }
 

@@ -27,6 +27,7 @@ public:
 
     BrowseBigPhoto();
 
+    // The photo's address as the server wrote it.
     const std::string& url() const { return url_; }
     void setUrl(std::string url) { url_ = std::move(url); }
 

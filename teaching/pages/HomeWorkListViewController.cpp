@@ -2,7 +2,6 @@
 
 #include "core/session/MyAccountInfo.h"
 #include "platform/os/ClassRegistry.h"
-#include "platform/os/StringUtil.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 #include "ui/photobrowser/BrowserPhoto.h"
@@ -63,11 +62,8 @@ void HomeWorkListViewController::secondLevelDidChange(bool isSubView)
 // An address that is no web address shows nothing.
 void HomeWorkListViewController::browsePhoto(const std::string& address)
 {
-    auto url = platform::Url::parse(address);
+    auto url = localpage::photoAddress(address);
     if (!url)
-        url = platform::Url::parse(platform::escapeUrlIllegalCharacters(address));
-    std::string scheme = url ? platform::asciiToLower(url->scheme()) : "";
-    if (!url || (scheme != "http" && scheme != "https") || url->host().empty())
         return;
     auto window = UIWindow::keyWindow();
     auto root = window ? std::dynamic_pointer_cast<UIViewController>(window->rootViewController()) : nullptr;

@@ -274,6 +274,76 @@ TEST_F(LocalPages, PathsReachTheScreenDecodedAndOthersLoad)
     EXPECT_EQ(harness().navigationStack().size(), 1u);
 }
 
+// A page that writes an address escaped as one part, as the album and
+// homework pages do: whatever the address holds, it arrives as written.
+TEST_F(LocalPages, AnEscapedAddressArrivesExactlyAsThePageHadIt)
+{
+    signIn();
+    auto screen = openProbe();
+    ASSERT_NE(screen, nullptr);
+    const std::vector<std::string> addresses = {
+        "http://127.0.0.1:9/files/春游 1.jpg",
+        "http://127.0.0.1:9/files/a%23b.jpg",
+        "http://127.0.0.1:9/files/a%3Fb.jpg?w=640&h=480",
+        "http://127.0.0.1:9/files/100%25.jpg",
+        "http://127.0.0.1:9/files%2Fa.jpg",
+        "http://127.0.0.1:9/../127.0.0.2:9/a/./b/../c.jpg",
+        "http://127.0.0.1:9/a#b",
+    };
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        SCOPED_TRACE(addresses[i]);
+        script(*screen, "location.href = '/browseBigPhoto/url:' + encodeURIComponent('" + addresses[i] + "')");
+        ASSERT_TRUE(harness().runUntil([&] { return screen->photos.size() == i + 1; }));
+        EXPECT_EQ(screen->photos[i], addresses[i]);
+    }
+    EXPECT_EQ(script(*screen, "String(window.sharedScriptLoaded)"), "true");
+}
+
+TEST(LocalPageBridge, WhatACallCarriesIsDecodedOnce)
+{
+    auto argument = [](const std::string& address, const char* prefix) {
+        auto url = platform::Url::parse(address);
+        EXPECT_TRUE(url) << address;
+        return url ? localpage::callArgument(*url, prefix) : std::nullopt;
+    };
+    const char* photo = "/browseBigPhoto/url:";
+    // Escaped by the page: one decoding gives the address back, its own escapes kept.
+    EXPECT_EQ(argument("file:///browseBigPhoto/url:http%3A%2F%2Fh%2Fa%2520b%2523c.jpg%3Fx%3D%252F", photo),
+        "http://h/a%20b%23c.jpg?x=%2F");
+    EXPECT_EQ(argument("file:///browseBigPhoto/url:http%3A%2F%2Fh%2Fx%2F..%2Fy.jpg", photo), "http://h/x/../y.jpg");
+    // The fixed part may come escaped too.
+    EXPECT_EQ(argument("file:///browseBigPhoto/url%3Ahttp%3A%2F%2Fh%2Fa.jpg", photo), "http://h/a.jpg");
+    // Written as it is: its query stays with it.
+    EXPECT_EQ(argument("file:///browseBigPhoto/url:http://h/p%20q.jpg?w=640&h=480", photo), "http://h/p q.jpg?w=640&h=480");
+    EXPECT_EQ(argument("file:///browseBigPhoto/url:", photo), "");
+    EXPECT_EQ(argument("file:///studentComment/%E5%BC%A0%7Cpic%7C7%7C1", "/studentComment/"), "张|pic|7|1");
+    // Another path carries nothing.
+    EXPECT_EQ(argument("file:///browseBigPhoto/url", photo), std::nullopt);
+    EXPECT_EQ(argument("file:///browseBigPhotos/url:http://h/a.jpg", photo), std::nullopt);
+    EXPECT_EQ(argument("file:///x/browseBigPhoto/url:http://h/a.jpg", photo), std::nullopt);
+    EXPECT_EQ(argument("file:///browseBigPhoto%2Furl:http://h/a.jpg", photo), "http://h/a.jpg");
+}
+
+TEST(LocalPageBridge, PhotoAddressEscapesOnlyWhatAnAddressCannotHold)
+{
+    auto loaded = [](const std::string& text) {
+        auto url = localpage::photoAddress(text);
+        return url ? url->absoluteString() : std::string("none");
+    };
+    EXPECT_EQ(loaded("http://h:80/files/春游 1.jpg"), "http://h:80/files/%E6%98%A5%E6%B8%B8%201.jpg");
+    // An address stays as the server wrote it: its escapes, its query and its ".." are its own.
+    EXPECT_EQ(loaded("http://h/a%23b.jpg?x=%2F&y=1"), "http://h/a%23b.jpg?x=%2F&y=1");
+    EXPECT_EQ(loaded("http://h/files%2Fa.jpg"), "http://h/files%2Fa.jpg");
+    EXPECT_EQ(loaded("http://h/../other:8080/a.jpg"), "http://h/../other:8080/a.jpg");
+    EXPECT_EQ(localpage::photoAddress("http://h/../other:8080/a.jpg")->host(), "h");
+    EXPECT_EQ(loaded("http://h/100%.jpg"), "http://h/100%25.jpg");
+    EXPECT_EQ(loaded("HTTPS://h/a.jpg"), "HTTPS://h/a.jpg");
+    // Nothing that is not a web address with a host.
+    for (const char* text : { "", "a.jpg", "/files/a.jpg", "file:///tmp/a.jpg", "ftp://h/a.jpg", "http:///a.jpg",
+             "javascript:alert(1)", "not an address" })
+        EXPECT_EQ(loaded(text), "none") << text;
+}
+
 TEST_F(LocalPages, BackButtonReturnsTheSecondLevelBeforeClosing)
 {
     signIn();

@@ -62,8 +62,11 @@ var Album = (function () {
         window.location.href = path;
     }
 
+    // The address goes escaped as one part, as the album's name does: the app
+    // reads the path decoded once, and nothing in the address (a space, "#",
+    // "?", "%", "/" or "..") is taken for part of this page's own address.
     function openPhoto(address) {
-        callApp('/browseBigPhoto/url:' + address);
+        callApp('/browseBigPhoto/url:' + encodeURIComponent(address));
     }
 
     function close() {

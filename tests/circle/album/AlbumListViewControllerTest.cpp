@@ -1,7 +1,9 @@
 // The class-album page on the browser engine, under an X server of the
 // test's own: the album list drawn from the stand-in's albums, one album's
 // photos as the second level, entered by the page and left with the back
-// button; a photo opened large with its address's query kept; the newest
+// button; a photo opened large with its address's query kept, and with
+// exactly the server's address whatever it holds (a space, Chinese, escaped
+// "#", "?", "%" or "/", a ".." that must not change the host); the newest
 // photos; the teacher's buttons and a parent's none; an album made and
 // photos added, after which the page is loaded again, once, at its first
 // level, showing them; and the error page, whose text is never markup.
@@ -11,7 +13,9 @@
 #include "circle/album/CreateAlbumViewController.h"
 #include "circle/album/UploadAlbumViewController.h"
 #include "core/session/ORBEndpoints.h"
+#include "foundation/sqlite/SQLDatabase.h"
 #include "platform/os/ClassRegistry.h"
+#include "platform/os/FileUtil.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
@@ -20,6 +24,7 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/WebEngine.h"
 #include "server/StandinServer.h"
+#include "server/StaticMedia.h"
 #include "tests/circle/album/AlbumScreenTest.h"
 #include "tests/support/EngineDisplay.h"
 #include "tests/support/TestHttpServer.h"
@@ -29,6 +34,8 @@
 #include "ui/controls/ScaleButton.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace circletest;
 using circle::AlbumListViewController;
@@ -106,6 +113,45 @@ protected:
     static std::shared_ptr<ScaleButton> rightButton(const std::shared_ptr<AlbumListViewController>& screen)
     {
         return testsupport::findOutlet<ScaleButton>(screen->rightItem(), "rightItemBtn");
+    }
+    // A picture the stand-in keeps as an upload under that name, served at
+    // "mobile2/pull/files/weibopic/<name>" (escaped).
+    void keepUpload(const std::string& name, const std::string& bytes)
+    {
+        std::string folder = platform::FileUtil::joinPath(harness().server()->uploadDirectory(), "weibopic");
+        ASSERT_TRUE(platform::FileUtil::createDirectory(folder));
+        ASSERT_TRUE(platform::FileUtil::write(platform::FileUtil::joinPath(folder, name), bytes));
+        auto db = foundation::SQLDatabase::databaseWithPath(harness().server()->dataFilePath());
+        ASSERT_TRUE(db->open());
+        EXPECT_TRUE(db->executeUpdate("INSERT INTO upload (kind, user_id, account_type, original_name, stored_name, "
+                                      "content_type, size, created) VALUES ('weibopic', 2001, 1, ?, ?, 'image/jpeg', ?, "
+                                      "datetime('now', 'localtime'))",
+            platform::Array { name, name, static_cast<long long>(bytes.size()) }));
+        db->close();
+    }
+    // A new album of the teacher's first class holding photos at those
+    // addresses, the first the oldest.
+    void addAlbum(const std::string& name, const std::vector<std::string>& addresses)
+    {
+        auto db = foundation::SQLDatabase::databaseWithPath(harness().server()->dataFilePath());
+        ASSERT_TRUE(db->open());
+        ASSERT_TRUE(db->executeUpdate("INSERT INTO album (class_id, name, creator_id, created) "
+                                      "VALUES (101, ?, 2001, datetime('now', 'localtime'))",
+            platform::Array { name }));
+        long long id = db->lastInsertRowId();
+        for (const auto& address : addresses)
+            EXPECT_TRUE(db->executeUpdate("INSERT INTO album_photo (album_id, url, created) "
+                                          "VALUES (?, ?, datetime('now', 'localtime'))",
+                platform::Array { id, address }));
+        db->close();
+    }
+    // The stand-in's requests for that raw target.
+    std::size_t standinAsked(const std::string& target)
+    {
+        std::size_t count = 0;
+        for (const auto& request : harness().server()->requests().all())
+            count += request.target == target;
+        return count;
     }
     void chooseSegment(const std::shared_ptr<AlbumListViewController>& screen, long index)
     {
@@ -189,6 +235,81 @@ TEST_F(AlbumPageTest, APhotoOpensLargeWithItsAddressQueryKept)
     EXPECT_EQ(photo->url(), withQuery);
     ASSERT_TRUE(until([&] { return photo->imgPhoto()->image() != nullptr; }));
     EXPECT_EQ(photo->imgPhoto()->image()->size(), platform::Size(640, 480));
+}
+
+TEST_F(AlbumPageTest, APhotoOpensLargeWithExactlyTheServersAddress)
+{
+    signIn();
+    auto jpeg = server::photoMedia("photo-640x480.jpg");
+    ASSERT_TRUE(jpeg);
+    // Pictures a teacher named, kept by the stand-in.
+    for (const char* name : { "春游 1.jpg", "a#b.jpg", "a?b.jpg", "100%.jpg" })
+        keepUpload(name, jpeg->body);
+    // A server of its own for an address whose ".." must not take it elsewhere.
+    testsupport::TestHttpServer own;
+    ASSERT_TRUE(own.start());
+    own.onPrefix("/",
+        testsupport::TestHttpServer::reply(
+            testsupport::TestResponse::make(200, jpeg->body, { { "Content-Type", "image/jpeg" } })));
+
+    const std::string pull = harness().serverBase() + "mobile2/pull/";
+    const std::string standin = "127.0.0.1:" + std::to_string(harness().server()->port());
+    struct Case {
+        std::string address; // as the server wrote it
+        std::string target; // the request it must make, on its own host
+        bool toOwnServer = false;
+    };
+    const std::vector<Case> cases = {
+        { pull + "files/weibopic/春游 1.jpg", "/mobile2/pull/files/weibopic/%E6%98%A5%E6%B8%B8%201.jpg" },
+        { pull + "files/weibopic/a%23b.jpg", "/mobile2/pull/files/weibopic/a%23b.jpg" },
+        { pull + "files/weibopic/a%3Fb.jpg", "/mobile2/pull/files/weibopic/a%3Fb.jpg" },
+        { pull + "files/weibopic/100%25.jpg", "/mobile2/pull/files/weibopic/100%25.jpg" },
+        { pull + "files%2Fweibopic%2Fa%23b.jpg", "/mobile2/pull/files%2Fweibopic%2Fa%23b.jpg" },
+        { own.baseUrl() + "/../" + standin + "/mobile2/pull/static/photos/photo-640x480.jpg",
+            "/../" + standin + "/mobile2/pull/static/photos/photo-640x480.jpg", true },
+    };
+    std::vector<std::string> addresses;
+    for (const auto& c : cases)
+        addresses.push_back(c.address);
+    addAlbum("名字古怪的照片", addresses);
+
+    auto screen = openAlbums();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(evaluate(screen, "(function(){var a=Array.prototype.find.call(document.querySelectorAll('.album'),"
+                               "function(e){return e.querySelector('.name').textContent==='名字古怪的照片';});"
+                               "if(!a) return 'none'; a.click(); return 'ok';})()"),
+        "ok");
+    ASSERT_TRUE(showsText(screen, "共6张"));
+    // What the page itself loaded is left behind: from here on, only the photo screen asks.
+    ASSERT_TRUE(until([&] {
+        return evaluate(screen, "Array.prototype.every.call(document.images, function(i){return i.complete;})") == "true";
+    }));
+    harness().server()->requests().clear();
+    own.clearLog();
+    // The newest photo first.
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[cases.size() - 1 - i];
+        SCOPED_TRACE(c.address);
+        EXPECT_EQ(evaluate(screen, "document.querySelectorAll('#album .photo')[" + std::to_string(i) + "].click(); 'ok'"),
+            "ok");
+        auto photo = bigPhoto();
+        ASSERT_TRUE(photo);
+        EXPECT_EQ(photo->url(), c.address);
+        // The photo came from the place the address names.
+        EXPECT_TRUE(until([&] { return photo->imgPhoto()->image() != nullptr; }));
+        if (photo->imgPhoto()->image()) {
+            EXPECT_EQ(photo->imgPhoto()->image()->size(), platform::Size(640, 480));
+        }
+        if (c.toOwnServer) {
+            auto asked = own.requests();
+            EXPECT_TRUE(std::any_of(asked.begin(), asked.end(), [&](auto& r) { return r.target == c.target; }));
+        } else {
+            EXPECT_GE(standinAsked(c.target), 1u);
+        }
+        ASSERT_TRUE(harness().tap(harness().viewByOutlet("leftItem")->subviews().front()));
+        testsupport::settle(harness());
+        ASSERT_EQ(harness().topScreen(), screen);
+    }
 }
 
 TEST_F(AlbumPageTest, TheNewestPhotosPageAndTheButtonsOfEachRole)

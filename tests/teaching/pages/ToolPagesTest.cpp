@@ -2,19 +2,23 @@
 // of the test's own, against the stand-in server: each screen opened as the
 // grid or a message row opens it, its page showing the server's data for the
 // account, a person's taps on the page reaching native code through the
-// paths, the second level and the back button, the compose screens' success
+// paths (a homework photo opened with exactly the server's address), the
+// second level and the back button, the compose screens' success
 // reloading the list once however often they were opened, and each screen's
 // answer to a page that fails to load.
 #include "app/main/ORBViewController.h"
 #include "app/web/LocalPageViewController.h"
 #include "core/model/StudentInfo.h"
 #include "core/session/MyAccountInfo.h"
+#include "foundation/sqlite/SQLDatabase.h"
 #include "platform/os/ClassRegistry.h"
+#include "platform/os/FileUtil.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/WebEngine.h"
 #include "server/StandinServer.h"
+#include "server/StaticMedia.h"
 #include "teaching/comment/CommentHistoryViewController.h"
 #include "teaching/pages/AttendanceQueryViewController.h"
 #include "teaching/pages/ClassNoticeListViewController.h"
@@ -31,6 +35,8 @@
 #include "ui/photobrowser/PhotoBrowser.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace testsupport;
 
@@ -332,7 +338,8 @@ TEST_F(ToolPages, HomeworkDetailPhotoAndTheIgnoredAddPath)
     EXPECT_FALSE(snapshot(*screen, "teaching-pages-homework-detail.png").empty());
 
     // A photo opens full screen, its address whole.
-    std::string original = script(*screen, "document.querySelector('.photos a').getAttribute('href')");
+    std::string original = script(*screen,
+        "decodeURIComponent(document.querySelector('.photos a').getAttribute('href').substring('/browseBigPhoto/url:'.length))");
     ASSERT_TRUE(tapInPage(*screen, ".photos a"));
     auto homework = std::dynamic_pointer_cast<HomeWorkListViewController>(screen);
     ASSERT_TRUE(harness().runUntil([&] { return harness().presentedScreen() != nullptr; }));
@@ -342,7 +349,8 @@ TEST_F(ToolPages, HomeworkDetailPhotoAndTheIgnoredAddPath)
     ASSERT_NE(browser, nullptr);
     EXPECT_EQ(browser->numberOfPhotos(), 1u);
     ASSERT_NE(homework->tempPhoto(), nullptr);
-    EXPECT_EQ("/browseBigPhoto/url:" + homework->tempPhoto()->photoURL()->absoluteString(), original);
+    EXPECT_EQ(homework->tempPhoto()->photoURL()->absoluteString(), original);
+    EXPECT_NE(original.find("/mobile2/pull/"), std::string::npos);
     harness().rootViewController()->dismissViewControllerAnimated(false);
     settle(harness());
 
@@ -362,6 +370,93 @@ TEST_F(ToolPages, HomeworkDetailPhotoAndTheIgnoredAddPath)
     back();
     EXPECT_FALSE(assign->isHidden());
     EXPECT_FALSE(screen->isSubView());
+}
+
+TEST_F(ToolPages, HomeworkPhotoOpensWithExactlyTheServersAddress)
+{
+    signIn();
+    auto screen = openFromRow("HomeWorkListViewController");
+    ASSERT_NE(screen, nullptr);
+    ASSERT_TRUE(shows(*screen, ".card"));
+    auto homework = std::dynamic_pointer_cast<HomeWorkListViewController>(screen);
+    ASSERT_NE(homework, nullptr);
+
+    // Pictures a teacher named, kept by the stand-in as uploads.
+    auto jpeg = server::photoMedia("photo-320x240.jpg");
+    ASSERT_TRUE(jpeg);
+    std::string folder = platform::FileUtil::joinPath(harness().server()->uploadDirectory(), "homeworkpic");
+    ASSERT_TRUE(platform::FileUtil::createDirectory(folder));
+    auto db = foundation::SQLDatabase::databaseWithPath(harness().server()->dataFilePath());
+    ASSERT_TRUE(db->open());
+    for (const char* name : { "春游 1.jpg", "a#b.jpg", "a?b.jpg", "100%.jpg" }) {
+        ASSERT_TRUE(platform::FileUtil::write(platform::FileUtil::joinPath(folder, name), jpeg->body));
+        EXPECT_TRUE(db->executeUpdate("INSERT INTO upload (kind, user_id, account_type, original_name, stored_name, "
+                                      "content_type, size, created) VALUES ('homeworkpic', 2001, 1, ?, ?, 'image/jpeg', "
+                                      "?, datetime('now', 'localtime'))",
+            platform::Array { name, name, static_cast<long long>(jpeg->body.size()) }));
+    }
+    // A server of its own for an address whose ".." must not take it elsewhere.
+    TestHttpServer own;
+    ASSERT_TRUE(own.start());
+    own.onPrefix("/", TestHttpServer::reply(TestResponse::make(200, jpeg->body, { { "Content-Type", "image/jpeg" } })));
+    const std::string pull = harness().serverBase() + "mobile2/pull/";
+    const std::string standin = "127.0.0.1:" + std::to_string(harness().server()->port());
+    struct Case {
+        std::string address; // as the server wrote it
+        std::string loaded; // the address the browser loads
+        std::string target; // the request that brings the picture, on that address's host
+    };
+    const std::string across = "/../" + standin + "/mobile2/pull/static/photos/photo-320x240.jpg";
+    const std::vector<Case> cases = {
+        { pull + "files/homeworkpic/春游 1.jpg", pull + "files/homeworkpic/%E6%98%A5%E6%B8%B8%201.jpg",
+            "/mobile2/pull/files/homeworkpic/%E6%98%A5%E6%B8%B8%201.jpg" },
+        { pull + "files/homeworkpic/a%23b.jpg", "", "/mobile2/pull/files/homeworkpic/a%23b.jpg" },
+        { pull + "files/homeworkpic/a%3Fb.jpg", "", "/mobile2/pull/files/homeworkpic/a%3Fb.jpg" },
+        { pull + "files/homeworkpic/100%25.jpg", "", "/mobile2/pull/files/homeworkpic/100%25.jpg" },
+        { pull + "files%2Fhomeworkpic%2Fa%23b.jpg", "", "/mobile2/pull/files%2Fhomeworkpic%2Fa%23b.jpg" },
+        { own.baseUrl() + across, "", across },
+    };
+    // An assignment newer than the others, with those photos.
+    ASSERT_TRUE(db->executeUpdate("INSERT INTO page_homework (class_id, teacher_id, subject_name, content, date_time) "
+                                  "SELECT class_id, teacher_id, '美术', '画一画春游', '2099-01-01 08:00:00' "
+                                  "FROM page_homework ORDER BY homework_id LIMIT 1"));
+    long long id = db->lastInsertRowId();
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_TRUE(db->executeUpdate("INSERT INTO page_homework_photo VALUES (?, ?, ?, ?)",
+            platform::Array { id, static_cast<long long>(i + 1), cases[i].address,
+                pull + "static/photos/photo-64x48.jpg" }));
+    db->close();
+    homework->loadWebView();
+    ASSERT_TRUE(harness().runUntil([&] { return text(*screen).find("画一画春游") != std::string::npos; }));
+    ASSERT_TRUE(tapInPage(*screen, "li[data-index=\"0\"]"));
+    ASSERT_TRUE(harness().runUntil([&] { return screen->isSubView(); }));
+    ASSERT_TRUE(holds(*screen, ".photos a"));
+    EXPECT_EQ(script(*screen, "String(document.querySelectorAll('.photos a').length)"), std::to_string(cases.size()));
+    ASSERT_TRUE(picturesIn(*screen));
+    own.clearLog();
+
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.address);
+        harness().server()->requests().clear();
+        script(*screen, "document.querySelectorAll('.photos a')[" + std::to_string(i) + "].click()");
+        ASSERT_TRUE(harness().runUntil([&] { return harness().presentedScreen() != nullptr; }));
+        ASSERT_NE(homework->tempPhoto(), nullptr);
+        ASSERT_TRUE(homework->tempPhoto()->photoURL());
+        EXPECT_EQ(homework->tempPhoto()->photoURL()->absoluteString(), c.loaded.empty() ? c.address : c.loaded);
+        // The picture came from where the address says.
+        EXPECT_TRUE(harness().runUntil([&] {
+            if (c.address.rfind(own.baseUrl(), 0) == 0) {
+                auto asked = own.requests();
+                return std::any_of(asked.begin(), asked.end(), [&](auto& r) { return r.target == c.target; });
+            }
+            auto asked = harness().server()->requests().all();
+            return std::any_of(
+                asked.begin(), asked.end(), [&](auto& r) { return r.target == c.target && r.status == 200; });
+        }));
+        harness().rootViewController()->dismissViewControllerAnimated(false);
+        settle(harness());
+    }
 }
 
 TEST_F(ToolPages, HomeworkOfAParentHasNoAssignButton)
