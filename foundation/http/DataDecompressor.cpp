@@ -13,7 +13,12 @@ namespace {
 
 // A 32 KB window; zlib and gzip headers are both recognised.
 constexpr int kAutoDetectWindowBits = 47;
-constexpr std::size_t kMinimumGrowth = 16384;
+// The least opened up for a piece: a small reply (a command's JSON answer)
+// inflates without a larger buffer made and cleared for it.
+constexpr std::size_t kMinimumGrowth = 1024;
+// The most opened up for inflate at a time: it stays in the cache between
+// its zero-fill and inflate's writes.
+constexpr std::size_t kLargestStretch = 256 * 1024;
 
 } // namespace
 
@@ -69,30 +74,48 @@ std::optional<platform::Bytes> DataDecompressor::uncompressBytes(
 {
     if (length == 0)
         return std::nullopt;
+    platform::Bytes output;
+    if (!uncompressBytesAppending(bytes, length, output, error))
+        return std::nullopt;
+    return output;
+}
+
+bool DataDecompressor::uncompressBytesAppending(
+    const std::uint8_t* bytes, std::size_t length, platform::Bytes& destination, platform::Error* error)
+{
+    if (length == 0)
+        return true;
     if (!streamReady_) {
         platform::setError(error, inflateErrorWithCode(Z_STREAM_ERROR));
-        return std::nullopt;
+        return false;
     }
-    platform::Bytes output;
     // Bytes after the end of the gzip member are not part of the body.
     if (streamEnded_)
-        return output;
+        return true;
 
     z_stream& z = zStream_->z;
     z.next_in = const_cast<Bytef*>(bytes);
     z.avail_in = static_cast<uInt>(length);
-    std::size_t growth = std::max(length / 2, kMinimumGrowth);
-    output.resize(std::max(length + length / 2, kMinimumGrowth));
-    std::size_t produced = 0;
+    const std::size_t start = destination.size();
+    // The stretch opened up for inflate at a time: about what a piece of
+    // this size inflates to. Opening it zero-fills it (the bytes are
+    // overwritten at once, while still in the cache), so it is kept near
+    // what the piece gives rather than the whole room reserved.
+    const std::size_t stretch = std::clamp(length * 4, kMinimumGrowth, kLargestStretch);
+    std::size_t produced = start;
     // Go on while input remains and also while the last call filled the
     // buffer: zlib may still hold output for input it has already taken.
     for (;;) {
-        if (produced == output.size())
-            output.resize(output.size() + growth);
-        z.next_out = output.data() + produced;
-        z.avail_out = static_cast<uInt>(output.size() - produced);
+        if (produced == destination.size()) {
+            if (destination.capacity() - produced < stretch)
+                platform::reserveBytes(destination, std::max(destination.capacity() * 2, produced + stretch));
+            destination.resize(produced + stretch);
+        }
+        const std::size_t room = destination.size() - produced;
+        z.next_out = destination.data() + produced;
+        z.avail_out = static_cast<uInt>(room);
         int status = inflate(&z, Z_NO_FLUSH);
-        produced = output.size() - z.avail_out;
+        produced += room - z.avail_out;
         if (status == Z_STREAM_END) {
             streamEnded_ = true;
             break;
@@ -104,14 +127,15 @@ std::optional<platform::Bytes> DataDecompressor::uncompressBytes(
             continue;
         }
         if (status != Z_OK) {
+            destination.resize(start);
             platform::setError(error, inflateErrorWithCode(status));
-            return std::nullopt;
+            return false;
         }
         if (z.avail_in == 0 && z.avail_out != 0)
             break;
     }
-    output.resize(produced);
-    return output;
+    destination.resize(produced);
+    return true;
 }
 
 std::optional<platform::Bytes> DataDecompressor::uncompressData(const platform::Bytes& data, platform::Error* error)

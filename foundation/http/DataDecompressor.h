@@ -32,6 +32,14 @@ public:
     // it is returned. An empty piece answers nothing, without an error.
     std::optional<platform::Bytes> uncompressBytes(
         const std::uint8_t* bytes, std::size_t length, platform::Error* error);
+    // As uncompressBytes, but what the piece inflates to goes straight onto
+    // the end of destination, which grows as the output needs (doubling, so
+    // a body of unknown length is moved a bounded number of times). Room
+    // already reserved is used as it is. Only the stretch about to be
+    // written is opened up ahead of inflate, never the whole reserve. On an
+    // error destination is as it was before the call, and false comes back.
+    bool uncompressBytesAppending(
+        const std::uint8_t* bytes, std::size_t length, platform::Bytes& destination, platform::Error* error);
 
     // The whole body inflated. A stream that stops before its end is an error.
     static std::optional<platform::Bytes> uncompressData(const platform::Bytes& data, platform::Error* error);

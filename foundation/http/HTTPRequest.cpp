@@ -55,6 +55,10 @@ constexpr std::size_t kLargestDirectRead = std::numeric_limits<std::size_t>::max
 // The announced length is reserved up front up to this much; a server that
 // claims more than it sends costs no more memory than this.
 constexpr unsigned long long kLargestReserve = 64ULL * 1024 * 1024;
+// What a compressed body is expected to inflate to, times its announced
+// length: text and JSON inflate to four times or more. A body that inflates
+// to more grows as it comes (by doubling).
+constexpr unsigned long long kExpectedInflation = 4;
 // The most the stream buffers for a large body before holding the transfer back.
 constexpr unsigned long long kLargestReceiveBuffer = 4ULL * 1024 * 1024;
 // Request bodies up to this size are handed to the stream whole.
@@ -67,6 +71,24 @@ std::uint8_t* readBuffer()
 {
     thread_local std::unique_ptr<std::uint8_t[]> buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kLargestRead);
     return buffer.get();
+}
+
+// Where a compressed piece is inflated when only checked or written to a
+// file: one per thread, kept for the next piece and the next request.
+platform::Bytes& inflateScratch()
+{
+    thread_local platform::Bytes scratch;
+    return scratch;
+}
+
+// A piece that inflated to far more than usual (a run of zeros) does not keep
+// its memory for the life of the thread.
+void releaseLargeInflateScratch()
+{
+    constexpr std::size_t kLargestKeptScratch = 4 * 1024 * 1024;
+    platform::Bytes& scratch = inflateScratch();
+    if (scratch.capacity() > kLargestKeptScratch)
+        platform::Bytes().swap(scratch);
 }
 
 double steadyNow()
@@ -944,7 +966,7 @@ void HTTPRequest::buildPostBody()
         if (settings_.requestMethod == "GET" || settings_.requestMethod == "DELETE"
             || settings_.requestMethod == "HEAD")
             setRequestMethod("POST");
-        settings_.requestHeaders.set("Content-Length", platform::Value(platform::format("%llu", postLength_)));
+        settings_.requestHeaders.set("Content-Length", platform::Value(std::to_string(postLength_)));
     }
     haveBuiltPostBody_ = true;
 }
@@ -1499,9 +1521,14 @@ void HTTPRequest::handleBytesAvailable()
 
     while (transfer_.readStream && (transfer_.readStreamIsScheduled || downloadComplete_)
         && transfer_.readStream->hasBytesAvailable() && !complete_) {
+        bool compressed = responseHeaders_ && responseHeaders_->get("Content-Encoding")
+            && responseHeaders_->get("Content-Encoding")->find("gzip") != std::string::npos;
         std::size_t readSize = 16384;
-        if (contentLength_ > 262144)
-            readSize = 262144;
+        // A compressed body is read in the largest pieces: each is inflated
+        // in one go, and a body sent in chunks announces no length to size
+        // the reads by.
+        if (contentLength_ > 262144 || compressed)
+            readSize = kLargestRead;
         else if (contentLength_ > 65536)
             readSize = 65536;
         // Under throttling a read takes what is left of this second's
@@ -1512,8 +1539,6 @@ void HTTPRequest::handleBytesAvailable()
             // A throttle that began after the head takes back the larger buffer.
             transfer_.readStream->setReceiveBufferLimit(kLargestRead);
         }
-        bool compressed = responseHeaders_ && responseHeaders_->get("Content-Encoding")
-            && responseHeaders_->get("Content-Encoding")->find("gzip") != std::string::npos;
         auto delegate = settings_.delegate.lock();
         bool toDelegate = (delegate && didReceiveDataSelector_.respondsTo(*delegate)) || dataReceivedBlock_;
         // A body kept as it comes goes from the stream straight into the
@@ -1547,7 +1572,10 @@ void HTTPRequest::handleBytesAvailable()
             continue;
 
         std::span<const std::uint8_t> buffer(readBuffer(), static_cast<std::size_t>(count));
-        std::optional<platform::Bytes> inflated;
+        // The inflated piece, when it goes anywhere as a piece of its own (to
+        // the owner or to the inflated download file).
+        const platform::Bytes* inflated = nullptr;
+        std::optional<platform::Bytes> inflatedForOwner;
         if (compressed) {
             if (!transfer_.dataDecompressor) {
                 Error error;
@@ -1557,28 +1585,57 @@ void HTTPRequest::handleBytesAvailable()
                     return;
                 }
             }
-            // Deferred inflation still follows the stream as it comes, so a
-            // broken or cut body fails the request instead of reaching the
-            // owner as a success.
+            const bool keepInflated = !transfer_.options.shouldWaitToInflateCompressedResponses;
             Error error;
-            inflated = transfer_.dataDecompressor->uncompressBytes(buffer.data(), buffer.size(), &error);
-            if (!inflated) {
-                failWithError(error);
-                return;
+            if (keepInflated && !toDelegate && !settings_.downloadDestinationPath) {
+                // The body kept in memory: inflated straight onto the end of
+                // the response data, which is sized up front from the
+                // announced (compressed) length when there is one.
+                if (rawResponseData_.capacity() == 0 && contentLength_ > 0)
+                    platform::reserveBytes(rawResponseData_,
+                        std::size_t(std::min(contentLength_ * kExpectedInflation, kLargestReserve)));
+                if (!transfer_.dataDecompressor->uncompressBytesAppending(
+                        buffer.data(), buffer.size(), rawResponseData_, &error)) {
+                    failWithError(error);
+                    return;
+                }
+                continue;
             }
-            if (transfer_.options.shouldWaitToInflateCompressedResponses)
-                inflated.reset();
+            if (keepInflated && toDelegate) {
+                // Each piece the owner is handed is its own.
+                inflatedForOwner = transfer_.dataDecompressor->uncompressBytes(buffer.data(), buffer.size(), &error);
+                if (!inflatedForOwner) {
+                    failWithError(error);
+                    return;
+                }
+            } else {
+                // Deferred inflation still follows the stream as it comes, so
+                // a broken or cut body fails the request instead of reaching
+                // the owner as a success; a piece only checked, or only
+                // written out, is inflated into the thread's scratch buffer.
+                platform::Bytes& scratch = inflateScratch();
+                scratch.clear();
+                if (!transfer_.dataDecompressor->uncompressBytesAppending(
+                        buffer.data(), buffer.size(), scratch, &error)) {
+                    releaseLargeInflateScratch();
+                    failWithError(error);
+                    return;
+                }
+                if (keepInflated)
+                    inflated = &scratch;
+            }
         }
 
         if (toDelegate) {
-            passOnReceivedData(inflated ? std::move(*inflated) : platform::Bytes(buffer.begin(), buffer.end()));
+            passOnReceivedData(
+                inflatedForOwner ? std::move(*inflatedForOwner) : platform::Bytes(buffer.begin(), buffer.end()));
         } else if (settings_.downloadDestinationPath) {
-            writeToDownloadFile(buffer, inflated ? &*inflated : nullptr);
-        } else if (inflated) {
-            rawResponseData_.insert(rawResponseData_.end(), inflated->begin(), inflated->end());
+            writeToDownloadFile(buffer, inflated);
         } else {
             rawResponseData_.insert(rawResponseData_.end(), buffer.begin(), buffer.end());
         }
+        if (compressed)
+            releaseLargeInflateScratch();
     }
 }
 
@@ -1849,13 +1906,14 @@ void HTTPRequest::readResponseHeaders()
     if (!redirecting) {
         auto lengthText = responseHeaders_->get("Content-Length");
         auto length = lengthText ? http_rules::parseContentLength(*lengthText) : std::nullopt;
+        const unsigned long long announcedLength = length.value_or(0);
         bool announce = settings_.showAccurateProgress && transfer_.options.shouldResetDownloadProgress;
         if (mainRequest_) {
             // A HEAD answer sizes the request it was made for.
             HTTPRequest& owner = *mainRequest_;
             std::lock_guard<std::recursive_mutex> ownerLock(owner.cancelledLock_);
-            if (length && !(transfer_.options.allowCompressedResponse && *length == 20 && announce)) {
-                owner.contentLength_ = *length;
+            if (length && !(transfer_.options.allowCompressedResponse && announcedLength == 20 && announce)) {
+                owner.contentLength_ = announcedLength;
                 if (announce)
                     owner.incrementDownloadSizeBy(
                         static_cast<long long>(owner.contentLength_ + owner.partialDownloadSize_));
@@ -1866,7 +1924,7 @@ void HTTPRequest::readResponseHeaders()
                 owner.incrementDownloadSizeBy(1);
             }
         } else if (length) {
-            contentLength_ = *length;
+            contentLength_ = announcedLength;
             if (announce)
                 incrementDownloadSizeBy(static_cast<long long>(contentLength_ + partialDownloadSize_));
         } else if (announce) {

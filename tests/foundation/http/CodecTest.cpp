@@ -177,3 +177,68 @@ TEST(DataCodecs, FileFailuresLeaveTheDestinationAlone)
     EXPECT_FALSE(DataDecompressor::uncompressDataFromFile(dir.path(), dir.file("x"), &readError));
     EXPECT_EQ(readError.localizedDescription(), "Decompression of " + dir.path() + " failed the file does not exist");
 }
+
+TEST(DataDecompressor, InflatesOntoTheEndOfABufferAtEveryPieceBoundary)
+{
+    TempDir dir;
+    // A body that inflates to many times any room made for it ahead: a run
+    // of zeros between two stretches of text.
+    Bytes plain = sampleBytes(3000, 5);
+    plain.resize(plain.size() + 100000, 0);
+    Bytes tail = sampleBytes(800, 6);
+    plain.insert(plain.end(), tail.begin(), tail.end());
+    Bytes gz = gzipWithTool(dir, plain);
+    // A second member after the first is not part of the body.
+    Bytes stream = gz;
+    Bytes second = gzipWithTool(dir, toBytes("another member"));
+    stream.insert(stream.end(), second.begin(), second.end());
+
+    const Bytes prefix = toBytes("kept ahead");
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        DataDecompressor decompressor;
+        ASSERT_FALSE(decompressor.setupStream());
+        Bytes out = prefix;
+        out.reserve(64);
+        Error error;
+        ASSERT_TRUE(decompressor.uncompressBytesAppending(stream.data(), cut, out, &error)) << "cut " << cut;
+        ASSERT_TRUE(decompressor.uncompressBytesAppending(stream.data() + cut, stream.size() - cut, out, &error))
+            << "cut " << cut;
+        EXPECT_EQ(error.code(), 0);
+        ASSERT_TRUE(decompressor.streamEnded()) << "cut " << cut;
+        ASSERT_EQ(out.size(), prefix.size() + plain.size()) << "cut " << cut;
+        ASSERT_TRUE(std::equal(prefix.begin(), prefix.end(), out.begin())) << "cut " << cut;
+        ASSERT_TRUE(std::equal(plain.begin(), plain.end(), out.begin() + static_cast<long>(prefix.size())))
+            << "cut " << cut;
+    }
+}
+
+TEST(DataDecompressor, AFailedPieceLeavesTheBufferAsItWas)
+{
+    TempDir dir;
+    Bytes plain = sampleBytes(60000, 9);
+    Bytes gz = gzipWithTool(dir, plain);
+    Bytes corrupt = gz;
+    for (std::size_t i = gz.size() / 2; i < gz.size() / 2 + 40; ++i)
+        corrupt[i] ^= 0x5a;
+
+    DataDecompressor decompressor;
+    ASSERT_FALSE(decompressor.setupStream());
+    Bytes out;
+    Error error;
+    const std::size_t half = gz.size() / 2;
+    ASSERT_TRUE(decompressor.uncompressBytesAppending(corrupt.data(), half, out, &error));
+    const Bytes before = out;
+    ASSERT_GT(before.size(), 0u);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), plain.begin()));
+    EXPECT_FALSE(decompressor.uncompressBytesAppending(corrupt.data() + half, corrupt.size() - half, out, &error));
+    EXPECT_EQ(error.code(), CompressionError);
+    EXPECT_TRUE(out == before);
+
+    // A stream that was never set up is refused, and the buffer is untouched.
+    DataDecompressor unready;
+    Bytes untouched = toBytes("as it was");
+    Error unreadyError;
+    EXPECT_FALSE(unready.uncompressBytesAppending(gz.data(), gz.size(), untouched, &unreadyError));
+    EXPECT_EQ(unreadyError.code(), CompressionError);
+    EXPECT_EQ(toString(untouched), "as it was");
+}

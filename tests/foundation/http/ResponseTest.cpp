@@ -178,6 +178,29 @@ TEST_F(ResponseTest, GzipBodiesInflateWholeOrAsTheyArrive)
     }
 }
 
+TEST_F(ResponseTest, GzipBodiesFarLargerThanTheirAnnouncedLengthReadWhole)
+{
+    // Inflates to hundreds of times its compressed length: far past the room
+    // made from the announced length, so the body grows as it comes.
+    std::string plain = toString(sampleBytes(20000, 12)) + std::string(3 * 1024 * 1024, 'a')
+        + toString(sampleBytes(5000, 13));
+    std::string gz = gzipped(plain);
+    ASSERT_LT(gz.size() * 50, plain.size());
+    server.on("/length",
+        TestHttpServer::reply(response(gz, TestResponse::Framing::ContentLength, { { "Content-Encoding", "gzip" } })));
+    server.on("/chunked",
+        TestHttpServer::reply(response(gz, TestResponse::Framing::Chunked, { { "Content-Encoding", "gzip" } })));
+    for (const char* path : { "/length", "/chunked" }) {
+        auto get = request(path);
+        get->setShouldWaitToInflateCompressedResponses(false);
+        ASSERT_TRUE(runRequest(get)) << path;
+        ASSERT_FALSE(get->error()) << get->error()->description();
+        EXPECT_EQ(get->totalBytesRead(), gz.size()) << path;
+        EXPECT_EQ(get->rawResponseData().size(), plain.size()) << path;
+        EXPECT_TRUE(bodyText(get) == plain) << path;
+    }
+}
+
 TEST_F(ResponseTest, BrokenGzipFailsTheRequestAndKeepsTheOldFile)
 {
     std::string gz = gzipped(toString(sampleBytes(200000, 2)));
