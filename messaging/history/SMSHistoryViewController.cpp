@@ -72,11 +72,9 @@ void SMSHistoryViewController::viewDidLoad()
     searchBar_->setBackgroundColor(platform::Color::fromWhite(245.0 / 255.0, 1.0));
     txtSearcher_->setDelegate(std::weak_ptr<UITextFieldDelegate>(self));
     orgSearchBarWidth_ = searchBar_->frame().width();
-    if (!isFourInchScreen()) {
-        auto frame = tableview_->frame();
-        frame.size.height -= kShortScreenCut;
-        tableview_->setFrame(frame);
-    }
+    // The list and its loading cover end at the foot of either screen.
+    keepAtVisibleBottom(tableview_);
+    keepAtVisibleBottom(loadingView_);
     // The first load is a pull-down: the received list, page 1.
     tableview_->loadTopData();
 }

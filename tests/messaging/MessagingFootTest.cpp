@@ -9,6 +9,7 @@
 #include "messaging/compose/ContactSelectViewController.h"
 #include "messaging/compose/MessageSendViewController.h"
 #include "messaging/group/GroupStateViewController.h"
+#include "messaging/history/SMSHistoryViewController.h"
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UINavigationController.h"
@@ -99,6 +100,16 @@ TEST(MessagingFoot, ListsEndOnTheirBarsAndTheBarsAtTheFootOfEitherScreen)
             EXPECT_FALSE(shownTabBarTop());
             EXPECT_DOUBLE_EQ(screenFrameOf(*outlet(screen, "tableView")).maxY(), screenHeight());
             keepPicture(harness, "messaging-groupstate", tall);
+            pop(harness);
+        }
+        {
+            // The SMS history's list and its loading cover reach the foot.
+            auto screen = std::make_shared<SMSHistoryViewController>();
+            push(harness, screen);
+            EXPECT_FALSE(shownTabBarTop());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*outlet(screen, "tableview")).maxY(), screenHeight());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*outlet(screen, "loadingView")).maxY(), screenHeight());
+            keepPicture(harness, "messaging-smshistory", tall);
             pop(harness);
         }
         {
