@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -46,15 +47,80 @@ double processCpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-long residentKilobytes()
+// A field of a /proc/self file in "Name: value" lines (kilobytes, or a count).
+long procField(const char* file, const std::string& name)
 {
-    std::ifstream status("/proc/self/status");
+    std::ifstream status(file);
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind(name + ":", 0) == 0)
+            return std::stol(line.substr(name.size() + 1));
     }
     return 0;
+}
+
+long residentKilobytes() { return procField("/proc/self/status", "VmRSS"); }
+long proportionalKilobytes() { return procField("/proc/self/smaps_rollup", "Pss"); }
+long threadCount() { return procField("/proc/self/status", "Threads"); }
+
+bool decoderMapped()
+{
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find("libmpv") != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// The clip played for two seconds and closed as the movie screen closes it
+// (stopped, then let go), ten times over, in a process that has played
+// nothing before. Resident memory, PSS and threads before the first play,
+// after the first close and after the tenth, and whether libmpv was mapped
+// before the first play (it should not be) and after.
+void playAndCloseTenTimes(benchmark::State& state)
+{
+    platform::RunLoop::setMainThread();
+    std::string url = address(false);
+    for (auto _ : state) {
+        state.counters["mpv_mapped_before"] = decoderMapped() ? 1 : 0;
+        state.counters["rss_before_MB"] = double(residentKilobytes()) / 1024.0;
+        state.counters["pss_before_MB"] = double(proportionalKilobytes()) / 1024.0;
+        state.counters["threads_before"] = double(threadCount());
+        int playing = 0;
+        double closeSeconds = 0;
+        for (int round = 0; round < 10; ++round) {
+            auto player = platform::MoviePlayer::create({ "null" });
+            if (!player) {
+                state.SkipWithError("no player");
+                return;
+            }
+            player->load(url);
+            if (!platform::RunLoop::main().runUntil([&] { return player->position() >= 2.0; }, 20)) {
+                state.SkipWithError("it did not play");
+                return;
+            }
+            playing = std::max(playing, int(threadCount()));
+            auto closing = std::chrono::steady_clock::now();
+            player->stop();
+            player.reset();
+            closeSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count();
+            if (round == 0) {
+                state.counters["mpv_mapped_after"] = decoderMapped() ? 1 : 0;
+                state.counters["rss_first_MB"] = double(residentKilobytes()) / 1024.0;
+                state.counters["pss_first_MB"] = double(proportionalKilobytes()) / 1024.0;
+                state.counters["threads_first"] = double(threadCount());
+            }
+        }
+        state.counters["threads_playing"] = double(playing);
+        // How long a close holds the loop on average (milliseconds) while the
+        // decoder's threads end.
+        state.counters["close_ms"] = closeSeconds * 100.0;
+        state.counters["rss_after_MB"] = double(residentKilobytes()) / 1024.0;
+        state.counters["pss_after_MB"] = double(proportionalKilobytes()) / 1024.0;
+        state.counters["threads_after"] = double(threadCount());
+    }
 }
 
 // From load to the first frame drawn into the buffer, a new player each time
@@ -107,6 +173,8 @@ void playback(benchmark::State& state, bool hls)
     }
 }
 
+// First: it measures a process that has not played anything yet.
+BENCHMARK(playAndCloseTenTimes)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK_CAPTURE(firstFrame, mp4, false)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK_CAPTURE(firstFrame, hls, true)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK_CAPTURE(playback, mp4, false)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);

@@ -1,56 +1,113 @@
-// The one file of the program that speaks to libmpv.
+// The movie player on the run loop; the decoder it drives is in a module of
+// its own (MovieDecoder.cpp), opened here on the first load.
 #include "platform/media/MoviePlayer.h"
 
-#include <mpv/client.h>
-#include <mpv/render.h>
+#include "platform/media/MovieDecoderModule.h"
+#include "platform/os/FileUtil.h"
+#include "platform/os/Log.h"
 
+#include <dlfcn.h>
+#include <malloc.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <clocale>
-#include <cstdio>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace platform {
 
 namespace {
 
     constexpr const char* kErrorDomain = "MoviePlayerErrorDomain";
-    constexpr std::uint64_t kTimePos = 1;
-    constexpr std::uint64_t kDuration = 2;
-    constexpr std::uint64_t kPause = 3;
+    // The decoder module is missing, cannot be opened or is of another build.
+    constexpr long kNoDecoder = -100;
     constexpr std::size_t kAlignment = 64;
     // Frames are drawn at this size until the view says otherwise, so that
     // the decoder never waits on a frame nobody draws.
     constexpr int kDefaultWidth = 640;
     constexpr int kDefaultHeight = 360;
+    constexpr int kMapBlocksFrom = 1024 * 1024;
 
-    void signal(int fd)
+    // Called on the decoder's threads: only wakes the player's loop.
+    void wakeLoop(void* data)
     {
         std::uint64_t one = 1;
+        int fd = static_cast<int>(reinterpret_cast<std::intptr_t>(data));
         [[maybe_unused]] auto written = ::write(fd, &one, sizeof one);
     }
 
-} // namespace
-
-struct MoviePlayer::Decoder {
-    mpv_handle* mpv = nullptr;
-    mpv_render_context* render = nullptr;
-    // The eventfd the decoder's threads write to; owned by the player.
-    int fd = -1;
-
-    ~Decoder()
+    std::string executableFolder()
     {
-        // The render context goes first: the decoder may not be destroyed
-        // while it exists, and afterwards neither callback runs again.
-        if (render)
-            mpv_render_context_free(render);
-        if (mpv)
-            mpv_terminate_destroy(mpv);
+        char path[PATH_MAX];
+        auto n = readlink("/proc/self/exe", path, sizeof path - 1);
+        if (n <= 0)
+            return "";
+        std::string text(path, std::size_t(n));
+        auto slash = text.rfind('/');
+        return slash == std::string::npos ? "" : text.substr(0, slash);
     }
-};
+
+    // Where the module may be: named by ORB_MOVIE_DECODER_MODULE, beside the
+    // program (an installed client), or where this build put it.
+    std::vector<std::string> moduleCandidates()
+    {
+        if (const char* named = std::getenv("ORB_MOVIE_DECODER_MODULE"); named && *named)
+            return { named };
+        std::vector<std::string> out;
+        if (auto folder = executableFolder(); !folder.empty())
+            out.push_back(FileUtil::joinPath(folder, kMovieDecoderModuleFile));
+        if (const char* built = movieDecoderBuildPath(); built && *built)
+            out.push_back(built);
+        return out;
+    }
+
+    // The module's table, opening the module on the first call. A failure is
+    // not remembered: a later load tries again.
+    const MovieDecoderModuleTable* openModule(std::string* reason)
+    {
+        static std::mutex lock;
+        static const MovieDecoderModuleTable* opened = nullptr;
+        std::lock_guard<std::mutex> guard(lock);
+        if (opened)
+            return opened;
+        std::string tried;
+        for (const auto& path : moduleCandidates()) {
+            // Never closed: libmpv and what it brings are not made to be unloaded.
+            void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+            if (!handle) {
+                // Missing, or its libraries are (dlerror names which).
+                const char* why = dlerror();
+                tried += (tried.empty() ? "" : "; ") + std::string(why ? why : path);
+                continue;
+            }
+            using Entry = const MovieDecoderModuleTable* (*)();
+            auto entry = reinterpret_cast<Entry>(dlsym(handle, kMovieDecoderModuleEntry));
+            const MovieDecoderModuleTable* table = entry ? entry() : nullptr;
+            if (!table || table->version != kMovieDecoderModuleVersion || !table->create || !table->destroy
+                || !table->load || !table->setPaused || !table->stop || !table->seek || !table->nextEvent
+                || !table->frameReady || !table->draw) {
+                *reason = "the movie decoder module " + path + " does not belong to this program";
+                return nullptr;
+            }
+            // Blocks of a megabyte and more (the decoder's packet and frame
+            // buffers) are mapped on their own and unmapped when freed, rather
+            // than carved from the heaps of the decoder's threads: the
+            // allocator would otherwise raise that bound to the largest block
+            // freed so far, and the heaps left behind by one movie's threads
+            // would grow with every movie played.
+            mallopt(M_MMAP_THRESHOLD, kMapBlocksFrom);
+            opened = table;
+            return table;
+        }
+        *reason = "the movie decoder could not be loaded: " + (tried.empty() ? std::string("no module") : tried);
+        return nullptr;
+    }
+
+} // namespace
 
 MoviePlayer::MoviePlayer(Options options)
     : options_(std::move(options))
@@ -67,66 +124,11 @@ std::shared_ptr<MoviePlayer> MoviePlayer::create(Options options, Error* error)
 
 bool MoviePlayer::start(Error* error)
 {
-    auto fail = [&](const std::string& what, int code) {
-        setError(error, Error::withDescription(kErrorDomain, code, what));
-        return false;
-    };
-    // The decoder reads numbers in the C locale's form and refuses to start otherwise.
-    std::setlocale(LC_NUMERIC, "C");
     eventFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (eventFd_ < 0)
-        return fail("no event descriptor", -1);
-    decoder_ = std::make_unique<Decoder>();
-    decoder_->fd = eventFd_;
-    decoder_->mpv = mpv_create();
-    if (!decoder_->mpv)
-        return fail("the movie decoder could not be created", MPV_ERROR_NOMEM);
-    mpv_handle* mpv = decoder_->mpv;
-    // Embedded: nothing of the stand-alone player's files, scripts, key
-    // bindings, terminal or downloader; decoding on the CPU.
-    const std::pair<const char*, const char*> settings[] = {
-        { "config", "no" },
-        { "load-scripts", "no" },
-        { "ytdl", "no" },
-        { "input-default-bindings", "no" },
-        { "input-vo-keyboard", "no" },
-        { "terminal", "no" },
-        { "osc", "no" },
-        { "hwdec", "no" },
-        { "vo", "libmpv" },
-        { "ao", options_.audioOutput.c_str() },
-        { "audio-client-name", "orb-client" },
-        { "idle", "yes" },
-        { "keep-open", "no" },
-        { "hr-seek", "yes" },
-        { "network-timeout", "10" },
-        { "sub-auto", "no" },
-        { "audio-file-auto", "no" },
-    };
-    for (const auto& [name, value] : settings) {
-        int status = mpv_set_option_string(mpv, name, value);
-        if (status < 0)
-            return fail(std::string("option ") + name + ": " + mpv_error_string(status), status);
+    if (eventFd_ < 0) {
+        setError(error, Error::withDescription(kErrorDomain, -1, "no event descriptor"));
+        return false;
     }
-    if (int status = mpv_initialize(mpv); status < 0)
-        return fail(std::string("the movie decoder did not start: ") + mpv_error_string(status), status);
-
-    mpv_render_param params[] = {
-        { MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW) },
-        { MPV_RENDER_PARAM_INVALID, nullptr },
-    };
-    if (int status = mpv_render_context_create(&decoder_->render, mpv, params); status < 0)
-        return fail(std::string("no picture output: ") + mpv_error_string(status), status);
-
-    mpv_observe_property(mpv, kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(mpv, kDuration, "duration", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(mpv, kPause, "pause", MPV_FORMAT_FLAG);
-
-    // Both callbacks come from the decoder's threads: they only wake our loop.
-    auto wakeUp = [](void* data) { signal(static_cast<Decoder*>(data)->fd); };
-    mpv_set_wakeup_callback(mpv, wakeUp, decoder_.get());
-    mpv_render_context_set_update_callback(decoder_->render, wakeUp, decoder_.get());
-
     loop_ = &RunLoop::current();
     std::weak_ptr<MoviePlayer> weak = weak_from_this();
     source_ = loop_->addSource(eventFd_, EPOLLIN, [weak](std::uint32_t) {
@@ -137,9 +139,46 @@ bool MoviePlayer::start(Error* error)
     return true;
 }
 
+bool MoviePlayer::startDecoder()
+{
+    if (decoder_)
+        return true;
+    std::string reason;
+    long code = kNoDecoder;
+    if (!module_)
+        module_ = openModule(&reason);
+    if (module_) {
+        int status = 0;
+        decoder_ = module_->create(options_.audioOutput.c_str(), wakeLoop,
+            reinterpret_cast<void*>(static_cast<std::intptr_t>(eventFd_)), &status, &reason);
+        code = status;
+    }
+    if (!decoder_) {
+        log("MoviePlayer: %s\n", reason.c_str());
+        error_ = Error::withDescription(kErrorDomain, code, reason);
+        return false;
+    }
+    // A player paused before its movie was loaded starts paused.
+    if (paused_)
+        module_->setPaused(decoder_, true);
+    return true;
+}
+
+void MoviePlayer::releaseDecoder()
+{
+    if (!decoder_)
+        return;
+    // Returns once the decoder's threads have ended; no wake comes after it.
+    auto* decoder = decoder_;
+    decoder_ = nullptr;
+    module_->destroy(decoder);
+    // What its threads freed goes back to the system, not kept for a next movie.
+    malloc_trim(0);
+}
+
 MoviePlayer::~MoviePlayer()
 {
-    decoder_.reset();
+    releaseDecoder();
     if (loop_ && source_)
         loop_->removeSource(source_);
     if (eventFd_ >= 0)
@@ -153,46 +192,46 @@ void MoviePlayer::wake()
     // Keep ourselves alive through callbacks that may drop the last owner.
     auto keep = shared_from_this();
     handleEvents();
-    if (decoder_ && decoder_->render && (mpv_render_context_update(decoder_->render) & MPV_RENDER_UPDATE_FRAME))
+    if (decoder_ && module_->frameReady(decoder_))
         drawFrame();
 }
 
 void MoviePlayer::handleEvents()
 {
+    using Kind = MovieDecoderEvent::Kind;
+    MovieDecoderEvent event;
+    // A callback may stop the player, which lets the decoder go.
     while (decoder_) {
-        mpv_event* event = mpv_wait_event(decoder_->mpv, 0);
-        if (event->event_id == MPV_EVENT_NONE)
-            break;
-        switch (event->event_id) {
-        case MPV_EVENT_FILE_LOADED:
+        module_->nextEvent(decoder_, &event);
+        switch (event.kind) {
+        case Kind::None:
+            return;
+        case Kind::FileLoaded:
             setState(paused_ ? State::Paused : State::Playing);
             break;
-        case MPV_EVENT_END_FILE: {
-            auto* end = static_cast<mpv_event_end_file*>(event->data);
-            if (end->reason == MPV_END_FILE_REASON_EOF) {
-                setState(State::Ended);
-            } else if (end->reason == MPV_END_FILE_REASON_ERROR) {
-                error_ = Error::withDescription(kErrorDomain, end->error, mpv_error_string(end->error));
-                setState(State::Failed);
-            }
+        case Kind::Ended:
+            setState(State::Ended);
             break;
-        }
-        case MPV_EVENT_PROPERTY_CHANGE: {
-            auto* property = static_cast<mpv_event_property*>(event->data);
-            if (event->reply_userdata == kTimePos && property->format == MPV_FORMAT_DOUBLE)
-                position_ = *static_cast<double*>(property->data);
-            else if (event->reply_userdata == kDuration && property->format == MPV_FORMAT_DOUBLE)
-                duration_ = *static_cast<double*>(property->data);
-            else if (event->reply_userdata == kPause && property->format == MPV_FORMAT_FLAG) {
-                paused_ = *static_cast<int*>(property->data) != 0;
+        case Kind::Failed:
+            error_ = Error::withDescription(kErrorDomain, event.code, event.text);
+            setState(State::Failed);
+            break;
+        case Kind::Position:
+        case Kind::Duration:
+        case Kind::Paused:
+            if (event.kind == Kind::Position)
+                position_ = event.value;
+            else if (event.kind == Kind::Duration)
+                duration_ = event.value;
+            else {
+                paused_ = event.flag;
                 if (state_ == State::Playing || state_ == State::Paused)
                     setState(paused_ ? State::Paused : State::Playing);
             }
             if (onChange)
                 onChange();
             break;
-        }
-        default:
+        case Kind::Other:
             break;
         }
     }
@@ -200,19 +239,9 @@ void MoviePlayer::handleEvents()
 
 void MoviePlayer::drawFrame()
 {
-    if (!buffer_ || width_ <= 0 || height_ <= 0)
+    if (!decoder_ || !buffer_ || width_ <= 0 || height_ <= 0)
         return;
-    int size[2] = { width_, height_ };
-    char format[] = "bgr0";
-    std::size_t stride = stride_;
-    mpv_render_param params[] = {
-        { MPV_RENDER_PARAM_SW_SIZE, size },
-        { MPV_RENDER_PARAM_SW_FORMAT, format },
-        { MPV_RENDER_PARAM_SW_STRIDE, &stride },
-        { MPV_RENDER_PARAM_SW_POINTER, buffer_.get() },
-        { MPV_RENDER_PARAM_INVALID, nullptr },
-    };
-    if (mpv_render_context_render(decoder_->render, params) < 0)
+    if (!module_->draw(decoder_, width_, height_, stride_, buffer_.get()))
         return;
     // "bgr0" leaves the fourth byte undefined; the picture is opaque.
     for (int y = 0; y < height_; ++y) {
@@ -247,7 +276,7 @@ void MoviePlayer::setFrameSize(int pixelWidth, int pixelHeight)
     stride_ = stride;
     // What was drawn at the old size is gone; the next frame comes at the new one.
     framesDrawn_ = 0;
-    if (decoder_ && decoder_->render && state_ != State::Idle)
+    if (decoder_ && state_ != State::Idle)
         drawFrame();
 }
 
@@ -276,16 +305,19 @@ void MoviePlayer::load(const std::string& url)
     position_ = 0;
     duration_ = 0;
     error_.reset();
+    if (!startDecoder()) {
+        setState(State::Failed);
+        return;
+    }
     setState(State::Loading);
-    const char* command[] = { "loadfile", url.c_str(), nullptr };
-    mpv_command_async(decoder_->mpv, 0, command);
+    module_->load(decoder_, url.c_str());
 }
 
 void MoviePlayer::play()
 {
     paused_ = false;
-    int flag = 0;
-    mpv_set_property_async(decoder_->mpv, 0, "pause", MPV_FORMAT_FLAG, &flag);
+    if (decoder_)
+        module_->setPaused(decoder_, false);
     if (state_ == State::Paused)
         setState(State::Playing);
 }
@@ -293,25 +325,22 @@ void MoviePlayer::play()
 void MoviePlayer::pause()
 {
     paused_ = true;
-    int flag = 1;
-    mpv_set_property_async(decoder_->mpv, 0, "pause", MPV_FORMAT_FLAG, &flag);
+    if (decoder_)
+        module_->setPaused(decoder_, true);
     if (state_ == State::Playing)
         setState(State::Paused);
 }
 
 void MoviePlayer::stop()
 {
-    const char* command[] = { "stop", nullptr };
-    mpv_command_async(decoder_->mpv, 0, command);
+    releaseDecoder();
     setState(State::Idle);
 }
 
 void MoviePlayer::seek(double seconds)
 {
-    char target[32];
-    std::snprintf(target, sizeof target, "%.3f", seconds);
-    const char* command[] = { "seek", target, "absolute+exact", nullptr };
-    mpv_command_async(decoder_->mpv, 0, command);
+    if (decoder_)
+        module_->seek(decoder_, seconds);
 }
 
 void MoviePlayer::setState(State state)

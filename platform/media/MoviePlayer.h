@@ -19,6 +19,16 @@ namespace platform {
 // thread whose run loop it is created on: the decoder's threads only wake that
 // loop, and every call into the decoder from here is asynchronous, so nothing
 // here waits on playback.
+//
+// The decoder (libmpv, in the module orb_moviedecoder.so) is opened on the
+// first load of any player, not before: a program that never plays a movie
+// never maps it. Each player starts its own decoder on load and lets it go on
+// stop and when it is destroyed, its threads ended and its memory freed; the
+// module stays open once opened. Without the module or libmpv, a load fails
+// as a movie that cannot be opened does (State::Failed and the error).
+struct MovieDecoderHandle;
+struct MovieDecoderModuleTable;
+
 class MoviePlayer final : public std::enable_shared_from_this<MoviePlayer> {
 public:
     enum class State { Idle, Loading, Playing, Paused, Ended, Failed };
@@ -28,7 +38,7 @@ public:
         std::string audioOutput = "sdl";
     };
 
-    // Nothing (and the error) when the decoder cannot be started.
+    // Nothing (and the error) when the player cannot wait on its loop.
     static std::shared_ptr<MoviePlayer> create(Options options, Error* error = nullptr);
     static std::shared_ptr<MoviePlayer> create(Error* error = nullptr) { return create(Options {}, error); }
     ~MoviePlayer();
@@ -39,7 +49,8 @@ public:
     void load(const std::string& url);
     void play();
     void pause();
-    // Stops and forgets the movie; the last frame stays until another is drawn.
+    // Stops and forgets the movie, and lets the decoder go (its threads and
+    // memory); the last frame stays until another is drawn.
     void stop();
     // To the exact position in seconds (not the keyframe before it).
     void seek(double seconds);
@@ -73,16 +84,18 @@ public:
     std::function<void()> onChange;
 
 private:
-    struct Decoder;
     explicit MoviePlayer(Options options);
     bool start(Error* error);
+    bool startDecoder();
+    void releaseDecoder();
     void wake();
     void handleEvents();
     void drawFrame();
     void setState(State state);
 
     Options options_;
-    std::unique_ptr<Decoder> decoder_;
+    const MovieDecoderModuleTable* module_ = nullptr;
+    MovieDecoderHandle* decoder_ = nullptr;
     RunLoop* loop_ = nullptr;
     RunLoop::SourceId source_ = 0;
     int eventFd_ = -1;

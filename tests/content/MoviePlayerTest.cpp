@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace lessontest {
 namespace {
@@ -172,6 +173,146 @@ namespace {
             EXPECT_TRUE(player->error()) << name;
             EXPECT_EQ(player->framesDrawn(), 0u) << name;
         }
+    }
+
+    // Whether libmpv is mapped into this process.
+    bool decoderMapped()
+    {
+        std::ifstream maps("/proc/self/maps");
+        std::string line;
+        while (std::getline(maps, line)) {
+            if (line.find("libmpv") != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
+    // The threads of this process.
+    int threadCount()
+    {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("Threads:", 0) == 0)
+                return std::stoi(line.substr(8));
+        }
+        return -1;
+    }
+
+    // Loads the clip and runs until its first frame is drawn.
+    ::testing::AssertionResult playsAFrame(MoviePlayer& player, const std::string& address)
+    {
+        player.load(address);
+        if (!waitFor([&] { return player.framesDrawn() > 0 && player.position() > 0.2; }))
+            return ::testing::AssertionFailure() << "no frame; state " << int(player.state());
+        return ::testing::AssertionSuccess();
+    }
+
+    // The decoder is opened by the first load: a fresh process (the test
+    // program started again for this test alone) has no libmpv mapped,
+    // neither at start nor with a player made, and has it once one loads.
+    TEST_F(MoviePlayback, LibmpvIsMappedFromTheFirstLoadOnly)
+    {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        std::string address = mp4Address();
+        EXPECT_EXIT(
+            {
+                int code = 0;
+                if (decoderMapped()) {
+                    code = 1;
+                } else if (auto player = MoviePlayer::create({ "null" }); !player) {
+                    code = 2;
+                } else if (decoderMapped()) {
+                    code = 3;
+                } else if (!playsAFrame(*player, address)) {
+                    code = 4;
+                } else if (!decoderMapped()) {
+                    code = 5;
+                }
+                std::fprintf(stderr, "outcome %d\n", code);
+                std::_Exit(code);
+            },
+            ::testing::ExitedWithCode(0), "outcome 0");
+    }
+
+    // Playing and closing leaves nothing running: after each close the
+    // process has the threads it had before, the decoder's all ended. (A
+    // thread that has been joined is still counted for the moment the kernel
+    // takes to take it down: the count is read once it has settled.)
+    TEST_F(MoviePlayback, ThreadsAreBackToWhereTheyWereAfterEveryPlayAndClose)
+    {
+        // The stand-in and the client's HTTP engine have started the threads
+        // they serve and fetch on.
+        ASSERT_EQ(fetch("mobile2/pull/lessons/media/clip.mp4").status, 200);
+        const int before = threadCount();
+        ASSERT_GT(before, 0);
+        auto settledAtBefore = [&] {
+            waitFor([&] { return threadCount() == before; }, 5);
+            return threadCount();
+        };
+        for (int cycle = 0; cycle < 5; ++cycle) {
+            auto player = makePlayer();
+            ASSERT_TRUE(player);
+            ASSERT_TRUE(playsAFrame(*player, mp4Address())) << "cycle " << cycle;
+            EXPECT_GT(threadCount(), before) << "the decoder plays on threads of its own";
+            // Closed as the movie screen closes it: stopped, still held.
+            player->stop();
+            EXPECT_EQ(player->state(), MoviePlayer::State::Idle);
+            EXPECT_EQ(settledAtBefore(), before) << "cycle " << cycle;
+        }
+        // A player that is let go while it plays takes its threads with it.
+        {
+            auto player = makePlayer();
+            ASSERT_TRUE(player);
+            ASSERT_TRUE(playsAFrame(*player, mp4Address()));
+        }
+        EXPECT_EQ(settledAtBefore(), before);
+        // A stopped player loads and plays again.
+        auto player = makePlayer();
+        ASSERT_TRUE(player);
+        player->stop();
+        ASSERT_TRUE(playsAFrame(*player, mp4Address()));
+        EXPECT_GT(player->duration(), 14.0);
+        player->stop();
+        EXPECT_EQ(settledAtBefore(), before);
+    }
+
+    // Without the decoder module a load fails as a movie that cannot be
+    // opened does, and the player is still there to be let go.
+    TEST_F(MoviePlayback, WithoutTheDecoderModuleALoadFails)
+    {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        testsupport::TempDir dir("orb-movie-nomodule");
+        std::string address = mp4Address();
+        std::string missing = dir / "orb_moviedecoder.so";
+        EXPECT_EXIT(
+            {
+                setenv("ORB_MOVIE_DECODER_MODULE", missing.c_str(), 1);
+                auto player = MoviePlayer::create({ "null" });
+                int changes = 0;
+                int code = 0;
+                if (!player) {
+                    code = 1;
+                } else {
+                    player->onChange = [&] { ++changes; };
+                    player->load(address);
+                    player->play();
+                    player->seek(3);
+                    if (player->state() != MoviePlayer::State::Failed)
+                        code = 2;
+                    else if (!player->error() || player->error()->localizedDescription().empty())
+                        code = 3;
+                    else if (changes == 0)
+                        code = 4;
+                    else if (decoderMapped())
+                        code = 5;
+                    player->stop();
+                    player.reset();
+                }
+                std::fprintf(stderr, "outcome %d\n", code);
+                std::_Exit(code);
+            },
+            ::testing::ExitedWithCode(0), "outcome 0");
     }
 
 } // namespace
