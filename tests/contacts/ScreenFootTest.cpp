@@ -36,19 +36,6 @@ bool signInOn(AppHarness& harness)
     return harness.runUntil(bookIdle);
 }
 
-void push(AppHarness& harness, const std::shared_ptr<UIViewController>& screen, long tab)
-{
-    mainScreen()->switchToView(tab);
-    harness.visibleNavigationController()->pushViewController(screen, true);
-    settle(harness);
-}
-
-// The picture of the screen for a person to look at, named by the screen size.
-void keepPicture(AppHarness& harness, const std::string& name, bool tall)
-{
-    EXPECT_FALSE(harness.render(name + (tall ? "-4inch.png" : "-3.5inch.png")).empty());
-}
-
 } // namespace
 
 TEST(ContactsScreenFoot, TheAddressBookEndsOnTheTabBarAndItsLastRowIsWhole)
@@ -85,7 +72,7 @@ TEST(ContactsScreenFoot, TheCallBackListEndsAtTheFootOfTheScreen)
     onBothScreens([](AppHarness& harness, bool tall) {
         ASSERT_TRUE(signInOn(harness));
         auto screen = std::make_shared<CTDCallViewController>();
-        push(harness, screen, ORBViewController::kMessageTab);
+        pushOnTab(harness, screen, ORBViewController::kMessageTab, 1.1);
         ASSERT_TRUE(harness.runUntilOverlayGone());
         auto table = std::dynamic_pointer_cast<UITableView>(harness.viewByOutlet("tableView"));
         ASSERT_TRUE(table);
@@ -102,7 +89,7 @@ TEST(ContactsScreenFoot, TheHistoryEndsOnTheDialPadAtTheFootAndEachTakesItsOwnTo
         ASSERT_TRUE(signInOn(harness));
         platform::UserDefaults::standard()->setBool(true, CNumberViewController::kCallNumberKey);
         auto screen = std::make_shared<CNumberViewController>();
-        push(harness, screen, ORBViewController::kGridTab);
+        pushOnTab(harness, screen, ORBViewController::kGridTab, 1.1);
         ASSERT_TRUE(harness.runUntil([&] { return screen->historyData().size() == 10; }));
         ASSERT_TRUE(harness.runUntilAnswered(core::ORBEndpoints::Cmd::kCtdCheck));
         ASSERT_TRUE(harness.roundTrip());
@@ -147,7 +134,7 @@ TEST(ContactsScreenFoot, TheCallButtonIsOnTheScreenWhileDiallingAndCalling)
         screen->setContact(contact);
         screen->setCallType(2);
         screen->setStrWarn("点击拨号将由平台回拨您的手机");
-        push(harness, screen, ORBViewController::kContactsTab);
+        pushOnTab(harness, screen, ORBViewController::kContactsTab, 1.1);
         ASSERT_TRUE(harness.runUntil([&] { return screen->isCalling(); }));
         ASSERT_TRUE(harness.runUntilOverlayGone());
         auto button = std::dynamic_pointer_cast<UIButton>(harness.viewByOutlet("btnCallContact"));

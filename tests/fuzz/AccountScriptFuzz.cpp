@@ -34,45 +34,6 @@ namespace {
 constexpr std::string_view kOpen = "<script type='text/javascript'>";
 constexpr std::string_view kClose = "</script>";
 
-void appendUtf8(std::string& out, std::uint32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The bytes as text: each well-formed UTF-8 character as it is, any other
-// byte as the character of its value.
-std::string asText(std::string_view bytes)
-{
-    std::string out;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        auto b = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-        if (length > 1 && i + length <= bytes.size() && platform::isValidUtf8(bytes.substr(i, length))) {
-            out.append(bytes.substr(i, length));
-            i += length;
-            continue;
-        }
-        appendUtf8(out, b);
-        ++i;
-    }
-    return out;
-}
-
 // Valid UTF-8 as the UTF-16 units a script sees.
 std::u16string utf16(std::string_view text)
 {
@@ -217,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fields.resize(6);
     for (auto& f : fields)
-        f = asText(f);
+        f = fuzzsupport::asText(f);
 
     core::ORBEndpoints::setServerBase(fields[0]);
     auto account = std::make_shared<core::AccountInfo>();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/os/Log.h"
+#include "platform/os/StringUtil.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,26 @@
 #include <unistd.h>
 
 namespace fuzzsupport {
+
+// The bytes as text: each well-formed UTF-8 character as it is, any other
+// byte as the character of its value (0x80 … 0xFF as U+0080 … U+00FF).
+inline std::string asText(std::string_view bytes)
+{
+    std::string out;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+        if (length > 1 && i + length <= bytes.size() && platform::isValidUtf8(bytes.substr(i, length))) {
+            out.append(bytes.substr(i, length));
+            i += length;
+            continue;
+        }
+        out += platform::utf8FromCodePoint(b);
+        ++i;
+    }
+    return out;
+}
 
 // A folder under $TMPDIR (or /tmp) for this process, removed at exit.
 inline const std::string& scratch()

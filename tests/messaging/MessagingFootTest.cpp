@@ -27,39 +27,6 @@ using namespace testsupport;
 
 namespace {
 
-void push(AppHarness& harness, const std::shared_ptr<UIViewController>& screen)
-{
-    mainScreen()->switchToView(ORBViewController::kMessageTab);
-    harness.visibleNavigationController()->pushViewController(screen, true);
-    settle(harness, 2.0);
-}
-
-void pop(AppHarness& harness)
-{
-    harness.visibleNavigationController()->popViewControllerAnimated(false);
-    settle(harness);
-}
-
-void keepPicture(AppHarness& harness, const std::string& name, bool tall)
-{
-    EXPECT_FALSE(harness.render(name + (tall ? "-4inch.png" : "-3.5inch.png")).empty());
-}
-
-std::shared_ptr<UIView> outlet(const std::shared_ptr<UIViewController>& screen, const std::string& name)
-{
-    auto view = findViewByOutlet(screen->view(), name);
-    EXPECT_TRUE(view) << name;
-    return view;
-}
-
-void expectReachable(const std::shared_ptr<UIView>& control, const std::string& what)
-{
-    SCOPED_TRACE(what);
-    ASSERT_TRUE(control);
-    EXPECT_TRUE(insideScreen(*control)) << "at " << screenFrameOf(*control).minY() << ".." << screenFrameOf(*control).maxY();
-    EXPECT_TRUE(touchLandsOn(control));
-}
-
 void expectButtonsReachable(const std::shared_ptr<UIView>& bar)
 {
     int buttons = 0;
@@ -96,36 +63,36 @@ TEST(MessagingFoot, ListsEndOnTheirBarsAndTheBarsAtTheFootOfEitherScreen)
             message->to = true;
             auto screen = std::make_shared<GroupStateViewController>();
             screen->setMessage(message);
-            push(harness, screen);
+            pushOnTab(harness, screen, ORBViewController::kMessageTab);
             EXPECT_FALSE(shownTabBarTop());
-            EXPECT_DOUBLE_EQ(screenFrameOf(*outlet(screen, "tableView")).maxY(), screenHeight());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*outletOf(screen, "tableView")).maxY(), screenHeight());
             keepPicture(harness, "messaging-groupstate", tall);
-            pop(harness);
+            popScreen(harness);
         }
         {
             // The SMS history's list and its loading cover reach the foot.
             auto screen = std::make_shared<SMSHistoryViewController>();
-            push(harness, screen);
+            pushOnTab(harness, screen, ORBViewController::kMessageTab);
             EXPECT_FALSE(shownTabBarTop());
-            EXPECT_DOUBLE_EQ(screenFrameOf(*outlet(screen, "tableview")).maxY(), screenHeight());
-            EXPECT_DOUBLE_EQ(screenFrameOf(*outlet(screen, "loadingView")).maxY(), screenHeight());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*outletOf(screen, "tableview")).maxY(), screenHeight());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*outletOf(screen, "loadingView")).maxY(), screenHeight());
             keepPicture(harness, "messaging-smshistory", tall);
-            pop(harness);
+            popScreen(harness);
         }
         {
             auto book = composetest::loadAddressBook();
             auto screen = std::make_shared<ContactSelectViewController>();
             screen->setListGroup(book.groups);
             screen->setListDataAll(book.contacts);
-            push(harness, screen);
-            auto bar = outlet(screen, "operateView");
+            pushOnTab(harness, screen, ORBViewController::kMessageTab);
+            auto bar = outletOf(screen, "operateView");
             ASSERT_TRUE(bar);
             EXPECT_DOUBLE_EQ(screenFrameOf(*bar).maxY(), screenHeight());
-            EXPECT_DOUBLE_EQ(screenFrameOf(*outlet(screen, "contentView")).maxY(), screenFrameOf(*bar).minY());
-            EXPECT_DOUBLE_EQ(screenFrameOf(*outlet(screen, "groupTableView")).maxY(), screenFrameOf(*bar).minY());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*outletOf(screen, "contentView")).maxY(), screenFrameOf(*bar).minY());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*outletOf(screen, "groupTableView")).maxY(), screenFrameOf(*bar).minY());
             expectButtonsReachable(bar);
             keepPicture(harness, "messaging-contactselect", tall);
-            pop(harness);
+            popScreen(harness);
         }
     });
 }
@@ -140,16 +107,16 @@ TEST(MessagingFoot, ComposeAndChatRestAtTheFootBeforeAndAfterTheKeyboard)
         letAddressBookEnd(harness);
         {
             auto screen = std::make_shared<MessageSendViewController>();
-            push(harness, screen);
-            auto bar = outlet(screen, "bottomView");
-            auto content = outlet(screen, "contentView");
-            auto count = outlet(screen, "charCountView");
-            auto text = std::dynamic_pointer_cast<UITextView>(outlet(screen, "txtContent"));
+            pushOnTab(harness, screen, ORBViewController::kMessageTab);
+            auto bar = outletOf(screen, "bottomView");
+            auto content = outletOf(screen, "contentView");
+            auto count = outletOf(screen, "charCountView");
+            auto text = std::dynamic_pointer_cast<UITextView>(outletOf(screen, "txtContent"));
             ASSERT_TRUE(bar && content && count && text);
             EXPECT_DOUBLE_EQ(screenFrameOf(*bar).maxY(), screenHeight());
             EXPECT_DOUBLE_EQ(screenFrameOf(*content).maxY(), screenFrameOf(*bar).minY());
-            expectReachable(outlet(screen, "btnUseMsgTemplate"), "the template button");
-            EXPECT_LE(screenFrameOf(*outlet(screen, "btnUseMsgTemplate")).maxY(), screenFrameOf(*bar).minY());
+            expectReachable(outletOf(screen, "btnUseMsgTemplate"), "the template button");
+            EXPECT_LE(screenFrameOf(*outletOf(screen, "btnUseMsgTemplate")).maxY(), screenFrameOf(*bar).minY());
             expectButtonsReachable(bar);
             keepPicture(harness, "messaging-compose", tall);
             const auto restingContent = screenFrameOf(*content);
@@ -163,7 +130,7 @@ TEST(MessagingFoot, ComposeAndChatRestAtTheFootBeforeAndAfterTheKeyboard)
             ASSERT_FALSE(platform::Keyboard::isVisible());
             EXPECT_EQ(screenFrameOf(*content), restingContent);
             EXPECT_EQ(screenFrameOf(*count), restingCount);
-            pop(harness);
+            popScreen(harness);
         }
         {
             auto contact = std::make_shared<core::ContactInfo>();
@@ -172,14 +139,14 @@ TEST(MessagingFoot, ComposeAndChatRestAtTheFootBeforeAndAfterTheKeyboard)
             contact->name = "王芳";
             auto screen = std::make_shared<MessageViewController>();
             screen->setContact(contact);
-            push(harness, screen);
-            auto bar = outlet(screen, "bottomView");
-            auto table = outlet(screen, "tableView");
-            auto field = std::dynamic_pointer_cast<UITextField>(outlet(screen, "txtMessage"));
+            pushOnTab(harness, screen, ORBViewController::kMessageTab);
+            auto bar = outletOf(screen, "bottomView");
+            auto table = outletOf(screen, "tableView");
+            auto field = std::dynamic_pointer_cast<UITextField>(outletOf(screen, "txtMessage"));
             ASSERT_TRUE(bar && table && field);
             EXPECT_DOUBLE_EQ(screenFrameOf(*bar).maxY(), screenHeight());
             EXPECT_DOUBLE_EQ(screenFrameOf(*table).maxY(), screenFrameOf(*bar).minY());
-            EXPECT_DOUBLE_EQ(screenFrameOf(*outlet(screen, "contentView")).maxY(), screenHeight());
+            EXPECT_DOUBLE_EQ(screenFrameOf(*outletOf(screen, "contentView")).maxY(), screenHeight());
             expectButtonsReachable(bar);
             keepPicture(harness, "messaging-chat", tall);
             const auto restingBar = screenFrameOf(*bar);
@@ -194,7 +161,7 @@ TEST(MessagingFoot, ComposeAndChatRestAtTheFootBeforeAndAfterTheKeyboard)
             ASSERT_FALSE(platform::Keyboard::isVisible());
             EXPECT_EQ(screenFrameOf(*bar), restingBar);
             EXPECT_EQ(screenFrameOf(*table), restingTable);
-            pop(harness);
+            popScreen(harness);
         }
     });
 }

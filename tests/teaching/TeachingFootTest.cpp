@@ -33,41 +33,6 @@ bool signIn(AppHarness& harness)
     return true;
 }
 
-void push(AppHarness& harness, const std::shared_ptr<UIViewController>& screen)
-{
-    mainScreen()->switchToView(ORBViewController::kGridTab);
-    harness.visibleNavigationController()->pushViewController(screen, true);
-    settle(harness, 2.0);
-}
-
-void pop(AppHarness& harness)
-{
-    harness.visibleNavigationController()->popViewControllerAnimated(false);
-    settle(harness);
-}
-
-// The picture of the screen for a person to look at, named by the screen size.
-void keepPicture(AppHarness& harness, const std::string& name, bool tall)
-{
-    EXPECT_FALSE(harness.render(name + (tall ? "-4inch.png" : "-3.5inch.png")).empty());
-}
-
-std::shared_ptr<UIView> outlet(const std::shared_ptr<UIViewController>& screen, const std::string& name)
-{
-    auto view = findViewByOutlet(screen->view(), name);
-    EXPECT_TRUE(view) << name;
-    return view;
-}
-
-// A control at the bottom: whole on the screen and taking a touch at its centre.
-void expectReachable(const std::shared_ptr<UIView>& control, const std::string& what)
-{
-    SCOPED_TRACE(what);
-    ASSERT_TRUE(control);
-    EXPECT_TRUE(insideScreen(*control)) << "at " << screenFrameOf(*control).minY() << ".." << screenFrameOf(*control).maxY();
-    EXPECT_TRUE(touchLandsOn(control));
-}
-
 std::shared_ptr<UIButton> buttonTitled(const std::shared_ptr<UIView>& root, const std::string& title)
 {
     for (const auto& view : findViewsByClass(root, "UIButton")) {
@@ -97,15 +62,15 @@ TEST(TeachingFoot, HomeworkPhotoRowStaysAboveTheBarAndTheTextComesBackAfterTheKe
     onBothScreens([](AppHarness& harness, bool tall) {
         ASSERT_TRUE(signIn(harness));
         auto screen = std::make_shared<AssigningHomeworkViewController>();
-        push(harness, screen);
-        auto bar = outlet(screen, "bottomView");
-        auto content = outlet(screen, "contentView");
-        auto text = std::dynamic_pointer_cast<UITextView>(outlet(screen, "tvContent"));
+        pushOnTab(harness, screen, ORBViewController::kGridTab);
+        auto bar = outletOf(screen, "bottomView");
+        auto content = outletOf(screen, "contentView");
+        auto text = std::dynamic_pointer_cast<UITextView>(outletOf(screen, "tvContent"));
         ASSERT_TRUE(bar && content && text);
         EXPECT_DOUBLE_EQ(screenFrameOf(*bar).maxY(), screenHeight());
         // As far above the bar as the layout draws it.
         EXPECT_DOUBLE_EQ(screenFrameOf(*bar).minY() - screenFrameOf(*content).maxY(), 8);
-        auto row = outlet(screen, "fileContainer")->superview();
+        auto row = outletOf(screen, "fileContainer")->superview();
         ASSERT_TRUE(row);
         EXPECT_LE(screenFrameOf(*row).maxY(), screenFrameOf(*content).maxY());
         EXPECT_LE(screenFrameOf(*text).maxY(), screenFrameOf(*row).minY());
@@ -127,7 +92,7 @@ TEST(TeachingFoot, HomeworkPhotoRowStaysAboveTheBarAndTheTextComesBackAfterTheKe
         ASSERT_FALSE(platform::Keyboard::isVisible());
         EXPECT_EQ(screenFrameOf(*content), restingContent);
         EXPECT_EQ(screenFrameOf(*text), restingText);
-        pop(harness);
+        popScreen(harness);
     });
 }
 
@@ -138,16 +103,16 @@ TEST(TeachingFoot, TheCommentButtonIsOnTheScreenUnderTheSuggestions)
     onBothScreens([](AppHarness& harness, bool tall) {
         ASSERT_TRUE(signIn(harness));
         auto screen = std::make_shared<CommentViewController>();
-        push(harness, screen);
+        pushOnTab(harness, screen, ORBViewController::kGridTab);
         auto button = buttonTitled(screen->view(), "发送点评");
-        auto table = outlet(screen, "tableView");
+        auto table = outletOf(screen, "tableView");
         ASSERT_TRUE(button && table);
         expectReachable(button, "发送点评");
         // As the layout draws them: the button 6 points above the foot, the list 8 above the button.
         EXPECT_DOUBLE_EQ(screenHeight() - screenFrameOf(*button).maxY(), 6);
         EXPECT_DOUBLE_EQ(screenFrameOf(*button).minY() - screenFrameOf(*table).maxY(), 8);
         keepPicture(harness, "teaching-comment", tall);
-        pop(harness);
+        popScreen(harness);
     });
 }
 
@@ -159,46 +124,46 @@ TEST(TeachingFoot, ListsAndBarsEndAtTheFootOfEitherScreen)
         ASSERT_TRUE(signIn(harness));
         {
             auto screen = std::make_shared<SelectStudentViewController>();
-            push(harness, screen);
-            auto bar = outlet(screen, "studentCountView");
-            auto grid = outlet(screen, "scrollView");
+            pushOnTab(harness, screen, ORBViewController::kGridTab);
+            auto bar = outletOf(screen, "studentCountView");
+            auto grid = outletOf(screen, "scrollView");
             ASSERT_TRUE(bar && grid);
             EXPECT_DOUBLE_EQ(screenFrameOf(*bar).maxY(), screenHeight());
             EXPECT_DOUBLE_EQ(screenFrameOf(*bar).minY() - screenFrameOf(*grid).maxY(), 10);
             for (const char* name : { "loadingView", "errorView" })
-                EXPECT_EQ(screenFrameOf(*outlet(screen, name)), screenFrameOf(*grid)) << name;
-            expectReachable(outlet(screen, "clearBtn"), "清空");
+                EXPECT_EQ(screenFrameOf(*outletOf(screen, name)), screenFrameOf(*grid)) << name;
+            expectReachable(outletOf(screen, "clearBtn"), "清空");
             // 点评 waits for a chosen student, but it is on the screen.
-            EXPECT_TRUE(insideScreen(*outlet(screen, "commentBtn")));
+            EXPECT_TRUE(insideScreen(*outletOf(screen, "commentBtn")));
             keepPicture(harness, "teaching-select", tall);
-            pop(harness);
+            popScreen(harness);
         }
         {
             auto screen = std::make_shared<ScheduleViewController>();
-            push(harness, screen);
-            auto list = outlet(screen, "tableview");
+            pushOnTab(harness, screen, ORBViewController::kGridTab);
+            auto list = outletOf(screen, "tableview");
             ASSERT_TRUE(list);
             EXPECT_DOUBLE_EQ(screenFrameOf(*list).maxY(), screenHeight());
             keepPicture(harness, "teaching-schedule", tall);
-            pop(harness);
+            popScreen(harness);
         }
         {
             auto student = std::make_shared<core::StudentInfo>();
             student->studentId = 1;
             auto screen = std::make_shared<CommentHistoryViewController>();
             screen->setStudentInfo(student);
-            push(harness, screen);
-            auto list = outlet(screen, "historyTableView");
+            pushOnTab(harness, screen, ORBViewController::kGridTab);
+            auto list = outletOf(screen, "historyTableView");
             ASSERT_TRUE(list);
             EXPECT_DOUBLE_EQ(screenFrameOf(*list).maxY(), screenHeight());
             keepPicture(harness, "teaching-history", tall);
-            pop(harness);
+            popScreen(harness);
         }
         {
             auto screen = std::make_shared<SendClassNoticeViewController>();
-            push(harness, screen);
-            auto bar = outlet(screen, "bottomView");
-            auto content = outlet(screen, "contentView");
+            pushOnTab(harness, screen, ORBViewController::kGridTab);
+            auto bar = outletOf(screen, "bottomView");
+            auto content = outletOf(screen, "contentView");
             ASSERT_TRUE(bar && content);
             EXPECT_DOUBLE_EQ(screenFrameOf(*bar).maxY(), screenHeight());
             // The hidden day row's height and the layout's margin.
@@ -208,15 +173,15 @@ TEST(TeachingFoot, ListsAndBarsEndAtTheFootOfEitherScreen)
                     expectReachable(button, "a button of the bar");
             }
             keepPicture(harness, "teaching-notice", tall);
-            pop(harness);
+            popScreen(harness);
         }
         {
             auto screen = std::make_shared<SendOnlineServiceViewController>();
-            push(harness, screen);
+            pushOnTab(harness, screen, ORBViewController::kGridTab);
             // The keyboard comes up by itself; the buttons rest at the foot once it has gone.
             ASSERT_TRUE(platform::Keyboard::isVisible());
-            auto text = std::dynamic_pointer_cast<UITextView>(outlet(screen, "textView"));
-            auto reply = outlet(screen, "needReplyView");
+            auto text = std::dynamic_pointer_cast<UITextView>(outletOf(screen, "textView"));
+            auto reply = outletOf(screen, "needReplyView");
             ASSERT_TRUE(text && reply);
             EXPECT_LE(screenFrameOf(*reply).maxY(), platform::Keyboard::frame().minY());
             text->resignFirstResponder();
@@ -229,7 +194,7 @@ TEST(TeachingFoot, ListsAndBarsEndAtTheFootOfEitherScreen)
                     expectReachable(button, "a button under the text");
             }
             keepPicture(harness, "teaching-service", tall);
-            pop(harness);
+            popScreen(harness);
         }
     });
 }

@@ -26,12 +26,6 @@ using content::MagazineViewController;
 
 namespace {
 
-// The picture of the screen for a person to look at, named by the screen size.
-void keepPicture(AppHarness& harness, const std::string& name, bool tall)
-{
-    EXPECT_FALSE(harness.render(name + (tall ? "-4inch.png" : "-3.5inch.png")).empty());
-}
-
 std::shared_ptr<MagazineItemView> firstIssueTile(const MagazineListViewController& shelf)
 {
     for (const auto& subview : shelf.scrollView()->subviews()) {

@@ -4,14 +4,21 @@
 // run a screen on both screen sizes: the foot of a list against the tab bar
 // or a toolbar, and whether a touch at a control's centre reaches it.
 
+#include "app/main/ORBViewController.h"
 #include "libModule/TabViewController/TabViewController.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIWindow.h"
+#include "platform/uikit/UINavigationController.h"
 #include "tests/support/app/AppHarness.h"
+#include "tests/support/app/ClientApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace testsupport {
 
@@ -67,6 +74,43 @@ inline bool touchLandsOn(const std::shared_ptr<UIView>& view)
             return true;
     }
     return false;
+}
+
+// A control at the foot: whole on the screen and taking a touch at its centre.
+inline void expectReachable(const std::shared_ptr<UIView>& control, const std::string& what)
+{
+    SCOPED_TRACE(what);
+    ASSERT_TRUE(control);
+    EXPECT_TRUE(insideScreen(*control)) << "at " << screenFrameOf(*control).minY() << ".." << screenFrameOf(*control).maxY();
+    EXPECT_TRUE(touchLandsOn(control));
+}
+
+// The screen's view with that outlet name (a failure when there is none).
+inline std::shared_ptr<UIView> outletOf(const std::shared_ptr<UIViewController>& screen, const std::string& name)
+{
+    auto view = findViewByOutlet(screen->view(), name);
+    EXPECT_TRUE(view) << name;
+    return view;
+}
+
+// Shows the tab and pushes the screen on its navigation, as its entries do.
+inline void pushOnTab(AppHarness& harness, const std::shared_ptr<UIViewController>& screen, long tab, double settleFor = 2.0)
+{
+    mainScreen()->switchToView(tab);
+    harness.visibleNavigationController()->pushViewController(screen, true);
+    settle(harness, settleFor);
+}
+
+inline void popScreen(AppHarness& harness)
+{
+    harness.visibleNavigationController()->popViewControllerAnimated(false);
+    settle(harness);
+}
+
+// The picture of the screen for a person to look at, named by the screen size.
+inline void keepPicture(AppHarness& harness, const std::string& name, bool tall)
+{
+    EXPECT_FALSE(harness.render(name + (tall ? "-4inch.png" : "-3.5inch.png")).empty());
 }
 
 } // namespace testsupport
