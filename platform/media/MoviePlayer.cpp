@@ -40,29 +40,12 @@ namespace {
         [[maybe_unused]] auto written = ::write(fd, &one, sizeof one);
     }
 
-    std::string executableFolder()
-    {
-        char path[PATH_MAX];
-        auto n = readlink("/proc/self/exe", path, sizeof path - 1);
-        if (n <= 0)
-            return "";
-        std::string text(path, std::size_t(n));
-        auto slash = text.rfind('/');
-        return slash == std::string::npos ? "" : text.substr(0, slash);
-    }
-
     // Where the module may be: named by ORB_MOVIE_DECODER_MODULE, beside the
     // program (an installed client), or where this build put it.
     std::vector<std::string> moduleCandidates()
     {
-        if (const char* named = std::getenv("ORB_MOVIE_DECODER_MODULE"); named && *named)
-            return { named };
-        std::vector<std::string> out;
-        if (auto folder = executableFolder(); !folder.empty())
-            out.push_back(FileUtil::joinPath(folder, kMovieDecoderModuleFile));
-        if (const char* built = movieDecoderBuildPath(); built && *built)
-            out.push_back(built);
-        return out;
+        const char* built = movieDecoderBuildPath();
+        return FileUtil::moduleCandidates("ORB_MOVIE_DECODER_MODULE", kMovieDecoderModuleFile, built ? built : "");
     }
 
     // The module's table, opening the module on the first call. A failure is

@@ -1,6 +1,8 @@
 #include "platform/os/FileUtil.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <climits>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -554,6 +556,30 @@ bool FileUtil::setModificationDate(const std::string& path, Date date, Error* er
     if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
         return report(error, errno, "utimensat", path);
     return true;
+}
+
+std::string FileUtil::executableFolder()
+{
+    char path[PATH_MAX];
+    auto n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return "";
+    std::string text(path, std::size_t(n));
+    auto slash = text.rfind('/');
+    return slash == std::string::npos ? "" : text.substr(0, slash);
+}
+
+std::vector<std::string> FileUtil::moduleCandidates(
+    const char* environmentVariable, std::string_view fileName, std::string_view builtPath)
+{
+    if (const char* named = environmentVariable ? std::getenv(environmentVariable) : nullptr; named && *named)
+        return { named };
+    std::vector<std::string> out;
+    if (auto folder = executableFolder(); !folder.empty())
+        out.push_back(joinPath(folder, fileName));
+    if (!builtPath.empty())
+        out.emplace_back(builtPath);
+    return out;
 }
 
 } // namespace platform

@@ -63,6 +63,14 @@ public:
     // part leaves the other as it is.
     static std::string joinPath(std::string_view base, std::string_view component);
 
+    // The folder of the running program ("" when it cannot be told).
+    static std::string executableFolder();
+    // Where a module loaded at run time may be, in the order to try: the path
+    // the environment variable names (alone, when set), the file beside the
+    // program (an installed client), then where the build put it (when known).
+    static std::vector<std::string> moduleCandidates(
+        const char* environmentVariable, std::string_view fileName, std::string_view builtPath);
+
     // The error the operations above report: POSIX domain, errno as the code.
     static Error posixError(int code, std::string_view operation, std::string_view path);
 

@@ -36,29 +36,11 @@ namespace {
 
     constexpr const char* kModuleFile = "orb_webengine.so";
 
-    std::string executableFolder()
-    {
-        char path[PATH_MAX];
-        auto n = readlink("/proc/self/exe", path, sizeof path - 1);
-        if (n <= 0)
-            return "";
-        std::string text(path, std::size_t(n));
-        auto slash = text.rfind('/');
-        return slash == std::string::npos ? "" : text.substr(0, slash);
-    }
-
     // Where the module may be: named by ORB_WEBENGINE_MODULE, beside the
     // program, or where this build put it.
     std::vector<std::string> moduleCandidates()
     {
-        if (const char* named = std::getenv("ORB_WEBENGINE_MODULE"); named && *named)
-            return { named };
-        std::vector<std::string> out;
-        if (auto folder = executableFolder(); !folder.empty())
-            out.push_back(FileUtil::joinPath(folder, kModuleFile));
-        if (*ORB_WEBENGINE_MODULE_PATH)
-            out.push_back(ORB_WEBENGINE_MODULE_PATH);
-        return out;
+        return FileUtil::moduleCandidates("ORB_WEBENGINE_MODULE", kModuleFile, ORB_WEBENGINE_MODULE_PATH);
     }
 
     struct Loaded {
