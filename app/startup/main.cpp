@@ -224,7 +224,31 @@ int runInWindow(platform::host::HostOptions options)
         std::printf("orb-client: the window \"%s\" shows the client against %s; close it to end\n",
             host.title().c_str(), core::ORBEndpoints::serverBase().c_str());
         std::fflush(stdout);
+        // ORB_REPORT_FIRST_FRAME set (for the launch benchmark): one line once
+        // the window has shown a frame with the login screen on top. The
+        // host draws in its own before-waiting observer, added earlier, so
+        // this one runs after it in the same turn.
+        platform::RunLoop::ObserverId firstFrameObserver = 0;
+        if (const char* report = std::getenv("ORB_REPORT_FIRST_FRAME"); report && *report) {
+            auto delegate = std::dynamic_pointer_cast<ORBAppDelegate>(application.delegate());
+            std::weak_ptr<ORBViewController> root = delegate ? delegate->viewController() : nullptr;
+            firstFrameObserver = platform::RunLoop::main().addBeforeWaitingObserver(
+                [&host, root, seen = std::uint64_t(0), reported = false]() mutable {
+                    std::uint64_t frames = host.presentedFrames();
+                    bool drawnNow = frames != seen;
+                    seen = frames;
+                    if (reported || !drawnNow)
+                        return;
+                    if (!std::dynamic_pointer_cast<LoginViewController>(topOf(root.lock())))
+                        return;
+                    reported = true;
+                    std::printf("orb-client: first frame of the login screen shown\n");
+                    std::fflush(stdout);
+                });
+        }
         host.run();
+        if (firstFrameObserver)
+            platform::RunLoop::main().removeBeforeWaitingObserver(firstFrameObserver);
         // Why it ends, for whoever reads the log.
         if (endingSignal)
             std::printf("orb-client: ends on signal %d\n", int(endingSignal));

@@ -1,22 +1,33 @@
 // What the client holds and spends in a desktop window: orb-client on an X
-// server of the benchmark's own (Xvfb), signed in as the demo teacher, with a
-// chat open and the keyboard panel up. Its resident memory from
-// /proc/PID/status once it has settled, and its CPU time (utime + stime from
-// /proc/PID/stat) over ten seconds in which nothing happens, as a share of a
-// core. Run once with the frames put straight into the window's pixels (the
-// default) and once through the GL renderer (--gl), to set them side by side.
+// server of the benchmark's own (Xvfb), started at its login screen (a home
+// past the introduction, nobody signed in), signed in as the demo teacher as
+// a person does it (clicks into the fields, the credentials typed on the
+// keyboard with xdotool, a click on the login button), then a chat opened
+// and the keyboard panel up. Its resident memory (VmRSS) and proportional
+// set size (Pss, /proc/PID/smaps_rollup: shared pages split among the
+// processes that map them) once it has settled, and its CPU time (utime +
+// stime from /proc/PID/stat) over ten seconds in which nothing happens, as a
+// share of a core. Run once with the frames put straight into the window's
+// pixels (the default) and once through the GL renderer (--gl), to set them
+// side by side.
+#include "app/login/LoginViewController.h"
+#include "app/main/ORBViewController.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
+#include "platform/os/UserDefaults.h"
 #include "server/StandinServer.h"
 #include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/XvfbDisplay.h"
+#include "tests/support/app/ClientApp.h"
 #include "tests/support/app/ClientWindow.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -35,6 +46,65 @@ double residentMegabytes(pid_t pid)
         if (line.rfind("VmRSS:", 0) == 0)
             return std::stod(line.substr(6)) / 1024.0;
     return 0;
+}
+
+// Proportional set size in megabytes, from /proc/PID/smaps_rollup.
+double proportionalMegabytes(pid_t pid)
+{
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    std::string line;
+    while (std::getline(rollup, line))
+        if (line.rfind("Pss:", 0) == 0)
+            return std::stod(line.substr(4)) / 1024.0;
+    return 0;
+}
+
+// The login screen as the harness draws it, and where a person clicks on it:
+// the account field (keyboard down), then the password field and the login
+// button where they are once the keyboard is up (the panel moves above it).
+struct LoginScreen {
+    platform::Image screen { 1, 1 };
+    testsupport::ScreenSpot account;
+    testsupport::ScreenSpot password;
+    testsupport::ScreenSpot loginButton;
+};
+
+// Makes `home` a home whose client starts at the login screen (the
+// introduction passed, nobody signed in; the warm prompt after signing in
+// ticked away earlier, as a returning person has it) and learns the login
+// screen from the client in the harness.
+bool prepareLoginHome(const std::string& home, const std::string& scratch, LoginScreen& login)
+{
+    testsupport::AppHarnessOptions options;
+    options.home = home;
+    options.renderDirectory = scratch + "/learnt-login";
+    testsupport::AppHarness harness(options);
+    if (!testsupport::startClient(harness) || !testsupport::passIntroduction(harness))
+        return false;
+    testsupport::settle(harness);
+    auto screen = testsupport::loginScreen(harness);
+    if (!screen || !screen->txtAccount() || !screen->txtPassword())
+        return false;
+    auto shot = harness.render("login.png");
+    auto image = shot.empty() ? std::nullopt : platform::Image::fromFile(shot);
+    if (!image)
+        return false;
+    login.screen = *image;
+    login.account = testsupport::screenCentreOf(screen->txtAccount());
+    if (!harness.tap(screen->txtAccount()))
+        return false;
+    testsupport::settle(harness);
+    if (!harness.tap(screen->txtPassword()))
+        return false;
+    testsupport::settle(harness);
+    login.password = testsupport::screenCentreOf(screen->txtPassword());
+    auto button = testsupport::findViewByOutlet(screen->view(), "btnLogin");
+    if (!button)
+        return false;
+    login.loginButton = testsupport::screenCentreOf(button);
+    // What the fields hold is not saved: the harness stops with them unsaved.
+    platform::UserDefaults::standard()->setBool(true, kNotWarmPromptKey);
+    return true;
 }
 
 // Where the resident memory is, in megabytes, from /proc/PID/smaps: the
@@ -131,21 +201,59 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
     server::StandinServer server(serverOptions);
     platform::Error error;
     std::string home = scratch + "/home";
-    if (!server.start(&error) || !platform::FileUtil::createDirectory(home) || !testsupport::prepareSignedInHome(home)
-        || server.deliverMessage(2001, 3001, "明天带水彩笔").empty()) {
+    LoginScreen login;
+    if (!server.start(&error) || !platform::FileUtil::createDirectory(home)
+        || !prepareLoginHome(home, scratch, login) || server.deliverMessage(2001, 3001, "明天带水彩笔").empty()) {
         state.SkipWithError("no server or home for the client");
         return;
     }
+    // Types as a person types: into the window that has the pointer (the
+    // field clicked last), a key at a time.
+    auto type = [](const std::string& text) {
+        return testsupport::runWhileLooping({ "xdotool", "type", "--delay", "60", text }) == 0;
+    };
+    auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(800)); };
     double resident = 0;
+    double proportional = 0;
     double idleShare = 0;
     ResidentParts parts;
     for (auto _ : state) {
         testsupport::ClientWindowProcess client;
         setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
-        bool started = client.start(testsupport::buildPath(kClientProgram), home, server.baseUrl(), scratch, &reason,
+        // A copy of the prepared home each time: a sign-in saves the account
+        // (and may keep the person signed in), which the next start must not find.
+        const std::string runHome = scratch + "/home-run";
+        std::error_code copyError;
+        std::filesystem::remove_all(runHome, copyError);
+        std::filesystem::copy(home, runHome, std::filesystem::copy_options::recursive, copyError);
+        if (copyError) {
+            state.SkipWithError("the home could not be copied");
+            break;
+        }
+        bool started = client.start(testsupport::buildPath(kClientProgram), runHome, server.baseUrl(), scratch, &reason,
             gl ? std::vector<std::string> { "--gl" } : std::vector<std::string> {});
         unsetenv("ORB_RESOURCES");
-        bool there = started && client.waitForScreen(learnt.tabScreens[std::size_t(learnt.firstTab)]);
+        bool atLogin = started && client.waitForScreen(login.screen).has_value();
+        bool signedIn = atLogin && client.clickAt(login.account);
+        if (signedIn) {
+            pause();
+            signedIn = type(testsupport::kDemoTeacher) && client.clickAt(login.password);
+        }
+        if (signedIn) {
+            pause();
+            signedIn = type(testsupport::kDemoTeacherPassword);
+        }
+        if (signedIn) {
+            pause();
+            signedIn = client.clickAt(login.loginButton);
+        }
+        if (!signedIn) {
+            state.SkipWithError(((atLogin ? "could not sign in through the window: " : "no login screen in the window: ")
+                + client.log())
+                    .c_str());
+            break;
+        }
+        bool there = client.waitForScreen(learnt.tabScreens[std::size_t(learnt.firstTab)]).has_value();
         for (int attempt = 0; there && attempt < 10; ++attempt) {
             there = client.clickAt(learnt.tabButtons[0]);
             if (client.waitForScreen(learnt.messageTabWithConversation, 6))
@@ -160,6 +268,7 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
         // Everything settles: the keyboard's animation, the first polls.
         std::this_thread::sleep_for(std::chrono::seconds(3));
         resident = residentMegabytes(client.pid());
+        proportional = proportionalMegabytes(client.pid());
         parts = residentParts(client.pid());
         double before = cpuSeconds(client.pid());
         auto start = std::chrono::steady_clock::now();
@@ -169,6 +278,7 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
         client.signalAndWait(SIGTERM);
     }
     state.counters["resident_MB"] = resident;
+    state.counters["pss_MB"] = proportional;
     state.counters["idle_cpu_percent"] = idleShare;
     state.counters["heap_MB"] = parts.heap;
     state.counters["other_anon_MB"] = parts.anonymous;

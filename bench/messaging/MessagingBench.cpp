@@ -15,6 +15,7 @@
 #include "platform/os/ClassRegistry.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
+#include "bench/support/BenchFolders.h"
 #include "tests/support/app/ClientApp.h"
 
 #include <benchmark/benchmark.h>
@@ -24,7 +25,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -45,11 +45,10 @@ double residentMegabytes()
     return 0;
 }
 
+// Under /tmp, removed when the program ends (bench/support/BenchFolders.h).
 std::string benchFolder(const char* name)
 {
-    auto folder = std::filesystem::temp_directory_path() / (std::string(name) + "-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    return folder.string();
+    return benchsupport::benchFolder(name);
 }
 
 std::shared_ptr<core::ContactInfo> parentContact(int index)
