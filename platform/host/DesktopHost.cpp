@@ -4,6 +4,7 @@
 #include "platform/os/Bundle.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
+#include "platform/uikit/TextInputSupport.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UIScreen.h"
@@ -158,7 +159,8 @@ bool DesktopHost::open(std::string* reason)
             kDefaultRunLoopMode);
     }
     observer_ = loop.addBeforeWaitingObserver([this] { beforeWaiting(); });
-    seenForeignCallouts_ = loop.calloutCount() - ownCallouts_;
+    turns_.reset(loop.calloutCount() - ownCallouts_, textinput::CaretBlink::blinkCount());
+    turnNeed_ = RedrawNeed::Whole;
     if (options_.sound) {
         std::string why;
         if (!audio_.start(&why))
@@ -297,8 +299,11 @@ void DesktopHost::beforeWaiting()
         return;
     auto& loop = RunLoop::main();
     std::uint64_t foreign = loop.calloutCount() - ownCallouts_;
-    if (foreign != seenForeignCallouts_) {
-        seenForeignCallouts_ = foreign;
+    auto need = turns_.look(foreign, textinput::CaretBlink::blinkCount());
+    if (need != RedrawNeed::None) {
+        // A turn in which only carets blinked draws only their rectangles;
+        // anything else, or an event of the window's, draws it whole.
+        turnNeed_ = dirty_ ? RedrawNeed::Whole : need;
         dirty_ = true;
     }
     redrawIfNeeded();
@@ -408,7 +413,9 @@ bool DesktopHost::redrawIfNeeded(bool force)
         return false;
     }
     dirty_ = false;
-    bool changed = renderer_.redraw();
+    bool onlyRequested = turnNeed_ == RedrawNeed::Requested && !force && !presentNeeded_ && presented_ > 0;
+    turnNeed_ = RedrawNeed::Whole;
+    bool changed = onlyRequested ? renderer_.redrawRequested() : renderer_.redraw();
     if (presentNeeded_ || presented_ == 0) {
         uploadFrame();
         present();

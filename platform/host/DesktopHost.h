@@ -164,9 +164,12 @@ private:
     bool videoUp_ = false;
     bool closeRequested_ = false;
     bool dirty_ = true;
+    // What the loop's turns since the last drawing need drawn again (the
+    // window's own events aside, which set dirty_ and draw it whole).
+    RedrawNeed turnNeed_ = RedrawNeed::Whole;
+    TurnWatch turns_;
     bool presentNeeded_ = false;
     std::uint64_t ownCallouts_ = 0;
-    std::uint64_t seenForeignCallouts_ = 0;
     std::uint64_t presented_ = 0;
     int screenshotCounter_ = 0;
     FrameScaler scaler_;

@@ -95,6 +95,12 @@ std::size_t byteOffsetOf(const std::string& text, std::size_t utf16Location)
     return bytes;
 }
 
+namespace {
+    std::uint64_t gBlinks = 0;
+}
+
+std::uint64_t CaretBlink::blinkCount() { return gBlinks; }
+
 CaretBlink::~CaretBlink() { stop(); }
 
 void CaretBlink::start(UIView& view, std::function<Rect()> caretRect)
@@ -122,6 +128,7 @@ void CaretBlink::arm()
     std::weak_ptr<UIView> weak = view_;
     // The blink belongs to the view: while the view lives, so does this.
     timer_ = loop.addTimer(kInterval, kInterval, [this, weak] {
+        ++gBlinks;
         auto view = weak.lock();
         if (!view)
             return;

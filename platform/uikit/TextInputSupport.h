@@ -86,6 +86,10 @@ public:
     void stop();
     bool isRunning() const { return timer_ != 0; }
     bool isShown() const { return timer_ != 0 && shown_; }
+    // Blinks of every caret so far (main thread): a blink's timer does
+    // nothing but ask for its caret's rectangle to be drawn again, so a
+    // window host that sees only blinks in a turn draws only what they asked.
+    static std::uint64_t blinkCount();
 
 private:
     void arm();

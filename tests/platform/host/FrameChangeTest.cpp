@@ -3,13 +3,18 @@
 #include "platform/host/FrameRenderer.h"
 #include "platform/host/FrameScaler.h"
 #include "platform/os/RunLoop.h"
+#include "platform/uikit/TextInputSupport.h"
 #include "platform/uikit/UIKitRegistration.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIWindow.h"
+#include "tests/support/uikit/UIKitDriver.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -17,6 +22,8 @@ using platform::host::FrameRenderer;
 using platform::host::FrameScaler;
 using platform::host::PixelLayout;
 using platform::host::PixelRect;
+using platform::host::RedrawNeed;
+using platform::host::TurnWatch;
 
 namespace {
 
@@ -80,6 +87,157 @@ TEST_F(ScreenWithABox, ARedrawTellsWhichPixelsChangedAndKeepsTheFrameWhole)
     fresh = renderer.renderScreen();
     ASSERT_TRUE(fresh);
     EXPECT_EQ(fresh->pixels(), renderer.frame().pixels());
+}
+
+namespace {
+
+// A screen with a text field and a label, drawn as the window host draws it:
+// after each turn of the main loop (on a manual clock), whole or only what
+// views asked for, as the turn's work tells.
+class ScreenWithAField : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::RunLoop::setMainThread();
+        loop_ = &platform::RunLoop::main();
+        loop_->discardPendingWork();
+        loop_->setClock(clock_);
+        testsupport::resetUIKitState();
+        window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
+        window_->setBackgroundColor(platform::Color::whiteColor());
+        field_ = std::make_shared<UITextField>(platform::Rect(20, 100, 240, 32));
+        field_->setText("Hello");
+        window_->addSubview(field_);
+        box_ = std::make_shared<UIView>(platform::Rect(40, 200, 100, 50));
+        box_->setBackgroundColor(platform::Color::fromRGB255(40, 90, 200));
+        window_->addSubview(box_);
+        window_->makeKeyAndVisible();
+        turns_.reset(loop_->calloutCount(), platform::textinput::CaretBlink::blinkCount());
+        observer_ = loop_->addBeforeWaitingObserver([this] {
+            auto need = turns_.look(loop_->calloutCount(), platform::textinput::CaretBlink::blinkCount());
+            needs_.push_back(need);
+            renderer_.redrawFor(need);
+        });
+        ASSERT_TRUE(renderer_.redraw());
+    }
+    void TearDown() override
+    {
+        loop_->removeBeforeWaitingObserver(observer_);
+        testsupport::resetUIKitState();
+        field_.reset();
+        box_.reset();
+        window_.reset();
+        UIWindow::resetAllWindows();
+        loop_->discardPendingWork();
+        loop_->setClock(nullptr);
+    }
+
+    // The field's caret on the screen, in pixels.
+    PixelRect caretPixels() const
+    {
+        auto caret = field_->convertRectToView(field_->caretRect(), nullptr);
+        int left = int(std::floor(caret.minX() * 2));
+        int top = int(std::floor(caret.minY() * 2));
+        return { left, top, int(std::ceil(caret.maxX() * 2)) - left, int(std::ceil(caret.maxY() * 2)) - top };
+    }
+
+    static bool holds(const PixelRect& outer, const PixelRect& inner)
+    {
+        return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width
+            && inner.y + inner.height <= outer.y + outer.height;
+    }
+
+    std::shared_ptr<platform::ManualClock> clock_ = std::make_shared<platform::ManualClock>(0);
+    platform::RunLoop* loop_ = nullptr;
+    std::shared_ptr<UIWindow> window_;
+    std::shared_ptr<UITextField> field_;
+    std::shared_ptr<UIView> box_;
+    FrameRenderer renderer_ { 2 };
+    TurnWatch turns_;
+    std::vector<RedrawNeed> needs_;
+    platform::RunLoop::ObserverId observer_ = 0;
+};
+
+} // namespace
+
+TEST_F(ScreenWithAField, ACaretBlinkDrawsAndChangesOnlyTheCaretsRectangle)
+{
+    ASSERT_TRUE(field_->becomeFirstResponder());
+    // The keyboard comes up and everything settles.
+    loop_->advance(0.2);
+    auto caret = caretPixels();
+    ASSERT_FALSE(caret.isEmpty());
+    auto fresh = renderer_.renderScreen();
+    ASSERT_TRUE(fresh);
+    ASSERT_EQ(fresh->pixels(), renderer_.frame().pixels()) << "the kept frame is the screen before the blinks";
+
+    for (int blink = 0; blink < 4; ++blink) {
+        auto renders = renderer_.renders();
+        auto changed = renderer_.changedFrames();
+        needs_.clear();
+        loop_->advance(platform::textinput::CaretBlink::kInterval);
+        EXPECT_EQ(std::count(needs_.begin(), needs_.end(), RedrawNeed::Requested), 1) << "only the caret's timer ran";
+        EXPECT_EQ(std::count(needs_.begin(), needs_.end(), RedrawNeed::Whole), 0);
+        EXPECT_EQ(renderer_.renders(), renders + 1) << "blink " << blink;
+        EXPECT_EQ(renderer_.changedFrames(), changed + 1) << "blink " << blink;
+        const auto& drawn = renderer_.lastRenderedRect();
+        // The caret's pixels and a pixel around them, no more.
+        EXPECT_TRUE(holds(drawn, caret)) << drawn.x << "," << drawn.y << " " << drawn.width << "x" << drawn.height;
+        EXPECT_LE(drawn.width, caret.width + 4);
+        EXPECT_LE(drawn.height, caret.height + 4);
+        EXPECT_TRUE(holds(drawn, renderer_.changedRect()));
+        EXPECT_TRUE(holds(caret, renderer_.changedRect())) << "only the caret's own pixels change";
+        // The picture is the one a drawing of the whole screen makes.
+        fresh = renderer_.renderScreen();
+        ASSERT_TRUE(fresh);
+        EXPECT_EQ(fresh->pixels(), renderer_.frame().pixels()) << "blink " << blink;
+    }
+
+    // Other work in a turn draws the whole screen again.
+    needs_.clear();
+    loop_->post([this] { box_->setBackgroundColor(platform::Color::fromRGB255(200, 60, 20)); });
+    loop_->advance(0.01);
+    EXPECT_EQ(std::count(needs_.begin(), needs_.end(), RedrawNeed::Whole), 1);
+    EXPECT_EQ(renderer_.lastRenderedRect(), (PixelRect { 0, 0, 640, 1136 }));
+    EXPECT_EQ(renderer_.changedRect(), (PixelRect { 80, 400, 200, 100 }));
+    fresh = renderer_.renderScreen();
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->pixels(), renderer_.frame().pixels());
+}
+
+TEST_F(ScreenWithAField, AScreenWithNothingMovingIsNotDrawnAgain)
+{
+    ASSERT_TRUE(field_->becomeFirstResponder());
+    loop_->advance(1);
+    ASSERT_TRUE(field_->resignFirstResponder());
+    // The keyboard goes away and everything settles.
+    loop_->advance(1);
+    auto renders = renderer_.renders();
+    auto redraws = renderer_.redraws();
+    auto changed = renderer_.changedFrames();
+    needs_.clear();
+    for (int step = 0; step < 40; ++step)
+        loop_->advance(0.25);
+    EXPECT_EQ(renderer_.renders(), renders) << "ten seconds of the loop's clock";
+    EXPECT_EQ(renderer_.redraws(), redraws);
+    EXPECT_EQ(renderer_.changedFrames(), changed);
+    EXPECT_EQ(std::count(needs_.begin(), needs_.end(), RedrawNeed::None), std::ptrdiff_t(needs_.size()))
+        << "nothing ran in any turn: no blink, no timer";
+    // Nothing asked to be drawn either.
+    EXPECT_FALSE(renderer_.requestedRect().has_value());
+    EXPECT_FALSE(renderer_.redrawRequested());
+    EXPECT_EQ(renderer_.renders(), renders);
+}
+
+TEST(TurnWatch, TellsTurnsOfNothingOfBlinksOnlyAndOfOtherWork)
+{
+    TurnWatch watch;
+    watch.reset(10, 3);
+    EXPECT_EQ(watch.look(10, 3), RedrawNeed::None);
+    EXPECT_EQ(watch.look(11, 4), RedrawNeed::Requested);
+    EXPECT_EQ(watch.look(13, 5), RedrawNeed::Whole);
+    EXPECT_EQ(watch.look(14, 5), RedrawNeed::Whole);
+    EXPECT_EQ(watch.look(16, 7), RedrawNeed::Requested);
 }
 
 namespace {
