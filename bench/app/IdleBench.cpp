@@ -10,6 +10,7 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 #include "server/StandinServer.h"
+#include "bench/support/ProcessFigures.h"
 #include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/XvfbDisplay.h"
@@ -30,35 +31,6 @@ namespace {
 constexpr const char* kClientProgram = "app/orb-client";
 // How long the client is left alone while its CPU time is measured.
 constexpr int kIdleSeconds = 30;
-
-double loadAverage()
-{
-    std::istringstream fields(testsupport::readTextFile("/proc/loadavg"));
-    double one = 0;
-    fields >> one;
-    return one;
-}
-
-// User and system time of the process so far, in seconds.
-double cpuSeconds(pid_t pid)
-{
-    std::string text = testsupport::readTextFile("/proc/" + std::to_string(pid) + "/stat");
-    auto close = text.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    // After the name: state is field 3; utime and stime are fields 14 and 15.
-    long long utime = 0;
-    long long stime = 0;
-    for (int index = 3; index <= 15 && fields >> field; ++index) {
-        if (index == 14)
-            utime = std::stoll(field);
-        if (index == 15)
-            stime = std::stoll(field);
-    }
-    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
 
 // Argument: 0 in the chat with the keyboard up, 1 on the still message list.
 void BM_ClientLeftAlone(benchmark::State& state)
@@ -119,13 +91,13 @@ void BM_ClientLeftAlone(benchmark::State& state)
         }
         // Everything settles: the keyboard's animation, the first polls.
         std::this_thread::sleep_for(std::chrono::seconds(3));
-        loadBefore = loadAverage();
-        double before = cpuSeconds(client.pid());
+        loadBefore = benchsupport::loadAverage();
+        double before = benchsupport::cpuSeconds(client.pid());
         auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(kIdleSeconds));
         double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        share = (cpuSeconds(client.pid()) - before) / wall * 100;
-        loadAfter = loadAverage();
+        share = (benchsupport::cpuSeconds(client.pid()) - before) / wall * 100;
+        loadAfter = benchsupport::loadAverage();
         client.signalAndWait(SIGTERM);
     }
     state.counters["idle_cpu_percent"] = share;

@@ -16,6 +16,7 @@
 #include "platform/os/Log.h"
 #include "platform/os/UserDefaults.h"
 #include "server/StandinServer.h"
+#include "bench/support/ProcessFigures.h"
 #include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/XvfbDisplay.h"
@@ -152,27 +153,6 @@ ResidentParts residentParts(pid_t pid)
     return parts;
 }
 
-// User and system time of the process so far, in seconds.
-double cpuSeconds(pid_t pid)
-{
-    std::string text = testsupport::readTextFile("/proc/" + std::to_string(pid) + "/stat");
-    auto close = text.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    // After the name: state is field 3; utime and stime are fields 14 and 15.
-    long long utime = 0;
-    long long stime = 0;
-    for (int index = 3; index <= 15 && fields >> field; ++index) {
-        if (index == 14)
-            utime = std::stoll(field);
-        if (index == 15)
-            stime = std::stoll(field);
-    }
-    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
-
 void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
 {
     // The harness's client talks; the figures are what matter here.
@@ -270,11 +250,11 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
         resident = residentMegabytes(client.pid());
         proportional = proportionalMegabytes(client.pid());
         parts = residentParts(client.pid());
-        double before = cpuSeconds(client.pid());
+        double before = benchsupport::cpuSeconds(client.pid());
         auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(10));
         double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        idleShare = (cpuSeconds(client.pid()) - before) / wall * 100;
+        idleShare = (benchsupport::cpuSeconds(client.pid()) - before) / wall * 100;
         client.signalAndWait(SIGTERM);
     }
     state.counters["resident_MB"] = resident;
