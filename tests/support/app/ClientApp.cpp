@@ -10,6 +10,7 @@
 #include "content/ContentClasses.h"
 #include "core/session/MyAccountInfo.h"
 #include "contacts/ContactsClasses.h"
+#include "contacts/book/AddressBookImport.h"
 #include "contacts/book/ContactsViewController.h"
 #include "messaging/MessagingClasses.h"
 #include "circle/CircleClasses.h"
@@ -79,8 +80,18 @@ void letAddressBookEnd(AppHarness& harness)
     auto main = mainScreen();
     if (main && std::size_t(ORBViewController::kContactsTab) < main->viewControllers().size()) {
         const auto& stack = main->viewControllers()[ORBViewController::kContactsTab]->viewControllers();
-        if (auto book = stack.empty() ? nullptr : std::dynamic_pointer_cast<ContactsViewController>(stack.front()))
-            harness.runUntil([&book] { return !book->isRefresh(); });
+        if (auto book = stack.empty() ? nullptr : std::dynamic_pointer_cast<ContactsViewController>(stack.front())) {
+            // Until a download has ended one way or the other: the book may
+            // start its download a turn after this is first asked, and it
+            // reads the reply off the main loop before it says so.
+            harness.runUntil([&] {
+                if (book->isRefresh() || book->isReadingReply())
+                    return false;
+                auto account = core::MyAccountInfo::currentAccount();
+                return !account || contacts::AddressBookRecord(int(account->uid)).hasLoad()
+                    || harness.notifications().count(ContactsViewController::kFailedRefreshContacts) > 0;
+            });
+        }
     }
     // The notice is on the window, or under the warm prompt on the main
     // screen's view while the prompt is up.
