@@ -58,36 +58,30 @@ namespace {
         if (opened)
             return opened;
         std::string tried;
-        for (const auto& path : moduleCandidates()) {
-            // Never closed: libmpv and what it brings are not made to be unloaded.
-            void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-            if (!handle) {
-                // Missing, or its libraries are (dlerror names which).
-                const char* why = dlerror();
-                tried += (tried.empty() ? "" : "; ") + std::string(why ? why : path);
-                continue;
-            }
-            using Entry = const MovieDecoderModuleTable* (*)();
-            auto entry = reinterpret_cast<Entry>(dlsym(handle, kMovieDecoderModuleEntry));
-            const MovieDecoderModuleTable* table = entry ? entry() : nullptr;
-            if (!table || table->version != kMovieDecoderModuleVersion || !table->create || !table->destroy
-                || !table->load || !table->setPaused || !table->stop || !table->seek || !table->nextEvent
-                || !table->frameReady || !table->draw) {
-                *reason = "the movie decoder module " + path + " does not belong to this program";
-                return nullptr;
-            }
-            // Blocks of a megabyte and more (the decoder's packet and frame
-            // buffers) are mapped on their own and unmapped when freed, rather
-            // than carved from the heaps of the decoder's threads: the
-            // allocator would otherwise raise that bound to the largest block
-            // freed so far, and the heaps left behind by one movie's threads
-            // would grow with every movie played.
-            mallopt(M_MMAP_THRESHOLD, kMapBlocksFrom);
-            opened = table;
-            return table;
+        std::string path;
+        using Entry = const MovieDecoderModuleTable* (*)();
+        auto entry = reinterpret_cast<Entry>(
+            FileUtil::openModuleEntry(moduleCandidates(), kMovieDecoderModuleEntry, &path, &tried));
+        if (path.empty()) {
+            *reason = "the movie decoder could not be loaded: " + (tried.empty() ? std::string("no module") : tried);
+            return nullptr;
         }
-        *reason = "the movie decoder could not be loaded: " + (tried.empty() ? std::string("no module") : tried);
-        return nullptr;
+        const MovieDecoderModuleTable* table = entry ? entry() : nullptr;
+        if (!table || table->version != kMovieDecoderModuleVersion || !table->create || !table->destroy
+            || !table->load || !table->setPaused || !table->stop || !table->seek || !table->nextEvent
+            || !table->frameReady || !table->draw) {
+            *reason = "the movie decoder module " + path + " does not belong to this program";
+            return nullptr;
+        }
+        // Blocks of a megabyte and more (the decoder's packet and frame
+        // buffers) are mapped on their own and unmapped when freed, rather
+        // than carved from the heaps of the decoder's threads: the
+        // allocator would otherwise raise that bound to the largest block
+        // freed so far, and the heaps left behind by one movie's threads
+        // would grow with every movie played.
+        mallopt(M_MMAP_THRESHOLD, kMapBlocksFrom);
+        opened = table;
+        return table;
     }
 
 } // namespace

@@ -61,28 +61,22 @@ namespace {
         if (state.table)
             return state.table;
         std::string tried;
-        for (const auto& path : moduleCandidates()) {
-            // Never closed: the engine's toolkit cannot be unloaded.
-            void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-            if (!handle) {
-                // Missing, or its libraries are (dlerror names which).
-                const char* why = dlerror();
-                tried += (tried.empty() ? "" : "; ") + std::string(why ? why : path);
-                continue;
-            }
-            using Entry = const WebEngineModuleTable* (*)();
-            auto entry = reinterpret_cast<Entry>(dlsym(handle, kWebEngineModuleEntry));
-            const WebEngineModuleTable* table = entry ? entry() : nullptr;
-            if (!table || table->version != kWebEngineModuleVersion || !table->create || !table->displayInUse
-                || !table->removeCachedResources) {
-                *reason = "the web engine module " + path + " does not belong to this program";
-                return nullptr;
-            }
-            state.table = table;
-            return table;
+        std::string path;
+        using Entry = const WebEngineModuleTable* (*)();
+        auto entry = reinterpret_cast<Entry>(
+            FileUtil::openModuleEntry(moduleCandidates(), kWebEngineModuleEntry, &path, &tried));
+        if (path.empty()) {
+            *reason = "the web engine could not be loaded: " + (tried.empty() ? std::string("no module") : tried);
+            return nullptr;
         }
-        *reason = "the web engine could not be loaded: " + (tried.empty() ? std::string("no module") : tried);
-        return nullptr;
+        const WebEngineModuleTable* table = entry ? entry() : nullptr;
+        if (!table || table->version != kWebEngineModuleVersion || !table->create || !table->displayInUse
+            || !table->removeCachedResources) {
+            *reason = "the web engine module " + path + " does not belong to this program";
+            return nullptr;
+        }
+        state.table = table;
+        return table;
     }
 
     // A private X server for the engine's windows, started before the
