@@ -40,17 +40,11 @@ void BM_ClientLeftAlone(benchmark::State& state)
     const char* other = std::getenv("ORB_BENCH_CLIENT");
     std::string program = other && *other ? std::string(other) : testsupport::buildPath(kClientProgram);
     testsupport::XvfbDisplay display;
-    std::string reason;
-    if (!display.start(&reason)) {
-        state.SkipWithError(("no X server: " + reason).c_str());
+    if (auto why = testsupport::startWindowTestDisplay(display); !why.empty()) {
+        state.SkipWithError(why.c_str());
         return;
     }
-    for (const char* tool : { "xdotool", "import" }) {
-        if (!testsupport::toolInstalled(tool)) {
-            state.SkipWithError((std::string(tool) + " is not installed").c_str());
-            return;
-        }
-    }
+    std::string reason;
     std::string scratch = testsupport::makeTempDir("orb-idle-bench");
     testsupport::SignedInScreens learnt;
     if (!testsupport::learnSignedInScreens(scratch, learnt)) {

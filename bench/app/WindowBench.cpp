@@ -159,17 +159,11 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
     platform::setLogSink([](std::string_view) {});
     bool gl = state.range(0) != 0;
     testsupport::XvfbDisplay display;
-    std::string reason;
-    if (!display.start(&reason)) {
-        state.SkipWithError(("no X server: " + reason).c_str());
+    if (auto why = testsupport::startWindowTestDisplay(display); !why.empty()) {
+        state.SkipWithError(why.c_str());
         return;
     }
-    for (const char* tool : { "xdotool", "import" }) {
-        if (!testsupport::toolInstalled(tool)) {
-            state.SkipWithError((std::string(tool) + " is not installed").c_str());
-            return;
-        }
-    }
+    std::string reason;
     std::string scratch = testsupport::makeTempDir("orb-window-bench");
     testsupport::SignedInScreens learnt;
     if (!testsupport::learnSignedInScreens(scratch, learnt)) {
