@@ -35,8 +35,17 @@ namespace {
         }
     };
 
-    std::mutex cacheMutex;
-    std::shared_ptr<const PinyinCache> cache;
+    // Never destroyed: a worker still converting names while the process
+    // exits must not find the table (or its lock) gone under it.
+    struct CacheState {
+        std::mutex mutex;
+        std::shared_ptr<const PinyinCache> cache;
+    };
+    CacheState& cacheState()
+    {
+        static auto* state = new CacheState;
+        return *state;
+    }
 
     std::shared_ptr<const PinyinCache> buildCache()
     {
@@ -65,10 +74,11 @@ namespace {
 
     std::shared_ptr<const PinyinCache> currentCache()
     {
-        std::lock_guard lock(cacheMutex);
-        if (!cache)
-            cache = buildCache();
-        return cache;
+        auto& state = cacheState();
+        std::lock_guard lock(state.mutex);
+        if (!state.cache)
+            state.cache = buildCache();
+        return state.cache;
     }
 
     // Decodes one code point; malformed input yields U+FFFD and moves one byte on.
@@ -278,8 +288,9 @@ void PinyinConverter::initCache() { currentCache(); }
 
 void PinyinConverter::clearCache()
 {
-    std::lock_guard lock(cacheMutex);
-    cache.reset();
+    auto& state = cacheState();
+    std::lock_guard lock(state.mutex);
+    state.cache.reset();
 }
 
 std::size_t PinyinConverter::rowCount() { return kPinyinTableSize; }
