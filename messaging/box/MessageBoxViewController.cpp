@@ -11,6 +11,7 @@
 #include "messaging/box/MessageSingleCell.h"
 #include "platform/os/Log.h"
 #include "platform/os/NotificationCenter.h"
+#include "platform/os/RunLoop.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
@@ -163,12 +164,15 @@ void MessageBoxViewController::handleTimer()
     if (ticks_ == 0) {
         // A poll still out holds the count at 0: the next one goes on the
         // first tick after it ends.
-        if (msgRequest_)
+        if (msgRequest_) {
+            tickedQuietly();
             return;
+        }
         loadMessage();
         ticks_ = 1;
     } else {
         ticks_ = (ticks_ + 1) % kPollTicks;
+        tickedQuietly();
     }
 }
 
@@ -179,14 +183,24 @@ void MessageBoxViewController::navHandleTimer()
         return;
     }
     if (navTicks_ == 0) {
-        if (navMsgRequest_)
+        if (navMsgRequest_) {
+            tickedQuietly();
             return;
+        }
         platform::log("i am running\n");
         loadNavigationMessage();
         navTicks_ = 1;
     } else {
         navTicks_ = (navTicks_ + 1) % kNavPollTicks;
+        tickedQuietly();
     }
+}
+
+void MessageBoxViewController::tickedQuietly()
+{
+    // Only a count moved: nothing on the screen changed, so the window need
+    // not be drawn again for this tick (twice a second on a still screen).
+    platform::RunLoop::current().markCalloutQuiet();
 }
 
 void MessageBoxViewController::loadMessage()

@@ -159,7 +159,7 @@ bool DesktopHost::open(std::string* reason)
             kDefaultRunLoopMode);
     }
     observer_ = loop.addBeforeWaitingObserver([this] { beforeWaiting(); });
-    turns_.reset(loop.calloutCount() - ownCallouts_, textinput::CaretBlink::blinkCount());
+    turns_.reset(loop.calloutCount() - ownCallouts_ - loop.quietCalloutCount(), textinput::CaretBlink::blinkCount());
     turnNeed_ = RedrawNeed::Whole;
     if (options_.sound) {
         std::string why;
@@ -298,7 +298,8 @@ void DesktopHost::beforeWaiting()
     if (!window_)
         return;
     auto& loop = RunLoop::main();
-    std::uint64_t foreign = loop.calloutCount() - ownCallouts_;
+    // The host's own callouts and those that changed nothing visible aside.
+    std::uint64_t foreign = loop.calloutCount() - ownCallouts_ - loop.quietCalloutCount();
     auto need = turns_.look(foreign, textinput::CaretBlink::blinkCount());
     if (need != RedrawNeed::None) {
         // A turn in which only carets blinked draws only their rectangles;

@@ -136,6 +136,20 @@ struct RunLoop::Impl {
     std::map<ObserverId, std::shared_ptr<Task>> beforeWaiting;
     ObserverId nextObserver = 1;
     std::uint64_t callouts = 0;
+    std::uint64_t quietCallouts = 0;
+    // The callout running now, by its number (0 between callouts), and the
+    // last one that said it was quiet.
+    std::uint64_t runningCallout = 0;
+    std::uint64_t quietMarkedAt = 0;
+
+    // Runs one task, timer or source callback as a counted callout.
+    template <class F> void callout(const char* what, F&& f)
+    {
+        std::uint64_t outer = runningCallout;
+        runningCallout = ++callouts;
+        callSafely(what, std::forward<F>(f));
+        runningCallout = outer;
+    }
 
     Impl()
     {
@@ -313,8 +327,7 @@ struct RunLoop::Impl {
         }
         Task task;
         while (impl.takePosted(mode, limit, task)) {
-            ++impl.callouts;
-            callSafely("a posted task", task);
+            impl.callout("a posted task", task);
             task = nullptr;
             handled = true;
             if (impl.consumeStop())
@@ -355,8 +368,7 @@ struct RunLoop::Impl {
             } else {
                 impl.timers.erase(chosen);
             }
-            ++impl.callouts;
-            callSafely("a timer", *fn);
+            impl.callout("a timer", *fn);
             handled = true;
             if (impl.consumeStop())
                 return Impl::PassOutcome::Stopped;
@@ -440,8 +452,7 @@ struct RunLoop::Impl {
                 if (!fired)
                     continue;
                 auto cb = sit->second.callback;
-                ++impl.callouts;
-                callSafely("a descriptor source", [&] { (*cb)(fired); });
+                impl.callout("a descriptor source", [&] { (*cb)(fired); });
                 handled = true;
                 if (impl.consumeStop())
                     return Impl::PassOutcome::Stopped;
@@ -767,6 +778,17 @@ RunLoop::ObserverId RunLoop::addBeforeWaitingObserver(Task observer)
 void RunLoop::removeBeforeWaitingObserver(ObserverId id) { impl_->beforeWaiting.erase(id); }
 
 std::uint64_t RunLoop::calloutCount() const { return impl_->callouts; }
+
+void RunLoop::markCalloutQuiet()
+{
+    // Outside a callout there is nothing to let pass; a callout is counted once.
+    if (impl_->runningCallout == 0 || impl_->quietMarkedAt == impl_->runningCallout)
+        return;
+    impl_->quietMarkedAt = impl_->runningCallout;
+    ++impl_->quietCallouts;
+}
+
+std::uint64_t RunLoop::quietCalloutCount() const { return impl_->quietCallouts; }
 
 void RunLoop::setPollBeforeSleeping(double seconds) { impl_->pollBeforeSleeping = std::max(0.0, seconds); }
 

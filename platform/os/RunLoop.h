@@ -131,6 +131,13 @@ public:
     ObserverId addBeforeWaitingObserver(Task observer);
     void removeBeforeWaitingObserver(ObserverId id);
     std::uint64_t calloutCount() const;
+    // A callout that changed nothing anyone can see (a timer that only counted
+    // a tick) says so from inside; quietCalloutCount() counts the callouts
+    // that did, each once however often it said it, so that an observer
+    // drawing the screen can let a turn of only such callouts pass undrawn.
+    // Owner thread only.
+    void markCalloutQuiet();
+    std::uint64_t quietCalloutCount() const;
 
     // A loop whose work comes in quick exchanges with other threads (the HTTP
     // engine's network thread: a request in, the server's answer, the next

@@ -183,6 +183,31 @@ TEST_F(MessageBoxTest, PollsEveryTwentyTicksAndAHeldReplyHoldsTheNext)
     EXPECT_FALSE(boxtest::table(box())->isReloading());
 }
 
+TEST_F(MessageBoxTest, TicksThatOnlyCountTellTheWindowNothingChanged)
+{
+    signIn();
+    const char* navigation = core::ORBEndpoints::Cmd::kNavigationMessages;
+    // The navigation rows tick from the tab's first appearance on.
+    mainScreen()->switchToView(ORBViewController::kMessageTab);
+    ASSERT_TRUE(harness.runUntil([&] { return count(navigation) >= 1; }, 20));
+    advanceToNextPoll();
+    waitIdle();
+    auto& loop = harness.loop();
+    auto polls = count("20101") + count(navigation);
+    auto messagePolls = count("20101");
+    auto quiet = loop.quietCalloutCount();
+    // Two ticks a second (the poll's and the navigation rows'), each quiet
+    // unless it sent a request: the window is drawn for a poll's answer only.
+    constexpr int kSeconds = 2 * MessageBoxViewController::kPollTicks + 1;
+    for (int second = 0; second < kSeconds; ++second) {
+        harness.advance(1);
+        waitIdle();
+    }
+    auto sent = count("20101") + count(navigation) - polls;
+    EXPECT_EQ(count("20101") - messagePolls, 3u) << "the first tick, and every twentieth after it";
+    EXPECT_EQ(loop.quietCalloutCount() - quiet, 2u * kSeconds - sent);
+}
+
 TEST_F(MessageBoxTest, NewMessagesAreStoredThenAnnouncedThenReportedOnce)
 {
     signIn();

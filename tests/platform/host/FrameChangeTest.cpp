@@ -112,9 +112,11 @@ protected:
         box_->setBackgroundColor(platform::Color::fromRGB255(40, 90, 200));
         window_->addSubview(box_);
         window_->makeKeyAndVisible();
-        turns_.reset(loop_->calloutCount(), platform::textinput::CaretBlink::blinkCount());
-        observer_ = loop_->addBeforeWaitingObserver([this] {
-            auto need = turns_.look(loop_->calloutCount(), platform::textinput::CaretBlink::blinkCount());
+        // As the window host counts: callouts that said they changed nothing aside.
+        auto ran = [this] { return loop_->calloutCount() - loop_->quietCalloutCount(); };
+        turns_.reset(ran(), platform::textinput::CaretBlink::blinkCount());
+        observer_ = loop_->addBeforeWaitingObserver([this, ran] {
+            auto need = turns_.look(ran(), platform::textinput::CaretBlink::blinkCount());
             needs_.push_back(need);
             renderer_.redrawFor(need);
         });
@@ -227,6 +229,32 @@ TEST_F(ScreenWithAField, AScreenWithNothingMovingIsNotDrawnAgain)
     EXPECT_FALSE(renderer_.requestedRect().has_value());
     EXPECT_FALSE(renderer_.redrawRequested());
     EXPECT_EQ(renderer_.renders(), renders);
+}
+
+TEST_F(ScreenWithAField, ATimerThatOnlyCountsDrawsNothingAndOneThatChangesAViewDrawsIt)
+{
+    loop_->advance(1);
+    auto renders = renderer_.renders();
+    int ticks = 0;
+    auto counting = loop_->addTimer(0.5, 0.5, [&] {
+        ++ticks;
+        loop_->markCalloutQuiet();
+    });
+    for (int step = 0; step < 20; ++step)
+        loop_->advance(0.5);
+    loop_->cancelTimer(counting);
+    EXPECT_EQ(ticks, 20);
+    EXPECT_EQ(renderer_.renders(), renders) << "ten seconds of ticks that only counted";
+
+    // The same tick once it moves a view: drawn, and the move is seen.
+    auto moving = loop_->addTimer(0.5, 0, [&] { box_->setFrame(platform::Rect(40, 300, 100, 50)); });
+    loop_->advance(0.5);
+    loop_->cancelTimer(moving);
+    EXPECT_EQ(renderer_.renders(), renders + 1);
+    EXPECT_EQ(renderer_.lastRenderedRect(), (PixelRect { 0, 0, 640, 1136 }));
+    auto fresh = renderer_.renderScreen();
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->pixels(), renderer_.frame().pixels());
 }
 
 TEST(TurnWatch, TellsTurnsOfNothingOfBlinksOnlyAndOfOtherWork)

@@ -137,6 +137,40 @@ TEST_F(MainLoop, RepeatingTimerOnManualClockFiresAtEachInterval)
     EXPECT_EQ(fired.size(), 4u);
 }
 
+TEST_F(MainLoop, AQuietCalloutCountsOnceAndOnlyFromInsideACallout)
+{
+    auto quiet = loop->quietCalloutCount();
+    auto callouts = loop->calloutCount();
+    // Said outside any callout: nothing to let pass, and the last callout run
+    // (which may have changed the screen) is not taken for a quiet one.
+    loop->post([] {});
+    loop->runUntilIdle();
+    loop->markCalloutQuiet();
+    EXPECT_EQ(loop->quietCalloutCount(), quiet);
+
+    auto id = loop->addTimer(1, 1, [&] {
+        loop->markCalloutQuiet();
+        loop->markCalloutQuiet();
+    });
+    loop->post([] {});
+    loop->advance(3);
+    EXPECT_EQ(loop->quietCalloutCount() - quiet, 3u) << "three ticks, each once however often it said so";
+    EXPECT_EQ(loop->calloutCount() - callouts, 5u);
+    loop->cancelTimer(id);
+
+    // A quiet callout run inside a busy one: the inner one alone is quiet.
+    quiet = loop->quietCalloutCount();
+    loop->post([&] {
+        loop->post([&] { loop->markCalloutQuiet(); }, kCustomMode);
+        loop->runMode(kCustomMode, 0);
+    });
+    loop->runUntilIdle();
+    EXPECT_EQ(loop->quietCalloutCount() - quiet, 1u);
+    // The outer one ended after the inner: saying so now reaches nothing.
+    loop->markCalloutQuiet();
+    EXPECT_EQ(loop->quietCalloutCount() - quiet, 1u);
+}
+
 TEST_F(MainLoop, RepeatingTimerOnRealClockKeepsItsInterval)
 {
     loop->setClock(nullptr);
