@@ -1,4 +1,5 @@
 #include "platform/graphics/Context.h"
+#include "platform/graphics/PreparedImage.h"
 
 #include "platform/graphics/GraphicsInternal.h"
 
@@ -570,6 +571,21 @@ void Context::drawImage(const Image& image, const Rect& rect)
     cairo_set_operator(cr, operatorFor(impl_->state.blend));
     graphics_internal::paintImage(
         cr, image, rect.width(), rect.height(), impl_->state.interpolation, impl_->state.alpha);
+    cairo_restore(cr);
+}
+
+void Context::drawImage(const PreparedImage& image, const Rect& rect)
+{
+    if (rect.isEmpty())
+        return;
+    cairo_t* cr = impl_->cr;
+    PathKeeper keep(cr);
+    cairo_save(cr);
+    cairo_new_path(cr);
+    cairo_translate(cr, rect.minX(), rect.minY());
+    cairo_set_operator(cr, operatorFor(impl_->state.blend));
+    graphics_internal::paintSurface(cr, image.surface(), image.pixelWidth(), image.pixelHeight(), rect.width(),
+        rect.height(), impl_->state.interpolation, impl_->state.alpha);
     cairo_restore(cr);
 }
 

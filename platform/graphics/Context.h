@@ -12,6 +12,8 @@
 
 namespace platform {
 
+class PreparedImage;
+
 enum class FillRule { Winding, EvenOdd };
 enum class LineCap { Butt, Round, Square };
 enum class LineJoin { Miter, Round, Bevel };
@@ -180,6 +182,9 @@ public:
 
     // Draws the image upright, stretched into the rectangle (user space).
     void drawImage(const Image& image, const Rect& rect);
+    // The same for an image converted beforehand (the same pixels as drawing
+    // the Image it was made from).
+    void drawImage(const PreparedImage& image, const Rect& rect);
     // Draws opaque 32-bit pixels held by the caller (blue, green, red, then a
     // byte ignored; rows `stride` bytes apart, a multiple of 4) stretched into
     // the rectangle, without copying them: a movie frame straight from its buffer.

@@ -51,6 +51,9 @@ namespace graphics_internal {
     // Draws `image` with its top-left at (0, 0) stretched to width × height in the
     // current user space of `cr`, honouring the sampling quality and an alpha.
     void paintImage(_cairo* cr, const Image& image, double width, double height, Interpolation quality, double alpha);
+    // The same for a surface of pixelWidth × pixelHeight pixels already in the drawing form.
+    void paintSurface(_cairo* cr, _cairo_surface* source, int pixelWidth, int pixelHeight, double width,
+        double height, Interpolation quality, double alpha);
 
     // A decoded size within Image's limits: both sides positive and at most
     // kMaxDimension, and at most kMaxPixels pixels.

@@ -1,4 +1,5 @@
 #include "platform/graphics/Image.h"
+#include "platform/graphics/PreparedImage.h"
 
 #include "platform/graphics/GraphicsInternal.h"
 #include "platform/os/FileUtil.h"
@@ -18,6 +19,23 @@ namespace graphics_internal {
     std::optional<std::vector<std::uint8_t>> encodePNG(const Image& image);
     std::optional<std::vector<std::uint8_t>> encodeJPEG(const Image& image, int quality);
 } // namespace graphics_internal
+
+PreparedImage::PreparedImage(cairo_surface_t* surface, int width, int height)
+    : surface_(surface)
+    , width_(width)
+    , height_(height)
+{
+}
+
+PreparedImage::~PreparedImage() { graphics_internal::destroySurface(surface_); }
+
+std::shared_ptr<const PreparedImage> PreparedImage::make(const Image& image)
+{
+    cairo_surface_t* surface = graphics_internal::surfaceFromImage(image);
+    if (!surface)
+        return nullptr;
+    return std::shared_ptr<const PreparedImage>(new PreparedImage(surface, image.pixelWidth(), image.pixelHeight()));
+}
 
 namespace {
 
@@ -549,11 +567,21 @@ namespace graphics_internal {
         cairo_surface_t* source = surfaceFromImage(image);
         if (!source)
             return;
+        paintSurface(cr, source, image.pixelWidth(), image.pixelHeight(), width, height, quality, alpha);
+        cairo_surface_destroy(source);
+    }
+
+    void paintSurface(cairo_t* cr, cairo_surface_t* source, int pixelWidth, int pixelHeight, double width,
+        double height, Interpolation quality, double alpha)
+    {
+        if (!source || pixelWidth <= 0 || pixelHeight <= 0 || !(width > 0) || !(height > 0) || !std::isfinite(width)
+            || !std::isfinite(height))
+            return;
         cairo_save(cr);
         cairo_pattern_t* pattern = cairo_pattern_create_for_surface(source);
         cairo_matrix_t m;
         // Pattern space is the image's pixels; user space is the destination box.
-        cairo_matrix_init_scale(&m, image.pixelWidth() / width, image.pixelHeight() / height);
+        cairo_matrix_init_scale(&m, pixelWidth / width, pixelHeight / height);
         cairo_pattern_set_matrix(pattern, &m);
         cairo_filter_t filter = CAIRO_FILTER_GOOD;
         switch (quality) {
@@ -580,7 +608,6 @@ namespace graphics_internal {
         cairo_paint_with_alpha(cr, alpha);
         cairo_pattern_destroy(pattern);
         cairo_restore(cr);
-        cairo_surface_destroy(source);
     }
 
 } // namespace graphics_internal

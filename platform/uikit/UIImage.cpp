@@ -3,10 +3,12 @@
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/ViewRenderer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <mutex>
 
 namespace {
 
@@ -28,9 +30,58 @@ std::pair<std::string, std::string> splitExtension(std::string_view name)
 
 } // namespace
 
+struct UIImage::PreparedParts {
+    struct Part {
+        int x, y, width, height;
+        bool darkened;
+        std::shared_ptr<const platform::PreparedImage> prepared;
+    };
+    mutable std::mutex mutex;
+    // A handful at most: the whole image, or the nine parts of a resizable
+    // one, each plain and darkened.
+    std::vector<Part> parts;
+};
+
 UIImage::UIImage(platform::Image image)
     : image_(std::move(image))
+    , prepared_(std::make_shared<PreparedParts>())
 {
+}
+
+std::shared_ptr<const platform::PreparedImage> UIImage::prepared(
+    int x, int y, int width, int height, bool darkened) const
+{
+    // Cut to the image, as Image::cropped cuts.
+    int left = std::max(x, 0);
+    int top = std::max(y, 0);
+    long right = std::min<long>(long(x) + width, image_.pixelWidth());
+    long bottom = std::min<long>(long(y) + height, image_.pixelHeight());
+    if (right <= left || bottom <= top)
+        return nullptr;
+    int w = int(right - left);
+    int h = int(bottom - top);
+    auto make = [&] {
+        bool whole = left == 0 && top == 0 && w == image_.pixelWidth() && h == image_.pixelHeight();
+        platform::Image part = whole ? image_ : image_.cropped(left, top, w, h);
+        return platform::PreparedImage::make(darkened ? platform::darkenedImage(part) : part);
+    };
+    if (std::size_t(w) * std::size_t(h) > kMaxKeptPreparedPixels)
+        return make();
+    std::lock_guard lock(prepared_->mutex);
+    for (const auto& part : prepared_->parts) {
+        if (part.x == left && part.y == top && part.width == w && part.height == h && part.darkened == darkened)
+            return part.prepared;
+    }
+    auto made = make();
+    if (made)
+        prepared_->parts.push_back({ left, top, w, h, darkened, made });
+    return made;
+}
+
+std::size_t UIImage::preparedCount() const
+{
+    std::lock_guard lock(prepared_->mutex);
+    return prepared_->parts.size();
 }
 
 std::shared_ptr<UIImage> UIImage::imageNamed(std::string_view name)
@@ -99,6 +150,7 @@ std::shared_ptr<UIImage> UIImage::resizableImageWithCapInsets(
 {
     auto copy = std::make_shared<UIImage>(image_);
     copy->name_ = name_;
+    copy->prepared_ = prepared_;
     auto clampInset = [](double v) { return std::isfinite(v) && v > 0 ? v : 0.0; };
     copy->capInsets_ = platform::EdgeInsets(clampInset(capInsets.top), clampInset(capInsets.left),
         clampInset(capInsets.bottom), clampInset(capInsets.right));

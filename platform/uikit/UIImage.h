@@ -3,6 +3,7 @@
 #include "platform/os/ClassRegistry.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
+#include "platform/graphics/PreparedImage.h"
 #include "platform/os/Value.h"
 
 #include <cstdint>
@@ -59,7 +60,19 @@ public:
     int topCapHeight() const { return topCapHeight_; }
     UIImageResizingMode resizingMode() const { return resizingMode_; }
 
+    // A part of the image (pixels, cut to it), darkened as a pressed button
+    // shows it or not, ready to draw: made on first use and kept while the
+    // image or an image derived from it lives. Parts of more than
+    // kMaxKeptPreparedPixels are made afresh each time (a photo is drawn once
+    // a frame at most; its copy would double what it holds). nullptr for an
+    // empty part.
+    static constexpr std::size_t kMaxKeptPreparedPixels = std::size_t { 1024 } * 1024;
+    std::shared_ptr<const platform::PreparedImage> prepared(int x, int y, int width, int height, bool darkened) const;
+    // Parts kept so far.
+    std::size_t preparedCount() const;
+
 private:
+    struct PreparedParts;
     platform::Image image_;
     std::string name_;
     platform::EdgeInsets capInsets_;
@@ -67,6 +80,8 @@ private:
     int leftCapWidth_ = 0;
     int topCapHeight_ = 0;
     UIImageResizingMode resizingMode_ = UIImageResizingModeTile;
+    // Shared with the images derived from this one: the same pixels.
+    std::shared_ptr<PreparedParts> prepared_;
 };
 
 // The bytes of the image as JPEG at a quality 0…1, or PNG; nullopt for an

@@ -144,17 +144,12 @@ void drawUIImage(Context& context, const UIImage& uiImage, const Rect& rect, boo
 {
     if (rect.isEmpty() || !std::isfinite(rect.width()) || !std::isfinite(rect.height()))
         return;
-    Image darkened;
-    const Image* chosen = &uiImage.CGImage();
-    if (darken) {
-        darkened = darkenedImage(uiImage.CGImage());
-        chosen = &darkened;
-    }
-    const Image& source = *chosen;
+    const Image& source = uiImage.CGImage();
     if (source.isNull())
         return;
     if (!uiImage.hasCapInsets()) {
-        context.drawImage(source, rect);
+        if (auto whole = uiImage.prepared(0, 0, source.pixelWidth(), source.pixelHeight(), darken))
+            context.drawImage(*whole, rect);
         return;
     }
     auto caps = uiImage.capInsets();
@@ -182,9 +177,8 @@ void drawUIImage(Context& context, const UIImage& uiImage, const Rect& rect, boo
             double dh = dstY[row + 1] - dstY[row];
             if (pw <= 0 || ph <= 0 || dw <= 0 || dh <= 0)
                 continue;
-            Image piece = source.cropped(px, py, pw, ph);
-            if (!piece.isNull())
-                context.drawImage(piece, Rect(dstX[column], dstY[row], dw, dh));
+            if (auto piece = uiImage.prepared(px, py, pw, ph, darken))
+                context.drawImage(*piece, Rect(dstX[column], dstY[row], dw, dh));
         }
     }
 }

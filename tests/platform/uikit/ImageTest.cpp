@@ -130,6 +130,88 @@ TEST_F(Images, StretchableImagesKeepTheirCapsWhenDrawn)
     EXPECT_TRUE(context2->makeImage().colorAt(5, 25).isClose(Color::redColor(), 0.1));
 }
 
+namespace {
+
+// A picture with something in every pixel: colours and alpha that change
+// across it, so a part taken from the wrong place or premultiplied twice shows.
+Image gradientPicture(int width, int height)
+{
+    Image picture(width, height, 2);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y,
+                { std::uint8_t(x * 255 / width), std::uint8_t(y * 255 / height), std::uint8_t((x * y) % 256),
+                    std::uint8_t(40 + (x + y) % 216) });
+    return picture;
+}
+
+// What an image drawn straight from its pixels looks like, part by part, as
+// the renderer drew before it kept converted parts.
+Image drawnFromPixels(const Image& source, const platform::EdgeInsets* caps, Rect rect, bool darken, Size canvas)
+{
+    auto context = platform::Context::createBitmap(canvas, 2);
+    Image picture = darken ? platform::darkenedImage(source) : source;
+    if (!caps) {
+        context->drawImage(picture, rect);
+        return context->makeImage();
+    }
+    double scale = picture.scale();
+    Size size = picture.size();
+    double srcX[4] = { 0, caps->left, size.width - caps->right, size.width };
+    double srcY[4] = { 0, caps->top, size.height - caps->bottom, size.height };
+    double dstX[4] = { rect.minX(), rect.minX() + caps->left, rect.maxX() - caps->right, rect.maxX() };
+    double dstY[4] = { rect.minY(), rect.minY() + caps->top, rect.maxY() - caps->bottom, rect.maxY() };
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column) {
+            int px = int(std::lround(srcX[column] * scale));
+            int py = int(std::lround(srcY[row] * scale));
+            Image piece = picture.cropped(px, py, int(std::lround(srcX[column + 1] * scale)) - px,
+                int(std::lround(srcY[row + 1] * scale)) - py);
+            context->drawImage(piece, Rect(dstX[column], dstY[row], dstX[column + 1] - dstX[column],
+                                          dstY[row + 1] - dstY[row]));
+        }
+    return context->makeImage();
+}
+
+} // namespace
+
+TEST_F(Images, KeptConvertedPartsDrawExactlyWhatThePixelsDrawAndAreMadeOnce)
+{
+    Image source = gradientPicture(40, 30);
+    Size canvas(80, 60);
+    Rect rect(3.5, 2.25, 70, 51);
+    auto plain = std::make_shared<UIImage>(source);
+    platform::EdgeInsets caps(4, 5, 3, 6);
+    auto resizable = plain->resizableImageWithCapInsets(caps);
+    for (int round = 0; round < 2; ++round) {
+        for (bool darken : { false, true }) {
+            auto context = platform::Context::createBitmap(canvas, 2);
+            platform::drawUIImage(*context, *plain, rect, darken);
+            EXPECT_EQ(context->makeImage().pixels(), drawnFromPixels(source, nullptr, rect, darken, canvas).pixels())
+                << "whole, darkened " << darken << ", round " << round;
+            auto capped = platform::Context::createBitmap(canvas, 2);
+            platform::drawUIImage(*capped, *resizable, rect, darken);
+            EXPECT_EQ(capped->makeImage().pixels(), drawnFromPixels(source, &caps, rect, darken, canvas).pixels())
+                << "nine parts, darkened " << darken << ", round " << round;
+        }
+        // The whole and nine parts, each plain and darkened; the second round
+        // makes nothing new. The resizable copy shares the original's parts.
+        EXPECT_EQ(plain->preparedCount(), 20u) << "round " << round;
+        EXPECT_EQ(resizable->preparedCount(), 20u);
+    }
+    EXPECT_EQ(plain->prepared(0, 0, 40, 30, false), plain->prepared(0, 0, 40, 30, false));
+    EXPECT_EQ(plain->prepared(-5, -5, 10, 10, false), plain->prepared(0, 0, 5, 5, false)) << "cut to the image";
+    EXPECT_EQ(plain->prepared(40, 0, 10, 10, false), nullptr);
+    EXPECT_EQ(plain->prepared(0, 0, 0, 10, false), nullptr);
+
+    // A picture past the keeping limit is drawn the same, but nothing stays.
+    auto photo = std::make_shared<UIImage>(Image(1100, 1000, 1, Color::blueColor()));
+    auto context = platform::Context::createBitmap(Size(20, 20), 1);
+    platform::drawUIImage(*context, *photo, Rect(0, 0, 20, 20));
+    EXPECT_EQ(context->makeImage().colorAt(10, 10), Color::blueColor());
+    EXPECT_EQ(photo->preparedCount(), 0u);
+}
+
 TEST_F(UIKitTest, ContentModesPlaceTheImage)
 {
     Size image(40, 20);
