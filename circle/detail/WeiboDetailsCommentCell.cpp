@@ -35,8 +35,8 @@ void WeiboDetailsCommentCell::declareLayoutBindings(platform::LayoutBindings& bi
 
 void WeiboDetailsCommentCell::configWithWeiboCommentData(const core::WeiboReplyData& data)
 {
-    setImageOfView(*imvPhoto_, UIImage::imageNamed(WeiboContentCell::kDefaultAvatar));
-    setImageURL(imvPhoto_, data.thumbAvatar.empty() ? std::nullopt : platform::Url::parse(data.thumbAvatar));
+    showImageURL(imvPhoto_, data.thumbAvatar.empty() ? std::nullopt : platform::Url::parse(data.thumbAvatar),
+        UIImage::imageNamed(WeiboContentCell::kDefaultAvatar));
     lblName_->setText(data.senderName);
     lblName_->sizeToFit();
     lblTime_->setText(data.dataTime);

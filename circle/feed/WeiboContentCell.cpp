@@ -123,8 +123,7 @@ void WeiboContentCell::configWithWeiboData(std::shared_ptr<core::WeiboData> data
     if (!data_)
         return;
 
-    setImageOfView(*imvPhoto_, UIImage::imageNamed(kDefaultAvatar));
-    setImageURL(imvPhoto_, urlOf(data_->thumbAvatar));
+    showImageURL(imvPhoto_, urlOf(data_->thumbAvatar), UIImage::imageNamed(kDefaultAvatar));
     lblName_->setText(data_->senderName);
     lblTime_->setText(data_->dataTime);
 

@@ -14,10 +14,8 @@ namespace contacts {
 void showAvatar(const std::shared_ptr<UIImageView>& avatar, const std::string& address)
 {
     // A reused row must not show, or later receive, another contact's face.
-    RemoteImageLoader::sharedLoader()->cancelLoadingImagesForTarget(avatar.get(), "setImage:");
-    setImageOfView(*avatar, UIImage::imageNamed("jxq_default_photo"));
-    if (auto url = address.empty() ? std::nullopt : platform::Url::parse(address))
-        setImageURL(avatar, url);
+    showImageURL(avatar, address.empty() ? std::nullopt : platform::Url::parse(address),
+        UIImage::imageNamed("jxq_default_photo"));
 }
 
 } // namespace contacts

@@ -50,11 +50,9 @@ void MessageSingleCell::setMessage(std::shared_ptr<core::MessageInfo> message)
     lblName_->setText(contact ? contact->name : std::string());
     lblContent_->setText(contentText(*message_));
     // A reused row must not show, or later receive, the previous party's face.
-    RemoteImageLoader::sharedLoader()->cancelLoadingImagesForTarget(imgAvatar_.get(), "setImage:");
-    setImageOfView(*imgAvatar_, UIImage::imageNamed(kDefaultAvatar));
     const std::string address = contact ? contact->thumbAvatar : std::string();
-    if (auto url = address.empty() ? std::nullopt : platform::Url::parse(address))
-        setImageURL(imgAvatar_, url);
+    showImageURL(imgAvatar_, address.empty() ? std::nullopt : platform::Url::parse(address),
+        UIImage::imageNamed(kDefaultAvatar));
     lblTime_->setText(message_->time ? timeText(*message_->time, platform::Date::now()) : std::string());
     setBadge(contact ? contact->badge : 0);
 }

@@ -73,10 +73,8 @@ void MessageBaseCell::setMessage(std::shared_ptr<core::MessageInfo> message)
             address = message_->contact->thumbAvatar;
         }
         // A reused row must not show, or later receive, the previous sender's face.
-        RemoteImageLoader::sharedLoader()->cancelLoadingImagesForTarget(imgAvatar_.get(), "setImage:");
-        setImageOfView(*imgAvatar_, UIImage::imageNamed(kDefaultAvatar));
-        if (auto url = address.empty() ? std::nullopt : platform::Url::parse(address))
-            setImageURL(imgAvatar_, url);
+        showImageURL(imgAvatar_, address.empty() ? std::nullopt : platform::Url::parse(address),
+            UIImage::imageNamed(kDefaultAvatar));
     }
     lblTime_->setText(message_->time ? timeText(*message_->time, platform::Date::now()) : std::string());
 }

@@ -463,19 +463,19 @@ void RemoteImageLoader::cancelLoadingURL(const std::optional<platform::Url>& url
 void RemoteImageLoader::cancelLoadingImagesForTarget(const platform::Object* target, const std::string& action)
 {
     forgetDeliveries(target, &action);
-    for (auto it = connections_.rbegin(); it != connections_.rend(); ++it) {
-        if ((*it)->target().get() == target && (*it)->success().name == action)
-            (*it)->cancel();
-    }
+    // Taken out of the queue, not only stopped: a stopped request left there
+    // would be started again by the next turn of the queue, or answered by
+    // another target's download of its address, and give a reused row the
+    // picture it was told to forget.
+    removeWhere([&](const RemoteImageConnection& c) { return c.target().get() == target && c.success().name == action; });
+    updateQueue();
 }
 
 void RemoteImageLoader::cancelLoadingImagesForTarget(const platform::Object* target)
 {
     forgetDeliveries(target, nullptr);
-    for (auto it = connections_.rbegin(); it != connections_.rend(); ++it) {
-        if ((*it)->target().get() == target)
-            (*it)->cancel();
-    }
+    removeWhere([&](const RemoteImageConnection& c) { return c.target().get() == target; });
+    updateQueue();
 }
 
 std::optional<platform::Url> RemoteImageLoader::URLForTarget(const platform::Object* target, const std::string& action) const

@@ -27,6 +27,24 @@ void setImageURL(const std::shared_ptr<UIImageView>& view, const std::optional<p
     RemoteImageLoader::sharedLoader()->loadImageWithURL(url, view, setImageSelector());
 }
 
+void showImageURL(const std::shared_ptr<UIImageView>& view, const std::optional<platform::Url>& url,
+    const std::shared_ptr<UIImage>& placeholder)
+{
+    if (!view)
+        return;
+    auto& loader = *RemoteImageLoader::sharedLoader();
+    loader.cancelLoadingImagesForTarget(view.get(), "setImage:");
+    std::shared_ptr<UIImage> cached = url && loader.cache() ? loader.cache()->objectForKey(*url) : nullptr;
+    // Configured, not arrived: no fade from whatever the reused view showed.
+    if (auto* remote = dynamic_cast<RemoteImageView*>(view.get()))
+        remote->setImageAtOnce(cached ? cached : placeholder);
+    else
+        view->setImage(cached ? cached : placeholder);
+    // A picture from the cache is all the loader would give, a turn later.
+    if (url && !cached)
+        setImageURL(view, url);
+}
+
 std::optional<platform::Url> imageURL(const UIImageView& view)
 {
     return RemoteImageLoader::sharedLoader()->URLForTarget(&view, "setImage:");
@@ -79,7 +97,8 @@ void RemoteImageView::setImageURL(const std::optional<platform::Url>& url)
 
 void RemoteImageView::setImage(const std::shared_ptr<UIImage>& image)
 {
-    if (!image)
+    // None keeps the picture; the same one again changes nothing (no fade).
+    if (!image || image == this->image())
         return;
     if (crossfadeImages_) {
         auto transition = std::make_shared<CATransition>();
@@ -88,6 +107,15 @@ void RemoteImageView::setImage(const std::shared_ptr<UIImage>& image)
         transition->setDuration(crossfadeDuration_);
         layer()->addAnimation(transition, {});
     }
+    UIImageView::setImage(image);
+    if (activityView_)
+        activityView_->stopAnimating();
+}
+
+void RemoteImageView::setImageAtOnce(const std::shared_ptr<UIImage>& image)
+{
+    if (!image)
+        return;
     UIImageView::setImage(image);
     if (activityView_)
         activityView_->stopAnimating();

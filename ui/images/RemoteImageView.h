@@ -14,6 +14,14 @@
 // this library, so these are free functions over the view. The request goes
 // to the shared loader with the view as target and "setImage:" as selector.
 void setImageURL(const std::shared_ptr<UIImageView>& view, const std::optional<platform::Url>& url);
+// The same for a view that shows `placeholder` until its picture comes: a
+// picture the shared cache already holds is shown at once instead, so a list
+// reloaded with the same faces (a poll's answer, a new message) does not
+// flash its placeholders for a frame, and nothing is asked of the loader.
+// The view's earlier requests are dropped first, so a reused row never shows
+// or later receives another picture; no address shows the placeholder.
+void showImageURL(const std::shared_ptr<UIImageView>& view, const std::optional<platform::Url>& url,
+    const std::shared_ptr<UIImage>& placeholder);
 // The address of the view's newest queued request, or nullopt (also once it completed).
 std::optional<platform::Url> imageURL(const UIImageView& view);
 // The "setImage:" selector: sets the picture the way the view's own class
@@ -33,6 +41,9 @@ public:
     void setImageURL(const std::optional<platform::Url>& url);
     // A null image is ignored: the current picture stays.
     void setImage(const std::shared_ptr<UIImage>& image);
+    // Shows the picture without a fade (a row being configured, not a
+    // picture arriving); none keeps the picture.
+    void setImageAtOnce(const std::shared_ptr<UIImage>& image);
 
     bool showActivityIndicator() const { return showActivityIndicator_; }
     void setShowActivityIndicator(bool show) { showActivityIndicator_ = show; }

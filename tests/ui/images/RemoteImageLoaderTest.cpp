@@ -140,6 +140,46 @@ TEST_F(RemoteImageLoaderTest, ACacheHitRemovesTheTargetsSupersededRequests)
     EXPECT_TRUE(weak.expired());
 }
 
+// A row configured again with the picture it shows (a list reloaded by a
+// poll's answer) keeps showing it: never a frame of its placeholder.
+TEST_F(RemoteImageLoaderTest, ShowingACachedPictureNeverShowsThePlaceholderMeanwhile)
+{
+    auto cached = photoURL("photo-16x16.png");
+    loader()->loadImageWithURL(cached);
+    ASSERT_TRUE(waitFor([&] { return RemoteImageLoader::defaultCache()->objectForKey(cached) != nullptr; }));
+    auto placeholder = std::make_shared<UIImage>(platform::Image(4, 4, 1, platform::Color::grayColor()));
+    auto view = std::make_shared<UIImageView>();
+
+    showImageURL(view, cached, placeholder);
+    ASSERT_TRUE(view->image());
+    EXPECT_EQ(view->image(), RemoteImageLoader::defaultCache()->objectForKey(cached)) << "at once, before any turn";
+    harness_.loop().runUntilIdle();
+    settle();
+    EXPECT_EQ(view->image(), RemoteImageLoader::defaultCache()->objectForKey(cached));
+
+    // A picture not yet fetched: the placeholder until it comes.
+    harness_.server()->script().forRoute(
+        "static/photos/photo-24x24.png", server::ScriptedReply::normal().delayed(0.5));
+    showImageURL(view, photoURL("photo-24x24.png"), placeholder);
+    EXPECT_EQ(view->image(), placeholder);
+    ASSERT_TRUE(waitFor([&] { return view->image() != placeholder; }));
+    EXPECT_EQ(view->image()->size(), platform::Size(24, 24));
+
+    // Reused for someone whose picture is still on its way, then for one with
+    // no picture: the earlier picture never lands.
+    harness_.server()->script().forRoute(
+        "static/photos/photo-40x40.png", server::ScriptedReply::normal().delayed(0.5));
+    showImageURL(view, photoURL("photo-40x40.png"), placeholder);
+    showImageURL(view, std::nullopt, placeholder);
+    EXPECT_EQ(view->image(), placeholder);
+    // What another view would have got by now.
+    auto other = std::make_shared<UIImageView>();
+    setImageURL(other, photoURL("photo-40x40.png"));
+    ASSERT_TRUE(waitFor([&] { return other->image() != nullptr; }));
+    settle();
+    EXPECT_EQ(view->image(), placeholder);
+}
+
 // A picture from the cache reaches its target a moment later, on the main
 // loop: a row reused for another person in that moment, whose picture has to
 // be fetched, must not be given the first person's face while it waits, nor
@@ -236,6 +276,23 @@ TEST_F(RemoteImageLoaderTest, TheSpinnerViewFadesItsPictureInAndStops)
     ASSERT_TRUE(fade);
     EXPECT_EQ(fade->type(), "kCATransitionFade");
     EXPECT_DOUBLE_EQ(fade->duration(), 0.4);
+
+    // The picture it shows, set again (a row configured again from the
+    // cache): nothing to fade.
+    harness_.advance(0.5);
+    ASSERT_TRUE(view->layer()->animationKeys().empty());
+    view->setImage(view->image());
+    EXPECT_TRUE(view->layer()->animationKeys().empty());
+    showImageURL(view, photoURL("photo-80x60.jpg"), nullptr);
+    EXPECT_TRUE(view->layer()->animationKeys().empty());
+    // Nor does a reused view configured for another cached picture: a row
+    // does not fade from the face it showed before.
+    auto other = photoURL("photo-16x16.png");
+    loader()->loadImageWithURL(other);
+    ASSERT_TRUE(waitFor([&] { return RemoteImageLoader::defaultCache()->objectForKey(other) != nullptr; }));
+    showImageURL(view, other, nullptr);
+    EXPECT_EQ(view->image(), RemoteImageLoader::defaultCache()->objectForKey(other));
+    EXPECT_TRUE(view->layer()->animationKeys().empty());
 
     view->setActivityIndicatorStyle(UIActivityIndicatorViewStyleWhite);
     EXPECT_FALSE(view->activityView()); // a new one, of the new style, next time
