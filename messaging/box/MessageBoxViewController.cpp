@@ -170,6 +170,9 @@ void MessageBoxViewController::handleTimer()
         }
         loadMessage();
         ticks_ = 1;
+        // Sending changes nothing on the screen either; its answer does.
+        if (msgRequest_)
+            tickedQuietly();
     } else {
         ticks_ = (ticks_ + 1) % kPollTicks;
         tickedQuietly();
@@ -190,6 +193,8 @@ void MessageBoxViewController::navHandleTimer()
         platform::log("i am running\n");
         loadNavigationMessage();
         navTicks_ = 1;
+        if (navMsgRequest_)
+            tickedQuietly();
     } else {
         navTicks_ = (navTicks_ + 1) % kNavPollTicks;
         tickedQuietly();
@@ -198,8 +203,9 @@ void MessageBoxViewController::navHandleTimer()
 
 void MessageBoxViewController::tickedQuietly()
 {
-    // Only a count moved: nothing on the screen changed, so the window need
-    // not be drawn again for this tick (twice a second on a still screen).
+    // Only a count moved, or a request went out: nothing on the screen
+    // changed, so the window need not be drawn again for this tick (twice a
+    // second on a still screen).
     platform::RunLoop::current().markCalloutQuiet();
 }
 

@@ -193,19 +193,20 @@ TEST_F(MessageBoxTest, TicksThatOnlyCountTellTheWindowNothingChanged)
     advanceToNextPoll();
     waitIdle();
     auto& loop = harness.loop();
-    auto polls = count("20101") + count(navigation);
     auto messagePolls = count("20101");
+    auto navigations = count(navigation);
     auto quiet = loop.quietCalloutCount();
-    // Two ticks a second (the poll's and the navigation rows'), each quiet
-    // unless it sent a request: the window is drawn for a poll's answer only.
-    constexpr int kSeconds = 2 * MessageBoxViewController::kPollTicks + 1;
+    // Two ticks a second (the poll's and the navigation rows'), every one
+    // quiet, those that send a request too: the window is drawn for the
+    // answers only.
+    constexpr int kSeconds = 3 * MessageBoxViewController::kNavPollTicks + 1;
     for (int second = 0; second < kSeconds; ++second) {
         harness.advance(1);
         waitIdle();
     }
-    auto sent = count("20101") + count(navigation) - polls;
-    EXPECT_EQ(count("20101") - messagePolls, 3u) << "the first tick, and every twentieth after it";
-    EXPECT_EQ(loop.quietCalloutCount() - quiet, 2u * kSeconds - sent);
+    EXPECT_EQ(count("20101") - messagePolls, 10u) << "the first tick, and every twentieth after it";
+    EXPECT_GE(count(navigation) - navigations, 3u);
+    EXPECT_EQ(loop.quietCalloutCount() - quiet, 2u * kSeconds);
 }
 
 TEST_F(MessageBoxTest, NewMessagesAreStoredThenAnnouncedThenReportedOnce)
