@@ -563,15 +563,8 @@ void Context::drawImage(const Image& image, const Rect& rect)
 {
     if (image.isNull() || rect.isEmpty())
         return;
-    cairo_t* cr = impl_->cr;
-    PathKeeper keep(cr);
-    cairo_save(cr);
-    cairo_new_path(cr);
-    cairo_translate(cr, rect.minX(), rect.minY());
-    cairo_set_operator(cr, operatorFor(impl_->state.blend));
-    graphics_internal::paintImage(
-        cr, image, rect.width(), rect.height(), impl_->state.interpolation, impl_->state.alpha);
-    cairo_restore(cr);
+    if (auto prepared = PreparedImage::make(image))
+        drawImage(*prepared, rect);
 }
 
 void Context::drawImage(const PreparedImage& image, const Rect& rect)
