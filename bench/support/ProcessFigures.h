@@ -6,6 +6,7 @@
 #include "tests/support/ProcessUtil.h"
 
 #include <dirent.h>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/types.h>
@@ -21,6 +22,35 @@ inline double loadAverage()
     fields >> one;
     return one;
 }
+
+// A field of a /proc file of lines "Name: value ..." (status, smaps_rollup):
+// its first number, 0 when the field or the file is not there.
+inline double procField(const std::string& path, const std::string& name)
+{
+    std::ifstream file(path);
+    std::string line;
+    const std::string key = name + ":";
+    while (std::getline(file, line))
+        if (line.rfind(key, 0) == 0)
+            return std::stod(line.substr(key.size()));
+    return 0;
+}
+
+// Resident memory (VmRSS) in megabytes.
+inline double residentMegabytes(pid_t pid)
+{
+    return procField("/proc/" + std::to_string(pid) + "/status", "VmRSS") / 1024.0;
+}
+
+// Proportional set size in megabytes: shared pages split among the
+// processes that map them (/proc/PID/smaps_rollup).
+inline double proportionalMegabytes(pid_t pid)
+{
+    return procField("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss") / 1024.0;
+}
+
+// The threads of the process.
+inline int threadCount(pid_t pid) { return int(procField("/proc/" + std::to_string(pid) + "/status", "Threads")); }
 
 // User and system time of the process so far, in seconds.
 inline double cpuSeconds(pid_t pid)

@@ -31,6 +31,8 @@ namespace {
     constexpr int kDefaultWidth = 640;
     constexpr int kDefaultHeight = 360;
     constexpr int kMapBlocksFrom = 1024 * 1024;
+    // The free memory at the top of a heap past which a free gives it back.
+    constexpr int kTrimFrom = 128 * 1024;
 
     // Called on the decoder's threads: only wakes the player's loop.
     void wakeLoop(void* data)
@@ -80,6 +82,14 @@ namespace {
         // freed so far, and the heaps left behind by one movie's threads
         // would grow with every movie played.
         mallopt(M_MMAP_THRESHOLD, kMapBlocksFrom);
+        // The free memory at the top of each heap goes back once it passes
+        // this bound. Each of the decoder's threads has a heap of its own,
+        // and what is free at its top stays when the thread ends: the trim
+        // after a close reaches it in the main heap only. The allocator
+        // raises the bound with the largest block freed before a movie was
+        // played (the window's frames, several megabytes), so that without
+        // it every heap the decoder's threads used would keep megabytes.
+        mallopt(M_TRIM_THRESHOLD, kTrimFrom);
         opened = table;
         return table;
     }

@@ -79,11 +79,7 @@ protected:
             host_->viewport(), UIScreen::mainScreen()->bounds().size, platform::Point(spot.x, spot.y), host_->turn());
     }
 
-    int clickAt(platform::Point windowPoint)
-    {
-        return testsupport::runWhileLooping({ "xdotool", "mousemove", "--window", wid_,
-            std::to_string(long(windowPoint.x)), std::to_string(long(windowPoint.y)), "click", "1" });
-    }
+    int clickAt(platform::Point windowPoint) { return testsupport::clickInWindow(wid_, windowPoint.x, windowPoint.y); }
 
     testsupport::XvfbDisplay xvfb_;
     std::string scratch_;

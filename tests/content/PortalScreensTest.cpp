@@ -14,7 +14,6 @@
 #include "platform/os/PlatformJson.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIAlertView.h"
-#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITextField.h"
@@ -24,7 +23,6 @@
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/ScreenFoot.h"
 #include "tests/support/app/SignedInScreen.h"
-#include "ui/images/RemoteImageView.h"
 #include "ui/tables/RefreshTableView.h"
 
 #include <gtest/gtest.h>
@@ -60,18 +58,7 @@ protected:
     }
     // Waits until every picture the screen asked for has arrived (the
     // loader forgets an address once it completed), then lets it settle.
-    void waitForPictures()
-    {
-        harness().runUntil([&] {
-            for (const auto& view : harness().viewsByClass("UIImageView")) {
-                auto image = std::dynamic_pointer_cast<UIImageView>(view);
-                if (image && imageURL(*image))
-                    return false;
-            }
-            return true;
-        });
-        testsupport::settle(harness());
-    }
+    void waitForPictures() { testsupport::waitForPictures(harness()); }
     static server::ScriptedReply body(const std::string& json) { return server::ScriptedReply::custom(200, json); }
 
     // The portal user the service knows, as a sign-in on the home screen stores it.

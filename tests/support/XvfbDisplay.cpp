@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -151,6 +152,12 @@ int runWhileLooping(const std::vector<std::string>& args, std::string* output)
         *output = readTextFile(log);
     platform::FileUtil::remove(directory);
     return exitStatus;
+}
+
+int clickInWindow(const std::string& windowId, double x, double y)
+{
+    return runWhileLooping({ "xdotool", "mousemove", "--window", windowId, std::to_string(std::lround(x)),
+        std::to_string(std::lround(y)), "click", "1" });
 }
 
 } // namespace testsupport

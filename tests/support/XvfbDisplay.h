@@ -44,4 +44,9 @@ std::string startWindowTestDisplay(XvfbDisplay& display);
 // more than 20 s.
 int runWhileLooping(const std::vector<std::string>& args, std::string* output = nullptr);
 
+// A click of the first mouse button at a position of the window, in the
+// window's own pixels (rounded), through xdotool; its exit status as
+// runWhileLooping gives it.
+int clickInWindow(const std::string& windowId, double x, double y);
+
 } // namespace testsupport

@@ -25,7 +25,6 @@
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "ui/controls/SStarView.h"
-#include "ui/images/RemoteImageView.h"
 
 #include <gtest/gtest.h>
 
@@ -72,18 +71,7 @@ protected:
             return alert && alert->title() == "提示" && alert->message() == message;
         });
     }
-    void waitForPictures()
-    {
-        harness().runUntil([&] {
-            for (const auto& view : harness().viewsByClass("UIImageView")) {
-                auto image = std::dynamic_pointer_cast<UIImageView>(view);
-                if (image && imageURL(*image))
-                    return false;
-            }
-            return true;
-        });
-        testsupport::settle(harness());
-    }
+    void waitForPictures() { testsupport::waitForPictures(harness()); }
     // Signs in and opens the home; waits for its two replies.
     std::shared_ptr<EVViewController> openHome()
     {

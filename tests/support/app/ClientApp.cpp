@@ -17,10 +17,12 @@
 #include "platform/os/Log.h"
 #include "teaching/TeachingClasses.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "tests/support/uikit/UIKitDriver.h"
 #include "platform/uikit/UIWindow.h"
+#include "ui/images/RemoteImageView.h"
 #include "ui/overlay/ProgressOverlay.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +74,20 @@ std::shared_ptr<LoginViewController> loginScreen(const AppHarness& harness)
 }
 
 void settle(AppHarness& harness, double seconds) { harness.advance(seconds); }
+
+bool waitForPictures(AppHarness& harness)
+{
+    bool arrived = harness.runUntil([&] {
+        for (const auto& view : harness.viewsByClass("UIImageView")) {
+            auto image = std::dynamic_pointer_cast<UIImageView>(view);
+            if (image && imageURL(*image))
+                return false;
+        }
+        return true;
+    });
+    settle(harness);
+    return arrived;
+}
 
 void letAddressBookEnd(AppHarness& harness)
 {

@@ -36,6 +36,11 @@ std::shared_ptr<LoginViewController> loginScreen(const AppHarness& harness);
 // Lets the clock run past transitions and the main screen's first second
 // (touches are off until then).
 void settle(AppHarness& harness, double seconds = 1.1);
+// Waits (in real time, for the server) until every picture the screens on
+// show asked for has arrived (the loader forgets an address once it has
+// completed), then lets the clock run past the transitions. False when one
+// was still loading at the timeout.
+bool waitForPictures(AppHarness& harness);
 // The address book downloads when the tabs are built and ends with its
 // notice over the window (under the warm prompt while that is up): waits (in
 // real time, for the server) until it has ended and the clock past the

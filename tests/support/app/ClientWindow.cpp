@@ -2,11 +2,18 @@
 
 #include "app/login/LoginViewController.h"
 #include "app/main/ORBViewController.h"
+#include "content/library/EVHomeCells.h"
+#include "content/library/EVVideoDetailViewController.h"
+#include "content/library/EVViewController.h"
+#include "content/player/ORBMoviePlayerController.h"
 #include "messaging/box/MessageBoxViewController.h"
 #include "messaging/chat/MessageViewController.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/UserDefaults.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UITableViewCell.h"
 #include "platform/uikit/UITextField.h"
@@ -21,6 +28,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -28,8 +36,6 @@
 namespace testsupport {
 
 namespace {
-
-    std::string px(double points) { return std::to_string(long(std::lround(points * 2))); }
 
     bool near(std::array<std::uint8_t, 4> a, std::array<std::uint8_t, 4> b, int tolerance)
     {
@@ -55,6 +61,96 @@ namespace {
         auto navigation = main->viewControllers()[std::size_t(ORBViewController::kMessageTab)];
         return navigation ? std::dynamic_pointer_cast<MessageBoxViewController>(navigation->viewControllers().front())
                           : nullptr;
+    }
+
+    // The title of the function grid's tile that opens the video library.
+    constexpr const char* kLibraryTile = "教学视频";
+
+    std::shared_ptr<UIView> firstButtonIn(const std::shared_ptr<UIView>& root)
+    {
+        auto buttons = findViewsByClass(root, "UIButton");
+        return buttons.empty() ? nullptr : buttons.front();
+    }
+
+    // From the chat back to the message tab, to the function grid, into the
+    // video library and its first video, whose detail plays it; the player
+    // shown and closed again.
+    bool learnLessonVideo(
+        AppHarness& harness, const std::shared_ptr<MessageViewController>& chat, LessonVideoScreens& video)
+    {
+        auto navigation = chat->navigationController();
+        auto back = navigation ? navigation->navigationBar()->backButton() : nullptr;
+        if (!back || !isShownOnScreen(back))
+            return false;
+        video.chatBack = screenCentreOf(back);
+        if (!harness.tap(back))
+            return false;
+        settle(harness);
+        auto main = mainScreen();
+        video.gridTab = ORBViewController::kGridTab;
+        if (!main || !harness.tap(main->tabBtns()[std::size_t(video.gridTab)]))
+            return false;
+        settle(harness);
+        if (main->curIndex() != video.gridTab)
+            return false;
+
+        auto title = harness.viewByText(kLibraryTile);
+        auto tile = title ? title->superview() : nullptr;
+        if (!tile)
+            return false;
+        video.libraryTile = screenCentreOf(tile);
+        if (!harness.tap(tile))
+            return false;
+        settle(harness);
+        auto home = std::dynamic_pointer_cast<content::EVViewController>(harness.topScreen());
+        if (!home || !harness.runUntil([&] { return home->grade() && harness.overlayText().empty(); })
+            || !harness.waitForServerQuiet() || !waitForPictures(harness))
+            return false;
+        auto shot = rendered(harness, "library-home.png");
+        if (!shot)
+            return false;
+        video.libraryHome = *shot;
+        // The first row under the first subject's heading: its first video.
+        auto table = findOutlet<UITableView>(home->view(), "tableView");
+        auto row = table ? std::dynamic_pointer_cast<content::EVCell>(
+                       table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(1, 0)))
+                         : nullptr;
+        auto item = row && !row->videos().empty() ? firstButtonIn(row->itemView(0)) : nullptr;
+        if (!item)
+            return false;
+        video.firstVideo = screenCentreOf(item);
+        if (!harness.tap(item))
+            return false;
+        settle(harness);
+        auto detail = std::dynamic_pointer_cast<content::EVVideoDetailViewController>(harness.topScreen());
+        if (!detail || !harness.waitForServerQuiet() || !harness.runUntilOverlayGone() || !waitForPictures(harness))
+            return false;
+        auto wrapper = findViewByOutlet(detail->view(), "wrapperView");
+        auto play = wrapper ? firstButtonIn(wrapper) : nullptr;
+        if (!play)
+            return false;
+        video.playButton = screenCentreOf(play);
+        auto window = harness.window();
+        video.videoDetailBandBottom = wrapper->convertRectToView(wrapper->bounds(), window.get()).maxY();
+        shot = rendered(harness, "video-detail.png");
+        if (!shot)
+            return false;
+        video.videoDetail = *shot;
+
+        if (!harness.tap(play))
+            return false;
+        settle(harness);
+        auto player = std::dynamic_pointer_cast<content::ORBMoviePlayerController>(harness.presentedScreen());
+        auto done = harness.viewByText(content::MoviePlayerViewController::kDoneTitle);
+        if (!player || !done)
+            return false;
+        video.done.spot = screenCentreOf(done);
+        video.done.turn = platform::host::screenTurnFor(UIApplication::sharedApplication().statusBarOrientation());
+        video.done.screen = UIScreen::mainScreen()->bounds().size;
+        if (!platform::host::isSideways(video.done.turn) || !harness.tap(done))
+            return false;
+        settle(harness);
+        return !harness.presentedScreen() && harness.topScreen() == detail;
     }
 
 } // namespace
@@ -89,7 +185,7 @@ double bandLikeness(const platform::Image& seen, const platform::Image& expected
     return total ? double(same) / total : 0;
 }
 
-bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens)
+bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens, LessonVideoScreens* video)
 {
     AppHarnessOptions options;
     options.renderDirectory = scratch + "/learnt";
@@ -149,7 +245,7 @@ bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens)
     if (!shot)
         return false;
     screens.chat = *shot;
-    return true;
+    return !video || learnLessonVideo(harness, chat, *video);
 }
 
 bool prepareSignedInHome(const std::string& home)
@@ -236,8 +332,33 @@ std::string ClientWindowProcess::log() const { return readTextFile(logPath_); }
 
 bool ClientWindowProcess::clickAt(ScreenSpot spot)
 {
-    return runWhileLooping({ "xdotool", "mousemove", "--window", windowId_, px(spot.x), px(spot.y), "click", "1" })
-        == 0;
+    // The window at its actual size: two pixels a point, upright.
+    return clickInWindow(windowId_, spot.x * 2, spot.y * 2) == 0;
+}
+
+bool ClientWindowProcess::clickAt(const TurnedSpot& spot)
+{
+    std::string geometry;
+    if (runWhileLooping({ "xdotool", "getwindowgeometry", "--shell", windowId_ }, &geometry) != 0)
+        return false;
+    double width = 0;
+    double height = 0;
+    std::istringstream lines(geometry);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("WIDTH=", 0) == 0)
+            width = std::stod(line.substr(6));
+        else if (line.rfind("HEIGHT=", 0) == 0)
+            height = std::stod(line.substr(7));
+    }
+    // The picture is the phone's screen at two pixels a point, turned.
+    auto shown = platform::host::turnedSize(platform::Size(spot.screen.width * 2, spot.screen.height * 2), spot.turn);
+    auto viewport = platform::host::fitViewport(shown.width, shown.height, width, height);
+    if (viewport.width <= 0)
+        return false;
+    auto at
+        = platform::host::screenToWindow(viewport, spot.screen, platform::Point(spot.spot.x, spot.spot.y), spot.turn);
+    return clickInWindow(windowId_, at.x, at.y) == 0;
 }
 
 std::optional<platform::Image> ClientWindowProcess::screenshot()
@@ -277,6 +398,46 @@ std::optional<platform::Image> ClientWindowProcess::waitForBand(
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     return std::nullopt;
+}
+
+bool ClientWindowProcess::waitForMovingPicture(int changes, double seconds)
+{
+    // The share of a grid over the middle of the picture (clear of the
+    // player's bars) that differs between two screenshots of one size.
+    auto changed = [](const platform::Image& a, const platform::Image& b) {
+        int differ = 0;
+        int total = 0;
+        for (int row = 0; row < 12; ++row) {
+            for (int column = 0; column < 16; ++column) {
+                int x = a.pixelWidth() * (20 + column * 60 / 15) / 100;
+                int y = a.pixelHeight() * (25 + row * 50 / 11) / 100;
+                differ += !near(a.pixelAt(x, y), b.pixelAt(x, y), 24);
+                ++total;
+            }
+        }
+        return double(differ) / total >= 0.02;
+    };
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    std::optional<platform::Image> previous;
+    int inARow = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        auto shot = screenshot();
+        if (exited())
+            return false;
+        if (!shot || shot->pixelWidth() <= shot->pixelHeight()) {
+            previous.reset();
+            inARow = 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
+        bool sameSize = previous && previous->pixelWidth() == shot->pixelWidth()
+            && previous->pixelHeight() == shot->pixelHeight();
+        inARow = sameSize && changed(*previous, *shot) ? inARow + 1 : 0;
+        if (inARow >= changes)
+            return true;
+        previous = std::move(shot);
+    }
+    return false;
 }
 
 bool ClientWindowProcess::exited()

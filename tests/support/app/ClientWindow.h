@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/graphics/Image.h"
+#include "platform/host/ScreenFit.h"
 #include "tests/support/uikit/UIKitDriver.h"
 
 #include <array>
@@ -30,9 +31,37 @@ struct SignedInScreens {
     ScreenSpot chatField;
 };
 
+// A spot of the phone's screen as the window shows it under a turn: on its
+// side while a landscape screen is up (the window's sides swapped, and the
+// picture scaled down where the display is too narrow for it).
+struct TurnedSpot {
+    ScreenSpot spot;
+    platform::host::ScreenTurn turn = platform::host::ScreenTurn::Upright;
+    platform::Size screen; // the phone's screen, in points
+};
+
+// A video of the library played from the chat with the demo parent, as the
+// harness draws it: back to the message tab, the function grid's tab, its
+// tile "教学视频", the first video of the library's home, the play button
+// of the video's detail, and "完成" on the player, which shows in landscape.
+struct LessonVideoScreens {
+    ScreenSpot chatBack;
+    long gridTab = 0;
+    ScreenSpot libraryTile;
+    platform::Image libraryHome { 1, 1 };
+    ScreenSpot firstVideo;
+    platform::Image videoDetail { 1, 1 };
+    // The detail down to the bottom of its picture, which is the same on
+    // every run (the rest lists comments with the times they were made).
+    double videoDetailBandBottom = 0;
+    ScreenSpot playButton;
+    TurnedSpot done;
+};
+
 // Runs the client in the harness (its own stand-in server) through signing
-// in, every tab, and the chat with the demo parent. False when a step fails.
-bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens);
+// in, every tab, and the chat with the demo parent; with `video`, on from
+// the chat to a library video, played and closed. False when a step fails.
+bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens, LessonVideoScreens* video = nullptr);
 
 // Makes `home` a home in which the client starts past the introduction and
 // the warm prompt and signs in by itself as the demo teacher.
@@ -59,6 +88,9 @@ public:
     std::string log() const;
 
     bool clickAt(ScreenSpot spot);
+    // A click where the window shows the spot under its turn (the window's
+    // size asked from the X server).
+    bool clickAt(const TurnedSpot& spot);
     std::optional<platform::Image> screenshot();
     // Looks at the window until it shows (nearly) what the harness drew.
     std::optional<platform::Image> waitForScreen(const platform::Image& expected, double seconds = 60);
@@ -66,6 +98,9 @@ public:
     // may hold what differs between runs, such as the times of messages).
     std::optional<platform::Image> waitForBand(
         const platform::Image& expected, double top, double bottom, double seconds = 60);
+    // Looks at the window until it lies on its side and its middle has
+    // changed between `changes` screenshots in a row (a movie playing there).
+    bool waitForMovingPicture(int changes = 3, double seconds = 60);
     bool exited();
     // Sends the signal and waits for the end; the exit status (128 + signal
     // for a death by signal), or -1 when it did not end in time.
