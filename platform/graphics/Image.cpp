@@ -517,6 +517,16 @@ namespace graphics_internal {
             const std::uint8_t* src = &px[static_cast<std::size_t>(y) * image.pixelWidth() * 4];
             for (int x = 0; x < image.pixelWidth(); ++x, src += 4) {
                 std::uint32_t a = src[3];
+                // Most pixels of the pictures drawn are opaque or clear:
+                // nothing to multiply.
+                if (a == 255) {
+                    row[x] = 0xFF000000u | (std::uint32_t(src[0]) << 16) | (std::uint32_t(src[1]) << 8) | src[2];
+                    continue;
+                }
+                if (a == 0) {
+                    row[x] = 0;
+                    continue;
+                }
                 auto pre = [a](std::uint32_t c) { return (c * a + 127) / 255; };
                 row[x] = (a << 24) | (pre(src[0]) << 16) | (pre(src[1]) << 8) | pre(src[2]);
             }

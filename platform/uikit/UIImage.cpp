@@ -9,6 +9,7 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <set>
 
 namespace {
 
@@ -35,12 +36,77 @@ struct UIImage::PreparedParts {
         int x, y, width, height;
         bool darkened;
         std::shared_ptr<const platform::PreparedImage> prepared;
+        // When it was last drawn, by the keep's clock.
+        std::uint64_t lastUse;
     };
-    mutable std::mutex mutex;
+    PreparedParts();
+    ~PreparedParts();
+    PreparedParts(const PreparedParts&) = delete;
+    PreparedParts& operator=(const PreparedParts&) = delete;
     // A handful at most: the whole image, or the nine parts of a resizable
     // one, each plain and darkened.
     std::vector<Part> parts;
 };
+
+namespace {
+
+// What every image keeps, within one budget for the process: the parts
+// drawn least recently go first. One lock for all of it (images are drawn
+// on the main thread; a worker may make one now and then).
+struct PreparedKeep {
+    std::mutex mutex;
+    std::set<UIImage::PreparedParts*> holders;
+    std::size_t bytes = 0;
+    std::uint64_t clock = 0;
+
+    static PreparedKeep& shared()
+    {
+        // Never destroyed: images held by statics go after it at exit.
+        static auto* keep = new PreparedKeep;
+        return *keep;
+    }
+
+    // Lets parts go, least recently drawn first, until `more` bytes fit.
+    void makeRoom(std::size_t more)
+    {
+        while (bytes + more > UIImage::kPreparedBudgetBytes && bytes > 0) {
+            UIImage::PreparedParts* oldestHolder = nullptr;
+            std::size_t oldestIndex = 0;
+            std::uint64_t oldest = UINT64_MAX;
+            for (auto* holder : holders) {
+                for (std::size_t i = 0; i < holder->parts.size(); ++i) {
+                    if (holder->parts[i].lastUse < oldest) {
+                        oldest = holder->parts[i].lastUse;
+                        oldestHolder = holder;
+                        oldestIndex = i;
+                    }
+                }
+            }
+            if (!oldestHolder)
+                return;
+            bytes -= oldestHolder->parts[oldestIndex].prepared->byteSize();
+            oldestHolder->parts.erase(oldestHolder->parts.begin() + long(oldestIndex));
+        }
+    }
+};
+
+} // namespace
+
+UIImage::PreparedParts::PreparedParts()
+{
+    auto& keep = PreparedKeep::shared();
+    std::lock_guard lock(keep.mutex);
+    keep.holders.insert(this);
+}
+
+UIImage::PreparedParts::~PreparedParts()
+{
+    auto& keep = PreparedKeep::shared();
+    std::lock_guard lock(keep.mutex);
+    keep.holders.erase(this);
+    for (const auto& part : parts)
+        keep.bytes -= part.prepared->byteSize();
+}
 
 UIImage::UIImage(platform::Image image)
     : image_(std::move(image))
@@ -67,20 +133,42 @@ std::shared_ptr<const platform::PreparedImage> UIImage::prepared(
     };
     if (std::size_t(w) * std::size_t(h) > kMaxKeptPreparedPixels)
         return make();
-    std::lock_guard lock(prepared_->mutex);
-    for (const auto& part : prepared_->parts) {
+    auto& keep = PreparedKeep::shared();
+    {
+        std::lock_guard lock(keep.mutex);
+        for (auto& part : prepared_->parts) {
+            if (part.x == left && part.y == top && part.width == w && part.height == h && part.darkened == darkened) {
+                part.lastUse = ++keep.clock;
+                return part.prepared;
+            }
+        }
+    }
+    // Made outside the lock: another thread may make the same part meanwhile
+    // (both are right; the first kept stays).
+    auto made = make();
+    if (!made)
+        return made;
+    std::lock_guard lock(keep.mutex);
+    for (auto& part : prepared_->parts) {
         if (part.x == left && part.y == top && part.width == w && part.height == h && part.darkened == darkened)
             return part.prepared;
     }
-    auto made = make();
-    if (made)
-        prepared_->parts.push_back({ left, top, w, h, darkened, made });
+    keep.makeRoom(made->byteSize());
+    prepared_->parts.push_back({ left, top, w, h, darkened, made, ++keep.clock });
+    keep.bytes += made->byteSize();
     return made;
+}
+
+std::size_t UIImage::preparedBytes()
+{
+    auto& keep = PreparedKeep::shared();
+    std::lock_guard lock(keep.mutex);
+    return keep.bytes;
 }
 
 std::size_t UIImage::preparedCount() const
 {
-    std::lock_guard lock(prepared_->mutex);
+    std::lock_guard lock(PreparedKeep::shared().mutex);
     return prepared_->parts.size();
 }
 

@@ -62,17 +62,21 @@ public:
 
     // A part of the image (pixels, cut to it), darkened as a pressed button
     // shows it or not, ready to draw: made on first use and kept while the
-    // image or an image derived from it lives. Parts of more than
-    // kMaxKeptPreparedPixels are made afresh each time (a photo is drawn once
-    // a frame at most; its copy would double what it holds). nullptr for an
-    // empty part.
-    static constexpr std::size_t kMaxKeptPreparedPixels = std::size_t { 1024 } * 1024;
+    // image or an image derived from it lives, within kPreparedBudgetBytes
+    // for all images together (the parts drawn least recently go first).
+    // Parts of more than kMaxKeptPreparedPixels (a whole-screen background, a
+    // photo) are made afresh each time: one would take much of the budget.
+    // nullptr for an empty part.
+    static constexpr std::size_t kPreparedBudgetBytes = std::size_t { 3 } * 1024 * 1024;
+    static constexpr std::size_t kMaxKeptPreparedPixels = std::size_t { 128 } * 1024;
     std::shared_ptr<const platform::PreparedImage> prepared(int x, int y, int width, int height, bool darkened) const;
-    // Parts kept so far.
+    // Parts this image keeps now, and the bytes all images keep.
     std::size_t preparedCount() const;
+    static std::size_t preparedBytes();
+
+    struct PreparedParts;
 
 private:
-    struct PreparedParts;
     platform::Image image_;
     std::string name_;
     platform::EdgeInsets capInsets_;

@@ -212,6 +212,49 @@ TEST_F(Images, KeptConvertedPartsDrawExactlyWhatThePixelsDrawAndAreMadeOnce)
     EXPECT_EQ(photo->preparedCount(), 0u);
 }
 
+TEST_F(Images, KeptPartsStayWithinOneBudgetAndTheLeastRecentlyDrawnGoFirst)
+{
+    // Pictures of the largest size kept, more of them than the budget holds.
+    int side = int(std::sqrt(double(UIImage::kMaxKeptPreparedPixels)));
+    std::size_t each = std::size_t(side) * std::size_t(side) * 4;
+    std::size_t fit = UIImage::kPreparedBudgetBytes / each;
+    ASSERT_GE(fit, 2u);
+    std::vector<std::shared_ptr<UIImage>> pictures;
+    for (std::size_t i = 0; i < fit + 3; ++i)
+        pictures.push_back(std::make_shared<UIImage>(gradientPicture(side, side)));
+    auto context = platform::Context::createBitmap(Size(8, 8), 1);
+    auto draw = [&](const std::shared_ptr<UIImage>& picture) {
+        platform::drawUIImage(*context, *picture, Rect(0, 0, 8, 8));
+        EXPECT_LE(UIImage::preparedBytes(), UIImage::kPreparedBudgetBytes);
+    };
+    // The first is drawn again between the others: it stays, the ones after
+    // it go in the order they were drawn.
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        draw(pictures[i]);
+        draw(pictures[0]);
+    }
+    EXPECT_EQ(pictures[0]->preparedCount(), 1u);
+    EXPECT_EQ(pictures.back()->preparedCount(), 1u);
+    EXPECT_EQ(pictures[1]->preparedCount(), 0u);
+    std::size_t kept = 0;
+    for (const auto& picture : pictures)
+        kept += picture->preparedCount();
+    EXPECT_EQ(kept, fit);
+
+    // One let go is made again when drawn, and draws the same pixels.
+    auto again = platform::Context::createBitmap(Size(8, 8), 1);
+    platform::drawUIImage(*again, *pictures[1], Rect(0, 0, 8, 8));
+    EXPECT_EQ(pictures[1]->preparedCount(), 1u);
+    auto fresh = platform::Context::createBitmap(Size(8, 8), 1);
+    fresh->drawImage(pictures[1]->CGImage(), Rect(0, 0, 8, 8));
+    EXPECT_EQ(again->makeImage().pixels(), fresh->makeImage().pixels());
+
+    // What an image kept goes from the budget with it.
+    auto before = UIImage::preparedBytes();
+    pictures[1].reset();
+    EXPECT_EQ(UIImage::preparedBytes(), before - each);
+}
+
 TEST_F(UIKitTest, ContentModesPlaceTheImage)
 {
     Size image(40, 20);
