@@ -28,9 +28,12 @@ void CarrierPageViewController::viewDidLoad()
     setTitle(pageTitle_);
     setLeftItem(imageBarButton<CarrierPageViewController>(
         "public_back_btn.png", "btnBack", &CarrierPageViewController::btnGoBackAction));
-    if (auto request = NSURLRequest::requestWithURL(url_))
+    auto request = NSURLRequest::requestWithURL(url_);
+    if (request)
         webView_->loadRequest(*request);
     keepAtVisibleBottom(webView_);
+    if (request)
+        loading_.show(webView_);
 }
 
 void CarrierPageViewController::viewWillAppear(bool animated)
@@ -49,6 +52,18 @@ void CarrierPageViewController::viewDidDisappear(bool animated)
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }
 
+void CarrierPageViewController::willMoveToParentViewController(UIViewController* parent)
+{
+    BaseViewController::willMoveToParentViewController(parent);
+    // Popped: the page stops at once and hears nothing more, even while the
+    // screen slides away, so a first load still waiting for the window's
+    // next frame never starts the web engine for a screen that has gone.
+    if (!parent && webView_) {
+        webView_->stopLoading();
+        webView_->setDelegate({});
+    }
+}
+
 void CarrierPageViewController::webViewDidStartLoad(UIWebView*)
 {
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(true);
@@ -56,11 +71,13 @@ void CarrierPageViewController::webViewDidStartLoad(UIWebView*)
 
 void CarrierPageViewController::webViewDidFinishLoad(UIWebView*)
 {
+    loading_.hide();
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }
 
 void CarrierPageViewController::webViewDidFailLoadWithError(UIWebView*, const platform::Error&)
 {
+    loading_.hide();
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
     setTitle(kFailedTitle);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/base/BaseViewController.h"
+#include "app/web/PageLoadingIndicator.h"
 #include "platform/uikit/UIWebView.h"
 
 #include <memory>
@@ -19,6 +20,7 @@ public:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
+    void willMoveToParentViewController(UIViewController* parent) override;
 
     void webViewDidStartLoad(UIWebView*) override;
     void webViewDidFinishLoad(UIWebView*) override;
@@ -34,6 +36,8 @@ private:
     std::string pageTitle_;
     std::string url_;
     std::shared_ptr<UIWebView> webView_;
+    // Over the page from the screen's first frame until its first load ends.
+    PageLoadingIndicator loading_;
 };
 
 // "鸽笺": the carrier's instant messaging.

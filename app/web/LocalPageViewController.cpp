@@ -85,6 +85,7 @@ void LocalPageViewController::viewDidLoad()
     if (options_.shortOnSmallScreen)
         keepAtVisibleBottom(webView_);
     loadWebView();
+    loading_.show(webView_);
 }
 
 void LocalPageViewController::viewWillAppear(bool animated)
@@ -104,6 +105,18 @@ void LocalPageViewController::viewDidDisappear(bool animated)
         webView_->setDelegate({});
     }
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+}
+
+void LocalPageViewController::willMoveToParentViewController(UIViewController* parent)
+{
+    BaseViewController::willMoveToParentViewController(parent);
+    // Popped: the page stops at once and hears nothing more, even while the
+    // screen slides away, so a first load still waiting for the window's
+    // next frame never starts the web engine for a screen that has gone.
+    if (!parent && webView_) {
+        webView_->stopLoading();
+        webView_->setDelegate({});
+    }
 }
 
 void LocalPageViewController::loadWebView()
@@ -168,11 +181,13 @@ void LocalPageViewController::webViewDidStartLoad(UIWebView*)
 
 void LocalPageViewController::webViewDidFinishLoad(UIWebView*)
 {
+    loading_.hide();
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }
 
 void LocalPageViewController::webViewDidFailLoadWithError(UIWebView*, const platform::Error& error)
 {
+    loading_.hide();
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
     pageDidFail(error);
 }

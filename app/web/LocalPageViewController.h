@@ -2,6 +2,7 @@
 
 #include "app/base/BaseViewController.h"
 #include "app/web/LocalPageBridge.h"
+#include "app/web/PageLoadingIndicator.h"
 #include "platform/uikit/UIWebView.h"
 
 #include <memory>
@@ -55,6 +56,7 @@ public:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
+    void willMoveToParentViewController(UIViewController* parent) override;
 
     // Reads the page again and loads it, with a freshly built account script.
     void loadWebView();
@@ -114,4 +116,6 @@ private:
     PageOptions options_;
     bool isSubView_ = false;
     std::shared_ptr<UIWebView> webView_;
+    // Over the page from the screen's first frame until its first load ends.
+    PageLoadingIndicator loading_;
 };

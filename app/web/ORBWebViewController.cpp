@@ -57,6 +57,10 @@ void ORBWebViewController::viewDidLoad()
         request_ = NSURLRequest(*loadUrl_);
         request_->cachePolicy = NSURLRequestReloadIgnoringLocalCacheData;
         webView_->loadRequest(*request_);
+        // The first frame of the screen already shows the page coming, under
+        // the title its creator gave: the load itself starts a moment later
+        // (on the first page, once the web engine is up).
+        showLoadingView();
     }
     viewRect_ = view()->frame();
     // The screen's view is sized by its container; the page of a leave
@@ -73,6 +77,18 @@ void ORBWebViewController::viewWillAppear(bool animated)
     if (navType_ != kNavTypeAskLeave) {
         if (auto navigation = navigationController())
             navigation->setNavigationBarHidden(false, true);
+    }
+}
+
+void ORBWebViewController::willMoveToParentViewController(UIViewController* parent)
+{
+    BaseViewController::willMoveToParentViewController(parent);
+    // Popped: the page stops at once and hears nothing more, even while the
+    // screen slides away, so a first load still waiting for the window's
+    // next frame never starts the web engine for a screen that has gone.
+    if (!parent && webView_) {
+        webView_->stopLoading();
+        webView_->setDelegate({});
     }
 }
 
@@ -106,14 +122,19 @@ void ORBWebViewController::removePanels()
     errorView_.reset();
 }
 
-void ORBWebViewController::webViewDidStartLoad(UIWebView*)
+void ORBWebViewController::showLoadingView()
 {
-    setTitle("加载中...");
     // Each load shows one loading view, whatever the last load left.
     removePanels();
     loadingView_ = ORBHelper::loadingView(
         platform::Rect(0, 0, view()->bounds().width(), kPanelHeight), "正在努力加载中...", true);
     view()->addSubview(loadingView_);
+}
+
+void ORBWebViewController::webViewDidStartLoad(UIWebView*)
+{
+    setTitle("加载中...");
+    showLoadingView();
 }
 
 void ORBWebViewController::webViewDidFinishLoad(UIWebView* webView)

@@ -40,6 +40,7 @@ public:
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void willMoveToParentViewController(UIViewController* parent) override;
 
     bool webViewShouldStartLoadWithRequest(UIWebView*, const NSURLRequest&, UIWebViewNavigationType) override;
     void webViewDidStartLoad(UIWebView*) override;
@@ -51,6 +52,7 @@ public:
     void backAction(UIControl* sender);
 
 private:
+    void showLoadingView();
     void removePanels();
 
     std::shared_ptr<UIView> loadingView_;

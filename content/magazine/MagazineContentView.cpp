@@ -89,6 +89,9 @@ void MagazineContentView::loadChapter(int chapterId)
         web->setDelegate(self);
         web->loadRequest(NSURLRequest(*url));
     }
+    // The chapter's loading view shows at once: its load starts a moment
+    // later (the first chapter's once the web engine is up).
+    showLoadingView(*webView_);
 }
 
 void MagazineContentView::swipeView(UIGestureRecognizer* recognizer)
@@ -145,8 +148,13 @@ void MagazineContentView::removeFeedbackViews()
 void MagazineContentView::webViewDidStartLoad(UIWebView* webView)
 {
     webView->stringByEvaluatingJavaScriptFromString("document.body.innerHTML='';");
+    showLoadingView(*webView);
+}
+
+void MagazineContentView::showLoadingView(UIWebView& webView)
+{
     removeFeedbackViews();
-    loadingView_ = ORBHelper::loadingView(webView->frame(), kLoadingText, true);
+    loadingView_ = ORBHelper::loadingView(webView.frame(), kLoadingText, true);
     loadingView_->setTag(kLoadingViewTag);
     loadingView_->setBackgroundColor(platform::Color::clearColor());
     insertSubviewBelow(loadingView_, toolbarView_);

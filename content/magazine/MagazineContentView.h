@@ -94,6 +94,7 @@ private:
     void loadChapter(int chapterId);
     std::size_t positionOf(int chapterId) const;
     void removeFeedbackViews();
+    void showLoadingView(UIWebView& webView);
     void reloadAfterError();
     void addSwipes(const std::shared_ptr<UIWebView>& webView);
 

@@ -10,6 +10,7 @@ namespace content {
 
 namespace {
     constexpr const char* kTitle = "云端讲堂";
+    constexpr const char* kLoadingText = "正在加载...";
 }
 
 WeiClassViewController::WeiClassViewController()
@@ -34,9 +35,13 @@ void WeiClassViewController::viewDidLoad()
     keepAtVisibleBottom(webView_);
     // The screen is the delegate before the first load, so its start shows.
     webView_->setDelegate(weakSelf<WeiClassViewController>());
-    if (auto request = NSURLRequest::requestWithURL(APIRequest::portalHomeAddress()))
+    if (auto request = NSURLRequest::requestWithURL(APIRequest::portalHomeAddress())) {
         webView_->loadRequest(*request);
-    else
+        // A spinner over the page from the screen's first frame, the bar and
+        // its back button left free; the load itself starts a moment later
+        // (on the first page, once the web engine is up), with its overlay.
+        loading_.show(webView_);
+    } else
         platform::log("portal home address \"%s\" is no address\n", APIRequest::portalHomeAddress().c_str());
 }
 
@@ -57,22 +62,37 @@ void WeiClassViewController::viewDidDisappear(bool animated)
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }
 
+void WeiClassViewController::willMoveToParentViewController(UIViewController* parent)
+{
+    BaseViewController::willMoveToParentViewController(parent);
+    // Popped: the page stops at once and hears nothing more, even while the
+    // screen slides away, so a first load still waiting for the window's
+    // next frame never starts the web engine for a screen that has gone.
+    if (!parent && webView_) {
+        webView_->stopLoading();
+        webView_->setDelegate({});
+    }
+}
+
 void WeiClassViewController::btnGoBackAction(UIControl*) { popViewController(); }
 
 void WeiClassViewController::webViewDidStartLoad(UIWebView*)
 {
-    ORBHelper::showProgressHud("正在加载...", true, false);
+    loading_.hide();
+    ORBHelper::showProgressHud(kLoadingText, true, false);
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(true);
 }
 
 void WeiClassViewController::webViewDidFinishLoad(UIWebView*)
 {
+    loading_.hide();
     ORBHelper::hideProgressHud();
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }
 
 void WeiClassViewController::webViewDidFailLoadWithError(UIWebView*, const platform::Error&)
 {
+    loading_.hide();
     ORBHelper::hideProgressHud();
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }

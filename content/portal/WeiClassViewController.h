@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/base/BaseViewController.h"
+#include "app/web/PageLoadingIndicator.h"
 #include "platform/uikit/UIWebView.h"
 
 #include <memory>
@@ -22,6 +23,7 @@ public:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
+    void willMoveToParentViewController(UIViewController* parent) override;
     void btnGoBackAction(UIControl* sender);
 
     void webViewDidStartLoad(UIWebView*) override;
@@ -30,6 +32,8 @@ public:
 
 private:
     std::shared_ptr<UIWebView> webView_;
+    // Over the page from the screen's first frame until its load starts.
+    PageLoadingIndicator loading_;
 };
 
 } // namespace content

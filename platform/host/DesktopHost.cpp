@@ -4,6 +4,7 @@
 #include "platform/os/Bundle.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
+#include "platform/uikit/ScreenFrames.h"
 #include "platform/uikit/TextInputSupport.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIResponder.h"
@@ -169,12 +170,21 @@ bool DesktopHost::open(std::string* reason)
     SDL_StartTextInput();
     closeRequested_ = false;
     dirty_ = true;
+    // Slow work that asks to see the screen first (a web page's engine
+    // starting) waits for this window's frames from now on.
+    ScreenFrames::setPresenting(true);
+    presenting_ = true;
     return true;
 }
 
 void DesktopHost::close()
 {
     touches_.cancel();
+    if (presenting_) {
+        // What still waits for a frame runs without one.
+        ScreenFrames::setPresenting(false);
+        presenting_ = false;
+    }
     auto& loop = RunLoop::main();
     if (loop.isCurrent()) {
         if (observer_)
@@ -308,6 +318,9 @@ void DesktopHost::beforeWaiting()
         dirty_ = true;
     }
     redrawIfNeeded();
+    // The glass shows the view tree as it is now: what waited for that goes
+    // on, on the next turn (it is posted, so the loop does not sleep first).
+    ScreenFrames::frameShown();
     placeInputMethod();
     // The application's work and the drawing both talk to the X server, and
     // Xlib may have read events meanwhile that the descriptor will not

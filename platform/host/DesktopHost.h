@@ -163,6 +163,8 @@ private:
     int textureHeight_ = 0;
     bool videoUp_ = false;
     bool closeRequested_ = false;
+    // Told the view layer that this window draws its frames (ScreenFrames).
+    bool presenting_ = false;
     bool dirty_ = true;
     // What the loop's turns since the last drawing need drawn again (the
     // window's own events aside, which set dirty_ and draw it whole).

@@ -30,7 +30,7 @@ namespace {
                 timerSource_ = loop.addSource(timerfd_, RunLoop::kReadable, [this](std::uint32_t) {
                     std::uint64_t expirations = 0;
                     [[maybe_unused]] auto n = read(timerfd_, &expirations, sizeof expirations);
-                    pump();
+                    turnedByItself();
                 });
             loop.addBeforeWaitingObserver([this] { pump(); });
             pump();
@@ -79,6 +79,17 @@ namespace {
         }
 
     private:
+        // A turn of GLib's own (its descriptors or its time-out woke the
+        // loop) changes nothing a window shows: what the engine tells the
+        // application reaches it as tasks of the main loop, which count on
+        // their own. Said so, the window does not draw the screen again for
+        // every message between the engine's processes while a page loads.
+        void turnedByItself()
+        {
+            RunLoop::main().markCalloutQuiet();
+            pump();
+        }
+
         // prepare, query, poll (up to waitMs), check and dispatch. True when
         // something was dispatched.
         bool turn(int waitMs, gint* timeout)
@@ -130,7 +141,7 @@ namespace {
             for (const auto& [fd, events] : wanted) {
                 if (watched_.count(fd))
                     continue;
-                auto id = loop.addSource(fd, events, [this](std::uint32_t) { pump(); });
+                auto id = loop.addSource(fd, events, [this](std::uint32_t) { turnedByItself(); });
                 if (id)
                     watched_[fd] = { id, events };
             }

@@ -6,6 +6,7 @@
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/StringUtil.h"
+#include "platform/uikit/ScreenFrames.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITouch.h"
@@ -135,10 +136,11 @@ bool UIWebView::ensureEngine()
 
 void UIWebView::startLoad(std::uint64_t stopMark, std::function<void()> load)
 {
-    // Nothing happens inside the caller's call: the engine is asked on the
-    // next turn of the loop, unless stopLoading ran meanwhile.
+    // Nothing happens inside the caller's call: the engine is asked on a
+    // later turn of the loop, unless stopLoading ran meanwhile or the view
+    // has gone.
     std::weak_ptr<UIResponder> weakSelf = weak_from_this();
-    platform::postToMain([weakSelf, stopMark, load = std::move(load)] {
+    auto begin = [weakSelf, stopMark, load = std::move(load)] {
         auto self = std::static_pointer_cast<UIWebView>(weakSelf.lock());
         if (!self || stopMark != self->stopCount_)
             return;
@@ -148,7 +150,17 @@ void UIWebView::startLoad(std::uint64_t stopMark, std::function<void()> load)
         }
         self->engine_->syncCookies();
         load();
-    });
+    };
+    if (engine_) {
+        platform::postToMain(std::move(begin));
+        return;
+    }
+    // Making the engine's page holds the main loop a long while (on the
+    // first page the engine's libraries, its display connection and its
+    // processes start): it waits until the window shows what led here, a
+    // screen just pushed with its loading view, rather than freezing the
+    // screen the person tapped on.
+    platform::ScreenFrames::afterNextFrame(std::move(begin));
 }
 
 void UIWebView::failNow(const platform::Error& error)
@@ -458,12 +470,22 @@ void UIWebView::pageDidLayOut()
 {
     if (!engine_)
         return;
-    auto size = evaluate("document.documentElement.scrollWidth + ',' + document.documentElement.scrollHeight");
-    auto comma = size.find(',');
-    if (comma == std::string::npos)
-        return;
-    double width = std::atof(size.substr(0, comma).c_str());
-    double height = std::atof(size.substr(comma + 1).c_str());
+    // The page told its size as it loaded; asked for only when it did not,
+    // since asking holds the main loop until the page's process answers,
+    // just when the page is about to be drawn.
+    double width = 0;
+    double height = 0;
+    if (auto told = engine_->documentSize()) {
+        width = told->width;
+        height = told->height;
+    } else {
+        auto size = evaluate("document.documentElement.scrollWidth + ',' + document.documentElement.scrollHeight");
+        auto comma = size.find(',');
+        if (comma == std::string::npos)
+            return;
+        width = std::atof(size.substr(0, comma).c_str());
+        height = std::atof(size.substr(comma + 1).c_str());
+    }
     syncingScroll_ = true;
     scrollView_->setContentSize(platform::Size(std::max(width, bounds().width()), std::max(height, bounds().height())));
     scrollView_->setContentOffset(platform::Point(0, 0));

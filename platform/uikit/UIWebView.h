@@ -64,6 +64,9 @@ inline constexpr long UIWebViewErrorFrameLoadInterrupted = 102;
 // load reports reaches the delegate from the main loop, never from inside the
 // call that started it: should-start, then did-start, then did-finish or
 // did-fail. A newer navigation or stopLoading silences the one before it.
+// The engine's page behind a view is made by its first load, and while a
+// window draws the screen (ScreenFrames) only after the window's next frame:
+// making it holds the main loop, on the first page for a long while.
 class UIWebView : public UIView, public UIKeyInputTarget, private platform::WebEngineClient {
 public:
     UIWebView();
@@ -120,6 +123,10 @@ public:
     std::string documentText() const;
     // The status of the last page fetched over http; 0 for other pages.
     int lastStatusCode() const { return statusCode_; }
+    // Whether the engine's page behind this view has been made: it is, on a
+    // turn after the first load was asked for, once the window has shown the
+    // screen (see ScreenFrames).
+    bool engineStarted() const { return engine_ != nullptr; }
     // Why the engine could not start, when it could not.
     const std::optional<platform::Error>& engineError() const { return engineError_; }
 

@@ -56,13 +56,20 @@ namespace {
     }
 
     // Whether bubblewrap can make the namespaces the engine's sandbox needs
-    // here (it cannot in some containers): tried once, at most five seconds.
-    bool sandboxAvailable(std::string* reason)
+    // here (it cannot in some containers): tried once, at most five seconds,
+    // while the engine's toolkit starts.
+    struct SandboxProbe {
+        pid_t pid = -1;
+        std::string failure; // when it could not even be tried
+    };
+
+    SandboxProbe beginSandboxProbe()
     {
+        SandboxProbe probe;
         pid_t pid = fork();
         if (pid < 0) {
-            *reason = std::string("fork: ") + std::strerror(errno);
-            return false;
+            probe.failure = std::string("fork: ") + std::strerror(errno);
+            return probe;
         }
         if (pid == 0) {
             int null = open("/dev/null", O_RDWR);
@@ -76,10 +83,21 @@ namespace {
             execvp("bwrap", const_cast<char* const*>(argv));
             _exit(127);
         }
+        probe.pid = pid;
+        return probe;
+    }
+
+    bool sandboxAvailable(const SandboxProbe& probe, std::string* reason)
+    {
+        if (probe.pid < 0) {
+            *reason = probe.failure;
+            return false;
+        }
         int status = 0;
-        for (int waited = 0; waited < 500; ++waited) {
-            pid_t done = waitpid(pid, &status, WNOHANG);
-            if (done == pid) {
+        // Looked at every millisecond: it usually ends within a few.
+        for (int waited = 0; waited < 5000; ++waited) {
+            pid_t done = waitpid(probe.pid, &status, WNOHANG);
+            if (done == probe.pid) {
                 if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
                     return true;
                 *reason = WIFEXITED(status) && WEXITSTATUS(status) == 127
@@ -89,10 +107,10 @@ namespace {
             }
             if (done < 0)
                 break;
-            usleep(10000);
+            usleep(1000);
         }
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        kill(probe.pid, SIGKILL);
+        waitpid(probe.pid, nullptr, 0);
         *reason = "bubblewrap did not answer";
         return false;
     }
@@ -187,11 +205,21 @@ namespace {
 
     // Scripts in frames tell which addresses they are about to navigate to,
     // since the engine's navigation decisions do not say which frame asks.
+    // The main document tells its size once it has loaded (after its own
+    // load handlers): the message comes before the engine says the load
+    // finished, so the page's size is known then without asking the page
+    // and waiting for its answer.
     const char* kFrameScript = R"JS((function () {
   function report(address) {
     try { window.webkit.messageHandlers.orbFrameNavigation.postMessage(String(address)); } catch (e) {}
   }
   if (window === window.top) {
+    window.addEventListener('pageshow', function () {
+      var root = document.documentElement;
+      if (!root) return;
+      var size = root.scrollWidth + ',' + root.scrollHeight;
+      try { window.webkit.messageHandlers.orbPageSize.postMessage(size); } catch (e) {}
+    });
     // Each frame's address once: a report left over would make a later
     // top-level navigation to the same address look like the frame's.
     var told = new WeakMap();
@@ -231,6 +259,9 @@ namespace {
         bool pullPosted = false;
         // What the engine was last given, to give it nothing twice.
         std::optional<std::string> pushedSignature;
+        // Whether a page may have set cookies since the engine started: the
+        // first load's cookies are given before any page ran.
+        bool pagesMayHaveRun = false;
     };
 
     Engine& engine()
@@ -443,6 +474,8 @@ namespace {
             *reason = e.failure = "no display for the web engine";
             return false;
         }
+        // Tried meanwhile, answered once the toolkit and the context are up.
+        auto sandboxProbe = beginSandboxProbe();
         // The engine's web processes find the display where GTK programs do.
         setenv("DISPLAY", display.c_str(), 1);
         // The engine draws into our own pixels: no GPU, no compositor.
@@ -455,6 +488,8 @@ namespace {
         int argc = 2;
         char** args = argv;
         if (!gtk_init_check(&argc, &args)) {
+            std::string ignored;
+            sandboxAvailable(sandboxProbe, &ignored);
             *reason = e.failure = "the web engine cannot open the display " + display;
             return false;
         }
@@ -479,7 +514,7 @@ namespace {
         // The web process runs in the engine's sandbox (its own namespaces,
         // through bubblewrap) wherever the machine lets it make them.
         std::string noSandbox;
-        if (sandboxAvailable(&noSandbox))
+        if (sandboxAvailable(sandboxProbe, &noSandbox))
             webkit_web_context_set_sandbox_enabled(e.context, TRUE);
         else
             log("WebEngine: pages run without the engine's sandbox: %s\n", noSandbox.c_str());
@@ -599,6 +634,9 @@ struct EngineImpl {
     double scale = 1;
     Image pixels;
     bool failed = false;
+    // The window is not painted until the page's web process has first
+    // spoken (see holdPaintsUntilTheWebProcessSpeaks).
+    bool paintsHeld = false;
     bool drawPosted = false;
     bool expectBlank = false; // a page given without a base is on its way
     // A posted load goes as a page of our own that submits a form: that page
@@ -607,6 +645,8 @@ struct EngineImpl {
     std::optional<std::string> postCarrier;
     std::optional<std::string> postSubmission;
     std::vector<std::string> frameTargets;
+    // The main document's size as it told it (orbPageSize), in points.
+    std::optional<Size> documentSize;
     // Tasks posted to the main loop hold this weakly: once the view is gone they do nothing.
     std::shared_ptr<EngineImpl*> alive = std::make_shared<EngineImpl*>(this);
 
@@ -631,10 +671,42 @@ struct EngineImpl {
         return false;
     }
 
+    // While a page's web process is starting, the engine's view answers a
+    // paint of its window only after waiting, with the main loop held, for
+    // the process to send it the new picture: half a second at most, and
+    // the process, itself waiting for that loop to answer it, often takes
+    // all of it. Nothing is on the page before the process has started, so
+    // the window is not painted until then: from its making until the
+    // process's first word (its first navigation to decide, a load's news,
+    // or its end), or a picture asked for.
+    void holdPaintsUntilTheWebProcessSpeaks()
+    {
+        GdkWindow* gdkWindow = gtk_widget_get_window(window);
+        if (!gdkWindow || paintsHeld)
+            return;
+        gdk_window_freeze_updates(gdkWindow);
+        paintsHeld = true;
+    }
+
+    void releasePaints()
+    {
+        if (!paintsHeld)
+            return;
+        paintsHeld = false;
+        if (GdkWindow* gdkWindow = gtk_widget_get_window(window))
+            gdk_window_thaw_updates(gdkWindow);
+    }
+
+    static void webProcessEnded(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data)
+    {
+        static_cast<EngineImpl*>(data)->releasePaints();
+    }
+
     static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
         gpointer data)
     {
         auto& self = *static_cast<EngineImpl*>(data);
+        self.releasePaints();
         if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
             webkit_policy_decision_ignore(decision);
             return TRUE;
@@ -751,6 +823,9 @@ struct EngineImpl {
     static void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data)
     {
         auto& self = *static_cast<EngineImpl*>(data);
+        self.releasePaints();
+        if (event == WEBKIT_LOAD_COMMITTED)
+            self.documentSize.reset(); // a new document, which tells its own
         if (event == WEBKIT_LOAD_STARTED) {
             self.failed = false;
             self.post([](EngineImpl& impl) { impl.client->engineDidStart(); });
@@ -762,6 +837,7 @@ struct EngineImpl {
     static gboolean loadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data)
     {
         auto& self = *static_cast<EngineImpl*>(data);
+        self.releasePaints();
         self.failed = true;
         std::string address = uri ? webApplicationAddress(Url::parse(uri).value_or(Url::fileUrl("/"))).absoluteString()
                                   : "";
@@ -816,6 +892,21 @@ struct EngineImpl {
                 self.frameTargets.erase(self.frameTargets.begin());
             g_free(text);
         }
+    }
+
+    static void pageSizeMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data)
+    {
+        auto& self = *static_cast<EngineImpl*>(data);
+        gchar* text = jsc_value_to_string(webkit_javascript_result_get_js_value(result));
+        std::string size = text ? text : "";
+        g_free(text);
+        auto comma = size.find(',');
+        if (comma == std::string::npos)
+            return;
+        double width = std::atof(size.substr(0, comma).c_str());
+        double height = std::atof(size.substr(comma + 1).c_str());
+        if (width >= 0 && height >= 0)
+            self.documentSize = Size(width, height);
     }
 
     // Copies a rectangle of the window's surface (pixels) into the same
@@ -964,6 +1055,7 @@ struct EngineImpl {
 
     ~EngineImpl()
     {
+        releasePaints();
         if (content)
             g_signal_handlers_disconnect_by_data(content, this);
         if (view) {
@@ -996,6 +1088,7 @@ public:
     bool canGoForward() const override;
     std::optional<Url> currentURL() const override;
     int statusCode() const override;
+    std::optional<Size> documentSize() const override { return impl_->documentSize; }
     std::optional<std::string> evaluate(const std::string& script, double timeoutSeconds) override;
     void syncCookies() override;
     const Image& pixels() const override;
@@ -1033,6 +1126,16 @@ void GtkEngineView::syncCookies()
     std::set<CookieIdentity> pushed;
     for (const auto& cookie : jar)
         pushed.insert(identity(cookie));
+    // Every load comes after this: from now on pages may set cookies.
+    bool fresh = !e.pagesMayHaveRun;
+    e.pagesMayHaveRun = true;
+    if (jar.empty() && fresh && e.engineCookies.empty()) {
+        // The engine keeps its cookies in memory only: before its first page
+        // it holds none, and there is nothing to clear (asking would wait
+        // for its network process to start, which the page's first request
+        // starts anyway).
+        return;
+    }
     if (jar.empty()) {
         // An empty list is never answered: the engine's cookies are cleared instead.
         auto cleared = std::make_shared<bool>(false);
@@ -1084,6 +1187,9 @@ static std::unique_ptr<WebEngineView> createEngineView(WebEngineClient& client, 
 
     impl->content = webkit_user_content_manager_new();
     webkit_user_content_manager_register_script_message_handler(impl->content, "orbFrameNavigation");
+    webkit_user_content_manager_register_script_message_handler(impl->content, "orbPageSize");
+    g_signal_connect(impl->content, "script-message-received::orbPageSize", G_CALLBACK(EngineImpl::pageSizeMessage),
+        impl.get());
     g_signal_connect(impl->content, "script-message-received::orbFrameNavigation", G_CALLBACK(EngineImpl::frameMessage),
         impl.get());
     auto* script = webkit_user_script_new(kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
@@ -1109,11 +1215,13 @@ static std::unique_ptr<WebEngineView> createEngineView(WebEngineClient& client, 
     gtk_widget_set_size_request(GTK_WIDGET(impl->view), int(impl->points.width), int(impl->points.height));
     gtk_container_add(GTK_CONTAINER(impl->window), GTK_WIDGET(impl->view));
     gtk_widget_show_all(impl->window);
+    impl->holdPaintsUntilTheWebProcessSpeaks();
 
     g_signal_connect(impl->view, "decide-policy", G_CALLBACK(EngineImpl::decidePolicy), impl.get());
     g_signal_connect(impl->view, "load-changed", G_CALLBACK(EngineImpl::loadChanged), impl.get());
     g_signal_connect(impl->view, "load-failed", G_CALLBACK(EngineImpl::loadFailed), impl.get());
     g_signal_connect(impl->view, "script-dialog", G_CALLBACK(EngineImpl::scriptDialog), impl.get());
+    g_signal_connect(impl->view, "web-process-terminated", G_CALLBACK(EngineImpl::webProcessEnded), impl.get());
     g_signal_connect(impl->window, "damage-event", G_CALLBACK(EngineImpl::damaged), impl.get());
     return std::make_unique<GtkEngineView>(std::move(impl));
 }
@@ -1270,6 +1378,7 @@ const Image& GtkEngineView::pixels() const
 
 bool GtkEngineView::redraw(double timeoutSeconds)
 {
+    impl_->releasePaints();
     struct Outcome {
         bool done = false;
         cairo_surface_t* surface = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/os/Error.h"
 #include "platform/os/Url.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -70,6 +71,11 @@ public:
     virtual std::optional<Url> currentURL() const = 0;
     // The HTTP status of the main document; 0 for pages that did not come over http.
     virtual int statusCode() const = 0;
+    // The main document's size in points (its scroll width and height), as
+    // it was when it had loaded, its own load handlers run; known by the time
+    // the load's end is told, nullopt before (and for a document that never
+    // told it).
+    virtual std::optional<Size> documentSize() const = 0;
 
     // Runs the script in the page and answers its result as text: strings,
     // numbers and booleans as a script would print them, anything else "".
@@ -99,6 +105,9 @@ public:
 protected:
     WebEngineView() = default;
 };
+
+// How many engine views this process has made so far (tests).
+std::uint64_t webEngineViewsMade();
 
 // The display engines open their windows on. Empty (the default): a private
 // virtual X display started on first use. A window host passes its own.

@@ -158,6 +158,8 @@ namespace {
         return text;
     }
 
+    std::uint64_t viewsMade = 0; // main thread only, as the views are
+
 } // namespace
 
 WebEngineView::~WebEngineView() = default;
@@ -191,8 +193,13 @@ std::unique_ptr<WebEngineView> WebEngineView::create(WebEngineClient& client, Si
         }
         return nullptr;
     }
-    return table->create(client, points, scale, error);
+    auto view = table->create(client, points, scale, error);
+    if (view)
+        ++viewsMade;
+    return view;
 }
+
+std::uint64_t webEngineViewsMade() { return viewsMade; }
 
 std::string webEngineDisplayInUse()
 {

@@ -4,6 +4,7 @@
 // the process, so nothing else may run after that X server stops.
 #include "platform/host/DesktopHost.h"
 #include "platform/os/FileUtil.h"
+#include "platform/uikit/ScreenFrames.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/WebEngine.h"
@@ -17,6 +18,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <dirent.h>
 #include <sstream>
 #include <unistd.h>
@@ -98,14 +100,31 @@ TEST(HostWebView, TheKeyboardTypesIntoThePageOnTheWindowsOwnDisplay)
     auto wid = std::to_string(host.nativeWindowId());
     ASSERT_EQ(hosttest::runWhileLooping({ "xdotool", "windowfocus", "--sync", wid }), 0);
 
-    app->root()->selectTab(1);
     auto web = std::make_shared<UIWebView>(platform::Rect(0, 100, 320, 200));
     auto delegate = std::make_shared<FinishCounter>();
     web->setDelegate(delegate);
-    app->root()->tabs()[1]->view()->addSubview(web);
-    web->loadHTMLString(kPage, std::nullopt);
+    // The engine starts (holding the loop a long while) only once the
+    // window has shown the frame with the web view in it: the first frame
+    // after the page was asked for is drawn without an engine.
+    auto framesBefore = host.presentedFrames();
+    std::optional<bool> engineAtFirstFrame;
+    auto watch = loop.addBeforeWaitingObserver([&] {
+        if (!engineAtFirstFrame && host.presentedFrames() > framesBefore)
+            engineAtFirstFrame = web->engineStarted();
+    });
+    // As a tap would: in a turn of the loop.
+    platform::postToMain([&] {
+        app->root()->selectTab(1);
+        app->root()->tabs()[1]->view()->addSubview(web);
+        web->loadHTMLString(kPage, std::nullopt);
+        EXPECT_EQ(platform::ScreenFrames::waitingCount(), 1u);
+    });
     ASSERT_TRUE(loop.runUntil([&] { return delegate->finished > 0 || web->engineError(); }, 30));
+    loop.removeBeforeWaitingObserver(watch);
     ASSERT_FALSE(web->engineError()) << web->engineError()->localizedDescription();
+    ASSERT_TRUE(engineAtFirstFrame.has_value());
+    EXPECT_FALSE(*engineAtFirstFrame);
+    EXPECT_TRUE(web->engineStarted());
 
     // The page is drawn on the window's X server: no second one was started.
     EXPECT_EQ(platform::webEngineDisplayInUse(), xvfb.name());

@@ -401,6 +401,16 @@ TEST_F(WebPageTest, TheScrollViewScrollsALongPage)
     EXPECT_GE(webView->scrollView()->contentSize().height, 3000);
     webView->scrollView()->setContentOffset(platform::Point(0, 1200));
     EXPECT_EQ(script("window.scrollY"), "1200");
+
+    // What the page's own load handler adds counts, and a shorter page
+    // that follows has its own size.
+    ASSERT_TRUE(loadResource("grown.html",
+        "<html><body style='margin:0' onload=\"var d=document.createElement('div');d.style.height='5000px';"
+        "document.body.appendChild(d)\"><div style='height:100px'></div></body></html>"));
+    EXPECT_GE(webView->scrollView()->contentSize().height, 5100);
+    ASSERT_TRUE(
+        loadResource("short.html", "<html><body style='margin:0'><div style='height:10px'></div></body></html>"));
+    EXPECT_EQ(webView->scrollView()->contentSize().height, webView->bounds().height());
 }
 
 TEST_F(WebPageTest, AStyledPageIsDrawnIntoTheViewWithItsImageAndChineseText)

@@ -1,7 +1,9 @@
 #include "platform/os/Bundle.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/RunLoop.h"
+#include "platform/uikit/ScreenFrames.h"
 #include "platform/uikit/UIWebView.h"
+#include "platform/uikit/WebEngine.h"
 #include "platform/uikit/UIWindow.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/TestHttpServer.h"
@@ -523,4 +525,98 @@ TEST_F(WebViewTest, RemovingASitesCachedResponsesIsCountedAndThePageComesAgain)
     // The whole cache, for an address without a host.
     EXPECT_TRUE(UIWebView::removeCachedResponsesForSite(*platform::Url::parse("about:blank")));
     EXPECT_EQ(UIWebView::cachePurgeCount(), before + 3);
+}
+
+namespace {
+
+// A window host drawing frames while it lives (ScreenFrames).
+class DrawnFrames final {
+public:
+    DrawnFrames() { platform::ScreenFrames::setPresenting(true); }
+    ~DrawnFrames() { platform::ScreenFrames::setPresenting(false); }
+    DrawnFrames(const DrawnFrames&) = delete;
+    DrawnFrames& operator=(const DrawnFrames&) = delete;
+};
+
+} // namespace
+
+// While a host draws frames, a web view's first load waits for the next
+// frame before the engine is made (which holds the loop a long while): the
+// screen that asked for the page is seen first. Loads after it do not wait.
+TEST_F(WebViewTest, TheFirstLoadWaitsForTheNextFrameWhileAHostDrawsThem)
+{
+    DrawnFrames frames;
+    auto made = platform::webEngineViewsMade();
+    webView->loadHTMLString(page("Framed", "<p>after the frame</p>"), std::nullopt);
+    loop->runUntilIdle();
+    EXPECT_FALSE(webView->engineStarted());
+    EXPECT_TRUE(delegate->journal.empty());
+    EXPECT_EQ(platform::webEngineViewsMade(), made);
+    EXPECT_EQ(platform::ScreenFrames::waitingCount(), 1u);
+
+    platform::ScreenFrames::frameShown();
+    EXPECT_EQ(platform::ScreenFrames::waitingCount(), 0u);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_TRUE(webView->engineStarted());
+    EXPECT_EQ(platform::webEngineViewsMade(), made + 1);
+    EXPECT_EQ(delegate->journal.back(), "finish");
+    EXPECT_EQ(webView->documentTitle(), "Framed");
+
+    delegate->journal.clear();
+    webView->loadHTMLString(page("Second", "<p>no frame needed</p>"), std::nullopt);
+    EXPECT_EQ(platform::ScreenFrames::waitingCount(), 0u);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal.back(), "finish");
+    EXPECT_EQ(webView->documentTitle(), "Second");
+}
+
+// A view that is gone, or whose load was stopped, by the time the frame is
+// drawn never makes the engine's page, never asks the server, never tells
+// its delegate anything.
+TEST_F(WebViewTest, AViewGoneOrStoppedBeforeTheFrameNeverStartsTheEngine)
+{
+    server.on("/stopped", testsupport::TestHttpServer::text(200, page("Stopped", ""), "text/html"));
+    server.on("/gone", testsupport::TestHttpServer::text(200, page("Gone", ""), "text/html"));
+    DrawnFrames frames;
+    auto made = platform::webEngineViewsMade();
+    auto stoppedDelegate = std::make_shared<RecordingWebDelegate>();
+    auto stopped = std::make_shared<UIWebView>(platform::Rect(0, 0, 320, 400));
+    stopped->setDelegate(stoppedDelegate);
+    stopped->loadRequest(*NSURLRequest::requestWithURL(server.url("/stopped")));
+    webView->loadRequest(*NSURLRequest::requestWithURL(server.url("/gone")));
+    loop->runUntilIdle();
+    stopped->stopLoading();
+    std::weak_ptr<UIWebView> gone = webView;
+    webView.reset();
+    EXPECT_TRUE(gone.expired());
+
+    platform::ScreenFrames::frameShown();
+    loop->runUntilIdle();
+    EXPECT_EQ(platform::ScreenFrames::waitingCount(), 0u);
+    EXPECT_FALSE(stopped->engineStarted());
+    EXPECT_EQ(platform::webEngineViewsMade(), made);
+    EXPECT_TRUE(delegate->journal.empty());
+    EXPECT_TRUE(stoppedDelegate->journal.empty());
+    EXPECT_EQ(requestsFor("/stopped"), 0u);
+    EXPECT_EQ(requestsFor("/gone"), 0u);
+
+    // A load asked for afterwards goes on with the next frame.
+    stopped->loadRequest(*NSURLRequest::requestWithURL(server.url("/stopped")));
+    platform::ScreenFrames::frameShown();
+    ASSERT_TRUE(loop->runUntil([&] { return stoppedDelegate->ended(); }, 10));
+    EXPECT_EQ(stoppedDelegate->journal.back(), "finish");
+    EXPECT_EQ(requestsFor("/stopped"), 1u);
+}
+
+// Loads still waiting when the host stops drawing go on without a frame.
+TEST_F(WebViewTest, LoadsWaitingWhenTheHostStopsDrawingGoOn)
+{
+    {
+        DrawnFrames frames;
+        webView->loadHTMLString(page("Closed", "<p>the window closed</p>"), std::nullopt);
+        loop->runUntilIdle();
+        EXPECT_FALSE(webView->engineStarted());
+    }
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(delegate->journal.back(), "finish");
 }

@@ -10,6 +10,7 @@
 #include "platform/services/RemoteNotifications.h"
 #include "platform/services/UrlOpener.h"
 #include "platform/uikit/LayoutLoader.h"
+#include "platform/uikit/ScreenFrames.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIKitRegistration.h"
@@ -191,6 +192,12 @@ bool AppHarness::start(std::shared_ptr<UIApplicationDelegate> delegate, const pl
         push.answerWithToken(*options_.pushToken);
     push.setHoldAnswers(options_.holdPushRegistration);
 
+    if (options_.drawFrames) {
+        framesDrawn_ = 0;
+        frameObserver_ = mainLoop.addBeforeWaitingObserver([this] { drawFrame(); });
+        platform::ScreenFrames::setPresenting(true);
+    }
+
     auto& application = UIApplication::sharedApplication();
     application.setDelegate(std::move(delegate));
     running_ = true;
@@ -214,6 +221,12 @@ void AppHarness::tearDown()
         return;
     environmentUp_ = false;
     auto& mainLoop = platform::RunLoop::main();
+    if (frameObserver_) {
+        mainLoop.removeBeforeWaitingObserver(frameObserver_);
+        frameObserver_ = 0;
+        // What waited for a frame is posted, and dropped with the rest below.
+        platform::ScreenFrames::setPresenting(false);
+    }
     resetViewLayer();
     mainLoop.discardPendingWork();
     notifications_.reset();
@@ -235,6 +248,19 @@ void AppHarness::tearDown()
     mainLoop.discardPendingWork();
     mainLoop.setClock(nullptr);
     clock_.reset();
+}
+
+void AppHarness::drawFrame()
+{
+    if (auto w = window())
+        w->layoutIfNeeded();
+    // Nothing to draw (no window yet) is what the glass shows too.
+    if (auto frame = UIWindow::renderScreen()) {
+        ++framesDrawn_;
+        if (frameWatcher_)
+            frameWatcher_(*frame);
+    }
+    platform::ScreenFrames::frameShown();
 }
 
 std::string AppHarness::serverBase() const { return server_ ? server_->baseUrl() : core::ORBEndpoints::serverBase(); }

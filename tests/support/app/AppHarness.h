@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/graphics/Image.h"
 #include "platform/net/Reachability.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
@@ -9,6 +10,7 @@
 #include "server/RequestLog.h"
 #include "tests/support/uikit/UIKitDriver.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -70,6 +72,12 @@ struct AppHarnessOptions {
     // Registrations wait for answerPushRegistration() instead of being
     // answered on the next turn of the loop.
     bool holdPushRegistration = false;
+    // Draws frames as the window host does: before the loop waits, on every
+    // turn, the screen is drawn and the view layer told that the glass shows
+    // it (ScreenFrames), so work that waits for a frame waits for these.
+    // Each frame goes to the frame watcher. Costs a drawing of the screen a
+    // turn: for the tests of what a frame shows.
+    bool drawFrames = false;
 };
 
 // Runs an application in-process the way the phone would, for screen tests:
@@ -183,12 +191,19 @@ public:
     std::vector<std::string> openedURLs() const;
     std::vector<server::LoggedRequest> serverRequests() const;
 
+    // ---- Frames (drawFrames) -----------------------------------------------------
+    // Called with each frame as it is drawn, before the view layer hears of it.
+    using FrameWatcher = std::function<void(const platform::Image& frame)>;
+    void setFrameWatcher(FrameWatcher watcher) { frameWatcher_ = std::move(watcher); }
+    std::uint64_t framesDrawn() const { return framesDrawn_; }
+
     // Draws the screen (every visible window) into <render directory>/name;
     // returns the file's path, "" when nothing could be written.
     std::string render(const std::string& name) const;
 
 private:
     void tearDown();
+    void drawFrame();
 
     AppHarnessOptions options_;
     bool running_ = false;
@@ -200,6 +215,9 @@ private:
     std::shared_ptr<platform::ReachabilityProvider> previousReachability_;
     std::shared_ptr<platform::FixedReachabilityProvider> reachability_;
     std::unique_ptr<NotificationRecorder> notifications_;
+    platform::RunLoop::ObserverId frameObserver_ = 0;
+    FrameWatcher frameWatcher_;
+    std::uint64_t framesDrawn_ = 0;
 };
 
 } // namespace testsupport

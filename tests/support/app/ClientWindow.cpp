@@ -2,6 +2,7 @@
 
 #include "app/login/LoginViewController.h"
 #include "app/main/ORBViewController.h"
+#include "app/navigation/NavigationViewController.h"
 #include "content/library/EVHomeCells.h"
 #include "content/library/EVVideoDetailViewController.h"
 #include "content/library/EVViewController.h"
@@ -17,12 +18,14 @@
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UITableViewCell.h"
 #include "platform/uikit/UITextField.h"
+#include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/XvfbDisplay.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/uikit/UIKitDriver.h"
+#include "ui/grid/GridView.h"
 
 #include <chrono>
 #include <cmath>
@@ -32,6 +35,12 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+#ifdef ORB_CLIENT_WINDOW_X11
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#endif
 
 namespace testsupport {
 
@@ -248,6 +257,108 @@ bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens, 
     return !video || learnLessonVideo(harness, chat, *video);
 }
 
+bool learnWebTileScreens(const std::string& scratch, const std::string& tileTitle,
+    const std::string& pageReadyScript, WebTileScreens& screens)
+{
+    AppHarnessOptions options;
+    options.renderDirectory = scratch + "/learnt-web";
+    // The web engine of this process keeps writing under the home's caches
+    // after the harness has gone: the home lies in the caller's scratch
+    // folder, which goes with the rest.
+    options.home = scratch + "/learnt-web-home";
+    if (!platform::FileUtil::createDirectory(options.home))
+        return false;
+    // The first frame after the tap is drawn as the window draws it.
+    options.drawFrames = true;
+    AppHarness harness(options);
+    if (!startClient(harness) || !harness.server()
+        || !signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword))
+        return false;
+    settle(harness);
+    auto main = mainScreen();
+    if (!main || main->tabBtns().size() != 5)
+        return false;
+    auto gridButton = main->tabBtns()[std::size_t(ORBViewController::kGridTab)];
+    screens.gridTab = screenCentreOf(gridButton);
+    if (!harness.tap(gridButton))
+        return false;
+    settle(harness);
+    auto navigation = main->viewControllers()[std::size_t(ORBViewController::kGridTab)];
+    auto grid = navigation && !navigation->viewControllers().empty()
+        ? std::dynamic_pointer_cast<NavigationViewController>(navigation->viewControllers().front())
+        : nullptr;
+    auto tiles = grid ? std::dynamic_pointer_cast<GridView>(findViewByOutlet(grid->view(), "gridView")) : nullptr;
+    if (!tiles)
+        return false;
+    std::shared_ptr<UIView> tile;
+    for (std::size_t i = 0; i < grid->gridItems().size() && i < tiles->itemViews().size(); ++i)
+        if (grid->gridItems()[i]->title().value_or("") == tileTitle)
+            tile = tiles->itemViews()[i];
+    auto shot = rendered(harness, "grid.png");
+    if (!tile || !shot)
+        return false;
+    screens.tile = screenCentreOf(tile);
+    screens.grid = *shot;
+
+    // The first frame that shows the screen the tile pushed.
+    std::optional<platform::Image> first;
+    harness.setFrameWatcher([&](const platform::Image& frame) {
+        if (!first && navigation->topViewController() != grid)
+            first = frame;
+    });
+    bool tapped = harness.tap(tile) && harness.runUntil([&] { return first.has_value(); });
+    harness.setFrameWatcher({});
+    auto page = navigation->topViewController();
+    if (!tapped || page == grid)
+        return false;
+    screens.loading = *first;
+    // For a person to look at, beside the harness's renders.
+    screens.loading.writePNG(platform::FileUtil::joinPath(options.renderDirectory, "loading.png"));
+    auto spinners = findViewsByClass(page->view(), "UIActivityIndicatorView");
+    auto webViews = findViewsByClass(page->view(), "UIWebView");
+    if (spinners.empty() || webViews.empty())
+        return false;
+    auto spinner = spinners.front();
+    auto origin = spinner->convertPointToView(platform::Point(0, 0), nullptr);
+    screens.spinner = platform::Rect(origin.x, origin.y, spinner->bounds().width(), spinner->bounds().height());
+    auto web = std::dynamic_pointer_cast<UIWebView>(webViews.front());
+    if (!web
+        || !harness.runUntil(
+            [&] {
+                return web->engineStarted() && web->request() && !web->isLoading()
+                    && web->stringByEvaluatingJavaScriptFromString(pageReadyScript) == "1";
+            },
+            60))
+        return false;
+    settle(harness);
+    web->updateDrawing();
+    shot = rendered(harness, "page.png");
+    if (!shot)
+        return false;
+    screens.page = *shot;
+    return true;
+}
+
+bool showsSpinner(const platform::Image& seen, const WebTileScreens& screens)
+{
+    // The spokes are the pixels of the spinner's square that are well below
+    // the white page in the learnt frame; text or a blank page at that place
+    // matches few of them.
+    int spokes = 0;
+    int same = 0;
+    const auto& square = screens.spinner;
+    for (int y = int(square.minY() * 2); y < int(square.maxY() * 2); ++y) {
+        for (int x = int(square.minX() * 2); x < int(square.maxX() * 2); ++x) {
+            auto p = screens.loading.pixelAt(x, y);
+            if (int(p[0]) + int(p[1]) + int(p[2]) >= 3 * 200)
+                continue;
+            ++spokes;
+            same += near(seen.pixelAt(x, y), p, 16);
+        }
+    }
+    return spokes >= 20 && same >= spokes * 8 / 10;
+}
+
 bool prepareSignedInHome(const std::string& home)
 {
     AppHarnessOptions options;
@@ -268,6 +379,10 @@ bool prepareSignedInHome(const std::string& home)
 
 ClientWindowProcess::~ClientWindowProcess()
 {
+#ifdef ORB_CLIENT_WINDOW_X11
+    if (display_)
+        XCloseDisplay(static_cast<Display*>(display_));
+#endif
     if (pid_ > 0) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
@@ -369,6 +484,95 @@ std::optional<platform::Image> ClientWindowProcess::screenshot()
     auto image = platform::Image::fromFile(path);
     platform::FileUtil::remove(path);
     return image;
+}
+
+#ifdef ORB_CLIENT_WINDOW_X11
+namespace {
+    // A window that went away between two looks is no reason to end the
+    // process, which is what the X library does by default on an error.
+    int ignoreXError(Display*, XErrorEvent*) { return 0; }
+} // namespace
+#endif
+
+bool ClientWindowProcess::clickNow(ScreenSpot spot)
+{
+#ifdef ORB_CLIENT_WINDOW_X11
+    if (!display_) {
+        XSetErrorHandler(ignoreXError);
+        display_ = XOpenDisplay(nullptr);
+    }
+    auto* display = static_cast<Display*>(display_);
+    if (!display || windowId_.empty())
+        return clickAt(spot);
+    Window window = std::stoul(windowId_);
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(display, window, DefaultRootWindow(display), int(std::lround(spot.x * 2)),
+            int(std::lround(spot.y * 2)), &x, &y, &child))
+        return false;
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+    return true;
+#else
+    return clickAt(spot);
+#endif
+}
+
+std::optional<platform::Image> ClientWindowProcess::grab()
+{
+#ifdef ORB_CLIENT_WINDOW_X11
+    if (!display_) {
+        XSetErrorHandler(ignoreXError);
+        display_ = XOpenDisplay(nullptr);
+    }
+    auto* display = static_cast<Display*>(display_);
+    if (!display || windowId_.empty())
+        return screenshot();
+    Window window = std::stoul(windowId_);
+    XWindowAttributes attributes {};
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.width <= 0 || attributes.height <= 0)
+        return std::nullopt;
+    XImage* image = XGetImage(display, window, 0, 0, unsigned(attributes.width), unsigned(attributes.height), AllPlanes,
+        ZPixmap);
+    if (!image)
+        return std::nullopt;
+    platform::Image out(attributes.width, attributes.height);
+    auto& pixels = out.mutablePixels();
+    bool plain = image->bits_per_pixel == 32 && image->red_mask == 0xff0000 && image->green_mask == 0xff00
+        && image->blue_mask == 0xff && image->byte_order == LSBFirst;
+    for (int y = 0; y < attributes.height; ++y) {
+        const auto* row
+            = reinterpret_cast<const std::uint32_t*>(image->data + std::ptrdiff_t(y) * image->bytes_per_line);
+        for (int x = 0; x < attributes.width; ++x) {
+            unsigned long p = plain ? row[x] : XGetPixel(image, x, y);
+            auto* o = pixels.data() + (std::size_t(y) * std::size_t(attributes.width) + std::size_t(x)) * 4;
+            if (plain) {
+                o[0] = std::uint8_t(p >> 16);
+                o[1] = std::uint8_t(p >> 8);
+                o[2] = std::uint8_t(p);
+            } else {
+                auto channel = [&](unsigned long mask) {
+                    if (!mask)
+                        return std::uint8_t(0);
+                    int shift = __builtin_ctzl(mask);
+                    unsigned long top = mask >> shift;
+                    return std::uint8_t(((p & mask) >> shift) * 255 / top);
+                };
+                o[0] = channel(image->red_mask);
+                o[1] = channel(image->green_mask);
+                o[2] = channel(image->blue_mask);
+            }
+            o[3] = 255;
+        }
+    }
+    XDestroyImage(image);
+    return out;
+#else
+    return screenshot();
+#endif
 }
 
 std::optional<platform::Image> ClientWindowProcess::waitForScreen(const platform::Image& expected, double seconds)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
 #include "platform/host/ScreenFit.h"
 #include "tests/support/uikit/UIKitDriver.h"
@@ -63,6 +64,32 @@ struct LessonVideoScreens {
 // the chat to a library video, played and closed. False when a step fails.
 bool learnSignedInScreens(const std::string& scratch, SignedInScreens& screens, LessonVideoScreens* video = nullptr);
 
+// A tile of the function grid that opens a web page, and what a person sees
+// after tapping it, as the harness draws it (drawing frames as the window
+// does, the web engine on a display of its own).
+struct WebTileScreens {
+    ScreenSpot gridTab; // the tab button of the function grid
+    platform::Image grid { 1, 1 }; // the grid, the tile on it
+    ScreenSpot tile;
+    // The first frame after the tap: the pushed screen with its loading
+    // view, before the page; and where its spinner turns (points).
+    platform::Image loading { 1, 1 };
+    platform::Rect spinner;
+    // The page drawn, its data in it (pageReadyScript answered "1").
+    platform::Image page { 1, 1 };
+};
+
+// Signs the demo teacher in through the screens, opens the grid and taps the
+// tile with this title. pageReadyScript runs in the page and answers "1"
+// once the page shows what it loads. The harness's home and its pictures
+// are left in scratch (the engine this starts writes there until the
+// process ends), for the caller to remove. False when a step fails.
+bool learnWebTileScreens(const std::string& scratch, const std::string& tileTitle,
+    const std::string& pageReadyScript, WebTileScreens& screens);
+// Whether the picture shows the loading view's spinner where the learnt
+// first frame has it: the pixels of its spokes there, nearly as drawn.
+bool showsSpinner(const platform::Image& seen, const WebTileScreens& screens);
+
 // Makes `home` a home in which the client starts past the introduction and
 // the warm prompt and signs in by itself as the demo teacher.
 bool prepareSignedInHome(const std::string& home);
@@ -91,7 +118,15 @@ public:
     // A click where the window shows the spot under its turn (the window's
     // size asked from the X server).
     bool clickAt(const TurnedSpot& spot);
+    // The same click sent straight to the X server (XTest), without starting
+    // a tool: it has reached the server when this returns. clickAt where the
+    // X libraries are not there.
+    bool clickNow(ScreenSpot spot);
     std::optional<platform::Image> screenshot();
+    // The window's pixels read straight from the X server (milliseconds
+    // where a screenshot through import takes a large part of a second);
+    // a screenshot where the X library is not there.
+    std::optional<platform::Image> grab();
     // Looks at the window until it shows (nearly) what the harness drew.
     std::optional<platform::Image> waitForScreen(const platform::Image& expected, double seconds = 60);
     // Until a band of the screen shows what the harness drew there (the rest
@@ -115,6 +150,7 @@ private:
     std::string scratch_;
     std::string logPath_;
     int shots_ = 0;
+    void* display_ = nullptr; // the X connection grab() reads through
 };
 
 } // namespace testsupport
