@@ -11,6 +11,7 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 #include "server/StandinServer.h"
+#include "bench/support/ClientServer.h"
 #include "bench/support/ProcessFigures.h"
 #include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
@@ -52,13 +53,9 @@ void BM_ClientLeftAlone(benchmark::State& state)
         state.SkipWithError("the client did not walk its steps in the harness");
         return;
     }
-    server::ServerOptions serverOptions;
-    serverOptions.dataDirectory = scratch + "/server";
-    server::StandinServer server(serverOptions);
-    platform::Error error;
-    std::string home = scratch + "/home";
-    if (!server.start(&error) || !platform::FileUtil::createDirectory(home) || !testsupport::prepareSignedInHome(home)
-        || server.deliverMessage(2001, 3001, "明天带水彩笔").empty()) {
+    benchsupport::ClientServer setting;
+    if (!benchsupport::startClientServer(scratch, setting) || !testsupport::prepareSignedInHome(setting.home)
+        || setting.server->deliverMessage(2001, 3001, "明天带水彩笔").empty()) {
         state.SkipWithError("no server or home for the client");
         return;
     }
@@ -69,7 +66,7 @@ void BM_ClientLeftAlone(benchmark::State& state)
     for (auto _ : state) {
         testsupport::ClientWindowProcess client;
         setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
-        bool started = client.start(program, home, server.baseUrl(), scratch, &reason);
+        bool started = client.start(program, setting.home, setting.server->baseUrl(), scratch, &reason);
         unsetenv("ORB_RESOURCES");
         bool there = started && client.waitForScreen(learnt.tabScreens[std::size_t(learnt.firstTab)]).has_value();
         for (int attempt = 0; there && attempt < 10; ++attempt) {

@@ -25,6 +25,7 @@
 #include "platform/os/Log.h"
 #include "platform/os/UserDefaults.h"
 #include "server/StandinServer.h"
+#include "bench/support/ClientServer.h"
 #include "bench/support/ProcessFigures.h"
 #include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
@@ -239,14 +240,10 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
         state.SkipWithError("the client did not walk its steps in the harness");
         return;
     }
-    server::ServerOptions serverOptions;
-    serverOptions.dataDirectory = scratch + "/server";
-    server::StandinServer server(serverOptions);
-    platform::Error error;
-    std::string home = scratch + "/home";
+    benchsupport::ClientServer setting;
     LoginScreen login;
-    if (!server.start(&error) || !platform::FileUtil::createDirectory(home)
-        || !prepareLoginHome(home, scratch, login) || server.deliverMessage(2001, 3001, "明天带水彩笔").empty()) {
+    if (!benchsupport::startClientServer(scratch, setting) || !prepareLoginHome(setting.home, scratch, login)
+        || setting.server->deliverMessage(2001, 3001, "明天带水彩笔").empty()) {
         platform::FileUtil::remove(scratch);
         state.SkipWithError("no server or home for the client");
         return;
@@ -270,12 +267,12 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
         const std::string runHome = scratch + "/home-run";
         std::error_code copyError;
         std::filesystem::remove_all(runHome, copyError);
-        std::filesystem::copy(home, runHome, std::filesystem::copy_options::recursive, copyError);
+        std::filesystem::copy(setting.home, runHome, std::filesystem::copy_options::recursive, copyError);
         if (copyError) {
             state.SkipWithError("the home could not be copied");
             break;
         }
-        bool started = client.start(testsupport::buildPath(kClientProgram), runHome, server.baseUrl(), scratch, &reason,
+        bool started = client.start(testsupport::buildPath(kClientProgram), runHome, setting.server->baseUrl(), scratch, &reason,
             gl ? std::vector<std::string> { "--gl" } : std::vector<std::string> {});
         unsetenv("ORB_RESOURCES");
         bool atLogin = started && client.waitForScreen(login.screen).has_value();

@@ -15,6 +15,7 @@
 // names another client program to measure instead of the build's own (an
 // earlier build, to compare).
 #include "bench/support/BenchFolders.h"
+#include "bench/support/ClientServer.h"
 #include "bench/support/ProcessFigures.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
@@ -97,13 +98,8 @@ void BM_FirstWebPageAfterStart(benchmark::State& state)
         state.SkipWithError("the loading view and the page cannot be told apart");
         return;
     }
-    server::ServerOptions serverOptions;
-    serverOptions.dataDirectory = scratch + "/server";
-    server::StandinServer server(serverOptions);
-    platform::Error error;
-    std::string home = scratch + "/home";
-    if (!server.start(&error) || !platform::FileUtil::createDirectory(home)
-        || !testsupport::prepareSignedInHome(home)) {
+    benchsupport::ClientServer setting;
+    if (!benchsupport::startClientServer(scratch, setting) || !testsupport::prepareSignedInHome(setting.home)) {
         state.SkipWithError("no server or home for the client");
         return;
     }
@@ -121,7 +117,7 @@ void BM_FirstWebPageAfterStart(benchmark::State& state)
         // kept from the run before.
         std::error_code copyError;
         std::filesystem::remove_all(runHome, copyError);
-        std::filesystem::copy(home, runHome, std::filesystem::copy_options::recursive, copyError);
+        std::filesystem::copy(setting.home, runHome, std::filesystem::copy_options::recursive, copyError);
         if (copyError) {
             state.SkipWithError("the home could not be copied");
             break;
@@ -129,7 +125,7 @@ void BM_FirstWebPageAfterStart(benchmark::State& state)
         testsupport::ClientWindowProcess client;
         setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
         std::string reason;
-        bool started = client.start(program, runHome, server.baseUrl(), scratch, &reason);
+        bool started = client.start(program, runHome, setting.server->baseUrl(), scratch, &reason);
         unsetenv("ORB_RESOURCES");
         bool there = started;
         for (int attempt = 0; there && attempt < 10; ++attempt) {
