@@ -98,6 +98,11 @@ void NetworkActivityIndicator::armCheck(std::shared_ptr<PendingCheck> check, std
         std::uint64_t rearmAt = 0;
         {
             std::lock_guard<std::mutex> lock(lock_);
+            // Nobody shows the indicator: the check changes nothing on the
+            // screen, and the window need not be drawn for it (once after
+            // every request's end).
+            if (!observer_)
+                platform::RunLoop::current().markCalloutQuiet();
             // Another stream ended meanwhile: its half second starts now.
             if (ended_ != check->armedAt && !busy)
                 rearmAt = ended_;

@@ -281,7 +281,9 @@ TEST_F(ThrottledTransferTest, ActivityIndicatorHidesHalfASecondAfterTheLastStrea
     EXPECT_TRUE(HTTPRequest::isNetworkActivityIndicatorVisible()) << "hidden before the delay";
     ASSERT_FALSE(changes.empty());
     EXPECT_TRUE(changes.front());
+    auto quiet = platform::RunLoop::main().quietCalloutCount();
     platform::RunLoop::main().advance(0.6);
+    EXPECT_EQ(platform::RunLoop::main().quietCalloutCount(), quiet) << "watched: the hide may change the screen";
     EXPECT_FALSE(HTTPRequest::isNetworkActivityIndicatorVisible());
     EXPECT_EQ(changes, (std::vector<bool> { true, false }));
 
@@ -301,5 +303,12 @@ TEST_F(ThrottledTransferTest, ActivityIndicatorHidesHalfASecondAfterTheLastStrea
     EXPECT_EQ(changes, (std::vector<bool> { true, false, true, false }));
 
     HTTPRequest::setNetworkActivityIndicatorObserver(nullptr);
+    // Unwatched, the check after a request changes nothing on the screen.
+    ASSERT_TRUE(runRequest(request("/quick")));
+    pumpMainLoop(0.1);
+    quiet = platform::RunLoop::main().quietCalloutCount();
+    platform::RunLoop::main().advance(0.6);
+    EXPECT_FALSE(HTTPRequest::isNetworkActivityIndicatorVisible());
+    EXPECT_EQ(platform::RunLoop::main().quietCalloutCount(), quiet + 1);
     platform::RunLoop::main().setClock(platform::Clock::steady());
 }
