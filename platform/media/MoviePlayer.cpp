@@ -12,10 +12,15 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -94,6 +99,44 @@ namespace {
         return table;
     }
 
+    // Decoders being let go on threads of their own. The process waits for
+    // them as it exits (a decoder's threads must not outlive the libraries
+    // they run in).
+    class DecoderReleases {
+    public:
+        static DecoderReleases& shared()
+        {
+            static auto* releases = new DecoderReleases;
+            return *releases;
+        }
+        void started()
+        {
+            std::lock_guard lock(mutex_);
+            if (!exitHooked_) {
+                exitHooked_ = true;
+                std::atexit([] { shared().waitForNone(10); });
+            }
+            ++pending_;
+        }
+        void finished()
+        {
+            std::lock_guard lock(mutex_);
+            --pending_;
+            done_.notify_all();
+        }
+        void waitForNone(double seconds)
+        {
+            std::unique_lock lock(mutex_);
+            done_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return pending_ == 0; });
+        }
+
+    private:
+        std::mutex mutex_;
+        std::condition_variable done_;
+        int pending_ = 0;
+        bool exitHooked_ = false;
+    };
+
 } // namespace
 
 MoviePlayer::MoviePlayer(Options options)
@@ -112,6 +155,10 @@ std::shared_ptr<MoviePlayer> MoviePlayer::create(Options options, Error* error)
 bool MoviePlayer::start(Error* error)
 {
     eventFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (eventFd_ >= 0) {
+        int fd = eventFd_;
+        eventFdKeeper_ = std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
+    }
     if (eventFd_ < 0) {
         setError(error, Error::withDescription(kErrorDomain, -1, "no event descriptor"));
         return false;
@@ -155,21 +202,39 @@ void MoviePlayer::releaseDecoder()
 {
     if (!decoder_)
         return;
-    // Returns once the decoder's threads have ended; no wake comes after it.
-    auto* decoder = decoder_;
-    decoder_ = nullptr;
-    module_->destroy(decoder);
-    // What its threads freed goes back to the system, not kept for a next movie.
-    malloc_trim(0);
+    auto* decoder = std::exchange(decoder_, nullptr);
+    const auto* module = module_;
+    // Letting a decoder go waits until its threads have ended (its audio
+    // output closed, a fifth of a second and more): on a thread of its own,
+    // so that the screen the person goes back to is not held meanwhile. The
+    // player draws and asks nothing of it from here on; it may still wake
+    // the descriptor, which stays open until it is gone.
+    auto task = [decoder, module, keeper = eventFdKeeper_] {
+        module->destroy(decoder);
+        // What its threads freed goes back to the system, not kept for a next movie.
+        malloc_trim(0);
+        DecoderReleases::shared().finished();
+    };
+    DecoderReleases::shared().started();
+    try {
+        std::thread(std::move(task)).detach();
+    } catch (const std::system_error&) {
+        module->destroy(decoder);
+        malloc_trim(0);
+        DecoderReleases::shared().finished();
+    }
 }
+
+void MoviePlayer::waitForReleasedDecoders(double seconds) { DecoderReleases::shared().waitForNone(seconds); }
 
 MoviePlayer::~MoviePlayer()
 {
     releaseDecoder();
     if (loop_ && source_)
         loop_->removeSource(source_);
-    if (eventFd_ >= 0)
-        ::close(eventFd_);
+    // The descriptor closes with its last keeper: here, or once a decoder
+    // being let go has ended.
+    eventFdKeeper_.reset();
 }
 
 void MoviePlayer::wake()

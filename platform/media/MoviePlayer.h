@@ -42,6 +42,9 @@ public:
     static std::shared_ptr<MoviePlayer> create(Options options, Error* error = nullptr);
     static std::shared_ptr<MoviePlayer> create(Error* error = nullptr) { return create(Options {}, error); }
     ~MoviePlayer();
+    // Waits, at most `seconds`, until every decoder a player let go (stopped,
+    // or gone) has ended on its own thread.
+    static void waitForReleasedDecoders(double seconds);
     MoviePlayer(const MoviePlayer&) = delete;
     MoviePlayer& operator=(const MoviePlayer&) = delete;
 
@@ -99,6 +102,9 @@ private:
     RunLoop* loop_ = nullptr;
     RunLoop::SourceId source_ = 0;
     int eventFd_ = -1;
+    // Holds the descriptor open for as long as a decoder may still wake it
+    // (one being let go on a thread of its own outlives the player).
+    std::shared_ptr<void> eventFdKeeper_;
     State state_ = State::Idle;
     bool paused_ = false;
     double position_ = 0;

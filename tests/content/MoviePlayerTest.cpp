@@ -267,13 +267,24 @@ namespace {
             EXPECT_EQ(player->state(), MoviePlayer::State::Idle);
             EXPECT_EQ(settledAtBefore(), before) << "cycle " << cycle;
         }
-        // A player that is let go while it plays takes its threads with it.
+        // A player that is let go while it plays takes its threads with it,
+        // and its descriptor: closed once its decoder has ended on the
+        // thread it ends on, not while it may still wake it.
+        auto descriptors = [] {
+            std::size_t count = 0;
+            for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+                ++count;
+            return count;
+        };
+        const std::size_t descriptorsBefore = descriptors();
         {
             auto player = makePlayer();
             ASSERT_TRUE(player);
             ASSERT_TRUE(playsAFrame(*player, mp4Address()));
         }
         EXPECT_EQ(settledAtBefore(), before);
+        MoviePlayer::waitForReleasedDecoders(10);
+        EXPECT_EQ(descriptors(), descriptorsBefore);
         // A stopped player loads and plays again.
         auto player = makePlayer();
         ASSERT_TRUE(player);
