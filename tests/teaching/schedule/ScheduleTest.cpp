@@ -177,8 +177,12 @@ TEST_F(ScheduleTest, AStaleDaysReplyLeavesTheCurrentDaysSpinner)
     auto tuesday = std::make_shared<server::ReplyGate>();
     harness().server()->script().forRoute(kTimetableRoute, ScriptedReply::normal().heldBy(tuesday));
     screen->btnTuesdayAction(nullptr);
-    ASSERT_TRUE(harness().runUntil([&] { return tuesday->arrived() == 1; }));
-    EXPECT_EQ(harness().overlayText(), ScheduleViewController::kLoadingText);
+    // The request reaches the server from the network thread while the
+    // report that it started (which shows the spinner) waits its turn on the
+    // main loop: both are waited for.
+    ASSERT_TRUE(harness().runUntil([&] {
+        return tuesday->arrived() == 1 && harness().overlayText() == ScheduleViewController::kLoadingText;
+    }));
 
     monday->open();
     ASSERT_TRUE(harness().runUntil([&] { return timetableRequests().size() == 1; }));
