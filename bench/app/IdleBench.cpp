@@ -39,8 +39,7 @@ void BM_ClientLeftAlone(benchmark::State& state)
 {
     platform::setLogSink([](std::string_view) {});
     bool still = state.range(0) != 0;
-    const char* other = std::getenv("ORB_BENCH_CLIENT");
-    std::string program = other && *other ? std::string(other) : testsupport::buildPath(kClientProgram);
+    std::string program = benchsupport::clientProgram(testsupport::buildPath(kClientProgram));
     testsupport::XvfbDisplay display;
     if (auto why = testsupport::startWindowTestDisplay(display); !why.empty()) {
         state.SkipWithError(why.c_str());

@@ -265,10 +265,7 @@ void BM_ClientInTheWindowWithAChatOpen(benchmark::State& state)
         // A copy of the prepared home each time: a sign-in saves the account
         // (and may keep the person signed in), which the next start must not find.
         const std::string runHome = scratch + "/home-run";
-        std::error_code copyError;
-        std::filesystem::remove_all(runHome, copyError);
-        std::filesystem::copy(setting.home, runHome, std::filesystem::copy_options::recursive, copyError);
-        if (copyError) {
+        if (!benchsupport::freshCopyOfHome(setting.home, runHome)) {
             state.SkipWithError("the home could not be copied");
             break;
         }

@@ -78,8 +78,7 @@ void BM_FirstWebPageAfterStart(benchmark::State& state)
 {
     // The harness's client and the engine talk; the figures are what matter here.
     platform::setLogSink([](std::string_view) {});
-    const char* other = std::getenv("ORB_BENCH_CLIENT");
-    std::string program = other && *other ? std::string(other) : testsupport::buildPath(kClientProgram);
+    std::string program = benchsupport::clientProgram(testsupport::buildPath(kClientProgram));
     testsupport::XvfbDisplay display;
     if (auto why = testsupport::startWindowTestDisplay(display); !why.empty()) {
         state.SkipWithError(why.c_str());
@@ -115,10 +114,7 @@ void BM_FirstWebPageAfterStart(benchmark::State& state)
     for (auto _ : state) {
         // A fresh copy of the signed-in home each time: nothing the engine
         // kept from the run before.
-        std::error_code copyError;
-        std::filesystem::remove_all(runHome, copyError);
-        std::filesystem::copy(setting.home, runHome, std::filesystem::copy_options::recursive, copyError);
-        if (copyError) {
+        if (!benchsupport::freshCopyOfHome(setting.home, runHome)) {
             state.SkipWithError("the home could not be copied");
             break;
         }
