@@ -6,7 +6,12 @@ namespace core {
 
 platform::Dictionary MagazineAd::encodeWithCoder() const
 {
-    return platform::Dictionary { { "name", adName }, { "image", adImage }, { "url", adUrl } };
+    // What a property list cannot hold (a control character in a name from
+    // the server) is left out of that text alone: the other texts and the
+    // other advertisements are kept as they came.
+    return platform::Dictionary { { "name", platform::PropertyList::holdableText(adName) },
+        { "image", platform::PropertyList::holdableText(adImage) },
+        { "url", platform::PropertyList::holdableText(adUrl) } };
 }
 
 std::shared_ptr<MagazineAd> MagazineAd::initWithCoder(const platform::Value& archive)
@@ -30,8 +35,6 @@ platform::Bytes MagazineAd::archiveList(const std::vector<std::shared_ptr<Magazi
         if (ad)
             list.emplace_back(ad->encodeWithCoder());
     }
-    // Texts from the server that XML cannot carry (control characters) leave
-    // an empty archive, which reads back as no advertisements.
     auto xml = platform::PropertyList::serialize(platform::Value(std::move(list)));
     if (!xml)
         return {};

@@ -52,42 +52,49 @@ namespace {
 
     bool isBlank(std::string_view s) { return trim(s).empty(); }
 
+    // The length of the character at s[i] when it is valid UTF-8 and one XML
+    // 1.0 allows; 0 otherwise.
+    std::size_t xmlCharacterAt(std::string_view s, std::size_t i)
+    {
+        auto c = static_cast<unsigned char>(s[i]);
+        std::uint32_t cp;
+        std::size_t len;
+        if (c < 0x80) {
+            cp = c;
+            len = 1;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            cp = c & 0x1F;
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            cp = c & 0x0F;
+            len = 3;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            cp = c & 0x07;
+            len = 4;
+        } else {
+            return 0;
+        }
+        if (i + len > s.size())
+            return 0;
+        for (std::size_t k = 1; k < len; ++k) {
+            auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80)
+                return 0;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return 0;
+        bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF)
+            || (cp >= 0xE000 && cp <= 0xFFFD) || cp >= 0x10000;
+        return allowed ? len : 0;
+    }
+
     // Valid UTF-8 made only of characters XML 1.0 allows.
     bool isXmlText(std::string_view s)
     {
-        std::size_t i = 0;
-        while (i < s.size()) {
-            auto c = static_cast<unsigned char>(s[i]);
-            std::uint32_t cp;
-            std::size_t len;
-            if (c < 0x80) {
-                cp = c;
-                len = 1;
-            } else if (c >= 0xC2 && c <= 0xDF) {
-                cp = c & 0x1F;
-                len = 2;
-            } else if (c >= 0xE0 && c <= 0xEF) {
-                cp = c & 0x0F;
-                len = 3;
-            } else if (c >= 0xF0 && c <= 0xF4) {
-                cp = c & 0x07;
-                len = 4;
-            } else {
-                return false;
-            }
-            if (i + len > s.size())
-                return false;
-            for (std::size_t k = 1; k < len; ++k) {
-                auto cc = static_cast<unsigned char>(s[i + k]);
-                if ((cc & 0xC0) != 0x80)
-                    return false;
-                cp = (cp << 6) | (cc & 0x3F);
-            }
-            if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-                return false;
-            bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF)
-                || (cp >= 0xE000 && cp <= 0xFFFD) || cp >= 0x10000;
-            if (!allowed)
+        for (std::size_t i = 0; i < s.size();) {
+            std::size_t len = xmlCharacterAt(s, i);
+            if (len == 0)
                 return false;
             i += len;
         }
@@ -661,5 +668,21 @@ bool PropertyList::writeFile(const std::string& path, const Value& value, Error*
 }
 
 bool PropertyList::isValid(const Value& value) { return serialize(value, nullptr).has_value(); }
+
+std::string PropertyList::holdableText(std::string_view text)
+{
+    std::string kept;
+    kept.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t len = xmlCharacterAt(text, i);
+        if (len == 0) {
+            ++i;
+            continue;
+        }
+        kept.append(text.substr(i, len));
+        i += len;
+    }
+    return kept;
+}
 
 } // namespace platform

@@ -37,6 +37,9 @@ public:
 
     // True when serialize would accept the value.
     static bool isValid(const Value& value);
+    // The text without what a property list cannot hold: the characters XML
+    // 1.0 does not allow and the bytes that are not UTF-8 are left out.
+    static std::string holdableText(std::string_view text);
 
     // Helpers shared with the tests and the JSON serialisation.
     // Nothing for dates outside the years 0 to 9999 or not finite.

@@ -2,6 +2,7 @@
 // per-account magazine settings up to date; the file is read back with the
 // sqlite3 program.
 #include "core/store/MagazineAd.h"
+#include "platform/os/PropertyList.h"
 #include "core/store/MagazineInfo.h"
 #include "core/util/ORBHelper.h"
 #include "platform/os/PlatformJson.h"
@@ -238,3 +239,30 @@ TEST_F(MagazineReplies, EachAccountKeepsItsOwnIssuesAndSettings)
 }
 
 } // namespace
+
+// One advertisement with a control character in its name (a property list
+// cannot hold it) loses that character alone: every advertisement is still
+// shown, the flag and the archive agree.
+TEST_F(MagazineReplies, AnAdvertisementTextWithAControlCharacterKeepsEveryAdvertisement)
+{
+    signIn();
+    Array ads {
+        Dictionary { { "adName", "春季\x01招生" }, { "adImage", "http://a/1.png" }, { "adUrl", "http://a/1" } },
+        Dictionary { { "adName", "暑期班" }, { "adImage", "http://a/2\x1F.png" }, { "adUrl", "http://a/2" } },
+    };
+    list(listReply({ issue(7, 2, "第七期") }, "T1", Value(), Value(std::move(ads))));
+    EXPECT_EQ(ORBHelper::userDefaultForKey(ORBHelper::kMagazineHasAds), Value(true));
+    Value archive = ORBHelper::userDefaultForKey(ORBHelper::kMagazineAds);
+    ASSERT_TRUE(archive.isData());
+    auto kept = core::MagazineAd::unarchiveList(*archive.asData());
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->size(), 2u);
+    EXPECT_EQ((*kept)[0]->adName, "春季招生");
+    EXPECT_EQ((*kept)[0]->adUrl, "http://a/1");
+    EXPECT_EQ((*kept)[1]->adName, "暑期班");
+    EXPECT_EQ((*kept)[1]->adImage, "http://a/2.png");
+    // What the archive can hold is written as it is.
+    EXPECT_EQ(platform::PropertyList::holdableText("a\tb\nc\r\xEF\xBF\xBD\xF0\x9F\x98\x80"),
+        "a\tb\nc\r\xEF\xBF\xBD\xF0\x9F\x98\x80");
+    EXPECT_EQ(platform::PropertyList::holdableText("x\xFFy\xEF\xBF\xBEz\xC0\x80"), "xyz");
+}
