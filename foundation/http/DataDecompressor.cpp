@@ -80,8 +80,8 @@ std::optional<platform::Bytes> DataDecompressor::uncompressBytes(
     return output;
 }
 
-bool DataDecompressor::uncompressBytesAppending(
-    const std::uint8_t* bytes, std::size_t length, platform::Bytes& destination, platform::Error* error)
+bool DataDecompressor::uncompressBytesAppending(const std::uint8_t* bytes, std::size_t length,
+    platform::Bytes& destination, platform::Error* error, std::size_t limit)
 {
     if (length == 0)
         return true;
@@ -111,11 +111,20 @@ bool DataDecompressor::uncompressBytesAppending(
                 platform::reserveBytes(destination, std::max(destination.capacity() * 2, produced + stretch));
             destination.resize(produced + stretch);
         }
-        const std::size_t room = destination.size() - produced;
+        // Never more room than the limit leaves, plus a byte to tell that
+        // the limit was passed.
+        std::size_t room = destination.size() - produced;
+        if (limit != SIZE_MAX)
+            room = std::min(room, limit - std::min(limit, produced - start) + 1);
         z.next_out = destination.data() + produced;
         z.avail_out = static_cast<uInt>(room);
         int status = inflate(&z, Z_NO_FLUSH);
         produced += room - z.avail_out;
+        if (produced - start > limit) {
+            destination.resize(start);
+            platform::setError(error, tooLargeError());
+            return false;
+        }
         if (status == Z_STREAM_END) {
             streamEnded_ = true;
             break;
@@ -138,14 +147,17 @@ bool DataDecompressor::uncompressBytesAppending(
     return true;
 }
 
-std::optional<platform::Bytes> DataDecompressor::uncompressData(const platform::Bytes& data, platform::Error* error)
+std::optional<platform::Bytes> DataDecompressor::uncompressData(
+    const platform::Bytes& data, platform::Error* error, std::size_t limit)
 {
     if (data.empty())
         return std::nullopt;
     auto decompressor = DataDecompressor::decompressor(error);
     if (!decompressor)
         return std::nullopt;
-    auto result = decompressor->uncompressBytes(data.data(), data.size(), error);
+    std::optional<platform::Bytes> result = platform::Bytes();
+    if (!decompressor->uncompressBytesAppending(data.data(), data.size(), *result, error, limit))
+        result.reset();
     if (result && !decompressor->streamEnded()) {
         platform::setError(error, truncatedStreamError());
         return std::nullopt;
@@ -196,5 +208,10 @@ platform::Error DataDecompressor::inflateErrorWithCode(int code)
 }
 
 platform::Error DataDecompressor::truncatedStreamError() { return inflateErrorWithCode(Z_BUF_ERROR); }
+
+platform::Error DataDecompressor::tooLargeError()
+{
+    return makeHTTPRequestError(CompressionError, "Decompression of data stopped: the body is too large");
+}
 
 } // namespace foundation

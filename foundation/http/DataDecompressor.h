@@ -38,11 +38,15 @@ public:
     // already reserved is used as it is. Only the stretch about to be
     // written is opened up ahead of inflate, never the whole reserve. On an
     // error destination is as it was before the call, and false comes back.
-    bool uncompressBytesAppending(
-        const std::uint8_t* bytes, std::size_t length, platform::Bytes& destination, platform::Error* error);
+    // More than `limit` bytes from this piece is an error too (tooLargeError):
+    // a small body that inflates without end stops there.
+    bool uncompressBytesAppending(const std::uint8_t* bytes, std::size_t length, platform::Bytes& destination,
+        platform::Error* error, std::size_t limit = SIZE_MAX);
 
-    // The whole body inflated. A stream that stops before its end is an error.
-    static std::optional<platform::Bytes> uncompressData(const platform::Bytes& data, platform::Error* error);
+    // The whole body inflated. A stream that stops before its end is an
+    // error, and so is one that inflates to more than `limit` bytes.
+    static std::optional<platform::Bytes> uncompressData(
+        const platform::Bytes& data, platform::Error* error, std::size_t limit = SIZE_MAX);
     // As uncompressData, file to file; the destination is replaced only by a
     // complete result and is left as it was on failure.
     static bool uncompressDataFromFile(
@@ -50,6 +54,8 @@ public:
     static platform::Error inflateErrorWithCode(int code);
     // The error for a stream that ended before its trailer.
     static platform::Error truncatedStreamError();
+    // The error for a body that inflates past the limit it was given.
+    static platform::Error tooLargeError();
 
 private:
     struct ZStream;

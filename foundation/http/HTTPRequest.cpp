@@ -1580,6 +1580,7 @@ void HTTPRequest::handleBytesAvailable()
             if (!transfer_.dataDecompressor) {
                 Error error;
                 transfer_.dataDecompressor = DataDecompressor::decompressor(&error);
+                transfer_.inflatedBytes = 0;
                 if (!transfer_.dataDecompressor) {
                     failWithError(error);
                     return;
@@ -1594,8 +1595,9 @@ void HTTPRequest::handleBytesAvailable()
                 if (rawResponseData_.capacity() == 0 && contentLength_ > 0)
                     platform::reserveBytes(rawResponseData_,
                         std::size_t(std::min(contentLength_ * kExpectedInflation, kLargestReserve)));
+                const std::size_t limit = kLargestInflatedBody - std::min(kLargestInflatedBody, rawResponseData_.size());
                 if (!transfer_.dataDecompressor->uncompressBytesAppending(
-                        buffer.data(), buffer.size(), rawResponseData_, &error)) {
+                        buffer.data(), buffer.size(), rawResponseData_, &error, limit)) {
                     failWithError(error);
                     return;
                 }
@@ -1615,12 +1617,18 @@ void HTTPRequest::handleBytesAvailable()
                 // written out, is inflated into the thread's scratch buffer.
                 platform::Bytes& scratch = inflateScratch();
                 scratch.clear();
+                // A body kept compressed in memory is inflated whole when
+                // asked for: it may not inflate past what that may hold.
+                const std::size_t limit = settings_.downloadDestinationPath
+                    ? SIZE_MAX
+                    : kLargestInflatedBody - std::min(kLargestInflatedBody, transfer_.inflatedBytes);
                 if (!transfer_.dataDecompressor->uncompressBytesAppending(
-                        buffer.data(), buffer.size(), scratch, &error)) {
+                        buffer.data(), buffer.size(), scratch, &error, limit)) {
                     releaseLargeInflateScratch();
                     failWithError(error);
                     return;
                 }
+                transfer_.inflatedBytes += scratch.size();
                 if (keepInflated)
                     inflated = &scratch;
             }
@@ -2119,7 +2127,7 @@ std::optional<platform::Bytes> HTTPRequest::responseData() const
         && !settings_.downloadDestinationPath) {
         if (rawResponseData_.empty())
             return platform::Bytes();
-        return DataDecompressor::uncompressData(rawResponseData_, nullptr);
+        return DataDecompressor::uncompressData(rawResponseData_, nullptr, kLargestInflatedBody);
     }
     return rawResponseData_;
 }

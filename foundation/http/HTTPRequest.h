@@ -256,7 +256,12 @@ public:
     bool downloadComplete() const;
     // The body: inflated when it came compressed and inflation was deferred.
     // Empty when the body was handed to a data callback.
+    // A compressed body kept in memory that inflates to more than
+    // kLargestInflatedBody fails the request (CompressionError), and answers
+    // nothing here: a small reply that inflates without end must not take
+    // the process's memory.
     std::optional<platform::Bytes> responseData() const;
+    static constexpr std::size_t kLargestInflatedBody = std::size_t { 64 } * 1024 * 1024;
     // The body as text in the response's encoding; nullopt when it is not valid there.
     std::optional<std::string> responseString() const;
     bool isResponseCompressed() const;
@@ -582,6 +587,8 @@ private:
         FileDescriptor postBodyWriteFd;
         // The response body on its way in.
         std::unique_ptr<DataDecompressor> dataDecompressor;
+        // What the compressed body kept in memory has inflated to so far.
+        std::size_t inflatedBytes = 0;
         FileDescriptor fileDownloadFd;
         FileDescriptor inflatedFileDownloadFd;
         // Progress and the status tick.

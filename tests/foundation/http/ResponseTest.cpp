@@ -1,4 +1,5 @@
 #include "foundation/http/DataCompressor.h"
+#include "foundation/http/DataDecompressor.h"
 #include "foundation/http/HTTPRequest.h"
 #include "tests/foundation/http/HttpTestHarness.h"
 #include "tests/foundation/http/TestUtil.h"
@@ -199,6 +200,48 @@ TEST_F(ResponseTest, GzipBodiesFarLargerThanTheirAnnouncedLengthReadWhole)
         EXPECT_EQ(get->rawResponseData().size(), plain.size()) << path;
         EXPECT_TRUE(bodyText(get) == plain) << path;
     }
+}
+
+TEST_F(ResponseTest, AGzipBodyInflatingPastTheLimitFailsInsteadOfTakingTheMemory)
+{
+    // A little over the limit of zeros: a few hundred kilobytes on the wire.
+    const std::size_t size = HTTPRequest::kLargestInflatedBody + 4096;
+    std::string gz = gzipped(std::string(size, '\0'));
+    ASSERT_LT(gz.size(), size / 200);
+    server.on("/bomb",
+        TestHttpServer::reply(response(gz, TestResponse::Framing::ContentLength, { { "Content-Encoding", "gzip" } })));
+    // Just under the limit inflates whole, whichever way.
+    std::string fits = gzipped(std::string(HTTPRequest::kLargestInflatedBody - 4096, 'a'));
+    server.on("/fits",
+        TestHttpServer::reply(response(fits, TestResponse::Framing::Chunked, { { "Content-Encoding", "gzip" } })));
+    for (bool wait : { true, false }) {
+        auto bomb = request("/bomb");
+        bomb->setShouldWaitToInflateCompressedResponses(wait);
+        auto recorder = std::make_shared<RecordingDelegate>();
+        bomb->setDelegate(recorder);
+        ASSERT_TRUE(runRequest(bomb));
+        ASSERT_TRUE(bomb->error()) << "wait " << wait;
+        EXPECT_EQ(bomb->error()->code(), CompressionError);
+        EXPECT_EQ(recorder->events.back(), "failed");
+        EXPECT_LE(bomb->rawResponseData().size(), HTTPRequest::kLargestInflatedBody);
+        EXPECT_FALSE(bomb->responseData().has_value() && bomb->responseData()->size() > HTTPRequest::kLargestInflatedBody);
+
+        auto whole = request("/fits");
+        whole->setShouldWaitToInflateCompressedResponses(wait);
+        ASSERT_TRUE(runRequest(whole));
+        ASSERT_FALSE(whole->error()) << whole->error()->description();
+        auto body = whole->responseData();
+        ASSERT_TRUE(body);
+        EXPECT_EQ(body->size(), HTTPRequest::kLargestInflatedBody - 4096) << "wait " << wait;
+    }
+    // Inflated whole by itself, a body kept compressed stops at the limit too.
+    platform::Bytes raw(gz.begin(), gz.end());
+    platform::Error error;
+    EXPECT_FALSE(foundation::DataDecompressor::uncompressData(raw, &error, HTTPRequest::kLargestInflatedBody));
+    EXPECT_EQ(error.code(), CompressionError);
+    auto all = foundation::DataDecompressor::uncompressData(raw, nullptr, size);
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->size(), size);
 }
 
 TEST_F(ResponseTest, BrokenGzipFailsTheRequestAndKeepsTheOldFile)
