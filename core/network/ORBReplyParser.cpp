@@ -16,6 +16,7 @@
 #include "core/store/ORBDBHelper.h"
 #include "core/util/ORBHelper.h"
 #include "foundation/http/DataDecompressor.h"
+#include "foundation/http/HTTPRequest.h"
 #include "platform/os/Log.h"
 #include "platform/os/PlatformJson.h"
 #include "platform/os/StringUtil.h"
@@ -162,7 +163,9 @@ std::optional<Bytes> ORBReplyParser::uncompressZippedData(const Bytes& data)
     if (data.empty())
         return data;
     platform::Error error;
-    auto inflated = DataDecompressor::uncompressData(data, &error);
+    // Under the ceiling every body kept in memory has: a small reply that
+    // inflates without end fails instead of taking the process's memory.
+    auto inflated = DataDecompressor::uncompressData(data, &error, foundation::HTTPRequest::kLargestInflatedBody);
     if (!inflated)
         platform::log("uncompress failed:%s\n", error.localizedDescription().c_str());
     return inflated;

@@ -11,6 +11,7 @@
 #include "core/model/WeiboReplyData.h"
 #include "core/network/ORBNetworkHelper.h"
 #include "core/network/ORBReplyParser.h"
+#include "foundation/http/HTTPRequest.h"
 #include "platform/os/PlatformJson.h"
 #include "platform/os/RunLoop.h"
 #include "server/Compression.h"
@@ -464,6 +465,18 @@ TEST(ReplyText, InflatingNeedsAWholeStream)
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->empty());
     EXPECT_FALSE(ORBReplyParser::uncompressZippedData(bytesOf("plain text, not deflated")));
+    // A stream inflating past what a body kept in memory may hold fails.
+    const std::size_t limit = foundation::HTTPRequest::kLargestInflatedBody;
+    for (auto compression : { server::Compression::Gzip, server::Compression::Zlib }) {
+        auto over = server::compress(std::string(limit + 1, ' '), compression);
+        ASSERT_TRUE(over);
+        EXPECT_FALSE(ORBReplyParser::uncompressZippedData(bytesOf(*over)));
+        auto at = server::compress(std::string(limit, ' '), compression);
+        ASSERT_TRUE(at);
+        auto whole = ORBReplyParser::uncompressZippedData(bytesOf(*at));
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->size(), limit);
+    }
 }
 
 } // namespace
