@@ -1580,7 +1580,6 @@ void HTTPRequest::handleBytesAvailable()
             if (!transfer_.dataDecompressor) {
                 Error error;
                 transfer_.dataDecompressor = DataDecompressor::decompressor(&error);
-                transfer_.inflatedBytes = 0;
                 if (!transfer_.dataDecompressor) {
                     failWithError(error);
                     return;
@@ -1617,18 +1616,12 @@ void HTTPRequest::handleBytesAvailable()
                 // written out, is inflated into the thread's scratch buffer.
                 platform::Bytes& scratch = inflateScratch();
                 scratch.clear();
-                // A body kept compressed in memory is inflated whole when
-                // asked for: it may not inflate past what that may hold.
-                const std::size_t limit = settings_.downloadDestinationPath
-                    ? SIZE_MAX
-                    : kLargestInflatedBody - std::min(kLargestInflatedBody, transfer_.inflatedBytes);
                 if (!transfer_.dataDecompressor->uncompressBytesAppending(
-                        buffer.data(), buffer.size(), scratch, &error, limit)) {
+                        buffer.data(), buffer.size(), scratch, &error)) {
                     releaseLargeInflateScratch();
                     failWithError(error);
                     return;
                 }
-                transfer_.inflatedBytes += scratch.size();
                 if (keepInflated)
                     inflated = &scratch;
             }

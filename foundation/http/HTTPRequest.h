@@ -256,10 +256,12 @@ public:
     bool downloadComplete() const;
     // The body: inflated when it came compressed and inflation was deferred.
     // Empty when the body was handed to a data callback.
-    // A compressed body kept in memory that inflates to more than
-    // kLargestInflatedBody fails the request (CompressionError), and answers
-    // nothing here: a small reply that inflates without end must not take
-    // the process's memory.
+    // A compressed body that inflates to more than kLargestInflatedBody
+    // answers nothing here, and one inflated as it comes (inflation not
+    // deferred) fails the request with CompressionError: a small reply that
+    // inflates without end must not take the process's memory. A body kept
+    // compressed is still taken whole as it came (rawResponseData), for an
+    // owner that inflates it under a limit of its own.
     std::optional<platform::Bytes> responseData() const;
     static constexpr std::size_t kLargestInflatedBody = std::size_t { 64 } * 1024 * 1024;
     // The body as text in the response's encoding; nullopt when it is not valid there.
@@ -587,8 +589,6 @@ private:
         FileDescriptor postBodyWriteFd;
         // The response body on its way in.
         std::unique_ptr<DataDecompressor> dataDecompressor;
-        // What the compressed body kept in memory has inflated to so far.
-        std::size_t inflatedBytes = 0;
         FileDescriptor fileDownloadFd;
         FileDescriptor inflatedFileDownloadFd;
         // Progress and the status tick.
