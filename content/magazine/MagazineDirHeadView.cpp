@@ -4,6 +4,9 @@
 #include "platform/uikit/UITapGestureRecognizer.h"
 #include "ui/images/RemoteImageView.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace content {
 
 void MagazineDirHeadView::setHeadChapters(std::vector<std::shared_ptr<core::MagazineChapterInfo>> chapters)
@@ -98,9 +101,11 @@ void MagazineDirHeadView::tapHeadView()
     double width = bounds().width();
     if (headChapters_.empty() || width <= 0)
         return;
-    auto page = static_cast<std::size_t>(contentOffset().x / width);
-    if (page >= headChapters_.size())
-        page = headChapters_.size() - 1;
+    // A strip pulled past either end shows the page at that end.
+    double at = contentOffset().x / width;
+    std::size_t page = 0;
+    if (std::isfinite(at) && at > 0)
+        page = std::min(static_cast<std::size_t>(std::min(at, 1e9)), headChapters_.size() - 1);
     if (auto target = headDelegate_.lock())
         target->clickHeadView(headChapters_[page]->chapterId);
 }

@@ -492,6 +492,15 @@ TEST_F(MagazineReader, TheHeadStripTurnsEveryFiveSecondsUntilTheReaderGoes)
     ASSERT_TRUE(harness().tap(strip));
     EXPECT_EQ(reader->magazineContentView()->currentIndex(), 103);
     ASSERT_TRUE(harness().tapButton("‹ 返回目录"));
+    // Pulled past its first page (the strip bounces) or past its last, a
+    // tap opens the page at that end.
+    for (double offset : { -120.0, -400.0, 960.0 + 120.0 }) {
+        strip->setContentOffset(platform::Point(offset, 0));
+        strip->tapHeadView();
+        const auto& end = offset < 0 ? strip->headChapters().front() : strip->headChapters().back();
+        EXPECT_EQ(reader->magazineContentView()->currentIndex(), end->chapterId) << offset;
+        ASSERT_TRUE(harness().tapButton("‹ 返回目录"));
+    }
 
     // Leaving stops it, and nothing keeps the reader alive.
     std::weak_ptr<MagazineViewController> weak = reader;
