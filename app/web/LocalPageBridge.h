@@ -28,21 +28,6 @@ inline std::string withScript(std::string text, std::string_view script)
     return platform::replaceAll(text, kAccountScriptPlaceholder, script);
 }
 
-namespace detail {
-
-    inline int hexDigit(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
-
-} // namespace detail
-
 // Where the decoded form of `raw` has gone past `prefix`: the index in `raw`
 // just after it (a "%3A" standing for the prefix's ":" counts as the colon);
 // npos when the decoded text does not start with the prefix.
@@ -54,9 +39,9 @@ inline std::size_t afterDecodedPrefix(std::string_view raw, std::string_view pre
             return std::string_view::npos;
         char c = raw[at];
         std::size_t width = 1;
-        if (c == '%' && at + 2 < raw.size() && detail::hexDigit(raw[at + 1]) >= 0
-            && detail::hexDigit(raw[at + 2]) >= 0) {
-            c = static_cast<char>(detail::hexDigit(raw[at + 1]) * 16 + detail::hexDigit(raw[at + 2]));
+        if (c == '%' && at + 2 < raw.size() && platform::hexDigitValue(raw[at + 1]) >= 0
+            && platform::hexDigitValue(raw[at + 2]) >= 0) {
+            c = static_cast<char>(platform::hexDigitValue(raw[at + 1]) * 16 + platform::hexDigitValue(raw[at + 2]));
             width = 3;
         }
         if (c != wanted)

@@ -2,6 +2,7 @@
 
 #include "foundation/json/JsonDecimal.h"
 #include "platform/os/Log.h"
+#include "platform/os/StringUtil.h"
 
 #include <cstdint>
 #include <limits>
@@ -13,23 +14,12 @@ namespace {
 
     bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
 
-    int hexValue(std::uint8_t c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
-
     // Four hexadecimal digits into one UTF-16 unit; -1 when any is not a digit.
     long hexQuad(const std::uint8_t* p)
     {
         long unit = 0;
         for (int i = 0; i < 4; ++i) {
-            int h = hexValue(p[i]);
+            int h = platform::hexDigitValue(p[i]);
             if (h < 0)
                 return -1;
             unit = unit * 16 + h;

@@ -17,17 +17,6 @@ namespace {
         return std::clamp(v, 0.0, 1.0);
     }
 
-    int hexDigit(char32_t c)
-    {
-        if (c >= '0' && c <= '9')
-            return static_cast<int>(c - '0');
-        if (c >= 'a' && c <= 'f')
-            return static_cast<int>(c - 'a' + 10);
-        if (c >= 'A' && c <= 'F')
-            return static_cast<int>(c - 'A' + 10);
-        return -1;
-    }
-
     bool isScannerSpace(char16_t c)
     {
         return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -72,7 +61,7 @@ std::optional<Color> colorFromSixDigitHex(std::string_view text)
     auto pair = [&](std::size_t at) {
         int value = 0;
         for (std::size_t i = at; i < at + 2; ++i) {
-            int digit = hexDigit((*units)[i]);
+            int digit = platform::hexDigitValue((*units)[i]);
             if (digit < 0)
                 break;
             value = value * 16 + digit;
@@ -112,12 +101,12 @@ Color colorFromHexString(std::string_view text)
     while (i < units.size() && isScannerSpace(units[i]))
         ++i;
     if (i + 2 < units.size() && units[i] == u'0' && (units[i + 1] == u'x' || units[i + 1] == u'X')
-        && hexDigit(units[i + 2]) >= 0)
+        && platform::hexDigitValue(units[i + 2]) >= 0)
         i += 2;
     std::uint64_t value = 0;
     bool saturated = false;
     for (; i < units.size(); ++i) {
-        int digit = hexDigit(units[i]);
+        int digit = platform::hexDigitValue(units[i]);
         if (digit < 0)
             break;
         if (!saturated) {

@@ -8,6 +8,18 @@
 
 namespace platform {
 
+// The value of a hexadecimal digit (0-9, a-f, A-F); -1 for anything else.
+constexpr int hexDigitValue(char32_t c)
+{
+    if (c >= '0' && c <= '9')
+        return static_cast<int>(c - '0');
+    if (c >= 'a' && c <= 'f')
+        return static_cast<int>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F')
+        return static_cast<int>(c - 'A' + 10);
+    return -1;
+}
+
 // Text is UTF-8 in std::string throughout the program, but lengths, offsets
 // and limits are counted the way the phone counts them: in UTF-16 code units.
 // A character outside the Basic Multilingual Plane (most emoji) counts 2.

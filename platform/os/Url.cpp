@@ -12,15 +12,7 @@ namespace {
 
     bool isAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
     bool isDigit(char c) { return c >= '0' && c <= '9'; }
-    bool isHexDigit(char c) { return isDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
-    int hexValue(char c)
-    {
-        if (isDigit(c))
-            return c - '0';
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return c - 'a' + 10;
-    }
+    bool isHexDigit(char c) { return hexDigitValue(static_cast<unsigned char>(c)) >= 0; }
 
     bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
     bool isSubDelim(char c)
@@ -497,7 +489,7 @@ std::optional<std::string> percentDecode(std::string_view text)
         }
         if (!isValidEscapeAt(text, i))
             return std::nullopt;
-        out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
         i += 2;
     }
     return out;

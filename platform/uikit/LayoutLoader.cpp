@@ -5,6 +5,7 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 #include "platform/os/PlatformJson.h"
+#include "platform/os/StringUtil.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIControl.h"
@@ -301,17 +302,6 @@ bool validLayoutName(std::string_view name)
     return !name.empty() && name.find('/') == std::string_view::npos && name.find("..") == std::string_view::npos;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 void LayoutLoader::addProperty(
@@ -459,8 +449,8 @@ std::optional<Color> LayoutLoader::colorFromValue(const Value& value)
         return std::nullopt;
     int bytes[4] = { 0, 0, 0, 255 };
     for (std::size_t i = 0; i + 1 < text->size(); i += 2) {
-        int high = hexDigit((*text)[i + 1]);
-        int low = hexDigit((*text)[i + 2]);
+        int high = platform::hexDigitValue((*text)[i + 1]);
+        int low = platform::hexDigitValue((*text)[i + 2]);
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes[i / 2] = high * 16 + low;
