@@ -169,16 +169,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::vector<std::string> fields(1);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == 0xFF)
-            fields.emplace_back();
-        else
-            fields.back() += static_cast<char>(data[i]);
-    }
-    fields.resize(6);
-    for (auto& f : fields)
-        f = fuzzsupport::asText(f);
+    auto fields = fuzzsupport::textFields(data, size, 6);
 
     core::ORBEndpoints::setServerBase(fields[0]);
     auto account = std::make_shared<core::AccountInfo>();

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace fuzzsupport {
 
@@ -39,6 +40,23 @@ inline std::string asText(std::string_view bytes)
 }
 
 // A folder under $TMPDIR (or /tmp) for this process, removed at exit.
+// The input split at 0xFF bytes (never part of UTF-8) into `count` fields
+// (missing ones empty, extra ones dropped), each made text by asText.
+inline std::vector<std::string> textFields(const std::uint8_t* data, std::size_t size, std::size_t count)
+{
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0xFF)
+            fields.emplace_back();
+        else
+            fields.back() += static_cast<char>(data[i]);
+    }
+    fields.resize(count);
+    for (auto& field : fields)
+        field = asText(field);
+    return fields;
+}
+
 inline const std::string& scratch()
 {
     static const std::string path = [] {

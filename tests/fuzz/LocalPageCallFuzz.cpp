@@ -129,16 +129,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::vector<std::string> fields(1);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == 0xFF)
-            fields.emplace_back();
-        else
-            fields.back() += static_cast<char>(data[i]);
-    }
-    fields.resize(6);
-    for (auto& field : fields)
-        field = fuzzsupport::asText(field);
+    auto fields = fuzzsupport::textFields(data, size, 6);
 
     checkPhoto(fields[0]);
     checkAlbum(fields[1]);
