@@ -107,9 +107,7 @@ void RemoteImageView::setImage(const std::shared_ptr<UIImage>& image)
         transition->setDuration(crossfadeDuration_);
         layer()->addAnimation(transition, {});
     }
-    UIImageView::setImage(image);
-    if (activityView_)
-        activityView_->stopAnimating();
+    setImageAtOnce(image);
 }
 
 void RemoteImageView::setImageAtOnce(const std::shared_ptr<UIImage>& image)
