@@ -47,6 +47,11 @@ bool isCompleteIncoming(const core::MessageInfo& message)
     return !message.uid.empty() && message.contact && message.contact->uid != 0 && message.time;
 }
 
+// Only a count moved, or a request went out: nothing on the screen changed,
+// so the window need not be drawn again for this tick (twice a second on a
+// still screen).
+void tickedQuietly() { platform::RunLoop::current().markCalloutQuiet(); }
+
 void pushScreen(UIViewController& from, const std::shared_ptr<UIViewController>& screen)
 {
     if (auto navigation = from.navigationController(); navigation && screen)
@@ -199,14 +204,6 @@ void MessageBoxViewController::navHandleTimer()
         navTicks_ = (navTicks_ + 1) % kNavPollTicks;
         tickedQuietly();
     }
-}
-
-void MessageBoxViewController::tickedQuietly()
-{
-    // Only a count moved, or a request went out: nothing on the screen
-    // changed, so the window need not be drawn again for this tick (twice a
-    // second on a still screen).
-    platform::RunLoop::current().markCalloutQuiet();
 }
 
 void MessageBoxViewController::loadMessage()

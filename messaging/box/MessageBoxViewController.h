@@ -72,7 +72,6 @@ public:
     // ---- The tick and the poll ------------------------------------------------------
     void handleTimer();
     void navHandleTimer();
-    static void tickedQuietly();
     void loadMessage();
     void requestMessageSucceeded(const foundation::HTTPRequestPtr& request);
     void requestMessageFailed(const foundation::HTTPRequestPtr& request);
