@@ -222,7 +222,11 @@ bool SchoolData::seed()
 
     // The message box's feature notices, by the role that sees them (1
     // teacher, 2 parent, 3 student) and the feature's navigation type. Each
-    // screen a notice can open is reached by one role at least.
+    // screen a notice can open is reached by one role at least, and each
+    // notice says what its screen then shows that role: the homework, the
+    // service desk's reply and the notices are seeded with the pages. The
+    // questionnaire page reads no account, so it never has one to fill: its
+    // notices say the surveys are over.
     struct NavNotice {
         int role;
         int type;
@@ -233,15 +237,16 @@ bool SchoolData::seed()
     const NavNotice notices[] = {
         { 1, 2, "本月CTD通话还剩120分钟", 1, 1 * kHour },
         { 1, 3, "您有3条新的短信记录", 3, 2 * kHour },
-        { 1, 5, "三年级(1)班还有5名学生本周未点评", 5, 3 * kHour },
-        { 1, 14, "家长满意度问卷已发布，请查看", 1, 4 * kHour },
-        { 2, 4, "学校发布了期中考试安排", 1, 1 * kHour },
-        { 2, 6, "今天的数学作业已布置", 1, 2 * kHour },
+        { 1, 5, "三年级(1)班还有6名学生未被点评", 6, 3 * kHour },
+        { 1, 6, "三年级(1)班的语文作业已布置", 1, 3.5 * kHour },
+        { 1, 14, "家长满意度问卷已结束，感谢参与", 1, 4 * kHour },
+        { 2, 4, "学校发布了期末考试安排", 1, 1 * kHour },
+        { 2, 6, "老师布置了新的作业", 1, 2 * kHour },
         { 2, 25, "成长期刊第4期已发布", 1, 3 * kHour },
         { 2, 5, "李老师点评了您的孩子", 1, 4 * kHour },
-        { 3, 6, "今天有2项新作业", 2, 1 * kHour },
+        { 3, 6, "你有2项新作业", 2, 1 * kHour },
         { 3, 8, "客服回复了你的留言", 1, 2 * kHour },
-        { 3, 14, "读书兴趣调查等你填写", 1, 3 * kHour },
+        { 3, 14, "读书兴趣调查已结束，感谢参与", 1, 3 * kHour },
     };
     for (const auto& n : notices)
         run("INSERT INTO nav_message VALUES (?, ?, ?, ?, ?)", { n.role, n.type, n.content, n.count, timeText(-n.ago) });

@@ -168,7 +168,9 @@ void ORBViewController::presentInNavigation(
     auto navigation = std::make_shared<UINavigationController>(screen);
     navigation->setNavigationBarHidden(barHidden);
     UINavigationBarBackgroundImage::setBgImage(*navigation->navigationBar(), UIImage::imageNamed(kTopBarImage));
-    navigation->view()->setBackgroundColor(platform::Color::fromWhite(kModalBackgroundWhite, 1.0));
+    // Behind the status bar: the top bar's colour, as on the tabs, for the
+    // screens that show the bar (the sign-in itself covers it).
+    navigation->view()->setBackgroundColor(kStatusBarColor);
     UINavigationBar::appearance().shadowImage = std::make_shared<UIImage>(platform::Image(1, 1));
     navigation->navigationBar()->setShadowImage(UINavigationBar::appearance().shadowImage);
     presentViewController(navigation, animated);

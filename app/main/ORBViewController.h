@@ -25,7 +25,6 @@ public:
 
     static constexpr const char* kTopBarImage = "public_topbar_bg.png";
     // The modal screens' background: white 0.94.
-    static constexpr double kModalBackgroundWhite = 0.94;
     // Tab indices other screens switch to.
     static constexpr long kMessageTab = 0;
     static constexpr long kCircleTab = 1;

@@ -23,7 +23,9 @@
 #include "ui/photobrowser/BrowserPhoto.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
+#include <utility>
 
 using foundation::HTTPRequestPtr;
 using foundation::RequestSelector;
@@ -35,6 +37,7 @@ const platform::Color kNoReceiverColor = platform::Color::fromRGB255(190, 190, 1
 const platform::Color kCountColor = platform::Color::fromRGB255(150, 150, 150);
 const platform::Color kThemedLabelColor = platform::Color::fromRGB255(242, 246, 218);
 const platform::Color kThemedButtonColor = platform::Color::fromRGB255(142, 192, 27);
+const platform::Color kRestingRecordColor = platform::Color::fromRGB255(180, 180, 180);
 const char* const kThemeNames[] = { "main_light", "main_dark", "main_light", "main_dark", "main_dark" };
 
 std::shared_ptr<UIViewController> presentingRoot()
@@ -158,10 +161,9 @@ void MessageSendViewController::viewDidLoad()
     messageSendSoundDidRemove = weakCallback<MessageSendViewController>([](MessageSendViewController& screen, MessageSendSound& tile) {
         screen.removeTile(tile);
     });
-    messageSendSoundDidPlay = [](MessageSendSound& tile) {
-        auto view = std::static_pointer_cast<MessageSendSound>(tile.sharedView());
-        MessageAudioPlayer::play(tile.info(), std::weak_ptr<MessageAudioPlayerDelegate>(view));
-    };
+    messageSendSoundDidPlay = weakCallback<MessageSendViewController>([](MessageSendViewController& screen, MessageSendSound& tile) {
+        screen.playClip(tile);
+    });
     messageSendSoundDidUpload = weakCallback<MessageSendViewController>([](MessageSendViewController& screen, MessageSendSound&) {
         screen.uploadDidReport();
     });
@@ -171,6 +173,8 @@ void MessageSendViewController::viewDidLoad()
     observe(kTemplateNotification, &MessageSendViewController::addMessageTemplate);
 
     txtContent_->setDelegate(std::weak_ptr<UITextViewDelegate>(me));
+    // Recording waits while a clip plays: the button shows it.
+    btnSound_->setTitleColor(kRestingRecordColor, UIControlStateDisabled);
     btnClose_->setAlpha(0);
     charCountLabel_->setText(std::to_string(kTextLimit));
     charCountLabel_->setTextColor(kCountColor);
@@ -359,6 +363,30 @@ void MessageSendViewController::btnSoundTouchDown(UIControl*)
 
 void MessageSendViewController::btnSoundTouchUp(UIControl*) { recordView_->stopRecord(); }
 
+void MessageSendViewController::playClip(MessageSendSound& tile)
+{
+    auto watcher = std::make_shared<MessageAudioPlayerDelegate>();
+    std::weak_ptr<MessageSendSound> view = std::static_pointer_cast<MessageSendSound>(tile.sharedView());
+    std::weak_ptr<MessageSendViewController> screen = self<MessageSendViewController>();
+    using Callback = MessageAudioPlayerDelegate::SoundCallback MessageAudioPlayerDelegate::*;
+    auto relay = [view, screen](Callback member, std::optional<bool> recordable) {
+        return [view, screen, member, recordable](MessageAudioPlayer& player, const std::shared_ptr<core::SoundInfo>& sound) {
+            if (auto me = screen.lock(); me && recordable)
+                me->btnSound_->setEnabled(*recordable);
+            if (auto tile = view.lock(); tile && (*tile).*member)
+                ((*tile).*member)(player, sound);
+        };
+    };
+    watcher->messageAudioPlayerLoadingSound = relay(&MessageAudioPlayerDelegate::messageAudioPlayerLoadingSound, std::nullopt);
+    watcher->messageAudioPlayerLoadSoundFinished
+        = relay(&MessageAudioPlayerDelegate::messageAudioPlayerLoadSoundFinished, std::nullopt);
+    watcher->messageAudioPlayerPlayingSound = relay(&MessageAudioPlayerDelegate::messageAudioPlayerPlayingSound, false);
+    watcher->messageAudioPlayerPlaySoundFinished = relay(&MessageAudioPlayerDelegate::messageAudioPlayerPlaySoundFinished, true);
+    // The delegate of a clip playing now hears it stop (a second tap) before it is replaced.
+    auto previous = std::exchange(playback_, watcher);
+    MessageAudioPlayer::play(tile.info(), std::weak_ptr<MessageAudioPlayerDelegate>(playback_));
+}
+
 void MessageSendViewController::messageRecordViewRecordFinished(
     MessageRecordView&, const std::shared_ptr<core::SoundInfo>& sound)
 {
@@ -379,9 +407,11 @@ void MessageSendViewController::messageRecordViewRecordFinished(
 
 void MessageSendViewController::messageRecordViewRecordFailed(MessageRecordView&, const platform::Error& error)
 {
-    // Only a recording released too soon is the person's to hear about; a
-    // clip that could not be converted is logged by the record view.
-    if (error.code() == MessageRecordView::kErrorTooShort)
+    // A press released too soon, or cut off, is too short; a clip that
+    // could not be converted is lost, and the person is told so too.
+    if (error.code() == MessageRecordView::kErrorConversionFailed)
+        ORBHelper::showProgressHud(kRecordFailedText, false, true);
+    else
         ORBHelper::showProgressHud("录音时间过短", false, true);
 }
 
@@ -619,7 +649,9 @@ void MessageSendViewController::keyboadChanged(const platform::Notification& not
         keyboardUp_ = true;
     } else if (!showing) {
         if (!keyboardUp_) {
-            btnClose_->setAlpha(0);
+            // Recording waits while a clip plays: the button shows it.
+    btnSound_->setTitleColor(kRestingRecordColor, UIControlStateDisabled);
+    btnClose_->setAlpha(0);
             return;
         }
         keyboardUp_ = false;

@@ -62,6 +62,8 @@ public:
     static constexpr int kAlertUploadFailed = 2;
     static constexpr const char* kTemplateScreen = "MessageTemplateViewController";
     static constexpr const char* kTemplateNotification = "addMessageTemplateNotification";
+    // A recording that could not be made into a clip, as the chat says it.
+    static constexpr const char* kRecordFailedText = "录音失败";
 
     MessageSendViewController();
     explicit MessageSendViewController(std::string nibName);
@@ -111,6 +113,8 @@ private:
     void loadAddressBook();
     void alert(const std::string& title, const std::string& message, int tag, std::vector<std::string> others);
     void uploadDidReport();
+    // Plays the tile's clip; the record button rests while any clip sounds.
+    void playClip(MessageSendSound& tile);
     // Keeps a tile that asked to go alive until its own call has returned.
     void removeTile(UIView& tile);
     bool hasContent() const;
@@ -138,6 +142,9 @@ private:
     std::vector<std::shared_ptr<UIView>> colorView_;
     std::vector<std::shared_ptr<BrowserPhotoProtocol>> photos_;
     std::shared_ptr<MessageRecordView> recordView_;
+    // The voice player's delegate for a clip of this screen: tells the tile
+    // and the record button.
+    std::shared_ptr<MessageAudioPlayerDelegate> playback_;
     std::shared_ptr<UITextView> txtContent_;
     std::shared_ptr<UILabel> lblReceiver_;
     std::shared_ptr<UIView> bottomView_;

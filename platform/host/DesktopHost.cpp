@@ -379,34 +379,46 @@ bool DesktopHost::followInterfaceOrientation()
         int height = 0;
         SDL_GetWindowSize(window_, &width, &height);
         Size now(width, height);
+        const Point at = windowPosition();
         SDL_Rect usable {};
         int display = SDL_GetWindowDisplayIndex(window_);
         bool known = display >= 0 && SDL_GetDisplayUsableBounds(display, &usable) == 0;
         Size size;
+        std::optional<Point> place;
         if (turnedWindowSize_ && now == *turnedWindowSize_ && windowSizeBeforeTurn_) {
             // Turning back a window nobody resized meanwhile: the size it had,
-            // even where the display made the turned one smaller.
+            // even where the display made the turned one smaller, and where
+            // nobody moved it either, the place it had, even where the turned
+            // one had to be moved onto the display.
             size = *windowSizeBeforeTurn_;
+            if (turnedWindowPlace_ && at == *turnedWindowPlace_ && windowPlaceBeforeTurn_)
+                place = windowPlaceBeforeTurn_;
         } else {
             size = swappedWindowSize(now, known ? usable.w : 0, known ? usable.h - 40 : 0);
         }
         windowSizeBeforeTurn_.reset();
         turnedWindowSize_.reset();
+        windowPlaceBeforeTurn_.reset();
+        turnedWindowPlace_.reset();
         if (size.width > 0 && size.height > 0) {
+            if (!place) {
+                // Turned about its centre, as a phone turns in the hand; and
+                // wider than before, kept on the display.
+                double x = at.x + (now.width - size.width) / 2;
+                double y = at.y + (now.height - size.height) / 2;
+                if (known) {
+                    x = std::max(double(usable.x), std::min(x, double(usable.x + usable.w) - size.width));
+                    y = std::max(double(usable.y), std::min(y, double(usable.y + usable.h) - size.height));
+                }
+                place = Point(std::round(x), std::round(y));
+            }
             SDL_SetWindowSize(window_, int(size.width), int(size.height));
+            if (*place != at)
+                SDL_SetWindowPosition(window_, int(place->x), int(place->y));
             windowSizeBeforeTurn_ = now;
             turnedWindowSize_ = size;
-            if (known) {
-                // Wider than before, the window could stick out past the
-                // display's edge: moved back onto it.
-                int x = 0;
-                int y = 0;
-                SDL_GetWindowPosition(window_, &x, &y);
-                int placedX = std::max(usable.x, std::min(x, usable.x + usable.w - int(size.width)));
-                int placedY = std::max(usable.y, std::min(y, usable.y + usable.h - int(size.height)));
-                if (placedX != x || placedY != y)
-                    SDL_SetWindowPosition(window_, placedX, placedY);
-            }
+            windowPlaceBeforeTurn_ = at;
+            turnedWindowPlace_ = windowPosition();
         }
     }
     // The whole window again, the surround included.
@@ -606,6 +618,15 @@ std::optional<Point> DesktopHost::screenPoint(double x, double y, bool clamp) co
 }
 
 unsigned long DesktopHost::nativeWindowId() const { return x11WindowId(window_); }
+
+Point DesktopHost::windowPosition() const
+{
+    int x = 0;
+    int y = 0;
+    if (window_)
+        SDL_GetWindowPosition(window_, &x, &y);
+    return Point(x, y);
+}
 
 std::string DesktopHost::writeScreenshot()
 {

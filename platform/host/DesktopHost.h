@@ -107,6 +107,8 @@ public:
     // Where the phone's screen is drawn in the window, in window coordinates
     // (the turned picture's box while the window is sideways).
     Viewport viewport() const;
+    // The window's top left on the display, as the video driver knows it.
+    Point windowPosition() const;
     // How the window shows the phone's screen now.
     ScreenTurn turn() const { return turn_; }
     // Frames shown so far.
@@ -176,9 +178,11 @@ private:
     int screenshotCounter_ = 0;
     FrameScaler scaler_;
     ScreenTurn turn_ = ScreenTurn::Upright;
-    // The window's size before the last turn and the size the turn gave it.
+    // The window's size and place before the last turn and what the turn gave it.
     std::optional<Size> windowSizeBeforeTurn_;
     std::optional<Size> turnedWindowSize_;
+    std::optional<Point> windowPlaceBeforeTurn_;
+    std::optional<Point> turnedWindowPlace_;
     // The turned frame for windows whose pixels SDL converts (kept between frames).
     std::vector<std::uint32_t> turnedFrame_;
     PixelRect lastShown_;

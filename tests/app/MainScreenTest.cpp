@@ -11,6 +11,7 @@
 #include "app/navigation/NavigationViewController.h"
 #include "core/session/MyAccountInfo.h"
 #include "foundation/http/HTTPRequest.h"
+#include "platform/graphics/Image.h"
 #include "platform/host/KeyboardInput.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/UserDefaults.h"
@@ -305,6 +306,54 @@ TEST(MainScreen, ParentOfTwoChoosesAnAccountThenGetsTenEntries)
     EXPECT_EQ(core::MyAccountInfo::currentAccount(), (*core::MyAccountInfo::instance()->accounts())[0]);
     EXPECT_NE(gridScreen(), oldGrid);
     EXPECT_FALSE(harness.presentedScreen());
+}
+
+// Behind the status bar of a screen with its top bar, on either screen size,
+// the bar's own colour, as on every tab: the forgotten-password screen on
+// the sign-in, the account chooser from the login and from the role switch.
+TEST(MainScreen, ScreensOverTheTabsKeepTheBarsColourBehindTheStatusBar)
+{
+    const platform::Color barColour = platform::Color::fromRGB255(29, 164, 149);
+    onBothScreens([&](AppHarness& harness, bool tall) {
+        const std::string size = tall ? "568" : "480";
+        auto strip = [&](const std::string& name) {
+            SCOPED_TRACE(name);
+            settle(harness, 0.5);
+            auto path = harness.render(name + "-" + size + ".png");
+            auto picture = platform::Image::fromFile(path);
+            ASSERT_TRUE(picture);
+            const double scale = picture->pixelWidth() / 320.0;
+            for (double x : { 40.0, 160.0, 300.0 }) {
+                auto p = picture->pixelAt(int(x * scale), int(10 * scale));
+                EXPECT_NEAR(p[0], 255 * barColour.red, 3) << "at " << x;
+                EXPECT_NEAR(p[1], 255 * barColour.green, 3) << "at " << x;
+                EXPECT_NEAR(p[2], 255 * barColour.blue, 3) << "at " << x;
+            }
+        };
+        ASSERT_TRUE(passIntroduction(harness));
+        ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnForgetPwd")));
+        settle(harness);
+        ASSERT_EQ(harness.topScreen()->title(), "忘记密码");
+        strip("app-forget-password");
+        ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnBack")));
+        settle(harness);
+
+        ASSERT_TRUE(harness.signIn(kDemoParentOfTwo, kDemoParentPassword));
+        settle(harness);
+        auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen());
+        ASSERT_TRUE(chooser);
+        strip("app-account-chooser-login");
+        auto table = std::dynamic_pointer_cast<UITableView>(findViewByOutlet(chooser->view(), "tableView"));
+        ASSERT_TRUE(harness.selectRow(table, 0, 0));
+        settle(harness);
+        letAddressBookEnd(harness);
+        harness.tapButton("我知道了");
+        settle(harness);
+        mainScreen()->roleToggle();
+        settle(harness);
+        ASSERT_TRUE(std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen()));
+        strip("app-account-chooser-switch");
+    });
 }
 
 TEST(MainScreen, BadgesShowCountsUpToNinetyNine)

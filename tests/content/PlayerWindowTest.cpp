@@ -137,6 +137,7 @@ TEST_F(PlayerWindow, TurnsTheWindowToLandscapeWhileTheMovieIsUpAndBackAfter)
     EXPECT_EQ(portrait->pixelWidth(), 640);
     EXPECT_EQ(portrait->pixelHeight(), 1136);
     EXPECT_EQ(host_->turn(), ScreenTurn::Upright);
+    const auto uprightAt = host_->windowPosition();
 
     auto player = std::make_shared<content::ORBMoviePlayerController>(
         harness_->serverBase() + "mobile2/pull/lessons/media/clip.mp4");
@@ -158,6 +159,11 @@ TEST_F(PlayerWindow, TurnsTheWindowToLandscapeWhileTheMovieIsUpAndBackAfter)
     auto v = host_->viewport();
     EXPECT_NEAR(v.width, landscape->pixelWidth(), 2.0);
     EXPECT_NEAR(v.height, landscape->pixelHeight(), 2.0);
+    // Turned about its centre, as far as the display lets it: on the display.
+    const auto sidewaysAt = host_->windowPosition();
+    EXPECT_GE(sidewaysAt.x, 0);
+    EXPECT_LE(sidewaysAt.x + landscape->pixelWidth(), 800);
+    EXPECT_NEAR(sidewaysAt.y + landscape->pixelHeight() / 2.0, uprightAt.y + 1136 / 2.0, 1.0);
     // It shows the phone's frame turned back: the player's landscape screen upright.
     EXPECT_GE(agreement(*landscape, host_->renderer().frame(), v, host_->turn()), 0.9);
     // For a person to look at.
@@ -187,4 +193,6 @@ TEST_F(PlayerWindow, TurnsTheWindowToLandscapeWhileTheMovieIsUpAndBackAfter)
     EXPECT_EQ(back->pixelWidth(), 640);
     EXPECT_EQ(back->pixelHeight(), 1136);
     EXPECT_NEAR(host_->viewport().width, 640, 0.5);
+    // Back where it stood, not where the wider window had to be moved.
+    EXPECT_EQ(host_->windowPosition(), uprightAt);
 }

@@ -6,6 +6,8 @@
 #include "platform/graphics/Image.h"
 #include "platform/os/StringUtil.h"
 
+#include <functional>
+#include <optional>
 #include <set>
 
 namespace servertest {
@@ -143,7 +145,7 @@ namespace {
         const std::vector<int> teacher = typesFor(2001);
         const std::vector<int> parent = typesFor(3001);
         const std::vector<int> student = typesFor(5001);
-        EXPECT_EQ(teacher, (std::vector<int> { 2, 3, 5, 14 }));
+        EXPECT_EQ(teacher, (std::vector<int> { 2, 3, 5, 6, 14 }));
         EXPECT_EQ(parent, (std::vector<int> { 4, 6, 25, 5 }));
         EXPECT_EQ(typesFor(3003), parent) << "every parent account sees the parents' notices";
         EXPECT_EQ(student, (std::vector<int> { 6, 8, 14 }));
@@ -159,6 +161,92 @@ namespace {
         auto envelope = command("html5", "40001", { { "updateTime", "" } }, 2001).reply();
         ASSERT_EQ(envelope["items"].count(), teacher.size());
         EXPECT_EQ(envelope["items"][0]["eventType"].intValue(), teacher.front());
+    }
+
+    // What each role's feature notice says, its page shows that role: the
+    // teacher's homework of class 1, the pupils not yet commented on, the
+    // school notice named, the service desk's answer, as many new homework
+    // as the notice counts. The questionnaire page asks for no account and
+    // so never has one to fill: its notices only say the surveys are over.
+    TEST_F(DemoSchoolTest, EachFeatureNoticeSaysWhatItsPageShowsTheRole)
+    {
+        auto items = [](const Value& page) { return page["items"].asArray() ? *page["items"].asArray() : platform::Array {}; };
+        auto says = [](const Value& row, const std::string& words) {
+            return row["content"].stringValue().find(words) != std::string::npos;
+        };
+        struct Case {
+            long long user;
+            int type;
+            const char* page; // "" when the page reads nothing of the server
+            std::function<void(const Value& row, const Value& page)> agree;
+        };
+        const Case cases[] = {
+            { 2001, 5, "webapp/page/comment/students",
+                [&](const Value& row, const Value& page) {
+                    long uncommented = 0;
+                    for (const auto& student : items(page))
+                        uncommented += student["count"].intValue() == 0;
+                    EXPECT_EQ(row["count"].intValue(), uncommented);
+                    EXPECT_TRUE(says(row, std::to_string(uncommented) + "名学生")) << row["content"].stringValue();
+                    EXPECT_TRUE(says(row, page["classes"][0]["className"].stringValue()));
+                } },
+            { 2001, 6, "webapp/page/homework/list",
+                [&](const Value& row, const Value& page) {
+                    bool named = false;
+                    for (const auto& homework : items(page))
+                        named = named
+                            || (says(row, homework["className"].stringValue())
+                                && says(row, homework["subjectName"].stringValue() + "作业"));
+                    EXPECT_TRUE(named) << row["content"].stringValue();
+                } },
+            { 2001, 14, "", [&](const Value& row, const Value&) { EXPECT_TRUE(says(row, "已结束")); } },
+            { 3001, 4, "webapp/page/schoolnotice/list",
+                [&](const Value& row, const Value& page) {
+                    bool named = false;
+                    for (const auto& notice : items(page))
+                        named = named || says(row, notice["title"].stringValue());
+                    EXPECT_TRUE(named) << row["content"].stringValue();
+                } },
+            { 3001, 6, "webapp/page/homework/list",
+                [&](const Value&, const Value& page) { EXPECT_FALSE(items(page).empty()); } },
+            { 3003, 6, "webapp/page/homework/list",
+                [&](const Value&, const Value& page) { EXPECT_FALSE(items(page).empty()); } },
+            { 3003, 5, "webapp/page/comment/students",
+                [&](const Value&, const Value& page) {
+                    ASSERT_EQ(items(page).size(), 1u);
+                    EXPECT_GT(items(page)[0]["count"].intValue(), 0);
+                } },
+            { 5001, 6, "webapp/page/homework/list",
+                [&](const Value& row, const Value& page) {
+                    EXPECT_EQ(std::size_t(row["count"].intValue()), items(page).size());
+                    EXPECT_TRUE(says(row, std::to_string(items(page).size()) + "项"));
+                } },
+            { 5001, 8, "webapp/page/service/list",
+                [&](const Value&, const Value& page) {
+                    bool answered = false;
+                    for (const auto& message : items(page))
+                        answered = answered || !message["reply"].stringValue().empty();
+                    EXPECT_TRUE(answered) << "the desk's reply the notice announces";
+                } },
+            { 5001, 14, "", [&](const Value& row, const Value&) { EXPECT_TRUE(says(row, "已结束")); } },
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(c.user) + " type " + std::to_string(c.type));
+            auto rows = command("html5", "40001", { { "updateTime", "" }, { "userName", Value() } }, c.user).reply();
+            std::optional<Value> row;
+            for (const auto& item : rows.asArray() ? *rows.asArray() : platform::Array {})
+                if (item["eventType"].intValue() == c.type)
+                    row = item;
+            ASSERT_TRUE(row) << "no notice of this type";
+            Value page;
+            if (*c.page) {
+                auto answer = get(std::string(c.page) + "?userId=" + std::to_string(c.user) + "&schoolId=1001");
+                ASSERT_EQ(answer.status, 200);
+                page = answer.reply();
+                ASSERT_EQ(page["resultState"], Value(1)) << answer.body;
+            }
+            c.agree(*row, page);
+        }
     }
 
 } // namespace

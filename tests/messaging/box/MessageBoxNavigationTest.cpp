@@ -119,10 +119,10 @@ TEST_F(MessageBoxNavigationTest, TheTeachersRowsShowOnTheMessageTab)
     EXPECT_EQ(asked.front().bodyValue("accountType").intValue(), 1);
 
     // The demo school's notices for teachers, newest first.
-    EXPECT_EQ(typesOf(*box()), (std::vector<int> { 2, 3, 5, 14 }));
-    ASSERT_EQ(navigationRowsShown(), 4);
-    const std::vector<std::string> titles { "CTD电话", "短信历史", "点评学生", "问卷调查" };
-    for (long i = 0; i < 4; ++i) {
+    EXPECT_EQ(typesOf(*box()), (std::vector<int> { 2, 3, 5, 6, 14 }));
+    ASSERT_EQ(navigationRowsShown(), 5);
+    const std::vector<std::string> titles { "CTD电话", "短信历史", "点评学生", "布置作业", "问卷调查" };
+    for (long i = 0; i < 5; ++i) {
         SCOPED_TRACE(titles[std::size_t(i)]);
         auto cell = std::dynamic_pointer_cast<MessageNavigationCell>(
             shownRow(box(), i, MessageBoxViewController::kNavigationSection));
@@ -209,7 +209,7 @@ TEST_F(MessageBoxNavigationTest, ANewAnswerReplacesTheRowsAndARefusalKeepsThem)
 {
     signIn();
     openMessageTab();
-    ASSERT_EQ(box()->navigationRows().size(), 4u);
+    ASSERT_EQ(box()->navigationRows().size(), 5u);
 
     harness.server()->script().forCommand(kNavigation,
         ScriptedReply::custom(
@@ -248,7 +248,7 @@ TEST(MessageBoxNavigationRows, EachRowOpensItsFeatureForEveryRole)
         std::vector<int> types;
     };
     const Role roles[] = {
-        { kDemoTeacher, kDemoTeacherPassword, { 2, 3, 5, 14 } },
+        { kDemoTeacher, kDemoTeacherPassword, { 2, 3, 5, 6, 14 } },
         { kParent, kDemoParentPassword, { 4, 6, 25, 5 } },
         { kStudent, kStudentPassword, { 6, 8, 14 } },
     };

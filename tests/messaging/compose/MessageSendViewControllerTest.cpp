@@ -449,6 +449,54 @@ TEST_F(ComposeTest, LimitsAttachmentsToFourPhotosAndOneClip)
     settle(harness());
 }
 
+// A recording that cannot be converted is lost, and the person hears so:
+// "录音失败", nothing attached. While a clip of the screen plays the record
+// button rests, greyed, and a press on it starts nothing; when the clip ends
+// it takes presses again.
+TEST_F(ComposeTest, ALostRecordingIsToldAndTheRecordButtonRestsWhileAClipPlays)
+{
+    platform::AudioInput::setSource(std::make_shared<platform::ToneSampleSource>(440, -12));
+    openCompose();
+    std::shared_ptr<MessageRecordView> overlay;
+    for (const auto& view : harness().window()->subviews())
+        if (auto record = std::dynamic_pointer_cast<MessageRecordView>(view))
+            overlay = record;
+    ASSERT_NE(overlay, nullptr);
+    auto button = std::dynamic_pointer_cast<UIButton>(outlet("btnSound"));
+    button->sendActionsForControlEvents(UIControlEventTouchDown);
+    const std::string wav = overlay->wavPath();
+    // Something already holds the clip's name and cannot be written over.
+    const std::string amr = wav.substr(0, wav.size() - 4) + ".amr";
+    ASSERT_TRUE(platform::FileUtil::createDirectory(amr));
+    ASSERT_TRUE(platform::FileUtil::write(platform::FileUtil::joinPath(amr, "keep"), std::string_view("x")));
+    harness().advance(1.5);
+    button->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    harness().loop().runUntilIdle();
+    EXPECT_EQ(harness().overlayText(), MessageSendViewController::kRecordFailedText);
+    EXPECT_EQ(tiles(), 0u);
+    platform::FileUtil::remove(amr);
+    harness().advance(3.1);
+
+    recordClip(1.5);
+    ASSERT_EQ(tiles(), 1u);
+    ASSERT_TRUE(button->isEnabled());
+    const auto liveColour = button->currentTitleColor();
+    harness().advance(3.1);
+    ASSERT_TRUE(harness().tap(outlet("fileContainer")->subviews().front()));
+    ASSERT_TRUE(harness().tapButton("播放声音"));
+    ASSERT_TRUE(harness().runUntil([] { return MessageAudioPlayer::isPlaying(); }));
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_NE(button->currentTitleColor(), liveColour) << "a resting button looks it";
+    button->sendActionsForControlEvents(UIControlEventTouchDown);
+    EXPECT_TRUE(overlay->isHidden()) << "no recording over the clip";
+    button->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    harness().advance(2.0);
+    ASSERT_FALSE(MessageAudioPlayer::isPlaying());
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->currentTitleColor(), liveColour);
+    EXPECT_EQ(tiles(), 1u);
+}
+
 // A reply without a text "msgId" shows the server's words (or "提交失败"),
 // stores nothing and lets the person send again; a transport failure says
 // "提交失败". Leaving with something written asks; with nothing, it leaves.
@@ -544,6 +592,20 @@ TEST_F(ComposeTest, LeavingDuringTheSendTakesItsOverlayAlong)
 
 namespace {
 
+// "收起键盘" reads whole beside the lifted character count, on either screen.
+void expectWholeCloseButton(MessageSendViewController& compose)
+{
+    auto close = findOutlet<UIButton>(compose.view(), "btnClose");
+    auto count = findViewByOutlet(compose.view(), "charCountView");
+    ASSERT_TRUE(close && count && close->titleLabel());
+    close->layoutIfNeeded();
+    const auto title = close->titleLabel();
+    EXPECT_EQ(title->text(), "收起键盘");
+    EXPECT_LE(title->sizeThatFits(platform::Size(1000, 1000)).width, title->frame().width() + 0.5)
+        << "the title is cut to fit its button";
+    EXPECT_TRUE(close->frame().intersection(count->frame()).isNull()) << "over the character count";
+}
+
 // The keyboard shortens the text area by its height less the bottom bar's,
 // lifts the character count as much (and 45 points to the left) and shows
 // the close button; closing it puts everything back.
@@ -567,6 +629,7 @@ TEST_F(ComposeTest, TheTextAreaMakesRoomForTheKeyboard)
     EXPECT_DOUBLE_EQ(count->frame().minX(), restCount.minX() - MessageSendViewController::kCountShift);
     EXPECT_DOUBLE_EQ(count->frame().minY(), restCount.minY() - lift);
     EXPECT_DOUBLE_EQ(close->alpha(), 1.0);
+    expectWholeCloseButton(*compose);
     EXPECT_FALSE(harness().render("messaging-compose-keyboard.png").empty());
     ASSERT_TRUE(harness().tap(close));
     settle(harness());
@@ -599,6 +662,14 @@ TEST(ComposeShortScreen, TextAreaAndBarsMoveUp)
     ASSERT_NE(bar, nullptr);
     EXPECT_DOUBLE_EQ(bar->superview()->convertRectToView(bar->frame(), window.get()).maxY(), window->frame().height());
     EXPECT_DOUBLE_EQ(area->frame().maxY(), bar->frame().minY());
+    auto text = findOutlet<UITextView>(compose->view(), "txtContent");
+    ASSERT_TRUE(harness.tap(text));
+    settle(harness);
+    ASSERT_TRUE(platform::Keyboard::isVisible());
+    expectWholeCloseButton(*compose);
+    EXPECT_FALSE(harness.render("messaging-compose-keyboard-3.5inch.png").empty());
+    text->resignFirstResponder();
+    settle(harness);
 
     auto picker = std::make_shared<ContactSelectViewController>();
     harness.visibleNavigationController()->pushViewController(picker, true);

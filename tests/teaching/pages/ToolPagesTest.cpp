@@ -547,6 +547,19 @@ TEST_F(ToolPages, OnlineServiceShowsMessagesWithReplies)
     EXPECT_FALSE(snapshot(*screen, "teaching-pages-online-service.png").empty());
 }
 
+// The student's notice row says the service desk has answered: the page
+// shows the student's own message with that answer under it.
+TEST_F(ToolPages, TheStudentSeesTheServiceDesksAnswer)
+{
+    signIn(kStudent, kStudentPassword);
+    auto screen = openFromRow("OnlineServiceViewController");
+    ASSERT_NE(screen, nullptr);
+    ASSERT_TRUE(shows(*screen, ".bubble .reply"));
+    EXPECT_NE(text(*screen).find("客服 ·"), std::string::npos);
+    EXPECT_EQ(text(*screen).find("还没有留言"), std::string::npos);
+    EXPECT_FALSE(snapshot(*screen, "teaching-pages-online-service-student.png").empty());
+}
+
 TEST_F(ToolPages, QuestionnaireLoadsTheNoticePageAsReadAndSendCloses)
 {
     signIn();
