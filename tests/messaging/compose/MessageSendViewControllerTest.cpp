@@ -487,6 +487,7 @@ TEST_F(ComposeTest, ALostRecordingIsToldAndTheRecordButtonRestsWhileAClipPlays)
     ASSERT_TRUE(harness().runUntil([] { return MessageAudioPlayer::isPlaying(); }));
     EXPECT_FALSE(button->isEnabled());
     EXPECT_NE(button->currentTitleColor(), liveColour) << "a resting button looks it";
+    EXPECT_FALSE(harness().render("messaging-compose-record-resting.png").empty());
     button->sendActionsForControlEvents(UIControlEventTouchDown);
     EXPECT_TRUE(overlay->isHidden()) << "no recording over the clip";
     button->sendActionsForControlEvents(UIControlEventTouchUpInside);
