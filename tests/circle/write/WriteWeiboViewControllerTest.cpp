@@ -626,6 +626,11 @@ TEST(WriteWeiboScreen, PhotosAndTheAddButtonStayAboveTheKeyboardOnBothScreens)
         for (const auto& photo : photos)
             restingPhotos.push_back(onScreen(photo));
 
+        // Empty, the caret blinks before the placeholder, for a look.
+        ASSERT_TRUE(harness.tap(text));
+        testsupport::settle(harness, 0.3);
+        harness.render(tall ? "circle-write-keyboard-empty-4inch.png" : "circle-write-keyboard-empty-3.5inch.png");
+
         // Six lines written before, the caret at the end of the last; the
         // person taps the text to go on.
         text->setText("第一行\n第二行\n第三行\n第四行\n第五行\n第六行");
