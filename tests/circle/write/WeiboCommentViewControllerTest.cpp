@@ -195,6 +195,11 @@ TEST(WeiboCommentScreen, TheCaretStaysAboveTheKeyboardOnBothScreens)
         EXPECT_GE(caretOnScreen.minY(), barBottom);
         EXPECT_LE(caretOnScreen.maxY(), keyboard.minY());
         harness.render(tall ? "circle-comment-keyboard-4inch.png" : "circle-comment-keyboard-3.5inch.png");
+        // Emptied, the placeholder is back behind the caret, for a look.
+        text->setText("");
+        screen->textViewDidChange(text.get());
+        testsupport::settle(harness, 0.3);
+        harness.render(tall ? "circle-comment-keyboard-empty-4inch.png" : "circle-comment-keyboard-empty-3.5inch.png");
 
         ASSERT_TRUE(text->resignFirstResponder());
         testsupport::settle(harness, 0.3);
