@@ -68,7 +68,13 @@ protected:
     {
         auto table = boxtest::table(box());
         table->layoutIfNeeded();
-        return table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(index, section));
+        auto path = NSIndexPath::indexPathForRow(index, section);
+        if (auto cell = table->cellForRowAtIndexPath(path))
+            return cell;
+        // Below the feature notices: scrolled up into sight, as a person does.
+        table->scrollToRowAtIndexPath(path, UITableViewScrollPositionNone, false);
+        table->layoutIfNeeded();
+        return table->cellForRowAtIndexPath(path);
     }
 
     std::shared_ptr<MessageSingleCell> conversationOf(int contactUid)
