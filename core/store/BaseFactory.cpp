@@ -3,10 +3,13 @@
 #include "core/session/MyAccountInfo.h"
 #include "core/util/ORBHelper.h"
 #include "platform/os/AppPaths.h"
+#include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <ctime>
 #include <utility>
 
 namespace core {
@@ -26,12 +29,97 @@ namespace {
         kLineBegin = 109,
         kLineCommit = 110,
         kLineRollback = 111,
+        kLineGetInfoStep = 112,
     };
 
     constexpr const char* kCreateInfoTable = "CREATE TABLE IF NOT EXISTS `tb_info` ("
                                              "            `key` text(32,0) NOT NULL,"
                                              "            `value` text(32,0) NOT NULL,"
                                              "            PRIMARY KEY(`key`)            );";
+
+    // What SQLite says of a file whose bytes are not what it wrote: not a
+    // database at all, or a database with pages it cannot make sense of.
+    bool isDamage(int result)
+    {
+        const int primary = result & 0xff;
+        return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+    }
+
+    // A statement of a connection that is not a store's own; empty when it
+    // cannot be prepared.
+    StoreStatement prepareOn(sqlite3* handle, const std::string& sql)
+    {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(handle, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(statement);
+            return {};
+        }
+        return StoreStatement(handle, statement);
+    }
+
+    std::string quotedName(const std::string& name)
+    {
+        std::string quoted = "\"";
+        for (char c : name)
+            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return quoted + '"';
+    }
+
+    // Whether anything a person would miss can still be read from the file:
+    // its list of tables, and then a row of any table but the version keys'
+    // (which hold nothing of the person's). Read through a connection of its
+    // own that writes nothing.
+    bool holdsReadableRows(const std::string& path)
+    {
+        sqlite3* handle = nullptr;
+        if (sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+            sqlite3_close(handle);
+            return false;
+        }
+        sqlite3_busy_timeout(handle, BaseFactory::kBusyTimeoutMilliseconds);
+        std::vector<std::string> tables;
+        bool readable = false;
+        {
+            StoreStatement list = prepareOn(handle,
+                "SELECT `name` FROM `sqlite_master` WHERE `type`='table' AND `name`<>'tb_info' "
+                "AND `name` NOT LIKE 'sqlite\\_%' ESCAPE '\\';");
+            int rc = SQLITE_ERROR;
+            while (list && (rc = list.step()) == SQLITE_ROW) {
+                if (auto name = list.columnText(0))
+                    tables.push_back(*name);
+            }
+            for (std::size_t i = 0; rc == SQLITE_DONE && !readable && i < tables.size(); ++i) {
+                // The table's own rows: an index of it would hold only its keys.
+                readable = prepareOn(handle, "SELECT * FROM " + quotedName(tables[i]) + " NOT INDEXED LIMIT 1;").next();
+            }
+        }
+        sqlite3_close(handle);
+        return readable;
+    }
+
+    // "<file>.corrupt-<UTC time>", with a number after it when a file set
+    // aside in the same second already has that name.
+    std::string asideName(const std::string& path)
+    {
+        std::time_t now = std::time(nullptr);
+        std::tm utc {};
+        gmtime_r(&now, &utc);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+        std::string base = path + ".corrupt-" + stamp;
+        std::string name = base;
+        for (int n = 2; platform::FileUtil::exists(name) && n < 1000; ++n)
+            name = base + "-" + std::to_string(n);
+        return name;
+    }
+
+    std::optional<std::pair<dev_t, ino_t>> fileIdentity(const std::string& path)
+    {
+        struct stat info { };
+        if (::stat(path.c_str(), &info) != 0)
+            return std::nullopt;
+        return std::make_pair(info.st_dev, info.st_ino);
+    }
 
 } // namespace
 
@@ -114,7 +202,12 @@ std::optional<std::string> StoreStatement::columnText(int column) const
 
 // BaseFactory
 
-BaseFactory::BaseFactory() { vacuum(); }
+BaseFactory::BaseFactory()
+{
+    const int result = rewriteFile();
+    if (isDamage(result))
+        setAsideWhenUnreadable(result);
+}
 
 BaseFactory::~BaseFactory()
 {
@@ -161,23 +254,62 @@ bool BaseFactory::close()
     return true;
 }
 
-bool BaseFactory::vacuum()
+bool BaseFactory::vacuum() { return rewriteFile() == SQLITE_OK; }
+
+int BaseFactory::rewriteFile()
 {
     if (!open())
-        return false;
+        return SQLITE_CANTOPEN;
     sqlite3_stmt* statement = nullptr;
-    bool ok = true;
+    int result = SQLITE_OK;
     if (sqlite3_prepare_v2(database_, "VACUUM", -1, &statement, nullptr) != SQLITE_OK) {
+        result = sqlite3_errcode(database_);
         platform::log("Error: failed to prepare:%s", sqlite3_errmsg(database_));
-        ok = false;
-    } else if (sqlite3_step(statement) != SQLITE_DONE) {
+    } else if (int rc = sqlite3_step(statement); rc != SQLITE_DONE) {
         // Busy or locked counts as a failure too: the file was not rewritten.
+        result = rc;
         platform::log("Error: failed to vacuum:%s", sqlite3_errmsg(database_));
-        ok = false;
     }
     sqlite3_finalize(statement);
     close();
-    return ok;
+    return result == SQLITE_OK || result == SQLITE_DONE ? SQLITE_OK : result;
+}
+
+void BaseFactory::setAsideWhenUnreadable(int result)
+{
+    const std::string path = dataFilePath();
+    const char* why = sqlite3_errstr(result);
+    const auto assessed = fileIdentity(path);
+    if (!assessed)
+        return;
+    // A file with rows that still read is worth more than a working store:
+    // it stays, and each store works over what it can (see checkVersion).
+    if (holdsReadableRows(path)) {
+        platform::log(
+            "damaged store file %s (%s): kept in place, since some of its tables still read\n", path.c_str(), why);
+        return;
+    }
+    // Another store may have set it aside meanwhile and begun a fresh one,
+    // which must not follow it.
+    if (fileIdentity(path) != assessed)
+        return;
+    const std::string aside = asideName(path);
+    platform::Error error;
+    if (!platform::FileUtil::move(path, aside, &error)) {
+        platform::log("damaged store file %s (%s): cannot be moved aside to %s (%s); kept in place\n", path.c_str(),
+            why, aside.c_str(), error.description().c_str());
+        return;
+    }
+    // Its journal goes with it: it belongs to the damaged file, and beside
+    // the fresh one SQLite would delete it.
+    for (const char* companion : { "-journal", "-wal", "-shm" }) {
+        if (platform::FileUtil::exists(path + companion)
+            && !platform::FileUtil::move(path + companion, aside + companion, &error))
+            platform::log("damaged store file %s: its %s cannot be moved aside (%s)\n", path.c_str(), companion,
+                error.description().c_str());
+    }
+    platform::log(
+        "damaged store file %s (%s): moved aside to %s; a fresh one is made\n", path.c_str(), why, aside.c_str());
 }
 
 int BaseFactory::currentAccountUid()
@@ -240,23 +372,29 @@ StoreStatement BaseFactory::prepare(const std::string& sql, int line)
 {
     if (!database_)
         return {};
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(database_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr) != SQLITE_OK) {
+    StoreStatement statement = prepareOn(database_, sql);
+    if (!statement)
         printError(line);
-        sqlite3_finalize(statement);
-        return {};
-    }
-    return StoreStatement(database_, statement);
+    return statement;
 }
 
-std::optional<std::string> BaseFactory::getInfo(const std::string& key)
+std::optional<std::string> BaseFactory::getInfo(const std::string& key) { return readInfo(key).value; }
+
+BaseFactory::InfoRead BaseFactory::readInfo(const std::string& key)
 {
+    if (!database_)
+        return { SQLITE_MISUSE, std::nullopt };
     StoreStatement statement = prepare("SELECT `value` FROM `tb_info` WHERE `key`=?;", kLineGetInfoPrepare);
-    if (!statement || !statement.bindText(1, key))
-        return std::nullopt;
-    if (statement.step() != SQLITE_ROW)
-        return std::nullopt;
-    return statement.columnText(0);
+    if (!statement)
+        return { sqlite3_errcode(database_), std::nullopt };
+    if (!statement.bindText(1, key))
+        return { sqlite3_errcode(database_), std::nullopt };
+    const int rc = statement.step();
+    if (rc == SQLITE_ROW)
+        return { rc, statement.columnText(0) };
+    if (rc != SQLITE_DONE)
+        printError(kLineGetInfoStep);
+    return { rc, std::nullopt };
 }
 
 void BaseFactory::setInfo(const std::string& key, const std::string& value)
@@ -288,9 +426,21 @@ bool BaseFactory::checkVersion(const std::string& key, const std::string& versio
 {
     if (!open())
         return false;
-    if (getInfo(key) == version) {
+    const InfoRead stored = readInfo(key);
+    if (stored.value == version) {
         close();
         return true;
+    }
+    if (stored.result != SQLITE_ROW && stored.result != SQLITE_DONE) {
+        // A version that cannot be read is not a missing one: the tables may
+        // hold all the person has, so none is dropped. Those missing are
+        // still made, so that the store works over the rest of the file.
+        platform::log("the version %s cannot be read (%s): the tables it guards are kept as they are\n", key.c_str(),
+            sqlite3_errstr(stored.result));
+        for (const auto& sql : creates)
+            exec(sql, kLineVersionCreate);
+        close();
+        return false;
     }
     bool ok = true;
     // Each statement runs even after a failure, as far as it can, so that

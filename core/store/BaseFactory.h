@@ -63,7 +63,8 @@ private:
 // the failing step, SQLite's error code and its message.
 class BaseFactory {
 public:
-    // Runs "VACUUM" over the file.
+    // Runs "VACUUM" over the file, and sets aside a file SQLite found
+    // damaged when nothing can be read from it any more.
     BaseFactory();
     virtual ~BaseFactory();
     BaseFactory(const BaseFactory&) = delete;
@@ -80,7 +81,8 @@ public:
     bool isOpened() const { return database_ != nullptr; }
     bool vacuum();
 
-    // Both expect an open connection.
+    // Both expect an open connection. Nothing when the key is missing or the
+    // read failed.
     std::optional<std::string> getInfo(const std::string& key);
     void setInfo(const std::string& key, const std::string& value);
 
@@ -109,9 +111,11 @@ protected:
     StoreStatement prepare(const std::string& sql, int line);
 
     // The schema check of a derived store, run once from its constructor:
-    // when the version stored under the key differs from `version`, the drop
-    // statements and then the create statements run, and the key is written
-    // only when all of them succeeded, so a failure is retried next time.
+    // when the version stored under the key differs from `version` (or is
+    // missing), the drop statements and then the create statements run, and
+    // the key is written only when all of them succeeded, so a failure is
+    // retried next time. A version that cannot be read (a damaged page, a
+    // file SQLite cannot read) drops nothing: only the create statements run.
     // True when the tables are at the version on return.
     bool checkVersion(const std::string& key, const std::string& version, const std::vector<std::string>& drops,
         const std::vector<std::string>& creates);
@@ -140,6 +144,21 @@ protected:
     }
 
 private:
+    // A key's value, and SQLite's result that tells a missing key
+    // (SQLITE_DONE) from a read that failed.
+    struct InfoRead {
+        int result = 0;
+        std::optional<std::string> value;
+    };
+    InfoRead readInfo(const std::string& key);
+    // "VACUUM" over the file: SQLite's result (SQLITE_OK when rewritten).
+    int rewriteFile();
+    // After SQLite found the file damaged when a store is made: a file from
+    // which no row of the person's can be read any more is moved aside whole,
+    // with its journal, as "<name>.corrupt-<time>" beside the fresh one made
+    // in its place, and said so in the log; any other is kept where it is.
+    void setAsideWhenUnreadable(int result);
+
     sqlite3* database_ = nullptr;
 };
 

@@ -20,6 +20,7 @@
 #include <algorithm>
 
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 using platform::host::DesktopHost;
@@ -62,14 +63,29 @@ protected:
 
     platform::RunLoop& loop() { return platform::RunLoop::main(); }
 
-    // What the window shows right now, as a person sees it.
+    // What the window shows once it holds still, as a person sees it: two
+    // looks in a row show the same pixels, and the window was given no frame
+    // from the start of the first to the end of the second, so what it shows
+    // is the renderer's last frame. Nothing when a look fails, or when the
+    // picture never holds still.
     std::optional<platform::Image> look(const std::string& name)
     {
-        loop().runUntil([] { return false; }, 0.2);
         auto path = platform::FileUtil::joinPath(scratch_, name);
-        if (testsupport::runWhileLooping({ "import", "-window", wid_, path }) != 0)
-            return std::nullopt;
-        return platform::Image::fromFile(path);
+        std::optional<platform::Image> previous;
+        std::uint64_t shownBeforePrevious = 0;
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            const std::uint64_t shownBefore = host_->presentedFrames();
+            if (testsupport::runWhileLooping({ "import", "-window", wid_, path }) != 0)
+                return std::nullopt;
+            auto seen = platform::Image::fromFile(path);
+            if (!seen)
+                return std::nullopt;
+            if (previous && *seen == *previous && host_->presentedFrames() == shownBeforePrevious)
+                return seen;
+            previous = std::move(seen);
+            shownBeforePrevious = shownBefore;
+        }
+        return std::nullopt;
     }
 
     // Where the window shows a point of the phone's screen.
@@ -146,7 +162,8 @@ TEST_F(PlayerWindow, TurnsTheWindowToLandscapeWhileTheMovieIsUpAndBackAfter)
     ASSERT_TRUE(player->moviePlayer());
     ASSERT_TRUE(loop().runUntil(
         [&] { return player->moviePlayer()->position() >= 1.0 && player->moviePlayer()->framesDrawn() > 0; }, 30));
-    // A still picture to compare with the phone's frame.
+    // A still picture to compare with the phone's frame (look() waits until
+    // the window holds still).
     player->moviePlayer()->pause();
     EXPECT_EQ(host_->turn(), ScreenTurn::CounterClockwise);
 

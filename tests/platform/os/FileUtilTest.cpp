@@ -1,15 +1,13 @@
 #include "platform/os/FileUtil.h"
 
 #include "tests/platform/os/FilesTestSupport.h"
+#include "tests/support/FileFaults.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using osfiles_test::TempDir;
@@ -133,24 +131,6 @@ TEST(FileUtil, AtomicWriteReplacesWholeAndSetsPermissions)
     EXPECT_TRUE(othersIn(temp.path(), "settings.plist").empty());
 }
 
-// Runs `body` in a child process limited to `limit` bytes per file, where a
-// write past the limit fails with EFBIG. Answers the child's exit code.
-template <class Body> int withFileSizeLimit(rlim_t limit, Body body)
-{
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl {
-            limit, limit
-        };
-        ::setrlimit(RLIMIT_FSIZE, &rl);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(FileUtil, FailedWritesAreReportedAndAtomicOnesLeaveTheOldFile)
 {
     TempDir temp;
@@ -159,21 +139,21 @@ TEST(FileUtil, FailedWritesAreReportedAndAtomicOnesLeaveTheOldFile)
     Bytes big = everyByte(4096); // 1 MiB
 
     // The kernel takes the first 64 KiB, then refuses: the loop must notice.
-    int atomicResult = withFileSizeLimit(64 * 1024, [&] {
+    auto atomicResult = testsupport::runWithFileSizeLimit(64 * 1024, [&] {
         Error error;
         bool ok = FileUtil::write(path, big, FileUtil::WriteMode::Atomic, &error);
-        return ok ? 1 : (error.code() == EFBIG ? 0 : 2);
+        return ok ? "written" : (error.code() == EFBIG ? "EFBIG" : error.description());
     });
-    EXPECT_EQ(atomicResult, 0);
+    EXPECT_EQ(atomicResult, "EFBIG");
     EXPECT_EQ(FileUtil::readText(path), "the old, complete contents");
     EXPECT_TRUE(othersIn(temp.path(), "data.bin").empty()) << "a temporary file was left behind";
 
-    int plainResult = withFileSizeLimit(64 * 1024, [&] {
+    auto plainResult = testsupport::runWithFileSizeLimit(64 * 1024, [&] {
         Error error;
         bool ok = FileUtil::write(path, big, FileUtil::WriteMode::Plain, &error);
-        return ok ? 1 : (error.code() == EFBIG ? 0 : 2);
+        return ok ? "written" : (error.code() == EFBIG ? "EFBIG" : error.description());
     });
-    EXPECT_EQ(plainResult, 0);
+    EXPECT_EQ(plainResult, "EFBIG");
     // A plain write is not protected: this is why settings use atomic writes.
     EXPECT_EQ(FileUtil::fileSize(path), 64u * 1024u);
 }

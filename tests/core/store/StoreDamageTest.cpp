@@ -1,0 +1,337 @@
+// The stores over a database file damaged between two runs, in the ways a
+// phone's file gets damaged: a page zeroed, the file cut short, its header
+// overwritten; in a folder that may be read but not written, and on a disk
+// with no room to grow. Whatever still reads is never dropped; a file that
+// SQLite cannot read at all is kept beside the fresh one made in its place.
+#include "core/store/ContactsFactory.h"
+#include "core/store/MessageFactory.h"
+#include "tests/core/util/CoreTestSupport.h"
+#include "tests/support/FileFaults.h"
+
+#include "platform/os/FileUtil.h"
+#include "platform/os/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace core;
+using coretest::sqliteTool;
+using coretest::toolInt;
+using platform::FileUtil;
+
+namespace {
+
+constexpr int kMessages = 7;
+constexpr int kContacts = 300;
+constexpr int kPartner = 7;
+constexpr int kNewPartner = 8;
+
+std::shared_ptr<ContactInfo> partner(int uid)
+{
+    auto c = std::make_shared<ContactInfo>();
+    c->uid = uid;
+    c->name = "家长" + std::to_string(uid);
+    c->thumbAvatar = "http://h/t.jpg";
+    c->avatar = "http://h/a.jpg";
+    c->type = 2;
+    return c;
+}
+
+std::shared_ptr<MessageInfo> message(const std::string& uid, int from, int minute)
+{
+    auto m = std::make_shared<MessageInfo>();
+    m->uid = uid;
+    m->contact = partner(from);
+    m->content = "消息 " + uid;
+    m->time = platform::Date::fromSeconds(1772323200 + minute * 60);
+    m->createTime = m->time;
+    return m;
+}
+
+// How the file is damaged after the stores wrote it.
+enum class Damage {
+    VersionPageZeroed, // the page of `tb_info`, the schema versions
+    MessagePagesZeroed, // the first pages of both message tables
+    EveryTablePageZeroed, // the first page of every table but `tb_info`
+    Truncated, // cut to half its length
+    HeaderOverwritten, // its first 100 bytes
+    HeaderOverwrittenWithJournal, // and a journal (not to be played back) beside it
+};
+
+enum class Folder { Writable, ReadOnly, Full };
+
+// What a run of the client saw through its stores: counts read (-1 when the
+// read failed) and what it logged.
+struct ClientRun {
+    int history = -1;
+    int contacts = -1;
+    int arrivedLater = -1;
+    std::string log;
+};
+
+int countOf(const auto& list) { return list ? static_cast<int>(list->size()) : -1; }
+
+// Stores made as the client makes them when it starts and when a chat is
+// opened: the history and the address book are read, a message that has just
+// arrived is stored, and the stores made after that read it back.
+ClientRun runClient()
+{
+    ClientRun run;
+    platform::LogCapture log;
+    {
+        MessageFactory messages;
+        ContactsFactory contacts;
+        run.history = countOf(messages.getMessageWithContact(*partner(kPartner)));
+        run.contacts = countOf(contacts.getContactsWithGroup("g1"));
+        messages.setMessage({ message("new", kNewPartner, 60) });
+    }
+    {
+        MessageFactory later;
+        ContactsFactory laterContacts;
+        run.arrivedLater = countOf(later.getMessageWithContact(*partner(kNewPartner)));
+    }
+    for (const auto& line : log.lines())
+        run.log += line;
+    return run;
+}
+
+std::string serialized(const ClientRun& run)
+{
+    return std::to_string(run.history) + " " + std::to_string(run.contacts) + " " + std::to_string(run.arrivedLater)
+        + "\n" + run.log;
+}
+
+ClientRun parsed(const std::string& text)
+{
+    ClientRun run;
+    std::istringstream in(text);
+    in >> run.history >> run.contacts >> run.arrivedLater;
+    in.ignore(1);
+    run.log.assign(std::istreambuf_iterator<char>(in), {});
+    return run;
+}
+
+class DamagedStore : public ::testing::Test {
+protected:
+    DamagedStore() { coretest::signIn(100); }
+    ~DamagedStore() override { coretest::signOut(); }
+
+    std::string db() const { return home.documents() + "/_cache.db"; }
+
+    // The history of one partner and the address book, as the client wrote them.
+    void fill()
+    {
+        MessageFactory messages;
+        MessageList list;
+        for (int i = 0; i < kMessages; ++i)
+            list.push_back(message("m" + std::to_string(i), kPartner, i));
+        ASSERT_TRUE(messages.setMessage(list));
+        ContactsFactory contacts;
+        auto group = std::make_shared<GroupInfo>();
+        group->uid = "g1";
+        group->name = "一年级一班";
+        group->type = 1;
+        ContactList people;
+        for (int i = 0; i < kContacts; ++i) {
+            auto c = partner(1000 + i);
+            c->type = 1;
+            people.push_back(c);
+        }
+        ASSERT_TRUE(contacts.setAddressBook({ group }, { people }));
+    }
+
+    void zeroPage(int page)
+    {
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        ASSERT_GT(page, 0);
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(std::streamoff(page - 1) * size);
+        file.write(std::string(static_cast<std::size_t>(size), '\0').data(), size);
+        ASSERT_TRUE(file.good());
+    }
+
+    void zeroRootPages(const std::string& where)
+    {
+        std::istringstream pages(sqliteTool(db(), "SELECT rootpage FROM sqlite_master WHERE " + where + ";"));
+        int count = 0;
+        for (int page; pages >> page; ++count)
+            zeroPage(page);
+        ASSERT_GT(count, 0);
+    }
+
+    void damage(Damage kind)
+    {
+        switch (kind) {
+        case Damage::VersionPageZeroed:
+            return zeroRootPages("name='tb_info'");
+        case Damage::MessagePagesZeroed:
+            return zeroRootPages("name IN ('tb_message', 'tb_message_contact')");
+        case Damage::EveryTablePageZeroed:
+            return zeroRootPages("type='table' AND name<>'tb_info'");
+        case Damage::Truncated:
+            ASSERT_EQ(::truncate(db().c_str(), static_cast<off_t>(*FileUtil::fileSize(db()) / 2)), 0);
+            return;
+        case Damage::HeaderOverwrittenWithJournal:
+            // A journal whose first byte is zero is one SQLite leaves alone.
+            ASSERT_TRUE(FileUtil::write(db() + "-journal", std::string_view("\0left from the last run", 23)));
+            [[fallthrough]];
+        case Damage::HeaderOverwritten: {
+            std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+            file.write(std::string(100, '#').data(), 100);
+            ASSERT_TRUE(file.good());
+            return;
+        }
+        }
+    }
+
+    ClientRun runIn(Folder folder)
+    {
+        switch (folder) {
+        case Folder::Writable:
+            return runClient();
+        case Folder::ReadOnly: {
+            ::chmod(home.documents().c_str(), 0555);
+            ClientRun run;
+            {
+                testsupport::PermissionsEnforced enforced;
+                run = runClient();
+            }
+            ::chmod(home.documents().c_str(), 0755);
+            return run;
+        }
+        case Folder::Full: {
+            // Not a byte can be written: no file grows, no journal is made.
+            auto out = testsupport::runWithFileSizeLimit(0, [] { return serialized(runClient()); });
+            return out ? parsed(*out) : ClientRun {};
+        }
+        }
+        return {};
+    }
+
+    // Files beside the store's whose names say they were set aside (their
+    // journals aside).
+    std::vector<std::string> setAside() const
+    {
+        std::vector<std::string> found;
+        for (const auto& name : FileUtil::list(home.documents()).value_or(std::vector<std::string> {})) {
+            if (name.rfind("_cache.db.corrupt-", 0) == 0 && name.find("-journal") == std::string::npos)
+                found.push_back(name);
+        }
+        return found;
+    }
+
+    coretest::TempHome home;
+};
+
+TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAside)
+{
+    enum class Outcome {
+        KeptInPlace, // the file stays, and nothing that read before is lost
+        MovedAside, // the file is kept whole beside a fresh one
+        LeftAsItIs, // it could be moved nowhere: not a byte of it changes
+    };
+    struct Case {
+        const char* name;
+        Damage damage;
+        Folder folder;
+        Outcome outcome;
+        // What the run reads: the history, the address book, the new message.
+        int history;
+        int contacts;
+        int arrivedLater;
+        const char* logged;
+    };
+    const char* kept = "kept in place, since some of its tables still read\n";
+    const char* moved = "moved aside to ";
+    const Case cases[] = {
+        // Only the page of the versions is gone: everything else reads, and the
+        // stores go on over it, run after run, without the versions.
+        { "version page zeroed", Damage::VersionPageZeroed, Folder::Writable, Outcome::KeptInPlace, kMessages,
+            kContacts, 1, "the version message_version cannot be read (database disk image is malformed)" },
+        { "version page zeroed, read-only folder", Damage::VersionPageZeroed, Folder::ReadOnly, Outcome::KeptInPlace,
+            kMessages, kContacts, 0, kept },
+        { "version page zeroed, full disk", Damage::VersionPageZeroed, Folder::Full, Outcome::KeptInPlace, kMessages,
+            kContacts, 0, "the version contacts_version cannot be read" },
+        // The history is unreadable, the address book is not: the file stays.
+        { "message pages zeroed", Damage::MessagePagesZeroed, Folder::Writable, Outcome::KeptInPlace, -1, kContacts, 0,
+            kept },
+        // Nothing of the person's reads any more, or SQLite reads nothing at all.
+        { "every table's page zeroed", Damage::EveryTablePageZeroed, Folder::Writable, Outcome::MovedAside, 0, 0, 1,
+            moved },
+        { "truncated", Damage::Truncated, Folder::Writable, Outcome::MovedAside, 0, 0, 1,
+            "(database disk image is malformed): moved aside to " },
+        { "header overwritten", Damage::HeaderOverwritten, Folder::Writable, Outcome::MovedAside, 0, 0, 1,
+            "(file is not a database): moved aside to " },
+        { "header overwritten, journal beside", Damage::HeaderOverwrittenWithJournal, Folder::Writable,
+            Outcome::MovedAside, 0, 0, 1, moved },
+        // Set aside all the same; the fresh file waits for room.
+        { "header overwritten, full disk", Damage::HeaderOverwritten, Folder::Full, Outcome::MovedAside, -1, -1, -1,
+            moved },
+        { "truncated, read-only folder", Damage::Truncated, Folder::ReadOnly, Outcome::LeftAsItIs, -1, -1, -1,
+            "cannot be moved aside to " },
+        { "header overwritten, read-only folder", Damage::HeaderOverwritten, Folder::ReadOnly, Outcome::LeftAsItIs, -1,
+            -1, -1, "cannot be moved aside to " },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FileUtil::remove(home.documents());
+        ASSERT_TRUE(FileUtil::createDirectory(home.documents()));
+        fill();
+        ASSERT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message;"), kMessages);
+        damage(c.damage);
+        const auto damaged = FileUtil::read(db());
+        ASSERT_TRUE(damaged);
+
+        const ClientRun run = runIn(c.folder);
+        EXPECT_EQ(run.history, c.history);
+        EXPECT_EQ(run.contacts, c.contacts);
+        EXPECT_EQ(run.arrivedLater, c.arrivedLater);
+        EXPECT_NE(run.log.find(c.logged), std::string::npos) << run.log;
+
+        const auto aside = setAside();
+        switch (c.outcome) {
+        case Outcome::KeptInPlace:
+            EXPECT_TRUE(aside.empty());
+            // Whatever read before the run still reads: no table was dropped.
+            if (c.damage != Damage::MessagePagesZeroed) {
+                EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message WHERE target_uid=7;"), kMessages);
+            }
+            EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_contact;"), kContacts);
+            EXPECT_EQ(sqliteTool(db(), "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name;"),
+                "tb_contact\ntb_contact_group\ntb_info\ntb_message\ntb_message_contact\n");
+            break;
+        case Outcome::MovedAside: {
+            EXPECT_EQ(aside.size(), 1u);
+            if (aside.size() != 1)
+                break;
+            // Whole, byte for byte, and with its journal.
+            EXPECT_EQ(FileUtil::read(home.documents() + "/" + aside[0]), damaged);
+            const bool journal = c.damage == Damage::HeaderOverwrittenWithJournal;
+            EXPECT_EQ(FileUtil::readText(home.documents() + "/" + aside[0] + "-journal").has_value(), journal);
+            EXPECT_FALSE(FileUtil::exists(db() + "-journal"));
+            break;
+        }
+        case Outcome::LeftAsItIs:
+            EXPECT_TRUE(aside.empty());
+            EXPECT_EQ(FileUtil::read(db()), damaged);
+            break;
+        }
+
+        // The next run, with room to write, keeps what the first one kept; a
+        // file that could not be moved aside is then.
+        const ClientRun again = runClient();
+        EXPECT_EQ(again.contacts, c.outcome == Outcome::KeptInPlace ? kContacts : 0);
+        EXPECT_EQ(setAside().size(), c.outcome == Outcome::KeptInPlace ? 0u : 1u);
+        if (c.outcome != Outcome::KeptInPlace) {
+            // The fresh file is a store at the current versions.
+            EXPECT_EQ(sqliteTool(db(), "SELECT key, value FROM tb_info ORDER BY key;"),
+                "contacts_version|1.2.0\nmessage_version|1.0.3\n");
+        }
+    }
+}
+
+} // namespace
