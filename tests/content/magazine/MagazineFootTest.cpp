@@ -69,6 +69,13 @@ TEST(MagazineFoot, ShelfCoverDirectoryAndChapterEndAtTheFootAndTheCornerIsWithin
         auto cover = findOutlet<RemoteImageView>(reader->view(), "coverImageView");
         ASSERT_TRUE(cover);
         EXPECT_DOUBLE_EQ(screenFrameOf(*cover).maxY(), screenHeight());
+        // The whole cover shows, from its masthead to its foot line.
+        ASSERT_TRUE(harness.runUntil([&] { return cover->image() != nullptr; }));
+        auto drawn = rectForContentMode(cover->contentMode(), cover->image()->size(), cover->bounds());
+        EXPECT_GE(drawn.minY(), -0.01) << "the masthead is cut";
+        EXPECT_LE(drawn.maxY(), cover->bounds().maxY() + 0.01) << "the foot line is cut";
+        EXPECT_GE(drawn.minX(), -0.01);
+        EXPECT_LE(drawn.maxX(), cover->bounds().maxX() + 0.01);
         auto corner = reader->curlPageImageView();
         EXPECT_DOUBLE_EQ(screenFrameOf(*corner).maxY(), screenHeight());
         EXPECT_DOUBLE_EQ(screenFrameOf(*corner).maxX(), 320);
