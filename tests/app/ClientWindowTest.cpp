@@ -132,6 +132,16 @@ protected:
             platform::FileUtil::remove(scratch_);
     }
 
+    // The stand-in server for the program, in this process.
+    void startServer()
+    {
+        server::ServerOptions serverOptions;
+        serverOptions.dataDirectory = scratch_ + "/server";
+        server_ = std::make_unique<server::StandinServer>(serverOptions);
+        platform::Error error;
+        ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
+    }
+
     std::optional<platform::Image> load(const std::string& path)
     {
         if (path.empty())
@@ -299,12 +309,7 @@ TEST_F(ClientWindow, SignsInAsTheDemoTeacherAndSwitchesTabsThroughTheWindow)
     EXPECT_LT(likeness(stages.mainScreen, stages.login), 0.9);
     EXPECT_LT(likeness(stages.otherTabScreen, stages.mainScreen), 0.9);
 
-    // The stand-in server for the program, in this process.
-    server::ServerOptions serverOptions;
-    serverOptions.dataDirectory = scratch_ + "/server";
-    server_ = std::make_unique<server::StandinServer>(serverOptions);
-    platform::Error error;
-    ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
+    ASSERT_NO_FATAL_FAILURE(startServer());
 
     // The program, as a person starts it: its own home, the server's address.
     std::string home = scratch_ + "/home";
@@ -434,11 +439,7 @@ TEST_F(ClientWindow, SignsInAsTheDemoTeacherAndSwitchesTabsThroughTheWindow)
 // lies at its foot.
 TEST_F(ClientWindow, RunsTheSmallPhoneWhenAsked)
 {
-    server::ServerOptions serverOptions;
-    serverOptions.dataDirectory = scratch_ + "/server";
-    server_ = std::make_unique<server::StandinServer>(serverOptions);
-    platform::Error error;
-    ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
+    ASSERT_NO_FATAL_FAILURE(startServer());
     std::string home = scratch_ + "/home";
     ASSERT_TRUE(platform::FileUtil::createDirectory(home));
     ASSERT_TRUE(prepareSignedInHome(home));
@@ -506,11 +507,7 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     SignedInScreens learnt;
     ASSERT_TRUE(learnSignedInScreens(scratch_, learnt)) << "the client did not walk the same steps in the harness";
 
-    server::ServerOptions serverOptions;
-    serverOptions.dataDirectory = scratch_ + "/server";
-    server_ = std::make_unique<server::StandinServer>(serverOptions);
-    platform::Error error;
-    ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
+    ASSERT_NO_FATAL_FAILURE(startServer());
 
     const long screen = GetParam();
     std::string home = scratch_ + "/home-" + std::to_string(screen);
