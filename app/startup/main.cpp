@@ -49,7 +49,8 @@ using foundation::HTTPRequest;
 
 namespace {
 
-const char* kUsage = "usage: orb-client [--small-screen] [--actual-size] [--screenshots DIR] [--silent] [--gl] [--verbose]\n"
+const char* kUsage = "usage: orb-client [--small-screen] [--actual-size] [--screenshots DIR] [--silent] [--gl]\n"
+                     "                  [--verbose]\n"
                      "       orb-client --tour DIR [--small-screen] [--account ACCOUNT --password PASSWORD] [--verbose]\n"
                      "\n"
                      "Starts the client (home from ORB_HOME, server from ORB_SERVER_BASE) in a window at\n"

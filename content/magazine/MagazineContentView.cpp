@@ -151,8 +151,8 @@ void MagazineContentView::webViewDidStartLoad(UIWebView* webView)
     // news of the start can reach the screen after the next page has come
     // in: the script clears only a page that had finished (marked so when
     // it did), never the chapter arriving.
-    webView->stringByEvaluatingJavaScriptFromString(std::string("if (window.") + kShownMark + ") { "
-        + kClearScript + " }");
+    webView->stringByEvaluatingJavaScriptFromString(
+        std::string("if (window.") + kShownMark + ") { " + kClearScript + " }");
     showLoadingView(*webView);
 }
 

@@ -446,8 +446,8 @@ TEST_F(ClientWindow, RunsTheSmallPhoneWhenAsked)
     ClientWindowProcess client;
     std::string why;
     setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
-    bool started = client.start(testsupport::buildPath(ORB_CLIENT), home, server_->baseUrl(), scratch_, &why,
-        { "--small-screen" });
+    bool started = client.start(
+        testsupport::buildPath(ORB_CLIENT), home, server_->baseUrl(), scratch_, &why, { "--small-screen" });
     unsetenv("ORB_RESOURCES");
     ASSERT_TRUE(started) << why;
     std::optional<platform::Image> shot;
