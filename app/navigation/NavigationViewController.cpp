@@ -60,6 +60,13 @@ void NavigationViewController::viewWillAppear(bool animated)
     BaseViewController::viewWillAppear(animated);
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(true, true);
+    // The margin above was measured for a screen whose tab bar lay 80 points
+    // above the foot of the 3.5-inch one; here the bar lies 49 points above
+    // the foot on either screen, and the tiles scroll down to it.
+    if (!gridKeptAtTabBar_) {
+        gridKeptAtTabBar_ = true;
+        keepAtVisibleBottom(gridView_);
+    }
 }
 
 void NavigationViewController::viewDidAppear(bool animated)

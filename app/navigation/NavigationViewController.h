@@ -35,5 +35,6 @@ public:
 
 private:
     std::shared_ptr<GridView> gridView_;
+    bool gridKeptAtTabBar_ = false;
     std::vector<std::shared_ptr<NavigationInfo>> gridItems_;
 };

@@ -30,6 +30,7 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIResponder.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
 #include "teaching/TeachingClasses.h"
@@ -48,8 +49,9 @@ using foundation::HTTPRequest;
 
 namespace {
 
-const char* kUsage = "usage: orb-client [--actual-size] [--screenshots DIR] [--silent] [--gl] [--verbose]\n"
-                     "       orb-client --tour DIR [--account ACCOUNT --password PASSWORD] [--verbose]\n"
+const char* kUsage = "usage: orb-client [--small-screen] [--actual-size] [--screenshots DIR] [--silent] [--gl]\n"
+                     "                  [--verbose]\n"
+                     "       orb-client --tour DIR [--small-screen] [--account ACCOUNT --password PASSWORD] [--verbose]\n"
                      "\n"
                      "Starts the client (home from ORB_HOME, server from ORB_SERVER_BASE) in a window at\n"
                      "phone size, fitted to the display's height (--actual-size: one screen pixel per\n"
@@ -57,6 +59,8 @@ const char* kUsage = "usage: orb-client [--actual-size] [--screenshots DIR] [--s
                      "the working directory); --silent leaves the sound device alone; --gl shows the frames\n"
                      "through the desktop's GL renderer. Closing the window (or an interrupt or termination\n"
                      "signal) ends the client. Without a display it says so and exits with status 2.\n"
+                     "--small-screen runs the 3.5-inch phone (320 x 480 points) instead of the 4-inch one\n"
+                     "(320 x 568), in the window and on the tour alike.\n"
                      "--tour DIR runs headless instead: signs in through the login screen (the demo teacher\n"
                      "unless --account and --password are given), visits every tab and writes a PNG of each\n"
                      "screen into DIR.\n";
@@ -295,6 +299,8 @@ int run(int argc, char** argv)
             account = argv[++i];
         } else if (option == "--password" && hasValue) {
             password = argv[++i];
+        } else if (option == "--small-screen") {
+            UIScreen::setKind(UIScreen::Kind::ThreePointFiveInch);
         } else if (option == "--actual-size") {
             window.actualSize = true;
         } else if (option == "--screenshots" && hasValue) {

@@ -147,7 +147,12 @@ void MagazineContentView::removeFeedbackViews()
 
 void MagazineContentView::webViewDidStartLoad(UIWebView* webView)
 {
-    webView->stringByEvaluatingJavaScriptFromString("document.body.innerHTML='';");
+    // The chapter shown is cleared while the next one loads. The engine's
+    // news of the start can reach the screen after the next page has come
+    // in: the script clears only a page that had finished (marked so when
+    // it did), never the chapter arriving.
+    webView->stringByEvaluatingJavaScriptFromString(
+        std::string("if (window.") + kShownMark + ") { " + kClearScript + " }");
     showLoadingView(*webView);
 }
 
@@ -160,8 +165,9 @@ void MagazineContentView::showLoadingView(UIWebView& webView)
     insertSubviewBelow(loadingView_, toolbarView_);
 }
 
-void MagazineContentView::webViewDidFinishLoad(UIWebView*)
+void MagazineContentView::webViewDidFinishLoad(UIWebView* webView)
 {
+    webView->stringByEvaluatingJavaScriptFromString(std::string("window.") + kShownMark + " = true;");
     removeFeedbackViews();
 }
 

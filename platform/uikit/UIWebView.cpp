@@ -6,9 +6,14 @@
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/StringUtil.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/ScreenFrames.h"
+#include "platform/uikit/TextInputSupport.h"
+#include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UIPickerView.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UIToolbar.h"
 #include "platform/uikit/UITouch.h"
 
 #include <algorithm>
@@ -59,6 +64,23 @@ bool isResourceFile(const Url& url)
 }
 
 } // namespace
+
+// The options of a page's open drop-down, as its picker's one wheel shows them.
+class WebOptionList final : public UIPickerViewDataSource, public UIPickerViewDelegate {
+public:
+    explicit WebOptionList(std::vector<platform::WebOption> options)
+        : options(std::move(options))
+    {
+    }
+    long numberOfComponentsInPickerView(UIPickerView*) override { return 1; }
+    long numberOfRowsInComponent(UIPickerView*, long) override { return long(options.size()); }
+    std::string titleForRow(UIPickerView*, long row, long) override
+    {
+        return row >= 0 && row < long(options.size()) ? options[std::size_t(row)].label : std::string();
+    }
+
+    std::vector<platform::WebOption> options;
+};
 
 // The web view's scroll view moves the page, and taps on it reach the page.
 class UIWebViewScrollView final : public UIScrollView {
@@ -430,8 +452,113 @@ void UIWebView::tapPage(const platform::Point& point)
     }
 }
 
+// ---- The page's drop-downs -----------------------------------------------------------
+
+namespace {
+// The picker and its bar, as the keyboard area holds them (the phone's sizes).
+constexpr double kOptionPickerHeight = 216;
+constexpr double kOptionBarHeight = 44;
+} // namespace
+
+void UIWebView::engineShowOptionMenu(const std::vector<platform::WebOption>& options)
+{
+    if (!engine_)
+        return;
+    if (options.empty() || !window()) {
+        engine_->closeOptionMenu();
+        return;
+    }
+    double width = UIScreen::mainScreen()->bounds().width();
+    optionList_ = std::make_shared<WebOptionList>(options);
+    optionPicker_ = std::make_shared<UIPickerView>(platform::Rect(0, 0, width, kOptionPickerHeight));
+    optionPicker_->setShowsSelectionIndicator(true);
+    optionPicker_->setDataSource(std::weak_ptr<UIPickerViewDataSource>(optionList_));
+    optionPicker_->setDelegate(std::weak_ptr<UIPickerViewDelegate>(optionList_));
+    for (std::size_t row = 0; row < options.size(); ++row) {
+        if (options[row].selected)
+            optionPicker_->selectRow(long(row), 0);
+    }
+
+    std::weak_ptr<UIResponder> weakSelf = weak_from_this();
+    auto act = [weakSelf](void (UIWebView::*answer)()) {
+        return [weakSelf, answer](UIBarButtonItem*) {
+            if (auto self = std::static_pointer_cast<UIWebView>(weakSelf.lock()))
+                ((*self).*answer)();
+        };
+    };
+    optionBar_ = std::make_shared<UIToolbar>(platform::Rect(0, 0, width, kOptionBarHeight));
+    optionBar_->setBarStyle(UIBarStyleBlackTranslucent);
+    auto cancelItem = UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemCancel);
+    cancelItem->setAction(act(&UIWebView::cancelOptionMenu));
+    auto doneItem = UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemDone);
+    doneItem->setAction(act(&UIWebView::chooseShownOption));
+    optionBar_->setItems(
+        { cancelItem, UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemFlexibleSpace), doneItem });
+
+    optionMenuOpen_ = true;
+    // The drop-down's field has the focus as a tapped field has it.
+    pageFieldFocused_ = true;
+    if (isFirstResponder())
+        platform::Keyboard::updateForFirstResponder();
+    else if (!becomeFirstResponder())
+        cancelOptionMenu();
+}
+
+double UIWebView::keyboardHeight() const
+{
+    if (!optionMenuOpen_)
+        return UIView::keyboardHeight();
+    return platform::textinput::keyboardHeight(optionPicker_.get(), optionBar_.get());
+}
+
+std::shared_ptr<UIView> UIWebView::inputView() const { return optionMenuOpen_ ? optionPicker_ : nullptr; }
+
+std::shared_ptr<UIView> UIWebView::inputAccessoryView() const { return optionMenuOpen_ ? optionBar_ : nullptr; }
+
+void UIWebView::chooseShownOption()
+{
+    if (!optionMenuOpen_)
+        return;
+    long row = optionPicker_ ? optionPicker_->selectedRowInComponent(0) : -1;
+    if (engine_ && optionList_ && row >= 0 && row < long(optionList_->options.size()))
+        engine_->chooseOption(optionList_->options[std::size_t(row)].index);
+    endOptionMenu();
+}
+
+void UIWebView::cancelOptionMenu()
+{
+    if (!optionMenuOpen_)
+        return;
+    if (engine_)
+        engine_->closeOptionMenu();
+    endOptionMenu();
+}
+
+void UIWebView::engineOptionMenuClosed()
+{
+    if (optionMenuOpen_)
+        endOptionMenu();
+}
+
+void UIWebView::endOptionMenu()
+{
+    optionMenuOpen_ = false;
+    // The picker goes down with the drop-down's focus.
+    if (isFirstResponder())
+        resignFirstResponder();
+    else
+        platform::Keyboard::updateForFirstResponder();
+}
+
 void UIWebView::didResignFirstResponder()
 {
+    // The focus went elsewhere while the drop-down was open: it closes
+    // without a choice.
+    if (optionMenuOpen_) {
+        optionMenuOpen_ = false;
+        if (engine_)
+            engine_->closeOptionMenu();
+    }
     UIView::didResignFirstResponder();
     if (!pageFieldFocused_)
         return;

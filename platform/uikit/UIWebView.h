@@ -15,8 +15,11 @@
 #include <utility>
 #include <vector>
 
+class UIPickerView;
 class UIScrollView;
+class UIToolbar;
 class UIWebView;
+class WebOptionList;
 
 enum UIWebViewNavigationType {
     UIWebViewNavigationTypeLinkClicked = 0,
@@ -151,6 +154,20 @@ public:
 
     bool canBecomeFirstResponder() const override { return pageFieldFocused_; }
 
+    // A drop-down of the page (a <select>) opens as the phone's picker in the
+    // keyboard's place, under a bar of 取消 and 完成: 完成 gives the page the
+    // option the wheel stands on, 取消 (or the focus going elsewhere) keeps
+    // its choice. The keyboard area holds them while the drop-down is open.
+    bool wantsKeyboard() const override { return optionMenuOpen_; }
+    double keyboardHeight() const override;
+    std::shared_ptr<UIView> inputView() const override;
+    std::shared_ptr<UIView> inputAccessoryView() const override;
+    bool isShowingOptionMenu() const { return optionMenuOpen_; }
+    const std::shared_ptr<UIPickerView>& optionPicker() const { return optionPicker_; }
+    // What the bar's buttons do.
+    void chooseShownOption();
+    void cancelOptionMenu();
+
     // Waits for the engine to paint the page as it is now (tests, screenshots);
     // false when no picture came in time.
     bool updateDrawing(double timeoutSeconds = 5);
@@ -173,7 +190,10 @@ private:
     void engineDidFinish() override;
     void engineDidFail(const platform::Error& error) override;
     void engineDidDraw(const platform::Rect& changed) override;
+    void engineShowOptionMenu(const std::vector<platform::WebOption>& options) override;
+    void engineOptionMenuClosed() override;
     void didResignFirstResponder() override;
+    void endOptionMenu();
 
     friend class UIWebViewScrollView;
     std::weak_ptr<UIWebViewDelegate> delegate_;
@@ -194,4 +214,9 @@ private:
     bool pageFieldFocused_ = false; // a tap focused a field of the page
     std::uint64_t stopCount_ = 0; // navigations asked for before a stop never start
     std::vector<std::string> scripts_;
+    // The page's open drop-down: its options on the picker, the bar above it.
+    bool optionMenuOpen_ = false;
+    std::shared_ptr<WebOptionList> optionList_;
+    std::shared_ptr<UIPickerView> optionPicker_;
+    std::shared_ptr<UIToolbar> optionBar_;
 };

@@ -511,6 +511,10 @@ namespace {
         // a page that asks for it also bypasses what a page in use holds
         // (loads that ignore the caches, and removal by site).
         webkit_web_context_set_cache_model(e.context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+        // The pages run in the phone's Chinese: the language they are told
+        // and ask the servers for, and how their fields write dates (year first).
+        const gchar* const languages[] = { "zh-CN", nullptr };
+        webkit_web_context_set_preferred_languages(e.context, languages);
         // The web process runs in the engine's sandbox (its own namespaces,
         // through bubblewrap) wherever the machine lets it make them.
         std::string noSandbox;
@@ -647,6 +651,8 @@ struct EngineImpl {
     std::vector<std::string> frameTargets;
     // The main document's size as it told it (orbPageSize), in points.
     std::optional<Size> documentSize;
+    // The page's drop-down while it is open, until it is answered or closed.
+    WebKitOptionMenu* optionMenu = nullptr;
     // Tasks posted to the main loop hold this weakly: once the view is gone they do nothing.
     std::shared_ptr<EngineImpl*> alive = std::make_shared<EngineImpl*>(this);
 
@@ -881,6 +887,55 @@ struct EngineImpl {
 
     static gboolean scriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) { return TRUE; }
 
+    // A <select> of the page opens: its options go to the owner, who shows
+    // them in the phone's way; the engine's own menu, a window of the
+    // display outside the application's, is never made.
+    static gboolean showOptionMenu(WebKitWebView*, WebKitOptionMenu* menu, GdkEvent*, GdkRectangle*, gpointer data)
+    {
+        auto& self = *static_cast<EngineImpl*>(data);
+        self.dropOptionMenu(true);
+        self.optionMenu = WEBKIT_OPTION_MENU(g_object_ref(menu));
+        g_signal_connect(menu, "close", G_CALLBACK(optionMenuClosed), &self);
+        std::vector<WebOption> options;
+        guint count = webkit_option_menu_get_n_items(menu);
+        for (guint i = 0; i < count; ++i) {
+            auto* item = webkit_option_menu_get_item(menu, i);
+            if (!item || webkit_option_menu_item_is_group_label(item) || !webkit_option_menu_item_is_enabled(item))
+                continue;
+            const char* label = webkit_option_menu_item_get_label(item);
+            options.push_back({ label ? label : "", i, webkit_option_menu_item_is_selected(item) != FALSE });
+        }
+        self.post([options = std::move(options)](EngineImpl& impl) { impl.client->engineShowOptionMenu(options); });
+        return TRUE;
+    }
+
+    // The page closed the drop-down itself.
+    static void optionMenuClosed(WebKitOptionMenu* menu, gpointer data)
+    {
+        auto& self = *static_cast<EngineImpl*>(data);
+        if (menu != self.optionMenu)
+            return;
+        self.optionMenu = nullptr;
+        g_signal_handlers_disconnect_by_data(menu, &self);
+        // Let go of it once the signal that reports its closing is over.
+        postToMain([menu] { g_object_unref(menu); });
+        self.post([](EngineImpl& impl) { impl.client->engineOptionMenuClosed(); });
+    }
+
+    // Lets go of the open drop-down, closing it first when asked: closing
+    // leaves the page's choice as it was unless an option was chosen.
+    void dropOptionMenu(bool close)
+    {
+        if (!optionMenu)
+            return;
+        auto* menu = optionMenu;
+        optionMenu = nullptr;
+        g_signal_handlers_disconnect_by_data(menu, this);
+        if (close)
+            webkit_option_menu_close(menu);
+        g_object_unref(menu);
+    }
+
     static void frameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data)
     {
         auto& self = *static_cast<EngineImpl*>(data);
@@ -1056,6 +1111,7 @@ struct EngineImpl {
     ~EngineImpl()
     {
         releasePaints();
+        dropOptionMenu(true);
         if (content)
             g_signal_handlers_disconnect_by_data(content, this);
         if (view) {
@@ -1098,6 +1154,8 @@ public:
     void wheel(Point point, double dy) override;
     void insertText(const std::string& text) override;
     void pressKey(const std::string& keyName) override;
+    void chooseOption(std::size_t index) override;
+    void closeOptionMenu() override { impl_->dropOptionMenu(true); }
 
 private:
     std::unique_ptr<EngineImpl> impl_;
@@ -1221,6 +1279,7 @@ static std::unique_ptr<WebEngineView> createEngineView(WebEngineClient& client, 
     g_signal_connect(impl->view, "load-changed", G_CALLBACK(EngineImpl::loadChanged), impl.get());
     g_signal_connect(impl->view, "load-failed", G_CALLBACK(EngineImpl::loadFailed), impl.get());
     g_signal_connect(impl->view, "script-dialog", G_CALLBACK(EngineImpl::scriptDialog), impl.get());
+    g_signal_connect(impl->view, "show-option-menu", G_CALLBACK(EngineImpl::showOptionMenu), impl.get());
     g_signal_connect(impl->view, "web-process-terminated", G_CALLBACK(EngineImpl::webProcessEnded), impl.get());
     g_signal_connect(impl->window, "damage-event", G_CALLBACK(EngineImpl::damaged), impl.get());
     return std::make_unique<GtkEngineView>(std::move(impl));
@@ -1496,6 +1555,15 @@ void GtkEngineView::pressKey(const std::string& keyName)
         gtk_widget_event(GTK_WIDGET(impl_->view), event);
         gdk_event_free(event);
     }
+}
+
+void GtkEngineView::chooseOption(std::size_t index)
+{
+    auto* menu = impl_->optionMenu;
+    if (!menu || index >= webkit_option_menu_get_n_items(menu))
+        return;
+    webkit_option_menu_activate_item(menu, guint(index));
+    impl_->dropOptionMenu(true);
 }
 
 } // namespace platform

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -26,6 +27,16 @@ struct WebNavigation {
     bool redirect = false;
 };
 
+// One choice of a page's drop-down (an option of a <select>), as the owner
+// shows it: the engine's own entries that cannot be chosen (disabled ones,
+// group headings) are left out, and `index` is the entry's place among the
+// engine's own, which the answer names.
+struct WebOption {
+    std::string label;
+    std::size_t index = 0;
+    bool selected = false;
+};
+
 // What an engine view tells its owner. Every call comes from a task of the
 // main run loop, never from inside a call into the engine.
 class WebEngineClient {
@@ -38,6 +49,12 @@ public:
     virtual void engineDidFail(const Error& error) = 0;
     // The page's pixels changed in this rectangle (points of the view).
     virtual void engineDidDraw(const Rect& changed) = 0;
+    // A drop-down of the page opened (a person tapped a <select>): the engine
+    // draws no menu of its own; the owner shows the options and answers with
+    // chooseOption or closeOptionMenu.
+    virtual void engineShowOptionMenu(const std::vector<WebOption>& options) = 0;
+    // The page closed its open drop-down itself (the <select> went away).
+    virtual void engineOptionMenuClosed() = 0;
 };
 
 // One page of the browser engine, in an offscreen window of its own, at a
@@ -101,6 +118,11 @@ public:
     // Backspace, Return, Tab, the arrows, Home and End by their names
     // ("BackSpace", "Return", "Left", "Home", ...).
     virtual void pressKey(const std::string& keyName) = 0;
+    // The open drop-down's answer: the option of that engine index chosen
+    // (the page hears it as a person's choice: input and change), or none
+    // (the page keeps its choice). Nothing happens while none is open.
+    virtual void chooseOption(std::size_t index) = 0;
+    virtual void closeOptionMenu() = 0;
 
 protected:
     WebEngineView() = default;

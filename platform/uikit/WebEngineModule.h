@@ -16,7 +16,7 @@ struct WebEngineModuleTable {
     bool (*removeCachedResources)(const std::string& host);
 };
 
-inline constexpr int kWebEngineModuleVersion = 4;
+inline constexpr int kWebEngineModuleVersion = 5;
 inline constexpr const char* kWebEngineModuleEntry = "orbWebEngineModule";
 
 } // namespace platform

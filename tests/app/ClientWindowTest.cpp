@@ -132,6 +132,16 @@ protected:
             platform::FileUtil::remove(scratch_);
     }
 
+    // The stand-in server for the program, in this process.
+    void startServer()
+    {
+        server::ServerOptions serverOptions;
+        serverOptions.dataDirectory = scratch_ + "/server";
+        server_ = std::make_unique<server::StandinServer>(serverOptions);
+        platform::Error error;
+        ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
+    }
+
     std::optional<platform::Image> load(const std::string& path)
     {
         if (path.empty())
@@ -299,12 +309,7 @@ TEST_F(ClientWindow, SignsInAsTheDemoTeacherAndSwitchesTabsThroughTheWindow)
     EXPECT_LT(likeness(stages.mainScreen, stages.login), 0.9);
     EXPECT_LT(likeness(stages.otherTabScreen, stages.mainScreen), 0.9);
 
-    // The stand-in server for the program, in this process.
-    server::ServerOptions serverOptions;
-    serverOptions.dataDirectory = scratch_ + "/server";
-    server_ = std::make_unique<server::StandinServer>(serverOptions);
-    platform::Error error;
-    ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
+    ASSERT_NO_FATAL_FAILURE(startServer());
 
     // The program, as a person starts it: its own home, the server's address.
     std::string home = scratch_ + "/home";
@@ -429,6 +434,42 @@ TEST_F(ClientWindow, SignsInAsTheDemoTeacherAndSwitchesTabsThroughTheWindow)
     EXPECT_NE(saved.find(kDemoTeacher), std::string::npos) << "the signed-in account was not saved";
 }
 
+// Asked for the 3.5-inch phone, the client runs on it: the window holds
+// 320 × 480 points at two pixels a point, and the signed-in screen's tab bar
+// lies at its foot.
+TEST_F(ClientWindow, RunsTheSmallPhoneWhenAsked)
+{
+    ASSERT_NO_FATAL_FAILURE(startServer());
+    std::string home = scratch_ + "/home";
+    ASSERT_TRUE(platform::FileUtil::createDirectory(home));
+    ASSERT_TRUE(prepareSignedInHome(home));
+    ClientWindowProcess client;
+    std::string why;
+    setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
+    bool started = client.start(
+        testsupport::buildPath(ORB_CLIENT), home, server_->baseUrl(), scratch_, &why, { "--small-screen" });
+    unsetenv("ORB_RESOURCES");
+    ASSERT_TRUE(started) << why;
+    std::optional<platform::Image> shot;
+    // Signed in by itself: the tab bar's colour runs across the foot.
+    auto tabBarAtFoot = [](const platform::Image& image) {
+        if (image.pixelHeight() < 960)
+            return false;
+        auto left = colourAt(image, { 2, 476 });
+        return near(colourAt(image, { 318, 476 }), left) && !near(left, colourAt(image, { 2, 380 }));
+    };
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline && !(shot && tabBarAtFoot(*shot))) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        shot = client.grab();
+    }
+    ASSERT_TRUE(shot) << client.log();
+    EXPECT_EQ(shot->pixelWidth(), 640);
+    EXPECT_EQ(shot->pixelHeight(), 960);
+    EXPECT_TRUE(tabBarAtFoot(*shot)) << client.log();
+    EXPECT_EQ(client.signalAndWait(SIGTERM), 0) << client.log();
+}
+
 TEST(ClientWithoutDisplay, SaysSoAndExitsWithTwo)
 {
     auto dir = makeTempDir("orb-client-nodisplay");
@@ -466,11 +507,7 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     SignedInScreens learnt;
     ASSERT_TRUE(learnSignedInScreens(scratch_, learnt)) << "the client did not walk the same steps in the harness";
 
-    server::ServerOptions serverOptions;
-    serverOptions.dataDirectory = scratch_ + "/server";
-    server_ = std::make_unique<server::StandinServer>(serverOptions);
-    platform::Error error;
-    ASSERT_TRUE(server_->start(&error)) << error.localizedDescription();
+    ASSERT_NO_FATAL_FAILURE(startServer());
 
     const long screen = GetParam();
     std::string home = scratch_ + "/home-" + std::to_string(screen);

@@ -164,7 +164,11 @@ TEST_F(MagazineReader, TipsThenCoverDirectoryAndChaptersByTaps)
     ASSERT_TRUE(harness().runUntil([&] { return content->viewWithTag(MagazineContentView::kLoadingViewTag) != nullptr; }));
     EXPECT_TRUE(harness().viewByText(MagazineContentView::kLoadingText));
     const auto& scripts = content->webView()->evaluatedScripts();
-    EXPECT_NE(std::find(scripts.begin(), scripts.end(), "document.body.innerHTML='';"), scripts.end());
+    EXPECT_NE(std::find_if(scripts.begin(), scripts.end(),
+                  [](const std::string& script) {
+                      return script.find(MagazineContentView::kClearScript) != std::string::npos;
+                  }),
+        scripts.end());
     pageGate->open();
     ASSERT_TRUE(waitForChapter(*reader, 101));
     EXPECT_EQ(frontTitle(*reader), "写在前面");

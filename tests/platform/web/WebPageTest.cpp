@@ -4,6 +4,9 @@
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/StringUtil.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/UIPickerView.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
@@ -16,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <dlfcn.h>
 #include <map>
@@ -273,6 +278,126 @@ TEST_F(WebPageTest, TapsReachLinksAndTypedTextReachesFields)
     EXPECT_EQ(delegate->asked.front().URL.absoluteString(), platform::Url::fileUrl(resources / "next.html").absoluteString());
     EXPECT_EQ(delegate->types.front(), UIWebViewNavigationTypeLinkClicked);
     EXPECT_EQ(webView->documentTitle(), "Next");
+}
+
+namespace {
+
+// The windows shown on the engine's X server (the test's own): its pages'
+// windows are offscreen, so a window there is one the engine mapped itself.
+std::size_t windowsOnTheEnginesDisplay()
+{
+    std::string found;
+    testsupport::runWhileLooping({ "xdotool", "search", "--onlyvisible", "--name", "" }, &found);
+    return std::size_t(std::count(found.begin(), found.end(), '\n'));
+}
+
+// The left edge of what changed between two pictures (a glyph, not the
+// shading of an edge), in pixels; -1 when nothing did.
+int leftmostChange(const platform::Image& before, const platform::Image& after)
+{
+    int left = -1;
+    for (int y = 0; y < before.pixelHeight(); ++y) {
+        for (int x = 0; x < before.pixelWidth(); ++x) {
+            auto a = before.pixelAt(x, y);
+            auto b = after.pixelAt(x, y);
+            bool changed = false;
+            for (int channel = 0; channel < 3; ++channel)
+                changed = changed || std::abs(int(a[channel]) - int(b[channel])) > 96;
+            if (changed && (left < 0 || x < left))
+                left = x;
+        }
+    }
+    return left;
+}
+
+} // namespace
+
+TEST_F(WebPageTest, APagesDropDownOpensAsThePickerInTheKeyboardAreaAndItsDatesReadYearFirst)
+{
+    ASSERT_TRUE(loadResource("choice.html",
+        "<html><head><meta charset='utf-8'><style>body{margin:0} select,input{display:block;margin:0;"
+        "height:44px;width:300px;font-size:18px}</style></head><body>"
+        "<select id='c'><option value='1'>三年级(1)班</option><option value='2' selected>三年级(2)班</option>"
+        "<option value='3' disabled>三年级(3)班</option><option value='4'>三年级(4)班</option></select>"
+        "<input id='d' type='date' value='2026-12-08'>"
+        "<script>var changes = []; document.getElementById('c').addEventListener('change',"
+        "function (e) { changes.push(e.target.value); });</script></body></html>"));
+    const auto windowsBefore = windowsOnTheEnginesDisplay();
+    auto openDropDown = [&] {
+        EXPECT_TRUE(testsupport::tapAtPoint(platform::Point(150, 22)));
+        return loop->runUntil([] { return platform::Keyboard::isVisible(); }, 10);
+    };
+
+    // A tap on the drop-down brings up its options on the picker in the
+    // keyboard's place, the page's choice on the wheel, under 取消 and 完成.
+    ASSERT_TRUE(openDropDown()) << "no picker came up";
+    EXPECT_TRUE(webView->isFirstResponder());
+    EXPECT_TRUE(webView->isShowingOptionMenu());
+    auto area = platform::Keyboard::window();
+    ASSERT_TRUE(area);
+    auto pickers = testsupport::findViewsByClass(area, "UIPickerView");
+    ASSERT_EQ(pickers.size(), 1u);
+    auto picker = std::static_pointer_cast<UIPickerView>(pickers.front());
+    ASSERT_EQ(picker->numberOfRowsInComponent(0), 3) << "the disabled option cannot be chosen";
+    EXPECT_EQ(picker->titleForRow(0, 0), "三年级(1)班");
+    EXPECT_EQ(picker->titleForRow(2, 0), "三年级(4)班");
+    EXPECT_EQ(picker->selectedRowInComponent(0), 1);
+    EXPECT_TRUE(testsupport::findViewByText(area, "完成"));
+    EXPECT_TRUE(testsupport::findViewByText(area, "取消"));
+    auto screen = UIScreen::mainScreen()->bounds();
+    EXPECT_DOUBLE_EQ(platform::Keyboard::frame().maxY(), screen.maxY());
+    EXPECT_DOUBLE_EQ(platform::Keyboard::frame().height(), 216 + 44);
+    // The engine put no menu window of its own on the display.
+    loop->runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(windowsOnTheEnginesDisplay(), windowsBefore);
+
+    // The wheel turned to 三年级(4)班 and 完成: the page has that choice, told as a change.
+    ASSERT_TRUE(testsupport::spinPicker(picker, 2));
+    ASSERT_TRUE(testsupport::tapButton(area, "完成"));
+    ASSERT_TRUE(loop->runUntil([&] { return script("document.getElementById('c').value") == "4"; }, 5))
+        << script("document.getElementById('c').value");
+    EXPECT_EQ(script("changes.join(',')"), "4");
+    EXPECT_FALSE(platform::Keyboard::isVisible());
+    EXPECT_FALSE(webView->isShowingOptionMenu());
+
+    // Opened again, turned and cancelled: the page keeps its choice.
+    ASSERT_TRUE(openDropDown());
+    picker = webView->optionPicker();
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->selectedRowInComponent(0), 2);
+    ASSERT_TRUE(testsupport::spinPicker(picker, 0));
+    ASSERT_TRUE(testsupport::tapButton(platform::Keyboard::window(), "取消"));
+    EXPECT_FALSE(platform::Keyboard::isVisible());
+    loop->runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(script("document.getElementById('c').value"), "4");
+    EXPECT_EQ(script("changes.join(',')"), "4");
+
+    // And a tap elsewhere on the page closes an open one without a choice.
+    ASSERT_TRUE(openDropDown());
+    EXPECT_TRUE(testsupport::tapAtPoint(platform::Point(150, 300)));
+    ASSERT_TRUE(loop->runUntil([] { return !platform::Keyboard::isVisible(); }, 5));
+    EXPECT_EQ(script("document.getElementById('c').value"), "4");
+    EXPECT_EQ(windowsOnTheEnginesDisplay(), windowsBefore);
+
+    // The date field writes the year first, as the phone's Chinese does: a
+    // change of the year shows left of a change of the day.
+    auto field = [&](const std::string& value) {
+        script("document.getElementById('d').value = '" + value + "'");
+        EXPECT_TRUE(webView->updateDrawing());
+        auto image = webView->renderToImage(2);
+        EXPECT_TRUE(image);
+        // The field's band only (44 to 88 points, two pixels a point).
+        return image ? image->cropped(0, 88, 640, 88) : platform::Image(1, 1);
+    };
+    auto shown = field("2026-12-08");
+    auto yearChanged = field("2027-12-08");
+    auto dayChanged = field("2026-12-09");
+    int year = leftmostChange(shown, yearChanged);
+    int day = leftmostChange(shown, dayChanged);
+    ASSERT_GE(year, 0);
+    ASSERT_GE(day, 0);
+    EXPECT_LT(year, day) << "the date reads day or month before the year";
+    EXPECT_EQ(script("navigator.language"), "zh-CN");
 }
 
 // Everything written to standard error while it lives, by this process and
