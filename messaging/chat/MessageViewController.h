@@ -86,7 +86,7 @@ public:
 
     // A new message of the contact, or one of this screen's sends stored.
     void getNewMessage(const platform::Notification& notification);
-    // One of this screen's sends failed.
+    // One of this screen's sends failed: its bubble stays, marked as failed.
     void deleteMessage(const platform::Notification& notification);
 
     // Layout actions.
@@ -115,6 +115,8 @@ public:
     void messageBaseCellDidClick(MessageBaseCell& cell) override;
     void messageBaseCellDidShowPhoto(MessageBaseCell& cell, int photoIndex) override;
     void messageBaseCellUpdateSize(MessageBaseCell& cell) override;
+    // Sends a failed message again, as a new send.
+    void messageBaseCellDidTapFailedMark(MessageBaseCell& cell) override;
     // Recording.
     void messageRecordViewRecordFinished(MessageRecordView&, const std::shared_ptr<core::SoundInfo>& sound) override;
     void messageRecordViewRecordFailed(MessageRecordView&, const platform::Error& error) override;
@@ -140,7 +142,6 @@ private:
     // One of this screen's sends, just stored: below the stored messages of
     // its second, as the store now lists it.
     void placeStoredSend(const std::shared_ptr<core::MessageInfo>& message);
-    void reloadAndScroll();
     // Reloads and scrolls to the bottom, or, when the message's row would
     // then be above the screen, to the row itself.
     void reloadAndShow(const std::shared_ptr<core::MessageInfo>& message);
