@@ -7,6 +7,7 @@
 #include "core/store/MessageFactory.h"
 #include "messaging/MessagingClasses.h"
 #include "messaging/voice/MessageAudioPlayer.h"
+#include "platform/graphics/Context.h"
 #include "platform/graphics/Image.h"
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIButton.h"
@@ -152,7 +153,16 @@ TEST(ChatScreenRender, FailedSendsOnBothScreens)
         ASSERT_TRUE(harness.type(field, "早上八点在校门口集合，记得带水。"));
         ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
         std::string picture = harness.home() + "/picked.png";
-        ASSERT_TRUE(platform::Image(800, 600, 1.0, platform::Color::fromRGB255(70, 150, 210)).writePNG(picture));
+        // A sky over a meadow, so that a squeezed picture shows.
+        auto canvas = platform::Context::createBitmap({ 800, 600 });
+        ASSERT_NE(canvas, nullptr);
+        canvas->setFillColor(platform::Color::fromRGB255(70, 150, 210));
+        canvas->fillRect(platform::Rect(0, 0, 800, 600));
+        canvas->setFillColor(platform::Color::fromRGB255(90, 170, 80));
+        canvas->fillRect(platform::Rect(0, 400, 800, 200));
+        canvas->setFillColor(platform::Color::fromRGB255(250, 210, 60));
+        canvas->fillEllipseInRect(platform::Rect(560, 80, 160, 160));
+        ASSERT_TRUE(canvas->makeImage().writePNG(picture));
         ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnPhoto")));
         ASSERT_TRUE(harness.tapButton("从相册中选取"));
         settle(harness);
