@@ -34,8 +34,9 @@ public:
 // The conversation with one contact: the stored history as chat bubbles
 // (opening it marks the contact's messages read), an input bar that sends
 // text, one photo or one voice recording per message through the send
-// pipeline, a sending bubble until the pipeline reports, the contact's new
-// messages arriving while it is open, voice bubbles that play and photo
+// pipeline, a sending bubble until the pipeline reports (a send that failed
+// stays, marked, and its mark sends it again), the contact's new messages
+// arriving while it is open, voice bubbles that play and photo
 // bubbles that open full screen. Pushed with the contact by the message box
 // and the contact screens, which create it by its name.
 class MessageViewController final : public BaseViewController,
