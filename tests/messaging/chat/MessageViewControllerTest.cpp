@@ -376,9 +376,13 @@ TEST_F(ChatScreenTest, AFailedSendStaysMarkedAndItsMarkSendsItAgain)
 
         core::ORBEndpoints::setServerBase(base);
         const auto sent = sends().size();
+        // Its answer held until the sending bubble has been seen.
+        auto held = holdNext(kSendToOne);
         ASSERT_TRUE(harness().tap(mark));
+        ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1; }));
         EXPECT_TRUE(message->isSending);
         EXPECT_EQ(rowClasses(*chat).back(), "MessageSendingCell");
+        held->open();
         ASSERT_TRUE(harness().runUntil([&] { return !message->isSending; }));
         EXPECT_FALSE(message->sendFailed);
         EXPECT_FALSE(message->uid.empty());
@@ -447,6 +451,8 @@ std::vector<std::string> contents(const core::MessageList& list)
 // once, not at every poll, that messages could not be saved.
 TEST_P(UnstorableChatTest, MessagesTheStoreCannotTakeStayForTheRun)
 {
+    // What the server held for the account before is taken and stored first.
+    ASSERT_TRUE(nextPoll());
     const std::string store = core::BaseFactory::dataFilePath();
     ASSERT_TRUE(platform::FileUtil::exists(store));
     auto undo = GetParam().apply(store);
