@@ -41,6 +41,9 @@ struct MessageInfo final : platform::Object {
     std::optional<platform::Date> time; // the message time
     std::optional<platform::Date> createTime; // when this client made or received it
     bool isSending = false;
+    // In memory only: one's own message whose last send failed; the chat
+    // shows it marked and offers it again.
+    bool sendFailed = false;
     int templateId = 0;
 
     // One item of a message reply; null for anything but a dictionary. The

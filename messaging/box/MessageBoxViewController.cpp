@@ -9,6 +9,7 @@
 #include "messaging/box/MessageEmptyCell.h"
 #include "messaging/box/MessageGroupCell.h"
 #include "messaging/box/MessageSingleCell.h"
+#include "messaging/send/UnsavedMessages.h"
 #include "platform/os/Log.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/RunLoop.h"
@@ -154,7 +155,8 @@ void MessageBoxViewController::stopPolling()
 
 void MessageBoxViewController::reloadList()
 {
-    setListData(messageFactory_->getMessageLast().value_or(core::MessageList {}));
+    setListData(
+        UnsavedMessages::shared().mergedIntoLast(messageFactory_->getMessageLast().value_or(core::MessageList {})));
     tableView_->reloadData();
 }
 
@@ -263,17 +265,19 @@ void MessageBoxViewController::applyPollReply(const HTTPRequestPtr& request)
     }
     if (!arrived.empty()) {
         // Stored first: whoever hears of a message finds it in the store.
-        if (messageFactory_->setMessage(arrived)) {
-            for (const auto& message : arrived) {
-                message->updatePhotosInfo();
-                message->updateSoundsInfo();
-                platform::Dictionary info;
-                info.set("message", platform::Value(std::static_pointer_cast<platform::Object>(message)));
-                platform::NotificationCenter::defaultCenter().post(
-                    "new_message_" + std::to_string(message->contact->uid), platform::Value(), std::move(info));
-            }
-        } else {
+        // The server hands a message out once: one the store refuses is
+        // kept for this run instead, and shown all the same.
+        if (!messageFactory_->setMessage(arrived)) {
             platform::log("the polled messages could not be stored\n");
+            UnsavedMessages::shared().keep(arrived);
+        }
+        for (const auto& message : arrived) {
+            message->updatePhotosInfo();
+            message->updateSoundsInfo();
+            platform::Dictionary info;
+            info.set("message", platform::Value(std::static_pointer_cast<platform::Object>(message)));
+            platform::NotificationCenter::defaultCenter().post(
+                "new_message_" + std::to_string(message->contact->uid), platform::Value(), std::move(info));
         }
     }
     if (const platform::Value& stats = reply["groupsendstat"]; stats.isArray()) {

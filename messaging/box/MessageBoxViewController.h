@@ -20,7 +20,8 @@ class UIControl;
 
 // The first tab, "家校互动": the account's conversations and group sends from
 // the message store. A one-second tick polls the platform for new messages
-// every 20 ticks (never two polls at once); what arrives is stored, then
+// every 20 ticks (never two polls at once); what arrives is stored (or, when
+// the store refuses it, kept for the run, see UnsavedMessages), then
 // announced as "new_message_<contact uid>" for an open chat, and the read and
 // received states not yet reported go back to the server. The unread total
 // goes to the first tab's badge and the account's unReadCount each time the

@@ -4,6 +4,7 @@
 #include "core/util/DateHelper.h"
 #include "platform/os/DateFormat.h"
 #include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
@@ -42,6 +43,33 @@ void MessageBaseCell::awakeFromNib()
     }
     lblTime_->layer()->setCornerRadius(kCornerRadius);
     lblTime_->setClipsToBounds(true);
+
+    failedMark_ = UIButton::buttonWithType(UIButtonTypeCustom);
+    failedMark_->setOutletName(kFailedMarkOutlet);
+    failedMark_->setImage(UIImage::imageNamed(kFailedMarkImage), UIControlStateNormal);
+    failedMark_->setFrame(platform::Rect(0, 0, kFailedMarkSize, kFailedMarkSize));
+    failedMark_->setHidden(true);
+    failedMark_->addAction(
+        weakCall(std::weak_ptr<MessageBaseCell>(std::static_pointer_cast<MessageBaseCell>(sharedView())),
+            [](MessageBaseCell& cell, UIControl*) {
+                if (auto delegate = cell.delegate_.lock())
+                    delegate->messageBaseCellDidTapFailedMark(cell);
+            }),
+        UIControlEventTouchUpInside);
+    if (auto holder = wrapperView_->superview())
+        holder->addSubview(failedMark_);
+}
+
+void MessageBaseCell::layoutSubviews()
+{
+    BaseCell::layoutSubviews();
+    if (!failedMark_ || !wrapperView_)
+        return;
+    // Left of the bubble (one's own stand on the right), on its middle line,
+    // wherever this bubble kind has put it for the message.
+    auto bubble = wrapperView_->frame();
+    failedMark_->setFrame(platform::Rect(bubble.minX() - kFailedMarkGap - kFailedMarkSize,
+        bubble.midY() - kFailedMarkSize / 2, kFailedMarkSize, kFailedMarkSize));
 }
 
 void MessageBaseCell::setWrapperWidth(double width, double x)
@@ -63,6 +91,10 @@ void MessageBaseCell::setMessage(std::shared_ptr<core::MessageInfo> message)
     if (!message)
         return;
     message_ = std::move(message);
+    if (failedMark_) {
+        failedMark_->setHidden(!(message_->to && message_->sendFailed));
+        setNeedsLayout();
+    }
 
     if (imgAvatar_) {
         std::string address;

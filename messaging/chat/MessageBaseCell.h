@@ -9,6 +9,7 @@
 #include <string_view>
 
 class MessageBaseCell;
+class UIButton;
 class UIControl;
 class UIImageView;
 class UILabel;
@@ -24,6 +25,8 @@ public:
     virtual void messageBaseCellDidShowPhoto(MessageBaseCell&, int /*photoIndex*/) { }
     // A photo bubble learnt its photo's size: the row height must be computed again.
     virtual void messageBaseCellUpdateSize(MessageBaseCell&) { }
+    // The failed mark beside one's own message whose send failed was tapped.
+    virtual void messageBaseCellDidTapFailedMark(MessageBaseCell&) { }
 };
 
 // The common part of the chat's bubble rows: the sender's avatar, the send
@@ -40,6 +43,12 @@ public:
     // between the tail and the corners: a wide middle, so the stretched part
     // stays smooth at its edges.
     static constexpr platform::EdgeInsets kBubbleCapInsets { 22, 17, 10, 17 };
+    // The round red mark beside one's own bubble whose send failed; its
+    // button is larger than the picture, for a finger.
+    static constexpr const char* kFailedMarkImage = "message_send_failed";
+    static constexpr const char* kFailedMarkOutlet = "btnFailed";
+    static constexpr double kFailedMarkSize = 30;
+    static constexpr double kFailedMarkGap = 2;
 
     MessageBaseCell() = default;
 
@@ -56,6 +65,9 @@ public:
     const std::shared_ptr<UIControl>& wrapperView() const { return wrapperView_; }
     const std::shared_ptr<UIImageView>& imgAvatar() const { return imgAvatar_; }
     const std::shared_ptr<UILabel>& lblTime() const { return lblTime_; }
+    // Shown only beside one's own message whose send failed.
+    const std::shared_ptr<UIButton>& failedMark() const { return failedMark_; }
+    void layoutSubviews() override;
 
     // The bubble's touch-up-inside action.
     void wrapperViewTouchUpInside();
@@ -77,4 +89,5 @@ private:
     std::shared_ptr<UIImageView> imgAvatar_;
     std::shared_ptr<UILabel> lblTime_;
     std::shared_ptr<UIImageView> imgBubble_;
+    std::shared_ptr<UIButton> failedMark_;
 };

@@ -7,6 +7,7 @@
 #include "messaging/chat/MessageSendingCell.h"
 #include "messaging/chat/MessageSoundRightCell.h"
 #include "messaging/send/MessageLoader.h"
+#include "messaging/send/UnsavedMessages.h"
 #include "messaging/voice/MessageAudioPlayer.h"
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/Log.h"
@@ -212,6 +213,15 @@ void MessageViewController::setContact(std::shared_ptr<core::ContactInfo> contac
     setTitle(contact_->name);
     // Reading the conversation marks the contact's messages read and clears its badge.
     setListData(messageFactory_->getMessageWithContact(*contact_).value_or(core::MessageList {}));
+    // What this run could not store is still the conversation's, read now too.
+    auto& unsaved = UnsavedMessages::shared();
+    unsaved.markRead(contact_->uid);
+    for (const auto& message : unsaved.withContact(contact_->uid)) {
+        bool stored = std::any_of(listData_.begin(), listData_.end(),
+            [&](const auto& m) { return !message->uid.empty() && m->uid == message->uid && m->to == message->to; });
+        if (!stored)
+            insertInTimeOrder(message);
+    }
     // The contact is usually given before the view (and its table) is loaded.
     if (isViewLoaded())
         tableView_->reloadData();
@@ -294,20 +304,28 @@ void MessageViewController::placeStoredSend(const std::shared_ptr<core::MessageI
 void MessageViewController::deleteMessage(const platform::Notification& notification)
 {
     auto message = notification.userInfo.get("message").objectAs<core::MessageInfo>();
-    auto at = std::find(listData_.begin(), listData_.end(), message);
-    if (!message || at == listData_.end())
+    if (!message || !holds(message))
         return;
-    listData_.erase(at);
-    reloadAndScroll();
+    // What was written is not lost with the send: the bubble stays, marked,
+    // for as long as the conversation is open, and its mark sends it again.
+    message->isSending = false;
+    message->sendFailed = true;
+    reloadAndShow(message);
 }
 
-void MessageViewController::reloadAndScroll()
+void MessageViewController::messageBaseCellDidTapFailedMark(MessageBaseCell& cell)
 {
-    // News may come before the view is loaded: the table shows the list when it is.
-    if (!isViewLoaded())
+    auto message = cell.message();
+    auto at = std::find(listData_.begin(), listData_.end(), message);
+    if (isRecording() || at == listData_.end() || !message->sendFailed)
         return;
-    tableView_->reloadData();
-    scrollTableViewToBottom();
+    // Sent again as if written now: its bubble moves down to the newest.
+    listData_.erase(at);
+    message->sendFailed = false;
+    message->isSending = true;
+    message->time = platform::Date::now();
+    message->createTime = message->time;
+    send(message);
 }
 
 void MessageViewController::reloadAndShow(const std::shared_ptr<core::MessageInfo>& message)

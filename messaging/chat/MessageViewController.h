@@ -34,8 +34,9 @@ public:
 // The conversation with one contact: the stored history as chat bubbles
 // (opening it marks the contact's messages read), an input bar that sends
 // text, one photo or one voice recording per message through the send
-// pipeline, a sending bubble until the pipeline reports, the contact's new
-// messages arriving while it is open, voice bubbles that play and photo
+// pipeline, a sending bubble until the pipeline reports (a send that failed
+// stays, marked, and its mark sends it again), the contact's new messages
+// arriving while it is open, voice bubbles that play and photo
 // bubbles that open full screen. Pushed with the contact by the message box
 // and the contact screens, which create it by its name.
 class MessageViewController final : public BaseViewController,
@@ -86,7 +87,7 @@ public:
 
     // A new message of the contact, or one of this screen's sends stored.
     void getNewMessage(const platform::Notification& notification);
-    // One of this screen's sends failed.
+    // One of this screen's sends failed: its bubble stays, marked as failed.
     void deleteMessage(const platform::Notification& notification);
 
     // Layout actions.
@@ -115,6 +116,8 @@ public:
     void messageBaseCellDidClick(MessageBaseCell& cell) override;
     void messageBaseCellDidShowPhoto(MessageBaseCell& cell, int photoIndex) override;
     void messageBaseCellUpdateSize(MessageBaseCell& cell) override;
+    // Sends a failed message again, as a new send.
+    void messageBaseCellDidTapFailedMark(MessageBaseCell& cell) override;
     // Recording.
     void messageRecordViewRecordFinished(MessageRecordView&, const std::shared_ptr<core::SoundInfo>& sound) override;
     void messageRecordViewRecordFailed(MessageRecordView&, const platform::Error& error) override;
@@ -140,7 +143,6 @@ private:
     // One of this screen's sends, just stored: below the stored messages of
     // its second, as the store now lists it.
     void placeStoredSend(const std::shared_ptr<core::MessageInfo>& message);
-    void reloadAndScroll();
     // Reloads and scrolls to the bottom, or, when the message's row would
     // then be above the screen, to the row itself.
     void reloadAndShow(const std::shared_ptr<core::MessageInfo>& message);

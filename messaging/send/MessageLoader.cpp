@@ -4,6 +4,7 @@
 #include "core/store/BaseFactory.h"
 #include "foundation/http/HTTPRequest.h"
 #include "foundation/http/NetworkQueue.h"
+#include "messaging/send/UnsavedMessages.h"
 #include "platform/os/Log.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/PlatformJson.h"
@@ -198,7 +199,9 @@ void MessageLoader::requestSendMessageSucceeded(const HTTPRequestPtr& request)
     message->updateSounds();
     message->isSending = false;
     if (!messageFactory().setMessage({ message })) {
+        // Sent all the same: the conversation keeps showing it for this run.
         platform::log("message %s sent but could not be stored\n", msgId->c_str());
+        UnsavedMessages::shared().keep({ message });
     }
     finish(entry, true);
 }

@@ -9,10 +9,13 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <fstream>
+#include <linux/capability.h>
 #include <netinet/in.h>
 #include <sstream>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -195,6 +198,50 @@ bool waitUntilListening(int port, pid_t pid, double timeoutSeconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+namespace {
+
+    // Raises or lowers the calling thread's effective power to write past
+    // file modes; the permitted set keeps it, so it can be raised again.
+    bool setDacOverride(bool effective)
+    {
+        __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+        __user_cap_data_struct data[2] {};
+        if (::syscall(SYS_capget, &header, data) != 0)
+            return false;
+        if (effective)
+            data[0].effective |= 1u << CAP_DAC_OVERRIDE;
+        else
+            data[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        return ::syscall(SYS_capset, &header, data) == 0;
+    }
+
+} // namespace
+
+WriteProtection::WriteProtection(std::vector<std::string> paths)
+{
+    holds_ = true;
+    for (const auto& path : paths) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0 || ::chmod(path.c_str(), info.st_mode & 07555) != 0) {
+            holds_ = false;
+            continue;
+        }
+        modes_.emplace_back(path, info.st_mode & 07777);
+    }
+    if (::geteuid() == 0) {
+        loweredOverride_ = setDacOverride(false);
+        holds_ = holds_ && loweredOverride_;
+    }
+}
+
+WriteProtection::~WriteProtection()
+{
+    if (loweredOverride_)
+        setDacOverride(true);
+    for (auto it = modes_.rbegin(); it != modes_.rend(); ++it)
+        ::chmod(it->first.c_str(), it->second);
 }
 
 std::string readTextFile(const std::string& path)

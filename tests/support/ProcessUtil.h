@@ -2,6 +2,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 // Small file, process and socket helpers shared by the tests and by the
@@ -60,6 +61,26 @@ bool canConnectToLoopback(int port);
 // Waits until 127.0.0.1:port accepts connections, the child exits, or
 // timeoutSeconds pass. True when it accepts.
 bool waitUntilListening(int port, pid_t pid, double timeoutSeconds);
+
+// Takes the write permission off files and folders for the life of the
+// object, as a read-only home is for an app: the modes lose their write bits
+// and, when the tests run as root, the calling thread sets aside its power
+// to write past them (the other threads keep theirs). Undone on destruction.
+class WriteProtection {
+public:
+    explicit WriteProtection(std::vector<std::string> paths);
+    ~WriteProtection();
+    WriteProtection(const WriteProtection&) = delete;
+    WriteProtection& operator=(const WriteProtection&) = delete;
+
+    // Whether every path was protected and the thread cannot write past it.
+    bool holds() const { return holds_; }
+
+private:
+    std::vector<std::pair<std::string, unsigned>> modes_;
+    bool loweredOverride_ = false;
+    bool holds_ = false;
+};
 
 // The file's bytes, or what could be read of them ("" when it cannot be
 // opened): never throws, also for a /proc file whose process has just gone.

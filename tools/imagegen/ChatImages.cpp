@@ -1,7 +1,8 @@
 // The chat screen's input bar: its background with a hairline on top, the
 // white field behind the text, the hold-to-record bar, the round mode switch
 // (a sound wave for voice, a keyboard back to text), the photo button, the
-// teal send button with a paper plane, and the contact button of the title bar.
+// teal send button with a paper plane, and the contact button of the title bar;
+// and the red mark of a message whose send failed.
 #include "tools/imagegen/ImageCatalog.h"
 
 #include <numbers>
@@ -143,6 +144,20 @@ void drawContact(Context& c, Size s)
     c.fillPath();
 }
 
+// The mark beside one's own bubble whose send failed: a red disc with a
+// white exclamation mark, drawn as a bar and a dot so no font decides it.
+void drawSendFailed(Context& c, Size s)
+{
+    c.setFillColor(Color::fromRGB255(226, 62, 52));
+    c.fillEllipseInRect(Rect(1, 1, s.width - 2, s.height - 2));
+    const double cx = s.width / 2;
+    c.setFillColor(Color::whiteColor());
+    c.beginPath();
+    c.addRoundedRect(Rect(cx - 1.3, s.height * 0.22, 2.6, s.height * 0.38), 1.3);
+    c.fillPath();
+    c.fillEllipseInRect(Rect(cx - 1.5, s.height * 0.67, 3, 3));
+}
+
 const imagegen::ImageGroup kChatImages({
     { "message_input_bar_bg", { 320, 50 }, drawBar },
     { "message_input_bg", { 190, 34 }, [](Context& c, Size s) { drawField(c, s, Color::whiteColor()); } },
@@ -152,6 +167,7 @@ const imagegen::ImageGroup kChatImages({
     { "message_btn_photo", { 38, 38 }, drawPhotoGlyph },
     { "message_btn_send", { 40, 38 }, drawSend },
     { "message_btn_contacts", { 44, 44 }, drawContact },
+    { "message_send_failed", { 20, 20 }, drawSendFailed },
 });
 
 } // namespace

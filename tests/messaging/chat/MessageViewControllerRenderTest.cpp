@@ -1,5 +1,5 @@
 // The chat screen drawn to renders/: a conversation of every bubble kind with
-// a message still sending, and the input bar in voice mode.
+// a message still sending, the input bar in voice mode, and sends that failed.
 #include "messaging/chat/MessageViewController.h"
 
 #include "app/main/ORBViewController.h"
@@ -7,10 +7,15 @@
 #include "core/store/MessageFactory.h"
 #include "messaging/MessagingClasses.h"
 #include "messaging/voice/MessageAudioPlayer.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
+#include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UINavigationController.h"
 #include "server/ReplyGate.h"
 #include "server/StandinServer.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/uikit/UIKitDriver.h"
 
@@ -109,4 +114,68 @@ TEST(ChatScreenRender, AConversationOfEveryKindWhileOneSends)
     harness.advance(0.5);
     EXPECT_FALSE(harness.render("messaging-chat-keyboard.png").empty());
     MessageAudioPlayer::cancelAll();
+}
+
+// Sends that could not reach the server, a text and a photo, each with its
+// red mark beside the bubble, under a short conversation: on both screens.
+TEST(ChatScreenRender, FailedSendsOnBothScreens)
+{
+    for (auto [kind, name] : { std::pair { UIScreen::Kind::FourInch, "messaging-chat-failed-send.png" },
+             std::pair { UIScreen::Kind::ThreePointFiveInch, "messaging-chat-failed-send-480.png" } }) {
+        SCOPED_TRACE(name);
+        AppHarnessOptions options;
+        options.screen = kind;
+        AppHarness harness(options);
+        ASSERT_TRUE(startClient(harness));
+        messaging::registerMessagingClasses();
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+
+        auto contact = std::make_shared<core::ContactInfo>();
+        contact->uid = 3002;
+        contact->type = 2;
+        contact->name = "王芳";
+        auto received = std::make_shared<core::MessageInfo>();
+        received->uid = "r1";
+        received->contact = contact;
+        received->content = "王老师，明天的春游几点集合？";
+        received->state = core::MessageInfo::kStateUnread;
+        received->time = platform::Date::now().addingSeconds(-300);
+        ASSERT_TRUE(core::MessageFactory().setMessage({ received }));
+
+        auto chat = std::make_shared<MessageViewController>();
+        chat->setContact(contact);
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        harness.visibleNavigationController()->pushViewController(chat, true);
+        settle(harness);
+        core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
+
+        auto field = std::dynamic_pointer_cast<UITextField>(findViewByOutlet(chat->view(), "txtMessage"));
+        ASSERT_TRUE(harness.type(field, "早上八点在校门口集合，记得带水。"));
+        ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+        std::string picture = harness.home() + "/picked.png";
+        // A sky over a meadow, so that a squeezed picture shows.
+        auto canvas = platform::Context::createBitmap({ 800, 600 });
+        ASSERT_NE(canvas, nullptr);
+        canvas->setFillColor(platform::Color::fromRGB255(70, 150, 210));
+        canvas->fillRect(platform::Rect(0, 0, 800, 600));
+        canvas->setFillColor(platform::Color::fromRGB255(90, 170, 80));
+        canvas->fillRect(platform::Rect(0, 400, 800, 200));
+        canvas->setFillColor(platform::Color::fromRGB255(250, 210, 60));
+        canvas->fillEllipseInRect(platform::Rect(560, 80, 160, 160));
+        ASSERT_TRUE(canvas->makeImage().writePNG(picture));
+        ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnPhoto")));
+        ASSERT_TRUE(harness.tapButton("从相册中选取"));
+        settle(harness);
+        auto picker = std::dynamic_pointer_cast<UIImagePickerController>(harness.presentedScreen());
+        ASSERT_NE(picker, nullptr);
+        ASSERT_TRUE(picker->pickImageAtPath(picture));
+        settle(harness);
+        ASSERT_TRUE(harness.runUntil([&] {
+            const auto& list = chat->listData();
+            return list.size() == 3 && list[1]->sendFailed && list[2]->sendFailed;
+        }));
+        chat->closeKeyboard();
+        harness.advance(1.0);
+        EXPECT_FALSE(harness.render(name).empty());
+    }
 }

@@ -4,10 +4,12 @@
 
 #include "app/main/ORBViewController.h"
 #include "core/session/ORBEndpoints.h"
+#include "core/store/BaseFactory.h"
 #include "core/store/MessageFactory.h"
 #include "messaging/MessagingClasses.h"
 #include "messaging/chat/MessageSoundLeftCell.h"
 #include "messaging/send/MessageLoader.h"
+#include "messaging/send/UnsavedMessages.h"
 #include "messaging/voice/MessageAudioPlayer.h"
 #include "platform/graphics/Image.h"
 #include "platform/media/AVAudioSession.h"
@@ -20,7 +22,9 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
+#include "tests/messaging/box/BoxTestSupport.h"
 #include "tests/messaging/voice/VoiceHarness.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "tests/support/uikit/UIKitDriver.h"
 #include "ui/overlay/ProgressOverlay.h"
@@ -30,6 +34,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <functional>
 #include <thread>
 
 using namespace testsupport;
@@ -226,9 +232,9 @@ TEST_F(ChatScreenTest, OpeningShowsTheHistoryAndMarksItRead)
 
 // The field's text, stripped of the pinyin keyboard's six-per-em spaces, is
 // sent; what is empty once stripped, or nothing but blanks, is not. The bubble sends, the server gets
-// the text, the stored message takes the final bubble; a refused send takes
-// the bubble away and stores nothing.
-TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
+// the text, the stored message takes the final bubble; a refused send keeps
+// its bubble, marked as failed, and stores nothing.
+TEST_F(ChatScreenTest, SendsTextAndKeepsAFailedSend)
 {
     auto chat = openChat();
     auto field = ::field(*chat);
@@ -268,10 +274,269 @@ TEST_F(ChatScreenTest, SendsTextAndDropsAFailedSend)
     ASSERT_TRUE(harness().runUntil([&] { return refused->arrived() == 1; }));
     EXPECT_EQ(chat->listData().size(), 2u);
     refused->open();
-    ASSERT_TRUE(harness().runUntil([&] { return chat->listData().size() == 1; }));
-    EXPECT_EQ(rowClasses(*chat), std::vector<std::string> { "MessageRightCell" });
+    ASSERT_TRUE(harness().runUntil([&] { return chat->listData().back()->sendFailed; }));
+    EXPECT_EQ(chat->listData().size(), 2u);
+    EXPECT_EQ(chat->listData().back()->content, "这条发不出去");
+    EXPECT_EQ(rowClasses(*chat), (std::vector<std::string> { "MessageRightCell", "MessageRightCell" }));
+    EXPECT_TRUE(visibleCell(*chat, 0)->failedMark()->isHidden());
+    EXPECT_FALSE(visibleCell(*chat, 1)->failedMark()->isHidden());
     EXPECT_EQ(core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {}).size(), 1u);
 }
+
+// A message that cannot reach the server (the port closed, the server
+// stalling and then dropping the connection, or dropping it as the request
+// comes) stays in the conversation as written, its bubble marked as failed
+// beside it; the field was cleared and nothing is stored. A tap on the mark
+// sends it again as a new send, taken once the server answers again. The
+// failed bubbles live as long as the conversation is open.
+TEST_F(ChatScreenTest, AFailedSendStaysMarkedAndItsMarkSendsItAgain)
+{
+    platform::AudioInput::setSource(std::make_shared<platform::ToneSampleSource>(440, -12));
+    enum class Kind { Text, Photo, Voice };
+    enum class Fault { Refused, StalledThenDropped, Dropped };
+    struct Case {
+        const char* name;
+        Kind kind;
+        Fault fault;
+    };
+    const Case cases[] = {
+        { "text, port closed", Kind::Text, Fault::Refused },
+        { "photo, port closed", Kind::Photo, Fault::Refused },
+        { "voice, port closed", Kind::Voice, Fault::Refused },
+        { "text, server stalls, then drops the connection", Kind::Text, Fault::StalledThenDropped },
+        { "photo, its upload stalls, then is dropped", Kind::Photo, Fault::StalledThenDropped },
+        { "text, the connection dropped mid-request", Kind::Text, Fault::Dropped },
+        { "voice uploaded, its send dropped mid-request", Kind::Voice, Fault::Dropped },
+    };
+    const auto closed = "http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/";
+    const auto base = harness().server()->baseUrl();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto before = reopenedUids();
+        auto chat = openChat();
+        std::shared_ptr<server::ReplyGate> stalled;
+        if (c.fault == Fault::Refused) {
+            core::ORBEndpoints::setServerBase(closed);
+        } else if (c.fault == Fault::StalledThenDropped) {
+            stalled = std::make_shared<server::ReplyGate>();
+            auto reply = server::ScriptedReply::connectionReset().heldBy(stalled);
+            if (c.kind == Kind::Photo)
+                harness().server()->script().forRoute("upload/msgpic", reply);
+            else
+                harness().server()->script().forCommand(kSendToOne, reply);
+        } else {
+            harness().server()->script().forCommand(kSendToOne, server::ScriptedReply::connectionReset());
+        }
+
+        const char* finalCell = "MessageRightCell";
+        if (c.kind == Kind::Text) {
+            ASSERT_TRUE(harness().type(field(*chat), std::string("发不出去的话：") + c.name));
+            ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnSend")));
+            EXPECT_EQ(field(*chat)->text(), "");
+        } else if (c.kind == Kind::Photo) {
+            finalCell = "MessagePhotoRightCell";
+            ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnPhoto")));
+            ASSERT_TRUE(harness().tapButton("从相册中选取"));
+            settle(harness());
+            auto picker = std::dynamic_pointer_cast<UIImagePickerController>(harness().presentedScreen());
+            ASSERT_NE(picker, nullptr);
+            ASSERT_TRUE(picker->pickImageAtPath(writePicture(600, 400)));
+            settle(harness());
+        } else {
+            finalCell = "MessageSoundRightCell";
+            harness().advance(3.1); // the record view's lock after the last recording
+            ASSERT_TRUE(harness().tap(modeButton(*chat)));
+            recordButton(*chat)->sendActionsForControlEvents(UIControlEventTouchDown);
+            harness().advance(2.4);
+            recordButton(*chat)->sendActionsForControlEvents(UIControlEventTouchUpInside);
+        }
+        ASSERT_FALSE(chat->listData().empty());
+        auto message = chat->listData().back();
+        if (stalled) {
+            ASSERT_TRUE(harness().runUntil([&] { return stalled->arrived() == 1; }));
+            EXPECT_EQ(rowClasses(*chat).back(), "MessageSendingCell");
+            stalled->open();
+        }
+        ASSERT_TRUE(harness().runUntil([&] { return message->sendFailed; }));
+        EXPECT_FALSE(message->isSending);
+        EXPECT_EQ(chat->listData().back(), message);
+        const long row = static_cast<long>(chat->listData().size()) - 1;
+        auto cell = visibleCell(*chat, row);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->className(), finalCell);
+        auto mark = cell->failedMark();
+        ASSERT_NE(mark, nullptr);
+        EXPECT_FALSE(mark->isHidden());
+        // Beside the bubble, on its line, inside the row.
+        auto bubble = cell->wrapperView()->frame();
+        EXPECT_LE(mark->frame().maxX(), bubble.minX());
+        EXPECT_GE(mark->frame().minX(), 0);
+        EXPECT_NEAR(mark->frame().midY(), bubble.midY(), 0.5);
+        EXPECT_EQ(reopenedUids(), before) << "nothing stored";
+
+        core::ORBEndpoints::setServerBase(base);
+        const auto sent = sends().size();
+        // Its answer held until the sending bubble has been seen.
+        auto held = holdNext(kSendToOne);
+        ASSERT_TRUE(harness().tap(mark));
+        ASSERT_TRUE(harness().runUntil([&] { return held->arrived() == 1; }));
+        EXPECT_TRUE(message->isSending);
+        EXPECT_EQ(rowClasses(*chat).back(), "MessageSendingCell");
+        held->open();
+        ASSERT_TRUE(harness().runUntil([&] { return !message->isSending; }));
+        EXPECT_FALSE(message->sendFailed);
+        EXPECT_FALSE(message->uid.empty());
+        EXPECT_EQ(sends().size(), sent + 1);
+        EXPECT_EQ(chat->listData().back(), message);
+        EXPECT_TRUE(visibleCell(*chat, row)->failedMark()->isHidden());
+        auto after = reopenedUids();
+        ASSERT_EQ(after.size(), before.size() + 1);
+        EXPECT_EQ(after.back(), message->uid);
+        leave(chat);
+    }
+
+    // Closing the conversation lets its failed bubbles go: they were never stored.
+    auto chat = openChat();
+    const auto rows = chat->listData().size();
+    core::ORBEndpoints::setServerBase(closed);
+    ASSERT_TRUE(harness().type(field(*chat), "关掉就不再显示"));
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnSend")));
+    ASSERT_TRUE(harness().runUntil([&] { return chat->listData().back()->sendFailed; }));
+    core::ORBEndpoints::setServerBase(base);
+    leave(chat);
+    chat = openChat();
+    EXPECT_EQ(chat->listData().size(), rows);
+    EXPECT_NE(chat->listData().back()->content, "关掉就不再显示");
+}
+
+namespace {
+
+// How a store stops taking messages.
+struct StoreFault {
+    const char* name;
+    // Damages the store file (or its folder); what it returns undoes it.
+    std::function<std::shared_ptr<void>(const std::string& store)> apply;
+    // Whether the store can no longer take a message at all, whatever the
+    // client makes of the damage.
+    bool refusesAll;
+};
+
+void PrintTo(const StoreFault& fault, std::ostream* out) { *out << fault.name; }
+
+class UnstorableChatTest : public ChatScreenTest, public ::testing::WithParamInterface<StoreFault> { };
+
+// What the box finds for the contact: its row's text and badge.
+std::shared_ptr<core::MessageInfo> boxRow(int uid)
+{
+    auto box = boxtest::box();
+    if (!box)
+        return nullptr;
+    for (const auto& row : box->listData())
+        if (row && !row->group && row->contact && row->contact->uid == uid)
+            return row;
+    return nullptr;
+}
+
+std::vector<std::string> contents(const core::MessageList& list)
+{
+    std::vector<std::string> texts;
+    for (const auto& message : list)
+        texts.push_back(message->content);
+    return texts;
+}
+
+// Messages the store cannot take are not lost for the run: polled ones show
+// in the box (with their unread count) and in the chat, one's own sent one
+// stays in its conversation when it is opened again, and the person is told
+// once, not at every poll, that messages could not be saved.
+TEST_P(UnstorableChatTest, MessagesTheStoreCannotTakeStayForTheRun)
+{
+    // What the server held for the account before is taken and stored first.
+    ASSERT_TRUE(nextPoll());
+    const std::string store = core::BaseFactory::dataFilePath();
+    ASSERT_TRUE(platform::FileUtil::exists(store));
+    auto undo = GetParam().apply(store);
+    ASSERT_NE(undo, nullptr);
+    auto storedNewest = [] {
+        for (const auto& row : core::MessageFactory().getMessageLast().value_or(core::MessageList {}))
+            if (!row->group && row->contact && row->contact->uid == kParentUid)
+                return row->content;
+        return std::string();
+    };
+
+    parentWrites("第一条：明天几点到校？");
+    ASSERT_TRUE(nextPoll());
+    const bool kept = storedNewest() != "第一条：明天几点到校？";
+    if (GetParam().refusesAll) {
+        EXPECT_TRUE(kept);
+    }
+    EXPECT_EQ(harness().overlayText() == UnsavedMessages::kNotSavedText, kept) << harness().overlayText();
+    auto row = boxRow(kParentUid);
+    ASSERT_NE(row, nullptr) << "the box shows the conversation";
+    EXPECT_EQ(row->content, "第一条：明天几点到校？");
+    EXPECT_EQ(row->contact->badge, 1);
+
+    harness().advance(2.0);
+    parentWrites("第二条：带不带午饭？");
+    ASSERT_TRUE(nextPoll());
+    EXPECT_EQ(harness().overlayText(), "") << "told once";
+    row = boxRow(kParentUid);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->content, "第二条：带不带午饭？");
+    EXPECT_EQ(row->contact->badge, 2);
+
+    auto chat = openChat();
+    EXPECT_EQ(
+        contents(chat->listData()), (std::vector<std::string> { "第一条：明天几点到校？", "第二条：带不带午饭？" }));
+    ASSERT_TRUE(harness().type(field(*chat), "八点前到，要带午饭。"));
+    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnSend")));
+    auto own = chat->listData().back();
+    ASSERT_TRUE(harness().runUntil([&] { return !own->isSending; }));
+    EXPECT_FALSE(own->sendFailed) << "the server took it";
+    EXPECT_EQ(sends().size(), 1u);
+    EXPECT_EQ(harness().overlayText(), "") << "told once";
+    leave(chat);
+    row = boxRow(kParentUid);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->content, "八点前到，要带午饭。");
+    EXPECT_EQ(row->contact->badge, 0) << "read in the chat";
+
+    chat = openChat();
+    EXPECT_EQ(contents(chat->listData()),
+        (std::vector<std::string> { "第一条：明天几点到校？", "第二条：带不带午饭？", "八点前到，要带午饭。" }));
+    EXPECT_EQ(
+        rowClasses(*chat), (std::vector<std::string> { "MessageLeftCell", "MessageLeftCell", "MessageRightCell" }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, UnstorableChatTest,
+    ::testing::Values(
+        StoreFault {
+            "ReadOnlyHome",
+            [](const std::string& store) -> std::shared_ptr<void> {
+                auto protection = std::make_shared<WriteProtection>(
+                    std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
+                return protection->holds() ? protection : nullptr;
+            },
+            true,
+        },
+        StoreFault {
+            "DamagedFile",
+            [](const std::string& store) -> std::shared_ptr<void> {
+                // The header and the first page written over: SQLite no
+                // longer knows the file as a database.
+                auto bytes = platform::FileUtil::read(store);
+                if (!bytes || bytes->size() < 4096)
+                    return nullptr;
+                std::fill(bytes->begin(), bytes->begin() + 4096, std::uint8_t('x'));
+                if (!platform::FileUtil::write(store, *bytes))
+                    return nullptr;
+                return std::make_shared<int>(0);
+            },
+            false,
+        }),
+    [](const ::testing::TestParamInfo<StoreFault>& info) { return std::string(info.param.name); });
+
+} // namespace
 
 // Without a camera the sheet offers the album only; the picked picture is
 // uploaded, then sent with its addresses, and shows as one's own photo. With

@@ -32,6 +32,7 @@
 #include "ui/photobrowser/PhotoBrowser.h"
 #include "server/StandinServer.h"
 #include "tests/messaging/compose/ComposeSupport.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "tests/support/uikit/UIKitDriver.h"
 
@@ -552,6 +553,87 @@ TEST_F(ComposeTest, AFailedSendKeepsEverythingAndLeavingAsks)
     EXPECT_EQ(harness().currentAlert(), nullptr);
     settle(harness());
     EXPECT_NE(std::dynamic_pointer_cast<MessageBoxViewController>(harness().topScreen()), nullptr);
+}
+
+// A group send that cannot reach the server (the port closed, the server
+// stalling and then dropping the connection, or dropping it as the command
+// comes) stores nothing and keeps everything: the text, the receivers, the
+// attachment and the template. Sent again once the server answers, the
+// command carries all of it.
+TEST_F(ComposeTest, ASendThatCannotReachTheServerKeepsEverything)
+{
+    enum class Fault { Refused, StalledThenDropped, Dropped };
+    const std::pair<const char*, Fault> cases[] = {
+        { "port closed", Fault::Refused },
+        { "server stalls, then drops the connection", Fault::StalledThenDropped },
+        { "connection dropped mid-request", Fault::Dropped },
+    };
+    const std::string text = "周五下午三点开家长会，请准时参加。";
+    auto records = [&] {
+        auto list = core::MessageFactory().getMessageLast().value_or(core::MessageList {});
+        return std::count_if(
+            list.begin(), list.end(), [&](const auto& m) { return m->group && m->to && m->content == text; });
+    };
+    const auto closed = "http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/";
+    const auto base = harness().server()->baseUrl();
+    for (const auto& [name, fault] : cases) {
+        SCOPED_TRACE(name);
+        auto compose = openCompose();
+        ASSERT_NE(compose, nullptr);
+        attachPhoto(writePicture("kept.png", platform::Color::fromRGB255(200, 90, 90)));
+        openPickerFromRow();
+        tickGroup("COM001");
+        leavePicker();
+        platform::NotificationCenter::defaultCenter().post(MessageSendViewController::kTemplateNotification,
+            platform::Value(platform::Dictionary { { "msgId", 7 }, { "msgInfo", text }, { "useCount", 1 } }));
+        const auto stored = records();
+        const auto commands = requests(kGroupSend).size();
+
+        std::shared_ptr<server::ReplyGate> stalled;
+        if (fault == Fault::Refused) {
+            core::ORBEndpoints::setServerBase(closed);
+        } else if (fault == Fault::StalledThenDropped) {
+            stalled = std::make_shared<server::ReplyGate>();
+            harness().server()->script().forCommand(kGroupSend, ScriptedReply::connectionReset().heldBy(stalled));
+        } else {
+            harness().server()->script().forCommand(kGroupSend, ScriptedReply::connectionReset());
+        }
+        tapSend();
+        if (stalled) {
+            ASSERT_TRUE(harness().runUntil([&] { return stalled->arrived() == 1; }));
+            EXPECT_EQ(harness().overlayText(), "提交请求中");
+            stalled->open();
+        }
+        if (fault == Fault::Refused) {
+            // The photo cannot go up: the upload question, answered "取消".
+            ASSERT_TRUE(harness().runUntil([&] { return harness().currentAlert() != nullptr; }));
+            expectAlert("提示", "1个附件上传失败", { "取消", "重新提交" });
+            ASSERT_TRUE(harness().tapAlertButton("取消"));
+        } else {
+            ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "提交失败"; }));
+        }
+        EXPECT_EQ(content()->text(), text);
+        EXPECT_EQ(receiverText(), "接收人: 学校同事;");
+        EXPECT_EQ(tiles(), 1u);
+        EXPECT_EQ(records(), stored) << "nothing stored";
+        EXPECT_EQ(harness().topScreen(), compose);
+
+        core::ORBEndpoints::setServerBase(base);
+        harness().advance(2.0);
+        tapSend();
+        ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "发送成功"; }));
+        ASSERT_EQ(requests(kGroupSend).size(), commands + (fault == Fault::Refused ? 1 : 2));
+        const auto sent = requests(kGroupSend).back();
+        EXPECT_EQ(sent.bodyValue("content").stringValue(), text);
+        EXPECT_EQ(sent.bodyValue("templateId").intValue(), 7);
+        ASSERT_EQ(sent.bodyValue("groupIdsItem").count(), 1u);
+        EXPECT_EQ(sent.bodyValue("groupIdsItem")[0]["groupId"].stringValue(), "COM001");
+        EXPECT_EQ(sent.bodyValue("images").count(), 1u);
+        EXPECT_EQ(records(), stored + 1);
+        harness().advance(2.0);
+        settle(harness());
+        EXPECT_NE(std::dynamic_pointer_cast<MessageBoxViewController>(harness().topScreen()), nullptr);
+    }
 }
 
 // Left while the message is on its way ("确定" to the question): the send
