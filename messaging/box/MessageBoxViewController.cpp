@@ -267,6 +267,7 @@ void MessageBoxViewController::applyPollReply(const HTTPRequestPtr& request)
         // Stored first: whoever hears of a message finds it in the store.
         // The server hands a message out once: one the store refuses is
         // kept for this run instead, and shown all the same.
+        UnsavedMessages::shared().storeKeptInto(*messageFactory_);
         if (!messageFactory_->setMessage(arrived)) {
             platform::log("the polled messages could not be stored\n");
             UnsavedMessages::shared().keep(arrived);

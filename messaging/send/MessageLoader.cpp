@@ -198,6 +198,7 @@ void MessageLoader::requestSendMessageSucceeded(const HTTPRequestPtr& request)
     message->updatePhotos();
     message->updateSounds();
     message->isSending = false;
+    UnsavedMessages::shared().storeKeptInto(messageFactory());
     if (!messageFactory().setMessage({ message })) {
         // Sent all the same: the conversation keeps showing it for this run.
         platform::log("message %s sent but could not be stored\n", msgId->c_str());

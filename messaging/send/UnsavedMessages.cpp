@@ -45,6 +45,25 @@ void UnsavedMessages::keep(const core::MessageList& messages)
     ORBHelper::showProgressHud(kNotSavedText, false, true);
 }
 
+bool UnsavedMessages::storeKeptInto(core::MessageFactory& factory)
+{
+    const std::string store = core::BaseFactory::dataFilePath();
+    const int account = core::BaseFactory::currentAccountUid();
+    auto mine = [&](const Kept& k) { return k.store == store && k.accountUid == account; };
+    core::MessageList waiting;
+    for (const auto& k : kept_) {
+        if (mine(k))
+            waiting.push_back(k.message);
+    }
+    if (waiting.empty())
+        return true;
+    if (!factory.setMessage(waiting))
+        return false;
+    kept_.erase(std::remove_if(kept_.begin(), kept_.end(), mine), kept_.end());
+    platform::log("%zu kept message(s) are stored now\n", waiting.size());
+    return true;
+}
+
 core::MessageList UnsavedMessages::withContact(int contactUid) const
 {
     const std::string store = core::BaseFactory::dataFilePath();

@@ -21,6 +21,12 @@ public:
     // Keeps the messages under the current store and account (each once)
     // and tells the person when this is the first time.
     void keep(const core::MessageList& messages);
+    // Once the store takes writes again (a damaged file set aside for a
+    // fresh one, room made on the disk), what was kept under it is written
+    // there and no longer kept. Called before a store's own write, so that
+    // the kept messages stand before the newer ones. False when the store
+    // still refuses them.
+    bool storeKeptInto(core::MessageFactory& factory);
     // The kept messages with this contact, oldest first.
     core::MessageList withContact(int contactUid) const;
     // The contact's kept messages from them are read now.
