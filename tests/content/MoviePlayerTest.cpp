@@ -1,4 +1,5 @@
 #include "platform/media/MoviePlayer.h"
+#include "platform/os/AllocatorBounds.h"
 #include "platform/os/RunLoop.h"
 #include "server/LessonService.h"
 #include "tests/content/LessonServiceFixture.h"
@@ -307,16 +308,16 @@ namespace {
         return 0;
     }
 
-    // Once the decoder is open, what a thread allocated in blocks below the
-    // size that is mapped on its own, and freed again, goes back to the
-    // system: each of the decoder's threads has a heap of its own, which the
-    // trim after a close does not reach, and which would otherwise keep
-    // what its thread freed when the thread ends, movie after movie. In the
-    // client the window's frames (blocks of several megabytes) have been
-    // freed before the first movie, which raises the allocator's bound for
-    // giving memory back; the test frees such a block first, in a fresh
-    // process (the test program started again for this test alone) where no
-    // movie has played yet. The sanitizers bring an allocator of their own.
+    // With the allocator's bounds set as the client sets them at its start,
+    // what a thread allocated in blocks below the size that is mapped on its
+    // own, and freed again, goes back to the system once a movie has played
+    // too (tests/platform/os/AllocatorBoundsTest.cpp checks the bounds
+    // themselves in every build): each of the decoder's threads has a heap of
+    // its own, which the trim after a close does not reach. In the client the
+    // window's frames (blocks of several megabytes) have been freed before
+    // the first movie; the test frees such a block first, in a fresh process
+    // (the test program started again for this test alone) where no movie
+    // has played yet. The sanitizers bring an allocator of their own.
     TEST_F(MoviePlayback, WhatAThreadFreesGoesBackToTheSystemOnceAMovieHasPlayed)
     {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -326,6 +327,7 @@ namespace {
         std::string address = mp4Address();
         EXPECT_EXIT(
             {
+                platform::setAllocatorBounds();
                 int code = 0;
                 constexpr std::size_t kFrames = 8 << 20;
                 void* volatile frames = std::malloc(kFrames);
