@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <sched.h>
 #include <set>
 #include <unistd.h>
@@ -140,6 +141,20 @@ bool runToEnd(const std::shared_ptr<HTTPRequest>& request)
     return !request->error() && request->responseStatusCode() == 200;
 }
 
+// The work once untimed (warming up), then timed each iteration; false once
+// it has failed (the benchmark then says why).
+bool timedWarm(benchmark::State& state, const std::function<bool()>& work, const char* failure)
+{
+    bool ok = work();
+    for (auto _ : state) {
+        if (!ok || !(ok = work())) {
+            state.SkipWithError(failure);
+            break;
+        }
+    }
+    return ok;
+}
+
 void EnginePosts(benchmark::State& state)
 {
     auto url = *platform::Url::parse(server->baseUrl() + "/command");
@@ -156,13 +171,8 @@ void EnginePosts(benchmark::State& state)
         }
         return true;
     };
-    bool ok = posts(); // warming up, untimed
-    for (auto _ : state) {
-        if (!ok || !(ok = posts())) {
-            state.SkipWithError("request failed");
-            return;
-        }
-    }
+    if (!timedWarm(state, posts, "request failed"))
+        return;
     state.counters["requests/s"] = benchmark::Counter(kPosts, benchmark::Counter::kIsIterationInvariantRate);
 }
 
@@ -179,13 +189,8 @@ void EngineDownload(benchmark::State& state, const char* path)
         last = get;
         return true;
     };
-    bool ok = download(); // warming up, untimed
-    for (auto _ : state) {
-        if (!ok || !(ok = download())) {
-            state.SkipWithError("download failed");
-            return;
-        }
-    }
+    if (!timedWarm(state, download, "download failed"))
+        return;
     // Checked outside the timing: rawResponseData() hands back a copy, which
     // the libcurl side has no counterpart for.
     if (last && last->rawResponseData().size() != kDownloadSize)
@@ -251,13 +256,7 @@ void CurlPosts(benchmark::State& state)
         }
         return true;
     };
-    bool ok = posts(); // warming up, untimed
-    for (auto _ : state) {
-        if (!ok || !(ok = posts())) {
-            state.SkipWithError("curl failed");
-            break;
-        }
-    }
+    timedWarm(state, posts, "curl failed");
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
     state.counters["requests/s"] = benchmark::Counter(kPosts, benchmark::Counter::kIsIterationInvariantRate);
@@ -287,13 +286,7 @@ void CurlDownload(benchmark::State& state, const char* path)
         last = std::move(download.body);
         return true;
     };
-    bool ok = fetch(); // warming up, untimed
-    for (auto _ : state) {
-        if (!ok || !(ok = fetch())) {
-            state.SkipWithError("curl download failed");
-            break;
-        }
-    }
+    timedWarm(state, fetch, "curl download failed");
     curl_easy_cleanup(curl);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kDownloadSize));
 }

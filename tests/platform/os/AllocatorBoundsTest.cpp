@@ -10,62 +10,26 @@
 // Built without the sanitizers, whose allocator replaces the C library's,
 // so that it runs with the sanitizer build of the other tests.
 #include "platform/os/AllocatorBounds.h"
+#include "tests/support/ThreadHeap.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 namespace {
 
-// Anonymous resident memory of this process, in bytes: the heaps among it.
-std::size_t anonymousResident()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("RssAnon:", 0) == 0)
-            return std::stoul(line.substr(8)) * 1024;
-    }
-    return 0;
-}
-
-// In the fresh process: the bounds set (or not), a frame freed, then 8 MB in
-// blocks of 128 KB written and freed from the last by a thread that ends.
-// Exits 0 when that went back (an eighth of it kept at most: the allocator
-// keeps a little at the top of each heap), 1 when it stayed.
+// In the fresh process: the bounds set (or not), a frame freed, then a
+// thread's memory freed. Exits 0 when that went back, 1 when it stayed.
 [[noreturn]] void freeOnAThreadAndExit(bool bounds)
 {
     if (bounds)
         platform::setAllocatorBounds();
-    constexpr std::size_t kFrames = 8 << 20;
-    void* volatile frames = std::malloc(kFrames);
-    std::memset(frames, 1, kFrames);
-    std::free(frames);
-    constexpr std::size_t kBlock = 128 << 10;
-    constexpr std::size_t kBlocks = 64;
-    const std::size_t before = anonymousResident();
-    std::thread([&] {
-        std::vector<void*> blocks;
-        for (std::size_t i = 0; i < kBlocks; ++i) {
-            blocks.push_back(std::malloc(kBlock));
-            std::memset(blocks.back(), 1, kBlock);
-        }
-        while (!blocks.empty()) {
-            std::free(blocks.back());
-            blocks.pop_back();
-        }
-    }).join();
-    const std::size_t after = anonymousResident();
-    const bool returned = after <= before + kBlock * kBlocks / 8;
-    std::fprintf(stderr, "resident %zu KB before the thread, %zu KB after: %s\n", before / 1024, after / 1024,
-        returned ? "returned" : "kept");
-    std::_Exit(returned ? 0 : 1);
+    testsupport::freeAFrame();
+    auto figures = testsupport::freeOnAThread();
+    std::fprintf(stderr, "resident %zu KB before the thread, %zu KB after: %s\n", figures.before / 1024,
+        figures.after / 1024, figures.returned() ? "returned" : "kept");
+    std::_Exit(figures.returned() ? 0 : 1);
 }
 
 TEST(AllocatorBounds, WhatAThreadFreesGoesBackToTheSystemOnceTheBoundsAreSet)
