@@ -5,11 +5,11 @@
 
 #include "tests/support/ProcessUtil.h"
 
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/types.h>
-#include <ctime>
 #include <unistd.h>
 
 namespace benchsupport {

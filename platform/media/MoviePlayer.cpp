@@ -57,7 +57,8 @@ namespace {
     // the program (an installed client), or where this build put it.
     LoadedModule<MovieDecoderModuleTable>& decoderModule()
     {
-        static LoadedModule<MovieDecoderModuleTable> module("the movie decoder",
+        static LoadedModule<MovieDecoderModuleTable> module(
+            "the movie decoder",
             [] {
                 const char* built = movieDecoderBuildPath();
                 return FileUtil::moduleCandidates(

@@ -72,7 +72,6 @@ public:
     static std::vector<std::string> moduleCandidates(
         const char* environmentVariable, std::string_view fileName, std::string_view builtPath);
 
-
     // The error the operations above report: POSIX domain, errno as the code.
     static Error posixError(int code, std::string_view operation, std::string_view path);
 

@@ -46,7 +46,8 @@ namespace {
     // program, or where this build put it.
     LoadedModule<WebEngineModuleTable>& engineModule()
     {
-        static LoadedModule<WebEngineModuleTable> module("the web engine",
+        static LoadedModule<WebEngineModuleTable> module(
+            "the web engine",
             [] { return FileUtil::moduleCandidates("ORB_WEBENGINE_MODULE", kModuleFile, ORB_WEBENGINE_MODULE_PATH); },
             kWebEngineModuleEntry, belongsToThisProgram);
         return module;

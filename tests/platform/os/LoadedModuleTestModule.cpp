@@ -11,7 +11,10 @@ const LoadedModuleTestTable current { 1, answer };
 const LoadedModuleTestTable another { 0, answer };
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const LoadedModuleTestTable* orbLoadedModuleTest() { return &current; }
+extern "C" __attribute__((visibility("default"))) const LoadedModuleTestTable* orbLoadedModuleTest()
+{
+    return &current;
+}
 extern "C" __attribute__((visibility("default"))) const LoadedModuleTestTable* orbLoadedModuleTestOfAnotherBuild()
 {
     return &another;
