@@ -19,6 +19,7 @@
 #include "messaging/MessagingClasses.h"
 #include "circle/CircleClasses.h"
 #include "platform/host/DesktopHost.h"
+#include "platform/os/AllocatorBounds.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
@@ -352,6 +353,9 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Before anything is allocated in earnest: what the movie decoder's
+    // threads free goes back to the system (see AllocatorBounds.h).
+    platform::setAllocatorBounds();
     int status = run(argc, argv);
     platform::UserDefaults::standard()->synchronize();
     return status;

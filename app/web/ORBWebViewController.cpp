@@ -52,10 +52,10 @@ void ORBWebViewController::viewDidLoad()
     platform::log("URL:%s\n", loadUrl_ ? loadUrl_->absoluteString().c_str() : "(none)");
     setLeftItem(imageBarButton<ORBWebViewController>("public_back_btn.png", "btnBack", &ORBWebViewController::backAction));
     if (loadUrl_) {
-        // The page comes from its server each time, never from what the web
-        // engine kept of an earlier visit.
+        // The page comes from its server each time: the engine's cache model
+        // keeps no pages, and going back empties what it kept on the way. The
+        // request itself asks nothing of the caches on the wire.
         request_ = NSURLRequest(*loadUrl_);
-        request_->cachePolicy = NSURLRequestReloadIgnoringLocalCacheData;
         webView_->loadRequest(*request_);
         // The first frame of the screen already shows the page coming, under
         // the title its creator gave: the load itself starts a moment later

@@ -2,9 +2,10 @@
 // orb-client on an X server of the benchmark's own (Xvfb), signed in as the
 // demo teacher, left alone for thirty seconds, once in a chat with the
 // keyboard panel up (its caret blinking) and once on the message list (no
-// field focused, nothing moving). Its CPU time (the scheduler's count of its
-// threads' time on a CPU, and utime + stime from /proc/PID/stat beside it)
-// over that time as a share of a core, beside the machine's one-minute load
+// field focused, nothing moving). Its CPU time (the process's own CPU-time
+// clock, to the nanosecond, and utime + stime from /proc/PID/stat, in clock
+// ticks, beside it: both count the threads that ended meanwhile too) over
+// that time as a share of a core, beside the machine's one-minute load
 // average (/proc/loadavg) at the start and the end, since a
 // busy machine stretches every figure. ORB_BENCH_CLIENT names another client
 // program to measure instead of the build's own (an earlier build, to compare).
@@ -94,7 +95,7 @@ void BM_ClientLeftAlone(benchmark::State& state)
         loadAfter = benchsupport::loadAverage();
         client.signalAndWait(SIGTERM);
     }
-    // The scheduler's nanoseconds, and the clock ticks (10 ms each) beside them.
+    // The process's CPU clock, and its clock ticks (10 ms each) beside it.
     state.counters["idle_cpu_percent"] = runShare;
     state.counters["idle_cpu_percent_ticks"] = share;
     state.counters["load_before"] = loadBefore;

@@ -1,4 +1,6 @@
+#include "bench/support/BenchFolders.h"
 #include "platform/media/MoviePlayer.h"
+#include "platform/os/AllocatorBounds.h"
 #include "platform/os/RunLoop.h"
 #include "server/StandinServer.h"
 #include "tests/support/ProcessUtil.h"
@@ -13,15 +15,14 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
-// Whether a player has been made in this process yet (see firstFrame).
-bool playerMadeBefore = false;
-
 server::StandinServer& standin()
 {
-    static std::string dir = testsupport::makeTempDir("orb-media-bench");
+    // Removed as the program ends (BenchFolders.h).
+    static std::string dir = benchsupport::benchFolder("orb-media-bench");
     static server::StandinServer server = [] {
         server::ServerOptions options;
         options.dataDirectory = dir;
@@ -84,7 +85,6 @@ bool decoderMapped()
 // before the first play (it should not be) and after.
 void playAndCloseTenTimes(benchmark::State& state)
 {
-    playerMadeBefore = true;
     platform::RunLoop::setMainThread();
     std::string url = address(false);
     for (auto _ : state) {
@@ -129,57 +129,69 @@ void playAndCloseTenTimes(benchmark::State& state)
     }
 }
 
-// From load to the first frame drawn into the buffer, a new player each time
-// (the decoder's start included, as when a person presses play).
-// The first player of the ten is reported apart from the nine after it: its
-// figure (first_ms) holds what a person's first press of play pays and the
-// later ones do not (the decoder's libraries loaded and their first setup);
-// warm_mean_ms is the mean of the others. first_in_process says whether no
-// player had been made in this process before it (run the benchmark alone,
-// --benchmark_filter=firstFrame/mp4, for a truly cold first one).
+// From load to the first frame drawn into the buffer of a new player (the
+// decoder's start included, as when a person presses play). In this process
+// or not: the time a new process takes to its first frame.
+double timeToFirstFrame(const std::string& url)
+{
+    auto begun = std::chrono::steady_clock::now();
+    auto player = platform::MoviePlayer::create({ "null" });
+    if (!player)
+        return -1;
+    player->load(url);
+    if (!platform::RunLoop::main().runUntil([&] { return player->framesDrawn() > 0; }, 10))
+        return -1;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+}
+
+// The program started again to play one movie to its first frame and say how
+// long that took (see main): the seconds, or -1.
+double timeToFirstFrameInAFreshProcess(const std::string& url)
+{
+    auto ran = testsupport::runCommand(
+        "/proc/" + std::to_string(::getpid()) + "/exe --first-frame-of " + testsupport::shellQuoted(url));
+    double seconds = -1;
+    auto line = ran.output.find("first frame ");
+    if (ran.status != 0 || line == std::string::npos
+        || std::sscanf(ran.output.c_str() + line, "first frame %lf", &seconds) != 1)
+        return -1;
+    return seconds;
+}
+
+// A new player each time, its time to the first frame. first_ms is what a
+// person's first press of play pays and the later ones do not (the decoder's
+// module and libraries loaded and their first setup), measured in a fresh
+// process whatever ran before in this one; warm_mean_ms is the mean of the
+// ten players here, after one made and let go untimed.
 void firstFrame(benchmark::State& state, bool hls)
 {
     platform::RunLoop::setMainThread();
     std::string url = address(hls);
-    const bool firstInProcess = !playerMadeBefore;
-    playerMadeBefore = true;
-    bool haveFirst = false;
-    double first = 0;
+    const double first = timeToFirstFrameInAFreshProcess(url);
+    if (first < 0 || timeToFirstFrame(url) < 0) {
+        state.SkipWithError("no frame");
+        return;
+    }
     double warmTotal = 0;
     int warmCount = 0;
     for (auto _ : state) {
-        auto begun = std::chrono::steady_clock::now();
-        auto player = platform::MoviePlayer::create({ "null" });
-        if (!player) {
-            state.SkipWithError("no player");
-            return;
-        }
-        player->load(url);
-        bool drawn = platform::RunLoop::main().runUntil([&] { return player->framesDrawn() > 0; }, 10);
-        auto took = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-        if (!drawn) {
+        double took = timeToFirstFrame(url);
+        if (took < 0) {
             state.SkipWithError("no frame");
             return;
         }
         state.SetIterationTime(took);
-        if (!haveFirst) {
-            haveFirst = true;
-            first = took;
-        } else {
-            warmTotal += took;
-            ++warmCount;
-        }
+        warmTotal += took;
+        ++warmCount;
     }
     state.counters["first_ms"] = first * 1000.0;
     state.counters["warm_mean_ms"] = warmCount ? warmTotal / warmCount * 1000.0 : 0;
-    state.counters["first_in_process"] = firstInProcess ? 1 : 0;
 }
 
 // CPU time of the whole process per second of playback (decoding, scaling to
 // 640 × 360 and drawing every frame), over 5 s of the clip.
 void playback(benchmark::State& state, bool hls)
 {
-    playerMadeBefore = true;
     platform::RunLoop::setMainThread();
     std::string url = address(hls);
     for (auto _ : state) {
@@ -211,4 +223,20 @@ BENCHMARK_CAPTURE(playback, hls, true)->UseManualTime()->Unit(benchmark::kSecond
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    // As the client program sets them first thing.
+    platform::setAllocatorBounds();
+    if (argc == 3 && std::string(argv[1]) == "--first-frame-of") {
+        platform::RunLoop::setMainThread();
+        double seconds = timeToFirstFrame(argv[2]);
+        std::printf("first frame %.6f\n", seconds);
+        return seconds < 0 ? 1 : 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,9 +1,9 @@
+#include "bench/support/BenchFolders.h"
 #include "platform/os/Bundle.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/RunLoop.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
-#include "tests/support/ProcessUtil.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -45,7 +46,7 @@ struct Fixture {
             "<html><head><meta charset='utf-8'><link rel='stylesheet' href='style.css'><script src='app.js'></script>"
             "</head><body><h1>班级相册 Album</h1><img src='photo.png'><div id='box'></div>"
             "<p>家校互动的页面: styles, an image and a script.</p></body></html>");
-        platform::Bundle::setMain(std::make_shared<platform::Bundle>(platform::Bundle::defaultInfo(), folder.path()));
+        platform::Bundle::setMain(std::make_shared<platform::Bundle>(platform::Bundle::defaultInfo(), folder.string()));
         window = std::make_shared<UIWindow>();
         webView = std::make_shared<UIWebView>(platform::Rect(0, 0, 320, 568));
         window->addSubview(webView);
@@ -61,7 +62,8 @@ struct Fixture {
         return ended && delegate->failed == 0 && webView->updateDrawing();
     }
 
-    testsupport::TempDir folder { "orb-web-bench" };
+    // Removed as the program ends, though the fixture itself is never destroyed (BenchFolders.h).
+    std::filesystem::path folder { benchsupport::benchFolder("orb-web-bench") };
     std::string page;
     std::shared_ptr<UIWindow> window;
     std::shared_ptr<UIWebView> webView;

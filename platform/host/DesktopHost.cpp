@@ -77,7 +77,7 @@ bool DesktopHost::open(std::string* reason)
     // A click on a window that is not focused still counts: a tap is a tap.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-    // The input method draws its own candidate list: the phone's keyboard is only a panel here.
+    // The input method draws its own candidate list: the phone's keys are not drawn here.
     SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
 
     auto pixels = screenPixels(renderer_.scale());

@@ -59,10 +59,12 @@ private:
     std::uint64_t blinks_ = 0;
 };
 
-// Draws what the phone's glass shows: every visible window, lowest first, and
-// the keyboard as a plain panel while it is up, at the screen's size and the
-// given scale. Keeps the last frame so that a redraw that changed no pixel
-// shows nothing new, and one that did tells which rectangle changed.
+// Draws what the phone's glass shows: every visible window, lowest first (the
+// keyboard area among them while it is up: a window of its own, the field's
+// bar of buttons such as 取消 and 完成 over its picker, on the panel's colour
+// where the phone's keys would be), at the screen's size and the given scale.
+// Keeps the last frame so that a redraw that changed no pixel shows nothing
+// new, and one that did tells which rectangle changed.
 class FrameRenderer final {
 public:
     explicit FrameRenderer(double scale = 2);

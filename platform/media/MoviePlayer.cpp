@@ -1,12 +1,15 @@
 // The movie player on the run loop; the decoder it drives is in a module of
-// its own (MovieDecoder.cpp), opened here on the first load.
+// its own (MovieDecoder.cpp), opened here on the first load. What the
+// decoder's threads free goes back to the system through the allocator's
+// bounds, which the program sets as it starts (platform/os/AllocatorBounds.h),
+// and the trim after each decoder is let go.
 #include "platform/media/MoviePlayer.h"
 
 #include "platform/media/MovieDecoderModule.h"
 #include "platform/os/FileUtil.h"
+#include "platform/os/LoadedModule.h"
 #include "platform/os/Log.h"
 
-#include <dlfcn.h>
 #include <malloc.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -35,9 +38,6 @@ namespace {
     // the decoder never waits on a frame nobody draws.
     constexpr int kDefaultWidth = 640;
     constexpr int kDefaultHeight = 360;
-    constexpr int kMapBlocksFrom = 1024 * 1024;
-    // The free memory at the top of a heap past which a free gives it back.
-    constexpr int kTrimFrom = 128 * 1024;
 
     // Called on the decoder's threads: only wakes the player's loop.
     void wakeLoop(void* data)
@@ -47,56 +47,25 @@ namespace {
         [[maybe_unused]] auto written = ::write(fd, &one, sizeof one);
     }
 
-    // Where the module may be: named by ORB_MOVIE_DECODER_MODULE, beside the
-    // program (an installed client), or where this build put it.
-    std::vector<std::string> moduleCandidates()
+    bool belongsToThisProgram(const MovieDecoderModuleTable& table)
     {
-        const char* built = movieDecoderBuildPath();
-        return FileUtil::moduleCandidates("ORB_MOVIE_DECODER_MODULE", kMovieDecoderModuleFile, built ? built : "");
+        return table.version == kMovieDecoderModuleVersion && table.create && table.destroy && table.load
+            && table.setPaused && table.stop && table.seek && table.nextEvent && table.frameReady && table.draw;
     }
 
-    // The module's table, opening the module on the first call. A failure is
-    // not remembered: a later load tries again.
-    const MovieDecoderModuleTable* openModule(std::string* reason)
+    // The module, where it may be: named by ORB_MOVIE_DECODER_MODULE, beside
+    // the program (an installed client), or where this build put it.
+    LoadedModule<MovieDecoderModuleTable>& decoderModule()
     {
-        static std::mutex lock;
-        static const MovieDecoderModuleTable* opened = nullptr;
-        std::lock_guard<std::mutex> guard(lock);
-        if (opened)
-            return opened;
-        std::string tried;
-        std::string path;
-        using Entry = const MovieDecoderModuleTable* (*)();
-        auto entry = reinterpret_cast<Entry>(
-            FileUtil::openModuleEntry(moduleCandidates(), kMovieDecoderModuleEntry, &path, &tried));
-        if (path.empty()) {
-            *reason = "the movie decoder could not be loaded: " + (tried.empty() ? std::string("no module") : tried);
-            return nullptr;
-        }
-        const MovieDecoderModuleTable* table = entry ? entry() : nullptr;
-        if (!table || table->version != kMovieDecoderModuleVersion || !table->create || !table->destroy
-            || !table->load || !table->setPaused || !table->stop || !table->seek || !table->nextEvent
-            || !table->frameReady || !table->draw) {
-            *reason = "the movie decoder module " + path + " does not belong to this program";
-            return nullptr;
-        }
-        // Blocks of a megabyte and more (the decoder's packet and frame
-        // buffers) are mapped on their own and unmapped when freed, rather
-        // than carved from the heaps of the decoder's threads: the
-        // allocator would otherwise raise that bound to the largest block
-        // freed so far, and the heaps left behind by one movie's threads
-        // would grow with every movie played.
-        mallopt(M_MMAP_THRESHOLD, kMapBlocksFrom);
-        // The free memory at the top of each heap goes back once it passes
-        // this bound. Each of the decoder's threads has a heap of its own,
-        // and what is free at its top stays when the thread ends: the trim
-        // after a close reaches it in the main heap only. The allocator
-        // raises the bound with the largest block freed before a movie was
-        // played (the window's frames, several megabytes), so that without
-        // it every heap the decoder's threads used would keep megabytes.
-        mallopt(M_TRIM_THRESHOLD, kTrimFrom);
-        opened = table;
-        return table;
+        static LoadedModule<MovieDecoderModuleTable> module(
+            "the movie decoder",
+            [] {
+                const char* built = movieDecoderBuildPath();
+                return FileUtil::moduleCandidates(
+                    "ORB_MOVIE_DECODER_MODULE", kMovieDecoderModuleFile, built ? built : "");
+            },
+            kMovieDecoderModuleEntry, belongsToThisProgram);
+        return module;
     }
 
     // Decoders being let go on threads of their own. The process waits for
@@ -180,7 +149,7 @@ bool MoviePlayer::startDecoder()
     std::string reason;
     long code = kNoDecoder;
     if (!module_)
-        module_ = openModule(&reason);
+        module_ = decoderModule().open(&reason);
     if (module_) {
         int status = 0;
         decoder_ = module_->create(options_.audioOutput.c_str(), wakeLoop,

@@ -1,7 +1,6 @@
 #include "platform/os/FileUtil.h"
 
 #include <algorithm>
-#include <dlfcn.h>
 #include <cstdlib>
 #include <climits>
 #include <atomic>
@@ -581,25 +580,6 @@ std::vector<std::string> FileUtil::moduleCandidates(
     if (!builtPath.empty())
         out.emplace_back(builtPath);
     return out;
-}
-
-void* FileUtil::openModuleEntry(
-    const std::vector<std::string>& candidates, const char* entryName, std::string* path, std::string* failures)
-{
-    for (const auto& candidate : candidates) {
-        // Never closed: what such a module brings is not made to be unloaded.
-        void* handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        if (handle) {
-            if (path)
-                *path = candidate;
-            return ::dlsym(handle, entryName);
-        }
-        // Missing, or its libraries are (dlerror names which).
-        const char* why = ::dlerror();
-        if (failures)
-            *failures += (failures->empty() ? "" : "; ") + std::string(why ? why : candidate);
-    }
-    return nullptr;
 }
 
 } // namespace platform

@@ -65,18 +65,12 @@ public:
 
     // The folder of the running program ("" when it cannot be told).
     static std::string executableFolder();
-    // Where a module loaded at run time may be, in the order to try: the path
-    // the environment variable names (alone, when set), the file beside the
-    // program (an installed client), then where the build put it (when known).
+    // Where a module loaded at run time (LoadedModule.h) may be, in the
+    // order to try: the path the environment variable names (alone, when
+    // set), the file beside the program (an installed client), then where the
+    // build put it (when known).
     static std::vector<std::string> moduleCandidates(
         const char* environmentVariable, std::string_view fileName, std::string_view builtPath);
-
-    // Opens the first of the candidates that loads (never closed again) and
-    // returns its entry point (nullptr when it has none: not the module
-    // asked for). `path` gets the one opened and stays empty when none
-    // loads; `failures` then holds why each did not.
-    static void* openModuleEntry(
-        const std::vector<std::string>& candidates, const char* entryName, std::string* path, std::string* failures);
 
     // The error the operations above report: POSIX domain, errno as the code.
     static Error posixError(int code, std::string_view operation, std::string_view path);

@@ -5,6 +5,7 @@
 #include "platform/os/AppPaths.h"
 #include "platform/os/Bundle.h"
 #include "platform/os/FileUtil.h"
+#include "platform/os/LoadedModule.h"
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 
@@ -15,7 +16,6 @@
 #include <cstring>
 #include <cerrno>
 #include <csignal>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -36,47 +36,21 @@ namespace {
 
     constexpr const char* kModuleFile = "orb_webengine.so";
 
-    // Where the module may be: named by ORB_WEBENGINE_MODULE, beside the
+    bool belongsToThisProgram(const WebEngineModuleTable& table)
+    {
+        return table.version == kWebEngineModuleVersion && table.create && table.displayInUse
+            && table.removeCachedResources;
+    }
+
+    // The module, where it may be: named by ORB_WEBENGINE_MODULE, beside the
     // program, or where this build put it.
-    std::vector<std::string> moduleCandidates()
+    LoadedModule<WebEngineModuleTable>& engineModule()
     {
-        return FileUtil::moduleCandidates("ORB_WEBENGINE_MODULE", kModuleFile, ORB_WEBENGINE_MODULE_PATH);
-    }
-
-    struct Loaded {
-        const WebEngineModuleTable* table = nullptr;
-    };
-
-    Loaded& loaded()
-    {
-        static Loaded instance;
-        return instance;
-    }
-
-    // The module's table, opening the module on the first call. A failure is
-    // not remembered: a later page tries again.
-    const WebEngineModuleTable* openModule(std::string* reason)
-    {
-        auto& state = loaded();
-        if (state.table)
-            return state.table;
-        std::string tried;
-        std::string path;
-        using Entry = const WebEngineModuleTable* (*)();
-        auto entry = reinterpret_cast<Entry>(
-            FileUtil::openModuleEntry(moduleCandidates(), kWebEngineModuleEntry, &path, &tried));
-        if (path.empty()) {
-            *reason = "the web engine could not be loaded: " + (tried.empty() ? std::string("no module") : tried);
-            return nullptr;
-        }
-        const WebEngineModuleTable* table = entry ? entry() : nullptr;
-        if (!table || table->version != kWebEngineModuleVersion || !table->create || !table->displayInUse
-            || !table->removeCachedResources) {
-            *reason = "the web engine module " + path + " does not belong to this program";
-            return nullptr;
-        }
-        state.table = table;
-        return table;
+        static LoadedModule<WebEngineModuleTable> module(
+            "the web engine",
+            [] { return FileUtil::moduleCandidates("ORB_WEBENGINE_MODULE", kModuleFile, ORB_WEBENGINE_MODULE_PATH); },
+            kWebEngineModuleEntry, belongsToThisProgram);
+        return module;
     }
 
     // A private X server for the engine's windows, started before the
@@ -168,12 +142,12 @@ std::unique_ptr<WebEngineView> WebEngineView::create(WebEngineClient& client, Si
 {
     std::string reason;
     std::optional<StartingDisplay> starting;
-    if (!loaded().table && webEngineDisplaySetting().empty()) {
+    if (!engineModule().opened() && webEngineDisplaySetting().empty()) {
         starting = beginPrivateDisplay(&reason);
         if (!starting)
             reason = "no display for the web engine: " + reason;
     }
-    const auto* table = reason.empty() ? openModule(&reason) : nullptr;
+    const auto* table = reason.empty() ? engineModule().open(&reason) : nullptr;
     if (table && starting) {
         std::string why;
         if (auto display = finishPrivateDisplay(*starting, &why))
@@ -203,13 +177,13 @@ std::uint64_t webEngineViewsMade() { return viewsMade; }
 
 std::string webEngineDisplayInUse()
 {
-    const auto* table = loaded().table;
+    const auto* table = engineModule().opened();
     return table ? table->displayInUse() : std::string();
 }
 
 bool removeWebEngineCachedResources(const std::string& host)
 {
-    const auto* table = loaded().table;
+    const auto* table = engineModule().opened();
     return table ? table->removeCachedResources(host) : true;
 }
 

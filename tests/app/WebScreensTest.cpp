@@ -346,9 +346,9 @@ TEST_F(WebScreens, VersionHistoryShowsThePageOfTheInstalledVersion)
     EXPECT_FALSE(harness().render("app-version-history.png").empty());
 }
 
-// A web page screen takes its page from the server each time it opens: its
-// request tells every cache to keep out; going back empties what the engine
-// kept on the way.
+// A web page screen takes its page from the server each time it opens: the
+// engine keeps no pages and going back empties what it kept on the way. Its
+// request carries no cache directives of its own to the server.
 TEST_F(WebScreens, APageComesFromTheServerEachTimeAndBackLeavesNothingCached)
 {
     signIn();
@@ -365,8 +365,8 @@ TEST_F(WebScreens, APageComesFromTheServerEachTimeAndBackLeavesNothingCached)
         ASSERT_TRUE(waitForTitle(screen, "鸽笺"));
         auto fetched = fetches();
         ASSERT_EQ(fetched.size(), round);
-        EXPECT_EQ(fetched.back().header("Cache-Control").value_or(""), "no-cache, no-store");
-        EXPECT_EQ(fetched.back().header("Pragma").value_or(""), "no-cache");
+        for (const char* header : { "Cache-Control", "Pragma" })
+            EXPECT_FALSE(fetched.back().header(header)) << header << " was sent";
         EXPECT_EQ(UIWebView::cachePurgeCount(), purges + round - 1) << "nothing is emptied while the page shows";
         ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
         settle(harness());

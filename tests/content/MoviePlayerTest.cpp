@@ -1,9 +1,11 @@
 #include "platform/media/MoviePlayer.h"
+#include "platform/os/AllocatorBounds.h"
 #include "platform/os/RunLoop.h"
 #include "server/LessonService.h"
 #include "tests/content/LessonServiceFixture.h"
 #include "tests/support/BuildPaths.h"
 #include "tests/support/ProcessUtil.h"
+#include "tests/support/ThreadHeap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -295,28 +297,16 @@ namespace {
         EXPECT_EQ(settledAtBefore(), before);
     }
 
-    // Anonymous resident memory of this process, in bytes: the heaps among it.
-    std::size_t anonymousResident()
-    {
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("RssAnon:", 0) == 0)
-                return std::stoul(line.substr(8)) * 1024;
-        }
-        return 0;
-    }
-
-    // Once the decoder is open, what a thread allocated in blocks below the
-    // size that is mapped on its own, and freed again, goes back to the
-    // system: each of the decoder's threads has a heap of its own, which the
-    // trim after a close does not reach, and which would otherwise keep
-    // what its thread freed when the thread ends, movie after movie. In the
-    // client the window's frames (blocks of several megabytes) have been
-    // freed before the first movie, which raises the allocator's bound for
-    // giving memory back; the test frees such a block first, in a fresh
-    // process (the test program started again for this test alone) where no
-    // movie has played yet. The sanitizers bring an allocator of their own.
+    // With the allocator's bounds set as the client sets them at its start,
+    // what a thread allocated in blocks below the size that is mapped on its
+    // own, and freed again, goes back to the system once a movie has played
+    // too (tests/platform/os/AllocatorBoundsTest.cpp checks the bounds
+    // themselves in every build): each of the decoder's threads has a heap of
+    // its own, which the trim after a close does not reach. In the client the
+    // window's frames (blocks of several megabytes) have been freed before
+    // the first movie; the test frees such a block first, in a fresh process
+    // (the test program started again for this test alone) where no movie
+    // has played yet. The sanitizers bring an allocator of their own.
     TEST_F(MoviePlayback, WhatAThreadFreesGoesBackToTheSystemOnceAMovieHasPlayed)
     {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -326,11 +316,9 @@ namespace {
         std::string address = mp4Address();
         EXPECT_EXIT(
             {
+                platform::setAllocatorBounds();
                 int code = 0;
-                constexpr std::size_t kFrames = 8 << 20;
-                void* volatile frames = std::malloc(kFrames);
-                std::memset(frames, 1, kFrames);
-                std::free(frames);
+                testsupport::freeAFrame();
                 const int threads = threadCount();
                 auto player = MoviePlayer::create({ "null" });
                 if (!player || !playsAFrame(*player, address)) {
@@ -339,27 +327,11 @@ namespace {
                     player->stop();
                     waitFor([&] { return threadCount() == threads; }, 5);
                 }
-                // 8 MB in blocks of 128 KB, written, then freed from the last.
-                constexpr std::size_t kBlock = 128 << 10;
-                constexpr std::size_t kBlocks = 64;
-                const std::size_t before = anonymousResident();
-                std::thread([&] {
-                    std::vector<void*> blocks;
-                    for (std::size_t i = 0; i < kBlocks; ++i) {
-                        blocks.push_back(std::malloc(kBlock));
-                        std::memset(blocks.back(), 1, kBlock);
-                    }
-                    while (!blocks.empty()) {
-                        std::free(blocks.back());
-                        blocks.pop_back();
-                    }
-                }).join();
-                const std::size_t after = anonymousResident();
-                // Kept: an eighth of it at most (the allocator keeps a little at the top of each heap).
-                if (code == 0 && after > before + kBlock * kBlocks / 8)
+                auto figures = testsupport::freeOnAThread();
+                if (code == 0 && !figures.returned())
                     code = 2;
-                std::fprintf(stderr, "resident %zu KB before the thread, %zu KB after\noutcome %d\n", before / 1024,
-                    after / 1024, code);
+                std::fprintf(stderr, "resident %zu KB before the thread, %zu KB after\noutcome %d\n",
+                    figures.before / 1024, figures.after / 1024, code);
                 std::_Exit(code);
             },
             ::testing::ExitedWithCode(0), "outcome 0");
