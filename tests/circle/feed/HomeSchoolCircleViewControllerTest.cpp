@@ -11,6 +11,7 @@
 #include "server/StandinServer.h"
 #include "tests/circle/CircleTestSupport.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/LoopFigures.h"
 #include "tests/support/app/ScreenFoot.h"
 #include "tests/support/uikit/UIKitDriver.h"
 #include "ui/tables/InfiniteScrollingView.h"
@@ -300,6 +301,39 @@ TEST_F(FeedTest, AFirstPageArrivingWhileTheFooterSpinsLeavesTheNextFingerScrollA
     for (long r = 0; r < rows(*feed); ++r)
         ids.insert(post(*feed, r)->weiboId);
     EXPECT_EQ(ids.size(), 30u);
+}
+
+// A post's text becomes what its row shows once, in one pass each: long runs
+// of breaks and spaces do not hold the window, neither when the page is read
+// nor each time the row is measured and drawn again.
+TEST_F(FeedTest, ALongPostOfBreaksIsShownWithoutHoldingTheWindow)
+{
+    std::string content = "开头";
+    for (int i = 0; i < 40000; ++i)
+        content += "<br/>";
+    for (int i = 0; i < 20000; ++i)
+        content += "&nbsp;";
+    content += std::string(100000, '\n') + "结尾";
+    const long long id = addPost({ 2001, 101, content, 0, 0 });
+    signIn();
+    testsupport::MainLoopGapMeter gaps;
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    auto shown = post(*feed, 0);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->weiboId, id);
+    EXPECT_EQ(std::count(shown->content.begin(), shown->content.end(), '\n'), 140000);
+    EXPECT_EQ(shown->content.find("&nbsp;"), std::string::npos);
+    EXPECT_EQ(shown->content.substr(shown->content.size() - 6), "结尾");
+    EXPECT_EQ(shown->rowText().find('\n'), std::string::npos);
+    EXPECT_EQ(shown->rowText().find("开头◆◆"), 0u);
+    // Measured and drawn again, as a scroll does.
+    for (int i = 0; i < 3; ++i) {
+        feed->tableView()->reloadData();
+        feed->tableView()->layoutIfNeeded();
+        harness().advance(0.1);
+    }
+    EXPECT_LT(gaps.longestGapSeconds(), 2.0);
 }
 
 TEST_F(FeedTest, PraiseAndTheNotificationsKeepTheRowsInStep)
