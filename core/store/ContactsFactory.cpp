@@ -196,9 +196,22 @@ bool ContactsFactory::setGroups(const GroupList& groups)
 
 bool ContactsFactory::setAddressBook(const GroupList& groups, const std::vector<ContactList>& contactsPerGroup)
 {
+    return writeAddressBook(currentAccountUid(), groups, contactsPerGroup);
+}
+
+bool ContactsFactory::storeAddressBook(
+    int account, const GroupList& groups, const std::vector<ContactList>& contactsPerGroup)
+{
+    // The tables are there: the store the screen made checked them.
+    ContactsFactory writer { KeepFile {} };
+    return writer.writeAddressBook(account, groups, contactsPerGroup);
+}
+
+bool ContactsFactory::writeAddressBook(
+    int account, const GroupList& groups, const std::vector<ContactList>& contactsPerGroup)
+{
     if (groups.size() != contactsPerGroup.size())
         return false;
-    const int account = currentAccountUid();
     return writeInTransaction([&] {
         for (std::size_t i = 0; i < groups.size(); ++i) {
             if (groups[i] && !writeContacts(contactsPerGroup[i], groups[i]->uid, account))
