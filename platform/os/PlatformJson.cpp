@@ -309,6 +309,14 @@ namespace {
                         return fail("a part was refused");
                     return true;
                 }
+                // A full list doubles its room: counted before it is taken,
+                // so that a list past the limit never asks for it.
+                if (a->size() == a->capacity()) {
+                    std::size_t room = std::max<std::size_t>(1, a->capacity()) * sizeof(Value) + kBlockOverhead;
+                    if (!take(room))
+                        return false;
+                    held_ -= room;
+                }
                 std::size_t before = bufferBytes(*a);
                 a->push_back(std::move(v));
                 return take(bufferBytes(*a) - before + contents);
