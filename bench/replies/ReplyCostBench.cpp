@@ -85,7 +85,7 @@ std::string person(int p)
 {
     return R"({"linkManId":)" + std::to_string(100000 + p) + R"(,"linkManName":"张)" + std::to_string(p % 97)
         + R"(丰","phone":"137)" + std::to_string(10000000 + p)
-        + R"(","thumbAvatar":"http://127.0.0.1:8090/a/t.png","orgUserPic":"","linkManType":1,"isCustomer":true})";
+        + R"(","thumbAvatar":"","orgUserPic":"","linkManType":1,"isCustomer":true})";
 }
 
 // A school's book at the ceiling: 481,000 people in classes of about a
@@ -204,8 +204,9 @@ BENCHMARK(AddressBookRead)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Ite
 void AddressBookStore(benchmark::State& state)
 {
     const bool now = state.range(0) == 1;
-    static const std::string home = testsupport::makeTempDir("orb-bench-book");
-    platform::AppPaths::setHome(home);
+    // Removed with the book's file when the program ends.
+    static const testsupport::TempDir home("orb-bench-book");
+    platform::AppPaths::setHome(home.path());
     static auto book = std::make_shared<contacts::AddressBook>(*contacts::importAddressBook(bookAtTheCeiling(), nullptr));
     core::ContactsFactory store;
     double longest = 0;

@@ -79,6 +79,10 @@ private:
     // The statements of the two writes, run inside a transaction already open.
     bool writeContacts(const ContactList& contacts, const std::string& groupUid, int account);
     bool writeGroups(const GroupList& groups, int account);
+    // The adding part of writeContacts, without clearing the group first.
+    bool insertContacts(const ContactList& contacts, const std::string& groupUid, int account);
+    // Each of the account's groups gets the count of its stored contacts.
+    bool recountGroups(int account);
 
     // Inside a write: runs a statement whose one parameter is the account;
     // logs with `line` and answers false on failure.
