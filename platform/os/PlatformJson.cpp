@@ -309,10 +309,11 @@ namespace {
                         return fail("a part was refused");
                     return true;
                 }
-                // A full list doubles its room: counted before it is taken,
-                // so that a list past the limit never asks for it.
+                // A full list moves to room twice its size, the old room held
+                // until the move is done: counted before it is asked for, so
+                // that a list past the limit never takes it.
                 if (a->size() == a->capacity()) {
-                    std::size_t room = std::max<std::size_t>(1, a->capacity()) * sizeof(Value) + kBlockOverhead;
+                    std::size_t room = 2 * std::max<std::size_t>(1, a->capacity()) * sizeof(Value) + kBlockOverhead;
                     if (!take(room))
                         return false;
                     held_ -= room;

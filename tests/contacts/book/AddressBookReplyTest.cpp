@@ -124,7 +124,8 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
 {
     signIn();
     ASSERT_TRUE(harness().runUntil(bookIdle));
-    const std::size_t size = kLimit - 1024;
+    // A third of the ceiling: parsed whole, that alone took some 400 MB.
+    const std::size_t size = kLimit / 3 / 2 * 2;
     const std::string person = R"({"linkManId":7,"linkManName":"赵敏","thumbAvatar":"","orgUserPic":"","linkManType":1},)";
     struct Case {
         const char* name;
@@ -170,10 +171,9 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
                     || notified(ContactsViewController::kCompletedRefreshContacts) > completions;
             },
             120));
-        // Generous: a sanitizer build keeps freed memory a while. Parsed
-        // whole, the list of zeros alone took well over a gigabyte.
+        // Generous: a sanitizer build keeps freed memory a while.
         const std::size_t peak = testsupport::peakResidentBytes();
-        EXPECT_LT(peak - std::min(before, peak), std::size_t { 640 } << 20);
+        EXPECT_LT(peak - std::min(before, peak), std::size_t { 320 } << 20);
         if (c.failure) {
             EXPECT_EQ(notified(ContactsViewController::kFailedRefreshContacts), failures + 1);
             EXPECT_EQ(harness().overlayText(), c.failure);

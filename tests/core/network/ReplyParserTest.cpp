@@ -245,8 +245,8 @@ TEST_F(DispatcherTest, RepliesPastWhatTheirKindCanBeAreRefusedBeforeTheyCostMuch
     for (int i = 0; classes.size() < (std::size_t { 1 } << 20); ++i)
         classes += std::string(i ? "," : "") + R"({"classId":)" + std::to_string(i) + R"(,"className":"三年级)" + std::to_string(i) + R"(班"})";
     classes += "]}";
-    // Well under the body ceiling once inflated, from some 48 KB.
-    const auto bomb = server::compress(zeros(std::size_t { 48 } << 20), server::Compression::Gzip);
+    // Well under the body ceiling once inflated, from some 16 KB.
+    const auto bomb = server::compress(zeros(std::size_t { 16 } << 20), server::Compression::Gzip);
     ASSERT_TRUE(bomb);
     ASSERT_LT(bomb->size(), std::size_t { 1 } << 20);
     struct Case {
@@ -262,7 +262,7 @@ TEST_F(DispatcherTest, RepliesPastWhatTheirKindCanBeAreRefusedBeforeTheyCostMuch
         { "a screen's list of a megabyte of classes", 25, ScriptedReply::custom(200, classes), false },
         { "three megabytes of zeros for a screen's list", 25, ScriptedReply::custom(200, zeros(std::size_t { 3 } << 20)),
             true },
-        { "48 MB of zeros inflated by the transfer", 25,
+        { "16 MB of zeros inflated by the transfer", 25,
             ScriptedReply::custom(200, *bomb, "application/json", { { "Content-Encoding", "gzip" } }), true, false },
         { "a screen's reply longer than a screen's list can be", 25,
             ScriptedReply::custom(200, padded(R"({"resultState":1,"items":[],"note":")", std::size_t { 5 } << 20)),
