@@ -17,6 +17,7 @@
 #include "ui/tables/PullToRefreshView.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace circle {
 
@@ -28,6 +29,9 @@ constexpr const char* kNoMoreText = "没有更多数据了";
 
 const platform::Color kMenuColor = platform::Color::fromRGB255(129, 200, 16);
 const platform::Color kMenuLineColor = platform::Color::fromRGB255(117, 179, 26);
+
+// A count one higher; one a reply put at the top of its range stays there.
+int oneMore(int count) { return count == INT_MAX ? count : count + 1; }
 
 platform::Value kindEntry(const char* title, int index)
 {
@@ -397,7 +401,7 @@ void HomeSchoolCircleViewController::onCommentWeibo(const platform::Notification
     long row = rowOfWeibo(notification);
     if (row < 0)
         return;
-    listData_[std::size_t(row)]->commentNum += 1;
+    listData_[std::size_t(row)]->commentNum = oneMore(listData_[std::size_t(row)]->commentNum);
     reloadRow(row);
 }
 
@@ -406,7 +410,7 @@ void HomeSchoolCircleViewController::onPraiseWeibo(const platform::Notification&
     long row = rowOfWeibo(notification);
     if (row < 0)
         return;
-    listData_[std::size_t(row)]->praise += 1;
+    listData_[std::size_t(row)]->praise = oneMore(listData_[std::size_t(row)]->praise);
     reloadRow(row);
 }
 

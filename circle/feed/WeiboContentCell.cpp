@@ -23,7 +23,6 @@ namespace {
 const platform::Color kTextColor = platform::Color::darkGrayColor();
 // The heart's own red: the praise button's title once the person praised.
 const platform::Color kPraisedColor = platform::Color::fromRGB255(240, 98, 90);
-constexpr const char* kRowBreak = "◆";
 
 std::optional<platform::Url> urlOf(const std::string& text)
 {
@@ -34,18 +33,14 @@ void showPlaceholder(UIImageView& view) { setImageOfView(view, UIImage::imageNam
 
 } // namespace
 
-std::shared_ptr<UIView> WeiboContentCell::textView(const std::string& content, int lines)
+std::shared_ptr<UIView> WeiboContentCell::textView(const core::WeiboData& data, int lines)
 {
-    // The post's own line breaks start new rows, as the layout's row mark does.
-    std::string text = content;
-    for (auto at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
-        text.replace(at, 1, kRowBreak);
-    return ORBHelper::assembleMessage(text, kTextColor, kTextWidth, lines);
+    return ORBHelper::assembleMessage(data.rowText(), kTextColor, kTextWidth, lines);
 }
 
 double WeiboContentCell::heightForWeiboData(const core::WeiboData& data, int lines)
 {
-    double text = textView(data.content, lines)->frame().height();
+    double text = textView(data, lines)->frame().height();
     std::size_t images = data.images.size();
     if (images == 0)
         return text + kNoImageExtra;
@@ -127,7 +122,7 @@ void WeiboContentCell::configWithWeiboData(std::shared_ptr<core::WeiboData> data
     lblName_->setText(data_->senderName);
     lblTime_->setText(data_->dataTime);
 
-    viewContent_ = textView(data_->content, textLines());
+    viewContent_ = textView(*data_, textLines());
     auto frame = viewContent_->frame();
     viewContent_->setFrame(platform::Rect(kTextX, kTextY, frame.width(), frame.height()));
     viewContent_->setClipsToBounds(true);

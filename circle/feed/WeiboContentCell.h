@@ -61,8 +61,9 @@ public:
     // ("赞 5"); once the person has praised the post, "已赞 6".
     static std::string praiseTitle(int count, bool praised);
 
-    // The text as the row shows it: dark grey, 240 points wide, at most `lines` lines.
-    static std::shared_ptr<UIView> textView(const std::string& content, int lines);
+    // The post's text as the row shows it: dark grey, 240 points wide, at
+    // most `lines` lines, each line break of the post starting a new row.
+    static std::shared_ptr<UIView> textView(const core::WeiboData& data, int lines);
     // Text height plus the part below it for the post's number of pictures.
     static double heightForWeiboData(const core::WeiboData& data, int lines);
     // The grid position picture i takes: two or three pictures sit in the

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "core/store/ContactsFactory.h"
+#include "platform/os/Error.h"
 #include "platform/os/Value.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace contacts {
@@ -23,6 +26,17 @@ struct AddressBook {
 // each kept one carries its group's id, its pinyin and its section letter
 // ("#" for a name that spells to nothing).
 std::optional<AddressBook> importAddressBook(const platform::Value& reply);
+
+// The same, read from the book's JSON text as it is parsed: each person
+// becomes a record as soon as it is read, so the book is never held as a
+// whole parsed value besides its records, and a text of another shape is
+// refused where it goes wrong. When the text is no JSON, or the groups alone
+// would take more than `largestOutline` bytes, *error says so (with
+// PlatformJson::kValueTooLargeCode for the latter); a book of the wrong
+// shape leaves it as it was.
+inline constexpr std::size_t kLargestAddressBookOutline = std::size_t { 16 } << 20;
+std::optional<AddressBook> importAddressBook(
+    std::string_view text, platform::Error* error, std::size_t largestOutline = kLargestAddressBookOutline);
 
 // The per-account record in the user defaults, under the account uid as
 // decimal text: "has_load" once a download was stored, and the time of the

@@ -25,22 +25,6 @@ namespace {
 
     using core::ORBReplyParser;
 
-    // The phone reads true and false as the numbers 1 and 0 (an "isCustomer"
-    // of false is a contact who does not subscribe), as the dispatcher does
-    // for every other reply.
-    void booleansAsNumbers(platform::Value& value)
-    {
-        if (const bool* flag = value.asBool()) {
-            value = platform::Value(*flag ? 1 : 0);
-        } else if (platform::Array* list = value.asArray()) {
-            for (platform::Value& element : *list)
-                booleansAsNumbers(element);
-        } else if (platform::Dictionary* dictionary = value.asDictionary()) {
-            for (auto& entry : *dictionary)
-                booleansAsNumbers(entry.second);
-        }
-    }
-
     AddressBookReply failure(std::string message)
     {
         AddressBookReply reply;
@@ -52,26 +36,39 @@ namespace {
     // The body as the dispatcher reads a JSON reply: text in its encoding
     // (a UTF-8 byte-order mark is no text), raw control characters inside
     // strings escaped; the bytes themselves when they are no such text.
-    std::optional<platform::Value> parsedEnvelope(const platform::Bytes& body, platform::StringEncoding encoding)
+    std::string jsonText(const platform::Bytes& body, platform::StringEncoding encoding)
     {
         static constexpr std::uint8_t kUtf8Mark[] = { 0xEF, 0xBB, 0xBF };
         std::string_view bytes(reinterpret_cast<const char*>(body.data()), body.size());
         if (encoding == platform::kUTF8StringEncoding && bytes.size() >= sizeof kUtf8Mark
             && std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark), body.begin()))
             bytes.remove_prefix(sizeof kUtf8Mark);
-        std::optional<platform::Value> parsed;
         if (auto repaired = ORBReplyParser::JSONString(platform::decodeText(bytes, encoding)))
-            parsed = platform::PlatformJson::read(std::string_view(*repaired));
-        else
-            parsed = platform::PlatformJson::read(body);
-        if (parsed)
-            booleansAsNumbers(*parsed);
-        return parsed;
+            return std::move(*repaired);
+        return std::string(reinterpret_cast<const char*>(body.data()), body.size());
     }
 
-    AddressBookReply imported(const platform::Value& value)
+    // The first character of a JSON text, past white space and a byte-order mark.
+    char firstCharacter(const platform::Bytes& body)
     {
-        auto book = importAddressBook(value);
+        std::size_t at = body.size() >= 3 && body[0] == 0xEF && body[1] == 0xBB && body[2] == 0xBF ? 3 : 0;
+        while (at < body.size() && (body[at] == ' ' || body[at] == '\t' || body[at] == '\n' || body[at] == '\r'))
+            ++at;
+        return at < body.size() ? static_cast<char>(body[at]) : '\0';
+    }
+
+    // The book read from its text as it is parsed; nothing (and *unread set)
+    // when the text is no JSON at all.
+    std::optional<AddressBookReply> imported(std::string_view text, bool* unread = nullptr)
+    {
+        platform::Error error;
+        auto book = importAddressBook(text, &error);
+        if (!book && error.code() == platform::PlatformJson::kValueTooLargeCode)
+            return failure(kAddressBookTooLargeText);
+        if (!book && !error.domain().empty() && unread) {
+            *unread = true;
+            return std::nullopt;
+        }
         if (!book)
             return failure(ORBReplyParser::kAddressBookParseFailedText);
         AddressBookReply reply;
@@ -138,8 +135,15 @@ AddressBookReply readAddressBookReply(
     // A book sent as plain JSON is held to the same limit as an inflated one.
     if (body.size() > limit)
         return failure(kAddressBookTooLargeText);
-    if (auto parsed = parsedEnvelope(body, encoding)) {
-        if (const platform::Dictionary* envelope = parsed->asDictionary()) {
+    // Its first character tells an envelope and a book the transfer already
+    // inflated from compressed bytes, so that none is parsed twice.
+    const char first = firstCharacter(body);
+    if (first == '{') {
+        bool tooLarge = false;
+        auto parsed = ORBReplyParser::parseReply(jsonText(body, encoding), &tooLarge);
+        if (tooLarge)
+            return failure(kAddressBookTooLargeText);
+        if (const platform::Dictionary* envelope = parsed ? parsed->asDictionary() : nullptr) {
             if (core::reply::integerOf(envelope->get("resultState")) == 1) {
                 AddressBookReply reply;
                 reply.outcome = AddressBookReply::Outcome::NoBook;
@@ -149,9 +153,11 @@ AddressBookReply readAddressBookReply(
             const bool readable = message.isString() && !message.asString()->empty();
             return failure(readable ? *message.asString() : std::string(ORBReplyParser::kNoServerMessageText));
         }
-        // A body the transfer already inflated is the book itself.
-        if (parsed->isArray())
-            return imported(*parsed);
+    } else if (first == '[') {
+        // Text that is no JSON may still be a compressed stream.
+        bool unread = false;
+        if (auto reply = imported(jsonText(body, encoding), &unread))
+            return std::move(*reply);
     }
     bool tooLarge = false;
     auto inflated = inflateAddressBook(body, limit, &tooLarge);
@@ -159,13 +165,8 @@ AddressBookReply readAddressBookReply(
         platform::log("uncompress failed:%s\n", tooLarge ? "past the address book's limit" : "corrupt stream");
         return failure(tooLarge ? kAddressBookTooLargeText : ORBReplyParser::kAddressBookInflateFailedText);
     }
-    auto book = platform::PlatformJson::read(*inflated);
-    // The inflated text is no longer needed: let it go before the import.
-    platform::Bytes().swap(*inflated);
-    if (!book)
-        return failure(ORBReplyParser::kAddressBookParseFailedText);
-    booleansAsNumbers(*book);
-    return imported(*book);
+    auto reply = imported(std::string_view(reinterpret_cast<const char*>(inflated->data()), inflated->size()));
+    return std::move(*reply);
 }
 
 void downloadAddressBook(AddressBookDownload download)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/book/AddressBookImport.h"
+#include "core/network/ORBRequestTable.h"
 #include "platform/os/TextEncoding.h"
 #include "platform/os/Value.h"
 
@@ -24,7 +25,7 @@ struct AddressBookReply {
 // The most an address book may come to once inflated. A large school's book
 // is a few megabytes; a reply that inflates past this is refused whole, and
 // is not inflated any further than the limit.
-inline constexpr std::size_t kMaxInflatedAddressBookBytes = std::size_t { 64 } << 20;
+inline constexpr std::size_t kMaxInflatedAddressBookBytes = core::kLargestAddressBookReply;
 inline constexpr const char* kAddressBookTooLargeText = "通讯录数据过大，无法加载";
 
 // Inflates a zlib or gzip stream (the header is recognised) to at most

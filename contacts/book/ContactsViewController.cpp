@@ -15,6 +15,7 @@
 #include "messaging/chat/MessageViewController.h"
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/Log.h"
+#include "platform/os/RunLoop.h"
 #include "platform/services/UrlOpener.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/Keyboard.h"
@@ -32,6 +33,13 @@
 #include <algorithm>
 
 namespace {
+
+// Frees what it is given on a worker: a book's records are many small blocks.
+template <class T> void releaseOffMain(T&& doomed)
+{
+    auto held = std::make_shared<std::decay_t<T>>(std::forward<T>(doomed));
+    platform::dispatchAsync([held = std::move(held)]() mutable { held.reset(); });
+}
 
 constexpr const char* kTitle = "我的通讯录";
 constexpr const char* kLoadingText = "正在加载联系人信息...";
@@ -250,13 +258,13 @@ void ContactsViewController::showNotice(const std::string& text, bool showLoadin
 
 void ContactsViewController::downloadFinished(contacts::AddressBookReply reply)
 {
+    if (reply.outcome == contacts::AddressBookReply::Outcome::Book && reply.book) {
+        storeBook(std::move(*reply.book));
+        return;
+    }
     readingReply_ = false;
     switch (reply.outcome) {
     case contacts::AddressBookReply::Outcome::Book:
-        if (reply.book) {
-            storeBook(std::move(*reply.book));
-            return;
-        }
         downloadFailed(kUnusableBookText);
         return;
     case contacts::AddressBookReply::Outcome::NoBook:
@@ -270,23 +278,49 @@ void ContactsViewController::downloadFinished(contacts::AddressBookReply reply)
 
 void ContactsViewController::storeBook(contacts::AddressBook received)
 {
-    const auto* book = &received;
     // The account may have changed while the book was on its way: it belongs
     // to the account this screen was made for, which is no longer the one
     // the store would write under.
     auto current = core::MyAccountInfo::currentAccount();
     if (!my_ || !current || current->uid != my_->uid) {
+        readingReply_ = false;
         isRefresh_ = false;
+        releaseOffMain(std::move(received));
         return;
     }
-    if (!contactsFactory_->setAddressBook(book->groups, book->contacts)) {
+    // A large school's book takes the store seconds to write: the write runs
+    // on a worker, for the account the book was asked for, and the screen
+    // takes the book up once it is stored.
+    auto book = std::make_shared<contacts::AddressBook>(std::move(received));
+    auto done = weakCallback<ContactsViewController>(
+        [](ContactsViewController& screen, std::shared_ptr<contacts::AddressBook> stored, bool ok) {
+            screen.bookStored(stored, ok);
+        });
+    platform::dispatchAsync([book, account = my_->uid, done]() mutable {
+        const bool ok = core::ContactsFactory::storeAddressBook(account, book->groups, book->contacts);
+        platform::postToMain([book = std::move(book), ok, done = std::move(done)]() mutable {
+            done(book, ok);
+            // A screen gone meanwhile leaves the records to be freed here, off the main loop.
+            releaseOffMain(std::move(book));
+        });
+    });
+}
+
+void ContactsViewController::bookStored(const std::shared_ptr<contacts::AddressBook>& stored, bool ok)
+{
+    readingReply_ = false;
+    if (!ok) {
         downloadFailed(kStoreFailedText);
         return;
     }
+    contacts::AddressBook* book = stored.get();
+    // The book taken down is freed on a worker: half a million records take
+    // the main loop a frame or more to free.
+    releaseOffMain(std::move(listDataAll_));
     listDataAll_.clear();
     for (std::size_t i = 0; i < book->groups.size(); ++i) {
         // A group listed twice keeps the later list, as the store does.
-        listDataAll_[book->groups[i]->uid] = book->contacts[i];
+        listDataAll_[book->groups[i]->uid] = std::move(book->contacts[i]);
     }
     groupCount_ = book->groups.size();
     setListGroup(book->groups);

@@ -75,8 +75,8 @@ public:
     void btnRefreshTouchUpInside(UIControl* sender);
     bool isRefreshContact();
     bool isRefresh() const { return isRefresh_; }
-    // The reply is in and being read (inflated, parsed, imported) off the
-    // main thread; the book is stored once that is done.
+    // The reply is in and being read (inflated, parsed, imported) and then
+    // stored, both off the main thread.
     bool isReadingReply() const { return readingReply_; }
 
     // ---- Tabs and sections ----------------------------------------------------
@@ -131,6 +131,7 @@ private:
     void showNotice(const std::string& text, bool showLoading, bool canHide);
     void downloadFinished(contacts::AddressBookReply reply);
     void storeBook(contacts::AddressBook book);
+    void bookStored(const std::shared_ptr<contacts::AddressBook>& book, bool stored);
     void downloadFailed(const std::string& message);
     void openDetail(const std::shared_ptr<core::ContactInfo>& contact);
     void openTel(const std::string& phone);

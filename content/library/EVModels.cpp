@@ -2,6 +2,9 @@
 
 #include "platform/os/DateFormat.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace content {
 
 namespace {
@@ -18,6 +21,14 @@ namespace {
     {
         const auto& value = dict.get(key);
         return value.isNumber() ? value.longLongValue() : fallback;
+    }
+
+    // A count, a role or a score: past the 32-bit range it stays at its end
+    // instead of wrapping into another number (a count of 10^12 is not
+    // a negative one).
+    int smallIntegerOf(const platform::Dictionary& dict, std::string_view key)
+    {
+        return int(std::clamp<long long>(integerOf(dict, key), INT_MIN, INT_MAX));
     }
 
     template <class T, class Make>
@@ -59,9 +70,9 @@ std::shared_ptr<EVCommentInfo> EVCommentInfo::commentWithObj(const platform::Val
     comment->commentId = integerOf(*dict, "commentId");
     comment->content = textOf(*dict, "content");
     comment->userName = textOf(*dict, "userName");
-    comment->userType = int(integerOf(*dict, "userType"));
+    comment->userType = smallIntegerOf(*dict, "userType");
     comment->userPic = textOf(*dict, "userPic");
-    comment->score = int(integerOf(*dict, "score"));
+    comment->score = smallIntegerOf(*dict, "score");
     comment->commentTime = libraryTime(dict->get("commentTime"));
     return comment;
 }
@@ -87,7 +98,7 @@ std::shared_ptr<EVVideoInfo> EVVideoInfo::videoWithObj(const platform::Value& ob
     video->picPath = textOf(*dict, "picPath");
     video->webSite = textOf(*dict, "webSite");
     video->remark = textOf(*dict, "remark");
-    video->readCount = int(integerOf(*dict, "readCount"));
+    video->readCount = smallIntegerOf(*dict, "readCount");
     video->createrName = textOf(*dict, "createrName");
     if (dict->get("commentItems").isArray())
         video->commentItems = listOf<EVCommentInfo>(dict->get("commentItems"), &EVCommentInfo::commentWithObj);

@@ -4,6 +4,7 @@
 #include "platform/os/Value.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,17 @@ struct WeiboData final : platform::Object {
     // a space, "&ldquo;" and "&rdquo;" curly quotes.
     static std::string plainContent(std::string content);
 
+    // The layout's mark for a new row.
+    static constexpr const char* kRowMark = "◆";
+    // The content as the feed lays it out, each line break a row mark. Worked
+    // out once for each text: a row is measured and drawn again and again.
+    const std::string& rowText() const;
+
     std::string className() const override { return "WeiboData"; }
+
+private:
+    mutable std::string rowText_;
+    mutable std::optional<std::string> rowTextOf_;
 };
 
 } // namespace core

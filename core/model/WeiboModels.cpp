@@ -3,22 +3,12 @@
 #include "core/model/WeiboData.h"
 #include "core/model/WeiboImage.h"
 #include "core/model/WeiboReplyData.h"
+#include "platform/os/StringUtil.h"
 
 namespace core {
 
 using reply::readInteger;
 using reply::readText;
-
-namespace {
-    void replaceAll(std::string& text, std::string_view from, std::string_view to)
-    {
-        std::size_t at = 0;
-        while ((at = text.find(from, at)) != std::string::npos) {
-            text.replace(at, from.size(), to);
-            at += to.size();
-        }
-    }
-} // namespace
 
 std::shared_ptr<WeiboImage> WeiboImage::initWithDictionary(const platform::Value& dictionary)
 {
@@ -32,12 +22,29 @@ std::shared_ptr<WeiboImage> WeiboImage::initWithDictionary(const platform::Value
 
 std::string WeiboData::plainContent(std::string content)
 {
-    replaceAll(content, "<!---->", "\t");
-    replaceAll(content, "<br/>", "\n");
-    replaceAll(content, "&nbsp;", " ");
-    replaceAll(content, "&ldquo;", "“");
-    replaceAll(content, "&rdquo;", "”");
+    // Each pass copies the text once: a replacement in place would move the
+    // rest of a long post for every hit.
+    static constexpr std::pair<std::string_view, std::string_view> kEntities[] = {
+        { "<!---->", "\t" },
+        { "<br/>", "\n" },
+        { "&nbsp;", " " },
+        { "&ldquo;", "“" },
+        { "&rdquo;", "”" },
+    };
+    for (const auto& [from, to] : kEntities) {
+        if (content.find(from) != std::string::npos)
+            content = platform::replaceAll(content, from, to);
+    }
     return content;
+}
+
+const std::string& WeiboData::rowText() const
+{
+    if (!rowTextOf_ || *rowTextOf_ != content) {
+        rowText_ = platform::replaceAll(content, "\n", kRowMark);
+        rowTextOf_ = content;
+    }
+    return rowText_;
 }
 
 std::shared_ptr<WeiboData> WeiboData::initWithDictionary(const platform::Value& dictionary)

@@ -42,6 +42,9 @@ namespace {
 
     std::string describe(const std::optional<Value>& value) { return value ? value->description() : "(null)"; }
 
+    // Replies longer than this are logged by their length alone.
+    constexpr std::size_t kLongestLoggedReply = std::size_t { 64 } << 10;
+
     std::vector<std::shared_ptr<MagazineInfo>> storedMagazines()
     {
         std::vector<std::shared_ptr<MagazineInfo>> list;
@@ -53,23 +56,6 @@ namespace {
     }
 
     Value textOrNull(const Value& value) { return value.isString() ? value : Value(); }
-
-    // On the phone true and false are the numbers 1 and 0, and the screens
-    // and models read them so ("resultState": true is a success, an id given
-    // as true is 1). The reply is brought to that model once, right after
-    // parsing, so every reader below sees numbers.
-    void booleansAsNumbers(Value& value)
-    {
-        if (const bool* flag = value.asBool()) {
-            value = Value(*flag ? 1 : 0);
-        } else if (Array* list = value.asArray()) {
-            for (Value& element : *list)
-                booleansAsNumbers(element);
-        } else if (Dictionary* dictionary = value.asDictionary()) {
-            for (auto& entry : *dictionary)
-                booleansAsNumbers(entry.second);
-        }
-    }
 
     // The value a "sort" key stands for: numbers compare as numbers (1.2
     // before 1.7) and so do texts that hold one number; anything else counts
@@ -91,6 +77,23 @@ namespace {
     }
 
 } // namespace
+
+// On the phone true and false are the numbers 1 and 0, and the screens and
+// models read them so ("resultState": true is a success, an id given as true
+// is 1). The reply is brought to that model once, right after parsing, so
+// every reader sees numbers.
+void ORBReplyParser::booleansAsNumbers(Value& value)
+{
+    if (const bool* flag = value.asBool()) {
+        value = Value(*flag ? 1 : 0);
+    } else if (Array* list = value.asArray()) {
+        for (Value& element : *list)
+            booleansAsNumbers(element);
+    } else if (Dictionary* dictionary = value.asDictionary()) {
+        for (auto& entry : *dictionary)
+            booleansAsNumbers(entry.second);
+    }
+}
 
 std::optional<std::string> ORBReplyParser::JSONString(const std::optional<std::string>& string)
 {
@@ -171,6 +174,23 @@ std::optional<Bytes> ORBReplyParser::uncompressZippedData(const Bytes& data)
     return inflated;
 }
 
+platform::PlatformJson::ReadLimits ORBReplyParser::readLimitsFor(std::size_t textBytes)
+{
+    platform::PlatformJson::ReadLimits limits;
+    limits.largestValue = std::max(kLeastValueBytes,
+        textBytes > SIZE_MAX / kValueBytesPerTextByte ? SIZE_MAX : textBytes * kValueBytesPerTextByte);
+    return limits;
+}
+
+std::optional<Value> ORBReplyParser::parseReply(std::string_view text, bool* tooLarge)
+{
+    platform::Error error;
+    auto parsed = platform::PlatformJson::read(text, readLimitsFor(text.size()), &error);
+    if (tooLarge)
+        *tooLarge = !parsed && error.code() == platform::PlatformJson::kValueTooLargeCode;
+    return parsed;
+}
+
 void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sentBody,
     const std::optional<std::string>& responseText, const Bytes& responseData, const SuccessBlock& success,
     const FailBlock& fail)
@@ -180,16 +200,34 @@ void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sent
             fail(message);
     };
 
+    const ORBRequestRow* row = ORBRequestTable::rowForType(type);
+    const std::size_t textBytes = responseText ? responseText->size() : responseData.size();
+    if (textBytes > (row ? row->largestReply : kLargestScreenReply)) {
+        platform::log("response data:(%zu bytes, more than request type %d can be)\n", textBytes, type);
+        failWith(kReplyTooLargeText);
+        return;
+    }
+
     std::optional<Value> parsed;
+    bool tooLarge = false;
     if (auto repaired = JSONString(responseText))
-        parsed = platform::PlatformJson::read(std::string_view(*repaired));
+        parsed = parseReply(*repaired, &tooLarge);
     else
-        parsed = platform::PlatformJson::read(responseData);
+        parsed = parseReply(std::string_view(reinterpret_cast<const char*>(responseData.data()), responseData.size()),
+            &tooLarge);
+    if (tooLarge) {
+        platform::log("response data:(%zu bytes that would take too much to read)\n", textBytes);
+        failWith(kReplyTooLargeText);
+        return;
+    }
     if (parsed)
         booleansAsNumbers(*parsed);
-    platform::log("response data:%s\n", describe(parsed).c_str());
-
-    const ORBRequestRow* row = ORBRequestTable::rowForType(type);
+    // A long reply is not written out whole: its description alone can take
+    // several times the memory of the reply.
+    if (textBytes <= kLongestLoggedReply)
+        platform::log("response data:%s\n", describe(parsed).c_str());
+    else
+        platform::log("response data:(%zu bytes)\n", textBytes);
     if (!parsed || !parsed->isDictionary()) {
         if (!row || !row->compressedReply) {
             failWith(kReplyNotAnObjectText);
@@ -208,10 +246,14 @@ void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sent
             failWith(kAddressBookInflateFailedText);
             return;
         }
-        platform::Error error;
-        auto book = platform::PlatformJson::read(*inflated, &error);
+        bool bookTooLarge = false;
+        auto book = inflated->size() > row->largestReply
+            ? std::nullopt
+            : parseReply(std::string_view(reinterpret_cast<const char*>(inflated->data()), inflated->size()),
+                &bookTooLarge);
         if (!book) {
-            failWith(kAddressBookParseFailedText);
+            failWith(bookTooLarge || inflated->size() > row->largestReply ? kReplyTooLargeText
+                                                                           : kAddressBookParseFailedText);
             return;
         }
         booleansAsNumbers(*book);

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/os/PlatformJson.h"
 #include "platform/os/Value.h"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace core {
 
@@ -33,6 +36,20 @@ public:
     static constexpr const char* kAddressBookParseFailedText = "通讯录数据解析失败";
     // A refused command whose reply gave the user no message of its own.
     static constexpr const char* kNoServerMessageText = "操作失败，请稍后重试";
+    // A reply longer than its kind can be, or one that would take more to
+    // read than a reply of its length may.
+    static constexpr const char* kReplyTooLargeText = "数据过大，无法加载";
+
+    // A parsed reply may take this many bytes for each byte of its text (and
+    // a small reply at least kLeastValueBytes): real replies take a third of
+    // that, while a short text of tiny values ("[0,0,0,...]") would take
+    // twenty or more, and is refused as it is read instead.
+    static constexpr std::size_t kValueBytesPerTextByte = 16;
+    static constexpr std::size_t kLeastValueBytes = std::size_t { 1 } << 20;
+    static platform::PlatformJson::ReadLimits readLimitsFor(std::size_t textBytes);
+    // Parses a reply's text within those limits; *tooLarge tells a refusal
+    // for its cost from one for its syntax.
+    static std::optional<platform::Value> parseReply(std::string_view text, bool* tooLarge = nullptr);
 
     // The completion of one request. sentBody is the JSON body that was
     // posted (nothing for a query); responseText the body as text in its
@@ -47,6 +64,10 @@ public:
     // but only inside string literals: line breaks between tokens of a
     // pretty-printed reply are left alone. Nothing for nothing.
     static std::optional<std::string> JSONString(const std::optional<std::string>& string);
+
+    // True and false as the numbers 1 and 0, all through the value, as the
+    // phone's value model reads them.
+    static void booleansAsNumbers(platform::Value& value);
 
     // Inflates a zlib or gzip stream (the header is recognised). Empty input
     // comes back empty; a stream that is corrupt or ends early gives nothing.

@@ -266,6 +266,10 @@ namespace {
                 row.refusalIsResult = true;
             if (row.type == T::AddressBook)
                 row.compressedReply = true;
+            if (row.reply == Shape::Nothing || row.reply == Shape::Message || row.reply == Shape::DownUrl)
+                row.largestReply = kLargestShortReply;
+            if (row.type == T::AddressBook)
+                row.largestReply = kLargestAddressBookReply;
         }
         return rows;
     }

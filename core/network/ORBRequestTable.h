@@ -2,6 +2,7 @@
 
 #include "platform/os/Value.h"
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +91,16 @@ enum class ORBReplyShape {
     MagazineIssue, // nothing, after the issue's table of contents is stored
 };
 
+// The longest reply text each kind of request is read from, near what it
+// can really be: a reply past it is refused before it is parsed. A command
+// that answers with an envelope and a message is short; a screen's page or
+// list a few megabytes at most; the whole address book of a large school
+// (half a million people) is the one reply that may come near the body
+// ceiling.
+inline constexpr std::size_t kLargestShortReply = std::size_t { 256 } << 10;
+inline constexpr std::size_t kLargestScreenReply = std::size_t { 4 } << 20;
+inline constexpr std::size_t kLargestAddressBookReply = std::size_t { 64 } << 20;
+
 // One body key of a command: the value of params[param] goes under `key`.
 struct ORBBodyKey {
     const char* key;
@@ -138,6 +149,8 @@ struct ORBRequestRow {
     bool refusalIsResult = false;
     // The reply comes as compressed bytes without an envelope.
     bool compressedReply = false;
+    // The longest reply text read (once inflated); set from the row's shape.
+    std::size_t largestReply = kLargestScreenReply;
 };
 
 class ORBRequestTable final {

@@ -99,6 +99,11 @@ public:
     static std::optional<platform::Date> timeFromText(const std::optional<std::string>& text);
 
 protected:
+    // A store that leaves the file as it is (no "VACUUM"): the one a write on
+    // another thread makes for its own connection, while the file is in use.
+    struct KeepFile { };
+    explicit BaseFactory(KeepFile) { }
+
     sqlite3* database() const { return database_; }
     // Rows changed by the last statement of the open connection.
     int changes() const;

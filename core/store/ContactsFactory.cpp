@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <tuple>
@@ -49,11 +50,8 @@ namespace {
           "0,    PRIMARY KEY(`uid`,`account_uid`)    );";
 
     // Every group's count is what is stored under it, whichever of the two
-    // writes of a download came first.
-    constexpr const char* kRecountGroups
-        = "UPDATE `tb_contact_group` SET `total_count`=(SELECT COUNT(*) FROM `tb_contact` AS c "
-          "WHERE c.`group_uid`=`tb_contact_group`.`uid` AND c.`account_uid`=`tb_contact_group`.`account_uid`) "
-          "WHERE `account_uid`=?;";
+    // writes of a download came first (see recountGroups).
+    constexpr const char* kClearGroupCounts = "UPDATE `tb_contact_group` SET `total_count`=0 WHERE `account_uid`=?;";
 
     // The group is joined on the account too: two accounts of one phone may
     // well be given the same group id.
@@ -145,13 +143,19 @@ bool ContactsFactory::setContacts(const ContactList& contacts, const std::string
 
 bool ContactsFactory::writeContacts(const ContactList& contacts, const std::string& groupUid, int account)
 {
+    StoreStatement clear
+        = prepare("DELETE FROM `tb_contact` WHERE `group_uid`=? AND `account_uid`=?;", kLineDeleteGroupContacts);
+    if (!clear || !clear.bindText(1, groupUid) || !clear.bindInt(2, account) || !clear.run()) {
+        printError(kLineDeleteGroupContacts);
+        return false;
+    }
+    clear.finalize();
+    return insertContacts(contacts, groupUid, account) && recountGroups(account);
+}
+
+bool ContactsFactory::insertContacts(const ContactList& contacts, const std::string& groupUid, int account)
+{
     {
-        StoreStatement clear
-            = prepare("DELETE FROM `tb_contact` WHERE `group_uid`=? AND `account_uid`=?;", kLineDeleteGroupContacts);
-        if (!clear || !clear.bindText(1, groupUid) || !clear.bindInt(2, account) || !clear.run()) {
-            printError(kLineDeleteGroupContacts);
-            return false;
-        }
         StoreStatement insert = prepare(
             "REPLACE INTO `tb_contact`(`uid`,`group_uid`,`account_uid`,`name`,`first_c`,`pinyin`,`remarks`,"
             "`thumb_avatar`,`avatar`,`phone`,`type`,`is_customer`,`ctd_url`) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?);",
@@ -184,8 +188,42 @@ bool ContactsFactory::writeContacts(const ContactList& contacts, const std::stri
             }
             insert.reset();
         }
-        return runForAccount(kRecountGroups, kLineRecount, account);
+        return true;
     }
+}
+
+bool ContactsFactory::recountGroups(int account)
+{
+    // One pass over the contacts, counted by group: a count per group read
+    // with a query of its own would go over every contact for each group.
+    std::vector<std::pair<std::string, int>> counts;
+    {
+        StoreStatement select = prepare(
+            "SELECT `group_uid`,COUNT(*) FROM `tb_contact` WHERE `account_uid`=? GROUP BY `group_uid`;", kLineRecount);
+        if (!select || !select.bindInt(1, account))
+            return false;
+        int status = 0;
+        while ((status = select.step()) == SQLITE_ROW)
+            counts.emplace_back(select.columnText(0).value_or(std::string()), select.columnInt(1));
+        if (status != SQLITE_DONE) {
+            printError(kLineRecount);
+            return false;
+        }
+    }
+    if (!runForAccount(kClearGroupCounts, kLineRecount, account))
+        return false;
+    StoreStatement update
+        = prepare("UPDATE `tb_contact_group` SET `total_count`=? WHERE `uid`=? AND `account_uid`=?;", kLineRecount);
+    if (!update)
+        return false;
+    for (const auto& [group, count] : counts) {
+        if (!update.bindInt(1, count) || !update.bindText(2, group) || !update.bindInt(3, account) || !update.run()) {
+            printError(kLineRecount);
+            return false;
+        }
+        update.reset();
+    }
+    return true;
 }
 
 bool ContactsFactory::setGroups(const GroupList& groups)
@@ -196,12 +234,37 @@ bool ContactsFactory::setGroups(const GroupList& groups)
 
 bool ContactsFactory::setAddressBook(const GroupList& groups, const std::vector<ContactList>& contactsPerGroup)
 {
+    return writeAddressBook(currentAccountUid(), groups, contactsPerGroup);
+}
+
+bool ContactsFactory::storeAddressBook(
+    int account, const GroupList& groups, const std::vector<ContactList>& contactsPerGroup)
+{
+    // The tables are there: the store the screen made checked them.
+    ContactsFactory writer { KeepFile {} };
+    return writer.writeAddressBook(account, groups, contactsPerGroup);
+}
+
+bool ContactsFactory::writeAddressBook(
+    int account, const GroupList& groups, const std::vector<ContactList>& contactsPerGroup)
+{
     if (groups.size() != contactsPerGroup.size())
         return false;
-    const int account = currentAccountUid();
+    // The book replaces every contact of the account: cleared once, each
+    // group's list added (a group listed twice keeps its later list), then
+    // the groups, counted once. Cleared and counted group by group, a large
+    // school's book went over the whole table for every group.
+    std::map<std::string, std::size_t> lastListed;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        if (groups[i])
+            lastListed[groups[i]->uid] = i;
+    }
     return writeInTransaction([&] {
+        if (!runForAccount(kDeleteContacts, kLineDeleteContacts, account))
+            return false;
         for (std::size_t i = 0; i < groups.size(); ++i) {
-            if (groups[i] && !writeContacts(contactsPerGroup[i], groups[i]->uid, account))
+            if (groups[i] && lastListed[groups[i]->uid] == i
+                && !insertContacts(contactsPerGroup[i], groups[i]->uid, account))
                 return false;
         }
         return writeGroups(groups, account);
@@ -254,7 +317,7 @@ bool ContactsFactory::writeGroups(const GroupList& groups, int account)
             }
             insert.reset();
         }
-        return runForAccount(kRecountGroups, kLineRecount, account);
+        return recountGroups(account);
     }
 }
 

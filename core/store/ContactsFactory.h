@@ -43,6 +43,13 @@ public:
     // to `groups`), then the groups. Nothing changes unless every write
     // succeeded, so a failure part-way leaves the previous book whole.
     bool setAddressBook(const GroupList& groups, const std::vector<ContactList>& contactsPerGroup);
+    // The same for the account given, on any thread: half a million people
+    // take seconds to write, so the address book screen writes them off the
+    // main thread. The write has a connection of its own; the file's lock
+    // keeps it whole, and a reader on another thread waits for it at most
+    // kBusyTimeoutMilliseconds.
+    static bool storeAddressBook(
+        int account, const GroupList& groups, const std::vector<ContactList>& contactsPerGroup);
 
     // Nothing when the file cannot be opened or the query fails.
     std::optional<GroupList> getGroups();
@@ -63,9 +70,19 @@ public:
     static std::string keywordPattern(const std::string& keyword);
 
 private:
+    explicit ContactsFactory(KeepFile keep)
+        : BaseFactory(keep)
+    {
+    }
+    bool writeAddressBook(int account, const GroupList& groups, const std::vector<ContactList>& contactsPerGroup);
+
     // The statements of the two writes, run inside a transaction already open.
     bool writeContacts(const ContactList& contacts, const std::string& groupUid, int account);
     bool writeGroups(const GroupList& groups, int account);
+    // The adding part of writeContacts, without clearing the group first.
+    bool insertContacts(const ContactList& contacts, const std::string& groupUid, int account);
+    // Each of the account's groups gets the count of its stored contacts.
+    bool recountGroups(int account);
 
     // Inside a write: runs a statement whose one parameter is the account;
     // logs with `line` and answers false on failure.

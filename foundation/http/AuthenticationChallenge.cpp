@@ -76,6 +76,18 @@ Error HTTPRequest::AuthenticationChallenge::authenticationError()
     return makeHTTPRequestError(AuthenticationErrorType, "Authentication needed");
 }
 
+platform::Error HTTPRequest::AuthenticationChallenge::applyFailure() const
+{
+    Error reason;
+    if (authentication && !authentication->isValid(&reason) && reason.domain() == platform::kStreamErrorDomainHTTP
+        && reason.code() == platform::kStreamErrorHTTPAuthenticationFieldTooLong)
+        return makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType,
+            std::string(applyFailureText())
+                + ": the user name, domain or server's target information is too long for an NTLM message",
+            &reason);
+    return makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType, applyFailureText());
+}
+
 // MARK: - Finding
 
 Credentials HTTPRequest::AuthenticationChallenge::findServerCredentials() const
@@ -341,7 +353,7 @@ void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() 
         if (apply(found))
             request.startRequest();
         else
-            request.failWithError(makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType, applyFailureText()));
+            request.failWithError(applyFailure());
         return;
     }
 
@@ -354,7 +366,7 @@ void HTTPRequest::AuthenticationChallenge::attemptToApplyCredentialsAndResume() 
     if (ntlmDone || retryCount >= kMaximumCredentialAttempts)
         request.failWithError(authenticationError());
     else
-        request.failWithError(makeHTTPRequestError(InternalErrorWhileApplyingCredentialsType, applyFailureText()));
+        request.failWithError(applyFailure());
 }
 
 } // namespace foundation

@@ -46,6 +46,10 @@ struct HTTPRequest::AuthenticationChallenge {
         return forProxy ? "Failed to apply proxy credentials to request" : "Failed to apply credentials to request";
     }
 
+    // Why credentials could not be applied: the common text, or the
+    // scheme's own reason when it has one (an answer too long to write).
+    platform::Error applyFailure() const;
+
     static Credentials makeCredentials(
         const std::string& user, const std::string& password, const std::optional<std::string>& domain);
     static Credentials withAccountDomain(std::string user, const std::string& password,

@@ -494,8 +494,15 @@ std::optional<std::string> HttpAuthentication::authorizationLocked(
                     * 10
                 + 116444736000000000ULL;
         auto responses = ntlm::computeResponses(*challenge, *user, *password, domain, clientChallenge, timestamp);
+        auto message = ntlm::authenticateMessage(*challenge, *user, domain, "", responses);
+        if (!message) {
+            // Nothing these credentials or this challenge could still become.
+            valid_ = false;
+            invalidReason_ = kStreamErrorHTTPAuthenticationFieldTooLong;
+            return std::nullopt;
+        }
         ntlmStage_ = NtlmStage::AuthenticateSent;
-        return "NTLM " + base64(ntlm::authenticateMessage(*challenge, *user, domain, "", responses));
+        return "NTLM " + base64(*message);
     }
     }
     return std::nullopt;
@@ -770,12 +777,20 @@ namespace ntlm {
         return out;
     }
 
-    Bytes authenticateMessage(const ChallengeMessage& challenge, std::string_view user, std::string_view domain,
-        std::string_view workstation, const Responses& responses)
+    std::optional<Bytes> authenticateMessage(const ChallengeMessage& challenge, std::string_view user,
+        std::string_view domain, std::string_view workstation, const Responses& responses)
     {
         Bytes domainBytes = utf16le(domain);
         Bytes userBytes = utf16le(user);
         Bytes workstationBytes = utf16le(workstation);
+        // A longer field would be described by a length that wrapped: the
+        // server would read another message than the one sent.
+        const Bytes* fields[] = { &domainBytes, &userBytes, &workstationBytes, &responses.lmChallengeResponse,
+            &responses.ntChallengeResponse };
+        for (const Bytes* field : fields) {
+            if (field->size() > kLongestField)
+                return std::nullopt;
+        }
         Bytes out(64, 0);
         std::memcpy(out.data(), kSignature, 8);
         put32(out, 8, 3);

@@ -32,6 +32,9 @@ inline constexpr const char* kStreamErrorDomainHTTP = "kCFStreamErrorDomainHTTP"
 inline constexpr int kStreamErrorHTTPAuthenticationTypeUnsupported = -1000;
 inline constexpr int kStreamErrorHTTPAuthenticationBadUserName = -1001;
 inline constexpr int kStreamErrorHTTPAuthenticationBadPassword = -1002;
+// Ours: an answer the scheme's message cannot hold (NTLM's fields carry
+// 16-bit lengths), refused instead of sent with a length that wrapped.
+inline constexpr int kStreamErrorHTTPAuthenticationFieldTooLong = -1099;
 
 // One challenge of a WWW-Authenticate or Proxy-Authenticate field.
 struct AuthChallenge {
@@ -146,8 +149,12 @@ namespace ntlm {
     std::optional<ChallengeMessage> parseChallengeMessage(const Bytes& message);
     Responses computeResponses(const ChallengeMessage& challenge, std::string_view user, std::string_view password,
         std::string_view domain, const std::array<std::uint8_t, 8>& clientChallenge, std::uint64_t timestamp);
-    Bytes authenticateMessage(const ChallengeMessage& challenge, std::string_view user, std::string_view domain,
-        std::string_view workstation, const Responses& responses);
+    // The longest field a message can carry: its lengths are written in 16 bits.
+    inline constexpr std::size_t kLongestField = 0xFFFF;
+    // Nothing when a field (the user name, the domain, the NT response that
+    // carries the server's target information) is longer than kLongestField.
+    std::optional<Bytes> authenticateMessage(const ChallengeMessage& challenge, std::string_view user,
+        std::string_view domain, std::string_view workstation, const Responses& responses);
 
 } // namespace ntlm
 

@@ -184,7 +184,8 @@ namespace {
     };
 
     // Builds Values straight from the parser's events: keys stay in text order and
-    // integers, unsigned integers and doubles stay apart.
+    // integers, unsigned integers and doubles stay apart. Counts what the value
+    // holds as it grows, so that a read past its limit stops at once.
     class Builder {
     public:
         using number_integer_t = nlohmann::json::number_integer_t;
@@ -192,6 +193,11 @@ namespace {
         using number_float_t = nlohmann::json::number_float_t;
         using string_t = nlohmann::json::string_t;
         using binary_t = nlohmann::json::binary_t;
+
+        explicit Builder(const PlatformJson::ReadLimits* limits = nullptr)
+            : limits_(limits)
+        {
+        }
 
         bool null() { return add(Value()); }
         bool boolean(bool b) { return add(Value(b)); }
@@ -208,10 +214,14 @@ namespace {
             // into a rounded double. (Numbers beyond the double range never get
             // here: the parser refuses them.)
             if (text.find_first_of(".eE") == std::string::npos)
-                return add(Value::decimal(text));
+                return add(Value::decimal(text), textCost(text));
             return add(Value(static_cast<double>(d)));
         }
-        bool string(string_t& s) { return add(Value(std::move(s))); }
+        bool string(string_t& s)
+        {
+            std::size_t cost = textCost(s);
+            return add(Value(std::move(s)), cost);
+        }
         bool binary(binary_t&) { return fail("binary values are not JSON"); }
         bool start_object(std::size_t) { return open(Value(Dictionary {})); }
         bool key(string_t& k)
@@ -235,48 +245,121 @@ namespace {
         Error error;
 
     private:
+        // What the allocator adds to each block it hands out.
+        static constexpr std::size_t kBlockOverhead = 16;
+        // A dictionary's lookup index, per entry, once it has one.
+        static constexpr std::size_t kIndexEntryBytes = 64 + kBlockOverhead;
+        static constexpr std::size_t kIndexThreshold = 12;
+
         struct Frame {
             Value container;
             std::string key;
+            // What the value being read had taken when this container opened.
+            std::size_t heldAtOpen = 0;
         };
 
-        bool fail(std::string message)
+        // The heap bytes of a text beyond the room a std::string keeps inside.
+        static std::size_t textCost(const std::string& text)
+        {
+            return text.size() < 16 ? 0 : text.size() + 1 + kBlockOverhead;
+        }
+
+        bool fail(std::string message, int code = kPropertyListReadCorruptError)
         {
             if (error.domain().empty())
-                error = readError(std::move(message));
+                error = code == kPropertyListReadCorruptError
+                    ? readError(std::move(message))
+                    : Error::withDescription(kCocoaErrorDomain, code, "JSON text cannot be read: " + message);
             return false;
         }
 
-        bool add(Value v)
+        bool take(std::size_t bytes)
+        {
+            held_ += bytes;
+            if (!limits_ || held_ <= limits_->largestValue)
+                return true;
+            return fail("the value would take more than " + std::to_string(limits_->largestValue) + " bytes",
+                PlatformJson::kValueTooLargeCode);
+        }
+
+        template <class List> static std::size_t bufferBytes(const List& list)
+        {
+            return list.capacity() ? list.capacity() * sizeof(typename List::value_type) + kBlockOverhead : 0;
+        }
+
+        // `contents`: what the value's own texts and elements already took.
+        bool add(Value v, std::size_t contents = 0)
         {
             if (frames_.empty()) {
                 result = std::move(v);
-                return true;
+                return take(sizeof(Value) + contents);
             }
+            // The place in the top container of the element being read.
+            const std::size_t outer = frames_.size() == 1 ? topElements_++ : topElements_;
             Frame& top = frames_.back();
-            if (auto a = top.container.asArray())
+            if (auto a = top.container.asArray()) {
+                if (limits_ && limits_->takePart && frames_.size() == limits_->partDepth) {
+                    // Handed over: what it took is no longer held here.
+                    held_ -= std::min(held_, contents);
+                    std::string_view arrayKey
+                        = frames_.size() >= 2 && frames_[frames_.size() - 2].container.isDictionary()
+                        ? std::string_view(frames_[frames_.size() - 2].key)
+                        : std::string_view();
+                    if (!limits_->takePart(outer, arrayKey, std::move(v)))
+                        return fail("a part was refused");
+                    return true;
+                }
+                // A full list moves to room twice its size, the old room held
+                // until the move is done: counted before it is asked for, so
+                // that a list past the limit never takes it.
+                if (a->size() == a->capacity()) {
+                    std::size_t room = 2 * std::max<std::size_t>(1, a->capacity()) * sizeof(Value) + kBlockOverhead;
+                    if (!take(room))
+                        return false;
+                    held_ -= room;
+                }
+                std::size_t before = bufferBytes(*a);
                 a->push_back(std::move(v));
-            else
-                top.container.asDictionary()->set(std::move(top.key), std::move(v));
-            return true;
+                return take(bufferBytes(*a) - before + contents);
+            }
+            Dictionary& d = *top.container.asDictionary();
+            std::size_t before = d.size();
+            std::size_t keyBytes = textCost(top.key);
+            d.set(std::move(top.key), std::move(v));
+            if (d.size() == before)
+                return take(contents);
+            // Entries live in a list of their own inside the dictionary.
+            std::size_t grew = d.size() & (d.size() - 1) ? 0 : d.size() * sizeof(Dictionary::Entry) / 2;
+            if (d.size() == 1)
+                grew = sizeof(Dictionary::Entry) + kBlockOverhead;
+            std::size_t index = d.size() > kIndexThreshold ? kIndexEntryBytes + keyBytes : 0;
+            if (d.size() == kIndexThreshold + 1)
+                index *= d.size();
+            return take(grew + keyBytes + index + contents);
         }
 
         bool open(Value container)
         {
             if (frames_.size() >= kMaxDepth)
                 return fail("nesting deeper than " + std::to_string(kMaxDepth));
-            frames_.push_back(Frame { std::move(container), {} });
+            frames_.push_back(Frame { std::move(container), {}, held_ });
             return true;
         }
 
         bool close()
         {
             Value done = std::move(frames_.back().container);
+            std::size_t contents = held_ - std::min(held_, frames_.back().heldAtOpen);
             frames_.pop_back();
-            return add(std::move(done));
+            // Counted again by add, with the room its parent gives it.
+            held_ -= contents;
+            return add(std::move(done), contents);
         }
 
+        const PlatformJson::ReadLimits* limits_;
         std::vector<Frame> frames_;
+        std::size_t held_ = 0;
+        std::size_t topElements_ = 0;
     };
 
 } // namespace
@@ -304,7 +387,12 @@ std::optional<Bytes> PlatformJson::writeData(const Value& value, Style style, Er
 
 std::optional<Value> PlatformJson::read(std::string_view text, Error* error)
 {
-    Builder builder;
+    return read(text, ReadLimits {}, error);
+}
+
+std::optional<Value> PlatformJson::read(std::string_view text, const ReadLimits& limits, Error* error)
+{
+    Builder builder(&limits);
     // The parser takes a NUL byte for the end of the text, so "1\0garbage"
     // would read as 1. JSON holds no raw NUL anywhere (inside a string it must
     // be escaped), so one is an error wherever it stands.

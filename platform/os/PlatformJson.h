@@ -3,6 +3,8 @@
 #include "platform/os/Error.h"
 #include "platform/os/Value.h"
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +37,30 @@ public:
 
     static std::optional<Value> read(std::string_view text, Error* error = nullptr);
     static std::optional<Value> read(const Bytes& data, Error* error = nullptr);
+
+    // Bounds on what reading a text may cost, for texts from elsewhere.
+    struct ReadLimits {
+        // The most the value being built may hold in memory, counted as it
+        // grows (each value, the room its lists and texts have taken, the
+        // allocator's own share). Past it the read stops at once and fails
+        // with kValueTooLargeCode, whatever the text's size: a short text can
+        // describe a value many times its size.
+        std::size_t largestValue = SIZE_MAX;
+        // Elements of arrays nested this deep (1: the top array's elements,
+        // 3: those of an array inside an object inside the top array; 0:
+        // none) are handed to `takePart` as each is complete and are not kept
+        // in their array, so that a long list is read without being held
+        // whole. `outerIndex` is the place, in the top array, of the element
+        // that holds the part; `arrayKey` the key the part's array stands
+        // under ("" when it stands in an array). Answering false stops the
+        // read, which then fails.
+        std::size_t partDepth = 0;
+        std::function<bool(std::size_t outerIndex, std::string_view arrayKey, Value&& part)> takePart;
+    };
+    // The code of the error of a read past ReadLimits::largestValue.
+    // Ours, in the range of the property list read errors.
+    static constexpr int kValueTooLargeCode = 3849;
+    static std::optional<Value> read(std::string_view text, const ReadLimits& limits, Error* error = nullptr);
 
     // True when write would accept the value.
     static bool isValidJsonValue(const Value& value);

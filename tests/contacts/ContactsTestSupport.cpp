@@ -36,10 +36,11 @@ server::ScriptedReply compressedBook(const std::string& json)
     return server::ScriptedReply::custom(200, bytes.value_or(std::string()), "application/octet-stream");
 }
 
-std::string compressedWithPadding(const std::string& head, std::size_t padding, const std::string& tail, bool gzip)
+std::string compressedWithRepeats(
+    const std::string& head, const std::string& unit, std::size_t bytes, const std::string& tail, bool gzip)
 {
     z_stream z {};
-    if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, gzip ? 31 : 15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (unit.empty() || deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, gzip ? 31 : 15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
         return {};
     std::string out;
     unsigned char buffer[1 << 16];
@@ -54,15 +55,22 @@ std::string compressedWithPadding(const std::string& head, std::size_t padding, 
         } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in != 0));
     };
     feed(head.data(), head.size(), Z_NO_FLUSH);
-    const std::string blanks(std::size_t { 1 } << 20, ' ');
-    for (std::size_t left = padding; left > 0;) {
-        std::size_t piece = std::min(left, blanks.size());
-        feed(blanks.data(), piece, Z_NO_FLUSH);
+    std::string repeats;
+    while (repeats.size() < (std::size_t { 1 } << 20))
+        repeats += unit;
+    for (std::size_t left = bytes; left > 0;) {
+        std::size_t piece = std::min(left, repeats.size());
+        feed(repeats.data(), piece, Z_NO_FLUSH);
         left -= piece;
     }
     feed(tail.data(), tail.size(), Z_FINISH);
     deflateEnd(&z);
     return out;
+}
+
+std::string compressedWithPadding(const std::string& head, std::size_t padding, const std::string& tail, bool gzip)
+{
+    return compressedWithRepeats(head, " ", padding, tail, gzip);
 }
 
 platform::Dictionary bookRecord(testsupport::AppHarness& harness, int accountUid)

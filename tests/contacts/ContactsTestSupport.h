@@ -28,6 +28,9 @@ server::ScriptedReply compressedBook(const std::string& json);
 // The text head + `padding` blanks + tail, compressed as zlib (or gzip) a
 // piece at a time: a large inflated size without the memory to match.
 std::string compressedWithPadding(const std::string& head, std::size_t padding, const std::string& tail, bool gzip);
+// The same with `bytes` of `unit` repeated in the middle (cut where the bytes end).
+std::string compressedWithRepeats(
+    const std::string& head, const std::string& unit, std::size_t bytes, const std::string& tail, bool gzip);
 
 // The user-defaults record of the account's book ("has_load", "refresh_time").
 platform::Dictionary bookRecord(testsupport::AppHarness& harness, int accountUid);

@@ -58,25 +58,12 @@ void check(bool ok, const char* what)
 
 // ---- The reply as the model reads it -------------------------------------------------
 
-void numbersForBooleans(Value& value)
-{
-    if (const bool* flag = value.asBool()) {
-        value = Value(*flag ? 1 : 0);
-    } else if (Array* list = value.asArray()) {
-        for (Value& element : *list)
-            numbersForBooleans(element);
-    } else if (Dictionary* dictionary = value.asDictionary()) {
-        for (auto& entry : *dictionary)
-            numbersForBooleans(entry.second);
-    }
-}
-
 std::optional<Value> parsed(const std::string& body)
 {
     auto repaired = core::ORBReplyParser::JSONString(body);
     auto value = platform::PlatformJson::read(std::string_view(*repaired));
     if (value)
-        numbersForBooleans(*value);
+        core::ORBReplyParser::booleansAsNumbers(*value);
     return value;
 }
 

@@ -17,7 +17,9 @@ namespace {
 
     using Clock = std::chrono::steady_clock;
 
-    constexpr std::size_t kMaxHeadBytes = 64 * 1024;
+    // Room for the longest authentication answers a client may send (an NTLM
+    // message with fields near their 64 KB limit, written in base64).
+    constexpr std::size_t kMaxHeadBytes = 256 * 1024;
     constexpr double kIdleConnectionSeconds = 30;
 
     std::string lower(std::string_view text)

@@ -11,6 +11,7 @@
 #include "server/StandinServer.h"
 #include "tests/circle/CircleTestSupport.h"
 #include "tests/support/app/ClientApp.h"
+#include "tests/support/LoopFigures.h"
 #include "tests/support/app/ScreenFoot.h"
 #include "tests/support/uikit/UIKitDriver.h"
 #include "ui/tables/InfiniteScrollingView.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <set>
 
 using namespace circletest;
@@ -300,6 +302,109 @@ TEST_F(FeedTest, AFirstPageArrivingWhileTheFooterSpinsLeavesTheNextFingerScrollA
     for (long r = 0; r < rows(*feed); ++r)
         ids.insert(post(*feed, r)->weiboId);
     EXPECT_EQ(ids.size(), 30u);
+}
+
+// A post's text becomes what its row shows once, in one pass each: long runs
+// of breaks and spaces do not hold the window, neither when the page is read
+// nor each time the row is measured and drawn again.
+TEST_F(FeedTest, ALongPostOfBreaksIsShownWithoutHoldingTheWindow)
+{
+    std::string content = "开头";
+    for (int i = 0; i < 40000; ++i)
+        content += "<br/>";
+    for (int i = 0; i < 20000; ++i)
+        content += "&nbsp;";
+    content += std::string(100000, '\n') + "结尾";
+    const long long id = addPost({ 2001, 101, content, 0, 0 });
+    signIn();
+    testsupport::MainLoopGapMeter gaps;
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    auto shown = post(*feed, 0);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->weiboId, id);
+    EXPECT_EQ(std::count(shown->content.begin(), shown->content.end(), '\n'), 140000);
+    EXPECT_EQ(shown->content.find("&nbsp;"), std::string::npos);
+    EXPECT_EQ(shown->content.substr(shown->content.size() - 6), "结尾");
+    EXPECT_EQ(shown->rowText().find('\n'), std::string::npos);
+    EXPECT_EQ(shown->rowText().find("开头◆◆"), 0u);
+    // Measured and drawn again, as a scroll does.
+    for (int i = 0; i < 3; ++i) {
+        feed->tableView()->reloadData();
+        feed->tableView()->layoutIfNeeded();
+        harness().advance(0.1);
+    }
+    EXPECT_LT(gaps.longestGapSeconds(), 2.0);
+}
+
+// First pages of every wrong shape: lists that are no lists, rows of other
+// kinds, nulls, texts where numbers go, counts past every range, a post
+// with thousands of pictures. Each ends in rows the list can show, and a
+// count at the top of its range still takes a praise and a comment.
+TEST_F(FeedTest, HostileFeedRepliesEndInRowsTheListCanShow)
+{
+    signIn();
+    auto feed = openFeed();
+    ASSERT_TRUE(feed);
+    std::string pictures = R"({"resultState":1,"items":[{"weiboId":78,"content":"图","images":[)";
+    for (int i = 0; i < 5000; ++i)
+        pictures += std::string(i ? "," : "") + R"({"original":"http://127.0.0.1:1/o.png","thumb":"http://127.0.0.1:1/t.png"})";
+    pictures += "]}]}";
+    struct Case {
+        const char* name;
+        std::string body;
+        long rows;
+        const char* overlay; // null: not checked
+        long long weiboId; // of the first row
+        int commentNum;
+        int praise;
+        std::size_t images;
+    };
+    const Case cases[] = {
+        { "no list", R"({"resultState":1})", 0, "暂无数据", 0, 0, 0, 0 },
+        { "a null list", R"({"resultState":1,"items":null})", 0, "暂无数据", 0, 0, 0, 0 },
+        { "a list that is an object", R"({"resultState":1,"items":{"weiboId":5}})", 0, "暂无数据", 0, 0, 0, 0 },
+        { "an empty list", R"({"resultState":1,"items":[]})", 0, "暂无数据", 0, 0, 0, 0 },
+        { "rows of every other kind", R"({"resultState":1,"items":[1,"post",null,[],true,{"weiboId":"12"}]})", 1,
+            nullptr, 12, 0, 0, 0 },
+        { "texts, nulls and lists where other kinds go",
+            R"({"resultState":1,"items":[{"weiboId":13,"content":5,"senderName":null,"images":"x","praise":"many","commentNum":[3],"dataTime":{}}]})",
+            1, nullptr, 13, 0, 0, 0 },
+        { "counts past every range",
+            R"({"resultState":1,"items":[{"weiboId":77,"commentNum":1e30,"praise":99999999999,"senderId":-1e300,"senderType":123456789012345678901234567890}]})",
+            1, nullptr, 77, 2147483647, 2147483647, 0 },
+        { "five thousand pictures", pictures, 1, nullptr, 78, 0, 0, 5000 },
+        // The list before stays, with the comment and praise it took.
+        { "a refusal", R"({"resultState":0,"resultMsg":"稍后再试"})", 1, "稍后再试", 78, 1, 1, 5000 },
+    };
+    std::size_t asked = routeCount(kFeedRoute);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        harness().server()->script().forRoute(kFeedRoute, server::ScriptedReply::custom(200, c.body));
+        pullDown(*feed);
+        ASSERT_TRUE(waitForRoute(kFeedRoute, ++asked));
+        if (c.overlay) {
+            ASSERT_TRUE(until([&] { return harness().overlayText() == c.overlay; }));
+        }
+        ASSERT_TRUE(until([&] {
+            auto first = rows(*feed) > 0 ? post(*feed, 0) : nullptr;
+            return rows(*feed) == c.rows && (c.rows == 0 || (first && first->weiboId == c.weiboId));
+        }));
+        harness().advance(2);
+        if (c.rows == 0)
+            continue;
+        auto first = post(*feed, 0);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->weiboId, c.weiboId);
+        EXPECT_EQ(first->commentNum, c.commentNum);
+        EXPECT_EQ(first->praise, c.praise);
+        EXPECT_EQ(first->images.size(), c.images);
+        // A count at the top of its range stays there.
+        post(circle::kSendWeiboCommentSuccess, first->weiboId);
+        post(circle::kPraiseWeiboSuccess, first->weiboId);
+        EXPECT_EQ(first->commentNum, c.commentNum == INT_MAX ? INT_MAX : c.commentNum + 1);
+        EXPECT_EQ(first->praise, c.praise == INT_MAX ? INT_MAX : c.praise + 1);
+    }
 }
 
 TEST_F(FeedTest, PraiseAndTheNotificationsKeepTheRowsInStep)

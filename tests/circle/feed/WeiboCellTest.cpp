@@ -67,7 +67,7 @@ protected:
 TEST_F(WeiboCellTest, RowHeightIsTheTextPlusThePartForItsPictures)
 {
     auto text = [](const core::WeiboData& d, int lines) {
-        return WeiboContentCell::textView(d.content, lines)->frame().height();
+        return WeiboContentCell::textView(d, lines)->frame().height();
     };
     const std::pair<std::size_t, double> rule[] = { { 0, 91 }, { 1, 236 }, { 2, 170 }, { 3, 170 }, { 4, 236 }, { 6, 236 },
         { 8, 236 } };

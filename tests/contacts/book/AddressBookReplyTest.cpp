@@ -10,6 +10,7 @@
 #include "tests/contacts/ContactsTestSupport.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/LoopFigures.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,115 @@ TEST_F(AddressBookReplySize, TheWindowKeepsTurningWhileALargeBookIsRead)
     ASSERT_EQ(zhao.size(), 1u);
     EXPECT_EQ(zhao.front()->name, "赵敏");
     EXPECT_FALSE(zhao.front()->isCustomer) << "false reads as the number 0";
+}
+
+// A book is read as it is parsed, each person a record at once: a reply of
+// tiny values that a whole parse would have turned into gigabytes is refused
+// where it goes wrong, or costs what its few records cost.
+TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
+{
+    signIn();
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    // A third of the ceiling: parsed whole, that alone took some 400 MB.
+    const std::size_t size = kLimit / 3 / 2 * 2;
+    const std::string person = R"({"linkManId":7,"linkManName":"赵敏","thumbAvatar":"","orgUserPic":"","linkManType":1},)";
+    struct Case {
+        const char* name;
+        ScriptedReply reply;
+        const char* failure; // null: stored
+        std::vector<std::string> stored;
+    };
+    const Case cases[] = {
+        { "a list of zeros", ScriptedReply::custom(200, compressedWithRepeats("[", "0,", size, "0]", false),
+                                 "application/octet-stream"),
+            contacts::kAddressBookTooLargeText, {} },
+        { "a list of zeros as the transfer's content encoding",
+            ScriptedReply::custom(200, compressedWithRepeats("[", "0,", size, "0]", true), "application/octet-stream",
+                { { "Content-Encoding", "gzip" } }),
+            contacts::kAddressBookTooLargeText, {} },
+        { "a list of zeros in a list", ScriptedReply::custom(200, compressedWithRepeats("[[", "0,", size, "0]]", false),
+                                           "application/octet-stream"),
+            contacts::kAddressBookTooLargeText, {} },
+        { "a group of zeros where its people go",
+            ScriptedReply::custom(200,
+                compressedWithRepeats(R"([{"groupId":"COM001","groupName":"同事","items":[)", "0,", size, "0]}]", false),
+                "application/octet-stream"),
+            nullptr, { "COM001:0" } },
+        { "one person again and again",
+            ScriptedReply::custom(200,
+                compressedWithRepeats(R"([{"groupId":"COM001","groupName":"同事","items":[)", person,
+                    (std::size_t { 4 } << 20) / person.size() * person.size(), R"({}]}])", false),
+                "application/octet-stream"),
+            nullptr, { "COM001:1" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        harness().server()->script().forCommand(kBook, c.reply);
+        const std::size_t failures = notified(ContactsViewController::kFailedRefreshContacts);
+        const std::size_t completions = notified(ContactsViewController::kCompletedRefreshContacts);
+        harness().advance(0.05);
+        const std::size_t before = testsupport::residentBytes();
+        testsupport::resetPeakResident();
+        book()->btnRefreshTouchUpInside(nullptr);
+        ASSERT_TRUE(harness().runUntil(
+            [&] {
+                return notified(ContactsViewController::kFailedRefreshContacts) > failures
+                    || notified(ContactsViewController::kCompletedRefreshContacts) > completions;
+            },
+            120));
+        // Generous: a sanitizer build keeps freed memory a while.
+        const std::size_t peak = testsupport::peakResidentBytes();
+        EXPECT_LT(peak - std::min(before, peak), std::size_t { 320 } << 20);
+        if (c.failure) {
+            EXPECT_EQ(notified(ContactsViewController::kFailedRefreshContacts), failures + 1);
+            EXPECT_EQ(harness().overlayText(), c.failure);
+        } else {
+            EXPECT_EQ(notified(ContactsViewController::kCompletedRefreshContacts), completions + 1);
+            EXPECT_EQ(storedGroups(), c.stored);
+        }
+    }
+}
+
+// A large book is written off the main loop: the window keeps turning while
+// it is read and stored. (The benchmark stores a book at the ceiling, half a
+// million people; a sanitizer build takes too long for that here.)
+TEST_F(AddressBookReplySize, ALargeBookIsStoredWithoutHoldingTheMainLoop)
+{
+    signIn();
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    constexpr int kPeople = 80000;
+    constexpr int kGroups = 160;
+    std::string json = "[";
+    json.reserve(kLimit);
+    for (int g = 0; g < kGroups; ++g) {
+        json += (g ? R"(,{"groupId":"CLS)" : R"({"groupId":"CLS)") + std::to_string(1000 + g)
+            + R"(","groupName":"班级)" + std::to_string(g) + R"(","groupType":2,"items":[)";
+        for (int p = g; p < kPeople; p += kGroups) {
+            json += (p == g ? R"({"linkManId":)" : R"(,{"linkManId":)") + std::to_string(100000 + p)
+                + R"(,"linkManName":"张)" + std::to_string(p % 97) + R"(丰","phone":"137)"
+                + std::to_string(10000000 + p) + R"(","thumbAvatar":"","orgUserPic":"","linkManType":1,"isCustomer":1})";
+        }
+        json += "]}";
+    }
+    json += "]";
+    ASSERT_LT(json.size(), kLimit);
+    harness().server()->script().forCommand(kBook, contactstest::compressedBook(json));
+    std::string().swap(json);
+
+    testsupport::MainLoopGapMeter gaps;
+    book()->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2; }, 300));
+    // Written on the main loop, the book held it for seconds.
+    EXPECT_LT(gaps.longestGapSeconds(), 1.0);
+    core::ContactsFactory store;
+    auto groups = store.getGroups().value_or(core::GroupList {});
+    ASSERT_EQ(groups.size(), std::size_t(kGroups));
+    int people = 0;
+    for (const auto& group : groups)
+        people += group->totalCount;
+    EXPECT_EQ(people, kPeople);
+    EXPECT_EQ(book()->listGroup().size(), std::size_t(kGroups));
 }
 
 TEST(AddressBookInflate, HoldsToTheLimitInBothHeadersAndRefusesBrokenStreams)

@@ -28,6 +28,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 using namespace content;
@@ -409,6 +411,72 @@ TEST_F(LibraryTest, ASubjectListsItsVideosPageByPageAndAFailedPageIsAskedAgain)
     EXPECT_FALSE(bySource.contains("subjectId"));
     EXPECT_FALSE(bySource.contains("gradeBank"));
     EXPECT_EQ(picks->videos().size(), 4u);
+}
+
+// Pages of every wrong shape: lists that are no lists, entries of other
+// kinds, nulls, texts where numbers go, numbers past every range, a page of
+// twenty thousand. Each ends in rows the list can show, counts within their
+// range, and paging that goes on only after a page that brought videos.
+TEST_F(LibraryTest, HostilePagesEndInRowsTheListCanShow)
+{
+    openHome();
+    auto list = openSubject(2);
+    ASSERT_TRUE(list);
+    auto table = list->tableView();
+    ASSERT_EQ(list->videos().size(), 10u);
+    std::string many = R"({"resultState":1,"videoItems":[)";
+    for (int i = 0; i < 20000; ++i)
+        many += std::string(i ? "," : "") + R"({"videoId":)" + std::to_string(50000 + i) + R"(,"title":"第)" + std::to_string(i) + R"(集"})";
+    many += "]}";
+    struct Case {
+        const char* name;
+        std::string body;
+        std::size_t videos;
+        int pageCount;
+        long long videoId; // of the first video
+        int readCount;
+    };
+    const Case cases[] = {
+        { "no list", R"({"resultState":1})", 0, 0, 0, 0 },
+        { "a null list", R"({"resultState":1,"videoItems":null})", 0, 0, 0, 0 },
+        { "a list that is an object", R"({"resultState":1,"videoItems":{"videoId":5}})", 0, 0, 0, 0 },
+        { "an empty list", R"({"resultState":1,"videoItems":[]})", 0, 0, 0, 0 },
+        { "entries of every other kind", R"({"resultState":1,"videoItems":[1,"v",null,[],true,{"videoId":9}]})", 1, 2, 9,
+            0 },
+        { "texts and nulls where numbers go",
+            R"({"resultState":1,"videoItems":[{"videoId":"9","readCount":null,"title":5,"createTime":7}]})", 1, 2, 0, 0 },
+        { "numbers past every range",
+            R"({"resultState":1,"videoItems":[{"videoId":1e30,"readCount":1e12},{"videoId":-1e300,"readCount":-99999999999}]})",
+            2, 2, LLONG_MAX, INT_MAX },
+        { "twenty thousand videos", many, 20000, 2, 50000, 0 },
+    };
+    std::size_t asked = requests(Cmd::kVideosBySubject).size();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        harness().server()->script().forCommand(Cmd::kVideosBySubject, server::ScriptedReply::custom(200, c.body));
+        // As a pull at the top does.
+        list->refreshTableViewHeaderDidTriggerRefresh(table.get());
+        ASSERT_TRUE(waitForAnswer(Cmd::kVideosBySubject, ++asked));
+        EXPECT_EQ(body(Cmd::kVideosBySubject, asked - 1).get("page"), Value(1));
+        ASSERT_TRUE(harness().runUntil([&] {
+            return list->videos().size() == c.videos && (c.videos == 0 || list->videos()[0]->videoId == c.videoId);
+        }));
+        harness().runUntilOverlayGone();
+        testsupport::settle(harness());
+        EXPECT_EQ(table->pageCount(), c.pageCount);
+        if (c.videos == 0) {
+            EXPECT_EQ(table->numberOfRowsInSection(0), 1) << "the one empty row";
+            continue;
+        }
+        EXPECT_EQ(table->numberOfRowsInSection(0), long(c.videos));
+        EXPECT_EQ(list->videos()[0]->readCount, c.readCount);
+        if (c.readCount == INT_MAX) {
+            EXPECT_EQ(list->videos()[1]->readCount, INT_MIN);
+        }
+        auto cell = visibleCell<EVVideoCell>(*table, 0);
+        ASSERT_TRUE(cell);
+        EXPECT_TRUE(harness().viewByText("播放次数:" + std::to_string(c.readCount)));
+    }
 }
 
 TEST_F(LibraryTest, AnEmptyFirstPageShowsOneEmptyRowWithoutMore)

@@ -15,7 +15,9 @@
 #include "platform/os/PlatformJson.h"
 #include "platform/os/RunLoop.h"
 #include "server/Compression.h"
+#include "core/session/ORBEndpoints.h"
 #include "tests/core/network/DispatcherFixture.h"
+#include "tests/support/LoopFigures.h"
 
 #include <chrono>
 
@@ -219,6 +221,83 @@ TEST_F(DispatcherTest, AddressBookThatDoesNotInflateOrParseFails)
     platform::RunLoop::main().runUntil([this] { return standin().requests().size() > 0 && lastRequest().answered; }, 5);
     platform::RunLoop::main().runUntil([] { return false; }, 0.3);
     EXPECT_EQ(quiet->successes, 0);
+}
+
+// Each kind of reply is read up to what it can really be, and one that would
+// take many times its length once parsed is refused as it is read: a bomb of
+// tiny values costs neither gigabytes nor a frozen window.
+TEST_F(DispatcherTest, RepliesPastWhatTheirKindCanBeAreRefusedBeforeTheyCostMuch)
+{
+    signIn();
+    constexpr const char* kClassList = "webapp/base/tea/class_list";
+    auto zeros = [](std::size_t bytes) {
+        std::string text = R"({"resultState":1,"items":[0)";
+        text.reserve(bytes);
+        while (text.size() + 4 < bytes)
+            text += ",0";
+        return text + "]}";
+    };
+    auto padded = [](const char* head, std::size_t bytes) {
+        std::string text = head;
+        return text + std::string(bytes - text.size() - 2, 'x') + "\"}";
+    };
+    std::string classes = R"({"resultState":1,"items":[)";
+    for (int i = 0; classes.size() < (std::size_t { 1 } << 20); ++i)
+        classes += std::string(i ? "," : "") + R"({"classId":)" + std::to_string(i) + R"(,"className":"三年级)" + std::to_string(i) + R"(班"})";
+    classes += "]}";
+    // Well under the body ceiling once inflated, from some 16 KB.
+    const auto bomb = server::compress(zeros(std::size_t { 16 } << 20), server::Compression::Gzip);
+    ASSERT_TRUE(bomb);
+    ASSERT_LT(bomb->size(), std::size_t { 1 } << 20);
+    struct Case {
+        const char* name;
+        int type;
+        ScriptedReply reply;
+        bool refused;
+        // Whether the refusal is for the size: the transfer may also hand the
+        // body over still compressed, which no screen can read either.
+        bool forItsSize = true;
+    };
+    const Case cases[] = {
+        { "a screen's list of a megabyte of classes", 25, ScriptedReply::custom(200, classes), false },
+        { "three megabytes of zeros for a screen's list", 25, ScriptedReply::custom(200, zeros(std::size_t { 3 } << 20)),
+            true },
+        { "16 MB of zeros inflated by the transfer", 25,
+            ScriptedReply::custom(200, *bomb, "application/json", { { "Content-Encoding", "gzip" } }), true, false },
+        { "a screen's reply longer than a screen's list can be", 25,
+            ScriptedReply::custom(200, padded(R"({"resultState":1,"items":[],"note":")", std::size_t { 5 } << 20)),
+            true },
+        { "a short answer of 300 KB", 2,
+            ScriptedReply::custom(200, padded(R"({"resultState":1,"resultMsg":")", 300 << 10)), true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.type == 25)
+            standin().script().forRoute(kClassList, c.reply);
+        else
+            standin().script().forCommand(core::ORBEndpoints::Cmd::kFindPassword, c.reply);
+        platform::RunLoop::main().runUntil([] { return false; }, 0.05);
+        const std::size_t before = testsupport::residentBytes();
+        testsupport::resetPeakResident();
+        testsupport::MainLoopGapMeter gaps;
+        Outcome outcome = c.type == 25 ? get(c.type, {}, 60) : post(c.type, Dictionary { { "account", "13800000001" } }, 60);
+        if (c.refused) {
+            ASSERT_TRUE(outcome.failure);
+            if (c.forItsSize) {
+                EXPECT_EQ(*outcome.failure, ORBReplyParser::kReplyTooLargeText);
+            }
+        } else {
+            ASSERT_TRUE(outcome.success) << outcome.failure.value_or("");
+            EXPECT_GT(modelsIn<core::ClassInfo>(outcome).size(), 10000u);
+        }
+        EXPECT_EQ(outcome.successes + outcome.failures, 1);
+        // Generous bounds: a sanitizer build keeps freed memory a while and
+        // runs several times slower. Parsed whole, the bomb took gigabytes
+        // and held the loop for many seconds.
+        EXPECT_LT(testsupport::peakResidentBytes() - std::min(before, testsupport::peakResidentBytes()),
+            std::size_t { 1 } << 30);
+        EXPECT_LT(gaps.longestGapSeconds(), 5.0);
+    }
 }
 
 // ----- models by request type -----

@@ -192,6 +192,29 @@ TEST_F(ContactsStore, GroupIdsAndTextsAreBoundAsTheyCome)
     EXPECT_EQ(unknown.remarks, "kept");
 }
 
+// A download replaces the account's whole book in one write: people of
+// groups no longer listed go, a group listed twice keeps its later list,
+// every group counts what is stored under it, and another account's book
+// stays as it was.
+TEST_F(ContactsStore, AWholeBookReplacesTheAccountsBookAndCountsEachGroup)
+{
+    ContactsFactory store;
+    ASSERT_TRUE(ContactsFactory::storeAddressBook(7, { group("g1", "一班") }, { { person(9, "周九") } }));
+    ASSERT_TRUE(store.setAddressBook(
+        { group("g1", "一班"), group("g2", "二班") }, { { person(1, "张三"), person(2, "李四") }, { person(3, "王五") } }));
+    EXPECT_EQ(groupSummary(*store.getGroups()), (std::vector<std::string> { "g1:一班:2", "g2:二班:1" }));
+    ASSERT_TRUE(store.setAddressBook({ group("g2", "二班"), nullptr, group("g3", "三班"), group("g2", "二班") },
+        { { person(3, "王五") }, { person(8, "无组") }, { person(4, "赵六") }, { person(5, "钱七"), person(6, "孙八") } }));
+    EXPECT_EQ(groupSummary(*store.getGroups()), (std::vector<std::string> { "g2:二班:2", "g3:三班:1" }));
+    auto second = names(*store.getContactsWithGroup("g2"));
+    std::sort(second.begin(), second.end());
+    EXPECT_EQ(second, (std::vector<std::string> { "孙八", "钱七" }));
+    EXPECT_TRUE(store.getContactsWithGroup("g1")->empty());
+    EXPECT_EQ(tool("SELECT COUNT(*) FROM tb_contact WHERE account_uid=100;"), "3\n");
+    EXPECT_EQ(tool("SELECT name FROM tb_contact WHERE account_uid=7;"), "周九\n");
+    EXPECT_EQ(tool("SELECT total_count FROM tb_contact_group WHERE account_uid=7;"), "1\n");
+}
+
 TEST_F(ContactsStore, AFailedBatchLeavesTheGroupAsItWas)
 {
     ContactsFactory store;

@@ -407,6 +407,94 @@ TEST_F(AuthenticationTest, NtlmHandshakeOnOneConnectionAndAThirdChallengeFails)
     EXPECT_EQ(ntlm->authenticationScheme().value_or(""), "NTLM");
 }
 
+// The answer's fields carry 16-bit lengths: a user name or a server's target
+// information that would make one longer is refused with the reason, not
+// sent with a length that wrapped (the server then read another message and
+// refused the sign-in as if the password were wrong).
+TEST_F(AuthenticationTest, NtlmFieldsTooLongForTheirLengthsAreRefusedWithTheReason)
+{
+    // A challenge whose target information is `infoSize` bytes: one server
+    // name pair filling it, then the end-of-list pair.
+    auto challengeWith = [](std::size_t infoSize) {
+        platform::Bytes message = { 'N', 'T', 'L', 'M', 'S', 'S', 'P', 0, 2, 0, 0, 0 };
+        auto put16 = [&](std::size_t v) {
+            message.push_back(std::uint8_t(v));
+            message.push_back(std::uint8_t(v >> 8));
+        };
+        auto put32 = [&](std::size_t v) {
+            put16(v & 0xFFFF);
+            put16(v >> 16);
+        };
+        put16(0), put16(0), put32(48); // no target name
+        put32(0x00800201); // unicode, NTLM, target information
+        message.insert(message.end(), { 1, 2, 3, 4, 5, 6, 7, 8 });
+        message.insert(message.end(), 8, 0);
+        put16(infoSize), put16(infoSize), put32(48);
+        put16(1), put16(infoSize - 8);
+        message.insert(message.end(), infoSize - 8, 'S');
+        put32(0);
+        return HTTPRequest::base64forData(message);
+    };
+    struct Case {
+        const char* name;
+        std::size_t infoSize;
+        std::string user;
+        bool sent;
+    };
+    // The NT response is 48 bytes and the target information; a user name
+    // is written in two bytes a letter.
+    const Case cases[] = {
+        { "target information that just fits", 65535 - 48, "User", true },
+        { "target information one byte too long", 65536 - 48, "User", false },
+        { "a user name that just fits", 64, std::string(32767, 'u'), true },
+        { "a user name one letter too long", 64, std::string(32768, 'u'), false },
+        { "a long user name of wide letters", 64, [] {
+             std::string name;
+             for (int i = 0; i < 40000; ++i)
+                 name += "\xe7\x8e\x8b"; // 王, three bytes here, two in the message
+             return name;
+         }(), false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::mutex lock;
+        std::vector<std::string> authorizations;
+        const std::string type2 = challengeWith(c.infoSize);
+        server.on("/ntlm-long", [&](const TestRequest& request, TestConnection& connection) {
+            auto header = request.header("Authorization").value_or("");
+            std::size_t seen = 0;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                authorizations.push_back(header);
+                seen = authorizations.size();
+            }
+            if (seen == 3) {
+                connection.respond(TestResponse::make(200, "in"));
+                return;
+            }
+            connection.respond(
+                TestResponse::make(401, "", { { "WWW-Authenticate", seen == 2 ? "NTLM " + type2 : "NTLM" } }));
+        });
+        auto ntlm = request("/ntlm-long");
+        ntlm->setUsername(c.user);
+        ntlm->setPassword("Password");
+        ntlm->setDomain("Domain");
+        ASSERT_TRUE(runRequest(ntlm));
+        std::lock_guard<std::mutex> guard(lock);
+        if (c.sent) {
+            EXPECT_FALSE(ntlm->error());
+            ASSERT_EQ(authorizations.size(), 3u);
+            EXPECT_EQ(ntlm->responseStatusCode(), 200);
+            continue;
+        }
+        ASSERT_TRUE(ntlm->error());
+        EXPECT_EQ(ntlm->error()->code(), InternalErrorWhileApplyingCredentialsType);
+        EXPECT_NE(ntlm->error()->localizedDescription().find("too long for an NTLM message"), std::string::npos)
+            << ntlm->error()->localizedDescription();
+        EXPECT_EQ(authorizations.size(), 2u) << "nothing sent with a wrapped length";
+    }
+}
+
 TEST_F(AuthenticationTest, BasicAgainstNginxAuthBasic)
 {
     if (!testsupport::NginxServer::available())

@@ -433,6 +433,79 @@ TEST_F(GroupScreensTest, NamelessReceiversAnswersWithoutListsAndNobodyToResend)
     EXPECT_TRUE(requests(kResend).empty());
 }
 
+// Replies of every wrong shape, on both tabs: lists that are no lists, names
+// of other kinds, empty and huge lists, nulls, numbers past any range. Each
+// ends in lists the screen can show and counts that are counts; the server's
+// words are shown only when they are words.
+TEST_F(GroupScreensTest, HostileStateRepliesEndInListsTheScreenCanShow)
+{
+    core::MessageFactory store;
+    auto message = record(kDemoGroupSend, "通知", 0, 0);
+    ASSERT_TRUE(store.setMessage({ message }));
+    std::string many = R"({"resultState":1,"unReadItems":[],"readItems":["甲")";
+    for (int i = 1; i < 100000; ++i)
+        many += R"(,"乙")";
+    many += "]}";
+    struct Case {
+        const char* name;
+        std::string body;
+        int unread;
+        int read;
+        const char* overlay; // null: the lists were taken
+    };
+    const Case cases[] = {
+        { "empty lists", R"({"resultState":1,"readItems":[],"unReadItems":[]})", 0, 0, nullptr },
+        { "lists that are texts", R"({"resultState":1,"readItems":"李","unReadItems":"王"})", 0, 0, "请求失败" },
+        { "lists and words that are null", R"({"resultState":null,"readItems":null,"unReadItems":null,"resultMsg":null})",
+            0, 0, "请求失败" },
+        { "one list missing, with the server's words", R"({"resultState":0,"readItems":["李"],"resultMsg":"消息不存在"})",
+            0, 0, "消息不存在" },
+        { "words that are a number", R"({"resultState":0,"resultMsg":12})", 0, 0, "请求失败" },
+        { "names of every other kind",
+            R"({"resultState":1,"readItems":[1,null,true,{"name":"李"},["王"],""],"unReadItems":[-0.5]})", 1, 6,
+            nullptr },
+        { "large numbers as names",
+            R"({"resultState":1,"readItems":[1e100,-1e100,9223372036854775807],"unReadItems":[]})", 0, 3, nullptr },
+        // Past what the reader takes (exponents beyond 127): no reply at all.
+        { "numbers past the reader's range", R"({"resultState":1,"readItems":[1e308],"unReadItems":[]})", 0, 0,
+            "请求失败" },
+        { "a body that is no JSON", "<html>502 Bad Gateway</html>", 0, 0, "请求失败" },
+        { "an empty body", "", 0, 0, "请求失败" },
+        { "a list at the top", R"([{"readItems":[],"unReadItems":[]}])", 0, 0, "请求失败" },
+        // Last: the list of its names is a long way down.
+        { "a hundred thousand names", many, 0, 100000, nullptr },
+    };
+    openStates(message);
+    answered(1);
+    std::size_t answers = 1;
+    bool smsTab = false;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        harness().server()->script().forCommand(kStates, ScriptedReply::custom(200, c.body));
+        smsTab = !smsTab;
+        ASSERT_TRUE(harness().tap(button(smsTab ? "btnSmsState" : "btnMsgState")));
+        answered(++answers);
+        std::vector<std::string> heads;
+        for (const auto& row : rows()) {
+            if (!row.empty() && row.front() == '[')
+                heads.push_back(row);
+        }
+        const std::string unread = smsTab ? "发送失败" : "未读";
+        const std::string read = smsTab ? "发送成功" : "已读";
+        EXPECT_EQ(heads, (std::vector<std::string> { "[" + unread + std::to_string(c.unread) + "人]",
+                             "[" + read + std::to_string(c.read) + "人]" }));
+        if (c.overlay) {
+            EXPECT_EQ(harness().overlayText(), c.overlay);
+        } else {
+            auto stored = storedRecord(kDemoGroupSend);
+            ASSERT_TRUE(stored);
+            EXPECT_EQ(smsTab ? stored->smsSuccessCount : stored->msgReadCount, c.read);
+            EXPECT_EQ(smsTab ? stored->smsUnSuccessCount : stored->msgUnReadCount, c.unread);
+        }
+        harness().advance(GroupStateViewController::kOverlayHideDelay + 0.5);
+    }
+}
+
 TEST_F(GroupScreensTest, ALateAnswerForTheTabLeftNeverLandsInTheTabShown)
 {
     core::MessageFactory store;

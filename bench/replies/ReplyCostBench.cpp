@@ -1,0 +1,269 @@
+// What reading a reply costs besides its text, in one run beside the way it
+// was read before: bytes of memory per byte of JSON (retained once parsed,
+// and at the peak while parsing) for lists of numbers, texts and objects; the
+// dispatcher's read of a screen's reply of tiny values; the address book at
+// the ceiling (481,000 people) read whole or as it is parsed, and stored on
+// the main loop or off it, with the loop's longest pause. The machine's load
+// is reported beside every figure: the pauses depend on it.
+#include "bench/support/ProcessFigures.h"
+#include "contacts/book/AddressBookImport.h"
+#include "core/network/ORBReplyParser.h"
+#include "core/store/ContactsFactory.h"
+#include "platform/os/AppPaths.h"
+#include "platform/os/PlatformJson.h"
+#include "platform/os/RunLoop.h"
+#include "tests/support/ProcessUtil.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <malloc.h>
+#include <map>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::size_t allocatedBytes() { return mallinfo2().uordblks + mallinfo2().hblkhd; }
+
+std::size_t residentBytes()
+{
+    return std::size_t(benchsupport::procField("/proc/self/status", "VmRSS")) * 1024;
+}
+
+std::size_t peakBytes() { return std::size_t(benchsupport::procField("/proc/self/status", "VmHWM")) * 1024; }
+
+void resetPeak()
+{
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// The peak growth of resident memory while `work` runs.
+std::size_t peakGrowth(const std::function<void()>& work)
+{
+    resetPeak();
+    const std::size_t before = residentBytes();
+    work();
+    const std::size_t peak = peakBytes();
+    return peak > before ? peak - before : 0;
+}
+
+std::string numbers(std::size_t bytes)
+{
+    std::string text = "[0";
+    text.reserve(bytes);
+    while (text.size() + 3 < bytes)
+        text += ",0";
+    return text + "]";
+}
+
+std::string texts(std::size_t bytes)
+{
+    std::string text = R"(["张伟")";
+    text.reserve(bytes);
+    while (text.size() + 12 < bytes)
+        text += R"(,"王芳丽")";
+    return text + "]";
+}
+
+std::string objects(std::size_t bytes)
+{
+    std::string text = "[";
+    text.reserve(bytes);
+    for (int i = 0; text.size() + 60 < bytes; ++i)
+        text += std::string(i ? "," : "") + R"({"classId":)" + std::to_string(i) + R"(,"className":"三年级二班"})";
+    return text + "]";
+}
+
+std::string person(int p)
+{
+    return R"({"linkManId":)" + std::to_string(100000 + p) + R"(,"linkManName":"张)" + std::to_string(p % 97)
+        + R"(丰","phone":"137)" + std::to_string(10000000 + p)
+        + R"(","thumbAvatar":"","orgUserPic":"","linkManType":1,"isCustomer":true})";
+}
+
+// A school's book at the ceiling: 481,000 people in classes of about a
+// thousand.
+const std::string& bookAtTheCeiling()
+{
+    static const std::string book = [] {
+        constexpr int kPeople = 481000;
+        constexpr int kGroups = 480;
+        std::string json = "[";
+        json.reserve(std::size_t { 64 } << 20);
+        for (int g = 0; g < kGroups; ++g) {
+            json += std::string(g ? "," : "") + R"({"groupId":"CLS)" + std::to_string(1000 + g)
+                + R"(","groupName":"班级)" + std::to_string(g) + R"(","groupType":2,"items":[)";
+            for (int p = g; p < kPeople; p += kGroups)
+                json += (p == g ? "" : ",") + person(p);
+            json += "]}";
+        }
+        return json + "]";
+    }();
+    return book;
+}
+
+const std::string& listOf(int kind)
+{
+    static const std::string lists[] = { numbers(std::size_t { 8 } << 20), texts(std::size_t { 8 } << 20),
+        objects(std::size_t { 8 } << 20) };
+    return lists[kind];
+}
+
+const char* const kKinds[] = { "numbers", "texts", "objects" };
+
+// The value a list parses to: bytes of memory per byte of its JSON, kept and
+// at the peak. The representation is the same before and after; what changed
+// is that the dispatcher refuses a reply whose value would pass 16 per byte.
+void ParsedBytesPerJsonByte(benchmark::State& state)
+{
+    const std::string& text = listOf(int(state.range(0)));
+    std::size_t retained = 0;
+    std::size_t peak = 0;
+    for (auto _ : state) {
+        const std::size_t before = allocatedBytes();
+        std::optional<platform::Value> value;
+        peak = peakGrowth([&] { value = platform::PlatformJson::read(text); });
+        retained = allocatedBytes() - before;
+        benchmark::DoNotOptimize(value);
+    }
+    state.SetLabel(kKinds[state.range(0)]);
+    state.counters["retained/byte"] = double(retained) / double(text.size());
+    state.counters["peak/byte"] = double(peak) / double(text.size());
+}
+BENCHMARK(ParsedBytesPerJsonByte)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A screen's reply of 3 MB of zeros, as the dispatcher read it before (parsed
+// whole, then described for the log) and as it reads it now (refused where
+// the value passes its share).
+void ScreenReplyOfZeros(benchmark::State& state)
+{
+    const bool now = state.range(0) == 1;
+    const std::string text = R"({"resultState":1,"items":)" + numbers(std::size_t { 3 } << 20) + "}";
+    std::size_t peak = 0;
+    bool parsed = false;
+    for (auto _ : state) {
+        peak = peakGrowth([&] {
+            if (now) {
+                parsed = core::ORBReplyParser::parseReply(text).has_value();
+                return;
+            }
+            auto value = platform::PlatformJson::read(text);
+            parsed = value.has_value();
+            std::string logged = value->description();
+            benchmark::DoNotOptimize(logged);
+        });
+    }
+    state.SetLabel(now ? "now: refused as it is read" : "before: whole, and described");
+    state.counters["peak/byte"] = double(peak) / double(text.size());
+    state.counters["parsed"] = parsed;
+    state.counters["load"] = benchsupport::loadAverage();
+}
+BENCHMARK(ScreenReplyOfZeros)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The book at the ceiling read whole into values and then imported (before)
+// or imported as it is parsed (now).
+void AddressBookRead(benchmark::State& state)
+{
+    const bool now = state.range(0) == 1;
+    const std::string& text = bookAtTheCeiling();
+    std::size_t peak = 0;
+    std::size_t people = 0;
+    for (auto _ : state) {
+        std::optional<contacts::AddressBook> book;
+        peak = peakGrowth([&] {
+            if (now) {
+                book = contacts::importAddressBook(text, nullptr);
+                return;
+            }
+            auto value = platform::PlatformJson::read(text);
+            core::ORBReplyParser::booleansAsNumbers(*value);
+            book = contacts::importAddressBook(*value);
+        });
+        people = 0;
+        for (const auto& list : book->contacts)
+            people += list.size();
+    }
+    state.SetLabel(now ? "now: as it is parsed" : "before: whole, then imported");
+    state.counters["people"] = double(people);
+    state.counters["text MB"] = double(text.size()) / 1048576.0;
+    state.counters["peak/byte"] = double(peak) / double(text.size());
+    state.counters["load"] = benchsupport::loadAverage();
+}
+BENCHMARK(AddressBookRead)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The book at the ceiling stored while the main loop turns: written on the
+// loop (before) or on a worker with the loop taking the book up afterwards
+// (now). The figure is the loop's longest pause.
+void AddressBookStore(benchmark::State& state)
+{
+    const bool now = state.range(0) == 1;
+    // Removed with the book's file when the program ends.
+    static const testsupport::TempDir home("orb-bench-book");
+    platform::AppPaths::setHome(home.path());
+    static auto book = std::make_shared<contacts::AddressBook>(*contacts::importAddressBook(bookAtTheCeiling(), nullptr));
+    core::ContactsFactory store;
+    // Measured as a refresh: a book is there already.
+    static const bool seeded = core::ContactsFactory::storeAddressBook(0, book->groups, book->contacts);
+    benchmark::DoNotOptimize(seeded);
+    double longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // The screen takes up the lists it is handed: each run has its own.
+        auto stored = std::make_shared<contacts::AddressBook>(*book);
+        state.ResumeTiming();
+        bool done = false;
+        auto last = Clock::now();
+        longest = 0;
+        auto ticking = std::make_shared<std::function<void()>>();
+        *ticking = [&, weak = std::weak_ptr<std::function<void()>>(ticking)] {
+            auto now = Clock::now();
+            longest = std::max(longest, std::chrono::duration<double>(now - last).count());
+            last = now;
+            if (auto again = weak.lock(); again && !done)
+                platform::RunLoop::main().post(*again);
+        };
+        platform::RunLoop::main().post(*ticking);
+        // What the screen does with the stored book: its lists by group.
+        std::map<std::string, core::ContactList> byGroup;
+        auto takeUp = [&] {
+            for (std::size_t i = 0; i < stored->groups.size(); ++i)
+                byGroup[stored->groups[i]->uid] = std::move(stored->contacts[i]);
+            benchmark::DoNotOptimize(byGroup);
+            done = true;
+        };
+        if (now) {
+            platform::dispatchAsync([&] {
+                core::ContactsFactory::storeAddressBook(0, stored->groups, stored->contacts);
+                platform::postToMain(takeUp);
+            });
+        } else {
+            platform::RunLoop::main().post([&] {
+                store.setAddressBook(stored->groups, stored->contacts);
+                takeUp();
+            });
+        }
+        platform::RunLoop::main().runUntil([&] { return done; }, 600);
+        // The loop's last task ran to the end of the work.
+        longest = std::max(longest, std::chrono::duration<double>(Clock::now() - last).count());
+        // The lists live on with the screen: let go after the measure.
+        state.PauseTiming();
+        byGroup.clear();
+        stored.reset();
+        state.ResumeTiming();
+    }
+    state.SetLabel(now ? "now: written off the loop" : "before: written on the loop");
+    state.counters["longest pause ms"] = longest * 1000;
+    state.counters["load"] = benchsupport::loadAverage();
+}
+BENCHMARK(AddressBookStore)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();
