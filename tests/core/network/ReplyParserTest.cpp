@@ -16,6 +16,7 @@
 #include "platform/os/RunLoop.h"
 #include "server/Compression.h"
 #include "tests/core/network/DispatcherFixture.h"
+#include "tests/support/GzipBomb.h"
 
 #include <chrono>
 
@@ -88,6 +89,12 @@ TEST_F(DispatcherTest, RefusalsReachTheFailureBlockWithAReadableText)
         { ScriptedReply::http500Html(), "数据解析错误" },
         { ScriptedReply::custom(200, "\"just a text\""), "数据解析错误" },
         { ScriptedReply::custom(200, ""), "数据解析错误" },
+        // Past the ceiling once inflated: the transfer fails, and no parser
+        // is handed the compressed bytes as if they were the reply.
+        { ScriptedReply::custom(200,
+              testsupport::gzipOfRepeats(foundation::HTTPRequest::kLargestInflatedBody + 1, ' ', R"({"items":[)"),
+              "application/json; charset=UTF-8", { { "Content-Encoding", "gzip" } }),
+            core::ORBNetworkHelper::kConnectionFailedText },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reply.description());
