@@ -19,6 +19,10 @@ constexpr std::size_t kMinimumGrowth = 1024;
 // The most opened up for inflate at a time: it stays in the cache between
 // its zero-fill and inflate's writes.
 constexpr std::size_t kLargestStretch = 256 * 1024;
+// Past this much, a body inflated under a limit of at most kLargestWholeRoom
+// takes room for all of it.
+constexpr std::size_t kWholeRoomAfter = 1024 * 1024;
+constexpr std::size_t kLargestWholeRoom = std::size_t { 256 } * 1024 * 1024;
 
 } // namespace
 
@@ -146,8 +150,13 @@ bool DataDecompressor::uncompressStep(const std::uint8_t* bytes, std::size_t len
             const std::size_t want = limit == SIZE_MAX ? stretch : std::min(stretch, limit - taken);
             if (destination.capacity() - produced < want) {
                 std::size_t grown = std::max(destination.capacity() * 2, produced + want);
-                if (limit != SIZE_MAX && grown - produced > limit - taken)
-                    grown = produced + (limit - taken);
+                // Under a limit, a body past its first stretch is given room
+                // up to the limit at once: address space, paid for only as
+                // it is written, instead of moves of ever larger copies.
+                const std::size_t left = limit - taken;
+                if (limit != SIZE_MAX
+                    && (grown - produced > left || (produced >= kWholeRoomAfter && left <= kLargestWholeRoom)))
+                    grown = produced + left;
                 platform::reserveBytes(destination, grown);
             }
             destination.resize(produced + want);

@@ -55,6 +55,8 @@ constexpr std::size_t kLargestDirectRead = std::numeric_limits<std::size_t>::max
 // The announced length is reserved up front up to this much; a server that
 // claims more than it sends costs no more memory than this.
 constexpr unsigned long long kLargestReserve = 64ULL * 1024 * 1024;
+// A body kept in memory past this much takes room up to the ceiling at once.
+constexpr std::size_t kWholeRoomAfter = 1024 * 1024;
 // What a compressed body is expected to inflate to, times its announced
 // length: text and JSON inflate to four times or more. A body that inflates
 // to more grows as it comes (by doubling).
@@ -1566,12 +1568,23 @@ void HTTPRequest::handleBytesAvailable()
             }
             if (rawResponseData_.empty() && contentLength_ > rawResponseData_.capacity())
                 platform::reserveBytes(rawResponseData_, std::size_t(std::min(contentLength_, kLargestReserve)));
-            const std::size_t left = kLargestInflatedBody + 1 - std::min(kLargestInflatedBody, rawResponseData_.size());
-            count = transfer_.readStream->readAppending(
-                rawResponseData_, std::min(throttled ? readSize : kLargestDirectRead, left));
-            if (rawResponseData_.size() > kLargestInflatedBody) {
-                refuseBody(makeTooLargeError());
-                return;
+            // A body of no announced length, past its first megabyte, takes
+            // room up to the ceiling at once (address space, paid for as it
+            // is written) rather than being moved each time it doubles.
+            else if (rawResponseData_.size() >= kWholeRoomAfter && rawResponseData_.capacity() < kLargestInflatedBody)
+                platform::reserveBytes(rawResponseData_, kLargestInflatedBody);
+            const std::size_t left = kLargestInflatedBody - std::min(kLargestInflatedBody, rawResponseData_.size());
+            if (left == 0) {
+                // At the ceiling: a byte more, read aside, tells whether the
+                // body goes past it.
+                count = transfer_.readStream->read(readBuffer(), 1);
+                if (count > 0) {
+                    refuseBody(makeTooLargeError());
+                    return;
+                }
+            } else {
+                count = transfer_.readStream->readAppending(
+                    rawResponseData_, std::min(throttled ? readSize : kLargestDirectRead, left));
             }
         } else {
             count = transfer_.readStream->read(readBuffer(), readSize);

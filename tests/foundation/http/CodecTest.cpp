@@ -267,6 +267,7 @@ TEST(DataDecompressor, InflatesAPieceInBoundedStepsThatTogetherGiveTheWholeBody)
         { 1024 * 1024, SIZE_MAX, false },
         { SIZE_MAX, SIZE_MAX, false },
         { 65536, plain.size(), false },
+        { 65536, SIZE_MAX / 2, false },
         { 65536, plain.size() - 1, true },
     };
     for (const Case& c : cases) {
@@ -281,8 +282,9 @@ TEST(DataDecompressor, InflatesAPieceInBoundedStepsThatTogetherGiveTheWholeBody)
         while (offset < stream.size()) {
             const std::size_t before = out.size();
             std::size_t used = 0;
-            if (!decompressor.uncompressStep(stream.data() + offset, stream.size() - offset, &used, out, &error,
-                    c.limit - std::min(c.limit, out.size()), c.step)) {
+            const std::size_t left = c.limit == SIZE_MAX ? SIZE_MAX : c.limit - std::min(c.limit, out.size());
+            if (!decompressor.uncompressStep(
+                    stream.data() + offset, stream.size() - offset, &used, out, &error, left, c.step)) {
                 failed = true;
                 EXPECT_EQ(out.size(), before);
                 break;

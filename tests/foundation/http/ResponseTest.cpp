@@ -302,16 +302,14 @@ TEST_F(ResponseTest, BodiesPastTheCeilingFailAsTheyArriveWithoutTakingTheMemoryO
         const double grown = testsupport::peakResidentMegabytes() - residentBefore;
         textRead = get->responseString().has_value();
         if (!c.size) {
-            ASSERT_TRUE(get->error());
-            EXPECT_EQ(get->error()->code(), foundation::ResponseTooLargeError);
-            EXPECT_TRUE(foundation::isTooLargeError(*get->error()));
+            EXPECT_TRUE(get->error() && foundation::isTooLargeError(*get->error()));
             EXPECT_EQ(recorder->events.back(), "failed");
             EXPECT_FALSE(read);
             EXPECT_FALSE(textRead);
             // The ceiling, the buffers it grew through (which the sanitizers
             // hold on to a while) and their bookkeeping: far from the
             // hundreds of megabytes each piece of the body inflates to.
-            EXPECT_LT(grown, 320) << "megabytes";
+            EXPECT_LT(grown, 280) << "megabytes";
         } else {
             ASSERT_FALSE(get->error()) << get->error()->description();
             if (c.toFile) {
