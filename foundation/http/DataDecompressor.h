@@ -48,8 +48,8 @@ public:
     // *used tells how much of the piece it took; the rest is given again to
     // the next step. A piece of a few hundred kilobytes may inflate to
     // gigabytes: a thread serving other work inflates it a step at a time.
-    bool uncompressStep(const std::uint8_t* bytes, std::size_t length, std::size_t* used,
-        platform::Bytes& destination, platform::Error* error, std::size_t limit, std::size_t step);
+    bool uncompressStep(const std::uint8_t* bytes, std::size_t length, std::size_t* used, platform::Bytes& destination,
+        platform::Error* error, std::size_t limit, std::size_t step);
 
     // The whole body inflated. A stream that stops before its end is an
     // error, and so is one that inflates to more than `limit` bytes (then

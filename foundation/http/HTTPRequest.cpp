@@ -1737,8 +1737,7 @@ bool HTTPRequest::inflateStep(std::span<const std::uint8_t> piece, std::size_t* 
         // announced (compressed) length when there is one.
         platform::Bytes& body = keepsCompressedBody() ? inflatedResponseData_ : rawResponseData_;
         if (body.capacity() == 0 && contentLength_ > 0)
-            platform::reserveBytes(
-                body, std::size_t(std::min(contentLength_ * kExpectedInflation, kLargestReserve)));
+            platform::reserveBytes(body, std::size_t(std::min(contentLength_ * kExpectedInflation, kLargestReserve)));
         const std::size_t limit = kLargestInflatedBody - std::min(kLargestInflatedBody, body.size());
         if (!transfer_.dataDecompressor->uncompressStep(
                 piece.data(), piece.size(), used, body, &error, limit, kInflateStep)) {

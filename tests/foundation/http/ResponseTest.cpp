@@ -212,7 +212,8 @@ TEST_F(ResponseTest, BodiesPastTheCeilingFailAsTheyArriveWithoutTakingTheMemoryO
     const std::string bomb = testsupport::gzipOfRepeats(4 * kCeiling);
     ASSERT_LT(bomb.size(), std::size_t { 300 } << 10);
     server.on("/bomb",
-        TestHttpServer::reply(response(bomb, TestResponse::Framing::ContentLength, { { "Content-Encoding", "gzip" } })));
+        TestHttpServer::reply(
+            response(bomb, TestResponse::Framing::ContentLength, { { "Content-Encoding", "gzip" } })));
     // Text just under the ceiling: inflating it takes a while, and a screen
     // reads it twice (as data, then as text).
     server.on("/fits",
