@@ -24,8 +24,8 @@ inline std::string gzipOfRepeats(std::size_t size, char fill = '\0', const std::
             out.append(piece->begin(), piece->end());
     };
     if (!head.empty())
-        take(compressor->compressBytes(
-            reinterpret_cast<const std::uint8_t*>(head.data()), head.size(), nullptr, false));
+        take(
+            compressor->compressBytes(reinterpret_cast<const std::uint8_t*>(head.data()), head.size(), nullptr, false));
     const platform::Bytes piece(std::size_t { 1 } << 20, static_cast<std::uint8_t>(fill));
     for (std::size_t left = size; left > 0;) {
         const std::size_t count = std::min(left, piece.size());

@@ -66,7 +66,8 @@ public:
                     [state] {
                         std::lock_guard lock(state->mutex);
                         const auto now = Clock::now();
-                        state->longest = std::max(state->longest, std::chrono::duration<double>(now - state->last).count());
+                        state->longest
+                            = std::max(state->longest, std::chrono::duration<double>(now - state->last).count());
                         state->last = now;
                         state->ticks++;
                     },
