@@ -325,11 +325,11 @@ bool startBombServer()
 // (responseData(), then responseString(), in the completion) whether the
 // request succeeds or fails. Reports, as the worst of the iterations: the
 // peak resident memory above what was resident before, the longest main-loop
-// and network-thread gaps, and the load average.
+// and network-thread gaps (waited, and worked), and the load average.
 void EngineBomb(benchmark::State& state, int megabytes, bool keptCompressed)
 {
     auto url = *platform::Url::parse(bombServer->url("/bomb" + std::to_string(megabytes)));
-    double peak = 0, mainGap = 0, networkGap = 0;
+    double peak = 0, mainGap = 0, networkGap = 0, mainBusy = 0, networkBusy = 0;
     int failed = 0;
     for (auto _ : state) {
         auto get = HTTPRequest::requestWithURL(url);
@@ -356,6 +356,8 @@ void EngineBomb(benchmark::State& state, int megabytes, bool keptCompressed)
             platform::RunLoop::main().runUntil([] { return false; }, 0.05);
             mainGap = std::max(mainGap, onMain.longestGap());
             networkGap = std::max(networkGap, onNetwork.longestGap());
+            mainBusy = std::max(mainBusy, onMain.longestBusyGap());
+            networkBusy = std::max(networkBusy, onNetwork.longestBusyGap());
         }
         peak = std::max(peak, testsupport::peakResidentMegabytes() - before);
         failed += get->error() ? 1 : 0;
@@ -363,6 +365,10 @@ void EngineBomb(benchmark::State& state, int megabytes, bool keptCompressed)
     state.counters["peak_MB"] = peak;
     state.counters["main_gap_ms"] = mainGap * 1000;
     state.counters["net_gap_ms"] = networkGap * 1000;
+    // The CPU time each loop's thread spent between two of its turns: the
+    // gap its own work made, apart from the machine's load.
+    state.counters["main_busy_ms"] = mainBusy * 1000;
+    state.counters["net_busy_ms"] = networkBusy * 1000;
     state.counters["failed"] = failed;
     state.counters["load"] = benchsupport::loadAverage();
 }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <time.h>
 
 namespace testsupport {
 
@@ -44,9 +45,9 @@ inline double residentMegabytes() { return selfStatusMegabytes("VmRSS"); }
 inline double peakResidentMegabytes() { return selfStatusMegabytes("VmHWM"); }
 
 // Notes, from construction until destruction, the longest time between two
-// turns of a run loop: a repeating timer on it (in every mode) reads a clock
-// at each fire. Made on any thread; the timer is added and removed by tasks
-// posted to the loop. Read longestGap() once the watched work is over.
+// turns of a run loop: a repeating timer on it (in every mode) reads the
+// clock, and the CPU time of the loop's thread, at each fire. Made on any thread; the timer is added and removed by
+// tasks posted to the loop. Read longestGap() once the watched work is over.
 class LoopGapWatch {
 public:
     explicit LoopGapWatch(platform::RunLoop& loop, double tickSeconds = 0.002)
@@ -61,14 +62,18 @@ public:
                 if (state->stopped)
                     return;
                 state->last = Clock::now();
+                state->lastBusy = threadSeconds();
                 state->timer = target->addTimer(
                     tickSeconds, tickSeconds,
                     [state] {
                         std::lock_guard lock(state->mutex);
                         const auto now = Clock::now();
+                        const double busy = threadSeconds();
                         state->longest
                             = std::max(state->longest, std::chrono::duration<double>(now - state->last).count());
+                        state->longestBusy = std::max(state->longestBusy, busy - state->lastBusy);
                         state->last = now;
+                        state->lastBusy = busy;
                         state->ticks++;
                     },
                     platform::kCommonRunLoopModes);
@@ -99,6 +104,14 @@ public:
         std::lock_guard lock(state_->mutex);
         return state_->longest;
     }
+    // Seconds: the most CPU time the loop's thread spent between two ticks,
+    // that is, what its own work held it for. Unlike the wait, this does not
+    // grow when a busy machine leaves the thread without a CPU.
+    double longestBusyGap() const
+    {
+        std::lock_guard lock(state_->mutex);
+        return state_->longestBusy;
+    }
     // How many times the timer fired: a watch that never ticked saw nothing.
     long ticks() const
     {
@@ -108,10 +121,18 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+    static double threadSeconds()
+    {
+        timespec now {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+    }
     struct State {
         std::mutex mutex;
         Clock::time_point last;
+        double lastBusy = 0;
         double longest = 0;
+        double longestBusy = 0;
         long ticks = 0;
         bool stopped = false;
         platform::RunLoop::TimerId timer = 0;
