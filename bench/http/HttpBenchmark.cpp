@@ -7,17 +7,30 @@
 // with the engine's buffer size, so that neither side's figure holds a
 // first-run or buffer cost the other does not pay.
 //
+// The gzip download goes through the engine twice: inflated as it comes, and on
+// the default path every screen's reply takes (the body kept compressed as
+// it came and read once, as a screen reads it).
+//
+// Then what hostile gzip bodies (zeros inflating to hundreds of megabytes
+// and more) cost on each path: the peak resident memory on top of what the
+// process held before, the longest the main loop and the network thread went
+// without a turn, and the machine's load beside them.
+//
 // Where the machine has CPUs to spare, nginx runs on CPUs of its own, as a
 // server would on a machine of its own: sharing a CPU with the client turns
 // each request into a cheap hand-over between two processes on one CPU,
 // which favours whichever client happens to land on nginx's CPU and makes
 // the pair of timings swing from run to run.
 
+#include "bench/support/ProcessFigures.h"
 #include "foundation/http/HTTPRequest.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/Value.h"
+#include "tests/support/GzipBomb.h"
+#include "tests/support/LoopAndMemoryWatch.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/TestHttpServer.h"
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -198,6 +211,29 @@ void EngineDownload(benchmark::State& state, const char* path)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kDownloadSize));
 }
 
+// The default path: the body kept compressed as it came, and read once as a
+// screen reads it (responseData(), inside the timing: on this path that is
+// where the body used to be inflated).
+void EngineDownloadKeptCompressed(benchmark::State& state, const char* path)
+{
+    auto url = *platform::Url::parse(server->baseUrl() + path);
+    std::shared_ptr<HTTPRequest> last;
+    std::size_t size = 0;
+    for (auto _ : state) {
+        last.reset();
+        auto get = HTTPRequest::requestWithURL(url);
+        if (!runToEnd(get)) {
+            state.SkipWithError("download failed");
+            return;
+        }
+        size = get->responseData().value_or(platform::Bytes {}).size();
+        last = get;
+    }
+    if (size != kDownloadSize)
+        state.SkipWithError("download incomplete");
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kDownloadSize));
+}
+
 // MARK: - through libcurl alone
 
 std::size_t collect(char* data, std::size_t size, std::size_t count, void* user)
@@ -291,6 +327,78 @@ void CurlDownload(benchmark::State& state, const char* path)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kDownloadSize));
 }
 
+// MARK: - hostile gzip bodies
+
+// A loopback server of the process's own, serving bombs of zeros.
+std::unique_ptr<testsupport::TestHttpServer> bombServer;
+
+bool startBombServer()
+{
+    bombServer = std::make_unique<testsupport::TestHttpServer>();
+    if (!bombServer->start())
+        return false;
+    for (std::size_t megabytes : { 256, 1024 }) {
+        testsupport::TestResponse bomb;
+        bomb.body = testsupport::gzipOfRepeats(megabytes << 20);
+        bomb.headers = { { "Content-Encoding", "gzip" }, { "Content-Type", "application/json" } };
+        std::fprintf(stderr, "bomb of %zu MB inflated: %zu bytes on the wire\n", megabytes, bomb.body.size());
+        bombServer->on("/bomb" + std::to_string(megabytes), testsupport::TestHttpServer::reply(bomb));
+    }
+    return true;
+}
+
+// One hostile body through the engine, read as a screen's reply is read
+// (responseData(), then responseString(), in the completion) whether the
+// request succeeds or fails. Reports, as the worst of the iterations: the
+// peak resident memory above what was resident before, the longest main-loop
+// and network-thread gaps (waited, and worked), and the load average.
+void EngineBomb(benchmark::State& state, int megabytes, bool keptCompressed)
+{
+    auto url = *platform::Url::parse(bombServer->url("/bomb" + std::to_string(megabytes)));
+    double peak = 0, mainGap = 0, networkGap = 0, mainBusy = 0, networkBusy = 0;
+    int failed = 0;
+    for (auto _ : state) {
+        auto get = HTTPRequest::requestWithURL(url);
+        get->setShouldWaitToInflateCompressedResponses(keptCompressed);
+        testsupport::resetPeakResident();
+        const double before = testsupport::residentMegabytes();
+        {
+            testsupport::LoopGapWatch onMain(platform::RunLoop::main());
+            testsupport::LoopGapWatch onNetwork(HTTPRequest::threadForRequest(*get));
+            auto done = std::make_shared<bool>(false);
+            std::weak_ptr<HTTPRequest> weak = get;
+            auto read = [weak, done] {
+                if (auto request = weak.lock()) {
+                    benchmark::DoNotOptimize(request->responseData());
+                    benchmark::DoNotOptimize(request->responseString());
+                }
+                *done = true;
+            };
+            get->setCompletionBlock(read);
+            get->setFailedBlock(read);
+            get->startAsynchronous();
+            platform::RunLoop::main().runUntil([done] { return *done; }, 120);
+            // A few more turns, so that the watches see the loops come back.
+            platform::RunLoop::main().runUntil([] { return false; }, 0.05);
+            mainGap = std::max(mainGap, onMain.longestGap());
+            networkGap = std::max(networkGap, onNetwork.longestGap());
+            mainBusy = std::max(mainBusy, onMain.longestBusyGap());
+            networkBusy = std::max(networkBusy, onNetwork.longestBusyGap());
+        }
+        peak = std::max(peak, testsupport::peakResidentMegabytes() - before);
+        failed += get->error() ? 1 : 0;
+    }
+    state.counters["peak_MB"] = peak;
+    state.counters["main_gap_ms"] = mainGap * 1000;
+    state.counters["net_gap_ms"] = networkGap * 1000;
+    // The CPU time each loop's thread spent between two of its turns: the
+    // gap its own work made, apart from the machine's load.
+    state.counters["main_busy_ms"] = mainBusy * 1000;
+    state.counters["net_busy_ms"] = networkBusy * 1000;
+    state.counters["failed"] = failed;
+    state.counters["load"] = benchsupport::loadAverage();
+}
+
 // Wall time, and the CPU time of the whole client process: every thread the
 // engine runs a request on counts (nginx, a process of its own, does not).
 void measured(benchmark::internal::Benchmark* benchmark)
@@ -306,6 +414,11 @@ BENCHMARK_CAPTURE(EngineDownload, plain, "/big.bin")->Apply(measured);
 BENCHMARK_CAPTURE(CurlDownload, plain, "/big.bin")->Apply(measured);
 BENCHMARK_CAPTURE(EngineDownload, gzip, "/big.json")->Apply(measured);
 BENCHMARK_CAPTURE(CurlDownload, gzip, "/big.json")->Apply(measured);
+BENCHMARK_CAPTURE(EngineDownloadKeptCompressed, gzip, "/big.json")->Apply(measured);
+BENCHMARK_CAPTURE(EngineBomb, kept_256MB, 256, true)->Apply(measured);
+BENCHMARK_CAPTURE(EngineBomb, kept_1GB, 1024, true)->Apply(measured);
+BENCHMARK_CAPTURE(EngineBomb, as_it_comes_256MB, 256, false)->Apply(measured);
+BENCHMARK_CAPTURE(EngineBomb, as_it_comes_1GB, 1024, false)->Apply(measured);
 
 int main(int argc, char** argv)
 {
@@ -314,13 +427,14 @@ int main(int argc, char** argv)
     if (::mkdtemp(home))
         platform::AppPaths::setHome(home);
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (!startServer())
+    if (!startServer() || !startBombServer())
         return 1;
     separateServerFromClient();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     server.reset();
+    bombServer.reset();
     HTTPRequest::shutdownNetworkThread();
     curl_global_cleanup();
     std::system((std::string("rm -rf '") + home + "'").c_str());

@@ -5,23 +5,18 @@
 #include "core/network/ORBReplyParser.h"
 #include "core/network/ORBRequestBuilder.h"
 #include "core/network/ORBRequestTable.h"
+#include "foundation/http/DataDecompressor.h"
 #include "foundation/http/FormDataRequest.h"
 #include "platform/os/Log.h"
 #include "platform/os/PlatformJson.h"
 #include "platform/os/RunLoop.h"
 
 #include <algorithm>
-#include <climits>
 #include <memory>
-#include <zlib.h>
 
 namespace contacts {
 
 namespace {
-
-    // A 32 KB window; zlib and gzip headers are both recognised.
-    constexpr int kAutoDetectWindowBits = 47;
-    constexpr std::size_t kFirstOutput = std::size_t { 64 } << 10;
 
     using core::ORBReplyParser;
 
@@ -85,48 +80,11 @@ std::optional<platform::Bytes> inflateAddressBook(const platform::Bytes& body, s
         *tooLarge = false;
     if (body.empty())
         return body;
-    if (body.size() > UINT_MAX)
-        return std::nullopt;
-    z_stream z {};
-    if (inflateInit2(&z, kAutoDetectWindowBits) != Z_OK)
-        return std::nullopt;
-    struct Ending {
-        z_stream& stream;
-        ~Ending() { inflateEnd(&stream); }
-    } ending { z };
-    z.next_in = const_cast<Bytef*>(body.data());
-    z.avail_in = static_cast<uInt>(body.size());
-
-    // Never more room than one byte past the limit: reaching that byte is
-    // enough to know the book is too large.
-    const std::size_t ceiling = limit + 1;
-    platform::Bytes output(std::min(ceiling, std::max(kFirstOutput, body.size() * 4)));
-    std::size_t produced = 0;
-    for (;;) {
-        if (produced == output.size()) {
-            if (output.size() >= ceiling)
-                break;
-            output.resize(std::min(ceiling, output.size() * 2));
-        }
-        const std::size_t room = std::min<std::size_t>(output.size() - produced, UINT_MAX);
-        z.next_out = output.data() + produced;
-        z.avail_out = static_cast<uInt>(room);
-        const int status = inflate(&z, Z_NO_FLUSH);
-        produced += room - z.avail_out;
-        if (status == Z_STREAM_END) {
-            if (produced > limit)
-                break;
-            output.resize(produced);
-            return output;
-        }
-        if (status == Z_BUF_ERROR && z.avail_out != 0)
-            return std::nullopt; // the input ran out before the stream's end
-        if (status != Z_OK && status != Z_BUF_ERROR)
-            return std::nullopt;
-    }
-    if (tooLarge)
-        *tooLarge = true;
-    return std::nullopt;
+    platform::Error error;
+    auto inflated = foundation::DataDecompressor::uncompressData(body, &error, limit);
+    if (!inflated && tooLarge)
+        *tooLarge = foundation::isTooLargeError(error);
+    return inflated;
 }
 
 AddressBookReply readAddressBookReply(
@@ -230,6 +188,9 @@ void downloadAddressBook(AddressBookDownload download)
             text = failed->responseString();
         if (failed && failed->error())
             platform::log("request failed:%s\n", failed->error()->localizedDescription().c_str());
+        // A book the transfer refused at its ceiling as it arrived.
+        if (failed && failed->error() && foundation::isTooLargeError(*failed->error()))
+            text = kAddressBookTooLargeText;
         if (finish)
             finish(failure(text && !text->empty() ? *text : std::string(ORBNetworkHelper::kConnectionFailedText)));
     });

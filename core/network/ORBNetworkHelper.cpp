@@ -119,7 +119,10 @@ void ORBNetworkHelper::networkRequestWithType(int type, const platform::Url& req
         auto finished = weak.lock();
         if (!finished)
             return;
-        platform::Bytes data = finished->responseData().value_or(finished->rawResponseData());
+        // The body as the transfer kept it: inflated once, off the main loop,
+        // when it came compressed (a body it could not inflate failed the
+        // request instead of coming here).
+        platform::Bytes data = finished->responseData().value_or(platform::Bytes {});
         ORBReplyParser::requestCompleted(type, requestData, finished->responseString(), data, successBlock, failBlock);
     });
     request->setFailedBlock([weak, failBlock] {

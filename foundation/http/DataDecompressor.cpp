@@ -19,6 +19,10 @@ constexpr std::size_t kMinimumGrowth = 1024;
 // The most opened up for inflate at a time: it stays in the cache between
 // its zero-fill and inflate's writes.
 constexpr std::size_t kLargestStretch = 256 * 1024;
+// Past this much, a body inflated under a limit of at most kLargestWholeRoom
+// takes room for all of it.
+constexpr std::size_t kWholeRoomAfter = 1024 * 1024;
+constexpr std::size_t kLargestWholeRoom = std::size_t { 256 } * 1024 * 1024;
 
 } // namespace
 
@@ -83,6 +87,14 @@ std::optional<platform::Bytes> DataDecompressor::uncompressBytes(
 bool DataDecompressor::uncompressBytesAppending(const std::uint8_t* bytes, std::size_t length,
     platform::Bytes& destination, platform::Error* error, std::size_t limit)
 {
+    std::size_t used = 0;
+    return uncompressStep(bytes, length, &used, destination, error, limit, SIZE_MAX);
+}
+
+bool DataDecompressor::uncompressStep(const std::uint8_t* bytes, std::size_t length, std::size_t* used,
+    platform::Bytes& destination, platform::Error* error, std::size_t limit, std::size_t step)
+{
+    *used = length;
     if (length == 0)
         return true;
     if (!streamReady_) {
@@ -106,25 +118,54 @@ bool DataDecompressor::uncompressBytesAppending(const std::uint8_t* bytes, std::
     // Go on while input remains and also while the last call filled the
     // buffer: zlib may still hold output for input it has already taken.
     for (;;) {
-        if (produced == destination.size()) {
-            if (destination.capacity() - produced < stretch)
-                platform::reserveBytes(destination, std::max(destination.capacity() * 2, produced + stretch));
-            destination.resize(produced + stretch);
+        const std::size_t taken = produced - start;
+        if (limit != SIZE_MAX && taken == limit) {
+            // At the limit: a byte more, into a probe of its own, tells
+            // whether the body goes past it, without room made for it.
+            std::uint8_t probe = 0;
+            z.next_out = &probe;
+            z.avail_out = 1;
+            const int status = inflate(&z, Z_NO_FLUSH);
+            if (z.avail_out == 0) {
+                destination.resize(start);
+                platform::setError(error, makeTooLargeError());
+                return false;
+            }
+            if (status == Z_STREAM_END) {
+                streamEnded_ = true;
+                break;
+            }
+            if (status == Z_BUF_ERROR || (status == Z_OK && z.avail_in == 0))
+                break;
+            if (status != Z_OK) {
+                destination.resize(start);
+                platform::setError(error, inflateErrorWithCode(status));
+                return false;
+            }
+            continue;
         }
-        // Never more room than the limit leaves, plus a byte to tell that
-        // the limit was passed.
-        std::size_t room = destination.size() - produced;
-        if (limit != SIZE_MAX)
-            room = std::min(room, limit - std::min(limit, produced - start) + 1);
+        if (produced == destination.size()) {
+            // Never more room than the limit leaves: the body kept under a
+            // ceiling never grows past it.
+            const std::size_t want = limit == SIZE_MAX ? stretch : std::min(stretch, limit - taken);
+            if (destination.capacity() - produced < want) {
+                std::size_t grown = std::max(destination.capacity() * 2, produced + want);
+                // Under a limit, a body past its first stretch is given room
+                // up to the limit at once: address space, paid for only as
+                // it is written, instead of moves of ever larger copies.
+                const std::size_t left = limit - taken;
+                if (limit != SIZE_MAX
+                    && (grown - produced > left || (produced >= kWholeRoomAfter && left <= kLargestWholeRoom)))
+                    grown = produced + left;
+                platform::reserveBytes(destination, grown);
+            }
+            destination.resize(produced + want);
+        }
+        const std::size_t room = destination.size() - produced;
         z.next_out = destination.data() + produced;
         z.avail_out = static_cast<uInt>(room);
         int status = inflate(&z, Z_NO_FLUSH);
         produced += room - z.avail_out;
-        if (produced - start > limit) {
-            destination.resize(start);
-            platform::setError(error, tooLargeError());
-            return false;
-        }
         if (status == Z_STREAM_END) {
             streamEnded_ = true;
             break;
@@ -142,7 +183,12 @@ bool DataDecompressor::uncompressBytesAppending(const std::uint8_t* bytes, std::
         }
         if (z.avail_in == 0 && z.avail_out != 0)
             break;
+        // zlib keeps its place: the rest of the piece waits for the next step.
+        if (produced - start >= step && z.avail_in != 0)
+            break;
     }
+    // Bytes after the end of the stream are taken (and dropped) with it.
+    *used = streamEnded_ ? length : length - z.avail_in;
     destination.resize(produced);
     return true;
 }
@@ -208,10 +254,5 @@ platform::Error DataDecompressor::inflateErrorWithCode(int code)
 }
 
 platform::Error DataDecompressor::truncatedStreamError() { return inflateErrorWithCode(Z_BUF_ERROR); }
-
-platform::Error DataDecompressor::tooLargeError()
-{
-    return makeHTTPRequestError(CompressionError, "Decompression of data stopped: the body is too large");
-}
 
 } // namespace foundation

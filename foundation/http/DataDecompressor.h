@@ -38,13 +38,23 @@ public:
     // already reserved is used as it is. Only the stretch about to be
     // written is opened up ahead of inflate, never the whole reserve. On an
     // error destination is as it was before the call, and false comes back.
-    // More than `limit` bytes from this piece is an error too (tooLargeError):
-    // a small body that inflates without end stops there.
+    // More than `limit` bytes from this piece is an error too (the error
+    // makeTooLargeError gives): a small body that inflates without end stops
+    // there.
     bool uncompressBytesAppending(const std::uint8_t* bytes, std::size_t length, platform::Bytes& destination,
         platform::Error* error, std::size_t limit = SIZE_MAX);
+    // One bounded step of uncompressBytesAppending: it stops once `step`
+    // bytes have come out while some of the piece is still unread, and
+    // *used tells how much of the piece it took; the rest is given again to
+    // the next step. A piece of a few hundred kilobytes may inflate to
+    // gigabytes: a thread serving other work inflates it a step at a time.
+    bool uncompressStep(const std::uint8_t* bytes, std::size_t length, std::size_t* used, platform::Bytes& destination,
+        platform::Error* error, std::size_t limit, std::size_t step);
 
     // The whole body inflated. A stream that stops before its end is an
-    // error, and so is one that inflates to more than `limit` bytes.
+    // error, and so is one that inflates to more than `limit` bytes (then
+    // the error is makeTooLargeError's: isTooLargeError tells it apart).
+    // The one inflation of a whole body under a limit, whoever inflates it.
     static std::optional<platform::Bytes> uncompressData(
         const platform::Bytes& data, platform::Error* error, std::size_t limit = SIZE_MAX);
     // As uncompressData, file to file; the destination is replaced only by a
@@ -54,8 +64,6 @@ public:
     static platform::Error inflateErrorWithCode(int code);
     // The error for a stream that ended before its trailer.
     static platform::Error truncatedStreamError();
-    // The error for a body that inflates past the limit it was given.
-    static platform::Error tooLargeError();
 
 private:
     struct ZStream;

@@ -55,6 +55,8 @@ constexpr std::size_t kLargestDirectRead = std::numeric_limits<std::size_t>::max
 // The announced length is reserved up front up to this much; a server that
 // claims more than it sends costs no more memory than this.
 constexpr unsigned long long kLargestReserve = 64ULL * 1024 * 1024;
+// A body kept in memory past this much takes room up to the ceiling at once.
+constexpr std::size_t kWholeRoomAfter = 1024 * 1024;
 // What a compressed body is expected to inflate to, times its announced
 // length: text and JSON inflate to four times or more. A body that inflates
 // to more grows as it comes (by doubling).
@@ -1096,6 +1098,11 @@ void HTTPRequest::startRequest()
     responseStatusMessage_.clear();
     connectionCanBeReused_ = false;
     transfer_.dataDecompressor.reset();
+    platform::Bytes().swap(transfer_.inflateBacklog);
+    transfer_.inflateBacklogUsed = 0;
+    transfer_.endAwaitsInflation = false;
+    responseBodyError_.reset();
+    platform::Bytes().swap(inflatedResponseData_);
     if (!settings_.downloadDestinationPath)
         rawResponseData_.clear();
     transfer_.readStreamIsScheduled = false;
@@ -1355,9 +1362,12 @@ void HTTPRequest::cancelLoad()
         transfer_.postBodyReadStream->close();
         transfer_.postBodyReadStream.reset();
     }
+    platform::Bytes().swap(transfer_.inflateBacklog);
     if (!settings_.downloadDestinationPath) {
-        if (!complete_)
+        if (!complete_) {
             rawResponseData_.clear();
+            platform::Bytes().swap(inflatedResponseData_);
+        }
     } else {
         transfer_.fileDownloadFd.close();
         transfer_.inflatedFileDownloadFd.close();
@@ -1503,8 +1513,9 @@ void HTTPRequest::handleNetworkEvent(platform::HttpStream::Event event)
         default:
             break;
         }
-        redirect = downloadComplete_ && needsRedirect_ && !error_;
-        challenged = downloadComplete_ && !needsRedirect_ && authenticationNeeded_ && !error_;
+        const bool ended = downloadComplete_ && !transfer_.endAwaitsInflation && !error_;
+        redirect = ended && needsRedirect_;
+        challenged = ended && !needsRedirect_ && authenticationNeeded_;
     });
     if (redirect && !willAskDelegateToConfirmRedirect())
         performRedirect();
@@ -1517,6 +1528,9 @@ void HTTPRequest::handleBytesAvailable()
     if (!responseHeaders_)
         readResponseHeaders();
     if (complete_ || !transfer_.readStream)
+        return;
+    // What is left of a piece that inflates to more than a step goes first.
+    if (!inflateBacklog())
         return;
 
     while (transfer_.readStream && (transfer_.readStreamIsScheduled || downloadComplete_)
@@ -1539,16 +1553,39 @@ void HTTPRequest::handleBytesAvailable()
             // A throttle that began after the head takes back the larger buffer.
             transfer_.readStream->setReceiveBufferLimit(kLargestRead);
         }
-        auto delegate = settings_.delegate.lock();
-        bool toDelegate = (delegate && didReceiveDataSelector_.respondsTo(*delegate)) || dataReceivedBlock_;
+        const bool toDelegate = handsBodyToOwner();
         // A body kept as it comes goes from the stream straight into the
         // response data, without the stop in the read buffer.
         bool direct = !needsRedirect_ && !compressed && !toDelegate && !settings_.downloadDestinationPath;
         long count = 0;
         if (direct) {
+            // Held to the ceiling as it comes: refused as soon as it is
+            // announced or read past it, and never read more than a byte
+            // beyond it.
+            if (contentLength_ > kLargestInflatedBody) {
+                refuseBody(makeTooLargeError());
+                return;
+            }
             if (rawResponseData_.empty() && contentLength_ > rawResponseData_.capacity())
                 platform::reserveBytes(rawResponseData_, std::size_t(std::min(contentLength_, kLargestReserve)));
-            count = transfer_.readStream->readAppending(rawResponseData_, throttled ? readSize : kLargestDirectRead);
+            // A body of no announced length, past its first megabyte, takes
+            // room up to the ceiling at once (address space, paid for as it
+            // is written) rather than being moved each time it doubles.
+            else if (rawResponseData_.size() >= kWholeRoomAfter && rawResponseData_.capacity() < kLargestInflatedBody)
+                platform::reserveBytes(rawResponseData_, kLargestInflatedBody);
+            const std::size_t left = kLargestInflatedBody - std::min(kLargestInflatedBody, rawResponseData_.size());
+            if (left == 0) {
+                // At the ceiling: a byte more, read aside, tells whether the
+                // body goes past it.
+                count = transfer_.readStream->read(readBuffer(), 1);
+                if (count > 0) {
+                    refuseBody(makeTooLargeError());
+                    return;
+                }
+            } else {
+                count = transfer_.readStream->readAppending(
+                    rawResponseData_, std::min(throttled ? readSize : kLargestDirectRead, left));
+            }
         } else {
             count = transfer_.readStream->read(readBuffer(), readSize);
         }
@@ -1572,72 +1609,163 @@ void HTTPRequest::handleBytesAvailable()
             continue;
 
         std::span<const std::uint8_t> buffer(readBuffer(), static_cast<std::size_t>(count));
-        // The inflated piece, when it goes anywhere as a piece of its own (to
-        // the owner or to the inflated download file).
-        const platform::Bytes* inflated = nullptr;
-        std::optional<platform::Bytes> inflatedForOwner;
-        if (compressed) {
-            if (!transfer_.dataDecompressor) {
-                Error error;
-                transfer_.dataDecompressor = DataDecompressor::decompressor(&error);
-                if (!transfer_.dataDecompressor) {
-                    failWithError(error);
-                    return;
-                }
-            }
-            const bool keepInflated = !transfer_.options.shouldWaitToInflateCompressedResponses;
+        if (!compressed) {
+            if (toDelegate)
+                passOnReceivedData(platform::Bytes(buffer.begin(), buffer.end()));
+            else
+                writeToDownloadFile(buffer, nullptr);
+            continue;
+        }
+        if (!transfer_.dataDecompressor) {
             Error error;
-            if (keepInflated && !toDelegate && !settings_.downloadDestinationPath) {
-                // The body kept in memory: inflated straight onto the end of
-                // the response data, which is sized up front from the
-                // announced (compressed) length when there is one.
-                if (rawResponseData_.capacity() == 0 && contentLength_ > 0)
-                    platform::reserveBytes(rawResponseData_,
-                        std::size_t(std::min(contentLength_ * kExpectedInflation, kLargestReserve)));
-                const std::size_t limit = kLargestInflatedBody - std::min(kLargestInflatedBody, rawResponseData_.size());
-                if (!transfer_.dataDecompressor->uncompressBytesAppending(
-                        buffer.data(), buffer.size(), rawResponseData_, &error, limit)) {
-                    failWithError(error);
-                    return;
-                }
-                continue;
-            }
-            if (keepInflated && toDelegate) {
-                // Each piece the owner is handed is its own.
-                inflatedForOwner = transfer_.dataDecompressor->uncompressBytes(buffer.data(), buffer.size(), &error);
-                if (!inflatedForOwner) {
-                    failWithError(error);
-                    return;
-                }
-            } else {
-                // Deferred inflation still follows the stream as it comes, so
-                // a broken or cut body fails the request instead of reaching
-                // the owner as a success; a piece only checked, or only
-                // written out, is inflated into the thread's scratch buffer.
-                platform::Bytes& scratch = inflateScratch();
-                scratch.clear();
-                if (!transfer_.dataDecompressor->uncompressBytesAppending(
-                        buffer.data(), buffer.size(), scratch, &error)) {
-                    releaseLargeInflateScratch();
-                    failWithError(error);
-                    return;
-                }
-                if (keepInflated)
-                    inflated = &scratch;
+            transfer_.dataDecompressor = DataDecompressor::decompressor(&error);
+            if (!transfer_.dataDecompressor) {
+                failWithError(error);
+                return;
             }
         }
-
+        // The piece as it came, where the owner takes it so.
         if (toDelegate) {
-            passOnReceivedData(
-                inflatedForOwner ? std::move(*inflatedForOwner) : platform::Bytes(buffer.begin(), buffer.end()));
+            if (transfer_.options.shouldWaitToInflateCompressedResponses)
+                passOnReceivedData(platform::Bytes(buffer.begin(), buffer.end()));
         } else if (settings_.downloadDestinationPath) {
-            writeToDownloadFile(buffer, inflated);
-        } else {
+            writeToDownloadFile(buffer, nullptr);
+            if (error_)
+                return;
+        } else if (keepsCompressedBody()) {
+            if (rawResponseData_.size() + buffer.size() > kLargestInflatedBody) {
+                refuseBody(makeTooLargeError());
+                return;
+            }
             rawResponseData_.insert(rawResponseData_.end(), buffer.begin(), buffer.end());
         }
-        if (compressed)
-            releaseLargeInflateScratch();
+        if (!inflateArrived(buffer))
+            return;
     }
+}
+
+bool HTTPRequest::handsBodyToOwner() const
+{
+    auto delegate = settings_.delegate.lock();
+    return (delegate && didReceiveDataSelector_.respondsTo(*delegate)) || dataReceivedBlock_;
+}
+
+bool HTTPRequest::keepsCompressedBody() const
+{
+    return transfer_.options.shouldWaitToInflateCompressedResponses && !settings_.downloadDestinationPath
+        && isResponseCompressed();
+}
+
+void HTTPRequest::refuseBody(const platform::Error& error)
+{
+    responseBodyError_ = error;
+    if (!settings_.downloadDestinationPath) {
+        platform::Bytes().swap(inflatedResponseData_);
+        // A body kept compressed stays as it came; one inflated in place
+        // holds only part of the body.
+        if (!keepsCompressedBody() || isTooLargeError(error))
+            platform::Bytes().swap(rawResponseData_);
+    }
+    platform::Bytes().swap(transfer_.inflateBacklog);
+    failWithError(error);
+}
+
+bool HTTPRequest::inflateArrived(std::span<const std::uint8_t> piece)
+{
+    std::size_t used = 0;
+    if (!inflateStep(piece, &used))
+        return false;
+    if (used == piece.size())
+        return true;
+    // Inflated a step at a time from here, each step a task of its own on
+    // the request's loop: the loop serves other requests between them.
+    transfer_.inflateBacklog.assign(piece.begin() + static_cast<std::ptrdiff_t>(used), piece.end());
+    transfer_.inflateBacklogUsed = 0;
+    postInflateStep();
+    return false;
+}
+
+void HTTPRequest::postInflateStep()
+{
+    if (transfer_.inflateStepPosted)
+        return;
+    transfer_.inflateStepPosted = true;
+    auto request = self();
+    requestLoop().post(
+        [request] {
+            request->transfer_.inflateStepPosted = false;
+            request->handleNetworkEvent(platform::HttpStream::kEventHasBytesAvailable);
+            if (request->transfer_.endAwaitsInflation && request->transfer_.inflateBacklog.empty()) {
+                request->transfer_.endAwaitsInflation = false;
+                request->handleNetworkEvent(platform::HttpStream::kEventEndEncountered);
+            }
+        },
+        runLoopMode_);
+}
+
+bool HTTPRequest::inflateBacklog()
+{
+    if (transfer_.inflateBacklog.empty())
+        return true;
+    // The next step is already on its way: it comes back here.
+    if (transfer_.inflateStepPosted)
+        return false;
+    std::span<const std::uint8_t> rest(transfer_.inflateBacklog.data() + transfer_.inflateBacklogUsed,
+        transfer_.inflateBacklog.size() - transfer_.inflateBacklogUsed);
+    std::size_t used = 0;
+    if (!inflateStep(rest, &used))
+        return false;
+    transfer_.lastActivityTime = steadyNow();
+    transfer_.inflateBacklogUsed += used;
+    if (transfer_.inflateBacklogUsed < transfer_.inflateBacklog.size()) {
+        postInflateStep();
+        return false;
+    }
+    transfer_.inflateBacklog.clear();
+    transfer_.inflateBacklogUsed = 0;
+    return true;
+}
+
+bool HTTPRequest::inflateStep(std::span<const std::uint8_t> piece, std::size_t* used)
+{
+    // Each step inflates at most this much: a few milliseconds of the loop.
+    constexpr std::size_t kInflateStep = 2 * 1024 * 1024;
+    Error error;
+    if (!handsBodyToOwner() && !settings_.downloadDestinationPath) {
+        // The body kept in memory: inflated straight onto the end of the
+        // inflated body, under the ceiling, sized up front from the
+        // announced (compressed) length when there is one.
+        platform::Bytes& body = keepsCompressedBody() ? inflatedResponseData_ : rawResponseData_;
+        if (body.capacity() == 0 && contentLength_ > 0)
+            platform::reserveBytes(body, std::size_t(std::min(contentLength_ * kExpectedInflation, kLargestReserve)));
+        const std::size_t limit = kLargestInflatedBody - std::min(kLargestInflatedBody, body.size());
+        if (!transfer_.dataDecompressor->uncompressStep(
+                piece.data(), piece.size(), used, body, &error, limit, kInflateStep)) {
+            refuseBody(error);
+            return false;
+        }
+        return true;
+    }
+    // A piece handed to the owner or written out is inflated into the
+    // thread's scratch buffer; a body kept compressed is still inflated as
+    // it comes, so that a broken or cut body fails the request instead of
+    // reaching the owner as a success.
+    platform::Bytes& scratch = inflateScratch();
+    scratch.clear();
+    if (!transfer_.dataDecompressor->uncompressStep(
+            piece.data(), piece.size(), used, scratch, &error, SIZE_MAX, kInflateStep)) {
+        releaseLargeInflateScratch();
+        failWithError(error);
+        return false;
+    }
+    if (!transfer_.options.shouldWaitToInflateCompressedResponses && !scratch.empty()) {
+        if (handsBodyToOwner())
+            passOnReceivedData(scratch); // each piece the owner is handed is its own
+        else
+            writeToDownloadFile({}, &scratch);
+    }
+    releaseLargeInflateScratch();
+    return !error_;
 }
 
 void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated)
@@ -1659,6 +1787,7 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
                 partialDownloadSize_ = 0;
             }
         }
+        transfer_.downloadAppends = append;
         transfer_.fileDownloadFd = FileDescriptor::open(
             *settings_.temporaryFileDownloadPath, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
         if (!transfer_.fileDownloadFd) {
@@ -1680,8 +1809,8 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
         if (!transfer_.inflatedFileDownloadFd) {
             if (!temporaryUncompressedDataDownloadPath_)
                 temporaryUncompressedDataDownloadPath_ = temporaryPath();
-            transfer_.inflatedFileDownloadFd = FileDescriptor::open(
-                *temporaryUncompressedDataDownloadPath_, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
+            transfer_.inflatedFileDownloadFd = FileDescriptor::open(*temporaryUncompressedDataDownloadPath_,
+                O_WRONLY | O_CREAT | (transfer_.downloadAppends ? O_APPEND : O_TRUNC));
         }
         if (!transfer_.inflatedFileDownloadFd
             || !transfer_.inflatedFileDownloadFd.writeAll(inflated->data(), inflated->size())) {
@@ -1719,6 +1848,11 @@ DownloadPlacement HTTPRequest::takeDownloadFinish()
 
 void HTTPRequest::handleStreamComplete()
 {
+    // The end is taken up once the body that came before it is inflated.
+    if (!transfer_.inflateBacklog.empty()) {
+        transfer_.endAwaitsInflation = true;
+        return;
+    }
     if (transfer_.statusTimer) {
         transfer_.statusTimer->invalidate();
         transfer_.statusTimer.reset();
@@ -1731,6 +1865,10 @@ void HTTPRequest::handleStreamComplete()
         handleBytesAvailable();
     if (error_)
         return;
+    if (!transfer_.inflateBacklog.empty()) {
+        transfer_.endAwaitsInflation = true;
+        return;
+    }
 
     std::optional<Error> result;
     std::optional<DownloadPlacement> finish;
@@ -1750,8 +1888,11 @@ void HTTPRequest::handleStreamComplete()
             transfer_.postBodyReadStream.reset();
         }
         // A compressed body that stopped before its end is a failed download.
-        if (transfer_.dataDecompressor && !needsRedirect_ && !transfer_.dataDecompressor->streamEnded())
+        if (transfer_.dataDecompressor && !needsRedirect_ && !transfer_.dataDecompressor->streamEnded()) {
             result = DataDecompressor::truncatedStreamError();
+            responseBodyError_ = result;
+            platform::Bytes().swap(inflatedResponseData_);
+        }
         transfer_.dataDecompressor.reset();
 
         if (didCreateTemporaryPostDataFile_ && !authenticationNeeded_) {
@@ -2116,12 +2257,10 @@ bool HTTPRequest::isResponseCompressed() const
 std::optional<platform::Bytes> HTTPRequest::responseData() const
 {
     Guard lock(cancelledLock_);
-    if (isResponseCompressed() && transfer_.options.shouldWaitToInflateCompressedResponses
-        && !settings_.downloadDestinationPath) {
-        if (rawResponseData_.empty())
-            return platform::Bytes();
-        return DataDecompressor::uncompressData(rawResponseData_, nullptr, kLargestInflatedBody);
-    }
+    if (responseBodyError_)
+        return std::nullopt;
+    if (keepsCompressedBody())
+        return inflatedResponseData_;
     return rawResponseData_;
 }
 

@@ -254,14 +254,20 @@ public:
     bool allowResumeForFileDownloads() const;
     void setAllowResumeForFileDownloads(bool allow);
     bool downloadComplete() const;
-    // The body: inflated when it came compressed and inflation was deferred.
-    // Empty when the body was handed to a data callback.
-    // A compressed body that inflates to more than kLargestInflatedBody
-    // answers nothing here, and one inflated as it comes (inflation not
-    // deferred) fails the request with CompressionError: a small reply that
-    // inflates without end must not take the process's memory. A body kept
-    // compressed is still taken whole as it came (rawResponseData), for an
-    // owner that inflates it under a limit of its own.
+    // The body, inflated when it came compressed. Empty when the body was
+    // handed to a data callback.
+    // A body kept in memory that comes to more than kLargestInflatedBody
+    // (inflated, or plain as it came) fails the request with
+    // ResponseTooLargeError as soon as it passes that, whichever way it is
+    // inflated: a small reply that inflates without end, or an endless plain
+    // one, must not take the process's memory. Downloads to a file have no
+    // such ceiling. A compressed body is inflated once, on the request's own
+    // loop as it arrives (a step at a time, so that other requests are
+    // served between the steps), and is kept: reading it costs a copy. A
+    // body that could not be inflated (broken, cut short or too large)
+    // answers nothing here. A body kept compressed (inflation deferred) is
+    // still taken whole as it came (rawResponseData), for an owner that
+    // wants the bytes as they were sent.
     std::optional<platform::Bytes> responseData() const;
     static constexpr std::size_t kLargestInflatedBody = std::size_t { 64 } * 1024 * 1024;
     // The body as text in the response's encoding; nullopt when it is not valid there.
@@ -514,6 +520,23 @@ private:
     void performRedirect();
     bool retryUsingNewConnection();
     void writeToDownloadFile(std::span<const std::uint8_t> raw, const platform::Bytes* inflated);
+    // Whether the body goes to the owner piece by piece (a data callback).
+    bool handsBodyToOwner() const;
+    // A body kept compressed in memory, with its inflated copy beside it.
+    bool keepsCompressedBody() const;
+    // Inflates a piece that has arrived, or as much of it as one step
+    // allows; the rest is kept and inflated by steps posted to the request's
+    // loop, and reading waits until it is done. False when reading must
+    // stop: the request failed, or part of the piece waits.
+    bool inflateArrived(std::span<const std::uint8_t> piece);
+    // One step over the piece; *used tells how much of it was taken.
+    bool inflateStep(std::span<const std::uint8_t> piece, std::size_t* used);
+    // Inflates the next step of the kept rest; true once nothing waits.
+    bool inflateBacklog();
+    void postInflateStep();
+    // Fails the request over a body it will not keep, letting the partial
+    // body's memory go.
+    void refuseBody(const platform::Error& error);
     // Putting a finished download at its destination, taken from the request
     // so that it can run away from the network thread.
     DownloadPlacement takeDownloadFinish();
@@ -589,6 +612,16 @@ private:
         FileDescriptor postBodyWriteFd;
         // The response body on its way in.
         std::unique_ptr<DataDecompressor> dataDecompressor;
+        // The rest of a compressed piece that inflates to more than a step,
+        // how much of it is inflated, and whether the next step is posted.
+        platform::Bytes inflateBacklog;
+        std::size_t inflateBacklogUsed = 0;
+        bool inflateStepPosted = false;
+        // The stream ended while a backlog waited: the end is taken up once
+        // it is inflated.
+        bool endAwaitsInflation = false;
+        // The download file was opened to continue a partial one.
+        bool downloadAppends = false;
         FileDescriptor fileDownloadFd;
         FileDescriptor inflatedFileDownloadFd;
         // Progress and the status tick.
@@ -651,6 +684,10 @@ private:
     int responseStatusCode_ = 0;
     std::string responseStatusMessage_;
     platform::Bytes rawResponseData_;
+    // A body kept compressed: what it inflated to as it arrived.
+    platform::Bytes inflatedResponseData_;
+    // Why the body kept in memory was refused (broken, cut short, too large).
+    std::optional<platform::Error> responseBodyError_;
     unsigned long long contentLength_ = 0;
     unsigned long long partialDownloadSize_ = 0;
     unsigned long long totalBytesRead_ = 0;

@@ -14,6 +14,16 @@ platform::Error makeHTTPRequestError(int code, std::string description, const pl
     return platform::Error(HTTPRequestErrorDomain, code, std::move(info));
 }
 
+platform::Error makeTooLargeError()
+{
+    return makeHTTPRequestError(ResponseTooLargeError, "The response body is larger than the most it may come to");
+}
+
+bool isTooLargeError(const platform::Error& error)
+{
+    return error.domain() == HTTPRequestErrorDomain && error.code() == ResponseTooLargeError;
+}
+
 platform::Error posixError(int errnoValue)
 {
     return platform::Error::withDescription(platform::kPosixErrorDomain, errnoValue, std::strerror(errnoValue));

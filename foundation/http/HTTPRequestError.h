@@ -21,10 +21,17 @@ enum HTTPRequestErrorType : int {
     TooMuchRedirectionErrorType = 9,
     UnhandledExceptionError = 10,
     CompressionError = 11,
+    // A body larger than the most it may come to: kept in memory, or
+    // inflated under a limit.
+    ResponseTooLargeError = 12,
 };
 
 // An engine error with its description and, when given, the error beneath it.
 platform::Error makeHTTPRequestError(int code, std::string description, const platform::Error* underlying = nullptr);
+
+// The error of a body past its limit, and the test for it.
+platform::Error makeTooLargeError();
+bool isTooLargeError(const platform::Error& error);
 
 // A POSIX error for errno, used as the underlying error of file failures.
 platform::Error posixError(int errnoValue);

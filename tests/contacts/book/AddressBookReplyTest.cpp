@@ -8,6 +8,7 @@
 #include "platform/os/RunLoop.h"
 #include "server/StandinServer.h"
 #include "tests/contacts/ContactsTestSupport.h"
+#include "tests/support/LoopAndMemoryWatch.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "tests/support/LoopFigures.h"
@@ -56,9 +57,11 @@ TEST_F(AddressBookReplySize, AReplyThatInflatesPastTheLimitIsRefusedAndChangesNo
     ASSERT_FALSE(before.empty());
     const auto recordBefore = bookRecord(harness(), kTeacherUid);
     // An empty list, valid once inflated, of a few dozen kilobytes that would
-    // come to more than the limit: plain, and as a transfer's content encoding.
+    // come to more than the limit: plain, and as a transfer's content
+    // encoding (eight times the limit: each piece the transfer reads would
+    // inflate to hundreds of megabytes).
     const std::string bomb = compressedWithPadding("[", kLimit, "]", false);
-    const std::string gzipBomb = compressedWithPadding("[", kLimit, "]", true);
+    const std::string gzipBomb = compressedWithPadding("[", 8 * kLimit, "]", true);
     ASSERT_LT(bomb.size(), std::size_t { 1 } << 20);
     const ScriptedReply replies[] = {
         ScriptedReply::custom(200, bomb, "application/octet-stream"),
@@ -68,10 +71,14 @@ TEST_F(AddressBookReplySize, AReplyThatInflatesPastTheLimitIsRefusedAndChangesNo
     for (const auto& reply : replies) {
         harness().server()->script().forCommand(kBook, reply);
         const std::size_t failures = notified(ContactsViewController::kFailedRefreshContacts);
+        ASSERT_TRUE(resetPeakResident());
+        const double residentBefore = residentMegabytes();
         book()->btnRefreshTouchUpInside(nullptr);
         ++sent;
         ASSERT_TRUE(harness().runUntil(
             [&] { return notified(ContactsViewController::kFailedRefreshContacts) == failures + 1; }, 60));
+        // Refused within the limit, not after inflating all of it.
+        EXPECT_LT(peakResidentMegabytes() - residentBefore, 250) << "megabytes";
         EXPECT_EQ(harness().overlayText(), contacts::kAddressBookTooLargeText);
         EXPECT_FALSE(book()->isRefresh());
         EXPECT_EQ(storedGroups(), before);

@@ -17,6 +17,7 @@
 #include "server/Compression.h"
 #include "core/session/ORBEndpoints.h"
 #include "tests/core/network/DispatcherFixture.h"
+#include "tests/support/GzipBomb.h"
 #include "tests/support/LoopFigures.h"
 
 #include <chrono>
@@ -90,6 +91,12 @@ TEST_F(DispatcherTest, RefusalsReachTheFailureBlockWithAReadableText)
         { ScriptedReply::http500Html(), "数据解析错误" },
         { ScriptedReply::custom(200, "\"just a text\""), "数据解析错误" },
         { ScriptedReply::custom(200, ""), "数据解析错误" },
+        // Past the ceiling once inflated: the transfer fails, and no parser
+        // is handed the compressed bytes as if they were the reply.
+        { ScriptedReply::custom(200,
+              testsupport::gzipOfRepeats(foundation::HTTPRequest::kLargestInflatedBody + 1, ' ', R"({"items":[)"),
+              "application/json; charset=UTF-8", { { "Content-Encoding", "gzip" } }),
+            core::ORBNetworkHelper::kConnectionFailedText },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reply.description());

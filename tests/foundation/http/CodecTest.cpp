@@ -242,3 +242,82 @@ TEST(DataDecompressor, AFailedPieceLeavesTheBufferAsItWas)
     EXPECT_EQ(unreadyError.code(), CompressionError);
     EXPECT_EQ(toString(untouched), "as it was");
 }
+
+TEST(DataDecompressor, InflatesAPieceInBoundedStepsThatTogetherGiveTheWholeBody)
+{
+    TempDir dir;
+    // Zeros between two stretches of text: each step ends inside the zeros,
+    // and a second member follows that is not part of the body.
+    Bytes plain = sampleBytes(3000, 15);
+    plain.resize(plain.size() + 3 * 1024 * 1024, 0);
+    Bytes tail = sampleBytes(900, 16);
+    plain.insert(plain.end(), tail.begin(), tail.end());
+    Bytes stream = gzipWithTool(dir, plain);
+    Bytes second = gzipWithTool(dir, toBytes("another member"));
+    stream.insert(stream.end(), second.begin(), second.end());
+
+    struct Case {
+        std::size_t step;
+        std::size_t limit;
+        bool tooLarge;
+    };
+    const Case cases[] = {
+        { 4096, SIZE_MAX, false },
+        { 65536, SIZE_MAX, false },
+        { 1024 * 1024, SIZE_MAX, false },
+        { SIZE_MAX, SIZE_MAX, false },
+        { 65536, plain.size(), false },
+        { 65536, SIZE_MAX / 2, false },
+        { 65536, plain.size() - 1, true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("step " + std::to_string(c.step) + " limit " + std::to_string(c.limit));
+        DataDecompressor decompressor;
+        ASSERT_FALSE(decompressor.setupStream());
+        Bytes out;
+        Error error;
+        std::size_t offset = 0;
+        int steps = 0;
+        bool failed = false;
+        while (offset < stream.size()) {
+            const std::size_t before = out.size();
+            std::size_t used = 0;
+            const std::size_t left = c.limit == SIZE_MAX ? SIZE_MAX : c.limit - std::min(c.limit, out.size());
+            if (!decompressor.uncompressStep(
+                    stream.data() + offset, stream.size() - offset, &used, out, &error, left, c.step)) {
+                failed = true;
+                EXPECT_EQ(out.size(), before);
+                break;
+            }
+            ++steps;
+            // A step stops soon after its bound, and always moves on.
+            if (c.step != SIZE_MAX) {
+                EXPECT_LE(out.size() - before, c.step + 256 * 1024);
+            }
+            ASSERT_TRUE(used > 0 || out.size() > before);
+            offset += used;
+        }
+        if (c.tooLarge) {
+            EXPECT_TRUE(failed);
+            EXPECT_TRUE(foundation::isTooLargeError(error)) << error.description();
+            continue;
+        }
+        ASSERT_FALSE(failed) << error.description();
+        EXPECT_TRUE(decompressor.streamEnded());
+        EXPECT_TRUE(out == plain);
+        if (c.step <= 1024 * 1024)
+            EXPECT_GE(steps, int(plain.size() / (c.step + 256 * 1024)));
+        else
+            EXPECT_EQ(steps, 1);
+    }
+    // Inflated whole, the body says "too large" by its error, and a broken
+    // one does not.
+    Error tooLarge;
+    EXPECT_FALSE(DataDecompressor::uncompressData(stream, &tooLarge, plain.size() - 1));
+    EXPECT_TRUE(foundation::isTooLargeError(tooLarge));
+    Bytes broken(stream.begin(), stream.begin() + static_cast<long>(stream.size() / 3));
+    Error cut;
+    EXPECT_FALSE(DataDecompressor::uncompressData(broken, &cut, plain.size()));
+    EXPECT_EQ(cut.code(), CompressionError);
+    EXPECT_FALSE(foundation::isTooLargeError(cut));
+}

@@ -1,0 +1,144 @@
+#pragma once
+
+// What a hostile reply costs the process while it is read: the peak of its
+// resident memory, and the longest a run loop (the main one, or the network
+// thread's) went without a turn. Read by the tests that bound those costs
+// generously and by the benchmarks that report them.
+
+#include "platform/os/RunLoop.h"
+#include "tests/support/ProcessUtil.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <time.h>
+
+namespace testsupport {
+
+// A field "Name: <kB> kB" of /proc/self/status, in megabytes; 0 when absent.
+inline double selfStatusMegabytes(const std::string& name)
+{
+    std::ifstream file("/proc/self/status");
+    std::string line;
+    const std::string key = name + ":";
+    while (std::getline(file, line))
+        if (line.rfind(key, 0) == 0)
+            return std::stod(line.substr(key.size())) / 1024.0;
+    return 0;
+}
+
+// Starts the peak resident memory (VmHWM) again from what is resident now,
+// so that a later peakResidentMegabytes() tells what came on top of it.
+// False where the kernel does not allow it.
+inline bool resetPeakResident()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return bool(clear);
+}
+
+inline double residentMegabytes() { return selfStatusMegabytes("VmRSS"); }
+inline double peakResidentMegabytes() { return selfStatusMegabytes("VmHWM"); }
+
+// Notes, from construction until destruction, the longest time between two
+// turns of a run loop: a repeating timer on it (in every mode) reads the
+// clock, and the CPU time of the loop's thread, at each fire. Made on any thread; the timer is added and removed by
+// tasks posted to the loop. Read longestGap() once the watched work is over.
+class LoopGapWatch {
+public:
+    explicit LoopGapWatch(platform::RunLoop& loop, double tickSeconds = 0.002)
+        : loop_(loop)
+        , state_(std::make_shared<State>())
+    {
+        auto state = state_;
+        platform::RunLoop* target = &loop_;
+        loop_.post(
+            [state, target, tickSeconds] {
+                std::lock_guard lock(state->mutex);
+                if (state->stopped)
+                    return;
+                state->last = Clock::now();
+                state->lastBusy = threadSeconds();
+                state->timer = target->addTimer(
+                    tickSeconds, tickSeconds,
+                    [state] {
+                        std::lock_guard lock(state->mutex);
+                        const auto now = Clock::now();
+                        const double busy = threadSeconds();
+                        state->longest
+                            = std::max(state->longest, std::chrono::duration<double>(now - state->last).count());
+                        state->longestBusy = std::max(state->longestBusy, busy - state->lastBusy);
+                        state->last = now;
+                        state->lastBusy = busy;
+                        state->ticks++;
+                    },
+                    platform::kCommonRunLoopModes);
+            },
+            platform::kCommonRunLoopModes);
+    }
+    ~LoopGapWatch()
+    {
+        auto state = state_;
+        platform::RunLoop* target = &loop_;
+        {
+            std::lock_guard lock(state->mutex);
+            state->stopped = true;
+        }
+        loop_.post(
+            [state, target] {
+                if (state->timer)
+                    target->cancelTimer(state->timer);
+            },
+            platform::kCommonRunLoopModes);
+    }
+    LoopGapWatch(const LoopGapWatch&) = delete;
+    LoopGapWatch& operator=(const LoopGapWatch&) = delete;
+
+    // Seconds: the longest wait between two ticks so far.
+    double longestGap() const
+    {
+        std::lock_guard lock(state_->mutex);
+        return state_->longest;
+    }
+    // Seconds: the most CPU time the loop's thread spent between two ticks,
+    // that is, what its own work held it for. Unlike the wait, this does not
+    // grow when a busy machine leaves the thread without a CPU.
+    double longestBusyGap() const
+    {
+        std::lock_guard lock(state_->mutex);
+        return state_->longestBusy;
+    }
+    // How many times the timer fired: a watch that never ticked saw nothing.
+    long ticks() const
+    {
+        std::lock_guard lock(state_->mutex);
+        return state_->ticks;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static double threadSeconds()
+    {
+        timespec now {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+    }
+    struct State {
+        std::mutex mutex;
+        Clock::time_point last;
+        double lastBusy = 0;
+        double longest = 0;
+        double longestBusy = 0;
+        long ticks = 0;
+        bool stopped = false;
+        platform::RunLoop::TimerId timer = 0;
+    };
+    platform::RunLoop& loop_;
+    std::shared_ptr<State> state_;
+};
+
+} // namespace testsupport
