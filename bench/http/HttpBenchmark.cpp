@@ -219,16 +219,17 @@ void EngineDownloadKeptCompressed(benchmark::State& state, const char* path)
     auto url = *platform::Url::parse(server->baseUrl() + path);
     std::shared_ptr<HTTPRequest> last;
     std::size_t size = 0;
-    for (auto _ : state) {
+    auto download = [&] {
         last.reset();
         auto get = HTTPRequest::requestWithURL(url);
-        if (!runToEnd(get)) {
-            state.SkipWithError("download failed");
-            return;
-        }
+        if (!runToEnd(get))
+            return false;
         size = get->responseData().value_or(platform::Bytes {}).size();
         last = get;
-    }
+        return true;
+    };
+    if (!timedWarm(state, download, "download failed"))
+        return;
     if (size != kDownloadSize)
         state.SkipWithError("download incomplete");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kDownloadSize));

@@ -12,30 +12,6 @@
 
 namespace testsupport {
 
-namespace {
-    // A "Name:   123 kB" field of /proc/self/status, in bytes.
-    std::size_t statusBytes(const std::string& name)
-    {
-        std::istringstream lines(readTextFile("/proc/self/status"));
-        std::string line;
-        while (std::getline(lines, line)) {
-            if (line.rfind(name + ":", 0) == 0)
-                return std::size_t(std::stoull(line.substr(name.size() + 1))) * 1024;
-        }
-        return 0;
-    }
-} // namespace
-
-std::size_t residentBytes() { return statusBytes("VmRSS"); }
-
-std::size_t peakResidentBytes() { return statusBytes("VmHWM"); }
-
-void resetPeakResident()
-{
-    std::ofstream refs("/proc/self/clear_refs");
-    refs << "5";
-}
-
 struct MainLoopGapMeter::State {
     using Clock = std::chrono::steady_clock;
     bool running = true;

@@ -169,7 +169,7 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
         const std::size_t failures = notified(ContactsViewController::kFailedRefreshContacts);
         const std::size_t completions = notified(ContactsViewController::kCompletedRefreshContacts);
         harness().advance(0.05);
-        const std::size_t before = testsupport::residentBytes();
+        const double before = testsupport::residentMegabytes();
         testsupport::resetPeakResident();
         book()->btnRefreshTouchUpInside(nullptr);
         ASSERT_TRUE(harness().runUntil(
@@ -179,8 +179,7 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
             },
             120));
         // Generous: a sanitizer build keeps freed memory a while.
-        const std::size_t peak = testsupport::peakResidentBytes();
-        EXPECT_LT(peak - std::min(before, peak), std::size_t { 320 } << 20);
+        EXPECT_LT(testsupport::peakResidentMegabytes() - before, 320) << "megabytes";
         if (c.failure) {
             EXPECT_EQ(notified(ContactsViewController::kFailedRefreshContacts), failures + 1);
             EXPECT_EQ(harness().overlayText(), c.failure);
