@@ -22,6 +22,7 @@
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
+#include "platform/os/OperationQueue.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/services/UrlOpener.h"
@@ -176,6 +177,11 @@ void closeScreens()
     // The requests those screens cancelled are finished on the network
     // thread; it ends here, before the exit handlers destroy what it uses.
     HTTPRequest::shutdownNetworkThread();
+    // So does the work still running on the background pool (an address
+    // book being read) and on the operation queues (a picture being written
+    // to the cache): the statics it reads and the libraries' tables it uses
+    // go with the exit handlers.
+    platform::drainBackgroundWork();
 }
 
 int runInWindow(platform::host::HostOptions options)

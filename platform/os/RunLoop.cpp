@@ -974,6 +974,18 @@ namespace {
             done_.wait(lock, [&] { return completed_ >= target; });
         }
 
+        bool drain(double timeoutSeconds)
+        {
+            if (tIsWorker) {
+                log("dispatchDrain: called on a worker, which cannot wait for itself\n");
+                return false;
+            }
+            std::unique_lock lock(mutex_);
+            const std::uint64_t target = submitted_;
+            return done_.wait_for(lock, std::chrono::duration<double>(std::max(0.0, timeoutSeconds)),
+                [&] { return completed_ >= target; });
+        }
+
     private:
         static int wantedThreads()
         {
@@ -1028,5 +1040,7 @@ void dispatchAsync(Task fn)
 }
 
 void dispatchDrain() { workerPool().drain(); }
+
+bool dispatchDrain(double timeoutSeconds) { return workerPool().drain(timeoutSeconds); }
 
 } // namespace platform

@@ -204,5 +204,7 @@ void dispatchAsync(Task fn);
 // Blocks until every task handed to dispatchAsync so far has run (tests).
 // Called on a worker it returns at once, since it cannot wait for itself.
 void dispatchDrain();
+// The same, giving up after timeoutSeconds; true when every task has run.
+bool dispatchDrain(double timeoutSeconds);
 
 } // namespace platform
