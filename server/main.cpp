@@ -15,9 +15,9 @@ const char* const kUsage = "usage: orb-standin [--port N] [--data DIR] [--log FI
                            "                   [--deliver-every SECONDS]\n"
                            "\n"
                            "Serves the demo school on http://127.0.0.1:N/ (default 8090; 0 picks a free port)\n"
-                           "until SIGINT or SIGTERM. DIR (default ./standin-data) holds standin.db, created and\n"
-                           "seeded on first start, and the uploaded files. --log appends each request as a JSON\n"
-                           "line (passwords masked). --seed-only creates the data and exits. --deliver-every\n"
+                           "until SIGINT, SIGTERM or SIGHUP. DIR (default ./standin-data) holds standin.db, created\n"
+                           "and seeded on first start, and the uploaded files. --log appends each request as a\n"
+                           "JSON line (passwords masked). --seed-only creates the data and exits. --deliver-every\n"
                            "makes the demo parent 张伟 send the demo teacher 李建国 a short message every SECONDS\n"
                            "(a decimal number above zero), which the teacher's client receives on its next poll.\n"
                            "\n"
@@ -100,6 +100,8 @@ int main(int argc, char** argv)
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    // A closed terminal ends the server as a termination request does.
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     server::StandinServer standin(options);
@@ -113,6 +115,7 @@ int main(int argc, char** argv)
     int received = 0;
     sigwait(&signals, &received);
     standin.stop();
-    std::fprintf(stderr, "orb-standin: stopped (%s)\n", received == SIGINT ? "SIGINT" : "SIGTERM");
+    const char* name = received == SIGINT ? "SIGINT" : received == SIGHUP ? "SIGHUP" : "SIGTERM";
+    std::fprintf(stderr, "orb-standin: stopped (%s)\n", name);
     return 0;
 }

@@ -17,12 +17,14 @@
 #include "foundation/http/HTTPRequest.h"
 #include "contacts/ContactsClasses.h"
 #include "messaging/MessagingClasses.h"
+#include "messaging/send/MessageLoader.h"
 #include "circle/CircleClasses.h"
 #include "platform/host/DesktopHost.h"
 #include "platform/os/AllocatorBounds.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
+#include "platform/os/OperationQueue.h"
 #include "platform/os/RunLoop.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/services/UrlOpener.h"
@@ -58,20 +60,23 @@ const char* kUsage = "usage: orb-client [--small-screen] [--actual-size] [--scre
                      "phone size, fitted to the display's height (--actual-size: one screen pixel per\n"
                      "window pixel). F12 writes a PNG of the screen into the --screenshots folder (default:\n"
                      "the working directory); --silent leaves the sound device alone; --gl shows the frames\n"
-                     "through the desktop's GL renderer. Closing the window (or an interrupt or termination\n"
-                     "signal) ends the client. Without a display it says so and exits with status 2.\n"
+                     "through the desktop's GL renderer. Closing the window (or an interrupt, termination or\n"
+                     "hang-up signal) ends the client, after at most two seconds for messages still on their\n"
+                     "way. Without a display it says so and exits with status 2.\n"
                      "--small-screen runs the 3.5-inch phone (320 x 480 points) instead of the 4-inch one\n"
                      "(320 x 568), in the window and on the tour alike.\n"
                      "--tour DIR runs headless instead: signs in through the login screen (the demo teacher\n"
                      "unless --account and --password are given), visits every tab and writes a PNG of each\n"
                      "screen into DIR.\n";
 
-// An interrupt or a termination request closes the window, so the
+// An interrupt, a termination request or a hang-up closes the window, so the
 // application ends the way closing it by hand ends it. The handler only
 // writes into a pipe the main loop watches: nothing else is safe there.
 int signalPipe[2] = { -1, -1 };
 
 volatile std::sig_atomic_t endingSignal = 0;
+
+constexpr int kEndingSignals[] = { SIGINT, SIGTERM, SIGHUP };
 
 void onSignal(int signal)
 {
@@ -181,6 +186,28 @@ void closeScreens()
     // The requests those screens cancelled are finished on the network
     // thread; it ends here, before the exit handlers destroy what it uses.
     HTTPRequest::shutdownNetworkThread();
+    // So does the work still running on the background pool (an address
+    // book being read) and on the operation queues (a picture being written
+    // to the cache): the statics it reads and the libraries' tables it uses
+    // go with the exit handlers.
+    platform::drainBackgroundWork();
+}
+
+// Messages already on their way when the client is told to end (a signal,
+// the window closed) are given a moment to reach the server and be kept in
+// the sender's history: otherwise the other side receives a message its
+// sender never sees again. The main loop runs meanwhile, since the replies
+// are handled there.
+constexpr double kSendGraceSeconds = 2.0;
+
+void finishSendsOnTheirWay()
+{
+    auto loader = MessageLoader::shareLoader();
+    if (loader->pendingCount() == 0)
+        return;
+    std::printf("orb-client: waiting for %zu message(s) on their way\n", loader->pendingCount());
+    std::fflush(stdout);
+    waitFor([&] { return loader->pendingCount() == 0; }, kSendGraceSeconds);
 }
 
 int runInWindow(platform::host::HostOptions options)
@@ -219,8 +246,9 @@ int runInWindow(platform::host::HostOptions options)
                   while (read(signalPipe[0], bytes, sizeof bytes) > 0) { }
                   host.requestClose();
               });
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
+        // A closed terminal (SIGHUP) ends the client as an interrupt does.
+        for (int ending : kEndingSignals)
+            std::signal(ending, onSignal);
     }
     auto& application = UIApplication::sharedApplication();
     application.setDelegate(std::make_shared<ORBAppDelegate>());
@@ -260,6 +288,7 @@ int runInWindow(platform::host::HostOptions options)
         else
             std::printf("orb-client: ends: %s\n", host.closeReason().empty() ? "closed" : host.closeReason().c_str());
         std::fflush(stdout);
+        finishSendsOnTheirWay();
     } else {
         status = 1;
     }
@@ -269,8 +298,8 @@ int runInWindow(platform::host::HostOptions options)
     platform::UserDefaults::standard()->synchronize();
     if (signalSource) {
         // A second interrupt while the client winds down ends it at once.
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
+        for (int ending : kEndingSignals)
+            std::signal(ending, SIG_DFL);
         platform::RunLoop::main().removeSource(signalSource);
         close(signalPipe[0]);
         close(signalPipe[1]);

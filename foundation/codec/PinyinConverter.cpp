@@ -35,17 +35,8 @@ namespace {
         }
     };
 
-    // Never destroyed: a worker still converting names while the process
-    // exits must not find the table (or its lock) gone under it.
-    struct CacheState {
-        std::mutex mutex;
-        std::shared_ptr<const PinyinCache> cache;
-    };
-    CacheState& cacheState()
-    {
-        static auto* state = new CacheState;
-        return *state;
-    }
+    std::mutex cacheMutex;
+    std::shared_ptr<const PinyinCache> cache;
 
     std::shared_ptr<const PinyinCache> buildCache()
     {
@@ -74,11 +65,10 @@ namespace {
 
     std::shared_ptr<const PinyinCache> currentCache()
     {
-        auto& state = cacheState();
-        std::lock_guard lock(state.mutex);
-        if (!state.cache)
-            state.cache = buildCache();
-        return state.cache;
+        std::lock_guard lock(cacheMutex);
+        if (!cache)
+            cache = buildCache();
+        return cache;
     }
 
     // Decodes one code point; malformed input yields U+FFFD and moves one byte on.
@@ -288,9 +278,8 @@ void PinyinConverter::initCache() { currentCache(); }
 
 void PinyinConverter::clearCache()
 {
-    auto& state = cacheState();
-    std::lock_guard lock(state.mutex);
-    state.cache.reset();
+    std::lock_guard lock(cacheMutex);
+    cache.reset();
 }
 
 std::size_t PinyinConverter::rowCount() { return kPinyinTableSize; }

@@ -42,8 +42,9 @@ void logError(const HTTPRequest& request)
 
 std::shared_ptr<MessageLoader> MessageLoader::shareLoader()
 {
-    // Kept for the whole process, past the end of main: messages still
-    // travelling then are simply abandoned, never cancelled into a torn-down engine.
+    // Kept for the whole process, past the end of main: the client gives
+    // messages on their way a moment at exit to be sent and stored; those
+    // still travelling after it are abandoned, never cancelled into a torn-down engine.
     static auto* instance = new std::shared_ptr<MessageLoader>(create());
     return *instance;
 }

@@ -1,6 +1,7 @@
 #include "platform/os/OperationQueue.h"
 
 #include "platform/os/Log.h"
+#include "platform/os/RunLoop.h"
 
 #include <algorithm>
 #include <chrono>
@@ -247,6 +248,32 @@ struct OperationQueue::Impl : std::enable_shared_from_this<OperationQueue::Impl>
     }
 
     bool allFinishedLocked() const { return pending.empty() && running.empty() && finishing == 0 && inStart == 0; }
+    // Nothing runs, and nothing waits that could start: a suspended queue's
+    // waiting operations stay where they are.
+    bool atRestLocked() const
+    {
+        return running.empty() && finishing == 0 && inStart == 0 && (suspended || pending.empty());
+    }
+
+    // Every queue alive, for the wait at the end of the process. Never
+    // destroyed: queues owned by statics go during the exit handlers.
+    static std::mutex& registryMutex()
+    {
+        static auto* mutex = new std::mutex;
+        return *mutex;
+    }
+    static std::vector<std::weak_ptr<Impl>>& registry()
+    {
+        static auto* queues = new std::vector<std::weak_ptr<Impl>>;
+        return *queues;
+    }
+    void enlist()
+    {
+        std::lock_guard lock(registryMutex());
+        auto& queues = registry();
+        std::erase_if(queues, [](const std::weak_ptr<Impl>& queue) { return queue.expired(); });
+        queues.push_back(weak_from_this());
+    }
 };
 
 thread_local OperationQueue::Impl* OperationQueue::Impl::tWorkerOf = nullptr;
@@ -416,6 +443,7 @@ void Operation::markFinished()
 OperationQueue::OperationQueue()
     : impl_(std::make_shared<Impl>())
 {
+    impl_->enlist();
 }
 
 OperationQueue::~OperationQueue()
@@ -571,6 +599,44 @@ bool OperationQueue::waitUntilAllOperationsAreFinished(double timeoutSeconds)
     std::unique_lock lock(impl_->mutex);
     return impl_->allDone.wait_for(
         lock, std::chrono::duration<double>(std::max(0.0, timeoutSeconds)), [&] { return impl_->allFinishedLocked(); });
+}
+
+bool OperationQueue::waitUntilAllQueuesAreAtRest(double timeoutSeconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
+    std::vector<std::shared_ptr<Impl>> queues;
+    {
+        std::lock_guard lock(Impl::registryMutex());
+        for (const auto& queue : Impl::registry())
+            if (auto alive = queue.lock())
+                queues.push_back(std::move(alive));
+    }
+    bool rested = true;
+    for (const auto& queue : queues) {
+        // An operation cannot wait for its own queue.
+        if (Impl::tWorkerOf == queue.get()) {
+            rested = false;
+            continue;
+        }
+        std::unique_lock lock(queue->mutex);
+        if (!queue->allDone.wait_until(lock, deadline, [&] { return queue->atRestLocked(); }))
+            rested = false;
+    }
+    return rested;
+}
+
+bool drainBackgroundWork(double timeoutSeconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
+    auto left = [&] { return std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count(); };
+    // A task may queue an operation and an operation may hand a task to the
+    // pool: round again until the pool is found idle after the queues.
+    for (;;) {
+        if (!dispatchDrain(left()) || !OperationQueue::waitUntilAllQueuesAreAtRest(left()))
+            return false;
+        if (dispatchDrain(0))
+            return true;
+    }
 }
 
 void OperationQueue::setOperationFinishedHandler(std::function<void(const std::shared_ptr<Operation>&)> handler)

@@ -99,10 +99,23 @@ public:
 
     void setOperationFinishedHandler(std::function<void(const std::shared_ptr<Operation>&)> handler);
 
+    // Waits, at most timeoutSeconds in all, until no queue alive runs an
+    // operation or holds one that could start (a suspended queue's waiting
+    // operations do not count). True when they all came to rest in time.
+    static bool waitUntilAllQueuesAreAtRest(double timeoutSeconds);
+
 private:
     friend class Operation;
     struct Impl;
     std::shared_ptr<Impl> impl_;
 };
+
+// Waits, at most timeoutSeconds in all, until the background pool
+// (dispatchAsync) has run every task and every operation queue is at rest.
+// For the end of the process: what they run still uses statics that the exit
+// handlers destroy (and libraries' clean-up handlers free). True when
+// everything came to rest in time. The bound keeps a task that never ends
+// (one waiting for the main thread, say) from holding the exit.
+bool drainBackgroundWork(double timeoutSeconds = 2.0);
 
 } // namespace platform

@@ -19,9 +19,13 @@
 #include <tuple>
 #include <unordered_map>
 
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace platform {
@@ -53,6 +57,26 @@ namespace {
         } catch (...) {
             log("RunLoop: %s threw a non-standard exception\n", what);
         }
+    }
+
+    // Which file a descriptor names: its number alone does not say, since a
+    // closed number comes back for the next file opened, on any thread.
+    struct FileId {
+        dev_t device = 0;
+        ino_t inode = 0;
+        bool open = false;
+        bool operator==(const FileId&) const = default;
+    };
+
+    // Asked of the kernel directly: by now the number may name another
+    // thread's file, which is only compared here, never used, and which the
+    // thread checker would take for a use of that file without its order.
+    FileId fileOf(int fd)
+    {
+        struct statx status { };
+        if (syscall(SYS_statx, fd, "", AT_EMPTY_PATH, STATX_INO, &status) != 0)
+            return {};
+        return { makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino, true };
     }
 
     // Waits longer than this are split; the loop simply goes round again.
@@ -102,12 +126,14 @@ struct RunLoop::Impl {
         std::uint32_t events;
         std::shared_ptr<std::function<void(std::uint32_t)>> callback;
         std::string mode;
+        FileId file; // what the descriptor named when the source was added
     };
     struct FdState {
         std::vector<SourceId> sources;
         bool pollable = true; // regular files cannot be watched by epoll: they are always ready
         bool inEpoll = false;
         std::uint32_t registered = 0;
+        FileId file; // the file epoll watches under this number
     };
 
     std::thread::id owner = std::this_thread::get_id();
@@ -623,8 +649,18 @@ RunLoop::SourceId RunLoop::addSource(
 {
     if (fd < 0 || !callback)
         return 0;
+    FileId file = fileOf(fd);
     auto [it, inserted] = impl_->fds.try_emplace(fd);
-    if (inserted) {
+    if (!inserted && it->second.file != file) {
+        // The file watched under this number was closed, which took it out
+        // of epoll, and the number now names another: watch that one as new.
+        // The sources left on the old one are their owners' to remove.
+        it->second.inEpoll = false;
+        it->second.registered = 0;
+        it->second.pollable = true;
+    }
+    if (inserted || !it->second.inEpoll) {
+        it->second.file = file;
         // Probe once whether epoll can watch this descriptor at all. The
         // probe stays as the registration: a source is nearly always added
         // in the mode that is running, and the next sync then has nothing to
@@ -641,14 +677,15 @@ RunLoop::SourceId RunLoop::addSource(
             it->second.pollable = false;
         } else {
             log("RunLoop: cannot watch descriptor %d: %s\n", fd, std::strerror(errno));
-            impl_->fds.erase(it);
+            if (it->second.sources.empty())
+                impl_->fds.erase(it);
             return 0;
         }
     }
     SourceId id = impl_->nextSource++;
     impl_->sources.emplace(id,
-        Impl::Source {
-            fd, events, std::make_shared<std::function<void(std::uint32_t)>>(std::move(callback)), std::move(mode) });
+        Impl::Source { fd, events, std::make_shared<std::function<void(std::uint32_t)>>(std::move(callback)),
+            std::move(mode), file });
     it->second.sources.push_back(id);
     impl_->epollDirty = true;
     return id;
@@ -675,12 +712,20 @@ void RunLoop::removeSource(SourceId id)
         auto& list = fit->second.sources;
         list.erase(std::remove(list.begin(), list.end(), id), list.end());
         if (list.empty()) {
-            if (fit->second.inEpoll)
-                epoll_ctl(impl_->epfd, EPOLL_CTL_DEL, fd, nullptr); // fails harmlessly when already closed
+            // Closed, the file has left epoll by itself; its number may name
+            // another file by now, which must stay where it is.
+            if (fit->second.inEpoll && fileOf(fd) == fit->second.file)
+                epoll_ctl(impl_->epfd, EPOLL_CTL_DEL, fd, nullptr);
             impl_->fds.erase(fit);
         }
     }
     impl_->epollDirty = true;
+}
+
+bool RunLoop::sourceOutlivedItsFile(SourceId id) const
+{
+    auto it = impl_->sources.find(id);
+    return it != impl_->sources.end() && fileOf(it->second.fd) != it->second.file;
 }
 
 void RunLoop::run()
@@ -974,6 +1019,18 @@ namespace {
             done_.wait(lock, [&] { return completed_ >= target; });
         }
 
+        bool drain(double timeoutSeconds)
+        {
+            if (tIsWorker) {
+                log("dispatchDrain: called on a worker, which cannot wait for itself\n");
+                return false;
+            }
+            std::unique_lock lock(mutex_);
+            const std::uint64_t target = submitted_;
+            return done_.wait_for(lock, std::chrono::duration<double>(std::max(0.0, timeoutSeconds)),
+                [&] { return completed_ >= target; });
+        }
+
     private:
         static int wantedThreads()
         {
@@ -1028,5 +1085,7 @@ void dispatchAsync(Task fn)
 }
 
 void dispatchDrain() { workerPool().drain(); }
+
+bool dispatchDrain(double timeoutSeconds) { return workerPool().drain(timeoutSeconds); }
 
 } // namespace platform

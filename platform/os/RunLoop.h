@@ -98,6 +98,11 @@ public:
         std::string mode = kCommonRunLoopModes);
     void updateSource(SourceId id, std::uint32_t events);
     void removeSource(SourceId id);
+    // Whether the descriptor the source was added for has been closed since
+    // (its number free, or naming another file): for an owner that does not
+    // close its descriptors itself. Removing such a source leaves a file
+    // that took the number alone.
+    bool sourceOutlivedItsFile(SourceId id) const;
 
     // Runs the default mode until stop() is called.
     void run();
@@ -204,5 +209,7 @@ void dispatchAsync(Task fn);
 // Blocks until every task handed to dispatchAsync so far has run (tests).
 // Called on a worker it returns at once, since it cannot wait for itself.
 void dispatchDrain();
+// The same, giving up after timeoutSeconds; true when every task has run.
+bool dispatchDrain(double timeoutSeconds);
 
 } // namespace platform

@@ -127,7 +127,11 @@ namespace {
             }
             for (auto it = watched_.begin(); it != watched_.end();) {
                 auto found = wanted.find(it->first);
-                if (found == wanted.end()) {
+                // GLib closes its descriptors itself, sometimes before we hear
+                // they are no longer wanted, and the number may come back for
+                // another file (GLib's next one, or another thread's): a
+                // descriptor is followed by the file it names, not its number.
+                if (found == wanted.end() || loop.sourceOutlivedItsFile(it->second.first)) {
                     loop.removeSource(it->second.first);
                     it = watched_.erase(it);
                     continue;

@@ -11,6 +11,7 @@
 #include "app/main/ORBViewController.h"
 #include "contacts/book/ContactsViewController.h"
 #include "core/session/ORBEndpoints.h"
+#include "core/store/BaseFactory.h"
 #include "platform/graphics/Image.h"
 #include "platform/os/FileUtil.h"
 #include "platform/uikit/UIScrollView.h"
@@ -494,12 +495,15 @@ TEST(ClientWithoutDisplay, SaysSoAndExitsWithTwo)
     platform::FileUtil::remove(dir);
 }
 
-// An interrupt or a termination request ends the client as closing its
-// window does, on whichever main screen it comes: every tab (0 to 4), and a
-// chat open with the keyboard up (5); SIGINT on some, SIGTERM on the others.
-// The process ends with status 0 and nothing from the sanitizers, and the
-// settings are saved. One client run per case, so that each case is short
-// enough for a loaded machine.
+// An interrupt, a termination request or a hang-up (a closed terminal) ends
+// the client as closing its window does, on whichever main screen it comes:
+// every tab (0 to 4), a chat open with the keyboard up (5), and that chat
+// while a message just sent waits for the server's answer (6); SIGTERM,
+// SIGINT and SIGHUP in turn. The process ends with status 0 and nothing from
+// the sanitizers, and the settings are saved; the message on its way is
+// answered during the client's grace at exit and kept in the sender's
+// history. One client run per case, so that each case is short enough for a
+// loaded machine.
 class ClientWindowSignal : public ClientWindow, public ::testing::WithParamInterface<long> { };
 
 TEST_P(ClientWindowSignal, EndsTheClientCleanly)
@@ -513,7 +517,8 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     std::string home = scratch_ + "/home-" + std::to_string(screen);
     ASSERT_TRUE(platform::FileUtil::createDirectory(home));
     ASSERT_TRUE(prepareSignedInHome(home));
-    if (screen == 5) {
+    const bool inChat = screen >= 5;
+    if (inChat) {
         ASSERT_FALSE(server_->deliverMessage(2001, 3001, "明天带水彩笔").empty());
     }
     ClientWindowProcess client;
@@ -529,7 +534,7 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     };
     // It signs in by itself and shows its first tab.
     ASSERT_TRUE(showing(learnt.tabScreens[std::size_t(learnt.firstTab)], 60)) << client.log();
-    long tab = screen == 5 ? ORBViewController::kMessageTab : screen;
+    long tab = inChat ? ORBViewController::kMessageTab : screen;
     if (tab != learnt.firstTab) {
         // The main screen takes touches only after its first second.
         bool switched = false;
@@ -541,7 +546,7 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         }
         ASSERT_TRUE(switched) << "the tab did not switch";
     }
-    if (screen == 5) {
+    if (inChat) {
         ASSERT_TRUE(client.waitForScreen(learnt.messageTabWithConversation)) << "no conversation";
         ASSERT_TRUE(client.clickAt(learnt.firstConversation));
         // Its title bar and its writing bar (the messages above may differ in time).
@@ -559,7 +564,31 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         }
         ASSERT_TRUE(keyboard) << "no keyboard panel";
     }
-    int status = client.signalAndWait(screen % 2 ? SIGINT : SIGTERM);
+    const int endingSignals[] = { SIGTERM, SIGINT, SIGHUP };
+    const int signal = endingSignals[screen % 3];
+    int status = -1;
+    const std::string text = "see you at eight";
+    if (screen == 6) {
+        // The answer to the send is held until the client has been told to
+        // end: it arrives while the client winds down.
+        auto gate = std::make_shared<server::ReplyGate>();
+        server_->script().forCommand(core::ORBEndpoints::Cmd::kSendToOne, server::ScriptedReply::normal().heldBy(gate));
+        ASSERT_EQ(runWhileLooping({ "xdotool", "type", "--delay", "40", text }), 0);
+        ASSERT_EQ(runWhileLooping({ "xdotool", "key", "Return" }), 0);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (gate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(gate->arrived(), 1u) << "the message did not reach the server\n" << client.log();
+        ASSERT_EQ(kill(client.pid(), signal), 0);
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (client.log().find("orb-client: ends on signal") == std::string::npos
+            && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        gate->open();
+        status = client.waitForEnd();
+    } else {
+        status = client.signalAndWait(signal);
+    }
     auto output = client.log();
     EXPECT_EQ(status, 0) << output;
     EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
@@ -569,9 +598,16 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         platform::FileUtil::list(home + "/Library/Preferences").value_or(std::vector<std::string> {}))
         saved += readTextFile(home + "/Library/Preferences/" + name);
     EXPECT_NE(saved.find(kDemoTeacher), std::string::npos) << "the settings were not kept";
+    if (screen == 6) {
+        auto stored = runCommand("sqlite3 -batch " + shellQuoted(home + "/Documents/" + core::kDatabaseFileName)
+            + " \"SELECT count(*) FROM tb_message WHERE content = '" + text + "' AND uid <> ''\"");
+        EXPECT_EQ(stored.output, "1\n") << "the message sent while the client ended is not in its history\n" << output;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 6L), [](const ::testing::TestParamInfo<long>& info) {
-        return info.param == 5 ? std::string("InAChat") : "OnTab" + std::to_string(info.param);
+    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 7L), [](const ::testing::TestParamInfo<long>& info) {
+        return info.param == 5 ? std::string("InAChat")
+            : info.param == 6  ? std::string("WhileAMessageIsOnItsWay")
+                               : "OnTab" + std::to_string(info.param);
     });

@@ -7,6 +7,7 @@
 #include "tests/support/ProcessUtil.h"
 
 #include <chrono>
+#include <csignal>
 #include <map>
 #include <set>
 #include <thread>
@@ -204,6 +205,39 @@ namespace {
             auto result = testsupport::runCommand(testsupport::buildPath(ORB_STANDIN_PATH) + " --port 0 --data /nonexistent/x"
                 + " --deliver-every " + testsupport::shellQuoted(bad) + " 2>&1");
             EXPECT_EQ(result.status, 2) << bad << ": " << result.output;
+        }
+    }
+
+    // Each signal that asks the program to end (an interrupt, a termination
+    // request, a closed terminal) stops the server in order: it says so and
+    // exits with status 0 instead of dying on the signal.
+    TEST(StandinProgramSignals, EachEndingSignalStopsTheServerInOrder)
+    {
+        const struct {
+            int signal;
+            const char* name;
+        } cases[] = { { SIGINT, "SIGINT" }, { SIGTERM, "SIGTERM" }, { SIGHUP, "SIGHUP" } };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            testsupport::TempDir dir("orb-standin-signal");
+            ASSERT_FALSE(dir.path().empty());
+            std::string log = dir / "server.out";
+            pid_t pid = testsupport::spawnProcess(
+                { testsupport::buildPath(ORB_STANDIN_PATH), "--port", "0", "--data", dir / "data" }, log);
+            ASSERT_GT(pid, 0);
+            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (testsupport::readTextFile(log).find("listening on") == std::string::npos
+                && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (testsupport::readTextFile(log).find("listening on") == std::string::npos) {
+                testsupport::stopProcess(pid);
+                FAIL() << "orb-standin did not start: " << testsupport::readTextFile(log);
+            }
+            ASSERT_EQ(kill(pid, c.signal), 0);
+            EXPECT_EQ(testsupport::waitForProcess(pid, 30), 0) << testsupport::readTextFile(log);
+            EXPECT_NE(testsupport::readTextFile(log).find(std::string("orb-standin: stopped (") + c.name + ")"),
+                std::string::npos)
+                << testsupport::readTextFile(log);
         }
     }
 

@@ -97,6 +97,17 @@ pid_t spawnProcess(const std::vector<std::string>& args, const std::string& logP
     // client is left running on the machine.
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
         ::_exit(127);
+    // The signals that ask a program to end reach it as from a terminal,
+    // whatever the test runner ignores or blocks (a run under nohup, say).
+    struct sigaction byDefault { };
+    byDefault.sa_handler = SIG_DFL;
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (int signal : { SIGINT, SIGTERM, SIGHUP }) {
+        ::sigaction(signal, &byDefault, nullptr);
+        sigaddset(&ending, signal);
+    }
+    ::sigprocmask(SIG_UNBLOCK, &ending, nullptr);
     int in = ::open("/dev/null", O_RDONLY);
     int out = ::open(log, O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (in < 0 || out < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0

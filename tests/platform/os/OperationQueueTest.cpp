@@ -1,11 +1,14 @@
 #include "platform/os/OperationQueue.h"
 #include "platform/os/Log.h"
+#include "platform/os/RunLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -520,6 +523,84 @@ TEST(OperationQueue, WorkersStartEverythingUnlessAsked)
     queue.addOperation(makeOp([&] { ranElsewhere = std::this_thread::get_id() != here; }));
     EXPECT_TRUE(queue.waitUntilAllOperationsAreFinished(kBound));
     EXPECT_TRUE(ranElsewhere.load());
+}
+
+// What the exit handlers destroy: a static whose end the work below can see.
+std::atomic<bool> staticsAlive { false };
+struct StaticSentinel {
+    StaticSentinel() { staticsAlive = true; }
+    ~StaticSentinel() { staticsAlive = false; }
+};
+StaticSentinel sentinel;
+
+// Work that takes a while, then says whether the statics were still there.
+void slowWorkAtExit()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::fprintf(stderr, staticsAlive ? "work finished with the statics alive\n" : "work finished after the statics\n");
+}
+
+// Work running when the process ends comes to its end before the exit
+// handlers destroy the statics it uses: on the background pool, on an
+// operation queue, and handed from one to the other. A suspended queue's
+// waiting operation does not hold the end, and work that never ends holds
+// it only as long as the bound. Each case in a process of its own, which
+// ends through exit() as the client's main returns.
+TEST(BackgroundWorkAtExit, RunningWorkEndsBeforeTheStaticsGo)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* name;
+        std::function<void()> start;
+        double bound;
+        const char* expected; // a regular expression over what the process wrote
+    };
+    // Queues that live as long as the process, as the shared ones do.
+    auto queue = [] {
+        static auto* kept = new std::vector<std::unique_ptr<OperationQueue>>();
+        return kept->emplace_back(std::make_unique<OperationQueue>()).get();
+    };
+    const Case cases[] = {
+        { "a task on the pool", [] { dispatchAsync(slowWorkAtExit); }, 5,
+            "work finished with the statics alive\n.*rested" },
+        { "an operation on a queue", [&] { queue()->addOperation(makeOp(slowWorkAtExit)); }, 5,
+            "work finished with the statics alive\n.*rested" },
+        { "an operation that hands its work to the pool",
+            [&] { queue()->addOperation(makeOp([] { dispatchAsync(slowWorkAtExit); })); }, 5,
+            "work finished with the statics alive\n.*rested" },
+        { "a task that queues an operation",
+            [&] {
+                auto* later = queue();
+                dispatchAsync([later] { later->addOperation(makeOp(slowWorkAtExit)); });
+            },
+            5, "work finished with the statics alive\n.*rested" },
+        { "a suspended queue's waiting operation",
+            [&] {
+                auto* suspended = queue();
+                suspended->setSuspended(true);
+                suspended->addOperation(makeOp(slowWorkAtExit));
+            },
+            5, "^rested\n$" },
+        { "a task that never ends",
+            [] {
+                dispatchAsync([] {
+                    for (;;)
+                        std::this_thread::sleep_for(std::chrono::seconds(1));
+                });
+            },
+            0.2, "^gave up\n$" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EXIT(
+            {
+                c.start();
+                bool rested = drainBackgroundWork(c.bound);
+                std::fprintf(stderr, rested ? "rested\n" : "gave up\n");
+                std::exit(0);
+            },
+            ::testing::ExitedWithCode(0), c.expected);
+    }
 }
 
 } // namespace

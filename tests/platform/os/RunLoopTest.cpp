@@ -416,6 +416,48 @@ TEST_F(MainLoop, RegularFileSourceIsAlwaysReadyAndBadDescriptorIsRefused)
     EXPECT_EQ(loop->addSource(pipeFds[0], RunLoop::kReadable, [](std::uint32_t) {}), 0u);
 }
 
+// An owner that does not close its descriptors itself (the GLib bridge)
+// learns of a close only later, while the number may already name another
+// file: a source on that file is watched, and taking the old source out
+// leaves it watched.
+TEST_F(MainLoop, ANumberClosedAndReusedForAnotherFileIsWatchedAsThatFile)
+{
+    int old[2];
+    ASSERT_EQ(pipe(old), 0);
+    auto stale = loop->addSource(old[0], RunLoop::kReadable, [](std::uint32_t) {});
+    ASSERT_NE(stale, 0u);
+    loop->runUntilIdle();
+    EXPECT_FALSE(loop->sourceOutlivedItsFile(stale));
+    const int number = old[0];
+    int fresh[2];
+    ASSERT_EQ(pipe(fresh), 0);
+    close(old[0]);
+    close(old[1]);
+    EXPECT_TRUE(loop->sourceOutlivedItsFile(stale));
+
+    // Another file under the same number.
+    ASSERT_EQ(dup2(fresh[0], number), number);
+    close(fresh[0]);
+    int calls = 0;
+    auto source = loop->addSource(number, RunLoop::kReadable, [&](std::uint32_t) {
+        char c;
+        if (read(number, &c, 1) == 1)
+            ++calls;
+    });
+    ASSERT_NE(source, 0u);
+    EXPECT_FALSE(loop->sourceOutlivedItsFile(source));
+    ASSERT_EQ(write(fresh[1], "x", 1), 1);
+    EXPECT_TRUE(loop->runUntil([&] { return calls == 1; }, 2)) << "the new file under the old number is not watched";
+
+    // The stale source goes; the new file stays watched.
+    loop->removeSource(stale);
+    ASSERT_EQ(write(fresh[1], "y", 1), 1);
+    EXPECT_TRUE(loop->runUntil([&] { return calls == 2; }, 2)) << "taking the old source out unwatched the new file";
+    loop->removeSource(source);
+    close(number);
+    close(fresh[1]);
+}
+
 TEST_F(MainLoop, StopFromInsideATaskEndsTheInnermostRun)
 {
     std::vector<std::string> order;

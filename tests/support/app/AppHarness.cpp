@@ -6,6 +6,7 @@
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
+#include "platform/os/OperationQueue.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/services/RemoteNotifications.h"
 #include "platform/services/UrlOpener.h"
@@ -110,11 +111,17 @@ namespace {
 
     // A request a screen started at the end of a test (a picture for a
     // cell, say) may still be running on the network thread when the
-    // program exits, and the exit handlers destroy what it uses. The thread
-    // ends after the last test, before them, as the client's own exit ends it.
+    // program exits, and the exit handlers destroy what it uses; so may an
+    // address book read on the background pool or a picture written by the
+    // image cache's queue. They end after the last test, before the exit
+    // handlers, as the client's own exit ends them.
     class NetworkThreadEnd final : public ::testing::Environment {
     public:
-        void TearDown() override { HTTPRequest::shutdownNetworkThread(); }
+        void TearDown() override
+        {
+            HTTPRequest::shutdownNetworkThread();
+            platform::drainBackgroundWork();
+        }
     };
 
     void endNetworkThreadWithTheTests()

@@ -661,6 +661,13 @@ int ClientWindowProcess::signalAndWait(int signal, double seconds)
         return status_;
     if (kill(pid_, signal) != 0)
         return -1;
+    return waitForEnd(seconds);
+}
+
+int ClientWindowProcess::waitForEnd(double seconds)
+{
+    if (pid_ <= 0)
+        return status_;
     int status = waitForProcess(pid_, seconds);
     pid_ = -1;
     status_ = status;

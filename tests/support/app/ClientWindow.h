@@ -140,6 +140,8 @@ public:
     // Sends the signal and waits for the end; the exit status (128 + signal
     // for a death by signal), or -1 when it did not end in time.
     int signalAndWait(int signal, double seconds = 60);
+    // Waits for the end without a signal; the same status.
+    int waitForEnd(double seconds = 60);
 
 private:
     bool startOnce(const std::string& program, const std::string& home, const std::string& serverBase,
