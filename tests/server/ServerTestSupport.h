@@ -45,8 +45,10 @@ protected:
     // A command with the client's common fields for the account (none for 0).
     Exchange command(const std::string& module, const std::string& cmd, platform::Dictionary fields = {},
         long long userId = 2001, double timeoutSeconds = 2.0);
-    // GET of "mobile2/pull/" + route, the query sent exactly as given.
-    Exchange get(const std::string& routeAndQuery, double timeoutSeconds = 2.0);
+    // GET of "mobile2/pull/" + route, the query sent exactly as given. The
+    // server draws its pictures when first asked, which takes seconds under
+    // the thread sanitizer on a loaded machine.
+    Exchange get(const std::string& routeAndQuery, double timeoutSeconds = 10.0);
     Exchange upload(const std::string& route, const std::string& fileName, const std::string& contentType,
         const std::string& content, const std::string& field = "file");
 

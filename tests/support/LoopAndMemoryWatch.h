@@ -18,6 +18,15 @@
 
 namespace testsupport {
 
+// The thread sanitizer's shadow makes the process's memory several times
+// what the code itself takes, and heavy work many times slower: tests leave
+// their memory bounds and their largest inputs out under it.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr bool kUnderThreadSanitizer = true;
+#else
+inline constexpr bool kUnderThreadSanitizer = false;
+#endif
+
 // A field "Name: <kB> kB" of /proc/self/status, in megabytes; 0 when absent.
 inline double selfStatusMegabytes(const std::string& name)
 {

@@ -42,11 +42,7 @@ protected:
     TestHttpServer server;
 };
 
-#if defined(__SANITIZE_THREAD__)
-constexpr bool kThreadSanitizer = true;
-#else
-constexpr bool kThreadSanitizer = false;
-#endif
+constexpr bool kThreadSanitizer = testsupport::kUnderThreadSanitizer;
 
 std::string gzipped(const std::string& text)
 {
