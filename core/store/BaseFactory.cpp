@@ -9,6 +9,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <ctime>
 #include <utility>
 
@@ -95,6 +97,264 @@ namespace {
         }
         sqlite3_close(handle);
         return readable;
+    }
+
+    // A connection that goes with its scope; closed once its statements are.
+    struct Connection {
+        sqlite3* handle = nullptr;
+        Connection() = default;
+        Connection(const Connection&) = delete;
+        Connection& operator=(const Connection&) = delete;
+        ~Connection() { sqlite3_close_v2(handle); }
+        bool open(const std::string& path, int flags)
+        {
+            if (sqlite3_open_v2(path.c_str(), &handle, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+                return false;
+            sqlite3_busy_timeout(handle, BaseFactory::kBusyTimeoutMilliseconds);
+            return true;
+        }
+        bool exec(const std::string& sql)
+        {
+            return sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        }
+        std::string error() const { return handle ? sqlite3_errmsg(handle) : "out of memory"; }
+    };
+
+    // Rowids in an unsigned order of their own, so that the search past a
+    // damaged page can step and halve without overflowing at either end.
+    std::uint64_t orderOf(sqlite3_int64 rowid) { return static_cast<std::uint64_t>(rowid) ^ (std::uint64_t(1) << 63); }
+    sqlite3_int64 rowidAt(std::uint64_t order) { return static_cast<sqlite3_int64>(order ^ (std::uint64_t(1) << 63)); }
+
+    // The rows of one table that still read, copied into the same table of
+    // the fresh file in the order of their rowids. Where a page does not
+    // read, the copy goes on from the first rowid after it that does, found
+    // by seeking further and further past it and then narrowing down, so
+    // that a damaged page loses its own rows only.
+    class TableCopy {
+    public:
+        TableCopy(sqlite3* from, sqlite3* to, const std::string& table)
+            : from_(from)
+            , to_(to)
+            , table_(table)
+        {
+        }
+
+        // SQLITE_DONE when everything that reads is copied; otherwise the
+        // error that stopped it (a write into the fresh file, or a read that
+        // is not damage). `damaged` tells whether pages were passed over.
+        int run(bool& damaged)
+        {
+            damaged = false;
+            select_
+                = prepareOn(from_, "SELECT rowid, * FROM " + quotedName(table_) + " WHERE rowid >= ?1 ORDER BY rowid;");
+            if (!select_) {
+                // A table without rowids is read in one pass, as far as it reads.
+                select_ = prepareOn(from_, "SELECT * FROM " + quotedName(table_) + ";");
+                if (!select_ || !prepareInsert(0))
+                    return SQLITE_ERROR;
+                const int rc = copyRows(0);
+                damaged = isDamage(rc);
+                return damaged ? SQLITE_DONE : rc;
+            }
+            if (!prepareInsert(1))
+                return SQLITE_ERROR;
+            std::uint64_t first = 0;
+            for (;;) {
+                read_ = false;
+                sqlite3_bind_int64(select_.handle(), 1, rowidAt(first));
+                const int rc = copyRows(1);
+                if (!isDamage(rc))
+                    return rc;
+                damaged = true;
+                // The rows after the last one copied do not read from here.
+                std::uint64_t failing = read_ ? orderOf(last_) + 1 : first;
+                if (failing == UINT64_MAX)
+                    return SQLITE_DONE;
+                std::uint64_t step = 1;
+                std::uint64_t reading = failing;
+                for (;;) {
+                    reading = UINT64_MAX - failing < step ? UINT64_MAX : failing + step;
+                    if (seekReads(reading))
+                        break;
+                    if (reading == UINT64_MAX)
+                        return SQLITE_DONE; // nothing further on reads
+                    failing = reading;
+                    step *= 2;
+                }
+                while (reading - failing > 1) {
+                    const std::uint64_t middle = failing + (reading - failing) / 2;
+                    (seekReads(middle) ? reading : failing) = middle;
+                }
+                if (reading <= first)
+                    return SQLITE_DONE;
+                first = reading;
+            }
+        }
+
+        long long copied() const { return copied_; }
+        std::string writeError() const { return writeError_; }
+
+    private:
+        bool prepareInsert(int skip)
+        {
+            sqlite3_stmt* select = select_.handle();
+            columns_ = sqlite3_column_count(select) - skip;
+            if (columns_ <= 0)
+                return false;
+            std::string names;
+            std::string values;
+            for (int i = 0; i < columns_; ++i) {
+                names += (i ? "," : "") + quotedName(sqlite3_column_name(select, i + skip));
+                values += i ? ",?" : "?";
+            }
+            insert_ = prepareOn(to_, "INSERT INTO " + quotedName(table_) + "(" + names + ") VALUES(" + values + ");");
+            if (!insert_)
+                writeError_ = sqlite3_errmsg(to_);
+            return bool(insert_);
+        }
+
+        // Steps the select from where it is bound, copying each row; the
+        // select is reset (its binding kept) when this returns.
+        int copyRows(int skip)
+        {
+            sqlite3_stmt* select = select_.handle();
+            int rc;
+            while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+                sqlite3_stmt* insert = insert_.handle();
+                for (int i = 0; i < columns_; ++i)
+                    sqlite3_bind_value(insert, i + 1, sqlite3_column_value(select, i + skip));
+                const int written = sqlite3_step(insert);
+                sqlite3_reset(insert);
+                if (written != SQLITE_DONE) {
+                    writeError_ = sqlite3_errmsg(to_);
+                    rc = written == SQLITE_ROW ? SQLITE_ERROR : written;
+                    // Not damage of the file read: the copy stops.
+                    if (isDamage(rc))
+                        rc = SQLITE_IOERR;
+                    break;
+                }
+                if (skip) {
+                    last_ = sqlite3_column_int64(select, 0);
+                    read_ = true;
+                }
+                ++copied_;
+            }
+            sqlite3_reset(select);
+            return rc;
+        }
+
+        bool seekReads(std::uint64_t order)
+        {
+            sqlite3_stmt* select = select_.handle();
+            sqlite3_bind_int64(select, 1, rowidAt(order));
+            const int rc = sqlite3_step(select);
+            sqlite3_reset(select);
+            return rc == SQLITE_ROW || rc == SQLITE_DONE;
+        }
+
+        sqlite3* from_;
+        sqlite3* to_;
+        std::string table_;
+        StoreStatement select_;
+        StoreStatement insert_;
+        int columns_ = 0;
+        sqlite3_int64 last_ = 0;
+        bool read_ = false;
+        long long copied_ = 0;
+        std::string writeError_;
+    };
+
+    // A new store file at `fresh` with the tables, indexes and rows of the
+    // damaged one at `damaged`, as far as they read: the schema and the
+    // versions must read whole (without the versions the stores would drop
+    // the copied tables as out of date); of the other tables, the rows of
+    // pages that do not read are left behind. Written in one transaction,
+    // so a copy that fails (no room, no folder to write in) leaves nothing
+    // worth keeping. False with the reason when it cannot be made.
+    bool copyWhatReads(const std::string& damaged, const std::string& fresh, std::string& why)
+    {
+        Connection from;
+        if (!from.open(damaged, SQLITE_OPEN_READONLY)) {
+            why = from.error();
+            return false;
+        }
+        // One read over the whole copy: no writer changes the file halfway.
+        if (!from.exec("BEGIN;")) {
+            why = from.error();
+            return false;
+        }
+        struct Entry {
+            std::string type;
+            std::string name;
+            std::string sql;
+        };
+        std::vector<Entry> schema;
+        {
+            StoreStatement list = prepareOn(from.handle, "SELECT `type`,`name`,`sql` FROM `sqlite_master`;");
+            int rc = SQLITE_ERROR;
+            while (list && (rc = list.step()) == SQLITE_ROW)
+                schema.push_back({ list.columnText(0).value_or(""), list.columnText(1).value_or(""),
+                    list.columnText(2).value_or("") });
+            if (rc != SQLITE_DONE) {
+                why = "its list of tables does not read";
+                return false;
+            }
+        }
+        Connection to;
+        if (!to.open(fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) || !to.exec("BEGIN;")) {
+            why = to.error();
+            return false;
+        }
+        auto internal = [](const std::string& name) { return name.rfind("sqlite_", 0) == 0; };
+        for (const auto& entry : schema) {
+            if (entry.type == "table" && !internal(entry.name) && !to.exec(entry.sql)) {
+                why = to.error();
+                return false;
+            }
+        }
+        // The versions first: a copy without them is not worth the time.
+        std::stable_partition(schema.begin(), schema.end(), [](const Entry& entry) { return entry.name == "tb_info"; });
+        for (const auto& entry : schema) {
+            // AUTOINCREMENT's counters come with the tables that keep them.
+            if (entry.type != "table" || (internal(entry.name) && entry.name != "sqlite_sequence"))
+                continue;
+            TableCopy copy(from.handle, to.handle, entry.name);
+            bool lost = false;
+            const int rc = copy.run(lost);
+            if (rc != SQLITE_DONE) {
+                why = copy.writeError().empty() ? entry.name + ": " + sqlite3_errstr(rc) : copy.writeError();
+                return false;
+            }
+            if (lost && entry.name == "tb_info") {
+                why = "its versions do not read";
+                return false;
+            }
+            if (lost)
+                platform::log(
+                    "damaged store file %s: %lld row(s) of %s copied; those of its pages that do not read are not\n",
+                    damaged.c_str(), copy.copied(), entry.name.c_str());
+        }
+        // Indexes, triggers and views once the rows are in.
+        for (const auto& entry : schema) {
+            if (entry.type != "table" && !entry.sql.empty() && !to.exec(entry.sql)) {
+                why = to.error();
+                return false;
+            }
+        }
+        if (!to.exec("COMMIT;")) {
+            why = to.error();
+            return false;
+        }
+        return true;
+    }
+
+    // A file of this store's and the journals SQLite may have left beside it.
+    void removeWithCompanions(const std::string& path)
+    {
+        for (const char* companion : { "", "-journal", "-wal", "-shm" }) {
+            if (platform::FileUtil::exists(path + companion))
+                platform::FileUtil::remove(path + companion);
+        }
     }
 
     // "<file>.corrupt-<UTC time>", with a number after it when a file set
@@ -206,7 +466,7 @@ BaseFactory::BaseFactory()
 {
     const int result = rewriteFile();
     if (isDamage(result))
-        setAsideWhenUnreadable(result);
+        replaceDamagedFile(result);
 }
 
 BaseFactory::~BaseFactory()
@@ -275,27 +535,43 @@ int BaseFactory::rewriteFile()
     return result == SQLITE_OK || result == SQLITE_DONE ? SQLITE_OK : result;
 }
 
-void BaseFactory::setAsideWhenUnreadable(int result)
+void BaseFactory::replaceDamagedFile(int result)
 {
     const std::string path = dataFilePath();
     const char* why = sqlite3_errstr(result);
     const auto assessed = fileIdentity(path);
     if (!assessed)
         return;
-    // A file with rows that still read is worth more than a working store:
-    // it stays, and each store works over what it can (see checkVersion).
-    if (holdsReadableRows(path)) {
-        platform::log(
-            "damaged store file %s (%s): kept in place, since some of its tables still read\n", path.c_str(), why);
-        return;
+    // A file with rows that still read is copied, as far as it reads, into a
+    // fresh one that takes writes to every table again: kept as it is, a
+    // damaged table would refuse every new message of every run. Where the
+    // copy cannot be made, the file stays as it is, and each store works
+    // over what it can (see checkVersion).
+    const bool copied = holdsReadableRows(path);
+    const std::string fresh = path + ".fresh";
+    if (copied) {
+        // Left by a run that ended halfway through a copy.
+        removeWithCompanions(fresh);
+        std::string failure;
+        if (!copyWhatReads(path, fresh, failure)) {
+            removeWithCompanions(fresh);
+            platform::log("damaged store file %s (%s): kept in place, since what still reads cannot be copied into "
+                          "a fresh one (%s)\n",
+                path.c_str(), why, failure.c_str());
+            return;
+        }
     }
     // Another store may have set it aside meanwhile and begun a fresh one,
     // which must not follow it.
-    if (fileIdentity(path) != assessed)
+    if (fileIdentity(path) != assessed) {
+        removeWithCompanions(fresh);
         return;
+    }
     const std::string aside = asideName(path);
     platform::Error error;
     if (!platform::FileUtil::move(path, aside, &error)) {
+        if (copied)
+            removeWithCompanions(fresh);
         platform::log("damaged store file %s (%s): cannot be moved aside to %s (%s); kept in place\n", path.c_str(),
             why, aside.c_str(), error.description().c_str());
         return;
@@ -308,8 +584,23 @@ void BaseFactory::setAsideWhenUnreadable(int result)
             platform::log("damaged store file %s: its %s cannot be moved aside (%s)\n", path.c_str(), companion,
                 error.description().c_str());
     }
-    platform::log(
-        "damaged store file %s (%s): moved aside to %s; a fresh one is made\n", path.c_str(), why, aside.c_str());
+    if (!copied) {
+        platform::log(
+            "damaged store file %s (%s): moved aside to %s; a fresh one is made\n", path.c_str(), why, aside.c_str());
+        return;
+    }
+    if (!platform::FileUtil::move(fresh, path, &error)) {
+        // The rows are still in the file set aside: it goes back rather than
+        // give way to an empty store.
+        const std::string moveError = error.description();
+        const bool back = platform::FileUtil::move(aside, path, &error);
+        removeWithCompanions(fresh);
+        platform::log("damaged store file %s (%s): its copy cannot take its place (%s); %s\n", path.c_str(), why,
+            moveError.c_str(), back ? "kept in place" : ("left as " + aside).c_str());
+        return;
+    }
+    platform::log("damaged store file %s (%s): what still reads is copied into a fresh one; moved aside to %s\n",
+        path.c_str(), why, aside.c_str());
 }
 
 int BaseFactory::currentAccountUid()

@@ -63,8 +63,8 @@ private:
 // the failing step, SQLite's error code and its message.
 class BaseFactory {
 public:
-    // Runs "VACUUM" over the file, and sets aside a file SQLite found
-    // damaged when nothing can be read from it any more.
+    // Runs "VACUUM" over the file, and replaces a file SQLite found damaged
+    // with a fresh one holding what still reads of it.
     BaseFactory();
     virtual ~BaseFactory();
     BaseFactory(const BaseFactory&) = delete;
@@ -158,11 +158,13 @@ private:
     InfoRead readInfo(const std::string& key);
     // "VACUUM" over the file: SQLite's result (SQLITE_OK when rewritten).
     int rewriteFile();
-    // After SQLite found the file damaged when a store is made: a file from
-    // which no row of the person's can be read any more is moved aside whole,
-    // with its journal, as "<name>.corrupt-<time>" beside the fresh one made
-    // in its place, and said so in the log; any other is kept where it is.
-    void setAsideWhenUnreadable(int result);
+    // After SQLite found the file damaged when a store is made, the file is
+    // moved aside whole, with its journal, as "<name>.corrupt-<time>", and
+    // said so in the log: in its place comes a fresh file holding whatever
+    // still reads of it, or an empty one when no row of the person's reads
+    // any more. A file that cannot be copied (its versions do not read, no
+    // room, a folder that takes no writes) or moved is kept where it is.
+    void replaceDamagedFile(int result);
 
     sqlite3* database_ = nullptr;
 };

@@ -1,8 +1,9 @@
 // The stores over a database file damaged between two runs, in the ways a
 // phone's file gets damaged: a page zeroed, the file cut short, its header
 // overwritten; in a folder that may be read but not written, and on a disk
-// with no room to grow. Whatever still reads is never dropped; a file that
-// SQLite cannot read at all is kept beside the fresh one made in its place.
+// with no room to grow. Whatever still reads is never dropped: it is copied
+// into a fresh file that takes writes again, and the damaged file is kept
+// beside it whole (beside an empty one when nothing of it reads).
 #include "core/store/ContactsFactory.h"
 #include "core/store/MessageFactory.h"
 #include "tests/core/util/CoreTestSupport.h"
@@ -27,6 +28,8 @@ namespace {
 
 constexpr int kMessages = 7;
 constexpr int kContacts = 300;
+// The address book less the rows of the page zeroed in it.
+constexpr int kContactsLeft = -2;
 constexpr int kPartner = 7;
 constexpr int kNewPartner = 8;
 
@@ -56,6 +59,7 @@ std::shared_ptr<MessageInfo> message(const std::string& uid, int from, int minut
 enum class Damage {
     VersionPageZeroed, // the page of `tb_info`, the schema versions
     MessagePagesZeroed, // the first pages of both message tables
+    ContactPageZeroed, // a page of address-book rows amid the others
     EveryTablePageZeroed, // the first page of every table but `tb_info`
     Truncated, // cut to half its length
     HeaderOverwritten, // its first 100 bytes
@@ -170,6 +174,17 @@ protected:
             return zeroRootPages("name='tb_info'");
         case Damage::MessagePagesZeroed:
             return zeroRootPages("name IN ('tb_message', 'tb_message_contact')");
+        case Damage::ContactPageZeroed: {
+            const int leaves
+                = toolInt(db(), "SELECT count(*) FROM dbstat WHERE name='tb_contact' AND pagetype='leaf';");
+            ASSERT_GE(leaves, 3) << "rows on both sides of the page";
+            const std::string middle
+                = "FROM dbstat WHERE name='tb_contact' AND pagetype='leaf' ORDER BY pageno LIMIT 1 OFFSET "
+                + std::to_string(leaves / 2) + ";";
+            lostContacts = toolInt(db(), "SELECT ncell " + middle);
+            ASSERT_GT(lostContacts, 0);
+            return zeroPage(toolInt(db(), "SELECT pageno " + middle));
+        }
         case Damage::EveryTablePageZeroed:
             return zeroRootPages("type='table' AND name<>'tb_info'");
         case Damage::Truncated:
@@ -225,12 +240,14 @@ protected:
     }
 
     coretest::TempHome home;
+    int lostContacts = 0;
 };
 
 TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAside)
 {
     enum class Outcome {
         KeptInPlace, // the file stays, and nothing that read before is lost
+        Copied, // what reads is copied into a fresh file, and the file kept whole beside it
         MovedAside, // the file is kept whole beside a fresh one
         LeftAsItIs, // it could be moved nowhere: not a byte of it changes
     };
@@ -245,7 +262,8 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         int arrivedLater;
         const char* logged;
     };
-    const char* kept = "kept in place, since some of its tables still read\n";
+    const char* kept = "kept in place, since what still reads cannot be copied into a fresh one (";
+    const char* copied = "what still reads is copied into a fresh one; moved aside to ";
     const char* moved = "moved aside to ";
     const Case cases[] = {
         // Only the page of the versions is gone: everything else reads, and the
@@ -256,9 +274,18 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             kMessages, kContacts, 0, kept },
         { "version page zeroed, full disk", Damage::VersionPageZeroed, Folder::Full, Outcome::KeptInPlace, kMessages,
             kContacts, 0, "the version contacts_version cannot be read" },
-        // The history is unreadable, the address book is not: the file stays.
-        { "message pages zeroed", Damage::MessagePagesZeroed, Folder::Writable, Outcome::KeptInPlace, -1, kContacts, 0,
-            kept },
+        // The history is unreadable, the address book is not: the book is
+        // copied into a fresh file, which takes the messages arriving later.
+        { "message pages zeroed", Damage::MessagePagesZeroed, Folder::Writable, Outcome::Copied, 0, kContacts, 1,
+            copied },
+        // No fresh file can be written: the file stays as it is until one can.
+        { "message pages zeroed, read-only folder", Damage::MessagePagesZeroed, Folder::ReadOnly, Outcome::LeftAsItIs,
+            -1, kContacts, 0, "(unable to open database file)" },
+        { "message pages zeroed, full disk", Damage::MessagePagesZeroed, Folder::Full, Outcome::LeftAsItIs, -1,
+            kContacts, 0, kept },
+        // A page amid the address book: the rows on both sides of it are copied.
+        { "address-book page zeroed", Damage::ContactPageZeroed, Folder::Writable, Outcome::Copied, kMessages,
+            kContactsLeft, 1, "row(s) of tb_contact copied" },
         // Nothing of the person's reads any more, or SQLite reads nothing at all.
         { "every table's page zeroed", Damage::EveryTablePageZeroed, Folder::Writable, Outcome::MovedAside, 0, 0, 1,
             moved },
@@ -286,13 +313,16 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         const auto damaged = FileUtil::read(db());
         ASSERT_TRUE(damaged);
 
+        const int contacts = c.contacts == kContactsLeft ? kContacts - lostContacts : c.contacts;
         const ClientRun run = runIn(c.folder);
         EXPECT_EQ(run.history, c.history);
-        EXPECT_EQ(run.contacts, c.contacts);
+        EXPECT_EQ(run.contacts, contacts);
         EXPECT_EQ(run.arrivedLater, c.arrivedLater);
         EXPECT_NE(run.log.find(c.logged), std::string::npos) << run.log;
 
         const auto aside = setAside();
+        // No half-made copy is left behind.
+        EXPECT_FALSE(FileUtil::exists(db() + ".fresh"));
         switch (c.outcome) {
         case Outcome::KeptInPlace:
             EXPECT_TRUE(aside.empty());
@@ -304,6 +334,22 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             EXPECT_EQ(sqliteTool(db(), "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name;"),
                 "tb_contact\ntb_contact_group\ntb_info\ntb_message\ntb_message_contact\n");
             break;
+        case Outcome::Copied:
+            if (aside.size() != 1) {
+                ADD_FAILURE() << aside.size() << " files set aside";
+                break;
+            }
+            // Every table, the versions, every row that read (on both sides
+            // of a page that did not), and the message that arrived in the run.
+            EXPECT_EQ(sqliteTool(db(), "SELECT name FROM sqlite_master ORDER BY name;"),
+                sqliteTool(home.documents() + "/" + aside.at(0), "SELECT name FROM sqlite_master ORDER BY name;"));
+            EXPECT_EQ(sqliteTool(db(), "SELECT key, value FROM tb_info ORDER BY key;"),
+                "contacts_version|1.2.0\nmessage_version|1.0.3\n");
+            EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_contact;"), contacts);
+            EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message;"), c.history + 1);
+            EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message WHERE uid='new';"), 1);
+            EXPECT_EQ(sqliteTool(db(), "PRAGMA integrity_check;"), "ok\n");
+            [[fallthrough]];
         case Outcome::MovedAside: {
             EXPECT_EQ(aside.size(), 1u);
             if (aside.size() != 1)
@@ -322,9 +368,11 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         }
 
         // The next run, with room to write, keeps what the first one kept; a
-        // file that could not be moved aside is then.
+        // file that could not be moved aside or copied is then.
+        const bool bookReads = c.damage == Damage::VersionPageZeroed || c.damage == Damage::MessagePagesZeroed;
         const ClientRun again = runClient();
-        EXPECT_EQ(again.contacts, c.outcome == Outcome::KeptInPlace ? kContacts : 0);
+        EXPECT_EQ(again.contacts, c.contacts == kContactsLeft ? contacts : bookReads ? kContacts : 0);
+        EXPECT_EQ(again.arrivedLater, 1) << "the store takes messages again";
         EXPECT_EQ(setAside().size(), c.outcome == Outcome::KeptInPlace ? 0u : 1u);
         if (c.outcome != Outcome::KeptInPlace) {
             // The fresh file is a store at the current versions.
