@@ -18,6 +18,7 @@
 #include "contacts/ContactsClasses.h"
 #include "messaging/MessagingClasses.h"
 #include "messaging/send/MessageLoader.h"
+#include "messaging/send/UnsavedMessages.h"
 #include "circle/CircleClasses.h"
 #include "platform/host/DesktopHost.h"
 #include "platform/os/AllocatorBounds.h"
@@ -210,6 +211,17 @@ void finishSendsOnTheirWay()
     waitFor([&] { return loader->pendingCount() == 0; }, kSendGraceSeconds);
 }
 
+// Messages the store refused during the run are kept in memory and written
+// once it takes writes again; the last chance is here, after the sends on
+// their way are answered and before the screens and their stores go: a home
+// that takes writes by now (room made, its folder writable again) keeps them
+// past the run.
+void storeKeptMessages()
+{
+    if (!UnsavedMessages::shared().storeKept())
+        platform::log("messages the store refused could not be written at exit\n");
+}
+
 int runInWindow(platform::host::HostOptions options)
 {
     // The window carries the application's name as its screens show it.
@@ -289,6 +301,7 @@ int runInWindow(platform::host::HostOptions options)
             std::printf("orb-client: ends: %s\n", host.closeReason().empty() ? "closed" : host.closeReason().c_str());
         std::fflush(stdout);
         finishSendsOnTheirWay();
+        storeKeptMessages();
     } else {
         status = 1;
     }
@@ -372,6 +385,7 @@ int run(int argc, char** argv)
     if (!application.launch({}))
         return 1;
     int status = tour(tourDirectory, account, password);
+    storeKeptMessages();
     application.terminate();
     platform::UserDefaults::standard()->synchronize();
     closeScreens();

@@ -221,6 +221,7 @@ void MessageBoxViewController::requestMessageSucceeded(const HTTPRequestPtr& req
     if (!takeAnswer(request, msgRequest_))
         return;
     if (belongsToCurrentAccount()) {
+        storeKeptMessages();
         applyPollReply(request);
         // Every answer republishes the total, "no news" too: messages read
         // in a chat since the last poll stop counting on the tab.
@@ -235,6 +236,8 @@ void MessageBoxViewController::requestMessageFailed(const HTTPRequestPtr& reques
 {
     if (!takeAnswer(request, msgRequest_))
         return;
+    if (belongsToCurrentAccount())
+        storeKeptMessages();
     msgRequest_.reset();
     tableView_->doneLoadingTableViewData();
     setState();
@@ -267,7 +270,6 @@ void MessageBoxViewController::applyPollReply(const HTTPRequestPtr& request)
         // Stored first: whoever hears of a message finds it in the store.
         // The server hands a message out once: one the store refuses is
         // kept for this run instead, and shown all the same.
-        UnsavedMessages::shared().storeKeptInto(*messageFactory_);
         if (!messageFactory_->setMessage(arrived)) {
             platform::log("the polled messages could not be stored\n");
             UnsavedMessages::shared().keep(arrived);
@@ -296,6 +298,16 @@ void MessageBoxViewController::applyPollReply(const HTTPRequestPtr& request)
     }
     // The caller republishes the list after the announcements: a chat open
     // on the sender has read its messages by then, so they no longer count.
+}
+
+void MessageBoxViewController::storeKeptMessages()
+{
+    // Messages the store refused earlier in the run are written as soon as
+    // it takes writes again, at every poll, whether or not the poll brings
+    // news: a quiet conversation, or a server that is down, must not leave
+    // them in memory until the exit. Before the poll's own messages, so that
+    // the kept ones stand before them.
+    UnsavedMessages::shared().storeKeptInto(*messageFactory_);
 }
 
 // ---- The state report -------------------------------------------------------------

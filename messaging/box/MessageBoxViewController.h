@@ -130,6 +130,8 @@ private:
     void reloadList();
     // Stores and announces a poll reply's new messages and applies its group-send counts.
     void applyPollReply(const foundation::HTTPRequestPtr& request);
+    // Writes what the store refused earlier in the run, once it takes writes.
+    void storeKeptMessages();
     void updateTableBackground();
     bool isGroupRecord(long row) const;
 

@@ -64,6 +64,17 @@ bool UnsavedMessages::storeKeptInto(core::MessageFactory& factory)
     return true;
 }
 
+bool UnsavedMessages::storeKept()
+{
+    const std::string store = core::BaseFactory::dataFilePath();
+    const int account = core::BaseFactory::currentAccountUid();
+    if (std::none_of(
+            kept_.begin(), kept_.end(), [&](const Kept& k) { return k.store == store && k.accountUid == account; }))
+        return true;
+    core::MessageFactory factory;
+    return storeKeptInto(factory);
+}
+
 core::MessageList UnsavedMessages::withContact(int contactUid) const
 {
     const std::string store = core::BaseFactory::dataFilePath();

@@ -27,6 +27,10 @@ public:
     // the kept messages stand before the newer ones. False when the store
     // still refuses them.
     bool storeKeptInto(core::MessageFactory& factory);
+    // The same at the exit, when no screen's store is left to write through:
+    // a store is made for it only when something is kept under the current
+    // store and account.
+    bool storeKept();
     // The kept messages with this contact, oldest first.
     core::MessageList withContact(int contactUid) const;
     // The contact's kept messages from them are read now.

@@ -419,6 +419,8 @@ struct StoreFault {
     // Whether the store can no longer take a message at all, whatever the
     // client makes of the damage.
     bool refusesAll;
+    // Undone after the first message is kept: the next poll brings nothing.
+    bool undoneBeforeAQuietPoll = false;
 };
 
 void PrintTo(const StoreFault& fault, std::ostream* out) { *out << fault.name; }
@@ -475,15 +477,24 @@ TEST_P(UnstorableChatTest, MessagesTheStoreCannotTakeStayForTheRun)
     ASSERT_NE(row, nullptr) << "the box shows the conversation";
     EXPECT_EQ(row->content, "第一条：明天几点到校？");
     EXPECT_EQ(row->contact->badge, 1);
+    if (GetParam().undoneBeforeAQuietPoll) {
+        // The home takes writes again: the next poll, with no news, writes
+        // what was kept, which would otherwise wait for a message to arrive.
+        undo.reset();
+        ASSERT_TRUE(nextPoll());
+        EXPECT_EQ(storedNewest(), "第一条：明天几点到校？");
+        EXPECT_TRUE(UnsavedMessages::shared().withContact(kParentUid).empty());
+    }
 
     harness().advance(2.0);
     nextSecond();
     parentWrites("第二条：带不带午饭？");
     ASSERT_TRUE(nextPoll());
     EXPECT_EQ(harness().overlayText(), "") << "told once";
-    if (!GetParam().refusesAll) {
-        // The damaged file was set aside for a fresh one: what was kept is
-        // written there with the newer message, and no longer only in memory.
+    if (!GetParam().refusesAll || GetParam().undoneBeforeAQuietPoll) {
+        // The damaged file was set aside for a fresh one (or the home takes
+        // writes again): what was kept is written there with the newer
+        // message, and no longer only in memory.
         EXPECT_EQ(storedNewest(), "第二条：带不带午饭？");
         EXPECT_TRUE(UnsavedMessages::shared().withContact(kParentUid).empty());
     }
@@ -525,6 +536,16 @@ INSTANTIATE_TEST_SUITE_P(Stores, UnstorableChatTest,
                     std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
                 return protection->holds() ? protection : nullptr;
             },
+            true,
+        },
+        StoreFault {
+            "ReadOnlyHomeWritableAgain",
+            [](const std::string& store) -> std::shared_ptr<void> {
+                auto protection = std::make_shared<WriteProtection>(
+                    std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
+                return protection->holds() ? protection : nullptr;
+            },
+            true,
             true,
         },
         StoreFault {
