@@ -24,6 +24,7 @@
 #include "tests/support/app/ClientApp.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -502,8 +503,10 @@ TEST(ClientWithoutDisplay, SaysSoAndExitsWithTwo)
 // SIGINT and SIGHUP in turn. The process ends with status 0 and nothing from
 // the sanitizers, and the settings are saved; the message on its way is
 // answered during the client's grace at exit and kept in the sender's
-// history. One client run per case, so that each case is short enough for a
-// loaded machine.
+// history. A message the store refused (7: the test held the store's write
+// lock when it was polled) is written at exit once the store takes writes,
+// though no poll is answered after. One client run per case, so that each
+// case is short enough for a loaded machine.
 class ClientWindowSignal : public ClientWindow, public ::testing::WithParamInterface<long> { };
 
 TEST_P(ClientWindowSignal, EndsTheClientCleanly)
@@ -517,14 +520,17 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     std::string home = scratch_ + "/home-" + std::to_string(screen);
     ASSERT_TRUE(platform::FileUtil::createDirectory(home));
     ASSERT_TRUE(prepareSignedInHome(home));
-    const bool inChat = screen >= 5;
+    const bool inChat = screen == 5 || screen == 6;
+    const bool refusedMessage = screen == 7;
     if (inChat) {
         ASSERT_FALSE(server_->deliverMessage(2001, 3001, "明天带水彩笔").empty());
     }
     ClientWindowProcess client;
     std::string why;
     setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
-    bool started = client.start(testsupport::buildPath(ORB_CLIENT), home, server_->baseUrl(), scratch_, &why);
+    // Verbose: the log says when a message is kept in memory.
+    bool started = client.start(testsupport::buildPath(ORB_CLIENT), home, server_->baseUrl(), scratch_, &why,
+        refusedMessage ? std::vector<std::string> { "--verbose" } : std::vector<std::string> {});
     unsetenv("ORB_RESOURCES");
     ASSERT_TRUE(started) << why;
     // A tab is told by its title bar and its tab bar (the lists between
@@ -534,7 +540,7 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     };
     // It signs in by itself and shows its first tab.
     ASSERT_TRUE(showing(learnt.tabScreens[std::size_t(learnt.firstTab)], 60)) << client.log();
-    long tab = inChat ? ORBViewController::kMessageTab : screen;
+    long tab = inChat ? ORBViewController::kMessageTab : screen < 5 ? screen : learnt.firstTab;
     if (tab != learnt.firstTab) {
         // The main screen takes touches only after its first second.
         bool switched = false;
@@ -568,7 +574,32 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     const int signal = endingSignals[screen % 3];
     int status = -1;
     const std::string text = "see you at eight";
-    if (screen == 6) {
+    if (refusedMessage) {
+        // While the test holds the store's write lock, the polled message is
+        // refused by the store and kept in memory.
+        const std::string store = home + "/Documents/" + core::kDatabaseFileName;
+        std::unique_ptr<sqlite3, int (*)(sqlite3*)> lock(nullptr, sqlite3_close);
+        sqlite3* handle = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(store.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        lock.reset(handle);
+        sqlite3_busy_timeout(handle, 30000);
+        ASSERT_EQ(sqlite3_exec(handle, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_FALSE(server_->deliverMessage(2001, 3001, text).empty());
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+        while (client.log().find("kept for this run") == std::string::npos
+            && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_NE(client.log().find("kept for this run"), std::string::npos) << client.log();
+        // From here on no poll is answered: the exit is the last chance to
+        // write the kept message, once the store takes writes again.
+        auto polls = std::make_shared<server::ReplyGate>();
+        server_->script().forCommand(
+            core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal().heldBy(polls), 1000);
+        ASSERT_EQ(sqlite3_exec(handle, "ROLLBACK;", nullptr, nullptr, nullptr), SQLITE_OK);
+        lock.reset();
+        status = client.signalAndWait(signal);
+        polls->open();
+    } else if (screen == 6) {
         // The answer to the send is held until the client has been told to
         // end: it arrives while the client winds down.
         auto gate = std::make_shared<server::ReplyGate>();
@@ -598,16 +629,17 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         platform::FileUtil::list(home + "/Library/Preferences").value_or(std::vector<std::string> {}))
         saved += readTextFile(home + "/Library/Preferences/" + name);
     EXPECT_NE(saved.find(kDemoTeacher), std::string::npos) << "the settings were not kept";
-    if (screen == 6) {
+    if (screen == 6 || refusedMessage) {
         auto stored = runCommand("sqlite3 -batch " + shellQuoted(home + "/Documents/" + core::kDatabaseFileName)
             + " \"SELECT count(*) FROM tb_message WHERE content = '" + text + "' AND uid <> ''\"");
-        EXPECT_EQ(stored.output, "1\n") << "the message sent while the client ended is not in its history\n" << output;
+        EXPECT_EQ(stored.output, "1\n") << "the message is not in the store after the exit\n" << output;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 7L), [](const ::testing::TestParamInfo<long>& info) {
+    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 8L), [](const ::testing::TestParamInfo<long>& info) {
         return info.param == 5 ? std::string("InAChat")
             : info.param == 6  ? std::string("WhileAMessageIsOnItsWay")
+            : info.param == 7  ? std::string("AfterTheStoreRefusedAMessage")
                                : "OnTab" + std::to_string(info.param);
     });
