@@ -169,6 +169,24 @@ int tour(const std::string& directory, const std::string& account, const std::st
     return 0;
 }
 
+// Work still running in the background at the end is waited for, at most
+// kBackgroundGraceSeconds, and said so, as the messages on their way are: an
+// address book half stored would be lost, and the work would run on into the
+// exit handlers.
+constexpr double kBackgroundGraceSeconds = 2.0;
+
+void finishBackgroundWork()
+{
+    if (platform::drainBackgroundWork(0))
+        return;
+    std::printf("orb-client: waiting for work in the background\n");
+    std::fflush(stdout);
+    const bool finished = platform::drainBackgroundWork(kBackgroundGraceSeconds);
+    std::printf(finished ? "orb-client: the work in the background has finished\n"
+                         : "orb-client: work in the background is left unfinished\n");
+    std::fflush(stdout);
+}
+
 // The screens go on the main thread while everything they reach still
 // exists. Left to the exit handlers, an open chat would be destroyed after
 // the process's shared objects it stops on the way out (the voice player,
@@ -188,10 +206,10 @@ void closeScreens()
     // thread; it ends here, before the exit handlers destroy what it uses.
     HTTPRequest::shutdownNetworkThread();
     // So does the work still running on the background pool (an address
-    // book being read) and on the operation queues (a picture being written
-    // to the cache): the statics it reads and the libraries' tables it uses
-    // go with the exit handlers.
-    platform::drainBackgroundWork();
+    // book being read or stored) and on the operation queues (a picture
+    // being written to the cache): the statics it reads and the libraries'
+    // tables it uses go with the exit handlers.
+    finishBackgroundWork();
 }
 
 // Messages already on their way when the client is told to end (a signal,
@@ -361,6 +379,17 @@ int run(int argc, char** argv)
     }
     if (!verbose)
         platform::setLogSink([](std::string_view) {});
+    switch (platform::allocatorBoundsState()) {
+    case platform::AllocatorBoundsState::Set:
+        platform::log("the allocator's bounds are set\n");
+        break;
+    case platform::AllocatorBoundsState::Refused:
+        platform::log("the allocator's bounds are not set: another allocator is in use\n");
+        break;
+    case platform::AllocatorBoundsState::NotAsked:
+        platform::log("the allocator's bounds were never asked for\n");
+        break;
+    }
     platform::RunLoop::setMainThread();
     platform::AppPaths::createAll();
 #ifdef ORB_DEFAULT_RESOURCES

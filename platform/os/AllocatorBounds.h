@@ -18,8 +18,15 @@ namespace platform {
 //   megabytes), and every heap a decoder's threads used would keep megabytes.
 //
 // Setting either bound ends the allocator's own raising of both, which is
-// why it is done before anything is allocated in earnest.
-void setAllocatorBounds();
+// why it is done before anything is allocated in earnest. False when the C
+// library's allocator did not take them (another allocator replaces it, as
+// the sanitizers' does).
+bool setAllocatorBounds();
+
+// What setAllocatorBounds made of the bounds in this process, for the
+// program's log: not asked for, set, or refused by the allocator in use.
+enum class AllocatorBoundsState { NotAsked, Set, Refused };
+AllocatorBoundsState allocatorBoundsState();
 
 inline constexpr int kMapBlocksFrom = 1024 * 1024;
 inline constexpr int kTrimHeapTopFrom = 128 * 1024;

@@ -32,6 +32,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <optional>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -505,8 +506,41 @@ TEST(ClientWithoutDisplay, SaysSoAndExitsWithTwo)
 // answered during the client's grace at exit and kept in the sender's
 // history. A message the store refused (7: the test held the store's write
 // lock when it was polled) is written at exit once the store takes writes,
-// though no poll is answered after. One client run per case, so that each
-// case is short enough for a loaded machine.
+// though no poll is answered after. The address book's write, held on its
+// worker by the test's write lock when the client is told to end (8), is
+// waited for at exit and in the store after it. One client run per case, so
+// that each case is short enough for a loaded machine.
+namespace {
+
+// The thread of the client, other than its main one, that sleeps while the
+// client holds the store file open: a write on a worker waiting in SQLite's
+// busy handler for a lock held elsewhere. 0 when there is none.
+long storeWaiter(pid_t pid, const std::string& store)
+{
+    const std::string proc = "/proc/" + std::to_string(pid);
+    char* resolved = realpath(store.c_str(), nullptr);
+    const std::string file = resolved ? resolved : store;
+    std::free(resolved);
+    bool open = false;
+    for (const auto& fd : platform::FileUtil::list(proc + "/fd").value_or(std::vector<std::string> {})) {
+        char target[4096];
+        const auto length = readlink((proc + "/fd/" + fd).c_str(), target, sizeof target - 1);
+        open = open || (length > 0 && std::string(target, std::size_t(length)) == file);
+    }
+    if (!open)
+        return 0;
+    for (const auto& task : platform::FileUtil::list(proc + "/task").value_or(std::vector<std::string> {})) {
+        // The number of the system call the thread is in: clock_nanosleep.
+        if (task != std::to_string(pid)
+            && readTextFile(proc + "/task/" + task + "/syscall").rfind(std::to_string(SYS_clock_nanosleep) + " ", 0)
+                == 0)
+            return std::stol(task);
+    }
+    return 0;
+}
+
+} // namespace
+
 class ClientWindowSignal : public ClientWindow, public ::testing::WithParamInterface<long> { };
 
 TEST_P(ClientWindowSignal, EndsTheClientCleanly)
@@ -522,6 +556,17 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     ASSERT_TRUE(prepareSignedInHome(home));
     const bool inChat = screen == 5 || screen == 6;
     const bool refusedMessage = screen == 7;
+    const bool bookOnItsWay = screen == 8;
+    // Case 8: the address book and the polls are held, so that nothing but
+    // the book's worker writes to the store while the test holds its lock.
+    auto bookGate = std::make_shared<server::ReplyGate>();
+    auto pollGate = std::make_shared<server::ReplyGate>();
+    if (bookOnItsWay) {
+        server_->script().forCommand(
+            core::ORBEndpoints::Cmd::kAddressBook, server::ScriptedReply::normal().heldBy(bookGate));
+        server_->script().forCommand(
+            core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal().heldBy(pollGate), 1000);
+    }
     if (inChat) {
         ASSERT_FALSE(server_->deliverMessage(2001, 3001, "明天带水彩笔").empty());
     }
@@ -530,7 +575,7 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
     // Verbose: the log says when a message is kept in memory.
     bool started = client.start(testsupport::buildPath(ORB_CLIENT), home, server_->baseUrl(), scratch_, &why,
-        refusedMessage ? std::vector<std::string> { "--verbose" } : std::vector<std::string> {});
+        refusedMessage || bookOnItsWay ? std::vector<std::string> { "--verbose" } : std::vector<std::string> {});
     unsetenv("ORB_RESOURCES");
     ASSERT_TRUE(started) << why;
     // A tab is told by its title bar and its tab bar (the lists between
@@ -574,7 +619,51 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     const int signal = endingSignals[screen % 3];
     int status = -1;
     const std::string text = "see you at eight";
-    if (refusedMessage) {
+    if (bookOnItsWay) {
+        // The address book's store is held on its worker by the test's write
+        // lock when the client is told to end; the lock goes once the client
+        // says it ends. Its exit waits for the worker, whose write then goes
+        // through: the book is in the store after the exit.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (bookGate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(bookGate->arrived(), 1u) << "the client did not ask for its address book\n" << client.log();
+        const std::string store = home + "/Documents/" + core::kDatabaseFileName;
+        std::unique_ptr<sqlite3, int (*)(sqlite3*)> lock(nullptr, sqlite3_close);
+        sqlite3* handle = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(store.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        lock.reset(handle);
+        sqlite3_busy_timeout(handle, 30000);
+        ASSERT_EQ(sqlite3_exec(handle, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+        bookGate->open();
+        // The same worker seen waiting for a while: not a moment's sleep of
+        // some other thread.
+        long waiter = 0;
+        auto since = std::chrono::steady_clock::now();
+        deadline = since + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline && !client.exited()) {
+            const long seen = storeWaiter(client.pid(), store);
+            const auto now = std::chrono::steady_clock::now();
+            if (seen != waiter)
+                since = now;
+            waiter = seen;
+            if (waiter && now - since >= std::chrono::milliseconds(300))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_NE(storeWaiter(client.pid(), store), 0) << "the book's store did not wait for the lock";
+        ASSERT_EQ(kill(client.pid(), signal), 0);
+        // The lock goes once the client waits for its work in the background.
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (client.log().find("orb-client: waiting for work in the background") == std::string::npos
+            && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_NE(client.log().find("orb-client: waiting for work in the background"), std::string::npos);
+        ASSERT_EQ(sqlite3_exec(handle, "ROLLBACK;", nullptr, nullptr, nullptr), SQLITE_OK);
+        lock.reset();
+        status = client.waitForEnd();
+        pollGate->open();
+    } else if (refusedMessage) {
         // While the test holds the store's write lock, the polled message is
         // refused by the store and kept in memory.
         const std::string store = home + "/Documents/" + core::kDatabaseFileName;
@@ -629,6 +718,22 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         platform::FileUtil::list(home + "/Library/Preferences").value_or(std::vector<std::string> {}))
         saved += readTextFile(home + "/Library/Preferences/" + name);
     EXPECT_NE(saved.find(kDemoTeacher), std::string::npos) << "the settings were not kept";
+    if (refusedMessage || bookOnItsWay) {
+        // The allocator's bounds were set first thing, where the C library's
+        // allocator is the one in use (the sanitizers bring their own).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        EXPECT_NE(output.find("the allocator's bounds are not set: another allocator is in use\n"), std::string::npos)
+            << output;
+#else
+        EXPECT_NE(output.find("the allocator's bounds are set\n"), std::string::npos) << output;
+#endif
+    }
+    if (bookOnItsWay) {
+        auto book = runCommand("sqlite3 -batch " + shellQuoted(home + "/Documents/" + core::kDatabaseFileName)
+            + " \"SELECT count(*) > 0 FROM tb_contact\"");
+        EXPECT_EQ(book.output, "1\n") << "the address book stored while the client ended is not in the store\n"
+                                      << output;
+    }
     if (screen == 6 || refusedMessage) {
         auto stored = runCommand("sqlite3 -batch " + shellQuoted(home + "/Documents/" + core::kDatabaseFileName)
             + " \"SELECT count(*) FROM tb_message WHERE content = '" + text + "' AND uid <> ''\"");
@@ -637,9 +742,10 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 8L), [](const ::testing::TestParamInfo<long>& info) {
+    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 9L), [](const ::testing::TestParamInfo<long>& info) {
         return info.param == 5 ? std::string("InAChat")
             : info.param == 6  ? std::string("WhileAMessageIsOnItsWay")
             : info.param == 7  ? std::string("AfterTheStoreRefusedAMessage")
+            : info.param == 8  ? std::string("WhileTheAddressBookIsStored")
                                : "OnTab" + std::to_string(info.param);
     });
