@@ -567,6 +567,17 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         server_->script().forCommand(
             core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal().heldBy(pollGate), 1000);
     }
+    // Case 7: the first poll, which brings the message, is answered once the
+    // test holds the store's write lock; none after it is.
+    auto firstPoll = std::make_shared<server::ReplyGate>();
+    const std::string refusedText = "see you at nine";
+    if (refusedMessage) {
+        ASSERT_FALSE(server_->deliverMessage(2001, 3001, refusedText).empty());
+        server_->script().forCommand(
+            core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal().heldBy(firstPoll));
+        server_->script().forCommand(
+            core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal().heldBy(pollGate), 1000);
+    }
     if (inChat) {
         ASSERT_FALSE(server_->deliverMessage(2001, 3001, "明天带水彩笔").empty());
     }
@@ -662,10 +673,13 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         ASSERT_EQ(sqlite3_exec(handle, "ROLLBACK;", nullptr, nullptr, nullptr), SQLITE_OK);
         lock.reset();
         status = client.waitForEnd();
-        pollGate->open();
     } else if (refusedMessage) {
         // While the test holds the store's write lock, the polled message is
         // refused by the store and kept in memory.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (firstPoll->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(firstPoll->arrived(), 1u) << "the client did not poll\n" << client.log();
         const std::string store = home + "/Documents/" + core::kDatabaseFileName;
         std::unique_ptr<sqlite3, int (*)(sqlite3*)> lock(nullptr, sqlite3_close);
         sqlite3* handle = nullptr;
@@ -673,21 +687,17 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         lock.reset(handle);
         sqlite3_busy_timeout(handle, 30000);
         ASSERT_EQ(sqlite3_exec(handle, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
-        ASSERT_FALSE(server_->deliverMessage(2001, 3001, text).empty());
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+        firstPoll->open();
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (client.log().find("kept for this run") == std::string::npos
             && std::chrono::steady_clock::now() < deadline && !client.exited())
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         ASSERT_NE(client.log().find("kept for this run"), std::string::npos) << client.log();
-        // From here on no poll is answered: the exit is the last chance to
+        // No poll is answered from here on: the exit is the last chance to
         // write the kept message, once the store takes writes again.
-        auto polls = std::make_shared<server::ReplyGate>();
-        server_->script().forCommand(
-            core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal().heldBy(polls), 1000);
         ASSERT_EQ(sqlite3_exec(handle, "ROLLBACK;", nullptr, nullptr, nullptr), SQLITE_OK);
         lock.reset();
         status = client.signalAndWait(signal);
-        polls->open();
     } else if (screen == 6) {
         // The answer to the send is held until the client has been told to
         // end: it arrives while the client winds down.
@@ -709,6 +719,8 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     } else {
         status = client.signalAndWait(signal);
     }
+    pollGate->open();
+    firstPoll->open();
     auto output = client.log();
     EXPECT_EQ(status, 0) << output;
     EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
@@ -736,7 +748,8 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     }
     if (screen == 6 || refusedMessage) {
         auto stored = runCommand("sqlite3 -batch " + shellQuoted(home + "/Documents/" + core::kDatabaseFileName)
-            + " \"SELECT count(*) FROM tb_message WHERE content = '" + text + "' AND uid <> ''\"");
+            + " \"SELECT count(*) FROM tb_message WHERE content = '" + (refusedMessage ? refusedText : text)
+            + "' AND uid <> ''\"");
         EXPECT_EQ(stored.output, "1\n") << "the message is not in the store after the exit\n" << output;
     }
 }
