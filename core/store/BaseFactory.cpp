@@ -314,9 +314,10 @@ namespace {
         }
         // The versions first: a copy without them is not worth the time.
         std::stable_partition(schema.begin(), schema.end(), [](const Entry& entry) { return entry.name == "tb_info"; });
+        bool counters = false;
         for (const auto& entry : schema) {
-            // AUTOINCREMENT's counters come with the tables that keep them.
-            if (entry.type != "table" || (internal(entry.name) && entry.name != "sqlite_sequence"))
+            counters = counters || (entry.type == "table" && entry.name == "sqlite_sequence");
+            if (entry.type != "table" || internal(entry.name))
                 continue;
             TableCopy copy(from.handle, to.handle, entry.name);
             bool lost = false;
@@ -333,6 +334,26 @@ namespace {
                 platform::log(
                     "damaged store file %s: %lld row(s) of %s copied; those of its pages that do not read are not\n",
                     damaged.c_str(), copy.copied(), entry.name.c_str());
+        }
+        // AUTOINCREMENT's counters as they were, past every id ever given
+        // out; the ones SQLite made from the copied rows where they do not read.
+        if (counters) {
+            if (!to.exec("SAVEPOINT counters; DELETE FROM sqlite_sequence;")) {
+                why = to.error();
+                return false;
+            }
+            TableCopy copy(from.handle, to.handle, "sqlite_sequence");
+            bool lost = false;
+            const int rc = copy.run(lost);
+            if (rc != SQLITE_DONE && !copy.writeError().empty()) {
+                why = copy.writeError();
+                return false;
+            }
+            if (!to.exec(
+                    rc == SQLITE_DONE && !lost ? "RELEASE counters;" : "ROLLBACK TO counters; RELEASE counters;")) {
+                why = to.error();
+                return false;
+            }
         }
         // Indexes, triggers and views once the rows are in.
         for (const auto& entry : schema) {

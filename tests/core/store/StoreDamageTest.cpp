@@ -146,6 +146,11 @@ protected:
             people.push_back(c);
         }
         ASSERT_TRUE(contacts.setAddressBook({ group }, { people }));
+        // A table of the magazines' kind, whose ids are never given out
+        // twice: its counter has passed the last row, removed since.
+        sqliteTool(db(),
+            "CREATE TABLE tb_issues (n_id integer NOT NULL PRIMARY KEY AUTOINCREMENT, title text);"
+            "INSERT INTO tb_issues (title) VALUES ('一'), ('二'), ('三'); DELETE FROM tb_issues WHERE n_id = 3;");
     }
 
     void zeroPage(int page)
@@ -332,7 +337,7 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             }
             EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_contact;"), kContacts);
             EXPECT_EQ(sqliteTool(db(), "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name;"),
-                "tb_contact\ntb_contact_group\ntb_info\ntb_message\ntb_message_contact\n");
+                "sqlite_sequence\ntb_contact\ntb_contact_group\ntb_info\ntb_issues\ntb_message\ntb_message_contact\n");
             break;
         case Outcome::Copied:
             if (aside.size() != 1) {
@@ -348,6 +353,8 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_contact;"), contacts);
             EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message;"), c.history + 1);
             EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message WHERE uid='new';"), 1);
+            EXPECT_EQ(sqliteTool(db(), "SELECT n_id, title FROM tb_issues;"), "1|一\n2|二\n");
+            EXPECT_EQ(sqliteTool(db(), "SELECT name, seq FROM sqlite_sequence;"), "tb_issues|3\n");
             EXPECT_EQ(sqliteTool(db(), "PRAGMA integrity_check;"), "ok\n");
             [[fallthrough]];
         case Outcome::MovedAside: {
