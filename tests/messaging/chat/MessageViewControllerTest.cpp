@@ -419,8 +419,10 @@ struct StoreFault {
     // Whether the store can no longer take a message at all, whatever the
     // client makes of the damage.
     bool refusesAll;
-    // Undone after the first message is kept: the next poll brings nothing.
+    // Undone after the first message is kept: the next poll brings nothing,
+    // or fails (the server is down).
     bool undoneBeforeAQuietPoll = false;
+    bool quietPollFails = false;
 };
 
 void PrintTo(const StoreFault& fault, std::ostream* out) { *out << fault.name; }
@@ -481,6 +483,9 @@ TEST_P(UnstorableChatTest, MessagesTheStoreCannotTakeStayForTheRun)
         // The home takes writes again: the next poll, with no news, writes
         // what was kept, which would otherwise wait for a message to arrive.
         undo.reset();
+        if (GetParam().quietPollFails)
+            harness().server()->script().forCommand(
+                core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::connectionReset());
         ASSERT_TRUE(nextPoll());
         EXPECT_EQ(storedNewest(), "第一条：明天几点到校？");
         EXPECT_TRUE(UnsavedMessages::shared().withContact(kParentUid).empty());
@@ -545,6 +550,17 @@ INSTANTIATE_TEST_SUITE_P(Stores, UnstorableChatTest,
                     std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
                 return protection->holds() ? protection : nullptr;
             },
+            true,
+            true,
+        },
+        StoreFault {
+            "ReadOnlyHomeWritableAgainServerDown",
+            [](const std::string& store) -> std::shared_ptr<void> {
+                auto protection = std::make_shared<WriteProtection>(
+                    std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
+                return protection->holds() ? protection : nullptr;
+            },
+            true,
             true,
             true,
         },
