@@ -4,12 +4,18 @@
 #include "platform/os/PlatformJson.h"
 #include "platform/os/UserDefaults.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 namespace contacts {
 
 namespace {
     constexpr std::size_t kGroupIdPrefixLength = 3;
+    // What the allocator adds to each block it hands out, and the counts a
+    // record made with its shared pointer carries in the same block.
+    constexpr std::size_t kBlockOverhead = 16;
+    constexpr std::size_t kSharedCountBytes = 16;
 
     std::size_t characterCount(const std::string& text)
     {
@@ -20,9 +26,53 @@ namespace {
         }
         return count;
     }
-} // namespace
 
-namespace {
+    // The heap bytes of a text beyond the room a std::string keeps inside.
+    std::size_t textBytes(const std::string& text)
+    {
+        return text.capacity() < 16 ? 0 : text.capacity() + 1 + kBlockOverhead;
+    }
+
+    // The same for a copy of it, which takes only the room its bytes need.
+    std::size_t copyBytes(const std::string& text) { return text.size() < 16 ? 0 : text.size() + 1 + kBlockOverhead; }
+
+    // What a person's record holds: the record and its counts in one block,
+    // its place in its group's list (up to twice that while the list grows)
+    // and its texts.
+    std::size_t recordBytes(const core::ContactInfo& contact)
+    {
+        std::size_t bytes = sizeof(core::ContactInfo) + kSharedCountBytes + kBlockOverhead
+            + 2 * sizeof(std::shared_ptr<core::ContactInfo>);
+        for (const std::string* text :
+            { &contact.groupUid, &contact.groupName, &contact.name, &contact.firstC, &contact.pinyin, &contact.remarks,
+                &contact.thumbAvatar, &contact.avatar, &contact.phone, &contact.ctdUrl })
+            bytes += textBytes(*text);
+        return bytes;
+    }
+
+    // What the records of a book hold so far, against the most they may:
+    // a short reply can describe records many times its size, each person
+    // carrying copies of its group's id and name.
+    class RecordBudget {
+    public:
+        explicit RecordBudget(std::size_t largest)
+            : largest_(largest)
+        {
+        }
+        // False once the records would hold more than the most.
+        bool take(std::size_t bytes)
+        {
+            held_ = bytes > SIZE_MAX - held_ ? SIZE_MAX : held_ + bytes;
+            return held_ <= largest_;
+        }
+        void give(std::size_t bytes) { held_ -= std::min(held_, bytes); }
+        bool exceeded() const { return held_ > largest_; }
+
+    private:
+        std::size_t largest_;
+        std::size_t held_ = 0;
+    };
+
     // A person read from the reply, made ready for the store; null when the
     // entry gives no record.
     std::shared_ptr<core::ContactInfo> contactOf(const platform::Value& item)
@@ -39,74 +89,138 @@ namespace {
         return contact;
     }
 
-    // The groups read, each with its people: the whole book, or nothing when
-    // a group is not one.
-    std::optional<AddressBook> bookOf(const platform::Array& groups, std::vector<core::ContactList> people)
+    // A group's id or name no longer than one can be.
+    bool isGroupText(const platform::Value& text)
     {
-        AddressBook book;
+        return !text.isString() || characterCount(*text.asString()) <= kLongestGroupText;
+    }
+
+    // The groups read, each with its people: the whole book; nothing when a
+    // group is not one, or (with *tooLarge set) when a group's id or name is
+    // longer than one can be or the records with their copies of them would
+    // hold more than the budget.
+    std::optional<AddressBook> bookOf(
+        const platform::Array& groups, std::vector<core::ContactList> people, RecordBudget& budget, bool* tooLarge)
+    {
         people.resize(groups.size());
-        for (std::size_t i = 0; i < groups.size(); ++i) {
-            const platform::Value& entry = groups[i];
+        for (const platform::Value& entry : groups) {
             const platform::Value& id = entry["groupId"];
             if (!entry.isDictionary() || !id.isString() || characterCount(*id.asString()) < kGroupIdPrefixLength
                 || !entry["items"].isArray())
                 return std::nullopt;
+        }
+        AddressBook book;
+        book.groups.reserve(groups.size());
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            const platform::Value& entry = groups[i];
+            if (!isGroupText(entry["groupId"]) || !isGroupText(entry["groupName"])) {
+                *tooLarge = true;
+                return std::nullopt;
+            }
             auto group = core::GroupInfo::groupWithObj(entry);
-            group->uid = *id.asString();
-            for (const auto& contact : people[i]) {
-                contact->groupUid = group->uid;
-                contact->groupName = group->name;
+            group->uid = *entry["groupId"].asString();
+            // Counted before a copy is made.
+            const std::size_t copies = copyBytes(group->uid) + copyBytes(group->name);
+            if (!budget.take(sizeof(core::GroupInfo) + kSharedCountBytes + kBlockOverhead
+                    + sizeof(std::shared_ptr<core::GroupInfo>) + copies)
+                || (copies && people[i].size() > SIZE_MAX / copies) || !budget.take(people[i].size() * copies)) {
+                *tooLarge = true;
+                return std::nullopt;
             }
             book.groups.push_back(std::move(group));
+        }
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            for (const auto& contact : people[i]) {
+                contact->groupUid = book.groups[i]->uid;
+                contact->groupName = book.groups[i]->name;
+            }
             book.contacts.push_back(std::move(people[i]));
         }
         return book;
     }
+
+    platform::Error tooLargeError(std::size_t largestRecords)
+    {
+        return platform::Error::withDescription(platform::kCocoaErrorDomain, platform::PlatformJson::kValueTooLargeCode,
+            "The address book's records would take more than " + std::to_string(largestRecords)
+                + " bytes, or a group's id or name is longer than any group's");
+    }
 } // namespace
 
-std::optional<AddressBook> importAddressBook(const platform::Value& reply)
+std::optional<AddressBook> importAddressBook(const platform::Value& reply, std::size_t largestRecords)
 {
     const platform::Array* groups = reply.asArray();
     if (!groups)
         return std::nullopt;
+    RecordBudget budget(largestRecords);
     std::vector<core::ContactList> people(groups->size());
+    if (!budget.take(groups->size() * sizeof(core::ContactList)))
+        return std::nullopt;
     for (std::size_t i = 0; i < groups->size(); ++i) {
         if (const platform::Array* items = (*groups)[i]["items"].asArray()) {
             for (const auto& item : *items) {
-                if (auto contact = contactOf(item))
-                    people[i].push_back(std::move(contact));
+                auto contact = contactOf(item);
+                if (!contact)
+                    continue;
+                if (!budget.take(recordBytes(*contact)))
+                    return std::nullopt;
+                people[i].push_back(std::move(contact));
             }
         }
     }
-    return bookOf(*groups, std::move(people));
+    bool tooLarge = false;
+    return bookOf(*groups, std::move(people), budget, &tooLarge);
 }
 
-std::optional<AddressBook> importAddressBook(std::string_view text, platform::Error* error, std::size_t largestOutline)
+std::optional<AddressBook> importAddressBook(
+    std::string_view text, platform::Error* error, std::size_t largestOutline, std::size_t largestRecords)
 {
     std::vector<core::ContactList> people;
+    RecordBudget budget(largestRecords);
     platform::PlatformJson::ReadLimits limits;
     limits.largestValue = largestOutline;
     // The people: elements of the "items" array of a group in the top array.
     limits.partDepth = 3;
-    limits.takePart = [&people](std::size_t group, std::string_view arrayKey, platform::Value&& item) {
+    limits.takePart = [&people, &budget](std::size_t group, std::string_view arrayKey, platform::Value&& item) {
         if (arrayKey != "items")
             return true;
         core::ORBReplyParser::booleansAsNumbers(item);
-        if (auto contact = contactOf(item)) {
-            if (people.size() <= group)
-                people.resize(group + 1);
-            people[group].push_back(std::move(contact));
+        auto contact = contactOf(item);
+        if (!contact)
+            return true;
+        if (people.size() <= group) {
+            if (!budget.take((group + 1 - people.size()) * sizeof(core::ContactList)))
+                return false;
+            people.resize(group + 1);
         }
+        if (!budget.take(recordBytes(*contact)))
+            return false;
+        people[group].push_back(std::move(contact));
         return true;
     };
+    // A group's list given twice is the last one given, as any repeated key.
+    limits.partsBegin = [&people, &budget](std::size_t group, std::string_view arrayKey) {
+        if (arrayKey != "items" || group >= people.size())
+            return;
+        for (const auto& contact : people[group])
+            budget.give(recordBytes(*contact));
+        core::ContactList().swap(people[group]);
+    };
     auto outline = platform::PlatformJson::read(text, limits, error);
-    if (!outline)
+    if (!outline) {
+        if (budget.exceeded())
+            platform::setError(error, tooLargeError(largestRecords));
         return std::nullopt;
+    }
     core::ORBReplyParser::booleansAsNumbers(*outline);
     const platform::Array* groups = outline->asArray();
     if (!groups)
         return std::nullopt;
-    return bookOf(*groups, std::move(people));
+    bool tooLarge = false;
+    auto book = bookOf(*groups, std::move(people), budget, &tooLarge);
+    if (tooLarge)
+        platform::setError(error, tooLargeError(largestRecords));
+    return book;
 }
 
 AddressBookRecord::AddressBookRecord(int accountUid)

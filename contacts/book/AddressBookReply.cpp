@@ -152,8 +152,9 @@ void downloadAddressBook(AddressBookDownload download)
     request->setRequestMethod("POST");
     request->setTimeOutSeconds(ORBNetworkHelper::sharedORBNetworkHelper().timeOutSeconds());
     request->setDefaultResponseEncoding(platform::kUTF8StringEncoding);
-    // The book may come with a content encoding too: its raw bytes are read
-    // here, within the limit, never inflated whole by the transfer.
+    // The book may come with a content encoding too, over its own
+    // compression or instead of it: the transfer inflates that within its
+    // ceiling, and the book's own stream is inflated here.
     request->setAllowCompressedResponse(true);
 
     // The blocks live inside the request, so they hold it weakly; the engine
@@ -167,7 +168,13 @@ void downloadAddressBook(AddressBookDownload download)
         auto done = weak.lock();
         if (!done)
             return;
-        platform::Bytes body = done->rawResponseData();
+        auto inflated = done->responseData();
+        if (!inflated) {
+            if (finish)
+                finish(failure(ORBReplyParser::kAddressBookInflateFailedText));
+            return;
+        }
+        platform::Bytes body = std::move(*inflated);
         const platform::StringEncoding encoding = done->responseEncoding();
         if (arrived)
             arrived();

@@ -230,7 +230,14 @@ namespace {
             return true;
         }
         bool end_object() { return close(); }
-        bool start_array(std::size_t) { return open(Value(Array {})); }
+        bool start_array(std::size_t)
+        {
+            if (limits_ && limits_->partsBegin && frames_.size() + 1 == limits_->partDepth) {
+                const bool keyed = !frames_.empty() && frames_.back().container.isDictionary();
+                limits_->partsBegin(topElements_, keyed ? std::string_view(frames_.back().key) : std::string_view());
+            }
+            return open(Value(Array {}));
+        }
         bool end_array() { return close(); }
         bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& ex)
         {

@@ -56,6 +56,11 @@ public:
         // read, which then fails.
         std::size_t partDepth = 0;
         std::function<bool(std::size_t outerIndex, std::string_view arrayKey, Value&& part)> takePart;
+        // Told when an array whose elements are parts opens, with the place
+        // and key its parts will have: a key given twice keeps its last
+        // value, so parts taken before under the same key of the same object
+        // are no longer part of the value.
+        std::function<void(std::size_t outerIndex, std::string_view arrayKey)> partsBegin;
     };
     // The code of the error of a read past ReadLimits::largestValue.
     // Ours, in the range of the property list read errors.

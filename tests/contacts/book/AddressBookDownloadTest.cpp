@@ -289,6 +289,19 @@ TEST_F(AddressBookDownload, FailuresChangeNothingAndSaySo)
         return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2;
     }));
     EXPECT_EQ(storedGroups(), before);
+    // So is one the transfer inflated from the book's own compression.
+    const std::string colleagues = R"([{"groupId":"COM001","groupName":"同事","groupType":1,"items":[)"
+                                   R"({"linkManId":7,"linkManName":"赵敏","thumbAvatar":"","orgUserPic":"","linkManType":1}]}])";
+    harness().server()->script().forCommand(kBook,
+        ScriptedReply::custom(200, compressedWithPadding(compressedWithPadding(colleagues, 0, "", true), 0, "", true),
+            "application/octet-stream", { { "Content-Encoding", "gzip" } }));
+    book()->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(harness().runUntil([&] {
+        return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 3
+            || harness().notifications().count(ContactsViewController::kFailedRefreshContacts) > std::size(rows);
+    }));
+    EXPECT_EQ(harness().overlayText(), "联系人更新完毕");
+    EXPECT_EQ(storedGroups(), (std::vector<std::string> { "COM001:1" }));
 }
 
 namespace {

@@ -138,6 +138,20 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
     // times slower.)
     const std::size_t size = kLimit / (testsupport::kUnderThreadSanitizer ? 24 : 3) / 2 * 2;
     const std::string person = R"({"linkManId":7,"linkManName":"赵敏","thumbAvatar":"","orgUserPic":"","linkManType":1},)";
+    // People 1 to `count` (each stored once per group).
+    auto people = [](int count) {
+        std::string list;
+        for (int i = 1; i <= count; ++i)
+            list += R"({"linkManId":)" + std::to_string(i)
+                + R"(,"linkManName":"赵敏","thumbAvatar":"","orgUserPic":"","linkManType":1},)";
+        return list;
+    };
+    // A group's id and name of the most characters one may have, each of
+    // four bytes.
+    std::string longest;
+    for (std::size_t i = 0; i < contacts::kLongestGroupText; ++i)
+        longest += "\U00020000";
+    const std::string longestGroup = R"([{"groupId":")" + longest + R"(","groupName":")" + longest + R"(","items":[)";
     struct Case {
         const char* name;
         ScriptedReply reply;
@@ -166,6 +180,36 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
                     (std::size_t { 4 } << 20) / person.size() * person.size(), R"({}]}])", false),
                 "application/octet-stream"),
             nullptr, { "COM001:1" } },
+        // Each person carries a copy of its group's id and name.
+        { "a group's name of 15 MiB for 2,000 people",
+            ScriptedReply::custom(200,
+                compressedWithRepeats(R"([{"groupId":"COM001","groupName":")", "名", std::size_t { 15 } << 20,
+                    R"(","items":[)" + people(2000) + R"({}]}])", true),
+                "application/octet-stream"),
+            contacts::kAddressBookTooLargeText, {} },
+        { "a group's id of 1 MiB for 100 people",
+            ScriptedReply::custom(200,
+                compressedWithRepeats(R"([{"groupId":")", "C", std::size_t { 1 } << 20,
+                    R"(","groupName":"同事","items":[)" + people(100) + R"({}]}])", true),
+                "application/octet-stream"),
+            contacts::kAddressBookTooLargeText, {} },
+        { "a group's id and name at their longest for 2 people",
+            ScriptedReply::custom(200, compressedWithPadding(longestGroup + people(2) + R"({}]}])", 0, "", false),
+                "application/octet-stream"),
+            nullptr, { longest + ":2" } },
+        { "a group's id and name at their longest for 200,000 people",
+            ScriptedReply::custom(200,
+                compressedWithRepeats(longestGroup, person, 200000 * person.size(), R"({}]}])", false),
+                "application/octet-stream"),
+            contacts::kAddressBookTooLargeText, {} },
+        { "a group's list given twice",
+            ScriptedReply::custom(200,
+                compressedWithPadding(R"([{"groupId":"COM001","groupName":"同事","items":[)" + people(3)
+                        + R"({}],"items":[)" + person + R"({}]},{"groupId":"CLS101","items":[)" + people(2)
+                        + R"({}],"items":[]}])",
+                    0, "", false),
+                "application/octet-stream"),
+            nullptr, { "CLS101:0", "COM001:1" } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
