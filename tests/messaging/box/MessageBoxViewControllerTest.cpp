@@ -511,13 +511,14 @@ TEST(MessageBoxScreenSizes, TheListEndsAtTheTabBarOnBothScreens)
             mainScreen()->switchToView(ORBViewController::kMessageTab);
             auto box = boxtest::box();
             ASSERT_TRUE(box);
-            ASSERT_TRUE(harness.runUntil([&] { return !box->isLoadingNavigation() && !box->navigationRows().empty(); }));
+            ASSERT_TRUE(
+                harness.runUntil([&] { return !box->isLoadingNavigation() && !box->navigationRows().empty(); }));
             ASSERT_TRUE(box->listData().empty());
             settle(harness);
             auto table = boxtest::table(box);
             table->layoutIfNeeded();
-            auto empty = std::dynamic_pointer_cast<MessageEmptyCell>(table->cellForRowAtIndexPath(
-                NSIndexPath::indexPathForRow(0, MessageBoxViewController::kListSection)));
+            auto empty = std::dynamic_pointer_cast<MessageEmptyCell>(
+                table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, MessageBoxViewController::kListSection)));
             ASSERT_TRUE(empty);
             ASSERT_TRUE(empty->wrapperView());
             // Its picture and both lines show whole above the tab bar, without a drag.

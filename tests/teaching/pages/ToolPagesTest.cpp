@@ -327,7 +327,8 @@ TEST_F(ToolPages, HomeworkDetailPhotoAndTheIgnoredAddPath)
         db->close();
     }
     std::dynamic_pointer_cast<HomeWorkListViewController>(screen)->loadWebView();
-    ASSERT_TRUE(harness().runUntil([&] { return text(*screen).find("2张图片 · 12月10日前完成") != std::string::npos; }));
+    ASSERT_TRUE(
+        harness().runUntil([&] { return text(*screen).find("2张图片 · 12月10日前完成") != std::string::npos; }));
     ASSERT_TRUE(shows(*screen, ".card"));
     // Each part of that line is read whole: "今天 09:11" or "12月10日前完成" is never
     // broken over two lines.
