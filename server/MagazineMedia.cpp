@@ -82,8 +82,11 @@ void drawScene(Context& c, Size s, const Palette& p)
 
 std::optional<std::string> cover(const std::string& name, int number, const std::string& date, long long postId, bool thumb)
 {
-    // The reader shows the cover over the whole screen, the shelf in a tile.
-    Size s = thumb ? Size(80, 110) : Size(320, 548);
+    // The reader shows the cover over the whole screen, the status strip's
+    // part included (the 4-inch phone's 320 x 568 points: it fills that
+    // screen whole, and the 3.5-inch one whole with bands at its sides), the
+    // shelf in a tile.
+    Size s = thumb ? Size(80, 110) : Size(320, 568);
     auto context = Context::createBitmap(s, kPictureScale);
     if (!context)
         return std::nullopt;

@@ -1,5 +1,6 @@
 #include "ui/ORBHelper.h"
 
+#include "platform/graphics/LinePunctuation.h"
 #include "platform/os/Log.h"
 #include "platform/os/StringUtil.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
@@ -90,6 +91,7 @@ private:
     // Moves to the next row; false when the row limit ends the layout.
     bool wrap(bool forcedByBreak)
     {
+        row_.clear();
         y_ += ORBHelper::kEmojiSide;
         if (rows_ >= lineLimit_) {
             contentWidth_ = width_;
@@ -102,6 +104,37 @@ private:
         x_ = 0;
         rowTop_ = y_;
         contentWidth_ = width_;
+        return true;
+    }
+
+    // A row that is full before `next`: the break goes where the text's line
+    // breaker would put it, so that no row starts with closing punctuation
+    // (a "，" alone at the start) or ends with opening punctuation: what
+    // must keep to `next` goes down with it. False when the row limit ends
+    // the layout (nothing moves then).
+    bool wrapBefore(char32_t next)
+    {
+        std::size_t moved = 0;
+        if (rows_ < lineLimit_) {
+            for (std::size_t k = row_.size(); k > 0; --k) {
+                const char32_t starts = k == row_.size() ? next : row_[k].character;
+                if (!platform::mayNotStartLine(starts) && !platform::mayNotEndLine(row_[k - 1].character)) {
+                    moved = row_.size() - k;
+                    break;
+                }
+            }
+        }
+        std::vector<Placed> carried(row_.end() - std::ptrdiff_t(moved), row_.end());
+        const double rowTop = y_;
+        if (!wrap(false))
+            return false;
+        for (auto& item : carried) {
+            Rect frame = item.view->frame();
+            frame.origin = platform::Point(x_, frame.origin.y + (y_ - rowTop));
+            item.view->setFrame(frame);
+            advance(frame.size.width);
+            row_.push_back(item);
+        }
         return true;
     }
 
@@ -138,7 +171,7 @@ private:
                     return;
                 continue;
             }
-            if (x_ + ORBHelper::kEmojiSide >= width_ && !wrap(false))
+            if (x_ + ORBHelper::kEmojiSide >= width_ && !wrapBefore(c))
                 return;
             UIFont font = UIFont::systemFont(ORBHelper::kEmojiFontSize);
             Size size = platform::measureText(
@@ -153,6 +186,7 @@ private:
             label->setTextColor(color_);
             label->setText(character);
             container_->addSubview(label);
+            row_.push_back({ label, c });
             advance(size.width);
         }
     }
@@ -161,17 +195,27 @@ private:
     {
         double w = std::min(image->size().width, ORBHelper::kEmojiSide);
         double h = std::min(image->size().height, ORBHelper::kEmojiSide);
-        if (x_ + ORBHelper::kEmojiSide >= width_ && !wrap(false))
+        if (x_ + ORBHelper::kEmojiSide >= width_ && !wrapBefore(kPicture))
             return;
         auto view = std::make_shared<UIImageView>(Rect(x_, y_ + (ORBHelper::kEmojiSide - h) / 2, w, h));
         view->setImage(image);
         container_->addSubview(view);
+        row_.push_back({ view, kPicture });
         advance(w);
     }
+
+    // What the current row holds, in order: each label's character (a
+    // picture stands for none of the punctuation).
+    struct Placed {
+        std::shared_ptr<UIView> view;
+        char32_t character;
+    };
+    static constexpr char32_t kPicture = U'\uFFFC';
 
     UIColor color_;
     double width_;
     int lineLimit_;
+    std::vector<Placed> row_;
     std::shared_ptr<UIView> container_;
     double x_ = 0;
     double y_ = 0;

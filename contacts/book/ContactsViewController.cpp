@@ -510,6 +510,8 @@ void ContactsViewController::textFieldDidEndEditing(UITextField*)
         weakCallback<ContactsViewController>([](ContactsViewController& screen) {
             if (screen.searchTableView_)
                 screen.searchTableView_->setAlpha(0);
+            // The list behind is the whole book: the field no longer says otherwise.
+            screen.txtSearch_->setText("");
             auto bar = screen.searchBar_->frame();
             screen.searchBar_->setFrame(
                 platform::Rect(bar.minX(), screen.orgSearchBarTop_, screen.orgSearchBarWidth_, bar.height()));

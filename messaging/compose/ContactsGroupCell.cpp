@@ -63,6 +63,7 @@ void ContactsGroupCell::declareLayoutBindings(platform::LayoutBindings& bindings
 void ContactsGroupCell::awakeFromNib()
 {
     UIView::awakeFromNib();
+    nameFrame_ = lblName_->frame();
     setSelectedBackgroundView(std::make_shared<UIImageView>(UIImage::imageNamed("public_cel_selected_bg.png")));
 }
 
@@ -94,6 +95,12 @@ void ContactsGroupCell::setGroup(std::shared_ptr<core::GroupInfo> group)
         highlightCount();
         imgCheckBox_->setImage(UIImage::imageNamed(kSomeImage));
     }
+    // With no count under it the name is the row's only line: it sits level
+    // with the checkbox, not where the two lines start.
+    auto frame = nameFrame_;
+    if (lblCount_->text().empty())
+        frame.origin.y = imgCheckBoxBg_->frame().midY() - frame.height() / 2;
+    lblName_->setFrame(frame);
 }
 
 void ContactsGroupCell::highlightCount()

@@ -71,4 +71,6 @@ private:
     std::shared_ptr<ContactsCountLabel> lblCount_;
     std::shared_ptr<UIImageView> imgCheckBox_;
     std::shared_ptr<UIImageView> imgCheckBoxBg_;
+    // The name's place in the layout, above the count.
+    platform::Rect nameFrame_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/graphics/Context.h"
 #include "platform/graphics/GraphicsInternal.h"
+#include "platform/graphics/LinePunctuation.h"
 #include "platform/os/StringUtil.h"
 
 #include <cairo.h>
@@ -11,6 +12,36 @@
 #include <cmath>
 
 namespace platform {
+
+// Characters a reader never expects at the start of a line: closing
+// brackets and quotes, sentence and clause punctuation, the ellipsis,
+// iteration marks and small kana.
+bool mayNotStartLine(char32_t cp)
+{
+    static constexpr std::u32string_view closing
+        = U"!),.:;?]}%"
+          U"\u00BB\u2019\u201D\u203A\u2026\u2025\u2030"
+          U"\u3001\u3002\u3005\u3009\u300B\u300D\u300F\u3011\u3015"
+          U"\u3017\u3019\u301B\u301E\u301F\u303B\u30FC\u30FB\u309D\u309E\u30FD\u30FE"
+          U"\u3041\u3043\u3045\u3047\u3049\u3063\u3083\u3085\u3087\u308E"
+          U"\u30A1\u30A3\u30A5\u30A7\u30A9\u30C3\u30E3\u30E5\u30E7\u30EE\u30F5\u30F6"
+          U"\uFE50\uFE51\uFE52\uFE54\uFE55\uFE56\uFE57\uFE5A\uFE5C\uFE5E"
+          U"\uFF01\uFF05\uFF09\uFF0C\uFF0E\uFF1A\uFF1B\uFF1F\uFF3D\uFF5D\uFF60"
+          U"\uFF61\uFF63\uFF64\uFF65\uFFE0";
+    return closing.find(cp) != std::u32string_view::npos;
+}
+
+// Characters a reader never expects at the end of a line: opening
+// brackets and quotes.
+bool mayNotEndLine(char32_t cp)
+{
+    static constexpr std::u32string_view opening = U"([{"
+                                                   U"\u00AB\u2018\u201C\u2039"
+                                                   U"\u3008\u300A\u300C\u300E\u3010\u3014\u3016\u3018\u301A\u301D"
+                                                   U"\uFE59\uFE5B\uFE5D"
+                                                   U"\uFF08\uFF3B\uFF5B\uFF5F\uFF62\uFFE1\uFFE5";
+    return opening.find(cp) != std::u32string_view::npos;
+}
 
 namespace {
 
@@ -79,35 +110,6 @@ namespace {
             return 0.55 * widen;
         }
         return 0.6 * widen;
-    }
-
-    // Characters a reader never expects at the start of a line: closing
-    // brackets and quotes, sentence and clause punctuation, the ellipsis,
-    // iteration marks and small kana.
-    bool mayNotStartLine(char32_t cp)
-    {
-        static constexpr std::u32string_view closing = U"!),.:;?]}%"
-                                                       U"\u00BB\u2019\u201D\u203A\u2026\u2025\u2030"
-                                                       U"\u3001\u3002\u3005\u3009\u300B\u300D\u300F\u3011\u3015"
-                                                       U"\u3017\u3019\u301B\u301E\u301F\u303B\u30FC\u30FB\u309D\u309E\u30FD\u30FE"
-                                                       U"\u3041\u3043\u3045\u3047\u3049\u3063\u3083\u3085\u3087\u308E"
-                                                       U"\u30A1\u30A3\u30A5\u30A7\u30A9\u30C3\u30E3\u30E5\u30E7\u30EE\u30F5\u30F6"
-                                                       U"\uFE50\uFE51\uFE52\uFE54\uFE55\uFE56\uFE57\uFE5A\uFE5C\uFE5E"
-                                                       U"\uFF01\uFF05\uFF09\uFF0C\uFF0E\uFF1A\uFF1B\uFF1F\uFF3D\uFF5D\uFF60"
-                                                       U"\uFF61\uFF63\uFF64\uFF65\uFFE0";
-        return closing.find(cp) != std::u32string_view::npos;
-    }
-
-    // Characters a reader never expects at the end of a line: opening
-    // brackets and quotes.
-    bool mayNotEndLine(char32_t cp)
-    {
-        static constexpr std::u32string_view opening = U"([{"
-                                                       U"\u00AB\u2018\u201C\u2039"
-                                                       U"\u3008\u300A\u300C\u300E\u3010\u3014\u3016\u3018\u301A\u301D"
-                                                       U"\uFE59\uFE5B\uFE5D"
-                                                       U"\uFF08\uFF3B\uFF5B\uFF5F\uFF62\uFFE1\uFFE5";
-        return opening.find(cp) != std::u32string_view::npos;
     }
 
     double saneSize(double size) { return (std::isfinite(size) && size > 0) ? size : 0.0; }

@@ -726,7 +726,7 @@ namespace {
         // Points at scale 2: covers (and their thumbnails), the banner, the
         // directory logos and the chapter pictures of the head strip.
         const std::pair<const char*, std::pair<int, int>> pictures[] = {
-            { "static/img/cover-1.png", { 640, 1096 } },
+            { "static/img/cover-1.png", { 640, 1136 } },
             { "static/img/cover-1-thumb.png", { 160, 220 } },
             { "static/img/ad-2.png", { 640, 432 } },
             { "static/img/dir-11.png", { 130, 130 } },

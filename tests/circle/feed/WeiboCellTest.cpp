@@ -146,7 +146,7 @@ TEST_F(WeiboCellTest, TheCommentButtonWidensToTheLeftOfItsRightEdge)
 
 TEST_F(WeiboCellTest, RendersTheFeedWithNoneOneThreeAndSixPictures)
 {
-    addPost({ 2001, 101, "班级图书角新到了一批绘本，欢迎同学们借阅。", 6, 3 });
+    addPost({ 2001, 101, "班级图书角新到了一批绘本和科普，欢迎同学们课间来借阅。", 6, 3 });
     addPost({ 2002, 102, "今天的数学课上同学们分组完成了测量活动。", 3, 2 });
     addPost({ 3001, 101, "周末和孩子一起去了科技馆。", 1, 1 });
     addPost({ 2004, 0, "下周一升旗仪式请同学们穿好校服。", 0, 0 });

@@ -350,6 +350,8 @@ TEST_F(ContactsScreen, SearchFindsByPinyinAndPhoneAcrossGroups)
     settle(harness(), 0.5);
     EXPECT_FALSE(harness().visibleNavigationController()->isNavigationBarHidden());
     EXPECT_EQ(results->alpha(), 0.0);
+    EXPECT_EQ(field->text(), "") << "the list behind is the whole book: the field keeps no search";
+    EXPECT_FALSE(harness().render("contacts-search-ended.png").empty());
     EXPECT_FALSE(StatusBarBacking::backingOf(*screen->view()));
     auto navigationBar = harness().visibleNavigationController()->navigationBar();
     EXPECT_DOUBLE_EQ(inWindow(bar).minY(), inWindow(std::static_pointer_cast<UIView>(navigationBar)).maxY())

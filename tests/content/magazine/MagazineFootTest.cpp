@@ -90,6 +90,13 @@ TEST(MagazineFoot, ShelfCoverDirectoryAndChapterEndAtTheFootAndTheCornerIsWithin
         EXPECT_LE(drawn.maxY(), cover->bounds().maxY() + 0.01) << "the foot line is cut";
         EXPECT_GE(drawn.minX(), -0.01);
         EXPECT_LE(drawn.maxX(), cover->bounds().maxX() + 0.01);
+        // On the 4-inch phone, whose screen the cover is drawn for, it fills
+        // the screen: no band above or below it.
+        if (tall) {
+            EXPECT_NEAR(drawn.minY(), 0, 0.5) << "a band above the cover";
+            EXPECT_NEAR(drawn.maxY(), cover->bounds().maxY(), 0.5) << "a band below the cover";
+            EXPECT_NEAR(drawn.width(), 320, 0.5);
+        }
         auto corner = reader->curlPageImageView();
         EXPECT_DOUBLE_EQ(screenFrameOf(*corner).maxY(), screenHeight());
         EXPECT_DOUBLE_EQ(screenFrameOf(*corner).maxX(), 320);

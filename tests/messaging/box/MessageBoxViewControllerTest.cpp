@@ -493,14 +493,44 @@ TEST(MessageBoxScreenSizes, TheListEndsAtTheTabBarOnBothScreens)
     struct Row {
         UIScreen::Kind screen;
         const char* render;
+        // Nine conversations, or none: the student's box, its three
+        // navigation rows over the empty list's row.
+        bool conversations = true;
     };
     for (const Row& row : { Row { UIScreen::Kind::FourInch, "message-box-4inch.png" },
-             Row { UIScreen::Kind::ThreePointFiveInch, "message-box-3.5inch.png" } }) {
+             Row { UIScreen::Kind::ThreePointFiveInch, "message-box-3.5inch.png" },
+             Row { UIScreen::Kind::FourInch, "message-box-empty-4inch.png", false },
+             Row { UIScreen::Kind::ThreePointFiveInch, "message-box-empty-3.5inch.png", false } }) {
         SCOPED_TRACE(row.render);
         AppHarnessOptions options;
         options.screen = row.screen;
         AppHarness harness(options);
         ASSERT_TRUE(startClient(harness));
+        if (!row.conversations) {
+            ASSERT_TRUE(signInThroughScreens(harness, "13800000006", "student123"));
+            mainScreen()->switchToView(ORBViewController::kMessageTab);
+            auto box = boxtest::box();
+            ASSERT_TRUE(box);
+            ASSERT_TRUE(
+                harness.runUntil([&] { return !box->isLoadingNavigation() && !box->navigationRows().empty(); }));
+            ASSERT_TRUE(box->listData().empty());
+            settle(harness);
+            auto table = boxtest::table(box);
+            table->layoutIfNeeded();
+            auto empty = std::dynamic_pointer_cast<MessageEmptyCell>(
+                table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, MessageBoxViewController::kListSection)));
+            ASSERT_TRUE(empty);
+            ASSERT_TRUE(empty->wrapperView());
+            // Its picture and both lines show whole above the tab bar, without a drag.
+            auto tabBar = mainScreen()->tabBarView();
+            const double tabBarTop = tabBar->convertRectToView(tabBar->bounds(), nullptr).minY();
+            auto wrapper = empty->wrapperView();
+            EXPECT_LE(wrapper->convertRectToView(wrapper->bounds(), nullptr).maxY(), tabBarTop);
+            EXPECT_EQ(table->contentOffset().y, 0);
+            EXPECT_FALSE(harness.render(row.render).empty());
+            core::MyAccountInfo::setInstance(nullptr);
+            continue;
+        }
         ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
         core::MessageFactory store;
         ASSERT_TRUE(store.setMessage(unreadFrom(11, "李明家长", 2, 600, "好的，谢谢老师")));

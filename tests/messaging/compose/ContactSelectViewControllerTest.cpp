@@ -355,8 +355,26 @@ namespace {
 
 // The picker mid-selection, drawn for a person to look at: the colleagues
 // all chosen, two parents of class 1, the total badge at 6.
+// A row whose second line is empty (a group with nothing ticked, a person
+// without remarks) shows its name level with its checkbox.
+int expectNamesLevelWithTheirBoxes(UITableView& table, const char* secondLine)
+{
+    int rows = 0;
+    for (const auto& cell : table.visibleCells()) {
+        auto name = findViewByOutlet(cell, "lblName");
+        auto box = findViewByOutlet(cell, "imgCheckBox");
+        if (!name || !box || !textOf(cell, secondLine).empty())
+            continue;
+        ++rows;
+        EXPECT_NEAR(name->frame().midY(), box->frame().midY(), 0.5) << textOf(cell, "lblName");
+    }
+    return rows;
+}
+
 TEST_F(ContactSelectTest, RendersMidSelection)
 {
+    // A colleague without remarks.
+    book.contacts.at(kColleagues).front()->remarks = "";
     openPicker();
     tickGroup(kColleagues);
     ASSERT_TRUE(harness().selectRow(table("groupTableView"), 0, rowOf(kClassOne)));
@@ -367,6 +385,10 @@ TEST_F(ContactSelectTest, RendersMidSelection)
     settle(harness());
     EXPECT_EQ(total(), "6");
     EXPECT_FALSE(harness().render("messaging-compose-picker.png").empty());
+    EXPECT_GT(expectNamesLevelWithTheirBoxes(*table("groupTableView"), "lblCount"), 0);
+    ASSERT_TRUE(harness().selectRow(table("groupTableView"), 0, rowOf(kColleagues)));
+    EXPECT_GT(expectNamesLevelWithTheirBoxes(*table("detailTableView"), "lblRemarks"), 0);
+    EXPECT_FALSE(harness().render("messaging-compose-picker-colleagues.png").empty());
 }
 
 } // namespace

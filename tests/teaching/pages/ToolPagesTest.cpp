@@ -319,6 +319,23 @@ TEST_F(ToolPages, HomeworkDetailPhotoAndTheIgnoredAddPath)
     expectAccountScript(*screen);
     EXPECT_NE(text(*screen).find("背诵《山行》并默写"), std::string::npos);
     EXPECT_NE(text(*screen).find("2张图片"), std::string::npos);
+    {
+        // Days of two digits make a card's last line its longest.
+        auto db = foundation::SQLDatabase::databaseWithPath(harness().server()->dataFilePath());
+        ASSERT_TRUE(db->open());
+        ASSERT_TRUE(db->executeUpdate("UPDATE page_homework SET finish_date = substr(finish_date, 1, 5) || '12-10'"));
+        db->close();
+    }
+    std::dynamic_pointer_cast<HomeWorkListViewController>(screen)->loadWebView();
+    ASSERT_TRUE(
+        harness().runUntil([&] { return text(*screen).find("2张图片 · 12月10日前完成") != std::string::npos; }));
+    ASSERT_TRUE(shows(*screen, ".card"));
+    // Each part of that line is read whole: "今天 09:11" or "12月10日前完成" is never
+    // broken over two lines.
+    EXPECT_EQ(script(*screen,
+                  "String(Array.prototype.every.call(document.querySelectorAll('.card .meta span'), function (s) {"
+                  " return s.getBoundingClientRect().height < 2 * parseFloat(getComputedStyle(s).fontSize); }))"),
+        "true");
     auto assign = harness().viewByOutlet("btnAssign");
     ASSERT_NE(assign, nullptr);
     EXPECT_FALSE(snapshot(*screen, "teaching-pages-homework.png").empty());

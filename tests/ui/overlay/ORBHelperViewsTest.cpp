@@ -188,6 +188,8 @@ TEST_F(ORBHelperViewsTest, APostTextIsLaidOutCharacterByCharacterWithEmojiPictur
         int lines;
         std::size_t labels;
         Rect frame;
+        // What the second row starts with, when it matters.
+        std::string secondRowStarts = {};
     };
     const std::vector<Row> rows = {
         // 24 letters fill a row (the 25th would reach 241 ≥ 240): the rest wraps.
@@ -199,12 +201,27 @@ TEST_F(ORBHelperViewsTest, APostTextIsLaidOutCharacterByCharacterWithEmojiPictur
         // A "◆" ending the last allowed row still adds that empty row.
         { "ab\u25c6", 0, 2, { 15, 1, 240, 50 } },
         { "", 6, 0, { 15, 1, 0, 25 } },
+        // Fifteen characters fill a row: the comma after them takes the
+        // last one down with it, as the line breaker keeps punctuation.
+        { "我们今天去公园玩了一整天真开心，明天再去", 6, 20, { 15, 1, 240, 50 }, "心" },
+        // An opening bracket does not end a row: it goes down with what it opens.
+        { "我们今天去公园玩了一整天真开（好）", 6, 17, { 15, 1, 240, 50 }, "（" },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         auto view = ORBHelper::assembleMessage(row.text, UIColor::darkGrayColor(), 240, row.lines);
         EXPECT_EQ(view->subviews().size(), row.labels);
         EXPECT_EQ(view->frame(), row.frame);
+        if (!row.secondRowStarts.empty()) {
+            std::shared_ptr<UIView> first;
+            for (const auto& label : view->subviews())
+                if (label->frame().origin.y > ORBHelper::kEmojiSide
+                    && (!first || label->frame().origin.x < first->frame().origin.x))
+                    first = label;
+            ASSERT_TRUE(first);
+            EXPECT_EQ(testsupport::textOf(first), row.secondRowStarts);
+            EXPECT_EQ(first->frame().origin.x, 0);
+        }
     }
     // A blank keeps its room between words (measured alone it has no width).
     for (const char* blank : { " ", "\u3000" }) {
