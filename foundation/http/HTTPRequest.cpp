@@ -567,6 +567,14 @@ void HTTPRequest::setAllowResumeForFileDownloads(bool allow)
 {
     setLocked(settings_.options.allowResumeForFileDownloads, allow);
 }
+std::optional<unsigned long long> HTTPRequest::largestFileDownload() const
+{
+    return locked(settings_.options.largestFileDownload);
+}
+void HTTPRequest::setLargestFileDownload(std::optional<unsigned long long> bytes)
+{
+    setLocked(settings_.options.largestFileDownload, bytes);
+}
 bool HTTPRequest::downloadComplete() const { return locked(downloadComplete_); }
 std::weak_ptr<ProgressDelegate> HTTPRequest::uploadProgressDelegate() const
 {
@@ -1659,7 +1667,13 @@ bool HTTPRequest::keepsCompressedBody() const
 void HTTPRequest::refuseBody(const platform::Error& error)
 {
     responseBodyError_ = error;
-    if (!settings_.downloadDestinationPath) {
+    if (settings_.downloadDestinationPath) {
+        // Nothing of a refused body stays on the disk, nor is resumed.
+        transfer_.fileDownloadFd.close();
+        transfer_.inflatedFileDownloadFd.close();
+        removeTemporaryDownloadFile();
+        removeTemporaryUncompressedDownloadFile();
+    } else {
         platform::Bytes().swap(inflatedResponseData_);
         // A body kept compressed stays as it came; one inflated in place
         // holds only part of the body.
@@ -1750,14 +1764,24 @@ bool HTTPRequest::inflateStep(std::span<const std::uint8_t> piece, std::size_t* 
     // thread's scratch buffer; a body kept compressed is still inflated as
     // it comes, so that a broken or cut body fails the request instead of
     // reaching the owner as a success.
+    // A file under a ceiling is held to it inflated too, whether written
+    // inflated or inflated only once it is whole.
+    std::size_t limit = SIZE_MAX;
+    const auto& largest = transfer_.options.largestFileDownload;
+    if (largest && settings_.downloadDestinationPath && !handsBodyToOwner())
+        limit = std::size_t(*largest - std::min(*largest, transfer_.inflatedFileBytes));
     platform::Bytes& scratch = inflateScratch();
     scratch.clear();
     if (!transfer_.dataDecompressor->uncompressStep(
-            piece.data(), piece.size(), used, scratch, &error, SIZE_MAX, kInflateStep)) {
+            piece.data(), piece.size(), used, scratch, &error, limit, kInflateStep)) {
         releaseLargeInflateScratch();
-        failWithError(error);
+        if (isTooLargeError(error))
+            refuseBody(error);
+        else
+            failWithError(error);
         return false;
     }
+    transfer_.inflatedFileBytes += scratch.size();
     if (!transfer_.options.shouldWaitToInflateCompressedResponses && !scratch.empty()) {
         if (handsBodyToOwner())
             passOnReceivedData(scratch); // each piece the owner is handed is its own
@@ -1788,6 +1812,8 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
             }
         }
         transfer_.downloadAppends = append;
+        transfer_.fileBytes = append ? partialDownloadSize_ : 0;
+        transfer_.inflatedFileBytes = 0;
         transfer_.fileDownloadFd = FileDescriptor::open(
             *settings_.temporaryFileDownloadPath, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
         if (!transfer_.fileDownloadFd) {
@@ -1795,6 +1821,15 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
             failWithError(makeHTTPRequestError(FileManagementError,
                 platform::format("Failed to write to file at path '%s'", settings_.temporaryFileDownloadPath->c_str()),
                 &cause));
+            return;
+        }
+    }
+    // Held to the owner's ceiling as it comes: refused as soon as the length
+    // announced or the bytes read pass it, before they are written.
+    if (const auto& largest = transfer_.options.largestFileDownload) {
+        transfer_.fileBytes += raw.size();
+        if (transfer_.fileBytes > *largest || contentLength_ + partialDownloadSize_ > *largest) {
+            refuseBody(makeTooLargeError());
             return;
         }
     }

@@ -253,6 +253,13 @@ public:
     std::optional<std::string> temporaryUncompressedDataDownloadPath() const;
     bool allowResumeForFileDownloads() const;
     void setAllowResumeForFileDownloads(bool allow);
+    // The most a download to a file may come to, both as it arrives and
+    // inflated: one announced or read past it fails the request with
+    // ResponseTooLargeError as soon as it passes, and leaves no file. For an
+    // owner that knows what the file can be (a voice clip); unset, a file
+    // download has no ceiling.
+    std::optional<unsigned long long> largestFileDownload() const;
+    void setLargestFileDownload(std::optional<unsigned long long> bytes);
     bool downloadComplete() const;
     // The body, inflated when it came compressed. Empty when the body was
     // handed to a data callback.
@@ -620,6 +627,10 @@ private:
         // The stream ended while a backlog waited: the end is taken up once
         // it is inflated.
         bool endAwaitsInflation = false;
+        // What a download to a file has come to in this run: as it arrived,
+        // and inflated (whether written so or only checked).
+        unsigned long long fileBytes = 0;
+        unsigned long long inflatedFileBytes = 0;
         // The download file was opened to continue a partial one.
         bool downloadAppends = false;
         FileDescriptor fileDownloadFd;

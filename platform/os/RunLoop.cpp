@@ -23,6 +23,7 @@
 #include <sched.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <linux/kcmp.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
@@ -60,23 +61,108 @@ namespace {
     }
 
     // Which file a descriptor names: its number alone does not say, since a
-    // closed number comes back for the next file opened, on any thread.
+    // closed number comes back for the next file opened, on any thread. The
+    // device and inode tell most files apart, but every eventfd, timerfd and
+    // epoll descriptor (GLib's wake-ups and the loops' own among them) is on
+    // one anonymous inode: such a file is told by a duplicate kept of it,
+    // which the kernel compares with what the number names now. The
+    // duplicate also keeps the file from being freed and its place taken by
+    // another while it is compared with.
+    //
+    // Everything here is asked of the kernel directly: by now the number may
+    // name another thread's file, which is only compared here, never used,
+    // and which the thread checker would take for a use of that file without
+    // its order.
+    class KeptDuplicate final {
+    public:
+        explicit KeptDuplicate(int fd)
+            : fd_(int(syscall(SYS_fcntl, fd, F_DUPFD_CLOEXEC, 0)))
+        {
+        }
+        ~KeptDuplicate()
+        {
+            if (fd_ >= 0)
+                syscall(SYS_close, fd_);
+        }
+        KeptDuplicate(const KeptDuplicate&) = delete;
+        KeptDuplicate& operator=(const KeptDuplicate&) = delete;
+        int fd() const { return fd_; }
+
+    private:
+        int fd_;
+    };
+
     struct FileId {
         dev_t device = 0;
         ino_t inode = 0;
         bool open = false;
-        bool operator==(const FileId&) const = default;
+        // Files on the anonymous inode, where the kernel compares them.
+        std::shared_ptr<const KeptDuplicate> kept;
+        // Known to be closed: no number names it any more.
+        bool gone = false;
     };
 
-    // Asked of the kernel directly: by now the number may name another
-    // thread's file, which is only compared here, never used, and which the
-    // thread checker would take for a use of that file without its order.
-    FileId fileOf(int fd)
+    FileId inodeOf(int fd)
     {
         struct statx status { };
         if (syscall(SYS_statx, fd, "", AT_EMPTY_PATH, STATX_INO, &status) != 0)
             return {};
-        return { makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino, true };
+        return { makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino, true, nullptr, false };
+    }
+
+    bool sameOpenFile(int a, int b)
+    {
+        const pid_t self = getpid();
+        return syscall(SYS_kcmp, self, self, KCMP_FILE, a, b) == 0;
+    }
+
+    // The anonymous inode, when the kernel can compare files on it; a file
+    // system that refuses the comparison (a kernel without it, or a filter
+    // on system calls) leaves files there told apart by their inode alone,
+    // as any other file.
+    const FileId& comparableAnonymousInode()
+    {
+        static const FileId inode = [] {
+            FileId found;
+            const int probe = int(syscall(SYS_eventfd2, 0, EFD_CLOEXEC));
+            if (probe < 0)
+                return found;
+            const int copy = int(syscall(SYS_fcntl, probe, F_DUPFD_CLOEXEC, 0));
+            const int other = int(syscall(SYS_eventfd2, 0, EFD_CLOEXEC));
+            if (copy >= 0 && other >= 0 && sameOpenFile(probe, copy) && !sameOpenFile(probe, other))
+                found = inodeOf(probe);
+            else
+                log("RunLoop: the kernel does not compare open files; eventfds are told apart by number\n");
+            for (int fd : { probe, copy, other })
+                if (fd >= 0)
+                    syscall(SYS_close, fd);
+            return found;
+        }();
+        return inode;
+    }
+
+    FileId fileOf(int fd)
+    {
+        FileId file = inodeOf(fd);
+        const FileId& anonymous = comparableAnonymousInode();
+        if (file.open && anonymous.open && file.device == anonymous.device && file.inode == anonymous.inode) {
+            auto kept = std::make_shared<const KeptDuplicate>(fd);
+            if (kept->fd() < 0)
+                return {};
+            file.kept = std::move(kept);
+        }
+        return file;
+    }
+
+    // Whether the number names that file still.
+    bool names(int fd, const FileId& file)
+    {
+        if (file.gone)
+            return false;
+        const FileId now = inodeOf(fd);
+        if (now.open != file.open || now.device != file.device || now.inode != file.inode)
+            return false;
+        return !file.kept || sameOpenFile(fd, file.kept->fd());
     }
 
     // Waits longer than this are split; the loop simply goes round again.
@@ -336,6 +422,18 @@ struct RunLoop::Impl {
         }
     }
 
+    // The file watched under a number was closed by its owner: the kept
+    // duplicates go, which closes it for good and takes it out of epoll, and
+    // its sources are known to have outlived it.
+    void forgetClosedFile(FdState& state)
+    {
+        FileId gone;
+        gone.gone = true;
+        state.file = gone;
+        for (SourceId id : state.sources)
+            sources.at(id).file = gone;
+    }
+
     enum class PassOutcome { Idle, Handled, Stopped };
 
     // One turn of the loop in a mode: the tasks posted before the turn began, the
@@ -468,6 +566,12 @@ struct RunLoop::Impl {
             auto fit = impl.fds.find(fd);
             if (fit == impl.fds.end())
                 continue;
+            // A file told by a kept duplicate stays open, and watched, after
+            // its owner closed it: what it says now is no one's.
+            if (fit->second.file.kept && !names(fd, fit->second.file)) {
+                impl.forgetClosedFile(fit->second);
+                continue;
+            }
             const std::vector<SourceId> ids = fit->second.sources;
             for (SourceId id : ids) {
                 // An earlier callback may have removed this source.
@@ -651,7 +755,7 @@ RunLoop::SourceId RunLoop::addSource(
         return 0;
     FileId file = fileOf(fd);
     auto [it, inserted] = impl_->fds.try_emplace(fd);
-    if (!inserted && it->second.file != file) {
+    if (!inserted && !names(fd, it->second.file)) {
         // The file watched under this number was closed, which took it out
         // of epoll, and the number now names another: watch that one as new.
         // The sources left on the old one are their owners' to remove.
@@ -714,7 +818,7 @@ void RunLoop::removeSource(SourceId id)
         if (list.empty()) {
             // Closed, the file has left epoll by itself; its number may name
             // another file by now, which must stay where it is.
-            if (fit->second.inEpoll && fileOf(fd) == fit->second.file)
+            if (fit->second.inEpoll && names(fd, fit->second.file))
                 epoll_ctl(impl_->epfd, EPOLL_CTL_DEL, fd, nullptr);
             impl_->fds.erase(fit);
         }
@@ -725,7 +829,7 @@ void RunLoop::removeSource(SourceId id)
 bool RunLoop::sourceOutlivedItsFile(SourceId id) const
 {
     auto it = impl_->sources.find(id);
-    return it != impl_->sources.end() && fileOf(it->second.fd) != it->second.file;
+    return it != impl_->sources.end() && !names(it->second.fd, it->second.file);
 }
 
 void RunLoop::run()
