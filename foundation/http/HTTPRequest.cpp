@@ -2299,20 +2299,37 @@ std::optional<platform::Bytes> HTTPRequest::responseData() const
     return rawResponseData_;
 }
 
+namespace {
+
+    std::optional<std::string> textOfBody(const platform::Bytes& data, platform::StringEncoding encoding)
+    {
+        std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+        // A UTF-8 byte-order mark marks the encoding, it is not text: a reply
+        // that starts with one reads as the same reply without it, whichever
+        // reader gets the text next.
+        static constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+        if (encoding == platform::kUTF8StringEncoding && bytes.starts_with(kUtf8Mark))
+            bytes.remove_prefix(kUtf8Mark.size());
+        return platform::decodeText(bytes, encoding);
+    }
+
+} // namespace
+
 std::optional<std::string> HTTPRequest::responseString() const
 {
     auto data = responseData();
     if (!data)
         return std::nullopt;
-    auto encoding = responseEncoding();
-    // A UTF-8 byte-order mark marks the encoding, it is not text: a reply that
-    // starts with one reads as the same reply without it, whichever reader
-    // gets the text next.
-    static constexpr std::uint8_t kUtf8Mark[] = { 0xEF, 0xBB, 0xBF };
-    if (encoding == platform::kUTF8StringEncoding && data->size() >= sizeof kUtf8Mark
-        && std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark), data->begin()))
-        data->erase(data->begin(), data->begin() + sizeof kUtf8Mark);
-    return platform::decodeText(*data, encoding);
+    return textOfBody(*data, responseEncoding());
+}
+
+HTTPRequest::ResponseBody HTTPRequest::responseBodyAndText() const
+{
+    ResponseBody body;
+    body.data = responseData();
+    if (body.data)
+        body.text = textOfBody(*body.data, responseEncoding());
+    return body;
 }
 
 // MARK: - Main-thread reporting

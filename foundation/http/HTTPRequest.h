@@ -279,6 +279,14 @@ public:
     static constexpr std::size_t kLargestInflatedBody = std::size_t { 64 } * 1024 * 1024;
     // The body as text in the response's encoding; nullopt when it is not valid there.
     std::optional<std::string> responseString() const;
+    // The body and its text, read once: responseData() and responseString()
+    // each take a copy of the body, which for a reply of megabytes read on
+    // the main loop is a copy too many.
+    struct ResponseBody {
+        std::optional<platform::Bytes> data;
+        std::optional<std::string> text;
+    };
+    ResponseBody responseBodyAndText() const;
     bool isResponseCompressed() const;
 
     // Progress.
