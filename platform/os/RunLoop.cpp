@@ -20,10 +20,10 @@
 #include <unordered_map>
 
 #include <fcntl.h>
+#include <linux/kcmp.h>
 #include <sched.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <linux/kcmp.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
@@ -62,107 +62,68 @@ namespace {
 
     // Which file a descriptor names: its number alone does not say, since a
     // closed number comes back for the next file opened, on any thread. The
-    // device and inode tell most files apart, but every eventfd, timerfd and
-    // epoll descriptor (GLib's wake-ups and the loops' own among them) is on
-    // one anonymous inode: such a file is told by a duplicate kept of it,
-    // which the kernel compares with what the number names now. The
-    // duplicate also keeps the file from being freed and its place taken by
-    // another while it is compared with.
-    //
-    // Everything here is asked of the kernel directly: by now the number may
-    // name another thread's file, which is only compared here, never used,
-    // and which the thread checker would take for a use of that file without
-    // its order.
-    class KeptDuplicate final {
-    public:
-        explicit KeptDuplicate(int fd)
-            : fd_(int(syscall(SYS_fcntl, fd, F_DUPFD_CLOEXEC, 0)))
-        {
-        }
-        ~KeptDuplicate()
-        {
-            if (fd_ >= 0)
-                syscall(SYS_close, fd_);
-        }
-        KeptDuplicate(const KeptDuplicate&) = delete;
-        KeptDuplicate& operator=(const KeptDuplicate&) = delete;
-        int fd() const { return fd_; }
-
-    private:
-        int fd_;
-    };
-
+    // device and inode tell most files apart, but not every eventfd, timerfd
+    // and epoll descriptor (GLib's wake-ups and the loops' own among them):
+    // they are all on one anonymous inode. Those are told apart by epoll
+    // itself (see namesWatchedFile).
     struct FileId {
         dev_t device = 0;
         ino_t inode = 0;
         bool open = false;
-        // Files on the anonymous inode, where the kernel compares them.
-        std::shared_ptr<const KeptDuplicate> kept;
-        // Known to be closed: no number names it any more.
-        bool gone = false;
+        bool operator==(const FileId&) const = default;
     };
 
-    FileId inodeOf(int fd)
+    // Asked of the kernel directly: by now the number may name another
+    // thread's file, which is only compared here, never used, and which the
+    // thread checker would take for a use of that file without its order.
+    FileId fileOf(int fd)
     {
         struct statx status { };
         if (syscall(SYS_statx, fd, "", AT_EMPTY_PATH, STATX_INO, &status) != 0)
             return {};
-        return { makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino, true, nullptr, false };
+        return { makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino, true };
     }
 
-    bool sameOpenFile(int a, int b)
+    // Whether the file the number names now is the one epoll watches under
+    // that number: 1 yes, 0 no (the watched file was closed, which took it
+    // out of epoll, or the number names another), -1 when the kernel does
+    // not compare files (a kernel without the comparison, or a filter on
+    // system calls), and the inode is all there is to go by.
+    int comparedWithWatched(int epfd, int fd)
     {
+        kcmp_epoll_slot slot { std::uint32_t(epfd), std::uint32_t(fd), 0 };
         const pid_t self = getpid();
-        return syscall(SYS_kcmp, self, self, KCMP_FILE, a, b) == 0;
+        const long order = syscall(SYS_kcmp, self, self, KCMP_EPOLL_TFD, fd, &slot);
+        if (order >= 0)
+            return order == 0 ? 1 : 0;
+        // Nothing watched under the number any more, or nothing open there.
+        return errno == ENOENT || errno == EBADF ? 0 : -1;
     }
 
-    // The anonymous inode, when the kernel can compare files on it; a file
-    // system that refuses the comparison (a kernel without it, or a filter
-    // on system calls) leaves files there told apart by their inode alone,
-    // as any other file.
-    const FileId& comparableAnonymousInode()
+    // Whether the kernel compares an open file with one epoll watches: asked
+    // once, of a file watched and one not.
+    bool epollComparesFiles()
     {
-        static const FileId inode = [] {
-            FileId found;
-            const int probe = int(syscall(SYS_eventfd2, 0, EFD_CLOEXEC));
-            if (probe < 0)
-                return found;
-            const int copy = int(syscall(SYS_fcntl, probe, F_DUPFD_CLOEXEC, 0));
-            const int other = int(syscall(SYS_eventfd2, 0, EFD_CLOEXEC));
-            if (copy >= 0 && other >= 0 && sameOpenFile(probe, copy) && !sameOpenFile(probe, other))
-                found = inodeOf(probe);
-            else
-                log("RunLoop: the kernel does not compare open files; eventfds are told apart by number\n");
-            for (int fd : { probe, copy, other })
+        static const bool compares = [] {
+            const int epfd = epoll_create1(EPOLL_CLOEXEC);
+            const int watched = eventfd(0, EFD_CLOEXEC);
+            const int other = eventfd(0, EFD_CLOEXEC);
+            bool works = false;
+            if (epfd >= 0 && watched >= 0 && other >= 0) {
+                epoll_event ev {};
+                ev.events = EPOLLIN;
+                ev.data.fd = watched;
+                works = epoll_ctl(epfd, EPOLL_CTL_ADD, watched, &ev) == 0 && comparedWithWatched(epfd, watched) == 1
+                    && dup2(other, watched) == watched && comparedWithWatched(epfd, watched) == 0;
+            }
+            for (int fd : { epfd, watched, other })
                 if (fd >= 0)
-                    syscall(SYS_close, fd);
-            return found;
+                    close(fd);
+            if (!works)
+                log("RunLoop: the kernel does not compare open files; eventfds are told apart by their inode\n");
+            return works;
         }();
-        return inode;
-    }
-
-    FileId fileOf(int fd)
-    {
-        FileId file = inodeOf(fd);
-        const FileId& anonymous = comparableAnonymousInode();
-        if (file.open && anonymous.open && file.device == anonymous.device && file.inode == anonymous.inode) {
-            auto kept = std::make_shared<const KeptDuplicate>(fd);
-            if (kept->fd() < 0)
-                return {};
-            file.kept = std::move(kept);
-        }
-        return file;
-    }
-
-    // Whether the number names that file still.
-    bool names(int fd, const FileId& file)
-    {
-        if (file.gone)
-            return false;
-        const FileId now = inodeOf(fd);
-        if (now.open != file.open || now.device != file.device || now.inode != file.inode)
-            return false;
-        return !file.kept || sameOpenFile(fd, file.kept->fd());
+        return compares;
     }
 
     // Waits longer than this are split; the loop simply goes round again.
@@ -213,6 +174,7 @@ struct RunLoop::Impl {
         std::shared_ptr<std::function<void(std::uint32_t)>> callback;
         std::string mode;
         FileId file; // what the descriptor named when the source was added
+        std::uint64_t generation = 0; // the FdState's when the source was added
     };
     struct FdState {
         std::vector<SourceId> sources;
@@ -220,6 +182,9 @@ struct RunLoop::Impl {
         bool inEpoll = false;
         std::uint32_t registered = 0;
         FileId file; // the file epoll watches under this number
+        // Counts the files watched under this number: a source added for an
+        // earlier one outlived it.
+        std::uint64_t generation = 0;
     };
 
     std::thread::id owner = std::this_thread::get_id();
@@ -243,6 +208,7 @@ struct RunLoop::Impl {
     std::map<SourceId, Source> sources;
     std::unordered_map<int, FdState> fds;
     SourceId nextSource = 1;
+    std::uint64_t nextGeneration = 1;
     std::string epollMode;
     bool epollDirty = true;
     std::map<ObserverId, std::shared_ptr<Task>> beforeWaiting;
@@ -422,16 +388,17 @@ struct RunLoop::Impl {
         }
     }
 
-    // The file watched under a number was closed by its owner: the kept
-    // duplicates go, which closes it for good and takes it out of epoll, and
-    // its sources are known to have outlived it.
-    void forgetClosedFile(FdState& state)
+    // Whether the number still names the file watched under it. While epoll
+    // watches it, epoll is asked (it tells eventfds apart); otherwise, or
+    // where the kernel does not say, the inode.
+    bool namesWatchedFile(int fd, const FdState& state) const
     {
-        FileId gone;
-        gone.gone = true;
-        state.file = gone;
-        for (SourceId id : state.sources)
-            sources.at(id).file = gone;
+        if (state.inEpoll && state.pollable && epollComparesFiles()) {
+            const int compared = comparedWithWatched(epfd, fd);
+            if (compared >= 0)
+                return compared == 1;
+        }
+        return fileOf(fd) == state.file;
     }
 
     enum class PassOutcome { Idle, Handled, Stopped };
@@ -566,12 +533,6 @@ struct RunLoop::Impl {
             auto fit = impl.fds.find(fd);
             if (fit == impl.fds.end())
                 continue;
-            // A file told by a kept duplicate stays open, and watched, after
-            // its owner closed it: what it says now is no one's.
-            if (fit->second.file.kept && !names(fd, fit->second.file)) {
-                impl.forgetClosedFile(fit->second);
-                continue;
-            }
             const std::vector<SourceId> ids = fit->second.sources;
             for (SourceId id : ids) {
                 // An earlier callback may have removed this source.
@@ -755,14 +716,17 @@ RunLoop::SourceId RunLoop::addSource(
         return 0;
     FileId file = fileOf(fd);
     auto [it, inserted] = impl_->fds.try_emplace(fd);
-    if (!inserted && !names(fd, it->second.file)) {
+    if (!inserted && !impl_->namesWatchedFile(fd, it->second)) {
         // The file watched under this number was closed, which took it out
         // of epoll, and the number now names another: watch that one as new.
         // The sources left on the old one are their owners' to remove.
         it->second.inEpoll = false;
         it->second.registered = 0;
         it->second.pollable = true;
+        it->second.generation = impl_->nextGeneration++;
     }
+    if (inserted)
+        it->second.generation = impl_->nextGeneration++;
     if (inserted || !it->second.inEpoll) {
         it->second.file = file;
         // Probe once whether epoll can watch this descriptor at all. The
@@ -789,7 +753,7 @@ RunLoop::SourceId RunLoop::addSource(
     SourceId id = impl_->nextSource++;
     impl_->sources.emplace(id,
         Impl::Source { fd, events, std::make_shared<std::function<void(std::uint32_t)>>(std::move(callback)),
-            std::move(mode), file });
+            std::move(mode), file, it->second.generation });
     it->second.sources.push_back(id);
     impl_->epollDirty = true;
     return id;
@@ -818,7 +782,7 @@ void RunLoop::removeSource(SourceId id)
         if (list.empty()) {
             // Closed, the file has left epoll by itself; its number may name
             // another file by now, which must stay where it is.
-            if (fit->second.inEpoll && names(fd, fit->second.file))
+            if (fit->second.inEpoll && impl_->namesWatchedFile(fd, fit->second))
                 epoll_ctl(impl_->epfd, EPOLL_CTL_DEL, fd, nullptr);
             impl_->fds.erase(fit);
         }
@@ -829,7 +793,11 @@ void RunLoop::removeSource(SourceId id)
 bool RunLoop::sourceOutlivedItsFile(SourceId id) const
 {
     auto it = impl_->sources.find(id);
-    return it != impl_->sources.end() && !names(it->second.fd, it->second.file);
+    if (it == impl_->sources.end())
+        return false;
+    auto fit = impl_->fds.find(it->second.fd);
+    return fit == impl_->fds.end() || fit->second.generation != it->second.generation
+        || !impl_->namesWatchedFile(it->second.fd, fit->second);
 }
 
 void RunLoop::run()

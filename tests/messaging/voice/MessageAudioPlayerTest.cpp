@@ -2,11 +2,11 @@
 
 #include "foundation/http/FormDataRequest.h"
 #include "foundation/json/JsonParser.h"
+#include "foundation/voice/WavAmrFile.h"
 #include "platform/media/AVAudioPlayer.h"
 #include "platform/media/AVAudioSession.h"
 #include "platform/media/ProximitySensor.h"
 #include "platform/media/SampleSource.h"
-#include "foundation/voice/WavAmrFile.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/RunLoop.h"
 #include "platform/uikit/UIWindow.h"
@@ -19,8 +19,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <time.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 using foundation::FormDataRequest;

@@ -11,8 +11,8 @@
 #include <future>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <sys/eventfd.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -482,12 +482,14 @@ TEST_F(MainLoop, ANumberClosedAndReusedForAnotherFileIsWatchedAsThatFile)
         ASSERT_NE(source, 0u);
         EXPECT_FALSE(loop->sourceOutlivedItsFile(source));
         ASSERT_TRUE(signal(fresh));
-        EXPECT_TRUE(loop->runUntil([&] { return calls == 1; }, 2)) << "the new file under the old number is not watched";
+        EXPECT_TRUE(loop->runUntil([&] { return calls == 1; }, 2))
+            << "the new file under the old number is not watched";
 
         // The stale source goes; the new file stays watched.
         loop->removeSource(stale);
         ASSERT_TRUE(signal(fresh));
-        EXPECT_TRUE(loop->runUntil([&] { return calls == 2; }, 2)) << "taking the old source out unwatched the new file";
+        EXPECT_TRUE(loop->runUntil([&] { return calls == 2; }, 2))
+            << "taking the old source out unwatched the new file";
 
         // Closed with something to read and its source left in place: the
         // file is heard no more.
