@@ -57,6 +57,30 @@ void BM_OursWavToAmrToWav(benchmark::State& state)
 }
 BENCHMARK(BM_OursWavToAmrToWav)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A hostile clip for playback: the AMR magic, then one-byte frames ("no
+// data"), each 320 bytes of samples once decoded. Kilobytes as the argument:
+// the largest a voice download may be, and the megabyte a server could send
+// before downloads had a ceiling. The WAV's megabytes beside the time.
+void BM_OursEmptyFramesToWav(benchmark::State& state)
+{
+    std::string clip = "#!AMR\n";
+    clip.append(std::size_t(state.range(0)) << 10, '\x7C');
+    if (FILE* out = std::fopen(file("empty.amr").c_str(), "wb")) {
+        std::fwrite(clip.data(), 1, clip.size(), out);
+        std::fclose(out);
+    }
+    const double before = cpuSeconds(RUSAGE_SELF);
+    for (auto _ : state) {
+        if (!VoiceFileConverter::amrToWav(file("empty.amr"), file("empty.wav"))) {
+            state.SkipWithError("conversion failed");
+            break;
+        }
+    }
+    state.counters["cpu_ms"] = cpuMillisecondsPerIteration(cpuSeconds(RUSAGE_SELF) - before);
+    state.counters["wav_MB"] = double(std::filesystem::file_size(file("empty.wav"))) / (1 << 20);
+}
+BENCHMARK(BM_OursEmptyFramesToWav)->Arg(189)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 // Sox's two commands, converting the whole recording, or (`trim 0 0`) no sample of it.
 std::string soxCommand(bool samples)
 {

@@ -122,8 +122,11 @@ void ORBNetworkHelper::networkRequestWithType(int type, const platform::Url& req
         // The body as the transfer kept it: inflated once, off the main loop,
         // when it came compressed (a body it could not inflate failed the
         // request instead of coming here).
-        platform::Bytes data = finished->responseData().value_or(platform::Bytes {});
-        ORBReplyParser::requestCompleted(type, requestData, finished->responseString(), data, successBlock, failBlock);
+        // Read once: each read is a copy of the body, on the main loop.
+        auto body = finished->responseBodyAndText();
+        const platform::Bytes none;
+        ORBReplyParser::requestCompleted(
+            type, requestData, body.text, body.data ? *body.data : none, successBlock, failBlock);
     });
     request->setFailedBlock([weak, failBlock] {
         if (!failBlock)

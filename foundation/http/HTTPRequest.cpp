@@ -567,6 +567,14 @@ void HTTPRequest::setAllowResumeForFileDownloads(bool allow)
 {
     setLocked(settings_.options.allowResumeForFileDownloads, allow);
 }
+std::optional<unsigned long long> HTTPRequest::largestFileDownload() const
+{
+    return locked(settings_.options.largestFileDownload);
+}
+void HTTPRequest::setLargestFileDownload(std::optional<unsigned long long> bytes)
+{
+    setLocked(settings_.options.largestFileDownload, bytes);
+}
 bool HTTPRequest::downloadComplete() const { return locked(downloadComplete_); }
 std::weak_ptr<ProgressDelegate> HTTPRequest::uploadProgressDelegate() const
 {
@@ -1659,7 +1667,13 @@ bool HTTPRequest::keepsCompressedBody() const
 void HTTPRequest::refuseBody(const platform::Error& error)
 {
     responseBodyError_ = error;
-    if (!settings_.downloadDestinationPath) {
+    if (settings_.downloadDestinationPath) {
+        // Nothing of a refused body stays on the disk, nor is resumed.
+        transfer_.fileDownloadFd.close();
+        transfer_.inflatedFileDownloadFd.close();
+        removeTemporaryDownloadFile();
+        removeTemporaryUncompressedDownloadFile();
+    } else {
         platform::Bytes().swap(inflatedResponseData_);
         // A body kept compressed stays as it came; one inflated in place
         // holds only part of the body.
@@ -1750,14 +1764,24 @@ bool HTTPRequest::inflateStep(std::span<const std::uint8_t> piece, std::size_t* 
     // thread's scratch buffer; a body kept compressed is still inflated as
     // it comes, so that a broken or cut body fails the request instead of
     // reaching the owner as a success.
+    // A file under a ceiling is held to it inflated too, whether written
+    // inflated or inflated only once it is whole.
+    std::size_t limit = SIZE_MAX;
+    const auto& largest = transfer_.options.largestFileDownload;
+    if (largest && settings_.downloadDestinationPath && !handsBodyToOwner())
+        limit = std::size_t(*largest - std::min(*largest, transfer_.inflatedFileBytes));
     platform::Bytes& scratch = inflateScratch();
     scratch.clear();
     if (!transfer_.dataDecompressor->uncompressStep(
-            piece.data(), piece.size(), used, scratch, &error, SIZE_MAX, kInflateStep)) {
+            piece.data(), piece.size(), used, scratch, &error, limit, kInflateStep)) {
         releaseLargeInflateScratch();
-        failWithError(error);
+        if (isTooLargeError(error))
+            refuseBody(error);
+        else
+            failWithError(error);
         return false;
     }
+    transfer_.inflatedFileBytes += scratch.size();
     if (!transfer_.options.shouldWaitToInflateCompressedResponses && !scratch.empty()) {
         if (handsBodyToOwner())
             passOnReceivedData(scratch); // each piece the owner is handed is its own
@@ -1788,6 +1812,8 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
             }
         }
         transfer_.downloadAppends = append;
+        transfer_.fileBytes = append ? partialDownloadSize_ : 0;
+        transfer_.inflatedFileBytes = 0;
         transfer_.fileDownloadFd = FileDescriptor::open(
             *settings_.temporaryFileDownloadPath, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
         if (!transfer_.fileDownloadFd) {
@@ -1795,6 +1821,15 @@ void HTTPRequest::writeToDownloadFile(std::span<const std::uint8_t> raw, const p
             failWithError(makeHTTPRequestError(FileManagementError,
                 platform::format("Failed to write to file at path '%s'", settings_.temporaryFileDownloadPath->c_str()),
                 &cause));
+            return;
+        }
+    }
+    // Held to the owner's ceiling as it comes: refused as soon as the length
+    // announced or the bytes read pass it, before they are written.
+    if (const auto& largest = transfer_.options.largestFileDownload) {
+        transfer_.fileBytes += raw.size();
+        if (transfer_.fileBytes > *largest || contentLength_ + partialDownloadSize_ > *largest) {
+            refuseBody(makeTooLargeError());
             return;
         }
     }
@@ -2264,20 +2299,37 @@ std::optional<platform::Bytes> HTTPRequest::responseData() const
     return rawResponseData_;
 }
 
+namespace {
+
+    std::optional<std::string> textOfBody(const platform::Bytes& data, platform::StringEncoding encoding)
+    {
+        std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+        // A UTF-8 byte-order mark marks the encoding, it is not text: a reply
+        // that starts with one reads as the same reply without it, whichever
+        // reader gets the text next.
+        static constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+        if (encoding == platform::kUTF8StringEncoding && bytes.starts_with(kUtf8Mark))
+            bytes.remove_prefix(kUtf8Mark.size());
+        return platform::decodeText(bytes, encoding);
+    }
+
+} // namespace
+
 std::optional<std::string> HTTPRequest::responseString() const
 {
     auto data = responseData();
     if (!data)
         return std::nullopt;
-    auto encoding = responseEncoding();
-    // A UTF-8 byte-order mark marks the encoding, it is not text: a reply that
-    // starts with one reads as the same reply without it, whichever reader
-    // gets the text next.
-    static constexpr std::uint8_t kUtf8Mark[] = { 0xEF, 0xBB, 0xBF };
-    if (encoding == platform::kUTF8StringEncoding && data->size() >= sizeof kUtf8Mark
-        && std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark), data->begin()))
-        data->erase(data->begin(), data->begin() + sizeof kUtf8Mark);
-    return platform::decodeText(*data, encoding);
+    return textOfBody(*data, responseEncoding());
+}
+
+HTTPRequest::ResponseBody HTTPRequest::responseBodyAndText() const
+{
+    ResponseBody body;
+    body.data = responseData();
+    if (body.data)
+        body.text = textOfBody(*body.data, responseEncoding());
+    return body;
 }
 
 // MARK: - Main-thread reporting

@@ -253,6 +253,13 @@ public:
     std::optional<std::string> temporaryUncompressedDataDownloadPath() const;
     bool allowResumeForFileDownloads() const;
     void setAllowResumeForFileDownloads(bool allow);
+    // The most a download to a file may come to, both as it arrives and
+    // inflated: one announced or read past it fails the request with
+    // ResponseTooLargeError as soon as it passes, and leaves no file. For an
+    // owner that knows what the file can be (a voice clip); unset, a file
+    // download has no ceiling.
+    std::optional<unsigned long long> largestFileDownload() const;
+    void setLargestFileDownload(std::optional<unsigned long long> bytes);
     bool downloadComplete() const;
     // The body, inflated when it came compressed. Empty when the body was
     // handed to a data callback.
@@ -272,6 +279,14 @@ public:
     static constexpr std::size_t kLargestInflatedBody = std::size_t { 64 } * 1024 * 1024;
     // The body as text in the response's encoding; nullopt when it is not valid there.
     std::optional<std::string> responseString() const;
+    // The body and its text, read once: responseData() and responseString()
+    // each take a copy of the body, which for a reply of megabytes read on
+    // the main loop is a copy too many.
+    struct ResponseBody {
+        std::optional<platform::Bytes> data;
+        std::optional<std::string> text;
+    };
+    ResponseBody responseBodyAndText() const;
     bool isResponseCompressed() const;
 
     // Progress.
@@ -620,6 +635,10 @@ private:
         // The stream ended while a backlog waited: the end is taken up once
         // it is inflated.
         bool endAwaitsInflation = false;
+        // What a download to a file has come to in this run: as it arrived,
+        // and inflated (whether written so or only checked).
+        unsigned long long fileBytes = 0;
+        unsigned long long inflatedFileBytes = 0;
         // The download file was opened to continue a partial one.
         bool downloadAppends = false;
         FileDescriptor fileDownloadFd;

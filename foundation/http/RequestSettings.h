@@ -43,6 +43,8 @@ struct RequestSettings {
         bool useCookiePersistence = true;
         platform::StringEncoding defaultResponseEncoding = platform::kISOLatin1StringEncoding;
         bool allowResumeForFileDownloads = false;
+        // The most a download to a file may come to (unset: no ceiling).
+        std::optional<unsigned long long> largestFileDownload;
         bool shouldResetUploadProgress = true;
         bool shouldResetDownloadProgress = true;
     } options;

@@ -2,6 +2,7 @@
 
 #include "platform/os/Log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -326,7 +327,7 @@ int amrReadFirstFrame(std::FILE* file, unsigned char frame[kAmrMaxFrameBytes], i
     return amrReadFrame(file, frame, frameSize, header);
 }
 
-std::size_t amrToWavFile(const char* amrPath, const char* wavPath)
+std::size_t amrToWavFile(const char* amrPath, const char* wavPath, std::size_t longestFrames)
 {
     File amr(amrPath, "rb");
     if (!amr)
@@ -348,7 +349,8 @@ std::size_t amrToWavFile(const char* amrPath, const char* wavPath)
     unsigned char out[kPcmFrameSamples * 2];
     int frameSize = 0;
     unsigned char header = 0;
-    while (frames < kMaxWavFrames && amrReadFrame(amr.get(), frame, &frameSize, &header)) {
+    const std::size_t frameLimit = std::min(longestFrames, kMaxWavFrames);
+    while (frames < frameLimit && amrReadFrame(amr.get(), frame, &frameSize, &header)) {
         std::memset(pcm, 0, sizeof pcm);
         Decoder_Interface_Decode(decoder, frame, pcm, 0);
         for (int i = 0; i < kPcmFrameSamples; ++i)

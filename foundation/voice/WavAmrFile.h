@@ -15,6 +15,15 @@ inline constexpr int kAmrMaxFrameBytes = 32; // a 12.2 kbit/s frame with its hea
 inline constexpr int kWavHeaderBytes = 48;
 inline constexpr char kAmrMagic[] = "#!AMR\n";
 inline constexpr std::size_t kAmrMagicBytes = 6;
+// The longest voice message: the recorder stops there. A clip read for
+// playback is cut a second past it (the recorder's tick may run late),
+// whatever its file holds: a frame of one byte gives 320 bytes of samples
+// and a slice of the decoder's time, so a file of a megabyte could
+// otherwise take hours of samples and seconds of work.
+inline constexpr int kLongestClipSeconds = 120;
+inline constexpr std::size_t kLongestClipFrames = std::size_t(kLongestClipSeconds + 1) * (8000 / kPcmFrameSamples);
+// The largest AMR file such a clip can be: every frame of the highest mode.
+inline constexpr std::size_t kLongestClipFileBytes = kAmrMagicBytes + kLongestClipFrames * kAmrMaxFrameBytes;
 
 // Total size of a stored AMR frame, header byte included, from the frame type
 // in bits 3 to 6 of its header byte; 0 for the types a file cannot hold.
@@ -65,8 +74,9 @@ bool wavWriteHeader(std::FILE* file, std::uint32_t frames);
 int amrReadFirstFrame(std::FILE* file, unsigned char frame[kAmrMaxFrameBytes], int* frameSize, unsigned char* header);
 int amrReadFrame(std::FILE* file, unsigned char frame[kAmrMaxFrameBytes], int* frameSize, unsigned char* header);
 
-// Converts an AMR file into a mono 16-bit WAV file; the number of frames
+// Converts an AMR file into a mono 16-bit WAV file of at most longestFrames
+// frames (the rest of a longer file is not read); the number of frames
 // written, 0 on failure (which leaves a file already at the destination as it was).
-std::size_t amrToWavFile(const char* amrPath, const char* wavPath);
+std::size_t amrToWavFile(const char* amrPath, const char* wavPath, std::size_t longestFrames = kLongestClipFrames);
 
 } // namespace foundation

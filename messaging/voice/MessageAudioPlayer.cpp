@@ -2,12 +2,14 @@
 
 #include "foundation/http/HTTPRequest.h"
 #include "foundation/voice/VoiceFileConverter.h"
+#include "foundation/voice/WavAmrFile.h"
 #include "platform/crypto/Md5.h"
 #include "platform/media/AVAudioSession.h"
 #include "platform/media/ProximitySensor.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
+#include "platform/os/RunLoop.h"
 #include "platform/os/Url.h"
 
 #include <algorithm>
@@ -216,7 +218,10 @@ void MessageAudioPlayer::startDownload(const std::shared_ptr<SoundInfo>& sound)
     send(&MessageAudioPlayerDelegate::messageAudioPlayerLoadingSound, sound);
     if (sound_ != sound)
         return;
-    // A download of this file already on its way serves this play too.
+    // A download of this file already on its way, or its conversion,
+    // serves this play too.
+    if (conversions_.count(sound->amrPath))
+        return;
     for (const auto& request : requests_) {
         if (request->userInfo().get("amrPath").stringValue() == sound->amrPath)
             return;
@@ -228,6 +233,8 @@ void MessageAudioPlayer::startDownload(const std::shared_ptr<SoundInfo>& sound)
     }
     auto request = HTTPRequest::requestWithURL(*url);
     request->setDownloadDestinationPath(sound->amrPath);
+    // No voice message is larger, whatever the server sends or it inflates to.
+    request->setLargestFileDownload(foundation::kLongestClipFileBytes);
     platform::Dictionary info;
     info.set("amrPath", sound->amrPath);
     request->setUserInfo(std::move(info));
@@ -275,10 +282,46 @@ void MessageAudioPlayer::requestDownloadSucceeded(
     send(&MessageAudioPlayerDelegate::messageAudioPlayerLoadSoundFinished, sound);
     if (sound_ != sound || !received)
         return; // like a failed download, the clip stays current
-    if (!foundation::VoiceFileConverter::amrToWav(sound->amrPath, sound->wavPath)) {
-        platform::log("voice clip %s is not AMR\n", sound->amrPath.c_str());
-        FileUtil::remove(sound->amrPath);
-        FileUtil::remove(sound->wavPath);
+    startConversion(sound);
+}
+
+void MessageAudioPlayer::startConversion(const std::shared_ptr<SoundInfo>& sound)
+{
+    // Even a clip cut to a voice message's length takes a while to decode:
+    // the window goes on meanwhile.
+    conversions_[sound->amrPath] = sound;
+    std::weak_ptr<MessageAudioPlayer> weak = weak_from_this();
+    platform::dispatchAsync([weak, amrPath = sound->amrPath, wavPath = sound->wavPath] {
+        const bool converted = foundation::VoiceFileConverter::amrToWav(amrPath, wavPath);
+        platform::performOnMain([weak, amrPath, wavPath, converted] {
+            if (auto player = weak.lock())
+                player->conversionEnded(amrPath, wavPath, converted);
+        });
+    });
+}
+
+void MessageAudioPlayer::conversionEnded(const std::string& amrPath, const std::string& wavPath, bool converted)
+{
+    auto node = conversions_.extract(amrPath);
+    auto told = node.empty() ? nullptr : node.mapped();
+    if (!converted) {
+        platform::log("voice clip %s is not AMR\n", amrPath.c_str());
+        FileUtil::remove(amrPath);
+        FileUtil::remove(wavPath);
+    }
+    // Stopped meanwhile, or another clip is current: nothing plays, and no
+    // one is told (its owner, maybe gone by now, heard that it finished).
+    auto sound = sound_;
+    if (!sound || sound->amrPath != amrPath)
+        return;
+    // Tapped again while it was converted: this one waited for the download
+    // that another heard end.
+    if (sound != told) {
+        send(&MessageAudioPlayerDelegate::messageAudioPlayerLoadSoundFinished, sound);
+        if (sound_ != sound)
+            return;
+    }
+    if (!converted) {
         finishCurrent();
         return;
     }

@@ -6,6 +6,7 @@
 #include "ui/Lifetime.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +71,8 @@ public:
     void setPlayer(std::shared_ptr<platform::AVAudioPlayer> player);
     // Downloads still running.
     std::size_t requestCount() const { return requests_.size(); }
+    // Downloaded clips being converted for playback.
+    std::size_t conversionCount() const { return conversions_.size(); }
 
     // Where a clip from this address is kept: the temporary folder, the 32
     // hex digits of the address's MD5 and ".amr"; the WAV is that name
@@ -88,6 +91,10 @@ private:
     void requestDownloadFailed(const std::shared_ptr<foundation::HTTPRequest>& request, const std::string& amrPath);
     void forgetRequest(const std::shared_ptr<foundation::HTTPRequest>& request);
     void startDownload(const std::shared_ptr<core::SoundInfo>& sound);
+    // Converts a downloaded clip off the main loop; the clip current when it
+    // is done plays if it is still this one.
+    void startConversion(const std::shared_ptr<core::SoundInfo>& sound);
+    void conversionEnded(const std::string& amrPath, const std::string& wavPath, bool converted);
     // Opens and starts the current clip's WAV; a file that cannot be played
     // ends the clip at once.
     void startPlaying();
@@ -99,6 +106,9 @@ private:
         const std::shared_ptr<core::SoundInfo>& sound);
 
     std::vector<std::shared_ptr<foundation::HTTPRequest>> requests_;
+    // Conversions under way, by the clip's AMR path, with the clip that
+    // heard its download end.
+    std::map<std::string, std::shared_ptr<core::SoundInfo>> conversions_;
     std::shared_ptr<core::SoundInfo> sound_;
     std::shared_ptr<platform::AVAudioPlayer> player_;
     std::weak_ptr<MessageAudioPlayerDelegate> delegate_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/SoundInfo.h"
+#include "foundation/voice/WavAmrFile.h"
 #include "platform/media/AVAudioRecorder.h"
 #include "platform/os/Error.h"
 #include "platform/os/NotificationCenter.h"
@@ -36,7 +37,8 @@ public:
     ORB_CLASS_NAME(MessageRecordView)
 
     static constexpr double kMinSoundLength = 1.0;
-    static constexpr double kMaxSoundLength = 120.0;
+    // What a voice message can be: a player cuts a longer clip there.
+    static constexpr double kMaxSoundLength = foundation::kLongestClipSeconds;
     static constexpr double kLockSeconds = 3.0;
     static constexpr double kTickSeconds = 1.0;
     static constexpr double kPanelCornerRadius = 10.0;

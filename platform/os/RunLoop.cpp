@@ -20,6 +20,7 @@
 #include <unordered_map>
 
 #include <fcntl.h>
+#include <linux/kcmp.h>
 #include <sched.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -60,7 +61,11 @@ namespace {
     }
 
     // Which file a descriptor names: its number alone does not say, since a
-    // closed number comes back for the next file opened, on any thread.
+    // closed number comes back for the next file opened, on any thread. The
+    // device and inode tell most files apart, but not every eventfd, timerfd
+    // and epoll descriptor (GLib's wake-ups and the loops' own among them):
+    // they are all on one anonymous inode. Those are told apart by epoll
+    // itself (see namesWatchedFile).
     struct FileId {
         dev_t device = 0;
         ino_t inode = 0;
@@ -77,6 +82,48 @@ namespace {
         if (syscall(SYS_statx, fd, "", AT_EMPTY_PATH, STATX_INO, &status) != 0)
             return {};
         return { makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino, true };
+    }
+
+    // Whether the file the number names now is the one epoll watches under
+    // that number: 1 yes, 0 no (the watched file was closed, which took it
+    // out of epoll, or the number names another), -1 when the kernel does
+    // not compare files (a kernel without the comparison, or a filter on
+    // system calls), and the inode is all there is to go by.
+    int comparedWithWatched(int epfd, int fd)
+    {
+        kcmp_epoll_slot slot { std::uint32_t(epfd), std::uint32_t(fd), 0 };
+        const pid_t self = getpid();
+        const long order = syscall(SYS_kcmp, self, self, KCMP_EPOLL_TFD, fd, &slot);
+        if (order >= 0)
+            return order == 0 ? 1 : 0;
+        // Nothing watched under the number any more, or nothing open there.
+        return errno == ENOENT || errno == EBADF ? 0 : -1;
+    }
+
+    // Whether the kernel compares an open file with one epoll watches: asked
+    // once, of a file watched and one not.
+    bool epollComparesFiles()
+    {
+        static const bool compares = [] {
+            const int epfd = epoll_create1(EPOLL_CLOEXEC);
+            const int watched = eventfd(0, EFD_CLOEXEC);
+            const int other = eventfd(0, EFD_CLOEXEC);
+            bool works = false;
+            if (epfd >= 0 && watched >= 0 && other >= 0) {
+                epoll_event ev {};
+                ev.events = EPOLLIN;
+                ev.data.fd = watched;
+                works = epoll_ctl(epfd, EPOLL_CTL_ADD, watched, &ev) == 0 && comparedWithWatched(epfd, watched) == 1
+                    && dup2(other, watched) == watched && comparedWithWatched(epfd, watched) == 0;
+            }
+            for (int fd : { epfd, watched, other })
+                if (fd >= 0)
+                    close(fd);
+            if (!works)
+                log("RunLoop: the kernel does not compare open files; eventfds are told apart by their inode\n");
+            return works;
+        }();
+        return compares;
     }
 
     // Waits longer than this are split; the loop simply goes round again.
@@ -127,6 +174,7 @@ struct RunLoop::Impl {
         std::shared_ptr<std::function<void(std::uint32_t)>> callback;
         std::string mode;
         FileId file; // what the descriptor named when the source was added
+        std::uint64_t generation = 0; // the FdState's when the source was added
     };
     struct FdState {
         std::vector<SourceId> sources;
@@ -134,6 +182,9 @@ struct RunLoop::Impl {
         bool inEpoll = false;
         std::uint32_t registered = 0;
         FileId file; // the file epoll watches under this number
+        // Counts the files watched under this number: a source added for an
+        // earlier one outlived it.
+        std::uint64_t generation = 0;
     };
 
     std::thread::id owner = std::this_thread::get_id();
@@ -157,6 +208,7 @@ struct RunLoop::Impl {
     std::map<SourceId, Source> sources;
     std::unordered_map<int, FdState> fds;
     SourceId nextSource = 1;
+    std::uint64_t nextGeneration = 1;
     std::string epollMode;
     bool epollDirty = true;
     std::map<ObserverId, std::shared_ptr<Task>> beforeWaiting;
@@ -334,6 +386,19 @@ struct RunLoop::Impl {
             state.inEpoll = true;
             state.registered = wanted;
         }
+    }
+
+    // Whether the number still names the file watched under it. While epoll
+    // watches it, epoll is asked (it tells eventfds apart); otherwise, or
+    // where the kernel does not say, the inode.
+    bool namesWatchedFile(int fd, const FdState& state) const
+    {
+        if (state.inEpoll && state.pollable && epollComparesFiles()) {
+            const int compared = comparedWithWatched(epfd, fd);
+            if (compared >= 0)
+                return compared == 1;
+        }
+        return fileOf(fd) == state.file;
     }
 
     enum class PassOutcome { Idle, Handled, Stopped };
@@ -651,14 +716,17 @@ RunLoop::SourceId RunLoop::addSource(
         return 0;
     FileId file = fileOf(fd);
     auto [it, inserted] = impl_->fds.try_emplace(fd);
-    if (!inserted && it->second.file != file) {
+    if (!inserted && !impl_->namesWatchedFile(fd, it->second)) {
         // The file watched under this number was closed, which took it out
         // of epoll, and the number now names another: watch that one as new.
         // The sources left on the old one are their owners' to remove.
         it->second.inEpoll = false;
         it->second.registered = 0;
         it->second.pollable = true;
+        it->second.generation = impl_->nextGeneration++;
     }
+    if (inserted)
+        it->second.generation = impl_->nextGeneration++;
     if (inserted || !it->second.inEpoll) {
         it->second.file = file;
         // Probe once whether epoll can watch this descriptor at all. The
@@ -685,7 +753,7 @@ RunLoop::SourceId RunLoop::addSource(
     SourceId id = impl_->nextSource++;
     impl_->sources.emplace(id,
         Impl::Source { fd, events, std::make_shared<std::function<void(std::uint32_t)>>(std::move(callback)),
-            std::move(mode), file });
+            std::move(mode), file, it->second.generation });
     it->second.sources.push_back(id);
     impl_->epollDirty = true;
     return id;
@@ -714,7 +782,7 @@ void RunLoop::removeSource(SourceId id)
         if (list.empty()) {
             // Closed, the file has left epoll by itself; its number may name
             // another file by now, which must stay where it is.
-            if (fit->second.inEpoll && fileOf(fd) == fit->second.file)
+            if (fit->second.inEpoll && impl_->namesWatchedFile(fd, fit->second))
                 epoll_ctl(impl_->epfd, EPOLL_CTL_DEL, fd, nullptr);
             impl_->fds.erase(fit);
         }
@@ -725,7 +793,11 @@ void RunLoop::removeSource(SourceId id)
 bool RunLoop::sourceOutlivedItsFile(SourceId id) const
 {
     auto it = impl_->sources.find(id);
-    return it != impl_->sources.end() && fileOf(it->second.fd) != it->second.file;
+    if (it == impl_->sources.end())
+        return false;
+    auto fit = impl_->fds.find(it->second.fd);
+    return fit == impl_->fds.end() || fit->second.generation != it->second.generation
+        || !impl_->namesWatchedFile(it->second.fd, fit->second);
 }
 
 void RunLoop::run()

@@ -1,6 +1,7 @@
 #include "foundation/http/DataCompressor.h"
 #include "foundation/http/DataDecompressor.h"
 #include "foundation/http/HTTPRequest.h"
+#include "platform/os/AppPaths.h"
 #include "tests/foundation/http/HttpTestHarness.h"
 #include "tests/foundation/http/TestUtil.h"
 #include "tests/support/GzipBomb.h"
@@ -8,6 +9,9 @@
 #include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
 
 using foundation::CompressionError;
 using foundation::DataCompressor;
@@ -257,7 +261,10 @@ TEST_F(ResponseTest, BodiesPastTheCeilingFailAsTheyArriveWithoutTakingTheMemoryO
         bool synchronous = false;
         // Tens of megabytes sent, kept and read.
         bool large = false;
+        // The owner's ceiling for a download to a file.
+        std::optional<unsigned long long> largestFile = std::nullopt;
     };
+    constexpr unsigned long long kFileCeiling = 1 << 20;
     const Case cases[] = {
         { "/bomb", true, false, std::nullopt },
         { "/bomb", false, false, std::nullopt },
@@ -266,19 +273,38 @@ TEST_F(ResponseTest, BodiesPastTheCeilingFailAsTheyArriveWithoutTakingTheMemoryO
         { "/plain-unannounced", true, false, std::nullopt, false, true },
         { "/fits", true, false, kCeiling - 4096, false, true },
         { "/plain-at-ceiling", true, false, kCeiling, false, true },
-        // A download to a file has no ceiling.
+        // A download to a file has no ceiling: no piece of a bomb is bounded
+        // there, and it is inflated a step at a time all the same.
         { "/plain-unannounced", true, true, kCeiling + (std::size_t { 1 } << 20), false, true },
+        { "/bomb", true, true, 4 * kCeiling },
+        { "/bomb", false, true, 4 * kCeiling },
+        // Unless its owner gives one: refused as it arrives, inflated or as it
+        // came, announced or not.
+        { "/bomb", true, true, std::nullopt, false, false, kFileCeiling },
+        { "/bomb", false, true, std::nullopt, false, false, kFileCeiling },
+        { "/plain-announced", true, true, std::nullopt, false, false, kFileCeiling },
+        { "/plain-unannounced", true, true, std::nullopt, false, false, kFileCeiling },
     };
     TempDir dir;
     for (const Case& c : cases) {
         if (c.large && kThreadSanitizer)
             continue;
         SCOPED_TRACE(std::string(c.path) + (c.keptCompressed ? " kept compressed" : " inflated as it comes")
-            + (c.toFile ? " to a file" : "") + (c.synchronous ? " synchronously" : ""));
+            + (c.toFile ? " to a file" : "") + (c.largestFile ? " under a ceiling" : "")
+            + (c.synchronous ? " synchronously" : ""));
         auto get = request(c.path);
         get->setShouldWaitToInflateCompressedResponses(c.keptCompressed);
+        std::filesystem::remove(dir.file("big.txt"));
         if (c.toFile)
             get->setDownloadDestinationPath(dir.file("big.txt"));
+        get->setLargestFileDownload(c.largestFile);
+        auto temporaryFiles = [] {
+            std::set<std::string> names;
+            for (const auto& entry : std::filesystem::directory_iterator(platform::AppPaths::temporaryDirectory()))
+                names.insert(entry.path().filename().string());
+            return names;
+        };
+        const auto temporaryBefore = temporaryFiles();
         auto recorder = std::make_shared<RecordingDelegate>();
         get->setDelegate(recorder);
         std::optional<std::size_t> read;
@@ -321,6 +347,8 @@ TEST_F(ResponseTest, BodiesPastTheCeilingFailAsTheyArriveWithoutTakingTheMemoryO
             EXPECT_EQ(recorder->events.back(), "failed");
             EXPECT_FALSE(read);
             EXPECT_FALSE(textRead);
+            EXPECT_FALSE(std::filesystem::exists(dir.file("big.txt")));
+            EXPECT_EQ(temporaryFiles(), temporaryBefore) << "part of a refused body was left";
             // The ceiling, the buffers it grew through (which the sanitizers
             // hold on to a while) and their bookkeeping: far from the
             // hundreds of megabytes each piece of the body inflates to. (The
@@ -332,7 +360,7 @@ TEST_F(ResponseTest, BodiesPastTheCeilingFailAsTheyArriveWithoutTakingTheMemoryO
         } else {
             ASSERT_FALSE(get->error()) << get->error()->description();
             if (c.toFile) {
-                EXPECT_EQ(readFile(dir.file("big.txt")).size(), *c.size);
+                EXPECT_EQ(std::filesystem::file_size(dir.file("big.txt")), *c.size);
             } else {
                 EXPECT_EQ(read, c.size);
                 EXPECT_TRUE(textRead);

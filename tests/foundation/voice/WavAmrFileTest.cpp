@@ -289,6 +289,16 @@ TEST_F(WavAmrFileTest, InvalidFrameTypeOrTruncatedFrameEndsTheFile)
     writeFile(path("cut.amr"), cut);
     EXPECT_EQ(amrToWavFile(path("cut.amr").c_str(), path("cut.wav").c_str()), 9u);
 
+    // A clip longer than a voice message ends a second past the longest
+    // one, whatever its frames: a megabyte of one-byte frames ("no data")
+    // would be hours of samples. Files of a longer clip are read as asked.
+    Bytes endless = { '#', '!', 'A', 'M', 'R', '\n' };
+    endless.resize(endless.size() + (std::size_t { 1 } << 20), 15 << 3 | 4);
+    writeFile(path("endless.amr"), endless);
+    EXPECT_EQ(amrToWavFile(path("endless.amr").c_str(), path("endless.wav").c_str()), kLongestClipFrames);
+    EXPECT_EQ(std::filesystem::file_size(path("endless.wav")), 48u + kLongestClipFrames * 320u);
+    EXPECT_EQ(amrToWavFile(path("endless.amr").c_str(), path("endless.wav").c_str(), 60000), 60000u);
+
     unsigned char frame[kAmrMaxFrameBytes];
     int size = 0;
     unsigned char header = 0;

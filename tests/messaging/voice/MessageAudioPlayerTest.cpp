@@ -2,13 +2,16 @@
 
 #include "foundation/http/FormDataRequest.h"
 #include "foundation/json/JsonParser.h"
+#include "foundation/voice/WavAmrFile.h"
 #include "platform/media/AVAudioPlayer.h"
 #include "platform/media/AVAudioSession.h"
 #include "platform/media/ProximitySensor.h"
 #include "platform/media/SampleSource.h"
 #include "platform/os/FileUtil.h"
+#include "platform/os/RunLoop.h"
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
+#include "tests/support/GzipBomb.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 using foundation::FormDataRequest;
@@ -294,6 +298,89 @@ TEST_F(MessageAudioPlayerTest, ABrokenCachedWavEndsTheClipAndIsFetchedAgain)
     MessageAudioPlayer::play(sound, bubble);
     ASSERT_TRUE(waitFor(*bubble, "playing"));
     EXPECT_EQ(downloads("static/audio/clip-c.amr"), 1u);
+}
+
+// A clip of one-byte frames ("no data") would be hours of samples, and
+// seconds of the window's time to convert: it is cut to the longest voice
+// message and converted off the main loop. A clip compressed on the way
+// that inflates past what a voice message can be is refused as it arrives.
+// A clip stopped while it converts (its screen closing, then gone) is
+// neither played nor reported.
+TEST_F(MessageAudioPlayerTest, AClipIsHeldToWhatAVoiceMessageCanBeAndConvertedOffTheMainLoop)
+{
+    const std::string head = "#!AMR\n";
+    // 150,000 frames, 50 minutes: within what such a file can weigh.
+    const std::string emptyFrames = head + std::string(150000, '\x7C');
+    ASSERT_LT(emptyFrames.size(), foundation::kLongestClipFileBytes);
+    auto& script = harness().server()->script();
+    script.forRoute("static/audio/empty-frames.amr", server::ScriptedReply::custom(200, emptyFrames, "audio/amr"));
+    script.forRoute("static/audio/closing.amr", server::ScriptedReply::custom(200, emptyFrames, "audio/amr"));
+    script.forRoute("static/audio/inflating.amr",
+        server::ScriptedReply::custom(200, testsupport::gzipOfRepeats(std::size_t { 1 } << 20, '\x7C', head),
+            "audio/amr", { { "Content-Encoding", "gzip" } }));
+
+    // The most CPU time the main thread spends between two turns of its
+    // loop: a task that posts itself again at each turn.
+    struct Turns {
+        double last = 0;
+        double longest = 0;
+        bool watching = true;
+        static double cpu()
+        {
+            timespec t {};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+            return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+        }
+        static void next(const std::shared_ptr<Turns>& turns)
+        {
+            platform::postToMain([turns] {
+                if (!turns->watching)
+                    return;
+                const double now = cpu();
+                turns->longest = std::max(turns->longest, now - turns->last);
+                turns->last = now;
+                next(turns);
+            });
+        }
+    };
+    auto turns = std::make_shared<Turns>();
+    turns->last = Turns::cpu();
+    Turns::next(turns);
+    auto sound = clip("static/audio/empty-frames.amr");
+    auto bubble = std::make_shared<BubbleRecorder>();
+    MessageAudioPlayer::play(sound, bubble);
+    ASSERT_TRUE(waitFor(*bubble, "playing"));
+    turns->watching = false;
+    EXPECT_EQ(bubble->events, std::vector<std::string>({ "loading", "loaded", "playing" }));
+    EXPECT_EQ(std::filesystem::file_size(sound->wavPath), 48 + foundation::kLongestClipFrames * 320);
+    EXPECT_DOUBLE_EQ(MessageAudioPlayer::shareInstance()->player()->duration(), foundation::kLongestClipSeconds + 1);
+    EXPECT_LT(turns->longest, 0.25) << "seconds of the main thread's CPU in one turn";
+
+    auto inflating = clip("static/audio/inflating.amr");
+    auto other = std::make_shared<BubbleRecorder>();
+    MessageAudioPlayer::play(inflating, other);
+    ASSERT_TRUE(waitFor(*other, "loaded"));
+    settleDownloads();
+    EXPECT_EQ(other->events, std::vector<std::string>({ "loading", "loaded" }));
+    EXPECT_FALSE(FileUtil::exists(inflating->amrPath));
+    EXPECT_FALSE(FileUtil::exists(inflating->wavPath));
+    EXPECT_EQ(MessageAudioPlayer::shareInstance()->conversionCount(), 0u);
+
+    // What the conversion ends with comes back on the main loop, after the
+    // turn that heard the download end.
+    auto closing = clip("static/audio/closing.amr");
+    auto gone = std::make_shared<BubbleRecorder>();
+    std::weak_ptr<BubbleRecorder> held = gone;
+    MessageAudioPlayer::play(closing, gone);
+    ASSERT_TRUE(waitFor(*gone, "loaded"));
+    ASSERT_EQ(MessageAudioPlayer::shareInstance()->conversionCount(), 1u);
+    MessageAudioPlayer::cancelAll();
+    gone.reset();
+    EXPECT_TRUE(held.expired());
+    ASSERT_TRUE(harness().runUntil([] { return MessageAudioPlayer::shareInstance()->conversionCount() == 0; }));
+    EXPECT_FALSE(MessageAudioPlayer::isPlaying());
+    EXPECT_EQ(MessageAudioPlayer::shareInstance()->sound(), nullptr);
+    EXPECT_TRUE(platform::AVAudioPlayer::playingPlayers().empty());
 }
 
 } // namespace

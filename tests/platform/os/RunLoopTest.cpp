@@ -5,11 +5,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <future>
 #include <stdexcept>
 #include <string>
+#include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -419,43 +421,85 @@ TEST_F(MainLoop, RegularFileSourceIsAlwaysReadyAndBadDescriptorIsRefused)
 // An owner that does not close its descriptors itself (the GLib bridge)
 // learns of a close only later, while the number may already name another
 // file: a source on that file is watched, and taking the old source out
-// leaves it watched.
+// leaves it watched. So for a pipe, and for an eventfd (GLib's wake-ups and
+// the loops' own), which shares its inode with every other eventfd.
 TEST_F(MainLoop, ANumberClosedAndReusedForAnotherFileIsWatchedAsThatFile)
 {
-    int old[2];
-    ASSERT_EQ(pipe(old), 0);
-    auto stale = loop->addSource(old[0], RunLoop::kReadable, [](std::uint32_t) {});
-    ASSERT_NE(stale, 0u);
-    loop->runUntilIdle();
-    EXPECT_FALSE(loop->sourceOutlivedItsFile(stale));
-    const int number = old[0];
-    int fresh[2];
-    ASSERT_EQ(pipe(fresh), 0);
-    close(old[0]);
-    close(old[1]);
-    EXPECT_TRUE(loop->sourceOutlivedItsFile(stale));
+    for (const bool eventFile : { false, true }) {
+        SCOPED_TRACE(eventFile ? "eventfd" : "pipe");
+        // The end watched, and the end written to make it readable.
+        struct File {
+            int watched = -1;
+            int written = -1;
+        };
+        auto open = [eventFile] {
+            File file;
+            int ends[2] = { -1, -1 };
+            if (eventFile)
+                file.watched = file.written = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+            else if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) == 0)
+                file = { ends[0], ends[1] };
+            return file;
+        };
+        auto signal = [eventFile](const File& file) {
+            const std::uint64_t one = 1;
+            return eventFile ? write(file.written, &one, sizeof one) == sizeof one : write(file.written, "x", 1) == 1;
+        };
+        auto consume = [eventFile](int fd) {
+            std::uint64_t value = 0;
+            return read(fd, &value, eventFile ? sizeof value : 1) > 0;
+        };
+        auto shut = [](const File& file) {
+            close(file.watched);
+            if (file.written != file.watched)
+                close(file.written);
+        };
 
-    // Another file under the same number.
-    ASSERT_EQ(dup2(fresh[0], number), number);
-    close(fresh[0]);
-    int calls = 0;
-    auto source = loop->addSource(number, RunLoop::kReadable, [&](std::uint32_t) {
-        char c;
-        if (read(number, &c, 1) == 1)
-            ++calls;
-    });
-    ASSERT_NE(source, 0u);
-    EXPECT_FALSE(loop->sourceOutlivedItsFile(source));
-    ASSERT_EQ(write(fresh[1], "x", 1), 1);
-    EXPECT_TRUE(loop->runUntil([&] { return calls == 1; }, 2)) << "the new file under the old number is not watched";
+        File old = open();
+        ASSERT_GE(old.watched, 0);
+        auto stale = loop->addSource(old.watched, RunLoop::kReadable, [](std::uint32_t) {});
+        ASSERT_NE(stale, 0u);
+        loop->runUntilIdle();
+        EXPECT_FALSE(loop->sourceOutlivedItsFile(stale));
+        const int number = old.watched;
+        File fresh = open();
+        ASSERT_GE(fresh.watched, 0);
+        shut(old);
+        EXPECT_TRUE(loop->sourceOutlivedItsFile(stale));
 
-    // The stale source goes; the new file stays watched.
-    loop->removeSource(stale);
-    ASSERT_EQ(write(fresh[1], "y", 1), 1);
-    EXPECT_TRUE(loop->runUntil([&] { return calls == 2; }, 2)) << "taking the old source out unwatched the new file";
-    loop->removeSource(source);
-    close(number);
-    close(fresh[1]);
+        // Another file under the same number.
+        ASSERT_EQ(dup2(fresh.watched, number), number);
+        close(fresh.watched);
+        if (eventFile)
+            fresh.written = number;
+        fresh.watched = number;
+        EXPECT_TRUE(loop->sourceOutlivedItsFile(stale)) << "the new file is taken for the old one";
+        int calls = 0;
+        auto source = loop->addSource(number, RunLoop::kReadable, [&](std::uint32_t) {
+            if (consume(number))
+                ++calls;
+        });
+        ASSERT_NE(source, 0u);
+        EXPECT_FALSE(loop->sourceOutlivedItsFile(source));
+        ASSERT_TRUE(signal(fresh));
+        EXPECT_TRUE(loop->runUntil([&] { return calls == 1; }, 2))
+            << "the new file under the old number is not watched";
+
+        // The stale source goes; the new file stays watched.
+        loop->removeSource(stale);
+        ASSERT_TRUE(signal(fresh));
+        EXPECT_TRUE(loop->runUntil([&] { return calls == 2; }, 2))
+            << "taking the old source out unwatched the new file";
+
+        // Closed with something to read and its source left in place: the
+        // file is heard no more.
+        ASSERT_TRUE(signal(fresh));
+        shut(fresh);
+        loop->runUntilIdle();
+        EXPECT_EQ(calls, 2);
+        EXPECT_TRUE(loop->sourceOutlivedItsFile(source));
+        loop->removeSource(source);
+    }
 }
 
 TEST_F(MainLoop, StopFromInsideATaskEndsTheInnermostRun)
