@@ -358,9 +358,8 @@ void BaseViewController::showOrHideListView()
     isShowingList_ = opening;
     // Back closes the open list before it takes the screen away.
     if (opening) {
-        platform::ModalStack::showMenu(list, weakCallback<BaseViewController>([](BaseViewController& screen) {
-            screen.hideListView();
-        }));
+        platform::ModalStack::showMenu(
+            list, weakCallback<BaseViewController>([](BaseViewController& screen) { screen.hideListView(); }));
     } else {
         platform::ModalStack::menuClosed(list.get());
     }

@@ -279,9 +279,9 @@ void HomeSchoolCircleViewController::writeWeibo(UIControl*)
         auto menu = dropDownView_;
         UIView::animateWithDuration(kMenuFadeDuration, [menu] { menu->setAlpha(1); });
         // Back closes the menu before anything else.
-        platform::ModalStack::showMenu(menu, weakCallback<HomeSchoolCircleViewController>([](HomeSchoolCircleViewController& screen) {
-            screen.closeWriteList();
-        }));
+        platform::ModalStack::showMenu(menu,
+            weakCallback<HomeSchoolCircleViewController>(
+                [](HomeSchoolCircleViewController& screen) { screen.closeWriteList(); }));
     }
     isOpenWriteLists_ = !isOpenWriteLists_;
     if (!isOpenWriteLists_)

@@ -33,14 +33,15 @@ namespace {
         return menu;
     }
 
-    // In a shown window, and neither it nor a view above it hidden or clear.
+    // In a shown window, and neither it nor a view above it hidden. (Not its
+    // opacity: a menu may be fading in as back comes.)
     bool showsOnScreen(const std::shared_ptr<UIView>& view)
     {
         auto window = view ? view->window() : nullptr;
-        if (!window || window->isHidden() || view->bounds().height() <= 0)
+        if (!window || window->isHidden())
             return false;
         for (auto v = view; v; v = v->superview()) {
-            if (v->isHidden() || v->alpha() < 0.01)
+            if (v->isHidden())
                 return false;
         }
         return true;

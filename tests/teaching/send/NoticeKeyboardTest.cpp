@@ -195,8 +195,8 @@ TEST(NoticeKeyboard, TheBarStaysAboveTheKeyboardAndATapOutsidePutsItAway)
         EXPECT_EQ(bar->frame(), barAtRest);
         EXPECT_GE(inWindow(bar).minY(), platform::Keyboard::frame().minY());
         EXPECT_LE(inWindow(receiver).maxY(), platform::Keyboard::frame().minY());
-        EXPECT_FALSE(
-            renderWithKeyboard(harness, "teaching-notice-keyboard-receiver-" + std::to_string(height) + ".png").empty());
+        EXPECT_FALSE(renderWithKeyboard(harness, "teaching-notice-keyboard-receiver-" + std::to_string(height) + ".png")
+                         .empty());
         ASSERT_TRUE(tapButton(platform::Keyboard::window(), "完成"));
         harness.loop().runUntilIdle();
         EXPECT_FALSE(platform::Keyboard::isVisible());
