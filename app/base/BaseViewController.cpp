@@ -4,6 +4,7 @@
 #include "libModule/TabViewController/TabViewController.h"
 #include "platform/graphics/Text.h"
 #include "platform/uikit/CALayer.h"
+#include "platform/uikit/ModalStack.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
@@ -355,6 +356,13 @@ void BaseViewController::showOrHideListView()
         }
     });
     isShowingList_ = opening;
+    // Back closes the open list before it takes the screen away.
+    if (opening) {
+        platform::ModalStack::showMenu(
+            list, weakCallback<BaseViewController>([](BaseViewController& screen) { screen.hideListView(); }));
+    } else {
+        platform::ModalStack::menuClosed(list.get());
+    }
 }
 
 void BaseViewController::hideListView()
@@ -369,6 +377,7 @@ void BaseViewController::hideListView()
         list->setFrame(frame);
     });
     isShowingList_ = false;
+    platform::ModalStack::menuClosed(list.get());
 }
 
 void BaseViewController::linkTo(UIControl* button)

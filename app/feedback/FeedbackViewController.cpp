@@ -1,6 +1,7 @@
 #include "app/feedback/FeedbackViewController.h"
 
 #include "app/account/AccountScreenKit.h"
+#include "app/base/TapOutsideFields.h"
 #include "core/network/ORBNetworkHelper.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/Keyboard.h"
@@ -52,6 +53,7 @@ void FeedbackViewController::viewDidLoad()
     commitAtRest_ = btnCommit_->frame();
     observe(UIKeyboardWillShowNotification, &FeedbackViewController::keyboardChanged);
     observe(UIKeyboardWillHideNotification, &FeedbackViewController::keyboardChanged);
+    endEditingOnTapOutside(view());
 }
 
 void FeedbackViewController::textFieldDidBeginEditing(UITextField*) { fitAboveKeyboard(); }
@@ -63,14 +65,15 @@ void FeedbackViewController::keyboardChanged(const platform::Notification&) { fi
 void FeedbackViewController::fitAboveKeyboard()
 {
     static constexpr double kGapAboveKeys = 8;
-    // The text box keeps at least this much of itself.
-    static constexpr double kShortestAdvice = 60;
+    // The text box keeps at least this much of itself: two lines and its insets.
+    static constexpr double kShortestAdvice = 52;
     double shrink = 0;
     if (platform::Keyboard::isVisible() && view()->window()
         && (linkman_->isFirstResponder() || advice_->isFirstResponder())) {
-        // Where the field's box stands with the form at rest, on screen.
-        auto box = TFLinkman_->convertRectToView(TFLinkman_->bounds(), nullptr);
-        double bottom = box.maxY() + shrunk_;
+        // Where 提交, the lowest of the form, stands with the form at rest, on
+        // screen: the field and it come up above the keys together.
+        auto button = btnCommit_->convertRectToView(btnCommit_->bounds(), nullptr);
+        double bottom = button.maxY() + shrunk_;
         shrink = std::clamp(bottom + kGapAboveKeys - platform::Keyboard::frame().minY(), 0.0,
             std::max(0.0, adviceAtRest_.height() - kShortestAdvice));
     }

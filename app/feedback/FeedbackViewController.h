@@ -34,10 +34,11 @@ public:
 
 private:
     void leave();
-    // While the keys are up the contact field stands above them (on the
-    // small screen they would cover it): the text box gives up the height it
-    // takes and the field and the button below it move up as much, the text
-    // keeping its place under the bar. All go back with the keyboard.
+    // While the keys are up the contact field and 提交 below it stand above
+    // them (on the small screen they would cover both): the text box gives up
+    // the height it takes and the field and the button move up as much, the
+    // text keeping its place under the bar. All go back with the keyboard,
+    // which Return in the contact field or a tap outside the fields puts away.
     void fitAboveKeyboard();
     void keyboardChanged(const platform::Notification& notification);
 

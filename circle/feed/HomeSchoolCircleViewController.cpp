@@ -9,6 +9,7 @@
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/uikit/CALayer.h"
+#include "platform/uikit/ModalStack.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
@@ -101,6 +102,15 @@ void HomeSchoolCircleViewController::viewDidLoad()
     observe(kPraiseWeiboSuccess, &HomeSchoolCircleViewController::onPraiseWeibo);
     observe(kDeleteWeiboSuccess, &HomeSchoolCircleViewController::onDeleteWeibo);
     refresh();
+}
+
+void HomeSchoolCircleViewController::viewWillDisappear(bool animated)
+{
+    BaseViewController::viewWillDisappear(animated);
+    // Another tab or a pushed screen takes the place: the kind list and the
+    // compose menu do not wait open behind it.
+    hideListView();
+    closeWriteList();
 }
 
 void HomeSchoolCircleViewController::viewWillAppear(bool animated)
@@ -268,8 +278,14 @@ void HomeSchoolCircleViewController::writeWeibo(UIControl*)
         dropDownView_->setAlpha(0);
         auto menu = dropDownView_;
         UIView::animateWithDuration(kMenuFadeDuration, [menu] { menu->setAlpha(1); });
+        // Back closes the menu before anything else.
+        platform::ModalStack::showMenu(menu,
+            weakCallback<HomeSchoolCircleViewController>(
+                [](HomeSchoolCircleViewController& screen) { screen.closeWriteList(); }));
     }
     isOpenWriteLists_ = !isOpenWriteLists_;
+    if (!isOpenWriteLists_)
+        platform::ModalStack::menuClosed(dropDownView_.get());
 }
 
 void HomeSchoolCircleViewController::buildWriteList()
@@ -318,8 +334,10 @@ void HomeSchoolCircleViewController::writeWeiboWithType(UIControl* sender)
 
 void HomeSchoolCircleViewController::closeWriteList()
 {
-    if (dropDownView_)
+    if (dropDownView_) {
         dropDownView_->setAlpha(0);
+        platform::ModalStack::menuClosed(dropDownView_.get());
+    }
     isOpenWriteLists_ = false;
 }
 

@@ -50,6 +50,7 @@ public:
     void declareLayoutBindings(platform::LayoutBindings& bindings) override;
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
 
     void getListData();
     void refresh();

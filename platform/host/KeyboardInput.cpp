@@ -2,6 +2,7 @@
 
 #include "platform/os/RunLoop.h"
 #include "platform/os/StringUtil.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/ModalStack.h"
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIAlertView.h"
@@ -10,6 +11,7 @@
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
+#include "platform/uikit/UIToolbar.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIKeyInputTarget.h"
 #include "platform/uikit/UIWindow.h"
@@ -323,6 +325,39 @@ namespace {
         return title == "Done" || title == "Cancel" || title == "完成" || title == "取消" || title == "关闭";
     }
 
+    bool isCancelItem(const std::shared_ptr<UIBarButtonItem>& item)
+    {
+        if (!item || !item->isEnabled() || !item->hasAction())
+            return false;
+        if (auto system = item->systemItem())
+            return *system == UIBarButtonSystemItemCancel;
+        return item->title() == "Cancel" || item->title() == "取消";
+    }
+
+    // A picker in the keyboard's place (a chooser field's wheel, a page's
+    // drop-down) covers the foot of the screen: it closes as its bar's 取消
+    // closes it, keeping what was chosen before; with no 取消 on its bar, as
+    // the focus going elsewhere closes it. The screen stays.
+    bool closeKeyboardPicker()
+    {
+        auto responder = UIResponder::currentFirstResponder();
+        if (!platform::Keyboard::isVisible() || !responder || !responder->wantsKeyboard() || !responder->inputView())
+            return false;
+        if (auto bar = std::dynamic_pointer_cast<UIToolbar>(responder->inputAccessoryView())) {
+            for (const auto& item : bar->items()) {
+                if (isCancelItem(item)) {
+                    item->sendAction();
+                    break;
+                }
+            }
+        }
+        // A 取消 that left the picker up, or none: the focus goes.
+        if (UIResponder::currentFirstResponder() == responder && responder->wantsKeyboard() && responder->inputView()
+            && !responder->resignFirstResponder())
+            UIResponder::forceResignCurrentFirstResponder();
+        return true;
+    }
+
     // A presented screen at the root of its own stack closes through its
     // Done or Cancel item (the photo browser's Done), the way a person would.
     bool closePresented(const std::shared_ptr<UIViewController>& presented)
@@ -351,6 +386,12 @@ bool performBackSwipe()
     // stroke reaches the screen beneath it.
     if (auto modal = platform::ModalStack::top())
         return cancelModal(modal);
+    // Then what stands over the screen in its own window: the keyboard area's picker.
+    if (closeKeyboardPicker())
+        return true;
+    // Then a menu the screen shows over its views.
+    if (platform::ModalStack::closeMenu())
+        return true;
     // A presented screen covers the ones it was presented over: back goes
     // within it, or it closes through its Done; never beneath it.
     if (auto presented = topPresentedController()) {

@@ -46,8 +46,11 @@ private:
 
 // Back, as the Escape key gives it. The topmost modal goes first: a sheet or
 // an alert is closed by its cancel button (one without a cancel button stays)
-// and nothing beneath it moves; a presented screen at the root of its stack
-// closes through its Done or Cancel item (the photo browser's Done).
+// and nothing beneath it moves; then a picker in the keyboard's place closes
+// as its bar's 取消 closes it (with none, as the focus going elsewhere does),
+// then a menu shown over the screen (see ModalStack), the screen staying; a
+// presented screen at the root of its stack closes through its Done or
+// Cancel item (the photo browser's Done).
 // Otherwise the back swipe: a stroke to the right from the left edge of the
 // key window, through the window's touches (a screen's own swipe recogniser
 // takes it); when that left the screen as it was, the navigation controller

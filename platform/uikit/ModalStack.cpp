@@ -5,6 +5,7 @@
 #include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
@@ -19,6 +20,31 @@ namespace {
     {
         static std::vector<Entry> list;
         return list;
+    }
+
+    struct Menu {
+        std::weak_ptr<UIView> view;
+        std::function<void()> close;
+    };
+
+    Menu& openMenu()
+    {
+        static Menu menu;
+        return menu;
+    }
+
+    // In a shown window, and neither it nor a view above it hidden. (Not its
+    // opacity: a menu may be fading in as back comes.)
+    bool showsOnScreen(const std::shared_ptr<UIView>& view)
+    {
+        auto window = view ? view->window() : nullptr;
+        if (!window || window->isHidden())
+            return false;
+        for (auto v = view; v; v = v->superview()) {
+            if (v->isHidden())
+                return false;
+        }
+        return true;
     }
 
 } // namespace
@@ -83,8 +109,30 @@ std::shared_ptr<UIWindow> ModalStack::windowOf(const UIView* view)
     return nullptr;
 }
 
+void ModalStack::showMenu(const std::shared_ptr<UIView>& menu, std::function<void()> close)
+{
+    openMenu() = Menu { menu, std::move(close) };
+}
+
+void ModalStack::menuClosed(const UIView* menu)
+{
+    if (openMenu().view.lock().get() == menu)
+        openMenu() = Menu {};
+}
+
+bool ModalStack::closeMenu()
+{
+    // Taken out first: closing may show another menu.
+    Menu menu = std::exchange(openMenu(), Menu {});
+    if (!menu.close || !showsOnScreen(menu.view.lock()))
+        return false;
+    menu.close();
+    return true;
+}
+
 void ModalStack::clear()
 {
+    openMenu() = Menu {};
     auto list = std::move(entries());
     entries().clear();
     for (auto& entry : list) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,18 @@ public:
     static std::shared_ptr<UIWindow> windowOf(const UIView* view);
     // Takes everything away without telling anyone (tests between cases).
     static void clear();
+
+    // ---- A menu over a screen --------------------------------------------
+    // A small menu a screen shows over its own views (a drop-down under the
+    // title, a bar button's list) is no modal and takes no window, yet back
+    // closes it first, as it closes an alert by its cancel button, and the
+    // screen stays. One at a time: a menu shown replaces the one before. The
+    // menu is held weakly; `close` is how its screen puts it away.
+    static void showMenu(const std::shared_ptr<UIView>& menu, std::function<void()> close);
+    // The screen put the menu away itself.
+    static void menuClosed(const UIView* menu);
+    // Closes the menu while it shows on the screen; returns whether it did.
+    static bool closeMenu();
 };
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "teaching/send/SendClassNoticeViewController.h"
 
+#include "app/base/TapOutsideFields.h"
 #include "core/network/ORBNetworkHelper.h"
 #include "core/network/ORBRequestTable.h"
 #include "platform/os/Log.h"
@@ -9,8 +10,6 @@
 #include "platform/uikit/UIDatePicker.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
-#include "platform/uikit/UITapGestureRecognizer.h"
-#include "platform/uikit/UITouch.h"
 #include "platform/uikit/UIToolbar.h"
 #include "teaching/TeachingReplies.h"
 #include "ui/ORBHelper.h"
@@ -88,7 +87,6 @@ void SendClassNoticeViewController::viewDidLoad()
     edReceiver_->setInputView(receiverPicker_);
     edReceiver_->setInputAccessoryView(doneToolbar_);
     edReceiver_->setDelegate(std::weak_ptr<UITextFieldDelegate>(me));
-    edTitle_->setInputAccessoryView(doneToolbar_);
     edTitle_->setDelegate(std::weak_ptr<UITextFieldDelegate>(me));
 
     datePicker_ = std::make_shared<UIDatePicker>(pickerFrame);
@@ -102,7 +100,10 @@ void SendClassNoticeViewController::viewDidLoad()
         field->setText(today);
     }
 
-    tvContent_->setInputAccessoryView(doneToolbar_);
+    // The title and the text type on the keys alone: the form's own bar
+    // rides on them (below), and a bar of 取消 and 完成 between it and the
+    // keys would stack a second 取消 there and, on the 3.5-inch screen, cover
+    // the text one would tap next. Return or a tap outside puts them away.
     tvContent_->setDelegate(std::weak_ptr<UITextViewDelegate>(me));
 
     requestClassList();
@@ -137,11 +138,7 @@ void SendClassNoticeViewController::viewDidLoad()
     contentView_->setFrame(content);
     showPlaceholder();
 
-    // A tap on the form outside its fields, text and buttons puts the keyboard away.
-    auto tap = std::make_shared<UITapGestureRecognizer>();
-    tap->setDelegate(std::weak_ptr<UIGestureRecognizerDelegate>(me));
-    tap->addTarget(me, &SendClassNoticeViewController::endEditingOutside);
-    view()->addGestureRecognizer(tap);
+    endEditingOnTapOutside(view());
 }
 
 void SendClassNoticeViewController::viewWillAppear(bool animated)
@@ -296,8 +293,12 @@ void SendClassNoticeViewController::moveForKeyboard(const platform::Notification
     double duration = notification.userInfo.get(UIKeyboardAnimationDurationUserInfoKey).doubleValue();
     if (showing)
         takeRestingFrames();
-    // Whatever is edited, the bar with 取消 and 发布 stays above the keyboard.
-    placeBottomBar(showing, keyboard, duration);
+    // Over the keys the bar with 取消 and 发布 stands on them. A wheel comes
+    // with its own bar of 取消 and 完成, and the form's bar waits in its place
+    // under it: two 取消 one above the other, and on the 3.5-inch screen the
+    // receiver's field under both bars.
+    auto responder = UIResponder::currentFirstResponder();
+    placeBottomBar(showing && !(responder && responder->inputView()), keyboard, duration);
     // Only the text view lifts the content; whatever hides the keyboard puts
     // it back (the text view has ended editing by then).
     if (showing && !isEditTextView_)
@@ -330,10 +331,6 @@ void SendClassNoticeViewController::liftContent(bool lifted, const platform::Rec
     moved.userInfo.set(UIKeyboardAnimationDurationUserInfoKey, duration);
     // The view as it stands on this screen, not as the layout drew it.
     auto lift = teaching::keyboardLift(moved, lifted, contentViewRect_, textViewRect_, view()->bounds().height());
-    // The text starts just below the navigation bar: raised any further its
-    // first lines would be typed out of sight.
-    if (lifted)
-        lift.content.origin.y = std::max(lift.content.origin.y, -textViewRect_.origin.y);
     UIView::animateWithDuration(lift.duration, weakCallback<SendClassNoticeViewController>([lift](SendClassNoticeViewController& screen) {
         screen.contentView_->setFrame(lift.content);
         screen.tvContent_->setFrame(lift.text);
@@ -359,17 +356,6 @@ void SendClassNoticeViewController::placeBottomBar(bool keyboardShown, const pla
         screen.bottomView_->setFrame(frame);
     }));
 }
-
-bool SendClassNoticeViewController::gestureRecognizerShouldReceiveTouch(UIGestureRecognizer*, UITouch* touch)
-{
-    for (auto view = touch ? touch->view() : nullptr; view && view != this->view(); view = view->superview()) {
-        if (dynamic_cast<UIControl*>(view.get()) || dynamic_cast<UITextView*>(view.get()))
-            return false;
-    }
-    return true;
-}
-
-void SendClassNoticeViewController::endEditingOutside() { view()->endEditing(true); }
 
 // ---- Sending ----------------------------------------------------------------------------
 

@@ -4,7 +4,6 @@
 #include "core/model/ClassInfo.h"
 #include "core/model/NoticeInfo.h"
 #include "platform/os/NotificationCenter.h"
-#include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIPickerView.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
@@ -22,10 +21,10 @@ class UIToolbar;
 // and its first and last day) sent in one query. The day row stays hidden,
 // so both days are today. On success the class circle hears of it at once
 // ("kSendWeiboSuccess"); the page that opened the screen as it closes, 1.5 s
-// later ("kSendClassNoticeSuccessed"). While the keyboard is up the bottom
-// bar (取消, 发布) stands on it, and a tap outside the fields puts it away.
+// later ("kSendClassNoticeSuccessed"). While the keys are up the bottom bar
+// (取消, 发布) stands on them (a wheel's own bar leaves it in its place), and
+// a tap outside the fields puts them away.
 class SendClassNoticeViewController final : public BaseViewController,
-                                            public UIGestureRecognizerDelegate,
                                             public UIPickerViewDataSource,
                                             public UIPickerViewDelegate,
                                             public UITextFieldDelegate,
@@ -85,9 +84,6 @@ public:
     void textViewDidBeginEditing(UITextView*) override;
     void textViewDidEndEditing(UITextView*) override;
     void textViewDidChange(UITextView*) override { showPlaceholder(); }
-    // The tap that puts the keyboard away takes no touch meant for a field,
-    // the text or a button.
-    bool gestureRecognizerShouldReceiveTouch(UIGestureRecognizer* recognizer, UITouch* touch) override;
 
     // What the send fills, for the page's tests and the dispatcher.
     const std::shared_ptr<core::NoticeInfo>& noticeInfo() const { return noticeInfo_; }
@@ -104,7 +100,6 @@ private:
     void liftContent(bool lifted, const platform::Rect& keyboard, double duration);
     void placeBottomBar(bool keyboardShown, const platform::Rect& keyboard, double duration);
     void takeRestingFrames();
-    void endEditingOutside();
     void showPlaceholder();
     void chooseRow(long row);
     void alert(const std::string& message);

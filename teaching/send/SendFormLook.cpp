@@ -8,6 +8,7 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIView.h"
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -56,7 +57,7 @@ KeyboardLift keyboardLift(const platform::Notification& notification, bool showi
     if (showing) {
         auto end = platform::rectFromValue(notification.userInfo.get(UIKeyboardFrameEndUserInfoKey));
         double keyboard = std::floor(end ? end->height() : platform::Keyboard::kHeight);
-        lift.content.origin.y = kRaisedContentY;
+        lift.content.origin.y = std::max(kRaisedContentY, -text.origin.y);
         lift.text.size.height = viewHeight - keyboard - kTextViewKeyboardGap;
     }
     return lift;

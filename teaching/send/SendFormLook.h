@@ -33,13 +33,17 @@ std::string dayText(platform::Date date);
 // device's zone: a completion day of today is allowed all day long.
 bool isTodayOrLater(platform::Date date, platform::Date now);
 
-// While the keyboard shows, the content goes up to this and the text area
-// keeps this gap to the keyboard.
+// While the keyboard shows, the content goes up at most to this, and the text
+// area keeps this gap to the keyboard.
 inline constexpr double kRaisedContentY = -35;
 inline constexpr double kTextViewKeyboardGap = 65;
 // Where the forms' content and text area go while the keyboard shows (the
 // content raised, the text area ending above the keyboard) or hides (their
-// places in the layout), and how long the move takes.
+// places in the layout), and how long the move takes. The content's
+// superview starts at the top of the screen's view, right under the
+// navigation bar: the content rises no further than keeps the text area's
+// top there, for raised to its full height the text's first line would lie
+// under the bar and what is typed would not be seen.
 struct KeyboardLift {
     platform::Rect content;
     platform::Rect text;

@@ -11,6 +11,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/app/ScreenWithKeyboard.h"
 #include "tests/support/app/SignedInScreen.h"
@@ -125,8 +126,9 @@ TEST_F(Feedback, ReturnInTheContactFieldPutsTheKeyboardAway)
     EXPECT_TRUE(requests(Cmd::kFeedback).empty());
 }
 
-// On either screen the contact field, typed into, stands above the keys and
-// takes a finger; the form goes back down with the keyboard.
+// On either screen the contact field and 提交, the keys up, stand above them
+// and take a finger; a tap outside the fields puts the keys away, and the form
+// goes back down with the keyboard.
 TEST(FeedbackForm, TheContactFieldRisesAboveTheKeysOnBothScreens)
 {
     auto screenFrameOf = [](const UIView& view) { return view.convertRectToView(view.bounds(), nullptr); };
@@ -153,6 +155,25 @@ TEST(FeedbackForm, TheContactFieldRisesAboveTheKeysOnBothScreens)
         EXPECT_LE(shown.maxY(), platform::Keyboard::frame().minY());
         EXPECT_EQ(screenFrameOf(*advice).minY(), adviceAtRest.minY());
         EXPECT_LE(screenFrameOf(*advice).maxY(), shown.minY());
+        // 提交 stands whole above the keys too, and takes a finger there.
+        auto expectCommitInReach = [&] {
+            auto commit = findViewByOutlet(feedback->view(), "btnCommit");
+            ASSERT_TRUE(commit);
+            auto button = screenFrameOf(*commit);
+            EXPECT_LE(button.maxY(), platform::Keyboard::frame().minY()) << "提交 under the keys";
+            EXPECT_EQ(harness.window()->hitTest(platform::Point(button.midX(), button.midY()), nullptr), commit);
+        };
+        expectCommitInReach();
+        // A tap on the form outside the fields puts the keys away, as on the other forms.
+        harness.advance(1);
+        tapAtPoint(platform::Point(4, screenFrameOf(*linkman).midY()));
+        harness.loop().runUntilIdle();
+        harness.advance(0.5);
+        EXPECT_FALSE(advice->isFirstResponder());
+        EXPECT_FALSE(platform::Keyboard::isVisible());
+        EXPECT_EQ(screenFrameOf(*linkman), atRest);
+        EXPECT_EQ(advice->text(), "希望增加作业提醒");
+        harness.advance(1);
         ASSERT_TRUE(harness.tap(linkman));
         harness.advance(0.5);
         ASSERT_TRUE(linkman->isFirstResponder());
@@ -160,9 +181,7 @@ TEST(FeedbackForm, TheContactFieldRisesAboveTheKeysOnBothScreens)
         EXPECT_LE(shown.maxY(), platform::Keyboard::frame().minY());
         EXPECT_GE(shown.minY(), 64);
         EXPECT_TRUE(harness.tap(linkman));
-        if (tall) {
-            EXPECT_EQ(shown, atRest) << "room enough: the form stays";
-        }
+        expectCommitInReach();
         EXPECT_FALSE(renderWithKeyboard(harness, tall ? "app-feedback-contact-4inch.png" : "app-feedback-contact-3.5inch.png").empty());
         ASSERT_TRUE(harness.returnKey(linkman));
         harness.advance(0.5);

@@ -16,6 +16,7 @@
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
@@ -473,6 +474,61 @@ TEST(MainScreen, DropDownTitleOpensItsListAndReportsTheChoice)
     EXPECT_EQ(screen->chosen, std::vector<std::string> { "未读消息" });
     EXPECT_FALSE(screen->isShowingList());
     EXPECT_DOUBLE_EQ(list->frame().height(), 0);
+
+    // Open again, Escape closes the list as what is on top; the screen stays.
+    ASSERT_TRUE(harness.tap(harness.viewByOutlet("customTitleView")));
+    settle(harness, 0.2);
+    ASSERT_TRUE(screen->isShowingList());
+    EXPECT_TRUE(platform::host::performBackSwipe());
+    settle(harness, 0.2);
+    EXPECT_FALSE(screen->isShowingList());
+    EXPECT_DOUBLE_EQ(list->frame().height(), 0);
+    EXPECT_EQ(harness.topScreen(), screen);
+    EXPECT_EQ(screen->chosen.size(), 1u);
+
+    // The circle's kind list and the teacher's compose menu: Escape closes
+    // each, and another tab closes them too.
+    auto main = mainScreen();
+    main->switchToView(ORBViewController::kCircleTab);
+    settle(harness);
+    auto circle = std::dynamic_pointer_cast<BaseViewController>(harness.topScreen());
+    ASSERT_TRUE(circle && circle->hasOpenList());
+    auto openKinds = [&] {
+        harness.advance(1); // not a double tap
+        ASSERT_TRUE(harness.tap(circle->navigationItem()->titleView()));
+        settle(harness, 0.2);
+        ASSERT_TRUE(circle->isShowingList());
+    };
+    openKinds();
+    EXPECT_TRUE(platform::host::performBackSwipe());
+    settle(harness, 0.2);
+    EXPECT_FALSE(circle->isShowingList());
+    EXPECT_EQ(harness.topScreen(), circle);
+    EXPECT_EQ(main->curIndex(), ORBViewController::kCircleTab);
+
+    harness.advance(1);
+    ASSERT_TRUE(harness.tap(circle->rightItem()));
+    settle(harness, 0.3);
+    auto compose = findViewByOutlet(circle->view(), "dropDownView");
+    ASSERT_TRUE(compose);
+    ASSERT_GT(compose->alpha(), 0.99);
+    EXPECT_TRUE(platform::host::performBackSwipe());
+    settle(harness, 0.3);
+    EXPECT_LT(compose->alpha(), 0.01);
+    EXPECT_EQ(harness.topScreen(), circle);
+
+    openKinds();
+    main->switchToView(ORBViewController::kGridTab);
+    settle(harness, 0.2);
+    EXPECT_FALSE(circle->isShowingList());
+    main->switchToView(ORBViewController::kCircleTab);
+    settle(harness, 0.2);
+    EXPECT_FALSE(circle->isShowingList());
+    auto kinds = findViewByOutlet(circle->view(), "listView");
+    ASSERT_TRUE(kinds);
+    EXPECT_DOUBLE_EQ(kinds->frame().height(), 0);
+    // Back with nothing open goes on as before: at the tab's root, nowhere.
+    EXPECT_FALSE(platform::host::performBackSwipe());
 }
 
 TEST(MainScreen, LogoutAgainstTheServer)

@@ -13,7 +13,9 @@
 #include "foundation/sqlite/SQLDatabase.h"
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/FileUtil.h"
+#include "platform/host/KeyboardInput.h"
 #include "platform/os/NotificationCenter.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/WebEngine.h"
@@ -257,6 +259,19 @@ TEST_F(ToolPages, AttendanceByAccountTypeWithItsDetailTitle)
     EXPECT_EQ(script(*screen, "String(document.querySelectorAll('#day .card').length)"), "8");
     ASSERT_TRUE(picturesIn(*screen));
     EXPECT_FALSE(snapshot(*screen, "teaching-pages-attendance.png").empty());
+
+    // The class drop-down up, then Escape: it goes as its 取消 takes it away,
+    // the page keeping its class and the screen staying.
+    const auto chosenClass = script(*screen, "document.getElementById('classPicker').value");
+    ASSERT_TRUE(tapInPage(*screen, "#classPicker"));
+    ASSERT_TRUE(harness().runUntil([&] { return screen->webView()->isShowingOptionMenu(); }));
+    ASSERT_TRUE(platform::Keyboard::isVisible());
+    EXPECT_TRUE(platform::host::performBackSwipe());
+    ASSERT_TRUE(harness().runUntil([] { return !platform::Keyboard::isVisible(); }));
+    EXPECT_FALSE(screen->webView()->isShowingOptionMenu());
+    settle(harness());
+    EXPECT_EQ(harness().topScreen(), screen);
+    EXPECT_EQ(script(*screen, "document.getElementById('classPicker').value"), chosenClass);
 
     ASSERT_TRUE(tapInPage(*screen, "#day li[data-index=\"0\"]"));
     ASSERT_TRUE(harness().runUntil([&] { return screen->isSubView(); }));

@@ -9,6 +9,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/Keyboard.h"
+#include "platform/host/KeyboardInput.h"
 #include "platform/uikit/UIPickerView.h"
 #include "ui/grid/ORBPickerView.h"
 #include "ui/images/RemoteImageLoader.h"
@@ -130,6 +131,21 @@ TEST_F(ScheduleTest, ATeacherOnASundaySeesDaySevenAndSwitchesDaysAndClasses)
     }));
     harness().advance(2);
     harness().render("teaching-schedule.png");
+
+    // The wheel up again and turned, then Escape: it goes as 取消 takes it
+    // away, the chosen class and the screen staying.
+    const auto chosen = chooser->text();
+    const auto asked = timetableRequests(false).size();
+    ASSERT_TRUE(harness().tap(chooser));
+    ASSERT_TRUE(chooser->isFirstResponder());
+    ASSERT_TRUE(testsupport::spinPicker(chooser->currentPickerView(), 0));
+    EXPECT_TRUE(platform::host::performBackSwipe());
+    settle(harness());
+    EXPECT_FALSE(platform::Keyboard::isVisible());
+    EXPECT_FALSE(chooser->isFirstResponder());
+    EXPECT_EQ(harness().topScreen(), screen);
+    EXPECT_EQ(chooser->text(), chosen);
+    EXPECT_EQ(timetableRequests(false).size(), asked);
 }
 
 TEST_F(ScheduleTest, AParentAsksWithoutAClassAndAStaleDayNeverShows)

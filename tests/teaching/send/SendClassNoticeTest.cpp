@@ -173,8 +173,8 @@ TEST_F(SendClassNoticeTest, WithoutAClassListNothingGoesOutAndAFailedSendKeepsTh
     EXPECT_FALSE(field("edReceiver")->isEnabled());
     // The other fields still edit.
     ASSERT_TRUE(harness().type(field("edTitle"), "家长会"));
-    // The content lies under the title's keys: 完成 on their bar first.
-    ASSERT_TRUE(harness().tapButton("完成"));
+    // The title's keys go with Return: they have no bar of their own.
+    ASSERT_TRUE(harness().returnKey(field("edTitle")));
     ASSERT_TRUE(testsupport::type(textArea("tvContent"), "周五下午三点"));
     screen->selectedReceiver();
     EXPECT_EQ(overlayAfterTapping("发布"), SendClassNoticeViewController::kNeedReceiver);
@@ -202,8 +202,8 @@ TEST_F(SendClassNoticeTest, ARefusedSendShowsTheServersWordsAndMaySendAgain)
     auto screen = openNotice();
     ASSERT_TRUE(harness().runUntil([&] { return field("edReceiver")->isEnabled(); }));
     ASSERT_TRUE(harness().type(field("edTitle"), "运动会"));
-    // The content lies under the title's keys: 完成 on their bar first.
-    ASSERT_TRUE(harness().tapButton("完成"));
+    // The title's keys go with Return: they have no bar of their own.
+    ASSERT_TRUE(harness().returnKey(field("edTitle")));
     ASSERT_TRUE(testsupport::type(textArea("tvContent"), "周三上午"));
     screen->selectedReceiver();
     harness().render("teaching-send-notice.png");
@@ -238,8 +238,8 @@ TEST_F(SendClassNoticeTest, LeavingBeforeTheAnswerLeavesNoOverlayAndTheCircleSti
     auto screen = openNotice();
     ASSERT_TRUE(harness().runUntil([&] { return field("edReceiver")->isEnabled(); }));
     ASSERT_TRUE(harness().type(field("edTitle"), "家长会"));
-    // The content lies under the title's keys: 完成 on their bar first.
-    ASSERT_TRUE(harness().tapButton("完成"));
+    // The title's keys go with Return: they have no bar of their own.
+    ASSERT_TRUE(harness().returnKey(field("edTitle")));
     ASSERT_TRUE(testsupport::type(textArea("tvContent"), "周五下午"));
     screen->selectedReceiver();
     auto gate = std::make_shared<server::ReplyGate>();

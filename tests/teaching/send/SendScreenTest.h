@@ -2,10 +2,13 @@
 
 #include "platform/os/DateFormat.h"
 #include "platform/os/RunLoop.h"
+#include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/SchoolData.h"
 #include "teaching/send/SendFormLook.h"
 #include "server/StandinServer.h"
@@ -19,6 +22,27 @@
 #include <vector>
 
 namespace testsupport {
+
+// The line the caret stands on in the text area, as the person sees it with
+// the keyboard up: in window coordinates below the navigation bar's bottom and
+// above the keyboard's top, and no view in front of it takes a finger meant for it.
+inline void expectTypedLineSeen(const std::shared_ptr<UITextView>& text, UIViewController& screen)
+{
+    ASSERT_NE(text, nullptr);
+    ASSERT_TRUE(text->isFirstResponder());
+    ASSERT_TRUE(platform::Keyboard::isVisible());
+    auto window = UIWindow::keyWindow();
+    auto navigation = screen.navigationController();
+    ASSERT_TRUE(window && navigation);
+    const auto& bar = navigation->navigationBar();
+    const double barBottom = bar->superview()->convertRectToView(bar->frame(), window.get()).maxY();
+    const auto line = text->convertRectToView(text->caretRect(), window.get());
+    EXPECT_GT(line.height(), 0);
+    EXPECT_GE(line.minY(), barBottom) << "the typed line under the navigation bar";
+    EXPECT_LE(line.maxY(), platform::Keyboard::frame().minY()) << "the typed line under the keyboard";
+    auto hit = window->hitTest(platform::Point(line.midX(), line.midY()), nullptr);
+    EXPECT_TRUE(hit && hit->isDescendantOfView(text.get())) << "the typed line covered";
+}
 
 // The sending screens' fixture: the demo teacher signed in, "now" a minute
 // before midnight on a Monday and moving with the manual clock, and ways to

@@ -1,6 +1,7 @@
 // On the 3.5-inch screen the sending screens keep their bars and buttons on
 // the screen: the notice's and the homework's bottom bars stand on the
-// window's bottom edge, and the online-service buttons stay above it.
+// window's bottom edge, the online-service buttons stay above it, and the
+// homework typed with the keys up stays in sight.
 #include "teaching/send/AssigningHomeworkViewController.h"
 #include "teaching/send/SendClassNoticeViewController.h"
 #include "teaching/send/SendOnlineServiceViewController.h"
@@ -10,8 +11,10 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
+#include "tests/app/ScreenWithKeyboard.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/uikit/UIKitDriver.h"
+#include "tests/teaching/send/SendScreenTest.h"
 
 #include <gtest/gtest.h>
 
@@ -51,6 +54,13 @@ TEST(SendScreensShortScreen, BarsAndButtonsStayOnTheScreen)
     EXPECT_DOUBLE_EQ(bottomInWindow(homeworkBar), windowHeight);
     auto content = findViewByOutlet(homework->view(), "contentView");
     EXPECT_LE(content->frame().maxY(), homeworkBar->frame().minY());
+    // The homework typed with the keys up: its line stays in sight.
+    auto homeworkText = findOutlet<UITextView>(homework->view(), "tvContent");
+    ASSERT_TRUE(type(homeworkText, "背诵课文第三段"));
+    expectTypedLineSeen(homeworkText, *homework);
+    EXPECT_FALSE(renderWithKeyboard(harness, "teaching-homework-keyboard-3.5inch.png").empty());
+    homework->selectedReceiver();
+    EXPECT_FALSE(platform::Keyboard::isVisible());
 
     auto service = std::make_shared<SendOnlineServiceViewController>();
     harness.visibleNavigationController()->pushViewController(service, true);
