@@ -909,7 +909,9 @@ void walkAs(const Person& person)
 // The tiles and the navigation rows depend on the role: a walk per person.
 TEST(ScreenCheck, EveryScreenOfTheTeacherOnBothSizes)
 {
-    walkAs({ "teacher", kDemoTeacher, kDemoTeacherPassword, 38, 511, 486 });
+    // The notice form's title and text carry no keyboard bar of their own (the
+    // form's bar rides the keys), so two controls fewer than the fields had.
+    walkAs({ "teacher", kDemoTeacher, kDemoTeacherPassword, 38, 509, 484 });
 }
 
 TEST(ScreenCheck, EveryScreenOfTheParentOnBothSizes)
