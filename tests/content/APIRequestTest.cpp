@@ -259,6 +259,13 @@ namespace {
         platform::UserDefaults::standard()->setData(bytes("not an archive"), "private.user.data");
         APIRequest::loadUser();
         EXPECT_FALSE(APIRequest::user());
+        // Nor one longer than the reply it came from can be.
+        platform::UserDefaults::standard()->setData(
+            bytes(R"({"$class":"GCUserInfo","uid":9,"sid":77,"intro":")" + std::string(std::size_t { 5 } << 20, 'x')
+                + "\"}"),
+            "private.user.data");
+        APIRequest::loadUser();
+        EXPECT_FALSE(APIRequest::user());
     }
 
     using LessonServiceSignatures = LessonServiceTest;
