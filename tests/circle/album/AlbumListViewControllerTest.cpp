@@ -437,8 +437,9 @@ TEST_F(AlbumPageTest, EachPagesFailuresAreToldInChinese)
     };
     // The server gone: the engine may try a reset connection again, so the
     // reset waits for every try and is cleared once told.
-    auto gone
-        = [&](const char* route) { harness().server()->script().forRoute(route, ScriptedReply::connectionReset(), 3); };
+    auto gone = [&](const char* route) {
+        harness().server()->script().forRoute(route, ScriptedReply::connectionReset(), 10);
+    };
 
     // The newest photos.
     gone("webapp/photoAlbum/recent");
