@@ -260,9 +260,8 @@ namespace {
         APIRequest::loadUser();
         EXPECT_FALSE(APIRequest::user());
         // Nor one longer than the reply it came from can be.
-        platform::UserDefaults::standard()->setData(
-            bytes(R"({"$class":"GCUserInfo","uid":9,"sid":77,"intro":")" + std::string(std::size_t { 5 } << 20, 'x')
-                + "\"}"),
+        platform::UserDefaults::standard()->setData(bytes(R"({"$class":"GCUserInfo","uid":9,"sid":77,"intro":")"
+                                                        + std::string(std::size_t { 5 } << 20, 'x') + "\"}"),
             "private.user.data");
         APIRequest::loadUser();
         EXPECT_FALSE(APIRequest::user());
