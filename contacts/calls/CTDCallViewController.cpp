@@ -1,9 +1,9 @@
 #include "contacts/calls/CTDCallViewController.h"
 
 #include "contacts/book/ContactsViewController.h"
+#include "core/network/ORBReplyParser.h"
 #include "core/network/builders/ORBNavControl.h"
 #include "foundation/http/FormDataRequest.h"
-#include "foundation/json/JsonParser.h"
 #include "platform/os/Log.h"
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
@@ -128,12 +128,17 @@ void CTDCallViewController::requestCTDStateSussceeded(const HTTPRequestPtr& requ
     if (!isCurrentRequest(request.get()))
         return;
     finishRequest(request.get());
-    auto text = request->responseString();
-    platform::log("ctd state:%s\n", text.value_or("").c_str());
-    if (!text)
+    // The minutes of a package: a short answer, read as the dispatcher reads
+    // one; a reply past that is refused unread and said so.
+    auto answer = core::ORBReplyParser::readReply(*request, core::kLargestShortReply, "ctd state");
+    if (answer.tooLarge) {
+        hud_->setMode(ProgressOverlayModeText);
+        hud_->setLabelText(core::ORBReplyParser::kReplyTooLargeText);
+        hud_->show(true);
+        hud_->hide(true, kMinutesFailedDelay);
         return;
-    foundation::JsonParser parser;
-    platform::Value reply = parser.objectWithString(std::string_view(*text));
+    }
+    platform::Value reply = answer.value.value_or(platform::Value());
     if (!reply.isDictionary())
         return;
     if (auto total = minutesText(reply["packageTime"]); !total.empty())

@@ -2,9 +2,9 @@
 
 #include "contacts/book/ContactsOneCell.h"
 #include "core/model/ReplyReading.h"
+#include "core/network/ORBReplyParser.h"
 #include "core/network/builders/ORBBuilderFrame.h"
 #include "foundation/http/HTTPRequest.h"
-#include "foundation/json/JsonParser.h"
 #include "platform/os/Log.h"
 #include "platform/os/Url.h"
 #include "platform/uikit/CALayer.h"
@@ -107,23 +107,23 @@ void CTDViewCell::actionSheetClickedButton(UIActionSheet* sheet, long buttonInde
     ctdRequest_->startAsynchronous();
 }
 
-bool CTDViewCell::replyPlacedCall(const std::optional<std::string>& text)
+bool CTDViewCell::replyPlacedCall(const std::optional<platform::Value>& reply)
 {
-    if (!text)
-        return false;
-    foundation::JsonParser parser;
-    platform::Value reply = parser.objectWithString(std::string_view(*text));
-    return reply.isDictionary() && core::reply::integerOf(reply["resultState"]) == 1;
+    return reply && reply->isDictionary() && core::reply::integerOf((*reply)["resultState"]) == 1;
 }
 
 void CTDViewCell::requestCtdSucceeded(const HTTPRequestPtr& request)
 {
     if (request != ctdRequest_)
         return;
-    auto text = request->responseString();
-    platform::log("request ctd successed:%s\n", text.value_or("").c_str());
-    // A reply that tells nothing (not JSON) must still end the wait.
-    ORBHelper::showProgressHud(replyPlacedCall(text) ? kPlaced : kNotPlaced, false, true);
+    // An envelope alone, read as the dispatcher reads one. A reply that
+    // tells nothing (not JSON) must still end the wait, and one past what an
+    // envelope can be is refused unread.
+    auto answer = core::ORBReplyParser::readReply(*request, core::kLargestShortReply, "request ctd successed");
+    const char* text = answer.tooLarge  ? core::ORBReplyParser::kReplyTooLargeText
+        : replyPlacedCall(answer.value) ? kPlaced
+                                        : kNotPlaced;
+    ORBHelper::showProgressHud(text, false, true);
     ctdRequest_.reset();
 }
 

@@ -6,6 +6,7 @@
 #include "ui/tables/BaseCell.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace foundation {
@@ -50,9 +51,9 @@ public:
     void requestCtdSucceeded(const foundation::HTTPRequestPtr& request);
     void requestCtdFailed(const foundation::HTTPRequestPtr& request);
 
-    // Whether the reply text says the call-back was placed: a JSON object
-    // whose "resultState" is 1 (the number or the text).
-    static bool replyPlacedCall(const std::optional<std::string>& text);
+    // Whether the reply says the call-back was placed: an object whose
+    // "resultState" is 1 (the number or the text).
+    static bool replyPlacedCall(const std::optional<platform::Value>& reply);
     // Only an absolute http or https address is asked.
     static bool isCallBackAddress(const std::string& address);
 

@@ -1,5 +1,6 @@
 #include "content/lessons/APIRequest.h"
 
+#include "core/network/ORBReplyParser.h"
 #include "core/session/ORBEndpoints.h"
 #include "core/util/DateHelper.h"
 #include "foundation/codec/StringMd5.h"
@@ -209,7 +210,20 @@ std::optional<GCResultInfo> GCResultInfo::instanceWithObj(const std::optional<pl
 {
     if (!bytes)
         return std::nullopt;
-    auto parsed = platform::PlatformJson::read(*bytes);
+    // Within the ceiling of a screen's reply and the dispatcher's limits on
+    // what parsing it may take: past either, it is refused unread and says
+    // so. Neither logged nor its booleans made numbers: the service is not
+    // the platform's, and its sign-in answer carries the access token.
+    bool tooLarge = bytes->size() > core::kLargestScreenReply;
+    std::optional<Value> parsed = tooLarge
+        ? std::nullopt
+        : core::ORBReplyParser::parseReply(
+            std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), &tooLarge);
+    if (tooLarge) {
+        GCResultInfo refused;
+        refused.message = core::ORBReplyParser::kReplyTooLargeText;
+        return refused;
+    }
     if (!parsed || !parsed->isDictionary())
         return std::nullopt;
     const Dictionary& dict = *parsed->asDictionary();

@@ -87,7 +87,9 @@ public:
     // within the signed 32-bit range: a failure.
     static constexpr std::int32_t kUnreadableCode = -1;
 
-    // Nothing unless the bytes hold a JSON object. Without a numeric "code"
+    // Nothing unless the bytes hold a JSON object; bytes past what a reply
+    // of the service can be are refused unread, as code -1 with the message
+    // that says so. Without a numeric "code"
     // the envelope has code -1 and nothing else is read. With one, a readable
     // "request_time" becomes the server clock (an unreadable one clears it);
     // a number that is not a whole number within the signed 32-bit range

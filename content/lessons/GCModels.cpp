@@ -1,5 +1,6 @@
 #include "content/lessons/GCModels.h"
 
+#include "core/network/ORBReplyParser.h"
 #include "foundation/codec/PinyinConverter.h"
 #include "platform/os/DateFormat.h"
 #include "platform/os/PlatformJson.h"
@@ -147,7 +148,10 @@ platform::Bytes GCUserInfo::archive() const
 
 std::shared_ptr<GCUserInfo> GCUserInfo::unarchive(const platform::Bytes& bytes)
 {
-    auto parsed = platform::PlatformJson::read(bytes);
+    // Kept from a reply of the service, and read within the same limits.
+    auto parsed = bytes.size() > core::kLargestScreenReply
+        ? std::nullopt
+        : core::ORBReplyParser::parseReply(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (!parsed)
         return nullptr;
     const auto* dict = parsed->asDictionary();

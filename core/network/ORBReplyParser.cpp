@@ -191,6 +191,54 @@ std::optional<Value> ORBReplyParser::parseReply(std::string_view text, bool* too
     return parsed;
 }
 
+ORBReplyParser::ReplyRead ORBReplyParser::readReply(const std::optional<std::string>& responseText,
+    const Bytes& responseData, std::size_t largestReply, std::string_view label)
+{
+    ReplyRead read;
+    const std::size_t textBytes = responseText ? responseText->size() : responseData.size();
+    if (textBytes > largestReply) {
+        platform::log("%.*s:(%zu bytes, more than its kind can be)\n", int(label.size()), label.data(), textBytes);
+        read.tooLarge = true;
+        return read;
+    }
+    if (auto repaired = JSONString(responseText))
+        read.value = parseReply(*repaired, &read.tooLarge);
+    else
+        read.value = parseReply(
+            std::string_view(reinterpret_cast<const char*>(responseData.data()), responseData.size()), &read.tooLarge);
+    if (read.tooLarge) {
+        platform::log(
+            "%.*s:(%zu bytes that would take too much to read)\n", int(label.size()), label.data(), textBytes);
+        return read;
+    }
+    if (read.value)
+        booleansAsNumbers(*read.value);
+    // A long reply is not written out whole: its description alone can take
+    // several times the memory of the reply.
+    if (textBytes <= kLongestLoggedReply)
+        platform::log("%.*s:%s\n", int(label.size()), label.data(), describe(read.value).c_str());
+    else
+        platform::log("%.*s:(%zu bytes)\n", int(label.size()), label.data(), textBytes);
+    return read;
+}
+
+ORBReplyParser::ReplyRead ORBReplyParser::readReply(
+    const foundation::HTTPRequest& request, std::size_t largestReply, std::string_view label)
+{
+    // The length first: a body past the ceiling is never made into text.
+    std::optional<Bytes> data = request.responseData();
+    if (data && data->size() > largestReply)
+        return readReply(std::nullopt, *data, largestReply, label);
+    return readReply(request.responseString(), data.value_or(Bytes {}), largestReply, label);
+}
+
+ORBReplyParser::ReplyRead ORBReplyParser::readReply(
+    const foundation::HTTPRequest& request, ORBRequestType type, std::string_view label)
+{
+    const ORBRequestRow* row = ORBRequestTable::rowForType(type);
+    return readReply(request, row ? row->largestReply : kLargestScreenReply, label);
+}
+
 void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sentBody,
     const std::optional<std::string>& responseText, const Bytes& responseData, const SuccessBlock& success,
     const FailBlock& fail)
@@ -201,33 +249,13 @@ void ORBReplyParser::requestCompleted(int type, const std::optional<Bytes>& sent
     };
 
     const ORBRequestRow* row = ORBRequestTable::rowForType(type);
-    const std::size_t textBytes = responseText ? responseText->size() : responseData.size();
-    if (textBytes > (row ? row->largestReply : kLargestScreenReply)) {
-        platform::log("response data:(%zu bytes, more than request type %d can be)\n", textBytes, type);
+    ReplyRead read
+        = readReply(responseText, responseData, row ? row->largestReply : kLargestScreenReply, "response data");
+    if (read.tooLarge) {
         failWith(kReplyTooLargeText);
         return;
     }
-
-    std::optional<Value> parsed;
-    bool tooLarge = false;
-    if (auto repaired = JSONString(responseText))
-        parsed = parseReply(*repaired, &tooLarge);
-    else
-        parsed = parseReply(std::string_view(reinterpret_cast<const char*>(responseData.data()), responseData.size()),
-            &tooLarge);
-    if (tooLarge) {
-        platform::log("response data:(%zu bytes that would take too much to read)\n", textBytes);
-        failWith(kReplyTooLargeText);
-        return;
-    }
-    if (parsed)
-        booleansAsNumbers(*parsed);
-    // A long reply is not written out whole: its description alone can take
-    // several times the memory of the reply.
-    if (textBytes <= kLongestLoggedReply)
-        platform::log("response data:%s\n", describe(parsed).c_str());
-    else
-        platform::log("response data:(%zu bytes)\n", textBytes);
+    std::optional<Value>& parsed = read.value;
     if (!parsed || !parsed->isDictionary()) {
         if (!row || !row->compressedReply) {
             failWith(kReplyNotAnObjectText);

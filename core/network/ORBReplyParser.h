@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/network/ORBRequestTable.h"
 #include "platform/os/PlatformJson.h"
 #include "platform/os/Value.h"
 
@@ -8,6 +9,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+namespace foundation {
+class HTTPRequest;
+}
 
 namespace core {
 
@@ -50,6 +55,30 @@ public:
     // Parses a reply's text within those limits; *tooLarge tells a refusal
     // for its cost from one for its syntax.
     static std::optional<platform::Value> parseReply(std::string_view text, bool* tooLarge = nullptr);
+
+    // What reading one reply came to.
+    struct ReplyRead {
+        // The reply, its true and false as 1 and 0; nothing when it was
+        // refused or is not JSON.
+        std::optional<platform::Value> value;
+        // Refused for its length or for what it would take to read: the
+        // person is told kReplyTooLargeText where they are told anything.
+        bool tooLarge = false;
+    };
+    // The one reading of a reply body, the dispatcher's and that of every
+    // screen that reads the reply of a request it built itself: a body longer
+    // than largestReply is refused before its text is even made, the rest has
+    // its raw control characters repaired (JSONString), is parsed within
+    // readLimitsFor and is logged under `label`, by its length alone when it
+    // is long. responseText is the body as text in its charset (nothing when
+    // it is not valid text there), responseData its bytes.
+    static ReplyRead readReply(const std::optional<std::string>& responseText, const platform::Bytes& responseData,
+        std::size_t largestReply, std::string_view label);
+    // The same for a finished request: its body's length is read before its
+    // text is. The kinds of request in the table take their row's ceiling.
+    static ReplyRead readReply(
+        const foundation::HTTPRequest& request, std::size_t largestReply, std::string_view label);
+    static ReplyRead readReply(const foundation::HTTPRequest& request, ORBRequestType type, std::string_view label);
 
     // The completion of one request. sentBody is the JSON body that was
     // posted (nothing for a query); responseText the body as text in its

@@ -1,10 +1,10 @@
 #include "messaging/box/MessageBoxViewController.h"
 
 #include "app/main/ORBViewController.h"
+#include "core/network/ORBReplyParser.h"
 #include "core/network/builders/ORBRivuContrl.h"
 #include "core/session/MyAccountInfo.h"
 #include "foundation/http/FormDataRequest.h"
-#include "foundation/json/JsonParser.h"
 #include "messaging/box/MessageBoxTargets.h"
 #include "messaging/box/MessageEmptyCell.h"
 #include "messaging/box/MessageGroupCell.h"
@@ -31,13 +31,13 @@ constexpr const char* kGroupScreen = "GroupMessageViewController";
 
 bool isGroupRecordMessage(const core::MessageInfo& message) { return message.group && message.to; }
 
-platform::Value parseReply(const HTTPRequestPtr& request)
+// Read as the dispatcher reads its replies, within the ceiling of the
+// reply's kind: the poll comes every 20 s whatever the person does, so a
+// reply that would cost more than its kind can be is dropped unread (the
+// next poll asks again).
+template <class Kind> platform::Value parseReply(const HTTPRequestPtr& request, Kind kind, const char* label)
 {
-    auto text = request->responseString();
-    if (!text)
-        return {};
-    foundation::JsonParser parser;
-    return parser.objectWithString(std::string_view(*text));
+    return core::ORBReplyParser::readReply(*request, kind, label).value.value_or(platform::Value());
 }
 
 // An item the store can keep and a chat can show: it has an id, a sender
@@ -245,8 +245,7 @@ void MessageBoxViewController::requestMessageFailed(const HTTPRequestPtr& reques
 
 void MessageBoxViewController::applyPollReply(const HTTPRequestPtr& request)
 {
-    platform::log("message:%s\n", request->responseString().value_or("").c_str());
-    platform::Value reply = parseReply(request);
+    platform::Value reply = parseReply(request, core::ORBRequestType::NewMessages, "message");
     if (!reply.isDictionary())
         return;
 
@@ -332,8 +331,8 @@ void MessageBoxViewController::requestSetStateSucceeded(const HTTPRequestPtr& re
 {
     if (!takeAnswer(request, stateRequest_))
         return;
-    platform::log("%s\n", request->responseString().value_or("").c_str());
-    platform::Value reply = parseReply(request);
+    // The report is answered with an envelope alone.
+    platform::Value reply = parseReply(request, core::kLargestShortReply, "state report");
     const platform::Value& result = reply["resultState"];
     if (reply.isDictionary() && result.isNumber() && result.intValue() == 1 && belongsToCurrentAccount())
         messageFactory_->setMessageStateChanged(stateMessages_);
@@ -369,8 +368,7 @@ void MessageBoxViewController::requestNavigationMessageSuccessed(const HTTPReque
 {
     if (!takeAnswer(request, navMsgRequest_))
         return;
-    platform::log("navigation message:%s\n", request->responseString().value_or("").c_str());
-    platform::Value reply = parseReply(request);
+    platform::Value reply = parseReply(request, core::ORBRequestType::NavigationMessages, "navigation message");
     // Every answer is the whole set of notices: it replaces the rows (added
     // to them, each refresh would show every notice once more).
     if (const auto* items = reply.asArray(); items && belongsToCurrentAccount()) {

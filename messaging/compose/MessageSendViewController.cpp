@@ -1,10 +1,10 @@
 #include "messaging/compose/MessageSendViewController.h"
 
+#include "core/network/ORBReplyParser.h"
 #include "core/network/builders/ORBRivuContrl.h"
 #include "core/store/ContactsFactory.h"
 #include "core/util/GlobalColor.h"
 #include "foundation/http/FormDataRequest.h"
-#include "foundation/json/JsonParser.h"
 #include "libModule/TabViewController/TabViewController.h"
 #include "messaging/compose/ContactSelectViewController.h"
 #include "messaging/voice/MessageAudioPlayer.h"
@@ -18,8 +18,8 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIWindow.h"
-#include "ui/images/PhotoSourceSheet.h"
 #include "ui/ORBHelper.h"
+#include "ui/images/PhotoSourceSheet.h"
 #include "ui/photobrowser/BrowserPhoto.h"
 
 #include <algorithm>
@@ -552,14 +552,19 @@ void MessageSendViewController::requestSendSucceeded(const HTTPRequestPtr& reque
 {
     if (!takeAnswer(request))
         return;
-    auto text = request->responseString();
-    platform::log("%s\n", text ? text->c_str() : "(no reply)");
-    foundation::JsonParser parser;
-    platform::Value reply = text ? parser.objectWithString(std::string_view(*text)) : platform::Value();
+    // The send's answer is an envelope and an id, read as the dispatcher
+    // reads one: past that it is refused unread, and the person told so.
+    auto answer = core::ORBReplyParser::readReply(*request, core::kLargestShortReply, "group send");
+    platform::Value reply = answer.value.value_or(platform::Value());
     auto message = request->userInfo().get("message").objectAs<core::MessageInfo>();
     if (!message || !reply.isDictionary() || !reply["msgId"].isString()) {
-        const platform::Value& resultMsg = reply["resultMsg"];
-        ORBHelper::showProgressHud(resultMsg.isString() ? resultMsg.stringValue() : "提交失败", false, true);
+        // The server's own words when it gave some; an empty overlay would
+        // tell the person nothing.
+        const std::string* resultMsg = reply["resultMsg"].asString();
+        std::string text = answer.tooLarge     ? core::ORBReplyParser::kReplyTooLargeText
+            : resultMsg && !resultMsg->empty() ? *resultMsg
+                                               : "提交失败";
+        ORBHelper::showProgressHud(text, false, true);
         isLoading_ = false;
         return;
     }

@@ -1,10 +1,10 @@
 #include "messaging/compose/MessageTemplateViewController.h"
 
+#include "core/network/ORBReplyParser.h"
 #include "core/network/builders/ORBMessageTemplateControl.h"
 #include "core/store/MessageTemplateFactory.h"
 #include "core/util/GlobalColor.h"
 #include "foundation/http/FormDataRequest.h"
-#include "foundation/json/JsonParser.h"
 #include "platform/graphics/Text.h"
 #include "platform/os/Log.h"
 #include "platform/os/NotificationCenter.h"
@@ -30,14 +30,13 @@ const platform::Color kDropDownColor = platform::Color::fromRGB255(0x1A, 0x9E, 0
 const platform::Rect kDropDownFrame(90, -30, 140, 0);
 constexpr const char* kCellIdentifier = "Cell";
 
+// A list of categories or templates, read as the dispatcher reads a
+// screen's list: one past what a list can be is refused unread, and the
+// stored templates stay as they were.
 platform::Value parse(const HTTPRequestPtr& request)
 {
-    auto text = request->responseString();
-    platform::log("%s\n", text ? text->c_str() : "(no reply)");
-    if (!text)
-        return {};
-    foundation::JsonParser parser;
-    return parser.objectWithString(std::string_view(*text));
+    return core::ORBReplyParser::readReply(*request, core::kLargestScreenReply, "message templates")
+        .value.value_or(platform::Value());
 }
 
 bool isLong(const std::string& text)

@@ -1,9 +1,9 @@
 #include "messaging/group/GroupStateViewController.h"
 
+#include "core/network/ORBReplyParser.h"
 #include "core/network/builders/ORBRivuContrl.h"
 #include "core/util/GlobalColor.h"
 #include "foundation/http/FormDataRequest.h"
-#include "foundation/json/JsonParser.h"
 #include "messaging/group/GroupStateBottomCell.h"
 #include "messaging/group/GroupStateButtonCell.h"
 #include "messaging/group/GroupStateCell.h"
@@ -30,13 +30,24 @@ constexpr const char* kReadNames = "4";
 constexpr const char* kSpacer = "5";
 constexpr const char* kResend = "6";
 
-platform::Value parseReply(const HTTPRequestPtr& request)
+// Read as the dispatcher reads its replies: a reply past what its kind can
+// be is refused unread (tooLarge), and a long one logged by its length.
+core::ORBReplyParser::ReplyRead readReply(const HTTPRequestPtr& request, std::size_t largestReply)
 {
-    auto text = request->responseString();
-    if (!text)
-        return {};
-    foundation::JsonParser parser;
-    return parser.objectWithString(std::string_view(*text));
+    auto read = core::ORBReplyParser::readReply(*request, largestReply, "group send state");
+    platform::log("%s\n", platform::Value(request->responseHeaders()).description().c_str());
+    return read;
+}
+
+// A refused reply says why; anything else that is not an answer, that the
+// request failed.
+std::string failureText(const core::ORBReplyParser::ReplyRead& read)
+{
+    if (read.tooLarge)
+        return core::ORBReplyParser::kReplyTooLargeText;
+    if (read.value && read.value->isDictionary() && (*read.value)["resultMsg"].isString())
+        return (*read.value)["resultMsg"].stringValue();
+    return "请求失败";
 }
 
 std::vector<std::string> namesOf(const platform::Array& items)
@@ -58,12 +69,6 @@ std::string joined(const std::vector<std::string>& names)
         text += name;
     }
     return text;
-}
-
-void logReply(const HTTPRequestPtr& request)
-{
-    platform::log("%s\n", request->responseString().value_or("").c_str());
-    platform::log("%s\n", platform::Value(request->responseHeaders()).description().c_str());
 }
 
 } // namespace
@@ -199,8 +204,9 @@ void GroupStateViewController::requestStateSucceeded(const HTTPRequestPtr& reque
     if (!takeAnswer(request, stateRequest_))
         return;
     stateRequest_.reset();
-    logReply(request);
-    platform::Value reply = parseReply(request);
+    // The names of everyone a group send reached: a screen's list.
+    auto answer = readReply(request, core::kLargestScreenReply);
+    platform::Value reply = answer.value.value_or(platform::Value());
     const auto* read = reply["readItems"].asArray();
     const auto* unread = reply["unReadItems"].asArray();
     if (reply.isDictionary() && read && unread) {
@@ -221,10 +227,7 @@ void GroupStateViewController::requestStateSucceeded(const HTTPRequestPtr& reque
         hud_->hide(true);
         return;
     }
-    std::string text = "请求失败";
-    if (reply.isDictionary() && reply["resultMsg"].isString())
-        text = reply["resultMsg"].stringValue();
-    hideOverlayLater(text);
+    hideOverlayLater(failureText(answer));
     setUnReadNames({});
     setReadNames({});
     tableView_->reloadData();
@@ -275,9 +278,9 @@ void GroupStateViewController::requestResendSucceeded(const HTTPRequestPtr& requ
     if (!takeAnswer(request, resendRequest_))
         return;
     resendRequest_.reset();
-    logReply(request);
-    std::string text = "请求失败";
-    platform::Value reply = parseReply(request);
+    auto answer = readReply(request, core::kLargestShortReply);
+    std::string text = answer.tooLarge ? core::ORBReplyParser::kReplyTooLargeText : "请求失败";
+    platform::Value reply = answer.value.value_or(platform::Value());
     if (reply.isDictionary()) {
         const platform::Value& result = reply["resultState"];
         if (!result.isNumber() && reply["resultMsg"].isString())

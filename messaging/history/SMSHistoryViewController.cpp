@@ -1,8 +1,8 @@
 #include "messaging/history/SMSHistoryViewController.h"
 
+#include "core/network/ORBReplyParser.h"
 #include "core/network/builders/ORBNavControl.h"
 #include "foundation/http/FormDataRequest.h"
-#include "foundation/json/JsonParser.h"
 #include "messaging/history/SMSHistoryCell.h"
 #include "platform/os/Log.h"
 #include "platform/uikit/UIButton.h"
@@ -22,15 +22,6 @@ namespace {
 
 const platform::Color kChosenColour = platform::Color::fromRGB255(126, 195, 16);
 const platform::Color kOtherColour = platform::Color::fromRGB255(122, 122, 122);
-
-platform::Value parseReply(const HTTPRequestPtr& request)
-{
-    auto text = request->responseString();
-    if (!text)
-        return {};
-    foundation::JsonParser parser;
-    return parser.objectWithString(std::string_view(*text));
-}
 
 } // namespace
 
@@ -143,15 +134,23 @@ void SMSHistoryViewController::requestSMSHistoryListSussceeded(const HTTPRequest
     if (!takeAnswer(request, historyRequest_))
         return;
     historyRequest_.reset();
-    platform::log("%s\n", request->responseString().value_or("").c_str());
     // A search that has ended meanwhile shows nothing anywhere.
     if (requestSearching_ && !isSearching_) {
         tableview_->doneLoadingTableViewData();
         return;
     }
     const bool shown = requestType_ == type_;
+    // A page of the list, read as the dispatcher reads a screen's reply: one
+    // past what a page can be is refused unread, as a failed request.
+    auto answer = core::ORBReplyParser::readReply(*request, core::kLargestScreenReply, "sms history");
+    if (answer.tooLarge) {
+        if (!requestSearching_ && !requestPullDown_ && requestPage_ > 1 && pageOf(requestType_) == requestPage_)
+            --pageOf(requestType_);
+        tableview_->doneLoadingTableViewData();
+        return;
+    }
     List& list = listOf(requestType_);
-    platform::Value reply = parseReply(request);
+    platform::Value reply = answer.value.value_or(platform::Value());
     // Read whole: a total past 32 bits must not wrap round to a small or
     // negative number. Below zero there is nothing more to ask for.
     long long total = 0;

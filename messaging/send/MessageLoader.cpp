@@ -1,5 +1,6 @@
 #include "messaging/send/MessageLoader.h"
 
+#include "core/network/ORBReplyParser.h"
 #include "core/network/builders/MessageLoader.h"
 #include "core/store/BaseFactory.h"
 #include "foundation/http/HTTPRequest.h"
@@ -25,11 +26,10 @@ using Builders = core::MessageLoader;
 
 namespace {
 
-void logReply(const HTTPRequest& request)
+void logHeaders(const HTTPRequest& request)
 {
-    auto text = request.responseString();
     auto headers = platform::PlatformJson::write(platform::Value(request.responseHeaders()));
-    platform::log("%s\n%s\n", text ? text->c_str() : "(no reply)", headers ? headers->c_str() : "{}");
+    platform::log("%s\n", headers ? headers->c_str() : "{}");
 }
 
 void logError(const HTTPRequest& request)
@@ -143,7 +143,7 @@ void MessageLoader::uploadSucceeded(const HTTPRequestPtr& request)
     auto entry = find(request);
     if (entry == pending_.end())
         return;
-    logReply(*request);
+    logHeaders(*request);
     auto message = entry->message;
     if (!Builders::takeUploadReply(*request, *message)) {
         // Without the file's address the message cannot be sent; the chat
@@ -177,9 +177,10 @@ void MessageLoader::requestSendMessageSucceeded(const HTTPRequestPtr& request)
     auto entry = find(request);
     if (entry == pending_.end())
         return;
-    logReply(*request);
-    auto text = request->responseString();
-    auto reply = text ? platform::PlatformJson::read(std::string_view(*text)) : std::nullopt;
+    // An envelope and an id, read as the dispatcher reads one: a reply past
+    // that is refused unread, and the message marked as not sent.
+    auto reply = core::ORBReplyParser::readReply(*request, core::kLargestShortReply, "send message").value;
+    logHeaders(*request);
     // The id decides, not "resultState": an accepted message always has one.
     // An empty id could not be stored apart from other messages.
     const std::string* msgId = reply && reply->isDictionary() ? (*reply)["msgId"].asString() : nullptr;

@@ -203,6 +203,19 @@ namespace {
         auto given = GCResultInfo::instanceWithObj(bytes(R"({"code":5,"message":"课程已下架"})"));
         EXPECT_EQ(content::errorText(given, "未知错误"), "课程已下架");
         EXPECT_EQ(content::errorText(std::nullopt, "解析错误"), "解析错误");
+
+        // A reply longer than the service's can be, or one of tiny values that
+        // would take many times its length, is refused unread and says so.
+        std::string zeros = R"({"code":0,"data":[0)";
+        while (zeros.size() < (std::size_t { 3 } << 20))
+            zeros += ",0";
+        zeros += "]}";
+        for (const std::string& body :
+            { R"({"code":0,"message":"好","data":")" + std::string(std::size_t { 5 } << 20, 'x') + "\"}", zeros }) {
+            auto refused = GCResultInfo::instanceWithObj(bytes(body));
+            EXPECT_FALSE(content::isSuccess(refused)) << body.size();
+            EXPECT_EQ(content::errorText(refused, "未知错误"), "数据过大，无法加载") << body.size();
+        }
     }
 
     using PortalUserStore = LessonServiceTest;
@@ -244,6 +257,12 @@ namespace {
         APIRequest::loadUser();
         EXPECT_FALSE(APIRequest::user());
         platform::UserDefaults::standard()->setData(bytes("not an archive"), "private.user.data");
+        APIRequest::loadUser();
+        EXPECT_FALSE(APIRequest::user());
+        // Nor one longer than the reply it came from can be.
+        platform::UserDefaults::standard()->setData(bytes(R"({"$class":"GCUserInfo","uid":9,"sid":77,"intro":")"
+                                                        + std::string(std::size_t { 5 } << 20, 'x') + "\"}"),
+            "private.user.data");
         APIRequest::loadUser();
         EXPECT_FALSE(APIRequest::user());
     }

@@ -1,5 +1,6 @@
 #include "core/network/builders/ORBUploadControl.h"
 
+#include "core/network/ORBReplyParser.h"
 #include "core/session/ORBEndpoints.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
@@ -36,10 +37,11 @@ namespace {
         return request;
     }
 
+    // An upload is answered with the file's addresses, read as the
+    // dispatcher reads a short answer: a reply past that is refused unread.
     std::optional<Value> replyObject(const HTTPRequest& request)
     {
-        auto text = request.responseString();
-        auto parsed = text ? platform::PlatformJson::read(std::string_view(*text)) : std::nullopt;
+        auto parsed = ORBReplyParser::readReply(request, kLargestShortReply, "upload").value;
         if (!parsed || !parsed->isDictionary())
             return std::nullopt;
         return parsed;

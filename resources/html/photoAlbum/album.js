@@ -28,6 +28,9 @@ var Album = (function () {
     }
 
     // One query of the album service; resolves with the reply when it says 1.
+    // Every failure is told in the words the app's other screens use: the
+    // browser's own ("Load failed", a JSON syntax error) mean nothing to the
+    // person.
     function load(path, values) {
         var who = account();
         if (!who)
@@ -35,10 +38,17 @@ var Album = (function () {
         for (var key in values)
             who[key] = values[key];
         return fetch(global.ctx + 'pull/webapp/photoAlbum/' + path + '?' + query(who))
-            .then(function (response) { return response.json(); })
+            .then(function (response) {
+                return response.json().catch(function () { throw new Error('数据解析错误'); });
+            }, function () {
+                throw new Error('服务连接出错，请重试');
+            })
             .then(function (reply) {
                 if (!reply || reply.resultState !== 1)
-                    throw new Error((reply && reply.resultMsg) || '数据错误');
+                    throw new Error((reply && typeof reply.resultMsg === 'string' && reply.resultMsg) || '数据错误');
+                // Every page lists the reply's items.
+                if (!Array.isArray(reply.items))
+                    throw new Error('数据错误');
                 return reply;
             });
     }

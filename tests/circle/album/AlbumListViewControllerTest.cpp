@@ -40,6 +40,7 @@
 using namespace circletest;
 using circle::AlbumListViewController;
 using circle::BrowseBigPhoto;
+using server::ScriptedReply;
 
 namespace {
 
@@ -419,6 +420,58 @@ TEST_F(AlbumPageTest, AnAlbumMadeAndPhotosAddedShowOnThePageLoadedOnceAtItsFirst
     ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnBack")));
     testsupport::settle(harness());
     EXPECT_NE(harness().topScreen(), screen);
+}
+
+// Each level's load that fails says so in the words of the app's other
+// screens, never the browser's own ("Load failed", a JSON syntax error),
+// and its button loads again.
+TEST_F(AlbumPageTest, EachPagesFailuresAreToldInChinese)
+{
+    signIn();
+    auto screen = openAlbums();
+    ASSERT_TRUE(screen);
+    auto shows = [&](const std::string& text) {
+        const bool shown = showsText(screen, text);
+        EXPECT_EQ(screen->webView()->documentText().find("Load failed"), std::string::npos);
+        return shown;
+    };
+    // The server gone: the engine may try a reset connection again, so the
+    // reset waits for every try and is cleared once told.
+    auto gone = [&](const char* route) {
+        harness().server()->script().forRoute(route, ScriptedReply::connectionReset(), 10);
+    };
+
+    // The newest photos.
+    gone("webapp/photoAlbum/recent");
+    chooseSegment(screen, 1);
+    ASSERT_EQ(screen->pageName(), "recentPhotos");
+    ASSERT_TRUE(shows("照片加载失败：服务连接出错，请重试")) << screen->webView()->documentText();
+    harness().server()->script().clear();
+
+    // The album list; its button asks again, answered with a list that is none.
+    gone(kAlbumsRoute);
+    chooseSegment(screen, 0);
+    ASSERT_TRUE(shows("相册加载失败：服务连接出错，请重试")) << screen->webView()->documentText();
+    drawn(screen, "circle-albums-failed.png");
+    harness().server()->script().clear();
+    harness().server()->script().forRoute(kAlbumsRoute,
+        ScriptedReply::custom(200, R"({"resultState":1,"items":7})", "application/json; charset=UTF-8",
+            { { "Access-Control-Allow-Origin", "*" } }));
+    click(screen, "#albums .status button");
+    ASSERT_TRUE(shows("相册加载失败：数据错误")) << screen->webView()->documentText();
+    click(screen, "#albums .status button");
+    ASSERT_TRUE(showsText(screen, "春游活动"));
+
+    // One album's photos; its button asks again, answered with no JSON.
+    gone("webapp/photoAlbum/photos");
+    click(screen, ".album");
+    ASSERT_TRUE(until([&] { return screen->isSubView(); }));
+    ASSERT_TRUE(shows("照片加载失败：服务连接出错，请重试")) << screen->webView()->documentText();
+    drawn(screen, "circle-albums-album-failed.png");
+    harness().server()->script().clear();
+    harness().server()->script().forRoute("webapp/photoAlbum/photos", ScriptedReply::invalidJson());
+    click(screen, "#album .status button");
+    ASSERT_TRUE(shows("照片加载失败：数据解析错误")) << screen->webView()->documentText();
 }
 
 TEST_F(AlbumPageTest, AFailedLoadShowsTheErrorPageWithItsTextAsText)

@@ -109,6 +109,15 @@ TEST_F(CallBackList, ListsTheStoredCallBackContactsWithTheMinutes)
     screen->loadCTDState();
     ASSERT_TRUE(harness().runUntil([&] { return harness().viewByText(CTDCallViewController::kMinutesFailedText) != nullptr; }));
     EXPECT_EQ(label("labTotalDuration"), "500");
+
+    // Minutes in more than their answer can be: refused unread, and said so.
+    harness().advance(CTDCallViewController::kMinutesFailedDelay + 1);
+    harness().server()->script().forCommand(kMinutes,
+        ScriptedReply::custom(200,
+            R"({"resultState":1,"packageTime":900,"remainTime":30,"note":")" + std::string(300 << 10, 'x') + "\"}"));
+    screen->loadCTDState();
+    ASSERT_TRUE(harness().runUntil([&] { return harness().viewByText("数据过大，无法加载") != nullptr; }));
+    EXPECT_EQ(label("labTotalDuration"), "500");
 }
 
 // Searching hides the navigation bar: the search bar comes up to just
@@ -169,6 +178,9 @@ TEST_F(CallBackList, ACallBackIsPlacedOrSaidToHaveFailed)
         { ScriptedReply::custom(200, R"({})"), "呼叫失败" },
         { ScriptedReply::http500Html(), "呼叫失败" },
         { ScriptedReply::connectionReset(), "呼叫失败" },
+        // Placed, but in more than an envelope can be: refused unread.
+        { ScriptedReply::custom(200, R"({"resultState":1,"note":")" + std::string(300 << 10, 'x') + "\"}"),
+            "数据过大，无法加载" },
     };
     std::size_t asked = 1;
     for (const auto& row : rows) {

@@ -169,10 +169,14 @@ TEST_F(Uploads, RepliesWithoutAddressesStoreNothing)
 {
     signIn();
     std::string path = writeFile("p.jpg", jpegBytes());
-    for (const char* body :
-        { R"({"resultState":1})", R"({"original":"http://x/o.jpg"})", R"({"original":"http://x/o.jpg","thumb":""})",
-            R"({"original":1,"thumb":2})", R"(["http://x/o.jpg"])", "<html>busy</html>", "" }) {
-        SCOPED_TRACE(body);
+    // Both addresses, in a reply longer than an upload's answer can be.
+    std::string tooLong = R"({"original":"http://x/o.jpg","thumb":"http://x/t.jpg","note":")";
+    tooLong += std::string((300 << 10) - tooLong.size(), 'x') + "\"}";
+    for (const std::string& body :
+        { std::string(R"({"resultState":1})"), std::string(R"({"original":"http://x/o.jpg"})"),
+            std::string(R"({"original":"http://x/o.jpg","thumb":""})"), std::string(R"({"original":1,"thumb":2})"),
+            std::string(R"(["http://x/o.jpg"])"), std::string("<html>busy</html>"), std::string(), tooLong }) {
+        SCOPED_TRACE(body.substr(0, 80));
         standin().script().forRoute("upload", ScriptedReply::custom(200, body));
         PhotoInfo photo;
         photo.path = path;

@@ -230,6 +230,17 @@ TEST_F(MessageBoxNavigationTest, ANewAnswerReplacesTheRowsAndARefusalKeepsThem)
     waitIdle();
     EXPECT_EQ(typesOf(*box()), (std::vector<int> { 25 }));
 
+    // Nor does one longer than its kind can be: refused unread.
+    std::string many = "[";
+    while (many.size() < (300 << 10))
+        many += R"({"eventType":26,"content":"新作业","count":1,"dateTime":"2026-01-05 08:00:00"},)";
+    many.back() = ']';
+    harness.server()->script().forCommand(kNavigation, ScriptedReply::custom(200, many));
+    advanceToNextNavigation();
+    harness.advance(1);
+    waitIdle();
+    EXPECT_EQ(typesOf(*box()), (std::vector<int> { 25 }));
+
     // An empty list empties the section.
     harness.server()->script().forCommand(kNavigation, ScriptedReply::custom(200, "[]"));
     advanceToNextNavigation();

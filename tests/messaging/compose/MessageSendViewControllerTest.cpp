@@ -519,19 +519,35 @@ TEST_F(ComposeTest, AFailedSendKeepsEverythingAndLeavingAsks)
     tickGroup("COM001");
     leavePicker();
     write("家长会改到周五。");
-    harness().server()->script().forCommand(kGroupSend, ScriptedReply::errorEnvelope("接收人不存在"));
-    tapSend();
-    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "接收人不存在"; }));
-    harness().server()->script().forCommand(kGroupSend, ScriptedReply::custom(200, R"({"resultState":1,"msgId":42})"));
-    harness().advance(2.0);
-    tapSend();
-    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "提交失败"; }));
-    harness().server()->script().forCommand(kGroupSend, ScriptedReply::connectionReset());
-    harness().advance(2.0);
-    tapSend();
-    ASSERT_TRUE(waitForAnswer(kGroupSend, 3) || requests(kGroupSend).size() == 3);
-    ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == "提交失败"; }));
-    EXPECT_EQ(requests(kGroupSend).size(), 3u);
+    // Each failure is told, in the server's words when it gave some.
+    std::string tooLong = R"({"resultState":0,"resultMsg":")";
+    tooLong += std::string((300 << 10) - tooLong.size(), 'x') + "\"}";
+    struct Failure {
+        const char* name;
+        ScriptedReply reply;
+        const char* told;
+    };
+    const Failure failures[] = {
+        { "refused with the server's words", ScriptedReply::errorEnvelope("接收人不存在"), "接收人不存在" },
+        { "an id that is no text", ScriptedReply::custom(200, R"({"resultState":1,"msgId":42})"), "提交失败" },
+        { "accepted with neither an id nor words", ScriptedReply::custom(200, R"({"resultState":1,"resultMsg":""})"),
+            "提交失败" },
+        { "an answer longer than a send's can be", ScriptedReply::custom(200, tooLong), "数据过大，无法加载" },
+        { "the connection dropped", ScriptedReply::connectionReset(), "提交失败" },
+    };
+    std::size_t sent = 0;
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.name);
+        harness().server()->script().forCommand(kGroupSend, failure.reply);
+        if (sent)
+            harness().advance(2.0);
+        tapSend();
+        ++sent;
+        ASSERT_TRUE(waitForAnswer(kGroupSend, sent) || requests(kGroupSend).size() == sent);
+        ASSERT_TRUE(harness().runUntil([&] { return harness().overlayText() == failure.told; }))
+            << "shown: \"" << harness().overlayText() << "\"";
+    }
+    EXPECT_EQ(requests(kGroupSend).size(), sent);
     for (const auto& m : core::MessageFactory().getMessageLast().value_or(core::MessageList {}))
         EXPECT_FALSE(m->group && m->to && m->content == "家长会改到周五。") << "nothing stored";
     harness().advance(2.0);

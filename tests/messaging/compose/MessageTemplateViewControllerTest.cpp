@@ -153,6 +153,31 @@ TEST_F(TemplateTest, EmptyStoreAndNoServerLeaveOnlyAllTemplates)
     EXPECT_EQ(keys, (std::vector<std::string> { "accountType", "areaAbb", "cmd", "schoolId", "userId" }));
 }
 
+// Answers longer than a list can be are refused unread: no category and no
+// template of theirs reaches the screen or the store.
+TEST_F(TemplateTest, AnswersLongerThanAListCanBeAddNothing)
+{
+    const std::string padding = R"(],"note":")" + std::string(std::size_t { 5 } << 20, 'x') + "\"}";
+    harness().server()->script().forCommand(kTypes,
+        ScriptedReply::custom(200,
+            R"({"resultState":1,"items":[{"titleId":77,"titleName":"过长分类","titleType":2,"dateTime":"2025-01-01 00:00:00"})"
+                + padding));
+    harness().server()->script().forCommand(kTemplates,
+        ScriptedReply::custom(200,
+            R"({"resultState":1,"items":[{"msgId":7701,"msgInfo":"过长模板","msgType":2,"dateTime":"2025-01-01 00:00:00"})"
+                + padding));
+    auto screen = openTemplates();
+    ASSERT_NE(screen, nullptr);
+    ASSERT_TRUE(waitForAnswer(kTypes));
+    ASSERT_TRUE(waitForAnswer(kTemplates));
+    ASSERT_TRUE(harness().roundTrip());
+    EXPECT_TRUE(rows().empty());
+    EXPECT_EQ(categories(), std::vector<std::string> { "全部模板" });
+    core::MessageTemplateFactory store;
+    EXPECT_TRUE(store.getMessageTemplateTypes().value_or(core::TemplateTypeList {}).empty());
+    EXPECT_TRUE(store.getMessageTemplateContents().value_or(core::TemplateList {}).empty());
+}
+
 // Stored templates come most used first; the server's categories join the
 // drop-down and the store, then its templates newer than the stored ones
 // join the end of the list and the store with "短信模板更新成功". A category

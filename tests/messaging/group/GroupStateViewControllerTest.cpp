@@ -456,22 +456,24 @@ TEST_F(GroupScreensTest, HostileStateRepliesEndInListsTheScreenCanShow)
     const Case cases[] = {
         { "empty lists", R"({"resultState":1,"readItems":[],"unReadItems":[]})", 0, 0, nullptr },
         { "lists that are texts", R"({"resultState":1,"readItems":"李","unReadItems":"王"})", 0, 0, "请求失败" },
-        { "lists and words that are null", R"({"resultState":null,"readItems":null,"unReadItems":null,"resultMsg":null})",
-            0, 0, "请求失败" },
-        { "one list missing, with the server's words", R"({"resultState":0,"readItems":["李"],"resultMsg":"消息不存在"})",
-            0, 0, "消息不存在" },
+        { "lists and words that are null",
+            R"({"resultState":null,"readItems":null,"unReadItems":null,"resultMsg":null})", 0, 0, "请求失败" },
+        { "one list missing, with the server's words",
+            R"({"resultState":0,"readItems":["李"],"resultMsg":"消息不存在"})", 0, 0, "消息不存在" },
         { "words that are a number", R"({"resultState":0,"resultMsg":12})", 0, 0, "请求失败" },
         { "names of every other kind",
             R"({"resultState":1,"readItems":[1,null,true,{"name":"李"},["王"],""],"unReadItems":[-0.5]})", 1, 6,
             nullptr },
         { "large numbers as names",
             R"({"resultState":1,"readItems":[1e100,-1e100,9223372036854775807],"unReadItems":[]})", 0, 3, nullptr },
-        // Past what the reader takes (exponents beyond 127): no reply at all.
-        { "numbers past the reader's range", R"({"resultState":1,"readItems":[1e308],"unReadItems":[]})", 0, 0,
-            "请求失败" },
         { "a body that is no JSON", "<html>502 Bad Gateway</html>", 0, 0, "请求失败" },
         { "an empty body", "", 0, 0, "请求失败" },
         { "a list at the top", R"([{"readItems":[],"unReadItems":[]}])", 0, 0, "请求失败" },
+        // Longer than a screen's list can be: refused before it is read.
+        { "five megabytes",
+            R"({"resultState":1,"unReadItems":[],"readItems":["李"],"note":")"
+                + std::string(std::size_t { 5 } << 20, 'x') + R"("})",
+            0, 0, "数据过大，无法加载" },
         // Last: the list of its names is a long way down.
         { "a hundred thousand names", many, 0, 100000, nullptr },
     };

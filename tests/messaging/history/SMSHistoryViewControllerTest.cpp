@@ -164,13 +164,26 @@ TEST_F(SMSHistoryTest, APullDownPutsNewSMSOnTopHoweverTheAnswerRepeatsItself)
     EXPECT_EQ(text(*list, 1, "labContent"), "新短信二");
     EXPECT_EQ(text(*list, 2, "labContent"), firstKnown);
 
+    // An answer longer than a page can be is refused unread: nothing is added
+    // and the header closes.
+    harness().server()->script().forRoute(kHistory,
+        ScriptedReply::custom(200,
+            R"({"resultState":1,"total":48,"items":[)" + item("S9003", "王芳", "过长") + R"(],"note":")"
+                + std::string(std::size_t { 5 } << 20, 'x') + "\"}"));
+    harness().advance(1);
+    harness().drag(list, 90);
+    answered(3);
+    ASSERT_TRUE(harness().runUntil([&] { return !list->isReloading(); }));
+    EXPECT_EQ(rows(*list), 17);
+    EXPECT_EQ(text(*list, 0, "labContent"), "新短信一");
+
     // The sent list's first answer repeats one id into an empty list.
     harness().server()->script().forRoute(kHistory,
         ScriptedReply::custom(200,
             R"({"resultState":1,"total":2,"items":[)" + item("S8001", "李建国", "甲") + "," + item("S8001", "李建国", "甲") + ","
                 + item("S8002", "李建国", "乙") + "]}"));
     ASSERT_TRUE(harness().tap(std::dynamic_pointer_cast<UIControl>(harness().viewByOutlet("btnSend"))));
-    answered(3);
+    answered(4);
     EXPECT_EQ(asked().back().queryValue("type"), "1");
     ASSERT_EQ(rows(*list), 2);
     EXPECT_EQ(text(*list, 0, "labContent"), "甲");

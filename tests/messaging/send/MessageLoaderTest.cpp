@@ -204,21 +204,24 @@ TEST_F(SendPipeline, TheSendReplyDecidesByItsMessageIdAlone)
     standin().script().forCommand("30104", ScriptedReply::errorEnvelope("联系人不存在"));
     standin().script().forCommand("30104", ScriptedReply::custom(200, R"({"resultState":1,"msgId":""})"));
     standin().script().forCommand("30104", ScriptedReply::connectionReset());
+    // Longer than an answer to a send can be: refused unread, id and all.
+    std::string tooLong = R"({"resultState":1,"msgId":"M778","note":")";
+    tooLong += std::string((300 << 10) - tooLong.size(), 'x') + "\"}";
+    standin().script().forCommand("30104", ScriptedReply::custom(200, tooLong));
     standin().script().forCommand("30104", ScriptedReply::custom(200, R"({"resultState":0,"msgId":"M777"})"));
     std::vector<std::shared_ptr<MessageInfo>> messages;
-    for (const char* text : { "拒绝", "空编号", "断开", "照收" }) {
+    for (const char* text : { "拒绝", "空编号", "断开", "过长", "照收" }) {
         messages.push_back(ownMessage(text));
         loader->sendMessage(messages.back());
         ASSERT_TRUE(settle());
     }
     auto reported = posted(MessageLoaderDidSendFailedNotification);
-    ASSERT_EQ(reported.size(), 3u);
-    EXPECT_EQ(reported[0], messages[0]);
-    EXPECT_EQ(reported[1], messages[1]);
-    EXPECT_EQ(reported[2], messages[2]);
+    ASSERT_EQ(reported.size(), 4u);
+    for (std::size_t i = 0; i < reported.size(); ++i)
+        EXPECT_EQ(reported[i], messages[i]);
     auto announced = posted(MessageLoaderDidSendSucceededNotification);
     ASSERT_EQ(announced.size(), 1u);
-    EXPECT_EQ(announced[0], messages[3]);
+    EXPECT_EQ(announced[0], messages[4]);
     auto conversation = storedConversation();
     ASSERT_EQ(conversation.size(), 1u) << "only the accepted message is stored";
     EXPECT_EQ(conversation[0]->uid, "M777");
