@@ -9,6 +9,7 @@
 #include "contacts/book/AddressBookImport.h"
 #include "core/network/ORBReplyParser.h"
 #include "core/store/ContactsFactory.h"
+#include "core/store/MessageFactory.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/PlatformJson.h"
 #include "platform/os/RunLoop.h"
@@ -16,6 +17,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -23,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -263,6 +267,71 @@ void AddressBookStore(benchmark::State& state)
     state.counters["load"] = benchsupport::loadAverage();
 }
 BENCHMARK(AddressBookStore)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The book at the ceiling stored off the main loop, as the address book
+// screen stores it, while the main thread stores a message every frame, as a
+// poll's answer or a send does: the longest one message's write waited for
+// the file, and how many failed.
+void AddressBookStoreBesideMessages(benchmark::State& state)
+{
+    static const testsupport::TempDir home("orb-bench-book-messages");
+    platform::AppPaths::setHome(home.path());
+    static auto book = std::make_shared<contacts::AddressBook>(*contacts::importAddressBook(bookAtTheCeiling(), nullptr));
+    // The screen's store made the book's tables, the message box the messages'.
+    core::ContactsFactory contactsStore;
+    core::MessageFactory messages;
+    // Measured as a refresh: a book is there already.
+    static const bool seeded = core::ContactsFactory::storeAddressBook(0, book->groups, book->contacts);
+    benchmark::DoNotOptimize(seeded);
+    auto partner = std::make_shared<core::ContactInfo>();
+    partner->uid = 100007;
+    partner->name = "张7丰";
+    partner->type = 1;
+    double longest = 0;
+    double bookSeconds = 0;
+    int writes = 0;
+    int failed = 0;
+    bool bookStored = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto stored = std::make_shared<contacts::AddressBook>(*book);
+        state.ResumeTiming();
+        longest = 0;
+        writes = 0;
+        failed = 0;
+        std::atomic<bool> done { false };
+        const auto started = Clock::now();
+        std::thread writer([&] {
+            bookStored = core::ContactsFactory::storeAddressBook(0, stored->groups, stored->contacts);
+            bookSeconds = std::chrono::duration<double>(Clock::now() - started).count();
+            done = true;
+        });
+        while (!done) {
+            auto message = std::make_shared<core::MessageInfo>();
+            message->uid = "bench-" + std::to_string(writes);
+            message->content = "明天春游";
+            message->contact = partner;
+            message->time = platform::Date::now();
+            message->createTime = message->time;
+            const auto before = Clock::now();
+            failed += messages.setMessage({ message }) ? 0 : 1;
+            longest = std::max(longest, std::chrono::duration<double>(Clock::now() - before).count());
+            ++writes;
+            std::this_thread::sleep_for(std::chrono::milliseconds(16));
+        }
+        writer.join();
+        state.PauseTiming();
+        stored.reset();
+        state.ResumeTiming();
+    }
+    state.counters["longest message write ms"] = longest * 1000;
+    state.counters["message writes"] = writes;
+    state.counters["failed"] = failed;
+    state.counters["book stored"] = bookStored;
+    state.counters["book s"] = bookSeconds;
+    state.counters["load"] = benchsupport::loadAverage();
+}
+BENCHMARK(AddressBookStoreBesideMessages)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
