@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -183,8 +184,9 @@ namespace {
 } // namespace
 
 // A long write as a series of short transactions on the store's open
-// connection: each is committed once it has run its share of time, a store
-// of the process waiting for the file is let in, and the next one begins.
+// connection: each is committed once a store of the process waits for the
+// file, or once it has run its share of time; a waiting store is let in, and
+// the next one begins.
 class ContactsFactory::ShortTransactions {
 public:
     explicit ShortTransactions(ContactsFactory& store)

@@ -545,7 +545,7 @@ TEST_F(ContactsScreen, ABookOfMoreGroupsThanTheStripHoldsShowsItsFirstAndClearsA
         return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
     };
     auto turns = std::make_shared<Turns>();
-    turns->tick = [turns, cpu, weak = std::weak_ptr<Turns>(turns)] {
+    turns->tick = [cpu, weak = std::weak_ptr<Turns>(turns)] {
         auto held = weak.lock();
         if (!held || !held->on)
             return;
