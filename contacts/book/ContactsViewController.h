@@ -55,10 +55,9 @@ public:
     // The most group tabs the strip shows, in tab order (the rest are found
     // by the search): a school's colleagues, classes and other teachers come
     // to a few hundred at most (the largest book read, 481,000 people, is
-    // some 480 classes of a thousand); a thousand tabs, each at least 84
-    // points wide, make a strip of some three hundred screens, past any
-    // swiping through; and built, they take the main loop no longer than a
-    // few frames.
+    // some 480 classes of a thousand); a thousand tabs of classes' names
+    // make a strip of some three hundred screens, past any swiping through;
+    // and built, they take the main loop no longer than a few frames.
     static constexpr std::size_t kMostTabs = 1000;
     static constexpr double kSearchRowHeight = 44;
     static constexpr double kSearchAnimationDuration = 0.3;

@@ -480,11 +480,16 @@ bool ContactsFactory::stageAddressBook(
             }
         }
     }
+    // Counted with the file let go: half a million people take a while to sort.
+    if (!write.commit())
+        return false;
     std::sort(stored.begin(), stored.end());
     stored.erase(std::unique(stored.begin(), stored.end()), stored.end());
     std::unordered_map<std::string_view, int> counts;
     for (const auto& entry : stored)
         ++counts[entry.first];
+    if (!write.begin())
+        return false;
     std::string sql = "INSERT OR REPLACE INTO `tb_contact_group`(`uid`,`account_uid`,`name`,`type`,`total_count`) "
                       "VALUES(?,?,?,?,?);";
     replaceAll(sql, quoted(kGroups), quoted(kStagedGroups));
