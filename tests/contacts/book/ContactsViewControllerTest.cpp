@@ -525,6 +525,8 @@ TEST_F(ContactsScreen, ABookOfMoreGroupsThanTheStripHoldsShowsItsFirstAndClearsA
     ASSERT_TRUE(screen);
     const std::size_t demoGroups = screen->listGroup().size();
     const int groups = testsupport::kUnderThreadSanitizer ? 3000 : 20000;
+    // Generous: a sanitizer build runs the window's work several times slower.
+    const double longestTurn = testsupport::kUnderThreadSanitizer ? 2.0 : 0.5;
     std::string json = R"([{"groupId":"COM001","groupName":"同事","groupType":1,"items":[)"
                        R"({"linkManId":7,"linkManName":"赵敏","thumbAvatar":"","orgUserPic":"","linkManType":1}]})";
     for (int g = 0; g < groups; ++g)
@@ -572,7 +574,7 @@ TEST_F(ContactsScreen, ABookOfMoreGroupsThanTheStripHoldsShowsItsFirstAndClearsA
     EXPECT_EQ(strip.front()->lblName()->text(), "同事");
     EXPECT_TRUE(strip.front()->select());
     EXPECT_EQ(screen->listPinyin(), (std::vector<std::string> { "Z" }));
-    EXPECT_LT(turns->longest, 0.5) << "seconds of the main loop's CPU in one turn";
+    EXPECT_LT(turns->longest, longestTurn) << "seconds of the main loop's CPU in one turn";
     settle(harness(), 2.0);
     EXPECT_FALSE(harness().render("contacts-book-many-groups.png").empty());
 
@@ -582,6 +584,6 @@ TEST_F(ContactsScreen, ABookOfMoreGroupsThanTheStripHoldsShowsItsFirstAndClearsA
     screen->btnRefreshTouchUpInside(nullptr);
     ASSERT_TRUE(completed(3));
     EXPECT_EQ(tabs(*screen).size(), demoGroups);
-    EXPECT_LT(turns->longest, 0.5) << "seconds of the main loop's CPU in one turn";
+    EXPECT_LT(turns->longest, longestTurn) << "seconds of the main loop's CPU in one turn";
     turns->on = false;
 }
