@@ -153,6 +153,12 @@ protected:
     }
 
 private:
+    // Every connection's busy handler: retries each millisecond, so a store
+    // gets the file within a millisecond of its release, until
+    // kBusyTimeoutMilliseconds have passed; and says it is waiting (see
+    // isFileWaitedFor).
+    static int waitForFile(void* unused, int retries);
+
     // A key's value, and SQLite's result that tells a missing key
     // (SQLITE_DONE) from a read that failed.
     struct InfoRead {
@@ -167,12 +173,6 @@ private:
     // with its journal, as "<name>.corrupt-<time>" beside the fresh one made
     // in its place, and said so in the log; any other is kept where it is.
     void setAsideWhenUnreadable(int result);
-
-    // Every connection's busy handler: retries each millisecond, so a store
-    // gets the file within a millisecond of its release, until
-    // kBusyTimeoutMilliseconds have passed; and says it is waiting (see
-    // isFileWaitedFor).
-    static int waitForFile(void* unused, int retries);
 
     sqlite3* database_ = nullptr;
 };

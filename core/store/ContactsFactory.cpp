@@ -514,8 +514,8 @@ bool ContactsFactory::stageAddressBook(
     return write.commit();
 }
 
-bool ContactsFactory::copyOtherAccounts(ShortTransactions& write, const char* table, const char* staged,
-    const char* key, int keyColumns, int account)
+bool ContactsFactory::copyOtherAccounts(
+    ShortTransactions& write, const char* table, const char* staged, const char* key, int keyColumns, int account)
 {
     // In the key's order, a few rows a statement, each statement going on
     // after the last key the one before read: no statement is left running
@@ -597,7 +597,8 @@ bool ContactsFactory::dropInShortTransactions(ShortTransactions& write, const ch
 {
     bool exists = false;
     {
-        StoreStatement find = prepare("SELECT 1 FROM `sqlite_master` WHERE `type`='table' AND `name`=?;", kLineDropReplaced);
+        StoreStatement find
+            = prepare("SELECT 1 FROM `sqlite_master` WHERE `type`='table' AND `name`=?;", kLineDropReplaced);
         if (!find || !find.bindText(1, std::string(table)))
             return false;
         const int rc = find.step();
@@ -612,8 +613,8 @@ bool ContactsFactory::dropInShortTransactions(ShortTransactions& write, const ch
     // Dropped whole, a large table held the file for a third of a second.
     if (!write.begin())
         return false;
-    StoreStatement remove = prepare("DELETE FROM " + quoted(table) + " WHERE rowid IN (SELECT rowid FROM " + quoted(table)
-            + " LIMIT " + std::to_string(kRowsPerStatement) + ");",
+    StoreStatement remove = prepare("DELETE FROM " + quoted(table) + " WHERE rowid IN (SELECT rowid FROM "
+            + quoted(table) + " LIMIT " + std::to_string(kRowsPerStatement) + ");",
         kLineDropReplaced);
     if (!remove)
         return false;

@@ -89,8 +89,8 @@ private:
         const std::vector<ContactList>& contactsPerGroup);
     // The rows of the other accounts, copied as they are; the key is the
     // table's primary key, the account its last column.
-    bool copyOtherAccounts(ShortTransactions& write, const char* table, const char* staged, const char* key,
-        int keyColumns, int account);
+    bool copyOtherAccounts(
+        ShortTransactions& write, const char* table, const char* staged, const char* key, int keyColumns, int account);
     bool swapInStagedBook(ShortTransactions& write);
     // Empties the table a few rows at a time and drops it, when it exists.
     bool dropInShortTransactions(ShortTransactions& write, const char* table);
