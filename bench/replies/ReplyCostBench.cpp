@@ -9,6 +9,7 @@
 #include "contacts/book/AddressBookImport.h"
 #include "core/network/ORBReplyParser.h"
 #include "core/store/ContactsFactory.h"
+#include "core/store/MessageFactory.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/PlatformJson.h"
 #include "platform/os/RunLoop.h"
@@ -16,6 +17,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -23,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -263,6 +267,94 @@ void AddressBookStore(benchmark::State& state)
     state.counters["load"] = benchsupport::loadAverage();
 }
 BENCHMARK(AddressBookStore)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The book at the ceiling stored off the main loop, as the address book
+// screen stores it (and the book it replaced dropped), while the main thread
+// stores a message every frame, as a poll's answer or a send does: how long
+// each message's write took beside it, against the same writes with nothing
+// else writing (a write syncs the disk: its own time is the machine's), and
+// how many failed.
+void AddressBookStoreBesideMessages(benchmark::State& state)
+{
+    static const testsupport::TempDir home("orb-bench-book-messages");
+    platform::AppPaths::setHome(home.path());
+    static auto book = std::make_shared<contacts::AddressBook>(*contacts::importAddressBook(bookAtTheCeiling(), nullptr));
+    // The screen's store made the book's tables, the message box the messages'.
+    core::ContactsFactory contactsStore;
+    core::MessageFactory messages;
+    // Measured as a refresh: a book is there already.
+    static const bool seeded = core::ContactsFactory::storeAddressBook(0, book->groups, book->contacts);
+    core::ContactsFactory::dropReplacedBook();
+    benchmark::DoNotOptimize(seeded);
+    auto partner = std::make_shared<core::ContactInfo>();
+    partner->uid = 100007;
+    partner->name = "张7丰";
+    partner->type = 1;
+    int sent = 0;
+    int failed = 0;
+    // Seconds each write took.
+    auto storeOne = [&] {
+        auto message = std::make_shared<core::MessageInfo>();
+        message->uid = "bench-" + std::to_string(sent++);
+        message->content = "明天春游";
+        message->contact = partner;
+        message->time = platform::Date::now();
+        message->createTime = message->time;
+        const auto before = Clock::now();
+        failed += messages.setMessage({ message }) ? 0 : 1;
+        const double took = std::chrono::duration<double>(Clock::now() - before).count();
+        std::this_thread::sleep_for(std::chrono::milliseconds(16));
+        return took;
+    };
+    auto quantile = [](std::vector<double> times, double q) {
+        if (times.empty())
+            return 0.0;
+        std::sort(times.begin(), times.end());
+        return times[std::min(times.size() - 1, std::size_t(q * double(times.size())))];
+    };
+    std::vector<double> alone;
+    for (int i = 0; i < 200; ++i)
+        alone.push_back(storeOne());
+    std::vector<double> beside;
+    double bookSeconds = 0;
+    double droppedSeconds = 0;
+    bool bookStored = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto stored = std::make_shared<contacts::AddressBook>(*book);
+        state.ResumeTiming();
+        beside.clear();
+        failed = 0;
+        std::atomic<bool> done { false };
+        const auto started = Clock::now();
+        std::thread writer([&] {
+            bookStored = core::ContactsFactory::storeAddressBook(0, stored->groups, stored->contacts);
+            bookSeconds = std::chrono::duration<double>(Clock::now() - started).count();
+            core::ContactsFactory::dropReplacedBook();
+            droppedSeconds = std::chrono::duration<double>(Clock::now() - started).count();
+            done = true;
+        });
+        while (!done)
+            beside.push_back(storeOne());
+        writer.join();
+        state.PauseTiming();
+        stored.reset();
+        state.ResumeTiming();
+    }
+    state.counters["write ms median"] = quantile(beside, 0.5) * 1000;
+    state.counters["write ms p99"] = quantile(beside, 0.99) * 1000;
+    state.counters["write ms longest"] = quantile(beside, 1) * 1000;
+    state.counters["alone ms median"] = quantile(alone, 0.5) * 1000;
+    state.counters["alone ms p99"] = quantile(alone, 0.99) * 1000;
+    state.counters["alone ms longest"] = quantile(alone, 1) * 1000;
+    state.counters["writes"] = double(beside.size());
+    state.counters["failed"] = failed;
+    state.counters["book stored"] = bookStored;
+    state.counters["book s"] = bookSeconds;
+    state.counters["with the drop s"] = droppedSeconds;
+    state.counters["load"] = benchsupport::loadAverage();
+}
+BENCHMARK(AddressBookStoreBesideMessages)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

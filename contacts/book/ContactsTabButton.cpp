@@ -8,6 +8,7 @@
 #include "ui/images/RemoteImageView.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 const platform::Color kUnselectedText(0.5824, 0.5686, 0.5686, 1);
@@ -16,8 +17,15 @@ const platform::Color kUnselectedLine(0.7, 0.7, 0.7, 1);
 
 std::shared_ptr<ContactsTabButton> ContactsTabButton::make()
 {
-    auto button
-        = std::dynamic_pointer_cast<ContactsTabButton>(platform::LayoutLoader::lastTopLevelObject(kClassName, nullptr));
+    // A strip of many groups makes many buttons: the file is read and parsed
+    // for the first, and each is built from what it gave.
+    static std::optional<platform::Value> layout;
+    if (!layout)
+        layout = platform::LayoutLoader::readNamed(kClassName);
+    if (!layout)
+        return nullptr;
+    auto objects = platform::LayoutLoader::loadFromValue(*layout, nullptr, kClassName);
+    auto button = objects.empty() ? nullptr : std::dynamic_pointer_cast<ContactsTabButton>(objects.back());
     if (button)
         button->refreshLook();
     return button;

@@ -31,6 +31,8 @@
 #include "ui/controls/StatusBarBacking.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_set>
 
 namespace {
 
@@ -114,7 +116,9 @@ std::shared_ptr<ContactsViewController> ContactsViewController::create()
 {
     auto screen = std::make_shared<ContactsViewController>(Made {});
     screen->observe(kStartRefreshContacts, &ContactsViewController::refreshContacts);
-    if (!screen->my_ || !contacts::AddressBookRecord(screen->my_->uid).hasLoad())
+    // The settings' word that the book was loaded holds only while the store
+    // has it: a damaged store set aside for a fresh one has none.
+    if (!screen->my_ || !contacts::AddressBookRecord(screen->my_->uid).hasLoad() || !screen->bookInStore_)
         screen->loadData();
     return screen;
 }
@@ -126,7 +130,9 @@ ContactsViewController::ContactsViewController(Made)
 {
     setTitle(kTitle);
     isTeacher_ = my_ && my_->type == 1;
-    setListGroup(contactsFactory_->getGroups().value_or(core::GroupList {}));
+    auto stored = contactsFactory_->getGroups();
+    bookInStore_ = stored && !stored->empty();
+    setListGroup(std::move(stored).value_or(core::GroupList {}));
     for (const auto& group : listGroup_) {
         if (auto contacts = contactsFactory_->getContactsWithGroup(group->uid))
             listDataAll_[group->uid] = std::move(*contacts);
@@ -303,6 +309,8 @@ void ContactsViewController::storeBook(contacts::AddressBook received)
             // A screen gone meanwhile leaves the records to be freed here, off the main loop.
             releaseOffMain(std::move(book));
         });
+        // The book it replaced goes after the screen has the new one.
+        core::ContactsFactory::dropReplacedBook();
     });
 }
 
@@ -318,12 +326,17 @@ void ContactsViewController::bookStored(const std::shared_ptr<contacts::AddressB
     // the main loop a frame or more to free.
     releaseOffMain(std::move(listDataAll_));
     listDataAll_.clear();
-    for (std::size_t i = 0; i < book->groups.size(); ++i) {
-        // A group listed twice keeps the later list, as the store does.
-        listDataAll_[book->groups[i]->uid] = std::move(book->contacts[i]);
-    }
     groupCount_ = book->groups.size();
     setListGroup(book->groups);
+    // The lists of the groups the strip shows.
+    std::unordered_set<std::string_view> shown;
+    for (const auto& group : listGroup_)
+        shown.insert(group->uid);
+    for (std::size_t i = 0; i < book->groups.size(); ++i) {
+        // A group listed twice keeps the later list, as the store does.
+        if (book->groups[i] && shown.count(book->groups[i]->uid))
+            listDataAll_[book->groups[i]->uid] = std::move(book->contacts[i]);
+    }
     refreshTableView();
     contacts::AddressBookRecord(my_->uid).markLoaded(contacts::wallClockNow());
     if (isViewLoaded())
@@ -360,6 +373,10 @@ void ContactsViewController::setListGroup(core::GroupList groups)
     groups.erase(std::remove(groups.begin(), groups.end(), nullptr), groups.end());
     std::stable_sort(groups.begin(), groups.end(),
         [](const auto& a, const auto& b) { return groupComesBefore(*a, *b); });
+    if (groups.size() > kMostTabs) {
+        platform::log("the address book has %zu groups: the strip shows the first %zu\n", groups.size(), kMostTabs);
+        groups.resize(kMostTabs);
+    }
     listGroup_ = std::move(groups);
     refreshTabBtn();
 }
@@ -368,9 +385,7 @@ void ContactsViewController::refreshTabBtn()
 {
     if (!isViewLoaded())
         return;
-    const auto old = tabView_->subviews();
-    for (const auto& subview : old)
-        subview->removeFromSuperview();
+    tabView_->removeAllSubviews();
     currentTabBtn_.reset();
     double x = 0;
     for (const auto& group : listGroup_) {

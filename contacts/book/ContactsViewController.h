@@ -52,6 +52,13 @@ public:
     static constexpr const char* kFailedRefreshContacts = "kFailedRefreshContacts";
     static constexpr const char* kShortcutDialKey = "not_warm_shortcutdial";
     static constexpr const char* kEmptyGroupText = "该分组为空";
+    // The most group tabs the strip shows, in tab order (the rest are found
+    // by the search): a school's colleagues, classes and other teachers come
+    // to a few hundred at most (the largest book read, 481,000 people, is
+    // some 480 classes of a thousand); a thousand tabs of classes' names
+    // make a strip of some three hundred screens, past any swiping through;
+    // and built, they take the main loop no longer than a few frames.
+    static constexpr std::size_t kMostTabs = 1000;
     static constexpr double kSearchRowHeight = 44;
     static constexpr double kSearchAnimationDuration = 0.3;
     static constexpr double kWarnShortScreenOffset = 88;
@@ -59,7 +66,8 @@ public:
     static constexpr int kDetailCallType = 222;
 
     // What the tab bar makes: the screen with its book read from the store,
-    // downloading at once when the account has never loaded one.
+    // downloading at once when the account has never loaded one or the store
+    // holds none of it.
     static std::shared_ptr<ContactsViewController> create();
     explicit ContactsViewController(Made);
     ~ContactsViewController() override;
@@ -144,6 +152,8 @@ private:
     core::GroupList listGroup_;
     std::map<std::string, core::ContactList> listDataAll_;
     std::size_t groupCount_ = 0;
+    // Whether the store held any of the account's book when the screen was made.
+    bool bookInStore_ = false;
     bool isRefresh_ = false;
     bool readingReply_ = false;
     bool isVisible_ = false;

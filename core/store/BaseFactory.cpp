@@ -10,8 +10,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <thread>
 #include <utility>
 
 namespace core {
@@ -518,7 +521,7 @@ bool BaseFactory::open()
         return false;
     }
     database_ = handle;
-    sqlite3_busy_timeout(database_, kBusyTimeoutMilliseconds);
+    sqlite3_busy_handler(database_, &BaseFactory::waitForFile, nullptr);
     exec(kCreateInfoTable, kLineCreateInfo);
     return true;
 }
@@ -785,6 +788,37 @@ bool BaseFactory::writeInTransaction(const std::function<bool()>& work)
         exec("ROLLBACK;", kLineRollback);
     close();
     return ok;
+}
+
+namespace {
+
+    using WaitClock = std::chrono::steady_clock;
+
+    // When a store of the process last found the file busy and was about to try again.
+    std::atomic<WaitClock::rep> lastWaitForFile { 0 };
+    // A waiter tries again each millisecond: one that has not for this long has the file, or gave up.
+    constexpr auto kWaiterGone = std::chrono::milliseconds(4);
+
+} // namespace
+
+int BaseFactory::waitForFile(void*, int retries)
+{
+    // The first call of a lock's wait starts its clock; a thread waits for one lock at a time.
+    thread_local WaitClock::time_point since;
+    const auto now = WaitClock::now();
+    if (retries == 0)
+        since = now;
+    if (now - since >= std::chrono::milliseconds(kBusyTimeoutMilliseconds))
+        return 0;
+    lastWaitForFile.store(now.time_since_epoch().count(), std::memory_order_relaxed);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1;
+}
+
+bool BaseFactory::isFileWaitedFor()
+{
+    const WaitClock::time_point last { WaitClock::duration { lastWaitForFile.load(std::memory_order_relaxed) } };
+    return WaitClock::now() - last < kWaiterGone;
 }
 
 } // namespace core

@@ -89,6 +89,10 @@ public:
     // A busy file is waited for this long before a statement gives up, so a
     // connection on another thread never makes a store fail at once or hang.
     static constexpr int kBusyTimeoutMilliseconds = 5000;
+    // Whether a store of this process is waiting for the file now (it tried
+    // within the last few milliseconds): a long write on a worker, done in
+    // short transactions, lets it in before it goes on.
+    static bool isFileWaitedFor();
 
     // The uid of the signed-in account, looked up afresh by each operation of
     // the account-scoped stores; 0 when nobody is signed in.
@@ -149,6 +153,12 @@ protected:
     }
 
 private:
+    // Every connection's busy handler: retries each millisecond, so a store
+    // gets the file within a millisecond of its release, until
+    // kBusyTimeoutMilliseconds have passed; and says it is waiting (see
+    // isFileWaitedFor).
+    static int waitForFile(void* unused, int retries);
+
     // A key's value, and SQLite's result that tells a missing key
     // (SQLITE_DONE) from a read that failed.
     struct InfoRead {

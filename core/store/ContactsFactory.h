@@ -39,17 +39,24 @@ public:
     // of them, and counts each group's stored contacts, so the order of the
     // two writes of a download does not matter.
     bool setGroups(const GroupList& groups);
-    // A whole download in one transaction: each group's contacts (parallel
-    // to `groups`), then the groups. Nothing changes unless every write
-    // succeeded, so a failure part-way leaves the previous book whole.
+    // A whole download: each group's contacts (parallel to `groups`), then
+    // the groups. It replaces the account's book at once: nothing changes
+    // unless every write succeeded, so a failure part-way leaves the previous
+    // book whole, and a reader sees either book, never a part of one.
     bool setAddressBook(const GroupList& groups, const std::vector<ContactList>& contactsPerGroup);
     // The same for the account given, on any thread: half a million people
     // take seconds to write, so the address book screen writes them off the
-    // main thread. The write has a connection of its own; the file's lock
-    // keeps it whole, and a reader on another thread waits for it at most
-    // kBusyTimeoutMilliseconds.
+    // main thread. The write has a connection of its own and takes the file a
+    // few milliseconds at a time: the new book is written beside the tables
+    // in short transactions, each letting a store that waits for the file in
+    // before the next, and then takes their place in one short transaction.
+    // The tables it replaced are left to dropReplacedBook (or to the next
+    // book's write). One book is written at a time.
     static bool storeAddressBook(
         int account, const GroupList& groups, const std::vector<ContactList>& contactsPerGroup);
+    // Empties and drops the tables a book replaced, in short transactions as
+    // above; nothing when there are none.
+    static void dropReplacedBook();
 
     // Nothing when the file cannot be opened or the query fails.
     std::optional<GroupList> getGroups();
@@ -75,6 +82,19 @@ private:
     {
     }
     bool writeAddressBook(int account, const GroupList& groups, const std::vector<ContactList>& contactsPerGroup);
+
+    // The book's write in short transactions (see storeAddressBook).
+    class ShortTransactions;
+    bool stageAddressBook(ShortTransactions& write, int account, const GroupList& groups,
+        const std::vector<ContactList>& contactsPerGroup);
+    // The rows of the other accounts, copied as they are; the key is the
+    // table's primary key, the account its last column.
+    bool copyOtherAccounts(
+        ShortTransactions& write, const char* table, const char* staged, const char* key, int keyColumns, int account);
+    bool swapInStagedBook(ShortTransactions& write);
+    // Empties the table a few rows at a time and drops it, when it exists.
+    bool dropInShortTransactions(ShortTransactions& write, const char* table);
+    bool dropLeftTables(ShortTransactions& write);
 
     // The statements of the two writes, run inside a transaction already open.
     bool writeContacts(const ContactList& contacts, const std::string& groupUid, int account);

@@ -351,34 +351,50 @@ std::string LayoutLoader::pathFor(std::string_view name)
 
 bool LayoutLoader::exists(std::string_view name) { return !pathFor(name).empty(); }
 
-std::vector<std::shared_ptr<Object>> LayoutLoader::loadNamed(std::string_view name, const std::shared_ptr<Object>& owner)
+std::optional<Value> LayoutLoader::readNamed(std::string_view name)
 {
     std::string path = pathFor(name);
     if (path.empty()) {
         log("Layout %.*s not found\n", static_cast<int>(name.size()), name.data());
-        return {};
+        return std::nullopt;
     }
     auto text = readFile(path);
     if (!text) {
         log("Layout %.*s could not be read\n", static_cast<int>(name.size()), name.data());
-        return {};
+        return std::nullopt;
     }
-    return loadFromText(*text, owner, name);
+    Error error;
+    auto parsed = PlatformJson::read(*text, &error);
+    if (!parsed)
+        log("Layout %.*s is not valid JSON\n", static_cast<int>(name.size()), name.data());
+    return parsed;
+}
+
+std::vector<std::shared_ptr<Object>> LayoutLoader::loadNamed(std::string_view name, const std::shared_ptr<Object>& owner)
+{
+    auto layout = readNamed(name);
+    return layout ? loadFromValue(*layout, owner, name) : std::vector<std::shared_ptr<Object>> {};
 }
 
 std::vector<std::shared_ptr<Object>> LayoutLoader::loadFromText(
     std::string_view json, const std::shared_ptr<Object>& owner, std::string_view nameForLog)
 {
-    std::string name(nameForLog);
     Error error;
     auto parsed = PlatformJson::read(json, &error);
     if (!parsed) {
-        log("Layout %s is not valid JSON\n", name.c_str());
+        log("Layout %s is not valid JSON\n", std::string(nameForLog).c_str());
         return {};
     }
-    const Array* entries = parsed->asArray();
+    return loadFromValue(*parsed, owner, nameForLog);
+}
+
+std::vector<std::shared_ptr<Object>> LayoutLoader::loadFromValue(
+    const Value& layout, const std::shared_ptr<Object>& owner, std::string_view nameForLog)
+{
+    std::string name(nameForLog);
+    const Array* entries = layout.asArray();
     if (!entries) {
-        if (const Dictionary* dictionary = parsed->asDictionary())
+        if (const Dictionary* dictionary = layout.asDictionary())
             entries = dictionary->get("objects").asArray();
     }
     if (!entries) {

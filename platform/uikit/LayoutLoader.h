@@ -185,6 +185,13 @@ public:
     // The same from JSON text (tests, files outside the resources).
     static std::vector<std::shared_ptr<Object>> loadFromText(
         std::string_view json, const std::shared_ptr<Object>& owner, std::string_view nameForLog = "layout");
+    // A named layout's file read and parsed, to be built from as often as
+    // needed (a view made many times over); nothing, and a log line, when it
+    // is missing or no JSON.
+    static std::optional<Value> readNamed(std::string_view name);
+    // The objects of a layout already parsed.
+    static std::vector<std::shared_ptr<Object>> loadFromValue(
+        const Value& layout, const std::shared_ptr<Object>& owner, std::string_view nameForLog = "layout");
 
     static std::shared_ptr<Object> firstTopLevelObject(std::string_view name, const std::shared_ptr<Object>& owner);
     static std::shared_ptr<Object> lastTopLevelObject(std::string_view name, const std::shared_ptr<Object>& owner);

@@ -649,15 +649,25 @@ void UIView::removeFromSuperview()
     if (oldWindow)
         notifyWillMoveToWindow(this, nullptr);
     superview->willRemoveSubview(this);
+    // Looked for from the end, where removeAllSubviews takes each from.
     auto it = std::find_if(
-        superview->subviews_.begin(), superview->subviews_.end(), [this](auto& view) { return view.get() == this; });
-    if (it != superview->subviews_.end())
-        superview->subviews_.erase(it);
+        superview->subviews_.rbegin(), superview->subviews_.rend(), [this](auto& view) { return view.get() == this; });
+    if (it != superview->subviews_.rend())
+        superview->subviews_.erase(std::next(it).base());
     superview_ = nullptr;
     superview->setNeedsLayout();
     didMoveToSuperview();
     if (oldWindow)
         notifyDidMoveToWindow(this);
+}
+
+void UIView::removeAllSubviews()
+{
+    const auto leaving = subviews_;
+    for (auto it = leaving.rbegin(); it != leaving.rend(); ++it) {
+        if ((*it)->superview_ == this)
+            (*it)->removeFromSuperview();
+    }
 }
 
 std::shared_ptr<UIView> UIView::viewWithTag(int tag)

@@ -171,6 +171,9 @@ public:
     // Out-of-range indexes are ignored.
     void exchangeSubviewAtIndex(long index1, long withSubviewAtIndex);
     void removeFromSuperview();
+    // Every subview removed as removeFromSuperview removes one, last first,
+    // in one pass: a strip of many thousand views goes at once.
+    void removeAllSubviews();
     bool isDescendantOfView(const UIView* view) const;
     // Depth first, the view itself first; nullptr when none has the tag.
     std::shared_ptr<UIView> viewWithTag(int tag);

@@ -5,6 +5,7 @@
 #include "contacts/book/AddressBookReply.h"
 #include "core/session/ORBEndpoints.h"
 #include "core/store/ContactsFactory.h"
+#include "core/store/MessageFactory.h"
 #include "platform/os/RunLoop.h"
 #include "server/StandinServer.h"
 #include "tests/contacts/ContactsTestSupport.h"
@@ -14,6 +15,8 @@
 #include "tests/support/LoopFigures.h"
 
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 
@@ -32,6 +35,25 @@ const std::string kSmallBook = R"([{"groupId":"COM001","groupName":"同事","gro
                                R"("orgUserPic":"","linkManType":1,"isCustomer":false}]}])";
 
 platform::Bytes bytesOf(const std::string& text) { return platform::Bytes(text.begin(), text.end()); }
+
+// A school's book of classes of equal size.
+std::string largeBook(int people, int groups)
+{
+    std::string json = "[";
+    for (int g = 0; g < groups; ++g) {
+        json += (g ? R"(,{"groupId":"CLS)" : R"({"groupId":"CLS)") + std::to_string(1000 + g)
+            + R"(","groupName":"班级)" + std::to_string(g) + R"(","groupType":2,"items":[)";
+        for (int p = g; p < people; p += groups) {
+            json += (p == g ? R"({"linkManId":)" : R"(,{"linkManId":)") + std::to_string(100000 + p)
+                + R"(,"linkManName":"张)" + std::to_string(p % 97) + R"(丰","phone":"137)"
+                + std::to_string(10000000 + p) + R"(","thumbAvatar":"","orgUserPic":"","linkManType":1,"isCustomer":1})";
+        }
+        json += "]}";
+    }
+    json += "]";
+    EXPECT_LT(json.size(), kLimit);
+    return json;
+}
 
 class AddressBookReplySize : public SignedInScreenTest {
 protected:
@@ -249,22 +271,7 @@ TEST_F(AddressBookReplySize, ALargeBookIsStoredWithoutHoldingTheMainLoop)
     ASSERT_TRUE(harness().runUntil(bookIdle));
     constexpr int kPeople = testsupport::kUnderThreadSanitizer ? 10000 : 80000;
     constexpr int kGroups = 160;
-    std::string json = "[";
-    json.reserve(kLimit);
-    for (int g = 0; g < kGroups; ++g) {
-        json += (g ? R"(,{"groupId":"CLS)" : R"({"groupId":"CLS)") + std::to_string(1000 + g)
-            + R"(","groupName":"班级)" + std::to_string(g) + R"(","groupType":2,"items":[)";
-        for (int p = g; p < kPeople; p += kGroups) {
-            json += (p == g ? R"({"linkManId":)" : R"(,{"linkManId":)") + std::to_string(100000 + p)
-                + R"(,"linkManName":"张)" + std::to_string(p % 97) + R"(丰","phone":"137)"
-                + std::to_string(10000000 + p) + R"(","thumbAvatar":"","orgUserPic":"","linkManType":1,"isCustomer":1})";
-        }
-        json += "]}";
-    }
-    json += "]";
-    ASSERT_LT(json.size(), kLimit);
-    harness().server()->script().forCommand(kBook, contactstest::compressedBook(json));
-    std::string().swap(json);
+    harness().server()->script().forCommand(kBook, contactstest::compressedBook(largeBook(kPeople, kGroups)));
 
     testsupport::MainLoopGapMeter gaps;
     book()->btnRefreshTouchUpInside(nullptr);
@@ -280,6 +287,83 @@ TEST_F(AddressBookReplySize, ALargeBookIsStoredWithoutHoldingTheMainLoop)
         people += group->totalCount;
     EXPECT_EQ(people, kPeople);
     EXPECT_EQ(book()->listGroup().size(), std::size_t(kGroups));
+}
+
+// A large book takes the file a few milliseconds at a time while it is
+// written: a message stored on the main loop meanwhile is stored (before the
+// book takes the place of the one before it), none fails, and the book is
+// whole afterwards. Written in one transaction, the book held every message
+// back until it was stored, or for the busy timeout and then failed it.
+TEST_F(AddressBookReplySize, AMessageStoredWhileALargeBookIsWrittenGoesInBetween)
+{
+    signIn();
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    const std::size_t groupsBefore = storedGroups().size();
+    constexpr int kPeople = testsupport::kUnderThreadSanitizer ? 10000 : 40000;
+    constexpr int kGroups = 160;
+    ASSERT_NE(groupsBefore, std::size_t(kGroups));
+    harness().server()->script().forCommand(kBook, contactstest::compressedBook(largeBook(kPeople, kGroups)));
+    // Made first: making a store rewrites the file.
+    core::MessageFactory messages;
+    auto partner = std::make_shared<core::ContactInfo>();
+    partner->uid = 2002;
+    partner->name = "陈静";
+    partner->type = 1;
+    // A connection of the test's own that waits for nothing: it tells whether
+    // the file is held for a write, and which book is stored.
+    sqlite3* probe = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(core::BaseFactory::dataFilePath().c_str(), &probe, SQLITE_OPEN_READWRITE, nullptr),
+        SQLITE_OK);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> closing(probe, &sqlite3_close);
+    auto heldForAWrite = [&] {
+        if (sqlite3_exec(probe, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) == SQLITE_BUSY)
+            return true;
+        sqlite3_exec(probe, "ROLLBACK;", nullptr, nullptr, nullptr);
+        return false;
+    };
+    auto countOf = [&](const char* sql) {
+        sqlite3_stmt* count = nullptr;
+        int rows = -1;
+        if (sqlite3_prepare_v2(probe, sql, -1, &count, nullptr) == SQLITE_OK && sqlite3_step(count) == SQLITE_ROW)
+            rows = sqlite3_column_int(count, 0);
+        sqlite3_finalize(count);
+        return rows;
+    };
+    auto storedGroupCount = [&] { return countOf("SELECT COUNT(*) FROM tb_contact_group WHERE account_uid=2001;"); };
+    int sent = 0;
+    int failed = 0;
+    int inBetween = 0;
+    book()->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(harness().runUntil(
+        [&] {
+            if (notified(ContactsViewController::kCompletedRefreshContacts) == 2)
+                return true;
+            // Another writer holds the file: the book's write is under way.
+            if (!heldForAWrite())
+                return false;
+            auto message = std::make_shared<core::MessageInfo>();
+            message->uid = "beside-" + std::to_string(sent++);
+            message->content = "明天春游";
+            message->contact = partner;
+            message->time = platform::Date::now();
+            if (!messages.setMessage({ message }))
+                ++failed;
+            else if (storedGroupCount() == int(groupsBefore))
+                ++inBetween;
+            return false;
+        },
+        300));
+    EXPECT_GT(sent, 0);
+    EXPECT_EQ(failed, 0);
+    EXPECT_GT(inBetween, 0) << "no message was stored before the book was";
+    core::ContactsFactory store;
+    auto groups = store.getGroups().value_or(core::GroupList {});
+    ASSERT_EQ(groups.size(), std::size_t(kGroups));
+    int people = 0;
+    for (const auto& group : groups)
+        people += group->totalCount;
+    EXPECT_EQ(people, kPeople);
+    EXPECT_EQ(countOf("SELECT COUNT(*) FROM tb_message WHERE uid LIKE 'beside-%';"), sent);
 }
 
 TEST(AddressBookInflate, HoldsToTheLimitInBothHeadersAndRefusesBrokenStreams)

@@ -9,6 +9,7 @@
 #include "contacts/book/ContactsTwoCell.h"
 #include "contacts/warn/WarnView.h"
 #include "core/session/ORBEndpoints.h"
+#include "core/store/BaseFactory.h"
 #include "messaging/chat/MessageViewController.h"
 #include "platform/graphics/Text.h"
 #include "platform/os/UserDefaults.h"
@@ -21,6 +22,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/contacts/ContactsTestSupport.h"
+#include "tests/support/LoopAndMemoryWatch.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "ui/controls/StatusBarBacking.h"
@@ -30,6 +32,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <time.h>
 
 using core::ORBEndpoints;
 using server::ScriptedReply;
@@ -490,4 +494,98 @@ TEST_F(ContactsScreen, AParentsCallDialsAfterThePromptAndThenAtOnce)
     ASSERT_TRUE(harness().tap(testsupport::findOutlet<UIButton>(li, "btnCall")));
     EXPECT_FALSE(shownWarning());
     EXPECT_EQ(harness().openedURLs().size(), 3u);
+}
+
+// The settings say the book was loaded a moment ago, but the store holding it
+// was damaged past reading and set aside for a fresh one: the screen made
+// over the fresh store fetches the book, instead of showing none for a week.
+TEST_F(ContactsScreen, AFreshStoreInPlaceOfADamagedOneFetchesTheBookAgain)
+{
+    auto screen = openBook();
+    ASSERT_TRUE(screen);
+    ASSERT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 1u);
+    ASSERT_TRUE(bookRecord(harness(), 2001).get("has_load").boolValue());
+    std::ofstream(core::BaseFactory::dataFilePath(), std::ios::binary | std::ios::trunc) << std::string(8192, 'x');
+    auto fresh = ContactsViewController::create();
+    ASSERT_TRUE(harness().runUntil([&] {
+        return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2;
+    }));
+    EXPECT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 2u);
+    EXPECT_EQ(fresh->listGroup().size(), screen->listGroup().size());
+    core::ContactsFactory store;
+    EXPECT_EQ(store.getGroups().value_or(core::GroupList {}).size(), screen->listGroup().size());
+}
+
+// A book of more groups than the strip can hold: the strip shows the first
+// it can (the colleagues first, as ever) without holding the window, and the
+// next book clears it in one pass. Each tab built from its file on the main
+// loop and the strip cleared one tab at a time, 200,000 groups held the
+// window for seconds.
+TEST_F(ContactsScreen, ABookOfMoreGroupsThanTheStripHoldsShowsItsFirstAndClearsAtOnce)
+{
+    auto screen = openBook();
+    ASSERT_TRUE(screen);
+    const std::size_t demoGroups = screen->listGroup().size();
+    const int groups = testsupport::kUnderThreadSanitizer ? 3000 : 20000;
+    // Generous: a sanitizer build runs the window's work several times slower.
+    const double longestTurn = testsupport::kUnderThreadSanitizer ? 2.0 : 0.5;
+    std::string json = R"([{"groupId":"COM001","groupName":"同事","groupType":1,"items":[)"
+                       R"({"linkManId":7,"linkManName":"赵敏","thumbAvatar":"","orgUserPic":"","linkManType":1}]})";
+    for (int g = 0; g < groups; ++g)
+        json += R"(,{"groupId":"CLS)" + std::to_string(100000 + g) + R"(","groupName":"班级)" + std::to_string(g)
+            + R"(","groupType":2,"items":[]})";
+    json += "]";
+    harness().server()->script().forCommand(ORBEndpoints::Cmd::kAddressBook, compressedBook(json));
+    // The main loop's longest turn, as the CPU time its thread spent in it.
+    struct Turns {
+        double last = 0;
+        double longest = 0;
+        bool on = true;
+        std::function<void()> tick;
+    };
+    auto cpu = [] {
+        timespec now {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+    };
+    auto turns = std::make_shared<Turns>();
+    turns->tick = [cpu, weak = std::weak_ptr<Turns>(turns)] {
+        auto held = weak.lock();
+        if (!held || !held->on)
+            return;
+        const double now = cpu();
+        held->longest = std::max(held->longest, now - held->last);
+        held->last = now;
+        platform::RunLoop::main().post(held->tick);
+    };
+    auto completed = [&](std::size_t count) {
+        const bool done = harness().runUntil(
+            [&] { return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == count; },
+            120);
+        // The turn that said so has had no tick after it.
+        turns->longest = std::max(turns->longest, cpu() - turns->last);
+        return done;
+    };
+    turns->last = cpu();
+    platform::RunLoop::main().post(turns->tick);
+    screen->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(completed(2));
+    auto strip = tabs(*screen);
+    ASSERT_EQ(strip.size(), ContactsViewController::kMostTabs);
+    EXPECT_EQ(screen->listGroup().size(), ContactsViewController::kMostTabs);
+    EXPECT_EQ(strip.front()->lblName()->text(), "同事");
+    EXPECT_TRUE(strip.front()->select());
+    EXPECT_EQ(screen->listPinyin(), (std::vector<std::string> { "Z" }));
+    EXPECT_LT(turns->longest, longestTurn) << "seconds of the main loop's CPU in one turn";
+    settle(harness(), 2.0);
+    EXPECT_FALSE(harness().render("contacts-book-many-groups.png").empty());
+
+    // The demo's book again: the strip of a thousand tabs goes in one pass.
+    turns->longest = 0;
+    turns->last = cpu();
+    screen->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(completed(3));
+    EXPECT_EQ(tabs(*screen).size(), demoGroups);
+    EXPECT_LT(turns->longest, longestTurn) << "seconds of the main loop's CPU in one turn";
+    turns->on = false;
 }
