@@ -325,7 +325,8 @@ TEST_F(ClientWindow, SignsInAsTheDemoTeacherAndSwitchesTabsThroughTheWindow)
     setenv("SDL_RENDER_DRIVER", "software", 1);
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
     std::string log = scratch_ + "/client.log";
-    client_ = spawnProcess({ testsupport::buildPath(ORB_CLIENT), "--actual-size", "--silent", "--screenshots", scratch_ }, log);
+    client_ = spawnProcess(
+        { testsupport::buildPath(ORB_CLIENT), "--actual-size", "--silent", "--screenshots", scratch_ }, log);
     for (const char* name :
         { "ORB_HOME", "ORB_SERVER_BASE", "ORB_RESOURCES", "SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION" })
         unsetenv(name);
@@ -626,6 +627,22 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         }
         ASSERT_TRUE(keyboard) << "no keyboard panel";
     }
+    const std::string store = home + "/Documents/" + core::kDatabaseFileName;
+    // Once the client asks through `gate`, the test takes the store's write
+    // lock and only then lets the answer through.
+    auto lockStoreOnceAsked
+        = [&](server::ReplyGate& gate, const char* what, std::unique_ptr<sqlite3, int (*)(sqlite3*)>& lock) {
+              auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+              while (gate.arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              ASSERT_EQ(gate.arrived(), 1u) << "the client did not " << what << "\n" << client.log();
+              sqlite3* handle = nullptr;
+              ASSERT_EQ(sqlite3_open_v2(store.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+              lock.reset(handle);
+              sqlite3_busy_timeout(handle, 30000);
+              ASSERT_EQ(sqlite3_exec(handle, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+              gate.open();
+          };
     const int endingSignals[] = { SIGTERM, SIGINT, SIGHUP };
     const int signal = endingSignals[screen % 3];
     int status = -1;
@@ -635,23 +652,14 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         // lock when the client is told to end; the lock goes once the client
         // says it ends. Its exit waits for the worker, whose write then goes
         // through: the book is in the store after the exit.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (bookGate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_EQ(bookGate->arrived(), 1u) << "the client did not ask for its address book\n" << client.log();
-        const std::string store = home + "/Documents/" + core::kDatabaseFileName;
         std::unique_ptr<sqlite3, int (*)(sqlite3*)> lock(nullptr, sqlite3_close);
-        sqlite3* handle = nullptr;
-        ASSERT_EQ(sqlite3_open_v2(store.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-        lock.reset(handle);
-        sqlite3_busy_timeout(handle, 30000);
-        ASSERT_EQ(sqlite3_exec(handle, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
-        bookGate->open();
+        ASSERT_NO_FATAL_FAILURE(lockStoreOnceAsked(*bookGate, "ask for its address book", lock));
+        sqlite3* handle = lock.get();
         // The same worker seen waiting for a while: not a moment's sleep of
         // some other thread.
         long waiter = 0;
         auto since = std::chrono::steady_clock::now();
-        deadline = since + std::chrono::seconds(30);
+        auto deadline = since + std::chrono::seconds(30);
         while (std::chrono::steady_clock::now() < deadline && !client.exited()) {
             const long seen = storeWaiter(client.pid(), store);
             const auto now = std::chrono::steady_clock::now();
@@ -676,19 +684,10 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     } else if (refusedMessage) {
         // While the test holds the store's write lock, the polled message is
         // refused by the store and kept in memory.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (firstPoll->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_EQ(firstPoll->arrived(), 1u) << "the client did not poll\n" << client.log();
-        const std::string store = home + "/Documents/" + core::kDatabaseFileName;
         std::unique_ptr<sqlite3, int (*)(sqlite3*)> lock(nullptr, sqlite3_close);
-        sqlite3* handle = nullptr;
-        ASSERT_EQ(sqlite3_open_v2(store.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-        lock.reset(handle);
-        sqlite3_busy_timeout(handle, 30000);
-        ASSERT_EQ(sqlite3_exec(handle, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
-        firstPoll->open();
-        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        ASSERT_NO_FATAL_FAILURE(lockStoreOnceAsked(*firstPoll, "poll", lock));
+        sqlite3* handle = lock.get();
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (client.log().find("kept for this run") == std::string::npos
             && std::chrono::steady_clock::now() < deadline && !client.exited())
             std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -80,7 +80,10 @@ protected:
         platform::ProximitySensor::shared().resetForTesting();
     }
 
-    std::string staticFile(const std::string& path) const { return harness().serverBase() + "mobile2/pull/static/" + path; }
+    std::string staticFile(const std::string& path) const
+    {
+        return harness().serverBase() + "mobile2/pull/static/" + path;
+    }
 
     static std::shared_ptr<core::ContactInfo> parent(int uid = kParentUid)
     {
@@ -427,6 +430,14 @@ struct StoreFault {
 
 void PrintTo(const StoreFault& fault, std::ostream* out) { *out << fault.name; }
 
+// The home folder and the store file made read-only.
+std::shared_ptr<void> readOnlyHome(const std::string& store)
+{
+    auto protection = std::make_shared<WriteProtection>(
+        std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
+    return protection->holds() ? protection : nullptr;
+}
+
 class UnstorableChatTest : public ChatScreenTest, public ::testing::WithParamInterface<StoreFault> { };
 
 // What the box finds for the contact: its row's text and badge.
@@ -536,30 +547,18 @@ INSTANTIATE_TEST_SUITE_P(Stores, UnstorableChatTest,
     ::testing::Values(
         StoreFault {
             "ReadOnlyHome",
-            [](const std::string& store) -> std::shared_ptr<void> {
-                auto protection = std::make_shared<WriteProtection>(
-                    std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
-                return protection->holds() ? protection : nullptr;
-            },
+            readOnlyHome,
             true,
         },
         StoreFault {
             "ReadOnlyHomeWritableAgain",
-            [](const std::string& store) -> std::shared_ptr<void> {
-                auto protection = std::make_shared<WriteProtection>(
-                    std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
-                return protection->holds() ? protection : nullptr;
-            },
+            readOnlyHome,
             true,
             true,
         },
         StoreFault {
             "ReadOnlyHomeWritableAgainServerDown",
-            [](const std::string& store) -> std::shared_ptr<void> {
-                auto protection = std::make_shared<WriteProtection>(
-                    std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
-                return protection->holds() ? protection : nullptr;
-            },
+            readOnlyHome,
             true,
             true,
             true,
@@ -608,7 +607,8 @@ TEST_F(ChatScreenTest, SendsAPickedPhoto)
     EXPECT_EQ(harness().presentedScreen(), nullptr);
     ASSERT_TRUE(waitForLastRow(*chat, "MessagePhotoRightCell"));
     auto log = harness().serverRequests();
-    auto upload = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/msgpic"); });
+    auto upload
+        = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/msgpic"); });
     auto sent = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.command == kSendToOne; });
     ASSERT_NE(upload, log.end());
     ASSERT_NE(sent, log.end());
@@ -657,7 +657,8 @@ TEST_F(ChatScreenTest, SendsAVoiceRecording)
     EXPECT_EQ(record->titleForState(UIControlStateNormal).value_or(""), "按住录音");
     ASSERT_TRUE(waitForLastRow(*chat, "MessageSoundRightCell"));
     auto log = harness().serverRequests();
-    auto upload = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/audio"); });
+    auto upload
+        = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/audio"); });
     ASSERT_NE(upload, log.end());
     ASSERT_EQ(sends().size(), 1u);
     EXPECT_EQ(sends()[0].bodyValue("audios")[0]["seconds"].intValue(), 3);
@@ -696,7 +697,8 @@ TEST_F(ChatScreenTest, AFailedConversionSaysSoAndSendsNothing)
     EXPECT_TRUE(chat->listData().empty());
     EXPECT_TRUE(sends().empty());
     auto log = harness().serverRequests();
-    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/audio"); }), 0);
+    EXPECT_EQ(
+        std::count_if(log.begin(), log.end(), [](const auto& r) { return r.route.starts_with("upload/audio"); }), 0);
 }
 
 // The contact's new message is stored read and appended once; another
@@ -713,8 +715,10 @@ TEST_F(ChatScreenTest, TakesOnlyItsContactsNewMessages)
     center.post("new_message_3002", {}, platform::Dictionary { { "message", platform::Value(incoming) } });
     center.post("new_message_3002", {}, platform::Dictionary { { "message", platform::Value(incoming) } });
     center.post("new_message_3001", {}, platform::Dictionary { { "message", platform::Value(other) } });
-    center.post(MessageLoaderDidSendSucceededNotification, {}, platform::Dictionary { { "message", platform::Value(elsewhere) } });
-    center.post(MessageLoaderDidSendFailedNotification, {}, platform::Dictionary { { "message", platform::Value(elsewhere) } });
+    center.post(MessageLoaderDidSendSucceededNotification, {},
+        platform::Dictionary { { "message", platform::Value(elsewhere) } });
+    center.post(
+        MessageLoaderDidSendFailedNotification, {}, platform::Dictionary { { "message", platform::Value(elsewhere) } });
     ASSERT_EQ(chat->listData().size(), 1u);
     EXPECT_EQ(chat->listData()[0], incoming);
     auto history = core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {});
@@ -902,7 +906,8 @@ TEST_F(ChatScreenTest, PlaysVoiceOpensPhotosAndLetsGoWhenLeft)
     EXPECT_EQ(recordOverlay(), nullptr);
     EXPECT_FALSE(MessageAudioPlayer::isPlaying());
     auto& center = platform::NotificationCenter::defaultCenter();
-    center.post("new_message_3002", {}, platform::Dictionary { { "message", platform::Value(stored("n9", false, 0)) } });
+    center.post(
+        "new_message_3002", {}, platform::Dictionary { { "message", platform::Value(stored("n9", false, 0)) } });
     center.post(UIKeyboardWillShowNotification);
     harness().advance(1.0);
 }
@@ -987,7 +992,8 @@ TEST_F(ChatScreenTest, SpeakerIconAnimatesWhileItsClipPlays)
             frames.push_back(shown());
         }
         EXPECT_EQ(frames,
-            (std::vector<std::string> { prefix + "_01.png", prefix + "_02.png", prefix + "_01.png", prefix + "_02.png" }));
+            (std::vector<std::string> {
+                prefix + "_01.png", prefix + "_02.png", prefix + "_01.png", prefix + "_02.png" }));
         harness().advance(2);
         EXPECT_FALSE(MessageAudioPlayer::isPlaying());
         EXPECT_EQ(shown(), still);
