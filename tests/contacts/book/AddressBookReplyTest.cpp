@@ -67,6 +67,17 @@ protected:
         return ids;
     }
     std::size_t notified(const char* name) { return harness().notifications().count(name); }
+    // The stored book has all its groups and, across them, all its people.
+    static void expectWholeBook(int groupCount, int peopleCount)
+    {
+        core::ContactsFactory store;
+        auto groups = store.getGroups().value_or(core::GroupList {});
+        ASSERT_EQ(groups.size(), std::size_t(groupCount));
+        int people = 0;
+        for (const auto& group : groups)
+            people += group->totalCount;
+        EXPECT_EQ(people, peopleCount);
+    }
 };
 
 } // namespace
@@ -279,13 +290,7 @@ TEST_F(AddressBookReplySize, ALargeBookIsStoredWithoutHoldingTheMainLoop)
         [&] { return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2; }, 300));
     // Written on the main loop, the book held it for seconds.
     EXPECT_LT(gaps.longestGapSeconds(), 1.0);
-    core::ContactsFactory store;
-    auto groups = store.getGroups().value_or(core::GroupList {});
-    ASSERT_EQ(groups.size(), std::size_t(kGroups));
-    int people = 0;
-    for (const auto& group : groups)
-        people += group->totalCount;
-    EXPECT_EQ(people, kPeople);
+    ASSERT_NO_FATAL_FAILURE(expectWholeBook(kGroups, kPeople));
     EXPECT_EQ(book()->listGroup().size(), std::size_t(kGroups));
 }
 
@@ -356,13 +361,7 @@ TEST_F(AddressBookReplySize, AMessageStoredWhileALargeBookIsWrittenGoesInBetween
     EXPECT_GT(sent, 0);
     EXPECT_EQ(failed, 0);
     EXPECT_GT(inBetween, 0) << "no message was stored before the book was";
-    core::ContactsFactory store;
-    auto groups = store.getGroups().value_or(core::GroupList {});
-    ASSERT_EQ(groups.size(), std::size_t(kGroups));
-    int people = 0;
-    for (const auto& group : groups)
-        people += group->totalCount;
-    EXPECT_EQ(people, kPeople);
+    ASSERT_NO_FATAL_FAILURE(expectWholeBook(kGroups, kPeople));
     EXPECT_EQ(countOf("SELECT COUNT(*) FROM tb_message WHERE uid LIKE 'beside-%';"), sent);
 }
 
