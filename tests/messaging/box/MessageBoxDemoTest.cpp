@@ -38,6 +38,9 @@ protected:
         // The first tab the person opens.
         mainScreen()->switchToView(ORBViewController::kMessageTab);
         harness.loop().runUntilIdle();
+        // The tab's first appearance asks for the navigation rows: a request
+        // still out when a test pulls the list down would close its band.
+        waitIdle();
     }
 
     static std::shared_ptr<MessageBoxViewController> box() { return boxtest::box(); }
