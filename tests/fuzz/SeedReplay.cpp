@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -47,15 +46,14 @@ int main(int argc, char** argv)
     }
     std::sort(seeds.begin(), seeds.end());
     for (const fs::path& seed : seeds) {
-        std::ifstream in(seed, std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad() || !in.eof()) {
+        std::ifstream in(seed, std::ios::binary | std::ios::ate);
+        const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
+        auto input = std::make_unique<std::uint8_t[]>(size > 0 ? std::size_t(size) : 0);
+        if (size < 0 || !in.seekg(0) || !in.read(reinterpret_cast<char*>(input.get()), size)) {
             std::fprintf(stderr, "%s: cannot read %s\n", argv[0], seed.c_str());
             return 1;
         }
-        auto input = std::make_unique<std::uint8_t[]>(bytes.size());
-        std::copy(bytes.begin(), bytes.end(), input.get());
-        const int status = LLVMFuzzerTestOneInput(input.get(), bytes.size());
+        const int status = LLVMFuzzerTestOneInput(input.get(), std::size_t(size));
         // 0, or -1 for an input kept out of the corpus; anything else is
         // reserved and so a fault of the target.
         if (status != 0 && status != -1) {
