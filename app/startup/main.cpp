@@ -12,6 +12,7 @@
 #include "app/main/ORBViewController.h"
 #include "app/startup/ORBAppDelegate.h"
 #include "content/ContentClasses.h"
+#include "core/network/ORBReplyParser.h"
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
 #include "foundation/http/HTTPRequest.h"
@@ -379,6 +380,8 @@ int run(int argc, char** argv)
     }
     if (!verbose)
         platform::setLogSink([](std::string_view) {});
+    // A reply's description is made for the log alone.
+    core::ORBReplyParser::setDescribesRepliesInLog(verbose);
     switch (platform::allocatorBoundsState()) {
     case platform::AllocatorBoundsState::Set:
         platform::log("the allocator's bounds are set\n");

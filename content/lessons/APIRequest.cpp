@@ -214,11 +214,9 @@ std::optional<GCResultInfo> GCResultInfo::instanceWithObj(const std::optional<pl
     // what parsing it may take: past either, it is refused unread and says
     // so. Neither logged nor its booleans made numbers: the service is not
     // the platform's, and its sign-in answer carries the access token.
-    bool tooLarge = bytes->size() > core::kLargestScreenReply;
-    std::optional<Value> parsed = tooLarge
-        ? std::nullopt
-        : core::ORBReplyParser::parseReply(
-            std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), &tooLarge);
+    auto [parsed, tooLarge] = core::ORBReplyParser::readReplyText(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), core::kLargestScreenReply,
+        false);
     if (tooLarge) {
         GCResultInfo refused;
         refused.message = core::ORBReplyParser::kReplyTooLargeText;

@@ -149,9 +149,8 @@ platform::Bytes GCUserInfo::archive() const
 std::shared_ptr<GCUserInfo> GCUserInfo::unarchive(const platform::Bytes& bytes)
 {
     // Kept from a reply of the service, and read within the same limits.
-    auto parsed = bytes.size() > core::kLargestScreenReply
-        ? std::nullopt
-        : core::ORBReplyParser::parseReply(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    auto [parsed, tooLarge] = core::ORBReplyParser::readReplyText(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), core::kLargestScreenReply, false);
     if (!parsed)
         return nullptr;
     const auto* dict = parsed->asDictionary();

@@ -22,6 +22,8 @@
 #include "platform/os/StringUtil.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <set>
@@ -40,10 +42,120 @@ using reply::readText;
 
 namespace {
 
-    std::string describe(const std::optional<Value>& value) { return value ? value->description() : "(null)"; }
-
     // Replies longer than this are logged by their length alone.
     constexpr std::size_t kLongestLoggedReply = std::size_t { 64 } << 10;
+
+    std::atomic<bool> describesReplies { true };
+
+    // A value's description laid out as Value::description lays it out, made
+    // only up to `limit` bytes: a short reply nested deep is four spaces a
+    // level on every line of it, and described whole would take a thousand
+    // times its size before any of it could be dropped.
+    class BoundedDescription {
+    public:
+        explicit BoundedDescription(std::size_t limit)
+            : limit_(limit)
+        {
+        }
+
+        void describe(const Value& value, int indent)
+        {
+            if (cut_)
+                return;
+            if (const Array* list = value.asArray()) {
+                add("(\n");
+                for (std::size_t i = 0; i < list->size() && !cut_; ++i) {
+                    pad(indent + 1);
+                    describe((*list)[i], indent + 1);
+                    add(i + 1 < list->size() ? ",\n" : "\n");
+                }
+                pad(indent);
+                add(")");
+            } else if (const Dictionary* dictionary = value.asDictionary()) {
+                add("{\n");
+                for (const auto& [key, element] : *dictionary) {
+                    if (cut_)
+                        return;
+                    pad(indent + 1);
+                    addText(key);
+                    add(" = ");
+                    describe(element, indent + 1);
+                    add(";\n");
+                }
+                pad(indent);
+                add("}");
+            } else if (const std::string* text = value.asString()) {
+                addText(*text);
+            } else {
+                add(value.description());
+            }
+        }
+
+        bool cut() const { return cut_; }
+        std::string take() { return std::move(out_); }
+
+    private:
+        void add(std::string_view text)
+        {
+            if (cut_)
+                return;
+            if (text.size() <= limit_ - out_.size()) {
+                out_.append(text);
+                return;
+            }
+            out_.append(text.substr(0, limit_ - out_.size()));
+            // Not in the middle of a character.
+            while (!out_.empty() && (static_cast<unsigned char>(out_.back()) & 0xC0) == 0x80)
+                out_.pop_back();
+            if (!out_.empty() && static_cast<unsigned char>(out_.back()) >= 0xC0)
+                out_.pop_back();
+            cut_ = true;
+        }
+        void pad(int indent)
+        {
+            std::size_t spaces = static_cast<std::size_t>(indent) * 4;
+            if (cut_)
+                return;
+            if (spaces > limit_ - out_.size()) {
+                out_.append(limit_ - out_.size(), ' ');
+                cut_ = true;
+                return;
+            }
+            out_.append(spaces, ' ');
+        }
+        // A text quoted (and its quotes, backslashes and line feeds escaped)
+        // unless it is one plain word.
+        void addText(const std::string& text)
+        {
+            bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char ch) {
+                auto c = static_cast<unsigned char>(ch);
+                return std::isalnum(c) || c == '_' || c == '.' || c == '/' || c >= 0x80;
+            });
+            if (plain) {
+                add(text);
+                return;
+            }
+            add("\"");
+            std::size_t start = 0;
+            for (std::size_t i = 0; i < text.size() && !cut_; ++i) {
+                const char* escape = text[i] == '"' ? "\\\""
+                    : text[i] == '\\'               ? "\\\\"
+                    : text[i] == '\n'               ? "\\n"
+                                                    : nullptr;
+                if (!escape)
+                    continue;
+                add(std::string_view(text).substr(start, i - start));
+                add(escape);
+                start = i + 1;
+            }
+            add(std::string_view(text).substr(std::min(start, text.size())));
+            add("\"");
+        }
+
+        std::size_t limit_;
+        std::string out_;
+        bool cut_ = false;
+    };
 
     std::vector<std::shared_ptr<MagazineInfo>> storedMagazines()
     {
@@ -78,6 +190,10 @@ namespace {
 
 } // namespace
 
+// The text with raw control characters inside its string literals written as
+// JSON escapes (JSONString).
+static std::string repairedText(std::string_view text);
+
 // On the phone true and false are the numbers 1 and 0, and the screens and
 // models read them so ("resultState": true is a success, an id given as true
 // is 1). The reply is brought to that model once, right after parsing, so
@@ -99,12 +215,17 @@ std::optional<std::string> ORBReplyParser::JSONString(const std::optional<std::s
 {
     if (!string)
         return std::nullopt;
+    return repairedText(*string);
+}
+
+static std::string repairedText(std::string_view text)
+{
     static const char* const hex = "0123456789abcdef";
     std::string out;
-    out.reserve(string->size());
+    out.reserve(text.size());
     bool inString = false;
     bool escaped = false;
-    for (char ch : *string) {
+    for (char ch : text) {
         auto c = static_cast<unsigned char>(ch);
         if (!inString) {
             if (c == '"')
@@ -191,45 +312,71 @@ std::optional<Value> ORBReplyParser::parseReply(std::string_view text, bool* too
     return parsed;
 }
 
-ORBReplyParser::ReplyRead ORBReplyParser::readReply(const std::optional<std::string>& responseText,
-    const Bytes& responseData, std::size_t largestReply, std::string_view label)
+ORBReplyParser::ReplyRead ORBReplyParser::readReplyText(std::string_view text, std::size_t largestReply, bool repair)
 {
     ReplyRead read;
-    const std::size_t textBytes = responseText ? responseText->size() : responseData.size();
-    if (textBytes > largestReply) {
-        platform::log("%.*s:(%zu bytes, more than its kind can be)\n", int(label.size()), label.data(), textBytes);
+    if (text.size() > largestReply) {
         read.tooLarge = true;
         return read;
     }
-    if (auto repaired = JSONString(responseText))
-        read.value = parseReply(*repaired, &read.tooLarge);
+    if (repair)
+        read.value = parseReply(repairedText(text), &read.tooLarge);
     else
-        read.value = parseReply(
-            std::string_view(reinterpret_cast<const char*>(responseData.data()), responseData.size()), &read.tooLarge);
+        read.value = parseReply(text, &read.tooLarge);
+    return read;
+}
+
+void ORBReplyParser::setDescribesRepliesInLog(bool describes) { describesReplies = describes; }
+
+bool ORBReplyParser::describesRepliesInLog() { return describesReplies; }
+
+ORBReplyParser::ReplyRead ORBReplyParser::readReply(const std::optional<std::string>& responseText,
+    const Bytes& responseData, std::size_t largestReply, std::string_view label)
+{
+    const std::string_view text = responseText
+        ? std::string_view(*responseText)
+        : std::string_view(reinterpret_cast<const char*>(responseData.data()), responseData.size());
+    ReplyRead read = readReplyText(text, largestReply, responseText.has_value());
     if (read.tooLarge) {
-        platform::log(
-            "%.*s:(%zu bytes that would take too much to read)\n", int(label.size()), label.data(), textBytes);
+        if (text.size() > largestReply)
+            platform::log(
+                "%.*s:(%zu bytes, more than its kind can be)\n", int(label.size()), label.data(), text.size());
+        else
+            platform::log(
+                "%.*s:(%zu bytes that would take too much to read)\n", int(label.size()), label.data(), text.size());
         return read;
     }
     if (read.value)
         booleansAsNumbers(*read.value);
-    // A long reply is not written out whole: its description alone can take
-    // several times the memory of the reply.
-    if (textBytes <= kLongestLoggedReply)
-        platform::log("%.*s:%s\n", int(label.size()), label.data(), describe(read.value).c_str());
+    // A long reply is not described at all, nor any reply whose log goes
+    // nowhere; a short one is described up to kLongestDescription.
+    if (text.size() > kLongestLoggedReply || !describesRepliesInLog()) {
+        platform::log("%.*s:(%zu bytes)\n", int(label.size()), label.data(), text.size());
+        return read;
+    }
+    std::string description = "(null)";
+    bool cut = false;
+    if (read.value) {
+        BoundedDescription bounded(kLongestDescription);
+        bounded.describe(*read.value, 0);
+        cut = bounded.cut();
+        description = bounded.take();
+    }
+    if (cut)
+        platform::log("%.*s:%s\n...(cut: a reply of %zu bytes)\n", int(label.size()), label.data(), description.c_str(),
+            text.size());
     else
-        platform::log("%.*s:(%zu bytes)\n", int(label.size()), label.data(), textBytes);
+        platform::log("%.*s:%s\n", int(label.size()), label.data(), description.c_str());
     return read;
 }
 
 ORBReplyParser::ReplyRead ORBReplyParser::readReply(
     const foundation::HTTPRequest& request, std::size_t largestReply, std::string_view label)
 {
-    // The length first: a body past the ceiling is never made into text.
-    std::optional<Bytes> data = request.responseData();
-    if (data && data->size() > largestReply)
-        return readReply(std::nullopt, *data, largestReply, label);
-    return readReply(request.responseString(), data.value_or(Bytes {}), largestReply, label);
+    // One read of the body: its bytes and its text each cost a copy.
+    auto body = request.responseBodyAndText();
+    const Bytes none;
+    return readReply(body.text, body.data ? *body.data : none, largestReply, label);
 }
 
 ORBReplyParser::ReplyRead ORBReplyParser::readReply(

@@ -65,20 +65,37 @@ public:
         // person is told kReplyTooLargeText where they are told anything.
         bool tooLarge = false;
     };
+    // The one check of a reply's text, for every reader of a reply: a text
+    // longer than largestReply is refused before anything is made of it; the
+    // rest has its raw control characters repaired when `repair` asks
+    // (JSONString) and is parsed within readLimitsFor. Nothing is logged and
+    // the value is left as the text has it, for a reader whose replies are
+    // not the platform's (booleansAsNumbers is readReply's).
+    static ReplyRead readReplyText(std::string_view text, std::size_t largestReply, bool repair);
     // The one reading of a reply body, the dispatcher's and that of every
-    // screen that reads the reply of a request it built itself: a body longer
-    // than largestReply is refused before its text is even made, the rest has
-    // its raw control characters repaired (JSONString), is parsed within
-    // readLimitsFor and is logged under `label`, by its length alone when it
-    // is long. responseText is the body as text in its charset (nothing when
-    // it is not valid text there), responseData its bytes.
+    // screen that reads the reply of a request it built itself: readReplyText
+    // (repaired when the body is text), its booleans made numbers, logged
+    // under `label`. The log has the reply's description only while replies
+    // are described (setDescribesRepliesInLog), cut at kLongestDescription;
+    // otherwise, and for a long reply, its length alone. responseText is the
+    // body as text in its charset (nothing when it is not valid text there),
+    // responseData its bytes.
     static ReplyRead readReply(const std::optional<std::string>& responseText, const platform::Bytes& responseData,
         std::size_t largestReply, std::string_view label);
-    // The same for a finished request: its body's length is read before its
-    // text is. The kinds of request in the table take their row's ceiling.
+    // The same for a finished request, its body and text taken in one read.
+    // The kinds of request in the table take their row's ceiling.
     static ReplyRead readReply(
         const foundation::HTTPRequest& request, std::size_t largestReply, std::string_view label);
     static ReplyRead readReply(const foundation::HTTPRequest& request, ORBRequestType type, std::string_view label);
+
+    // Whether readReply writes a reply's description into the log (on until
+    // told otherwise). A description is many times the reply's size: a
+    // program whose log goes nowhere turns it off so that none is made.
+    static void setDescribesRepliesInLog(bool describes);
+    static bool describesRepliesInLog();
+    // The longest description of a reply the log is given: past it the
+    // description stops, as it is being made, with a mark of the cut.
+    static constexpr std::size_t kLongestDescription = std::size_t { 4 } << 10;
 
     // The completion of one request. sentBody is the JSON body that was
     // posted (nothing for a query); responseText the body as text in its

@@ -12,6 +12,7 @@
 #include "core/network/ORBNetworkHelper.h"
 #include "core/network/ORBReplyParser.h"
 #include "foundation/http/HTTPRequest.h"
+#include "platform/os/Log.h"
 #include "platform/os/PlatformJson.h"
 #include "platform/os/RunLoop.h"
 #include "server/Compression.h"
@@ -531,6 +532,60 @@ TEST(ReplyText, ControlCharactersAreEscapedOnlyInsideTexts)
     }
     // Text outside strings is not touched.
     EXPECT_EQ(ORBReplyParser::JSONString(std::string("[\n1,\t2\r]")), std::string("[\n1,\t2\r]"));
+}
+
+// A short reply is described in the log only while the log is read, and
+// never at more than a few kilobytes: nested deep, the description pads each
+// of its lines four spaces a level, a thousand times the reply's size.
+TEST(ReplyText, ShortRepliesAreDescribedWithinAFewKilobytesAndOnlyForALogThatIsRead)
+{
+    // Forty lists of 400 digits each, 500 lists deep: 33 KB, described whole
+    // in some 34 MB.
+    std::string nested = std::string(500, '[');
+    for (int list = 0; list < 40; ++list) {
+        nested += list ? ",[1" : "[1";
+        for (int digit = 1; digit < 400; ++digit)
+            nested += ",1";
+        nested += "]";
+    }
+    nested += std::string(500, ']');
+    struct Case {
+        const char* name;
+        std::string reply;
+        bool described;
+        // What the logged line must hold; nothing when it is the length alone.
+        std::optional<std::string> holds;
+        bool cut;
+    };
+    const Case cases[] = {
+        { "a short flat reply", R"({"resultState":true,"resultMsg":"ok now"})", true,
+            "{\n    resultState = 1;\n    resultMsg = \"ok now\";\n}", false },
+        { "a 33 KB reply nested 500 deep", nested, true, "(\n    (\n        (\n", true },
+        { "the same, the log read by no one", nested, false, std::nullopt, false },
+    };
+    const bool wasDescribing = ORBReplyParser::describesRepliesInLog();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ORBReplyParser::setDescribesRepliesInLog(c.described);
+        platform::LogCapture log;
+        auto read = ORBReplyParser::readReply(c.reply, bytesOf(c.reply), core::kLargestScreenReply, "reply");
+        ORBReplyParser::setDescribesRepliesInLog(wasDescribing);
+        // The reading itself is the same whatever the log is given.
+        ASSERT_TRUE(read.value);
+        EXPECT_FALSE(read.tooLarge);
+        const auto lines = log.lines();
+        ASSERT_EQ(lines.size(), 1u);
+        const std::string& line = lines.front();
+        EXPECT_LE(line.size(), ORBReplyParser::kLongestDescription + 100);
+        if (!c.holds) {
+            EXPECT_EQ(line, "reply:(" + std::to_string(c.reply.size()) + " bytes)\n");
+            continue;
+        }
+        EXPECT_EQ(line.rfind("reply:", 0), 0u) << line.substr(0, 200);
+        EXPECT_NE(line.find(*c.holds), std::string::npos) << line.substr(0, 200);
+        const std::string cutMark = "...(cut: a reply of " + std::to_string(c.reply.size()) + " bytes)\n";
+        EXPECT_EQ(line.ends_with(cutMark), c.cut) << line.substr(line.size() - std::min<std::size_t>(line.size(), 200));
+    }
 }
 
 TEST(ReplyText, InflatingNeedsAWholeStream)
