@@ -481,8 +481,20 @@ std::optional<double> MessageBoxViewController::heightForRowAtIndexPath(UITableV
         return path.row < long(listNavData_.size()) ? BaseCell::height<MessageNavigationCell>()
                                                     : BaseCell::height<MessageEmptyCell>();
     if (path.row < 0 || path.row >= long(listData_.size()))
-        return BaseCell::height<MessageEmptyCell>();
+        return emptyRowHeight();
     return isGroupRecord(path.row) ? BaseCell::height<MessageGroupCell>() : BaseCell::height<MessageSingleCell>();
+}
+
+double MessageBoxViewController::emptyRowHeight() const
+{
+    // What the navigation rows leave of the list above the tab bar, so that
+    // the picture shows whole as the box opens: on the 3.5-inch screen four
+    // rows leave too little for the picture above its lines, and the cell
+    // puts it beside them. Past that the list scrolls to it.
+    const double full = BaseCell::height<MessageEmptyCell>();
+    const double left
+        = tableView_->bounds().height() - double(listNavData_.size()) * BaseCell::height<MessageNavigationCell>();
+    return std::clamp(left, std::min(MessageEmptyCell::shortestHeight(), full), full);
 }
 
 void MessageBoxViewController::didSelectRowAtIndexPath(UITableView* table, const NSIndexPath& path)

@@ -134,6 +134,8 @@ private:
     void storeKeptMessages();
     void updateTableBackground();
     bool isGroupRecord(long row) const;
+    // The height of the one row an empty list shows.
+    double emptyRowHeight() const;
 
     std::unique_ptr<core::MessageFactory> messageFactory_;
     int ticks_ = 0;

@@ -117,7 +117,7 @@ protected:
     void SetUp() override
     {
         if (auto why = testsupport::startWindowTestDisplay(xvfb_); !why.empty())
-            GTEST_SKIP() << why;
+            ORB_SKIP_WITHOUT_TOOL(why);
         scratch_ = makeTempDir("orb-client-window");
         ASSERT_FALSE(scratch_.empty());
     }

@@ -36,7 +36,7 @@ protected:
     void SetUp() override
     {
         if (auto why = testsupport::startWindowTestDisplay(xvfb_); !why.empty())
-            GTEST_SKIP() << why;
+            ORB_SKIP_WITHOUT_TOOL(why);
         scratch_ = testsupport::makeTempDir("orb-player-window");
         harness_ = std::make_unique<testsupport::AppHarness>();
         ASSERT_TRUE(harness_->start(app_));

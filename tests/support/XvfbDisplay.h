@@ -30,12 +30,12 @@ private:
     std::string directory_;
 };
 
-// Whether a program is installed in one of the system's bin folders.
+// Whether a program is installed, on the PATH the tests start it from.
 bool toolInstalled(const std::string& tool);
 
 // Starts the X server for a test that drives a real window from outside;
 // empty when it runs and xdotool and import are there, otherwise why the
-// test cannot run (for GTEST_SKIP).
+// test cannot run (for ORB_SKIP_WITHOUT_TOOL).
 std::string startWindowTestDisplay(XvfbDisplay& display);
 
 // Runs a tool (xdotool, import) to its end while the main loop keeps

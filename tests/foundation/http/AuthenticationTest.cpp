@@ -6,6 +6,7 @@
 #include "tests/foundation/http/HttpTestHarness.h"
 #include "tests/foundation/http/TestUtil.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -498,7 +499,7 @@ TEST_F(AuthenticationTest, NtlmFieldsTooLongForTheirLengthsAreRefusedWithTheReas
 TEST_F(AuthenticationTest, BasicAgainstNginxAuthBasic)
 {
     if (!testsupport::NginxServer::available())
-        GTEST_SKIP() << "nginx is not installed";
+        ORB_SKIP_WITHOUT_TOOL("nginx is not installed");
     TempDir dir;
     int status = 0;
     std::string hash = runCommand("openssl passwd -apr1 'nginx pass' 2>/dev/null", &status);

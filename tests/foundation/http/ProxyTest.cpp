@@ -4,6 +4,7 @@
 #include "tests/foundation/http/HttpTestHarness.h"
 #include "tests/foundation/http/TestUtil.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/ProxyServers.h"
 #include "tests/support/TestHttpServer.h"
 
@@ -77,7 +78,7 @@ protected:
 TEST_F(ProxyTest, EnvironmentProxyCarriesTheRequestAndNoProxyBypassesIt)
 {
     if (!TinyproxyServer::available())
-        GTEST_SKIP() << "tinyproxy is not installed";
+        ORB_SKIP_WITHOUT_TOOL("tinyproxy is not installed");
     auto proxy = startTinyproxy();
     ASSERT_TRUE(proxy);
     useEnvironment({ { "http_proxy", "http://127.0.0.1:" + std::to_string(proxy->port()) } });
@@ -115,7 +116,7 @@ TEST_F(ProxyTest, EnvironmentProxyCarriesTheRequestAndNoProxyBypassesIt)
 TEST_F(ProxyTest, ConnectTunnelToATlsServer)
 {
     if (!TinyproxyServer::available() || !testsupport::NginxServer::available())
-        GTEST_SKIP() << "tinyproxy or nginx is not installed";
+        ORB_SKIP_WITHOUT_TOOL("tinyproxy or nginx is not installed");
     std::string error;
     auto certificates = testsupport::TestCertificates::generate(&error);
     ASSERT_TRUE(certificates) << error;
@@ -142,7 +143,7 @@ TEST_F(ProxyTest, ConnectTunnelToATlsServer)
 TEST_F(ProxyTest, ProxyAuthenticationThroughTheDialogMatchedByTheProxy)
 {
     if (!TinyproxyServer::available())
-        GTEST_SKIP() << "tinyproxy is not installed";
+        ORB_SKIP_WITHOUT_TOOL("tinyproxy is not installed");
     TinyproxyServer::Options options;
     options.basicAuthUser = "gate";
     options.basicAuthPassword = "keeper";
@@ -197,7 +198,7 @@ TEST_F(ProxyTest, ProxyAuthenticationThroughTheDialogMatchedByTheProxy)
 TEST_F(ProxyTest, PacFileChoosesProxySocksOrDirect)
 {
     if (!TinyproxyServer::available())
-        GTEST_SKIP() << "tinyproxy is not installed";
+        ORB_SKIP_WITHOUT_TOOL("tinyproxy is not installed");
     auto proxy = startTinyproxy();
     ASSERT_TRUE(proxy);
     testsupport::TestSocksServer socks;

@@ -2,6 +2,7 @@
 #include "platform/net/NetErrors.h"
 #include "tests/foundation/http/HttpTestHarness.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ protected:
     void SetUp() override
     {
         if (!certificates)
-            GTEST_SKIP() << "nginx or openssl missing";
+            ORB_SKIP_WITHOUT_TOOL("nginx or openssl missing");
         HTTPRequest::setTrustedRootCertificatesFile(certificates->caCertificate());
     }
     std::unique_ptr<NginxServer> serve(const std::string& certificate, const std::string& key)

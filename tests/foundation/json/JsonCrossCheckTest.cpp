@@ -281,7 +281,7 @@ void compareWithPython(const std::vector<std::string>& docs, const std::vector<s
 TEST(JsonCrossCheck, OurDocumentsAndTheirMutationsAgainstPython)
 {
     if (!haveTool("python3"))
-        GTEST_SKIP() << "python3 is not installed";
+        ORB_SKIP_WITHOUT_TOOL("python3 is not installed");
     TempDir dir;
     Random rng(20240611);
     std::vector<std::string> docs;
@@ -321,7 +321,7 @@ TEST(JsonCrossCheck, OurDocumentsAndTheirMutationsAgainstPython)
 TEST(JsonCrossCheck, DocumentsWrittenByPython)
 {
     if (!haveTool("python3"))
-        GTEST_SKIP() << "python3 is not installed";
+        ORB_SKIP_WITHOUT_TOOL("python3 is not installed");
     TempDir dir;
     std::string script = testsupport::sourcePath("tests/foundation/json/json_crosscheck.py");
     ASSERT_EQ(run("python3 '" + script + "' write '" + dir.file("py.rec") + "' 11"), "");
@@ -336,7 +336,7 @@ TEST(JsonCrossCheck, DocumentsWrittenByPython)
 TEST(JsonCrossCheck, JqReadsEveryWrittenDocument)
 {
     if (!haveTool("jq"))
-        GTEST_SKIP() << "jq is not installed";
+        ORB_SKIP_WITHOUT_TOOL("jq is not installed");
     TempDir dir;
     Random rng(77);
     std::string stream;

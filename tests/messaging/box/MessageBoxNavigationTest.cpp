@@ -11,12 +11,14 @@
 #include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
 #include "core/store/MessageFactory.h"
+#include "messaging/box/MessageEmptyCell.h"
 #include "messaging/box/MessageNavigationCell.h"
 #include "messaging/box/MessageSingleCell.h"
 #include "platform/os/DateFormat.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UINavigationController.h"
 #include "server/StandinServer.h"
+#include "tests/support/app/ScreenFoot.h"
 #include "tests/support/app/SignedInScreen.h"
 
 #include <gtest/gtest.h>
@@ -42,9 +44,17 @@ constexpr const char* kStudentPassword = "student123";
 
 // Starts the client, signs the person in through the screens and opens the
 // message tab; the box once its notices are in, nullptr when they never come.
-std::shared_ptr<MessageBoxViewController> boxWithNotices(AppHarness& harness, const char* account, const char* password)
+// `noConversation`: the server has no message for the person, so the box
+// lists none.
+std::shared_ptr<MessageBoxViewController> boxWithNotices(
+    AppHarness& harness, const char* account, const char* password, bool noConversation = false)
 {
-    if (!startClient(harness) || !signInThroughScreens(harness, account, password))
+    if (!startClient(harness))
+        return nullptr;
+    if (noConversation)
+        harness.server()->script().forCommand(
+            "20101", ScriptedReply::custom(200, R"({"resultState":1,"items":[]})"), 10);
+    if (!signInThroughScreens(harness, account, password))
         return nullptr;
     mainScreen()->switchToView(ORBViewController::kMessageTab);
     settle(harness);
@@ -397,15 +407,30 @@ TEST(MessageBoxNavigationRows, RenderedOnBothScreens)
 {
     struct Row {
         UIScreen::Kind screen;
+        const char* account;
+        const char* password;
         const char* render;
+        // No conversation yet: the empty row shows under the navigation rows.
+        bool empty;
     };
-    for (const Row& row : { Row { UIScreen::Kind::FourInch, "message-box-navigation-4inch.png" },
-             Row { UIScreen::Kind::ThreePointFiveInch, "message-box-navigation-3.5inch.png" } }) {
+    // The parent of two has four navigation rows: with no conversation yet,
+    // on the 3.5-inch screen they leave less above the tab bar than the empty
+    // row's picture and lines take.
+    for (const Row& row : {
+             Row { UIScreen::Kind::FourInch, kDemoTeacher, kDemoTeacherPassword, "message-box-navigation-4inch.png",
+                 false },
+             Row { UIScreen::Kind::ThreePointFiveInch, kDemoTeacher, kDemoTeacherPassword,
+                 "message-box-navigation-3.5inch.png", false },
+             Row {
+                 UIScreen::Kind::FourInch, kDemoParentOfTwo, kDemoParentPassword, "message-box-empty-4inch.png", true },
+             Row { UIScreen::Kind::ThreePointFiveInch, kDemoParentOfTwo, kDemoParentPassword,
+                 "message-box-empty-3.5inch.png", true },
+         }) {
         SCOPED_TRACE(row.render);
         AppHarnessOptions options;
         options.screen = row.screen;
         AppHarness harness(options);
-        auto box = boxWithNotices(harness, kDemoTeacher, kDemoTeacherPassword);
+        auto box = boxWithNotices(harness, row.account, row.password, row.empty);
         ASSERT_TRUE(box);
         auto table = boxtest::table(box);
         table->layoutIfNeeded();
@@ -414,6 +439,34 @@ TEST(MessageBoxNavigationRows, RenderedOnBothScreens)
         ASSERT_TRUE(std::dynamic_pointer_cast<MessageNavigationCell>(first));
         EXPECT_DOUBLE_EQ(first->frame().minY(), 0);
         settle(harness, 0.5);
+        if (row.empty) {
+            // Seen as the box opens, undragged: the picture and its lines
+            // whole between the last navigation row and the tab bar.
+            EXPECT_EQ(box->navigationRows().size(), 4u);
+            table->layoutIfNeeded();
+            auto empty
+                = std::dynamic_pointer_cast<MessageEmptyCell>(shownRow(box, 0, MessageBoxViewController::kListSection));
+            ASSERT_TRUE(empty) << "no empty row: "
+                               << shownRow(box, 0, MessageBoxViewController::kListSection)->className() << " rows "
+                               << table->numberOfRowsInSection(1) << " nav " << box->navigationRows().size();
+            const auto tabBarTop = shownTabBarTop();
+            ASSERT_TRUE(tabBarTop);
+            const auto lastRow = screenFrameOf(
+                *shownRow(box, long(box->navigationRows().size()) - 1, MessageBoxViewController::kNavigationSection));
+            ASSERT_TRUE(empty->wrapperView());
+            int shown = 0;
+            for (const auto& part : empty->wrapperView()->subviews()) {
+                if (part->isHidden())
+                    continue;
+                ++shown;
+                const auto frame = screenFrameOf(*part);
+                SCOPED_TRACE(part->className() + std::string(" ") + textOf(part));
+                EXPECT_GE(frame.minY(), lastRow.maxY() - 0.5);
+                EXPECT_LE(frame.maxY(), *tabBarTop + 0.5) << "cut by the tab bar";
+            }
+            EXPECT_GE(shown, 2) << "the picture and 暂无消息";
+            EXPECT_TRUE(findViewByText(empty, "暂无消息"));
+        }
         EXPECT_FALSE(harness.render(row.render).empty());
         core::MyAccountInfo::setInstance(nullptr);
     }

@@ -79,9 +79,9 @@ TEST(HostWebView, TheKeyboardTypesIntoThePageOnTheWindowsOwnDisplay)
     hosttest::XvfbDisplay xvfb;
     std::string reason;
     if (!xvfb.start(&reason))
-        GTEST_SKIP() << "skipped, no X server for the window: " << reason;
+        ORB_SKIP_WITHOUT_TOOL("no X server for the window: " + reason);
     if (!testsupport::toolInstalled("xdotool"))
-        GTEST_SKIP() << "skipped, xdotool is not installed (scripts/setup installs it)";
+        ORB_SKIP_WITHOUT_TOOL("xdotool is not installed (scripts/setup installs it)");
     int serversBefore = xServerChildren();
     ASSERT_GE(serversBefore, 1);
 

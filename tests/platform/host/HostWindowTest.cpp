@@ -57,7 +57,7 @@ protected:
         // The window's own choice of how frames reach it is under test: none
         // is forced from the environment.
         if (auto why = testsupport::startWindowTestDisplay(xvfb_); !why.empty())
-            GTEST_SKIP() << why;
+            ORB_SKIP_WITHOUT_TOOL(why);
         testsupport::AppHarnessOptions options;
         options.startServer = false;
         harness_ = std::make_unique<testsupport::AppHarness>(options);

@@ -1,5 +1,6 @@
 #include "platform/net/HttpStream.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/ProxyServers.h"
 #include "tests/support/TestHttpServer.h"
 
@@ -97,7 +98,7 @@ protected:
     void SetUp() override
     {
         if (!TinyproxyServer::available() || !NginxServer::available())
-            GTEST_SKIP() << "tinyproxy or nginx is not installed (scripts/setup installs them)";
+            ORB_SKIP_WITHOUT_TOOL("tinyproxy or nginx is not installed (scripts/setup installs them)");
         ASSERT_TRUE(open && guarded && origin);
         std::string error;
         ASSERT_TRUE(server.start(&error)) << error;

@@ -1,6 +1,7 @@
 #include "platform/net/HttpStream.h"
 #include "platform/net/NetErrors.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -105,7 +106,7 @@ protected:
     void SetUp() override
     {
         if (!NginxServer::available())
-            GTEST_SKIP() << "nginx is not installed (scripts/setup installs it)";
+            ORB_SKIP_WITHOUT_TOOL("nginx is not installed (scripts/setup installs it)");
         ASSERT_TRUE(valid && expired && wrongHost && selfSigned && clientAuth);
     }
 

@@ -3,6 +3,7 @@
 #include "platform/os/FileUtil.h"
 #include "platform/os/PropertyList.h"
 #include "tests/platform/os/FilesTestSupport.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -213,7 +214,7 @@ TEST(PlatformJson, KeepsKeyOrderAndTheLastRepeatedKey)
 TEST(PlatformJson, AgreesWithPythonOnKindsAndValues)
 {
     if (!osfiles_test::haveTool("python3"))
-        GTEST_SKIP() << "python3 missing";
+        ORB_SKIP_WITHOUT_TOOL("python3 missing");
     osfiles_test::TempDir temp;
     // Python writes a varied document; we read it and write it back in both
     // styles; Python then compares all three with kinds (int, float, bool) checked.
@@ -264,6 +265,8 @@ else:
         // A second, independent parser accepts both forms as well.
         EXPECT_EQ(
             osfiles_test::runCommand("jq empty " + (temp / "pretty.json") + " " + (temp / "compact.json")).status, 0);
+    } else {
+        EXPECT_FALSE(testsupport::toolsRequired()) << "jq is not installed";
     }
 }
 

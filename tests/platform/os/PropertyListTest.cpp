@@ -2,6 +2,7 @@
 
 #include "platform/os/FileUtil.h"
 #include "tests/platform/os/FilesTestSupport.h"
+#include "tests/support/ProcessUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -105,7 +106,7 @@ TEST(PropertyList, RoundTripsEveryKindThroughAFile)
 TEST(PropertyList, OutputPassesXmllintAndTheStructure)
 {
     if (!osfiles_test::haveTool("xmllint"))
-        GTEST_SKIP() << "xmllint missing";
+        ORB_SKIP_WITHOUT_TOOL("xmllint missing");
     TempDir temp;
     ASSERT_TRUE(FileUtil::write(temp / "plist.dtd", std::string_view(kPlistDtd)));
     ASSERT_TRUE(PropertyList::writeFile(temp / "all.plist", everyPlistKind()));
@@ -124,7 +125,7 @@ TEST(PropertyList, OutputPassesXmllintAndTheStructure)
 TEST(PropertyList, InteroperatesWithPythonPlistlib)
 {
     if (!osfiles_test::haveTool("python3"))
-        GTEST_SKIP() << "python3 missing";
+        ORB_SKIP_WITHOUT_TOOL("python3 missing");
     TempDir temp;
     // Python's writer turns a carriage return into a line feed, as XML readers
     // do with raw ones; leave it out of the comparison.

@@ -59,7 +59,7 @@ private:
 TEST(UrlOpenerDesktop, TelGoesToTheDesktopsDialerOrCannotBeOpened)
 {
     if (std::system("command -v gio > /dev/null 2>&1") != 0)
-        GTEST_SKIP() << "gio (libglib2.0-bin) is not installed";
+        ORB_SKIP_WITHOUT_TOOL("gio (libglib2.0-bin) is not installed");
     TempDir dir("url-opener");
     ASSERT_FALSE(dir.path().empty());
     auto& opener = platform::UrlOpener::shared();

@@ -66,8 +66,20 @@ namespace {
         {
             std::lock_guard guard(mutex_);
             running_ = std::string(info.test_suite_name()) + "." + info.name();
+            extended_ = 0;
             deadline_ = std::chrono::steady_clock::now()
                 + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(limit_));
+            changed_.notify_all();
+        }
+
+        void extend(double seconds)
+        {
+            std::lock_guard guard(mutex_);
+            if (running_.empty())
+                return;
+            extended_ += seconds;
+            deadline_ += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(seconds));
             changed_.notify_all();
         }
 
@@ -85,7 +97,7 @@ namespace {
                 if (changed_.wait_until(lock, deadline, [&] { return running_ != watched || deadline_ != deadline; }))
                     continue;
                 std::fprintf(stderr, "\n[ WATCHDOG ] %s has run for %.0f s without finishing: failed\n",
-                    watched.c_str(), limit_);
+                    watched.c_str(), limit_ + extended_);
                 std::fflush(stderr);
                 pthread_kill(mainThread_, SIGUSR2);
                 // Give the main thread a moment to print where it is.
@@ -101,6 +113,7 @@ namespace {
         std::condition_variable changed_;
         std::string running_;
         std::chrono::steady_clock::time_point deadline_;
+        double extended_ = 0;
     };
 
     // What gtest owns and deletes at exit; the watchdog stays.
@@ -136,16 +149,26 @@ namespace {
 
 } // namespace
 
-void installTestWatchdog()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        static Watchdog* watchdog = new Watchdog(limitFromEnvironment());
-        ::testing::UnitTest::GetInstance()->listeners().Append(new WatchdogListener(*watchdog));
-        // Installed from inside a test: that test is watched from now on.
-        if (const auto* current = ::testing::UnitTest::GetInstance()->current_test_info())
-            watchdog->begin(*current);
-    });
-}
+namespace {
+
+    Watchdog& installedWatchdog()
+    {
+        static Watchdog* watchdog = nullptr;
+        static std::once_flag once;
+        std::call_once(once, [] {
+            watchdog = new Watchdog(limitFromEnvironment());
+            ::testing::UnitTest::GetInstance()->listeners().Append(new WatchdogListener(*watchdog));
+            // Installed from inside a test: that test is watched from now on.
+            if (const auto* current = ::testing::UnitTest::GetInstance()->current_test_info())
+                watchdog->begin(*current);
+        });
+        return *watchdog;
+    }
+
+} // namespace
+
+void installTestWatchdog() { installedWatchdog(); }
+
+void extendTestWatchdog(double seconds) { installedWatchdog().extend(seconds); }
 
 } // namespace testsupport

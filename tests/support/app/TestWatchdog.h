@@ -9,4 +9,9 @@ namespace testsupport {
 // harness does it); later calls do nothing.
 void installTestWatchdog();
 
+// Lets the running test take this many seconds more than the limit, for a
+// test whose own bounded waits, each allowed to run out without failing it,
+// go past the limit on a loaded machine. Installs the watchdog when it is not.
+void extendTestWatchdog(double seconds);
+
 } // namespace testsupport
