@@ -692,6 +692,9 @@ int BaseFactory::rewriteFile()
         platform::log("Error: failed to vacuum:%s", sqlite3_errmsg(database_));
     }
     sqlite3_finalize(statement);
+    // A file that reads (a new one too) is a store from here on.
+    if (result == SQLITE_OK)
+        exec(kCreateInfoTable, kLineCreateInfo);
     close();
     return result == SQLITE_OK || result == SQLITE_DONE ? SQLITE_OK : result;
 }
