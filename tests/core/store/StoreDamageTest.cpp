@@ -66,7 +66,7 @@ enum class Damage {
     VersionAndMessagePagesZeroed, // the page of `tb_info` too
     VersionTableMissing, // a file that has no `tb_info`
     ContactChildNamedTwice, // an address-book page named in place of the next
-    ContactPageNamesItself, // the address book's first page names itself in place of a page
+    ContactPageNamesItself, // the address book's top page names itself in place of a page
     SchemaEntryGoesOn, // a table's entry in `sqlite_master` goes on with statements of its own
     Truncated, // cut to half its length
     HeaderOverwritten, // its first 100 bytes
