@@ -7,13 +7,17 @@
 #include "platform/os/Log.h"
 
 #include <sqlite3.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <initializer_list>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -169,10 +173,16 @@ namespace {
                 if (!isDamage(rc))
                     return rc;
                 damaged = true;
-                // The rows after the last one copied do not read from here.
-                std::uint64_t failing = read_ ? orderOf(last_) + 1 : first;
-                if (failing == UINT64_MAX)
-                    return SQLITE_DONE;
+                // The rows after the last one read do not read from here. A
+                // page named twice gives rows again below it: the search
+                // starts no lower than where this pass did, so that it only
+                // ever goes on.
+                std::uint64_t failing = first;
+                if (read_ && orderOf(last_) >= first) {
+                    if (orderOf(last_) == UINT64_MAX)
+                        return SQLITE_DONE;
+                    failing = orderOf(last_) + 1;
+                }
                 std::uint64_t step = 1;
                 std::uint64_t reading = failing;
                 for (;;) {
@@ -195,6 +205,7 @@ namespace {
         }
 
         long long copied() const { return copied_; }
+        long long passedOver() const { return passedOver_; }
         std::string writeError() const { return writeError_; }
 
     private:
@@ -227,8 +238,16 @@ namespace {
                 for (int i = 0; i < columns_; ++i)
                     sqlite3_bind_value(insert, i + 1, sqlite3_column_value(select, i + skip));
                 const int written = sqlite3_step(insert);
+                const int refusal = sqlite3_extended_errcode(to_);
                 sqlite3_reset(insert);
-                if (written != SQLITE_DONE) {
+                if (skip) {
+                    const sqlite3_int64 rowid = sqlite3_column_int64(select, 0);
+                    if (!read_ || orderOf(rowid) > orderOf(last_))
+                        last_ = rowid;
+                    read_ = true;
+                }
+                if (written != SQLITE_DONE && refusal != SQLITE_CONSTRAINT_UNIQUE
+                    && refusal != SQLITE_CONSTRAINT_PRIMARYKEY) {
                     writeError_ = sqlite3_errmsg(to_);
                     rc = written == SQLITE_ROW ? SQLITE_ERROR : written;
                     // Not damage of the file read: the copy stops.
@@ -236,11 +255,9 @@ namespace {
                         rc = SQLITE_IOERR;
                     break;
                 }
-                if (skip) {
-                    last_ = sqlite3_column_int64(select, 0);
-                    read_ = true;
-                }
-                ++copied_;
+                // A row the fresh table already holds under its key: a page
+                // named twice by a stale one above it gives its rows twice.
+                ++(written == SQLITE_DONE ? copied_ : passedOver_);
             }
             sqlite3_reset(select);
             return rc;
@@ -264,112 +281,220 @@ namespace {
         sqlite3_int64 last_ = 0;
         bool read_ = false;
         long long copied_ = 0;
+        long long passedOver_ = 0;
         std::string writeError_;
     };
 
+    // Whether `text` begins with these words, in any case, each ending where
+    // a name could not go on.
+    bool beginsWithWords(const std::string& text, std::initializer_list<std::string_view> words)
+    {
+        std::size_t at = 0;
+        for (std::string_view word : words) {
+            while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+                ++at;
+            if (text.size() - at < word.size() || strncasecmp(text.c_str() + at, word.data(), word.size()) != 0)
+                return false;
+            at += word.size();
+            const unsigned char next = at < text.size() ? static_cast<unsigned char>(text[at]) : ' ';
+            if (std::isalnum(next) || next == '_' || next == '$' || next >= 0x80)
+                return false;
+        }
+        return true;
+    }
+
+    // An entry of a file's `sqlite_master`.
+    struct SchemaEntry {
+        std::string type;
+        std::string name;
+        std::string table;
+        std::string sql;
+    };
+
+    // Whether the text of an entry says what the entry is: the making of a
+    // table, or of an index. SQLite compiles only the first statement of an
+    // entry when it reads the file, so a file opens normally whatever comes
+    // after it: that is checked once the text is prepared.
+    bool makesItsKind(const SchemaEntry& entry)
+    {
+        if (entry.type == "table")
+            return beginsWithWords(entry.sql, { "CREATE", "TABLE" });
+        if (entry.type == "index")
+            return beginsWithWords(entry.sql, { "CREATE", "INDEX" })
+                || beginsWithWords(entry.sql, { "CREATE", "UNIQUE", "INDEX" });
+        return false;
+    }
+
+    // What takes a damaged file's place.
+    enum class Copy {
+        Made, // what reads of it
+        VersionsLost, // an empty store: its versions do not read
+        Failed, // nothing: the file stays where it is
+    };
+
     // A new store file at `fresh` with the tables, indexes and rows of the
-    // damaged one at `damaged`, as far as they read: the schema and the
-    // versions must read whole (without the versions the stores would drop
-    // the copied tables as out of date); of the other tables, the rows of
-    // pages that do not read are left behind. Written in one transaction,
-    // so a copy that fails (no room, no folder to write in) leaves nothing
-    // worth keeping. False with the reason when it cannot be made.
-    bool copyWhatReads(const std::string& damaged, const std::string& fresh, std::string& why)
+    // damaged one at `damaged`, as far as they read. The text of the damaged
+    // file's schema is never run as it is: each entry is prepared alone, and
+    // made only when it is a single statement making the table or index it
+    // names; a table that is not, or a trigger or a view, is left behind. The
+    // schema must read whole, and the versions too: without them the stores
+    // would drop the copied tables as out of date, so the fresh file is then
+    // an empty store. Of the other tables, the rows of pages that do not read
+    // are left behind. Written in one transaction, so a copy that fails (no
+    // room, no folder to write in) leaves nothing worth keeping. Failed, with
+    // the reason, when neither can be made.
+    Copy copyWhatReads(const std::string& damaged, const std::string& fresh, std::string& why)
     {
         Connection from;
         if (!from.open(damaged, SQLITE_OPEN_READONLY)) {
             why = from.error();
-            return false;
+            return Copy::Failed;
         }
         // One read over the whole copy: no writer changes the file halfway.
         if (!from.exec("BEGIN;")) {
             why = from.error();
-            return false;
+            return Copy::Failed;
         }
-        struct Entry {
-            std::string type;
-            std::string name;
-            std::string sql;
-        };
-        std::vector<Entry> schema;
+        std::vector<SchemaEntry> schema;
         {
-            StoreStatement list = prepareOn(from.handle, "SELECT `type`,`name`,`sql` FROM `sqlite_master`;");
+            StoreStatement list = prepareOn(from.handle, "SELECT `type`,`name`,`tbl_name`,`sql` FROM `sqlite_master`;");
             int rc = SQLITE_ERROR;
             while (list && (rc = list.step()) == SQLITE_ROW)
                 schema.push_back({ list.columnText(0).value_or(""), list.columnText(1).value_or(""),
-                    list.columnText(2).value_or("") });
+                    list.columnText(2).value_or(""), list.columnText(3).value_or("") });
             if (rc != SQLITE_DONE) {
                 why = "its list of tables does not read";
-                return false;
+                return Copy::Failed;
             }
         }
         Connection to;
         if (!to.open(fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) || !to.exec("BEGIN;")) {
             why = to.error();
-            return false;
+            return Copy::Failed;
         }
-        auto internal = [](const std::string& name) { return name.rfind("sqlite_", 0) == 0; };
-        for (const auto& entry : schema) {
-            if (entry.type == "table" && !internal(entry.name) && !to.exec(entry.sql)) {
+        // Written at once, so that a disk with no room keeps the file where it is.
+        auto versionsLost = [&] {
+            if (!to.exec("ROLLBACK;") || !to.exec(kCreateInfoTable)) {
+                why = "its versions do not read, and no fresh store can be written: " + to.error();
+                return Copy::Failed;
+            }
+            return Copy::VersionsLost;
+        };
+        auto holds = [&](const char* type, const std::string& name) {
+            StoreStatement found
+                = prepareOn(to.handle, "SELECT 1 FROM `sqlite_master` WHERE `type`=?1 AND `name`=?2 COLLATE NOCASE;");
+            return found.bindText(1, std::string(type)) && found.bindText(2, name) && found.next();
+        };
+        // Makes an entry's table or index in the fresh file; false (with the
+        // reason) only when the fresh file refuses it.
+        std::vector<std::string> made;
+        auto make = [&](const SchemaEntry& entry) {
+            auto leftBehind = [&](const char* reason) {
+                platform::log("damaged store file %s: its %s %s is left behind (%s)\n", damaged.c_str(),
+                    entry.type.c_str(), entry.name.c_str(), reason);
+                return true;
+            };
+            if (!makesItsKind(entry))
+                return leftBehind("its text does not make it");
+            sqlite3_stmt* raw = nullptr;
+            const char* tail = nullptr;
+            const int prepared
+                = sqlite3_prepare_v2(to.handle, entry.sql.c_str(), static_cast<int>(entry.sql.size()), &raw, &tail);
+            StoreStatement statement(to.handle, raw);
+            if (prepared != SQLITE_OK || !statement) {
                 why = to.error();
                 return false;
             }
-        }
-        // The versions first: a copy without them is not worth the time.
-        std::stable_partition(schema.begin(), schema.end(), [](const Entry& entry) { return entry.name == "tb_info"; });
-        bool counters = false;
+            for (; tail && *tail; ++tail) {
+                if (*tail != ';' && !std::isspace(static_cast<unsigned char>(*tail)))
+                    return leftBehind("its text goes on past the statement that makes it");
+            }
+            if (!to.exec("SAVEPOINT entry;") || statement.step() != SQLITE_DONE) {
+                why = to.error();
+                return false;
+            }
+            statement.finalize();
+            const bool itself = holds(entry.type.c_str(), entry.name);
+            if (!to.exec(itself ? "RELEASE entry;" : "ROLLBACK TO entry; RELEASE entry;")) {
+                why = to.error();
+                return false;
+            }
+            if (!itself)
+                return leftBehind("its text makes another");
+            made.push_back(entry.name);
+            return true;
+        };
+        auto isMade = [&](const std::string& name) {
+            return std::any_of(made.begin(), made.end(),
+                [&](const std::string& table) { return sqlite3_stricmp(table.c_str(), name.c_str()) == 0; });
+        };
+        auto internal = [](const std::string& name) { return name.rfind("sqlite_", 0) == 0; };
         for (const auto& entry : schema) {
-            counters = counters || (entry.type == "table" && entry.name == "sqlite_sequence");
-            if (entry.type != "table" || internal(entry.name))
+            if (entry.type == "table" && !internal(entry.name) && !make(entry))
+                return Copy::Failed;
+        }
+        if (!isMade("tb_info"))
+            return versionsLost();
+        // The versions first: a copy without them is not worth the time.
+        std::stable_partition(
+            schema.begin(), schema.end(), [](const SchemaEntry& entry) { return entry.name == "tb_info"; });
+        for (const auto& entry : schema) {
+            if (entry.type != "table" || internal(entry.name) || !isMade(entry.name))
                 continue;
             TableCopy copy(from.handle, to.handle, entry.name);
             bool lost = false;
             const int rc = copy.run(lost);
             if (rc != SQLITE_DONE) {
                 why = copy.writeError().empty() ? entry.name + ": " + sqlite3_errstr(rc) : copy.writeError();
-                return false;
+                return Copy::Failed;
             }
-            if (lost && entry.name == "tb_info") {
-                why = "its versions do not read";
-                return false;
-            }
+            if (lost && entry.name == "tb_info")
+                return versionsLost();
             if (lost)
                 platform::log(
                     "damaged store file %s: %lld row(s) of %s copied; those of its pages that do not read are not\n",
                     damaged.c_str(), copy.copied(), entry.name.c_str());
+            if (copy.passedOver() > 0)
+                platform::log("damaged store file %s: %lld row(s) of %s read twice, copied once\n", damaged.c_str(),
+                    copy.passedOver(), entry.name.c_str());
         }
         // AUTOINCREMENT's counters as they were, past every id ever given
         // out; the ones SQLite made from the copied rows where they do not read.
+        const bool counters = std::any_of(schema.begin(), schema.end(), [](const SchemaEntry& entry) {
+            return entry.name == "sqlite_sequence";
+        }) && holds("table", "sqlite_sequence");
         if (counters) {
             if (!to.exec("SAVEPOINT counters; DELETE FROM sqlite_sequence;")) {
                 why = to.error();
-                return false;
+                return Copy::Failed;
             }
             TableCopy copy(from.handle, to.handle, "sqlite_sequence");
             bool lost = false;
             const int rc = copy.run(lost);
             if (rc != SQLITE_DONE && !copy.writeError().empty()) {
                 why = copy.writeError();
-                return false;
+                return Copy::Failed;
             }
             if (!to.exec(
                     rc == SQLITE_DONE && !lost ? "RELEASE counters;" : "ROLLBACK TO counters; RELEASE counters;")) {
                 why = to.error();
-                return false;
+                return Copy::Failed;
             }
         }
-        // Indexes, triggers and views once the rows are in.
+        // Indexes once the rows are in. Triggers and views hold nothing of
+        // the person's: the stores make none.
         for (const auto& entry : schema) {
-            if (entry.type != "table" && !entry.sql.empty() && !to.exec(entry.sql)) {
-                why = to.error();
-                return false;
-            }
+            if (entry.type == "index" && !entry.sql.empty() && isMade(entry.table) && !make(entry))
+                return Copy::Failed;
+            if (entry.type == "trigger" || entry.type == "view")
+                platform::log("damaged store file %s: its %s %s is left behind\n", damaged.c_str(), entry.type.c_str(),
+                    entry.name.c_str());
         }
         if (!to.exec("COMMIT;")) {
             why = to.error();
-            return false;
+            return Copy::Failed;
         }
-        return true;
+        return Copy::Made;
     }
 
     // A file of this store's and the journals SQLite may have left beside it.
@@ -511,6 +636,16 @@ bool BaseFactory::open()
 {
     if (database_)
         return true;
+    if (!connect())
+        return false;
+    exec(kCreateInfoTable, kLineCreateInfo);
+    return true;
+}
+
+bool BaseFactory::connect()
+{
+    if (database_)
+        return true;
     sqlite3* handle = nullptr;
     int rc = sqlite3_open_v2(
         dataFilePath().c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -522,7 +657,6 @@ bool BaseFactory::open()
     }
     database_ = handle;
     sqlite3_busy_handler(database_, &BaseFactory::waitForFile, nullptr);
-    exec(kCreateInfoTable, kLineCreateInfo);
     return true;
 }
 
@@ -542,7 +676,10 @@ bool BaseFactory::vacuum() { return rewriteFile() == SQLITE_OK; }
 
 int BaseFactory::rewriteFile()
 {
-    if (!open())
+    // Nothing is written into the file before it is judged: a write into a
+    // damaged one may spread the damage, and one set aside must be the file
+    // as it was found.
+    if (!connect())
         return SQLITE_CANTOPEN;
     sqlite3_stmt* statement = nullptr;
     int result = SQLITE_OK;
@@ -555,6 +692,9 @@ int BaseFactory::rewriteFile()
         platform::log("Error: failed to vacuum:%s", sqlite3_errmsg(database_));
     }
     sqlite3_finalize(statement);
+    // A file that reads (a new one too) is a store from here on.
+    if (result == SQLITE_OK)
+        exec(kCreateInfoTable, kLineCreateInfo);
     close();
     return result == SQLITE_OK || result == SQLITE_DONE ? SQLITE_OK : result;
 }
@@ -568,16 +708,20 @@ void BaseFactory::replaceDamagedFile(int result)
         return;
     // A file with rows that still read is copied, as far as it reads, into a
     // fresh one that takes writes to every table again: kept as it is, a
-    // damaged table would refuse every new message of every run. Where the
-    // copy cannot be made, the file stays as it is, and each store works
-    // over what it can (see checkVersion).
-    const bool copied = holdsReadableRows(path);
+    // damaged table would refuse every new message of every run. Where its
+    // versions do not read, an empty store takes its place, as where nothing
+    // reads. Where neither can be written (a folder that takes no writes, no
+    // room), the file stays as it is, and each store works over what it can
+    // (see checkVersion).
     const std::string fresh = path + ".fresh";
-    if (copied) {
+    // Nothing written yet: the stores make a fresh file where none is.
+    Copy made = Copy::Failed;
+    if (holdsReadableRows(path)) {
         // Left by a run that ended halfway through a copy.
         removeWithCompanions(fresh);
         std::string failure;
-        if (!copyWhatReads(path, fresh, failure)) {
+        made = copyWhatReads(path, fresh, failure);
+        if (made == Copy::Failed) {
             removeWithCompanions(fresh);
             platform::log("damaged store file %s (%s): kept in place, since what still reads cannot be copied into "
                           "a fresh one (%s)\n",
@@ -585,6 +729,7 @@ void BaseFactory::replaceDamagedFile(int result)
             return;
         }
     }
+    const bool replaced = made != Copy::Failed;
     // Another store may have set it aside meanwhile and begun a fresh one,
     // which must not follow it.
     if (fileIdentity(path) != assessed) {
@@ -594,7 +739,7 @@ void BaseFactory::replaceDamagedFile(int result)
     const std::string aside = asideName(path);
     platform::Error error;
     if (!platform::FileUtil::move(path, aside, &error)) {
-        if (copied)
+        if (replaced)
             removeWithCompanions(fresh);
         platform::log("damaged store file %s (%s): cannot be moved aside to %s (%s); kept in place\n", path.c_str(),
             why, aside.c_str(), error.description().c_str());
@@ -608,7 +753,7 @@ void BaseFactory::replaceDamagedFile(int result)
             platform::log("damaged store file %s: its %s cannot be moved aside (%s)\n", path.c_str(), companion,
                 error.description().c_str());
     }
-    if (!copied) {
+    if (!replaced) {
         platform::log(
             "damaged store file %s (%s): moved aside to %s; a fresh one is made\n", path.c_str(), why, aside.c_str());
         return;
@@ -623,8 +768,13 @@ void BaseFactory::replaceDamagedFile(int result)
             moveError.c_str(), back ? "kept in place" : ("left as " + aside).c_str());
         return;
     }
-    platform::log("damaged store file %s (%s): what still reads is copied into a fresh one; moved aside to %s\n",
-        path.c_str(), why, aside.c_str());
+    if (made == Copy::VersionsLost)
+        platform::log("damaged store file %s (%s): its versions do not read, so no copy of it would be kept; moved "
+                      "aside to %s; a fresh one is made\n",
+            path.c_str(), why, aside.c_str());
+    else
+        platform::log("damaged store file %s (%s): what still reads is copied into a fresh one; moved aside to %s\n",
+            path.c_str(), why, aside.c_str());
 }
 
 int BaseFactory::currentAccountUid()

@@ -166,14 +166,17 @@ private:
         std::optional<std::string> value;
     };
     InfoRead readInfo(const std::string& key);
+    // The connection alone, with nothing written into the file (see open).
+    bool connect();
     // "VACUUM" over the file: SQLite's result (SQLITE_OK when rewritten).
     int rewriteFile();
     // After SQLite found the file damaged when a store is made, the file is
     // moved aside whole, with its journal, as "<name>.corrupt-<time>", and
     // said so in the log: in its place comes a fresh file holding whatever
-    // still reads of it, or an empty one when no row of the person's reads
-    // any more. A file that cannot be copied (its versions do not read, no
-    // room, a folder that takes no writes) or moved is kept where it is.
+    // still reads of it through SQLite, or an empty one when no row of the
+    // person's reads any more or its versions do not. A file whose
+    // replacement cannot be written (no room, a folder that takes no writes)
+    // or that cannot be moved is kept where it is.
     void replaceDamagedFile(int result);
 
     sqlite3* database_ = nullptr;

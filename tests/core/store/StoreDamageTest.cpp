@@ -3,7 +3,8 @@
 // overwritten; in a folder that may be read but not written, and on a disk
 // with no room to grow. Whatever still reads is never dropped: it is copied
 // into a fresh file that takes writes again, and the damaged file is kept
-// beside it whole (beside an empty one when nothing of it reads).
+// beside it whole (beside an empty one when nothing of it reads, or its
+// versions do not).
 #include "core/store/ContactsFactory.h"
 #include "core/store/MessageFactory.h"
 #include "tests/core/util/CoreTestSupport.h"
@@ -61,6 +62,12 @@ enum class Damage {
     MessagePagesZeroed, // the first pages of both message tables
     ContactPageZeroed, // a page of address-book rows amid the others
     EveryTablePageZeroed, // the first page of every table but `tb_info`
+    // And the first pages of both message tables, which VACUUM reads first:
+    VersionAndMessagePagesZeroed, // the page of `tb_info` too
+    VersionTableMissing, // a file that has no `tb_info`
+    ContactChildNamedTwice, // an address-book page named in place of the next
+    ContactPageNamesItself, // the address book's top page names itself in place of a page
+    SchemaEntryGoesOn, // a table's entry in `sqlite_master` goes on with statements of its own
     Truncated, // cut to half its length
     HeaderOverwritten, // its first 100 bytes
     HeaderOverwrittenWithJournal, // and a journal (not to be played back) beside it
@@ -125,6 +132,8 @@ protected:
     ~DamagedStore() override { coretest::signOut(); }
 
     std::string db() const { return home.documents() + "/_cache.db"; }
+    // Where the text of a damaged file would make a database of its own.
+    std::string planted() const { return home.documents() + "/planted.db"; }
 
     // The history of one partner and the address book, as the client wrote them.
     void fill()
@@ -163,6 +172,33 @@ protected:
         ASSERT_TRUE(file.good());
     }
 
+    // Makes a cell of an interior page of a table name `child` in place of
+    // the page it named, whose rows are then lost.
+    void renameChild(int page, int cell, int child)
+    {
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        std::string bytes(static_cast<std::size_t>(size), '\0');
+        file.seekg(std::streamoff(page - 1) * size);
+        file.read(bytes.data(), size);
+        auto at = [&](std::size_t offset, int length) {
+            unsigned value = 0;
+            for (int i = 0; i < length; ++i)
+                value = value << 8 | static_cast<unsigned char>(bytes.at(offset + i));
+            return value;
+        };
+        ASSERT_EQ(at(0, 1), 0x05u) << "an interior page of a table";
+        ASSERT_GT(at(3, 2), unsigned(cell));
+        const unsigned named = at(at(12 + 2 * cell, 2), 4);
+        lostContacts
+            = toolInt(db(), "SELECT ncell FROM dbstat WHERE pagetype='leaf' AND pageno=" + std::to_string(named) + ";");
+        ASSERT_GT(lostContacts, 0);
+        const char pointer[] = { char(child >> 24), char(child >> 16), char(child >> 8), char(child) };
+        file.seekp(std::streamoff(page - 1) * size + at(12 + 2 * cell, 2));
+        file.write(pointer, 4);
+        ASSERT_TRUE(file.good());
+    }
+
     void zeroRootPages(const std::string& where)
     {
         std::istringstream pages(sqliteTool(db(), "SELECT rootpage FROM sqlite_master WHERE " + where + ";"));
@@ -192,6 +228,27 @@ protected:
         }
         case Damage::EveryTablePageZeroed:
             return zeroRootPages("type='table' AND name<>'tb_info'");
+        case Damage::VersionAndMessagePagesZeroed:
+            damage(Damage::VersionPageZeroed);
+            return damage(Damage::MessagePagesZeroed);
+        case Damage::VersionTableMissing:
+            sqliteTool(db(), "DROP TABLE tb_info; VACUUM;");
+            return damage(Damage::MessagePagesZeroed);
+        case Damage::ContactChildNamedTwice:
+        case Damage::ContactPageNamesItself: {
+            const int root = toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='tb_contact';");
+            const int first = toolInt(db(), "SELECT pageno FROM dbstat WHERE name='tb_contact' AND path='/000/';");
+            ASSERT_GT(first, 0);
+            renameChild(root, 1, kind == Damage::ContactChildNamedTwice ? first : root);
+            return damage(Damage::MessagePagesZeroed);
+        }
+        case Damage::SchemaEntryGoesOn:
+            sqliteTool(db(),
+                "CREATE TABLE tb_planted (a); INSERT INTO tb_planted VALUES (1); PRAGMA writable_schema=ON; "
+                "UPDATE sqlite_master SET sql='CREATE TABLE tb_planted (a); ATTACH ''"
+                    + planted() + "'' AS p; CREATE TABLE p.x (a);' WHERE name='tb_planted';");
+            ASSERT_EQ(toolInt(db(), "SELECT count(*) FROM tb_planted;"), 1);
+            return damage(Damage::MessagePagesZeroed);
         case Damage::Truncated:
             ASSERT_EQ(::truncate(db().c_str(), static_cast<off_t>(*FileUtil::fileSize(db()) / 2)), 0);
             return;
@@ -251,7 +308,6 @@ protected:
 TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAside)
 {
     enum class Outcome {
-        KeptInPlace, // the file stays, and nothing that read before is lost
         Copied, // what reads is copied into a fresh file, and the file kept whole beside it
         MovedAside, // the file is kept whole beside a fresh one
         LeftAsItIs, // it could be moved nowhere: not a byte of it changes
@@ -270,15 +326,22 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
     const char* kept = "kept in place, since what still reads cannot be copied into a fresh one (";
     const char* copied = "what still reads is copied into a fresh one; moved aside to ";
     const char* moved = "moved aside to ";
+    const char* noVersions = "its versions do not read, so no copy of it would be kept; moved aside to ";
     const Case cases[] = {
-        // Only the page of the versions is gone: everything else reads, and the
-        // stores go on over it, run after run, without the versions.
-        { "version page zeroed", Damage::VersionPageZeroed, Folder::Writable, Outcome::KeptInPlace, kMessages,
-            kContacts, 1, "the version message_version cannot be read (database disk image is malformed)" },
-        { "version page zeroed, read-only folder", Damage::VersionPageZeroed, Folder::ReadOnly, Outcome::KeptInPlace,
+        // Without the versions no copy can be trusted, and a file kept as it
+        // is refuses new messages for good once a message page goes too: an
+        // empty store takes its place, where one can be written.
+        { "version page zeroed", Damage::VersionPageZeroed, Folder::Writable, Outcome::MovedAside, 0, 0, 1,
+            noVersions },
+        { "version page zeroed, read-only folder", Damage::VersionPageZeroed, Folder::ReadOnly, Outcome::LeftAsItIs,
             kMessages, kContacts, 0, kept },
-        { "version page zeroed, full disk", Damage::VersionPageZeroed, Folder::Full, Outcome::KeptInPlace, kMessages,
+        { "version page zeroed, full disk", Damage::VersionPageZeroed, Folder::Full, Outcome::LeftAsItIs, kMessages,
             kContacts, 0, "the version contacts_version cannot be read" },
+        { "version and message pages zeroed", Damage::VersionAndMessagePagesZeroed, Folder::Writable,
+            Outcome::MovedAside, 0, 0, 1, noVersions },
+        // Nothing is written into the file before it is judged.
+        { "versions missing, message pages zeroed", Damage::VersionTableMissing, Folder::Writable, Outcome::MovedAside,
+            0, 0, 1, noVersions },
         // The history is unreadable, the address book is not: the book is
         // copied into a fresh file, which takes the messages arriving later.
         { "message pages zeroed", Damage::MessagePagesZeroed, Folder::Writable, Outcome::Copied, 0, kContacts, 1,
@@ -291,6 +354,15 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         // A page amid the address book: the rows on both sides of it are copied.
         { "address-book page zeroed", Damage::ContactPageZeroed, Folder::Writable, Outcome::Copied, kMessages,
             kContactsLeft, 1, "row(s) of tb_contact copied" },
+        // A page named twice gives its rows twice: copied once, and the copy
+        // goes on past the page no longer named.
+        { "address-book page named twice", Damage::ContactChildNamedTwice, Folder::Writable, Outcome::Copied, 0,
+            kContactsLeft, 1, "row(s) of tb_contact read twice, copied once" },
+        { "address-book page names itself", Damage::ContactPageNamesItself, Folder::Writable, Outcome::Copied, 0,
+            kContactsLeft, 1, "row(s) of tb_contact read twice, copied once" },
+        // The file's own text makes no more than the table it names, or nothing.
+        { "a table's entry goes on", Damage::SchemaEntryGoesOn, Folder::Writable, Outcome::Copied, 0, kContacts, 1,
+            "its table tb_planted is left behind" },
         // Nothing of the person's reads any more, or SQLite reads nothing at all.
         { "every table's page zeroed", Damage::EveryTablePageZeroed, Folder::Writable, Outcome::MovedAside, 0, 0, 1,
             moved },
@@ -328,17 +400,8 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         const auto aside = setAside();
         // No half-made copy is left behind.
         EXPECT_FALSE(FileUtil::exists(db() + ".fresh"));
+        EXPECT_FALSE(FileUtil::exists(planted()));
         switch (c.outcome) {
-        case Outcome::KeptInPlace:
-            EXPECT_TRUE(aside.empty());
-            // Whatever read before the run still reads: no table was dropped.
-            if (c.damage != Damage::MessagePagesZeroed) {
-                EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message WHERE target_uid=7;"), kMessages);
-            }
-            EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_contact;"), kContacts);
-            EXPECT_EQ(sqliteTool(db(), "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name;"),
-                "sqlite_sequence\ntb_contact\ntb_contact_group\ntb_info\ntb_issues\ntb_message\ntb_message_contact\n");
-            break;
         case Outcome::Copied:
             if (aside.size() != 1) {
                 ADD_FAILURE() << aside.size() << " files set aside";
@@ -347,7 +410,8 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             // Every table, the versions, every row that read (on both sides
             // of a page that did not), and the message that arrived in the run.
             EXPECT_EQ(sqliteTool(db(), "SELECT name FROM sqlite_master ORDER BY name;"),
-                sqliteTool(home.documents() + "/" + aside.at(0), "SELECT name FROM sqlite_master ORDER BY name;"));
+                sqliteTool(home.documents() + "/" + aside.at(0),
+                    "SELECT name FROM sqlite_master WHERE name<>'tb_planted' ORDER BY name;"));
             EXPECT_EQ(sqliteTool(db(), "SELECT key, value FROM tb_info ORDER BY key;"),
                 "contacts_version|1.2.0\nmessage_version|1.0.3\n");
             EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_contact;"), contacts);
@@ -376,16 +440,14 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
 
         // The next run, with room to write, keeps what the first one kept; a
         // file that could not be moved aside or copied is then.
-        const bool bookReads = c.damage == Damage::VersionPageZeroed || c.damage == Damage::MessagePagesZeroed;
+        const bool bookCopied = c.outcome == Outcome::Copied || c.damage == Damage::MessagePagesZeroed;
         const ClientRun again = runClient();
-        EXPECT_EQ(again.contacts, c.contacts == kContactsLeft ? contacts : bookReads ? kContacts : 0);
+        EXPECT_EQ(again.contacts, c.outcome == Outcome::Copied ? contacts : bookCopied ? kContacts : 0);
         EXPECT_EQ(again.arrivedLater, 1) << "the store takes messages again";
-        EXPECT_EQ(setAside().size(), c.outcome == Outcome::KeptInPlace ? 0u : 1u);
-        if (c.outcome != Outcome::KeptInPlace) {
-            // The fresh file is a store at the current versions.
-            EXPECT_EQ(sqliteTool(db(), "SELECT key, value FROM tb_info ORDER BY key;"),
-                "contacts_version|1.2.0\nmessage_version|1.0.3\n");
-        }
+        EXPECT_EQ(setAside().size(), 1u);
+        // The fresh file is a store at the current versions.
+        EXPECT_EQ(sqliteTool(db(), "SELECT key, value FROM tb_info ORDER BY key;"),
+            "contacts_version|1.2.0\nmessage_version|1.0.3\n");
     }
 }
 
