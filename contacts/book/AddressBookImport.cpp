@@ -27,6 +27,50 @@ namespace {
         return count;
     }
 
+    // What the store writes, on pages of 4,096 bytes: a person's row holds
+    // its texts and its group's id, with a header, its numbers and its place
+    // on the page; a row past what a page holds goes on to pages of its own,
+    // each filled but the last. Each person is also an entry, with its group's
+    // id, in the key's index and in the index by account and group; index
+    // pages written out of order are counted half again as large, as they
+    // fill to some two thirds.
+    constexpr std::size_t kStorePageBytes = 4096;
+    constexpr std::size_t kLargestRowOnItsPage = 4061;
+    constexpr std::size_t kRowOverhead = 50;
+    constexpr std::size_t kIndexEntryOverhead = 24;
+    constexpr std::size_t kIndexesPerPerson = 2;
+
+    std::size_t indexEntryBytes(std::size_t groupIdBytes) { return (groupIdBytes + kIndexEntryOverhead) * 3 / 2; }
+
+    // A person's row without its group's id, which it takes from its group
+    // (see groupCopyStoreBytes): the pages of a long row are counted for the
+    // longest id it could take.
+    std::size_t rowStoreBytes(const core::ContactInfo& contact)
+    {
+        std::size_t texts = 0;
+        for (const std::string* text : { &contact.name, &contact.firstC, &contact.pinyin, &contact.remarks,
+                 &contact.thumbAvatar, &contact.avatar, &contact.phone, &contact.ctdUrl })
+            texts += text->size();
+        const std::size_t longest = texts + kLongestGroupTextBytes + kRowOverhead;
+        if (longest <= kLargestRowOnItsPage)
+            return texts + kRowOverhead;
+        // Pages of their own hold 4,092 bytes each, and some 500 stay on the page.
+        return (longest / (kStorePageBytes - 4) + 1) * kStorePageBytes + 512;
+    }
+
+    // What each person of a group adds to its row and index entries for its
+    // group's id.
+    std::size_t groupCopyStoreBytes(std::size_t groupIdBytes)
+    {
+        return groupIdBytes + kIndexesPerPerson * indexEntryBytes(groupIdBytes);
+    }
+
+    // A group's row, with its id and name, and its key's index entry.
+    std::size_t groupStoreBytes(const core::GroupInfo& group)
+    {
+        return group.uid.size() + group.name.size() + kRowOverhead + indexEntryBytes(group.uid.size());
+    }
+
     // The heap bytes of a text beyond the room a std::string keeps inside.
     std::size_t textBytes(const std::string& text)
     {
@@ -50,9 +94,10 @@ namespace {
         return bytes;
     }
 
-    // What the records of a book hold so far, against the most they may:
-    // a short reply can describe records many times its size, each person
-    // carrying copies of its group's id and name.
+    // What the records of a book hold so far, or what the store would write
+    // for them, against the most they may: a short reply can describe
+    // records many times its size, each person carrying copies of its
+    // group's id and name.
     class RecordBudget {
     public:
         explicit RecordBudget(std::size_t largest)
@@ -92,15 +137,38 @@ namespace {
     // A group's id or name no longer than one can be.
     bool isGroupText(const platform::Value& text)
     {
-        return !text.isString() || characterCount(*text.asString()) <= kLongestGroupText;
+        return !text.isString() || text.asString()->size() <= kLongestGroupTextBytes;
     }
+
+    // The budgets a book is read within: its records in memory and what the
+    // store would write for them.
+    struct Budgets {
+        RecordBudget records;
+        RecordBudget store;
+
+        Budgets(std::size_t largestRecords, std::size_t largestStore)
+            : records(largestRecords)
+            , store(largestStore)
+        {
+        }
+        bool takePerson(const core::ContactInfo& contact)
+        {
+            return records.take(recordBytes(contact)) && store.take(rowStoreBytes(contact));
+        }
+        void givePerson(const core::ContactInfo& contact)
+        {
+            records.give(recordBytes(contact));
+            store.give(rowStoreBytes(contact));
+        }
+        bool exceeded() const { return records.exceeded() || store.exceeded(); }
+    };
 
     // The groups read, each with its people: the whole book; nothing when a
     // group is not one, or (with *tooLarge set) when a group's id or name is
     // longer than one can be or the records with their copies of them would
     // hold more than the budget.
     std::optional<AddressBook> bookOf(
-        const platform::Array& groups, std::vector<core::ContactList> people, RecordBudget& budget, bool* tooLarge)
+        const platform::Array& groups, std::vector<core::ContactList> people, Budgets& budgets, bool* tooLarge)
     {
         people.resize(groups.size());
         for (const platform::Value& entry : groups) {
@@ -121,9 +189,13 @@ namespace {
             group->uid = *entry["groupId"].asString();
             // Counted before a copy is made.
             const std::size_t copies = copyBytes(group->uid) + copyBytes(group->name);
-            if (!budget.take(sizeof(core::GroupInfo) + kSharedCountBytes + kBlockOverhead
+            const std::size_t stored = groupCopyStoreBytes(group->uid.size());
+            const std::size_t count = people[i].size();
+            if (!budgets.records.take(sizeof(core::GroupInfo) + kSharedCountBytes + kBlockOverhead
                     + sizeof(std::shared_ptr<core::GroupInfo>) + copies)
-                || (copies && people[i].size() > SIZE_MAX / copies) || !budget.take(people[i].size() * copies)) {
+                || (copies && count > SIZE_MAX / copies) || !budgets.records.take(count * copies)
+                || !budgets.store.take(groupStoreBytes(*group)) || count > SIZE_MAX / stored
+                || !budgets.store.take(count * stored)) {
                 *tooLarge = true;
                 return std::nullopt;
             }
@@ -139,22 +211,24 @@ namespace {
         return book;
     }
 
-    platform::Error tooLargeError(std::size_t largestRecords)
+    platform::Error tooLargeError(std::size_t largestRecords, std::size_t largestStore)
     {
         return platform::Error::withDescription(platform::kCocoaErrorDomain, platform::PlatformJson::kValueTooLargeCode,
             "The address book's records would take more than " + std::to_string(largestRecords)
+                + " bytes, or the store more than " + std::to_string(largestStore)
                 + " bytes, or a group's id or name is longer than any group's");
     }
 } // namespace
 
-std::optional<AddressBook> importAddressBook(const platform::Value& reply, std::size_t largestRecords)
+std::optional<AddressBook> importAddressBook(
+    const platform::Value& reply, std::size_t largestRecords, std::size_t largestStore)
 {
     const platform::Array* groups = reply.asArray();
     if (!groups)
         return std::nullopt;
-    RecordBudget budget(largestRecords);
+    Budgets budgets(largestRecords, largestStore);
     std::vector<core::ContactList> people(groups->size());
-    if (!budget.take(groups->size() * sizeof(core::ContactList)))
+    if (!budgets.records.take(groups->size() * sizeof(core::ContactList)))
         return std::nullopt;
     for (std::size_t i = 0; i < groups->size(); ++i) {
         if (const platform::Array* items = (*groups)[i]["items"].asArray()) {
@@ -162,26 +236,26 @@ std::optional<AddressBook> importAddressBook(const platform::Value& reply, std::
                 auto contact = contactOf(item);
                 if (!contact)
                     continue;
-                if (!budget.take(recordBytes(*contact)))
+                if (!budgets.takePerson(*contact))
                     return std::nullopt;
                 people[i].push_back(std::move(contact));
             }
         }
     }
     bool tooLarge = false;
-    return bookOf(*groups, std::move(people), budget, &tooLarge);
+    return bookOf(*groups, std::move(people), budgets, &tooLarge);
 }
 
-std::optional<AddressBook> importAddressBook(
-    std::string_view text, platform::Error* error, std::size_t largestOutline, std::size_t largestRecords)
+std::optional<AddressBook> importAddressBook(std::string_view text, platform::Error* error, std::size_t largestOutline,
+    std::size_t largestRecords, std::size_t largestStore)
 {
     std::vector<core::ContactList> people;
-    RecordBudget budget(largestRecords);
+    Budgets budgets(largestRecords, largestStore);
     platform::PlatformJson::ReadLimits limits;
     limits.largestValue = largestOutline;
     // The people: elements of the "items" array of a group in the top array.
     limits.partDepth = 3;
-    limits.takePart = [&people, &budget](std::size_t group, std::string_view arrayKey, platform::Value&& item) {
+    limits.takePart = [&people, &budgets](std::size_t group, std::string_view arrayKey, platform::Value&& item) {
         if (arrayKey != "items")
             return true;
         core::ORBReplyParser::booleansAsNumbers(item);
@@ -189,27 +263,27 @@ std::optional<AddressBook> importAddressBook(
         if (!contact)
             return true;
         if (people.size() <= group) {
-            if (!budget.take((group + 1 - people.size()) * sizeof(core::ContactList)))
+            if (!budgets.records.take((group + 1 - people.size()) * sizeof(core::ContactList)))
                 return false;
             people.resize(group + 1);
         }
-        if (!budget.take(recordBytes(*contact)))
+        if (!budgets.takePerson(*contact))
             return false;
         people[group].push_back(std::move(contact));
         return true;
     };
     // A group's list given twice is the last one given, as any repeated key.
-    limits.partsBegin = [&people, &budget](std::size_t group, std::string_view arrayKey) {
+    limits.partsBegin = [&people, &budgets](std::size_t group, std::string_view arrayKey) {
         if (arrayKey != "items" || group >= people.size())
             return;
         for (const auto& contact : people[group])
-            budget.give(recordBytes(*contact));
+            budgets.givePerson(*contact);
         core::ContactList().swap(people[group]);
     };
     auto outline = platform::PlatformJson::read(text, limits, error);
     if (!outline) {
-        if (budget.exceeded())
-            platform::setError(error, tooLargeError(largestRecords));
+        if (budgets.exceeded())
+            platform::setError(error, tooLargeError(largestRecords, largestStore));
         return std::nullopt;
     }
     core::ORBReplyParser::booleansAsNumbers(*outline);
@@ -217,9 +291,9 @@ std::optional<AddressBook> importAddressBook(
     if (!groups)
         return std::nullopt;
     bool tooLarge = false;
-    auto book = bookOf(*groups, std::move(people), budget, &tooLarge);
+    auto book = bookOf(*groups, std::move(people), budgets, &tooLarge);
     if (tooLarge)
-        platform::setError(error, tooLargeError(largestRecords));
+        platform::setError(error, tooLargeError(largestRecords, largestStore));
     return book;
 }
 

@@ -179,12 +179,13 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
                 + R"(,"linkManName":"赵敏","thumbAvatar":"","orgUserPic":"","linkManType":1},)";
         return list;
     };
-    // A group's id and name of the most characters one may have, each of
-    // four bytes.
+    // A group's id and name of the most bytes one may have, in characters
+    // of four bytes; and one of a byte more, in fewer characters.
     std::string longest;
-    for (std::size_t i = 0; i < contacts::kLongestGroupText; ++i)
+    for (std::size_t i = 0; i < contacts::kLongestGroupTextBytes / 4; ++i)
         longest += "\U00020000";
     const std::string longestGroup = R"([{"groupId":")" + longest + R"(","groupName":")" + longest + R"(","items":[)";
+    const std::string tooLong = "C" + longest;
     struct Case {
         const char* name;
         ScriptedReply reply;
@@ -230,6 +231,26 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
             ScriptedReply::custom(200, compressedWithPadding(longestGroup + people(2) + R"({}]}])", 0, "", false),
                 "application/octet-stream"),
             nullptr, { longest + ":2" } },
+        { "a group's id a byte longer than the longest",
+            ScriptedReply::custom(200,
+                compressedWithPadding(
+                    R"([{"groupId":")" + tooLong + R"(","groupName":"同事","items":[)" + people(2) + R"({}]}])", 0, "",
+                    false),
+                "application/octet-stream"),
+            contacts::kAddressBookTooLargeText, {} },
+        { "a group's name a byte longer than the longest",
+            ScriptedReply::custom(200,
+                compressedWithPadding(
+                    R"([{"groupId":"COM001","groupName":")" + tooLong + R"(","items":[)" + people(2) + R"({}]}])", 0,
+                    "", false),
+                "application/octet-stream"),
+            contacts::kAddressBookTooLargeText, {} },
+        // Within the records' memory, but each person's row and index
+        // entries carry the id: more than the store may write for a book.
+        { "a group's id and name at their longest for 130,000 people",
+            ScriptedReply::custom(200, compressedWithPadding(longestGroup + people(130000) + R"({}]}])", 0, "", false),
+                "application/octet-stream"),
+            contacts::kAddressBookTooLargeText, {} },
         { "a group's id and name at their longest for 200,000 people",
             ScriptedReply::custom(200,
                 compressedWithRepeats(longestGroup, person, 200000 * person.size(), R"({}]}])", false),
@@ -250,6 +271,7 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
         const std::size_t failures = notified(ContactsViewController::kFailedRefreshContacts);
         const std::size_t completions = notified(ContactsViewController::kCompletedRefreshContacts);
         harness().advance(0.05);
+        const auto storedBefore = storedGroups();
         const double before = testsupport::residentMegabytes();
         testsupport::resetPeakResident();
         book()->btnRefreshTouchUpInside(nullptr);
@@ -266,6 +288,7 @@ TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
         if (c.failure) {
             EXPECT_EQ(notified(ContactsViewController::kFailedRefreshContacts), failures + 1);
             EXPECT_EQ(harness().overlayText(), c.failure);
+            EXPECT_EQ(storedGroups(), storedBefore);
         } else {
             EXPECT_EQ(notified(ContactsViewController::kCompletedRefreshContacts), completions + 1);
             EXPECT_EQ(storedGroups(), c.stored);
