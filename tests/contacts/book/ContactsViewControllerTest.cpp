@@ -516,6 +516,25 @@ TEST_F(ContactsScreen, AFreshStoreInPlaceOfADamagedOneFetchesTheBookAgain)
     EXPECT_EQ(store.getGroups().value_or(core::GroupList {}).size(), screen->listGroup().size());
 }
 
+// A book of no group is a book: kept, it is not fetched again each time the
+// screen is made (every start, sign-in and change of role), each time with
+// its notice over the screen and the touches held back.
+TEST_F(ContactsScreen, AKeptBookOfNoGroupIsNotFetchedAgainWhenTheScreenIsMade)
+{
+    harness().server()->script().forCommand(ORBEndpoints::Cmd::kAddressBook, compressedBook("[]"));
+    auto screen = openBook();
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 1; }));
+    ASSERT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 1u);
+    EXPECT_TRUE(screen->listGroup().empty());
+    auto again = ContactsViewController::create();
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    EXPECT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 1u);
+    EXPECT_EQ(harness().notifications().count(ContactsViewController::kCompletedRefreshContacts), 1u);
+    EXPECT_FALSE(again->isRefresh());
+}
+
 // A book of more groups than the strip can hold: the strip shows the first
 // it can (the colleagues first, as ever) without holding the window, and the
 // next book clears it in one pass. Each tab built from its file on the main
