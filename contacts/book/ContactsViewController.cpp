@@ -17,8 +17,9 @@
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "platform/services/UrlOpener.h"
-#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/Keyboard.h"
+#include "platform/uikit/ModalStack.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
@@ -538,6 +539,14 @@ void ContactsViewController::textFieldDidBeginEditing(UITextField*)
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(true, true);
     createSearchTableView();
+    // The search takes the whole screen, with no way back on it but the
+    // return key: back ends it as that key does, as it closes a menu over
+    // the screen.
+    platform::ModalStack::showMenu(
+        searchTableView_, weakCallback<ContactsViewController>([](ContactsViewController& screen) {
+            if (screen.txtSearch_->isFirstResponder())
+                screen.textFieldShouldReturn(screen.txtSearch_.get());
+        }));
     // Without the navigation bar the view starts under the status bar: the
     // search bar goes below it, over the tab strip and the refresh button.
     double top = StatusBarBacking::cover(*view(), searchBar_->backgroundColor());
@@ -555,6 +564,8 @@ void ContactsViewController::textFieldDidBeginEditing(UITextField*)
 
 void ContactsViewController::textFieldDidEndEditing(UITextField*)
 {
+    if (searchTableView_)
+        platform::ModalStack::menuClosed(searchTableView_.get());
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(false, true);
     StatusBarBacking::uncover(*view());

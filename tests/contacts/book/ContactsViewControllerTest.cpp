@@ -12,6 +12,7 @@
 #include "core/store/BaseFactory.h"
 #include "messaging/chat/MessageViewController.h"
 #include "platform/graphics/Text.h"
+#include "platform/host/KeyboardInput.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UILabel.h"
@@ -361,6 +362,20 @@ TEST_F(ContactsScreen, SearchFindsByPinyinAndPhoneAcrossGroups)
     EXPECT_DOUBLE_EQ(inWindow(bar).minY(), inWindow(std::static_pointer_cast<UIView>(navigationBar)).maxY())
         << "back under the navigation bar";
     EXPECT_LT(inWindow(bar).width(), window->bounds().width()) << "beside the refresh button again";
+
+    // Back (Escape on the desktop) ends the search as the return key does,
+    // the screen staying.
+    ASSERT_TRUE(harness().tap(field));
+    settle(harness(), 0.5);
+    ASSERT_TRUE(harness().type(field, "zh w"));
+    ASSERT_EQ(results->alpha(), 1.0);
+    EXPECT_TRUE(platform::host::performBackSwipe());
+    settle(harness(), 0.5);
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_FALSE(harness().visibleNavigationController()->isNavigationBarHidden());
+    EXPECT_EQ(results->alpha(), 0.0);
+    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(harness().topScreen(), screen);
 }
 
 // A row with the name, type and phone of an earlier one is one person
