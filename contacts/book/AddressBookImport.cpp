@@ -27,48 +27,58 @@ namespace {
         return count;
     }
 
-    // What the store writes, on pages of 4,096 bytes: a person's row holds
-    // its texts and its group's id, with a header, its numbers and its place
-    // on the page; a row past what a page holds goes on to pages of its own,
-    // each filled but the last. Each person is also an entry, with its group's
-    // id, in the key's index and in the index by account and group; index
-    // pages written out of order are counted half again as large, as they
-    // fill to some two thirds.
+    // What the store writes for a book, on pages of 4,096 bytes. A row
+    // takes its share of a page of rows like it, each with its place on the
+    // page; a row longer than a page keeps a part on it and goes on to pages
+    // of its own. Each person's row holds its texts and its group's id; each
+    // person is also an entry, with the id, in the key's index and in the
+    // index by account and group, whose pages, written out of the index's
+    // order, fill to some two thirds.
     constexpr std::size_t kStorePageBytes = 4096;
-    constexpr std::size_t kLargestRowOnItsPage = 4061;
-    constexpr std::size_t kRowOverhead = 50;
+    // What a page keeps of a row, at most and at least, when the row goes on.
+    constexpr std::size_t kLargestRowOnItsPage = kStorePageBytes - 35;
+    constexpr std::size_t kLeastOfARowOnItsPage = (kStorePageBytes - 12) * 32 / 255 - 23;
+    // A row's header, its numbers and its lengths; a cell's lengths and place.
+    constexpr std::size_t kRowOverhead = 40;
+    constexpr std::size_t kCellOverhead = 12;
     constexpr std::size_t kIndexEntryOverhead = 24;
     constexpr std::size_t kIndexesPerPerson = 2;
 
+    // The bytes of a page a cell takes, with as many as fit on it.
+    std::size_t pageShare(std::size_t cell)
+    {
+        const std::size_t perPage = std::max<std::size_t>(1, (kStorePageBytes - 8) / (cell + 2));
+        return (kStorePageBytes + perPage - 1) / perPage;
+    }
+
+    std::size_t rowStoreBytes(std::size_t texts)
+    {
+        const std::size_t row = texts + kRowOverhead;
+        if (row <= kLargestRowOnItsPage)
+            return pageShare(row + kCellOverhead);
+        std::size_t kept = kLeastOfARowOnItsPage + (row - kLeastOfARowOnItsPage) % (kStorePageBytes - 4);
+        if (kept > kLargestRowOnItsPage)
+            kept = kLeastOfARowOnItsPage;
+        const std::size_t pagesOfItsOwn = (row - kept + kStorePageBytes - 5) / (kStorePageBytes - 4);
+        return pageShare(kept + 4 + kCellOverhead) + pagesOfItsOwn * kStorePageBytes;
+    }
+
     std::size_t indexEntryBytes(std::size_t groupIdBytes) { return (groupIdBytes + kIndexEntryOverhead) * 3 / 2; }
 
-    // A person's row without its group's id, which it takes from its group
-    // (see groupCopyStoreBytes): the pages of a long row are counted for the
-    // longest id it could take.
-    std::size_t rowStoreBytes(const core::ContactInfo& contact)
+    // A person's row and index entries, stored under a group's id.
+    std::size_t personStoreBytes(const core::ContactInfo& contact, std::size_t groupIdBytes)
     {
-        std::size_t texts = 0;
+        std::size_t texts = groupIdBytes;
         for (const std::string* text : { &contact.name, &contact.firstC, &contact.pinyin, &contact.remarks,
                  &contact.thumbAvatar, &contact.avatar, &contact.phone, &contact.ctdUrl })
             texts += text->size();
-        const std::size_t longest = texts + kLongestGroupTextBytes + kRowOverhead;
-        if (longest <= kLargestRowOnItsPage)
-            return texts + kRowOverhead;
-        // Pages of their own hold 4,092 bytes each, and some 500 stay on the page.
-        return (longest / (kStorePageBytes - 4) + 1) * kStorePageBytes + 512;
-    }
-
-    // What each person of a group adds to its row and index entries for its
-    // group's id.
-    std::size_t groupCopyStoreBytes(std::size_t groupIdBytes)
-    {
-        return groupIdBytes + kIndexesPerPerson * indexEntryBytes(groupIdBytes);
+        return rowStoreBytes(texts) + kIndexesPerPerson * indexEntryBytes(groupIdBytes);
     }
 
     // A group's row, with its id and name, and its key's index entry.
     std::size_t groupStoreBytes(const core::GroupInfo& group)
     {
-        return group.uid.size() + group.name.size() + kRowOverhead + indexEntryBytes(group.uid.size());
+        return rowStoreBytes(group.uid.size() + group.name.size()) + indexEntryBytes(group.uid.size());
     }
 
     // The heap bytes of a text beyond the room a std::string keeps inside.
@@ -140,35 +150,13 @@ namespace {
         return !text.isString() || text.asString()->size() <= kLongestGroupTextBytes;
     }
 
-    // The budgets a book is read within: its records in memory and what the
-    // store would write for them.
-    struct Budgets {
-        RecordBudget records;
-        RecordBudget store;
-
-        Budgets(std::size_t largestRecords, std::size_t largestStore)
-            : records(largestRecords)
-            , store(largestStore)
-        {
-        }
-        bool takePerson(const core::ContactInfo& contact)
-        {
-            return records.take(recordBytes(contact)) && store.take(rowStoreBytes(contact));
-        }
-        void givePerson(const core::ContactInfo& contact)
-        {
-            records.give(recordBytes(contact));
-            store.give(rowStoreBytes(contact));
-        }
-        bool exceeded() const { return records.exceeded() || store.exceeded(); }
-    };
-
     // The groups read, each with its people: the whole book; nothing when a
     // group is not one, or (with *tooLarge set) when a group's id or name is
-    // longer than one can be or the records with their copies of them would
-    // hold more than the budget.
-    std::optional<AddressBook> bookOf(
-        const platform::Array& groups, std::vector<core::ContactList> people, Budgets& budgets, bool* tooLarge)
+    // longer than one can be, the records with their copies of them would
+    // hold more than the budget or the store would write more than
+    // `largestStore` bytes for them.
+    std::optional<AddressBook> bookOf(const platform::Array& groups, std::vector<core::ContactList> people,
+        RecordBudget& budget, std::size_t largestStore, bool* tooLarge)
     {
         people.resize(groups.size());
         for (const platform::Value& entry : groups) {
@@ -179,6 +167,7 @@ namespace {
         }
         AddressBook book;
         book.groups.reserve(groups.size());
+        RecordBudget store(largestStore);
         for (std::size_t i = 0; i < groups.size(); ++i) {
             const platform::Value& entry = groups[i];
             if (!isGroupText(entry["groupId"]) || !isGroupText(entry["groupName"])) {
@@ -189,15 +178,18 @@ namespace {
             group->uid = *entry["groupId"].asString();
             // Counted before a copy is made.
             const std::size_t copies = copyBytes(group->uid) + copyBytes(group->name);
-            const std::size_t stored = groupCopyStoreBytes(group->uid.size());
-            const std::size_t count = people[i].size();
-            if (!budgets.records.take(sizeof(core::GroupInfo) + kSharedCountBytes + kBlockOverhead
+            if (!budget.take(sizeof(core::GroupInfo) + kSharedCountBytes + kBlockOverhead
                     + sizeof(std::shared_ptr<core::GroupInfo>) + copies)
-                || (copies && count > SIZE_MAX / copies) || !budgets.records.take(count * copies)
-                || !budgets.store.take(groupStoreBytes(*group)) || count > SIZE_MAX / stored
-                || !budgets.store.take(count * stored)) {
+                || (copies && people[i].size() > SIZE_MAX / copies) || !budget.take(people[i].size() * copies)
+                || !store.take(groupStoreBytes(*group))) {
                 *tooLarge = true;
                 return std::nullopt;
+            }
+            for (const auto& contact : people[i]) {
+                if (!store.take(personStoreBytes(*contact, group->uid.size()))) {
+                    *tooLarge = true;
+                    return std::nullopt;
+                }
             }
             book.groups.push_back(std::move(group));
         }
@@ -226,9 +218,9 @@ std::optional<AddressBook> importAddressBook(
     const platform::Array* groups = reply.asArray();
     if (!groups)
         return std::nullopt;
-    Budgets budgets(largestRecords, largestStore);
+    RecordBudget budget(largestRecords);
     std::vector<core::ContactList> people(groups->size());
-    if (!budgets.records.take(groups->size() * sizeof(core::ContactList)))
+    if (!budget.take(groups->size() * sizeof(core::ContactList)))
         return std::nullopt;
     for (std::size_t i = 0; i < groups->size(); ++i) {
         if (const platform::Array* items = (*groups)[i]["items"].asArray()) {
@@ -236,26 +228,26 @@ std::optional<AddressBook> importAddressBook(
                 auto contact = contactOf(item);
                 if (!contact)
                     continue;
-                if (!budgets.takePerson(*contact))
+                if (!budget.take(recordBytes(*contact)))
                     return std::nullopt;
                 people[i].push_back(std::move(contact));
             }
         }
     }
     bool tooLarge = false;
-    return bookOf(*groups, std::move(people), budgets, &tooLarge);
+    return bookOf(*groups, std::move(people), budget, largestStore, &tooLarge);
 }
 
 std::optional<AddressBook> importAddressBook(std::string_view text, platform::Error* error, std::size_t largestOutline,
     std::size_t largestRecords, std::size_t largestStore)
 {
     std::vector<core::ContactList> people;
-    Budgets budgets(largestRecords, largestStore);
+    RecordBudget budget(largestRecords);
     platform::PlatformJson::ReadLimits limits;
     limits.largestValue = largestOutline;
     // The people: elements of the "items" array of a group in the top array.
     limits.partDepth = 3;
-    limits.takePart = [&people, &budgets](std::size_t group, std::string_view arrayKey, platform::Value&& item) {
+    limits.takePart = [&people, &budget](std::size_t group, std::string_view arrayKey, platform::Value&& item) {
         if (arrayKey != "items")
             return true;
         core::ORBReplyParser::booleansAsNumbers(item);
@@ -263,26 +255,26 @@ std::optional<AddressBook> importAddressBook(std::string_view text, platform::Er
         if (!contact)
             return true;
         if (people.size() <= group) {
-            if (!budgets.records.take((group + 1 - people.size()) * sizeof(core::ContactList)))
+            if (!budget.take((group + 1 - people.size()) * sizeof(core::ContactList)))
                 return false;
             people.resize(group + 1);
         }
-        if (!budgets.takePerson(*contact))
+        if (!budget.take(recordBytes(*contact)))
             return false;
         people[group].push_back(std::move(contact));
         return true;
     };
     // A group's list given twice is the last one given, as any repeated key.
-    limits.partsBegin = [&people, &budgets](std::size_t group, std::string_view arrayKey) {
+    limits.partsBegin = [&people, &budget](std::size_t group, std::string_view arrayKey) {
         if (arrayKey != "items" || group >= people.size())
             return;
         for (const auto& contact : people[group])
-            budgets.givePerson(*contact);
+            budget.give(recordBytes(*contact));
         core::ContactList().swap(people[group]);
     };
     auto outline = platform::PlatformJson::read(text, limits, error);
     if (!outline) {
-        if (budgets.exceeded())
+        if (budget.exceeded())
             platform::setError(error, tooLargeError(largestRecords, largestStore));
         return std::nullopt;
     }
@@ -291,7 +283,7 @@ std::optional<AddressBook> importAddressBook(std::string_view text, platform::Er
     if (!groups)
         return std::nullopt;
     bool tooLarge = false;
-    auto book = bookOf(*groups, std::move(people), budgets, &tooLarge);
+    auto book = bookOf(*groups, std::move(people), budget, largestStore, &tooLarge);
     if (tooLarge)
         platform::setError(error, tooLargeError(largestRecords, largestStore));
     return book;

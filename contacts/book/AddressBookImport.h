@@ -35,10 +35,12 @@ inline constexpr std::size_t kLongestGroupTextBytes = 256;
 inline constexpr std::size_t kLargestAddressBookRecords = std::size_t { 384 } << 20;
 
 // The most the store may be asked to write for one book, counted as the
-// bytes of the rows and index entries it writes for each person and group
-// and the pages a long row or a half-filled index page takes. The book at the
-// ceiling of its text (480,000 people) counts some 90 MB and fills 53 MB of
-// the file; the largest book taken fills less than the budget.
+// bytes of the rows and index entries it writes for each person and group,
+// with the share of a page each takes and the pages of a long row. The book
+// at the ceiling of its text (481,000 people) counts 90 MB and fills 43 MB of
+// the file (52 MB with an index by account and group); the largest the
+// client takes, 32,000 people each of 2,000 bytes of text (a row to a page),
+// fills 133 MB.
 inline constexpr std::size_t kLargestAddressBookStore = std::size_t { 128 } << 20;
 
 // Reads the inflated reply: an array of group objects, each with a text
