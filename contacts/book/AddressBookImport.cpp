@@ -27,6 +27,60 @@ namespace {
         return count;
     }
 
+    // What the store writes for a book, on pages of 4,096 bytes. A row
+    // takes its share of a page of rows like it, each with its place on the
+    // page; a row longer than a page keeps a part on it and goes on to pages
+    // of its own. Each person's row holds its texts and its group's id; each
+    // person is also an entry, with the id, in the key's index and in the
+    // index by account and group, whose pages, written out of the index's
+    // order, fill to some two thirds.
+    constexpr std::size_t kStorePageBytes = 4096;
+    // What a page keeps of a row, at most and at least, when the row goes on.
+    constexpr std::size_t kLargestRowOnItsPage = kStorePageBytes - 35;
+    constexpr std::size_t kLeastOfARowOnItsPage = (kStorePageBytes - 12) * 32 / 255 - 23;
+    // A row's header, its numbers and its lengths; a cell's lengths and place.
+    constexpr std::size_t kRowOverhead = 40;
+    constexpr std::size_t kCellOverhead = 12;
+    constexpr std::size_t kIndexEntryOverhead = 24;
+    constexpr std::size_t kIndexesPerPerson = 2;
+
+    // The bytes of a page a cell takes, with as many as fit on it.
+    std::size_t pageShare(std::size_t cell)
+    {
+        const std::size_t perPage = std::max<std::size_t>(1, (kStorePageBytes - 8) / (cell + 2));
+        return (kStorePageBytes + perPage - 1) / perPage;
+    }
+
+    std::size_t rowStoreBytes(std::size_t texts)
+    {
+        const std::size_t row = texts + kRowOverhead;
+        if (row <= kLargestRowOnItsPage)
+            return pageShare(row + kCellOverhead);
+        std::size_t kept = kLeastOfARowOnItsPage + (row - kLeastOfARowOnItsPage) % (kStorePageBytes - 4);
+        if (kept > kLargestRowOnItsPage)
+            kept = kLeastOfARowOnItsPage;
+        const std::size_t pagesOfItsOwn = (row - kept + kStorePageBytes - 5) / (kStorePageBytes - 4);
+        return pageShare(kept + 4 + kCellOverhead) + pagesOfItsOwn * kStorePageBytes;
+    }
+
+    std::size_t indexEntryBytes(std::size_t groupIdBytes) { return (groupIdBytes + kIndexEntryOverhead) * 3 / 2; }
+
+    // A person's row and index entries, stored under a group's id.
+    std::size_t personStoreBytes(const core::ContactInfo& contact, std::size_t groupIdBytes)
+    {
+        std::size_t texts = groupIdBytes;
+        for (const std::string* text : { &contact.name, &contact.firstC, &contact.pinyin, &contact.remarks,
+                 &contact.thumbAvatar, &contact.avatar, &contact.phone, &contact.ctdUrl })
+            texts += text->size();
+        return rowStoreBytes(texts) + kIndexesPerPerson * indexEntryBytes(groupIdBytes);
+    }
+
+    // A group's row, with its id and name, and its key's index entry.
+    std::size_t groupStoreBytes(const core::GroupInfo& group)
+    {
+        return rowStoreBytes(group.uid.size() + group.name.size()) + indexEntryBytes(group.uid.size());
+    }
+
     // The heap bytes of a text beyond the room a std::string keeps inside.
     std::size_t textBytes(const std::string& text)
     {
@@ -50,9 +104,10 @@ namespace {
         return bytes;
     }
 
-    // What the records of a book hold so far, against the most they may:
-    // a short reply can describe records many times its size, each person
-    // carrying copies of its group's id and name.
+    // What the records of a book hold so far, or what the store would write
+    // for them, against the most they may: a short reply can describe
+    // records many times its size, each person carrying copies of its
+    // group's id and name.
     class RecordBudget {
     public:
         explicit RecordBudget(std::size_t largest)
@@ -92,15 +147,16 @@ namespace {
     // A group's id or name no longer than one can be.
     bool isGroupText(const platform::Value& text)
     {
-        return !text.isString() || characterCount(*text.asString()) <= kLongestGroupText;
+        return !text.isString() || text.asString()->size() <= kLongestGroupTextBytes;
     }
 
     // The groups read, each with its people: the whole book; nothing when a
     // group is not one, or (with *tooLarge set) when a group's id or name is
-    // longer than one can be or the records with their copies of them would
-    // hold more than the budget.
-    std::optional<AddressBook> bookOf(
-        const platform::Array& groups, std::vector<core::ContactList> people, RecordBudget& budget, bool* tooLarge)
+    // longer than one can be, the records with their copies of them would
+    // hold more than the budget or the store would write more than
+    // `largestStore` bytes for them.
+    std::optional<AddressBook> bookOf(const platform::Array& groups, std::vector<core::ContactList> people,
+        RecordBudget& budget, std::size_t largestStore, bool* tooLarge)
     {
         people.resize(groups.size());
         for (const platform::Value& entry : groups) {
@@ -111,6 +167,7 @@ namespace {
         }
         AddressBook book;
         book.groups.reserve(groups.size());
+        RecordBudget store(largestStore);
         for (std::size_t i = 0; i < groups.size(); ++i) {
             const platform::Value& entry = groups[i];
             if (!isGroupText(entry["groupId"]) || !isGroupText(entry["groupName"])) {
@@ -123,9 +180,16 @@ namespace {
             const std::size_t copies = copyBytes(group->uid) + copyBytes(group->name);
             if (!budget.take(sizeof(core::GroupInfo) + kSharedCountBytes + kBlockOverhead
                     + sizeof(std::shared_ptr<core::GroupInfo>) + copies)
-                || (copies && people[i].size() > SIZE_MAX / copies) || !budget.take(people[i].size() * copies)) {
+                || (copies && people[i].size() > SIZE_MAX / copies) || !budget.take(people[i].size() * copies)
+                || !store.take(groupStoreBytes(*group))) {
                 *tooLarge = true;
                 return std::nullopt;
+            }
+            for (const auto& contact : people[i]) {
+                if (!store.take(personStoreBytes(*contact, group->uid.size()))) {
+                    *tooLarge = true;
+                    return std::nullopt;
+                }
             }
             book.groups.push_back(std::move(group));
         }
@@ -139,15 +203,17 @@ namespace {
         return book;
     }
 
-    platform::Error tooLargeError(std::size_t largestRecords)
+    platform::Error tooLargeError(std::size_t largestRecords, std::size_t largestStore)
     {
         return platform::Error::withDescription(platform::kCocoaErrorDomain, platform::PlatformJson::kValueTooLargeCode,
             "The address book's records would take more than " + std::to_string(largestRecords)
+                + " bytes, or the store more than " + std::to_string(largestStore)
                 + " bytes, or a group's id or name is longer than any group's");
     }
 } // namespace
 
-std::optional<AddressBook> importAddressBook(const platform::Value& reply, std::size_t largestRecords)
+std::optional<AddressBook> importAddressBook(
+    const platform::Value& reply, std::size_t largestRecords, std::size_t largestStore)
 {
     const platform::Array* groups = reply.asArray();
     if (!groups)
@@ -169,11 +235,11 @@ std::optional<AddressBook> importAddressBook(const platform::Value& reply, std::
         }
     }
     bool tooLarge = false;
-    return bookOf(*groups, std::move(people), budget, &tooLarge);
+    return bookOf(*groups, std::move(people), budget, largestStore, &tooLarge);
 }
 
-std::optional<AddressBook> importAddressBook(
-    std::string_view text, platform::Error* error, std::size_t largestOutline, std::size_t largestRecords)
+std::optional<AddressBook> importAddressBook(std::string_view text, platform::Error* error, std::size_t largestOutline,
+    std::size_t largestRecords, std::size_t largestStore)
 {
     std::vector<core::ContactList> people;
     RecordBudget budget(largestRecords);
@@ -209,7 +275,7 @@ std::optional<AddressBook> importAddressBook(
     auto outline = platform::PlatformJson::read(text, limits, error);
     if (!outline) {
         if (budget.exceeded())
-            platform::setError(error, tooLargeError(largestRecords));
+            platform::setError(error, tooLargeError(largestRecords, largestStore));
         return std::nullopt;
     }
     core::ORBReplyParser::booleansAsNumbers(*outline);
@@ -217,9 +283,9 @@ std::optional<AddressBook> importAddressBook(
     if (!groups)
         return std::nullopt;
     bool tooLarge = false;
-    auto book = bookOf(*groups, std::move(people), budget, &tooLarge);
+    auto book = bookOf(*groups, std::move(people), budget, largestStore, &tooLarge);
     if (tooLarge)
-        platform::setError(error, tooLargeError(largestRecords));
+        platform::setError(error, tooLargeError(largestRecords, largestStore));
     return book;
 }
 

@@ -17,8 +17,9 @@
 #include "platform/os/Log.h"
 #include "platform/os/RunLoop.h"
 #include "platform/services/UrlOpener.h"
-#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/Keyboard.h"
+#include "platform/uikit/ModalStack.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
@@ -27,8 +28,8 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "ui/ORBHelper.h"
-#include "ui/overlay/ProgressOverlay.h"
 #include "ui/controls/StatusBarBacking.h"
+#include "ui/overlay/ProgressOverlay.h"
 
 #include <algorithm>
 #include <string_view>
@@ -117,7 +118,8 @@ std::shared_ptr<ContactsViewController> ContactsViewController::create()
     auto screen = std::make_shared<ContactsViewController>(Made {});
     screen->observe(kStartRefreshContacts, &ContactsViewController::refreshContacts);
     // The settings' word that the book was loaded holds only while the store
-    // has it: a damaged store set aside for a fresh one has none.
+    // keeps it: a damaged store set aside for a fresh one has no record of
+    // it. A book of no group, kept, is no reason to fetch it again.
     if (!screen->my_ || !contacts::AddressBookRecord(screen->my_->uid).hasLoad() || !screen->bookInStore_)
         screen->loadData();
     return screen;
@@ -131,7 +133,7 @@ ContactsViewController::ContactsViewController(Made)
     setTitle(kTitle);
     isTeacher_ = my_ && my_->type == 1;
     auto stored = contactsFactory_->getGroups();
-    bookInStore_ = stored && !stored->empty();
+    bookInStore_ = my_ && stored && storeKeepsBook(stored->size());
     setListGroup(std::move(stored).value_or(core::GroupList {}));
     for (const auto& group : listGroup_) {
         if (auto contacts = contactsFactory_->getContactsWithGroup(group->uid))
@@ -188,6 +190,41 @@ void ContactsViewController::viewDidDisappear(bool animated)
 }
 
 // ---- Loading ----------------------------------------------------------------------
+
+namespace {
+// The store's own record of the account's book: the groups it was stored
+// with, in the store's key/value table, so that it goes with the file (a
+// fresh store has none; one copied from a damaged file may keep the
+// record but lose the groups).
+std::string bookRecordKey(int account) { return "contacts_book_groups_" + std::to_string(account); }
+} // namespace
+
+bool ContactsViewController::storeKeepsBook(std::size_t storedGroups)
+{
+    std::optional<std::string> recorded;
+    if (contactsFactory_->open()) {
+        recorded = contactsFactory_->getInfo(bookRecordKey(my_->uid));
+        contactsFactory_->close();
+    }
+    // A book stored before the store kept the record: its groups are the record.
+    if (!recorded)
+        return storedGroups > 0;
+    return *recorded == std::to_string(storedGroups);
+}
+
+void ContactsViewController::recordStoredBook(const contacts::AddressBook& book)
+{
+    // The store keeps each group once.
+    std::unordered_set<std::string_view> groups;
+    for (const auto& group : book.groups) {
+        if (group)
+            groups.insert(group->uid);
+    }
+    if (!contactsFactory_->open())
+        return;
+    contactsFactory_->setInfo(bookRecordKey(my_->uid), std::to_string(groups.size()));
+    contactsFactory_->close();
+}
 
 bool ContactsViewController::isRefreshContact()
 {
@@ -338,6 +375,7 @@ void ContactsViewController::bookStored(const std::shared_ptr<contacts::AddressB
             listDataAll_[book->groups[i]->uid] = std::move(book->contacts[i]);
     }
     refreshTableView();
+    recordStoredBook(*book);
     contacts::AddressBookRecord(my_->uid).markLoaded(contacts::wallClockNow());
     if (isViewLoaded())
         lblEmpty_->setText(kEmptyGroupText);
@@ -501,6 +539,14 @@ void ContactsViewController::textFieldDidBeginEditing(UITextField*)
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(true, true);
     createSearchTableView();
+    // The search takes the whole screen, with no way back on it but the
+    // return key: back ends it as that key does, as it closes a menu over
+    // the screen.
+    platform::ModalStack::showMenu(
+        searchTableView_, weakCallback<ContactsViewController>([](ContactsViewController& screen) {
+            if (screen.txtSearch_->isFirstResponder())
+                screen.textFieldShouldReturn(screen.txtSearch_.get());
+        }));
     // Without the navigation bar the view starts under the status bar: the
     // search bar goes below it, over the tab strip and the refresh button.
     double top = StatusBarBacking::cover(*view(), searchBar_->backgroundColor());
@@ -518,6 +564,8 @@ void ContactsViewController::textFieldDidBeginEditing(UITextField*)
 
 void ContactsViewController::textFieldDidEndEditing(UITextField*)
 {
+    if (searchTableView_)
+        platform::ModalStack::menuClosed(searchTableView_.get());
     if (auto navigation = navigationController())
         navigation->setNavigationBarHidden(false, true);
     StatusBarBacking::uncover(*view());

@@ -67,7 +67,7 @@ public:
 
     // What the tab bar makes: the screen with its book read from the store,
     // downloading at once when the account has never loaded one or the store
-    // holds none of it.
+    // does not keep it.
     static std::shared_ptr<ContactsViewController> create();
     explicit ContactsViewController(Made);
     ~ContactsViewController() override;
@@ -141,6 +141,10 @@ private:
     void storeBook(contacts::AddressBook book);
     void bookStored(const std::shared_ptr<contacts::AddressBook>& book, bool stored);
     void downloadFailed(const std::string& message);
+    // Whether the store holds the account's book as it was stored: the store's
+    // record of it names as many groups as it holds.
+    bool storeKeepsBook(std::size_t storedGroups);
+    void recordStoredBook(const contacts::AddressBook& book);
     void openDetail(const std::shared_ptr<core::ContactInfo>& contact);
     void openTel(const std::string& phone);
     const std::shared_ptr<core::ContactInfo>& contactAt(UITableView* table, const NSIndexPath& path) const;
@@ -152,7 +156,8 @@ private:
     core::GroupList listGroup_;
     std::map<std::string, core::ContactList> listDataAll_;
     std::size_t groupCount_ = 0;
-    // Whether the store held any of the account's book when the screen was made.
+    // Whether the store kept the account's book when the screen was made
+    // (a book of no group too).
     bool bookInStore_ = false;
     bool isRefresh_ = false;
     bool readingReply_ = false;

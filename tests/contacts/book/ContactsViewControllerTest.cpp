@@ -12,6 +12,7 @@
 #include "core/store/BaseFactory.h"
 #include "messaging/chat/MessageViewController.h"
 #include "platform/graphics/Text.h"
+#include "platform/host/KeyboardInput.h"
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UILabel.h"
@@ -361,6 +362,20 @@ TEST_F(ContactsScreen, SearchFindsByPinyinAndPhoneAcrossGroups)
     EXPECT_DOUBLE_EQ(inWindow(bar).minY(), inWindow(std::static_pointer_cast<UIView>(navigationBar)).maxY())
         << "back under the navigation bar";
     EXPECT_LT(inWindow(bar).width(), window->bounds().width()) << "beside the refresh button again";
+
+    // Back (Escape on the desktop) ends the search as the return key does,
+    // the screen staying.
+    ASSERT_TRUE(harness().tap(field));
+    settle(harness(), 0.5);
+    ASSERT_TRUE(harness().type(field, "zh w"));
+    ASSERT_EQ(results->alpha(), 1.0);
+    EXPECT_TRUE(platform::host::performBackSwipe());
+    settle(harness(), 0.5);
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_FALSE(harness().visibleNavigationController()->isNavigationBarHidden());
+    EXPECT_EQ(results->alpha(), 0.0);
+    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(harness().topScreen(), screen);
 }
 
 // A row with the name, type and phone of an earlier one is one person
@@ -514,6 +529,25 @@ TEST_F(ContactsScreen, AFreshStoreInPlaceOfADamagedOneFetchesTheBookAgain)
     EXPECT_EQ(fresh->listGroup().size(), screen->listGroup().size());
     core::ContactsFactory store;
     EXPECT_EQ(store.getGroups().value_or(core::GroupList {}).size(), screen->listGroup().size());
+}
+
+// A book of no group is a book: kept, it is not fetched again each time the
+// screen is made (every start, sign-in and change of role), each time with
+// its notice over the screen and the touches held back.
+TEST_F(ContactsScreen, AKeptBookOfNoGroupIsNotFetchedAgainWhenTheScreenIsMade)
+{
+    harness().server()->script().forCommand(ORBEndpoints::Cmd::kAddressBook, compressedBook("[]"));
+    auto screen = openBook();
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(harness().runUntil(
+        [&] { return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 1; }));
+    ASSERT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 1u);
+    EXPECT_TRUE(screen->listGroup().empty());
+    auto again = ContactsViewController::create();
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    EXPECT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 1u);
+    EXPECT_EQ(harness().notifications().count(ContactsViewController::kCompletedRefreshContacts), 1u);
+    EXPECT_FALSE(again->isRefresh());
 }
 
 // A book of more groups than the strip can hold: the strip shows the first
