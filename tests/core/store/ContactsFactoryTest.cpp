@@ -225,7 +225,8 @@ TEST_F(ContactsStore, AWholeBookReplacesTheAccountsBookAndCountsEachGroup)
     EXPECT_EQ(tool("SELECT total_count FROM tb_contact_group WHERE account_uid=7;"), "1\n");
     EXPECT_TRUE(groupReadFindsItsRows());
     // A store from before the index gets it when it is made.
-    std::string indexes = tool("SELECT name FROM sqlite_master WHERE type='index' AND tbl_name='tb_contact' AND sql NOT NULL;");
+    std::string indexes
+        = tool("SELECT name FROM sqlite_master WHERE type='index' AND tbl_name='tb_contact' AND sql NOT NULL;");
     for (std::size_t end = indexes.find('\n'); end != std::string::npos; end = indexes.find('\n')) {
         tool("DROP INDEX `" + indexes.substr(0, end) + "`;");
         indexes.erase(0, end + 1);
