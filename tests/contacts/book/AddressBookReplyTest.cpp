@@ -299,8 +299,8 @@ TEST_F(AddressBookReplySize, ALargeBookIsStoredWithoutHoldingTheMainLoop)
 // A large book lets a store that waits for the file in while it is written:
 // messages stored on the main loop meanwhile go in all along the book (before
 // it takes the place of the one before it), none fails, and the book is whole
-// afterwards. Counted in what is stored, not in time: the book's people
-// written between two messages, and the book's commits for each message. Held
+// afterwards. Counted in what is stored, not in time: the messages stored
+// with the book part-written, and the book's commits for each message. Held
 // in one transaction, or with no waiting store marked, the book kept every
 // message back until it was stored (or for the busy timeout, and failed it);
 // committing without waiting for the message to come in, it committed dozens
@@ -389,17 +389,12 @@ TEST_F(AddressBookReplySize, AMessageStoredWhileALargeBookIsWrittenGoesInBetween
     EXPECT_GT(sent, 0);
     EXPECT_EQ(failed, 0);
     EXPECT_GT(inBetween, 0) << "no message was stored before the book was";
-    // Never an eighth of the book written without a message going in.
-    writtenAtEachMessage.push_back(kPeople);
-    int longestRun = 0;
-    int last = 0;
-    for (int written : writtenAtEachMessage) {
-        longestRun = std::max(longestRun, written - last);
-        last = std::max(last, written);
-    }
-    EXPECT_LE(longestRun, kPeople / 8) << writtenAtEachMessage.size() << " messages while the book was written";
+    // Let in part-way through the book, again and again.
+    const auto partWay = std::count_if(writtenAtEachMessage.begin(), writtenAtEachMessage.end(),
+        [&](int written) { return written > 0 && written < kPeople; });
+    EXPECT_GE(partWay, 8) << "of " << sent << " messages";
     // Each let in by about one commit of the book's (each commit syncs the disk).
-    EXPECT_LE(bookCommits, 10 * sent) << sent << " messages";
+    EXPECT_LE(bookCommits, 4 * sent) << sent << " messages";
     ASSERT_NO_FATAL_FAILURE(expectWholeBook(kGroups, kPeople));
     EXPECT_EQ(countOf("SELECT COUNT(*) FROM tb_message WHERE uid LIKE 'beside-%';"), sent);
 }
