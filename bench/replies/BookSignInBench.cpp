@@ -3,7 +3,8 @@
 // takes the stored book up on the main loop, a group at a time. Headless in
 // the application harness, against the in-process stand-in server; the
 // figure is the main loop's longest turn from the tap on the login button to
-// the main screen with the book taken up, beside the groups and people the
+// the main screen with the book taken up (the most and the least of the
+// runs), beside the groups and people the
 // screen holds (the whole book) and the machine's load.
 #include "app/main/ORBViewController.h"
 #include "bench/replies/CeilingBook.h"
@@ -21,6 +22,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -68,7 +70,9 @@ void SignInOverTheStoredCeilingBook(benchmark::State& state)
         state.SkipWithError("the home with the stored book could not be made");
         return;
     }
+    // The longest turn of each sign-in: the most and the least of them.
     double longest = 0;
+    double shortest = 1e9;
     std::size_t groups = 0;
     std::size_t people = 0;
     std::size_t downloads = 0;
@@ -92,9 +96,8 @@ void SignInOverTheStoredCeilingBook(benchmark::State& state)
         const bool signedIn = harness->signIn(testsupport::kDemoTeacher, testsupport::kDemoTeacherPassword, 600)
             && harness->runUntil([] { return contactsScreen() != nullptr; }, 600);
         testsupport::settle(*harness);
-        // The meter's own task ends the last turn.
-        harness->loop().runUntilIdle();
-        longest = gaps.longestGapSeconds();
+        longest = std::max(longest, gaps.longestGapSeconds());
+        shortest = std::min(shortest, gaps.longestGapSeconds());
         state.PauseTiming();
         if (!signedIn) {
             state.SkipWithError("the demo teacher could not sign in");
@@ -111,6 +114,7 @@ void SignInOverTheStoredCeilingBook(benchmark::State& state)
         state.ResumeTiming();
     }
     state.counters["longest turn ms"] = longest * 1000;
+    state.counters["least longest turn ms"] = shortest * 1000;
     state.counters["groups"] = double(groups);
     state.counters["people"] = double(people);
     // The stored book is taken up as it is: none.
