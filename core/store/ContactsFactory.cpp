@@ -167,6 +167,22 @@ namespace {
         return writes;
     }
 
+    // The book's own waits for the file: each millisecond, as the other
+    // stores' (the busy timeout's growing sleeps overslept the store it let
+    // in by up to tens of milliseconds, a message every frame), but without
+    // saying it waits, which would make it give way to itself.
+    int retryEachMillisecond(void*, int retries)
+    {
+        thread_local Clock::time_point since;
+        const auto now = Clock::now();
+        if (retries == 0)
+            since = now;
+        if (now - since >= std::chrono::milliseconds(BaseFactory::kBusyTimeoutMilliseconds))
+            return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return 1;
+    }
+
     std::string quoted(std::string_view table) { return "`" + std::string(table) + "`"; }
 
     // A table's create statement for another name.
@@ -419,7 +435,7 @@ void ContactsFactory::dropReplacedBook()
     if (!tidy.open())
         return;
     // Its own waits for the file give way to no one.
-    sqlite3_busy_timeout(tidy.database(), kBusyTimeoutMilliseconds);
+    sqlite3_busy_handler(tidy.database(), &retryEachMillisecond, nullptr);
     {
         ShortTransactions write(tidy);
         if (tidy.dropInShortTransactions(write, kReplacedContacts))
@@ -436,7 +452,7 @@ bool ContactsFactory::writeAddressBook(
     std::lock_guard book(bookWrites());
     if (!open())
         return false;
-    sqlite3_busy_timeout(database(), kBusyTimeoutMilliseconds);
+    sqlite3_busy_handler(database(), &retryEachMillisecond, nullptr);
     bool stored = false;
     {
         ShortTransactions write(*this);
