@@ -484,9 +484,9 @@ bool ContactsFactory::stageAddressBook(
 {
     if (!write.begin())
         return false;
-    // Indexed from the start: kept up row by row, each group's rows together,
-    // the index costs less than made over the whole table at the end, and it
-    // is never one long statement that a waiting store would wait for.
+    // Indexed from the start and kept up row by row: made over the whole
+    // table at the end, the index would be one long statement that a waiting
+    // store waits for.
     if (!exec(createdAs(kCreateContacts, kContacts, kStagedContacts), kLineStage)
         || !exec(createdAs(kCreateGroups, kGroups, kStagedGroups), kLineStage) || !indexByGroup(kStagedContacts))
         return false;
