@@ -44,6 +44,7 @@ namespace {
         kLineCopy = 320,
         kLineSwap = 321,
         kLineDropReplaced = 322,
+        kLineIndex = 323,
     };
 
     constexpr const char* kDropContacts = "DROP TABLE IF EXISTS `tb_contact`;";
@@ -63,6 +64,13 @@ namespace {
         = "CREATE TABLE IF NOT EXISTS `tb_contact_group` (    `uid` text(10,0) NOT NULL,    `account_uid` integer NOT "
           "NULL,    `name` text(10,0) NOT NULL,    `type` integer NOT NULL,    `total_count` integer NOT NULL DEFAULT "
           "0,    PRIMARY KEY(`uid`,`account_uid`)    );";
+
+    // The account's people by group, as the contacts screen reads them when
+    // it is made: the table's key begins with the person, so each group read
+    // went over the whole table. An index keeps its name when its table is
+    // renamed, so a book written beside the stored one indexes its table under
+    // whichever of the two names the stored one does not use.
+    constexpr const char* kByGroupIndexes[] = { "tb_contact_by_group", "tb_contact_by_group_next" };
 
     // Every group's count is what is stored under it, whichever of the two
     // writes of a download came first (see recountGroups).
@@ -143,13 +151,6 @@ namespace {
     constexpr const char* kReplacedContacts = "tb_contact_old";
     constexpr const char* kReplacedGroups = "tb_contact_group_old";
 
-    // A transaction of the book's write is committed as soon as a store of
-    // the process waits for the file, so that a message stored on the main
-    // loop waits for little more than one commit; and after this long in any
-    // case, so that the commit has little to write. (Each commit costs a few
-    // syncs of the disk: a book committed every few milliseconds took three
-    // times as long to write.)
-    constexpr auto kTransactionShare = std::chrono::milliseconds(32);
     // A store that keeps the file longer than this after it was let in is
     // waited for as any other (the busy timeout).
     constexpr auto kLongestGiveWay = std::chrono::milliseconds(100);
@@ -164,6 +165,22 @@ namespace {
     {
         static std::mutex writes;
         return writes;
+    }
+
+    // The book's own waits for the file: each millisecond, as the other
+    // stores' (the busy timeout's growing sleeps overslept the store it let
+    // in by up to tens of milliseconds, a message every frame), but without
+    // saying it waits, which would make it give way to itself.
+    int retryEachMillisecond(void*, int retries)
+    {
+        thread_local Clock::time_point since;
+        const auto now = Clock::now();
+        if (retries == 0)
+            since = now;
+        if (now - since >= std::chrono::milliseconds(BaseFactory::kBusyTimeoutMilliseconds))
+            return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return 1;
     }
 
     std::string quoted(std::string_view table) { return "`" + std::string(table) + "`"; }
@@ -183,10 +200,12 @@ namespace {
 
 } // namespace
 
-// A long write as a series of short transactions on the store's open
-// connection: each is committed once a store of the process waits for the
-// file, or once it has run its share of time; a waiting store is let in, and
-// the next one begins.
+// A long write on the store's open connection, held in one transaction for
+// as long as no other store of the process waits for the file: once one does,
+// what is written is committed, the waiting store let in, and the next
+// transaction begun. Each commit syncs the disk a few times: committed on a
+// clock as well, a book written with nobody waiting took twice as long as in
+// one transaction.
 class ContactsFactory::ShortTransactions {
 public:
     explicit ShortTransactions(ContactsFactory& store)
@@ -202,13 +221,12 @@ public:
         if (!store_.exec("BEGIN IMMEDIATE;", kLineBookBegin))
             return false;
         open_ = true;
-        began_ = Clock::now();
         return true;
     }
     // Between two steps of the write, with no statement of it running.
     bool pause()
     {
-        if (Clock::now() - began_ < kTransactionShare && !BaseFactory::isFileWaitedFor())
+        if (!BaseFactory::isFileWaitedFor())
             return true;
         if (!commit())
             return false;
@@ -243,12 +261,42 @@ private:
 
     ContactsFactory& store_;
     bool open_ = false;
-    Clock::time_point began_;
 };
 
 ContactsFactory::ContactsFactory()
 {
     checkVersion(kVersionKey, kVersion, { kDropContacts, kDropGroups }, { kCreateContacts, kCreateGroups });
+    // A store kept from before the index gets it here, once.
+    if (open()) {
+        indexByGroup(kContacts);
+        close();
+    }
+}
+
+bool ContactsFactory::indexByGroup(const char* table)
+{
+    bool taken[2] = { false, false };
+    {
+        StoreStatement find = prepare(
+            "SELECT `name`,`tbl_name` FROM `sqlite_master` WHERE `type`='index' AND `name` IN (?,?);", kLineIndex);
+        if (!find || !find.bindText(1, std::string(kByGroupIndexes[0]))
+            || !find.bindText(2, std::string(kByGroupIndexes[1])))
+            return false;
+        int rc = SQLITE_DONE;
+        while ((rc = find.step()) == SQLITE_ROW) {
+            if (find.columnText(1) == table)
+                return true;
+            taken[find.columnText(0) == kByGroupIndexes[0] ? 0 : 1] = true;
+        }
+        if (rc != SQLITE_DONE) {
+            printError(kLineIndex);
+            return false;
+        }
+    }
+    const char* name = !taken[0] ? kByGroupIndexes[0] : !taken[1] ? kByGroupIndexes[1] : nullptr;
+    return name
+        && exec("CREATE INDEX IF NOT EXISTS " + quoted(name) + " ON " + quoted(table) + "(`account_uid`,`group_uid`);",
+            kLineIndex);
 }
 
 bool ContactsFactory::runForAccount(const char* sql, int line, int account)
@@ -270,6 +318,7 @@ bool ContactsFactory::initContactsDB()
         ok = exec(sql, kLineDrop) && ok;
     for (const char* sql : { kCreateContacts, kCreateGroups })
         ok = exec(sql, kLineCreate) && ok;
+    ok = ok && indexByGroup(kContacts);
     if (ok)
         setInfo(kVersionKey, kVersion);
     ok = ok && getInfo(kVersionKey) == kVersion;
@@ -386,7 +435,7 @@ void ContactsFactory::dropReplacedBook()
     if (!tidy.open())
         return;
     // Its own waits for the file give way to no one.
-    sqlite3_busy_timeout(tidy.database(), kBusyTimeoutMilliseconds);
+    sqlite3_busy_handler(tidy.database(), &retryEachMillisecond, nullptr);
     {
         ShortTransactions write(tidy);
         if (tidy.dropInShortTransactions(write, kReplacedContacts))
@@ -403,7 +452,7 @@ bool ContactsFactory::writeAddressBook(
     std::lock_guard book(bookWrites());
     if (!open())
         return false;
-    sqlite3_busy_timeout(database(), kBusyTimeoutMilliseconds);
+    sqlite3_busy_handler(database(), &retryEachMillisecond, nullptr);
     bool stored = false;
     {
         ShortTransactions write(*this);
@@ -435,8 +484,11 @@ bool ContactsFactory::stageAddressBook(
 {
     if (!write.begin())
         return false;
+    // Indexed from the start and kept up row by row: made over the whole
+    // table at the end, the index would be one long statement that a waiting
+    // store waits for.
     if (!exec(createdAs(kCreateContacts, kContacts, kStagedContacts), kLineStage)
-        || !exec(createdAs(kCreateGroups, kGroups, kStagedGroups), kLineStage))
+        || !exec(createdAs(kCreateGroups, kGroups, kStagedGroups), kLineStage) || !indexByGroup(kStagedContacts))
         return false;
     // The other accounts' books go over as they are.
     if (!copyOtherAccounts(write, kContacts, kStagedContacts, "`uid`,`group_uid`,`account_uid`", 3, account)

@@ -46,10 +46,11 @@ public:
     bool setAddressBook(const GroupList& groups, const std::vector<ContactList>& contactsPerGroup);
     // The same for the account given, on any thread: half a million people
     // take seconds to write, so the address book screen writes them off the
-    // main thread. The write has a connection of its own and takes the file a
-    // few milliseconds at a time: the new book is written beside the tables
-    // in short transactions, each letting a store that waits for the file in
-    // before the next, and then takes their place in one short transaction.
+    // main thread. The write has a connection of its own and holds the file
+    // only until another store waits for it: the new book is written beside
+    // the tables in as few transactions as the stores waiting meanwhile make
+    // it, each committed to let a waiting store in before the next, and then
+    // takes their place in one short transaction.
     // The tables it replaced are left to dropReplacedBook (or to the next
     // book's write). One book is written at a time.
     static bool storeAddressBook(
@@ -103,6 +104,10 @@ private:
     bool insertContacts(const ContactList& contacts, const std::string& groupUid, int account);
     // Each of the account's groups gets the count of its stored contacts.
     bool recountGroups(int account);
+
+    // Gives the table the index of the account's people by group, when it
+    // has none, under a name no other table's index takes.
+    bool indexByGroup(const char* table);
 
     // Inside a write: runs a statement whose one parameter is the account;
     // logs with `line` and answers false on failure.

@@ -195,14 +195,24 @@ TEST_F(ContactsStore, GroupIdsAndTextsAreBoundAsTheyCome)
 // A download replaces the account's whole book in one write: people of
 // groups no longer listed go, a group listed twice keeps its later list,
 // every group counts what is stored under it, and another account's book
-// stays as it was.
+// stays as it was. A group's people are found through an index, in the book
+// written in place of the one before as in a store kept from before it: the
+// screen reads the book a group at a time, and each read went over the whole
+// table.
 TEST_F(ContactsStore, AWholeBookReplacesTheAccountsBookAndCountsEachGroup)
 {
+    auto groupReadFindsItsRows = [&] {
+        return tool("EXPLAIN QUERY PLAN SELECT name FROM tb_contact WHERE account_uid=100 AND group_uid='g2';")
+                   .find("(account_uid=? AND group_uid=?)")
+            != std::string::npos;
+    };
     ContactsFactory store;
+    EXPECT_TRUE(groupReadFindsItsRows());
     ASSERT_TRUE(ContactsFactory::storeAddressBook(7, { group("g1", "一班") }, { { person(9, "周九") } }));
     ASSERT_TRUE(store.setAddressBook(
         { group("g1", "一班"), group("g2", "二班") }, { { person(1, "张三"), person(2, "李四") }, { person(3, "王五") } }));
     EXPECT_EQ(groupSummary(*store.getGroups()), (std::vector<std::string> { "g1:一班:2", "g2:二班:1" }));
+    EXPECT_TRUE(groupReadFindsItsRows());
     ASSERT_TRUE(store.setAddressBook({ group("g2", "二班"), nullptr, group("g3", "三班"), group("g2", "二班") },
         { { person(3, "王五") }, { person(8, "无组") }, { person(4, "赵六") }, { person(5, "钱七"), person(6, "孙八") } }));
     EXPECT_EQ(groupSummary(*store.getGroups()), (std::vector<std::string> { "g2:二班:2", "g3:三班:1" }));
@@ -213,6 +223,18 @@ TEST_F(ContactsStore, AWholeBookReplacesTheAccountsBookAndCountsEachGroup)
     EXPECT_EQ(tool("SELECT COUNT(*) FROM tb_contact WHERE account_uid=100;"), "3\n");
     EXPECT_EQ(tool("SELECT name FROM tb_contact WHERE account_uid=7;"), "周九\n");
     EXPECT_EQ(tool("SELECT total_count FROM tb_contact_group WHERE account_uid=7;"), "1\n");
+    EXPECT_TRUE(groupReadFindsItsRows());
+    // A store from before the index gets it when it is made.
+    std::string indexes
+        = tool("SELECT name FROM sqlite_master WHERE type='index' AND tbl_name='tb_contact' AND sql NOT NULL;");
+    for (std::size_t end = indexes.find('\n'); end != std::string::npos; end = indexes.find('\n')) {
+        tool("DROP INDEX `" + indexes.substr(0, end) + "`;");
+        indexes.erase(0, end + 1);
+    }
+    ASSERT_FALSE(groupReadFindsItsRows());
+    ContactsFactory kept;
+    EXPECT_TRUE(groupReadFindsItsRows());
+    EXPECT_EQ(names(*kept.getContactsWithGroup("g3")), (std::vector<std::string> { "赵六" }));
 }
 
 TEST_F(ContactsStore, AFailedBatchLeavesTheGroupAsItWas)
