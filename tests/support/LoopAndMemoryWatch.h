@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -147,6 +148,61 @@ private:
         platform::RunLoop::TimerId timer = 0;
     };
     platform::RunLoop& loop_;
+    std::shared_ptr<State> state_;
+};
+
+// The main loop's longest turn, as the CPU time its thread spent in it, for
+// tests on the manual clock (whose timers only fire when it is advanced): a
+// task that posts itself again notes the time between two of its runs.
+// Unlike the wait between turns, it does not grow when a loaded machine
+// leaves the thread without a core. Made and read on the main thread.
+class MainLoopTurnWatch {
+public:
+    MainLoopTurnWatch()
+        : state_(std::make_shared<State>())
+    {
+        state_->tick = [weak = std::weak_ptr<State>(state_)] {
+            auto held = weak.lock();
+            if (!held)
+                return;
+            const double now = threadSeconds();
+            held->longest = std::max(held->longest, now - held->last);
+            held->last = now;
+            ++held->ticks;
+            platform::RunLoop::main().post(held->tick);
+        };
+        restart();
+        platform::RunLoop::main().post(state_->tick);
+    }
+    MainLoopTurnWatch(const MainLoopTurnWatch&) = delete;
+    MainLoopTurnWatch& operator=(const MainLoopTurnWatch&) = delete;
+
+    // Seconds of the thread's CPU in its longest turn so far, the one still
+    // going (the caller's) included.
+    double longestTurn() const { return std::max(state_->longest, threadSeconds() - state_->last); }
+    // How many turns it has seen: a watch that never ran saw nothing.
+    long ticks() const { return state_->ticks; }
+    // Starts counting afresh from now.
+    void restart()
+    {
+        state_->longest = 0;
+        state_->last = threadSeconds();
+    }
+
+private:
+    static double threadSeconds()
+    {
+        timespec now {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+    }
+    struct State {
+        double last = 0;
+        double longest = 0;
+        long ticks = 0;
+        std::function<void()> tick;
+    };
+    // Its task holds the state only weakly: it ends with the watch.
     std::shared_ptr<State> state_;
 };
 

@@ -309,43 +309,14 @@ TEST_F(AddressBookReplySize, ALargeBookIsStoredWithoutHoldingTheMainLoop)
     constexpr int kGroups = 160;
     harness().server()->script().forCommand(kBook, contactstest::compressedBook(largeBook(kPeople, kGroups)));
 
-    // The main loop's longest turn, as the CPU time its thread spent in it:
-    // unlike the wait between turns, it does not grow when a loaded machine
-    // leaves the thread without a core.
-    struct Turns {
-        double last = 0;
-        double longest = 0;
-        long count = 0;
-        bool on = true;
-        std::function<void()> tick;
-    };
-    auto cpu = [] {
-        timespec now {};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-    };
-    auto turns = std::make_shared<Turns>();
-    turns->tick = [cpu, weak = std::weak_ptr<Turns>(turns)] {
-        auto held = weak.lock();
-        if (!held || !held->on)
-            return;
-        const double now = cpu();
-        held->longest = std::max(held->longest, now - held->last);
-        held->last = now;
-        ++held->count;
-        platform::RunLoop::main().post(held->tick);
-    };
-    turns->last = cpu();
-    platform::RunLoop::main().post(turns->tick);
+    // The main loop's longest turn, as the CPU time its thread spent in it.
+    MainLoopTurnWatch turns;
     book()->btnRefreshTouchUpInside(nullptr);
     ASSERT_TRUE(harness().runUntil(
         [&] { return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2; }, 300));
-    // The turn that said so has had no tick after it.
-    turns->longest = std::max(turns->longest, cpu() - turns->last);
-    turns->on = false;
-    EXPECT_GT(turns->count, 0);
+    EXPECT_GT(turns.ticks(), 0);
     // Written on the main loop, the book held it for seconds.
-    EXPECT_LT(turns->longest, 1.0) << "seconds of the main loop's CPU in one turn";
+    EXPECT_LT(turns.longestTurn(), 1.0) << "seconds of the main loop's CPU in one turn";
     ASSERT_NO_FATAL_FAILURE(expectWholeBook(kGroups, kPeople));
     EXPECT_EQ(book()->listGroup().size(), std::size_t(kGroups));
 }

@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <time.h>
 
 using core::ORBEndpoints;
@@ -571,37 +572,14 @@ TEST_F(ContactsScreen, ABookOfMoreGroupsThanTheStripHoldsShowsItsFirstAndClearsA
     json += "]";
     harness().server()->script().forCommand(ORBEndpoints::Cmd::kAddressBook, compressedBook(json));
     // The main loop's longest turn, as the CPU time its thread spent in it.
-    struct Turns {
-        double last = 0;
-        double longest = 0;
-        bool on = true;
-        std::function<void()> tick;
-    };
-    auto cpu = [] {
-        timespec now {};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-    };
-    auto turns = std::make_shared<Turns>();
-    turns->tick = [cpu, weak = std::weak_ptr<Turns>(turns)] {
-        auto held = weak.lock();
-        if (!held || !held->on)
-            return;
-        const double now = cpu();
-        held->longest = std::max(held->longest, now - held->last);
-        held->last = now;
-        platform::RunLoop::main().post(held->tick);
-    };
+    std::optional<MainLoopTurnWatch> turns;
     auto completed = [&](std::size_t count) {
         const bool done = harness().runUntil(
             [&] { return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == count; },
             120);
-        // The turn that said so has had no tick after it.
-        turns->longest = std::max(turns->longest, cpu() - turns->last);
         return done;
     };
-    turns->last = cpu();
-    platform::RunLoop::main().post(turns->tick);
+    turns.emplace();
     screen->btnRefreshTouchUpInside(nullptr);
     ASSERT_TRUE(completed(2));
     auto strip = tabs(*screen);
@@ -610,16 +588,14 @@ TEST_F(ContactsScreen, ABookOfMoreGroupsThanTheStripHoldsShowsItsFirstAndClearsA
     EXPECT_EQ(strip.front()->lblName()->text(), "同事");
     EXPECT_TRUE(strip.front()->select());
     EXPECT_EQ(screen->listPinyin(), (std::vector<std::string> { "Z" }));
-    EXPECT_LT(turns->longest, longestTurn) << "seconds of the main loop's CPU in one turn";
+    EXPECT_LT(turns->longestTurn(), longestTurn) << "seconds of the main loop's CPU in one turn";
     settle(harness(), 2.0);
     EXPECT_FALSE(harness().render("contacts-book-many-groups.png").empty());
 
     // The demo's book again: the strip of a thousand tabs goes in one pass.
-    turns->longest = 0;
-    turns->last = cpu();
+    turns->restart();
     screen->btnRefreshTouchUpInside(nullptr);
     ASSERT_TRUE(completed(3));
     EXPECT_EQ(tabs(*screen).size(), demoGroups);
-    EXPECT_LT(turns->longest, longestTurn) << "seconds of the main loop's CPU in one turn";
-    turns->on = false;
+    EXPECT_LT(turns->longestTurn(), longestTurn) << "seconds of the main loop's CPU in one turn";
 }
