@@ -144,6 +144,9 @@ namespace {
         switch (event->event_id) {
         case MPV_EVENT_NONE:
             return;
+        case MPV_EVENT_PLAYBACK_RESTART:
+            out->kind = Kind::Restarted;
+            return;
         case MPV_EVENT_FILE_LOADED:
             out->kind = Kind::FileLoaded;
             return;

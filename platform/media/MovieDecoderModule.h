@@ -24,6 +24,7 @@ struct MovieDecoderEvent {
         Position, // `value` seconds
         Duration, // `value` seconds
         Paused, // `flag`
+        Restarted, // a seek (or the start) is done: the picture is the one it went to
         Other,
     };
     Kind kind = Kind::None;
@@ -58,7 +59,7 @@ struct MovieDecoderModuleTable {
     bool (*draw)(MovieDecoderHandle*, int width, int height, std::size_t stride, std::uint8_t* pixels);
 };
 
-inline constexpr int kMovieDecoderModuleVersion = 1;
+inline constexpr int kMovieDecoderModuleVersion = 2;
 inline constexpr const char* kMovieDecoderModuleEntry = "orbMovieDecoderModule";
 inline constexpr const char* kMovieDecoderModuleFile = "orb_moviedecoder.so";
 

@@ -213,7 +213,8 @@ void MoviePlayer::wake()
     // Keep ourselves alive through callbacks that may drop the last owner.
     auto keep = shared_from_this();
     handleEvents();
-    if (decoder_ && module_->frameReady(decoder_))
+    const bool restarted = std::exchange(restarted_, false);
+    if (decoder_ && (module_->frameReady(decoder_) || restarted))
         drawFrame();
 }
 
@@ -251,6 +252,9 @@ void MoviePlayer::handleEvents()
             }
             if (onChange)
                 onChange();
+            break;
+        case Kind::Restarted:
+            restarted_ = true;
             break;
         case Kind::Other:
             break;

@@ -107,6 +107,7 @@ private:
     std::shared_ptr<void> eventFdKeeper_;
     State state_ = State::Idle;
     bool paused_ = false;
+    bool restarted_ = false;
     double position_ = 0;
     double duration_ = 0;
     std::optional<Error> error_;
