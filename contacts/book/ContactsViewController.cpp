@@ -196,7 +196,7 @@ namespace {
 // with, in the store's key/value table, so that it goes with the file (a
 // fresh store has none; one copied from a damaged file may keep the
 // record but lose the groups).
-std::string bookRecordKey(int account) { return "contacts_book_groups_" + std::to_string(account); }
+std::string bookRecordKey(int account) { return core::ContactsFactory::bookRecordKey(account); }
 } // namespace
 
 bool ContactsViewController::storeKeepsBook(std::size_t storedGroups)

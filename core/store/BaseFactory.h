@@ -16,12 +16,30 @@ namespace core {
 // every store.
 inline constexpr const char* kDatabaseFileName = "_cache.db";
 
+// A table of the store file, made as its store makes it when new.
+struct StoreTable {
+    std::string name;
+    std::string create;
+};
+
+// What one store makes in the file when it is new: its tables, their
+// indexes, and the version it records for them under its key in `tb_info`
+// (no key for a store without one).
+struct StoreSchema {
+    std::string versionKey;
+    std::string version;
+    std::vector<StoreTable> tables;
+    std::vector<std::string> indexes;
+};
+
 // One prepared statement of a store's connection, finalized when it goes
 // away. A store closes its connection only after its statements are gone.
 class StoreStatement final {
 public:
     StoreStatement() = default;
     StoreStatement(sqlite3* database, sqlite3_stmt* statement);
+    // A statement of any connection; empty when it cannot be prepared.
+    static StoreStatement on(sqlite3* handle, const std::string& sql);
     ~StoreStatement();
     StoreStatement(StoreStatement&& other) noexcept;
     StoreStatement& operator=(StoreStatement&& other) noexcept;
@@ -57,14 +75,17 @@ private:
 // opens and closes the connection, keeps the key/value table of schema
 // versions (`tb_info`) and rewrites the file with "VACUUM" when a store is
 // made. Every public operation of a derived store opens the connection at its
-// start and closes it at its end.
+// start and closes it at its end. A file found damaged, when it is judged at
+// its first store's making or by a statement that fails later, is replaced
+// by a fresh one (see StoreFileCare).
 //
 // Failures of SQL statements are logged as "line %i,%i#%s\n": the number of
 // the failing step, SQLite's error code and its message.
 class BaseFactory {
 public:
-    // Runs "VACUUM" over the file, and replaces a file SQLite found damaged
-    // with a fresh one holding what still reads of it.
+    // Judges the file by its structure at the first store's making of a run,
+    // replaces a damaged one with a fresh store holding what still reads of
+    // it, and runs "VACUUM" over a file that is whole.
     BaseFactory();
     virtual ~BaseFactory();
     BaseFactory(const BaseFactory&) = delete;
@@ -93,6 +114,14 @@ public:
     // within the last few milliseconds): a long write on a worker, done in
     // short transactions, lets it in before it goes on.
     static bool isFileWaitedFor();
+    // Every connection's busy handler: retries each millisecond, so a store
+    // gets the file within a millisecond of its release, until
+    // kBusyTimeoutMilliseconds have passed; and says it is waiting (see
+    // isFileWaitedFor).
+    static int waitForFile(void* unused, int retries);
+
+    // The key/value table every store file has, as a new one makes it.
+    static StoreSchema schema();
 
     // The uid of the signed-in account, looked up afresh by each operation of
     // the account-scoped stores; 0 when nobody is signed in.
@@ -153,12 +182,6 @@ protected:
     }
 
 private:
-    // Every connection's busy handler: retries each millisecond, so a store
-    // gets the file within a millisecond of its release, until
-    // kBusyTimeoutMilliseconds have passed; and says it is waiting (see
-    // isFileWaitedFor).
-    static int waitForFile(void* unused, int retries);
-
     // A key's value, and SQLite's result that tells a missing key
     // (SQLITE_DONE) from a read that failed.
     struct InfoRead {
@@ -170,16 +193,10 @@ private:
     bool connect();
     // "VACUUM" over the file: SQLite's result (SQLITE_OK when rewritten).
     int rewriteFile();
-    // After SQLite found the file damaged when a store is made, the file is
-    // moved aside whole, with its journal, as "<name>.corrupt-<time>", and
-    // said so in the log: in its place comes a fresh file holding whatever
-    // still reads of it through SQLite, or an empty one when no row of the
-    // person's reads any more or its versions do not. A file whose
-    // replacement cannot be written (no room, a folder that takes no writes)
-    // or that cannot be moved is kept where it is.
-    void replaceDamagedFile(int result);
 
     sqlite3* database_ = nullptr;
+    // The file the connection is open on.
+    std::string path_;
 };
 
 } // namespace core

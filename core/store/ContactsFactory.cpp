@@ -185,6 +185,11 @@ namespace {
 
     std::string quoted(std::string_view table) { return "`" + std::string(table) + "`"; }
 
+    std::string createByGroupIndex(const char* name, const char* table)
+    {
+        return "CREATE INDEX IF NOT EXISTS " + quoted(name) + " ON " + quoted(table) + "(`account_uid`,`group_uid`);";
+    }
+
     // A table's create statement for another name.
     std::string createdAs(const char* create, const char* table, const char* name)
     {
@@ -273,6 +278,12 @@ ContactsFactory::ContactsFactory()
     }
 }
 
+StoreSchema ContactsFactory::schema()
+{
+    return { kVersionKey, kVersion, { { kContacts, kCreateContacts }, { kGroups, kCreateGroups } },
+        { createByGroupIndex(kByGroupIndexes[0], kContacts) } };
+}
+
 bool ContactsFactory::indexByGroup(const char* table)
 {
     bool taken[2] = { false, false };
@@ -294,9 +305,7 @@ bool ContactsFactory::indexByGroup(const char* table)
         }
     }
     const char* name = !taken[0] ? kByGroupIndexes[0] : !taken[1] ? kByGroupIndexes[1] : nullptr;
-    return name
-        && exec("CREATE INDEX IF NOT EXISTS " + quoted(name) + " ON " + quoted(table) + "(`account_uid`,`group_uid`);",
-            kLineIndex);
+    return name && exec(createByGroupIndex(name, table), kLineIndex);
 }
 
 bool ContactsFactory::runForAccount(const char* sql, int line, int account)

@@ -21,6 +21,15 @@ class ContactsFactory final : public BaseFactory {
 public:
     static constexpr const char* kVersionKey = "contacts_version";
     static constexpr const char* kVersion = "1.2.0";
+    static StoreSchema schema();
+
+    // The store's record of an account's book, in `tb_info`: the count of
+    // groups it was stored with, which the contacts screen compares with
+    // what it reads. A copy of a damaged file that left people behind writes
+    // it as incomplete, which no count is, so that the book is fetched again.
+    static constexpr const char* kBookRecordKeyPrefix = "contacts_book_groups_";
+    static constexpr const char* kBookRecordIncomplete = "incomplete";
+    static std::string bookRecordKey(int account) { return kBookRecordKeyPrefix + std::to_string(account); }
 
     // Rewrites the file and brings the contact tables to the current version.
     ContactsFactory();

@@ -57,6 +57,12 @@ namespace {
           "`time` text(19,0) NOT NULL,                `create_time` text(19,0) NOT NULL,                PRIMARY "
           "KEY(`uid`,`account_uid`,`to`)                );";
 
+    // The conversation list asks for the newest message of every partner; the
+    // table's key does not start with the partner, so without this each of
+    // those questions would read the whole table.
+    constexpr const char* kCreatePartnerIndex = "CREATE INDEX IF NOT EXISTS `idx_message_partner_time` ON `tb_message` "
+                                                "(`account_uid`, `target_uid`, `time`);";
+
     // A state of 0 means "not known": a re-delivered poll item carries 0 and
     // must not undo what the chat screen or the state report recorded.
     constexpr const char* kUpdateMessage
@@ -162,16 +168,19 @@ MessageFactory::MessageFactory()
     checkVersion(kVersionKey, kVersion,
         { "DROP TABLE IF EXISTS `tb_message_contact`;", "DROP TABLE IF EXISTS `tb_message`;" },
         { kCreateContactTable, kCreateMessageTable });
-    // The conversation list asks for the newest message of every partner; the
-    // table's key does not start with the partner, so without this each of
-    // those questions would read the whole table. Made for files of earlier
-    // runs too, so it is not tied to the version key.
+    // The index is made for files of earlier runs too, so it is not tied to
+    // the version key.
     if (open()) {
-        exec("CREATE INDEX IF NOT EXISTS `idx_message_partner_time` ON `tb_message` "
-             "(`account_uid`, `target_uid`, `time`);",
-            __LINE__);
+        exec(kCreatePartnerIndex, __LINE__);
         close();
     }
+}
+
+StoreSchema MessageFactory::schema()
+{
+    return { kVersionKey, kVersion,
+        { { "tb_message_contact", kCreateContactTable }, { "tb_message", kCreateMessageTable } },
+        { kCreatePartnerIndex } };
 }
 
 bool MessageFactory::setMessage(const MessageList& messages)

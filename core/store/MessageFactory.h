@@ -24,6 +24,7 @@ class MessageFactory final : public BaseFactory {
 public:
     static constexpr const char* kVersionKey = "message_version";
     static constexpr const char* kVersion = "1.0.3";
+    static StoreSchema schema();
 
     // Rewrites the file and brings the message tables to the current version.
     MessageFactory();

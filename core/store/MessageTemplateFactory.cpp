@@ -58,6 +58,12 @@ MessageTemplateFactory::MessageTemplateFactory()
         { kCreateTypes, kCreateContents });
 }
 
+StoreSchema MessageTemplateFactory::schema()
+{
+    return { kVersionKey, kVersion,
+        { { "tb_message_template_type", kCreateTypes }, { "tb_message_template_content", kCreateContents } }, {} };
+}
+
 bool MessageTemplateFactory::setMessageTemplateTypes(const TemplateTypeList& types)
 {
     return writeInTransaction([&] {

@@ -21,6 +21,7 @@ class MessageTemplateFactory final : public BaseFactory {
 public:
     static constexpr const char* kVersionKey = "message_template_version";
     static constexpr const char* kVersion = "1.2.0";
+    static StoreSchema schema();
 
     // Rewrites the file and brings the template tables to the current version.
     MessageTemplateFactory();

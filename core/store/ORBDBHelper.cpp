@@ -2,6 +2,7 @@
 
 #include "core/session/MyAccountInfo.h"
 #include "core/store/BaseFactory.h"
+#include "core/store/DamagedStoreFile.h"
 #include "core/util/ORBHelper.h"
 #include "foundation/sqlite/SQLDatabase.h"
 #include "foundation/sqlite/SQLResultSet.h"
@@ -340,9 +341,18 @@ std::string ORBDBHelper::databasePath()
 
 std::shared_ptr<SQLDatabase> ORBDBHelper::database()
 {
-    auto db = SQLDatabase::databaseWithPath(databasePath());
-    if (!db->open())
+    const std::string path = databasePath();
+    auto db = SQLDatabase::databaseWithPath(path);
+    // Counted before the file is opened: a damaged one is never replaced
+    // under an open connection.
+    DamagedStoreFile::connectionOpened(path);
+    db->setWatch({ [path](int result) { DamagedStoreFile::statementFailed(path, result); },
+        [path] { DamagedStoreFile::connectionClosed(path); } });
+    if (!db->open()) {
+        db->setWatch({});
+        DamagedStoreFile::connectionClosed(path);
         return nullptr;
+    }
     db->setShouldCacheStatements(true);
     db->setLogsErrors(true);
     db->setMaxBusyRetryTimeInterval(kBusyTimeout);
@@ -379,6 +389,14 @@ std::optional<std::string> ORBDBHelper::createStatement(int type)
     default:
         return std::nullopt;
     }
+}
+
+StoreSchema ORBDBHelper::schema()
+{
+    StoreSchema schema;
+    for (int type : { kNavigationInfos, kMagazines, kMagazineDirectories, kMagazineChapters })
+        schema.tables.push_back({ *tableName(type), *createStatement(type) });
+    return schema;
 }
 
 bool ORBDBHelper::tableExists(int type)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/store/BaseFactory.h"
 #include "core/store/MagazineChapterInfo.h"
 #include "core/store/MagazineDirectoryInfo.h"
 #include "core/store/MagazineInfo.h"
@@ -39,6 +40,8 @@ public:
     static std::shared_ptr<ORBDBHelper> sharedORBDBHelper();
 
     static std::string databasePath();
+    // The magazine and navigation tables, as the store makes each when it is missing.
+    static StoreSchema schema();
     // A new open connection on the file, or null.
     std::shared_ptr<foundation::SQLDatabase> database();
 

@@ -14,6 +14,9 @@ namespace {
         kLineSelect = 503,
     };
 
+    constexpr const char* kCreateSettings
+        = "CREATE TABLE IF NOT EXISTS `tb_setting` (`name` text NOT NULL, `value` text, PRIMARY KEY(`name`));";
+
     std::mutex& cacheMutex()
     {
         static std::mutex mutex;
@@ -39,11 +42,12 @@ namespace {
 SettingFactory::SettingFactory()
 {
     if (open()) {
-        exec("CREATE TABLE IF NOT EXISTS `tb_setting` (`name` text NOT NULL, `value` text, PRIMARY KEY(`name`));",
-            kLineCreate);
+        exec(kCreateSettings, kLineCreate);
         close();
     }
 }
+
+StoreSchema SettingFactory::schema() { return { {}, {}, { { "tb_setting", kCreateSettings } }, {} }; }
 
 bool SettingFactory::setValueForKey(const std::string& value, const std::string& name)
 {

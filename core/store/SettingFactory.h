@@ -18,6 +18,7 @@ public:
     // Rewrites the file and makes sure the table exists, so that reads find an
     // empty table rather than failing.
     SettingFactory();
+    static StoreSchema schema();
 
     // With a new store; on success the cache is loaded again.
     static bool setValueForKey(const std::string& value, const std::string& name);

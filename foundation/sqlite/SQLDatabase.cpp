@@ -77,6 +77,7 @@ SQLDatabase::~SQLDatabase()
         // The handle is released once its last statement is gone.
         sqlite3_close_v2(db_);
         db_ = nullptr;
+        reportClosed();
     }
 }
 
@@ -152,6 +153,7 @@ bool SQLDatabase::close()
         platform::log("error closing!: %d", rc);
     db_ = nullptr;
     inTransaction_.store(false);
+    reportClosed();
     return true;
 }
 
@@ -309,6 +311,7 @@ int SQLDatabase::prepare(
         if (rc != SQLITE_OK) {
             sqlite3_finalize(*statement);
             *statement = nullptr;
+            reportFailure(rc);
         }
         return rc;
     }
@@ -569,6 +572,7 @@ bool SQLDatabase::executeUpdate(const std::string& sql, platform::Error* error,
     }
 
     if (rc != SQLITE_DONE) {
+        reportFailure(rc);
         std::string message = lastErrorMessage();
         if (rc == SQLITE_ERROR)
             platform::log("Error calling sqlite3_step (%d: %s) SQLITE_ERROR", rc, message.c_str());

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -59,6 +60,15 @@ public:
     const std::optional<std::string>& databasePath() const { return databasePath_; }
     sqlite3* sqliteHandle() const { return db_; }
     std::string description() const;
+
+    // Told of every statement of the connection that fails (SQLite's
+    // result) and of the connection's close, once the handle is gone: the
+    // owner of a file keeps count of what has it open and of damage met.
+    struct Watch {
+        std::function<void(int result)> failed;
+        std::function<void()> closed;
+    };
+    void setWatch(Watch watch) { watch_ = std::move(watch); }
 
     // Opening and closing.
     bool open();
@@ -185,6 +195,17 @@ public:
 private:
     friend class SQLResultSet;
 
+    void reportFailure(int result) const
+    {
+        if (watch_.failed)
+            watch_.failed(result);
+    }
+    void reportClosed()
+    {
+        if (watch_.closed)
+            std::exchange(watch_.closed, nullptr)();
+    }
+
     enum class Step { Prepare, Execute };
     std::shared_ptr<SQLResultSet> runQuery(
         const std::string& sql, std::span<const platform::Value> arguments, const platform::Dictionary* dictionary);
@@ -203,6 +224,7 @@ private:
     template <class T, class Reader> T valueForQuery(const std::string& sql, Arguments arguments, T zero, Reader read);
 
     sqlite3* db_ = nullptr;
+    Watch watch_;
     std::optional<std::string> databasePath_;
     std::atomic<bool> logsErrors_ { false };
     std::atomic<bool> crashOnErrors_ { false };

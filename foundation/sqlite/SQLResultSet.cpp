@@ -90,6 +90,8 @@ bool SQLResultSet::next()
         close();
         return false;
     }
+    if (parentDB_)
+        parentDB_->reportFailure(rc);
     std::string message = sqlite3_errmsg(sqlite3_db_handle(statement));
     if (rc == SQLITE_ERROR || rc == SQLITE_MISUSE)
         platform::log("Error calling sqlite3_step (%d: %s) rs", rc, message.c_str());

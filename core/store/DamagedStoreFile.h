@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace core {
+
+// The store file's care through a run, for every store over it: the file is
+// judged by its structure once a run, at its first store's making, on a
+// connection that writes nothing; damage met later, by any statement of a
+// store, is noted. A file found damaged either way is set aside whole, as it
+// was found, and a fresh store takes its place: the client's own tables,
+// made as each store makes them when new, holding every row that still
+// reads of the damaged file. This is done where no connection of the process
+// has the file open: at once, or as the last one closes, or at the next
+// store made. Only a fresh file that cannot be written (no room, a folder
+// that takes no writes) keeps the damaged one in place, until a store made
+// later can.
+class DamagedStoreFile final {
+public:
+    DamagedStoreFile() = delete;
+
+    // At a store's making over `path`: judges the file when it was not yet
+    // judged this run, replaces it when it is damaged and nothing has it
+    // open, and otherwise runs `vacuum` (the store's "VACUUM" over a file
+    // that is whole).
+    static void atStoreMaking(const std::string& path, const std::function<void()>& vacuum);
+
+    // Every connection a store opens on the file, and its close; the last
+    // close replaces a file found damaged meanwhile.
+    static void connectionOpened(const std::string& path);
+    static void connectionClosed(const std::string& path);
+    // A statement of a store over the file failed with SQLite's `result`:
+    // damage (a file SQLite cannot make sense of) is noted.
+    static void statementFailed(const std::string& path, int result);
+    // The "VACUUM" of a store's making failed: any failure but one of the
+    // moment (a busy file, no room, no memory) says the file holds what the
+    // library cannot rewrite, and is damage too.
+    static void rewriteFailed(const std::string& path, int result, const std::string& message);
+    // Whether `result` is SQLite's word for damage.
+    static bool isDamage(int result);
+
+    // The next store made over each file judges it again, as a new run of
+    // the client does.
+    static void forgetJudgedFiles();
+};
+
+} // namespace core
