@@ -199,8 +199,11 @@ namespace {
             return failed(opened);
         // SQLite's structure check: every page named once, in order, and
         // readable; every record within its page and of its table's shape.
+        // It stops at the first fault: past a fault in the structure, its
+        // reading of the rows would follow pages named many times as often
+        // as they are named.
         {
-            StoreStatement check = file.prepare("PRAGMA quick_check;");
+            StoreStatement check = file.prepare("PRAGMA quick_check(1);");
             if (!check)
                 return failed(sqlite3_errcode(file.handle));
             int rc;
@@ -211,8 +214,23 @@ namespace {
             }
             if (rc != SQLITE_DONE)
                 return failed(rc);
-            if (first != "ok")
+            if (first != "ok") {
+                std::replace(first.begin(), first.end(), '\n', ' ');
                 return { Verdict::Damaged, first };
+            }
+        }
+        // The stores make no trigger and no view: one would run with every
+        // write, or over tables it was not made for.
+        {
+            StoreStatement other
+                = file.prepare("SELECT `type`,`name` FROM `sqlite_master` WHERE `type` IN ('trigger','view');");
+            const int rc = other ? other.step() : sqlite3_errcode(file.handle);
+            if (rc == SQLITE_ROW)
+                return { Verdict::Damaged,
+                    "its " + other.columnText(0).value_or("") + " " + other.columnText(1).value_or("")
+                        + " is not the client's" };
+            if (rc != SQLITE_DONE)
+                return failed(rc);
         }
         // The tables of the client's that the file has, at the version the
         // client keeps them, are the ones its statements make: a table whose
