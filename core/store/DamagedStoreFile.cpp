@@ -528,7 +528,9 @@ namespace {
                 platform::log("damaged store file %s: its %s %s is left behind (the client does not make it)\n",
                     damaged.c_str(), entry.type.c_str(), entry.name.c_str());
         }
-        for (const auto& [table, own] : clientColumns()) {
+        for (const auto& client : clientColumns()) {
+            const std::string& table = client.first;
+            const std::vector<Column>& own = client.second;
             const bool present = std::any_of(entries.begin(), entries.end(),
                 [&](const Entry& entry) { return entry.type == "table" && sameName(entry.name, table); });
             if (!listed && isBook(table))

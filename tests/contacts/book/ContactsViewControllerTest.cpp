@@ -10,6 +10,7 @@
 #include "contacts/warn/WarnView.h"
 #include "core/session/ORBEndpoints.h"
 #include "core/store/BaseFactory.h"
+#include "core/store/DamagedStoreFile.h"
 #include "messaging/chat/MessageViewController.h"
 #include "platform/graphics/Text.h"
 #include "platform/host/KeyboardInput.h"
@@ -24,6 +25,7 @@
 #include "server/StandinServer.h"
 #include "tests/contacts/ContactsTestSupport.h"
 #include "tests/support/LoopAndMemoryWatch.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
 #include "ui/controls/StatusBarBacking.h"
@@ -530,6 +532,41 @@ TEST_F(ContactsScreen, AFreshStoreInPlaceOfADamagedOneFetchesTheBookAgain)
     EXPECT_EQ(fresh->listGroup().size(), screen->listGroup().size());
     core::ContactsFactory store;
     EXPECT_EQ(store.getGroups().value_or(core::GroupList {}).size(), screen->listGroup().size());
+}
+
+// A store damaged where the book's people are: the copy that takes its place
+// keeps every group but not their people, and the screen made over it
+// fetches the book again rather than show empty classes for a week.
+TEST_F(ContactsScreen, ACopyOfADamagedStoreThatLeftPeopleBehindFetchesTheBookAgain)
+{
+    auto screen = openBook();
+    ASSERT_TRUE(screen);
+    ASSERT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 1u);
+    const std::size_t groups = screen->listGroup().size();
+    ASSERT_GT(groups, 0u);
+    const std::string db = core::BaseFactory::dataFilePath();
+    auto tool = [&](const std::string& sql) {
+        return std::atoi(testsupport::runCommand("sqlite3 " + testsupport::shellQuoted(db) + " "
+            + testsupport::shellQuoted(sql)).output.c_str());
+    };
+    const int page = tool("SELECT rootpage FROM sqlite_master WHERE name='tb_contact';");
+    const int size = tool("PRAGMA page_size;");
+    ASSERT_GT(page, 0);
+    {
+        std::fstream file(db, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(std::streamoff(page - 1) * size);
+        file.write(std::string(static_cast<std::size_t>(size), '\0').data(), size);
+        ASSERT_TRUE(file.good());
+    }
+    // The next run of the client judges the file again.
+    core::DamagedStoreFile::forgetJudgedFiles();
+    auto fresh = ContactsViewController::create();
+    ASSERT_TRUE(harness().runUntil([&] {
+        return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2;
+    }));
+    EXPECT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 2u);
+    EXPECT_EQ(fresh->listGroup().size(), groups);
+    EXPECT_GT(tool("SELECT count(*) FROM tb_contact;"), 0);
 }
 
 // A book of no group is a book: kept, it is not fetched again each time the
