@@ -350,6 +350,7 @@ void FirstStoreMakingOverTheCeilingBook(benchmark::State& state)
     platform::AppPaths::setHome(home.path());
     static const bool seeded = [] {
         const auto book = contacts::importAddressBook(bookAtTheCeiling(), nullptr);
+        core::ContactsFactory tables;
         const bool stored = book && core::ContactsFactory::storeAddressBook(0, book->groups, book->contacts);
         core::ContactsFactory::dropReplacedBook();
         return stored;
