@@ -259,7 +259,11 @@ void ContactsViewController::loadData()
 
 void ContactsViewController::refreshContacts(const platform::Notification&)
 {
-    if (isRefresh_)
+    // Every live book screen hears the call, the one of an account left as
+    // well while the tabs it was made with are still being let go: the book
+    // it would fetch is the account's signed in now, which is not its own.
+    auto current = core::MyAccountInfo::currentAccount();
+    if (isRefresh_ || (my_ && (!current || current->uid != my_->uid)))
         return;
     loadData();
 }

@@ -8,6 +8,8 @@
 #include "contacts/book/ContactsTabButton.h"
 #include "contacts/book/ContactsTwoCell.h"
 #include "contacts/warn/WarnView.h"
+#include "app/login/AccountsViewController.h"
+#include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
 #include "core/store/BaseFactory.h"
 #include "messaging/chat/MessageViewController.h"
@@ -638,6 +640,36 @@ TEST(ContactsScreenFirstFetch, AFailedFirstFetchSaysTheBookDidNotLoadUntilOneArr
         EXPECT_FALSE(screen->listGroup().empty());
         EXPECT_TRUE(empty->isHidden());
     });
+}
+
+// The first change into a role fetches that account's book once: the screen
+// of the account left hears the new screen's call for a refresh too, and
+// must not answer it with a download of a book that is not its account's.
+TEST_F(ContactsScreen, AFirstChangeOfRoleFetchesTheNewAccountsBookOnce)
+{
+    signIn(kDemoParentOfTwo, kDemoParentPassword);
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    const int first = core::MyAccountInfo::currentAccount()->uid;
+    const auto before = requests(ORBEndpoints::Cmd::kAddressBook).size();
+    ASSERT_EQ(before, 1u);
+
+    mainScreen()->roleToggle();
+    settle(harness());
+    auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness().topScreen());
+    ASSERT_TRUE(chooser);
+    ASSERT_TRUE(harness().selectRow(findOutlet<UITableView>(chooser->view(), "tableView"), 0, 1));
+    settle(harness());
+    const int second = core::MyAccountInfo::currentAccount()->uid;
+    ASSERT_NE(second, first);
+    // Every download asked for has gone out and been answered.
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    settle(harness());
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    auto fetched = requests(ORBEndpoints::Cmd::kAddressBook);
+    ASSERT_EQ(fetched.size(), before + 1) << "the new account's book once";
+    EXPECT_EQ(fetched.back().bodyValue("userId").intValue(), second);
 }
 
 // A book of more groups than the strip can hold: the strip shows the first
