@@ -291,10 +291,38 @@ void ProgressHudHold::release()
     overlay->hide(false);
 }
 
+namespace {
+// The window's overlay once it has been put under a prompt.
+std::weak_ptr<ProgressOverlay>& loweredProgressHud()
+{
+    static std::weak_ptr<ProgressOverlay> overlay;
+    return overlay;
+}
+} // namespace
+
 void ORBHelper::hideProgressHud()
 {
     if (auto window = applicationWindow())
         ProgressOverlay::hideHUDForView(window, false);
+    if (auto lowered = loweredProgressHud().lock(); lowered && lowered->superview()) {
+        lowered->setRemoveFromSuperViewOnHide(true);
+        lowered->hide(false);
+    }
+    loweredProgressHud().reset();
+}
+
+void ORBHelper::lowerProgressHudBelow(const std::shared_ptr<UIView>& prompt)
+{
+    auto window = applicationWindow();
+    auto host = prompt ? prompt->superview() : nullptr;
+    auto overlay = window ? ProgressOverlay::HUDForView(window) : nullptr;
+    if (!host || !overlay || overlay->isHidden())
+        return;
+    host->insertSubviewBelow(overlay, prompt);
+    overlay->setFrame(host->bounds());
+    overlay->setUserInteractionEnabled(false);
+    overlay->setRemoveFromSuperViewOnHide(true);
+    loweredProgressHud() = overlay;
 }
 
 std::shared_ptr<UILabel> ORBHelper::labelWithFrame(

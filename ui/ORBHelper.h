@@ -66,8 +66,13 @@ public:
     // spinner when showLoading), zooming in; canHide hides it after 1.5 s.
     // Returns it (nullptr without a window), for a ProgressHudHold.
     static std::shared_ptr<ProgressOverlay> showProgressHud(const std::string& text, bool showLoading, bool canHide);
-    // Hides the window's overlay at once.
+    // Hides the window's overlay at once (or where lowerProgressHudBelow put it).
     static void hideProgressHud();
+    // A prompt that waits for the person has just been put up over a screen:
+    // the window's overlay, when one shows, goes under it for the rest of its
+    // time (with its touches off, so that it holds nothing back once the
+    // prompt is closed), as a notice given while the prompt is up lies.
+    static void lowerProgressHudBelow(const std::shared_ptr<UIView>& prompt);
 
     // A label of the frame; a multi-line one wraps by character and takes the
     // size its text measures at the frame's width.

@@ -197,6 +197,9 @@ void ORBViewController::showWarmPrompt()
     overlay->setDimBackground(true);
     overlay->setOpacity(0);
     overlay->setCustomView(prompt);
+    // A notice given a moment before (the address book stored while the
+    // login went away) lies under the prompt, as those given while it is up do.
+    ORBHelper::lowerProgressHudBelow(overlay);
 }
 
 void ORBViewController::closePromptWithNotNext(bool notNext)

@@ -134,6 +134,7 @@ ContactsViewController::ContactsViewController(Made)
     isTeacher_ = my_ && my_->type == 1;
     auto stored = contactsFactory_->getGroups();
     bookInStore_ = my_ && stored && storeKeepsBook(stored->size());
+    hasBook_ = bookInStore_;
     setListGroup(std::move(stored).value_or(core::GroupList {}));
     for (const auto& group : listGroup_) {
         if (auto contacts = contactsFactory_->getContactsWithGroup(group->uid))
@@ -239,6 +240,7 @@ void ContactsViewController::loadData()
     // Set as the request goes out, not when the transfer starts: a refresh
     // asked for in between would otherwise start a second download.
     isRefresh_ = true;
+    updateEmptyText();
     contacts::AddressBookDownload download;
     download.started = weakCallback<ContactsViewController>([](ContactsViewController& screen) {
         if (screen.isVisible_)
@@ -257,7 +259,11 @@ void ContactsViewController::loadData()
 
 void ContactsViewController::refreshContacts(const platform::Notification&)
 {
-    if (isRefresh_)
+    // Every live book screen hears the call, the one of an account left as
+    // well while the tabs it was made with are still being let go: the book
+    // it would fetch is the account's signed in now, which is not its own.
+    auto current = core::MyAccountInfo::currentAccount();
+    if (isRefresh_ || (my_ && (!current || current->uid != my_->uid)))
         return;
     loadData();
 }
@@ -328,6 +334,7 @@ void ContactsViewController::storeBook(contacts::AddressBook received)
     if (!my_ || !current || current->uid != my_->uid) {
         readingReply_ = false;
         isRefresh_ = false;
+        updateEmptyText();
         releaseOffMain(std::move(received));
         return;
     }
@@ -374,20 +381,20 @@ void ContactsViewController::bookStored(const std::shared_ptr<contacts::AddressB
         if (book->groups[i] && shown.count(book->groups[i]->uid))
             listDataAll_[book->groups[i]->uid] = std::move(book->contacts[i]);
     }
-    refreshTableView();
     recordStoredBook(*book);
     contacts::AddressBookRecord(my_->uid).markLoaded(contacts::wallClockNow());
-    if (isViewLoaded())
-        lblEmpty_->setText(kEmptyGroupText);
+    hasBook_ = true;
+    isRefresh_ = false;
+    refreshTableView();
     platform::log("post notification completed\n");
     showNotice(kUpdatedText, false, true);
-    isRefresh_ = false;
     platform::NotificationCenter::defaultCenter().post(kCompletedRefreshContacts);
 }
 
 void ContactsViewController::downloadFailed(const std::string& message)
 {
     isRefresh_ = false;
+    updateEmptyText();
     showNotice(message, false, true);
     // The call-back list waits for one of the two answers.
     platform::NotificationCenter::defaultCenter().post(kFailedRefreshContacts, platform::Value(message));
@@ -485,7 +492,23 @@ void ContactsViewController::refreshTableView()
     if (!isViewLoaded())
         return;
     lblEmpty_->setHidden(!listPinyin_.empty());
+    updateEmptyText();
     tableView_->reloadData();
+}
+
+void ContactsViewController::updateEmptyText()
+{
+    if (!isViewLoaded())
+        return;
+    // Loading only while a download runs; a book that is there, kept or
+    // fetched, is empty where it is; without one, the person is told it did
+    // not load and what to do.
+    if (isRefresh_)
+        lblEmpty_->setText(kLoadingBookText);
+    else if (!hasBook_)
+        lblEmpty_->setText(kNotLoadedText);
+    else
+        lblEmpty_->setText(listGroup_.empty() ? kEmptyBookText : kEmptyGroupText);
 }
 
 // ---- Search --------------------------------------------------------------------------

@@ -52,6 +52,11 @@ public:
     static constexpr const char* kFailedRefreshContacts = "kFailedRefreshContacts";
     static constexpr const char* kShortcutDialKey = "not_warm_shortcutdial";
     static constexpr const char* kEmptyGroupText = "该分组为空";
+    // The empty list's other words: a download running, a book of no group,
+    // and no book at all after a download that did not bring one.
+    static constexpr const char* kLoadingBookText = "正在加载通讯录...";
+    static constexpr const char* kEmptyBookText = "通讯录为空";
+    static constexpr const char* kNotLoadedText = "通讯录加载失败，请点击刷新";
     // The most group tabs the strip shows, in tab order (the rest are found
     // by the search): a school's colleagues, classes and other teachers come
     // to a few hundred at most (the largest book read, 481,000 people, is
@@ -149,6 +154,8 @@ private:
     void openTel(const std::string& phone);
     const std::shared_ptr<core::ContactInfo>& contactAt(UITableView* table, const NSIndexPath& path) const;
     void createSearchTableView();
+    // The empty list's words for what is so now.
+    void updateEmptyText();
 
     std::shared_ptr<core::AccountInfo> my_;
     bool isTeacher_ = false;
@@ -159,6 +166,8 @@ private:
     // Whether the store kept the account's book when the screen was made
     // (a book of no group too).
     bool bookInStore_ = false;
+    // Whether the screen shows a book: the store's, or one stored since.
+    bool hasBook_ = false;
     bool isRefresh_ = false;
     bool readingReply_ = false;
     bool isVisible_ = false;

@@ -8,6 +8,7 @@
 #include "messaging/chat/MessageSoundRightCell.h"
 #include "messaging/send/MessageLoader.h"
 #include "messaging/send/UnsavedMessages.h"
+#include "messaging/send/UnsentMessages.h"
 #include "messaging/voice/MessageAudioPlayer.h"
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/Log.h"
@@ -222,6 +223,11 @@ void MessageViewController::setContact(std::shared_ptr<core::ContactInfo> contac
         if (!stored)
             insertInTimeOrder(message);
     }
+    // And what was written here and could not be sent, marked, until it is.
+    for (const auto& message : UnsentMessages::shared().withContact(contact_->uid)) {
+        if (!holds(message))
+            insertInTimeOrder(message);
+    }
     // The contact is usually given before the view (and its table) is loaded.
     if (isViewLoaded())
         tableView_->reloadData();
@@ -307,7 +313,8 @@ void MessageViewController::deleteMessage(const platform::Notification& notifica
     if (!message || !holds(message))
         return;
     // What was written is not lost with the send: the bubble stays, marked,
-    // for as long as the conversation is open, and its mark sends it again.
+    // and its mark sends it again; the send pipeline keeps it beside the
+    // store, so it is there again when the conversation is next opened.
     message->isSending = false;
     message->sendFailed = true;
     reloadAndShow(message);

@@ -35,7 +35,8 @@ public:
 // (opening it marks the contact's messages read), an input bar that sends
 // text, one photo or one voice recording per message through the send
 // pipeline, a sending bubble until the pipeline reports (a send that failed
-// stays, marked, and its mark sends it again), the contact's new messages
+// stays, marked, also when the conversation is opened again or the client
+// started again, and its mark sends it again), the contact's new messages
 // arriving while it is open, voice bubbles that play and photo
 // bubbles that open full screen. Pushed with the contact by the message box
 // and the contact screens, which create it by its name.
@@ -87,7 +88,8 @@ public:
 
     // A new message of the contact, or one of this screen's sends stored.
     void getNewMessage(const platform::Notification& notification);
-    // One of this screen's sends failed: its bubble stays, marked as failed.
+    // One of this screen's sends failed: its bubble stays, marked as failed
+    // (and the pipeline keeps the message until it is sent).
     void deleteMessage(const platform::Notification& notification);
 
     // Layout actions.

@@ -6,6 +6,7 @@
 #include "foundation/http/HTTPRequest.h"
 #include "foundation/http/NetworkQueue.h"
 #include "messaging/send/UnsavedMessages.h"
+#include "messaging/send/UnsentMessages.h"
 #include "platform/os/Log.h"
 #include "platform/os/NotificationCenter.h"
 #include "platform/os/PlatformJson.h"
@@ -192,7 +193,8 @@ void MessageLoader::requestSendMessageSucceeded(const HTTPRequestPtr& request)
         // Sent, but for an account no longer signed in: its record must not
         // land in the list of the account that is.
         platform::log("message %s sent for another account; not stored\n", msgId->c_str());
-        finish(entry, false);
+        UnsentMessages::shared().forget(entry->message);
+        finish(entry, false, false);
         return;
     }
     auto message = entry->message;
@@ -218,11 +220,17 @@ void MessageLoader::requestSendMessageFailed(const HTTPRequestPtr& request)
     finish(entry, false);
 }
 
-void MessageLoader::finish(std::vector<Pending>::iterator entry, bool sent)
+void MessageLoader::finish(std::vector<Pending>::iterator entry, bool sent, bool keepUnsent)
 {
     if (entry == pending_.end())
         return;
     auto message = entry->message;
+    // What was written and not sent is kept beside the store until a send
+    // of it goes through, whether or not its chat is still open.
+    if (sent)
+        UnsentMessages::shared().forget(message);
+    else if (keepUnsent)
+        UnsentMessages::shared().keep(message, entry->accountUid);
     // Off the list first: an observer may send the message again at once.
     pending_.erase(entry);
     platform::NotificationCenter::defaultCenter().post(

@@ -22,7 +22,8 @@ extern const char* const MessageLoaderDidSendFailedNotification;
 // of its own: the first photo (or else the first voice clip) is uploaded,
 // then the message goes to its contact with the uploaded address; a sent
 // message is stored with the server's id and announced. Every message ends in
-// exactly one of the two notifications.
+// exactly one of the two notifications; one that could not be sent is kept
+// (UnsentMessages) until a later send of it goes through.
 //
 // The requests themselves come from core::MessageLoader (the request
 // builders); this class is the pipeline around them, so the screens know one
@@ -69,7 +70,9 @@ private:
     void uploadFailed(const foundation::HTTPRequestPtr& request);
     // The pending entry of the request's message, or end() when it has none.
     std::vector<Pending>::iterator find(const foundation::HTTPRequestPtr& request);
-    void finish(std::vector<Pending>::iterator entry, bool sent);
+    // Reports the message; one not sent is kept beside the store until it
+    // is (keepUnsent), the one sent for an account no longer signed in aside.
+    void finish(std::vector<Pending>::iterator entry, bool sent, bool keepUnsent = true);
     // The store of the current home; made again when the home changes.
     core::MessageFactory& messageFactory();
 

@@ -5,11 +5,14 @@
 #include "platform/os/UserDefaults.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIWindow.h"
 #include "server/StandinServer.h"
 #include "tests/support/app/ClientApp.h"
 #include "ui/overlay/ProgressOverlay.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace testsupport;
 
@@ -106,6 +109,47 @@ TEST(WarmPrompt, UntickedComesBackTickedStaysAwayAcrossRuns)
         EXPECT_FALSE(shownPrompt()) << "ticked: never again";
     }
     platform::FileUtil::remove(home);
+}
+
+// A notice of the sign-in given just before the prompt comes up (the
+// address book stored while the login screen goes away) lies under the
+// prompt once it is up, as those given while it is up do: it is not drawn
+// over the prompt's text.
+TEST(WarmPrompt, ANoticeGivenJustBeforeThePromptLiesUnderIt)
+{
+    onBothScreens([](AppHarness& harness, bool tall) {
+        ASSERT_TRUE(passIntroduction(harness));
+        ASSERT_TRUE(harness.signIn(kDemoTeacher, kDemoTeacherPassword));
+        // The clock held: the book is stored and says so before the login
+        // screen has gone and the prompt come.
+        ASSERT_TRUE(harness.runUntil([&] { return harness.overlayText() == "联系人更新完毕"; }));
+        EXPECT_FALSE(shownPrompt());
+        settle(harness, 0.6);
+        ASSERT_TRUE(shownPrompt());
+        auto onWindow = ProgressOverlay::HUDForView(harness.window());
+        EXPECT_FALSE(onWindow && !onWindow->isHidden())
+            << "over the prompt: " << (onWindow ? onWindow->labelText() : std::string());
+        // Under the prompt on the main screen, for the rest of its time.
+        auto main = mainScreen()->view();
+        const auto& views = main->subviews();
+        auto prompt = std::find(views.begin(), views.end(), promptOverlay());
+        auto notice = std::find_if(views.begin(), views.end(), [](const auto& view) {
+            auto overlay = std::dynamic_pointer_cast<ProgressOverlay>(view);
+            return overlay && overlay->labelText() == "联系人更新完毕";
+        });
+        EXPECT_NE(notice, views.end());
+        EXPECT_LT(notice, prompt);
+        EXPECT_FALSE(harness.render(std::string("app-warm-prompt-notice-under-") + (tall ? "4-inch" : "3.5-inch") + ".png").empty());
+        // Gone in its time, and the prompt takes the taps.
+        settle(harness, 2.0);
+        EXPECT_EQ(std::count_if(main->subviews().begin(), main->subviews().end(), [](const auto& view) {
+            auto overlay = std::dynamic_pointer_cast<ProgressOverlay>(view);
+            return overlay && !overlay->isHidden() && overlay->labelText() == "联系人更新完毕";
+        }), 0);
+        EXPECT_TRUE(harness.tapButton("我知道了"));
+        settle(harness);
+        EXPECT_FALSE(shownPrompt());
+    });
 }
 
 TEST(WarmPrompt, ADelegateThatIsGoneLeavesThePromptAlone)

@@ -8,6 +8,8 @@
 #include "contacts/book/ContactsTabButton.h"
 #include "contacts/book/ContactsTwoCell.h"
 #include "contacts/warn/WarnView.h"
+#include "app/login/AccountsViewController.h"
+#include "core/session/MyAccountInfo.h"
 #include "core/session/ORBEndpoints.h"
 #include "core/store/BaseFactory.h"
 #include "core/store/DamagedStoreFile.h"
@@ -586,6 +588,125 @@ TEST_F(ContactsScreen, AKeptBookOfNoGroupIsNotFetchedAgainWhenTheScreenIsMade)
     EXPECT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 1u);
     EXPECT_EQ(harness().notifications().count(ContactsViewController::kCompletedRefreshContacts), 1u);
     EXPECT_FALSE(again->isRefresh());
+}
+
+// The empty label says what is so: made again from a kept book (as at every
+// start after the first), an empty group says it is empty, not that the
+// book is loading; nor does a kept book of no group claim to be loading.
+TEST_F(ContactsScreen, AnEmptyGroupOfAKeptBookSaysItIsEmptyWhenTheScreenIsMadeAgain)
+{
+    const std::string book = R"([{"groupId":"COM001","groupName":"同事","groupType":1,"items":[)"
+                             R"({"linkManId":11,"linkManName":"张三","thumbAvatar":"","orgUserPic":"","linkManType":1,"phone":"1"}]},)"
+                             R"({"groupId":"CLS9","groupName":"空班","groupType":2,"items":[]}])";
+    harness().server()->script().forCommand(ORBEndpoints::Cmd::kAddressBook, compressedBook(book));
+    ASSERT_TRUE(openBook());
+    ASSERT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 1u);
+    // The screen as the next start makes it, from the store.
+    auto again = ContactsViewController::create();
+    ASSERT_TRUE(again->view());
+    EXPECT_FALSE(again->isRefresh());
+    auto strip = findOutlet<UIScrollView>(again->view(), "tabView");
+    std::vector<std::shared_ptr<ContactsTabButton>> tabs;
+    for (const auto& view : strip->subviews())
+        if (auto tab = std::dynamic_pointer_cast<ContactsTabButton>(view))
+            tabs.push_back(tab);
+    ASSERT_EQ(tabs.size(), 2u);
+    again->setCurrentTabBtn(tabs[1]);
+    auto empty = findOutlet<UILabel>(again->view(), "lblEmpty");
+    EXPECT_FALSE(empty->isHidden());
+    EXPECT_EQ(empty->text(), "该分组为空");
+
+    // A kept book of no group.
+    harness().server()->script().forCommand(ORBEndpoints::Cmd::kAddressBook, compressedBook("[]"));
+    again.reset();
+    auto screen = contactstest::book();
+    ASSERT_TRUE(screen);
+    screen->btnRefreshTouchUpInside(nullptr);
+    ASSERT_TRUE(harness().runUntil([&] {
+        return harness().notifications().count(ContactsViewController::kCompletedRefreshContacts) == 2;
+    }));
+    auto none = ContactsViewController::create();
+    ASSERT_TRUE(none->view());
+    EXPECT_FALSE(none->isRefresh());
+    auto label = findOutlet<UILabel>(none->view(), "lblEmpty");
+    EXPECT_FALSE(label->isHidden());
+    EXPECT_NE(label->text(), "正在加载通讯录...");
+}
+
+// A first download that fails leaves no book: the empty label says that it
+// did not load, not that it is loading, through a refresh refused as well;
+// while a refresh runs it says the book is loading, and the book that
+// arrives at last takes its place.
+TEST(ContactsScreenFirstFetch, AFailedFirstFetchSaysTheBookDidNotLoadUntilOneArrives)
+{
+    onBothScreens([](AppHarness& harness, bool tall) {
+        const char* command = ORBEndpoints::Cmd::kAddressBook;
+        harness.server()->script().forCommand(command, ScriptedReply::errorEnvelope("服务器错误"));
+        ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+        ASSERT_TRUE(harness.runUntil(bookIdle));
+        mainScreen()->switchToView(ORBViewController::kContactsTab);
+        settle(harness, 2.0);
+        auto screen = book();
+        ASSERT_TRUE(screen);
+        EXPECT_TRUE(screen->listGroup().empty());
+        auto empty = std::dynamic_pointer_cast<UILabel>(harness.viewByOutlet("lblEmpty"));
+        ASSERT_TRUE(empty);
+        EXPECT_FALSE(empty->isHidden());
+        const std::string notLoaded = empty->text();
+        EXPECT_NE(notLoaded, "正在加载通讯录...");
+        EXPECT_NE(notLoaded, "该分组为空");
+        EXPECT_FALSE(notLoaded.empty());
+        EXPECT_FALSE(harness.render(std::string("contacts-book-not-loaded-") + (tall ? "4-inch" : "3.5-inch") + ".png").empty());
+
+        auto gate = std::make_shared<server::ReplyGate>();
+        harness.server()->script().forCommand(command, ScriptedReply::errorEnvelope("服务器错误").heldBy(gate));
+        screen->btnRefreshTouchUpInside(nullptr);
+        ASSERT_TRUE(harness.runUntil([&] { return gate->arrived() == 1; }));
+        EXPECT_EQ(empty->text(), "正在加载通讯录...");
+        gate->open();
+        ASSERT_TRUE(harness.runUntil(
+            [&] { return harness.notifications().count(ContactsViewController::kFailedRefreshContacts) == 2; }));
+        settle(harness, 2.0);
+        EXPECT_FALSE(empty->isHidden());
+        EXPECT_EQ(empty->text(), notLoaded) << "a refused refresh leaves it not loaded";
+
+        screen->btnRefreshTouchUpInside(nullptr);
+        ASSERT_TRUE(harness.runUntil(
+            [&] { return harness.notifications().count(ContactsViewController::kCompletedRefreshContacts) == 1; }));
+        settle(harness, 2.0);
+        EXPECT_FALSE(screen->listGroup().empty());
+        EXPECT_TRUE(empty->isHidden());
+    });
+}
+
+// The first change into a role fetches that account's book once: the screen
+// of the account left hears the new screen's call for a refresh too, and
+// must not answer it with a download of a book that is not its account's.
+TEST_F(ContactsScreen, AFirstChangeOfRoleFetchesTheNewAccountsBookOnce)
+{
+    signIn(kDemoParentOfTwo, kDemoParentPassword);
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    const int first = core::MyAccountInfo::currentAccount()->uid;
+    const auto before = requests(ORBEndpoints::Cmd::kAddressBook).size();
+    ASSERT_EQ(before, 1u);
+
+    mainScreen()->roleToggle();
+    settle(harness());
+    auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness().topScreen());
+    ASSERT_TRUE(chooser);
+    ASSERT_TRUE(harness().selectRow(findOutlet<UITableView>(chooser->view(), "tableView"), 0, 1));
+    settle(harness());
+    const int second = core::MyAccountInfo::currentAccount()->uid;
+    ASSERT_NE(second, first);
+    // Every download asked for has gone out and been answered.
+    ASSERT_TRUE(harness().runUntil(bookIdle));
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    settle(harness());
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    auto fetched = requests(ORBEndpoints::Cmd::kAddressBook);
+    ASSERT_EQ(fetched.size(), before + 1) << "the new account's book once";
+    EXPECT_EQ(fetched.back().bodyValue("userId").intValue(), second);
 }
 
 // A book of more groups than the strip can hold: the strip shows the first

@@ -290,8 +290,7 @@ TEST_F(ChatScreenTest, SendsTextAndKeepsAFailedSend)
 // stalling and then dropping the connection, or dropping it as the request
 // comes) stays in the conversation as written, its bubble marked as failed
 // beside it; the field was cleared and nothing is stored. A tap on the mark
-// sends it again as a new send, taken once the server answers again. The
-// failed bubbles live as long as the conversation is open.
+// sends it again as a new send, taken once the server answers again.
 TEST_F(ChatScreenTest, AFailedSendStaysMarkedAndItsMarkSendsItAgain)
 {
     platform::AudioInput::setSource(std::make_shared<platform::ToneSampleSource>(440, -12));
@@ -397,19 +396,146 @@ TEST_F(ChatScreenTest, AFailedSendStaysMarkedAndItsMarkSendsItAgain)
         EXPECT_EQ(after.back(), message->uid);
         leave(chat);
     }
+}
 
-    // Closing the conversation lets its failed bubbles go: they were never stored.
-    auto chat = openChat();
-    const auto rows = chat->listData().size();
-    core::ORBEndpoints::setServerBase(closed);
-    ASSERT_TRUE(harness().type(field(*chat), "关掉就不再显示"));
-    ASSERT_TRUE(harness().tap(harness().viewByOutlet("btnSend")));
-    ASSERT_TRUE(harness().runUntil([&] { return chat->listData().back()->sendFailed; }));
-    core::ORBEndpoints::setServerBase(base);
-    leave(chat);
-    chat = openChat();
-    EXPECT_EQ(chat->listData().size(), rows);
-    EXPECT_NE(chat->listData().back()->content, "关掉就不再显示");
+// A message that could not be sent stays the person's until it is sent: in
+// its conversation, marked, after the chat is left and opened again and after
+// the client is closed and started again on the same home, where its mark
+// sends it; sent, it is stored once and shown once, its mark gone for good.
+TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMarkSendsIt)
+{
+    const std::string text = "断网时写下的话";
+    auto parent = [] {
+        auto contact = std::make_shared<core::ContactInfo>();
+        contact->uid = kParentUid;
+        contact->type = 2;
+        contact->name = "王芳";
+        return contact;
+    };
+    auto openChat = [&](AppHarness& harness) {
+        auto chat = std::make_shared<MessageViewController>();
+        chat->setContact(parent());
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        harness.visibleNavigationController()->pushViewController(chat, true);
+        settle(harness);
+        return chat;
+    };
+    auto leaveChat = [&](AppHarness& harness, std::shared_ptr<MessageViewController>& chat) {
+        std::weak_ptr<MessageViewController> gone = chat;
+        chat.reset();
+        harness.visibleNavigationController()->popViewControllerAnimated(true);
+        settle(harness);
+        EXPECT_TRUE(gone.expired()) << "the chat outlived its leaving";
+    };
+    // The rows holding the text, top to bottom.
+    auto rowsOfText = [&](MessageViewController& chat) {
+        std::vector<long> rows;
+        for (std::size_t i = 0; i < chat.listData().size(); ++i)
+            if (chat.listData()[i]->content == text)
+                rows.push_back(static_cast<long>(i));
+        return rows;
+    };
+    auto cellAt = [](MessageViewController& chat, long row) {
+        auto list = table(chat);
+        auto path = NSIndexPath::indexPathForRow(row, 0);
+        list->scrollRectToVisible(list->rectForRowAtIndexPath(path), false);
+        list->layoutIfNeeded();
+        return std::dynamic_pointer_cast<MessageBaseCell>(list->cellForRowAtIndexPath(path));
+    };
+    // The text's one row, marked as not sent and offering its mark.
+    auto showsMarked = [&](MessageViewController& chat) -> std::shared_ptr<UIView> {
+        auto rows = rowsOfText(chat);
+        EXPECT_EQ(rows.size(), 1u);
+        if (rows.size() != 1)
+            return nullptr;
+        const auto& message = chat.listData()[static_cast<std::size_t>(rows[0])];
+        EXPECT_TRUE(message->sendFailed);
+        EXPECT_FALSE(message->isSending);
+        auto cell = cellAt(chat, rows[0]);
+        EXPECT_NE(cell, nullptr);
+        if (!cell || !cell->failedMark() || cell->failedMark()->isHidden())
+            return nullptr;
+        return cell->failedMark();
+    };
+    auto storedWithText = [&] {
+        std::size_t count = 0;
+        for (const auto& message : core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {}))
+            count += message->content == text ? 1 : 0;
+        return count;
+    };
+
+    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+        const std::string size = kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch";
+        SCOPED_TRACE(size);
+        TempDir home("chat-unsent");
+        ASSERT_FALSE(home.path().empty());
+        AppHarnessOptions options;
+        options.screen = kind;
+        options.home = home.path();
+        // Written with the server out of reach: marked, and still there when
+        // the chat is opened again.
+        {
+            AppHarness harness(options);
+            ASSERT_TRUE(startClient(harness));
+            messaging::registerMessagingClasses();
+            ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+            auto chat = openChat(harness);
+            core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
+            ASSERT_TRUE(harness.type(field(*chat), text));
+            ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+            ASSERT_TRUE(harness.runUntil([&] { return !chat->listData().empty() && chat->listData().back()->sendFailed; }));
+            leaveChat(harness, chat);
+            chat = openChat(harness);
+            EXPECT_NE(showsMarked(*chat), nullptr) << "left and opened again";
+            EXPECT_EQ(field(*chat)->text(), "");
+            EXPECT_EQ(storedWithText(), 0u);
+            leaveChat(harness, chat);
+        }
+        // The client started again on the same home: still there, and its
+        // mark sends it now that the server answers.
+        {
+            AppHarness harness(options);
+            ASSERT_TRUE(startClient(harness));
+            messaging::registerMessagingClasses();
+            ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+            auto chat = openChat(harness);
+            auto mark = showsMarked(*chat);
+            ASSERT_NE(mark, nullptr) << "after a restart";
+            EXPECT_TRUE(waitForPictures(harness));
+            EXPECT_FALSE(harness.render("chat-unsent-after-restart-" + size + ".png").empty());
+            const auto sent = harness.server()->requests().withCommand(kSendToOne).size();
+            ASSERT_TRUE(harness.tap(mark));
+            ASSERT_TRUE(harness.runUntil([&] {
+                auto rows = rowsOfText(*chat);
+                if (rows.size() != 1)
+                    return false;
+                const auto& message = chat->listData()[static_cast<std::size_t>(rows[0])];
+                return !message->isSending && !message->sendFailed && !message->uid.empty();
+            }));
+            EXPECT_EQ(harness.server()->requests().withCommand(kSendToOne).size(), sent + 1);
+            EXPECT_EQ(storedWithText(), 1u);
+            leaveChat(harness, chat);
+            chat = openChat(harness);
+            auto rows = rowsOfText(*chat);
+            ASSERT_EQ(rows.size(), 1u) << "sent, it is shown once";
+            EXPECT_FALSE(chat->listData()[static_cast<std::size_t>(rows[0])]->sendFailed);
+            EXPECT_FALSE(chat->listData()[static_cast<std::size_t>(rows[0])]->uid.empty());
+            leaveChat(harness, chat);
+        }
+        // Nor is it offered again at the next start.
+        {
+            AppHarness harness(options);
+            ASSERT_TRUE(startClient(harness));
+            messaging::registerMessagingClasses();
+            ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
+            auto chat = openChat(harness);
+            auto rows = rowsOfText(*chat);
+            ASSERT_EQ(rows.size(), 1u);
+            EXPECT_FALSE(chat->listData()[static_cast<std::size_t>(rows[0])]->sendFailed);
+            EXPECT_EQ(storedWithText(), 1u);
+            leaveChat(harness, chat);
+        }
+    }
 }
 
 namespace {

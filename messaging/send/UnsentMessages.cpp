@@ -1,0 +1,266 @@
+#include "messaging/send/UnsentMessages.h"
+
+#include "core/store/BaseFactory.h"
+#include "platform/graphics/Image.h"
+#include "platform/os/AppPaths.h"
+#include "platform/os/FileUtil.h"
+#include "platform/os/Log.h"
+#include "platform/os/PlatformJson.h"
+
+#include <algorithm>
+
+using platform::Array;
+using platform::Dictionary;
+using platform::FileUtil;
+using platform::Value;
+
+namespace {
+
+// The file: {"version": 1, "messages": [entry, ...]}, an entry being
+// {"key", "account", "contact": {...}, "content", "photos": [...],
+// "sounds": [...], "time", "createTime"}; the attachments by their local
+// files (and their addresses, when an upload went through before the send failed).
+constexpr int kVersion = 1;
+
+Array readEntries(const std::string& file)
+{
+    if (!FileUtil::exists(file))
+        return {};
+    auto text = FileUtil::readText(file);
+    auto value = text ? platform::PlatformJson::read(*text) : std::nullopt;
+    const Array* list = value && value->isDictionary() ? (*value)["messages"].asArray() : nullptr;
+    if (!list) {
+        platform::log("unsent messages: %s does not read; nothing kept in it is shown\n", file.c_str());
+        return {};
+    }
+    return *list;
+}
+
+bool writeEntries(const std::string& file, const Array& entries)
+{
+    if (entries.empty())
+        return !FileUtil::exists(file) || FileUtil::remove(file);
+    Dictionary root;
+    root.set("version", Value(kVersion));
+    root.set("messages", Value(entries));
+    auto text = platform::PlatformJson::write(Value(std::move(root)));
+    if (!text || !FileUtil::write(file, *text, FileUtil::WriteMode::Atomic)) {
+        platform::log("unsent messages: %s could not be written\n", file.c_str());
+        return false;
+    }
+    return true;
+}
+
+long keyOfEntry(const Value& entry) { return static_cast<long>(entry["key"].longLongValue()); }
+
+Value contactValue(const core::ContactInfo& contact)
+{
+    return Value(Dictionary {
+        { "uid", Value(contact.uid) },
+        { "name", Value(contact.name) },
+        { "type", Value(contact.type) },
+        { "groupUid", Value(contact.groupUid) },
+        { "thumbAvatar", Value(contact.thumbAvatar) },
+        { "avatar", Value(contact.avatar) },
+        { "phone", Value(contact.phone) },
+        { "isCustomer", Value(contact.isCustomer) },
+    });
+}
+
+std::shared_ptr<core::ContactInfo> contactOf(const Value& value)
+{
+    if (!value.isDictionary())
+        return nullptr;
+    auto contact = std::make_shared<core::ContactInfo>();
+    contact->uid = value["uid"].intValue();
+    contact->name = value["name"].stringValue();
+    contact->type = value["type"].intValue();
+    contact->groupUid = value["groupUid"].stringValue();
+    contact->thumbAvatar = value["thumbAvatar"].stringValue();
+    contact->avatar = value["avatar"].stringValue();
+    contact->phone = value["phone"].stringValue();
+    contact->isCustomer = value["isCustomer"].boolValue();
+    return contact;
+}
+
+Value entryOf(long key, int account, const core::MessageInfo& message)
+{
+    Array photos;
+    for (const auto& photo : message.photosInfo) {
+        if (photo)
+            photos.push_back(Value(Dictionary {
+                { "path", Value(photo->path) }, { "url", Value(photo->url) }, { "thumbUrl", Value(photo->thumbUrl) } }));
+    }
+    Array sounds;
+    for (const auto& sound : message.soundsInfo) {
+        if (sound)
+            sounds.push_back(Value(Dictionary { { "amrPath", Value(sound->amrPath) }, { "wavPath", Value(sound->wavPath) },
+                { "url", Value(sound->url) }, { "seconds", Value(sound->seconds) } }));
+    }
+    const auto time = message.time.value_or(platform::Date::now());
+    return Value(Dictionary {
+        { "key", Value(key) },
+        { "account", Value(account) },
+        { "contact", contactValue(*message.contact) },
+        { "content", Value(message.content) },
+        { "photos", Value(std::move(photos)) },
+        { "sounds", Value(std::move(sounds)) },
+        { "time", Value(time.seconds) },
+        { "createTime", Value(message.createTime.value_or(time).seconds) },
+    });
+}
+
+// A photo read back from its file; none when the file is gone or does not
+// decode and the server has no copy either.
+std::shared_ptr<core::PhotoInfo> photoOf(const Value& value)
+{
+    auto photo = std::make_shared<core::PhotoInfo>();
+    photo->path = value["path"].stringValue();
+    photo->url = value["url"].stringValue();
+    photo->thumbUrl = value["thumbUrl"].stringValue();
+    auto bytes = photo->path.empty() ? std::nullopt : FileUtil::read(photo->path);
+    auto image = bytes ? platform::Image::decode(*bytes) : std::nullopt;
+    if (image) {
+        photo->data = std::move(*bytes);
+        photo->size = static_cast<int>(photo->data.size());
+        photo->image = *image;
+        photo->thumbImage = core::PhotoInfo::uniformScalingSize(
+            *image, platform::Size(core::PhotoInfo::kThumbSide, core::PhotoInfo::kThumbSide));
+    } else if (photo->url.empty()) {
+        return nullptr;
+    }
+    return photo;
+}
+
+std::shared_ptr<core::SoundInfo> soundOf(const Value& value)
+{
+    auto sound = std::make_shared<core::SoundInfo>();
+    sound->amrPath = value["amrPath"].stringValue();
+    sound->wavPath = value["wavPath"].stringValue();
+    sound->url = value["url"].stringValue();
+    sound->seconds = value["seconds"].intValue();
+    bool here = !sound->amrPath.empty() && FileUtil::isRegularFile(sound->amrPath);
+    if (!here && sound->url.empty())
+        return nullptr;
+    return sound;
+}
+
+// The message of an entry, marked as not sent; none when nothing of what was
+// written is left (its only attachment's file gone).
+std::shared_ptr<core::MessageInfo> messageOf(const Value& entry)
+{
+    auto message = std::make_shared<core::MessageInfo>();
+    message->contact = contactOf(entry["contact"]);
+    if (!message->contact)
+        return nullptr;
+    message->to = true;
+    message->content = entry["content"].stringValue();
+    if (const Array* photos = entry["photos"].asArray()) {
+        for (const auto& value : *photos)
+            if (auto photo = photoOf(value))
+                message->photosInfo.push_back(std::move(photo));
+    }
+    if (const Array* sounds = entry["sounds"].asArray()) {
+        for (const auto& value : *sounds)
+            if (auto sound = soundOf(value))
+                message->soundsInfo.push_back(std::move(sound));
+    }
+    if (message->content.empty() && message->photosInfo.empty() && message->soundsInfo.empty())
+        return nullptr;
+    message->time = platform::Date::fromSeconds(entry["time"].doubleValue());
+    message->createTime = platform::Date::fromSeconds(entry["createTime"].doubleValue());
+    message->sendFailed = true;
+    return message;
+}
+
+} // namespace
+
+UnsentMessages& UnsentMessages::shared()
+{
+    // Never destroyed: a late reply may still report a send at exit.
+    static auto* instance = new UnsentMessages();
+    return *instance;
+}
+
+std::string UnsentMessages::filePath() { return FileUtil::joinPath(platform::AppPaths::documentsDirectory(), kFileName); }
+
+void UnsentMessages::forgetDead()
+{
+    live_.erase(std::remove_if(live_.begin(), live_.end(), [](const Live& l) { return l.message.expired(); }), live_.end());
+}
+
+long UnsentMessages::keyOf(const core::MessageInfo* message, const std::string& file)
+{
+    for (const auto& l : live_) {
+        if (l.file == file && l.message.lock().get() == message)
+            return l.key;
+    }
+    return 0;
+}
+
+void UnsentMessages::keep(const std::shared_ptr<core::MessageInfo>& message, int accountUid)
+{
+    if (!message || !message->to || message->group || !message->contact)
+        return;
+    forgetDead();
+    const std::string file = filePath();
+    Array entries = readEntries(file);
+    long key = keyOf(message.get(), file);
+    if (key == 0) {
+        for (const auto& entry : entries)
+            key = std::max(key, keyOfEntry(entry));
+        ++key;
+        live_.push_back(Live { file, key, message });
+    }
+    auto entry = entryOf(key, accountUid, *message);
+    auto at = std::find_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == key; });
+    if (at != entries.end())
+        *at = std::move(entry);
+    else
+        entries.push_back(std::move(entry));
+    writeEntries(file, entries);
+}
+
+void UnsentMessages::forget(const std::shared_ptr<core::MessageInfo>& message)
+{
+    if (!message)
+        return;
+    const std::string file = filePath();
+    const long key = keyOf(message.get(), file);
+    if (key == 0)
+        return;
+    live_.erase(std::remove_if(live_.begin(), live_.end(),
+                    [&](const Live& l) { return l.file == file && l.key == key; }),
+        live_.end());
+    Array entries = readEntries(file);
+    entries.erase(std::remove_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == key; }),
+        entries.end());
+    writeEntries(file, entries);
+}
+
+core::MessageList UnsentMessages::withContact(int contactUid)
+{
+    forgetDead();
+    const std::string file = filePath();
+    const int account = core::BaseFactory::currentAccountUid();
+    core::MessageList found;
+    for (const auto& entry : readEntries(file)) {
+        if (entry["account"].intValue() != account || entry["contact"]["uid"].intValue() != contactUid)
+            continue;
+        const long key = keyOfEntry(entry);
+        auto live = std::find_if(
+            live_.begin(), live_.end(), [&](const Live& l) { return l.file == file && l.key == key; });
+        std::shared_ptr<core::MessageInfo> message = live != live_.end() ? live->message.lock() : nullptr;
+        if (!message) {
+            message = messageOf(entry);
+            if (!message) {
+                platform::log("unsent message %ld: nothing of it is left to show\n", key);
+                continue;
+            }
+            live_.push_back(Live { file, key, message });
+        }
+        found.push_back(std::move(message));
+    }
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a->time < b->time; });
+    return found;
+}
