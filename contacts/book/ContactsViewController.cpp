@@ -212,7 +212,8 @@ bool ContactsViewController::storeKeepsBook(std::size_t storedGroups)
     return *recorded == std::to_string(storedGroups);
 }
 
-void ContactsViewController::recordStoredBook(const contacts::AddressBook& book)
+void ContactsViewController::recordStoredBook(
+    core::ContactsFactory& store, int account, const contacts::AddressBook& book)
 {
     // The store keeps each group once.
     std::unordered_set<std::string_view> groups;
@@ -220,10 +221,10 @@ void ContactsViewController::recordStoredBook(const contacts::AddressBook& book)
         if (group)
             groups.insert(group->uid);
     }
-    if (!contactsFactory_->open())
+    if (!store.open())
         return;
-    contactsFactory_->setInfo(bookRecordKey(my_->uid), std::to_string(groups.size()));
-    contactsFactory_->close();
+    store.setInfo(bookRecordKey(account), std::to_string(groups.size()));
+    store.close();
 }
 
 bool ContactsViewController::isRefreshContact()
@@ -375,7 +376,7 @@ void ContactsViewController::bookStored(const std::shared_ptr<contacts::AddressB
             listDataAll_[book->groups[i]->uid] = std::move(book->contacts[i]);
     }
     refreshTableView();
-    recordStoredBook(*book);
+    recordStoredBook(*contactsFactory_, my_->uid, *book);
     contacts::AddressBookRecord(my_->uid).markLoaded(contacts::wallClockNow());
     if (isViewLoaded())
         lblEmpty_->setText(kEmptyGroupText);
