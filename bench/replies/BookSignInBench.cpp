@@ -41,7 +41,7 @@ std::shared_ptr<ContactsViewController> contactsScreen()
 
 // The demo teacher's home after one sign-in (the book downloaded, its time
 // kept, the prompt seen), signed out, with the ceiling book stored in place
-// of the demo one.
+// of the demo one and recorded as the stored book.
 bool prepareHome(const std::string& home)
 {
     {
@@ -59,6 +59,11 @@ bool prepareHome(const std::string& home)
     if (!book || !core::ContactsFactory::storeAddressBook(kTeacherUid, book->groups, book->contacts))
         return false;
     core::ContactsFactory::dropReplacedBook();
+    // The store's record of the book, as the contacts screen writes it once
+    // it has stored one: without it the screen takes the stored book for one
+    // left incomplete and fetches the demo's again.
+    core::ContactsFactory store;
+    ContactsViewController::recordStoredBook(store, kTeacherUid, *book);
     return true;
 }
 
@@ -111,6 +116,12 @@ void SignInOverTheStoredCeilingBook(benchmark::State& state)
         downloads = harness->answeredCount(core::ORBEndpoints::Cmd::kAddressBook);
         screen.reset();
         harness.reset();
+        // A download would put the demo's book in place of the stored one:
+        // the figure would be of another book.
+        if (downloads != 0) {
+            state.SkipWithError("the address book was downloaded: the sign-in did not take up the stored book");
+            break;
+        }
         state.ResumeTiming();
     }
     state.counters["longest turn ms"] = longest * 1000;

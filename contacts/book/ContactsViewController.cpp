@@ -192,19 +192,16 @@ void ContactsViewController::viewDidDisappear(bool animated)
 
 // ---- Loading ----------------------------------------------------------------------
 
-namespace {
-// The store's own record of the account's book: the groups it was stored
-// with, in the store's key/value table, so that it goes with the file (a
-// fresh store has none; one copied from a damaged file may keep the
-// record but lose the groups).
-std::string bookRecordKey(int account) { return core::ContactsFactory::bookRecordKey(account); }
-} // namespace
+// The store's own record of the account's book (ContactsFactory::bookRecordKey):
+// the groups it was stored with, in the store's key/value table, so that it
+// goes with the file. A fresh store has none; a copy of a damaged file that
+// left people behind marks it incomplete.
 
 bool ContactsViewController::storeKeepsBook(std::size_t storedGroups)
 {
     std::optional<std::string> recorded;
     if (contactsFactory_->open()) {
-        recorded = contactsFactory_->getInfo(bookRecordKey(my_->uid));
+        recorded = contactsFactory_->getInfo(core::ContactsFactory::bookRecordKey(my_->uid));
         contactsFactory_->close();
     }
     // A book stored before the store kept the record: its groups are the record.
@@ -213,7 +210,8 @@ bool ContactsViewController::storeKeepsBook(std::size_t storedGroups)
     return *recorded == std::to_string(storedGroups);
 }
 
-void ContactsViewController::recordStoredBook(const contacts::AddressBook& book)
+void ContactsViewController::recordStoredBook(
+    core::ContactsFactory& store, int account, const contacts::AddressBook& book)
 {
     // The store keeps each group once.
     std::unordered_set<std::string_view> groups;
@@ -221,10 +219,10 @@ void ContactsViewController::recordStoredBook(const contacts::AddressBook& book)
         if (group)
             groups.insert(group->uid);
     }
-    if (!contactsFactory_->open())
+    if (!store.open())
         return;
-    contactsFactory_->setInfo(bookRecordKey(my_->uid), std::to_string(groups.size()));
-    contactsFactory_->close();
+    store.setInfo(core::ContactsFactory::bookRecordKey(account), std::to_string(groups.size()));
+    store.close();
 }
 
 bool ContactsViewController::isRefreshContact()
@@ -381,7 +379,7 @@ void ContactsViewController::bookStored(const std::shared_ptr<contacts::AddressB
         if (book->groups[i] && shown.count(book->groups[i]->uid))
             listDataAll_[book->groups[i]->uid] = std::move(book->contacts[i]);
     }
-    recordStoredBook(*book);
+    recordStoredBook(*contactsFactory_, my_->uid, *book);
     contacts::AddressBookRecord(my_->uid).markLoaded(contacts::wallClockNow());
     hasBook_ = true;
     isRefresh_ = false;

@@ -137,6 +137,11 @@ public:
     // its type and phone. The row height is that class's own.
     static bool usesOneCell(const core::ContactInfo& contact, bool isTeacher);
 
+    // Writes the store's record of the account's book as stored: the groups
+    // it holds, each once. A screen made later takes the stored book up
+    // without fetching it only where the record names the groups the store has.
+    static void recordStoredBook(core::ContactsFactory& store, int account, const contacts::AddressBook& book);
+
 private:
     // Shows the address book's notice (see ORBHelper::showProgressHud) over
     // whatever screen is on display, but never over a prompt waiting for the
@@ -149,7 +154,6 @@ private:
     // Whether the store holds the account's book as it was stored: the store's
     // record of it names as many groups as it holds.
     bool storeKeepsBook(std::size_t storedGroups);
-    void recordStoredBook(const contacts::AddressBook& book);
     void openDetail(const std::shared_ptr<core::ContactInfo>& contact);
     void openTel(const std::string& phone);
     const std::shared_ptr<core::ContactInfo>& contactAt(UITableView* table, const NSIndexPath& path) const;

@@ -122,8 +122,11 @@ void ORBNetworkHelper::networkRequestWithType(int type, const platform::Url& req
         // The body as the transfer kept it: inflated once, off the main loop,
         // when it came compressed (a body it could not inflate failed the
         // request instead of coming here).
-        // Read once: each read is a copy of the body, on the main loop.
-        auto body = finished->responseBodyAndText();
+        // Read once: each read is a copy of the body, on the main loop. A
+        // body past its kind's ceiling is refused as it came, not read as
+        // text first.
+        const ORBRequestRow* row = ORBRequestTable::rowForType(type);
+        auto body = finished->responseBodyAndText(row ? row->largestReply : kLargestScreenReply);
         const platform::Bytes none;
         ORBReplyParser::requestCompleted(
             type, requestData, body.text, body.data ? *body.data : none, successBlock, failBlock);

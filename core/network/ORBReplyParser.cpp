@@ -373,8 +373,10 @@ ORBReplyParser::ReplyRead ORBReplyParser::readReply(const std::optional<std::str
 ORBReplyParser::ReplyRead ORBReplyParser::readReply(
     const foundation::HTTPRequest& request, std::size_t largestReply, std::string_view label)
 {
-    // One read of the body: its bytes and its text each cost a copy.
-    auto body = request.responseBodyAndText();
+    // One read of the body: its bytes and its text each cost a copy, the
+    // text only for a body within the ceiling (one past it is refused as it
+    // came, before it is read as text).
+    auto body = request.responseBodyAndText(largestReply);
     const Bytes none;
     return readReply(body.text, body.data ? *body.data : none, largestReply, label);
 }

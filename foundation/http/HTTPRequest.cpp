@@ -2323,11 +2323,11 @@ std::optional<std::string> HTTPRequest::responseString() const
     return textOfBody(*data, responseEncoding());
 }
 
-HTTPRequest::ResponseBody HTTPRequest::responseBodyAndText() const
+HTTPRequest::ResponseBody HTTPRequest::responseBodyAndText(std::size_t largestBody) const
 {
     ResponseBody body;
     body.data = responseData();
-    if (body.data)
+    if (body.data && body.data->size() <= largestBody)
         body.text = textOfBody(*body.data, responseEncoding());
     return body;
 }

@@ -281,12 +281,14 @@ public:
     std::optional<std::string> responseString() const;
     // The body and its text, read once: responseData() and responseString()
     // each take a copy of the body, which for a reply of megabytes read on
-    // the main loop is a copy too many.
+    // the main loop is a copy too many. A body of more than largestBody bytes
+    // is not read as text (its text is nullopt): a reader that refuses it
+    // for its length is spared that copy.
     struct ResponseBody {
         std::optional<platform::Bytes> data;
         std::optional<std::string> text;
     };
-    ResponseBody responseBodyAndText() const;
+    ResponseBody responseBodyAndText(std::size_t largestBody = SIZE_MAX) const;
     bool isResponseCompressed() const;
 
     // Progress.

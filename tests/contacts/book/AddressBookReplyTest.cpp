@@ -12,6 +12,7 @@
 #include "tests/support/LoopAndMemoryWatch.h"
 #include "tests/support/app/ClientApp.h"
 #include "tests/support/app/SignedInScreen.h"
+#include "tests/support/app/TestWatchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -346,6 +347,9 @@ void AddressBookReplySize::readTinyValueRows(TinyValueRows rows)
 
 TEST_F(AddressBookReplySize, RepliesOfTinyValuesAreReadWithoutTheirWholeParse)
 {
+    // Five replies of a third of the ceiling, each made, inflated and read
+    // whole: 47 s of the watchdog's minute at a load of 38 on 8 cores.
+    extendTestWatchdog(60);
     readTinyValueRows(TinyValueRows::Swelling);
 }
 
@@ -353,6 +357,9 @@ TEST_F(AddressBookReplySize, AGroupsIdAndNameAreBoundedInBytes) { readTinyValueR
 
 TEST_F(AddressBookReplySize, AGroupCopiedIntoManyPeopleIsBoundedByWhatTheStoreWrites)
 {
+    // Two books of 130,000 and 200,000 people, each made and read whole
+    // before it is refused: 55 s of the watchdog's minute at a load of 38.
+    extendTestWatchdog(60);
     readTinyValueRows(TinyValueRows::ManyPeople);
 }
 

@@ -15,6 +15,7 @@
 #include "platform/os/Log.h"
 #include "platform/os/PlatformJson.h"
 #include "platform/os/RunLoop.h"
+#include "platform/os/Url.h"
 #include "server/Compression.h"
 #include "core/session/ORBEndpoints.h"
 #include "tests/core/network/DispatcherFixture.h"
@@ -308,6 +309,61 @@ TEST_F(DispatcherTest, RepliesPastWhatTheirKindCanBeAreRefusedBeforeTheyCostMuch
         }
         EXPECT_LT(gaps.longestGapSeconds(), testsupport::kUnderThreadSanitizer ? 30.0 : 5.0);
     }
+}
+
+// A reply's ceiling holds its body as it came: one past it is refused before
+// it is read as text, which would cost a copy of it on the main loop. Its
+// text in UTF-16, two bytes a character, would come to half the ceiling.
+TEST_F(DispatcherTest, AReplyPastItsCeilingIsRefusedBeforeItIsReadAsText)
+{
+    signIn();
+    constexpr std::size_t kCeiling = core::kLargestShortReply;
+    constexpr const char* kRoute = "webapp/test/utf16";
+    const std::string utf16 = "application/json; charset=utf-16le";
+    // A short answer whose text has this many characters, in UTF-16.
+    auto answer = [](std::size_t characters) {
+        std::string text = R"({"resultState":1,"resultMsg":")";
+        text += std::string(characters - text.size() - 2, 'x') + "\"}";
+        std::string body;
+        for (char c : text) {
+            body += c;
+            body += '\0';
+        }
+        return body;
+    };
+    const std::string within = answer(kCeiling / 2);
+    const std::string past = answer(kCeiling / 2 + 1);
+    ASSERT_EQ(within.size(), kCeiling);
+    ASSERT_GT(past.size(), kCeiling);
+    // Read as a screen reads the reply of a request it made itself.
+    auto fetched = [&](const std::string& body) {
+        standin().script().forRoute(kRoute, ScriptedReply::custom(200, body, utf16));
+        auto request = foundation::HTTPRequest::requestWithURL(
+            *platform::Url::parse(standin().baseUrl() + "mobile2/pull/" + kRoute));
+        auto done = std::make_shared<bool>(false);
+        request->setCompletionBlock([done] { *done = true; });
+        request->setFailedBlock([done] { *done = true; });
+        request->startAsynchronous();
+        EXPECT_TRUE(platform::RunLoop::main().runUntil([done] { return *done; }, 60));
+        EXPECT_FALSE(request->error());
+        return ORBReplyParser::readReply(*request, kCeiling, "utf-16 answer");
+    };
+    auto read = fetched(within);
+    EXPECT_FALSE(read.tooLarge);
+    ASSERT_TRUE(read.value);
+    EXPECT_EQ((*read.value)["resultMsg"].stringValue(), std::string(kCeiling / 2 - 32, 'x'));
+    read = fetched(past);
+    EXPECT_TRUE(read.tooLarge);
+    EXPECT_FALSE(read.value);
+
+    // And as the dispatcher reads it for a screen's blocks.
+    standin().script().forCommand(core::ORBEndpoints::Cmd::kFindPassword, ScriptedReply::custom(200, within, utf16));
+    Outcome outcome = post(2, Dictionary { { "account", kTeacherLogin } });
+    EXPECT_TRUE(outcome.success) << outcome.failure.value_or("");
+    standin().script().forCommand(core::ORBEndpoints::Cmd::kFindPassword, ScriptedReply::custom(200, past, utf16));
+    outcome = post(2, Dictionary { { "account", kTeacherLogin } });
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_EQ(*outcome.failure, ORBReplyParser::kReplyTooLargeText);
 }
 
 // ----- models by request type -----

@@ -11,6 +11,7 @@
 #include "core/model/StudentInfo.h"
 #include "core/session/MyAccountInfo.h"
 #include "foundation/sqlite/SQLDatabase.h"
+#include "foundation/sqlite/SQLResultSet.h"
 #include "platform/os/ClassRegistry.h"
 #include "platform/os/FileUtil.h"
 #include "platform/host/KeyboardInput.h"
@@ -334,16 +335,33 @@ TEST_F(ToolPages, HomeworkDetailPhotoAndTheIgnoredAddPath)
     expectAccountScript(*screen);
     EXPECT_NE(text(*screen).find("背诵《山行》并默写"), std::string::npos);
     EXPECT_NE(text(*screen).find("2张图片"), std::string::npos);
+    // Days of two digits make a card's last line its longest. The seeded
+    // homework is due within days of today: the date is one none of it is
+    // due on, so that only the page loaded again shows it.
+    std::string due;
     {
-        // Days of two digits make a card's last line its longest.
         auto db = foundation::SQLDatabase::databaseWithPath(harness().server()->dataFilePath());
         ASSERT_TRUE(db->open());
-        ASSERT_TRUE(db->executeUpdate("UPDATE page_homework SET finish_date = substr(finish_date, 1, 5) || '12-10'"));
+        for (const char* candidate : { "12-10", "11-10", "10-10" }) {
+            auto seeded = db->executeQuery("SELECT 1 FROM page_homework WHERE substr(finish_date, 6, 5) = ?", { candidate });
+            ASSERT_TRUE(seeded);
+            if (!seeded->next()) {
+                due = candidate;
+                break;
+            }
+        }
+        ASSERT_FALSE(due.empty());
+        ASSERT_TRUE(db->executeUpdate("UPDATE page_homework SET finish_date = substr(finish_date, 1, 5) || ?", { due }));
         db->close();
     }
+    const std::string dueText = std::to_string(std::stoi(due.substr(0, 2))) + "月" + due.substr(3) + "日前完成";
+    // The page from before is marked: the page loaded again is not.
+    script(*screen, "window.beforeReload = true");
     std::dynamic_pointer_cast<HomeWorkListViewController>(screen)->loadWebView();
-    ASSERT_TRUE(
-        harness().runUntil([&] { return text(*screen).find("2张图片 · 12月10日前完成") != std::string::npos; }));
+    ASSERT_TRUE(harness().runUntil([&] {
+        return text(*screen).find("2张图片 · " + dueText) != std::string::npos
+            && script(*screen, "String(window.beforeReload)") == "undefined";
+    }));
     ASSERT_TRUE(shows(*screen, ".card"));
     // Each part of that line is read whole: "今天 09:11" or "12月10日前完成" is never
     // broken over two lines.
