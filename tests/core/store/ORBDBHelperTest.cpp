@@ -4,9 +4,12 @@
 #include "tests/core/store/ProbeStore.h"
 #include "tests/core/util/CoreTestSupport.h"
 
+#include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using core::MagazineChapterInfo;
 using core::MagazineDirectoryInfo;
@@ -345,6 +348,44 @@ TEST(MagazineAdArchive, ArchivesTheListUnderItsKeys)
     ASSERT_TRUE(partial);
     EXPECT_EQ(partial->adName, "");
     EXPECT_EQ(partial->adUrl, "u");
+}
+
+// The magazines' statements tell the store file's care of damage too: a read
+// that meets a damaged page has the file set aside, as it was, for a fresh
+// store as its connection closes, and the next issue listed is kept.
+TEST_F(MagazineStore, DamageMetByAMagazineReadIsHandledAsItsConnectionCloses)
+{
+    ASSERT_TRUE(store().tableExists(ORBDBHelper::kMagazines));
+    for (int id = 1; id <= 3; ++id)
+        ASSERT_GE(insertIssue(id, "第" + std::to_string(id) + "期"), 1);
+    ASSERT_EQ(issues().size(), 3u);
+    const int page = toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='tb_magazines';");
+    const int size = toolInt(db(), "PRAGMA page_size;");
+    {
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(std::streamoff(page - 1) * size);
+        file.write(std::string(static_cast<std::size_t>(size), '\0').data(), size);
+        ASSERT_TRUE(file.good());
+    }
+    const auto damaged = platform::FileUtil::read(db());
+    platform::LogCapture log;
+    EXPECT_TRUE(issues().empty());
+    ASSERT_GE(insertIssue(4, "第4期"), 1);
+    const auto listed = issues();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0]->name, "第4期");
+    EXPECT_EQ(sqliteTool(db(), "PRAGMA integrity_check;"), "ok\n");
+    std::vector<std::string> aside;
+    for (const auto& name : platform::FileUtil::list(home.documents()).value_or(std::vector<std::string> {})) {
+        if (name.rfind("_cache.db.corrupt-", 0) == 0)
+            aside.push_back(name);
+    }
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(platform::FileUtil::read(home.documents() + "/" + aside[0]), damaged);
+    std::string lines;
+    for (const auto& line : log.lines())
+        lines += line;
+    EXPECT_NE(lines.find("met by a statement"), std::string::npos) << lines;
 }
 
 } // namespace
