@@ -237,9 +237,8 @@ namespace {
         // text was changed refuses what the stores write into it.
         std::map<std::string, std::string> versions;
         {
-            StoreStatement read = file.prepare(
-                "SELECT `key`,`value` FROM `tb_info` WHERE EXISTS (SELECT 1 FROM `sqlite_master` WHERE "
-                "`type`='table' AND `name`='tb_info');");
+            // A file without the table has no versions: it does not prepare.
+            StoreStatement read = file.prepare("SELECT `key`,`value` FROM `tb_info`;");
             int rc = SQLITE_DONE;
             while (read && (rc = read.step()) == SQLITE_ROW)
                 versions[read.columnText(0).value_or("")] = read.columnText(1).value_or("");

@@ -420,6 +420,15 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         settle(harness);
         return chat;
     };
+    // The client started over the home and signed in, with the chat open.
+    auto startSignedIn = [&](AppHarness& harness) -> std::shared_ptr<MessageViewController> {
+        if (!startClient(harness))
+            return nullptr;
+        messaging::registerMessagingClasses();
+        if (!signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword))
+            return nullptr;
+        return openChat(harness);
+    };
     auto leaveChat = [&](AppHarness& harness, std::shared_ptr<MessageViewController>& chat) {
         std::weak_ptr<MessageViewController> gone = chat;
         chat.reset();
@@ -457,6 +466,14 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
             return nullptr;
         return cell->failedMark();
     };
+    // Sent: its one row carries the id the server gave it, and no mark.
+    auto showsSentOnce = [&](MessageViewController& chat) {
+        auto rows = rowsOfText(chat);
+        if (rows.size() != 1)
+            return false;
+        const auto& message = chat.listData()[static_cast<std::size_t>(rows[0])];
+        return !message->isSending && !message->sendFailed && !message->uid.empty();
+    };
     auto storedWithText = [&] {
         std::size_t count = 0;
         for (const auto& message : core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {}))
@@ -476,10 +493,8 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         // the chat is opened again.
         {
             AppHarness harness(options);
-            ASSERT_TRUE(startClient(harness));
-            messaging::registerMessagingClasses();
-            ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
-            auto chat = openChat(harness);
+            auto chat = startSignedIn(harness);
+            ASSERT_TRUE(chat);
             core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
             ASSERT_TRUE(harness.type(field(*chat), text));
             ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
@@ -495,43 +510,28 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         // mark sends it now that the server answers.
         {
             AppHarness harness(options);
-            ASSERT_TRUE(startClient(harness));
-            messaging::registerMessagingClasses();
-            ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
-            auto chat = openChat(harness);
+            auto chat = startSignedIn(harness);
+            ASSERT_TRUE(chat);
             auto mark = showsMarked(*chat);
             ASSERT_NE(mark, nullptr) << "after a restart";
             EXPECT_TRUE(waitForPictures(harness));
             EXPECT_FALSE(harness.render("chat-unsent-after-restart-" + size + ".png").empty());
             const auto sent = harness.server()->requests().withCommand(kSendToOne).size();
             ASSERT_TRUE(harness.tap(mark));
-            ASSERT_TRUE(harness.runUntil([&] {
-                auto rows = rowsOfText(*chat);
-                if (rows.size() != 1)
-                    return false;
-                const auto& message = chat->listData()[static_cast<std::size_t>(rows[0])];
-                return !message->isSending && !message->sendFailed && !message->uid.empty();
-            }));
+            ASSERT_TRUE(harness.runUntil([&] { return showsSentOnce(*chat); }));
             EXPECT_EQ(harness.server()->requests().withCommand(kSendToOne).size(), sent + 1);
             EXPECT_EQ(storedWithText(), 1u);
             leaveChat(harness, chat);
             chat = openChat(harness);
-            auto rows = rowsOfText(*chat);
-            ASSERT_EQ(rows.size(), 1u) << "sent, it is shown once";
-            EXPECT_FALSE(chat->listData()[static_cast<std::size_t>(rows[0])]->sendFailed);
-            EXPECT_FALSE(chat->listData()[static_cast<std::size_t>(rows[0])]->uid.empty());
+            EXPECT_TRUE(showsSentOnce(*chat));
             leaveChat(harness, chat);
         }
         // Nor is it offered again at the next start.
         {
             AppHarness harness(options);
-            ASSERT_TRUE(startClient(harness));
-            messaging::registerMessagingClasses();
-            ASSERT_TRUE(signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword));
-            auto chat = openChat(harness);
-            auto rows = rowsOfText(*chat);
-            ASSERT_EQ(rows.size(), 1u);
-            EXPECT_FALSE(chat->listData()[static_cast<std::size_t>(rows[0])]->sendFailed);
+            auto chat = startSignedIn(harness);
+            ASSERT_TRUE(chat);
+            EXPECT_TRUE(showsSentOnce(*chat));
             EXPECT_EQ(storedWithText(), 1u);
             leaveChat(harness, chat);
         }
