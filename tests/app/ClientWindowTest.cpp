@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -656,23 +657,26 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         ASSERT_NO_FATAL_FAILURE(lockStoreOnceAsked(*bookGate, "ask for its address book", lock));
         sqlite3* handle = lock.get();
         // The same worker seen waiting for a while: not a moment's sleep of
-        // some other thread.
-        long waiter = 0;
+        // some other thread. It sleeps a millisecond at a time, so on a busy
+        // machine a sample may find it between two sleeps: it is counted
+        // over the time it is seen, not in an unbroken run of samples.
+        struct Sightings {
+            std::chrono::steady_clock::time_point first;
+            int count = 0;
+        };
+        std::map<long, Sightings> sightings;
         bool waited = false;
-        auto since = std::chrono::steady_clock::now();
-        auto deadline = since + std::chrono::seconds(30);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (!waited && std::chrono::steady_clock::now() < deadline && !client.exited()) {
-            const long seen = storeWaiter(client.pid(), store);
-            const auto now = std::chrono::steady_clock::now();
-            if (seen != waiter)
-                since = now;
-            waiter = seen;
-            waited = waiter && now - since >= std::chrono::milliseconds(300);
+            if (const long seen = storeWaiter(client.pid(), store)) {
+                const auto now = std::chrono::steady_clock::now();
+                auto& seenAt = sightings.try_emplace(seen, Sightings { now }).first->second;
+                ++seenAt.count;
+                waited = seenAt.count >= 10 && now - seenAt.first >= std::chrono::milliseconds(300);
+            }
             if (!waited)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        // What the wait saw: a sample taken again may find the waiting
-        // thread between two of its sleeps on a busy machine.
         ASSERT_TRUE(waited) << "the book's store did not wait for the lock";
         ASSERT_EQ(kill(client.pid(), signal), 0);
         // The lock goes once the client waits for its work in the background.
