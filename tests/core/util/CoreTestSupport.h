@@ -95,9 +95,22 @@ inline std::string sqliteTool(const std::string& dbPath, const std::string& sql)
     return runCommand("sqlite3 -batch " + shellQuoted(dbPath) + " " + shellQuoted(sql) + " 2>&1");
 }
 
+// A figure the sqlite3 tool reads from a database file, waiting for a
+// writer of the file as the stores do. A tool that fails, or answers
+// anything but one integer, fails the test rather than read as a figure.
 inline int toolInt(const std::string& dbPath, const std::string& sql)
 {
-    return std::atoi(sqliteTool(dbPath, sql).c_str());
+    const auto run = testsupport::runCommand(
+        "sqlite3 -batch -bail -cmd '.timeout 60000' " + shellQuoted(dbPath) + " " + shellQuoted(sql) + " 2>&1");
+    char* end = nullptr;
+    const long figure = std::strtol(run.output.c_str(), &end, 10);
+    const bool number = run.status == 0 && end != run.output.c_str() && (*end == '\0' || *end == '\n')
+        && (*end == '\0' || end[1] == '\0');
+    if (!number) {
+        ADD_FAILURE() << "sqlite3 " << sql << ": status " << run.status << ", " << run.output;
+        return -1000000;
+    }
+    return static_cast<int>(figure);
 }
 
 } // namespace coretest
