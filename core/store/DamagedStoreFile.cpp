@@ -6,6 +6,7 @@
 #include "core/store/MessageTemplateFactory.h"
 #include "core/store/ORBDBHelper.h"
 #include "core/store/SettingFactory.h"
+#include "core/store/StorePages.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 
@@ -13,12 +14,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <ctime>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace core {
@@ -99,30 +103,169 @@ namespace {
         return rc == SQLITE_DONE;
     }
 
-    // The client's tables as its own statements make them, by name.
-    const std::map<std::string, std::vector<Column>>& clientColumns()
+    // A statement's words as the library reads them: names unquoted and in
+    // lower case, strings and numbers as written, spaces and comments
+    // dropped, and without the "IF NOT EXISTS" the library does not keep.
+    std::vector<std::string> wordsOf(const std::string& sql)
     {
-        static const std::map<std::string, std::vector<Column>> tables = [] {
-            std::map<std::string, std::vector<Column>> made;
+        std::vector<std::string> words;
+        auto lower = [](std::string word) {
+            for (char& c : word)
+                c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+            return word;
+        };
+        auto isNameChar = [](unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; };
+        std::size_t i = 0;
+        while (i < sql.size()) {
+            const unsigned char c = static_cast<unsigned char>(sql[i]);
+            if (std::isspace(c)) {
+                ++i;
+            } else if (sql.compare(i, 2, "--") == 0) {
+                i = std::min(sql.find('\n', i), sql.size());
+            } else if (sql.compare(i, 2, "/*") == 0) {
+                const std::size_t end = sql.find("*/", i + 2);
+                i = end == std::string::npos ? sql.size() : end + 2;
+            } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
+                const char close = c == '[' ? ']' : char(c);
+                std::string word;
+                std::size_t j = i + 1;
+                for (; j < sql.size(); ++j) {
+                    if (sql[j] == close) {
+                        if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
+                            word += close;
+                            ++j;
+                            continue;
+                        }
+                        break;
+                    }
+                    word += sql[j];
+                }
+                i = j + 1;
+                words.push_back(c == '\'' ? "'" + word + "'" : lower(word));
+            } else if (isNameChar(c)) {
+                std::size_t j = i;
+                while (j < sql.size() && isNameChar(static_cast<unsigned char>(sql[j])))
+                    ++j;
+                words.push_back(lower(sql.substr(i, j - i)));
+                i = j;
+            } else {
+                words.emplace_back(1, char(c));
+                ++i;
+            }
+        }
+        for (std::size_t at = 0; at + 3 < words.size(); ++at) {
+            if ((words[at] == "table" || words[at] == "index") && words[at + 1] == "if" && words[at + 2] == "not"
+                && words[at + 3] == "exists")
+                words.erase(words.begin() + std::ptrdiff_t(at) + 1, words.begin() + std::ptrdiff_t(at) + 4);
+        }
+        if (!words.empty() && words.back() == ";")
+            words.pop_back();
+        return words;
+    }
+
+    // A table's or an index's statement in the one form of every name it is
+    // stored under: the book's tables are written under other names and
+    // renamed (the library then quotes the new name), and its index takes
+    // either of two names. An index's own name is left out.
+    std::vector<std::string> shapeOf(const std::string& sql)
+    {
+        std::vector<std::string> words = wordsOf(sql);
+        std::size_t at = 1;
+        if (at < words.size() && words[at] == "unique")
+            ++at;
+        if (at + 1 < words.size() && words[at] == "index")
+            words[at + 1] = "?";
+        return words;
+    }
+
+    // The client's tables and indexes as its own statements make them.
+    struct ClientMade {
+        // Each table's columns in their order, by the table's name.
+        std::map<std::string, std::vector<Column>> columns;
+        std::map<std::string, std::vector<std::string>> tableShapes;
+        // The indexes' shapes, by the table they index.
+        std::map<std::string, std::vector<std::vector<std::string>>> indexShapes;
+    };
+
+    const ClientMade& clientMade()
+    {
+        static const ClientMade made = [] {
+            ClientMade client;
             Connection scratch;
             if (!scratch.open(":memory:", SQLITE_OPEN_READWRITE))
-                return made;
+                return client;
             for (const auto& schema : clientSchemas()) {
                 for (const auto& table : schema.tables) {
                     std::vector<Column> columns;
                     if (scratch.exec(table.create) && columnsOf(scratch, table.name, columns))
-                        made[table.name] = std::move(columns);
+                        client.columns[table.name] = std::move(columns);
                 }
+                for (const auto& index : schema.indexes)
+                    scratch.exec(index);
             }
-            return made;
+            // As the library keeps them.
+            StoreStatement stored = scratch.prepare("SELECT `type`,`tbl_name`,`sql` FROM `sqlite_master` WHERE "
+                                                    "`sql` IS NOT NULL;");
+            while (stored && stored.next()) {
+                const std::string table = stored.columnText(1).value_or("");
+                const std::vector<std::string> shape = shapeOf(stored.columnText(2).value_or(""));
+                if (stored.columnText(0) == "table")
+                    client.tableShapes[table] = shape;
+                else
+                    client.indexShapes[table].push_back(shape);
+            }
+            return client;
         }();
-        return tables;
+        return made;
     }
+
+    const std::map<std::string, std::vector<Column>>& clientColumns() { return clientMade().columns; }
 
     bool isClientTable(const std::string& name)
     {
         const auto& tables = clientColumns();
         return std::any_of(tables.begin(), tables.end(), [&](const auto& table) { return sameName(table.first, name); });
+    }
+
+    // A table of the client's as its statement makes it: its columns by
+    // position, the one that is the rowid's other name (an INTEGER PRIMARY
+    // KEY), and a name of the rowid that no column has taken.
+    struct ClientTable {
+        std::string name;
+        std::vector<std::string> columns;
+        int rowidColumn = -1;
+        std::string rowid;
+    };
+
+    const std::vector<ClientTable>& clientTables()
+    {
+        static const std::vector<ClientTable> tables = [] {
+            std::vector<ClientTable> made;
+            for (const auto& [name, columns] : clientColumns()) {
+                ClientTable table { name, {}, -1, {} };
+                int keys = 0;
+                int key = -1;
+                for (std::size_t i = 0; i < columns.size(); ++i) {
+                    table.columns.push_back(columns[i].name);
+                    if (columns[i].key > 0) {
+                        ++keys;
+                        key = int(i);
+                    }
+                }
+                if (keys == 1 && sqlite3_stricmp(columns[std::size_t(key)].type.c_str(), "INTEGER") == 0)
+                    table.rowidColumn = key;
+                for (const char* rowid : { "rowid", "_rowid_", "oid" }) {
+                    if (std::none_of(columns.begin(), columns.end(),
+                            [&](const Column& column) { return sameName(column.name, rowid); })) {
+                        table.rowid = rowid;
+                        break;
+                    }
+                }
+                made.push_back(std::move(table));
+            }
+            return made;
+        }();
+        return tables;
     }
 
     // Failures that say nothing of the file's bytes: it could not be read
@@ -245,6 +388,25 @@ namespace {
             if (read && rc != SQLITE_DONE)
                 return failed(rc);
         }
+        // The file's tables and indexes as the library keeps their text.
+        struct Made {
+            std::string type;
+            std::string name;
+            std::string table;
+            std::string sql;
+        };
+        std::vector<Made> made;
+        {
+            StoreStatement read = file.prepare(
+                "SELECT `type`,`name`,`tbl_name`,`sql` FROM `sqlite_master` WHERE `sql` IS NOT NULL;");
+            int rc = read ? SQLITE_DONE : sqlite3_errcode(file.handle);
+            while (read && (rc = read.step()) == SQLITE_ROW)
+                made.push_back({ read.columnText(0).value_or(""), read.columnText(1).value_or(""),
+                    read.columnText(2).value_or(""), read.columnText(3).value_or("") });
+            if (rc != SQLITE_DONE)
+                return failed(rc);
+        }
+        const ClientMade& client = clientMade();
         for (const auto& schema : clientSchemas()) {
             if (!schema.versionKey.empty()) {
                 const auto stored = versions.find(schema.versionKey);
@@ -252,210 +414,208 @@ namespace {
                     continue; // the store makes its tables anew
             }
             for (const auto& table : schema.tables) {
-                std::vector<Column> columns;
-                if (!columnsOf(file, table.name, columns))
-                    return failed(sqlite3_errcode(file.handle));
-                const auto own = clientColumns().find(table.name);
-                if (!columns.empty() && own != clientColumns().end() && columns != own->second)
-                    return { Verdict::Damaged, "its table " + table.name + " is not the one the client makes" };
+                const auto own = client.tableShapes.find(table.name);
+                const auto& indexes = client.indexShapes;
+                for (const auto& entry : made) {
+                    if (!sameName(entry.table, table.name))
+                        continue;
+                    if (entry.type == "table" && sameName(entry.name, table.name)) {
+                        if (own == client.tableShapes.end() || shapeOf(entry.sql) != own->second)
+                            return { Verdict::Damaged, "its table " + table.name + " is not the one the client makes" };
+                    } else if (entry.type == "index") {
+                        // An index of the file's own: a UNIQUE one (or one
+                        // over a part of the rows) drops or refuses rows the
+                        // stores write.
+                        const auto ours = indexes.find(table.name);
+                        const auto shape = shapeOf(entry.sql);
+                        if (ours == indexes.end()
+                            || std::find(ours->second.begin(), ours->second.end(), shape) == ours->second.end())
+                            return { Verdict::Damaged, "its index " + entry.name + " is not one the client makes" };
+                    }
+                }
             }
         }
         return {};
     }
 
-    // Rowids in an unsigned order of their own, so that the search past a
-    // damaged page can step and halve without overflowing at either end.
-    std::uint64_t orderOf(sqlite3_int64 rowid) { return static_cast<std::uint64_t>(rowid) ^ (std::uint64_t(1) << 63); }
-    sqlite3_int64 rowidAt(std::uint64_t order) { return static_cast<sqlite3_int64>(order ^ (std::uint64_t(1) << 63)); }
+    // Where the file's table list puts the client's tables: each found by
+    // its entry's name, or, where that name is damaged, by what the entry's
+    // other fields still tell (the table it belongs to, and a table's page
+    // at its root). Nothing of an entry's text is read.
+    struct Listing {
+        std::map<std::string, std::uint32_t> roots; // by the client's table
+        std::uint32_t counters = 0; // AUTOINCREMENT's table
+        bool whole = false; // every entry of the list read
+        std::set<std::string> outOfTheFile; // listed, with a top page the file does not have
+    };
 
-    // The rows of one of the client's tables that still read, copied into
-    // the same table of the fresh file, for the columns both have. Rows are
-    // read in rising rowid order only: where a page does not read, or a row
-    // comes that is not above the last one read (a page named twice, or
-    // naming a page above it), the stretch ends and the copy goes on from
-    // the first rowid past it that reads, found by seeking further and
-    // further and then narrowing down. So a damaged page loses its own rows
-    // only, and the time grows with the file, not with its damage. A row the
-    // fresh table refuses is passed over.
-    class TableCopy {
-    public:
-        TableCopy(sqlite3* from, sqlite3* to, std::string table, std::vector<std::string> columns,
-            std::string rowid, long long mostRows)
-            : from_(from)
-            , to_(to)
-            , table_(std::move(table))
-            , columns_(std::move(columns))
-            , rowid_(std::move(rowid))
-            , mostRows_(mostRows)
-        {
-        }
-
-        // False only when the fresh file refuses a write for want of room
-        // or of writes (`writeError` says which).
-        bool run()
-        {
-            std::string names;
-            std::string values;
-            for (std::size_t i = 0; i < columns_.size(); ++i) {
-                names += (i ? "," : "") + quotedName(columns_[i]);
-                values += i ? ",?" : "?";
+    Listing listTables(const StorePages& file, const std::string& damaged)
+    {
+        Listing listing;
+        StorePages::Walk walk;
+        const std::vector<StorePages::Entry> entries = file.entries(&walk);
+        listing.whole = walk.pagesPassedOver == 0 && walk.cellsPassedOver == 0 && walk.pagesNamedAgain == 0;
+        auto rootOf = [&](const StorePages::Entry& entry) {
+            return entry.rootPage > 0 && entry.rootPage <= std::int64_t(file.pageCount())
+                ? std::uint32_t(entry.rootPage)
+                : std::uint32_t(0);
+        };
+        std::vector<bool> taken(entries.size(), false);
+        for (const auto& table : clientTables()) {
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                if (taken[i] || entries[i].type != "table" || !sameName(entries[i].name, table.name))
+                    continue;
+                taken[i] = true;
+                if (rootOf(entries[i]))
+                    listing.roots[table.name] = rootOf(entries[i]);
+                else
+                    listing.outOfTheFile.insert(table.name);
+                break;
             }
-            insert_ = StoreStatement::on(to_, "INSERT INTO " + quotedName(table_) + "(" + names + ") VALUES(" + values + ");");
-            if (!insert_) {
-                writeError_ = sqlite3_errmsg(to_);
+        }
+        for (const auto& table : clientTables()) {
+            if (listing.roots.count(table.name) || listing.outOfTheFile.count(table.name))
+                continue;
+            std::optional<std::size_t> found;
+            int candidates = 0;
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                const StorePages::Entry& entry = entries[i];
+                if (taken[i] || entry.type == "index" || entry.type == "trigger" || entry.type == "view")
+                    continue;
+                if (!sameName(entry.name, table.name) && !sameName(entry.table, table.name))
+                    continue;
+                if (!rootOf(entry) || !file.isTablePage(rootOf(entry)))
+                    continue;
+                found = i;
+                ++candidates;
+            }
+            if (candidates != 1)
+                continue;
+            taken[*found] = true;
+            listing.roots[table.name] = rootOf(entries[*found]);
+            platform::log("damaged store file %s: its table %s is read from the entry of %s %s\n", damaged.c_str(),
+                table.name.c_str(), entries[*found].type.c_str(), entries[*found].name.c_str());
+        }
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const StorePages::Entry& entry = entries[i];
+            if (taken[i] || entry.type == "index")
+                continue;
+            if (entry.type == "table" && entry.name == "sqlite_sequence") {
+                listing.counters = rootOf(entry);
+                continue;
+            }
+            if (entry.name.rfind("sqlite_", 0) != 0)
+                platform::log("damaged store file %s: its %s %s is left behind (the client does not make it)\n",
+                    damaged.c_str(), entry.type.c_str(), entry.name.c_str());
+        }
+        return listing;
+    }
+
+    void bindValue(sqlite3_stmt* statement, int index, const StorePages::Value& value, StorePages::Encoding encoding)
+    {
+        if (const auto* integer = std::get_if<std::int64_t>(&value)) {
+            sqlite3_bind_int64(statement, index, *integer);
+        } else if (const auto* real = std::get_if<double>(&value)) {
+            sqlite3_bind_double(statement, index, *real);
+        } else if (const auto* text = std::get_if<StorePages::Text>(&value)) {
+            const unsigned char as = encoding == StorePages::Encoding::Utf16le ? SQLITE_UTF16LE
+                : encoding == StorePages::Encoding::Utf16be                   ? SQLITE_UTF16BE
+                                                                              : SQLITE_UTF8;
+            sqlite3_bind_text64(statement, index, text->bytes.data(), text->bytes.size(), SQLITE_TRANSIENT, as);
+        } else if (const auto* blob = std::get_if<StorePages::Blob>(&value)) {
+            sqlite3_bind_blob64(statement, index, blob->bytes.data(), blob->bytes.size(), SQLITE_TRANSIENT);
+        } else {
+            sqlite3_bind_null(statement, index);
+        }
+    }
+
+    // What the copy of one table did.
+    struct TableCopy {
+        StorePages::Walk walk;
+        long long copied = 0;
+        long long refused = 0; // by the fresh table: NOT NULL, a key given twice, a type
+        long long readAgain = 0; // a rowid already copied
+        long long longer = 0; // rows with fields past the client's columns
+        std::string refusal;
+    };
+
+    // The rows of one of the client's tables, read from its tree in the
+    // damaged file and written into the fresh file's table by position,
+    // each rowid once. A row the fresh table refuses is passed over. False
+    // only when the fresh file refuses a write for want of room or of
+    // writes (`why` then says which).
+    bool copyTable(const StorePages& file, std::uint32_t root, const ClientTable& table, sqlite3* to, TableCopy& copy,
+        std::string& why)
+    {
+        // An insert for each count of fields a record has: the columns a
+        // shorter record lacks take their defaults.
+        std::map<std::size_t, StoreStatement> inserts;
+        auto insertFor = [&](std::size_t fields) -> sqlite3_stmt* {
+            auto& insert = inserts[fields];
+            if (!insert) {
+                std::string names = table.rowid;
+                std::string values = "?";
+                for (std::size_t i = 0; i < fields; ++i) {
+                    if (int(i) == table.rowidColumn)
+                        continue; // it is the rowid
+                    names += "," + quotedName(table.columns[i]);
+                    values += ",?";
+                }
+                insert = StoreStatement::on(to, "INSERT INTO " + quotedName(table.name) + "(" + names + ") VALUES(" + values + ");");
+            }
+            return insert.handle();
+        };
+        StoreStatement present
+            = StoreStatement::on(to, "SELECT 1 FROM " + quotedName(table.name) + " WHERE " + table.rowid + "=?1;");
+        if (!present) {
+            why = sqlite3_errmsg(to);
+            return false;
+        }
+        bool failed = false;
+        copy.walk = file.rows(root, [&](StorePages::Row& row) {
+            const std::size_t fields = std::min(row.values.size(), table.columns.size());
+            if (row.values.size() > table.columns.size())
+                ++copy.longer;
+            sqlite3_stmt* insert = insertFor(fields);
+            if (!insert) {
+                why = sqlite3_errmsg(to);
+                failed = true;
                 return false;
             }
-            if (!rowid_.empty()) {
-                select_ = StoreStatement::on(from_,
-                    "SELECT " + rowid_ + "," + names + " FROM " + quotedName(table_) + " NOT INDEXED WHERE " + rowid_
-                        + ">=?1 ORDER BY " + rowid_ + ";");
+            sqlite3_bind_int64(insert, 1, row.rowid);
+            int parameter = 2;
+            for (std::size_t i = 0; i < fields; ++i) {
+                if (int(i) != table.rowidColumn)
+                    bindValue(insert, parameter++, row.values[i], file.encoding());
             }
-            if (!select_) {
-                // A table without rowids is read in one pass, as far as it reads.
-                select_ = StoreStatement::on(from_, "SELECT " + names + " FROM " + quotedName(table_) + ";");
-                if (!select_) {
-                    ++unreadStretches_;
-                    return true;
-                }
-                const int rc = copyRows(0);
-                if (rc == kWriteFailed)
-                    return false;
-                if (rc != SQLITE_DONE)
-                    ++unreadStretches_;
+            const int written = sqlite3_step(insert);
+            const std::string error = written == SQLITE_DONE ? std::string() : sqlite3_errmsg(to);
+            sqlite3_reset(insert);
+            if (written == SQLITE_DONE) {
+                ++copy.copied;
                 return true;
             }
-            std::uint64_t first = 0;
-            for (;;) {
-                const long long before = copied_ + refused_;
-                sqlite3_bind_int64(select_.handle(), 1, rowidAt(first));
-                const int rc = copyRows(1);
-                if (rc == SQLITE_DONE)
-                    return true;
-                if (rc == kWriteFailed)
-                    return false;
-                if (rc == kRowsEnough) {
-                    ++unreadStretches_;
-                    return true;
-                }
-                if (read_ && orderOf(last_) == UINT64_MAX)
-                    return true;
-                std::uint64_t failing = read_ && orderOf(last_) >= first ? orderOf(last_) + 1 : first;
-                if (rc == kWentBack && copied_ + refused_ > before) {
-                    // The rows after the last one read come again further on.
-                    ++readAgain_;
-                    first = failing;
-                    continue;
-                }
-                // The rows past the last one read do not read from here.
-                ++unreadStretches_;
-                std::uint64_t step = 1;
-                std::uint64_t reading = failing;
-                for (;;) {
-                    reading = UINT64_MAX - failing < step ? UINT64_MAX : failing + step;
-                    if (seekReads(reading))
-                        break;
-                    if (reading == UINT64_MAX)
-                        return true; // nothing further on reads
-                    failing = reading;
-                    step *= 2;
-                }
-                while (reading - failing > 1) {
-                    const std::uint64_t middle = failing + (reading - failing) / 2;
-                    (seekReads(middle) ? reading : failing) = middle;
-                }
-                first = reading;
+            if (isWriteFailure(written)) {
+                why = error;
+                failed = true;
+                return false;
             }
-        }
-
-        long long copied() const { return copied_; }
-        long long refused() const { return refused_; }
-        long long unreadStretches() const { return unreadStretches_; }
-        long long readAgain() const { return readAgain_; }
-        const std::string& refusal() const { return refusal_; }
-        const std::string& writeError() const { return writeError_; }
-
-    private:
-        static constexpr int kWentBack = -1;
-        static constexpr int kWriteFailed = -2;
-        static constexpr int kRowsEnough = -3;
-
-        // Steps the select from where it is bound, copying each row; the
-        // select is reset (its binding kept) when this returns.
-        int copyRows(int skip)
-        {
-            sqlite3_stmt* select = select_.handle();
-            sqlite3_stmt* insert = insert_.handle();
-            int rc;
-            while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
-                if (++rowsRead_ > mostRows_) {
-                    rc = kRowsEnough;
-                    break;
-                }
-                if (skip) {
-                    const sqlite3_int64 rowid = sqlite3_column_int64(select, 0);
-                    if (read_ && orderOf(rowid) <= orderOf(last_)) {
-                        rc = kWentBack;
-                        break;
-                    }
-                    last_ = rowid;
-                    read_ = true;
-                }
-                for (std::size_t i = 0; i < columns_.size(); ++i)
-                    sqlite3_bind_value(insert, static_cast<int>(i) + 1, sqlite3_column_value(select, static_cast<int>(i) + skip));
-                const int written = sqlite3_step(insert);
-                if (written != SQLITE_DONE && isWriteFailure(written)) {
-                    writeError_ = sqlite3_errmsg(to_);
-                    sqlite3_reset(insert);
-                    rc = kWriteFailed;
-                    break;
-                }
-                if (written != SQLITE_DONE) {
-                    // NOT NULL, a type, a key given twice, a value too big:
-                    // the row alone is passed over.
-                    if (refusal_.empty())
-                        refusal_ = sqlite3_errmsg(to_);
-                    ++refused_;
-                } else {
-                    ++copied_;
-                }
-                sqlite3_reset(insert);
+            // A rowid met again (on a page named where another was) keeps
+            // the row met first.
+            sqlite3_bind_int64(present.handle(), 1, row.rowid);
+            const bool again = (written & 0xff) == SQLITE_CONSTRAINT && present.step() == SQLITE_ROW;
+            present.reset();
+            if (again) {
+                ++copy.readAgain;
+                return true;
             }
-            sqlite3_reset(select);
-            return rc;
-        }
-
-        // Whether the rows from `order` on begin with one that reads, in its
-        // place.
-        bool seekReads(std::uint64_t order)
-        {
-            sqlite3_stmt* select = select_.handle();
-            sqlite3_bind_int64(select, 1, rowidAt(order));
-            const int rc = sqlite3_step(select);
-            const bool reads = rc == SQLITE_DONE
-                || (rc == SQLITE_ROW && orderOf(sqlite3_column_int64(select, 0)) >= order
-                    && (!read_ || orderOf(sqlite3_column_int64(select, 0)) > orderOf(last_)));
-            sqlite3_reset(select);
-            return reads;
-        }
-
-        sqlite3* from_;
-        sqlite3* to_;
-        std::string table_;
-        std::vector<std::string> columns_;
-        std::string rowid_;
-        long long mostRows_;
-        StoreStatement select_;
-        StoreStatement insert_;
-        sqlite3_int64 last_ = 0;
-        bool read_ = false;
-        long long rowsRead_ = 0;
-        long long copied_ = 0;
-        long long refused_ = 0;
-        long long unreadStretches_ = 0;
-        long long readAgain_ = 0;
-        std::string refusal_;
-        std::string writeError_;
-    };
+            if (copy.refusal.empty())
+                copy.refusal = error;
+            ++copy.refused;
+            return true;
+        });
+        return !failed;
+    }
 
     // What takes a damaged file's place.
     enum class Copy {
@@ -464,13 +624,116 @@ namespace {
         Failed, // nothing: the fresh file cannot be written
     };
 
+    // AUTOINCREMENT's counters past every id the damaged file gave out,
+    // where they read: never below those of the copied rows. False when the
+    // fresh file refuses the write.
+    bool copyCounters(const StorePages& file, std::uint32_t root, Connection& to, std::string& why)
+    {
+        StoreStatement raise = to.prepare("UPDATE `sqlite_sequence` SET `seq`=max(`seq`,?2) WHERE `name`=?1;");
+        StoreStatement add = to.prepare("INSERT INTO `sqlite_sequence`(`name`,`seq`) SELECT ?1,?2 WHERE NOT EXISTS "
+                                        "(SELECT 1 FROM `sqlite_sequence` WHERE `name`=?1);");
+        if (!raise || !add)
+            return true; // the client made no such table
+        bool failed = false;
+        file.rows(
+            root,
+            [&](StorePages::Row& row) {
+                const auto* name = row.values.size() == 2 ? std::get_if<StorePages::Text>(&row.values[0]) : nullptr;
+                const auto* seq = row.values.size() == 2 ? std::get_if<std::int64_t>(&row.values[1]) : nullptr;
+                if (!name || !seq || !isClientTable(file.utf8(*name)))
+                    return true;
+                for (StoreStatement* write : { &raise, &add }) {
+                    write->bindText(1, file.utf8(*name));
+                    sqlite3_bind_int64(write->handle(), 2, *seq);
+                    const int rc = write->step();
+                    write->reset();
+                    if (rc != SQLITE_DONE && isWriteFailure(rc)) {
+                        why = to.error();
+                        failed = true;
+                        return false;
+                    }
+                }
+                return true;
+            },
+            2);
+        return !failed;
+    }
+
+    // What the copy says of each table, and whether people of the book were
+    // left behind.
+    bool noteTableCopy(const std::string& damaged, const std::string& table, const TableCopy& copy)
+    {
+        const StorePages::Walk& walk = copy.walk;
+        if (walk.pagesPassedOver > 0 || walk.cellsPassedOver > 0)
+            platform::log(
+                "damaged store file %s: %lld row(s) of %s copied; those of its pages that do not read are not\n",
+                damaged.c_str(), copy.copied, table.c_str());
+        if (walk.pagesNamedAgain > 0 || copy.readAgain > 0)
+            platform::log("damaged store file %s: row(s) of %s read twice, copied once\n", damaged.c_str(), table.c_str());
+        if (copy.refused > 0)
+            platform::log("damaged store file %s: %lld row(s) of %s passed over, refused by the fresh table (%s)\n",
+                damaged.c_str(), copy.refused, table.c_str(), copy.refusal.c_str());
+        if (copy.longer > 0)
+            platform::log("damaged store file %s: %lld row(s) of %s hold fields past its columns, left behind\n",
+                damaged.c_str(), copy.longer, table.c_str());
+        // A page named again stands in the place of another, whose rows are
+        // not named any more.
+        return walk.pagesPassedOver > 0 || walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0 || copy.refused > 0;
+    }
+
+    bool isBook(const std::string& table) { return table == "tb_contact" || table == "tb_contact_group"; }
+
+    // The fresh file's versions, record of the book and indexes, once its
+    // rows are in, and its one transaction committed.
+    bool finishCopy(Connection& to, bool bookLost, std::string& why)
+    {
+        // The versions that did not read, as a new store writes them.
+        for (const auto& schema : clientSchemas()) {
+            if (schema.versionKey.empty())
+                continue;
+            StoreStatement version = to.prepare("INSERT OR IGNORE INTO `tb_info`(`key`,`value`) VALUES(?1,?2);");
+            if (!version.bindText(1, schema.versionKey) || !version.bindText(2, schema.version) || !version.run()) {
+                why = to.error();
+                return false;
+            }
+        }
+        // A book that left people behind is fetched again: its record no
+        // longer says it is kept.
+        if (bookLost) {
+            const std::string prefix = ContactsFactory::kBookRecordKeyPrefix;
+            if (!to.exec("UPDATE `tb_info` SET `value`='" + std::string(ContactsFactory::kBookRecordIncomplete)
+                    + "' WHERE substr(`key`,1," + std::to_string(prefix.size()) + ")='" + prefix
+                    + "';INSERT OR IGNORE INTO `tb_info`(`key`,`value`) SELECT '" + prefix + "'||`account_uid`,'"
+                    + ContactsFactory::kBookRecordIncomplete
+                    + "' FROM (SELECT `account_uid` FROM `tb_contact_group` UNION SELECT `account_uid` FROM "
+                      "`tb_contact`);")) {
+                why = to.error();
+                return false;
+            }
+        }
+        // Indexes once the rows are in.
+        for (const auto& schema : clientSchemas()) {
+            for (const auto& index : schema.indexes) {
+                if (!to.exec(index)) {
+                    why = to.error();
+                    return false;
+                }
+            }
+        }
+        if (!to.exec("COMMIT;")) {
+            why = to.error();
+            return false;
+        }
+        return true;
+    }
+
     // A new store file at `fresh`: the client's own tables and indexes, made
     // by its own statements, and the rows of the damaged file at `damaged`
-    // that still read, for the columns both have. Nothing read from the
-    // damaged file is run: what it has that the client does not make is
-    // left behind, with a line in the log. The versions that read are kept;
-    // those that do not are written as a new store writes them. Written in
-    // one transaction, so a copy that fails (no room, no folder to write in)
+    // that still read, read from its pages. Nothing read from the damaged
+    // file is run: what it has that the client does not make is left behind,
+    // with a line in the log. The versions that read are kept; those that do
+    // not are written as a new store writes them. Written in one
+    // transaction, so a copy that fails (no room, no folder to write in)
     // leaves nothing worth keeping. Failed, with the reason, only when the
     // fresh file cannot be written.
     Copy copyWhatReads(const std::string& damaged, const std::string& fresh, std::string& why)
@@ -488,169 +751,38 @@ namespace {
                 }
             }
         }
-        // Written at once, so that a disk with no room keeps the file where it is.
-        if (!to.exec("SAVEPOINT rows;")) {
-            why = to.error();
-            return Copy::Failed;
-        }
-
-        Connection from;
-        // One read over the whole copy: no writer changes the file halfway.
-        const bool opened = openToRead(from, damaged, "SELECT 1;") == SQLITE_OK && from.exec("BEGIN;");
-        struct Entry {
-            std::string type;
-            std::string name;
-        };
-        std::vector<Entry> entries;
-        bool listed = false;
-        if (opened) {
-            StoreStatement list = from.prepare("SELECT `type`,`name` FROM `sqlite_master`;");
-            int rc = SQLITE_ERROR;
-            while (list && (rc = list.step()) == SQLITE_ROW)
-                entries.push_back({ list.columnText(0).value_or(""), list.columnText(1).value_or("") });
-            listed = rc == SQLITE_DONE;
-        }
-        const auto size = platform::FileUtil::fileSize(damaged).value_or(0);
-        // A record takes at least a few bytes of a page: more rows than that
-        // are the same rows read again.
-        const long long mostRows = static_cast<long long>(size / 2) + 1000;
+        // One read over the whole copy, so that no writer changes the file
+        // halfway; a journal a run left hot is played back first.
+        Connection lock;
+        if (openToRead(lock, damaged, "PRAGMA schema_version;") == SQLITE_OK)
+            lock.exec("BEGIN;PRAGMA schema_version;");
+        const std::unique_ptr<StorePages> file = StorePages::open(damaged);
         bool anyRow = false;
         bool bookLost = false;
-        auto isBook = [](const std::string& table) {
-            return table == "tb_contact" || table == "tb_contact_group";
-        };
-        for (const auto& entry : entries) {
-            // Indexes are made anew from the client's own statements.
-            if (entry.name.rfind("sqlite_", 0) == 0 || entry.type == "index")
-                continue;
-            if (entry.type != "table" || !isClientTable(entry.name))
-                platform::log("damaged store file %s: its %s %s is left behind (the client does not make it)\n",
-                    damaged.c_str(), entry.type.c_str(), entry.name.c_str());
-        }
-        for (const auto& client : clientColumns()) {
-            const std::string& table = client.first;
-            const std::vector<Column>& own = client.second;
-            const bool present = std::any_of(entries.begin(), entries.end(),
-                [&](const Entry& entry) { return entry.type == "table" && sameName(entry.name, table); });
-            if (!listed && isBook(table))
-                bookLost = true;
-            if (!present)
-                continue;
-            std::vector<Column> theirs;
-            if (!columnsOf(from, table, theirs)) {
-                platform::log("damaged store file %s: its table %s does not read\n", damaged.c_str(), table.c_str());
-                bookLost = bookLost || isBook(table);
+        const Listing listing = file ? listTables(*file, damaged) : Listing {};
+        for (const auto& table : clientTables()) {
+            const auto root = listing.roots.find(table.name);
+            if (root == listing.roots.end()) {
+                // Not listed, listed where the list does not read, or at a
+                // page past the file's end.
+                if (listing.outOfTheFile.count(table.name))
+                    platform::log("damaged store file %s: its table %s begins past the file's end\n", damaged.c_str(),
+                        table.name.c_str());
+                bookLost = bookLost || (isBook(table.name) && (!listing.whole || listing.outOfTheFile.count(table.name)));
                 continue;
             }
-            std::vector<std::string> shared;
-            for (const auto& column : theirs) {
-                const bool ours = std::any_of(
-                    own.begin(), own.end(), [&](const Column& mine) { return sameName(mine.name, column.name); });
-                if (ours)
-                    shared.push_back(column.name);
-                else
-                    platform::log("damaged store file %s: its column %s of %s is left behind (the client does not "
-                                  "make it)\n",
-                        damaged.c_str(), column.name.c_str(), table.c_str());
-            }
-            if (shared.empty())
-                continue;
-            // The rowid under a name no column of the file's table has taken.
-            std::string rowid;
-            for (const char* name : { "rowid", "_rowid_", "oid" }) {
-                const bool taken = std::any_of(
-                    theirs.begin(), theirs.end(), [&](const Column& column) { return sameName(column.name, name); });
-                if (!taken) {
-                    rowid = name;
-                    break;
-                }
-            }
-            TableCopy copy(from.handle, to.handle, table, shared, rowid, mostRows);
-            if (!copy.run()) {
-                why = copy.writeError();
+            TableCopy copy;
+            if (!copyTable(*file, root->second, table, to.handle, copy, why))
                 return Copy::Failed;
-            }
-            anyRow = anyRow || copy.copied() > 0;
-            if (copy.unreadStretches() > 0)
-                platform::log(
-                    "damaged store file %s: %lld row(s) of %s copied; those of its pages that do not read are not\n",
-                    damaged.c_str(), copy.copied(), table.c_str());
-            if (copy.readAgain() > 0)
-                platform::log("damaged store file %s: row(s) of %s read twice, copied once\n", damaged.c_str(),
-                    table.c_str());
-            if (copy.refused() > 0)
-                platform::log("damaged store file %s: %lld row(s) of %s passed over, refused by the fresh table (%s)\n",
-                    damaged.c_str(), copy.refused(), table.c_str(), copy.refusal().c_str());
-            // Rows read again stand for a page named in place of another,
-            // whose rows are not named any more.
-            if (isBook(table) && (copy.unreadStretches() > 0 || copy.refused() > 0 || copy.readAgain() > 0))
-                bookLost = true;
+            anyRow = anyRow || copy.copied > 0;
+            const bool lost = noteTableCopy(damaged, table.name, copy);
+            bookLost = bookLost || (isBook(table.name) && lost);
         }
-        // AUTOINCREMENT's counters past every id ever given out, where they
-        // read: never below those of the copied rows.
-        const bool counters = std::any_of(entries.begin(), entries.end(),
-            [](const Entry& entry) { return entry.type == "table" && entry.name == "sqlite_sequence"; });
-        if (counters) {
-            StoreStatement old = from.prepare("SELECT `name`,`seq` FROM `sqlite_sequence`;");
-            StoreStatement raise = to.prepare("UPDATE `sqlite_sequence` SET `seq`=max(`seq`,?2) WHERE `name`=?1;");
-            StoreStatement add = to.prepare(
-                "INSERT INTO `sqlite_sequence`(`name`,`seq`) SELECT ?1,?2 WHERE NOT EXISTS (SELECT 1 FROM "
-                "`sqlite_sequence` WHERE `name`=?1);");
-            while (old && raise && add && old.next()) {
-                const auto name = old.columnText(0);
-                if (!name || !isClientTable(*name))
-                    continue;
-                for (StoreStatement* write : { &raise, &add }) {
-                    sqlite3_bind_text(write->handle(), 1, name->c_str(), -1, SQLITE_TRANSIENT);
-                    sqlite3_bind_int64(write->handle(), 2, sqlite3_column_int64(old.handle(), 1));
-                    const int rc = write->step();
-                    write->reset();
-                    if (rc != SQLITE_DONE && isWriteFailure(rc)) {
-                        why = to.error();
-                        return Copy::Failed;
-                    }
-                }
-            }
-        }
-        from.close();
-        // The versions that did not read, as a new store writes them.
-        for (const auto& schema : clientSchemas()) {
-            if (schema.versionKey.empty())
-                continue;
-            StoreStatement version
-                = to.prepare("INSERT OR IGNORE INTO `tb_info`(`key`,`value`) VALUES(?1,?2);");
-            if (!version.bindText(1, schema.versionKey) || !version.bindText(2, schema.version) || !version.run()) {
-                why = to.error();
-                return Copy::Failed;
-            }
-        }
-        // A book that left people behind is fetched again: its record no
-        // longer says it is kept.
-        if (bookLost) {
-            const std::string prefix = ContactsFactory::kBookRecordKeyPrefix;
-            if (!to.exec("UPDATE `tb_info` SET `value`='" + std::string(ContactsFactory::kBookRecordIncomplete)
-                    + "' WHERE substr(`key`,1," + std::to_string(prefix.size()) + ")='" + prefix
-                    + "';INSERT OR IGNORE INTO `tb_info`(`key`,`value`) SELECT '" + prefix
-                    + "'||`account_uid`,'" + ContactsFactory::kBookRecordIncomplete
-                    + "' FROM (SELECT `account_uid` FROM `tb_contact_group` UNION SELECT `account_uid` FROM "
-                      "`tb_contact`);")) {
-                why = to.error();
-                return Copy::Failed;
-            }
-        }
-        // Indexes once the rows are in.
-        for (const auto& schema : clientSchemas()) {
-            for (const auto& index : schema.indexes) {
-                if (!to.exec(index)) {
-                    why = to.error();
-                    return Copy::Failed;
-                }
-            }
-        }
-        if (!to.exec("RELEASE rows;") || !to.exec("COMMIT;")) {
-            why = to.error();
+        if (file && listing.counters && !copyCounters(*file, listing.counters, to, why))
             return Copy::Failed;
-        }
+        lock.close();
+        if (!finishCopy(to, bookLost, why))
+            return Copy::Failed;
         return anyRow ? Copy::Made : Copy::NothingRead;
     }
 

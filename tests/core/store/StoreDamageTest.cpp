@@ -20,7 +20,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 using namespace core;
@@ -33,13 +35,17 @@ namespace {
 // Enough for the history to take more than one page.
 constexpr int kMessages = 126;
 constexpr int kContacts = 300;
-// The address book less the rows of the page zeroed in it.
+// The address book less the rows of its damaged pages.
 constexpr int kContactsLeft = -2;
-// The history less the rows of its damaged page.
-constexpr int kLost = -3;
+// The history less the rows of its damaged pages.
+constexpr int kMessagesLeft = -3;
 // As much as reads of a file cut short.
 constexpr int kSomeRead = -4;
 constexpr int kPartner = 7;
+// A message and a person as the tool prints them: the values of the columns
+// that tell one from another, and what a person reads.
+constexpr const char* kMessageRow = "uid||'|'||`group`||'|'||ifnull(content,'-')||'|'||target_uid||'|'||`to`||'|'||time";
+constexpr const char* kPersonRow = "name||'|'||uid||'|'||group_uid||'|'||type||'|'||ifnull(phone,'-')||'|'||avatar";
 constexpr int kNewPartner = 8;
 
 std::shared_ptr<ContactInfo> partner(int uid)
@@ -67,6 +73,16 @@ std::shared_ptr<MessageInfo> message(const std::string& uid, int from, int minut
 // How the file is damaged after the stores wrote it.
 enum class Damage {
     MessageChildNamedTwice, // a message page named in place of the next, nothing else damaged
+    MessageChildNamedForward, // the first message page's place names the last one
+    MessageChildNamesABookPage, // the first message page's place names a page of the address book
+    TwoContactPagesZeroed, // two pages of address-book rows, with one between that reads
+    EntryTypeFlipped, // a bit of the message table's type in the table list: `table` becomes `tabld`
+    EntryNameFlipped, // a bit of the address book's name there: `tb_contact` becomes `tb_contacu`
+    EntryCreateFlipped, // a bit of the messages' text there: `CREATE` becomes `CRDATE`
+    IndexColumnRenamed, // a bit of an index's column in the table list: `time` becomes `tile`
+    MessageGroupRenamed, // `group` becomes `groux`
+    MessageCheckOfItsOwn, // a CHECK the client never wrote refuses messages from partner 8
+    UniqueIndexOfItsOwn, // a partial UNIQUE index the client never made
     ContactChildNamedTwiceAlone, // the same in the address book
     MessageColumnRenamed, // one byte of the message table's text: `content` becomes `contenx`
     MessageColumnNamedRowid, // a column of the message table named "rowid"
@@ -203,7 +219,7 @@ protected:
 
     // Makes a cell of an interior page of a table name `child` in place of
     // the page it named, whose rows are then lost.
-    void renameChild(int page, int cell, int child)
+    void renameChild(const std::string& table, int page, int cell, int child)
     {
         const int size = toolInt(db(), "PRAGMA page_size;");
         std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
@@ -219,8 +235,7 @@ protected:
         ASSERT_EQ(at(0, 1), 0x05u) << "an interior page of a table";
         ASSERT_GT(at(3, 2), unsigned(cell));
         const unsigned named = at(at(12 + 2 * cell, 2), 4);
-        lost = toolInt(db(), "SELECT ncell FROM dbstat WHERE pagetype='leaf' AND pageno=" + std::to_string(named) + ";");
-        ASSERT_GT(lost, 0);
+        loseLeaf(table, static_cast<int>(named));
         const char pointer[] = { char(child >> 24), char(child >> 16), char(child >> 8), char(child) };
         file.seekp(std::streamoff(page - 1) * size + at(12 + 2 * cell, 2));
         file.write(pointer, 4);
@@ -242,7 +257,36 @@ protected:
         const int root = toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='" + table + "';");
         const int first = toolInt(db(), "SELECT pageno FROM dbstat WHERE name='" + table + "' AND path='/000/';");
         ASSERT_GT(first, 0);
-        renameChild(root, 1, first);
+        renameChild(table, root, 1, first);
+    }
+
+    // The first cell of a table's interior top page names `child`.
+    void firstChildNames(const std::string& table, int child)
+    {
+        const int root = toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='" + table + "';");
+        renameChild(table, root, 0, child);
+    }
+    int leaf(const std::string& table, const std::string& which)
+    {
+        const std::string leaves = "FROM dbstat WHERE name='" + table + "' AND pagetype='leaf'";
+        const int count = toolInt(db(), "SELECT count(*) " + leaves + ";");
+        EXPECT_GE(count, 3);
+        const int at = which == "last" ? count - 1 : count / 2;
+        return toolInt(db(), "SELECT pageno " + leaves + " ORDER BY path LIMIT 1 OFFSET " + std::to_string(at) + ";");
+    }
+    // Flips one bit of the first `bytes` found on page 1, the table list's.
+    void flipOnFirstPage(const std::string& bytes, std::size_t offset)
+    {
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        std::string page(static_cast<std::size_t>(toolInt(db(), "PRAGMA page_size;")), '\0');
+        file.read(page.data(), std::streamsize(page.size()));
+        const std::size_t at = page.find(bytes);
+        ASSERT_NE(at, std::string::npos) << bytes;
+        file.clear();
+        file.seekp(std::streamoff(at + offset));
+        const char flipped = char(page[at + offset] ^ 1);
+        file.write(&flipped, 1);
+        ASSERT_TRUE(file.good());
     }
 
     void damage(Damage kind)
@@ -254,6 +298,38 @@ protected:
             return childNamedTwice("tb_contact");
         case Damage::MessageColumnRenamed:
             return rewriteSchema("tb_message", "`content`", "`contenx`");
+        case Damage::MessageGroupRenamed:
+            return rewriteSchema("tb_message", "`group`", "`groux`");
+        case Damage::MessageChildNamedForward:
+            return firstChildNames("tb_message", leaf("tb_message", "last"));
+        case Damage::MessageChildNamesABookPage:
+            return firstChildNames("tb_message", leaf("tb_contact", "middle"));
+        case Damage::TwoContactPagesZeroed: {
+            const std::string leaves = "FROM dbstat WHERE name='tb_contact' AND pagetype='leaf' ORDER BY path";
+            ASSERT_GE(toolInt(db(), "SELECT count(*) FROM dbstat WHERE name='tb_contact' AND pagetype='leaf';"), 5);
+            std::vector<int> pages;
+            for (int at : { 1, 3 }) {
+                pages.push_back(toolInt(db(), "SELECT pageno " + leaves + " LIMIT 1 OFFSET " + std::to_string(at) + ";"));
+                loseLeaf("tb_contact", pages.back());
+            }
+            for (int page : pages)
+                zeroPage(page);
+            return;
+        }
+        case Damage::EntryTypeFlipped:
+            return flipOnFirstPage("tabletb_messagetb_message", 4);
+        case Damage::EntryNameFlipped:
+            return flipOnFirstPage("tabletb_contacttb_contact", 14);
+        case Damage::EntryCreateFlipped:
+            return flipOnFirstPage("CREATE TABLE `tb_message`", 2);
+        case Damage::IndexColumnRenamed:
+            return flipOnFirstPage("`time`)", 3);
+        case Damage::MessageCheckOfItsOwn:
+            return rewriteSchema("tb_message", "PRIMARY KEY", "CHECK (`target_uid` < 8), PRIMARY KEY");
+        case Damage::UniqueIndexOfItsOwn:
+            sqliteTool(db(), "CREATE UNIQUE INDEX idx_own ON tb_message(target_uid) WHERE target_uid > 7;");
+            ASSERT_EQ(toolInt(db(), "SELECT count(*) FROM sqlite_master WHERE name='idx_own';"), 1);
+            return;
         case Damage::MessageColumnNamedRowid:
             return rewriteSchema("tb_message", "`photos`", "`rowid`");
         case Damage::CheckCallsNoFunction:
@@ -263,7 +339,7 @@ protected:
             rewriteSchema("tb_contact", "`is_customer` integer DEFAULT 0 NOT NULL", "`is_customer` integer");
             sqliteTool(db(), "UPDATE tb_contact SET is_customer=NULL WHERE uid=1100;");
             rewriteSchema("tb_contact", "`is_customer` integer,", "`is_customer` integer DEFAULT 0 NOT NULL,");
-            lost = 1;
+            lostNames.insert(column("tb_contact", kPersonRow, "uid=1100").at(0));
             return damage(Damage::MessagePagesZeroed);
         case Damage::VersionPageZeroed:
             return zeroRootPages("name='tb_info'");
@@ -276,9 +352,9 @@ protected:
             const std::string middle
                 = "FROM dbstat WHERE name='tb_contact' AND pagetype='leaf' ORDER BY pageno LIMIT 1 OFFSET "
                 + std::to_string(leaves / 2) + ";";
-            lost = toolInt(db(), "SELECT ncell " + middle);
-            ASSERT_GT(lost, 0);
-            return zeroPage(toolInt(db(), "SELECT pageno " + middle));
+            const int page = toolInt(db(), "SELECT pageno " + middle);
+            loseLeaf("tb_contact", page);
+            return zeroPage(page);
         }
         case Damage::EveryTablePageZeroed:
             return zeroRootPages("type='table' AND name<>'tb_info'");
@@ -293,7 +369,7 @@ protected:
             const int root = toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='tb_contact';");
             const int first = toolInt(db(), "SELECT pageno FROM dbstat WHERE name='tb_contact' AND path='/000/';");
             ASSERT_GT(first, 0);
-            renameChild(root, 1, kind == Damage::ContactChildNamedTwice ? first : root);
+            renameChild("tb_contact", root, 1, kind == Damage::ContactChildNamedTwice ? first : root);
             return damage(Damage::MessagePagesZeroed);
         }
         case Damage::SchemaEntryGoesOn:
@@ -304,6 +380,7 @@ protected:
             ASSERT_EQ(toolInt(db(), "SELECT count(*) FROM tb_planted;"), 1);
             return damage(Damage::MessagePagesZeroed);
         case Damage::Truncated:
+            loseBeyond(static_cast<int>(*FileUtil::fileSize(db()) / 2 / toolInt(db(), "PRAGMA page_size;")));
             ASSERT_EQ(::truncate(db().c_str(), static_cast<off_t>(*FileUtil::fileSize(db()) / 2)), 0);
             return;
         case Damage::HeaderOverwrittenWithJournal:
@@ -355,9 +432,69 @@ protected:
         return found;
     }
 
+    // The values of a column on a leaf of a table, read before the damage:
+    // a table's leaves in their order hold its rows in rowid order.
+    std::set<std::string> leafValues(const std::string& table, const std::string& column, int leaf)
+    {
+        std::istringstream pages(sqliteTool(db(),
+            "SELECT pageno, ncell FROM dbstat WHERE name='" + table + "' AND pagetype='leaf' ORDER BY path;"));
+        int before = 0;
+        std::string line;
+        while (std::getline(pages, line)) {
+            const int page = std::atoi(line.c_str());
+            const int cells = std::atoi(line.substr(line.find('|') + 1).c_str());
+            if (page == leaf) {
+                std::istringstream values(sqliteTool(db(),
+                    "SELECT " + column + " FROM " + table + " ORDER BY rowid LIMIT " + std::to_string(cells)
+                        + " OFFSET " + std::to_string(before) + ";"));
+                std::set<std::string> found;
+                for (std::string value; std::getline(values, value);)
+                    found.insert(value);
+                EXPECT_EQ(found.size(), std::size_t(cells));
+                return found;
+            }
+            before += cells;
+        }
+        ADD_FAILURE() << "page " << leaf << " is no leaf of " << table;
+        return {};
+    }
+    // The rows of a leaf that no longer read: their texts or names.
+    void loseLeaf(const std::string& table, int leaf)
+    {
+        auto& into = table == "tb_message" ? lostTexts : lostNames;
+        const auto values = leafValues(table, table == "tb_message" ? kMessageRow : kPersonRow, leaf);
+        into.insert(values.begin(), values.end());
+    }
+    // The rows a file cut after page `last` still has: a leaf beyond it, or
+    // under a top page beyond it, is lost.
+    void loseBeyond(int last)
+    {
+        for (const std::string table : { "tb_message", "tb_contact" }) {
+            const int root = toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='" + table + "';");
+            std::istringstream leaves(sqliteTool(db(),
+                "SELECT pageno FROM dbstat WHERE name='" + table + "' AND pagetype='leaf' ORDER BY path;"));
+            for (int leaf; leaves >> leaf;) {
+                if (leaf > last || root > last)
+                    loseLeaf(table, leaf);
+            }
+        }
+    }
+    // The values of an expression over a table's rows, in order.
+    std::vector<std::string> column(const std::string& table, const std::string& name, const std::string& where = "1") const
+    {
+        std::istringstream values(
+            sqliteTool(db(), "SELECT " + name + " FROM " + table + " WHERE " + where + " ORDER BY 1;"));
+        std::vector<std::string> found;
+        for (std::string value; std::getline(values, value);)
+            found.push_back(value);
+        return found;
+    }
+
     coretest::TempHome home;
-    // Rows of the damaged table that do not read any more.
-    int lost = 0;
+    // What of the damaged tables no longer reads: message texts, and names
+    // of people.
+    std::set<std::string> lostTexts;
+    std::set<std::string> lostNames;
 };
 
 TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAside)
@@ -383,6 +520,7 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
     const char* kept = "kept in place, since no fresh one can be written (";
     const char* copied = "what still reads is copied into a fresh one; moved aside to ";
     const char* moved = "moved aside to ";
+    const char* notTheClients = "(its table tb_message is not the one the client makes): what still reads is copied";
     const Case cases[] = {
         // The versions hold nothing of the person's: without them the rest
         // is copied all the same, and they are written as a new store does.
@@ -408,11 +546,21 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         // A page amid the address book: the rows on both sides of it are copied.
         { "address-book page zeroed", Damage::ContactPageZeroed, Folder::Writable, Outcome::Copied, kMessages,
             kContactsLeft, 1, "row(s) of tb_contact copied", kContactsLeft },
-        // A page named in place of another: its rows are read again, copied
-        // once, and the copy goes on past it. Seen by the structure check
-        // alone, which a rewrite of the file would not (it passes the damage on).
+        { "two address-book pages zeroed, one between", Damage::TwoContactPagesZeroed, Folder::Writable,
+            Outcome::Copied, kMessages, kContactsLeft, 1, "row(s) of tb_contact copied", kContactsLeft },
+        // A page named in place of another: its rows are read once, and
+        // the copy goes on past it. Seen by the structure check alone, which
+        // a rewrite of the file would not (it passes the damage on).
         { "message page named twice", Damage::MessageChildNamedTwice, Folder::Writable, Outcome::Copied,
-            kMessages - kLost, kContacts, 1, "row(s) of tb_message read twice, copied once", kContacts },
+            kMessagesLeft, kContacts, 1, "row(s) of tb_message read twice, copied once", kContacts },
+        // Named ahead of its place: every page between is read all the same.
+        { "message page named forward", Damage::MessageChildNamedForward, Folder::Writable, Outcome::Copied,
+            kMessagesLeft, kContacts, 1, "row(s) of tb_message read twice, copied once", kContacts },
+        // A page of the address book named among the messages: the book is
+        // whole, and its rows do not make messages (no partner).
+        { "message page named as the book's", Damage::MessageChildNamesABookPage, Folder::Writable, Outcome::Copied,
+            kMessagesLeft, kContacts, 1, "row(s) of tb_message passed over, refused by the fresh table (NOT NULL",
+            kContacts },
         { "address-book page named twice, alone", Damage::ContactChildNamedTwiceAlone, Folder::Writable,
             Outcome::Copied, kMessages, kContactsLeft, 1, "row(s) of tb_contact read twice, copied once",
             kContactsLeft },
@@ -420,15 +568,32 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             kContactsLeft, 1, "row(s) of tb_contact read twice, copied once", kContactsLeft },
         { "address-book page names itself", Damage::ContactPageNamesItself, Folder::Writable, Outcome::Copied, 0,
             kContactsLeft, 1, "row(s) of tb_contact", kContactsLeft },
+        // The table list read by position: one bit of an entry loses nothing.
+        { "an entry's type flipped", Damage::EntryTypeFlipped, Folder::Writable, Outcome::Copied, kMessages, kContacts,
+            1, "its table tb_message is read from the entry of tabld tb_message", kContacts },
+        { "an entry's name flipped", Damage::EntryNameFlipped, Folder::Writable, Outcome::Copied, kMessages, kContacts,
+            1, "its table tb_contact is read from the entry of table tb_contacu", kContacts },
+        { "an entry's CREATE flipped", Damage::EntryCreateFlipped, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, copied, kContacts },
+        { "an index's column renamed", Damage::IndexColumnRenamed, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, copied, kContacts },
         // The fresh tables are the client's own: the file's text makes nothing.
         { "a table's entry goes on", Damage::SchemaEntryGoesOn, Folder::Writable, Outcome::Copied, 0, kContacts, 1,
             "its table tb_planted is left behind", kContacts },
+        // Columns by position: a name changed keeps every value.
         { "a column of the messages renamed", Damage::MessageColumnRenamed, Folder::Writable, Outcome::Copied,
-            kMessages, kContacts, 1, "its column contenx of tb_message is left behind", kContacts },
+            kMessages, kContacts, 1, notTheClients, kContacts },
+        { "the messages' group column renamed", Damage::MessageGroupRenamed, Folder::Writable, Outcome::Copied,
+            kMessages, kContacts, 1, notTheClients, kContacts },
         { "a column of the messages named rowid", Damage::MessageColumnNamedRowid, Folder::Writable, Outcome::Copied,
-            kMessages, kContacts, 1, "its column rowid of tb_message is left behind", kContacts },
+            kMessages, kContacts, 1, notTheClients, kContacts },
         { "a check calling a function SQLite lacks", Damage::CheckCallsNoFunction, Folder::Writable, Outcome::Copied,
             kMessages, kContacts, 1, copied, kContacts },
+        // A file the client did not write refuses or drops what it writes.
+        { "a check of the file's own", Damage::MessageCheckOfItsOwn, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, notTheClients, kContacts },
+        { "a unique index of the file's own", Damage::UniqueIndexOfItsOwn, Folder::Writable, Outcome::Copied,
+            kMessages, kContacts, 1, "(its index idx_own is not one the client makes)", kContacts },
         // No row stops the copy: the one the fresh table refuses is passed over.
         { "a person's flag read as NULL", Damage::ContactFlagNull, Folder::Writable, Outcome::Copied, 0, kContactsLeft,
             1, "1 row(s) of tb_contact passed over, refused by the fresh table (NOT NULL constraint failed", kContactsLeft },
@@ -443,10 +608,11 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             kept, 0 },
         { "header overwritten, read-only folder", Damage::HeaderOverwritten, Folder::ReadOnly, Outcome::LeftAsItIs, -1,
             -1, -1, kept, 0 },
-        { "truncated", Damage::Truncated, Folder::Writable, Outcome::MovedAside, kSomeRead, kSomeRead, 1, moved,
-            kSomeRead },
+        // The pages before the cut read.
+        { "truncated", Damage::Truncated, Folder::Writable, Outcome::Copied, kMessages, kContactsLeft, 1, copied,
+            kContactsLeft },
         { "truncated, read-only folder", Damage::Truncated, Folder::ReadOnly, Outcome::LeftAsItIs, kSomeRead,
-            kSomeRead, kSomeRead, kept, kSomeRead },
+            kSomeRead, kSomeRead, kept, kContactsLeft },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -454,18 +620,36 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         ASSERT_TRUE(FileUtil::createDirectory(home.documents()));
         fill();
         ASSERT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message;"), kMessages);
-        lost = 0;
+        const std::vector<std::string> texts = column("tb_message", kMessageRow);
+        const std::vector<std::string> names = column("tb_contact", kPersonRow);
+        lostTexts.clear();
+        lostNames.clear();
         damage(c.damage);
         const auto damaged = FileUtil::read(db());
         ASSERT_TRUE(damaged);
+        if (c.history == kMessagesLeft) {
+            ASSERT_FALSE(lostTexts.empty());
+        }
+        if (c.contacts == kContactsLeft) {
+            ASSERT_FALSE(lostNames.empty());
+        }
 
-        auto expected = [&](int count) {
-            return count == kContactsLeft ? kContacts - lost : count == kMessages - kLost ? kMessages - lost : count;
+        // What of the history and the book still reads: all but the rows
+        // of the damaged pages.
+        auto left = [](const std::vector<std::string>& all, const std::set<std::string>& lost) {
+            std::vector<std::string> kept;
+            std::copy_if(all.begin(), all.end(), std::back_inserter(kept), [&](const auto& row) { return !lost.count(row); });
+            return kept;
         };
-        const int contacts = expected(c.contacts);
+        const std::vector<std::string> textsLeft = left(texts, lostTexts);
+        const std::vector<std::string> namesLeft = left(names, lostNames);
+        auto expected = [&](int count, const std::vector<std::string>& kept) {
+            return count == kMessagesLeft || count == kContactsLeft ? static_cast<int>(kept.size()) : count;
+        };
+        const int contacts = expected(c.contacts, namesLeft);
         const ClientRun run = runIn(c.folder);
         if (c.history != kSomeRead) {
-            EXPECT_EQ(run.history, expected(c.history));
+            EXPECT_EQ(run.history, expected(c.history, textsLeft));
         }
         if (c.contacts != kSomeRead) {
             EXPECT_EQ(run.contacts, contacts);
@@ -492,10 +676,15 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
                      "tb_contact_group", "tb_magazines", "tb_setting", "idx_message_partner_time" })
                 EXPECT_NE(tables.find(std::string(table) + "\n"), std::string::npos) << table;
             EXPECT_EQ(tables.find("tb_planted"), std::string::npos);
-            EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_contact;"), contacts);
-            EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message;"), expected(c.history) + 1);
-            EXPECT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message WHERE uid='new';"), 1);
-            if (c.damage != Damage::EveryTablePageZeroed) {
+            EXPECT_EQ(tables.find("idx_own"), std::string::npos);
+            // Each message and each person that still read, every value in
+            // its column.
+            EXPECT_EQ(column("tb_message", kMessageRow, "uid<>'new'"),
+                c.history == 0 ? std::vector<std::string> {} : textsLeft);
+            EXPECT_EQ(column("tb_contact", kPersonRow), c.contacts == 0 ? std::vector<std::string> {} : namesLeft);
+            EXPECT_EQ(column("tb_message", "content", "uid='new'"),
+                std::vector<std::string> { message("new", kNewPartner, 60)->content });
+            if (c.damage != Damage::EveryTablePageZeroed && c.damage != Damage::Truncated) {
                 EXPECT_EQ(sqliteTool(db(), "SELECT n_id, n_name FROM tb_magazines;"), "1|一\n2|二\n");
                 EXPECT_EQ(sqliteTool(db(), "SELECT seq FROM sqlite_sequence WHERE name='tb_magazines';"), "3\n");
             }
@@ -528,7 +717,7 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         // file that could not be copied is then.
         const ClientRun again = runClient();
         if (c.contactsNextRun != kSomeRead) {
-            EXPECT_EQ(again.contacts, expected(c.contactsNextRun));
+            EXPECT_EQ(again.contacts, expected(c.contactsNextRun, namesLeft));
         }
         EXPECT_EQ(again.arrivedLater, 1) << "the store takes messages again";
         EXPECT_EQ(setAside().size(), 1u);
@@ -539,6 +728,31 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         EXPECT_EQ(sqliteTool(db(), "SELECT key, value FROM tb_info WHERE key LIKE '%version' ORDER BY key;"),
             "contacts_version|1.2.0\nmessage_template_version|1.2.0\nmessage_version|1.0.3\n");
     }
+}
+
+// A store as the client writes it is whole: its book written again and
+// again (its tables renamed into place, its index under either name), at
+// the versions the client keeps.
+TEST_F(DamagedStore, AStoreTheClientWroteIsNotJudgedDamaged)
+{
+    fill();
+    for (int again = 0; again < 2; ++again) {
+        ContactsFactory contacts;
+        auto group = std::make_shared<GroupInfo>();
+        group->uid = "g" + std::to_string(again);
+        group->name = "二年级";
+        group->type = 1;
+        ASSERT_TRUE(contacts.setAddressBook({ group }, { { partner(2000 + again) } }));
+        EXPECT_NE(sqliteTool(db(), "SELECT sql FROM sqlite_master WHERE name='tb_contact';").find("\"tb_contact\""),
+            std::string::npos)
+            << "renamed into place";
+    }
+    EXPECT_EQ(sqliteTool(db(), "SELECT name FROM sqlite_master WHERE tbl_name='tb_contact' AND sql IS NOT NULL;"),
+        "tb_contact\ntb_contact_by_group_next\n");
+    const ClientRun run = runClient();
+    EXPECT_EQ(run.log.find("damaged store file"), std::string::npos) << run.log;
+    EXPECT_TRUE(setAside().empty());
+    EXPECT_EQ(run.history, kMessages);
 }
 
 // Damage met by a statement while the client runs, after the file was judged

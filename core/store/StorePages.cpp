@@ -1,0 +1,418 @@
+#include "core/store/StorePages.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace core {
+
+namespace {
+
+    constexpr std::uint8_t kInteriorTable = 0x05;
+    constexpr std::uint8_t kLeafTable = 0x0d;
+    constexpr std::size_t kFileHeader = 100;
+
+    std::uint32_t be16(const unsigned char* p) { return std::uint32_t(p[0]) << 8 | p[1]; }
+    std::uint32_t be32(const unsigned char* p)
+    {
+        return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+    }
+
+    // A variable-length integer of the file format at `p`; the bytes it
+    // takes, or 0 when it runs past `end`.
+    int varint(const unsigned char* p, const unsigned char* end, std::uint64_t& value)
+    {
+        value = 0;
+        for (int i = 0; i < 8; ++i) {
+            if (p + i >= end)
+                return 0;
+            value = value << 7 | (p[i] & 0x7f);
+            if ((p[i] & 0x80) == 0)
+                return i + 1;
+        }
+        if (p + 8 >= end)
+            return 0;
+        value = value << 8 | p[8];
+        return 9;
+    }
+
+    // The bytes of a field of serial type `type`; false for the two types
+    // the format keeps for itself.
+    bool fieldSize(std::uint64_t type, std::uint64_t& size)
+    {
+        static constexpr std::uint64_t kSizes[] = { 0, 1, 2, 3, 4, 6, 8, 8, 0, 0 };
+        if (type < 10) {
+            size = kSizes[type];
+            return true;
+        }
+        if (type < 12)
+            return false;
+        size = (type - 12) / 2;
+        return true;
+    }
+
+    StorePages::Value fieldValue(std::uint64_t type, const unsigned char* p, std::uint64_t size)
+    {
+        switch (type) {
+        case 0:
+            return std::monostate {};
+        case 8:
+            return std::int64_t(0);
+        case 9:
+            return std::int64_t(1);
+        case 7: {
+            std::uint64_t bits = 0;
+            for (int i = 0; i < 8; ++i)
+                bits = bits << 8 | p[i];
+            double real;
+            std::memcpy(&real, &bits, sizeof real);
+            return real;
+        }
+        default:
+            break;
+        }
+        if (type <= 6) {
+            // Big-endian two's complement, sign-extended from its top byte.
+            std::uint64_t bits = (p[0] & 0x80) ? ~std::uint64_t(0) : 0;
+            for (std::uint64_t i = 0; i < size; ++i)
+                bits = bits << 8 | p[i];
+            return static_cast<std::int64_t>(bits);
+        }
+        std::string bytes(reinterpret_cast<const char*>(p), size);
+        if (type % 2 == 0)
+            return StorePages::Blob { std::move(bytes) };
+        return StorePages::Text { std::move(bytes) };
+    }
+
+} // namespace
+
+// One walk over the file: the pages read so far, each at most once.
+class StorePages::Reading {
+public:
+    explicit Reading(const StorePages& file)
+        : file_(file)
+        , read_(std::size_t(file.pageCount_) + 1, false)
+        , page_(file.pageSize_)
+        , overflow_(file.pageSize_)
+    {
+    }
+
+    StorePages::Walk walk;
+
+    // Reads `page` into `into` when it is in the file and not read before
+    // in this walk.
+    bool take(std::uint32_t page, std::vector<unsigned char>& into)
+    {
+        if (page == 0 || page > file_.pageCount_) {
+            ++walk.pagesPassedOver;
+            return false;
+        }
+        if (read_[page]) {
+            ++walk.pagesNamedAgain;
+            return false;
+        }
+        read_[page] = true;
+        if (!file_.readPage(page, into)) {
+            ++walk.pagesPassedOver;
+            return false;
+        }
+        return true;
+    }
+
+    std::vector<unsigned char>& page() { return page_; }
+
+    // A record's payload, gathered from its cell and its overflow pages only
+    // as far as it is asked for.
+    class Payload {
+    public:
+        Payload(Reading& reading, const unsigned char* local, std::uint64_t localSize, std::uint32_t next,
+            std::uint64_t total)
+            : reading_(reading)
+            , bytes_(reinterpret_cast<const char*>(local), localSize)
+            , next_(next)
+            , total_(total)
+        {
+        }
+
+        std::uint64_t total() const { return total_; }
+        const unsigned char* data() const { return reinterpret_cast<const unsigned char*>(bytes_.data()); }
+
+        // The first `want` bytes (at most the whole) gathered; false when an
+        // overflow page they are on does not read.
+        bool gather(std::uint64_t want)
+        {
+            want = std::min(want, total_);
+            const std::uint32_t usable = reading_.file_.usable_;
+            while (bytes_.size() < want) {
+                if (!reading_.take(next_, reading_.overflow_))
+                    return false;
+                const unsigned char* page = reading_.overflow_.data();
+                next_ = be32(page);
+                const std::uint64_t more = std::min<std::uint64_t>(usable - 4, total_ - bytes_.size());
+                bytes_.append(reinterpret_cast<const char*>(page + 4), more);
+            }
+            return true;
+        }
+
+    private:
+        Reading& reading_;
+        std::string bytes_;
+        std::uint32_t next_;
+        std::uint64_t total_;
+    };
+
+    // The record of a table leaf's cell at `offset` of the page held, its
+    // first `fields` fields (all when 0); false when it does not read.
+    bool record(std::uint32_t offset, std::size_t fields, Row& row)
+    {
+        const std::uint32_t usable = file_.usable_;
+        const unsigned char* page = page_.data();
+        const unsigned char* end = page + usable;
+        const unsigned char* cell = page + offset;
+        std::uint64_t total = 0;
+        std::uint64_t rowid = 0;
+        int n = varint(cell, end, total);
+        if (n == 0)
+            return false;
+        cell += n;
+        n = varint(cell, end, rowid);
+        if (n == 0)
+            return false;
+        cell += n;
+        // No record is longer than the file.
+        if (total > std::uint64_t(file_.pageCount_) * usable)
+            return false;
+        // How much of it the cell holds, by the format's rule.
+        const std::uint64_t most = usable - 35;
+        std::uint64_t local = total;
+        if (total > most) {
+            const std::uint64_t least = (std::uint64_t(usable) - 12) * 32 / 255 - 23;
+            const std::uint64_t fit = least + (total - least) % (usable - 4);
+            local = fit <= most ? fit : least;
+        }
+        const bool overflows = local < total;
+        if (cell + local + (overflows ? 4 : 0) > end)
+            return false;
+        Payload payload(*this, cell, local, overflows ? be32(cell + local) : 0, total);
+        row.rowid = static_cast<std::int64_t>(rowid);
+        row.values.clear();
+
+        std::uint64_t headerSize = 0;
+        if (!payload.gather(9) || varint(payload.data(), payload.data() + std::min<std::uint64_t>(9, total), headerSize) == 0)
+            return false;
+        if (headerSize > total || !payload.gather(headerSize))
+            return false;
+        // The fields' types, and where the last one asked for ends.
+        std::vector<std::uint64_t> types;
+        const unsigned char* types_end = payload.data() + headerSize;
+        const unsigned char* at = payload.data() + varint(payload.data(), types_end, headerSize);
+        if (at > types_end)
+            return false;
+        std::uint64_t body = headerSize;
+        while (at < types_end && (fields == 0 || types.size() < fields)) {
+            std::uint64_t type = 0;
+            std::uint64_t size = 0;
+            const int used = varint(at, types_end, type);
+            if (used == 0 || !fieldSize(type, size))
+                return false;
+            at += used;
+            types.push_back(type);
+            body += size;
+            if (body > total)
+                return false;
+        }
+        if (!payload.gather(body))
+            return false;
+        std::uint64_t offsetInBody = headerSize;
+        for (std::uint64_t type : types) {
+            std::uint64_t size = 0;
+            fieldSize(type, size);
+            row.values.push_back(fieldValue(type, payload.data() + offsetInBody, size));
+            offsetInBody += size;
+        }
+        return true;
+    }
+
+private:
+    const StorePages& file_;
+    std::vector<bool> read_;
+    std::vector<unsigned char> page_;
+    std::vector<unsigned char> overflow_;
+};
+
+std::unique_ptr<StorePages> StorePages::open(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    std::unique_ptr<StorePages> file(new StorePages());
+    file->fd_ = fd;
+    unsigned char header[kFileHeader];
+    struct stat info { };
+    if (::pread(fd, header, sizeof header, 0) != ssize_t(sizeof header) || ::fstat(fd, &info) != 0)
+        return nullptr;
+    std::uint32_t size = be16(header + 16);
+    if (size == 1)
+        size = 65536;
+    if (size < 512 || size > 65536 || (size & (size - 1)) != 0 || size - header[20] < 480)
+        return nullptr;
+    file->pageSize_ = size;
+    file->usable_ = size - header[20];
+    file->pageCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t(info.st_size) / size, 0xffffffffu));
+    switch (be32(header + 56)) {
+    case 2:
+        file->encoding_ = Encoding::Utf16le;
+        break;
+    case 3:
+        file->encoding_ = Encoding::Utf16be;
+        break;
+    default:
+        file->encoding_ = Encoding::Utf8;
+        break;
+    }
+    return file;
+}
+
+StorePages::~StorePages()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool StorePages::readPage(std::uint32_t page, std::vector<unsigned char>& into) const
+{
+    into.resize(pageSize_);
+    std::size_t done = 0;
+    const off_t at = off_t(page - 1) * pageSize_;
+    while (done < pageSize_) {
+        const ssize_t got = ::pread(fd_, into.data() + done, pageSize_ - done, at + off_t(done));
+        if (got <= 0)
+            return false;
+        done += std::size_t(got);
+    }
+    return true;
+}
+
+StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes) const
+{
+    Layout layout;
+    const std::uint32_t header = page == 1 ? kFileHeader : 0;
+    const unsigned char* p = bytes.data() + header;
+    if (p[0] != kInteriorTable && p[0] != kLeafTable)
+        return layout;
+    layout.interior = p[0] == kInteriorTable;
+    const std::uint32_t headerSize = layout.interior ? 12 : 8;
+    layout.cells = be16(p + 3);
+    layout.pointers = header + headerSize;
+    if (layout.pointers + 2 * layout.cells > usable_)
+        return layout;
+    layout.rightChild = layout.interior ? be32(p + 8) : 0;
+    layout.valid = true;
+    return layout;
+}
+
+bool StorePages::isTablePage(std::uint32_t page) const
+{
+    std::vector<unsigned char> bytes;
+    return page > 0 && page <= pageCount_ && readPage(page, bytes) && layoutOf(page, bytes).valid;
+}
+
+StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(Row&)>& row, std::size_t fields) const
+{
+    Reading reading(*this);
+    // Pages to read, the next on top: a tree's pages in its order.
+    std::vector<std::uint32_t> next { root };
+    Row found;
+    while (!next.empty()) {
+        const std::uint32_t page = next.back();
+        next.pop_back();
+        auto& bytes = reading.page();
+        if (!reading.take(page, bytes))
+            continue;
+        const Layout layout = layoutOf(page, bytes);
+        if (!layout.valid) {
+            ++reading.walk.pagesPassedOver;
+            continue;
+        }
+        // The first cell's content lies past the pointers to the cells.
+        const std::uint32_t firstContent = layout.pointers + 2 * layout.cells;
+        auto cellAt = [&](std::uint32_t i) -> std::uint32_t {
+            const std::uint32_t offset = be16(bytes.data() + layout.pointers + 2 * i);
+            return offset >= firstContent && offset < usable_ ? offset : 0;
+        };
+        if (layout.interior) {
+            std::vector<std::uint32_t> children;
+            children.reserve(layout.cells + 1);
+            for (std::uint32_t i = 0; i < layout.cells; ++i) {
+                const std::uint32_t offset = cellAt(i);
+                if (offset == 0 || offset + 4 > usable_) {
+                    ++reading.walk.cellsPassedOver;
+                    continue;
+                }
+                children.push_back(be32(bytes.data() + offset));
+            }
+            children.push_back(layout.rightChild);
+            next.insert(next.end(), children.rbegin(), children.rend());
+            continue;
+        }
+        for (std::uint32_t i = 0; i < layout.cells; ++i) {
+            const std::uint32_t offset = cellAt(i);
+            if (offset == 0 || !reading.record(offset, fields, found)) {
+                ++reading.walk.cellsPassedOver;
+                continue;
+            }
+            ++reading.walk.rows;
+            if (!row(found))
+                return reading.walk;
+        }
+    }
+    return reading.walk;
+}
+
+std::vector<StorePages::Entry> StorePages::entries(Walk* walk) const
+{
+    std::vector<Entry> found;
+    auto text = [&](const Value& value) {
+        const Text* t = std::get_if<Text>(&value);
+        return t ? utf8(*t) : std::string();
+    };
+    const Walk done = rows(
+        1,
+        [&](Row& row) {
+            Entry entry;
+            if (row.values.size() > 0)
+                entry.type = text(row.values[0]);
+            if (row.values.size() > 1)
+                entry.name = text(row.values[1]);
+            if (row.values.size() > 2)
+                entry.table = text(row.values[2]);
+            if (row.values.size() > 3) {
+                if (const auto* page = std::get_if<std::int64_t>(&row.values[3]))
+                    entry.rootPage = *page;
+            }
+            found.push_back(std::move(entry));
+            return true;
+        },
+        4);
+    if (walk)
+        *walk = done;
+    return found;
+}
+
+std::string StorePages::utf8(const Text& text) const
+{
+    if (encoding_ == Encoding::Utf8)
+        return text.bytes;
+    std::string ascii;
+    for (std::size_t i = 0; i + 1 < text.bytes.size(); i += 2) {
+        const unsigned char high = static_cast<unsigned char>(text.bytes[encoding_ == Encoding::Utf16le ? i + 1 : i]);
+        const unsigned char low = static_cast<unsigned char>(text.bytes[encoding_ == Encoding::Utf16le ? i : i + 1]);
+        ascii += high == 0 && low < 0x80 ? char(low) : '?';
+    }
+    return ascii;
+}
+
+} // namespace core

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace core {
+
+// A store file read from its bytes, page by page, as the database file
+// format lays its trees out, without the library's cursor: for a file the
+// library cannot read as a whole (its table list does not parse, a tree
+// names its pages out of order or twice). Each walk reads every page at most
+// once, whatever the pages name, so it costs at most the file's length; a
+// page that is not what its parent says it is (not a table's page, cells out
+// of the page) is passed over, and its siblings are read all the same.
+class StorePages final {
+public:
+    struct Text {
+        std::string bytes; // in the file's encoding
+    };
+    struct Blob {
+        std::string bytes;
+    };
+    // A field of a record as it is stored: NULL, an integer, a real, a text
+    // or a blob.
+    using Value = std::variant<std::monostate, std::int64_t, double, Text, Blob>;
+
+    struct Row {
+        std::int64_t rowid = 0;
+        std::vector<Value> values; // by position
+    };
+
+    // An entry of the file's table list: the first four fields of its
+    // record, by position (its text, the fifth, is never read).
+    struct Entry {
+        std::string type;
+        std::string name;
+        std::string table;
+        std::int64_t rootPage = 0;
+    };
+
+    // What a walk of one tree met.
+    struct Walk {
+        long long rows = 0;
+        // Named by a page of the tree, but out of the file, not a table's
+        // page, or not laid out as one.
+        long long pagesPassedOver = 0;
+        // A cell out of its page, or a record that does not read (its
+        // overflow pages lost, its fields past its end).
+        long long cellsPassedOver = 0;
+        // Named again after they were read: not followed again.
+        long long pagesNamedAgain = 0;
+    };
+
+    enum class Encoding { Utf8, Utf16le, Utf16be };
+
+    // Nothing when the file does not open, or its header gives no page size.
+    static std::unique_ptr<StorePages> open(const std::string& path);
+    ~StorePages();
+    StorePages(const StorePages&) = delete;
+    StorePages& operator=(const StorePages&) = delete;
+
+    Encoding encoding() const { return encoding_; }
+    std::uint32_t pageCount() const { return pageCount_; }
+    // Whether `page` is in the file and laid out as a table's page.
+    bool isTablePage(std::uint32_t page) const;
+
+    // The table list, read from its tree at page 1.
+    std::vector<Entry> entries(Walk* walk = nullptr) const;
+
+    // Every row of the tree whose top is `root`, in the tree's order, each
+    // handed to `row` (which returns false to stop the walk). Only the first
+    // `fields` fields of each record are read when `fields` is not 0.
+    Walk rows(std::uint32_t root, const std::function<bool(Row&)>& row, std::size_t fields = 0) const;
+
+    // A text of the file as UTF-8 (its non-ASCII characters as '?' when the
+    // file is in UTF-16).
+    std::string utf8(const Text& text) const;
+
+private:
+    StorePages() = default;
+    class Reading;
+    // How a page lays out its cells.
+    struct Layout {
+        bool valid = false; // a table's page, its pointers within it
+        bool interior = false;
+        std::uint32_t cells = 0;
+        std::uint32_t pointers = 0; // where the cells' pointers begin
+        std::uint32_t rightChild = 0;
+    };
+    bool readPage(std::uint32_t page, std::vector<unsigned char>& into) const;
+    Layout layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes) const;
+
+    int fd_ = -1;
+    std::uint32_t pageSize_ = 0;
+    std::uint32_t usable_ = 0;
+    std::uint32_t pageCount_ = 0;
+    Encoding encoding_ = Encoding::Utf8;
+};
+
+} // namespace core
