@@ -95,6 +95,8 @@ public:
     explicit Reading(const StorePages& file)
         : file_(file)
         , read_(std::size_t(file.pageCount_) + 1, false)
+        , chained_(std::size_t(file.pageCount_) + 1, 0)
+        , overflowLeft_(file.pageCount_)
         , page_(file.pageSize_)
         , overflow_(file.pageSize_)
     {
@@ -124,6 +126,28 @@ public:
 
     std::vector<unsigned char>& page() { return page_; }
 
+    // Starts the overflow chain of another record.
+    void newChain() { ++chain_; }
+
+    // Reads the next page of a record's overflow chain into `into`: a page
+    // of the file that this chain has not named before. A page may be named
+    // by the chains of two records (and by the tree), but the walk reads no
+    // more overflow pages than the file has.
+    bool takeOverflow(std::uint32_t page, std::vector<unsigned char>& into)
+    {
+        if (page == 0 || page > file_.pageCount_ || chained_[page] == chain_ || overflowLeft_ == 0) {
+            ++walk.pagesPassedOver;
+            return false;
+        }
+        chained_[page] = chain_;
+        --overflowLeft_;
+        if (!file_.readPage(page, into)) {
+            ++walk.pagesPassedOver;
+            return false;
+        }
+        return true;
+    }
+
     // A record's payload, gathered from its cell and its overflow pages only
     // as far as it is asked for.
     class Payload {
@@ -147,7 +171,7 @@ public:
             want = std::min(want, total_);
             const std::uint32_t usable = reading_.file_.usable_;
             while (bytes_.size() < want) {
-                if (!reading_.take(next_, reading_.overflow_))
+                if (!reading_.takeOverflow(next_, reading_.overflow_))
                     return false;
                 const unsigned char* page = reading_.overflow_.data();
                 next_ = be32(page);
@@ -196,6 +220,7 @@ public:
         const bool overflows = local < total;
         if (cell + local + (overflows ? 4 : 0) > end)
             return false;
+        newChain();
         Payload payload(*this, cell, local, overflows ? be32(cell + local) : 0, total);
         row.rowid = static_cast<std::int64_t>(rowid);
         row.values.clear();
@@ -239,6 +264,9 @@ public:
 private:
     const StorePages& file_;
     std::vector<bool> read_;
+    std::vector<std::uint32_t> chained_;
+    std::uint32_t chain_ = 0;
+    std::uint32_t overflowLeft_;
     std::vector<unsigned char> page_;
     std::vector<unsigned char> overflow_;
 };

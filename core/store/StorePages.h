@@ -12,10 +12,12 @@ namespace core {
 // A store file read from its bytes, page by page, as the database file
 // format lays its trees out, without the library's cursor: for a file the
 // library cannot read as a whole (its table list does not parse, a tree
-// names its pages out of order or twice). Each walk reads every page at most
-// once, whatever the pages name, so it costs at most the file's length; a
-// page that is not what its parent says it is (not a table's page, cells out
-// of the page) is passed over, and its siblings are read all the same.
+// names its pages out of order or twice). Each walk reads every page of the
+// tree at most once, whatever the pages name, and no more overflow pages
+// than the file has (a chain naming a page again ends there), so it costs at
+// most twice the file's length; a page that is not what its parent says it
+// is (not a table's page, cells out of the page) is passed over, and its
+// siblings are read all the same.
 class StorePages final {
 public:
     struct Text {

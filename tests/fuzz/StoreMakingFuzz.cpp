@@ -5,19 +5,33 @@
 // Whatever the file held, the run must end with a store that takes and keeps
 // the message; a file set aside must be the input, byte for byte; the file in
 // place must pass SQLite's structure check; and the stores' making must not
-// take more than a few seconds of the processor. A failure aborts.
+// take more than a few seconds of the processor. A file set aside must lose
+// no row that still reads: every row SQLite's own cursor reads of each of
+// the client's tables in the damaged file (read with its schema's errors
+// passed over, for a bounded number of steps; each rowid as first read) is
+// in the fresh store with the same values by position, but for as many rows
+// as the log says the fresh table refused. A failure aborts.
 #include "core/session/MyAccountInfo.h"
 #include "core/store/BaseFactory.h"
 #include "core/store/ContactsFactory.h"
 #include "core/store/DamagedStoreFile.h"
 #include "core/store/MessageFactory.h"
+#include "core/store/MessageTemplateFactory.h"
+#include "core/store/ORBDBHelper.h"
+#include "core/store/SettingFactory.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <sqlite3.h>
 
+#include "platform/os/Log.h"
+
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <map>
+#include <vector>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +67,16 @@ double processSeconds()
 
 std::string documents() { return platform::AppPaths::documentsDirectory(); }
 
+// Whether a file was set aside in the folder.
+bool setAside(const std::string& folder)
+{
+    for (const auto& name : platform::FileUtil::list(folder).value_or(std::vector<std::string> {})) {
+        if (name.rfind("_cache.db.corrupt-", 0) == 0)
+            return true;
+    }
+    return false;
+}
+
 std::shared_ptr<core::ContactInfo> partner()
 {
     auto c = std::make_shared<core::ContactInfo>();
@@ -78,6 +102,156 @@ std::string quickCheck(const std::string& path)
     }
     sqlite3_close(handle);
     return result;
+}
+
+// A value as the oracle compares it: its type and its text.
+struct Field {
+    int type = SQLITE_NULL;
+    std::string text;
+    double number = 0;
+};
+
+bool sameField(const Field& a, const Field& b)
+{
+    if (a.type == SQLITE_NULL || b.type == SQLITE_NULL)
+        return a.type == b.type;
+    if (a.text == b.text)
+        return true;
+    // A number stored under another type's affinity reads as that type.
+    const bool numbers = (a.type == SQLITE_INTEGER || a.type == SQLITE_FLOAT)
+        && (b.type == SQLITE_INTEGER || b.type == SQLITE_FLOAT);
+    return numbers && a.number == b.number;
+}
+
+using Rows = std::map<sqlite3_int64, std::vector<Field>>;
+
+// The tables the client makes.
+std::vector<std::string> clientTables()
+{
+    std::vector<std::string> tables;
+    for (const auto& schema : { core::BaseFactory::schema(), core::MessageFactory::schema(),
+             core::ContactsFactory::schema(), core::MessageTemplateFactory::schema(), core::SettingFactory::schema(),
+             core::ORBDBHelper::schema() }) {
+        for (const auto& table : schema.tables)
+            tables.push_back(table.name);
+    }
+    return tables;
+}
+
+// The rows of `table` that SQLite's cursor reads in the file at `path`, each
+// rowid as first read, until it meets an error or has run its steps.
+Rows rowsRead(const std::string& path, const std::string& table, bool writableSchema)
+{
+    Rows rows;
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(handle);
+        return rows;
+    }
+    if (writableSchema)
+        sqlite3_exec(handle, "PRAGMA writable_schema=ON;", nullptr, nullptr, nullptr);
+    // Bounded: a tree naming its pages many times is read as often as named.
+    static int steps;
+    steps = 0;
+    sqlite3_progress_handler(handle, 1000, [](void*) { return ++steps > 20000 ? 1 : 0; }, nullptr);
+    sqlite3_stmt* listed = nullptr;
+    const std::string find
+        = "SELECT 1 FROM sqlite_master WHERE type='table' AND name='" + table + "' AND tbl_name='" + table + "';";
+    const bool there = sqlite3_prepare_v2(handle, find.c_str(), -1, &listed, nullptr) == SQLITE_OK
+        && sqlite3_step(listed) == SQLITE_ROW;
+    sqlite3_finalize(listed);
+    // The rowid under a name no column of the table has taken.
+    std::string rowid = "rowid";
+    for (const char* name : { "rowid", "_rowid_", "oid" }) {
+        sqlite3_stmt* taken = nullptr;
+        const std::string ask = "SELECT 1 FROM pragma_table_xinfo('" + table + "') WHERE name='" + name + "' COLLATE NOCASE;";
+        const bool free = sqlite3_prepare_v2(handle, ask.c_str(), -1, &taken, nullptr) == SQLITE_OK
+            && sqlite3_step(taken) == SQLITE_DONE;
+        sqlite3_finalize(taken);
+        if (free) {
+            rowid = name;
+            break;
+        }
+    }
+    sqlite3_stmt* read = nullptr;
+    const std::string select = "SELECT " + rowid + ",* FROM \"" + table + "\" NOT INDEXED;";
+    if (there && sqlite3_prepare_v2(handle, select.c_str(), -1, &read, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(read) == SQLITE_ROW && rows.size() < 200000) {
+            const sqlite3_int64 rowid = sqlite3_column_int64(read, 0);
+            if (rows.count(rowid))
+                continue;
+            std::vector<Field> fields;
+            for (int i = 1; i < sqlite3_column_count(read); ++i) {
+                Field field;
+                field.type = sqlite3_column_type(read, i);
+                field.number = sqlite3_column_double(read, i);
+                const auto* text = sqlite3_column_text(read, i);
+                field.text.assign(text ? reinterpret_cast<const char*>(text) : "", size_t(sqlite3_column_bytes(read, i)));
+                fields.push_back(std::move(field));
+            }
+            rows.emplace(rowid, std::move(fields));
+        }
+    }
+    sqlite3_finalize(read);
+    sqlite3_close(handle);
+    return rows;
+}
+
+// The rows of a table the log says the fresh table refused.
+long long refusedRows(const std::vector<std::string>& log, const std::string& table)
+{
+    long long refused = 0;
+    const std::string said = " row(s) of " + table + " passed over, refused by the fresh table";
+    for (const auto& line : log) {
+        const auto at = line.find(said);
+        if (at == std::string::npos)
+            continue;
+        const auto start = line.rfind(": ", at);
+        if (start != std::string::npos)
+            refused += std::atoll(line.c_str() + start + 2);
+    }
+    return refused;
+}
+
+// The oracle: what still reads of the damaged file at `damaged` is in the
+// fresh store at `fresh`.
+void checkNothingThatReadsIsLost(const std::string& damaged, const std::string& fresh, const std::vector<std::string>& log)
+{
+    static const std::vector<std::string> tables = clientTables();
+    for (const auto& table : tables) {
+        const Rows before = rowsRead(damaged, table, true);
+        if (before.empty())
+            continue;
+        const Rows after = rowsRead(fresh, table, false);
+        long long lost = 0;
+        for (const auto& [rowid, fields] : before) {
+            const auto kept = after.find(rowid);
+            if (kept == after.end()) {
+                ++lost;
+                continue;
+            }
+            // A copy that left people of the book behind marks the book's
+            // record, so that the book is fetched again.
+            const bool bookRecord = table == "tb_info" && !fields.empty()
+                && fields[0].text.rfind(core::ContactsFactory::kBookRecordKeyPrefix, 0) == 0 && kept->second.size() > 1
+                && kept->second[1].text == core::ContactsFactory::kBookRecordIncomplete;
+            const std::size_t both = std::min(fields.size(), kept->second.size());
+            for (std::size_t i = bookRecord ? 2 : 0; i < both; ++i) {
+                if (!sameField(fields[i], kept->second[i])) {
+                    std::fprintf(stderr, "store_making_fuzz: %s rowid %lld column %zu: \"%s\" kept as \"%s\"\n",
+                        table.c_str(),
+                        static_cast<long long>(rowid), i, fields[i].text.c_str(), kept->second[i].text.c_str());
+                    fail("a row that still reads is kept with other values");
+                }
+            }
+        }
+        if (lost > refusedRows(log, table)) {
+            std::fprintf(stderr, "store_making_fuzz: %s: %lld of %zu rows that read are not kept (%lld refused)\n",
+                table.c_str(),
+                lost, before.size(), refusedRows(log, table));
+            fail("a row that still reads is not in the fresh store");
+        }
+    }
 }
 
 } // namespace
@@ -107,6 +281,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     core::DamagedStoreFile::forgetJudgedFiles();
 
     const double before = processSeconds();
+    // The file judged, and copied when damaged, as the first store's making
+    // does; what the copy kept is read before the stores change anything
+    // (a version that reads as another one drops its tables).
+    {
+        platform::LogCapture log;
+        core::DamagedStoreFile::atStoreMaking(path, [] { });
+        if (setAside(folder)) {
+            const std::string original = fuzzsupport::scratch() + "/damaged.db";
+            fuzzsupport::writeFile(original, data, size);
+            checkNothingThatReadsIsLost(original, path, log.lines());
+            platform::FileUtil::remove(original);
+        }
+    }
     {
         core::MessageFactory messages;
         core::ContactsFactory contacts;
