@@ -7,6 +7,7 @@
 // runs), beside the groups and people the
 // screen holds (the whole book) and the machine's load.
 #include "app/main/ORBViewController.h"
+#include "bench/support/FailOnError.h"
 #include "bench/replies/CeilingBook.h"
 #include "bench/support/BenchFolders.h"
 #include "bench/support/ClientServer.h"
@@ -136,4 +137,4 @@ BENCHMARK(SignInOverTheStoredCeilingBook)->Unit(benchmark::kMillisecond)->Iterat
 
 } // namespace
 
-BENCHMARK_MAIN();
+BENCHMARK_MAIN_FAILING_ON_ERROR()

@@ -5,10 +5,12 @@
 // the ceiling (481,000 people) read whole or as it is parsed, and stored on
 // the main loop or off it, with the loop's longest pause. The machine's load
 // is reported beside every figure: the pauses depend on it.
+#include "bench/support/FailOnError.h"
 #include "bench/replies/CeilingBook.h"
 #include "bench/support/ProcessFigures.h"
 #include "contacts/book/AddressBookImport.h"
 #include "core/network/ORBReplyParser.h"
+#include "core/store/BaseFactory.h"
 #include "core/store/ContactsFactory.h"
 #include "core/store/DamagedStoreFile.h"
 #include "core/store/MessageFactory.h"
@@ -19,6 +21,7 @@
 #include "tests/support/ProcessUtil.h"
 
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
@@ -382,4 +385,81 @@ void FirstStoreMakingOverTheCeilingBook(benchmark::State& state)
 }
 BENCHMARK(FirstStoreMakingOverTheCeilingBook)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
-BENCHMARK_MAIN();
+// The copy of a damaged store over the ceiling book (once, or twice over for
+// two accounts: a file twice the size), one page in its middle zeroed: the
+// file judged, its rows that still read copied into a fresh store from its
+// pages, and the fresh store put in its place; in the same round the VACUUM
+// of the same file undamaged, what every making of a store costs. The copy
+// is to grow with the file, as the VACUUM does.
+void DamagedStoreCopyOverTheCeilingBook(benchmark::State& state)
+{
+    const int accounts = static_cast<int>(state.range(0));
+    const testsupport::TempDir home("orb-bench-copy");
+    platform::AppPaths::setHome(home.path());
+    const std::string path = core::BaseFactory::dataFilePath();
+    const std::string whole = home.path() + "/whole.db";
+    {
+        const auto book = contacts::importAddressBook(bookAtTheCeiling(), nullptr);
+        core::ContactsFactory tables;
+        bool stored = bool(book);
+        for (int account = 0; stored && account < accounts; ++account)
+            stored = core::ContactsFactory::storeAddressBook(account, book->groups, book->contacts);
+        core::ContactsFactory::dropReplacedBook();
+        if (!stored || !platform::FileUtil::copy(path, whole)) {
+            state.SkipWithError("the book could not be stored");
+            return;
+        }
+    }
+    const auto size = *platform::FileUtil::fileSize(whole);
+    const long pageSize = 4096;
+    double copySeconds = 0;
+    double vacuumSeconds = 0;
+    for (auto _ : state) {
+        platform::FileUtil::remove(path);
+        platform::FileUtil::copy(whole, path);
+        {
+            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(std::streamoff(size / pageSize / 2) * pageSize);
+            file.write(std::string(pageSize, '\0').data(), pageSize);
+        }
+        core::DamagedStoreFile::forgetJudgedFiles();
+        auto start = Clock::now();
+        core::DamagedStoreFile::atStoreMaking(path, [] { });
+        const double copied = std::chrono::duration<double>(Clock::now() - start).count();
+        if (platform::FileUtil::exists(path + ".fresh") || !platform::FileUtil::exists(path)) {
+            state.SkipWithError("the damaged file was not replaced");
+            return;
+        }
+        platform::FileUtil::remove(path);
+        platform::FileUtil::copy(whole, path);
+        sqlite3* handle = nullptr;
+        sqlite3_open(path.c_str(), &handle);
+        start = Clock::now();
+        const int rc = sqlite3_exec(handle, "VACUUM;", nullptr, nullptr, nullptr);
+        const double vacuumed = std::chrono::duration<double>(Clock::now() - start).count();
+        sqlite3_close(handle);
+        if (rc != SQLITE_OK) {
+            state.SkipWithError("the VACUUM failed");
+            return;
+        }
+        state.SetIterationTime(copied);
+        copySeconds += copied;
+        vacuumSeconds += vacuumed;
+    }
+    for (const auto& name : platform::FileUtil::list(home.path() + "/Documents").value_or(std::vector<std::string> {}))
+        platform::FileUtil::remove(home.path() + "/Documents/" + name);
+    const double rounds = static_cast<double>(state.iterations());
+    state.counters["copy ms"] = copySeconds / rounds * 1000;
+    state.counters["vacuum ms"] = vacuumSeconds / rounds * 1000;
+    state.counters["ratio"] = copySeconds / vacuumSeconds;
+    state.counters["file MB"] = double(size) / (1 << 20);
+    state.counters["load"] = benchsupport::loadAverage();
+}
+BENCHMARK(DamagedStoreCopyOverTheCeilingBook)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+BENCHMARK_MAIN_FAILING_ON_ERROR()

@@ -167,9 +167,9 @@ bool BaseFactory::connect()
     if (database_)
         return true;
     const std::string path = dataFilePath();
-    // Counted before the file is opened: a damaged one is never replaced
-    // under an open connection.
-    DamagedStoreFile::connectionOpened(path);
+    // Held before the file is opened: a damaged one is never replaced under
+    // an open connection.
+    hold_.emplace(path);
     sqlite3* handle = nullptr;
     int rc = sqlite3_open_v2(
         path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -177,7 +177,7 @@ bool BaseFactory::connect()
         platform::log("line %i,%i#%s\n", kLineCreateInfo, rc, handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
         // SQLite hands back a handle that only holds the error.
         sqlite3_close(handle);
-        DamagedStoreFile::connectionClosed(path);
+        hold_.reset();
         return false;
     }
     database_ = handle;
@@ -195,7 +195,7 @@ bool BaseFactory::close()
     if (sqlite3_close(database_) != SQLITE_OK)
         return false;
     database_ = nullptr;
-    DamagedStoreFile::connectionClosed(path_);
+    hold_.reset();
     return true;
 }
 

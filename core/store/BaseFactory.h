@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/DamagedStoreFile.h"
+
 #include "platform/os/Value.h"
 
 #include <functional>
@@ -77,7 +79,7 @@ private:
 // made. Every public operation of a derived store opens the connection at its
 // start and closes it at its end. A file found damaged, when it is judged at
 // its first store's making or by a statement that fails later, is replaced
-// by a fresh one (see StoreFileCare).
+// by a fresh one (see DamagedStoreFile).
 //
 // Failures of SQL statements are logged as "line %i,%i#%s\n": the number of
 // the failing step, SQLite's error code and its message.
@@ -197,6 +199,8 @@ private:
     sqlite3* database_ = nullptr;
     // The file the connection is open on.
     std::string path_;
+    // The connection's hold on its file, taken before it is opened.
+    std::optional<DamagedStoreFile::Hold> hold_;
 };
 
 } // namespace core

@@ -940,20 +940,24 @@ void DamagedStoreFile::atStoreMaking(const std::string& path, const std::functio
     vacuum();
 }
 
-void DamagedStoreFile::connectionOpened(const std::string& path)
+DamagedStoreFile::Hold::Hold(std::string path)
+    : path_(std::move(path))
 {
     std::lock_guard lock(careMutex());
-    ++stateOf(path).open;
+    ++stateOf(path_).open;
 }
 
-void DamagedStoreFile::connectionClosed(const std::string& path)
+void DamagedStoreFile::Hold::release()
 {
+    if (!held_)
+        return;
+    held_ = false;
     std::lock_guard lock(careMutex());
-    FileState& state = stateOf(path);
+    FileState& state = stateOf(path_);
     if (state.open > 0)
         --state.open;
     if (state.open == 0 && state.damage)
-        replaceNow(path, state);
+        replaceNow(path_, state);
 }
 
 namespace {

@@ -26,10 +26,24 @@ public:
     // that is whole).
     static void atStoreMaking(const std::string& path, const std::function<void()>& vacuum);
 
-    // Every connection a store opens on the file, and its close; the last
-    // close replaces a file found damaged meanwhile.
-    static void connectionOpened(const std::string& path);
-    static void connectionClosed(const std::string& path);
+    // A connection's hold on the file, taken before the connection is
+    // opened and given up when it is closed (or when the hold goes, which
+    // makes a release that is missed impossible): a file found damaged is
+    // never replaced while any is held, and the last one given up replaces
+    // it.
+    class Hold final {
+    public:
+        explicit Hold(std::string path);
+        ~Hold() { release(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        // Given up early; once only.
+        void release();
+
+    private:
+        std::string path_;
+        bool held_ = true;
+    };
     // A statement of a store over the file failed with SQLite's `result`:
     // damage (a file SQLite cannot make sense of) is noted.
     static void statementFailed(const std::string& path, int result);

@@ -343,16 +343,12 @@ std::shared_ptr<SQLDatabase> ORBDBHelper::database()
 {
     const std::string path = databasePath();
     auto db = SQLDatabase::databaseWithPath(path);
-    // Counted before the file is opened: a damaged one is never replaced
-    // under an open connection.
-    DamagedStoreFile::connectionOpened(path);
-    db->setWatch({ [path](int result) { DamagedStoreFile::statementFailed(path, result); },
-        [path] { DamagedStoreFile::connectionClosed(path); } });
-    if (!db->open()) {
-        db->setWatch({});
-        DamagedStoreFile::connectionClosed(path);
+    // Held before the file is opened, given up as the connection closes or
+    // goes: a damaged file is never replaced under an open connection.
+    auto hold = std::make_shared<DamagedStoreFile::Hold>(path);
+    db->setWatch({ [path](int result) { DamagedStoreFile::statementFailed(path, result); }, [hold] { hold->release(); } });
+    if (!db->open())
         return nullptr;
-    }
     db->setShouldCacheStatements(true);
     db->setLogsErrors(true);
     db->setMaxBusyRetryTimeInterval(kBusyTimeout);

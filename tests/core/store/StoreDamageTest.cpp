@@ -10,6 +10,7 @@
 #include "core/store/DamagedStoreFile.h"
 #include "core/store/MessageFactory.h"
 #include "core/store/ORBDBHelper.h"
+#include "foundation/sqlite/SQLDatabase.h"
 #include "tests/core/util/CoreTestSupport.h"
 #include "tests/support/FileFaults.h"
 
@@ -83,6 +84,9 @@ enum class Damage {
     MessageGroupRenamed, // `group` becomes `groux`
     MessageCheckOfItsOwn, // a CHECK the client never wrote refuses messages from partner 8
     UniqueIndexOfItsOwn, // a partial UNIQUE index the client never made
+    TriggerOfItsOwn, // a trigger that deletes each message written
+    ViewOfItsOwn, // a view the client never made
+    MessagePagesChainedDeep, // the first message page reached through interior pages each naming the next three times
     ContactChildNamedTwiceAlone, // the same in the address book
     MessageColumnRenamed, // one byte of the message table's text: `content` becomes `contenx`
     MessageColumnNamedRowid, // a column of the message table named "rowid"
@@ -274,6 +278,51 @@ protected:
         const int at = which == "last" ? count - 1 : count / 2;
         return toolInt(db(), "SELECT pageno " + leaves + " ORDER BY path LIMIT 1 OFFSET " + std::to_string(at) + ";");
     }
+    // Pages added past the file's end, each an interior page of the
+    // messages naming the next in both its cells and as its right child;
+    // the last names the messages' first page, and the top page names the
+    // first of them in its place. Every row still reads, but a reading of
+    // the rows that follows what the pages name goes through the first page
+    // 3^16 times (the chain within the depth SQLite's cursor goes to): only
+    // SQLite's check of the structure, which stops at the first page named
+    // twice, is over at once.
+    void chainDeep()
+    {
+        constexpr int kDepth = 16;
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        const int root = toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='tb_message';");
+        const int first = toolInt(db(), "SELECT pageno FROM dbstat WHERE name='tb_message' AND path='/000/';");
+        const int pages = static_cast<int>(*FileUtil::fileSize(db()) / size);
+        ASSERT_GT(first, 0);
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        auto number = [](unsigned value) {
+            return std::string { char(value >> 24), char(value >> 16), char(value >> 8), char(value) };
+        };
+        for (int i = 1; i <= kDepth; ++i) {
+            const unsigned next = i == kDepth ? unsigned(first) : unsigned(pages + i + 1);
+            std::string page(static_cast<std::size_t>(size), '\0');
+            // Two cells at the page's end: the next page and a key of 1,000,000.
+            const std::string cell = number(next) + std::string { char(0x80 | 61), char(0x84), char(0x40) };
+            const std::size_t second = page.size() - cell.size();
+            const std::size_t firstCell = second - cell.size();
+            page.replace(second, cell.size(), cell);
+            page.replace(firstCell, cell.size(), cell);
+            const std::string header = std::string { char(0x05), 0, 0, 0, 2, char(firstCell >> 8), char(firstCell & 0xff), 0 }
+                + number(next) + std::string { char(firstCell >> 8), char(firstCell & 0xff), char(second >> 8), char(second & 0xff) };
+            page.replace(0, header.size(), header);
+            file.seekp(std::streamoff(pages + i - 1) * size);
+            file.write(page.data(), size);
+        }
+        // The file's size in its header, and the top page's first cell.
+        file.seekp(28);
+        file.write(number(unsigned(pages + kDepth)).data(), 4);
+        ASSERT_TRUE(file.good());
+        file.close();
+        renameChild("tb_message", root, 0, pages + 1);
+        // Named again by the chain: nothing of it is lost.
+        lostTexts.clear();
+    }
+
     // Flips one bit of the first `bytes` found on page 1, the table list's.
     void flipOnFirstPage(const std::string& bytes, std::size_t offset)
     {
@@ -326,6 +375,17 @@ protected:
             return flipOnFirstPage("`time`)", 3);
         case Damage::MessageCheckOfItsOwn:
             return rewriteSchema("tb_message", "PRIMARY KEY", "CHECK (`target_uid` < 8), PRIMARY KEY");
+        case Damage::TriggerOfItsOwn:
+            sqliteTool(db(), "CREATE TRIGGER tr_own AFTER INSERT ON tb_message BEGIN DELETE FROM tb_message WHERE "
+                             "rowid=NEW.rowid; END;");
+            ASSERT_EQ(toolInt(db(), "SELECT count(*) FROM sqlite_master WHERE name='tr_own';"), 1);
+            return;
+        case Damage::ViewOfItsOwn:
+            sqliteTool(db(), "CREATE VIEW v_own AS SELECT uid FROM tb_message;");
+            ASSERT_EQ(toolInt(db(), "SELECT count(*) FROM sqlite_master WHERE name='v_own';"), 1);
+            return;
+        case Damage::MessagePagesChainedDeep:
+            return chainDeep();
         case Damage::UniqueIndexOfItsOwn:
             sqliteTool(db(), "CREATE UNIQUE INDEX idx_own ON tb_message(target_uid) WHERE target_uid > 7;");
             ASSERT_EQ(toolInt(db(), "SELECT count(*) FROM sqlite_master WHERE name='idx_own';"), 1);
@@ -594,6 +654,15 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             kContacts, 1, notTheClients, kContacts },
         { "a unique index of the file's own", Damage::UniqueIndexOfItsOwn, Folder::Writable, Outcome::Copied,
             kMessages, kContacts, 1, "(its index idx_own is not one the client makes)", kContacts },
+        // The file's own trigger would delete each new message; its view
+        // is nothing the client makes either.
+        { "a trigger of the file's own", Damage::TriggerOfItsOwn, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, "(its trigger tr_own is not the client's)", kContacts },
+        { "a view of the file's own", Damage::ViewOfItsOwn, Folder::Writable, Outcome::Copied, kMessages, kContacts, 1,
+            "(its view v_own is not the client's)", kContacts },
+        // Judged at once: the check stops at the first page named twice.
+        { "message pages chained deep", Damage::MessagePagesChainedDeep, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, "row(s) of tb_message read twice, copied once", kContacts },
         // No row stops the copy: the one the fresh table refuses is passed over.
         { "a person's flag read as NULL", Damage::ContactFlagNull, Folder::Writable, Outcome::Copied, 0, kContactsLeft,
             1, "1 row(s) of tb_contact passed over, refused by the fresh table (NOT NULL constraint failed", kContactsLeft },
@@ -767,16 +836,25 @@ TEST_F(DamagedStore, DamageMetWhileTheClientRunsIsHandledWithinTheRun)
     ASSERT_EQ(countOf(messages.getMessageWithContact(*partner(kPartner))), kMessages);
     damage(Damage::MessagePagesZeroed);
     const auto damaged = FileUtil::read(db());
-    // Refused by the damaged file, and taken by the fresh one as soon as the
-    // failed statement's connection is closed.
+    // The magazines' connection open meanwhile: nothing is moved under it.
+    auto magazines = ORBDBHelper::sharedORBDBHelper()->database();
+    ASSERT_TRUE(magazines);
+    // Refused by the damaged file (the client keeps what its store refuses,
+    // and writes it again at its next write); the failed statement's
+    // connection closes, but the magazines' is open still.
     EXPECT_FALSE(messages.setMessage({ message("refused", kNewPartner, 60) }));
-    EXPECT_TRUE(messages.setMessage({ message("refused", kNewPartner, 60) }));
-    EXPECT_EQ(countOf(messages.getMessageWithContact(*partner(kNewPartner))), 1);
-    ContactsFactory contacts;
-    EXPECT_EQ(countOf(contacts.getContactsWithGroup("g1")), kContacts);
+    EXPECT_TRUE(setAside().empty());
+    EXPECT_EQ(FileUtil::read(db()), damaged);
+    // The last connection closed: the fresh store takes its place, and
+    // takes messages.
+    magazines->close();
     const auto aside = setAside();
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(FileUtil::read(home.documents() + "/" + aside[0]), damaged);
+    EXPECT_TRUE(messages.setMessage({ message("later", kNewPartner, 61) }));
+    EXPECT_EQ(countOf(messages.getMessageWithContact(*partner(kNewPartner))), 1);
+    ContactsFactory contacts;
+    EXPECT_EQ(countOf(contacts.getContactsWithGroup("g1")), kContacts);
     std::string lines;
     for (const auto& line : log.lines())
         lines += line;

@@ -552,6 +552,9 @@ struct StoreFault {
     // or fails (the server is down).
     bool undoneBeforeAQuietPoll = false;
     bool quietPollFails = false;
+    // The write that meets the damage is refused: the message is kept, and
+    // written into the fresh store that takes the damaged one's place.
+    bool refusesTheFirst = false;
 };
 
 void PrintTo(const StoreFault& fault, std::ostream* out) { *out << fault.name; }
@@ -608,7 +611,7 @@ TEST_P(UnstorableChatTest, MessagesTheStoreCannotTakeStayForTheRun)
     parentWrites("第一条：明天几点到校？");
     ASSERT_TRUE(nextPoll());
     const bool kept = storedNewest() != "第一条：明天几点到校？";
-    if (GetParam().refusesAll) {
+    if (GetParam().refusesAll || GetParam().refusesTheFirst) {
         EXPECT_TRUE(kept);
     }
     EXPECT_EQ(harness().overlayText() == UnsavedMessages::kNotSavedText, kept) << harness().overlayText();
@@ -639,6 +642,10 @@ TEST_P(UnstorableChatTest, MessagesTheStoreCannotTakeStayForTheRun)
         // message, and no longer only in memory.
         EXPECT_EQ(storedNewest(), "第二条：带不带午饭？");
         EXPECT_TRUE(UnsavedMessages::shared().withContact(kParentUid).empty());
+        // The message refused was written by the client's keeping of it.
+        const auto stored
+            = contents(core::MessageFactory().getMessageWithContact(*parent()).value_or(core::MessageList {}));
+        EXPECT_EQ(std::count(stored.begin(), stored.end(), "第一条：明天几点到校？"), 1);
     }
     row = boxRow(kParentUid);
     ASSERT_NE(row, nullptr);
@@ -703,6 +710,9 @@ INSTANTIATE_TEST_SUITE_P(Stores, UnstorableChatTest,
                 return std::make_shared<int>(0);
             },
             false,
+            false,
+            false,
+            true,
         }),
     [](const ::testing::TestParamInfo<StoreFault>& info) { return std::string(info.param.name); });
 
