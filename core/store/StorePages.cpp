@@ -225,6 +225,10 @@ public:
         row.rowid = static_cast<std::int64_t>(rowid);
         row.values.clear();
 
+        // A record of no bytes has no fields: each reads as its column's
+        // default, as the library reads it.
+        if (total == 0)
+            return true;
         std::uint64_t headerSize = 0;
         if (!payload.gather(9) || varint(payload.data(), payload.data() + std::min<std::uint64_t>(9, total), headerSize) == 0)
             return false;
@@ -289,7 +293,10 @@ std::unique_ptr<StorePages> StorePages::open(const std::string& path)
         return nullptr;
     file->pageSize_ = size;
     file->usable_ = size - header[20];
-    file->pageCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t(info.st_size) / size, 0xffffffffu));
+    // A last page cut short reads as the library reads it: what is there,
+    // and zeros after.
+    file->pageCount_ = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>((std::uint64_t(info.st_size) + size - 1) / size, 0xffffffffu));
     switch (be32(header + 56)) {
     case 2:
         file->encoding_ = Encoding::Utf16le;
@@ -317,11 +324,14 @@ bool StorePages::readPage(std::uint32_t page, std::vector<unsigned char>& into) 
     const off_t at = off_t(page - 1) * pageSize_;
     while (done < pageSize_) {
         const ssize_t got = ::pread(fd_, into.data() + done, pageSize_ - done, at + off_t(done));
-        if (got <= 0)
+        if (got < 0)
             return false;
+        if (got == 0)
+            break;
         done += std::size_t(got);
     }
-    return true;
+    std::fill(into.begin() + std::ptrdiff_t(done), into.end(), 0);
+    return done > 0;
 }
 
 StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes) const

@@ -246,6 +246,13 @@ void checkNothingThatReadsIsLost(const std::string& damaged, const std::string& 
             }
         }
         if (lost > refusedRows(log, table)) {
+            for (const auto& line : log)
+                std::fprintf(stderr, "%s", line.c_str());
+            for (const auto& [rowid, fields] : before) {
+                if (!after.count(rowid))
+                    std::fprintf(stderr, "store_making_fuzz: %s rowid %lld not kept\n", table.c_str(),
+                        static_cast<long long>(rowid));
+            }
             std::fprintf(stderr, "store_making_fuzz: %s: %lld of %zu rows that read are not kept (%lld refused)\n",
                 table.c_str(),
                 lost, before.size(), refusedRows(log, table));

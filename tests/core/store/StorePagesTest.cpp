@@ -297,6 +297,18 @@ TEST_F(Pages, DamageLosesTheRowsOfItsOwnPagesOnly)
                 return std::set<std::int64_t> { *std::next(ids.begin()) };
             },
             0, 1, 0 },
+        // A cell whose sizes are zeroed is a record of no bytes: a row of
+        // rowid 0 with no fields, as the library reads it.
+        { "a cell's sizes zeroed",
+            [&](Pages& test, std::string& file) {
+                const int leaf = test.leaves("t")[4];
+                const std::size_t cell = pageAt(leaf) + at(file, pageAt(leaf) + 8, 2);
+                const auto ids = rowidsOn(test, leaf);
+                set(file, cell, 0, 2);
+                test.strangers = { 0 };
+                return std::set<std::int64_t> { *ids.begin() };
+            },
+            0, 0, 0 },
         // A long row's overflow chain cut: that row alone.
         { "an overflow chain named out of the file",
             [&](Pages& test, std::string& file) {
