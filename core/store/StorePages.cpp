@@ -39,18 +39,12 @@ namespace {
         return 9;
     }
 
-    // The bytes of a field of serial type `type`; false for the two types
-    // the format keeps for itself.
+    // The bytes of a field of serial type `type`. The two types the format
+    // keeps for itself take none and read as NULL, as the library reads them.
     bool fieldSize(std::uint64_t type, std::uint64_t& size)
     {
-        static constexpr std::uint64_t kSizes[] = { 0, 1, 2, 3, 4, 6, 8, 8, 0, 0 };
-        if (type < 10) {
-            size = kSizes[type];
-            return true;
-        }
-        if (type < 12)
-            return false;
-        size = (type - 12) / 2;
+        static constexpr std::uint64_t kSizes[] = { 0, 1, 2, 3, 4, 6, 8, 8, 0, 0, 0, 0 };
+        size = type < 12 ? kSizes[type] : (type - 12) / 2;
         return true;
     }
 
@@ -58,6 +52,8 @@ namespace {
     {
         switch (type) {
         case 0:
+        case 10:
+        case 11:
             return std::monostate {};
         case 8:
             return std::int64_t(0);
@@ -375,11 +371,12 @@ StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(R
             ++reading.walk.pagesPassedOver;
             continue;
         }
-        // The first cell's content lies past the pointers to the cells.
-        const std::uint32_t firstContent = layout.pointers + 2 * layout.cells;
+        // A cell anywhere within the page is read, as the library reads it:
+        // a count of cells too high makes its pointers run over the first
+        // cells, which still read.
         auto cellAt = [&](std::uint32_t i) -> std::uint32_t {
             const std::uint32_t offset = be16(bytes.data() + layout.pointers + 2 * i);
-            return offset >= firstContent && offset < usable_ ? offset : 0;
+            return offset > 0 && offset < usable_ ? offset : 0;
         };
         if (layout.interior) {
             std::vector<std::uint32_t> children;
