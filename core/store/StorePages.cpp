@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace core {
 
@@ -202,9 +203,6 @@ public:
         if (n == 0)
             return false;
         cell += n;
-        // No record is longer than the file.
-        if (total > std::uint64_t(file_.pageCount_) * usable)
-            return false;
         // How much of it the cell holds, by the format's rule.
         const std::uint64_t most = usable - 35;
         std::uint64_t local = total;
@@ -214,10 +212,16 @@ public:
             local = fit <= most ? fit : least;
         }
         const bool overflows = local < total;
-        if (cell + local + (overflows ? 4 : 0) > end)
-            return false;
+        std::uint32_t next = 0;
+        if (cell + local + (overflows ? 4 : 0) > end) {
+            // A cell running past its page: what of it is on the page reads
+            // (as the library reads it), its overflow pages do not.
+            local = std::uint64_t(end - cell);
+        } else if (overflows) {
+            next = be32(cell + local);
+        }
         newChain();
-        Payload payload(*this, cell, local, overflows ? be32(cell + local) : 0, total);
+        Payload payload(*this, cell, local, next, total);
         row.rowid = static_cast<std::int64_t>(rowid);
         row.values.clear();
 
@@ -234,8 +238,9 @@ public:
         std::vector<std::uint64_t> types;
         const unsigned char* types_end = payload.data() + headerSize;
         const unsigned char* at = payload.data() + varint(payload.data(), types_end, headerSize);
+        // A header that ends before its own size does names no field.
         if (at > types_end)
-            return false;
+            return true;
         std::uint64_t body = headerSize;
         while (at < types_end && (fields == 0 || types.size() < fields)) {
             std::uint64_t type = 0;
@@ -373,29 +378,30 @@ StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(R
         }
         // A cell anywhere within the page is read, as the library reads it:
         // a count of cells too high makes its pointers run over the first
-        // cells, which still read.
-        auto cellAt = [&](std::uint32_t i) -> std::uint32_t {
+        // cells, which still read (and the pointers past them name what the
+        // bytes they run over say).
+        auto cellAt = [&](std::uint32_t i) -> std::optional<std::uint32_t> {
             const std::uint32_t offset = be16(bytes.data() + layout.pointers + 2 * i);
-            return offset > 0 && offset < usable_ ? offset : 0;
+            return offset < usable_ ? std::optional<std::uint32_t>(offset) : std::nullopt;
         };
         if (layout.interior) {
             std::vector<std::uint32_t> children;
             children.reserve(layout.cells + 1);
             for (std::uint32_t i = 0; i < layout.cells; ++i) {
-                const std::uint32_t offset = cellAt(i);
-                if (offset == 0 || offset + 4 > usable_) {
+                const auto offset = cellAt(i);
+                if (!offset || *offset + 4 > usable_) {
                     ++reading.walk.cellsPassedOver;
                     continue;
                 }
-                children.push_back(be32(bytes.data() + offset));
+                children.push_back(be32(bytes.data() + *offset));
             }
             children.push_back(layout.rightChild);
             next.insert(next.end(), children.rbegin(), children.rend());
             continue;
         }
         for (std::uint32_t i = 0; i < layout.cells; ++i) {
-            const std::uint32_t offset = cellAt(i);
-            if (offset == 0 || !reading.record(offset, fields, found)) {
+            const auto offset = cellAt(i);
+            if (!offset || !reading.record(*offset, fields, found)) {
                 ++reading.walk.cellsPassedOver;
                 continue;
             }
