@@ -186,16 +186,50 @@ std::string UnsentMessages::filePath() { return FileUtil::joinPath(platform::App
 
 void UnsentMessages::forgetDead()
 {
-    live_.erase(std::remove_if(live_.begin(), live_.end(), [](const Live& l) { return l.message.expired(); }), live_.end());
+    kept_.erase(std::remove_if(kept_.begin(), kept_.end(), [](const Kept& k) { return !k.held && k.message.expired(); }),
+        kept_.end());
 }
 
-long UnsentMessages::keyOf(const core::MessageInfo* message, const std::string& file)
+UnsentMessages::Kept* UnsentMessages::find(const core::MessageInfo* message, const std::string& file)
 {
-    for (const auto& l : live_) {
-        if (l.file == file && l.message.lock().get() == message)
-            return l.key;
+    for (auto& k : kept_) {
+        if (k.file == file && k.message.lock().get() == message)
+            return &k;
     }
-    return 0;
+    return nullptr;
+}
+
+bool UnsentMessages::merge(const std::string& file, Array& entries)
+{
+    bool changed = false;
+    for (const auto& d : dropped_) {
+        if (d.file != file)
+            continue;
+        auto gone = std::remove_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == d.key; });
+        changed = changed || gone != entries.end();
+        entries.erase(gone, entries.end());
+    }
+    for (const auto& k : kept_) {
+        if (k.file != file || !k.held)
+            continue;
+        auto at = std::find_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == k.key; });
+        if (at == entries.end())
+            entries.push_back(k.entry);
+        else if (!k.written)
+            *at = k.entry;
+        else
+            continue;
+        changed = true;
+    }
+    if (changed && !writeEntries(file, entries))
+        return false;
+    for (auto& k : kept_) {
+        if (k.file == file && k.held)
+            k.written = true;
+    }
+    dropped_.erase(
+        std::remove_if(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; }), dropped_.end());
+    return true;
 }
 
 void UnsentMessages::keep(const std::shared_ptr<core::MessageInfo>& message, int accountUid)
@@ -205,20 +239,19 @@ void UnsentMessages::keep(const std::shared_ptr<core::MessageInfo>& message, int
     forgetDead();
     const std::string file = filePath();
     Array entries = readEntries(file);
-    long key = keyOf(message.get(), file);
-    if (key == 0) {
+    Kept* kept = find(message.get(), file);
+    if (!kept) {
+        long key = 0;
         for (const auto& entry : entries)
             key = std::max(key, keyOfEntry(entry));
         ++key;
-        live_.push_back(Live { file, key, message });
+        kept_.push_back(Kept { file, key, {}, false, nullptr, message });
+        kept = &kept_.back();
     }
-    auto entry = entryOf(key, accountUid, *message);
-    auto at = std::find_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == key; });
-    if (at != entries.end())
-        *at = std::move(entry);
-    else
-        entries.push_back(std::move(entry));
-    writeEntries(file, entries);
+    kept->held = message;
+    kept->entry = entryOf(kept->key, accountUid, *message);
+    kept->written = false;
+    merge(file, entries);
 }
 
 void UnsentMessages::forget(const std::shared_ptr<core::MessageInfo>& message)
@@ -226,16 +259,20 @@ void UnsentMessages::forget(const std::shared_ptr<core::MessageInfo>& message)
     if (!message)
         return;
     const std::string file = filePath();
-    const long key = keyOf(message.get(), file);
-    if (key == 0)
+    const Kept* kept = find(message.get(), file);
+    if (!kept)
         return;
-    live_.erase(std::remove_if(live_.begin(), live_.end(),
-                    [&](const Live& l) { return l.file == file && l.key == key; }),
-        live_.end());
+    dropped_.push_back(Dropped { file, kept->key });
+    kept_.erase(kept_.begin() + (kept - kept_.data()));
     Array entries = readEntries(file);
-    entries.erase(std::remove_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == key; }),
-        entries.end());
-    writeEntries(file, entries);
+    merge(file, entries);
+}
+
+bool UnsentMessages::writeKept()
+{
+    const std::string file = filePath();
+    Array entries = readEntries(file);
+    return merge(file, entries);
 }
 
 core::MessageList UnsentMessages::withContact(int contactUid)
@@ -243,21 +280,30 @@ core::MessageList UnsentMessages::withContact(int contactUid)
     forgetDead();
     const std::string file = filePath();
     const int account = core::BaseFactory::currentAccountUid();
+    // What the file holds, with what it missed of this run.
+    Array entries = readEntries(file);
+    merge(file, entries);
     core::MessageList found;
-    for (const auto& entry : readEntries(file)) {
+    std::vector<long> seen;
+    for (const auto& entry : entries) {
         if (entry["account"].intValue() != account || entry["contact"]["uid"].intValue() != contactUid)
             continue;
         const long key = keyOfEntry(entry);
-        auto live = std::find_if(
-            live_.begin(), live_.end(), [&](const Live& l) { return l.file == file && l.key == key; });
-        std::shared_ptr<core::MessageInfo> message = live != live_.end() ? live->message.lock() : nullptr;
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            continue;
+        seen.push_back(key);
+        auto kept = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.file == file && k.key == key; });
+        std::shared_ptr<core::MessageInfo> message = kept != kept_.end() ? kept->message.lock() : nullptr;
         if (!message) {
             message = messageOf(entry);
             if (!message) {
                 platform::log("unsent message %ld: nothing of it is left to show\n", key);
                 continue;
             }
-            live_.push_back(Live { file, key, message });
+            if (kept != kept_.end())
+                kept->message = message;
+            else
+                kept_.push_back(Kept { file, key, entry, true, nullptr, message });
         }
         found.push_back(std::move(message));
     }

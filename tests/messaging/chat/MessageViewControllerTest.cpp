@@ -10,6 +10,7 @@
 #include "messaging/chat/MessageSoundLeftCell.h"
 #include "messaging/send/MessageLoader.h"
 #include "messaging/send/UnsavedMessages.h"
+#include "messaging/send/UnsentMessages.h"
 #include "messaging/voice/MessageAudioPlayer.h"
 #include "platform/graphics/Image.h"
 #include "platform/media/AVAudioSession.h"
@@ -402,6 +403,8 @@ TEST_F(ChatScreenTest, AFailedSendStaysMarkedAndItsMarkSendsItAgain)
 // its conversation, marked, after the chat is left and opened again and after
 // the client is closed and started again on the same home, where its mark
 // sends it; sent, it is stored once and shown once, its mark gone for good.
+// A home that takes no writes while it fails keeps it for the run, and the
+// file takes it at the next look once the home takes writes again.
 TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMarkSendsIt)
 {
     const std::string text = "断网时写下的话";
@@ -480,62 +483,107 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
             count += message->content == text ? 1 : 0;
         return count;
     };
+    // What a new run of the client finds kept for the conversation: the
+    // file's alone.
+    auto inFile = [] {
+        std::vector<std::string> texts;
+        for (const auto& message : UnsentMessages().withContact(kParentUid))
+            texts.push_back(message->content);
+        return texts;
+    };
+    const std::vector<std::string> kept { text };
 
-    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
-        const std::string size = kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch";
-        SCOPED_TRACE(size);
-        TempDir home("chat-unsent");
-        ASSERT_FALSE(home.path().empty());
-        AppHarnessOptions options;
-        options.screen = kind;
-        options.home = home.path();
-        // Written with the server out of reach: marked, and still there when
-        // the chat is opened again.
-        {
-            AppHarness harness(options);
-            auto chat = startSignedIn(harness);
-            ASSERT_TRUE(chat);
-            core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
-            ASSERT_TRUE(harness.type(field(*chat), text));
-            ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
-            ASSERT_TRUE(harness.runUntil([&] { return !chat->listData().empty() && chat->listData().back()->sendFailed; }));
-            leaveChat(harness, chat);
-            chat = openChat(harness);
-            EXPECT_NE(showsMarked(*chat), nullptr) << "left and opened again";
-            EXPECT_EQ(field(*chat)->text(), "");
-            EXPECT_EQ(storedWithText(), 0u);
-            leaveChat(harness, chat);
+    // How the home takes the file of unsent messages.
+    struct Home {
+        const char* name;
+        // Documents takes no writes while the message fails and its chat is
+        // left and opened again.
+        bool readOnly = false;
+    };
+    const Home homes[] = {
+        { "a home that takes writes" },
+        { "Documents read-only", true },
+    };
+    for (const auto& home : homes)
+        for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+            const std::string size = kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch";
+            SCOPED_TRACE(std::string(home.name) + ", " + size);
+            TempDir folder("chat-unsent");
+            ASSERT_FALSE(folder.path().empty());
+            AppHarnessOptions options;
+            options.screen = kind;
+            options.home = folder.path();
+            // Written with the server out of reach: marked, and still there
+            // when the chat is opened again.
+            {
+                AppHarness harness(options);
+                auto chat = startSignedIn(harness);
+                ASSERT_TRUE(chat);
+                const std::string file = UnsentMessages::filePath();
+                std::unique_ptr<WriteProtection> protection;
+                if (home.readOnly) {
+                    protection = std::make_unique<WriteProtection>(
+                        std::vector<std::string> { platform::AppPaths::documentsDirectory() });
+                    ASSERT_TRUE(protection->holds());
+                }
+                core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
+                ASSERT_TRUE(harness.type(field(*chat), text));
+                ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+                ASSERT_TRUE(
+                    harness.runUntil([&] { return !chat->listData().empty() && chat->listData().back()->sendFailed; }));
+                leaveChat(harness, chat);
+                chat = openChat(harness);
+                EXPECT_NE(showsMarked(*chat), nullptr) << "left and opened again";
+                EXPECT_EQ(field(*chat)->text(), "");
+                EXPECT_EQ(storedWithText(), 0u);
+                if (protection) {
+                    EXPECT_FALSE(platform::FileUtil::exists(file)) << "the home took a write";
+                    EXPECT_TRUE(waitForPictures(harness));
+                    EXPECT_FALSE(harness.render("chat-unsent-read-only-" + size + ".png").empty());
+                    // The home takes writes again: the next look at the file
+                    // writes what it missed.
+                    leaveChat(harness, chat);
+                    protection.reset();
+                    chat = openChat(harness);
+                    EXPECT_NE(showsMarked(*chat), nullptr) << "opened again once the home takes writes";
+                }
+                EXPECT_EQ(inFile(), kept);
+                leaveChat(harness, chat);
+            }
+            // The client started again on the same home: still there, and its
+            // mark sends it now that the server answers.
+            {
+                AppHarness harness(options);
+                auto chat = startSignedIn(harness);
+                ASSERT_TRUE(chat);
+                auto mark = showsMarked(*chat);
+                ASSERT_NE(mark, nullptr) << "after a restart";
+                EXPECT_EQ(inFile(), kept);
+                if (!home.readOnly) {
+                    EXPECT_TRUE(waitForPictures(harness));
+                    EXPECT_FALSE(harness.render("chat-unsent-after-restart-" + size + ".png").empty());
+                }
+                const auto sent = harness.server()->requests().withCommand(kSendToOne).size();
+                ASSERT_TRUE(harness.tap(mark));
+                ASSERT_TRUE(harness.runUntil([&] { return showsSentOnce(*chat); }));
+                EXPECT_EQ(harness.server()->requests().withCommand(kSendToOne).size(), sent + 1);
+                EXPECT_EQ(storedWithText(), 1u);
+                EXPECT_TRUE(inFile().empty());
+                leaveChat(harness, chat);
+                chat = openChat(harness);
+                EXPECT_TRUE(showsSentOnce(*chat));
+                leaveChat(harness, chat);
+            }
+            // Nor is it offered again at the next start.
+            {
+                AppHarness harness(options);
+                auto chat = startSignedIn(harness);
+                ASSERT_TRUE(chat);
+                EXPECT_TRUE(showsSentOnce(*chat));
+                EXPECT_EQ(storedWithText(), 1u);
+                leaveChat(harness, chat);
+            }
         }
-        // The client started again on the same home: still there, and its
-        // mark sends it now that the server answers.
-        {
-            AppHarness harness(options);
-            auto chat = startSignedIn(harness);
-            ASSERT_TRUE(chat);
-            auto mark = showsMarked(*chat);
-            ASSERT_NE(mark, nullptr) << "after a restart";
-            EXPECT_TRUE(waitForPictures(harness));
-            EXPECT_FALSE(harness.render("chat-unsent-after-restart-" + size + ".png").empty());
-            const auto sent = harness.server()->requests().withCommand(kSendToOne).size();
-            ASSERT_TRUE(harness.tap(mark));
-            ASSERT_TRUE(harness.runUntil([&] { return showsSentOnce(*chat); }));
-            EXPECT_EQ(harness.server()->requests().withCommand(kSendToOne).size(), sent + 1);
-            EXPECT_EQ(storedWithText(), 1u);
-            leaveChat(harness, chat);
-            chat = openChat(harness);
-            EXPECT_TRUE(showsSentOnce(*chat));
-            leaveChat(harness, chat);
-        }
-        // Nor is it offered again at the next start.
-        {
-            AppHarness harness(options);
-            auto chat = startSignedIn(harness);
-            ASSERT_TRUE(chat);
-            EXPECT_TRUE(showsSentOnce(*chat));
-            EXPECT_EQ(storedWithText(), 1u);
-            leaveChat(harness, chat);
-        }
-    }
 }
 
 namespace {
