@@ -1,6 +1,7 @@
 #include "messaging/send/UnsentMessages.h"
 
 #include "core/store/BaseFactory.h"
+#include "core/store/DamagedStoreFile.h"
 #include "platform/graphics/Image.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
@@ -22,18 +23,42 @@ namespace {
 // files (and their addresses, when an upload went through before the send failed).
 constexpr int kVersion = 1;
 
-Array readEntries(const std::string& file)
+// A file that does not read is moved aside whole, as it was found, for
+// whoever can make something of it; a fresh one takes its place.
+bool setAside(const std::string& file, const char* why)
+{
+    const std::string aside = core::DamagedStoreFile::asideName(file);
+    platform::Error error;
+    if (!FileUtil::move(file, aside, &error)) {
+        platform::log("unsent messages: %s %s, and cannot be moved aside to %s (%s); it is left as it is\n",
+            file.c_str(), why, aside.c_str(), error.description().c_str());
+        return false;
+    }
+    platform::log("unsent messages: %s %s; moved aside to %s, a fresh one is started\n", file.c_str(), why,
+        aside.c_str());
+    return true;
+}
+
+// The file's entries: none when there is no file, or when it did not read
+// and is set aside. Nothing when it is there and can neither be read nor set
+// aside: it must not be written over then.
+std::optional<Array> readEntries(const std::string& file)
 {
     if (!FileUtil::exists(file))
-        return {};
-    auto text = FileUtil::readText(file);
-    auto value = text ? platform::PlatformJson::read(*text) : std::nullopt;
-    const Array* list = value && value->isDictionary() ? (*value)["messages"].asArray() : nullptr;
-    if (!list) {
-        platform::log("unsent messages: %s does not read; nothing kept in it is shown\n", file.c_str());
-        return {};
+        return Array {};
+    platform::Error error;
+    auto text = FileUtil::readText(file, &error);
+    if (!text) {
+        platform::log("unsent messages: %s cannot be read (%s); it is left as it is\n", file.c_str(),
+            error.description().c_str());
+        return std::nullopt;
     }
-    return *list;
+    auto value = platform::PlatformJson::read(*text);
+    if (const Array* list = value && value->isDictionary() ? (*value)["messages"].asArray() : nullptr)
+        return *list;
+    if (!setAside(file, "does not parse"))
+        return std::nullopt;
+    return Array {};
 }
 
 bool writeEntries(const std::string& file, const Array& entries)
@@ -199,8 +224,9 @@ UnsentMessages::Kept* UnsentMessages::find(const core::MessageInfo* message, con
     return nullptr;
 }
 
-bool UnsentMessages::merge(const std::string& file, Array& entries)
+bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, Array& entries)
 {
+    entries = found ? std::move(*found) : Array {};
     bool changed = false;
     for (const auto& d : dropped_) {
         if (d.file != file)
@@ -221,7 +247,7 @@ bool UnsentMessages::merge(const std::string& file, Array& entries)
             continue;
         changed = true;
     }
-    if (changed && !writeEntries(file, entries))
+    if (changed && (!found || !writeEntries(file, entries)))
         return false;
     for (auto& k : kept_) {
         if (k.file == file && k.held)
@@ -238,11 +264,11 @@ void UnsentMessages::keep(const std::shared_ptr<core::MessageInfo>& message, int
         return;
     forgetDead();
     const std::string file = filePath();
-    Array entries = readEntries(file);
+    auto found = readEntries(file);
     Kept* kept = find(message.get(), file);
     if (!kept) {
         long key = 0;
-        for (const auto& entry : entries)
+        for (const auto& entry : found.value_or(Array {}))
             key = std::max(key, keyOfEntry(entry));
         ++key;
         kept_.push_back(Kept { file, key, {}, false, nullptr, message });
@@ -251,7 +277,8 @@ void UnsentMessages::keep(const std::shared_ptr<core::MessageInfo>& message, int
     kept->held = message;
     kept->entry = entryOf(kept->key, accountUid, *message);
     kept->written = false;
-    merge(file, entries);
+    Array entries;
+    merge(file, std::move(found), entries);
 }
 
 void UnsentMessages::forget(const std::shared_ptr<core::MessageInfo>& message)
@@ -264,15 +291,15 @@ void UnsentMessages::forget(const std::shared_ptr<core::MessageInfo>& message)
         return;
     dropped_.push_back(Dropped { file, kept->key });
     kept_.erase(kept_.begin() + (kept - kept_.data()));
-    Array entries = readEntries(file);
-    merge(file, entries);
+    Array entries;
+    merge(file, readEntries(file), entries);
 }
 
 bool UnsentMessages::writeKept()
 {
     const std::string file = filePath();
-    Array entries = readEntries(file);
-    return merge(file, entries);
+    Array entries;
+    return merge(file, readEntries(file), entries);
 }
 
 core::MessageList UnsentMessages::withContact(int contactUid)
@@ -281,8 +308,8 @@ core::MessageList UnsentMessages::withContact(int contactUid)
     const std::string file = filePath();
     const int account = core::BaseFactory::currentAccountUid();
     // What the file holds, with what it missed of this run.
-    Array entries = readEntries(file);
-    merge(file, entries);
+    Array entries;
+    merge(file, readEntries(file), entries);
     core::MessageList found;
     std::vector<long> seen;
     for (const auto& entry : entries) {

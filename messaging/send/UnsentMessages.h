@@ -4,6 +4,7 @@
 #include "platform/os/Value.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,10 +64,11 @@ private:
 
     Kept* find(const core::MessageInfo* message, const std::string& file);
     void forgetDead();
-    // The file's entries (none when it does not read), with what this run
-    // keeps in it and what it sent out of it; written when that changes the
-    // file. False when the file misses some of it still.
-    bool merge(const std::string& file, platform::Array& entries);
+    // Into `entries`: the entries `found` in the file (nothing: a file that
+    // can neither be read nor set aside, and is not written over), with what
+    // this run keeps in it and what it sent out of it; written when that
+    // changes the file. False when the file misses some of it still.
+    bool merge(const std::string& file, std::optional<platform::Array> found, platform::Array& entries);
 
     std::vector<Kept> kept_;
     std::vector<Dropped> dropped_;

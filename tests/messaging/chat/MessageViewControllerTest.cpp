@@ -499,10 +499,25 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         // Documents takes no writes while the message fails and its chat is
         // left and opened again.
         bool readOnly = false;
+        // The file as an earlier run left it ("" for none), and whether it
+        // reads: one that does not is set aside as found, for a fresh one.
+        std::string before = "";
+        bool unreadable = false;
     };
     const Home homes[] = {
-        { "a home that takes writes" },
-        { "Documents read-only", true },
+        { .name = "a home that takes writes" },
+        { .name = "Documents read-only", .readOnly = true },
+        { .name = "a file of an earlier run that does not parse",
+            .before = R"({"version": 1, "messages": [{"key": 1, "account": 20)",
+            .unreadable = true },
+    };
+    // The files set aside beside the file, by their bytes.
+    auto setAside = [](const std::string& documents) {
+        std::vector<std::string> found;
+        for (const auto& name : platform::FileUtil::list(documents).value_or(std::vector<std::string> {}))
+            if (name.rfind(std::string(UnsentMessages::kFileName) + ".corrupt-", 0) == 0)
+                found.push_back(readTextFile(platform::FileUtil::joinPath(documents, name)));
+        return found;
     };
     for (const auto& home : homes)
         for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
@@ -513,6 +528,13 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
             AppHarnessOptions options;
             options.screen = kind;
             options.home = folder.path();
+            const std::string documents = platform::FileUtil::joinPath(folder.path(), "Documents");
+            if (!home.before.empty()) {
+                ASSERT_TRUE(platform::FileUtil::createDirectory(documents));
+                ASSERT_TRUE(writeTextFile(platform::FileUtil::joinPath(documents, UnsentMessages::kFileName), home.before));
+            }
+            const auto asideAsFound
+                = home.unreadable ? std::vector<std::string> { home.before } : std::vector<std::string> {};
             // Written with the server out of reach: marked, and still there
             // when the chat is opened again.
             {
@@ -548,6 +570,7 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
                     EXPECT_NE(showsMarked(*chat), nullptr) << "opened again once the home takes writes";
                 }
                 EXPECT_EQ(inFile(), kept);
+                EXPECT_EQ(setAside(documents), asideAsFound);
                 leaveChat(harness, chat);
             }
             // The client started again on the same home: still there, and its
@@ -583,6 +606,7 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
                 EXPECT_EQ(storedWithText(), 1u);
                 leaveChat(harness, chat);
             }
+            EXPECT_EQ(setAside(documents), asideAsFound);
         }
 }
 
