@@ -258,20 +258,24 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
     return true;
 }
 
+std::optional<Array> UnsentMessages::read(const std::string& file)
+{
+    auto found = readEntries(file);
+    for (const auto& entry : found.value_or(Array {}))
+        nextKey_ = std::max(nextKey_, keyOfEntry(entry) + 1);
+    return found;
+}
+
 void UnsentMessages::keep(const std::shared_ptr<core::MessageInfo>& message, int accountUid)
 {
     if (!message || !message->to || message->group || !message->contact)
         return;
     forgetDead();
     const std::string file = filePath();
-    auto found = readEntries(file);
+    auto found = read(file);
     Kept* kept = find(message.get(), file);
     if (!kept) {
-        long key = 0;
-        for (const auto& entry : found.value_or(Array {}))
-            key = std::max(key, keyOfEntry(entry));
-        ++key;
-        kept_.push_back(Kept { file, key, {}, false, nullptr, message });
+        kept_.push_back(Kept { file, nextKey_++, {}, false, nullptr, message });
         kept = &kept_.back();
     }
     kept->held = message;
@@ -292,14 +296,14 @@ void UnsentMessages::forget(const std::shared_ptr<core::MessageInfo>& message)
     dropped_.push_back(Dropped { file, kept->key });
     kept_.erase(kept_.begin() + (kept - kept_.data()));
     Array entries;
-    merge(file, readEntries(file), entries);
+    merge(file, read(file), entries);
 }
 
 bool UnsentMessages::writeKept()
 {
     const std::string file = filePath();
     Array entries;
-    return merge(file, readEntries(file), entries);
+    return merge(file, read(file), entries);
 }
 
 core::MessageList UnsentMessages::withContact(int contactUid)
@@ -309,7 +313,7 @@ core::MessageList UnsentMessages::withContact(int contactUid)
     const int account = core::BaseFactory::currentAccountUid();
     // What the file holds, with what it missed of this run.
     Array entries;
-    merge(file, readEntries(file), entries);
+    merge(file, read(file), entries);
     core::MessageList found;
     std::vector<long> seen;
     for (const auto& entry : entries) {

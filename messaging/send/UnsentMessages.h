@@ -63,6 +63,9 @@ private:
     };
 
     Kept* find(const core::MessageInfo* message, const std::string& file);
+    // The file's entries, as merge takes them; the keys given out from now
+    // on are above theirs.
+    std::optional<platform::Array> read(const std::string& file);
     void forgetDead();
     // Into `entries`: the entries `found` in the file (nothing: a file that
     // can neither be read nor set aside, and is not written over), with what
@@ -72,4 +75,8 @@ private:
 
     std::vector<Kept> kept_;
     std::vector<Dropped> dropped_;
+    // The key of the next message kept: above every key given out this run
+    // and every key read from a file, so that no two messages share one,
+    // whatever became of the file meanwhile (set aside, not written).
+    long nextKey_ = 1;
 };

@@ -440,7 +440,7 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         EXPECT_TRUE(gone.expired()) << "the chat outlived its leaving";
     };
     // The rows holding the text, top to bottom.
-    auto rowsOfText = [&](MessageViewController& chat) {
+    auto rowsOfText = [&](MessageViewController& chat, const std::string& text) {
         std::vector<long> rows;
         for (std::size_t i = 0; i < chat.listData().size(); ++i)
             if (chat.listData()[i]->content == text)
@@ -455,9 +455,9 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         return std::dynamic_pointer_cast<MessageBaseCell>(list->cellForRowAtIndexPath(path));
     };
     // The text's one row, marked as not sent and offering its mark.
-    auto showsMarked = [&](MessageViewController& chat) -> std::shared_ptr<UIView> {
-        auto rows = rowsOfText(chat);
-        EXPECT_EQ(rows.size(), 1u);
+    auto showsMarked = [&](MessageViewController& chat, const std::string& text) -> std::shared_ptr<UIView> {
+        auto rows = rowsOfText(chat, text);
+        EXPECT_EQ(rows.size(), 1u) << text;
         if (rows.size() != 1)
             return nullptr;
         const auto& message = chat.listData()[static_cast<std::size_t>(rows[0])];
@@ -471,7 +471,7 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
     };
     // Sent: its one row carries the id the server gave it, and no mark.
     auto showsSentOnce = [&](MessageViewController& chat) {
-        auto rows = rowsOfText(chat);
+        auto rows = rowsOfText(chat, text);
         if (rows.size() != 1)
             return false;
         const auto& message = chat.listData()[static_cast<std::size_t>(rows[0])];
@@ -491,7 +491,6 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
             texts.push_back(message->content);
         return texts;
     };
-    const std::vector<std::string> kept { text };
 
     // How the home takes the file of unsent messages.
     struct Home {
@@ -503,6 +502,11 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         // reads: one that does not is set aside as found, for a fresh one.
         std::string before = "";
         bool unreadable = false;
+        // How many messages fail; the first is the one sent after the
+        // restart. And whether the file loses its last bytes once the second
+        // is kept (then it does not read at the third).
+        int failing = 1;
+        bool cutAfterSecond = false;
     };
     const Home homes[] = {
         { .name = "a home that takes writes" },
@@ -510,6 +514,7 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         { .name = "a file of an earlier run that does not parse",
             .before = R"({"version": 1, "messages": [{"key": 1, "account": 20)",
             .unreadable = true },
+        { .name = "the file cut short between two sends", .failing = 3, .cutAfterSecond = true },
     };
     // The files set aside beside the file, by their bytes.
     auto setAside = [](const std::string& documents) {
@@ -533,8 +538,14 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
                 ASSERT_TRUE(platform::FileUtil::createDirectory(documents));
                 ASSERT_TRUE(writeTextFile(platform::FileUtil::joinPath(documents, UnsentMessages::kFileName), home.before));
             }
-            const auto asideAsFound
-                = home.unreadable ? std::vector<std::string> { home.before } : std::vector<std::string> {};
+            auto asideAsFound = home.unreadable ? std::vector<std::string> { home.before } : std::vector<std::string> {};
+            std::vector<std::string> kept { text };
+            for (int i = 2; i <= home.failing; ++i)
+                kept.push_back(text + " " + std::to_string(i));
+            auto showsOthersMarked = [&](MessageViewController& chat) {
+                for (std::size_t i = 1; i < kept.size(); ++i)
+                    EXPECT_NE(showsMarked(chat, kept[i]), nullptr) << kept[i];
+            };
             // Written with the server out of reach: marked, and still there
             // when the chat is opened again.
             {
@@ -549,13 +560,24 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
                     ASSERT_TRUE(protection->holds());
                 }
                 core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
-                ASSERT_TRUE(harness.type(field(*chat), text));
-                ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
-                ASSERT_TRUE(
-                    harness.runUntil([&] { return !chat->listData().empty() && chat->listData().back()->sendFailed; }));
+                for (const auto& written : kept) {
+                    ASSERT_TRUE(harness.type(field(*chat), written));
+                    ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+                    ASSERT_TRUE(harness.runUntil([&] {
+                        return !chat->listData().empty() && chat->listData().back()->content == written
+                            && chat->listData().back()->sendFailed;
+                    }));
+                    if (home.cutAfterSecond && &written == &kept[1]) {
+                        const std::string whole = readTextFile(file);
+                        ASSERT_GT(whole.size(), 3u);
+                        asideAsFound.push_back(whole.substr(0, whole.size() - 3));
+                        ASSERT_TRUE(writeTextFile(file, asideAsFound.back()));
+                    }
+                }
                 leaveChat(harness, chat);
                 chat = openChat(harness);
-                EXPECT_NE(showsMarked(*chat), nullptr) << "left and opened again";
+                EXPECT_NE(showsMarked(*chat, text), nullptr) << "left and opened again";
+                showsOthersMarked(*chat);
                 EXPECT_EQ(field(*chat)->text(), "");
                 EXPECT_EQ(storedWithText(), 0u);
                 if (protection) {
@@ -567,7 +589,7 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
                     leaveChat(harness, chat);
                     protection.reset();
                     chat = openChat(harness);
-                    EXPECT_NE(showsMarked(*chat), nullptr) << "opened again once the home takes writes";
+                    EXPECT_NE(showsMarked(*chat, text), nullptr) << "opened again once the home takes writes";
                 }
                 EXPECT_EQ(inFile(), kept);
                 EXPECT_EQ(setAside(documents), asideAsFound);
@@ -579,8 +601,9 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
                 AppHarness harness(options);
                 auto chat = startSignedIn(harness);
                 ASSERT_TRUE(chat);
-                auto mark = showsMarked(*chat);
+                auto mark = showsMarked(*chat, text);
                 ASSERT_NE(mark, nullptr) << "after a restart";
+                showsOthersMarked(*chat);
                 EXPECT_EQ(inFile(), kept);
                 if (!home.readOnly) {
                     EXPECT_TRUE(waitForPictures(harness));
@@ -591,10 +614,11 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
                 ASSERT_TRUE(harness.runUntil([&] { return showsSentOnce(*chat); }));
                 EXPECT_EQ(harness.server()->requests().withCommand(kSendToOne).size(), sent + 1);
                 EXPECT_EQ(storedWithText(), 1u);
-                EXPECT_TRUE(inFile().empty());
+                EXPECT_EQ(inFile(), std::vector<std::string>(kept.begin() + 1, kept.end()));
                 leaveChat(harness, chat);
                 chat = openChat(harness);
                 EXPECT_TRUE(showsSentOnce(*chat));
+                showsOthersMarked(*chat);
                 leaveChat(harness, chat);
             }
             // Nor is it offered again at the next start.
@@ -603,6 +627,7 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
                 auto chat = startSignedIn(harness);
                 ASSERT_TRUE(chat);
                 EXPECT_TRUE(showsSentOnce(*chat));
+                showsOthersMarked(*chat);
                 EXPECT_EQ(storedWithText(), 1u);
                 leaveChat(harness, chat);
             }
