@@ -78,6 +78,13 @@ bool writeEntries(const std::string& file, const Array& entries)
 
 long keyOfEntry(const Value& entry) { return static_cast<long>(entry["key"].longLongValue()); }
 
+// Keys run from 1 and stay within what a double holds exactly, as any JSON
+// reader reads them; a run gives out keys far below the top. An entry whose
+// key is outside is none of this client's writing: it is left in the file
+// as it is, neither shown nor counted.
+constexpr long kLargestKey = 1L << 53;
+bool isKey(long key) { return key >= 1 && key <= kLargestKey; }
+
 Value contactValue(const core::ContactInfo& contact)
 {
     return Value(Dictionary {
@@ -262,7 +269,8 @@ std::optional<Array> UnsentMessages::read(const std::string& file)
 {
     auto found = readEntries(file);
     for (const auto& entry : found.value_or(Array {}))
-        nextKey_ = std::max(nextKey_, keyOfEntry(entry) + 1);
+        if (const long key = keyOfEntry(entry); isKey(key))
+            nextKey_ = std::max(nextKey_, key + 1);
     return found;
 }
 
@@ -320,6 +328,10 @@ core::MessageList UnsentMessages::withContact(int contactUid)
         if (entry["account"].intValue() != account || entry["contact"]["uid"].intValue() != contactUid)
             continue;
         const long key = keyOfEntry(entry);
+        if (!isKey(key)) {
+            platform::log("unsent messages: an entry with the key %ld is not shown\n", key);
+            continue;
+        }
         if (std::find(seen.begin(), seen.end(), key) != seen.end())
             continue;
         seen.push_back(key);

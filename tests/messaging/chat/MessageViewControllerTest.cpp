@@ -515,6 +515,10 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
             .before = R"({"version": 1, "messages": [{"key": 1, "account": 20)",
             .unreadable = true },
         { .name = "the file cut short between two sends", .failing = 3, .cutAfterSecond = true },
+        { .name = "a file of an earlier run with a key at the top of its type",
+            .before = R"({"version": 1, "messages": [{"key": 9223372036854775807, "account": 2001,)"
+                      R"( "contact": {"uid": 3003, "name": "张伟", "type": 2}, "content": "给别的家长",)"
+                      R"( "photos": [], "sounds": [], "time": 1700000000, "createTime": 1700000000}]})" },
     };
     // The files set aside beside the file, by their bytes.
     auto setAside = [](const std::string& documents) {
