@@ -41,13 +41,22 @@ bool setAside(const std::string& file, const char* why)
 
 // The file's entries: none when there is no file, or when it did not read
 // and is set aside. Nothing when it is there and can neither be read nor set
-// aside: it must not be written over then.
+// aside: it must not be written over then. A file larger than any the
+// client writes is not read at all: reading it would cost more than it can
+// hold of one's messages.
 std::optional<Array> readEntries(const std::string& file)
 {
     if (!FileUtil::exists(file))
         return Array {};
     platform::Error error;
-    auto text = FileUtil::readText(file, &error);
+    const auto size = FileUtil::fileSize(file, &error);
+    if (size && *size > UnsentMessages::kLargestFile) {
+        const std::string why = "is larger than " + std::to_string(UnsentMessages::kLargestFile) + " bytes";
+        if (!setAside(file, why.c_str()))
+            return std::nullopt;
+        return Array {};
+    }
+    auto text = size ? FileUtil::readText(file, &error) : std::nullopt;
     if (!text) {
         platform::log("unsent messages: %s cannot be read (%s); it is left as it is\n", file.c_str(),
             error.description().c_str());

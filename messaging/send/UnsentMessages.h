@@ -23,6 +23,9 @@
 class UnsentMessages final {
 public:
     static constexpr const char* kFileName = "_unsent.json";
+    // A file larger than this is not read: it is set aside, as one that does
+    // not parse is. Thousands of messages' entries fit in it.
+    static constexpr std::size_t kLargestFile = 4 << 20;
 
     static UnsentMessages& shared();
 
