@@ -263,7 +263,12 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
             continue;
         changed = true;
     }
-    if (changed && (!found || !writeEntries(file, entries)))
+    if (!found) {
+        // Nothing is known of what the file holds: what was sent may still
+        // be in it, to be taken out once it reads.
+        return !changed && std::none_of(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; });
+    }
+    if (changed && !writeEntries(file, entries))
         return false;
     for (auto& k : kept_) {
         if (k.file == file && k.held)
