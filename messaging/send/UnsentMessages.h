@@ -18,8 +18,10 @@
 // Every message kept this run is also held in memory until it is sent,
 // whatever becomes of the file: a home that takes no writes (read-only, full)
 // still shows it for the run, and the file takes it at the next look at it
-// that can write it (the next change, the next chat opened, the exit).
-// The store's tables are not touched. Main thread only.
+// that can write it (the next change, the next chat opened, the exit). A
+// file that does not read (damaged, cut short, too large) is set aside
+// beside it as it was found, "_unsent.json.corrupt-<UTC time>", and a fresh
+// one started. The store's tables are not touched. Main thread only.
 class UnsentMessages final {
 public:
     static constexpr const char* kFileName = "_unsent.json";

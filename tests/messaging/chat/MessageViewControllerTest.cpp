@@ -404,7 +404,9 @@ TEST_F(ChatScreenTest, AFailedSendStaysMarkedAndItsMarkSendsItAgain)
 // the client is closed and started again on the same home, where its mark
 // sends it; sent, it is stored once and shown once, its mark gone for good.
 // A home that takes no writes while it fails keeps it for the run, and the
-// file takes it at the next look once the home takes writes again.
+// file takes it at the next look once the home takes writes again. A file
+// that does not read (damaged, cut short, oversized) is set aside as found,
+// and no message takes the key of another, whatever became of the file.
 TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMarkSendsIt)
 {
     const std::string text = "断网时写下的话";
@@ -511,8 +513,8 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         // a folder stands in its place.
         bool unreadableWhileSent = false;
     };
-    // A file of an earlier run larger than a file of unsent messages is let
-    // be, whatever it holds: here a message to the parent, and blanks.
+    // A file of an earlier run past the size the client reads: set aside
+    // unread, whatever it holds (here a message to the parent, then blanks).
     const std::string oversized = std::string(R"({"version": 1, "messages": [{"key": 1, "account": 2001,)")
         + R"( "contact": {"uid": 3002, "name": "王芳", "type": 2}, "content": "大得读不得的文件里的话",)"
         + R"( "photos": [], "sounds": [], "time": 1700000000, "createTime": 1700000000})"
