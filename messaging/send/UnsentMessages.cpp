@@ -227,7 +227,8 @@ std::string UnsentMessages::filePath() { return FileUtil::joinPath(platform::App
 
 void UnsentMessages::forgetDead()
 {
-    kept_.erase(std::remove_if(kept_.begin(), kept_.end(), [](const Kept& k) { return !k.held && k.message.expired(); }),
+    kept_.erase(
+        std::remove_if(kept_.begin(), kept_.end(), [](const Kept& k) { return !k.held && k.message.expired(); }),
         kept_.end());
 }
 
@@ -247,7 +248,8 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
     for (const auto& d : dropped_) {
         if (d.file != file)
             continue;
-        auto gone = std::remove_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == d.key; });
+        auto gone
+            = std::remove_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == d.key; });
         changed = changed || gone != entries.end();
         entries.erase(gone, entries.end());
     }
@@ -266,7 +268,8 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
     if (!found) {
         // Nothing is known of what the file holds: what was sent may still
         // be in it, to be taken out once it reads.
-        return !changed && std::none_of(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; });
+        return !changed
+            && std::none_of(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; });
     }
     if (changed && !writeEntries(file, entries))
         return false;
@@ -274,8 +277,8 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
         if (k.file == file && k.held)
             k.written = true;
     }
-    dropped_.erase(
-        std::remove_if(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; }), dropped_.end());
+    dropped_.erase(std::remove_if(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; }),
+        dropped_.end());
     return true;
 }
 
@@ -349,7 +352,8 @@ core::MessageList UnsentMessages::withContact(int contactUid)
         if (std::find(seen.begin(), seen.end(), key) != seen.end())
             continue;
         seen.push_back(key);
-        auto kept = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.file == file && k.key == key; });
+        auto kept
+            = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.file == file && k.key == key; });
         std::shared_ptr<core::MessageInfo> message = kept != kept_.end() ? kept->message.lock() : nullptr;
         if (!message) {
             message = messageOf(entry);

@@ -61,7 +61,8 @@ private:
         std::shared_ptr<core::MessageInfo> held;
         std::weak_ptr<core::MessageInfo> message;
     };
-    // A message sent while its entry was still in the file.
+    // A message sent: its entry is taken out of the file at the next look
+    // that reads it and can write it.
     struct Dropped {
         std::string file;
         long key = 0;

@@ -553,9 +553,11 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
             const std::string documents = platform::FileUtil::joinPath(folder.path(), "Documents");
             if (!home.before.empty()) {
                 ASSERT_TRUE(platform::FileUtil::createDirectory(documents));
-                ASSERT_TRUE(writeTextFile(platform::FileUtil::joinPath(documents, UnsentMessages::kFileName), home.before));
+                ASSERT_TRUE(
+                    writeTextFile(platform::FileUtil::joinPath(documents, UnsentMessages::kFileName), home.before));
             }
-            auto asideAsFound = home.unreadable ? std::vector<std::string> { home.before } : std::vector<std::string> {};
+            auto asideAsFound
+                = home.unreadable ? std::vector<std::string> { home.before } : std::vector<std::string> {};
             std::vector<std::string> kept { text };
             for (int i = 2; i <= home.failing; ++i)
                 kept.push_back(text + " " + std::to_string(i));
