@@ -20,6 +20,7 @@
 #include "messaging/MessagingClasses.h"
 #include "messaging/send/MessageLoader.h"
 #include "messaging/send/UnsavedMessages.h"
+#include "messaging/send/UnsentMessages.h"
 #include "circle/CircleClasses.h"
 #include "platform/host/DesktopHost.h"
 #include "platform/os/AllocatorBounds.h"
@@ -231,7 +232,8 @@ void finishSendsOnTheirWay()
 }
 
 // Messages the store refused during the run are kept in memory and written
-// once it takes writes again; the last chance is here, after the sends on
+// once it takes writes again; so are failed sends the file of unsent
+// messages could not take. The last chance is here, after the sends on
 // their way are answered and before the screens and their stores go: a home
 // that takes writes by now (room made, its folder writable again) keeps them
 // past the run.
@@ -239,6 +241,8 @@ void storeKeptMessages()
 {
     if (!UnsavedMessages::shared().storeKept())
         platform::log("messages the store refused could not be written at exit\n");
+    if (!UnsentMessages::shared().writeKept())
+        platform::log("messages that could not be sent could not be written at exit\n");
 }
 
 int runInWindow(platform::host::HostOptions options)

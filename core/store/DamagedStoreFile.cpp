@@ -27,6 +27,20 @@
 
 namespace core {
 
+std::string DamagedStoreFile::asideName(const std::string& path)
+{
+    std::time_t now = std::time(nullptr);
+    std::tm utc {};
+    gmtime_r(&now, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+    std::string base = path + ".corrupt-" + stamp;
+    std::string name = base;
+    for (int n = 2; platform::FileUtil::exists(name) && n < 1000; ++n)
+        name = base + "-" + std::to_string(n);
+    return name;
+}
+
 namespace {
 
     std::string quotedName(const std::string& name)
@@ -795,22 +809,6 @@ namespace {
         }
     }
 
-    // "<file>.corrupt-<UTC time>", with a number after it when a file set
-    // aside in the same second already has that name.
-    std::string asideName(const std::string& path)
-    {
-        std::time_t now = std::time(nullptr);
-        std::tm utc {};
-        gmtime_r(&now, &utc);
-        char stamp[32];
-        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
-        std::string base = path + ".corrupt-" + stamp;
-        std::string name = base;
-        for (int n = 2; platform::FileUtil::exists(name) && n < 1000; ++n)
-            name = base + "-" + std::to_string(n);
-        return name;
-    }
-
     std::optional<std::pair<dev_t, ino_t>> fileIdentity(const std::string& path)
     {
         struct stat info { };
@@ -846,7 +844,7 @@ namespace {
             removeWithCompanions(fresh);
             return true;
         }
-        const std::string aside = asideName(path);
+        const std::string aside = DamagedStoreFile::asideName(path);
         platform::Error error;
         if (!platform::FileUtil::move(path, aside, &error)) {
             removeWithCompanions(fresh);

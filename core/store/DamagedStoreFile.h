@@ -53,6 +53,10 @@ public:
     static void rewriteFailed(const std::string& path, int result, const std::string& message);
     // Whether `result` is SQLite's word for damage.
     static bool isDamage(int result);
+    // The name a damaged file is set aside under, beside it:
+    // "<file>.corrupt-<UTC time>", with a number after it when a file set
+    // aside in the same second already has that name.
+    static std::string asideName(const std::string& path);
 
     // The next store made over each file judges it again, as a new run of
     // the client does.

@@ -1,6 +1,7 @@
 #include "messaging/send/UnsentMessages.h"
 
 #include "core/store/BaseFactory.h"
+#include "core/store/DamagedStoreFile.h"
 #include "platform/graphics/Image.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
@@ -22,18 +23,51 @@ namespace {
 // files (and their addresses, when an upload went through before the send failed).
 constexpr int kVersion = 1;
 
-Array readEntries(const std::string& file)
+// A file that does not read is moved aside whole, as it was found, for
+// whoever can make something of it; a fresh one takes its place.
+bool setAside(const std::string& file, const char* why)
+{
+    const std::string aside = core::DamagedStoreFile::asideName(file);
+    platform::Error error;
+    if (!FileUtil::move(file, aside, &error)) {
+        platform::log("unsent messages: %s %s, and cannot be moved aside to %s (%s); it is left as it is\n",
+            file.c_str(), why, aside.c_str(), error.description().c_str());
+        return false;
+    }
+    platform::log("unsent messages: %s %s; moved aside to %s, a fresh one is started\n", file.c_str(), why,
+        aside.c_str());
+    return true;
+}
+
+// The file's entries: none when there is no file, or when it did not read
+// and is set aside. Nothing when it is there and can neither be read nor set
+// aside: it must not be written over then. A file larger than any the
+// client writes is not read at all: reading it would cost more than it can
+// hold of one's messages.
+std::optional<Array> readEntries(const std::string& file)
 {
     if (!FileUtil::exists(file))
-        return {};
-    auto text = FileUtil::readText(file);
-    auto value = text ? platform::PlatformJson::read(*text) : std::nullopt;
-    const Array* list = value && value->isDictionary() ? (*value)["messages"].asArray() : nullptr;
-    if (!list) {
-        platform::log("unsent messages: %s does not read; nothing kept in it is shown\n", file.c_str());
-        return {};
+        return Array {};
+    platform::Error error;
+    const auto size = FileUtil::fileSize(file, &error);
+    if (size && *size > UnsentMessages::kLargestFile) {
+        const std::string why = "is larger than " + std::to_string(UnsentMessages::kLargestFile) + " bytes";
+        if (!setAside(file, why.c_str()))
+            return std::nullopt;
+        return Array {};
     }
-    return *list;
+    auto text = size ? FileUtil::readText(file, &error) : std::nullopt;
+    if (!text) {
+        platform::log("unsent messages: %s cannot be read (%s); it is left as it is\n", file.c_str(),
+            error.description().c_str());
+        return std::nullopt;
+    }
+    auto value = platform::PlatformJson::read(*text);
+    if (const Array* list = value && value->isDictionary() ? (*value)["messages"].asArray() : nullptr)
+        return *list;
+    if (!setAside(file, "does not parse"))
+        return std::nullopt;
+    return Array {};
 }
 
 bool writeEntries(const std::string& file, const Array& entries)
@@ -52,6 +86,13 @@ bool writeEntries(const std::string& file, const Array& entries)
 }
 
 long keyOfEntry(const Value& entry) { return static_cast<long>(entry["key"].longLongValue()); }
+
+// Keys run from 1 and stay within what a double holds exactly, as any JSON
+// reader reads them; a run gives out keys far below the top. An entry whose
+// key is outside is none of this client's writing: it is left in the file
+// as it is, neither shown nor counted.
+constexpr long kLargestKey = 1L << 53;
+bool isKey(long key) { return key >= 1 && key <= kLargestKey; }
 
 Value contactValue(const core::ContactInfo& contact)
 {
@@ -186,16 +227,68 @@ std::string UnsentMessages::filePath() { return FileUtil::joinPath(platform::App
 
 void UnsentMessages::forgetDead()
 {
-    live_.erase(std::remove_if(live_.begin(), live_.end(), [](const Live& l) { return l.message.expired(); }), live_.end());
+    kept_.erase(
+        std::remove_if(kept_.begin(), kept_.end(), [](const Kept& k) { return !k.held && k.message.expired(); }),
+        kept_.end());
 }
 
-long UnsentMessages::keyOf(const core::MessageInfo* message, const std::string& file)
+UnsentMessages::Kept* UnsentMessages::find(const core::MessageInfo* message, const std::string& file)
 {
-    for (const auto& l : live_) {
-        if (l.file == file && l.message.lock().get() == message)
-            return l.key;
+    for (auto& k : kept_) {
+        if (k.file == file && k.message.lock().get() == message)
+            return &k;
     }
-    return 0;
+    return nullptr;
+}
+
+bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, Array& entries)
+{
+    entries = found ? std::move(*found) : Array {};
+    bool changed = false;
+    for (const auto& d : dropped_) {
+        if (d.file != file)
+            continue;
+        auto gone
+            = std::remove_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == d.key; });
+        changed = changed || gone != entries.end();
+        entries.erase(gone, entries.end());
+    }
+    for (const auto& k : kept_) {
+        if (k.file != file || !k.held)
+            continue;
+        auto at = std::find_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == k.key; });
+        if (at == entries.end())
+            entries.push_back(k.entry);
+        else if (!k.written)
+            *at = k.entry;
+        else
+            continue;
+        changed = true;
+    }
+    if (!found) {
+        // Nothing is known of what the file holds: what was sent may still
+        // be in it, to be taken out once it reads.
+        return !changed
+            && std::none_of(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; });
+    }
+    if (changed && !writeEntries(file, entries))
+        return false;
+    for (auto& k : kept_) {
+        if (k.file == file && k.held)
+            k.written = true;
+    }
+    dropped_.erase(std::remove_if(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; }),
+        dropped_.end());
+    return true;
+}
+
+std::optional<Array> UnsentMessages::read(const std::string& file)
+{
+    auto found = readEntries(file);
+    for (const auto& entry : found.value_or(Array {}))
+        if (const long key = keyOfEntry(entry); isKey(key))
+            nextKey_ = std::max(nextKey_, key + 1);
+    return found;
 }
 
 void UnsentMessages::keep(const std::shared_ptr<core::MessageInfo>& message, int accountUid)
@@ -204,21 +297,17 @@ void UnsentMessages::keep(const std::shared_ptr<core::MessageInfo>& message, int
         return;
     forgetDead();
     const std::string file = filePath();
-    Array entries = readEntries(file);
-    long key = keyOf(message.get(), file);
-    if (key == 0) {
-        for (const auto& entry : entries)
-            key = std::max(key, keyOfEntry(entry));
-        ++key;
-        live_.push_back(Live { file, key, message });
+    auto found = read(file);
+    Kept* kept = find(message.get(), file);
+    if (!kept) {
+        kept_.push_back(Kept { file, nextKey_++, {}, false, nullptr, message });
+        kept = &kept_.back();
     }
-    auto entry = entryOf(key, accountUid, *message);
-    auto at = std::find_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == key; });
-    if (at != entries.end())
-        *at = std::move(entry);
-    else
-        entries.push_back(std::move(entry));
-    writeEntries(file, entries);
+    kept->held = message;
+    kept->entry = entryOf(kept->key, accountUid, *message);
+    kept->written = false;
+    Array entries;
+    merge(file, std::move(found), entries);
 }
 
 void UnsentMessages::forget(const std::shared_ptr<core::MessageInfo>& message)
@@ -226,16 +315,20 @@ void UnsentMessages::forget(const std::shared_ptr<core::MessageInfo>& message)
     if (!message)
         return;
     const std::string file = filePath();
-    const long key = keyOf(message.get(), file);
-    if (key == 0)
+    const Kept* kept = find(message.get(), file);
+    if (!kept)
         return;
-    live_.erase(std::remove_if(live_.begin(), live_.end(),
-                    [&](const Live& l) { return l.file == file && l.key == key; }),
-        live_.end());
-    Array entries = readEntries(file);
-    entries.erase(std::remove_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == key; }),
-        entries.end());
-    writeEntries(file, entries);
+    dropped_.push_back(Dropped { file, kept->key });
+    kept_.erase(kept_.begin() + (kept - kept_.data()));
+    Array entries;
+    merge(file, read(file), entries);
+}
+
+bool UnsentMessages::writeKept()
+{
+    const std::string file = filePath();
+    Array entries;
+    return merge(file, read(file), entries);
 }
 
 core::MessageList UnsentMessages::withContact(int contactUid)
@@ -243,21 +336,35 @@ core::MessageList UnsentMessages::withContact(int contactUid)
     forgetDead();
     const std::string file = filePath();
     const int account = core::BaseFactory::currentAccountUid();
+    // What the file holds, with what it missed of this run.
+    Array entries;
+    merge(file, read(file), entries);
     core::MessageList found;
-    for (const auto& entry : readEntries(file)) {
+    std::vector<long> seen;
+    for (const auto& entry : entries) {
         if (entry["account"].intValue() != account || entry["contact"]["uid"].intValue() != contactUid)
             continue;
         const long key = keyOfEntry(entry);
-        auto live = std::find_if(
-            live_.begin(), live_.end(), [&](const Live& l) { return l.file == file && l.key == key; });
-        std::shared_ptr<core::MessageInfo> message = live != live_.end() ? live->message.lock() : nullptr;
+        if (!isKey(key)) {
+            platform::log("unsent messages: an entry with the key %ld is not shown\n", key);
+            continue;
+        }
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            continue;
+        seen.push_back(key);
+        auto kept
+            = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.file == file && k.key == key; });
+        std::shared_ptr<core::MessageInfo> message = kept != kept_.end() ? kept->message.lock() : nullptr;
         if (!message) {
             message = messageOf(entry);
             if (!message) {
                 platform::log("unsent message %ld: nothing of it is left to show\n", key);
                 continue;
             }
-            live_.push_back(Live { file, key, message });
+            if (kept != kept_.end())
+                kept->message = message;
+            else
+                kept_.push_back(Kept { file, key, entry, true, nullptr, message });
         }
         found.push_back(std::move(message));
     }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/store/MessageFactory.h"
+#include "platform/os/Value.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,10 +15,19 @@
 // Documents/_unsent.json, each under the account it was written as, so that
 // a failed message stays in its conversation, marked, after the chat is
 // left and after the client is started again, and its mark sends it then.
-// The store's tables are not touched. Main thread only.
+// Every message kept this run is also held in memory until it is sent,
+// whatever becomes of the file: a home that takes no writes (read-only, full)
+// still shows it for the run, and the file takes it at the next look at it
+// that can write it (the next change, the next chat opened, the exit). A
+// file that does not read (damaged, cut short, too large) is set aside
+// beside it as it was found, "_unsent.json.corrupt-<UTC time>", and a fresh
+// one started. The store's tables are not touched. Main thread only.
 class UnsentMessages final {
 public:
     static constexpr const char* kFileName = "_unsent.json";
+    // A file larger than this is not read: it is set aside, as one that does
+    // not parse is. Thousands of messages' entries fit in it.
+    static constexpr std::size_t kLargestFile = 4 << 20;
 
     static UnsentMessages& shared();
 
@@ -29,20 +40,49 @@ public:
     // first. A message still shown or on its way again is that same object;
     // one read back from the file is marked as failed.
     core::MessageList withContact(int contactUid);
+    // What this run keeps and the file of the current home does not hold yet
+    // is written, when the home takes it: for the exit. False when the file
+    // still misses some of it.
+    bool writeKept();
 
     // The file of the current home.
     static std::string filePath();
 
 private:
-    struct Live {
+    struct Kept {
         std::string file;
         long key = 0;
+        // The entry for the message: as the file holds it, or is to hold it.
+        platform::Value entry;
+        // Whether the file holds the entry as it is now.
+        bool written = false;
+        // A message kept this run is held until it is sent; one read back
+        // from the file only while something shows it.
+        std::shared_ptr<core::MessageInfo> held;
         std::weak_ptr<core::MessageInfo> message;
     };
+    // A message sent: its entry is taken out of the file at the next look
+    // that reads it and can write it.
+    struct Dropped {
+        std::string file;
+        long key = 0;
+    };
 
-    // The key of a message this run knows, or 0.
-    long keyOf(const core::MessageInfo* message, const std::string& file);
+    Kept* find(const core::MessageInfo* message, const std::string& file);
+    // The file's entries, as merge takes them; the keys given out from now
+    // on are above theirs.
+    std::optional<platform::Array> read(const std::string& file);
     void forgetDead();
+    // Into `entries`: the entries `found` in the file (nothing: a file that
+    // can neither be read nor set aside, and is not written over), with what
+    // this run keeps in it and what it sent out of it; written when that
+    // changes the file. False when the file misses some of it still.
+    bool merge(const std::string& file, std::optional<platform::Array> found, platform::Array& entries);
 
-    std::vector<Live> live_;
+    std::vector<Kept> kept_;
+    std::vector<Dropped> dropped_;
+    // The key of the next message kept: above every key given out this run
+    // and every key read from a file, so that no two messages share one,
+    // whatever became of the file meanwhile (set aside, not written).
+    long nextKey_ = 1;
 };

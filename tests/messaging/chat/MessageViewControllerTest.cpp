@@ -10,6 +10,7 @@
 #include "messaging/chat/MessageSoundLeftCell.h"
 #include "messaging/send/MessageLoader.h"
 #include "messaging/send/UnsavedMessages.h"
+#include "messaging/send/UnsentMessages.h"
 #include "messaging/voice/MessageAudioPlayer.h"
 #include "platform/graphics/Image.h"
 #include "platform/media/AVAudioSession.h"
@@ -402,6 +403,10 @@ TEST_F(ChatScreenTest, AFailedSendStaysMarkedAndItsMarkSendsItAgain)
 // its conversation, marked, after the chat is left and opened again and after
 // the client is closed and started again on the same home, where its mark
 // sends it; sent, it is stored once and shown once, its mark gone for good.
+// A home that takes no writes while it fails keeps it for the run, and the
+// file takes it at the next look once the home takes writes again. A file
+// that does not read (damaged, cut short, oversized) is set aside as found,
+// and no message takes the key of another, whatever became of the file.
 TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMarkSendsIt)
 {
     const std::string text = "断网时写下的话";
@@ -437,7 +442,7 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         EXPECT_TRUE(gone.expired()) << "the chat outlived its leaving";
     };
     // The rows holding the text, top to bottom.
-    auto rowsOfText = [&](MessageViewController& chat) {
+    auto rowsOfText = [&](MessageViewController& chat, const std::string& text) {
         std::vector<long> rows;
         for (std::size_t i = 0; i < chat.listData().size(); ++i)
             if (chat.listData()[i]->content == text)
@@ -452,9 +457,9 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         return std::dynamic_pointer_cast<MessageBaseCell>(list->cellForRowAtIndexPath(path));
     };
     // The text's one row, marked as not sent and offering its mark.
-    auto showsMarked = [&](MessageViewController& chat) -> std::shared_ptr<UIView> {
-        auto rows = rowsOfText(chat);
-        EXPECT_EQ(rows.size(), 1u);
+    auto showsMarked = [&](MessageViewController& chat, const std::string& text) -> std::shared_ptr<UIView> {
+        auto rows = rowsOfText(chat, text);
+        EXPECT_EQ(rows.size(), 1u) << text;
         if (rows.size() != 1)
             return nullptr;
         const auto& message = chat.listData()[static_cast<std::size_t>(rows[0])];
@@ -468,7 +473,7 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
     };
     // Sent: its one row carries the id the server gave it, and no mark.
     auto showsSentOnce = [&](MessageViewController& chat) {
-        auto rows = rowsOfText(chat);
+        auto rows = rowsOfText(chat, text);
         if (rows.size() != 1)
             return false;
         const auto& message = chat.listData()[static_cast<std::size_t>(rows[0])];
@@ -480,62 +485,186 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
             count += message->content == text ? 1 : 0;
         return count;
     };
+    // What a new run of the client finds kept for the conversation: the
+    // file's alone.
+    auto inFile = [] {
+        std::vector<std::string> texts;
+        for (const auto& message : UnsentMessages().withContact(kParentUid))
+            texts.push_back(message->content);
+        return texts;
+    };
 
-    for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
-        const std::string size = kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch";
-        SCOPED_TRACE(size);
-        TempDir home("chat-unsent");
-        ASSERT_FALSE(home.path().empty());
-        AppHarnessOptions options;
-        options.screen = kind;
-        options.home = home.path();
-        // Written with the server out of reach: marked, and still there when
-        // the chat is opened again.
-        {
-            AppHarness harness(options);
-            auto chat = startSignedIn(harness);
-            ASSERT_TRUE(chat);
-            core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
-            ASSERT_TRUE(harness.type(field(*chat), text));
-            ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
-            ASSERT_TRUE(harness.runUntil([&] { return !chat->listData().empty() && chat->listData().back()->sendFailed; }));
-            leaveChat(harness, chat);
-            chat = openChat(harness);
-            EXPECT_NE(showsMarked(*chat), nullptr) << "left and opened again";
-            EXPECT_EQ(field(*chat)->text(), "");
-            EXPECT_EQ(storedWithText(), 0u);
-            leaveChat(harness, chat);
+    // How the home takes the file of unsent messages.
+    struct Home {
+        const char* name;
+        // Documents takes no writes while the message fails and its chat is
+        // left and opened again.
+        bool readOnly = false;
+        // The file as an earlier run left it ("" for none), and whether it
+        // reads: one that does not is set aside as found, for a fresh one.
+        std::string before = "";
+        bool unreadable = false;
+        // How many messages fail; the first is the one sent after the
+        // restart. And whether the file loses its last bytes once the second
+        // is kept (then it does not read at the third).
+        int failing = 1;
+        bool cutAfterSecond = false;
+        // The file cannot be read while the first is sent after the restart:
+        // a folder stands in its place.
+        bool unreadableWhileSent = false;
+    };
+    // A file of an earlier run past the size the client reads: set aside
+    // unread, whatever it holds (here a message to the parent, then blanks).
+    const std::string oversized = std::string(R"({"version": 1, "messages": [{"key": 1, "account": 2001,)")
+        + R"( "contact": {"uid": 3002, "name": "王芳", "type": 2}, "content": "大得读不得的文件里的话",)"
+        + R"( "photos": [], "sounds": [], "time": 1700000000, "createTime": 1700000000})"
+        + std::string(UnsentMessages::kLargestFile, ' ') + "]}";
+    const Home homes[] = {
+        { .name = "a home that takes writes" },
+        { .name = "Documents read-only", .readOnly = true },
+        { .name = "a file of an earlier run that does not parse",
+            .before = R"({"version": 1, "messages": [{"key": 1, "account": 20)",
+            .unreadable = true },
+        { .name = "the file cut short between two sends", .failing = 3, .cutAfterSecond = true },
+        { .name = "a file of an earlier run with a key at the top of its type",
+            .before = R"({"version": 1, "messages": [{"key": 9223372036854775807, "account": 2001,)"
+                      R"( "contact": {"uid": 3003, "name": "张伟", "type": 2}, "content": "给别的家长",)"
+                      R"( "photos": [], "sounds": [], "time": 1700000000, "createTime": 1700000000}]})" },
+        { .name = "an oversized file of an earlier run", .before = oversized, .unreadable = true },
+        { .name = "a file that cannot be read while a message is sent", .unreadableWhileSent = true },
+    };
+    // The files set aside beside the file, by their bytes.
+    auto setAside = [](const std::string& documents) {
+        std::vector<std::string> found;
+        for (const auto& name : platform::FileUtil::list(documents).value_or(std::vector<std::string> {}))
+            if (name.rfind(std::string(UnsentMessages::kFileName) + ".corrupt-", 0) == 0)
+                found.push_back(readTextFile(platform::FileUtil::joinPath(documents, name)));
+        return found;
+    };
+    for (const auto& home : homes)
+        for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
+            const std::string size = kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch";
+            SCOPED_TRACE(std::string(home.name) + ", " + size);
+            TempDir folder("chat-unsent");
+            ASSERT_FALSE(folder.path().empty());
+            AppHarnessOptions options;
+            options.screen = kind;
+            options.home = folder.path();
+            const std::string documents = platform::FileUtil::joinPath(folder.path(), "Documents");
+            if (!home.before.empty()) {
+                ASSERT_TRUE(platform::FileUtil::createDirectory(documents));
+                ASSERT_TRUE(
+                    writeTextFile(platform::FileUtil::joinPath(documents, UnsentMessages::kFileName), home.before));
+            }
+            auto asideAsFound
+                = home.unreadable ? std::vector<std::string> { home.before } : std::vector<std::string> {};
+            std::vector<std::string> kept { text };
+            for (int i = 2; i <= home.failing; ++i)
+                kept.push_back(text + " " + std::to_string(i));
+            auto showsOthersMarked = [&](MessageViewController& chat) {
+                for (std::size_t i = 1; i < kept.size(); ++i)
+                    EXPECT_NE(showsMarked(chat, kept[i]), nullptr) << kept[i];
+            };
+            // Written with the server out of reach: marked, and still there
+            // when the chat is opened again.
+            {
+                AppHarness harness(options);
+                auto chat = startSignedIn(harness);
+                ASSERT_TRUE(chat);
+                const std::string file = UnsentMessages::filePath();
+                std::unique_ptr<WriteProtection> protection;
+                if (home.readOnly) {
+                    protection = std::make_unique<WriteProtection>(
+                        std::vector<std::string> { platform::AppPaths::documentsDirectory() });
+                    ASSERT_TRUE(protection->holds());
+                }
+                core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
+                for (const auto& written : kept) {
+                    ASSERT_TRUE(harness.type(field(*chat), written));
+                    ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+                    ASSERT_TRUE(harness.runUntil([&] {
+                        return !chat->listData().empty() && chat->listData().back()->content == written
+                            && chat->listData().back()->sendFailed;
+                    }));
+                    if (home.cutAfterSecond && &written == &kept[1]) {
+                        const std::string whole = readTextFile(file);
+                        ASSERT_GT(whole.size(), 3u);
+                        asideAsFound.push_back(whole.substr(0, whole.size() - 3));
+                        ASSERT_TRUE(writeTextFile(file, asideAsFound.back()));
+                    }
+                }
+                leaveChat(harness, chat);
+                chat = openChat(harness);
+                EXPECT_NE(showsMarked(*chat, text), nullptr) << "left and opened again";
+                showsOthersMarked(*chat);
+                EXPECT_EQ(field(*chat)->text(), "");
+                EXPECT_EQ(storedWithText(), 0u);
+                if (protection) {
+                    EXPECT_FALSE(platform::FileUtil::exists(file)) << "the home took a write";
+                    EXPECT_TRUE(waitForPictures(harness));
+                    EXPECT_FALSE(harness.render("chat-unsent-read-only-" + size + ".png").empty());
+                    // The home takes writes again: the next look at the file
+                    // writes what it missed.
+                    leaveChat(harness, chat);
+                    protection.reset();
+                    chat = openChat(harness);
+                    EXPECT_NE(showsMarked(*chat, text), nullptr) << "opened again once the home takes writes";
+                }
+                EXPECT_EQ(std::count_if(chat->listData().begin(), chat->listData().end(),
+                              [](const auto& message) { return message->sendFailed; }),
+                    static_cast<long>(kept.size()));
+                EXPECT_EQ(inFile(), kept);
+                EXPECT_TRUE(setAside(documents) == asideAsFound) << setAside(documents).size() << " set aside";
+                leaveChat(harness, chat);
+            }
+            // The client started again on the same home: still there, and its
+            // mark sends it now that the server answers.
+            {
+                AppHarness harness(options);
+                auto chat = startSignedIn(harness);
+                ASSERT_TRUE(chat);
+                auto mark = showsMarked(*chat, text);
+                ASSERT_NE(mark, nullptr) << "after a restart";
+                showsOthersMarked(*chat);
+                EXPECT_EQ(inFile(), kept);
+                if (&home == &homes[0]) {
+                    EXPECT_TRUE(waitForPictures(harness));
+                    EXPECT_FALSE(harness.render("chat-unsent-after-restart-" + size + ".png").empty());
+                }
+                const std::string file = UnsentMessages::filePath();
+                if (home.unreadableWhileSent) {
+                    ASSERT_TRUE(platform::FileUtil::move(file, file + ".away"));
+                    ASSERT_TRUE(platform::FileUtil::createDirectory(file));
+                }
+                const auto sent = harness.server()->requests().withCommand(kSendToOne).size();
+                ASSERT_TRUE(harness.tap(mark));
+                ASSERT_TRUE(harness.runUntil([&] { return showsSentOnce(*chat); }));
+                if (home.unreadableWhileSent) {
+                    ASSERT_TRUE(platform::FileUtil::remove(file));
+                    ASSERT_TRUE(platform::FileUtil::move(file + ".away", file));
+                }
+                EXPECT_EQ(harness.server()->requests().withCommand(kSendToOne).size(), sent + 1);
+                EXPECT_EQ(storedWithText(), 1u);
+                // The next look at the file takes it out, if it is still there.
+                leaveChat(harness, chat);
+                chat = openChat(harness);
+                EXPECT_TRUE(showsSentOnce(*chat));
+                showsOthersMarked(*chat);
+                EXPECT_EQ(inFile(), std::vector<std::string>(kept.begin() + 1, kept.end()));
+                leaveChat(harness, chat);
+            }
+            // Nor is it offered again at the next start.
+            {
+                AppHarness harness(options);
+                auto chat = startSignedIn(harness);
+                ASSERT_TRUE(chat);
+                EXPECT_TRUE(showsSentOnce(*chat));
+                showsOthersMarked(*chat);
+                EXPECT_EQ(storedWithText(), 1u);
+                leaveChat(harness, chat);
+            }
+            EXPECT_TRUE(setAside(documents) == asideAsFound) << setAside(documents).size() << " set aside";
         }
-        // The client started again on the same home: still there, and its
-        // mark sends it now that the server answers.
-        {
-            AppHarness harness(options);
-            auto chat = startSignedIn(harness);
-            ASSERT_TRUE(chat);
-            auto mark = showsMarked(*chat);
-            ASSERT_NE(mark, nullptr) << "after a restart";
-            EXPECT_TRUE(waitForPictures(harness));
-            EXPECT_FALSE(harness.render("chat-unsent-after-restart-" + size + ".png").empty());
-            const auto sent = harness.server()->requests().withCommand(kSendToOne).size();
-            ASSERT_TRUE(harness.tap(mark));
-            ASSERT_TRUE(harness.runUntil([&] { return showsSentOnce(*chat); }));
-            EXPECT_EQ(harness.server()->requests().withCommand(kSendToOne).size(), sent + 1);
-            EXPECT_EQ(storedWithText(), 1u);
-            leaveChat(harness, chat);
-            chat = openChat(harness);
-            EXPECT_TRUE(showsSentOnce(*chat));
-            leaveChat(harness, chat);
-        }
-        // Nor is it offered again at the next start.
-        {
-            AppHarness harness(options);
-            auto chat = startSignedIn(harness);
-            ASSERT_TRUE(chat);
-            EXPECT_TRUE(showsSentOnce(*chat));
-            EXPECT_EQ(storedWithText(), 1u);
-            leaveChat(harness, chat);
-        }
-    }
 }
 
 namespace {
