@@ -587,8 +587,8 @@ namespace {
         }
         bool failed = false;
         copy.walk = file.rows(root, [&](StorePages::Row& row) {
-            const std::size_t fields = std::min(row.values.size(), table.columns.size());
-            if (row.values.size() > table.columns.size())
+            const std::size_t fields = row.values.size();
+            if (row.longer)
                 ++copy.longer;
             sqlite3_stmt* insert = insertFor(fields);
             if (!insert) {
@@ -627,7 +627,7 @@ namespace {
                 copy.refusal = error;
             ++copy.refused;
             return true;
-        });
+        }, table.columns.size());
         return !failed;
     }
 

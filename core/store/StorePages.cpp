@@ -224,6 +224,7 @@ public:
         Payload payload(*this, cell, local, next, total);
         row.rowid = static_cast<std::int64_t>(rowid);
         row.values.clear();
+        row.longer = false;
 
         // A record of no bytes has no fields: each reads as its column's
         // default, as the library reads it.
@@ -254,6 +255,7 @@ public:
             if (body > total)
                 return false;
         }
+        row.longer = at < types_end;
         if (!payload.gather(body))
             return false;
         std::uint64_t offsetInBody = headerSize;

@@ -33,6 +33,8 @@ public:
     struct Row {
         std::int64_t rowid = 0;
         std::vector<Value> values; // by position
+        // The record names more fields than were asked for.
+        bool longer = false;
     };
 
     // An entry of the file's table list: the first four fields of its
@@ -75,7 +77,9 @@ public:
 
     // Every row of the tree whose top is `root`, in the tree's order, each
     // handed to `row` (which returns false to stop the walk). Only the first
-    // `fields` fields of each record are read when `fields` is not 0.
+    // `fields` fields of each record are read when `fields` is not 0, as the
+    // library reads a table's columns: what the record says past them is not
+    // looked at.
     Walk rows(std::uint32_t root, const std::function<bool(Row&)>& row, std::size_t fields = 0) const;
 
     // A text of the file as UTF-8 (its non-ASCII characters as '?' when the

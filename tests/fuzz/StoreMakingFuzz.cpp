@@ -123,7 +123,9 @@ bool sameField(const Field& a, const Field& b)
     return numbers && a.number == b.number;
 }
 
-using Rows = std::map<sqlite3_int64, std::vector<Field>>;
+// Each rowid with the rows read under it, in the order read: a damaged tree
+// may hold one rowid on several pages.
+using Rows = std::map<sqlite3_int64, std::vector<std::vector<Field>>>;
 
 // The tables the client makes.
 std::vector<std::string> clientTables()
@@ -157,9 +159,22 @@ Rows rowsRead(const std::string& path, const std::string& table, bool writableSc
     sqlite3_stmt* listed = nullptr;
     const std::string find
         = "SELECT 1 FROM sqlite_master WHERE type='table' AND name='" + table + "' AND tbl_name='" + table + "';";
-    const bool there = sqlite3_prepare_v2(handle, find.c_str(), -1, &listed, nullptr) == SQLITE_OK
+    bool there = sqlite3_prepare_v2(handle, find.c_str(), -1, &listed, nullptr) == SQLITE_OK
         && sqlite3_step(listed) == SQLITE_ROW;
     sqlite3_finalize(listed);
+    // SQLite knows a table by the text of its making: where the text of
+    // another entry makes a table of this name, what it reads under the name
+    // may be that entry's tree, and says nothing of this one's.
+    if (there && writableSchema) {
+        const std::string bare = "replace(replace(replace(sql,'`',''),'\"',''),'[','')";
+        const std::string others = "SELECT 1 FROM sqlite_master WHERE name<>'" + table + "' AND (" + bare
+            + " LIKE 'CREATE TABLE " + table + " %' OR " + bare + " LIKE 'CREATE TABLE " + table + "(%');";
+        sqlite3_stmt* other = nullptr;
+        if (sqlite3_prepare_v2(handle, others.c_str(), -1, &other, nullptr) != SQLITE_OK
+            || sqlite3_step(other) != SQLITE_DONE)
+            there = false;
+        sqlite3_finalize(other);
+    }
     // The rowid under a name no column of the table has taken.
     std::string rowid = "rowid";
     for (const char* name : { "rowid", "_rowid_", "oid" }) {
@@ -176,10 +191,8 @@ Rows rowsRead(const std::string& path, const std::string& table, bool writableSc
     sqlite3_stmt* read = nullptr;
     const std::string select = "SELECT " + rowid + ",* FROM \"" + table + "\" NOT INDEXED;";
     if (there && sqlite3_prepare_v2(handle, select.c_str(), -1, &read, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(read) == SQLITE_ROW && rows.size() < 200000) {
+        for (int read_rows = 0; sqlite3_step(read) == SQLITE_ROW && read_rows < 200000; ++read_rows) {
             const sqlite3_int64 rowid = sqlite3_column_int64(read, 0);
-            if (rows.count(rowid))
-                continue;
             std::vector<Field> fields;
             for (int i = 1; i < sqlite3_column_count(read); ++i) {
                 Field field;
@@ -189,12 +202,29 @@ Rows rowsRead(const std::string& path, const std::string& table, bool writableSc
                 field.text.assign(text ? reinterpret_cast<const char*>(text) : "", size_t(sqlite3_column_bytes(read, i)));
                 fields.push_back(std::move(field));
             }
-            rows.emplace(rowid, std::move(fields));
+            rows[rowid].push_back(std::move(fields));
         }
     }
     sqlite3_finalize(read);
     sqlite3_close(handle);
     return rows;
+}
+
+// Which of a table's columns take no NULL, in their order.
+std::vector<bool> notNullColumns(const std::string& path, const std::string& table)
+{
+    std::vector<bool> columns;
+    sqlite3* handle = nullptr;
+    sqlite3_stmt* read = nullptr;
+    const std::string ask = "SELECT \"notnull\" FROM pragma_table_info('" + table + "');";
+    if (sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(handle, ask.c_str(), -1, &read, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(read) == SQLITE_ROW)
+            columns.push_back(sqlite3_column_int(read, 0) != 0);
+    }
+    sqlite3_finalize(read);
+    sqlite3_close(handle);
+    return columns;
 }
 
 // The rows of a table the log says the fresh table refused.
@@ -223,32 +253,52 @@ void checkNothingThatReadsIsLost(const std::string& damaged, const std::string& 
         if (before.empty())
             continue;
         const Rows after = rowsRead(fresh, table, false);
+        const std::vector<bool> notNull = notNullColumns(fresh, table);
         long long lost = 0;
-        for (const auto& [rowid, fields] : before) {
+        for (const auto& [rowid, versions] : before) {
             const auto kept = after.find(rowid);
             if (kept == after.end()) {
                 ++lost;
                 continue;
             }
-            // A copy that left people of the book behind marks the book's
-            // record, so that the book is fetched again.
-            const bool bookRecord = table == "tb_info" && !fields.empty()
-                && fields[0].text.rfind(core::ContactsFactory::kBookRecordKeyPrefix, 0) == 0 && kept->second.size() > 1
-                && kept->second[1].text == core::ContactsFactory::kBookRecordIncomplete;
-            const std::size_t both = std::min(fields.size(), kept->second.size());
-            for (std::size_t i = bookRecord ? 2 : 0; i < both; ++i) {
-                if (!sameField(fields[i], kept->second[i])) {
-                    std::fprintf(stderr, "store_making_fuzz: %s rowid %lld column %zu: \"%s\" kept as \"%s\"\n",
-                        table.c_str(),
-                        static_cast<long long>(rowid), i, fields[i].text.c_str(), kept->second[i].text.c_str());
-                    fail("a row that still reads is kept with other values");
+            // The row kept is one of those read under its rowid: the first,
+            // or a later one where the fresh table refused those before it.
+            const std::vector<Field>& row = kept->second.front();
+            auto same = [&](const std::vector<Field>& fields) {
+                // A copy that left people of the book behind marks the
+                // book's record, so that the book is fetched again.
+                const bool bookRecord = table == "tb_info" && !fields.empty()
+                    && fields[0].text.rfind(core::ContactsFactory::kBookRecordKeyPrefix, 0) == 0 && row.size() > 1
+                    && row[1].text == core::ContactsFactory::kBookRecordIncomplete;
+                const std::size_t both = std::min(fields.size(), row.size());
+                for (std::size_t i = bookRecord ? 2 : 0; i < both; ++i) {
+                    if (!sameField(fields[i], row[i]))
+                        return false;
                 }
+                return true;
+            };
+            // A row the fresh table refuses (NULL where it takes none) may
+            // give way to one read under its rowid further on, past where
+            // SQLite's cursor stopped.
+            auto refused = [&](const std::vector<Field>& fields) {
+                for (std::size_t i = 0; i < fields.size() && i < notNull.size(); ++i) {
+                    if (fields[i].type == SQLITE_NULL && notNull[i])
+                        return true;
+                }
+                return false;
+            };
+            if (std::none_of(versions.begin(), versions.end(), same)
+                && !std::all_of(versions.begin(), versions.end(), refused)) {
+                std::fprintf(stderr, "store_making_fuzz: %s rowid %lld: \"%s\" kept as \"%s\"\n", table.c_str(),
+                    static_cast<long long>(rowid), versions.front().empty() ? "" : versions.front()[0].text.c_str(),
+                    row.empty() ? "" : row[0].text.c_str());
+                fail("a row that still reads is kept with other values");
             }
         }
         if (lost > refusedRows(log, table)) {
             for (const auto& line : log)
                 std::fprintf(stderr, "%s", line.c_str());
-            for (const auto& [rowid, fields] : before) {
+            for (const auto& [rowid, versions] : before) {
                 if (!after.count(rowid))
                     std::fprintf(stderr, "store_making_fuzz: %s rowid %lld not kept\n", table.c_str(),
                         static_cast<long long>(rowid));
