@@ -35,6 +35,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -380,7 +381,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(quickCheck(path) == "ok", "the file in place is damaged");
     for (const auto& name : platform::FileUtil::list(folder).value_or(std::vector<std::string> {})) {
-        if (name.rfind("_cache.db.corrupt-", 0) != 0 || name.find("-journal") != std::string::npos)
+        // Its journal, or the log and index of a file in WAL mode, go aside with it.
+        auto companion = [&](const char* suffix) {
+            return name.size() > std::strlen(suffix) && name.compare(name.size() - std::strlen(suffix), std::string::npos, suffix) == 0;
+        };
+        if (name.rfind("_cache.db.corrupt-", 0) != 0 || companion("-journal") || companion("-wal") || companion("-shm"))
             continue;
         const auto aside = platform::FileUtil::read(folder + "/" + name);
         check(aside && std::string_view(reinterpret_cast<const char*>(aside->data()), aside->size()) == input,
