@@ -381,9 +381,10 @@ StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(R
         // A cell anywhere within the page is read, as the library reads it:
         // a count of cells too high makes its pointers run over the first
         // cells, which still read (and the pointers past them name what the
-        // bytes they run over say).
+        // bytes they run over say), and a pointer is taken within the page
+        // by its low bits.
         auto cellAt = [&](std::uint32_t i) -> std::optional<std::uint32_t> {
-            const std::uint32_t offset = be16(bytes.data() + layout.pointers + 2 * i);
+            const std::uint32_t offset = be16(bytes.data() + layout.pointers + 2 * i) & (pageSize_ - 1);
             return offset < usable_ ? std::optional<std::uint32_t>(offset) : std::nullopt;
         };
         if (layout.interior) {

@@ -293,6 +293,8 @@ void checkNothingThatReadsIsLost(const std::string& damaged, const std::string& 
                 std::fprintf(stderr, "store_making_fuzz: %s rowid %lld: \"%s\" kept as \"%s\"\n", table.c_str(),
                     static_cast<long long>(rowid), versions.front().empty() ? "" : versions.front()[0].text.c_str(),
                     row.empty() ? "" : row[0].text.c_str());
+                for (const auto& line : log)
+                    std::fprintf(stderr, "%s", line.c_str());
                 fail("a row that still reads is kept with other values");
             }
         }

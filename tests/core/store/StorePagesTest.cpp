@@ -288,12 +288,23 @@ TEST_F(Pages, DamageLosesTheRowsOfItsOwnPagesOnly)
             },
             1, 0, 0 },
         // One cell's pointer out of its page: that row alone.
+        // A pointer is taken within its page by its low bits, as the
+        // library takes it: one past the page still names its cell.
         { "a cell pointer past the page",
             [&](Pages& test, std::string& file) {
                 const int leaf = test.leaves("t")[6];
                 const std::size_t pointer = pageAt(leaf) + 8 + 2;
+                set(file, pointer, at(file, pointer, 2) + 1024, 2);
+                return std::set<std::int64_t> {};
+            },
+            0, 0, 0 },
+        // One naming the page's header reads no row there: that row alone is lost.
+        { "a cell pointer naming the page's header",
+            [&](Pages& test, std::string& file) {
+                const int leaf = test.leaves("t")[6];
+                const std::size_t pointer = pageAt(leaf) + 8 + 2;
                 const auto ids = rowidsOn(test, leaf);
-                set(file, pointer, 1030, 2);
+                set(file, pointer, 1024 + 6, 2);
                 return std::set<std::int64_t> { *std::next(ids.begin()) };
             },
             0, 1, 0 },
@@ -357,7 +368,6 @@ TEST_F(Pages, DamageLosesTheRowsOfItsOwnPagesOnly)
         strangers.clear();
         std::string file = bytes();
         const auto lost = c.damage(*this, file);
-        ASSERT_FALSE(lost.empty());
         put(file);
         StorePages::Walk met;
         EXPECT_EQ(differences(walk(&met), expectedWithout(lost, strangers)), "");
