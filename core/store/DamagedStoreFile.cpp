@@ -475,9 +475,12 @@ namespace {
                 : std::uint32_t(0);
         };
         std::vector<bool> taken(entries.size(), false);
+        // A table's entry names it twice: as itself and as the table it
+        // belongs to.
         for (const auto& table : clientTables()) {
             for (std::size_t i = 0; i < entries.size(); ++i) {
-                if (taken[i] || entries[i].type != "table" || !sameName(entries[i].name, table.name))
+                if (taken[i] || entries[i].type != "table" || !sameName(entries[i].name, table.name)
+                    || !sameName(entries[i].table, table.name))
                     continue;
                 taken[i] = true;
                 if (rootOf(entries[i]))

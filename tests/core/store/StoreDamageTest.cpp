@@ -80,6 +80,7 @@ enum class Damage {
     EntryTypeFlipped, // a bit of the message table's type in the table list: `table` becomes `tabld`
     EntryNameFlipped, // a bit of the address book's name there: `tb_contact` becomes `tb_contacu`
     EntryCreateFlipped, // a bit of the messages' text there: `CREATE` becomes `CRDATE`
+    EntryNamedAsTheBook, // the messages' entry there named `tb_contact`, the table it belongs to still `tb_message`
     IndexColumnRenamed, // a bit of an index's column in the table list: `time` becomes `tile`
     MessageGroupRenamed, // `group` becomes `groux`
     MessageCheckOfItsOwn, // a CHECK the client never wrote refuses messages from partner 8
@@ -369,6 +370,17 @@ protected:
             return flipOnFirstPage("tabletb_messagetb_message", 4);
         case Damage::EntryNameFlipped:
             return flipOnFirstPage("tabletb_contacttb_contact", 14);
+        case Damage::EntryNamedAsTheBook: {
+            std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+            std::string page(static_cast<std::size_t>(toolInt(db(), "PRAGMA page_size;")), '\0');
+            file.read(page.data(), std::streamsize(page.size()));
+            const std::size_t at = page.find("tabletb_messagetb_message");
+            ASSERT_NE(at, std::string::npos);
+            file.seekp(std::streamoff(at + 5));
+            file.write("tb_contact", 10);
+            ASSERT_TRUE(file.good());
+            return;
+        }
         case Damage::EntryCreateFlipped:
             return flipOnFirstPage("CREATE TABLE `tb_message`", 2);
         case Damage::IndexColumnRenamed:
@@ -633,6 +645,8 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             1, "its table tb_message is read from the entry of tabld tb_message", kContacts },
         { "an entry's name flipped", Damage::EntryNameFlipped, Folder::Writable, Outcome::Copied, kMessages, kContacts,
             1, "its table tb_contact is read from the entry of table tb_contacu", kContacts },
+        { "an entry named as the book's", Damage::EntryNamedAsTheBook, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, "its table tb_message is read from the entry of table tb_contact", kContacts },
         { "an entry's CREATE flipped", Damage::EntryCreateFlipped, Folder::Writable, Outcome::Copied, kMessages,
             kContacts, 1, copied, kContacts },
         { "an index's column renamed", Damage::IndexColumnRenamed, Folder::Writable, Outcome::Copied, kMessages,
