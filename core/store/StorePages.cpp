@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 namespace core {
 
@@ -191,7 +190,10 @@ public:
     {
         const std::uint32_t usable = file_.usable_;
         const unsigned char* page = page_.data();
-        const unsigned char* end = page + usable;
+        // A cell is read up to the page's end, its bytes kept for other
+        // uses included, as the library reads it; how much of a record a
+        // cell holds is reckoned without them.
+        const unsigned char* end = page + file_.pageSize_;
         const unsigned char* cell = page + offset;
         std::uint64_t total = 0;
         std::uint64_t rowid = 0;
@@ -348,7 +350,7 @@ StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<un
     const std::uint32_t headerSize = layout.interior ? 12 : 8;
     layout.cells = be16(p + 3);
     layout.pointers = header + headerSize;
-    if (layout.pointers + 2 * layout.cells > usable_)
+    if (layout.pointers + 2 * layout.cells > pageSize_)
         return layout;
     layout.rightChild = layout.interior ? be32(p + 8) : 0;
     layout.valid = true;
@@ -383,28 +385,26 @@ StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(R
         // cells, which still read (and the pointers past them name what the
         // bytes they run over say), and a pointer is taken within the page
         // by its low bits.
-        auto cellAt = [&](std::uint32_t i) -> std::optional<std::uint32_t> {
-            const std::uint32_t offset = be16(bytes.data() + layout.pointers + 2 * i) & (pageSize_ - 1);
-            return offset < usable_ ? std::optional<std::uint32_t>(offset) : std::nullopt;
+        auto cellAt = [&](std::uint32_t i) {
+            return be16(bytes.data() + layout.pointers + 2 * i) & (pageSize_ - 1);
         };
         if (layout.interior) {
             std::vector<std::uint32_t> children;
             children.reserve(layout.cells + 1);
             for (std::uint32_t i = 0; i < layout.cells; ++i) {
-                const auto offset = cellAt(i);
-                if (!offset || *offset + 4 > usable_) {
+                const std::uint32_t offset = cellAt(i);
+                if (offset + 4 > pageSize_) {
                     ++reading.walk.cellsPassedOver;
                     continue;
                 }
-                children.push_back(be32(bytes.data() + *offset));
+                children.push_back(be32(bytes.data() + offset));
             }
             children.push_back(layout.rightChild);
             next.insert(next.end(), children.rbegin(), children.rend());
             continue;
         }
         for (std::uint32_t i = 0; i < layout.cells; ++i) {
-            const auto offset = cellAt(i);
-            if (!offset || !reading.record(*offset, fields, found)) {
+            if (!reading.record(cellAt(i), fields, found)) {
                 ++reading.walk.cellsPassedOver;
                 continue;
             }
