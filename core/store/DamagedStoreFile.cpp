@@ -91,29 +91,41 @@ namespace {
         return schemas;
     }
 
-    // A column as SQLite reads it from a table's making.
-    struct Column {
+    // A table of the client's as its statement makes it: its columns by
+    // position, the one that is the rowid's other name (an INTEGER PRIMARY
+    // KEY), and a name of the rowid that no column has taken.
+    struct ClientTable {
         std::string name;
-        std::string type;
-        int notNull = 0;
-        std::optional<std::string> defaultValue;
-        int key = 0;
-        bool operator==(const Column&) const = default;
+        std::vector<std::string> columns;
+        int rowidColumn = -1;
+        std::string rowid;
     };
 
-    // The columns of a table of the connection, in their order; nothing when
-    // the table is not there, and false when they do not read.
-    bool columnsOf(const Connection& connection, const std::string& table, std::vector<Column>& columns)
+    // The table `name` as the connection has it made; false when its columns
+    // do not read.
+    bool tableOf(const Connection& connection, const std::string& name, ClientTable& table)
     {
-        columns.clear();
-        StoreStatement read = connection.prepare(
-            "SELECT `name`,`type`,`notnull`,`dflt_value`,`pk` FROM pragma_table_xinfo(?1) WHERE `hidden`=0;");
-        if (!read || !read.bindText(1, table))
+        table = ClientTable { name, {}, -1, {} };
+        StoreStatement read
+            = connection.prepare("SELECT `name`,`type`,`pk` FROM pragma_table_xinfo(?1) WHERE `hidden`=0;");
+        if (!read || !read.bindText(1, name))
             return false;
+        int keys = 0;
         int rc;
-        while ((rc = read.step()) == SQLITE_ROW)
-            columns.push_back({ read.columnText(0).value_or(""), read.columnText(1).value_or(""), read.columnInt(2),
-                read.columnText(3), read.columnInt(4) });
+        while ((rc = read.step()) == SQLITE_ROW) {
+            table.columns.push_back(read.columnText(0).value_or(""));
+            if (read.columnInt(2) > 0 && keys++ == 0 && sqlite3_stricmp(read.columnText(1).value_or("").c_str(), "INTEGER") == 0)
+                table.rowidColumn = static_cast<int>(table.columns.size()) - 1;
+        }
+        if (keys != 1)
+            table.rowidColumn = -1;
+        for (const char* rowid : { "rowid", "_rowid_", "oid" }) {
+            if (std::none_of(table.columns.begin(), table.columns.end(),
+                    [&](const std::string& column) { return sameName(column, rowid); })) {
+                table.rowid = rowid;
+                break;
+            }
+        }
         return rc == SQLITE_DONE;
     }
 
@@ -194,8 +206,7 @@ namespace {
 
     // The client's tables and indexes as its own statements make them.
     struct ClientMade {
-        // Each table's columns in their order, by the table's name.
-        std::map<std::string, std::vector<Column>> columns;
+        std::vector<ClientTable> tables;
         std::map<std::string, std::vector<std::string>> tableShapes;
         // The indexes' shapes, by the table they index.
         std::map<std::string, std::vector<std::vector<std::string>>> indexShapes;
@@ -210,9 +221,9 @@ namespace {
                 return client;
             for (const auto& schema : clientSchemas()) {
                 for (const auto& table : schema.tables) {
-                    std::vector<Column> columns;
-                    if (scratch.exec(table.create) && columnsOf(scratch, table.name, columns))
-                        client.columns[table.name] = std::move(columns);
+                    ClientTable made;
+                    if (scratch.exec(table.create) && tableOf(scratch, table.name, made))
+                        client.tables.push_back(std::move(made));
                 }
                 for (const auto& index : schema.indexes)
                     scratch.exec(index);
@@ -233,53 +244,12 @@ namespace {
         return made;
     }
 
-    const std::map<std::string, std::vector<Column>>& clientColumns() { return clientMade().columns; }
+    const std::vector<ClientTable>& clientTables() { return clientMade().tables; }
 
     bool isClientTable(const std::string& name)
     {
-        const auto& tables = clientColumns();
-        return std::any_of(tables.begin(), tables.end(), [&](const auto& table) { return sameName(table.first, name); });
-    }
-
-    // A table of the client's as its statement makes it: its columns by
-    // position, the one that is the rowid's other name (an INTEGER PRIMARY
-    // KEY), and a name of the rowid that no column has taken.
-    struct ClientTable {
-        std::string name;
-        std::vector<std::string> columns;
-        int rowidColumn = -1;
-        std::string rowid;
-    };
-
-    const std::vector<ClientTable>& clientTables()
-    {
-        static const std::vector<ClientTable> tables = [] {
-            std::vector<ClientTable> made;
-            for (const auto& [name, columns] : clientColumns()) {
-                ClientTable table { name, {}, -1, {} };
-                int keys = 0;
-                int key = -1;
-                for (std::size_t i = 0; i < columns.size(); ++i) {
-                    table.columns.push_back(columns[i].name);
-                    if (columns[i].key > 0) {
-                        ++keys;
-                        key = int(i);
-                    }
-                }
-                if (keys == 1 && sqlite3_stricmp(columns[std::size_t(key)].type.c_str(), "INTEGER") == 0)
-                    table.rowidColumn = key;
-                for (const char* rowid : { "rowid", "_rowid_", "oid" }) {
-                    if (std::none_of(columns.begin(), columns.end(),
-                            [&](const Column& column) { return sameName(column.name, rowid); })) {
-                        table.rowid = rowid;
-                        break;
-                    }
-                }
-                made.push_back(std::move(table));
-            }
-            return made;
-        }();
-        return tables;
+        const auto& tables = clientTables();
+        return std::any_of(tables.begin(), tables.end(), [&](const auto& table) { return sameName(table.name, name); });
     }
 
     // Failures that say nothing of the file's bytes: it could not be read

@@ -41,11 +41,10 @@ namespace {
 
     // The bytes of a field of serial type `type`. The two types the format
     // keeps for itself take none and read as NULL, as the library reads them.
-    bool fieldSize(std::uint64_t type, std::uint64_t& size)
+    std::uint64_t fieldSize(std::uint64_t type)
     {
         static constexpr std::uint64_t kSizes[] = { 0, 1, 2, 3, 4, 6, 8, 8, 0, 0, 0, 0 };
-        size = type < 12 ? kSizes[type] : (type - 12) / 2;
-        return true;
+        return type < 12 ? kSizes[type] : (type - 12) / 2;
     }
 
     StorePages::Value fieldValue(std::uint64_t type, const unsigned char* p, std::uint64_t size)
@@ -157,7 +156,6 @@ public:
         {
         }
 
-        std::uint64_t total() const { return total_; }
         const unsigned char* data() const { return reinterpret_cast<const unsigned char*>(bytes_.data()); }
 
         // The first `want` bytes (at most the whole) gathered; false when an
@@ -233,37 +231,34 @@ public:
         if (total == 0)
             return true;
         std::uint64_t headerSize = 0;
-        if (!payload.gather(9) || varint(payload.data(), payload.data() + std::min<std::uint64_t>(9, total), headerSize) == 0)
+        if (!payload.gather(9))
             return false;
-        if (headerSize > total || !payload.gather(headerSize))
+        const int sizeBytes = varint(payload.data(), payload.data() + std::min<std::uint64_t>(9, total), headerSize);
+        if (sizeBytes == 0 || headerSize > total || !payload.gather(headerSize))
             return false;
-        // The fields' types, and where the last one asked for ends.
+        // The fields' types, and where the last one asked for ends. A header
+        // that ends before its own size does names no field.
         std::vector<std::uint64_t> types;
-        const unsigned char* types_end = payload.data() + headerSize;
-        const unsigned char* at = payload.data() + varint(payload.data(), types_end, headerSize);
-        // A header that ends before its own size does names no field.
-        if (at > types_end)
-            return true;
+        const unsigned char* typesEnd = payload.data() + headerSize;
+        const unsigned char* at = payload.data() + std::min<std::uint64_t>(std::uint64_t(sizeBytes), headerSize);
         std::uint64_t body = headerSize;
-        while (at < types_end && (fields == 0 || types.size() < fields)) {
+        while (at < typesEnd && (fields == 0 || types.size() < fields)) {
             std::uint64_t type = 0;
-            std::uint64_t size = 0;
-            const int used = varint(at, types_end, type);
-            if (used == 0 || !fieldSize(type, size))
+            const int used = varint(at, typesEnd, type);
+            if (used == 0)
                 return false;
             at += used;
             types.push_back(type);
-            body += size;
+            body += fieldSize(type);
             if (body > total)
                 return false;
         }
-        row.longer = at < types_end;
+        row.longer = at < typesEnd;
         if (!payload.gather(body))
             return false;
         std::uint64_t offsetInBody = headerSize;
         for (std::uint64_t type : types) {
-            std::uint64_t size = 0;
-            fieldSize(type, size);
+            const std::uint64_t size = fieldSize(type);
             row.values.push_back(fieldValue(type, payload.data() + offsetInBody, size));
             offsetInBody += size;
         }

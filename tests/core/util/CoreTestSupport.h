@@ -102,11 +102,8 @@ inline int toolInt(const std::string& dbPath, const std::string& sql)
 {
     const auto run = testsupport::runCommand(
         "sqlite3 -batch -bail -cmd '.timeout 60000' " + shellQuoted(dbPath) + " " + shellQuoted(sql) + " 2>&1");
-    char* end = nullptr;
-    const long figure = std::strtol(run.output.c_str(), &end, 10);
-    const bool number = run.status == 0 && end != run.output.c_str() && (*end == '\0' || *end == '\n')
-        && (*end == '\0' || end[1] == '\0');
-    if (!number) {
+    const long figure = std::strtol(run.output.c_str(), nullptr, 10);
+    if (run.status != 0 || run.output != std::to_string(figure) + "\n") {
         ADD_FAILURE() << "sqlite3 " << sql << ": status " << run.status << ", " << run.output;
         return -1000000;
     }
