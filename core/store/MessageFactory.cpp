@@ -183,9 +183,10 @@ StoreSchema MessageFactory::schema()
         { kCreatePartnerIndex } };
 }
 
-bool MessageFactory::setMessage(const MessageList& messages)
+bool MessageFactory::setMessage(const MessageList& messages) { return setMessage(messages, currentAccountUid()); }
+
+bool MessageFactory::setMessage(const MessageList& messages, int account)
 {
-    const int account = currentAccountUid();
     const platform::Date now = platform::Date::now();
     return writeInTransaction([&] {
         StoreStatement update = prepare(kUpdateMessage, kLineUpdatePrepare);

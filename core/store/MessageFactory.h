@@ -39,6 +39,9 @@ public:
     // id is skipped. The unread counts of the account's conversations are
     // counted again afterwards.
     bool setMessage(const MessageList& messages);
+    // The same for the given account, signed in or not: messages it
+    // received while the store took no writes.
+    bool setMessage(const MessageList& messages, int accountUid);
 
     // The conversation list: the newest message of each shown conversation
     // (its contact carrying the unread count) and every group-send record,

@@ -312,11 +312,10 @@ void MessageViewController::deleteMessage(const platform::Notification& notifica
     auto message = notification.userInfo.get("message").objectAs<core::MessageInfo>();
     if (!message || !holds(message))
         return;
-    // What was written is not lost with the send: the bubble stays, marked,
-    // and its mark sends it again; the send pipeline keeps it beside the
-    // store, so it is there again when the conversation is next opened.
-    message->isSending = false;
-    message->sendFailed = true;
+    // What was written is not lost with the send: the bubble stays, marked
+    // by the send pipeline, and its mark sends it again; the pipeline keeps
+    // it beside the store, so it is there again when the conversation is
+    // next opened.
     reloadAndShow(message);
 }
 

@@ -227,10 +227,16 @@ void MessageLoader::finish(std::vector<Pending>::iterator entry, bool sent, bool
     auto message = entry->message;
     // What was written and not sent is kept beside the store until a send
     // of it goes through, whether or not its chat is still open.
-    if (sent)
+    if (sent) {
         UnsentMessages::shared().forget(message);
-    else if (keepUnsent)
+    } else if (keepUnsent) {
+        // Marked here, not by its chat: the person may have left it, and
+        // whichever chat shows the message next shows it marked, its mark
+        // sending it again.
+        message->isSending = false;
+        message->sendFailed = true;
         UnsentMessages::shared().keep(message, entry->accountUid);
+    }
     // Off the list first: an observer may send the message again at once.
     pending_.erase(entry);
     platform::NotificationCenter::defaultCenter().post(

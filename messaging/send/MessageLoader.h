@@ -14,7 +14,8 @@ class NetworkQueue;
 
 // Posted on the default centre, object nil, user info {"message": the
 // MessageInfo}: after a sent message is stored with its server id, and when a
-// message could not be sent (its upload or its send failed).
+// message could not be sent (its upload or its send failed; the message is
+// then marked as failed, no longer sending).
 extern const char* const MessageLoaderDidSendSucceededNotification;
 extern const char* const MessageLoaderDidSendFailedNotification;
 

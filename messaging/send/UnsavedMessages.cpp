@@ -24,6 +24,8 @@ UnsavedMessages& UnsavedMessages::shared()
     return *instance;
 }
 
+void UnsavedMessages::resetForTesting() { *this = UnsavedMessages(); }
+
 void UnsavedMessages::keep(const core::MessageList& messages)
 {
     const std::string store = core::BaseFactory::dataFilePath();
@@ -47,9 +49,13 @@ void UnsavedMessages::keep(const core::MessageList& messages)
 
 bool UnsavedMessages::storeKeptInto(core::MessageFactory& factory)
 {
+    return storeKeptInto(factory, core::BaseFactory::currentAccountUid());
+}
+
+bool UnsavedMessages::storeKeptInto(core::MessageFactory& factory, int accountUid)
+{
     const std::string store = core::BaseFactory::dataFilePath();
-    const int account = core::BaseFactory::currentAccountUid();
-    auto mine = [&](const Kept& k) { return k.store == store && k.accountUid == account; };
+    auto mine = [&](const Kept& k) { return k.store == store && k.accountUid == accountUid; };
     core::MessageList waiting;
     for (const auto& k : kept_) {
         if (mine(k))
@@ -57,7 +63,7 @@ bool UnsavedMessages::storeKeptInto(core::MessageFactory& factory)
     }
     if (waiting.empty())
         return true;
-    if (!factory.setMessage(waiting))
+    if (!factory.setMessage(waiting, accountUid))
         return false;
     kept_.erase(std::remove_if(kept_.begin(), kept_.end(), mine), kept_.end());
     platform::log("%zu kept message(s) are stored now\n", waiting.size());
@@ -67,12 +73,18 @@ bool UnsavedMessages::storeKeptInto(core::MessageFactory& factory)
 bool UnsavedMessages::storeKept()
 {
     const std::string store = core::BaseFactory::dataFilePath();
-    const int account = core::BaseFactory::currentAccountUid();
-    if (std::none_of(
-            kept_.begin(), kept_.end(), [&](const Kept& k) { return k.store == store && k.accountUid == account; }))
+    std::vector<int> accounts;
+    for (const auto& k : kept_) {
+        if (k.store == store && std::find(accounts.begin(), accounts.end(), k.accountUid) == accounts.end())
+            accounts.push_back(k.accountUid);
+    }
+    if (accounts.empty())
         return true;
     core::MessageFactory factory;
-    return storeKeptInto(factory);
+    bool stored = true;
+    for (int account : accounts)
+        stored = storeKeptInto(factory, account) && stored;
+    return stored;
 }
 
 core::MessageList UnsavedMessages::withContact(int contactUid) const

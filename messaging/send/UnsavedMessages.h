@@ -27,9 +27,10 @@ public:
     // the kept messages stand before the newer ones. False when the store
     // still refuses them.
     bool storeKeptInto(core::MessageFactory& factory);
-    // The same at the exit, when no screen's store is left to write through:
-    // a store is made for it only when something is kept under the current
-    // store and account.
+    // The same at the exit, when no screen's store is left to write through,
+    // for every account that kept messages under the current store (a
+    // parent's other child, signed in earlier in the run), each under its
+    // own: a store is made for it only when something is kept there.
     bool storeKept();
     // The kept messages with this contact, oldest first.
     core::MessageList withContact(int contactUid) const;
@@ -40,7 +41,12 @@ public:
     // unread kept ones too; newest row first, as the store lists them.
     core::MessageList mergedIntoLast(core::MessageList rows) const;
 
+    // Forgets the run, as a new process starts.
+    void resetForTesting();
+
 private:
+    bool storeKeptInto(core::MessageFactory& factory, int accountUid);
+
     struct Kept {
         std::string store;
         int accountUid = 0;

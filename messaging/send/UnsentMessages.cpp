@@ -70,14 +70,18 @@ std::optional<Array> readEntries(const std::string& file)
     return Array {};
 }
 
-bool writeEntries(const std::string& file, const Array& entries)
+std::optional<std::string> fileText(const Array& entries)
 {
-    if (entries.empty())
-        return !FileUtil::exists(file) || FileUtil::remove(file);
     Dictionary root;
     root.set("version", Value(kVersion));
     root.set("messages", Value(entries));
-    auto text = platform::PlatformJson::write(Value(std::move(root)));
+    return platform::PlatformJson::write(Value(std::move(root)));
+}
+
+bool writeEntries(const std::string& file, const Array& entries, const std::optional<std::string>& text)
+{
+    if (entries.empty())
+        return !FileUtil::exists(file) || FileUtil::remove(file);
     if (!text || !FileUtil::write(file, *text, FileUtil::WriteMode::Atomic)) {
         platform::log("unsent messages: %s could not be written\n", file.c_str());
         return false;
@@ -225,6 +229,8 @@ UnsentMessages& UnsentMessages::shared()
 
 std::string UnsentMessages::filePath() { return FileUtil::joinPath(platform::AppPaths::documentsDirectory(), kFileName); }
 
+void UnsentMessages::resetForTesting() { *this = UnsentMessages(); }
+
 void UnsentMessages::forgetDead()
 {
     kept_.erase(
@@ -241,6 +247,25 @@ UnsentMessages::Kept* UnsentMessages::find(const core::MessageInfo* message, con
     return nullptr;
 }
 
+long UnsentMessages::takeKey(const std::string& file, const Array& entries)
+{
+    auto used = [&](long key) {
+        return std::any_of(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.file == file && k.key == key; })
+            || std::any_of(
+                dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file && d.key == key; })
+            || std::any_of(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == key; });
+    };
+    while (nextKey_ <= kLargestKey) {
+        const long key = nextKey_++;
+        if (!used(key))
+            return key;
+    }
+    long key = 1;
+    while (used(key))
+        ++key;
+    return key;
+}
+
 bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, Array& entries)
 {
     entries = found ? std::move(*found) : Array {};
@@ -253,10 +278,19 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
         changed = changed || gone != entries.end();
         entries.erase(gone, entries.end());
     }
-    for (const auto& k : kept_) {
+    for (auto& k : kept_) {
         if (k.file != file || !k.held)
             continue;
         auto at = std::find_if(entries.begin(), entries.end(), [&](const Value& e) { return keyOfEntry(e) == k.key; });
+        if (found && at != entries.end() && !k.placed) {
+            // The key was given out while the file could not be read, and
+            // the file's own message has it: this one takes another.
+            const long key = takeKey(file, entries);
+            platform::log("unsent messages: key %ld is held in the file already; the message takes %ld\n", k.key, key);
+            k.key = key;
+            k.entry = entryOf(key, k.entry["account"].intValue(), *k.held);
+            at = entries.end();
+        }
         if (at == entries.end())
             entries.push_back(k.entry);
         else if (!k.written)
@@ -271,15 +305,42 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
         return !changed
             && std::none_of(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; });
     }
-    if (changed && !writeEntries(file, entries))
-        return false;
+    // What the file takes: all of it, unless that is more than is read
+    // back; then this run's newest entries not in the file yet stay out of
+    // it (held, and shown, for the run) until it fits.
+    std::vector<long> leftOut;
+    if (changed) {
+        Array toWrite = entries;
+        auto text = fileText(toWrite);
+        for (auto k = kept_.rbegin(); text && text->size() > kLargestFile && k != kept_.rend(); ++k) {
+            if (k->file != file || !k->held || k->written)
+                continue;
+            toWrite.erase(std::remove_if(toWrite.begin(), toWrite.end(),
+                              [&](const Value& e) { return keyOfEntry(e) == k->key; }),
+                toWrite.end());
+            leftOut.push_back(k->key);
+            text = fileText(toWrite);
+        }
+        if (text && text->size() > kLargestFile) {
+            platform::log("unsent messages: %s would be larger than %zu bytes; not written\n", file.c_str(),
+                kLargestFile);
+            return false;
+        }
+        if (!leftOut.empty())
+            platform::log("unsent messages: %zu message(s) kept for this run only: %s would be larger than %zu bytes\n",
+                leftOut.size(), file.c_str(), kLargestFile);
+        if (!writeEntries(file, toWrite, text))
+            return false;
+    }
     for (auto& k : kept_) {
-        if (k.file == file && k.held)
+        if (k.file == file && k.held && std::find(leftOut.begin(), leftOut.end(), k.key) == leftOut.end()) {
             k.written = true;
+            k.placed = true;
+        }
     }
     dropped_.erase(std::remove_if(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; }),
         dropped_.end());
-    return true;
+    return leftOut.empty();
 }
 
 std::optional<Array> UnsentMessages::read(const std::string& file)
@@ -300,7 +361,8 @@ void UnsentMessages::keep(const std::shared_ptr<core::MessageInfo>& message, int
     auto found = read(file);
     Kept* kept = find(message.get(), file);
     if (!kept) {
-        kept_.push_back(Kept { file, nextKey_++, {}, false, nullptr, message });
+        const long key = takeKey(file, found.value_or(Array {}));
+        kept_.push_back(Kept { file, key, {}, false, false, nullptr, message });
         kept = &kept_.back();
     }
     kept->held = message;
@@ -318,7 +380,9 @@ void UnsentMessages::forget(const std::shared_ptr<core::MessageInfo>& message)
     const Kept* kept = find(message.get(), file);
     if (!kept)
         return;
-    dropped_.push_back(Dropped { file, kept->key });
+    // A key the file never held for it may be another message's there.
+    if (kept->placed)
+        dropped_.push_back(Dropped { file, kept->key });
     kept_.erase(kept_.begin() + (kept - kept_.data()));
     Array entries;
     merge(file, read(file), entries);
@@ -364,7 +428,7 @@ core::MessageList UnsentMessages::withContact(int contactUid)
             if (kept != kept_.end())
                 kept->message = message;
             else
-                kept_.push_back(Kept { file, key, entry, true, nullptr, message });
+                kept_.push_back(Kept { file, key, entry, true, true, nullptr, message });
         }
         found.push_back(std::move(message));
     }

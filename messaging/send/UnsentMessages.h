@@ -21,7 +21,9 @@
 // that can write it (the next change, the next chat opened, the exit). A
 // file that does not read (damaged, cut short, too large) is set aside
 // beside it as it was found, "_unsent.json.corrupt-<UTC time>", and a fresh
-// one started. The store's tables are not touched. Main thread only.
+// one started. The file is never written larger than the client reads back:
+// what would take it past that stays in memory for the run. The store's
+// tables are not touched. Main thread only.
 class UnsentMessages final {
 public:
     static constexpr const char* kFileName = "_unsent.json";
@@ -48,6 +50,10 @@ public:
     // The file of the current home.
     static std::string filePath();
 
+    // Forgets the run: what the next start of the client in this process
+    // finds is the file's alone, as a new process finds it.
+    void resetForTesting();
+
 private:
     struct Kept {
         std::string file;
@@ -56,6 +62,10 @@ private:
         platform::Value entry;
         // Whether the file holds the entry as it is now.
         bool written = false;
+        // Whether the file has held an entry of this message under its key
+        // (written by this run, or read from it): until then another entry
+        // there under the same key is some other message's.
+        bool placed = false;
         // A message kept this run is held until it is sent; one read back
         // from the file only while something shows it.
         std::shared_ptr<core::MessageInfo> held;
@@ -69,6 +79,11 @@ private:
     };
 
     Kept* find(const core::MessageInfo* message, const std::string& file);
+    // A key for a message kept in `file`, whose entries (as far as they were
+    // read) are `entries`: the counter's next, or, once a file of an
+    // earlier run took the counter to the top, the lowest key nothing
+    // holds.
+    long takeKey(const std::string& file, const platform::Array& entries);
     // The file's entries, as merge takes them; the keys given out from now
     // on are above theirs.
     std::optional<platform::Array> read(const std::string& file);
@@ -82,7 +97,10 @@ private:
     std::vector<Kept> kept_;
     std::vector<Dropped> dropped_;
     // The key of the next message kept: above every key given out this run
-    // and every key read from a file, so that no two messages share one,
-    // whatever became of the file meanwhile (set aside, not written).
+    // and every key read from a file. A key given out while the file could
+    // not be read is the message's only once the file takes it: another
+    // entry found there under it keeps its key, and the message takes a new
+    // one. So no two messages share one, whatever became of the file
+    // meanwhile (set aside, not written, not read).
     long nextKey_ = 1;
 };

@@ -15,17 +15,22 @@
 #include "messaging/box/MessageEmptyCell.h"
 #include "messaging/box/MessageGroupCell.h"
 #include "messaging/box/MessageSingleCell.h"
+#include "messaging/send/UnsavedMessages.h"
 #include "platform/os/DateFormat.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "server/StandinServer.h"
 #include "tests/support/LoopAndMemoryWatch.h"
+#include "tests/support/ProcessUtil.h"
 #include "tests/support/app/SignedInScreen.h"
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
 #include <time.h>
+
+#include <filesystem>
 
 using core::MessageInfo;
 using server::ScriptedReply;
@@ -580,6 +585,53 @@ TEST_F(MessageBoxTest, AnAccountSwitchStopsTheOldBox)
         EXPECT_NE(message->uid, "leak1");
     kept.reset();
     EXPECT_TRUE(first.expired()) << "the tab bar let it go";
+}
+
+// A message the store refused is kept under the account that received it:
+// the exit writes it there even when another account is signed in by then,
+// since the server hands each message out once.
+TEST_F(MessageBoxTest, AMessageTheStoreRefusedIsWrittenUnderItsOwnAccountAtExit)
+{
+    signIn(kDemoParentOfTwo, kDemoParentPassword, 0);
+    const int firstUid = core::MyAccountInfo::currentAccount()->uid;
+    const std::string store = core::BaseFactory::dataFilePath();
+    auto protection = std::make_unique<WriteProtection>(
+        std::vector<std::string> { std::filesystem::path(store).parent_path().string(), store });
+    ASSERT_TRUE(protection->holds());
+    harness.server()->script().forCommand(
+        "20101", ScriptedReply::custom(200, R"({"resultState":1,"items":[)" + item("kept1", 9, "给第一个孩子", 5) + "]}"));
+    const std::size_t polls = count("20101");
+    advanceToNextPoll();
+    harness.advance(1);
+    ASSERT_TRUE(harness.runUntil([&] { return count("20101") > polls; }, 5));
+    waitIdle();
+    ASSERT_TRUE(harness.runUntil([] { return !UnsavedMessages::shared().withContact(9).empty(); }, 5));
+
+    mainScreen()->roleToggle();
+    harness.advance(1);
+    auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen());
+    ASSERT_TRUE(chooser);
+    auto accounts = std::dynamic_pointer_cast<UITableView>(testsupport::findViewByOutlet(chooser->view(), "tableView"));
+    ASSERT_TRUE(accounts);
+    ASSERT_TRUE(harness.selectRow(accounts, 0, 1));
+    harness.advance(0.2);
+    ASSERT_NE(core::MyAccountInfo::currentAccount()->uid, firstUid);
+    waitIdle();
+
+    // The home takes writes again, and the client ends.
+    protection.reset();
+    EXPECT_TRUE(UnsavedMessages::shared().storeKept());
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(store.c_str(), &database, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    std::vector<int> owners;
+    sqlite3_stmt* select = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(database, "SELECT account_uid FROM tb_message WHERE uid = 'kept1'", -1, &select, nullptr),
+        SQLITE_OK);
+    while (sqlite3_step(select) == SQLITE_ROW)
+        owners.push_back(sqlite3_column_int(select, 0));
+    sqlite3_finalize(select);
+    sqlite3_close(database);
+    EXPECT_EQ(owners, std::vector<int> { firstUid });
 }
 
 TEST(MessageBoxScreenSizes, TheListEndsAtTheTabBarOnBothScreens)

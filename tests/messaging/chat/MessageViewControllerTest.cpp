@@ -399,6 +399,89 @@ TEST_F(ChatScreenTest, AFailedSendStaysMarkedAndItsMarkSendsItAgain)
     }
 }
 
+namespace {
+
+// How the home takes the file of unsent messages, and how the sends fail.
+struct RestartHome {
+    // The case's name in the test's name.
+    const char* id;
+    const char* name;
+    // Documents takes no writes while the message fails and its chat is
+    // left and opened again.
+    bool readOnly = false;
+    // The file as an earlier run left it ("" for none), and whether it
+    // reads: one that does not is set aside as found, for a fresh one.
+    std::string before = "";
+    bool unreadable = false;
+    // How many messages fail; the first is the one sent after the
+    // restart. And whether the file loses its last bytes once the second
+    // is kept (then it does not read at the third).
+    int failing = 1;
+    bool cutAfterSecond = false;
+    // The file cannot be read while the first is sent after the restart:
+    // a folder stands in its place.
+    bool unreadableWhileSent = false;
+    // The file cannot be read from the start of the run until the first
+    // message has failed: a folder stands in its place.
+    bool unreadableWhileKept = false;
+    // A message to another parent in the file of an earlier run: left in
+    // the file whatever else happens to it, and shown in its chat when its
+    // key is one (1), or not (0); -1 when there is none.
+    int otherShown = -1;
+    // The message's entry is larger than the file may be.
+    bool oversizedMessage = false;
+    // The person leaves the chat while the send is on its way: it fails
+    // with no chat open to hear it.
+    bool leftFirst = false;
+    // The chat is rendered to PNG.
+    bool render = false;
+};
+
+void PrintTo(const RestartHome& home, std::ostream* out) { *out << home.name; }
+
+// A file of an earlier run holding a message to another parent (张伟) under the key.
+std::string otherParentWithKey(const std::string& key)
+{
+    return R"({"version": 1, "messages": [{"key": )" + key + R"(, "account": 2001,)"
+        + R"( "contact": {"uid": 3003, "name": "张伟", "type": 2}, "content": "给别的家长",)"
+        + R"( "photos": [], "sounds": [], "time": 1700000000, "createTime": 1700000000}]})";
+}
+
+std::vector<RestartHome> restartHomes()
+{
+    // A file of an earlier run past the size the client reads: set aside
+    // unread, whatever it holds (here a message to the parent, then blanks).
+    const std::string oversized = std::string(R"({"version": 1, "messages": [{"key": 1, "account": 2001,)")
+        + R"( "contact": {"uid": 3002, "name": "王芳", "type": 2}, "content": "大得读不得的文件里的话",)"
+        + R"( "photos": [], "sounds": [], "time": 1700000000, "createTime": 1700000000})"
+        + std::string(UnsentMessages::kLargestFile, ' ') + "]}";
+    return {
+        { .id = "Writable", .name = "a home that takes writes", .render = true },
+        { .id = "ReadOnly", .name = "Documents read-only", .readOnly = true },
+        { .id = "LeftFirst", .name = "the chat left before the send fails", .leftFirst = true },
+        { .id = "LeftFirstReadOnly", .name = "the chat left before the send fails, Documents read-only",
+            .readOnly = true, .leftFirst = true },
+        { .id = "DoesNotParse", .name = "a file of an earlier run that does not parse",
+            .before = R"({"version": 1, "messages": [{"key": 1, "account": 20)",
+            .unreadable = true },
+        { .id = "CutShort", .name = "the file cut short between two sends", .failing = 3, .cutAfterSecond = true },
+        { .id = "TopKey", .name = "a file of an earlier run with a key at the top of its type",
+            .before = otherParentWithKey("9223372036854775807"), .otherShown = 0 },
+        { .id = "LargestKey", .name = "a file of an earlier run with the largest key",
+            .before = otherParentWithKey("9007199254740992"), .otherShown = 1 },
+        { .id = "UnreadableWhileKept", .name = "a file that cannot be read while a message fails",
+            .before = otherParentWithKey("1"), .unreadableWhileKept = true, .otherShown = 1 },
+        { .id = "OversizedMessage", .name = "a message larger than the file may be", .oversizedMessage = true },
+        { .id = "Oversized", .name = "an oversized file of an earlier run", .before = oversized, .unreadable = true },
+        { .id = "UnreadableWhileSent", .name = "a file that cannot be read while a message is sent",
+            .unreadableWhileSent = true },
+    };
+}
+
+class ChatScreenRestart : public ::testing::TestWithParam<std::tuple<RestartHome, UIScreen::Kind>> { };
+
+} // namespace
+
 // A message that could not be sent stays the person's until it is sent: in
 // its conversation, marked, after the chat is left and opened again and after
 // the client is closed and started again on the same home, where its mark
@@ -407,14 +490,20 @@ TEST_F(ChatScreenTest, AFailedSendStaysMarkedAndItsMarkSendsItAgain)
 // file takes it at the next look once the home takes writes again. A file
 // that does not read (damaged, cut short, oversized) is set aside as found,
 // and no message takes the key of another, whatever became of the file.
-TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMarkSendsIt)
+TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMarkSendsIt)
 {
+    const auto& [home, kind] = GetParam();
     const std::string text = "断网时写下的话";
-    auto parent = [] {
+    auto parent = [&] {
         auto contact = std::make_shared<core::ContactInfo>();
         contact->uid = kParentUid;
         contact->type = 2;
         contact->name = "王芳";
+        // An entry larger than the file may be, by a field the chat does
+        // not lay out (a text that long would take it seconds at each
+        // opening).
+        if (home.oversizedMessage)
+            contact->groupUid = std::string(UnsentMessages::kLargestFile, '9');
         return contact;
     };
     auto openChat = [&](AppHarness& harness) {
@@ -494,45 +583,6 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
         return texts;
     };
 
-    // How the home takes the file of unsent messages.
-    struct Home {
-        const char* name;
-        // Documents takes no writes while the message fails and its chat is
-        // left and opened again.
-        bool readOnly = false;
-        // The file as an earlier run left it ("" for none), and whether it
-        // reads: one that does not is set aside as found, for a fresh one.
-        std::string before = "";
-        bool unreadable = false;
-        // How many messages fail; the first is the one sent after the
-        // restart. And whether the file loses its last bytes once the second
-        // is kept (then it does not read at the third).
-        int failing = 1;
-        bool cutAfterSecond = false;
-        // The file cannot be read while the first is sent after the restart:
-        // a folder stands in its place.
-        bool unreadableWhileSent = false;
-    };
-    // A file of an earlier run past the size the client reads: set aside
-    // unread, whatever it holds (here a message to the parent, then blanks).
-    const std::string oversized = std::string(R"({"version": 1, "messages": [{"key": 1, "account": 2001,)")
-        + R"( "contact": {"uid": 3002, "name": "王芳", "type": 2}, "content": "大得读不得的文件里的话",)"
-        + R"( "photos": [], "sounds": [], "time": 1700000000, "createTime": 1700000000})"
-        + std::string(UnsentMessages::kLargestFile, ' ') + "]}";
-    const Home homes[] = {
-        { .name = "a home that takes writes" },
-        { .name = "Documents read-only", .readOnly = true },
-        { .name = "a file of an earlier run that does not parse",
-            .before = R"({"version": 1, "messages": [{"key": 1, "account": 20)",
-            .unreadable = true },
-        { .name = "the file cut short between two sends", .failing = 3, .cutAfterSecond = true },
-        { .name = "a file of an earlier run with a key at the top of its type",
-            .before = R"({"version": 1, "messages": [{"key": 9223372036854775807, "account": 2001,)"
-                      R"( "contact": {"uid": 3003, "name": "张伟", "type": 2}, "content": "给别的家长",)"
-                      R"( "photos": [], "sounds": [], "time": 1700000000, "createTime": 1700000000}]})" },
-        { .name = "an oversized file of an earlier run", .before = oversized, .unreadable = true },
-        { .name = "a file that cannot be read while a message is sent", .unreadableWhileSent = true },
-    };
     // The files set aside beside the file, by their bytes.
     auto setAside = [](const std::string& documents) {
         std::vector<std::string> found;
@@ -541,131 +591,186 @@ TEST(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMark
                 found.push_back(readTextFile(platform::FileUtil::joinPath(documents, name)));
         return found;
     };
-    for (const auto& home : homes)
-        for (auto kind : { UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch }) {
-            const std::string size = kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch";
-            SCOPED_TRACE(std::string(home.name) + ", " + size);
-            TempDir folder("chat-unsent");
-            ASSERT_FALSE(folder.path().empty());
-            AppHarnessOptions options;
-            options.screen = kind;
-            options.home = folder.path();
-            const std::string documents = platform::FileUtil::joinPath(folder.path(), "Documents");
-            if (!home.before.empty()) {
-                ASSERT_TRUE(platform::FileUtil::createDirectory(documents));
-                ASSERT_TRUE(
-                    writeTextFile(platform::FileUtil::joinPath(documents, UnsentMessages::kFileName), home.before));
-            }
-            auto asideAsFound
-                = home.unreadable ? std::vector<std::string> { home.before } : std::vector<std::string> {};
-            std::vector<std::string> kept { text };
-            for (int i = 2; i <= home.failing; ++i)
-                kept.push_back(text + " " + std::to_string(i));
-            auto showsOthersMarked = [&](MessageViewController& chat) {
-                for (std::size_t i = 1; i < kept.size(); ++i)
-                    EXPECT_NE(showsMarked(chat, kept[i]), nullptr) << kept[i];
-            };
-            // Written with the server out of reach: marked, and still there
-            // when the chat is opened again.
-            {
-                AppHarness harness(options);
-                auto chat = startSignedIn(harness);
-                ASSERT_TRUE(chat);
-                const std::string file = UnsentMessages::filePath();
-                std::unique_ptr<WriteProtection> protection;
-                if (home.readOnly) {
-                    protection = std::make_unique<WriteProtection>(
-                        std::vector<std::string> { platform::AppPaths::documentsDirectory() });
-                    ASSERT_TRUE(protection->holds());
-                }
-                core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
-                for (const auto& written : kept) {
-                    ASSERT_TRUE(harness.type(field(*chat), written));
-                    ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
-                    ASSERT_TRUE(harness.runUntil([&] {
-                        return !chat->listData().empty() && chat->listData().back()->content == written
-                            && chat->listData().back()->sendFailed;
-                    }));
-                    if (home.cutAfterSecond && &written == &kept[1]) {
-                        const std::string whole = readTextFile(file);
-                        ASSERT_GT(whole.size(), 3u);
-                        asideAsFound.push_back(whole.substr(0, whole.size() - 3));
-                        ASSERT_TRUE(writeTextFile(file, asideAsFound.back()));
-                    }
-                }
-                leaveChat(harness, chat);
-                chat = openChat(harness);
-                EXPECT_NE(showsMarked(*chat, text), nullptr) << "left and opened again";
-                showsOthersMarked(*chat);
-                EXPECT_EQ(field(*chat)->text(), "");
-                EXPECT_EQ(storedWithText(), 0u);
-                if (protection) {
-                    EXPECT_FALSE(platform::FileUtil::exists(file)) << "the home took a write";
-                    EXPECT_TRUE(waitForPictures(harness));
-                    EXPECT_FALSE(harness.render("chat-unsent-read-only-" + size + ".png").empty());
-                    // The home takes writes again: the next look at the file
-                    // writes what it missed.
-                    leaveChat(harness, chat);
-                    protection.reset();
-                    chat = openChat(harness);
-                    EXPECT_NE(showsMarked(*chat, text), nullptr) << "opened again once the home takes writes";
-                }
-                EXPECT_EQ(std::count_if(chat->listData().begin(), chat->listData().end(),
-                              [](const auto& message) { return message->sendFailed; }),
-                    static_cast<long>(kept.size()));
-                EXPECT_EQ(inFile(), kept);
-                EXPECT_TRUE(setAside(documents) == asideAsFound) << setAside(documents).size() << " set aside";
-                leaveChat(harness, chat);
-            }
-            // The client started again on the same home: still there, and its
-            // mark sends it now that the server answers.
-            {
-                AppHarness harness(options);
-                auto chat = startSignedIn(harness);
-                ASSERT_TRUE(chat);
-                auto mark = showsMarked(*chat, text);
-                ASSERT_NE(mark, nullptr) << "after a restart";
-                showsOthersMarked(*chat);
-                EXPECT_EQ(inFile(), kept);
-                if (&home == &homes[0]) {
-                    EXPECT_TRUE(waitForPictures(harness));
-                    EXPECT_FALSE(harness.render("chat-unsent-after-restart-" + size + ".png").empty());
-                }
-                const std::string file = UnsentMessages::filePath();
-                if (home.unreadableWhileSent) {
-                    ASSERT_TRUE(platform::FileUtil::move(file, file + ".away"));
-                    ASSERT_TRUE(platform::FileUtil::createDirectory(file));
-                }
-                const auto sent = harness.server()->requests().withCommand(kSendToOne).size();
-                ASSERT_TRUE(harness.tap(mark));
-                ASSERT_TRUE(harness.runUntil([&] { return showsSentOnce(*chat); }));
-                if (home.unreadableWhileSent) {
-                    ASSERT_TRUE(platform::FileUtil::remove(file));
-                    ASSERT_TRUE(platform::FileUtil::move(file + ".away", file));
-                }
-                EXPECT_EQ(harness.server()->requests().withCommand(kSendToOne).size(), sent + 1);
-                EXPECT_EQ(storedWithText(), 1u);
-                // The next look at the file takes it out, if it is still there.
-                leaveChat(harness, chat);
-                chat = openChat(harness);
-                EXPECT_TRUE(showsSentOnce(*chat));
-                showsOthersMarked(*chat);
-                EXPECT_EQ(inFile(), std::vector<std::string>(kept.begin() + 1, kept.end()));
-                leaveChat(harness, chat);
-            }
-            // Nor is it offered again at the next start.
-            {
-                AppHarness harness(options);
-                auto chat = startSignedIn(harness);
-                ASSERT_TRUE(chat);
-                EXPECT_TRUE(showsSentOnce(*chat));
-                showsOthersMarked(*chat);
-                EXPECT_EQ(storedWithText(), 1u);
-                leaveChat(harness, chat);
-            }
-            EXPECT_TRUE(setAside(documents) == asideAsFound) << setAside(documents).size() << " set aside";
+    const std::string size = kind == UIScreen::Kind::FourInch ? "4-inch" : "3.5-inch";
+    SCOPED_TRACE(std::string(home.name) + ", " + size);
+    TempDir folder("chat-unsent");
+    ASSERT_FALSE(folder.path().empty());
+    AppHarnessOptions options;
+    options.screen = kind;
+    options.home = folder.path();
+    const std::string documents = platform::FileUtil::joinPath(folder.path(), "Documents");
+    if (!home.before.empty()) {
+        ASSERT_TRUE(platform::FileUtil::createDirectory(documents));
+        const std::string file = platform::FileUtil::joinPath(documents, UnsentMessages::kFileName);
+        ASSERT_TRUE(writeTextFile(file, home.before));
+        if (home.unreadableWhileKept) {
+            // From the start of the run until the message has failed.
+            ASSERT_TRUE(platform::FileUtil::move(file, file + ".away"));
+            ASSERT_TRUE(platform::FileUtil::createDirectory(file));
         }
+    }
+    auto asideAsFound
+        = home.unreadable ? std::vector<std::string> { home.before } : std::vector<std::string> {};
+    std::vector<std::string> kept { text };
+    for (int i = 2; i <= home.failing; ++i)
+        kept.push_back(text + " " + std::to_string(i));
+    auto showsOthersMarked = [&](MessageViewController& chat) {
+        for (std::size_t i = 1; i < kept.size(); ++i)
+            EXPECT_NE(showsMarked(chat, kept[i]), nullptr) << kept[i];
+    };
+    // Written with the server out of reach: marked, and still there
+    // when the chat is opened again.
+    {
+        AppHarness harness(options);
+        auto chat = startSignedIn(harness);
+        ASSERT_TRUE(chat);
+        const std::string file = UnsentMessages::filePath();
+        std::unique_ptr<WriteProtection> protection;
+        if (home.readOnly) {
+            protection = std::make_unique<WriteProtection>(
+                std::vector<std::string> { platform::AppPaths::documentsDirectory() });
+            ASSERT_TRUE(protection->holds());
+        }
+        // The send is held at the server until the person has left, then
+        // dropped; otherwise the server is out of reach.
+        auto stalled = std::make_shared<server::ReplyGate>();
+        if (home.leftFirst)
+            harness.server()->script().forCommand(kSendToOne, server::ScriptedReply::connectionReset().heldBy(stalled));
+        else
+            core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
+        for (const auto& written : kept) {
+            ASSERT_TRUE(harness.type(field(*chat), written));
+            ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+            if (home.leftFirst) {
+                ASSERT_TRUE(harness.runUntil([&] { return stalled->arrived() == 1; }));
+                EXPECT_TRUE(chat->listData().back()->isSending);
+                leaveChat(harness, chat);
+                stalled->open();
+                ASSERT_TRUE(harness.runUntil([] { return MessageLoader::shareLoader()->pendingCount() == 0; }));
+                continue;
+            }
+            ASSERT_TRUE(harness.runUntil([&] {
+                return !chat->listData().empty() && chat->listData().back()->content == written
+                    && chat->listData().back()->sendFailed;
+            }));
+            if (home.cutAfterSecond && &written == &kept[1]) {
+                const std::string whole = readTextFile(file);
+                ASSERT_GT(whole.size(), 3u);
+                asideAsFound.push_back(whole.substr(0, whole.size() - 3));
+                ASSERT_TRUE(writeTextFile(file, asideAsFound.back()));
+            }
+        }
+        if (home.unreadableWhileKept) {
+            ASSERT_TRUE(platform::FileUtil::remove(file));
+            ASSERT_TRUE(platform::FileUtil::move(file + ".away", file));
+        }
+        if (chat)
+            leaveChat(harness, chat);
+        chat = openChat(harness);
+        EXPECT_NE(showsMarked(*chat, text), nullptr) << "left and opened again";
+        if (home.leftFirst && !home.readOnly) {
+            EXPECT_TRUE(waitForPictures(harness));
+            EXPECT_FALSE(harness.render("chat-unsent-left-first-" + size + ".png").empty());
+        }
+        showsOthersMarked(*chat);
+        EXPECT_EQ(field(*chat)->text(), "");
+        EXPECT_EQ(storedWithText(), 0u);
+        if (protection) {
+            EXPECT_FALSE(platform::FileUtil::exists(file)) << "the home took a write";
+            EXPECT_TRUE(waitForPictures(harness));
+            EXPECT_FALSE(harness.render("chat-unsent-read-only-" + size + ".png").empty());
+            // The home takes writes again: the next look at the file
+            // writes what it missed.
+            leaveChat(harness, chat);
+            protection.reset();
+            chat = openChat(harness);
+            EXPECT_NE(showsMarked(*chat, text), nullptr) << "opened again once the home takes writes";
+        }
+        EXPECT_EQ(std::count_if(chat->listData().begin(), chat->listData().end(),
+                      [](const auto& message) { return message->sendFailed; }),
+            static_cast<long>(kept.size()));
+        if (home.otherShown >= 0) {
+            EXPECT_NE(readTextFile(file).find("给别的家长"), std::string::npos) << "the earlier run's message is kept";
+            EXPECT_EQ(UnsentMessages().withContact(3003).size(), static_cast<std::size_t>(home.otherShown));
+        }
+        if (home.oversizedMessage) {
+            // Never written, so never set aside: shown for the run, at
+            // every opening.
+            for (int opened = 0; opened < 3; ++opened) {
+                EXPECT_TRUE(inFile().empty());
+                EXPECT_LE(platform::FileUtil::fileSize(file).value_or(0), UnsentMessages::kLargestFile);
+                EXPECT_TRUE(setAside(documents).empty());
+                leaveChat(harness, chat);
+                chat = openChat(harness);
+                EXPECT_NE(showsMarked(*chat, text), nullptr) << "opened again";
+            }
+            leaveChat(harness, chat);
+            return;
+        }
+        EXPECT_EQ(inFile(), kept);
+        EXPECT_TRUE(setAside(documents) == asideAsFound) << setAside(documents).size() << " set aside";
+        leaveChat(harness, chat);
+    }
+    // The client started again on the same home: still there, and its
+    // mark sends it now that the server answers.
+    {
+        AppHarness harness(options);
+        auto chat = startSignedIn(harness);
+        ASSERT_TRUE(chat);
+        auto mark = showsMarked(*chat, text);
+        ASSERT_NE(mark, nullptr) << "after a restart";
+        showsOthersMarked(*chat);
+        EXPECT_EQ(inFile(), kept);
+        if (home.render) {
+            EXPECT_TRUE(waitForPictures(harness));
+            EXPECT_FALSE(harness.render("chat-unsent-after-restart-" + size + ".png").empty());
+        }
+        const std::string file = UnsentMessages::filePath();
+        if (home.unreadableWhileSent) {
+            ASSERT_TRUE(platform::FileUtil::move(file, file + ".away"));
+            ASSERT_TRUE(platform::FileUtil::createDirectory(file));
+        }
+        const auto sent = harness.server()->requests().withCommand(kSendToOne).size();
+        ASSERT_TRUE(harness.tap(mark));
+        ASSERT_TRUE(harness.runUntil([&] { return showsSentOnce(*chat); }));
+        if (home.unreadableWhileSent) {
+            ASSERT_TRUE(platform::FileUtil::remove(file));
+            ASSERT_TRUE(platform::FileUtil::move(file + ".away", file));
+        }
+        EXPECT_EQ(harness.server()->requests().withCommand(kSendToOne).size(), sent + 1);
+        EXPECT_EQ(storedWithText(), 1u);
+        // The next look at the file takes it out, if it is still there.
+        leaveChat(harness, chat);
+        chat = openChat(harness);
+        EXPECT_TRUE(showsSentOnce(*chat));
+        showsOthersMarked(*chat);
+        EXPECT_EQ(inFile(), std::vector<std::string>(kept.begin() + 1, kept.end()));
+        leaveChat(harness, chat);
+    }
+    // Nor is it offered again at the next start.
+    {
+        AppHarness harness(options);
+        auto chat = startSignedIn(harness);
+        ASSERT_TRUE(chat);
+        EXPECT_TRUE(showsSentOnce(*chat));
+        showsOthersMarked(*chat);
+        EXPECT_EQ(storedWithText(), 1u);
+        if (home.otherShown >= 0) {
+            EXPECT_NE(readTextFile(UnsentMessages::filePath()).find("给别的家长"), std::string::npos);
+            EXPECT_EQ(UnsentMessages().withContact(3003).size(), static_cast<std::size_t>(home.otherShown));
+        }
+        leaveChat(harness, chat);
+    }
+    EXPECT_TRUE(setAside(documents) == asideAsFound) << setAside(documents).size() << " set aside";
 }
+
+INSTANTIATE_TEST_SUITE_P(Homes, ChatScreenRestart,
+    ::testing::Combine(::testing::ValuesIn(restartHomes()),
+        ::testing::Values(UIScreen::Kind::FourInch, UIScreen::Kind::ThreePointFiveInch)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).id)
+            + (std::get<1>(info.param) == UIScreen::Kind::FourInch ? "FourInch" : "ThreePointFiveInch");
+    });
 
 namespace {
 

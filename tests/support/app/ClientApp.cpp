@@ -13,6 +13,8 @@
 #include "contacts/book/AddressBookImport.h"
 #include "contacts/book/ContactsViewController.h"
 #include "messaging/MessagingClasses.h"
+#include "messaging/send/UnsavedMessages.h"
+#include "messaging/send/UnsentMessages.h"
 #include "circle/CircleClasses.h"
 #include "platform/os/Log.h"
 #include "teaching/TeachingClasses.h"
@@ -38,6 +40,10 @@ bool startClient(AppHarness& harness, const platform::Dictionary& launchOptions)
     contacts::registerContactsClasses();
     teaching::registerTeachingClasses();
     circle::registerCircleClasses();
+    // A start of the client is a new run: nothing kept by an earlier one in
+    // this process carries over.
+    UnsentMessages::shared().resetForTesting();
+    UnsavedMessages::shared().resetForTesting();
     return harness.start(std::make_shared<ORBAppDelegate>(), launchOptions);
 }
 
