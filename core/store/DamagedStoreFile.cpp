@@ -296,20 +296,47 @@ namespace {
         std::string why;
     };
 
+    // The probe run on the connection: its step's result, or, when it does
+    // not even prepare, the connection's (a hot journal that a read-only
+    // connection may not play back is refused as the table list is read,
+    // at the prepare).
+    int runProbe(Connection& connection, const std::string& probe)
+    {
+        StoreStatement statement = connection.prepare(probe);
+        return statement ? statement.step() : sqlite3_extended_errcode(connection.handle);
+    }
+
     // Opens the file to read it as it is. A journal left hot by a run that
     // ended halfway through a write is played back first, as SQLite does for
-    // any connection: it belongs to the file.
+    // any connection that may write: it belongs to the file, which is then
+    // as it was before that write. SQLITE_READONLY when it could not be
+    // played back (the folder takes no writes).
     int openToRead(Connection& connection, const std::string& path, const std::string& probe)
     {
         if (!connection.open(path, SQLITE_OPEN_READONLY))
             return SQLITE_CANTOPEN;
-        int rc = connection.prepare(probe).step();
+        int rc = runProbe(connection, probe);
         if ((rc & 0xff) == SQLITE_READONLY) {
             if (!connection.open(path, SQLITE_OPEN_READWRITE))
                 return SQLITE_CANTOPEN;
-            rc = connection.prepare(probe).step();
+            rc = runProbe(connection, probe);
         }
         return rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
+    }
+
+    // Whether the library reads the file but will write nothing into it
+    // (its header asks for a newer writer), where the file itself takes
+    // writes: every write of the stores would fail, run after run. Taking
+    // the write lock and giving it back writes nothing.
+    bool onlyReadByTheLibrary(const std::string& path)
+    {
+        Connection file;
+        if (!file.open(path, SQLITE_OPEN_READWRITE) || sqlite3_db_readonly(file.handle, "main") != 0)
+            return false;
+        if (!file.exec("BEGIN IMMEDIATE;"))
+            return (sqlite3_errcode(file.handle) & 0xff) == SQLITE_READONLY;
+        file.exec("ROLLBACK;");
+        return false;
     }
 
     Verdict judgeFile(const std::string& path)
@@ -322,6 +349,8 @@ namespace {
             const std::string why = rc == SQLITE_CANTOPEN ? sqlite3_errstr(rc) : file.error();
             return Verdict { isPassing(rc) ? Verdict::Unjudged : Verdict::Damaged, why };
         };
+        if ((opened & 0xff) == SQLITE_READONLY)
+            return { Verdict::Unjudged, file.error() };
         if (opened != SQLITE_OK)
             return failed(opened);
         // SQLite's structure check: every page named once, in order, and
@@ -419,6 +448,9 @@ namespace {
                 }
             }
         }
+        file.close();
+        if (onlyReadByTheLibrary(path))
+            return { Verdict::Damaged, "the library will only read it" };
         return {};
     }
 

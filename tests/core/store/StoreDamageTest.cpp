@@ -19,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <fstream>
@@ -106,6 +108,8 @@ enum class Damage {
     Truncated, // cut to half its length
     HeaderOverwritten, // its first 100 bytes
     HeaderOverwrittenWithJournal, // and a journal (not to be played back) beside it
+    WriteCutShort, // a process ended halfway through rewriting every message: its journal is hot
+    WriteVersionFlipped, // a bit of the header's write version: the library will only read the file
 };
 
 enum class Folder { Writable, ReadOnly, Full };
@@ -455,6 +459,36 @@ protected:
             loseBeyond(static_cast<int>(*FileUtil::fileSize(db()) / 2 / toolInt(db(), "PRAGMA page_size;")));
             ASSERT_EQ(::truncate(db().c_str(), static_cast<off_t>(*FileUtil::fileSize(db()) / 2)), 0);
             return;
+        case Damage::WriteCutShort: {
+            // The tool changes every message in one transaction, through a
+            // cache of one page, so that the changed pages reach the file
+            // before the commit; then it stops itself and is killed.
+            const pid_t writer = testsupport::spawnProcess({ "sqlite3", "-batch", db(),
+                                                               "PRAGMA cache_size=1; BEGIN; UPDATE tb_message SET "
+                                                               "content='未提交的改写' || content;",
+                                                               ".shell kill -STOP $PPID" },
+                home.documents() + "/writer.log");
+            ASSERT_GT(writer, 0);
+            int status = 0;
+            ASSERT_EQ(::waitpid(writer, &status, WUNTRACED), writer);
+            ASSERT_TRUE(WIFSTOPPED(status)) << testsupport::readTextFile(home.documents() + "/writer.log");
+            ::kill(writer, SIGKILL);
+            ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+            ASSERT_TRUE(FileUtil::exists(db() + "-journal"));
+            return;
+        }
+        case Damage::WriteVersionFlipped: {
+            std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+            file.seekg(18);
+            char version = 0;
+            file.read(&version, 1);
+            ASSERT_EQ(version, 1);
+            version ^= 0x20;
+            file.seekp(18);
+            file.write(&version, 1);
+            ASSERT_TRUE(file.good());
+            return;
+        }
         case Damage::HeaderOverwrittenWithJournal:
             // A journal whose first byte is zero is one SQLite leaves alone.
             ASSERT_TRUE(FileUtil::write(db() + "-journal", std::string_view("\0left from the last run", 23)));
@@ -572,6 +606,7 @@ protected:
 TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAside)
 {
     enum class Outcome {
+        Whole, // no damage: the file is the store, nothing is set aside or copied
         Copied, // what reads is copied into a fresh store, and the file kept whole beside it
         MovedAside, // the file is kept whole beside a fresh store
         LeftAsItIs, // no fresh store can be written: not a byte of it changes
@@ -694,6 +729,16 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         // The pages before the cut read.
         { "truncated", Damage::Truncated, Folder::Writable, Outcome::Copied, kMessages, kContactsLeft, 1, copied,
             kContactsLeft },
+        // A write cut short is played back by the library, as at any
+        // opening: the file is whole, without the write.
+        { "a write cut short", Damage::WriteCutShort, Folder::Writable, Outcome::Whole, kMessages, kContacts, 1, "",
+            kContacts },
+        // The library reads the file but will write nothing into it: every
+        // later write of the client would fail.
+        { "the write version flipped", Damage::WriteVersionFlipped, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, "(the library will only read it): what still reads is copied", kContacts },
+        { "the write version flipped, read-only folder", Damage::WriteVersionFlipped, Folder::ReadOnly,
+            Outcome::LeftAsItIs, kMessages, kContacts, 0, kept, kContacts },
         { "truncated, read-only folder", Damage::Truncated, Folder::ReadOnly, Outcome::LeftAsItIs, kSomeRead,
             kSomeRead, kSomeRead, kept, kContactsLeft },
     };
@@ -747,6 +792,13 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         EXPECT_FALSE(FileUtil::exists(db() + ".fresh"));
         EXPECT_FALSE(FileUtil::exists(planted()));
         switch (c.outcome) {
+        case Outcome::Whole:
+            EXPECT_TRUE(aside.empty());
+            EXPECT_EQ(run.log.find("damaged store file"), std::string::npos) << run.log;
+            EXPECT_EQ(column("tb_message", kMessageRow, "uid<>'new'"), texts);
+            EXPECT_EQ(sqliteTool(db(), "PRAGMA integrity_check;"), "ok\n");
+            EXPECT_FALSE(FileUtil::exists(db() + "-journal"));
+            break;
         case Outcome::Copied: {
             if (aside.size() != 1) {
                 ADD_FAILURE() << aside.size() << " files set aside";
@@ -803,13 +855,15 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             EXPECT_EQ(again.contacts, expected(c.contactsNextRun, namesLeft));
         }
         EXPECT_EQ(again.arrivedLater, 1) << "the store takes messages again";
-        EXPECT_EQ(setAside().size(), 1u);
+        EXPECT_EQ(setAside().size(), c.outcome == Outcome::Whole ? 0u : 1u);
         if (c.outcome != Outcome::LeftAsItIs) {
             EXPECT_EQ(again.log.find("damaged store file"), std::string::npos) << again.log;
         }
         // The fresh file is a store at the current versions.
-        EXPECT_EQ(sqliteTool(db(), "SELECT key, value FROM tb_info WHERE key LIKE '%version' ORDER BY key;"),
-            "contacts_version|1.2.0\nmessage_template_version|1.2.0\nmessage_version|1.0.3\n");
+        if (c.outcome != Outcome::Whole) {
+            EXPECT_EQ(sqliteTool(db(), "SELECT key, value FROM tb_info WHERE key LIKE '%version' ORDER BY key;"),
+                "contacts_version|1.2.0\nmessage_template_version|1.2.0\nmessage_version|1.0.3\n");
+        }
     }
 }
 
