@@ -567,9 +567,8 @@ TEST_F(ContactsScreen, ACopyOfADamagedStoreThatLeftPeopleBehindFetchesTheBookAga
     }));
     EXPECT_EQ(requests(ORBEndpoints::Cmd::kAddressBook).size(), 2u);
     EXPECT_EQ(fresh->listGroup().size(), groups);
-    // The book's worker goes on to drop the book it replaced: the tool
-    // waits for its writes.
-    ASSERT_TRUE(harness().runUntil(bookIdle));
+    // The book's worker may still be dropping the book it replaced: the
+    // tool waits for its writes, as the stores do.
     EXPECT_GT(tool("SELECT count(*) FROM tb_contact;"), 0);
 }
 

@@ -143,13 +143,15 @@ TEST_F(BaseStore, ABatchWaitsForAWriterThatHoldsTheFileBriefly)
 {
     ProbeStore store;
     // The sqlite3 tool takes the write lock, says so through a marker file,
-    // and keeps the lock for a moment before it commits.
+    // and keeps the lock for a moment before it commits (waiting, as the
+    // stores do, for a reader of the file at that instant).
     std::string marker = home.path() + "/locked";
     std::string script = home.path() + "/hold.sh";
     std::ofstream(script) << "(printf \"BEGIN IMMEDIATE;\\nINSERT INTO tb_probe(name) VALUES ('tool');\\n.shell touch "
-                          << marker << "\\n\"; sleep 0.5; printf \"COMMIT;\\n\") | sqlite3 -batch '" << db() << "'\n";
+                          << marker << "\\n\"; sleep 0.5; printf \"COMMIT;\\n\") | sqlite3 -batch -cmd '.timeout 60000' '"
+                          << db() << "'\n";
     std::system(("sh " + coretest::shellQuoted(script) + " &").c_str());
-    for (int i = 0; i < 500 && !std::filesystem::exists(marker); ++i)
+    for (int i = 0; i < 6000 && !std::filesystem::exists(marker); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(std::filesystem::exists(marker));
 

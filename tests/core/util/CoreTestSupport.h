@@ -89,10 +89,11 @@ using testsupport::shellQuoted;
 // Runs a shell command and answers what it wrote to standard output.
 inline std::string runCommand(const std::string& command) { return testsupport::runCommand(command).output; }
 
-// The sqlite3 tool on a database file (list mode, "|" between columns).
+// The sqlite3 tool on a database file (list mode, "|" between columns),
+// waiting for a writer of the file as the stores do.
 inline std::string sqliteTool(const std::string& dbPath, const std::string& sql)
 {
-    return runCommand("sqlite3 -batch " + shellQuoted(dbPath) + " " + shellQuoted(sql) + " 2>&1");
+    return runCommand("sqlite3 -batch -cmd '.timeout 60000' " + shellQuoted(dbPath) + " " + shellQuoted(sql) + " 2>&1");
 }
 
 // A figure the sqlite3 tool reads from a database file, waiting for a
