@@ -4,6 +4,7 @@
 #include "platform/os/Log.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIFont.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
 #include "ui/Lifetime.h"
 
@@ -55,6 +56,12 @@ MoviePlayerViewController::~MoviePlayerViewController()
 
 unsigned MoviePlayerViewController::supportedInterfaceOrientations() const { return kAllButUpsideDown; }
 
+platform::Size MoviePlayerViewController::landscapeSize()
+{
+    const Rect screen = UIScreen::mainScreen()->bounds();
+    return platform::Size(screen.height(), screen.width());
+}
+
 unsigned ORBMoviePlayerController::supportedInterfaceOrientations() const { return kAllButUpsideDown; }
 
 std::string MoviePlayerViewController::timeText(double seconds)
@@ -72,28 +79,29 @@ std::string MoviePlayerViewController::timeText(double seconds)
 
 void MoviePlayerViewController::loadView()
 {
-    auto root = std::make_shared<UIView>(Rect(0, 0, kLandscapeHeight, kLandscapeWidth));
+    const auto [width, height] = landscapeSize();
+    auto root = std::make_shared<UIView>(Rect(0, 0, height, width));
     root->setBackgroundColor(Color::blackColor());
     setView(root);
 
     // The phone lies on its side: the landscape screen is drawn turned a
     // quarter clockwise into the upright window.
-    landscape_ = std::make_shared<UIView>(Rect(0, 0, kLandscapeWidth, kLandscapeHeight));
+    landscape_ = std::make_shared<UIView>(Rect(0, 0, width, height));
     landscape_->setBackgroundColor(Color::blackColor());
-    landscape_->setCenter({ kLandscapeHeight / 2, kLandscapeWidth / 2 });
+    landscape_->setCenter({ height / 2, width / 2 });
     if (preferredInterfaceOrientationForPresentation() == UIInterfaceOrientationLandscapeRight)
         landscape_->setTransform(platform::AffineTransform::makeRotation(std::numbers::pi / 2));
     else if (preferredInterfaceOrientationForPresentation() == UIInterfaceOrientationLandscapeLeft)
         landscape_->setTransform(platform::AffineTransform::makeRotation(-std::numbers::pi / 2));
     root->addSubview(landscape_);
 
-    movieView_ = std::make_shared<MoviePlayerView>(Rect(0, 0, kLandscapeWidth, kLandscapeHeight));
+    movieView_ = std::make_shared<MoviePlayerView>(Rect(0, 0, width, height));
     landscape_->addSubview(movieView_);
     auto tap = std::make_shared<UITapGestureRecognizer>();
     tap->addTarget(self(), &MoviePlayerViewController::movieTapped);
     movieView_->addGestureRecognizer(tap);
 
-    lblMessage_ = std::make_shared<UILabel>(Rect(0, kLandscapeHeight / 2 - 15, kLandscapeWidth, 30));
+    lblMessage_ = std::make_shared<UILabel>(Rect(0, height / 2 - 15, width, 30));
     lblMessage_->setFont(UIFont::systemFont(15));
     lblMessage_->setTextColor(Color::whiteColor());
     lblMessage_->setBackgroundColor(Color::clearColor());
@@ -102,7 +110,7 @@ void MoviePlayerViewController::loadView()
     landscape_->addSubview(lblMessage_);
 
     auto bar = Color(0.1, 0.1, 0.1, 0.75);
-    topBar_ = std::make_shared<UIView>(Rect(0, 0, kLandscapeWidth, kBarHeight));
+    topBar_ = std::make_shared<UIView>(Rect(0, 0, width, kBarHeight));
     topBar_->setBackgroundColor(bar);
     landscape_->addSubview(topBar_);
     btnDone_ = UIButton::buttonWithType(UIButtonTypeCustom);
@@ -115,7 +123,7 @@ void MoviePlayerViewController::loadView()
     btnDone_->addTarget(self(), &MoviePlayerViewController::btnDoneTouchUpInside, UIControlEventTouchUpInside);
     topBar_->addSubview(btnDone_);
 
-    bottomBar_ = std::make_shared<UIView>(Rect(0, kLandscapeHeight - kBarHeight, kLandscapeWidth, kBarHeight));
+    bottomBar_ = std::make_shared<UIView>(Rect(0, height - kBarHeight, width, kBarHeight));
     bottomBar_->setBackgroundColor(bar);
     landscape_->addSubview(bottomBar_);
     btnPlay_ = std::make_shared<MoviePlayButton>(Rect(4, 0, 44, 44));
@@ -123,13 +131,13 @@ void MoviePlayerViewController::loadView()
     bottomBar_->addSubview(btnPlay_);
     lblPosition_ = timeLabel(Rect(50, 12, 52, 20), NSTextAlignmentRight);
     bottomBar_->addSubview(lblPosition_);
-    progress_ = std::make_shared<MovieProgressView>(Rect(106, 0, kLandscapeWidth - 106 - 60, kBarHeight));
+    progress_ = std::make_shared<MovieProgressView>(Rect(106, 0, width - 106 - 60, kBarHeight));
     progress_->setBackgroundColor(Color::clearColor());
     auto seekTap = std::make_shared<UITapGestureRecognizer>();
     seekTap->addTarget(self(), &MoviePlayerViewController::progressTapped);
     progress_->addGestureRecognizer(seekTap);
     bottomBar_->addSubview(progress_);
-    lblDuration_ = timeLabel(Rect(kLandscapeWidth - 58, 12, 52, 20), NSTextAlignmentLeft);
+    lblDuration_ = timeLabel(Rect(width - 58, 12, 52, 20), NSTextAlignmentLeft);
     bottomBar_->addSubview(lblDuration_);
 
     platform::Error error;

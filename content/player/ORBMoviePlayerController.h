@@ -24,8 +24,6 @@ public:
     ORB_CLASS_NAME(MoviePlayerViewController)
 
     static constexpr double kBarHeight = 44;
-    static constexpr double kLandscapeWidth = 568;
-    static constexpr double kLandscapeHeight = 320;
     static constexpr const char* kDoneTitle = "完成";
     static constexpr const char* kFailedText = "无法播放该视频";
 
@@ -35,6 +33,11 @@ public:
     const std::string& contentURL() const { return contentURL_; }
     // Nothing when the decoder could not start (the screen then says it cannot play).
     const std::shared_ptr<platform::MoviePlayer>& moviePlayer() const { return player_; }
+
+    // The phone's screen on its side: as wide as the screen is long (568
+    // points on the 4-inch phone, 480 on the 3.5-inch one) and as high as
+    // it is wide.
+    static platform::Size landscapeSize();
 
     void loadView() override;
     void viewDidAppear(bool animated) override;
