@@ -64,6 +64,20 @@ protected:
         ASSERT_EQ(box()->ticks(), 0);
     }
 
+    // The parent of two switches to the second child through the role button.
+    void switchToSecondChild()
+    {
+        mainScreen()->roleToggle();
+        harness.advance(1);
+        auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen());
+        ASSERT_TRUE(chooser);
+        auto accounts
+            = std::dynamic_pointer_cast<UITableView>(testsupport::findViewByOutlet(chooser->view(), "tableView"));
+        ASSERT_TRUE(accounts);
+        ASSERT_TRUE(harness.selectRow(accounts, 0, 1));
+        harness.advance(0.2);
+    }
+
     // Leaves the tab and comes back: the box reads its list again.
     void revisit()
     {
@@ -555,14 +569,7 @@ TEST_F(MessageBoxTest, AnAccountSwitchStopsTheOldBox)
     ASSERT_TRUE(kept->isPolling());
     ASSERT_TRUE(harness.runUntil([&] { return count("20101") > pollsBefore; }, 5));
 
-    mainScreen()->roleToggle();
-    harness.advance(1);
-    auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen());
-    ASSERT_TRUE(chooser);
-    auto accounts = std::dynamic_pointer_cast<UITableView>(testsupport::findViewByOutlet(chooser->view(), "tableView"));
-    ASSERT_TRUE(accounts);
-    ASSERT_TRUE(harness.selectRow(accounts, 0, 1));
-    harness.advance(0.2);
+    ASSERT_NO_FATAL_FAILURE(switchToSecondChild());
     const int secondUid = core::MyAccountInfo::currentAccount()->uid;
     ASSERT_NE(secondUid, firstUid);
     ASSERT_NE(box(), kept);
@@ -607,14 +614,7 @@ TEST_F(MessageBoxTest, AMessageTheStoreRefusedIsWrittenUnderItsOwnAccountAtExit)
     waitIdle();
     ASSERT_TRUE(harness.runUntil([] { return !UnsavedMessages::shared().withContact(9).empty(); }, 5));
 
-    mainScreen()->roleToggle();
-    harness.advance(1);
-    auto chooser = std::dynamic_pointer_cast<AccountsViewController>(harness.topScreen());
-    ASSERT_TRUE(chooser);
-    auto accounts = std::dynamic_pointer_cast<UITableView>(testsupport::findViewByOutlet(chooser->view(), "tableView"));
-    ASSERT_TRUE(accounts);
-    ASSERT_TRUE(harness.selectRow(accounts, 0, 1));
-    harness.advance(0.2);
+    ASSERT_NO_FATAL_FAILURE(switchToSecondChild());
     ASSERT_NE(core::MyAccountInfo::currentAccount()->uid, firstUid);
     waitIdle();
 
