@@ -1,5 +1,6 @@
 #include "ui/ORBHelper.h"
 
+#include "platform/graphics/Context.h"
 #include "platform/graphics/LinePunctuation.h"
 #include "platform/os/Log.h"
 #include "platform/os/StringUtil.h"
@@ -14,6 +15,9 @@
 #include "ui/overlay/ProgressOverlay.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
 #include <vector>
 
 using platform::Rect;
@@ -51,6 +55,67 @@ std::shared_ptr<UIWindow> applicationWindow()
     return delegate ? delegate->window() : nullptr;
 }
 
+// One character of a post text, in a box of the metric model's width. Most
+// drawn glyphs are narrower than their boxes, and by different amounts (at
+// 15 points "r" is 6 points wide in a 9-point box, "o" 9): each glyph drawn
+// at its own box's left would leave the spare room after it, wide after the
+// narrow letters ("cir cle", "phot o"). So the characters side by side in a
+// row, up to a picture, are drawn as one line spread evenly over their boxes
+// by letter spacing, and each label draws the part of that line that falls
+// in its own box: the boxes stay as measured, the spacing reads as in a
+// sentence.
+class PostCharacterLabel : public UILabel {
+public:
+    PostCharacterLabel(const Rect& frame, std::string character)
+        : UILabel(frame)
+        , ownText_(std::move(character))
+    {
+        setText(ownText_);
+    }
+
+    // The run of characters this label is one of: its text, and where it
+    // starts and how wide it is, in the label's own coordinates.
+    void setRun(std::string text, double left, double width)
+    {
+        run_ = std::move(text);
+        runLeft_ = left;
+        runWidth_ = width;
+        setNeedsDisplay();
+    }
+
+protected:
+    void drawTextInRect(platform::Context& context, const Rect& rect) override
+    {
+        if (run_.empty() || runWidth_ <= 0 || text() != ownText_) {
+            UILabel::drawTextInRect(context, rect);
+            return;
+        }
+        platform::TextLayout layout;
+        layout.font = font();
+        layout.lineHeight = font().lineHeight();
+        layout.size = Size(runWidth_, layout.lineHeight);
+        layout.boxWidth = runWidth_;
+        // A run of one character has nothing to spread: its glyph is centred.
+        layout.alignment = platform::TextAlignment::Center;
+        layout.spreadToWidth = true;
+        platform::TextLine line;
+        line.text = run_;
+        line.sourceEnd = run_.size();
+        line.width = runWidth_;
+        layout.lines.push_back(std::move(line));
+        context.save();
+        context.clipToRect(bounds());
+        platform::drawTextLayout(context, layout, platform::Point(runLeft_, rect.origin.y), textColor());
+        context.restore();
+    }
+
+private:
+    std::string ownText_;
+    std::string run_;
+    double runLeft_ = 0;
+    double runWidth_ = 0;
+};
+
 // The running state of one post text's layout.
 class MessageAssembler {
 public:
@@ -83,6 +148,7 @@ public:
 
     std::shared_ptr<UIView> finish()
     {
+        joinRuns();
         container_->setFrame(Rect(kContainerX, kContainerY, contentWidth_, rowTop_ + ORBHelper::kEmojiSide));
         return container_;
     }
@@ -178,17 +244,52 @@ private:
                 character, font, { width_, kCharacterMeasureHeight }, platform::LineBreakMode::CharWrap);
             if (size.width <= 0 && isBlank(c))
                 size.width = blankWidth(character, font);
-            auto label = std::make_shared<UILabel>(Rect(x_, y_ + kTextTop, size.width, size.height));
+            auto label
+                = std::make_shared<PostCharacterLabel>(Rect(x_, y_ + kTextTop, size.width, size.height), character);
             label->setFont(font);
             label->setNumberOfLines(0);
             label->setLineBreakMode(NSLineBreakByCharWrapping);
             label->setBackgroundColor(UIColor::clearColor());
             label->setTextColor(color_);
-            label->setText(character);
             container_->addSubview(label);
             row_.push_back({ label, c });
             advance(size.width);
         }
+    }
+
+    // Tells each character label the run it is drawn in: the labels that
+    // follow each other without a gap in one row, blanks included, up to a
+    // picture (the layout is done: rows no longer move).
+    void joinRuns()
+    {
+        std::vector<std::shared_ptr<PostCharacterLabel>> run;
+        auto endRun = [&run] {
+            if (run.empty())
+                return;
+            std::string text;
+            for (const auto& label : run)
+                text += label->text();
+            const double left = run.front()->frame().minX();
+            const double width = run.back()->frame().maxX() - left;
+            for (const auto& label : run)
+                label->setRun(text, left - label->frame().minX(), width);
+            run.clear();
+        };
+        for (const auto& view : container_->subviews()) {
+            auto label = std::dynamic_pointer_cast<PostCharacterLabel>(view);
+            if (!label) {
+                endRun();
+                continue;
+            }
+            if (!run.empty()) {
+                const Rect last = run.back()->frame();
+                const Rect next = label->frame();
+                if (last.minY() != next.minY() || std::abs(last.maxX() - next.minX()) > 0.01)
+                    endRun();
+            }
+            run.push_back(label);
+        }
+        endRun();
     }
 
     void addImage(const std::shared_ptr<UIImage>& image)

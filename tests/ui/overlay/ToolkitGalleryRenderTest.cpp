@@ -4,6 +4,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "tests/support/app/AppHarness.h"
 #include "tests/support/app/sample/SampleApp.h"
+#include "tests/support/uikit/UIKitDriver.h"
 #include "ui/ORBHelper.h"
 #include "ui/UIClasses.h"
 #include "ui/controls/DefaultHeader.h"
@@ -14,12 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 using platform::Point;
 using platform::Rect;
@@ -194,6 +198,85 @@ TEST_F(ToolkitGalleryRenderTest, StarsEmptyCellHeaderAndPostText)
     EXPECT_GE(post->frame().size.height, 50);
     // The empty cell's picture is drawn centred in its 230-point row.
     EXPECT_EQ(cell->wrapperView()->frame().origin.y, 65);
+}
+
+// Latin words in a post text: each character is its own label, in a box of
+// the metric model's width (9 points for most lower-case letters at 15
+// points, 5 for "i" and "l"), while the drawn glyphs are of many widths. The
+// room a box has beyond its glyph must not gather after the narrow letters
+// ("cir cle", "phot o"): compared with the same words drawn as one label (the
+// same fonts, so the check holds whatever glyphs are installed), the ink gap
+// between two letters grows by about the same amount all along the words.
+TEST_F(ToolkitGalleryRenderTest, LatinWordsOfAPostTextAreEvenlySpaced)
+{
+    const std::vector<std::string> words = { "circle", "photo", "everyone" };
+    std::string text;
+    for (const auto& word : words)
+        text += (text.empty() ? "" : " ") + word;
+    auto gallery = std::make_shared<UIView>(Rect(0, 0, 320, 70));
+    gallery->setBackgroundColor(UIColor::whiteColor());
+    auto post = ORBHelper::assembleMessage(text, UIColor::blackColor(), 290, 6);
+    gallery->addSubview(post);
+    // Still one label a character, in one row.
+    ASSERT_EQ(post->subviews().size(), text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        EXPECT_EQ(testsupport::textOf(post->subviews()[i]), text.substr(i, 1));
+        EXPECT_EQ(post->subviews()[i]->frame().origin.y, 4);
+    }
+    auto label = std::make_shared<UILabel>(Rect(15, 40, 290, 18));
+    label->setFont(UIFont::systemFont(ORBHelper::kEmojiFontSize));
+    label->setTextColor(UIColor::blackColor());
+    label->setText(text);
+    gallery->addSubview(label);
+
+    auto image = gallery->renderToImage(2);
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(gallery->renderToPNG("renders/post-text-latin-words.png", 2));
+
+    // The inked columns (in pixels) of a band of rows, as runs: one run a
+    // letter (no two of these letters share a column).
+    auto inkRuns = [&](double top, double bottom) {
+        std::vector<std::pair<int, int>> runs;
+        bool inRun = false;
+        for (int x = 0; x < image->pixelWidth(); ++x) {
+            bool inked = false;
+            for (int y = int(top * image->scale()); y < int(bottom * image->scale()) && !inked; ++y)
+                inked = image->pixelAt(x, y)[0] < 160;
+            if (inked && !inRun)
+                runs.emplace_back(x, x);
+            if (inked)
+                runs.back().second = x;
+            inRun = inked;
+        }
+        return runs;
+    };
+    const double rowTop = post->frame().origin.y + 4;
+    auto apart = inkRuns(rowTop, rowTop + 18);
+    auto together = inkRuns(40, 58);
+    std::size_t letters = 0;
+    for (const auto& word : words)
+        letters += word.size();
+    ASSERT_EQ(apart.size(), letters);
+    ASSERT_EQ(together.size(), letters);
+
+    // How much wider each gap between two letters of a word is than in the
+    // one label. Drawn each at its box's left, these ranged over 7 pixels
+    // (1 after "p", 7 after the "t" of "photo"); centred in their boxes,
+    // over 5. Spread evenly, every gap grows by the same fraction of a
+    // point: a pixel for where that fraction falls, a pixel for the
+    // smoothed edges the threshold reads.
+    std::vector<int> extra;
+    std::string pairs;
+    std::size_t k = 0;
+    for (const auto& word : words) {
+        for (std::size_t i = 0; i + 1 < word.size(); ++i, ++k) {
+            extra.push_back((apart[k + 1].first - apart[k].second) - (together[k + 1].first - together[k].second));
+            pairs += word.substr(i, 2) + " " + std::to_string(extra.back()) + "  ";
+        }
+        ++k;
+    }
+    auto [least, most] = std::minmax_element(extra.begin(), extra.end());
+    EXPECT_LE(*most - *least, 2) << pairs;
 }
 
 TEST_F(ToolkitGalleryRenderTest, LoadingAndErrorViews)
