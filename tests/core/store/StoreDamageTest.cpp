@@ -93,6 +93,7 @@ enum class Damage {
     MessageColumnNamedRowid, // a column of the message table named "rowid"
     CheckCallsNoFunction, // a group table whose text checks its rows with a function SQLite lacks
     ContactFlagNull, // a person's `is_customer` read as NULL, beside the message pages zeroed
+    MessageFieldSizesWrap, // a message's record names two fields of 2^63 - 7 bytes, whose sum wraps
     VersionPageZeroed, // the page of `tb_info`, the schema versions
     MessagePagesZeroed, // the first pages of both message tables
     ContactPageZeroed, // a page of address-book rows amid the others
@@ -247,6 +248,37 @@ protected:
         ASSERT_TRUE(file.good());
     }
 
+    // The first cell of a leaf of the messages: its payload's size made
+    // 2^64 - 1 and its record's first bytes replaced by `header`, its rowid
+    // as it was; its row no longer reads.
+    void rewriteFirstRecord(int leaf, const std::string& header)
+    {
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        std::string page(static_cast<std::size_t>(size), '\0');
+        file.seekg(std::streamoff(leaf - 1) * size);
+        file.read(page.data(), size);
+        ASSERT_EQ(page.at(0), char(0x0d)) << "a leaf of a table";
+        const std::size_t cell
+            = std::size_t(static_cast<unsigned char>(page.at(8))) << 8 | static_cast<unsigned char>(page.at(9));
+        std::size_t at = cell;
+        while (static_cast<unsigned char>(page.at(at)) & 0x80)
+            ++at; // the payload's size
+        const std::size_t rowidAt = ++at;
+        long long rowid = 0;
+        while (static_cast<unsigned char>(page.at(at)) & 0x80)
+            rowid = rowid << 7 | (page.at(at++) & 0x7f);
+        rowid = rowid << 7 | page.at(at++);
+        const auto lost = column("tb_message", kMessageRow, "rowid=" + std::to_string(rowid));
+        ASSERT_EQ(lost.size(), 1u);
+        lostTexts.insert(lost.front());
+        const std::string damaged = std::string(9, char(0xff)) + page.substr(rowidAt, at - rowidAt) + header;
+        ASSERT_LT(cell + damaged.size(), std::size_t(size));
+        file.seekp(std::streamoff(leaf - 1) * size + std::streamoff(cell));
+        file.write(damaged.data(), std::streamsize(damaged.size()));
+        ASSERT_TRUE(file.good());
+    }
+
     void zeroRootPages(const std::string& where)
     {
         std::istringstream pages(sqliteTool(db(), "SELECT rootpage FROM sqlite_master WHERE " + where + ";"));
@@ -276,7 +308,7 @@ protected:
         const std::string leaves = "FROM dbstat WHERE name='" + table + "' AND pagetype='leaf'";
         const int count = toolInt(db(), "SELECT count(*) " + leaves + ";");
         EXPECT_GE(count, 3);
-        const int at = which == "last" ? count - 1 : count / 2;
+        const int at = which == "last" ? count - 1 : which == "first" ? 0 : count / 2;
         return toolInt(db(), "SELECT pageno " + leaves + " ORDER BY path LIMIT 1 OFFSET " + std::to_string(at) + ";");
     }
     // Pages added past the file's end, each an interior page of the
@@ -413,6 +445,8 @@ protected:
             rewriteSchema("tb_contact", "`is_customer` integer,", "`is_customer` integer DEFAULT 0 NOT NULL,");
             lostNames.insert(column("tb_contact", kPersonRow, "uid=1100").at(0));
             return damage(Damage::MessagePagesZeroed);
+        case Damage::MessageFieldSizesWrap:
+            return rewriteFirstRecord(leaf("tb_message", "first"), std::string(1, char(19)) + std::string(18, char(0xff)));
         case Damage::VersionPageZeroed:
             return zeroRootPages("name='tb_info'");
         case Damage::MessagePagesZeroed:
@@ -678,6 +712,10 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         { "message pages chained deep", Damage::MessagePagesChainedDeep, Folder::Writable, Outcome::Copied, kMessages,
             kContacts, 1, "row(s) of tb_message read twice, copied once", kContacts },
         // No row stops the copy: the one the fresh table refuses is passed over.
+        // A record's field sizes that wrap: that message alone is lost.
+        { "a message's field sizes that wrap", Damage::MessageFieldSizesWrap, Folder::Writable, Outcome::Copied,
+            kMessagesLeft, kContacts, 1, "row(s) of tb_message copied; those of its pages that do not read are not",
+            kContacts },
         { "a person's flag read as NULL", Damage::ContactFlagNull, Folder::Writable, Outcome::Copied, 0, kContactsLeft,
             1, "1 row(s) of tb_contact passed over, refused by the fresh table (NOT NULL constraint failed", kContactsLeft },
         // Nothing of the person's reads any more, or SQLite reads nothing at all.

@@ -320,6 +320,31 @@ TEST_F(Pages, DamageLosesTheRowsOfItsOwnPagesOnly)
                 return std::set<std::int64_t> { *ids.begin() };
             },
             0, 0, 0 },
+        // A record of 2^64 - 1 bytes whose header names two fields of
+        // 2^63 - 7 bytes each: their sum wraps to less than the bytes of the
+        // cell, but neither is there. That row alone.
+        { "a record's field sizes that wrap",
+            [&](Pages& test, std::string& file) {
+                const int leaf = test.leaves("t")[2];
+                std::size_t cell = pageAt(leaf) + at(file, pageAt(leaf) + 8, 2);
+                const auto ids = rowidsOn(test, leaf);
+                std::size_t rowid = cell;
+                while (static_cast<unsigned char>(file.at(rowid)) & 0x80)
+                    ++rowid; // the payload's size
+                ++rowid;
+                std::size_t header = rowid;
+                while (static_cast<unsigned char>(file.at(header)) & 0x80)
+                    ++header;
+                ++header;
+                // The cell's sizes, its rowid and a header of 19 bytes: its
+                // size, and two types of nine bytes, all bits set (a text of
+                // (2^64 - 13) / 2 bytes). Within the cell's own bytes.
+                const std::string damaged = std::string(9, char(0xff)) + file.substr(rowid, header - rowid)
+                    + char(19) + std::string(18, char(0xff));
+                file.replace(cell, damaged.size(), damaged);
+                return std::set<std::int64_t> { *ids.begin() };
+            },
+            0, 1, 0 },
         // A long row's overflow chain cut: that row alone.
         { "an overflow chain named out of the file",
             [&](Pages& test, std::string& file) {
