@@ -439,8 +439,10 @@ namespace {
         StorePages::Walk walk;
         const std::vector<StorePages::Entry> entries = file.entries(&walk);
         listing.whole = walk.pagesPassedOver == 0 && walk.cellsPassedOver == 0 && walk.pagesNamedAgain == 0;
+        // Page 1 is the table list's own top: no table of the client's
+        // begins there.
         auto rootOf = [&](const StorePages::Entry& entry) {
-            return entry.rootPage > 0 && entry.rootPage <= std::int64_t(file.pageCount())
+            return entry.rootPage > 1 && entry.rootPage <= std::int64_t(file.pageCount())
                 ? std::uint32_t(entry.rootPage)
                 : std::uint32_t(0);
         };
@@ -522,7 +524,7 @@ namespace {
         long long copied = 0;
         long long refused = 0; // by the fresh table: NOT NULL, a key given twice, a type
         long long readAgain = 0; // a rowid already copied
-        long long longer = 0; // rows with fields past the client's columns
+        long long foreign = 0; // records of another table's shape, read in this table's pages
         std::string refusal;
     };
 
@@ -531,53 +533,48 @@ namespace {
     // each rowid once. A row the fresh table refuses is passed over. False
     // only when the fresh file refuses a write for want of room or of
     // writes (`why` then says which).
+    //
+    // Every record the client writes into a table has one field for each
+    // of its columns: the library writes every column of a row, and the
+    // client never adds a column to a table it made (a table of another
+    // version is made anew). A record with more fields or fewer is another
+    // table's, on a page named where one of this table's was: it is left
+    // out, and this table's own rows there are lost.
     bool copyTable(const StorePages& file, std::uint32_t root, const ClientTable& table, sqlite3* to, TableCopy& copy,
         std::string& why)
     {
-        // An insert for each count of fields a record has: the columns a
-        // shorter record lacks take their defaults.
-        std::map<std::size_t, StoreStatement> inserts;
-        auto insertFor = [&](std::size_t fields) -> sqlite3_stmt* {
-            auto& insert = inserts[fields];
-            if (!insert) {
-                std::string names = table.rowid;
-                std::string values = "?";
-                for (std::size_t i = 0; i < fields; ++i) {
-                    if (int(i) == table.rowidColumn)
-                        continue; // it is the rowid
-                    names += "," + quotedName(table.columns[i]);
-                    values += ",?";
-                }
-                insert = StoreStatement::on(to, "INSERT INTO " + quotedName(table.name) + "(" + names + ") VALUES(" + values + ");");
-            }
-            return insert.handle();
-        };
+        std::string names = table.rowid;
+        std::string values = "?";
+        for (std::size_t i = 0; i < table.columns.size(); ++i) {
+            if (int(i) == table.rowidColumn)
+                continue; // it is the rowid
+            names += "," + quotedName(table.columns[i]);
+            values += ",?";
+        }
+        StoreStatement insert
+            = StoreStatement::on(to, "INSERT INTO " + quotedName(table.name) + "(" + names + ") VALUES(" + values + ");");
         StoreStatement present
             = StoreStatement::on(to, "SELECT 1 FROM " + quotedName(table.name) + " WHERE " + table.rowid + "=?1;");
-        if (!present) {
+        if (!insert || !present) {
             why = sqlite3_errmsg(to);
             return false;
         }
         bool failed = false;
         copy.walk = file.rows(root, [&](StorePages::Row& row) {
             const std::size_t fields = row.values.size();
-            if (row.longer)
-                ++copy.longer;
-            sqlite3_stmt* insert = insertFor(fields);
-            if (!insert) {
-                why = sqlite3_errmsg(to);
-                failed = true;
-                return false;
+            if (row.longer || fields != table.columns.size()) {
+                ++copy.foreign;
+                return true;
             }
-            sqlite3_bind_int64(insert, 1, row.rowid);
+            sqlite3_bind_int64(insert.handle(), 1, row.rowid);
             int parameter = 2;
             for (std::size_t i = 0; i < fields; ++i) {
                 if (int(i) != table.rowidColumn)
-                    bindValue(insert, parameter++, row.values[i], file.encoding());
+                    bindValue(insert.handle(), parameter++, row.values[i], file.encoding());
             }
-            const int written = sqlite3_step(insert);
+            const int written = sqlite3_step(insert.handle());
             const std::string error = written == SQLITE_DONE ? std::string() : sqlite3_errmsg(to);
-            sqlite3_reset(insert);
+            sqlite3_reset(insert.handle());
             if (written == SQLITE_DONE) {
                 ++copy.copied;
                 return true;
@@ -660,12 +657,15 @@ namespace {
         if (copy.refused > 0)
             platform::log("damaged store file %s: %lld row(s) of %s passed over, refused by the fresh table (%s)\n",
                 damaged.c_str(), copy.refused, table.c_str(), copy.refusal.c_str());
-        if (copy.longer > 0)
-            platform::log("damaged store file %s: %lld row(s) of %s hold fields past its columns, left behind\n",
-                damaged.c_str(), copy.longer, table.c_str());
-        // A page named again stands in the place of another, whose rows are
-        // not named any more.
-        return walk.pagesPassedOver > 0 || walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0 || copy.refused > 0;
+        if (copy.foreign > 0)
+            platform::log("damaged store file %s: %lld row(s) read in the pages of %s are another table's (their fields "
+                          "are not its columns), left out\n",
+                damaged.c_str(), copy.foreign, table.c_str());
+        // A page named again, or another table's page, stands in the place
+        // of one of the table's, whose rows are not named any more; a rowid
+        // read twice leaves one of its rows behind.
+        return walk.pagesPassedOver > 0 || walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0 || copy.refused > 0
+            || copy.readAgain > 0 || copy.foreign > 0;
     }
 
     bool isBook(const std::string& table) { return table == "tb_contact" || table == "tb_contact_group"; }

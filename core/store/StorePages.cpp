@@ -377,7 +377,10 @@ StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<un
     const std::uint32_t headerSize = layout.interior ? 12 : 8;
     layout.cells = be16(p + 3);
     layout.pointers = header + headerSize;
-    if (layout.pointers + 2 * layout.cells > pageSize_)
+    // The library refuses a page that counts more cells than a page of its
+    // size can hold (each takes at least a pointer and four bytes): their
+    // pointers would run over the cells.
+    if (layout.cells > (pageSize_ - 8) / 6 || layout.pointers + 2 * layout.cells > pageSize_)
         return layout;
     layout.rightChild = layout.interior ? be32(p + 8) : 0;
     layout.valid = true;
@@ -403,7 +406,10 @@ StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(R
         if (!reading.take(page, bytes))
             continue;
         const Layout layout = layoutOf(page, bytes);
-        if (!layout.valid) {
+        // Below the top, a page of no cells is refused too, as the library
+        // refuses it: no tree the library writes has one. Page 1 holds the
+        // table list, whose tree no other names.
+        if (!layout.valid || (page != root && layout.cells == 0) || (page == 1 && root != 1)) {
             ++reading.walk.pagesPassedOver;
             continue;
         }

@@ -253,6 +253,15 @@ TEST_F(Pages, DamageLosesTheRowsOfItsOwnPagesOnly)
                 return lost;
             },
             0, 0, 0 },
+        // Page 1 holds the table list, and no other tree's rows: a tree
+        // naming it reads nothing there.
+        { "a child named as page 1, the table list's",
+            [&](Pages& test, std::string& file) {
+                const auto lost = rowidsOn(test, test.leaves("t").front());
+                set(file, childAt(file, test.root("t"), 0), 1, 4);
+                return lost;
+            },
+            1, 0, 0 },
         { "the top page names itself",
             [&](Pages& test, std::string& file) {
                 const auto lost = rowidsOn(test, test.leaves("t")[1]);
@@ -285,6 +294,32 @@ TEST_F(Pages, DamageLosesTheRowsOfItsOwnPagesOnly)
                 const auto lost = rowidsOn(test, leaf);
                 set(file, pageAt(leaf) + 3, 600, 2);
                 return lost;
+            },
+            1, 0, 0 },
+        // More cells than a page of 1,024 bytes can hold (169), their
+        // pointers within it: refused, as the library refuses it, rather
+        // than read from the bytes of its cells.
+        { "a leaf counting more cells than it can hold",
+            [&](Pages& test, std::string& file) {
+                const int leaf = test.leaves("t")[5];
+                const auto lost = rowidsOn(test, leaf);
+                set(file, pageAt(leaf) + 3, 170, 2);
+                return lost;
+            },
+            1, 0, 0 },
+        // A page of no cells below the top: refused, as the library refuses
+        // it (an interior one names its right child all the same).
+        { "an interior page of no cells below the top",
+            [&](Pages& test, std::string& file) {
+                const int top = test.root("t");
+                const auto all = test.leaves("t");
+                // The second leaf's place names a page made interior, of no
+                // cells, whose right child is the third leaf.
+                const int other = test.leaves("other")[0];
+                file.replace(pageAt(other), 12, std::string { char(0x05), 0, 0, 0, 0, char(0x03), char(0xff), 0 }
+                    + std::string { char(all[2] >> 24), char(all[2] >> 16), char(all[2] >> 8), char(all[2]) });
+                set(file, childAt(file, top, 1), unsigned(other), 4);
+                return rowidsOn(test, all[1]);
             },
             1, 0, 0 },
         // One cell's pointer out of its page: that row alone.
