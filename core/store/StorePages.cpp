@@ -329,7 +329,8 @@ std::unique_ptr<StorePages> StorePages::open(const std::string& path)
     // and zeros after.
     file->pageCount_ = static_cast<std::uint32_t>(
         std::min<std::uint64_t>((std::uint64_t(info.st_size) + size - 1) / size, 0xffffffffu));
-    switch (be32(header + 56)) {
+    // By the field's two low bits, as the library takes it (none set: UTF-8).
+    switch (be32(header + 56) & 3) {
     case 2:
         file->encoding_ = Encoding::Utf16le;
         break;

@@ -210,7 +210,8 @@ public:
         reserved_ = header[20];
         const std::uint32_t encoding = std::uint32_t(header[56]) << 24 | std::uint32_t(header[57]) << 16
             | std::uint32_t(header[58]) << 8 | header[59];
-        encoding_ = encoding == 2 ? "UTF-16le" : encoding == 3 ? "UTF-16be" : "UTF-8";
+        // By its two low bits, as SQLite takes it.
+        encoding_ = (encoding & 3) == 2 ? "UTF-16le" : (encoding & 3) == 3 ? "UTF-16be" : "UTF-8";
         pages_ = std::uint32_t((file.size() + pageSize_ - 1) / pageSize_);
     }
 
@@ -398,11 +399,13 @@ Rows freshRows(const std::string& path, const ClientTable& table)
 // The top pages the damaged file's table list gives each of the client's
 // tables, by its entries as SQLite reads them (their text passed over): an
 // entry naming the table as itself or as the table it belongs to, of any
-// type but an index's, a trigger's or a view's. None when the list does not
-// read.
-std::map<std::string, std::set<std::uint32_t>> listedRoots(const std::string& path, std::uint32_t pages)
+// type but an index's, a trigger's or a view's; `whole` says whether SQLite
+// read the list to its end (past an entry it cannot read, an entry may name
+// any table).
+std::map<std::string, std::set<std::uint32_t>> listedRoots(const std::string& path, std::uint32_t pages, bool& whole)
 {
     std::map<std::string, std::set<std::uint32_t>> roots;
+    whole = false;
     sqlite3* handle = nullptr;
     sqlite3_stmt* read = nullptr;
     if (sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
@@ -413,7 +416,8 @@ std::map<std::string, std::set<std::uint32_t>> listedRoots(const std::string& pa
             const auto* value = sqlite3_column_text(read, column);
             return std::string(value ? reinterpret_cast<const char*>(value) : "");
         };
-        for (int count = 0; sqlite3_step(read) == SQLITE_ROW && count < 10000; ++count) {
+        int rc;
+        for (int count = 0; (rc = sqlite3_step(read)) == SQLITE_ROW && count < 10000; ++count) {
             const std::string type = text(0);
             const sqlite3_int64 root = sqlite3_column_int64(read, 3);
             if (type == "index" || type == "trigger" || type == "view" || root < 2 || root > pages)
@@ -424,6 +428,7 @@ std::map<std::string, std::set<std::uint32_t>> listedRoots(const std::string& pa
                     roots[table.name].insert(std::uint32_t(root));
             }
         }
+        whole = rc == SQLITE_DONE;
     }
     sqlite3_finalize(read);
     sqlite3_close(handle);
@@ -508,7 +513,11 @@ void checkTheCopy(const std::string& damaged, std::string_view input, const std:
     const std::vector<std::string>& log)
 {
     const TreeReader file(input);
-    const auto listed = listedRoots(damaged, file.pages());
+    bool listWhole = false;
+    const auto listed = listedRoots(damaged, file.pages(), listWhole);
+    // A list SQLite does not read to its end gives no table for certain.
+    if (!listWhole)
+        return;
     for (const auto& table : clientTables()) {
         const auto roots = listed.find(table.name);
         const Rows after = freshRows(fresh, table);

@@ -499,7 +499,18 @@ TEST_F(Pages, TheFilesEncodingAndHeaderAreItsOwn)
         return false;
     });
     EXPECT_TRUE(checked);
+    // The library takes the encoding by the field's two low bits (none
+    // set: UTF-8): a field with others set reads as its two low bits say.
     std::string bytes = this->bytes();
+    bytes.replace(56, 4, std::string("\x00\xff\xff\xfe", 4));
+    put(bytes);
+    EXPECT_EQ(StorePages::open(db())->encoding(), StorePages::Encoding::Utf16le);
+    bytes.replace(56, 4, std::string("\x00\xff\xff\xff", 4));
+    put(bytes);
+    EXPECT_EQ(StorePages::open(db())->encoding(), StorePages::Encoding::Utf16be);
+    bytes.replace(56, 4, std::string("\x00\x00\x00\x04", 4));
+    put(bytes);
+    EXPECT_EQ(StorePages::open(db())->encoding(), StorePages::Encoding::Utf8);
     bytes.replace(16, 2, "\x03\x00", 2);
     put(bytes);
     EXPECT_FALSE(StorePages::open(db())) << "a page size of 768";
