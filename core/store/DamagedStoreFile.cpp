@@ -2,11 +2,8 @@
 
 #include "core/store/BaseFactory.h"
 #include "core/store/ContactsFactory.h"
-#include "core/store/MessageFactory.h"
-#include "core/store/MessageTemplateFactory.h"
-#include "core/store/ORBDBHelper.h"
-#include "core/store/SettingFactory.h"
 #include "core/store/StorePages.h"
+#include "core/store/StoreSchemaText.h"
 #include "platform/os/FileUtil.h"
 #include "platform/os/Log.h"
 
@@ -14,7 +11,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <ctime>
 #include <map>
@@ -82,14 +78,8 @@ namespace {
         std::string error() const { return handle ? sqlite3_errmsg(handle) : "out of memory"; }
     };
 
-    // What every store of the client makes in the file when it is new.
-    const std::vector<StoreSchema>& clientSchemas()
-    {
-        static const std::vector<StoreSchema> schemas = { BaseFactory::schema(), MessageFactory::schema(),
-            ContactsFactory::schema(), MessageTemplateFactory::schema(), SettingFactory::schema(),
-            ORBDBHelper::schema() };
-        return schemas;
-    }
+    using storeschema::clientSchemas;
+    using storeschema::shapeOf;
 
     // A table of the client's as its statement makes it: its columns by
     // position, the one that is the rowid's other name (an INTEGER PRIMARY
@@ -129,87 +119,14 @@ namespace {
         return rc == SQLITE_DONE;
     }
 
-    // A statement's words as the library reads them: names unquoted and in
-    // lower case, strings and numbers as written, spaces and comments
-    // dropped, and without the "IF NOT EXISTS" the library does not keep.
-    std::vector<std::string> wordsOf(const std::string& sql)
-    {
-        std::vector<std::string> words;
-        auto lower = [](std::string word) {
-            for (char& c : word)
-                c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-            return word;
-        };
-        auto isNameChar = [](unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; };
-        std::size_t i = 0;
-        while (i < sql.size()) {
-            const unsigned char c = static_cast<unsigned char>(sql[i]);
-            if (std::isspace(c)) {
-                ++i;
-            } else if (sql.compare(i, 2, "--") == 0) {
-                i = std::min(sql.find('\n', i), sql.size());
-            } else if (sql.compare(i, 2, "/*") == 0) {
-                const std::size_t end = sql.find("*/", i + 2);
-                i = end == std::string::npos ? sql.size() : end + 2;
-            } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
-                const char close = c == '[' ? ']' : char(c);
-                std::string word;
-                std::size_t j = i + 1;
-                for (; j < sql.size(); ++j) {
-                    if (sql[j] == close) {
-                        if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
-                            word += close;
-                            ++j;
-                            continue;
-                        }
-                        break;
-                    }
-                    word += sql[j];
-                }
-                i = j + 1;
-                words.push_back(c == '\'' ? "'" + word + "'" : lower(word));
-            } else if (isNameChar(c)) {
-                std::size_t j = i;
-                while (j < sql.size() && isNameChar(static_cast<unsigned char>(sql[j])))
-                    ++j;
-                words.push_back(lower(sql.substr(i, j - i)));
-                i = j;
-            } else {
-                words.emplace_back(1, char(c));
-                ++i;
-            }
-        }
-        for (std::size_t at = 0; at + 3 < words.size(); ++at) {
-            if ((words[at] == "table" || words[at] == "index") && words[at + 1] == "if" && words[at + 2] == "not"
-                && words[at + 3] == "exists")
-                words.erase(words.begin() + std::ptrdiff_t(at) + 1, words.begin() + std::ptrdiff_t(at) + 4);
-        }
-        if (!words.empty() && words.back() == ";")
-            words.pop_back();
-        return words;
-    }
-
-    // A table's or an index's statement in the one form of every name it is
-    // stored under: the book's tables are written under other names and
-    // renamed (the library then quotes the new name), and its index takes
-    // either of two names. An index's own name is left out.
-    std::vector<std::string> shapeOf(const std::string& sql)
-    {
-        std::vector<std::string> words = wordsOf(sql);
-        std::size_t at = 1;
-        if (at < words.size() && words[at] == "unique")
-            ++at;
-        if (at + 1 < words.size() && words[at] == "index")
-            words[at + 1] = "?";
-        return words;
-    }
-
-    // The client's tables and indexes as its own statements make them.
+    // The client's tables as its own statements make them, and the shapes
+    // of its tables and indexes.
     struct ClientMade {
         std::vector<ClientTable> tables;
-        std::map<std::string, std::vector<std::string>> tableShapes;
+        const std::map<std::string, std::vector<std::string>>& tableShapes = storeschema::clientShapes().tables;
         // The indexes' shapes, by the table they index.
-        std::map<std::string, std::vector<std::vector<std::string>>> indexShapes;
+        const std::map<std::string, std::vector<std::vector<std::string>>>& indexShapes
+            = storeschema::clientShapes().indexes;
     };
 
     const ClientMade& clientMade()
@@ -225,19 +142,6 @@ namespace {
                     if (scratch.exec(table.create) && tableOf(scratch, table.name, made))
                         client.tables.push_back(std::move(made));
                 }
-                for (const auto& index : schema.indexes)
-                    scratch.exec(index);
-            }
-            // As the library keeps them.
-            StoreStatement stored = scratch.prepare("SELECT `type`,`tbl_name`,`sql` FROM `sqlite_master` WHERE "
-                                                    "`sql` IS NOT NULL;");
-            while (stored && stored.next()) {
-                const std::string table = stored.columnText(1).value_or("");
-                const std::vector<std::string> shape = shapeOf(stored.columnText(2).value_or(""));
-                if (stored.columnText(0) == "table")
-                    client.tableShapes[table] = shape;
-                else
-                    client.indexShapes[table].push_back(shape);
             }
             return client;
         }();
@@ -471,8 +375,10 @@ namespace {
         StorePages::Walk walk;
         const std::vector<StorePages::Entry> entries = file.entries(&walk);
         listing.whole = walk.pagesPassedOver == 0 && walk.cellsPassedOver == 0 && walk.pagesNamedAgain == 0;
+        // Page 1 is the table list's own top: no table of the client's
+        // begins there.
         auto rootOf = [&](const StorePages::Entry& entry) {
-            return entry.rootPage > 0 && entry.rootPage <= std::int64_t(file.pageCount())
+            return entry.rootPage > 1 && entry.rootPage <= std::int64_t(file.pageCount())
                 ? std::uint32_t(entry.rootPage)
                 : std::uint32_t(0);
         };
@@ -554,7 +460,7 @@ namespace {
         long long copied = 0;
         long long refused = 0; // by the fresh table: NOT NULL, a key given twice, a type
         long long readAgain = 0; // a rowid already copied
-        long long longer = 0; // rows with fields past the client's columns
+        long long foreign = 0; // records of another table's shape, read in this table's pages
         std::string refusal;
     };
 
@@ -563,53 +469,48 @@ namespace {
     // each rowid once. A row the fresh table refuses is passed over. False
     // only when the fresh file refuses a write for want of room or of
     // writes (`why` then says which).
+    //
+    // Every record the client writes into a table has one field for each
+    // of its columns: the library writes every column of a row, and the
+    // client never adds a column to a table it made (a table of another
+    // version is made anew). A record with more fields or fewer is another
+    // table's, on a page named where one of this table's was: it is left
+    // out, and this table's own rows there are lost.
     bool copyTable(const StorePages& file, std::uint32_t root, const ClientTable& table, sqlite3* to, TableCopy& copy,
         std::string& why)
     {
-        // An insert for each count of fields a record has: the columns a
-        // shorter record lacks take their defaults.
-        std::map<std::size_t, StoreStatement> inserts;
-        auto insertFor = [&](std::size_t fields) -> sqlite3_stmt* {
-            auto& insert = inserts[fields];
-            if (!insert) {
-                std::string names = table.rowid;
-                std::string values = "?";
-                for (std::size_t i = 0; i < fields; ++i) {
-                    if (int(i) == table.rowidColumn)
-                        continue; // it is the rowid
-                    names += "," + quotedName(table.columns[i]);
-                    values += ",?";
-                }
-                insert = StoreStatement::on(to, "INSERT INTO " + quotedName(table.name) + "(" + names + ") VALUES(" + values + ");");
-            }
-            return insert.handle();
-        };
+        std::string names = table.rowid;
+        std::string values = "?";
+        for (std::size_t i = 0; i < table.columns.size(); ++i) {
+            if (int(i) == table.rowidColumn)
+                continue; // it is the rowid
+            names += "," + quotedName(table.columns[i]);
+            values += ",?";
+        }
+        StoreStatement insert
+            = StoreStatement::on(to, "INSERT INTO " + quotedName(table.name) + "(" + names + ") VALUES(" + values + ");");
         StoreStatement present
             = StoreStatement::on(to, "SELECT 1 FROM " + quotedName(table.name) + " WHERE " + table.rowid + "=?1;");
-        if (!present) {
+        if (!insert || !present) {
             why = sqlite3_errmsg(to);
             return false;
         }
         bool failed = false;
         copy.walk = file.rows(root, [&](StorePages::Row& row) {
             const std::size_t fields = row.values.size();
-            if (row.longer)
-                ++copy.longer;
-            sqlite3_stmt* insert = insertFor(fields);
-            if (!insert) {
-                why = sqlite3_errmsg(to);
-                failed = true;
-                return false;
+            if (row.longer || fields != table.columns.size()) {
+                ++copy.foreign;
+                return true;
             }
-            sqlite3_bind_int64(insert, 1, row.rowid);
+            sqlite3_bind_int64(insert.handle(), 1, row.rowid);
             int parameter = 2;
             for (std::size_t i = 0; i < fields; ++i) {
                 if (int(i) != table.rowidColumn)
-                    bindValue(insert, parameter++, row.values[i], file.encoding());
+                    bindValue(insert.handle(), parameter++, row.values[i], file.encoding());
             }
-            const int written = sqlite3_step(insert);
+            const int written = sqlite3_step(insert.handle());
             const std::string error = written == SQLITE_DONE ? std::string() : sqlite3_errmsg(to);
-            sqlite3_reset(insert);
+            sqlite3_reset(insert.handle());
             if (written == SQLITE_DONE) {
                 ++copy.copied;
                 return true;
@@ -692,12 +593,15 @@ namespace {
         if (copy.refused > 0)
             platform::log("damaged store file %s: %lld row(s) of %s passed over, refused by the fresh table (%s)\n",
                 damaged.c_str(), copy.refused, table.c_str(), copy.refusal.c_str());
-        if (copy.longer > 0)
-            platform::log("damaged store file %s: %lld row(s) of %s hold fields past its columns, left behind\n",
-                damaged.c_str(), copy.longer, table.c_str());
-        // A page named again stands in the place of another, whose rows are
-        // not named any more.
-        return walk.pagesPassedOver > 0 || walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0 || copy.refused > 0;
+        if (copy.foreign > 0)
+            platform::log("damaged store file %s: %lld row(s) read in the pages of %s are another table's (their fields "
+                          "are not its columns), left out\n",
+                damaged.c_str(), copy.foreign, table.c_str());
+        // A page named again, or another table's page, stands in the place
+        // of one of the table's, whose rows are not named any more; a rowid
+        // read twice leaves one of its rows behind.
+        return walk.pagesPassedOver > 0 || walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0 || copy.refused > 0
+            || copy.readAgain > 0 || copy.foreign > 0;
     }
 
     bool isBook(const std::string& table) { return table == "tb_contact" || table == "tb_contact_group"; }

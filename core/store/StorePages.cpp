@@ -47,6 +47,29 @@ namespace {
         return type < 12 ? kSizes[type] : (type - 12) / 2;
     }
 
+    // What is left of a stretch of bytes whose size the file gives: every
+    // size read from the file is taken from what remains of the stretch it
+    // lies in, and refused when it is more, so that no sum of sizes can pass
+    // the stretch's end or wrap.
+    class Remaining {
+    public:
+        explicit Remaining(std::uint64_t bytes)
+            : left_(bytes)
+        {
+        }
+        bool take(std::uint64_t size)
+        {
+            if (size > left_)
+                return false;
+            left_ -= size;
+            return true;
+        }
+        std::uint64_t left() const { return left_; }
+
+    private:
+        std::uint64_t left_;
+    };
+
     StorePages::Value fieldValue(std::uint64_t type, const unsigned char* p, std::uint64_t size)
     {
         switch (type) {
@@ -213,7 +236,10 @@ public:
         }
         const bool overflows = local < total;
         std::uint32_t next = 0;
-        if (cell + local + (overflows ? 4 : 0) > end) {
+        // The cell's bytes on its page: its local part, then the number of
+        // its first overflow page.
+        Remaining onPage(std::uint64_t(end - cell));
+        if (!onPage.take(local) || (overflows && !onPage.take(4))) {
             // A cell running past its page: what of it is on the page reads
             // (as the library reads it), its overflow pages do not.
             local = std::uint64_t(end - cell);
@@ -230,37 +256,43 @@ public:
         // default, as the library reads it.
         if (total == 0)
             return true;
+        // The record's header, then its fields' bytes, each taken from what
+        // remains of the record.
+        Remaining record(total);
         std::uint64_t headerSize = 0;
         if (!payload.gather(9))
             return false;
         const int sizeBytes = varint(payload.data(), payload.data() + std::min<std::uint64_t>(9, total), headerSize);
-        if (sizeBytes == 0 || headerSize > total || !payload.gather(headerSize))
+        if (sizeBytes == 0 || !record.take(headerSize) || !payload.gather(headerSize))
             return false;
-        // The fields' types, and where the last one asked for ends. A header
-        // that ends before its own size does names no field.
-        std::vector<std::uint64_t> types;
+        // The fields' types and sizes, as far as the last one asked for. A
+        // header that ends before its own size does names no field.
+        struct Field {
+            std::uint64_t type;
+            std::uint64_t size;
+        };
+        std::vector<Field> found;
         const unsigned char* typesEnd = payload.data() + headerSize;
         const unsigned char* at = payload.data() + std::min<std::uint64_t>(std::uint64_t(sizeBytes), headerSize);
-        std::uint64_t body = headerSize;
-        while (at < typesEnd && (fields == 0 || types.size() < fields)) {
+        while (at < typesEnd && (fields == 0 || found.size() < fields)) {
             std::uint64_t type = 0;
             const int used = varint(at, typesEnd, type);
             if (used == 0)
                 return false;
             at += used;
-            types.push_back(type);
-            body += fieldSize(type);
-            if (body > total)
+            const std::uint64_t size = fieldSize(type);
+            if (!record.take(size))
                 return false;
+            found.push_back({ type, size });
         }
         row.longer = at < typesEnd;
-        if (!payload.gather(body))
+        // Where the last field asked for ends: within the record.
+        if (!payload.gather(total - record.left()))
             return false;
         std::uint64_t offsetInBody = headerSize;
-        for (std::uint64_t type : types) {
-            const std::uint64_t size = fieldSize(type);
-            row.values.push_back(fieldValue(type, payload.data() + offsetInBody, size));
-            offsetInBody += size;
+        for (const Field& field : found) {
+            row.values.push_back(fieldValue(field.type, payload.data() + offsetInBody, field.size));
+            offsetInBody += field.size;
         }
         return true;
     }
@@ -297,7 +329,8 @@ std::unique_ptr<StorePages> StorePages::open(const std::string& path)
     // and zeros after.
     file->pageCount_ = static_cast<std::uint32_t>(
         std::min<std::uint64_t>((std::uint64_t(info.st_size) + size - 1) / size, 0xffffffffu));
-    switch (be32(header + 56)) {
+    // By the field's two low bits, as the library takes it (none set: UTF-8).
+    switch (be32(header + 56) & 3) {
     case 2:
         file->encoding_ = Encoding::Utf16le;
         break;
@@ -345,7 +378,10 @@ StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<un
     const std::uint32_t headerSize = layout.interior ? 12 : 8;
     layout.cells = be16(p + 3);
     layout.pointers = header + headerSize;
-    if (layout.pointers + 2 * layout.cells > pageSize_)
+    // The library refuses a page that counts more cells than a page of its
+    // size can hold (each takes at least a pointer and four bytes): their
+    // pointers would run over the cells.
+    if (layout.cells > (pageSize_ - 8) / 6 || layout.pointers + 2 * layout.cells > pageSize_)
         return layout;
     layout.rightChild = layout.interior ? be32(p + 8) : 0;
     layout.valid = true;
@@ -371,7 +407,10 @@ StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(R
         if (!reading.take(page, bytes))
             continue;
         const Layout layout = layoutOf(page, bytes);
-        if (!layout.valid) {
+        // Below the top, a page of no cells is refused too, as the library
+        // refuses it: no tree the library writes has one. Page 1 holds the
+        // table list, whose tree no other names.
+        if (!layout.valid || (page != root && layout.cells == 0) || (page == 1 && root != 1)) {
             ++reading.walk.pagesPassedOver;
             continue;
         }

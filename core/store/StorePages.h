@@ -16,8 +16,11 @@ namespace core {
 // tree at most once, whatever the pages name, and no more overflow pages
 // than the file has (a chain naming a page again ends there), so it costs at
 // most twice the file's length; a page that is not what its parent says it
-// is (not a table's page, cells out of the page) is passed over, and its
-// siblings are read all the same.
+// is (not a table's page, more cells than it can hold, no cells below the
+// tree's top, the table list's page 1 in another tree) is passed over, as
+// the library refuses it, and its siblings are read all the same. Every
+// size read from the file is checked against what remains of its record or
+// page before it is added to another.
 class StorePages final {
 public:
     struct Text {

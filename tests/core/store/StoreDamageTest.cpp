@@ -50,6 +50,8 @@ constexpr int kPartner = 7;
 constexpr const char* kMessageRow = "uid||'|'||`group`||'|'||ifnull(content,'-')||'|'||target_uid||'|'||`to`||'|'||time";
 constexpr const char* kPersonRow = "name||'|'||uid||'|'||group_uid||'|'||type||'|'||ifnull(phone,'-')||'|'||avatar";
 constexpr int kNewPartner = 8;
+// A conversation as the tool prints it.
+constexpr const char* kConversationRow = "uid||'|'||account_uid||'|'||name||'|'||type||'|'||avatar";
 
 std::shared_ptr<ContactInfo> partner(int uid)
 {
@@ -95,6 +97,12 @@ enum class Damage {
     MessageColumnNamedRowid, // a column of the message table named "rowid"
     CheckCallsNoFunction, // a group table whose text checks its rows with a function SQLite lacks
     ContactFlagNull, // a person's `is_customer` read as NULL, beside the message pages zeroed
+    MessageFieldSizesWrap, // a message's record names two fields of 2^63 - 7 bytes, whose sum wraps
+    BookChildNamesAMessagePage, // the book's first page's place names the messages' first page
+    ConversationsRootNamesABookPage, // one byte of the table list: the conversations' top page is a book page
+    InfoAndConversationRootsExchanged, // the top pages of `tb_info` and of the conversations exchanged
+    MessageCellCountBitFlipped, // one bit of a message page's count of cells, past what the page can hold
+    ContactRowidTwice, // a person's rowid made that of the next person on the page
     VersionPageZeroed, // the page of `tb_info`, the schema versions
     MessagePagesZeroed, // the first pages of both message tables
     ContactPageZeroed, // a page of address-book rows amid the others
@@ -181,8 +189,13 @@ protected:
     {
         MessageFactory messages;
         MessageList list;
-        for (int i = 0; i < kMessages; ++i)
+        // With a photo and a voice clip each: every column a message
+        // record has by position is then a value.
+        for (int i = 0; i < kMessages; ++i) {
             list.push_back(message("m" + std::to_string(i), kPartner, i));
+            list.back()->photos = "[{\"url\":\"http://h/p" + std::to_string(i) + ".jpg\"}]";
+            list.back()->sounds = "[{\"url\":\"http://h/s" + std::to_string(i) + ".amr\"}]";
+        }
         ASSERT_TRUE(messages.setMessage(list));
         ContactsFactory contacts;
         auto group = std::make_shared<GroupInfo>();
@@ -193,6 +206,8 @@ protected:
         for (int i = 0; i < kContacts; ++i) {
             auto c = partner(1000 + i);
             c->type = 1;
+            // Every column of a person is then a value.
+            c->phone = "1380000" + std::to_string(1000 + i);
             people.push_back(c);
         }
         ASSERT_TRUE(contacts.setAddressBook({ group }, { people }));
@@ -251,13 +266,135 @@ protected:
         ASSERT_TRUE(file.good());
     }
 
+    // The first cell of a leaf of the messages: its payload's size made
+    // 2^64 - 1 and its record's first bytes replaced by `header`, its rowid
+    // as it was; its row no longer reads.
+    void rewriteFirstRecord(int leaf, const std::string& header)
+    {
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        std::string page(static_cast<std::size_t>(size), '\0');
+        file.seekg(std::streamoff(leaf - 1) * size);
+        file.read(page.data(), size);
+        ASSERT_EQ(page.at(0), char(0x0d)) << "a leaf of a table";
+        const std::size_t cell
+            = std::size_t(static_cast<unsigned char>(page.at(8))) << 8 | static_cast<unsigned char>(page.at(9));
+        std::size_t at = cell;
+        while (static_cast<unsigned char>(page.at(at)) & 0x80)
+            ++at; // the payload's size
+        const std::size_t rowidAt = ++at;
+        long long rowid = 0;
+        while (static_cast<unsigned char>(page.at(at)) & 0x80)
+            rowid = rowid << 7 | (page.at(at++) & 0x7f);
+        rowid = rowid << 7 | page.at(at++);
+        const auto lost = column("tb_message", kMessageRow, "rowid=" + std::to_string(rowid));
+        ASSERT_EQ(lost.size(), 1u);
+        lostTexts.insert(lost.front());
+        const std::string damaged = std::string(9, char(0xff)) + page.substr(rowidAt, at - rowidAt) + header;
+        ASSERT_LT(cell + damaged.size(), std::size_t(size));
+        file.seekp(std::streamoff(leaf - 1) * size + std::streamoff(cell));
+        file.write(damaged.data(), std::streamsize(damaged.size()));
+        ASSERT_TRUE(file.good());
+    }
+
     void zeroRootPages(const std::string& where)
     {
+        const int conversations = rootOf("tb_message_contact");
         std::istringstream pages(sqliteTool(db(), "SELECT rootpage FROM sqlite_master WHERE " + where + ";"));
         int count = 0;
-        for (int page; pages >> page; ++count)
+        for (int page; pages >> page; ++count) {
+            if (page == conversations)
+                loseConversations();
             zeroPage(page);
+        }
         ASSERT_GT(count, 0);
+    }
+
+    int rootOf(const std::string& table)
+    {
+        return toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='" + table + "';");
+    }
+
+    // The top page of `table` in its entry of the table list, on page 1,
+    // made `page` (both within one byte).
+    void setRoot(const std::string& table, int page)
+    {
+        ASSERT_LT(page, 128);
+        ASSERT_LT(rootOf(table), 128);
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        std::string first(static_cast<std::size_t>(toolInt(db(), "PRAGMA page_size;")), '\0');
+        file.read(first.data(), std::streamsize(first.size()));
+        const std::size_t at = first.find("table" + table + table);
+        ASSERT_NE(at, std::string::npos) << table;
+        const std::size_t root = at + 5 + 2 * table.size();
+        ASSERT_EQ(static_cast<unsigned char>(first.at(root)), unsigned(rootOf(table)));
+        file.clear();
+        file.seekp(std::streamoff(root));
+        const char byte = char(page);
+        file.write(&byte, 1);
+        ASSERT_TRUE(file.good());
+    }
+
+    void loseConversations()
+    {
+        const auto all = column("tb_message_contact", kConversationRow);
+        lostConversations.insert(all.begin(), all.end());
+    }
+
+    // The first cell of a leaf of the book takes the rowid of the second:
+    // the person of the second is read under it once more, and dropped.
+    void rowidOfTheNext(int leaf)
+    {
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        std::string page(static_cast<std::size_t>(size), '\0');
+        file.seekg(std::streamoff(leaf - 1) * size);
+        file.read(page.data(), size);
+        ASSERT_EQ(page.at(0), char(0x0d)) << "a leaf of a table";
+        // Where a cell's rowid is, and its bytes.
+        auto rowidOf = [&](int cell, std::size_t& at) {
+            at = std::size_t(static_cast<unsigned char>(page.at(8 + 2 * cell))) << 8
+                | static_cast<unsigned char>(page.at(9 + 2 * cell));
+            while (static_cast<unsigned char>(page.at(at)) & 0x80)
+                ++at; // the payload's size
+            ++at;
+            std::size_t end = at;
+            long long rowid = 0;
+            while (static_cast<unsigned char>(page.at(end)) & 0x80)
+                rowid = rowid << 7 | (page.at(end++) & 0x7f);
+            rowid = rowid << 7 | page.at(end++);
+            return std::make_pair(rowid, page.substr(at, end - at));
+        };
+        std::size_t first = 0;
+        std::size_t second = 0;
+        const auto [firstRowid, firstBytes] = rowidOf(0, first);
+        const auto [secondRowid, secondBytes] = rowidOf(1, second);
+        ASSERT_EQ(firstBytes.size(), secondBytes.size());
+        ASSERT_EQ(secondRowid, firstRowid + 1);
+        const auto lost = column("tb_contact", kPersonRow, "rowid=" + std::to_string(secondRowid));
+        ASSERT_EQ(lost.size(), 1u);
+        lostNames.insert(lost.front());
+        file.seekp(std::streamoff(leaf - 1) * size + std::streamoff(first));
+        file.write(secondBytes.data(), std::streamsize(secondBytes.size()));
+        ASSERT_TRUE(file.good());
+    }
+
+    // One bit of a leaf's count of cells flipped, to a count past what the
+    // page can hold.
+    void flipCellCount(int leaf)
+    {
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        char count[2];
+        file.seekg(std::streamoff(leaf - 1) * size + 3);
+        file.read(count, 2);
+        const int cells = static_cast<unsigned char>(count[0]) << 8 | static_cast<unsigned char>(count[1]);
+        ASSERT_LT(cells, 256);
+        count[0] = char(0x04);
+        ASSERT_GT(0x400 + cells, (size - 8) / 6) << "more cells than the page can hold";
+        file.seekp(std::streamoff(leaf - 1) * size + 3);
+        file.write(count, 2);
+        ASSERT_TRUE(file.good());
     }
 
     // The first leaf of a table's interior top page named again by its next cell.
@@ -280,7 +417,7 @@ protected:
         const std::string leaves = "FROM dbstat WHERE name='" + table + "' AND pagetype='leaf'";
         const int count = toolInt(db(), "SELECT count(*) " + leaves + ";");
         EXPECT_GE(count, 3);
-        const int at = which == "last" ? count - 1 : count / 2;
+        const int at = which == "last" ? count - 1 : which == "first" ? 0 : count / 2;
         return toolInt(db(), "SELECT pageno " + leaves + " ORDER BY path LIMIT 1 OFFSET " + std::to_string(at) + ";");
     }
     // Pages added past the file's end, each an interior page of the
@@ -417,6 +554,27 @@ protected:
             rewriteSchema("tb_contact", "`is_customer` integer,", "`is_customer` integer DEFAULT 0 NOT NULL,");
             lostNames.insert(column("tb_contact", kPersonRow, "uid=1100").at(0));
             return damage(Damage::MessagePagesZeroed);
+        case Damage::MessageFieldSizesWrap:
+            return rewriteFirstRecord(leaf("tb_message", "first"), std::string(1, char(19)) + std::string(18, char(0xff)));
+        case Damage::BookChildNamesAMessagePage:
+            return firstChildNames("tb_contact", leaf("tb_message", "first"));
+        case Damage::ConversationsRootNamesABookPage:
+            loseConversations();
+            return setRoot("tb_message_contact", leaf("tb_contact", "middle"));
+        case Damage::InfoAndConversationRootsExchanged: {
+            loseConversations();
+            const int info = rootOf("tb_info");
+            const int conversations = rootOf("tb_message_contact");
+            setRoot("tb_info", conversations);
+            return setRoot("tb_message_contact", info);
+        }
+        case Damage::ContactRowidTwice:
+            return rowidOfTheNext(leaf("tb_contact", "middle"));
+        case Damage::MessageCellCountBitFlipped: {
+            const int page = leaf("tb_message", "middle");
+            loseLeaf("tb_message", page);
+            return flipCellCount(page);
+        }
         case Damage::VersionPageZeroed:
             return zeroRootPages("name='tb_info'");
         case Damage::MessagePagesZeroed:
@@ -575,6 +733,8 @@ protected:
     // under a top page beyond it, is lost.
     void loseBeyond(int last)
     {
+        if (rootOf("tb_message_contact") > last)
+            loseConversations();
         for (const std::string table : { "tb_message", "tb_contact" }) {
             const int root = toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='" + table + "';");
             std::istringstream leaves(sqliteTool(db(),
@@ -601,6 +761,7 @@ protected:
     // of people.
     std::set<std::string> lostTexts;
     std::set<std::string> lostNames;
+    std::set<std::string> lostConversations;
 };
 
 TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAside)
@@ -664,9 +825,10 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         { "message page named forward", Damage::MessageChildNamedForward, Folder::Writable, Outcome::Copied,
             kMessagesLeft, kContacts, 1, "row(s) of tb_message read twice, copied once", kContacts },
         // A page of the address book named among the messages: the book is
-        // whole, and its rows do not make messages (no partner).
+        // whole, and its rows do not make messages (their fields are not a
+        // message's).
         { "message page named as the book's", Damage::MessageChildNamesABookPage, Folder::Writable, Outcome::Copied,
-            kMessagesLeft, kContacts, 1, "row(s) of tb_message passed over, refused by the fresh table (NOT NULL",
+            kMessagesLeft, kContacts, 1, "row(s) read in the pages of tb_message are another table's",
             kContacts },
         { "address-book page named twice, alone", Damage::ContactChildNamedTwiceAlone, Folder::Writable,
             Outcome::Copied, kMessages, kContactsLeft, 1, "row(s) of tb_contact read twice, copied once",
@@ -713,6 +875,30 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         { "message pages chained deep", Damage::MessagePagesChainedDeep, Folder::Writable, Outcome::Copied, kMessages,
             kContacts, 1, "row(s) of tb_message read twice, copied once", kContacts },
         // No row stops the copy: the one the fresh table refuses is passed over.
+        // A record's field sizes that wrap: that message alone is lost.
+        { "a message's field sizes that wrap", Damage::MessageFieldSizesWrap, Folder::Writable, Outcome::Copied,
+            kMessagesLeft, kContacts, 1, "row(s) of tb_message copied; those of its pages that do not read are not",
+            kContacts },
+        // Rows of another table where a table's were: not taken as its
+        // rows. The book that lost people is fetched again.
+        { "a message page named among the book's", Damage::BookChildNamesAMessagePage, Folder::Writable,
+            Outcome::Copied, kMessages, kContactsLeft, 1, "row(s) read in the pages of tb_contact are another table's",
+            kContactsLeft },
+        { "the conversations' top page named as a book page", Damage::ConversationsRootNamesABookPage,
+            Folder::Writable, Outcome::Copied, kMessages, kContacts, 1,
+            "row(s) read in the pages of tb_message_contact are another table's", kContacts },
+        { "the top pages of the settings and the conversations exchanged", Damage::InfoAndConversationRootsExchanged,
+            Folder::Writable, Outcome::Copied, kMessages, kContacts, 1,
+            "row(s) read in the pages of tb_info are another table's", kContacts },
+        // A rowid read twice in the book: the person read second is lost,
+        // and the book is fetched again.
+        { "a person's rowid made the next one's", Damage::ContactRowidTwice, Folder::Writable, Outcome::Copied,
+            kMessages, kContactsLeft, 1, "row(s) of tb_contact read twice, copied once", kContactsLeft },
+        // A page the library refuses is not read: its cells' pointers would
+        // run over its cells.
+        { "a message page's count of cells past what it holds", Damage::MessageCellCountBitFlipped,
+            Folder::Writable, Outcome::Copied, kMessagesLeft, kContacts, 1,
+            "row(s) of tb_message copied; those of its pages that do not read are not", kContacts },
         { "a person's flag read as NULL", Damage::ContactFlagNull, Folder::Writable, Outcome::Copied, 0, kContactsLeft,
             1, "1 row(s) of tb_contact passed over, refused by the fresh table (NOT NULL constraint failed", kContactsLeft },
         // Nothing of the person's reads any more, or SQLite reads nothing at all.
@@ -750,8 +936,12 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         ASSERT_EQ(toolInt(db(), "SELECT count(*) FROM tb_message;"), kMessages);
         const std::vector<std::string> texts = column("tb_message", kMessageRow);
         const std::vector<std::string> names = column("tb_contact", kPersonRow);
+        const std::vector<std::string> conversations = column("tb_message_contact", kConversationRow);
+        const std::vector<std::string> infoKeys = column("tb_info", "key");
+        ASSERT_FALSE(conversations.empty());
         lostTexts.clear();
         lostNames.clear();
+        lostConversations.clear();
         damage(c.damage);
         const auto damaged = FileUtil::read(db());
         ASSERT_TRUE(damaged);
@@ -817,6 +1007,12 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             EXPECT_EQ(column("tb_message", kMessageRow, "uid<>'new'"),
                 c.history == 0 ? std::vector<std::string> {} : textsLeft);
             EXPECT_EQ(column("tb_contact", kPersonRow), c.contacts == 0 ? std::vector<std::string> {} : namesLeft);
+            // The conversations that still read, and no row of another table;
+            // the versions and records of the file, and no other setting.
+            EXPECT_EQ(column("tb_message_contact", kConversationRow, "uid<>" + std::to_string(kNewPartner)),
+                left(conversations, lostConversations));
+            for (const auto& key : column("tb_info", "key", "key NOT LIKE '%version'"))
+                EXPECT_NE(std::find(infoKeys.begin(), infoKeys.end(), key), infoKeys.end()) << key;
             EXPECT_EQ(column("tb_message", "content", "uid='new'"),
                 std::vector<std::string> { message("new", kNewPartner, 60)->content });
             if (c.damage != Damage::EveryTablePageZeroed && c.damage != Damage::Truncated) {

@@ -253,6 +253,15 @@ TEST_F(Pages, DamageLosesTheRowsOfItsOwnPagesOnly)
                 return lost;
             },
             0, 0, 0 },
+        // Page 1 holds the table list, and no other tree's rows: a tree
+        // naming it reads nothing there.
+        { "a child named as page 1, the table list's",
+            [&](Pages& test, std::string& file) {
+                const auto lost = rowidsOn(test, test.leaves("t").front());
+                set(file, childAt(file, test.root("t"), 0), 1, 4);
+                return lost;
+            },
+            1, 0, 0 },
         { "the top page names itself",
             [&](Pages& test, std::string& file) {
                 const auto lost = rowidsOn(test, test.leaves("t")[1]);
@@ -285,6 +294,32 @@ TEST_F(Pages, DamageLosesTheRowsOfItsOwnPagesOnly)
                 const auto lost = rowidsOn(test, leaf);
                 set(file, pageAt(leaf) + 3, 600, 2);
                 return lost;
+            },
+            1, 0, 0 },
+        // More cells than a page of 1,024 bytes can hold (169), their
+        // pointers within it: refused, as the library refuses it, rather
+        // than read from the bytes of its cells.
+        { "a leaf counting more cells than it can hold",
+            [&](Pages& test, std::string& file) {
+                const int leaf = test.leaves("t")[5];
+                const auto lost = rowidsOn(test, leaf);
+                set(file, pageAt(leaf) + 3, 170, 2);
+                return lost;
+            },
+            1, 0, 0 },
+        // A page of no cells below the top: refused, as the library refuses
+        // it (an interior one names its right child all the same).
+        { "an interior page of no cells below the top",
+            [&](Pages& test, std::string& file) {
+                const int top = test.root("t");
+                const auto all = test.leaves("t");
+                // The second leaf's place names a page made interior, of no
+                // cells, whose right child is the third leaf.
+                const int other = test.leaves("other")[0];
+                file.replace(pageAt(other), 12, std::string { char(0x05), 0, 0, 0, 0, char(0x03), char(0xff), 0 }
+                    + std::string { char(all[2] >> 24), char(all[2] >> 16), char(all[2] >> 8), char(all[2]) });
+                set(file, childAt(file, top, 1), unsigned(other), 4);
+                return rowidsOn(test, all[1]);
             },
             1, 0, 0 },
         // One cell's pointer out of its page: that row alone.
@@ -320,6 +355,31 @@ TEST_F(Pages, DamageLosesTheRowsOfItsOwnPagesOnly)
                 return std::set<std::int64_t> { *ids.begin() };
             },
             0, 0, 0 },
+        // A record of 2^64 - 1 bytes whose header names two fields of
+        // 2^63 - 7 bytes each: their sum wraps to less than the bytes of the
+        // cell, but neither is there. That row alone.
+        { "a record's field sizes that wrap",
+            [&](Pages& test, std::string& file) {
+                const int leaf = test.leaves("t")[2];
+                std::size_t cell = pageAt(leaf) + at(file, pageAt(leaf) + 8, 2);
+                const auto ids = rowidsOn(test, leaf);
+                std::size_t rowid = cell;
+                while (static_cast<unsigned char>(file.at(rowid)) & 0x80)
+                    ++rowid; // the payload's size
+                ++rowid;
+                std::size_t header = rowid;
+                while (static_cast<unsigned char>(file.at(header)) & 0x80)
+                    ++header;
+                ++header;
+                // The cell's sizes, its rowid and a header of 19 bytes: its
+                // size, and two types of nine bytes, all bits set (a text of
+                // (2^64 - 13) / 2 bytes). Within the cell's own bytes.
+                const std::string damaged = std::string(9, char(0xff)) + file.substr(rowid, header - rowid)
+                    + char(19) + std::string(18, char(0xff));
+                file.replace(cell, damaged.size(), damaged);
+                return std::set<std::int64_t> { *ids.begin() };
+            },
+            0, 1, 0 },
         // A long row's overflow chain cut: that row alone.
         { "an overflow chain named out of the file",
             [&](Pages& test, std::string& file) {
@@ -439,7 +499,18 @@ TEST_F(Pages, TheFilesEncodingAndHeaderAreItsOwn)
         return false;
     });
     EXPECT_TRUE(checked);
+    // The library takes the encoding by the field's two low bits (none
+    // set: UTF-8): a field with others set reads as its two low bits say.
     std::string bytes = this->bytes();
+    bytes.replace(56, 4, std::string("\x00\xff\xff\xfe", 4));
+    put(bytes);
+    EXPECT_EQ(StorePages::open(db())->encoding(), StorePages::Encoding::Utf16le);
+    bytes.replace(56, 4, std::string("\x00\xff\xff\xff", 4));
+    put(bytes);
+    EXPECT_EQ(StorePages::open(db())->encoding(), StorePages::Encoding::Utf16be);
+    bytes.replace(56, 4, std::string("\x00\x00\x00\x04", 4));
+    put(bytes);
+    EXPECT_EQ(StorePages::open(db())->encoding(), StorePages::Encoding::Utf8);
     bytes.replace(16, 2, "\x03\x00", 2);
     put(bytes);
     EXPECT_FALSE(StorePages::open(db())) << "a page size of 768";
