@@ -623,12 +623,16 @@ TEST_F(MessageBoxTest, AMessageTheStoreRefusedIsWrittenUnderItsOwnAccountAtExit)
     EXPECT_TRUE(UnsavedMessages::shared().storeKept());
     sqlite3* database = nullptr;
     ASSERT_EQ(sqlite3_open_v2(store.c_str(), &database, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    // The second child's book may be being written meanwhile: waited for.
+    sqlite3_busy_timeout(database, 60000);
     std::vector<int> owners;
     sqlite3_stmt* select = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(database, "SELECT account_uid FROM tb_message WHERE uid = 'kept1'", -1, &select, nullptr),
         SQLITE_OK);
-    while (sqlite3_step(select) == SQLITE_ROW)
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(select)) == SQLITE_ROW)
         owners.push_back(sqlite3_column_int(select, 0));
+    EXPECT_EQ(step, SQLITE_DONE) << sqlite3_errmsg(database);
     sqlite3_finalize(select);
     sqlite3_close(database);
     EXPECT_EQ(owners, std::vector<int> { firstUid });
