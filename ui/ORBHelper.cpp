@@ -61,9 +61,9 @@ std::shared_ptr<UIWindow> applicationWindow()
 // at its own box's left would leave the spare room after it, wide after the
 // narrow letters ("cir cle", "phot o"). So the characters side by side in a
 // row, up to a picture, are drawn as one line spread evenly over their boxes
-// by letter spacing, and each label draws the part of that line that falls
-// in its own box: the boxes stay as measured, the spacing reads as in a
-// sentence.
+// by letter spacing: the boxes stay as measured, the spacing reads as in a
+// sentence. The run's first label draws the whole line, once a frame, over
+// its run's boxes; the others draw nothing of their own.
 class PostCharacterLabel : public UILabel {
 public:
     PostCharacterLabel(const Rect& frame, std::string character)
@@ -73,12 +73,11 @@ public:
         setText(ownText_);
     }
 
-    // The run of characters this label is one of: its text, and where it
-    // starts and how wide it is, in the label's own coordinates.
-    void setRun(std::string text, double left, double width)
+    // The run of characters this label begins: its text and width. The
+    // other labels of a run draw nothing (an empty run).
+    void setRun(std::string text, double width)
     {
         run_ = std::move(text);
-        runLeft_ = left;
         runWidth_ = width;
         setNeedsDisplay();
     }
@@ -86,10 +85,12 @@ public:
 protected:
     void drawTextInRect(platform::Context& context, const Rect& rect) override
     {
-        if (run_.empty() || runWidth_ <= 0 || text() != ownText_) {
+        if (text() != ownText_) {
             UILabel::drawTextInRect(context, rect);
             return;
         }
+        if (run_.empty() || runWidth_ <= 0)
+            return; // drawn by its run's first label
         platform::TextLayout layout;
         layout.font = font();
         layout.lineHeight = font().lineHeight();
@@ -104,15 +105,14 @@ protected:
         line.width = runWidth_;
         layout.lines.push_back(std::move(line));
         context.save();
-        context.clipToRect(bounds());
-        platform::drawTextLayout(context, layout, platform::Point(runLeft_, rect.origin.y), textColor());
+        context.clipToRect(Rect(0, bounds().minY(), runWidth_, bounds().height()));
+        platform::drawTextLayout(context, layout, platform::Point(0, rect.origin.y), textColor());
         context.restore();
     }
 
 private:
     std::string ownText_;
     std::string run_;
-    double runLeft_ = 0;
     double runWidth_ = 0;
 };
 
@@ -257,7 +257,7 @@ private:
         }
     }
 
-    // Tells each character label the run it is drawn in: the labels that
+    // Tells the first label of each run the run it draws: the labels that
     // follow each other without a gap in one row, blanks included, up to a
     // picture (the layout is done: rows no longer move).
     void joinRuns()
@@ -269,10 +269,7 @@ private:
             std::string text;
             for (const auto& label : run)
                 text += label->text();
-            const double left = run.front()->frame().minX();
-            const double width = run.back()->frame().maxX() - left;
-            for (const auto& label : run)
-                label->setRun(text, left - label->frame().minX(), width);
+            run.front()->setRun(text, run.back()->frame().maxX() - run.front()->frame().minX());
             run.clear();
         };
         for (const auto& view : container_->subviews()) {
