@@ -22,12 +22,12 @@
 #include "platform/uikit/UINavigationController.h"
 #include "server/StandinServer.h"
 #include "tests/support/LoopAndMemoryWatch.h"
+#include "tests/core/util/CoreTestSupport.h"
 #include "tests/support/ProcessUtil.h"
 #include "tests/support/app/SignedInScreen.h"
 
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
 #include <time.h>
 
 #include <filesystem>
@@ -621,21 +621,9 @@ TEST_F(MessageBoxTest, AMessageTheStoreRefusedIsWrittenUnderItsOwnAccountAtExit)
     // The home takes writes again, and the client ends.
     protection.reset();
     EXPECT_TRUE(UnsavedMessages::shared().storeKept());
-    sqlite3* database = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(store.c_str(), &database, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    // The second child's book may be being written meanwhile: waited for.
-    sqlite3_busy_timeout(database, 60000);
-    std::vector<int> owners;
-    sqlite3_stmt* select = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(database, "SELECT account_uid FROM tb_message WHERE uid = 'kept1'", -1, &select, nullptr),
-        SQLITE_OK);
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(select)) == SQLITE_ROW)
-        owners.push_back(sqlite3_column_int(select, 0));
-    EXPECT_EQ(step, SQLITE_DONE) << sqlite3_errmsg(database);
-    sqlite3_finalize(select);
-    sqlite3_close(database);
-    EXPECT_EQ(owners, std::vector<int> { firstUid });
+    // The tool waits for the second child's book, which may be being written meanwhile.
+    EXPECT_EQ(coretest::sqliteTool(store, "SELECT account_uid FROM tb_message WHERE uid = 'kept1';"),
+        std::to_string(firstUid) + "\n");
 }
 
 TEST(MessageBoxScreenSizes, TheListEndsAtTheTabBarOnBothScreens)
