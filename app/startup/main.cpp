@@ -18,6 +18,7 @@
 #include "foundation/http/HTTPRequest.h"
 #include "contacts/ContactsClasses.h"
 #include "messaging/MessagingClasses.h"
+#include "messaging/box/MessagePolls.h"
 #include "messaging/send/MessageLoader.h"
 #include "messaging/send/UnsavedMessages.h"
 #include "messaging/send/UnsentMessages.h"
@@ -217,18 +218,29 @@ void closeScreens()
 // Messages already on their way when the client is told to end (a signal,
 // the window closed) are given a moment to reach the server and be kept in
 // the sender's history: otherwise the other side receives a message its
-// sender never sees again. The main loop runs meanwhile, since the replies
-// are handled there.
+// sender never sees again. So is a poll on its way: the server hands each
+// new message out once, and its answer is all there is of them. No poll
+// starts meanwhile. The main loop runs, since the replies are handled there.
+// A message still unanswered after it is kept as not sent, to be offered
+// again at the next start.
 constexpr double kSendGraceSeconds = 2.0;
 
-void finishSendsOnTheirWay()
+void finishWhatIsOnItsWay()
 {
     auto loader = MessageLoader::shareLoader();
-    if (loader->pendingCount() == 0)
+    auto polls = MessagePolls::shared();
+    polls->stopStarting();
+    if (loader->pendingCount() == 0 && polls->onTheirWay() == 0)
         return;
-    std::printf("orb-client: waiting for %zu message(s) on their way\n", loader->pendingCount());
+    std::printf("orb-client: waiting for %zu message(s) and %zu poll(s) on their way\n", loader->pendingCount(),
+        polls->onTheirWay());
     std::fflush(stdout);
-    waitFor([&] { return loader->pendingCount() == 0; }, kSendGraceSeconds);
+    waitFor([&] { return loader->pendingCount() == 0 && polls->onTheirWay() == 0; }, kSendGraceSeconds);
+    if (loader->pendingCount() > 0) {
+        std::printf("orb-client: %zu message(s) not answered in time are kept as not sent\n", loader->pendingCount());
+        std::fflush(stdout);
+        loader->keepOnTheirWayAsNotSent();
+    }
 }
 
 // Messages the store refused during the run are kept in memory and written
@@ -323,7 +335,7 @@ int runInWindow(platform::host::HostOptions options)
         else
             std::printf("orb-client: ends: %s\n", host.closeReason().empty() ? "closed" : host.closeReason().c_str());
         std::fflush(stdout);
-        finishSendsOnTheirWay();
+        finishWhatIsOnItsWay();
         storeKeptMessages();
     } else {
         status = 1;

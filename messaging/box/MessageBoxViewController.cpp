@@ -8,6 +8,7 @@
 #include "messaging/box/MessageBoxTargets.h"
 #include "messaging/box/MessageEmptyCell.h"
 #include "messaging/box/MessageGroupCell.h"
+#include "messaging/box/MessagePolls.h"
 #include "messaging/box/MessageSingleCell.h"
 #include "messaging/send/UnsavedMessages.h"
 #include "platform/os/Log.h"
@@ -38,14 +39,6 @@ bool isGroupRecordMessage(const core::MessageInfo& message) { return message.gro
 template <class Kind> platform::Value parseReply(const HTTPRequestPtr& request, Kind kind, const char* label)
 {
     return core::ORBReplyParser::readReply(*request, kind, label).value.value_or(platform::Value());
-}
-
-// An item the store can keep and a chat can show: it has an id, a sender
-// and a time. Anything less would fail the store's batch (losing the good
-// messages with it) or be announced to nobody.
-bool isCompleteIncoming(const core::MessageInfo& message)
-{
-    return !message.uid.empty() && message.contact && message.contact->uid != 0 && message.time;
 }
 
 // Only a count moved, or a request went out: nothing on the screen changed,
@@ -83,7 +76,18 @@ MessageBoxViewController::MessageBoxViewController(Made)
     }
 }
 
-MessageBoxViewController::~MessageBoxViewController() = default;
+MessageBoxViewController::~MessageBoxViewController() { handOverPoll(); }
+
+void MessageBoxViewController::handOverPoll()
+{
+    // Its answer is stored under this box's account all the same: the server
+    // has handed those messages out and will not again.
+    if (!msgRequest_ || !isCurrentRequest(msgRequest_.get()))
+        return;
+    finishRequest(msgRequest_.get());
+    MessagePolls::shared()->adopt(msgRequest_, accountUid_);
+    msgRequest_.reset();
+}
 
 void MessageBoxViewController::declareLayoutBindings(platform::LayoutBindings& bindings)
 {
@@ -146,8 +150,8 @@ void MessageBoxViewController::stopPolling()
     navTimer_.reset();
     ticks_ = 0;
     navTicks_ = 0;
+    handOverPoll();
     cancelAllRequests();
-    msgRequest_.reset();
     navMsgRequest_.reset();
     stateRequest_.reset();
     tableView_->doneLoadingTableViewData();
@@ -210,22 +214,31 @@ void MessageBoxViewController::navHandleTimer()
 
 void MessageBoxViewController::loadMessage()
 {
+    // The client is ending: it waits only for the polls already out.
+    if (!MessagePolls::shared()->mayStart())
+        return;
     msgRequest_ = core::ORBRivuContrl::messageNewWithDelegate(weakSelf<MessageBoxViewController>(),
         RequestSelector::method(&MessageBoxViewController::requestMessageSucceeded),
         RequestSelector::method(&MessageBoxViewController::requestMessageFailed));
     startRequest(msgRequest_);
+    MessagePolls::shared()->started(msgRequest_);
 }
 
 void MessageBoxViewController::requestMessageSucceeded(const HTTPRequestPtr& request)
 {
     if (!takeAnswer(request, msgRequest_))
         return;
+    MessagePolls::shared()->answered(request.get());
     if (belongsToCurrentAccount()) {
         storeKeptMessages();
         applyPollReply(request);
         // Every answer republishes the total, "no news" too: messages read
         // in a chat since the last poll stop counting on the tab.
         reloadList();
+    } else {
+        // Asked for this box's account before another was signed in: stored
+        // under it, announced to nobody.
+        MessagePolls::store(*messageFactory_, MessagePolls::messagesOf(MessagePolls::answerOf(*request)), accountUid_);
     }
     msgRequest_.reset();
     tableView_->doneLoadingTableViewData();
@@ -236,6 +249,7 @@ void MessageBoxViewController::requestMessageFailed(const HTTPRequestPtr& reques
 {
     if (!takeAnswer(request, msgRequest_))
         return;
+    MessagePolls::shared()->answered(request.get());
     if (belongsToCurrentAccount())
         storeKeptMessages();
     msgRequest_.reset();
@@ -245,34 +259,14 @@ void MessageBoxViewController::requestMessageFailed(const HTTPRequestPtr& reques
 
 void MessageBoxViewController::applyPollReply(const HTTPRequestPtr& request)
 {
-    platform::Value reply = parseReply(request, core::ORBRequestType::NewMessages, "message");
+    platform::Value reply = MessagePolls::answerOf(*request);
     if (!reply.isDictionary())
         return;
 
-    core::MessageList arrived;
-    if (const platform::Value& items = reply["items"]; items.isArray()) {
-        const platform::Date now = platform::Date::now();
-        for (const auto& item : *items.asArray()) {
-            auto message = core::MessageInfo::messageWithObj(item);
-            if (!message)
-                continue;
-            if (!isCompleteIncoming(*message)) {
-                platform::log("a polled message without id, sender or time is skipped\n");
-                continue;
-            }
-            message->to = false;
-            message->createTime = now;
-            arrived.push_back(std::move(message));
-        }
-    }
+    core::MessageList arrived = MessagePolls::messagesOf(reply);
     if (!arrived.empty()) {
         // Stored first: whoever hears of a message finds it in the store.
-        // The server hands a message out once: one the store refuses is
-        // kept for this run instead, and shown all the same.
-        if (!messageFactory_->setMessage(arrived)) {
-            platform::log("the polled messages could not be stored\n");
-            UnsavedMessages::shared().keep(arrived);
-        }
+        MessagePolls::store(*messageFactory_, arrived, accountUid_);
         for (const auto& message : arrived) {
             message->updatePhotosInfo();
             message->updateSoundsInfo();

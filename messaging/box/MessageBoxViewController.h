@@ -123,8 +123,12 @@ public:
 private:
     // Whether the account the box was made for is still the signed-in one.
     bool belongsToCurrentAccount() const;
-    // Stops the ticks and drops the requests: the box of an account no longer signed in.
+    // Stops the ticks and drops the requests: the box of an account no longer
+    // signed in. Its poll on its way is handed over, not dropped.
     void stopPolling();
+    // A poll on its way goes on without the box, its answer stored under the
+    // box's account (MessagePolls).
+    void handOverPoll();
     // The navigation rows' first request and their tick, at the first appearance.
     void startNavigationTicks();
     void reloadList();

@@ -189,24 +189,21 @@ void MessageLoader::requestSendMessageSucceeded(const HTTPRequestPtr& request)
         finish(entry, false);
         return;
     }
-    if (core::BaseFactory::currentAccountUid() != entry->accountUid) {
-        // Sent, but for an account no longer signed in: its record must not
-        // land in the list of the account that is.
-        platform::log("message %s sent for another account; not stored\n", msgId->c_str());
-        UnsentMessages::shared().forget(entry->message);
-        finish(entry, false, false);
-        return;
-    }
     auto message = entry->message;
     message->uid = *msgId;
     message->updatePhotos();
     message->updateSounds();
     message->isSending = false;
-    UnsavedMessages::shared().storeKeptInto(messageFactory());
-    if (!messageFactory().setMessage({ message })) {
+    // Stored under the account it was sent from, signed in or not (a parent
+    // may have chosen another child meanwhile): it is in that child's chat
+    // when the parent comes back to it, and never in the other's.
+    const int account = entry->accountUid;
+    if (core::BaseFactory::currentAccountUid() == account)
+        UnsavedMessages::shared().storeKeptInto(messageFactory());
+    if (!messageFactory().setMessage({ message }, account)) {
         // Sent all the same: the conversation keeps showing it for this run.
         platform::log("message %s sent but could not be stored\n", msgId->c_str());
-        UnsavedMessages::shared().keep({ message });
+        UnsavedMessages::shared().keep({ message }, account);
     }
     finish(entry, true);
 }
@@ -220,7 +217,17 @@ void MessageLoader::requestSendMessageFailed(const HTTPRequestPtr& request)
     finish(entry, false);
 }
 
-void MessageLoader::finish(std::vector<Pending>::iterator entry, bool sent, bool keepUnsent)
+void MessageLoader::keepOnTheirWayAsNotSent()
+{
+    // Their answers may still come, to nobody: a resend may then deliver
+    // twice, which the person can see, where a message gone unseen cannot.
+    // Those on their way now, once each: an observer may send one again.
+    for (std::size_t left = pending_.size(); left > 0 && !pending_.empty(); --left)
+        finish(pending_.begin(), false);
+    chatQueue_->cancelAllOperations();
+}
+
+void MessageLoader::finish(std::vector<Pending>::iterator entry, bool sent)
 {
     if (entry == pending_.end())
         return;
@@ -229,7 +236,7 @@ void MessageLoader::finish(std::vector<Pending>::iterator entry, bool sent, bool
     // of it goes through, whether or not its chat is still open.
     if (sent) {
         UnsentMessages::shared().forget(message);
-    } else if (keepUnsent) {
+    } else {
         // Marked here, not by its chat: the person may have left it, and
         // whichever chat shows the message next shows it marked, its mark
         // sending it again.

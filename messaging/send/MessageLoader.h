@@ -55,6 +55,10 @@ public:
     const std::shared_ptr<foundation::NetworkQueue>& chatQueue() const { return chatQueue_; }
     // Messages sent and not yet reported.
     std::size_t pendingCount() const { return pending_.size(); }
+    // At exit, once the grace for them is over: every message still on its
+    // way is reported as not sent and kept among the unsent ones, so that it
+    // is offered again at the next start.
+    void keepOnTheirWayAsNotSent();
 
 private:
     MessageLoader();
@@ -71,9 +75,8 @@ private:
     void uploadFailed(const foundation::HTTPRequestPtr& request);
     // The pending entry of the request's message, or end() when it has none.
     std::vector<Pending>::iterator find(const foundation::HTTPRequestPtr& request);
-    // Reports the message; one not sent is kept beside the store until it
-    // is (keepUnsent), the one sent for an account no longer signed in aside.
-    void finish(std::vector<Pending>::iterator entry, bool sent, bool keepUnsent = true);
+    // Reports the message; one not sent is kept beside the store until it is.
+    void finish(std::vector<Pending>::iterator entry, bool sent);
     // The store of the current home; made again when the home changes.
     core::MessageFactory& messageFactory();
 

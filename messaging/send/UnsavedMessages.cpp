@@ -28,8 +28,12 @@ void UnsavedMessages::resetForTesting() { *this = UnsavedMessages(); }
 
 void UnsavedMessages::keep(const core::MessageList& messages)
 {
+    keep(messages, core::BaseFactory::currentAccountUid());
+}
+
+void UnsavedMessages::keep(const core::MessageList& messages, int account)
+{
     const std::string store = core::BaseFactory::dataFilePath();
-    const int account = core::BaseFactory::currentAccountUid();
     for (const auto& message : messages) {
         if (!message)
             continue;

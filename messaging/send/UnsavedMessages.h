@@ -21,6 +21,9 @@ public:
     // Keeps the messages under the current store and account (each once)
     // and tells the person when this is the first time.
     void keep(const core::MessageList& messages);
+    // The same under the given account of the current store, signed in or
+    // not: what a poll or a send for it brought after another was chosen.
+    void keep(const core::MessageList& messages, int accountUid);
     // Once the store takes writes again (a damaged file set aside for a
     // fresh one, room made on the disk), what was kept under it is written
     // there and no longer kept. Called before a store's own write, so that

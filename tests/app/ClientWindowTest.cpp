@@ -12,6 +12,7 @@
 #include "contacts/book/ContactsViewController.h"
 #include "core/session/ORBEndpoints.h"
 #include "core/store/BaseFactory.h"
+#include "messaging/send/UnsentMessages.h"
 #include "platform/graphics/Image.h"
 #include "platform/os/FileUtil.h"
 #include "platform/uikit/UIScrollView.h"
@@ -510,7 +511,10 @@ TEST(ClientWithoutDisplay, SaysSoAndExitsWithTwo)
 // lock when it was polled) is written at exit once the store takes writes,
 // though no poll is answered after. The address book's write, held on its
 // worker by the test's write lock when the client is told to end (8), is
-// waited for at exit and in the store after it. One client run per case, so
+// waited for at exit and in the store after it. A poll on its way when the
+// client is told to end (9) is answered during the grace, and its message
+// stored. A send whose answer does not come within the grace (10) is kept
+// as not sent in the file of unsent messages. One client run per case, so
 // that each case is short enough for a loaded machine.
 namespace {
 
@@ -556,7 +560,9 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     std::string home = scratch_ + "/home-" + std::to_string(screen);
     ASSERT_TRUE(platform::FileUtil::createDirectory(home));
     ASSERT_TRUE(prepareSignedInHome(home));
-    const bool inChat = screen == 5 || screen == 6;
+    const bool pollOnItsWay = screen == 9;
+    const bool sendPastTheGrace = screen == 10;
+    const bool inChat = screen == 5 || screen == 6 || pollOnItsWay || sendPastTheGrace;
     const bool refusedMessage = screen == 7;
     const bool bookOnItsWay = screen == 8;
     // Case 8: the address book and the polls are held, so that nothing but
@@ -582,6 +588,14 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     }
     if (inChat) {
         ASSERT_FALSE(server_->deliverMessage(2001, 3001, "明天带水彩笔").empty());
+    }
+    // Case 9: the first poll brings the conversation; every later one is
+    // held until the client is told to end.
+    const std::string polledText = "bring the paints";
+    if (pollOnItsWay) {
+        server_->script().forCommand(core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal());
+        server_->script().forCommand(
+            core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal().heldBy(pollGate), 1000);
     }
     ClientWindowProcess client;
     std::string why;
@@ -704,6 +718,34 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         ASSERT_EQ(sqlite3_exec(handle, "ROLLBACK;", nullptr, nullptr, nullptr), SQLITE_OK);
         lock.reset();
         status = client.signalAndWait(signal);
+    } else if (pollOnItsWay) {
+        // A message for the teacher waits at the server for the next poll,
+        // which is held there until the client is told to end.
+        ASSERT_FALSE(server_->deliverMessage(2001, 3001, polledText).empty());
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+        while (pollGate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(pollGate->arrived(), 1u) << "the client did not poll again\n" << client.log();
+        ASSERT_EQ(kill(client.pid(), signal), 0);
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (client.log().find("orb-client: ends on signal") == std::string::npos
+            && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        pollGate->open();
+        status = client.waitForEnd();
+    } else if (sendPastTheGrace) {
+        // The answer to the send is held until the client has ended.
+        auto sendGate = std::make_shared<server::ReplyGate>();
+        server_->script().forCommand(
+            core::ORBEndpoints::Cmd::kSendToOne, server::ScriptedReply::normal().heldBy(sendGate));
+        ASSERT_EQ(runWhileLooping({ "xdotool", "type", "--delay", "40", text }), 0);
+        ASSERT_EQ(runWhileLooping({ "xdotool", "key", "Return" }), 0);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (sendGate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(sendGate->arrived(), 1u) << "the message did not reach the server\n" << client.log();
+        status = client.signalAndWait(signal);
+        sendGate->open();
     } else if (screen == 6) {
         // The answer to the send is held until the client has been told to
         // end: it arrives while the client winds down.
@@ -752,6 +794,16 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         EXPECT_EQ(book.output, "1\n") << "the address book stored while the client ended is not in the store\n"
                                       << output;
     }
+    if (pollOnItsWay) {
+        auto polled = runCommand("sqlite3 -batch " + shellQuoted(home + "/Documents/" + core::kDatabaseFileName)
+            + " \"SELECT count(*) FROM tb_message WHERE content = '" + polledText + "' AND uid <> ''\"");
+        EXPECT_EQ(polled.output, "1\n") << "the message of the poll on its way is not in the store\n" << output;
+    }
+    if (sendPastTheGrace) {
+        const std::string unsent = readTextFile(home + "/Documents/" + UnsentMessages::kFileName);
+        EXPECT_NE(unsent.find(text), std::string::npos) << "the message on its way is not kept as not sent\n"
+                                                        << unsent << "\n" << output;
+    }
     if (screen == 6 || refusedMessage) {
         auto stored = runCommand("sqlite3 -batch " + shellQuoted(home + "/Documents/" + core::kDatabaseFileName)
             + " \"SELECT count(*) FROM tb_message WHERE content = '" + (refusedMessage ? refusedText : text)
@@ -761,10 +813,12 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 9L), [](const ::testing::TestParamInfo<long>& info) {
+    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 11L), [](const ::testing::TestParamInfo<long>& info) {
         return info.param == 5 ? std::string("InAChat")
             : info.param == 6  ? std::string("WhileAMessageIsOnItsWay")
             : info.param == 7  ? std::string("AfterTheStoreRefusedAMessage")
             : info.param == 8  ? std::string("WhileTheAddressBookIsStored")
+            : info.param == 9  ? std::string("WhileAPollIsOnItsWay")
+            : info.param == 10 ? std::string("WhileASendIsOnItsWayPastTheGrace")
                                : "OnTab" + std::to_string(info.param);
     });

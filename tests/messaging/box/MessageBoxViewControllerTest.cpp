@@ -15,11 +15,14 @@
 #include "messaging/box/MessageEmptyCell.h"
 #include "messaging/box/MessageGroupCell.h"
 #include "messaging/box/MessageSingleCell.h"
+#include "messaging/chat/MessageViewController.h"
 #include "messaging/send/UnsavedMessages.h"
 #include "platform/os/DateFormat.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UITextField.h"
+#include "ui/ORBHelper.h"
 #include "server/StandinServer.h"
 #include "tests/support/LoopAndMemoryWatch.h"
 #include "tests/core/util/CoreTestSupport.h"
@@ -65,7 +68,10 @@ protected:
     }
 
     // The parent of two switches to the second child through the role button.
-    void switchToSecondChild()
+    void switchToSecondChild() { switchToChild(1); }
+
+    // The parent of two switches to the child of the chooser's row.
+    void switchToChild(long childRow)
     {
         mainScreen()->roleToggle();
         harness.advance(1);
@@ -74,7 +80,7 @@ protected:
         auto accounts
             = std::dynamic_pointer_cast<UITableView>(testsupport::findViewByOutlet(chooser->view(), "tableView"));
         ASSERT_TRUE(accounts);
-        ASSERT_TRUE(harness.selectRow(accounts, 0, 1));
+        ASSERT_TRUE(harness.selectRow(accounts, 0, childRow));
         harness.advance(0.2);
     }
 
@@ -592,6 +598,85 @@ TEST_F(MessageBoxTest, AnAccountSwitchStopsTheOldBox)
         EXPECT_NE(message->uid, "leak1");
     kept.reset();
     EXPECT_TRUE(first.expired()) << "the tab bar let it go";
+}
+
+// A parent of two sends to the class teacher as the first child, and the
+// next poll is on its way for that child too; both answers are held at the
+// server until the parent has switched to the second child. The server has
+// taken the message and handed the polled one out: each is stored under the
+// first child, shown when the parent switches back, and never under the
+// second.
+TEST_F(MessageBoxTest, ASendAndAPollOnTheirWayAcrossAChildSwitchAreKeptUnderTheFirstChild)
+{
+    signIn(kDemoParentOfTwo, kDemoParentPassword, 0);
+    const int firstUid = core::MyAccountInfo::currentAccount()->uid;
+    const std::string store = core::BaseFactory::dataFilePath();
+    const std::string sentText = "老师好，子涵明天请假一天";
+
+    auto teacher = std::make_shared<core::ContactInfo>();
+    teacher->uid = 2001;
+    teacher->name = "李建国";
+    teacher->type = 1;
+    auto chat = std::make_shared<MessageViewController>();
+    chat->setContact(teacher);
+    harness.visibleNavigationController()->pushViewController(chat, true);
+    harness.advance(0.5);
+    auto sendGate = std::make_shared<server::ReplyGate>();
+    harness.server()->script().forCommand(core::ORBEndpoints::Cmd::kSendToOne, ScriptedReply::normal().heldBy(sendGate));
+    ASSERT_TRUE(harness.type(
+        std::dynamic_pointer_cast<UITextField>(testsupport::findViewByOutlet(chat->view(), "txtMessage")), sentText));
+    ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+    ASSERT_TRUE(harness.runUntil([&] { return sendGate->arrived() == 1; }));
+
+    auto pollGate = std::make_shared<server::ReplyGate>();
+    harness.server()->script().forCommand("20101",
+        ScriptedReply::custom(200, R"({"resultState":1,"items":[)" + item("held1", 9, "给第一个孩子", 5) + "]}")
+            .heldBy(pollGate));
+    advanceToNextPoll();
+    harness.advance(1);
+    ASSERT_TRUE(harness.runUntil([&] { return pollGate->arrived() == 1; }));
+    chat.reset();
+
+    ASSERT_NO_FATAL_FAILURE(switchToSecondChild());
+    const int secondUid = core::MyAccountInfo::currentAccount()->uid;
+    ASSERT_NE(secondUid, firstUid);
+    sendGate->open();
+    pollGate->open();
+    ASSERT_TRUE(harness.waitForServerQuiet());
+    waitIdle();
+
+    EXPECT_EQ(coretest::sqliteTool(store,
+                  "SELECT account_uid FROM tb_message WHERE uid = 'held1' UNION ALL "
+                  "SELECT account_uid FROM tb_message WHERE content = '"
+                      + sentText + "' AND uid <> '';"),
+        std::to_string(firstUid) + "\n" + std::to_string(firstUid) + "\n")
+        << "each once, under the first child";
+    auto secondsList = core::MessageFactory().getMessageLast().value_or(core::MessageList {});
+    for (const auto& message : secondsList) {
+        EXPECT_NE(message->uid, "held1");
+        EXPECT_NE(message->content, sentText);
+    }
+
+    // The second child's book has come, and its notice is gone from over the
+    // screen (it would take the chooser's touches).
+    letAddressBookEnd(harness);
+    harness.advance(ORBHelper::kProgressHudHideDelay + 1);
+    ASSERT_TRUE(harness.runUntilOverlayGone());
+    // Back to the first child: the polled message heads its conversation in
+    // the box, and the sent one is in the teacher's chat.
+    ASSERT_NO_FATAL_FAILURE(switchToChild(0));
+    ASSERT_EQ(core::MyAccountInfo::currentAccount()->uid, firstUid);
+    waitIdle();
+    auto polled = conversationOf(9);
+    ASSERT_TRUE(polled) << "the polled message's conversation is not in the box";
+    EXPECT_EQ(boxtest::text(polled, "lblContent"), "给第一个孩子");
+    auto again = std::make_shared<MessageViewController>();
+    again->setContact(teacher);
+    harness.visibleNavigationController()->pushViewController(again, true);
+    harness.advance(0.5);
+    const auto& shown = again->listData();
+    EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [&](const auto& m) { return m->to && m->content == sentText; }), 1)
+        << "the sent message is not in its chat";
 }
 
 // A message the store refused is kept under the account that received it:

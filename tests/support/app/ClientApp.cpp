@@ -13,6 +13,7 @@
 #include "contacts/book/AddressBookImport.h"
 #include "contacts/book/ContactsViewController.h"
 #include "messaging/MessagingClasses.h"
+#include "messaging/box/MessagePolls.h"
 #include "messaging/send/UnsavedMessages.h"
 #include "messaging/send/UnsentMessages.h"
 #include "circle/CircleClasses.h"
@@ -44,6 +45,7 @@ bool startClient(AppHarness& harness, const platform::Dictionary& launchOptions)
     // this process carries over.
     UnsentMessages::shared().resetForTesting();
     UnsavedMessages::shared().resetForTesting();
+    MessagePolls::shared()->resetForTesting();
     return harness.start(std::make_shared<ORBAppDelegate>(), launchOptions);
 }
 
