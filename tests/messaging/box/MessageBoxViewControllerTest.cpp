@@ -596,6 +596,10 @@ TEST_F(MessageBoxTest, AnAccountSwitchStopsTheOldBox)
     EXPECT_FALSE(kept->timer()) << "the old box's tick is stopped";
     for (const auto& message : core::MessageFactory().getMessageLast().value_or(core::MessageList {}))
         EXPECT_NE(message->uid, "leak1");
+    // What its poll brought is the first child's all the same.
+    ASSERT_TRUE(harness.waitForServerQuiet());
+    EXPECT_EQ(coretest::sqliteTool(core::BaseFactory::dataFilePath(), "SELECT account_uid FROM tb_message WHERE uid = 'leak1';"),
+        std::to_string(firstUid) + "\n");
     kept.reset();
     EXPECT_TRUE(first.expired()) << "the tab bar let it go";
 }
