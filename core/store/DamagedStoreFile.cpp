@@ -743,7 +743,12 @@ namespace {
                 if (listing.outOfTheFile.count(table.name))
                     platform::log("damaged store file %s: its table %s begins past the file's end\n", damaged.c_str(),
                         table.name.c_str());
-                bookLost = bookLost || (isBook(table.name) && (!listing.whole || listing.outOfTheFile.count(table.name)));
+                // An index of it that lists a person stands for people left behind.
+                bookLost = bookLost
+                    || (isBook(table.name)
+                        && (!listing.whole || listing.outOfTheFile.count(table.name)
+                            || (listing.indexes.count(table.name)
+                                && indexesListMore(*file, listing, table, to.handle, damaged))));
                 continue;
             }
             TableCopy copy;

@@ -105,6 +105,7 @@ enum class Damage {
     MessageCellCountBitFlipped, // one bit of a message page's count of cells, past what the page can hold
     ContactCellCountLowered, // one bit of a book page's count of cells taken off: its last people are read by no one
     BookAndSettingsRootsExchanged, // the top pages of the book and of the settings exchanged
+    BookEntryNamesAnother, // a bit of the book's name and of its table's there: `tb_contact` becomes `tb_contacu` twice
     ContactRowidTwice, // a person's rowid made that of the next person on the page
     VersionPageZeroed, // the page of `tb_info`, the schema versions
     MessagePagesZeroed, // the first pages of both message tables
@@ -630,6 +631,12 @@ protected:
             setRoot("tb_setting", book);
             return setRoot("tb_contact", settings);
         }
+        case Damage::BookEntryNamesAnother: {
+            const auto people = column("tb_contact", kPersonRow);
+            lostNames.insert(people.begin(), people.end());
+            flipOnFirstPage("tabletb_contacttb_contact", 14);
+            return flipOnFirstPage("tabletb_contacutb_contact", 24);
+        }
         case Damage::VersionPageZeroed:
             return zeroRootPages("name='tb_info'");
         case Damage::MessagePagesZeroed:
@@ -962,6 +969,8 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         { "the top pages of the book and of the settings exchanged", Damage::BookAndSettingsRootsExchanged,
             Folder::Writable, Outcome::Copied, kMessages, kContactsLeft, 1,
             "row(s) read in the pages of tb_setting are another table's", kContactsLeft },
+        { "the book's entry naming another table", Damage::BookEntryNamesAnother, Folder::Writable, Outcome::Copied,
+            kMessages, kContactsLeft, 1, "lists are not read: the book is fetched again", kContactsLeft },
         { "a person's flag read as NULL", Damage::ContactFlagNull, Folder::Writable, Outcome::Copied, 0, kContactsLeft,
             1, "1 row(s) of tb_contact passed over, refused by the fresh table (NOT NULL constraint failed", kContactsLeft },
         // Nothing of the person's reads any more, or SQLite reads nothing at all.
