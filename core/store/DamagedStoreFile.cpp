@@ -367,6 +367,9 @@ namespace {
         std::uint32_t counters = 0; // AUTOINCREMENT's table
         bool whole = false; // every entry of the list read
         std::set<std::string> outOfTheFile; // listed, with a top page the file does not have
+        // The top pages of the file's indexes of each of the client's
+        // tables, by the table the entry says it indexes.
+        std::map<std::string, std::vector<std::uint32_t>> indexes;
     };
 
     Listing listTables(const StorePages& file, const std::string& damaged)
@@ -423,6 +426,12 @@ namespace {
         }
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const StorePages::Entry& entry = entries[i];
+            if (entry.type == "index") {
+                for (const auto& table : clientTables()) {
+                    if (sameName(entry.table, table.name) && rootOf(entry))
+                        listing.indexes[table.name].push_back(rootOf(entry));
+                }
+            }
             if (taken[i] || entry.type == "index")
                 continue;
             if (entry.type == "table" && entry.name == "sqlite_sequence") {
@@ -606,6 +615,45 @@ namespace {
 
     bool isBook(const std::string& table) { return table == "tb_contact" || table == "tb_contact_group"; }
 
+    // Whether the file's indexes of a table of the book list a row its copy
+    // does not have: a row the table's tree no longer names (a page that
+    // counts fewer cells than it holds, the top page of another table in
+    // the table's place), which no reading of the tree finds. An index that
+    // does not read whole, or a table that has none (the client makes every
+    // table of the book with a key), leaves that in doubt, and is taken as
+    // such a row.
+    bool indexesListMore(const StorePages& file, const Listing& listing, const ClientTable& table, sqlite3* to,
+        const std::string& damaged)
+    {
+        const auto indexes = listing.indexes.find(table.name);
+        if (indexes == listing.indexes.end() || indexes->second.empty()) {
+            platform::log("damaged store file %s: no index of %s is listed: the book is fetched again\n", damaged.c_str(),
+                table.name.c_str());
+            return true;
+        }
+        StoreStatement present
+            = StoreStatement::on(to, "SELECT 1 FROM " + quotedName(table.name) + " WHERE " + table.rowid + "=?1;");
+        if (!present)
+            return true;
+        for (const std::uint32_t root : indexes->second) {
+            long long missing = 0;
+            const StorePages::Walk walk = file.keys(root, [&](std::int64_t rowid) {
+                sqlite3_bind_int64(present.handle(), 1, rowid);
+                missing += present.step() == SQLITE_ROW ? 0 : 1;
+                present.reset();
+                return true;
+            });
+            const bool doubt = walk.pagesPassedOver > 0 || walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0;
+            if (missing > 0 || doubt) {
+                platform::log("damaged store file %s: %lld row(s) that an index of %s lists are not read%s: the book "
+                              "is fetched again\n",
+                    damaged.c_str(), missing, table.name.c_str(), doubt ? ", and the index does not read whole" : "");
+                return true;
+            }
+        }
+        return false;
+    }
+
     // The fresh file's versions, record of the book and indexes, once its
     // rows are in, and its one transaction committed.
     bool finishCopy(Connection& to, bool bookLost, std::string& why)
@@ -695,7 +743,12 @@ namespace {
                 if (listing.outOfTheFile.count(table.name))
                     platform::log("damaged store file %s: its table %s begins past the file's end\n", damaged.c_str(),
                         table.name.c_str());
-                bookLost = bookLost || (isBook(table.name) && (!listing.whole || listing.outOfTheFile.count(table.name)));
+                // An index of it that lists a person stands for people left behind.
+                bookLost = bookLost
+                    || (isBook(table.name)
+                        && (!listing.whole || listing.outOfTheFile.count(table.name)
+                            || (listing.indexes.count(table.name)
+                                && indexesListMore(*file, listing, table, to.handle, damaged))));
                 continue;
             }
             TableCopy copy;
@@ -703,7 +756,8 @@ namespace {
                 return Copy::Failed;
             anyRow = anyRow || copy.copied > 0;
             const bool lost = noteTableCopy(damaged, table.name, copy);
-            bookLost = bookLost || (isBook(table.name) && lost);
+            bookLost = bookLost
+                || (isBook(table.name) && (lost || indexesListMore(*file, listing, table, to.handle, damaged)));
         }
         if (file && listing.counters && !copyCounters(*file, listing.counters, to, why))
             return Copy::Failed;

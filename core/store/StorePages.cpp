@@ -13,6 +13,8 @@ namespace {
 
     constexpr std::uint8_t kInteriorTable = 0x05;
     constexpr std::uint8_t kLeafTable = 0x0d;
+    constexpr std::uint8_t kInteriorIndex = 0x02;
+    constexpr std::uint8_t kLeafIndex = 0x0a;
     constexpr std::size_t kFileHeader = 100;
 
     std::uint32_t be16(const unsigned char* p) { return std::uint32_t(p[0]) << 8 | p[1]; }
@@ -205,9 +207,10 @@ public:
         std::uint64_t total_;
     };
 
-    // The record of a table leaf's cell at `offset` of the page held, its
-    // first `fields` fields (all when 0); false when it does not read.
-    bool record(std::uint32_t offset, std::size_t fields, Row& row)
+    // The record of a table leaf's cell (or, with `index`, an index page's
+    // cell past its child's number) at `offset` of the page held, its first
+    // `fields` fields (all when 0); false when it does not read.
+    bool record(std::uint32_t offset, std::size_t fields, Row& row, bool index = false)
     {
         const std::uint32_t usable = file_.usable_;
         const unsigned char* page = page_.data();
@@ -222,12 +225,15 @@ public:
         if (n == 0)
             return false;
         cell += n;
-        n = varint(cell, end, rowid);
-        if (n == 0)
-            return false;
-        cell += n;
-        // How much of it the cell holds, by the format's rule.
-        const std::uint64_t most = usable - 35;
+        if (!index) {
+            n = varint(cell, end, rowid);
+            if (n == 0)
+                return false;
+            cell += n;
+        }
+        // How much of it the cell holds, by the format's rule (an index's
+        // cell holds less of its record on its page).
+        const std::uint64_t most = index ? (std::uint64_t(usable) - 12) * 64 / 255 - 23 : usable - 35;
         std::uint64_t local = total;
         if (total > most) {
             const std::uint64_t least = (std::uint64_t(usable) - 12) * 32 / 255 - 23;
@@ -367,14 +373,15 @@ bool StorePages::readPage(std::uint32_t page, std::vector<unsigned char>& into) 
     return done > 0;
 }
 
-StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes) const
+StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes, bool index) const
 {
     Layout layout;
     const std::uint32_t header = page == 1 ? kFileHeader : 0;
     const unsigned char* p = bytes.data() + header;
-    if (p[0] != kInteriorTable && p[0] != kLeafTable)
+    const std::uint8_t interior = index ? kInteriorIndex : kInteriorTable;
+    if (p[0] != interior && p[0] != (index ? kLeafIndex : kLeafTable))
         return layout;
-    layout.interior = p[0] == kInteriorTable;
+    layout.interior = p[0] == interior;
     const std::uint32_t headerSize = layout.interior ? 12 : 8;
     layout.cells = be16(p + 3);
     layout.pointers = header + headerSize;
@@ -396,6 +403,31 @@ bool StorePages::isTablePage(std::uint32_t page) const
 
 StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(Row&)>& row, std::size_t fields) const
 {
+    return walkTree(root, false, row, fields);
+}
+
+StorePages::Walk StorePages::keys(std::uint32_t root, const std::function<bool(std::int64_t)>& key) const
+{
+    long long notKeys = 0;
+    Walk walk = walkTree(
+        root, true,
+        [&](Row& row) {
+            const auto* rowid = row.values.empty() ? nullptr : std::get_if<std::int64_t>(&row.values.back());
+            if (!rowid) {
+                ++notKeys;
+                return true;
+            }
+            return key(*rowid);
+        },
+        0);
+    walk.rows -= notKeys;
+    walk.cellsPassedOver += notKeys;
+    return walk;
+}
+
+StorePages::Walk StorePages::walkTree(
+    std::uint32_t root, bool index, const std::function<bool(Row&)>& row, std::size_t fields) const
+{
     Reading reading(*this);
     // Pages to read, the next on top: a tree's pages in its order.
     std::vector<std::uint32_t> next { root };
@@ -406,7 +438,7 @@ StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(R
         auto& bytes = reading.page();
         if (!reading.take(page, bytes))
             continue;
-        const Layout layout = layoutOf(page, bytes);
+        const Layout layout = layoutOf(page, bytes, index);
         // Below the top, a page of no cells is refused too, as the library
         // refuses it: no tree the library writes has one. Page 1 holds the
         // table list, whose tree no other names.
@@ -432,13 +464,23 @@ StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(R
                     continue;
                 }
                 children.push_back(be32(bytes.data() + offset));
+                // An index's interior cell holds a key too, after its child's number.
+                if (!index)
+                    continue;
+                if (!reading.record(offset + 4, fields, found, true)) {
+                    ++reading.walk.cellsPassedOver;
+                    continue;
+                }
+                ++reading.walk.rows;
+                if (!row(found))
+                    return reading.walk;
             }
             children.push_back(layout.rightChild);
             next.insert(next.end(), children.rbegin(), children.rend());
             continue;
         }
         for (std::uint32_t i = 0; i < layout.cells; ++i) {
-            if (!reading.record(cellAt(i), fields, found)) {
+            if (!reading.record(cellAt(i), fields, found, index)) {
                 ++reading.walk.cellsPassedOver;
                 continue;
             }

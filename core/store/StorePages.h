@@ -85,6 +85,12 @@ public:
     // looked at.
     Walk rows(std::uint32_t root, const std::function<bool(Row&)>& row, std::size_t fields = 0) const;
 
+    // Every key of the index tree whose top is `root`, each handed to `key`
+    // as the rowid its record ends with (which returns false to stop the
+    // walk), in no set order; read with the same care as a table's tree. A
+    // key whose record does not end with an integer is passed over.
+    Walk keys(std::uint32_t root, const std::function<bool(std::int64_t)>& key) const;
+
     // A text of the file as UTF-8 (its non-ASCII characters as '?' when the
     // file is in UTF-16).
     std::string utf8(const Text& text) const;
@@ -101,7 +107,11 @@ private:
         std::uint32_t rightChild = 0;
     };
     bool readPage(std::uint32_t page, std::vector<unsigned char>& into) const;
-    Layout layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes) const;
+    // `index`: laid out as an index's page rather than a table's.
+    Layout layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes, bool index = false) const;
+    // A tree's walk: each record handed to `record`, with the rowid of a
+    // table's cell.
+    Walk walkTree(std::uint32_t root, bool index, const std::function<bool(Row&)>& record, std::size_t fields) const;
 
     int fd_ = -1;
     std::uint32_t pageSize_ = 0;

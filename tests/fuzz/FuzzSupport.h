@@ -106,6 +106,21 @@ inline void quietLog()
     (void)done;
 }
 
+// For a target whose own checking takes more than the program's work: the
+// processor seconds of the program's own work on the input, written to the
+// file ORB_FUZZ_CLIENT_SECONDS names (run-all replays a slow unit so, to
+// tell whether the program or the check was slow).
+inline void noteClientSeconds(double seconds)
+{
+    const char* path = std::getenv("ORB_FUZZ_CLIENT_SECONDS");
+    if (!path || !*path)
+        return;
+    if (std::FILE* file = std::fopen(path, "w")) {
+        std::fprintf(file, "%.3f\n", seconds);
+        std::fclose(file);
+    }
+}
+
 // Reads the input as pieces: takeByte and takeText consume from the front.
 class Input {
 public:

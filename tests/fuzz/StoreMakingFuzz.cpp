@@ -15,7 +15,10 @@
 // as SQLite reads that leaf alone), and every row SQLite reads of the
 // table's one tree (for a bounded number of steps) is in the fresh store
 // with the same values, but for as many rows as the log says the fresh
-// table refused. A failure aborts.
+// table refused. A person of the book the copy does not keep (read by
+// SQLite in the book's tree, on a leaf of it, or listed by an index of it)
+// must leave the book's record marked incomplete, so that the book is
+// fetched again. A failure aborts.
 #include "core/session/MyAccountInfo.h"
 #include "core/store/BaseFactory.h"
 #include "core/store/ContactsFactory.h"
@@ -230,32 +233,21 @@ public:
     std::uint32_t pageSize() const { return pageSize_; }
 
     // The rows SQLite's cursor reads of the tree at `root` in the shape of
-    // `table`, each rowid as read, until it meets an error or has run its
-    // steps; only records of the table's shape. `whole` says whether the
-    // cursor reached the tree's end.
+    // `table`, each rowid as read (a row read again with the same values
+    // kept once: a tree naming a page many times reads its rows as often),
+    // until it meets an error or has run its steps; only records of the
+    // table's shape. `whole` says whether the cursor reached the tree's end.
     Rows rows(std::uint32_t root, const ClientTable& table, bool& whole) const
     {
         Rows rows;
         whole = false;
-        if (!pageSize_ || root < 2 || root > pages_)
+        std::string create = "CREATE TABLE t(";
+        for (int i = 0; i < table.columns; ++i)
+            create += "c" + std::to_string(i) + (i + 1 == table.columns ? std::string(" DEFAULT ") + kAbsent : "") + ",";
+        create += "c" + std::to_string(table.columns) + " DEFAULT " + kAbsent + ");";
+        sqlite3* handle = open(root, create, "t");
+        if (!handle)
             return rows;
-        std::string image(std::size_t(pages_) * pageSize_, '\0');
-        image.replace(0, file_.size(), file_);
-        const std::string first = firstPage(root, table);
-        if (first.empty())
-            return rows;
-        image.replace(0, pageSize_, first);
-        // The file's length in its header, as SQLite takes it.
-        for (int i = 0; i < 4; ++i)
-            image[std::size_t(28 + i)] = char(pages_ >> (24 - 8 * i));
-        sqlite3* handle = nullptr;
-        if (sqlite3_open(":memory:", &handle) != SQLITE_OK
-            || sqlite3_deserialize(handle, "main", reinterpret_cast<unsigned char*>(image.data()),
-                   sqlite3_int64(image.size()), sqlite3_int64(image.size()), SQLITE_DESERIALIZE_READONLY)
-                != SQLITE_OK) {
-            sqlite3_close(handle);
-            return rows;
-        }
         int steps = 0;
         sqlite3_progress_handler(
             handle, 1000, [](void* count) { return ++*static_cast<int*>(count) > 20000 ? 1 : 0; }, &steps);
@@ -264,6 +256,7 @@ public:
             select += ",c" + std::to_string(i);
         select += " FROM t;";
         sqlite3_stmt* read = nullptr;
+        std::vector<Field> fields(std::size_t(table.columns));
         if (sqlite3_prepare_v2(handle, select.c_str(), -1, &read, nullptr) == SQLITE_OK) {
             int rc;
             int count = 0;
@@ -277,17 +270,21 @@ public:
                 // One field for each column: the last is there, none past it.
                 if (absent(table.columns) || !absent(table.columns + 1))
                     continue;
-                std::vector<Field> fields;
                 for (int i = 1; i <= table.columns; ++i) {
-                    Field field;
+                    Field& field = fields[std::size_t(i - 1)];
                     field.type = sqlite3_column_type(read, i);
                     field.number = sqlite3_column_double(read, i);
                     const auto* text = sqlite3_column_text(read, i);
                     field.text.assign(
                         text ? reinterpret_cast<const char*>(text) : "", size_t(sqlite3_column_bytes(read, i)));
-                    fields.push_back(std::move(field));
                 }
-                rows[sqlite3_column_int64(read, 0)].push_back(std::move(fields));
+                auto& versions = rows[sqlite3_column_int64(read, 0)];
+                auto same = [&](const std::vector<Field>& read) {
+                    return std::equal(read.begin(), read.end(), fields.begin(), fields.end(),
+                        [](const Field& a, const Field& b) { return a.type == b.type && a.text == b.text; });
+                };
+                if (std::none_of(versions.begin(), versions.end(), same))
+                    versions.push_back(fields);
             }
             whole = rc == SQLITE_DONE;
         }
@@ -296,17 +293,67 @@ public:
         return rows;
     }
 
+    // The rowids SQLite's cursor reads of the index tree at `root` (as the
+    // last field of each key), until it meets an error or has run its steps;
+    // `whole` says whether it reached the tree's end.
+    std::set<sqlite3_int64> keys(std::uint32_t root, bool& whole) const
+    {
+        std::set<sqlite3_int64> keys;
+        whole = false;
+        sqlite3* handle = open(root, "CREATE TABLE t(c0);CREATE INDEX i ON t(c0);", "i");
+        if (!handle)
+            return keys;
+        int steps = 0;
+        sqlite3_progress_handler(
+            handle, 1000, [](void* count) { return ++*static_cast<int*>(count) > 20000 ? 1 : 0; }, &steps);
+        sqlite3_stmt* read = nullptr;
+        if (sqlite3_prepare_v2(handle, "SELECT rowid FROM t INDEXED BY i;", -1, &read, nullptr) == SQLITE_OK) {
+            int rc;
+            while ((rc = sqlite3_step(read)) == SQLITE_ROW && keys.size() < 200000)
+                keys.insert(sqlite3_column_int64(read, 0));
+            whole = rc == SQLITE_DONE;
+        }
+        sqlite3_finalize(read);
+        sqlite3_close(handle);
+        return keys;
+    }
+
 private:
+    // A connection reading the file's pages with page 1 made by `create`,
+    // its `name` at `root`; nothing when that does not open.
+    sqlite3* open(std::uint32_t root, const std::string& create, const std::string& name) const
+    {
+        if (!pageSize_ || root < 2 || root > pages_)
+            return nullptr;
+        // The file's pages, made once; page 1 made anew for each reading.
+        if (image_.empty()) {
+            image_.assign(std::size_t(pages_) * pageSize_, '\0');
+            image_.replace(0, file_.size(), file_);
+        }
+        const std::string first = firstPage(root, create, name);
+        if (first.empty())
+            return nullptr;
+        image_.replace(0, pageSize_, first);
+        // The file's length in its header, as SQLite takes it.
+        for (int i = 0; i < 4; ++i)
+            image_[std::size_t(28 + i)] = char(pages_ >> (24 - 8 * i));
+        sqlite3* handle = nullptr;
+        if (sqlite3_open(":memory:", &handle) != SQLITE_OK
+            || sqlite3_deserialize(handle, "main", reinterpret_cast<unsigned char*>(image_.data()),
+                   sqlite3_int64(image_.size()), sqlite3_int64(image_.size()), SQLITE_DESERIALIZE_READONLY)
+                != SQLITE_OK) {
+            sqlite3_close(handle);
+            return nullptr;
+        }
+        return handle;
+    }
+
     // Page 1 of a file of this one's page size, reserved bytes and
-    // encoding, listing the table "t" in the shape of `table` at `root`.
-    std::string firstPage(std::uint32_t root, const ClientTable& table) const
+    // encoding, made by `create`, with `name` at `root`.
+    std::string firstPage(std::uint32_t root, const std::string& create, const std::string& name) const
     {
         sqlite3* handle = nullptr;
         std::string page;
-        std::string create = "CREATE TABLE t(";
-        for (int i = 0; i < table.columns; ++i)
-            create += "c" + std::to_string(i) + (i + 1 == table.columns ? std::string(" DEFAULT ") + kAbsent : "") + ",";
-        create += "c" + std::to_string(table.columns) + " DEFAULT " + kAbsent + ");";
         int reserved = reserved_;
         if (sqlite3_open(":memory:", &handle) == SQLITE_OK
             && sqlite3_exec(handle,
@@ -316,7 +363,7 @@ private:
             && (reserved == 0 || sqlite3_file_control(handle, "main", SQLITE_FCNTL_RESERVE_BYTES, &reserved) == SQLITE_OK)
             && sqlite3_exec(handle,
                    (create + "PRAGMA writable_schema=ON;UPDATE sqlite_master SET rootpage=" + std::to_string(root)
-                       + ";PRAGMA writable_schema=OFF;")
+                       + " WHERE name='" + name + "';PRAGMA writable_schema=OFF;")
                        .c_str(),
                    nullptr, nullptr, nullptr)
                 == SQLITE_OK) {
@@ -335,6 +382,7 @@ private:
     std::uint32_t reserved_ = 0;
     std::uint32_t pages_ = 0;
     std::string encoding_;
+    mutable std::string image_;
 };
 // Which of a table's columns take no NULL, in their order.
 std::vector<bool> notNullColumns(const std::string& path, const std::string& table)
@@ -402,7 +450,10 @@ Rows freshRows(const std::string& path, const ClientTable& table)
 // type but an index's, a trigger's or a view's; `whole` says whether SQLite
 // read the list to its end (past an entry it cannot read, an entry may name
 // any table).
-std::map<std::string, std::set<std::uint32_t>> listedRoots(const std::string& path, std::uint32_t pages, bool& whole)
+// `indexes`: the top pages of the entries of type "index" by the client's
+// table they name as theirs.
+std::map<std::string, std::set<std::uint32_t>> listedRoots(const std::string& path, std::uint32_t pages, bool& whole,
+    std::map<std::string, std::set<std::uint32_t>>& indexes)
 {
     std::map<std::string, std::set<std::uint32_t>> roots;
     whole = false;
@@ -420,6 +471,12 @@ std::map<std::string, std::set<std::uint32_t>> listedRoots(const std::string& pa
         for (int count = 0; (rc = sqlite3_step(read)) == SQLITE_ROW && count < 10000; ++count) {
             const std::string type = text(0);
             const sqlite3_int64 root = sqlite3_column_int64(read, 3);
+            if (type == "index" && root >= 2 && root <= pages) {
+                for (const auto& table : clientTables()) {
+                    if (sqlite3_stricmp(text(2).c_str(), table.name.c_str()) == 0)
+                        indexes[table.name].insert(std::uint32_t(root));
+                }
+            }
             if (type == "index" || type == "trigger" || type == "view" || root < 2 || root > pages)
                 continue;
             for (const auto& table : clientTables()) {
@@ -514,13 +571,30 @@ void checkTheCopy(const std::string& damaged, std::string_view input, const std:
 {
     const TreeReader file(input);
     bool listWhole = false;
-    const auto listed = listedRoots(damaged, file.pages(), listWhole);
+    std::map<std::string, std::set<std::uint32_t>> indexes;
+    const auto listed = listedRoots(damaged, file.pages(), listWhole, indexes);
     // A list SQLite does not read to its end gives no table for certain.
     if (!listWhole)
         return;
+    // A person of the book the damaged file holds, as SQLite reads it, that
+    // the copy does not keep: the book is then fetched again.
+    std::string leftBehind;
     for (const auto& table : clientTables()) {
         const auto roots = listed.find(table.name);
         const Rows after = freshRows(fresh, table);
+        const bool book = table.name == "tb_contact" || table.name == "tb_contact_group";
+        auto notKept = [&](sqlite3_int64 rowid, const std::vector<Field>* fields, const char* how) {
+            const auto kept = after.find(rowid);
+            if (!book || !leftBehind.empty()
+                || (kept != after.end() && (!fields || sameRow(*fields, kept->second.front(), table))))
+                return;
+            leftBehind = table.name + " rowid " + std::to_string(rowid) + " " + how;
+        };
+        for (std::uint32_t root : book && indexes.count(table.name) ? indexes[table.name] : std::set<std::uint32_t> {}) {
+            bool whole = false;
+            for (sqlite3_int64 rowid : file.keys(root, whole))
+                notKept(rowid, nullptr, "(listed by its index)");
+        }
 
         // Every row of the fresh table is one the damaged file holds in the
         // table: a record of the table's shape on a leaf of a tree its
@@ -532,8 +606,11 @@ void checkTheCopy(const std::string& damaged, std::string_view input, const std:
             for (std::uint32_t leaf : leavesReached(file, roots->second)) {
                 bool whole = false;
                 const Rows rows = file.rows(leaf, table, whole);
-                for (const auto& [rowid, versions] : rows)
+                for (const auto& [rowid, versions] : rows) {
                     held[rowid].insert(held[rowid].end(), versions.begin(), versions.end());
+                    for (const auto& fields : versions)
+                        notKept(rowid, &fields, "(on a leaf of its tree)");
+                }
                 const std::string page = file.page(leaf);
                 const std::uint32_t cells
                     = std::uint32_t(static_cast<unsigned char>(page[3])) << 8 | static_cast<unsigned char>(page[4]);
@@ -568,6 +645,7 @@ void checkTheCopy(const std::string& damaged, std::string_view input, const std:
         for (const auto& [rowid, versions] : before) {
             const auto kept = after.find(rowid);
             if (kept == after.end()) {
+                notKept(rowid, nullptr, "(read in its tree)");
                 ++lost;
                 continue;
             }
@@ -613,6 +691,21 @@ void checkTheCopy(const std::string& damaged, std::string_view input, const std:
             fail("a row that still reads is not in the fresh store");
         }
     }
+    if (leftBehind.empty())
+        return;
+    const auto& tables = clientTables();
+    const auto info = std::find_if(tables.begin(), tables.end(), [](const auto& t) { return t.name == "tb_info"; });
+    check(info != tables.end(), "no table of versions and records");
+    for (const auto& [rowid, kept] : freshRows(fresh, *info)) {
+        const std::vector<Field>& row = kept.front();
+        if (row.size() == 2 && row[0].text.rfind(core::ContactsFactory::kBookRecordKeyPrefix, 0) == 0
+            && row[1].text != core::ContactsFactory::kBookRecordIncomplete) {
+            printLog(log);
+            std::fprintf(stderr, "store_making_fuzz: %s is not kept; the record %s is \"%s\"\n", leftBehind.c_str(),
+                row[0].text.c_str(), row[1].text.c_str());
+            fail("the book's record says it is kept whole, but the copy left a person of it behind");
+        }
+    }
 }
 
 } // namespace
@@ -642,13 +735,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     core::DamagedStoreFile::forgetJudgedFiles();
 
     const double before = processSeconds();
+    // The processor time of the client's own work, the oracle's left out.
+    double client = 0;
     // The file judged, and copied when damaged, as the first store's making
     // does; what the copy kept is read before the stores change anything
     // (a version that reads as another one drops its tables).
     {
         platform::LogCapture log;
         core::DamagedStoreFile::atStoreMaking(path, [] { });
-        check(processSeconds() - before < kMostSeconds, "the file's judging and copy took too long");
+        client = processSeconds() - before;
+        check(client < kMostSeconds, "the file's judging and copy took too long");
         if (setAside(folder)) {
             const std::string original = fuzzsupport::scratch() + "/damaged.db";
             fuzzsupport::writeFile(original, data, size);
@@ -685,6 +781,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             found = found || (message && message->uid == "arrived" && message->content == "刚收到的消息");
         check(found, "the new message is not read back");
     }
+    fuzzsupport::noteClientSeconds(client + processSeconds() - making);
     check(quickCheck(path) == "ok", "the file in place is damaged");
     for (const auto& name : platform::FileUtil::list(folder).value_or(std::vector<std::string> {})) {
         // Its journal, or the log and index of a file in WAL mode, go aside with it.

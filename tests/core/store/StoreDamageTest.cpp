@@ -10,6 +10,7 @@
 #include "core/store/DamagedStoreFile.h"
 #include "core/store/MessageFactory.h"
 #include "core/store/ORBDBHelper.h"
+#include "core/store/SettingFactory.h"
 #include "foundation/sqlite/SQLDatabase.h"
 #include "tests/core/util/CoreTestSupport.h"
 #include "tests/support/FileFaults.h"
@@ -102,6 +103,9 @@ enum class Damage {
     ConversationsRootNamesABookPage, // one byte of the table list: the conversations' top page is a book page
     InfoAndConversationRootsExchanged, // the top pages of `tb_info` and of the conversations exchanged
     MessageCellCountBitFlipped, // one bit of a message page's count of cells, past what the page can hold
+    ContactCellCountLowered, // one bit of a book page's count of cells taken off: its last people are read by no one
+    BookAndSettingsRootsExchanged, // the top pages of the book and of the settings exchanged
+    BookEntryNamesAnother, // a bit of the book's name and of its table's there: `tb_contact` becomes `tb_contacu` twice
     ContactRowidTwice, // a person's rowid made that of the next person on the page
     VersionPageZeroed, // the page of `tb_info`, the schema versions
     MessagePagesZeroed, // the first pages of both message tables
@@ -315,21 +319,29 @@ protected:
         return toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='" + table + "';");
     }
 
-    // The top page of `table` in its entry of the table list, on page 1,
-    // made `page` (both within one byte).
+    // The top page of `table` in its entry of the table list, on a page of
+    // the list, made `page` (both within one byte).
     void setRoot(const std::string& table, int page)
     {
         ASSERT_LT(page, 128);
-        ASSERT_LT(rootOf(table), 128);
+        const int was = rootOf(table);
+        ASSERT_LT(was, 128);
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        std::istringstream pages(sqliteTool(db(), "SELECT pageno FROM dbstat WHERE name='sqlite_schema';"));
         std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
-        std::string first(static_cast<std::size_t>(toolInt(db(), "PRAGMA page_size;")), '\0');
-        file.read(first.data(), std::streamsize(first.size()));
-        const std::size_t at = first.find("table" + table + table);
+        std::string list(static_cast<std::size_t>(size), '\0');
+        std::size_t at = std::string::npos;
+        int on = 0;
+        while (at == std::string::npos && pages >> on) {
+            file.seekg(std::streamoff(on - 1) * size);
+            file.read(list.data(), size);
+            at = list.find("table" + table + table);
+        }
         ASSERT_NE(at, std::string::npos) << table;
         const std::size_t root = at + 5 + 2 * table.size();
-        ASSERT_EQ(static_cast<unsigned char>(first.at(root)), unsigned(rootOf(table)));
+        ASSERT_EQ(static_cast<unsigned char>(list.at(root)), unsigned(was));
         file.clear();
-        file.seekp(std::streamoff(root));
+        file.seekp(std::streamoff(on - 1) * size + std::streamoff(root));
         const char byte = char(page);
         file.write(&byte, 1);
         ASSERT_TRUE(file.good());
@@ -392,6 +404,38 @@ protected:
         ASSERT_LT(cells, 256);
         count[0] = char(0x04);
         ASSERT_GT(0x400 + cells, (size - 8) / 6) << "more cells than the page can hold";
+        file.seekp(std::streamoff(leaf - 1) * size + 3);
+        file.write(count, 2);
+        ASSERT_TRUE(file.good());
+    }
+
+    // The lowest bit set of a book leaf's count of cells taken off: the page
+    // still holds together, and the people of its last cells are not read.
+    void lowerCellCount(int leaf)
+    {
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        std::string page(static_cast<std::size_t>(size), '\0');
+        file.seekg(std::streamoff(leaf - 1) * size);
+        file.read(page.data(), size);
+        ASSERT_EQ(page.at(0), char(0x0d)) << "a leaf of a table";
+        auto at = [&](std::size_t offset) { return std::size_t(static_cast<unsigned char>(page.at(offset))); };
+        const std::size_t cells = at(3) << 8 | at(4);
+        const std::size_t lowered = cells & (cells - 1);
+        ASSERT_GT(lowered, 0u) << "a page of no cells is refused whole";
+        for (std::size_t cell = lowered; cell < cells; ++cell) {
+            std::size_t from = at(8 + 2 * cell) << 8 | at(9 + 2 * cell);
+            while (at(from) & 0x80)
+                ++from; // the payload's size
+            long long rowid = 0;
+            while (at(++from) & 0x80)
+                rowid = rowid << 7 | (at(from) & 0x7f);
+            rowid = rowid << 7 | at(from);
+            const auto lost = column("tb_contact", kPersonRow, "rowid=" + std::to_string(rowid));
+            ASSERT_EQ(lost.size(), 1u);
+            lostNames.insert(lost.front());
+        }
+        const char count[] = { char(lowered >> 8), char(lowered & 0xff) };
         file.seekp(std::streamoff(leaf - 1) * size + 3);
         file.write(count, 2);
         ASSERT_TRUE(file.good());
@@ -574,6 +618,24 @@ protected:
             const int page = leaf("tb_message", "middle");
             loseLeaf("tb_message", page);
             return flipCellCount(page);
+        }
+        case Damage::ContactCellCountLowered:
+            return lowerCellCount(leaf("tb_contact", "middle"));
+        case Damage::BookAndSettingsRootsExchanged: {
+            // The settings' table, as the settings store makes it.
+            ASSERT_TRUE(SettingFactory().setValue("1", "sound"));
+            const auto people = column("tb_contact", kPersonRow);
+            lostNames.insert(people.begin(), people.end());
+            const int book = rootOf("tb_contact");
+            const int settings = rootOf("tb_setting");
+            setRoot("tb_setting", book);
+            return setRoot("tb_contact", settings);
+        }
+        case Damage::BookEntryNamesAnother: {
+            const auto people = column("tb_contact", kPersonRow);
+            lostNames.insert(people.begin(), people.end());
+            flipOnFirstPage("tabletb_contacttb_contact", 14);
+            return flipOnFirstPage("tabletb_contacutb_contact", 24);
         }
         case Damage::VersionPageZeroed:
             return zeroRootPages("name='tb_info'");
@@ -899,6 +961,16 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         { "a message page's count of cells past what it holds", Damage::MessageCellCountBitFlipped,
             Folder::Writable, Outcome::Copied, kMessagesLeft, kContacts, 1,
             "row(s) of tb_message copied; those of its pages that do not read are not", kContacts },
+        // People no tree reads any more, but the book's index lists: the
+        // book is fetched again.
+        { "a bit of a book page's count of cells taken off", Damage::ContactCellCountLowered, Folder::Writable,
+            Outcome::Copied, kMessages, kContactsLeft, 1, "lists are not read: the book is fetched again",
+            kContactsLeft },
+        { "the top pages of the book and of the settings exchanged", Damage::BookAndSettingsRootsExchanged,
+            Folder::Writable, Outcome::Copied, kMessages, kContactsLeft, 1,
+            "row(s) read in the pages of tb_setting are another table's", kContactsLeft },
+        { "the book's entry naming another table", Damage::BookEntryNamesAnother, Folder::Writable, Outcome::Copied,
+            kMessages, kContactsLeft, 1, "lists are not read: the book is fetched again", kContactsLeft },
         { "a person's flag read as NULL", Damage::ContactFlagNull, Folder::Writable, Outcome::Copied, 0, kContactsLeft,
             1, "1 row(s) of tb_contact passed over, refused by the fresh table (NOT NULL constraint failed", kContactsLeft },
         // Nothing of the person's reads any more, or SQLite reads nothing at all.
