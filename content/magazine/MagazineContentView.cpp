@@ -86,6 +86,12 @@ void MagazineContentView::loadChapter(int chapterId)
         return;
     std::weak_ptr<UIWebViewDelegate> self = std::static_pointer_cast<MagazineContentView>(shared_from_this());
     for (const auto& web : { webView_, webView2_ }) {
+        // The chapter shown is cleared while the next one loads, here,
+        // before the engine is asked for the next: a script reaches the page
+        // the engine holds when it runs, and the engine's news of a load (its
+        // start, the end of the load before) can reach the screen after the
+        // next page has come in.
+        web->stringByEvaluatingJavaScriptFromString(kClearScript);
         web->setDelegate(self);
         web->loadRequest(NSURLRequest(*url));
     }
@@ -145,16 +151,7 @@ void MagazineContentView::removeFeedbackViews()
     errorView_.reset();
 }
 
-void MagazineContentView::webViewDidStartLoad(UIWebView* webView)
-{
-    // The chapter shown is cleared while the next one loads. The engine's
-    // news of the start can reach the screen after the next page has come
-    // in: the script clears only a page that had finished (marked so when
-    // it did), never the chapter arriving.
-    webView->stringByEvaluatingJavaScriptFromString(
-        std::string("if (window.") + kShownMark + ") { " + kClearScript + " }");
-    showLoadingView(*webView);
-}
+void MagazineContentView::webViewDidStartLoad(UIWebView* webView) { showLoadingView(*webView); }
 
 void MagazineContentView::showLoadingView(UIWebView& webView)
 {
@@ -165,11 +162,7 @@ void MagazineContentView::showLoadingView(UIWebView& webView)
     insertSubviewBelow(loadingView_, toolbarView_);
 }
 
-void MagazineContentView::webViewDidFinishLoad(UIWebView* webView)
-{
-    webView->stringByEvaluatingJavaScriptFromString(std::string("window.") + kShownMark + " = true;");
-    removeFeedbackViews();
-}
+void MagazineContentView::webViewDidFinishLoad(UIWebView*) { removeFeedbackViews(); }
 
 void MagazineContentView::webViewDidFailLoadWithError(UIWebView* webView, const platform::Error&)
 {

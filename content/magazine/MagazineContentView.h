@@ -44,10 +44,8 @@ public:
     static constexpr const char* kLastPageText = "已经到了最后一页";
     static constexpr const char* kLoadingText = "正在努力加载杂志内容...";
     static constexpr const char* kReloadText = "点击屏幕，重新加载";
-    // What clears the chapter shown when the next one starts to load, and the
-    // mark a page that finished loading carries (the only kind it clears).
+    // What clears the chapter shown when the next one is asked for.
     static constexpr const char* kClearScript = "document.body.innerHTML='';";
-    static constexpr const char* kShownMark = "orbChapterShown";
 
     // A new content view from its layout (the last top-level object).
     static std::shared_ptr<MagazineContentView> contentView();

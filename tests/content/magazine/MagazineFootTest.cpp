@@ -139,8 +139,9 @@ TEST(MagazineFoot, ShelfCoverDirectoryAndChapterEndAtTheFootAndTheCornerIsWithin
 
         // Back to the directory and on to the next chapter, whose page comes
         // in before the screen hears that its load started (the main loop
-        // busy for a moment meanwhile, as on a slower machine): the page
-        // shows the chapter, not the body the previous one was cleared to.
+        // busy for a moment meanwhile, as on a slower machine): once both
+        // pages have loaded it, they show the chapter, not the body the
+        // previous one was cleared to.
         harness.advance(1);
         ASSERT_TRUE(harness.tap(findViewByOutlet(toolbar, "backItem")));
         ASSERT_EQ(reader->magazineCurrentPage(), MagazineViewController::kDirectoryPage);
@@ -157,8 +158,11 @@ TEST(MagazineFoot, ShelfCoverDirectoryAndChapterEndAtTheFootAndTheCornerIsWithin
         platform::postToMain([] { pauseEachTurn(15); });
         auto front = [&] { return page->isWebView1() ? page->webView() : page->webView2(); };
         ASSERT_TRUE(harness.runUntil([&] {
-            return front()->request() && front()->request()->URL.path().ends_with("/" + next) && !front()->isLoading()
-                && !page->viewWithTag(content::MagazineContentView::kLoadingViewTag);
+            for (const auto& web : { page->webView(), page->webView2() }) {
+                if (!web->request() || !web->request()->URL.path().ends_with("/" + next) || web->isLoading())
+                    return false;
+            }
+            return !page->viewWithTag(content::MagazineContentView::kLoadingViewTag);
         }));
         for (const auto& web : { page->webView(), page->webView2() })
             EXPECT_NE(web->documentText(), "") << "the chapter's page was emptied";

@@ -256,6 +256,45 @@ TEST_F(MagazineReader, SwipesTurnPagesAndLeaveFromCoverOrDirectory)
     EXPECT_EQ(harness().topScreen(), shelf_);
 }
 
+// On a busy machine the engine's news of a page's loads reaches the reader
+// late: a page still loading the chapter it had when the person turned on is
+// heard to finish that load only once the next chapter has come in, and the
+// next chapter's start only after that. The chapter turned to stays whole.
+TEST_F(MagazineReader, ATurnedPageKeepsItsChapterWhenItsLoadsAreHeardLate)
+{
+    signIn();
+    ORBHelper::userDefaultSettingForKey(ORBHelper::kMagazineShowsGuide, false);
+    auto reader = openFirstIssue();
+    ASSERT_TRUE(reader);
+    ASSERT_TRUE(waitForDirectory(*reader));
+    ASSERT_TRUE(harness().tap(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")));
+    ASSERT_TRUE(harness().tap(reader->curlPageImageView()));
+    auto content = reader->magazineContentView();
+    auto bothShow = [&](int chapterId) {
+        return harness().runUntil([&] {
+            for (const auto& web : { content->webView(), content->webView2() }) {
+                if (!web->request() || !web->request()->URL.path().ends_with("/" + std::to_string(chapterId))
+                    || web->isLoading())
+                    return false;
+            }
+            return !content->viewWithTag(MagazineContentView::kLoadingViewTag);
+        });
+    };
+    ASSERT_TRUE(bothShow(101));
+    ASSERT_TRUE(harness().swipe(content->webView(), testsupport::SwipeDirection::Left));
+    ASSERT_EQ(content->currentIndex(), 103);
+    ASSERT_TRUE(bothShow(103));
+
+    for (const auto& web : { content->webView(), content->webView2() }) {
+        content->webViewDidFinishLoad(web.get()); // the load of 101
+        content->webViewDidStartLoad(web.get()); // the load of 103
+        content->webViewDidFinishLoad(web.get());
+    }
+    for (const auto& web : { content->webView(), content->webView2() })
+        EXPECT_NE(web->documentText().find("如何培养阅读习惯"), std::string::npos) << "the chapter's page was emptied";
+    EXPECT_FALSE(content->viewWithTag(MagazineContentView::kLoadingViewTag));
+}
+
 TEST_F(MagazineReader, ContentsAreDownloadedOnceAndReadFromTheStoreAfter)
 {
     signIn();
