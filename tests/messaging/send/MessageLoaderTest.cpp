@@ -318,7 +318,9 @@ TEST_F(SendPipeline, AGoneObserverOrAGoneLoaderHearsAndSaysNothing)
     EXPECT_EQ(failed(), 0u);
 }
 
-TEST_F(SendPipeline, AReplyArrivingAfterAnAccountSwitchIsNotStoredUnderTheNewAccount)
+// The server has taken the message: it is stored under the account it was
+// sent from, never in the list of the account signed in by then.
+TEST_F(SendPipeline, AReplyArrivingAfterAnAccountSwitchIsStoredUnderTheAccountItWasSentFrom)
 {
     standin().script().forCommand("30104", ScriptedReply::normal().delayed(1));
     auto message = ownMessage("切换前");
@@ -327,9 +329,14 @@ TEST_F(SendPipeline, AReplyArrivingAfterAnAccountSwitchIsNotStoredUnderTheNewAcc
     becomeAccount(2002, 1);
     ASSERT_TRUE(settle());
     EXPECT_TRUE(storedConversation().empty()) << "the other teacher's list";
-    ASSERT_EQ(failed(), 1u);
-    EXPECT_EQ(posted(MessageLoaderDidSendFailedNotification).front(), message);
-    EXPECT_EQ(succeeded(), 0u);
+    ASSERT_EQ(succeeded(), 1u);
+    EXPECT_EQ(posted(MessageLoaderDidSendSucceededNotification).front(), message);
+    EXPECT_EQ(failed(), 0u);
+    becomeAccount(kTeacherUid, kTeacherType);
+    auto stored = storedConversation();
+    ASSERT_EQ(stored.size(), 1u) << "the sender's list";
+    EXPECT_EQ(stored.front()->content, "切换前");
+    EXPECT_FALSE(stored.front()->uid.empty());
 }
 
 } // namespace
