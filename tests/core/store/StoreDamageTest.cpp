@@ -121,6 +121,8 @@ enum class Damage {
     WriteCutShort, // a process ended halfway through rewriting every message: its journal is hot
     WriteVersionFlipped, // a bit of the header's write version: the library will only read the file
     // The table list, and what the start's rewrite makes again of it:
+    InfoCreateCaseFlipped, // the case bit of a letter of `tb_info`'s text: `CREATE` becomes `CrEATE`
+    IndexCreateCaseFlipped, // the same in the messages' index: `CREATE` becomes `cREATE`
     GroupsRootIsTheListsPage, // the book's groups' entry names page 1, the table list's, as their top
 };
 
@@ -481,7 +483,7 @@ protected:
     }
 
     // Flips one bit of the first `bytes` found on page 1, the table list's.
-    void flipOnFirstPage(const std::string& bytes, std::size_t offset)
+    void flipOnFirstPage(const std::string& bytes, std::size_t offset, char bit = 1)
     {
         std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
         std::string page(static_cast<std::size_t>(toolInt(db(), "PRAGMA page_size;")), '\0');
@@ -490,7 +492,7 @@ protected:
         ASSERT_NE(at, std::string::npos) << bytes;
         file.clear();
         file.seekp(std::streamoff(at + offset));
-        const char flipped = char(page[at + offset] ^ 1);
+        const char flipped = char(page[at + offset] ^ bit);
         file.write(&flipped, 1);
         ASSERT_TRUE(file.good());
     }
@@ -662,6 +664,10 @@ protected:
             ASSERT_TRUE(file.good());
             return;
         }
+        case Damage::InfoCreateCaseFlipped:
+            return flipOnFirstPage("CREATE TABLE `tb_info`", 1, 0x20);
+        case Damage::IndexCreateCaseFlipped:
+            return flipOnFirstPage("CREATE INDEX `idx_message_partner_time`", 0, 0x20);
         case Damage::GroupsRootIsTheListsPage:
             loseGroups();
             return setRoot("tb_contact_group", 1);
@@ -960,6 +966,13 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             Outcome::LeftAsItIs, kMessages, kContacts, 0, kept, kContacts },
         { "truncated, read-only folder", Damage::Truncated, Folder::ReadOnly, Outcome::LeftAsItIs, kSomeRead,
             kSomeRead, kSomeRead, kept, kContactsLeft },
+        // A table's text the start's rewrite would not make again as it
+        // stands: the table, and every row in it, would be left out.
+        { "tb_info's CREATE case-flipped", Damage::InfoCreateCaseFlipped, Folder::Writable, Outcome::Copied,
+            kMessages, kContacts, 1, "(its table tb_info's text is not made again by the rewrite", kContacts },
+        { "an index's CREATE case-flipped", Damage::IndexCreateCaseFlipped, Folder::Writable, Outcome::Copied,
+            kMessages, kContacts, 1, "(its index idx_message_partner_time's text is not made again by the rewrite",
+            kContacts },
         // The table list's records are no table's rows, though they fit
         // the groups' five columns. The groups are lost: the book is
         // fetched again, and no person is read by group until then.
