@@ -9,6 +9,7 @@
 #include "core/store/ContactsFactory.h"
 #include "core/store/DamagedStoreFile.h"
 #include "core/store/MessageFactory.h"
+#include "core/store/MessageTemplateFactory.h"
 #include "core/store/ORBDBHelper.h"
 #include "foundation/sqlite/SQLDatabase.h"
 #include "tests/core/util/CoreTestSupport.h"
@@ -123,6 +124,8 @@ enum class Damage {
     // The table list, and what the start's rewrite makes again of it:
     InfoCreateCaseFlipped, // the case bit of a letter of `tb_info`'s text: `CREATE` becomes `CrEATE`
     IndexCreateCaseFlipped, // the same in the messages' index: `CREATE` becomes `cREATE`
+    FirstPageTypeFlipped, // a bit of page 1's type byte: the table list's leaf (0x0d) says interior (0x05)
+    InteriorFirstPageTypeFlipped, // the same where the templates' tables make the list an interior page over two
     GroupsRootIsTheListsPage, // the book's groups' entry names page 1, the table list's, as their top
 };
 
@@ -668,6 +671,23 @@ protected:
             return flipOnFirstPage("CREATE TABLE `tb_info`", 1, 0x20);
         case Damage::IndexCreateCaseFlipped:
             return flipOnFirstPage("CREATE INDEX `idx_message_partner_time`", 0, 0x20);
+        case Damage::InteriorFirstPageTypeFlipped:
+            {
+                MessageTemplateFactory templates;
+            }
+            [[fallthrough]];
+        case Damage::FirstPageTypeFlipped: {
+            std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+            file.seekg(100);
+            char type = 0;
+            file.read(&type, 1);
+            ASSERT_EQ(type, char(kind == Damage::FirstPageTypeFlipped ? 0x0d : 0x05)) << "the table list's top";
+            type ^= 0x08;
+            file.seekp(100);
+            file.write(&type, 1);
+            ASSERT_TRUE(file.good());
+            return;
+        }
         case Damage::GroupsRootIsTheListsPage:
             loseGroups();
             return setRoot("tb_contact_group", 1);
@@ -973,6 +993,12 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         { "an index's CREATE case-flipped", Damage::IndexCreateCaseFlipped, Folder::Writable, Outcome::Copied,
             kMessages, kContacts, 1, "(its index idx_message_partner_time's text is not made again by the rewrite",
             kContacts },
+        // Page 1 is the table list's top whatever its type byte says: a
+        // leaf or an interior page, by what its bytes hold.
+        { "page 1's type byte flipped", Damage::FirstPageTypeFlipped, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, copied, kContacts },
+        { "page 1's type byte flipped, the list over two pages", Damage::InteriorFirstPageTypeFlipped,
+            Folder::Writable, Outcome::Copied, kMessages, kContacts, 1, copied, kContacts },
         // The table list's records are no table's rows, though they fit
         // the groups' five columns. The groups are lost: the book is
         // fetched again, and no person is read by group until then.
