@@ -437,10 +437,10 @@ StorePages::Walk StorePages::rows(std::uint32_t root, const std::function<bool(R
         const Layout layout = layoutOf(page, bytes);
         // Below the top, a page of no cells is refused too, as the library
         // refuses it: no tree the library writes has one. Page 1 is the table
-        // list's top, and read only as that: named in another tree (which
-        // the library's cursor reads it as), its records would be taken for
-        // that table's rows, and those of five fields fit a table of five
-        // columns.
+        // list's top, and read only as that: the library's cursor reads it
+        // in another tree that names it, but its records would then be taken
+        // for that table's rows (those of five fields fit a table of five
+        // columns).
         if (!layout.valid || (page != root && layout.cells == 0) || (page == 1 && root != 1)) {
             ++reading.walk.pagesPassedOver;
             continue;
