@@ -323,6 +323,16 @@ namespace {
             if (rc != SQLITE_DONE)
                 return failed(rc);
         }
+        // The start's rewrite makes each table and index again from its
+        // text, and passes over, without an error, a text it does not run as
+        // it stands: that table would be left out of the rewritten file with
+        // every row in it (and an index of it makes the rewrite fail). The
+        // copy reads the rows from the pages, whatever the text says.
+        for (const auto& entry : made) {
+            if ((entry.type == "table" || entry.type == "index") && !storeschema::madeAgainByTheRewrite(entry.sql))
+                return { Verdict::Damaged,
+                    "its " + entry.type + " " + entry.name + "'s text is not made again by the rewrite" };
+        }
         const ClientMade& client = clientMade();
         for (const auto& schema : clientSchemas()) {
             if (!schema.versionKey.empty()) {
@@ -366,7 +376,7 @@ namespace {
         std::map<std::string, std::uint32_t> roots; // by the client's table
         std::uint32_t counters = 0; // AUTOINCREMENT's table
         bool whole = false; // every entry of the list read
-        std::set<std::string> outOfTheFile; // listed, with a top page the file does not have
+        std::set<std::string> outOfTheFile; // listed, with a top page past the file's end or at page 1
         // The top pages of the file's indexes of each of the client's
         // tables, by the table the entry says it indexes.
         std::map<std::string, std::vector<std::uint32_t>> indexes;
@@ -378,8 +388,10 @@ namespace {
         StorePages::Walk walk;
         const std::vector<StorePages::Entry> entries = file.entries(&walk);
         listing.whole = walk.pagesPassedOver == 0 && walk.cellsPassedOver == 0 && walk.pagesNamedAgain == 0;
-        // Page 1 is the table list's own top: no table of the client's
-        // begins there.
+        // Page 1 is the table list's own top, by the file format: no table
+        // of the client's begins there. An entry that names it is damaged,
+        // and the list's records (five fields each) would otherwise be
+        // copied as the rows of a table of five columns.
         auto rootOf = [&](const StorePages::Entry& entry) {
             return entry.rootPage > 1 && entry.rootPage <= std::int64_t(file.pageCount())
                 ? std::uint32_t(entry.rootPage)
@@ -739,10 +751,11 @@ namespace {
             const auto root = listing.roots.find(table.name);
             if (root == listing.roots.end()) {
                 // Not listed, listed where the list does not read, or at a
-                // page past the file's end.
+                // page past the file's end or at the table list's own.
                 if (listing.outOfTheFile.count(table.name))
-                    platform::log("damaged store file %s: its table %s begins past the file's end\n", damaged.c_str(),
-                        table.name.c_str());
+                    platform::log("damaged store file %s: its table %s begins at no page of its own (past the file's "
+                                  "end, or at the table list's)\n",
+                        damaged.c_str(), table.name.c_str());
                 // An index of it that lists a person stands for people left behind.
                 bookLost = bookLost
                     || (isBook(table.name)

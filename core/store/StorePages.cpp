@@ -72,6 +72,33 @@ namespace {
         std::uint64_t left_;
     };
 
+    // Page 1 is the table list's top by the file format, whatever its type
+    // byte says: it is read as the page its bytes show. As an interior page
+    // its right child is a page of the file; as a leaf, each of its cells'
+    // pointers points past the pointers and within the page. The right
+    // child's four bytes are a leaf's first two pointers: a leaf's first
+    // pointer is at least 108 (past the headers), so as a page number they
+    // are past the end of any file of fewer than 108 * 2^16 pages, and the
+    // right child of such a file begins with a number below 108, which
+    // points at no cell. So a page whose type byte alone is damaged reads as
+    // what it is; where neither reading holds (its other bytes are damaged
+    // too), the type byte decides.
+    std::uint8_t firstPageType(const unsigned char* p, std::uint32_t pageSize, std::uint32_t pageCount)
+    {
+        const std::uint32_t right = be32(p + 8);
+        const bool interior = right >= 2 && right <= pageCount;
+        const std::uint32_t cells = be16(p + 3);
+        const std::uint32_t pointersEnd = kFileHeader + 8 + 2 * cells;
+        bool leaf = pointersEnd <= pageSize;
+        for (std::uint32_t i = 0; leaf && i < cells; ++i) {
+            const std::uint32_t cell = be16(p + 8 + 2 * i);
+            leaf = cell >= pointersEnd && cell < pageSize;
+        }
+        if (interior != leaf)
+            return interior ? kInteriorTable : kLeafTable;
+        return p[0] == kInteriorTable ? kInteriorTable : kLeafTable;
+    }
+
     StorePages::Value fieldValue(std::uint64_t type, const unsigned char* p, std::uint64_t size)
     {
         switch (type) {
@@ -379,9 +406,12 @@ StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<un
     const std::uint32_t header = page == 1 ? kFileHeader : 0;
     const unsigned char* p = bytes.data() + header;
     const std::uint8_t interior = index ? kInteriorIndex : kInteriorTable;
-    if (p[0] != interior && p[0] != (index ? kLeafIndex : kLeafTable))
+    const std::uint8_t leaf = index ? kLeafIndex : kLeafTable;
+    // Page 1 is the table list's top, a table page, whatever its type byte says.
+    const std::uint8_t type = page == 1 && !index ? firstPageType(p, pageSize_, pageCount_) : p[0];
+    if (type != interior && type != leaf)
         return layout;
-    layout.interior = p[0] == interior;
+    layout.interior = type == interior;
     const std::uint32_t headerSize = layout.interior ? 12 : 8;
     layout.cells = be16(p + 3);
     layout.pointers = header + headerSize;
@@ -440,8 +470,11 @@ StorePages::Walk StorePages::walkTree(
             continue;
         const Layout layout = layoutOf(page, bytes, index);
         // Below the top, a page of no cells is refused too, as the library
-        // refuses it: no tree the library writes has one. Page 1 holds the
-        // table list, whose tree no other names.
+        // refuses it: no tree the library writes has one. Page 1 is the table
+        // list's top, and read only as that: the library's cursor reads it
+        // in another tree that names it, but its records would then be taken
+        // for that table's rows (those of five fields fit a table of five
+        // columns).
         if (!layout.valid || (page != root && layout.cells == 0) || (page == 1 && root != 1)) {
             ++reading.walk.pagesPassedOver;
             continue;

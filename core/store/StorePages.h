@@ -17,10 +17,14 @@ namespace core {
 // than the file has (a chain naming a page again ends there), so it costs at
 // most twice the file's length; a page that is not what its parent says it
 // is (not a table's page, more cells than it can hold, no cells below the
-// tree's top, the table list's page 1 in another tree) is passed over, as
-// the library refuses it, and its siblings are read all the same. Every
-// size read from the file is checked against what remains of its record or
-// page before it is added to another.
+// tree's top) is passed over, as the library refuses it, and its siblings
+// are read all the same. Page 1 is the table list's top by the file format,
+// read as a leaf or an interior page by what its bytes show whatever its
+// type byte says, and read only as the table list: named in another tree
+// it is passed over (the library's cursor reads it there), so that the
+// list's records are never taken for a table's rows. Every size read from
+// the file is checked against what remains of its record or page before it
+// is added to another.
 class StorePages final {
 public:
     struct Text {

@@ -97,6 +97,8 @@ std::vector<std::string> shapeOf(const std::string& sql)
     return words;
 }
 
+bool madeAgainByTheRewrite(const std::string& sql) { return sql.compare(0, 3, "CRE") == 0; }
+
 const ClientShapes& clientShapes()
 {
     static const ClientShapes shapes = [] {

@@ -27,6 +27,13 @@ namespace storeschema {
     // either of two names. An index's own name is left out.
     std::vector<std::string> shapeOf(const std::string& sql);
 
+    // Whether the store's rewrite of the file ("VACUUM") makes the table or
+    // index of this text again. It runs only a text that begins with the
+    // upper-case bytes "CRE" (every text the library writes begins
+    // "CREATE "), and passes any other over without an error: the table is
+    // then not in the rewritten file, nor any row it held.
+    bool madeAgainByTheRewrite(const std::string& sql);
+
     // The client's tables and indexes as the library keeps the text of its
     // own statements: each table's shape by its name, and the shapes of the
     // indexes of each table.

@@ -18,7 +18,10 @@
 // table refused. A person of the book the copy does not keep (read by
 // SQLite in the book's tree, on a leaf of it, or listed by an index of it)
 // must leave the book's record marked incomplete, so that the book is
-// fetched again. A failure aborts.
+// fetched again. A file the making keeps in place (the first store's
+// rewrite run over it) must still hold every table and index it held, each
+// table with the rows SQLite read of it before, before any store makes its
+// tables anew. A failure aborts.
 #include "core/session/MyAccountInfo.h"
 #include "core/store/BaseFactory.h"
 #include "core/store/ContactsFactory.h"
@@ -564,6 +567,127 @@ void printLog(const std::vector<std::string>& log)
         std::fprintf(stderr, "%s", line.c_str());
 }
 
+// What SQLite reads of a file: its tables' rows (each a text of its values'
+// types and bytes, sorted: the rewrite may give a row another rowid) and
+// its indexes, by their names in lower case. `whole` says whether every
+// read went to its end within its steps.
+struct FileRead {
+    std::map<std::string, std::vector<std::string>> tables;
+    std::set<std::string> indexes;
+    bool whole = false;
+};
+
+FileRead readFile(const std::string& path)
+{
+    FileRead read;
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(handle);
+        return read;
+    }
+    int steps = 0;
+    sqlite3_progress_handler(
+        handle, 1000, [](void* count) { return ++*static_cast<int*>(count) > 50000 ? 1 : 0; }, &steps);
+    auto lower = [](std::string name) {
+        for (char& c : name)
+            c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        return name;
+    };
+    bool whole = true;
+    std::vector<std::string> tables;
+    sqlite3_stmt* list = nullptr;
+    if (sqlite3_prepare_v2(handle, "SELECT type, name FROM sqlite_master WHERE type IN ('table','index');", -1, &list,
+            nullptr)
+        == SQLITE_OK) {
+        int rc;
+        while ((rc = sqlite3_step(list)) == SQLITE_ROW) {
+            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(list, 0));
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(list, 1));
+            if (!type || !name)
+                continue;
+            if (std::strcmp(type, "table") == 0)
+                tables.push_back(name);
+            else
+                read.indexes.insert(lower(name));
+        }
+        whole = rc == SQLITE_DONE;
+    } else {
+        whole = false;
+    }
+    sqlite3_finalize(list);
+    for (const auto& table : tables) {
+        std::string quoted = "\"";
+        for (char c : table)
+            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        sqlite3_stmt* rows = nullptr;
+        std::vector<std::string>& into = read.tables[lower(table)];
+        if (sqlite3_prepare_v2(handle, ("SELECT * FROM " + quoted + "\";").c_str(), -1, &rows, nullptr) != SQLITE_OK) {
+            whole = false;
+            continue;
+        }
+        int rc;
+        while ((rc = sqlite3_step(rows)) == SQLITE_ROW) {
+            std::string row;
+            for (int i = 0; i < sqlite3_column_count(rows); ++i) {
+                const int type = sqlite3_column_type(rows, i);
+                row += char('0' + type);
+                if (type == SQLITE_INTEGER) {
+                    row += std::to_string(sqlite3_column_int64(rows, i));
+                } else if (type == SQLITE_FLOAT) {
+                    char number[32];
+                    std::snprintf(number, sizeof number, "%.17g", sqlite3_column_double(rows, i));
+                    row += number;
+                } else if (type != SQLITE_NULL) {
+                    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(rows, i));
+                    row.append(bytes ? bytes : "", std::size_t(sqlite3_column_bytes(rows, i)));
+                }
+                row += '\x1f';
+            }
+            into.push_back(std::move(row));
+        }
+        whole = whole && rc == SQLITE_DONE;
+        sqlite3_finalize(rows);
+        std::sort(into.begin(), into.end());
+    }
+    sqlite3_close(handle);
+    read.whole = whole;
+    return read;
+}
+
+// The oracle of a file kept in place: the first store's making (and its
+// rewrite of the file) left out no table and no index that SQLite read in
+// the file as found at `found`, and no row of a table.
+void checkTheRewrite(const std::string& found, const std::string& kept, const std::vector<std::string>& log)
+{
+    const FileRead before = readFile(found);
+    // What SQLite does not read to its end gives nothing for certain.
+    if (!before.whole)
+        return;
+    const FileRead after = readFile(kept);
+    for (const auto& [table, rows] : before.tables) {
+        const auto now = after.tables.find(table);
+        if (now == after.tables.end()) {
+            printLog(log);
+            std::fprintf(stderr, "store_making_fuzz: table %s (%zu rows) is not in the file kept\n", table.c_str(),
+                rows.size());
+            fail("the making left a table the file held out of the file kept");
+        }
+        if (now->second != rows) {
+            printLog(log);
+            std::fprintf(stderr, "store_making_fuzz: table %s held %zu rows, the file kept holds %zu\n",
+                table.c_str(), rows.size(), now->second.size());
+            fail("the making changed the rows of a table of the file kept");
+        }
+    }
+    for (const auto& index : before.indexes) {
+        if (!after.indexes.count(index)) {
+            printLog(log);
+            std::fprintf(stderr, "store_making_fuzz: index %s is not in the file kept\n", index.c_str());
+            fail("the making left an index the file held out of the file kept");
+        }
+    }
+}
+
 // The oracle: what still reads of the damaged file at `damaged` is in the
 // fresh store at `fresh`, and the fresh store holds nothing else.
 void checkTheCopy(const std::string& damaged, std::string_view input, const std::string& fresh,
@@ -734,24 +858,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A new run of the client over the file.
     core::DamagedStoreFile::forgetJudgedFiles();
 
+    // The file judged, and copied when damaged or rewritten when whole, as
+    // the first store's making does; what the copy or the rewrite kept is
+    // read before the stores change anything (a version that reads as
+    // another one drops its tables).
+    const std::string original = fuzzsupport::scratch() + "/found.db";
+    fuzzsupport::writeFile(original, data, size);
     const double before = processSeconds();
     // The processor time of the client's own work, the oracle's left out.
     double client = 0;
-    // The file judged, and copied when damaged, as the first store's making
-    // does; what the copy kept is read before the stores change anything
-    // (a version that reads as another one drops its tables).
     {
         platform::LogCapture log;
-        core::DamagedStoreFile::atStoreMaking(path, [] { });
-        client = processSeconds() - before;
-        check(client < kMostSeconds, "the file's judging and copy took too long");
-        if (setAside(folder)) {
-            const std::string original = fuzzsupport::scratch() + "/damaged.db";
-            fuzzsupport::writeFile(original, data, size);
-            checkTheCopy(original, input, path, log.lines());
-            platform::FileUtil::remove(original);
+        {
+            core::BaseFactory first;
         }
+        client = processSeconds() - before;
+        check(client < kMostSeconds, "the file's judging and copy or rewrite took too long");
+        if (setAside(folder))
+            checkTheCopy(original, input, path, log.lines());
+        else
+            checkTheRewrite(original, path, log.lines());
     }
+    platform::FileUtil::remove(original);
     // The oracle's reading is not the client's.
     const double making = processSeconds();
     {

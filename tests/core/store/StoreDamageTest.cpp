@@ -9,6 +9,7 @@
 #include "core/store/ContactsFactory.h"
 #include "core/store/DamagedStoreFile.h"
 #include "core/store/MessageFactory.h"
+#include "core/store/MessageTemplateFactory.h"
 #include "core/store/ORBDBHelper.h"
 #include "core/store/SettingFactory.h"
 #include "foundation/sqlite/SQLDatabase.h"
@@ -53,6 +54,8 @@ constexpr const char* kPersonRow = "name||'|'||uid||'|'||group_uid||'|'||type||'
 constexpr int kNewPartner = 8;
 // A conversation as the tool prints it.
 constexpr const char* kConversationRow = "uid||'|'||account_uid||'|'||name||'|'||type||'|'||avatar";
+// A group of the book.
+constexpr const char* kGroupRow = "uid||'|'||account_uid||'|'||name||'|'||type";
 
 std::shared_ptr<ContactInfo> partner(int uid)
 {
@@ -122,9 +125,17 @@ enum class Damage {
     HeaderOverwrittenWithJournal, // and a journal (not to be played back) beside it
     WriteCutShort, // a process ended halfway through rewriting every message: its journal is hot
     WriteVersionFlipped, // a bit of the header's write version: the library will only read the file
+    // The table list, and what the start's rewrite makes again of it:
+    InfoCreateCaseFlipped, // the case bit of a letter of `tb_info`'s text: `CREATE` becomes `CrEATE`
+    IndexCreateCaseFlipped, // the same in the messages' index: `CREATE` becomes `cREATE`
+    FirstPageTypeFlipped, // a bit of page 1's type byte: the table list's leaf (0x0d) says interior (0x05)
+    InteriorFirstPageTypeFlipped, // the same where the templates' tables make the list an interior page over two
+    GroupsRootIsTheListsPage, // the book's groups' entry names page 1, the table list's, as their top
 };
 
-enum class Folder { Writable, ReadOnly, Full };
+// Where the file is: a folder that takes no writes, a disk with no room, or
+// a file (and its journal) that takes none where the folder does.
+enum class Folder { Writable, ReadOnly, Full, ReadOnlyFile };
 
 // What a run of the client saw through its stores: counts read (-1 when the
 // read failed) and what it logged.
@@ -304,11 +315,14 @@ protected:
     void zeroRootPages(const std::string& where)
     {
         const int conversations = rootOf("tb_message_contact");
+        const int groups = rootOf("tb_contact_group");
         std::istringstream pages(sqliteTool(db(), "SELECT rootpage FROM sqlite_master WHERE " + where + ";"));
         int count = 0;
         for (int page; pages >> page; ++count) {
             if (page == conversations)
                 loseConversations();
+            if (page == groups)
+                loseGroups();
             zeroPage(page);
         }
         ASSERT_GT(count, 0);
@@ -345,6 +359,12 @@ protected:
         const char byte = char(page);
         file.write(&byte, 1);
         ASSERT_TRUE(file.good());
+    }
+
+    void loseGroups()
+    {
+        const auto all = column("tb_contact_group", kGroupRow);
+        lostGroups.insert(all.begin(), all.end());
     }
 
     void loseConversations()
@@ -510,7 +530,7 @@ protected:
     }
 
     // Flips one bit of the first `bytes` found on page 1, the table list's.
-    void flipOnFirstPage(const std::string& bytes, std::size_t offset)
+    void flipOnFirstPage(const std::string& bytes, std::size_t offset, char bit = 1)
     {
         std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
         std::string page(static_cast<std::size_t>(toolInt(db(), "PRAGMA page_size;")), '\0');
@@ -519,7 +539,7 @@ protected:
         ASSERT_NE(at, std::string::npos) << bytes;
         file.clear();
         file.seekp(std::streamoff(at + offset));
-        const char flipped = char(page[at + offset] ^ 1);
+        const char flipped = char(page[at + offset] ^ bit);
         file.write(&flipped, 1);
         ASSERT_TRUE(file.good());
     }
@@ -709,6 +729,30 @@ protected:
             ASSERT_TRUE(file.good());
             return;
         }
+        case Damage::InfoCreateCaseFlipped:
+            return flipOnFirstPage("CREATE TABLE `tb_info`", 1, 0x20);
+        case Damage::IndexCreateCaseFlipped:
+            return flipOnFirstPage("CREATE INDEX `idx_message_partner_time`", 0, 0x20);
+        case Damage::InteriorFirstPageTypeFlipped:
+            {
+                MessageTemplateFactory templates;
+            }
+            [[fallthrough]];
+        case Damage::FirstPageTypeFlipped: {
+            std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+            file.seekg(100);
+            char type = 0;
+            file.read(&type, 1);
+            ASSERT_EQ(type, char(kind == Damage::FirstPageTypeFlipped ? 0x0d : 0x05)) << "the table list's top";
+            type ^= 0x08;
+            file.seekp(100);
+            file.write(&type, 1);
+            ASSERT_TRUE(file.good());
+            return;
+        }
+        case Damage::GroupsRootIsTheListsPage:
+            loseGroups();
+            return setRoot("tb_contact_group", 1);
         case Damage::HeaderOverwrittenWithJournal:
             // A journal whose first byte is zero is one SQLite leaves alone.
             ASSERT_TRUE(FileUtil::write(db() + "-journal", std::string_view("\0left from the last run", 23)));
@@ -735,6 +779,18 @@ protected:
                 run = runClient();
             }
             ::chmod(home.documents().c_str(), 0755);
+            return run;
+        }
+        case Folder::ReadOnlyFile: {
+            for (const char* file : { "", "-journal" })
+                ::chmod((db() + file).c_str(), 0444);
+            ClientRun run;
+            {
+                testsupport::PermissionsEnforced enforced;
+                run = runClient();
+            }
+            for (const char* file : { "", "-journal" })
+                ::chmod((db() + file).c_str(), 0644);
             return run;
         }
         case Folder::Full: {
@@ -797,6 +853,8 @@ protected:
     {
         if (rootOf("tb_message_contact") > last)
             loseConversations();
+        if (rootOf("tb_contact_group") > last)
+            loseGroups();
         for (const std::string table : { "tb_message", "tb_contact" }) {
             const int root = toolInt(db(), "SELECT rootpage FROM sqlite_master WHERE name='" + table + "';");
             std::istringstream leaves(sqliteTool(db(),
@@ -824,6 +882,7 @@ protected:
     std::set<std::string> lostTexts;
     std::set<std::string> lostNames;
     std::set<std::string> lostConversations;
+    std::set<std::string> lostGroups;
 };
 
 TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAside)
@@ -999,6 +1058,29 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             Outcome::LeftAsItIs, kMessages, kContacts, 0, kept, kContacts },
         { "truncated, read-only folder", Damage::Truncated, Folder::ReadOnly, Outcome::LeftAsItIs, kSomeRead,
             kSomeRead, kSomeRead, kept, kContactsLeft },
+        // A table's text the start's rewrite would not make again as it
+        // stands: the table, and every row in it, would be left out.
+        { "tb_info's CREATE case-flipped", Damage::InfoCreateCaseFlipped, Folder::Writable, Outcome::Copied,
+            kMessages, kContacts, 1, "(its table tb_info's text is not made again by the rewrite", kContacts },
+        { "an index's CREATE case-flipped", Damage::IndexCreateCaseFlipped, Folder::Writable, Outcome::Copied,
+            kMessages, kContacts, 1, "(its index idx_message_partner_time's text is not made again by the rewrite",
+            kContacts },
+        // Page 1 is the table list's top whatever its type byte says: a
+        // leaf or an interior page, by what its bytes hold.
+        { "page 1's type byte flipped", Damage::FirstPageTypeFlipped, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, copied, kContacts },
+        { "page 1's type byte flipped, the list over two pages", Damage::InteriorFirstPageTypeFlipped,
+            Folder::Writable, Outcome::Copied, kMessages, kContacts, 1, copied, kContacts },
+        // The table list's records are no table's rows, though they fit
+        // the groups' five columns. The groups are lost: the book is
+        // fetched again, and no person is read by group until then.
+        { "the groups' top page named as page 1", Damage::GroupsRootIsTheListsPage, Folder::Writable,
+            Outcome::Copied, kMessages, 0, 1, "its table tb_contact_group begins at no page of its own", 0 },
+        // A journal that cannot be played back into a file that takes no
+        // writes: the file is not judged from its half-written pages, and
+        // the next run plays the journal back.
+        { "a write cut short, read-only file", Damage::WriteCutShort, Folder::ReadOnlyFile, Outcome::Whole, -1, -1,
+            -1, "", kContacts },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1009,11 +1091,13 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         const std::vector<std::string> texts = column("tb_message", kMessageRow);
         const std::vector<std::string> names = column("tb_contact", kPersonRow);
         const std::vector<std::string> conversations = column("tb_message_contact", kConversationRow);
+        const std::vector<std::string> groups = column("tb_contact_group", kGroupRow);
         const std::vector<std::string> infoKeys = column("tb_info", "key");
         ASSERT_FALSE(conversations.empty());
         lostTexts.clear();
         lostNames.clear();
         lostConversations.clear();
+        lostGroups.clear();
         damage(c.damage);
         const auto damaged = FileUtil::read(db());
         ASSERT_TRUE(damaged);
@@ -1078,13 +1162,17 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             // its column.
             EXPECT_EQ(column("tb_message", kMessageRow, "uid<>'new'"),
                 c.history == 0 ? std::vector<std::string> {} : textsLeft);
-            EXPECT_EQ(column("tb_contact", kPersonRow), c.contacts == 0 ? std::vector<std::string> {} : namesLeft);
+            // (People whose group was lost are kept, and read once the
+            // book is fetched again.)
+            EXPECT_EQ(column("tb_contact", kPersonRow),
+                c.contacts == 0 && lostGroups.empty() ? std::vector<std::string> {} : namesLeft);
             // The conversations that still read, and no row of another table;
             // the versions and records of the file, and no other setting.
             EXPECT_EQ(column("tb_message_contact", kConversationRow, "uid<>" + std::to_string(kNewPartner)),
                 left(conversations, lostConversations));
             for (const auto& key : column("tb_info", "key", "key NOT LIKE '%version'"))
                 EXPECT_NE(std::find(infoKeys.begin(), infoKeys.end(), key), infoKeys.end()) << key;
+            EXPECT_EQ(column("tb_contact_group", kGroupRow), left(groups, lostGroups));
             EXPECT_EQ(column("tb_message", "content", "uid='new'"),
                 std::vector<std::string> { message("new", kNewPartner, 60)->content });
             if (c.damage != Damage::EveryTablePageZeroed && c.damage != Damage::Truncated) {
@@ -1092,10 +1180,12 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
                 EXPECT_EQ(sqliteTool(db(), "SELECT seq FROM sqlite_sequence WHERE name='tb_magazines';"), "3\n");
             }
             EXPECT_EQ(sqliteTool(db(), "PRAGMA integrity_check;"), "ok\n");
-            // A copy that left people behind has the book fetched again.
+            // A copy that left people or groups behind has the book fetched
+            // again.
             const std::string record = sqliteTool(
                 db(), "SELECT value FROM tb_info WHERE key='" + ContactsFactory::bookRecordKey(100) + "';");
-            EXPECT_EQ(record == std::string(ContactsFactory::kBookRecordIncomplete) + "\n", contacts != kContacts)
+            EXPECT_EQ(record == std::string(ContactsFactory::kBookRecordIncomplete) + "\n",
+                contacts != kContacts || !lostGroups.empty())
                 << record;
             [[fallthrough]];
         }
