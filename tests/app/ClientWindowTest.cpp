@@ -662,6 +662,24 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     const int signal = endingSignals[screen % 3];
     int status = -1;
     const std::string text = "see you at eight";
+    // `text` sent from the chat, its answer held at `gate`, once the server has it.
+    auto sendHeldAt = [&](const std::shared_ptr<server::ReplyGate>& gate) {
+        server_->script().forCommand(core::ORBEndpoints::Cmd::kSendToOne, server::ScriptedReply::normal().heldBy(gate));
+        ASSERT_EQ(runWhileLooping({ "xdotool", "type", "--delay", "40", text }), 0);
+        ASSERT_EQ(runWhileLooping({ "xdotool", "key", "Return" }), 0);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (gate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(gate->arrived(), 1u) << "the message did not reach the server\n" << client.log();
+    };
+    // The client told to end, and saying so.
+    auto endAndSeeItEnding = [&] {
+        ASSERT_EQ(kill(client.pid(), signal), 0);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (client.log().find("orb-client: ends on signal") == std::string::npos
+            && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    };
     if (bookOnItsWay) {
         // The address book's store is held on its worker by the test's write
         // lock when the client is told to end; the lock goes once the client
@@ -726,42 +744,21 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         while (pollGate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         ASSERT_EQ(pollGate->arrived(), 1u) << "the client did not poll again\n" << client.log();
-        ASSERT_EQ(kill(client.pid(), signal), 0);
-        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (client.log().find("orb-client: ends on signal") == std::string::npos
-            && std::chrono::steady_clock::now() < deadline && !client.exited())
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_NO_FATAL_FAILURE(endAndSeeItEnding());
         pollGate->open();
         status = client.waitForEnd();
     } else if (sendPastTheGrace) {
         // The answer to the send is held until the client has ended.
         auto sendGate = std::make_shared<server::ReplyGate>();
-        server_->script().forCommand(
-            core::ORBEndpoints::Cmd::kSendToOne, server::ScriptedReply::normal().heldBy(sendGate));
-        ASSERT_EQ(runWhileLooping({ "xdotool", "type", "--delay", "40", text }), 0);
-        ASSERT_EQ(runWhileLooping({ "xdotool", "key", "Return" }), 0);
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (sendGate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_EQ(sendGate->arrived(), 1u) << "the message did not reach the server\n" << client.log();
+        ASSERT_NO_FATAL_FAILURE(sendHeldAt(sendGate));
         status = client.signalAndWait(signal);
         sendGate->open();
     } else if (screen == 6) {
         // The answer to the send is held until the client has been told to
         // end: it arrives while the client winds down.
         auto gate = std::make_shared<server::ReplyGate>();
-        server_->script().forCommand(core::ORBEndpoints::Cmd::kSendToOne, server::ScriptedReply::normal().heldBy(gate));
-        ASSERT_EQ(runWhileLooping({ "xdotool", "type", "--delay", "40", text }), 0);
-        ASSERT_EQ(runWhileLooping({ "xdotool", "key", "Return" }), 0);
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (gate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_EQ(gate->arrived(), 1u) << "the message did not reach the server\n" << client.log();
-        ASSERT_EQ(kill(client.pid(), signal), 0);
-        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (client.log().find("orb-client: ends on signal") == std::string::npos
-            && std::chrono::steady_clock::now() < deadline && !client.exited())
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_NO_FATAL_FAILURE(sendHeldAt(gate));
+        ASSERT_NO_FATAL_FAILURE(endAndSeeItEnding());
         gate->open();
         status = client.waitForEnd();
     } else {

@@ -373,42 +373,59 @@ protected:
         lostConversations.insert(all.begin(), all.end());
     }
 
-    // The first cell of a leaf of the book takes the rowid of the second:
-    // the person of the second is read under it once more, and dropped.
-    void rowidOfTheNext(int leaf)
-    {
-        const int size = toolInt(db(), "PRAGMA page_size;");
-        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
-        std::string page(static_cast<std::size_t>(size), '\0');
-        file.seekg(std::streamoff(leaf - 1) * size);
-        file.read(page.data(), size);
-        ASSERT_EQ(page.at(0), char(0x0d)) << "a leaf of a table";
-        // Where a cell's rowid is, and its bytes.
-        auto rowidOf = [&](int cell, std::size_t& at) {
-            at = std::size_t(static_cast<unsigned char>(page.at(8 + 2 * cell))) << 8
-                | static_cast<unsigned char>(page.at(9 + 2 * cell));
-            while (static_cast<unsigned char>(page.at(at)) & 0x80)
+    // A leaf of a table as the file holds it, the file open to write it back.
+    struct Leaf {
+        std::fstream file;
+        std::streamoff start = 0;
+        std::string page;
+
+        std::size_t byte(std::size_t offset) const { return static_cast<unsigned char>(page.at(offset)); }
+        std::size_t cells() const { return byte(3) << 8 | byte(4); }
+        // The rowid of the cell `cell`, and where its bytes are.
+        std::pair<long long, std::string> rowidOf(std::size_t cell, std::size_t& at) const
+        {
+            at = byte(8 + 2 * cell) << 8 | byte(9 + 2 * cell);
+            while (byte(at) & 0x80)
                 ++at; // the payload's size
             ++at;
             std::size_t end = at;
             long long rowid = 0;
-            while (static_cast<unsigned char>(page.at(end)) & 0x80)
-                rowid = rowid << 7 | (page.at(end++) & 0x7f);
-            rowid = rowid << 7 | page.at(end++);
+            while (byte(end) & 0x80)
+                rowid = rowid << 7 | (byte(end++) & 0x7f);
+            rowid = rowid << 7 | byte(end++);
             return std::make_pair(rowid, page.substr(at, end - at));
-        };
+        }
+    };
+
+    void readLeaf(int leaf, Leaf& into)
+    {
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        into.file.open(db(), std::ios::in | std::ios::out | std::ios::binary);
+        into.start = std::streamoff(leaf - 1) * size;
+        into.page.assign(static_cast<std::size_t>(size), '\0');
+        into.file.seekg(into.start);
+        into.file.read(into.page.data(), size);
+        ASSERT_EQ(into.page.at(0), char(0x0d)) << "a leaf of a table";
+    }
+
+    // The first cell of a leaf of the book takes the rowid of the second:
+    // the person of the second is read under it once more, and dropped.
+    void rowidOfTheNext(int leaf)
+    {
+        Leaf page;
+        ASSERT_NO_FATAL_FAILURE(readLeaf(leaf, page));
         std::size_t first = 0;
         std::size_t second = 0;
-        const auto [firstRowid, firstBytes] = rowidOf(0, first);
-        const auto [secondRowid, secondBytes] = rowidOf(1, second);
+        const auto [firstRowid, firstBytes] = page.rowidOf(0, first);
+        const auto [secondRowid, secondBytes] = page.rowidOf(1, second);
         ASSERT_EQ(firstBytes.size(), secondBytes.size());
         ASSERT_EQ(secondRowid, firstRowid + 1);
         const auto lost = column("tb_contact", kPersonRow, "rowid=" + std::to_string(secondRowid));
         ASSERT_EQ(lost.size(), 1u);
         lostNames.insert(lost.front());
-        file.seekp(std::streamoff(leaf - 1) * size + std::streamoff(first));
-        file.write(secondBytes.data(), std::streamsize(secondBytes.size()));
-        ASSERT_TRUE(file.good());
+        page.file.seekp(page.start + std::streamoff(first));
+        page.file.write(secondBytes.data(), std::streamsize(secondBytes.size()));
+        ASSERT_TRUE(page.file.good());
     }
 
     // One bit of a leaf's count of cells flipped, to a count past what the
@@ -433,32 +450,22 @@ protected:
     // still holds together, and the people of its last cells are not read.
     void lowerCellCount(int leaf)
     {
-        const int size = toolInt(db(), "PRAGMA page_size;");
-        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
-        std::string page(static_cast<std::size_t>(size), '\0');
-        file.seekg(std::streamoff(leaf - 1) * size);
-        file.read(page.data(), size);
-        ASSERT_EQ(page.at(0), char(0x0d)) << "a leaf of a table";
-        auto at = [&](std::size_t offset) { return std::size_t(static_cast<unsigned char>(page.at(offset))); };
-        const std::size_t cells = at(3) << 8 | at(4);
+        Leaf page;
+        ASSERT_NO_FATAL_FAILURE(readLeaf(leaf, page));
+        const std::size_t cells = page.cells();
         const std::size_t lowered = cells & (cells - 1);
         ASSERT_GT(lowered, 0u) << "a page of no cells is refused whole";
         for (std::size_t cell = lowered; cell < cells; ++cell) {
-            std::size_t from = at(8 + 2 * cell) << 8 | at(9 + 2 * cell);
-            while (at(from) & 0x80)
-                ++from; // the payload's size
-            long long rowid = 0;
-            while (at(++from) & 0x80)
-                rowid = rowid << 7 | (at(from) & 0x7f);
-            rowid = rowid << 7 | at(from);
+            std::size_t at = 0;
+            const long long rowid = page.rowidOf(cell, at).first;
             const auto lost = column("tb_contact", kPersonRow, "rowid=" + std::to_string(rowid));
             ASSERT_EQ(lost.size(), 1u);
             lostNames.insert(lost.front());
         }
         const char count[] = { char(lowered >> 8), char(lowered & 0xff) };
-        file.seekp(std::streamoff(leaf - 1) * size + 3);
-        file.write(count, 2);
-        ASSERT_TRUE(file.good());
+        page.file.seekp(page.start + 3);
+        page.file.write(count, 2);
+        ASSERT_TRUE(page.file.good());
     }
 
     // The first leaf of a table's interior top page named again by its next cell.
