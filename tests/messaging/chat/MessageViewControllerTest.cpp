@@ -430,6 +430,9 @@ struct RestartHome {
     int otherShown = -1;
     // The message's entry is larger than the file may be.
     bool oversizedMessage = false;
+    // Before the others, a message fails and its mark sends it while the
+    // file cannot be read (with unreadableWhileKept).
+    bool sentWhileUnreadable = false;
     // The person leaves the chat while the send is on its way: it fails
     // with no chat open to hear it.
     bool leftFirst = false;
@@ -472,6 +475,9 @@ std::vector<RestartHome> restartHomes()
         { .id = "UnreadableWhileKept", .name = "a file that cannot be read while a message fails",
             .before = otherParentWithKey("1"), .unreadableWhileKept = true, .otherShown = 1 },
         { .id = "OversizedMessage", .name = "a message larger than the file may be", .oversizedMessage = true },
+        { .id = "SentWhileUnreadable", .name = "a file that cannot be read while a message fails and is sent",
+            .before = otherParentWithKey("1"), .unreadableWhileKept = true, .otherShown = 1,
+            .sentWhileUnreadable = true },
         { .id = "Oversized", .name = "an oversized file of an earlier run", .before = oversized, .unreadable = true },
         { .id = "UnreadableWhileSent", .name = "a file that cannot be read while a message is sent",
             .unreadableWhileSent = true },
@@ -634,10 +640,31 @@ TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMa
         // The send is held at the server until the person has left, then
         // dropped; otherwise the server is out of reach.
         auto stalled = std::make_shared<server::ReplyGate>();
+        const std::string reachable = core::ORBEndpoints::serverBase();
         if (home.leftFirst)
             harness.server()->script().forCommand(kSendToOne, server::ScriptedReply::connectionReset().heldBy(stalled));
         else
             core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
+        if (home.sentWhileUnreadable) {
+            // Kept, then sent from its mark, before the file reads again:
+            // the key it was kept under is the earlier run's message's there.
+            const std::string another = "断网时写下、随即发出的话";
+            ASSERT_TRUE(harness.type(field(*chat), another));
+            ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+            ASSERT_TRUE(harness.runUntil([&] {
+                return !chat->listData().empty() && chat->listData().back()->content == another
+                    && chat->listData().back()->sendFailed;
+            }));
+            auto message = chat->listData().back();
+            auto mark = showsMarked(*chat, another);
+            ASSERT_NE(mark, nullptr);
+            const std::string unreachable = core::ORBEndpoints::serverBase();
+            core::ORBEndpoints::setServerBase(reachable);
+            ASSERT_TRUE(harness.tap(mark));
+            ASSERT_TRUE(harness.runUntil(
+                [&] { return !message->isSending && !message->sendFailed && !message->uid.empty(); }));
+            core::ORBEndpoints::setServerBase(unreachable);
+        }
         for (const auto& written : kept) {
             ASSERT_TRUE(harness.type(field(*chat), written));
             ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
