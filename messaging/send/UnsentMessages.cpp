@@ -270,6 +270,9 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
 {
     entries = found ? std::move(*found) : Array {};
     bool changed = false;
+    // The file's own entries that this run brings up to date, as the file
+    // holds them.
+    std::vector<std::pair<long, Value>> asHeld;
     for (const auto& d : dropped_) {
         if (d.file != file)
             continue;
@@ -291,12 +294,14 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
             k.entry = entryOf(key, k.entry["account"].intValue(), *k.held);
             at = entries.end();
         }
-        if (at == entries.end())
+        if (at == entries.end()) {
             entries.push_back(k.entry);
-        else if (!k.written)
+        } else if (!k.written) {
+            asHeld.emplace_back(k.key, *at);
             *at = k.entry;
-        else
+        } else {
             continue;
+        }
         changed = true;
     }
     if (!found) {
@@ -306,8 +311,9 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
             && std::none_of(dropped_.begin(), dropped_.end(), [&](const Dropped& d) { return d.file == file; });
     }
     // What the file takes: all of it, unless that is more than is read
-    // back; then this run's newest entries not in the file yet stay out of
-    // it (held, and shown, for the run) until it fits.
+    // back; then, newest first, this run's entries not in the file yet stay
+    // out of it, and those it holds stay in it as it holds them (the run
+    // holds, and shows, them as they are now) until it fits.
     std::vector<long> leftOut;
     if (changed) {
         Array toWrite = entries;
@@ -315,9 +321,15 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
         for (auto k = kept_.rbegin(); text && text->size() > kLargestFile && k != kept_.rend(); ++k) {
             if (k->file != file || !k->held || k->written)
                 continue;
-            toWrite.erase(std::remove_if(toWrite.begin(), toWrite.end(),
-                              [&](const Value& e) { return keyOfEntry(e) == k->key; }),
-                toWrite.end());
+            // Each of them is in it, put there above.
+            auto at = std::find_if(
+                toWrite.begin(), toWrite.end(), [&](const Value& e) { return keyOfEntry(e) == k->key; });
+            auto held
+                = std::find_if(asHeld.begin(), asHeld.end(), [&](const auto& h) { return h.first == k->key; });
+            if (held != asHeld.end())
+                *at = held->second;
+            else
+                toWrite.erase(at);
             leftOut.push_back(k->key);
             text = fileText(toWrite);
         }

@@ -430,6 +430,16 @@ struct RestartHome {
     int otherShown = -1;
     // The message's entry is larger than the file may be.
     bool oversizedMessage = false;
+    // The first message is an earlier run's, in the file (`before`) with
+    // little room left; the others, kept this run, would take the file
+    // past its size (their contact carries `padding` bytes more): they are
+    // shown for the run only. Once the chat is left and opened again the
+    // first's mark sends it again, and it fails again.
+    bool resentFromFile = false;
+    std::size_t padding = 0;
+    // Before the others, a message fails and its mark sends it while the
+    // file cannot be read (with unreadableWhileKept).
+    bool sentWhileUnreadable = false;
     // The person leaves the chat while the send is on its way: it fails
     // with no chat open to hear it.
     bool leftFirst = false;
@@ -439,12 +449,21 @@ struct RestartHome {
 
 void PrintTo(const RestartHome& home, std::ostream* out) { *out << home.name; }
 
+// An entry of a file of an earlier run, its contact carrying `padding`
+// bytes more in a field the chat does not lay out.
+std::string entryOfEarlierRun(
+    const std::string& key, int uid, const char* name, const char* content, std::size_t padding = 0)
+{
+    return R"({"key": )" + key + R"(, "account": 2001, "contact": {"uid": )" + std::to_string(uid)
+        + R"(, "name": ")" + name + R"(", "type": 2, "groupUid": ")" + std::string(padding, '9') + R"("},)"
+        + R"( "content": ")" + content + R"(", "photos": [], "sounds": [], "time": 1700000000,)"
+        + R"( "createTime": 1700000000})";
+}
+
 // A file of an earlier run holding a message to another parent (张伟) under the key.
 std::string otherParentWithKey(const std::string& key)
 {
-    return R"({"version": 1, "messages": [{"key": )" + key + R"(, "account": 2001,)"
-        + R"( "contact": {"uid": 3003, "name": "张伟", "type": 2}, "content": "给别的家长",)"
-        + R"( "photos": [], "sounds": [], "time": 1700000000, "createTime": 1700000000}]})";
+    return R"({"version": 1, "messages": [)" + entryOfEarlierRun(key, 3003, "张伟", "给别的家长") + "]}";
 }
 
 std::vector<RestartHome> restartHomes()
@@ -472,6 +491,14 @@ std::vector<RestartHome> restartHomes()
         { .id = "UnreadableWhileKept", .name = "a file that cannot be read while a message fails",
             .before = otherParentWithKey("1"), .unreadableWhileKept = true, .otherShown = 1 },
         { .id = "OversizedMessage", .name = "a message larger than the file may be", .oversizedMessage = true },
+        { .id = "ResentNearTheBound", .name = "a file of an earlier run near its size, its message failing again",
+            .before = R"({"version": 1, "messages": [)"
+                + entryOfEarlierRun("1", kParentUid, "王芳", "断网时写下的话", 200'000) + ", "
+                + entryOfEarlierRun("2", 3003, "张伟", "给别的家长", 3'900'000) + "]}",
+            .failing = 2, .otherShown = 1, .resentFromFile = true, .padding = 250'000 },
+        { .id = "SentWhileUnreadable", .name = "a file that cannot be read while a message fails and is sent",
+            .before = otherParentWithKey("1"), .unreadableWhileKept = true, .otherShown = 1,
+            .sentWhileUnreadable = true },
         { .id = "Oversized", .name = "an oversized file of an earlier run", .before = oversized, .unreadable = true },
         { .id = "UnreadableWhileSent", .name = "a file that cannot be read while a message is sent",
             .unreadableWhileSent = true },
@@ -504,6 +531,8 @@ TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMa
         // opening).
         if (home.oversizedMessage)
             contact->groupUid = std::string(UnsentMessages::kLargestFile, '9');
+        if (home.padding)
+            contact->groupUid = std::string(home.padding, '9');
         return contact;
     };
     auto openChat = [&](AppHarness& harness) {
@@ -614,9 +643,11 @@ TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMa
     std::vector<std::string> kept { text };
     for (int i = 2; i <= home.failing; ++i)
         kept.push_back(text + " " + std::to_string(i));
-    auto showsOthersMarked = [&](MessageViewController& chat) {
-        for (std::size_t i = 1; i < kept.size(); ++i)
-            EXPECT_NE(showsMarked(chat, kept[i]), nullptr) << kept[i];
+    // What the file keeps past the run.
+    const auto lasting = home.resentFromFile ? std::vector<std::string> { text } : kept;
+    auto showsOthersMarked = [&](MessageViewController& chat, const std::vector<std::string>& texts) {
+        for (std::size_t i = 1; i < texts.size(); ++i)
+            EXPECT_NE(showsMarked(chat, texts[i]), nullptr) << texts[i];
     };
     // Written with the server out of reach: marked, and still there
     // when the chat is opened again.
@@ -634,11 +665,35 @@ TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMa
         // The send is held at the server until the person has left, then
         // dropped; otherwise the server is out of reach.
         auto stalled = std::make_shared<server::ReplyGate>();
+        const std::string reachable = core::ORBEndpoints::serverBase();
         if (home.leftFirst)
             harness.server()->script().forCommand(kSendToOne, server::ScriptedReply::connectionReset().heldBy(stalled));
         else
             core::ORBEndpoints::setServerBase("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
+        if (home.sentWhileUnreadable) {
+            // Kept, then sent from its mark, before the file reads again:
+            // the key it was kept under is the earlier run's message's there.
+            const std::string another = "断网时写下、随即发出的话";
+            ASSERT_TRUE(harness.type(field(*chat), another));
+            ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
+            ASSERT_TRUE(harness.runUntil([&] {
+                return !chat->listData().empty() && chat->listData().back()->content == another
+                    && chat->listData().back()->sendFailed;
+            }));
+            auto message = chat->listData().back();
+            auto mark = showsMarked(*chat, another);
+            ASSERT_NE(mark, nullptr);
+            const std::string unreachable = core::ORBEndpoints::serverBase();
+            core::ORBEndpoints::setServerBase(reachable);
+            ASSERT_TRUE(harness.tap(mark));
+            ASSERT_TRUE(harness.runUntil(
+                [&] { return !message->isSending && !message->sendFailed && !message->uid.empty(); }));
+            core::ORBEndpoints::setServerBase(unreachable);
+        }
         for (const auto& written : kept) {
+            // The earlier run's is in the file already.
+            if (home.resentFromFile && &written == &kept.front())
+                continue;
             ASSERT_TRUE(harness.type(field(*chat), written));
             ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
             if (home.leftFirst) {
@@ -667,12 +722,25 @@ TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMa
         if (chat)
             leaveChat(harness, chat);
         chat = openChat(harness);
+        if (home.resentFromFile) {
+            // Sent again from its mark, the server still out of reach.
+            auto mark = showsMarked(*chat, text);
+            ASSERT_NE(mark, nullptr);
+            auto message = chat->listData()[static_cast<std::size_t>(rowsOfText(*chat, text).front())];
+            // Written in the earlier run; sent again as if written now.
+            const auto written = message->time;
+            ASSERT_TRUE(harness.tap(mark));
+            ASSERT_TRUE(harness.runUntil(
+                [&] { return message->time > written && !message->isSending && message->sendFailed; }));
+            leaveChat(harness, chat);
+            chat = openChat(harness);
+        }
         EXPECT_NE(showsMarked(*chat, text), nullptr) << "left and opened again";
         if (home.leftFirst && !home.readOnly) {
             EXPECT_TRUE(waitForPictures(harness));
             EXPECT_FALSE(harness.render("chat-unsent-left-first-" + size + ".png").empty());
         }
-        showsOthersMarked(*chat);
+        showsOthersMarked(*chat, kept);
         EXPECT_EQ(field(*chat)->text(), "");
         EXPECT_EQ(storedWithText(), 0u);
         if (protection) {
@@ -707,7 +775,13 @@ TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMa
             leaveChat(harness, chat);
             return;
         }
-        EXPECT_EQ(inFile(), kept);
+        EXPECT_EQ(inFile(), lasting);
+        if (home.resentFromFile) {
+            // As the earlier run wrote it: the time it failed again is the run's.
+            auto inTheFile = UnsentMessages().withContact(kParentUid);
+            ASSERT_EQ(inTheFile.size(), 1u);
+            EXPECT_EQ(inTheFile.front()->time.value_or(platform::Date {}).seconds, 1700000000.0);
+        }
         EXPECT_TRUE(setAside(documents) == asideAsFound) << setAside(documents).size() << " set aside";
         leaveChat(harness, chat);
     }
@@ -719,8 +793,8 @@ TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMa
         ASSERT_TRUE(chat);
         auto mark = showsMarked(*chat, text);
         ASSERT_NE(mark, nullptr) << "after a restart";
-        showsOthersMarked(*chat);
-        EXPECT_EQ(inFile(), kept);
+        showsOthersMarked(*chat, lasting);
+        EXPECT_EQ(inFile(), lasting);
         if (home.render) {
             EXPECT_TRUE(waitForPictures(harness));
             EXPECT_FALSE(harness.render("chat-unsent-after-restart-" + size + ".png").empty());
@@ -743,8 +817,8 @@ TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMa
         leaveChat(harness, chat);
         chat = openChat(harness);
         EXPECT_TRUE(showsSentOnce(*chat));
-        showsOthersMarked(*chat);
-        EXPECT_EQ(inFile(), std::vector<std::string>(kept.begin() + 1, kept.end()));
+        showsOthersMarked(*chat, lasting);
+        EXPECT_EQ(inFile(), std::vector<std::string>(lasting.begin() + 1, lasting.end()));
         leaveChat(harness, chat);
     }
     // Nor is it offered again at the next start.
@@ -753,7 +827,7 @@ TEST_P(ChatScreenRestart, AFailedSendOutlivesLeavingTheChatAndARestartUntilItsMa
         auto chat = startSignedIn(harness);
         ASSERT_TRUE(chat);
         EXPECT_TRUE(showsSentOnce(*chat));
-        showsOthersMarked(*chat);
+        showsOthersMarked(*chat, lasting);
         EXPECT_EQ(storedWithText(), 1u);
         if (home.otherShown >= 0) {
             EXPECT_NE(readTextFile(UnsentMessages::filePath()).find("给别的家长"), std::string::npos);
