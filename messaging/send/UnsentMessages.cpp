@@ -324,6 +324,8 @@ bool UnsentMessages::merge(const std::string& file, std::optional<Array> found, 
             // Each of them is in it, put there above.
             auto at = std::find_if(
                 toWrite.begin(), toWrite.end(), [&](const Value& e) { return keyOfEntry(e) == k->key; });
+            if (at == toWrite.end())
+                continue;
             auto held
                 = std::find_if(asHeld.begin(), asHeld.end(), [&](const auto& h) { return h.first == k->key; });
             if (held != asHeld.end())
