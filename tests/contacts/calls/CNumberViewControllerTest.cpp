@@ -2,8 +2,9 @@
 // the service check on opening, the prompt on the window that a late page
 // does not take down, paging to the end, a failed load-more asked again,
 // history rows and the dial pad opening the call screen, the call just made
-// listed on coming back, a row reused without the last call's role or state,
-// and a failed check closing it.
+// listed on coming back, a check answered after the first page taking its
+// own overlay down, a row reused without the last call's role or state, and a
+// failed check closing it.
 #include "contacts/calls/CNumberViewController.h"
 #include "contacts/calls/CallNumberViewController.h"
 #include "contacts/calls/HistoryNumberCell.h"
@@ -174,6 +175,7 @@ TEST_F(CallNumberHome, ARowAndTheDialPadOpenTheCallScreen)
     // Coming back loads the first page again; its overlay goes with the answer.
     ASSERT_TRUE(waitForAnswer(kHistory, 3));
     ASSERT_TRUE(harness().runUntil([&] { return screen->historyData().size() == 10; }));
+    ASSERT_TRUE(harness().waitForServerQuiet());
     settle(harness());
     ASSERT_TRUE(harness().runUntilOverlayGone());
 
@@ -211,6 +213,9 @@ TEST_F(CallNumberHome, AFinishedCallIsInTheHistoryOnComingBack)
     auto screen = openHome();
     auto table = historyTable();
     ASSERT_TRUE(harness().runUntil([&] { return screen->historyData().size() == 10; }));
+    // The service check may be answered after the page: its overlay's fade
+    // starts with its answer, and only then does moving the clock end it.
+    ASSERT_TRUE(harness().waitForServerQuiet());
     settle(harness());
     ASSERT_TRUE(harness().runUntilOverlayGone());
     ASSERT_NE(screen->historyData().front()->callerPhone, "02088880009");
@@ -242,6 +247,7 @@ TEST_F(CallNumberHome, AFinishedCallIsInTheHistoryOnComingBack)
     EXPECT_EQ(screen->historyData().front()->useMinute, 1);
     EXPECT_EQ(table->curPage(), 1);
     EXPECT_EQ(table->pageCount(), 2);
+    ASSERT_TRUE(harness().waitForServerQuiet());
     settle(harness());
     ASSERT_TRUE(harness().runUntilOverlayGone());
     auto cell = visibleCell<HistoryNumberCell>(*table, 0);
@@ -250,6 +256,25 @@ TEST_F(CallNumberHome, AFinishedCallIsInTheHistoryOnComingBack)
     EXPECT_EQ(testsupport::findOutlet<UILabel>(cell, "lblUseminute")->text(), "1分钟");
     EXPECT_EQ(pad->superview(), screen->view());
     EXPECT_FALSE(harness().render("contacts-history-after-call.png").empty());
+}
+
+// The service check answered after the first page: the page's overlay goes
+// with the page, the check's own with the check, and none is left over the
+// screen once its fade has run.
+TEST_F(CallNumberHome, ACheckAnsweredAfterTheFirstPageTakesItsOwnOverlayDown)
+{
+    platform::UserDefaults::standard()->setBool(true, CNumberViewController::kCallNumberKey);
+    auto gate = holdNext(kCheck);
+    auto screen = openHome();
+    ASSERT_TRUE(harness().runUntil([&] { return screen->historyData().size() == 10; }));
+    settle(harness());
+    EXPECT_EQ(harness().overlayText(), "正在同步...") << "the page took the check's overlay down";
+    gate->open();
+    ASSERT_TRUE(harness().waitForServerQuiet());
+    settle(harness());
+    ASSERT_TRUE(harness().runUntilOverlayGone());
+    EXPECT_FALSE(warning());
+    EXPECT_EQ(harness().topScreen(), screen);
 }
 
 TEST_F(CallNumberHome, ThePadKeepsNoScreenAliveAndCallsNoneThatHasGone)
