@@ -77,6 +77,15 @@ protected:
             return nullptr;
         return openIssue(*shelf_, 1);
     }
+    // Signed in, the tips seen before: issue 1 in the reader, once its
+    // directory has come.
+    std::shared_ptr<MagazineViewController> openFirstIssueAtItsDirectory()
+    {
+        signIn();
+        ORBHelper::userDefaultSettingForKey(ORBHelper::kMagazineShowsGuide, false);
+        auto reader = openFirstIssue();
+        return reader && waitForDirectory(*reader) ? reader : nullptr;
+    }
     // Turns from the tips to the cover, when they show.
     void dismissTips(MagazineViewController& reader)
     {
@@ -262,11 +271,8 @@ TEST_F(MagazineReader, SwipesTurnPagesAndLeaveFromCoverOrDirectory)
 // next chapter's start only after that. The chapter turned to stays whole.
 TEST_F(MagazineReader, ATurnedPageKeepsItsChapterWhenItsLoadsAreHeardLate)
 {
-    signIn();
-    ORBHelper::userDefaultSettingForKey(ORBHelper::kMagazineShowsGuide, false);
-    auto reader = openFirstIssue();
+    auto reader = openFirstIssueAtItsDirectory();
     ASSERT_TRUE(reader);
-    ASSERT_TRUE(waitForDirectory(*reader));
     ASSERT_TRUE(harness().tap(testsupport::findOutlet<RemoteImageView>(reader->view(), "coverImageView")));
     ASSERT_TRUE(harness().tap(reader->curlPageImageView()));
     auto content = reader->magazineContentView();
@@ -507,11 +513,8 @@ TEST_F(MagazineReader, ChaptersWhateverTheirIdsAreReadInOrder)
 
 TEST_F(MagazineReader, TheHeadStripTurnsEveryFiveSecondsUntilTheReaderGoes)
 {
-    signIn();
-    ORBHelper::userDefaultSettingForKey(ORBHelper::kMagazineShowsGuide, false);
-    auto reader = openFirstIssue();
+    auto reader = openFirstIssueAtItsDirectory();
     ASSERT_TRUE(reader);
-    ASSERT_TRUE(waitForDirectory(*reader));
     auto strip = reader->headView();
     ASSERT_TRUE(strip->isTurning());
     EXPECT_EQ(strip->contentSize(), platform::Size(960, 160));

@@ -551,6 +551,20 @@ protected:
         ASSERT_TRUE(file.good());
     }
 
+    // Flips `bits` of the byte at `offset` of the file, which holds `was`.
+    void flipByte(std::streamoff offset, char was, char bits)
+    {
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekg(offset);
+        char byte = 0;
+        file.read(&byte, 1);
+        ASSERT_EQ(byte, was) << "at " << offset;
+        byte = char(byte ^ bits);
+        file.seekp(offset);
+        file.write(&byte, 1);
+        ASSERT_TRUE(file.good());
+    }
+
     void damage(Damage kind)
     {
         switch (kind) {
@@ -724,18 +738,8 @@ protected:
             ASSERT_TRUE(FileUtil::exists(db() + "-journal"));
             return;
         }
-        case Damage::WriteVersionFlipped: {
-            std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
-            file.seekg(18);
-            char version = 0;
-            file.read(&version, 1);
-            ASSERT_EQ(version, 1);
-            version ^= 0x20;
-            file.seekp(18);
-            file.write(&version, 1);
-            ASSERT_TRUE(file.good());
-            return;
-        }
+        case Damage::WriteVersionFlipped:
+            return flipByte(18, 1, 0x20);
         case Damage::InfoCreateCaseFlipped:
             return flipOnFirstPage("CREATE TABLE `tb_info`", 1, 0x20);
         case Damage::IndexCreateCaseFlipped:
@@ -745,18 +749,9 @@ protected:
                 MessageTemplateFactory templates;
             }
             [[fallthrough]];
-        case Damage::FirstPageTypeFlipped: {
-            std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
-            file.seekg(100);
-            char type = 0;
-            file.read(&type, 1);
-            ASSERT_EQ(type, char(kind == Damage::FirstPageTypeFlipped ? 0x0d : 0x05)) << "the table list's top";
-            type ^= 0x08;
-            file.seekp(100);
-            file.write(&type, 1);
-            ASSERT_TRUE(file.good());
-            return;
-        }
+        case Damage::FirstPageTypeFlipped:
+            // The table list's top: a leaf, or an interior page.
+            return flipByte(100, kind == Damage::FirstPageTypeFlipped ? 0x0d : 0x05, 0x08);
         case Damage::GroupsRootIsTheListsPage:
             loseGroups();
             return setRoot("tb_contact_group", 1);
