@@ -10,6 +10,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -338,13 +339,16 @@ void BaseFactory::setInfo(const std::string& key, const std::string& value)
         printError(kLineSetInfoInsertStep);
 }
 
-bool BaseFactory::checkVersion(const std::string& key, const std::string& version,
-    const std::vector<std::string>& drops, const std::vector<std::string>& creates)
+bool BaseFactory::checkVersion(const StoreSchema& schema, const std::vector<std::string>& drops)
 {
     if (!open())
         return false;
-    const InfoRead stored = readInfo(key);
-    if (stored.value == version) {
+    auto createMissing = [&] {
+        for (const auto& table : schema.tables)
+            exec(table.create, kLineVersionCreate);
+    };
+    const InfoRead stored = readInfo(schema.versionKey);
+    if (stored.value == schema.version) {
         close();
         return true;
     }
@@ -352,10 +356,25 @@ bool BaseFactory::checkVersion(const std::string& key, const std::string& versio
         // A version that cannot be read is not a missing one: the tables may
         // hold all the person has, so none is dropped. Those missing are
         // still made, so that the store works over the rest of the file.
-        platform::log("the version %s cannot be read (%s): the tables it guards are kept as they are\n", key.c_str(),
-            sqlite3_errstr(stored.result));
-        for (const auto& sql : creates)
-            exec(sql, kLineVersionCreate);
+        platform::log("the version %s cannot be read (%s): the tables it guards are kept as they are\n",
+            schema.versionKey.c_str(), sqlite3_errstr(stored.result));
+        createMissing();
+        close();
+        return false;
+    }
+    // A version missing, or one the store never kept its tables at, over
+    // rows of them was not written by it (a damaged record, or an index of
+    // `tb_info` that no longer finds the key), and the rows are all the
+    // person has. Nothing is dropped: the file is taken as damaged, and
+    // replaced by a copy of what reads of it.
+    const auto& earlier = schema.earlierVersions;
+    const bool known = stored.value && std::find(earlier.begin(), earlier.end(), *stored.value) != earlier.end();
+    if (const auto holding = known ? std::nullopt : tableHoldingRows(schema)) {
+        const std::string why = "its table " + *holding + " holds rows, its version " + schema.versionKey + " "
+            + (stored.value ? "'" + *stored.value + "'" : std::string("not found"));
+        platform::log("the tables of %s are kept as they are (%s)\n", schema.versionKey.c_str(), why.c_str());
+        DamagedStoreFile::damageFound(path_, why);
+        createMissing();
         close();
         return false;
     }
@@ -364,13 +383,30 @@ bool BaseFactory::checkVersion(const std::string& key, const std::string& versio
     // every error is logged; the key records only a complete change.
     for (const auto& sql : drops)
         ok = exec(sql, kLineVersionDrop) && ok;
-    for (const auto& sql : creates)
-        ok = exec(sql, kLineVersionCreate) && ok;
+    for (const auto& table : schema.tables)
+        ok = exec(table.create, kLineVersionCreate) && ok;
     if (ok)
-        setInfo(key, version);
-    bool current = ok && getInfo(key) == version;
+        setInfo(schema.versionKey, schema.version);
+    bool current = ok && getInfo(schema.versionKey) == schema.version;
     close();
     return current;
+}
+
+std::optional<std::string> BaseFactory::tableHoldingRows(const StoreSchema& schema)
+{
+    for (const auto& table : schema.tables) {
+        const StoreStatement any = StoreStatement::on(database_, "SELECT 1 FROM `" + table.name + "` LIMIT 1;");
+        if (!any) {
+            // Not in the file; any other failure leaves it in doubt.
+            if (std::string(sqlite3_errmsg(database_)).rfind("no such table", 0) == 0)
+                continue;
+            return table.name;
+        }
+        const int rc = sqlite3_step(any.handle());
+        if (rc != SQLITE_DONE)
+            return table.name;
+    }
+    return std::nullopt;
 }
 
 bool BaseFactory::writeInTransaction(const std::function<bool()>& work)

@@ -26,12 +26,15 @@ struct StoreTable {
 
 // What one store makes in the file when it is new: its tables, their
 // indexes, and the version it records for them under its key in `tb_info`
-// (no key for a store without one).
+// (no key for a store without one), with the versions it kept them at
+// before, whose tables it drops and makes anew (the client's stores have
+// kept theirs at no other version).
 struct StoreSchema {
     std::string versionKey;
     std::string version;
     std::vector<StoreTable> tables;
     std::vector<std::string> indexes;
+    std::vector<std::string> earlierVersions {};
 };
 
 // One prepared statement of a store's connection, finalized when it goes
@@ -151,14 +154,17 @@ protected:
     StoreStatement prepare(const std::string& sql, int line);
 
     // The schema check of a derived store, run once from its constructor:
-    // when the version stored under the key differs from `version` (or is
-    // missing), the drop statements and then the create statements run, and
-    // the key is written only when all of them succeeded, so a failure is
-    // retried next time. A version that cannot be read (a damaged page, a
-    // file SQLite cannot read) drops nothing: only the create statements run.
-    // True when the tables are at the version on return.
-    bool checkVersion(const std::string& key, const std::string& version, const std::vector<std::string>& drops,
-        const std::vector<std::string>& creates);
+    // when the version stored under the store's key differs from its
+    // version (or is missing), the drop statements and then the store's
+    // tables' statements run, and the key is written only when all of them
+    // succeeded, so a failure is retried next time. Tables are dropped only
+    // at a version the store kept them at before, or where they hold no
+    // row: a version missing or unknown over rows is damage (the file is
+    // replaced by a copy of what reads of it once nothing has it open). A
+    // version that cannot be read drops nothing either. In both, only the
+    // store's missing tables are made. True when the tables are at the
+    // version on return.
+    bool checkVersion(const StoreSchema& schema, const std::vector<std::string>& drops);
 
     // A batch of writes as one transaction, all or nothing: opens, begins,
     // runs the work, and commits only when the work answered true. Any failure
@@ -191,6 +197,9 @@ private:
         std::optional<std::string> value;
     };
     InfoRead readInfo(const std::string& key);
+    // The first of the store's tables that holds a row, or that cannot be
+    // read to tell; nothing when none does (or the file has none of them).
+    std::optional<std::string> tableHoldingRows(const StoreSchema& schema);
     // The connection alone, with nothing written into the file (see open).
     bool connect();
     // "VACUUM" over the file: SQLite's result (SQLITE_OK when rewritten).

@@ -270,7 +270,7 @@ private:
 
 ContactsFactory::ContactsFactory()
 {
-    checkVersion(kVersionKey, kVersion, { kDropContacts, kDropGroups }, { kCreateContacts, kCreateGroups });
+    checkVersion(schema(), { kDropContacts, kDropGroups });
     // A store kept from before the index gets it here, once.
     if (open()) {
         indexByGroup(kContacts);

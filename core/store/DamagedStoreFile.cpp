@@ -243,6 +243,69 @@ namespace {
         return false;
     }
 
+    // The stores' versions by their keys, read as the table holds them;
+    // nothing when each also reads so through the table's index, as the
+    // stores read it. Otherwise the damage, or an empty text when a read
+    // failed (the connection's error says why).
+    std::optional<std::string> readVersions(Connection& file, std::map<std::string, std::string>& versions)
+    {
+        // A file without the table has no versions: it does not prepare.
+        StoreStatement scan = file.prepare("SELECT `key`,`value` FROM `tb_info` NOT INDEXED;");
+        if (!scan)
+            return std::nullopt;
+        int rc;
+        std::set<std::string> twice;
+        while ((rc = scan.step()) == SQLITE_ROW) {
+            const std::string key = scan.columnText(0).value_or("");
+            if (!versions.emplace(key, scan.columnText(1).value_or("")).second)
+                twice.insert(key);
+        }
+        if (rc != SQLITE_DONE)
+            return std::string();
+        StoreStatement byKey = file.prepare("SELECT `value` FROM `tb_info` WHERE `key`=?1;");
+        if (!byKey)
+            return std::string();
+        for (const auto& schema : clientSchemas()) {
+            if (schema.versionKey.empty())
+                continue;
+            const auto stored = versions.find(schema.versionKey);
+            if (!byKey.bindText(1, schema.versionKey))
+                return std::string();
+            rc = byKey.step();
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+                return std::string();
+            const std::optional<std::string> found = rc == SQLITE_ROW ? byKey.columnText(0) : std::nullopt;
+            byKey.reset();
+            if (twice.count(schema.versionKey))
+                return "its version " + schema.versionKey + " is kept twice";
+            if ((stored == versions.end()) != !found || (found && *found != stored->second))
+                return "its version " + schema.versionKey + " does not read through the index of tb_info as it "
+                                                             "reads in the table";
+        }
+        return std::nullopt;
+    }
+
+    // The first of a store's tables that holds a row: an empty text when
+    // none does (or the file has none of them), nothing when a read failed.
+    std::optional<std::string> tableHoldingRows(Connection& file, const StoreSchema& schema)
+    {
+        for (const auto& table : schema.tables) {
+            StoreStatement any = file.prepare("SELECT 1 FROM " + quotedName(table.name) + " LIMIT 1;");
+            if (!any) {
+                // Not in the file; any other failure leaves it in doubt.
+                if (std::string(sqlite3_errmsg(file.handle)).rfind("no such table", 0) == 0)
+                    continue;
+                return std::nullopt;
+            }
+            const int rc = any.step();
+            if (rc == SQLITE_ROW)
+                return table.name;
+            if (rc != SQLITE_DONE)
+                return std::nullopt;
+        }
+        return std::string();
+    }
+
     Verdict judgeFile(const std::string& path)
     {
         if (!platform::FileUtil::exists(path))
@@ -279,32 +342,33 @@ namespace {
                 return { Verdict::Damaged, first };
             }
         }
-        // The stores make no trigger and no view: one would run with every
-        // write, or over tables it was not made for.
+        // Every entry of the table list is typed as the library writes it.
+        // The library loads a table whatever its entry's type says, but the
+        // start's rewrite makes again only the tables typed exactly "table":
+        // one typed otherwise would be left out of the rewritten file, with
+        // every row in it. The stores make no trigger and no view either:
+        // one would run with every write, or over tables it was not made for.
         {
-            StoreStatement other
-                = file.prepare("SELECT `type`,`name` FROM `sqlite_master` WHERE `type` IN ('trigger','view');");
-            const int rc = other ? other.step() : sqlite3_errcode(file.handle);
-            if (rc == SQLITE_ROW)
-                return { Verdict::Damaged,
-                    "its " + other.columnText(0).value_or("") + " " + other.columnText(1).value_or("")
-                        + " is not the client's" };
+            StoreStatement entries = file.prepare("SELECT `type`,`name` FROM `sqlite_master`;");
+            int rc = entries ? SQLITE_DONE : sqlite3_errcode(file.handle);
+            while (entries && (rc = entries.step()) == SQLITE_ROW) {
+                const std::string type = entries.columnText(0).value_or("");
+                const std::string name = entries.columnText(1).value_or("");
+                if (type == "trigger" || type == "view")
+                    return { Verdict::Damaged, "its " + type + " " + name + " is not the client's" };
+                if (type != "table" && type != "index")
+                    return { Verdict::Damaged, "its entry " + name + " is typed '" + type + "'" };
+            }
             if (rc != SQLITE_DONE)
                 return failed(rc);
         }
-        // The tables of the client's that the file has, at the version the
-        // client keeps them, are the ones its statements make: a table whose
-        // text was changed refuses what the stores write into it.
+        // The versions the stores read, each as they read it (through the
+        // index of `tb_info`) and as the table holds it: a store that does
+        // not find its version drops its tables as for a change of version,
+        // so an index that tells another story than its table is damage.
         std::map<std::string, std::string> versions;
-        {
-            // A file without the table has no versions: it does not prepare.
-            StoreStatement read = file.prepare("SELECT `key`,`value` FROM `tb_info`;");
-            int rc = SQLITE_DONE;
-            while (read && (rc = read.step()) == SQLITE_ROW)
-                versions[read.columnText(0).value_or("")] = read.columnText(1).value_or("");
-            if (read && rc != SQLITE_DONE)
-                return failed(rc);
-        }
+        if (const std::optional<std::string> why = readVersions(file, versions))
+            return why->empty() ? failed(sqlite3_errcode(file.handle)) : Verdict { Verdict::Damaged, *why };
         // The file's tables and indexes as the library keeps their text.
         struct Made {
             std::string type;
@@ -337,8 +401,23 @@ namespace {
         for (const auto& schema : clientSchemas()) {
             if (!schema.versionKey.empty()) {
                 const auto stored = versions.find(schema.versionKey);
-                if (stored == versions.end() || stored->second != schema.version)
+                const auto& earlier = schema.earlierVersions;
+                if (stored != versions.end()
+                    && std::find(earlier.begin(), earlier.end(), stored->second) != earlier.end())
                     continue; // the store makes its tables anew
+                if (stored == versions.end() || stored->second != schema.version) {
+                    // The store drops its tables and makes them anew where
+                    // they hold nothing; a version missing or unknown over
+                    // rows of them was not written by it.
+                    const std::optional<std::string> holding = tableHoldingRows(file, schema);
+                    if (!holding)
+                        return failed(sqlite3_errcode(file.handle));
+                    if (!holding->empty())
+                        return { Verdict::Damaged,
+                            "its table " + *holding + " holds rows, its version " + schema.versionKey + " "
+                                + (stored == versions.end() ? "missing" : "'" + stored->second + "'") };
+                    continue;
+                }
             }
             for (const auto& table : schema.tables) {
                 const auto own = client.tableShapes.find(table.name);
@@ -670,14 +749,19 @@ namespace {
     // rows are in, and its one transaction committed.
     bool finishCopy(Connection& to, bool bookLost, std::string& why)
     {
-        // The versions that did not read, as a new store writes them.
+        // The client's own versions: the tables are its own, made by its
+        // statements. A version read of the file that is not (damaged, as a
+        // bit of its value) would have its store drop every row just copied.
         for (const auto& schema : clientSchemas()) {
             if (schema.versionKey.empty())
                 continue;
-            StoreStatement version = to.prepare("INSERT OR IGNORE INTO `tb_info`(`key`,`value`) VALUES(?1,?2);");
-            if (!version.bindText(1, schema.versionKey) || !version.bindText(2, schema.version) || !version.run()) {
-                why = to.error();
-                return false;
+            for (const char* write : { "UPDATE `tb_info` SET `value`=?2 WHERE `key`=?1;",
+                     "INSERT OR IGNORE INTO `tb_info`(`key`,`value`) VALUES(?1,?2);" }) {
+                StoreStatement version = to.prepare(write);
+                if (!version.bindText(1, schema.versionKey) || !version.bindText(2, schema.version) || !version.run()) {
+                    why = to.error();
+                    return false;
+                }
             }
         }
         // A book that left people behind is fetched again: its record no
@@ -714,8 +798,8 @@ namespace {
     // by its own statements, and the rows of the damaged file at `damaged`
     // that still read, read from its pages. Nothing read from the damaged
     // file is run: what it has that the client does not make is left behind,
-    // with a line in the log. The versions that read are kept; those that do
-    // not are written as a new store writes them. Written in one
+    // with a line in the log. The versions are the client's own, as a new
+    // store writes them. Written in one
     // transaction, so a copy that fails (no room, no folder to write in)
     // leaves nothing worth keeping. Failed, with the reason, only when the
     // fresh file cannot be written.
@@ -958,6 +1042,8 @@ void DamagedStoreFile::statementFailed(const std::string& path, int result)
     if (isDamage(result))
         noteDamage(path, sqlite3_errstr(result));
 }
+
+void DamagedStoreFile::damageFound(const std::string& path, const std::string& why) { noteDamage(path, why); }
 
 void DamagedStoreFile::rewriteFailed(const std::string& path, int result, const std::string& message)
 {

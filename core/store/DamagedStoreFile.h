@@ -47,6 +47,9 @@ public:
     // A statement of a store over the file failed with SQLite's `result`:
     // damage (a file SQLite cannot make sense of) is noted.
     static void statementFailed(const std::string& path, int result);
+    // A store found the file holding what the client never wrote (`why`
+    // says what): damage, as a failed statement's.
+    static void damageFound(const std::string& path, const std::string& why);
     // The "VACUUM" of a store's making failed: any failure but one of the
     // moment (a busy file, no room, no memory) says the file holds what the
     // library cannot rewrite, and is damage too.

@@ -165,9 +165,7 @@ namespace {
 
 MessageFactory::MessageFactory()
 {
-    checkVersion(kVersionKey, kVersion,
-        { "DROP TABLE IF EXISTS `tb_message_contact`;", "DROP TABLE IF EXISTS `tb_message`;" },
-        { kCreateContactTable, kCreateMessageTable });
+    checkVersion(schema(), { "DROP TABLE IF EXISTS `tb_message_contact`;", "DROP TABLE IF EXISTS `tb_message`;" });
     // The index is made for files of earlier runs too, so it is not tied to
     // the version key.
     if (open()) {

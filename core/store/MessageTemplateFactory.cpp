@@ -53,9 +53,8 @@ MessageTemplateFactory::MessageTemplateFactory()
     platform::log(" version = %s", stored ? stored->c_str() : "(null)");
     if (stored != kVersion)
         platform::log("drop");
-    checkVersion(kVersionKey, kVersion,
-        { "DROP TABLE IF EXISTS `tb_message_template_type`;", "DROP TABLE IF EXISTS `tb_message_template_content`;" },
-        { kCreateTypes, kCreateContents });
+    checkVersion(schema(),
+        { "DROP TABLE IF EXISTS `tb_message_template_type`;", "DROP TABLE IF EXISTS `tb_message_template_content`;" });
 }
 
 StoreSchema MessageTemplateFactory::schema()

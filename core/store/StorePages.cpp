@@ -72,28 +72,56 @@ namespace {
         std::uint64_t left_;
     };
 
+    // Whether page 1's bytes (`p`, past the file's header) read as a table's
+    // page of that kind: its cells' pointers past its own header and within
+    // the page, and as an interior page each cell's child a page of the file.
+    bool firstPageReadsAs(bool interior, const unsigned char* p, std::uint32_t pageSize, std::uint32_t pageCount)
+    {
+        const unsigned char* page = p - kFileHeader;
+        const std::uint32_t header = interior ? 12 : 8;
+        const std::uint32_t cells = be16(p + 3);
+        const std::uint32_t pointersEnd = kFileHeader + header + 2 * cells;
+        if (pointersEnd > pageSize)
+            return false;
+        for (std::uint32_t i = 0; i < cells; ++i) {
+            const std::uint32_t cell = be16(p + header + 2 * i);
+            if (cell < pointersEnd || cell >= pageSize)
+                return false;
+            if (!interior)
+                continue;
+            if (cell + 4 > pageSize)
+                return false;
+            const std::uint32_t child = be32(page + cell);
+            if (child < 2 || child > pageCount)
+                return false;
+        }
+        return true;
+    }
+
     // Page 1 is the table list's top by the file format, whatever its type
-    // byte says: it is read as the page its bytes show. As an interior page
-    // its right child is a page of the file; as a leaf, each of its cells'
-    // pointers points past the pointers and within the page. The right
-    // child's four bytes are a leaf's first two pointers: a leaf's first
-    // pointer is at least 108 (past the headers), so as a page number they
-    // are past the end of any file of fewer than 108 * 2^16 pages, and the
-    // right child of such a file begins with a number below 108, which
-    // points at no cell. So a page whose type byte alone is damaged reads as
-    // what it is; where neither reading holds (its other bytes are damaged
-    // too), the type byte decides.
+    // byte says: it is read as the page its bytes show. An intact type byte
+    // is kept where the page reads as it says (an interior page whose cells
+    // name pages of the file, even where its right child is damaged; a leaf
+    // whose cells lie within it). A damaged one gives way to the reading that
+    // holds: an interior page's right child and cells' children are pages of
+    // the file; a leaf's pointers point past the pointers and within the
+    // page. The right child's four bytes are a leaf's first two pointers: a
+    // leaf's first pointer is at least 108 (past the headers), so as a page
+    // number they are past the end of any file of fewer than 108 * 2^16
+    // pages, and the right child of such a file begins with a number below
+    // 108, which points at no cell. Where neither reading holds, or both
+    // do, the type byte decides.
     std::uint8_t firstPageType(const unsigned char* p, std::uint32_t pageSize, std::uint32_t pageCount)
     {
+        const bool cellsOfAnInterior = firstPageReadsAs(true, p, pageSize, pageCount);
+        const bool leaf = firstPageReadsAs(false, p, pageSize, pageCount);
         const std::uint32_t right = be32(p + 8);
-        const bool interior = right >= 2 && right <= pageCount;
-        const std::uint32_t cells = be16(p + 3);
-        const std::uint32_t pointersEnd = kFileHeader + 8 + 2 * cells;
-        bool leaf = pointersEnd <= pageSize;
-        for (std::uint32_t i = 0; leaf && i < cells; ++i) {
-            const std::uint32_t cell = be16(p + 8 + 2 * i);
-            leaf = cell >= pointersEnd && cell < pageSize;
-        }
+        const bool rightInTheFile = right >= 2 && right <= pageCount;
+        if (p[0] == kInteriorTable && cellsOfAnInterior && (rightInTheFile || be16(p + 3) > 0))
+            return kInteriorTable;
+        if (p[0] == kLeafTable && leaf)
+            return kLeafTable;
+        const bool interior = cellsOfAnInterior && rightInTheFile;
         if (interior != leaf)
             return interior ? kInteriorTable : kLeafTable;
         return p[0] == kInteriorTable ? kInteriorTable : kLeafTable;
@@ -351,29 +379,63 @@ std::unique_ptr<StorePages> StorePages::open(const std::string& path)
     struct stat info { };
     if (::pread(fd, header, sizeof header, 0) != ssize_t(sizeof header) || ::fstat(fd, &info) != 0)
         return nullptr;
-    std::uint32_t size = be16(header + 16);
-    if (size == 1)
-        size = 65536;
-    if (size < 512 || size > 65536 || (size & (size - 1)) != 0 || size - header[20] < 480)
-        return nullptr;
-    file->pageSize_ = size;
-    file->usable_ = size - header[20];
-    // A last page cut short reads as the library reads it: what is there,
-    // and zeros after.
-    file->pageCount_ = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>((std::uint64_t(info.st_size) + size - 1) / size, 0xffffffffu));
-    // By the field's two low bits, as the library takes it (none set: UTF-8).
-    switch (be32(header + 56) & 3) {
-    case 2:
-        file->encoding_ = Encoding::Utf16le;
-        break;
-    case 3:
-        file->encoding_ = Encoding::Utf16be;
-        break;
-    default:
-        file->encoding_ = Encoding::Utf8;
-        break;
+    auto allowed = [&](std::uint32_t size) {
+        return size >= 512 && size <= 65536 && (size & (size - 1)) == 0 && size - header[20] >= 480;
+    };
+    auto readAt = [&](std::uint32_t size) {
+        file->pageSize_ = size;
+        file->usable_ = size - header[20];
+        // A last page cut short reads as the library reads it: what is
+        // there, and zeros after.
+        file->pageCount_ = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>((std::uint64_t(info.st_size) + size - 1) / size, 0xffffffffu));
+    };
+    // The page size the header gives, where page 1 reads at it; otherwise
+    // (a bit of the field damaged gives a size the format does not allow)
+    // the smallest at which page 1 reads as the table list, as no other
+    // does: its cells lie at the end of the page, past any smaller one.
+    std::uint32_t given = be16(header + 16);
+    if (given == 1)
+        given = 65536;
+    bool found = false;
+    if (allowed(given)) {
+        readAt(given);
+        std::vector<unsigned char> first;
+        found = file->readPage(1, first) && file->layoutOf(1, first).valid;
     }
+    for (std::uint32_t size = 512; !found && size <= 65536; size *= 2) {
+        if (size == given || !allowed(size))
+            continue;
+        readAt(size);
+        found = file->readsAsTheList();
+    }
+    if (!found) {
+        if (!allowed(given))
+            return nullptr;
+        readAt(given);
+    }
+    // By the field's two low bits, as the library takes it (none set:
+    // UTF-8). A header the library refuses whole (its first bytes are not
+    // the format's) says nothing for certain: there, where the table list's
+    // types read in another encoding only, in that one.
+    auto encodingOf = [](std::uint32_t field) {
+        return (field & 3) == 2 ? Encoding::Utf16le : (field & 3) == 3 ? Encoding::Utf16be : Encoding::Utf8;
+    };
+    auto typesRead = [&](Encoding encoding) {
+        file->encoding_ = encoding;
+        int read = 0;
+        for (const Entry& entry : file->entries())
+            read += entry.type == "table" || entry.type == "index" || entry.type == "trigger" || entry.type == "view";
+        return read;
+    };
+    const Encoding stated = encodingOf(be32(header + 56));
+    if (std::memcmp(header, "SQLite format 3", 16) != 0 && typesRead(stated) == 0) {
+        for (const Encoding other : { Encoding::Utf8, Encoding::Utf16le, Encoding::Utf16be }) {
+            if (other != stated && typesRead(other) > 0)
+                return file;
+        }
+    }
+    file->encoding_ = stated;
     return file;
 }
 
@@ -423,6 +485,36 @@ StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<un
     layout.rightChild = layout.interior ? be32(p + 8) : 0;
     layout.valid = true;
     return layout;
+}
+
+bool StorePages::readsAsTheList() const
+{
+    // Page 1's cells within it as they stand (a walk takes a pointer within
+    // the page by its low bits).
+    std::vector<unsigned char> bytes;
+    if (!readPage(1, bytes))
+        return false;
+    const unsigned char* first = bytes.data() + kFileHeader;
+    const std::uint32_t right = be32(first + 8);
+    if (!firstPageReadsAs(false, first, pageSize_, pageCount_)
+        && !(firstPageReadsAs(true, first, pageSize_, pageCount_) && right >= 2 && right <= pageCount_))
+        return false;
+    Walk walk;
+    const std::vector<Entry> list = entries(&walk);
+    if (walk.pagesPassedOver > 0 || walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0
+        || std::none_of(list.begin(), list.end(), [](const Entry& entry) { return entry.rootPage != 0; }))
+        return false;
+    for (const Entry& entry : list) {
+        if (entry.rootPage == 0)
+            continue; // a trigger or a view
+        if (entry.rootPage < 2 || entry.rootPage > std::int64_t(pageCount_)
+            || !readPage(std::uint32_t(entry.rootPage), bytes))
+            return false;
+        const std::uint32_t page = std::uint32_t(entry.rootPage);
+        if (!layoutOf(page, bytes).valid && !layoutOf(page, bytes, true).valid)
+            return false;
+    }
+    return true;
 }
 
 bool StorePages::isTablePage(std::uint32_t page) const

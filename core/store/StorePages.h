@@ -68,7 +68,9 @@ public:
 
     enum class Encoding { Utf8, Utf16le, Utf16be };
 
-    // Nothing when the file does not open, or its header gives no page size.
+    // Nothing when the file does not open, or gives no page size: its
+    // header's, where page 1 reads at it, or else the one at which page 1
+    // reads as the table list.
     static std::unique_ptr<StorePages> open(const std::string& path);
     ~StorePages();
     StorePages(const StorePages&) = delete;
@@ -111,6 +113,10 @@ private:
         std::uint32_t rightChild = 0;
     };
     bool readPage(std::uint32_t page, std::vector<unsigned char>& into) const;
+    // Whether page 1 reads, at the page size taken, as the table list: read
+    // whole, listing at least one entry, each at a page of a table or an
+    // index.
+    bool readsAsTheList() const;
     // `index`: laid out as an index's page rather than a table's.
     Layout layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes, bool index = false) const;
     // A tree's walk: each record handed to `record`, with the rowid of a

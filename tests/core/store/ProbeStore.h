@@ -19,11 +19,14 @@ public:
         = "CREATE TABLE IF NOT EXISTS `tb_probe` (`id` integer PRIMARY KEY AUTOINCREMENT, `name` text NOT NULL)";
     static constexpr const char* kCreateProbeNote = "CREATE TABLE IF NOT EXISTS `tb_probe_note` (`note` text NOT NULL)";
 
-    explicit ProbeStore(
-        const std::string& version = "1.0", std::vector<std::string> creates = { kCreateProbe, kCreateProbeNote })
+    // `earlier`: the versions it kept its tables at before.
+    explicit ProbeStore(const std::string& version = "1.0",
+        std::vector<std::string> creates = { kCreateProbe, kCreateProbeNote }, std::vector<std::string> earlier = {})
     {
-        atVersion_ = checkVersion(kVersionKey, version,
-            { "DROP TABLE IF EXISTS `tb_probe`;", "DROP TABLE IF EXISTS `tb_probe_note`;" }, creates);
+        core::StoreSchema schema { kVersionKey, version, {}, {}, std::move(earlier) };
+        for (std::size_t i = 0; i < creates.size(); ++i)
+            schema.tables.push_back({ i == 0 ? "tb_probe" : "tb_probe_note", creates[i] });
+        atVersion_ = checkVersion(schema, { "DROP TABLE IF EXISTS `tb_probe`;", "DROP TABLE IF EXISTS `tb_probe_note`;" });
     }
 
     bool atVersion() const { return atVersion_; }

@@ -131,6 +131,15 @@ enum class Damage {
     FirstPageTypeFlipped, // a bit of page 1's type byte: the table list's leaf (0x0d) says interior (0x05)
     InteriorFirstPageTypeFlipped, // the same where the templates' tables make the list an interior page over two
     GroupsRootIsTheListsPage, // the book's groups' entry names page 1, the table list's, as their top
+    FirstPageRightChildFlipped, // a bit of page 1's right child, past the file's end, the list over two pages
+    PageSizeFlipped, // a bit of the header's page size
+    // What the start's rewrite and the stores' versions make of a table list
+    // and of versions that the library reads without complaint:
+    InfoEntryTypeCaseFlipped, // the case bit of `tb_info`'s entry's type: `table` becomes `Table`
+    GroupsEntryTypeCaseFlipped, // the same for the book's groups
+    VersionKeyFlippedInItsIndex, // a bit of the key in `tb_info`'s index: `message_version` becomes `message_versioo`
+    VersionValueFlipped, // a bit of the message version's value: `1.0.3` becomes `1.0.\xb3`
+    VersionValueFlippedBesideAZeroedPage, // the same, in a file with a page of the book zeroed
 };
 
 // Where the file is: a folder that takes no writes, a disk with no room, or
@@ -536,19 +545,49 @@ protected:
         lostTexts.clear();
     }
 
-    // Flips one bit of the first `bytes` found on page 1, the table list's.
-    void flipOnFirstPage(const std::string& bytes, std::size_t offset, char bit = 1)
+    // Flips one bit of the first `bytes` found on page 1, the table list's,
+    // or on another page.
+    void flipOnFirstPage(const std::string& bytes, std::size_t offset, char bit = 1, int number = 1)
     {
+        const int size = toolInt(db(), "PRAGMA page_size;");
         std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
-        std::string page(static_cast<std::size_t>(toolInt(db(), "PRAGMA page_size;")), '\0');
+        std::string page(static_cast<std::size_t>(size), '\0');
+        file.seekg(std::streamoff(number - 1) * size);
         file.read(page.data(), std::streamsize(page.size()));
         const std::size_t at = page.find(bytes);
         ASSERT_NE(at, std::string::npos) << bytes;
         file.clear();
-        file.seekp(std::streamoff(at + offset));
+        file.seekp(std::streamoff(number - 1) * size + std::streamoff(at + offset));
         const char flipped = char(page[at + offset] ^ bit);
         file.write(&flipped, 1);
         ASSERT_TRUE(file.good());
+    }
+
+    // Page 1 an interior page over two (the templates' tables made too), its
+    // right child named past the file's end: the entries of that child are
+    // lost, and the tables they list (the groups', the magazines') with them.
+    void rightChildPastTheEnd()
+    {
+        {
+            MessageTemplateFactory templates;
+        }
+        const int size = toolInt(db(), "PRAGMA page_size;");
+        std::fstream file(db(), std::ios::in | std::ios::out | std::ios::binary);
+        std::string first(static_cast<std::size_t>(size), '\0');
+        file.read(first.data(), size);
+        ASSERT_EQ(first.at(100), char(0x05)) << "the list over two pages";
+        ASSERT_EQ(first.at(108), 0) << "a right child within 2^24 pages";
+        const int right = static_cast<unsigned char>(first.at(110)) << 8 | static_cast<unsigned char>(first.at(111));
+        std::string child(static_cast<std::size_t>(size), '\0');
+        file.seekg(std::streamoff(right - 1) * size);
+        file.read(child.data(), size);
+        for (const std::string table : { "tb_contact_group", "tb_magazines" })
+            ASSERT_NE(child.find("table" + table + table), std::string::npos) << table;
+        for (const std::string table : { "tb_info", "tb_message", "tb_message_contact", "tb_contact" })
+            ASSERT_EQ(child.find("table" + table + table), std::string::npos) << table;
+        loseGroups();
+        file.close();
+        flipByte(108, 0, 0x01);
     }
 
     // Flips `bits` of the byte at `offset` of the file, which holds `was`.
@@ -755,6 +794,22 @@ protected:
         case Damage::GroupsRootIsTheListsPage:
             loseGroups();
             return setRoot("tb_contact_group", 1);
+        case Damage::FirstPageRightChildFlipped:
+            return rightChildPastTheEnd();
+        case Damage::PageSizeFlipped:
+            ASSERT_EQ(toolInt(db(), "PRAGMA page_size;"), 4096);
+            return flipByte(17, 0, 0x02);
+        case Damage::InfoEntryTypeCaseFlipped:
+            return flipOnFirstPage("tabletb_infotb_info", 0, 0x20);
+        case Damage::GroupsEntryTypeCaseFlipped:
+            return flipOnFirstPage("tabletb_contact_grouptb_contact_group", 0, 0x20);
+        case Damage::VersionKeyFlippedInItsIndex:
+            return flipOnFirstPage("message_version", 14, 1, rootOf("sqlite_autoindex_tb_info_1"));
+        case Damage::VersionValueFlippedBesideAZeroedPage:
+            damage(Damage::ContactPageZeroed);
+            [[fallthrough]];
+        case Damage::VersionValueFlipped:
+            return flipOnFirstPage("message_version1.0.3", 19, char(0x80), rootOf("tb_info"));
         case Damage::HeaderOverwrittenWithJournal:
             // A journal whose first byte is zero is one SQLite leaves alone.
             ASSERT_TRUE(FileUtil::write(db() + "-journal", std::string_view("\0left from the last run", 23)));
@@ -1034,17 +1089,19 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             kMessages, kContactsLeft, 1, "lists are not read: the book is fetched again", kContactsLeft },
         { "a person's flag read as NULL", Damage::ContactFlagNull, Folder::Writable, Outcome::Copied, 0, kContactsLeft,
             1, "1 row(s) of tb_contact passed over, refused by the fresh table (NOT NULL constraint failed", kContactsLeft },
-        // Nothing of the person's reads any more, or SQLite reads nothing at all.
+        // Nothing of the person's reads any more.
         { "every table's page zeroed", Damage::EveryTablePageZeroed, Folder::Writable, Outcome::MovedAside, 0, 0, 1,
             moved, 0 },
-        { "header overwritten", Damage::HeaderOverwritten, Folder::Writable, Outcome::MovedAside, 0, 0, 1,
-            "(file is not a database): nothing of it reads; moved aside to ", 0 },
+        // Its pages are read at the size at which page 1 reads as the table
+        // list, in the encoding in which its entries' types read.
+        { "header overwritten", Damage::HeaderOverwritten, Folder::Writable, Outcome::Copied, kMessages, kContacts, 1,
+            "(file is not a database): what still reads is copied", kContacts },
         { "header overwritten, journal beside", Damage::HeaderOverwrittenWithJournal, Folder::Writable,
-            Outcome::MovedAside, 0, 0, 1, moved, 0 },
+            Outcome::Copied, kMessages, kContacts, 1, copied, kContacts },
         { "header overwritten, full disk", Damage::HeaderOverwritten, Folder::Full, Outcome::LeftAsItIs, -1, -1, -1,
-            kept, 0 },
+            kept, kContacts },
         { "header overwritten, read-only folder", Damage::HeaderOverwritten, Folder::ReadOnly, Outcome::LeftAsItIs, -1,
-            -1, -1, kept, 0 },
+            -1, -1, kept, kContacts },
         // The pages before the cut read.
         { "truncated", Damage::Truncated, Folder::Writable, Outcome::Copied, kMessages, kContactsLeft, 1, copied,
             kContactsLeft },
@@ -1078,6 +1135,29 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
         // fetched again, and no person is read by group until then.
         { "the groups' top page named as page 1", Damage::GroupsRootIsTheListsPage, Folder::Writable,
             Outcome::Copied, kMessages, 0, 1, "its table tb_contact_group begins at no page of its own", 0 },
+        // The list's entries on its right child are lost (the groups'), those
+        // of its left are read, with their tables: the book is fetched again.
+        { "page 1's right child past the file's end", Damage::FirstPageRightChildFlipped, Folder::Writable,
+            Outcome::Copied, kMessages, 0, 1, copied, 0 },
+        // The page size is the one at which page 1 reads as the table list.
+        { "the header's page size flipped", Damage::PageSizeFlipped, Folder::Writable, Outcome::Copied, kMessages,
+            kContacts, 1, "(file is not a database): what still reads is copied", kContacts },
+        // An entry typed otherwise than the library writes it: the start's
+        // rewrite would leave its table out, with every row.
+        { "tb_info's entry typed Table", Damage::InfoEntryTypeCaseFlipped, Folder::Writable, Outcome::Copied,
+            kMessages, kContacts, 1, "(its entry tb_info is typed 'Table')", kContacts },
+        { "the groups' entry typed Table", Damage::GroupsEntryTypeCaseFlipped, Folder::Writable, Outcome::Copied,
+            kMessages, kContacts, 1, "(its entry tb_contact_group is typed 'Table')", kContacts },
+        // A version the store does not find, or finds other than any it
+        // kept, over its rows: the rows are copied at the client's versions.
+        { "the message version's key flipped in its index", Damage::VersionKeyFlippedInItsIndex, Folder::Writable,
+            Outcome::Copied, kMessages, kContacts, 1,
+            "(its version message_version does not read through the index of tb_info", kContacts },
+        { "the message version's value flipped", Damage::VersionValueFlipped, Folder::Writable, Outcome::Copied,
+            kMessages, kContacts, 1, "holds rows, its version message_version '1.0.", kContacts },
+        { "the message version's value flipped, a book page zeroed", Damage::VersionValueFlippedBesideAZeroedPage,
+            Folder::Writable, Outcome::Copied, kMessages, kContactsLeft, 1, "row(s) of tb_contact copied",
+            kContactsLeft },
         // A journal that cannot be played back into a file that takes no
         // writes: the file is not judged from its half-written pages, and
         // the next run plays the journal back.
@@ -1177,7 +1257,8 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
             EXPECT_EQ(column("tb_contact_group", kGroupRow), left(groups, lostGroups));
             EXPECT_EQ(column("tb_message", "content", "uid='new'"),
                 std::vector<std::string> { message("new", kNewPartner, 60)->content });
-            if (c.damage != Damage::EveryTablePageZeroed && c.damage != Damage::Truncated) {
+            if (c.damage != Damage::EveryTablePageZeroed && c.damage != Damage::Truncated
+                && c.damage != Damage::FirstPageRightChildFlipped) {
                 EXPECT_EQ(sqliteTool(db(), "SELECT n_id, n_name FROM tb_magazines;"), "1|一\n2|二\n");
                 EXPECT_EQ(sqliteTool(db(), "SELECT seq FROM sqlite_sequence WHERE name='tb_magazines';"), "3\n");
             }
@@ -1210,7 +1291,17 @@ TEST_F(DamagedStore, NothingThatStillReadsIsDroppedAndAnUnreadableFileIsKeptAsid
 
         // The next run, with room to write, keeps what the first one kept; a
         // file that could not be copied is then.
+        auto held = [&] {
+            return std::vector<std::vector<std::string>> { column("tb_message", kMessageRow, "uid<>'new'"),
+                column("tb_contact", kPersonRow),
+                column("tb_message_contact", kConversationRow, "uid<>" + std::to_string(kNewPartner)),
+                column("tb_contact_group", kGroupRow) };
+        };
+        const auto heldAfterTheFirst = c.outcome == Outcome::LeftAsItIs ? decltype(held()) {} : held();
         const ClientRun again = runClient();
+        if (c.outcome != Outcome::LeftAsItIs) {
+            EXPECT_EQ(held(), heldAfterTheFirst) << "the second start keeps every message, person and group";
+        }
         if (c.contactsNextRun != kSomeRead) {
             EXPECT_EQ(again.contacts, expected(c.contactsNextRun, namesLeft));
         }

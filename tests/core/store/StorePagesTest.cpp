@@ -509,7 +509,7 @@ TEST_F(Pages, TheTableListReadsEachEntryByPosition)
 }
 
 // A file in UTF-16 gives its texts in its encoding; a header that gives no
-// page size reads as no file.
+// page size reads at the one its table list reads at.
 TEST_F(Pages, TheFilesEncodingAndHeaderAreItsOwn)
 {
     make("UTF-16le");
@@ -538,9 +538,31 @@ TEST_F(Pages, TheFilesEncodingAndHeaderAreItsOwn)
     bytes.replace(56, 4, std::string("\x00\x00\x00\x04", 4));
     put(bytes);
     EXPECT_EQ(StorePages::open(db())->encoding(), StorePages::Encoding::Utf8);
+    // A header whose page size the format does not allow reads at the size
+    // at which page 1 reads as the table list; one whose first bytes are
+    // damaged too, in the encoding in which the list's types read.
+    make();
+    const auto whole = walk();
+    const int top = root("t");
+    bytes = this->bytes();
     bytes.replace(16, 2, "\x03\x00", 2);
     put(bytes);
-    EXPECT_FALSE(StorePages::open(db())) << "a page size of 768";
+    for (const bool magicDamaged : { false, true }) {
+        if (magicDamaged) {
+            bytes.replace(0, 16, std::string(16, '#'));
+            bytes.replace(56, 4, std::string("\x00\x00\x00\x03", 4));
+            put(bytes);
+        }
+        const auto read = StorePages::open(db());
+        ASSERT_TRUE(read) << "a page size of 768";
+        EXPECT_EQ(read->encoding(), StorePages::Encoding::Utf8);
+        EXPECT_EQ(read->entries().at(0).name, "t");
+        EXPECT_EQ(walk(nullptr, top), whole);
+    }
+    // With page 1 unreadable too, no size reads.
+    bytes.replace(100, 8, std::string(8, '\xff'));
+    put(bytes);
+    EXPECT_FALSE(StorePages::open(db()));
     EXPECT_FALSE(StorePages::open(home.path() + "/none.db"));
 }
 

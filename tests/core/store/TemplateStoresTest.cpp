@@ -133,7 +133,7 @@ TEST_F(TemplateStore, AFailedReplyLeavesTheTemplatesAsTheyWere)
     EXPECT_EQ(texts(*store.getMessageTemplateContents()), (std::vector<std::string> { "10:原文:3" }));
 }
 
-TEST_F(TemplateStore, AnOtherVersionEmptiesOnlyThatStoresTables)
+TEST_F(TemplateStore, AnOtherVersionDropsOnlyThatStoresTablesAndOnlyWhereTheyHoldNothing)
 {
     struct Row {
         const char* key;
@@ -160,15 +160,35 @@ TEST_F(TemplateStore, AnOtherVersionEmptiesOnlyThatStoresTables)
                             "(SELECT count(*) FROM tb_message_template_type)||"
                             "(SELECT count(*) FROM tb_message_template_content);";
     ASSERT_EQ(tool(all), "111111\n");
-    const char* afterEach[] = { "001111\n", "000011\n", "000000\n" };
+    auto setAside = [&] {
+        std::size_t count = 0;
+        for (const auto& name : platform::FileUtil::list(home.documents()).value_or(std::vector<std::string> {}))
+            count += name.rfind("_cache.db.corrupt-", 0) == 0 && name.find("-journal") == std::string::npos;
+        return count;
+    };
+    // The stores have kept their tables at no other version: one over rows
+    // was not written by the client, and drops none of them. The file is
+    // taken as damaged, and copied whole at the store's version.
     for (std::size_t i = 0; i < rows.size(); ++i) {
         tool(std::string("UPDATE tb_info SET value='0.9' WHERE key='") + rows[i].key + "';");
+        rows[i].make();
+        EXPECT_EQ(tool(all), "111111\n") << rows[i].key;
+        EXPECT_EQ(tool(std::string("SELECT value FROM tb_info WHERE key='") + rows[i].key + "';"),
+            std::string(rows[i].version) + "\n");
+        EXPECT_EQ(setAside(), i + 1) << rows[i].key;
+    }
+    // Over tables that hold nothing, only that store's are made anew.
+    const char* afterEach[] = { "001111\n", "000011\n", "000000\n" };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        tool(std::string("DELETE FROM ") + rows[i].tables[0] + "; DELETE FROM " + rows[i].tables[1]
+            + "; UPDATE tb_info SET value='0.9' WHERE key='" + rows[i].key + "';");
         rows[i].make();
         EXPECT_EQ(tool(all), afterEach[i]) << rows[i].key;
         EXPECT_EQ(tool(std::string("SELECT value FROM tb_info WHERE key='") + rows[i].key + "';"),
             std::string(rows[i].version) + "\n");
         for (const char* table : rows[i].tables)
             EXPECT_NE(tool(std::string(".schema ") + table), "") << table;
+        EXPECT_EQ(setAside(), rows.size()) << rows[i].key;
     }
 }
 
