@@ -18,10 +18,15 @@
 // table refused. A person of the book the copy does not keep (read by
 // SQLite in the book's tree, on a leaf of it, or listed by an index of it)
 // must leave the book's record marked incomplete, so that the book is
-// fetched again. A file the making keeps in place (the first store's
-// rewrite run over it) must still hold every table and index it held, each
-// table with the rows SQLite read of it before, before any store makes its
-// tables anew. A failure aborts.
+// fetched again. Where SQLite does not read the file's table list, what the
+// file holds is what SQLite reads once the header's page size and page 1's
+// type byte are put to values at which it does, or, page 1's right child
+// lost, the entries of its other children. A file the making keeps in place
+// (the first store's rewrite run over it, and the stores' tables made as a
+// run makes them, a version a store did not keep dropping them) must still
+// hold every table and index the library loaded of it, each table with the
+// rows SQLite read of it before (the stores' versions aside). A failure
+// aborts.
 #include "core/session/MyAccountInfo.h"
 #include "core/store/BaseFactory.h"
 #include "core/store/ContactsFactory.h"
@@ -49,6 +54,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -593,28 +599,42 @@ FileRead readFile(const std::string& path)
             c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
         return name;
     };
+    // The tables as the library loads them, whatever their entries' types
+    // say, and the indexes of each.
     bool whole = true;
     std::vector<std::string> tables;
     sqlite3_stmt* list = nullptr;
-    if (sqlite3_prepare_v2(handle, "SELECT type, name FROM sqlite_master WHERE type IN ('table','index');", -1, &list,
-            nullptr)
+    if (sqlite3_prepare_v2(handle,
+            "SELECT name FROM pragma_table_list WHERE schema='main' AND type='table' AND name NOT IN "
+            "('sqlite_schema','sqlite_temp_schema');",
+            -1, &list, nullptr)
         == SQLITE_OK) {
         int rc;
         while ((rc = sqlite3_step(list)) == SQLITE_ROW) {
-            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(list, 0));
-            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(list, 1));
-            if (!type || !name)
-                continue;
-            if (std::strcmp(type, "table") == 0)
+            if (const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(list, 0)))
                 tables.push_back(name);
-            else
-                read.indexes.insert(lower(name));
         }
         whole = rc == SQLITE_DONE;
     } else {
         whole = false;
     }
     sqlite3_finalize(list);
+    sqlite3_stmt* indexes = nullptr;
+    if (sqlite3_prepare_v2(handle, "SELECT name FROM pragma_index_list(?1);", -1, &indexes, nullptr) == SQLITE_OK) {
+        for (const auto& table : tables) {
+            sqlite3_bind_text(indexes, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+            int rc;
+            while ((rc = sqlite3_step(indexes)) == SQLITE_ROW) {
+                if (const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(indexes, 0)))
+                    read.indexes.insert(lower(name));
+            }
+            whole = whole && rc == SQLITE_DONE;
+            sqlite3_reset(indexes);
+        }
+    } else {
+        whole = false;
+    }
+    sqlite3_finalize(indexes);
     for (const auto& table : tables) {
         std::string quoted = "\"";
         for (char c : table)
@@ -654,16 +674,34 @@ FileRead readFile(const std::string& path)
     return read;
 }
 
+// The client's versions among the rows of `tb_info` as readFile gives them:
+// a store writes its own over tables that hold nothing.
+bool isVersionRow(const std::string& row)
+{
+    for (const auto& schema : { core::MessageFactory::schema(), core::ContactsFactory::schema(),
+             core::MessageTemplateFactory::schema() }) {
+        if (row.rfind(char('0' + SQLITE_TEXT) + schema.versionKey + '\x1f', 0) == 0)
+            return true;
+    }
+    return false;
+}
+
 // The oracle of a file kept in place: the first store's making (and its
-// rewrite of the file) left out no table and no index that SQLite read in
-// the file as found at `found`, and no row of a table.
+// rewrite of the file) and the stores' making of their tables (dropping
+// those of a version they did not keep) left out no table and no index
+// that SQLite read in the file as found at `found`, and no row of a table
+// (the stores' versions aside).
 void checkTheRewrite(const std::string& found, const std::string& kept, const std::vector<std::string>& log)
 {
-    const FileRead before = readFile(found);
+    FileRead before = readFile(found);
     // What SQLite does not read to its end gives nothing for certain.
     if (!before.whole)
         return;
-    const FileRead after = readFile(kept);
+    FileRead after = readFile(kept);
+    for (FileRead* read : { &before, &after }) {
+        auto& info = read->tables["tb_info"];
+        info.erase(std::remove_if(info.begin(), info.end(), isVersionRow), info.end());
+    }
     for (const auto& [table, rows] : before.tables) {
         const auto now = after.tables.find(table);
         if (now == after.tables.end()) {
@@ -686,6 +724,113 @@ void checkTheRewrite(const std::string& found, const std::string& kept, const st
             fail("the making left an index the file held out of the file kept");
         }
     }
+}
+
+// Whether SQLite reads the table list of a file of these bytes to its end,
+// as listedRoots reads it, and finds a table or an index in it.
+bool listReads(std::string bytes)
+{
+    sqlite3* handle = nullptr;
+    bool whole = false;
+    if (sqlite3_open(":memory:", &handle) == SQLITE_OK
+        && sqlite3_deserialize(handle, "main", reinterpret_cast<unsigned char*>(bytes.data()),
+               sqlite3_int64(bytes.size()), sqlite3_int64(bytes.size()), SQLITE_DESERIALIZE_READONLY)
+            == SQLITE_OK
+        && sqlite3_exec(handle, "PRAGMA writable_schema=ON;", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* read = nullptr;
+        if (sqlite3_prepare_v2(handle, "SELECT type, name, tbl_name, rootpage FROM sqlite_master;", -1, &read, nullptr)
+            == SQLITE_OK) {
+            int rc;
+            bool listed = false;
+            for (int count = 0; (rc = sqlite3_step(read)) == SQLITE_ROW && count < 10000; ++count) {
+                const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(read, 0));
+                listed = listed || (type && (sqlite3_stricmp(type, "table") == 0 || sqlite3_stricmp(type, "index") == 0));
+            }
+            whole = rc == SQLITE_DONE && listed;
+        }
+        sqlite3_finalize(read);
+    }
+    sqlite3_close(handle);
+    return whole;
+}
+
+// The file as the oracle reads what it holds: the file itself where SQLite
+// reads its table list; otherwise the file with the header's page size and
+// page 1's type byte put to the first values (the header's size first, then
+// from the smallest) at which SQLite does; or, with page 1 an interior page
+// whose right child is lost, with its last cell's child in that child's
+// place, so that the entries of its other children are what the list
+// holds. Nothing when none reads.
+std::string readable(std::string_view input)
+{
+    std::string file(input);
+    if (listReads(file))
+        return file;
+    if (file.size() < 112)
+        return {};
+    auto allowed = [&](std::uint32_t size) {
+        return size >= 512 && size <= 65536 && (size & (size - 1)) == 0
+            && size - static_cast<unsigned char>(file[20]) >= 480;
+    };
+    std::uint32_t given = std::uint32_t(static_cast<unsigned char>(file[16])) << 8 | static_cast<unsigned char>(file[17]);
+    given = given == 1 ? 65536 : given;
+    std::vector<std::uint32_t> sizes;
+    if (allowed(given))
+        sizes.push_back(given);
+    for (std::uint32_t size = 512; size <= 65536; size *= 2) {
+        if (size != given && allowed(size))
+            sizes.push_back(size);
+    }
+    auto atSize = [&](std::uint32_t size) {
+        std::string variant = file;
+        variant[16] = char(size == 65536 ? 0 : size >> 8);
+        variant[17] = char(size == 65536 ? 1 : size & 0xff);
+        return variant;
+    };
+    // Page 1 read as its type byte says first: an interior page whose right
+    // child is lost reads, taken for a leaf, as a leaf of one cell of
+    // garbage.
+    auto typed = [&](std::uint32_t size, char type) {
+        std::string variant = atSize(size);
+        variant[100] = type;
+        return variant;
+    };
+    // Page 1 an interior page whose last cell's child stands in place of
+    // its right child: its other children, as they are.
+    auto rightChildLost = [&](std::uint32_t size) {
+        std::string variant = typed(size, char(0x05));
+        const std::uint32_t cells = std::uint32_t(static_cast<unsigned char>(variant[103])) << 8
+            | static_cast<unsigned char>(variant[104]);
+        if (cells == 0 || 112 + 2 * cells > size)
+            return std::string();
+        const std::uint32_t last = std::uint32_t(static_cast<unsigned char>(variant[110 + 2 * cells])) << 8
+            | static_cast<unsigned char>(variant[111 + 2 * cells]);
+        if (last + 4 > size || last + 4 > variant.size())
+            return std::string();
+        variant.replace(108, 4, variant.substr(last, 4));
+        variant[103] = char((cells - 1) >> 8);
+        variant[104] = char((cells - 1) & 0xff);
+        return variant;
+    };
+    const char stated = file[100];
+    std::vector<std::function<std::string(std::uint32_t)>> repairs { [&](std::uint32_t size) {
+        return typed(size, stated);
+    } };
+    if (stated == char(0x05))
+        repairs.push_back(rightChildLost);
+    repairs.push_back([&](std::uint32_t size) { return typed(size, char(0x0d)); });
+    if (stated != char(0x05)) {
+        repairs.push_back([&](std::uint32_t size) { return typed(size, char(0x05)); });
+        repairs.push_back(rightChildLost);
+    }
+    for (const auto& repair : repairs) {
+        for (const std::uint32_t size : sizes) {
+            std::string variant = repair(size);
+            if (!variant.empty() && listReads(variant))
+                return variant;
+        }
+    }
+    return {};
 }
 
 // The oracle: what still reads of the damaged file at `damaged` is in the
@@ -782,7 +927,10 @@ void checkTheCopy(const std::string& damaged, std::string_view input, const std:
                 const bool bookRecord = table.name == "tb_info" && !fields.empty()
                     && fields[0].text.rfind(core::ContactsFactory::kBookRecordKeyPrefix, 0) == 0 && row.size() > 1
                     && row[1].text == core::ContactsFactory::kBookRecordIncomplete;
-                return sameRow(fields, row, table, bookRecord ? 2 : 0);
+                // The copy records the client's own versions, whatever the
+                // file held under their keys.
+                const bool version = writtenByTheCopy(table, row) && !fields.empty() && fields[0].text == row[0].text;
+                return sameRow(fields, row, table, bookRecord || version ? 2 : 0);
             };
             // A row the fresh table refuses (NULL where it takes none) may
             // give way to one read under its rowid further on, past where
@@ -859,9 +1007,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     core::DamagedStoreFile::forgetJudgedFiles();
 
     // The file judged, and copied when damaged or rewritten when whole, as
-    // the first store's making does; what the copy or the rewrite kept is
-    // read before the stores change anything (a version that reads as
-    // another one drops its tables).
+    // the first store's making does, and the stores' tables made as a run
+    // makes them (a version a store did not keep drops its tables where
+    // they hold nothing); what the copy or the making kept is read before
+    // anything is written.
     const std::string original = fuzzsupport::scratch() + "/found.db";
     fuzzsupport::writeFile(original, data, size);
     const double before = processSeconds();
@@ -874,10 +1023,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         client = processSeconds() - before;
         check(client < kMostSeconds, "the file's judging and copy or rewrite took too long");
-        if (setAside(folder))
-            checkTheCopy(original, input, path, log.lines());
-        else
+        const double stores = processSeconds();
+        {
+            core::MessageFactory messages;
+            core::ContactsFactory contacts;
+            core::MessageTemplateFactory templates;
+        }
+        check(processSeconds() - stores < kMostSeconds, "the stores' making took too long");
+        client += processSeconds() - stores;
+        if (setAside(folder)) {
+            // What the file holds, as SQLite reads it once the header's page
+            // size and page 1's own header are put right where they keep it
+            // from reading its table list.
+            const std::string reference = readable(input);
+            const std::string referencePath = fuzzsupport::scratch() + "/reference.db";
+            fuzzsupport::writeFile(
+                referencePath, reinterpret_cast<const std::uint8_t*>(reference.data()), reference.size());
+            if (!reference.empty())
+                checkTheCopy(referencePath, reference, path, log.lines());
+            platform::FileUtil::remove(referencePath);
+        } else {
             checkTheRewrite(original, path, log.lines());
+        }
     }
     platform::FileUtil::remove(original);
     // The oracle's reading is not the client's.
