@@ -33,6 +33,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -1397,6 +1398,92 @@ TEST(ChatScreenShortScreen, InputBarStaysAtTheBottom)
     auto bar = outlet(*chat, "bottomView");
     EXPECT_DOUBLE_EQ(bar->superview()->convertRectToView(bar->frame(), window.get()).maxY(), window->frame().height());
     EXPECT_DOUBLE_EQ(table(*chat)->frame().maxY(), bar->frame().minY());
+}
+
+// One bit of the store flipped at rest between two runs, in a file the
+// library reads without complaint: the next start keeps the person's whole
+// history, which the box and the chat show, and the file as it was found is
+// set aside beside the store.
+TEST(ChatStoreDamagedAtRest, TheNextStartKeepsTheHistory)
+{
+    const struct {
+        const char* name;
+        const char* near; // the first bytes of the file that hold the bit
+        std::size_t offset;
+        char bit;
+    } damages[] = {
+        // The messages' version read as one the store never kept.
+        { "the message version's value", "message_version1.0.3", 19, char(0x80) },
+        // `tb_info` typed `Table`: the start's rewrite would leave it out.
+        { "tb_info's entry's type", "tabletb_infotb_info", 0, 0x20 },
+    };
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        TempDir folder("store-at-rest");
+        ASSERT_FALSE(folder.path().empty());
+        AppHarnessOptions options;
+        options.home = folder.path();
+        auto signedIn = [&](AppHarness& harness) {
+            if (!startClient(harness))
+                return false;
+            messaging::registerMessagingClasses();
+            return signInThroughScreens(harness, kDemoTeacher, kDemoTeacherPassword);
+        };
+        auto parent = std::make_shared<core::ContactInfo>();
+        parent->uid = kParentUid;
+        parent->type = 2;
+        parent->name = "王芳";
+        std::vector<std::string> history;
+        {
+            AppHarness harness(options);
+            ASSERT_TRUE(signedIn(harness));
+            core::MessageList list;
+            for (int i = 0; i < 40; ++i) {
+                auto message = std::make_shared<core::MessageInfo>();
+                message->uid = "h" + std::to_string(i);
+                message->contact = parent;
+                message->content = "第" + std::to_string(i) + "条消息";
+                message->state = core::MessageInfo::kStateRead;
+                message->time = platform::Date::now().addingSeconds(-3600 + 60 * i);
+                message->createTime = message->time;
+                list.push_back(message);
+                history.push_back(message->content);
+            }
+            ASSERT_TRUE(core::MessageFactory().setMessage(list));
+        }
+        const std::string store = platform::FileUtil::joinPath(folder.path(), "Documents/_cache.db");
+        auto bytes = platform::FileUtil::read(store);
+        ASSERT_TRUE(bytes);
+        std::string file(bytes->begin(), bytes->end());
+        const std::size_t at = file.find(damage.near);
+        ASSERT_NE(at, std::string::npos);
+        file[at + damage.offset] = char(file[at + damage.offset] ^ damage.bit);
+        ASSERT_TRUE(writeTextFile(store, file));
+
+        AppHarness harness(options);
+        ASSERT_TRUE(signedIn(harness));
+        mainScreen()->switchToView(ORBViewController::kMessageTab);
+        settle(harness);
+        auto box = boxtest::box();
+        ASSERT_NE(box, nullptr);
+        const auto rows = box->listData();
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const auto& row) {
+            return row && !row->group && row->contact && row->contact->uid == kParentUid && row->content == "第39条消息";
+        })) << "the box shows the conversation";
+        auto chat = std::make_shared<MessageViewController>();
+        chat->setContact(parent);
+        harness.visibleNavigationController()->pushViewController(chat, true);
+        settle(harness);
+        std::vector<std::string> shown;
+        for (const auto& message : chat->listData())
+            shown.push_back(message->content);
+        EXPECT_EQ(shown, history);
+        std::size_t aside = 0;
+        for (const auto& name : platform::FileUtil::list(platform::AppPaths::documentsDirectory()).value_or(
+                 std::vector<std::string> {}))
+            aside += name.rfind("_cache.db.corrupt-", 0) == 0 && name.find("-journal") == std::string::npos;
+        EXPECT_EQ(aside, 1u);
+    }
 }
 
 // A voice bubble's loudspeaker walks through its two frames while its clip
