@@ -755,12 +755,12 @@ bool listReads(std::string bytes)
 }
 
 // The file as the oracle reads what it holds: the file itself where SQLite
-// reads its table list; otherwise the file with the header's page size and
-// page 1's type byte put to the first values (the header's size first, then
-// from the smallest) at which SQLite does; or, with page 1 an interior page
-// whose right child is lost, with its last cell's child in that child's
-// place, so that the entries of its other children are what the list
-// holds. Nothing when none reads.
+// reads its table list; otherwise the file with the header's page size (one
+// the format does not allow) and page 1's type byte put to the first
+// values (the sizes from the smallest) at which SQLite does; or, with page
+// 1 an interior page whose right child is lost, with its last cell's child
+// in that child's place, so that the entries of its other children are
+// what the list holds. Nothing when none reads.
 std::string readable(std::string_view input)
 {
     std::string file(input);
@@ -774,11 +774,12 @@ std::string readable(std::string_view input)
     };
     std::uint32_t given = std::uint32_t(static_cast<unsigned char>(file[16])) << 8 | static_cast<unsigned char>(file[17]);
     given = given == 1 ? 65536 : given;
+    // The header's page size where the format allows it (at a larger one,
+    // page 1 may read all the same, and every other page at the wrong
+    // place); otherwise each the format allows, from the smallest.
     std::vector<std::uint32_t> sizes;
-    if (allowed(given))
-        sizes.push_back(given);
     for (std::uint32_t size = 512; size <= 65536; size *= 2) {
-        if (size != given && allowed(size))
+        if (allowed(size) && (size == given || !allowed(given)))
             sizes.push_back(size);
     }
     auto atSize = [&](std::uint32_t size) {
