@@ -397,6 +397,9 @@ namespace {
                 return { Verdict::Damaged,
                     "its " + entry.type + " " + entry.name + "'s text is not made again by the rewrite" };
         }
+        // The tables of the client's that the file has, at the version the
+        // client keeps them, are the ones its statements make: a table whose
+        // text was changed refuses what the stores write into it.
         const ClientMade& client = clientMade();
         for (const auto& schema : clientSchemas()) {
             if (!schema.versionKey.empty()) {
@@ -799,10 +802,9 @@ namespace {
     // that still read, read from its pages. Nothing read from the damaged
     // file is run: what it has that the client does not make is left behind,
     // with a line in the log. The versions are the client's own, as a new
-    // store writes them. Written in one
-    // transaction, so a copy that fails (no room, no folder to write in)
-    // leaves nothing worth keeping. Failed, with the reason, only when the
-    // fresh file cannot be written.
+    // store writes them. Written in one transaction, so a copy that fails
+    // (no room, no folder to write in) leaves nothing worth keeping. Failed,
+    // with the reason, only when the fresh file cannot be written.
     Copy copyWhatReads(const std::string& damaged, const std::string& fresh, std::string& why)
     {
         Connection to;
