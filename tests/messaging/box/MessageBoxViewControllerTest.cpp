@@ -604,6 +604,38 @@ TEST_F(MessageBoxTest, AnAccountSwitchStopsTheOldBox)
     EXPECT_TRUE(first.expired()) << "the tab bar let it go";
 }
 
+// The teacher signs out while a poll is on its way, and its answer comes
+// before the box's next tick has seen the change: the box, still under the
+// login screen, stores what it brings under the teacher and announces it to
+// no screen.
+TEST_F(MessageBoxTest, APollAnsweredAfterSigningOutIsStoredUnderItsAccountAndAnnouncedToNobody)
+{
+    signIn();
+    const int uid = core::MyAccountInfo::currentAccount()->uid;
+    std::vector<std::string> announced;
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        "new_message_9", platform::Value(), [&](const platform::Notification&) { announced.push_back("9"); });
+    auto pollGate = std::make_shared<server::ReplyGate>();
+    harness.server()->script().forCommand("20101",
+        ScriptedReply::custom(200, R"({"resultState":1,"items":[)" + item("out1", 9, "退出后才到", 5) + "]}")
+            .heldBy(pollGate));
+    advanceToNextPoll();
+    harness.advance(1);
+    ASSERT_TRUE(harness.runUntil([&] { return pollGate->arrived() == 1; }));
+    std::weak_ptr<MessageBoxViewController> polling = box();
+
+    // The clock stands still from here: no tick of the box runs.
+    mainScreen()->logout();
+    ASSERT_TRUE(harness.runUntil([] { return !core::MyAccountInfo::instance(); }));
+    ASSERT_EQ(box(), polling.lock()) << "the tab bar still holds it";
+    ASSERT_TRUE(box()->isPolling());
+    pollGate->open();
+    ASSERT_TRUE(harness.runUntil([&] { return !polling.lock()->isPolling(); }));
+    EXPECT_TRUE(announced.empty());
+    EXPECT_EQ(coretest::sqliteTool(core::BaseFactory::dataFilePath(), "SELECT account_uid FROM tb_message WHERE uid = 'out1';"),
+        std::to_string(uid) + "\n");
+}
+
 // A parent of two sends to the class teacher as the first child, and the
 // next poll is on its way for that child too; both answers are held at the
 // server until the parent has switched to the second child. The server has
