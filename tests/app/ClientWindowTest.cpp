@@ -769,6 +769,18 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         status = client.waitForEnd();
     } else if (pollPastTheGrace) {
         ASSERT_NO_FATAL_FAILURE(awaitPoll(*pollGate));
+        // Everything else the client asked for answered: the poll is all
+        // that is on its way.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        auto othersAnswered = [&] {
+            for (const auto& request : server_->requests().all())
+                if (!request.answered && request.command != core::ORBEndpoints::Cmd::kNewMessages)
+                    return false;
+            return true;
+        };
+        while (!othersAnswered() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(othersAnswered()) << client.log();
         status = client.signalAndWait(signal);
     } else if (pollAnswered) {
         // Told to end as soon as it has read the answer of every poll the
