@@ -222,7 +222,8 @@ void closeScreens()
 // new message out once, and its answer is all there is of them. No poll
 // starts meanwhile. The main loop runs, since the replies are handled there.
 // A message still unanswered after it is kept as not sent, to be offered
-// again at the next start.
+// again at the next start; a poll still unanswered is cancelled, and what
+// the server handed out with it is lost.
 constexpr double kSendGraceSeconds = 2.0;
 
 void finishWhatIsOnItsWay()
@@ -240,6 +241,10 @@ void finishWhatIsOnItsWay()
         std::printf("orb-client: %zu message(s) not answered in time are kept as not sent\n", loader->pendingCount());
         std::fflush(stdout);
         loader->keepOnTheirWayAsNotSent();
+    }
+    if (polls->onTheirWay() > 0) {
+        std::printf("orb-client: %zu poll(s) not answered in time are cancelled\n", polls->cancelOnTheirWay());
+        std::fflush(stdout);
     }
 }
 

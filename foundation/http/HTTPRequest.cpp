@@ -2780,7 +2780,11 @@ void HTTPRequest::shutdownNetworkThread()
             for (auto& stream : closing)
                 stream->close();
             closing.clear();
-            loop->stop();
+            // A request cancelled just before (by a screen that went, or at
+            // the end of the exit's grace) tells its queue it has finished in
+            // a task of its own, posted as its cancellation ran: the loop
+            // stops after that, or the queue would wait for it at exit.
+            loop->post([loop] { loop->stop(); }, platform::kCommonRunLoopModes);
         },
         platform::kCommonRunLoopModes);
     if (e.thread.joinable())

@@ -430,8 +430,9 @@ public:
 
     // At the end of the program, before the exit handlers destroy what
     // requests use: closes the pooled connections, stops and joins the
-    // network thread. No request runs afterwards; what is still posted to the
-    // thread's loop stays there unrun.
+    // network thread. A request cancelled before the call ends in its queue
+    // first. No request runs afterwards; what is still posted to the
+    // thread's loop then stays there unrun.
     static void shutdownNetworkThread();
 
 protected:

@@ -7,6 +7,7 @@
 #include "platform/os/Log.h"
 
 #include <algorithm>
+#include <utility>
 
 using foundation::HTTPRequest;
 using foundation::HTTPRequestPtr;
@@ -39,6 +40,14 @@ void MessagePolls::resetForTesting()
     }
     onTheirWay_.clear();
     starting_ = true;
+}
+
+std::size_t MessagePolls::cancelOnTheirWay()
+{
+    auto cancelled = std::exchange(onTheirWay_, {});
+    for (auto& entry : cancelled)
+        entry.request->clearDelegatesAndCancel();
+    return cancelled.size();
 }
 
 platform::Value MessagePolls::answerOf(const HTTPRequest& request)

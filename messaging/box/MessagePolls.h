@@ -16,7 +16,7 @@
 // it no longer waits for (another child chosen, the parent signed out, the
 // box let go) is handed over here and its answer stored here, announced to
 // no screen. The exit waits for the polls on their way as it waits for
-// sends. Main thread only.
+// sends, and cancels those its grace leaves unanswered. Main thread only.
 class MessagePolls final : public foundation::HTTPRequestDelegate, public std::enable_shared_from_this<MessagePolls> {
 public:
     // The process-wide one, kept for the process.
@@ -45,6 +45,11 @@ public:
     // on their way ends.
     void stopStarting() { starting_ = false; }
     bool mayStart() const { return starting_; }
+    // The exit's grace is over: every poll still on its way is cancelled, by
+    // a box or here, and heard of no more. Left on the network thread as it
+    // stops, a poll would never finish, and the exit would wait for it again
+    // among the work in the background. How many there were.
+    std::size_t cancelOnTheirWay();
 
     // Request handlers of the polls handed over.
     void pollSucceeded(const foundation::HTTPRequestPtr& request);

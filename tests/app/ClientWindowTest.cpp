@@ -514,8 +514,11 @@ TEST(ClientWithoutDisplay, SaysSoAndExitsWithTwo)
 // waited for at exit and in the store after it. A poll on its way when the
 // client is told to end (9) is answered during the grace, and its message
 // stored. A send whose answer does not come within the grace (10) is kept
-// as not sent in the file of unsent messages. One client run per case, so
-// that each case is short enough for a loaded machine.
+// as not sent in the file of unsent messages. A poll whose answer does not
+// come within the grace (11) is cancelled as the grace ends, and nothing in
+// the background is left for the exit to wait on. Right after every poll is
+// answered, with nothing on its way (12), the exit does not wait. One client
+// run per case, so that each case is short enough for a loaded machine.
 namespace {
 
 // The thread of the client, other than its main one, that sleeps while the
@@ -562,6 +565,8 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     ASSERT_TRUE(prepareSignedInHome(home));
     const bool pollOnItsWay = screen == 9;
     const bool sendPastTheGrace = screen == 10;
+    const bool pollPastTheGrace = screen == 11;
+    const bool pollAnswered = screen == 12;
     const bool inChat = screen == 5 || screen == 6 || pollOnItsWay || sendPastTheGrace;
     const bool refusedMessage = screen == 7;
     const bool bookOnItsWay = screen == 8;
@@ -589,11 +594,18 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     if (inChat) {
         ASSERT_FALSE(server_->deliverMessage(2001, 3001, "明天带水彩笔").empty());
     }
-    // Case 9: the first poll brings the conversation; every later one is
-    // held until the client is told to end.
+    // Case 9: the first poll brings the conversation; the second is held
+    // until the message waits at the server (its answer, made as it came,
+    // does not hold it), and every later one until the client is told to end.
     const std::string polledText = "bring the paints";
+    auto pollBeforeTheMessage = std::make_shared<server::ReplyGate>();
     if (pollOnItsWay) {
         server_->script().forCommand(core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal());
+        server_->script().forCommand(
+            core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal().heldBy(pollBeforeTheMessage));
+    }
+    // Case 11: every poll is held, the first included, past the client's end.
+    if (pollOnItsWay || pollPastTheGrace) {
         server_->script().forCommand(
             core::ORBEndpoints::Cmd::kNewMessages, server::ScriptedReply::normal().heldBy(pollGate), 1000);
     }
@@ -602,7 +614,8 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
     setenv("ORB_RESOURCES", testsupport::sourcePath("resources").c_str(), 1);
     // Verbose: the log says when a message is kept in memory.
     bool started = client.start(testsupport::buildPath(ORB_CLIENT), home, server_->baseUrl(), scratch_, &why,
-        refusedMessage || bookOnItsWay ? std::vector<std::string> { "--verbose" } : std::vector<std::string> {});
+        refusedMessage || bookOnItsWay || pollAnswered ? std::vector<std::string> { "--verbose" }
+                                                       : std::vector<std::string> {});
     unsetenv("ORB_RESOURCES");
     ASSERT_TRUE(started) << why;
     // A tab is told by its title bar and its tab bar (the lists between
@@ -658,6 +671,13 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
               ASSERT_EQ(sqlite3_exec(handle, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
               gate.open();
           };
+    // Until the client's poll reaches `gate`.
+    auto awaitPoll = [&](const server::ReplyGate& gate) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+        while (gate.arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(gate.arrived(), 1u) << "the client did not poll\n" << client.log();
+    };
     const int endingSignals[] = { SIGTERM, SIGINT, SIGHUP };
     const int signal = endingSignals[screen % 3];
     int status = -1;
@@ -737,16 +757,50 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         lock.reset();
         status = client.signalAndWait(signal);
     } else if (pollOnItsWay) {
-        // A message for the teacher waits at the server for the next poll,
-        // which is held there until the client is told to end.
+        // A message for the teacher waits at the server while a poll is held
+        // there: the next poll, sent once that one is answered, brings it,
+        // and is held until the client is told to end.
+        ASSERT_NO_FATAL_FAILURE(awaitPoll(*pollBeforeTheMessage));
         ASSERT_FALSE(server_->deliverMessage(2001, 3001, polledText).empty());
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-        while (pollGate->arrived() == 0 && std::chrono::steady_clock::now() < deadline && !client.exited())
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_EQ(pollGate->arrived(), 1u) << "the client did not poll again\n" << client.log();
+        pollBeforeTheMessage->open();
+        ASSERT_NO_FATAL_FAILURE(awaitPoll(*pollGate));
         ASSERT_NO_FATAL_FAILURE(endAndSeeItEnding());
         pollGate->open();
         status = client.waitForEnd();
+    } else if (pollPastTheGrace) {
+        ASSERT_NO_FATAL_FAILURE(awaitPoll(*pollGate));
+        // Everything else the client asked for answered: the poll is all
+        // that is on its way.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        auto othersAnswered = [&] {
+            for (const auto& request : server_->requests().all())
+                if (!request.answered && request.command != core::ORBEndpoints::Cmd::kNewMessages)
+                    return false;
+            return true;
+        };
+        while (!othersAnswered() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(othersAnswered()) << client.log();
+        status = client.signalAndWait(signal);
+    } else if (pollAnswered) {
+        // Told to end as soon as it has read the answer of every poll the
+        // server has had: the next is twenty seconds of its ticks away.
+        auto answersRead = [&] {
+            const std::string log = client.log();
+            std::size_t count = 0;
+            for (auto at = log.find("\nmessage:"); at != std::string::npos; at = log.find("\nmessage:", at + 1))
+                ++count;
+            return count;
+        };
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        std::size_t polls = 0;
+        while ((polls = server_->requests().withCommand(core::ORBEndpoints::Cmd::kNewMessages).size()) == 0
+            || answersRead() != polls) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no poll answered\n" << client.log();
+            ASSERT_FALSE(client.exited()) << client.log();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        status = client.signalAndWait(signal);
     } else if (sendPastTheGrace) {
         // The answer to the send is held until the client has ended.
         auto sendGate = std::make_shared<server::ReplyGate>();
@@ -765,6 +819,7 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
         status = client.signalAndWait(signal);
     }
     pollGate->open();
+    pollBeforeTheMessage->open();
     firstPoll->open();
     auto output = client.log();
     EXPECT_EQ(status, 0) << output;
@@ -796,6 +851,14 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
             + " \"SELECT count(*) FROM tb_message WHERE content = '" + polledText + "' AND uid <> ''\"");
         EXPECT_EQ(polled.output, "1\n") << "the message of the poll on its way is not in the store\n" << output;
     }
+    if (pollPastTheGrace) {
+        EXPECT_NE(output.find("orb-client: 1 poll(s) not answered in time are cancelled\n"), std::string::npos)
+            << output;
+        EXPECT_EQ(output.find("work in the background is left unfinished"), std::string::npos) << output;
+    }
+    if (pollAnswered) {
+        EXPECT_EQ(output.find("poll(s) on their way"), std::string::npos) << "the exit waited\n" << output;
+    }
     if (sendPastTheGrace) {
         const std::string unsent = readTextFile(home + "/Documents/" + UnsentMessages::kFileName);
         EXPECT_NE(unsent.find(text), std::string::npos) << "the message on its way is not kept as not sent\n"
@@ -810,12 +873,14 @@ TEST_P(ClientWindowSignal, EndsTheClientCleanly)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 11L), [](const ::testing::TestParamInfo<long>& info) {
+    OnEveryMainScreen, ClientWindowSignal, ::testing::Range(0L, 13L), [](const ::testing::TestParamInfo<long>& info) {
         return info.param == 5 ? std::string("InAChat")
             : info.param == 6  ? std::string("WhileAMessageIsOnItsWay")
             : info.param == 7  ? std::string("AfterTheStoreRefusedAMessage")
             : info.param == 8  ? std::string("WhileTheAddressBookIsStored")
             : info.param == 9  ? std::string("WhileAPollIsOnItsWay")
             : info.param == 10 ? std::string("WhileASendIsOnItsWayPastTheGrace")
+            : info.param == 11 ? std::string("WhileAPollIsOnItsWayPastTheGrace")
+            : info.param == 12 ? std::string("RightAfterAPollIsAnswered")
                                : "OnTab" + std::to_string(info.param);
     });

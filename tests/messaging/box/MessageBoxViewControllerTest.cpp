@@ -84,6 +84,10 @@ protected:
         harness.advance(0.2);
     }
 
+    // The next poll, answered with one message from contact 9, held at the
+    // server once it is there; nullptr when it does not come.
+    std::shared_ptr<server::ReplyGate> holdNextPoll(const std::string& id, const std::string& text);
+
     // Leaves the tab and comes back: the box reads its list again.
     void revisit()
     {
@@ -130,6 +134,16 @@ std::string item(const std::string& id, int from, const std::string& text, doubl
         + platform::DateFormatter("yyyy-MM-dd HH:mm:ss").stringFromDate(platform::Date::now().addingSeconds(-agoSeconds))
         + R"(","linkManId":)" + std::to_string(from) + R"(,"linkManName":"王芳","thumbAvatar":"","orgUserPic":"",)"
         + R"("linkManType":2})";
+}
+
+std::shared_ptr<server::ReplyGate> MessageBoxTest::holdNextPoll(const std::string& id, const std::string& text)
+{
+    auto gate = std::make_shared<server::ReplyGate>();
+    harness.server()->script().forCommand(
+        "20101", ScriptedReply::custom(200, R"({"resultState":1,"items":[)" + item(id, 9, text, 5) + "]}").heldBy(gate));
+    harness.advance(MessageBoxViewController::kPollTicks - box()->ticks());
+    harness.advance(1);
+    return harness.runUntil([&] { return gate->arrived() == 1; }) ? gate : nullptr;
 }
 
 std::shared_ptr<MessageInfo> groupRecord(const std::string& uid, double agoSeconds)
@@ -604,6 +618,33 @@ TEST_F(MessageBoxTest, AnAccountSwitchStopsTheOldBox)
     EXPECT_TRUE(first.expired()) << "the tab bar let it go";
 }
 
+// The teacher signs out while a poll is on its way, and its answer comes
+// before the box's next tick has seen the change: the box, still under the
+// login screen, stores what it brings under the teacher and announces it to
+// no screen.
+TEST_F(MessageBoxTest, APollAnsweredAfterSigningOutIsStoredUnderItsAccountAndAnnouncedToNobody)
+{
+    signIn();
+    const int uid = core::MyAccountInfo::currentAccount()->uid;
+    std::vector<std::string> announced;
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        "new_message_9", platform::Value(), [&](const platform::Notification&) { announced.push_back("9"); });
+    auto pollGate = holdNextPoll("out1", "退出后才到");
+    ASSERT_TRUE(pollGate);
+    std::weak_ptr<MessageBoxViewController> polling = box();
+
+    // The clock stands still from here: no tick of the box runs.
+    mainScreen()->logout();
+    ASSERT_TRUE(harness.runUntil([] { return !core::MyAccountInfo::instance(); }));
+    ASSERT_EQ(box(), polling.lock()) << "the tab bar still holds it";
+    ASSERT_TRUE(box()->isPolling());
+    pollGate->open();
+    ASSERT_TRUE(harness.runUntil([&] { return !polling.lock()->isPolling(); }));
+    EXPECT_TRUE(announced.empty());
+    EXPECT_EQ(coretest::sqliteTool(core::BaseFactory::dataFilePath(), "SELECT account_uid FROM tb_message WHERE uid = 'out1';"),
+        std::to_string(uid) + "\n");
+}
+
 // A parent of two sends to the class teacher as the first child, and the
 // next poll is on its way for that child too; both answers are held at the
 // server until the parent has switched to the second child. The server has
@@ -632,13 +673,8 @@ TEST_F(MessageBoxTest, ASendAndAPollOnTheirWayAcrossAChildSwitchAreKeptUnderTheF
     ASSERT_TRUE(harness.tap(harness.viewByOutlet("btnSend")));
     ASSERT_TRUE(harness.runUntil([&] { return sendGate->arrived() == 1; }));
 
-    auto pollGate = std::make_shared<server::ReplyGate>();
-    harness.server()->script().forCommand("20101",
-        ScriptedReply::custom(200, R"({"resultState":1,"items":[)" + item("held1", 9, "给第一个孩子", 5) + "]}")
-            .heldBy(pollGate));
-    advanceToNextPoll();
-    harness.advance(1);
-    ASSERT_TRUE(harness.runUntil([&] { return pollGate->arrived() == 1; }));
+    auto pollGate = holdNextPoll("held1", "给第一个孩子");
+    ASSERT_TRUE(pollGate);
     chat.reset();
 
     ASSERT_NO_FATAL_FAILURE(switchToSecondChild());
