@@ -74,8 +74,10 @@ namespace {
 
     // Whether page 1's bytes (`p`, past the file's header) read as a table's
     // page of that kind: its cells' pointers past its own header and within
-    // the page, and as an interior page each cell's child a page of the file.
-    bool firstPageReadsAs(bool interior, const unsigned char* p, std::uint32_t pageSize, std::uint32_t pageCount)
+    // the page, and as an interior page each cell's child a page of the file
+    // (of any number, with `anyChild`).
+    bool firstPageReadsAs(
+        bool interior, const unsigned char* p, std::uint32_t pageSize, std::uint32_t pageCount, bool anyChild = false)
     {
         const unsigned char* page = p - kFileHeader;
         const std::uint32_t header = interior ? 12 : 8;
@@ -92,7 +94,7 @@ namespace {
             if (cell + 4 > pageSize)
                 return false;
             const std::uint32_t child = be32(page + cell);
-            if (child < 2 || child > pageCount)
+            if (!anyChild && (child < 2 || child > pageCount))
                 return false;
         }
         return true;
@@ -390,6 +392,28 @@ std::unique_ptr<StorePages> StorePages::open(const std::string& path)
         file->pageCount_ = static_cast<std::uint32_t>(
             std::min<std::uint64_t>((std::uint64_t(info.st_size) + size - 1) / size, 0xffffffffu));
     };
+    // By the encoding field's two low bits, as the library takes it (none
+    // set: UTF-8). A header the library refuses whole (its first bytes are
+    // not the format's) says nothing for certain: there, where the table
+    // list's types read in another encoding only, in that one.
+    auto encodingOf = [](std::uint32_t field) {
+        return (field & 3) == 2 ? Encoding::Utf16le : (field & 3) == 3 ? Encoding::Utf16be : Encoding::Utf8;
+    };
+    const Encoding stated = encodingOf(be32(header + 56));
+    std::vector<Encoding> encodings { stated };
+    if (std::memcmp(header, "SQLite format 3", 16) != 0) {
+        for (const Encoding other : { Encoding::Utf8, Encoding::Utf16le, Encoding::Utf16be }) {
+            if (other != stated)
+                encodings.push_back(other);
+        }
+    }
+    auto typesRead = [&] {
+        for (const Entry& entry : file->entries()) {
+            if (entry.type == "table" || entry.type == "index" || entry.type == "trigger" || entry.type == "view")
+                return true;
+        }
+        return false;
+    };
     // The page size the header gives, where page 1 reads at it; otherwise
     // (a bit of the field damaged gives a size the format does not allow)
     // the smallest at which page 1 reads as the table list, as no other
@@ -397,44 +421,32 @@ std::unique_ptr<StorePages> StorePages::open(const std::string& path)
     std::uint32_t given = be16(header + 16);
     if (given == 1)
         given = 65536;
-    bool found = false;
     if (allowed(given)) {
         readAt(given);
         std::vector<unsigned char> first;
-        found = file->readPage(1, first) && file->layoutOf(1, first).valid;
+        if (file->readPage(1, first) && file->layoutOf(1, first).valid) {
+            for (const Encoding encoding : encodings) {
+                file->encoding_ = encoding;
+                if (typesRead())
+                    return file;
+            }
+            file->encoding_ = stated;
+            return file;
+        }
     }
-    for (std::uint32_t size = 512; !found && size <= 65536; size *= 2) {
+    for (std::uint32_t size = 512; size <= 65536; size *= 2) {
         if (size == given || !allowed(size))
             continue;
         readAt(size);
-        found = file->readsAsTheList();
-    }
-    if (!found) {
-        if (!allowed(given))
-            return nullptr;
-        readAt(given);
-    }
-    // By the field's two low bits, as the library takes it (none set:
-    // UTF-8). A header the library refuses whole (its first bytes are not
-    // the format's) says nothing for certain: there, where the table list's
-    // types read in another encoding only, in that one.
-    auto encodingOf = [](std::uint32_t field) {
-        return (field & 3) == 2 ? Encoding::Utf16le : (field & 3) == 3 ? Encoding::Utf16be : Encoding::Utf8;
-    };
-    auto typesRead = [&](Encoding encoding) {
-        file->encoding_ = encoding;
-        int read = 0;
-        for (const Entry& entry : file->entries())
-            read += entry.type == "table" || entry.type == "index" || entry.type == "trigger" || entry.type == "view";
-        return read;
-    };
-    const Encoding stated = encodingOf(be32(header + 56));
-    if (std::memcmp(header, "SQLite format 3", 16) != 0 && typesRead(stated) == 0) {
-        for (const Encoding other : { Encoding::Utf8, Encoding::Utf16le, Encoding::Utf16be }) {
-            if (other != stated && typesRead(other) > 0)
+        for (const Encoding encoding : encodings) {
+            file->encoding_ = encoding;
+            if (file->readsAsTheList())
                 return file;
         }
     }
+    if (!allowed(given))
+        return nullptr;
+    readAt(given);
     file->encoding_ = stated;
     return file;
 }
@@ -490,31 +502,35 @@ StorePages::Layout StorePages::layoutOf(std::uint32_t page, const std::vector<un
 bool StorePages::readsAsTheList() const
 {
     // Page 1's cells within it as they stand (a walk takes a pointer within
-    // the page by its low bits).
+    // the page by its low bits); its children may be past the end of a file
+    // cut short.
     std::vector<unsigned char> bytes;
     if (!readPage(1, bytes))
         return false;
     const unsigned char* first = bytes.data() + kFileHeader;
-    const std::uint32_t right = be32(first + 8);
     if (!firstPageReadsAs(false, first, pageSize_, pageCount_)
-        && !(firstPageReadsAs(true, first, pageSize_, pageCount_) && right >= 2 && right <= pageCount_))
+        && !firstPageReadsAs(true, first, pageSize_, pageCount_, true))
         return false;
+    // Every entry read whole, a table or an index among them, and the top
+    // pages they give in the file pages of a table or an index, but for
+    // fewer than those that are (a page damaged, or a file cut short within
+    // it).
     Walk walk;
     const std::vector<Entry> list = entries(&walk);
-    if (walk.pagesPassedOver > 0 || walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0
-        || std::none_of(list.begin(), list.end(), [](const Entry& entry) { return entry.rootPage != 0; }))
+    if (walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0)
         return false;
+    bool listed = false;
+    int tops = 0;
+    int notTops = 0;
     for (const Entry& entry : list) {
-        if (entry.rootPage == 0)
-            continue; // a trigger or a view
-        if (entry.rootPage < 2 || entry.rootPage > std::int64_t(pageCount_)
-            || !readPage(std::uint32_t(entry.rootPage), bytes))
-            return false;
+        listed = listed || entry.type == "table" || entry.type == "index";
+        if (entry.rootPage < 2 || entry.rootPage > std::int64_t(pageCount_))
+            continue;
         const std::uint32_t page = std::uint32_t(entry.rootPage);
-        if (!layoutOf(page, bytes).valid && !layoutOf(page, bytes, true).valid)
-            return false;
+        const bool top = readPage(page, bytes) && (layoutOf(page, bytes).valid || layoutOf(page, bytes, true).valid);
+        (top ? tops : notTops) += 1;
     }
-    return true;
+    return listed && tops > notTops;
 }
 
 bool StorePages::isTablePage(std::uint32_t page) const

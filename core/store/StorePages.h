@@ -113,9 +113,9 @@ private:
         std::uint32_t rightChild = 0;
     };
     bool readPage(std::uint32_t page, std::vector<unsigned char>& into) const;
-    // Whether page 1 reads, at the page size taken, as the table list: read
-    // whole, listing at least one entry, each at a page of a table or an
-    // index.
+    // Whether page 1 reads, at the page size taken, as the table list: its
+    // cells within it and read whole, a table or an index among them, and
+    // most top pages they give in the file pages of a table or an index.
     bool readsAsTheList() const;
     // `index`: laid out as an index's page rather than a table's.
     Layout layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes, bool index = false) const;
