@@ -511,26 +511,14 @@ bool StorePages::readsAsTheList() const
     if (!firstPageReadsAs(false, first, pageSize_, pageCount_)
         && !firstPageReadsAs(true, first, pageSize_, pageCount_, true))
         return false;
-    // Every entry read whole, a table or an index among them, and the top
-    // pages they give in the file pages of a table or an index, but for
-    // fewer than those that are (a page damaged, or a file cut short within
-    // it).
+    // Every entry read whole, a table or an index among them. (Its top
+    // pages say nothing for certain: in a file cut short, or damaged past
+    // page 1, they may be lost at the right size too.)
     Walk walk;
     const std::vector<Entry> list = entries(&walk);
-    if (walk.cellsPassedOver > 0 || walk.pagesNamedAgain > 0)
-        return false;
-    bool listed = false;
-    int tops = 0;
-    int notTops = 0;
-    for (const Entry& entry : list) {
-        listed = listed || entry.type == "table" || entry.type == "index";
-        if (entry.rootPage < 2 || entry.rootPage > std::int64_t(pageCount_))
-            continue;
-        const std::uint32_t page = std::uint32_t(entry.rootPage);
-        const bool top = readPage(page, bytes) && (layoutOf(page, bytes).valid || layoutOf(page, bytes, true).valid);
-        (top ? tops : notTops) += 1;
-    }
-    return listed && tops > notTops;
+    return walk.cellsPassedOver == 0 && walk.pagesNamedAgain == 0
+        && std::any_of(list.begin(), list.end(),
+            [](const Entry& entry) { return entry.type == "table" || entry.type == "index"; });
 }
 
 bool StorePages::isTablePage(std::uint32_t page) const

@@ -114,8 +114,7 @@ private:
     };
     bool readPage(std::uint32_t page, std::vector<unsigned char>& into) const;
     // Whether page 1 reads, at the page size taken, as the table list: its
-    // cells within it and read whole, a table or an index among them, and
-    // most top pages they give in the file pages of a table or an index.
+    // cells within it and read whole, a table or an index among them.
     bool readsAsTheList() const;
     // `index`: laid out as an index's page rather than a table's.
     Layout layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes, bool index = false) const;
