@@ -802,7 +802,7 @@ std::string readable(std::string_view input)
         std::string variant = typed(size, char(0x05));
         const std::uint32_t cells = std::uint32_t(static_cast<unsigned char>(variant[103])) << 8
             | static_cast<unsigned char>(variant[104]);
-        if (cells == 0 || 112 + 2 * cells > size)
+        if (cells == 0 || 112 + 2 * cells > std::min<std::size_t>(size, variant.size()))
             return std::string();
         const std::uint32_t last = std::uint32_t(static_cast<unsigned char>(variant[110 + 2 * cells])) << 8
             | static_cast<unsigned char>(variant[111 + 2 * cells]);
