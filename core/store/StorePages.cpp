@@ -101,32 +101,27 @@ namespace {
     }
 
     // Page 1 is the table list's top by the file format, whatever its type
-    // byte says: it is read as the page its bytes show. An intact type byte
-    // is kept where the page reads as it says (an interior page whose cells
-    // name pages of the file, even where its right child is damaged; a leaf
-    // whose cells lie within it). A damaged one gives way to the reading that
-    // holds: an interior page's right child and cells' children are pages of
-    // the file; a leaf's pointers point past the pointers and within the
-    // page. The right child's four bytes are a leaf's first two pointers: a
-    // leaf's first pointer is at least 108 (past the headers), so as a page
-    // number they are past the end of any file of fewer than 108 * 2^16
-    // pages, and the right child of such a file begins with a number below
-    // 108, which points at no cell. Where neither reading holds, or both
-    // do, the type byte decides.
+    // byte says: it is read as the page its bytes show. As an interior page,
+    // its cells' children are pages of the file (its right child too, where
+    // it has no cell: a right child alone may be damaged, or past the end
+    // of a file cut short, and the other children still read); as a leaf,
+    // its cells' pointers point past the pointers and within the page. The
+    // right child's four bytes are a leaf's first two pointers: a leaf's
+    // first pointer is at least 108 (past the headers), so as a page number
+    // they are past the end of any file of fewer than 108 * 2^16 pages, and
+    // the right child of such a file begins with a number below 108, which
+    // points at no cell. So a type byte is kept where the page reads as it
+    // says, and a damaged one gives way to the reading that holds; where
+    // neither reading holds, or both do, the type byte decides.
     std::uint8_t firstPageType(const unsigned char* p, std::uint32_t pageSize, std::uint32_t pageCount)
     {
-        const bool cellsOfAnInterior = firstPageReadsAs(true, p, pageSize, pageCount);
-        const bool leaf = firstPageReadsAs(false, p, pageSize, pageCount);
         const std::uint32_t right = be32(p + 8);
-        const bool rightInTheFile = right >= 2 && right <= pageCount;
-        if (p[0] == kInteriorTable && cellsOfAnInterior && (rightInTheFile || be16(p + 3) > 0))
-            return kInteriorTable;
-        if (p[0] == kLeafTable && leaf)
-            return kLeafTable;
-        const bool interior = cellsOfAnInterior && rightInTheFile;
-        if (interior != leaf)
-            return interior ? kInteriorTable : kLeafTable;
-        return p[0] == kInteriorTable ? kInteriorTable : kLeafTable;
+        const bool interior = firstPageReadsAs(true, p, pageSize, pageCount)
+            && (be16(p + 3) > 0 || (right >= 2 && right <= pageCount));
+        const bool leaf = firstPageReadsAs(false, p, pageSize, pageCount);
+        if ((p[0] == kInteriorTable && interior) || (p[0] == kLeafTable && leaf) || interior == leaf)
+            return p[0] == kInteriorTable ? kInteriorTable : kLeafTable;
+        return interior ? kInteriorTable : kLeafTable;
     }
 
     StorePages::Value fieldValue(std::uint64_t type, const unsigned char* p, std::uint64_t size)
