@@ -369,8 +369,11 @@ bool BaseFactory::checkVersion(const StoreSchema& schema, const std::vector<std:
     // replaced by a copy of what reads of it.
     const auto& earlier = schema.earlierVersions;
     const bool known = stored.value && std::find(earlier.begin(), earlier.end(), *stored.value) != earlier.end();
-    if (const auto holding = known ? std::nullopt : tableHoldingRows(schema)) {
-        const std::string why = "its table " + *holding + " holds rows, its version " + schema.versionKey + " "
+    // A table that cannot be read to tell is taken to hold rows.
+    const auto holding = known ? std::string() : tableHoldingRows(database_, schema);
+    if (!holding || !holding->empty()) {
+        const std::string why = (holding ? "its table " + *holding + " holds rows" : std::string("its tables do not read"))
+            + ", its version " + schema.versionKey + " "
             + (stored.value ? "'" + *stored.value + "'" : std::string("not found"));
         platform::log("the tables of %s are kept as they are (%s)\n", schema.versionKey.c_str(), why.c_str());
         DamagedStoreFile::damageFound(path_, why);
@@ -392,21 +395,23 @@ bool BaseFactory::checkVersion(const StoreSchema& schema, const std::vector<std:
     return current;
 }
 
-std::optional<std::string> BaseFactory::tableHoldingRows(const StoreSchema& schema)
+std::optional<std::string> BaseFactory::tableHoldingRows(sqlite3* handle, const StoreSchema& schema)
 {
     for (const auto& table : schema.tables) {
-        const StoreStatement any = StoreStatement::on(database_, "SELECT 1 FROM `" + table.name + "` LIMIT 1;");
+        StoreStatement any = StoreStatement::on(handle, "SELECT 1 FROM `" + table.name + "` LIMIT 1;");
         if (!any) {
             // Not in the file; any other failure leaves it in doubt.
-            if (std::string(sqlite3_errmsg(database_)).rfind("no such table", 0) == 0)
+            if (std::string(sqlite3_errmsg(handle)).rfind("no such table", 0) == 0)
                 continue;
-            return table.name;
+            return std::nullopt;
         }
-        const int rc = sqlite3_step(any.handle());
-        if (rc != SQLITE_DONE)
+        const int rc = any.step();
+        if (rc == SQLITE_ROW)
             return table.name;
+        if (rc != SQLITE_DONE)
+            return std::nullopt;
     }
-    return std::nullopt;
+    return std::string();
 }
 
 bool BaseFactory::writeInTransaction(const std::function<bool()>& work)

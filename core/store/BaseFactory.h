@@ -127,6 +127,10 @@ public:
 
     // The key/value table every store file has, as a new one makes it.
     static StoreSchema schema();
+    // The first of a schema's tables that holds a row, read on `handle`; an
+    // empty text when none does (or the file has none of them); nothing when
+    // a read failed (the handle's error says why).
+    static std::optional<std::string> tableHoldingRows(sqlite3* handle, const StoreSchema& schema);
 
     // The uid of the signed-in account, looked up afresh by each operation of
     // the account-scoped stores; 0 when nobody is signed in.
@@ -197,9 +201,6 @@ private:
         std::optional<std::string> value;
     };
     InfoRead readInfo(const std::string& key);
-    // The first of the store's tables that holds a row, or that cannot be
-    // read to tell; nothing when none does (or the file has none of them).
-    std::optional<std::string> tableHoldingRows(const StoreSchema& schema);
     // The connection alone, with nothing written into the file (see open).
     bool connect();
     // "VACUUM" over the file: SQLite's result (SQLITE_OK when rewritten).

@@ -285,27 +285,6 @@ namespace {
         return std::nullopt;
     }
 
-    // The first of a store's tables that holds a row: an empty text when
-    // none does (or the file has none of them), nothing when a read failed.
-    std::optional<std::string> tableHoldingRows(Connection& file, const StoreSchema& schema)
-    {
-        for (const auto& table : schema.tables) {
-            StoreStatement any = file.prepare("SELECT 1 FROM " + quotedName(table.name) + " LIMIT 1;");
-            if (!any) {
-                // Not in the file; any other failure leaves it in doubt.
-                if (std::string(sqlite3_errmsg(file.handle)).rfind("no such table", 0) == 0)
-                    continue;
-                return std::nullopt;
-            }
-            const int rc = any.step();
-            if (rc == SQLITE_ROW)
-                return table.name;
-            if (rc != SQLITE_DONE)
-                return std::nullopt;
-        }
-        return std::string();
-    }
-
     Verdict judgeFile(const std::string& path)
     {
         if (!platform::FileUtil::exists(path))
@@ -412,7 +391,7 @@ namespace {
                     // The store drops its tables and makes them anew where
                     // they hold nothing; a version missing or unknown over
                     // rows of them was not written by it.
-                    const std::optional<std::string> holding = tableHoldingRows(file, schema);
+                    const std::optional<std::string> holding = BaseFactory::tableHoldingRows(file.handle, schema);
                     if (!holding)
                         return failed(sqlite3_errcode(file.handle));
                     if (!holding->empty())

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 
 namespace core {
@@ -402,11 +403,14 @@ std::unique_ptr<StorePages> StorePages::open(const std::string& path)
                 encodings.push_back(other);
         }
     }
-    auto typesRead = [&] {
-        for (const Entry& entry : file->entries()) {
-            if (entry.type == "table" || entry.type == "index" || entry.type == "trigger" || entry.type == "view")
+    // The first encoding in which `reads` holds, or the stated one.
+    auto readsIn = [&](const std::function<bool()>& reads) {
+        for (const Encoding encoding : encodings) {
+            file->encoding_ = encoding;
+            if (reads())
                 return true;
         }
+        file->encoding_ = stated;
         return false;
     };
     // The page size the header gives, where page 1 reads at it; otherwise
@@ -420,12 +424,7 @@ std::unique_ptr<StorePages> StorePages::open(const std::string& path)
         readAt(given);
         std::vector<unsigned char> first;
         if (file->readPage(1, first) && file->layoutOf(1, first).valid) {
-            for (const Encoding encoding : encodings) {
-                file->encoding_ = encoding;
-                if (typesRead())
-                    return file;
-            }
-            file->encoding_ = stated;
+            readsIn([&] { return file->listsATable(file->entries()); });
             return file;
         }
     }
@@ -433,11 +432,8 @@ std::unique_ptr<StorePages> StorePages::open(const std::string& path)
         if (size == given || !allowed(size))
             continue;
         readAt(size);
-        for (const Encoding encoding : encodings) {
-            file->encoding_ = encoding;
-            if (file->readsAsTheList())
-                return file;
-        }
+        if (readsIn([&] { return file->readsAsTheList(); }))
+            return file;
     }
     if (!allowed(given))
         return nullptr;
@@ -511,9 +507,13 @@ bool StorePages::readsAsTheList() const
     // page 1, they may be lost at the right size too.)
     Walk walk;
     const std::vector<Entry> list = entries(&walk);
-    return walk.cellsPassedOver == 0 && walk.pagesNamedAgain == 0
-        && std::any_of(list.begin(), list.end(),
-            [](const Entry& entry) { return entry.type == "table" || entry.type == "index"; });
+    return walk.cellsPassedOver == 0 && walk.pagesNamedAgain == 0 && listsATable(list);
+}
+
+bool StorePages::listsATable(const std::vector<Entry>& list)
+{
+    return std::any_of(
+        list.begin(), list.end(), [](const Entry& entry) { return entry.type == "table" || entry.type == "index"; });
 }
 
 bool StorePages::isTablePage(std::uint32_t page) const

@@ -116,6 +116,9 @@ private:
     // Whether page 1 reads, at the page size taken, as the table list: its
     // cells within it and read whole, a table or an index among them.
     bool readsAsTheList() const;
+    // Whether a table or an index is among the entries, by their types as
+    // they read in the encoding taken.
+    static bool listsATable(const std::vector<Entry>& list);
     // `index`: laid out as an index's page rather than a table's.
     Layout layoutOf(std::uint32_t page, const std::vector<unsigned char>& bytes, bool index = false) const;
     // A tree's walk: each record handed to `record`, with the rowid of a

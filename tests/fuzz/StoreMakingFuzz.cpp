@@ -35,6 +35,7 @@
 #include "core/store/MessageTemplateFactory.h"
 #include "core/store/ORBDBHelper.h"
 #include "core/store/SettingFactory.h"
+#include "core/store/StoreSchemaText.h"
 #include "platform/os/AppPaths.h"
 #include "platform/os/FileUtil.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -558,9 +559,7 @@ bool writtenByTheCopy(const ClientTable& table, const std::vector<Field>& row)
     if (row[0].text.rfind(core::ContactsFactory::kBookRecordKeyPrefix, 0) == 0
         && row[1].text == core::ContactsFactory::kBookRecordIncomplete)
         return true;
-    for (const auto& schema : { core::BaseFactory::schema(), core::MessageFactory::schema(),
-             core::ContactsFactory::schema(), core::MessageTemplateFactory::schema(), core::SettingFactory::schema(),
-             core::ORBDBHelper::schema() }) {
+    for (const auto& schema : core::storeschema::clientSchemas()) {
         if (!schema.versionKey.empty() && row[0].text == schema.versionKey && row[1].text == schema.version)
             return true;
     }
@@ -678,9 +677,8 @@ FileRead readFile(const std::string& path)
 // a store writes its own over tables that hold nothing.
 bool isVersionRow(const std::string& row)
 {
-    for (const auto& schema : { core::MessageFactory::schema(), core::ContactsFactory::schema(),
-             core::MessageTemplateFactory::schema() }) {
-        if (row.rfind(char('0' + SQLITE_TEXT) + schema.versionKey + '\x1f', 0) == 0)
+    for (const auto& schema : core::storeschema::clientSchemas()) {
+        if (!schema.versionKey.empty() && row.rfind(char('0' + SQLITE_TEXT) + schema.versionKey + '\x1f', 0) == 0)
             return true;
     }
     return false;
